@@ -1,0 +1,118 @@
+#include "platform/HeadlessHost.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void CopyText(char* out, int outSize, const char* text) {
+    if (out == nullptr || outSize <= 0) return;
+    std::snprintf(out, static_cast<size_t>(outSize), "%s", text != nullptr ? text : "");
+}
+
+int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
+
+}  // namespace
+
+bool HeadlessHost::Fails(Device device, char* reason, int reasonSize) {
+    int index = static_cast<int>(device);
+    if (!failArmed_[index]) return false;
+    failArmed_[index] = false;
+    CopyText(reason, reasonSize, failReason_[index]);
+    return true;
+}
+
+void HeadlessHost::FailNext(Device device, const char* reason) {
+    int index = static_cast<int>(device);
+    failArmed_[index] = true;
+    CopyText(failReason_[index], kMessageSize, reason);
+}
+
+bool HeadlessHost::InitInput(char* reason, int reasonSize) {
+    if (Fails(Device::Input, reason, reasonSize)) return false;
+    inputOpen_ = true;
+    return true;
+}
+
+bool HeadlessHost::InitAudio(AudioSource* source, char* reason, int reasonSize) {
+    if (Fails(Device::Audio, reason, reasonSize)) return false;
+    audioSource_ = source;
+    return true;
+}
+
+bool HeadlessHost::InitDisplay(char* reason, int reasonSize) {
+    if (Fails(Device::Display, reason, reasonSize)) return false;
+    displayOpen_ = true;
+    return true;
+}
+
+void HeadlessHost::ShutdownAudio() { audioSource_ = nullptr; }
+
+void HeadlessHost::ShutdownDisplay() {
+    displayOpen_ = false;
+    lastPixels_ = nullptr;
+    lastPalette_ = nullptr;
+}
+
+void HeadlessHost::ShutdownInput() {
+    inputOpen_ = false;
+    ReleaseAllKeys();
+    leftDown_ = 0;
+}
+
+void HeadlessHost::Present(const uint8_t* pixels, const PaletteEntry* palette) {
+    lastPixels_ = pixels;
+    lastPalette_ = palette;
+    ++presentCount_;
+}
+
+void HeadlessHost::PumpEvents() {}
+
+void HeadlessHost::TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) {
+    *dx = motionX_;
+    *dy = motionY_;
+    motionX_ = 0;
+    motionY_ = 0;
+    *leftDown = leftDown_;
+}
+
+void HeadlessHost::EndPass(uint32_t passStart) {
+    if (audioLockDepth_ != 0) ++audioLockMisuses_;
+    ticks_ += 10;
+    ++passCount_;
+    if (audioSource_ != nullptr) {
+        // The mixer is called under the audio lock, as on a real device.
+        LockAudio();
+        audioSource_->Render(audio_, kFramesPerPass, kAudioRate);
+        UnlockAudio();
+        audioFramesPulled_ += kFramesPerPass;
+    }
+}
+
+void HeadlessHost::LockAudio() { ++audioLockDepth_; }
+
+void HeadlessHost::UnlockAudio() {
+    if (audioLockDepth_ == 0) {
+        ++audioLockMisuses_;
+        return;
+    }
+    --audioLockDepth_;
+}
+
+void HeadlessHost::ShowMessage(const char* text, const char* title) {
+    CopyText(messageText_, kMessageSize, text);
+    CopyText(messageTitle_, kMessageSize, title);
+    ++messageCount_;
+    std::fprintf(stderr, "%s: %s\n", title, text);
+}
+
+void HeadlessHost::ReleaseAllKeys() { std::memset(keys_, 0, sizeof keys_); }
+
+void HeadlessHost::MoveMouseTo(int x, int y) {
+    x = Clamp(x, 0, kScreenWidth - 1);
+    y = Clamp(y, 0, kScreenHeight - 1);
+    motionX_ += x - pointerX_;
+    motionY_ += y - pointerY_;
+    pointerX_ = x;
+    pointerY_ = y;
+}

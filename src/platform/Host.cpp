@@ -1,0 +1,8 @@
+#include "platform/Host.h"
+
+namespace {
+Host* currentHost = nullptr;
+}
+
+Host* GetHost() { return currentHost; }
+void SetHost(Host* host) { currentHost = host; }

@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+
+#include "gfx/PaletteEntry.h"
+
+// The game's only window onto the machine. The game core talks to the host
+// through this interface and never sees SDL; the SDL host drives a real
+// window, the headless host drives tests and the scripted runner.
+
+constexpr int kScreenWidth = 640;
+constexpr int kScreenHeight = 480;
+
+// Pulled by the host's audio side: fill `frames` mono samples in -1..1 at
+// `rate` samples per second. Called under the host's audio lock.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    virtual void Render(float* out, int frames, int rate) = 0;
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Device set-up, each with the underlying reason on failure.
+    virtual bool InitInput(char* reason, int reasonSize) = 0;
+    virtual bool InitAudio(AudioSource* source, char* reason, int reasonSize) = 0;
+    virtual bool InitDisplay(char* reason, int reasonSize) = 0;
+    virtual void ShutdownAudio() = 0;
+    virtual void ShutdownDisplay() = 0;
+    virtual void ShutdownInput() = 0;
+
+    // Show a 640 x 480 frame of palette indices (rows packed) through the
+    // 256-entry palette. Both buffers stay valid until the next call, so a
+    // host may defer the actual conversion to its next refresh.
+    virtual void Present(const uint8_t* pixels, const PaletteEntry* palette) = 0;
+
+    // Drain the platform's event queue into the key and mouse state.
+    virtual void PumpEvents() = 0;
+    // 256 bytes indexed by DirectInput scan code, 0x80 while down.
+    virtual const uint8_t* KeyStates() = 0;
+    // Relative pointer motion since the last call, and the left button.
+    virtual void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) = 0;
+
+    // Millisecond tick counter (wraps at 2^32).
+    virtual uint32_t Ticks() = 0;
+    // End of one frame-loop pass that began at passStart: wait until at
+    // least 10 ms have passed (the headless host just advances its clock).
+    virtual void EndPass(uint32_t passStart) = 0;
+    // Pace one palette-fade step (about 10 ms on a real display).
+    virtual void PaceFadeStep() = 0;
+
+    virtual void LockAudio() = 0;
+    virtual void UnlockAudio() = 0;
+
+    virtual void ShowMessage(const char* text, const char* title) = 0;
+    // The user asked the window to close.
+    virtual bool CloseRequested() = 0;
+};
+
+// The one host of this run, set by the entry point before Game::Init.
+Host* GetHost();
+void SetHost(Host* host);

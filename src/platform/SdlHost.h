@@ -1,0 +1,13 @@
+#pragma once
+
+class Host;
+
+// The host of the real game: one SDL window (full-screen desktop by default),
+// the 640 x 480 picture scaled by the largest whole factor that fits, the
+// default sound device, and the keyboard and mouse of that window.
+//
+// Environment, for tests and for people who prefer a window:
+//   VOIDCRAWL_WINDOWED=1      start in a window instead of full screen
+//   VOIDCRAWL_NO_MESSAGEBOX=1 report failures on stderr only
+//   VOIDCRAWL_HOST_STATS=1    print presenting statistics on stderr at exit
+Host* CreateSdlHost();

@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# The real game in a real window: starts a virtual X server with a window
+# manager, runs the game from an empty working directory (so it must find its
+# data beside the binary), checks that the main menu shows up scaled and
+# centred, clicks QUIT and expects the game to end with status 0.
+#
+# usage: window_test.sh <voidcrawl binary> <data dir>
+# The screenshot is left beside the binary as e2e_window.png.
+set -uo pipefail
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 <voidcrawl binary> <data dir>" >&2
+    exit 2
+fi
+game="$(readlink -f "$1")"
+data="$(readlink -f "$2")"
+out_dir="$(dirname "$game")"
+shot="$out_dir/e2e_window.png"
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${work:-}" ] && [ -f "$work/game.log" ]; then
+        echo "---- game output ----" >&2
+        cat "$work/game.log" >&2
+        echo "---------------------" >&2
+    fi
+    exit 1
+}
+
+for tool in Xvfb xdotool import convert matchbox-window-manager; do
+    command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test installs it)"
+done
+[ -x "$game" ] || fail "no game binary at $game"
+[ -d "$data/grafik" ] || fail "no data set at $data (no grafik folder)"
+
+work="$(mktemp -d /tmp/voidcrawl-e2e.XXXXXX)"
+xvfb_pid=""
+wm_pid=""
+game_pid=""
+cleanup() {
+    for pid in "$game_pid" "$wm_pid" "$xvfb_pid"; do
+        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+            kill "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null
+        fi
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# ---- a free display --------------------------------------------------------
+display=""
+for n in $(seq 90 190); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        display=":$n"
+        break
+    fi
+done
+[ -n "$display" ] || fail "no free X display number"
+export DISPLAY="$display"
+
+Xvfb "$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
+    sleep 0.1
+done
+xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
+
+# Full-screen windows need a window manager to be placed and sized.
+matchbox-window-manager -use_titlebar no >"$work/wm.log" 2>&1 &
+wm_pid=$!
+sleep 1
+kill -0 "$wm_pid" 2>/dev/null || { cat "$work/wm.log" >&2; fail "the window manager did not start"; }
+
+# ---- the game, from an empty working directory -----------------------------
+binary="$game"
+if [ "$(readlink -f "$out_dir/data")" != "$data" ]; then
+    # The game looks for data/ beside its own binary: put one there.
+    mkdir -p "$work/bin"
+    cp "$game" "$work/bin/voidcrawl"
+    ln -s "$data" "$work/bin/data"
+    binary="$work/bin/voidcrawl"
+fi
+mkdir -p "$work/run"
+started=$(date +%s%N)
+(cd "$work/run" && exec env SDL_AUDIODRIVER=dummy VOIDCRAWL_NO_MESSAGEBOX=1 VOIDCRAWL_HOST_STATS=1 \
+    "$binary" >"$work/game.log" 2>&1) &
+game_pid=$!
+
+# SDL may map and drop a helper window while it sets up: take the window
+# that is still there and carries the game's title.
+wid=""
+deadline=$(( $(date +%s) + 20 ))
+while [ -z "$wid" ] && [ "$(date +%s)" -lt "$deadline" ]; do
+    kill -0 "$game_pid" 2>/dev/null || fail "the game ended before showing its window"
+    for candidate in $(timeout 5 xdotool search --sync --onlyvisible --name "VoidCrawl" 2>/dev/null); do
+        if [ "$(xdotool getwindowname "$candidate" 2>/dev/null)" = "VoidCrawl - V1.0" ]; then
+            wid="$candidate"
+            break
+        fi
+    done
+    [ -n "$wid" ] || sleep 0.1
+done
+[ -n "$wid" ] || fail "no visible window titled 'VoidCrawl - V1.0' within 20 s"
+shown=$(date +%s%N)
+echo "window visible after $(( (shown - started) / 1000000 )) ms"
+
+# Let the menu fade in and its items slide in.
+sleep 3
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended on its own"
+
+# CPU use while the menu idles, over two seconds.
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$game_pid/stat"; }
+hz=$(getconf CLK_TCK)
+before=$(cpu_ticks)
+sleep 2
+after=$(cpu_ticks)
+cpu_percent=$(( (after - before) * 100 / (2 * hz) ))
+echo "game CPU use on the idle menu: ${cpu_percent}% of one core"
+# Drawing costs real CPU without a GPU, but waiting for the next frame must
+# not: a busy wait would show as a whole core on top of the drawing.
+[ "$cpu_percent" -lt 90 ] || fail "the idle menu uses ${cpu_percent}% of a core"
+
+import -window root "$shot" || fail "cannot take a screenshot"
+echo "screenshot: $shot"
+
+# ---- where the picture is --------------------------------------------------
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+win_w=$WIDTH
+win_h=$HEIGHT
+scale=$(( win_w / 640 < win_h / 480 ? win_w / 640 : win_h / 480 ))
+[ "$scale" -ge 1 ] || fail "window ${win_w}x${win_h} is smaller than 640x480"
+left=$(( (win_w - 640 * scale) / 2 ))
+top=$(( (win_h - 480 * scale) / 2 ))
+echo "window ${win_w}x${win_h} at ${X},${Y}: picture x${scale} at +${left}+${top}"
+[ "$win_w" -eq 1280 ] && [ "$win_h" -eq 1024 ] || fail "the window does not fill the 1280x1024 screen"
+
+# The menu is on the screen: many colours, not a blank or single-colour frame.
+picture="$(( 640 * scale ))x$(( 480 * scale ))+$(( X + left ))+$(( Y + top ))"
+colours=$(convert "$shot" -crop "$picture" +repage -format '%k' info:)
+deviation=$(convert "$shot" -crop "$picture" +repage -format '%[fx:standard_deviation]' info:)
+echo "picture: $colours colours, standard deviation $deviation"
+[ "$colours" -ge 16 ] || fail "the picture has only $colours colours: blank?"
+awk -v d="$deviation" 'BEGIN { exit !(d > 0.02) }' || fail "the picture is nearly uniform ($deviation)"
+# Around the picture the screen stays black.
+if [ "$top" -gt 0 ]; then
+    band=$(convert "$shot" -crop "${win_w}x${top}+${X}+${Y}" +repage -format '%[fx:maxima]' info:)
+    awk -v m="$band" 'BEGIN { exit !(m == 0) }' || fail "the band above the picture is not black"
+fi
+
+# ---- QUIT --------------------------------------------------------------------
+# The QUIT item covers x 270..370, y 410..474 of the game's screen.
+quit_x=$(( left + 320 * scale ))
+quit_y=$(( top + 442 * scale ))
+xdotool mousemove --window "$wid" "$quit_x" "$quit_y" || fail "cannot move the pointer"
+sleep 0.7
+xdotool click 1 || fail "cannot click"
+clicked=$(date +%s%N)
+
+status=""
+for _ in $(seq 1 100); do
+    if ! kill -0 "$game_pid" 2>/dev/null; then
+        wait "$game_pid"
+        status=$?
+        game_pid=""
+        break
+    fi
+    sleep 0.1
+done
+if [ -z "$status" ]; then
+    import -window root "$out_dir/e2e_window_after_click.png" 2>/dev/null
+    fail "the game did not end within 10 s of clicking QUIT at ($quit_x, $quit_y)" \
+         "(screen left in $out_dir/e2e_window_after_click.png)"
+fi
+echo "game ended $(( ($(date +%s%N) - clicked) / 1000000 )) ms after the click, status $status"
+cat "$work/game.log"
+[ "$status" -eq 0 ] || fail "the game ended with status $status"
+echo "PASS"
