@@ -1,0 +1,5 @@
+#pragma once
+
+// Saves the back buffer as "ScrDump.raw" (307,200 palette indices, top row
+// first) and the display palette as "ScrDump.pal" (JASC-PAL text).
+void DumpScreen();

@@ -1,0 +1,120 @@
+#include "gfx/Font.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FakeHost.h"
+
+namespace {
+
+// The font surface is filled with the glyph number + 1 of each cell, so a
+// drawn glyph tells which cell it came from.
+class FontTest : public ::testing::Test, public DisplayFixtureBase {
+protected:
+    void SetUp() override {
+        displayFailed = false;
+        ASSERT_TRUE(InitDisplay(640, 480, 8));
+        const Rect screen{0, 0, 640, 480};
+        SetClipList(backBuffer, 1, &screen);
+        glyphs = CreateSurface(640, 200, VideoMemory);
+        SetSourceColorKey(0, 0, glyphs);
+        big.Init(glyphs, 0, 0, 34, 33, 13, 627);
+        const char trims[] = "IJWMPEFL";
+        const int values[] = {21, 18, 1, 5, 15, 17, 17, 17};
+        for (int i = 0; i < 8; ++i) big.AddTrim(static_cast<uint8_t>(trims[i]), values[i]);
+        for (int g = 0; g < 114; ++g) {
+            int32_t l, t, r, b;
+            big.GlyphRect(static_cast<char>(g + 32), &l, &t, &r, &b);
+            FillRect(l, t, r, b, glyphs, static_cast<uint8_t>(g + 1));
+        }
+        ClearSurface(backBuffer, 0);
+    }
+    void TearDown() override {
+        ReleaseSurface(glyphs);
+        ShutdownDisplay();
+    }
+    uint8_t BackAt(int x, int y) const { return backBuffer->pixels[y * 640 + x]; }
+    Surface glyphs = nullptr;
+    Font big;
+};
+
+TEST_F(FontTest, GlyphsWrapOntoRowsOfTheGrid) {
+    int32_t l, t, r, b;
+    big.GlyphRect(' ', &l, &t, &r, &b);
+    EXPECT_EQ(l, 1);
+    EXPECT_EQ(t, 1);
+    EXPECT_EQ(r - l, 32);
+    EXPECT_EQ(b - t, 31);
+    big.GlyphRect(static_cast<char>(32 + 19), &l, &t, &r, &b);  // first glyph of row 2
+    EXPECT_EQ(l, 1);
+    EXPECT_EQ(t, 33);
+    big.GlyphRect(static_cast<char>(32 + 18), &l, &t, &r, &b);
+    EXPECT_EQ(l, 1 + 18 * 33);
+}
+
+TEST_F(FontTest, AdvancesFollowTheTrimOfTheCharacterDrawn) {
+    big.DrawText(backBuffer, 100, 100, "IJ", 0);
+    EXPECT_EQ(BackAt(100, 100), 'I' - 32 + 1);
+    EXPECT_EQ(BackAt(113, 100), 'J' - 32 + 1);
+    ClearSurface(backBuffer, 0);
+    big.DrawText(backBuffer, 100, 100, "WWA", 0);
+    EXPECT_EQ(BackAt(133, 100), 'W' - 32 + 1);
+    EXPECT_EQ(BackAt(166, 100), 'A' - 32 + 1);
+    // n characters make n + 1 blits, the last for the terminator.
+    EXPECT_EQ(big.lastWidth, 4 * 32);
+}
+
+TEST_F(FontTest, EmptyAndNullStrings) {
+    big.lastWidth = 77;
+    big.DrawText(backBuffer, 10, 10, nullptr, 0);
+    EXPECT_EQ(big.lastWidth, 77);
+    big.DrawText(backBuffer, 10, 10, "", 0);
+    EXPECT_EQ(big.lastWidth, 32);
+    EXPECT_EQ(BackAt(10, 10), 0);  // the terminator's glyph lies off the picture
+}
+
+TEST_F(FontTest, ExtraCharsLimitsTheCount) {
+    big.DrawText(backBuffer, 0, 0, "ABCDEFGHIJ", 3);
+    EXPECT_EQ(BackAt(0, 0), 'A' - 32 + 1);
+    EXPECT_EQ(BackAt(21 * 3, 0), 'D' - 32 + 1);
+    EXPECT_EQ(BackAt(63 + 32, 0), 0);  // nothing after D: E would start at 84, glyph D ends at 94
+}
+
+TEST_F(FontTest, HighCodesDrawNothingButStillAdvance) {
+    const char text[] = {'A', static_cast<char>(0xC5), 'B', 0};
+    big.DrawText(backBuffer, 0, 0, text, 0);
+    EXPECT_EQ(BackAt(35, 0), 0);  // past A, before B: the high code drew nothing
+    EXPECT_EQ(BackAt(42, 0), 'B' - 32 + 1);
+}
+
+TEST_F(FontTest, NumbersAndTrimLimit) {
+    big.DrawNumber(backBuffer, 0, 0, -5);
+    EXPECT_EQ(BackAt(0, 0), '-' - 32 + 1);
+    EXPECT_EQ(BackAt(21, 0), '5' - 32 + 1);
+    EXPECT_STREQ(big.numberText, "-5");
+    big.DrawNumber(backBuffer, 0, 100, 0);
+    EXPECT_STREQ(big.numberText, "0");
+    big.DrawNumber(backBuffer, 0, 100, -2147483647 - 1);
+    EXPECT_STREQ(big.numberText, "-2147483648");
+    Font f;
+    f.Init(glyphs, 0, 0, 15, 15, 9, 630);
+    for (int i = 0; i < 21; ++i) f.AddTrim(static_cast<uint8_t>('A' + i), 1);
+    EXPECT_EQ(f.trimCount, 20);
+    EXPECT_EQ(f.Advance('U'), 6);  // the 21st trim was ignored
+    f.AddTrim('4', 7);
+    EXPECT_EQ(f.Advance('4'), 6);
+}
+
+TEST(FontAdvance, SmallFontTrimsDependOnlyOnTheCharacterDrawn) {
+    Font small;
+    small.Init(nullptr, 0, 0, 15, 15, 9, 630);
+    small.AddTrim('K', 7);
+    small.AddTrim('M', 6);
+    small.AddTrim('W', 5);
+    small.AddTrim('I', 12);
+    small.AddTrim('4', 7);
+    EXPECT_EQ(small.Advance('I'), 3);
+    EXPECT_EQ(small.Advance('4'), 8);
+    EXPECT_EQ(small.Advance('A'), 6);
+}
+
+}  // namespace

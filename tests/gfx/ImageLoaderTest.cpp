@@ -1,0 +1,154 @@
+#include "gfx/ImageLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+void Put16(std::vector<uint8_t>& v, size_t at, uint16_t x) {
+    v[at] = x & 0xFF;
+    v[at + 1] = x >> 8;
+}
+void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
+    for (int i = 0; i < 4; ++i) v[at + i] = (x >> (8 * i)) & 0xFF;
+}
+
+// An 8-bit BMP with `rows` given bottom row first, and `gap` spare bytes
+// between the colour table and the pixels.
+std::vector<uint8_t> MakeBmp8(int width, int height, const std::vector<uint8_t>& rows, size_t gap = 0,
+                              int bits = 8) {
+    const size_t header = 14 + 40 + (bits == 8 ? 1024 : 0);
+    std::vector<uint8_t> v(header + gap + rows.size(), 0);
+    v[0] = 'B';
+    v[1] = 'M';
+    Put32(v, 2, static_cast<uint32_t>(v.size()));
+    Put32(v, 10, static_cast<uint32_t>(header));
+    Put32(v, 14, 40);
+    Put32(v, 18, static_cast<uint32_t>(width));
+    Put32(v, 22, static_cast<uint32_t>(height));
+    Put16(v, 26, 1);
+    Put16(v, 28, static_cast<uint16_t>(bits));
+    Put32(v, 34, static_cast<uint32_t>(rows.size()));
+    if (bits == 8)
+        for (int i = 0; i < 256; ++i) {
+            v[54 + i * 4 + 0] = static_cast<uint8_t>(i);       // blue
+            v[54 + i * 4 + 1] = static_cast<uint8_t>(i / 2);   // green
+            v[54 + i * 4 + 2] = static_cast<uint8_t>(255 - i); // red
+        }
+    std::memcpy(v.data() + header + gap, rows.data(), rows.size());
+    return v;
+}
+
+TEST(ImageLoader, TurnsBottomUpRowsTopDownAndConvertsThePalette) {
+    ImageLoader loader;
+    imageLoadFailed = false;
+    const auto file = MakeBmp8(4, 2, {1, 2, 3, 4, 5, 6, 7, 8});
+    uint8_t pixels[8] = {};
+    PaletteEntry pal[256];
+    ASSERT_TRUE(loader.LoadFromMemory("t", file.data(), static_cast<int64_t>(file.size()), pixels, 4, 2, pal));
+    const uint8_t expect[8] = {5, 6, 7, 8, 1, 2, 3, 4};
+    EXPECT_EQ(0, std::memcmp(pixels, expect, 8));
+    EXPECT_EQ(pal[10].red, 245);
+    EXPECT_EQ(pal[10].green, 5);
+    EXPECT_EQ(pal[10].blue, 10);
+    EXPECT_EQ(pal[10].flags, 4);
+    EXPECT_FALSE(imageLoadFailed);
+}
+
+TEST(ImageLoader, FindsThePixelsFromTheEndOfTheFile) {
+    ImageLoader loader;
+    const auto file = MakeBmp8(4, 2, {1, 2, 3, 4, 5, 6, 7, 8}, 37);
+    uint8_t pixels[8] = {};
+    ASSERT_TRUE(loader.LoadFromMemory("t", file.data(), static_cast<int64_t>(file.size()), pixels, 4, 2, nullptr));
+    EXPECT_EQ(pixels[0], 5);
+    EXPECT_EQ(pixels[7], 4);
+    EXPECT_EQ(loader.palette[0].red, 255);  // no palette destination: the loader's own
+}
+
+TEST(ImageLoader, ConvertsTwentyFourBitPixelsToSixteen) {
+    ImageLoader loader;
+    // one pixel: blue 255, green 0, red 8 -> 0x041F
+    auto file = MakeBmp8(1, 1, {255, 0, 8}, 0, 24);
+    uint8_t pixels[2] = {};
+    ASSERT_TRUE(loader.LoadFromMemory("t", file.data(), static_cast<int64_t>(file.size()), pixels, 2, 1, nullptr));
+    EXPECT_EQ(pixels[0] | (pixels[1] << 8), 0x041F);
+}
+
+TEST(ImageLoader, RefusesWhatIsNotAFittingPicture) {
+    ImageLoader loader;
+    uint8_t pixels[16];
+    std::memset(pixels, 0xAB, sizeof pixels);
+    auto good = MakeBmp8(4, 2, {1, 2, 3, 4, 5, 6, 7, 8});
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int w, h;
+    };
+    std::vector<Case> cases;
+    auto notBm = good;
+    notBm[0] = 'X';
+    cases.push_back({"wrong type", notBm, 4, 2});
+    cases.push_back({"wrong width", good, 8, 2});
+    cases.push_back({"too tall", good, 4, 1});
+    cases.push_back({"only the file header", std::vector<uint8_t>(good.begin(), good.begin() + 20), 4, 2});
+    cases.push_back({"table cut short", std::vector<uint8_t>(good.begin(), good.begin() + 500), 4, 2});
+    auto huge = good;
+    Put32(huge, 34, 0x7FFFFFFF);
+    cases.push_back({"absurd data size", huge, 4, 2});
+    auto negative = good;
+    Put32(negative, 22, static_cast<uint32_t>(-2));
+    cases.push_back({"top-down height", negative, 4, 2});
+    cases.push_back({"empty", {}, 4, 2});
+    for (const Case& c : cases) {
+        imageLoadFailed = false;
+        EXPECT_FALSE(loader.LoadFromMemory(c.what, c.bytes.data(), static_cast<int64_t>(c.bytes.size()), pixels,
+                                           c.w, c.h, nullptr))
+            << c.what;
+        EXPECT_TRUE(imageLoadFailed) << c.what;
+    }
+    imageLoadFailed = false;
+}
+
+TEST(ImageLoader, AShortFileFillsOnlyPartOfTheTarget) {
+    ImageLoader loader;
+    auto file = MakeBmp8(4, 4, std::vector<uint8_t>(16, 9));
+    Put32(file, 34, 64);  // claims more data than the file holds
+    uint8_t pixels[16];
+    std::memset(pixels, 0, sizeof pixels);
+    EXPECT_TRUE(loader.LoadFromMemory("t", file.data(), static_cast<int64_t>(file.size()), pixels, 4, 4, nullptr));
+}
+
+TEST(ImageLoader, SurvivesRandomBytesWithoutTouchingMemoryOutside) {
+    ImageLoader loader;
+    std::mt19937 rng(1234);
+    auto base = MakeBmp8(8, 8, std::vector<uint8_t>(64, 3));
+    for (int round = 0; round < 3000; ++round) {
+        auto bytes = base;
+        const int flips = 1 + static_cast<int>(rng() % 12);
+        for (int i = 0; i < flips; ++i) bytes[rng() % 60] = static_cast<uint8_t>(rng());
+        bytes.resize(rng() % (bytes.size() + 1));
+        // Guard bytes around the target catch any write outside it.
+        uint8_t buffer[64 + 32];
+        std::memset(buffer, 0x5A, sizeof buffer);
+        loader.LoadFromMemory("fuzz", bytes.data(), static_cast<int64_t>(bytes.size()), buffer + 16, 8, 8, nullptr);
+        for (int i = 0; i < 16; ++i) {
+            ASSERT_EQ(buffer[i], 0x5A) << "round " << round;
+            ASSERT_EQ(buffer[16 + 64 + i], 0x5A) << "round " << round;
+        }
+    }
+    imageLoadFailed = false;
+}
+
+TEST(ImageLoader, MissingFileSetsTheFlag) {
+    ImageLoader loader;
+    imageLoadFailed = false;
+    uint8_t pixels[4];
+    EXPECT_FALSE(loader.Load("grafik\\no-such-picture.dat", pixels, 2, 2, nullptr));
+    EXPECT_TRUE(imageLoadFailed);
+    imageLoadFailed = false;
+}
+
+}  // namespace
