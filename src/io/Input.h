@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+
+// Keyboard and mouse snapshots, refreshed from the host.
+
+// DirectInput scan codes the game uses.
+enum ScanCode : uint8_t {
+    DIK_ESCAPE = 0x01, DIK_1 = 0x02, DIK_BACK = 0x0E, DIK_W = 0x11, DIK_Y = 0x15,
+    DIK_RETURN = 0x1C, DIK_LCONTROL = 0x1D, DIK_A = 0x1E, DIK_S = 0x1F, DIK_D = 0x20,
+    DIK_LSHIFT = 0x2A, DIK_N = 0x31, DIK_RSHIFT = 0x36, DIK_SPACE = 0x39,
+    DIK_RCONTROL = 0x9D, DIK_UP = 0xC8, DIK_LEFT = 0xCB, DIK_RIGHT = 0xCD, DIK_DOWN = 0xD0,
+};
+
+struct MouseSnapshot {
+    int32_t lX, lY, lZ;
+    uint8_t rgbButtons[4];
+};
+
+extern uint8_t KeyState[256];
+extern MouseSnapshot MouseState;
+extern bool inputFailed;
+
+bool InitInput();
+bool CreateKeyboard();
+bool CreateMouse();
+bool ReadKeyboard();
+bool ReadMouse();
+void ShutdownInput();
+
+// Why the input set-up failed, for the error report.
+const char* InputFailureReason();

@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+
+#include "gfx/Sprite.h"
+
+// The one mouse pointer, shared by every front-end screen.
+class MouseCursor {
+public:
+    void Init(Surface surface, int32_t srcX, int32_t srcY, int32_t width, int32_t height, int32_t frames,
+              int32_t delay);
+    void SetBounds(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY);
+    // Reads the mouse, moves and clamps the pointer, and draws it.
+    void Update();
+    bool LeftDown() const;
+
+    // The pointer starts in the middle of the screen.
+    int32_t x = 320, y = 240;
+    int32_t minX = 0, minY = 0, maxX = 639, maxY = 479;
+    Sprite sprite;
+};
