@@ -1,0 +1,293 @@
+#include "app/Game.h"
+
+#include <cstdio>
+#include <ctime>
+#include <initializer_list>
+
+#include "app/Random.h"
+#include "gfx/PaletteFader.h"
+#include "gfx/ScreenDump.h"
+#include "io/Input.h"
+#include "platform/Host.h"
+
+namespace {
+const char* const kErrorTitle = "Error Message";
+}
+
+void Game::Fail(const char* text, const char* reason) {
+    std::fprintf(stderr, "voidcrawl: %s: %s\n", text, reason && *reason ? reason : "unknown reason");
+    if (Host* host = GetHost()) host->ShowMessage(text, kErrorTitle);
+}
+
+bool Game::LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height,
+                         Placement placement) {
+    *surface = CreateSurface(width, height, placement);
+    const bool ok = loader.LoadSurface(file, *surface, nullptr);
+    SetSourceColorKey(0, 0, *surface);
+    return ok;
+}
+
+bool Game::Init() {
+    players = 1;
+
+    InitInput();
+    CreateKeyboard();
+    CreateMouse();
+    if (inputFailed) {
+        Fail("Unable to setup Direct Input", InputFailureReason());
+        return false;
+    }
+    InitSound();
+    if (soundFailed) {
+        Fail("Unable to setup Direct Sound", SoundFailureReason());
+        return false;
+    }
+    InitDisplay(640, 480, 8);
+    if (displayFailed) {
+        Fail("Unable to setup Direct Draw", DisplayFailureReason());
+        return false;
+    }
+
+    SeedRandom(useSeed ? seed : static_cast<uint32_t>(std::time(nullptr)));
+
+    LoadGameImage(&cursorSurface, "grafik\\mousehi.dat", 32, 25, SystemMemory);
+    LoadGameImage(&mediumFontSurface, "grafik\\impFont16.dat", 640, 80, VideoMemory);
+    LoadGameImage(&smallFontSurface, "grafik\\impFont8.dat", 640, 30, VideoMemory);
+    LoadGameImage(&bigFontSurface, "grafik\\ImpFont22.dat", 640, 200, VideoMemory);
+    CreateDisplayPalette(loader.palette);
+
+    bigFont.Init(bigFontSurface, 0, 0, 34, 33, 13, 627);
+    bigFont.AddTrim('I', 21);
+    bigFont.AddTrim('J', 18);
+    bigFont.AddTrim('W', 1);
+    bigFont.AddTrim('M', 5);
+    bigFont.AddTrim('P', 15);
+    bigFont.AddTrim('E', 17);
+    bigFont.AddTrim('F', 17);
+    bigFont.AddTrim('L', 17);
+    smallFont.Init(smallFontSurface, 0, 0, 15, 15, 9, 630);
+    smallFont.AddTrim('K', 7);
+    smallFont.AddTrim('M', 6);
+    smallFont.AddTrim('W', 5);
+    smallFont.AddTrim('I', 12);
+    smallFont.AddTrim('4', 7);
+    mediumFont.Init(mediumFontSurface, 0, 0, 28, 25, 13, 621);
+    mediumFont.AddTrim('W', 5);
+    mediumFont.AddTrim('M', 10);
+    mediumFont.AddTrim('I', 20);
+    mediumFont.AddTrim('J', 18);
+    mediumFont.AddTrim('L', 17);
+    mediumFont.AddTrim('E', 17);
+    mediumFont.AddTrim('1', 18);
+
+    imageBank.Add("grafik\\SW1.dat", 640, 140, VideoMemory);
+    imageBank.Add("grafik\\SW2.dat", 640, 140, VideoMemory);
+    imageBank.Add("grafik\\Explotions.dat", 640, 250, VideoMemory);
+    imageBank.Add("grafik\\Shared.dat", 640, 180, VideoMemory);
+    imageBank.Add("grafik\\Complete.dat", 400, 200, SystemMemory);
+    imageBank.Add("grafik\\RutNat.dat", 320, 200, SystemMemory);
+
+    static const char* const kSoundFiles[25] = {
+        "sound\\btouch.dat", "sound\\click.dat",    "sound\\legin.dat",        "sound\\clickneg.dat",
+        "sound\\click.dat",  "sound\\click.dat",    "sound\\grow1.dat",        "sound\\grow2.dat",
+        "sound\\grow3.dat",  "sound\\grow4.dat",    "sound\\attach.dat",       "sound\\rockets.dat",
+        "sound\\attach.dat", "sound\\warp2.dat",    "sound\\warpfail.dat",     "sound\\hyperout.dat",
+        "sound\\beep.dat",   "sound\\smallcollide.dat", "sound\\plasma2.dat", "sound\\fire2.dat",
+        "sound\\dead.dat",   "sound\\info.dat",     "sound\\info.dat",         "sound\\info.dat",
+        "sound\\bigone.dat",
+    };
+    sounds.Init();
+    for (const char* file : kSoundFiles) sounds.Load(file, 8);
+    sounds.SetFrequency(24, 11025);
+    sounds.Play(24, 1);
+
+    LoadShipTables(shipBaseStats, shipLimits, &upgradeCosts);
+
+    cursor.Init(cursorSurface, 0, 0, 32, 25, 1, 0);
+    cursor.SetBounds(0, 0, 639, 479);
+
+    match.Init(&bigFont, &smallFont, &mediumFont, &imageBank, &sounds, &shipBaseStats[0], &shipBaseStats[1],
+               &setupScreen, &highScoreScreen, &cursor);
+    setupScreen.Init(&mediumFont, &smallFont, &sounds, &cursor, &playerSetup, &shipLimits[0], &shipLimits[1],
+                     &upgradeCosts);
+    highScoreScreen.Init(&cursor, &sounds);
+    infoScreen.Init(&cursor, &sounds);
+    mainMenu.Init(&smallFont, &sounds, &cursor);
+
+    if (imageLoadFailed || soundLoadFailed) return false;
+    if (displayFailed) {
+        std::fprintf(stderr, "voidcrawl: out of picture memory during start-up\n");
+        return false;
+    }
+
+    exitBoxShown = false;
+    state = GameState::MainMenu;
+    BlackOutPalette();
+    ShowMainMenu();
+    return true;
+}
+
+void Game::ShowMainMenu() {
+    mainMenu.Frame();
+    FlipDisplay();
+    mainMenu.Frame();
+    mainMenu.FadeIn();
+}
+
+void Game::DrawSetupFrame() {
+    setupScreen.DrawBackground();
+    setupScreen.Frame(players);
+    setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
+}
+
+void Game::EnterPlayerSetup() {
+    match.players = players;
+    mainMenu.FadeOut();
+    setupScreen.Arm();
+    DrawSetupFrame();
+    FlipDisplay();
+    DrawSetupFrame();
+    setupScreen.FadeIn();
+}
+
+void Game::LeaveAfterLevelError() {
+    std::fprintf(stderr, "voidcrawl: %s\n", match.levelError);
+    match.Leave();
+    if (Host* host = GetHost()) host->ShowMessage(match.levelError, "VoidCrawl");
+    exitBoxShown = false;
+    state = GameState::MainMenu;
+    ShowMainMenu();
+}
+
+void Game::PlayingFrame(bool escDown) {
+    if (escDown) {
+        // Frozen while Esc is held; the box shows once it is released.
+        exitBoxShown = true;
+        return;
+    }
+    if (exitBoxShown) {
+        Blit(0, 0, 320, 200, imageBank.surfaces[5], 160, 140, backBuffer, true);
+        bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
+        if (KeyState[DIK_N]) exitBoxShown = false;
+        if (KeyState[DIK_Y]) {
+            state = GameState::MainMenu;
+            exitBoxShown = false;
+            match.Leave();
+            ShowMainMenu();
+        }
+        return;
+    }
+    if (!match.Frame()) {
+        if (match.levelFailed) {
+            LeaveAfterLevelError();
+            return;
+        }
+        exitBoxShown = true;
+    }
+}
+
+void Game::ShowHighScores() {
+    highScoreScreen.Frame(&mediumFont, false);
+    FlipDisplay();
+    highScoreScreen.Frame(&mediumFont, false);
+    highScoreScreen.FadeIn();
+}
+
+void Game::ShowInfo() {
+    infoScreen.Frame();
+    FlipDisplay();
+    infoScreen.Frame();
+    infoScreen.FadeIn();
+}
+
+bool Game::RunFrame() {
+    ReadKeyboard();
+    const bool escDown = KeyState[DIK_ESCAPE] != 0;
+    switch (state) {
+        case GameState::MainMenu: {
+            const int32_t r = mainMenu.Frame();
+            difficulty = mainMenu.difficulty;
+            if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {
+                state = GameState::PlayerSetup;
+                players = r;
+                EnterPlayerSetup();
+            } else if (r == MainMenu::HighScores) {
+                state = GameState::HighScores;
+                mainMenu.FadeOut();
+                const int32_t d = difficulty == 0 || difficulty == 1 ? difficulty : 2;
+                highScoreScreen.Load(HighScoreTable::FileName(d), d);
+                ShowHighScores();
+            } else if (r == MainMenu::Info) {
+                state = GameState::Info;
+                mainMenu.FadeOut();
+                ShowInfo();
+            } else if (r == MainMenu::Quit || (r == MainMenu::None && escDown)) {
+                mainMenu.FadeOut();
+                return false;
+            }
+            break;
+        }
+        case GameState::Info:
+            if (infoScreen.Frame() || escDown) {
+                infoScreen.FadeOut();
+                state = GameState::MainMenu;
+                ShowMainMenu();
+            }
+            break;
+        case GameState::PlayerSetup: {
+            setupScreen.DrawBackground();
+            setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
+            const bool done = setupScreen.Frame(players);
+            if (done) {
+                match.SetPlayers(&playerSetup);
+                setupScreen.FadeOut();
+                match.Begin(difficulty);
+                if (match.levelFailed) {
+                    LeaveAfterLevelError();
+                    break;
+                }
+                FlipDisplay();
+                match.Enter();
+                state = GameState::Playing;
+            }
+            if (escDown) {
+                state = GameState::MainMenu;
+                setupScreen.FadeOut();
+                ShowMainMenu();
+            }
+            break;
+        }
+        case GameState::Playing:
+            PlayingFrame(escDown);
+            break;
+        case GameState::HighScores:
+            if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {
+                state = GameState::MainMenu;
+                highScoreScreen.FadeOut();
+                ShowMainMenu();
+            }
+            break;
+        default:
+            break;
+    }
+    if (KeyState[DIK_1]) DumpScreen();
+    FlipDisplay();
+    return true;
+}
+
+void Game::Shutdown() {
+    for (Surface* s : {&cursorSurface, &bigFontSurface, &smallFontSurface, &mediumFontSurface}) {
+        if (*s) ReleaseSurface(*s);
+        *s = nullptr;
+    }
+    mainMenu.Release();
+    highScoreScreen.Release();
+    setupScreen.Release();
+    infoScreen.Release();
+    imageBank.ReleaseAll();
+    sounds.ReleaseAll();
+    match.Shutdown();
+    ShutdownInput();
+    ShutdownSound();
+    ShutdownDisplay();
+}

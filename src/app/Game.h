@@ -1,0 +1,72 @@
+#pragma once
+#include <cstdint>
+
+#include "gfx/Display.h"
+#include "gfx/Font.h"
+#include "gfx/ImageLoader.h"
+#include "io/MouseCursor.h"
+#include "io/SoundBank.h"
+#include "match/Match.h"
+#include "screens/HighScoreTable.h"
+#include "screens/InfoScreen.h"
+#include "screens/MainMenu.h"
+#include "screens/PlayerSetup.h"
+#include "screens/SetupScreen.h"
+#include "world/ShipStats.h"
+
+enum class GameState : int32_t {
+    Playing = 0,
+    PlayerSetup = 1,
+    MainMenu = 2,
+    HighScores = 3,
+    Info = 4,
+};
+
+// The one object that owns every subsystem for the whole run: start-up, the
+// top-level state machine with its fades, and shut-down.
+class Game {
+public:
+    bool Init();
+    bool RunFrame();
+    void Shutdown();
+
+    // Seeds the random generator with `seed` instead of the clock (runner, tests).
+    bool useSeed = false;
+    uint32_t seed = 1;
+
+    bool exitBoxShown = false;
+    GameState state = GameState::MainMenu;
+    Surface bigFontSurface = nullptr;
+    Surface smallFontSurface = nullptr;
+    Surface mediumFontSurface = nullptr;
+    Surface cursorSurface = nullptr;
+    Match match;
+    Font bigFont;
+    Font mediumFont;
+    Font smallFont;
+    SetupScreen setupScreen;
+    int32_t players = 1;
+    int32_t difficulty = 0;
+    PlayerSetup playerSetup;
+    MouseCursor cursor;
+    ImageBank imageBank;
+    ShipStats shipBaseStats[kShipTypes];
+    ShipLimits shipLimits[kShipTypes];
+    UpgradeCosts upgradeCosts;
+    HighScoreTable highScoreScreen;
+    InfoScreen infoScreen;
+    MainMenu mainMenu;
+    SoundBank sounds;
+    ImageLoader loader;
+
+private:
+    bool LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement);
+    void ShowMainMenu();
+    void ShowInfo();
+    void ShowHighScores();
+    void EnterPlayerSetup();
+    void DrawSetupFrame();
+    void PlayingFrame(bool escDown);
+    void LeaveAfterLevelError();
+    void Fail(const char* text, const char* reason);
+};

@@ -1,0 +1,190 @@
+#include "screens/HighScoreTable.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/GameFile.h"
+
+namespace {
+
+int32_t ReadI32(const uint8_t* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                                (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
+}
+
+void WriteI32(uint8_t* p, int32_t v) {
+    const uint32_t u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+}
+
+}  // namespace
+
+void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
+    cursor = c;
+    sounds = s;
+    background = CreateSurface(640, 480, SystemMemory);
+    loader.LoadSurface("grafik\\hiscore.dat", background, palette);
+    buttonSurface = CreateSurface(440, 130, SystemMemory);
+    loader.LoadSurface("grafik\\hibutt.dat", buttonSurface, nullptr);
+    SetSourceColorKey(0, 0, buttonSurface);
+    labels[0].Init(buttonSurface, 0, 0, 46, 23, 1, 0);
+    labels[1].Init(buttonSurface, 0, 29, 80, 23, 1, 0);
+    labels[2].Init(buttonSurface, 0, 57, 48, 23, 1, 0);
+    continueButton.Init(buttonSurface, 165, 0, 125, 126, 1, 0);
+    backButton.Init(buttonSurface, 300, 0, 125, 126, 1, 0);
+    difficulty = 0;
+}
+
+void HighScoreTable::Clear() {
+    std::memset(records, 0, sizeof records);
+    for (int i = 0; i < kRecords; ++i) order[i] = &records[i];
+}
+
+const char* HighScoreTable::FileName(int32_t d) {
+    if (d == 0) return "teasy.dat";
+    if (d == 1) return "tmed.dat";
+    return "thard.dat";
+}
+
+void HighScoreTable::LoadBytes(const uint8_t* data, int64_t size) {
+    Clear();
+    if (!data || size <= 0) return;
+    // A longer file keeps only its first ten records; a short last block
+    // fills only the start of its record.
+    if (size > kFileBytes) size = kFileBytes;
+    for (int i = 0; i < kRecords && size > 0; ++i) {
+        uint8_t block[kRecordBytes] = {};
+        const int64_t n = size < kRecordBytes ? size : kRecordBytes;
+        std::memcpy(block, data + i * kRecordBytes, static_cast<size_t>(n));
+        if (n >= 4) records[i].score = ReadI32(block);
+        if (n > 4) std::memcpy(records[i].name, block + 4, static_cast<size_t>(n - 4 < 20 ? n - 4 : 20));
+        if (n >= 28) records[i].lengthTotal = ReadI32(block + 24);
+        if (n >= 32) records[i].level = ReadI32(block + 28);
+        // A name must end inside its record, whatever the file holds.
+        records[i].name[sizeof records[i].name - 1] = 0;
+        size -= n;
+    }
+}
+
+bool HighScoreTable::Load(const char* fileName, int32_t d) {
+    Clear();
+    difficulty = d;
+    std::FILE* f = OpenGameFile(fileName, "rb");
+    if (!f) return true;
+    uint8_t data[kFileBytes];
+    const size_t got = std::fread(data, 1, sizeof data, f);
+    std::fclose(f);
+    LoadBytes(data, static_cast<int64_t>(got));
+    return true;
+}
+
+bool HighScoreTable::Save(const char* fileName) {
+    uint8_t data[kFileBytes];
+    for (int i = 0; i < kRecords; ++i) {
+        uint8_t* p = data + i * kRecordBytes;
+        WriteI32(p, records[i].score);
+        std::memcpy(p + 4, records[i].name, 20);
+        WriteI32(p + 24, records[i].lengthTotal);
+        WriteI32(p + 28, records[i].level);
+    }
+    char temp[kMaxGameFileName + 1];
+    if (std::snprintf(temp, sizeof temp, "%s.new", fileName) >= static_cast<int>(sizeof temp)) return false;
+    std::FILE* f = OpenGameFile(temp, "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(data, 1, sizeof data, f) == sizeof data;
+    ok = std::fflush(f) == 0 && ok;
+    ok = fsync(fileno(f)) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    char tempPath[kMaxGameFileName + 1];
+    char finalPath[kMaxGameFileName + 1];
+    if (!MapGameFileName(temp, tempPath) || !MapGameFileName(fileName, finalPath)) ok = false;
+    if (!ok || std::rename(tempPath, finalPath) != 0) {
+        if (MapGameFileName(temp, tempPath)) std::remove(tempPath);
+        return false;
+    }
+    return true;
+}
+
+void HighScoreTable::Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level) {
+    HighScoreRecord* lowest = nullptr;
+    int32_t bound = 900000;
+    for (HighScoreRecord& r : records) {
+        if (r.score < bound) {
+            bound = r.score;
+            lowest = &r;
+        }
+    }
+    if (!lowest || score <= lowest->score) return;
+    std::memset(lowest->name, 0, sizeof lowest->name);
+    if (name) {
+        // Names hold at most 13 characters; never more than the record has room for.
+        size_t n = 0;
+        while (n < sizeof lowest->name - 1 && name[n]) ++n;
+        std::memcpy(lowest->name, name, n);
+    }
+    lowest->score = score;
+    lowest->lengthTotal = lengthTotal;
+    lowest->level = level;
+}
+
+void HighScoreTable::Sort() {
+    for (int i = 0; i < kRecords; ++i) order[i] = &records[i];
+    for (int i = 0; i < kRecords - 1; ++i)
+        for (int j = kRecords - 1; j > i; --j)
+            if (order[i]->score < order[j]->score) {
+                HighScoreRecord* t = order[i];
+                order[i] = order[j];
+                order[j] = t;
+            }
+}
+
+int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
+    int32_t result = None;
+    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    const bool down = cursor->LeftDown();
+    static const int32_t labelX[3] = {220, 280, 370};
+    for (int k = 0; k < 3; ++k) {
+        if (labels[k].Contains(cursor->x, cursor->y) && down) {
+            Load(FileName(k), k);
+            sounds->Play(1, 0);
+        }
+        labels[k].frame = difficulty == k ? 1 : 0;
+        labels[k].Draw(labelX[k], 455, backBuffer);
+    }
+    if (withContinue) {
+        continueButton.Draw(516, 1, backBuffer);
+        if (continueButton.Contains(cursor->x, cursor->y) && down) {
+            sounds->Play(1, 0);
+            result = Continue;
+        }
+    }
+    backButton.Draw(5, 1, backBuffer);
+    if (backButton.Contains(cursor->x, cursor->y) && down) {
+        sounds->Play(1, 0);
+        result = Back;
+    }
+    Sort();
+    for (int i = 0; i < kRecords; ++i) {
+        const HighScoreRecord& r = *order[i];
+        if (r.score == 0) continue;
+        const int32_t y = 180 + i * font->cellHeight;
+        font->DrawNumber(backBuffer, 105, y, r.score);
+        font->DrawText(backBuffer, 230, y, r.name, 0);
+        font->DrawNumber(backBuffer, 440, y, r.lengthTotal);
+        font->DrawNumber(backBuffer, 515, y, r.level);
+    }
+    cursor->Update();
+    return result;
+}
+
+void HighScoreTable::FadeOut() { fader.FadeOut(); }
+
+void HighScoreTable::FadeIn() { fader.FadeIn(palette); }
+
+void HighScoreTable::Release() {
+    if (background) ReleaseSurface(background);
+    if (buttonSurface) ReleaseSurface(buttonSurface);
+    background = buttonSurface = nullptr;
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+
+#include "gfx/Display.h"
+#include "gfx/Font.h"
+#include "gfx/ImageLoader.h"
+#include "gfx/PaletteFader.h"
+#include "gfx/Sprite.h"
+#include "io/MouseCursor.h"
+#include "io/SoundBank.h"
+
+// One result in a high-score file: 32 bytes, little-endian.
+struct HighScoreRecord {
+    int32_t score;      // 0 marks an empty record
+    char name[20];      // zero-terminated, the bytes after it zero
+    int32_t lengthTotal;
+    int32_t level;      // level number reached (index + 1)
+};
+static_assert(sizeof(HighScoreRecord) == 32);
+
+// The ten best results of one difficulty, its file and its screen.
+class HighScoreTable {
+public:
+    static constexpr int kRecords = 10;
+    static constexpr int kRecordBytes = 32;
+    static constexpr int kFileBytes = kRecords * kRecordBytes;
+
+    enum Result { None = 0, Continue = 1, Back = 2 };
+
+    void Init(MouseCursor* cursor, SoundBank* sounds);
+    void Clear();
+    bool Load(const char* fileName, int32_t difficulty);
+    // Reads a table from bytes already in memory (as Load does from a file).
+    void LoadBytes(const uint8_t* data, int64_t size);
+    // Writes the ten records in storage order. The new table goes to a
+    // temporary file that then replaces the old one, so a failed save leaves
+    // the previous file whole. False when the new file could not be written.
+    bool Save(const char* fileName);
+    void Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level);
+    void Sort();
+    int32_t Frame(Font* font, bool withContinue);
+    void FadeOut();
+    void FadeIn();
+    void Release();
+
+    static const char* FileName(int32_t difficulty);
+
+    Surface background = nullptr;
+    PaletteEntry palette[kPaletteSize] = {};
+    Surface buttonSurface = nullptr;
+    HighScoreRecord records[kRecords] = {};
+    HighScoreRecord* order[kRecords] = {};
+    int32_t difficulty = 0;
+    Sprite labels[3];
+    Sprite continueButton;
+    Sprite backButton;
+    MouseCursor* cursor = nullptr;
+    SoundBank* sounds = nullptr;
+    PaletteFader fader;
+    ImageLoader loader;
+
+    HighScoreTable() { Clear(); }
+};

@@ -1,0 +1,172 @@
+#include "screens/MainMenu.h"
+
+#include "io/Input.h"
+
+// Credit lines: 13 a panel, at most 39 characters each.
+const char MainMenu::kCredits[3][MainMenu::kCreditLines][MainMenu::kCreditLineSize] = {
+    {
+        "LEAD PROGRAMMER / PUBLISHER",
+        " ",
+        "SOME FUNKY CHIQUITAS GOES TO:",
+        "THE VOIDCRAWL DEVELOPERS",
+        "EVERYONE WHO PLAYTESTED A BUILD",
+        "EVERY BUG REPORTER (THE HEROES)",
+        "ALL WORM PILOTS OUT THERE",
+        "AND TO YOU, FOR PLAYING",
+        "",
+        "",
+        "--FLAME ON AND IM GONE--",
+        "",
+        "",
+    },
+    {
+        "PROGRAMMING / MUSIC / SOUND FX",
+        " ",
+        "GREETINGS TO:",
+        "THE SDL DEVELOPERS",
+        "FAMILY & FRIENDS",
+        "THE FREETYPE PROJECT",
+        "THE DEJAVU FONTS TEAM",
+        "THE DEBIAN PROJECT",
+        "GOOGLETEST & GOOGLE BENCHMARK",
+        "CMAKE, GCC AND LIBPNG",
+        "",
+        "",
+        "",
+    },
+    {
+        "GRAPHICS / DESIGN / STARSCROLL",
+        " ",
+        "GREETINGS FLY TO:",
+        "THE VOIDCRAWL DEVELOPERS -PIXELS-",
+        "SOX AND IMAGEMAGICK (SOUND & SIGHT)",
+        "XVFB AND XDOTOOL (TEST PILOTS)",
+        "ALL DEMOSCENE STARSCROLLERS",
+        "THE NIGHT SKY, FOR THE NEBULAE",
+        "EVERY 8-BIT PALETTE EVER MADE",
+        "KEEP ON CRAWLING!",
+        "",
+        "",
+        "",
+    },
+};
+
+void MainMenu::Init(Font* f, SoundBank* s, MouseCursor* c) {
+    font = f;
+    sounds = s;
+    cursor = c;
+    menuSurface = CreateSurface(800, 600, SystemMemory);
+    loader.LoadSurface("grafik\\menyinv.dat", menuSurface, menuPalette);
+    SetSourceColorKey(0, 0, menuSurface);
+    const Rect screen{0, 0, 640, 480};
+    SetClipList(backBuffer, 1, &screen);
+
+    itemSprites[0].Init(menuSurface, 0, 0, 191, 61, 1, 0);
+    itemSprites[1].Init(menuSurface, 0, 61, 196, 62, 1, 0);
+    itemSprites[2].Init(menuSurface, 0, 123, 246, 91, 1, 0);
+    itemSprites[3].Init(menuSurface, 0, 215, 96, 60, 1, 0);
+    itemSprites[4].Init(menuSurface, 0, 276, 101, 65, 1, 0);
+    titleSprite.Init(menuSurface, 1, 436, 403, 116, 0, 0);
+    difficultySprites[0].Init(menuSurface, 523, 86, 44, 22, 1, 0);
+    difficultySprites[1].Init(menuSurface, 523, 113, 78, 21, 1, 0);
+    difficultySprites[2].Init(menuSurface, 523, 141, 47, 20, 1, 0);
+    humSwitch.Init(menuSurface, 700, 100, 16, 16, 2, 0);
+    creditButtons[0].Init(menuSurface, 523, 0, 131, 25, 1, 0);
+    creditButtons[1].Init(menuSurface, 523, 30, 138, 20, 1, 0);
+    creditButtons[2].Init(menuSurface, 522, 59, 135, 22, 1, 0);
+    creditPictures[0].Init(menuSurface, 474, 387, 158, 106, 1, 0);
+    creditPictures[1].Init(menuSurface, 474, 497, 159, 101, 1, 0);
+    creditPictures[2].Init(menuSurface, 637, 497, 159, 100, 1, 0);
+    stars.Init();
+}
+
+int32_t MainMenu::Frame() {
+    int32_t result = None;
+    ClearSurface(backBuffer, 0);
+    stars.Frame();
+    titleSprite.Draw(120, 0, backBuffer);
+    if (slideOffset > 90) slideOffset -= 4;
+
+    const bool buttonDown = cursor->LeftDown();
+    for (int k = 0; k < 5; ++k) {
+        const int32_t base = 150 + 65 * k;
+        Sprite& item = itemSprites[k];
+        if (item.Contains(cursor->x, cursor->y)) {
+            item.frame = 1;
+            if (hoveredItem != k) sounds->PlayOverlapped(0);
+            if (buttonDown) {
+                sounds->Play(1, 0);
+                result = k + 1;
+            }
+            hoveredItem = k;
+        } else if (hoveredItem != k) {
+            item.frame = 0;
+        } else {
+            hoveredItem = -1;
+        }
+        int32_t x = slideOffset + 40 * k;
+        const int32_t centred = 320 - itemWidths[k] / 2;
+        if (x < centred) x = centred;
+        item.Draw(x, k < 3 ? base - 30 : base, backBuffer);
+    }
+
+    static const int32_t labelX[3] = {430, 490, 580};
+    for (int k = 0; k < 3; ++k) difficultySprites[k].Draw(labelX[k], 455, backBuffer);
+    for (int k = 0; k < 3; ++k) {
+        if (difficultySprites[k].Contains(cursor->x, cursor->y) && buttonDown) {
+            difficulty = k;
+            sounds->Play(1, 0);
+        }
+        difficultySprites[k].frame = difficulty == k ? 1 : 0;
+    }
+
+    humSwitch.Draw(400, 459, backBuffer);
+    if (humSwitch.Contains(cursor->x, cursor->y) && buttonDown && !clickLatch) {
+        clickLatch = 1;
+        if (humSwitch.frame == 0) {
+            humSwitch.frame = 1;
+            sounds->Stop(24);
+        } else {
+            humSwitch.frame = 0;
+            sounds->Play(24, 1);
+        }
+    }
+
+    DrawCredits();
+    cursor->Update();
+    if (!cursor->LeftDown()) clickLatch = 0;
+    return result;
+}
+
+void MainMenu::DrawCredits() {
+    for (int k = 0; k < 3; ++k) {
+        const int32_t row = 400 + 27 * k;
+        Sprite& button = creditButtons[k];
+        if (button.Contains(cursor->x, cursor->y)) {
+            if (creditsHovered != k) {
+                sounds->Play(2, 0);
+                slideX = -170;
+            }
+            button.frame = 1;
+            if (slideX < 10) slideX += 2;
+            creditPictures[k].Draw(slideX, 100, backBuffer);
+            creditsHovered = k;
+            for (int line = 0; line < kCreditLines; ++line)
+                font->DrawText(backBuffer, slideX, 205 + 16 * line, kCredits[k][line], 0);
+        } else if (creditsHovered != k) {
+            button.frame = 0;
+        } else {
+            creditsHovered = -1;
+        }
+        button.Draw(10, row, backBuffer);
+    }
+}
+
+void MainMenu::FadeOut() { fader.FadeOut(); }
+
+void MainMenu::FadeIn() { fader.FadeIn(menuPalette); }
+
+void MainMenu::Release() {
+    if (menuSurface) ReleaseSurface(menuSurface);
+    menuSurface = nullptr;
+}

@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+
+#include "gfx/Display.h"
+#include "gfx/Font.h"
+#include "gfx/ImageLoader.h"
+#include "gfx/PaletteFader.h"
+#include "gfx/Sprite.h"
+#include "io/MouseCursor.h"
+#include "io/SoundBank.h"
+#include "screens/StarField.h"
+
+// The main menu over the star field, with the difficulty labels, the hum
+// switch and the credits panel.
+class MainMenu {
+public:
+    enum Result { None = 0, OnePlayer = 1, TwoPlayers = 2, HighScores = 3, Info = 4, Quit = 5 };
+
+    void Init(Font* font, SoundBank* sounds, MouseCursor* cursor);
+    int32_t Frame();
+    void DrawCredits();
+    void FadeOut();
+    void FadeIn();
+    void Release();
+
+    static constexpr int kCreditLines = 13;
+    static constexpr int kCreditLineSize = 40;
+    static const char kCredits[3][kCreditLines][kCreditLineSize];
+
+    Surface menuSurface = nullptr;
+    PaletteEntry menuPalette[kPaletteSize] = {};
+    PaletteFader fader;
+    StarField stars;
+    Sprite itemSprites[5];
+    int32_t itemWidths[5] = {191, 196, 246, 96, 101};
+    Sprite titleSprite;
+    Sprite difficultySprites[3];
+    Sprite humSwitch;
+    Sprite creditButtons[3];
+    Sprite creditPictures[3];
+    int32_t slideOffset = 640;
+    int32_t difficulty = 0;
+    int32_t hoveredItem = -1;
+    int32_t creditsHovered = -1;
+    int32_t slideX = -170;
+    uint8_t clickLatch = 0;
+    Font* font = nullptr;
+    SoundBank* sounds = nullptr;
+    MouseCursor* cursor = nullptr;
+    ImageLoader loader;
+};

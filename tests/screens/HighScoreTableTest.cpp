@@ -1,0 +1,156 @@
+#include "screens/HighScoreTable.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        old_ = std::filesystem::current_path();
+        char pattern[] = "/tmp/vc-hs-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        std::filesystem::current_path(dir_);
+    }
+    ~TempDir() {
+        std::filesystem::current_path(old_);
+        std::filesystem::remove_all(dir_);
+    }
+
+private:
+    std::filesystem::path old_;
+    std::string dir_;
+};
+
+std::vector<uint8_t> ReadAll(const char* name) {
+    std::ifstream f(name, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const char* name, const std::vector<uint8_t>& bytes) {
+    std::ofstream f(name, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void Fill(HighScoreTable& t, std::initializer_list<int> scores) {
+    t.Clear();
+    int i = 0;
+    for (int s : scores) {
+        t.records[i].score = s;
+        std::snprintf(t.records[i].name, sizeof t.records[i].name, "P%d", i);
+        ++i;
+    }
+}
+
+TEST(HighScoreTable, InsertMustStrictlyBeatTheFirstLowest) {
+    HighScoreTable t;
+    Fill(t, {50, 10, 80, 10, 90, 60, 70, 20, 30, 40});
+    t.Insert(10, "EQUAL", 5, 2);
+    for (const auto& r : t.records) EXPECT_STRNE(r.name, "EQUAL");
+    t.Insert(11, "ONEMORE", 5, 2);
+    EXPECT_STREQ(t.records[1].name, "ONEMORE");  // the first of the two lowest
+    EXPECT_EQ(t.records[1].score, 11);
+    EXPECT_EQ(t.records[3].score, 10);
+    EXPECT_EQ(t.records[1].lengthTotal, 5);
+    EXPECT_EQ(t.records[1].level, 2);
+}
+
+TEST(HighScoreTable, InsertFillsTheFirstEmptyRecord) {
+    HighScoreTable t;
+    t.Insert(0, "ZERO", 1, 1);
+    for (const auto& r : t.records) EXPECT_EQ(r.score, 0);
+    t.records[0].score = 500;
+    t.Insert(100, "NEW", 3, 4);
+    EXPECT_EQ(t.records[1].score, 100);
+    EXPECT_STREQ(t.records[1].name, "NEW");
+}
+
+TEST(HighScoreTable, ThirteenCharacterNamesKeepTheirZeroBytes) {
+    HighScoreTable t;
+    std::memset(t.records[0].name, 'X', sizeof t.records[0].name);
+    t.Insert(5, "ABCDEFGHIJKLM", 1, 1);
+    EXPECT_EQ(std::memcmp(t.records[0].name, "ABCDEFGHIJKLM", 13), 0);
+    for (int i = 13; i < 20; ++i) EXPECT_EQ(t.records[0].name[i], 0) << i;
+    // A name longer than the record is cut to fit, still terminated.
+    t.Insert(6, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", 1, 1);
+    EXPECT_EQ(std::strlen(t.records[1].name), 19u);
+}
+
+TEST(HighScoreTable, SortIsDescendingWithTheSortsOwnTieOrder) {
+    HighScoreTable t;
+    Fill(t, {5, 7, 5, 7});
+    t.Sort();
+    const int expect[4] = {3, 1, 2, 0};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(t.order[i] - t.records, expect[i]) << i;
+    for (int i = 4; i < 10; ++i) EXPECT_EQ(t.order[i]->score, 0);
+}
+
+TEST(HighScoreTable, SaveWritesStorageOrderAndLoadReadsItBack) {
+    TempDir dir;
+    HighScoreTable t;
+    Fill(t, {100, 900, 300});
+    t.Insert(1000, "BEST", 77, 12);
+    ASSERT_TRUE(t.Save("tmed.dat"));
+    const auto bytes = ReadAll("tmed.dat");
+    ASSERT_EQ(bytes.size(), 320u);
+    EXPECT_EQ(bytes[0] | (bytes[1] << 8), 100);
+    EXPECT_EQ(bytes[3 * 32] | (bytes[3 * 32 + 1] << 8), 1000);  // the best score stands in the middle
+    EXPECT_EQ(std::memcmp(&bytes[3 * 32 + 4], "BEST", 5), 0);
+    EXPECT_FALSE(std::filesystem::exists("tmed.dat.new"));
+    HighScoreTable back;
+    back.Load("tmed.dat", 1);
+    EXPECT_EQ(back.difficulty, 1);
+    EXPECT_EQ(std::memcmp(back.records, t.records, sizeof t.records), 0);
+    back.Sort();
+    EXPECT_STREQ(back.order[0]->name, "BEST");
+}
+
+TEST(HighScoreTable, ShortLongAndUnterminatedFiles) {
+    TempDir dir;
+    std::vector<uint8_t> bytes(40, 0);
+    bytes[0] = 44;
+    bytes[32] = 7;  // record 1 gets only its first 8 bytes
+    bytes[36] = 'Q';
+    WriteAll("teasy.dat", bytes);
+    HighScoreTable t;
+    t.Load("teasy.dat", 0);
+    EXPECT_EQ(t.records[0].score, 44);
+    EXPECT_EQ(t.records[1].score, 7);
+    EXPECT_EQ(t.records[1].name[0], 'Q');
+    EXPECT_EQ(t.records[1].level, 0);
+
+    std::vector<uint8_t> longFile(11 * 32 + 5, 0);
+    for (int i = 0; i < 11; ++i) longFile[i * 32] = static_cast<uint8_t>(i + 1);
+    WriteAll("thard.dat", longFile);
+    t.Load("thard.dat", 2);
+    EXPECT_EQ(t.records[9].score, 10);  // the first ten records only
+
+    std::vector<uint8_t> noEnd(320, 'A');
+    WriteAll("tmed.dat", noEnd);
+    t.Load("tmed.dat", 1);
+    for (const auto& r : t.records) EXPECT_EQ(std::strlen(r.name), 19u);
+
+    t.Load("no-such-table.dat", 2);
+    for (const auto& r : t.records) EXPECT_EQ(r.score, 0);
+}
+
+TEST(HighScoreTable, AFailedSaveLeavesThePreviousFileWhole) {
+    TempDir dir;
+    HighScoreTable t;
+    Fill(t, {1, 2, 3});
+    ASSERT_TRUE(t.Save("teasy.dat"));
+    const auto before = ReadAll("teasy.dat");
+    // The temporary file cannot be created: the save fails and changes nothing.
+    std::filesystem::create_directory("teasy.dat.new");
+    Fill(t, {9, 9, 9});
+    EXPECT_FALSE(t.Save("teasy.dat"));
+    EXPECT_EQ(ReadAll("teasy.dat"), before);
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+#pragma once
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/Game.h"
+#include "app/Random.h"
+#include "gfx/Display.h"
+#include "gfx/ImageLoader.h"
+#include "io/Input.h"
+#include "io/SoundBank.h"
+#include "platform/HeadlessHost.h"
+
+// Runs the whole game on the headless host inside a private copy of the
+// generated data set, a pass at a time, as the frame loop would.
+class GameHarness {
+public:
+    GameHarness() {
+        namespace fs = std::filesystem;
+        oldDir_ = fs::current_path();
+        char pattern[] = "/tmp/vc-test-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        fs::copy(VC_DATA_DIR, dir_, fs::copy_options::recursive);
+        fs::current_path(dir_);
+        imageLoadFailed = false;
+        displayFailed = false;
+        soundFailed = false;
+        soundLoadFailed = false;
+        inputFailed = false;
+        SetHost(&host);
+        game = std::make_unique<Game>();
+        game->useSeed = true;
+        game->seed = 1;
+    }
+    ~GameHarness() {
+        if (started_) game->Shutdown();
+        SetHost(nullptr);
+        std::filesystem::current_path(oldDir_);
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    bool Start() {
+        started_ = game->Init();
+        if (!started_) game->Shutdown();
+        return started_;
+    }
+    // One pass of the frame loop; false when the game asked to end.
+    bool Pass() {
+        SoundBank::ClearStartedLog();
+        const uint32_t start = host.Ticks();
+        const bool goOn = game->RunFrame();
+        host.EndPass(start);
+        return goOn;
+    }
+    bool Passes(int n) {
+        for (int i = 0; i < n; ++i)
+            if (!Pass()) return false;
+        return true;
+    }
+    // Moves the pointer and runs one pass so the game sees it.
+    void PointAt(int x, int y) {
+        host.MoveMouseTo(x, y);
+        Pass();
+    }
+    // A click as the menus see it: their hit tests use the button state read
+    // on the previous frame, so the button stays down for two passes.
+    void Click(int x, int y) {
+        host.MoveMouseTo(x, y);
+        Pass();
+        host.SetMouseButton(true);
+        Pass();
+        Pass();
+        host.SetMouseButton(false);
+        Pass();
+    }
+    bool Started(int slot) const {
+        const int* slots = nullptr;
+        const int n = SoundBank::StartedLog(&slots);
+        for (int i = 0; i < n; ++i)
+            if (slots[i] == slot) return true;
+        return false;
+    }
+    const std::string& dir() const { return dir_; }
+
+    HeadlessHost host;
+    std::unique_ptr<Game> game;
+
+private:
+    std::filesystem::path oldDir_;
+    std::string dir_;
+    bool started_ = false;
+};
