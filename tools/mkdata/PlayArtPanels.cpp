@@ -1,0 +1,398 @@
+// Panels and blocks of the arena: the wall tile and the status-bar panel
+// ("walls.dat"), the level intro / exit box ("RutNat.dat") and the trophy
+// shown after the last level ("Complete.dat").
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "Paint.h"
+#include "PlayPaint.h"
+
+namespace play {
+namespace {
+
+// ---------------------------------------------------------------- text
+
+// Engraved or embossed lettering from a coverage mask: a gradient fill along
+// `tone`, lit from the upper left by the mask's own slope, with an optional
+// dark outline.
+void Letter(Canvas& c, const paint::Mask& m, int x, int y, Tone tone, float top, float bottom, uint8_t outline,
+            int outlineWidth, float emboss = 0.f) {
+    if (outline != 0 && outlineWidth > 0) {
+        paint::Mask o = paint::Dilate(m, outlineWidth);
+        for (int j = 0; j < o.height; ++j)
+            for (int i = 0; i < o.width; ++i)
+                if (o.At(i, j) >= 0.4f) c.Set(x - outlineWidth + i, y - outlineWidth + j, outline);
+    }
+    int inkTop = m.height, inkBottom = -1;
+    for (int j = 0; j < m.height; ++j)
+        for (int i = 0; i < m.width; ++i)
+            if (m.At(i, j) > 0.f) {
+                inkTop = std::min(inkTop, j);
+                inkBottom = std::max(inkBottom, j);
+            }
+    const float span = static_cast<float>(std::max(1, inkBottom - inkTop));
+    paint::Mask soft = emboss > 0.f ? paint::Blur(m, 1) : m;
+    const int pad = emboss > 0.f ? 2 : 0;
+    for (int j = 0; j < m.height; ++j)
+        for (int i = 0; i < m.width; ++i) {
+            float cov = m.At(i, j);
+            if (cov < 0.5f) continue;
+            float v = Mix(top, bottom, Clamp01((j - inkTop) / span));
+            if (emboss > 0.f) {
+                float gx = soft.At(i + pad + 1, j + pad) - soft.At(i + pad - 1, j + pad);
+                float gy = soft.At(i + pad, j + pad + 1) - soft.At(i + pad, j + pad - 1);
+                v += emboss * (gx + gy);  // slopes facing the light are brighter
+            }
+            c.Set(x + i, y + j, ToneIndex(tone, v, x + i, y + j, 0.5f));
+        }
+}
+
+paint::Mask Text(const std::string& face, const std::string& text, int size, int tracking = 0, float xScale = 1.f) {
+    paint::TextFace f(paint::FontFile(face));
+    return f.Render(text, size, tracking, xScale);
+}
+
+// Top row of ink in a mask (the cap line of upper-case text).
+int InkTop(const paint::Mask& m) {
+    for (int j = 0; j < m.height; ++j)
+        for (int i = 0; i < m.width; ++i)
+            if (m.At(i, j) >= 0.5f) return j;
+    return 0;
+}
+
+// ---------------------------------------------------------------- metal
+
+float BrushNoise(int x, int y, uint32_t seed) {
+    return paint::ValueNoise(x * 0.07f, y * 1.3f, seed) * 0.7f + paint::ValueNoise(x * 0.6f, y * 0.6f, seed + 9) * 0.3f;
+}
+
+// A bevelled metal plate: `bevel` pixels of lit top/left and shaded
+// bottom/right edges around a brushed face; a dark one-pixel rim.
+void Plate(Canvas& c, int left, int top, int right, int bottom, int bevel, Tone tone, float face, uint32_t seed) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) {
+            int dl = x - left, dt = y - top, dr = right - 1 - x, db = bottom - 1 - y;
+            int edge = std::min(std::min(dl, dt), std::min(dr, db));
+            float v;
+            if (edge == 0) {
+                v = 0.04f;
+            } else if (edge <= bevel) {
+                bool lit = std::min(dl, dt) <= std::min(dr, db);
+                float k = 1.f - static_cast<float>(edge - 1) / std::max(1, bevel);
+                v = lit ? face + 0.25f + 0.15f * k : face - 0.2f - 0.1f * k;
+            } else {
+                v = face + 0.12f * (BrushNoise(x, y, seed) - 0.5f) +
+                    0.08f * (1.f - static_cast<float>(dt) / std::max(1, bottom - top));
+            }
+            c.Set(x, y, ToneIndex(tone, v, x, y, 0.5f));
+        }
+}
+
+// A recessed well: shaded top/left lip, lit bottom/right lip, dark floor.
+void Well(Canvas& c, int left, int top, int right, int bottom, Tone floorTone, float floor) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) {
+            int dl = x - left, dt = y - top, dr = right - 1 - x, db = bottom - 1 - y;
+            uint8_t idx;
+            if (dl == 0 || dt == 0)
+                idx = ToneIndex(Tone::Grey, 0.05f, x, y, 0.f);
+            else if (dr == 0 || db == 0)
+                idx = ToneIndex(Tone::Grey, 0.62f, x, y, 0.f);
+            else if (dl == 1 || dt == 1)
+                idx = ToneIndex(floorTone, floor * 0.4f, x, y, 0.f);
+            else
+                idx = ToneIndex(floorTone, floor + 0.03f * static_cast<float>(db) / std::max(1, bottom - top), x, y, 0.4f);
+            c.Set(x, y, idx);
+        }
+}
+
+void Rivet(Canvas& c, float cx, float cy, float r) {
+    ShadeRect(c, static_cast<int>(cx - r - 1), static_cast<int>(cy - r - 1), static_cast<int>(2 * r + 3),
+              static_cast<int>(2 * r + 3), [&](float x, float y) -> Ink {
+                  float dx = x - (r + 1.f) - (cx - std::floor(cx)), dy = y - (r + 1.f) - (cy - std::floor(cy));
+                  float d = std::sqrt(dx * dx + dy * dy);
+                  if (d > r + 0.6f) return Ink{};
+                  if (d > r) return Solid(Tone::Grey, 0.08f);
+                  float nz = std::sqrt(std::max(0.f, 1.f - (d / r) * (d / r)));
+                  Vec3 n = Normalize({dx / r, dy / r, nz});
+                  return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.5f * Specular(n, 12.f));
+              }, ShadeOptions{3, 0.4f, true});
+}
+
+// ---------------------------------------------------------------- wall tile
+
+Ink WallInk(float x, float y) {
+    // x, y in 0..32 over the tile
+    const int px = static_cast<int>(x), py = static_cast<int>(y);
+    const float dl = x, dt = y, dr = 32.f - x, db = 32.f - y;
+    const float edge = std::min(std::min(dl, dt), std::min(dr, db));
+    if (edge < 1.f) return Solid(Tone::Grey, (dl < 1.f || dt < 1.f) ? 0.5f : 0.04f);  // seams between blocks
+    if (edge < 4.f) {
+        bool lit = std::min(dl, dt) <= std::min(dr, db);
+        float k = (edge - 1.f) / 3.f;
+        return Solid(Tone::Grey, lit ? 0.72f - 0.12f * k : 0.16f + 0.06f * k);
+    }
+    // inset panel with a raised cross brace
+    const float il = x - 8.f, it = y - 8.f, ir = 24.f - x, ib = 24.f - y;
+    const float inset = std::min(std::min(il, it), std::min(ir, ib));
+    float face = 0.4f + 0.1f * (BrushNoise(px, py, 0x3A11u) - 0.5f) + 0.06f * (1.f - y / 32.f);
+    if (inset >= 0.f) {
+        if (inset < 1.5f) {
+            bool shade = std::min(il, it) <= std::min(ir, ib);
+            return Solid(Tone::Grey, shade ? 0.12f : 0.58f);
+        }
+        float cx = x - 16.f, cy = y - 16.f;
+        float d1 = std::fabs(cx - cy) / 1.4142f, d2 = std::fabs(cx + cy) / 1.4142f;
+        float brace = std::min(d1, d2);
+        if (brace < 1.8f) {
+            // the brace is lit on the side facing up-left
+            float across = (d1 < d2) ? (cy - cx) : (cx + cy);
+            return Solid(Tone::Steel, 0.36f + 0.16f * (across < 0.f ? 1.f : -1.f) * (brace / 1.8f));
+        }
+        return Solid(Tone::Steel, 0.16f + 0.04f * (BrushNoise(px, py, 0x71u) - 0.5f));
+    }
+    // rivets in the four corners
+    const float rivets[4][2] = {{5.5f, 5.5f}, {26.5f, 5.5f}, {5.5f, 26.5f}, {26.5f, 26.5f}};
+    for (const auto& r : rivets) {
+        float dx = x - r[0], dy = y - r[1];
+        float d = std::sqrt(dx * dx + dy * dy);
+        if (d < 1.9f) {
+            Vec3 n = Normalize({dx / 1.9f, dy / 1.9f, std::sqrt(std::max(0.f, 1.f - d * d / 3.61f))});
+            return Solid(Tone::Grey, 0.25f + 0.55f * Diffuse(n) + 0.4f * Specular(n, 10.f));
+        }
+        if (d < 2.5f) return Solid(Tone::Grey, 0.18f);
+    }
+    return Solid(Tone::Grey, face);
+}
+
+// ---------------------------------------------------------------- status panel
+
+// Panel-relative places the game writes into (left, top of the panel at 0, 0).
+constexpr int kPanelW = 309;
+constexpr int kPanelH = 31;
+
+void BuildStatusPanel(Canvas& sheet, int ox, int oy) {
+    Canvas p(kPanelW, kPanelH, 0);
+    Plate(p, 0, 0, kPanelW, kPanelH, 2, Tone::Grey, 0.36f, 0x5EEDu);
+    // lives: label and slot (marks at 29 + 13i, rows 2..6)
+    Well(p, 39, 1, 104, 9, Tone::Steel, 0.04f);
+    // vent grille between the lives and the name
+    for (int k = 0; k < 11; ++k) {
+        int x = 110 + k * 8;
+        Well(p, x, 3, x + 5, 8, Tone::Grey, 0.05f);
+    }
+    // name well (small font at 209..211, row 1)
+    Well(p, 205, 0, 308, 15, Tone::Steel, 0.05f);
+    // length and shield numbers (row 15), the shield bar (195..302, rows 17..27)
+    Well(p, 73, 13, 130, 30, Tone::Steel, 0.05f);
+    Well(p, 157, 13, 192, 30, Tone::Steel, 0.05f);
+    Well(p, 193, 15, 304, 29, Tone::Steel, 0.03f);
+    // tick marks under the bar every tenth of its length
+    for (int k = 0; k <= 10; ++k) {
+        int x = 195 + (k * 106) / 10;
+        p.Set(x, 28, ToneIndex(Tone::Grey, k % 5 == 0 ? 0.85f : 0.55f, x, 28, 0.f));
+    }
+    // emblem: a small lit lens with the worm's glow in it
+    ShadeRect(p, 5, 11, 18, 18, [](float x, float y) -> Ink {
+        float dx = x - 9.f, dy = y - 9.f;
+        float r = std::sqrt(dx * dx + dy * dy);
+        if (r > 8.6f) return Ink{};
+        if (r > 6.8f) {
+            float w = (r - 7.7f) / 0.9f;
+            Vec3 n = Normalize({dx / r * w, dy / r * w, std::sqrt(std::max(0.f, 1.f - w * w))});
+            return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 10.f));
+        }
+        float glow = std::exp(-r * r / 10.f);
+        float swirl = 0.5f + 0.5f * std::cos(2.f * std::atan2(dy, dx) + r * 0.9f);
+        return Solid(Tone::Cyan, 0.05f + 0.75f * glow + 0.2f * swirl * (1.f - r / 7.f));
+    }, ShadeOptions{3, 0.4f, true});
+    // labels, engraved in gold
+    paint::Mask lives = Text("DejaVuSans-Bold.ttf", "LIVES", 8, 0, 0.95f);
+    paint::Mask len = Text("DejaVuSans-Bold.ttf", "LEN", 9);
+    paint::Mask shld = Text("DejaVuSans-Bold.ttf", "SHLD", 9, 0, 0.85f);
+    Letter(p, lives, 6, 1 - InkTop(lives) + 1, Tone::Gold, 0.85f, 0.55f, 0, 0);
+    Letter(p, len, 71 - len.width, 17 - InkTop(len), Tone::Gold, 0.85f, 0.55f, 0, 0);
+    Letter(p, shld, 156 - shld.width, 17 - InkTop(shld), Tone::Gold, 0.85f, 0.55f, 0, 0);
+    Rivet(p, 30.f, 25.f, 1.8f);
+    sheet.Paste(p, 0, 0, kPanelW, kPanelH, ox, oy, false);
+}
+
+// ---------------------------------------------------------------- intro panel
+
+float RoundedBoxSdf(float x, float y, float l, float t, float r, float b, float rad) {
+    float cx = std::clamp(x, l + rad, r - rad), cy = std::clamp(y, t + rad, b - rad);
+    float dx = x - cx, dy = y - cy;
+    float inside = std::max(std::max(l - x, x - r), std::max(t - y, y - b));
+    if (dx == 0.f && dy == 0.f) return std::min(inside, 0.f) - rad;
+    return std::sqrt(dx * dx + dy * dy) - rad;
+}
+
+// Normal of a rounded rim running along a rounded box, `w` -1 (inner edge)
+// .. 1 (outer edge), pointing away from the box's centre line.
+Vec3 RimNormal(float x, float y, float w, float W, float H) {
+    float ax = std::min(x, W - x) / W, ay = std::min(y, H - y) / H;
+    float gx = x < W / 2 ? -1.f : 1.f, gy = y < H / 2 ? -1.f : 1.f;
+    return ax < ay ? Normalize({gx * w, 0.f, 1.f}) : Normalize({0.f, gy * w, 1.f});
+}
+
+Canvas IntroPanel() {
+    constexpr int W = 320, H = 200;
+    constexpr float kGlassIn = 12.f;  // the opening starts this far in
+    Canvas c(W, H, 0);
+    ShadeRect(c, 0, 0, W, H, [&](float x, float y) -> Ink {
+        const float outer = RoundedBoxSdf(x, y, 0.5f, 0.5f, W - 0.5f, H - 0.5f, 16.f);
+        if (outer > 0.f) return Ink{};
+        const float depth = -outer;
+        const int px = static_cast<int>(x), py = static_cast<int>(y);
+        if (depth < 3.f) {
+            // outer rim, rounded
+            return Solid(Tone::Steel, 0.18f + 0.6f * Diffuse(RimNormal(x, y, 1.f - depth / 1.5f, W, H)) +
+                                          0.45f * Specular(RimNormal(x, y, 1.f - depth / 1.5f, W, H), 14.f));
+        }
+        if (depth < kGlassIn - 2.f) {
+            // a band of tinted glass: every other pixel open, so the arena
+            // shows through it
+            if (((px + py) & 1) == 0) return Ink{};
+            float sheen = 0.5f + 0.4f * std::sin((x + y) * 0.05f) + 0.1f * (1.f - y / H);
+            return Solid(Tone::Steel, 0.22f + 0.3f * sheen);
+        }
+        if (depth < kGlassIn + 1.f) {
+            // the inner rim the screen is set in
+            float w = (depth - (kGlassIn - 0.5f)) / 1.5f;  // -1 outer side .. 1 inner side
+            Vec3 n = RimNormal(x, y, -w, W, H);
+            return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 14.f));
+        }
+        if (depth < kGlassIn + 2.f) return Solid(Tone::Grey, 0.02f);
+        // the dark screen: scan lines and a faint glow from the top
+        float v = 0.02f + 0.07f * std::exp(-(y - 14.f) / 40.f);
+        if (py % 3 == 0) return Solid(Tone::Grey, 0.f);
+        return Solid(Tone::Steel, v);
+    }, ShadeOptions{3, 0.4f});
+
+    // corner brackets over the glass, each with a bolt
+    for (int corner = 0; corner < 4; ++corner) {
+        const bool right = corner & 1, bottom = corner & 2;
+        const float cx = right ? W - 1.f : 0.f, cy = bottom ? H - 1.f : 0.f;
+        ShadeRect(c, 0, 0, W, H, [&](float x, float y) -> Ink {
+            float lx = std::fabs(x - cx), ly = std::fabs(y - cy);
+            if (lx > 40.f || ly > 40.f) return Ink{};
+            float arm = std::min(std::max(lx - 36.f, ly - 12.f), std::max(lx - 12.f, ly - 36.f));
+            float d = std::max(arm, RoundedBoxSdf(x, y, 1.5f, 1.5f, W - 1.5f, H - 1.5f, 15.f));
+            if (d > 0.f) return Ink{};
+            auto sdf = [&](float sx, float sy) {
+                float ax = std::fabs(sx - cx), ay = std::fabs(sy - cy);
+                return std::min(std::max(ax - 36.f, ay - 12.f), std::max(ax - 12.f, ay - 36.f));
+            };
+            Vec3 n = BevelNormal(sdf, x, y, 3.f);
+            float lit = 0.22f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 16.f);
+            if (d > -0.8f) lit *= 0.4f;
+            float bx = lx - 6.5f, by = ly - 6.5f;
+            float bolt = std::sqrt(bx * bx + by * by);
+            if (bolt < 2.6f) {
+                Vec3 bn = Normalize({(x - (right ? cx - 6.5f : cx + 6.5f)) / 2.6f,
+                                     (y - (bottom ? cy - 6.5f : cy + 6.5f)) / 2.6f, 0.8f});
+                return Solid(Tone::Grey, 0.25f + 0.6f * Diffuse(bn) + 0.4f * Specular(bn, 10.f));
+            }
+            if (bolt < 3.3f) return Solid(Tone::Grey, 0.08f);
+            return Solid(Tone::Grey, lit);
+        }, ShadeOptions{3, 0.4f, true});
+    }
+    // status lights on the top rim
+    for (int k = 0; k < 3; ++k) {
+        const float lx = W / 2.f - 14.f + 14.f * k, ly = 6.f;
+        const Tone tone = k == 1 ? Tone::Fire : Tone::Cyan;
+        ShadeRect(c, static_cast<int>(lx) - 5, static_cast<int>(ly) - 5, 11, 11, [&](float x, float y) -> Ink {
+            float dx = x - 5.f - (lx - std::floor(lx)), dy = y - 5.f - (ly - std::floor(ly));
+            float d = std::sqrt(dx * dx + dy * dy);
+            if (d > 4.2f) return Ink{};
+            if (d > 3.f) return Solid(Tone::Grey, 0.1f);
+            float glow = 1.f - d / 3.f;
+            if (dx * dx + (dy + 1.f) * (dy + 1.f) < 0.8f) return Solid(tone, 1.f);
+            return Solid(tone, 0.4f + 0.5f * glow);
+        }, ShadeOptions{3, 0.3f, true});
+    }
+    return c;
+}
+
+// ---------------------------------------------------------------- trophy
+
+Canvas CompletePicture() {
+    constexpr int W = 400, H = 200;
+    Canvas c(W, H, 0);
+    const float mx = W / 2.f, my = 50.f;
+    // rays behind the medal, thinned by dithering toward their ends
+    ShadeRect(c, 0, 0, W, 110, [&](float x, float y) -> Ink {
+        float dx = x - mx, dy = y - my;
+        float r = std::sqrt(dx * dx + dy * dy);
+        if (r < 30.f || r > 95.f) return Ink{};
+        float a = std::atan2(dy, dx);
+        float ray = std::pow(std::fabs(std::cos(a * 8.f)), 6.f);
+        float fade = (1.f - (r - 30.f) / 65.f) * SmoothStep(0.f, 14.f, y);
+        float alpha = ray * fade * 1.4f;
+        if (alpha < 0.08f) return Ink{};
+        return Soft(Tone::Gold, 0.35f + 0.45f * fade, Clamp01(alpha));
+    }, ShadeOptions{2, 0.5f, true});
+    // the medal: a bevelled gold disc with a raised star
+    ShadeRect(c, static_cast<int>(mx) - 40, static_cast<int>(my) - 40, 80, 80, [&](float x, float y) -> Ink {
+        const float ox = mx - 40.f, oy = my - 40.f;
+        auto disc = [&](float sx, float sy) {
+            float dx = sx + ox - mx, dy = sy + oy - my;
+            return std::sqrt(dx * dx + dy * dy) - 37.f;
+        };
+        auto star = [&](float sx, float sy) { return StarSdf(sx + ox - mx, sy + oy - my + 1.f, -kPi / 2.f, 27.f, 11.f); };
+        float d = disc(x, y);
+        if (d > 0.f) return Ink{};
+        if (d > -1.f) return Solid(Tone::Fire, 0.05f);
+        float s = star(x, y);
+        if (s < 0.f) {
+            Vec3 n = BevelNormal(star, x, y, 6.f);
+            float lit = 0.28f + 0.7f * Diffuse(n) + 0.6f * Specular(n, 14.f);
+            if (s > -1.f) lit *= 0.6f;
+            return Solid(Tone::Gold, lit);
+        }
+        if (s < 1.2f) return Solid(Tone::Gold, 0.08f);
+        float rim = -d;
+        if (rim < 6.f) {
+            float w = (3.f - rim) / 3.f;
+            float dx = x + ox - mx, dy = y + oy - my, r = std::sqrt(dx * dx + dy * dy) + 0.01f;
+            Vec3 n = Normalize({dx / r * w, dy / r * w, std::sqrt(std::max(0.f, 1.f - w * w))});
+            float lit = 0.2f + 0.7f * Diffuse(n) + 0.5f * Specular(n, 14.f);
+            if (std::fabs(rim - 6.f) < 0.7f) lit *= 0.5f;
+            return Solid(Tone::Gold, lit);
+        }
+        // the field: fine concentric grooves
+        float dx = x + ox - mx, dy = y + oy - my, r = std::sqrt(dx * dx + dy * dy);
+        return Solid(Tone::Gold, 0.35f + 0.08f * std::sin(r * 2.2f) - 0.1f * (dx + dy) / 40.f);
+    }, ShadeOptions{3, 0.4f, true});
+
+    // the words
+    paint::Mask all = Text("DejaVuSans-Bold.ttf", "ALL LEVELS", 24, 3);
+    paint::Mask done = Text("DejaVuSans-Bold.ttf", "COMPLETE", 48, 2);
+    const int allY = 100 - InkTop(all), doneY = 132 - InkTop(done);
+    const int allX = (W - all.width) / 2, doneX = (W - done.width) / 2;
+    // drop shadows
+    paint::Mask shadow = paint::Dilate(done, 2);
+    for (int j = 0; j < shadow.height; ++j)
+        for (int i = 0; i < shadow.width; ++i)
+            if (shadow.At(i, j) >= 0.4f) c.Set(doneX - 2 + i + 3, doneY - 2 + j + 3, ramp::kGrey);
+    Letter(c, all, allX, allY, Tone::Steel, 0.95f, 0.6f, ramp::kGrey, 2, 0.6f);
+    Letter(c, done, doneX, doneY, Tone::Gold, 1.f, 0.45f, static_cast<uint8_t>(ramp::kFire + 1), 2, 0.8f);
+    return c;
+}
+
+}  // namespace
+
+Canvas BuildWallSheet() {
+    Canvas sheet(320, 200, 0);
+    DrawStripLines(sheet, 0, 0, 33, 33, 1);
+    ShadeRect(sheet, 1, 1, 32, 32, [](float x, float y) { return WallInk(x, y); });
+    BuildStatusPanel(sheet, 1, 166);
+    return sheet;
+}
+
+Canvas BuildIntroPanel() { return IntroPanel(); }
+
+Canvas BuildCompletePicture() { return CompletePicture(); }
+
+}  // namespace play
