@@ -1,0 +1,172 @@
+#include "Runner.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "GameStateJson.h"
+#include "PngWriter.h"
+#include "Script.h"
+#include "app/FrameLoop.h"
+#include "app/Game.h"
+#include "gfx/Display.h"
+#include "io/SoundBank.h"
+#include "platform/HeadlessHost.h"
+
+namespace {
+
+// Applies the script around each pass of the frame loop: input before the
+// pass, pictures, state dumps and the end after it.
+class ScriptHooks : public PassHooks {
+public:
+    ScriptHooks(HeadlessHost& host, Game& game, const std::vector<ScriptCommand>& commands, int64_t frameLimit,
+                FILE* err)
+        : host_(host), game_(game), commands_(commands), frameLimit_(frameLimit), err_(err) {}
+
+    void BeforePass(int64_t frame) override {
+        SoundBank::ClearStartedLog();
+        while (inputNext_ < commands_.size() && commands_[inputNext_].frame <= frame) {
+            const ScriptCommand& cmd = commands_[inputNext_++];
+            switch (cmd.op) {
+                case ScriptOp::Press:
+                case ScriptOp::Release: {
+                    const bool down = cmd.op == ScriptOp::Press;
+                    if (cmd.key == kMouseButtonKey)
+                        host_.SetMouseButton(down);
+                    else
+                        host_.SetKey(static_cast<uint8_t>(cmd.key), down);
+                    break;
+                }
+                case ScriptOp::Mouse:
+                    host_.MoveMouseTo(cmd.x, cmd.y);
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+
+    bool AfterPass(int64_t frame) override {
+        bool goOn = true;
+        while (outputNext_ < commands_.size() && commands_[outputNext_].frame <= frame) {
+            const ScriptCommand& cmd = commands_[outputNext_++];
+            switch (cmd.op) {
+                case ScriptOp::Shot:
+                    if (!WriteShot(cmd)) goOn = false;
+                    break;
+                case ScriptOp::State:
+                    if (!WriteState(cmd, frame)) goOn = false;
+                    break;
+                case ScriptOp::End:
+                    goOn = false;
+                    break;
+                default:
+                    break;
+            }
+        }
+        if (frame + 1 >= frameLimit_) goOn = false;
+        return goOn;
+    }
+
+    bool OutputFailed() const { return outputFailed_; }
+
+private:
+    bool Fail(const ScriptCommand& cmd, const std::string& message) {
+        std::fprintf(err_, "script:%d: %s\n", cmd.line, message.c_str());
+        outputFailed_ = true;
+        return false;
+    }
+
+    bool WriteShot(const ScriptCommand& cmd) {
+        if (!primarySurface || !primarySurface->pixels) return Fail(cmd, "no picture on the screen");
+        PaletteEntry palette[kPaletteSize];
+        GetDisplayPalette(0, kPaletteSize, palette);
+        std::string error;
+        if (!WritePalettedPng(cmd.path, primarySurface->pixels, kScreenWidth, kScreenHeight, palette, &error))
+            return Fail(cmd, error);
+        return true;
+    }
+
+    bool WriteState(const ScriptCommand& cmd, int64_t frame) {
+        const std::string text = GameStateJson(game_, frame);
+        std::ofstream file(cmd.path, std::ios::binary | std::ios::trunc);
+        if (file) file << text;
+        if (!file) return Fail(cmd, "cannot write '" + cmd.path + "'");
+        return true;
+    }
+
+    HeadlessHost& host_;
+    Game& game_;
+    const std::vector<ScriptCommand>& commands_;
+    const int64_t frameLimit_;
+    FILE* err_;
+    size_t inputNext_ = 0;
+    size_t outputNext_ = 0;
+    bool outputFailed_ = false;
+};
+
+std::string Absolute(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
+}  // namespace
+
+int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
+    // Everything the script names is relative to where the runner started.
+    std::vector<ScriptCommand> commands;
+    if (!options.scriptPath.empty()) {
+        std::string error;
+        if (!LoadScript(options.scriptPath, &commands, &error)) {
+            std::fprintf(err, "%s\n", error.c_str());
+            return kExitBadInput;
+        }
+        for (ScriptCommand& cmd : commands)
+            if (cmd.op == ScriptOp::Shot || cmd.op == ScriptOp::State) cmd.path = Absolute(cmd.path);
+    }
+
+    int64_t frameLimit = kDefaultFrames;
+    if (options.frames > 0)
+        frameLimit = options.frames;
+    else if (!commands.empty())
+        frameLimit = commands.back().frame + 1;
+
+    // The game reads its data, and writes high scores and dumps, in the
+    // data directory.
+    const std::string dataDir = Absolute(options.dataDir.empty() ? DefaultDataDir() : options.dataDir);
+    if (chdir(dataDir.c_str()) != 0) {
+        std::fprintf(err, "voidcrawl-headless: cannot enter the data directory '%s': %s\n", dataDir.c_str(),
+                     std::strerror(errno));
+        return kExitStartupFailed;
+    }
+
+    std::unique_ptr<HeadlessHost> host = std::make_unique<HeadlessHost>();
+    std::unique_ptr<Game> game = std::make_unique<Game>();
+    game->useSeed = true;
+    game->seed = options.seed;
+
+    ScriptHooks hooks(*host, *game, commands, frameLimit, err);
+    int64_t lastFrame = 0;
+    const LoopEnd end = RunFrameLoop(*host, *game, &hooks, &lastFrame);
+    SetHost(nullptr);
+
+    switch (end) {
+        case LoopEnd::StartupFailed:
+            std::fprintf(err, "voidcrawl-headless: start-up failed (data directory '%s')\n", dataDir.c_str());
+            return kExitStartupFailed;
+        case LoopEnd::GameQuit:
+            std::fprintf(out, "quit at frame %lld\n", static_cast<long long>(lastFrame));
+            break;
+        case LoopEnd::CloseRequested:
+        case LoopEnd::HooksStopped:
+            break;
+    }
+    return hooks.OutputFailed() ? kExitBadInput : kExitOk;
+}

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// The headless scripted runner: the game on the headless host, driven by a
+// script of key presses, mouse moves, screenshots and state dumps.
+//
+//   voidcrawl-headless [--data DIR] [--seed N] [--frames N] [--script FILE]
+
+constexpr int kExitOk = 0;          // the script ended or the game asked to end
+constexpr int kExitStartupFailed = 1;
+constexpr int kExitBadInput = 2;    // bad argument or script line
+
+constexpr int64_t kDefaultFrames = 1000;  // without a script
+
+struct RunnerOptions {
+    std::string dataDir;     // empty: "data" beside the runner binary
+    uint32_t seed = 1;
+    int64_t frames = -1;     // -1: end of script, or kDefaultFrames
+    std::string scriptPath;  // empty: no script
+};
+
+// Parses the command line (argv[0] is the program). On failure returns false
+// with a message in `error`.
+bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* options, std::string* error);
+
+std::string RunnerUsage();
+
+// The data directory used when none is given: "data" beside the running
+// binary.
+std::string DefaultDataDir();
+
+// Runs the game as the options say and returns the exit status. Messages go
+// to `out` (the quit line) and `err` (reasons for failure).
+int RunRunner(const RunnerOptions& options, FILE* out, FILE* err);
