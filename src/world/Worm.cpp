@@ -1,0 +1,511 @@
+#include "world/Worm.h"
+
+#include "app/Random.h"
+#include "gfx/ImageLoader.h"
+#include "io/Input.h"
+#include "io/SoundBank.h"
+#include "world/FoodItem.h"
+
+namespace {
+
+enum KeyIndex : int32_t { kKeyLeft = 0, kKeyRight = 1, kKeyWarp = 2, kKeyJump = 3, kKeyBoost = 4, kKeyBrake = 5 };
+
+// Image-bank slots the worm draws from.
+constexpr int kImageExplosions = 2;
+constexpr int kImageShared = 3;
+
+constexpr int32_t kExplosionFrames[3] = {9, 9, 8};
+
+// Random tries for a warp exit before the board is searched cell by cell.
+// With even one free cell among the 280, missing it this many times in a
+// row is practically impossible, so the random choice is all that ever
+// decides in play; the scan only keeps a full board from hanging the game.
+constexpr int32_t kWarpExitTries = 10000;
+
+// Steps a boost or brake lasts.
+constexpr int32_t kBoostSteps = 25;
+
+}  // namespace
+
+void Worm::Bind(ArenaGrid& arenaGrid, Font& bigFont, SoundBank& soundBank, ImageBank& imageBank) {
+    grid = &arenaGrid;
+    font = &bigFont;
+    sounds = &soundBank;
+    images = &imageBank;
+    for (int slot = 0; slot < 4; ++slot) SetSourceColorKey(0, 0, images->surfaces[slot]);
+    for (int32_t k = 0; k < 3; ++k)
+        explosionSprites[k].Init(images->surfaces[kImageExplosions], 0, 65 * k, 65, 65, kExplosionFrames[k], 40);
+    for (int32_t h = 0; h < 4; ++h) crashSprites[h].Init(images->surfaces[kImageShared], 0, 33 * h, 33, 33, 13, 4);
+    gateSprite.Init(images->surfaces[kImageShared], 0, 132, 33, 33, 3, 6);
+    score = 0;
+    lengthTotal = 0;
+}
+
+void Worm::SetKeys(int32_t left, int32_t right, int32_t warp, int32_t jump, int32_t boost, int32_t brake) {
+    keys[kKeyLeft] = left;
+    keys[kKeyRight] = right;
+    keys[kKeyWarp] = warp;
+    keys[kKeyJump] = jump;
+    keys[kKeyBoost] = boost;
+    keys[kKeyBrake] = brake;
+}
+
+void Worm::SetupForMatch(int32_t shipType, const ShipStats* source) {
+    ship = ShipTableIndex(shipType);
+    statsSource = source;
+    if (statsSource) stats = *statsSource;
+    Surface sheet = images->surfaces[ship];
+    for (int32_t h = 0; h < 4; ++h) {
+        headSprites[h].Init(sheet, 0, 33 * h, 33, 33, 3, 3);
+        bodySprites[h].Init(sheet, 165, 33 * h, 33, 33, 1, 1);
+        tailSprites[h].Init(sheet, 198, 33 * h, 33, 33, 4, 1);
+    }
+}
+
+void Worm::ResetForMatch() {
+    points = 0;
+    score = 0;
+    lengthTotal = 0;
+    scoreAtLastExit = 0;
+    pendingGrowth = 0;
+    length = 0;
+    if (statsSource) stats = *statsSource;
+}
+
+void Worm::AddSegment(int32_t x, int32_t y, int32_t heading) {
+    Segment& s = segments[length];
+    s.cellX = x;
+    s.cellY = y;
+    s.heading = heading;
+    s.offsetX = 0;
+    s.offsetY = 0;
+    s.cellType = CellType::Occupied;
+    s.warpPhase = 0;
+    s.animCounter = 0;
+    ++length;
+}
+
+void Worm::SetTailFrame(int32_t frame) {
+    for (Sprite& tail : tailSprites) tail.frame = frame;
+}
+
+void Worm::Start(int32_t cellX, int32_t cellY, int32_t newTargetLength) {
+    if (stats.lives == 0) return;
+
+    for (int32_t h = 0; h < 4; ++h) {
+        headSprites[h].frame = 0;
+        bodySprites[h].frame = 0;
+        tailSprites[h].frame = 0;
+    }
+    for (Sprite& explosion : explosionSprites) explosion.frame = 0;
+
+    shield = stats.plasmaShields;
+    alive = 1;
+    active = 1;
+    controlLatch = 0;
+    exitOpen = 0;
+    jumping = 0;
+    exited = 0;
+    rocketsReady = 0;
+    crashing = 0;
+
+    speed = 5.0f;
+    maxSpeed = stats.velocity;
+    stepProgress = 0.0f;
+    pendingTurn = 0;
+    targetLength = newTargetLength;
+    openGates = 0;
+    explosionStrip = 0;
+
+    // A worm that died comes back owing a third of its length.
+    pendingGrowth = length / 3;
+    length = 0;
+    AddSegment(cellX, cellY, 1);
+    AddSegment(cellX, cellY, 1);
+
+    sounds->PlayOverlapped(kSoundWarp);
+    segments[1].warpPhase = 2;  // the head comes out of the start gate
+
+    // The tail end starts off the board; the first steps bring it on. It is
+    // set before the heading search, so that a worm boxed in at its start
+    // cell, which dies right here, takes no stale cell of an earlier life
+    // off the grid.
+    segments[2].cellX = 1;
+    segments[2].cellY = 30;
+    segments[2].warpPhase = 0;
+
+    const int32_t heading = FindOpenHeading(1);
+    if (heading >= 0)
+        segments[1].heading = heading;
+    else
+        Die();
+
+    // A worm that died at its start cell leaves nothing on the grid and
+    // does not crash a second time against the board's edge.
+    if (alive) {
+        SetTarget();
+        grid->Place(&segments[1]);
+        CheckTarget();
+        if (alive) grid->Place(&segments[0]);
+    }
+
+    exitTimer = 0;
+    exitMarker = 0;
+}
+
+bool Worm::Update() {
+    if (!alive) {
+        Explode();
+        return true;
+    }
+
+    if (jumping) {
+        speed += 0.05f;
+        score += Rand() % 35;
+    } else {
+        if (score > 0) score -= 1;
+        ReadControls();
+        if (speed < maxSpeed) {
+            speed += stats.acceleration;
+            if (speed > maxSpeed) speed = maxSpeed;
+        } else if (speed > maxSpeed) {
+            speed -= stats.acceleration;
+            if (speed < maxSpeed) speed = maxSpeed;
+        }
+    }
+
+    if (exitOpen) {
+        exitTimer += 1;
+        if (exitTimer / 100 == stats.hsJumpSeconds) {
+            StartJump();
+            exitOpen = 0;
+        }
+    }
+
+    stepProgress += speed;
+    headSprites[Heading()].AdvanceLoop();
+
+    if (stepProgress >= kStepPixels) {
+        BoostTick();
+        // No clamp: the shield may end a little above full.
+        if (shield < stats.plasmaShields) shield += stats.shieldRecover;
+        stepProgress = 0.0f;  // whatever went beyond the cell is dropped
+        Grow();
+        Shift();
+        if (!jumping) {
+            ApplyTurn(pendingTurn);
+            SetTarget();
+            CheckTarget();
+            if (alive) grid->Place(&segments[0]);
+            pendingTurn = queuedTurn;
+            queuedTurn = 0;
+        }
+    }
+
+    Draw(stepProgress);
+    DrawCrash();
+    return true;
+}
+
+bool Worm::KeyDown(int32_t index) const { return KeyState[static_cast<uint8_t>(keys[index])] != 0; }
+
+void Worm::ReadControls() {
+    if (!controlLatch) {
+        if (pendingTurn == 0) {
+            int32_t candidate = 0;
+            if (KeyDown(kKeyRight))
+                candidate = keys[kKeyRight];
+            else if (KeyDown(kKeyLeft))
+                candidate = keys[kKeyLeft];
+            if (candidate != 0) {
+                // Too slow to steer: the press is used up all the same.
+                if (speed > 0.5f) pendingTurn = candidate;
+                controlLatch = 1;
+            }
+        } else if (KeyDown(kKeyRight)) {
+            queuedTurn = keys[kKeyRight];
+            controlLatch = 1;
+        } else if (KeyDown(kKeyLeft)) {
+            queuedTurn = keys[kKeyLeft];
+            controlLatch = 1;
+        }
+
+        if (KeyDown(kKeyWarp)) {
+            OpenWarpGate();
+            controlLatch = 1;
+        }
+        if (KeyDown(kKeyBoost) && rocketsReady) {
+            sounds->Play(kSoundRockets, 0);
+            maxSpeed = stats.velocity + 1.5f;
+            SetTailFrame(2);
+            boostSteps = kBoostSteps;
+            rocketsReady = 0;
+            controlLatch = 1;
+        }
+        if (KeyDown(kKeyBrake) && rocketsReady) {
+            maxSpeed = stats.velocity - 1.0f;
+            SetTailFrame(3);
+            boostSteps = kBoostSteps;
+            rocketsReady = 0;
+            controlLatch = 1;
+        }
+        if (KeyDown(kKeyJump) && exitOpen) {
+            controlLatch = 1;
+            StartJump();
+            exitOpen = 0;
+        }
+    }
+
+    bool anyDown = false;
+    for (int32_t i = 0; i < 6; ++i) anyDown = anyDown || KeyDown(i);
+    if (!anyDown) controlLatch = 0;
+}
+
+void Worm::BoostTick() {
+    if (boostSteps <= 0) return;
+    boostSteps -= 1;
+    if (boostSteps == 0) {
+        rocketsReady = 0;
+        maxSpeed = stats.velocity;
+        SetTailFrame(0);
+    }
+}
+
+void Worm::ApplyTurn(int32_t key) {
+    if (key == 0) return;
+    Segment& head = segments[1];
+    if (key == keys[kKeyLeft])
+        head.heading = head.heading == 0 ? 3 : head.heading - 1;
+    else if (key == keys[kKeyRight])
+        head.heading = head.heading == 3 ? 0 : head.heading + 1;
+}
+
+CellPos Worm::CellAhead(int32_t k) const {
+    const Segment& s = segments[k];
+    return CellPos{s.cellX + kHeadingDx[s.heading & 3], s.cellY + kHeadingDy[s.heading & 3]};
+}
+
+void Worm::SetTarget() {
+    const CellPos ahead = CellAhead(1);
+    segments[0].cellX = ahead.x;
+    segments[0].cellY = ahead.y;
+}
+
+void Worm::Grow() {
+    grewThisStep = false;
+    if (pendingGrowth <= 0) return;
+    if (length >= kMaxTailIndex) {
+        // Full length: the rest of the growth is forfeited, so that the tail
+        // is neither held in place nor drawn stretched for growth that never comes.
+        pendingGrowth = 0;
+    } else {
+        // The tail end's record is set up afresh on its own cell; the record
+        // behind it becomes the new tail end and Shift hands it the cell, so
+        // the tail end keeps its cell while growing.
+        const Segment& tail = segments[length];
+        AddSegment(tail.cellX, tail.cellY, tail.heading);
+        Segment& fresh = segments[length];
+        fresh.offsetX = 0;
+        fresh.offsetY = 0;
+        fresh.animCounter = 0;
+        fresh.warpPhase = 0;
+        fresh.cellType = CellType::Occupied;
+        grewThisStep = true;
+        pendingGrowth -= 1;
+    }
+    if (length >= targetLength && exitMarker == 0) {
+        exitMarker = 300;
+        exitOpen = 1;
+    }
+}
+
+void Worm::Shift() {
+    if (!grewThisStep) grid->Remove(&segments[length]);  // the tail moves off its cell
+
+    for (int32_t k = length; k >= 1; --k) {
+        Segment& s = segments[k];
+        const Segment& ahead = segments[k - 1];
+        s.cellX = ahead.cellX;
+        s.cellY = ahead.cellY;
+        s.warpPhase = s.warpPhase == 1 ? 2 : ahead.warpPhase;
+        if (k >= 2) s.heading = ahead.heading;
+    }
+
+    Segment& tail = segments[length];
+    if (tail.warpPhase == 1) {
+        // The tail end enters the gate: the gate closes behind it.
+        const CellPos gate = CellAhead(length);
+        grid->ClearCell(gate.x, gate.y);
+        openGates -= 1;
+        return;
+    }
+    if (tail.warpPhase == 2 && jumping && openGates == 0) {
+        // The whole worm has left through the exit jump.
+        sounds->Play(kSoundHyperOut, 0);
+        points += (score - scoreAtLastExit) / 300;
+        scoreAtLastExit = score;
+        lengthTotal += length;
+        active = 0;
+        exited = 1;
+    }
+}
+
+void Worm::CheckTarget() {
+    const Segment& target = segments[0];
+    if (!ArenaGrid::OnBoard(target.cellX, target.cellY)) Crash();
+    if (!alive) return;
+
+    int32_t type = grid->TypeAt(segments[0].cellX, segments[0].cellY);
+    if (type == CellType::Wall || type == CellType::Occupied) {
+        Crash();
+        type = grid->TypeAt(segments[0].cellX, segments[0].cellY);
+    }
+    if (type == CellType::Food) {
+        FoodItem* item = static_cast<FoodItem*>(grid->At(segments[0].cellX, segments[0].cellY));
+        item->cellType = CellType::EatenFood;
+        sounds->PlayOverlapped(item->soundSlot);
+        if (item->givesRockets == 1) {
+            SetTailFrame(1);
+            rocketsReady = 1;
+        }
+        pendingGrowth += item->growth;
+        score += item->score;
+    }
+}
+
+void Worm::Crash() {
+    sounds->PlayOverlapped(Rand() % 2 == 1 ? kSoundSmallCollide : kSoundPlasma);
+    speed = 0.0f;
+    const int32_t d = Rand() % 30;
+    shield -= 2 * d;
+    if (shield < 0) {
+        Die();
+        return;
+    }
+    const int32_t h = FindBounceHeading(1);
+    if (h < 0) {
+        Die();
+        return;
+    }
+    segments[1].heading = h;
+    SetTarget();
+    crashSprites[h].frame = 0;
+    crashing = 1;
+    Scatter(d);
+}
+
+int32_t Worm::FindBounceHeading(int32_t k) const {
+    // For the head, the segment behind it still has the heading it travelled
+    // before its latest turn.
+    const int32_t h = segments[k + 1].heading & 3;
+    const int32_t x = segments[k].cellX + kHeadingDx[h];
+    const int32_t y = segments[k].cellY + kHeadingDy[h];
+    if (ArenaGrid::OnBoard(x, y) && grid->TypeAt(x, y) < CellType::Wall) return h;
+    return FindOpenHeading(k);
+}
+
+int32_t Worm::FindOpenHeading(int32_t k) const {
+    const Segment& s = segments[k];
+    int32_t best = -1;
+    int32_t bestCount = 0;
+    for (int32_t h = 0; h < 4; ++h) {
+        int32_t count = 0;
+        int32_t x = s.cellX + kHeadingDx[h];
+        int32_t y = s.cellY + kHeadingDy[h];
+        while (ArenaGrid::OnBoard(x, y) && grid->TypeAt(x, y) <= CellType::Food) {
+            ++count;
+            x += kHeadingDx[h];
+            y += kHeadingDy[h];
+        }
+        if (count > bestCount) {  // ties keep the earlier heading
+            best = h;
+            bestCount = count;
+        }
+    }
+    return best;
+}
+
+void Worm::Scatter(int32_t distance) {
+    if (length < 2) return;
+    for (int32_t k = 2; k <= length; ++k) {
+        Segment& s = segments[k];
+        s.offsetX = -distance;
+        s.offsetY = -distance;
+        const int32_t x = s.cellX * 32 + s.offsetX;
+        const int32_t y = s.cellY * 32 + s.offsetY;
+        if (x < 0 || x > 608) s.offsetX = distance;
+        if (y < 0 || y > 416) s.offsetY = distance;
+    }
+}
+
+void Worm::Die() {
+    alive = 0;
+    active = 1;  // the explosion runs
+    exitOpen = 0;
+    sounds->PlayOverlapped(kSoundDeath);
+    for (int32_t k = 0; k <= length; ++k) {
+        grid->Remove(&segments[k]);
+        if (segments[k].warpPhase == 1) {
+            const CellPos gate = CellAhead(k);
+            grid->ClearCell(gate.x, gate.y);
+        }
+    }
+    if (stats.lives > 0) stats.lives -= 1;
+    lengthTotal += length;
+}
+
+bool Worm::FindWarpExit(CellPos* exit) const {
+    for (int32_t tries = 0; tries < kWarpExitTries; ++tries) {
+        const int32_t x = Rand() % kArenaColumns;
+        const int32_t y = Rand() % kArenaRows;
+        if (grid->TypeAt(x, y) == CellType::Empty) {
+            *exit = CellPos{x, y};
+            return true;
+        }
+    }
+    for (int32_t y = 0; y < kArenaRows; ++y)
+        for (int32_t x = 0; x < kArenaColumns; ++x)
+            if (grid->TypeAt(x, y) == CellType::Empty) {
+                *exit = CellPos{x, y};
+                return true;
+            }
+    return false;
+}
+
+void Worm::OpenWarpGate() {
+    // One gate mark per open gate: no new gate while the head is still
+    // diving into the last one (segment 1) or the mark has only just
+    // passed it (segment 2).
+    CellPos exit{};
+    if (exitOpen || openGates >= stats.maxWarpGates || segments[1].warpPhase == 1 || segments[2].warpPhase == 1 ||
+        !FindWarpExit(&exit)) {
+        sounds->PlayOverlapped(kSoundWarpRefused);
+        return;
+    }
+    sounds->PlayOverlapped(kSoundWarp);
+    openGates += 1;
+    segments[1].warpPhase = 1;  // the head dives into a gate at its target cell, which stays Occupied
+    Segment& target = segments[0];
+    target.cellX = exit.x;
+    target.cellY = exit.y;
+    target.heading = Heading();
+    grid->Place(&target);
+}
+
+void Worm::StartJump() {
+    Segment& target = segments[0];
+    if (segments[1].warpPhase == 1) {
+        // The head is already diving into a warp gate: that gate becomes the
+        // exit, and the warp's far side, now never reached, is freed.
+        if (grid->At(target.cellX, target.cellY) == &target) grid->ClearCell(target.cellX, target.cellY);
+    } else {
+        openGates += 1;
+    }
+    sounds->PlayOverlapped(kSoundWarp);
+    target.cellX = 1;
+    target.cellY = 30;
+    segments[1].warpPhase = 1;
+    jumping = 1;
+}
+
+void Worm::Shutdown() {}
