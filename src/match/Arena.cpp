@@ -1,0 +1,136 @@
+#include "match/Arena.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/GameFile.h"
+
+namespace {
+
+int32_t ReadI32(const uint8_t* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                                (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
+}
+
+bool Refuse(char* error, int size, const char* text) {
+    if (error && size > 0) std::snprintf(error, static_cast<size_t>(size), "%s", text);
+    return false;
+}
+
+bool Terminated(const uint8_t* p, int n) { return std::memchr(p, 0, static_cast<size_t>(n)) != nullptr; }
+
+void Decode(const uint8_t* bytes, LevelHeader* header, WallMap* map) {
+    std::memcpy(header->backgroundFile, bytes, 150);
+    std::memcpy(header->title, bytes + 150, 150);
+    int32_t* fields = &header->target;
+    for (int i = 0; i < 9; ++i) fields[i] = ReadI32(bytes + 300 + 4 * i);
+    for (int i = 0; i < 280; ++i) map->flags[i] = ReadI32(bytes + 336 + 4 * i);
+}
+
+}  // namespace
+
+void Arena::Init(ArenaGrid* g, Font* small, Font* medium) {
+    grid = g;
+    smallFont = small;
+    mediumFont = medium;
+    wallImage = CreateSurface(320, 200, SystemMemory);
+    background = CreateSurface(640, 480, VideoMemory);
+    loader.LoadSurface("grafik\\walls.dat", wallImage, nullptr);
+    SetSourceColorKey(0, 0, wallImage);
+    wallSprite.Init(wallImage, 0, 0, 33, 33, 1, 1);
+}
+
+bool Arena::Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* error, int errorSize) {
+    if (size < kLevelFileBytes) return Refuse(error, errorSize, "the file is shorter than a level");
+    if (!Terminated(bytes, 150)) return Refuse(error, errorSize, "the picture name is not terminated");
+    if (!Terminated(bytes + 150, 150)) return Refuse(error, errorSize, "the title is not terminated");
+    LevelHeader h;
+    static WallMap map;  // checked once per level load, not per frame
+    Decode(bytes, &h, &map);
+    if (h.foodCount < 0 || h.foodCount + extraFood > kMaxFood)
+        return Refuse(error, errorSize, "the food count does not fit the food slots");
+    if (!ArenaGrid::OnBoard(h.start1X, h.start1Y) || !ArenaGrid::OnBoard(h.start2X, h.start2Y))
+        return Refuse(error, errorSize, "a start cell lies off the board");
+    const int32_t cells[2][2] = {{h.start1X, h.start1Y}, {h.start2X, h.start2Y}};
+    for (const auto& c : cells)
+        if (map.flags[c[0] * 14 + c[1]] != 0) return Refuse(error, errorSize, "a start cell is a wall");
+    int32_t free = 0;
+    for (int x = 0; x < 20; ++x)
+        for (int y = 1; y < 14; ++y) {
+            if (map.flags[x * 14 + y] != 0) continue;
+            if ((x == h.start1X && y == h.start1Y) || (x == h.start2X && y == h.start2Y)) continue;
+            ++free;
+        }
+    if (free < h.foodCount + extraFood + kMinSpareCells)
+        return Refuse(error, errorSize, "the level leaves too few free cells");
+    if (h.target < 0 || h.target > 900) return Refuse(error, errorSize, "the target length is out of range");
+    return true;
+}
+
+bool Arena::Load(const char* fileName, float factor, const char* name1, const char* name2, int32_t levelIndex,
+                 int32_t extraFood, char* error, int errorSize) {
+    uint8_t bytes[kLevelFileBytes];
+    std::FILE* f = OpenGameFile(fileName, "rb");
+    if (!f) return Refuse(error, errorSize, "the file cannot be opened");
+    const size_t got = std::fread(bytes, 1, sizeof bytes, f);
+    std::fclose(f);
+    if (!Check(bytes, static_cast<int64_t>(got), extraFood, error, errorSize)) return false;
+    LevelHeader newHeader;
+    static WallMap newMap;
+    Decode(bytes, &newHeader, &newMap);
+
+    // The picture comes first: if it cannot be read, the level is refused
+    // and the arena keeps what it had.
+    uint8_t* pixels = LockSurface(background);
+    static uint8_t saved[640 * 480];
+    std::memcpy(saved, pixels, sizeof saved);
+    PaletteEntry palette[kPaletteSize];
+    const bool pictureOk = loader.Load(newHeader.backgroundFile, pixels, 640, 480, palette);
+    UnlockSurface(background);
+    if (!pictureOk) {
+        imageLoadFailed = false;  // a refused level is not a failed start-up
+        std::memcpy(pixels, saved, sizeof saved);
+        return Refuse(error, errorSize, "its arena picture cannot be loaded");
+    }
+    std::memcpy(backgroundPalette, palette, sizeof palette);
+    header = newHeader;
+    wallMap = newMap;
+
+    wallCount = 0;
+    for (WallCell& w : walls) w.cellType = 0;
+    for (int32_t y = 0; y < 14; ++y)
+        for (int32_t x = 0; x < 20; ++x) {
+            if (wallMap.flags[x * 14 + y] == 0) continue;
+            WallCell& w = walls[wallCount++];
+            w.cellX = x;
+            w.cellY = y;
+            w.offsetX = w.offsetY = 0;
+            w.cellType = CellType::Wall;
+        }
+    Blit(1, 166, 310, 197, wallImage, 0, 449, background, true);
+    Blit(1, 166, 310, 197, wallImage, 330, 449, background, true);
+    for (int32_t i = 0; i < wallCount; ++i) {
+        wallSprite.Draw(walls[i].cellX * 32, walls[i].cellY * 32, background);
+        grid->Place(&walls[i]);
+    }
+    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    if (levelIndex != 5) {
+        mediumFont->DrawText(background, 190, 2, "COMPLETED AT: ", 0);
+        header.target = static_cast<int32_t>(static_cast<double>(header.target) * static_cast<double>(factor));
+        mediumFont->DrawNumber(background, 370, 2, header.target);
+    }
+    smallFont->DrawText(background, 539, 450, name1, 0);
+    smallFont->DrawText(background, 211, 450, name2, 0);
+    return true;
+}
+
+void Arena::Draw() {
+    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    for (int32_t i = 0; i < wallCount; ++i) grid->Place(&walls[i]);
+}
+
+void Arena::Release() {
+    if (wallImage) ReleaseSurface(wallImage);
+    if (background) ReleaseSurface(background);
+    wallImage = background = nullptr;
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+
+#include "gfx/Display.h"
+#include "gfx/ImageLoader.h"
+#include "gfx/Sprite.h"
+#include "world/ArenaGrid.h"
+#include "world/FoodItem.h"
+
+struct FoodType {
+    int32_t spriteIndex;
+    int32_t soundSlot;
+    int32_t growth;
+    int32_t score;
+    int32_t givesRockets;
+};
+
+// The level's food: a fixed number of items on free cells; an eaten item
+// comes back at once as a new one somewhere else.
+class FoodSet {
+public:
+    static constexpr int kSlots = 20;
+    static constexpr int kTypes = 5;
+
+    void Init(ArenaGrid* grid);
+    void Reset(int32_t count, int32_t chanceA, int32_t chanceB, int32_t chanceC);
+    void Place(int32_t slot);
+    void Draw();
+    void Release();
+    // The food type a roll of 0..106 gives with the current thresholds.
+    int32_t TypeFor(int32_t roll) const;
+
+    FoodItem items[kSlots] = {};
+    Surface foodImage = nullptr;
+    Sprite foodSprites[kTypes];
+    FoodType types[kTypes] = {};
+    int32_t chanceA = 0, chanceB = 0, chanceC = 0;
+    ArenaGrid* grid = nullptr;
+    ImageLoader loader;
+};

@@ -1,0 +1,428 @@
+#include "match/Match.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/Random.h"
+#include "gfx/Display.h"
+#include "io/Input.h"
+#include "platform/Host.h"
+
+namespace {
+
+constexpr float kFactorStep = 0.2f;
+
+uint32_t Ticks() {
+    Host* host = GetHost();
+    return host ? host->Ticks() : 0;
+}
+
+struct StatusLayout {
+    int32_t pressX, lengthX, shieldX, barLeft, livesX, scoreX, scoreY;
+};
+// Player 1's panel is on the right, player 2's on the left.
+constexpr StatusLayout kLayout[2] = {
+    {455, 406, 490, 525, 359, 500, 1},
+    {120, 76, 160, 195, 29, 1, 1},
+};
+
+}  // namespace
+
+float Match::AddFactor(float factor, float delta) {
+    return static_cast<float>(static_cast<double>(factor) + static_cast<double>(delta));
+}
+
+void Match::Init(Font* big, Font* small, Font* medium, ImageBank* bank, SoundBank* s, const ShipStats* base0,
+                 const ShipStats* base1, SetupScreen* setup, HighScoreTable* table, MouseCursor* c) {
+    bigFont = big;
+    smallFont = small;
+    mediumFont = medium;
+    imageBank = bank;
+    sounds = s;
+    shipBaseStatsRef[0] = base0;
+    shipBaseStatsRef[1] = base1;
+    setupScreen = setup;
+    highScores = table;
+    cursor = c;
+    SetSourceColorKey(0, 0, imageBank->surfaces[4]);
+    arena.Init(&grid, smallFont, mediumFont);
+    food.Init(&grid);
+    SetSourceColorKey(0, 0, imageBank->surfaces[5]);
+    SetDisplayPalette(127, 128, &imageBank->palette[127]);
+    static const int32_t keys[2][6] = {
+        {DIK_LEFT, DIK_RIGHT, DIK_RCONTROL, DIK_RSHIFT, DIK_UP, DIK_DOWN},
+        {DIK_A, DIK_D, DIK_LCONTROL, DIK_LSHIFT, DIK_W, DIK_S},
+    };
+    for (int i = 0; i < 2; ++i) {
+        worms[i].Bind(grid, *bigFont, *sounds, *imageBank);
+        worms[i].SetKeys(keys[i][0], keys[i][1], keys[i][2], keys[i][3], keys[i][4], keys[i][5]);
+    }
+}
+
+void Match::SetPlayers(const PlayerSetup* setup) {
+    playerSetup = setup;
+    const char* source[2] = {setup->name1, setup->name2};
+    for (int i = 0; i < 2; ++i) {
+        std::memset(names[i], 0, sizeof names[i]);
+        size_t n = 0;
+        while (n + 1 < sizeof names[i] && source[i][n]) ++n;
+        std::memcpy(names[i], source[i], n);
+    }
+    worms[0].SetupForMatch(setup->ship1, shipBaseStatsRef[ShipTableIndex(setup->ship1)]);
+    worms[1].SetupForMatch(setup->ship2, shipBaseStatsRef[ShipTableIndex(setup->ship2)]);
+}
+
+void Match::Begin(int32_t d) {
+    difficulty = d;
+    for (int i = 0; i < 2; ++i) {
+        exitShownAt[i] = 0;
+        exitNumberX[i] = 0;
+    }
+    resultsSaved = introPending = pointsPhase = allLevelsDone = timerExpired = 0;
+    playerOut[0] = 0;
+    inPlay = 1;
+    endChoice = 0;
+    levelFailed = 0;
+    levelError[0] = 0;
+    worms[0].ResetForMatch();
+    worms[1].ResetForMatch();
+    levelIndex = 0;
+    if (d == 0) {
+        highScores->Load("teasy.dat", 0);
+        targetFactor = 0.7f;
+    } else if (d == 1) {
+        highScores->Load("tmed.dat", 1);
+        targetFactor = 1.0f;
+    } else {
+        highScores->Load("thard.dat", 2);
+        targetFactor = 1.17f;
+    }
+    if (players == 2) {
+        targetFactor = AddFactor(targetFactor, -kFactorStep);
+        playerOut[1] = 0;
+        extraFood = 3;
+    } else {
+        playerOut[1] = 1;
+        extraFood = 0;
+    }
+    LoadLevel();
+}
+
+bool Match::LoadLevel() {
+    std::memset(levelFileName, 0, sizeof levelFileName);
+    std::snprintf(levelFileName, sizeof levelFileName, "L%d.DAT", static_cast<int>(levelIndex));
+    grid.ClearAll();
+    char reason[120] = {};
+    if (!arena.Load(levelFileName, targetFactor, names[0], names[1], levelIndex, extraFood, reason,
+                    sizeof reason)) {
+        levelFailed = 1;
+        std::snprintf(levelError, sizeof levelError, "The level file %s cannot be used: %s.", levelFileName,
+                      reason);
+        // Whatever the players reached so far still counts.
+        if (!resultsSaved && (worms[0].score > 0 || worms[1].score > 0)) SaveResults();
+        return false;
+    }
+    level = &arena.header;
+    playerDone[0] = 0;
+    if (players == 2) {
+        food.Reset(extraFood + level->foodCount, level->chanceA, level->chanceB, level->chanceC);
+        playerDone[1] = 0;
+    } else {
+        food.Reset(level->foodCount, level->chanceA, level->chanceB, level->chanceC);
+        playerDone[1] = 1;
+    }
+    introPending = 1;
+    timerExpired = 0;
+    arena.Draw();
+    food.Draw();
+    FlipDisplay();
+    arena.Draw();
+    food.Draw();
+    return true;
+}
+
+bool Match::Frame() {
+    if (levelFailed) return false;
+    arena.Draw();
+    if (introPending) {
+        IntroFrame();
+    } else {
+        PlayFrame();
+        if (inPlay && !levelFailed) food.Draw();
+    }
+    if (inPlay && !levelFailed) DrawStatusBar();
+    if (!KeyState[DIK_SPACE] && !KeyState[DIK_Y]) spaceLatch = 0;
+    return endChoice != 2 && !levelFailed;
+}
+
+void Match::IntroFrame() {
+    food.Draw();
+    Blit(0, 0, 320, 200, imageBank->surfaces[5], 160, 140, backBuffer, true);
+    bigFont->DrawText(backBuffer, 190, 170, "LEVEL", 0);
+    bigFont->DrawNumber(backBuffer, 305, 170, levelIndex + 1);
+    bigFont->DrawText(backBuffer, 190, 220, level->title, 0);
+    mediumFont->DrawText(backBuffer, 240, 380, "PRESS SPACE", 0);
+    if (levelIndex == kTimerLevel) {
+        bigFont->DrawText(backBuffer, 190, 270, "TIMER: 40 SEC", 0);
+    } else {
+        bigFont->DrawText(backBuffer, 190, 270, "COMPLETE: ", 0);
+        bigFont->DrawNumber(backBuffer, 370, 270, level->target);
+    }
+    ShowWaiting(0);
+    if (players == 2) ShowWaiting(1);
+    if (KeyState[DIK_SPACE] && !spaceLatch) {
+        worms[0].length = 0;
+        worms[0].Start(level->start1X, level->start1Y, level->target);
+        if (players == 2) {
+            worms[1].length = 0;
+            worms[1].Start(level->start2X, level->start2Y, level->target);
+        }
+        spaceLatch = 1;
+        introPending = 0;
+        timerStart = Ticks();
+    }
+}
+
+void Match::ArmSetupScreen() { setupScreen->Arm(); }
+
+void Match::PlayFrame() {
+    PlayWorms();
+    if (playerOut[0] && playerOut[1]) {
+        inPlay = 0;
+        endChoice = GameOverFrame();
+        if (allLevelsDone) Blit(0, 0, 400, 200, imageBank->surfaces[4], 140, 10, backBuffer, true);
+        if (endChoice == HighScoreTable::Continue) {
+            highScores->FadeOut();
+            levelIndex = levelIndex > 1 && !allLevelsDone ? levelIndex - 1 : 0;
+            allLevelsDone = 0;
+            worms[0].ResetForMatch();
+            worms[1].ResetForMatch();
+            playerOut[0] = 0;
+            playerOut[1] = players != 2;
+            resultsSaved = 0;
+            if (!LoadLevel()) return;
+            Enter();
+            spaceLatch = 1;
+            inPlay = 1;
+        }
+        return;
+    }
+    if (pointsPhase) {
+        PointsFrame();
+        return;
+    }
+    if (allLevelsDone) {
+        playerOut[0] = playerOut[1] = 1;
+        return;
+    }
+    if (playerDone[0] && playerDone[1]) {
+        if (levelIndex + 1 == kLevels) {
+            allLevelsDone = 1;
+            playerDone[0] = playerDone[1] = 0;
+            return;
+        }
+        inPlay = 0;
+        Leave();
+        const int p = playerOut[0] ? 1 : 0;
+        for (int pass = 0; pass < 2; ++pass) {
+            setupScreen->DrawBackground();
+            Worm& w = worms[p];
+            setupScreen->PointsFrame(&w.stats, p == 0 ? playerSetup->ship1 : playerSetup->ship2, w.score, &w.points,
+                                     &w.stats.lives, names[p]);
+            if (pass == 0) FlipDisplay();
+        }
+        setupScreen->FadeIn();
+        ArmSetupScreen();
+        pointsDue[0] = pointsDue[1] = 1;
+        pointsPhase = 1;
+    }
+}
+
+void Match::PointsFrame() {
+    if (pointsDue[0] && !playerOut[0]) {
+        Worm& w = worms[0];
+        if (setupScreen->PointsFrame(&w.stats, playerSetup->ship1, w.score, &w.points, &w.stats.lives, names[0])) {
+            pointsDue[0] = 0;
+            if (players == 2 && !playerOut[1]) {
+                ArmSetupScreen();
+                pointsDue[1] = 1;
+            } else {
+                pointsPhase = 0;
+            }
+        }
+    } else if (pointsDue[1] && !playerOut[1]) {
+        Worm& w = worms[1];
+        if (setupScreen->PointsFrame(&w.stats, playerSetup->ship2, w.score, &w.points, &w.stats.lives, names[1])) {
+            ArmSetupScreen();
+            pointsDue[1] = 0;
+            pointsPhase = 0;
+        }
+    } else {
+        // Nobody is left to close a screen: go on to the next level.
+        pointsPhase = 0;
+    }
+    if (!pointsPhase) {
+        setupScreen->FadeOut();
+        levelIndex += 1;
+        if (!LoadLevel()) return;
+        Enter();
+        resultsSaved = 0;
+        spaceLatch = 1;
+        inPlay = 1;
+    }
+}
+
+void Match::SaveResults() {
+    const int32_t d = difficulty == 0 || difficulty == 1 ? difficulty : 2;
+    if (highScores->difficulty != d) highScores->Load(HighScoreTable::FileName(d), d);
+    highScores->Insert(worms[0].score, names[0], worms[0].lengthTotal, levelIndex + 1);
+    if (players == 2) highScores->Insert(worms[1].score, names[1], worms[1].lengthTotal, levelIndex + 1);
+    if (!highScores->Save(HighScoreTable::FileName(d)))
+        std::fprintf(stderr, "voidcrawl: the high-score table %s could not be saved; the old one is kept\n",
+                     HighScoreTable::FileName(d));
+    resultsSaved = 1;
+}
+
+int32_t Match::GameOverFrame() {
+    if (!resultsSaved) {
+        Leave();
+        SaveResults();
+        highScores->Frame(mediumFont, true);
+        FlipDisplay();
+        highScores->Frame(mediumFont, true);
+        highScores->FadeIn();
+    }
+    return highScores->Frame(mediumFont, true);
+}
+
+void Match::Enter() {
+    for (int i = 0; i < kPaletteSize; ++i) {
+        const PaletteEntry& src = i < 128 ? arena.backgroundPalette[i] : imageBank->palette[i];
+        targetPalette[i] = PaletteEntry{src.red, src.green, src.blue, kPaletteFlags};
+    }
+    fader.FadeIn(targetPalette);
+}
+
+void Match::Leave() { fader.FadeOut(); }
+
+void Match::Shutdown() {
+    food.Release();
+    arena.Release();
+    worms[0].Shutdown();
+    worms[1].Shutdown();
+}
+
+void Match::PlayWorms() {
+    const int count = players == 2 ? 2 : 1;
+    for (int i = 0; i < count; ++i) {
+        Worm& w = worms[i];
+        const int32_t sx = i == 0 ? level->start1X : level->start2X;
+        const int32_t sy = i == 0 ? level->start1Y : level->start2Y;
+        if (w.active) {
+            w.Update();
+        } else if (w.exited) {
+            playerDone[i] = 1;
+        } else if (w.stats.lives != 0) {
+            smallFont->DrawText(backBuffer, kLayout[i].pressX, 440, "PRESS SPACE", 0);
+            ShowWaiting(i);
+            playerDone[i] = 0;
+            if (KeyState[DIK_SPACE] && !spaceLatch) {
+                w.Start(sx, sy, level->target);
+                if (levelIndex == kTimerLevel && timerExpired) {
+                    w.exitOpen = 1;
+                    w.exitMarker = static_cast<int32_t>(Ticks());
+                }
+                spaceLatch = 1;
+            }
+        } else {
+            if (players == 2 && !playerOut[i]) targetFactor = AddFactor(targetFactor, kFactorStep);
+            playerDone[i] = 1;
+            playerOut[i] = 1;
+            extraFood = 0;
+        }
+    }
+    if (levelIndex == kTimerLevel && !timerExpired) {
+        if (DrawLevelClock(250, 1, timerStart, 4000)) {
+            timerExpired = 1;
+            for (Worm& w : worms) {
+                w.exitOpen = 1;
+                w.exitMarker = static_cast<int32_t>(Ticks());
+            }
+        }
+    }
+}
+
+void Match::ShowWaiting(int32_t i) {
+    const int32_t sx = i == 0 ? level->start1X : level->start2X;
+    const int32_t sy = i == 0 ? level->start1Y : level->start2Y;
+    worms[i].ShowStartGate(sx, sy);
+    if (!playerOut[i]) smallFont->DrawText(backBuffer, sx * 32 + 5, sy * 32 + 10, names[i], 3);
+}
+
+bool Match::DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duration) {
+    int32_t minutes = 0, seconds = 0, hundredths = 0;
+    if (start != 0) {
+        const uint32_t elapsed = (Ticks() - start) / 10u;
+        const int32_t c = duration - static_cast<int32_t>(elapsed);
+        const int32_t s = c / 100;
+        minutes = s / 60;
+        seconds = s - 60 * minutes;
+        hundredths = c - 100 * s;
+    }
+    mediumFont->DrawNumber(backBuffer, x, y, minutes);
+    mediumFont->DrawChar(backBuffer, x + 30, y, ':');
+    mediumFont->DrawNumber(backBuffer, x + 40, y, seconds);
+    mediumFont->DrawChar(backBuffer, x + 70, y, ':');
+    mediumFont->DrawNumber(backBuffer, x + 80, y, hundredths);
+    return hundredths <= 0 && seconds <= 0 && minutes <= 0;
+}
+
+void Match::DrawStatusBar() {
+    const int count = players == 2 ? 2 : 1;
+    for (int i = 0; i < count; ++i) {
+        const Worm& w = worms[i];
+        const StatusLayout& l = kLayout[i];
+        smallFont->DrawNumber(backBuffer, l.lengthX, 464, w.length);
+        smallFont->DrawNumber(backBuffer, l.shieldX, 464, w.shield);
+        int32_t width = 0;
+        if (w.stats.plasmaShields > 0) {
+            const double full = static_cast<double>(w.shield) * 107.0 / w.stats.plasmaShields;
+            width = full > 107.0 ? 107 : static_cast<int32_t>(full);
+        } else if (w.shield > 0) {
+            width = 107;
+        }
+        FillRect(l.barLeft, 466, l.barLeft + width, 476, backBuffer, w.shield >= 40 ? 223 : 212);
+        for (int32_t life = w.stats.lives < 20 ? w.stats.lives : 20; life >= 1; --life) {
+            const int32_t x = l.livesX + 13 * life;
+            FillRect(x, 451, x + 6, 455, backBuffer, 223);
+        }
+        mediumFont->DrawNumber(backBuffer, l.scoreX, l.scoreY, w.score);
+        if (!playerOut[i]) DrawExitCountdown(i);
+    }
+}
+
+void Match::DrawExitCountdown(int32_t i) {
+    Worm& w = worms[i];
+    if (!w.exitOpen) return;
+    const int32_t t = w.exitTimer;
+    if (exitShownAt[i] / 100 != t / 100 || exitNumberX[i] == 0) {
+        exitShownAt[i] = t;
+        const int32_t hx = w.segments[1].cellX;
+        const int32_t hy = w.segments[1].cellY;
+        int32_t x = hx * 32;
+        x -= Rand() % 64;
+        x += Rand() % 32;
+        int32_t y = hy * 32;
+        y -= Rand() % 64;
+        y += Rand() % 32;
+        if (x < 0) x = 5;
+        else if (x > 620) x = 620;
+        if (y < 0) y = 5;
+        else if (y > 416) y = 416;
+        exitNumberX[i] = x;
+        exitNumberY[i] = y;
+        sounds->Play(16, 0);
+    }
+    if (t - 50 <= exitShownAt[i])
+        bigFont->DrawNumber(backBuffer, exitNumberX[i], exitNumberY[i], w.stats.hsJumpSeconds - exitShownAt[i] / 100);
+}

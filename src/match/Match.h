@@ -1,0 +1,96 @@
+#pragma once
+#include <cstdint>
+
+#include "gfx/Font.h"
+#include "gfx/ImageLoader.h"
+#include "gfx/PaletteFader.h"
+#include "io/MouseCursor.h"
+#include "io/SoundBank.h"
+#include "match/Arena.h"
+#include "match/FoodSet.h"
+#include "screens/HighScoreTable.h"
+#include "screens/PlayerSetup.h"
+#include "screens/SetupScreen.h"
+#include "world/ArenaGrid.h"
+#include "world/ShipStats.h"
+#include "world/Worm.h"
+
+// A game of up to 20 levels for one or two players: level intro, play,
+// points screens between levels, game over with the high-score table,
+// continuing, and the end after the twentieth level.
+class Match {
+public:
+    static constexpr int32_t kLevels = 20;
+    static constexpr int32_t kTimerLevel = 5;
+
+    void Init(Font* bigFont, Font* smallFont, Font* mediumFont, ImageBank* imageBank, SoundBank* sounds,
+              const ShipStats* baseStats0, const ShipStats* baseStats1, SetupScreen* setupScreen,
+              HighScoreTable* highScores, MouseCursor* cursor);
+    void SetPlayers(const PlayerSetup* setup);
+    void Begin(int32_t difficulty);
+    void Enter();
+    bool Frame();
+    void Leave();
+    void Shutdown();
+
+    // False when the level file could not be used; the reason is in levelError.
+    bool LoadLevel();
+    void IntroFrame();
+    void PlayFrame();
+    void PointsFrame();
+    int32_t GameOverFrame();
+    void PlayWorms();
+    void ShowWaiting(int32_t player);
+    bool DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duration);
+    void DrawStatusBar();
+    void DrawExitCountdown(int32_t player);
+
+    uint8_t resultsSaved = 0;
+    uint8_t playerDone[2] = {};
+    uint8_t introPending = 0;
+    uint8_t spaceLatch = 0;
+    uint8_t playerOut[2] = {};
+    uint8_t pointsPhase = 0;
+    uint8_t inPlay = 0;
+    uint8_t pointsDue[2] = {};
+    uint8_t allLevelsDone = 0;
+    uint8_t timerExpired = 0;
+    PaletteEntry targetPalette[kPaletteSize] = {};
+    Worm worms[2];
+    FoodSet food;
+    Arena arena;
+    ArenaGrid grid;
+    Font* bigFont = nullptr;
+    Font* mediumFont = nullptr;
+    Font* smallFont = nullptr;
+    SetupScreen* setupScreen = nullptr;
+    char names[2][20] = {};
+    const LevelHeader* level = nullptr;
+    HighScoreTable* highScores = nullptr;
+    char levelFileName[30] = {};
+    int32_t levelIndex = 0;
+    int32_t players = 1;
+    int32_t extraFood = 0;
+    int32_t difficulty = 0;
+    int32_t endChoice = 0;
+    float targetFactor = 1.0f;
+    int32_t exitShownAt[2] = {};
+    int32_t exitNumberX[2] = {};
+    int32_t exitNumberY[2] = {};
+    uint32_t timerStart = 0;
+    SoundBank* sounds = nullptr;
+    ImageBank* imageBank = nullptr;
+    MouseCursor* cursor = nullptr;
+    const PlayerSetup* playerSetup = nullptr;
+    const ShipStats* shipBaseStatsRef[2] = {};
+    PaletteFader fader;
+
+    // A level that could not be loaded ends the game: the flag and the reason.
+    uint8_t levelFailed = 0;
+    char levelError[200] = {};
+
+private:
+    void ArmSetupScreen();
+    void SaveResults();
+    static float AddFactor(float factor, float delta);
+};
