@@ -1,0 +1,49 @@
+#pragma once
+// The twenty level files L0.DAT..L19.DAT, compiled from the designer's text
+// files levels/L00.txt..L19.txt (the format is described in levels/README.md).
+#include <array>
+#include <cstdint>
+#include <string>
+
+inline constexpr int kLevelFileCount = 20;
+inline constexpr int kLevelColumns = 20;
+inline constexpr int kLevelRows = 14;
+inline constexpr size_t kLevelFileSize = 1456;
+// Two-player games place this many more food items than the level asks for,
+// and there are 20 food slots.
+inline constexpr int kLevelExtraFood = 3;
+inline constexpr int kLevelFoodSlots = 20;
+// Longest title the intro panel shows in the big font.
+inline constexpr size_t kLevelTitleMax = 18;
+// Straight free cells a worm needs in front of its start cell.
+inline constexpr int kLevelMinRunway = 3;
+
+// One level as the game reads it.
+struct LevelSource {
+    std::string background;  // "grafik\Nebula1.dat"
+    std::string title;
+    int32_t target = 0;
+    int32_t chanceA = 0, chanceB = 0, chanceC = 0;
+    int32_t foodCount = 0;
+    int32_t start1X = 0, start1Y = 0, start2X = 0, start2Y = 0;
+    std::array<bool, kLevelColumns * kLevelRows> walls{};  // cell (x, y) is x * 14 + y
+
+    bool Wall(int x, int y) const { return walls[static_cast<size_t>(x * kLevelRows + y)]; }
+};
+
+// Parses and checks one level text. `name` only labels the messages: on a
+// mistake the result is false and `error` reads "name:line: what is wrong".
+bool ParseLevel(const std::string& text, const std::string& name, LevelSource& level, std::string& error);
+
+// The 1456 bytes of a level file, little-endian: background name and title
+// (150 bytes each, zero padded), target, the three chances, food count, the
+// two start cells, then the wall flags column by column.
+std::array<uint8_t, kLevelFileSize> EncodeLevel(const LevelSource& level);
+
+// "L00.txt" .. "L19.txt", and "L0.DAT" .. "L19.DAT".
+std::string LevelSourceName(int index);
+std::string LevelFileName(int index);
+
+// Compiles sourceDir/L00.txt..L19.txt into outDir/L0.DAT..L19.DAT. Every
+// mistake is printed on stderr; any mistake makes the result false.
+bool WriteLevelFiles(const std::string& sourceDir, const std::string& outDir);
