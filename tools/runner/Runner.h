@@ -7,18 +7,31 @@
 // script of key presses, mouse moves, screenshots and state dumps.
 //
 //   voidcrawl-headless [--data DIR] [--seed N] [--frames N] [--script FILE]
+//                      [--autopilot] [--autopilot-steer all|none|1|2]
+//                      [--until-level N] [--final-state FILE]
+//
+// RunnerUsage() explains the options.
 
 constexpr int kExitOk = 0;          // the script ended or the game asked to end
 constexpr int kExitStartupFailed = 1;
 constexpr int kExitBadInput = 2;    // bad argument or script line
 
 constexpr int64_t kDefaultFrames = 1000;  // without a script
+constexpr int64_t kAutopilotFrames = 3000000;  // with --autopilot
+
+// Whose worms the autopilot steers.
+constexpr uint8_t kSteerPlayer1 = 1;
+constexpr uint8_t kSteerPlayer2 = 2;
 
 struct RunnerOptions {
     std::string dataDir;     // empty: "data" beside the runner binary
     uint32_t seed = 1;
     int64_t frames = -1;     // -1: end of script, or kDefaultFrames
     std::string scriptPath;  // empty: no script
+    bool autopilot = false;
+    uint8_t steer = kSteerPlayer1 | kSteerPlayer2;
+    int32_t untilLevel = 0;       // 1..20: end once that level's intro shows; 0: never
+    std::string finalStatePath;  // empty: none
 };
 
 // Parses the command line (argv[0] is the program). On failure returns false

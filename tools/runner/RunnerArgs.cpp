@@ -17,15 +17,44 @@ bool ParseNumber(const std::string& text, unsigned long long max, unsigned long 
     return true;
 }
 
+enum Option { kData, kSeed, kFrames, kScript, kAutopilot, kSteer, kUntilLevel, kFinalState, kOptionCount };
+
+struct OptionInfo {
+    const char* name;
+    bool takesValue;
+};
+
+const OptionInfo kOptions[kOptionCount] = {
+    {"--data", true},       {"--seed", true},        {"--frames", true},      {"--script", true},
+    {"--autopilot", false}, {"--autopilot-steer", true}, {"--until-level", true}, {"--final-state", true},
+};
+
 }  // namespace
 
 std::string RunnerUsage() {
-    return "usage: voidcrawl-headless [--data DIR] [--seed N] [--frames N] [--script FILE]";
+    return "usage: voidcrawl-headless [--data DIR] [--seed N] [--frames N] [--script FILE]\n"
+           "                          [--autopilot] [--autopilot-steer all|none|1|2]\n"
+           "                          [--until-level N] [--final-state FILE]\n"
+           "\n"
+           "  --autopilot         play the game: steer the worms toward food and out of\n"
+           "                      each level, press SPACE when a worm waits, click OK on\n"
+           "                      the points screens (buying upgrades first). Without a\n"
+           "                      script it first starts a one-player game from the menu\n"
+           "                      at the menu's difficulty (click ONE PLAYER, type\n"
+           "                      AUTOPILOT, Enter); with a script the script does that.\n"
+           "                      The run ends after the pass that shows the game-over\n"
+           "                      table, or when the game is back at the menu. Match\n"
+           "                      events are printed on stdout. Frame limit 3000000.\n"
+           "  --autopilot-steer   whose worms the autopilot steers (default all); the\n"
+           "                      others get no keys and fly into whatever is ahead\n"
+           "  --until-level N     end the run after the pass that shows level N's intro\n"
+           "  --final-state FILE  write the state JSON after the last pass that the\n"
+           "                      runner ends (not when the game itself quits)";
 }
 
 bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* options, std::string* error) {
     *options = RunnerOptions{};
-    bool seen[4] = {false, false, false, false};
+    bool seen[kOptionCount] = {};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -37,7 +66,9 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             arg = arg.substr(0, eq);
             hasValue = true;
         }
-        int which = arg == "--data" ? 0 : arg == "--seed" ? 1 : arg == "--frames" ? 2 : arg == "--script" ? 3 : -1;
+        int which = -1;
+        for (int k = 0; k < kOptionCount; ++k)
+            if (arg == kOptions[k].name) which = k;
         if (which < 0) {
             *error = "unknown argument '" + std::string(argv[i]) + "'";
             return false;
@@ -47,7 +78,12 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             return false;
         }
         seen[which] = true;
-        if (!hasValue) {
+        if (!kOptions[which].takesValue) {
+            if (hasValue) {
+                *error = arg + " takes no value";
+                return false;
+            }
+        } else if (!hasValue) {
             if (i + 1 >= argc) {
                 *error = arg + " needs a value";
                 return false;
@@ -56,35 +92,70 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         }
         unsigned long long number = 0;
         switch (which) {
-            case 0:
+            case kData:
                 if (value.empty()) {
                     *error = "--data needs a directory";
                     return false;
                 }
                 options->dataDir = value;
                 break;
-            case 1:
+            case kSeed:
                 if (!ParseNumber(value, 0xFFFFFFFFull, &number)) {
                     *error = "bad seed '" + value + "' (0 to 4294967295)";
                     return false;
                 }
                 options->seed = static_cast<uint32_t>(number);
                 break;
-            case 2:
+            case kFrames:
                 if (!ParseNumber(value, 1000000000000ull, &number) || number == 0) {
                     *error = "bad frame count '" + value + "' (a positive number)";
                     return false;
                 }
                 options->frames = static_cast<int64_t>(number);
                 break;
-            case 3:
+            case kScript:
                 if (value.empty()) {
                     *error = "--script needs a file name";
                     return false;
                 }
                 options->scriptPath = value;
                 break;
+            case kAutopilot:
+                options->autopilot = true;
+                break;
+            case kSteer:
+                if (value == "all")
+                    options->steer = kSteerPlayer1 | kSteerPlayer2;
+                else if (value == "none")
+                    options->steer = 0;
+                else if (value == "1")
+                    options->steer = kSteerPlayer1;
+                else if (value == "2")
+                    options->steer = kSteerPlayer2;
+                else {
+                    *error = "bad --autopilot-steer '" + value + "' (all, none, 1 or 2)";
+                    return false;
+                }
+                break;
+            case kUntilLevel:
+                if (!ParseNumber(value, 20, &number) || number == 0) {
+                    *error = "bad level number '" + value + "' (1 to 20)";
+                    return false;
+                }
+                options->untilLevel = static_cast<int32_t>(number);
+                break;
+            case kFinalState:
+                if (value.empty()) {
+                    *error = "--final-state needs a file name";
+                    return false;
+                }
+                options->finalStatePath = value;
+                break;
         }
+    }
+    if (seen[kSteer] && !options->autopilot) {
+        *error = "--autopilot-steer needs --autopilot";
+        return false;
     }
     return true;
 }

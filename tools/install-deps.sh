@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and running VoidCrawl need
+# ("run") or that the test suite needs as well ("test"). Does nothing when
+# everything is already there.
+set -euo pipefail
+
+what="${1:-run}"
+packages=(cmake make g++ pkg-config libsdl2-dev libgtest-dev libfreetype-dev libpng-dev
+          fonts-dejavu-core)
+if [ "$what" = "test" ]; then
+    # The window test runs the game under a virtual X server.
+    packages+=(xvfb xdotool imagemagick matchbox-window-manager)
+elif [ "$what" != "run" ]; then
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+fi
+
+if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
+    echo "install-deps: this is not a Debian-like system; please install the equivalents of:" >&2
+    echo "  ${packages[*]}" >&2
+    exit 1
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    status="$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)"
+    if [ "$status" != "install ok installed" ]; then
+        missing+=("$package")
+    fi
+done
+if [ "${#missing[@]}" -eq 0 ]; then
+    exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+    as_root=(sudo)
+else
+    echo "install-deps: these packages are missing: ${missing[*]}" >&2
+    echo "install-deps: run this as root or install sudo, or install them yourself:" >&2
+    echo "  apt-get install ${missing[*]}" >&2
+    exit 1
+fi
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
