@@ -11,8 +11,16 @@
 #include "platform/Host.h"
 
 namespace {
+
 const char* const kErrorTitle = "Error Message";
+
+void AddTrims(Font& font, const char* characters, std::initializer_list<int32_t> trims) {
+    const int32_t* trim = trims.begin();
+    for (const char* c = characters; *c && trim != trims.end(); ++c, ++trim)
+        font.AddTrim(static_cast<uint8_t>(*c), *trim);
 }
+
+}  // namespace
 
 void Game::Fail(const char* text, const char* reason) {
     std::fprintf(stderr, "voidcrawl: %s: %s\n", text, reason && *reason ? reason : "unknown reason");
@@ -56,29 +64,13 @@ bool Game::Init() {
     LoadGameImage(&bigFontSurface, "grafik\\ImpFont22.dat", 640, 200, VideoMemory);
     CreateDisplayPalette(loader.palette);
 
+    // Each font's glyph grid and its proportional trims, added in this order.
     bigFont.Init(bigFontSurface, 0, 0, 34, 33, 13, 627);
-    bigFont.AddTrim('I', 21);
-    bigFont.AddTrim('J', 18);
-    bigFont.AddTrim('W', 1);
-    bigFont.AddTrim('M', 5);
-    bigFont.AddTrim('P', 15);
-    bigFont.AddTrim('E', 17);
-    bigFont.AddTrim('F', 17);
-    bigFont.AddTrim('L', 17);
+    AddTrims(bigFont, "IJWMPEFL", {21, 18, 1, 5, 15, 17, 17, 17});
     smallFont.Init(smallFontSurface, 0, 0, 15, 15, 9, 630);
-    smallFont.AddTrim('K', 7);
-    smallFont.AddTrim('M', 6);
-    smallFont.AddTrim('W', 5);
-    smallFont.AddTrim('I', 12);
-    smallFont.AddTrim('4', 7);
+    AddTrims(smallFont, "KMWI4", {7, 6, 5, 12, 7});
     mediumFont.Init(mediumFontSurface, 0, 0, 28, 25, 13, 621);
-    mediumFont.AddTrim('W', 5);
-    mediumFont.AddTrim('M', 10);
-    mediumFont.AddTrim('I', 20);
-    mediumFont.AddTrim('J', 18);
-    mediumFont.AddTrim('L', 17);
-    mediumFont.AddTrim('E', 17);
-    mediumFont.AddTrim('1', 18);
+    AddTrims(mediumFont, "WMIJLE1", {5, 10, 20, 18, 17, 17, 18});
 
     imageBank.Add("grafik\\SW1.dat", 640, 140, VideoMemory);
     imageBank.Add("grafik\\SW2.dat", 640, 140, VideoMemory);

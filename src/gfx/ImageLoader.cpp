@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/GameFile.h"
+#include "platform/LittleEndian.h"
 
 bool imageLoadFailed = false;
 
@@ -22,12 +23,6 @@ bool Fail(const char* name, const char* why) {
     return false;
 }
 
-template <typename T>
-T ReadLe(const uint8_t* p) {
-    T v = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(static_cast<T>(p[i]) << (8 * i));
-    return v;
-}
 
 }  // namespace
 
@@ -58,20 +53,20 @@ bool ImageLoader::LoadFromMemory(const char* name, const uint8_t* data, int64_t 
     if (!pixels || targetWidth <= 0 || targetHeight <= 0) return Fail(name, "no surface to load into");
     if (size < 14) return Fail(name, "the file is too short to be a picture");
     BmpFileHeader fh{};
-    fh.type = ReadLe<uint16_t>(data);
-    fh.size = ReadLe<uint32_t>(data + 2);
-    fh.offBits = ReadLe<uint32_t>(data + 10);
+    fh.type = ReadLittleEndian<uint16_t>(data);
+    fh.size = ReadLittleEndian<uint32_t>(data + 2);
+    fh.offBits = ReadLittleEndian<uint32_t>(data + 10);
     if (fh.type != 0x4D42) return Fail(name, "not a BMP picture");
     if (size < kHeaderBytes) return Fail(name, "the picture header is cut short");
     const uint8_t* ih = data + 14;
     BmpInfoHeader info{};
-    info.size = ReadLe<uint32_t>(ih);
-    info.width = ReadLe<int32_t>(ih + 4);
-    info.height = ReadLe<int32_t>(ih + 8);
-    info.planes = ReadLe<uint16_t>(ih + 12);
-    info.bitCount = ReadLe<uint16_t>(ih + 14);
-    info.compression = ReadLe<uint32_t>(ih + 16);
-    info.sizeImage = ReadLe<uint32_t>(ih + 20);
+    info.size = ReadLittleEndian<uint32_t>(ih);
+    info.width = ReadLittleEndian<int32_t>(ih + 4);
+    info.height = ReadLittleEndian<int32_t>(ih + 8);
+    info.planes = ReadLittleEndian<uint16_t>(ih + 12);
+    info.bitCount = ReadLittleEndian<uint16_t>(ih + 14);
+    info.compression = ReadLittleEndian<uint32_t>(ih + 16);
+    info.sizeImage = ReadLittleEndian<uint32_t>(ih + 20);
     const int bits = info.bitCount == 8 ? 8 : info.bitCount == 16 ? 16 : 24;
     // 16- and 24-bit pictures become two bytes a pixel.
     const int64_t rowBytesOut = static_cast<int64_t>(info.width) * (bits == 8 ? 1 : 2);

@@ -4,13 +4,9 @@
 #include <cstring>
 
 #include "platform/GameFile.h"
+#include "platform/LittleEndian.h"
 
 namespace {
-
-int32_t ReadI32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                                (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
-}
 
 bool Refuse(char* error, int size, const char* text) {
     if (error && size > 0) std::snprintf(error, static_cast<size_t>(size), "%s", text);
@@ -23,8 +19,8 @@ void Decode(const uint8_t* bytes, LevelHeader* header, WallMap* map) {
     std::memcpy(header->backgroundFile, bytes, 150);
     std::memcpy(header->title, bytes + 150, 150);
     int32_t* fields = &header->target;
-    for (int i = 0; i < 9; ++i) fields[i] = ReadI32(bytes + 300 + 4 * i);
-    for (int i = 0; i < 280; ++i) map->flags[i] = ReadI32(bytes + 336 + 4 * i);
+    for (int i = 0; i < 9; ++i) fields[i] = ReadLittleEndian<int32_t>(bytes + 300 + 4 * i);
+    for (int i = 0; i < 280; ++i) map->flags[i] = ReadLittleEndian<int32_t>(bytes + 336 + 4 * i);
 }
 
 }  // namespace

@@ -6,20 +6,7 @@
 #include <cstring>
 
 #include "platform/GameFile.h"
-
-namespace {
-
-int32_t ReadI32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                                (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
-}
-
-void WriteI32(uint8_t* p, int32_t v) {
-    const uint32_t u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
-}
-
-}  // namespace
+#include "platform/LittleEndian.h"
 
 void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
     cursor = c;
@@ -58,10 +45,10 @@ void HighScoreTable::LoadBytes(const uint8_t* data, int64_t size) {
         uint8_t block[kRecordBytes] = {};
         const int64_t n = size < kRecordBytes ? size : kRecordBytes;
         std::memcpy(block, data + i * kRecordBytes, static_cast<size_t>(n));
-        if (n >= 4) records[i].score = ReadI32(block);
+        if (n >= 4) records[i].score = ReadLittleEndian<int32_t>(block);
         if (n > 4) std::memcpy(records[i].name, block + 4, static_cast<size_t>(n - 4 < 20 ? n - 4 : 20));
-        if (n >= 28) records[i].lengthTotal = ReadI32(block + 24);
-        if (n >= 32) records[i].level = ReadI32(block + 28);
+        if (n >= 28) records[i].lengthTotal = ReadLittleEndian<int32_t>(block + 24);
+        if (n >= 32) records[i].level = ReadLittleEndian<int32_t>(block + 28);
         // A name must end inside its record, whatever the file holds.
         records[i].name[sizeof records[i].name - 1] = 0;
         size -= n;
@@ -84,10 +71,10 @@ bool HighScoreTable::Save(const char* fileName) {
     uint8_t data[kFileBytes];
     for (int i = 0; i < kRecords; ++i) {
         uint8_t* p = data + i * kRecordBytes;
-        WriteI32(p, records[i].score);
+        WriteLittleEndian<int32_t>(p, records[i].score);
         std::memcpy(p + 4, records[i].name, 20);
-        WriteI32(p + 24, records[i].lengthTotal);
-        WriteI32(p + 28, records[i].level);
+        WriteLittleEndian<int32_t>(p + 24, records[i].lengthTotal);
+        WriteLittleEndian<int32_t>(p + 28, records[i].level);
     }
     char temp[kMaxGameFileName + 1];
     if (std::snprintf(temp, sizeof temp, "%s.new", fileName) >= static_cast<int>(sizeof temp)) return false;
