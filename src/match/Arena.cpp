@@ -43,7 +43,9 @@ bool Arena::Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* e
     LevelHeader h;
     static WallMap map;  // checked once per level load, not per frame
     Decode(bytes, &h, &map);
-    if (h.foodCount < 0 || h.foodCount + extraFood > kMaxFood)
+    // Sums in 64 bits: a count from a file may be anything.
+    const int64_t food = static_cast<int64_t>(h.foodCount) + extraFood;
+    if (h.foodCount < 0 || extraFood < 0 || food > kMaxFood)
         return Refuse(error, errorSize, "the food count does not fit the food slots");
     if (!ArenaGrid::OnBoard(h.start1X, h.start1Y) || !ArenaGrid::OnBoard(h.start2X, h.start2Y))
         return Refuse(error, errorSize, "a start cell lies off the board");
@@ -57,7 +59,7 @@ bool Arena::Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* e
             if ((x == h.start1X && y == h.start1Y) || (x == h.start2X && y == h.start2Y)) continue;
             ++free;
         }
-    if (free < h.foodCount + extraFood + kMinSpareCells)
+    if (free < food + kMinSpareCells)
         return Refuse(error, errorSize, "the level leaves too few free cells");
     if (h.target < 0 || h.target > 900) return Refuse(error, errorSize, "the target length is out of range");
     return true;
