@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "Autopilot.h"
 #include "GameStateJson.h"
 #include "PngWriter.h"
 #include "Script.h"
@@ -22,12 +23,17 @@
 namespace {
 
 // Applies the script around each pass of the frame loop: input before the
-// pass, pictures, state dumps and the end after it.
+// pass, pictures, state dumps and the end after it. The autopilot, when
+// there is one, sets its input after the script's and has its say on the end.
 class ScriptHooks : public PassHooks {
 public:
     ScriptHooks(HeadlessHost& host, Game& game, const std::vector<ScriptCommand>& commands, int64_t frameLimit,
                 FILE* err)
         : host_(host), game_(game), commands_(commands), frameLimit_(frameLimit), err_(err) {}
+
+    void SetAutopilot(Autopilot* autopilot) { autopilot_ = autopilot; }
+    void SetUntilLevel(int32_t level) { untilLevel_ = level; }
+    void SetFinalState(const std::string& path) { finalStatePath_ = path; }
 
     void BeforePass(int64_t frame) override {
         SoundBank::ClearStartedLog();
@@ -50,6 +56,7 @@ public:
                     break;
             }
         }
+        if (autopilot_) autopilot_->BeforePass(frame);
     }
 
     bool AfterPass(int64_t frame) override {
@@ -70,7 +77,19 @@ public:
                     break;
             }
         }
+        if (autopilot_ && !autopilot_->AfterPass(frame)) goOn = false;
+        if (untilLevel_ > 0 && game_.state == GameState::Playing && game_.match.level && game_.match.introPending &&
+            game_.match.levelIndex + 1 == untilLevel_)
+            goOn = false;
         if (frame + 1 >= frameLimit_) goOn = false;
+        if (!goOn && !finalStatePath_.empty()) {
+            std::ofstream file(finalStatePath_, std::ios::binary | std::ios::trunc);
+            if (file) file << GameStateJson(game_, frame);
+            if (!file) {
+                std::fprintf(err_, "voidcrawl-headless: cannot write the final state '%s'\n", finalStatePath_.c_str());
+                outputFailed_ = true;
+            }
+        }
         return goOn;
     }
 
@@ -106,6 +125,9 @@ private:
     const std::vector<ScriptCommand>& commands_;
     const int64_t frameLimit_;
     FILE* err_;
+    Autopilot* autopilot_ = nullptr;
+    int32_t untilLevel_ = 0;
+    std::string finalStatePath_;
     size_t inputNext_ = 0;
     size_t outputNext_ = 0;
     bool outputFailed_ = false;
@@ -135,8 +157,11 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     int64_t frameLimit = kDefaultFrames;
     if (options.frames > 0)
         frameLimit = options.frames;
+    else if (options.autopilot)
+        frameLimit = kAutopilotFrames;
     else if (!commands.empty())
         frameLimit = commands.back().frame + 1;
+    const std::string finalState = options.finalStatePath.empty() ? std::string() : Absolute(options.finalStatePath);
 
     // The game reads its data, and writes high scores and dumps, in the
     // data directory.
@@ -153,6 +178,17 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     game->seed = options.seed;
 
     ScriptHooks hooks(*host, *game, commands, frameLimit, err);
+    std::unique_ptr<Autopilot> autopilot;
+    if (options.autopilot) {
+        Autopilot::Options pilot;
+        pilot.startFromMenu = options.scriptPath.empty();
+        pilot.steer = options.steer;
+        pilot.difficulty = options.difficulty;
+        autopilot = std::make_unique<Autopilot>(*host, *game, pilot, out);
+        hooks.SetAutopilot(autopilot.get());
+    }
+    hooks.SetUntilLevel(options.untilLevel);
+    hooks.SetFinalState(finalState);
     int64_t lastFrame = 0;
     const LoopEnd end = RunFrameLoop(*host, *game, &hooks, &lastFrame);
     SetHost(nullptr);

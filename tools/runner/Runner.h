@@ -8,6 +8,7 @@
 //
 //   voidcrawl-headless [--data DIR] [--seed N] [--frames N] [--script FILE]
 //                      [--autopilot] [--autopilot-steer all|none|1|2]
+//                      [--autopilot-difficulty 0|1|2]
 //                      [--until-level N] [--final-state FILE]
 //
 // RunnerUsage() explains the options.
@@ -30,6 +31,7 @@ struct RunnerOptions {
     std::string scriptPath;  // empty: no script
     bool autopilot = false;
     uint8_t steer = kSteerPlayer1 | kSteerPlayer2;
+    int32_t difficulty = 0;       // the game the autopilot starts from the menu
     int32_t untilLevel = 0;       // 1..20: end once that level's intro shows; 0: never
     std::string finalStatePath;  // empty: none
 };

@@ -17,7 +17,18 @@ bool ParseNumber(const std::string& text, unsigned long long max, unsigned long 
     return true;
 }
 
-enum Option { kData, kSeed, kFrames, kScript, kAutopilot, kSteer, kUntilLevel, kFinalState, kOptionCount };
+enum Option {
+    kData,
+    kSeed,
+    kFrames,
+    kScript,
+    kAutopilot,
+    kSteer,
+    kDifficulty,
+    kUntilLevel,
+    kFinalState,
+    kOptionCount
+};
 
 struct OptionInfo {
     const char* name;
@@ -26,7 +37,8 @@ struct OptionInfo {
 
 const OptionInfo kOptions[kOptionCount] = {
     {"--data", true},       {"--seed", true},        {"--frames", true},      {"--script", true},
-    {"--autopilot", false}, {"--autopilot-steer", true}, {"--until-level", true}, {"--final-state", true},
+    {"--autopilot", false}, {"--autopilot-steer", true}, {"--autopilot-difficulty", true},
+    {"--until-level", true}, {"--final-state", true},
 };
 
 }  // namespace
@@ -34,19 +46,28 @@ const OptionInfo kOptions[kOptionCount] = {
 std::string RunnerUsage() {
     return "usage: voidcrawl-headless [--data DIR] [--seed N] [--frames N] [--script FILE]\n"
            "                          [--autopilot] [--autopilot-steer all|none|1|2]\n"
+           "                          [--autopilot-difficulty 0|1|2]\n"
            "                          [--until-level N] [--final-state FILE]\n"
            "\n"
            "  --autopilot         play the game: steer the worms toward food and out of\n"
            "                      each level, press SPACE when a worm waits, click OK on\n"
            "                      the points screens (buying upgrades first). Without a\n"
            "                      script it first starts a one-player game from the menu\n"
-           "                      at the menu's difficulty (click ONE PLAYER, type\n"
-           "                      AUTOPILOT, Enter); with a script the script does that.\n"
+           "                      (click the difficulty, ONE PLAYER, type AUTOPILOT,\n"
+           "                      Enter); with a script the script does that.\n"
            "                      The run ends after the pass that shows the game-over\n"
-           "                      table, or when the game is back at the menu. Match\n"
-           "                      events are printed on stdout. Frame limit 3000000.\n"
+           "                      table, or when the game is back at the menu; the\n"
+           "                      frame limit is 3000000. Match events go to stdout:\n"
+           "                        frame F: level N intro (target T, food C, targetFactor X, extraFood E)\n"
+           "                        frame F: player P lost a life (lives left L, length N)\n"
+           "                        frame F: player P left level N (score S, points Q, length N)\n"
+           "                        frame F: player P out (targetFactor X, extraFood E)\n"
+           "                        frame F: game over at level N[, all levels done] (score S[, S2])\n"
+           "                        frame F: back at the menu\n"
            "  --autopilot-steer   whose worms the autopilot steers (default all); the\n"
            "                      others get no keys and fly into whatever is ahead\n"
+           "  --autopilot-difficulty  0 easy (default), 1 medium, 2 hard: the game the\n"
+           "                      autopilot starts from the menu without a script\n"
            "  --until-level N     end the run after the pass that shows level N's intro\n"
            "  --final-state FILE  write the state JSON after the last pass that the\n"
            "                      runner ends (not when the game itself quits)";
@@ -137,6 +158,13 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
                     return false;
                 }
                 break;
+            case kDifficulty:
+                if (!ParseNumber(value, 2, &number)) {
+                    *error = "bad --autopilot-difficulty '" + value + "' (0, 1 or 2)";
+                    return false;
+                }
+                options->difficulty = static_cast<int32_t>(number);
+                break;
             case kUntilLevel:
                 if (!ParseNumber(value, 20, &number) || number == 0) {
                     *error = "bad level number '" + value + "' (1 to 20)";
@@ -153,9 +181,11 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
                 break;
         }
     }
-    if (seen[kSteer] && !options->autopilot) {
-        *error = "--autopilot-steer needs --autopilot";
-        return false;
+    for (int k : {kSteer, kDifficulty}) {
+        if (seen[k] && !options->autopilot) {
+            *error = std::string(kOptions[k].name) + " needs --autopilot";
+            return false;
+        }
     }
     return true;
 }

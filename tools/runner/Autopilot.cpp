@@ -1,0 +1,275 @@
+#include "Autopilot.h"
+
+#include <cstring>
+#include <string>
+
+#include "Script.h"
+#include "WormPlanner.h"
+#include "app/Game.h"
+#include "io/Input.h"
+#include "platform/HeadlessHost.h"
+
+namespace {
+
+// Each worm's keys in Worm::SetKeys order: left, right, warp, jump, boost, brake.
+constexpr int32_t kWormKeys[2][6] = {
+    {DIK_LEFT, DIK_RIGHT, DIK_RCONTROL, DIK_RSHIFT, DIK_UP, DIK_DOWN},
+    {DIK_A, DIK_D, DIK_LCONTROL, DIK_LSHIFT, DIK_W, DIK_S},
+};
+enum WormKey { kLeft = 0, kRight = 1, kJump = 3, kBoost = 4 };
+
+// Upgrades in the order they are bought.
+constexpr int32_t kUpgradeOrder[] = {RowLives, RowVelocity, RowPlasmaShields, RowAcceleration, RowShieldRecover};
+
+// A turn is dropped at this speed or below (just after a crash).
+constexpr float kSlowestTurn = 0.5f;
+
+// Steps without food after which a worm stops shunning food that looks
+// unsafe, so that it cannot circle round it for ever.
+constexpr int32_t kHungrySteps = 150;
+
+bool OnScreen(int32_t x, int32_t y) { return x >= 0 && y >= 0 && x < kScreenWidth && y < kScreenHeight; }
+
+}  // namespace
+
+Autopilot::Autopilot(HeadlessHost& host, const Game& game, const Options& options, FILE* log)
+    : host_(host), game_(game), options_(options), log_(log) {}
+
+// ---- input ------------------------------------------------------------------
+
+void Autopilot::ClickAt(int32_t x, int32_t y) {
+    // The screens test the pointer and the button as the previous pass's
+    // pointer update left them, and take a click only after a pass with the
+    // button up: down for one pass, up for two.
+    host_.MoveMouseTo(x, y);
+    clickPhase_ = (clickPhase_ + 1) % 3;
+    mouseDown_ = clickPhase_ == 0;
+    host_.SetMouseButton(mouseDown_);
+}
+
+void Autopilot::ClickSprite(const Sprite& sprite) {
+    ClickAt(sprite.x + (sprite.cellWidth - 2) / 2, sprite.y + (sprite.cellHeight - 2) / 2);
+}
+
+void Autopilot::ReleaseMouse() {
+    if (mouseDown_) host_.SetMouseButton(false);
+    mouseDown_ = false;
+    clickPhase_ = 0;
+}
+
+void Autopilot::SetWormKey(int32_t player, int32_t key) {
+    if (wormKeyDown_[player] == key) return;
+    if (wormKeyDown_[player] != 0) host_.SetKey(static_cast<uint8_t>(wormKeyDown_[player]), false);
+    if (key != 0) host_.SetKey(static_cast<uint8_t>(key), true);
+    wormKeyDown_[player] = key;
+}
+
+void Autopilot::MenuInput() {
+    if (!options_.startFromMenu || startedGame_) return;
+    const MainMenu& menu = game_.mainMenu;
+    if (menu.difficulty != options_.difficulty && options_.difficulty >= 0 && options_.difficulty < 3)
+        ClickSprite(menu.difficultySprites[options_.difficulty]);
+    else
+        ClickSprite(menu.itemSprites[0]);  // ONE PLAYER
+}
+
+void Autopilot::SetupInput() {
+    if (!options_.startFromMenu) return;
+    startedGame_ = true;
+    ReleaseMouse();
+    // One key a pass, with a pass of all keys up between: the name field
+    // takes a key once and only after it has been released. After the name
+    // comes Enter, again until the screen has gone.
+    if (typingKey_ != 0) {
+        host_.SetKey(static_cast<uint8_t>(typingKey_), false);
+        typingKey_ = 0;
+        return;
+    }
+    const int32_t n = static_cast<int32_t>(std::strlen(options_.name));
+    int32_t code = DIK_RETURN;
+    if (typed_ < n) {
+        code = ParseKeyName(std::string(1, options_.name[typed_]));
+        ++typed_;
+    }
+    if (code <= 0) return;  // a character without a key of its own is left out
+    host_.SetKey(static_cast<uint8_t>(code), true);
+    typingKey_ = code;
+}
+
+void Autopilot::PointsInput() {
+    const Match& m = game_.match;
+    const int32_t p = m.pointsDue[0] && !m.playerOut[0] ? 0 : 1;
+    const Worm& w = m.worms[p];
+    const SetupScreen& screen = game_.setupScreen;
+    const int32_t ship = ShipTableIndex(p == 0 ? game_.playerSetup.ship1 : game_.playerSetup.ship2);
+    for (int32_t row : kUpgradeOrder) {
+        const Sprite& plus = screen.plusSigns[row];
+        if (!SetupScreen::RowAvailable(w.stats, row, w.points, game_.shipLimits[ship], game_.upgradeCosts)) continue;
+        if (!OnScreen(plus.x, plus.y)) continue;
+        ClickSprite(plus);
+        return;
+    }
+    ClickSprite(screen.okButton);
+}
+
+void Autopilot::SteerWorm(int32_t player) {
+    const Match& m = game_.match;
+    const Worm& w = m.worms[player];
+    const int32_t* keys = kWormKeys[player];
+    // A key is down for one pass; the next pass has all of the worm's keys up.
+    if (wormKeyDown_[player] != 0) {
+        SetWormKey(player, 0);
+        return;
+    }
+    if (!w.active || !w.alive || w.jumping || w.controlLatch) return;
+    if (w.exitOpen) {
+        SetWormKey(player, keys[kJump]);
+        return;
+    }
+    if (w.pendingTurn == 0 && w.speed > kSlowestTurn) {
+        const Worm* worms[2] = {&m.worms[0], m.players == 2 ? &m.worms[1] : nullptr};
+        BuildPlanBoard(m.grid, worms, 2, &board_);
+        const CellPos target{w.segments[0].cellX, w.segments[0].cellY};
+        const int32_t heading = w.Heading();
+        const PlanResult plan = ChooseHeading(board_, target, heading, w.length, hungrySteps_[player] > kHungrySteps);
+        if (plan.heading == ((heading + 1) & 3)) {
+            SetWormKey(player, keys[kRight]);
+            return;
+        }
+        if (plan.heading == ((heading + 3) & 3)) {
+            SetWormKey(player, keys[kLeft]);
+            return;
+        }
+    }
+    if (w.rocketsReady && w.boostSteps == 0) SetWormKey(player, keys[kBoost]);
+}
+
+void Autopilot::PlayInput() {
+    const Match& m = game_.match;
+    sawPlay_ = true;
+    const bool gameOver = m.playerOut[0] && m.playerOut[1];
+
+    // The match takes SPACE once and only after it has been released: down
+    // for one pass, up for the next.
+    bool waiting = !game_.exitBoxShown && !gameOver && !m.pointsPhase && m.introPending;
+    for (int32_t i = 0; i < m.players && i < 2 && !game_.exitBoxShown && !gameOver && !m.pointsPhase; ++i) {
+        const Worm& w = m.worms[i];
+        if (!m.playerOut[i] && !w.active && !w.exited && w.stats.lives != 0) waiting = true;
+    }
+    const bool space = waiting && !spaceDown_;
+    if (space != spaceDown_) host_.SetKey(DIK_SPACE, space);
+    spaceDown_ = space;
+
+    if (m.pointsPhase && !gameOver && !game_.exitBoxShown) {
+        PointsInput();
+        return;
+    }
+    ReleaseMouse();
+    if (game_.exitBoxShown || gameOver || m.introPending) {
+        SetWormKey(0, 0);
+        SetWormKey(1, 0);
+        return;
+    }
+    for (int32_t i = 0; i < m.players && i < 2; ++i)
+        if (options_.steer & (1 << i)) SteerWorm(i);
+}
+
+void Autopilot::BeforePass(int64_t frame) {
+    (void)frame;
+    if (stop_) return;
+    switch (game_.state) {
+        case GameState::MainMenu:
+            MenuInput();
+            break;
+        case GameState::PlayerSetup:
+            SetupInput();
+            break;
+        case GameState::Playing:
+            if (typingKey_ != 0) {
+                host_.SetKey(static_cast<uint8_t>(typingKey_), false);
+                typingKey_ = 0;
+            }
+            PlayInput();
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- watching ---------------------------------------------------------------
+
+void Autopilot::Watch(int64_t frame) {
+    const Match& m = game_.match;
+    Seen now;
+    now.valid = true;
+    now.playing = game_.state == GameState::Playing && m.level != nullptr;
+    now.intro = now.playing && m.introPending;
+    now.levelIndex = m.levelIndex;
+    for (int32_t i = 0; i < 2; ++i) {
+        now.alive[i] = m.worms[i].alive != 0;
+        now.lives[i] = m.worms[i].stats.lives;
+        now.exited[i] = m.worms[i].exited != 0;
+        now.out[i] = m.playerOut[i] != 0;
+    }
+    now.resultsSaved = m.resultsSaved != 0;
+
+    // Hunger: steps taken since the worm last ate (its score rose) or started.
+    for (int32_t i = 0; i < 2; ++i) {
+        const Worm& w = m.worms[i];
+        const Segment& head = w.segments[1];
+        if (!w.alive || !w.active || w.score > lastScore_[i] || !seen_.alive[i]) {
+            hungrySteps_[i] = 0;
+        } else if (head.cellX != lastHeadX_[i] || head.cellY != lastHeadY_[i]) {
+            ++hungrySteps_[i];
+        }
+        lastScore_[i] = w.score;
+        lastHeadX_[i] = head.cellX;
+        lastHeadY_[i] = head.cellY;
+    }
+
+    if (now.playing && log_) {
+        const bool wasPlaying = seen_.valid && seen_.playing;
+        if (now.intro && !(wasPlaying && seen_.intro && seen_.levelIndex == now.levelIndex)) {
+            int32_t food = 0;
+            for (const FoodItem& item : m.food.items)
+                if (item.cellType != CellType::Empty) ++food;
+            std::fprintf(log_, "frame %lld: level %d intro (target %d, food %d, targetFactor %.9g, extraFood %d)\n",
+                         static_cast<long long>(frame), m.levelIndex + 1, m.level->target, food,
+                         static_cast<double>(m.targetFactor), m.extraFood);
+        }
+        for (int32_t i = 0; wasPlaying && i < m.players && i < 2; ++i) {
+            const Worm& w = m.worms[i];
+            // A worm boxed in at its start cell dies within the pass that
+            // starts it, so deaths are told by the lives.
+            if (now.lives[i] < seen_.lives[i] && !now.alive[i])
+                std::fprintf(log_, "frame %lld: player %d lost a life (lives left %d, length %d)\n",
+                             static_cast<long long>(frame), i + 1, w.stats.lives, w.length);
+            if (!seen_.exited[i] && now.exited[i])
+                std::fprintf(log_, "frame %lld: player %d left level %d (score %d, points %d, length %d)\n",
+                             static_cast<long long>(frame), i + 1, m.levelIndex + 1, w.score, w.points, w.length);
+            if (!seen_.out[i] && now.out[i] && !m.allLevelsDone)
+                std::fprintf(log_, "frame %lld: player %d out (targetFactor %.9g, extraFood %d)\n",
+                             static_cast<long long>(frame), i + 1, static_cast<double>(m.targetFactor), m.extraFood);
+        }
+    }
+    if (now.playing && now.out[0] && now.out[1] && now.resultsSaved && gameOverFrame_ < 0) {
+        gameOverFrame_ = frame;
+        if (log_) {
+            std::fprintf(log_, "frame %lld: game over at level %d%s (score %d", static_cast<long long>(frame),
+                         m.levelIndex + 1, m.allLevelsDone ? ", all levels done" : "", m.worms[0].score);
+            if (m.players == 2) std::fprintf(log_, ", %d", m.worms[1].score);
+            std::fprintf(log_, ")\n");
+        }
+        stop_ = true;
+    }
+    if (sawPlay_ && game_.state == GameState::MainMenu && !stop_) {
+        if (log_) std::fprintf(log_, "frame %lld: back at the menu\n", static_cast<long long>(frame));
+        stop_ = true;
+    }
+    seen_ = now;
+}
+
+bool Autopilot::AfterPass(int64_t frame) {
+    Watch(frame);
+    return !stop_;
+}
