@@ -260,12 +260,14 @@ void Autopilot::Watch(int64_t frame) {
             if (m.players == 2) std::fprintf(log_, ", %d", m.worms[1].score);
             std::fprintf(log_, ")\n");
         }
-        stop_ = true;
+        stop_ = options_.stopAtEnd;
     }
-    if (sawPlay_ && game_.state == GameState::MainMenu && !stop_) {
+    if (sawPlay_ && game_.state == GameState::MainMenu && !stop_ && options_.stopAtEnd) {
         if (log_) std::fprintf(log_, "frame %lld: back at the menu\n", static_cast<long long>(frame));
         stop_ = true;
     }
+    // Without a stop at the end, each new game gets its game-over line.
+    if (!options_.stopAtEnd && !(now.out[0] && now.out[1])) gameOverFrame_ = -1;
     seen_ = now;
 }
 

@@ -35,6 +35,9 @@ public:
         uint8_t steer = 3;       // bit 0: player 1's worm, bit 1: player 2's worm
         int32_t difficulty = 0;  // chosen on the menu before ONE PLAYER
         const char* name = "AUTOPILOT";
+        // False: the run goes on past the game-over table and the menu
+        // (the soak, whose random input drives the rest).
+        bool stopAtEnd = true;
     };
 
     Autopilot(HeadlessHost& host, const Game& game, const Options& options, FILE* log);

@@ -13,6 +13,7 @@
 #include "Autopilot.h"
 #include "GameStateJson.h"
 #include "PngWriter.h"
+#include "RandomInput.h"
 #include "Script.h"
 #include "app/FrameLoop.h"
 #include "app/Game.h"
@@ -21,6 +22,31 @@
 #include "platform/HeadlessHost.h"
 
 namespace {
+
+// The resident set now and at its peak, in kB, from /proc/self/status (-1
+// where it cannot be read).
+struct MemorySample {
+    int64_t frame = -1;
+    long rssKb = -1;
+    long hwmKb = -1;
+};
+
+MemorySample SampleMemory(int64_t frame) {
+    MemorySample sample;
+    sample.frame = frame;
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return sample;
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+        long value = 0;
+        if (std::sscanf(line, "VmRSS: %ld", &value) == 1) sample.rssKb = value;
+        if (std::sscanf(line, "VmHWM: %ld", &value) == 1) sample.hwmKb = value;
+    }
+    std::fclose(f);
+    return sample;
+}
+
+constexpr int64_t kMemoryStartFrame = 999;  // the 1000th pass
 
 // Applies the script around each pass of the frame loop: input before the
 // pass, pictures, state dumps and the end after it. The autopilot, when
@@ -32,6 +58,9 @@ public:
         : host_(host), game_(game), commands_(commands), frameLimit_(frameLimit), err_(err) {}
 
     void SetAutopilot(Autopilot* autopilot) { autopilot_ = autopilot; }
+    // The soak's random input; it runs the autopilot itself.
+    void SetRandomInput(RandomInput* random) { random_ = random; }
+    const MemorySample& StartMemory() const { return startMemory_; }
     void SetUntilLevel(int32_t level) { untilLevel_ = level; }
     void SetFinalState(const std::string& path) { finalStatePath_ = path; }
 
@@ -56,11 +85,19 @@ public:
                     break;
             }
         }
-        if (autopilot_) autopilot_->BeforePass(frame);
+        if (random_)
+            random_->BeforePass(frame);
+        else if (autopilot_)
+            autopilot_->BeforePass(frame);
     }
 
     bool AfterPass(int64_t frame) override {
         bool goOn = true;
+        if (random_) {
+            random_->AfterPass(frame);
+            if (frame == kMemoryStartFrame || (frame < kMemoryStartFrame && frame + 1 >= frameLimit_))
+                startMemory_ = SampleMemory(frame);
+        }
         while (outputNext_ < commands_.size() && commands_[outputNext_].frame <= frame) {
             const ScriptCommand& cmd = commands_[outputNext_++];
             switch (cmd.op) {
@@ -126,6 +163,8 @@ private:
     const int64_t frameLimit_;
     FILE* err_;
     Autopilot* autopilot_ = nullptr;
+    RandomInput* random_ = nullptr;
+    MemorySample startMemory_;
     int32_t untilLevel_ = 0;
     std::string finalStatePath_;
     size_t inputNext_ = 0;
@@ -158,7 +197,9 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     if (options.frames > 0)
         frameLimit = options.frames;
     else if (options.autopilot)
-        frameLimit = kAutopilotFrames;
+        frameLimit = options.randomInput ? kSoakFrames : kAutopilotFrames;
+    else if (options.randomInput && commands.empty())
+        frameLimit = kSoakFrames;
     else if (!commands.empty())
         frameLimit = commands.back().frame + 1;
     const std::string finalState = options.finalStatePath.empty() ? std::string() : Absolute(options.finalStatePath);
@@ -181,11 +222,17 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<Autopilot> autopilot;
     if (options.autopilot) {
         Autopilot::Options pilot;
-        pilot.startFromMenu = options.scriptPath.empty();
+        pilot.startFromMenu = options.scriptPath.empty() && !options.randomInput;
+        pilot.stopAtEnd = !options.randomInput;
         pilot.steer = options.steer;
         pilot.difficulty = options.difficulty;
         autopilot = std::make_unique<Autopilot>(*host, *game, pilot, out);
         hooks.SetAutopilot(autopilot.get());
+    }
+    std::unique_ptr<RandomInput> random;
+    if (options.randomInput) {
+        random = std::make_unique<RandomInput>(*host, *game, options.seed, autopilot.get());
+        hooks.SetRandomInput(random.get());
     }
     hooks.SetUntilLevel(options.untilLevel);
     hooks.SetFinalState(finalState);
@@ -203,6 +250,18 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         case LoopEnd::CloseRequested:
         case LoopEnd::HooksStopped:
             break;
+    }
+    if (random && end != LoopEnd::StartupFailed) {
+        const int64_t* counts = random->Counts();
+        std::fprintf(out, "soak:");
+        for (int32_t k = 0; k < kSoakScreenCount; ++k)
+            std::fprintf(out, " %s=%lld", SoakScreenName(k), static_cast<long long>(counts[k]));
+        std::fprintf(out, "\n");
+        const MemorySample& first = hooks.StartMemory();
+        const MemorySample last = SampleMemory(lastFrame);
+        std::fprintf(out, "soak-memory: frame %lld VmRSS=%ld kB VmHWM=%ld kB, end frame %lld VmRSS=%ld kB VmHWM=%ld kB\n",
+                     static_cast<long long>(first.frame), first.rssKb, first.hwmKb, static_cast<long long>(last.frame),
+                     last.rssKb, last.hwmKb);
     }
     return hooks.OutputFailed() ? kExitBadInput : kExitOk;
 }

@@ -9,7 +9,7 @@
 //   voidcrawl-headless [--data DIR] [--seed N] [--frames N] [--script FILE]
 //                      [--autopilot] [--autopilot-steer all|none|1|2]
 //                      [--autopilot-difficulty 0|1|2]
-//                      [--until-level N] [--final-state FILE]
+//                      [--until-level N] [--final-state FILE] [--random-input]
 //
 // RunnerUsage() explains the options.
 
@@ -19,6 +19,7 @@ constexpr int kExitBadInput = 2;    // bad argument or script line
 
 constexpr int64_t kDefaultFrames = 1000;  // without a script
 constexpr int64_t kAutopilotFrames = 3000000;  // with --autopilot
+constexpr int64_t kSoakFrames = 100000;        // with --random-input
 
 // Whose worms the autopilot steers.
 constexpr uint8_t kSteerPlayer1 = 1;
@@ -34,6 +35,7 @@ struct RunnerOptions {
     int32_t difficulty = 0;       // the game the autopilot starts from the menu
     int32_t untilLevel = 0;       // 1..20: end once that level's intro shows; 0: never
     std::string finalStatePath;  // empty: none
+    bool randomInput = false;    // the soak: seeded random input on every screen
 };
 
 // Parses the command line (argv[0] is the program). On failure returns false

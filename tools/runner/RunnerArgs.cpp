@@ -27,6 +27,7 @@ enum Option {
     kDifficulty,
     kUntilLevel,
     kFinalState,
+    kRandomInput,
     kOptionCount
 };
 
@@ -38,7 +39,7 @@ struct OptionInfo {
 const OptionInfo kOptions[kOptionCount] = {
     {"--data", true},       {"--seed", true},        {"--frames", true},      {"--script", true},
     {"--autopilot", false}, {"--autopilot-steer", true}, {"--autopilot-difficulty", true},
-    {"--until-level", true}, {"--final-state", true},
+    {"--until-level", true}, {"--final-state", true}, {"--random-input", false},
 };
 
 }  // namespace
@@ -48,6 +49,7 @@ std::string RunnerUsage() {
            "                          [--autopilot] [--autopilot-steer all|none|1|2]\n"
            "                          [--autopilot-difficulty 0|1|2]\n"
            "                          [--until-level N] [--final-state FILE]\n"
+           "                          [--random-input]\n"
            "\n"
            "  --autopilot         play the game: steer the worms toward food and out of\n"
            "                      each level, press SPACE when a worm waits, click OK on\n"
@@ -70,7 +72,16 @@ std::string RunnerUsage() {
            "                      autopilot starts from the menu without a script\n"
            "  --until-level N     end the run after the pass that shows level N's intro\n"
            "  --final-state FILE  write the state JSON after the last pass that the\n"
-           "                      runner ends (not when the game itself quits)";
+           "                      runner ends (not when the game itself quits)\n"
+           "  --random-input      the soak: random keys, typing, mouse moves and clicks\n"
+           "                      on every screen, seeded by --seed, never ending the\n"
+           "                      program (no Esc and no Quit on the menu); with\n"
+           "                      --autopilot the autopilot plays part of each game.\n"
+           "                      The frame limit is 100000. At the end it prints\n"
+           "                        soak: menu=N info=N highscores=N setup=N play=N points=N gameover=N\n"
+           "                        soak-memory: frame F VmRSS=K kB VmHWM=K kB, end VmRSS=K kB VmHWM=K kB\n"
+           "                      (frames spent on each screen; resident memory after\n"
+           "                      frame 1000, or the first frame of a shorter run, and at the end)";
 }
 
 bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* options, std::string* error) {
@@ -171,6 +182,9 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
                     return false;
                 }
                 options->untilLevel = static_cast<int32_t>(number);
+                break;
+            case kRandomInput:
+                options->randomInput = true;
                 break;
             case kFinalState:
                 if (value.empty()) {
