@@ -1,140 +1,73 @@
-#include "platform/DataDir.h"
-
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+
+#include "platform/DataDir.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-// A scratch folder tree, removed with everything in it afterwards.
-class ScratchDir {
-public:
-    ScratchDir() {
+// A scratch folder that is also the working directory for the length of a test.
+class DataDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = fs::current_path();
         char pattern[] = "/tmp/voidcrawl-datadir-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made != nullptr ? made : "";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        fs::current_path(root_);
     }
-    ~ScratchDir() {
-        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+    void TearDown() override {
+        fs::current_path(saved_);
+        fs::remove_all(root_);
     }
-    const std::string& path() const { return path_; }
-    std::string MakeDir(const std::string& relative) const {
-        std::string full = path_ + "/" + relative;
-        std::system(("mkdir -p '" + full + "'").c_str());
-        return full;
+    std::string Make(const std::string& relative) {
+        fs::create_directories(root_ + "/" + relative);
+        return root_ + "/" + relative;
     }
-    std::string MakeFile(const std::string& relative) const {
-        std::string full = path_ + "/" + relative;
-        if (std::FILE* f = std::fopen(full.c_str(), "w")) std::fclose(f);
-        return full;
-    }
-
-private:
-    std::string path_;
+    fs::path saved_;
+    std::string root_;
 };
 
-// Runs a test body in another working directory and comes back.
-class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const std::string& dir) {
-        if (getcwd(saved_, sizeof saved_) == nullptr) saved_[0] = '\0';
-        entered_ = chdir(dir.c_str()) == 0;
-    }
-    ~WorkingDirectory() {
-        if (saved_[0] != '\0' && chdir(saved_) != 0) std::perror("chdir back");
-    }
-    bool entered() const { return entered_; }
+TEST_F(DataDirTest, TheWorkingDirectoryWithGrafikWinsOverTheDataFolderBesideTheProgram) {
+    const std::string work = Make("work"), exe = root_ + "/bin/voidcrawl";
+    std::string dir = "unchanged", error;
+    Make("bin/data/sound");  // a data folder without grafik, and a grafik that is a file, do not count
+    std::ofstream(work + "/grafik").put('x');
+    EXPECT_FALSE(ChooseDataDir(work, exe, &dir, &error));
+    EXPECT_EQ(dir, "unchanged");
+    EXPECT_NE(error.find(work + " "), std::string::npos) << error;
+    EXPECT_NE(error.find(root_ + "/bin/data"), std::string::npos) << error;
 
-private:
-    char saved_[PATH_MAX];
-    bool entered_ = false;
-};
-
-std::string Current() {
-    char buffer[PATH_MAX];
-    return getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
-}
-
-TEST(ChooseDataDir, TheWorkingDirectoryWinsWhenItHoldsGrafik) {
-    ScratchDir scratch;
-    ASSERT_FALSE(scratch.path().empty());
-    std::string work = scratch.MakeDir("work");
-    scratch.MakeDir("work/grafik");
-    scratch.MakeDir("bin/data/grafik");
-    std::string dir, error;
-    ASSERT_TRUE(ChooseDataDir(work, scratch.path() + "/bin/voidcrawl", &dir, &error));
+    Make("bin/data/grafik");
+    ASSERT_TRUE(ChooseDataDir(work, exe, &dir, &error));
+    EXPECT_EQ(dir, root_ + "/bin/data");
+    fs::remove(work + "/grafik");
+    Make("work/grafik");
+    ASSERT_TRUE(ChooseDataDir(work, exe, &dir, &error));
     EXPECT_EQ(dir, work);
 }
 
-TEST(ChooseDataDir, OtherwiseTheDataFolderBesideTheProgram) {
-    ScratchDir scratch;
-    std::string work = scratch.MakeDir("work");
-    scratch.MakeDir("bin/data/grafik");
+TEST_F(DataDirTest, FindLooksBesideThisProgramAndEnterMovesIntoTheFolderFound) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const std::string beside = self.substr(0, self.find_last_of('/')) + "/data";
     std::string dir, error;
-    ASSERT_TRUE(ChooseDataDir(work, scratch.path() + "/bin/voidcrawl", &dir, &error));
-    EXPECT_EQ(dir, scratch.path() + "/bin/data");
-}
-
-TEST(ChooseDataDir, FailsWithBothPlacesNamedWhenNeitherHoldsGrafik) {
-    ScratchDir scratch;
-    std::string work = scratch.MakeDir("work");
-    // A data folder without grafik, and a grafik that is a file, do not count.
-    scratch.MakeDir("bin/data/sound");
-    scratch.MakeFile("work/grafik");
-    std::string dir = "unchanged", error;
-    EXPECT_FALSE(ChooseDataDir(work, scratch.path() + "/bin/voidcrawl", &dir, &error));
-    EXPECT_EQ(dir, "unchanged");
-    EXPECT_NE(error.find(work), std::string::npos) << error;
-    EXPECT_NE(error.find(scratch.path() + "/bin/data"), std::string::npos) << error;
-}
-
-TEST(FindDataDir, FindsTheWorkingDirectoryThatHoldsGrafik) {
-    ScratchDir scratch;
-    scratch.MakeDir("grafik");
-    WorkingDirectory in(scratch.path());
-    ASSERT_TRUE(in.entered());
-    std::string dir, error;
+    if (!fs::is_directory(beside + "/grafik")) {
+        EXPECT_FALSE(EnterDataDir("voidcrawl", &dir, &error));
+        EXPECT_NE(error.find(beside), std::string::npos) << error;
+        EXPECT_NE(error.find(fs::current_path().string()), std::string::npos) << error;
+    }
+    Make("game/grafik");
+    fs::current_path(root_ + "/game");
     ASSERT_TRUE(FindDataDir(nullptr, &dir, &error)) << error;
-    EXPECT_EQ(dir, Current());
-}
-
-TEST(FindDataDir, LooksBesideThisProgramWhenTheWorkingDirectoryHasNoData) {
-    // This test program has no data folder beside it, so the search fails
-    // and says where it looked: the working directory and .../data.
-    char self[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(length, 0);
-    self[length] = '\0';
-    std::string beside = std::string(self).substr(0, std::string(self).find_last_of('/')) + "/data";
-    struct stat info;
-    if (stat((beside + "/grafik").c_str(), &info) == 0) GTEST_SKIP() << beside << " holds data";
-
-    ScratchDir scratch;
-    WorkingDirectory in(scratch.path());
-    ASSERT_TRUE(in.entered());
-    std::string dir, error;
-    EXPECT_FALSE(FindDataDir("voidcrawl", &dir, &error));
-    EXPECT_NE(error.find(beside), std::string::npos) << error;
-    EXPECT_NE(error.find(Current()), std::string::npos) << error;
-}
-
-TEST(EnterDataDir, MakesTheDataFolderTheWorkingDirectory) {
-    ScratchDir scratch;
-    std::string data = scratch.MakeDir("game");
-    scratch.MakeDir("game/grafik");
-    WorkingDirectory in(data);
-    ASSERT_TRUE(in.entered());
-    std::string dir, error;
+    EXPECT_EQ(dir, fs::current_path().string());
     ASSERT_TRUE(EnterDataDir(nullptr, &dir, &error)) << error;
-    EXPECT_EQ(Current(), dir);
-    // Relative names now reach the data.
-    struct stat info;
-    EXPECT_EQ(stat("grafik", &info), 0);
+    EXPECT_EQ(fs::current_path().string(), dir);
+    EXPECT_TRUE(fs::is_directory("grafik"));
 }
 
 }  // namespace

@@ -1,92 +1,55 @@
-#include "platform/GameFile.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <tuple>
+
+#include "platform/GameFile.h"
 
 namespace {
 
-TEST(MapGameFileName, TurnsBackslashesIntoSlashesAndKeepsTheCase) {
+TEST(GameFile, NamesMapBackslashesToSlashesKeepTheirCaseAndHaveALengthLimit) {
     char out[kMaxGameFileName + 1];
-    ASSERT_TRUE(MapGameFileName("grafik\\ImpFont22.dat", out));
-    EXPECT_STREQ(out, "grafik/ImpFont22.dat");
-    ASSERT_TRUE(MapGameFileName("a\\b\\\\C.DAT", out));
-    EXPECT_STREQ(out, "a/b//C.DAT");
-    ASSERT_TRUE(MapGameFileName("L19.DAT", out));
-    EXPECT_STREQ(out, "L19.DAT");
-}
-
-TEST(MapGameFileName, AcceptsTheLongestNameAndRefusesLongerOnes) {
-    char out[kMaxGameFileName + 1];
+    for (auto [name, path] : {std::pair{"grafik\\ImpFont22.dat", "grafik/ImpFont22.dat"},
+                              {"a\\b\\\\C.DAT", "a/b//C.DAT"},
+                              {"L19.DAT", "L19.DAT"}}) {
+        ASSERT_TRUE(MapGameFileName(name, out)) << name;
+        EXPECT_STREQ(out, path);
+    }
     std::string longest(kMaxGameFileName, 'a');
     longest[3] = '\\';
     ASSERT_TRUE(MapGameFileName(longest.c_str(), out));
-    EXPECT_EQ(std::string(out).size(), static_cast<size_t>(kMaxGameFileName));
-    EXPECT_EQ(out[3], '/');
-    std::string tooLong(kMaxGameFileName + 1, 'b');
-    EXPECT_FALSE(MapGameFileName(tooLong.c_str(), out));
+    longest[3] = '/';
+    EXPECT_EQ(std::string(out), longest);
+    EXPECT_EQ((std::tuple{MapGameFileName((longest + "b").c_str(), out), MapGameFileName("", out),
+                          MapGameFileName(nullptr, out)}),
+              (std::tuple{false, false, false}));
 }
 
-TEST(MapGameFileName, RefusesEmptyAndMissingNames) {
-    char out[kMaxGameFileName + 1];
-    EXPECT_FALSE(MapGameFileName("", out));
-    EXPECT_FALSE(MapGameFileName(nullptr, out));
-}
-
-class OpenGameFileTest : public testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voidcrawl-gamefile-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ASSERT_NE(getcwd(saved_, sizeof saved_), nullptr);
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
-        ASSERT_EQ(std::system("mkdir -p grafik && printf 'BM' > grafik/mousehi.dat"), 0);
-    }
-    void TearDown() override {
-        if (chdir(saved_) != 0) std::perror("chdir back");
-        std::system(("rm -rf '" + dir_ + "'").c_str());
-    }
-
-    std::string dir_;
-    char saved_[PATH_MAX] = {};
-};
-
-TEST_F(OpenGameFileTest, OpensTheGamesBackslashNamesRelativeToTheWorkingDirectory) {
-    std::FILE* f = OpenGameFile("grafik\\mousehi.dat", "rb");
+TEST(GameFile, OpensRelativeToTheWorkingDirectoryByExactCaseAndRefusesTooLongANameWithoutTouchingTheDisk) {
+    const auto saved = std::filesystem::current_path();
+    char pattern[] = "/tmp/voidcrawl-gamefile-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::filesystem::current_path(pattern);
+    std::filesystem::create_directory("grafik");
+    std::FILE* f = OpenGameFile("grafik\\mousehi.dat", "wb");
     ASSERT_NE(f, nullptr);
-    char magic[3] = {};
-    EXPECT_EQ(std::fread(magic, 1, 2, f), 2u);
-    EXPECT_STREQ(magic, "BM");
     std::fclose(f);
-}
-
-TEST_F(OpenGameFileTest, NamesKeepTheirExactCase) {
-    errno = 0;
-    EXPECT_EQ(OpenGameFile("grafik\\MouseHi.dat", "rb"), nullptr);
-    EXPECT_EQ(errno, ENOENT);
-    EXPECT_EQ(OpenGameFile("GRAFIK\\mousehi.dat", "rb"), nullptr);
-}
-
-TEST_F(OpenGameFileTest, WritesWhereTheGameSays) {
-    std::FILE* f = OpenGameFile("ScrDump.pal", "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("JASC-PAL\r\n", f);
-    std::fclose(f);
-    std::FILE* back = std::fopen((dir_ + "/ScrDump.pal").c_str(), "rb");
-    ASSERT_NE(back, nullptr);
-    std::fclose(back);
-}
-
-TEST_F(OpenGameFileTest, TooLongANameIsRefusedWithoutTouchingTheDisk) {
-    std::string tooLong = "grafik\\" + std::string(kMaxGameFileName, 'x');
-    errno = 0;
-    EXPECT_EQ(OpenGameFile(tooLong.c_str(), "wb"), nullptr);
-    EXPECT_EQ(errno, ENAMETOOLONG);
+    EXPECT_TRUE(std::filesystem::exists(std::string(pattern) + "/grafik/mousehi.dat"));
+    for (auto [name, opens] :
+         {std::pair{"grafik\\mousehi.dat", true}, {"grafik\\MouseHi.dat", false}, {"GRAFIK\\mousehi.dat", false}}) {
+        errno = 0;
+        f = OpenGameFile(name, "rb");
+        EXPECT_EQ((std::tuple{f != nullptr, f ? 0 : errno}), (std::tuple{opens, opens ? 0 : ENOENT})) << name;
+        if (f) std::fclose(f);
+    }
+    errno = 0;  // a name the disk would take, but too long for the game
+    EXPECT_EQ((std::tuple{OpenGameFile(("grafik\\" + std::string(kMaxGameFileName, 'x')).c_str(), "wb"), errno}),
+              (std::tuple{nullptr, ENAMETOOLONG}));
+    std::filesystem::current_path(saved);
+    std::filesystem::remove_all(pattern);
 }
 
 }  // namespace

@@ -1,15 +1,15 @@
-#include "LevelFiles.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "LevelFiles.h"
 
 namespace {
 
@@ -17,46 +17,44 @@ namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-// A small valid level; its lines are numbered from 1 in the comments.
-Lines GoodLevel() {
-    return {
-        "; a level for the tests",  // 1
-        "title:      TEST FLIGHT",   // 2
-        "background: grafik\\Nebula2.dat",  // 3
-        "target:     12",            // 4
-        "food:       9",             // 5
-        "chances:    40 30 20",      // 6
-        "map:",                      // 7
-        "....................",      // 8  row 0
-        "....................",      // 9  row 1
-        "..2.................",      // 10 row 2
-        "....................",      // 11 row 3
-        "....#...............",      // 12 row 4
-        "...........##.......",      // 13 row 5
-        "...........##.......",      // 14 row 6
-        "....................",      // 15 row 7
-        "....................",      // 16 row 8
-        "....................",      // 17 row 9
-        "...................#",      // 18 row 10
-        "...............1....",      // 19 row 11
-        "....................",      // 20 row 12
-        "#...................",      // 21 row 13
-    };
+// A level whose header is lines 1-7 and whose map rows 0-13 are lines 8-21; rows not given are free.
+Lines Level(const std::map<int, std::string>& rows) {
+    Lines lines = {"; a level for the tests",
+                   "title:      TEST FLIGHT",
+                   "background: grafik\\Nebula2.dat",
+                   "target:     12",
+                   "food:       9",
+                   "chances:    40 30 20",
+                   "map:"};
+    for (int row = 0; row < 14; ++row) lines.push_back(rows.count(row) ? rows.at(row) : std::string(20, '.'));
+    return lines;
 }
-
+Lines GoodLevel() {
+    return Level({{2, "..2................."},
+                  {4, "....#..............."},
+                  {5, "...........##......."},
+                  {6, "...........##......."},
+                  {10, "...................#"},
+                  {11, "...............1...."},
+                  {13, "#..................."}});
+}
 std::string Join(const Lines& lines, const char* eol = "\n") {
     std::string text;
     for (const std::string& l : lines) text += l + eol;
     return text;
 }
-
-int32_t Le32(const uint8_t* p) {
-    return static_cast<int32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24));
-}
-
+int32_t Le32(const uint8_t* p) { return int32_t(p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24); }
 Bytes ReadAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+Lines WithLine(Lines lines, int line, const std::string& text) {
+    lines.at(size_t(line - 1)) = text;
+    return lines;
+}
+Lines Inserted(Lines lines, int line, const std::string& text) {
+    lines.insert(lines.begin() + (line - 1), text);
+    return lines;
 }
 
 // Parses `lines` and expects a refusal at `line` that mentions `phrase`.
@@ -64,271 +62,144 @@ void ExpectError(const Lines& lines, int line, const std::string& phrase) {
     LevelSource level;
     std::string error;
     ASSERT_FALSE(ParseLevel(Join(lines), "L07.txt", level, error)) << "accepted; expected: " << phrase;
-    const std::string prefix = "L07.txt:" + std::to_string(line) + ": ";
-    EXPECT_EQ(error.rfind(prefix, 0), 0u) << error << "\n(expected line " << line << ")";
+    EXPECT_EQ(error.rfind("L07.txt:" + std::to_string(line) + ": ", 0), 0u)
+        << error << "\n(expected line " << line << ")";
     EXPECT_NE(error.find(phrase), std::string::npos) << error << "\n(expected '" << phrase << "')";
 }
 
-Lines WithLine(Lines lines, int line, const std::string& text) {
-    lines.at(static_cast<size_t>(line - 1)) = text;
-    return lines;
-}
-
-// An empty map with the two start cells and the given walls, in a level.
-Lines WithMap(const std::vector<std::string>& rows) {
-    Lines lines = GoodLevel();
-    lines.resize(7);
-    lines.insert(lines.end(), rows.begin(), rows.end());
-    return lines;
-}
-
-TEST(LevelFilesTest, AGoodLevelEncodesEveryFieldAtItsOffset) {
+TEST(LevelFilesTest, AGoodLevelEncodesEveryFieldAtItsOffsetWhateverItsLineEndingsSpacesAndFieldOrder) {
     LevelSource level;
     std::string error;
     ASSERT_TRUE(ParseLevel(Join(GoodLevel()), "L07.txt", level, error)) << error;
     const auto bytes = EncodeLevel(level);
     ASSERT_EQ(bytes.size(), 1456u);
-
-    const std::string background = "grafik\\Nebula2.dat";
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data())), background);
-    for (size_t i = background.size(); i < 150; ++i) ASSERT_EQ(bytes[i], 0) << "background padding at " << i;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data())), "grafik\\Nebula2.dat");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data() + 150)), "TEST FLIGHT");
-    for (size_t i = 150 + 11; i < 300; ++i) ASSERT_EQ(bytes[i], 0) << "title padding at " << i;
-
-    EXPECT_EQ(Le32(&bytes[300]), 12);  // target
-    EXPECT_EQ(Le32(&bytes[304]), 40);  // chanceA
-    EXPECT_EQ(Le32(&bytes[308]), 30);  // chanceB
-    EXPECT_EQ(Le32(&bytes[312]), 20);  // chanceC
-    EXPECT_EQ(Le32(&bytes[316]), 9);   // food count
-    EXPECT_EQ(Le32(&bytes[320]), 15);  // start 1 column
-    EXPECT_EQ(Le32(&bytes[324]), 11);  // start 1 row
-    EXPECT_EQ(Le32(&bytes[328]), 2);   // start 2 column
-    EXPECT_EQ(Le32(&bytes[332]), 2);   // start 2 row
-
-    // Walls column by column: cell (x, y) is flag x * 14 + y.
-    const int walls[][2] = {{4, 4}, {11, 5}, {12, 5}, {11, 6}, {12, 6}, {19, 10}, {0, 13}};
-    int set = 0;
-    for (int x = 0; x < 20; ++x)
-        for (int y = 0; y < 14; ++y) {
-            const int32_t flag = Le32(&bytes[336 + 4 * (x * 14 + y)]);
-            bool wall = false;
-            for (const auto& w : walls) wall = wall || (w[0] == x && w[1] == y);
-            ASSERT_EQ(flag, wall ? 1 : 0) << "cell " << x << "," << y;
-            set += flag;
+    for (size_t i = 0; i < 300; ++i)  // zero padding after each name
+        if (i >= 18 && (i < 150 || i >= 161)) {
+            ASSERT_EQ(bytes[i], 0) << i;
         }
-    EXPECT_EQ(set, 7);
-    // The last flag is cell (19, 13), ending the file.
-    EXPECT_EQ(336 + 4 * (19 * 14 + 13) + 4, 1456);
-}
+    // target, chances A B C, food count, start 1 column and row, start 2 column and row
+    const int fields[] = {12, 40, 30, 20, 9, 15, 11, 2, 2};
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(Le32(&bytes[300 + 4 * i]), fields[i]) << 300 + 4 * i;
+    const std::vector<std::pair<int, int>> walls = {{4, 4}, {11, 5}, {12, 5}, {11, 6}, {12, 6}, {19, 10}, {0, 13}};
+    for (int x = 0; x < 20; ++x)  // column by column: cell (x, y) is flag x * 14 + y, the last ending the file
+        for (int y = 0; y < 14; ++y)
+            ASSERT_EQ(Le32(&bytes[336 + 4 * (x * 14 + y)]), std::count(walls.begin(), walls.end(), std::pair{x, y}))
+                << x << "," << y;
 
-TEST(LevelFilesTest, WindowsLineEndingsTrailingSpacesAndFieldOrderDoNotMatter) {
-    LevelSource a, b;
-    std::string error;
-    ASSERT_TRUE(ParseLevel(Join(GoodLevel()), "a", a, error)) << error;
     Lines shuffled = GoodLevel();
     std::swap(shuffled[1], shuffled[5]);
     shuffled[3] += "   ";
     shuffled[10] += " ";
-    ASSERT_TRUE(ParseLevel(Join(shuffled, "\r\n"), "b", b, error)) << error;
-    EXPECT_EQ(EncodeLevel(a), EncodeLevel(b));
+    LevelSource other;
+    ASSERT_TRUE(ParseLevel(Join(shuffled, "\r\n"), "b", other, error)) << error;
+    EXPECT_EQ(EncodeLevel(other), bytes);
 }
 
 TEST(LevelFilesTest, FieldMistakesAreReportedWithTheirLine) {
     const Lines good = GoodLevel();
-    Lines extra = good;
-    extra.insert(extra.begin() + 1, "speed: 3");
-    ExpectError(extra, 2, "unknown field 'speed'");
-    Lines twice = good;
-    twice.insert(twice.begin() + 6, "target: 14");
-    ExpectError(twice, 7, "'target' is given twice (first on line 4)");
+    ExpectError(Inserted(good, 2, "speed: 3"), 2, "unknown field 'speed'");
+    ExpectError(Inserted(good, 7, "target: 14"), 7, "'target' is given twice (first on line 4)");
     Lines noFood = good;
     noFood.erase(noFood.begin() + 4);
     ExpectError(noFood, 20, "missing field 'food'");
-    Lines stray = good;
-    stray.insert(stray.begin() + 1, "TITLE TEST");
-    ExpectError(stray, 2, "expected 'field: value'");
-
-    ExpectError(WithLine(good, 2, "title: Test Flight"), 2, "upper case");
-    ExpectError(WithLine(good, 2, "title: TEST_FLIGHT"), 2, "cannot show: '_'");
-    ExpectError(WithLine(good, 2, "title: THE VERY LONG FLIGHT"), 2, "at most 18");
-    ExpectError(WithLine(good, 2, "title:"), 2, "the title is empty");
-    ExpectError(WithLine(good, 3, "background: grafik\\nebula2.dat"), 3, "unknown background");
-    ExpectError(WithLine(good, 3, "background: grafik/Nebula2.dat"), 3, "unknown background");
-    ExpectError(WithLine(good, 3, "background: grafik\\Nebula99.dat"), 3, "unknown background");
-    ExpectError(WithLine(good, 4, "target: ten"), 4, "not a whole number");
-    ExpectError(WithLine(good, 4, "target: 2"), 4, "3 to 200");
-    ExpectError(WithLine(good, 4, "target: 150"), 4, "too long");
-    ExpectError(WithLine(good, 5, "food: 18"), 5, "food count must be 1 to 17");
-    ExpectError(WithLine(good, 5, "food: 0"), 5, "food count must be 1 to 17");
-    ExpectError(WithLine(good, 6, "chances: 40 30"), 6, "three whole numbers");
-    ExpectError(WithLine(good, 6, "chances: 40 -1 20"), 6, "0 or more");
-    ExpectError(WithLine(good, 6, "chances: 60 30 20"), 6, "add up to 110");
-    ExpectError(WithLine(good, 7, "map: big"), 7, "line after 'map:'");
-}
-
-TEST(LevelFilesTest, MapShapeMistakesAreReportedWithTheirLine) {
-    const Lines good = GoodLevel();
-    ExpectError(WithLine(good, 12, "....#.............."), 12, "map row 4 has 19 cells");
-    ExpectError(WithLine(good, 12, "....#................"), 12, "map row 4 has 21 cells");
-    ExpectError(WithLine(good, 13, "...........#x......."), 13, "unknown map character 'x' in column 12");
+    ExpectError(Inserted(good, 2, "TITLE TEST"), 2, "expected 'field: value'");
+    // line changed, its new text, the complaint, the line it is reported on
+    const std::tuple<int, const char*, const char*, int> cases[] = {
+        {2, "title: Test Flight", "upper case", 2},
+        {2, "title: TEST_FLIGHT", "cannot show: '_'", 2},
+        {2, "title: THE VERY LONG FLIGHT", "at most 18", 2},
+        {2, "title:", "the title is empty", 2},
+        {3, "background: grafik\\nebula2.dat", "unknown background", 3},
+        {3, "background: grafik/Nebula2.dat", "unknown background", 3},
+        {3, "background: grafik\\Nebula99.dat", "unknown background", 3},
+        {4, "target: ten", "not a whole number", 4},
+        {4, "target: 2", "3 to 200", 4},
+        {4, "target: 150", "too long", 4},
+        {5, "food: 18", "food count must be 1 to 17", 5},
+        {5, "food: 0", "food count must be 1 to 17", 5},
+        {6, "chances: 40 30", "three whole numbers", 6},
+        {6, "chances: 40 -1 20", "0 or more", 6},
+        {6, "chances: 60 30 20", "add up to 110", 6},
+        {7, "map: big", "line after 'map:'", 7},
+        {12, "....#..............", "map row 4 has 19 cells", 12},
+        {12, "....#................", "map row 4 has 21 cells", 12},
+        {13, "...........#x.......", "unknown map character 'x' in column 12", 13},
+        {10, "....................", "no start cell '2'", 7},  // reported on the map: line
+        {19, "....................", "no start cell '1'", 7},
+        {16, ".....1..............", "player 1's start is marked twice (also on line 16)", 19},
+        {8, ".........#..........", "all free or wall it all", 8},  // row 0 carries the score line
+    };
+    for (auto [line, text, phrase, reported] : cases) ExpectError(WithLine(good, line, text), reported, phrase);
     Lines shortMap = good;
     shortMap.pop_back();
     ExpectError(shortMap, 20, "the map has 13 rows; it needs 14");
     Lines longMap = good;
-    longMap.push_back("....................");
+    longMap.push_back(std::string(20, '.'));
     ExpectError(longMap, 22, "more than 14 rows");
 }
 
-TEST(LevelFilesTest, StartCellMistakesAreReportedWithTheirLine) {
-    const Lines good = GoodLevel();
-    ExpectError(WithLine(good, 10, "...................."), 7, "no start cell '2'");
-    ExpectError(WithLine(good, 19, "...................."), 7, "no start cell '1'");
-    ExpectError(WithLine(good, 16, ".....1.............."), 19, "player 1's start is marked twice (also on line 16)");
-    // Row 0 carries the score line.
-    Lines top = WithLine(good, 10, "....................");
-    ExpectError(WithLine(top, 8, "..2................."), 8, "top row");
-    ExpectError(WithLine(good, 8, ".........#.........."), 8, "all free or wall it all");
-    // Diagonal neighbours touch too.
-    Lines touching = WithLine(good, 10, "....................");
-    ExpectError(WithLine(touching, 18, "..............2....#"), 18, "the start cells touch");
-}
-
-TEST(LevelFilesTest, StartsNeedRoomAndMustNotMeet) {
-    // Player 1 boxed in with two free cells in its best direction.
-    ExpectError(WithMap({
-                    "....................",
-                    "....................",
-                    "..2.................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "..............#.....",
-                    "..............#.....",
-                    ".............#1#....",
-                    "....................",
-                    "....................",
-                    "..............#.....",
-                    "....................",
-                }),
+TEST(LevelFilesTest, StartsMustLieBelowTheTopRowApartWithRoomAndNotMeet) {
+    ExpectError(Level({{0, "..2................."}, {11, "...............1...."}}), 8, "top row");
+    ExpectError(Level({{10, "..............2....#"}, {11, "...............1...."}}), 18, "the start cells touch");
+    // player 1 boxed in with two free cells in its best direction
+    ExpectError(Level({{2, "..2................."},
+                       {7, "..............#....."},
+                       {8, "..............#....."},
+                       {9, ".............#1#...."},
+                       {12, "..............#....."}}),
                 17, "player 1's start has 2 free cells ahead");
-    // Face to face on one row.
-    ExpectError(WithMap({
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....#..........#....",
-                    "...#2..........1#...",
-                    "....#..........#....",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                }),
-                15, "head-on");
-    // Player 1 goes up through the row player 2 runs along.
-    ExpectError(WithMap({
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "........#...........",
-                    ".......#2...........",
-                    "........#...........",
-                    ".........#1#........",
-                    "..........#.........",
-                    "....................",
-                    "....................",
-                }),
+    ExpectError(Level({{6, "....#..........#...."}, {7, "...#2..........1#..."}, {8, "....#..........#...."}}), 15,
+                "head-on");
+    // player 1 goes up through the row player 2 runs along
+    ExpectError(Level({{7, "........#..........."},
+                       {8, ".......#2..........."},
+                       {9, "........#..........."},
+                       {10, ".........#1#........"},
+                       {11, "..........#........."}}),
                 16, "first steps cross");
 }
 
 TEST(LevelFilesTest, SealedCellsAndCrowdedMapsAreRefused) {
-    // A free cell walled in on row 5.
-    ExpectError(WithMap({
-                    "....................",
-                    "....................",
-                    "..2.................",
-                    "....................",
-                    "........#...........",
-                    ".......#.#..........",
-                    "........#...........",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "....................",
-                    "...............1....",
-                    "....................",
-                    "....................",
-                }),
+    ExpectError(Level({{2, "..2................."},
+                       {4, "........#..........."},
+                       {5, ".......#.#.........."},
+                       {6, "........#..........."},
+                       {11, "...............1...."}}),
                 13, "column 8 of row 5 is sealed off");
-    // 22 food cells for 9 items (which need 9 + 3 + 12).
-    ExpectError(WithMap({
-                    "....................",
-                    ".................1..",
-                    "##.#################",
-                    "##.#################",
-                    "##.#################",
-                    "##2#################",
-                    "####################",
-                    "####################",
-                    "####################",
-                    "####################",
-                    "####################",
-                    "####################",
-                    "####################",
-                    "####################",
-                }),
-                5, "22 free cells for food; 9 items need 24");
+    std::map<int, std::string> crowded = {{1, ".................1.."}};  // 22 food cells for 9 items (9 + 3 + 12)
+    for (int row = 2; row < 14; ++row) crowded[row] = row < 6 ? "##.#################" : std::string(20, '#');
+    crowded[5][2] = '2';
+    ExpectError(Level(crowded), 5, "22 free cells for food; 9 items need 24");
 }
 
-TEST(LevelFilesTest, WritesTheShippedLevelsExactlyAndAlwaysTheSame) {
+TEST(LevelFilesTest, WritesTheShippedLevelsExactlyAndAlwaysTheSameAndAMissingOrBrokenSourceFails) {
     const fs::path source = fs::path(VC_SOURCE_DIR) / "levels";
     const fs::path out = fs::temp_directory_path() / ("vc_level_files_test_" + std::to_string(::getpid()));
-    fs::remove_all(out);
     ASSERT_TRUE(WriteLevelFiles(source.string(), (out / "a").string()));
     ASSERT_TRUE(WriteLevelFiles(source.string(), (out / "b").string()));
+    EXPECT_EQ(LevelFileName(0) + LevelFileName(19) + LevelSourceName(3), "L0.DATL19.DATL03.txt");
     for (int i = 0; i < kLevelFileCount; ++i) {
-        SCOPED_TRACE(LevelFileName(i));
         std::ifstream in(source / LevelSourceName(i), std::ios::binary);
-        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         LevelSource level;
         std::string error;
-        ASSERT_TRUE(ParseLevel(text, LevelSourceName(i), level, error)) << error;
+        ASSERT_TRUE(ParseLevel(std::string(std::istreambuf_iterator<char>(in), {}), LevelSourceName(i), level, error))
+            << error;
         const auto expected = EncodeLevel(level);
         const Bytes a = ReadAll(out / "a" / LevelFileName(i));
-        const Bytes b = ReadAll(out / "b" / LevelFileName(i));
-        ASSERT_EQ(a.size(), kLevelFileSize);
-        EXPECT_TRUE(std::equal(a.begin(), a.end(), expected.begin()));
-        EXPECT_EQ(a, b);
+        ASSERT_EQ(a, Bytes(expected.begin(), expected.end())) << LevelFileName(i);
+        EXPECT_EQ(a, ReadAll(out / "b" / LevelFileName(i))) << LevelFileName(i);
     }
-    EXPECT_EQ(LevelFileName(0), "L0.DAT");
-    EXPECT_EQ(LevelFileName(19), "L19.DAT");
-    EXPECT_EQ(LevelSourceName(3), "L03.txt");
-    fs::remove_all(out);
-}
-
-TEST(LevelFilesTest, AMissingOrBrokenSourceFailsTheBuild) {
-    const fs::path source = fs::path(VC_SOURCE_DIR) / "levels";
-    const fs::path temp = fs::temp_directory_path() / ("vc_level_files_broken_" + std::to_string(::getpid()));
-    fs::remove_all(temp);
-    fs::create_directories(temp / "src");
+    fs::create_directories(out / "src");
     for (int i = 0; i < kLevelFileCount; ++i)
-        if (i != 12) fs::copy_file(source / LevelSourceName(i), temp / "src" / LevelSourceName(i));
-    EXPECT_FALSE(WriteLevelFiles((temp / "src").string(), (temp / "out").string()));
-
-    std::ofstream(temp / "src" / LevelSourceName(12)) << Join(WithLine(GoodLevel(), 5, "food: 40"));
-    EXPECT_FALSE(WriteLevelFiles((temp / "src").string(), (temp / "out").string()));
-    std::ofstream(temp / "src" / LevelSourceName(12)) << Join(GoodLevel());
-    EXPECT_TRUE(WriteLevelFiles((temp / "src").string(), (temp / "out").string()));
-    fs::remove_all(temp);
+        if (i != 12) fs::copy_file(source / LevelSourceName(i), out / "src" / LevelSourceName(i));
+    EXPECT_FALSE(WriteLevelFiles((out / "src").string(), (out / "c").string()));
+    std::ofstream(out / "src" / LevelSourceName(12)) << Join(WithLine(GoodLevel(), 5, "food: 40"));
+    EXPECT_FALSE(WriteLevelFiles((out / "src").string(), (out / "c").string()));
+    std::ofstream(out / "src" / LevelSourceName(12)) << Join(GoodLevel());
+    EXPECT_TRUE(WriteLevelFiles((out / "src").string(), (out / "c").string()));
+    fs::remove_all(out);
 }
 
 }  // namespace
