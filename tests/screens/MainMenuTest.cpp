@@ -14,8 +14,6 @@ namespace {
 // Centre points of things on the menu once the items have slid in.
 constexpr int kInfoX = 272 + 40, kInfoY = 345 + 25;
 constexpr int kQuitX = 270 + 50, kQuitY = 410 + 30;
-constexpr int kOneX = 225 + 90, kOneY = 120 + 30;
-constexpr int kTwoX = 222 + 90, kTwoY = 185 + 30;
 
 class MainMenuTest : public ::testing::Test {
 protected:
@@ -52,48 +50,6 @@ TEST_F(MainMenuTest, ItemsSlideInOnceThenStandCentred) {
     EXPECT_EQ(menu().itemSprites[0].x, 225);
 }
 
-TEST_F(MainMenuTest, HoveringPlaysTheTouchSoundOnceAndHighlights) {
-    h.Passes(140);
-    h.PointAt(kOneX, kOneY);
-    h.Pass();  // the pointer's new spot is seen on the next frame
-    EXPECT_EQ(menu().hoveredItem, 0);
-    EXPECT_EQ(menu().itemSprites[0].frame, 1);
-    h.host.MoveMouseTo(kTwoX, kTwoY);
-    h.Pass();
-    h.Pass();
-    EXPECT_TRUE(h.Started(0)) << "moving onto another item plays the touch sound";
-    EXPECT_EQ(menu().hoveredItem, 1);
-    h.Pass();
-    EXPECT_FALSE(h.Started(0)) << "staying on it does not repeat it";
-    h.host.MoveMouseTo(5, 5);
-    h.Passes(3);
-    EXPECT_EQ(menu().hoveredItem, -1);
-    EXPECT_EQ(menu().itemSprites[1].frame, 0);
-}
-
-TEST_F(MainMenuTest, InfoScreenIsReachedAndLeftByTheBall) {
-    h.Passes(140);
-    h.Click(kInfoX, kInfoY);
-    ASSERT_EQ(h.game->state, GameState::Info);
-    // Pointing at the ball plays the info sound once.
-    h.host.MoveMouseTo(600, 440);
-    h.Pass();
-    EXPECT_TRUE(h.Started(21));
-    EXPECT_EQ(h.game->infoScreen.hovered, 1);
-    h.Pass();
-    EXPECT_FALSE(h.Started(21));
-    h.host.SetMouseButton(true);
-    h.Pass();
-    h.host.SetMouseButton(false);
-    EXPECT_EQ(h.game->state, GameState::MainMenu);
-}
-
-TEST_F(MainMenuTest, EscOnTheMenuEndsTheGame) {
-    h.Pass();
-    h.host.SetKey(DIK_ESCAPE, true);
-    EXPECT_FALSE(h.Pass());
-}
-
 TEST_F(MainMenuTest, EscHeldThroughAReturnFromInfoEndsTheGame) {
     h.Passes(140);
     h.Click(kInfoX, kInfoY);
@@ -113,44 +69,6 @@ TEST_F(MainMenuTest, QuitItemEndsTheGame) {
     EXPECT_FALSE(h.Pass());
 }
 
-TEST_F(MainMenuTest, HumSwitchNeedsAReleaseBetweenClicks) {
-    ASSERT_TRUE(SoundBank::IsSounding(24));
-    h.host.MoveMouseTo(407, 466);
-    h.Passes(2);
-    h.host.SetMouseButton(true);
-    h.Passes(2);
-    EXPECT_EQ(menu().humSwitch.frame, 1);
-    h.Passes(5);  // held: no second toggle
-    EXPECT_EQ(menu().humSwitch.frame, 1);
-    EXPECT_FALSE(SoundBank::IsSounding(24));
-    h.host.SetMouseButton(false);
-    h.Passes(2);
-    h.host.SetMouseButton(true);
-    h.Passes(2);
-    EXPECT_EQ(menu().humSwitch.frame, 0);
-    EXPECT_TRUE(SoundBank::IsSounding(24));
-    uint32_t status = 0;
-    ASSERT_TRUE(h.game->sounds.GetStatus(24, &status));
-    EXPECT_EQ(status, kSoundStatusPlaying | kSoundStatusLooping);
-}
-
-TEST_F(MainMenuTest, DifficultyLabelsFollowTheHeldButton) {
-    EXPECT_EQ(h.game->difficulty, 0);
-    EXPECT_EQ(menu().difficultySprites[0].frame, 1);
-    h.host.MoveMouseTo(500, 462);
-    h.Pass();
-    h.host.SetMouseButton(true);
-    h.Passes(2);
-    EXPECT_EQ(menu().difficulty, 1);
-    EXPECT_EQ(h.game->difficulty, 1);
-    // Dragging over the next label with the button still down selects it.
-    h.host.MoveMouseTo(590, 462);
-    h.Passes(2);
-    EXPECT_EQ(h.game->difficulty, 2);
-    EXPECT_EQ(menu().difficultySprites[2].frame, 1);
-    EXPECT_EQ(menu().difficultySprites[0].frame, 0);
-}
-
 TEST_F(MainMenuTest, CreditsSlideInAndRestartOnAnotherButton) {
     h.host.MoveMouseTo(40, 435);  // button 1
     h.Pass();
@@ -168,26 +86,6 @@ TEST_F(MainMenuTest, CreditsSlideInAndRestartOnAnotherButton) {
     EXPECT_LT(menu().slideX, -160);
     for (const auto& panel : MainMenu::kCredits)
         for (const auto& line : panel) EXPECT_LT(std::string(line).size(), 40u);
-}
-
-TEST_F(MainMenuTest, HoldingOneWritesTheScreenDump) {
-    h.host.SetKey(DIK_1, true);
-    h.Pass();
-    h.host.SetKey(DIK_1, false);
-    EXPECT_EQ(std::filesystem::file_size("ScrDump.raw"), 307200u);
-    std::ifstream pal("ScrDump.pal", std::ios::binary);
-    std::string all((std::istreambuf_iterator<char>(pal)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(all.rfind("JASC-PAL\r\n0100\r\n256\r\n", 0), 0u);
-    int lines = 0;
-    for (size_t i = 0; i + 1 < all.size(); ++i)
-        if (all[i] == '\r' && all[i + 1] == '\n') ++lines;
-    EXPECT_EQ(lines, 259);
-    // The dump shows the frame about to be flipped: the menu, not a black screen.
-    std::ifstream raw("ScrDump.raw", std::ios::binary);
-    std::string pixels((std::istreambuf_iterator<char>(raw)), std::istreambuf_iterator<char>());
-    int lit = 0;
-    for (char c : pixels) lit += c != 0;
-    EXPECT_GT(lit, 10000);
 }
 
 TEST(GameStartup, MissingPictureEndsStartUpWithoutAMessageBox) {
