@@ -2,11 +2,16 @@
 #   make       build everything (game, headless runner, data set, tests) in build/
 #   make run   install missing packages, build the game and its data, play
 #   make test  install missing packages (test tools too), build, run every test
+# and two deeper checks (CI runs both):
+#   make test-asan  the whole test suite built with AddressSanitizer and
+#                   UndefinedBehaviorSanitizer, in build-asan/
+#   make fuzz       libFuzzer on every file reader, FUZZ_SECONDS (60) each,
+#                   built with clang in build-fuzz/
 
 BUILD_DIR := build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all configure run test deps deps-test clean
+.PHONY: all configure run test deps deps-test clean test-asan deps-fuzz fuzz
 
 all: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
@@ -31,3 +36,38 @@ deps-test:
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+# ---- sanitizers and fuzzing --------------------------------------------------
+ASAN_BUILD_DIR ?= build-asan
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+# Any report ends the process; leaks count. Reports are written to files
+# (one a process), so that none is lost in a test that captures stderr or in
+# a child process whose end a test expects: the run fails if any is there.
+# The suppressions cover the X and GL libraries the window test loads, never
+# the game.
+SANITIZER_REPORTS = $(abspath $(ASAN_BUILD_DIR))/sanitizer-reports
+SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1:log_path=$(SANITIZER_REPORTS)/asan \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=$(SANITIZER_REPORTS)/ubsan \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer-suppressions.txt:print_suppressions=0
+
+test-asan: deps-test
+	cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVC_SANITIZE=ON
+	cmake --build $(ASAN_BUILD_DIR) -j$(JOBS)
+	rm -rf $(SANITIZER_REPORTS) && mkdir -p $(SANITIZER_REPORTS)
+	cd $(ASAN_BUILD_DIR) && $(SANITIZER_ENV) ctest --output-on-failure; status=$$?; \
+	if [ -n "$$(ls -A $(SANITIZER_REPORTS))" ]; then \
+		cat $(SANITIZER_REPORTS)/*; \
+		echo "test-asan: $$(ls $(SANITIZER_REPORTS) | wc -l) sanitizer report(s) in $(SANITIZER_REPORTS)"; \
+		exit 1; \
+	fi; \
+	exit $$status
+
+deps-fuzz:
+	@bash tools/install-deps.sh fuzz
+
+fuzz: deps-fuzz
+	cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVC_FUZZ=ON \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD_DIR) --target fuzz_all -j$(JOBS)
+	bash fuzz/run.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)

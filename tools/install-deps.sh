@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and running VoidCrawl need
-# ("run") or that the test suite needs as well ("test"). Does nothing when
-# everything is already there.
+# ("run"), that the test suite needs as well ("test"), or that the fuzz
+# targets need ("fuzz": clang with libFuzzer). Does nothing when everything
+# is already there.
 set -euo pipefail
 
 what="${1:-run}"
@@ -10,8 +11,11 @@ packages=(cmake make g++ pkg-config libsdl2-dev libgtest-dev libfreetype-dev lib
 if [ "$what" = "test" ]; then
     # The window test runs the game under a virtual X server.
     packages+=(xvfb xdotool imagemagick matchbox-window-manager)
+elif [ "$what" = "fuzz" ]; then
+    # libFuzzer and the sanitizer runtimes come with clang's runtime package.
+    packages+=(clang libclang-rt-dev)
 elif [ "$what" != "run" ]; then
-    echo "usage: $0 [run|test]" >&2
+    echo "usage: $0 [run|test|fuzz]" >&2
     exit 2
 fi
 

@@ -1,0 +1,238 @@
+// Writes the seed inputs of every fuzz target from a generated data set:
+//
+//   fuzz_seeds DATA_DIR OUT_DIR
+//
+// OUT_DIR/bmp        every grafik/*.dat, plus small 8-, 16- and 24-bit pictures
+// OUT_DIR/wave       every sound/*.dat, plus small files with unusual chunks
+// OUT_DIR/level      every L*.DAT, each with the level number (and variants)
+//                    in the trailing bytes the fuzz target reads as knobs
+// OUT_DIR/highscore  tables: empty, short, full, odd names and scores, and
+//                    clicks on each of the screen's buttons
+// OUT_DIR/script     runner scripts using every command and key form
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+void Put16(Bytes& b, uint16_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+
+bool Write(const fs::path& path, const Bytes& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(f);
+}
+
+Bytes Read(const fs::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+Bytes Bmp(int32_t width, int32_t height, uint16_t bits) {
+    const uint32_t row = static_cast<uint32_t>(width) * (bits / 8);
+    const uint32_t image = row * static_cast<uint32_t>(height);
+    const uint32_t table = bits == 8 ? 1024 : 0;
+    Bytes b = {'B', 'M'};
+    Put32(b, 54 + table + image);
+    Put32(b, 0);
+    Put32(b, 54 + table);
+    Put32(b, 40);
+    Put32(b, static_cast<uint32_t>(width));
+    Put32(b, static_cast<uint32_t>(height));
+    Put16(b, 1);
+    Put16(b, bits);
+    Put32(b, 0);
+    Put32(b, image);
+    for (int i = 0; i < 4; ++i) Put32(b, 0);
+    for (uint32_t i = 0; i < table / 4; ++i) Put32(b, i * 0x010203u);
+    for (uint32_t i = 0; i < image; ++i) b.push_back(static_cast<uint8_t>(i * 13 + 1));
+    return b;
+}
+
+Bytes Wave(const std::vector<std::pair<std::string, Bytes>>& chunks) {
+    Bytes body;
+    PutId(body, "WAVE");
+    for (const auto& [id, data] : chunks) {
+        PutId(body, id.c_str());
+        Put32(body, static_cast<uint32_t>(data.size()));
+        body.insert(body.end(), data.begin(), data.end());
+        if (data.size() & 1) body.push_back(0);
+    }
+    Bytes b;
+    PutId(b, "RIFF");
+    Put32(b, static_cast<uint32_t>(body.size()));
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+Bytes PcmFormat(uint16_t size) {
+    Bytes f;
+    Put16(f, 1);
+    Put16(f, 1);
+    Put32(f, 22050);
+    Put32(f, 22050);
+    Put16(f, 1);
+    Put16(f, 8);
+    if (size >= 18) Put16(f, 0);
+    f.resize(size, 0);
+    return f;
+}
+
+struct Record {
+    int32_t score;
+    const char* name;
+    int32_t length;
+    int32_t level;
+};
+
+Bytes Table(const std::vector<Record>& records) {
+    Bytes b;
+    for (const Record& r : records) {
+        Put32(b, static_cast<uint32_t>(r.score));
+        char name[20] = {};
+        std::memcpy(name, r.name, std::min<size_t>(std::strlen(r.name), 20));
+        b.insert(b.end(), name, name + 20);
+        Put32(b, static_cast<uint32_t>(r.length));
+        Put32(b, static_cast<uint32_t>(r.level));
+    }
+    return b;
+}
+
+// Knobs of the high-score target: font, flags (1 continue, 2 button down),
+// pointer x and y (16 bits each), a score to insert.
+Bytes Knobs(uint8_t font, uint8_t flags, uint16_t x, uint16_t y, uint32_t score) {
+    Bytes b = {font, flags};
+    Put16(b, x);
+    Put16(b, y);
+    Put32(b, score);
+    return b;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR\n", argv[0]);
+        return 2;
+    }
+    const fs::path data = argv[1];
+    const fs::path out = argv[2];
+    if (!fs::is_directory(data / "grafik") || !fs::is_directory(data / "sound")) {
+        std::fprintf(stderr, "fuzz_seeds: no data set at %s\n", data.c_str());
+        return 1;
+    }
+    int written = 0;
+    auto put = [&](const char* target, const std::string& name, const Bytes& bytes) {
+        fs::create_directories(out / target);
+        if (!Write(out / target / name, bytes)) {
+            std::fprintf(stderr, "fuzz_seeds: cannot write %s/%s\n", target, name.c_str());
+            std::exit(1);
+        }
+        ++written;
+    };
+
+    // Pictures.
+    for (const auto& e : fs::directory_iterator(data / "grafik")) put("bmp", e.path().filename(), Read(e.path()));
+    put("bmp", "small8.bmp", Bmp(32, 2, 8));
+    put("bmp", "small16.bmp", Bmp(16, 3, 16));
+    put("bmp", "small24.bmp", Bmp(16, 3, 24));
+    Bytes gap = Bmp(32, 25, 8);
+    gap.insert(gap.begin() + 54 + 1024, 40, 0xAB);  // bytes between the table and the pixels
+    put("bmp", "gap8.bmp", gap);
+
+    // Sounds.
+    for (const auto& e : fs::directory_iterator(data / "sound")) put("wave", e.path().filename(), Read(e.path()));
+    const Bytes samples = {128, 140, 160, 120, 100, 128, 131};
+    put("wave", "plain.wav", Wave({{"fmt ", PcmFormat(18)}, {"data", samples}}));
+    put("wave", "fmt16.wav", Wave({{"fmt ", PcmFormat(16)}, {"data", samples}}));
+    put("wave", "list.wav", Wave({{"fmt ", PcmFormat(18)}, {"LIST", {1, 2, 3}}, {"data", samples}}));
+    put("wave", "empty.wav", Wave({{"fmt ", PcmFormat(18)}, {"data", {}}}));
+    Bytes junkFirst;
+    PutId(junkFirst, "JUNK");
+    Put32(junkFirst, 3);
+    junkFirst.insert(junkFirst.end(), {9, 9, 9, 0});
+    const Bytes plain = Wave({{"fmt ", PcmFormat(18)}, {"data", samples}});
+    junkFirst.insert(junkFirst.end(), plain.begin(), plain.end());
+    put("wave", "junkfirst.wav", junkFirst);
+
+    // Levels, each under its own number; then a few variants.
+    for (int i = 0; i < 20; ++i) {
+        const fs::path file = data / ("L" + std::to_string(i) + ".DAT");
+        if (!fs::exists(file)) continue;
+        Bytes level = Read(file);
+        level.resize(1456, 0);
+        Bytes one = level;
+        one.insert(one.end(), {static_cast<uint8_t>(i), 2, 2, 0, 1, 1, 4, 2, 2, 32, 0});
+        put("level", "L" + std::to_string(i) + ".lvl", one);
+        if (i == 0 || i == 5 || i == 19) {
+            Bytes two = level;
+            two.insert(two.end(), {static_cast<uint8_t>(i), 5, 1, 4, 4, 8, 8, 16, 0, 1, 2});
+            put("level", "L" + std::to_string(i) + "-two.lvl", two);
+        }
+    }
+
+    // High-score tables.
+    const std::vector<Record> full = {
+        {5000, "ALICE", 40, 7}, {300, "BOB", 12, 2},   {12000, "CAROL", 88, 15}, {300, "DAVE", 11, 2},
+        {750, "EVE", 20, 3},    {1, "F", 5, 1},        {99999, "MALLORYMALLOR", 200, 20}, {42, "", 6, 1},
+        {4200, "TRENT", 33, 6}, {900000, "PEGGY", 999, 20},
+    };
+    put("highscore", "empty.dat", {});
+    put("highscore", "full.dat", Table(full));
+    Bytes shortTable = Table(full);
+    shortTable.resize(100);
+    put("highscore", "short.dat", shortTable);
+    put("highscore", "odd.dat",
+        Table({{-5, "NEG", -1, -1}, {0x7FFFFFFF, "MAXIMUM", 0x7FFFFFFF, 0x7FFFFFFF},
+               {static_cast<int32_t>(0x80000000), "MINIMUM", 0, 0}, {7, "\x01\x7F\x80\xFF", 3, 3}}));
+    Bytes unterminated = Table(full);
+    for (int r = 0; r < 10; ++r) std::memset(unterminated.data() + r * 32 + 4, 'Z', 20);
+    put("highscore", "unterminated.dat", unterminated);
+    const struct {
+        const char* name;
+        uint8_t font, flags;
+        uint16_t x, y;
+    } clicks[] = {
+        {"easy", 0, 2, 230, 460},    {"medium", 1, 2, 300, 460}, {"hard", 2, 2, 380, 460},
+        {"continue", 0, 3, 560, 60}, {"back", 0, 2, 60, 60},     {"nowhere", 1, 1, 320, 240},
+    };
+    for (const auto& c : clicks) {
+        Bytes b = Table(full);
+        const Bytes k = Knobs(c.font, c.flags, c.x, c.y, 6000);
+        b.insert(b.end(), k.begin(), k.end());
+        put("highscore", std::string("click-") + c.name + ".dat", b);
+    }
+
+    // Scripts.
+    const char* scripts[][2] = {
+        {"menu.txt", "150 mouse 312 370\n152 press lmb\n154 release lmb\n160 shot info.png\n161 end\n"},
+        {"keys.txt",
+         "# keys by name and code\n0 press space\n1 release SPACE\n2 press 0x39\n3 press left\n3 press rctrl\n"
+         "4 release 0xcd\n5 press a\n5 press 7\n6 press 0\n7 press esc   # comment\n8 state out.json\n9 end\n"},
+        {"crlf.txt", "10 mouse -5 100000\r\n10 mouse 0 0\r\n\r\n20 shot a.png\r\n"},
+        {"bad-order.txt", "5 end\n4 end\n"},
+        {"bad-key.txt", "1 press hyper\n"},
+        {"bad-args.txt", "1 mouse 1\n"},
+    };
+    for (const auto& s : scripts) put("script", s[0], Bytes(s[1], s[1] + std::strlen(s[1])));
+
+    std::printf("fuzz_seeds: %d seed files in %s\n", written, out.c_str());
+    return 0;
+}

@@ -1,0 +1,82 @@
+// Sounds: the RIFF WAVE reader, from memory and from a file.
+//
+// Rules checked:
+//   - a success reports no error, PCM and no more samples than the input
+//     holds (nor than kMaxWaveBytes), with a buffer exactly when there are
+//     samples; a failure reports why;
+//   - the samples are a run of the input's own bytes, ending where the data
+//     chunk ends or where the file does (then marked truncated);
+//   - reading the same bytes from a file gives the same outcome, format and
+//     samples.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "FuzzTargets.h"
+#include "io/WaveReader.h"
+
+namespace {
+
+bool SameFormat(const WaveFormat& a, const WaveFormat& b) {
+    return a.formatTag == b.formatTag && a.channels == b.channels && a.samplesPerSec == b.samplesPerSec &&
+           a.avgBytesPerSec == b.avgBytesPerSec && a.blockAlign == b.blockAlign &&
+           a.bitsPerSample == b.bitsPerSample && a.extraSize == b.extraSize;
+}
+
+}  // namespace
+
+int FuzzWave(const uint8_t* data, size_t size) {
+    WaveSamples mem;
+    WaveError memError = WaveError::CannotOpen;
+    const bool ok = ReadWaveMemory(data, size, &mem, &memError);
+    if (ok) {
+        FUZZ_CHECK(memError == WaveError::None);
+        FUZZ_CHECK(mem.format.formatTag == 1);
+        FUZZ_CHECK(mem.size <= size && mem.size <= kMaxWaveBytes);
+        FUZZ_CHECK((mem.size > 0) == (mem.bytes != nullptr));
+        if (mem.size > 0) {
+            // The samples come straight from the input: find them there. A
+            // data chunk's header ("data" and its size) stands just before.
+            bool found = false;
+            for (size_t at = 8; at + mem.size <= size && !found; ++at)
+                found = std::memcmp(data + at - 8, "data", 4) == 0 &&
+                        std::memcmp(data + at, mem.bytes.get(), mem.size) == 0;
+            FUZZ_CHECK(found);
+            if (!mem.truncated) {
+                // Untruncated: the chunk's declared size is exactly what was read.
+                bool sized = false;
+                for (size_t at = 8; at + mem.size <= size && !sized; ++at) {
+                    if (std::memcmp(data + at - 8, "data", 4) != 0) continue;
+                    const uint32_t declared = static_cast<uint32_t>(data[at - 4]) |
+                                              (static_cast<uint32_t>(data[at - 3]) << 8) |
+                                              (static_cast<uint32_t>(data[at - 2]) << 16) |
+                                              (static_cast<uint32_t>(data[at - 1]) << 24);
+                    sized = declared == mem.size && std::memcmp(data + at, mem.bytes.get(), mem.size) == 0;
+                }
+                FUZZ_CHECK(sized);
+            }
+        }
+    } else {
+        FUZZ_CHECK(memError != WaveError::None && memError != WaveError::CannotOpen);
+        FUZZ_CHECK(std::strlen(WaveErrorText(memError)) > 0);
+    }
+
+    // The same bytes from a file, by the game's own kind of name.
+    static const std::string path = std::string(FuzzWorkDir()) + "wave.dat";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    FUZZ_CHECK(f != nullptr);
+    FUZZ_CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
+    FUZZ_CHECK(std::fclose(f) == 0);
+    WaveSamples file;
+    WaveError fileError = WaveError::CannotOpen;
+    const bool fileOk = ReadWaveFile(path.c_str(), &file, &fileError);
+    FUZZ_CHECK(fileOk == ok);
+    FUZZ_CHECK(fileError == memError);
+    if (ok) {
+        FUZZ_CHECK(SameFormat(file.format, mem.format));
+        FUZZ_CHECK(file.size == mem.size && file.truncated == mem.truncated);
+        FUZZ_CHECK(mem.size == 0 || std::memcmp(file.bytes.get(), mem.bytes.get(), mem.size) == 0);
+    }
+    return 0;
+}

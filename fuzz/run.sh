@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Runs every fuzz target (or the ones named) for SECONDS each, one after the
+# other, from a build made with -DVC_FUZZ=ON:
+#
+#   fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
+#
+# The seeds are written afresh from the build's data set (fuzz_seeds); what a
+# target learns is kept in BUILD_DIR/fuzz-corpus/TARGET for the next run. An
+# input that crashes a target or breaks one of its rules is left in
+# BUILD_DIR/fuzz-findings/ and the script fails: store it under
+# tests/fuzz_regressions/TARGET/ once the fault is mended, so `make test`
+# replays it from then on.
+set -uo pipefail
+
+if [ $# -lt 2 ]; then
+    echo "usage: $0 BUILD_DIR SECONDS [TARGET...]" >&2
+    exit 2
+fi
+build="$(readlink -f "$1")"
+seconds="$2"
+shift 2
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(bmp wave level highscore script)
+here="$(cd "$(dirname "$0")" && pwd)"
+
+seeds="$build/fuzz-seeds"
+rm -rf "$seeds"
+"$build/fuzz/fuzz_seeds" "$build/data" "$seeds" || exit 1
+
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1:symbolize=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+
+findings="$build/fuzz-findings"
+logs="$build/fuzz-logs"
+mkdir -p "$findings" "$logs"
+status=0
+summary=()
+for target in "${targets[@]}"; do
+    exe="$build/fuzz/fuzz_$target"
+    if [ ! -x "$exe" ]; then
+        echo "fuzz: no target $exe" >&2
+        status=1
+        continue
+    fi
+    corpus="$build/fuzz-corpus/$target"
+    work="$build/fuzz-work/$target"
+    log="$logs/$target.log"
+    rm -rf "$work"
+    mkdir -p "$corpus" "$work"
+    args=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1
+          -artifact_prefix="$findings/$target-")
+    [ -f "$here/$target.dict" ] && args+=(-dict="$here/$target.dict")
+    case "$target" in
+        level) args+=(-max_len=1600) ;;
+        highscore) args+=(-max_len=400) ;;
+        script) args+=(-max_len=2048) ;;
+    esac
+    echo "fuzz: $target for ${seconds}s"
+    VC_FUZZ_WORK="$work" VC_FUZZ_DATA="$build/data" "$exe" "${args[@]}" "$corpus" "$seeds/$target" >"$log" 2>&1
+    rc=$?
+    execs=$(awk '/stat::number_of_executed_units/ {print $2}' "$log" | tail -1)
+    last=$(grep -E '^#[0-9]+' "$log" | tail -1)
+    cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
+    ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
+    units=$(find "$corpus" -type f | wc -l)
+    line=$(printf '%-10s %10s execs  cov %6s  ft %6s  corpus %5s' "$target" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$units")
+    if [ "$rc" -ne 0 ]; then
+        status=1
+        line="$line  FAILED (exit $rc)"
+        echo "---- $target: last lines of $log ----" >&2
+        tail -n 60 "$log" >&2
+        echo "---- the input is in $findings/ ----" >&2
+    fi
+    summary+=("$line")
+    rm -rf "$work"
+done
+
+echo "fuzz summary (${seconds}s per target):"
+printf '  %s\n' "${summary[@]}"
+exit $status
