@@ -72,14 +72,6 @@ std::pair<int, int> AheadBehind(const Canvas& c, int left, int top, int h, int f
                 ((h == 0 ? 15 - y : h == 1 ? x - 16 : h == 2 ? y - 16 : 15 - x) >= 0 ? ahead : behind)++;
     return {ahead, behind};
 }
-// Ends of the opaque run of a row (or column) of a 32 x 32 picture; -1 when empty.
-std::pair<int, int> Span(const Canvas& c, int left, int top, int line, bool row) {
-    int lo = -1, hi = -1;
-    for (int i = 0; i < 32; ++i)
-        if (row ? c.Get(left + i, top + line) : c.Get(left + line, top + i)) hi = i, lo = lo < 0 ? i : lo;
-    return {lo, hi};
-}
-
 }  // namespace
 
 TEST(PlayArtWorms, SheetsHoldAnimatedHeadsBodiesAndTailsInTheirStripsInEachShipsColours) {
@@ -122,23 +114,89 @@ TEST(PlayArtWorms, HeadsLookAheadAndTheBoostFlameBurnsBehind) {
     }
 }
 
-TEST(PlayArtWorms, SegmentsJoinWithoutSteps) {
-    for (int ship = 0; ship < 2; ++ship) {
-        Canvas s = play::BuildWormSheet(ship);
-        for (int h = 0; h < 4; ++h) {
-            // The body's ends, the head's back and every tail's front have one width; the body keeps it.
-            const bool vertical = h == 0 || h == 2;
-            const int top = 33 * h + 1, front = (h == 0 || h == 3) ? 0 : 31;
-            const auto bodyFront = Span(s, 166, top, front, vertical);
-            ASSERT_GE(bodyFront.first, 0);
-            EXPECT_EQ(Span(s, 166, top, 31 - front, vertical), bodyFront) << ship << " " << h;
-            EXPECT_EQ(Span(s, 1, top, 31 - front, vertical), bodyFront) << ship << " " << h;
-            for (int k = 0; k < 4; ++k) EXPECT_EQ(Span(s, 199 + 33 * k, top, front, vertical), bodyFront) << k;
-            for (int line = 0; line < 32; ++line) {
-                const auto sp = Span(s, 166, top, line, vertical);
-                EXPECT_LE(std::abs(sp.first - bodyFront.first) + std::abs(sp.second - bodyFront.second), 4) << line;
+// The worm drawn between cells the way the game draws it: segment k at its
+// cell moved p pixels along its own heading, the one ahead of it in the
+// next cell moved p along its heading; while the worm grows the tail end
+// stands still and the gap ahead of it is filled with the body picture of
+// the segment ahead, stretched to p pixels along the tail's heading
+// (nearest pixel). A band 6 pixels wide along the centre line, from one
+// picture's centre to the centre of the cell ahead and on to the next
+// picture's centre, must be opaque for every p, heading and turn: no gaps
+// at corners, none while growing.
+class WormJoins {
+public:
+    explicit WormJoins(int ship) : sheet_(play::BuildWormSheet(ship)) {}
+    enum Part { kHead, kBody, kTail };
+
+    // The first p at which the join leaves a hole in the band, or -1.
+    int FirstGap(Part behind, int frameBehind, int h1, Part ahead, int frameAhead, int h2, bool growing) {
+        for (int p = 0; p < 32; ++p) {
+            Canvas c(192, 192, 0);
+            const int bx = 80, by = 80;  // the cell of the segment ahead
+            const int ax = bx - 32 * kDx[h1], ay = by - 32 * kDy[h1];
+            if (growing) {
+                Draw(c, ahead, frameAhead, h2, bx + p * kDx[h2], by + p * kDy[h2]);
+                const int w = h1 == 1 || h1 == 3 ? p : 32, h = h1 == 0 || h1 == 2 ? p : 32;
+                const int sx = h1 == 1 ? ax + 32 : h1 == 3 ? ax - p : ax, sy = h1 == 2 ? ay + 32 : h1 == 0 ? ay - p : ay;
+                Stretch(c, h2, sx, sy, w, h);
+                Draw(c, behind, frameBehind, h1, ax, ay);
+            } else {
+                Draw(c, behind, frameBehind, h1, ax + p * kDx[h1], ay + p * kDy[h1]);
+                Draw(c, ahead, frameAhead, h2, bx + p * kDx[h2], by + p * kDy[h2]);
+            }
+            // centre line: from the behind picture's centre to the cell centre, then on to the ahead one's
+            const int behindStep = growing ? 0 : p;
+            for (int t = -32 + behindStep; t <= p; ++t) {
+                if (t == 0) continue;
+                const int h = t < 0 ? h1 : h2;
+                const int cx = bx + 16 + t * kDx[h], cy = by + 16 + t * kDy[h];
+                for (int j = -3; j < 3; ++j) {
+                    const int ox = j * kDy[h], oy = j * kDx[h];
+                    // Within 3 pixels of a bend its outside may be cut square: the two pictures
+                    // end at their own cells' edges there, whatever they hold.
+                    const int outward = t < 0 ? -(ox * kDx[h2] + oy * kDy[h2]) : ox * kDx[h1] + oy * kDy[h1];
+                    if (h1 != h2 && std::abs(t) <= 3 && outward > 0) continue;
+                    if (c.Get(cx + ox, cy + oy) == 0) return p;
+                }
             }
         }
+        return -1;
+    }
+
+private:
+    static constexpr int kDx[4] = {0, 1, 0, -1}, kDy[4] = {-1, 0, 1, 0};
+    int Left(Part part, int frame) const { return part == kHead ? 1 + 33 * frame : part == kBody ? 166 : 199 + 33 * frame; }
+    void Draw(Canvas& c, Part part, int frame, int h, int x, int y) const {
+        c.Paste(sheet_, Left(part, frame), 33 * h + 1, 32, 32, x, y, true);
+    }
+    void Stretch(Canvas& c, int h, int x, int y, int w, int hgt) const {
+        for (int j = 0; j < hgt; ++j)
+            for (int i = 0; i < w; ++i)
+                if (uint8_t v = sheet_.Get(166 + i * 32 / w, 33 * h + 1 + j * 32 / hgt)) c.Set(x + i, y + j, v);
+    }
+    Canvas sheet_;
+};
+
+TEST(PlayArtWorms, SegmentsJoinAtEveryHeadingTurnAndStepAndWhileGrowing) {
+    using J = WormJoins;
+    for (int ship = 0; ship < 2; ++ship) {
+        J joins(ship);
+        for (int h1 = 0; h1 < 4; ++h1)
+            for (int turn : {0, 1, 3}) {
+                const int h2 = (h1 + turn) % 4;
+                const std::string at = "ship " + std::to_string(ship) + " heading " + std::to_string(h1) + " to " +
+                                       std::to_string(h2);
+                EXPECT_EQ(joins.FirstGap(J::kBody, 0, h1, J::kBody, 0, h2, false), -1) << "body to body, " << at;
+                for (int f = 0; f < 3; ++f) {
+                    EXPECT_EQ(joins.FirstGap(J::kBody, 0, h1, J::kHead, f, h2, false), -1) << "body to head, " << at;
+                    EXPECT_EQ(joins.FirstGap(J::kTail, 0, h1, J::kHead, f, h2, false), -1) << "tail to head, " << at;
+                    EXPECT_EQ(joins.FirstGap(J::kTail, 0, h1, J::kHead, f, h2, true), -1) << "growing head, " << at;
+                }
+                for (int f = 0; f < 4; ++f) {
+                    EXPECT_EQ(joins.FirstGap(J::kTail, f, h1, J::kBody, 0, h2, false), -1) << "tail to body, " << at;
+                    EXPECT_EQ(joins.FirstGap(J::kTail, f, h1, J::kBody, 0, h2, true), -1) << "growing, " << at;
+                }
+            }
     }
 }
 
