@@ -365,19 +365,24 @@ Wave Rockets() {
     return w;
 }
 
-// Warp whoosh: band-passed noise and a tone, both rising.
+// Warp: the gate snaps open at once (a bright zap over a low thump, loudest
+// in the first few milliseconds), then the rising whoosh and tone of the
+// trip trail off behind it.
 Wave Warp() {
     const double length = 0.8;
     Wave w(Samples(length));
     Rng rng(41);
     Svf band;
-    Osc tone;
+    Osc tone, zap, thump;
     for (size_t i = 0; i < w.size(); ++i) {
         const double t = TimeOf(static_cast<int>(i));
         const double x = t / length;
         const double whoosh = band.Band(rng.Signed(), Glide(300.0, 4000.0, x), 3.0);
         const double sweep = tone.Sine(Glide(150.0, 1200.0, x * x) * (1.0 + 0.02 * std::sin(kTwoPi * 6.0 * t)));
-        w[i] = (1.2 * whoosh + 0.35 * sweep) * Shape(t, 0.25, 0.5, length);
+        const double snap = zap.Saw(Glide(2400.0, 500.0, t / 0.06)) * ExpDecay(t, 0.03) +
+                            1.2 * thump.Sine(Glide(140.0, 55.0, t / 0.12)) * ExpDecay(t, 0.07);
+        const double trail = (1.2 * whoosh + 0.35 * sweep) * (0.45 + 0.55 * ExpDecay(t, 0.2));
+        w[i] = (0.9 * snap + trail) * Shape(t, 0.006, 0.5, length);
     }
     Finish(w, -3.0);
     return w;
@@ -420,17 +425,41 @@ Wave HyperOut() {
     return w;
 }
 
-// A short clean beep for the exit countdown.
+// The exit countdown's blip: two quick square-wave notes a fifth apart, the
+// second dropping in pitch, each with a bright click at its start. Kept at
+// the loudness of the eating sounds, since it repeats every second.
 Wave Beep() {
-    const double length = 0.12;
+    const double length = 0.11;
     Wave w(Samples(length));
-    Osc osc;
+    Osc a, b;
     for (size_t i = 0; i < w.size(); ++i) {
         const double t = TimeOf(static_cast<int>(i));
-        w[i] = osc.Sine(1000.0) * Shape(t, 0.004, 0.1, length);
+        double v = 0.0;
+        if (t < 0.045) v += a.Square(1568.0) * Shape(t, 0.001, 0.035, 0.045) * ExpDecay(t, 0.03);
+        if (t >= 0.04) {
+            const double tb = t - 0.04;
+            v += 0.8 * b.Square(Glide(1175.0, 880.0, tb / 0.07)) * Shape(tb, 0.001, 0.045, 0.07) * ExpDecay(tb, 0.035);
+        }
+        w[i] = v;
     }
-    Finish(w, -4.0);
+    // square waves carry more energy for their peak than the eating
+    // sounds' rounder notes: a lower peak gives the same loudness
+    Finish(w, -6.0, 0.0005, 0.01);
     return w;
+}
+
+// The body of a crash: a falling low thump with a puff of dark noise, under
+// the metal of the knock and the zap of the shield.
+void AddCrashBody(Wave& w, uint32_t seed, double gain) {
+    Rng rng(seed);
+    Osc thump;
+    Svf dark;
+    for (size_t i = 0; i < w.size(); ++i) {
+        const double t = TimeOf(static_cast<int>(i));
+        const double boom = thump.Sine(Glide(120.0, 48.0, t / 0.2)) * ExpDecay(t, 0.09);
+        const double rumble = dark.Low(rng.Signed(), 220.0, 0.9) * ExpDecay(t, 0.06);
+        w[i] += gain * (boom + 2.2 * rumble) * Attack(t, 0.002);
+    }
 }
 
 // A small metallic knock: inharmonic partials over a short tick.
@@ -452,6 +481,7 @@ Wave SmallCollide() {
         last = noise;
         w[i] = v * Attack(t, 0.0005);
     }
+    AddCrashBody(w, 67, 1.6);
     Finish(w, -3.0);
     return w;
 }
@@ -469,6 +499,7 @@ Wave Plasma() {
         const double v = saw.Saw(hz) + 0.4 * fizz.Band(rng.Signed(), 3000.0, 1.5);
         w[i] = v * Attack(t, 0.002) * ExpDecay(t, 0.12) * Shape(t, 0.0, 0.3, length);
     }
+    AddCrashBody(w, 73, 1.3);
     Finish(w, -3.0);
     return w;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -38,6 +39,32 @@ Bytes Samples(const Bytes& file) {
     EXPECT_EQ(46 + n + (n & 1), file.size());
     return 46 + n > file.size() ? Bytes{} : Bytes(file.begin() + 46, file.begin() + 46 + n);
 }
+double Rms(const Bytes& s) {
+    double sum = 0.0;
+    for (uint8_t v : s) sum += (v - 128.0) * (v - 128.0);
+    return std::sqrt(sum / s.size()) / 128.0;
+}
+// The share of a sound's energy below `hz` (its mean removed), from its
+// discrete Fourier transform.
+double FractionBelow(const Bytes& s, double hz) {
+    const size_t n = s.size();
+    double mean = 0.0;
+    for (uint8_t v : s) mean += v;
+    mean /= n;
+    double total = 0.0;
+    for (uint8_t v : s) total += (v - mean) * (v - mean);
+    double low = 0.0;
+    for (size_t k = 1; k < hz * n / 22050.0; ++k) {
+        double re = 0.0, im = 0.0;
+        for (size_t i = 0; i < n; ++i) {
+            const double a = 2.0 * M_PI * double(k) * double(i) / double(n);
+            re += (s[i] - mean) * std::cos(a);
+            im -= (s[i] - mean) * std::sin(a);
+        }
+        low += 2.0 * (re * re + im * im) / n;  // both halves of the spectrum
+    }
+    return low / total;
+}
 int Peak(const Bytes& s) {
     int peak = 0;
     for (uint8_t v : s) peak = std::max(peak, std::abs(v - 128));
@@ -64,7 +91,7 @@ TEST_F(SoundsTest, WritesEveryEffectAtItsLengthAndLevelWithQuietEndsAndLongerBli
         {"clickneg", 0.05, 0.3, -3}, {"grow1", 0.08, 0.2, -3}, {"grow2", 0.1, 0.25, -3},
         {"grow3", 0.15, 0.35, -3},   {"grow4", 0.2, 0.5, -3},  {"attach", 0.3, 1.0, -3},
         {"rockets", 0.5, 1.5, -3},   {"warp2", 0.4, 1.2, -3},  {"warpfail", 0.2, 0.6, -3},
-        {"hyperout", 0.8, 2.0, -3},  {"beep", 0.05, 0.2, -4},  {"smallcollide", 0.2, 0.6, -3},
+        {"hyperout", 0.8, 2.0, -3},  {"beep", 0.05, 0.2, -6},  {"smallcollide", 0.2, 0.6, -3},
         {"plasma2", 0.2, 0.8, -3},   {"fire2", 1.0, 2.5, -3},  {"dead", 0.6, 1.6, -3},
         {"info", 0.3, 1.0, -3}};
     for (auto [name, minSeconds, maxSeconds, peakDb] : effects) {
@@ -90,6 +117,31 @@ TEST_F(SoundsTest, WritesEveryEffectAtItsLengthAndLevelWithQuietEndsAndLongerBli
     }
     EXPECT_EQ(files, int(std::size(effects)) + 1);
     EXPECT_FALSE(MakeSounds((dir_ / "no-such-folder").string()));
+}
+
+TEST_F(SoundsTest, TheCountdownBlipIsNoLouderThanEatingTheWarpStrikesAtOnceAndCrashesHaveBody) {
+    ASSERT_TRUE(ok_);
+    // The blip repeats every second of the countdown: within the eating sounds' loudness, and more than a
+    // bare tone (a good part of it above its fundamental's octave).
+    double eatLow = 1.0, eatHigh = 0.0;
+    for (const char* name : {"grow1", "grow2", "grow3", "grow4"}) {
+        eatLow = std::min(eatLow, Rms(Samples(File(name))));
+        eatHigh = std::max(eatHigh, Rms(Samples(File(name))));
+    }
+    const Bytes beep = Samples(File("beep"));
+    EXPECT_LE(Rms(beep), eatHigh);
+    EXPECT_GE(Rms(beep), 0.7 * eatLow);
+    EXPECT_GT(1.0 - FractionBelow(beep, 3000.0), 0.05);
+    // The warp answers the key at once: its loudness (over 5 ms windows) is within 90% of its loudest
+    // by 30 ms.
+    const Bytes warp = Samples(File("warp2"));
+    std::vector<double> windows;
+    for (size_t i = 0; i + 110 <= warp.size(); i += 110) windows.push_back(Rms(Bytes(warp.begin() + i, warp.begin() + i + 110)));
+    const double loudest = *std::max_element(windows.begin(), windows.end());
+    const size_t first = std::find_if(windows.begin(), windows.end(), [&](double r) { return r >= 0.9 * loudest; }) - windows.begin();
+    EXPECT_LE(first * 110 / 22050.0, 0.030);
+    // Both crash sounds carry a thump: a fifth of their energy lies below 300 Hz.
+    for (const char* name : {"smallcollide", "plasma2"}) EXPECT_GT(FractionBelow(Samples(File(name)), 300.0), 0.2) << name;
 }
 
 TEST_F(SoundsTest, TheHumIsAQuietSeamlessLoopStartingAtSilence) {
