@@ -237,6 +237,19 @@ int FitSize(const paint::TextFace& face, const std::string& text, int maxSize, i
     return size;
 }
 
+const char* const kDifficultyWords[3] = {"EASY", "MEDIUM", "HARD"};
+
+int DifficultyWordSize(const Faces& f) {
+    // room for the word in each label: the menu's (44, 78 and 47 wide, 3
+    // pixels kept clear at each side) and the table's (46, 80 and 48 wide,
+    // 4 clear at each side)
+    const int room[2][3] = {{38, 72, 41}, {37, 71, 39}};
+    int size = 17;
+    for (const auto& place : room)
+        for (int k = 0; k < 3; ++k) size = std::min(size, FitSize(f.condensed, kDifficultyWords[k], 17, place[k], 1));
+    return size;
+}
+
 TextStyle Plain(Colour c) {
     TextStyle s;
     s.top = c;

@@ -89,6 +89,11 @@ int TextCentred(RgbImage& img, const paint::TextFace& face, const std::string& t
                 const TextStyle& style, int tracking = 0);
 // Largest size (up to maxSize) at which `text` is at most `width` wide.
 int FitSize(const paint::TextFace& face, const std::string& text, int maxSize, int width, int tracking = 0);
+// The three difficulty words and the one glyph size they share on the menu
+// and on the high-score table's bar: the largest at which each fits its
+// label in both places.
+extern const char* const kDifficultyWords[3];
+int DifficultyWordSize(const Faces& f);
 // Plain text in one colour (no outline), for body copy.
 TextStyle Plain(Colour c);
 // Word-wrapped copy from baseline y; returns the baseline after the last line.

@@ -132,7 +132,6 @@ RgbImage Title(const Faces& f) {
 
 // -------------------------------------------------------- difficulty labels
 
-const char* const kLevels[3] = {"EASY", "MEDIUM", "HARD"};
 const Cell kLevelCells[3] = {{523, 86, 44, 22}, {523, 113, 78, 21}, {523, 141, 47, 20}};
 const Colour kLevelTop[3] = {{220, 255, 200}, {255, 250, 200}, {255, 215, 200}};
 const Colour kLevelBottom[3] = {{60, 210, 80}, {240, 170, 20}, {235, 50, 30}};
@@ -154,9 +153,9 @@ RgbImage LevelLabel(const Faces& f, int k, bool selected) {
         s.outline = {0, 0, 0};
     }
     s.outlineWidth = 1;
-    int size = FitSize(f.condensed, kLevels[k], 17, c.w - 6, 1);
+    const int size = DifficultyWordSize(f);
     int base = (c.h - 1 + static_cast<int>(size * 0.729f)) / 2;
-    TextCentred(pic, f.condensed, kLevels[k], size, (c.w - 1) / 2, base, s, 1);
+    TextCentred(pic, f.condensed, kDifficultyWords[k], size, (c.w - 1) / 2, base, s, 1);
     return pic;
 }
 

@@ -102,7 +102,6 @@ RgbImage Background(const Faces& f) {
 struct Cell {
     int x, y, w, h;
 };
-const char* const kLevels[3] = {"EASY", "MEDIUM", "HARD"};
 const Cell kLabels[3] = {{0, 0, 46, 23}, {0, 29, 80, 23}, {0, 57, 48, 23}};
 
 // Frame 1 is the table on show: lit letters on a glowing plate.
@@ -120,8 +119,8 @@ RgbImage Label(const Faces& f, int k, bool shown) {
     s.bottom = shown ? Mix(glow[k], Colour{255, 255, 255}, 0.3f) : Colour{80, 88, 110};
     s.outline = {0, 0, 0};
     s.outlineWidth = 1;
-    int size = FitSize(f.condensed, kLevels[k], 16, w - 8, 1);
-    TextCentred(pic, f.condensed, kLevels[k], size, w / 2, (h + static_cast<int>(size * 0.729f)) / 2, s, 1);
+    const int size = DifficultyWordSize(f);
+    TextCentred(pic, f.condensed, kDifficultyWords[k], size, w / 2, (h + static_cast<int>(size * 0.729f)) / 2, s, 1);
     return pic;
 }
 

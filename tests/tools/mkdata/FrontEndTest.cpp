@@ -137,6 +137,20 @@ TEST_F(FrontEndPictures, EverySpriteCellHoldsAPictureAndHighlightsDiffer) {
             ASSERT_NE(At(kCuts[25], 0, x, y), 0) << "hole in the name field at " << x << "," << y;
 }
 
+TEST_F(FrontEndPictures, DifficultyWordsShareOneLetterHeightOnTheMenuAndTheTable) {
+    // EASY, MEDIUM and HARD are capitals only: the inked rows of a plain label are its letters' height
+    std::map<int, std::string> heights;
+    for (int i : {7, 8, 9, 17, 18, 19}) {
+        const Cut& c = kCuts[i];
+        int top = c.h, bottom = -1;
+        for (int y = 0; y < c.h - 1; ++y)
+            for (int x = 0; x < c.w - 1; ++x)
+                if (At(c, 0, x, y) != 0) top = std::min(top, y), bottom = std::max(bottom, y);
+        heights[bottom - top + 1] += std::string(c.what) + " ";
+    }
+    EXPECT_EQ(heights.size(), 1u) << ::testing::PrintToString(heights);
+}
+
 TEST_F(FrontEndPictures, ShipsTurnThroughSixteenViewsAndTheTwoTypesLookDifferent) {
     const Cut &a = kCuts[30], &b = kCuts[31];
     for (int k = 0; k < 16; ++k) {
