@@ -317,67 +317,76 @@ Canvas IntroPanel() {
 
 // ---------------------------------------------------------------- trophy
 
+// The high-score table after the last level: the picture lies over the top
+// of the table at (140, 10), so everything of it stays inside one band, rows
+// kBannerTop to kBannerBottom, that falls between the table's title (with its
+// subtitle) and its column captions; the rest is transparent and the title,
+// captions and rows show through. The band: a red ribbon with forked ends on
+// a gold-framed plate, the words, and a star at each end of the plate.
+constexpr int kBannerTop = 99, kBannerBottom = 140;
+
 Canvas CompletePicture() {
     constexpr int W = 400, H = 200;
     Canvas c(W, H, 0);
-    const float mx = W / 2.f, my = 50.f;
-    // rays behind the medal, thinned by dithering toward their ends
-    ShadeRect(c, 0, 0, W, 110, [&](float x, float y) -> Ink {
-        float dx = x - mx, dy = y - my;
-        float r = std::sqrt(dx * dx + dy * dy);
-        if (r < 30.f || r > 95.f) return Ink{};
-        float a = std::atan2(dy, dx);
-        float ray = std::pow(std::fabs(std::cos(a * 8.f)), 6.f);
-        float fade = (1.f - (r - 30.f) / 65.f) * SmoothStep(0.f, 14.f, y);
-        float alpha = ray * fade * 1.4f;
-        if (alpha < 0.08f) return Ink{};
-        return Soft(Tone::Gold, 0.35f + 0.45f * fade, Clamp01(alpha));
-    }, ShadeOptions{2, 0.5f, true});
-    // the medal: a bevelled gold disc with a raised star
-    ShadeRect(c, static_cast<int>(mx) - 40, static_cast<int>(my) - 40, 80, 80, [&](float x, float y) -> Ink {
-        const float ox = mx - 40.f, oy = my - 40.f;
-        auto disc = [&](float sx, float sy) {
-            float dx = sx + ox - mx, dy = sy + oy - my;
-            return std::sqrt(dx * dx + dy * dy) - 37.f;
-        };
-        auto star = [&](float sx, float sy) { return StarSdf(sx + ox - mx, sy + oy - my + 1.f, -kPi / 2.f, 27.f, 11.f); };
-        float d = disc(x, y);
-        if (d > 0.f) return Ink{};
-        if (d > -1.f) return Solid(Tone::Fire, 0.05f);
-        float s = star(x, y);
-        if (s < 0.f) {
-            Vec3 n = BevelNormal(star, x, y, 6.f);
-            float lit = 0.28f + 0.7f * Diffuse(n) + 0.6f * Specular(n, 14.f);
-            if (s > -1.f) lit *= 0.6f;
-            return Solid(Tone::Gold, lit);
-        }
-        if (s < 1.2f) return Solid(Tone::Gold, 0.08f);
-        float rim = -d;
-        if (rim < 6.f) {
-            float w = (3.f - rim) / 3.f;
-            float dx = x + ox - mx, dy = y + oy - my, r = std::sqrt(dx * dx + dy * dy) + 0.01f;
-            Vec3 n = Normalize({dx / r * w, dy / r * w, std::sqrt(std::max(0.f, 1.f - w * w))});
-            float lit = 0.2f + 0.7f * Diffuse(n) + 0.5f * Specular(n, 14.f);
-            if (std::fabs(rim - 6.f) < 0.7f) lit *= 0.5f;
-            return Solid(Tone::Gold, lit);
-        }
-        // the field: fine concentric grooves
-        float dx = x + ox - mx, dy = y + oy - my, r = std::sqrt(dx * dx + dy * dy);
-        return Solid(Tone::Gold, 0.35f + 0.08f * std::sin(r * 2.2f) - 0.1f * (dx + dy) / 40.f);
-    }, ShadeOptions{3, 0.4f, true});
-
-    // the words
-    paint::Mask all = Text("DejaVuSans-Bold.ttf", "ALL LEVELS", 24, 3);
-    paint::Mask done = Text("DejaVuSans-Bold.ttf", "COMPLETE", 48, 2);
-    const int allY = 100 - InkTop(all), doneY = 132 - InkTop(done);
-    const int allX = (W - all.width) / 2, doneX = (W - done.width) / 2;
-    // drop shadows
-    paint::Mask shadow = paint::Dilate(done, 2);
+    const float top = kBannerTop + 0.5f, bottom = kBannerBottom - 0.5f, mid = 0.5f * (top + bottom);
+    // the ribbon's ends behind the plate, each with a notch cut into its tip
+    for (int side = 0; side < 2; ++side) {
+        const float x0 = side == 0 ? 4.f : W - 66.f, x1 = x0 + 62.f;
+        ShadeRect(c, static_cast<int>(x0), kBannerTop, 62, kBannerBottom - kBannerTop, [&](float x, float y) -> Ink {
+            const float px = x + x0, py = y + kBannerTop;
+            if (py < top + 6.f || py > bottom - 3.f) return Ink{};
+            const float tip = side == 0 ? px - x0 : x1 - px;                 // distance in from the tip
+            if (tip < 11.f * (1.f - std::fabs(py - mid) / (0.5f * (bottom - top) - 4.f))) return Ink{};  // the notch
+            const float fold = side == 0 ? x1 - px : px - x0;                // near the plate the ribbon turns under
+            float v = 0.55f - 0.35f * Clamp01((py - top) / (bottom - top)) - (fold < 8.f ? 0.25f : 0.f);
+            if (py < top + 7.5f || py > bottom - 4.5f) v *= 0.5f;
+            return Solid(Tone::Red, v);
+        }, ShadeOptions{3, 0.5f, true});
+    }
+    // the plate: a gold frame round a deep red field lit from above
+    const float L = 44.f, R = W - 44.f;
+    auto plate = [&](float px, float py) { return std::max(std::max(L - px, px - R), std::max(top - py, py - bottom)); };
+    ShadeRect(c, static_cast<int>(L), kBannerTop, static_cast<int>(R - L) + 1, kBannerBottom - kBannerTop,
+              [&](float x, float y) -> Ink {
+                  const float px = x + L, py = y + kBannerTop;
+                  const float d = plate(px, py);
+                  if (d > 0.f) return Ink{};
+                  if (d > -3.f) {  // the frame, bevelled: bright on its upper and left faces
+                      const bool lit = (py - top < 3.f) || (px - L < 3.f);
+                      const bool outerEdge = d > -0.8f;
+                      return Solid(Tone::Gold, outerEdge ? 0.25f : (lit ? 0.95f : 0.55f));
+                  }
+                  if (d > -4.f) return Solid(Tone::Red, 0.08f);  // shadow inside the frame
+                  const float t = Clamp01((py - top) / (bottom - top));
+                  return Solid(Tone::Red, 0.62f - 0.42f * t);
+              },
+              ShadeOptions{3, 0.4f, true});
+    // a star at each end of the plate
+    for (float sx : {L + 16.f, R - 16.f}) {
+        ShadeRect(c, static_cast<int>(sx) - 12, static_cast<int>(mid) - 12, 24, 24, [&](float x, float y) -> Ink {
+            auto star = [&](float ax, float ay) { return StarSdf(ax - 12.f, ay - 12.f + 0.5f, -kPi / 2.f, 10.5f, 4.5f); };
+            const float s = star(x, y);
+            if (s > 0.f) return Ink{};
+            if (s > -0.8f) return Solid(Tone::Fire, 0.1f);
+            const Vec3 n = BevelNormal(star, x, y, 3.f);
+            return Solid(Tone::Gold, 0.3f + 0.65f * Diffuse(n) + 0.5f * Specular(n, 14.f));
+        }, ShadeOptions{3, 0.4f, true});
+    }
+    // the words, as large as fit between the stars
+    const int room = static_cast<int>(R - L) - 72;
+    int size = 26;
+    paint::Mask words = Text("DejaVuSans-Bold.ttf", "ALL LEVELS COMPLETE", size, 1);
+    while (size > 12 && words.width > room) words = Text("DejaVuSans-Bold.ttf", "ALL LEVELS COMPLETE", --size, 1);
+    int inkTop = InkTop(words), inkBottom = inkTop;
+    for (int j = 0; j < words.height; ++j)
+        for (int i = 0; i < words.width; ++i)
+            if (words.At(i, j) >= 0.5f) inkBottom = std::max(inkBottom, j);
+    const int wx = (W - words.width) / 2, wy = static_cast<int>(mid) - (inkTop + inkBottom + 1) / 2;
+    paint::Mask shadow = paint::Dilate(words, 1);
     for (int j = 0; j < shadow.height; ++j)
         for (int i = 0; i < shadow.width; ++i)
-            if (shadow.At(i, j) >= 0.4f) c.Set(doneX - 2 + i + 3, doneY - 2 + j + 3, ramp::kGrey);
-    Letter(c, all, allX, allY, Tone::Steel, 0.95f, 0.6f, ramp::kGrey, 2, 0.6f);
-    Letter(c, done, doneX, doneY, Tone::Gold, 1.f, 0.45f, static_cast<uint8_t>(ramp::kFire + 1), 2, 0.8f);
+            if (shadow.At(i, j) >= 0.4f) c.Set(wx - 1 + i + 2, wy - 1 + j + 2, ramp::kRed);
+    Letter(c, words, wx, wy, Tone::Gold, 1.f, 0.5f, static_cast<uint8_t>(ramp::kFire + 1), 1, 0.7f);
     return c;
 }
 
