@@ -108,6 +108,8 @@ void Worm::Start(int32_t cellX, int32_t cellY, int32_t newTargetLength) {
     exited = 0;
     rocketsReady = 0;
     crashing = 0;
+    // A boost or brake cut short by a death or a jump ends with that life.
+    boostSteps = 0;
 
     speed = 5.0f;
     maxSpeed = stats.velocity;
@@ -186,6 +188,7 @@ bool Worm::Update() {
     headSprites[Heading()].AdvanceLoop();
 
     if (stepProgress >= kStepPixels) {
+        ++stepCount;
         BoostTick();
         // No clamp: the shield may end a little above full.
         if (shield < stats.plasmaShields) shield += stats.shieldRecover;
@@ -327,7 +330,16 @@ void Worm::Shift() {
         const Segment& ahead = segments[k - 1];
         s.cellX = ahead.cellX;
         s.cellY = ahead.cellY;
-        s.warpPhase = s.warpPhase == 1 ? 2 : ahead.warpPhase;
+        // A gate mark moves one segment down the body each step: the segment
+        // that dived in comes out on the far side, the one behind dives in.
+        // When two marks stand next to each other (a jump right after a
+        // warp), the one behind must not swallow the one ahead: diving into
+        // the next gate wins over coming out of the last, so every mark
+        // reaches the tail end and closes its gate.
+        if (ahead.warpPhase == 1)
+            s.warpPhase = 1;
+        else
+            s.warpPhase = s.warpPhase == 1 ? 2 : ahead.warpPhase;
         if (k >= 2) s.heading = ahead.heading;
     }
 
@@ -493,6 +505,9 @@ void Worm::OpenWarpGate() {
 }
 
 void Worm::StartJump() {
+    // One jump at a time: an exit reopened during a jump (the timer level's
+    // clock) must not add a second gate behind the first.
+    if (jumping) return;
     Segment& target = segments[0];
     if (segments[1].warpPhase == 1) {
         // The head is already diving into a warp gate: that gate becomes the

@@ -135,6 +135,9 @@ public:
 
     // Set by Grow when it added a segment during the current step.
     bool grewThisStep = false;
+    // Steps taken since the worm was built (it only ever counts up); lets a
+    // watcher tell how far a jump has come.
+    int32_t stepCount = 0;
 
 private:
     void AddSegment(int32_t x, int32_t y, int32_t heading);

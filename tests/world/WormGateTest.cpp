@@ -172,6 +172,62 @@ TEST_F(WormGateTest, AJumpWhileTheHeadIsDivingIntoAWarpGateUsesThatGate) {
     EXPECT_EQ((std::tuple{worm.openGates, OccupiedCells()}), (std::tuple{0, 0}));
 }
 
+// Every jump ends, whatever the timing of warps, growth and the jump: in a
+// one-row corridor the worm warps and then jumps at every frame offset over
+// two whole steps (a jump needs the keys released after the warp, so the
+// earliest is the next frame), growing or not; on the timer level the clock may also
+// reopen the exit at any frame of an automatic jump. Each run must leave the
+// level with no gate left open and nothing of the worm left on the grid.
+TEST_F(WormGateTest, EveryJumpEndsWhateverTheTimingOfWarpsGrowthAndTheClock) {
+    const int framesPerStep = 14;  // 32 pixels at the ship's 2.4 a frame
+    int runs = 0;
+    for (int growing = 0; growing < 2; ++growing)
+        for (int reopen = -1; reopen < 2 * framesPerStep; reopen += 3)
+            for (int offset = 1; offset <= 2 * framesPerStep; ++offset) {
+                grid.ClearAll();
+                wallCount = 0;
+                for (int x = 0; x < 20; ++x)
+                    for (int y = 0; y < 14; ++y)
+                        if (y != 6) PlaceWall(x, y);
+                SeedRandom(uint32_t(1000 + offset));
+                worm.length = growing ? 12 : 0;  // owes 4 segments after the restart, or nothing
+                worm.Start(0, 6, 50);
+                worm.shield = 100000;  // the far side may face the corridor's end
+                worm.speed = worm.maxSpeed = 2.4f;
+                worm.exited = 0;
+                Step(3);
+                const std::string run = "growing " + std::to_string(growing) + ", jump " + std::to_string(offset) +
+                                        " frames after the warp, clock " + std::to_string(reopen);
+                Press(DIK_RCONTROL, 1);
+                ASSERT_EQ(worm.openGates, 1) << run;
+                for (int f = 0; f < offset; ++f) worm.Update();
+                if (reopen < 0) {
+                    worm.exitOpen = 1;  // the exit is open: jump by key
+                    Press(DIK_RSHIFT, 1);
+                } else {
+                    worm.exitOpen = 1;  // the automatic jump
+                    worm.exitTimer = 100 * worm.stats.hsJumpSeconds - 1;
+                    worm.Update();
+                    for (int f = 0; f < reopen && !worm.exited; ++f) worm.Update();
+                    worm.exitOpen = 1;  // the clock runs out during the jump
+                    const int gates = worm.openGates;
+                    worm.Update();
+                    ASSERT_LE(worm.openGates, gates) << run << ": a second jump gate";
+                }
+                ASSERT_EQ(worm.jumping, 1) << run;
+                const int stepsAllowed = worm.length + worm.pendingGrowth + worm.openGates + 2;
+                const int stepsBefore = worm.stepCount;
+                for (int f = 0; f < 5000 && !worm.exited; ++f) worm.Update();
+                ASSERT_EQ(worm.exited, 1) << run << ": still jumping, open gates " << worm.openGates;
+                EXPECT_LE(worm.stepCount - stepsBefore, stepsAllowed) << run;
+                int occupied = 0;
+                for (const GridObject* c : grid.cells) occupied += c && c->cellType == CellType::Occupied;
+                EXPECT_EQ((std::tuple{worm.openGates, occupied}), (std::tuple{0, 0})) << run;
+                ++runs;
+            }
+    EXPECT_EQ(runs, 2 * 10 * 28);
+}
+
 TEST_F(WormGateTest, TheStartGateMarksItsCellAndMovesFoodAway) {
     FoodItem& food = PlaceFood(3, 3, 2, 200, 0);
     worm.ShowStartGate(3, 3);

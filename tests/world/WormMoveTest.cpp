@@ -152,6 +152,20 @@ TEST_F(WormMoveTest, ARocketChargeBoostsOrBrakesOnceForTwentyFiveSteps) {
     worm.ReadControls();
     EXPECT_EQ((std::tuple{worm.maxSpeed, worm.tailSprites[3].frame, SoundBank::StartedLog(nullptr)}),
               (std::tuple{2.4f - 1.0f, 3, 0}));
+
+    // A brake cut short by a death ends with that life: a charge eaten early
+    // in the next life is kept until it is used.
+    KeyState[DIK_DOWN] = 0;
+    worm.Die();
+    while (worm.active) worm.Update();
+    grid.ClearAll();
+    worm.Start(5, 5, 20);
+    EXPECT_EQ((std::tuple{worm.boostSteps, worm.maxSpeed}), (std::tuple{0, 2.4f}));
+    PlaceFood(8, 5, 0, 800, 1, 10);
+    Cruise();
+    worm.shield = 100000;  // it may bounce off the edge on the way
+    Step(26);
+    EXPECT_EQ((std::tuple{worm.rocketsReady, worm.tailSprites[0].frame}), (std::tuple{1, 1}));
 }
 
 TEST_F(WormMoveTest, GrowthStopsAtTheLastSegmentIndexAndTheRestIsForfeited) {
