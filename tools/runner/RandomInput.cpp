@@ -248,6 +248,18 @@ void RandomInput::RandomPlay() {
         if (Chance(60)) Tap(kWormKeys[p][Below(10) < 7 ? Below(2) : Below(6)], Between(1, 4));
 }
 
+// While the autopilot plays, now and then a warp just before a worm's exit
+// opens, so that the jump it makes at once follows a warp by a step or less:
+// the timing that once left a jump without end.
+void RandomInput::WarpNearTheExit() {
+    const Match& m = game_.match;
+    for (int32_t p = 0; p < m.players && p < 2; ++p) {
+        const Worm& w = m.worms[p];
+        if (!w.active || !w.alive || w.jumping || w.exitOpen || w.exitMarker != 0) continue;
+        if (w.length + w.pendingGrowth >= w.targetLength && Chance(20)) Tap(kWormKeys[p][2], 1);
+    }
+}
+
 void RandomInput::PointsInput() {
     if (Clicking()) return;
     const SetupScreen& screen = game_.setupScreen;
@@ -301,10 +313,12 @@ void RandomInput::PlayingInput(int64_t frame) {
         return;
     }
     ++playFrames_;
-    if (piloted)
+    if (piloted) {
         autopilot_->BeforePass(frame);
-    else
+        WarpNearTheExit();
+    } else {
         RandomPlay();
+    }
     // Now and then Esc, for the EXIT Y/N box.
     if (!m.introPending && Chance(1)) Tap(kEsc, Between(1, 4));
     if (!piloted) Wander();

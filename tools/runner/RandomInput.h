@@ -65,6 +65,7 @@ private:
     void SetupInput();
     void PlayingInput(int64_t frame);
     void RandomPlay();
+    void WarpNearTheExit();
     void PointsInput();
     void GameOverInput();
     void ExitBoxInput();

@@ -12,6 +12,7 @@
 
 #include "Autopilot.h"
 #include "GameStateJson.h"
+#include "Liveness.h"
 #include "PngWriter.h"
 #include "RandomInput.h"
 #include "Script.h"
@@ -54,8 +55,8 @@ constexpr int64_t kMemoryStartFrame = 999;  // the 1000th pass
 class ScriptHooks : public PassHooks {
 public:
     ScriptHooks(HeadlessHost& host, Game& game, const std::vector<ScriptCommand>& commands, int64_t frameLimit,
-                FILE* err)
-        : host_(host), game_(game), commands_(commands), frameLimit_(frameLimit), err_(err) {}
+                FILE* err, Liveness* liveness)
+        : host_(host), game_(game), commands_(commands), frameLimit_(frameLimit), err_(err), liveness_(liveness) {}
 
     void SetAutopilot(Autopilot* autopilot) { autopilot_ = autopilot; }
     // The soak's random input; it runs the autopilot itself.
@@ -115,6 +116,10 @@ public:
             }
         }
         if (autopilot_ && !autopilot_->AfterPass(frame)) goOn = false;
+        if (!liveness_->AfterPass(game_, frame)) {
+            std::fprintf(err_, "voidcrawl-headless: play stalled: %s\n", liveness_->Failure());
+            goOn = false;
+        }
         if (untilLevel_ > 0 && game_.state == GameState::Playing && game_.match.level && game_.match.introPending &&
             game_.match.levelIndex + 1 == untilLevel_)
             goOn = false;
@@ -162,6 +167,7 @@ private:
     const std::vector<ScriptCommand>& commands_;
     const int64_t frameLimit_;
     FILE* err_;
+    Liveness* liveness_;
     Autopilot* autopilot_ = nullptr;
     RandomInput* random_ = nullptr;
     MemorySample startMemory_;
@@ -218,7 +224,11 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     game->useSeed = true;
     game->seed = options.seed;
 
-    ScriptHooks hooks(*host, *game, commands, frameLimit, err);
+    // Every run is watched for stalled play; runs whose input moves on by
+    // itself (the autopilot, the soak) are also watched for screens and
+    // levels that never end.
+    Liveness liveness(options.autopilot || options.randomInput);
+    ScriptHooks hooks(*host, *game, commands, frameLimit, err, &liveness);
     std::unique_ptr<Autopilot> autopilot;
     if (options.autopilot) {
         Autopilot::Options pilot;
@@ -263,5 +273,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
                      static_cast<long long>(first.frame), first.rssKb, first.hwmKb, static_cast<long long>(last.frame),
                      last.rssKb, last.hwmKb);
     }
+    if (end != LoopEnd::StartupFailed && (random || autopilot || liveness.Failed())) liveness.PrintSummary(out);
+    if (liveness.Failed()) return kExitStalled;
     return hooks.OutputFailed() ? kExitBadInput : kExitOk;
 }

@@ -16,6 +16,7 @@
 constexpr int kExitOk = 0;          // the script ended or the game asked to end
 constexpr int kExitStartupFailed = 1;
 constexpr int kExitBadInput = 2;    // bad argument or script line
+constexpr int kExitStalled = 3;     // play stopped making progress (a jump, a level or a screen without end)
 
 constexpr int64_t kDefaultFrames = 1000;  // without a script
 constexpr int64_t kAutopilotFrames = 3000000;  // with --autopilot

@@ -81,7 +81,18 @@ std::string RunnerUsage() {
            "                        soak: menu=N info=N highscores=N setup=N play=N points=N gameover=N\n"
            "                        soak-memory: frame F VmRSS=K kB VmHWM=K kB, end VmRSS=K kB VmHWM=K kB\n"
            "                      (frames spent on each screen; resident memory after\n"
-           "                      frame 1000, or the first frame of a shorter run, and at the end)";
+           "                      frame 1000, or the first frame of a shorter run, and at the end)\n"
+           "\n"
+           "Every run is watched for play that stops making progress: a hyperspace jump\n"
+           "that goes on for more steps than the worm's length, pending growth and open\n"
+           "gates allow, or a level that runs on after every player is done with it; with\n"
+           "--autopilot or --random-input also a screen that stays up for 60000 frames or\n"
+           "a level played for 60000. The run then stops with a line on stderr and exit\n"
+           "status 3. With --autopilot or --random-input it prints at the end\n"
+           "  liveness: jumps=N longest-jump=S/A steps level-ends=N longest-wait-after-done=F\n"
+           "            [longest-level=F longest-screen=F(NAME)] ok|FAILED\n"
+           "\n"
+           "Exit status: 0 done, 1 start-up failed, 2 bad argument or script line, 3 play stalled.";
 }
 
 bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* options, std::string* error) {

@@ -261,6 +261,8 @@ TEST_F(RunnerScenario, AutopilotCompletesAllTwentyLevels) {
         EXPECT_EQ(LogLines(r.out, "player 1 left level " + n + " ").size(), 1u) << "level " << level << "\n" << r.out;
     }
     EXPECT_EQ(LogLines(r.out, "game over at level 20, all levels done").size(), 1u) << r.out;
+    // Every jump ended within its allowance and every finished level ended.
+    EXPECT_EQ(LogLines(r.out, "^liveness: jumps=20 .* ok$").size(), 1u) << r.out;
 
     Json s = State("final.json");
     ExpectValues(s, {{"match.allLevelsDone", 1}, {"match.resultsSaved", 1}, {"worms.0.exited", 1}});

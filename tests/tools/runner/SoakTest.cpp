@@ -67,6 +67,18 @@ TEST_F(SoakTest, HundredThousandFramesReachEveryScreen) {
     }
     EXPECT_TRUE(fs::exists(Data() / "teasy.dat") || fs::exists(Data() / "tmed.dat") ||
                 fs::exists(Data() / "thard.dat"));
+
+    // Play made progress all along: jumps ended within their allowance
+    // (warps just before the exit opens included), levels ended once every
+    // player was done, and no screen or level went on without end.
+    ASSERT_TRUE(std::regex_search(r.out, m, std::regex("liveness: jumps=(\\d+) longest-jump=(\\d+)/(\\d+) steps "
+                                                        "level-ends=(\\d+) longest-wait-after-done=\\d+ "
+                                                        "longest-level=(\\d+) longest-screen=\\d+\\(\\w+\\) ok\n")))
+        << r.out << r.err;
+    EXPECT_GT(std::stol(m[1]), 50);
+    EXPECT_LE(std::stol(m[2]), std::stol(m[3]));
+    EXPECT_GT(std::stol(m[4]), 50);
+    EXPECT_GT(std::stol(m[5]), 1000);
 }
 
 // Random input alone, without the autopilot, still never ends the program,
