@@ -6,8 +6,9 @@
 // (220, 10)-(445, 42) (the points screen fills (105, 10)-(540, 42)); the
 // name panel at (83, 61) with the name at (138, 111); the ship at
 // (127, 210) with arrows at (127, 294) and (246, 294); stat labels at
-// x 363, values at 468, limits at 495, costs at 518, rows y 189 + 17r, plus
-// signs at x 338; help lines at x 111, y 376..411; OK at (564, 416). The
+// x 363, values at 468, limits at 495, costs at 518, rows y 189 + 17r (the
+// three number columns are tinted and captioned in the strip above the first
+// row), plus signs at x 338; help lines at x 111, y 376..411; OK at (564, 416). The
 // points screen also writes at (180, 50), (240, 100) and (230, 150).
 #include <algorithm>
 #include <cmath>
@@ -100,6 +101,31 @@ RgbImage Background(const Faces& f) {
                 for (int y = top; y < top + 16; ++y)
                     for (int x = 333; x < 557; ++x) img.Set(x, y, Mix(img.Get(x, y), Colour{14, 34, 58}, 0.6f));
         }
+        // The value, limit and cost of a row stand at x 468, 495 and 518, a
+        // few pixels apart: each column gets its own tint, a fine rule on
+        // either side and a caption in the strip above the first row.
+        struct Column {
+            int left, right;
+            Colour tint, caption;
+            const char* word;
+        };
+        const Column columns[3] = {{465, 493, {20, 80, 120}, {120, 210, 250}, "VALUE"},
+                                   {493, 516, {50, 50, 80}, {180, 185, 215}, "LIMIT"},
+                                   {516, 545, {110, 80, 10}, {250, 200, 90}, "COST"}};
+        // The captions sit in a dark strip let into the lower half of the
+        // panel's top frame, just above the first row.
+        const int capTop = 179, rowsBottom = 307;
+        int size = 9;
+        for (const Column& c : columns) size = std::min(size, FitSize(f.condensed, c.word, 9, c.right - c.left - 3, 0));
+        for (const Column& c : columns) {
+            for (int y = capTop; y < rowsBottom; ++y)
+                for (int x = c.left; x < c.right; ++x)
+                    img.Set(x, y, y < 188 ? Mix(Colour{4, 8, 18}, c.tint, 0.3f) : Mix(img.Get(x, y), c.tint, 0.42f));
+            TextStyle cap = Plain(c.caption);
+            TextCentred(img, f.condensed, c.word, size, (c.left + c.right) / 2, 187, cap, 0);
+        }
+        for (int x : {465, 493, 516, 545})
+            for (int y = capTop; y < rowsBottom; ++y) img.Set(x, y, Mix(img.Get(x, y), Colour{110, 140, 180}, 0.55f));
     }
 
     // the help lines

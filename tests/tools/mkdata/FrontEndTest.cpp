@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -149,6 +150,32 @@ TEST_F(FrontEndPictures, DifficultyWordsShareOneLetterHeightOnTheMenuAndTheTable
         heights[bottom - top + 1] += std::string(c.what) + " ";
     }
     EXPECT_EQ(heights.size(), 1u) << ::testing::PrintToString(heights);
+}
+
+TEST_F(FrontEndPictures, TheStatsPanelSetsItsThreeNumberColumnsApartAndCaptionsThem) {
+    // The screens write a row's value at x 468, its limit at 495 and its cost at 518, rows from y 189.
+    const BmpFile& bg = files_["EnterNameBG.dat"];
+    auto mean = [&](int left, int right, int top, int bottom) {
+        std::array<double, 3> sum{};
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                for (int i = 0; i < 3; ++i) sum[i] += bg.pal[bg.At(x, y)][i];
+        for (double& v : sum) v /= (right - left) * (bottom - top);
+        return sum;
+    };
+    const int columns[3][2] = {{468, 492}, {496, 515}, {519, 543}};
+    for (int k = 0; k < 3; ++k) {
+        int lit = 0;  // a caption in the strip above the first row, below the panel's frame
+        for (int y = 182; y < 188; ++y)
+            for (int x = columns[k][0]; x < columns[k][1]; ++x) {
+                const uint8_t* c = bg.pal[bg.At(x, y)];
+                lit += 0.3 * c[0] + 0.59 * c[1] + 0.11 * c[2] > 110.0;
+            }
+        EXPECT_GT(lit, 10) << "column " << k;
+        if (k == 0) continue;  // and a tint of its own beside its neighbour's, on a plain row
+        const auto a = mean(columns[k - 1][0], columns[k - 1][1], 290, 306), b = mean(columns[k][0], columns[k][1], 290, 306);
+        EXPECT_GT(std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]), 15.0) << "column " << k;
+    }
 }
 
 TEST_F(FrontEndPictures, ShipsTurnThroughSixteenViewsAndTheTwoTypesLookDifferent) {
