@@ -26,6 +26,7 @@ void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
 
 void HighScoreTable::Clear() {
     std::memset(records, 0, sizeof records);
+    std::memset(fresh, 0, sizeof fresh);
     for (int i = 0; i < kRecords; ++i) order[i] = &records[i];
 }
 
@@ -39,16 +40,17 @@ void HighScoreTable::LoadBytes(const uint8_t* data, int64_t size) {
     Clear();
     if (!data || size <= 0) return;
     // A longer file keeps only its first ten records; a short last block
-    // fills only the start of its record.
+    // fills its record byte by byte as far as it goes, the rest staying
+    // cleared (zero), so a cut field keeps its low bytes.
     if (size > kFileBytes) size = kFileBytes;
     for (int i = 0; i < kRecords && size > 0; ++i) {
         uint8_t block[kRecordBytes] = {};
         const int64_t n = size < kRecordBytes ? size : kRecordBytes;
         std::memcpy(block, data + i * kRecordBytes, static_cast<size_t>(n));
-        if (n >= 4) records[i].score = ReadLittleEndian<int32_t>(block);
-        if (n > 4) std::memcpy(records[i].name, block + 4, static_cast<size_t>(n - 4 < 20 ? n - 4 : 20));
-        if (n >= 28) records[i].lengthTotal = ReadLittleEndian<int32_t>(block + 24);
-        if (n >= 32) records[i].level = ReadLittleEndian<int32_t>(block + 28);
+        records[i].score = ReadLittleEndian<int32_t>(block);
+        std::memcpy(records[i].name, block + 4, sizeof records[i].name);
+        records[i].lengthTotal = ReadLittleEndian<int32_t>(block + 24);
+        records[i].level = ReadLittleEndian<int32_t>(block + 28);
         // A name must end inside its record, whatever the file holds.
         records[i].name[sizeof records[i].name - 1] = 0;
         size -= n;
@@ -94,7 +96,7 @@ bool HighScoreTable::Save(const char* fileName) {
     return true;
 }
 
-void HighScoreTable::Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level) {
+int32_t HighScoreTable::Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level) {
     HighScoreRecord* lowest = nullptr;
     int32_t bound = 900000;
     for (HighScoreRecord& r : records) {
@@ -103,7 +105,7 @@ void HighScoreTable::Insert(int32_t score, const char* name, int32_t lengthTotal
             lowest = &r;
         }
     }
-    if (!lowest || score <= lowest->score) return;
+    if (!lowest || score <= lowest->score) return -1;
     std::memset(lowest->name, 0, sizeof lowest->name);
     if (name) {
         // Names hold at most 13 characters; never more than the record has room for.
@@ -114,6 +116,9 @@ void HighScoreTable::Insert(int32_t score, const char* name, int32_t lengthTotal
     lowest->score = score;
     lowest->lengthTotal = lengthTotal;
     lowest->level = level;
+    const int32_t index = static_cast<int32_t>(lowest - records);
+    fresh[index] = 1;
+    return index;
 }
 
 void HighScoreTable::Sort() {
@@ -153,10 +158,20 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
         result = Back;
     }
     Sort();
+    blinkFrame = blinkFrame + 1 < kBlinkFrames ? blinkFrame + 1 : 0;
     for (int i = 0; i < kRecords; ++i) {
         const HighScoreRecord& r = *order[i];
         if (r.score == 0) continue;
         const int32_t y = 180 + i * font->cellHeight;
+        if (fresh[order[i] - records]) {
+            // A result entered by the game just ended: a glowing frame
+            // round its row, and the row blinking inside it.
+            FillRect(kFreshLeft, y - 2, kFreshRight, y, backBuffer, kFreshColour);
+            FillRect(kFreshLeft, y + 23, kFreshRight, y + 25, backBuffer, kFreshColour);
+            FillRect(kFreshLeft, y, kFreshLeft + 2, y + 23, backBuffer, kFreshColour);
+            FillRect(kFreshRight - 2, y, kFreshRight, y + 23, backBuffer, kFreshColour);
+            if (blinkFrame >= kBlinkFrames - kBlinkOffFrames) continue;
+        }
         font->DrawNumber(backBuffer, 105, y, r.score);
         font->DrawText(backBuffer, 230, y, r.name, 0);
         font->DrawNumber(backBuffer, 440, y, r.lengthTotal);

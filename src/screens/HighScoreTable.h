@@ -36,7 +36,9 @@ public:
     // temporary file that then replaces the old one, so a failed save leaves
     // the previous file whole. False when the new file could not be written.
     bool Save(const char* fileName);
-    void Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level);
+    // Puts a result into the table when it beats the lowest entry and marks
+    // it as new; the record's index, or -1 when it did not qualify.
+    int32_t Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level);
     void Sort();
     int32_t Frame(Font* font, bool withContinue);
     void FadeOut();
@@ -51,6 +53,15 @@ public:
     HighScoreRecord records[kRecords] = {};
     HighScoreRecord* order[kRecords] = {};
     int32_t difficulty = 0;
+    // Records entered since the table was last cleared or loaded: their rows
+    // are framed and blink (hidden kBlinkOffFrames of every kBlinkFrames).
+    uint8_t fresh[kRecords] = {};
+    int32_t blinkFrame = 0;
+    static constexpr int32_t kBlinkFrames = 60;
+    static constexpr int32_t kBlinkOffFrames = 20;
+    static constexpr int32_t kFreshLeft = 62;
+    static constexpr int32_t kFreshRight = 582;
+    static constexpr uint8_t kFreshColour = 167;  // a cyan of the shared upper palette
     Sprite labels[3];
     Sprite continueButton;
     Sprite backButton;

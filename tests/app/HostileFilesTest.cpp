@@ -482,7 +482,7 @@ std::vector<TableDamage> TableDamages() {
     }
     std::vector<TableDamage> d;
     d.push_back({"empty", true, bytes({})});
-    d.push_back({"three bytes", true, bytes({1, 2, 3})});
+    d.push_back({"three bytes", false, bytes({1, 2, 3})});  // a score of its low three bytes
     d.push_back({"one byte short of a record", false, bytes(Garbage(31, 8))});
     d.push_back({"one byte past a record", false, bytes(Garbage(33, 9))});
     d.push_back({"one byte short", false, bytes(Garbage(319, 10))});

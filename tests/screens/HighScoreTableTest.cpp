@@ -51,14 +51,19 @@ void Fill(HighScoreTable& t, std::initializer_list<int> scores) {
 TEST(HighScoreTable, InsertMustStrictlyBeatTheFirstLowest) {
     HighScoreTable t;
     Fill(t, {50, 10, 80, 10, 90, 60, 70, 20, 30, 40});
-    t.Insert(10, "EQUAL", 5, 2);
+    EXPECT_EQ(t.Insert(10, "EQUAL", 5, 2), -1);
     for (const auto& r : t.records) EXPECT_STRNE(r.name, "EQUAL");
-    t.Insert(11, "ONEMORE", 5, 2);
+    EXPECT_EQ(t.Insert(11, "ONEMORE", 5, 2), 1);
     EXPECT_STREQ(t.records[1].name, "ONEMORE");  // the first of the two lowest
     EXPECT_EQ(t.records[1].score, 11);
     EXPECT_EQ(t.records[3].score, 10);
     EXPECT_EQ(t.records[1].lengthTotal, 5);
     EXPECT_EQ(t.records[1].level, 2);
+    // A second result entered now replaces the other 10; both are marked new.
+    EXPECT_EQ(t.Insert(12, "SECOND", 1, 1), 3);
+    for (int i = 0; i < HighScoreTable::kRecords; ++i) EXPECT_EQ(t.fresh[i] != 0, i == 1 || i == 3) << i;
+    t.Clear();
+    for (uint8_t f : t.fresh) EXPECT_EQ(f, 0);
 }
 
 TEST(HighScoreTable, InsertFillsTheFirstEmptyRecord) {
@@ -138,6 +143,42 @@ TEST(HighScoreTable, ShortLongAndUnterminatedFiles) {
 
     t.Load("no-such-table.dat", 2);
     for (const auto& r : t.records) EXPECT_EQ(r.score, 0);
+}
+
+TEST(HighScoreTable, AFileEndingInsideARecordFillsItByteByByte) {
+    TempDir dir;
+    // Record 1 in full: score 0x04030201, name "ABCDEFGHIJKLMNOPQRS",
+    // lengthTotal 0x08070605, level 0x0C0B0A09.
+    std::vector<uint8_t> whole(64, 0);
+    whole[0] = 1;
+    const uint8_t fields[] = {1, 2, 3, 4};
+    std::memcpy(&whole[32], fields, 4);
+    std::memcpy(&whole[36], "ABCDEFGHIJKLMNOPQRS", 19);
+    const uint8_t tail[] = {5, 6, 7, 8, 9, 10, 11, 12};
+    std::memcpy(&whole[56], tail, 8);
+    struct Case {
+        int bytes;  // of record 1
+        int32_t score;
+        const char* name;
+        int32_t lengthTotal, level;
+    };
+    const Case cases[] = {
+        {2, 0x0201, "", 0, 0},
+        {7, 0x04030201, "ABC", 0, 0},
+        {26, 0x04030201, "ABCDEFGHIJKLMNOPQRS", 0x0605, 0},
+        {31, 0x04030201, "ABCDEFGHIJKLMNOPQRS", 0x08070605, 0x0B0A09},
+    };
+    for (const Case& c : cases) {
+        WriteAll("teasy.dat", std::vector<uint8_t>(whole.begin(), whole.begin() + 32 + c.bytes));
+        HighScoreTable t;
+        t.Load("teasy.dat", 0);
+        EXPECT_EQ(t.records[0].score, 1) << c.bytes;
+        EXPECT_EQ(t.records[1].score, c.score) << c.bytes;
+        EXPECT_STREQ(t.records[1].name, c.name) << c.bytes;
+        EXPECT_EQ(t.records[1].lengthTotal, c.lengthTotal) << c.bytes;
+        EXPECT_EQ(t.records[1].level, c.level) << c.bytes;
+        EXPECT_EQ(t.records[2].score, 0) << c.bytes;
+    }
 }
 
 TEST(HighScoreTable, AFailedSaveLeavesThePreviousFileWhole) {
