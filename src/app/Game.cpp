@@ -119,7 +119,15 @@ bool Game::Init() {
     return true;
 }
 
+void Game::EnteringScreen() {
+    // Keys and buttons held down across a change of screen belong to the
+    // screen that was left: the new one waits for them to be let go.
+    escHeldOver = 1;
+    cursor.IgnoreHeldButton();
+}
+
 void Game::ShowMainMenu() {
+    EnteringScreen();
     mainMenu.Frame();
     FlipDisplay();
     mainMenu.Frame();
@@ -135,6 +143,7 @@ void Game::DrawSetupFrame() {
 void Game::EnterPlayerSetup() {
     match.players = players;
     mainMenu.FadeOut();
+    EnteringScreen();
     setupScreen.Arm();
     DrawSetupFrame();
     FlipDisplay();
@@ -179,6 +188,7 @@ void Game::PlayingFrame(bool escDown) {
 }
 
 void Game::ShowHighScores() {
+    EnteringScreen();
     highScoreScreen.Frame(&mediumFont, false);
     FlipDisplay();
     highScoreScreen.Frame(&mediumFont, false);
@@ -186,6 +196,7 @@ void Game::ShowHighScores() {
 }
 
 void Game::ShowInfo() {
+    EnteringScreen();
     infoScreen.Frame();
     FlipDisplay();
     infoScreen.Frame();
@@ -194,7 +205,8 @@ void Game::ShowInfo() {
 
 bool Game::RunFrame() {
     ReadKeyboard();
-    const bool escDown = KeyState[DIK_ESCAPE] != 0;
+    if (!KeyState[DIK_ESCAPE]) escHeldOver = 0;
+    const bool escDown = KeyState[DIK_ESCAPE] != 0 && !escHeldOver;
     switch (state) {
         case GameState::MainMenu: {
             const int32_t r = mainMenu.Frame();
@@ -238,6 +250,7 @@ bool Game::RunFrame() {
                     LeaveAfterLevelError();
                     break;
                 }
+                EnteringScreen();
                 FlipDisplay();
                 match.Enter();
                 state = GameState::Playing;

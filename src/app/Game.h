@@ -58,8 +58,12 @@ public:
     MainMenu mainMenu;
     SoundBank sounds;
     ImageLoader loader;
+    // Esc was down when the present screen was entered and has not been
+    // let go since: it does not count on this screen.
+    uint8_t escHeldOver = 0;
 
 private:
+    void EnteringScreen();
     bool LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement);
     void ShowMainMenu();
     void ShowInfo();

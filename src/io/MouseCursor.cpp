@@ -17,6 +17,7 @@ void MouseCursor::SetBounds(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
 
 void MouseCursor::Update() {
     ReadMouse();
+    if (!MouseState.rgbButtons[0]) heldOver = 0;
     // 64-bit sums: a wild motion value cannot wrap the position.
     int64_t nx = static_cast<int64_t>(x) + MouseState.lX;
     int64_t ny = static_cast<int64_t>(y) + MouseState.lY;
@@ -29,4 +30,4 @@ void MouseCursor::Update() {
     sprite.DrawClipped(x, y, backBuffer);
 }
 
-bool MouseCursor::LeftDown() const { return MouseState.rgbButtons[0] != 0; }
+bool MouseCursor::LeftDown() const { return MouseState.rgbButtons[0] != 0 && !heldOver; }

@@ -11,7 +11,15 @@ public:
     void SetBounds(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY);
     // Reads the mouse, moves and clamps the pointer, and draws it.
     void Update();
+    // The left button as the screens see it: a press held over from an
+    // earlier screen does not count until it has been let go.
     bool LeftDown() const;
+    // Called when a screen is entered: whatever the button is doing now
+    // belongs to the screen before, so it is ignored until released.
+    void IgnoreHeldButton() { heldOver = 1; }
+
+    // Set from a screen change until the first reading with the button up.
+    uint8_t heldOver = 0;
 
     // The pointer starts in the middle of the screen.
     int32_t x = 320, y = 240;

@@ -88,13 +88,23 @@ int32_t MainMenu::Frame() {
     if (slideOffset > 90) slideOffset -= 4;
 
     const bool buttonDown = cursor->LeftDown();
+    // The difficulty labels and the hum switch lie on top of the items
+    // (QUIT slides in under them): a pointer on one of those is not on an item.
+    bool onTop = humSwitch.Contains(cursor->x, cursor->y);
+    for (const Sprite& label : difficultySprites) onTop = onTop || label.Contains(cursor->x, cursor->y);
+    const bool pressBegins = buttonDown && !buttonWasDown;
+    buttonWasDown = buttonDown ? 1 : 0;
+    if (!buttonDown) pressItem = -1;
     for (int k = 0; k < 5; ++k) {
         const int32_t base = 150 + 65 * k;
         Sprite& item = itemSprites[k];
-        if (item.Contains(cursor->x, cursor->y)) {
+        if (!onTop && item.Contains(cursor->x, cursor->y)) {
             item.frame = 1;
             if (hoveredItem != k) sounds->PlayOverlapped(0);
-            if (buttonDown) {
+            if (pressBegins) pressItem = k;
+            // Quitting takes a press that began on QUIT itself, not one
+            // dragged onto it or held while it slid under the pointer.
+            if (buttonDown && (k + 1 != Quit || pressItem == k)) {
                 sounds->Play(1, 0);
                 result = k + 1;
             }

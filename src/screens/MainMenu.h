@@ -44,6 +44,10 @@ public:
     int32_t creditsHovered = -1;
     int32_t slideX = -170;
     uint8_t clickLatch = 0;
+    // The button as the previous frame saw it, and the item a press began
+    // on (-1: none, or the press began elsewhere).
+    uint8_t buttonWasDown = 0;
+    int32_t pressItem = -1;
     Font* font = nullptr;
     SoundBank* sounds = nullptr;
     MouseCursor* cursor = nullptr;

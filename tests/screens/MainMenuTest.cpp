@@ -14,6 +14,7 @@ namespace {
 // Centre points of things on the menu once the items have slid in.
 constexpr int kInfoX = 272 + 40, kInfoY = 345 + 25;
 constexpr int kQuitX = 270 + 50, kQuitY = 410 + 30;
+constexpr int kItemCentreY[5] = {150, 216, 295, 375, 442};
 
 class MainMenuTest : public ::testing::Test {
 protected:
@@ -50,14 +51,70 @@ TEST_F(MainMenuTest, ItemsSlideInOnceThenStandCentred) {
     EXPECT_EQ(menu().itemSprites[0].x, 225);
 }
 
-TEST_F(MainMenuTest, EscHeldThroughAReturnFromInfoEndsTheGame) {
+TEST(MainMenuReturn, EscHeldThroughAReturnToTheMenuNeedsAFreshPressToQuit) {
+    const std::pair<int, GameState> screens[] = {
+        {2, GameState::HighScores}, {3, GameState::Info}, {0, GameState::PlayerSetup}};
+    for (const auto& [itemY, state] : screens) {
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        h.Passes(140);
+        h.Click(320, kItemCentreY[itemY]);
+        ASSERT_EQ(h.game->state, state);
+        h.host.SetKey(DIK_ESCAPE, true);
+        EXPECT_TRUE(h.Pass());  // back to the menu, with both fades
+        EXPECT_EQ(h.game->state, GameState::MainMenu);
+        EXPECT_TRUE(h.Passes(20)) << "Esc held over from screen " << static_cast<int>(state);
+        h.host.SetKey(DIK_ESCAPE, false);
+        EXPECT_TRUE(h.Pass());
+        h.host.SetKey(DIK_ESCAPE, true);
+        EXPECT_FALSE(h.Pass());
+    }
+}
+
+TEST_F(MainMenuTest, TheInfoBallClickDoesNotReachTheLabelUnderIt) {
     h.Passes(140);
     h.Click(kInfoX, kInfoY);
     ASSERT_EQ(h.game->state, GameState::Info);
-    h.host.SetKey(DIK_ESCAPE, true);
-    EXPECT_TRUE(h.Pass());  // back to the menu, with both fades
-    EXPECT_EQ(h.game->state, GameState::MainMenu);
-    EXPECT_FALSE(h.Pass());  // still held on the menu's first frame
+    h.Click(600, 465);  // the ball, where the HARD label lies on the menu
+    ASSERT_EQ(h.game->state, GameState::MainMenu);
+    h.Passes(5);
+    EXPECT_EQ(h.game->difficulty, 0);
+    h.Click(600, 465);  // a press of its own does choose it
+    EXPECT_EQ(h.game->difficulty, 2);
+}
+
+TEST_F(MainMenuTest, QuitTakesAPressThatBeganOnIt) {
+    // Passes that must all go on: the pointer moves, the button goes down
+    // for two passes and comes up.
+    auto clickGoesOn = [&](int x, int y) {
+        h.host.MoveMouseTo(x, y);
+        bool on = h.Pass();
+        h.host.SetMouseButton(true);
+        on = h.Pass() && on;
+        on = h.Pass() && on;
+        h.host.SetMouseButton(false);
+        return h.Pass() && on;
+    };
+    EXPECT_TRUE(clickGoesOn(529, 465));  // MEDIUM, while QUIT is still far off
+    EXPECT_EQ(h.game->difficulty, 1);
+    while (menu().itemSprites[4].x > 400) h.Pass();
+    // QUIT slides under the EASY label: the click is the label's.
+    ASSERT_LE(menu().itemSprites[4].x, 450);
+    EXPECT_TRUE(clickGoesOn(450, 465));
+    EXPECT_EQ(h.game->difficulty, 0);
+    h.Passes(140);
+    // A press that began off the items, dragged onto QUIT.
+    h.host.MoveMouseTo(600, 300);
+    h.Pass();
+    h.host.SetMouseButton(true);
+    EXPECT_TRUE(h.Passes(3));
+    h.host.MoveMouseTo(kQuitX, kQuitY);
+    EXPECT_TRUE(h.Passes(5));
+    h.host.SetMouseButton(false);
+    EXPECT_TRUE(h.Pass());
+    h.host.SetMouseButton(true);
+    EXPECT_TRUE(h.Pass());
+    EXPECT_FALSE(h.Pass());
 }
 
 TEST_F(MainMenuTest, QuitItemEndsTheGame) {
