@@ -160,13 +160,22 @@ void Game::LeaveAfterLevelError() {
     ShowMainMenu();
 }
 
+void Game::HoldFrozenPicture() {
+    // The picture on show is drawn again into the back buffer, so the flip
+    // at the end of the pass shows the same frame instead of the one before.
+    Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+    match.Freeze();
+}
+
 void Game::PlayingFrame(bool escDown) {
     if (escDown) {
         // Frozen while Esc is held; the box shows once it is released.
         exitBoxShown = true;
+        HoldFrozenPicture();
         return;
     }
     if (exitBoxShown) {
+        HoldFrozenPicture();
         Blit(0, 0, 320, 200, imageBank.surfaces[5], 160, 140, backBuffer, true);
         bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
         if (KeyState[DIK_N]) exitBoxShown = false;

@@ -64,6 +64,7 @@ public:
 
 private:
     void EnteringScreen();
+    void HoldFrozenPicture();
     bool LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement);
     void ShowMainMenu();
     void ShowInfo();

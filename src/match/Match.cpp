@@ -79,6 +79,8 @@ void Match::Begin(int32_t d) {
         exitNumberX[i] = 0;
     }
     resultsSaved = introPending = pointsPhase = allLevelsDone = timerExpired = 0;
+    frozen = 0;
+    gameOverCue = 0;
     playerOut[0] = 0;
     inPlay = 1;
     endChoice = 0;
@@ -133,6 +135,7 @@ bool Match::LoadLevel() {
     }
     introPending = 1;
     timerExpired = 0;
+    gameOverCue = 0;
     arena.Draw();
     food.Draw();
     FlipDisplay();
@@ -141,14 +144,33 @@ bool Match::LoadLevel() {
     return true;
 }
 
+void Match::Freeze() {
+    if (frozen) return;
+    frozen = 1;
+    frozenAt = Ticks();
+}
+
+void Match::Resume() {
+    if (!frozen) return;
+    frozen = 0;
+    // The level clock skips the time the game stood still.
+    if (timerStart != 0) {
+        timerStart += Ticks() - frozenAt;
+        if (timerStart == 0) timerStart = 1;  // 0 means "not started"
+    }
+}
+
 bool Match::Frame() {
     if (levelFailed) return false;
+    Resume();
     arena.Draw();
     if (introPending) {
         IntroFrame();
     } else {
+        cueShowing = 0;
         PlayFrame();
         if (inPlay && !levelFailed) food.Draw();
+        if (cueShowing) DrawGameOverCue();  // over the food
     }
     if (inPlay && !levelFailed) DrawStatusBar();
     if (!KeyState[DIK_SPACE] && !KeyState[DIK_Y]) spaceLatch = 0;
@@ -180,6 +202,7 @@ void Match::IntroFrame() {
         spaceLatch = 1;
         introPending = 0;
         timerStart = Ticks();
+        if (timerStart == 0) timerStart = 1;  // 0 means "not started"
     }
 }
 
@@ -188,6 +211,13 @@ void Match::ArmSetupScreen() { setupScreen->Arm(); }
 void Match::PlayFrame() {
     PlayWorms();
     if (playerOut[0] && playerOut[1]) {
+        if (!resultsSaved && !allLevelsDone && gameOverCue < kGameOverCueFrames) {
+            // The last life is gone: the arena stands still under the cue
+            // for a moment before the table fades in.
+            gameOverCue += 1;
+            cueShowing = 1;
+            return;
+        }
         inPlay = 0;
         endChoice = GameOverFrame();
         if (allLevelsDone) Blit(0, 0, 400, 200, imageBank->surfaces[4], 140, 10, backBuffer, true);
@@ -233,6 +263,7 @@ void Match::PlayFrame() {
         }
         setupScreen->FadeIn();
         ArmSetupScreen();
+        cursor->IgnoreHeldButton();
         pointsDue[0] = pointsDue[1] = 1;
         pointsPhase = 1;
     }
@@ -283,10 +314,19 @@ void Match::SaveResults() {
     resultsSaved = 1;
 }
 
+void Match::DrawGameOverCue() {
+    Blit(0, 0, 320, 200, imageBank->surfaces[5], 160, 140, backBuffer, true);
+    const char* const text = "GAME OVER";
+    int32_t width = 0;
+    for (const char* c = text; *c; ++c) width += bigFont->Advance(*c);
+    bigFont->DrawText(backBuffer, 320 - width / 2, 240 - bigFont->cellHeight / 2, text, 0);
+}
+
 int32_t Match::GameOverFrame() {
     if (!resultsSaved) {
         Leave();
         SaveResults();
+        cursor->IgnoreHeldButton();
         highScores->Frame(mediumFont, true);
         FlipDisplay();
         highScores->Frame(mediumFont, true);
@@ -344,7 +384,11 @@ void Match::PlayWorms() {
     if (levelIndex == kTimerLevel && !timerExpired) {
         if (DrawLevelClock(250, 1, timerStart, 4000)) {
             timerExpired = 1;
+            // Every worm in play has its exit opened; one already on its
+            // way out keeps its jump, and a waiting worm gets the exit when
+            // it starts.
             for (Worm& w : worms) {
+                if (!w.active || !w.alive || w.jumping || w.exited) continue;
                 w.exitOpen = 1;
                 w.exitMarker = static_cast<int32_t>(Ticks());
             }
@@ -369,11 +413,17 @@ bool Match::DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duratio
         seconds = s - 60 * minutes;
         hundredths = c - 100 * s;
     }
-    mediumFont->DrawNumber(backBuffer, x, y, minutes);
+    // The last frame may come out a little below zero: it shows zeros.
+    mediumFont->DrawNumber(backBuffer, x, y, minutes > 0 ? minutes : 0);
     mediumFont->DrawChar(backBuffer, x + 30, y, ':');
-    mediumFont->DrawNumber(backBuffer, x + 40, y, seconds);
+    mediumFont->DrawNumber(backBuffer, x + 40, y, seconds > 0 ? seconds : 0);
     mediumFont->DrawChar(backBuffer, x + 70, y, ':');
-    mediumFont->DrawNumber(backBuffer, x + 80, y, hundredths);
+    char digits[3] = {'0', '0', 0};
+    if (hundredths > 0) {
+        digits[0] = static_cast<char>('0' + hundredths / 10 % 10);
+        digits[1] = static_cast<char>('0' + hundredths % 10);
+    }
+    mediumFont->DrawText(backBuffer, x + 80, y, digits, 0);
     return hundredths <= 0 && seconds <= 0 && minutes <= 0;
 }
 
@@ -383,7 +433,8 @@ void Match::DrawStatusBar() {
         const Worm& w = worms[i];
         const StatusLayout& l = kLayout[i];
         smallFont->DrawNumber(backBuffer, l.lengthX, 464, w.length);
-        smallFont->DrawNumber(backBuffer, l.shieldX, 464, w.shield);
+        // A crash can take the shield below zero; the panel shows no less than 0.
+        smallFont->DrawNumber(backBuffer, l.shieldX, 464, w.shield > 0 ? w.shield : 0);
         int32_t width = 0;
         if (w.stats.plasmaShields > 0) {
             const double full = static_cast<double>(w.shield) * 107.0 / w.stats.plasmaShields;
@@ -403,7 +454,8 @@ void Match::DrawStatusBar() {
 
 void Match::DrawExitCountdown(int32_t i) {
     Worm& w = worms[i];
-    if (!w.exitOpen) return;
+    // Only a worm in play counts down to its jump.
+    if (!w.exitOpen || !w.active || !w.alive) return;
     const int32_t t = w.exitTimer;
     if (exitShownAt[i] / 100 != t / 100 || exitNumberX[i] == 0) {
         exitShownAt[i] = t;

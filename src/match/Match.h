@@ -22,6 +22,8 @@ class Match {
 public:
     static constexpr int32_t kLevels = 20;
     static constexpr int32_t kTimerLevel = 5;
+    // Frames the "GAME OVER" cue stands before the table.
+    static constexpr int32_t kGameOverCueFrames = 175;
 
     void Init(Font* bigFont, Font* smallFont, Font* mediumFont, ImageBank* imageBank, SoundBank* sounds,
               const ShipStats* baseStats0, const ShipStats* baseStats1, SetupScreen* setupScreen,
@@ -32,6 +34,10 @@ public:
     bool Frame();
     void Leave();
     void Shutdown();
+    // The game stands still (Esc held or the exit box up): the level clock
+    // stops until the next Frame.
+    void Freeze();
+    void Resume();
 
     // False when the level file could not be used; the reason is in levelError.
     bool LoadLevel();
@@ -44,6 +50,7 @@ public:
     bool DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duration);
     void DrawStatusBar();
     void DrawExitCountdown(int32_t player);
+    void DrawGameOverCue();
 
     uint8_t resultsSaved = 0;
     uint8_t playerDone[2] = {};
@@ -78,6 +85,12 @@ public:
     int32_t exitNumberX[2] = {};
     int32_t exitNumberY[2] = {};
     uint32_t timerStart = 0;
+    // Frozen since the tick count frozenAt.
+    uint8_t frozen = 0;
+    uint32_t frozenAt = 0;
+    // Frames the "GAME OVER" cue has been shown.
+    int32_t gameOverCue = 0;
+    uint8_t cueShowing = 0;  // this frame shows the cue
     SoundBank* sounds = nullptr;
     ImageBank* imageBank = nullptr;
     MouseCursor* cursor = nullptr;

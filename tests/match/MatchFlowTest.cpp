@@ -59,6 +59,34 @@ protected:
         match().playerSetup = &setup_;
         match().Begin(difficulty);
     }
+    // A one-player game on level `index` through the real Game, worms
+    // started with SPACE: the clock of the timer level is running.
+    void StartPlay(int index) {
+        BeginGame(1, 1);
+        match().levelIndex = index;
+        ASSERT_TRUE(match().LoadLevel());
+        h.game->state = GameState::Playing;
+        h.host.SetTicks(1000);
+        h.host.SetKey(DIK_SPACE, true);
+        h.Pass();
+        h.host.SetKey(DIK_SPACE, false);
+        ASSERT_FALSE(match().introPending);
+        ASSERT_NE(match().timerStart, 0u);
+    }
+    // Player 1 runs out of lives: the game-over cue, then the table.
+    void RunOutToTheTable() {
+        match().introPending = 0;
+        match().worms[0].active = 0;
+        match().worms[0].stats.lives = 0;
+        match().Frame();  // player 1 runs out: the first frame of the cue
+        ASSERT_TRUE(match().playerOut[0]);
+        for (int i = 1; i < Match::kGameOverCueFrames; ++i) match().Frame();
+        ASSERT_FALSE(match().resultsSaved);
+        match().Frame();  // the game-over table is entered and saved
+        ASSERT_TRUE(match().resultsSaved);
+    }
+    std::vector<uint8_t> Shown() { return std::vector<uint8_t>(h.host.LastPixels(), h.host.LastPixels() + 640 * 480); }
+    std::vector<uint8_t> Back() { return std::vector<uint8_t>(backBuffer->pixels, backBuffer->pixels + 640 * 480); }
     GameHarness h;
     PlayerSetup setup_;
 };
@@ -205,10 +233,7 @@ TEST_F(MatchFlowTest, ContinueRestartsOneLevelBackWithFreshScores) {
         match().worms[0].active = 0;
         match().worms[0].stats.lives = 0;
         match().worms[0].score = 4321;
-        match().Frame();  // player 1 runs out
-        ASSERT_TRUE(match().playerOut[0]);
-        match().Frame();  // the game-over table is entered and saved
-        ASSERT_TRUE(match().resultsSaved);
+        RunOutToTheTable();
         // Click the continue button.
         h.game->cursor.x = 560;
         h.game->cursor.y = 60;
@@ -230,13 +255,9 @@ TEST_F(MatchFlowTest, ContinueRestartsOneLevelBackWithFreshScores) {
 TEST_F(MatchFlowTest, GameOverEntersTheResultIntoTheTableFile) {
     BeginGame(1, 0);
     match().levelIndex = 3;
-    match().introPending = 0;
-    match().worms[0].active = 0;
-    match().worms[0].stats.lives = 0;
     match().worms[0].score = 777;
     match().worms[0].lengthTotal = 42;
-    match().Frame();
-    match().Frame();
+    RunOutToTheTable();
     HighScoreTable check;
     check.Load("teasy.dat", 0);
     check.Sort();
@@ -244,6 +265,196 @@ TEST_F(MatchFlowTest, GameOverEntersTheResultIntoTheTableFile) {
     EXPECT_STREQ(check.order[0]->name, "ALICE");
     EXPECT_EQ(check.order[0]->lengthTotal, 42);
     EXPECT_EQ(check.order[0]->level, 4);
+}
+
+TEST_F(MatchFlowTest, GameOverShowsItsCueOnTheStillArenaThenMarksTheNewEntry) {
+    BeginGame(1, 0);
+    match().introPending = 0;
+    match().worms[0].active = 0;
+    match().worms[0].stats.lives = 0;
+    match().worms[0].score = 555;
+    match().Frame();
+    ASSERT_TRUE(match().playerOut[0]);
+    for (int i = 1; i < Match::kGameOverCueFrames; ++i) {
+        match().Frame();
+        ASSERT_FALSE(match().resultsSaved) << "frame " << i;
+    }
+    // The arena and its status bar stand under the cue: the panel's middle
+    // holds more than the arena alone.
+    const std::vector<uint8_t> cue = Back();
+    match().arena.Draw();
+    int differ = 0;
+    for (int y = 150; y < 330; ++y)
+        for (int x = 170; x < 470; ++x) differ += cue[y * 640 + x] != backBuffer->pixels[y * 640 + x];
+    EXPECT_GT(differ, 1000);
+    EXPECT_TRUE(match().inPlay);
+
+    match().Frame();
+    ASSERT_TRUE(match().resultsSaved);
+    HighScoreTable& table = h.game->highScoreScreen;
+    ASSERT_EQ(table.records[0].score, 555);
+    EXPECT_TRUE(table.fresh[0]);
+    // The new row blinks; the screen above the rows stays as it is.
+    int rowChanges = 0, topChanges = 0;
+    std::vector<uint8_t> before = Back();
+    for (int i = 0; i < 2 * HighScoreTable::kBlinkFrames; ++i) {
+        match().Frame();
+        for (int y = 0; y < 640 * 480; ++y) {
+            if (before[y] == backBuffer->pixels[y]) continue;
+            (y / 640 >= 180 && y / 640 < 205 ? rowChanges : topChanges) += 1;
+        }
+        before = Back();
+    }
+    EXPECT_GT(rowChanges, 100);
+    EXPECT_EQ(topChanges, 0);
+
+    // After the last level there is no cue: the table comes at once.
+    BeginGame(1, 0);
+    match().introPending = 0;
+    match().allLevelsDone = 1;
+    match().Frame();
+    match().Frame();
+    EXPECT_TRUE(match().resultsSaved);
+}
+
+TEST_F(MatchFlowTest, TheTimerLevelClockStandsStillWhileTheGameIsFrozen) {
+    StartPlay(Match::kTimerLevel);
+    h.Passes(1000);  // ten seconds of play
+    h.host.SetKey(DIK_ESCAPE, true);
+    h.Passes(2000);
+    h.host.SetKey(DIK_ESCAPE, false);
+    h.Passes(1500);  // the EXIT Y/N box
+    ASSERT_TRUE(h.game->exitBoxShown);
+    h.host.SetKey(DIK_N, true);
+    h.Pass();
+    h.host.SetKey(DIK_N, false);
+    EXPECT_FALSE(match().timerExpired);
+    int frames = 0;
+    while (!match().timerExpired && frames < 5000) {
+        h.Pass();
+        ++frames;
+    }
+    EXPECT_NEAR(frames, 3000, 2) << "thirty seconds of the clock were left";
+}
+
+TEST_F(MatchFlowTest, AFrozenGameShowsOneStillPicture) {
+    StartPlay(0);
+    h.Passes(30);  // the worm is under way
+    const std::vector<uint8_t> last = Shown();
+    h.host.SetKey(DIK_ESCAPE, true);
+    for (int i = 0; i < 3; ++i) {
+        h.Pass();
+        EXPECT_TRUE(Shown() == last) << "Esc held, pass " << i;
+    }
+    h.host.SetKey(DIK_ESCAPE, false);
+    h.Pass();
+    const std::vector<uint8_t> box = Shown();
+    EXPECT_FALSE(box == last);
+    for (int i = 0; i < 3; ++i) {
+        h.Pass();
+        EXPECT_TRUE(Shown() == box) << "box up, pass " << i;
+    }
+}
+
+TEST_F(MatchFlowTest, TheClockShowsHundredthsWithTwoDigits) {
+    BeginGame(1, 1);
+    struct Case {
+        int32_t left;  // hundredths on the clock
+        const char* seconds;
+        const char* hundredths;
+    };
+    const Case cases[] = {{2909, "29", "09"}, {4000, "40", "00"}, {1234, "12", "34"}, {5, "0", "05"}, {-3, "0", "00"}};
+    Font& font = *match().mediumFont;
+    for (const Case& c : cases) {
+        h.host.SetTicks(100000);
+        ClearSurface(backBuffer, 0);
+        match().DrawLevelClock(250, 1, 100000 - 10 * (4000 - c.left), 4000);
+        const std::vector<uint8_t> clock = Back();
+        ClearSurface(backBuffer, 0);
+        font.DrawText(backBuffer, 250, 1, "0", 0);
+        font.DrawChar(backBuffer, 280, 1, ':');
+        font.DrawText(backBuffer, 290, 1, c.seconds, 0);
+        font.DrawChar(backBuffer, 320, 1, ':');
+        font.DrawText(backBuffer, 330, 1, c.hundredths, 0);
+        EXPECT_TRUE(clock == Back()) << c.left;
+    }
+}
+
+TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
+    enum State { InPlay, Jumping, Exited, Waiting };
+    const std::pair<State, bool> cases[] = {{InPlay, true}, {Jumping, false}, {Exited, false}, {Waiting, false}};
+    for (const auto& [state, opens] : cases) {
+        BeginGame(2, 1);
+        match().levelIndex = Match::kTimerLevel;
+        ASSERT_TRUE(match().LoadLevel());
+        match().introPending = 0;
+        match().worms[0].Start(match().level->start1X, match().level->start1Y, 30);
+        Worm& w = match().worms[1];
+        w.Start(match().level->start2X, match().level->start2Y, 30);
+        if (state == Jumping) w.StartJump();
+        if (state == Exited || state == Waiting) w.active = 0;
+        if (state == Exited) w.exited = 1;
+        h.host.SetTicks(100000);
+        match().timerStart = 100000 - 40010;
+        match().PlayWorms();
+        ASSERT_TRUE(match().timerExpired);
+        EXPECT_EQ(w.exitOpen != 0, opens) << state;
+        EXPECT_TRUE(match().worms[0].exitOpen) << state;
+        if (state == Exited) {
+            // Whatever its flag says, a worm that left draws no countdown.
+            ClearSurface(backBuffer, 0);
+            match().DrawStatusBar();
+            const std::vector<uint8_t> bar = Back();
+            w.exitOpen = 1;
+            ClearSurface(backBuffer, 0);
+            match().DrawStatusBar();
+            EXPECT_TRUE(bar == Back());
+        }
+        if (state == Waiting) {
+            // A waiting worm gets its exit open as it starts.
+            KeyState[DIK_SPACE] = 0x80;
+            match().spaceLatch = 0;
+            match().PlayWorms();
+            KeyState[DIK_SPACE] = 0;
+            EXPECT_TRUE(w.active);
+            EXPECT_TRUE(w.exitOpen);
+        }
+    }
+}
+
+TEST_F(MatchFlowTest, ANegativeShieldShowsAsZero) {
+    BeginGame(1, 1);
+    Worm& w = match().worms[0];
+    w.shield = 0;
+    ClearSurface(backBuffer, 0);
+    match().DrawStatusBar();
+    const std::vector<uint8_t> zero = Back();
+    w.shield = -14;
+    ClearSurface(backBuffer, 0);
+    match().DrawStatusBar();
+    EXPECT_TRUE(zero == Back());
+    EXPECT_EQ(w.shield, -14);
+}
+
+TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
+    BeginGame(1, 1);
+    h.game->state = GameState::Playing;
+    match().introPending = 0;
+    match().worms[0].active = 0;
+    match().worms[0].stats.lives = 0;
+    match().worms[0].score = 100;
+    h.host.MoveMouseTo(578, 64);  // the continue button
+    h.host.SetMouseButton(true);
+    h.Passes(Match::kGameOverCueFrames + 10);
+    ASSERT_TRUE(match().resultsSaved);
+    EXPECT_TRUE(match().playerOut[0]) << "the table was answered by a press from play";
+    h.host.SetMouseButton(false);
+    h.Pass();
+    h.host.SetMouseButton(true);
+    h.Passes(2);
+    h.host.SetMouseButton(false);
+    EXPECT_FALSE(match().playerOut[0]);
+    EXPECT_TRUE(match().introPending);
 }
 
 }  // namespace

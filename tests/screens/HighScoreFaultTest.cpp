@@ -398,6 +398,7 @@ TEST(HighScoreFaultInPlay, AGameOverThatCannotSaveKeepsTheOldTableAndSaysSo) {
     match.worms[0].score = 999999;
     testing::internal::CaptureStderr();
     match.Frame();  // the player runs out
+    for (int i = 1; i < Match::kGameOverCueFrames; ++i) match.Frame();  // the game-over cue
     match.Frame();  // game over: the result goes into the table, which is saved
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(match.resultsSaved);

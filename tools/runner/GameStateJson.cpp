@@ -40,6 +40,7 @@ void WriteHighScores(JsonWriter& w, const HighScoreTable& table) {
         w.Field("name", Text(r.name));
         w.Field("lengthTotal", r.lengthTotal);
         w.Field("level", r.level);
+        w.Field("fresh", table.fresh[&r - table.records] != 0);
         w.EndObject();
     }
     w.EndArray();
@@ -85,6 +86,9 @@ void WriteMatch(JsonWriter& w, const Match& m) {
     w.Field("pointsPhase", m.pointsPhase != 0);
     w.Field("allLevelsDone", m.allLevelsDone != 0);
     w.Field("timerExpired", m.timerExpired != 0);
+    w.Field("timerStart", static_cast<int64_t>(m.timerStart));
+    w.Field("frozen", m.frozen != 0);
+    w.Field("gameOverCue", m.gameOverCue);
     w.Field("resultsSaved", m.resultsSaved != 0);
     w.Field("endChoice", m.endChoice);
     WriteFlags(w, "playerDone", m.playerDone);

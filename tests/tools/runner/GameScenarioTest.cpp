@@ -164,7 +164,8 @@ TEST_F(RunnerScenario, OnePlayerSetUpThenAnUnsteeredWormCrashesUntilOut) {
     s = State("final.json");
     // The target is 900 x 0.699999988, truncated.
     ExpectValues(s, {{"match.resultsSaved", 1}, {"match.playerOut.0", 1}, {"level.target", 629},
-                     {"worms.0.stats.lives", 0}});
+                     {"worms.0.stats.lives", 0}, {"match.gameOverCue", 175}, {"highScores.records.0.fresh", 1},
+                     {"highScores.records.1.fresh", 0}});
     const int score = s["worms"].items[0]["score"].Int();
     const int lengthTotal = s["worms"].items[0]["lengthTotal"].Int();
     ASSERT_GT(score, 0) << "the box is meant to feed the worm more than play drains";
