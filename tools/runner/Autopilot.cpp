@@ -18,15 +18,18 @@ constexpr int32_t kWormKeys[2][6] = {
 };
 enum WormKey { kLeft = 0, kRight = 1, kJump = 3, kBoost = 4 };
 
-// Upgrades in the order they are bought.
-constexpr int32_t kUpgradeOrder[] = {RowLives, RowVelocity, RowPlasmaShields, RowAcceleration, RowShieldRecover};
+// Upgrades in the order they are bought: first what keeps the worm alive.
+constexpr int32_t kUpgradeOrder[] = {RowLives, RowPlasmaShields, RowShieldRecover, RowVelocity, RowAcceleration};
 
 // A turn is dropped at this speed or below (just after a crash).
 constexpr float kSlowestTurn = 0.5f;
 
 // Steps without food after which a worm stops shunning food that looks
-// unsafe, so that it cannot circle round it for ever.
+// unsafe, so that it cannot circle round it for ever; and after which it
+// takes food whatever the risk (all of it lies in a pocket too small for
+// the worm to turn round in).
 constexpr int32_t kHungrySteps = 150;
+constexpr int32_t kDesperateSteps = 250;
 
 bool OnScreen(int32_t x, int32_t y) { return x >= 0 && y >= 0 && x < kScreenWidth && y < kScreenHeight; }
 
@@ -131,7 +134,11 @@ void Autopilot::SteerWorm(int32_t player) {
         BuildPlanBoard(m.grid, worms, 2, &board_);
         const CellPos target{w.segments[0].cellX, w.segments[0].cellY};
         const int32_t heading = w.Heading();
-        const PlanResult plan = ChooseHeading(board_, target, heading, w.length, hungrySteps_[player] > kHungrySteps);
+        const int32_t hunger = hungrySteps_[player];
+        const Appetite appetite = hunger > kDesperateSteps ? Appetite::Desperate
+                                  : hunger > kHungrySteps  ? Appetite::Bold
+                                                           : Appetite::Careful;
+        const PlanResult plan = ChooseHeading(board_, target, heading, w.length, appetite);
         if (plan.heading == ((heading + 1) & 3)) {
             SetWormKey(player, keys[kRight]);
             return;

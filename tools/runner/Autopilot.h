@@ -21,8 +21,9 @@ class Sprite;
 //    spent on a boost;
 //  - SPACE is pressed (one pass down, one up) while the level intro shows
 //    or a worm waits to restart;
-//  - on the points screens it buys upgrades (lives, then top speed, plasma
-//    shields, acceleration, shield recovery) and clicks OK;
+//  - on the points screens it buys upgrades, first what keeps the worm
+//    alive (lives, plasma shields, shield recovery, then top speed and
+//    acceleration), and clicks OK;
 //  - optionally, it starts a one-player game from the main menu: click the
 //    difficulty, ONE PLAYER, type the name, Enter.
 // After each pass it reports the match's events on its log and decides

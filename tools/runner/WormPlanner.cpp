@@ -184,7 +184,8 @@ void BuildPlanBoard(const ArenaGrid& grid, const Worm* const worms[], int32_t wo
             if (wormFree[x][y] >= 0 && grid.TypeAt(x, y) == CellType::Occupied) board->freeFrom[x][y] = wormFree[x][y];
 }
 
-PlanResult ChooseHeading(const PlanBoard& board, CellPos from, int32_t heading, int32_t length, bool bold) {
+PlanResult ChooseHeading(const PlanBoard& board, CellPos from, int32_t heading, int32_t length, Appetite appetite) {
+    const bool bold = appetite != Appetite::Careful;
     struct Way {
         int32_t heading;
         Reach reach;
@@ -208,6 +209,7 @@ PlanResult ChooseHeading(const PlanBoard& board, CellPos from, int32_t heading, 
         if (ways[i].reach.room > maxRoom) maxRoom = ways[i].reach.room;
     int32_t need = bold || length + 3 > kSafeRoom ? length + 3 : kSafeRoom;
     if (need > maxRoom) need = maxRoom;
+    if (appetite == Appetite::Desperate) need = 1;
 
     bool anyOpen = false;
     for (int32_t i = 0; i < count; ++i) anyOpen = anyOpen || !ways[i].reach.enclosed;

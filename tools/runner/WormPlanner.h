@@ -58,7 +58,13 @@ struct PlanResult {
 // the room counts the growth from food eaten on the way) the one with the
 // nearest food wins, straight on first on a tie; without food in reach, the
 // way with the most room. With no free cell ahead at all the heading stays.
-// A `bold` worm (one that has gone hungry too long, circling round food
-// that looks unsafe) asks only for room for its length and goes for the
-// nearest food whatever room is left after it.
-PlanResult ChooseHeading(const PlanBoard& board, CellPos from, int32_t heading, int32_t length, bool bold = false);
+// How much risk a worm takes for food. A bold worm (one that has gone
+// hungry too long, circling round food that looks unsafe) asks only for room
+// for its length and goes for the nearest food whatever room is left after
+// it. A desperate one (hungry far longer: all the food lies in a pocket
+// smaller than the worm) goes for the nearest food however little room the
+// way leaves: a crash or even a life lost beats circling for ever.
+enum class Appetite { Careful, Bold, Desperate };
+
+PlanResult ChooseHeading(const PlanBoard& board, CellPos from, int32_t heading, int32_t length,
+                         Appetite appetite = Appetite::Careful);

@@ -154,7 +154,7 @@ TEST(WormPlanner, ShunsFoodAtTheEndOfADeadEnd) {
     EXPECT_NE(r.heading, kRight);
     EXPECT_EQ(r.foodSteps, -1);
     // A hungry worm goes in.
-    r = ChooseHeading(Board(rows), {9, 7}, kRight, 2, true);
+    r = ChooseHeading(Board(rows), {9, 7}, kRight, 2, Appetite::Bold);
     EXPECT_EQ(r.heading, kRight);
     EXPECT_EQ(r.foodSteps, 3);
 }
@@ -189,4 +189,23 @@ TEST(WormPlanner, ShunsAPocketThatAWormKeepsClosed) {
     r = ChooseHeading(Board(rows), {9, 7}, kRight, 8);
     EXPECT_EQ(r.heading, kRight);
     EXPECT_EQ(r.foodSteps, 8);
+}
+
+TEST(WormPlanner, OnlyADesperateWormTakesFoodFromAPocketTooSmallForIt) {
+    // A worm of 30 passes the mouth of a seven-cell pocket with the only food
+    // in it. Careful or bold, it keeps away (it would fill the pocket and
+    // crash); long hungry, it goes in rather than circle for ever.
+    std::vector<std::string> rows = Empty();
+    rows[5] = "........#####.......";
+    rows[6] = "........#*..#.......";
+    rows[7] = "........#...#.......";
+    rows[8] = "........##.##.......";
+    for (Appetite a : {Appetite::Careful, Appetite::Bold}) {
+        const PlanResult r = ChooseHeading(Board(rows), {10, 9}, kRight, 30, a);
+        EXPECT_NE(r.heading, kUp);
+        EXPECT_EQ(r.foodSteps, -1);
+    }
+    const PlanResult r = ChooseHeading(Board(rows), {10, 9}, kRight, 30, Appetite::Desperate);
+    EXPECT_EQ(r.heading, kUp);
+    EXPECT_EQ(r.foodSteps, 4);
 }
