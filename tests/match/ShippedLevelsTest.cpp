@@ -96,6 +96,34 @@ int MostOpenHeading(const Level& l, int x, int y, const std::vector<Cell>& block
     return best;
 }
 
+// The arena picture under a level's walls: every wall cell is painted (in
+// the shared upper palette half, which the play palette takes from the game's
+// own pictures) and open space keeps mostly the scene's own colours. The
+// ramp most of a level's wall pixels lie on tells its design apart.
+void CheckWallsArePainted(const Level& l, const fs::path& picture, std::set<int>* designs) {
+    std::ifstream in(picture, std::ios::binary);
+    const Bytes b(std::istreambuf_iterator<char>(in), {});
+    ASSERT_EQ(b.size(), 1078u + 640u * 480u) << picture;
+    auto pixel = [&](int x, int y) { return b[1078 + static_cast<size_t>(479 - y) * 640 + static_cast<size_t>(x)]; };
+    int ramps[8] = {};
+    int openOwn = 0, open = 0;
+    for (int cx = 0; cx < 20; ++cx)
+        for (int cy = 0; cy < 14; ++cy)
+            for (int y = cy * 32; y < cy * 32 + 32; ++y)
+                for (int x = cx * 32; x < cx * 32 + 32; ++x) {
+                    const uint8_t v = pixel(x, y);
+                    if (l.wall[cx][cy]) {
+                        ASSERT_GE(v, 128) << picture << " wall cell " << cx << "," << cy;
+                        ++ramps[(v - 128) / 16];
+                    } else {
+                        ++open;
+                        openOwn += v < 128 ? 1 : 0;
+                    }
+                }
+    EXPECT_GT(openOwn, open * 8 / 10) << picture;
+    if (l.walls > 0) designs->insert(static_cast<int>(std::max_element(ramps, ramps + 8) - ramps));
+}
+
 class ShippedLevelsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -123,8 +151,9 @@ TEST_F(ShippedLevelsTest, EveryLevelPassesTheGamesOwnCheckWithTwoPlayers) {
     }
 }
 
-TEST_F(ShippedLevelsTest, NamesAreTerminatedAndThePicturesExist) {
+TEST_F(ShippedLevelsTest, NamesAreTerminatedAndEachLevelsPictureShowsItsOwnWalls) {
     std::set<std::string> pictures;
+    std::set<int> designs;
     for (int i = 0; i < kLevels; ++i) {
         SCOPED_TRACE(FileName(i));
         const Level& l = levels_[i];
@@ -138,6 +167,7 @@ TEST_F(ShippedLevelsTest, NamesAreTerminatedAndThePicturesExist) {
         const std::string file = l.background.substr(7);
         EXPECT_TRUE(fs::is_regular_file(fs::path(VC_DATA_DIR) / "grafik" / file)) << l.background;
         pictures.insert(file);
+        CheckWallsArePainted(l, fs::path(VC_DATA_DIR) / "grafik" / file, &designs);
 
         // The intro panel shows the title in the big font's upper case.
         EXPECT_FALSE(l.title.empty());
@@ -146,7 +176,9 @@ TEST_F(ShippedLevelsTest, NamesAreTerminatedAndThePicturesExist) {
             EXPECT_TRUE((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || std::strchr(" !'-.,:?&", c))
                 << "'" << c << "' in " << l.title;
     }
-    EXPECT_GE(pictures.size(), 4u) << "the levels should not all look alike";
+    // The game draws a clear tile over the walls: each level paints them into a picture of its own.
+    EXPECT_EQ(pictures.size(), static_cast<size_t>(kLevels));
+    EXPECT_GE(designs.size(), 3u) << "the walls should not all look alike";
 }
 
 TEST_F(ShippedLevelsTest, StartCellsAreFreeApartAndHaveRoomToStart) {
@@ -200,6 +232,9 @@ TEST_F(ShippedLevelsTest, EveryFreeCellCanBeReachedFromTheStart) {
                 if (l.wall[x][y]) continue;
                 ++free;
                 EXPECT_TRUE(seen[x][y]) << "sealed cell " << x << "," << y;
+                int ways = 0;  // a dead end can only be left by crashing
+                for (const auto& h : kHeadings) ways += OnBoard(x + h[0], y + h[1]) && !l.wall[x + h[0]][y + h[1]];
+                EXPECT_GE(ways, 2) << "dead end " << x << "," << y;
             }
         EXPECT_TRUE(seen[l.start2X][l.start2Y]);
         // Even on hard the worm at its target leaves most of the board free.
@@ -215,23 +250,35 @@ TEST_F(ShippedLevelsTest, TheTopRowIsLeftToTheScoreLine) {
     }
 }
 
+// Food items a worm eats on the way from length 2 to the target, on average:
+// growth 2, 4, 5 and 7 for the four kinds and none for a rocket charge.
+double FoodToEat(const Level& l) {
+    int growth = 0;
+    for (int r = 0; r < 107; ++r) {
+        if (r <= l.chanceA) growth += 2;
+        else if (r <= l.chanceA + l.chanceB) growth += 4;
+        else if (r <= l.chanceA + l.chanceB + l.chanceC) growth += 5;
+        else if (r <= 100) growth += 7;
+    }
+    return (l.target - 2) / (growth / 107.0);
+}
+
 TEST_F(ShippedLevelsTest, TheGameGrowsHarder) {
-    int previous = 0;
+    // The first level is open space and the shortest; the last ones ask for
+    // more food, from fewer items on the board, among more walls.
+    EXPECT_EQ(levels_[0].walls, 0) << "the first level is open space";
+    double early = 0, late = 0;
+    int earlyFood = 0, lateFood = 0, earlyWalls = 0, lateWalls = 0;
     for (int i = 0; i < kLevels; ++i) {
         if (i == kTimerLevel) continue;
-        EXPECT_GE(levels_[i].target, previous) << FileName(i);
-        EXPECT_GE(levels_[i].target, 3);
-        previous = levels_[i].target;
+        EXPECT_GT(FoodToEat(levels_[i]), 10.0) << FileName(i) << ": a level is more than a snack";
+        EXPECT_LE(FoodToEat(levels_[0]), FoodToEat(levels_[i])) << FileName(i);
+        if (i < 5) early += FoodToEat(levels_[i]), earlyFood += levels_[i].foodCount, earlyWalls += levels_[i].walls;
+        if (i >= kLevels - 5) late += FoodToEat(levels_[i]), lateFood += levels_[i].foodCount, lateWalls += levels_[i].walls;
     }
-    EXPECT_LE(levels_[0].target, 15);
-    EXPECT_GE(levels_[kLevels - 1].target, 40);
-    EXPECT_GT(levels_[kLevels - 1].target, levels_[0].target);
-    // The walls close in: the last five levels hold far more than the first five.
-    int early = 0, late = 0;
-    for (int i = 0; i < 5; ++i) early += levels_[i].walls;
-    for (int i = kLevels - 5; i < kLevels; ++i) late += levels_[i].walls;
-    EXPECT_GT(late, 2 * early);
-    EXPECT_EQ(levels_[0].walls, 0) << "the first level is open space";
+    EXPECT_GT(late, 1.5 * early);
+    EXPECT_LT(lateFood, earlyFood);
+    EXPECT_GT(lateWalls, 2 * earlyWalls);
 }
 
 TEST_F(ShippedLevelsTest, TheSixthLevelIsTheTimerLevel) {
@@ -239,10 +286,11 @@ TEST_F(ShippedLevelsTest, TheSixthLevelIsTheTimerLevel) {
     const bool fits = l.title.find("CLOCK") != std::string::npos || l.title.find("TIME") != std::string::npos ||
                       l.title.find("COUNTDOWN") != std::string::npos || l.title.find("SECOND") != std::string::npos;
     EXPECT_TRUE(fits) << l.title;
-    // Its target is not scaled and the clock opens the exit anyway; it stays
-    // within reach of a quick worm in 40 seconds.
-    EXPECT_GE(l.target, 10);
-    EXPECT_LE(l.target, 40);
+    // Its target is not scaled and the clock opens the exit anyway: a race
+    // of 15 to 35 food items, which a worm at its starting speed (a step
+    // every 14 frames, 285 steps in 40 seconds) can just about make.
+    EXPECT_GE(FoodToEat(l), 15.0);
+    EXPECT_LE(FoodToEat(l), 35.0);
     // No other level pretends to be timed.
     for (int i = 0; i < kLevels; ++i) {
         if (i == kTimerLevel) continue;

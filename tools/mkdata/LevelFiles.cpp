@@ -2,8 +2,9 @@
 //
 // Besides the shape of the text, it checks what makes a level playable: the
 // start cells are free, apart and have room to start in; every free cell can
-// be reached (warp exits and food land on any free cell); the food fits the
-// 20 slots also in a two-player game; the target fits the free area.
+// be reached (warp exits and food land on any free cell) and none is a dead
+// end; the food fits the 20 slots also in a two-player game; the target fits
+// the free area.
 #include "LevelFiles.h"
 
 #include <cstdio>
@@ -12,8 +13,6 @@
 #include <iterator>
 #include <sstream>
 #include <vector>
-
-#include "Levels.h"
 
 namespace {
 
@@ -119,7 +118,7 @@ private:
         int line = 0;
         std::string value;
     };
-    enum FieldIndex { kTitle, kBackground, kTarget, kFood, kChances, kMap, kFieldCount };
+    enum FieldIndex { kTitle, kScene, kWalls, kTarget, kFood, kChances, kMap, kFieldCount };
 
     bool Fail(int line, const std::string& what) {
         error_ = name_ + ":" + std::to_string(line) + ": " + what;
@@ -134,8 +133,8 @@ private:
     const std::string& name_;
     LevelSource& level_;
     std::string& error_;
-    Field fields_[kFieldCount] = {{"title", 0, {}},  {"background", 0, {}}, {"target", 0, {}},
-                                  {"food", 0, {}},   {"chances", 0, {}},    {"map", 0, {}}};
+    Field fields_[kFieldCount] = {{"title", 0, {}}, {"scene", 0, {}},   {"walls", 0, {}}, {"target", 0, {}},
+                                  {"food", 0, {}},  {"chances", 0, {}}, {"map", 0, {}}};
     std::vector<std::string> mapRows_;
     std::vector<int> mapRowLines_;
     int lastLine_ = 0;
@@ -222,16 +221,26 @@ bool Parser::CheckFields() {
     }
     level_.title = title.value;
 
-    // Background: one of the arena pictures the data set holds.
-    const Field& background = fields_[kBackground];
-    std::string known;
-    for (const char* picture : kLevelBackgrounds) {
-        const std::string path = std::string("grafik\\") + picture;
-        if (background.value == path) level_.background = path;
-        known += (known.empty() ? "" : ", ") + path;
+    // Scene and wall design: painted together into the level's own picture.
+    struct Choice {
+        FieldIndex field;
+        const char* what;
+        const char* const* names;
+        size_t count;
+        int32_t* out;
+    };
+    const Choice choices[] = {{kScene, "scene", kLevelScenes.data(), kLevelScenes.size(), &level_.scene},
+                              {kWalls, "wall design", kWallStyles.data(), kWallStyles.size(), &level_.wallStyle}};
+    for (const Choice& c : choices) {
+        const Field& f = fields_[c.field];
+        std::string known;
+        *c.out = -1;
+        for (size_t i = 0; i < c.count; ++i) {
+            if (f.value == c.names[i]) *c.out = static_cast<int32_t>(i);
+            known += (known.empty() ? "" : ", ") + std::string(c.names[i]);
+        }
+        if (*c.out < 0) return Fail(f.line, std::string("unknown ") + c.what + " '" + f.value + "'; use one of " + known);
     }
-    if (level_.background.empty())
-        return Fail(background.line, "unknown background '" + background.value + "'; use one of " + known);
 
     const Field& target = fields_[kTarget];
     if (!ParseInt(target.value, level_.target))
@@ -358,6 +367,19 @@ bool Parser::CheckMap() {
             if (y >= 1 && !start) ++foodCells;
         }
 
+    // A free cell with a single way in is a dead end: a worm that goes in
+    // can only crash its way out.
+    for (int y = 0; y < kLevelRows; ++y)
+        for (int x = 0; x < kLevelColumns; ++x) {
+            if (level_.Wall(x, y)) continue;
+            int ways = 0;
+            for (const auto& h : kHeadings)
+                ways += OnBoard(x + h[0], y + h[1]) && !level_.Wall(x + h[0], y + h[1]) ? 1 : 0;
+            if (ways < 2)
+                return Fail(RowLine(y), "the free cell in column " + std::to_string(x) + " of row " + std::to_string(y) +
+                                            " is a dead end: a worm can only crash its way out of it");
+        }
+
     const int foodNeeds = level_.foodCount + kLevelExtraFood + kSpareCells;
     if (foodCells < foodNeeds)
         return Fail(fields_[kFood].line, "the map has " + std::to_string(foodCells) + " free cells for food; " +
@@ -402,10 +424,12 @@ std::string LevelFileName(int index) {
     return name;
 }
 
-bool WriteLevelFiles(const std::string& sourceDir, const std::string& outDir) {
+std::string LevelPictureName(int index) { return "Arena" + std::to_string(index) + ".dat"; }
+
+std::string LevelPicturePath(int index) { return "grafik\\" + LevelPictureName(index); }
+
+bool ReadLevelSources(const std::string& sourceDir, std::array<LevelSource, kLevelFileCount>& levels) {
     bool ok = true;
-    std::error_code ec;
-    std::filesystem::create_directories(outDir, ec);
     for (int i = 0; i < kLevelFileCount; ++i) {
         const std::string source = sourceDir + "/" + LevelSourceName(i);
         std::ifstream in(source, std::ios::binary);
@@ -415,13 +439,29 @@ bool WriteLevelFiles(const std::string& sourceDir, const std::string& outDir) {
             continue;
         }
         const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        LevelSource level;
+        LevelSource& level = levels[static_cast<size_t>(i)];
         std::string error;
         if (!ParseLevel(text, source, level, error)) {
             std::fprintf(stderr, "mkdata: %s\n", error.c_str());
             ok = false;
             continue;
         }
+        level.background = LevelPicturePath(i);
+    }
+    return ok;
+}
+
+bool WriteLevelFiles(const std::string& sourceDir, const std::string& outDir) {
+    std::array<LevelSource, kLevelFileCount> levels;
+    return ReadLevelSources(sourceDir, levels) && WriteLevelFiles(levels, outDir);
+}
+
+bool WriteLevelFiles(const std::array<LevelSource, kLevelFileCount>& levels, const std::string& outDir) {
+    bool ok = true;
+    std::error_code ec;
+    std::filesystem::create_directories(outDir, ec);
+    for (int i = 0; i < kLevelFileCount; ++i) {
+        const LevelSource& level = levels[static_cast<size_t>(i)];
         const auto bytes = EncodeLevel(level);
         const std::string target = outDir + "/" + LevelFileName(i);
         std::ofstream out(target, std::ios::binary | std::ios::trunc);

@@ -18,10 +18,19 @@ inline constexpr size_t kLevelTitleMax = 18;
 // Straight free cells a worm needs in front of its start cell.
 inline constexpr int kLevelMinRunway = 3;
 
+// The space scenes painted behind the arena, as a level source names them
+// ("scene: rift"); Levels.h paints them.
+inline constexpr std::array<const char*, 6> kLevelScenes = {"veil", "giant", "rift", "spiral", "world", "deep"};
+// The wall designs, as a level source names them ("walls: plating");
+// LevelArt.h paints them.
+inline constexpr std::array<const char*, 4> kWallStyles = {"plating", "crystal", "rock", "ember"};
+
 // One level as the game reads it.
 struct LevelSource {
-    std::string background;  // "grafik\Nebula1.dat"
+    std::string background;  // "grafik\Arena0.dat": the level's own arena picture
     std::string title;
+    int32_t scene = 0;      // index into kLevelScenes
+    int32_t wallStyle = 0;  // index into kWallStyles
     int32_t target = 0;
     int32_t chanceA = 0, chanceB = 0, chanceC = 0;
     int32_t foodCount = 0;
@@ -43,7 +52,17 @@ std::array<uint8_t, kLevelFileSize> EncodeLevel(const LevelSource& level);
 // "L00.txt" .. "L19.txt", and "L0.DAT" .. "L19.DAT".
 std::string LevelSourceName(int index);
 std::string LevelFileName(int index);
+// "Arena0.dat" .. "Arena19.dat" under grafik/, and the name a level file
+// stores for it: "grafik\Arena0.dat".
+std::string LevelPictureName(int index);
+std::string LevelPicturePath(int index);
 
-// Compiles sourceDir/L00.txt..L19.txt into outDir/L0.DAT..L19.DAT. Every
-// mistake is printed on stderr; any mistake makes the result false.
+// Reads and checks sourceDir/L00.txt..L19.txt; each level's background is
+// its own arena picture. Every mistake is printed on stderr; any mistake
+// makes the result false.
+bool ReadLevelSources(const std::string& sourceDir, std::array<LevelSource, kLevelFileCount>& levels);
+
+// Compiles sourceDir/L00.txt..L19.txt into outDir/L0.DAT..L19.DAT (the
+// pictures they name are Levels.h's business).
 bool WriteLevelFiles(const std::string& sourceDir, const std::string& outDir);
+bool WriteLevelFiles(const std::array<LevelSource, kLevelFileCount>& levels, const std::string& outDir);

@@ -1,5 +1,5 @@
-// The level data: arena backgrounds, each a deep-space scene with its own
-// colours in palette entries 1..127.
+// The level data: arena pictures, each a deep-space scene with its own
+// colours in palette entries 1..127 and the level's walls painted over it.
 //
 // The scenes are painted in floating-point RGB and reduced to the free
 // palette entries. They are kept dark: walls, worms, food and text use the
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Generators.h"
+#include "LevelArt.h"
 #include "LevelFiles.h"
 #include "Paint.h"
 #include "PlayPaint.h"
@@ -376,11 +377,9 @@ void SceneDeep(paint::RgbImage& img) {
 
 using Scene = void (*)(paint::RgbImage&);
 const Scene kScenes[] = {SceneVeil, SceneGiant, SceneRift, SceneSpiral, SceneWorld, SceneDeep};
-static_assert(sizeof(kScenes) / sizeof(kScenes[0]) == kLevelBackgrounds.size());
+static_assert(sizeof(kScenes) / sizeof(kScenes[0]) == kLevelScenes.size());
 
 }  // namespace
-
-std::string LevelBackgroundPath(int index) { return std::string("grafik\\") + kLevelBackgrounds.at(index); }
 
 Canvas BuildLevelBackground(int index, Palette& palette) {
     paint::RgbImage img(kWidth, kHeight);
@@ -392,20 +391,33 @@ Canvas BuildLevelBackground(int index, Palette& palette) {
     return out;
 }
 
-bool MakeLevelBackgrounds(const std::string& dir) {
+Canvas BuildArenaPicture(const LevelSource& level, Palette& palette) {
+    Canvas picture = BuildLevelBackground(level.scene, palette);
+    PaintWalls(picture, palette, level.walls, level.wallStyle);
+    return picture;
+}
+
+bool MakeArenaPictures(const std::string& dir, const std::array<LevelSource, kLevelFileCount>& levels) {
+    // Each scene is painted once and shared by the levels that use it.
+    std::array<Canvas, kLevelScenes.size()> scenes{
+        Canvas(0, 0), Canvas(0, 0), Canvas(0, 0), Canvas(0, 0), Canvas(0, 0), Canvas(0, 0)};
+    std::array<Palette, kLevelScenes.size()> palettes{};
     bool ok = true;
-    for (size_t i = 0; i < kLevelBackgrounds.size(); ++i) {
-        Palette palette{};
-        Canvas picture = BuildLevelBackground(static_cast<int>(i), palette);
-        ok = WriteBmp(dir + "/grafik/" + kLevelBackgrounds[i], picture, palette) && ok;
+    for (int i = 0; i < kLevelFileCount; ++i) {
+        const LevelSource& level = levels[static_cast<size_t>(i)];
+        const size_t s = static_cast<size_t>(level.scene);
+        if (scenes[s].width() == 0) scenes[s] = BuildLevelBackground(level.scene, palettes[s]);
+        Canvas picture = scenes[s];
+        PaintWalls(picture, palettes[s], level.walls, level.wallStyle);
+        ok = WriteBmp(dir + "/grafik/" + LevelPictureName(i), picture, palettes[s]) && ok;
     }
     return ok;
 }
 
 bool MakeLevels(const std::string& dir) {
-    // The level files L0.DAT..L19.DAT name these pictures; they are written
-    // after them, from the level sources in levels/.
-    bool ok = MakeLevelBackgrounds(dir);
-    ok = WriteLevelFiles(VC_SOURCE_DIR "/levels", dir) && ok;
-    return ok;
+    // The level files L0.DAT..L19.DAT and the arena pictures they name, from
+    // the level sources in levels/.
+    std::array<LevelSource, kLevelFileCount> levels;
+    if (!ReadLevelSources(VC_SOURCE_DIR "/levels", levels)) return false;
+    return WriteLevelFiles(levels, dir) && MakeArenaPictures(dir, levels);
 }

@@ -1,28 +1,20 @@
 #pragma once
-// The levels of the game: arena backgrounds (and, with them, the level files
-// that name them).
+// The levels of the game: the space scenes behind the arena, and each
+// level's own arena picture (its scene with its walls painted in), written
+// beside the level files that name them.
 #include <array>
 #include <string>
 
 #include "Canvas.h"
+#include "LevelFiles.h"
 
-// Arena backgrounds, 640 x 480 pictures under grafik/. A level file names
-// its picture as the game opens it, with the folder: see LevelBackgroundPath.
-inline constexpr std::array<const char*, 6> kLevelBackgrounds = {
-    "Nebula1.dat",  // violet veil: a magenta and blue emission nebula
-    "Nebula2.dat",  // teal drift with a ringed gas giant
-    "Nebula3.dat",  // crimson rift: a red nebula split by a dust lane, a small moon
-    "Nebula4.dat",  // a spiral galaxy seen at a slant
-    "Nebula5.dat",  // the limb of a blue world under a green aurora
-    "Nebula6.dat",  // deep field: far galaxies and one bright star
-};
-
-// "grafik\Nebula1.dat" and so on: the name stored in a level file.
-std::string LevelBackgroundPath(int index);
-
-// Paints background `index` (0-based). Its palette is the shared upper half
-// (128..255) with the picture's own colours in 1..127.
+// Paints scene `index` (0-based, kLevelScenes). Its palette is the shared
+// upper half (128..255) with the picture's own colours in 1..127.
 Canvas BuildLevelBackground(int index, Palette& palette);
 
-// Writes every background under dir/grafik/.
-bool MakeLevelBackgrounds(const std::string& dir);
+// A level's arena picture: its scene with its walls painted in its design.
+Canvas BuildArenaPicture(const LevelSource& level, Palette& palette);
+
+// Writes the twenty arena pictures under dir/grafik/, as the levels name
+// them (LevelPictureName).
+bool MakeArenaPictures(const std::string& dir, const std::array<LevelSource, kLevelFileCount>& levels);

@@ -1,5 +1,5 @@
-// Panels and blocks of the arena: the wall tile and the status-bar panel
-// ("walls.dat"), the level intro / exit box ("RutNat.dat") and the trophy
+// Panels and blocks of the arena: the (clear) wall tile and the status-bar
+// panel ("walls.dat"), the level intro / exit box ("RutNat.dat") and the trophy
 // shown after the last level ("Complete.dat").
 #include <algorithm>
 #include <cmath>
@@ -118,52 +118,6 @@ void Rivet(Canvas& c, float cx, float cy, float r) {
                   Vec3 n = Normalize({dx / r, dy / r, nz});
                   return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.5f * Specular(n, 12.f));
               }, ShadeOptions{3, 0.4f, true});
-}
-
-// ---------------------------------------------------------------- wall tile
-
-Ink WallInk(float x, float y) {
-    // x, y in 0..32 over the tile
-    const int px = static_cast<int>(x), py = static_cast<int>(y);
-    const float dl = x, dt = y, dr = 32.f - x, db = 32.f - y;
-    const float edge = std::min(std::min(dl, dt), std::min(dr, db));
-    if (edge < 1.f) return Solid(Tone::Grey, (dl < 1.f || dt < 1.f) ? 0.5f : 0.04f);  // seams between blocks
-    if (edge < 4.f) {
-        bool lit = std::min(dl, dt) <= std::min(dr, db);
-        float k = (edge - 1.f) / 3.f;
-        return Solid(Tone::Grey, lit ? 0.72f - 0.12f * k : 0.16f + 0.06f * k);
-    }
-    // inset panel with a raised cross brace
-    const float il = x - 8.f, it = y - 8.f, ir = 24.f - x, ib = 24.f - y;
-    const float inset = std::min(std::min(il, it), std::min(ir, ib));
-    float face = 0.4f + 0.1f * (BrushNoise(px, py, 0x3A11u) - 0.5f) + 0.06f * (1.f - y / 32.f);
-    if (inset >= 0.f) {
-        if (inset < 1.5f) {
-            bool shade = std::min(il, it) <= std::min(ir, ib);
-            return Solid(Tone::Grey, shade ? 0.12f : 0.58f);
-        }
-        float cx = x - 16.f, cy = y - 16.f;
-        float d1 = std::fabs(cx - cy) / 1.4142f, d2 = std::fabs(cx + cy) / 1.4142f;
-        float brace = std::min(d1, d2);
-        if (brace < 1.8f) {
-            // the brace is lit on the side facing up-left
-            float across = (d1 < d2) ? (cy - cx) : (cx + cy);
-            return Solid(Tone::Steel, 0.36f + 0.16f * (across < 0.f ? 1.f : -1.f) * (brace / 1.8f));
-        }
-        return Solid(Tone::Steel, 0.16f + 0.04f * (BrushNoise(px, py, 0x71u) - 0.5f));
-    }
-    // rivets in the four corners
-    const float rivets[4][2] = {{5.5f, 5.5f}, {26.5f, 5.5f}, {5.5f, 26.5f}, {26.5f, 26.5f}};
-    for (const auto& r : rivets) {
-        float dx = x - r[0], dy = y - r[1];
-        float d = std::sqrt(dx * dx + dy * dy);
-        if (d < 1.9f) {
-            Vec3 n = Normalize({dx / 1.9f, dy / 1.9f, std::sqrt(std::max(0.f, 1.f - d * d / 3.61f))});
-            return Solid(Tone::Grey, 0.25f + 0.55f * Diffuse(n) + 0.4f * Specular(n, 10.f));
-        }
-        if (d < 2.5f) return Solid(Tone::Grey, 0.18f);
-    }
-    return Solid(Tone::Grey, face);
 }
 
 // ---------------------------------------------------------------- status panel
@@ -394,8 +348,10 @@ Canvas CompletePicture() {
 
 Canvas BuildWallSheet() {
     Canvas sheet(320, 200, 0);
+    // The wall tile stays clear: each level's walls are painted into its own
+    // arena picture, joined to their neighbours (LevelArt.h), and the tile
+    // the game draws over every wall cell must not put a seam between them.
     DrawStripLines(sheet, 0, 0, 33, 33, 1);
-    ShadeRect(sheet, 1, 1, 32, 32, [](float x, float y) { return WallInk(x, y); });
     BuildStatusPanel(sheet, 1, 166);
     return sheet;
 }

@@ -19,9 +19,9 @@ using Bytes = std::vector<uint8_t>;
 
 // A level whose header is lines 1-7 and whose map rows 0-13 are lines 8-21; rows not given are free.
 Lines Level(const std::map<int, std::string>& rows) {
-    Lines lines = {"; a level for the tests",
+    Lines lines = {"walls:      rock",
                    "title:      TEST FLIGHT",
-                   "background: grafik\\Nebula2.dat",
+                   "scene:      giant",
                    "target:     12",
                    "food:       9",
                    "chances:    40 30 20",
@@ -71,12 +71,14 @@ TEST(LevelFilesTest, AGoodLevelEncodesEveryFieldAtItsOffsetWhateverItsLineEnding
     LevelSource level;
     std::string error;
     ASSERT_TRUE(ParseLevel(Join(GoodLevel()), "L07.txt", level, error)) << error;
+    EXPECT_EQ(std::string(kLevelScenes[level.scene]) + " " + kWallStyles[level.wallStyle], "giant rock");
+    level.background = LevelPicturePath(7);  // each level names its own arena picture
     const auto bytes = EncodeLevel(level);
     ASSERT_EQ(bytes.size(), 1456u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data())), "grafik\\Nebula2.dat");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data())), "grafik\\Arena7.dat");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data() + 150)), "TEST FLIGHT");
     for (size_t i = 0; i < 300; ++i)  // zero padding after each name
-        if (i >= 18 && (i < 150 || i >= 161)) {
+        if (i >= 17 && (i < 150 || i >= 161)) {
             ASSERT_EQ(bytes[i], 0) << i;
         }
     // target, chances A B C, food count, start 1 column and row, start 2 column and row
@@ -94,6 +96,7 @@ TEST(LevelFilesTest, AGoodLevelEncodesEveryFieldAtItsOffsetWhateverItsLineEnding
     shuffled[10] += " ";
     LevelSource other;
     ASSERT_TRUE(ParseLevel(Join(shuffled, "\r\n"), "b", other, error)) << error;
+    other.background = level.background;
     EXPECT_EQ(EncodeLevel(other), bytes);
 }
 
@@ -111,9 +114,9 @@ TEST(LevelFilesTest, FieldMistakesAreReportedWithTheirLine) {
         {2, "title: TEST_FLIGHT", "cannot show: '_'", 2},
         {2, "title: THE VERY LONG FLIGHT", "at most 18", 2},
         {2, "title:", "the title is empty", 2},
-        {3, "background: grafik\\nebula2.dat", "unknown background", 3},
-        {3, "background: grafik/Nebula2.dat", "unknown background", 3},
-        {3, "background: grafik\\Nebula99.dat", "unknown background", 3},
+        {3, "scene: Giant", "unknown scene 'Giant'; use one of veil, giant", 3},
+        {3, "scene: grafik\\Nebula2.dat", "unknown scene", 3},
+        {1, "walls: brick", "unknown wall design 'brick'; use one of plating, crystal, rock, ember", 1},
         {4, "target: ten", "not a whole number", 4},
         {4, "target: 2", "3 to 200", 4},
         {4, "target: 150", "too long", 4},
@@ -169,9 +172,12 @@ TEST(LevelFilesTest, SealedCellsAndCrowdedMapsAreRefused) {
                        {11, "...............1...."}}),
                 13, "column 8 of row 5 is sealed off");
     std::map<int, std::string> crowded = {{1, ".................1.."}};  // 22 food cells for 9 items (9 + 3 + 12)
-    for (int row = 2; row < 14; ++row) crowded[row] = row < 6 ? "##.#################" : std::string(20, '#');
-    crowded[5][2] = '2';
+    for (int row = 2; row < 14; ++row) crowded[row] = row < 4 ? "##..################" : std::string(20, '#');
+    crowded[3][2] = '2';
     ExpectError(Level(crowded), 5, "22 free cells for food; 9 items need 24");
+    // a corner cell whose only way in is along the bottom row
+    ExpectError(Level({{2, "..2................."}, {11, "...............1...."}, {12, "#..................."}}), 21,
+                "column 0 of row 13 is a dead end");
 }
 
 TEST(LevelFilesTest, WritesTheShippedLevelsExactlyAndAlwaysTheSameAndAMissingOrBrokenSourceFails) {
@@ -186,6 +192,7 @@ TEST(LevelFilesTest, WritesTheShippedLevelsExactlyAndAlwaysTheSameAndAMissingOrB
         std::string error;
         ASSERT_TRUE(ParseLevel(std::string(std::istreambuf_iterator<char>(in), {}), LevelSourceName(i), level, error))
             << error;
+        level.background = LevelPicturePath(i);
         const auto expected = EncodeLevel(level);
         const Bytes a = ReadAll(out / "a" / LevelFileName(i));
         ASSERT_EQ(a, Bytes(expected.begin(), expected.end())) << LevelFileName(i);
