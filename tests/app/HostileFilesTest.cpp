@@ -220,7 +220,7 @@ void Tour(GameHarness& h) {
     EXPECT_EQ(h.game->state, GameState::Playing);
 }
 
-// The levels whose arena picture is `file` ("grafik/Nebula1.dat").
+// The levels whose arena picture is `file` ("grafik/Arena0.dat").
 std::vector<int> LevelsUsing(const std::string& file) {
     std::vector<int> levels;
     for (int n = 0; n < Match::kLevels; ++n) {

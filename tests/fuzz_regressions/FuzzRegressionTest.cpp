@@ -68,7 +68,7 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
         cases.push_back(wave);
     } else if (target == "level") {
         Bytes level = Repeat(0, 1456 + 3);
-        const char name[] = "grafik\\Nebula1.dat";
+        const char name[] = "grafik\\Arena0.dat";
         std::copy(name, name + sizeof name, level.begin());
         level[300] = 30;  // target
         level[316] = 5;   // food

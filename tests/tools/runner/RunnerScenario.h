@@ -241,7 +241,7 @@ inline void PutInt32(std::string* bytes, size_t offset, int32_t v) {
 // then the wall flags column by column.
 inline std::string LevelFileBytes(const TestLevel& level) {
     std::string bytes(1456, '\0');
-    const std::string background = "grafik\\Nebula1.dat";
+    const std::string background = "grafik\\Arena0.dat";  // level 1's picture: open space
     std::memcpy(&bytes[0], background.data(), background.size());
     std::memcpy(&bytes[150], level.title.data(), std::min<size_t>(level.title.size(), 149));
     int32_t start[4] = {0, 0, 0, 0};
