@@ -7,7 +7,7 @@ the seconds of game time (100 frames a second) from each level's intro to
 the worm's exit jump, the whole game's time per difficulty, and how many
 of a larger set of seeds finish all twenty levels.
 
-    tools/level-balance.py                      # build-release, seeds 1 2 3, 10 for completion
+    tools/level-balance.py                      # build/, seeds 1 2 3, 10 for completion
     tools/level-balance.py --build build-c --seeds 1 2 3 --completion 10 --jobs 2
 
 The table in levels/README.md is this script's output.
@@ -67,7 +67,7 @@ def run(runner, data, seed, difficulty):
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build", default=os.path.join(here, "..", "build-release"),
+    parser.add_argument("--build", default=os.path.join(here, "..", "build"),
                         help="build folder holding voidcrawl-headless and data/ (a Release build)")
     parser.add_argument("--seeds", type=int, nargs="+", default=[1, 2, 3], help="seeds of the timing table")
     parser.add_argument("--completion", type=int, default=10, help="seeds 1..N for the completion counts (0: skip)")
