@@ -35,7 +35,7 @@ void CopyReason(char* reason, int reasonSize, const char* text) {
 
 class SdlHost final : public Host {
 public:
-    SdlHost() {
+    explicit SdlHost(const HostOptions& options) : options_(options) {
         frequency_ = SDL_GetPerformanceFrequency();
         base_ = SDL_GetPerformanceCounter();
         refreshCounts_ = frequency_ / 60;
@@ -111,7 +111,7 @@ public:
         }
         videoOpen_ = true;
 
-        fullscreen_ = !EnvFlag("VOIDCRAWL_WINDOWED");
+        fullscreen_ = options_.fullscreen >= 0 ? options_.fullscreen == 1 : !EnvFlag("VOIDCRAWL_WINDOWED");
         int width = kScreenWidth;
         int height = kScreenHeight;
         if (!fullscreen_) WindowedSize(0, &width, &height);
@@ -519,6 +519,7 @@ private:
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     bool videoOpen_ = false;
+    HostOptions options_;
     bool fullscreen_ = true;
     const uint8_t* pendingPixels_ = nullptr;
     const PaletteEntry* pendingPalette_ = nullptr;
@@ -558,4 +559,4 @@ private:
 
 }  // namespace
 
-Host* CreateSdlHost() { return new SdlHost(); }
+Host* CreateSdlHost(const HostOptions& options) { return new SdlHost(options); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/HostOptions.h"
+
 class Host;
 
 // The host of the real game: one SDL window (full-screen desktop by default),
@@ -10,4 +12,4 @@ class Host;
 //   VOIDCRAWL_WINDOWED=1      start in a window instead of full screen
 //   VOIDCRAWL_NO_MESSAGEBOX=1 report failures on stderr only
 //   VOIDCRAWL_HOST_STATS=1    print presenting statistics on stderr at exit
-Host* CreateSdlHost();
+Host* CreateSdlHost(const HostOptions& options = HostOptions{});
