@@ -1,7 +1,9 @@
-// VoidCrawl: the game's entry point. It takes no command line.
+// VoidCrawl: the game's entry point. The command line is read before anything
+// else, so --help, --version and mistakes answer without a display.
 #include <cstdio>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "app/FrameLoop.h"
 #include "app/Game.h"
 #include "platform/DataDir.h"
@@ -13,13 +15,27 @@ Game game;  // large: it holds every screen and the worms
 }
 
 int main(int argc, char** argv) {
+    const CommandLine line = ParseCommandLine(argc, argv);
+    switch (line.action) {
+        case CommandAction::Help:
+            std::fputs(CommandLineHelp().c_str(), stdout);
+            return 0;
+        case CommandAction::Version:
+            std::printf("VoidCrawl %s\n", kGameVersion);
+            return 0;
+        case CommandAction::Error:
+            std::fprintf(stderr, "voidcrawl: %s\n%s", line.error.c_str(), CommandLineUsage().c_str());
+            return 2;
+        case CommandAction::Play:
+            break;
+    }
     std::string dir;
     std::string error;
-    if (!EnterDataDir(argc > 0 ? argv[0] : nullptr, &dir, &error)) {
+    if (!EnterDataDir(line.dataDir, argc > 0 ? argv[0] : nullptr, &dir, &error)) {
         std::fprintf(stderr, "voidcrawl: %s\n", error.c_str());
         return 1;
     }
-    Host* host = CreateSdlHost();
+    Host* host = CreateSdlHost(line.host);
     if (!host) {
         std::fprintf(stderr, "voidcrawl: cannot create the window host\n");
         return 1;

@@ -7,6 +7,13 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <utility>
+
+#ifndef VC_INSTALL_DATADIR
+#define VC_INSTALL_DATADIR ""
+#endif
 
 namespace {
 
@@ -15,13 +22,19 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool HoldsGameData(const std::string& dir) { return IsDirectory(dir + "/grafik"); }
+bool HoldsGameData(const std::string& dir) { return !dir.empty() && IsDirectory(dir + "/grafik"); }
 
 std::string ParentOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+std::string Tidy(const std::string& path) {
+    std::string tidy = std::filesystem::path(path).lexically_normal().string();
+    if (tidy.size() > 1 && tidy.back() == '/') tidy.pop_back();
+    return tidy;
 }
 
 std::string WorkingDirectory() {
@@ -45,31 +58,58 @@ std::string ProgramPath(const char* argv0) {
 
 }  // namespace
 
-bool ChooseDataDir(const std::string& workDir, const std::string& exePath, std::string* dir,
-                   std::string* error) {
-    if (HoldsGameData(workDir)) {
-        *dir = workDir;
-        return true;
+bool ChooseDataDir(const DataDirPlaces& places, std::string* dir, std::string* error) {
+    // A folder the player named is taken or refused, never passed over.
+    const std::pair<const std::string*, const char*> named[] = {{&places.given, "--data "},
+                                                                {&places.fromEnv, "VOIDCRAWL_DATA="}};
+    for (const auto& [folder, how] : named) {
+        if (folder->empty()) continue;
+        if (HoldsGameData(*folder)) {
+            *dir = *folder;
+            return true;
+        }
+        if (error != nullptr) {
+            *error = std::string(how) + *folder + ": " +
+                     (IsDirectory(*folder) ? "no game data there (it holds no grafik folder)" : "no such folder");
+        }
+        return false;
     }
-    std::string beside = ParentOf(exePath) + "/data";
-    if (HoldsGameData(beside)) {
-        *dir = beside;
-        return true;
+    const std::string exeDir = ParentOf(places.exePath);
+    const std::string candidates[] = {places.workDir, Tidy(exeDir + "/data"), Tidy(exeDir + "/../share/voidcrawl"),
+                                      places.installDir.empty() ? std::string() : Tidy(places.installDir)};
+    std::string looked;
+    for (size_t i = 0; i < std::size(candidates); ++i) {
+        const std::string& place = candidates[i];
+        if (place.empty()) continue;
+        if (HoldsGameData(place)) {
+            *dir = place;
+            return true;
+        }
+        bool seen = false;  // an installed program finds its prefix twice
+        for (size_t j = 0; j < i; ++j) seen = seen || candidates[j] == place;
+        if (!seen) looked += "\n  " + place;
     }
     if (error != nullptr) {
-        *error = "cannot find the game data: neither " + workDir + " nor " + beside +
-                 " holds a grafik folder";
+        *error = "cannot find the game data (a folder holding grafik/); looked in:" + looked +
+                 "\nname the folder with --data DIR or VOIDCRAWL_DATA";
     }
     return false;
 }
 
-bool FindDataDir(const char* argv0, std::string* dir, std::string* error) {
-    return ChooseDataDir(WorkingDirectory(), ProgramPath(argv0), dir, error);
+DataDirPlaces ThisProcessDataDirPlaces(const std::string& given, const char* argv0) {
+    DataDirPlaces places;
+    places.given = given;
+    const char* env = std::getenv("VOIDCRAWL_DATA");
+    places.fromEnv = env != nullptr ? env : "";
+    places.workDir = WorkingDirectory();
+    places.exePath = ProgramPath(argv0);
+    places.installDir = VC_INSTALL_DATADIR;
+    return places;
 }
 
-bool EnterDataDir(const char* argv0, std::string* dir, std::string* error) {
+bool EnterDataDir(const std::string& given, const char* argv0, std::string* dir, std::string* error) {
     std::string found;
-    if (!FindDataDir(argv0, &found, error)) return false;
+    if (!ChooseDataDir(ThisProcessDataDirPlaces(given, argv0), &found, error)) return false;
     if (chdir(found.c_str()) != 0) {
         if (error != nullptr) *error = "cannot enter " + found + ": " + std::strerror(errno);
         return false;

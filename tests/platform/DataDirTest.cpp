@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,6 +23,7 @@ protected:
         fs::current_path(root_);
     }
     void TearDown() override {
+        unsetenv("VOIDCRAWL_DATA");
         fs::current_path(saved_);
         fs::remove_all(root_);
     }
@@ -29,45 +31,83 @@ protected:
         fs::create_directories(root_ + "/" + relative);
         return root_ + "/" + relative;
     }
+    // The places of a program at root/bin/voidcrawl installed to root/inst.
+    DataDirPlaces Places(const std::string& given, const std::string& fromEnv) {
+        return {given, fromEnv, root_ + "/work", root_ + "/bin/voidcrawl", root_ + "/inst"};
+    }
     fs::path saved_;
     std::string root_;
 };
 
-TEST_F(DataDirTest, TheWorkingDirectoryWithGrafikWinsOverTheDataFolderBesideTheProgram) {
-    const std::string work = Make("work"), exe = root_ + "/bin/voidcrawl";
-    std::string dir = "unchanged", error;
-    Make("bin/data/sound");  // a data folder without grafik, and a grafik that is a file, do not count
-    std::ofstream(work + "/grafik").put('x');
-    EXPECT_FALSE(ChooseDataDir(work, exe, &dir, &error));
-    EXPECT_EQ(dir, "unchanged");
-    EXPECT_NE(error.find(work + " "), std::string::npos) << error;
-    EXPECT_NE(error.find(root_ + "/bin/data"), std::string::npos) << error;
-
-    Make("bin/data/grafik");
-    ASSERT_TRUE(ChooseDataDir(work, exe, &dir, &error));
-    EXPECT_EQ(dir, root_ + "/bin/data");
-    fs::remove(work + "/grafik");
-    Make("work/grafik");
-    ASSERT_TRUE(ChooseDataDir(work, exe, &dir, &error));
-    EXPECT_EQ(dir, work);
+TEST_F(DataDirTest, TheFirstPlaceHoldingGrafikWinsInOrder) {
+    // Each case gives grafik to its own place and every later one; the folder
+    // the player names (--data, then the environment) is only set from its case on.
+    const char* const order[] = {"given", "env", "work", "bin/data", "share/voidcrawl", "inst"};
+    for (int first = 0; first < 6; ++first) {
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        for (int k = 0; k < 6; ++k) Make(std::string(order[k]) + (k >= first ? "/grafik" : "/sound"));
+        if (first > 2) std::ofstream(root_ + "/work/grafik").put('x');  // a file called grafik does not count
+        const DataDirPlaces places = Places(first == 0 ? root_ + "/given" : "", first <= 1 ? root_ + "/env" : "");
+        std::string dir, error;
+        ASSERT_TRUE(ChooseDataDir(places, &dir, &error)) << order[first] << ": " << error;
+        EXPECT_EQ(dir, root_ + "/" + order[first]);
+    }
 }
 
-TEST_F(DataDirTest, FindLooksBesideThisProgramAndEnterMovesIntoTheFolderFound) {
-    const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string beside = self.substr(0, self.find_last_of('/')) + "/data";
-    std::string dir, error;
-    if (!fs::is_directory(beside + "/grafik")) {
-        EXPECT_FALSE(EnterDataDir("voidcrawl", &dir, &error));
-        EXPECT_NE(error.find(beside), std::string::npos) << error;
-        EXPECT_NE(error.find(fs::current_path().string()), std::string::npos) << error;
+TEST_F(DataDirTest, ANamedFolderWithoutDataIsAnErrorAndASearchInVainListsEveryPlace) {
+    Make("nodata/sound");
+    Make("env/grafik");
+    Make("bin/data/grafik");
+    const struct {
+        std::string given, fromEnv, expected;
+    } cases[] = {
+        {root_ + "/nodata", root_ + "/env", "--data " + root_ + "/nodata: no game data there"},
+        {root_ + "/missing", "", "--data " + root_ + "/missing: no such folder"},
+        {"", root_ + "/nodata", "VOIDCRAWL_DATA=" + root_ + "/nodata: no game data there"},
+    };
+    for (const auto& c : cases) {
+        std::string dir = "unchanged", error;
+        EXPECT_FALSE(ChooseDataDir(Places(c.given, c.fromEnv), &dir, &error)) << c.expected;
+        EXPECT_EQ(dir, "unchanged");
+        EXPECT_EQ(error.rfind(c.expected, 0), 0u) << error;
     }
-    Make("game/grafik");
-    fs::current_path(root_ + "/game");
-    ASSERT_TRUE(FindDataDir(nullptr, &dir, &error)) << error;
-    EXPECT_EQ(dir, fs::current_path().string());
-    ASSERT_TRUE(EnterDataDir(nullptr, &dir, &error)) << error;
-    EXPECT_EQ(fs::current_path().string(), dir);
+
+    fs::remove_all(root_ + "/bin");
+    DataDirPlaces places = Places("", "");
+    std::string dir, error;
+    EXPECT_FALSE(ChooseDataDir(places, &dir, &error));
+    const std::string list = "\n  " + root_ + "/work\n  " + root_ + "/bin/data\n  " + root_ + "/share/voidcrawl\n  " +
+                             root_ + "/inst\n";
+    EXPECT_NE(error.find(list), std::string::npos) << error;
+    places.installDir = root_ + "/bin/../share/voidcrawl/";  // the same folder is listed once
+    EXPECT_FALSE(ChooseDataDir(places, &dir, &error));
+    EXPECT_NE(error.find("/share/voidcrawl\n"), std::string::npos) << error;
+    EXPECT_EQ(error.find("/share/voidcrawl\n", error.find("/share/voidcrawl\n") + 1), std::string::npos) << error;
+}
+
+TEST_F(DataDirTest, EnterTakesTheEnvironmentAndTheGivenFolderAndMovesIntoIt) {
+    const DataDirPlaces places = ThisProcessDataDirPlaces("", nullptr);
+    EXPECT_EQ(places.workDir, root_);
+    EXPECT_EQ(places.exePath, fs::read_symlink("/proc/self/exe").string());
+    EXPECT_TRUE(places.installDir.ends_with("/share/voidcrawl")) << places.installDir;
+
+    Make("env/grafik");
+    const std::string env = root_ + "/env";
+    setenv("VOIDCRAWL_DATA", env.c_str(), 1);
+    std::string dir, error;
+    ASSERT_TRUE(EnterDataDir("", nullptr, &dir, &error)) << error;
+    EXPECT_EQ(dir, env);
+    EXPECT_EQ(fs::current_path().string(), env);
     EXPECT_TRUE(fs::is_directory("grafik"));
+
+    Make("given/grafik");
+    ASSERT_TRUE(EnterDataDir("../given", nullptr, &dir, &error)) << error;  // relative to the working folder
+    EXPECT_EQ(fs::current_path().string(), root_ + "/given");
+
+    setenv("VOIDCRAWL_DATA", "", 1);  // empty counts as unset: the working folder holds grafik
+    ASSERT_TRUE(EnterDataDir("", nullptr, &dir, &error)) << error;
+    EXPECT_EQ(dir, root_ + "/given");
 }
 
 }  // namespace

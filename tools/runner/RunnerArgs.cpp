@@ -28,6 +28,7 @@ enum Option {
     kUntilLevel,
     kFinalState,
     kRandomInput,
+    kHelp,
     kOptionCount
 };
 
@@ -40,6 +41,7 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--data", true},       {"--seed", true},        {"--frames", true},      {"--script", true},
     {"--autopilot", false}, {"--autopilot-steer", true}, {"--autopilot-difficulty", true},
     {"--until-level", true}, {"--final-state", true}, {"--random-input", false},
+    {"--help", false},
 };
 
 }  // namespace
@@ -49,7 +51,7 @@ std::string RunnerUsage() {
            "                          [--autopilot] [--autopilot-steer all|none|1|2]\n"
            "                          [--autopilot-difficulty 0|1|2]\n"
            "                          [--until-level N] [--final-state FILE]\n"
-           "                          [--random-input]\n"
+           "                          [--random-input] [--help]\n"
            "\n"
            "  --autopilot         play the game: steer the worms toward food and out of\n"
            "                      each level, press SPACE when a worm waits, click OK on\n"
@@ -197,6 +199,9 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             case kRandomInput:
                 options->randomInput = true;
                 break;
+            case kHelp:
+                options->help = true;  // the rest of the line is not read
+                return true;
             case kFinalState:
                 if (value.empty()) {
                     *error = "--final-state needs a file name";

@@ -11,6 +11,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "voidcrawl-headless: %s\n%s\n", error.c_str(), RunnerUsage().c_str());
         return kExitBadInput;
     }
+    if (options.help) {
+        std::printf("%s\n", RunnerUsage().c_str());
+        return kExitOk;
+    }
     const int status = RunRunner(options, stdout, stderr);
     std::fflush(stdout);
     return status;
