@@ -10,6 +10,7 @@
 
 #include "platform/Host.h"
 #include "platform/SdlKeymap.h"
+#include "platform/SdlPictureFit.h"
 
 namespace {
 
@@ -22,6 +23,12 @@ constexpr uint64_t kSpinMicros = 300;
 // Room left for the window frame when sizing the window to the desktop.
 constexpr int kWindowFrameAllowance = 48;
 constexpr int kMonoChunk = 1024;
+// Without a sound device the mixer is pulled at this rate by a clock of our
+// own, so sounds still start, loop and end on time.
+constexpr int kSilentRate = 44100;
+constexpr uint32_t kSilentTickMs = 5;
+// Video drivers that show nothing: only taken when asked for by name.
+constexpr const char* kUnseenVideoDrivers[] = {"offscreen", "dummy", "evdev"};
 
 bool EnvFlag(const char* name) {
     const char* value = std::getenv(name);
@@ -64,38 +71,23 @@ public:
         return true;
     }
 
+    // No sound device (no sound card, no sound server, a driver that cannot
+    // open) is no failure: the game plays silent on its own clock. Only a
+    // set-up of ours that goes wrong fails.
     bool InitAudio(AudioSource* source, char* reason, int reasonSize) override {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            CopyReason(reason, reasonSize, SDL_GetError());
+        if (source == nullptr) {
+            CopyReason(reason, reasonSize, "no sound source to play");
             return false;
         }
-        SDL_AudioSpec want;
-        SDL_zero(want);
-        want.freq = 44100;
-        want.format = AUDIO_F32SYS;
-        want.channels = 2;
-        want.samples = 512;
-        want.callback = &SdlHost::AudioCallback;
-        want.userdata = this;
-        // Any rate, channel count and buffer size will do (the mixer
-        // resamples, mono is copied to every channel); SDL converts from float
-        // when the device wants another sample format.
-        SDL_AudioSpec have;
-        SDL_zero(have);
         audioSource_ = source;
-        audioDevice_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
-                                           SDL_AUDIO_ALLOW_FREQUENCY_CHANGE |
-                                               SDL_AUDIO_ALLOW_CHANNELS_CHANGE |
-                                               SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
-        if (audioDevice_ == 0) {
-            CopyReason(reason, reasonSize, SDL_GetError());
+        char deviceReason[256] = "";
+        if (OpenAudioDevice(deviceReason, sizeof deviceReason)) return true;
+        std::fprintf(stderr, "voidcrawl: no sound device (%s); playing silent\n",
+                     deviceReason[0] != '\0' ? deviceReason : "unknown reason");
+        if (!StartSilentClock(reason, reasonSize)) {
             audioSource_ = nullptr;
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
-        audioRate_ = have.freq;
-        audioChannels_ = have.channels > 0 ? have.channels : 1;
-        SDL_PauseAudioDevice(audioDevice_, 0);
         return true;
     }
 
@@ -105,10 +97,7 @@ public:
         // The game keeps its own pace of 100 frames a second; presenting
         // must never block on the monitor's refresh.
         SDL_SetHintWithPriority(SDL_HINT_RENDER_VSYNC, "0", SDL_HINT_OVERRIDE);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            CopyReason(reason, reasonSize, SDL_GetError());
-            return false;
-        }
+        if (!OpenVideo(reason, reasonSize)) return false;
         videoOpen_ = true;
 
         fullscreen_ = options_.fullscreen >= 0 ? options_.fullscreen == 1 : !EnvFlag("VOIDCRAWL_WINDOWED");
@@ -121,15 +110,15 @@ public:
         if (window_ == nullptr) return FailDisplay(reason, reasonSize);
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (renderer_ == nullptr) return FailDisplay(reason, reasonSize);
-        // Largest whole factor that fits, centred, black around it; mouse
-        // events then arrive in 640 x 480 coordinates.
-        if (SDL_RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight) != 0 ||
-            SDL_RenderSetIntegerScale(renderer_, SDL_TRUE) != 0) {
+        // The picture keeps 640 x 480 logical coordinates, centred with
+        // black around it, so mouse events arrive in the game's pixels.
+        if (SDL_RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight) != 0) {
             return FailDisplay(reason, reasonSize);
         }
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                      kScreenWidth, kScreenHeight);
         if (texture_ == nullptr) return FailDisplay(reason, reasonSize);
+        if (!ApplyFit()) return FailDisplay(reason, reasonSize);
 
         SDL_ShowCursor(SDL_DISABLE);
         SDL_StopTextInput();
@@ -142,12 +131,13 @@ public:
     }
 
     void ShutdownAudio() override {
+        StopSilentClock();
         if (audioDevice_ != 0) {
             SDL_CloseAudioDevice(audioDevice_);
             audioDevice_ = 0;
-            audioSource_ = nullptr;
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
+        audioSource_ = nullptr;
     }
 
     void ShutdownDisplay() override {
@@ -162,9 +152,12 @@ public:
         pendingPixels_ = nullptr;
         pendingPalette_ = nullptr;
         dirty_ = false;
+        if (prescaled_ != nullptr) SDL_DestroyTexture(prescaled_);
         if (texture_ != nullptr) SDL_DestroyTexture(texture_);
         if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
         if (window_ != nullptr) SDL_DestroyWindow(window_);
+        prescaled_ = nullptr;
+        prescale_ = 1;
         texture_ = nullptr;
         renderer_ = nullptr;
         window_ = nullptr;
@@ -288,9 +281,11 @@ public:
 
     void LockAudio() override {
         if (audioDevice_ != 0) SDL_LockAudioDevice(audioDevice_);
+        if (silentLock_ != nullptr) SDL_LockMutex(silentLock_);
     }
 
     void UnlockAudio() override {
+        if (silentLock_ != nullptr) SDL_UnlockMutex(silentLock_);
         if (audioDevice_ != 0) SDL_UnlockAudioDevice(audioDevice_);
     }
 
@@ -369,9 +364,15 @@ private:
             }
             SDL_UnlockTexture(texture_);
         }
+        SDL_Texture* shown = texture_;
+        if (prescaled_ != nullptr && SDL_SetRenderTarget(renderer_, prescaled_) == 0) {
+            SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+            SDL_SetRenderTarget(renderer_, nullptr);
+            shown = prescaled_;
+        }
         SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_RenderCopy(renderer_, shown, nullptr, nullptr);
         SDL_RenderPresent(renderer_);
         uint64_t cost = Now() - start;
         // The monitor's cadence counts from the start of a render.
@@ -456,8 +457,11 @@ private:
             // Key releases that happen elsewhere never reach us.
             ClearInput();
             break;
-        case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+            ApplyFit();
+            Reshow();
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
             Reshow();
             break;
         case SDL_WINDOWEVENT_DISPLAY_CHANGED:
@@ -485,6 +489,154 @@ private:
         releaseLeft_ = false;
     }
 
+    // Tries the default sound device; false with the reason when there is
+    // none to be had.
+    bool OpenAudioDevice(char* reason, int reasonSize) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            CopyReason(reason, reasonSize, SDL_GetError());
+            return false;
+        }
+        SDL_AudioSpec want;
+        SDL_zero(want);
+        want.freq = 44100;
+        want.format = AUDIO_F32SYS;
+        want.channels = 2;
+        want.samples = 512;
+        want.callback = &SdlHost::AudioCallback;
+        want.userdata = this;
+        // Any rate, channel count and buffer size will do (the mixer
+        // resamples, mono is copied to every channel); SDL converts from float
+        // when the device wants another sample format.
+        SDL_AudioSpec have;
+        SDL_zero(have);
+        audioDevice_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
+                                           SDL_AUDIO_ALLOW_FREQUENCY_CHANGE |
+                                               SDL_AUDIO_ALLOW_CHANNELS_CHANGE |
+                                               SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+        if (audioDevice_ == 0) {
+            CopyReason(reason, reasonSize, SDL_GetError());
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return false;
+        }
+        audioRate_ = have.freq;
+        audioChannels_ = have.channels > 0 ? have.channels : 1;
+        SDL_PauseAudioDevice(audioDevice_, 0);
+        return true;
+    }
+
+    bool StartSilentClock(char* reason, int reasonSize) {
+        audioRate_ = kSilentRate;
+        silentPulled_ = 0;
+        silentStart_ = Now();
+        SDL_AtomicSet(&silentRunning_, 1);
+        silentLock_ = SDL_CreateMutex();
+        if (silentLock_ != nullptr) {
+            silentThread_ = SDL_CreateThread(&SdlHost::SilentClock, "voidcrawl-silent-mixer", this);
+        }
+        if (silentThread_ == nullptr) {
+            CopyReason(reason, reasonSize, SDL_GetError());
+            StopSilentClock();
+            return false;
+        }
+        return true;
+    }
+
+    void StopSilentClock() {
+        SDL_AtomicSet(&silentRunning_, 0);
+        if (silentThread_ != nullptr) SDL_WaitThread(silentThread_, nullptr);
+        silentThread_ = nullptr;
+        if (silentLock_ != nullptr) SDL_DestroyMutex(silentLock_);
+        silentLock_ = nullptr;
+    }
+
+    // Pulls the mixer as a device at kSilentRate would, and drops the sound.
+    static int SilentClock(void* user) {
+        SdlHost* host = static_cast<SdlHost*>(user);
+        while (SDL_AtomicGet(&host->silentRunning_) != 0) {
+            SDL_Delay(kSilentTickMs);
+            uint64_t elapsed = host->Now() - host->silentStart_;
+            uint64_t due = elapsed / host->frequency_ * kSilentRate +
+                           elapsed % host->frequency_ * kSilentRate / host->frequency_;
+            SDL_LockMutex(host->silentLock_);
+            while (host->silentPulled_ < due) {
+                uint64_t left = due - host->silentPulled_;
+                int chunk = left < kMonoChunk ? static_cast<int>(left) : kMonoChunk;
+                host->audioSource_->Render(host->mono_, chunk, kSilentRate);
+                host->silentPulled_ += static_cast<uint64_t>(chunk);
+            }
+            SDL_UnlockMutex(host->silentLock_);
+        }
+        return 0;
+    }
+
+    // Chooses how the picture is scaled for the window's present size: the
+    // renderer places it (whole factors or the aspect-correct fit), and a
+    // fit larger than 2x is first drawn sharp at a whole factor.
+    bool ApplyFit() {
+        if (renderer_ == nullptr || texture_ == nullptr) return false;
+        int width = kScreenWidth;
+        int height = kScreenHeight;
+        if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0) return false;
+        PictureFit fit = FitPicture(width, height, options_.scale);
+        if (SDL_RenderSetIntegerScale(renderer_, fit.whole ? SDL_TRUE : SDL_FALSE) != 0) return false;
+        int prescale = fit.whole ? 1 : fit.prescale;
+        if (prescale != prescale_ || (prescale > 1) != (prescaled_ != nullptr)) {
+            if (prescaled_ != nullptr) SDL_DestroyTexture(prescaled_);
+            prescaled_ = nullptr;
+            prescale_ = 1;
+            if (prescale > 1) {
+                prescaled_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                               kScreenWidth * prescale, kScreenHeight * prescale);
+                // Without a render target the smooth step starts at 1x.
+                if (prescaled_ != nullptr) prescale_ = prescale;
+            }
+        }
+        SDL_SetTextureScaleMode(texture_, fit.whole || prescaled_ != nullptr ? SDL_ScaleModeNearest
+                                                                           : SDL_ScaleModeLinear);
+        if (prescaled_ != nullptr) SDL_SetTextureScaleMode(prescaled_, SDL_ScaleModeLinear);
+        return true;
+    }
+
+    // SDL_VIDEODRIVER, when set, names the driver to use. Otherwise every
+    // driver that shows a picture is tried in SDL's order; the ones that show
+    // nothing are never taken on their own.
+    bool OpenVideo(char* reason, int reasonSize) {
+        const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+        if (asked != nullptr && asked[0] != '\0') {
+            if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+            CopyReason(reason, reasonSize, SDL_GetError());
+            return false;
+        }
+        char tried[512] = "";
+        size_t used = 0;
+        int count = SDL_GetNumVideoDrivers();
+        for (int i = 0; i < count; ++i) {
+            const char* name = SDL_GetVideoDriver(i);
+            if (name == nullptr || Unseen(name)) continue;
+            SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, name, SDL_HINT_OVERRIDE);
+            bool opened = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+            if (!opened && used < sizeof tried) {
+                int n = std::snprintf(tried + used, sizeof tried - used, "%s%s: %s", used > 0 ? "; " : "", name,
+                                      SDL_GetError());
+                if (n > 0) used += static_cast<size_t>(n);
+            }
+            SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+            if (opened) return true;
+        }
+        if (reason != nullptr && reasonSize > 0) {
+            std::snprintf(reason, static_cast<size_t>(reasonSize), "no usable display (%s)",
+                          used > 0 ? tried : "this SDL has no display driver");
+        }
+        return false;
+    }
+
+    static bool Unseen(const char* driver) {
+        for (const char* unseen : kUnseenVideoDrivers) {
+            if (SDL_strcasecmp(driver, unseen) == 0) return true;
+        }
+        return false;
+    }
+
     static void AudioCallback(void* user, Uint8* stream, int length) {
         static_cast<SdlHost*>(user)->Mix(reinterpret_cast<float*>(stream),
                                          length / static_cast<int>(sizeof(float)));
@@ -498,7 +650,9 @@ private:
             int chunk = frames < kMonoChunk ? frames : kMonoChunk;
             if (audioSource_ != nullptr) {
                 audioSource_->Render(mono_, chunk, audioRate_);
-            } else {
+            }
+            // Muted, the mixer still runs and the device plays silence.
+            if (audioSource_ == nullptr || options_.mute) {
                 std::memset(mono_, 0, sizeof(float) * static_cast<size_t>(chunk));
             }
             for (int i = 0; i < chunk; ++i) {
@@ -518,6 +672,8 @@ private:
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
+    SDL_Texture* prescaled_ = nullptr;  // the sharp whole-factor step of a fitted picture
+    int prescale_ = 1;
     bool videoOpen_ = false;
     HostOptions options_;
     bool fullscreen_ = true;
@@ -555,6 +711,12 @@ private:
     int audioRate_ = 44100;
     int audioChannels_ = 2;
     float mono_[kMonoChunk] = {};
+    // The silent clock, when there is no device.
+    SDL_Thread* silentThread_ = nullptr;
+    SDL_mutex* silentLock_ = nullptr;
+    SDL_atomic_t silentRunning_{};
+    uint64_t silentStart_ = 0;
+    uint64_t silentPulled_ = 0;
 };
 
 }  // namespace

@@ -5,8 +5,13 @@
 class Host;
 
 // The host of the real game: one SDL window (full-screen desktop by default),
-// the 640 x 480 picture scaled by the largest whole factor that fits, the
-// default sound device, and the keyboard and mouse of that window.
+// the 640 x 480 picture scaled as options.scale says (see SdlPictureFit.h),
+// the default sound device, and the keyboard and mouse of that window.
+//
+// Without a sound device the game plays silent (one line on stderr) and the
+// mixer runs on the host's own clock; options.mute silences either way.
+// With SDL_VIDEODRIVER unset only drivers that show a picture are tried
+// (never offscreen or dummy); set, it names the one driver to use.
 //
 // Environment, for tests and for people who prefer a window:
 //   VOIDCRAWL_WINDOWED=1      start in a window instead of full screen

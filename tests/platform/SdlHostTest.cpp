@@ -1,6 +1,7 @@
 // The real window host on SDL's dummy video driver and its dummy or disk sound drivers.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,11 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <tuple>
 #include <vector>
 
 #include "platform/Host.h"
 #include "platform/SdlHost.h"
+#include "platform/SdlPictureFit.h"
 
 namespace {
 
@@ -45,6 +48,11 @@ protected:
         host_ = CreateSdlHost();
     }
     void TearDown() override { delete host_; }
+    void Recreate(const HostOptions& options) {
+        delete host_;
+        options_ = options;
+        host_ = CreateSdlHost(options);
+    }
     void InitAll() {
         char reason[256] = "";
         ASSERT_TRUE(host_->InitInput(reason, sizeof reason) && host_->InitAudio(&source_, reason, sizeof reason) &&
@@ -53,11 +61,18 @@ protected:
         for (Uint32 id = 1; id < 64 && !window_; ++id) window_ = SDL_GetWindowFromID(id);
         ASSERT_NE(window_, nullptr);
         keys_ = host_->KeyStates();
-        SDL_GetWindowSize(window_, &width_, &height_);
-        scale_ = std::min(width_ / kScreenWidth, height_ / kScreenHeight);  // the picture: whole scale, centred
-        left_ = (width_ - kScreenWidth * scale_) / 2;
-        top_ = (height_ - kScreenHeight * scale_) / 2;
+        Measure();
     }
+    void Measure() {  // where the picture is in the window
+        SDL_GetWindowSize(window_, &width_, &height_);
+        fit_ = FitPicture(width_, height_, options_.scale);
+        scale_ = fit_.whole ? fit_.prescale : 0;
+        left_ = fit_.left;
+        top_ = fit_.top;
+    }
+    // The window pixel in the middle of the game's pixel (x, y).
+    int WinX(int x) const { return left_ + (2 * x + 1) * fit_.width / (2 * kScreenWidth); }
+    int WinY(int y) const { return top_ + (2 * y + 1) * fit_.height / (2 * kScreenHeight); }
     // Pushes an event for the window (windowID sits at the same place in every window event).
     void Push(Uint32 type, std::function<void(SDL_Event&)> fill = nullptr) {
         SDL_Event event;
@@ -94,6 +109,8 @@ protected:
     bool Fullscreen() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0; }
 
     Host* host_ = nullptr;
+    HostOptions options_;
+    PictureFit fit_;
     CountingSource source_;
     SDL_Window* window_ = nullptr;
     const uint8_t* keys_ = nullptr;
@@ -129,21 +146,73 @@ TEST_F(SdlHostTest, AWindowedStartSizesTheWindowToAWholeMultiple) {
     EXPECT_GE(scale_, 1);
 }
 
-TEST_F(SdlHostTest, FailuresCarrySdlsReasonAndShuttingDownWhatNeverOpenedIsHarmless) {
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
-    char audio[256] = "", video[256] = "";
-    EXPECT_TRUE(host_->InitInput(audio, sizeof audio)) << audio;
-    EXPECT_FALSE(host_->InitAudio(&source_, audio, sizeof audio));
+TEST_F(SdlHostTest, ADisplayFailureCarriesSdlsReasonAndShuttingDownWhatNeverOpenedIsHarmless) {
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);  // named explicitly: no other driver is tried
+    char video[256] = "";
     EXPECT_FALSE(host_->InitDisplay(video, sizeof video));
-    EXPECT_NE(audio[0] * video[0], 0);
+    EXPECT_NE(std::strstr(video, "no-such-driver"), nullptr) << video;
     host_->ShutdownAudio();
     host_->ShutdownDisplay();
     host_->ShutdownInput();
 }
 
+// No sound card or sound server: the game plays silent, says so once, and
+// the mixer is pulled at a device's pace under the same lock.
+TEST_F(SdlHostTest, WithoutASoundDeviceTheMixerRunsSilentOnTheHostsClock) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    char reason[256] = "";
+    testing::internal::CaptureStderr();
+    const bool opened = host_->InitAudio(&source_, reason, sizeof reason);
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(opened) << reason;
+    EXPECT_EQ(said, "voidcrawl: no sound device (Audio target 'no-such-driver' not available); playing silent\n");
+    const uint32_t start = SDL_GetTicks();
+    const long before = source_.produced;
+    SDL_Delay(300);
+    host_->LockAudio();
+    const long produced = source_.produced - before;
+    const uint32_t elapsed = SDL_GetTicks() - start;
+    const int held = source_.calls.load();
+    SDL_Delay(50);
+    EXPECT_EQ(source_.calls.load(), held) << "the lock must hold the mixer off";
+    host_->UnlockAudio();
+    EXPECT_EQ(source_.lastRate.load(), 44100);
+    // About one device second per second (a busy machine may lag a little).
+    EXPECT_LE(produced, long(elapsed + 10) * 441 / 10);
+    EXPECT_GE(produced, long(elapsed) * 441 / 10 / 2);
+    host_->ShutdownAudio();
+    const int stopped = source_.calls.load();
+    SDL_Delay(30);
+    EXPECT_EQ(source_.calls.load(), stopped);
+}
+
+// A machine with no display at all: the game fails with the reason rather
+// than running unseen on an invisible driver, and it still starts without
+// a sound device.
+TEST(SdlGameStart, WithNoDisplayTheGameFailsAtOnceWithTheReason) {
+    char command[1024];
+    std::snprintf(command, sizeof command,
+                  "cd '%s' && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=no-such-driver "
+                  "VOIDCRAWL_NO_MESSAGEBOX=1 timeout 10 '%s' 2>&1",
+                  VC_DATA_DIR, VC_GAME);
+    const uint32_t start = SDL_GetTicks();
+    std::FILE* pipe = popen(command, "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    const int status = pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << "\n" << output;
+    EXPECT_LT(SDL_GetTicks() - start, 5000u);
+    EXPECT_NE(output.find("voidcrawl: Unable to setup Direct Draw: no usable display ("), std::string::npos) << output;
+    EXPECT_NE(output.find("voidcrawl: no sound device"), std::string::npos) << output;
+    EXPECT_EQ(output.find("Direct Sound"), std::string::npos) << output;
+}
+
 TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteWithoutAnotherPresent) {
+    Recreate({-1, ScaleMode::Integer, false});  // whole factors: every window pixel is exact
     InitAll();
+    ASSERT_GE(scale_, 1);
     static uint8_t pixels[kScreenWidth * kScreenHeight];
     static PaletteEntry palette[kPaletteSize];
     for (int i = 0; i < kPaletteSize; ++i) palette[i] = {uint8_t(i), uint8_t(255 - i), 0x40, 4};
@@ -179,6 +248,84 @@ TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteWit
     EXPECT_LT(shownWithin(0u), 8);
 }
 
+TEST(SdlPictureFit, WholeFactorsFromTwiceUpOtherwiseTheLargestFourByThreeThatFits) {
+    struct Case {
+        int width, height;
+        ScaleMode mode;
+        PictureFit fit;  // left, top, width, height, prescale, whole
+    };
+    const Case cases[] = {
+        {1366, 768, ScaleMode::Auto, {171, 0, 1024, 768, 1, false}},
+        {1920, 1080, ScaleMode::Auto, {320, 60, 1280, 960, 2, true}},
+        {1280, 1024, ScaleMode::Auto, {0, 32, 1280, 960, 2, true}},
+        {800, 600, ScaleMode::Auto, {0, 0, 800, 600, 1, false}},
+        {640, 480, ScaleMode::Auto, {0, 0, 640, 480, 1, true}},
+        {1024, 768, ScaleMode::Auto, {0, 0, 1024, 768, 1, false}},
+        {2560, 1440, ScaleMode::Auto, {320, 0, 1920, 1440, 3, true}},
+        {1366, 768, ScaleMode::Integer, {363, 144, 640, 480, 1, true}},
+        {1920, 1080, ScaleMode::Fit, {240, 0, 1440, 1080, 2, false}},
+        {1280, 960, ScaleMode::Fit, {0, 0, 1280, 960, 2, true}},
+        {1000, 2000, ScaleMode::Fit, {0, 625, 1000, 750, 1, false}},  // a tall window: bounded by its width
+        {320, 240, ScaleMode::Integer, {0, 0, 320, 240, 1, false}},     // smaller than the picture: shrunk
+        {0, 0, ScaleMode::Auto, {0, 0, 1, 0, 1, false}},                // a minimised window: no division by zero
+    };
+    for (const Case& c : cases) {
+        const PictureFit got = FitPicture(c.width, c.height, c.mode);
+        EXPECT_EQ((std::tuple{got.left, got.top, got.width, got.height, got.prescale, got.whole}),
+                  (std::tuple{c.fit.left, c.fit.top, c.fit.width, c.fit.height, c.fit.prescale, c.fit.whole}))
+            << c.width << "x" << c.height << " mode " << int(c.mode);
+    }
+}
+
+// The real renderer puts a flat picture where the arithmetic says, black
+// around it, through every path (whole factors, a smooth fit, a sharp
+// whole-factor step before the smooth one), and the pointer follows.
+TEST_F(SdlHostTest, AResizedWindowShowsThePictureWhereItsScaleModeFitsIt) {
+    struct Case {
+        int width, height;
+        ScaleMode mode;
+    };
+    for (const Case& c : {Case{1366, 768, ScaleMode::Auto}, Case{1280, 1024, ScaleMode::Auto},
+                          Case{1920, 1080, ScaleMode::Fit}, Case{1366, 768, ScaleMode::Integer}}) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " mode " << int(c.mode));
+        window_ = nullptr;
+        Recreate({0, c.mode, false});
+        InitAll();
+        SDL_SetWindowSize(window_, c.width, c.height);
+        host_->PumpEvents();
+        Measure();
+        ASSERT_EQ((std::tuple{width_, height_}), (std::tuple{c.width, c.height}));
+        const PictureFit want = FitPicture(c.width, c.height, c.mode);
+        static uint8_t pixels[kScreenWidth * kScreenHeight];
+        static PaletteEntry palette[kPaletteSize];
+        std::fill(pixels, pixels + sizeof pixels, uint8_t{7});
+        palette[7] = {0x20, 0xC0, 0x80, 4};
+        host_->Present(pixels, palette);
+        for (int i = 0; i < 8; ++i) host_->PaceFadeStep();
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        ASSERT_NE(surface, nullptr);
+        ASSERT_EQ((std::tuple{surface->w, surface->h}), (std::tuple{c.width, c.height}));
+        auto at = [&](int x, int y) {
+            if (x < 0 || y < 0 || x >= c.width || y >= c.height) return 0u;  // off the window: as black
+            Uint32 value = 0;
+            Uint8 r, g, b;
+            std::memcpy(&value, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
+            SDL_GetRGB(value, surface->format, &r, &g, &b);
+            return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+        };
+        const int right = want.left + want.width - 1, bottom = want.top + want.height - 1;
+        for (auto [x, y] : {std::pair{want.left, want.top}, {right, want.top}, {want.left, bottom}, {right, bottom}})
+            EXPECT_EQ(at(x, y), 0x20C080u) << "inside at " << x << "," << y;
+        EXPECT_EQ((std::tuple{at(want.left - 1, want.top), at(right + 1, bottom), at(want.left, want.top - 1),
+                              at(right, bottom + 1)}),
+                  (std::tuple{0u, 0u, 0u, 0u}));
+        Mouse(SDL_MOUSEMOTION, right, bottom);  // the pointer starts mid-screen
+        EXPECT_EQ(Take(), std::tuple(639 - 320, 479 - 240, false));
+        Mouse(SDL_MOUSEMOTION, WinX(320), WinY(240));
+        EXPECT_EQ(Take(), std::tuple(320 - 639, 240 - 479, false));
+    }
+}
+
 TEST_F(SdlHostTest, KeysGoByPositionATapLastsItsWholePassAndLosingFocusReleasesAll) {
     InitAll();
     Key(SDL_SCANCODE_A, true);
@@ -212,17 +359,17 @@ TEST_F(SdlHostTest, KeysGoByPositionATapLastsItsWholePassAndLosingFocusReleasesA
 
 TEST_F(SdlHostTest, PointerMotionIsReportedInGamePixelsFromTheMiddleAndStopsAtTheScreensEdge) {
     InitAll();
-    Mouse(SDL_MOUSEMOTION, left_ + 100 * scale_, top_ + 50 * scale_);
+    Mouse(SDL_MOUSEMOTION, WinX(100), WinY(50));
     EXPECT_EQ(Take(), std::tuple(100 - 320, 50 - 240, false));
     EXPECT_EQ(Take(), std::tuple(0, 0, false));
     Mouse(SDL_MOUSEMOTION, 0, 0);
     EXPECT_EQ(Take(), std::tuple(-100, -50, false));
     Mouse(SDL_MOUSEMOTION, width_ - 1, height_ - 1);
     EXPECT_EQ(Take(), std::tuple(639, 479, false));
-    Mouse(SDL_MOUSEBUTTONDOWN, left_ + 300 * scale_, top_ + 400 * scale_);
+    Mouse(SDL_MOUSEBUTTONDOWN, WinX(300), WinY(400));
     EXPECT_EQ(Take(), std::tuple(300 - 639, 400 - 479, true));
     host_->EndPass(host_->Ticks());
-    Mouse(SDL_MOUSEBUTTONUP, left_ + 300 * scale_, top_ + 400 * scale_);
+    Mouse(SDL_MOUSEBUTTONUP, WinX(300), WinY(400));
     EXPECT_EQ(Take(), std::tuple(0, 0, false));
 }
 
@@ -269,26 +416,37 @@ TEST_F(SdlHostTest, SoundIsPulledAtTheDeviceRateAndTheLockHoldsItOff) {
     EXPECT_GT(source_.calls.load(), held);
 }
 
-TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelAndClamped) {
-    char pattern[] = "/tmp/voidcrawl-audio-XXXXXX";  // the disk driver writes what the device would play
-    close(mkstemp(pattern));
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", pattern, 1);
-    char reason[256] = "";
-    ASSERT_TRUE(host_->InitAudio(&source_, reason, sizeof reason)) << reason;
-    for (int i = 0; i < 100 && source_.calls.load() < 3; ++i) SDL_Delay(10);
-    host_->ShutdownAudio();
-    std::FILE* file = std::fopen(pattern, "rb");
-    ASSERT_NE(file, nullptr);
-    std::vector<float> samples(1 << 18);
-    const size_t count = std::fread(samples.data(), sizeof(float), samples.size(), file);
-    std::fclose(file);
-    std::remove(pattern);
-    size_t start = 0;  // the device may play silence before it first asks for sound
-    while (start < count && samples[start] == 0.0f) ++start;
-    ASSERT_GE(count, start + 64) << "too little sound was written";
-    for (size_t i = 0; i < 64; ++i)  // 0.5 and 2.0 (played as 1.0), the same in both channels
-        EXPECT_FLOAT_EQ(samples[start + i], (i / 2) % 2 == 0 ? 0.5f : 1.0f) << i;
+TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelAndClampedAndMutingPlaysSilenceWithTheMixerRunning) {
+    for (bool mute : {false, true}) {
+        SCOPED_TRACE(mute ? "muted" : "playing");
+        Recreate({-1, ScaleMode::Auto, mute});
+        source_.calls = 0;
+        char pattern[] = "/tmp/voidcrawl-audio-XXXXXX";  // the disk driver writes what the device would play
+        close(mkstemp(pattern));
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", pattern, 1);
+        char reason[256] = "";
+        ASSERT_TRUE(host_->InitAudio(&source_, reason, sizeof reason)) << reason;
+        for (int i = 0; i < 100 && source_.calls.load() < 3; ++i) SDL_Delay(10);
+        host_->ShutdownAudio();
+        std::FILE* file = std::fopen(pattern, "rb");
+        ASSERT_NE(file, nullptr);
+        std::vector<float> samples(1 << 18);
+        const size_t count = std::fread(samples.data(), sizeof(float), samples.size(), file);
+        std::fclose(file);
+        std::remove(pattern);
+        EXPECT_GE(source_.calls.load(), 3);
+        if (mute) {
+            ASSERT_GE(count, 64u) << "too little sound was written";
+            EXPECT_EQ(std::count(samples.begin(), samples.begin() + long(count), 0.0f), long(count));
+            continue;
+        }
+        size_t start = 0;  // the device may play silence before it first asks for sound
+        while (start < count && samples[start] == 0.0f) ++start;
+        ASSERT_GE(count, start + 64) << "too little sound was written";
+        for (size_t i = 0; i < 64; ++i)  // 0.5 and 2.0 (played as 1.0), the same in both channels
+            EXPECT_FLOAT_EQ(samples[start + i], (i / 2) % 2 == 0 ? 0.5f : 1.0f) << i;
+    }
 }
 
 }  // namespace
