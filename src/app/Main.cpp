@@ -9,6 +9,7 @@
 #include "platform/DataDir.h"
 #include "platform/Host.h"
 #include "platform/SdlHost.h"
+#include "platform/UserDir.h"
 
 namespace {
 Game game;  // large: it holds every screen and the worms
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "voidcrawl: %s\n", error.c_str());
         return 1;
     }
+    SetUpUserDir();  // high scores and dumps go to the player's own folder
     Host* host = CreateSdlHost(line.host);
     if (!host) {
         std::fprintf(stderr, "voidcrawl: cannot create the window host\n");

@@ -308,9 +308,15 @@ void Match::SaveResults() {
     if (highScores->difficulty != d) highScores->Load(HighScoreTable::FileName(d), d);
     highScores->Insert(worms[0].score, names[0], worms[0].lengthTotal, levelIndex + 1);
     if (players == 2) highScores->Insert(worms[1].score, names[1], worms[1].lengthTotal, levelIndex + 1);
-    if (!highScores->Save(HighScoreTable::FileName(d)))
-        std::fprintf(stderr, "voidcrawl: the high-score table %s could not be saved; the old one is kept\n",
-                     HighScoreTable::FileName(d));
+    char reason[256];
+    if (!highScores->Save(HighScoreTable::FileName(d), reason, sizeof reason)) {
+        // The player learns of it; the table on disk stays the old one.
+        char text[512];
+        std::snprintf(text, sizeof text, "The high-score table %s could not be saved (%s). The old table is kept.",
+                      HighScoreTable::FileName(d), reason);
+        std::fprintf(stderr, "voidcrawl: %s\n", text);
+        if (Host* host = GetHost()) host->ShowMessage(text, "Error Message");
+    }
     resultsSaved = 1;
 }
 

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/GameFile.h"
 #include "platform/LittleEndian.h"
+#include "platform/UserDir.h"
 
 void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
     cursor = c;
@@ -60,7 +62,9 @@ void HighScoreTable::LoadBytes(const uint8_t* data, int64_t size) {
 bool HighScoreTable::Load(const char* fileName, int32_t d) {
     Clear();
     difficulty = d;
-    std::FILE* f = OpenGameFile(fileName, "rb");
+    // The player's own table; until there is one, the table the data folder
+    // may hold from before.
+    std::FILE* f = OpenUserFileForReading(fileName);
     if (!f) return true;
     uint8_t data[kFileBytes];
     const size_t got = std::fread(data, 1, sizeof data, f);
@@ -69,7 +73,7 @@ bool HighScoreTable::Load(const char* fileName, int32_t d) {
     return true;
 }
 
-bool HighScoreTable::Save(const char* fileName) {
+bool HighScoreTable::Save(const char* fileName, char* reason, int reasonSize) {
     uint8_t data[kFileBytes];
     for (int i = 0; i < kRecords; ++i) {
         uint8_t* p = data + i * kRecordBytes;
@@ -78,19 +82,27 @@ bool HighScoreTable::Save(const char* fileName) {
         WriteLittleEndian<int32_t>(p + 24, records[i].lengthTotal);
         WriteLittleEndian<int32_t>(p + 28, records[i].level);
     }
+    // Always into the user folder, whichever folder the table was read from.
     char temp[kMaxGameFileName + 1];
-    if (std::snprintf(temp, sizeof temp, "%s.new", fileName) >= static_cast<int>(sizeof temp)) return false;
-    std::FILE* f = OpenGameFile(temp, "wb");
+    char tempPath[kMaxUserPath];
+    char finalPath[kMaxUserPath];
+    if (std::snprintf(temp, sizeof temp, "%s.new", fileName) >= static_cast<int>(sizeof temp) ||
+        !UserFilePath(temp, tempPath, sizeof tempPath) || !UserFilePath(fileName, finalPath, sizeof finalPath)) {
+        if (reason && reasonSize > 0)
+            std::snprintf(reason, static_cast<size_t>(reasonSize), "the file name %s is too long", fileName);
+        return false;
+    }
+    std::FILE* f = OpenUserFileForWriting(temp, "wb", reason, reasonSize);
     if (!f) return false;
     bool ok = std::fwrite(data, 1, sizeof data, f) == sizeof data;
     ok = std::fflush(f) == 0 && ok;
     ok = fsync(fileno(f)) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
-    char tempPath[kMaxGameFileName + 1];
-    char finalPath[kMaxGameFileName + 1];
-    if (!MapGameFileName(temp, tempPath) || !MapGameFileName(fileName, finalPath)) ok = false;
     if (!ok || std::rename(tempPath, finalPath) != 0) {
-        if (MapGameFileName(temp, tempPath)) std::remove(tempPath);
+        if (reason && reasonSize > 0)
+            std::snprintf(reason, static_cast<size_t>(reasonSize), "cannot write %s: %s", ok ? finalPath : tempPath,
+                          std::strerror(errno));
+        std::remove(tempPath);
         return false;
     }
     return true;

@@ -29,13 +29,17 @@ public:
 
     void Init(MouseCursor* cursor, SoundBank* sounds);
     void Clear();
+    // Reads the table from the user folder, or from the data folder while the
+    // user folder has none; a missing file gives an empty table.
     bool Load(const char* fileName, int32_t difficulty);
     // Reads a table from bytes already in memory (as Load does from a file).
     void LoadBytes(const uint8_t* data, int64_t size);
     // Writes the ten records in storage order. The new table goes to a
     // temporary file that then replaces the old one, so a failed save leaves
-    // the previous file whole. False when the new file could not be written.
-    bool Save(const char* fileName);
+    // the previous file whole. The file goes to the user folder, created
+    // first when missing. False when the new file could not be written, with
+    // the reason in `reason` when one is given.
+    bool Save(const char* fileName, char* reason = nullptr, int reasonSize = 0);
     // Puts a result into the table when it beats the lowest entry and marks
     // it as new; the record's index, or -1 when it did not qualify.
     int32_t Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level);

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "io/Input.h"
+#include "platform/UserDir.h"
 #include "screens/HighScoreTable.h"
 #include "support/GameHarness.h"
 
@@ -376,37 +377,67 @@ TEST_F(HighScoreFault, KilledAtRandomMomentsWhileSavingTheTableStaysWhole) {
     RecordProperty("left_temporary_file", leftTemp);
 }
 
-TEST(HighScoreFaultInPlay, AGameOverThatCannotSaveKeepsTheOldTableAndSaysSo) {
-    GameHarness h;
-    ASSERT_TRUE(h.Start());
-    HighScoreTable old;
-    MakeTable(old, 100, "KEPT");
-    ASSERT_TRUE(old.Save("teasy.dat"));
-    const Bytes before = ReadAll("teasy.dat");
-    ASSERT_EQ(symlink("/dev/full", "teasy.dat.new"), 0);
+TEST(HighScoreFaultInPlay, AGameOverThatCannotSaveKeepsTheOldTableAndShowsWhy) {
+    struct Fault {
+        const char* what;
+        void (*make)();
+        const char* reasonNames;  // in the message shown
+    };
+    const Fault faults[] = {
+        {"the new file lands on a full device",
+         [] { ASSERT_EQ(symlink("/dev/full", "teasy.dat.new"), 0) << std::strerror(errno); }, "teasy.dat.new"},
+        {"a file stands where the user folder should be",
+         [] {
+             std::ofstream("blocked") << "not a folder";
+             SetUserDir((fs::current_path() / "blocked/voidcrawl").c_str());
+         },
+         "blocked"},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.what);
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        const ScopedUserDir dataFolder("");
+        HighScoreTable old;
+        MakeTable(old, 100, "KEPT");
+        ASSERT_TRUE(old.Save("teasy.dat"));
+        const Bytes before = ReadAll("teasy.dat");
+        fault.make();
 
-    Match& match = h.game->match;
-    PlayerSetup setup;
-    std::strcpy(setup.name1, "ALICE");
-    match.players = 1;
-    match.SetPlayers(&setup);
-    match.Begin(0);
-    ASSERT_FALSE(match.levelFailed) << match.levelError;
-    match.introPending = 0;
-    match.worms[0].active = 0;
-    match.worms[0].stats.lives = 0;
-    match.worms[0].score = 999999;
-    testing::internal::CaptureStderr();
-    match.Frame();  // the player runs out
-    for (int i = 1; i < Match::kGameOverCueFrames; ++i) match.Frame();  // the game-over cue
-    match.Frame();  // game over: the result goes into the table, which is saved
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(match.resultsSaved);
-    EXPECT_NE(err.find("teasy.dat"), std::string::npos) << err;
-    EXPECT_EQ(ReadAll("teasy.dat"), before);
-    // The table in memory still has the result, and shows it.
-    h.game->highScoreScreen.Sort();
-    EXPECT_EQ(h.game->highScoreScreen.order[0]->score, 999999);
+        Match& match = h.game->match;
+        PlayerSetup setup;
+        std::strcpy(setup.name1, "ALICE");
+        match.players = 1;
+        match.SetPlayers(&setup);
+        match.Begin(0);
+        ASSERT_FALSE(match.levelFailed) << match.levelError;
+        match.introPending = 0;
+        match.worms[0].active = 0;
+        match.worms[0].stats.lives = 0;
+        match.worms[0].score = 999999;
+        testing::internal::CaptureStderr();
+        match.Frame();  // the player runs out
+        for (int i = 1; i < Match::kGameOverCueFrames; ++i) match.Frame();  // the game-over cue
+        ASSERT_EQ(h.host.MessageCount(), 0);
+        match.Frame();  // game over: the result goes into the table, which is saved
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(match.resultsSaved);
+        EXPECT_NE(err.find("teasy.dat"), std::string::npos) << err;
+        // The player is told, once, with the reason.
+        EXPECT_EQ(h.host.MessageCount(), 1);
+        EXPECT_STREQ(h.host.LastMessageTitle(), "Error Message");
+        const std::string shown = h.host.LastMessageText();
+        EXPECT_NE(shown.find("teasy.dat could not be saved"), std::string::npos) << shown;
+        EXPECT_NE(shown.find(fault.reasonNames), std::string::npos) << shown;
+        EXPECT_NE(err.find(shown), std::string::npos) << "stderr has the same line: " << err;
+        EXPECT_EQ(ReadAll("teasy.dat"), before);
+        HighScoreTable loaded;
+        loaded.Load("teasy.dat", 0);
+        EXPECT_TRUE(SameRecords(loaded, old));
+        // The table in memory still has the result, and shows it.
+        h.game->highScoreScreen.Sort();
+        EXPECT_EQ(h.game->highScoreScreen.order[0]->score, 999999);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/UserDir.h"
+
 namespace {
 
 class TempDir {
@@ -192,6 +194,65 @@ TEST(HighScoreTable, AFailedSaveLeavesThePreviousFileWhole) {
     Fill(t, {9, 9, 9});
     EXPECT_FALSE(t.Save("teasy.dat"));
     EXPECT_EQ(ReadAll("teasy.dat"), before);
+}
+
+TEST(HighScoreTable, TablesLiveInTheUserFolderAndCarryOverFromTheDataFolder) {
+    TempDir dir;  // the working folder stands for the data folder
+    const std::string user = std::filesystem::current_path().string() + "/home/share/voidcrawl";
+    ScopedUserDir scope(user);
+    HighScoreTable old;
+    Fill(old, {500, 400});
+    {
+        ScopedUserDir dataFolder("");
+        ASSERT_TRUE(old.Save("teasy.dat"));
+    }
+    const auto dataBytes = ReadAll("teasy.dat");
+    ASSERT_EQ(dataBytes.size(), 320u);
+
+    // The data folder's table carries over until the player has one.
+    HighScoreTable t;
+    t.Load("teasy.dat", 0);
+    EXPECT_EQ(std::memcmp(t.records, old.records, sizeof t.records), 0);
+    t.Insert(900, "NEW", 5, 3);
+    ASSERT_TRUE(t.Save("teasy.dat"));
+    const auto userBytes = ReadAll((user + "/teasy.dat").c_str());
+    ASSERT_EQ(userBytes.size(), 320u);
+    EXPECT_EQ(userBytes[2 * 32] | (userBytes[2 * 32 + 1] << 8), 900);  // byte for byte the usual format
+    EXPECT_FALSE(std::filesystem::exists(user + "/teasy.dat.new"));
+    EXPECT_EQ(ReadAll("teasy.dat"), dataBytes) << "the data folder's table was written";
+
+    // From then on the player's table is the one read.
+    HighScoreTable back;
+    back.Load("teasy.dat", 0);
+    EXPECT_EQ(std::memcmp(back.records, t.records, sizeof t.records), 0);
+
+    // A table the data folder lacks starts empty and goes to the user folder.
+    back.Load("thard.dat", 2);
+    for (const auto& r : back.records) EXPECT_EQ(r.score, 0);
+    back.Insert(70, "H", 1, 1);
+    ASSERT_TRUE(back.Save("thard.dat"));
+    EXPECT_EQ(ReadAll((user + "/thard.dat").c_str()).size(), 320u);
+    EXPECT_FALSE(std::filesystem::exists("thard.dat"));
+}
+
+TEST(HighScoreTable, AUserFolderThatCannotBeMadeFailsTheSaveAndNamesIt) {
+    TempDir dir;
+    HighScoreTable old;
+    Fill(old, {3, 2, 1});
+    ASSERT_TRUE(old.Save("tmed.dat"));
+    const auto before = ReadAll("tmed.dat");
+    std::ofstream("home") << "a file where a folder should be";
+    ScopedUserDir scope(std::filesystem::current_path().string() + "/home/share/voidcrawl");
+    HighScoreTable t;
+    t.Load("tmed.dat", 1);
+    t.Insert(99, "LOST", 1, 1);
+    char reason[256] = {};
+    EXPECT_FALSE(t.Save("tmed.dat", reason, sizeof reason));
+    EXPECT_NE(std::string(reason).find("/home"), std::string::npos) << reason;
+    EXPECT_EQ(ReadAll("tmed.dat"), before);
+    HighScoreTable again;
+    again.Load("tmed.dat", 1);
+    EXPECT_EQ(std::memcmp(again.records, old.records, sizeof old.records), 0);
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+#include "platform/UserDir.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/GameFile.h"
+
+namespace {
+
+char userDir[kMaxUserPath] = {};
+
+bool Absolute(const char* path) { return path != nullptr && path[0] == '/'; }
+
+void Say(char* reason, int reasonSize, const char* what, const char* path, int error) {
+    if (reason != nullptr && reasonSize > 0)
+        std::snprintf(reason, static_cast<size_t>(reasonSize), "%s %s: %s", what, path, std::strerror(error));
+}
+
+bool IsDirectory(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+bool ChooseUserDataDir(const char* xdgDataHome, const char* home, std::string* dir, std::string* error) {
+    if (Absolute(xdgDataHome)) {
+        *dir = std::string(xdgDataHome) + "/voidcrawl";
+        return true;
+    }
+    if (Absolute(home)) {
+        std::string base = home;
+        if (base.size() > 1 && base.back() == '/') base.pop_back();
+        if (base == "/") base.clear();
+        *dir = base + "/.local/share/voidcrawl";
+        return true;
+    }
+    if (error != nullptr)
+        *error = "no folder for the player's files: neither XDG_DATA_HOME nor HOME is an absolute path";
+    return false;
+}
+
+bool FindUserDataDir(std::string* dir, std::string* error) {
+    const char* home = std::getenv("HOME");
+    if (!Absolute(home)) {
+        if (const passwd* entry = getpwuid(getuid())) home = entry->pw_dir;
+    }
+    return ChooseUserDataDir(std::getenv("XDG_DATA_HOME"), home, dir, error);
+}
+
+bool SetUserDir(const char* dir) {
+    if (dir == nullptr) dir = "";
+    size_t length = std::strlen(dir);
+    while (length > 1 && dir[length - 1] == '/') --length;  // "a/" and "a" are one folder
+    if (length >= sizeof userDir) return false;
+    std::memcpy(userDir, dir, length);
+    userDir[length] = '\0';
+    return true;
+}
+
+const char* GetUserDir() { return userDir; }
+
+void SetUpUserDir() {
+    std::string dir;
+    std::string error;
+    if (!FindUserDataDir(&dir, &error) || !SetUserDir(dir.c_str())) {
+        std::fprintf(stderr, "voidcrawl: %s; high scores and screen dumps go to the data folder\n",
+                     error.empty() ? "the player's folder has too long a path" : error.c_str());
+        SetUserDir(nullptr);
+    }
+}
+
+bool UserFilePath(const char* name, char* out, int outSize) {
+    char mapped[kMaxGameFileName + 1];
+    if (!MapGameFileName(name, mapped) || outSize <= 0) return false;
+    const int written = userDir[0] == '\0' ? std::snprintf(out, static_cast<size_t>(outSize), "%s", mapped)
+                                           : std::snprintf(out, static_cast<size_t>(outSize), "%s/%s", userDir, mapped);
+    return written >= 0 && written < outSize;
+}
+
+bool MakeUserDir(char* reason, int reasonSize) {
+    if (userDir[0] == '\0' || IsDirectory(userDir)) return true;
+    // Each missing folder along the path in turn, parents first.
+    char path[kMaxUserPath];
+    std::memcpy(path, userDir, sizeof path);
+    for (char* p = path + 1;; ++p) {
+        if (*p != '/' && *p != '\0') continue;
+        const char kept = *p;
+        *p = '\0';
+        if (mkdir(path, 0755) != 0 && !(errno == EEXIST && IsDirectory(path))) {
+            const int error = errno == EEXIST ? ENOTDIR : errno;
+            Say(reason, reasonSize, "cannot create the folder", path, error);
+            return false;
+        }
+        *p = kept;
+        if (kept == '\0') return true;
+    }
+}
+
+std::FILE* OpenUserFileForReading(const char* name) {
+    char path[kMaxUserPath];
+    if (userDir[0] != '\0' && UserFilePath(name, path, sizeof path)) {
+        if (std::FILE* f = std::fopen(path, "rb")) return f;
+        if (errno != ENOENT && errno != ENOTDIR) return nullptr;  // there, but unreadable
+    }
+    return OpenGameFile(name, "rb");
+}
+
+std::FILE* OpenUserFileForWriting(const char* name, const char* mode, char* reason, int reasonSize) {
+    char path[kMaxUserPath];
+    if (!UserFilePath(name, path, sizeof path)) {
+        Say(reason, reasonSize, "cannot name the file", name, ENAMETOOLONG);
+        return nullptr;
+    }
+    if (!MakeUserDir(reason, reasonSize)) return nullptr;
+    std::FILE* f = std::fopen(path, mode);
+    if (f == nullptr) Say(reason, reasonSize, "cannot write", path, errno);
+    return f;
+}

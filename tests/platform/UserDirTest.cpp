@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "platform/UserDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets (or with nullopt, unsets) an environment variable for one scope.
+class EnvScope {
+public:
+    EnvScope(const char* name, std::optional<std::string> value) : name_(name) {
+        if (const char* old = std::getenv(name)) before_ = old;
+        if (value)
+            setenv(name, value->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    ~EnvScope() {
+        if (before_)
+            setenv(name_, before_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> before_;
+};
+
+class ScratchDir {
+public:
+    ScratchDir() {
+        char pattern[] = "/tmp/vc-user-XXXXXX";
+        dir_ = mkdtemp(pattern);
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string operator/(const std::string& name) const { return dir_ + "/" + name; }
+
+private:
+    std::string dir_;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+std::string ReadThroughUserDir(const char* name) {
+    std::FILE* f = OpenUserFileForReading(name);
+    if (!f) return "<none>";
+    char buffer[64] = {};
+    const size_t got = std::fread(buffer, 1, sizeof buffer - 1, f);
+    std::fclose(f);
+    return std::string(buffer, got);
+}
+
+}  // namespace
+
+TEST(UserDir, TheXdgRulesForThePlayersFolder) {
+    struct Case {
+        const char* xdgDataHome;
+        const char* home;
+        const char* expect;  // null: no folder
+    };
+    const Case cases[] = {
+        {"/srv/me/data", "/home/me", "/srv/me/data/voidcrawl"},
+        {"/srv/me/data", nullptr, "/srv/me/data/voidcrawl"},
+        {nullptr, "/home/me", "/home/me/.local/share/voidcrawl"},
+        {"", "/home/me", "/home/me/.local/share/voidcrawl"},          // empty counts as unset
+        {"rel/data", "/home/me", "/home/me/.local/share/voidcrawl"},  // so does a relative path
+        {nullptr, "/home/me/", "/home/me/.local/share/voidcrawl"},
+        {nullptr, "/", "/.local/share/voidcrawl"},
+        {nullptr, nullptr, nullptr},
+        {"rel/data", "home/me", nullptr},
+        {"", "", nullptr},
+    };
+    for (const Case& c : cases) {
+        const std::string label =
+            std::string(c.xdgDataHome ? c.xdgDataHome : "(unset)") + " / " + (c.home ? c.home : "(unset)");
+        std::string dir = "untouched";
+        std::string error;
+        const bool found = ChooseUserDataDir(c.xdgDataHome, c.home, &dir, &error);
+        EXPECT_EQ(found, c.expect != nullptr) << label;
+        if (c.expect) {
+            EXPECT_EQ(dir, c.expect) << label;
+        } else {
+            EXPECT_EQ(dir, "untouched") << label;
+            EXPECT_NE(error.find("XDG_DATA_HOME"), std::string::npos) << label << ": " << error;
+        }
+    }
+}
+
+TEST(UserDir, FoundFromTheEnvironment) {
+    std::string dir;
+    std::string error;
+    {
+        EnvScope xdg("XDG_DATA_HOME", "/srv/xdg");
+        EnvScope home("HOME", "/home/somebody");
+        ASSERT_TRUE(FindUserDataDir(&dir, &error)) << error;
+        EXPECT_EQ(dir, "/srv/xdg/voidcrawl");
+    }
+    {
+        EnvScope xdg("XDG_DATA_HOME", "relative");
+        EnvScope home("HOME", "/home/somebody");
+        ASSERT_TRUE(FindUserDataDir(&dir, &error)) << error;
+        EXPECT_EQ(dir, "/home/somebody/.local/share/voidcrawl");
+    }
+    {
+        // Without HOME the password database names the home folder.
+        EnvScope xdg("XDG_DATA_HOME", std::nullopt);
+        EnvScope home("HOME", std::nullopt);
+        if (FindUserDataDir(&dir, &error)) {
+            EXPECT_EQ(dir.front(), '/');
+            EXPECT_NE(dir.find("/.local/share/voidcrawl"), std::string::npos) << dir;
+        }
+    }
+}
+
+TEST(UserDir, PathsInTheUserFolder) {
+    char path[64];
+    {
+        ScopedUserDir scope("");
+        ASSERT_TRUE(UserFilePath("grafik\\x.dat", path, sizeof path));
+        EXPECT_STREQ(path, "grafik/x.dat");  // the working folder
+    }
+    ScopedUserDir scope("/u/v//");
+    EXPECT_STREQ(GetUserDir(), "/u/v");
+    ASSERT_TRUE(UserFilePath("teasy.dat", path, sizeof path));
+    EXPECT_STREQ(path, "/u/v/teasy.dat");
+    EXPECT_FALSE(UserFilePath("teasy.dat", path, 14));  // one byte short
+    EXPECT_TRUE(UserFilePath("teasy.dat", path, 15));
+    EXPECT_FALSE(UserFilePath("", path, sizeof path));
+    EXPECT_FALSE(SetUserDir(std::string(kMaxUserPath, 'a').c_str()));
+    EXPECT_STREQ(GetUserDir(), "/u/v");  // a refused folder changes nothing
+}
+
+TEST(UserDir, TheFolderAndItsParentsAreMadeOnFirstWrite) {
+    ScratchDir scratch;
+    ScopedUserDir scope(scratch / "a/b/c");
+    ASSERT_FALSE(fs::exists(scratch / "a"));
+    EXPECT_EQ(ReadThroughUserDir("x.dat"), "<none>");
+    EXPECT_FALSE(fs::exists(scratch / "a")) << "reading must not create the folder";
+    char reason[256] = {};
+    std::FILE* f = OpenUserFileForWriting("x.dat", "wb", reason, sizeof reason);
+    ASSERT_NE(f, nullptr) << reason;
+    std::fputs("mine", f);
+    std::fclose(f);
+    EXPECT_EQ(ReadAll(scratch / "a/b/c/x.dat"), "mine");
+    EXPECT_TRUE(MakeUserDir(reason, sizeof reason)) << "an existing folder is fine";
+}
+
+TEST(UserDir, AFileInTheWayFailsWithTheFolderNamed) {
+    ScratchDir scratch;
+    std::ofstream(scratch / "f") << "not a folder";
+    for (const std::string& dir : {scratch / "f", scratch / "f/sub"}) {
+        ScopedUserDir scope(dir);
+        char reason[256] = {};
+        EXPECT_FALSE(MakeUserDir(reason, sizeof reason)) << dir;
+        EXPECT_NE(std::string(reason).find(scratch / "f"), std::string::npos) << reason;
+        EXPECT_NE(std::string(reason).find("ot a directory"), std::string::npos) << reason;
+        EXPECT_EQ(OpenUserFileForWriting("x.dat", "wb", reason, sizeof reason), nullptr) << dir;
+    }
+}
+
+TEST(UserDir, ReadingPrefersThePlayersCopyAndFallsBackToTheDataFolder) {
+    ScratchDir scratch;
+    const fs::path old = fs::current_path();
+    fs::create_directories(scratch / "data");
+    fs::current_path(scratch / "data");
+    std::ofstream("both.dat") << "data copy";
+    std::ofstream("only-data.dat") << "old table";
+    {
+        ScopedUserDir scope(scratch / "user");
+        char reason[256] = {};
+        std::FILE* f = OpenUserFileForWriting("both.dat", "wb", reason, sizeof reason);
+        ASSERT_NE(f, nullptr) << reason;
+        std::fputs("player copy", f);
+        std::fclose(f);
+        EXPECT_EQ(ReadThroughUserDir("both.dat"), "player copy");
+        EXPECT_EQ(ReadThroughUserDir("only-data.dat"), "old table");
+        EXPECT_EQ(ReadThroughUserDir("nowhere.dat"), "<none>");
+    }
+    {
+        // A file where the folder should be hides nothing of the data folder.
+        std::ofstream(scratch / "blocked") << "x";
+        ScopedUserDir scope(scratch / "blocked");
+        EXPECT_EQ(ReadThroughUserDir("only-data.dat"), "old table");
+    }
+    fs::current_path(old);
+}
