@@ -21,6 +21,7 @@
 #include "gfx/Display.h"
 #include "io/SoundBank.h"
 #include "platform/HeadlessHost.h"
+#include "platform/UserDir.h"
 
 namespace {
 
@@ -210,9 +211,10 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         frameLimit = commands.back().frame + 1;
     const std::string finalState = options.finalStatePath.empty() ? std::string() : Absolute(options.finalStatePath);
 
-    // The game reads its data, and writes high scores and dumps, in the
-    // data directory.
+    // The game reads its data in the data directory, and writes high scores
+    // and dumps there too unless given a user folder of its own.
     const std::string dataDir = Absolute(options.dataDir.empty() ? DefaultDataDir() : options.dataDir);
+    const ScopedUserDir userDir(options.userDir.empty() ? dataDir : Absolute(options.userDir));
     if (chdir(dataDir.c_str()) != 0) {
         std::fprintf(err, "voidcrawl-headless: cannot enter the data directory '%s': %s\n", dataDir.c_str(),
                      std::strerror(errno));

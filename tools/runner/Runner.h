@@ -6,7 +6,7 @@
 // The headless scripted runner: the game on the headless host, driven by a
 // script of key presses, mouse moves, screenshots and state dumps.
 //
-//   voidcrawl-headless [--data DIR] [--seed N] [--frames N] [--script FILE]
+//   voidcrawl-headless [--data DIR] [--user-dir DIR] [--seed N] [--frames N] [--script FILE]
 //                      [--autopilot] [--autopilot-steer all|none|1|2]
 //                      [--autopilot-difficulty 0|1|2]
 //                      [--until-level N] [--final-state FILE] [--random-input]
@@ -28,6 +28,7 @@ constexpr uint8_t kSteerPlayer2 = 2;
 
 struct RunnerOptions {
     std::string dataDir;     // empty: "data" beside the runner binary
+    std::string userDir;     // where high scores and dumps go; empty: the data directory
     uint32_t seed = 1;
     int64_t frames = -1;     // -1: end of script, or kDefaultFrames
     std::string scriptPath;  // empty: no script

@@ -19,6 +19,7 @@ bool ParseNumber(const std::string& text, unsigned long long max, unsigned long 
 
 enum Option {
     kData,
+    kUserDir,
     kSeed,
     kFrames,
     kScript,
@@ -38,8 +39,8 @@ struct OptionInfo {
 };
 
 const OptionInfo kOptions[kOptionCount] = {
-    {"--data", true},       {"--seed", true},        {"--frames", true},      {"--script", true},
-    {"--autopilot", false}, {"--autopilot-steer", true}, {"--autopilot-difficulty", true},
+    {"--data", true},       {"--user-dir", true},    {"--seed", true},        {"--frames", true},
+    {"--script", true},     {"--autopilot", false}, {"--autopilot-steer", true}, {"--autopilot-difficulty", true},
     {"--until-level", true}, {"--final-state", true}, {"--random-input", false},
     {"--help", false},
 };
@@ -47,12 +48,17 @@ const OptionInfo kOptions[kOptionCount] = {
 }  // namespace
 
 std::string RunnerUsage() {
-    return "usage: voidcrawl-headless [--data DIR] [--seed N] [--frames N] [--script FILE]\n"
+    return "usage: voidcrawl-headless [--data DIR] [--user-dir DIR] [--seed N] [--frames N]\n"
+           "                          [--script FILE]\n"
            "                          [--autopilot] [--autopilot-steer all|none|1|2]\n"
            "                          [--autopilot-difficulty 0|1|2]\n"
            "                          [--until-level N] [--final-state FILE]\n"
            "                          [--random-input] [--help]\n"
            "\n"
+           "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
+           "                      dumps to (created when first written), reading tables\n"
+           "                      it lacks from the data directory; default: the data\n"
+           "                      directory itself\n"
            "  --autopilot         play the game: steer the worms toward food and out of\n"
            "                      each level, press SPACE when a worm waits, click OK on\n"
            "                      the points screens (buying upgrades first). Without a\n"
@@ -143,6 +149,13 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
                     return false;
                 }
                 options->dataDir = value;
+                break;
+            case kUserDir:
+                if (value.empty()) {
+                    *error = "--user-dir needs a directory";
+                    return false;
+                }
+                options->userDir = value;
                 break;
             case kSeed:
                 if (!ParseNumber(value, 0xFFFFFFFFull, &number)) {

@@ -110,6 +110,29 @@ TEST_F(RunnerScenario, MenuWalk) {
     EXPECT_NE(ReadFile(Work() / "a.png"), first);
 }
 
+TEST_F(RunnerScenario, AUserFolderTakesTheScreenDump) {
+    // A relative --user-dir is taken from where the runner starts, and its
+    // missing parents are made on the first dump.
+    RunResult r = Run(Type(5, "1") + "10 state s.json\n", "--user-dir ../user/nested");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const fs::path user = Work().parent_path() / "user" / "nested";
+    ASSERT_TRUE(fs::exists(user / "ScrDump.raw"));
+    EXPECT_EQ(fs::file_size(user / "ScrDump.raw"), 307200u);
+    EXPECT_EQ(ReadFile(user / "ScrDump.pal").rfind("JASC-PAL\r\n", 0), 0u);
+    EXPECT_FALSE(fs::exists(Data() / "ScrDump.raw"));
+    EXPECT_FALSE(fs::exists(Work() / "ScrDump.raw"));
+
+    // A folder that cannot be made: the run goes on and says why, once.
+    std::ofstream(Work().parent_path() / "blocked") << "a file";
+    r = Run("0 press 1\n20 release 1\n21 state s.json\n", "--user-dir ../blocked/voidcrawl");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string line = "the screen dump could not be written";
+    EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(line), r.err.rfind(line)) << "said on every frame the key was held: " << r.err;
+    EXPECT_NE(r.err.find("blocked: Not a directory"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(Data() / "ScrDump.raw"));
+}
+
 TEST_F(RunnerScenario, FrameLimitsAndEnd) {
     RunResult r = Run("2 state two.json\n3 state three.json\n", "--frames 3");
     ASSERT_EQ(r.status, 0) << r.err;
