@@ -168,6 +168,13 @@ void Game::HoldFrozenPicture() {
 }
 
 void Game::PlayingFrame(bool escDown) {
+    Host* host = GetHost();
+    if (host != nullptr && !host->Focused()) {
+        // The window is in the background: play stands still, as with Esc
+        // held, until it comes back, and nothing is asked of the player.
+        HoldFrozenPicture();
+        return;
+    }
     if (escDown) {
         // Frozen while Esc is held; the box shows once it is released.
         exitBoxShown = true;

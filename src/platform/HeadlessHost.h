@@ -36,12 +36,15 @@ public:
     void UnlockAudio() override;
     void ShowMessage(const char* text, const char* title) override;
     bool CloseRequested() override { return closeRequested_; }
+    bool Focused() override { return focused_; }
 
     // ---- control ----------------------------------------------------------
     // The next Init of `device` fails with `reason` (once).
     void FailNext(Device device, const char* reason);
     void SetTicks(uint32_t ticks) { ticks_ = ticks; }
     void RequestClose() { closeRequested_ = true; }
+    // As if the window lost or regained the keyboard (it starts focused).
+    void SetFocused(bool focused) { focused_ = focused; }
 
     // Keys by DirectInput scan code; they show at once in KeyStates().
     void SetKey(uint8_t code, bool down) { keys_[code] = down ? 0x80 : 0; }
@@ -80,6 +83,7 @@ private:
     uint32_t ticks_ = 0;
     int64_t passCount_ = 0;
     bool closeRequested_ = false;
+    bool focused_ = true;
 
     bool failArmed_[3] = {};
     char failReason_[3][kMessageSize] = {};

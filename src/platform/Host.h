@@ -56,6 +56,8 @@ public:
     virtual void ShowMessage(const char* text, const char* title) = 0;
     // The user asked the window to close.
     virtual bool CloseRequested() = 0;
+    // The window has the keyboard; play stands still while it has not.
+    virtual bool Focused() { return true; }
 };
 
 // The one host of this run, set by the entry point before Game::Init.

@@ -11,6 +11,7 @@
 #include "platform/Host.h"
 #include "platform/SdlKeymap.h"
 #include "platform/SdlPictureFit.h"
+#include "platform/Screenshot.h"
 
 namespace {
 
@@ -179,6 +180,11 @@ public:
     // ---- picture ----------------------------------------------------------
 
     void Present(const uint8_t* pixels, const PaletteEntry* palette) override {
+        if (screenshotAsked_ && pixels != nullptr && palette != nullptr) {
+            // F12 was pressed: this is the first frame drawn since.
+            screenshotAsked_ = false;
+            TakeScreenshot(pixels, palette);
+        }
         pendingPixels_ = pixels;
         pendingPalette_ = palette;
         dirty_ = pixels != nullptr && palette != nullptr;
@@ -300,6 +306,7 @@ public:
     }
 
     bool CloseRequested() override { return closeRequested_; }
+    bool Focused() override { return focused_; }
 
 private:
     uint64_t Now() const { return SDL_GetPerformanceCounter(); }
@@ -444,6 +451,12 @@ private:
             if (key.repeat == 0) ToggleFullscreen();
             return;
         }
+        if (scancode == SDL_SCANCODE_F12) {
+            // A screenshot of the next frame shown: one per press, however
+            // long the key is held.
+            if (key.repeat == 0) screenshotAsked_ = true;
+            return;
+        }
         uint8_t code = SdlScancodeToDik(scancode);
         if (code == 0) return;
         keys_[code] = 0x80;
@@ -456,6 +469,10 @@ private:
         case SDL_WINDOWEVENT_FOCUS_LOST:
             // Key releases that happen elsewhere never reach us.
             ClearInput();
+            focused_ = false;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            focused_ = true;
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             ApplyFit();
@@ -692,6 +709,8 @@ private:
     // Input.
     bool inputOpen_ = false;
     bool closeRequested_ = false;
+    bool focused_ = true;
+    bool screenshotAsked_ = false;
     uint8_t keys_[256] = {};
     bool passEnded_ = false;
     bool pressedNow_[256] = {};  // went down during this pass

@@ -17,6 +17,8 @@
 #include "platform/Host.h"
 #include "platform/SdlHost.h"
 #include "platform/SdlPictureFit.h"
+#include "platform/UserDir.h"
+#include "tools/runner/RunnerScenario.h"
 
 namespace {
 
@@ -336,6 +338,7 @@ TEST_F(SdlHostTest, AResizedWindowShowsThePictureWhereItsScaleModeFitsIt) {
 
 TEST_F(SdlHostTest, KeysGoByPositionATapLastsItsWholePassAndLosingFocusReleasesAll) {
     InitAll();
+    EXPECT_TRUE(host_->Focused());
     Key(SDL_SCANCODE_A, true);
     Key(SDL_SCANCODE_LEFT, true);
     host_->PumpEvents();
@@ -347,6 +350,10 @@ TEST_F(SdlHostTest, KeysGoByPositionATapLastsItsWholePassAndLosingFocusReleasesA
     Push(SDL_WINDOWEVENT, [](SDL_Event& e) { e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; });
     host_->PumpEvents();
     EXPECT_EQ(keys_[0xCB], 0) << "a key released elsewhere must not stick";
+    EXPECT_FALSE(host_->Focused());
+    Push(SDL_WINDOWEVENT, [](SDL_Event& e) { e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; });
+    host_->PumpEvents();
+    EXPECT_TRUE(host_->Focused());
 
     Key(SDL_SCANCODE_SPACE, true);
     Key(SDL_SCANCODE_SPACE, false);
@@ -363,6 +370,49 @@ TEST_F(SdlHostTest, KeysGoByPositionATapLastsItsWholePassAndLosingFocusReleasesA
     NextPass();
     NextPass();
     EXPECT_EQ(keys_[0x39], 0x80);
+}
+
+TEST_F(SdlHostTest, F12ShootsTheNextFrameOncePerPressUnseenByTheGame) {
+    namespace fs = std::filesystem;
+    InitAll();
+    const fs::path dir = fs::path(testing::TempDir()) / ("vc_sdl_shots_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    ScopedUserDir user(dir.string());
+    std::vector<uint8_t> frame(kScreenWidth * kScreenHeight), other(frame.size(), 3);
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i % 251);
+    PaletteEntry palette[256];
+    for (int i = 0; i < 256; ++i) palette[i] = PaletteEntry{uint8_t(i), uint8_t(i / 2), uint8_t(255 - i), 0};
+    host_->Present(other.data(), palette);  // on show before the press
+    auto f12 = [&](bool down, Uint8 repeat) {
+        Push(down ? SDL_KEYDOWN : SDL_KEYUP, [&](SDL_Event& e) {
+            e.key.keysym = SDL_Keysym{SDL_SCANCODE_F12, SDLK_F12, KMOD_NONE, 0};
+            e.key.repeat = repeat;
+        });
+    };
+    f12(true, 0);
+    host_->PumpEvents();
+    EXPECT_EQ(std::count(keys_, keys_ + 256, 0x80), 0) << "F12 is not a game key";
+    EXPECT_FALSE(fs::exists(dir)) << "nothing is written before a frame is shown";
+    host_->Present(frame.data(), palette);
+    for (int i = 0; i < 3; ++i) {
+        f12(true, 1);  // held: the keyboard repeats
+        NextPass();
+        host_->Present(other.data(), palette);
+    }
+    f12(false, 0);
+    host_->PumpEvents();
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(dir)) files.push_back(e.path());
+    ASSERT_EQ(files.size(), 1u) << "one file per press";
+    const runner_test::Picture pic = runner_test::ReadPicture(files[0]);
+    ASSERT_TRUE(pic.ok);
+    int wrong = 0;
+    for (size_t i = 0; i < frame.size(); ++i) {
+        const PaletteEntry& e = palette[frame[i]];
+        wrong += pic.rgb[i * 3] != e.red || pic.rgb[i * 3 + 1] != e.green || pic.rgb[i * 3 + 2] != e.blue;
+    }
+    EXPECT_EQ(wrong, 0);
+    fs::remove_all(dir);
 }
 
 TEST_F(SdlHostTest, PointerMotionIsReportedInGamePixelsFromTheMiddleAndStopsAtTheScreensEdge) {

@@ -13,12 +13,12 @@
 #include "Autopilot.h"
 #include "GameStateJson.h"
 #include "Liveness.h"
-#include "PngWriter.h"
 #include "RandomInput.h"
 #include "Script.h"
 #include "app/FrameLoop.h"
 #include "app/Game.h"
 #include "gfx/Display.h"
+#include "gfx/PngWriter.h"
 #include "io/SoundBank.h"
 #include "platform/HeadlessHost.h"
 #include "platform/UserDir.h"
@@ -82,6 +82,9 @@ public:
                 }
                 case ScriptOp::Mouse:
                     host_.MoveMouseTo(cmd.x, cmd.y);
+                    break;
+                case ScriptOp::Focus:
+                    host_.SetFocused(cmd.focused);
                     break;
                 default:
                     break;

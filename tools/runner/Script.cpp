@@ -147,6 +147,14 @@ bool ParseScript(const std::string& text, std::vector<ScriptCommand>* commands, 
             }
             cmd.x = static_cast<int>(x);
             cmd.y = static_cast<int>(y);
+        } else if (name == "focus") {
+            cmd.op = ScriptOp::Focus;
+            wanted = 1;
+            if (argCount == 0 || (words[2] != "lost" && words[2] != "gained")) {
+                *error = LineError(lineNumber, "focus needs 'lost' or 'gained'");
+                return false;
+            }
+            cmd.focused = words[2] == "gained";
         } else if (name == "shot" || name == "state") {
             cmd.op = name == "shot" ? ScriptOp::Shot : ScriptOp::State;
             wanted = 1;

@@ -11,6 +11,7 @@ enum class ScriptOp {
     Press,    // key down
     Release,  // key up
     Mouse,    // move the pointer to (x, y)
+    Focus,    // the window loses ("lost") or regains ("gained") the keyboard
     Shot,     // save the screen as PNG after the pass
     State,    // save the game state as JSON after the pass
     End,      // stop after the pass
@@ -24,6 +25,7 @@ struct ScriptCommand {
     ScriptOp op = ScriptOp::End;
     int key = 0;       // Press / Release: scan code, or kMouseButtonKey
     int x = 0, y = 0;  // Mouse
+    bool focused = true;  // Focus
     std::string path;  // Shot / State, as written in the script
     int line = 0;      // 1-based line number in the script
 };

@@ -1,4 +1,4 @@
-#include "PngWriter.h"
+#include "gfx/PngWriter.h"
 
 #include <cstdio>
 

@@ -45,19 +45,24 @@ TEST(ScriptParse, EveryCommandWithCommentsAndLineNumbers) {
         "0 press space   # trailing comment\n"
         "0 release 0x39\n"
         "  3\tmouse  100 -20\r\n"
+        "3 focus lost\n"
         "3 shot out/a.png\n"
+        "4 focus gained\n"
         "#9 end\n"
         "4 state s.json\n"
         "9 end\n");
     std::vector<std::string> got;
     for (const ScriptCommand& c : cmds) {
-        const char* ops[] = {"press", "release", "mouse", "shot", "state", "end"};
+        const char* ops[] = {"press", "release", "mouse", "focus", "shot", "state", "end"};
         got.push_back(std::to_string(c.frame) + " " + ops[static_cast<int>(c.op)] + " " + std::to_string(c.key) + " " +
-                      std::to_string(c.x) + "," + std::to_string(c.y) + " " + c.path + " @" + std::to_string(c.line));
+                      std::to_string(c.x) + "," + std::to_string(c.y) + " " + c.path +
+                      (c.op == ScriptOp::Focus ? (c.focused ? "gained" : "lost") : "") + " @" +
+                      std::to_string(c.line));
     }
     EXPECT_EQ(got, (std::vector<std::string>{"0 press 57 0,0  @4", "0 release 57 0,0  @5", "3 mouse 0 100,-20  @6",
-                                             "3 shot 0 0,0 out/a.png @7", "4 state 0 0,0 s.json @9",
-                                             "9 end 0 0,0  @10"}));
+                                             "3 focus 0 0,0 lost @7", "3 shot 0 0,0 out/a.png @8",
+                                             "4 focus 0 0,0 gained @9", "4 state 0 0,0 s.json @11",
+                                             "9 end 0 0,0  @12"}));
     EXPECT_TRUE(ParseOk("# nothing\n\n").empty());
 }
 
@@ -71,6 +76,9 @@ TEST(ScriptParse, ErrorsNameTheLine) {
         {"1 mouse 5\n", "script:1: mouse needs X and Y"},
         {"1 shot\n", "script:1: shot needs a file name"},
         {"1 state\n", "script:1: state needs a file name"},
+        {"1 focus\n", "script:1: focus needs 'lost' or 'gained'"},
+        {"1 focus away\n", "script:1: focus needs 'lost' or 'gained'"},
+        {"1 focus lost now\n", "script:1: too many arguments for focus"},
         {"1\n", "script:1: missing command"},
         {"1 mouse 10 20 30\n", "script:1: too many arguments for mouse"},
         {"1 end now\n", "script:1: too many arguments for end"},
