@@ -24,5 +24,6 @@ int main(int argc, char** argv) {
     ok = MakePlayArt(dir) && ok;
     ok = MakeSounds(dir) && ok;
     ok = MakeLevels(dir) && ok;
+    ok = MakeIcons(dir) && ok;
     return ok ? 0 : 1;
 }

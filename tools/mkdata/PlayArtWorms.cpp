@@ -362,6 +362,17 @@ Ink TailInk(const WormLook& look, int heading, int frame, float x, float y) {
 
 }  // namespace
 
+// The game's icon: ship 0's worm heading up, its head over the front half of
+// a body ring, in a 48 x 48 picture: the worm 32 wide in the middle, clear of
+// the top edge, rising out of the bottom one.
+Ink WormIconInk(float x, float y) {
+    const WormLook& look = kLooks[0];
+    const float px = x - 8.f, py = y - 3.f;
+    if (px < 0.f || px >= 32.f || py < 0.f || y >= 48.f) return {};
+    if (py < 32.f) return HeadInk(look, 0, 1, px, py);
+    return BodyInk(look, 0, px, py - 32.f);
+}
+
 Canvas BuildWormSheet(int ship) {
     const WormLook& look = kLooks[ship == 1 ? 1 : 0];
     Canvas sheet(640, 140, 0);

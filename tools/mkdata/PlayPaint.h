@@ -132,4 +132,8 @@ Canvas BuildWallSheet();          // "walls.dat": wall tile and status panel, 32
 Canvas BuildIntroPanel();         // "RutNat.dat", 320 x 200
 Canvas BuildCompletePicture();    // "Complete.dat", 400 x 200
 
+// The game's icon as a shader over a 48 x 48 picture: the steel worm's head
+// heading up over a body ring. Sampled at any scale.
+Ink WormIconInk(float x, float y);
+
 }  // namespace play

@@ -296,3 +296,33 @@ TEST(PlayArtFiles, WritesEveryPictureAsAn8BitBmpWithTheSharedUpperPaletteTheSame
     EXPECT_TRUE(std::equal(a.pixels(), a.pixels() + 640 * 140, b.pixels()) &&
                 std::equal(c.pixels(), c.pixels() + 640 * 250, d.pixels()));
 }
+
+// The desktop icons are the worm shaded afresh at each size: the same shape
+// at every size (not a smaller picture in a bigger frame), the head clear of
+// the top and the sides, the body running out of the bottom, in the worm's
+// steel and glow colours on a see-through ground.
+TEST(Icons, EverySizeShowsTheSameSteelWormClearOfTheTopAndSides) {
+    const Canvas largest = BuildIcon(256);
+    const float largestCover = Ink(largest, 0, 0, 256, 256) / (256.f * 256.f);
+    EXPECT_GT(largestCover, 0.4f);
+    EXPECT_LT(largestCover, 0.8f);
+    for (int size : kIconSizes) {
+        SCOPED_TRACE(size);
+        const Canvas icon = BuildIcon(size);
+        ASSERT_EQ(icon.width(), size);
+        ASSERT_EQ(icon.height(), size);
+        const int margin = size * 2 / 48;  // a little inside the 3/48 gap and 8/48 sides
+        const int side = size * 7 / 48;
+        EXPECT_EQ(Ink(icon, 0, 0, size, margin), 0) << "the top edge";
+        EXPECT_EQ(Ink(icon, 0, 0, side, size), 0) << "the left side";
+        EXPECT_EQ(Ink(icon, size - side, 0, side, size), 0) << "the right side";
+        EXPECT_GT(Ink(icon, 0, size - 1, size, 1), size / 2) << "the body runs out of the bottom";
+        const float cover = Ink(icon, 0, 0, size, size) / static_cast<float>(size * size);
+        EXPECT_NEAR(cover, largestCover, 0.03f);
+        const int shaded = Count(icon, 0, 0, size, size, [](uint8_t v) {
+            return InRamp(v, ramp::kSteel) || InRamp(v, ramp::kCyan) || InRamp(v, ramp::kGold) ||
+                   InRamp(v, ramp::kGrey);
+        });
+        EXPECT_EQ(shaded, Ink(icon, 0, 0, size, size)) << "only the steel worm's colours";
+    }
+}
