@@ -1,7 +1,13 @@
-# VoidCrawl: the three commands people need.
-#   make       build everything (game, headless runner, data set, tests) in build/
-#   make run   install missing packages, build the game and its data, play
-#   make test  install missing packages (test tools too), build, run every test
+# VoidCrawl: the commands people need.
+#   make         build the game, the headless runner and the data set in build/
+#   make run     install missing packages, build the game and its data, play
+#   make test    install missing packages (test tools too), build with the
+#                tests, run every test
+#   make install install the game into PREFIX (/usr/local): the program, its
+#                data, the desktop entry, the icons and the metadata
+#                (DESTDIR=... stages it elsewhere, as packagers do)
+# `make` and `make run` need neither GoogleTest nor the test tools: the tests
+# are configured only by `make test` (and the two deeper checks below).
 # and two deeper checks (CI runs both):
 #   make test-asan  the whole test suite built with AddressSanitizer and
 #                   UndefinedBehaviorSanitizer, in build-asan/
@@ -10,14 +16,16 @@
 
 BUILD_DIR := build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
+TESTS ?= OFF
 
-.PHONY: all configure run test deps deps-test clean test-asan deps-fuzz fuzz
+.PHONY: all configure run test deps deps-test clean install test-asan deps-fuzz fuzz
 
 all: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=$(TESTS)
 
 run: deps
 	$(MAKE) --no-print-directory configure
@@ -25,8 +33,16 @@ run: deps
 	./$(BUILD_DIR)/voidcrawl
 
 test: deps-test
-	$(MAKE) --no-print-directory all
+	$(MAKE) --no-print-directory all TESTS=ON
 	cd $(BUILD_DIR) && ctest --output-on-failure
+
+# The install prefix is compiled in as the game's last place to look for its
+# data; the game finds it beside itself (../share/voidcrawl) first anyway.
+install: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=$(TESTS) \
+		-DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD_DIR) --target voidcrawl -j$(JOBS)
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 deps:
 	@bash tools/install-deps.sh run
@@ -52,7 +68,7 @@ SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:check_initialization
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer-suppressions.txt:print_suppressions=0
 
 test-asan: deps-test
-	cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVC_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVC_SANITIZE=ON -DVC_TESTS=ON
 	cmake --build $(ASAN_BUILD_DIR) -j$(JOBS)
 	rm -rf $(SANITIZER_REPORTS) && mkdir -p $(SANITIZER_REPORTS)
 	cd $(ASAN_BUILD_DIR) && $(SANITIZER_ENV) ctest --output-on-failure; status=$$?; \
@@ -67,7 +83,7 @@ deps-fuzz:
 	@bash tools/install-deps.sh fuzz
 
 fuzz: deps-fuzz
-	cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVC_FUZZ=ON \
+	cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVC_FUZZ=ON -DVC_TESTS=OFF \
 		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD_DIR) --target fuzz_all -j$(JOBS)
 	bash fuzz/run.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)

@@ -6,11 +6,12 @@
 set -euo pipefail
 
 what="${1:-run}"
-packages=(cmake make g++ pkg-config libsdl2-dev libgtest-dev libfreetype-dev libpng-dev
-          fonts-dejavu-core)
+packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev fonts-dejavu-core)
 if [ "$what" = "test" ]; then
-    # The window test runs the game under a virtual X server.
-    packages+=(xvfb xdotool imagemagick matchbox-window-manager)
+    # GoogleTest; the window and install tests run the game under a virtual
+    # X server and validate the desktop entry and the AppStream metadata.
+    packages+=(libgtest-dev xvfb xdotool imagemagick matchbox-window-manager
+               desktop-file-utils appstream)
 elif [ "$what" = "fuzz" ]; then
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.
     packages+=(clang libclang-rt-dev)

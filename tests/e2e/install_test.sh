@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# Installs the game into a fresh prefix and plays the installed copy: the
+# desktop entry and the AppStream metadata pass their validators, the icons
+# have their sizes, and the installed game, started from another folder with
+# no sound device, finds its data under the prefix, shows its menu, quits on
+# QUIT with status 0 and leaves the prefix as it was.
+#
+# usage: install_test.sh <build dir>
+set -uo pipefail
+
+if [ $# -ne 1 ]; then
+    echo "usage: $0 <build dir>" >&2
+    exit 2
+fi
+build="$(readlink -f "$1")"
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${work:-}" ] && [ -f "$work/game.log" ]; then
+        echo "---- game output ----" >&2
+        cat "$work/game.log" >&2
+        echo "---------------------" >&2
+    fi
+    exit 1
+}
+
+for tool in desktop-file-validate appstreamcli identify Xvfb xdotool import convert matchbox-window-manager; do
+    command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test installs it)"
+done
+
+work="$(mktemp -d /tmp/voidcrawl-install.XXXXXX)"
+xvfb_pid=""
+wm_pid=""
+game_pid=""
+cleanup() {
+    for pid in "$game_pid" "$wm_pid" "$xvfb_pid"; do
+        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+            kill "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null
+        fi
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# ---- install -----------------------------------------------------------------
+prefix="$work/prefix"
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
+    || { cat "$work/install.log" >&2; fail "cmake --install failed"; }
+
+[ -x "$prefix/bin/voidcrawl" ] || fail "no bin/voidcrawl"
+share="$prefix/share"
+# The data set and nothing else: no high-score tables, no screen dumps.
+expected="grafik sound $(for n in $(seq 0 19); do printf 'L%d.DAT ' "$n"; done)"
+expected="$(echo $expected | tr ' ' '\n' | sort | tr '\n' ' ')"
+found="$(ls "$share/voidcrawl" | sort | tr '\n' ' ')"
+[ "$found" = "$expected" ] || fail "share/voidcrawl holds '$found', expected '$expected'"
+[ "$(ls "$share/voidcrawl/grafik" | wc -l)" -gt 10 ] || fail "share/voidcrawl/grafik is nearly empty"
+[ "$(ls "$share/voidcrawl/sound" | wc -l)" -gt 10 ] || fail "share/voidcrawl/sound is nearly empty"
+grep -q "MIT License" "$share/licenses/voidcrawl/LICENSE" 2>/dev/null || fail "no licence at share/licenses/voidcrawl"
+
+desktop="$share/applications/voidcrawl.desktop"
+[ -f "$desktop" ] || fail "no desktop entry"
+desktop-file-validate "$desktop" || fail "the desktop entry does not validate"
+metainfo="$share/metainfo/voidcrawl.metainfo.xml"
+[ -f "$metainfo" ] || fail "no AppStream metadata"
+appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 \
+    || { cat "$work/appstream.log" >&2; fail "the AppStream metadata does not validate"; }
+grep -q '<launchable type="desktop-id">voidcrawl.desktop</launchable>' "$metainfo" \
+    || fail "the metadata does not launch the installed desktop entry"
+
+for size in 48 64 128 256; do
+    icon="$share/icons/hicolor/${size}x${size}/apps/voidcrawl.png"
+    [ -f "$icon" ] || fail "no ${size}x${size} icon"
+    got="$(identify -format '%m %wx%h %A' "$icon")"
+    case "$got" in
+        "PNG ${size}x${size} "[Bb]lend|"PNG ${size}x${size} True") ;;
+        *) fail "the ${size}x${size} icon is '$got', expected a ${size}x${size} PNG with alpha" ;;
+    esac
+done
+echo "installed and validated in $prefix"
+
+# Everything under the prefix, to compare after the game has run.
+listing() { (cd "$prefix" && find . -printf '%p %s %T@\n' | sort); }
+listing >"$work/before.txt"
+
+# ---- a free display with a window manager -------------------------------------
+display=""
+for n in $(seq 191 290); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        display=":$n"
+        break
+    fi
+done
+[ -n "$display" ] || fail "no free X display number"
+export DISPLAY="$display"
+Xvfb "$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
+    sleep 0.1
+done
+xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
+matchbox-window-manager -use_titlebar no >"$work/wm.log" 2>&1 &
+wm_pid=$!
+sleep 1
+kill -0 "$wm_pid" 2>/dev/null || { cat "$work/wm.log" >&2; fail "the window manager did not start"; }
+
+# ---- the installed game, from another folder, without a sound device ----------
+# Its own files go to a home of its own, never into the prefix.
+mkdir -p "$work/elsewhere" "$work/home"
+(cd "$work/elsewhere" && exec env -u VOIDCRAWL_DATA -u XDG_DATA_HOME HOME="$work/home" \
+    SDL_AUDIODRIVER=no-such-driver VOIDCRAWL_NO_MESSAGEBOX=1 \
+    "$prefix/bin/voidcrawl" >"$work/game.log" 2>&1) &
+game_pid=$!
+
+wid=""
+deadline=$(( $(date +%s) + 15 ))
+while [ -z "$wid" ] && [ "$(date +%s)" -lt "$deadline" ]; do
+    kill -0 "$game_pid" 2>/dev/null || fail "the installed game ended before showing its window"
+    for candidate in $(timeout 5 xdotool search --sync --onlyvisible --name "VoidCrawl" 2>/dev/null); do
+        if [ "$(xdotool getwindowname "$candidate" 2>/dev/null)" = "VoidCrawl - V1.0" ]; then
+            wid="$candidate"
+            break
+        fi
+    done
+    [ -n "$wid" ] || sleep 0.1
+done
+[ -n "$wid" ] || fail "no visible window titled 'VoidCrawl - V1.0' within 15 s"
+
+sleep 3  # the menu fades in
+kill -0 "$game_pid" 2>/dev/null || fail "the installed game ended on its own"
+grep -q "no sound device.*playing silent" "$work/game.log" \
+    || fail "the game does not say that it plays silent without a sound device"
+
+shot="$work/menu.png"
+import -window root "$shot" || fail "cannot take a screenshot"
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+scale=$(( WIDTH / 640 < HEIGHT / 480 ? WIDTH / 640 : HEIGHT / 480 ))
+[ "$scale" -ge 1 ] || fail "window ${WIDTH}x${HEIGHT} is smaller than 640x480"
+left=$(( (WIDTH - 640 * scale) / 2 ))
+top=$(( (HEIGHT - 480 * scale) / 2 ))
+picture="$(( 640 * scale ))x$(( 480 * scale ))+$(( X + left ))+$(( Y + top ))"
+colours=$(convert "$shot" -crop "$picture" +repage -format '%k' info:)
+echo "the installed game's menu: $colours colours"
+[ "$colours" -ge 16 ] || fail "the menu has only $colours colours: blank?"
+
+# QUIT covers x 270..370, y 410..474 of the game's screen.
+xdotool mousemove --window "$wid" $(( left + 320 * scale )) $(( top + 442 * scale )) || fail "cannot move the pointer"
+sleep 0.7
+xdotool click 1 || fail "cannot click"
+status=""
+for _ in $(seq 1 100); do
+    if ! kill -0 "$game_pid" 2>/dev/null; then
+        wait "$game_pid"
+        status=$?
+        game_pid=""
+        break
+    fi
+    sleep 0.1
+done
+[ -n "$status" ] || fail "the installed game did not end within 10 s of clicking QUIT"
+[ "$status" -eq 0 ] || fail "the installed game ended with status $status"
+
+listing >"$work/after.txt"
+diff "$work/before.txt" "$work/after.txt" >"$work/prefix.diff" \
+    || { cat "$work/prefix.diff" >&2; fail "the game changed files under the install prefix"; }
+echo "PASS"
