@@ -7,8 +7,8 @@
 //
 // Rules checked:
 //   - each record holds the bytes of its 32-byte block (a short last block
-//     fills only the start of its record) and every name ends inside its
-//     record;
+//     fills its record byte by byte: a cut field keeps the bytes that are
+//     there, the rest zero) and every name ends inside its record;
 //   - Sort gives every record once, by descending score;
 //   - Frame answers 0, 1 (only with the continue button) or 2;
 //   - a table saves and loads back byte for byte: nothing is lost;
@@ -22,9 +22,13 @@
 
 namespace {
 
-int32_t Le32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                                (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
+// The little-endian field at `offset` of a block of which `n` bytes are
+// there; the missing bytes read as zero.
+int32_t Field(const uint8_t* block, size_t n, size_t offset) {
+    uint32_t v = 0;
+    for (size_t k = 0; k < 4; ++k)
+        if (offset + k < n) v |= static_cast<uint32_t>(block[offset + k]) << (8 * k);
+    return static_cast<int32_t>(v);
 }
 
 void CheckRecords(const HighScoreTable& t, const uint8_t* data, size_t size) {
@@ -34,11 +38,11 @@ void CheckRecords(const HighScoreTable& t, const uint8_t* data, size_t size) {
         const size_t begin = static_cast<size_t>(i) * HighScoreTable::kRecordBytes;
         const size_t n = used > begin ? (used - begin < 32 ? used - begin : 32) : 0;
         const uint8_t* b = data + begin;
-        FUZZ_CHECK(r.score == (n >= 4 ? Le32(b) : 0));
+        FUZZ_CHECK(r.score == Field(b, n, 0));
         for (size_t c = 0; c < 19; ++c) FUZZ_CHECK(r.name[c] == (4 + c < n ? static_cast<char>(b[4 + c]) : 0));
         FUZZ_CHECK(r.name[19] == 0);
-        FUZZ_CHECK(r.lengthTotal == (n >= 28 ? Le32(b + 24) : 0));
-        FUZZ_CHECK(r.level == (n >= 32 ? Le32(b + 28) : 0));
+        FUZZ_CHECK(r.lengthTotal == Field(b, n, 24));
+        FUZZ_CHECK(r.level == Field(b, n, 28));
     }
 }
 
