@@ -37,15 +37,7 @@ protected:
         match().SetPlayers(&setup_);
         match().playerSetup = &setup_;
         match().Begin(1);
-        match().levelIndex = Match::kTimerLevel;
-        ASSERT_TRUE(match().LoadLevel());
-        h.game->state = GameState::Playing;
-        h.host.SetTicks(1000);
-        h.host.SetKey(DIK_SPACE, true);
-        h.Pass();
-        h.host.SetKey(DIK_SPACE, false);
-        ASSERT_FALSE(match().introPending);
-        ASSERT_NE(match().timerStart, 0u);
+        ASSERT_TRUE(h.PlayLevel(Match::kTimerLevel));
     }
     std::pair<int, int> Head() { return {match().worms[0].segments[1].cellX, match().worms[0].segments[1].cellY}; }
 

@@ -7,6 +7,7 @@
 #
 # usage: install_test.sh <build dir>
 set -uo pipefail
+. "$(dirname "$0")/x-session.sh"
 
 if [ $# -ne 1 ]; then
     echo "usage: $0 <build dir>" >&2
@@ -85,27 +86,7 @@ listing() { (cd "$prefix" && find . -printf '%p %s %T@\n' | sort); }
 listing >"$work/before.txt"
 
 # ---- a free display with a window manager -------------------------------------
-display=""
-for n in $(seq 191 290); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || fail "no free X display number"
-export DISPLAY="$display"
-Xvfb "$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
-    sleep 0.1
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
-matchbox-window-manager -use_titlebar no >"$work/wm.log" 2>&1 &
-wm_pid=$!
-sleep 1
-kill -0 "$wm_pid" 2>/dev/null || { cat "$work/wm.log" >&2; fail "the window manager did not start"; }
+start_x_session 191 290
 
 # ---- the installed game, from another folder, without a sound device ----------
 # Its own files go to a home of its own, never into the prefix.

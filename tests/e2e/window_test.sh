@@ -7,6 +7,7 @@
 # usage: window_test.sh <voidcrawl binary> <data dir>
 # The screenshot is left beside the binary as e2e_window.png.
 set -uo pipefail
+. "$(dirname "$0")/x-session.sh"
 
 if [ $# -ne 2 ]; then
     echo "usage: $0 <voidcrawl binary> <data dir>" >&2
@@ -48,31 +49,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# ---- a free display --------------------------------------------------------
-display=""
-for n in $(seq 90 190); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || fail "no free X display number"
-export DISPLAY="$display"
-
-Xvfb "$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
-    sleep 0.1
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
-
-# Full-screen windows need a window manager to be placed and sized.
-matchbox-window-manager -use_titlebar no >"$work/wm.log" 2>&1 &
-wm_pid=$!
-sleep 1
-kill -0 "$wm_pid" 2>/dev/null || { cat "$work/wm.log" >&2; fail "the window manager did not start"; }
+# ---- a free display with a window manager ---------------------------------
+start_x_session 90 190
 
 # ---- the game, from an empty working directory -----------------------------
 binary="$game"

@@ -63,15 +63,7 @@ protected:
     // started with SPACE: the clock of the timer level is running.
     void StartPlay(int index) {
         BeginGame(1, 1);
-        match().levelIndex = index;
-        ASSERT_TRUE(match().LoadLevel());
-        h.game->state = GameState::Playing;
-        h.host.SetTicks(1000);
-        h.host.SetKey(DIK_SPACE, true);
-        h.Pass();
-        h.host.SetKey(DIK_SPACE, false);
-        ASSERT_FALSE(match().introPending);
-        ASSERT_NE(match().timerStart, 0u);
+        ASSERT_TRUE(h.PlayLevel(index));
     }
     // Player 1 runs out of lives: the game-over cue, then the table.
     void RunOutToTheTable() {

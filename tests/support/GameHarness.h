@@ -76,6 +76,20 @@ public:
         host.SetMouseButton(false);
         Pass();
     }
+    // Loads level `index` of the match already begun and starts its worms
+    // with SPACE, as the Playing state; false when the level does not load
+    // or the worms did not start (the timer level's clock then runs).
+    bool PlayLevel(int index) {
+        Match& m = game->match;
+        m.levelIndex = index;
+        if (!m.LoadLevel()) return false;
+        game->state = GameState::Playing;
+        host.SetTicks(1000);
+        host.SetKey(DIK_SPACE, true);
+        Pass();
+        host.SetKey(DIK_SPACE, false);
+        return !m.introPending && m.timerStart != 0;
+    }
     bool Started(int slot) const {
         const int* slots = nullptr;
         const int n = SoundBank::StartedLog(&slots);
