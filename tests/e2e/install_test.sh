@@ -96,19 +96,7 @@ mkdir -p "$work/elsewhere" "$work/home"
     "$prefix/bin/voidcrawl" >"$work/game.log" 2>&1) &
 game_pid=$!
 
-wid=""
-deadline=$(( $(date +%s) + 15 ))
-while [ -z "$wid" ] && [ "$(date +%s)" -lt "$deadline" ]; do
-    kill -0 "$game_pid" 2>/dev/null || fail "the installed game ended before showing its window"
-    for candidate in $(timeout 5 xdotool search --sync --onlyvisible --name "VoidCrawl" 2>/dev/null); do
-        if [ "$(xdotool getwindowname "$candidate" 2>/dev/null)" = "VoidCrawl - V1.0" ]; then
-            wid="$candidate"
-            break
-        fi
-    done
-    [ -n "$wid" ] || sleep 0.1
-done
-[ -n "$wid" ] || fail "no visible window titled 'VoidCrawl - V1.0' within 15 s"
+wait_for_game_window 15
 
 sleep 3  # the menu fades in
 kill -0 "$game_pid" 2>/dev/null || fail "the installed game ended on its own"

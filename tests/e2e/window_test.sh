@@ -67,21 +67,7 @@ started=$(date +%s%N)
     "$binary" >"$work/game.log" 2>&1) &
 game_pid=$!
 
-# SDL may map and drop a helper window while it sets up: take the window
-# that is still there and carries the game's title.
-wid=""
-deadline=$(( $(date +%s) + 20 ))
-while [ -z "$wid" ] && [ "$(date +%s)" -lt "$deadline" ]; do
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended before showing its window"
-    for candidate in $(timeout 5 xdotool search --sync --onlyvisible --name "VoidCrawl" 2>/dev/null); do
-        if [ "$(xdotool getwindowname "$candidate" 2>/dev/null)" = "VoidCrawl - V1.0" ]; then
-            wid="$candidate"
-            break
-        fi
-    done
-    [ -n "$wid" ] || sleep 0.1
-done
-[ -n "$wid" ] || fail "no visible window titled 'VoidCrawl - V1.0' within 20 s"
+wait_for_game_window 20
 shown=$(date +%s%N)
 echo "window visible after $(( (shown - started) / 1000000 )) ms"
 

@@ -31,3 +31,24 @@ start_x_session() {
     sleep 1
     kill -0 "$wm_pid" 2>/dev/null || { cat "$work/wm.log" >&2; fail "the window manager did not start"; }
 }
+
+# wait_for_game_window SECONDS: sets `wid` to the visible window titled
+# "VoidCrawl - V1.0" of the game running as game_pid. SDL may map and drop a
+# helper window while it sets up, so only the window that stays and carries
+# the game's title counts.
+wait_for_game_window() {
+    local deadline candidate
+    wid=""
+    deadline=$(( $(date +%s) + $1 ))
+    while [ -z "$wid" ] && [ "$(date +%s)" -lt "$deadline" ]; do
+        kill -0 "$game_pid" 2>/dev/null || fail "the game ended before showing its window"
+        for candidate in $(timeout 5 xdotool search --sync --onlyvisible --name "VoidCrawl" 2>/dev/null); do
+            if [ "$(xdotool getwindowname "$candidate" 2>/dev/null)" = "VoidCrawl - V1.0" ]; then
+                wid="$candidate"
+                break
+            fi
+        done
+        [ -n "$wid" ] || sleep 0.1
+    done
+    [ -n "$wid" ] || fail "no visible window titled 'VoidCrawl - V1.0' within $1 s"
+}
