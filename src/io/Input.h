@@ -11,6 +11,17 @@ enum ScanCode : uint8_t {
     DIK_RCONTROL = 0x9D, DIK_UP = 0xC8, DIK_LEFT = 0xCB, DIK_RIGHT = 0xCD, DIK_DOWN = 0xD0,
 };
 
+// Each player's play keys, in this order: turn left, turn right, warp gate,
+// hyperspace jump, boost, brake. The players may choose others.
+enum PlayKey { kKeyLeft, kKeyRight, kKeyWarp, kKeyJump, kKeyBoost, kKeyBrake, kPlayKeyCount };
+struct PlayKeys {
+    uint8_t code[2][kPlayKeyCount];
+};
+inline constexpr PlayKeys kDefaultPlayKeys = {{
+    {DIK_LEFT, DIK_RIGHT, DIK_RCONTROL, DIK_RSHIFT, DIK_UP, DIK_DOWN},
+    {DIK_A, DIK_D, DIK_LCONTROL, DIK_LSHIFT, DIK_W, DIK_S},
+}};
+
 struct MouseSnapshot {
     int32_t lX, lY, lZ;
     uint8_t rgbButtons[4];

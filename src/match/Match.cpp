@@ -49,13 +49,15 @@ void Match::Init(Font* big, Font* small, Font* medium, ImageBank* bank, SoundBan
     food.Init(&grid);
     SetSourceColorKey(0, 0, imageBank->surfaces[5]);
     SetDisplayPalette(127, 128, &imageBank->palette[127]);
-    static const int32_t keys[2][6] = {
-        {DIK_LEFT, DIK_RIGHT, DIK_RCONTROL, DIK_RSHIFT, DIK_UP, DIK_DOWN},
-        {DIK_A, DIK_D, DIK_LCONTROL, DIK_LSHIFT, DIK_W, DIK_S},
-    };
+    for (int i = 0; i < 2; ++i) worms[i].Bind(grid, *bigFont, *sounds, *imageBank);
+    SetPlayKeys(playKeys);
+}
+
+void Match::SetPlayKeys(const PlayKeys& keys) {
+    playKeys = keys;
     for (int i = 0; i < 2; ++i) {
-        worms[i].Bind(grid, *bigFont, *sounds, *imageBank);
-        worms[i].SetKeys(keys[i][0], keys[i][1], keys[i][2], keys[i][3], keys[i][4], keys[i][5]);
+        const uint8_t* k = playKeys.code[i];
+        worms[i].SetKeys(k[kKeyLeft], k[kKeyRight], k[kKeyWarp], k[kKeyJump], k[kKeyBoost], k[kKeyBrake]);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "gfx/Font.h"
 #include "gfx/ImageLoader.h"
 #include "gfx/PaletteFader.h"
+#include "io/Input.h"
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
 #include "match/Arena.h"
@@ -29,6 +30,9 @@ public:
               const ShipStats* baseStats0, const ShipStats* baseStats1, SetupScreen* setupScreen,
               HighScoreTable* highScores, MouseCursor* cursor);
     void SetPlayers(const PlayerSetup* setup);
+    // The keys each player steers with (the players' own choice, or
+    // kDefaultPlayKeys).
+    void SetPlayKeys(const PlayKeys& keys);
     void Begin(int32_t difficulty);
     void Enter();
     bool Frame();
@@ -72,6 +76,7 @@ public:
     Font* smallFont = nullptr;
     SetupScreen* setupScreen = nullptr;
     char names[2][20] = {};
+    PlayKeys playKeys = kDefaultPlayKeys;
     const LevelHeader* level = nullptr;
     HighScoreTable* highScores = nullptr;
     char levelFileName[30] = {};

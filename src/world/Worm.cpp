@@ -8,8 +8,6 @@
 
 namespace {
 
-enum KeyIndex : int32_t { kKeyLeft = 0, kKeyRight = 1, kKeyWarp = 2, kKeyJump = 3, kKeyBoost = 4, kKeyBrake = 5 };
-
 // Image-bank slots the worm draws from.
 constexpr int kImageExplosions = 2;
 constexpr int kImageShared = 3;

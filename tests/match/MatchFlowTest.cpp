@@ -450,3 +450,20 @@ TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MatchFlowTest, EachWormSteersWithItsPlayersChosenKeysInOrder) {
+    PlayKeys chosen = kDefaultPlayKeys;
+    for (int p = 0; p < 2; ++p)
+        for (int a = 0; a < kPlayKeyCount; ++a) chosen.code[p][a] = static_cast<uint8_t>(0x10 + 8 * p + a);
+    match().SetPlayKeys(chosen);
+    for (int p = 0; p < 2; ++p) {
+        const int32_t* k = match().worms[p].keys;  // left, right, warp, jump, boost, brake
+        EXPECT_EQ((std::vector<int32_t>(k, k + 6)),
+                  (std::vector<int32_t>(chosen.code[p], chosen.code[p] + kPlayKeyCount)))
+            << p;
+    }
+}
+
+}  // namespace
