@@ -1,7 +1,8 @@
 #pragma once
+#include <string>
 
-// How the player wants the real window and sound, from the command line (and
-// later the settings file). The game core never reads these; the entry point
+// How the player wants the real window and sound, from the settings file and
+// the command line. The game core never reads these; the entry point
 // hands them to the SDL host.
 enum class ScaleMode {
     Auto,     // whole factors when they give 2x or more, otherwise fit
@@ -13,4 +14,6 @@ struct HostOptions {
     int fullscreen = -1;  // -1 the default (full screen unless VOIDCRAWL_WINDOWED), 0 a window, 1 full screen
     ScaleMode scale = ScaleMode::Auto;
     bool mute = false;
+    int volume = 100;          // the master volume, 0 to 100
+    std::string settingsPath;  // where a change (the full-screen toggle) is kept; empty: not kept
 };

@@ -82,3 +82,16 @@ uint8_t SdlScancodeToDik(int sdlScancode) {
     if (sdlScancode < 0 || sdlScancode >= SDL_NUM_SCANCODES) return 0;
     return kDikTable.codes[sdlScancode];
 }
+
+uint8_t DikFromKeyName(const char* name) {
+    if (name == nullptr || name[0] == '\0') return 0;
+    return SdlScancodeToDik(SDL_GetScancodeFromName(name));
+}
+
+const char* DikKeyName(uint8_t dik) {
+    if (dik == 0) return "";
+    for (const KeyPair& pair : kKeyPairs) {
+        if (pair.dik == dik) return SDL_GetScancodeName(pair.sdl);
+    }
+    return "";
+}

@@ -28,29 +28,53 @@ bool IsDirectory(const char* path) {
 
 }  // namespace
 
-bool ChooseUserDataDir(const char* xdgDataHome, const char* home, std::string* dir, std::string* error) {
-    if (Absolute(xdgDataHome)) {
-        *dir = std::string(xdgDataHome) + "/voidcrawl";
+namespace {
+
+// $<variable>/voidcrawl, or ~/<fallback>/voidcrawl when the variable is
+// unset, empty or relative.
+bool ChooseXdgDir(const char* xdgValue, const char* home, const char* fallback, const char* variable,
+                  std::string* dir, std::string* error) {
+    if (Absolute(xdgValue)) {
+        *dir = std::string(xdgValue) + "/voidcrawl";
         return true;
     }
     if (Absolute(home)) {
         std::string base = home;
         if (base.size() > 1 && base.back() == '/') base.pop_back();
         if (base == "/") base.clear();
-        *dir = base + "/.local/share/voidcrawl";
+        *dir = base + "/" + fallback + "/voidcrawl";
         return true;
     }
     if (error != nullptr)
-        *error = "no folder for the player's files: neither XDG_DATA_HOME nor HOME is an absolute path";
+        *error = std::string("no folder for the player's files: neither ") + variable +
+                 " nor HOME is an absolute path";
     return false;
 }
 
-bool FindUserDataDir(std::string* dir, std::string* error) {
+const char* HomeDir() {
     const char* home = std::getenv("HOME");
     if (!Absolute(home)) {
         if (const passwd* entry = getpwuid(getuid())) home = entry->pw_dir;
     }
-    return ChooseUserDataDir(std::getenv("XDG_DATA_HOME"), home, dir, error);
+    return home;
+}
+
+}  // namespace
+
+bool ChooseUserDataDir(const char* xdgDataHome, const char* home, std::string* dir, std::string* error) {
+    return ChooseXdgDir(xdgDataHome, home, ".local/share", "XDG_DATA_HOME", dir, error);
+}
+
+bool ChooseUserConfigDir(const char* xdgConfigHome, const char* home, std::string* dir, std::string* error) {
+    return ChooseXdgDir(xdgConfigHome, home, ".config", "XDG_CONFIG_HOME", dir, error);
+}
+
+bool FindUserDataDir(std::string* dir, std::string* error) {
+    return ChooseUserDataDir(std::getenv("XDG_DATA_HOME"), HomeDir(), dir, error);
+}
+
+bool FindUserConfigDir(std::string* dir, std::string* error) {
+    return ChooseUserConfigDir(std::getenv("XDG_CONFIG_HOME"), HomeDir(), dir, error);
 }
 
 bool SetUserDir(const char* dir) {
@@ -83,11 +107,16 @@ bool UserFilePath(const char* name, char* out, int outSize) {
     return written >= 0 && written < outSize;
 }
 
-bool MakeUserDir(char* reason, int reasonSize) {
-    if (userDir[0] == '\0' || IsDirectory(userDir)) return true;
+bool MakeFolders(const char* dir, char* reason, int reasonSize) {
+    if (dir == nullptr || dir[0] == '\0' || IsDirectory(dir)) return true;
+    const size_t length = std::strlen(dir);
+    if (length >= static_cast<size_t>(kMaxUserPath)) {
+        Say(reason, reasonSize, "cannot create the folder", dir, ENAMETOOLONG);
+        return false;
+    }
     // Each missing folder along the path in turn, parents first.
     char path[kMaxUserPath];
-    std::memcpy(path, userDir, sizeof path);
+    std::memcpy(path, dir, length + 1);
     for (char* p = path + 1;; ++p) {
         if (*p != '/' && *p != '\0') continue;
         const char kept = *p;
@@ -101,6 +130,8 @@ bool MakeUserDir(char* reason, int reasonSize) {
         if (kept == '\0') return true;
     }
 }
+
+bool MakeUserDir(char* reason, int reasonSize) { return MakeFolders(userDir, reason, reasonSize); }
 
 std::FILE* OpenUserFileForReading(const char* name) {
     char path[kMaxUserPath];

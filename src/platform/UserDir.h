@@ -17,9 +17,14 @@ constexpr int kMaxUserPath = 4096;
 // an absolute path.
 bool ChooseUserDataDir(const char* xdgDataHome, const char* home, std::string* dir, std::string* error);
 
-// The rule applied to this process's environment (falling back on the
+// The same rule for settings: $XDG_CONFIG_HOME/voidcrawl, else
+// ~/.config/voidcrawl.
+bool ChooseUserConfigDir(const char* xdgConfigHome, const char* home, std::string* dir, std::string* error);
+
+// The rules applied to this process's environment (falling back on the
 // password database when HOME is unset).
 bool FindUserDataDir(std::string* dir, std::string* error);
+bool FindUserConfigDir(std::string* dir, std::string* error);
 
 // Names the user folder; null or empty: the working folder. Paths longer
 // than kMaxUserPath are refused (false).
@@ -48,6 +53,10 @@ void SetUpUserDir();
 // The path of the game file `name` ("teasy.dat") in the user folder, into
 // `out` (`outSize` bytes). False when it does not fit.
 bool UserFilePath(const char* name, char* out, int outSize);
+
+// Creates the folder `dir` and any missing parents. False, with the folder
+// and the reason in `reason`, when that fails.
+bool MakeFolders(const char* dir, char* reason, int reasonSize);
 
 // Creates the user folder and any missing parents. False, with the folder
 // and the reason in `reason`, when that fails.

@@ -47,3 +47,21 @@ TEST(SdlKeymap, OnlyTheBackslashFamilySharesACodeAndUnknownCodesGiveNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The settings file names keys as SDL does; every key the game sees can be
+// written and read back, in any case.
+TEST(SdlKeymap, EveryKeyTheGameSeesHasANameThatReadsBack) {
+    for (int dik = 1; dik < 256; ++dik) {
+        const char* name = DikKeyName(static_cast<uint8_t>(dik));
+        if (name[0] == '\0') continue;
+        EXPECT_EQ(DikFromKeyName(name), dik) << name;
+    }
+    EXPECT_EQ((std::tuple{DikFromKeyName("right ctrl"), DikFromKeyName("KEYPAD 8"), DikFromKeyName("[")}),
+              (std::tuple{DIK_RCONTROL, 0x48, 0x1A}));
+    EXPECT_EQ((std::tuple{DikFromKeyName("Hyper"), DikFromKeyName(""), DikFromKeyName(nullptr), DikKeyName(0)[0]}),
+              (std::tuple{0, 0, 0, '\0'}));
+}
+
+}  // namespace

@@ -116,6 +116,18 @@ TEST(UserDir, FoundFromTheEnvironment) {
         EXPECT_EQ(dir, "/home/somebody/.local/share/voidcrawl");
     }
     {
+        // Settings follow the same rule under XDG_CONFIG_HOME and ~/.config.
+        EnvScope home("HOME", "/home/somebody");
+        {
+            EnvScope xdg("XDG_CONFIG_HOME", "/srv/cfg");
+            ASSERT_TRUE(FindUserConfigDir(&dir, &error)) << error;
+            EXPECT_EQ(dir, "/srv/cfg/voidcrawl");
+        }
+        EnvScope xdg("XDG_CONFIG_HOME", "");
+        ASSERT_TRUE(FindUserConfigDir(&dir, &error)) << error;
+        EXPECT_EQ(dir, "/home/somebody/.config/voidcrawl");
+    }
+    {
         // Without HOME the password database names the home folder.
         EnvScope xdg("XDG_DATA_HOME", std::nullopt);
         EnvScope home("HOME", std::nullopt);

@@ -1,0 +1,65 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "io/Input.h"
+#include "platform/HostOptions.h"
+
+// The player's settings file, settings.ini in the settings folder
+// ($XDG_CONFIG_HOME/voidcrawl, else ~/.config/voidcrawl):
+//
+//   [display]
+//   fullscreen = yes        yes or no; left out: full screen
+//   scale = auto            auto, integer or fit
+//   [sound]
+//   volume = 100            0 to 100
+//   mute = no               yes or no
+//   [player1]               and [player2]: the play keys by key name
+//   left = Left
+//   right = Right
+//   warp = Right Ctrl
+//   jump = Right Shift
+//   boost = Up
+//   brake = Down
+//
+// Lines starting with '#' or ';' are comments. Whatever is missing or wrong
+// keeps its default; the reader says what was wrong in one line.
+
+struct Settings {
+    int fullscreen = -1;  // -1 not given, 0 a window, 1 full screen
+    ScaleMode scale = ScaleMode::Auto;
+    int volume = 100;
+    bool mute = false;
+    PlayKeys keys = kDefaultPlayKeys;
+};
+
+inline constexpr const char kSettingsFileName[] = "settings.ini";
+
+// Reads settings from text (`size` bytes, any content). Every line that
+// cannot be used keeps that setting's default; play keys that are reserved
+// for the game (Esc, Space, 1, Y, N, F11, F12), unknown, or given to two
+// actions leave all play keys at their defaults. Returns false when
+// something was wrong, with the first fault and how many there were in
+// `warning`.
+bool ParseSettings(const char* text, size_t size, Settings* settings, std::string* warning);
+
+// The file's text for `settings`, every key written out.
+std::string FormatSettings(const Settings& settings);
+
+// Reads the file at `path`. A missing file gives the defaults and no
+// warning; an unreadable or broken one gives the defaults for what could
+// not be read, and false with one line saying what was wrong.
+bool LoadSettings(const char* path, Settings* settings, std::string* warning);
+
+// Writes the file whole or not at all: into a temporary file beside it,
+// then renamed over it. Creates the folder when needed. False with the
+// reason in `error`.
+bool SaveSettings(const char* path, const Settings& settings, std::string* error);
+
+// The settings file's path for this process's environment.
+bool FindSettingsPath(std::string* path, std::string* error);
+
+// What the host is to do: the command line's choices (`line`) win over the
+// file's; VOIDCRAWL_WINDOWED (`windowedByEnvironment`) wins over the file's
+// fullscreen.
+HostOptions ChooseHostOptions(const Settings& file, const HostOptions& line, bool windowedByEnvironment);
