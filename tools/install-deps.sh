@@ -10,7 +10,7 @@ packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev fonts
 if [ "$what" = "test" ]; then
     # GoogleTest; the window and install tests run the game under a virtual
     # X server and validate the desktop entry and the AppStream metadata.
-    packages+=(libgtest-dev xvfb xdotool imagemagick matchbox-window-manager
+    packages+=(libgtest-dev xvfb xdotool x11-utils imagemagick matchbox-window-manager
                desktop-file-utils appstream)
 elif [ "$what" = "fuzz" ]; then
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.

@@ -111,6 +111,11 @@ std::string CommandLineHelp() {
            "\n"
            "SPACE starts a waiting worm, Esc freezes the game behind an \"EXIT Y/N\" box,\n"
            "and holding 1 writes a screen dump (ScrDump.raw and ScrDump.pal).\n"
+           "Alt+Enter or F11 switches full screen, F12 saves a screenshot.\n"
+           "\n"
+           "Settings (full screen, scale, volume, mute, the play keys) are kept in\n"
+           "$XDG_CONFIG_HOME/voidcrawl/settings.ini (~/.config/voidcrawl/settings.ini);\n"
+           "the options above win over them.\n"
            "\n"
            "Exit status: 0 done, 1 start-up failed, 2 bad command line.\n";
 }

@@ -1,6 +1,8 @@
 // VoidCrawl: the game's entry point. The command line is read before anything
 // else, so --help, --version and mistakes answer without a display.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "app/CommandLine.h"
@@ -9,6 +11,7 @@
 #include "platform/DataDir.h"
 #include "platform/Host.h"
 #include "platform/SdlHost.h"
+#include "platform/SdlSettings.h"
 #include "platform/UserDir.h"
 
 namespace {
@@ -37,7 +40,21 @@ int main(int argc, char** argv) {
         return 1;
     }
     SetUpUserDir();  // high scores and dumps go to the player's own folder
-    Host* host = CreateSdlHost(line.host);
+
+    // The player's settings; a broken file costs one warning, never the start.
+    Settings settings;
+    std::string settingsPath;
+    std::string warning;
+    if (!FindSettingsPath(&settingsPath, &warning) || !LoadSettings(settingsPath.c_str(), &settings, &warning)) {
+        std::fprintf(stderr, "voidcrawl: settings: %s\n", warning.c_str());
+    }
+    const char* windowed = std::getenv("VOIDCRAWL_WINDOWED");
+    HostOptions options =
+        ChooseHostOptions(settings, line.host, windowed != nullptr && windowed[0] != '\0' && std::strcmp(windowed, "0") != 0);
+    options.settingsPath = settingsPath;
+    game.match.SetPlayKeys(settings.keys);
+
+    Host* host = CreateSdlHost(options);
     if (!host) {
         std::fprintf(stderr, "voidcrawl: cannot create the window host\n");
         return 1;

@@ -11,6 +11,8 @@
 #include "platform/Host.h"
 #include "platform/SdlKeymap.h"
 #include "platform/SdlPictureFit.h"
+#include "platform/SdlSettings.h"
+#include "platform/SdlWindowIcon.h"
 #include "platform/Screenshot.h"
 
 namespace {
@@ -44,6 +46,8 @@ void CopyReason(char* reason, int reasonSize, const char* text) {
 class SdlHost final : public Host {
 public:
     explicit SdlHost(const HostOptions& options) : options_(options) {
+        const int volume = options.volume < 0 ? 0 : (options.volume > 100 ? 100 : options.volume);
+        gain_ = static_cast<float>(volume) / 100.0f;
         frequency_ = SDL_GetPerformanceFrequency();
         base_ = SDL_GetPerformanceCounter();
         refreshCounts_ = frequency_ / 60;
@@ -109,6 +113,7 @@ public:
         window_ = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
                                    height, flags);
         if (window_ == nullptr) return FailDisplay(reason, reasonSize);
+        SetWindowIcon(window_);
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (renderer_ == nullptr) return FailDisplay(reason, reasonSize);
         // The picture keeps 640 x 480 logical coordinates, centred with
@@ -437,6 +442,21 @@ private:
         fullscreen_ = !fullscreen_;
         UpdateRefreshInterval();
         Reshow();
+        RememberFullscreen();
+    }
+
+    // The player's choice is kept for the next start: the file is read
+    // afresh (it may have been edited meanwhile) and only this setting
+    // changes.
+    void RememberFullscreen() {
+        if (options_.settingsPath.empty()) return;
+        Settings settings;
+        LoadSettings(options_.settingsPath.c_str(), &settings, nullptr);
+        settings.fullscreen = fullscreen_ ? 1 : 0;
+        std::string error;
+        if (!SaveSettings(options_.settingsPath.c_str(), settings, &error)) {
+            std::fprintf(stderr, "voidcrawl: the settings were not saved: %s\n", error.c_str());
+        }
     }
 
     // The window's contents were lost or resized: show the picture again.
@@ -673,7 +693,7 @@ private:
                 std::memset(mono_, 0, sizeof(float) * static_cast<size_t>(chunk));
             }
             for (int i = 0; i < chunk; ++i) {
-                float value = mono_[i];
+                float value = mono_[i] * gain_;
                 value = value > 1.0f ? 1.0f : (value < -1.0f ? -1.0f : value);
                 for (int c = 0; c < channels; ++c) *out++ = value;
             }
@@ -693,6 +713,7 @@ private:
     int prescale_ = 1;
     bool videoOpen_ = false;
     HostOptions options_;
+    float gain_ = 1.0f;  // the master volume
     bool fullscreen_ = true;
     const uint8_t* pendingPixels_ = nullptr;
     const PaletteEntry* pendingPalette_ = nullptr;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -17,6 +18,7 @@
 #include "platform/Host.h"
 #include "platform/SdlHost.h"
 #include "platform/SdlPictureFit.h"
+#include "platform/SdlSettings.h"
 #include "platform/UserDir.h"
 #include "tools/runner/RunnerScenario.h"
 
@@ -119,18 +121,36 @@ protected:
     int width_ = 0, height_ = 0, scale_ = 0, left_ = 0, top_ = 0;
 };
 
-TEST_F(SdlHostTest, OpensTheTitledWindowFullScreenAndAltEnterOrF11ToggleItUnseenByTheGame) {
+TEST_F(SdlHostTest, OpensTheTitledWindowFullScreenAndAltEnterOrF11ToggleItUnseenByTheGameAndRemembered) {
+    char folder[] = "/tmp/voidcrawl-settings-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/config/voidcrawl/settings.ini";
+    HostOptions options;
+    options.settingsPath = path;
+    Recreate(options);
     InitAll();
+    auto remembered = [&] {  // the file's fullscreen and volume
+        Settings settings;
+        EXPECT_TRUE(LoadSettings(path.c_str(), &settings, nullptr));
+        return std::tuple{settings.fullscreen, settings.volume};
+    };
     EXPECT_STREQ(SDL_GetWindowTitle(window_), "VoidCrawl - V1.0");
     EXPECT_EQ(SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP, SDL_WINDOW_FULLSCREEN_DESKTOP);
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
     Key(SDL_SCANCODE_RETURN, true, KMOD_LALT);
     host_->PumpEvents();
     EXPECT_EQ((std::tuple{keys_[0x1C], Fullscreen()}), (std::tuple{0, false}));
+    EXPECT_EQ(remembered(), (std::tuple{0, 100}));
+    std::FILE* edited = std::fopen(path.c_str(), "a");  // the player edits the file meanwhile
+    ASSERT_NE(edited, nullptr);
+    std::fputs("[sound]\nvolume = 35\n", edited);
+    std::fclose(edited);
     Key(SDL_SCANCODE_RETURN, false, KMOD_LALT);
     Key(SDL_SCANCODE_F11, true);
     host_->PumpEvents();
     EXPECT_EQ((std::tuple{keys_[0x57], Fullscreen()}), (std::tuple{0, true}));
+    EXPECT_EQ(remembered(), (std::tuple{1, 35}));
+    std::filesystem::remove_all(folder);
     Key(SDL_SCANCODE_RETURN, true);  // Enter alone is the game's
     host_->PumpEvents();
     EXPECT_EQ((std::tuple{keys_[0x1C], host_->CloseRequested()}), (std::tuple{0x80, false}));
@@ -474,10 +494,19 @@ TEST_F(SdlHostTest, SoundIsPulledAtTheDeviceRateAndTheLockHoldsItOff) {
     EXPECT_GT(source_.calls.load(), held);
 }
 
-TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelAndClampedAndMutingPlaysSilenceWithTheMixerRunning) {
-    for (bool mute : {false, true}) {
-        SCOPED_TRACE(mute ? "muted" : "playing");
-        Recreate({-1, ScaleMode::Auto, mute});
+TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelScaledByTheVolumeAndClampedAndMutingPlaysSilence) {
+    struct Case {
+        bool mute;
+        int volume;
+        float quiet, loud;  // what 0.5 and 2.0 from the mixer become
+    };
+    for (const Case c : {Case{false, 100, 0.5f, 1.0f}, Case{false, 40, 0.2f, 0.8f}, Case{true, 100, 0, 0}}) {
+        const bool mute = c.mute;
+        SCOPED_TRACE(testing::Message() << (mute ? "muted" : "playing") << " at volume " << c.volume);
+        HostOptions options;
+        options.mute = mute;
+        options.volume = c.volume;
+        Recreate(options);
         source_.calls = 0;
         char pattern[] = "/tmp/voidcrawl-audio-XXXXXX";  // the disk driver writes what the device would play
         close(mkstemp(pattern));
@@ -502,8 +531,8 @@ TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelAndClampedAndMutingPlaysSilenceWit
         size_t start = 0;  // the device may play silence before it first asks for sound
         while (start < count && samples[start] == 0.0f) ++start;
         ASSERT_GE(count, start + 64) << "too little sound was written";
-        for (size_t i = 0; i < 64; ++i)  // 0.5 and 2.0 (played as 1.0), the same in both channels
-            EXPECT_FLOAT_EQ(samples[start + i], (i / 2) % 2 == 0 ? 0.5f : 1.0f) << i;
+        for (size_t i = 0; i < 64; ++i)  // the same in both channels; the volume applies before the clamp
+            EXPECT_FLOAT_EQ(samples[start + i], (i / 2) % 2 == 0 ? c.quiet : c.loud) << i;
     }
 }
 
