@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+
+#include "platform/Host.h"
+
+// The SDL host's keyboard and mouse as the game reads them: key states by
+// the game's scan codes, the pointer in the game's 640 x 480 pixels and the
+// left button.
+//
+// The game samples the keys and the button as levels, once or more per
+// pass, so a press and its release that arrive within one pass (a quick tap
+// or a scripted click) would be missed: such a release is held back until
+// the first event pump of the next pass.
+class SdlInput {
+public:
+    bool Open(char* reason, int reasonSize);
+    void Close();
+
+    // Called at the first pump after a pass has ended: releases held back
+    // take effect now.
+    void BeginPass();
+    void EndPass() { passEnded_ = true; }
+    bool PassEnded() const { return passEnded_; }
+
+    void KeyDown(uint8_t code);
+    void KeyUp(uint8_t code);
+    // Motion arrives in 640 x 480 coordinates; outside the picture it is
+    // clamped to the screen, as the game's own pointer is, so that the two
+    // stay together.
+    void PointerAt(int x, int y);
+    void LeftButton(bool down);
+    // Everything up: key releases that happen while another window has the
+    // keyboard never reach us.
+    void Clear();
+
+    const uint8_t* KeyStates() const { return keys_; }
+    void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown);
+
+private:
+    bool open_ = false;
+    uint8_t keys_[256] = {};
+    bool passEnded_ = false;
+    bool pressedNow_[256] = {};  // went down during this pass
+    bool releaseKey_[256] = {};  // went up again: released in the next pass
+    uint8_t leftDown_ = 0;
+    bool leftPressedNow_ = false;
+    bool releaseLeft_ = false;
+    // The game's pointer starts in the middle of the screen; so does ours.
+    int pointerX_ = kScreenWidth / 2;
+    int pointerY_ = kScreenHeight / 2;
+    int reportedX_ = kScreenWidth / 2;
+    int reportedY_ = kScreenHeight / 2;
+};

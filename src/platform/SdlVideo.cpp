@@ -1,0 +1,327 @@
+#include "platform/SdlVideo.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/Host.h"
+#include "platform/SdlPictureFit.h"
+#include "platform/SdlSettings.h"
+#include "platform/SdlWindowIcon.h"
+#include "platform/Screenshot.h"
+
+namespace {
+
+constexpr const char* kWindowTitle = "VoidCrawl - V1.0";
+// Sleeps end this long before a deadline; the rest is waited out on the
+// performance counter, which keeps the pace exact without burning a core.
+constexpr uint64_t kSpinMicros = 300;
+// Room left for the window frame when sizing the window to the desktop.
+constexpr int kWindowFrameAllowance = 48;
+// Video drivers that show nothing: only taken when asked for by name.
+constexpr const char* kUnseenVideoDrivers[] = {"offscreen", "dummy", "evdev"};
+
+bool EnvFlag(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+bool Unseen(const char* driver) {
+    for (const char* unseen : kUnseenVideoDrivers) {
+        if (SDL_strcasecmp(driver, unseen) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+SdlVideo::SdlVideo(const SdlClock& clock, const HostOptions& options) : clock_(clock), options_(options) {
+    refreshCounts_ = clock_.Frequency() / 60;
+    renderEstimate_ = clock_.Frequency() / 200;
+    stats_ = EnvFlag("VOIDCRAWL_HOST_STATS");
+}
+
+bool SdlVideo::Open(char* reason, int reasonSize) {
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The game keeps its own pace of 100 frames a second; presenting must
+    // never block on the monitor's refresh.
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_VSYNC, "0", SDL_HINT_OVERRIDE);
+    if (!OpenDriver(reason, reasonSize)) return false;
+    open_ = true;
+
+    fullscreen_ = options_.fullscreen >= 0 ? options_.fullscreen == 1 : !EnvFlag("VOIDCRAWL_WINDOWED");
+    int width = kScreenWidth;
+    int height = kScreenHeight;
+    if (!fullscreen_) WindowedSize(0, &width, &height);
+    const uint32_t flags = fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
+    window_ = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+    if (window_ == nullptr) return Fail(reason, reasonSize);
+    SetWindowIcon(window_);
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (renderer_ == nullptr) return Fail(reason, reasonSize);
+    // The picture keeps 640 x 480 logical coordinates, centred with black
+    // around it, so mouse events arrive in the game's pixels.
+    if (SDL_RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight) != 0) return Fail(reason, reasonSize);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
+                                 kScreenHeight);
+    if (texture_ == nullptr) return Fail(reason, reasonSize);
+    if (!ApplyFit()) return Fail(reason, reasonSize);
+
+    SDL_ShowCursor(SDL_DISABLE);
+    SDL_StopTextInput();
+    UpdateRefreshInterval();
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderPresent(renderer_);
+    lastRender_ = clock_.Now();
+    return true;
+}
+
+void SdlVideo::Close() {
+    if (stats_ && window_ != nullptr && renderCount_ > 0) {
+        std::fprintf(stderr,
+                     "host: %llu renders, %.2f ms each on average, first picture at %.1f ms, "
+                     "refresh interval %.2f ms\n",
+                     static_cast<unsigned long long>(renderCount_),
+                     clock_.CountsToMs(renderCounts_) / static_cast<double>(renderCount_),
+                     clock_.CountsToMs(firstRender_ - clock_.Base()), clock_.CountsToMs(refreshCounts_));
+    }
+    pendingPixels_ = nullptr;
+    pendingPalette_ = nullptr;
+    dirty_ = false;
+    if (prescaled_ != nullptr) SDL_DestroyTexture(prescaled_);
+    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    prescaled_ = nullptr;
+    prescale_ = 1;
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+    if (open_) {
+        SDL_ShowCursor(SDL_ENABLE);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        open_ = false;
+    }
+}
+
+void SdlVideo::Present(const uint8_t* pixels, const PaletteEntry* palette) {
+    if (screenshotAsked_ && pixels != nullptr && palette != nullptr) {
+        // F12 was pressed: this is the first frame drawn since.
+        screenshotAsked_ = false;
+        TakeScreenshot(pixels, palette);
+    }
+    pendingPixels_ = pixels;
+    pendingPalette_ = palette;
+    dirty_ = pixels != nullptr && palette != nullptr;
+    // More pictures than the monitor can show would only cost time: a newer
+    // one replaces a pending one, and the waits show what is left.
+    if (dirty_ && clock_.Now() - lastRender_ >= refreshCounts_) Render();
+}
+
+// Shows a pending picture once the monitor can take a new one and there is
+// time to draw it before the deadline (or it has waited too long), so that
+// drawing does not stretch the pass.
+void SdlVideo::WaitUntil(uint64_t deadline) {
+    const uint64_t frequency = clock_.Frequency();
+    for (;;) {
+        const uint64_t now = clock_.Now();
+        if (now >= deadline) return;
+        uint64_t wake = deadline;
+        if (dirty_) {
+            uint64_t due = lastRender_ + refreshCounts_;
+            const bool fits = deadline - now >= renderEstimate_;
+            const bool overdue = now - lastRender_ >= 3 * refreshCounts_;
+            if (now >= due && (fits || overdue)) {
+                Render();
+                continue;
+            }
+            if (now >= due) due = lastRender_ + 3 * refreshCounts_;
+            if (due < wake) wake = due;
+        }
+        const uint64_t micros = (wake - now) * 1000000 / frequency;
+        if (micros > kSpinMicros) std::this_thread::sleep_for(std::chrono::microseconds(micros - kSpinMicros));
+    }
+}
+
+void SdlVideo::Render() {
+    dirty_ = false;
+    if (texture_ == nullptr || pendingPixels_ == nullptr || pendingPalette_ == nullptr) return;
+    const uint64_t start = clock_.Now();
+    for (int i = 0; i < kPaletteSize; ++i) {
+        const PaletteEntry& entry = pendingPalette_[i];
+        colours_[i] = 0xFF000000u | static_cast<uint32_t>(entry.red) << 16 | static_cast<uint32_t>(entry.green) << 8 |
+                      entry.blue;
+    }
+    void* target = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture_, nullptr, &target, &pitch) == 0) {
+        const uint8_t* source = pendingPixels_;
+        for (int y = 0; y < kScreenHeight; ++y) {
+            uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target) + y * pitch);
+            for (int x = 0; x < kScreenWidth; ++x) row[x] = colours_[source[x]];
+            source += kScreenWidth;
+        }
+        SDL_UnlockTexture(texture_);
+    }
+    SDL_Texture* shown = texture_;
+    if (prescaled_ != nullptr && SDL_SetRenderTarget(renderer_, prescaled_) == 0) {
+        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_SetRenderTarget(renderer_, nullptr);
+        shown = prescaled_;
+    }
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, shown, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+    const uint64_t cost = clock_.Now() - start;
+    // The monitor's cadence counts from the start of a render.
+    lastRender_ = start;
+    renderEstimate_ = renderEstimate_ - renderEstimate_ / 8 + cost / 8;
+    if (renderCount_ == 0) firstRender_ = start + cost;
+    ++renderCount_;
+    renderCounts_ += cost;
+}
+
+bool SdlVideo::Fail(char* reason, int reasonSize) {
+    if (reason != nullptr && reasonSize > 0) std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
+    Close();
+    return false;
+}
+
+// Largest whole multiple of 640 x 480 that fits the usable desktop.
+void SdlVideo::WindowedSize(int display, int* width, int* height) const {
+    SDL_Rect usable;
+    int scale = 1;
+    if (SDL_GetDisplayUsableBounds(display, &usable) == 0) {
+        const int byWidth = usable.w / kScreenWidth;
+        const int byHeight = (usable.h - kWindowFrameAllowance) / kScreenHeight;
+        scale = byWidth < byHeight ? byWidth : byHeight;
+        if (scale < 1) scale = 1;
+    }
+    *width = kScreenWidth * scale;
+    *height = kScreenHeight * scale;
+}
+
+void SdlVideo::UpdateRefreshInterval() {
+    SDL_DisplayMode mode;
+    int hz = 60;
+    if (window_ != nullptr && SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0) {
+        hz = mode.refresh_rate;
+    }
+    refreshCounts_ = clock_.Frequency() / static_cast<uint64_t>(hz);
+}
+
+void SdlVideo::ToggleFullscreen() {
+    if (window_ == nullptr) return;
+    if (fullscreen_) {
+        int display = SDL_GetWindowDisplayIndex(window_);
+        if (display < 0) display = 0;
+        int width = kScreenWidth;
+        int height = kScreenHeight;
+        WindowedSize(display, &width, &height);
+        SDL_SetWindowFullscreen(window_, 0);
+        SDL_SetWindowSize(window_, width, height);
+        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+    } else {
+        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    fullscreen_ = !fullscreen_;
+    UpdateRefreshInterval();
+    Reshow();
+    RememberFullscreen();
+}
+
+// The player's choice is kept for the next start: the file is read afresh
+// (it may have been edited meanwhile) and only this setting changes.
+void SdlVideo::RememberFullscreen() {
+    if (options_.settingsPath.empty()) return;
+    Settings settings;
+    LoadSettings(options_.settingsPath.c_str(), &settings, nullptr);
+    settings.fullscreen = fullscreen_ ? 1 : 0;
+    std::string error;
+    if (!SaveSettings(options_.settingsPath.c_str(), settings, &error)) {
+        std::fprintf(stderr, "voidcrawl: the settings were not saved: %s\n", error.c_str());
+    }
+}
+
+void SdlVideo::OnWindowEvent(const SDL_WindowEvent& event) {
+    switch (event.event) {
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        ApplyFit();
+        Reshow();
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+        Reshow();
+        break;
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+        UpdateRefreshInterval();
+        break;
+    default:
+        break;
+    }
+}
+
+// Chooses how the picture is scaled for the window's present size: the
+// renderer places it (whole factors or the aspect-correct fit), and a fit
+// larger than 2x is first drawn sharp at a whole factor.
+bool SdlVideo::ApplyFit() {
+    if (renderer_ == nullptr || texture_ == nullptr) return false;
+    int width = kScreenWidth;
+    int height = kScreenHeight;
+    if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0) return false;
+    const PictureFit fit = FitPicture(width, height, options_.scale);
+    if (SDL_RenderSetIntegerScale(renderer_, fit.whole ? SDL_TRUE : SDL_FALSE) != 0) return false;
+    const int prescale = fit.whole ? 1 : fit.prescale;
+    if (prescale != prescale_ || (prescale > 1) != (prescaled_ != nullptr)) {
+        if (prescaled_ != nullptr) SDL_DestroyTexture(prescaled_);
+        prescaled_ = nullptr;
+        prescale_ = 1;
+        if (prescale > 1) {
+            prescaled_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                           kScreenWidth * prescale, kScreenHeight * prescale);
+            // Without a render target the smooth step starts at 1x.
+            if (prescaled_ != nullptr) prescale_ = prescale;
+        }
+    }
+    SDL_SetTextureScaleMode(texture_, fit.whole || prescaled_ != nullptr ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    if (prescaled_ != nullptr) SDL_SetTextureScaleMode(prescaled_, SDL_ScaleModeLinear);
+    return true;
+}
+
+// SDL_VIDEODRIVER, when set, names the driver to use. Otherwise every driver
+// that shows a picture is tried in SDL's order; the ones that show nothing
+// are never taken on their own.
+bool SdlVideo::OpenDriver(char* reason, int reasonSize) {
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (asked != nullptr && asked[0] != '\0') {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        if (reason != nullptr && reasonSize > 0) std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
+        return false;
+    }
+    char tried[512] = "";
+    size_t used = 0;
+    const int count = SDL_GetNumVideoDrivers();
+    for (int i = 0; i < count; ++i) {
+        const char* name = SDL_GetVideoDriver(i);
+        if (name == nullptr || Unseen(name)) continue;
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, name, SDL_HINT_OVERRIDE);
+        const bool opened = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (!opened && used < sizeof tried) {
+            const int n = std::snprintf(tried + used, sizeof tried - used, "%s%s: %s", used > 0 ? "; " : "", name,
+                                        SDL_GetError());
+            if (n > 0) used += static_cast<size_t>(n);
+        }
+        SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+        if (opened) return true;
+    }
+    if (reason != nullptr && reasonSize > 0) {
+        std::snprintf(reason, static_cast<size_t>(reasonSize), "no usable display (%s)",
+                      used > 0 ? tried : "this SDL has no display driver");
+    }
+    return false;
+}
