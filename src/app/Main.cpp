@@ -10,6 +10,7 @@
 #include "app/Game.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
+#include "platform/SdlGpuProbe.h"
 #include "platform/SdlHost.h"
 #include "platform/SdlSettings.h"
 #include "platform/UserDir.h"
@@ -19,6 +20,8 @@ Game game;  // large: it holds every screen and the worms
 }
 
 int main(int argc, char** argv) {
+    // The window's GPU question, asked of this program started again.
+    if (GpuProbeAsked()) return RunGpuProbe();
     const CommandLine line = ParseCommandLine(argc, argv);
     switch (line.action) {
         case CommandAction::Help:

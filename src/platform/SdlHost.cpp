@@ -69,11 +69,11 @@ public:
                 input_.KeyUp(SdlScancodeToDik(event.key.keysym.scancode));
                 break;
             case SDL_MOUSEMOTION:
-                input_.PointerAt(event.motion.x, event.motion.y);
+                PointerAt(event.motion.x, event.motion.y);
                 break;
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP:
-                input_.PointerAt(event.button.x, event.button.y);
+                PointerAt(event.button.x, event.button.y);
                 if (event.button.button == SDL_BUTTON_LEFT) input_.LeftButton(event.type == SDL_MOUSEBUTTONDOWN);
                 break;
             case SDL_WINDOWEVENT:
@@ -129,6 +129,11 @@ public:
     bool Focused() override { return focused_; }
 
 private:
+    void PointerAt(int x, int y) {
+        video_.ToGamePixels(&x, &y);
+        input_.PointerAt(x, y);
+    }
+
     void OnKeyDown(const SDL_KeyboardEvent& key) {
         const SDL_Scancode scancode = key.keysym.scancode;
         const bool altEnter = (scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER) &&

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/Host.h"
+#include "platform/SdlGpuProbe.h"
 #include "platform/SdlPictureFit.h"
 #include "platform/SdlSettings.h"
 #include "platform/SdlWindowIcon.h"
@@ -21,6 +22,8 @@ constexpr const char* kWindowTitle = "VoidCrawl - V1.0";
 constexpr uint64_t kSpinMicros = 300;
 // Room left for the window frame when sizing the window to the desktop.
 constexpr int kWindowFrameAllowance = 48;
+// How long the GPU probe may take before the game asks in its own process.
+constexpr int kProbeTimeoutMs = 3000;
 // Video drivers that show nothing: only taken when asked for by name.
 constexpr const char* kUnseenVideoDrivers[] = {"offscreen", "dummy", "evdev"};
 
@@ -54,14 +57,62 @@ bool SdlVideo::Open(char* reason, int reasonSize) {
     open_ = true;
 
     fullscreen_ = options_.fullscreen >= 0 ? options_.fullscreen == 1 : !EnvFlag("VOIDCRAWL_WINDOWED");
+    const char* present = std::getenv("VOIDCRAWL_PRESENT");
+    const bool surfaceAsked = present != nullptr && std::strcmp(present, "surface") == 0;
+    const bool gpuAsked = present != nullptr && std::strcmp(present, "gpu") == 0;
+    // The surface way unless a GPU renderer does the work off the CPU. The
+    // question goes to a probe of its own while the window is made; drivers
+    // without a screen have no GPU to ask about.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool unseen = driver != nullptr && Unseen(driver);
+    const pid_t probe = surfaceAsked || gpuAsked || unseen ? -1 : StartGpuProbe();
+    if (!CreateTheWindow()) {
+        FinishGpuProbe(probe, 0);
+        return Fail(reason, reasonSize);
+    }
+    GpuAnswer answer = surfaceAsked || unseen ? GpuAnswer::Cpu : gpuAsked ? GpuAnswer::Gpu : GpuAnswer::Unknown;
+    if (probe > 0) answer = FinishGpuProbe(probe, kProbeTimeoutMs);
+    if (answer == GpuAnswer::Unknown) {
+        // No probe: the renderer is asked here, at the price of the memory
+        // its driver keeps.
+        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        if (renderer_ != nullptr && DrawnOnTheCpu(renderer_)) {
+            SDL_DestroyRenderer(renderer_);
+            renderer_ = nullptr;
+            answer = GpuAnswer::Cpu;
+        }
+    }
+    if (answer == GpuAnswer::Cpu && !OpenSurface() && surfaceAsked) return Fail(reason, reasonSize);
+    if (!OnSurface() && !OpenRenderer(reason, reasonSize)) return false;
+
+    SDL_ShowCursor(SDL_DISABLE);
+    SDL_StopTextInput();
+    UpdateRefreshInterval();
+    if (renderer_ != nullptr) {
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+        SDL_RenderClear(renderer_);
+        SDL_RenderPresent(renderer_);
+    } else if (SDL_Surface* surface = SDL_GetWindowSurface(window_)) {
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        SDL_UpdateWindowSurface(window_);
+    }
+    lastRender_ = clock_.Now();
+    return true;
+}
+
+bool SdlVideo::CreateTheWindow() {
     int width = kScreenWidth;
     int height = kScreenHeight;
     if (!fullscreen_) WindowedSize(0, &width, &height);
     const uint32_t flags = fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
     window_ = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
-    if (window_ == nullptr) return Fail(reason, reasonSize);
+    if (window_ == nullptr) return false;
     SetWindowIcon(window_);
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    return true;
+}
+
+bool SdlVideo::OpenRenderer(char* reason, int reasonSize) {
+    if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (renderer_ == nullptr) return Fail(reason, reasonSize);
     // The picture keeps 640 x 480 logical coordinates, centred with black
     // around it, so mouse events arrive in the game's pixels.
@@ -70,15 +121,20 @@ bool SdlVideo::Open(char* reason, int reasonSize) {
                                  kScreenHeight);
     if (texture_ == nullptr) return Fail(reason, reasonSize);
     if (!ApplyFit()) return Fail(reason, reasonSize);
-
-    SDL_ShowCursor(SDL_DISABLE);
-    SDL_StopTextInput();
-    UpdateRefreshInterval();
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderPresent(renderer_);
-    lastRender_ = clock_.Now();
     return true;
+}
+
+// The window's own surface, when it has 32-bit pixels.
+bool SdlVideo::OpenSurface() {
+    // The system's own framebuffer (shared memory on X11), never SDL's
+    // stand-in that draws the surface through a renderer of its own.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (surface == nullptr || surface->format->BytesPerPixel != 4) return false;
+    onSurface_ = true;
+    if (ApplyFit()) return true;
+    onSurface_ = false;
+    return false;
 }
 
 void SdlVideo::Close() {
@@ -99,6 +155,7 @@ void SdlVideo::Close() {
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     prescaled_ = nullptr;
     prescale_ = 1;
+    onSurface_ = false;
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
@@ -148,19 +205,69 @@ void SdlVideo::WaitUntil(uint64_t deadline) {
     }
 }
 
+// The picture and palette are the ones last shown, and nothing asked for
+// them to be shown again.
+bool SdlVideo::Unchanged() const {
+    return shown_ && std::memcmp(shownPalette_, pendingPalette_, sizeof shownPalette_) == 0 &&
+           std::memcmp(shownPixels_, pendingPixels_, sizeof shownPixels_) == 0;
+}
+
 void SdlVideo::Render() {
     dirty_ = false;
-    if (texture_ == nullptr || pendingPixels_ == nullptr || pendingPalette_ == nullptr) return;
+    if (window_ == nullptr || pendingPixels_ == nullptr || pendingPalette_ == nullptr) return;
+    if (Unchanged()) return;
     const uint64_t start = clock_.Now();
+    std::memcpy(shownPixels_, pendingPixels_, sizeof shownPixels_);
+    std::memcpy(shownPalette_, pendingPalette_, sizeof shownPalette_);
+    shown_ = true;
+    if (OnSurface()) {
+        DrawOnSurface();
+    } else {
+        DrawWithRenderer();
+    }
+    const uint64_t cost = clock_.Now() - start;
+    // The monitor's cadence counts from the start of a render.
+    lastRender_ = start;
+    renderEstimate_ = renderEstimate_ - renderEstimate_ / 8 + cost / 8;
+    if (renderCount_ == 0) firstRender_ = start + cost;
+    ++renderCount_;
+    renderCounts_ += cost;
+}
+
+void SdlVideo::DrawOnSurface() {
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (surface == nullptr || surface->format->BytesPerPixel != 4) return;
+    if (surface->w != surfaceWidth_ || surface->h != surfaceHeight_) ApplyFit();
     for (int i = 0; i < kPaletteSize; ++i) {
-        const PaletteEntry& entry = pendingPalette_[i];
+        const PaletteEntry& entry = shownPalette_[i];
+        colours_[i] = SDL_MapRGB(surface->format, entry.red, entry.green, entry.blue);
+    }
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    if (clearBorders_) SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    uint8_t* corner = static_cast<uint8_t*>(surface->pixels) + static_cast<ptrdiff_t>(fit_.top) * surface->pitch +
+                      static_cast<ptrdiff_t>(fit_.left) * 4;
+    scaler_.Convert(shownPixels_, colours_, corner, surface->pitch);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (clearBorders_) {
+        SDL_UpdateWindowSurface(window_);
+    } else {
+        const SDL_Rect picture = {fit_.left, fit_.top, fit_.width, fit_.height};
+        SDL_UpdateWindowSurfaceRects(window_, &picture, 1);
+    }
+    clearBorders_ = false;
+}
+
+void SdlVideo::DrawWithRenderer() {
+    if (texture_ == nullptr) return;
+    for (int i = 0; i < kPaletteSize; ++i) {
+        const PaletteEntry& entry = shownPalette_[i];
         colours_[i] = 0xFF000000u | static_cast<uint32_t>(entry.red) << 16 | static_cast<uint32_t>(entry.green) << 8 |
                       entry.blue;
     }
     void* target = nullptr;
     int pitch = 0;
     if (SDL_LockTexture(texture_, nullptr, &target, &pitch) == 0) {
-        const uint8_t* source = pendingPixels_;
+        const uint8_t* source = shownPixels_;
         for (int y = 0; y < kScreenHeight; ++y) {
             uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target) + y * pitch);
             for (int x = 0; x < kScreenWidth; ++x) row[x] = colours_[source[x]];
@@ -178,13 +285,6 @@ void SdlVideo::Render() {
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, shown, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
-    const uint64_t cost = clock_.Now() - start;
-    // The monitor's cadence counts from the start of a render.
-    lastRender_ = start;
-    renderEstimate_ = renderEstimate_ - renderEstimate_ / 8 + cost / 8;
-    if (renderCount_ == 0) firstRender_ = start + cost;
-    ++renderCount_;
-    renderCounts_ += cost;
 }
 
 bool SdlVideo::Fail(char* reason, int reasonSize) {
@@ -270,6 +370,16 @@ void SdlVideo::OnWindowEvent(const SDL_WindowEvent& event) {
 // renderer places it (whole factors or the aspect-correct fit), and a fit
 // larger than 2x is first drawn sharp at a whole factor.
 bool SdlVideo::ApplyFit() {
+    if (OnSurface()) {
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (surface == nullptr) return false;
+        surfaceWidth_ = surface->w;
+        surfaceHeight_ = surface->h;
+        fit_ = FitPicture(surface->w, surface->h, options_.scale);
+        clearBorders_ = true;
+        return scaler_.Setup(kScreenWidth, kScreenHeight, fit_.width, fit_.height) || fit_.width <= 0 ||
+               fit_.height <= 0;
+    }
     if (renderer_ == nullptr || texture_ == nullptr) return false;
     int width = kScreenWidth;
     int height = kScreenHeight;
@@ -324,4 +434,12 @@ bool SdlVideo::OpenDriver(char* reason, int reasonSize) {
                       used > 0 ? tried : "this SDL has no display driver");
     }
     return false;
+}
+
+void SdlVideo::ToGamePixels(int* x, int* y) const {
+    if (!OnSurface() || fit_.width <= 0 || fit_.height <= 0) return;
+    const int dx = *x - fit_.left;
+    const int dy = *y - fit_.top;
+    *x = dx < 0 ? -1 : dx * kScreenWidth / fit_.width;
+    *y = dy < 0 ? -1 : dy * kScreenHeight / fit_.height;
 }

@@ -49,6 +49,7 @@ protected:
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         unsetenv("VOIDCRAWL_WINDOWED");
+        unsetenv("VOIDCRAWL_PRESENT");
         host_ = CreateSdlHost();
     }
     void TearDown() override { delete host_; }
@@ -239,7 +240,13 @@ TEST(SdlGameStart, WithNoDisplayTheGameFailsAtOnceWithTheReason) {
     EXPECT_EQ(output.find("Direct Sound"), std::string::npos) << output;
 }
 
-TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteWithoutAnotherPresent) {
+// Both ways to the screen: SDL's renderer (here its software one), and our
+// own conversion into the window's surface.
+TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteOnlyWhenItChanged) {
+  for (const char* way : {"gpu", "surface"}) {
+    SCOPED_TRACE(way);
+    setenv("VOIDCRAWL_PRESENT", way, 1);
+    window_ = nullptr;
     Recreate({-1, ScaleMode::Integer, false});  // whole factors: every window pixel is exact
     InitAll();
     ASSERT_GE(scale_, 1);
@@ -273,9 +280,22 @@ TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteWit
                 << x << "," << y;
     EXPECT_EQ((std::tuple{left_ ? at(left_ - 1, top_) : 0u, top_ ? at(left_, top_ - 1) : 0u}),
               (std::tuple{0u, 0u}));                                       // black around
+    if (std::string(way) == "surface") {
+        // The same picture again is left alone (a mark of ours on the
+        // window stays), until the window asks for its contents again.
+        const int x = left_ + 5 * scale_, y = top_ + 3 * scale_;
+        std::memset(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 0xFF, 4);
+        host_->Present(pixels, palette);
+        for (int i = 0; i < 8; ++i) host_->PaceFadeStep();
+        EXPECT_EQ(at(x, y), 0xFFFFFFu);
+        Push(SDL_WINDOWEVENT, [](SDL_Event& e) { e.window.event = SDL_WINDOWEVENT_EXPOSED; });
+        host_->PumpEvents();
+        EXPECT_LT(shownWithin(expected(5, 3)), 8);
+    }
     std::fill(palette, palette + kPaletteSize, PaletteEntry{0, 0, 0, 4});  // a palette change alone
     host_->Present(pixels, palette);
     EXPECT_LT(shownWithin(0u), 8);
+  }
 }
 
 TEST(SdlPictureFit, WholeFactorsFromTwiceUpOtherwiseTheLargestFourByThreeThatFits) {
@@ -316,8 +336,10 @@ TEST_F(SdlHostTest, AResizedWindowShowsThePictureWhereItsScaleModeFitsIt) {
         ScaleMode mode;
     };
     for (const Case& c : {Case{1366, 768, ScaleMode::Auto}, Case{1280, 1024, ScaleMode::Auto},
-                          Case{1920, 1080, ScaleMode::Fit}, Case{1366, 768, ScaleMode::Integer}}) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " mode " << int(c.mode));
+                          Case{1920, 1080, ScaleMode::Fit}, Case{1366, 768, ScaleMode::Integer}})
+      for (const char* way : {"gpu", "surface"}) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " mode " << int(c.mode) << " " << way);
+        setenv("VOIDCRAWL_PRESENT", way, 1);
         window_ = nullptr;
         Recreate({0, c.mode, false});
         InitAll();

@@ -1,0 +1,39 @@
+#include "platform/SdlGpuProbe.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+
+namespace {
+
+// The probe is the game itself started again. Without a screen its
+// renderer draws on the CPU; when it cannot answer, the window asks in its
+// own process instead.
+TEST(SdlGpuProbe, TheGameAnswersWhetherItsRendererDrawsOnTheCpu) {
+    struct Case {
+        const char* driver;
+        const char* program;
+        GpuAnswer answer;
+    };
+    const Case cases[] = {
+        {"dummy", VC_GAME, GpuAnswer::Cpu},
+        {"no-such-driver", VC_GAME, GpuAnswer::Unknown},
+        {"dummy", "/nonexistent/voidcrawl", GpuAnswer::Unknown},
+    };
+    const char* before = std::getenv("SDL_VIDEODRIVER");
+    const std::string kept = before != nullptr ? before : "";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.driver << " " << c.program);
+        setenv("SDL_VIDEODRIVER", c.driver, 1);
+        EXPECT_EQ(FinishGpuProbe(StartGpuProbe(c.program), 5000), c.answer);
+    }
+    if (before != nullptr) {
+        setenv("SDL_VIDEODRIVER", kept.c_str(), 1);
+    } else {
+        unsetenv("SDL_VIDEODRIVER");
+    }
+    EXPECT_FALSE(GpuProbeAsked());
+}
+
+}  // namespace
