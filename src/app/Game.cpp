@@ -4,11 +4,11 @@
 #include <ctime>
 #include <initializer_list>
 
-#include "app/Random.h"
 #include "gfx/PaletteFader.h"
 #include "gfx/ScreenDump.h"
 #include "io/Input.h"
 #include "platform/Host.h"
+#include "world/Random.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "match/FoodSet.h"
 
-#include "app/Random.h"
+#include "world/Random.h"
 
 namespace {
 // Random tries before the search for a free cell falls back to a scan.

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/Random.h"
 #include "gfx/Display.h"
 #include "io/Input.h"
 #include "platform/Host.h"
+#include "world/Random.h"
 
 namespace {
 

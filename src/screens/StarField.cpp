@@ -1,7 +1,7 @@
 #include "screens/StarField.h"
 
-#include "app/Random.h"
 #include "gfx/Display.h"
+#include "world/Random.h"
 
 void StarField::Init() {
     for (int i = 0; i < kStars; ++i) {

@@ -1,10 +1,10 @@
 #include "world/Worm.h"
 
-#include "app/Random.h"
 #include "gfx/ImageLoader.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
 #include "world/FoodItem.h"
+#include "world/Random.h"
 
 namespace {
 

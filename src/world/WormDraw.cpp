@@ -1,7 +1,7 @@
 // Drawing of the worm: body, tail end and head between cells, gates, the
 // crash picture, the explosion and the start gate.
-#include "app/Random.h"
 #include "gfx/Display.h"
+#include "world/Random.h"
 #include "world/Worm.h"
 
 namespace {

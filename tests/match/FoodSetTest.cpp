@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Random.h"
 #include "support/FakeHost.h"
+#include "world/Random.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "app/Game.h"
-#include "app/Random.h"
 #include "gfx/Display.h"
 #include "gfx/ImageLoader.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
 #include "platform/HeadlessHost.h"
+#include "world/Random.h"
 
 // Runs the whole game on the headless host inside a private copy of the
 // generated data set, a pass at a time, as the frame loop would.

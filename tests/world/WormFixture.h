@@ -9,7 +9,6 @@
 #include <string>
 #include <tuple>
 
-#include "app/Random.h"
 #include "gfx/Display.h"
 #include "gfx/Font.h"
 #include "gfx/ImageLoader.h"
@@ -17,6 +16,7 @@
 #include "io/SoundBank.h"
 #include "support/FakeHost.h"
 #include "world/FoodItem.h"
+#include "world/Random.h"
 #include "world/Worm.h"
 
 using P = std::pair<int, int>;

@@ -1,4 +1,4 @@
-#include "app/Random.h"
+#include "world/Random.h"
 
 namespace {
 uint32_t state = 1;
