@@ -1,0 +1,466 @@
+#include "platform/WebHost.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "gfx/FrameScaler.h"
+#include "platform/Host.h"
+#include "platform/WebKeymap.h"
+#include "platform/WebStore.h"
+
+namespace {
+
+constexpr double kPassMs = 10.0;
+constexpr double kFadeStepMs = 10.0;
+// The most sound one request of the page's audio node may ask for.
+constexpr int kMostAudioFrames = 8192;
+// Without Web Audio the mixer is pulled at this rate by the host's clock.
+constexpr int kSilentRate = 44100;
+
+// ---- the page's side -----------------------------------------------------
+// The page puts its canvas in Module.canvas and its helpers in Module.vcPage
+// (web/voidcrawl-page.js).
+
+// Gives the browser control until `deadline` (performance.now() time): the
+// game's pass or fade step ends there. Short waits are a message to
+// ourselves, which browsers do not hold back as they do nested timers.
+EM_ASYNC_JS(void, WebWaitUntil, (double deadline), {
+    const wait = deadline - performance.now();
+    await new Promise(resolve => {
+        if (wait >= 1) {
+            setTimeout(resolve, wait);
+        } else {
+            const channel = new MessageChannel();
+            channel.port1.onmessage = () => resolve();
+            channel.port2.postMessage(0);
+        }
+    });
+});
+
+// The pointer's page position in the canvas's 640 x 480 pixels, whatever
+// size the page shows the canvas at.
+EM_JS(void, WebPointerToGame, (double clientX, double clientY, int* out), {
+    const box = Module.canvas.getBoundingClientRect();
+    const x = box.width > 0 ? (clientX - box.left) * Module.canvas.width / box.width : 0;
+    const y = box.height > 0 ? (clientY - box.top) * Module.canvas.height / box.height : 0;
+    HEAP32[out >> 2] = Math.floor(x);
+    HEAP32[(out >> 2) + 1] = Math.floor(y);
+});
+
+// Puts `width` x `height` RGBA pixels on the canvas. The ImageData is a view
+// of the module's memory, made again only when that memory moves.
+EM_JS(void, WebPutFrame, (const void* rgba, int width, int height), {
+    const frame = Module.vcFrame || (Module.vcFrame = {});
+    if (!frame.context) frame.context = Module.canvas.getContext('2d', {alpha: false});
+    if (!frame.image || frame.memory !== HEAPU8.buffer || frame.pixels !== rgba) {
+        frame.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
+        frame.memory = HEAPU8.buffer;
+        frame.pixels = rgba;
+    }
+    frame.context.putImageData(frame.image, 0, 0);
+    if (!frame.shown) {
+        frame.shown = true;
+        if (Module.vcPage) Module.vcPage.firstFrame(Module);
+    }
+});
+
+// The page's sound output started for this module: its sample rate, or 0
+// when the browser has no Web Audio.
+EM_JS(int, WebStartAudio, (), {
+    return Module.vcPage ? Module.vcPage.startAudio(Module) : 0;
+});
+
+EM_JS(void, WebStopAudio, (), {
+    if (Module.vcPage) Module.vcPage.stopAudio(Module);
+});
+
+EM_JS(void, WebToggleFullscreen, (), {
+    if (Module.vcPage) Module.vcPage.toggleFullscreen();
+});
+
+EM_JS(void, WebShowMessage, (const char* text, const char* title), {
+    const t = UTF8ToString(title);
+    const m = UTF8ToString(text);
+    if (Module.vcPage) Module.vcPage.showMessage(t, m);
+    else console.error(t + ': ' + m);
+});
+
+EM_JS(int, WebPageHasFocus, (), {
+    return document.hasFocus() && document.visibilityState === 'visible' ? 1 : 0;
+});
+
+// ---- keys and pointer ----------------------------------------------------
+
+// The keys and the pointer as the game reads them. The game samples keys
+// and the button once a pass, so a press released within the same pass is
+// held until the next one begins (a quick tap still counts).
+class WebInput {
+public:
+    void BeginPass() {
+        passEnded_ = false;
+        for (int code = 0; code < 256; ++code) {
+            if (releaseKey_[code]) keys_[code] = 0;
+            releaseKey_[code] = false;
+            pressedNow_[code] = false;
+        }
+        if (releaseLeft_) leftDown_ = 0;
+        releaseLeft_ = false;
+        leftPressedNow_ = false;
+    }
+    void EndPass() { passEnded_ = true; }
+    bool PassEnded() const { return passEnded_; }
+
+    void KeyDown(uint8_t code) {
+        if (code == 0) return;
+        keys_[code] = 0x80;
+        pressedNow_[code] = true;
+        releaseKey_[code] = false;
+    }
+    void KeyUp(uint8_t code) {
+        if (code == 0) return;
+        if (pressedNow_[code]) {
+            releaseKey_[code] = true;
+        } else {
+            keys_[code] = 0;
+        }
+    }
+    // Outside the picture the pointer stays at its edge, as the game's own
+    // pointer does, so that the two stay together.
+    void PointerAt(int x, int y) {
+        pointerX_ = x < 0 ? 0 : (x > kScreenWidth - 1 ? kScreenWidth - 1 : x);
+        pointerY_ = y < 0 ? 0 : (y > kScreenHeight - 1 ? kScreenHeight - 1 : y);
+    }
+    void LeftButton(bool down) {
+        if (down) {
+            leftDown_ = 0x80;
+            leftPressedNow_ = true;
+            releaseLeft_ = false;
+        } else if (leftPressedNow_) {
+            releaseLeft_ = true;
+        } else {
+            leftDown_ = 0;
+        }
+    }
+    // Everything up: releases that happen while the page is in the
+    // background never reach us.
+    void Clear() {
+        std::memset(keys_, 0, sizeof keys_);
+        std::memset(pressedNow_, 0, sizeof pressedNow_);
+        std::memset(releaseKey_, 0, sizeof releaseKey_);
+        leftDown_ = 0;
+        leftPressedNow_ = false;
+        releaseLeft_ = false;
+    }
+    const uint8_t* KeyStates() const { return keys_; }
+    void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) {
+        *dx = pointerX_ - reportedX_;
+        *dy = pointerY_ - reportedY_;
+        reportedX_ = pointerX_;
+        reportedY_ = pointerY_;
+        *leftDown = leftDown_;
+    }
+
+private:
+    uint8_t keys_[256] = {};
+    bool passEnded_ = false;
+    bool pressedNow_[256] = {};
+    bool releaseKey_[256] = {};
+    uint8_t leftDown_ = 0;
+    bool leftPressedNow_ = false;
+    bool releaseLeft_ = false;
+    int pointerX_ = kScreenWidth / 2;
+    int pointerY_ = kScreenHeight / 2;
+    int reportedX_ = kScreenWidth / 2;
+    int reportedY_ = kScreenHeight / 2;
+};
+
+class WebHost;
+WebHost* theHost = nullptr;  // the page's audio node pulls through it
+
+class WebHost final : public Host {
+public:
+    WebHost() : start_(emscripten_get_now()) { theHost = this; }
+    ~WebHost() override {
+        ShutdownAudio();
+        ShutdownDisplay();
+        ShutdownInput();
+        if (theHost == this) theHost = nullptr;
+    }
+
+    // ---- devices ----------------------------------------------------------
+
+    bool InitInput(char* reason, int reasonSize) override {
+        const char* window = EMSCRIPTEN_EVENT_TARGET_WINDOW;
+        const char* failed = nullptr;
+        if (emscripten_set_keydown_callback(window, this, EM_TRUE, &WebHost::OnKey) != EMSCRIPTEN_RESULT_SUCCESS ||
+            emscripten_set_keyup_callback(window, this, EM_TRUE, &WebHost::OnKey) != EMSCRIPTEN_RESULT_SUCCESS) {
+            failed = "the page's keyboard";
+        } else if (emscripten_set_mousemove_callback(window, this, EM_TRUE, &WebHost::OnMouse) !=
+                       EMSCRIPTEN_RESULT_SUCCESS ||
+                   emscripten_set_mousedown_callback("#canvas", this, EM_TRUE, &WebHost::OnMouse) !=
+                       EMSCRIPTEN_RESULT_SUCCESS ||
+                   emscripten_set_mouseup_callback(window, this, EM_TRUE, &WebHost::OnMouse) !=
+                       EMSCRIPTEN_RESULT_SUCCESS) {
+            failed = "the page's mouse";
+        } else if (emscripten_set_blur_callback(window, this, EM_TRUE, &WebHost::OnFocus) !=
+                       EMSCRIPTEN_RESULT_SUCCESS ||
+                   emscripten_set_focus_callback(window, this, EM_TRUE, &WebHost::OnFocus) !=
+                       EMSCRIPTEN_RESULT_SUCCESS ||
+                   emscripten_set_visibilitychange_callback(this, EM_TRUE, &WebHost::OnVisibility) !=
+                       EMSCRIPTEN_RESULT_SUCCESS) {
+            failed = "the page's focus";
+        }
+        if (failed != nullptr) {
+            emscripten_html5_remove_all_event_listeners();
+            if (reason != nullptr && reasonSize > 0)
+                std::snprintf(reason, static_cast<size_t>(reasonSize), "cannot listen to %s", failed);
+            return false;
+        }
+        inputOpen_ = true;
+        focused_ = WebPageHasFocus() != 0;
+        input_.Clear();
+        return true;
+    }
+
+    bool InitAudio(AudioSource* source, char* reason, int reasonSize) override {
+        if (source == nullptr) {
+            if (reason != nullptr && reasonSize > 0)
+                std::snprintf(reason, static_cast<size_t>(reasonSize), "no sound source to play");
+            return false;
+        }
+        source_ = source;
+        rate_ = WebStartAudio();
+        silent_ = rate_ <= 0;
+        if (silent_) {
+            // No Web Audio: sounds still start, loop and end on time.
+            std::fprintf(stderr, "voidcrawl: the browser has no Web Audio; playing silent\n");
+            rate_ = kSilentRate;
+            silentStart_ = emscripten_get_now();
+            silentPulled_ = 0;
+        }
+        return true;
+    }
+
+    bool InitDisplay(char* reason, int reasonSize) override {
+        if (!scaler_.Setup(kScreenWidth, kScreenHeight, kScreenWidth, kScreenHeight)) {
+            if (reason != nullptr && reasonSize > 0)
+                std::snprintf(reason, static_cast<size_t>(reasonSize), "cannot set up the picture");
+            return false;
+        }
+        displayOpen_ = true;
+        if (!refreshing_) {
+            refreshing_ = true;
+            emscripten_request_animation_frame_loop(&WebHost::OnRefresh, this);
+        }
+        return true;
+    }
+
+    void ShutdownAudio() override {
+        if (source_ != nullptr && !silent_) WebStopAudio();
+        source_ = nullptr;
+    }
+
+    void ShutdownDisplay() override {
+        displayOpen_ = false;  // the refresh loop ends at its next call
+        pixels_ = nullptr;
+        palette_ = nullptr;
+    }
+
+    void ShutdownInput() override {
+        if (inputOpen_) emscripten_html5_remove_all_event_listeners();
+        inputOpen_ = false;
+        input_.Clear();
+    }
+
+    // ---- picture ----------------------------------------------------------
+
+    void Present(const uint8_t* pixels, const PaletteEntry* palette) override {
+        pixels_ = pixels;
+        palette_ = palette;
+        pending_ = true;
+    }
+
+    // ---- input ------------------------------------------------------------
+
+    void PumpEvents() override {
+        // The browser has delivered the events while we waited.
+        if (input_.PassEnded()) input_.BeginPass();
+    }
+    const uint8_t* KeyStates() override { return input_.KeyStates(); }
+    void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) override { input_.TakeMouse(dx, dy, leftDown); }
+
+    // ---- time -------------------------------------------------------------
+
+    uint32_t Ticks() override { return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now() - start_)); }
+
+    void EndPass(uint32_t passStart) override {
+        input_.EndPass();
+        if (silent_ && source_ != nullptr) PullSilently();
+        KeepWebStore();  // a save made in this pass goes to the browser's storage now
+        // The pass ends when the tick counter reaches passStart + 10; a late
+        // pass still lets the browser in before the next one (no catching up).
+        const uint32_t elapsed = Ticks() - passStart;
+        const double now = emscripten_get_now();
+        WebWaitUntil(elapsed >= kPassMs ? now : now + (kPassMs - elapsed));
+    }
+
+    void PaceFadeStep() override { WebWaitUntil(emscripten_get_now() + kFadeStepMs); }
+
+    // ---- sound ------------------------------------------------------------
+
+    // The mixer is only ever pulled between passes (the page's audio node
+    // asks while the game waits), never during one: nothing to lock.
+    void LockAudio() override {}
+    void UnlockAudio() override {}
+
+    float* RenderAudio(int frames) {
+        if (frames < 0) frames = 0;
+        if (frames > kMostAudioFrames) frames = kMostAudioFrames;
+        if (source_ != nullptr && !silent_ && frames > 0) {
+            source_->Render(audio_, frames, rate_);
+        } else {
+            std::memset(audio_, 0, sizeof(float) * static_cast<size_t>(frames));
+        }
+        return audio_;
+    }
+
+    // ---- the rest ---------------------------------------------------------
+
+    void ShowMessage(const char* text, const char* title) override { WebShowMessage(text, title); }
+    bool CloseRequested() override { return false; }  // the page ends the game only from its menu
+    bool Focused() override { return focused_; }
+
+private:
+    // Without Web Audio: the sound the mixer would have played since the
+    // start, pulled and dropped.
+    void PullSilently() {
+        const double elapsed = emscripten_get_now() - silentStart_;
+        const int64_t due = static_cast<int64_t>(elapsed * kSilentRate / 1000.0);
+        while (silentPulled_ < due) {
+            const int64_t left = due - silentPulled_;
+            const int chunk = left < kMostAudioFrames ? static_cast<int>(left) : kMostAudioFrames;
+            source_->Render(audio_, chunk, kSilentRate);
+            silentPulled_ += chunk;
+        }
+    }
+
+    void ShowPendingFrame() {
+        if (!pending_ || pixels_ == nullptr || palette_ == nullptr) return;
+        pending_ = false;
+        // The canvas takes bytes red, green, blue, alpha: little-endian words.
+        for (int i = 0; i < kPaletteSize; ++i) {
+            const PaletteEntry& e = palette_[i];
+            colours_[i] = 0xFF000000u | static_cast<uint32_t>(e.blue) << 16 | static_cast<uint32_t>(e.green) << 8 |
+                          static_cast<uint32_t>(e.red);
+        }
+        scaler_.Convert(pixels_, colours_, reinterpret_cast<uint8_t*>(rgba_), kScreenWidth * 4);
+        WebPutFrame(rgba_, kScreenWidth, kScreenHeight);
+    }
+
+    static EM_BOOL OnRefresh(double, void* user) {
+        WebHost* host = static_cast<WebHost*>(user);
+        if (!host->displayOpen_) {
+            host->refreshing_ = false;
+            return EM_FALSE;
+        }
+        host->ShowPendingFrame();
+        return EM_TRUE;
+    }
+
+    static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void* user) {
+        WebHost* host = static_cast<WebHost*>(user);
+        const bool altEnter = (std::strcmp(event->code, "Enter") == 0 || std::strcmp(event->code, "NumpadEnter") == 0) &&
+                              event->altKey;
+        const bool f11 = std::strcmp(event->code, "F11") == 0;
+        if (altEnter || f11) {
+            // The page's own shortcut; the game never sees these presses.
+            if (type == EMSCRIPTEN_EVENT_KEYDOWN && !event->repeat) WebToggleFullscreen();
+            return EM_TRUE;
+        }
+        const uint8_t code = WebCodeToDik(event->code);
+        if (type == EMSCRIPTEN_EVENT_KEYDOWN) {
+            host->focused_ = true;  // whatever the page thought, the keys are ours
+            host->input_.KeyDown(code);
+        } else {
+            host->input_.KeyUp(code);
+        }
+        // The browser keeps reloading (F5), its tools (F12) and the system's
+        // shortcuts; every other key the game knows is the game's alone, so
+        // the arrows and space do not scroll and Ctrl+D does not bookmark.
+        const bool browsers = std::strcmp(event->code, "F5") == 0 || std::strcmp(event->code, "F12") == 0 ||
+                              event->metaKey;
+        return code != 0 && !browsers ? EM_TRUE : EM_FALSE;
+    }
+
+    static EM_BOOL OnMouse(int type, const EmscriptenMouseEvent* event, void* user) {
+        WebHost* host = static_cast<WebHost*>(user);
+        int at[2] = {0, 0};
+        WebPointerToGame(event->clientX, event->clientY, at);
+        host->input_.PointerAt(at[0], at[1]);
+        if (event->button == 0) {
+            if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
+                host->input_.LeftButton(true);
+                host->focused_ = true;
+            }
+            if (type == EMSCRIPTEN_EVENT_MOUSEUP) host->input_.LeftButton(false);
+        }
+        return EM_FALSE;
+    }
+
+    static EM_BOOL OnFocus(int type, const EmscriptenFocusEvent*, void* user) {
+        WebHost* host = static_cast<WebHost*>(user);
+        if (type == EMSCRIPTEN_EVENT_BLUR) {
+            host->input_.Clear();
+            host->focused_ = false;
+        } else {
+            host->focused_ = WebPageHasFocus() != 0;
+        }
+        return EM_FALSE;
+    }
+
+    static EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* event, void* user) {
+        WebHost* host = static_cast<WebHost*>(user);
+        if (event->hidden) {
+            host->input_.Clear();
+            host->focused_ = false;
+        } else {
+            host->focused_ = WebPageHasFocus() != 0;
+        }
+        return EM_FALSE;
+    }
+
+    double start_;
+    WebInput input_;
+    bool inputOpen_ = false;
+    bool focused_ = true;
+
+    bool displayOpen_ = false;
+    bool refreshing_ = false;
+    bool pending_ = false;
+    const uint8_t* pixels_ = nullptr;
+    const PaletteEntry* palette_ = nullptr;
+    FrameScaler scaler_;
+    uint32_t colours_[kPaletteSize] = {};
+    uint32_t rgba_[kScreenWidth * kScreenHeight] = {};
+
+    AudioSource* source_ = nullptr;
+    int rate_ = 0;
+    bool silent_ = false;
+    double silentStart_ = 0;
+    int64_t silentPulled_ = 0;
+    float audio_[kMostAudioFrames] = {};
+};
+
+}  // namespace
+
+// The page's audio node asks for `frames` samples (mono, -1..1, at the rate
+// the host was given); the answer lives until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE float* vc_web_render_audio(int frames) {
+    static float silence[kMostAudioFrames];
+    return theHost != nullptr ? theHost->RenderAudio(frames) : silence;
+}
+
+Host* CreateWebHost() { return new WebHost(); }

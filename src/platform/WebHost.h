@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+
+class Host;
+
+// The host of the browser build: the page's canvas, the browser's keyboard
+// and mouse, and Web Audio. The page (web/) hands the module its canvas and
+// its sound output; the host talks to them directly.
+//
+// The frame loop keeps its blocking shape: at the end of each pass, and at
+// each step of a palette fade, the host gives the browser control until the
+// pass's 10 ms are up, so the page stays responsive while the game runs
+// exactly as it does on the desktop.
+//
+// The picture is converted once per display refresh (the game may present
+// up to 100 frames a second; the screen shows 60) into the canvas's 640 x
+// 480 pixels, which the page scales with sharp pixels. Sound is pulled from
+// the game's mixer by the page's audio node as it needs it; without Web
+// Audio the mixer runs on the host's clock and the sound is dropped.
+Host* CreateWebHost();
+

@@ -1,0 +1,255 @@
+// VoidCrawl's page: downloads the game, waits for the click that lets the
+// browser play sound, runs the game on the canvas, sizes the picture, and
+// says so when the game has ended, with a way to start again. Every address
+// is relative, so the page works from any folder of any static server.
+'use strict';
+
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const stage = $('stage');
+  const canvas = $('canvas');
+  const overlay = $('overlay');
+  const status = $('status');
+  const startHint = $('start-hint');
+  const ended = $('ended');
+
+  // The game's sound: the page keeps one AudioContext (made on the first
+  // click, as browsers ask) and gives each run of the game a node that pulls
+  // the game's mixer. An AudioWorklet asks for sound whenever its queue runs
+  // low; the game answers between its passes.
+  const kQueuedFrames = 3072;
+  const kWorklet = `
+    class VoidCrawlFeed extends AudioWorkletProcessor {
+      constructor() {
+        super();
+        this.chunks = [];
+        this.offset = 0;
+        this.queued = 0;
+        this.asked = 0;
+        this.port.onmessage = (event) => {
+          this.chunks.push(event.data);
+          this.queued += event.data.length;
+          this.asked = Math.max(0, this.asked - event.data.length);
+        };
+      }
+      process(inputs, outputs) {
+        const out = outputs[0];
+        const first = out[0];
+        let i = 0;
+        while (i < first.length && this.chunks.length > 0) {
+          const chunk = this.chunks[0];
+          const take = Math.min(first.length - i, chunk.length - this.offset);
+          first.set(chunk.subarray(this.offset, this.offset + take), i);
+          i += take;
+          this.offset += take;
+          this.queued -= take;
+          if (this.offset >= chunk.length) {
+            this.chunks.shift();
+            this.offset = 0;
+          }
+        }
+        first.fill(0, i);
+        for (let c = 1; c < out.length; c++) out[c].set(first);
+        const want = ${kQueuedFrames} - this.queued - this.asked;
+        if (want >= 512) {
+          this.asked += want;
+          this.port.postMessage(want);
+        }
+        return true;
+      }
+    }
+    registerProcessor('voidcrawl-feed', VoidCrawlFeed);`;
+
+  const page = {
+    times: { loaded: 0, started: 0, firstFrame: 0 },
+    runs: 0,
+    audioFrames: 0,  // sound pulled from the game's mixer so far
+    module: null,
+    audioContext: null,
+    worklet: false,
+    workletReady: Promise.resolve(false),
+
+    // ---- called by the game (src/platform/Web*.cpp) ----------------------
+
+    startAudio(module) {
+      const context = page.audioContext;
+      if (!context) return 0;
+      const render = (frames) => {
+        page.audioFrames += frames;
+        const at = module._vc_web_render_audio(frames) >> 2;
+        return module.HEAPF32.subarray(at, at + frames);
+      };
+      let node;
+      if (page.worklet) {
+        node = new AudioWorkletNode(context, 'voidcrawl-feed', { numberOfInputs: 0, outputChannelCount: [2] });
+        node.port.onmessage = (event) => {
+          const samples = render(event.data).slice();
+          node.port.postMessage(samples, [samples.buffer]);
+        };
+      } else {
+        node = context.createScriptProcessor(2048, 1, 2);
+        node.onaudioprocess = (event) => {
+          const out = event.outputBuffer;
+          const samples = render(out.length);
+          for (let c = 0; c < out.numberOfChannels; c++) out.getChannelData(c).set(samples);
+        };
+      }
+      node.connect(context.destination);
+      module.vcAudioNode = node;
+      return context.sampleRate;
+    },
+
+    stopAudio(module) {
+      const node = module.vcAudioNode;
+      if (!node) return;
+      module.vcAudioNode = null;
+      node.disconnect();
+      if (node.port) node.port.onmessage = null;
+      else node.onaudioprocess = null;
+    },
+
+    toggleFullscreen() {
+      if (document.fullscreenElement) {
+        document.exitFullscreen().catch(() => {});
+      } else if (stage.requestFullscreen) {
+        stage.requestFullscreen().catch(() => {});
+      }
+    },
+
+    showMessage(title, text) {
+      console.error(`${title}: ${text}`);
+      $('message-title').textContent = title;
+      $('message-text').textContent = text;
+      $('message').hidden = false;
+    },
+
+    firstFrame() {
+      if (!page.times.firstFrame) page.times.firstFrame = performance.now();
+    },
+
+    gameEnded(module, failed) {
+      page.module = null;
+      canvas.hidden = true;
+      $('ended-text').textContent = failed
+        ? 'The game could not start. Reload the page, or try again.'
+        : 'Thanks for playing. Your high scores are kept in this browser.';
+      ended.hidden = false;
+      $('again').focus();
+    },
+  };
+  window.voidcrawl = page;
+
+  // ---- download --------------------------------------------------------
+  // The program is compiled while the data set downloads; the data set comes
+  // gzipped and is unpacked here, once, for every run of the game.
+
+  async function fetchOk(url) {
+    const response = await fetch(url);
+    if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
+    return response;
+  }
+
+  async function loadProgram() {
+    const bytes = await (await fetchOk('voidcrawl.wasm')).arrayBuffer();
+    return WebAssembly.compile(bytes);
+  }
+
+  async function loadData() {
+    if (typeof DecompressionStream !== 'function') {
+      throw new Error('this browser cannot unpack the game data (it has no DecompressionStream)');
+    }
+    const response = await fetchOk('voidcrawl.data.gz');
+    const unpacked = response.body.pipeThrough(new DecompressionStream('gzip'));
+    return new Response(unpacked).arrayBuffer();
+  }
+
+  let loaded = null;
+  const loading = Promise.all([loadProgram(), loadData()]).then(
+    ([program, data]) => {
+      loaded = { program, data };
+      page.times.loaded = performance.now();
+      overlay.classList.remove('loading');
+      status.textContent = 'Ready.';
+      startHint.hidden = false;
+    },
+    (error) => {
+      status.textContent = `The game could not be loaded: ${error.message}`;
+      console.error(error);
+    });
+  overlay.classList.add('loading');
+
+  // ---- the picture's size ----------------------------------------------
+  // Whole factors of the 640 x 480 picture in the screen's own pixels where
+  // one fits, otherwise the largest size that fits.
+
+  function layout() {
+    const ratio = window.devicePixelRatio || 1;
+    const width = stage.clientWidth;
+    const height = stage.clientHeight;
+    const factor = Math.floor(Math.min((width * ratio) / 640, (height * ratio) / 480));
+    let scale = factor >= 1 ? factor / ratio : Math.min(width / 640, height / 480);
+    if (!(scale > 0)) scale = 1;
+    canvas.style.width = `${640 * scale}px`;
+    canvas.style.height = `${480 * scale}px`;
+  }
+  window.addEventListener('resize', layout);
+  document.addEventListener('fullscreenchange', layout);
+  layout();
+
+  // ---- running the game ------------------------------------------------
+
+  function unlockAudio() {
+    if (!page.audioContext) {
+      const Context = window.AudioContext || window.webkitAudioContext;
+      if (!Context) return;
+      page.audioContext = new Context({ latencyHint: 'interactive' });
+      if (page.audioContext.audioWorklet && window.isSecureContext) {
+        const url = URL.createObjectURL(new Blob([kWorklet], { type: 'text/javascript' }));
+        page.workletReady = page.audioContext.audioWorklet.addModule(url).then(
+          () => { page.worklet = true; URL.revokeObjectURL(url); },
+          () => { URL.revokeObjectURL(url); });
+      }
+    }
+    page.audioContext.resume().catch(() => {});
+  }
+
+  async function start() {
+    if (!loaded || page.module) return;
+    unlockAudio();  // inside the click, so that the browser lets it play
+    page.module = 'starting';
+    overlay.hidden = true;
+    ended.hidden = true;
+    canvas.hidden = false;
+    layout();
+    canvas.focus();
+    page.times.started = performance.now();
+    page.times.firstFrame = 0;
+    page.runs += 1;
+    await page.workletReady;
+    page.module = await VoidCrawl({
+      canvas,
+      vcPage: page,
+      instantiateWasm(imports, receive) {
+        WebAssembly.instantiate(loaded.program, imports).then((instance) => receive(instance));
+        return {};
+      },
+      getPreloadedPackage: () => loaded.data,
+      print: (text) => console.log(text),
+      printErr: (text) => console.warn(text),
+    });
+  }
+
+  overlay.addEventListener('click', start);
+  overlay.addEventListener('keydown', (event) => {
+    if (event.key === 'Enter' || event.key === ' ') start();
+  });
+  $('again').addEventListener('click', start);
+  $('message-ok').addEventListener('click', () => { $('message').hidden = true; });
+  $('fullscreen').addEventListener('click', () => {
+    page.toggleFullscreen();
+    canvas.focus();
+  });
+  // A click on the picture gives the game the keyboard.
+  canvas.addEventListener('mousedown', () => canvas.focus());
+  loading.then(() => overlay.focus());
+})();

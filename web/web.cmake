@@ -1,0 +1,71 @@
+# The browser build: the game core and the web host (src/platform/Web*)
+# compiled with emscripten, the data set packed as a file system image that
+# the page mounts at /data, and the page of our own from web/. `make web`
+# configures it (emcmake cmake ... -DVC_WEB_DATA=<mkdata's output>) after
+# building the data set with the native mkdata.
+#
+# The site, VC_WEB_SITE (default: the build folder), holds everything a
+# static server needs to serve:
+#   index.html voidcrawl.css voidcrawl-page.js voidcrawl-64.png
+#   voidcrawl.js voidcrawl.wasm voidcrawl.data.gz
+
+set(VC_WEB_DATA "" CACHE PATH "The data set made by the native mkdata (its output folder)")
+set(VC_WEB_SITE "${CMAKE_BINARY_DIR}" CACHE PATH "Where the page and the game go")
+if(NOT EXISTS "${VC_WEB_DATA}/grafik")
+  message(FATAL_ERROR "VC_WEB_DATA must name the data set made by mkdata (a folder with grafik/); "
+                      "`make web` builds it first")
+endif()
+find_program(VC_GZIP gzip REQUIRED)
+
+file(GLOB VC_WEB_SOURCES CONFIGURE_DEPENDS
+  src/app/*.cpp src/gfx/*.cpp src/io/*.cpp src/screens/*.cpp
+  src/match/*.cpp src/world/*.cpp src/platform/*.cpp)
+list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/platform/(Sdl|Headless)[^/]*\\.cpp$")
+list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/app/Main\\.cpp$")
+# F12's PNG files are the desktop window's (through libpng); the browser has
+# its own ways to keep a picture.
+list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/(gfx/PngWriter|platform/Screenshot)\\.cpp$")
+
+add_executable(voidcrawl ${VC_WEB_SOURCES})
+target_include_directories(voidcrawl PRIVATE src)
+set_target_properties(voidcrawl PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${VC_WEB_SITE}")
+
+# The data set as the installed game has it: pictures, sounds and levels.
+# (SHELL: keeps CMake from merging the repeated option.)
+set(VC_WEB_PACKED "SHELL:--preload-file ${VC_WEB_DATA}/grafik@/data/grafik"
+                  "SHELL:--preload-file ${VC_WEB_DATA}/sound@/data/sound")
+foreach(level RANGE 0 19)
+  list(APPEND VC_WEB_PACKED "SHELL:--preload-file ${VC_WEB_DATA}/L${level}.DAT@/data/L${level}.DAT")
+endforeach()
+
+# ASYNCIFY lets the frame loop and the fades wait for the browser where the
+# desktop build sleeps. One module per run: the page starts a fresh one to
+# play again. The high scores live in IndexedDB (IDBFS).
+target_link_options(voidcrawl PRIVATE
+  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+  -sMODULARIZE -sEXPORT_NAME=VoidCrawl -sENVIRONMENT=web
+  -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH
+  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_set_score
+  -sEXPORTED_RUNTIME_METHODS=FS
+  -lidbfs.js
+  ${VC_WEB_PACKED})
+set_property(TARGET voidcrawl APPEND PROPERTY LINK_DEPENDS "${VC_WEB_DATA}/.stamp")
+
+# The data image is sent gzipped (a fifth of its size); the page unpacks it
+# with the browser's own DecompressionStream.
+set(VC_WEB_PAGE_FILES index.html voidcrawl.css voidcrawl-page.js)
+set(VC_WEB_PAGE_OUTPUTS)
+foreach(file ${VC_WEB_PAGE_FILES})
+  add_custom_command(OUTPUT "${VC_WEB_SITE}/${file}"
+    COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_SOURCE_DIR}/web/${file}" "${VC_WEB_SITE}/${file}"
+    DEPENDS "${CMAKE_SOURCE_DIR}/web/${file}")
+  list(APPEND VC_WEB_PAGE_OUTPUTS "${VC_WEB_SITE}/${file}")
+endforeach()
+add_custom_command(OUTPUT "${VC_WEB_SITE}/voidcrawl-64.png"
+  COMMAND ${CMAKE_COMMAND} -E copy "${VC_WEB_DATA}/icons/voidcrawl-64.png" "${VC_WEB_SITE}/voidcrawl-64.png"
+  DEPENDS "${VC_WEB_DATA}/icons/voidcrawl-64.png")
+add_custom_target(web_page ALL DEPENDS ${VC_WEB_PAGE_OUTPUTS} "${VC_WEB_SITE}/voidcrawl-64.png")
+
+add_custom_command(TARGET voidcrawl POST_BUILD
+  COMMAND ${VC_GZIP} -9 -n -f "${VC_WEB_SITE}/voidcrawl.data"
+  COMMENT "Compressing the data image")
