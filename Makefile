@@ -87,3 +87,35 @@ fuzz: deps-fuzz
 		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD_DIR) --target fuzz_all -j$(JOBS)
 	bash fuzz/run.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
+# ---- the browser build -------------------------------------------------------
+#   make web        the game for the browser in build-web/: our own page, the
+#                   .js and .wasm (emscripten) and the gzipped data image; the
+#                   data set is made by the native mkdata in build-web/native/
+#   make web-serve  serves build-web/ at http://localhost:8000/ (WEB_PORT=...)
+#   make test-web   plays the page in headless Chromium (tests/web/); not part
+#                   of make test, CI runs it
+WEB_DIR ?= build-web
+WEB_PORT ?= 8000
+# Debian's emscripten finds its JavaScript tools there when node is not Debian's.
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+
+.PHONY: deps-web web web-serve test-web
+
+deps-web:
+	@bash tools/install-deps.sh web
+
+web: deps-web
+	cmake -S . -B $(WEB_DIR)/native -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=OFF
+	cmake --build $(WEB_DIR)/native --target data -j$(JOBS)
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_DIR)/wasm -DCMAKE_BUILD_TYPE=Release \
+		-DVC_WEB_DATA=$(abspath $(WEB_DIR))/native/data -DVC_WEB_SITE=$(abspath $(WEB_DIR))
+	$(WEB_ENV) cmake --build $(WEB_DIR)/wasm -j$(JOBS)
+
+web-serve: web
+	@echo "VoidCrawl: http://localhost:$(WEB_PORT)/"
+	cd $(WEB_DIR) && python3 -m http.server $(WEB_PORT)
+
+test-web: web
+	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
+	node tests/web/test-web.mjs $(WEB_DIR)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and running VoidCrawl need
-# ("run"), that the test suite needs as well ("test"), or that the fuzz
-# targets need ("fuzz": clang with libFuzzer). Does nothing when everything
-# is already there.
+# ("run"), that the test suite needs as well ("test"), that the fuzz
+# targets need ("fuzz": clang with libFuzzer), or that the browser build and
+# its test need ("web": emscripten, Chromium and node). Does nothing when
+# everything is already there.
 set -euo pipefail
 
 what="${1:-run}"
@@ -15,8 +16,13 @@ if [ "$what" = "test" ]; then
 elif [ "$what" = "fuzz" ]; then
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.
     packages+=(clang libclang-rt-dev)
+elif [ "$what" = "web" ]; then
+    # The browser build (emscripten, with its ready-made system libraries)
+    # and its test in headless Chromium, driven from node.
+    packages+=(emscripten chromium nodejs)
+    command -v npm >/dev/null 2>&1 || packages+=(npm)
 elif [ "$what" != "run" ]; then
-    echo "usage: $0 [run|test|fuzz]" >&2
+    echo "usage: $0 [run|test|fuzz|web]" >&2
     exit 2
 fi
 

@@ -1,0 +1,336 @@
+// Plays VoidCrawl's browser build in headless Chromium, served from a
+// sub-path by a plain static server: loading, the click-to-start overlay,
+// the menu on the canvas, the pointer at two picture sizes, keys by their
+// position, full screen, a high score that outlives a reload, and the end
+// of the game with the page that offers to start again.
+//
+//   node tests/web/test-web.mjs [SITE]      (SITE: build-web by default)
+//
+// Screenshots go to SITE/test-shots/. CHROMIUM names the browser.
+import { chromium } from 'playwright-core';
+import fs from 'node:fs';
+import http from 'node:http';
+import path from 'node:path';
+import zlib from 'node:zlib';
+
+const site = path.resolve(process.argv[2] || 'build-web');
+const shots = path.join(site, 'test-shots');
+const base = '/games/voidcrawl/';  // not the server's root: every address must be relative
+const userFolder = '/home/web_user/.local/share/voidcrawl';
+const kShipped = ['index.html', 'voidcrawl.css', 'voidcrawl-page.js', 'voidcrawl-64.png', 'voidcrawl.js',
+  'voidcrawl.wasm', 'voidcrawl.data.gz'];
+
+// ---- a static server that knows nothing of the game ----------------------
+const sent = new Map();
+const server = http.createServer((request, response) => {
+  const url = new URL(request.url, 'http://localhost');
+  const name = url.pathname === base ? 'index.html' : url.pathname.slice(base.length);
+  if (!url.pathname.startsWith(base) || !kShipped.includes(name)) {
+    response.writeHead(404);
+    response.end();
+    return;
+  }
+  const body = fs.readFileSync(path.join(site, name));
+  sent.set(name, (sent.get(name) || 0) + body.length);
+  response.writeHead(200, { 'Content-Length': body.length });
+  response.end(body);
+});
+await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+const address = `http://127.0.0.1:${server.address().port}${base}`;
+
+// ---- checks ----------------------------------------------------------------
+let passed = 0;
+let failed = 0;
+function check(name, ok, detail = '') {
+  if (ok) passed++;
+  else failed++;
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${name}${detail ? ` (${detail})` : ''}`);
+  return ok;
+}
+
+// PNG screenshots to RGBA pixels (8-bit, not interlaced, as Chromium writes them).
+function decodePng(png) {
+  const width = png.readUInt32BE(16);
+  const height = png.readUInt32BE(20);
+  const channels = { 2: 3, 6: 4 }[png[25]];
+  const chunks = [];
+  for (let at = 8; at < png.length;) {
+    const length = png.readUInt32BE(at);
+    if (png.toString('latin1', at + 4, at + 8) === 'IDAT') chunks.push(png.subarray(at + 8, at + 8 + length));
+    at += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(chunks));
+  const stride = width * channels;
+  const rows = Buffer.alloc(height * stride);
+  for (let y = 0; y < height; y++) {
+    const filter = raw[y * (stride + 1)];
+    for (let x = 0; x < stride; x++) {
+      const value = raw[y * (stride + 1) + 1 + x];
+      const left = x >= channels ? rows[y * stride + x - channels] : 0;
+      const up = y > 0 ? rows[(y - 1) * stride + x] : 0;
+      const upLeft = x >= channels && y > 0 ? rows[(y - 1) * stride + x - channels] : 0;
+      const guess = left + up - upLeft;
+      const [pa, pb, pc] = [Math.abs(guess - left), Math.abs(guess - up), Math.abs(guess - upLeft)];
+      const paeth = pa <= pb && pa <= pc ? left : (pb <= pc ? up : upLeft);
+      const predictor = [0, left, up, (left + up) >> 1, paeth][filter];
+      rows[y * stride + x] = (value + predictor) & 255;
+    }
+  }
+  const pixel = (x, y) => {
+    const at = y * stride + x * channels;
+    return [rows[at], rows[at + 1], rows[at + 2]];
+  };
+  return { width, height, pixel };
+}
+
+// Shares of the picture: lit pixels, distinct colours, and the title's
+// orange (strong red, middling green, little blue) in the top fifth.
+function describe(image) {
+  let lit = 0;
+  let orange = 0;
+  const colours = new Set();
+  for (let y = 0; y < image.height; y += 2) {
+    for (let x = 0; x < image.width; x += 2) {
+      const [r, g, b] = image.pixel(x, y);
+      if (r + g + b > 60) lit++;
+      colours.add((r << 16) | (g << 8) | b);
+      if (y < image.height / 5 && r > 180 && g > 80 && g < 200 && b < 90) orange++;
+    }
+  }
+  const samples = Math.ceil(image.width / 2) * Math.ceil(image.height / 2);
+  return { lit: lit / samples, orange: orange / samples, colours: colours.size };
+}
+
+function difference(a, b) {
+  let differ = 0;
+  let samples = 0;
+  for (let y = 0; y < Math.min(a.height, b.height); y += 2) {
+    for (let x = 0; x < Math.min(a.width, b.width); x += 2) {
+      const p = a.pixel(x, y);
+      const q = b.pixel(x, y);
+      if (Math.abs(p[0] - q[0]) + Math.abs(p[1] - q[1]) + Math.abs(p[2] - q[2]) > 48) differ++;
+      samples++;
+    }
+  }
+  return differ / samples;
+}
+
+// ---- the browser -------------------------------------------------------------
+const browser = await chromium.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+  args: ['--mute-audio'],
+});
+const context = await browser.newContext({ viewport: { width: 1280, height: 1000 } });
+const page = await context.newPage();
+const cdp = await context.newCDPSession(page);
+const problems = [];
+page.on('console', (message) => {
+  if (message.type() === 'error') problems.push(message.text());
+});
+page.on('pageerror', (error) => problems.push(String(error)));
+fs.mkdirSync(shots, { recursive: true });
+
+const game = (expression, argument) => page.evaluate(expression, argument);
+const state = () => game(() => window.voidcrawl.module && window.voidcrawl.module._vc_web_game_state
+  ? window.voidcrawl.module._vc_web_game_state() : -1);
+const kMenu = 2;
+const kInfo = 4;
+const kSetup = 1;
+const kPlaying = 0;
+
+async function until(what, test, seconds = 20) {
+  const end = Date.now() + seconds * 1000;
+  while (Date.now() < end) {
+    if (await test()) return true;
+    await page.waitForTimeout(50);
+  }
+  console.log(`  (gave up waiting for ${what})`);
+  return false;
+}
+
+// A key by its position (KeyboardEvent.code), held for two of the game's passes.
+async function tap(code, key, keyCode, modifiers = 0) {
+  const event = { code, key, windowsVirtualKeyCode: keyCode, modifiers };
+  await cdp.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', ...event });
+  await page.waitForTimeout(30);
+  await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...event });
+  await page.waitForTimeout(40);
+}
+
+// A click at (x, y) of the game's 640 x 480 picture, wherever the page shows it.
+async function clickGame(x, y) {
+  const box = await page.locator('#canvas').boundingBox();
+  const px = box.x + ((x + 0.5) * box.width) / 640;
+  const py = box.y + ((y + 0.5) * box.height) / 480;
+  await page.mouse.move(px - 30, py - 20);
+  await page.mouse.move(px, py, { steps: 4 });
+  await page.waitForTimeout(60);
+  await page.mouse.down();
+  await page.waitForTimeout(60);
+  await page.mouse.up();
+}
+
+async function shot(name) {
+  const png = await page.locator('#canvas').screenshot({ path: path.join(shots, name) });
+  return decodePng(png);
+}
+
+async function startFromOverlay() {
+  await until('the download', () => game(() => window.voidcrawl.times.loaded > 0), 60);
+  await page.click('#overlay');
+  return until('the first picture', () => game(() => window.voidcrawl.times.firstFrame > 0), 30);
+}
+
+const readTable = () => game((folder) => {
+  const fs = window.voidcrawl.module.FS;
+  return fs.analyzePath(`${folder}/teasy.dat`).exists ? Array.from(fs.readFile(`${folder}/teasy.dat`)) : null;
+}, userFolder);
+
+// ---- 1: loading ----------------------------------------------------------------
+await page.goto(address);
+const overlayShown = await page.locator('#overlay').isVisible();
+const loaded = await until('the download', () => game(() => window.voidcrawl.times.loaded > 0), 60);
+const loadMs = await game(() => Math.round(window.voidcrawl.times.loaded));
+check('the page loads the game from a sub-path and waits behind its overlay',
+  loaded && overlayShown && (await page.locator('#canvas').isHidden()), `ready after ${loadMs} ms`);
+const bytes = kShipped.map((name) => [name, sent.get(name) || 0]);
+const total = bytes.reduce((sum, [, size]) => sum + size, 0);
+check('everything the page fetched is under 6 MB', bytes.every(([, size]) => size > 0) && total < 6e6,
+  bytes.map(([name, size]) => `${name} ${size}`).join(', ') + `; total ${total}`);
+
+// ---- 2: the click starts the game and its sound; the menu is drawn ------------
+const started = await startFromOverlay();
+await page.waitForTimeout(2500);  // the menu fades in and its items slide in
+const menu = await shot('menu.png');
+const look = describe(menu);
+const times = await game(() => window.voidcrawl.times);
+check('after the click the menu is drawn in its colours',
+  started && (await state()) === kMenu && look.lit > 0.03 && look.orange > 0.002 && look.colours > 60,
+  `first picture ${Math.round(times.firstFrame - times.started)} ms after the click, ${JSON.stringify(look)}`);
+const audio = await game(() => ({ state: window.voidcrawl.audioContext && window.voidcrawl.audioContext.state,
+  pulled: window.voidcrawl.audioFrames }));
+check('the click unlocks the sound and the game\'s mixer feeds it', audio.state === 'running' && audio.pulled > 4096,
+  JSON.stringify(audio));
+const sizing = await game(() => {
+  const canvas = document.getElementById('canvas');
+  return { width: canvas.clientWidth, height: canvas.clientHeight, rendering: getComputedStyle(canvas).imageRendering };
+});
+check('the picture is shown at a whole factor with sharp pixels',
+  sizing.width === 1280 && sizing.height === 960 && sizing.rendering === 'pixelated', JSON.stringify(sizing));
+
+// ---- 3: INFO opens the info screen; Esc comes back ---------------------------
+await clickGame(320, 375);
+const info = await until('the info screen', async () => (await state()) === kInfo, 10);
+await page.waitForTimeout(1200);
+const infoShot = await shot('info.png');
+check('a click on INFO opens the info screen',
+  info && describe(infoShot).lit > 0.03 && difference(menu, infoShot) > 0.2,
+  `${Math.round(difference(menu, infoShot) * 100)}% of the picture changed`);
+await tap('Escape', 'Escape', 27);
+check('Esc leaves the info screen for the menu', await until('the menu', async () => (await state()) === kMenu, 10));
+
+// ---- 4: full screen by key --------------------------------------------------------
+await tap('F11', 'F11', 122);
+const full = await until('full screen', () => game(() => document.fullscreenElement !== null), 5);
+await tap('Enter', 'Enter', 13, 1);  // Alt+Enter
+const windowed = await until('the window', () => game(() => document.fullscreenElement === null), 5);
+check('F11 and Alt+Enter switch full screen, unseen by the game', full && windowed && (await state()) === kMenu);
+
+// ---- 5: a game to its high-score table, typed by key position ----------------
+// The name: Q, the keys right of P ([ and ]) and of L (; and '), the key
+// left of Z, then Z. The table holds what the game's own key table makes of them.
+await page.waitForTimeout(800);
+await clickGame(320, 150);  // ONE PLAYER
+const inSetup = await until('the set-up screen', async () => (await state()) === kSetup, 10);
+await page.waitForTimeout(1200);
+for (const [code, key, keyCode] of [['KeyQ', 'q', 81], ['BracketLeft', '[', 219], ['BracketRight', ']', 221],
+  ['Semicolon', ';', 186], ['Quote', "'", 222], ['IntlBackslash', '<', 226], ['KeyZ', 'z', 90]]) {
+  await tap(code, key, keyCode);
+}
+const expectedName = [0x51, 0xC5, 0xC2, 0xD6, 0xC4, 0x3C, 0x5A];
+await tap('Enter', 'Enter', 13);
+const playing = await until('play', async () => (await state()) === kPlaying, 10);
+// The worm is steered into the nearest edge of the arena again and again
+// until its lives are gone; SPACE starts each life. Play drains the score
+// every frame, so the test keeps one in hand for the table.
+const worm = () => game(() => {
+  const module = window.voidcrawl.module;
+  const at = module._vc_web_worm() >> 2;
+  const [inPlay, x, y, heading] = module.HEAP32.subarray(at, at + 4);
+  return { inPlay, x, y, heading };
+});
+const arrows = { left: ['ArrowLeft', 'ArrowLeft', 37], right: ['ArrowRight', 'ArrowRight', 39] };
+const gameOverBy = Date.now() + 120_000;
+let table = null;
+while (!table && Date.now() < gameOverBy) {
+  await game(() => window.voidcrawl.module._vc_web_set_score(4321));
+  const w = await worm();
+  if (!w.inPlay) {
+    await tap('Space', ' ', 32);
+  } else {
+    const distance = [w.y, 19 - w.x, 13 - w.y, w.x];  // by heading: up, right, down, left
+    const want = distance.indexOf(Math.min(...distance));
+    if (want !== w.heading) await tap(...((want - w.heading + 4) % 4 === 3 ? arrows.left : arrows.right));
+  }
+  await page.waitForTimeout(60);
+  table = await readTable();
+}
+const gameOverAfter = Math.round((Date.now() + 120_000 - gameOverBy) / 1000);
+await page.waitForTimeout(1500);
+await shot('table.png');
+const record = table && [0, 1, 2, 3, 4, 5, 6, 7, 8, 9].map((i) => table.slice(i * 32, i * 32 + 32))
+  .find((r) => r[4] === expectedName[0]);
+const score = record ? Buffer.from(record).readInt32LE(0) : 0;
+const name = record ? record.slice(4, 24) : [];
+check('game over saves the table with the name typed by key position',
+  inSetup && playing && table && table.length === 320 && record &&
+  expectedName.every((byte, i) => name[i] === byte) && name.slice(expectedName.length).every((b) => b === 0) &&
+  score > 0 && score <= 4321 && Buffer.from(record).readInt32LE(28) === 1,
+  record ? `game over after ${gameOverAfter} s, score ${score}, name bytes ${name.slice(0, 8).join(' ')}` : 'no record');
+const kept = await until('the browser storage', () => game(() => window.voidcrawl.module.vcStore.writes > 0 &&
+  !window.voidcrawl.module.vcStore.busy), 10);
+
+await page.reload();
+await startFromOverlay();
+await page.waitForTimeout(500);
+const again = await readTable();
+check('the table is there, byte for byte, after the page is reloaded',
+  kept && table && again && again.length === table.length && again.every((byte, i) => byte === table[i]));
+await page.waitForTimeout(2000);
+await clickGame(320, 295);  // HIGH SCORES
+await until('the table', async () => (await state()) === 3, 10);
+await page.waitForTimeout(1200);
+await shot('table-after-reload.png');
+await tap('Escape', 'Escape', 27);
+await until('the menu', async () => (await state()) === kMenu, 10);
+
+// ---- 6: QUIT ends the game; the page says so and starts it again -------------
+// In a window smaller than the picture: fitted, and the pointer still lands.
+await page.setViewportSize({ width: 600, height: 420 });
+await page.waitForTimeout(800);
+const fitted = await game(() => document.getElementById('canvas').clientWidth);
+await clickGame(320, 442);  // QUIT
+const endedShown = await until('the end page', () => page.locator('#ended').isVisible(), 10);
+check('QUIT ends the game and leaves a page that says so',
+  fitted < 640 && endedShown && (await page.locator('#canvas').isHidden()) &&
+  /has ended/.test(await page.locator('#ended').innerText()) && (await game(() => window.voidcrawl.module)) === null,
+  `picture ${fitted} px wide`);
+await page.screenshot({ path: path.join(shots, 'ended.png') });
+await page.setViewportSize({ width: 1280, height: 1000 });
+const runs = await game(() => window.voidcrawl.runs);
+await page.click('#again');
+const restarted = await until('the menu again', async () => (await state()) === kMenu &&
+  (await game(() => window.voidcrawl.times.firstFrame > 0)), 20);
+await page.waitForTimeout(1500);
+await tap('Escape', 'Escape', 27);
+const endedByEsc = await until('the end page', () => page.locator('#ended').isVisible(), 10);
+check('"Play again" starts a fresh game, and Esc on its menu ends it cleanly',
+  restarted && (await game(() => window.voidcrawl.runs)) === runs + 1 && endedByEsc);
+
+check('no errors on the console', problems.length === 0, problems.slice(0, 3).join(' | '));
+
+await browser.close();
+server.close();
+console.log(`\nload: ${total} bytes, ready ${loadMs} ms after navigation (headless Chromium, local server)`);
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 ? 0 : 1);
