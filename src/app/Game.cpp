@@ -219,7 +219,30 @@ void Game::ShowInfo() {
     infoScreen.FadeIn();
 }
 
+// Pads steer in play, spell names on the set-up screen and move the
+// pointer everywhere else.
+PadContext Game::CurrentPadContext() const {
+    if (state == GameState::PlayerSetup) return PadContext::Text;
+    if (state == GameState::Playing && (match.inPlay || exitBoxShown)) return PadContext::Play;
+    return PadContext::Pointer;
+}
+
+// A worm that crashes shakes its player's pad; one that loses a life, harder.
+void Game::ShakePads() {
+    Host* host = GetHost();
+    for (int i = 0; i < 2; ++i) {
+        const Worm& worm = match.worms[i];
+        if (host != nullptr && match.inPlay) {
+            if (worm.crashing && !padSawCrash[i]) host->Rumble(i, 50, 250);
+            if (worm.stats.lives < padSawLives[i]) host->Rumble(i, 100, 500);
+        }
+        padSawCrash[i] = worm.crashing;
+        padSawLives[i] = worm.stats.lives;
+    }
+}
+
 bool Game::RunFrame() {
+    if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     ReadKeyboard();
     if (!KeyState[DIK_ESCAPE]) escHeldOver = 0;
     const bool escDown = KeyState[DIK_ESCAPE] != 0 && !escHeldOver;
@@ -280,6 +303,7 @@ bool Game::RunFrame() {
         }
         case GameState::Playing:
             PlayingFrame(escDown);
+            ShakePads();
             break;
         case GameState::HighScores:
             if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {

@@ -6,6 +6,7 @@
 #include "gfx/ImageLoader.h"
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
+#include "platform/Host.h"
 #include "match/Match.h"
 #include "screens/HighScoreTable.h"
 #include "screens/InfoScreen.h"
@@ -61,6 +62,9 @@ public:
     // Esc was down when the present screen was entered and has not been
     // let go since: it does not count on this screen.
     uint8_t escHeldOver = 0;
+    // What the pads last saw of each worm, to shake them on a crash or death.
+    uint8_t padSawCrash[2] = {};
+    int32_t padSawLives[2] = {};
 
 private:
     void EnteringScreen();
@@ -72,6 +76,8 @@ private:
     void EnterPlayerSetup();
     void DrawSetupFrame();
     void PlayingFrame(bool escDown);
+    PadContext CurrentPadContext() const;
+    void ShakePads();
     void LeaveAfterLevelError();
     void Fail(const char* text, const char* reason);
 };

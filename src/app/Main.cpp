@@ -55,6 +55,9 @@ int main(int argc, char** argv) {
     HostOptions options =
         ChooseHostOptions(settings, line.host, windowed != nullptr && windowed[0] != '\0' && std::strcmp(windowed, "0") != 0);
     options.settingsPath = settingsPath;
+    if (!settingsPath.empty()) {
+        options.padMappingPath = settingsPath.substr(0, settingsPath.rfind('/') + 1) + "gamecontrollerdb.txt";
+    }
     game.match.SetPlayKeys(settings.keys);
 
     Host* host = CreateSdlHost(options);

@@ -66,20 +66,42 @@ void HeadlessHost::Present(const uint8_t* pixels, const PaletteEntry* palette) {
     ++presentCount_;
 }
 
-void HeadlessHost::PumpEvents() {}
+// The pads are read once a pass, as a real pass reads its events.
+void HeadlessHost::PumpEvents() {
+    if (!padTickDue_) return;
+    padTickDue_ = false;
+    pads_.Tick();
+    int dx = 0, dy = 0;
+    pads_.TakePointer(&dx, &dy);
+    if (dx != 0 || dy != 0) MoveMouseTo(pointerX_ + dx, pointerY_ + dy);
+    ShowKeys();
+}
+
+// The keys shown are the keyboard's and the pads' together.
+void HeadlessHost::ShowKeys() {
+    const uint8_t* pad = pads_.Keys();
+    for (int i = 0; i < 256; ++i) shownKeys_[i] = keys_[i] | pad[i];
+}
 
 void HeadlessHost::TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) {
     *dx = motionX_;
     *dy = motionY_;
     motionX_ = 0;
     motionY_ = 0;
-    *leftDown = leftDown_;
+    *leftDown = leftDown_ | (pads_.LeftDown() ? 0x80 : 0);
+}
+
+void HeadlessHost::Rumble(int player, int strength, int /*milliseconds*/) {
+    if (player != 0 && player != 1) return;
+    ++rumbleCount_[player];
+    rumbleStrength_[player] = strength;
 }
 
 void HeadlessHost::EndPass(uint32_t passStart) {
     if (audioLockDepth_ != 0) ++audioLockMisuses_;
     ticks_ += 10;
     ++passCount_;
+    padTickDue_ = true;
     if (audioSource_ != nullptr) {
         // The mixer is called under the audio lock, as on a real device.
         LockAudio();
@@ -106,7 +128,10 @@ void HeadlessHost::ShowMessage(const char* text, const char* title) {
     std::fprintf(stderr, "%s: %s\n", title, text);
 }
 
-void HeadlessHost::ReleaseAllKeys() { std::memset(keys_, 0, sizeof keys_); }
+void HeadlessHost::ReleaseAllKeys() {
+    std::memset(keys_, 0, sizeof keys_);
+    ShowKeys();
+}
 
 void HeadlessHost::MoveMouseTo(int x, int y) {
     x = Clamp(x, 0, kScreenWidth - 1);

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "platform/Host.h"
+#include "platform/PadMapper.h"
 
 // The host of the tests and the scripted runner: no window, no sound card and
 // no wall clock. Its tick counter moves by exactly 10 ms per frame-loop pass
@@ -27,7 +28,7 @@ public:
     void ShutdownInput() override;
     void Present(const uint8_t* pixels, const PaletteEntry* palette) override;
     void PumpEvents() override;
-    const uint8_t* KeyStates() override { return keys_; }
+    const uint8_t* KeyStates() override { return shownKeys_; }
     void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) override;
     uint32_t Ticks() override { return ticks_; }
     void EndPass(uint32_t passStart) override;
@@ -37,6 +38,8 @@ public:
     void ShowMessage(const char* text, const char* title) override;
     bool CloseRequested() override { return closeRequested_; }
     bool Focused() override { return focused_; }
+    void SetPadContext(PadContext context) override { pads_.SetContext(context); }
+    void Rumble(int player, int strength, int milliseconds) override;
 
     // ---- control ----------------------------------------------------------
     // The next Init of `device` fails with `reason` (once).
@@ -47,7 +50,10 @@ public:
     void SetFocused(bool focused) { focused_ = focused; }
 
     // Keys by DirectInput scan code; they show at once in KeyStates().
-    void SetKey(uint8_t code, bool down) { keys_[code] = down ? 0x80 : 0; }
+    void SetKey(uint8_t code, bool down) {
+        keys_[code] = down ? 0x80 : 0;
+        shownKeys_[code] = keys_[code] | pads_.Keys()[code];
+    }
     void ReleaseAllKeys();
     // Moves the system pointer to (x, y), clamped to the screen: the game
     // receives the relative motion from where the pointer was (it starts at
@@ -55,6 +61,8 @@ public:
     void MoveMouseTo(int x, int y);
     void SetMouseButton(bool down) { leftDown_ = down ? 0x80 : 0; }
     int PointerX() const { return pointerX_; }
+    // Gamepads, as a pad plugged into the machine would drive them.
+    PadMapper& Pads() { return pads_; }
     int PointerY() const { return pointerY_; }
 
     // ---- observation ------------------------------------------------------
@@ -76,8 +84,12 @@ public:
     const char* LastMessageText() const { return messageText_; }
     const char* LastMessageTitle() const { return messageTitle_; }
     int MessageCount() const { return messageCount_; }
+    // Shakes asked of each player's pad, and the last strength.
+    int RumbleCount(int player) const { return player == 0 || player == 1 ? rumbleCount_[player] : 0; }
+    int LastRumbleStrength(int player) const { return player == 0 || player == 1 ? rumbleStrength_[player] : 0; }
 
 private:
+    void ShowKeys();
     bool Fails(Device device, char* reason, int reasonSize);
 
     uint32_t ticks_ = 0;
@@ -91,6 +103,11 @@ private:
     bool inputOpen_ = false;
     bool displayOpen_ = false;
     uint8_t keys_[256] = {};
+    uint8_t shownKeys_[256] = {};  // the keyboard's and the pads' together
+    PadMapper pads_;
+    bool padTickDue_ = true;
+    int rumbleCount_[2] = {};
+    int rumbleStrength_[2] = {};
     uint8_t leftDown_ = 0;
     int pointerX_ = kScreenWidth / 2;
     int pointerY_ = kScreenHeight / 2;

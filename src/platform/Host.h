@@ -18,6 +18,10 @@ public:
     virtual void Render(float* out, int frames, int rate) = 0;
 };
 
+// Where the game is, for what a gamepad's sticks and buttons mean there:
+// steering a worm, moving the pointer, or spelling a name.
+enum class PadContext { Pointer, Play, Text };
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -58,6 +62,11 @@ public:
     virtual bool CloseRequested() = 0;
     // The window has the keyboard; play stands still while it has not.
     virtual bool Focused() { return true; }
+
+    // Gamepads: where the game is now (set every pass), and a shake of
+    // player `player`'s pad (strength 0..100) where it has a motor.
+    virtual void SetPadContext(PadContext) {}
+    virtual void Rumble(int /*player*/, int /*strength*/, int /*milliseconds*/) {}
 };
 
 // The one host of this run, set by the entry point before Game::Init.

@@ -1,6 +1,9 @@
 #pragma once
 #include <string>
 
+#include "io/Input.h"
+#include "platform/PadMapper.h"
+
 // How the player wants the real window and sound, from the settings file and
 // the command line. The game core never reads these; the entry point
 // hands them to the SDL host.
@@ -16,4 +19,8 @@ struct HostOptions {
     bool mute = false;
     int volume = 100;          // the master volume, 0 to 100
     std::string settingsPath;  // where a change (the full-screen toggle) is kept; empty: not kept
+    PlayKeys playKeys = kDefaultPlayKeys;         // what a pad presses for each player
+    PadBindings padBindings = kDefaultPadBindings;
+    bool rumble = true;
+    std::string padMappingPath;  // the player's own gamecontrollerdb.txt, if any
 };

@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/Host.h"
 #include "platform/SdlAudio.h"
 #include "platform/SdlClock.h"
 #include "platform/SdlInput.h"
 #include "platform/SdlKeymap.h"
+#include "platform/SdlPads.h"
 #include "platform/SdlVideo.h"
 
 namespace {
@@ -28,7 +30,10 @@ bool EnvFlag(const char* name) {
 class SdlHost final : public Host {
 public:
     explicit SdlHost(const HostOptions& options)
-        : video_(clock_, options), audio_(clock_, options.mute, options.volume) {}
+        : video_(clock_, options),
+          audio_(clock_, options.mute, options.volume),
+          pads_(options.playKeys, options.padBindings, options.rumble),
+          padMappingPath_(options.padMappingPath) {}
 
     ~SdlHost() override {
         ShutdownAudio();
@@ -39,14 +44,21 @@ public:
 
     // ---- devices ----------------------------------------------------------
 
-    bool InitInput(char* reason, int reasonSize) override { return input_.Open(reason, reasonSize); }
+    bool InitInput(char* reason, int reasonSize) override {
+        if (!input_.Open(reason, reasonSize)) return false;
+        pads_.Open(padMappingPath_.c_str());
+        return true;
+    }
     bool InitAudio(AudioSource* source, char* reason, int reasonSize) override {
         return audio_.Open(source, reason, reasonSize);
     }
     bool InitDisplay(char* reason, int reasonSize) override { return video_.Open(reason, reasonSize); }
     void ShutdownAudio() override { audio_.Close(); }
     void ShutdownDisplay() override { video_.Close(); }
-    void ShutdownInput() override { input_.Close(); }
+    void ShutdownInput() override {
+        pads_.Close();
+        input_.Close();
+    }
 
     // ---- picture ----------------------------------------------------------
 
@@ -55,9 +67,11 @@ public:
     // ---- input ------------------------------------------------------------
 
     void PumpEvents() override {
-        if (input_.PassEnded()) input_.BeginPass();
+        const bool newPass = input_.PassEnded();
+        if (newPass) input_.BeginPass();
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
+            if (pads_.OnEvent(event)) continue;
             switch (event.type) {
             case SDL_QUIT:
                 closeRequested_ = true;
@@ -89,9 +103,23 @@ public:
                 break;
             }
         }
+        if (newPass || !padsRead_) {
+            // The pads are read once a pass, after their events.
+            padsRead_ = true;
+            PadMapper& mapper = pads_.Mapper();
+            mapper.Tick();
+            int dx = 0, dy = 0;
+            mapper.TakePointer(&dx, &dy);
+            if (dx != 0 || dy != 0) input_.MovePointer(dx, dy);
+            input_.PadButton(mapper.LeftDown());
+        }
+        // The keyboard's keys and the pads' together.
+        const uint8_t* keys = input_.KeyStates();
+        const uint8_t* pad = pads_.Mapper().Keys();
+        for (int i = 0; i < 256; ++i) shownKeys_[i] = keys[i] | pad[i];
     }
 
-    const uint8_t* KeyStates() override { return input_.KeyStates(); }
+    const uint8_t* KeyStates() override { return shownKeys_; }
     void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) override { input_.TakeMouse(dx, dy, leftDown); }
 
     // ---- time -------------------------------------------------------------
@@ -127,6 +155,8 @@ public:
 
     bool CloseRequested() override { return closeRequested_; }
     bool Focused() override { return focused_; }
+    void SetPadContext(PadContext context) override { pads_.Mapper().SetContext(context); }
+    void Rumble(int player, int strength, int milliseconds) override { pads_.Rumble(player, strength, milliseconds); }
 
 private:
     void PointerAt(int x, int y) {
@@ -156,6 +186,10 @@ private:
     SdlVideo video_;
     SdlInput input_;
     SdlAudio audio_;
+    SdlPads pads_;
+    std::string padMappingPath_;
+    bool padsRead_ = false;
+    uint8_t shownKeys_[256] = {};
     bool closeRequested_ = false;
     bool focused_ = true;
 };

@@ -79,6 +79,7 @@ void SdlInput::Clear() {
     leftDown_ = 0;
     leftPressedNow_ = false;
     releaseLeft_ = false;
+    padLeft_ = false;
 }
 
 void SdlInput::TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) {
@@ -86,5 +87,5 @@ void SdlInput::TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) {
     *dy = pointerY_ - reportedY_;
     reportedX_ = pointerX_;
     reportedY_ = pointerY_;
-    *leftDown = leftDown_;
+    *leftDown = padLeft_ ? 0x80 : leftDown_;
 }

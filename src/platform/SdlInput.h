@@ -29,6 +29,9 @@ public:
     // stay together.
     void PointerAt(int x, int y);
     void LeftButton(bool down);
+    // The pads move the pointer by (dx, dy) and hold the button or not.
+    void MovePointer(int dx, int dy) { PointerAt(pointerX_ + dx, pointerY_ + dy); }
+    void PadButton(bool down) { padLeft_ = down; }
     // Everything up: key releases that happen while another window has the
     // keyboard never reach us.
     void Clear();
@@ -45,6 +48,7 @@ private:
     uint8_t leftDown_ = 0;
     bool leftPressedNow_ = false;
     bool releaseLeft_ = false;
+    bool padLeft_ = false;
     // The game's pointer starts in the middle of the screen; so does ours.
     int pointerX_ = kScreenWidth / 2;
     int pointerY_ = kScreenHeight / 2;

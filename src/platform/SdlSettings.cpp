@@ -17,12 +17,13 @@ namespace {
 constexpr size_t kMaxSettingsBytes = 64 * 1024;
 
 constexpr const char* kActionNames[kPlayKeyCount] = {"left", "right", "warp", "jump", "boost", "brake"};
+constexpr const char* kPadActionNames[kPadActionCount] = {"warp", "jump", "boost", "brake", "start", "pause"};
 
 // Keys the game itself answers to while playing, or the window's own.
 constexpr uint8_t kReservedKeys[] = {0x01 /* Esc */, 0x02 /* 1 */, 0x15 /* Y */, 0x31 /* N */,
                                      0x39 /* Space */, 0x57 /* F11 */, 0x58 /* F12 */};
 
-enum class Section { None, Display, Sound, Player1, Player2, Unknown };
+enum class Section { None, Display, Sound, Player1, Player2, Gamepad, Unknown };
 
 std::string Trim(const std::string& text) {
     size_t begin = 0;
@@ -77,11 +78,12 @@ Section SectionNamed(const std::string& name) {
     if (Same(name, "sound")) return Section::Sound;
     if (Same(name, "player1")) return Section::Player1;
     if (Same(name, "player2")) return Section::Player2;
+    if (Same(name, "gamepad")) return Section::Gamepad;
     return Section::Unknown;
 }
 
 void ReadEntry(Section section, const std::string& key, const std::string& value, int line, Settings* settings,
-               PlayKeys* keys, Faults* faults) {
+               PlayKeys* keys, PadBindings* pad, Faults* faults) {
     const std::string quoted = "\"" + value + "\"";
     switch (section) {
     case Section::Display:
@@ -134,6 +136,22 @@ void ReadEntry(Section section, const std::string& key, const std::string& value
         }
         break;
     }
+    case Section::Gamepad:
+        if (Same(key, "rumble")) {
+            if (!ReadSwitch(value, &settings->rumble)) faults->Add(line, "rumble must be yes or no, not " + quoted);
+            return;
+        }
+        for (int action = 0; action < kPadActionCount; ++action) {
+            if (!Same(key, kPadActionNames[action])) continue;
+            const int button = PadButtonFromName(value.c_str());
+            if (button < 0) {
+                faults->Add(line, "no gamepad button is called " + quoted);
+            } else {
+                pad->button[action] = static_cast<int8_t>(button);
+            }
+            return;
+        }
+        break;
     case Section::None:
         faults->Add(line, "\"" + key + "\" comes before any [section]");
         return;
@@ -148,6 +166,7 @@ void ReadEntry(Section section, const std::string& key, const std::string& value
 bool ParseSettings(const char* text, size_t size, Settings* settings, std::string* warning) {
     Faults faults;
     PlayKeys keys = settings->keys;
+    PadBindings pad = settings->pad;
     Section section = Section::None;
     size_t at = 0;
     int line = 0;
@@ -180,7 +199,7 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::strin
             continue;
         }
         ReadEntry(section, Trim(entry.substr(0, equals)), Trim(entry.substr(equals + 1)), line, settings, &keys,
-                  &faults);
+                  &pad, &faults);
     }
 
     // Each of the twelve actions needs a key of its own.
@@ -195,6 +214,18 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::strin
         }
     }
     if (!clash) settings->keys = keys;
+    // And each pad action a button of its own.
+    clash = false;
+    for (int a = 0; a < kPadActionCount && !clash; ++a) {
+        for (int b = a + 1; b < kPadActionCount; ++b) {
+            if (pad.button[a] != pad.button[b]) continue;
+            faults.Add(0, std::string("gamepad button \"") + PadButtonName(pad.button[a]) +
+                              "\" does two things; using the usual buttons");
+            clash = true;
+            break;
+        }
+    }
+    if (!clash) settings->pad = pad;
 
     if (faults.count == 0) return true;
     if (warning != nullptr) {
@@ -223,6 +254,12 @@ std::string FormatSettings(const Settings& settings) {
             text += std::string(kActionNames[action]) + " = " + DikKeyName(settings.keys.code[player][action]) + "\n";
         }
     }
+    text += "\n[gamepad]\n# buttons by name: a b x y back start leftshoulder rightshoulder leftstick rightstick\n"
+            "# dpup dpdown dpleft dpright\n";
+    for (int action = 0; action < kPadActionCount; ++action) {
+        text += std::string(kPadActionNames[action]) + " = " + PadButtonName(settings.pad.button[action]) + "\n";
+    }
+    text += std::string("rumble = ") + (settings.rumble ? "yes" : "no") + "\n";
     return text;
 }
 
@@ -293,5 +330,8 @@ HostOptions ChooseHostOptions(const Settings& file, const HostOptions& line, boo
     if (options.scale == ScaleMode::Auto) options.scale = file.scale;
     options.mute = line.mute || file.mute;
     options.volume = file.volume;
+    options.playKeys = file.keys;
+    options.padBindings = file.pad;
+    options.rumble = file.rumble;
     return options;
 }

@@ -4,6 +4,7 @@
 
 #include "io/Input.h"
 #include "platform/HostOptions.h"
+#include "platform/PadMapper.h"
 
 // The player's settings file, settings.ini in the settings folder
 // ($XDG_CONFIG_HOME/voidcrawl, else ~/.config/voidcrawl):
@@ -21,6 +22,14 @@
 //   jump = Right Shift
 //   boost = Up
 //   brake = Down
+//   [gamepad]               buttons by SDL's names (a, b, x, y, back, start,
+//   warp = b                leftshoulder, rightshoulder, leftstick,
+//   jump = rightshoulder    rightstick, dpup, dpdown, dpleft, dpright)
+//   boost = x
+//   brake = y
+//   start = a               SPACE: starts a waiting worm
+//   pause = start           Esc
+//   rumble = yes
 //
 // Lines starting with '#' or ';' are comments. Whatever is missing or wrong
 // keeps its default; the reader says what was wrong in one line.
@@ -31,6 +40,8 @@ struct Settings {
     int volume = 100;
     bool mute = false;
     PlayKeys keys = kDefaultPlayKeys;
+    PadBindings pad = kDefaultPadBindings;
+    bool rumble = true;
 };
 
 inline constexpr const char kSettingsFileName[] = "settings.ini";

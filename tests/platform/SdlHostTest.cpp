@@ -558,4 +558,65 @@ TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelScaledByTheVolumeAndClampedAndMuti
     }
 }
 
+// Virtual pads through SDL's real controller layer: each steers its own
+// player, a rumble reaches the pad's motor, a pad that goes away lets go of
+// what it held, and outside play the stick moves the pointer and A clicks.
+int RumbleSeen = 0;
+int RecordRumble(void*, Uint16 low, Uint16) {
+    RumbleSeen = low;
+    return 0;
+}
+
+TEST_F(SdlHostTest, PadsSteerTheirOwnPlayersRumbleAndLetGoWhenUnplugged) {
+    InitAll();
+    SDL_VirtualJoystickDesc desc;
+    SDL_zero(desc);
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
+    desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
+    desc.name = "test pad";
+    desc.Rumble = RecordRumble;
+    const int first = SDL_JoystickAttachVirtualEx(&desc);
+    const int second = SDL_JoystickAttachVirtualEx(&desc);
+    ASSERT_GE(second, 0) << SDL_GetError();
+    SDL_Joystick* pad1 = SDL_JoystickOpen(first);
+    SDL_Joystick* pad2 = SDL_JoystickOpen(second);
+    ASSERT_NE(pad2, nullptr);
+    host_->SetPadContext(PadContext::Play);
+    NextPass();
+    SDL_JoystickSetVirtualButton(pad1, SDL_CONTROLLER_BUTTON_X, 1);       // player 1 boosts
+    SDL_JoystickSetVirtualAxis(pad2, SDL_CONTROLLER_AXIS_LEFTX, -32768);  // player 2 turns left
+    NextPass();
+    const uint8_t* keys = host_->KeyStates();
+    EXPECT_EQ((std::tuple{keys[0xC8], keys[0x1E], keys[0xCB], keys[0x11]}), (std::tuple{0x80, 0x80, 0, 0}));
+    host_->Rumble(0, 100, 50);
+    EXPECT_EQ(RumbleSeen, 0xFFFF);
+
+    SDL_JoystickClose(pad2);
+    SDL_JoystickDetachVirtual(second);
+    NextPass();
+    keys = host_->KeyStates();
+    EXPECT_EQ((std::tuple{keys[0xC8], keys[0x1E]}), (std::tuple{0x80, 0}));
+
+    host_->SetPadContext(PadContext::Pointer);
+    SDL_JoystickSetVirtualButton(pad1, SDL_CONTROLLER_BUTTON_X, 0);
+    SDL_JoystickSetVirtualAxis(pad1, SDL_CONTROLLER_AXIS_LEFTX, 32767);
+    int32_t moved = 0;
+    for (int i = 0; i < 20; ++i) {
+        NextPass();
+        moved += std::get<0>(Take());
+    }
+    EXPECT_GT(moved, 40);
+    SDL_JoystickSetVirtualAxis(pad1, SDL_CONTROLLER_AXIS_LEFTX, 0);
+    SDL_JoystickSetVirtualButton(pad1, SDL_CONTROLLER_BUTTON_A, 1);
+    NextPass();
+    EXPECT_TRUE(std::get<2>(Take()));
+    EXPECT_EQ(host_->KeyStates()[0xC8], 0);
+    SDL_JoystickClose(pad1);
+    SDL_JoystickDetachVirtual(first);
+}
+
 }  // namespace

@@ -47,6 +47,9 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
             ASSERT_NE(chosen.keys.code[p][a], 0) << names[p][a];
         }
     }
+    chosen.pad.button[kPadJump] = kPadLeftShoulder;
+    chosen.pad.button[kPadPause] = kPadBack;
+    chosen.rumble = false;
     const std::string path = folder_ + "/config/voidcrawl/settings.ini";
     std::string error;
     ASSERT_TRUE(SaveSettings(path.c_str(), chosen, &error)) << error;
@@ -60,6 +63,8 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     EXPECT_EQ((std::tuple{loaded.fullscreen, loaded.scale, loaded.volume, loaded.mute}),
               (std::tuple{0, ScaleMode::Fit, 0, true}));
     EXPECT_TRUE(SameKeys(loaded.keys, chosen.keys)) << FormatSettings(loaded);
+    EXPECT_EQ(std::memcmp(&loaded.pad, &chosen.pad, sizeof loaded.pad), 0) << FormatSettings(loaded);
+    EXPECT_FALSE(loaded.rumble);
 
     // The usual keys are written under their usual names.
     const std::string text = FormatSettings(Settings{});
@@ -97,6 +102,9 @@ TEST(Settings, WhatCannotBeUsedKeepsItsDefaultAndIsReportedOnOneLine) {
         {"[player1]\nleft = Hyper\n", -1, 100, false, true, "no key is called \"Hyper\""},
         {"[player1]\nleft = A\n", -1, 100, false, true, "\"A\" steers two actions"},
         {"[player2]\nleft = J\nright = J\n[sound]\nmute = yes\n", -1, 100, true, true, "\"J\" steers two actions"},
+        // Gamepad buttons: unknown names, and one button for two things.
+        {"[gamepad]\njump = trigger\nrumble = no\n", -1, 100, false, true, "no gamepad button is called \"trigger\""},
+        {"[gamepad]\nwarp = a\n", -1, 100, false, true, "gamepad button \"a\" does two things"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -8,6 +8,7 @@
 #include "app/Game.h"
 #include "io/Input.h"
 #include "platform/HeadlessHost.h"
+#include "platform/PadMapper.h"
 
 namespace {
 
@@ -31,19 +32,61 @@ constexpr float kSlowestTurn = 0.5f;
 constexpr int32_t kHungrySteps = 150;
 constexpr int32_t kDesperateSteps = 250;
 
+// What each worm key is on its player's pad.
+constexpr int kPadForKey[6] = {kPadLeft, kPadRight, kPadB, kPadRightShoulder, kPadX, kPadY};
+// The names the pads spell (letters only: the D-pad runs through A..Z).
+constexpr const char* kPadNames[2] = {"ADA", "BO"};
+// Passes between two D-pad presses while spelling: the name field takes
+// the keys a pad spells one a pass, each let go before the next.
+constexpr int32_t kSpellPause = 6;
+
+// How far to tilt the stick to close `distance` pixels: all the way when
+// far, half way near, not at all when close enough to click.
+int StickFor(int32_t distance) {
+    const int32_t size = distance < 0 ? -distance : distance;
+    const int tilt = size <= 4 ? 0 : (size <= 40 ? 20000 : 32767);
+    return distance < 0 ? -tilt : tilt;
+}
+
 bool OnScreen(int32_t x, int32_t y) { return x >= 0 && y >= 0 && x < kScreenWidth && y < kScreenHeight; }
 
 }  // namespace
 
 Autopilot::Autopilot(HeadlessHost& host, const Game& game, const Options& options, FILE* log)
-    : host_(host), game_(game), options_(options), log_(log) {}
+    : host_(host), game_(game), options_(options), log_(log) {
+    if (options_.pads) {
+        host_.Pads().Connect(0);
+        host_.Pads().Connect(1);
+    }
+}
 
 // ---- input ------------------------------------------------------------------
+
+// Pad 1's stick moves the pointer toward (x, y); true once it is there.
+bool Autopilot::PadPointAt(int32_t x, int32_t y) {
+    const int tiltX = StickFor(x - host_.PointerX());
+    const int tiltY = StickFor(y - host_.PointerY());
+    host_.Pads().Axis(0, kPadLeftX, tiltX);
+    host_.Pads().Axis(0, kPadLeftY, tiltY);
+    return tiltX == 0 && tiltY == 0;
+}
 
 void Autopilot::ClickAt(int32_t x, int32_t y) {
     // The screens test the pointer and the button as the previous pass's
     // pointer update left them, and take a click only after a pass with the
     // button up: down for one pass, up for two.
+    if (options_.pads) {
+        if (!PadPointAt(x, y)) {
+            if (mouseDown_) host_.Pads().Button(0, kPadA, false);
+            mouseDown_ = false;
+            clickPhase_ = 0;
+            return;
+        }
+        clickPhase_ = (clickPhase_ + 1) % 3;
+        mouseDown_ = clickPhase_ == 0;
+        host_.Pads().Button(0, kPadA, mouseDown_);
+        return;
+    }
     host_.MoveMouseTo(x, y);
     clickPhase_ = (clickPhase_ + 1) % 3;
     mouseDown_ = clickPhase_ == 0;
@@ -55,13 +98,27 @@ void Autopilot::ClickSprite(const Sprite& sprite) {
 }
 
 void Autopilot::ReleaseMouse() {
-    if (mouseDown_) host_.SetMouseButton(false);
+    if (options_.pads) {
+        if (mouseDown_) host_.Pads().Button(0, kPadA, false);
+        host_.Pads().Axis(0, kPadLeftX, 0);
+        host_.Pads().Axis(0, kPadLeftY, 0);
+    } else if (mouseDown_) {
+        host_.SetMouseButton(false);
+    }
     mouseDown_ = false;
     clickPhase_ = 0;
 }
 
 void Autopilot::SetWormKey(int32_t player, int32_t key) {
     if (wormKeyDown_[player] == key) return;
+    if (options_.pads) {
+        for (int k = 0; k < 6; ++k) {
+            if (kWormKeys[player][k] == wormKeyDown_[player]) host_.Pads().Button(player, kPadForKey[k], false);
+            if (kWormKeys[player][k] == key) host_.Pads().Button(player, kPadForKey[k], true);
+        }
+        wormKeyDown_[player] = key;
+        return;
+    }
     if (wormKeyDown_[player] != 0) host_.SetKey(static_cast<uint8_t>(wormKeyDown_[player]), false);
     if (key != 0) host_.SetKey(static_cast<uint8_t>(key), true);
     wormKeyDown_[player] = key;
@@ -73,12 +130,54 @@ void Autopilot::MenuInput() {
     if (menu.difficulty != options_.difficulty && options_.difficulty >= 0 && options_.difficulty < 3)
         ClickSprite(menu.difficultySprites[options_.difficulty]);
     else
-        ClickSprite(menu.itemSprites[0]);  // ONE PLAYER
+        ClickSprite(menu.itemSprites[options_.pads ? 1 : 0]);  // TWO PLAYERS with pads, else ONE PLAYER
+}
+
+// Each player's name spelled on the D-pad (up runs through the letters,
+// right keeps one), then OK clicked with the stick and A.
+void Autopilot::PadSetupInput() {
+    PadMapper& pads = host_.Pads();
+    const int32_t who = game_.setupScreen.player2Active ? 1 : 0;
+    if (who != spellingFor_) {
+        spellingFor_ = who;
+        typed_ = 0;
+        spellPresses_ = 0;
+        padWait_ = kSpellPause;
+    }
+    if (padButtonDown_ >= 0) {
+        pads.Button(0, padButtonDown_, false);
+        padButtonDown_ = -1;
+        padWait_ = kSpellPause;
+        return;
+    }
+    if (padWait_ > 0) {
+        --padWait_;
+        return;
+    }
+    const char* name = kPadNames[who];
+    if (typed_ < static_cast<int32_t>(std::strlen(name))) {
+        const int32_t letter = name[typed_] - 'A';
+        if (spellPresses_ <= letter) {
+            padButtonDown_ = kPadUp;
+            ++spellPresses_;
+        } else {
+            padButtonDown_ = kPadRight;
+            ++typed_;
+            spellPresses_ = 0;
+        }
+        pads.Button(0, padButtonDown_, true);
+        return;
+    }
+    ClickSprite(game_.setupScreen.okButton);
 }
 
 void Autopilot::SetupInput() {
     if (!options_.startFromMenu) return;
     startedGame_ = true;
+    if (options_.pads) {
+        PadSetupInput();
+        return;
+    }
     ReleaseMouse();
     // One key a pass, with a pass of all keys up between: the name field
     // takes a key once and only after it has been released. After the name
@@ -164,7 +263,13 @@ void Autopilot::PlayInput() {
         if (!m.playerOut[i] && !w.active && !w.exited && w.stats.lives != 0) waiting = true;
     }
     const bool space = waiting && !spaceDown_;
-    if (space != spaceDown_) host_.SetKey(DIK_SPACE, space);
+    if (space != spaceDown_) {
+        if (options_.pads) {
+            host_.Pads().Button(0, kPadA, space);  // A starts the waiting worms
+        } else {
+            host_.SetKey(DIK_SPACE, space);
+        }
+    }
     spaceDown_ = space;
 
     if (m.pointsPhase && !gameOver && !game_.exitBoxShown) {

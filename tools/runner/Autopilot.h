@@ -25,7 +25,10 @@ class Sprite;
 //    alive (lives, plasma shields, shield recovery, then top speed and
 //    acceleration), and clicks OK;
 //  - optionally, it starts a one-player game from the main menu: click the
-//    difficulty, ONE PLAYER, type the name, Enter.
+//    difficulty, ONE PLAYER, type the name, Enter;
+//  - or, with pads, a two-player game played on two gamepads only: pad 1's
+//    stick moves the pointer and its A clicks, the D-pad spells each name,
+//    and each pad steers its player's worm (D-pad, B, right shoulder, X).
 // After each pass it reports the match's events on its log and decides
 // whether the run is over: once the game-over table has been shown, or
 // when the game is back at the main menu after a game.
@@ -39,6 +42,8 @@ public:
         // False: the run goes on past the game-over table and the menu
         // (the soak, whose random input drives the rest).
         bool stopAtEnd = true;
+        // Everything through two gamepads (a two-player game from the menu).
+        bool pads = false;
     };
 
     Autopilot(HeadlessHost& host, const Game& game, const Options& options, FILE* log);
@@ -59,6 +64,8 @@ private:
     void ClickSprite(const Sprite& sprite);
     void SetWormKey(int32_t player, int32_t key);
     void ReleaseMouse();
+    bool PadPointAt(int32_t x, int32_t y);
+    void PadSetupInput();
     void Watch(int64_t frame);
 
     HeadlessHost& host_;
@@ -74,6 +81,10 @@ private:
     int32_t typingKey_ = 0;  // the key held on the set-up screen, 0 for none
     bool spaceDown_ = false;
     int32_t wormKeyDown_[2] = {0, 0};  // the worm key held this pass, 0 for none
+    int32_t spellingFor_ = -1;         // with pads: whose name the D-pad spells
+    int32_t spellPresses_ = 0;         // presses of up for the letter being spelled
+    int32_t padButtonDown_ = -1;       // the D-pad press held on the set-up screen
+    int32_t padWait_ = 0;              // passes to leave the spelling alone
     int32_t hungrySteps_[2] = {0, 0};
     int32_t lastScore_[2] = {0, 0};
     int32_t lastHeadX_[2] = {0, 0};

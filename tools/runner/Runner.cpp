@@ -86,6 +86,9 @@ public:
                 case ScriptOp::Focus:
                     host_.SetFocused(cmd.focused);
                     break;
+                case ScriptOp::Pad:
+                    ApplyPad(cmd);
+                    break;
                 default:
                     break;
             }
@@ -142,6 +145,18 @@ public:
     bool OutputFailed() const { return outputFailed_; }
 
 private:
+    // A pad is plugged in by its first command.
+    void ApplyPad(const ScriptCommand& cmd) {
+        PadMapper& pads = host_.Pads();
+        if (cmd.padEvent == ScriptCommand::PadEvent::Unplug) {
+            pads.Disconnect(cmd.pad);
+            return;
+        }
+        if (!pads.Connected(cmd.pad)) pads.Connect(cmd.pad);
+        if (cmd.padEvent == ScriptCommand::PadEvent::Button) pads.Button(cmd.pad, cmd.padIndex, cmd.padValue != 0);
+        if (cmd.padEvent == ScriptCommand::PadEvent::Axis) pads.Axis(cmd.pad, cmd.padIndex, cmd.padValue);
+    }
+
     bool Fail(const ScriptCommand& cmd, const std::string& message) {
         std::fprintf(err_, "script:%d: %s\n", cmd.line, message.c_str());
         outputFailed_ = true;
@@ -241,6 +256,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         pilot.stopAtEnd = !options.randomInput;
         pilot.steer = options.steer;
         pilot.difficulty = options.difficulty;
+        pilot.pads = options.autopilotPads;
         autopilot = std::make_unique<Autopilot>(*host, *game, pilot, out);
         hooks.SetAutopilot(autopilot.get());
     }

@@ -8,7 +8,7 @@
 //
 //   voidcrawl-headless [--data DIR] [--user-dir DIR] [--seed N] [--frames N] [--script FILE]
 //                      [--autopilot] [--autopilot-steer all|none|1|2]
-//                      [--autopilot-difficulty 0|1|2]
+//                      [--autopilot-difficulty 0|1|2] [--autopilot-pads]
 //                      [--until-level N] [--final-state FILE] [--random-input]
 //
 // RunnerUsage() explains the options.
@@ -33,6 +33,7 @@ struct RunnerOptions {
     int64_t frames = -1;     // -1: end of script, or kDefaultFrames
     std::string scriptPath;  // empty: no script
     bool autopilot = false;
+    bool autopilotPads = false;  // a two-player game from the menu, played on two gamepads only
     uint8_t steer = kSteerPlayer1 | kSteerPlayer2;
     int32_t difficulty = 0;       // the game the autopilot starts from the menu
     int32_t untilLevel = 0;       // 1..20: end once that level's intro shows; 0: never

@@ -29,6 +29,7 @@ enum Option {
     kUntilLevel,
     kFinalState,
     kRandomInput,
+    kPads,
     kHelp,
     kOptionCount
 };
@@ -42,7 +43,7 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--data", true},       {"--user-dir", true},    {"--seed", true},        {"--frames", true},
     {"--script", true},     {"--autopilot", false}, {"--autopilot-steer", true}, {"--autopilot-difficulty", true},
     {"--until-level", true}, {"--final-state", true}, {"--random-input", false},
-    {"--help", false},
+    {"--autopilot-pads", false}, {"--help", false},
 };
 
 }  // namespace
@@ -51,7 +52,7 @@ std::string RunnerUsage() {
     return "usage: voidcrawl-headless [--data DIR] [--user-dir DIR] [--seed N] [--frames N]\n"
            "                          [--script FILE]\n"
            "                          [--autopilot] [--autopilot-steer all|none|1|2]\n"
-           "                          [--autopilot-difficulty 0|1|2]\n"
+           "                          [--autopilot-difficulty 0|1|2] [--autopilot-pads]\n"
            "                          [--until-level N] [--final-state FILE]\n"
            "                          [--random-input] [--help]\n"
            "\n"
@@ -78,6 +79,10 @@ std::string RunnerUsage() {
            "                      others get no keys and fly into whatever is ahead\n"
            "  --autopilot-difficulty  0 easy (default), 1 medium, 2 hard: the game the\n"
            "                      autopilot starts from the menu without a script\n"
+           "  --autopilot-pads    the autopilot starts a two-player game from the menu\n"
+           "                      and plays it with two gamepads only: the sticks move\n"
+           "                      the pointer, A clicks, the D-pad spells the names\n"
+           "                      (ADA, BO), the pads steer the worms\n"
            "  --until-level N     end the run after the pass that shows level N's intro\n"
            "  --final-state FILE  write the state JSON after the last pass that the\n"
            "                      runner ends (not when the game itself quits)\n"
@@ -212,6 +217,9 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             case kRandomInput:
                 options->randomInput = true;
                 break;
+            case kPads:
+                options->autopilotPads = true;
+                break;
             case kHelp:
                 options->help = true;  // the rest of the line is not read
                 return true;
@@ -224,7 +232,7 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
                 break;
         }
     }
-    for (int k : {kSteer, kDifficulty}) {
+    for (int k : {kSteer, kDifficulty, kPads}) {
         if (seen[k] && !options->autopilot) {
             *error = std::string(kOptions[k].name) + " needs --autopilot";
             return false;

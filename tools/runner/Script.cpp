@@ -1,5 +1,7 @@
 #include "Script.h"
 
+#include "platform/PadMapper.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -155,6 +157,38 @@ bool ParseScript(const std::string& text, std::vector<ScriptCommand>* commands, 
                 return false;
             }
             cmd.focused = words[2] == "gained";
+        } else if (name == "pad") {
+            cmd.op = ScriptOp::Pad;
+            long long pad = 0;
+            if (argCount < 2 || !ParseInt(words[2], 10, 1, 2, &pad)) {
+                *error = LineError(lineNumber, "pad needs a pad number (1 or 2) and what it does");
+                return false;
+            }
+            cmd.pad = static_cast<int>(pad) - 1;
+            const std::string& what = words[3];
+            if (what == "plug" || what == "unplug") {
+                cmd.padEvent = what == "plug" ? ScriptCommand::PadEvent::Plug : ScriptCommand::PadEvent::Unplug;
+                wanted = 2;
+            } else if (what == "axis") {
+                cmd.padEvent = ScriptCommand::PadEvent::Axis;
+                wanted = 4;
+                long long value = 0;
+                if (argCount < 4 || (cmd.padIndex = PadAxisFromName(words[4].c_str())) < 0 ||
+                    !ParseInt(words[5], 10, -32768, 32767, &value)) {
+                    *error = LineError(lineNumber, "pad axis needs an axis name (leftx, lefty, ...) and a value -32768..32767");
+                    return false;
+                }
+                cmd.padValue = static_cast<int>(value);
+            } else {
+                cmd.padEvent = ScriptCommand::PadEvent::Button;
+                wanted = 3;
+                cmd.padIndex = PadButtonFromName(what.c_str());
+                if (cmd.padIndex < 0 || argCount < 3 || (words[4] != "press" && words[4] != "release")) {
+                    *error = LineError(lineNumber, "pad needs a button (a, b, dpup, ...) and press or release");
+                    return false;
+                }
+                cmd.padValue = words[4] == "press" ? 1 : 0;
+            }
         } else if (name == "shot" || name == "state") {
             cmd.op = name == "shot" ? ScriptOp::Shot : ScriptOp::State;
             wanted = 1;

@@ -12,6 +12,7 @@ enum class ScriptOp {
     Release,  // key up
     Mouse,    // move the pointer to (x, y)
     Focus,    // the window loses ("lost") or regains ("gained") the keyboard
+    Pad,      // a gamepad: "pad N BUTTON press|release", "pad N axis NAME VALUE", "pad N plug|unplug"
     Shot,     // save the screen as PNG after the pass
     State,    // save the game state as JSON after the pass
     End,      // stop after the pass
@@ -26,6 +27,11 @@ struct ScriptCommand {
     int key = 0;       // Press / Release: scan code, or kMouseButtonKey
     int x = 0, y = 0;  // Mouse
     bool focused = true;  // Focus
+    // Pad: the pad (0 or 1 for "pad 1" and "pad 2"), what happens to it and
+    // the button or axis with its new state (1 pressed, 0 released, or the
+    // axis value -32768..32767).
+    enum class PadEvent { Button, Axis, Plug, Unplug } padEvent = PadEvent::Button;
+    int pad = 0, padIndex = 0, padValue = 0;
     std::string path;  // Shot / State, as written in the script
     int line = 0;      // 1-based line number in the script
 };
