@@ -361,6 +361,9 @@ private:
     }
 
     static EM_BOOL OnRefresh(double, void* user) {
+        // The loop may outlive its host by one call: the host is gone once
+        // the game has ended and it is no longer the one.
+        if (theHost != user) return EM_FALSE;
         WebHost* host = static_cast<WebHost*>(user);
         if (!host->displayOpen_) {
             host->refreshing_ = false;
