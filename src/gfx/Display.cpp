@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/Host.h"
 
 Surface primarySurface = nullptr;
@@ -31,21 +35,189 @@ Rect Intersect(const Rect& a, const Rect& b) {
     return r;
 }
 
+// ---- the copies' inner loops ------------------------------------------------
+// A keyed copy leaves out the source pixels v with low <= v <= high, tested
+// as (v - low) mod 256 <= span with span = high - low.
+struct Key {
+    uint8_t low;
+    uint8_t span;
+};
+
+// Plain loops (an optimising compiler vectorises the keyed one by itself),
+// for machines without the vector path.
+struct PlainRows {
+    static void Copy(uint8_t* d, const uint8_t* s, int32_t n) { std::memcpy(d, s, static_cast<size_t>(n)); }
+    static void Keyed(uint8_t* d, const uint8_t* s, int32_t n, Key key) {
+        for (int32_t i = 0; i < n; ++i) {
+            const uint8_t v = s[i];
+            d[i] = static_cast<uint8_t>(v - key.low) <= key.span ? d[i] : v;
+        }
+    }
+};
+
+#if defined(__SSE2__)
+// 16 pixels at a time. A row that is not a whole number of blocks ends with
+// one block that overlaps the one before; it is read before anything of the
+// row is written, so the overlap gets the same value twice.
+struct VectorRows {
+    static __m128i Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static __m128i Load8(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+    static void Store8(uint8_t* p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
+    static __m128i Load4(const uint8_t* p) {
+        int32_t v;
+        std::memcpy(&v, p, 4);
+        return _mm_cvtsi32_si128(v);
+    }
+    static void Store4(uint8_t* p, __m128i v) {
+        const int32_t w = _mm_cvtsi128_si32(v);
+        std::memcpy(p, &w, 4);
+    }
+    // The destination where the source is in the key range, else the source.
+    static __m128i Blend(__m128i s, __m128i d, __m128i low, __m128i span) {
+        const __m128i keyed = _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(s, low), span), _mm_setzero_si128());
+        return _mm_or_si128(_mm_and_si128(keyed, d), _mm_andnot_si128(keyed, s));
+    }
+    // The same for the key 0 alone (every key the game sets): where the
+    // source is 0, or-ing it in changes nothing.
+    static __m128i BlendZero(__m128i s, __m128i d) {
+        return _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(s, _mm_setzero_si128()), d), s);
+    }
+    template <class Blender>
+    static void KeyedWith(uint8_t* d, const uint8_t* s, int32_t n, Key key, Blender blend) {
+        if (n >= 16) {
+            const __m128i tail = blend(Load(s + n - 16), Load(d + n - 16));
+            int32_t i = 0;
+            for (; i + 16 <= n; i += 16) Store(d + i, blend(Load(s + i), Load(d + i)));
+            if (i < n) Store(d + n - 16, tail);
+        } else if (n >= 8) {
+            const __m128i head = blend(Load8(s), Load8(d));
+            const __m128i tail = blend(Load8(s + n - 8), Load8(d + n - 8));
+            Store8(d, head);
+            Store8(d + n - 8, tail);
+        } else if (n >= 4) {
+            const __m128i head = blend(Load4(s), Load4(d));
+            const __m128i tail = blend(Load4(s + n - 4), Load4(d + n - 4));
+            Store4(d, head);
+            Store4(d + n - 4, tail);
+        } else {
+            PlainRows::Keyed(d, s, n, key);
+        }
+    }
+
+    static void Copy(uint8_t* d, const uint8_t* s, int32_t n) {
+        if (n >= 64) {
+            std::memcpy(d, s, static_cast<size_t>(n));
+        } else if (n >= 16) {
+            const __m128i tail = Load(s + n - 16);
+            for (int32_t i = 0; i + 16 <= n; i += 16) Store(d + i, Load(s + i));
+            Store(d + n - 16, tail);
+        } else if (n >= 8) {
+            const __m128i head = Load8(s), tail = Load8(s + n - 8);
+            Store8(d, head);
+            Store8(d + n - 8, tail);
+        } else if (n >= 4) {
+            const __m128i head = Load4(s), tail = Load4(s + n - 4);
+            Store4(d, head);
+            Store4(d + n - 4, tail);
+        } else {
+            for (int32_t i = 0; i < n; ++i) d[i] = s[i];
+        }
+    }
+
+    static void Keyed(uint8_t* d, const uint8_t* s, int32_t n, Key key) {
+        if (key.low == 0 && key.span == 0) {
+            KeyedWith(d, s, n, key, [](__m128i sv, __m128i dv) { return BlendZero(sv, dv); });
+            return;
+        }
+        const __m128i low = _mm_set1_epi8(static_cast<char>(key.low));
+        const __m128i span = _mm_set1_epi8(static_cast<char>(key.span));
+        KeyedWith(d, s, n, key, [low, span](__m128i sv, __m128i dv) { return Blend(sv, dv, low, span); });
+    }
+};
+constexpr bool kVectorPath = true;
+#else
+using VectorRows = PlainRows;
+constexpr bool kVectorPath = false;
+#endif
+
+CopyPath copyPath = kVectorPath ? CopyPath::Vector : CopyPath::Plain;
+
 // One copy into the destination rectangle `dest` (full size, before
 // clipping), drawing only the part inside `visible`. The source rectangle
 // is mapped onto `dest` by nearest pixel, which for equal sizes is 1:1.
-void CopyPart(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst, const Rect& dest,
-              const Rect& visible, bool keyed) {
+// Source and destination are different pictures.
+template <class Rows>
+void CopyPartWith(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst, const Rect& dest,
+                  const Rect& visible, bool useKey, Key key) {
     const int64_t sw = srcRect.right - srcRect.left;
     const int64_t sh = srcRect.bottom - srcRect.top;
-    const int64_t dw = dest.right - dest.left;
-    const int64_t dh = dest.bottom - dest.top;
-    const bool useKey = keyed && src.keyed;
-    const uint8_t lo = src.keyLow;
-    const uint8_t hi = src.keyHigh;
+    const int64_t dw = static_cast<int64_t>(dest.right) - dest.left;
+    const int64_t dh = static_cast<int64_t>(dest.bottom) - dest.top;
+    const int32_t width = visible.right - visible.left;
+    const int32_t rows = visible.bottom - visible.top;
+    uint8_t* drow = dst.pixels + static_cast<int64_t>(visible.top) * dst.width + visible.left;
+    if (sw == dw && sh == dh) {
+        const uint8_t* srow = src.pixels + (srcRect.top + (visible.top - dest.top)) * static_cast<int64_t>(src.width) +
+                              srcRect.left + (visible.left - dest.left);
+        if (!useKey && width == src.width && width == dst.width) {
+            // Whole rows on both sides: one run.
+            std::memcpy(drow, srow, static_cast<size_t>(width) * static_cast<size_t>(rows));
+            return;
+        }
+        for (int32_t y = 0; y < rows; ++y, drow += dst.width, srow += src.width) {
+            if (useKey)
+                Rows::Keyed(drow, srow, width, key);
+            else
+                Rows::Copy(drow, srow, width);
+        }
+        return;
+    }
+    // Stretched: column i of the destination takes source column
+    // i * sw / dw, worked out once for the copy (stepped as a quotient and a
+    // remainder). Each row is picked from the source into `line`, only when
+    // its source row differs from the last one's, then copied like any other.
+    uint16_t columns[kMaxSurfaceSide];
+    uint8_t line[kMaxSurfaceSide];
+    const int64_t first = static_cast<int64_t>(visible.left) - dest.left;
+    int64_t q = first * sw / dw, r = first * sw % dw;
+    const int64_t stepQuotient = sw / dw, stepRemainder = sw % dw;
+    for (int32_t x = 0; x < width; ++x) {
+        columns[x] = static_cast<uint16_t>(q);
+        q += stepQuotient;
+        r += stepRemainder;
+        if (r >= dw) {
+            r -= dw;
+            ++q;
+        }
+    }
+    int64_t lineRow = -1;
+    for (int32_t y = visible.top; y < visible.bottom; ++y, drow += dst.width) {
+        const int64_t sy = srcRect.top + ((static_cast<int64_t>(y) - dest.top) * sh) / dh;
+        if (sy != lineRow) {
+            const uint8_t* srow = src.pixels + sy * src.width + srcRect.left;
+            for (int32_t x = 0; x < width; ++x) line[x] = srow[columns[x]];
+            lineRow = sy;
+        }
+        if (useKey)
+            Rows::Keyed(drow, line, width, key);
+        else
+            Rows::Copy(drow, line, width);
+    }
+}
+
+// A copy within one picture, pixel by pixel in reading order (rows by
+// memmove when unkeyed and unstretched), so that the result follows from
+// that order alone.
+void CopyPartInPlace(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst, const Rect& dest,
+                     const Rect& visible, bool useKey, Key key) {
+    const int64_t sw = srcRect.right - srcRect.left;
+    const int64_t sh = srcRect.bottom - srcRect.top;
+    const int64_t dw = static_cast<int64_t>(dest.right) - dest.left;
+    const int64_t dh = static_cast<int64_t>(dest.bottom) - dest.top;
     const bool same = sw == dw && sh == dh;
     for (int32_t y = visible.top; y < visible.bottom; ++y) {
-        const int64_t sy = srcRect.top + (same ? (y - dest.top) : ((y - dest.top) * sh) / dh);
+        const int64_t sy = srcRect.top + (same ? (y - dest.top) : ((y - static_cast<int64_t>(dest.top)) * sh) / dh);
         const uint8_t* srow = src.pixels + sy * src.width;
         uint8_t* drow = dst.pixels + static_cast<int64_t>(y) * dst.width;
         if (same && !useKey) {
@@ -54,12 +226,26 @@ void CopyPart(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst, con
             continue;
         }
         for (int32_t x = visible.left; x < visible.right; ++x) {
-            const int64_t sx = srcRect.left + (same ? (x - dest.left) : ((x - dest.left) * sw) / dw);
+            const int64_t sx =
+                srcRect.left + (same ? (x - dest.left) : ((x - static_cast<int64_t>(dest.left)) * sw) / dw);
             const uint8_t v = srow[sx];
-            if (useKey && v >= lo && v <= hi) continue;
+            if (useKey && static_cast<uint8_t>(v - key.low) <= key.span) continue;
             drow[x] = v;
         }
     }
+}
+
+void CopyPart(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst, const Rect& dest,
+              const Rect& visible, bool keyed) {
+    // A range with low above high leaves nothing out.
+    const bool useKey = keyed && src.keyed && src.keyLow <= src.keyHigh;
+    const Key key{src.keyLow, static_cast<uint8_t>(src.keyHigh - src.keyLow)};
+    if (src.pixels == dst.pixels)
+        CopyPartInPlace(src, srcRect, dst, dest, visible, useKey, key);
+    else if (copyPath == CopyPath::Vector)
+        CopyPartWith<VectorRows>(src, srcRect, dst, dest, visible, useKey, key);
+    else
+        CopyPartWith<PlainRows>(src, srcRect, dst, dest, visible, useKey, key);
 }
 
 bool CopyRect(const Rect& srcRect, Surface source, const Rect& dest, Surface destination, bool keyed) {
@@ -120,7 +306,7 @@ void ShutdownDisplay() {
 }
 
 Surface CreateSurface(int width, int height, Placement placement) {
-    if (width <= 0 || height <= 0 || width > 8192 || height > 8192) {
+    if (width <= 0 || height <= 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) {
         displayFailed = true;
         return nullptr;
     }
@@ -243,3 +429,9 @@ void SetDisplayPalette(int first, int count, const PaletteEntry* entries) {
 }
 
 void PresentDisplay() { PresentFront(); }
+
+bool SetCopyPath(CopyPath path) {
+    if (path == CopyPath::Vector && !kVectorPath) return false;
+    copyPath = path;
+    return true;
+}

@@ -19,6 +19,7 @@ struct Rect {
 };
 
 constexpr int kMaxSurfaces = 64;
+constexpr int kMaxSurfaceSide = 8192;
 constexpr int kMaxClipRects = 16;
 
 struct SurfaceData {
@@ -67,3 +68,9 @@ void GetDisplayPalette(int first, int count, PaletteEntry* out);
 void SetDisplayPalette(int first, int count, const PaletteEntry* entries);
 // Shows the front buffer again through the current palette.
 void PresentDisplay();
+
+// The copies' inner loops: 16 pixels at a time where the processor has the
+// vector instructions (the default there), or plain loops. Both draw the
+// same; false when the vector path is not built in.
+enum class CopyPath { Plain, Vector };
+bool SetCopyPath(CopyPath path);
