@@ -13,6 +13,11 @@
 #                   UndefinedBehaviorSanitizer, in build-asan/
 #   make fuzz       libFuzzer on every file reader, FUZZ_SECONDS (60) each,
 #                   built with clang in build-fuzz/
+# and the performance suite (never part of make or make test):
+#   make bench      Google Benchmark: our copies, frames and 8-to-32-bit
+#                   conversion against SDL's and memcpy, a Release build in
+#                   build-bench/, ending with a table of ratios per goal
+#                   (docs/performance.md)
 
 BUILD_DIR := build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -119,3 +124,19 @@ web-serve: web
 test-web: web
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 	node tests/web/test-web.mjs $(WEB_DIR)
+
+# ---- performance -------------------------------------------------------------
+# Each benchmark runs five times and the fastest counts; BENCH_ARGS go to the
+# suite (BENCH_ARGS=--benchmark_filter=frame runs the whole frames only).
+BENCH_BUILD_DIR ?= build-bench
+BENCH_ARGS ?=
+
+.PHONY: deps-bench bench
+
+deps-bench:
+	@bash tools/install-deps.sh bench
+
+bench: deps-bench
+	cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_BENCH=ON -DVC_TESTS=OFF
+	cmake --build $(BENCH_BUILD_DIR) --target vc_bench -j$(JOBS)
+	./$(BENCH_BUILD_DIR)/bench/vc_bench $(BENCH_ARGS)

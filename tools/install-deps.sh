@@ -16,13 +16,16 @@ if [ "$what" = "test" ]; then
 elif [ "$what" = "fuzz" ]; then
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.
     packages+=(clang libclang-rt-dev)
+elif [ "$what" = "bench" ]; then
+    # The performance suite (make bench).
+    packages+=(libbenchmark-dev)
 elif [ "$what" = "web" ]; then
     # The browser build (emscripten, with its ready-made system libraries)
     # and its test in headless Chromium, driven from node.
     packages+=(emscripten chromium nodejs)
     command -v npm >/dev/null 2>&1 || packages+=(npm)
 elif [ "$what" != "run" ]; then
-    echo "usage: $0 [run|test|fuzz|web]" >&2
+    echo "usage: $0 [run|test|fuzz|bench|web]" >&2
     exit 2
 fi
 
