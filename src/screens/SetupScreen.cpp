@@ -84,8 +84,11 @@ void SetupScreen::Arm() {
 }
 
 void SetupScreen::DrawBackground() {
-    ClearSurface(backBuffer, 0);
-    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, true);
+    // The background covers the whole screen and its key is index 0: the
+    // pixels a keyed copy would leave out are 0 on the cleared screen and 0
+    // in the picture. One plain copy draws the same as the clear and the
+    // keyed copy, at a third of the cost.
+    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
     Sprite& anim = shipAnims[ShipTableIndex(selectedShip)];
     anim.Draw(127, 210, backBuffer);
     anim.AdvanceLoop();
