@@ -8,9 +8,9 @@
 #include <string>
 
 #include "platform/Host.h"
+#include "platform/PassInput.h"
 #include "platform/SdlAudio.h"
 #include "platform/SdlClock.h"
-#include "platform/SdlInput.h"
 #include "platform/SdlKeymap.h"
 #include "platform/SdlPads.h"
 #include "platform/SdlVideo.h"
@@ -45,7 +45,14 @@ public:
     // ---- devices ----------------------------------------------------------
 
     bool InitInput(char* reason, int reasonSize) override {
-        if (!input_.Open(reason, reasonSize)) return false;
+        // Keyboard and mouse arrive as events of the game's window; here
+        // only the event queue is started.
+        if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) {
+            if (reason != nullptr && reasonSize > 0) std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
+            return false;
+        }
+        eventsOpen_ = true;
+        input_.Clear();
         pads_.Open(padMappingPath_.c_str());
         return true;
     }
@@ -57,7 +64,9 @@ public:
     void ShutdownDisplay() override { video_.Close(); }
     void ShutdownInput() override {
         pads_.Close();
-        input_.Close();
+        input_.Clear();
+        if (eventsOpen_) SDL_QuitSubSystem(SDL_INIT_EVENTS);
+        eventsOpen_ = false;
     }
 
     // ---- picture ----------------------------------------------------------
@@ -184,7 +193,8 @@ private:
 
     SdlClock clock_;
     SdlVideo video_;
-    SdlInput input_;
+    PassInput input_;
+    bool eventsOpen_ = false;
     SdlAudio audio_;
     SdlPads pads_;
     std::string padMappingPath_;

@@ -8,6 +8,7 @@
 
 #include "gfx/FrameScaler.h"
 #include "platform/Host.h"
+#include "platform/PassInput.h"
 #include "platform/WebKeymap.h"
 #include "platform/WebStore.h"
 
@@ -91,91 +92,6 @@ EM_JS(void, WebShowMessage, (const char* text, const char* title), {
 EM_JS(int, WebPageHasFocus, (), {
     return document.hasFocus() && document.visibilityState === 'visible' ? 1 : 0;
 });
-
-// ---- keys and pointer ----------------------------------------------------
-
-// The keys and the pointer as the game reads them. The game samples keys
-// and the button once a pass, so a press released within the same pass is
-// held until the next one begins (a quick tap still counts).
-class WebInput {
-public:
-    void BeginPass() {
-        passEnded_ = false;
-        for (int code = 0; code < 256; ++code) {
-            if (releaseKey_[code]) keys_[code] = 0;
-            releaseKey_[code] = false;
-            pressedNow_[code] = false;
-        }
-        if (releaseLeft_) leftDown_ = 0;
-        releaseLeft_ = false;
-        leftPressedNow_ = false;
-    }
-    void EndPass() { passEnded_ = true; }
-    bool PassEnded() const { return passEnded_; }
-
-    void KeyDown(uint8_t code) {
-        if (code == 0) return;
-        keys_[code] = 0x80;
-        pressedNow_[code] = true;
-        releaseKey_[code] = false;
-    }
-    void KeyUp(uint8_t code) {
-        if (code == 0) return;
-        if (pressedNow_[code]) {
-            releaseKey_[code] = true;
-        } else {
-            keys_[code] = 0;
-        }
-    }
-    // Outside the picture the pointer stays at its edge, as the game's own
-    // pointer does, so that the two stay together.
-    void PointerAt(int x, int y) {
-        pointerX_ = x < 0 ? 0 : (x > kScreenWidth - 1 ? kScreenWidth - 1 : x);
-        pointerY_ = y < 0 ? 0 : (y > kScreenHeight - 1 ? kScreenHeight - 1 : y);
-    }
-    void LeftButton(bool down) {
-        if (down) {
-            leftDown_ = 0x80;
-            leftPressedNow_ = true;
-            releaseLeft_ = false;
-        } else if (leftPressedNow_) {
-            releaseLeft_ = true;
-        } else {
-            leftDown_ = 0;
-        }
-    }
-    // Everything up: releases that happen while the page is in the
-    // background never reach us.
-    void Clear() {
-        std::memset(keys_, 0, sizeof keys_);
-        std::memset(pressedNow_, 0, sizeof pressedNow_);
-        std::memset(releaseKey_, 0, sizeof releaseKey_);
-        leftDown_ = 0;
-        leftPressedNow_ = false;
-        releaseLeft_ = false;
-    }
-    const uint8_t* KeyStates() const { return keys_; }
-    void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) {
-        *dx = pointerX_ - reportedX_;
-        *dy = pointerY_ - reportedY_;
-        reportedX_ = pointerX_;
-        reportedY_ = pointerY_;
-        *leftDown = leftDown_;
-    }
-
-private:
-    uint8_t keys_[256] = {};
-    bool passEnded_ = false;
-    bool pressedNow_[256] = {};
-    bool releaseKey_[256] = {};
-    uint8_t leftDown_ = 0;
-    bool leftPressedNow_ = false;
-    bool releaseLeft_ = false;
-    int pointerX_ = kScreenWidth / 2;
-    int pointerY_ = kScreenHeight / 2;
-    int reportedX_ = kScreenWidth / 2;
-    int reportedY_ = kScreenHeight / 2;
-};
 
 class WebHost;
 WebHost* theHost = nullptr;  // the page's audio node pulls through it
@@ -436,7 +352,7 @@ private:
     }
 
     double start_;
-    WebInput input_;
+    PassInput input_;
     bool inputOpen_ = false;
     bool focused_ = true;
 

@@ -3,19 +3,16 @@
 
 #include "platform/Host.h"
 
-// The SDL host's keyboard and mouse as the game reads them: key states by
-// the game's scan codes, the pointer in the game's 640 x 480 pixels and the
-// left button.
+// A window's keyboard and mouse as the game reads them (the SDL window's and
+// the browser page's alike): key states by the game's scan codes, the
+// pointer in the game's 640 x 480 pixels and the left button.
 //
 // The game samples the keys and the button as levels, once or more per
 // pass, so a press and its release that arrive within one pass (a quick tap
 // or a scripted click) would be missed: such a release is held back until
 // the first event pump of the next pass.
-class SdlInput {
+class PassInput {
 public:
-    bool Open(char* reason, int reasonSize);
-    void Close();
-
     // Called at the first pump after a pass has ended: releases held back
     // take effect now.
     void BeginPass();
@@ -40,7 +37,6 @@ public:
     void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown);
 
 private:
-    bool open_ = false;
     uint8_t keys_[256] = {};
     bool passEnded_ = false;
     bool pressedNow_[256] = {};  // went down during this pass
