@@ -45,7 +45,7 @@ target_link_options(voidcrawl PRIVATE
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   -sMODULARIZE -sEXPORT_NAME=VoidCrawl -sENVIRONMENT=web
   -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH
-  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_set_score
+  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm
   -sEXPORTED_RUNTIME_METHODS=FS
   -lidbfs.js
   ${VC_WEB_PACKED})

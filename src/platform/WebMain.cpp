@@ -25,23 +25,33 @@ EM_JS(void, WebGameEnded, (int failed), {
 
 }  // namespace
 
-// For the page's tests: the game's top-level state (GameState as a number);
-// player 1's worm (in play or not, its head's cell and its heading), so that
-// a test can steer it; and player 1's score, so that a short game, steered
-// into the walls, still reaches the high-score table.
+// For the page's tests, read only: the game's top-level state (GameState as
+// a number), and player 1's worm (in play or not, its head's cell, its
+// heading, its score) with the cell of the food nearest its head (-1 when
+// there is none), so that a test can play a short game that scores.
 extern "C" EMSCRIPTEN_KEEPALIVE int vc_web_game_state() { return static_cast<int>(game.state); }
 
 extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_worm() {
-    static int32_t out[4];
+    static int32_t out[7];
     const Worm& worm = game.match.worms[0];
     out[0] = worm.alive != 0 && worm.active != 0 ? 1 : 0;
     out[1] = worm.segments[1].cellX;
     out[2] = worm.segments[1].cellY;
     out[3] = worm.Heading();
+    out[4] = worm.score;
+    out[5] = out[6] = -1;
+    int32_t nearest = 1 << 30;
+    for (const FoodItem& item : game.match.food.items) {
+        if (item.cellType != CellType::Food) continue;
+        const int32_t dx = item.cellX - out[1], dy = item.cellY - out[2];
+        const int32_t distance = (dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy);
+        if (distance >= nearest) continue;
+        nearest = distance;
+        out[5] = item.cellX;
+        out[6] = item.cellY;
+    }
     return out;
 }
-
-extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_set_score(int32_t score) { game.match.worms[0].score = score; }
 
 int main() {
     std::string error;
