@@ -50,7 +50,6 @@ extern "C" {
 void* __libc_malloc(size_t);
 void* __libc_calloc(size_t, size_t);
 void* __libc_realloc(void*, size_t);
-void* __libc_memalign(size_t, size_t);
 void __libc_free(void*);
 
 void* malloc(size_t n) {
@@ -66,21 +65,6 @@ void* realloc(void* p, size_t n) {
     return __libc_realloc(p, n);
 }
 void free(void* p) { __libc_free(p); }
-void* memalign(size_t alignment, size_t n) {
-    Count();
-    return __libc_memalign(alignment, n);
-}
-void* aligned_alloc(size_t alignment, size_t n) {
-    Count();
-    return __libc_memalign(alignment, n);
-}
-int posix_memalign(void** out, size_t alignment, size_t n) {
-    Count();
-    void* p = __libc_memalign(alignment, n);
-    if (!p) return ENOMEM;
-    *out = p;
-    return 0;
-}
 }
 
 // operator new without relying on how the C++ library reaches malloc.
@@ -90,17 +74,10 @@ void* operator new(size_t n) {
     throw std::bad_alloc();
 }
 void* operator new[](size_t n) { return operator new(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-    Count();
-    return __libc_malloc(n ? n : 1);
-}
-void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
 void operator delete(void* p) noexcept { __libc_free(p); }
 void operator delete[](void* p) noexcept { __libc_free(p); }
 void operator delete(void* p, size_t) noexcept { __libc_free(p); }
 void operator delete[](void* p, size_t) noexcept { __libc_free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { __libc_free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { __libc_free(p); }
 #endif
 
 namespace {
@@ -119,166 +96,77 @@ public:
     }
 };
 
-void* volatile escape = nullptr;
-
-TEST(AllocationCounter, SeesMallocAndNew) {
-    AllocationCount count;
-    int* p = new int(7);
-    escape = p;
-    void* q = std::malloc(24);
-    escape = q;
-    char* r = new char[100];
-    escape = r;
-    const long seen = count.Stop();
-    delete p;
-    std::free(q);
-    delete[] r;
-    EXPECT_GE(seen, 3);
-}
-
-constexpr int kOneX = 225 + 90, kOneY = 120 + 30;
-constexpr int kTwoX = 222 + 90, kTwoY = 185 + 30;
-constexpr int kHighScoresX = 197 + 120, kHighScoresY = 250 + 45;
-constexpr int kInfoX = 272 + 40, kInfoY = 345 + 25;
-
-class FrameAllocations : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(h.Start());
-        ASSERT_TRUE(h.Passes(140));  // the menu items have slid in
-    }
-    void Key(uint8_t code, bool down) { h.host.SetKey(code, down); }
+// Every screen and a long stretch of two-player play: the menu hovered
+// (touch sounds), the high-score and info screens, names typed on the
+// set-up screen, both worms flying, turning, boosting, braking, warping,
+// eating and crashing, and the exit box; then a level load, which does
+// allocate, shows the counter sees the game's own allocations.
+TEST(FrameAllocations, NoFrameOfAnyScreenOrOfPlayAllocates) {
     GameHarness h;
-};
-
-TEST_F(FrameAllocations, MenuFramesAllocateNothing) {
-    AllocationCount count;
-    // Idle, then hovering over every item (touch sounds), the difficulty
-    // labels and the hum switch area, then idle again.
-    ASSERT_TRUE(h.Passes(100));
-    for (int round = 0; round < 3; ++round)
-        for (const auto& p : {std::pair{kOneX, kOneY}, std::pair{kTwoX, kTwoY}, std::pair{kHighScoresX, kHighScoresY},
-                              std::pair{kInfoX, kInfoY}, std::pair{560, 30}, std::pair{20, 460}}) {
-            h.host.MoveMouseTo(p.first, p.second);
-            ASSERT_TRUE(h.Passes(7));
-        }
-    ASSERT_TRUE(h.Passes(200));
-    EXPECT_EQ(count.Stop(), 0);
-    EXPECT_EQ(h.game->state, GameState::MainMenu);
-}
-
-TEST_F(FrameAllocations, HighScoreAndInfoFramesAllocateNothing) {
-    h.Click(kHighScoresX, kHighScoresY);
-    ASSERT_EQ(h.game->state, GameState::HighScores);
-    {
+    ASSERT_TRUE(h.Start());
+    ASSERT_TRUE(h.Passes(140));  // the menu items have slid in
+    auto framesAllocate = [&](const char* what, auto frames) {
         AllocationCount count;
-        h.host.MoveMouseTo(300, 300);
-        ASSERT_TRUE(h.Passes(200));
-        EXPECT_EQ(count.Stop(), 0) << "high-score screen";
-    }
-    Key(DIK_ESCAPE, true);
-    h.Pass();
-    Key(DIK_ESCAPE, false);
-    h.Click(kInfoX, kInfoY);
+        frames();
+        EXPECT_EQ(count.Stop(), 0) << what;
+    };
+    framesAllocate("menu", [&] {
+        for (int round = 0; round < 2; ++round)
+            for (auto [x, y] : {std::pair{315, 150}, {312, 215}, {317, 295}, {312, 370}, {560, 30}, {20, 460}}) {
+                h.host.MoveMouseTo(x, y);
+                ASSERT_TRUE(h.Passes(7));
+            }
+    });
+    h.Click(317, 295);
+    ASSERT_EQ(h.game->state, GameState::HighScores);
+    framesAllocate("high scores", [&] { ASSERT_TRUE(h.Passes(100)); });
+    h.Tap(DIK_ESCAPE);
+    h.Click(312, 370);
     ASSERT_EQ(h.game->state, GameState::Info);
-    AllocationCount count;
-    h.host.MoveMouseTo(600, 440);  // the ball and its sound
-    ASSERT_TRUE(h.Passes(100));
-    h.host.MoveMouseTo(100, 100);
-    ASSERT_TRUE(h.Passes(100));
-    EXPECT_EQ(count.Stop(), 0) << "info screen";
-}
-
-TEST_F(FrameAllocations, SetupFramesAllocateNothing) {
-    h.Click(kTwoX, kTwoY);
+    framesAllocate("info", [&] {
+        h.host.MoveMouseTo(600, 440);  // the ball and its sound
+        ASSERT_TRUE(h.Passes(100));
+    });
+    h.Tap(DIK_ESCAPE);
+    h.Click(312, 215);  // TWO PLAYERS
     ASSERT_EQ(h.game->state, GameState::PlayerSetup);
-    AllocationCount count;
-    // Typing a name, with a backspace.
-    for (const uint8_t code : {DIK_A, DIK_D, DIK_BACK, DIK_S, DIK_W, DIK_Y}) {
-        Key(code, true);
-        ASSERT_TRUE(h.Passes(3));
-        Key(code, false);
-        ASSERT_TRUE(h.Passes(3));
-    }
-    h.host.MoveMouseTo(400, 300);
-    ASSERT_TRUE(h.Passes(200));
-    EXPECT_EQ(count.Stop(), 0);
-    EXPECT_EQ(h.game->state, GameState::PlayerSetup);
-}
-
-TEST_F(FrameAllocations, PlayFramesAllocateNothing) {
-    h.Click(kTwoX, kTwoY);
-    ASSERT_EQ(h.game->state, GameState::PlayerSetup);
-    for (int player = 0; player < 2; ++player) {  // two names and ships, confirmed
-        Key(DIK_RETURN, true);
-        h.Pass();
-        Key(DIK_RETURN, false);
-        h.Pass();
-    }
-    ASSERT_EQ(h.game->state, GameState::Playing) << "the first level is loaded here";
-
-    // Keep this one level going: lives to spare and a target out of reach,
-    // so that no game over (a file save) and no level change (a level load)
-    // falls into the count.
+    framesAllocate("set-up", [&] {
+        for (const uint8_t code : {DIK_A, DIK_D, DIK_BACK, DIK_S}) h.Tap(code);
+        ASSERT_TRUE(h.Passes(50));
+    });
+    h.Tap(DIK_RETURN);
+    h.Tap(DIK_RETURN);
+    ASSERT_EQ(h.game->state, GameState::Playing);
+    // One level kept going: lives to spare and a target out of reach, so
+    // that no game over (a file save) and no level load falls into the count.
     Match& match = h.game->match;
     match.arena.header.target = 900;
     for (Worm& w : match.worms) w.stats.lives = 99;
-
-    AllocationCount count;
-    ASSERT_TRUE(h.Passes(50));  // the level intro
-    Key(DIK_SPACE, true);
-    h.Pass();
-    Key(DIK_SPACE, false);
-    ASSERT_TRUE(match.worms[0].active && match.worms[1].active);
-    const Segment start0 = match.worms[0].segments[1];
-    // Both worms fly, turn, boost, brake and try their gates: eating,
-    // crashing and warping as it comes.
-    const uint8_t keys[][2] = {{DIK_UP, DIK_W},     {DIK_LEFT, DIK_A},        {DIK_DOWN, DIK_S},
-                               {DIK_RIGHT, DIK_D},  {DIK_RCONTROL, DIK_LCONTROL}, {DIK_UP, DIK_W}};
-    for (int round = 0; round < 10; ++round)
-        for (const auto& pair : keys) {
-            Key(pair[0], true);
-            Key(pair[1], true);
-            ASSERT_TRUE(h.Passes(12));
-            Key(pair[0], false);
-            Key(pair[1], false);
-            ASSERT_TRUE(h.Passes(20));
-            if (!match.worms[0].active || !match.worms[1].active) {
-                Key(DIK_SPACE, true);  // a worm that lost a life starts again
-                h.Pass();
-                Key(DIK_SPACE, false);
+    const Segment start = match.worms[0].segments[1];
+    framesAllocate("play", [&] {
+        ASSERT_TRUE(h.Passes(50));  // the level intro
+        const uint8_t keys[][2] = {{DIK_UP, DIK_W},    {DIK_LEFT, DIK_A},             {DIK_DOWN, DIK_S},
+                                   {DIK_RIGHT, DIK_D}, {DIK_RCONTROL, DIK_LCONTROL}, {DIK_UP, DIK_W}};
+        for (int round = 0; round < 10; ++round)
+            for (const auto& pair : keys) {
+                h.Tap(DIK_SPACE);  // a worm that lost a life starts again
+                h.host.SetKey(pair[0], true);
+                h.host.SetKey(pair[1], true);
+                ASSERT_TRUE(h.Passes(12));
+                h.host.SetKey(pair[0], false);
+                h.host.SetKey(pair[1], false);
+                ASSERT_TRUE(h.Passes(20));
             }
-        }
-    // Esc freezes the game behind the exit box; N goes on.
-    Key(DIK_ESCAPE, true);
-    ASSERT_TRUE(h.Passes(5));
-    Key(DIK_ESCAPE, false);
-    ASSERT_TRUE(h.Passes(5));
-    Key(DIK_N, true);
-    h.Pass();
-    Key(DIK_N, false);
-    ASSERT_TRUE(h.Passes(50));
-    const long seen = count.Stop();
-    const Segment& head0 = match.worms[0].segments[1];
-    EXPECT_TRUE(head0.cellX != start0.cellX || head0.cellY != start0.cellY) << "the worm never moved";
-    ASSERT_EQ(match.levelIndex, 0) << "a level change happened while counting";
-    ASSERT_FALSE(match.resultsSaved) << "the game ended while counting";
-    EXPECT_EQ(seen, 0);
-    EXPECT_EQ(h.game->state, GameState::Playing);
-}
-
-TEST_F(FrameAllocations, ALevelLoadIsCounted) {
-    // The counter sees the game's own allocations: a level load opens files
-    // and reads its picture through a heap buffer.
-    h.Click(kOneX, kOneY);
-    Key(DIK_RETURN, true);
-    h.Pass();
-    Key(DIK_RETURN, false);
-    h.Pass();
-    ASSERT_EQ(h.game->state, GameState::Playing);
+        h.Tap(DIK_ESCAPE);  // the exit box; N goes on
+        h.Tap(DIK_N);
+        ASSERT_TRUE(h.Passes(50));
+    });
+    const Segment& head = match.worms[0].segments[1];
+    EXPECT_TRUE(head.cellX != start.cellX || head.cellY != start.cellY) << "the worm never moved";
+    EXPECT_TRUE(match.levelIndex == 0 && !match.resultsSaved && h.game->state == GameState::Playing);
     AllocationCount count;
-    h.game->match.levelIndex = 1;
-    ASSERT_TRUE(h.game->match.LoadLevel());
+    match.levelIndex = 1;
+    ASSERT_TRUE(match.LoadLevel());
     EXPECT_GT(count.Stop(), 0);
 }
 

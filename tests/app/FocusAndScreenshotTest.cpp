@@ -2,6 +2,7 @@
 // screenshots in the player's folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -30,19 +31,12 @@ protected:
     // A one-player game on the timer level, the worm started with SPACE:
     // its clock is running.
     void StartTimerLevel() {
-        std::strcpy(setup_.name1, "ALICE");
-        setup_.ship1 = 0;
-        setup_.ship2 = 2;
-        match().players = 1;
-        match().SetPlayers(&setup_);
-        match().playerSetup = &setup_;
-        match().Begin(1);
+        h.BeginMatch(1, 1);
         ASSERT_TRUE(h.PlayLevel(Match::kTimerLevel));
     }
     std::pair<int, int> Head() { return {match().worms[0].segments[1].cellX, match().worms[0].segments[1].cellY}; }
 
     GameHarness h;
-    PlayerSetup setup_;
 };
 
 TEST_F(FocusTest, PlayStandsStillWithoutTheKeyboardAndGoesOnWithoutABox) {
@@ -53,7 +47,9 @@ TEST_F(FocusTest, PlayStandsStillWithoutTheKeyboardAndGoesOnWithoutABox) {
     h.host.SetFocused(false);
     for (int i = 0; i < 2000; ++i) {
         h.Pass();
-        if (i % 500 == 0) ASSERT_TRUE(Shown() == last) << "in the background, pass " << i;
+        if (i % 500 == 0) {
+            ASSERT_TRUE(Shown() == last) << "in the background, pass " << i;
+        }
     }
     EXPECT_TRUE(Shown() == last);
     EXPECT_EQ(Head(), head) << "the worm moved while the window was in the background";
@@ -118,63 +114,62 @@ protected:
     fs::path root_;
 };
 
-TEST_F(ScreenshotTest, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndNeverReplaceAFile) {
+TEST_F(ScreenshotTest, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndAFolderNotMadeIsAReason) {
     const fs::path dir = root_ / "share" / "voidcrawl";  // neither exists yet
-    ScopedUserDir user(dir.string());
     Frame first, second;
     second.pixels.assign(second.pixels.size(), 200);
     const std::tm when = When();
     char path[kMaxUserPath] = "", reason[512] = "";
-    std::vector<std::string> paths;
-    for (const Frame* f : {&first, &second, &first}) {
-        ASSERT_TRUE(SaveScreenshot(f->pixels.data(), f->palette, when, path, sizeof path, reason, sizeof reason))
-            << reason;
-        paths.push_back(path);
-    }
-    EXPECT_EQ(paths, (std::vector<std::string>{(dir / "voidcrawl-2026-12-06-231502.png").string(),
-                                               (dir / "voidcrawl-2026-12-06-231502-2.png").string(),
-                                               (dir / "voidcrawl-2026-12-06-231502-3.png").string()}));
-    ExpectPicture(paths[0], first.pixels.data(), first.palette);
-    ExpectPicture(paths[1], second.pixels.data(), second.palette);
-    ExpectPicture(paths[2], first.pixels.data(), first.palette);
-}
-
-TEST_F(ScreenshotTest, AFolderThatCannotBeMadeOrNoPictureIsAReasonNotAFile) {
-    fs::create_directories(root_);
-    std::ofstream(root_ / "taken") << "a file where the folder should go";
-    Frame f;
-    const std::tm when = When();
-    char path[kMaxUserPath] = "", reason[512] = "";
     {
-        ScopedUserDir user((root_ / "taken" / "voidcrawl").string());
-        EXPECT_FALSE(SaveScreenshot(f.pixels.data(), f.palette, when, path, sizeof path, reason, sizeof reason));
-        EXPECT_NE(std::string(reason).find("taken"), std::string::npos) << reason;
-        EXPECT_FALSE(TakeScreenshot(f.pixels.data(), f.palette));
+        ScopedUserDir user(dir.string());
+        std::vector<std::string> paths;
+        for (const Frame* f : {&first, &second, &first}) {
+            ASSERT_TRUE(SaveScreenshot(f->pixels.data(), f->palette, when, path, sizeof path, reason, sizeof reason))
+                << reason;
+            paths.push_back(path);
+        }
+        EXPECT_EQ(paths, (std::vector<std::string>{(dir / "voidcrawl-2026-12-06-231502.png").string(),
+                                                   (dir / "voidcrawl-2026-12-06-231502-2.png").string(),
+                                                   (dir / "voidcrawl-2026-12-06-231502-3.png").string()}));
+        ExpectPicture(paths[1], second.pixels.data(), second.palette);
+        ExpectPicture(paths[2], first.pixels.data(), first.palette);
+        reason[0] = '\0';  // no picture: a reason, not a file
+        EXPECT_FALSE(SaveScreenshot(nullptr, first.palette, when, path, sizeof path, reason, sizeof reason));
+        EXPECT_STRNE(reason, "");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 3);
     }
-    ScopedUserDir user(root_.string());
-    reason[0] = '\0';
-    EXPECT_FALSE(SaveScreenshot(nullptr, f.palette, when, path, sizeof path, reason, sizeof reason));
-    EXPECT_STRNE(reason, "");
-    EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator{}), 1) << "only 'taken'";
+    std::ofstream(root_ / "taken") << "a file where the folder should go";
+    ScopedUserDir user((root_ / "taken" / "voidcrawl").string());
+    EXPECT_FALSE(SaveScreenshot(first.pixels.data(), first.palette, when, path, sizeof path, reason, sizeof reason));
+    EXPECT_NE(std::string(reason).find("taken"), std::string::npos) << reason;
+    EXPECT_FALSE(TakeScreenshot(first.pixels.data(), first.palette));
 }
 
-TEST_F(FocusTest, TheGamesFrameIsShotAsShownAndTwoQuickShotsAreTwoFiles) {
-    h.Passes(50);  // the main menu over its star field
-    ASSERT_NE(h.host.LastPixels(), nullptr);
-    const fs::path dir = fs::path(h.dir()) / "player";
-    ScopedUserDir user(dir.string());
-    ::testing::internal::CaptureStdout();
-    ASSERT_TRUE(TakeScreenshot(h.host.LastPixels(), h.host.LastPalette()));
-    ASSERT_TRUE(TakeScreenshot(h.host.LastPixels(), h.host.LastPalette()));
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(dir)) files.push_back(e.path());
-    ASSERT_EQ(files.size(), 2u);
-    for (const fs::path& file : files) {
-        EXPECT_EQ(file.filename().string().rfind("voidcrawl-", 0), 0u) << file;
-        EXPECT_NE(out.find(file.string()), std::string::npos) << "the terminal names " << file << ":\n" << out;
-        ExpectPicture(file.string(), h.host.LastPixels(), h.host.LastPalette());
+// The '1' key dumps the screen into the player's folder, made with its
+// parents; a folder that cannot be made is said once, however long the key
+// is held, and the game goes on.
+TEST_F(FocusTest, TheDumpKeyWritesIntoTheUserFolderAndAFailureIsSaidOnce) {
+    const fs::path dir = fs::path(h.dir()) / "user" / "nested";
+    {
+        ScopedUserDir user(dir.string());
+        h.Tap(DIK_1);
+        EXPECT_EQ(fs::file_size(dir / "ScrDump.raw"), 307200u);
+        std::ifstream in(dir / "ScrDump.pal", std::ios::binary);
+        const std::string pal(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(std::count(pal.begin(), pal.end(), '\n'), 259);
+        EXPECT_EQ(pal.rfind("JASC-PAL\r\n0100\r\n256\r\n", 0), 0u);
     }
+    std::ofstream(fs::path(h.dir()) / "blocked") << "a file";
+    ScopedUserDir user((fs::path(h.dir()) / "blocked" / "voidcrawl").string());
+    testing::internal::CaptureStderr();
+    h.host.SetKey(DIK_1, true);
+    EXPECT_TRUE(h.Passes(20));
+    h.host.SetKey(DIK_1, false);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string line = "the screen dump could not be written";
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    EXPECT_EQ(err.find(line), err.rfind(line)) << err;
+    EXPECT_NE(err.find("blocked: Not a directory"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -37,20 +37,6 @@ protected:
     Font big;
 };
 
-TEST_F(FontTest, GlyphsWrapOntoRowsOfTheGrid) {
-    int32_t l, t, r, b;
-    big.GlyphRect(' ', &l, &t, &r, &b);
-    EXPECT_EQ(l, 1);
-    EXPECT_EQ(t, 1);
-    EXPECT_EQ(r - l, 32);
-    EXPECT_EQ(b - t, 31);
-    big.GlyphRect(static_cast<char>(32 + 19), &l, &t, &r, &b);  // first glyph of row 2
-    EXPECT_EQ(l, 1);
-    EXPECT_EQ(t, 33);
-    big.GlyphRect(static_cast<char>(32 + 18), &l, &t, &r, &b);
-    EXPECT_EQ(l, 1 + 18 * 33);
-}
-
 TEST_F(FontTest, AdvancesFollowTheTrimOfTheCharacterDrawn) {
     big.DrawText(backBuffer, 100, 100, "IJ", 0);
     EXPECT_EQ(BackAt(100, 100), 'I' - 32 + 1);
@@ -102,19 +88,6 @@ TEST_F(FontTest, NumbersAndTrimLimit) {
     EXPECT_EQ(f.Advance('U'), 6);  // the 21st trim was ignored
     f.AddTrim('4', 7);
     EXPECT_EQ(f.Advance('4'), 6);
-}
-
-TEST(FontAdvance, SmallFontTrimsDependOnlyOnTheCharacterDrawn) {
-    Font small;
-    small.Init(nullptr, 0, 0, 15, 15, 9, 630);
-    small.AddTrim('K', 7);
-    small.AddTrim('M', 6);
-    small.AddTrim('W', 5);
-    small.AddTrim('I', 12);
-    small.AddTrim('4', 7);
-    EXPECT_EQ(small.Advance('I'), 3);
-    EXPECT_EQ(small.Advance('4'), 8);
-    EXPECT_EQ(small.Advance('A'), 6);
 }
 
 }  // namespace

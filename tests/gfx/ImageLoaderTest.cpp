@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <vector>
 
 namespace {
@@ -56,16 +55,12 @@ TEST(ImageLoader, TurnsBottomUpRowsTopDownAndConvertsThePalette) {
     EXPECT_EQ(pal[10].blue, 10);
     EXPECT_EQ(pal[10].flags, 4);
     EXPECT_FALSE(imageLoadFailed);
-}
-
-TEST(ImageLoader, FindsThePixelsFromTheEndOfTheFile) {
-    ImageLoader loader;
-    const auto file = MakeBmp8(4, 2, {1, 2, 3, 4, 5, 6, 7, 8}, 37);
-    uint8_t pixels[8] = {};
-    ASSERT_TRUE(loader.LoadFromMemory("t", file.data(), static_cast<int64_t>(file.size()), pixels, 4, 2, nullptr));
-    EXPECT_EQ(pixels[0], 5);
-    EXPECT_EQ(pixels[7], 4);
-    EXPECT_EQ(loader.palette[0].red, 255);  // no palette destination: the loader's own
+    // The pixels are the file's last bytes, whatever lies between; without
+    // a palette to fill, the loader keeps its own.
+    const auto gap = MakeBmp8(4, 2, {1, 2, 3, 4, 5, 6, 7, 8}, 37);
+    ASSERT_TRUE(loader.LoadFromMemory("t", gap.data(), static_cast<int64_t>(gap.size()), pixels, 4, 2, nullptr));
+    EXPECT_EQ(0, std::memcmp(pixels, expect, 8));
+    EXPECT_EQ(loader.palette[0].red, 255);
 }
 
 TEST(ImageLoader, ConvertsTwentyFourBitPixelsToSixteen) {
@@ -108,36 +103,6 @@ TEST(ImageLoader, RefusesWhatIsNotAFittingPicture) {
                                            c.w, c.h, nullptr))
             << c.what;
         EXPECT_TRUE(imageLoadFailed) << c.what;
-    }
-    imageLoadFailed = false;
-}
-
-TEST(ImageLoader, AShortFileFillsOnlyPartOfTheTarget) {
-    ImageLoader loader;
-    auto file = MakeBmp8(4, 4, std::vector<uint8_t>(16, 9));
-    Put32(file, 34, 64);  // claims more data than the file holds
-    uint8_t pixels[16];
-    std::memset(pixels, 0, sizeof pixels);
-    EXPECT_TRUE(loader.LoadFromMemory("t", file.data(), static_cast<int64_t>(file.size()), pixels, 4, 4, nullptr));
-}
-
-TEST(ImageLoader, SurvivesRandomBytesWithoutTouchingMemoryOutside) {
-    ImageLoader loader;
-    std::mt19937 rng(1234);
-    auto base = MakeBmp8(8, 8, std::vector<uint8_t>(64, 3));
-    for (int round = 0; round < 3000; ++round) {
-        auto bytes = base;
-        const int flips = 1 + static_cast<int>(rng() % 12);
-        for (int i = 0; i < flips; ++i) bytes[rng() % 60] = static_cast<uint8_t>(rng());
-        bytes.resize(rng() % (bytes.size() + 1));
-        // Guard bytes around the target catch any write outside it.
-        uint8_t buffer[64 + 32];
-        std::memset(buffer, 0x5A, sizeof buffer);
-        loader.LoadFromMemory("fuzz", bytes.data(), static_cast<int64_t>(bytes.size()), buffer + 16, 8, 8, nullptr);
-        for (int i = 0; i < 16; ++i) {
-            ASSERT_EQ(buffer[i], 0x5A) << "round " << round;
-            ASSERT_EQ(buffer[16 + 64 + i], 0x5A) << "round " << round;
-        }
     }
     imageLoadFailed = false;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "gfx/Display.h"
 #include "support/FakeHost.h"
 
@@ -19,37 +21,24 @@ protected:
     PaletteFader fader;
 };
 
-TEST_F(FaderTest, StepLeavesChannelsWithinTheStepOfTheTarget) {
+TEST_F(FaderTest, AStepMovesEachChannelByTheStepUntilWithinItOfTheTarget) {
     PaletteEntry pal[256] = {};
+    EXPECT_TRUE(fader.StepToColor(pal, 0, 256, 0, 0, 0, 6));  // already there
     pal[0] = {7, 6, 13, 4};
     EXPECT_FALSE(fader.StepToColor(pal, 0, 256, 0, 0, 0, 6));
-    EXPECT_EQ(pal[0].red, 1);    // 7 -> 1, then stays
-    EXPECT_EQ(pal[0].green, 6);  // within 6 of 0: untouched
-    EXPECT_EQ(pal[0].blue, 7);
+    EXPECT_EQ((std::tuple{pal[0].red, pal[0].green, pal[0].blue}), (std::tuple{1, 6, 7}));
     EXPECT_FALSE(fader.StepToColor(pal, 0, 1, 0, 0, 0, 6));  // blue 7 still moves
-    EXPECT_EQ(pal[0].blue, 1);
     EXPECT_TRUE(fader.StepToColor(pal, 0, 256, 0, 0, 0, 6));
-    EXPECT_EQ(pal[0].red, 1);
-}
-
-TEST_F(FaderTest, BlackPaletteIsReachedAtOnce) {
-    PaletteEntry pal[256] = {};
-    EXPECT_TRUE(fader.StepToColor(pal, 0, 256, 0, 0, 0, 6));
-    EXPECT_TRUE(fader.StepToPalette(pal, pal, 6));
-}
-
-TEST_F(FaderTest, FadeUpEndsShortOfTheTarget) {
+    EXPECT_EQ((std::tuple{pal[0].red, pal[0].green, pal[0].blue}), (std::tuple{1, 6, 1}));
     PaletteEntry target[256];
     for (auto& e : target) e = {10, 250, 128, 4};
-    fader.FadeIn(target);
+    fader.FadeIn(target);  // up from black, ending short of the target
     PaletteEntry shown[256];
     GetDisplayPalette(0, 256, shown);
-    EXPECT_EQ(shown[3].red, 6);
-    EXPECT_EQ(shown[3].green, 246);
-    EXPECT_EQ(shown[3].blue, 126);
+    EXPECT_EQ((std::tuple{shown[3].red, shown[3].green, shown[3].blue}), (std::tuple{6, 246, 126}));
 }
 
-TEST_F(FaderTest, FullFadeTakesFortyThreeStepsAndEndsNearBlack) {
+TEST_F(FaderTest, AFadeOutTakesFortyThreeStepsPacedByTheHostAndBlackOutWritesEveryEntry) {
     PaletteEntry white[256];
     for (auto& e : white) e = {255, 100, 0, 4};
     SetDisplayPalette(0, 256, white);
@@ -58,26 +47,15 @@ TEST_F(FaderTest, FullFadeTakesFortyThreeStepsAndEndsNearBlack) {
     EXPECT_EQ(steps, 43);
     PaletteEntry shown[256];
     GetDisplayPalette(0, 256, shown);
-    EXPECT_EQ(shown[0].red, 3);
-    EXPECT_EQ(shown[0].green, 4);
-    // FadeOut paces each moving step through the host.
+    EXPECT_EQ((std::tuple{shown[0].red, shown[0].green}), (std::tuple{3, 4}));
     SetDisplayPalette(0, 256, white);
     host.fadeSteps = 0;
     fader.FadeOut();
     EXPECT_EQ(host.fadeSteps, 42);
-}
-
-TEST_F(FaderTest, BlackOutWritesEveryEntry) {
-    PaletteEntry white[256];
-    for (auto& e : white) e = {255, 255, 255, 4};
     SetDisplayPalette(0, 256, white);
     BlackOutPalette();
-    PaletteEntry shown[256];
     GetDisplayPalette(0, 256, shown);
-    for (const auto& e : shown) {
-        ASSERT_EQ(e.red + e.green + e.blue, 0);
-        ASSERT_EQ(e.flags, 4);
-    }
+    for (const auto& e : shown) ASSERT_EQ((std::tuple{e.red + e.green + e.blue, e.flags}), (std::tuple{0, 4}));
 }
 
 }  // namespace

@@ -99,19 +99,16 @@ TEST(WaveReader, RefusesFilesWithoutTheFormTheFormatOrTheData) {
     EXPECT_TRUE(Read(Riff("WAVE", {Chunk("abcd", FormatBody()), data})).ok);
 }
 
-TEST(WaveReader, ReadsEighteenFormatBytesEvenFromA16ByteRecord) {
-    const Bytes samples = Samples(12);
+TEST(WaveReader, ReadsEighteenFormatBytesEvenFromA16ByteRecordAndScansPastPaddedOddChunks) {
+    const Bytes samples = Samples(9);
     EXPECT_EQ(Read(Riff("WAVE", {Chunk("fmt ", FormatBody(1, 16)), Chunk("data", samples)})).Taken(), samples);
     const Bytes file = Riff("WAVE", {Chunk("fmt ", FormatBody())});
     for (int cut = 1; cut <= 18; ++cut)
         EXPECT_EQ(Read(Bytes(file.begin(), file.end() - cut)).error, WaveError::ShortFormat) << cut;
-}
-
-TEST(WaveReader, ScansPastOddSizedChunksWithTheirPadBytes) {
-    const Bytes samples = Samples(9);
-    const Result r = Read(Riff("WAVE", {Chunk("fmt ", FormatBody(1, 19)), Chunk("fact", Samples(3)),
-                                        Chunk("LIST", Samples(7)), Chunk("data", samples)}));
-    EXPECT_EQ((std::tuple{r.Taken(), r.wave.truncated}), (std::tuple{samples, false}));
+    EXPECT_EQ(Read(Riff("WAVE", {Chunk("fmt ", FormatBody(1, 19)), Chunk("fact", Samples(3)), Chunk("LIST", Samples(7)),
+                                 Chunk("data", samples)}))
+                  .Taken(),
+              samples);
     // Without the pad byte the scan lands one byte off and misses "data".
     EXPECT_FALSE(
         Read(Riff("WAVE", {Chunk("fmt ", FormatBody()), Chunk("fact", Samples(3), false), Chunk("data", samples)})).ok);
@@ -137,35 +134,6 @@ TEST(WaveReader, TakesOnlyTheSampleBytesPresentAndAtMostTheCap) {
     const Result r = Read(ValidWave(big));
     EXPECT_EQ((std::tuple{r.wave.size, r.wave.truncated, r.wave.bytes[kMaxWaveBytes - 1]}),
               (std::tuple{kMaxWaveBytes, true, 0x11}));
-}
-
-TEST(WaveReader, GarbageAndDamagedFilesNeverTakeMoreThanTheFileHolds) {
-    uint32_t state = 12345;
-    auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
-    const Bytes base =
-        Riff("WAVE", {Chunk("fmt ", FormatBody()), Chunk("LIST", Samples(11)), Chunk("data", Samples(40))});
-    int accepted = 0;
-    for (int round = 0; round < 40000; ++round) {
-        Bytes b;
-        if (round % 2) {  // a valid file with a few bytes changed and cut anywhere
-            b = base;
-            for (int k = 1 + next() % 4; k > 0; --k) b[next() % b.size()] = static_cast<uint8_t>(next());
-            b.resize(next() % (b.size() + 1));
-        } else {  // garbage, half of it behind a real header
-            b.resize(next() % 160);
-            for (uint8_t& v : b) v = static_cast<uint8_t>(next());
-            if (round % 4 && b.size() >= 12) {
-                std::copy_n(base.begin(), 4, b.begin());
-                std::copy_n(base.begin() + 8, 4, b.begin() + 8);
-            }
-        }
-        Result r = Read(b);
-        if (r.ok) {
-            EXPECT_LE(r.wave.size, b.size());
-        }
-        accepted += r.ok;
-    }
-    EXPECT_GT(accepted, 0);
 }
 
 TEST(WaveReader, ReadsFilesByGameNameTakingWhatTheFileHolds) {

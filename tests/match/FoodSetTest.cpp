@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/FakeHost.h"
 #include "world/Random.h"
 
@@ -49,59 +51,33 @@ TEST_F(FoodSetTest, ThresholdsPickTheTypes) {
     EXPECT_EQ(food.TypeFor(106), 0);
 }
 
-TEST_F(FoodSetTest, ItemsLieOnFreeCellsBelowTheTopRow) {
-    GridObject walls[40];
-    for (int i = 0; i < 40; ++i) {
-        walls[i].cellX = i % 20;
-        walls[i].cellY = 1 + i / 20;
-        walls[i].cellType = CellType::Wall;
-        grid.Place(&walls[i]);
-    }
+TEST_F(FoodSetTest, ItemsTakeFreeCellsOfTheirOwnBelowTheTopRowAndComeBackElsewhereOnceEaten) {
+    static GridObject walls[40];
+    for (int i = 0; i < 40; ++i) grid.Place(&(walls[i] = GridObject{i % 20, 1 + i / 20, 0, 0, CellType::Wall}));
     food.Reset(20, 20, 20, 20);
     for (const FoodItem& item : food.items) {
         ASSERT_EQ(item.cellType, CellType::Food);
-        EXPECT_GE(item.cellY, 3);
-        EXPECT_LT(item.cellY, 14);
-        EXPECT_EQ(grid.At(item.cellX, item.cellY), &item);
+        EXPECT_TRUE(item.cellY >= 3 && item.cellY < 14 && grid.At(item.cellX, item.cellY) == &item);
     }
-    // Each item has a cell of its own.
-    for (int i = 0; i < 20; ++i)
-        for (int j = i + 1; j < 20; ++j)
-            EXPECT_FALSE(food.items[i].cellX == food.items[j].cellX && food.items[i].cellY == food.items[j].cellY);
-}
-
-TEST_F(FoodSetTest, EatenItemsComeBackElsewhereOnTheNextDraw) {
+    grid.ClearAll();
     food.Reset(3, 30, 30, 30);
     FoodItem& eaten = food.items[1];
     const int x = eaten.cellX, y = eaten.cellY;
-    GridObject worm;
-    worm.cellX = x;
-    worm.cellY = y;
-    worm.cellType = CellType::Occupied;
+    GridObject worm{x, y, 0, 0, CellType::Occupied};
     grid.Place(&worm);  // the eating worm takes the cell
     eaten.cellType = CellType::EatenFood;
     food.Draw();
-    EXPECT_EQ(eaten.cellType, CellType::Food);
-    EXPECT_FALSE(eaten.cellX == x && eaten.cellY == y);
-    EXPECT_EQ(grid.TypeAt(x, y), CellType::Occupied);
-    EXPECT_EQ(food.items[3].cellType, CellType::Empty);  // unused slots stay empty
+    EXPECT_EQ((std::tuple{eaten.cellType, eaten.cellX == x && eaten.cellY == y, grid.TypeAt(x, y),
+                          food.items[3].cellType}),
+              (std::tuple{CellType::Food, false, CellType::Occupied, CellType::Empty}));
 }
 
 TEST_F(FoodSetTest, AFullBoardNeverHangsThePlacement) {
     static GridObject blocks[20 * 14];
-    for (int x = 0; x < 20; ++x)
-        for (int y = 0; y < 14; ++y) {
-            GridObject& b = blocks[x * 14 + y];
-            b.cellX = x;
-            b.cellY = y;
-            b.cellType = CellType::Wall;
-            if (!(x == 19 && y == 13)) grid.Place(&b);
-        }
-    food.Reset(2, 10, 10, 10);
-    EXPECT_EQ(food.items[0].cellType, CellType::Food);
-    EXPECT_EQ(food.items[0].cellX, 19);
-    EXPECT_EQ(food.items[0].cellY, 13);
-    EXPECT_EQ(food.items[1].cellType, CellType::Empty);  // no room left: the slot stays empty
+    for (int i = 0; i < 20 * 14 - 1; ++i) grid.Place(&(blocks[i] = GridObject{i / 14, i % 14, 0, 0, CellType::Wall}));
+    food.Reset(2, 10, 10, 10);  // one free cell, (19, 13)
+    EXPECT_EQ((std::tuple{food.items[0].cellType, food.items[0].cellX, food.items[0].cellY, food.items[1].cellType}),
+              (std::tuple{CellType::Food, 19, 13, CellType::Empty}));
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "io/Input.h"
@@ -12,32 +14,19 @@
 
 namespace {
 
+// An open level on the high-score picture, the starts at (3, 7) and (16, 7).
 struct LevelSpec {
-    std::string background = "grafik\\hiscore.dat";
-    std::string title = "TEST RUN";
     int32_t target = 30;
-    int32_t chances[3] = {30, 30, 30};
     int32_t foodCount = 5;
-    int32_t start[4] = {3, 7, 16, 7};
-    std::vector<std::pair<int, int>> walls;
-    int size = kLevelFileBytes;
-    bool terminateTitle = true;
 };
 
 void WriteLevel(const std::string& name, const LevelSpec& spec) {
     std::vector<uint8_t> bytes(kLevelFileBytes, 0);
-    std::memcpy(bytes.data(), spec.background.c_str(), spec.background.size());
-    std::memcpy(bytes.data() + 150, spec.title.c_str(), spec.title.size());
-    if (!spec.terminateTitle) std::memset(bytes.data() + 150, 'X', 150);
-    const int32_t fields[9] = {spec.target,   spec.chances[0], spec.chances[1], spec.chances[2], spec.foodCount,
-                               spec.start[0], spec.start[1],   spec.start[2],   spec.start[3]};
+    std::memcpy(bytes.data(), "grafik\\hiscore.dat", 18);
+    std::memcpy(bytes.data() + 150, "TEST RUN", 8);
+    const int32_t fields[9] = {spec.target, 30, 30, 30, spec.foodCount, 3, 7, 16, 7};
     std::memcpy(bytes.data() + 300, fields, sizeof fields);
-    for (auto [x, y] : spec.walls) {
-        const int32_t one = 1;
-        std::memcpy(bytes.data() + 336 + 4 * (x * 14 + y), &one, 4);
-    }
-    std::ofstream f(name, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), spec.size);
+    std::ofstream(name, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 class MatchFlowTest : public ::testing::Test {
@@ -47,18 +36,7 @@ protected:
         for (int i = 0; i < 20; ++i) WriteLevel("L" + std::to_string(i) + ".DAT", LevelSpec{});
     }
     Match& match() { return h.game->match; }
-    void BeginGame(int players, int difficulty) {
-        PlayerSetup setup;
-        std::strcpy(setup.name1, "ALICE");
-        std::strcpy(setup.name2, "BOB");
-        setup.ship1 = 0;
-        setup.ship2 = players == 2 ? 1 : 2;
-        match().players = players;
-        match().SetPlayers(&setup);
-        setup_ = setup;
-        match().playerSetup = &setup_;
-        match().Begin(difficulty);
-    }
+    void BeginGame(int players, int difficulty) { h.BeginMatch(players, difficulty); }
     // A one-player game on level `index` through the real Game, worms
     // started with SPACE: the clock of the timer level is running.
     void StartPlay(int index) {
@@ -80,38 +58,39 @@ protected:
     std::vector<uint8_t> Shown() { return std::vector<uint8_t>(h.host.LastPixels(), h.host.LastPixels() + 640 * 480); }
     std::vector<uint8_t> Back() { return std::vector<uint8_t>(backBuffer->pixels, backBuffer->pixels + 640 * 480); }
     GameHarness h;
-    PlayerSetup setup_;
 };
 
-TEST_F(MatchFlowTest, TargetsScaleByDifficultyAndPlayers) {
-    const int expectOne[3] = {20, 30, 35};
-    const int expectTwo[3] = {15, 24, 29};
-    for (int d = 0; d < 3; ++d) {
-        BeginGame(1, d);
-        ASSERT_FALSE(match().levelFailed) << match().levelError;
-        EXPECT_EQ(match().level->target, expectOne[d]) << d;
-        BeginGame(2, d);
-        EXPECT_EQ(match().level->target, expectTwo[d]) << d;
+// Targets 30 and 10 by difficulty, one player then two; a two-player game
+// places three more food items, and the timer level keeps its target.
+TEST_F(MatchFlowTest, TargetsScaleByDifficultyAndPlayersAndTwoPlayersGetMoreFood) {
+    const int expect[2][2][3] = {{{20, 30, 35}, {15, 24, 29}}, {{6, 10, 11}, {5, 8, 9}}};
+    for (int t = 0; t < 2; ++t) {
+        LevelSpec spec;
+        spec.target = t ? 10 : 30;
+        WriteLevel("L0.DAT", spec);
+        for (int players = 1; players <= 2; ++players)
+            for (int d = 0; d < 3; ++d) {
+                BeginGame(players, d);
+                ASSERT_FALSE(match().levelFailed) << match().levelError;
+                EXPECT_EQ(match().level->target, expect[t][players - 1][d]) << spec.target << " " << players << d;
+                EXPECT_EQ(std::count_if(std::begin(match().food.items), std::end(match().food.items),
+                                        [](const FoodItem& f) { return f.cellType == CellType::Food; }),
+                          players == 2 ? 8 : 5);
+                EXPECT_EQ(bool(match().playerOut[1]), players == 1);
+            }
     }
-    LevelSpec ten;
-    ten.target = 10;
-    WriteLevel("L0.DAT", ten);
-    const int tenOne[3] = {6, 10, 11};
-    const int tenTwo[3] = {5, 8, 9};
-    for (int d = 0; d < 3; ++d) {
-        BeginGame(1, d);
-        EXPECT_EQ(match().level->target, tenOne[d]);
-        BeginGame(2, d);
-        EXPECT_EQ(match().level->target, tenTwo[d]);
-    }
-}
-
-TEST_F(MatchFlowTest, TheTimerLevelKeepsItsTarget) {
-    BeginGame(1, 2);
-    match().levelIndex = 5;
+    match().levelIndex = Match::kTimerLevel;
     ASSERT_TRUE(match().LoadLevel());
     EXPECT_EQ(match().level->target, 30);
-    EXPECT_TRUE(match().introPending);
+    LevelSpec food;
+    food.foodCount = 18;  // 18 fit the slots for one player, 18 + 3 do not
+    WriteLevel("L0.DAT", food);
+    BeginGame(1, 1);
+    EXPECT_FALSE(match().levelFailed) << match().levelError;
+    testing::internal::CaptureStderr();
+    BeginGame(2, 1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string(match().levelError).find("food"), std::string::npos) << match().levelError;
 }
 
 TEST_F(MatchFlowTest, TwoPlayerFactorRisesAsPlayersRunOut) {
@@ -137,68 +116,6 @@ TEST_F(MatchFlowTest, TwoPlayerFactorRisesAsPlayersRunOut) {
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.969999969));
 }
 
-TEST_F(MatchFlowTest, OnePlayerGamesKeepPlayerTwoOut) {
-    BeginGame(1, 1);
-    EXPECT_TRUE(match().playerOut[1]);
-    EXPECT_TRUE(match().playerDone[1]);
-    EXPECT_EQ(match().extraFood, 0);
-    int items = 0;
-    for (const FoodItem& f : match().food.items) items += f.cellType == CellType::Food;
-    EXPECT_EQ(items, 5);
-    BeginGame(2, 1);
-    items = 0;
-    for (const FoodItem& f : match().food.items) items += f.cellType == CellType::Food;
-    EXPECT_EQ(items, 8);
-}
-
-TEST_F(MatchFlowTest, BrokenLevelFilesAreRefusedWithAReason) {
-    struct Case {
-        const char* what;
-        LevelSpec spec;
-        bool remove;
-        const char* reason;
-    };
-    std::vector<Case> cases;
-    cases.push_back({"missing", LevelSpec{}, true, "cannot be opened"});
-    LevelSpec shortFile;
-    shortFile.size = 1000;
-    cases.push_back({"short", shortFile, false, "shorter"});
-    LevelSpec title;
-    title.terminateTitle = false;
-    cases.push_back({"title", title, false, "title"});
-    LevelSpec food;
-    food.foodCount = 18;  // 18 + 3 extra in a two-player game
-    cases.push_back({"food", food, false, "food"});
-    LevelSpec off;
-    off.start[3] = 14;
-    cases.push_back({"start off the board", off, false, "off the board"});
-    LevelSpec wallStart;
-    wallStart.walls = {{3, 7}};
-    cases.push_back({"start on a wall", wallStart, false, "wall"});
-    LevelSpec picture;
-    picture.background = "grafik\\nothing-here.dat";
-    cases.push_back({"picture", picture, false, "picture"});
-    LevelSpec crowded;
-    for (int x = 0; x < 20; ++x)
-        for (int y = 1; y < 14; ++y)
-            if (!(y == 7 && (x == 3 || x == 16)) && x > 0) crowded.walls.push_back({x, y});
-    cases.push_back({"too few free cells", crowded, false, "free cells"});
-    for (const Case& c : cases) {
-        if (c.remove)
-            std::remove("L0.DAT");
-        else
-            WriteLevel("L0.DAT", c.spec);
-        testing::internal::CaptureStderr();
-        BeginGame(2, 1);
-        testing::internal::GetCapturedStderr();
-        EXPECT_TRUE(match().levelFailed) << c.what;
-        EXPECT_NE(std::string(match().levelError).find(c.reason), std::string::npos)
-            << c.what << ": " << match().levelError;
-        EXPECT_NE(std::string(match().levelError).find("L0.DAT"), std::string::npos);
-        EXPECT_FALSE(match().Frame()) << c.what;
-    }
-}
-
 TEST_F(MatchFlowTest, ARefusedFirstLevelReturnsToTheMenu) {
     std::remove("L0.DAT");
     h.Passes(140);
@@ -216,50 +133,38 @@ TEST_F(MatchFlowTest, ARefusedFirstLevelReturnsToTheMenu) {
     EXPECT_TRUE(h.Pass());  // the game goes on
 }
 
-TEST_F(MatchFlowTest, ContinueRestartsOneLevelBackWithFreshScores) {
+// At game over the result goes into the table file; continue then restarts
+// one level back (never before the first) with fresh scores.
+TEST_F(MatchFlowTest, GameOverEntersTheResultAndContinueRestartsOneLevelBackWithFreshScores) {
     const int expect[4][2] = {{0, 0}, {1, 0}, {2, 1}, {7, 6}};
     for (const auto& c : expect) {
-        BeginGame(1, 1);
+        BeginGame(1, 0);
         match().levelIndex = c[0];
-        match().introPending = 0;
-        match().worms[0].active = 0;
-        match().worms[0].stats.lives = 0;
-        match().worms[0].score = 4321;
+        match().worms[0].score = 4321 + c[0];
+        match().worms[0].lengthTotal = 42;
         RunOutToTheTable();
-        // Click the continue button.
-        h.game->cursor.x = 560;
+        HighScoreTable check;
+        check.Load("teasy.dat", 0);
+        check.Sort();
+        EXPECT_EQ((std::tuple{check.order[0]->score, std::string(check.order[0]->name), check.order[0]->lengthTotal,
+                              check.order[0]->level}),
+                  (std::tuple{4321 + c[0], std::string("ALICE"), 42, c[0] + 1}));
+        h.game->cursor.x = 560;  // the continue button
         h.game->cursor.y = 60;
         MouseState.rgbButtons[0] = 0x80;
         h.host.SetMouseButton(true);
         match().Frame();
         h.host.SetMouseButton(false);
         MouseState.rgbButtons[0] = 0;
-        EXPECT_EQ(match().levelIndex, c[1]) << "from level index " << c[0];
-        EXPECT_EQ(match().worms[0].score, 0);
-        EXPECT_EQ(match().worms[0].stats.lives, 3);
-        EXPECT_FALSE(match().playerOut[0]);
-        EXPECT_TRUE(match().playerOut[1]);
-        EXPECT_TRUE(match().introPending);
-        EXPECT_FALSE(match().resultsSaved);
+        EXPECT_EQ((std::tuple{match().levelIndex, match().worms[0].score, match().worms[0].stats.lives,
+                              bool(match().playerOut[0]), bool(match().playerOut[1]), bool(match().introPending),
+                              bool(match().resultsSaved)}),
+                  (std::tuple{c[1], 0, 3, false, true, true, false}))
+            << "from level index " << c[0];
     }
 }
 
-TEST_F(MatchFlowTest, GameOverEntersTheResultIntoTheTableFile) {
-    BeginGame(1, 0);
-    match().levelIndex = 3;
-    match().worms[0].score = 777;
-    match().worms[0].lengthTotal = 42;
-    RunOutToTheTable();
-    HighScoreTable check;
-    check.Load("teasy.dat", 0);
-    check.Sort();
-    EXPECT_EQ(check.order[0]->score, 777);
-    EXPECT_STREQ(check.order[0]->name, "ALICE");
-    EXPECT_EQ(check.order[0]->lengthTotal, 42);
-    EXPECT_EQ(check.order[0]->level, 4);
-}
-
-TEST_F(MatchFlowTest, GameOverShowsItsCueOnTheStillArenaThenMarksTheNewEntry) {
+TEST_F(MatchFlowTest, GameOverShowsItsCueForItsFramesThenTheTableWithTheNewEntryBlinking) {
     BeginGame(1, 0);
     match().introPending = 0;
     match().worms[0].active = 0;
@@ -271,16 +176,7 @@ TEST_F(MatchFlowTest, GameOverShowsItsCueOnTheStillArenaThenMarksTheNewEntry) {
         match().Frame();
         ASSERT_FALSE(match().resultsSaved) << "frame " << i;
     }
-    // The arena and its status bar stand under the cue: the panel's middle
-    // holds more than the arena alone.
-    const std::vector<uint8_t> cue = Back();
-    match().arena.Draw();
-    int differ = 0;
-    for (int y = 150; y < 330; ++y)
-        for (int x = 170; x < 470; ++x) differ += cue[y * 640 + x] != backBuffer->pixels[y * 640 + x];
-    EXPECT_GT(differ, 1000);
     EXPECT_TRUE(match().inPlay);
-
     match().Frame();
     ASSERT_TRUE(match().resultsSaved);
     HighScoreTable& table = h.game->highScoreScreen;
@@ -309,43 +205,33 @@ TEST_F(MatchFlowTest, GameOverShowsItsCueOnTheStillArenaThenMarksTheNewEntry) {
     EXPECT_TRUE(match().resultsSaved);
 }
 
-TEST_F(MatchFlowTest, TheTimerLevelClockStandsStillWhileTheGameIsFrozen) {
+// Esc held freezes play on one still picture, then the exit box stands
+// still; the timer level's clock stands still all the while.
+TEST_F(MatchFlowTest, AFrozenGameShowsOneStillPictureAndTheTimerLevelClockStandsStill) {
     StartPlay(Match::kTimerLevel);
     h.Passes(1000);  // ten seconds of play
-    h.host.SetKey(DIK_ESCAPE, true);
-    h.Passes(2000);
-    h.host.SetKey(DIK_ESCAPE, false);
-    h.Passes(1500);  // the EXIT Y/N box
-    ASSERT_TRUE(h.game->exitBoxShown);
-    h.host.SetKey(DIK_N, true);
-    h.Pass();
-    h.host.SetKey(DIK_N, false);
-    EXPECT_FALSE(match().timerExpired);
-    int frames = 0;
-    while (!match().timerExpired && frames < 5000) {
-        h.Pass();
-        ++frames;
-    }
-    EXPECT_NEAR(frames, 3000, 2) << "thirty seconds of the clock were left";
-}
-
-TEST_F(MatchFlowTest, AFrozenGameShowsOneStillPicture) {
-    StartPlay(0);
-    h.Passes(30);  // the worm is under way
     const std::vector<uint8_t> last = Shown();
     h.host.SetKey(DIK_ESCAPE, true);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 2000; ++i) {
         h.Pass();
-        EXPECT_TRUE(Shown() == last) << "Esc held, pass " << i;
+        if (i < 3) {
+            EXPECT_TRUE(Shown() == last) << "Esc held, pass " << i;
+        }
     }
     h.host.SetKey(DIK_ESCAPE, false);
     h.Pass();
     const std::vector<uint8_t> box = Shown();
     EXPECT_FALSE(box == last);
-    for (int i = 0; i < 3; ++i) {
+    h.Passes(1500);
+    EXPECT_TRUE(Shown() == box);
+    ASSERT_TRUE(h.game->exitBoxShown);
+    h.Tap(DIK_N);
+    int frames = 1;
+    while (!match().timerExpired && frames < 5000) {
         h.Pass();
-        EXPECT_TRUE(Shown() == box) << "box up, pass " << i;
+        ++frames;
     }
+    EXPECT_NEAR(frames, 3000, 2) << "thirty seconds of the clock were left";
 }
 
 TEST_F(MatchFlowTest, TheClockShowsHundredthsWithTwoDigits) {
@@ -393,14 +279,20 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
         EXPECT_EQ(w.exitOpen != 0, opens) << state;
         EXPECT_TRUE(match().worms[0].exitOpen) << state;
         if (state == Exited) {
-            // Whatever its flag says, a worm that left draws no countdown.
-            ClearSurface(backBuffer, 0);
-            match().DrawStatusBar();
-            const std::vector<uint8_t> bar = Back();
+            // Whatever its flag says, a worm that left draws no countdown;
+            // a shield below zero shows as 0.
+            auto bar = [&] {
+                ClearSurface(backBuffer, 0);
+                match().DrawStatusBar();
+                return Back();
+            };
+            const std::vector<uint8_t> before = bar();
             w.exitOpen = 1;
-            ClearSurface(backBuffer, 0);
-            match().DrawStatusBar();
-            EXPECT_TRUE(bar == Back());
+            EXPECT_TRUE(bar() == before);
+            match().worms[0].shield = 0;
+            const std::vector<uint8_t> zero = bar();
+            match().worms[0].shield = -14;
+            EXPECT_TRUE(bar() == zero);
         }
         if (state == Waiting) {
             // A waiting worm gets its exit open as it starts.
@@ -412,20 +304,6 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
             EXPECT_TRUE(w.exitOpen);
         }
     }
-}
-
-TEST_F(MatchFlowTest, ANegativeShieldShowsAsZero) {
-    BeginGame(1, 1);
-    Worm& w = match().worms[0];
-    w.shield = 0;
-    ClearSurface(backBuffer, 0);
-    match().DrawStatusBar();
-    const std::vector<uint8_t> zero = Back();
-    w.shield = -14;
-    ClearSurface(backBuffer, 0);
-    match().DrawStatusBar();
-    EXPECT_TRUE(zero == Back());
-    EXPECT_EQ(w.shield, -14);
 }
 
 TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
@@ -448,10 +326,6 @@ TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
     EXPECT_FALSE(match().playerOut[0]);
     EXPECT_TRUE(match().introPending);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(MatchFlowTest, EachWormSteersWithItsPlayersChosenKeysInOrder) {
     PlayKeys chosen = kDefaultPlayKeys;

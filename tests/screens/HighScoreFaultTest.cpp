@@ -37,42 +37,12 @@
 #include "io/Input.h"
 #include "platform/UserDir.h"
 #include "screens/HighScoreTable.h"
+#include "support/Files.h"
 #include "support/GameHarness.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-class TempDir {
-public:
-    TempDir() {
-        old_ = fs::current_path();
-        char pattern[] = "/tmp/vc-hsfault-XXXXXX";
-        dir_ = mkdtemp(pattern);
-        fs::current_path(dir_);
-    }
-    ~TempDir() {
-        fs::current_path(old_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    const std::string& path() const { return dir_; }
-
-private:
-    fs::path old_;
-    std::string dir_;
-};
-
-Bytes ReadAll(const std::string& name) {
-    std::ifstream f(name, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& name, const Bytes& bytes) {
-    std::ofstream f(name, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // A full table whose every byte differs from the other table's.
 void MakeTable(HighScoreTable& t, int32_t base, const char* prefix) {
@@ -405,11 +375,7 @@ TEST(HighScoreFaultInPlay, AGameOverThatCannotSaveKeepsTheOldTableAndShowsWhy) {
         fault.make();
 
         Match& match = h.game->match;
-        PlayerSetup setup;
-        std::strcpy(setup.name1, "ALICE");
-        match.players = 1;
-        match.SetPlayers(&setup);
-        match.Begin(0);
+        h.BeginMatch(1, 0);
         ASSERT_FALSE(match.levelFailed) << match.levelError;
         match.introPending = 0;
         match.worms[0].active = 0;

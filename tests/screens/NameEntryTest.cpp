@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "io/Input.h"
 #include "support/FakeHost.h"
@@ -41,89 +42,47 @@ protected:
     NameEntry entry;
 };
 
-TEST_F(NameEntryTest, KeyTableHasTheSpecialBytes) {
-    EXPECT_EQ(NameEntry::kKeyTable[0x10], 'Q');
-    EXPECT_EQ(NameEntry::kKeyTable[0x1E], 'A');
-    EXPECT_EQ(NameEntry::kKeyTable[0x2C], 'Z');
-    EXPECT_EQ(NameEntry::kKeyTable[0x02], '1');
-    EXPECT_EQ(NameEntry::kKeyTable[0x0B], '0');
-    EXPECT_EQ(NameEntry::kKeyTable[26], 0xC5);
-    EXPECT_EQ(NameEntry::kKeyTable[27], 0xC2);
-    EXPECT_EQ(NameEntry::kKeyTable[39], 0xD6);
-    EXPECT_EQ(NameEntry::kKeyTable[40], 0xC4);
-    EXPECT_EQ(NameEntry::kKeyTable[43], '<');
-    EXPECT_EQ(NameEntry::kKeyTable[53], '*');
-    EXPECT_EQ(NameEntry::kKeyTable[0xC8], ' ');
-    EXPECT_EQ(NameEntry::kKeyTable[255], 0);
+TEST_F(NameEntryTest, KeysGiveTheirLettersAndTheFourExtraLetters) {
+    const std::pair<int, uint8_t> keys[] = {{0x10, 'Q'}, {0x1E, 'A'}, {0x2C, 'Z'}, {0x02, '1'}, {0x0B, '0'},
+                                            {26, 0xC5},  {27, 0xC2},  {39, 0xD6},  {40, 0xC4},  {43, '<'},
+                                            {53, '*'},   {0xC8, ' '}, {255, 0}};
+    for (auto [code, c] : keys) EXPECT_EQ(NameEntry::kKeyTable[code], c) << code;
 }
 
-TEST_F(NameEntryTest, FourteenLettersKeepThirteenAndBackspaceMakesRoom) {
-    const uint8_t keys[14] = {0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32, 0x31};
-    for (uint8_t k : keys) Tap(k);
-    EXPECT_EQ(entry.length, 13);
-    EXPECT_EQ(Typed(), "ABCDEFGHIJKLM");
-    Tap(DIK_BACK);
-    EXPECT_EQ(Typed(), "ABCDEFGHIJKL");
-    Tap(0x2C);
-    EXPECT_EQ(Typed(), "ABCDEFGHIJKLZ");
-}
-
-TEST_F(NameEntryTest, BackspaceOnAnEmptyFieldDoesNothing) {
-    Tap(DIK_BACK);
-    EXPECT_EQ(entry.length, 0);
-    Tap(0x1E);
-    EXPECT_EQ(Typed(), "A");
-}
-
-TEST_F(NameEntryTest, KeysWithoutACharacterAreLatchedAndIgnored) {
-    host.keys[DIK_LEFT] = 0x80;
-    entry.Update();
-    EXPECT_EQ(entry.keyLatched, 1);
-    EXPECT_EQ(entry.length, 0);
-    // A second key pressed while the first is held is ignored.
-    host.keys[0x1E] = 0x80;
-    entry.Update();
-    EXPECT_EQ(entry.length, 0);
-    host.keys[DIK_LEFT] = 0;
-    host.keys[0x1E] = 0;
-    entry.Update();
-    EXPECT_EQ(entry.keyLatched, 0);
-    Tap(DIK_SPACE);
-    Tap(0x2B);  // the key left of Z
-    Tap(26);
-    EXPECT_EQ(entry.length, 3);
-    EXPECT_EQ(std::string(entry.Typed()), std::string(" <\xC5"));
-}
-
-TEST_F(NameEntryTest, OnePressEntersOneCharacter) {
-    host.keys[0x1E] = 0x80;
+TEST_F(NameEntryTest, ThirteenCharactersOnePerPressBackspaceMakesRoomAndEnterGivesTheTextWithoutTheCursor) {
+    Tap(DIK_BACK);  // on an empty field: nothing
+    host.keys[0x1E] = 0x80;  // held: one character
     for (int i = 0; i < 30; ++i) entry.Update();
     host.keys[0x1E] = 0;
     entry.Update();
-    EXPECT_EQ(Typed(), "A");
-}
-
-TEST_F(NameEntryTest, EnterReturnsTheTextWithoutTheCursor) {
-    Tap(0x1E);
-    Tap(0x1F);
+    const uint8_t keys[13] = {0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32, 0x31};
+    for (uint8_t k : keys) Tap(k);
+    EXPECT_EQ(Typed(), "ABCDEFGHIJKLM");
+    Tap(DIK_BACK);
+    Tap(0x2C);
+    EXPECT_EQ(Typed(), "ABCDEFGHIJKLZ");
     host.keys[DIK_RETURN] = 0x80;
     const char* done = entry.Update();
     ASSERT_NE(done, nullptr);
-    EXPECT_STREQ(done, "AS");
-    // Held Enter is latched: no second result.
-    EXPECT_EQ(entry.Update(), nullptr);
+    EXPECT_STREQ(done, "ABCDEFGHIJKLZ");
+    EXPECT_EQ(entry.Update(), nullptr);  // held Enter is latched
 }
 
-TEST_F(NameEntryTest, TheCursorBlinksTenFramesHiddenElevenShown) {
+TEST_F(NameEntryTest, AKeyWithoutACharacterIsLatchedAndTheCursorBlinksTenFramesHiddenElevenShown) {
+    host.keys[DIK_LEFT] = 0x80;
+    entry.Update();
+    host.keys[0x1E] = 0x80;  // pressed while the first is held: ignored
+    entry.Update();
+    EXPECT_EQ((std::tuple{int(entry.keyLatched), entry.length}), (std::tuple{1, 0}));
+    host.keys[DIK_LEFT] = host.keys[0x1E] = 0;
+    entry.Update();
+    EXPECT_EQ(entry.keyLatched, 0);
     int shown = 0;
     for (int i = 0; i < 21; ++i) {
         entry.Update();
-        if (entry.text[entry.length] == '<') ++shown;
+        shown += entry.text[entry.length] == '<';
     }
     EXPECT_EQ(shown, 11);
-    entry.blink = 0;
-    entry.Update();
-    EXPECT_EQ(entry.text[0], 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -60,9 +61,11 @@ public:
             if (!Pass()) return false;
         return true;
     }
-    // Moves the pointer and runs one pass so the game sees it.
-    void PointAt(int x, int y) {
-        host.MoveMouseTo(x, y);
+    // A key down for one pass and up for the next.
+    void Tap(uint8_t key) {
+        host.SetKey(key, true);
+        Pass();
+        host.SetKey(key, false);
         Pass();
     }
     // A click as the menus see it: their hit tests use the button state read
@@ -90,6 +93,19 @@ public:
         host.SetKey(DIK_SPACE, false);
         return !m.introPending && m.timerStart != 0;
     }
+    // A match begun as the set-up screen begins one: ALICE on ship 0 and,
+    // in a two-player game, BOB on ship 1.
+    void BeginMatch(int players, int difficulty) {
+        std::strcpy(setup.name1, "ALICE");
+        std::strcpy(setup.name2, "BOB");
+        setup.ship1 = 0;
+        setup.ship2 = players == 2 ? 1 : 2;
+        Match& m = game->match;
+        m.players = players;
+        m.SetPlayers(&setup);
+        m.playerSetup = &setup;
+        m.Begin(difficulty);
+    }
     bool Started(int slot) const {
         const int* slots = nullptr;
         const int n = SoundBank::StartedLog(&slots);
@@ -101,6 +117,7 @@ public:
 
     HeadlessHost host;
     std::unique_ptr<Game> game;
+    PlayerSetup setup;
 
 private:
     std::filesystem::path oldDir_;
