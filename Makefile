@@ -18,13 +18,17 @@
 #                   conversion against SDL's and memcpy, a Release build in
 #                   build-bench/, ending with a table of ratios per goal
 #                   (docs/performance.md)
+# and one measure of the tests' reach:
+#   make coverage   the whole test suite built with gcc's --coverage in
+#                   build-coverage/; prints line and branch coverage of src/
+#                   and tools/ per folder, HTML in build-coverage/coverage/
 
 BUILD_DIR := build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 TESTS ?= OFF
 
-.PHONY: all configure run test deps deps-test clean install test-asan deps-fuzz fuzz
+.PHONY: all configure run test deps deps-test clean install test-asan deps-fuzz fuzz deps-coverage coverage
 
 all: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
@@ -92,6 +96,23 @@ fuzz: deps-fuzz
 		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD_DIR) --target fuzz_all -j$(JOBS)
 	bash fuzz/run.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
+# ---- coverage ----------------------------------------------------------------
+# Unoptimised, so that every line and branch counts where it is written. The
+# counters are cleared before the run, so the figures are this run's alone
+# (the data set's generation at build time does not count for mkdata).
+COVERAGE_BUILD_DIR ?= build-coverage
+
+deps-coverage:
+	@bash tools/install-deps.sh coverage
+
+coverage: deps-coverage
+	cmake -S . -B $(COVERAGE_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DVC_TESTS=ON \
+		-DCMAKE_CXX_FLAGS="--coverage" -DCMAKE_EXE_LINKER_FLAGS="--coverage"
+	cmake --build $(COVERAGE_BUILD_DIR) -j$(JOBS)
+	find $(COVERAGE_BUILD_DIR) -name '*.gcda' -delete
+	cd $(COVERAGE_BUILD_DIR) && ctest --output-on-failure -j$(JOBS); status=$$?; \
+	cd $(CURDIR) && bash tools/coverage-report.sh $(COVERAGE_BUILD_DIR) && exit $$status
 
 # ---- the browser build -------------------------------------------------------
 #   make web        the game for the browser in build-web/: our own page, the

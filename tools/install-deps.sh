@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and running VoidCrawl need
 # ("run"), that the test suite needs as well ("test"), that the fuzz
-# targets need ("fuzz": clang with libFuzzer), or that the browser build and
-# its test need ("web": emscripten, Chromium and node). Does nothing when
-# everything is already there.
+# targets need ("fuzz": clang with libFuzzer), that the coverage report
+# needs ("coverage": the test suite's packages and gcovr), or that the
+# browser build and its test need ("web": emscripten, Chromium and node).
+# Does nothing when everything is already there.
 set -euo pipefail
 
 what="${1:-run}"
 packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev fonts-dejavu-core)
-if [ "$what" = "test" ]; then
+if [ "$what" = "test" ] || [ "$what" = "coverage" ]; then
     # GoogleTest; the window and install tests run the game under a virtual
     # X server and validate the desktop entry and the AppStream metadata.
     packages+=(libgtest-dev xvfb xdotool x11-utils imagemagick matchbox-window-manager
                desktop-file-utils appstream)
+    if [ "$what" = "coverage" ]; then packages+=(gcovr); fi
 elif [ "$what" = "fuzz" ]; then
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.
     packages+=(clang libclang-rt-dev)
@@ -25,7 +27,7 @@ elif [ "$what" = "web" ]; then
     packages+=(emscripten chromium nodejs)
     command -v npm >/dev/null 2>&1 || packages+=(npm)
 elif [ "$what" != "run" ]; then
-    echo "usage: $0 [run|test|fuzz|bench|web]" >&2
+    echo "usage: $0 [run|test|fuzz|bench|coverage|web]" >&2
     exit 2
 fi
 
