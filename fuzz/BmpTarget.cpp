@@ -1,7 +1,8 @@
 // Pictures: ImageLoader::LoadFromMemory into a surface-sized buffer.
 //
 // The buffer has exactly the size of one of the surfaces the game loads
-// pictures into, so any write past it is caught by the sanitizer. The shape
+// pictures into (made once per shape), so any write past it is caught by
+// the sanitizer. The shape
 // is the one whose width matches the picture's header (the game never loads
 // a picture into a surface of another width); when none does, a shape is
 // picked from the input's length, and the load must be refused.
@@ -15,7 +16,6 @@
 //     last row of the file (rows are stored bottom-up).
 
 #include <cstring>
-#include <memory>
 
 #include "FuzzTargets.h"
 #include "gfx/ImageLoader.h"
@@ -60,18 +60,31 @@ int FuzzBmp(const uint8_t* data, size_t size) {
     const Shape shape = kShapes[chosen];
     const size_t capacity = static_cast<size_t>(shape.width) * static_cast<size_t>(shape.height);
 
-    std::unique_ptr<uint8_t[]> target(new uint8_t[capacity]);
-    for (size_t i = 0; i < capacity; ++i) target[i] = static_cast<uint8_t>(i * 7 + 3);
+    // One buffer per shape, made once and exactly that size, and a pattern
+    // to fill it with: a refused load must leave the pattern, an accepted
+    // one has it put back after the checks.
+    static uint8_t* targets[kShapeCount] = {};
+    static uint8_t pattern[2592 * 82 > 800 * 600 ? 2592 * 82 : 800 * 600];
+    static const bool patterned = [] {
+        for (size_t i = 0; i < sizeof pattern; ++i) pattern[i] = static_cast<uint8_t>(i * 7 + 3);
+        return true;
+    }();
+    (void)patterned;
+    if (!targets[chosen]) {
+        targets[chosen] = new uint8_t[capacity];
+        std::memcpy(targets[chosen], pattern, capacity);
+    }
+    uint8_t* target = targets[chosen];
     PaletteEntry palette[kPaletteSize];
     std::memset(palette, 0xEE, sizeof palette);
 
     static ImageLoader loader;  // about 1 KB of palette: keep it off the stack
     imageLoadFailed = false;
-    const bool ok = loader.LoadFromMemory("fuzz.dat", data, static_cast<int64_t>(size), target.get(), shape.width,
+    const bool ok = loader.LoadFromMemory("fuzz.dat", data, static_cast<int64_t>(size), target, shape.width,
                                           shape.height, (size & 1) ? nullptr : palette);
     FUZZ_CHECK(ok != imageLoadFailed);
     if (!ok) {
-        for (size_t i = 0; i < capacity; ++i) FUZZ_CHECK(target[i] == static_cast<uint8_t>(i * 7 + 3));
+        FUZZ_CHECK(std::memcmp(target, pattern, capacity) == 0);
         return 0;
     }
     FUZZ_CHECK(widthMatches);
@@ -87,8 +100,9 @@ int FuzzBmp(const uint8_t* data, size_t size) {
         const int64_t start = static_cast<int64_t>(size) - sizeImage;
         if (sizeImage == image && start >= 54 + 1024) {
             const uint8_t* lastRow = data + start + static_cast<int64_t>(height - 1) * width;
-            FUZZ_CHECK(std::memcmp(target.get(), lastRow, static_cast<size_t>(width)) == 0);
+            FUZZ_CHECK(std::memcmp(target, lastRow, static_cast<size_t>(width)) == 0);
         }
     }
+    std::memcpy(target, pattern, capacity);
     return 0;
 }

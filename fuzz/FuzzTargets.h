@@ -12,9 +12,9 @@ class Game;
 // through the same functions in the ordinary test build.
 
 int FuzzBmp(const uint8_t* data, size_t size);        // ImageLoader::LoadFromMemory
-int FuzzWave(const uint8_t* data, size_t size);       // ReadWaveMemory / ReadWaveFile
-int FuzzLevel(const uint8_t* data, size_t size);      // Arena::Check, Arena::Load, a level's first frames
-int FuzzHighScore(const uint8_t* data, size_t size);  // HighScoreTable::LoadBytes, Sort, Frame, Save
+int FuzzWave(const uint8_t* data, size_t size);       // ReadWaveMemory / ReadWaveStream
+int FuzzLevel(const uint8_t* data, size_t size);      // Arena::Check, Match::LoadLevelBytes, first frames
+int FuzzHighScore(const uint8_t* data, size_t size);  // HighScoreTable::LoadBytes, Sort, Frame, StoreBytes
 int FuzzScript(const uint8_t* data, size_t size);     // the runner's script parser
 
 struct FuzzTarget {

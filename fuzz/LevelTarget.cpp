@@ -1,28 +1,28 @@
-// Level files: Arena::Check, Arena::Load from a real file, and the first
-// frames of the level in a running match (food placement, the intro, the
-// worms starting from the level's cells and moving).
+// Level files: Arena::Check, then the level loaded from memory into a match
+// just begun (Match::LoadLevelBytes: the arena, its walls, food placement)
+// and its first frames (the intro, the worms starting from the level's cells
+// and moving). Nothing is read from disk per input but the level's picture,
+// and the arena pictures of this process's copy of the data set are cut to
+// one row, so that reading one costs little: pictures have a target of their
+// own.
 //
 // The input is a level file; bytes after the first 1456 (which the game
-// ignores) choose the level number, players, difficulty and the keys held
-// during play.
+// ignores) choose the level number, players, difficulty, target factor and
+// the keys held during play.
 //
 // Rules checked:
 //   - a level that passes the check for a two-player game passes it for one
 //     player (extra food only makes it harder), and a refusal has a reason;
-//   - Arena::Load accepts nothing that the check refuses, and a refused
-//     level leaves the arena as it was (header, walls, picture);
+//   - the match accepts nothing that the check refuses; a refused level
+//     names its file in the match's error, leaves the arena as it was
+//     (header, walls, picture) and ends play;
 //   - an accepted level has one wall record per non-zero flag, each in the
 //     grid as a wall, and its target scaled by the factor (except on the
-//     timer level);
-//   - in the match, a refused level ends the game with a reason naming the
-//     file; an accepted one runs its intro and play frames.
+//     timer level), and its intro and play frames run.
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "FuzzTargets.h"
 #include "app/Game.h"
@@ -54,35 +54,39 @@ Knobs ReadKnobs(const uint8_t* data, size_t size) {
     return k;
 }
 
-std::string LevelName(int32_t index) { return "L" + std::to_string(index) + ".DAT"; }
-
-// The data set's own level files, to put back after each input.
-const std::vector<uint8_t>& OriginalLevel(int32_t index) {
-    static std::vector<uint8_t> originals[Match::kLevels];
-    static bool read[Match::kLevels] = {};
-    if (!read[index]) {
-        std::ifstream f(LevelName(index), std::ios::binary);
-        originals[index].assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-        read[index] = true;
-    }
-    return originals[index];
-}
-
-void WriteFile(const std::string& name, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    FUZZ_CHECK(f != nullptr);
-    FUZZ_CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
-    FUZZ_CHECK(std::fclose(f) == 0);
-}
-
-int32_t Flag(const uint8_t* data, int32_t x, int32_t y) {
-    const uint8_t* p = data + 336 + 4 * (x * 14 + y);
+int32_t Le32(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
                                 (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
 }
+int32_t Flag(const uint8_t* data, int32_t x, int32_t y) { return Le32(data + 336 + 4 * (x * 14 + y)); }
 
-void CheckArenaLoad(Game& game, const uint8_t* data, size_t size, const Knobs& k) {
-    Arena& arena = game.match.arena;
+// Each grafik/ArenaN.dat of the working copy becomes a 640 x 1 picture.
+void CutArenaPictures() {
+    static uint8_t bmp[54 + 1024 + 640];
+    const uint32_t fields[][2] = {{2, sizeof bmp}, {10, 54 + 1024}, {14, 40}, {18, 640}, {22, 1}, {34, 640}};
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    for (const auto& f : fields)
+        for (int i = 0; i < 4; ++i) bmp[f[0] + i] = static_cast<uint8_t>(f[1] >> (8 * i));
+    bmp[26] = 1;
+    bmp[28] = 8;
+    for (int i = 0; i < 640; ++i) bmp[54 + 1024 + i] = static_cast<uint8_t>(i);
+    for (int n = 0; n < Match::kLevels; ++n) {
+        const std::string name = "grafik/Arena" + std::to_string(n) + ".dat";
+        std::FILE* f = std::fopen(name.c_str(), "wb");
+        FUZZ_CHECK(f != nullptr && std::fwrite(bmp, 1, sizeof bmp, f) == sizeof bmp);
+        FUZZ_CHECK(std::fclose(f) == 0);
+    }
+}
+
+}  // namespace
+
+int FuzzLevel(const uint8_t* data, size_t size) {
+    Game& game = FuzzGame();
+    static const bool cut = (CutArenaPictures(), true);
+    (void)cut;
+    const Knobs k = ReadKnobs(data, size);
+
     char error[120] = {};
     const bool one = Arena::Check(data, static_cast<int64_t>(size), 0, error, sizeof error);
     FUZZ_CHECK(one || error[0] != 0);
@@ -91,7 +95,19 @@ void CheckArenaLoad(Game& game, const uint8_t* data, size_t size, const Knobs& k
     FUZZ_CHECK(two || error[0] != 0);
     FUZZ_CHECK(!two || one);
 
-    const int32_t extraFood = k.players == 2 ? 3 : 0;
+    Match& match = game.match;
+    Arena& arena = match.arena;
+    static PlayerSetup setup;
+    std::strcpy(setup.name1, "ALICE");
+    std::strcpy(setup.name2, "BOB");
+    setup.ship1 = 0;
+    setup.ship2 = k.players == 2 ? 1 : 2;
+    match.players = k.players;
+    match.SetPlayers(&setup);
+    match.Reset(k.difficulty);
+    match.targetFactor = k.factor;
+    match.levelIndex = k.levelIndex;
+
     static LevelHeader headerBefore;
     static WallCell wallsBefore[280];
     static uint8_t pictureBefore[640 * 480];
@@ -99,21 +115,20 @@ void CheckArenaLoad(Game& game, const uint8_t* data, size_t size, const Knobs& k
     const int32_t wallCountBefore = arena.wallCount;
     std::memcpy(wallsBefore, arena.walls, sizeof wallsBefore);
     std::memcpy(pictureBefore, arena.background->pixels, sizeof pictureBefore);
-
-    game.match.grid.ClearAll();
     imageLoadFailed = false;
-    error[0] = 0;
-    const bool loaded = arena.Load(LevelName(k.levelIndex).c_str(), k.factor, "ALICE", "BOB", k.levelIndex,
-                                   extraFood, error, sizeof error);
+    const bool loaded = match.LoadLevelBytes(data, static_cast<int64_t>(size));
     FUZZ_CHECK(!imageLoadFailed);
-    FUZZ_CHECK(!loaded || (extraFood == 3 ? two : one));
+    FUZZ_CHECK(!loaded || (k.players == 2 ? two : one));
     if (!loaded) {
-        FUZZ_CHECK(error[0] != 0);
+        char name[16];
+        std::snprintf(name, sizeof name, "L%d.DAT", static_cast<int>(k.levelIndex));
+        FUZZ_CHECK(match.levelFailed && std::strstr(match.levelError, name) != nullptr);
         FUZZ_CHECK(std::memcmp(&headerBefore, &arena.header, sizeof headerBefore) == 0);
         FUZZ_CHECK(arena.wallCount == wallCountBefore);
         FUZZ_CHECK(std::memcmp(wallsBefore, arena.walls, sizeof wallsBefore) == 0);
         FUZZ_CHECK(std::memcmp(pictureBefore, arena.background->pixels, sizeof pictureBefore) == 0);
-        return;
+        FUZZ_CHECK(!match.Frame());
+        return 0;
     }
     int32_t walls = 0;
     for (int32_t x = 0; x < 20; ++x)
@@ -123,68 +138,29 @@ void CheckArenaLoad(Game& game, const uint8_t* data, size_t size, const Knobs& k
         const WallCell& w = arena.walls[i];
         FUZZ_CHECK(ArenaGrid::OnBoard(w.cellX, w.cellY));
         FUZZ_CHECK(Flag(data, w.cellX, w.cellY) != 0);
-        FUZZ_CHECK(game.match.grid.TypeAt(w.cellX, w.cellY) == CellType::Wall);
+        FUZZ_CHECK(match.grid.TypeAt(w.cellX, w.cellY) == CellType::Wall);
     }
-    const int32_t fileTarget = static_cast<int32_t>(static_cast<uint32_t>(data[300]) |
-                                                    (static_cast<uint32_t>(data[301]) << 8) |
-                                                    (static_cast<uint32_t>(data[302]) << 16) |
-                                                    (static_cast<uint32_t>(data[303]) << 24));
+    const int32_t fileTarget = Le32(data + 300);
     const int32_t scaled = k.levelIndex == Match::kTimerLevel
                                ? fileTarget
                                : static_cast<int32_t>(static_cast<double>(fileTarget) * static_cast<double>(k.factor));
     FUZZ_CHECK(arena.header.target == scaled);
-}
 
-void PlayLevel(Game& game, const Knobs& k) {
-    Match& match = game.match;
-    static PlayerSetup setup;
-    std::strcpy(setup.name1, "ALICE");
-    std::strcpy(setup.name2, "BOB");
-    setup.ship1 = 0;
-    setup.ship2 = k.players == 2 ? 1 : 2;
-    match.players = k.players;
-    match.SetPlayers(&setup);
-    match.Begin(k.difficulty);  // loads L0.DAT
-    if (k.levelIndex != 0 && !match.levelFailed) {
-        match.levelIndex = k.levelIndex;
-        match.LoadLevel();
-    }
-    if (match.levelFailed) {
-        FUZZ_CHECK(std::strstr(match.levelError, LevelName(k.levelIndex).c_str()) != nullptr);
-        FUZZ_CHECK(!match.Frame());
-        return;
-    }
     FUZZ_CHECK(match.level != nullptr && match.introPending);
     match.Frame();  // the intro
     KeyState[DIK_SPACE] = 0x80;
     match.Frame();  // the worms start
     KeyState[DIK_SPACE] = 0;
     FUZZ_CHECK(!match.introPending);
+    static const uint8_t codes[2][6] = {
+        {DIK_LEFT, DIK_RIGHT, DIK_UP, DIK_DOWN, DIK_RCONTROL, DIK_RSHIFT},
+        {DIK_A, DIK_D, DIK_W, DIK_S, DIK_LCONTROL, DIK_LSHIFT},
+    };
     for (const uint8_t keys : k.keys) {
-        static const uint8_t codes[2][6] = {
-            {DIK_LEFT, DIK_RIGHT, DIK_UP, DIK_DOWN, DIK_RCONTROL, DIK_RSHIFT},
-            {DIK_A, DIK_D, DIK_W, DIK_S, DIK_LCONTROL, DIK_LSHIFT},
-        };
         for (int p = 0; p < 2; ++p)
             for (int b = 0; b < 6; ++b) KeyState[codes[p][b]] = (keys >> b) & 1 ? 0x80 : 0;
         match.Frame();
     }
     std::memset(KeyState, 0, sizeof KeyState);
-}
-
-}  // namespace
-
-int FuzzLevel(const uint8_t* data, size_t size) {
-    Game& game = FuzzGame();
-    const Knobs k = ReadKnobs(data, size);
-    const std::string name = LevelName(k.levelIndex);
-    const std::vector<uint8_t>& original = OriginalLevel(k.levelIndex);
-    (void)OriginalLevel(0);
-    WriteFile(name, data, size);
-
-    CheckArenaLoad(game, data, size, k);
-    PlayLevel(game, k);
-
-    WriteFile(name, original.data(), original.size());
     return 0;
 }

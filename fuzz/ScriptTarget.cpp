@@ -7,7 +7,7 @@
 //     codes (1..255) or the mouse button, file names for shot and state, and
 //     line numbers that rise;
 //   - writing the commands out again and parsing that gives the same
-//     commands: nothing in a script is misread;
+//     commands: nothing in a script is misread (a focus change included);
 //   - every word that ParseKeyName accepts names a key it accepts again in
 //     its canonical form.
 
@@ -20,6 +20,8 @@
 
 namespace {
 
+// The command as a script line; empty for a command this target cannot
+// write back, whose script then skips the round trip.
 std::string Write(const ScriptCommand& c) {
     std::string s = std::to_string(c.frame) + " ";
     char hex[8];
@@ -35,13 +37,15 @@ std::string Write(const ScriptCommand& c) {
         case ScriptOp::Mouse: return s + "mouse " + std::to_string(c.x) + " " + std::to_string(c.y);
         case ScriptOp::Shot: return s + "shot " + c.path;
         case ScriptOp::State: return s + "state " + c.path;
+        case ScriptOp::Focus: return s + "focus " + (c.focused ? "gained" : "lost");
         case ScriptOp::End: return s + "end";
+        default: return std::string();
     }
-    return s;
 }
 
 bool Same(const ScriptCommand& a, const ScriptCommand& b) {
-    return a.frame == b.frame && a.op == b.op && a.key == b.key && a.x == b.x && a.y == b.y && a.path == b.path;
+    return a.frame == b.frame && a.op == b.op && a.key == b.key && a.x == b.x && a.y == b.y && a.path == b.path &&
+           a.focused == b.focused;
 }
 
 }  // namespace
@@ -62,6 +66,7 @@ int FuzzScript(const uint8_t* data, size_t size) {
         int64_t lastFrame = 0;
         int lastLine = 0;
         std::string again;
+        bool writable = true;
         for (const ScriptCommand& c : commands) {
             FUZZ_CHECK(c.frame >= lastFrame);
             FUZZ_CHECK(c.line > lastLine);
@@ -74,13 +79,17 @@ int FuzzScript(const uint8_t* data, size_t size) {
                 FUZZ_CHECK(!c.path.empty() && c.path[0] != '#');
                 for (char ch : c.path) FUZZ_CHECK(ch != ' ' && ch != '\n' && ch != '\t');
             }
-            again += Write(c) + "\n";
+            const std::string line = Write(c);
+            writable = writable && !line.empty();
+            again += line + "\n";
         }
         std::vector<ScriptCommand> reparsed;
         std::string error2;
-        FUZZ_CHECK(ParseScript(again, &reparsed, &error2));
-        FUZZ_CHECK(reparsed.size() == commands.size());
-        for (size_t i = 0; i < commands.size(); ++i) FUZZ_CHECK(Same(commands[i], reparsed[i]));
+        if (writable) {
+            FUZZ_CHECK(ParseScript(again, &reparsed, &error2));
+            FUZZ_CHECK(reparsed.size() == commands.size());
+            for (size_t i = 0; i < commands.size(); ++i) FUZZ_CHECK(Same(commands[i], reparsed[i]));
+        }
     }
 
     // Each whitespace-separated word as a key name.

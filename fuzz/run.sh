@@ -4,12 +4,17 @@
 #
 #   fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
 #
-# The seeds are written afresh from the build's data set (fuzz_seeds); what a
-# target learns is kept in BUILD_DIR/fuzz-corpus/TARGET for the next run. An
-# input that crashes a target or breaks one of its rules is left in
-# BUILD_DIR/fuzz-findings/ and the script fails: store it under
-# tests/fuzz_regressions/TARGET/ once the fault is mended, so `make test`
-# replays it from then on.
+# Each target starts from its corpus kept in the source tree,
+# fuzz/corpus/TARGET/, and from seeds written afresh from the build's data
+# set (fuzz_seeds). What a run finds is merged back into fuzz/corpus/TARGET
+# with -merge=1, which keeps only the inputs that add coverage, so the next
+# run builds on this one and the corpus stays small. An input that crashes a
+# target or breaks one of its rules is left in BUILD_DIR/fuzz-findings/ and
+# the script fails: store it under tests/fuzz_regressions/TARGET/ once the
+# fault is mended, so `make test` replays it from then on.
+#
+# The summary gives, per target, the executions, executions a second, the
+# coverage (libFuzzer's cov: edges, ft: features) and the corpus size.
 set -uo pipefail
 
 if [ $# -lt 2 ]; then
@@ -42,28 +47,42 @@ for target in "${targets[@]}"; do
         status=1
         continue
     fi
-    corpus="$build/fuzz-corpus/$target"
+    corpus="$here/corpus/$target"
     work="$build/fuzz-work/$target"
     log="$logs/$target.log"
     rm -rf "$work"
-    mkdir -p "$corpus" "$work"
-    args=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1
-          -artifact_prefix="$findings/$target-")
-    [ -f "$here/$target.dict" ] && args+=(-dict="$here/$target.dict")
+    mkdir -p "$corpus" "$work/new" "$work/merged" "$work/scratch"
+    # Inputs are kept short: every format's rules show in a few kilobytes,
+    # and short inputs keep each execution quick.
     case "$target" in
-        level) args+=(-max_len=1600) ;;
-        highscore) args+=(-max_len=400) ;;
-        script) args+=(-max_len=2048) ;;
+        bmp) max_len=8192 ;;
+        wave) max_len=4096 ;;
+        level) max_len=1600 ;;
+        highscore) max_len=400 ;;
+        script) max_len=2048 ;;
+        *) max_len=4096 ;;
     esac
+    args=(-max_len="$max_len" -timeout=20 -rss_limit_mb=2048)
+    [ -f "$here/$target.dict" ] && args+=(-dict="$here/$target.dict")
     echo "fuzz: $target for ${seconds}s"
-    VC_FUZZ_WORK="$work" VC_FUZZ_DATA="$build/data" "$exe" "${args[@]}" "$corpus" "$seeds/$target" >"$log" 2>&1
+    VC_FUZZ_WORK="$work/scratch" VC_FUZZ_DATA="$build/data" "$exe" "${args[@]}" -max_total_time="$seconds" \
+        -print_final_stats=1 -artifact_prefix="$findings/$target-" "$work/new" "$corpus" "$seeds/$target" \
+        >"$log" 2>&1
     rc=$?
     execs=$(awk '/stat::number_of_executed_units/ {print $2}' "$log" | tail -1)
     last=$(grep -E '^#[0-9]+' "$log" | tail -1)
+    rate=$(sed -n 's/.* exec\/s: \([0-9]*\).*/\1/p' <<<"$last")
     cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
+    if [ "$rc" -eq 0 ]; then
+        # The corpus again, minimised: the earlier inputs and this run's.
+        VC_FUZZ_WORK="$work/scratch" VC_FUZZ_DATA="$build/data" "$exe" "${args[@]}" -merge=1 \
+            "$work/merged" "$corpus" "$work/new" >>"$log" 2>&1 &&
+            rm -rf "$corpus" && mkdir -p "$corpus" && cp "$work/merged"/* "$corpus"/ 2>/dev/null
+    fi
     units=$(find "$corpus" -type f | wc -l)
-    line=$(printf '%-10s %10s execs  cov %6s  ft %6s  corpus %5s' "$target" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$units")
+    line=$(printf '%-10s %10s execs %7s exec/s  cov %6s  ft %6s  corpus %5s' "$target" "${execs:-?}" \
+        "${rate:-?}" "${cov:-?}" "${ft:-?}" "$units")
     if [ "$rc" -ne 0 ]; then
         status=1
         line="$line  FAILED (exit $rc)"

@@ -162,10 +162,15 @@ bool ReadWaveMemory(const uint8_t* data, size_t size, WaveSamples* out, WaveErro
 bool ReadWaveFile(const char* fileName, WaveSamples* out, WaveError* error) {
     std::FILE* file = OpenGameFile(fileName, "rb");
     if (!file) return Fail(error, WaveError::CannotOpen);
-    FileSource src(file);
-    const bool ok = Parse(src, out, error);
+    const bool ok = ReadWaveStream(file, out, error);
     std::fclose(file);
     return ok;
+}
+
+bool ReadWaveStream(std::FILE* file, WaveSamples* out, WaveError* error) {
+    if (!file) return Fail(error, WaveError::CannotOpen);
+    FileSource src(file);
+    return Parse(src, out, error);
 }
 
 const char* WaveErrorText(WaveError error) {

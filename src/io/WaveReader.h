@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 // Reads the samples of a RIFF WAVE file.
@@ -54,9 +55,10 @@ struct WaveSamples {
 };
 
 // Opens the file by the game's own name, such as "sound\btouch.dat"
-// (see OpenGameFile: '\' separates folders). ReadWaveMemory parses a file
-// already in memory.
+// (see OpenGameFile: '\' separates folders). ReadWaveStream reads the whole
+// of a file already open, and ReadWaveMemory parses a file already in memory.
 bool ReadWaveFile(const char* fileName, WaveSamples* out, WaveError* error = nullptr);
+bool ReadWaveStream(std::FILE* file, WaveSamples* out, WaveError* error = nullptr);
 bool ReadWaveMemory(const uint8_t* data, size_t size, WaveSamples* out, WaveError* error = nullptr);
 
 const char* WaveErrorText(WaveError error);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/GameFile.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -65,14 +64,9 @@ bool Arena::Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* e
     return true;
 }
 
-bool Arena::Load(const char* fileName, float factor, const char* name1, const char* name2, int32_t levelIndex,
-                 int32_t extraFood, char* error, int errorSize) {
-    uint8_t bytes[kLevelFileBytes];
-    std::FILE* f = OpenGameFile(fileName, "rb");
-    if (!f) return Refuse(error, errorSize, "the file cannot be opened");
-    const size_t got = std::fread(bytes, 1, sizeof bytes, f);
-    std::fclose(f);
-    if (!Check(bytes, static_cast<int64_t>(got), extraFood, error, errorSize)) return false;
+bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* name1, const char* name2,
+                 int32_t levelIndex, int32_t extraFood, char* error, int errorSize) {
+    if (!Check(bytes, size, extraFood, error, errorSize)) return false;
     LevelHeader newHeader;
     static WallMap newMap;
     Decode(bytes, &newHeader, &newMap);

@@ -41,11 +41,11 @@ struct WallCell : GridObject {};
 class Arena {
 public:
     void Init(ArenaGrid* grid, Font* smallFont, Font* mediumFont);
-    // Reads and checks a level, then builds its picture and walls. A file that
-    // is missing, short or inconsistent is refused before anything changes:
-    // false, with the reason in `error`.
-    bool Load(const char* fileName, float factor, const char* name1, const char* name2, int32_t levelIndex,
-              int32_t extraFood, char* error, int errorSize);
+    // Checks a level file's bytes, then builds its picture and walls. A level
+    // that is short or inconsistent, or whose picture cannot be read, is
+    // refused before anything changes: false, with the reason in `error`.
+    bool Load(const uint8_t* bytes, int64_t size, float factor, const char* name1, const char* name2,
+              int32_t levelIndex, int32_t extraFood, char* error, int errorSize);
     // Checks a level's bytes without loading anything.
     static bool Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* error, int errorSize);
     void Draw();

@@ -5,6 +5,7 @@
 
 #include "gfx/Display.h"
 #include "io/Input.h"
+#include "platform/GameFile.h"
 #include "platform/Host.h"
 #include "world/Random.h"
 
@@ -75,6 +76,12 @@ void Match::SetPlayers(const PlayerSetup* setup) {
 }
 
 void Match::Begin(int32_t d) {
+    Reset(d);
+    highScores->Load(HighScoreTable::FileName(d), d == 0 || d == 1 ? d : 2);
+    LoadLevel();
+}
+
+void Match::Reset(int32_t d) {
     difficulty = d;
     for (int i = 0; i < 2; ++i) {
         exitShownAt[i] = 0;
@@ -91,16 +98,7 @@ void Match::Begin(int32_t d) {
     worms[0].ResetForMatch();
     worms[1].ResetForMatch();
     levelIndex = 0;
-    if (d == 0) {
-        highScores->Load("teasy.dat", 0);
-        targetFactor = 0.7f;
-    } else if (d == 1) {
-        highScores->Load("tmed.dat", 1);
-        targetFactor = 1.0f;
-    } else {
-        highScores->Load("thard.dat", 2);
-        targetFactor = 1.17f;
-    }
+    targetFactor = d == 0 ? 0.7f : d == 1 ? 1.0f : 1.17f;
     if (players == 2) {
         targetFactor = AddFactor(targetFactor, -kFactorStep);
         playerOut[1] = 0;
@@ -109,23 +107,33 @@ void Match::Begin(int32_t d) {
         playerOut[1] = 1;
         extraFood = 0;
     }
-    LoadLevel();
 }
 
 bool Match::LoadLevel() {
+    std::snprintf(levelFileName, sizeof levelFileName, "L%d.DAT", static_cast<int>(levelIndex));
+    uint8_t bytes[kLevelFileBytes];
+    std::FILE* f = OpenGameFile(levelFileName, "rb");
+    if (!f) return RefuseLevel("the file cannot be opened");
+    const size_t got = std::fread(bytes, 1, sizeof bytes, f);
+    std::fclose(f);
+    return LoadLevelBytes(bytes, static_cast<int64_t>(got));
+}
+
+bool Match::RefuseLevel(const char* reason) {
+    levelFailed = 1;
+    std::snprintf(levelError, sizeof levelError, "The level file %s cannot be used: %s.", levelFileName, reason);
+    // Whatever the players reached so far still counts.
+    if (!resultsSaved && (worms[0].score > 0 || worms[1].score > 0)) SaveResults();
+    return false;
+}
+
+bool Match::LoadLevelBytes(const uint8_t* bytes, int64_t size) {
     std::memset(levelFileName, 0, sizeof levelFileName);
     std::snprintf(levelFileName, sizeof levelFileName, "L%d.DAT", static_cast<int>(levelIndex));
     grid.ClearAll();
     char reason[120] = {};
-    if (!arena.Load(levelFileName, targetFactor, names[0], names[1], levelIndex, extraFood, reason,
-                    sizeof reason)) {
-        levelFailed = 1;
-        std::snprintf(levelError, sizeof levelError, "The level file %s cannot be used: %s.", levelFileName,
-                      reason);
-        // Whatever the players reached so far still counts.
-        if (!resultsSaved && (worms[0].score > 0 || worms[1].score > 0)) SaveResults();
-        return false;
-    }
+    if (!arena.Load(bytes, size, targetFactor, names[0], names[1], levelIndex, extraFood, reason, sizeof reason))
+        return RefuseLevel(reason);
     level = &arena.header;
     playerDone[0] = 0;
     if (players == 2) {

@@ -33,7 +33,10 @@ public:
     // The keys each player steers with (the players' own choice, or
     // kDefaultPlayKeys).
     void SetPlayKeys(const PlayKeys& keys);
+    // A new game of the difficulty: Reset, then the difficulty's high-score
+    // table and the first level are read.
     void Begin(int32_t difficulty);
+    void Reset(int32_t difficulty);
     void Enter();
     bool Frame();
     void Leave();
@@ -43,8 +46,12 @@ public:
     void Freeze();
     void Resume();
 
-    // False when the level file could not be used; the reason is in levelError.
+    // Loads the file of level levelIndex, or that level from its file's bytes
+    // already in memory; false when the level cannot be used, with the
+    // reason in levelError.
     bool LoadLevel();
+    bool LoadLevelBytes(const uint8_t* bytes, int64_t size);
+    bool RefuseLevel(const char* reason);
     void IntroFrame();
     void PlayFrame();
     void PointsFrame();

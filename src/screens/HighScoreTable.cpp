@@ -73,8 +73,7 @@ bool HighScoreTable::Load(const char* fileName, int32_t d) {
     return true;
 }
 
-bool HighScoreTable::Save(const char* fileName, char* reason, int reasonSize) {
-    uint8_t data[kFileBytes];
+void HighScoreTable::StoreBytes(uint8_t* data) const {
     for (int i = 0; i < kRecords; ++i) {
         uint8_t* p = data + i * kRecordBytes;
         WriteLittleEndian<int32_t>(p, records[i].score);
@@ -82,6 +81,11 @@ bool HighScoreTable::Save(const char* fileName, char* reason, int reasonSize) {
         WriteLittleEndian<int32_t>(p + 24, records[i].lengthTotal);
         WriteLittleEndian<int32_t>(p + 28, records[i].level);
     }
+}
+
+bool HighScoreTable::Save(const char* fileName, char* reason, int reasonSize) {
+    uint8_t data[kFileBytes];
+    StoreBytes(data);
     // Always into the user folder, whichever folder the table was read from.
     char temp[kMaxGameFileName + 1];
     char tempPath[kMaxUserPath];

@@ -34,6 +34,8 @@ public:
     bool Load(const char* fileName, int32_t difficulty);
     // Reads a table from bytes already in memory (as Load does from a file).
     void LoadBytes(const uint8_t* data, int64_t size);
+    // The kFileBytes bytes a save writes: the ten records in storage order.
+    void StoreBytes(uint8_t* data) const;
     // Writes the ten records in storage order. The new table goes to a
     // temporary file that then replaces the old one, so a failed save leaves
     // the previous file whole. The file goes to the user folder, created

@@ -2,8 +2,8 @@
 // the fuzz target of that name (fuzz/FuzzTargets.h). Each stored input once
 // crashed the game or broke one of the rules its target checks; a target
 // that finds a broken rule aborts, which fails the test with the rule named
-// on stderr. The targets also run on a few hand-made edge cases, so that
-// their own checks are exercised in every build.
+// on stderr. The targets also run on a few edge cases, so that their own
+// checks are exercised in every build.
 
 #include <gtest/gtest.h>
 
@@ -16,17 +16,11 @@
 #include <vector>
 
 #include "FuzzTargets.h"
+#include "support/Files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-Bytes ReadAll(const fs::path& path) {
-    std::ifstream f(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
 std::vector<fs::path> StoredInputs(const char* target) {
     std::vector<fs::path> files;
     const fs::path dir = fs::path(VC_FUZZ_REGRESSIONS_DIR) / target;
@@ -40,48 +34,18 @@ std::vector<fs::path> StoredInputs(const char* target) {
 
 int Run(const FuzzTarget& t, const Bytes& b) { return t.run(b.empty() ? nullptr : b.data(), b.size()); }
 
-Bytes Repeat(uint8_t value, size_t n) { return Bytes(n, value); }
-
-// Hand-made inputs at the edges of every format.
+// Inputs at the edges every target must take: nothing, a byte, all ones,
+// zeros longer than any header, and a level file for the timer level in a
+// two-player game.
 std::vector<Bytes> EdgeCases(const std::string& target) {
-    std::vector<Bytes> cases = {{}, {0}, Repeat(0xFF, 64), Repeat(0, 2000)};
-    if (target == "bmp") {
-        Bytes bm = Repeat(0, 54 + 1024 + 64);
-        bm[0] = 'B';
-        bm[1] = 'M';
-        bm[18] = 32;  // width 32, height 2, 8 bits, 64 bytes of pixels
-        bm[22] = 2;
-        bm[28] = 8;
-        bm[34] = 64;
-        cases.push_back(bm);
-        bm[34] = 0xFF;  // pixel data larger than the file
-        bm[35] = 0xFF;
-        cases.push_back(bm);
-        bm[22] = 0xFF;  // height -1
-        bm[25] = 0xFF;
-        cases.push_back(bm);
-    } else if (target == "wave") {
-        // A RIFF size and a data size far past the end of the file.
-        Bytes wave = {'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0xFF, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
-                      1, 0, 1, 0, 0x22, 0x56, 0, 0, 0x22, 0x56, 0, 0, 1, 0, 8, 0, 0, 0,
-                      'd', 'a', 't', 'a', 0xFF, 0xFF, 0xFF, 0x7F, 0x80, 0x81};
-        cases.push_back(wave);
-    } else if (target == "level") {
-        Bytes level = Repeat(0, 1456 + 3);
+    std::vector<Bytes> cases = {{}, {0}, Bytes(64, 0xFF), Bytes(2000, 0)};
+    if (target == "level") {
+        Bytes level(1456 + 3, 0);
         const char name[] = "grafik\\Arena0.dat";
         std::copy(name, name + sizeof name, level.begin());
-        level[300] = 30;  // target
-        level[316] = 5;   // food
-        level[320] = 3;   // starts (3, 7) and (16, 7)
-        level[324] = 7;
-        level[328] = 16;
-        level[332] = 7;
-        level[1456] = 5;  // as the timer level
-        level[1457] = 1;  // two players
+        for (auto [at, value] : {std::pair{300, 30}, {316, 5}, {320, 3}, {324, 7}, {328, 16}, {332, 7}, {1456, 5}, {1457, 1}})
+            level[at] = static_cast<uint8_t>(value);
         cases.push_back(level);
-    } else if (target == "script") {
-        const std::string script = "0 press lmb\n1 mouse -100000 100000\n9223372036854775807 end\n";
-        cases.push_back(Bytes(script.begin(), script.end()));
     }
     return cases;
 }
