@@ -165,11 +165,11 @@ void CopyPartWith(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst,
             std::memcpy(drow, srow, static_cast<size_t>(width) * static_cast<size_t>(rows));
             return;
         }
-        for (int32_t y = 0; y < rows; ++y, drow += dst.width, srow += src.width) {
-            if (useKey)
-                Rows::Keyed(drow, srow, width, key);
-            else
-                Rows::Copy(drow, srow, width);
+        const int64_t srcPitch = src.width, dstPitch = dst.width;
+        if (useKey) {
+            for (int32_t y = 0; y < rows; ++y, drow += dstPitch, srow += srcPitch) Rows::Keyed(drow, srow, width, key);
+        } else {
+            for (int32_t y = 0; y < rows; ++y, drow += dstPitch, srow += srcPitch) Rows::Copy(drow, srow, width);
         }
         return;
     }
