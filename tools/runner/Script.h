@@ -12,10 +12,10 @@ enum class ScriptOp {
     Release,  // key up
     Mouse,    // move the pointer to (x, y)
     Focus,    // the window loses ("lost") or regains ("gained") the keyboard
-    Pad,      // a gamepad: "pad N BUTTON press|release", "pad N axis NAME VALUE", "pad N plug|unplug"
     Shot,     // save the screen as PNG after the pass
     State,    // save the game state as JSON after the pass
     End,      // stop after the pass
+    Pad,      // a gamepad: "pad N BUTTON press|release", "pad N axis NAME VALUE", "pad N plug|unplug"
 };
 
 // Pseudo scan code for the left mouse button; real scan codes are 1..255.
