@@ -173,31 +173,39 @@ void CopyPartWith(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst,
         }
         return;
     }
-    // Stretched: column i of the destination takes source column
-    // i * sw / dw, worked out once for the copy (stepped as a quotient and a
-    // remainder). Each row is picked from the source into `line`, only when
-    // its source row differs from the last one's, then copied like any other.
+    // Stretched: destination column i takes source column i * sw / dw and
+    // row j source row j * sh / dh, both stepped as a quotient and a
+    // remainder (no division per row or pixel); the columns are worked out
+    // once for the copy. Each row is picked from the source into `line`,
+    // only when its source row differs from the last one's, then copied like
+    // any other.
+    struct Step {
+        int64_t quotient, remainder;
+        const int64_t stepQuotient, stepRemainder, divisor;
+        Step(int64_t first, int64_t from, int64_t to)
+            : quotient(first * from / to), remainder(first * from % to), stepQuotient(from / to),
+              stepRemainder(from % to), divisor(to) {}
+        void Next() {
+            quotient += stepQuotient;
+            remainder += stepRemainder;
+            if (remainder >= divisor) {
+                remainder -= divisor;
+                ++quotient;
+            }
+        }
+    };
     uint16_t columns[kMaxSurfaceSide];
     uint8_t line[kMaxSurfaceSide];
-    const int64_t first = static_cast<int64_t>(visible.left) - dest.left;
-    int64_t q = first * sw / dw, r = first * sw % dw;
-    const int64_t stepQuotient = sw / dw, stepRemainder = sw % dw;
-    for (int32_t x = 0; x < width; ++x) {
-        columns[x] = static_cast<uint16_t>(q);
-        q += stepQuotient;
-        r += stepRemainder;
-        if (r >= dw) {
-            r -= dw;
-            ++q;
-        }
-    }
+    Step column(static_cast<int64_t>(visible.left) - dest.left, sw, dw);
+    for (int32_t x = 0; x < width; ++x, column.Next()) columns[x] = static_cast<uint16_t>(column.quotient);
+    Step row(static_cast<int64_t>(visible.top) - dest.top, sh, dh);
     int64_t lineRow = -1;
-    for (int32_t y = visible.top; y < visible.bottom; ++y, drow += dst.width) {
-        const int64_t sy = srcRect.top + ((static_cast<int64_t>(y) - dest.top) * sh) / dh;
-        if (sy != lineRow) {
-            const uint8_t* srow = src.pixels + sy * src.width + srcRect.left;
+    const int64_t dstPitch = dst.width;
+    for (int32_t y = 0; y < rows; ++y, drow += dstPitch, row.Next()) {
+        if (row.quotient != lineRow) {
+            const uint8_t* srow = src.pixels + (srcRect.top + row.quotient) * src.width + srcRect.left;
             for (int32_t x = 0; x < width; ++x) line[x] = srow[columns[x]];
-            lineRow = sy;
+            lineRow = row.quotient;
         }
         if (useKey)
             Rows::Keyed(drow, line, width, key);
