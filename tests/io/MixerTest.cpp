@@ -99,29 +99,6 @@ TEST(Mixer, InterpolatesLinearlyBetweenSamplesAndFadesToSilenceAfterTheLast) {
     for (int i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(out[i], expected[i]) << i;
 }
 
-TEST(Mixer, DuplicatesShareSamplesButNotStateAndTheTableHoldsAHundredBuffers) {
-    Mixer m;
-    const int id = m.CreateBuffer(Filled(100, 200), 100);
-    m.SetFrequency(id, 11025);
-    const int copy = m.DuplicateBuffer(id);
-    EXPECT_EQ((std::tuple{copy != id, m.Length(copy), m.Frequency(copy)}), (std::tuple{true, 100u, 11025u}));
-    m.SetFrequency(copy, 22050);
-    m.Play(copy, false);
-    RenderFrames(m, 20);
-    EXPECT_EQ((std::tuple{State(m, copy), State(m, id)}), (std::tuple{S(1, 20), S(0, 0)}));
-    m.ReleaseBuffer(id);  // the samples outlive the original while a copy uses them
-    for (float v : RenderFrames(m, 10)) EXPECT_GT(v, 0.1f);
-    m.ReleaseBuffer(copy);
-    EXPECT_EQ((std::tuple{m.BufferCount(), m.DuplicateBuffer(id)}), (std::tuple{0, -1}));
-    const int first = m.CreateBuffer(Filled(10, 128), 10);
-    for (int i = 1; i < Mixer::kMaxBuffers; ++i) ASSERT_GE(m.DuplicateBuffer(first), 0) << i;
-    EXPECT_EQ((std::tuple{m.DuplicateBuffer(first), m.CreateBuffer(Filled(10, 128), 10)}), (std::tuple{-1, -1}));
-    m.ReleaseBuffer(7);
-    EXPECT_EQ(m.DuplicateBuffer(first), 7);
-    m.ReleaseAll();
-    EXPECT_EQ(m.BufferCount(), 0);
-}
-
 TEST(Mixer, TheMixIsSoftClippedAboveTheKneeSoManySoundsStayBelowOneButLouder) {
     EXPECT_EQ((std::tuple{Mixer::SoftClip(0.5f), Mixer::SoftClip(-0.6f)}), (std::tuple{0.5f, -0.6f}));
     EXPECT_TRUE(Mixer::SoftClip(40.0f) > 0.98f && Mixer::SoftClip(40.0f) < 1.0f && Mixer::SoftClip(-40.0f) > -1.0f);

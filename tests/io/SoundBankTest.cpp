@@ -152,28 +152,4 @@ TEST_F(SoundBankTest, OverlappedPlayUsesTheOwnBufferThenFiftySharedCopiesReusedW
     EXPECT_EQ(Status(0), 1u);
 }
 
-TEST(SoundDevice, AFailedDeviceSetsTheFlagAndKeepsTheReasonAndAGoodOneOpensAndShutsOnce) {
-    Host* previous = GetHost();
-    AudioOnlyHost bad, good;
-    bad.failWith = "no audio device here";
-    for (Host* host : {static_cast<Host*>(nullptr), static_cast<Host*>(&bad)}) {
-        SetHost(host);
-        soundFailed = false;
-        EXPECT_EQ((std::tuple{InitSound(), soundFailed, std::string(SoundFailureReason()).empty()}),
-                  (std::tuple{false, true, false}));
-    }
-    EXPECT_STREQ(SoundFailureReason(), "no audio device here");
-    ShutdownSound();
-    SetHost(&good);
-    soundFailed = false;
-    EXPECT_EQ((std::tuple{InitSound(), InitSound(), soundFailed, std::string(SoundFailureReason())}),
-              (std::tuple{true, true, false, ""}));
-    EXPECT_NE(good.source, nullptr);
-    ShutdownSound();
-    ShutdownSound();
-    EXPECT_EQ((std::tuple{bad.shutdowns, good.shutdowns}), (std::tuple{0, 1}));
-    SetHost(previous);
-    soundFailed = false;
-}
-
 }  // namespace

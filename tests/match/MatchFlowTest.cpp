@@ -116,21 +116,31 @@ TEST_F(MatchFlowTest, TwoPlayerFactorRisesAsPlayersRunOut) {
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.969999969));
 }
 
-TEST_F(MatchFlowTest, ARefusedFirstLevelReturnsToTheMenu) {
+// A level refused when a game begins, or later in play, returns to the menu
+// with a message naming its file, and the game goes on.
+TEST_F(MatchFlowTest, ARefusedLevelReturnsToTheMenuNamingItsFile) {
     std::remove("L0.DAT");
     h.Passes(140);
     h.Click(225 + 90, 120 + 30);  // ONE PLAYER
     ASSERT_EQ(h.game->state, GameState::PlayerSetup);
-    h.host.SetKey(DIK_RETURN, true);
     testing::internal::CaptureStderr();
-    h.Pass();
-    const std::string err = testing::internal::GetCapturedStderr();
-    h.host.SetKey(DIK_RETURN, false);
-    EXPECT_EQ(h.game->state, GameState::MainMenu);
-    EXPECT_EQ(h.host.MessageCount(), 1);
+    h.Tap(DIK_RETURN);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ((std::tuple{h.game->state, h.host.MessageCount()}), (std::tuple{GameState::MainMenu, 1}));
     EXPECT_NE(std::string(h.host.LastMessageText()).find("L0.DAT"), std::string::npos);
     EXPECT_NE(err.find("L0.DAT"), std::string::npos);
-    EXPECT_TRUE(h.Pass());  // the game goes on
+
+    WriteLevel("L0.DAT", LevelSpec{});
+    std::remove("L3.DAT");
+    StartPlay(2);
+    match().levelIndex = 3;  // the next level, as after the points screens
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(match().LoadLevel());
+    EXPECT_TRUE(h.Pass());
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ((std::tuple{h.game->state, h.host.MessageCount()}), (std::tuple{GameState::MainMenu, 2}));
+    EXPECT_NE(std::string(h.host.LastMessageText()).find("L3.DAT"), std::string::npos);
+    EXPECT_TRUE(h.Passes(5));  // the game goes on
 }
 
 // At game over the result goes into the table file; continue then restarts

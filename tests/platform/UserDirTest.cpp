@@ -139,30 +139,3 @@ TEST(UserDir, TheFolderAndItsParentsAreMadeOnTheFirstWriteAndAFileInTheWayIsName
         EXPECT_EQ(OpenUserFileForWriting("x.dat", "wb", reason, sizeof reason), nullptr) << dir;
     }
 }
-
-TEST(UserDir, ReadingPrefersThePlayersCopyAndFallsBackToTheDataFolder) {
-    ScratchDir scratch;
-    const fs::path old = fs::current_path();
-    fs::create_directories(scratch / "data");
-    fs::current_path(scratch / "data");
-    std::ofstream("both.dat") << "data copy";
-    std::ofstream("only-data.dat") << "old table";
-    {
-        ScopedUserDir scope(scratch / "user");
-        char reason[256] = {};
-        std::FILE* f = OpenUserFileForWriting("both.dat", "wb", reason, sizeof reason);
-        ASSERT_NE(f, nullptr) << reason;
-        std::fputs("player copy", f);
-        std::fclose(f);
-        EXPECT_EQ(ReadThroughUserDir("both.dat"), "player copy");
-        EXPECT_EQ(ReadThroughUserDir("only-data.dat"), "old table");
-        EXPECT_EQ(ReadThroughUserDir("nowhere.dat"), "<none>");
-    }
-    {
-        // A file where the folder should be hides nothing of the data folder.
-        std::ofstream(scratch / "blocked") << "x";
-        ScopedUserDir scope(scratch / "blocked");
-        EXPECT_EQ(ReadThroughUserDir("only-data.dat"), "old table");
-    }
-    fs::current_path(old);
-}

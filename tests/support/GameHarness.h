@@ -106,13 +106,6 @@ public:
         m.playerSetup = &setup;
         m.Begin(difficulty);
     }
-    bool Started(int slot) const {
-        const int* slots = nullptr;
-        const int n = SoundBank::StartedLog(&slots);
-        for (int i = 0; i < n; ++i)
-            if (slots[i] == slot) return true;
-        return false;
-    }
     const std::string& dir() const { return dir_; }
 
     HeadlessHost host;

@@ -54,6 +54,15 @@ TEST_F(WormGateTest, AWarpExitIsARandomEmptyCellNeverFoodOrEatenFood) {
     EXPECT_EQ(hit.size(), 3u);
 }
 
+TEST_F(WormGateTest, WithOneFreeCellLeftTheWarpExitIsThatCell) {
+    for (int i = 0; i < 280; ++i)
+        if (i != 5 * 20 + 17) PlaceWall(i % 20, i / 20);  // all but (17, 5)
+    worm.length = 2;
+    SeedRandom(3);
+    worm.OpenWarpGate();
+    EXPECT_EQ((std::tuple{Cell(0), grid.At(17, 5), worm.openGates}), (std::tuple{P{17, 5}, &worm.segments[0], 1}));
+}
+
 TEST_F(WormGateTest, ARefusedWarpPlaysTheRefusalAndChangesNothing) {
     // open gates, exit open, head phase, body phase, full board: all gates open, exit open, the head still
     // diving, the gate mark only just passed, no free cell

@@ -163,18 +163,4 @@ TEST(LevelFiles, UnplayableLevelsAreRefusedOnTheirLine) {
     }
 }
 
-TEST(LevelFiles, AMissingOrBrokenSourceFailsTheWholeSet) {
-    const fs::path source = fs::path(VC_SOURCE_DIR) / "levels";
-    const fs::path out = fs::temp_directory_path() / ("vc_level_files_" + std::to_string(::getpid()));
-    fs::create_directories(out / "src");
-    for (int i = 0; i < kLevelFileCount; ++i)
-        if (i != 12) fs::copy_file(source / LevelSourceName(i), out / "src" / LevelSourceName(i));
-    EXPECT_FALSE(WriteLevelFiles((out / "src").string(), (out / "c").string()));
-    std::ofstream(out / "src" / LevelSourceName(12)) << Join(Level({{2, "..2....."}}));
-    EXPECT_FALSE(WriteLevelFiles((out / "src").string(), (out / "c").string()));
-    std::ofstream(out / "src" / LevelSourceName(12)) << Join(kGood);
-    EXPECT_TRUE(WriteLevelFiles((out / "src").string(), (out / "c").string()));
-    fs::remove_all(out);
-}
-
 }  // namespace
