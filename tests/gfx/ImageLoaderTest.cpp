@@ -107,13 +107,4 @@ TEST(ImageLoader, RefusesWhatIsNotAFittingPicture) {
     imageLoadFailed = false;
 }
 
-TEST(ImageLoader, MissingFileSetsTheFlag) {
-    ImageLoader loader;
-    imageLoadFailed = false;
-    uint8_t pixels[4];
-    EXPECT_FALSE(loader.Load("grafik\\no-such-picture.dat", pixels, 2, 2, nullptr));
-    EXPECT_TRUE(imageLoadFailed);
-    imageLoadFailed = false;
-}
-
 }  // namespace

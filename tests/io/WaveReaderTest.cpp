@@ -136,20 +136,4 @@ TEST(WaveReader, TakesOnlyTheSampleBytesPresentAndAtMostTheCap) {
               (std::tuple{kMaxWaveBytes, true, 0x11}));
 }
 
-TEST(WaveReader, ReadsFilesByGameNameTakingWhatTheFileHolds) {
-    const auto dir = std::filesystem::temp_directory_path() / ("vc_wave_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir / "sound");
-    const Bytes longData = Riff("WAVE", {Chunk("fmt ", FormatBody()), Chunk("data", Samples(5), false, 70000)});
-    std::ofstream(dir / "sound" / "long.dat", std::ios::binary)
-        .write(reinterpret_cast<const char*>(longData.data()), longData.size());
-    WaveSamples w;
-    WaveError e = WaveError::None;
-    EXPECT_EQ((std::tuple{ReadWaveFile((dir.string() + "\\sound\\long.dat").c_str(), &w, &e), e, w.size, w.truncated}),
-              (std::tuple{true, WaveError::None, 5u, true}));
-    EXPECT_EQ((std::tuple{ReadWaveFile((dir.string() + "/sound/none.dat").c_str(), &w, &e), e}),
-              (std::tuple{false, WaveError::CannotOpen}));
-    EXPECT_FALSE(ReadWaveFile(nullptr, &w, &e));
-    std::filesystem::remove_all(dir);
-}
-
 }  // namespace

@@ -28,26 +28,19 @@ protected:
 };
 
 TEST_F(MainMenuTest, ItemsSlideInOnceThenStandCentred) {
-    // The show sequence drew two frames already.
-    EXPECT_EQ(menu().slideOffset, 632);
+    EXPECT_EQ(menu().slideOffset, 632);  // the show sequence drew two frames already
     h.Passes(10);
-    EXPECT_EQ(menu().slideOffset, 592);
-    EXPECT_EQ(menu().itemSprites[0].x, 592);
-    EXPECT_EQ(menu().itemSprites[4].x, 592 + 160);
+    EXPECT_EQ((std::tuple{menu().slideOffset, menu().itemSprites[0].x, menu().itemSprites[4].x}),
+              (std::tuple{592, 592, 592 + 160}));
     h.Passes(200);
     EXPECT_EQ(menu().slideOffset, 88);
-    const int centred[5] = {225, 222, 197, 272, 270};
-    const int rows[5] = {120, 185, 250, 345, 410};
-    for (int k = 0; k < 5; ++k) {
-        EXPECT_EQ(menu().itemSprites[k].x, centred[k]) << k;
-        EXPECT_EQ(menu().itemSprites[k].y, rows[k]) << k;
-    }
-    // Leaving for the info screen and coming back shows no second slide.
-    h.Click(kInfoX, kInfoY);
+    const std::pair<int, int> centred[5] = {{225, 120}, {222, 185}, {197, 250}, {272, 345}, {270, 410}};
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ((std::pair{menu().itemSprites[k].x, menu().itemSprites[k].y}), centred[k]) << k;
+    h.Click(kInfoX, kInfoY);  // leaving and coming back shows no second slide
     ASSERT_EQ(h.game->state, GameState::Info);
     h.Tap(DIK_ESCAPE);
-    ASSERT_EQ(h.game->state, GameState::MainMenu);
-    EXPECT_EQ(menu().itemSprites[0].x, 225);
+    EXPECT_EQ((std::tuple{h.game->state, menu().itemSprites[0].x}), (std::tuple{GameState::MainMenu, 225}));
 }
 
 TEST(MainMenuReturn, EscHeldThroughAReturnToTheMenuNeedsAFreshPressToQuit) {
