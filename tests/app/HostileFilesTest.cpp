@@ -127,10 +127,12 @@ void Apply(const fs::path& file, const Edit& edit) {
     WriteAll(file, bytes);
 }
 
-std::vector<std::string> DataFiles(const char* folder) {
+// Every picture and sound of the data set, as "grafik/..." or "sound/...".
+std::vector<std::string> PicturesAndSounds() {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(fs::path(VC_DATA_DIR) / folder))
-        names.push_back(std::string(folder) + "/" + e.path().filename().string());
+    for (const char* folder : {"grafik", "sound"})
+        for (const auto& e : fs::directory_iterator(fs::path(VC_DATA_DIR) / folder))
+            names.push_back(std::string(folder) + "/" + e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -216,12 +218,6 @@ TEST_P(DamagedDataFile, StartUpFailsNamingItOrTheGamePlaysOn) {
     for (const Damage& d : picture ? kPictureDamage : kSoundDamage) TryDamage(GetParam(), d);
 }
 
-std::vector<std::string> PicturesAndSounds() {
-    std::vector<std::string> files = DataFiles("grafik"), sounds = DataFiles("sound");
-    files.insert(files.end(), sounds.begin(), sounds.end());
-    return files;
-}
-
 INSTANTIATE_TEST_SUITE_P(Data, DamagedDataFile, ::testing::ValuesIn(PicturesAndSounds()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              std::string n = info.param.substr(0, info.param.rfind('.'));
@@ -285,25 +281,6 @@ TEST(HostileLevels, EveryLevelFileIsRefusedWithItsNameWhateverIsWrong) {
             WriteAll(path, original);
         }
     }
-}
-
-TEST(HostileLevels, OddButUsableValuesArePlayed) {
-    // Food chances far outside 0..100 and walls flagged by any non-zero value.
-    GameHarness h;
-    ASSERT_TRUE(h.Start());
-    Apply(fs::path(h.dir()) / "L0.DAT", [](Bytes& b) {
-        Put(b, 304, 0x80000000), Put(b, 308, 0x7FFFFFFF), Put(b, 312, 0x7FFFFFFF), Put(b, 316, 20);
-        Put(b, 336 + 4 * (10 * 14 + 1), 0x80000000);  // a wall at (10, 1)
-    });
-    h.BeginMatch(1, 1);
-    EXPECT_EQ(h.game->match.grid.TypeAt(10, 1), CellType::Wall);
-    h.game->state = GameState::Playing;
-    h.Tap(DIK_SPACE);
-    h.host.SetKey(DIK_UP, true);
-    EXPECT_TRUE(h.Passes(400));
-    EXPECT_EQ(std::count_if(std::begin(h.game->match.food.items), std::end(h.game->match.food.items),
-                            [](const FoodItem& f) { return f.cellType == CellType::Food; }),
-              20);
 }
 
 // ---- high-score files ----------------------------------------------------------

@@ -49,15 +49,6 @@ TEST_F(FontTest, AdvancesFollowTheTrimOfTheCharacterDrawn) {
     EXPECT_EQ(big.lastWidth, 4 * 32);
 }
 
-TEST_F(FontTest, EmptyAndNullStrings) {
-    big.lastWidth = 77;
-    big.DrawText(backBuffer, 10, 10, nullptr, 0);
-    EXPECT_EQ(big.lastWidth, 77);
-    big.DrawText(backBuffer, 10, 10, "", 0);
-    EXPECT_EQ(big.lastWidth, 32);
-    EXPECT_EQ(BackAt(10, 10), 0);  // the terminator's glyph lies off the picture
-}
-
 TEST_F(FontTest, ExtraCharsLimitsTheCount) {
     big.DrawText(backBuffer, 0, 0, "ABCDEFGHIJ", 3);
     EXPECT_EQ(BackAt(0, 0), 'A' - 32 + 1);

@@ -31,7 +31,7 @@ TEST_F(FaderTest, AStepMovesEachChannelByTheStepUntilWithinItOfTheTarget) {
     EXPECT_TRUE(fader.StepToColor(pal, 0, 256, 0, 0, 0, 6));
     EXPECT_EQ((std::tuple{pal[0].red, pal[0].green, pal[0].blue}), (std::tuple{1, 6, 1}));
     PaletteEntry target[256];
-    for (auto& e : target) e = {10, 250, 128, 4};
+    std::fill(std::begin(target), std::end(target), PaletteEntry{10, 250, 128, 4});
     fader.FadeIn(target);  // up from black, ending short of the target
     PaletteEntry shown[256];
     GetDisplayPalette(0, 256, shown);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <vector>
 
 #include "support/FakeHost.h"
 
@@ -48,32 +49,21 @@ TEST_F(SpriteTest, FramesAreCutOnePixelInsideTheirCellsAndHitsTakeThreeExtraPixe
 }
 
 TEST_F(SpriteTest, AdvanceHoldsEachFrameForDelayPlusOneCalls) {
-    Sprite s;
-    s.Init(strip, 0, 0, 33, 33, 3, 0);
-    EXPECT_FALSE(s.Advance());
-    EXPECT_EQ(s.frame, 1);
-    EXPECT_FALSE(s.Advance());
-    EXPECT_EQ(s.frame, 2);
-    EXPECT_TRUE(s.Advance());
-    EXPECT_TRUE(s.Advance());
-    EXPECT_EQ(s.frame, 2);
-
-    Sprite loop;
+    Sprite once, loop, timer;
+    once.Init(strip, 0, 0, 33, 33, 3, 0);
     loop.Init(strip, 0, 0, 33, 33, 3, 2);
-    int changes[9];
-    for (int i = 0; i < 9; ++i) {
-        loop.AdvanceLoop();
-        changes[i] = loop.frame;
-    }
-    const int expect[9] = {0, 0, 1, 1, 1, 2, 2, 2, 0};
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(changes[i], expect[i]) << "call " << i + 1;
-
-    Sprite timer;
     timer.Init(strip, 0, 0, 33, 33, 13, 4);
-    int fired = 0;
-    for (int i = 0; i < 25; ++i) fired += timer.Tick() ? 1 : 0;
-    EXPECT_EQ(fired, 5);
-    EXPECT_EQ(timer.frame, 0);
+    std::vector<int> frames, loops;
+    int ended = 0, fired = 0;
+    for (int i = 0; i < 9; ++i) {
+        ended += once.Advance();
+        frames.push_back(once.frame);
+        loop.AdvanceLoop();
+        loops.push_back(loop.frame);
+    }
+    for (int i = 0; i < 25; ++i) fired += timer.Tick();
+    EXPECT_EQ((std::tuple{frames, ended, loops, fired, timer.frame}),
+              (std::tuple{std::vector<int>{1, 2, 2, 2, 2, 2, 2, 2, 2}, 7, std::vector<int>{0, 0, 1, 1, 1, 2, 2, 2, 0}, 5, 0}));
 }
 
 TEST_F(SpriteTest, AFrameBeyondTheStripDrawsNothingRatherThanReadingPastIt) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <vector>
 
 #include "support/FakeHost.h"
 #include "world/Random.h"
@@ -29,26 +30,18 @@ protected:
 };
 
 TEST_F(FoodSetTest, ThresholdsPickTheTypes) {
-    food.chanceA = food.chanceB = food.chanceC = 0;
-    EXPECT_EQ(food.TypeFor(0), 0);
-    EXPECT_EQ(food.TypeFor(1), 3);
-    EXPECT_EQ(food.TypeFor(100), 3);
-    EXPECT_EQ(food.TypeFor(101), 4);
-    EXPECT_EQ(food.TypeFor(106), 4);
-    food.chanceA = food.chanceB = food.chanceC = 30;
-    int counts[5] = {};
-    for (int r = 0; r < 107; ++r) ++counts[food.TypeFor(r)];
-    const int expect[5] = {31, 30, 30, 10, 6};
-    for (int t = 0; t < 5; ++t) EXPECT_EQ(counts[t], expect[t]) << t;
-    food.chanceA = 43;
-    food.chanceB = food.chanceC = 30;  // 103 in all: no type 3, type 4 only above 103
-    for (int r = 0; r < 107; ++r) {
-        EXPECT_NE(food.TypeFor(r), 3);
-        EXPECT_EQ(food.TypeFor(r) == 4, r > 103) << r;
+    // chances A, B, C: how many of the 107 draws give each of the five types
+    const std::tuple<int32_t, int32_t, int32_t, std::vector<int>> cases[] = {
+        {0, 0, 0, {1, 0, 0, 100, 6}},
+        {30, 30, 30, {31, 30, 30, 10, 6}},
+        {43, 30, 30, {44, 30, 30, 0, 3}},                    // 103 in all: no type 3
+        {2147483647, 2147483647, 0, {107, 0, 0, 0, 0}}};  // absurd thresholds from a file do not overflow
+    for (const auto& [a, b, c, expect] : cases) {
+        food.chanceA = a, food.chanceB = b, food.chanceC = c;
+        std::vector<int> counts(5, 0);
+        for (int r = 0; r < 107; ++r) ++counts[food.TypeFor(r)];
+        EXPECT_EQ(counts, expect) << a << " " << b << " " << c;
     }
-    food.chanceA = 2147483647;  // absurd thresholds from a file must not overflow
-    food.chanceB = 2147483647;
-    EXPECT_EQ(food.TypeFor(106), 0);
 }
 
 TEST_F(FoodSetTest, ItemsTakeFreeCellsOfTheirOwnBelowTheTopRowAndComeBackElsewhereOnceEaten) {

@@ -246,25 +246,22 @@ TEST_F(MatchFlowTest, AFrozenGameShowsOneStillPictureAndTheTimerLevelClockStands
 
 TEST_F(MatchFlowTest, TheClockShowsHundredthsWithTwoDigits) {
     BeginGame(1, 1);
-    struct Case {
-        int32_t left;  // hundredths on the clock
-        const char* seconds;
-        const char* hundredths;
-    };
-    const Case cases[] = {{2909, "29", "09"}, {4000, "40", "00"}, {1234, "12", "34"}, {5, "0", "05"}, {-3, "0", "00"}};
+    // hundredths left on the clock, then the seconds and hundredths shown
+    const std::tuple<int32_t, const char*, const char*> cases[] = {
+        {2909, "29", "09"}, {4000, "40", "00"}, {1234, "12", "34"}, {5, "0", "05"}, {-3, "0", "00"}};
     Font& font = *match().mediumFont;
-    for (const Case& c : cases) {
+    for (const auto& [left, seconds, hundredths] : cases) {
         h.host.SetTicks(100000);
         ClearSurface(backBuffer, 0);
-        match().DrawLevelClock(250, 1, 100000 - 10 * (4000 - c.left), 4000);
+        match().DrawLevelClock(250, 1, 100000 - 10 * (4000 - left), 4000);
         const std::vector<uint8_t> clock = Back();
         ClearSurface(backBuffer, 0);
         font.DrawText(backBuffer, 250, 1, "0", 0);
         font.DrawChar(backBuffer, 280, 1, ':');
-        font.DrawText(backBuffer, 290, 1, c.seconds, 0);
+        font.DrawText(backBuffer, 290, 1, seconds, 0);
         font.DrawChar(backBuffer, 320, 1, ':');
-        font.DrawText(backBuffer, 330, 1, c.hundredths, 0);
-        EXPECT_TRUE(clock == Back()) << c.left;
+        font.DrawText(backBuffer, 330, 1, hundredths, 0);
+        EXPECT_TRUE(clock == Back()) << left;
     }
 }
 

@@ -121,23 +121,18 @@ TEST(GameStartup, AMissingPictureOrSoundEndsStartUpNamingItWithoutAMessageBox) {
     }
 }
 
-TEST(GameStartup, DeviceFailuresShowTheirMessageBox) {
-    struct Case {
-        HeadlessHost::Device device;
-        const char* text;
-    };
-    const Case cases[] = {{HeadlessHost::Device::Input, "Unable to setup Direct Input"},
-                          {HeadlessHost::Device::Audio, "Unable to setup Direct Sound"},
-                          {HeadlessHost::Device::Display, "Unable to setup Direct Draw"}};
-    for (const Case& c : cases) {
+TEST(GameStartup, DeviceFailuresShowTheirMessageBoxAndSayWhyOnStderr) {
+    using D = HeadlessHost::Device;
+    for (auto [device, text] : {std::pair{D::Input, "Unable to setup Direct Input"},
+                                {D::Audio, "Unable to setup Direct Sound"}, {D::Display, "Unable to setup Direct Draw"}}) {
         GameHarness h;
-        h.host.FailNext(c.device, "the device is unplugged");
+        h.host.FailNext(device, "the device is unplugged");
         testing::internal::CaptureStderr();
         EXPECT_FALSE(h.Start());
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(h.host.MessageCount(), 1);
-        EXPECT_STREQ(h.host.LastMessageText(), c.text);
-        EXPECT_STREQ(h.host.LastMessageTitle(), "Error Message");
+        EXPECT_EQ((std::tuple{h.host.MessageCount(), std::string(h.host.LastMessageText()),
+                              std::string(h.host.LastMessageTitle())}),
+                  (std::tuple{1, std::string(text), std::string("Error Message")}));
         EXPECT_NE(err.find("the device is unplugged"), std::string::npos) << err;
     }
 }

@@ -8,10 +8,9 @@ TEST(ShipStatsTest, TablesAreCopiedWithPlasmaShieldsBeforeShieldRecoverInPanelRo
     ShipLimits limits[2];
     UpgradeCosts costs;
     LoadShipTables(base, limits, &costs);
-    EXPECT_EQ((std::tuple{base[0].maxWarpGates, base[1].velocity, base[1].plasmaShields}), (std::tuple{2, 2.1f, 140}));
-    EXPECT_EQ((std::tuple{limits[0][RowShieldRecover], limits[1][RowPlasmaShields], costs[RowShieldRecover],
-                          costs[RowLives]}),
-              (std::tuple{4, 300, 50, 100}));
+    EXPECT_EQ((std::tuple{base[0].maxWarpGates, base[1].velocity, base[1].plasmaShields, limits[0][RowShieldRecover],
+                          limits[1][RowPlasmaShields], costs[RowShieldRecover], costs[RowLives]}),
+              (std::tuple{2, 2.1f, 140, 4, 300, 50, 100}));
     // Only ship 1 reads the second table; 2 is the unused second player's placeholder.
     EXPECT_EQ((std::tuple{ShipTableIndex(-1), ShipTableIndex(0), ShipTableIndex(1), ShipTableIndex(2)}),
               (std::tuple{0, 0, 1, 0}));

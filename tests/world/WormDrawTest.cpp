@@ -61,21 +61,4 @@ TEST_F(WormDrawTest, WhileGrowingTheTailEndStaysAndABodyPictureFillsTheGap) {
               (std::tuple{BodyColour(0), BodyColour(0), 0}));
 }
 
-TEST_F(WormDrawTest, GatePicturesAndScaledSegmentsWhileEnteringAndLeavingAGate) {
-    worm.Start(5, 5, 50);
-    ClearSurface(backBuffer, 0);
-    Draw(16.0f);
-    // A head coming out: gate at (160, 160), the head at half size (17 pixels, 8 inside its box at 176).
-    EXPECT_EQ((std::tuple{BackAt(160, 160), BackAt(183, 175), BackAt(184, 168), BackAt(200, 184), BackAt(201, 175)}),
-              (std::tuple{kGateColour, kGateColour, HeadColour(1), HeadColour(1), 0}));
-    EXPECT_EQ(RunColour(0, 639, 470), 0);  // the tail end waits off the board
-    grid.ClearAll();
-    LayOut();
-    worm.segments[2].warpPhase = 1;  // a body segment diving: the gate ahead at (8, 5), under the head
-    Draw(16.0f);
-    EXPECT_EQ((std::tuple{BackAt(256, 191), BackAt(248, 168), BackAt(264, 184), BackAt(247, 168), BackAt(248, 167)}),
-              (std::tuple{kGateColour, BodyColour(1), BodyColour(1), 0, 0}));
-    EXPECT_EQ(RunColour(208, 239, 168), TailColour(1));  // 16 pixels on from (192, 160)
-}
-
 }  // namespace
