@@ -1,5 +1,7 @@
 #include "gfx/FrameScaler.h"
 
+#include "gfx/PixelConvert.h"
+
 #include <cstddef>
 #include <cstring>
 
@@ -28,6 +30,11 @@ bool FrameScaler::Setup(int sourceWidth, int sourceHeight, int targetWidth, int 
 
 void FrameScaler::Convert(const uint8_t* source, const uint32_t* colours, uint8_t* target, int targetPitch) const {
     if (targetWidth_ == 0) return;
+    if (wholeFactor_ == 1) {
+        // Same size: the plain conversion, which reads the indices eight at a time.
+        ConvertToArgb(source, sourceWidth_, sourceHeight_, colours, target, targetPitch);
+        return;
+    }
     const size_t rowBytes = static_cast<size_t>(targetWidth_) * 4;
     int lastRow = -1;
     const uint8_t* lastTarget = nullptr;
@@ -42,9 +49,6 @@ void FrameScaler::Convert(const uint8_t* source, const uint32_t* colours, uint8_
         const uint8_t* from = source + static_cast<ptrdiff_t>(row) * sourceWidth_;
         uint32_t* to = reinterpret_cast<uint32_t*>(line);
         switch (wholeFactor_) {
-        case 1:
-            for (int x = 0; x < sourceWidth_; ++x) to[x] = colours[from[x]];
-            break;
         case 2:
             for (int x = 0; x < sourceWidth_; ++x) {
                 const uint32_t colour = colours[from[x]];

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "gfx/PixelConvert.h"
 #include "platform/Host.h"
 #include "platform/SdlGpuProbe.h"
 #include "platform/SdlPictureFit.h"
@@ -259,20 +260,11 @@ void SdlVideo::DrawOnSurface() {
 
 void SdlVideo::DrawWithRenderer() {
     if (texture_ == nullptr) return;
-    for (int i = 0; i < kPaletteSize; ++i) {
-        const PaletteEntry& entry = shownPalette_[i];
-        colours_[i] = 0xFF000000u | static_cast<uint32_t>(entry.red) << 16 | static_cast<uint32_t>(entry.green) << 8 |
-                      entry.blue;
-    }
+    BuildArgbTable(shownPalette_, colours_);
     void* target = nullptr;
     int pitch = 0;
     if (SDL_LockTexture(texture_, nullptr, &target, &pitch) == 0) {
-        const uint8_t* source = shownPixels_;
-        for (int y = 0; y < kScreenHeight; ++y) {
-            uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target) + y * pitch);
-            for (int x = 0; x < kScreenWidth; ++x) row[x] = colours_[source[x]];
-            source += kScreenWidth;
-        }
+        ConvertToArgb(shownPixels_, kScreenWidth, kScreenHeight, colours_, target, pitch);
         SDL_UnlockTexture(texture_);
     }
     SDL_Texture* shown = texture_;
