@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/PngWriter.h"
 #include "io/Input.h"
 #include "platform/Screenshot.h"
 #include "platform/UserDir.h"
@@ -99,6 +100,9 @@ TEST(Screenshot, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndAFolderNotMade
     EXPECT_FALSE(SaveScreenshot(first.data(), palette, when, path, sizeof path, reason, sizeof reason));
     EXPECT_NE(std::string(reason).find("taken"), std::string::npos) << reason;
     EXPECT_FALSE(TakeScreenshot(first.data(), palette));
+    std::string why;  // a picture file that cannot be made says where
+    EXPECT_FALSE(WritePalettedPng((dir / "none" / "x.png").string(), first.data(), 640, 480, palette, &why));
+    EXPECT_NE(why.find("none"), std::string::npos) << why;
 }
 
 // The '1' key dumps the screen into the player's folder, made with its

@@ -52,9 +52,6 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
 
 }  // namespace
 
-// Test names show the target's name.
-void PrintTo(const FuzzTarget& target, std::ostream* os) { *os << target.name; }
-
 namespace {
 
 class FuzzRegression : public ::testing::TestWithParam<FuzzTarget> {};

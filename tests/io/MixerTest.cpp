@@ -99,6 +99,19 @@ TEST(Mixer, InterpolatesLinearlyBetweenSamplesAndFadesToSilenceAfterTheLast) {
     for (int i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(out[i], expected[i]) << i;
 }
 
+TEST(Mixer, DuplicatesShareSamplesButNotStateAndTheTableHoldsAHundredBuffers) {
+    Mixer m;
+    const int id = m.CreateBuffer(Filled(100, 200), 100), copy = m.DuplicateBuffer(id);
+    m.Play(copy, false);
+    RenderFrames(m, 20);
+    EXPECT_EQ((std::tuple{copy != id, State(m, copy), State(m, id)}), (std::tuple{true, S(1, 20), S(0, 0)}));
+    m.ReleaseBuffer(id);  // the samples outlive the original while a copy uses them
+    for (float v : RenderFrames(m, 10)) EXPECT_GT(v, 0.1f);
+    for (int i = 1; i < Mixer::kMaxBuffers; ++i) ASSERT_GE(m.DuplicateBuffer(copy), 0) << i;
+    EXPECT_EQ((std::tuple{m.DuplicateBuffer(copy), m.Play(-1, false), m.Play(Mixer::kMaxBuffers, false)}),
+              (std::tuple{-1, false, false}));
+}
+
 TEST(Mixer, TheMixIsSoftClippedAboveTheKneeSoManySoundsStayBelowOneButLouder) {
     EXPECT_EQ((std::tuple{Mixer::SoftClip(0.5f), Mixer::SoftClip(-0.6f)}), (std::tuple{0.5f, -0.6f}));
     EXPECT_TRUE(Mixer::SoftClip(40.0f) > 0.98f && Mixer::SoftClip(40.0f) < 1.0f && Mixer::SoftClip(-40.0f) > -1.0f);

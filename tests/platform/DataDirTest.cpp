@@ -55,4 +55,25 @@ TEST_F(DataDirTest, TheFirstPlaceHoldingGrafikWinsInOrder) {
     }
 }
 
+TEST_F(DataDirTest, ANamedFolderWithoutDataIsAnErrorAndASearchInVainListsEveryPlaceOnce) {
+    Make("nodata/sound");
+    Make("env/grafik");
+    const std::pair<DataDirPlaces, std::string> cases[] = {
+        {Places(root_ + "/nodata", root_ + "/env"), "--data " + root_ + "/nodata: no game data there"},
+        {Places(root_ + "/missing", ""), "--data " + root_ + "/missing: no such folder"},
+        {Places("", root_ + "/nodata"), "VOIDCRAWL_DATA=" + root_ + "/nodata: no game data there"}};
+    std::string dir, error;
+    for (const auto& [places, expected] : cases) {
+        EXPECT_FALSE(ChooseDataDir(places, &dir, &error)) << expected;
+        EXPECT_EQ(error.rfind(expected, 0), 0u) << error;
+    }
+    DataDirPlaces places = Places("", "");
+    places.installDir = root_ + "/bin/../share/voidcrawl/";  // the same folder as bin/../share: listed once
+    EXPECT_FALSE(ChooseDataDir(places, &dir, &error));
+    EXPECT_NE(error.find("\n  " + root_ + "/work\n  " + root_ + "/bin/data\n  " + root_ + "/share/voidcrawl\n"),
+              std::string::npos)
+        << error;
+    EXPECT_EQ(error.find("/share/voidcrawl\n", error.find("/share/voidcrawl\n") + 1), std::string::npos) << error;
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "platform/UserDir.h"
 
@@ -102,14 +103,11 @@ TEST(UserDir, PathsInTheUserFolderAndTheSettingsFolderByTheSameRule) {
         EXPECT_STREQ(path, "grafik/x.dat");  // the working folder
     }
     ScopedUserDir scope("/u/v//");
-    EXPECT_STREQ(GetUserDir(), "/u/v");
-    ASSERT_TRUE(UserFilePath("teasy.dat", path, sizeof path));
+    EXPECT_EQ((std::tuple{std::string(GetUserDir()), UserFilePath("teasy.dat", path, 14), UserFilePath("", path, 64),
+                          SetUserDir(std::string(kMaxUserPath, 'a').c_str()), std::string(GetUserDir())}),
+              (std::tuple{std::string("/u/v"), false, false, false, std::string("/u/v")}));  // 14: one byte short
+    ASSERT_TRUE(UserFilePath("teasy.dat", path, 15));
     EXPECT_STREQ(path, "/u/v/teasy.dat");
-    EXPECT_FALSE(UserFilePath("teasy.dat", path, 14));  // one byte short
-    EXPECT_TRUE(UserFilePath("teasy.dat", path, 15));
-    EXPECT_FALSE(UserFilePath("", path, sizeof path));
-    EXPECT_FALSE(SetUserDir(std::string(kMaxUserPath, 'a').c_str()));
-    EXPECT_STREQ(GetUserDir(), "/u/v");  // a refused folder changes nothing
 }
 
 TEST(UserDir, TheFolderAndItsParentsAreMadeOnTheFirstWriteAndAFileInTheWayIsNamed) {

@@ -2,6 +2,7 @@
 // and the soak mode gives random input on every screen.
 #include <chrono>
 #include <cstdio>
+#include <numeric>
 #include <regex>
 
 #include "RunnerScenario.h"
@@ -27,12 +28,6 @@ std::vector<long long> SoakCounts(const std::string& out) {
     std::vector<long long> counts;
     for (size_t k = 2; k < m.size(); ++k) counts.push_back(std::stoll(m[k]));
     return counts;
-}
-
-long long Sum(const std::vector<long long>& v) {
-    long long s = 0;
-    for (long long x : v) s += x;
-    return s;
 }
 
 class SoakTest : public RunnerScenario {};
@@ -83,7 +78,7 @@ TEST_F(SoakTest, HundredThousandFramesReachEveryScreen) {
     const std::vector<long long> counts = SoakCounts(r.out);
     ASSERT_EQ(counts.size(), 7u) << r.out.substr(r.out.size() > 600 ? r.out.size() - 600 : 0);
     for (int k = 0; k < 7; ++k) EXPECT_GT(counts[k], 0) << kScreens[k];
-    EXPECT_EQ(Sum(counts), frames);
+    EXPECT_EQ(std::accumulate(counts.begin(), counts.end(), 0LL), frames);
 
     std::smatch m;
     ASSERT_TRUE(std::regex_search(r.out, m, std::regex("soak-memory: frame (\\d+) VmRSS=(\\d+) kB VmHWM=(\\d+) kB, "
