@@ -24,7 +24,7 @@ list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/platform/(Sdl|Headless)[^/]*\\.cpp
 list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/app/Main\\.cpp$")
 # F12's PNG files are the desktop window's (through libpng); the browser has
 # its own ways to keep a picture.
-list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/(gfx/PngWriter|platform/Screenshot)\\.cpp$")
+list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/gfx/(PngWriter|Screenshot)\\.cpp$")
 
 add_executable(voidcrawl ${VC_WEB_SOURCES})
 target_include_directories(voidcrawl PRIVATE src)

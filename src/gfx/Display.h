@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "gfx/PaletteEntry.h"
+#include "platform/PaletteEntry.h"
 
 // The one 640 x 480 8-bit display: two packed buffers that swap on every
 // flip, a 256-entry palette, and any number of off-screen surfaces.

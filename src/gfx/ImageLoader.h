@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "gfx/Display.h"
-#include "gfx/PaletteEntry.h"
+#include "platform/PaletteEntry.h"
 
 // Reads uncompressed BMP pictures (8, 16 or 24 bits per pixel) straight into
 // a locked surface, turning the file's bottom-up rows into top-down rows.

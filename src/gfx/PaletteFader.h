@@ -1,5 +1,5 @@
 #pragma once
-#include "gfx/PaletteEntry.h"
+#include "platform/PaletteEntry.h"
 
 // Steps the display palette toward black or toward a screen's own palette.
 class PaletteFader {

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "gfx/PaletteEntry.h"
+#include "platform/PaletteEntry.h"
 
 // Turning the 8-bit picture into 32-bit pixels for a window: each palette
 // index becomes the ARGB word of its palette entry (alpha 255).

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "gfx/PaletteEntry.h"
+#include "platform/PaletteEntry.h"
 
 // Writes `width` x `height` palette indices (rows packed) through `palette`
 // (256 entries) as an 8-bit RGB PNG. On failure returns false and sets

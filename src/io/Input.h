@@ -1,26 +1,9 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/KeyCodes.h"
+
 // Keyboard and mouse snapshots, refreshed from the host.
-
-// DirectInput scan codes the game uses.
-enum ScanCode : uint8_t {
-    DIK_ESCAPE = 0x01, DIK_1 = 0x02, DIK_BACK = 0x0E, DIK_W = 0x11, DIK_Y = 0x15,
-    DIK_RETURN = 0x1C, DIK_LCONTROL = 0x1D, DIK_A = 0x1E, DIK_S = 0x1F, DIK_D = 0x20,
-    DIK_LSHIFT = 0x2A, DIK_N = 0x31, DIK_RSHIFT = 0x36, DIK_SPACE = 0x39,
-    DIK_RCONTROL = 0x9D, DIK_UP = 0xC8, DIK_LEFT = 0xCB, DIK_RIGHT = 0xCD, DIK_DOWN = 0xD0,
-};
-
-// Each player's play keys, in this order: turn left, turn right, warp gate,
-// hyperspace jump, boost, brake. The players may choose others.
-enum PlayKey { kKeyLeft, kKeyRight, kKeyWarp, kKeyJump, kKeyBoost, kKeyBrake, kPlayKeyCount };
-struct PlayKeys {
-    uint8_t code[2][kPlayKeyCount];
-};
-inline constexpr PlayKeys kDefaultPlayKeys = {{
-    {DIK_LEFT, DIK_RIGHT, DIK_RCONTROL, DIK_RSHIFT, DIK_UP, DIK_DOWN},
-    {DIK_A, DIK_D, DIK_LCONTROL, DIK_LSHIFT, DIK_W, DIK_S},
-}};
 
 struct MouseSnapshot {
     int32_t lX, lY, lZ;

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "gfx/PaletteEntry.h"
+#include "platform/PaletteEntry.h"
 
 // The game's only window onto the machine. The game core talks to the host
 // through this interface and never sees SDL; the SDL host drives a real

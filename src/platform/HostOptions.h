@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "io/Input.h"
+#include "platform/KeyCodes.h"
 #include "platform/PadMapper.h"
 
 // How the player wants the real window and sound, from the settings file and

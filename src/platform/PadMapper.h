@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "io/Input.h"
+#include "platform/KeyCodes.h"
 #include "platform/Host.h"
 
 // Gamepads as the game sees them: a pad presses its player's keys in the

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <string>
 
-#include "io/Input.h"
+#include "platform/KeyCodes.h"
 #include "platform/HostOptions.h"
 #include "platform/PadMapper.h"
 

@@ -13,7 +13,7 @@
 #include "platform/SdlPictureFit.h"
 #include "platform/SdlSettings.h"
 #include "platform/SdlWindowIcon.h"
-#include "platform/Screenshot.h"
+#include "gfx/Screenshot.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "gfx/FrameScaler.h"
-#include "gfx/PaletteEntry.h"
+#include "platform/PaletteEntry.h"
 #include "platform/HostOptions.h"
 #include "platform/SdlClock.h"
 #include "platform/SdlPictureFit.h"

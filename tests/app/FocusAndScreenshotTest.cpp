@@ -12,7 +12,7 @@
 
 #include "gfx/PngWriter.h"
 #include "io/Input.h"
-#include "platform/Screenshot.h"
+#include "gfx/Screenshot.h"
 #include "platform/UserDir.h"
 #include "support/Files.h"
 #include "support/GameHarness.h"

@@ -1,4 +1,4 @@
-#include "platform/Screenshot.h"
+#include "gfx/Screenshot.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "gfx/PaletteEntry.h"
+#include "platform/PaletteEntry.h"
 
 // F12: the 640 x 480 frame on show, through its palette, as a PNG in the
 // player's folder, named for the local date and time
