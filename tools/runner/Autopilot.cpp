@@ -12,12 +12,9 @@
 
 namespace {
 
-// Each worm's keys in Worm::SetKeys order: left, right, warp, jump, boost, brake.
-constexpr int32_t kWormKeys[2][6] = {
-    {DIK_LEFT, DIK_RIGHT, DIK_RCONTROL, DIK_RSHIFT, DIK_UP, DIK_DOWN},
-    {DIK_A, DIK_D, DIK_LCONTROL, DIK_LSHIFT, DIK_W, DIK_S},
-};
-enum WormKey { kLeft = 0, kRight = 1, kJump = 3, kBoost = 4 };
+// Each worm's keys: left, right, warp, jump, boost, brake (the usual ones).
+constexpr const uint8_t (&kWormKeys)[2][kPlayKeyCount] = kDefaultPlayKeys.code;
+enum WormKey { kLeft = kKeyLeft, kRight = kKeyRight, kJump = kKeyJump, kBoost = kKeyBoost };
 
 // Upgrades in the order they are bought: first what keeps the worm alive.
 constexpr int32_t kUpgradeOrder[] = {RowLives, RowPlasmaShields, RowShieldRecover, RowVelocity, RowAcceleration};
@@ -217,7 +214,7 @@ void Autopilot::PointsInput() {
 void Autopilot::SteerWorm(int32_t player) {
     const Match& m = game_.match;
     const Worm& w = m.worms[player];
-    const int32_t* keys = kWormKeys[player];
+    const uint8_t* keys = kWormKeys[player];
     // A key is down for one pass; the next pass has all of the worm's keys up.
     if (wormKeyDown_[player] != 0) {
         SetWormKey(player, 0);

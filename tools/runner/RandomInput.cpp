@@ -8,10 +8,7 @@
 namespace {
 
 // Both players' worm keys: left, right, warp, jump, boost, brake.
-constexpr uint8_t kWormKeys[2][6] = {
-    {0xCB, 0xCD, 0x9D, 0x36, 0xC8, 0xD0},
-    {0x1E, 0x20, 0x1D, 0x2A, 0x11, 0x1F},
-};
+constexpr const uint8_t (&kWormKeys)[2][kPlayKeyCount] = kDefaultPlayKeys.code;
 constexpr uint8_t kEsc = 0x01;
 constexpr uint8_t kKeyY = 0x15;
 constexpr uint8_t kKeyN = 0x31;
