@@ -17,34 +17,11 @@ if [ $# -ne 1 ]; then
 fi
 build="$(readlink -f "$1")"
 
-fail() {
-    echo "FAIL: $*" >&2
-    if [ -n "${work:-}" ] && [ -f "$work/game.log" ]; then
-        echo "---- game output ----" >&2
-        cat "$work/game.log" >&2
-        echo "---------------------" >&2
-    fi
-    exit 1
-}
-
 for tool in desktop-file-validate appstreamcli identify Xvfb xdotool xprop import convert matchbox-window-manager; do
     command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test installs it)"
 done
 
-work="$(mktemp -d /tmp/voidcrawl-install.XXXXXX)"
-xvfb_pid=""
-wm_pid=""
-game_pid=""
-cleanup() {
-    for pid in "$game_pid" "$wm_pid" "$xvfb_pid"; do
-        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-            kill "$pid" 2>/dev/null
-            wait "$pid" 2>/dev/null
-        fi
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+start_scratch voidcrawl-install
 
 # ---- install -----------------------------------------------------------------
 prefix="$work/prefix"

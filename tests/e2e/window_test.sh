@@ -18,36 +18,13 @@ data="$(readlink -f "$2")"
 out_dir="$(dirname "$game")"
 shot="$out_dir/e2e_window.png"
 
-fail() {
-    echo "FAIL: $*" >&2
-    if [ -n "${work:-}" ] && [ -f "$work/game.log" ]; then
-        echo "---- game output ----" >&2
-        cat "$work/game.log" >&2
-        echo "---------------------" >&2
-    fi
-    exit 1
-}
-
 for tool in Xvfb xdotool import convert matchbox-window-manager; do
     command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test installs it)"
 done
 [ -x "$game" ] || fail "no game binary at $game"
 [ -d "$data/grafik" ] || fail "no data set at $data (no grafik folder)"
 
-work="$(mktemp -d /tmp/voidcrawl-e2e.XXXXXX)"
-xvfb_pid=""
-wm_pid=""
-game_pid=""
-cleanup() {
-    for pid in "$game_pid" "$wm_pid" "$xvfb_pid"; do
-        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-            kill "$pid" 2>/dev/null
-            wait "$pid" 2>/dev/null
-        fi
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+start_scratch voidcrawl-e2e
 
 # ---- a free display with a window manager ---------------------------------
 start_x_session 90 190

@@ -1,6 +1,36 @@
-# Shared by the end-to-end tests: a virtual X display with a window manager.
-# Sourced; the caller provides `work` (a scratch folder) and `fail`, and
-# stops the two processes (xvfb_pid, wm_pid) when it ends.
+# Shared by the end-to-end tests: a scratch folder, a failure that shows the
+# game's output, and a virtual X display with a window manager. Sourced.
+
+# fail MESSAGE: says why, with the game's output ($work/game.log), and ends.
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${work:-}" ] && [ -f "$work/game.log" ]; then
+        echo "---- game output ----" >&2
+        cat "$work/game.log" >&2
+        echo "---------------------" >&2
+    fi
+    exit 1
+}
+
+# start_scratch PREFIX: makes the scratch folder `work` and, when the script
+# ends, stops the game, the window manager and the X server (game_pid,
+# wm_pid, xvfb_pid) and removes the folder.
+start_scratch() {
+    work="$(mktemp -d "/tmp/$1.XXXXXX")"
+    xvfb_pid=""
+    wm_pid=""
+    game_pid=""
+    trap cleanup EXIT
+}
+cleanup() {
+    for pid in "$game_pid" "$wm_pid" "$xvfb_pid"; do
+        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+            kill "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null
+        fi
+    done
+    rm -rf "$work"
+}
 
 # start_x_session FIRST LAST: picks a free display number between FIRST and
 # LAST, starts Xvfb (1280 x 1024) and matchbox on it and exports DISPLAY.
