@@ -98,11 +98,7 @@ esac
 
 shot="$work/menu.png"
 import -window root "$shot" || fail "cannot take a screenshot"
-eval "$(xdotool getwindowgeometry --shell "$wid")"
-scale=$(( WIDTH / 640 < HEIGHT / 480 ? WIDTH / 640 : HEIGHT / 480 ))
-[ "$scale" -ge 1 ] || fail "window ${WIDTH}x${HEIGHT} is smaller than 640x480"
-left=$(( (WIDTH - 640 * scale) / 2 ))
-top=$(( (HEIGHT - 480 * scale) / 2 ))
+place_picture
 picture="$(( 640 * scale ))x$(( 480 * scale ))+$(( X + left ))+$(( Y + top ))"
 colours=$(convert "$shot" -crop "$picture" +repage -format '%k' info:)
 echo "the installed game's menu: $colours colours"
@@ -133,25 +129,9 @@ toggle() {  # KEYS EXPECTED-FULLSCREEN-LINE EXPECTED-STATE
 toggle alt+Return "fullscreen = yes" full
 toggle alt+Return "fullscreen = no" window
 sleep 0.5
-eval "$(xdotool getwindowgeometry --shell "$wid")"
-scale=$(( WIDTH / 640 < HEIGHT / 480 ? WIDTH / 640 : HEIGHT / 480 ))
-left=$(( (WIDTH - 640 * scale) / 2 ))
-top=$(( (HEIGHT - 480 * scale) / 2 ))
+place_picture
 
-# QUIT covers x 270..370, y 410..474 of the game's screen.
-xdotool mousemove --window "$wid" $(( left + 320 * scale )) $(( top + 442 * scale )) || fail "cannot move the pointer"
-sleep 0.7
-xdotool click 1 || fail "cannot click"
-status=""
-for _ in $(seq 1 100); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then
-        wait "$game_pid"
-        status=$?
-        game_pid=""
-        break
-    fi
-    sleep 0.1
-done
+click_quit
 [ -n "$status" ] || fail "the installed game did not end within 10 s of clicking QUIT"
 [ "$status" -eq 0 ] || fail "the installed game ended with status $status"
 

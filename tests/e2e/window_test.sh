@@ -78,13 +78,9 @@ import -window root "$shot" || fail "cannot take a screenshot"
 echo "screenshot: $shot"
 
 # ---- where the picture is --------------------------------------------------
-eval "$(xdotool getwindowgeometry --shell "$wid")"
+place_picture
 win_w=$WIDTH
 win_h=$HEIGHT
-scale=$(( win_w / 640 < win_h / 480 ? win_w / 640 : win_h / 480 ))
-[ "$scale" -ge 1 ] || fail "window ${win_w}x${win_h} is smaller than 640x480"
-left=$(( (win_w - 640 * scale) / 2 ))
-top=$(( (win_h - 480 * scale) / 2 ))
 echo "window ${win_w}x${win_h} at ${X},${Y}: picture x${scale} at +${left}+${top}"
 [ "$win_w" -eq 1280 ] && [ "$win_h" -eq 1024 ] || fail "the window does not fill the 1280x1024 screen"
 
@@ -102,24 +98,7 @@ if [ "$top" -gt 0 ]; then
 fi
 
 # ---- QUIT --------------------------------------------------------------------
-# The QUIT item covers x 270..370, y 410..474 of the game's screen.
-quit_x=$(( left + 320 * scale ))
-quit_y=$(( top + 442 * scale ))
-xdotool mousemove --window "$wid" "$quit_x" "$quit_y" || fail "cannot move the pointer"
-sleep 0.7
-xdotool click 1 || fail "cannot click"
-clicked=$(date +%s%N)
-
-status=""
-for _ in $(seq 1 100); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then
-        wait "$game_pid"
-        status=$?
-        game_pid=""
-        break
-    fi
-    sleep 0.1
-done
+click_quit
 if [ -z "$status" ]; then
     import -window root "$out_dir/e2e_window_after_click.png" 2>/dev/null
     fail "the game did not end within 10 s of clicking QUIT at ($quit_x, $quit_y)" \

@@ -82,3 +82,37 @@ wait_for_game_window() {
     done
     [ -n "$wid" ] || fail "no visible window titled 'VoidCrawl - V1.0' within $1 s"
 }
+
+# place_picture: where the 640 x 480 picture is in window `wid` at a whole
+# factor: sets WIDTH, HEIGHT, X, Y (the window), scale, left and top.
+place_picture() {
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    scale=$(( WIDTH / 640 < HEIGHT / 480 ? WIDTH / 640 : HEIGHT / 480 ))
+    [ "$scale" -ge 1 ] || fail "window ${WIDTH}x${HEIGHT} is smaller than 640x480"
+    left=$(( (WIDTH - 640 * scale) / 2 ))
+    top=$(( (HEIGHT - 480 * scale) / 2 ))
+}
+
+# click_quit: clicks QUIT (x 270..370, y 410..474 of the game's screen) in
+# the picture placed at (left, top) at `scale` in window `wid`, and waits up
+# to 10 s for the game (game_pid) to end. Sets quit_x, quit_y, clicked (the
+# time of the click in ns) and status (the game's exit status; empty when it
+# did not end).
+click_quit() {
+    quit_x=$(( left + 320 * scale ))
+    quit_y=$(( top + 442 * scale ))
+    xdotool mousemove --window "$wid" "$quit_x" "$quit_y" || fail "cannot move the pointer"
+    sleep 0.7
+    xdotool click 1 || fail "cannot click"
+    clicked=$(date +%s%N)
+    status=""
+    for _ in $(seq 1 100); do
+        if ! kill -0 "$game_pid" 2>/dev/null; then
+            wait "$game_pid"
+            status=$?
+            game_pid=""
+            return
+        fi
+        sleep 0.1
+    done
+}
