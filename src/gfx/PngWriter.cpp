@@ -44,15 +44,24 @@ bool WritePalettedPng(const std::string& path, const uint8_t* pixels, int width,
     return true;
 }
 
-bool WritePalettedPng(std::FILE* file, const uint8_t* pixels, int width, int height,
-                      const PaletteEntry* palette, std::string* error) {
+bool EncodePalettedPng(const uint8_t* pixels, int width, int height, const PaletteEntry* palette,
+                       std::vector<uint8_t>* png, std::string* error) {
     std::vector<uint8_t> rgb;
     png_image image;
     if (!ToRgb(pixels, width, height, palette, &rgb, &image, error)) return false;
-    if (!png_image_write_to_stdio(&image, file, 0, rgb.data(), width * 3, nullptr)) {
+    // The first call measures, the second writes.
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), width * 3, nullptr)) {
         if (error) *error = image.message;
         png_image_free(&image);
         return false;
     }
+    png->resize(size);
+    if (!png_image_write_to_memory(&image, png->data(), &size, 0, rgb.data(), width * 3, nullptr)) {
+        if (error) *error = image.message;
+        png_image_free(&image);
+        return false;
+    }
+    png->resize(size);
     return true;
 }

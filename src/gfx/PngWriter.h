@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/PaletteEntry.h"
 
@@ -11,7 +12,6 @@
 bool WritePalettedPng(const std::string& path, const uint8_t* pixels, int width, int height,
                       const PaletteEntry* palette, std::string* error);
 
-// The same into a file already open for writing (left open; the caller
-// closes it and checks that close).
-bool WritePalettedPng(std::FILE* file, const uint8_t* pixels, int width, int height,
-                      const PaletteEntry* palette, std::string* error);
+// The same PNG into memory, for a save that writes it whole or not at all.
+bool EncodePalettedPng(const uint8_t* pixels, int width, int height, const PaletteEntry* palette,
+                       std::vector<uint8_t>* png, std::string* error);

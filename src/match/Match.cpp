@@ -87,7 +87,7 @@ void Match::Reset(int32_t d) {
         exitShownAt[i] = 0;
         exitNumberX[i] = 0;
     }
-    resultsSaved = introPending = pointsPhase = allLevelsDone = timerExpired = 0;
+    resultsSaved = tableShown = introPending = pointsPhase = allLevelsDone = timerExpired = 0;
     frozen = 0;
     gameOverCue = 0;
     playerOut[0] = 0;
@@ -221,7 +221,10 @@ void Match::ArmSetupScreen() { setupScreen->Arm(); }
 void Match::PlayFrame() {
     PlayWorms();
     if (playerOut[0] && playerOut[1]) {
-        if (!resultsSaved && !allLevelsDone && gameOverCue < kGameOverCueFrames) {
+        // The results are saved the moment the game ends; the cue only
+        // holds back the table, so leaving during it loses nothing.
+        if (!resultsSaved) SaveResults();
+        if (!tableShown && !allLevelsDone && gameOverCue < kGameOverCueFrames) {
             // The last life is gone: the arena stands still under the cue
             // for a moment before the table fades in.
             gameOverCue += 1;
@@ -240,6 +243,8 @@ void Match::PlayFrame() {
             playerOut[0] = 0;
             playerOut[1] = players != 2;
             resultsSaved = 0;
+            tableShown = 0;
+            highScores->ClearFresh();
             if (!LoadLevel()) return;
             Enter();
             spaceLatch = 1;
@@ -314,20 +319,16 @@ void Match::PointsFrame() {
 }
 
 void Match::SaveResults() {
-    const int32_t d = difficulty == 0 || difficulty == 1 ? difficulty : 2;
-    if (highScores->difficulty != d) highScores->Load(HighScoreTable::FileName(d), d);
-    highScores->Insert(worms[0].score, names[0], worms[0].lengthTotal, levelIndex + 1);
-    if (players == 2) highScores->Insert(worms[1].score, names[1], worms[1].lengthTotal, levelIndex + 1);
-    char reason[256];
-    if (!highScores->Save(HighScoreTable::FileName(d), reason, sizeof reason)) {
-        // The player learns of it; the table on disk stays the old one.
-        char text[512];
-        std::snprintf(text, sizeof text, "The high-score table %s could not be saved (%s). The old table is kept.",
-                      HighScoreTable::FileName(d), reason);
-        std::fprintf(stderr, "voidcrawl: %s\n", text);
-        if (Host* host = GetHost()) host->ShowMessage(text, "Error Message");
-    }
     resultsSaved = 1;
+    HighScoreTable::GameResult results[2] = {
+        {worms[0].score, names[0], worms[0].lengthTotal, levelIndex + 1},
+        {worms[1].score, names[1], worms[1].lengthTotal, levelIndex + 1},
+    };
+    char text[kSaveReasonSize + 512];
+    if (highScores->AddResults(difficulty, results, players == 2 ? 2 : 1, text, sizeof text)) return;
+    // The player learns of it; the file on disk stays as it was.
+    std::fprintf(stderr, "voidcrawl: %s\n", text);
+    if (Host* host = GetHost()) host->ShowMessage(text, "Error Message");
 }
 
 void Match::DrawGameOverCue() {
@@ -339,9 +340,10 @@ void Match::DrawGameOverCue() {
 }
 
 int32_t Match::GameOverFrame() {
-    if (!resultsSaved) {
+    if (!resultsSaved) SaveResults();
+    if (!tableShown) {
+        tableShown = 1;
         Leave();
-        SaveResults();
         cursor->IgnoreHeldButton();
         highScores->Frame(mediumFont, true);
         FlipDisplay();

@@ -63,7 +63,8 @@ public:
     void DrawExitCountdown(int32_t player);
     void DrawGameOverCue();
 
-    uint8_t resultsSaved = 0;
+    uint8_t resultsSaved = 0;  // this game's results are in the table (and saved when they could be)
+    uint8_t tableShown = 0;    // the game-over table has faded in
     uint8_t playerDone[2] = {};
     uint8_t introPending = 0;
     uint8_t spaceLatch = 0;

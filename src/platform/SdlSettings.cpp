@@ -8,6 +8,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "platform/SaveFile.h"
 #include "platform/SdlKeymap.h"
 #include "platform/UserDir.h"
 
@@ -287,34 +288,11 @@ bool LoadSettings(const char* path, Settings* settings, std::string* warning) {
 }
 
 bool SaveSettings(const char* path, const Settings& settings, std::string* error) {
-    const std::string target = path;
-    const size_t slash = target.rfind('/');
-    if (slash != std::string::npos && slash > 0) {
-        char reason[512] = "";
-        if (!MakeFolders(target.substr(0, slash).c_str(), reason, sizeof reason)) {
-            if (error != nullptr) *error = reason;
-            return false;
-        }
-    }
-    const std::string temporary = target + ".new";
     const std::string text = FormatSettings(settings);
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        if (error != nullptr) *error = "cannot write " + temporary + ": " + std::strerror(errno);
-        return false;
-    }
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    written = std::fflush(file) == 0 && written;
-    written = fsync(fileno(file)) == 0 && written;
-    const int writeError = errno;
-    written = std::fclose(file) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), path) != 0) {
-        const int reason = written ? errno : writeError;
-        std::remove(temporary.c_str());
-        if (error != nullptr) *error = "cannot write " + target + ": " + std::strerror(reason);
-        return false;
-    }
-    return true;
+    SaveResult result;
+    if (SaveBytes(path, text.data(), text.size(), &result)) return true;
+    if (error != nullptr) *error = result.reason;
+    return false;
 }
 
 bool FindSettingsPath(std::string* path, std::string* error) {

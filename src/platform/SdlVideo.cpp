@@ -13,11 +13,13 @@
 #include "platform/SdlPictureFit.h"
 #include "platform/SdlSettings.h"
 #include "platform/SdlWindowIcon.h"
+#include "platform/UserDir.h"
 #include "gfx/Screenshot.h"
 
 namespace {
 
 constexpr const char* kWindowTitle = "VoidCrawl - V1.0";
+constexpr uint64_t kNoticeSeconds = 5;
 // Sleeps end this long before a deadline; the rest is waited out on the
 // performance counter, which keeps the pace exact without burning a core.
 constexpr uint64_t kSpinMicros = 300;
@@ -171,7 +173,13 @@ void SdlVideo::Present(const uint8_t* pixels, const PaletteEntry* palette) {
     if (screenshotAsked_ && pixels != nullptr && palette != nullptr) {
         // F12 was pressed: this is the first frame drawn since.
         screenshotAsked_ = false;
-        TakeScreenshot(pixels, palette);
+        char notice[kMaxUserPath + 256];
+        TakeScreenshot(pixels, palette, notice, sizeof notice);
+        ShowNotice(notice);
+    }
+    if (noticeUntil_ != 0 && clock_.Now() >= noticeUntil_) {
+        noticeUntil_ = 0;
+        if (window_ != nullptr) SDL_SetWindowTitle(window_, kWindowTitle);
     }
     pendingPixels_ = pixels;
     pendingPalette_ = palette;
@@ -328,6 +336,15 @@ void SdlVideo::ToggleFullscreen() {
     RememberFullscreen();
 }
 
+void SdlVideo::ShowNotice(const char* text) {
+    if (window_ == nullptr || text == nullptr) return;
+    char title[kMaxUserPath + 320];
+    std::snprintf(title, sizeof title, "%s - %s", kWindowTitle, text);
+    SDL_SetWindowTitle(window_, title);
+    noticeUntil_ = clock_.Now() + clock_.Frequency() * kNoticeSeconds;
+    if (noticeUntil_ == 0) noticeUntil_ = 1;
+}
+
 // The player's choice is kept for the next start: the file is read afresh
 // (it may have been edited meanwhile) and only this setting changes.
 void SdlVideo::RememberFullscreen() {
@@ -338,6 +355,7 @@ void SdlVideo::RememberFullscreen() {
     std::string error;
     if (!SaveSettings(options_.settingsPath.c_str(), settings, &error)) {
         std::fprintf(stderr, "voidcrawl: the settings were not saved: %s\n", error.c_str());
+        ShowNotice(("Settings NOT saved: " + error).c_str());
     }
 }
 

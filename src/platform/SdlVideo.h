@@ -38,6 +38,9 @@ public:
     void WaitUntil(uint64_t deadline);
 
     void ToggleFullscreen();
+    // A line for the player in the window's title for a few seconds (a
+    // screenshot saved, a setting that could not be saved).
+    void ShowNotice(const char* text);
     // A screenshot of the next frame presented.
     void AskScreenshot() { screenshotAsked_ = true; }
     void OnWindowEvent(const SDL_WindowEvent& event);
@@ -75,6 +78,7 @@ private:
     bool open_ = false;
     bool fullscreen_ = true;
     bool screenshotAsked_ = false;
+    uint64_t noticeUntil_ = 0;  // clock counts; 0: the plain title
     const uint8_t* pendingPixels_ = nullptr;
     const PaletteEntry* pendingPalette_ = nullptr;
     bool dirty_ = false;

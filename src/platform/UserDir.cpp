@@ -13,6 +13,7 @@
 namespace {
 
 char userDir[kMaxUserPath] = {};
+char refusal[512] = {};
 
 bool Absolute(const char* path) { return path != nullptr && path[0] == '/'; }
 
@@ -84,24 +85,36 @@ bool SetUserDir(const char* dir) {
     if (length >= sizeof userDir) return false;
     std::memcpy(userDir, dir, length);
     userDir[length] = '\0';
+    refusal[0] = '\0';
     return true;
 }
+
+const char* UserDirRefusal() { return refusal; }
 
 const char* GetUserDir() { return userDir; }
 
 void SetUpUserDir() {
     std::string dir;
     std::string error;
-    if (!FindUserDataDir(&dir, &error) || !SetUserDir(dir.c_str())) {
-        std::fprintf(stderr, "voidcrawl: %s; high scores and screen dumps go to the data folder\n",
-                     error.empty() ? "the player's folder has too long a path" : error.c_str());
+    if (!FindUserDataDir(&dir, &error)) {
+        std::fprintf(stderr, "voidcrawl: %s; high scores and screen dumps go to the data folder\n", error.c_str());
         SetUserDir(nullptr);
+        return;
+    }
+    if (!SetUserDir(dir.c_str())) {
+        // Not the data folder instead: the player would never find the files there.
+        SetUserDir(nullptr);
+        std::snprintf(refusal, sizeof refusal,
+                      "the player's folder (from XDG_DATA_HOME or HOME) is a path of %zu characters, longer than "
+                      "the system allows",
+                      dir.size());
+        std::fprintf(stderr, "voidcrawl: %s; high scores and screen dumps will not be saved\n", refusal);
     }
 }
 
 bool UserFilePath(const char* name, char* out, int outSize) {
     char mapped[kMaxGameFileName + 1];
-    if (!MapGameFileName(name, mapped) || outSize <= 0) return false;
+    if (refusal[0] != '\0' || !MapGameFileName(name, mapped) || outSize <= 0) return false;
     const int written = userDir[0] == '\0' ? std::snprintf(out, static_cast<size_t>(outSize), "%s", mapped)
                                            : std::snprintf(out, static_cast<size_t>(outSize), "%s/%s", userDir, mapped);
     return written >= 0 && written < outSize;
@@ -132,24 +145,3 @@ bool MakeFolders(const char* dir, char* reason, int reasonSize) {
 }
 
 bool MakeUserDir(char* reason, int reasonSize) { return MakeFolders(userDir, reason, reasonSize); }
-
-std::FILE* OpenUserFileForReading(const char* name) {
-    char path[kMaxUserPath];
-    if (userDir[0] != '\0' && UserFilePath(name, path, sizeof path)) {
-        if (std::FILE* f = std::fopen(path, "rb")) return f;
-        if (errno != ENOENT && errno != ENOTDIR) return nullptr;  // there, but unreadable
-    }
-    return OpenGameFile(name, "rb");
-}
-
-std::FILE* OpenUserFileForWriting(const char* name, const char* mode, char* reason, int reasonSize) {
-    char path[kMaxUserPath];
-    if (!UserFilePath(name, path, sizeof path)) {
-        Say(reason, reasonSize, "cannot name the file", name, ENAMETOOLONG);
-        return nullptr;
-    }
-    if (!MakeUserDir(reason, reasonSize)) return nullptr;
-    std::FILE* f = std::fopen(path, mode);
-    if (f == nullptr) Say(reason, reasonSize, "cannot write", path, errno);
-    return f;
-}

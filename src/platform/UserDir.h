@@ -27,7 +27,7 @@ bool FindUserDataDir(std::string* dir, std::string* error);
 bool FindUserConfigDir(std::string* dir, std::string* error);
 
 // Names the user folder; null or empty: the working folder. Paths longer
-// than kMaxUserPath are refused (false).
+// than kMaxUserPath are refused (false), and the folder named before stays.
 bool SetUserDir(const char* dir);
 // The folder set, "" for the working folder.
 const char* GetUserDir();
@@ -46,12 +46,14 @@ private:
 };
 
 // Finds the player's folder and makes it the user folder; when there is
-// none it says so on stderr and keeps the working folder. The folder itself
+// none it says so on stderr and keeps the working folder. A folder whose
+// path is too long is refused instead (UserDirRefusal). The folder itself
 // is only created when the game first writes there.
 void SetUpUserDir();
 
 // The path of the game file `name` ("teasy.dat") in the user folder, into
-// `out` (`outSize` bytes). False when it does not fit.
+// `out` (`outSize` bytes). False when it does not fit, or when the user
+// folder is refused.
 bool UserFilePath(const char* name, char* out, int outSize);
 
 // Creates the folder `dir` and any missing parents. False, with the folder
@@ -62,10 +64,7 @@ bool MakeFolders(const char* dir, char* reason, int reasonSize);
 // and the reason in `reason`, when that fails.
 bool MakeUserDir(char* reason, int reasonSize);
 
-// Opens `name` for reading: the user folder's copy, or when that does not
-// exist, the data folder's (so files from before carry over).
-std::FILE* OpenUserFileForReading(const char* name);
-
-// Creates the user folder if needed and opens `name` there with `mode`.
-// Null, with the reason in `reason`, on failure.
-std::FILE* OpenUserFileForWriting(const char* name, const char* mode, char* reason, int reasonSize);
+// Why the player's folder cannot be used ("" while it can): set when the
+// folder the environment names is too long a path. Nothing is then saved,
+// rather than saved somewhere the player would not look.
+const char* UserDirRefusal();

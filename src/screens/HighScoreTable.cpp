@@ -1,12 +1,9 @@
 #include "screens/HighScoreTable.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "platform/GameFile.h"
+#include "platform/Host.h"
 #include "platform/LittleEndian.h"
 #include "platform/UserDir.h"
 
@@ -62,15 +59,28 @@ void HighScoreTable::LoadBytes(const uint8_t* data, int64_t size) {
 bool HighScoreTable::Load(const char* fileName, int32_t d) {
     Clear();
     difficulty = d;
+    unreadable = 0;
+    unreadableReason[0] = '\0';
     // The player's own table; until there is one, the table the data folder
-    // may hold from before.
-    std::FILE* f = OpenUserFileForReading(fileName);
-    if (!f) return true;
+    // may hold from before. A longer file keeps its first ten records.
     uint8_t data[kFileBytes];
-    const size_t got = std::fread(data, 1, sizeof data, f);
-    std::fclose(f);
-    LoadBytes(data, static_cast<int64_t>(got));
-    return true;
+    const ReadResult read = ReadUserFile(fileName, data, sizeof data);
+    if (read.status == ReadStatus::Read) LoadBytes(data, static_cast<int64_t>(read.size));
+    if (read.status != ReadStatus::Refused) return true;
+    unreadable = 1;
+    std::snprintf(unreadableReason, sizeof unreadableReason, "%s", read.reason);
+    const int slot = d >= 0 && d <= 2 ? d : 2;
+    if (!reported[slot]) {
+        reported[slot] = 1;
+        char text[kSaveReasonSize + 256];
+        std::snprintf(text, sizeof text,
+                      "The high-score table %s cannot be read (%s). It is left as it is, and results of this "
+                      "difficulty will not be saved over it.",
+                      fileName, read.reason);
+        std::fprintf(stderr, "voidcrawl: %s\n", text);
+        if (Host* host = GetHost()) host->ShowMessage(text, "Error Message");
+    }
+    return false;
 }
 
 void HighScoreTable::StoreBytes(uint8_t* data) const {
@@ -83,34 +93,42 @@ void HighScoreTable::StoreBytes(uint8_t* data) const {
     }
 }
 
-bool HighScoreTable::Save(const char* fileName, char* reason, int reasonSize) {
+bool HighScoreTable::Save(const char* fileName, SaveResult* result) {
     uint8_t data[kFileBytes];
     StoreBytes(data);
     // Always into the user folder, whichever folder the table was read from.
-    char temp[kMaxGameFileName + 1];
-    char tempPath[kMaxUserPath];
-    char finalPath[kMaxUserPath];
-    if (std::snprintf(temp, sizeof temp, "%s.new", fileName) >= static_cast<int>(sizeof temp) ||
-        !UserFilePath(temp, tempPath, sizeof tempPath) || !UserFilePath(fileName, finalPath, sizeof finalPath)) {
-        if (reason && reasonSize > 0)
-            std::snprintf(reason, static_cast<size_t>(reasonSize), "the file name %s is too long", fileName);
-        return false;
-    }
-    std::FILE* f = OpenUserFileForWriting(temp, "wb", reason, reasonSize);
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, sizeof data, f) == sizeof data;
-    ok = std::fflush(f) == 0 && ok;
-    ok = fsync(fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || std::rename(tempPath, finalPath) != 0) {
-        if (reason && reasonSize > 0)
-            std::snprintf(reason, static_cast<size_t>(reasonSize), "cannot write %s: %s", ok ? finalPath : tempPath,
-                          std::strerror(errno));
-        std::remove(tempPath);
-        return false;
-    }
-    return true;
+    return SaveUserFile(fileName, data, sizeof data, result);
 }
+
+bool HighScoreTable::AddResults(int32_t d, const GameResult* results, int count, char* message, int messageSize) {
+    d = d == 0 || d == 1 ? d : 2;
+    const char* fileName = FileName(d);
+    char path[kMaxUserPath];
+    const bool named = UserFilePath(fileName, path, sizeof path);
+    // From the read to the save no other copy of the game saves here.
+    SaveLock lock(named ? path : nullptr);
+    Load(fileName, d);
+    bool entered = false;
+    for (int i = 0; i < count; ++i) {
+        if (Insert(results[i].score, results[i].name, results[i].lengthTotal, results[i].level) >= 0) entered = true;
+    }
+    if (!entered) return true;  // nothing changes on disk
+    if (unreadable) {
+        std::snprintf(message, static_cast<size_t>(messageSize),
+                      "The high-score table %s could not be read (%s), so your result was not saved. The file is "
+                      "left as it is.",
+                      fileName, unreadableReason);
+        return false;
+    }
+    SaveResult saved;
+    if (Save(fileName, &saved)) return true;
+    std::snprintf(message, static_cast<size_t>(messageSize), "The high-score table %s could not be saved (%s). %s",
+                  fileName, saved.reason,
+                  saved.hadOld ? "The old table is kept." : "Your result is shown but not kept.");
+    return false;
+}
+
+void HighScoreTable::ClearFresh() { std::memset(fresh, 0, sizeof fresh); }
 
 int32_t HighScoreTable::Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level) {
     HighScoreRecord* lowest = nullptr;

@@ -8,6 +8,7 @@
 #include "gfx/Sprite.h"
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
+#include "platform/SaveFile.h"
 
 // One result in a high-score file: 32 bytes, little-endian.
 struct HighScoreRecord {
@@ -27,24 +28,41 @@ public:
 
     enum Result { None = 0, Continue = 1, Back = 2 };
 
+    // One game's result, for AddResults.
+    struct GameResult {
+        int32_t score;
+        const char* name;
+        int32_t lengthTotal;
+        int32_t level;
+    };
+
     void Init(MouseCursor* cursor, SoundBank* sounds);
     void Clear();
     // Reads the table from the user folder, or from the data folder while the
-    // user folder has none; a missing file gives an empty table.
+    // user folder has none; a missing file gives an empty table. A file that
+    // is there but cannot be read gives an empty table too, and false: the
+    // player is told once a run (stderr and the message box) and the table
+    // is never saved over it (`unreadable`).
     bool Load(const char* fileName, int32_t difficulty);
     // Reads a table from bytes already in memory (as Load does from a file).
     void LoadBytes(const uint8_t* data, int64_t size);
     // The kFileBytes bytes a save writes: the ten records in storage order.
     void StoreBytes(uint8_t* data) const;
-    // Writes the ten records in storage order. The new table goes to a
-    // temporary file that then replaces the old one, so a failed save leaves
-    // the previous file whole. The file goes to the user folder, created
-    // first when missing. False when the new file could not be written, with
-    // the reason in `reason` when one is given.
-    bool Save(const char* fileName, char* reason = nullptr, int reasonSize = 0);
+    // Writes the ten records in storage order into the user folder (created
+    // when missing), through the one save helper: a failed save leaves the
+    // previous file whole. False with the reason in `result` when given.
+    bool Save(const char* fileName, SaveResult* result = nullptr);
     // Puts a result into the table when it beats the lowest entry and marks
     // it as new; the record's index, or -1 when it did not qualify.
     int32_t Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level);
+    // The end of a game: under the folder's save lock the difficulty's table
+    // is read afresh (another copy of the game may have saved since it was
+    // loaded), the results go in and the table is saved. True when saved (or
+    // nothing had to be); otherwise false with what the player is to be told
+    // in `message`. The table in memory holds the results either way.
+    bool AddResults(int32_t difficulty, const GameResult* results, int count, char* message, int messageSize);
+    // The rows of the game just ended stop standing out (a continue, a new game).
+    void ClearFresh();
     void Sort();
     int32_t Frame(Font* font, bool withContinue);
     void FadeOut();
@@ -59,6 +77,11 @@ public:
     HighScoreRecord records[kRecords] = {};
     HighScoreRecord* order[kRecords] = {};
     int32_t difficulty = 0;
+    // The last Load found a file it could not read, for this reason.
+    uint8_t unreadable = 0;
+    char unreadableReason[kSaveReasonSize] = {};
+    // Unreadable tables already reported this run, by difficulty.
+    uint8_t reported[3] = {};
     // Records entered since the table was last cleared or loaded: their rows
     // are framed and blink (hidden kBlinkOffFrames of every kBlinkFrames).
     uint8_t fresh[kRecords] = {};

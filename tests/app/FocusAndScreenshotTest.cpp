@@ -13,6 +13,7 @@
 #include "gfx/PngWriter.h"
 #include "io/Input.h"
 #include "gfx/Screenshot.h"
+#include "platform/SaveFile.h"
 #include "platform/UserDir.h"
 #include "support/Files.h"
 #include "support/GameHarness.h"
@@ -77,18 +78,16 @@ TEST(Screenshot, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndAFolderNotMade
     palette[200] = PaletteEntry{255, 128, 0, 0};
     std::tm when{};
     when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 6, when.tm_hour = 23, when.tm_min = 15, when.tm_sec = 2;
-    char path[kMaxUserPath] = "", reason[512] = "";
+    char path[kMaxUserPath] = "", reason[kSaveReasonSize] = "";
     std::vector<std::string> paths;
-    {
-        ScopedUserDir user(dir.string());
-        for (const std::vector<uint8_t>* pixels : {&first, &second, &first}) {
-            ASSERT_TRUE(SaveScreenshot(pixels->data(), palette, when, path, sizeof path, reason, sizeof reason)) << reason;
-            paths.push_back(path);
-        }
-        reason[0] = '\0';  // no picture: a reason, not a file
-        EXPECT_FALSE(SaveScreenshot(nullptr, palette, when, path, sizeof path, reason, sizeof reason));
-        EXPECT_STRNE(reason, "");
+    for (const std::vector<uint8_t>* pixels : {&first, &second, &first}) {
+        ASSERT_TRUE(SaveScreenshot(pixels->data(), palette, when, dir.c_str(), path, sizeof path, reason, sizeof reason))
+            << reason;
+        paths.push_back(path);
     }
+    reason[0] = '\0';  // no picture: a reason, not a file
+    EXPECT_FALSE(SaveScreenshot(nullptr, palette, when, dir.c_str(), path, sizeof path, reason, sizeof reason));
+    EXPECT_STRNE(reason, "");
     EXPECT_EQ(paths, (std::vector<std::string>{(dir / "voidcrawl-2026-12-06-231502.png").string(),
                                                (dir / "voidcrawl-2026-12-06-231502-2.png").string(),
                                                (dir / "voidcrawl-2026-12-06-231502-3.png").string()}));
@@ -96,10 +95,21 @@ TEST(Screenshot, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndAFolderNotMade
     EXPECT_TRUE(ReadAll(paths[0]) == ReadAll(paths[2]) && ReadAll(paths[0]) != ReadAll(paths[1]));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 3);
     std::ofstream(scratch.path() / "taken") << "a file where the folder should go";
-    ScopedUserDir user((scratch.path() / "taken" / "voidcrawl").string());
-    EXPECT_FALSE(SaveScreenshot(first.data(), palette, when, path, sizeof path, reason, sizeof reason));
+    const std::string blocked = (scratch.path() / "taken" / "VoidCrawl").string();
+    EXPECT_FALSE(SaveScreenshot(first.data(), palette, when, blocked.c_str(), path, sizeof path, reason, sizeof reason));
     EXPECT_NE(std::string(reason).find("taken"), std::string::npos) << reason;
-    EXPECT_FALSE(TakeScreenshot(first.data(), palette));
+    // The player is told either way, with the folder the shot went to.
+    char notice[kSaveReasonSize] = "";
+    {
+        EnvScope pictures("XDG_PICTURES_DIR", (scratch.path() / "taken").c_str());
+        EXPECT_FALSE(TakeScreenshot(first.data(), palette, notice, sizeof notice));
+        EXPECT_EQ(std::string(notice).rfind("Screenshot NOT saved: ", 0), 0u) << notice;
+    }
+    EnvScope pictures("XDG_PICTURES_DIR", (scratch.path() / "pics").c_str());
+    EXPECT_TRUE(TakeScreenshot(first.data(), palette, notice, sizeof notice)) << notice;
+    EXPECT_NE(std::string(notice).find("Screenshot saved to " + (scratch.path() / "pics" / "VoidCrawl").string()),
+              std::string::npos)
+        << notice;
     std::string why;  // a picture file that cannot be made says where
     EXPECT_FALSE(WritePalettedPng((dir / "none" / "x.png").string(), first.data(), 640, 480, palette, &why));
     EXPECT_NE(why.find("none"), std::string::npos) << why;

@@ -48,12 +48,13 @@ protected:
         match().introPending = 0;
         match().worms[0].active = 0;
         match().worms[0].stats.lives = 0;
-        match().Frame();  // player 1 runs out: the first frame of the cue
+        match().Frame();  // player 1 runs out: saved at once, the first frame of the cue
         ASSERT_TRUE(match().playerOut[0]);
-        for (int i = 1; i < Match::kGameOverCueFrames; ++i) match().Frame();
-        ASSERT_FALSE(match().resultsSaved);
-        match().Frame();  // the game-over table is entered and saved
         ASSERT_TRUE(match().resultsSaved);
+        for (int i = 1; i < Match::kGameOverCueFrames; ++i) match().Frame();
+        ASSERT_FALSE(match().tableShown);
+        match().Frame();  // the game-over table is entered
+        ASSERT_TRUE(match().tableShown);
     }
     std::vector<uint8_t> Shown() { return std::vector<uint8_t>(h.host.LastPixels(), h.host.LastPixels() + 640 * 480); }
     std::vector<uint8_t> Back() { return std::vector<uint8_t>(backBuffer->pixels, backBuffer->pixels + 640 * 480); }
@@ -182,13 +183,14 @@ TEST_F(MatchFlowTest, GameOverShowsItsCueForItsFramesThenTheTableWithTheNewEntry
     match().worms[0].score = 555;
     match().Frame();
     ASSERT_TRUE(match().playerOut[0]);
+    ASSERT_TRUE(match().resultsSaved) << "the result is saved the moment the game ends";
     for (int i = 1; i < Match::kGameOverCueFrames; ++i) {
         match().Frame();
-        ASSERT_FALSE(match().resultsSaved) << "frame " << i;
+        ASSERT_FALSE(match().tableShown) << "frame " << i;
     }
     EXPECT_TRUE(match().inPlay);
     match().Frame();
-    ASSERT_TRUE(match().resultsSaved);
+    ASSERT_TRUE(match().tableShown);
     HighScoreTable& table = h.game->highScoreScreen;
     ASSERT_EQ(table.records[0].score, 555);
     EXPECT_TRUE(table.fresh[0]);

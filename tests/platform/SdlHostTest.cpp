@@ -20,6 +20,7 @@
 #include "platform/SdlPictureFit.h"
 #include "platform/SdlSettings.h"
 #include "platform/UserDir.h"
+#include "support/Files.h"
 #include "tools/runner/RunnerScenario.h"
 
 namespace {
@@ -417,9 +418,10 @@ TEST_F(SdlHostTest, KeysGoByPositionATapLastsItsWholePassAndLosingFocusReleasesA
 TEST_F(SdlHostTest, F12ShootsTheNextFrameOncePerPressUnseenByTheGame) {
     namespace fs = std::filesystem;
     InitAll();
-    const fs::path dir = fs::path(testing::TempDir()) / ("vc_sdl_shots_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    ScopedUserDir user(dir.string());
+    const fs::path pictures = fs::path(testing::TempDir()) / ("vc_sdl_shots_" + std::to_string(getpid()));
+    const fs::path dir = pictures / "VoidCrawl";
+    fs::remove_all(pictures);
+    EnvScope shots("XDG_PICTURES_DIR", pictures.c_str());
     std::vector<uint8_t> frame(kScreenWidth * kScreenHeight), other(frame.size(), 3);
     for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i % 251);
     PaletteEntry palette[256];
@@ -454,7 +456,7 @@ TEST_F(SdlHostTest, F12ShootsTheNextFrameOncePerPressUnseenByTheGame) {
         wrong += pic.rgb[i * 3] != e.red || pic.rgb[i * 3 + 1] != e.green || pic.rgb[i * 3 + 2] != e.blue;
     }
     EXPECT_EQ(wrong, 0);
-    fs::remove_all(dir);
+    fs::remove_all(pictures);
 }
 
 TEST_F(SdlHostTest, PointerMotionIsReportedInGamePixelsFromTheMiddleAndStopsAtTheScreensEdge) {

@@ -6,26 +6,13 @@
 #include <string>
 #include <tuple>
 
+#include "platform/SaveFile.h"
 #include "platform/UserDir.h"
+#include "support/Files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Sets an environment variable for one scope.
-class EnvScope {
-public:
-    EnvScope(const char* name, const char* value) : name_(name), had_(std::getenv(name) != nullptr) {
-        if (had_) before_ = std::getenv(name);
-        setenv(name, value, 1);
-    }
-    ~EnvScope() { had_ ? setenv(name_, before_.c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    bool had_;
-    std::string before_;
-};
 
 class ScratchDir {
 public:
@@ -49,12 +36,10 @@ std::string ReadAll(const std::string& path) {
 }
 
 std::string ReadThroughUserDir(const char* name) {
-    std::FILE* f = OpenUserFileForReading(name);
-    if (!f) return "<none>";
-    char buffer[64] = {};
-    const size_t got = std::fread(buffer, 1, sizeof buffer - 1, f);
-    std::fclose(f);
-    return std::string(buffer, got);
+    uint8_t buffer[64] = {};
+    const ReadResult read = ReadUserFile(name, buffer, sizeof buffer);
+    if (read.status != ReadStatus::Read) return "<none>";
+    return std::string(reinterpret_cast<const char*>(buffer), read.size);
 }
 
 }  // namespace
@@ -117,11 +102,10 @@ TEST(UserDir, TheFolderAndItsParentsAreMadeOnTheFirstWriteAndAFileInTheWayIsName
         EXPECT_EQ(ReadThroughUserDir("x.dat"), "<none>");
         EXPECT_FALSE(fs::exists(scratch / "a")) << "reading must not create the folder";
         char reason[256] = {};
-        std::FILE* f = OpenUserFileForWriting("x.dat", "wb", reason, sizeof reason);
-        ASSERT_NE(f, nullptr) << reason;
-        std::fputs("mine", f);
-        std::fclose(f);
+        SaveResult saved;
+        ASSERT_TRUE(SaveUserFile("x.dat", "mine", 4, &saved)) << saved.reason;
         EXPECT_EQ(ReadAll(scratch / "a/b/c/x.dat"), "mine");
+        EXPECT_EQ(ReadThroughUserDir("x.dat"), "mine");
         EXPECT_TRUE(MakeUserDir(reason, sizeof reason)) << "an existing folder is fine";
     }
     std::ofstream(scratch / "f") << "not a folder";
@@ -131,6 +115,8 @@ TEST(UserDir, TheFolderAndItsParentsAreMadeOnTheFirstWriteAndAFileInTheWayIsName
         EXPECT_FALSE(MakeUserDir(reason, sizeof reason)) << dir;
         EXPECT_NE(std::string(reason).find(scratch / "f"), std::string::npos) << reason;
         EXPECT_NE(std::string(reason).find("ot a directory"), std::string::npos) << reason;
-        EXPECT_EQ(OpenUserFileForWriting("x.dat", "wb", reason, sizeof reason), nullptr) << dir;
+        SaveResult saved;
+        EXPECT_FALSE(SaveUserFile("x.dat", "mine", 4, &saved)) << dir;
+        EXPECT_NE(std::string(saved.reason).find(scratch / "f"), std::string::npos) << saved.reason;
     }
 }

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
@@ -37,4 +39,21 @@ public:
 
 private:
     std::filesystem::path old_, dir_;
+};
+
+// Sets an environment variable (null: unsets it) for one scope.
+class EnvScope {
+public:
+    EnvScope(const char* name, const char* value) : name_(name), had_(std::getenv(name) != nullptr) {
+        if (had_) before_ = std::getenv(name);
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~EnvScope() { had_ ? setenv(name_, before_.c_str(), 1) : unsetenv(name_); }
+    EnvScope(const EnvScope&) = delete;
+    EnvScope& operator=(const EnvScope&) = delete;
+
+private:
+    const char* name_;
+    bool had_;
+    std::string before_;
 };

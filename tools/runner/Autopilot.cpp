@@ -320,7 +320,7 @@ void Autopilot::Watch(int64_t frame) {
         now.exited[i] = m.worms[i].exited != 0;
         now.out[i] = m.playerOut[i] != 0;
     }
-    now.resultsSaved = m.resultsSaved != 0;
+    now.tableShown = m.tableShown != 0;
 
     // Hunger: steps taken since the worm last ate (its score rose) or started.
     for (int32_t i = 0; i < 2; ++i) {
@@ -361,7 +361,7 @@ void Autopilot::Watch(int64_t frame) {
                              static_cast<long long>(frame), i + 1, static_cast<double>(m.targetFactor), m.extraFood);
         }
     }
-    if (now.playing && now.out[0] && now.out[1] && now.resultsSaved && gameOverFrame_ < 0) {
+    if (now.playing && now.out[0] && now.out[1] && now.tableShown && gameOverFrame_ < 0) {
         gameOverFrame_ = frame;
         if (log_) {
             std::fprintf(log_, "frame %lld: game over at level %d%s (score %d", static_cast<long long>(frame),

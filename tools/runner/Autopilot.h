@@ -100,7 +100,7 @@ private:
         int32_t lives[2] = {};
         bool exited[2] = {};
         bool out[2] = {};
-        bool resultsSaved = false;
+        bool tableShown = false;
     };
     Seen seen_;
     PlanBoard board_;

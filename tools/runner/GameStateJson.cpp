@@ -90,6 +90,7 @@ void WriteMatch(JsonWriter& w, const Match& m) {
     w.Field("frozen", m.frozen != 0);
     w.Field("gameOverCue", m.gameOverCue);
     w.Field("resultsSaved", m.resultsSaved != 0);
+    w.Field("tableShown", m.tableShown != 0);
     w.Field("endChoice", m.endChoice);
     WriteFlags(w, "playerDone", m.playerDone);
     WriteFlags(w, "playerOut", m.playerOut);

@@ -1,0 +1,366 @@
+#include "platform/SaveFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/GameFile.h"
+
+namespace {
+
+// Links are followed this deep, as the system itself does.
+constexpr int kMaxLinks = 40;
+// How long a save waits for another copy of the game to finish its own.
+constexpr int kLockWaitMs = 3000;
+constexpr int kLockStepMs = 10;
+
+// The lock this process holds, by folder: saves inside a SaveLock of the
+// same folder do not lock again (a second flock would wait on ourselves).
+char heldFolder[kMaxUserPath] = {};
+int heldDepth = 0;
+
+void Say(char* out, const char* format, const char* path, const char* why) {
+    std::snprintf(out, kSaveReasonSize, format, path, why);
+}
+
+// The folder part of `path` ("." for a bare name) into `out`.
+void FolderOf(const char* path, char* out) {
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr) {
+        std::snprintf(out, kMaxUserPath, ".");
+    } else if (slash == path) {
+        std::snprintf(out, kMaxUserPath, "/");
+    } else {
+        std::snprintf(out, kMaxUserPath, "%.*s", static_cast<int>(slash - path), path);
+    }
+}
+
+const char* BaseOf(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+// Follows `path` through its links to the file a save should replace.
+// False with errno set when a link cannot be read or the chain is too long.
+bool FollowLinks(const char* path, char* out) {
+    if (std::snprintf(out, kMaxUserPath, "%s", path) >= kMaxUserPath) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    for (int depth = 0; depth <= kMaxLinks; ++depth) {
+        struct stat info;
+        if (lstat(out, &info) != 0 || !S_ISLNK(info.st_mode)) return true;  // the end of the chain
+        char target[kMaxUserPath];
+        const ssize_t n = readlink(out, target, sizeof target - 1);
+        if (n < 0) return false;
+        if (n >= static_cast<ssize_t>(sizeof target) - 1) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        target[n] = '\0';
+        char next[kMaxUserPath];
+        if (target[0] == '/') {
+            std::memcpy(next, target, static_cast<size_t>(n) + 1);
+        } else {
+            char folder[kMaxUserPath];
+            FolderOf(out, folder);
+            if (std::snprintf(next, sizeof next, "%s/%s", folder, target) >= static_cast<int>(sizeof next)) {
+                errno = ENAMETOOLONG;
+                return false;
+            }
+        }
+        std::memcpy(out, next, sizeof next);
+    }
+    errno = ELOOP;
+    return false;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Temporary files are "<name>.new-<pid>-<count>": no two saves, in this
+// process or another, ever share one.
+bool MakeTemporary(const char* folder, const char* base, mode_t mode, char* out, int* fd) {
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (std::snprintf(out, kMaxUserPath, "%s/%s.new-%ld-%u", folder, base, static_cast<long>(getpid()),
+                          counter++) >= kMaxUserPath) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        *fd = open(out, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (*fd >= 0) return true;
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+// Temporary files of saves that never finished (the process was killed):
+// under the folder's lock no other save is under way, so they can go.
+// The folder is read with getdents64 into a buffer on the stack: the
+// screen dump saves every frame the key is held, and allocates nothing.
+void RemoveStaleTemporaries(const char* folder, const char* base) {
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    char prefix[kMaxUserPath];
+    const int prefixLength = std::snprintf(prefix, sizeof prefix, "%s.new-", base);
+    alignas(8) char entries[4096];
+    for (;;) {
+        const long n = syscall(SYS_getdents64, fd, entries, sizeof entries);
+        if (n <= 0) break;
+        for (long at = 0; at < n;) {
+            struct Entry {
+                uint64_t inode;
+                int64_t offset;
+                unsigned short length;
+                unsigned char type;
+                char name[1];
+            };
+            const Entry* entry = reinterpret_cast<const Entry*>(entries + at);
+            if (std::strncmp(entry->name, prefix, static_cast<size_t>(prefixLength)) == 0)
+                unlinkat(fd, entry->name, 0);
+            at += entry->length;
+        }
+    }
+    close(fd);
+}
+
+void SyncFolder(const char* folder) {
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);  // some file systems cannot sync a folder; the rename stands anyway
+    close(fd);
+}
+
+int LockFolder(const char* folder) {
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    for (int waited = 0;; waited += kLockStepMs) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+        if (errno != EWOULDBLOCK && errno != EINTR) break;  // a file system without locks
+        if (waited >= kLockWaitMs) break;
+        usleep(kLockStepMs * 1000);
+    }
+    close(fd);
+    return -1;
+}
+
+bool HoldingLockOn(const char* folder) { return heldDepth > 0 && std::strcmp(heldFolder, folder) == 0; }
+
+}  // namespace
+
+const char* DescribeFileType(unsigned mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a named pipe (FIFO)";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISLNK(mode)) return "a link";
+    return "not a plain file";
+}
+
+SaveLock::SaveLock(const char* path, bool makeFolder) {
+    char target[kMaxUserPath];
+    if (path == nullptr || !FollowLinks(path, target)) return;
+    char folder[kMaxUserPath];
+    FolderOf(target, folder);
+    if (HoldingLockOn(folder)) {
+        ++heldDepth;
+        fd_ = -2;  // held by an outer lock of this process
+        return;
+    }
+    // The game's own folders are made (never those along a player's link).
+    if (makeFolder && std::strcmp(target, path) == 0 && !MakeFolders(folder, nullptr, 0)) return;
+    fd_ = LockFolder(folder);
+    if (fd_ >= 0) {
+        std::snprintf(heldFolder, sizeof heldFolder, "%s", folder);
+        heldDepth = 1;
+    }
+}
+
+SaveLock::~SaveLock() {
+    if (fd_ == -1) return;
+    if (--heldDepth == 0) heldFolder[0] = '\0';
+    if (fd_ >= 0) close(fd_);  // closing lets go of the lock
+}
+
+bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out, unsigned flags) {
+    SaveResult scratch;
+    SaveResult& result = out ? *out : scratch;
+    result = SaveResult();
+    if (path == nullptr || path[0] == '\0') {
+        Say(result.reason, "cannot save%s: %s", "", "no file named");
+        return false;
+    }
+    if (!FollowLinks(path, result.path)) {
+        Say(result.reason, "cannot save %s: %s", path, std::strerror(errno));
+        return false;
+    }
+    struct stat old;
+    mode_t mode = 0666;  // less the umask, as for any new file
+    if (lstat(result.path, &old) == 0) {
+        if (!S_ISREG(old.st_mode)) {
+            char why[64];
+            std::snprintf(why, sizeof why, "it is %s, not a file", DescribeFileType(old.st_mode));
+            Say(result.reason, "cannot save %s: %s", result.path, why);
+            return false;
+        }
+        result.hadOld = true;
+        if (flags & kSaveKeepExisting) {
+            result.nameTaken = true;
+            Say(result.reason, "cannot save %s: %s", result.path, "the name is taken");
+            return false;
+        }
+        mode = old.st_mode & 07777;  // the player's own permissions stay
+    } else if (errno != ENOENT && errno != ENOTDIR) {  // a file on the way: the folder says which
+        Say(result.reason, "cannot save %s: %s", result.path, std::strerror(errno));
+        return false;
+    }
+
+    char folder[kMaxUserPath];
+    FolderOf(result.path, folder);
+    // The folders on the way are made for the game's own paths, never along
+    // a link the player made: its target's folder must be there.
+    const bool linked = std::strcmp(result.path, path) != 0;
+    char folderReason[kSaveReasonSize] = "";
+    if (!linked && !MakeFolders(folder, folderReason, sizeof folderReason)) {
+        std::snprintf(result.reason, sizeof result.reason, "%s", folderReason);
+        return false;
+    }
+    SaveLock lock(result.path, false);
+    if (lock.Held()) RemoveStaleTemporaries(folder, BaseOf(result.path));
+
+    char temporary[kMaxUserPath];
+    int fd = -1;
+    if (!MakeTemporary(folder, BaseOf(result.path), mode, temporary, &fd)) {
+        if (linked && (errno == ENOENT || errno == ENOTDIR)) {
+            std::snprintf(result.reason, sizeof result.reason, "cannot save %s: it is a link to %s, whose folder is not there",
+                          path, result.path);
+        } else {
+            Say(result.reason, "cannot write in the folder %s: %s", folder, std::strerror(errno));
+        }
+        return false;
+    }
+    if (result.hadOld) fchmod(fd, mode);  // past the umask: the file keeps what it had
+    // The first fault is the one to report: later calls only echo it.
+    bool ok = WriteAll(fd, static_cast<const uint8_t*>(data), size);
+    int fault = ok ? 0 : errno;
+    if (ok && !(flags & kSaveNoSync) && fsync(fd) != 0) ok = false, fault = errno;
+    if (close(fd) != 0 && ok) ok = false, fault = errno;
+    if (ok) {
+        if (flags & kSaveKeepExisting) {
+            // link() never replaces: a name taken meanwhile stays as it is.
+            if (link(temporary, result.path) != 0) {
+                ok = false;
+                fault = errno;
+                result.nameTaken = fault == EEXIST;
+            }
+            unlink(temporary);
+        } else if (rename(temporary, result.path) != 0) {
+            ok = false;
+            fault = errno;
+        }
+    }
+    if (!ok) {
+        unlink(temporary);
+        Say(result.reason, "cannot write %s: %s", result.path, std::strerror(fault));
+        return false;
+    }
+    if (!(flags & kSaveNoSync)) SyncFolder(folder);
+    result.ok = true;
+    return true;
+}
+
+ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
+    ReadResult result;
+    if (path == nullptr || path[0] == '\0') return result;
+    // Non-blocking, so that a FIFO with no writer cannot hold the game; the
+    // type is checked before a single byte is read.
+    // A device is never opened at all.
+    struct stat info = {};
+    if (stat(path, &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return result;
+        result.status = ReadStatus::Refused;
+        Say(result.reason, "cannot read %s: %s", path, std::strerror(errno));
+        return result;
+    }
+    const int fd = S_ISREG(info.st_mode) ? open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY) : -1;
+    if (fd < 0 && S_ISREG(info.st_mode)) {
+        if (errno == ENOENT || errno == ENOTDIR) return result;  // gone since
+        result.status = ReadStatus::Refused;
+        Say(result.reason, "cannot read %s: %s", path, std::strerror(errno));
+        return result;
+    }
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        char why[64];
+        std::snprintf(why, sizeof why, "it is %s, not a file", DescribeFileType(info.st_mode));
+        result.status = ReadStatus::Refused;
+        Say(result.reason, "cannot read %s: %s", path, why);
+        if (fd >= 0) close(fd);
+        return result;
+    }
+    size_t got = 0;
+    while (got < capacity) {
+        const ssize_t n = read(fd, buffer + got, capacity - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            result.status = ReadStatus::Refused;
+            Say(result.reason, "cannot read %s: %s", path, std::strerror(errno));
+            close(fd);
+            return result;
+        }
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    uint8_t probe = 0;
+    result.longer = got == capacity && read(fd, &probe, 1) == 1;
+    close(fd);
+    result.status = ReadStatus::Read;
+    result.size = got;
+    return result;
+}
+
+ReadResult ReadUserFile(const char* name, uint8_t* buffer, size_t capacity) {
+    char path[kMaxUserPath];
+    if (GetUserDir()[0] != '\0' && UserFilePath(name, path, sizeof path)) {
+        ReadResult result = ReadPlayerFile(path, buffer, capacity);
+        if (result.status != ReadStatus::Missing) return result;
+    }
+    char mapped[kMaxGameFileName + 1];
+    if (!MapGameFileName(name, mapped)) return ReadResult();
+    return ReadPlayerFile(mapped, buffer, capacity);
+}
+
+bool SaveUserFile(const char* name, const void* data, size_t size, SaveResult* out, unsigned flags) {
+    char path[kMaxUserPath];
+    if (!UserFilePath(name, path, sizeof path)) {
+        SaveResult scratch;
+        SaveResult& result = out ? *out : scratch;
+        result = SaveResult();
+        char mapped[kMaxGameFileName + 1];
+        const char* shown = MapGameFileName(name, mapped) ? mapped : "the file";
+        Say(result.reason, "cannot save %s: %s", shown,
+            UserDirRefusal()[0] != '\0' ? UserDirRefusal() : "its path is too long");
+        return false;
+    }
+    return SaveBytes(path, data, size, out, flags);
+}

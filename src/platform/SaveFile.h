@@ -1,0 +1,96 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/UserDir.h"
+
+// Every file the game writes for the player (high-score tables, settings,
+// screenshots, screen dumps) goes through SaveBytes, and every such file
+// is read back through ReadPlayerFile. Together they promise:
+//
+// - a save is whole or absent: the new bytes go to a temporary file of a
+//   name no other save uses, are synced, and only then take the file's
+//   place, so a failure or a kill at any moment leaves the old bytes whole;
+// - a symbolic link is saved through, to the file it names, and stays a link;
+// - a folder, FIFO, device or socket where the file should be is refused,
+//   never opened in a way that could block;
+// - copies of the game saving into one folder take turns (a lock on the
+//   folder), so a read-then-save under a SaveLock sees the other's save;
+// - a failure comes back with a reason that names the file and the fault.
+
+constexpr int kSaveReasonSize = kMaxUserPath + 256;
+
+struct SaveResult {
+    bool ok = false;
+    // A file was there before this save (it is kept whole when !ok).
+    bool hadOld = false;
+    // With kSaveKeepExisting: the name was taken, nothing was written.
+    bool nameTaken = false;
+    // The file written: the path given, or the file its link names.
+    char path[kMaxUserPath] = {};
+    char reason[kSaveReasonSize] = {};
+};
+
+enum SaveFlags : unsigned {
+    kSaveReplace = 0,
+    // Never replace a file that is there (screenshots): the save fails with
+    // nameTaken set instead.
+    kSaveKeepExisting = 1,
+    // Not synced to the disk (the screen dump, rewritten every frame its key
+    // is held): still whole or absent whatever happens to the process, but
+    // a power cut may leave the old bytes.
+    kSaveNoSync = 2,
+};
+
+// Writes `size` bytes as the file at `path`, creating its folder and any
+// missing parents. True when the new bytes are in place.
+bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* result, unsigned flags = kSaveReplace);
+
+// Holds the save lock of the folder `path` lies in for its lifetime, so a
+// file can be read, changed and saved again without another copy of the
+// game saving in between. Creates the folder when missing (unless told
+// not to; never along a link). Waits a short
+// while for another copy; Held() is false when the lock could not be had
+// (the save may still go ahead: the file stays whole either way).
+class SaveLock {
+public:
+    explicit SaveLock(const char* path, bool makeFolder = true);
+    ~SaveLock();
+    SaveLock(const SaveLock&) = delete;
+    SaveLock& operator=(const SaveLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+enum class ReadStatus {
+    Read,     // the file's first bytes are in the buffer
+    Missing,  // there is no file (nor a folder on the way to it)
+    Refused,  // there is something, and it cannot be read: see reason
+};
+
+struct ReadResult {
+    ReadStatus status = ReadStatus::Missing;
+    size_t size = 0;      // bytes read into the buffer
+    bool longer = false;  // the file goes on past the buffer
+    char reason[kSaveReasonSize] = {};
+};
+
+// Reads up to `capacity` bytes of the regular file at `path` (links
+// followed). Anything that is not a regular file is refused without being
+// opened for reading in a way that could block.
+ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity);
+
+// "a folder", "a named pipe (FIFO)", ... for a file type (st_mode) that is
+// not a regular file.
+const char* DescribeFileType(unsigned mode);
+
+// The player's copy of the game file `name` ("teasy.dat") in the user
+// folder; while the user folder has none, the data folder's (so files from
+// before carry over).
+ReadResult ReadUserFile(const char* name, uint8_t* buffer, size_t capacity);
+
+// SaveBytes into the user folder under the game file name `name`.
+bool SaveUserFile(const char* name, const void* data, size_t size, SaveResult* result,
+                  unsigned flags = kSaveReplace);
