@@ -5,8 +5,8 @@
 #include "gfx/Display.h"
 #include "platform/SaveFile.h"
 
-void DumpScreen() {
-    if (!backBuffer) return;
+bool SaveScreenDump(SaveResult* result) {
+    if (!backBuffer) return false;
     PaletteEntry palette[kPaletteSize];
     GetDisplayPalette(0, kPaletteSize, palette);
     // "JASC-PAL", the version, the count, then a line per colour: at most
@@ -17,16 +17,21 @@ void DumpScreen() {
         length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), "%d %d %d\r\n", e.red,
                                 e.green, e.blue);
     // The dump goes to the player's folder, each file whole or not at all.
-    // It is written every frame the key is held; a failure is reported
-    // once, not on every frame.
-    static bool warned = false;
-    SaveResult result;
     const uint8_t* pixels = LockSurface(backBuffer);
     const bool saved =
-        SaveUserFile("ScrDump.raw", pixels, static_cast<size_t>(backBuffer->width) * backBuffer->height, &result,
+        SaveUserFile("ScrDump.raw", pixels, static_cast<size_t>(backBuffer->width) * backBuffer->height, result,
                      kSaveNoSync) &&
-        SaveUserFile("ScrDump.pal", text, static_cast<size_t>(length), &result, kSaveNoSync);
+        SaveUserFile("ScrDump.pal", text, static_cast<size_t>(length), result, kSaveNoSync);
     UnlockSurface(backBuffer);
-    if (!saved && !warned) std::fprintf(stderr, "voidcrawl: the screen dump could not be written: %s\n", result.reason);
-    warned = warned || !saved;
+    return saved;
+}
+
+void DumpScreen() {
+    // Written every frame the key is held; a failure is reported once, not
+    // on every frame.
+    static bool warned = false;
+    SaveResult result;
+    if (SaveScreenDump(&result) || warned || !backBuffer) return;
+    warned = true;
+    std::fprintf(stderr, "voidcrawl: the screen dump could not be written: %s\n", result.reason);
 }

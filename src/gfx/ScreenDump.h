@@ -4,3 +4,7 @@
 // first) and the display palette as "ScrDump.pal" (JASC-PAL text), both in
 // the user folder.
 void DumpScreen();
+
+struct SaveResult;
+// The same, saying what became of it: false with the reason in `result`.
+bool SaveScreenDump(SaveResult* result);

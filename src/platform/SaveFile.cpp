@@ -1,5 +1,6 @@
 #include "platform/SaveFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -115,15 +116,32 @@ bool MakeTemporary(const char* folder, const char* base, mode_t mode, char* out,
     return false;
 }
 
-// Temporary files of saves that never finished (the process was killed):
-// under the folder's lock no other save is under way, so they can go.
+// Temporary files of saves that never finished (the process was killed),
+// "<name>.new-<pid>-<count>" of any name: under the folder's lock no other
+// save is under way there, so they can go.
+bool IsTemporaryName(const char* name) {
+    const char* mark = std::strstr(name, ".new-");
+    if (mark == nullptr) return false;
+    const char* p = mark + 5;
+    int dashes = 0, digits = 0;
+    for (; *p != '\0'; ++p) {
+        if (*p == '-' && digits > 0 && dashes == 0) {
+            ++dashes;
+            digits = 0;
+        } else if (*p >= '0' && *p <= '9') {
+            ++digits;
+        } else {
+            return IsTemporaryName(mark + 1);
+        }
+    }
+    return dashes == 1 && digits > 0;
+}
+
 // The folder is read with getdents64 into a buffer on the stack: the
 // screen dump saves every frame the key is held, and allocates nothing.
-void RemoveStaleTemporaries(const char* folder, const char* base) {
+void RemoveStaleTemporaries(const char* folder) {
     const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
-    char prefix[kMaxUserPath];
-    const int prefixLength = std::snprintf(prefix, sizeof prefix, "%s.new-", base);
     alignas(8) char entries[4096];
     for (;;) {
         const long n = syscall(SYS_getdents64, fd, entries, sizeof entries);
@@ -133,12 +151,11 @@ void RemoveStaleTemporaries(const char* folder, const char* base) {
                 uint64_t inode;
                 int64_t offset;
                 unsigned short length;
-                unsigned char type;
+                unsigned char type;  // not trusted: some file systems leave it unknown
                 char name[1];
             };
             const Entry* entry = reinterpret_cast<const Entry*>(entries + at);
-            if (std::strncmp(entry->name, prefix, static_cast<size_t>(prefixLength)) == 0)
-                unlinkat(fd, entry->name, 0);
+            if (IsTemporaryName(entry->name)) unlinkat(fd, entry->name, 0);
             at += entry->length;
         }
     }
@@ -218,16 +235,16 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
     struct stat old;
     mode_t mode = 0666;  // less the umask, as for any new file
     if (lstat(result.path, &old) == 0) {
+        result.hadOld = true;
+        if (flags & kSaveKeepExisting) {
+            result.nameTaken = true;  // whatever stands there
+            Say(result.reason, "cannot save %s: %s", result.path, "the name is taken");
+            return false;
+        }
         if (!S_ISREG(old.st_mode)) {
             char why[64];
             std::snprintf(why, sizeof why, "it is %s, not a file", DescribeFileType(old.st_mode));
             Say(result.reason, "cannot save %s: %s", result.path, why);
-            return false;
-        }
-        result.hadOld = true;
-        if (flags & kSaveKeepExisting) {
-            result.nameTaken = true;
-            Say(result.reason, "cannot save %s: %s", result.path, "the name is taken");
             return false;
         }
         mode = old.st_mode & 07777;  // the player's own permissions stay
@@ -247,7 +264,7 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
         return false;
     }
     SaveLock lock(result.path, false);
-    if (lock.Held()) RemoveStaleTemporaries(folder, BaseOf(result.path));
+    if (lock.Held()) RemoveStaleTemporaries(folder);
 
     char temporary[kMaxUserPath];
     int fd = -1;
