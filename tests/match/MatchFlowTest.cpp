@@ -217,6 +217,40 @@ TEST_F(MatchFlowTest, GameOverShowsItsCueForItsFramesThenTheTableWithTheNewEntry
     EXPECT_TRUE(match().resultsSaved);
 }
 
+// The result is saved the moment the game ends: a player who leaves
+// during the game-over cue (Esc, then Y) keeps it. The rows it marks as new
+// belong to that game: a continue clears them.
+TEST_F(MatchFlowTest, LeavingDuringTheGameOverCueKeepsTheResultAndContinueClearsItsMarks) {
+    StartPlay(0);
+    match().worms[0].active = 0;
+    match().worms[0].stats.lives = 0;
+    match().worms[0].score = 3210;
+    h.Pass();  // the player runs out; the cue begins
+    h.Tap(DIK_ESCAPE);
+    ASSERT_TRUE(h.game->exitBoxShown);
+    h.Tap(DIK_Y);
+    h.Passes(50);
+    ASSERT_EQ(h.game->state, GameState::MainMenu);
+    HighScoreTable saved;
+    saved.Load("tmed.dat", 1);
+    saved.Sort();
+    EXPECT_EQ(saved.order[0]->score, 3210) << "the result was lost with the cue";
+
+    BeginGame(1, 0);
+    match().worms[0].score = 4000;
+    RunOutToTheTable();
+    HighScoreTable& table = h.game->highScoreScreen;
+    ASSERT_EQ(std::count(table.fresh, table.fresh + HighScoreTable::kRecords, 1), 1);
+    h.game->cursor.x = 560;  // continue
+    h.game->cursor.y = 60;
+    MouseState.rgbButtons[0] = 0x80;
+    h.host.SetMouseButton(true);
+    match().Frame();
+    h.host.SetMouseButton(false);
+    MouseState.rgbButtons[0] = 0;
+    EXPECT_EQ(std::count(table.fresh, table.fresh + HighScoreTable::kRecords, 1), 0);
+}
+
 // Esc held freezes play on one still picture, then the exit box stands
 // still; the timer level's clock stands still all the while.
 TEST_F(MatchFlowTest, AFrozenGameShowsOneStillPictureAndTheTimerLevelClockStandsStill) {
