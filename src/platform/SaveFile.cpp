@@ -137,6 +137,7 @@ bool IsTemporaryName(const char* name) {
     return dashes == 1 && digits > 0;
 }
 
+#if defined(__linux__) && !defined(__EMSCRIPTEN__)
 // The folder is read with getdents64 into a buffer on the stack: the
 // screen dump saves every frame the key is held, and allocates nothing.
 void RemoveStaleTemporaries(const char* folder) {
@@ -161,6 +162,16 @@ void RemoveStaleTemporaries(const char* folder) {
     }
     close(fd);
 }
+#else
+void RemoveStaleTemporaries(const char* folder) {
+    DIR* dir = opendir(folder);
+    if (dir == nullptr) return;
+    while (const dirent* entry = readdir(dir)) {
+        if (IsTemporaryName(entry->d_name)) unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
+}
+#endif
 
 void SyncFolder(const char* folder) {
     const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);

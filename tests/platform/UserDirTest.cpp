@@ -120,3 +120,20 @@ TEST(UserDir, TheFolderAndItsParentsAreMadeOnTheFirstWriteAndAFileInTheWayIsName
         EXPECT_NE(std::string(saved.reason).find(scratch / "f"), std::string::npos) << saved.reason;
     }
 }
+
+// A player's folder too long to be a path is refused: nothing is saved,
+// rather than saved into the data folder where nobody would look.
+TEST(UserDir, AFolderTooLongForAPathIsRefusedNotReplacedByTheDataFolder) {
+    TempDir data;  // the working folder, where the data would be
+    const ScopedUserDir restore("");
+    const EnvScope xdg("XDG_DATA_HOME", ("/" + std::string(kMaxUserPath, 'x')).c_str());
+    testing::internal::CaptureStderr();
+    SetUpUserDir();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string(UserDirRefusal()), "");
+    EXPECT_NE(err.find("will not be saved"), std::string::npos) << err;
+    SaveResult saved;
+    EXPECT_FALSE(SaveUserFile("teasy.dat", "x", 1, &saved));
+    EXPECT_NE(std::string(saved.reason).find("longer than the system allows"), std::string::npos) << saved.reason;
+    EXPECT_TRUE(fs::is_empty(data.path())) << "written into the data folder";
+}
