@@ -436,8 +436,6 @@ void SetDisplayPalette(int first, int count, const PaletteEntry* entries) {
     PresentFront();
 }
 
-void PresentDisplay() { PresentFront(); }
-
 bool SetCopyPath(CopyPath path) {
     if (path == CopyPath::Vector && !kVectorPath) return false;
     copyPath = path;

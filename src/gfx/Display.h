@@ -66,8 +66,6 @@ bool SetClipList(Surface surface, int count, const Rect* rects);
 bool CreateDisplayPalette(const PaletteEntry* entries);
 void GetDisplayPalette(int first, int count, PaletteEntry* out);
 void SetDisplayPalette(int first, int count, const PaletteEntry* entries);
-// Shows the front buffer again through the current palette.
-void PresentDisplay();
 
 // The copies' inner loops: 16 pixels at a time where the processor has the
 // vector instructions (the default there), or plain loops. Both draw the

@@ -85,17 +85,10 @@ bool Mixer::GetStatus(int id, uint32_t* status) const {
     return true;
 }
 
-bool Mixer::IsBuffer(int id) const { return Valid(id); }
 bool Mixer::IsPlaying(int id) const { return Valid(id) && buffers_[id].playing; }
 uint32_t Mixer::Frequency(int id) const { return Valid(id) ? buffers_[id].frequency : 0; }
 uint32_t Mixer::Position(int id) const { return Valid(id) ? buffers_[id].position : 0; }
 uint32_t Mixer::Length(int id) const { return Valid(id) ? data_[buffers_[id].data].size : 0; }
-
-int Mixer::BufferCount() const {
-    int n = 0;
-    for (const Buffer& b : buffers_) n += b.used ? 1 : 0;
-    return n;
-}
 
 float Mixer::SoftClip(float x) {
     constexpr float kKnee = 0.7f;

@@ -56,12 +56,10 @@ public:
     bool SetFrequency(int id, uint32_t hz);
     bool GetStatus(int id, uint32_t* status) const;
 
-    bool IsBuffer(int id) const;
     bool IsPlaying(int id) const;
     uint32_t Frequency(int id) const;
     uint32_t Position(int id) const;  // whole samples played so far
     uint32_t Length(int id) const;    // samples in the buffer
-    int BufferCount() const;
 
     // AudioSource: mixes every playing buffer into `out`.
     void Render(float* out, int frames, int rate) override;

@@ -56,6 +56,14 @@ namespace {
 
 class FuzzRegression : public ::testing::TestWithParam<FuzzTarget> {};
 
+}  // namespace
+
+// A target is named by its name in test listings, never by its bytes
+// (pointers that change with every link).
+void PrintTo(const FuzzTarget& target, std::ostream* out) { *out << target.name; }
+
+namespace {
+
 // Each input runs in a child process: a broken rule aborts the child, fails
 // the expectation with the rule on stderr, and the other inputs still run.
 void ExpectPasses(const FuzzTarget& target, const Bytes& input) {

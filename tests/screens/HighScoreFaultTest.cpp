@@ -205,7 +205,9 @@ TEST(HighScoreFaultInPlay, AGameOverThatCannotSaveLeavesTheFileAndSaysWhy) {
         EXPECT_EQ(shown.find("The old table is kept"), std::string::npos) << "there was no old table: " << shown;
         EXPECT_NE(err.find(shown), std::string::npos) << "stderr has the same line: " << err;
         EXPECT_EQ(fs::symlink_status(fault.file).type(), before.type());
-        if (fs::is_regular_file(before)) EXPECT_EQ(ReadAll(fault.file), beforeBytes);
+        if (fs::is_regular_file(before)) {
+            EXPECT_EQ(ReadAll(fault.file), beforeBytes);
+        }
         // The table in memory still has the result, and shows it.
         h.game->highScoreScreen.Sort();
         EXPECT_EQ(h.game->highScoreScreen.order[0]->score, 999999);

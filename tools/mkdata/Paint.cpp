@@ -170,25 +170,6 @@ static Box Around(float cx, float cy, float rx, float ry) {
             static_cast<int>(std::ceil(cx + rx + 2)), static_cast<int>(std::ceil(cy + ry + 2))};
 }
 
-void FillEllipse(Canvas& c, float cx, float cy, float rx, float ry, const Ramp& ramp, float tCentre,
-                 float tEdge, bool soft) {
-    FillShape(
-        c, Around(cx, cy, rx, ry), Ellipse(cx, cy, rx, ry),
-        [=](float x, float y) {
-            float d = std::min(1.f, std::hypot((x - cx) / rx, (y - cy) / ry));
-            return tCentre + (tEdge - tCentre) * d;
-        },
-        ramp, soft);
-}
-
-void Ring(Canvas& c, float cx, float cy, float rx, float ry, float thickness, const Ramp& ramp, float tone) {
-    Sdf e = Ellipse(cx, cy, rx, ry);
-    float half = thickness * 0.5f;
-    FillShape(
-        c, Around(cx, cy, rx + half, ry + half), [e, half](float x, float y) { return std::fabs(e(x, y)) - half; },
-        [tone](float, float) { return tone; }, ramp, true);
-}
-
 void Line(Canvas& c, float x0, float y0, float x1, float y1, float width, const Ramp& ramp, float tone) {
     float h = width * 0.5f;
     Box box{static_cast<int>(std::floor(std::min(x0, x1) - h - 2)), static_cast<int>(std::floor(std::min(y0, y1) - h - 2)),
@@ -254,47 +235,6 @@ void VerticalGradient(Canvas& c, int left, int top, int right, int bottom, const
     for (int y = top; y < bottom; ++y) {
         float t = tTop + (tBottom - tTop) * (y - top) / span;
         for (int x = left; x < right; ++x) c.Set(x, y, ramp.Dither(t, x, y));
-    }
-}
-
-void RadialGradient(Canvas& c, int left, int top, int right, int bottom, float cx, float cy, float radius,
-                    const Ramp& ramp, float tCentre, float tEdge) {
-    for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x) {
-            float d = std::min(1.f, std::hypot(x + 0.5f - cx, y + 0.5f - cy) / radius);
-            c.Set(x, y, ramp.Dither(tCentre + (tEdge - tCentre) * d, x, y));
-        }
-}
-
-void Glow(Canvas& c, float cx, float cy, float radius, const Ramp& ramp, float strength) {
-    Box b = Around(cx, cy, radius, radius);
-    for (int y = std::max(0, b.top); y < std::min(c.height(), b.bottom); ++y)
-        for (int x = std::max(0, b.left); x < std::min(c.width(), b.right); ++x) {
-            float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy) / radius;
-            if (d >= 1.f) continue;
-            float f = strength * (1.f - d) * (1.f - d);
-            uint8_t v = c.Get(x, y);
-            float have = v == 0 ? -1.f : ramp.ToneOf(v);
-            if (v != 0 && have < 0.f) continue;
-            if (v == 0 && f < 0.5f / ramp.count) continue;
-            if (f > have) c.Set(x, y, ramp.Dither(f, x, y));
-        }
-}
-
-void Stars(Canvas& c, const Box& box, int count, const Ramp& ramp, ToolRandom& rng) {
-    for (int i = 0; i < count; ++i) {
-        int x = rng.Range(box.left, box.right - 1);
-        int y = rng.Range(box.top, box.bottom - 1);
-        float u = rng.Unit();
-        float tone = 0.25f + 0.75f * u * u * u;
-        c.Set(x, y, ramp.At(tone));
-        if (u > 0.93f) {
-            uint8_t arm = ramp.At(tone * 0.55f);
-            c.Set(x - 1, y, arm);
-            c.Set(x + 1, y, arm);
-            c.Set(x, y - 1, arm);
-            c.Set(x, y + 1, arm);
-        }
     }
 }
 

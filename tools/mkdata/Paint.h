@@ -88,10 +88,7 @@ using ToneFn = std::function<float(float x, float y)>;
 void FillShape(Canvas& c, const Box& box, const Sdf& shape, const ToneFn& tone, const Ramp& ramp,
                bool soft = true);
 
-// Flat-toned convenience shapes.
-void FillEllipse(Canvas& c, float cx, float cy, float rx, float ry, const Ramp& ramp, float tCentre,
-                 float tEdge, bool soft = true);
-void Ring(Canvas& c, float cx, float cy, float rx, float ry, float thickness, const Ramp& ramp, float tone);
+// A flat-toned line.
 void Line(Canvas& c, float x0, float y0, float x1, float y1, float width, const Ramp& ramp, float tone);
 // A lit ball: diffuse light from (lightX, lightY) (unit direction in the
 // picture plane, default upper left), a highlight, darker rim.
@@ -106,13 +103,6 @@ void BevelPanel(Canvas& c, int left, int top, int right, int bottom, int bevel, 
                 float tFace);
 void VerticalGradient(Canvas& c, int left, int top, int right, int bottom, const Ramp& ramp, float tTop,
                       float tBottom);
-void RadialGradient(Canvas& c, int left, int top, int right, int bottom, float cx, float cy, float radius,
-                    const Ramp& ramp, float tCentre, float tEdge);
-// Brightens the area around (cx, cy): a pixel that is black or already on
-// `ramp` is raised to max(its tone, strength * falloff); other pixels stay.
-void Glow(Canvas& c, float cx, float cy, float radius, const Ramp& ramp, float strength);
-// Scatters `count` single-pixel stars (a few with a cross) within the box.
-void Stars(Canvas& c, const Box& box, int count, const Ramp& ramp, ToolRandom& rng);
 
 // -------------------------------------------------------- true-colour work
 

@@ -74,12 +74,6 @@ uint32_t RandomInput::Next() {
     return x;
 }
 
-int64_t RandomInput::CountedFrames() const {
-    int64_t sum = 0;
-    for (int64_t c : counts_) sum += c;
-    return sum;
-}
-
 // ---- keys -------------------------------------------------------------------
 
 void RandomInput::Tap(uint8_t code, int32_t passes) {
@@ -122,8 +116,6 @@ bool RandomInput::StartClickOn(const Sprite& sprite) {
                sprite.y + Below(sprite.cellHeight > 4 ? sprite.cellHeight - 2 : 1) + 1);
     return true;
 }
-
-void RandomInput::StartClickAnywhere() { StartClick(Below(kScreenWidth), Below(kScreenHeight)); }
 
 // A click is three passes: the pointer moves there with the button up, the
 // button goes down, the button comes up (the screens take a click from the

@@ -40,7 +40,6 @@ public:
     void AfterPass(int64_t frame);
 
     const int64_t* Counts() const { return counts_; }
-    int64_t CountedFrames() const;
 
 private:
     uint32_t Next();
@@ -54,7 +53,6 @@ private:
     bool Clicking() const { return clickStep_ > 0; }
     void StartClick(int32_t x, int32_t y);
     bool StartClickOn(const Sprite& sprite);
-    void StartClickAnywhere();
     void StepMouse();
     void Wander();
     void GuardQuit();
