@@ -93,6 +93,11 @@ FileLine ReadLine(const char* text, size_t size, size_t at) {
     return line;
 }
 
+// Whether text[begin, end) is `name`, without regard to case.
+bool SameSpan(const char* text, size_t begin, size_t end, const char* name) {
+    return std::strlen(name) == end - begin && strncasecmp(text + begin, name, end - begin) == 0;
+}
+
 // Text quoted from the file, safe to print in a terminal: control bytes
 // (an escape sequence starts with one) become '?'; UTF-8 stays as it is.
 std::string Printable(std::string text) {
@@ -318,8 +323,9 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::vecto
 
 std::string FormatSettings(const Settings& settings) {
     std::string text =
-        "# VoidCrawl settings. The game rewrites this file when a setting changes\n"
-        "# (Alt+Enter or F11 switches full screen); command-line options win over it.\n"
+        "# VoidCrawl settings. When the game changes a setting (Alt+Enter or F11\n"
+        "# switches full screen) it rewrites that line alone; command-line options\n"
+        "# win over this file.\n"
         "\n[display]\n";
     if (settings.fullscreen >= 0) text += std::string("fullscreen = ") + (settings.fullscreen ? "yes" : "no") + "\n";
     text += "# auto, integer or fit\nscale = ";
@@ -359,6 +365,12 @@ ReadStatus ReadSettingsFile(const char* path, std::string* text, std::string* re
     return read.status;
 }
 
+// The line end the file uses: that of its first line.
+const char* LineEndOf(const std::string& text) {
+    const size_t newline = text.find('\n');
+    return newline != std::string::npos && newline > 0 && text[newline - 1] == '\r' ? "\r\n" : "\n";
+}
+
 }  // namespace
 
 bool LoadSettings(const char* path, Settings* settings, std::vector<std::string>* problems) {
@@ -383,11 +395,78 @@ bool LoadSettings(const char* path, Settings* settings, std::vector<std::string>
     return false;
 }
 
-bool SaveSettings(const char* path, const Settings& settings, std::string* error) {
-    const std::string text = FormatSettings(settings);
-    SaveResult result;
-    if (SaveBytes(path, text.data(), text.size(), &result)) return true;
-    if (error != nullptr) *error = result.reason;
+std::string SetSettingInText(const std::string& text, const char* section, const char* key, const std::string& value) {
+    const char* data = text.data();
+    const size_t size = text.size();
+    const size_t first = FirstLine(data, size);
+    const std::string lineEnd = LineEndOf(text);
+    bool inSection = false;
+    bool found = false;
+    FileLine last;                     // the key's last line in the section: the one the reader keeps
+    size_t after = std::string::npos;  // past the section's last line that is not blank or a comment
+    for (size_t at = first; at < size;) {
+        const FileLine line = ReadLine(data, size, at);
+        at = line.next;
+        if (line.kind == LineKind::Section || line.kind == LineKind::UnclosedSection) {
+            inSection = line.kind == LineKind::Section && SameSpan(data, line.nameBegin, line.nameEnd, section);
+            if (inSection) after = line.next;
+            continue;
+        }
+        if (!inSection || line.kind == LineKind::Nothing) continue;
+        after = line.next;
+        if (line.kind == LineKind::Entry && SameSpan(data, line.nameBegin, line.nameEnd, key)) {
+            last = line;
+            found = true;
+        }
+    }
+    const std::string entry = std::string(key) + " = " + value + lineEnd;
+    std::string changed = text;
+    if (found) {
+        if (last.valueBegin < last.valueEnd) {
+            changed.replace(last.valueBegin, last.valueEnd - last.valueBegin, value);
+        } else {
+            changed.insert(last.equals + 1, " " + value);  // "key =" had no value
+        }
+        return changed;
+    }
+    if (after != std::string::npos) {
+        // Under the section's last line, which may have had no line end.
+        changed.insert(after, (text[after - 1] == '\n' ? "" : lineEnd) + entry);
+        return changed;
+    }
+    // A section of its own at the end, after a blank line.
+    if (size > first) {
+        if (text.back() != '\n') changed += lineEnd;
+        const size_t previous = changed.size() >= 2 ? changed.rfind('\n', changed.size() - 2) : std::string::npos;
+        size_t at = previous == std::string::npos ? first : previous + 1;
+        while (at < changed.size() && (Blank(changed[at]) || changed[at] == '\r')) ++at;
+        if (changed[at] != '\n') changed += lineEnd;  // the last line is not blank already
+    }
+    return changed + "[" + section + "]" + lineEnd + entry;
+}
+
+bool SaveSettingLine(const char* path, const char* section, const char* key, const std::string& value,
+                     const Settings& fresh, std::string* error) {
+    // Under the folder's lock, so that another copy of the game changing its
+    // own line meanwhile keeps it.
+    SaveLock lock(path);
+    std::string text;
+    std::string reason;
+    switch (ReadSettingsFile(path, &text, &reason)) {
+    case ReadStatus::Missing:
+        text = FormatSettings(fresh);
+        break;
+    case ReadStatus::Refused:
+        // What could not be read is never written over.
+        if (error != nullptr) *error = reason;
+        return false;
+    case ReadStatus::Read:
+        text = SetSettingInText(text, section, key, value);
+        break;
+    }
+    SaveResult saved;
+    if (SaveBytes(path, text.data(), text.size(), &saved)) return true;
+    if (error != nullptr) *error = saved.reason;
     return false;
 }
 

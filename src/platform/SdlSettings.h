@@ -35,6 +35,12 @@
 // Lines starting with '#' or ';' are comments; a UTF-8 byte-order mark
 // before the first line is passed over. Whatever is missing or wrong keeps
 // its default; the reader names each problem on a line of its own.
+//
+// The game changes the file one line at a time (SaveSettingLine: Alt+Enter
+// and F11 change `fullscreen`): only the value after that line's '=' is
+// rewritten, or the line is added under its section (the section at the
+// end when missing), and every other byte stays as the player wrote it.
+// A file that cannot be read is never written over.
 
 struct Settings {
     int fullscreen = -1;  // -1 not given, 0 a window, 1 full screen
@@ -60,7 +66,7 @@ inline constexpr int kMaxSettingsProblems = 10;
 // Text quoted from the file has its control characters shown as '?'.
 bool ParseSettings(const char* text, size_t size, Settings* settings, std::vector<std::string>* problems);
 
-// The file's text for `settings`, every key written out.
+// The file's text for `settings`, every key written out with comments.
 std::string FormatSettings(const Settings& settings);
 
 // Reads the file at `path`. A missing file gives the defaults and no
@@ -71,10 +77,24 @@ std::string FormatSettings(const Settings& settings);
 // is not).
 bool LoadSettings(const char* path, Settings* settings, std::vector<std::string>* problems);
 
-// Writes the file whole or not at all: into a temporary file beside it,
-// then renamed over it. Creates the folder when needed. False with the
-// reason in `error`.
-bool SaveSettings(const char* path, const Settings& settings, std::string* error);
+// `text` with `key` in `[section]` (both without regard to case, as the
+// reader takes them) set to `value`. The key's last line in the section
+// (the reader takes the last) gets the new value in place of the old, its
+// spelling and spacing kept; a missing key is added under the section's
+// last line that is not blank or a comment, a missing section at the end
+// after a blank line. Added lines end as the file's first line does
+// ("\r\n" or "\n"). Every other byte is kept, a byte-order mark included.
+std::string SetSettingInText(const std::string& text, const char* section, const char* key,
+                             const std::string& value);
+
+// Sets one setting in the file at `path` (SetSettingInText), reading and
+// saving under the folder's save lock so another copy of the game changing
+// the file at the same time keeps its change. A missing file is made whole
+// from FormatSettings(fresh), along with its folder. A file that cannot be
+// read is left as it is. False, with the reason naming the file, when
+// nothing was saved.
+bool SaveSettingLine(const char* path, const char* section, const char* key, const std::string& value,
+                     const Settings& fresh, std::string* error);
 
 // The settings file's path for this process's environment.
 bool FindSettingsPath(std::string* path, std::string* error);

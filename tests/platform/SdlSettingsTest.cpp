@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,9 +64,8 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     chosen.rumble = false;
     const std::string path = folder_ + "/config/voidcrawl/settings.ini";
     std::string error;
-    ASSERT_TRUE(SaveSettings(path.c_str(), chosen, &error)) << error;
-    ASSERT_TRUE(SaveSettings(path.c_str(), chosen, &error)) << error;  // over an existing file too
-    EXPECT_FALSE(std::filesystem::exists(path + ".new")) << "the temporary file stays behind";
+    // With no file yet a change writes the whole documented file.
+    ASSERT_TRUE(SaveSettingLine(path.c_str(), "display", "fullscreen", "no", chosen, &error)) << error;
     Settings loaded;
     std::vector<std::string> problems{"untouched"};
     ASSERT_TRUE(LoadSettings(path.c_str(), &loaded, &problems)) << problems[0];
@@ -155,8 +155,73 @@ TEST_F(SettingsFolder, TheWarningNamesTenProblemsEachWithItsFileAndCountsTheRest
     EXPECT_EQ(problems[10], "... and 2 more problems");
 }
 
-TEST_F(SettingsFolder, AFileThatCannotBeReadGivesTheDefaultsAndAFailedSaveLeavesTheOldFileWhole) {
+// Alt+Enter sets fullscreen = yes in each file: only that line may change.
+TEST_F(SettingsFolder, AChangeRewritesOnlyItsOwnLineAndEveryOtherByteStays) {
+    struct Case {
+        std::string before, after;
+    };
+    const Case cases[] = {
+        // The player's comments, unknown sections and keys, refused values.
+        {"# mine\n[display]\n; how I like it\nfullscreen = no\nscale = huge\nwidth = 3\n\n[extra]\nthing = 1\n",
+         "# mine\n[display]\n; how I like it\nfullscreen = yes\nscale = huge\nwidth = 3\n\n[extra]\nthing = 1\n"},
+        // A clash in [player1] (the usual keys are played) with other remaps.
+        {"[player1]\nleft = J\nright = J\nwarp = Tab\n[player2]\nleft = K\n[display]\nfullscreen = no\n",
+         "[player1]\nleft = J\nright = J\nwarp = Tab\n[player2]\nleft = K\n[display]\nfullscreen = yes\n"},
+        // Windows line ends, also on a line that is added.
+        {"[display]\r\nfullscreen = no\r\n[sound]\r\nvolume = 7\r\n",
+         "[display]\r\nfullscreen = yes\r\n[sound]\r\nvolume = 7\r\n"},
+        {"[display]\r\nscale = fit\r\n", "[display]\r\nscale = fit\r\nfullscreen = yes\r\n"},
+        // No line end at the end: one comes only with an added line.
+        {"[display]\nfullscreen = no", "[display]\nfullscreen = yes"},
+        {"[display]\nscale = fit", "[display]\nscale = fit\nfullscreen = yes\n"},
+        {"[display]", "[display]\nfullscreen = yes\n"},
+        // A byte-order mark stays.
+        {"\xEF\xBB\xBF[display]\nfullscreen = no\n", "\xEF\xBB\xBF[display]\nfullscreen = yes\n"},
+        // The key twice, or its section twice: the last line, which the reader takes.
+        {"[display]\nfullscreen = no\nfullscreen = maybe\n", "[display]\nfullscreen = no\nfullscreen = yes\n"},
+        {"[display]\nfullscreen = no\n[sound]\n[Display]\nFullScreen=no\n",
+         "[display]\nfullscreen = no\n[sound]\n[Display]\nFullScreen=yes\n"},
+        // No [display]: one at the end, after a blank line.
+        {"# mine\n[sound]\nvolume = 7", "# mine\n[sound]\nvolume = 7\n\n[display]\nfullscreen = yes\n"},
+        {"[sound]\nvolume = 7\n\n", "[sound]\nvolume = 7\n\n[display]\nfullscreen = yes\n"},
+        {"", "[display]\nfullscreen = yes\n"},
+        {"[display\nfullscreen = no\n", "[display\nfullscreen = no\n\n[display]\nfullscreen = yes\n"},
+        {"fullscreen = no\n[display]\n", "fullscreen = no\n[display]\nfullscreen = yes\n"},
+        // No fullscreen: under the section's last setting, before the comment that leads the next.
+        {"[display]\nscale = fit\n\n# sound\n[sound]\n",
+         "[display]\nscale = fit\nfullscreen = yes\n\n# sound\n[sound]\n"},
+        // The player's spelling, indentation and spacing.
+        {"[display]\n  FullScreen\t=no  \t\n", "[display]\n  FullScreen\t=yes  \t\n"},
+        {"[display]\nfullscreen =\n", "[display]\nfullscreen = yes\n"},
+    };
     const std::string path = folder_ + "/settings.ini";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.before));
+        Write(path, c.before);
+        std::string error;
+        EXPECT_TRUE(SaveSettingLine(path.c_str(), "display", "fullscreen", "yes", Settings{}, &error)) << error;
+        const std::string after = Read(path);
+        EXPECT_EQ(after, c.after);
+        Settings read;
+        ParseSettings(after.data(), after.size(), &read, nullptr);
+        EXPECT_EQ(read.fullscreen, 1);  // the line changed is the one that counts
+    }
+
+    // A settings file that is a link stays one; the file it names changes.
+    ASSERT_EQ(mkdir((folder_ + "/mine").c_str(), 0755), 0);
+    Write(folder_ + "/mine/voidcrawl.ini", "[display]\nfullscreen = yes\n");
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink("mine/voidcrawl.ini", path);
+    std::string error;
+    ASSERT_TRUE(SaveSettingLine(path.c_str(), "display", "fullscreen", "no", Settings{}, &error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(Read(folder_ + "/mine/voidcrawl.ini"), "[display]\nfullscreen = no\n");
+}
+
+TEST_F(SettingsFolder, AFileThatCannotBeReadIsNeitherUsedNorWrittenOver) {
+    const std::string path = folder_ + "/settings.ini";
+    // Just over the limit: a line ahead of any comment, so a rewrite would show.
+    const std::string big = "[display]\nfullscreen = no\n" + std::string(64 * 1024 - 26 + 1, '#');
     struct Case {
         const char* reason;
         std::function<void()> make;
@@ -164,13 +229,15 @@ TEST_F(SettingsFolder, AFileThatCannotBeReadGivesTheDefaultsAndAFailedSaveLeaves
     const Case cases[] = {
         {"it is a folder, not a file", [&] { ASSERT_EQ(mkdir(path.c_str(), 0755), 0); }},
         {"it is a named pipe (FIFO), not a file", [&] { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
-        {"too large to be a settings file", [&] { Write(path, "[sound]\nvolume = 5\n" + std::string(100000, '#')); }},
+        {"too large to be a settings file", [&] { Write(path, big); }},
         {"Too many levels of symbolic links", [&] { std::filesystem::create_symlink("settings.ini", path); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
         std::filesystem::remove_all(path);
         c.make();
+        struct stat before = {};
+        ASSERT_EQ(lstat(path.c_str(), &before), 0);
         Settings settings;
         std::vector<std::string> problems;
         EXPECT_FALSE(LoadSettings(path.c_str(), &settings, &problems));
@@ -178,20 +245,45 @@ TEST_F(SettingsFolder, AFileThatCannotBeReadGivesTheDefaultsAndAFailedSaveLeaves
         EXPECT_EQ(problems.size(), 1u) << problem;
         EXPECT_NE(problem.find(path), std::string::npos) << problem;
         EXPECT_NE(problem.find(c.reason), std::string::npos) << problem;
-        EXPECT_EQ(settings.volume, 100);
+        EXPECT_EQ(settings.fullscreen, -1);
+
+        std::string error;
+        EXPECT_FALSE(SaveSettingLine(path.c_str(), "display", "fullscreen", "yes", Settings{}, &error));
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        struct stat after = {};
+        ASSERT_EQ(lstat(path.c_str(), &after), 0);
+        EXPECT_EQ((std::tuple{after.st_ino, after.st_mode, after.st_size}),
+                  (std::tuple{before.st_ino, before.st_mode, before.st_size}));
     }
 
     // A save into a folder that cannot be made.
     Write(folder_ + "/file", "x");
-    Settings settings;
     std::string error;
-    EXPECT_FALSE(SaveSettings((folder_ + "/file/voidcrawl/settings.ini").c_str(), settings, &error));
+    EXPECT_FALSE(SaveSettingLine((folder_ + "/file/voidcrawl/settings.ini").c_str(), "display", "fullscreen", "yes",
+                                 Settings{}, &error));
     EXPECT_NE(error.find("cannot create the folder"), std::string::npos) << error;
-    // A folder where the file should be is refused and stays.
-    std::filesystem::remove_all(path);
-    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
-    EXPECT_FALSE(SaveSettings(path.c_str(), settings, &error));
-    EXPECT_NE(error.find("it is a folder, not a file"), std::string::npos) << error;
+}
+
+// Two copies of the game, each changing its own line over and over.
+TEST_F(SettingsFolder, TwoCopiesChangingTheFileAtOnceBothKeepTheirChanges) {
+    const std::string path = folder_ + "/settings.ini";
+    Write(path, "[a]\nn = 0\n[b]\nn = 0\n");
+    constexpr int kChanges = 40;
+    auto change = [&](const char* section) {
+        for (int i = 1; i <= kChanges; ++i) {
+            if (!SaveSettingLine(path.c_str(), section, "n", std::to_string(i), Settings{}, nullptr)) return false;
+        }
+        return true;
+    };
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(change("a") ? 0 : 1);
+    EXPECT_TRUE(change("b"));
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Read(path), "[a]\nn = 40\n[b]\nn = 40\n");
 }
 
 TEST(Settings, TheCommandLineWinsOverTheEnvironmentWhichWinsOverTheFile) {
