@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/FrameLoop.h"
@@ -44,13 +45,16 @@ int main(int argc, char** argv) {
     }
     SetUpUserDir();  // high scores and dumps go to the player's own folder
 
-    // The player's settings; a broken file costs one warning, never the start.
+    // The player's settings; a broken file costs a warning line per problem, never the start.
     Settings settings;
     std::string settingsPath;
-    std::string warning;
-    if (!FindSettingsPath(&settingsPath, &warning) || !LoadSettings(settingsPath.c_str(), &settings, &warning)) {
-        std::fprintf(stderr, "voidcrawl: settings: %s\n", warning.c_str());
+    std::vector<std::string> problems;
+    if (!FindSettingsPath(&settingsPath, &error)) {
+        problems.push_back(error);
+    } else {
+        LoadSettings(settingsPath.c_str(), &settings, &problems);
     }
+    for (const std::string& problem : problems) std::fprintf(stderr, "voidcrawl: settings: %s\n", problem.c_str());
     const char* windowed = std::getenv("VOIDCRAWL_WINDOWED");
     HostOptions options =
         ChooseHostOptions(settings, line.host, windowed != nullptr && windowed[0] != '\0' && std::strcmp(windowed, "0") != 0);

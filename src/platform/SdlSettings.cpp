@@ -1,12 +1,10 @@
 #include "platform/SdlSettings.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
 
 #include "platform/SaveFile.h"
 #include "platform/SdlKeymap.h"
@@ -26,12 +24,95 @@ constexpr uint8_t kReservedKeys[] = {0x01 /* Esc */, 0x02 /* 1 */, 0x15 /* Y */,
 
 enum class Section { None, Display, Sound, Player1, Player2, Gamepad, Unknown };
 
-std::string Trim(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r')) --end;
-    return text.substr(begin, end - begin);
+bool Blank(char c) { return c == ' ' || c == '\t'; }
+
+// Narrows [*begin, *end) of `text` past spaces and tabs, and at the end
+// also carriage returns (a Windows line end).
+void TrimSpan(const char* text, size_t* begin, size_t* end) {
+    while (*begin < *end && Blank(text[*begin])) ++*begin;
+    while (*end > *begin && (Blank(text[*end - 1]) || text[*end - 1] == '\r')) --*end;
+}
+
+// A UTF-8 byte-order mark, as some editors put before the first line.
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+size_t FirstLine(const char* text, size_t size) {
+    return size >= 3 && std::memcmp(text, kByteOrderMark, 3) == 0 ? 3 : 0;
+}
+
+enum class LineKind { Nothing, Section, Entry, NotText, UnclosedSection, NoEquals };
+
+// One line of the file as the reader takes it. Positions are in the text.
+struct FileLine {
+    size_t end = 0;   // where the line's bytes end, before its '\n'
+    size_t next = 0;  // where the next line starts (the size at the last)
+    LineKind kind = LineKind::Nothing;
+    size_t nameBegin = 0, nameEnd = 0;    // the section's name, or the entry's key
+    size_t equals = 0;                    // the entry's '='
+    size_t valueBegin = 0, valueEnd = 0;  // the entry's value
+};
+
+// The line that starts at `at`: blank and comment lines are Nothing.
+FileLine ReadLine(const char* text, size_t size, size_t at) {
+    FileLine line;
+    const char* newline = static_cast<const char*>(std::memchr(text + at, '\n', size - at));
+    line.end = newline != nullptr ? static_cast<size_t>(newline - text) : size;
+    line.next = newline != nullptr ? line.end + 1 : size;
+    if (std::memchr(text + at, '\0', line.end - at) != nullptr) {
+        line.kind = LineKind::NotText;
+        return line;
+    }
+    size_t begin = at;
+    size_t end = line.end;
+    TrimSpan(text, &begin, &end);
+    if (begin == end || text[begin] == '#' || text[begin] == ';') return line;
+    if (text[begin] == '[') {
+        if (text[end - 1] != ']') {
+            line.kind = LineKind::UnclosedSection;
+            return line;
+        }
+        line.kind = LineKind::Section;
+        line.nameBegin = begin + 1;
+        line.nameEnd = end - 1;
+        TrimSpan(text, &line.nameBegin, &line.nameEnd);
+        return line;
+    }
+    const char* equals = static_cast<const char*>(std::memchr(text + begin, '=', end - begin));
+    if (equals == nullptr) {
+        line.kind = LineKind::NoEquals;
+        return line;
+    }
+    line.kind = LineKind::Entry;
+    line.equals = static_cast<size_t>(equals - text);
+    line.nameBegin = begin;
+    line.nameEnd = line.equals;
+    TrimSpan(text, &line.nameBegin, &line.nameEnd);
+    line.valueBegin = line.equals + 1;
+    line.valueEnd = end;
+    TrimSpan(text, &line.valueBegin, &line.valueEnd);
+    return line;
+}
+
+// Whether text[begin, end) is `name`, without regard to case.
+bool SameSpan(const char* text, size_t begin, size_t end, const char* name) {
+    return std::strlen(name) == end - begin && strncasecmp(text + begin, name, end - begin) == 0;
+}
+
+// Text quoted from the file, safe to print in a terminal: control bytes
+// (an escape sequence starts with one) become '?'; UTF-8 stays as it is.
+std::string Printable(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return text;
+}
+
+// Text from the file in quotes, for a warning.
+std::string Quoted(const std::string& text) {
+    std::string quoted(1, '"');
+    quoted += Printable(text);
+    quoted += '"';
+    return quoted;
 }
 
 bool Same(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
@@ -65,12 +146,22 @@ bool Reserved(uint8_t code) {
     return false;
 }
 
-// Counts the faults and keeps the first.
+// The faults, one line each: the first kMaxSettingsProblems and how many more.
 struct Faults {
     int count = 0;
-    std::string first;
+    std::vector<std::string> lines;
     void Add(int line, const std::string& what) {
-        if (count++ == 0) first = line > 0 ? "line " + std::to_string(line) + ": " + what : what;
+        if (count++ >= kMaxSettingsProblems) return;
+        lines.push_back(line > 0 ? "line " + std::to_string(line) + ": " + what : what);
+    }
+    // The lines to show, the last saying how many were left out.
+    std::vector<std::string> Shown() const {
+        std::vector<std::string> shown = lines;
+        const int more = count - static_cast<int>(lines.size());
+        if (more > 0) {
+            shown.push_back("... and " + std::to_string(more) + " more problem" + (more > 1 ? "s" : ""));
+        }
+        return shown;
     }
 };
 
@@ -85,7 +176,7 @@ Section SectionNamed(const std::string& name) {
 
 void ReadEntry(Section section, const std::string& key, const std::string& value, int line, Settings* settings,
                PlayKeys* keys, PadBindings* pad, Faults* faults) {
-    const std::string quoted = "\"" + value + "\"";
+    const std::string quoted = Quoted(value);
     switch (section) {
     case Section::Display:
         if (Same(key, "fullscreen")) {
@@ -154,53 +245,51 @@ void ReadEntry(Section section, const std::string& key, const std::string& value
         }
         break;
     case Section::None:
-        faults->Add(line, "\"" + key + "\" comes before any [section]");
+        faults->Add(line, Quoted(key) + " comes before any [section]");
         return;
     case Section::Unknown:
         return;  // already reported at the section's name
     }
-    faults->Add(line, "unknown setting \"" + key + "\"");
+    faults->Add(line, "unknown setting " + Quoted(key));
 }
 
 }  // namespace
 
-bool ParseSettings(const char* text, size_t size, Settings* settings, std::string* warning) {
+bool ParseSettings(const char* text, size_t size, Settings* settings, std::vector<std::string>* problems) {
     Faults faults;
     PlayKeys keys = settings->keys;
     PadBindings pad = settings->pad;
     Section section = Section::None;
-    size_t at = 0;
-    int line = 0;
-    while (at < size) {
-        size_t end = at;
-        while (end < size && text[end] != '\n') ++end;
-        ++line;
-        const std::string raw(text + at, end - at);
-        at = end + 1;
-        if (raw.find('\0') != std::string::npos) {
-            faults.Add(line, "not text");
-            continue;
-        }
-        const std::string entry = Trim(raw);
-        if (entry.empty() || entry[0] == '#' || entry[0] == ';') continue;
-        if (entry[0] == '[') {
-            if (entry.back() != ']') {
-                faults.Add(line, "a section name needs its closing ]");
-                section = Section::Unknown;
-                continue;
-            }
-            const std::string name = Trim(entry.substr(1, entry.size() - 2));
+    int number = 0;
+    for (size_t at = FirstLine(text, size); at < size;) {
+        const FileLine line = ReadLine(text, size, at);
+        at = line.next;
+        ++number;
+        switch (line.kind) {
+        case LineKind::Nothing:
+            break;
+        case LineKind::NotText:
+            faults.Add(number, "not text");
+            break;
+        case LineKind::UnclosedSection:
+            faults.Add(number, "a section name needs its closing ]");
+            section = Section::Unknown;
+            break;
+        case LineKind::Section: {
+            const std::string name(text + line.nameBegin, line.nameEnd - line.nameBegin);
             section = SectionNamed(name);
-            if (section == Section::Unknown) faults.Add(line, "unknown section [" + name + "]");
-            continue;
+            if (section == Section::Unknown) faults.Add(number, "unknown section [" + Printable(name) + "]");
+            break;
         }
-        const size_t equals = entry.find('=');
-        if (equals == std::string::npos) {
-            faults.Add(line, "expected name = value");
-            continue;
+        case LineKind::NoEquals:
+            faults.Add(number, "expected name = value");
+            break;
+        case LineKind::Entry:
+            ReadEntry(section, std::string(text + line.nameBegin, line.nameEnd - line.nameBegin),
+                      std::string(text + line.valueBegin, line.valueEnd - line.valueBegin), number, settings, &keys,
+                      &pad, &faults);
+            break;
         }
-        ReadEntry(section, Trim(entry.substr(0, equals)), Trim(entry.substr(equals + 1)), line, settings, &keys,
-                  &pad, &faults);
     }
 
     // Each of the twelve actions needs a key of its own.
@@ -228,21 +317,15 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::strin
     }
     if (!clash) settings->pad = pad;
 
-    if (faults.count == 0) return true;
-    if (warning != nullptr) {
-        *warning = faults.first;
-        if (faults.count > 1) {
-            *warning += " (and " + std::to_string(faults.count - 1) + " more problem" +
-                        (faults.count > 2 ? "s" : "") + ")";
-        }
-    }
-    return false;
+    if (problems != nullptr) *problems = faults.Shown();
+    return faults.count == 0;
 }
 
 std::string FormatSettings(const Settings& settings) {
     std::string text =
-        "# VoidCrawl settings. The game rewrites this file when a setting changes\n"
-        "# (Alt+Enter or F11 switches full screen); command-line options win over it.\n"
+        "# VoidCrawl settings. When the game changes a setting (Alt+Enter or F11\n"
+        "# switches full screen) it rewrites that line alone; command-line options\n"
+        "# win over this file.\n"
         "\n[display]\n";
     if (settings.fullscreen >= 0) text += std::string("fullscreen = ") + (settings.fullscreen ? "yes" : "no") + "\n";
     text += "# auto, integer or fit\nscale = ";
@@ -264,34 +347,126 @@ std::string FormatSettings(const Settings& settings) {
     return text;
 }
 
-bool LoadSettings(const char* path, Settings* settings, std::string* warning) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        if (errno == ENOENT || errno == ENOTDIR) return true;
-        if (warning != nullptr) *warning = std::string(path) + ": cannot read it: " + std::strerror(errno);
-        return false;
+namespace {
+
+// Reads the settings file into `text`; Refused (with `reason`) for anything
+// that cannot be read whole: not a plain file, unreadable, too large.
+ReadStatus ReadSettingsFile(const char* path, std::string* text, std::string* reason) {
+    text->assign(kMaxSettingsBytes, '\0');
+    const ReadResult read = ReadPlayerFile(path, reinterpret_cast<uint8_t*>(&(*text)[0]), text->size());
+    text->resize(read.size);
+    if (read.status == ReadStatus::Refused) {
+        *reason = read.reason;
+    } else if (read.longer) {
+        *reason = std::string("cannot read ") + path + ": over " + std::to_string(kMaxSettingsBytes / 1024) +
+                  " KiB, too large to be a settings file";
+        return ReadStatus::Refused;
     }
-    std::string text(kMaxSettingsBytes + 1, '\0');
-    const size_t size = std::fread(&text[0], 1, text.size(), file);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed || size > kMaxSettingsBytes) {
-        if (warning != nullptr) {
-            *warning = std::string(path) + (failed ? ": cannot read it" : ": too large to be a settings file");
-        }
+    return read.status;
+}
+
+// The line end the file uses: that of its first line.
+const char* LineEndOf(const std::string& text) {
+    const size_t newline = text.find('\n');
+    return newline != std::string::npos && newline > 0 && text[newline - 1] == '\r' ? "\r\n" : "\n";
+}
+
+}  // namespace
+
+bool LoadSettings(const char* path, Settings* settings, std::vector<std::string>* problems) {
+    std::string text;
+    std::string reason;
+    switch (ReadSettingsFile(path, &text, &reason)) {
+    case ReadStatus::Missing:
+        if (problems != nullptr) problems->clear();
+        return true;
+    case ReadStatus::Refused:
+        if (problems != nullptr) *problems = {reason};
         return false;
+    case ReadStatus::Read:
+        break;
     }
-    std::string fault;
-    if (ParseSettings(text.data(), size, settings, &fault)) return true;
-    if (warning != nullptr) *warning = std::string(path) + ": " + fault;
+    if (ParseSettings(text.data(), text.size(), settings, problems)) return true;
+    if (problems != nullptr) {
+        // Each problem names the file; the count of the rest, if any, does not.
+        const size_t named = std::min(problems->size(), static_cast<size_t>(kMaxSettingsProblems));
+        for (size_t i = 0; i < named; ++i) (*problems)[i] = std::string(path) + ": " + (*problems)[i];
+    }
     return false;
 }
 
-bool SaveSettings(const char* path, const Settings& settings, std::string* error) {
-    const std::string text = FormatSettings(settings);
-    SaveResult result;
-    if (SaveBytes(path, text.data(), text.size(), &result)) return true;
-    if (error != nullptr) *error = result.reason;
+std::string SetSettingInText(const std::string& text, const char* section, const char* key, const std::string& value) {
+    const char* data = text.data();
+    const size_t size = text.size();
+    const size_t first = FirstLine(data, size);
+    const std::string lineEnd = LineEndOf(text);
+    bool inSection = false;
+    bool found = false;
+    FileLine last;                     // the key's last line in the section: the one the reader keeps
+    size_t after = std::string::npos;  // past the section's last line that is not blank or a comment
+    for (size_t at = first; at < size;) {
+        const FileLine line = ReadLine(data, size, at);
+        at = line.next;
+        if (line.kind == LineKind::Section || line.kind == LineKind::UnclosedSection) {
+            inSection = line.kind == LineKind::Section && SameSpan(data, line.nameBegin, line.nameEnd, section);
+            if (inSection) after = line.next;
+            continue;
+        }
+        if (!inSection || line.kind == LineKind::Nothing) continue;
+        after = line.next;
+        if (line.kind == LineKind::Entry && SameSpan(data, line.nameBegin, line.nameEnd, key)) {
+            last = line;
+            found = true;
+        }
+    }
+    const std::string entry = std::string(key) + " = " + value + lineEnd;
+    std::string changed = text;
+    if (found) {
+        if (last.valueBegin < last.valueEnd) {
+            changed.replace(last.valueBegin, last.valueEnd - last.valueBegin, value);
+        } else {
+            changed.insert(last.equals + 1, " " + value);  // "key =" had no value
+        }
+        return changed;
+    }
+    if (after != std::string::npos) {
+        // Under the section's last line, which may have had no line end.
+        changed.insert(after, (text[after - 1] == '\n' ? "" : lineEnd) + entry);
+        return changed;
+    }
+    // A section of its own at the end, after a blank line.
+    if (size > first) {
+        if (text.back() != '\n') changed += lineEnd;
+        const size_t previous = changed.size() >= 2 ? changed.rfind('\n', changed.size() - 2) : std::string::npos;
+        size_t at = previous == std::string::npos ? first : previous + 1;
+        while (at < changed.size() && (Blank(changed[at]) || changed[at] == '\r')) ++at;
+        if (changed[at] != '\n') changed += lineEnd;  // the last line is not blank already
+    }
+    return changed + "[" + section + "]" + lineEnd + entry;
+}
+
+bool SaveSettingLine(const char* path, const char* section, const char* key, const std::string& value,
+                     const Settings& fresh, std::string* error) {
+    // Under the folder's lock, so that another copy of the game changing its
+    // own line meanwhile keeps it.
+    SaveLock lock(path);
+    std::string text;
+    std::string reason;
+    switch (ReadSettingsFile(path, &text, &reason)) {
+    case ReadStatus::Missing:
+        text = FormatSettings(fresh);
+        break;
+    case ReadStatus::Refused:
+        // What could not be read is never written over.
+        if (error != nullptr) *error = reason;
+        return false;
+    case ReadStatus::Read:
+        text = SetSettingInText(text, section, key, value);
+        break;
+    }
+    SaveResult saved;
+    if (SaveBytes(path, text.data(), text.size(), &saved)) return true;
+    if (error != nullptr) *error = saved.reason;
     return false;
 }
 

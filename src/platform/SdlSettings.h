@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/KeyCodes.h"
 #include "platform/HostOptions.h"
@@ -31,8 +32,15 @@
 //   pause = start           Esc
 //   rumble = yes
 //
-// Lines starting with '#' or ';' are comments. Whatever is missing or wrong
-// keeps its default; the reader says what was wrong in one line.
+// Lines starting with '#' or ';' are comments; a UTF-8 byte-order mark
+// before the first line is passed over. Whatever is missing or wrong keeps
+// its default; the reader names each problem on a line of its own.
+//
+// The game changes the file one line at a time (SaveSettingLine: Alt+Enter
+// and F11 change `fullscreen`): only the value after that line's '=' is
+// rewritten, or the line is added under its section (the section at the
+// end when missing), and every other byte stays as the player wrote it.
+// A file that cannot be read is never written over.
 
 struct Settings {
     int fullscreen = -1;  // -1 not given, 0 a window, 1 full screen
@@ -46,26 +54,47 @@ struct Settings {
 
 inline constexpr const char kSettingsFileName[] = "settings.ini";
 
+// The most problems the reader names; one more line says how many others.
+inline constexpr int kMaxSettingsProblems = 10;
+
 // Reads settings from text (`size` bytes, any content). Every line that
 // cannot be used keeps that setting's default; play keys that are reserved
 // for the game (Esc, Space, 1, Y, N, F11, F12), unknown, or given to two
 // actions leave all play keys at their defaults. Returns false when
-// something was wrong, with the first fault and how many there were in
-// `warning`.
-bool ParseSettings(const char* text, size_t size, Settings* settings, std::string* warning);
+// something was wrong, with one line per problem in `problems` ("line 4:
+// ..."; at most kMaxSettingsProblems, then "... and N more problems").
+// Text quoted from the file has its control characters shown as '?'.
+bool ParseSettings(const char* text, size_t size, Settings* settings, std::vector<std::string>* problems);
 
-// The file's text for `settings`, every key written out.
+// The file's text for `settings`, every key written out with comments.
 std::string FormatSettings(const Settings& settings);
 
 // Reads the file at `path`. A missing file gives the defaults and no
-// warning; an unreadable or broken one gives the defaults for what could
-// not be read, and false with one line saying what was wrong.
-bool LoadSettings(const char* path, Settings* settings, std::string* warning);
+// problems; a file that cannot be read (not a plain file, no permission,
+// over 64 KiB) gives the defaults and false with that one problem; a broken
+// one gives the defaults for what could not be used, and false with the
+// problems of ParseSettings, each led by the path (the count of the rest
+// is not).
+bool LoadSettings(const char* path, Settings* settings, std::vector<std::string>* problems);
 
-// Writes the file whole or not at all: into a temporary file beside it,
-// then renamed over it. Creates the folder when needed. False with the
-// reason in `error`.
-bool SaveSettings(const char* path, const Settings& settings, std::string* error);
+// `text` with `key` in `[section]` (both without regard to case, as the
+// reader takes them) set to `value`. The key's last line in the section
+// (the reader takes the last) gets the new value in place of the old, its
+// spelling and spacing kept; a missing key is added under the section's
+// last line that is not blank or a comment, a missing section at the end
+// after a blank line. Added lines end as the file's first line does
+// ("\r\n" or "\n"). Every other byte is kept, a byte-order mark included.
+std::string SetSettingInText(const std::string& text, const char* section, const char* key,
+                             const std::string& value);
+
+// Sets one setting in the file at `path` (SetSettingInText), reading and
+// saving under the folder's save lock so another copy of the game changing
+// the file at the same time keeps its change. A missing file is made whole
+// from FormatSettings(fresh), along with its folder. A file that cannot be
+// read is left as it is. False, with the reason naming the file, when
+// nothing was saved.
+bool SaveSettingLine(const char* path, const char* section, const char* key, const std::string& value,
+                     const Settings& fresh, std::string* error);
 
 // The settings file's path for this process's environment.
 bool FindSettingsPath(std::string* path, std::string* error);

@@ -346,14 +346,14 @@ void SdlVideo::ShowNotice(const char* text) {
 }
 
 // The player's choice is kept for the next start: the file is read afresh
-// (it may have been edited meanwhile) and only this setting changes.
+// (it may have been edited meanwhile) and only its fullscreen line changes.
 void SdlVideo::RememberFullscreen() {
     if (options_.settingsPath.empty()) return;
-    Settings settings;
-    LoadSettings(options_.settingsPath.c_str(), &settings, nullptr);
-    settings.fullscreen = fullscreen_ ? 1 : 0;
+    Settings fresh;  // the whole file, when there is none yet
+    fresh.fullscreen = fullscreen_ ? 1 : 0;
     std::string error;
-    if (!SaveSettings(options_.settingsPath.c_str(), settings, &error)) {
+    if (!SaveSettingLine(options_.settingsPath.c_str(), "display", "fullscreen", fullscreen_ ? "yes" : "no", fresh,
+                         &error)) {
         std::fprintf(stderr, "voidcrawl: the settings were not saved: %s\n", error.c_str());
         ShowNotice(("Settings NOT saved: " + error).c_str());
     }

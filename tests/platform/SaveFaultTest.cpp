@@ -83,8 +83,12 @@ Bytes TableWith(const Bytes& old, int variant) {
 Settings SettingsOf(int variant) {
     Settings s;
     s.volume = variant * 30;
-    s.mute = variant == 2;
     return s;
+}
+
+Bytes SettingsWith(const Bytes& old, int variant) {
+    if (old.empty()) return FromText(FormatSettings(SettingsOf(variant)));
+    return FromText(SetSettingInText(std::string(old.begin(), old.end()), "sound", "volume", std::to_string(variant * 30)));
 }
 
 std::vector<uint8_t> PixelsOf(int variant) {
@@ -123,12 +127,13 @@ const Writer kWriters[] = {
          return saved;
      },
      true, true},
-    {"settings", "settings.ini", [] { return FromText(FormatSettings(SettingsOf(0))); },
-     [](const Bytes&, int variant) { return FromText(FormatSettings(SettingsOf(variant))); },
+    {"settings", "settings.ini", [] { return FromText("# mine\n" + FormatSettings(SettingsOf(0)) + "[later]\nkept = 1\n"); },
+     SettingsWith,
      [](const fs::path& folder, int variant, std::string* told) {
-         return SaveSettings((folder / "settings.ini").c_str(), SettingsOf(variant), told);
+         return SaveSettingLine((folder / "settings.ini").c_str(), "sound", "volume", std::to_string(variant * 30),
+                                SettingsOf(variant), told);
      },
-     true, false},
+     true, true},
     {"screenshot", kShotName,
      [] {
          std::vector<uint8_t> png;

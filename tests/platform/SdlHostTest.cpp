@@ -143,15 +143,36 @@ TEST_F(SdlHostTest, OpensTheTitledWindowFullScreenAndAltEnterOrF11ToggleItUnseen
     host_->PumpEvents();
     EXPECT_EQ((std::tuple{keys_[0x1C], Fullscreen()}), (std::tuple{0, false}));
     EXPECT_EQ(remembered(), (std::tuple{0, 100}));
-    std::FILE* edited = std::fopen(path.c_str(), "a");  // the player edits the file meanwhile
-    ASSERT_NE(edited, nullptr);
-    std::fputs("[sound]\nvolume = 35\n", edited);
-    std::fclose(edited);
+    auto text = [&] {
+        const Bytes bytes = ReadAll(path);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    // The player edits the file meanwhile: only the fullscreen line changes.
+    const std::string edit = "# quieter at night\n[sound]\nvolume = 35\n";
+    std::string expected = text() + edit;
+    WriteAll(path, Bytes(expected.begin(), expected.end()));
+    expected.replace(expected.find("fullscreen = no"), 15, "fullscreen = yes");
     Key(SDL_SCANCODE_RETURN, false, KMOD_LALT);
     Key(SDL_SCANCODE_F11, true);
     host_->PumpEvents();
     EXPECT_EQ((std::tuple{keys_[0x57], Fullscreen()}), (std::tuple{0, true}));
+    EXPECT_EQ(text(), expected);
     EXPECT_EQ(remembered(), (std::tuple{1, 35}));
+    // A file too large to read is left alone, and the player told so.
+    const Bytes big(70000, '#');
+    WriteAll(path, big);
+    Key(SDL_SCANCODE_F11, false);
+    Key(SDL_SCANCODE_F11, true);
+    testing::internal::CaptureStderr();
+    host_->PumpEvents();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(Fullscreen());
+    EXPECT_EQ(ReadAll(path), big);
+    EXPECT_NE(said.find("not saved: cannot read " + path + ": over 64 KiB"), std::string::npos) << said;
+    EXPECT_NE(std::string(SDL_GetWindowTitle(window_)).find("Settings NOT saved: cannot read " + path),
+              std::string::npos)
+        << SDL_GetWindowTitle(window_);
+    Key(SDL_SCANCODE_F11, false);
     std::filesystem::remove_all(folder);
     Key(SDL_SCANCODE_RETURN, true);  // Enter alone is the game's
     host_->PumpEvents();

@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "io/Input.h"
 #include "platform/SdlKeymap.h"
@@ -23,6 +31,10 @@ protected:
         folder_ = pattern;
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
+    static std::string Read(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
     void Write(const std::string& path, const std::string& text) {
         std::FILE* file = std::fopen(path.c_str(), "wb");
         ASSERT_NE(file, nullptr) << path;
@@ -52,14 +64,12 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     chosen.rumble = false;
     const std::string path = folder_ + "/config/voidcrawl/settings.ini";
     std::string error;
-    ASSERT_TRUE(SaveSettings(path.c_str(), chosen, &error)) << error;
-    ASSERT_TRUE(SaveSettings(path.c_str(), chosen, &error)) << error;  // over an existing file too
-    EXPECT_FALSE(std::filesystem::exists(path + ".new")) << "the temporary file stays behind";
-
+    // With no file yet a change writes the whole documented file.
+    ASSERT_TRUE(SaveSettingLine(path.c_str(), "display", "fullscreen", "no", chosen, &error)) << error;
     Settings loaded;
-    std::string warning = "untouched";
-    ASSERT_TRUE(LoadSettings(path.c_str(), &loaded, &warning)) << warning;
-    EXPECT_EQ(warning, "untouched");
+    std::vector<std::string> problems{"untouched"};
+    ASSERT_TRUE(LoadSettings(path.c_str(), &loaded, &problems)) << problems[0];
+    EXPECT_TRUE(problems.empty());
     EXPECT_EQ((std::tuple{loaded.fullscreen, loaded.scale, loaded.volume, loaded.mute}),
               (std::tuple{0, ScaleMode::Fit, 0, true}));
     EXPECT_TRUE(SameKeys(loaded.keys, chosen.keys)) << FormatSettings(loaded);
@@ -73,74 +83,207 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     }
     // A missing file is no fault: the defaults, silently.
     Settings missing;
-    warning = "untouched";
-    EXPECT_TRUE(LoadSettings((folder_ + "/none/settings.ini").c_str(), &missing, &warning));
-    EXPECT_EQ((std::tuple{missing.fullscreen, missing.volume, warning}), (std::tuple{-1, 100, "untouched"}));
+    problems = {"untouched"};
+    EXPECT_TRUE(LoadSettings((folder_ + "/none/settings.ini").c_str(), &missing, &problems));
+    EXPECT_EQ((std::tuple{missing.fullscreen, missing.volume, problems.size()}), (std::tuple{-1, 100, 0u}));
 }
 
-TEST(Settings, WhatCannotBeUsedKeepsItsDefaultAndIsReportedOnOneLine) {
+TEST(Settings, WhatCannotBeUsedKeepsItsDefaultAndEachProblemIsReportedOnALineOfItsOwn) {
     struct Case {
         std::string text;
         int fullscreen, volume;
         bool mute, usualKeys;
-        const char* warning;  // a part of it; null: no warning
+        std::vector<std::string> problems;  // how each line starts
     };
     const std::string garbage("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe=\n[\n=", 17);
     const Case cases[] = {
         // Names and values in any case, comments, Windows line ends, spaces.
         {"# mine\r\n[Display]\r\n  FullScreen =  NO \r\n; c\r\n[sound]\r\nvolume=7\r\n[PLAYER2]\r\nleft = j\r\n", 0, 7,
-         false, false, nullptr},
-        {garbage, -1, 100, false, true, "not text"},
-        {"[sound]\nvolume = 40\nmute = maybe\n", -1, 40, false, true, "line 3: mute must be yes or no"},
-        {"[sound]\nvolume = 101\n", -1, 100, false, true, "volume must be 0 to 100"},
-        {"[sound]\nvolume = -5\nvolume = 1e2\n", -1, 100, false, true, "(and 1 more problem)"},
-        {"volume = 40\n[sound\nmute = yes\n[video]\nx = 1\n", -1, 100, false, true, "comes before any [section]"},
-        {"[display]\nfullscreen\nwidth = 3\n[sound]\nmute = on\n", -1, 100, true, true, "expected name = value"},
+         false, false, {}},
+        // A UTF-8 byte-order mark before the first line.
+        {"\xEF\xBB\xBF[display]\nfullscreen = no\n", 0, 100, false, true, {}},
+        {garbage, -1, 100, false, true, {"line 1: not text", "line 2: a section name needs its closing ]"}},
+        {"[sound]\nvolume = 40\nmute = maybe\n", -1, 40, false, true, {"line 3: mute must be yes or no"}},
+        {"[sound]\nvolume = -5\nvolume = 1e2\n", -1, 100, false, true,
+         {"line 2: volume must be 0 to 100, not \"-5\"", "line 3: volume must be 0 to 100, not \"1e2\""}},
+        {"volume = 40\n[sound\nmute = yes\n[video]\nx = 1\n", -1, 100, false, true,
+         {"line 1: \"volume\" comes before any [section]", "line 2: a section name needs its closing ]",
+          "line 4: unknown section [video]"}},
+        {"[display]\nfullscreen\nwidth = 3\n[sound]\nmute = on\n", -1, 100, true, true,
+         {"line 2: expected name = value", "line 3: unknown setting \"width\""}},
+        // Control characters quoted from the file reach no terminal; UTF-8 does.
+        {"[sound]\nvol\x1bume = 1\nvolume = \x1b]0;x\x07\xC3\xA9\n", -1, 100, false, true,
+         {"line 2: unknown setting \"vol?ume\"", "line 3: volume must be 0 to 100, not \"?]0;x?\xC3\xA9\""}},
         // Keys the game answers to itself, unknown keys, one key for two actions.
-        {"[player1]\nleft = Space\n", -1, 100, false, true, "\"Space\" is the game's own key"},
-        {"[player1]\nboost = Escape\nbrake = F12\n", -1, 100, false, true, "(and 1 more problem)"},
-        {"[player1]\nleft = Hyper\n", -1, 100, false, true, "no key is called \"Hyper\""},
-        {"[player1]\nleft = A\n", -1, 100, false, true, "\"A\" steers two actions"},
-        {"[player2]\nleft = J\nright = J\n[sound]\nmute = yes\n", -1, 100, true, true, "\"J\" steers two actions"},
+        {"[player1]\nleft = Space\n", -1, 100, false, true, {"line 2: \"Space\" is the game's own key"}},
+        {"[player1]\nboost = Escape\nbrake = F12\n", -1, 100, false, true,
+         {"line 2: \"Escape\" is the game's own key", "line 3: \"F12\" is the game's own key"}},
+        {"[player1]\nleft = Hyper\n", -1, 100, false, true, {"line 2: no key is called \"Hyper\""}},
+        {"[player1]\nleft = A\n", -1, 100, false, true, {"\"A\" steers two actions"}},
+        {"[player2]\nleft = J\nright = J\n[sound]\nmute = yes\n", -1, 100, true, true, {"\"J\" steers two actions"}},
         // Gamepad buttons: unknown names, and one button for two things.
-        {"[gamepad]\njump = trigger\nrumble = no\n", -1, 100, false, true, "no gamepad button is called \"trigger\""},
-        {"[gamepad]\nwarp = a\n", -1, 100, false, true, "gamepad button \"a\" does two things"},
+        {"[gamepad]\njump = trigger\nrumble = no\n", -1, 100, false, true,
+         {"line 2: no gamepad button is called \"trigger\""}},
+        {"[gamepad]\nwarp = a\n", -1, 100, false, true, {"gamepad button \"a\" does two things"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(testing::PrintToString(c.text));
         Settings settings;
-        std::string warning;
-        EXPECT_EQ(ParseSettings(c.text.data(), c.text.size(), &settings, &warning), c.warning == nullptr);
+        std::vector<std::string> problems{"untouched"};
+        EXPECT_EQ(ParseSettings(c.text.data(), c.text.size(), &settings, &problems), c.problems.empty());
         EXPECT_EQ((std::tuple{settings.fullscreen, settings.volume, settings.mute}),
                   (std::tuple{c.fullscreen, c.volume, c.mute}));
         EXPECT_EQ(SameKeys(settings.keys, kDefaultPlayKeys), c.usualKeys);
-        if (c.warning != nullptr) {
-            EXPECT_NE(warning.find(c.warning), std::string::npos) << warning;
-            EXPECT_EQ(warning.find('\n'), std::string::npos) << warning;
+        EXPECT_EQ(problems.size(), c.problems.size()) << testing::PrintToString(problems);
+        for (size_t i = 0; i < std::min(problems.size(), c.problems.size()); ++i) {
+            EXPECT_EQ(problems[i].rfind(c.problems[i], 0), 0u) << problems[i];
         }
     }
 }
 
-TEST_F(SettingsFolder, AnUnreadableFileGivesTheDefaultsAndAFailedSaveLeavesTheOldFileWhole) {
+TEST_F(SettingsFolder, TheWarningNamesTenProblemsEachWithItsFileAndCountsTheRest) {
+    std::string text = "[sound]\n";
+    for (int i = 1; i <= 12; ++i) text += "volume = x" + std::to_string(i) + "\n";
+    const std::string path = folder_ + "/settings.ini";
+    Write(path, text);
     Settings settings;
-    std::string warning;
-    // A folder where the file should be, and a file far too large.
-    ASSERT_EQ(mkdir((folder_ + "/settings.ini").c_str(), 0755), 0);
-    EXPECT_FALSE(LoadSettings((folder_ + "/settings.ini").c_str(), &settings, &warning));
-    EXPECT_NE(warning.find("settings.ini"), std::string::npos) << warning;
-    Write(folder_ + "/big.ini", "[sound]\nvolume = 5\n" + std::string(100000, '#'));
-    EXPECT_FALSE(LoadSettings((folder_ + "/big.ini").c_str(), &settings, &warning));
-    EXPECT_NE(warning.find("too large"), std::string::npos) << warning;
-    EXPECT_EQ(settings.volume, 100);
+    std::vector<std::string> problems;
+    EXPECT_FALSE(LoadSettings(path.c_str(), &settings, &problems));
+    ASSERT_EQ(problems.size(), 11u) << testing::PrintToString(problems);
+    EXPECT_EQ(problems[0], path + ": line 2: volume must be 0 to 100, not \"x1\"");
+    EXPECT_EQ(problems[9], path + ": line 11: volume must be 0 to 100, not \"x10\"");
+    EXPECT_EQ(problems[10], "... and 2 more problems");
+}
+
+// Alt+Enter sets fullscreen = yes in each file: only that line may change.
+TEST_F(SettingsFolder, AChangeRewritesOnlyItsOwnLineAndEveryOtherByteStays) {
+    struct Case {
+        std::string before, after;
+    };
+    const Case cases[] = {
+        // The player's comments, unknown sections and keys, refused values.
+        {"# mine\n[display]\n; how I like it\nfullscreen = no\nscale = huge\nwidth = 3\n\n[extra]\nthing = 1\n",
+         "# mine\n[display]\n; how I like it\nfullscreen = yes\nscale = huge\nwidth = 3\n\n[extra]\nthing = 1\n"},
+        // A clash in [player1] (the usual keys are played) with other remaps.
+        {"[player1]\nleft = J\nright = J\nwarp = Tab\n[player2]\nleft = K\n[display]\nfullscreen = no\n",
+         "[player1]\nleft = J\nright = J\nwarp = Tab\n[player2]\nleft = K\n[display]\nfullscreen = yes\n"},
+        // Windows line ends, also on a line that is added.
+        {"[display]\r\nfullscreen = no\r\n[sound]\r\nvolume = 7\r\n",
+         "[display]\r\nfullscreen = yes\r\n[sound]\r\nvolume = 7\r\n"},
+        {"[display]\r\nscale = fit\r\n", "[display]\r\nscale = fit\r\nfullscreen = yes\r\n"},
+        // No line end at the end: one comes only with an added line.
+        {"[display]\nfullscreen = no", "[display]\nfullscreen = yes"},
+        {"[display]\nscale = fit", "[display]\nscale = fit\nfullscreen = yes\n"},
+        {"[display]", "[display]\nfullscreen = yes\n"},
+        // A byte-order mark stays.
+        {"\xEF\xBB\xBF[display]\nfullscreen = no\n", "\xEF\xBB\xBF[display]\nfullscreen = yes\n"},
+        // The key twice, or its section twice: the last line, which the reader takes.
+        {"[display]\nfullscreen = no\nfullscreen = maybe\n", "[display]\nfullscreen = no\nfullscreen = yes\n"},
+        {"[display]\nfullscreen = no\n[sound]\n[Display]\nFullScreen=no\n",
+         "[display]\nfullscreen = no\n[sound]\n[Display]\nFullScreen=yes\n"},
+        // No [display]: one at the end, after a blank line.
+        {"# mine\n[sound]\nvolume = 7", "# mine\n[sound]\nvolume = 7\n\n[display]\nfullscreen = yes\n"},
+        {"[sound]\nvolume = 7\n\n", "[sound]\nvolume = 7\n\n[display]\nfullscreen = yes\n"},
+        {"", "[display]\nfullscreen = yes\n"},
+        {"[display\nfullscreen = no\n", "[display\nfullscreen = no\n\n[display]\nfullscreen = yes\n"},
+        {"fullscreen = no\n[display]\n", "fullscreen = no\n[display]\nfullscreen = yes\n"},
+        // No fullscreen: under the section's last setting, before the comment that leads the next.
+        {"[display]\nscale = fit\n\n# sound\n[sound]\n",
+         "[display]\nscale = fit\nfullscreen = yes\n\n# sound\n[sound]\n"},
+        // The player's spelling, indentation and spacing.
+        {"[display]\n  FullScreen\t=no  \t\n", "[display]\n  FullScreen\t=yes  \t\n"},
+        {"[display]\nfullscreen =\n", "[display]\nfullscreen = yes\n"},
+    };
+    const std::string path = folder_ + "/settings.ini";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.before));
+        Write(path, c.before);
+        std::string error;
+        EXPECT_TRUE(SaveSettingLine(path.c_str(), "display", "fullscreen", "yes", Settings{}, &error)) << error;
+        const std::string after = Read(path);
+        EXPECT_EQ(after, c.after);
+        Settings read;
+        ParseSettings(after.data(), after.size(), &read, nullptr);
+        EXPECT_EQ(read.fullscreen, 1);  // the line changed is the one that counts
+    }
+
+    // A settings file that is a link stays one; the file it names changes.
+    ASSERT_EQ(mkdir((folder_ + "/mine").c_str(), 0755), 0);
+    Write(folder_ + "/mine/voidcrawl.ini", "[display]\nfullscreen = yes\n");
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink("mine/voidcrawl.ini", path);
+    std::string error;
+    ASSERT_TRUE(SaveSettingLine(path.c_str(), "display", "fullscreen", "no", Settings{}, &error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(Read(folder_ + "/mine/voidcrawl.ini"), "[display]\nfullscreen = no\n");
+}
+
+TEST_F(SettingsFolder, AFileThatCannotBeReadIsNeitherUsedNorWrittenOver) {
+    const std::string path = folder_ + "/settings.ini";
+    // Just over the limit: a line ahead of any comment, so a rewrite would show.
+    const std::string big = "[display]\nfullscreen = no\n" + std::string(64 * 1024 - 26 + 1, '#');
+    struct Case {
+        const char* reason;
+        std::function<void()> make;
+    };
+    const Case cases[] = {
+        {"it is a folder, not a file", [&] { ASSERT_EQ(mkdir(path.c_str(), 0755), 0); }},
+        {"it is a named pipe (FIFO), not a file", [&] { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
+        {"too large to be a settings file", [&] { Write(path, big); }},
+        {"Too many levels of symbolic links", [&] { std::filesystem::create_symlink("settings.ini", path); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        std::filesystem::remove_all(path);
+        c.make();
+        struct stat before = {};
+        ASSERT_EQ(lstat(path.c_str(), &before), 0);
+        Settings settings;
+        std::vector<std::string> problems;
+        EXPECT_FALSE(LoadSettings(path.c_str(), &settings, &problems));
+        const std::string problem = testing::PrintToString(problems);
+        EXPECT_EQ(problems.size(), 1u) << problem;
+        EXPECT_NE(problem.find(path), std::string::npos) << problem;
+        EXPECT_NE(problem.find(c.reason), std::string::npos) << problem;
+        EXPECT_EQ(settings.fullscreen, -1);
+
+        std::string error;
+        EXPECT_FALSE(SaveSettingLine(path.c_str(), "display", "fullscreen", "yes", Settings{}, &error));
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        struct stat after = {};
+        ASSERT_EQ(lstat(path.c_str(), &after), 0);
+        EXPECT_EQ((std::tuple{after.st_ino, after.st_mode, after.st_size}),
+                  (std::tuple{before.st_ino, before.st_mode, before.st_size}));
+    }
 
     // A save into a folder that cannot be made.
     Write(folder_ + "/file", "x");
     std::string error;
-    EXPECT_FALSE(SaveSettings((folder_ + "/file/voidcrawl/settings.ini").c_str(), settings, &error));
+    EXPECT_FALSE(SaveSettingLine((folder_ + "/file/voidcrawl/settings.ini").c_str(), "display", "fullscreen", "yes",
+                                 Settings{}, &error));
     EXPECT_NE(error.find("cannot create the folder"), std::string::npos) << error;
-    // A folder where the file should be is refused and stays.
-    EXPECT_FALSE(SaveSettings((folder_ + "/settings.ini").c_str(), settings, &error));
-    EXPECT_NE(error.find("it is a folder, not a file"), std::string::npos) << error;
+}
+
+// Two copies of the game, each changing its own line over and over.
+TEST_F(SettingsFolder, TwoCopiesChangingTheFileAtOnceBothKeepTheirChanges) {
+    const std::string path = folder_ + "/settings.ini";
+    Write(path, "[a]\nn = 0\n[b]\nn = 0\n");
+    constexpr int kChanges = 40;
+    auto change = [&](const char* section) {
+        for (int i = 1; i <= kChanges; ++i) {
+            if (!SaveSettingLine(path.c_str(), section, "n", std::to_string(i), Settings{}, nullptr)) return false;
+        }
+        return true;
+    };
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(change("a") ? 0 : 1);
+    EXPECT_TRUE(change("b"));
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Read(path), "[a]\nn = 40\n[b]\nn = 40\n");
 }
 
 TEST(Settings, TheCommandLineWinsOverTheEnvironmentWhichWinsOverTheFile) {
