@@ -5,6 +5,7 @@
 
 #include "gfx/Display.h"
 #include "io/Input.h"
+#include "match/IntroPanel.h"
 #include "platform/GameFile.h"
 #include "platform/Host.h"
 #include "world/Random.h"
@@ -189,15 +190,17 @@ bool Match::Frame() {
 
 void Match::IntroFrame() {
     food.Draw();
-    Blit(0, 0, 320, 200, imageBank->surfaces[5], 160, 140, backBuffer, true);
-    bigFont->DrawText(backBuffer, 190, 170, "LEVEL", 0);
+    Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[5], kIntroPanelX, kIntroPanelY, backBuffer,
+         true);
+    bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", 0);
     bigFont->DrawNumber(backBuffer, 305, 170, levelIndex + 1);
-    bigFont->DrawText(backBuffer, 190, 220, level->title, 0);
+    // The level compiler keeps titles within kIntroTitleRoom.
+    bigFont->DrawText(backBuffer, kIntroTextX, 220, level->title, 0);
     mediumFont->DrawText(backBuffer, 240, 380, "PRESS SPACE", 0);
     if (levelIndex == kTimerLevel) {
-        bigFont->DrawText(backBuffer, 190, 270, "TIMER: 40 SEC", 0);
+        bigFont->DrawText(backBuffer, kIntroTextX, 270, "TIMER: 40 SEC", 0);
     } else {
-        bigFont->DrawText(backBuffer, 190, 270, "COMPLETE: ", 0);
+        bigFont->DrawText(backBuffer, kIntroTextX, 270, "COMPLETE: ", 0);
         bigFont->DrawNumber(backBuffer, 370, 270, level->target);
     }
     ShowWaiting(0);
