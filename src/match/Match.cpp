@@ -113,8 +113,9 @@ void Match::Reset(int32_t d) {
 bool Match::LoadLevel() {
     std::snprintf(levelFileName, sizeof levelFileName, "L%d.DAT", static_cast<int>(levelIndex));
     uint8_t bytes[kLevelFileBytes];
-    std::FILE* f = OpenGameFile(levelFileName, "rb");
-    if (!f) return RefuseLevel("the file cannot be opened");
+    const char* why = nullptr;
+    std::FILE* f = OpenGameFile(levelFileName, "rb", &why);
+    if (!f) return RefuseLevel(why);
     const size_t got = std::fread(bytes, 1, sizeof bytes, f);
     std::fclose(f);
     return LoadLevelBytes(bytes, static_cast<int64_t>(got));

@@ -1,6 +1,7 @@
 // The real window host on SDL's dummy video driver and its dummy or disk sound drivers.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -177,6 +178,28 @@ TEST_F(SdlHostTest, ADisplayFailureCarriesSdlsReasonAndShuttingDownWhatNeverOpen
     host_->ShutdownAudio();
     host_->ShutdownDisplay();
     host_->ShutdownInput();
+}
+
+// The player's gamepad mappings beside the settings: a missing file is
+// fine, anything else that is not a file is named, and a pipe is never
+// waited on.
+TEST_F(SdlHostTest, APadMappingFileThatIsNoFileIsNamedAndNeverWaitedOn) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(testing::TempDir()) / ("vc_pad_mappings_" + std::to_string(getpid()));
+    fs::create_directories(dir / "folder");
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    for (auto [name, said] : {std::pair{"missing", ""}, {"folder", ": it is a folder, not a file\n"},
+                              {"pipe", ": it is a pipe, not a file\n"}}) {
+        HostOptions options;
+        options.padMappingPath = (dir / name).string();
+        Recreate(options);
+        char reason[256] = "";
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(host_->InitInput(reason, sizeof reason)) << reason;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, *said ? "voidcrawl: " + options.padMappingPath + said : "") << name;
+    }
+    fs::remove_all(dir);
 }
 
 // No sound card or sound server: the game plays silent, says so once, and

@@ -16,6 +16,7 @@
 
 #include "gfx/FontMetrics.h"
 #include "match/IntroPanel.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -123,8 +124,9 @@ private:
     };
     enum FieldIndex { kTitle, kScene, kWalls, kTarget, kFood, kChances, kMap, kFieldCount };
 
+    // `what` may quote the level text: it is printed without control characters.
     bool Fail(int line, const std::string& what) {
-        error_ = name_ + ":" + std::to_string(line) + ": " + what;
+        error_ = name_ + ":" + std::to_string(line) + ": " + Printable(what);
         return false;
     }
     bool ReadLines(const std::string& text);

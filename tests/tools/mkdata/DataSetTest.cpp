@@ -158,6 +158,7 @@ TEST(LevelFiles, UnplayableLevelsAreRefusedOnTheirLine) {
         {Titled("RACE THE CLOCK"), 2,
          "the title \"RACE THE CLOCK\" is 282 pixels wide in the big font; the intro panel has room for 276"},
         {Titled("WWWWWWWWI"), 2, "is 277 pixels wide"},  // one pixel too many
+        {Titled("RED\x1b[31m"), 2, "the big font cannot show: '?'"},  // quoted without the escape
     };
     for (const auto& [lines, line, phrase] : cases) {
         LevelSource level;
