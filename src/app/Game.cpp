@@ -24,8 +24,10 @@ void SetUpFont(Font& font, Surface surface, const FontMetrics& m) {
 
 }  // namespace
 
+// The reason goes to the terminal on a line of its own, then the player is
+// told of the failure (a message box, or the host's line on stderr).
 void Game::Fail(const char* text, const char* reason) {
-    std::fprintf(stderr, "voidcrawl: %s: %s\n", text, reason && *reason ? reason : "unknown reason");
+    std::fprintf(stderr, "voidcrawl: %s\n", reason && *reason ? reason : text);
     if (Host* host = GetHost()) host->ShowMessage(text, kErrorTitle);
 }
 
