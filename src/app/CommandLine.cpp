@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "platform/PrintableText.h"
+
 namespace {
 
 const char* const kFlags[] = {"--help", "--version", "--windowed", "--fullscreen", "--mute"};
@@ -21,7 +23,7 @@ bool Fail(CommandLine* line, const std::string& reason) {
 // Applies one option; false on a mistake (already recorded in `line`).
 bool Apply(const std::string& name, bool hasValue, const std::string& value, bool* windowedSeen,
            bool* fullscreenSeen, CommandLine* line) {
-    if (!IsKnown(name)) return Fail(line, "unknown option '" + name + "'");
+    if (!IsKnown(name)) return Fail(line, "unknown option '" + Printable(name) + "'");
     if (!TakesValue(name) && hasValue) return Fail(line, name + " takes no value");
     if (name == "--help") {
         line->action = CommandAction::Help;
@@ -40,7 +42,7 @@ bool Apply(const std::string& name, bool hasValue, const std::string& value, boo
         else if (value == "fit")
             line->host.scale = ScaleMode::Fit;
         else
-            return Fail(line, "bad --scale '" + value + "' (integer or fit)");
+            return Fail(line, "bad --scale '" + Printable(value) + "' (integer or fit)");
     } else if (name == "--data") {
         if (value.empty()) return Fail(line, "--data needs a folder");
         line->dataDir = value;
@@ -58,7 +60,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         std::string value;
         bool hasValue = false;
         if (name.rfind("--", 0) != 0) {
-            Fail(&line, (name.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '") + name + "'");
+            const char* what = name.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '";
+            Fail(&line, what + Printable(name) + "'");
             break;
         }
         const size_t eq = name.find('=');

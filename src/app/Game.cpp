@@ -4,6 +4,7 @@
 #include <ctime>
 #include <initializer_list>
 
+#include "gfx/FontMetrics.h"
 #include "gfx/PaletteFader.h"
 #include "gfx/ScreenDump.h"
 #include "io/Input.h"
@@ -14,16 +15,19 @@ namespace {
 
 const char* const kErrorTitle = "Error Message";
 
-void AddTrims(Font& font, const char* characters, std::initializer_list<int32_t> trims) {
-    const int32_t* trim = trims.begin();
-    for (const char* c = characters; *c && trim != trims.end(); ++c, ++trim)
-        font.AddTrim(static_cast<uint8_t>(*c), *trim);
+// A font's glyph grid and its proportional trims, added in their order.
+void SetUpFont(Font& font, Surface surface, const FontMetrics& m) {
+    font.Init(surface, 0, 0, m.cellWidth, m.cellHeight, m.defaultTrim, m.wrapWidth);
+    for (int i = 0; m.trimmed[i] != '\0' && i < FontMetrics::kMaxTrims; ++i)
+        font.AddTrim(static_cast<uint8_t>(m.trimmed[i]), m.trims[i]);
 }
 
 }  // namespace
 
+// The reason goes to the terminal on a line of its own, then the player is
+// told of the failure (a message box, or the host's line on stderr).
 void Game::Fail(const char* text, const char* reason) {
-    std::fprintf(stderr, "voidcrawl: %s: %s\n", text, reason && *reason ? reason : "unknown reason");
+    std::fprintf(stderr, "voidcrawl: %s\n", reason && *reason ? reason : text);
     if (Host* host = GetHost()) host->ShowMessage(text, kErrorTitle);
 }
 
@@ -64,13 +68,9 @@ bool Game::Init() {
     LoadGameImage(&bigFontSurface, "grafik\\ImpFont22.dat", 640, 200, VideoMemory);
     CreateDisplayPalette(loader.palette);
 
-    // Each font's glyph grid and its proportional trims, added in this order.
-    bigFont.Init(bigFontSurface, 0, 0, 34, 33, 13, 627);
-    AddTrims(bigFont, "IJWMPEFL", {21, 18, 1, 5, 15, 17, 17, 17});
-    smallFont.Init(smallFontSurface, 0, 0, 15, 15, 9, 630);
-    AddTrims(smallFont, "KMWI4", {7, 6, 5, 12, 7});
-    mediumFont.Init(mediumFontSurface, 0, 0, 28, 25, 13, 621);
-    AddTrims(mediumFont, "WMIJLE1", {5, 10, 20, 18, 17, 17, 18});
+    SetUpFont(bigFont, bigFontSurface, kBigFontMetrics);
+    SetUpFont(smallFont, smallFontSurface, kSmallFontMetrics);
+    SetUpFont(mediumFont, mediumFontSurface, kMediumFontMetrics);
 
     imageBank.Add("grafik\\SW1.dat", 640, 140, VideoMemory);
     imageBank.Add("grafik\\SW2.dat", 640, 140, VideoMemory);

@@ -19,7 +19,9 @@ constexpr int64_t kHeaderBytes = 14 + 40;
 
 bool Fail(const char* name, const char* why) {
     imageLoadFailed = true;
-    std::fprintf(stderr, "voidcrawl: cannot load picture \"%s\": %s\n", name, why);
+    char shown[kMaxGameFileName + 1];
+    ShownGameFileName(name, shown, sizeof shown);
+    std::fprintf(stderr, "voidcrawl: cannot load picture \"%s\": %s\n", shown, why);
     return false;
 }
 
@@ -28,8 +30,9 @@ bool Fail(const char* name, const char* why) {
 
 bool ImageLoader::Load(const char* fileName, uint8_t* pixels, int32_t targetWidth, int32_t targetHeight,
                        PaletteEntry* paletteOut) {
-    std::FILE* f = OpenGameFile(fileName, "rb");
-    if (!f) return Fail(fileName, "the file cannot be opened");
+    const char* why = nullptr;
+    std::FILE* f = OpenGameFile(fileName, "rb", &why);
+    if (!f) return Fail(fileName, why);
     std::fseek(f, 0, SEEK_END);
     long end = std::ftell(f);
     std::fseek(f, 0, SEEK_SET);
@@ -113,7 +116,9 @@ bool ImageLoader::LoadFromMemory(const char* name, const uint8_t* data, int64_t 
 bool ImageLoader::LoadSurface(const char* fileName, Surface surface, PaletteEntry* paletteOut) {
     if (!surface) {
         imageLoadFailed = true;
-        std::fprintf(stderr, "voidcrawl: no surface for picture \"%s\"\n", fileName);
+        char shown[kMaxGameFileName + 1];
+        ShownGameFileName(fileName, shown, sizeof shown);
+        std::fprintf(stderr, "voidcrawl: no surface for picture \"%s\"\n", shown);
         return false;
     }
     uint8_t* pixels = LockSurface(surface);

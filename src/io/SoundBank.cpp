@@ -5,6 +5,7 @@
 
 #include "io/Mixer.h"
 #include "io/WaveReader.h"
+#include "platform/GameFile.h"
 #include "platform/Host.h"
 
 bool soundFailed = false;
@@ -102,8 +103,16 @@ int SoundBank::Load(const char* fileName, uint32_t extraFlags) {
     // Reading allocates the sample bytes; the mixer then owns them.
     WaveSamples wave;
     WaveError error{};
-    if (!ReadWaveFile(fileName, &wave, &error)) {
-        std::fprintf(stderr, "voidcrawl: cannot load sound \"%s\": %s\n", fileName, WaveErrorText(error));
+    const char* why = nullptr;
+    std::FILE* file = OpenGameFile(fileName, "rb", &why);
+    const bool opened = file != nullptr;
+    const bool read = opened && ReadWaveStream(file, &wave, &error);
+    if (opened) std::fclose(file);
+    char shown[kMaxGameFileName + 1];
+    ShownGameFileName(fileName, shown, sizeof shown);
+    if (!read) {
+        std::fprintf(stderr, "voidcrawl: cannot load sound \"%s\": %s\n", shown,
+                     opened ? WaveErrorText(error) : why);
         soundLoadFailed = true;
         return -1;
     }
@@ -113,7 +122,7 @@ int SoundBank::Load(const char* fileName, uint32_t extraFlags) {
         id = mixer.CreateBuffer(std::move(wave.bytes), wave.size);
     }
     if (id < 0) {
-        std::fprintf(stderr, "voidcrawl: no room for sound \"%s\"\n", fileName);
+        std::fprintf(stderr, "voidcrawl: no room for sound \"%s\"\n", shown);
         soundFailed = true;
         soundLoadFailed = true;
         return -1;

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "platform/GameFile.h"
 
 namespace {
 
@@ -157,14 +156,6 @@ bool Parse(ByteSource& src, WaveSamples* out, WaveError* error) {
 bool ReadWaveMemory(const uint8_t* data, size_t size, WaveSamples* out, WaveError* error) {
     MemorySource src(data, size);
     return Parse(src, out, error);
-}
-
-bool ReadWaveFile(const char* fileName, WaveSamples* out, WaveError* error) {
-    std::FILE* file = OpenGameFile(fileName, "rb");
-    if (!file) return Fail(error, WaveError::CannotOpen);
-    const bool ok = ReadWaveStream(file, out, error);
-    std::fclose(file);
-    return ok;
 }
 
 bool ReadWaveStream(std::FILE* file, WaveSamples* out, WaveError* error) {

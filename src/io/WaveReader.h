@@ -54,10 +54,9 @@ struct WaveSamples {
     bool truncated = false;
 };
 
-// Opens the file by the game's own name, such as "sound\btouch.dat"
-// (see OpenGameFile: '\' separates folders). ReadWaveStream reads the whole
-// of a file already open, and ReadWaveMemory parses a file already in memory.
-bool ReadWaveFile(const char* fileName, WaveSamples* out, WaveError* error = nullptr);
+// ReadWaveStream reads the whole of a file already open (the sound bank
+// opens "sound\btouch.dat" and the like with OpenGameFile), and
+// ReadWaveMemory parses a file already in memory.
 bool ReadWaveStream(std::FILE* file, WaveSamples* out, WaveError* error = nullptr);
 bool ReadWaveMemory(const uint8_t* data, size_t size, WaveSamples* out, WaveError* error = nullptr);
 

@@ -5,6 +5,7 @@
 
 #include "gfx/Display.h"
 #include "io/Input.h"
+#include "match/IntroPanel.h"
 #include "platform/GameFile.h"
 #include "platform/Host.h"
 #include "world/Random.h"
@@ -112,8 +113,9 @@ void Match::Reset(int32_t d) {
 bool Match::LoadLevel() {
     std::snprintf(levelFileName, sizeof levelFileName, "L%d.DAT", static_cast<int>(levelIndex));
     uint8_t bytes[kLevelFileBytes];
-    std::FILE* f = OpenGameFile(levelFileName, "rb");
-    if (!f) return RefuseLevel("the file cannot be opened");
+    const char* why = nullptr;
+    std::FILE* f = OpenGameFile(levelFileName, "rb", &why);
+    if (!f) return RefuseLevel(why);
     const size_t got = std::fread(bytes, 1, sizeof bytes, f);
     std::fclose(f);
     return LoadLevelBytes(bytes, static_cast<int64_t>(got));
@@ -189,15 +191,17 @@ bool Match::Frame() {
 
 void Match::IntroFrame() {
     food.Draw();
-    Blit(0, 0, 320, 200, imageBank->surfaces[5], 160, 140, backBuffer, true);
-    bigFont->DrawText(backBuffer, 190, 170, "LEVEL", 0);
+    Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[5], kIntroPanelX, kIntroPanelY, backBuffer,
+         true);
+    bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", 0);
     bigFont->DrawNumber(backBuffer, 305, 170, levelIndex + 1);
-    bigFont->DrawText(backBuffer, 190, 220, level->title, 0);
+    // The level compiler keeps titles within kIntroTitleRoom.
+    bigFont->DrawText(backBuffer, kIntroTextX, 220, level->title, 0);
     mediumFont->DrawText(backBuffer, 240, 380, "PRESS SPACE", 0);
     if (levelIndex == kTimerLevel) {
-        bigFont->DrawText(backBuffer, 190, 270, "TIMER: 40 SEC", 0);
+        bigFont->DrawText(backBuffer, kIntroTextX, 270, "TIMER: 40 SEC", 0);
     } else {
-        bigFont->DrawText(backBuffer, 190, 270, "COMPLETE: ", 0);
+        bigFont->DrawText(backBuffer, kIntroTextX, 270, "COMPLETE: ", 0);
         bigFont->DrawNumber(backBuffer, 370, 270, level->target);
     }
     ShowWaiting(0);

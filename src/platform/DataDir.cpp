@@ -11,6 +11,8 @@
 #include <iterator>
 #include <utility>
 
+#include "platform/PrintableText.h"
+
 #ifndef VC_INSTALL_DATADIR
 #define VC_INSTALL_DATADIR ""
 #endif
@@ -23,6 +25,16 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool HoldsGameData(const std::string& dir) { return !dir.empty() && IsDirectory(dir + "/grafik"); }
+
+// Why a folder the player named holds no game data.
+std::string WhyNoData(const std::string& dir) {
+    struct stat info;
+    if (stat(dir.c_str(), &info) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? "no such folder" : std::strerror(errno);
+    }
+    if (S_ISDIR(info.st_mode)) return "no game data there (it holds no grafik folder)";
+    return S_ISREG(info.st_mode) ? "it is a file, not a folder" : "it is not a folder";
+}
 
 std::string ParentOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
@@ -68,10 +80,7 @@ bool ChooseDataDir(const DataDirPlaces& places, std::string* dir, std::string* e
             *dir = *folder;
             return true;
         }
-        if (error != nullptr) {
-            *error = std::string(how) + *folder + ": " +
-                     (IsDirectory(*folder) ? "no game data there (it holds no grafik folder)" : "no such folder");
-        }
+        if (error != nullptr) *error = std::string(how) + Printable(*folder) + ": " + WhyNoData(*folder);
         return false;
     }
     const std::string exeDir = ParentOf(places.exePath);
@@ -87,7 +96,7 @@ bool ChooseDataDir(const DataDirPlaces& places, std::string* dir, std::string* e
         }
         bool seen = false;  // an installed program finds its prefix twice
         for (size_t j = 0; j < i; ++j) seen = seen || candidates[j] == place;
-        if (!seen) looked += "\n  " + place;
+        if (!seen) looked += "\n  " + Printable(place);
     }
     if (error != nullptr) {
         *error = "cannot find the game data (a folder holding grafik/); looked in:" + looked +
@@ -111,7 +120,7 @@ bool EnterDataDir(const std::string& given, const char* argv0, std::string* dir,
     std::string found;
     if (!ChooseDataDir(ThisProcessDataDirPlaces(given, argv0), &found, error)) return false;
     if (chdir(found.c_str()) != 0) {
-        if (error != nullptr) *error = "cannot enter " + found + ": " + std::strerror(errno);
+        if (error != nullptr) *error = "cannot enter " + Printable(found) + ": " + std::strerror(errno);
         return false;
     }
     if (dir != nullptr) *dir = found;

@@ -1,13 +1,24 @@
 #pragma once
+#include <cstddef>
 #include <cstdio>
 
 // Opens a data file by the game's own name, such as "grafik\mousehi.dat",
 // relative to the working directory: backslashes become slashes and the
 // name keeps its exact case. Names longer than kMaxGameFileName characters
 // are refused (null, errno ENAMETOOLONG), as is an empty or null name.
+//
+// Opened for reading, only a regular file is taken: a folder, a pipe, a
+// socket or a device is refused (null) without being read or waited on.
+// On failure `why`, when given, says what is wrong in a few words ("it is a
+// folder, not a file", "there is no such file", ...).
 constexpr int kMaxGameFileName = 255;
 
-std::FILE* OpenGameFile(const char* name, const char* mode);
+std::FILE* OpenGameFile(const char* name, const char* mode, const char** why = nullptr);
 // The mapping alone: writes the path into `out` (kMaxGameFileName + 1
 // bytes); false when the name is too long or empty.
 bool MapGameFileName(const char* name, char* out);
+// Opens `path` for reading ("rb") when it is a regular file, as above.
+std::FILE* OpenRegularFile(const char* path, const char** why = nullptr);
+// A data file's name as messages show it: with slashes, and printable (see
+// PrintableText.h); cut short to fit `out`.
+void ShownGameFileName(const char* name, char* out, size_t outSize);

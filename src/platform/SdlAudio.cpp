@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/Host.h"
+#include "platform/SdlQuietStderr.h"
 
 namespace {
 
@@ -25,16 +26,25 @@ SdlAudio::SdlAudio(const SdlClock& clock, bool mute, int volume) : clock_(clock)
 }
 
 // No sound device is no failure: the game plays silent on its own clock.
+// Muted, it never opens one.
 bool SdlAudio::Open(AudioSource* source, char* reason, int reasonSize) {
     if (source == nullptr) {
         CopyReason(reason, reasonSize, "no sound source to play");
         return false;
     }
     source_ = source;
-    char deviceReason[256] = "";
-    if (OpenDevice(deviceReason, sizeof deviceReason)) return true;
-    std::fprintf(stderr, "voidcrawl: no sound device (%s); playing silent\n",
-                 deviceReason[0] != '\0' ? deviceReason : "unknown reason");
+    if (!mute_) {
+        char deviceReason[256] = "";
+        bool opened = false;
+        {
+            // The sound libraries' own lines stay off the terminal; ours says it.
+            SdlQuietStderr quiet;
+            opened = OpenDevice(deviceReason, sizeof deviceReason);
+        }
+        if (opened) return true;
+        std::fprintf(stderr, "voidcrawl: no sound device (%s); playing silent\n",
+                     deviceReason[0] != '\0' ? deviceReason : "unknown reason");
+    }
     if (!StartSilentClock(reason, reasonSize)) {
         source_ = nullptr;
         return false;
@@ -152,8 +162,7 @@ void SdlAudio::Mix(float* out, int samples) {
     while (frames > 0) {
         const int chunk = frames < kMonoChunk ? frames : kMonoChunk;
         if (source_ != nullptr) source_->Render(mono_, chunk, rate_);
-        // Muted, the mixer still runs and the device plays silence.
-        if (source_ == nullptr || mute_) std::memset(mono_, 0, sizeof(float) * static_cast<size_t>(chunk));
+        if (source_ == nullptr) std::memset(mono_, 0, sizeof(float) * static_cast<size_t>(chunk));
         for (int i = 0; i < chunk; ++i) {
             float value = mono_[i] * gain_;
             value = value > 1.0f ? 1.0f : (value < -1.0f ? -1.0f : value);

@@ -10,8 +10,9 @@ class AudioSource;
 // The SDL host's sound: the default device pulling the game's mixer, or,
 // with no device to be had (no sound card, no sound server), a clock of our
 // own that pulls it at the same pace and drops the sound, so that sounds
-// still start, loop and end on time. The master volume and mute apply on
-// the way out; the mixer itself always runs.
+// still start, loop and end on time. Muted, no device is opened at all and
+// the same clock pulls the mixer. The master volume applies on the way out;
+// the mixer itself always runs.
 class SdlAudio {
 public:
     SdlAudio(const SdlClock& clock, bool mute, int volume);

@@ -13,6 +13,7 @@
 #include "platform/SdlClock.h"
 #include "platform/SdlKeymap.h"
 #include "platform/SdlPads.h"
+#include "platform/SdlQuietStderr.h"
 #include "platform/SdlVideo.h"
 
 namespace {
@@ -155,11 +156,12 @@ public:
     // ---- the rest ---------------------------------------------------------
 
     void ShowMessage(const char* text, const char* title) override {
-        if (!EnvFlag("VOIDCRAWL_NO_MESSAGEBOX") &&
-            SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) == 0) {
-            return;
+        bool shown = false;
+        if (!EnvFlag("VOIDCRAWL_NO_MESSAGEBOX")) {
+            SdlQuietStderr quiet;  // a display that refuses the box has its say in Xlib's words
+            shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) == 0;
         }
-        std::fprintf(stderr, "%s: %s\n", title, text);
+        if (!shown) std::fprintf(stderr, "%s: %s\n", title, text);
     }
 
     bool CloseRequested() override { return closeRequested_; }

@@ -8,8 +8,9 @@ class Host;
 // the 640 x 480 picture scaled as options.scale says (see SdlPictureFit.h),
 // the default sound device, and the keyboard and mouse of that window.
 //
-// Without a sound device the game plays silent (one line on stderr) and the
-// mixer runs on the host's own clock; options.mute silences either way.
+// Without a sound device the game plays silent (one line on stderr, none of
+// the sound libraries' own) and the mixer runs on the host's own clock;
+// options.mute plays silent the same way without opening a device at all.
 // With SDL_VIDEODRIVER unset only drivers that show a picture are tried
 // (never offscreen or dummy); set, it names the one driver to use.
 //

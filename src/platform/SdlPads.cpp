@@ -1,6 +1,10 @@
 #include "platform/SdlPads.h"
 
+#include <cerrno>
 #include <cstdio>
+
+#include "platform/GameFile.h"
+#include "platform/PrintableText.h"
 
 SdlPads::SdlPads(const PlayKeys& keys, const PadBindings& bindings, bool rumble) : rumble_(rumble) {
     mapper_.SetPlayKeys(keys);
@@ -18,11 +22,15 @@ void SdlPads::Open(const char* mappingFile) {
     }
     open_ = true;
     if (mappingFile != nullptr && mappingFile[0] != '\0') {
-        if (std::FILE* file = std::fopen(mappingFile, "rb")) {
-            std::fclose(file);
-            if (SDL_GameControllerAddMappingsFromFile(mappingFile) < 0) {
-                std::fprintf(stderr, "voidcrawl: %s: %s\n", mappingFile, SDL_GetError());
-            }
+        // The player's own file, when there is one (never a pipe to wait on).
+        const char* why = nullptr;
+        std::FILE* file = OpenRegularFile(mappingFile, &why);
+        const bool opened = file != nullptr;
+        const bool absent = !opened && errno == ENOENT;
+        if (opened) std::fclose(file);
+        if (!absent && (!opened || SDL_GameControllerAddMappingsFromFile(mappingFile) < 0)) {
+            std::fprintf(stderr, "voidcrawl: %s: %s\n", Printable(mappingFile).c_str(),
+                         opened ? SDL_GetError() : why);
         }
     }
     // Pads already plugged in arrive as "added" events.

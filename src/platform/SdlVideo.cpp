@@ -10,7 +10,9 @@
 #include "gfx/PixelConvert.h"
 #include "platform/Host.h"
 #include "platform/SdlGpuProbe.h"
+#include "platform/PrintableText.h"
 #include "platform/SdlPictureFit.h"
+#include "platform/SdlQuietStderr.h"
 #include "platform/SdlSettings.h"
 #include "platform/SdlWindowIcon.h"
 #include "platform/UserDir.h"
@@ -417,33 +419,52 @@ bool SdlVideo::ApplyFit() {
 // that shows a picture is tried in SDL's order; the ones that show nothing
 // are never taken on their own.
 bool SdlVideo::OpenDriver(char* reason, int reasonSize) {
+    // The display libraries' own complaints (Xlib's, Wayland's) stay off
+    // the terminal: the reason we give says it in the player's words.
+    SdlQuietStderr quiet;
     const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
     if (asked != nullptr && asked[0] != '\0') {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
         if (reason != nullptr && reasonSize > 0) std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
         return false;
     }
-    char tried[512] = "";
-    size_t used = 0;
+    bool tried = false;
     const int count = SDL_GetNumVideoDrivers();
     for (int i = 0; i < count; ++i) {
         const char* name = SDL_GetVideoDriver(i);
         if (name == nullptr || Unseen(name)) continue;
+        tried = true;
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, name, SDL_HINT_OVERRIDE);
         const bool opened = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-        if (!opened && used < sizeof tried) {
-            const int n = std::snprintf(tried + used, sizeof tried - used, "%s%s: %s", used > 0 ? "; " : "", name,
-                                        SDL_GetError());
-            if (n > 0) used += static_cast<size_t>(n);
-        }
         SDL_ResetHint(SDL_HINT_VIDEODRIVER);
         if (opened) return true;
     }
     if (reason != nullptr && reasonSize > 0) {
-        std::snprintf(reason, static_cast<size_t>(reasonSize), "no usable display (%s)",
-                      used > 0 ? tried : "this SDL has no display driver");
+        // SDL only says "x11 not available" and the like; what the player
+        // can do something about is where the game looked for a display.
+        const std::string why = tried ? NoDisplayReason(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"))
+                                      : "this SDL has no display driver";
+        std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", why.c_str());
     }
     return false;
+}
+
+std::string NoDisplayReason(const char* display, const char* waylandDisplay) {
+    const bool x11 = display != nullptr && display[0] != '\0';
+    const bool wayland = waylandDisplay != nullptr && waylandDisplay[0] != '\0';
+    std::string why = "no display to open the window on: ";
+    if (!x11 && !wayland)
+        return why + "DISPLAY and WAYLAND_DISPLAY are not set (start the game from a desktop session)";
+    if (x11) {
+        why += "the X server at DISPLAY=" + Printable(display) +
+               " cannot be reached or refused the connection"
+               " (is it running, and may this user open windows on it?)";
+    }
+    if (wayland) {
+        why += std::string(x11 ? "; " : "") + "the Wayland compositor at WAYLAND_DISPLAY=" + Printable(waylandDisplay) +
+               " cannot be reached (is it running, and is XDG_RUNTIME_DIR set?)";
+    }
+    return why;
 }
 
 void SdlVideo::ToGamePixels(int* x, int* y) const {

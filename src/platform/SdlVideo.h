@@ -2,6 +2,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <string>
 
 #include "gfx/FrameScaler.h"
 #include "platform/PaletteEntry.h"
@@ -21,6 +22,11 @@
 // converted and scaled (nearest pixel) in one pass of our own. The second
 // costs a fraction of the first there. VOIDCRAWL_PRESENT=gpu or surface
 // chooses by hand.
+// Why no window can be opened, in a Linux player's words, from the
+// DISPLAY and WAYLAND_DISPLAY the game was started with (null or empty when
+// unset).
+std::string NoDisplayReason(const char* display, const char* waylandDisplay);
+
 class SdlVideo {
 public:
     SdlVideo(const SdlClock& clock, const HostOptions& options);

@@ -69,8 +69,10 @@ const char* NameEntry::Typed() {
 const char* NameEntry::Update() {
     ReadKeyboard();
     if (!keyLatched) {
+        // Modifiers are never the field's key: the letter typed with Shift
+        // (or Ctrl, Alt, a lock or system key) held is the one that counts.
         for (int code = 0; code <= 254; ++code)
-            if (KeyState[code]) lastKey = code;
+            if (KeyState[code] && !IsModifierKey(code)) lastKey = code;
         if (lastKey != 0) {
             if (lastKey == kEnter) {
                 keyLatched = 1;

@@ -8,6 +8,7 @@
 // empty when there is nothing to read.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -53,14 +54,17 @@ Edit Noise(uint32_t seed) {
 void Splice(Bytes& b, size_t at, const Bytes& g, size_t skip) {
     std::copy(g.begin() + skip, g.end(), b.begin() + at);
 }
-const Edit kFolder;  // the file is replaced by a folder
+// Something that is not a file at all in the file's place.
+enum class NotAFile { No, Folder, Pipe };
 
-// How a damaged file must be treated.
+// How a damaged file must be treated, and what the refusal says.
 enum class Expect { Refused, Either, Starts };  // Starts: the damage is in bytes the game does not use
 struct Damage {
     const char* what;
     Expect expect;
     Edit edit;
+    NotAFile instead = NotAFile::No;
+    const char* says = "";
 };
 
 const std::vector<Damage> kPictureDamage = {
@@ -86,7 +90,8 @@ const std::vector<Damage> kPictureDamage = {
      [](Bytes& b) {
          for (size_t at : {2, 10, 14, 30, 46, 50}) Put(b, at, 0xFFFFFFFF);
      }},
-    {"a folder instead of the file", Expect::Refused, kFolder},
+    {"a folder instead of the file", Expect::Refused, nullptr, NotAFile::Folder, "it is a folder, not a file"},
+    {"a pipe instead of the file", Expect::Refused, nullptr, NotAFile::Pipe, "it is a pipe, not a file"},
 };
 
 const std::vector<Damage> kSoundDamage = {
@@ -115,14 +120,16 @@ const std::vector<Damage> kSoundDamage = {
     {"data size 4 GB", Expect::Either, SetAfter("data", 4, 0xFFFFFFFF)},
     {"data size 0", Expect::Starts, SetAfter("data", 4, 0)},
     {"no data chunk", Expect::Refused, [](Bytes& b) { std::copy_n("dada", 4, b.begin() + Find(b, "data")); }},
-    {"a folder instead of the file", Expect::Refused, kFolder},
+    {"a folder instead of the file", Expect::Refused, nullptr, NotAFile::Folder, "it is a folder, not a file"},
+    {"a pipe instead of the file", Expect::Refused, nullptr, NotAFile::Pipe, "it is a pipe, not a file"},
 };
 
-// Damages `file` under `dir` (a folder when the edit is empty).
-void Apply(const fs::path& file, const Edit& edit) {
+// Damages `file`, or puts something that is not a file in its place.
+void Apply(const fs::path& file, const Edit& edit, NotAFile instead = NotAFile::No) {
     Bytes bytes = ReadAll(file);
     fs::remove_all(file);
-    if (!edit) return void(fs::create_directory(file));
+    if (instead == NotAFile::Folder) return void(fs::create_directory(file));
+    if (instead == NotAFile::Pipe) return void(mkfifo(file.c_str(), 0600));
     edit(bytes);
     WriteAll(file, bytes);
 }
@@ -171,7 +178,7 @@ void Tour(GameHarness& h) {
 void TryDamage(const std::string& file, const Damage& damage) {
     SCOPED_TRACE(file + ": " + damage.what);
     GameHarness h;
-    Apply(fs::path(h.dir()) / file, damage.edit);
+    Apply(fs::path(h.dir()) / file, damage.edit, damage.instead);
     testing::internal::CaptureStderr();
     const bool started = h.Start();
     const std::string err = testing::internal::GetCapturedStderr();
@@ -185,7 +192,8 @@ void TryDamage(const std::string& file, const Damage& damage) {
     if (levels.empty()) {
         EXPECT_NE(damage.expect, started ? Expect::Refused : Expect::Starts) << err;
         if (started) return Tour(h);
-        EXPECT_NE(err.find(fs::path(file).filename().string()), std::string::npos) << err;
+        // Named as the player sees the folders, with what is wrong.
+        EXPECT_NE(err.find("\"" + file + "\": " + damage.says), std::string::npos) << err;
         return;
     }
     ASSERT_TRUE(started) << "start-up read a level's picture:\n" << err;
@@ -241,7 +249,12 @@ Edit Named(const char* name) {
 }
 
 TEST(HostileLevels, EveryLevelFileIsRefusedWithItsNameWhateverIsWrong) {
-    const std::vector<std::pair<const char*, Edit>> damages = {  // a word of the refusal, the damage
+    struct LevelDamage {
+        const char* reason;  // a word of the refusal
+        Edit edit;
+        NotAFile instead = NotAFile::No;
+    };
+    const std::vector<LevelDamage> damages = {
         {"shorter", Cut(0)},
         {"shorter", Cut(1455)},
         {"terminated", [](Bytes& b) { b = Garbage(b.size(), 7), b[149] = 'x'; }},
@@ -262,7 +275,8 @@ TEST(HostileLevels, EveryLevelFileIsRefusedWithItsNameWhateverIsWrong) {
         {"picture", Named("grafik\\walls.dat")},  // a picture of the wrong size
         {"picture", Named("L0.DAT")},
         {"picture", Named("grafik")},
-        {"", kFolder},
+        {"it is a folder, not a file", nullptr, NotAFile::Folder},
+        {"it is a pipe, not a file", nullptr, NotAFile::Pipe},
     };
     GameHarness h;
     ASSERT_TRUE(h.Start());
@@ -271,11 +285,11 @@ TEST(HostileLevels, EveryLevelFileIsRefusedWithItsNameWhateverIsWrong) {
         const std::string name = "L" + std::to_string(level) + ".DAT";
         const fs::path path = fs::path(h.dir()) / name;
         const Bytes original = ReadAll(path);
-        for (const auto& [reason, edit] : damages) {
+        for (const auto& [reason, edit, instead] : damages) {
             SCOPED_TRACE(name + ": " + reason);
             h.BeginMatch(level % 2 + 1, 1);
             ASSERT_FALSE(match.levelFailed) << match.levelError;
-            Apply(path, edit);
+            Apply(path, edit, instead);
             match.levelIndex = level;
             testing::internal::CaptureStderr();
             EXPECT_FALSE(match.LoadLevel());
@@ -319,6 +333,7 @@ TEST(HostileHighScores, TablesReadWhatIsThereOnTheirScreenAndAResultStillSavesIn
         {"absurd values and names", false, absurd},
         {"full of unterminated names", false, full},
         {"a folder", true, {}},
+        {"a pipe", true, {}},
         {"a link to nowhere", true, {}},
     };
     for (const auto& [what, empty, bytes] : damages) {
@@ -329,6 +344,8 @@ TEST(HostileHighScores, TablesReadWhatIsThereOnTheirScreenAndAResultStillSavesIn
             const fs::path p = fs::path(h.dir()) / file;
             if (std::string(what) == "a folder")
                 fs::create_directory(p);
+            else if (std::string(what) == "a pipe")
+                mkfifo(p.c_str(), 0600);
             else if (std::string(what) == "a link to nowhere")
                 fs::create_symlink("/nonexistent/table", p);
             else

@@ -58,9 +58,13 @@ TEST_F(DataDirTest, TheFirstPlaceHoldingGrafikWinsInOrder) {
 TEST_F(DataDirTest, ANamedFolderWithoutDataIsAnErrorAndASearchInVainListsEveryPlaceOnce) {
     Make("nodata/sound");
     Make("env/grafik");
+    std::ofstream(root_ + "/file").put('x');
     const std::pair<DataDirPlaces, std::string> cases[] = {
         {Places(root_ + "/nodata", root_ + "/env"), "--data " + root_ + "/nodata: no game data there"},
         {Places(root_ + "/missing", ""), "--data " + root_ + "/missing: no such folder"},
+        {Places(root_ + "/file", ""), "--data " + root_ + "/file: it is a file, not a folder"},
+        {Places("", root_ + "/file/grafik"), "VOIDCRAWL_DATA=" + root_ + "/file/grafik: no such folder"},
+        {Places(root_ + "/\x1b[31mred", ""), "--data " + root_ + "/?[31mred: no such folder"},
         {Places("", root_ + "/nodata"), "VOIDCRAWL_DATA=" + root_ + "/nodata: no game data there"}};
     std::string dir, error;
     for (const auto& [places, expected] : cases) {

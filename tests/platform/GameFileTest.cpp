@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <tuple>
 
 #include "platform/GameFile.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -45,11 +47,53 @@ TEST(GameFile, OpensRelativeToTheWorkingDirectoryByExactCaseAndRefusesTooLongANa
         EXPECT_EQ((std::tuple{f != nullptr, f ? 0 : errno}), (std::tuple{opens, opens ? 0 : ENOENT})) << name;
         if (f) std::fclose(f);
     }
+    // Reading takes regular files only, and says what else it found, without
+    // waiting on a pipe that nobody writes.
+    std::filesystem::create_directory("folder.dat");
+    ASSERT_EQ(mkfifo("pipe.dat", 0600), 0);
+    std::filesystem::create_symlink("/dev/null", "device.dat");
+    for (auto [name, why] : {std::pair{"folder.dat", "it is a folder, not a file"},
+                             {"pipe.dat", "it is a pipe, not a file"},
+                             {"device.dat", "it is a device, not a file"},
+                             {"grafik\none.dat", "there is no such file"}}) {
+        const char* said = nullptr;
+        f = OpenGameFile(name, "rb", &said);
+        EXPECT_EQ((std::tuple{f, std::string(said ? said : "")}), (std::tuple{nullptr, std::string(why)})) << name;
+        if (f) std::fclose(f);
+    }
     errno = 0;  // a name the disk would take, but too long for the game
     EXPECT_EQ((std::tuple{OpenGameFile(("grafik\\" + std::string(kMaxGameFileName, 'x')).c_str(), "wb"), errno}),
               (std::tuple{nullptr, ENAMETOOLONG}));
     std::filesystem::current_path(saved);
     std::filesystem::remove_all(pattern);
+}
+
+// Names from the player's files and the command line reach the terminal
+// without control characters, their UTF-8 whole; data names with slashes.
+TEST(GameFile, TextForTheTerminalLosesItsControlCharactersButKeepsItsUtf8Whole) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain/folder name", "plain/folder name"},
+        {"\x1b[2J\x1b]0;title\x07", "?[2J?]0;title?"},          // escape sequences, BEL
+        {"tab\tnew\nline\rDEL\x7f", "tab?new?line?DEL?"},
+        {"\xc3\xa4 \xe2\x82\xac \xf0\x9f\x90\x9b", "\xc3\xa4 \xe2\x82\xac \xf0\x9f\x90\x9b"},  // ä, € and a worm
+        {"\xc2\x9b" "31m C1 CSI", "??31m C1 CSI"},                  // U+009B: a terminal's CSI
+        {"\x9b" "1m lone \xff\xc3 cut", "?1m lone ?? cut"},         // bytes that are no UTF-8
+        {"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80", "?? ??? ????"},  // overlong, surrogate, past U+10FFFF
+        {std::string("a\0b", 3), "a?b"},
+    };
+    for (const auto& [text, printable] : cases) EXPECT_EQ(Printable(text), printable) << text;
+    char out[8];
+    for (auto [size, expected] : {std::pair{8, "ab\xe2\x82\xac?c"}, {6, "ab\xe2\x82\xac"}, {5, "ab"}, {1, ""}}) {
+        CopyPrintable("ab\xe2\x82\xac\x1b" "cd", out, size_t(size));  // a character that does not fit is left out
+        EXPECT_STREQ(out, expected) << size;
+    }
+    CopyPrintable(nullptr, out, sizeof out);
+    EXPECT_STREQ(out, "");
+    ShownGameFileName("grafik\\hiscore.dat\x1b", out, sizeof out);
+    EXPECT_STREQ(out, "grafik/");
+    char shown[32];
+    ShownGameFileName("grafik\\hiscore.dat\x1b", shown, sizeof shown);
+    EXPECT_STREQ(shown, "grafik/hiscore.dat?");
 }
 
 }  // namespace

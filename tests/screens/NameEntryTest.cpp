@@ -68,6 +68,53 @@ TEST_F(NameEntryTest, ThirteenCharactersOnePerPressBackspaceMakesRoomAndEnterGiv
     EXPECT_EQ(entry.Update(), nullptr);  // held Enter is latched
 }
 
+// Modifier and lock keys never count as the field's key: however they are
+// pressed and released around the letters, every letter arrives.
+TEST_F(NameEntryTest, ModifierKeysAreInvisibleAndTheLettersTypedWithThemArrive) {
+    enum class Hold { AroundA, ReleasedWhileAIsDown, Throughout, TappedBetween };
+    const struct {
+        const char* what;
+        uint8_t modifier;
+        Hold hold;
+    } cases[] = {
+        {"left Shift down before A, up after it", DIK_LSHIFT, Hold::AroundA},
+        {"right Shift up while A is down", DIK_RSHIFT, Hold::ReleasedWhileAIsDown},
+        {"left Shift through the whole name", DIK_LSHIFT, Hold::Throughout},
+        {"right Shift through the whole name", DIK_RSHIFT, Hold::Throughout},
+        {"Caps Lock held", DIK_CAPITAL, Hold::Throughout},
+        {"Caps Lock tapped between letters", DIK_CAPITAL, Hold::TappedBetween},
+        {"left Ctrl around A", DIK_LCONTROL, Hold::AroundA},
+        {"right Ctrl held", DIK_RCONTROL, Hold::Throughout},
+        {"left Alt around A", DIK_LMENU, Hold::AroundA},
+        {"AltGr held", DIK_RMENU, Hold::Throughout},
+        {"left Windows key around A", DIK_LWIN, Hold::AroundA},
+        {"right Windows key tapped between letters", DIK_RWIN, Hold::TappedBetween},
+        {"Num Lock held", DIK_NUMLOCK, Hold::Throughout},
+    };
+    const uint8_t alice[] = {DIK_A, 0x26, 0x17, 0x2E, 0x12};  // A L I C E
+    auto set = [&](uint8_t code, bool down) {
+        host.keys[code] = down ? 0x80 : 0;
+        entry.Update();
+    };
+    for (const auto& c : cases) {
+        entry.Init(&font, backBuffer, 138, 111, 13, 380);
+        const uint8_t m = c.modifier;
+        if (c.hold == Hold::Throughout) set(m, true);
+        for (uint8_t letter : alice) {
+            if (letter == DIK_A && c.hold == Hold::AroundA) {
+                set(m, true), set(letter, true), set(letter, false), set(m, false);
+            } else if (letter == DIK_A && c.hold == Hold::ReleasedWhileAIsDown) {
+                set(m, true), set(letter, true), set(m, false), set(letter, false);
+            } else {
+                Tap(letter);
+                if (c.hold == Hold::TappedBetween) Tap(m);
+            }
+        }
+        if (c.hold == Hold::Throughout) set(m, false);
+        EXPECT_EQ(Typed(), "ALICE") << c.what;
+    }
+}
+
 TEST_F(NameEntryTest, AKeyWithoutACharacterIsLatchedAndTheCursorBlinksTenFramesHiddenElevenShown) {
     host.keys[DIK_LEFT] = 0x80;
     entry.Update();

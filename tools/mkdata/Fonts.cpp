@@ -16,6 +16,7 @@
 #include "Canvas.h"
 #include "Generators.h"
 #include "Paint.h"
+#include "gfx/FontMetrics.h"
 
 namespace {
 
@@ -52,12 +53,17 @@ struct FontLayout {
     int GlyphHeight() const { return cellHeight - 2; }
 };
 
-const FontLayout kBig{"grafik/ImpFont22.dat", 640, 200, 34, 33, 13, 627, 145,
-                      {{'I', 21}, {'J', 18}, {'W', 1}, {'M', 5}, {'P', 15}, {'E', 17}, {'F', 17}, {'L', 17}}};
-const FontLayout kMedium{"grafik/impFont16.dat", 640, 80, 28, 25, 13, 621, 100,
-                         {{'W', 5}, {'M', 10}, {'I', 20}, {'J', 18}, {'L', 17}, {'E', 17}, {'1', 18}}};
-const FontLayout kSmall{"grafik/impFont8.dat", 640, 30, 15, 15, 9, 630, 121,
-                        {{'K', 7}, {'M', 6}, {'W', 5}, {'I', 12}, {'4', 7}}};
+// A sheet of `width` x `height` holding codes 32..lastCode, laid out as the
+// game reads the font.
+FontLayout Layout(const char* file, int width, int height, int lastCode, const FontMetrics& m) {
+    FontLayout f{file, width, height, m.cellWidth, m.cellHeight, m.defaultTrim, m.wrapWidth, lastCode, {}};
+    for (int i = 0; m.trimmed[i] != '\0' && i < FontMetrics::kMaxTrims; ++i) f.trims.push_back({m.trimmed[i], m.trims[i]});
+    return f;
+}
+
+const FontLayout kBig = Layout("grafik/ImpFont22.dat", 640, 200, 145, kBigFontMetrics);
+const FontLayout kMedium = Layout("grafik/impFont16.dat", 640, 80, 100, kMediumFontMetrics);
+const FontLayout kSmall = Layout("grafik/impFont8.dat", 640, 30, 121, kSmallFontMetrics);
 
 // The cell grid lines between glyphs (never copied by the game; they make
 // the sheet easy to read).

@@ -14,6 +14,10 @@
 #include <sstream>
 #include <vector>
 
+#include "gfx/FontMetrics.h"
+#include "match/IntroPanel.h"
+#include "platform/PrintableText.h"
+
 namespace {
 
 constexpr int kHeadings[4][2] = {{0, -1}, {1, 0}, {0, 1}, {-1, 0}};  // up, right, down, left
@@ -120,8 +124,9 @@ private:
     };
     enum FieldIndex { kTitle, kScene, kWalls, kTarget, kFood, kChances, kMap, kFieldCount };
 
+    // `what` may quote the level text: it is printed without control characters.
     bool Fail(int line, const std::string& what) {
-        error_ = name_ + ":" + std::to_string(line) + ": " + what;
+        error_ = name_ + ":" + std::to_string(line) + ": " + Printable(what);
         return false;
     }
     bool ReadLines(const std::string& text);
@@ -219,6 +224,11 @@ bool Parser::CheckFields() {
         if (!IsTitleCharacter(c))
             return Fail(title.line, std::string("the title has a character the big font cannot show: '") + c + "'");
     }
+    const int width = kBigFontMetrics.TextWidth(title.value.c_str());
+    if (width > kIntroTitleRoom)
+        return Fail(title.line, "the title \"" + title.value + "\" is " + std::to_string(width) +
+                                    " pixels wide in the big font; the intro panel has room for " +
+                                    std::to_string(kIntroTitleRoom));
     level_.title = title.value;
 
     // Scene and wall design: painted together into the level's own picture.

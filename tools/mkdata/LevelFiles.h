@@ -13,7 +13,8 @@ inline constexpr size_t kLevelFileSize = 1456;
 // and there are 20 food slots.
 inline constexpr int kLevelExtraFood = 3;
 inline constexpr int kLevelFoodSlots = 20;
-// Longest title the intro panel shows in the big font.
+// Longest title in characters; it must also fit the intro panel's room in
+// pixels (kIntroTitleRoom, match/IntroPanel.h).
 inline constexpr size_t kLevelTitleMax = 18;
 // Straight free cells a worm needs in front of its start cell.
 inline constexpr int kLevelMinRunway = 3;

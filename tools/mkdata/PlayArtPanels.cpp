@@ -7,6 +7,7 @@
 
 #include "Paint.h"
 #include "PlayPaint.h"
+#include "match/IntroPanel.h"
 
 namespace play {
 namespace {
@@ -191,8 +192,10 @@ Vec3 RimNormal(float x, float y, float w, float W, float H) {
 }
 
 Canvas IntroPanel() {
-    constexpr int W = 320, H = 200;
-    constexpr float kGlassIn = 12.f;  // the opening starts this far in
+    constexpr int W = kIntroPanelWidth, H = kIntroPanelHeight;
+    // The glass band ends this far in; the inner rim and a dark line follow,
+    // then the screen the titles are written on.
+    constexpr float kGlassIn = kIntroScreenInset - 2;
     Canvas c(W, H, 0);
     ShadeRect(c, 0, 0, W, H, [&](float x, float y) -> Ink {
         const float outer = RoundedBoxSdf(x, y, 0.5f, 0.5f, W - 0.5f, H - 0.5f, 16.f);

@@ -12,6 +12,8 @@
 
 #include "Generators.h"
 #include "LevelFiles.h"
+#include "gfx/FontMetrics.h"
+#include "match/IntroPanel.h"
 
 namespace {
 
@@ -73,7 +75,12 @@ TEST(DataSet, FilesAreInTheFormatsTheGameReads) {
                   (std::vector<uint32_t>{uint32_t(b.size() - 8), 18, 1, 1, 22050, 22050, 1, 8, 0,
                                          uint32_t(b.size() - 46)}));
     }
-    for (int i = 0; i < kLevelFileCount; ++i) EXPECT_EQ(fs::file_size(data / LevelFileName(i)), kLevelFileSize) << i;
+    for (int i = 0; i < kLevelFileCount; ++i) {
+        const Bytes b = ReadAll(data / LevelFileName(i));
+        ASSERT_EQ(b.size(), kLevelFileSize) << i;
+        const std::string title(reinterpret_cast<const char*>(&b[150]));  // fits the intro panel
+        EXPECT_LE(kBigFontMetrics.TextWidth(title.c_str()), kIntroTitleRoom) << i << " " << title;
+    }
     for (int size : kIconSizes) {
         const Bytes b = ReadAll(data / "icons" / ("voidcrawl-" + std::to_string(size) + ".png"));
         ASSERT_GT(b.size(), 24u) << size;
@@ -93,6 +100,11 @@ Lines Level(const std::map<int, std::string>& rows) {
 const Lines kGood = Level({{2, "..2................."}, {4, "....#..............."}, {5, "...........##......."},
                            {6, "...........##......."}, {10, "...................#"}, {11, "...............1...."},
                            {13, "#..................."}});
+Lines Titled(const std::string& title) {
+    Lines lines = kGood;
+    lines[1] = "title:      " + title;
+    return lines;
+}
 std::string Join(const Lines& lines, const char* eol = "\n") {
     std::string text;
     for (const std::string& l : lines) text += l + eol;
@@ -143,6 +155,10 @@ TEST(LevelFiles, UnplayableLevelsAreRefusedOnTheirLine) {
         {Level(crowded), 5, "22 free cells for food; 9 items need 24"},
         {Level({{2, "..2................."}, {11, "...............1...."}, {12, "#..................."}}), 21,
          "column 0 of row 13 is a dead end"},
+        {Titled("RACE THE CLOCK"), 2,
+         "the title \"RACE THE CLOCK\" is 282 pixels wide in the big font; the intro panel has room for 276"},
+        {Titled("WWWWWWWWI"), 2, "is 277 pixels wide"},  // one pixel too many
+        {Titled("RED\x1b[31m"), 2, "the big font cannot show: '?'"},  // quoted without the escape
     };
     for (const auto& [lines, line, phrase] : cases) {
         LevelSource level;
