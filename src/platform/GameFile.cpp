@@ -28,6 +28,15 @@ const char* OpenFailure(int error) {
 
 }  // namespace
 
+const char* DescribeFileType(unsigned mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISLNK(mode)) return "a link";
+    return "not a plain file";
+}
+
 bool MapGameFileName(const char* name, char* out) {
     if (name == nullptr || name[0] == '\0') return false;
     int i = 0;

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/GameFile.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -26,8 +27,12 @@ constexpr int kLockStepMs = 10;
 char heldFolder[kMaxUserPath] = {};
 int heldDepth = 0;
 
+// Reasons are for the player's eyes: paths come from the environment and
+// the player's links, so they are made printable first.
 void Say(char* out, const char* format, const char* path, const char* why) {
-    std::snprintf(out, kSaveReasonSize, format, path, why);
+    char shown[kMaxUserPath];
+    CopyPrintable(path, shown, sizeof shown);
+    std::snprintf(out, kSaveReasonSize, format, shown, why);
 }
 
 // The folder part of `path` ("." for a bare name) into `out`.
@@ -197,15 +202,6 @@ bool HoldingLockOn(const char* folder) { return heldDepth > 0 && std::strcmp(hel
 
 }  // namespace
 
-const char* DescribeFileType(unsigned mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a named pipe (FIFO)";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-    if (S_ISSOCK(mode)) return "a socket";
-    if (S_ISLNK(mode)) return "a link";
-    return "not a plain file";
-}
-
 SaveLock::SaveLock(const char* path, bool makeFolder) {
     char target[kMaxUserPath];
     if (path == nullptr || !FollowLinks(path, target)) return;
@@ -281,8 +277,11 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
     int fd = -1;
     if (!MakeTemporary(folder, BaseOf(result.path), mode, temporary, &fd)) {
         if (linked && (errno == ENOENT || errno == ENOTDIR)) {
-            std::snprintf(result.reason, sizeof result.reason, "cannot save %s: it is a link to %s, whose folder is not there",
-                          path, result.path);
+            char link[kMaxUserPath];
+            CopyPrintable(path, link, sizeof link);
+            char why[kMaxUserPath + 64];
+            CopyPrintable(result.path, why, sizeof why);
+            Say(result.reason, "cannot save %s: it is a link to %s, whose folder is not there", link, why);
         } else {
             Say(result.reason, "cannot write in the folder %s: %s", folder, std::strerror(errno));
         }

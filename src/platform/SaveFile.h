@@ -82,10 +82,6 @@ struct ReadResult {
 // opened for reading in a way that could block.
 ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity);
 
-// "a folder", "a named pipe (FIFO)", ... for a file type (st_mode) that is
-// not a regular file.
-const char* DescribeFileType(unsigned mode);
-
 // The player's copy of the game file `name` ("teasy.dat") in the user
 // folder; while the user folder has none, the data folder's (so files from
 // before carry over).

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/PrintableText.h"
 #include "platform/SaveFile.h"
 #include "platform/SdlKeymap.h"
 #include "platform/UserDir.h"
@@ -96,15 +97,6 @@ FileLine ReadLine(const char* text, size_t size, size_t at) {
 // Whether text[begin, end) is `name`, without regard to case.
 bool SameSpan(const char* text, size_t begin, size_t end, const char* name) {
     return std::strlen(name) == end - begin && strncasecmp(text + begin, name, end - begin) == 0;
-}
-
-// Text quoted from the file, safe to print in a terminal: control bytes
-// (an escape sequence starts with one) become '?'; UTF-8 stays as it is.
-std::string Printable(std::string text) {
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return text;
 }
 
 // Text from the file in quotes, for a warning.

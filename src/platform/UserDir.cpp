@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/GameFile.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -18,8 +19,10 @@ char refusal[512] = {};
 bool Absolute(const char* path) { return path != nullptr && path[0] == '/'; }
 
 void Say(char* reason, int reasonSize, const char* what, const char* path, int error) {
-    if (reason != nullptr && reasonSize > 0)
-        std::snprintf(reason, static_cast<size_t>(reasonSize), "%s %s: %s", what, path, std::strerror(error));
+    if (reason == nullptr || reasonSize <= 0) return;
+    char shown[kMaxUserPath];
+    CopyPrintable(path, shown, sizeof shown);  // a path from the environment may hold anything
+    std::snprintf(reason, static_cast<size_t>(reasonSize), "%s %s: %s", what, shown, std::strerror(error));
 }
 
 bool IsDirectory(const char* path) {

@@ -289,7 +289,7 @@ const Fault kFaults[] = {
          fs::create_directories(folder);
          return mkfifo((folder / file).c_str(), 0644) == 0 ? std::string() : std::string("no FIFO");
      },
-     "it is a named pipe (FIFO), not a file", true},
+     "it is a pipe, not a file", true},
     {"the file is a link into another folder",
      [](const fs::path& folder, const char* file, const Bytes& old) {
          std::string put = PutOld(folder / "synced", file, old);

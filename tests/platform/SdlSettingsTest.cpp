@@ -228,7 +228,7 @@ TEST_F(SettingsFolder, AFileThatCannotBeReadIsNeitherUsedNorWrittenOver) {
     };
     const Case cases[] = {
         {"it is a folder, not a file", [&] { ASSERT_EQ(mkdir(path.c_str(), 0755), 0); }},
-        {"it is a named pipe (FIFO), not a file", [&] { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
+        {"it is a pipe, not a file", [&] { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
         {"too large to be a settings file", [&] { Write(path, big); }},
         {"Too many levels of symbolic links", [&] { std::filesystem::create_symlink("settings.ini", path); }},
     };

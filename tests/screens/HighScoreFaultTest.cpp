@@ -173,7 +173,7 @@ TEST(HighScoreFaultInPlay, AGameOverThatCannotSaveLeavesTheFileAndSaysWhy) {
              ASSERT_EQ(mkfifo("user/teasy.dat", 0644), 0);
              SetUserDir((fs::current_path() / "user").c_str());
          },
-         "user/teasy.dat", 2, "so your result was not saved", "named pipe"},
+         "user/teasy.dat", 2, "so your result was not saved", "it is a pipe, not a file"},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.what);
