@@ -64,6 +64,12 @@ void HeadlessHost::Present(const uint8_t* pixels, const PaletteEntry* palette) {
     lastPixels_ = pixels;
     lastPalette_ = palette;
     ++presentCount_;
+    if (!hashing_ || pixels == nullptr || palette == nullptr) return;
+    auto mix = [this](const uint8_t* bytes, size_t size) {
+        for (size_t i = 0; i < size; ++i) presentHash_ = (presentHash_ ^ bytes[i]) * 1099511628211ull;
+    };
+    mix(reinterpret_cast<const uint8_t*>(palette), sizeof(PaletteEntry) * 256);
+    mix(pixels, static_cast<size_t>(kScreenWidth) * kScreenHeight);
 }
 
 // The pads are read once a pass, as a real pass reads its events.

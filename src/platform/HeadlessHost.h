@@ -69,6 +69,11 @@ public:
     const uint8_t* LastPixels() const { return lastPixels_; }
     const PaletteEntry* LastPalette() const { return lastPalette_; }
     int64_t PresentCount() const { return presentCount_; }
+    // A running hash (64-bit FNV-1a) of every picture presented since it was
+    // turned on, palette and pixels: two runs that show the same pictures
+    // in the same order have the same hash.
+    void HashPresents() { hashing_ = true; }
+    uint64_t PresentHash() const { return presentHash_; }
     int64_t PassCount() const { return passCount_; }
     bool InputOpen() const { return inputOpen_; }
     bool AudioOpen() const { return audioSource_ != nullptr; }
@@ -123,6 +128,8 @@ private:
     const uint8_t* lastPixels_ = nullptr;
     const PaletteEntry* lastPalette_ = nullptr;
     int64_t presentCount_ = 0;
+    bool hashing_ = false;
+    uint64_t presentHash_ = 14695981039346656037ull;
 
     char messageText_[kMessageSize] = {};
     char messageTitle_[kMessageSize] = {};

@@ -265,6 +265,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         random = std::make_unique<RandomInput>(*host, *game, options.seed, autopilot.get());
         hooks.SetRandomInput(random.get());
     }
+    if (options.hashFrames) host->HashPresents();
     hooks.SetUntilLevel(options.untilLevel);
     hooks.SetFinalState(finalState);
     int64_t lastFrame = 0;
@@ -294,6 +295,9 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
                      static_cast<long long>(first.frame), first.rssKb, first.hwmKb, static_cast<long long>(last.frame),
                      last.rssKb, last.hwmKb);
     }
+    if (options.hashFrames && end != LoopEnd::StartupFailed)
+        std::fprintf(out, "frames: presents=%lld hash=%016llx\n", static_cast<long long>(host->PresentCount()),
+                     static_cast<unsigned long long>(host->PresentHash()));
     if (end != LoopEnd::StartupFailed && (random || autopilot || liveness.Failed())) liveness.PrintSummary(out);
     if (liveness.Failed()) return kExitStalled;
     return hooks.OutputFailed() ? kExitBadInput : kExitOk;

@@ -39,6 +39,7 @@ struct RunnerOptions {
     int32_t untilLevel = 0;       // 1..20: end once that level's intro shows; 0: never
     std::string finalStatePath;  // empty: none
     bool randomInput = false;    // the soak: seeded random input on every screen
+    bool hashFrames = false;     // print a hash of every picture presented, at the end
     bool help = false;           // --help: print RunnerUsage() and end
 };
 

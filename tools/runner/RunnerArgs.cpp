@@ -30,6 +30,7 @@ enum Option {
     kFinalState,
     kRandomInput,
     kPads,
+    kHashFrames,
     kHelp,
     kOptionCount
 };
@@ -43,7 +44,7 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--data", true},       {"--user-dir", true},    {"--seed", true},        {"--frames", true},
     {"--script", true},     {"--autopilot", false}, {"--autopilot-steer", true}, {"--autopilot-difficulty", true},
     {"--until-level", true}, {"--final-state", true}, {"--random-input", false},
-    {"--autopilot-pads", false}, {"--help", false},
+    {"--autopilot-pads", false}, {"--hash-frames", false}, {"--help", false},
 };
 
 }  // namespace
@@ -54,7 +55,7 @@ std::string RunnerUsage() {
            "                          [--autopilot] [--autopilot-steer all|none|1|2]\n"
            "                          [--autopilot-difficulty 0|1|2] [--autopilot-pads]\n"
            "                          [--until-level N] [--final-state FILE]\n"
-           "                          [--random-input] [--help]\n"
+           "                          [--random-input] [--hash-frames] [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -86,6 +87,10 @@ std::string RunnerUsage() {
            "  --until-level N     end the run after the pass that shows level N's intro\n"
            "  --final-state FILE  write the state JSON after the last pass that the\n"
            "                      runner ends (not when the game itself quits)\n"
+           "  --hash-frames       print at the end a hash of every picture presented\n"
+           "                      (palette and pixels, in order):\n"
+           "                        frames: presents=N hash=H\n"
+           "                      two builds that play alike print the same line\n"
            "  --random-input      the soak: random keys, typing, mouse moves and clicks\n"
            "                      on every screen, seeded by --seed, never ending the\n"
            "                      program (no Esc and no Quit on the menu); with\n"
@@ -213,6 +218,9 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
                     return false;
                 }
                 options->untilLevel = static_cast<int32_t>(number);
+                break;
+            case kHashFrames:
+                options->hashFrames = true;
                 break;
             case kRandomInput:
                 options->randomInput = true;
