@@ -7,7 +7,7 @@
 
 #include "app/Game.h"
 #include "gfx/Display.h"
-#include "platform/HeadlessHost.h"
+#include "hosts/headless/HeadlessHost.h"
 
 // The game, started once on the headless host in the generated data set:
 // its pictures are the ones the copy benchmarks draw, and its screens give

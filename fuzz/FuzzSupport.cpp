@@ -12,7 +12,7 @@
 #include "gfx/ImageLoader.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
-#include "platform/HeadlessHost.h"
+#include "hosts/headless/HeadlessHost.h"
 
 #ifndef VC_DATA_DIR
 #define VC_DATA_DIR ""

@@ -1,4 +1,4 @@
-# The browser build: the game core and the web host (src/platform/Web*)
+# The browser build: the game's layers and the web host (src/hosts/web/)
 # compiled with emscripten, the data set packed as a file system image that
 # the page mounts at /data, and the page of our own from web/. `make web`
 # configures it (emcmake cmake ... -DVC_WEB_DATA=<mkdata's output>) after
@@ -18,10 +18,9 @@ endif()
 find_program(VC_GZIP gzip REQUIRED)
 
 file(GLOB VC_WEB_SOURCES CONFIGURE_DEPENDS
-  src/app/*.cpp src/gfx/*.cpp src/io/*.cpp src/screens/*.cpp
-  src/match/*.cpp src/world/*.cpp src/platform/*.cpp)
-list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/platform/(Sdl|Headless)[^/]*\\.cpp$")
-list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/app/Main\\.cpp$")
+  src/platform/*.cpp src/gfx/*.cpp src/io/*.cpp src/world/*.cpp
+  src/screens/*.cpp src/match/*.cpp src/app/*.cpp src/hosts/web/*.cpp)
+# (The native build holds the layers apart; this one compiles them at once.)
 # F12's PNG files are the desktop window's (through libpng); the browser has
 # its own ways to keep a picture.
 list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/gfx/(PngWriter|Screenshot)\\.cpp$")

@@ -33,7 +33,7 @@
 #include "gfx/ScreenDump.h"
 #include "gfx/Screenshot.h"
 #include "platform/SaveFile.h"
-#include "platform/SdlSettings.h"
+#include "platform/Settings.h"
 #include "platform/UserDir.h"
 #include "screens/HighScoreTable.h"
 #include "support/FakeHost.h"

@@ -12,7 +12,7 @@
 #include "gfx/ImageLoader.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
-#include "platform/HeadlessHost.h"
+#include "hosts/headless/HeadlessHost.h"
 #include "world/Random.h"
 
 // Runs the whole game on the headless host inside a private copy of the

@@ -1,4 +1,4 @@
-#include "platform/SdlPads.h"
+#include "hosts/sdl/SdlPads.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "platform/SdlVideo.h"
+#include "hosts/sdl/SdlVideo.h"
 
 #include <chrono>
 #include <cstdio>
@@ -9,12 +9,12 @@
 
 #include "gfx/PixelConvert.h"
 #include "platform/Host.h"
-#include "platform/SdlGpuProbe.h"
+#include "hosts/sdl/SdlGpuProbe.h"
 #include "platform/PrintableText.h"
-#include "platform/SdlPictureFit.h"
-#include "platform/SdlQuietStderr.h"
-#include "platform/SdlSettings.h"
-#include "platform/SdlWindowIcon.h"
+#include "gfx/PictureFit.h"
+#include "hosts/sdl/SdlQuietStderr.h"
+#include "platform/Settings.h"
+#include "hosts/sdl/SdlWindowIcon.h"
 #include "platform/UserDir.h"
 #include "gfx/Screenshot.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/SdlClock.h"
+#include "hosts/sdl/SdlClock.h"
 
 class AudioSource;
 

@@ -1,4 +1,4 @@
-#include "platform/SdlQuietStderr.h"
+#include "hosts/sdl/SdlQuietStderr.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,4 +1,4 @@
-#include "platform/HeadlessHost.h"
+#include "hosts/headless/HeadlessHost.h"
 
 #include <cstdio>
 #include <cstring>

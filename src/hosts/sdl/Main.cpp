@@ -11,9 +11,9 @@
 #include "app/Game.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
-#include "platform/SdlGpuProbe.h"
-#include "platform/SdlHost.h"
-#include "platform/SdlSettings.h"
+#include "hosts/sdl/SdlGpuProbe.h"
+#include "hosts/sdl/SdlHost.h"
+#include "platform/Settings.h"
 #include "platform/UserDir.h"
 
 namespace {

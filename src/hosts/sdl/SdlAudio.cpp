@@ -1,10 +1,10 @@
-#include "platform/SdlAudio.h"
+#include "hosts/sdl/SdlAudio.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "platform/Host.h"
-#include "platform/SdlQuietStderr.h"
+#include "hosts/sdl/SdlQuietStderr.h"
 
 namespace {
 

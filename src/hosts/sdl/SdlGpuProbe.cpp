@@ -1,4 +1,4 @@
-#include "platform/SdlGpuProbe.h"
+#include "hosts/sdl/SdlGpuProbe.h"
 
 #include <SDL.h>
 #include <fcntl.h>

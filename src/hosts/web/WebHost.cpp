@@ -1,4 +1,4 @@
-#include "platform/WebHost.h"
+#include "hosts/web/WebHost.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
@@ -9,8 +9,8 @@
 #include "gfx/FrameScaler.h"
 #include "platform/Host.h"
 #include "platform/PassInput.h"
-#include "platform/WebKeymap.h"
-#include "platform/WebStore.h"
+#include "hosts/web/WebKeymap.h"
+#include "hosts/web/WebStore.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/SdlHost.h"
+#include "hosts/sdl/SdlHost.h"
 
 #include <SDL.h>
 
@@ -9,12 +9,12 @@
 
 #include "platform/Host.h"
 #include "platform/PassInput.h"
-#include "platform/SdlAudio.h"
-#include "platform/SdlClock.h"
-#include "platform/SdlKeymap.h"
-#include "platform/SdlPads.h"
-#include "platform/SdlQuietStderr.h"
-#include "platform/SdlVideo.h"
+#include "hosts/sdl/SdlAudio.h"
+#include "hosts/sdl/SdlClock.h"
+#include "hosts/sdl/SdlKeymap.h"
+#include "hosts/sdl/SdlPads.h"
+#include "hosts/sdl/SdlQuietStderr.h"
+#include "hosts/sdl/SdlVideo.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "io/Input.h"
-#include "platform/SdlKeymap.h"
-#include "platform/SdlSettings.h"
+#include "platform/KeyNames.h"
+#include "platform/Settings.h"
 
 namespace {
 

@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "io/Input.h"
-#include "platform/SdlKeymap.h"
+#include "hosts/sdl/SdlKeymap.h"
+#include "platform/KeyNames.h"
 
 namespace {
 
@@ -62,6 +63,33 @@ TEST(SdlKeymap, EveryKeyTheGameSeesHasANameThatReadsBack) {
               (std::tuple{DIK_RCONTROL, 0x48, 0x1A}));
     EXPECT_EQ((std::tuple{DikFromKeyName("Hyper"), DikFromKeyName(""), DikFromKeyName(nullptr), DikKeyName(0)[0]}),
               (std::tuple{0, 0, 0, '\0'}));
+}
+
+}  // namespace
+
+namespace {
+
+// The one key table names each key as SDL does (so settings files written
+// by earlier versions read the same), and every browser code in it reads
+// back to its key: the table the SDL and browser keymaps share.
+TEST(SdlKeymap, TheSharedKeyTableSpeaksSdlsNamesAndEveryBrowserCodeReadsBack) {
+    int named = 0, coded = 0;
+    for (int i = 0; i < kKeyCount; ++i) {
+        const KeyInfo& key = kKeys[i];
+        if (key.name != nullptr && key.usb != 0) {
+            EXPECT_STREQ(SDL_GetScancodeName(static_cast<SDL_Scancode>(key.usb)), key.name) << int(key.dik);
+            ++named;
+        }
+        if (key.webCode != nullptr) {
+            EXPECT_EQ(DikFromWebCode(key.webCode), key.dik) << key.webCode;
+            ++coded;
+        }
+    }
+    EXPECT_GE(named, 100);
+    EXPECT_GE(coded, 100);
+    EXPECT_EQ((std::tuple{DikFromWebCode("IntlBackslash"), DikFromWebCode("OSLeft"), DikFromWebCode("keyq"),
+                          DikFromWebCode("")}),
+              (std::tuple{0x2B, 0xDB, 0, 0}));  // codes are matched exactly
 }
 
 }  // namespace

@@ -7,12 +7,12 @@
 #include "gfx/FrameScaler.h"
 #include "platform/PaletteEntry.h"
 #include "platform/HostOptions.h"
-#include "platform/SdlClock.h"
-#include "platform/SdlPictureFit.h"
+#include "hosts/sdl/SdlClock.h"
+#include "gfx/PictureFit.h"
 
 // The SDL host's window and picture: one window (full-screen desktop unless
 // asked otherwise), the 640 x 480 frame converted through its palette and
-// scaled as the options say (see SdlPictureFit.h), shown no more often than
+// scaled as the options say (see gfx/PictureFit.h), shown no more often than
 // the monitor refreshes, in the gaps of the game's own waits, and only when
 // the picture or its palette changed.
 //

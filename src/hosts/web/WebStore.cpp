@@ -1,4 +1,4 @@
-#include "platform/WebStore.h"
+#include "hosts/web/WebStore.h"
 
 #include <emscripten.h>
 

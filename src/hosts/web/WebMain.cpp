@@ -12,8 +12,8 @@
 #include "platform/DataDir.h"
 #include "platform/Host.h"
 #include "platform/UserDir.h"
-#include "platform/WebHost.h"
-#include "platform/WebStore.h"
+#include "hosts/web/WebHost.h"
+#include "hosts/web/WebStore.h"
 
 namespace {
 

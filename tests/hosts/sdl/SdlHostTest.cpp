@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "platform/Host.h"
-#include "platform/SdlHost.h"
-#include "platform/SdlPictureFit.h"
-#include "platform/SdlQuietStderr.h"
-#include "platform/SdlSettings.h"
+#include "hosts/sdl/SdlHost.h"
+#include "gfx/PictureFit.h"
+#include "hosts/sdl/SdlQuietStderr.h"
+#include "platform/Settings.h"
 #include "platform/UserDir.h"
 #include "support/Files.h"
 #include "tools/runner/RunnerScenario.h"
@@ -392,7 +392,7 @@ TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteOnl
   }
 }
 
-TEST(SdlPictureFit, WholeFactorsFromTwiceUpOtherwiseTheLargestFourByThreeThatFits) {
+TEST(PictureFit, WholeFactorsFromTwiceUpOtherwiseTheLargestFourByThreeThatFits) {
     struct Case {
         int width, height;
         ScaleMode mode;

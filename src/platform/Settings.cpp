@@ -1,4 +1,4 @@
-#include "platform/SdlSettings.h"
+#include "platform/Settings.h"
 
 #include <strings.h>
 
@@ -8,7 +8,7 @@
 
 #include "platform/PrintableText.h"
 #include "platform/SaveFile.h"
-#include "platform/SdlKeymap.h"
+#include "platform/KeyNames.h"
 #include "platform/UserDir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/SdlWindowIcon.h"
+#include "hosts/sdl/SdlWindowIcon.h"
 
 #include <SDL.h>
 #include <png.h>

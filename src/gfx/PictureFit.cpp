@@ -1,4 +1,4 @@
-#include "platform/SdlPictureFit.h"
+#include "gfx/PictureFit.h"
 
 #include "platform/Host.h"
 
