@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "platform/PrintableText.h"
+#include "platform/Settings.h"
 
 namespace {
 
@@ -122,10 +123,11 @@ std::string CommandLineHelp() {
            "stick moves the pointer and A clicks; on the set-up screen the D-pad\n"
            "spells the name (up/down a letter, right keeps it, B deletes).\n"
            "\n"
-           "Settings (full screen, scale, volume, mute, the play keys, the pad's\n"
-           "buttons, rumble) are kept in\n"
+           "Settings are kept in\n"
            "$XDG_CONFIG_HOME/voidcrawl/settings.ini (~/.config/voidcrawl/settings.ini);\n"
-           "the options above win over them.\n"
+           "the options above win over them. By section, name, what each takes and its\n"
+           "default:\n" +
+           SettingsHelp() +
            "\n"
            "Exit status: 0 done, 1 start-up failed, 2 bad command line.\n";
 }

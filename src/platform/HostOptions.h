@@ -13,6 +13,11 @@ enum class ScaleMode {
     Fit,      // the largest aspect-correct size that fits
 };
 
+// "auto", "integer", "fit": as the settings file and --scale spell them.
+inline const char* ScaleName(ScaleMode mode) {
+    return mode == ScaleMode::Integer ? "integer" : mode == ScaleMode::Fit ? "fit" : "auto";
+}
+
 struct HostOptions {
     int fullscreen = -1;  // -1 the default (full screen unless VOIDCRAWL_WINDOWED), 0 a window, 1 full screen
     ScaleMode scale = ScaleMode::Auto;

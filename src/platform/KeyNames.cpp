@@ -70,7 +70,7 @@ namespace {
 // The USB positions straight to scan codes, built once from the table.
 struct UsbTable {
     uint8_t codes[256] = {};
-    constexpr UsbTable() {
+    UsbTable() {
         for (const KeyInfo& key : kKeys)
             if (key.usb != 0 && codes[key.usb] == 0) codes[key.usb] = key.dik;
     }

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -11,19 +12,49 @@
 #include "platform/KeyNames.h"
 #include "platform/UserDir.h"
 
+// Every setting, once: where it goes in the file, what it takes, where it
+// lives in Settings, and the comment the file carries above it. Reading,
+// writing, --help and the README's sample file all come from here.
+#define VC_FIELD(member) [](Settings& s) -> void* { return &s.member; }
+const SettingInfo kSettingTable[] = {
+    {"display", "fullscreen", SettingType::Screen, VC_FIELD(fullscreen), "yes or no; left out: full screen"},
+    {"display", "scale", SettingType::Scale, VC_FIELD(scale), "auto, integer or fit, as --scale"},
+    {"sound", "volume", SettingType::Volume, VC_FIELD(volume), "the master volume, 0 to 100"},
+    {"sound", "mute", SettingType::Switch, VC_FIELD(mute), "yes or no; --mute also mutes"},
+    {"player1", "left", SettingType::Key, VC_FIELD(keys.code[0][kKeyLeft]), ""},
+    {"player1", "right", SettingType::Key, VC_FIELD(keys.code[0][kKeyRight]), ""},
+    {"player1", "warp", SettingType::Key, VC_FIELD(keys.code[0][kKeyWarp]), ""},
+    {"player1", "jump", SettingType::Key, VC_FIELD(keys.code[0][kKeyJump]), ""},
+    {"player1", "boost", SettingType::Key, VC_FIELD(keys.code[0][kKeyBoost]), ""},
+    {"player1", "brake", SettingType::Key, VC_FIELD(keys.code[0][kKeyBrake]), ""},
+    {"player2", "left", SettingType::Key, VC_FIELD(keys.code[1][kKeyLeft]), ""},
+    {"player2", "right", SettingType::Key, VC_FIELD(keys.code[1][kKeyRight]), ""},
+    {"player2", "warp", SettingType::Key, VC_FIELD(keys.code[1][kKeyWarp]), ""},
+    {"player2", "jump", SettingType::Key, VC_FIELD(keys.code[1][kKeyJump]), ""},
+    {"player2", "boost", SettingType::Key, VC_FIELD(keys.code[1][kKeyBoost]), ""},
+    {"player2", "brake", SettingType::Key, VC_FIELD(keys.code[1][kKeyBrake]), ""},
+    {"gamepad", "warp", SettingType::PadButton, VC_FIELD(pad.button[kPadWarp]),
+     "buttons by SDL's names: a b x y back start leftshoulder rightshoulder\n"
+     "leftstick rightstick dpup dpdown dpleft dpright"},
+    {"gamepad", "jump", SettingType::PadButton, VC_FIELD(pad.button[kPadJump]), ""},
+    {"gamepad", "boost", SettingType::PadButton, VC_FIELD(pad.button[kPadBoost]), ""},
+    {"gamepad", "brake", SettingType::PadButton, VC_FIELD(pad.button[kPadBrake]), ""},
+    {"gamepad", "start", SettingType::PadButton, VC_FIELD(pad.button[kPadSpace]),
+     "start: SPACE, a waiting worm starts; pause: Esc"},
+    {"gamepad", "pause", SettingType::PadButton, VC_FIELD(pad.button[kPadPause]), ""},
+    {"gamepad", "rumble", SettingType::Switch, VC_FIELD(rumble), ""},
+};
+#undef VC_FIELD
+const int kSettingCount = static_cast<int>(sizeof kSettingTable / sizeof kSettingTable[0]);
+
 namespace {
 
 // Far more than any hand-written settings file needs.
 constexpr size_t kMaxSettingsBytes = 64 * 1024;
 
-constexpr const char* kActionNames[kPlayKeyCount] = {"left", "right", "warp", "jump", "boost", "brake"};
-constexpr const char* kPadActionNames[kPadActionCount] = {"warp", "jump", "boost", "brake", "start", "pause"};
-
 // Keys the game itself answers to while playing, or the window's own.
 constexpr uint8_t kReservedKeys[] = {0x01 /* Esc */, 0x02 /* 1 */, 0x15 /* Y */, 0x31 /* N */,
                                      0x39 /* Space */, 0x57 /* F11 */, 0x58 /* F12 */};
-
-enum class Section { None, Display, Sound, Player1, Player2, Gamepad, Unknown };
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -157,90 +188,98 @@ struct Faults {
     }
 };
 
-Section SectionNamed(const std::string& name) {
-    if (Same(name, "display")) return Section::Display;
-    if (Same(name, "sound")) return Section::Sound;
-    if (Same(name, "player1")) return Section::Player1;
-    if (Same(name, "player2")) return Section::Player2;
-    if (Same(name, "gamepad")) return Section::Gamepad;
-    return Section::Unknown;
+bool KnownSection(const std::string& name) {
+    for (int i = 0; i < kSettingCount; ++i)
+        if (Same(name, kSettingTable[i].section)) return true;
+    return false;
 }
 
-void ReadEntry(Section section, const std::string& key, const std::string& value, int line, Settings* settings,
-               PlayKeys* keys, PadBindings* pad, Faults* faults) {
-    const std::string quoted = Quoted(value);
-    switch (section) {
-    case Section::Display:
-        if (Same(key, "fullscreen")) {
-            bool on = false;
-            if (ReadSwitch(value, &on)) {
-                settings->fullscreen = on ? 1 : 0;
-            } else {
-                faults->Add(line, "fullscreen must be yes or no, not " + quoted);
-            }
-            return;
-        }
-        if (Same(key, "scale")) {
-            if (Same(value, "auto")) {
-                settings->scale = ScaleMode::Auto;
-            } else if (Same(value, "integer")) {
-                settings->scale = ScaleMode::Integer;
-            } else if (Same(value, "fit")) {
-                settings->scale = ScaleMode::Fit;
-            } else {
-                faults->Add(line, "scale must be auto, integer or fit, not " + quoted);
-            }
-            return;
-        }
-        break;
-    case Section::Sound:
-        if (Same(key, "volume")) {
-            if (!ReadVolume(value, &settings->volume)) faults->Add(line, "volume must be 0 to 100, not " + quoted);
-            return;
-        }
-        if (Same(key, "mute")) {
-            if (!ReadSwitch(value, &settings->mute)) faults->Add(line, "mute must be yes or no, not " + quoted);
-            return;
-        }
-        break;
-    case Section::Player1:
-    case Section::Player2: {
-        const int player = section == Section::Player1 ? 0 : 1;
-        for (int action = 0; action < kPlayKeyCount; ++action) {
-            if (!Same(key, kActionNames[action])) continue;
-            const uint8_t code = DikFromKeyName(value.c_str());
-            if (code == 0) {
-                faults->Add(line, "no key is called " + quoted);
-            } else if (Reserved(code)) {
-                faults->Add(line, quoted + " is the game's own key and cannot steer");
-            } else {
-                keys->code[player][action] = code;
-            }
-            return;
-        }
-        break;
+// What each type of setting takes, for messages and --help.
+const char* ValuesOf(SettingType type) {
+    switch (type) {
+    case SettingType::Screen:
+    case SettingType::Switch: return "yes or no";
+    case SettingType::Scale: return "auto, integer or fit";
+    case SettingType::Volume: return "0 to 100";
+    case SettingType::Key: return "a key name";
+    case SettingType::PadButton: return "a button name";
     }
-    case Section::Gamepad:
-        if (Same(key, "rumble")) {
-            if (!ReadSwitch(value, &settings->rumble)) faults->Add(line, "rumble must be yes or no, not " + quoted);
-            return;
+    return "";
+}
+
+// Reads `value` into the setting's place in `settings`; false with what
+// was wrong in `why`.
+bool ReadValue(const SettingInfo& setting, const std::string& value, Settings* settings, std::string* why) {
+    void* field = setting.field(*settings);
+    const std::string quoted = Quoted(value);
+    const std::string must = std::string(setting.name) + " must be " + ValuesOf(setting.type) + ", not " + quoted;
+    switch (setting.type) {
+    case SettingType::Screen: {
+        bool on = false;
+        if (!ReadSwitch(value, &on)) return *why = must, false;
+        *static_cast<int*>(field) = on ? 1 : 0;
+        return true;
+    }
+    case SettingType::Switch:
+        if (!ReadSwitch(value, static_cast<bool*>(field))) return *why = must, false;
+        return true;
+    case SettingType::Scale:
+        for (const ScaleMode mode : {ScaleMode::Auto, ScaleMode::Integer, ScaleMode::Fit}) {
+            if (Same(value, ScaleName(mode))) return *static_cast<ScaleMode*>(field) = mode, true;
         }
-        for (int action = 0; action < kPadActionCount; ++action) {
-            if (!Same(key, kPadActionNames[action])) continue;
-            const int button = PadButtonFromName(value.c_str());
-            if (button < 0) {
-                faults->Add(line, "no gamepad button is called " + quoted);
-            } else {
-                pad->button[action] = static_cast<int8_t>(button);
-            }
-            return;
-        }
-        break;
-    case Section::None:
+        return *why = must, false;
+    case SettingType::Volume:
+        if (!ReadVolume(value, static_cast<int*>(field))) return *why = must, false;
+        return true;
+    case SettingType::Key: {
+        const uint8_t code = DikFromKeyName(value.c_str());
+        if (code == 0) return *why = "no key is called " + quoted, false;
+        if (Reserved(code)) return *why = quoted + " is the game's own key and cannot steer", false;
+        *static_cast<uint8_t*>(field) = code;
+        return true;
+    }
+    case SettingType::PadButton: {
+        const int button = PadButtonFromName(value.c_str());
+        if (button < 0) return *why = "no gamepad button is called " + quoted, false;
+        *static_cast<int8_t*>(field) = static_cast<int8_t>(button);
+        return true;
+    }
+    }
+    return false;
+}
+
+// The setting's value in `settings` as the file spells it; "" for a full
+// screen choice not made.
+std::string ValueText(const SettingInfo& setting, const Settings& settings) {
+    Settings copy = settings;
+    const void* field = setting.field(copy);
+    switch (setting.type) {
+    case SettingType::Screen: {
+        const int on = *static_cast<const int*>(field);
+        return on < 0 ? "" : on ? "yes" : "no";
+    }
+    case SettingType::Switch: return *static_cast<const bool*>(field) ? "yes" : "no";
+    case SettingType::Scale: return ScaleName(*static_cast<const ScaleMode*>(field));
+    case SettingType::Volume: return std::to_string(*static_cast<const int*>(field));
+    case SettingType::Key: return DikKeyName(*static_cast<const uint8_t*>(field));
+    case SettingType::PadButton: return PadButtonName(*static_cast<const int8_t*>(field));
+    }
+    return "";
+}
+
+void ReadEntry(const std::string& section, const std::string& key, const std::string& value, int line,
+               Settings* settings, Faults* faults) {
+    if (section.empty()) {
         faults->Add(line, Quoted(key) + " comes before any [section]");
         return;
-    case Section::Unknown:
-        return;  // already reported at the section's name
+    }
+    if (!KnownSection(section)) return;  // already reported at the section's name
+    for (int i = 0; i < kSettingCount; ++i) {
+        const SettingInfo& setting = kSettingTable[i];
+        if (!Same(section, setting.section) || !Same(key, setting.name)) continue;
+        std::string why;
+        if (!ReadValue(setting, value, settings, &why)) faults->Add(line, why);
+        return;
     }
     faults->Add(line, "unknown setting " + Quoted(key));
 }
@@ -249,9 +288,9 @@ void ReadEntry(Section section, const std::string& key, const std::string& value
 
 bool ParseSettings(const char* text, size_t size, Settings* settings, std::vector<std::string>* problems) {
     Faults faults;
-    PlayKeys keys = settings->keys;
-    PadBindings pad = settings->pad;
-    Section section = Section::None;
+    // Read into a copy: the keys and buttons count only when no two actions share one.
+    Settings read = *settings;
+    std::string section;  // "" before the first [section]
     int number = 0;
     for (size_t at = FirstLine(text, size); at < size;) {
         const FileLine line = ReadLine(text, size, at);
@@ -265,12 +304,11 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::vecto
             break;
         case LineKind::UnclosedSection:
             faults.Add(number, "a section name needs its closing ]");
-            section = Section::Unknown;
+            section = "]";  // no section has that name: its lines pass unread
             break;
         case LineKind::Section: {
-            const std::string name(text + line.nameBegin, line.nameEnd - line.nameBegin);
-            section = SectionNamed(name);
-            if (section == Section::Unknown) faults.Add(number, "unknown section [" + Printable(name) + "]");
+            section.assign(text + line.nameBegin, line.nameEnd - line.nameBegin);
+            if (!KnownSection(section)) faults.Add(number, "unknown section [" + Printable(section) + "]");
             break;
         }
         case LineKind::NoEquals:
@@ -278,11 +316,15 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::vecto
             break;
         case LineKind::Entry:
             ReadEntry(section, std::string(text + line.nameBegin, line.nameEnd - line.nameBegin),
-                      std::string(text + line.valueBegin, line.valueEnd - line.valueBegin), number, settings, &keys,
-                      &pad, &faults);
+                      std::string(text + line.valueBegin, line.valueEnd - line.valueBegin), number, &read, &faults);
             break;
         }
     }
+    const PlayKeys& keys = read.keys;
+    const PadBindings& pad = read.pad;
+    const PlayKeys keysBefore = settings->keys;
+    const PadBindings padBefore = settings->pad;
+    *settings = read;
 
     // Each of the twelve actions needs a key of its own.
     bool clash = false;
@@ -295,7 +337,7 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::vecto
             break;
         }
     }
-    if (!clash) settings->keys = keys;
+    if (clash) settings->keys = keysBefore;
     // And each pad action a button of its own.
     clash = false;
     for (int a = 0; a < kPadActionCount && !clash; ++a) {
@@ -307,7 +349,7 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::vecto
             break;
         }
     }
-    if (!clash) settings->pad = pad;
+    if (clash) settings->pad = padBefore;
 
     if (problems != nullptr) *problems = faults.Shown();
     return faults.count == 0;
@@ -317,25 +359,40 @@ std::string FormatSettings(const Settings& settings) {
     std::string text =
         "# VoidCrawl settings. When the game changes a setting (Alt+Enter or F11\n"
         "# switches full screen) it rewrites that line alone; command-line options\n"
-        "# win over this file.\n"
-        "\n[display]\n";
-    if (settings.fullscreen >= 0) text += std::string("fullscreen = ") + (settings.fullscreen ? "yes" : "no") + "\n";
-    text += "# auto, integer or fit\nscale = ";
-    text += settings.scale == ScaleMode::Integer ? "integer" : settings.scale == ScaleMode::Fit ? "fit" : "auto";
-    text += "\n\n[sound]\n# 0 to 100\nvolume = " + std::to_string(settings.volume) +
-            "\nmute = " + (settings.mute ? "yes" : "no") + "\n";
-    for (int player = 0; player < 2; ++player) {
-        text += "\n[player" + std::to_string(player + 1) + "]\n";
-        for (int action = 0; action < kPlayKeyCount; ++action) {
-            text += std::string(kActionNames[action]) + " = " + DikKeyName(settings.keys.code[player][action]) + "\n";
+        "# win over this file.\n";
+    const char* section = "";
+    for (int i = 0; i < kSettingCount; ++i) {
+        const SettingInfo& setting = kSettingTable[i];
+        const std::string value = ValueText(setting, settings);
+        if (value.empty()) continue;  // full screen, not chosen
+        if (std::strcmp(section, setting.section) != 0) {
+            section = setting.section;
+            text += std::string("\n[") + section + "]\n";
         }
+        // The setting's help, a comment line for each of its lines.
+        for (const char* help = setting.help; *help != '\0';) {
+            const char* end = std::strchr(help, '\n');
+            if (end == nullptr) end = help + std::strlen(help);
+            text += "# " + std::string(help, end) + "\n";
+            help = *end ? end + 1 : end;
+        }
+        text += std::string(setting.name) + " = " + value + "\n";
     }
-    text += "\n[gamepad]\n# buttons by name: a b x y back start leftshoulder rightshoulder leftstick rightstick\n"
-            "# dpup dpdown dpleft dpright\n";
-    for (int action = 0; action < kPadActionCount; ++action) {
-        text += std::string(kPadActionNames[action]) + " = " + PadButtonName(settings.pad.button[action]) + "\n";
+    return text;
+}
+
+std::string SettingsHelp() {
+    std::string text;
+    Settings defaults;
+    defaults.fullscreen = 1;  // not chosen: full screen
+    for (int i = 0; i < kSettingCount; ++i) {
+        const SettingInfo& setting = kSettingTable[i];
+        const std::string section = std::string("[") + setting.section + "]";
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-9s %-10s %s (default: %s)\n", section.c_str(), setting.name,
+                      ValuesOf(setting.type), ValueText(setting, defaults).c_str());
+        text += line;
     }
-    text += std::string("rumble = ") + (settings.rumble ? "yes" : "no") + "\n";
     return text;
 }
 

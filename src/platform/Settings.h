@@ -54,6 +54,25 @@ struct Settings {
 
 inline constexpr const char kSettingsFileName[] = "settings.ini";
 
+// What a setting takes: Screen is yes or no, or not chosen (-1).
+enum class SettingType { Screen, Switch, Scale, Volume, Key, PadButton };
+
+// One setting of the file. Adding a setting is a row of kSettingTable (and
+// a field of Settings); reading, writing, --help and the README's sample
+// file follow from it.
+struct SettingInfo {
+    const char* section;          // "display"
+    const char* name;             // "fullscreen"
+    SettingType type;
+    void* (*field)(Settings& s);  // where the value lives, of the type's C++ type
+    const char* help;             // the comment above it in a new file ("" none; lines split by '\n')
+};
+extern const SettingInfo kSettingTable[];
+extern const int kSettingCount;
+
+// One line per setting for --help: section, name, what it takes, default.
+std::string SettingsHelp();
+
 // The most problems the reader names; one more line says how many others.
 inline constexpr int kMaxSettingsProblems = 10;
 

@@ -315,3 +315,26 @@ TEST(Settings, TheCommandLineWinsOverTheEnvironmentWhichWinsOverTheFile) {
 }
 
 }  // namespace
+
+// Every setting is documented where players look: the README's sample file
+// is the file the game writes, comment for comment, so a setting added to
+// the table and not to the README fails here.
+TEST(Settings, TheReadmeShowsEverySettingAsTheGameWritesIt) {
+    std::ifstream in(std::string(VC_SOURCE_DIR) + "/README.md");
+    const std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t settings = readme.find("\n## Settings\n");
+    ASSERT_NE(settings, std::string::npos);
+    const size_t begin = readme.find("```ini\n", settings);
+    ASSERT_NE(begin, std::string::npos);
+    const size_t end = readme.find("```\n", begin + 7);
+    ASSERT_NE(end, std::string::npos);
+    const std::string sample = readme.substr(begin + 7, end - begin - 7);
+    Settings defaults;
+    defaults.fullscreen = 1;
+    std::string written = FormatSettings(defaults);
+    written = written.substr(written.find("\n[") + 1);  // past the file's own heading
+    EXPECT_EQ(sample, written);
+    for (int i = 0; i < kSettingCount; ++i)
+        EXPECT_NE(SettingsHelp().find(std::string(" ") + kSettingTable[i].name + " "), std::string::npos)
+            << kSettingTable[i].name << " is missing from --help";
+}
