@@ -13,10 +13,7 @@ namespace {
 class DisplayTest : public ::testing::Test, public DisplayFixtureBase {
 protected:
     void SetUp() override {
-        displayFailed = false;
-        ASSERT_TRUE(InitDisplay(640, 480, 8));
-        const Rect screen{0, 0, 640, 480};
-        ASSERT_TRUE(SetClipList(backBuffer, 1, &screen));
+        ASSERT_TRUE(StartTestDisplay());
         picture = CreateSurface(8, 4, SystemMemory);
         ASSERT_NE(picture, nullptr);
         for (int i = 0; i < 32; ++i) picture->pixels[i] = static_cast<uint8_t>(i + 1);

@@ -11,10 +11,7 @@ namespace {
 class FontTest : public ::testing::Test, public DisplayFixtureBase {
 protected:
     void SetUp() override {
-        displayFailed = false;
-        ASSERT_TRUE(InitDisplay(640, 480, 8));
-        const Rect screen{0, 0, 640, 480};
-        SetClipList(backBuffer, 1, &screen);
+        ASSERT_TRUE(StartTestDisplay());
         glyphs = CreateSurface(640, 200, VideoMemory);
         SetSourceColorKey(0, 0, glyphs);
         big.Init(glyphs, 0, 0, 34, 33, 13, 627);

@@ -12,8 +12,7 @@ namespace {
 class FaderTest : public ::testing::Test, public DisplayFixtureBase {
 protected:
     void SetUp() override {
-        displayFailed = false;
-        ASSERT_TRUE(InitDisplay(640, 480, 8));
+        ASSERT_TRUE(StartTestDisplay());
         PaletteEntry black[256] = {};
         CreateDisplayPalette(black);
     }

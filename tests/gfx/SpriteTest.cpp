@@ -12,10 +12,7 @@ namespace {
 class SpriteTest : public ::testing::Test, public DisplayFixtureBase {
 protected:
     void SetUp() override {
-        displayFailed = false;
-        ASSERT_TRUE(InitDisplay(640, 480, 8));
-        const Rect screen{0, 0, 640, 480};
-        SetClipList(backBuffer, 1, &screen);
+        ASSERT_TRUE(StartTestDisplay());
         strip = CreateSurface(240, 40, SystemMemory);
         // Each pixel holds its column (mod 250) + 1, so a copy shows where it came from.
         for (int y = 0; y < 40; ++y)

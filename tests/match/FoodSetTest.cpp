@@ -13,8 +13,7 @@ namespace {
 class FoodSetTest : public ::testing::Test, public DisplayFixtureBase {
 protected:
     void SetUp() override {
-        displayFailed = false;
-        ASSERT_TRUE(InitDisplay(640, 480, 8));
+        ASSERT_TRUE(StartTestDisplay());
         testing::internal::CaptureStderr();  // no picture here: the load complains
         food.Init(&grid);
         testing::internal::GetCapturedStderr();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/DataDir.h"
+#include "support/Files.h"
 
 namespace fs = std::filesystem;
 
@@ -15,18 +16,8 @@ namespace {
 // A scratch folder that is also the working directory for the length of a test.
 class DataDirTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = fs::current_path();
-        char pattern[] = "/tmp/voidcrawl-datadir-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        fs::current_path(root_);
-    }
-    void TearDown() override {
-        unsetenv("VOIDCRAWL_DATA");
-        fs::current_path(saved_);
-        fs::remove_all(root_);
-    }
+    void SetUp() override { root_ = scratch_.path().string(); }
+    void TearDown() override { unsetenv("VOIDCRAWL_DATA"); }
     std::string Make(const std::string& relative) {
         fs::create_directories(root_ + "/" + relative);
         return root_ + "/" + relative;
@@ -35,7 +26,7 @@ protected:
     DataDirPlaces Places(const std::string& given, const std::string& fromEnv) {
         return {given, fromEnv, root_ + "/work", root_ + "/bin/voidcrawl", root_ + "/inst"};
     }
-    fs::path saved_;
+    TempDir scratch_;
     std::string root_;
 };
 

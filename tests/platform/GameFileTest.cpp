@@ -9,6 +9,7 @@
 
 #include "platform/GameFile.h"
 #include "platform/PrintableText.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -31,15 +32,12 @@ TEST(GameFile, NamesMapBackslashesToSlashesKeepTheirCaseAndHaveALengthLimit) {
 }
 
 TEST(GameFile, OpensRelativeToTheWorkingDirectoryByExactCaseAndRefusesTooLongANameWithoutTouchingTheDisk) {
-    const auto saved = std::filesystem::current_path();
-    char pattern[] = "/tmp/voidcrawl-gamefile-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    std::filesystem::current_path(pattern);
+    const TempDir scratch;
     std::filesystem::create_directory("grafik");
     std::FILE* f = OpenGameFile("grafik\\mousehi.dat", "wb");
     ASSERT_NE(f, nullptr);
     std::fclose(f);
-    EXPECT_TRUE(std::filesystem::exists(std::string(pattern) + "/grafik/mousehi.dat"));
+    EXPECT_TRUE(std::filesystem::exists(scratch.path() / "grafik/mousehi.dat"));
     for (auto [name, opens] :
          {std::pair{"grafik\\mousehi.dat", true}, {"grafik\\MouseHi.dat", false}, {"GRAFIK\\mousehi.dat", false}}) {
         errno = 0;
@@ -64,8 +62,6 @@ TEST(GameFile, OpensRelativeToTheWorkingDirectoryByExactCaseAndRefusesTooLongANa
     errno = 0;  // a name the disk would take, but too long for the game
     EXPECT_EQ((std::tuple{OpenGameFile(("grafik\\" + std::string(kMaxGameFileName, 'x')).c_str(), "wb"), errno}),
               (std::tuple{nullptr, ENAMETOOLONG}));
-    std::filesystem::current_path(saved);
-    std::filesystem::remove_all(pattern);
 }
 
 // Names from the player's files and the command line reach the terminal

@@ -18,6 +18,7 @@
 #include "io/Input.h"
 #include "platform/KeyNames.h"
 #include "platform/Settings.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -25,12 +26,7 @@ bool SameKeys(const PlayKeys& a, const PlayKeys& b) { return std::memcmp(&a, &b,
 
 class SettingsFolder : public testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voidcrawl-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
+    void SetUp() override { folder_ = scratch_.path().string(); }
     static std::string Read(const std::string& path) {
         std::ifstream file(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -41,6 +37,7 @@ protected:
         std::fwrite(text.data(), 1, text.size(), file);
         std::fclose(file);
     }
+    ScratchDir scratch_;
     std::string folder_;
 };
 

@@ -14,22 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ScratchDir {
-public:
-    ScratchDir() {
-        char pattern[] = "/tmp/vc-user-XXXXXX";
-        dir_ = mkdtemp(pattern);
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string operator/(const std::string& name) const { return dir_ + "/" + name; }
-
-private:
-    std::string dir_;
-};
-
 std::string ReadAll(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());

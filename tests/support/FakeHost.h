@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/Host.h"
+#include "support/Fresh.h"
 
 // A do-nothing host for unit tests of the drawing and input layers: it
 // accepts every device, counts presents and hands out scripted input.

@@ -23,22 +23,40 @@ inline void WriteAll(const std::filesystem::path& path, const Bytes& b) {
         .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
+// A scratch folder of its own under /tmp for the length of a scope; every
+// test that needs one makes it here.
+class ScratchDir {
+public:
+    ScratchDir() {
+        char pattern[] = "/tmp/vc-test-XXXXXX";
+        if (mkdtemp(pattern) != nullptr) dir_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return dir_; }
+    std::string operator/(const std::string& name) const { return (dir_ / name).string(); }
+
+private:
+    std::filesystem::path dir_;
+};
+
+// A scratch folder that is also the working folder for its lifetime.
 class TempDir {
 public:
-    TempDir() : old_(std::filesystem::current_path()) {
-        char pattern[] = "/tmp/vc-test-XXXXXX";
-        dir_ = mkdtemp(pattern);
-        std::filesystem::current_path(dir_);
-    }
+    TempDir() : old_(std::filesystem::current_path()) { std::filesystem::current_path(scratch_.path()); }
     ~TempDir() {
         std::error_code ec;
         std::filesystem::current_path(old_, ec);
-        std::filesystem::remove_all(dir_, ec);
     }
-    const std::filesystem::path& path() const { return dir_; }
+    const std::filesystem::path& path() const { return scratch_.path(); }
 
 private:
-    std::filesystem::path old_, dir_;
+    std::filesystem::path old_;
+    ScratchDir scratch_;
 };
 
 // Sets an environment variable (null: unsets it) for one scope.

@@ -13,6 +13,8 @@
 #include "io/Input.h"
 #include "io/SoundBank.h"
 #include "hosts/headless/HeadlessHost.h"
+#include "support/Files.h"
+#include "support/Fresh.h"
 #include "world/Random.h"
 
 // Runs the whole game on the headless host inside a private copy of the
@@ -22,15 +24,10 @@ public:
     GameHarness() {
         namespace fs = std::filesystem;
         oldDir_ = fs::current_path();
-        char pattern[] = "/tmp/vc-test-XXXXXX";
-        dir_ = mkdtemp(pattern);
+        dir_ = scratch_.path().string();
         fs::copy(VC_DATA_DIR, dir_, fs::copy_options::recursive);
         fs::current_path(dir_);
-        imageLoadFailed = false;
-        displayFailed = false;
-        soundFailed = false;
-        soundLoadFailed = false;
-        inputFailed = false;
+        ResetFailureFlags();
         SetHost(&host);
         game = std::make_unique<Game>();
         game->useSeed = true;
@@ -40,8 +37,6 @@ public:
         if (started_) game->Shutdown();
         SetHost(nullptr);
         std::filesystem::current_path(oldDir_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
     }
     bool Start() {
         started_ = game->Init();
@@ -114,6 +109,7 @@ public:
 
 private:
     std::filesystem::path oldDir_;
+    ScratchDir scratch_;
     std::string dir_;
     bool started_ = false;
 };

@@ -43,10 +43,7 @@ inline uint8_t SheetColour(int sheet, int x, int y) {
 class WormTest : public ::testing::Test, public DisplayFixtureBase {
 protected:
     void SetUp() override {
-        displayFailed = false;
-        ASSERT_TRUE(InitDisplay(640, 480, 8));
-        const Rect screen{0, 0, 640, 480};
-        SetClipList(backBuffer, 1, &screen);
+        ASSERT_TRUE(StartTestDisplay());
         ClearSurface(backBuffer, 0);
         const int heights[4] = {140, 140, 250, 180};
         for (int i = 0; i < 4; ++i) {

@@ -126,9 +126,8 @@ protected:
 };
 
 TEST_F(SdlHostTest, OpensTheTitledWindowFullScreenAndAltEnterOrF11ToggleItUnseenByTheGameAndRemembered) {
-    char folder[] = "/tmp/voidcrawl-settings-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string path = std::string(folder) + "/config/voidcrawl/settings.ini";
+    const ScratchDir folder;
+    const std::string path = folder / "config/voidcrawl/settings.ini";
     HostOptions options;
     options.settingsPath = path;
     Recreate(options);
@@ -175,7 +174,6 @@ TEST_F(SdlHostTest, OpensTheTitledWindowFullScreenAndAltEnterOrF11ToggleItUnseen
               std::string::npos)
         << SDL_GetWindowTitle(window_);
     Key(SDL_SCANCODE_F11, false);
-    std::filesystem::remove_all(folder);
     Key(SDL_SCANCODE_RETURN, true);  // Enter alone is the game's
     host_->PumpEvents();
     EXPECT_EQ((std::tuple{keys_[0x1C], host_->CloseRequested()}), (std::tuple{0x80, false}));
