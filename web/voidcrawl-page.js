@@ -69,7 +69,7 @@
     worklet: false,
     workletReady: Promise.resolve(false),
 
-    // ---- called by the game (src/platform/Web*.cpp) ----------------------
+    // ---- called by the game (src/hosts/web/*.cpp) -------------------------
 
     startAudio(module) {
       const context = page.audioContext;
