@@ -18,6 +18,9 @@
 #                   conversion against SDL's and memcpy, a Release build in
 #                   build-bench/, ending with a table of ratios per goal
 #                   (docs/performance.md)
+# and the style and static checks (CI runs them):
+#   make lint       clang-format's check of every C++ file, clang-tidy's
+#                   chosen checks (.clang-tidy) and cppcheck; any finding fails
 # and one measure of the tests' reach:
 #   make coverage   the whole test suite built with gcc's --coverage in
 #                   build-coverage/; prints line and branch coverage of src/
@@ -27,14 +30,16 @@ BUILD_DIR := build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 TESTS ?= OFF
+# CI builds with warnings as errors; WERROR=ON does the same anywhere.
+WERROR ?= $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: all configure run test deps deps-test clean install test-asan deps-fuzz fuzz deps-coverage coverage
+.PHONY: all configure run test deps deps-test clean install test-asan deps-fuzz fuzz deps-coverage coverage deps-lint lint
 
 all: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=$(TESTS)
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=$(TESTS) -DVC_WERROR=$(WERROR)
 
 run: deps
 	$(MAKE) --no-print-directory configure
@@ -96,6 +101,18 @@ fuzz: deps-fuzz
 		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD_DIR) --target fuzz_all -j$(JOBS)
 	bash fuzz/run.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
+# ---- lint --------------------------------------------------------------------
+# A configure alone (no build) gives clang-tidy and cppcheck the compile
+# commands and the layers' include views.
+LINT_BUILD_DIR ?= build-lint
+
+deps-lint:
+	@bash tools/install-deps.sh lint
+
+lint: deps-lint
+	cmake -S . -B $(LINT_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=ON > /dev/null
+	bash tools/lint.sh $(LINT_BUILD_DIR)
 
 # ---- coverage ----------------------------------------------------------------
 # Unoptimised, so that every line and branch counts where it is written. The

@@ -3,7 +3,8 @@
 # ("run"), that the test suite needs as well ("test"), that the fuzz
 # targets need ("fuzz": clang with libFuzzer), that the coverage report
 # needs ("coverage": the test suite's packages and gcovr), or that the
-# browser build and its test need ("web": emscripten, Chromium and node).
+# browser build and its test need ("web": emscripten, Chromium and node),
+# or that make lint needs ("lint": clang-format, clang-tidy, cppcheck).
 # Does nothing when everything is already there.
 set -euo pipefail
 
@@ -18,6 +19,9 @@ if [ "$what" = "test" ] || [ "$what" = "coverage" ]; then
 elif [ "$what" = "fuzz" ]; then
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.
     packages+=(clang libclang-rt-dev)
+elif [ "$what" = "lint" ]; then
+    # make lint: the formatter, clang-tidy (and its parallel runner) and cppcheck.
+    packages+=(clang-format clang-tidy cppcheck libgtest-dev)
 elif [ "$what" = "bench" ]; then
     # The performance suite (make bench).
     packages+=(libbenchmark-dev)
@@ -27,7 +31,7 @@ elif [ "$what" = "web" ]; then
     packages+=(emscripten chromium nodejs)
     command -v npm >/dev/null 2>&1 || packages+=(npm)
 elif [ "$what" != "run" ]; then
-    echo "usage: $0 [run|test|fuzz|bench|coverage|web]" >&2
+    echo "usage: $0 [run|test|fuzz|bench|coverage|web|lint]" >&2
     exit 2
 fi
 

@@ -18,7 +18,7 @@ const char* const kErrorTitle = "Error Message";
 // A font's glyph grid and its proportional trims, added in their order.
 void SetUpFont(Font& font, Surface surface, const FontMetrics& m) {
     font.Init(surface, 0, 0, m.cellWidth, m.cellHeight, m.defaultTrim, m.wrapWidth);
-    for (int i = 0; m.trimmed[i] != '\0' && i < FontMetrics::kMaxTrims; ++i)
+    for (int i = 0; i < FontMetrics::kMaxTrims && m.trimmed[i] != '\0'; ++i)
         font.AddTrim(static_cast<uint8_t>(m.trimmed[i]), m.trims[i]);
 }
 

@@ -15,7 +15,7 @@ struct FontMetrics {
 
     // Pixels the pen moves on after `c` (as Font::Advance).
     constexpr int Advance(char c) const {
-        for (int i = 0; trimmed[i] != '\0' && i < kMaxTrims; ++i)
+        for (int i = 0; i < kMaxTrims && trimmed[i] != '\0'; ++i)
             if (trimmed[i] == c) return cellWidth - trims[i];
         return cellWidth - defaultTrim;
     }

@@ -79,7 +79,7 @@ bool FindScreenshotDir(std::string* dir) {
     std::string error;
     std::string config;
     // HOME by the same rule the player's other folders use.
-    if (FindUserConfigDir(&config, &error)) config = config.substr(0, config.rfind('/'));
+    if (FindUserConfigDir(&config, &error) && config.rfind('/') != std::string::npos) config.resize(config.rfind('/'));
     const char* homeValue = std::getenv("HOME");
     std::string userDirs;
     if (!config.empty()) {

@@ -279,9 +279,10 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
         if (linked && (errno == ENOENT || errno == ENOTDIR)) {
             char link[kMaxUserPath];
             CopyPrintable(path, link, sizeof link);
-            char why[kMaxUserPath + 64];
-            CopyPrintable(result.path, why, sizeof why);
-            Say(result.reason, "cannot save %s: it is a link to %s, whose folder is not there", link, why);
+            char target[kMaxUserPath];
+            CopyPrintable(result.path, target, sizeof target);
+            std::snprintf(result.reason, sizeof result.reason,
+                          "cannot save %.2000s: it is a link to %.2000s, whose folder is not there", link, target);
         } else {
             Say(result.reason, "cannot write in the folder %s: %s", folder, std::strerror(errno));
         }

@@ -304,7 +304,7 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::vecto
             break;
         case LineKind::UnclosedSection:
             faults.Add(number, "a section name needs its closing ]");
-            section = "]";  // no section has that name: its lines pass unread
+            section.assign(1, ']');  // no section has that name: its lines pass unread
             break;
         case LineKind::Section: {
             section.assign(text + line.nameBegin, line.nameEnd - line.nameBegin);
@@ -489,7 +489,7 @@ std::string SetSettingInText(const std::string& text, const char* section, const
         const size_t previous = changed.size() >= 2 ? changed.rfind('\n', changed.size() - 2) : std::string::npos;
         size_t at = previous == std::string::npos ? first : previous + 1;
         while (at < changed.size() && (Blank(changed[at]) || changed[at] == '\r')) ++at;
-        if (changed[at] != '\n') changed += lineEnd;  // the last line is not blank already
+        if (at >= changed.size() || changed[at] != '\n') changed += lineEnd;  // the last line is not blank already
     }
     return changed + "[" + section + "]" + lineEnd + entry;
 }

@@ -33,7 +33,11 @@ class MatchFlowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(h.Start());
-        for (int i = 0; i < 20; ++i) WriteLevel("L" + std::to_string(i) + ".DAT", LevelSpec{});
+        for (int i = 0; i < 20; ++i) {
+            char name[16];
+            std::snprintf(name, sizeof name, "L%d.DAT", i);
+            WriteLevel(name, LevelSpec{});
+        }
     }
     Match& match() { return h.game->match; }
     void BeginGame(int players, int difficulty) { h.BeginMatch(players, difficulty); }

@@ -57,7 +57,7 @@ struct FontLayout {
 // game reads the font.
 FontLayout Layout(const char* file, int width, int height, int lastCode, const FontMetrics& m) {
     FontLayout f{file, width, height, m.cellWidth, m.cellHeight, m.defaultTrim, m.wrapWidth, lastCode, {}};
-    for (int i = 0; m.trimmed[i] != '\0' && i < FontMetrics::kMaxTrims; ++i) f.trims.push_back({m.trimmed[i], m.trims[i]});
+    for (int i = 0; i < FontMetrics::kMaxTrims && m.trimmed[i] != '\0'; ++i) f.trims.push_back({m.trimmed[i], m.trims[i]});
     return f;
 }
 

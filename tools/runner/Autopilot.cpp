@@ -7,7 +7,7 @@
 #include "WormPlanner.h"
 #include "app/Game.h"
 #include "io/Input.h"
-#include "platform/HeadlessHost.h"
+#include "hosts/headless/HeadlessHost.h"
 #include "platform/PadMapper.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include "Autopilot.h"
 #include "app/Game.h"
 #include "io/Input.h"
-#include "platform/HeadlessHost.h"
+#include "hosts/headless/HeadlessHost.h"
 
 namespace {
 

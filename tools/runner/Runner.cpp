@@ -20,7 +20,7 @@
 #include "gfx/Display.h"
 #include "gfx/PngWriter.h"
 #include "io/SoundBank.h"
-#include "platform/HeadlessHost.h"
+#include "hosts/headless/HeadlessHost.h"
 #include "platform/UserDir.h"
 
 namespace {

@@ -124,7 +124,7 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         size_t eq = arg.find('=');
         if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
             value = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
+            arg.resize(eq);
             hasValue = true;
         }
         int which = -1;

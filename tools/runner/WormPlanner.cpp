@@ -228,6 +228,7 @@ PlanResult ChooseHeading(const PlanBoard& board, CellPos from, int32_t heading, 
             if (best < 0 || ways[i].reach.room > ways[best].reach.room) best = i;
         }
     }
+    if (best < 0) return result;  // no way at all
     result.heading = ways[best].heading;
     result.foodSteps = ways[best].reach.foodSteps;
     result.room = ways[best].reach.room;

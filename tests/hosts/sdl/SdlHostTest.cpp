@@ -27,6 +27,15 @@
 
 namespace {
 
+// Options for a window shown full screen (1), in a window (0) or as the
+// default (-1), scaled as `scale` says.
+HostOptions Shown(int fullscreen, ScaleMode scale) {
+    HostOptions options;
+    options.fullscreen = fullscreen;
+    options.scale = scale;
+    return options;
+}
+
 // Produces frames alternating 0.5 and 2.0.
 class CountingSource final : public AudioSource {
 public:
@@ -339,7 +348,7 @@ TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteOnl
     SCOPED_TRACE(way);
     setenv("VOIDCRAWL_PRESENT", way, 1);
     window_ = nullptr;
-    Recreate({-1, ScaleMode::Integer, false});  // whole factors: every window pixel is exact
+    Recreate(Shown(-1, ScaleMode::Integer));  // whole factors: every window pixel is exact
     InitAll();
     ASSERT_GE(scale_, 1);
     static uint8_t pixels[kScreenWidth * kScreenHeight];
@@ -433,7 +442,7 @@ TEST_F(SdlHostTest, AResizedWindowShowsThePictureWhereItsScaleModeFitsIt) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " mode " << int(c.mode) << " " << way);
         setenv("VOIDCRAWL_PRESENT", way, 1);
         window_ = nullptr;
-        Recreate({0, c.mode, false});
+        Recreate(Shown(0, c.mode));
         InitAll();
         SDL_SetWindowSize(window_, c.width, c.height);
         host_->PumpEvents();
