@@ -8,6 +8,7 @@
 #include "gfx/PaletteFader.h"
 #include "gfx/ScreenDump.h"
 #include "io/Input.h"
+#include "io/SoundSlots.h"
 #include "platform/Host.h"
 #include "world/Random.h"
 
@@ -79,19 +80,10 @@ bool Game::Init() {
     imageBank.Add("grafik\\Complete.dat", 400, 200, SystemMemory);
     imageBank.Add("grafik\\RutNat.dat", 320, 200, SystemMemory);
 
-    static const char* const kSoundFiles[25] = {
-        "sound\\btouch.dat", "sound\\click.dat",    "sound\\legin.dat",        "sound\\clickneg.dat",
-        "sound\\click.dat",  "sound\\click.dat",    "sound\\grow1.dat",        "sound\\grow2.dat",
-        "sound\\grow3.dat",  "sound\\grow4.dat",    "sound\\attach.dat",       "sound\\rockets.dat",
-        "sound\\attach.dat", "sound\\warp2.dat",    "sound\\warpfail.dat",     "sound\\hyperout.dat",
-        "sound\\beep.dat",   "sound\\smallcollide.dat", "sound\\plasma2.dat", "sound\\fire2.dat",
-        "sound\\dead.dat",   "sound\\info.dat",     "sound\\info.dat",         "sound\\info.dat",
-        "sound\\bigone.dat",
-    };
     sounds.Init();
-    for (const char* file : kSoundFiles) sounds.Load(file, 8);
-    sounds.SetFrequency(24, 11025);
-    sounds.Play(24, 1);
+    for (const SoundSlotFile& slot : kSoundSlotFiles) sounds.Load(slot.file, 8);
+    sounds.SetFrequency(kSoundHum, 11025);
+    sounds.Play(kSoundHum, 1);
 
     LoadShipTables(shipBaseStats, shipLimits, &upgradeCosts);
 

@@ -1,5 +1,6 @@
 #include "match/FoodSet.h"
 
+#include "io/SoundSlots.h"
 #include "world/Random.h"
 
 namespace {
@@ -10,7 +11,8 @@ constexpr int kPlacementTries = 100000;
 void FoodSet::Init(ArenaGrid* g) {
     grid = g;
     const FoodType table[kTypes] = {
-        {0, 6, 2, 200, 0}, {1, 7, 4, 500, 0}, {2, 8, 5, 800, 0}, {3, 9, 7, 1400, 0}, {4, 10, 0, 800, 1},
+        {0, kSoundGrow1, 2, 200, 0}, {1, kSoundGrow2, 4, 500, 0},  {2, kSoundGrow3, 5, 800, 0},
+        {3, kSoundGrow4, 7, 1400, 0}, {4, kSoundAttach, 0, 800, 1},
     };
     for (int i = 0; i < kTypes; ++i) types[i] = table[i];
     foodImage = CreateSurface(320, 180, VideoMemory);

@@ -5,6 +5,7 @@
 
 #include "gfx/Display.h"
 #include "io/Input.h"
+#include "io/SoundSlots.h"
 #include "match/IntroPanel.h"
 #include "platform/GameFile.h"
 #include "platform/Host.h"
@@ -495,7 +496,7 @@ void Match::DrawExitCountdown(int32_t i) {
         else if (y > 416) y = 416;
         exitNumberX[i] = x;
         exitNumberY[i] = y;
-        sounds->Play(16, 0);
+        sounds->Play(kSoundExitBeep, 0);
     }
     if (t - 50 <= exitShownAt[i])
         bigFont->DrawNumber(backBuffer, exitNumberX[i], exitNumberY[i], w.stats.hsJumpSeconds - exitShownAt[i] / 100);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "io/SoundSlots.h"
 #include "platform/Host.h"
 #include "platform/LittleEndian.h"
 #include "platform/UserDir.h"
@@ -174,7 +175,7 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     for (int k = 0; k < 3; ++k) {
         if (labels[k].Contains(cursor->x, cursor->y) && down) {
             Load(FileName(k), k);
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
         }
         labels[k].frame = difficulty == k ? 1 : 0;
         labels[k].Draw(labelX[k], 455, backBuffer);
@@ -182,13 +183,13 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     if (withContinue) {
         continueButton.Draw(516, 1, backBuffer);
         if (continueButton.Contains(cursor->x, cursor->y) && down) {
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
             result = Continue;
         }
     }
     backButton.Draw(5, 1, backBuffer);
     if (backButton.Contains(cursor->x, cursor->y) && down) {
-        sounds->Play(1, 0);
+        sounds->Play(kSoundClick, 0);
         result = Back;
     }
     Sort();

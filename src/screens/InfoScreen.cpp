@@ -1,5 +1,7 @@
 #include "screens/InfoScreen.h"
 
+#include "io/SoundSlots.h"
+
 void InfoScreen::Init(MouseCursor* c, SoundBank* s) {
     cursor = c;
     sounds = s;
@@ -19,12 +21,12 @@ bool InfoScreen::Frame() {
     ballSprite.AdvanceLoop();
     cursor->Update();
     if (ballSprite.Contains(cursor->x, cursor->y)) {
-        if (!hovered) sounds->Play(21, 0);
+        if (!hovered) sounds->Play(kSoundInfo, 0);
         hovered = 1;
         hoverSprites[0].Draw(500, 400, backBuffer);
         hoverSprites[1].Draw(540, 340, backBuffer);
         if (cursor->LeftDown()) {
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
             return true;
         }
         return false;

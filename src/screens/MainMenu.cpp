@@ -1,6 +1,7 @@
 #include "screens/MainMenu.h"
 
 #include "io/Input.h"
+#include "io/SoundSlots.h"
 
 // Credit lines: 13 a panel, at most 39 characters each.
 const char MainMenu::kCredits[3][MainMenu::kCreditLines][MainMenu::kCreditLineSize] = {
@@ -100,12 +101,12 @@ int32_t MainMenu::Frame() {
         Sprite& item = itemSprites[k];
         if (!onTop && item.Contains(cursor->x, cursor->y)) {
             item.frame = 1;
-            if (hoveredItem != k) sounds->PlayOverlapped(0);
+            if (hoveredItem != k) sounds->PlayOverlapped(kSoundTouch);
             if (pressBegins) pressItem = k;
             // Quitting takes a press that began on QUIT itself, not one
             // dragged onto it or held while it slid under the pointer.
             if (buttonDown && (k + 1 != Quit || pressItem == k)) {
-                sounds->Play(1, 0);
+                sounds->Play(kSoundClick, 0);
                 result = k + 1;
             }
             hoveredItem = k;
@@ -125,7 +126,7 @@ int32_t MainMenu::Frame() {
     for (int k = 0; k < 3; ++k) {
         if (difficultySprites[k].Contains(cursor->x, cursor->y) && buttonDown) {
             difficulty = k;
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
         }
         difficultySprites[k].frame = difficulty == k ? 1 : 0;
     }
@@ -135,10 +136,10 @@ int32_t MainMenu::Frame() {
         clickLatch = 1;
         if (humSwitch.frame == 0) {
             humSwitch.frame = 1;
-            sounds->Stop(24);
+            sounds->Stop(kSoundHum);
         } else {
             humSwitch.frame = 0;
-            sounds->Play(24, 1);
+            sounds->Play(kSoundHum, 1);
         }
     }
 
@@ -154,7 +155,7 @@ void MainMenu::DrawCredits() {
         Sprite& button = creditButtons[k];
         if (button.Contains(cursor->x, cursor->y)) {
             if (creditsHovered != k) {
-                sounds->Play(2, 0);
+                sounds->Play(kSoundCredits, 0);
                 slideX = -170;
             }
             button.frame = 1;

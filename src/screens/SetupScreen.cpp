@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "io/Input.h"
+#include "io/SoundSlots.h"
 
 namespace {
 
@@ -155,7 +156,7 @@ bool SetupScreen::Frame(int32_t players) {
         const char* name = nameEntry.Update();
         const bool ok = okButton.Contains(cursor->x, cursor->y) && down && !clickLatch;
         if (name || ok) {
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
             playerSetup->ship1 = selectedShip;
             clickLatch = 1;
             player1Active = 0;
@@ -172,7 +173,7 @@ bool SetupScreen::Frame(int32_t players) {
             const bool ok = okButton.Contains(cursor->x, cursor->y) && down;
             const char* name = nameEntry.Update();
             if (name || ok) {
-                sounds->Play(1, 0);
+                sounds->Play(kSoundClick, 0);
                 playerSetup->ship2 = selectedShip;
                 clickLatch = 1;
                 player2Active = 0;
@@ -184,13 +185,13 @@ bool SetupScreen::Frame(int32_t players) {
     if (selectedShip == 0) rightArrow.Draw(246, 294, backBuffer);
     if (selectedShip == 1) leftArrow.Draw(127, 294, backBuffer);
     if (leftArrow.Contains(cursor->x, cursor->y) && down && !clickLatch) {
-        if (selectedShip != 0) sounds->Play(1, 0);
+        if (selectedShip != 0) sounds->Play(kSoundClick, 0);
         leftArrow.frame = 1;
         selectedShip = 0;
     } else {
         leftArrow.frame = 0;
         if (rightArrow.Contains(cursor->x, cursor->y) && down) {
-            if (selectedShip != 1) sounds->Play(1, 0);
+            if (selectedShip != 1) sounds->Play(kSoundClick, 0);
             rightArrow.frame = 1;
             selectedShip = 1;
         } else {
@@ -256,7 +257,7 @@ bool SetupScreen::PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int
     }
     okButton.Draw(564, 416, backBuffer);
     if (okButton.Contains(cursor->x, cursor->y) && down && !clickLatch) {
-        sounds->Play(1, 0);
+        sounds->Play(kSoundClick, 0);
         clickLatch = 1;
         return true;
     }

@@ -3,6 +3,7 @@
 #include "gfx/ImageLoader.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
+#include "io/SoundSlots.h"
 #include "world/FoodItem.h"
 #include "world/Random.h"
 

@@ -36,15 +36,6 @@ constexpr float kStepPixels = 32.0f;
 // length - 1 the body and segment `length` the tail end.
 class Worm {
 public:
-    // Sound slots the worm plays.
-    static constexpr int32_t kSoundRockets = 11;
-    static constexpr int32_t kSoundWarp = 13;
-    static constexpr int32_t kSoundWarpRefused = 14;
-    static constexpr int32_t kSoundHyperOut = 15;
-    static constexpr int32_t kSoundSmallCollide = 17;
-    static constexpr int32_t kSoundPlasma = 18;
-    static constexpr int32_t kSoundDeath = 19;
-
     // Set-up, once when the match is built.
     void Bind(ArenaGrid& grid, Font& font, SoundBank& sounds, ImageBank& images);
     void SetKeys(int32_t left, int32_t right, int32_t warp, int32_t jump, int32_t boost, int32_t brake);

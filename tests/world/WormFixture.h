@@ -14,6 +14,7 @@
 #include "gfx/ImageLoader.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
+#include "io/SoundSlots.h"
 #include "support/FakeHost.h"
 #include "world/FoodItem.h"
 #include "world/Random.h"
@@ -39,7 +40,7 @@ inline uint8_t SheetColour(int sheet, int x, int y) {
     return x >= 198 && x < 330 ? TailColour(h) : 0;
 }
 
-// A worm on an empty arena, with the four picture sheets and 25 silent sound slots whose starts are logged.
+// A worm on an empty arena, with the four picture sheets and a silent sound in every slot, whose starts are logged.
 class WormTest : public ::testing::Test, public DisplayFixtureBase {
 protected:
     void SetUp() override {
@@ -58,7 +59,7 @@ protected:
         std::ofstream(path, std::ios::binary)
             .write("RIFF\x26\0\0\0WAVEfmt \x12\0\0\0\1\0\1\0\x22\x56\0\0\x22\x56\0\0\1\0\x08\0\0\0data\0\0\0\0", 46);
         sounds.Init();
-        for (int i = 0; i < 25; ++i) ASSERT_EQ(sounds.Load(path.c_str(), 8), i);
+        for (int i = 0; i < kSoundSlotCount; ++i) ASSERT_EQ(sounds.Load(path.c_str(), 8), i);
         std::remove(path.c_str());
         std::memset(KeyState, 0, sizeof KeyState);
         SeedRandom(12345);
@@ -82,7 +83,7 @@ protected:
     }
     static uint8_t BackAt(int x, int y) { return backBuffer->pixels[y * 640 + x]; }
     void PlaceWall(int x, int y) { grid.Place(&(walls[wallCount++] = GridObject{x, y, 0, 0, CellType::Wall})); }
-    FoodItem& PlaceFood(int x, int y, int growth, int score, int rockets, int soundSlot = 6) {
+    FoodItem& PlaceFood(int x, int y, int growth, int score, int rockets, int soundSlot = kSoundGrow1) {
         FoodItem& f = foods[foodCount++] = FoodItem{{x, y, 0, 0, CellType::Food}, 0, soundSlot, growth, score, rockets};
         grid.Place(&f);
         return f;
