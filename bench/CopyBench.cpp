@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BenchWorld.h"
+#include "gfx/ImageSlots.h"
 #include "gfx/Sprite.h"
 
 namespace {
@@ -59,7 +60,7 @@ CopyCase MakeCase(const std::string& name) {
         if (name == "title_stretched") c.dest = Rect{20, 100, 20 + 603, 100 + 172};  // 1.5 times
         if (name == "title_clipped") c.dest = At(c.src, 400, 400);
     } else if (name == "segment" || name == "segment_stretched" || name == "segment_clipped") {
-        c.source = g.imageBank.surfaces[0];  // the first ship's body, heading right
+        c.source = g.imageBank.surfaces[kImageWorm0];  // the first ship's body, heading right
         c.src = SpriteRect(c.source, 165, 33, 33, 33);
         c.dest = At(c.src, 320, 224);
         if (name == "segment_stretched") c.dest = Rect{326, 230, 326 + 19, 230 + 19};  // into a gate

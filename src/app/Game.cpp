@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "gfx/FontMetrics.h"
+#include "gfx/ImageSlots.h"
 #include "gfx/PaletteFader.h"
 #include "gfx/ScreenDump.h"
 #include "io/Input.h"
@@ -73,12 +74,7 @@ bool Game::Init() {
     SetUpFont(smallFont, smallFontSurface, kSmallFontMetrics);
     SetUpFont(mediumFont, mediumFontSurface, kMediumFontMetrics);
 
-    imageBank.Add("grafik\\SW1.dat", 640, 140, VideoMemory);
-    imageBank.Add("grafik\\SW2.dat", 640, 140, VideoMemory);
-    imageBank.Add("grafik\\Explotions.dat", 640, 250, VideoMemory);
-    imageBank.Add("grafik\\Shared.dat", 640, 180, VideoMemory);
-    imageBank.Add("grafik\\Complete.dat", 400, 200, SystemMemory);
-    imageBank.Add("grafik\\RutNat.dat", 320, 200, SystemMemory);
+    for (const ImageSlotFile& slot : kImageSlotFiles) imageBank.Add(slot.file, slot.width, slot.height, slot.placement);
 
     sounds.Init();
     for (const SoundSlotFile& slot : kSoundSlotFiles) sounds.Load(slot.file, 8);
@@ -175,7 +171,7 @@ void Game::PlayingFrame(bool escDown) {
     }
     if (exitBoxShown) {
         HoldFrozenPicture();
-        Blit(0, 0, 320, 200, imageBank.surfaces[5], 160, 140, backBuffer, true);
+        Blit(0, 0, 320, 200, imageBank.surfaces[kImagePanel], 160, 140, backBuffer, true);
         bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
         if (KeyState[DIK_N]) exitBoxShown = false;
         if (KeyState[DIK_Y]) {

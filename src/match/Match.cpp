@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gfx/Display.h"
+#include "gfx/ImageSlots.h"
 #include "io/Input.h"
 #include "io/SoundSlots.h"
 #include "match/IntroPanel.h"
@@ -47,10 +48,10 @@ void Match::Init(Font* big, Font* small, Font* medium, ImageBank* bank, SoundBan
     setupScreen = setup;
     highScores = table;
     cursor = c;
-    SetSourceColorKey(0, 0, imageBank->surfaces[4]);
+    SetSourceColorKey(0, 0, imageBank->surfaces[kImageComplete]);
     arena.Init(&grid, smallFont, mediumFont);
     food.Init(&grid);
-    SetSourceColorKey(0, 0, imageBank->surfaces[5]);
+    SetSourceColorKey(0, 0, imageBank->surfaces[kImagePanel]);
     SetDisplayPalette(127, 128, &imageBank->palette[127]);
     for (int i = 0; i < 2; ++i) worms[i].Bind(grid, *bigFont, *sounds, *imageBank);
     SetPlayKeys(playKeys);
@@ -192,8 +193,8 @@ bool Match::Frame() {
 
 void Match::IntroFrame() {
     food.Draw();
-    Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[5], kIntroPanelX, kIntroPanelY, backBuffer,
-         true);
+    Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
+         backBuffer, true);
     bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", 0);
     bigFont->DrawNumber(backBuffer, 305, 170, levelIndex + 1);
     // The level compiler keeps titles within kIntroTitleRoom.
@@ -238,7 +239,7 @@ void Match::PlayFrame() {
         }
         inPlay = 0;
         endChoice = GameOverFrame();
-        if (allLevelsDone) Blit(0, 0, 400, 200, imageBank->surfaces[4], 140, 10, backBuffer, true);
+        if (allLevelsDone) Blit(0, 0, 400, 200, imageBank->surfaces[kImageComplete], 140, 10, backBuffer, true);
         if (endChoice == HighScoreTable::Continue) {
             highScores->FadeOut();
             levelIndex = levelIndex > 1 && !allLevelsDone ? levelIndex - 1 : 0;
@@ -337,7 +338,7 @@ void Match::SaveResults() {
 }
 
 void Match::DrawGameOverCue() {
-    Blit(0, 0, 320, 200, imageBank->surfaces[5], 160, 140, backBuffer, true);
+    Blit(0, 0, 320, 200, imageBank->surfaces[kImagePanel], 160, 140, backBuffer, true);
     const char* const text = "GAME OVER";
     int32_t width = 0;
     for (const char* c = text; *c; ++c) width += bigFont->Advance(*c);

@@ -1,6 +1,7 @@
 #include "world/Worm.h"
 
 #include "gfx/ImageLoader.h"
+#include "gfx/ImageSlots.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
 #include "io/SoundSlots.h"
@@ -8,10 +9,6 @@
 #include "world/Random.h"
 
 namespace {
-
-// Image-bank slots the worm draws from.
-constexpr int kImageExplosions = 2;
-constexpr int kImageShared = 3;
 
 constexpr int32_t kExplosionFrames[3] = {9, 9, 8};
 
@@ -31,7 +28,7 @@ void Worm::Bind(ArenaGrid& arenaGrid, Font& bigFont, SoundBank& soundBank, Image
     font = &bigFont;
     sounds = &soundBank;
     images = &imageBank;
-    for (int slot = 0; slot < 4; ++slot) SetSourceColorKey(0, 0, images->surfaces[slot]);
+    for (int slot = kImageWorm0; slot <= kImageShared; ++slot) SetSourceColorKey(0, 0, images->surfaces[slot]);
     for (int32_t k = 0; k < 3; ++k)
         explosionSprites[k].Init(images->surfaces[kImageExplosions], 0, 65 * k, 65, 65, kExplosionFrames[k], 40);
     for (int32_t h = 0; h < 4; ++h) crashSprites[h].Init(images->surfaces[kImageShared], 0, 33 * h, 33, 33, 13, 4);
@@ -53,7 +50,7 @@ void Worm::SetupForMatch(int32_t shipType, const ShipStats* source) {
     ship = ShipTableIndex(shipType);
     statsSource = source;
     if (statsSource) stats = *statsSource;
-    Surface sheet = images->surfaces[ship];
+    Surface sheet = images->surfaces[kImageWorm0 + ship];
     for (int32_t h = 0; h < 4; ++h) {
         headSprites[h].Init(sheet, 0, 33 * h, 33, 33, 3, 3);
         bodySprites[h].Init(sheet, 165, 33 * h, 33, 33, 1, 1);

@@ -12,6 +12,7 @@
 #include "gfx/Display.h"
 #include "gfx/Font.h"
 #include "gfx/ImageLoader.h"
+#include "gfx/ImageSlots.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
 #include "io/SoundSlots.h"
@@ -49,10 +50,10 @@ protected:
         const Rect screen{0, 0, 640, 480};
         SetClipList(backBuffer, 1, &screen);
         ClearSurface(backBuffer, 0);
-        const int heights[4] = {140, 140, 250, 180};
-        for (int i = 0; i < 4; ++i) {
-            images.surfaces[i] = CreateSurface(640, heights[i], VideoMemory);
-            for (int p = 0; p < 640 * heights[i]; ++p) images.surfaces[i]->pixels[p] = SheetColour(i, p % 640, p / 640);
+        for (int i = kImageWorm0; i <= kImageShared; ++i) {
+            const int height = kImageSlotFiles[i].height;
+            images.surfaces[i] = CreateSurface(640, height, VideoMemory);
+            for (int p = 0; p < 640 * height; ++p) images.surfaces[i]->pixels[p] = SheetColour(i, p % 640, p / 640);
         }
         // A WAVE without samples: every play starts and ends at once and is logged.
         const std::string path = "/tmp/vc-worm-" + std::to_string(getpid()) + ".wav";
@@ -72,7 +73,7 @@ protected:
     }
     void TearDown() override {
         sounds.ReleaseAll();
-        for (int i = 0; i < 4; ++i) ReleaseSurface(images.surfaces[i]);
+        for (int i = kImageWorm0; i <= kImageShared; ++i) ReleaseSurface(images.surfaces[i]);
         ShutdownDisplay();
         std::memset(KeyState, 0, sizeof KeyState);
     }
