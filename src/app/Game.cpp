@@ -11,6 +11,7 @@
 #include "io/Input.h"
 #include "io/SoundSlots.h"
 #include "platform/Host.h"
+#include "world/Difficulty.h"
 #include "world/Random.h"
 
 namespace {
@@ -245,7 +246,7 @@ bool Game::RunFrame() {
             } else if (r == MainMenu::HighScores) {
                 state = GameState::HighScores;
                 mainMenu.FadeOut();
-                const int32_t d = difficulty == 0 || difficulty == 1 ? difficulty : 2;
+                const int32_t d = ClampDifficulty(difficulty);
                 highScoreScreen.Load(HighScoreTable::FileName(d), d);
                 ShowHighScores();
             } else if (r == MainMenu::Info) {

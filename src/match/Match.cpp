@@ -10,11 +10,14 @@
 #include "match/IntroPanel.h"
 #include "platform/GameFile.h"
 #include "platform/Host.h"
+#include "world/Difficulty.h"
 #include "world/Random.h"
 
 namespace {
 
 constexpr float kFactorStep = 0.2f;
+// A level's target length is its file's target times this, by difficulty.
+constexpr float kTargetFactors[kDifficulties] = {0.7f, 1.0f, 1.17f};
 
 uint32_t Ticks() {
     Host* host = GetHost();
@@ -80,7 +83,7 @@ void Match::SetPlayers(const PlayerSetup* setup) {
 
 void Match::Begin(int32_t d) {
     Reset(d);
-    highScores->Load(HighScoreTable::FileName(d), d == 0 || d == 1 ? d : 2);
+    highScores->Load(HighScoreTable::FileName(d), ClampDifficulty(d));
     LoadLevel();
 }
 
@@ -101,7 +104,7 @@ void Match::Reset(int32_t d) {
     worms[0].ResetForMatch();
     worms[1].ResetForMatch();
     levelIndex = 0;
-    targetFactor = d == 0 ? 0.7f : d == 1 ? 1.0f : 1.17f;
+    targetFactor = kTargetFactors[ClampDifficulty(d)];
     if (players == 2) {
         targetFactor = AddFactor(targetFactor, -kFactorStep);
         playerOut[1] = 0;

@@ -31,9 +31,8 @@ void HighScoreTable::Clear() {
 }
 
 const char* HighScoreTable::FileName(int32_t d) {
-    if (d == 0) return "teasy.dat";
-    if (d == 1) return "tmed.dat";
-    return "thard.dat";
+    static const char* const kFileNames[kDifficulties] = {"teasy.dat", "tmed.dat", "thard.dat"};
+    return kFileNames[ClampDifficulty(d)];
 }
 
 void HighScoreTable::LoadBytes(const uint8_t* data, int64_t size) {
@@ -70,7 +69,7 @@ bool HighScoreTable::Load(const char* fileName, int32_t d) {
     if (read.status != ReadStatus::Refused) return true;
     unreadable = 1;
     std::snprintf(unreadableReason, sizeof unreadableReason, "%s", read.reason);
-    const int slot = d >= 0 && d <= 2 ? d : 2;
+    const int slot = ClampDifficulty(d);
     if (!reported[slot]) {
         reported[slot] = 1;
         char text[kSaveReasonSize + 256];
@@ -102,7 +101,7 @@ bool HighScoreTable::Save(const char* fileName, SaveResult* result) {
 }
 
 bool HighScoreTable::AddResults(int32_t d, const GameResult* results, int count, char* message, int messageSize) {
-    d = d == 0 || d == 1 ? d : 2;
+    d = ClampDifficulty(d);
     const char* fileName = FileName(d);
     char path[kMaxUserPath];
     const bool named = UserFilePath(fileName, path, sizeof path);

@@ -9,6 +9,7 @@
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
 #include "platform/SaveFile.h"
+#include "world/Difficulty.h"
 
 // One result in a high-score file: 32 bytes, little-endian.
 struct HighScoreRecord {
@@ -81,7 +82,7 @@ public:
     uint8_t unreadable = 0;
     char unreadableReason[kSaveReasonSize] = {};
     // Unreadable tables already reported this run, by difficulty.
-    uint8_t reported[3] = {};
+    uint8_t reported[kDifficulties] = {};
     // Records entered since the table was last cleared or loaded: their rows
     // are framed and blink (hidden kBlinkOffFrames of every kBlinkFrames).
     uint8_t fresh[kRecords] = {};
