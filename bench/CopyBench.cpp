@@ -11,6 +11,7 @@
 #include "BenchWorld.h"
 #include "gfx/ImageSlots.h"
 #include "gfx/Sprite.h"
+#include "world/WormSheets.h"
 
 namespace {
 
@@ -37,9 +38,9 @@ Surface ScatteredPicture() {
     return picture;
 }
 
-Rect SpriteRect(Surface surface, int32_t x, int32_t y, int32_t w, int32_t h) {
+Rect SpriteRect(Surface surface, const SheetCell& cell) {
     Sprite s;
-    s.Init(surface, x, y, w, h, 1, 0);
+    s.Init(surface, cell, 1, 0);
     Rect r;
     s.FrameRect(&r.left, &r.top, &r.right, &r.bottom);
     return r;
@@ -61,7 +62,7 @@ CopyCase MakeCase(const std::string& name) {
         if (name == "title_clipped") c.dest = At(c.src, 400, 400);
     } else if (name == "segment" || name == "segment_stretched" || name == "segment_clipped") {
         c.source = g.imageBank.surfaces[kImageWorm0];  // the first ship's body, heading right
-        c.src = SpriteRect(c.source, 165, 33, 33, 33);
+        c.src = SpriteRect(c.source, WormBodyCell(1));
         c.dest = At(c.src, 320, 224);
         if (name == "segment_stretched") c.dest = Rect{326, 230, 326 + 19, 230 + 19};  // into a gate
         if (name == "segment_clipped") c.dest = At(c.src, -10, -10);

@@ -4,6 +4,7 @@
 #include "gfx/Sprite.h"
 #include "world/ArenaGrid.h"
 #include "world/ShipStats.h"
+#include "world/WormSheets.h"
 
 class Font;
 class ImageBank;
@@ -101,7 +102,7 @@ public:
     Sprite bodySprites[4];
     Sprite tailSprites[4];
     Sprite crashSprites[4];
-    Sprite explosionSprites[3];
+    Sprite explosionSprites[kExplosionStrips];
     Sprite gateSprite;
 
     ArenaGrid* grid = nullptr;

@@ -121,6 +121,10 @@ RgbImage FromShared(const Canvas& c, int left, int top, int w, int h) {
     return out;
 }
 
+RgbImage FromShared(const Canvas& c, const SheetCell& cell, int frame) {
+    return FromShared(c, cell.x + frame * cell.w + 1, cell.y + 1, cell.w - 1, cell.h - 1);
+}
+
 // -------------------------------------------------------------- metal work
 
 void Emboss(RgbImage& img, const Box& box, const paint::Sdf& shape, const paint::ColourFn& face, float bevel,

@@ -7,6 +7,7 @@
 
 #include "Canvas.h"
 #include "Paint.h"
+#include "gfx/SheetCell.h"
 
 namespace fe {
 
@@ -47,6 +48,8 @@ void Planet(RgbImage& img, float cx, float cy, float r, Colour dark, Colour ligh
 // A w x h piece at (left, top) of an indexed picture on the shared palette,
 // in true colour (index 0 stays clear): to show play sprites on a screen.
 RgbImage FromShared(const Canvas& c, int left, int top, int w, int h);
+// The same for frame k's picture of a strip of play sprites.
+RgbImage FromShared(const Canvas& c, const SheetCell& cell, int frame);
 
 // -------------------------------------------------------------- metal work
 

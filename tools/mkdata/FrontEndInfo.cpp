@@ -9,6 +9,8 @@
 
 #include "FrontEndArt.h"
 #include "PlayPaint.h"
+#include "match/FoodSheet.h"
+#include "world/WormSheets.h"
 
 namespace fe {
 namespace {
@@ -94,10 +96,11 @@ RgbImage Background(const Faces& f) {
         for (int ship = 0; ship < 2; ++ship) {
             const Canvas worm = play::BuildWormSheet(ship);
             const int wx = left.left + 12 + ship * 146;
-            img.Draw(FromShared(worm, 199, 34, 32, 32), wx, wy);
-            img.Draw(FromShared(worm, 166, 34, 32, 32), wx + 32, wy);
-            img.Draw(FromShared(worm, 1, 34, 32, 32), wx + 64, wy);
-            img.Draw(FromShared(food, 1, 1 + 33 * (ship * 2), 32, 32), wx + 102, wy);
+            const int right = 1;  // heading
+            img.Draw(FromShared(worm, WormTailCell(right), 0), wx, wy);
+            img.Draw(FromShared(worm, WormBodyCell(right), 0), wx + 32, wy);
+            img.Draw(FromShared(worm, WormHeadCell(right), 0), wx + 64, wy);
+            img.Draw(FromShared(food, FoodCell(ship * 2), 0), wx + 102, wy);
         }
     }
 
@@ -144,7 +147,7 @@ RgbImage Background(const Faces& f) {
     for (int k = 0; k < 5; ++k) {
         const int cx = bottom.left + 52 + k * 92, top = bottom.top + 32;
         paint::AddGlow(img, cx, top + 16, 24.f, {20, 40, 70});
-        img.Draw(FromShared(food, 1, 1 + 33 * k, 32, 32), cx - 16, top);
+        img.Draw(FromShared(food, FoodCell(k), 0), cx - 16, top);
         TextCentred(img, f.condensed, grow[k], 12, cx, top + 50, label, 1);
         TextCentred(img, f.condensed, worth[k], 12, cx, top + 64, k == 4 ? label : points, 1);
     }

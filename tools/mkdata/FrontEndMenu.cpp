@@ -7,6 +7,8 @@
 
 #include "FrontEndArt.h"
 #include "PlayPaint.h"
+#include "match/FoodSheet.h"
+#include "world/WormSheets.h"
 
 namespace fe {
 namespace {
@@ -233,16 +235,15 @@ RgbImage CreditWorm(int w, int h) {
     const Canvas steel = play::BuildWormSheet(0);
     const Canvas violet = play::BuildWormSheet(1);
     const Canvas food = play::BuildFoodSheet();
-    // heading 1 (right) is the second row of cells, heading 3 (left) the fourth
-    const int right = 34, left = 100;
-    pic.Draw(FromShared(steel, 199, right, 32, 32), 8, 12);
-    pic.Draw(FromShared(steel, 166, right, 32, 32), 40, 12);
-    pic.Draw(FromShared(steel, 1, right, 32, 32), 72, 12);
-    pic.Draw(FromShared(food, 1, 67, 32, 32), 114, 12);
-    pic.Draw(FromShared(violet, 1, left, 32, 32), 50, 58);
-    pic.Draw(FromShared(violet, 166, left, 32, 32), 82, 58);
-    pic.Draw(FromShared(violet, 199, left, 32, 32), 114, 58);
-    pic.Draw(FromShared(food, 1, 1, 32, 32), 12, 58);
+    const int right = 1, left = 3;  // headings
+    pic.Draw(FromShared(steel, WormTailCell(right), 0), 8, 12);
+    pic.Draw(FromShared(steel, WormBodyCell(right), 0), 40, 12);
+    pic.Draw(FromShared(steel, WormHeadCell(right), 0), 72, 12);
+    pic.Draw(FromShared(food, FoodCell(2), 0), 114, 12);
+    pic.Draw(FromShared(violet, WormHeadCell(left), 0), 50, 58);
+    pic.Draw(FromShared(violet, WormBodyCell(left), 0), 82, 58);
+    pic.Draw(FromShared(violet, WormTailCell(left), 0), 114, 58);
+    pic.Draw(FromShared(food, FoodCell(0), 0), 12, 58);
     PictureFrame(pic);
     return pic;
 }
