@@ -10,6 +10,7 @@
 #include "gfx/ScreenDump.h"
 #include "io/Input.h"
 #include "io/SoundSlots.h"
+#include "match/IntroPanel.h"
 #include "platform/Host.h"
 #include "world/Difficulty.h"
 #include "world/Random.h"
@@ -172,7 +173,8 @@ void Game::PlayingFrame(bool escDown) {
     }
     if (exitBoxShown) {
         HoldFrozenPicture();
-        Blit(0, 0, 320, 200, imageBank.surfaces[kImagePanel], 160, 140, backBuffer, true);
+        Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
+             backBuffer, true);
         bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
         if (KeyState[DIK_N]) exitBoxShown = false;
         if (KeyState[DIK_Y]) {

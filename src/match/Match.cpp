@@ -242,7 +242,10 @@ void Match::PlayFrame() {
         }
         inPlay = 0;
         endChoice = GameOverFrame();
-        if (allLevelsDone) Blit(0, 0, 400, 200, imageBank->surfaces[kImageComplete], 140, 10, backBuffer, true);
+        if (allLevelsDone) {
+            const ImageSlotFile& complete = kImageSlotFiles[kImageComplete];
+            Blit(0, 0, complete.width, complete.height, imageBank->surfaces[kImageComplete], 140, 10, backBuffer, true);
+        }
         if (endChoice == HighScoreTable::Continue) {
             highScores->FadeOut();
             levelIndex = levelIndex > 1 && !allLevelsDone ? levelIndex - 1 : 0;
@@ -341,7 +344,8 @@ void Match::SaveResults() {
 }
 
 void Match::DrawGameOverCue() {
-    Blit(0, 0, 320, 200, imageBank->surfaces[kImagePanel], 160, 140, backBuffer, true);
+    Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
+         backBuffer, true);
     const char* const text = "GAME OVER";
     int32_t width = 0;
     for (const char* c = text; *c; ++c) width += bigFont->Advance(*c);
