@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "io/SoundSlots.h"
+#include "screens/HighScoreSheet.h"
 #include "platform/Host.h"
 #include "platform/LittleEndian.h"
 #include "platform/UserDir.h"
@@ -13,14 +14,12 @@ void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
     sounds = s;
     background = CreateSurface(640, 480, SystemMemory);
     loader.LoadSurface("grafik\\hiscore.dat", background, palette);
-    buttonSurface = CreateSurface(440, 130, SystemMemory);
+    buttonSurface = CreateSurface(kHighScoreButtonsWidth, kHighScoreButtonsHeight, SystemMemory);
     loader.LoadSurface("grafik\\hibutt.dat", buttonSurface, nullptr);
     SetSourceColorKey(0, 0, buttonSurface);
-    labels[0].Init(buttonSurface, 0, 0, 46, 23, 1, 0);
-    labels[1].Init(buttonSurface, 0, 29, 80, 23, 1, 0);
-    labels[2].Init(buttonSurface, 0, 57, 48, 23, 1, 0);
-    continueButton.Init(buttonSurface, 165, 0, 125, 126, 1, 0);
-    backButton.Init(buttonSurface, 300, 0, 125, 126, 1, 0);
+    for (int k = 0; k < kDifficulties; ++k) labels[k].Init(buttonSurface, kHighScoreLabelCells[k], 1, 0);
+    continueButton.Init(buttonSurface, kHighScoreContinueCell, 1, 0);
+    backButton.Init(buttonSurface, kHighScoreBackCell, 1, 0);
     difficulty = 0;
 }
 
@@ -170,8 +169,8 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     int32_t result = None;
     Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
     const bool down = cursor->LeftDown();
-    static const int32_t labelX[3] = {220, 280, 370};
-    for (int k = 0; k < 3; ++k) {
+    static const int32_t labelX[kDifficulties] = {220, 280, 370};
+    for (int k = 0; k < kDifficulties; ++k) {
         if (labels[k].Contains(cursor->x, cursor->y) && down) {
             Load(FileName(k), k);
             sounds->Play(kSoundClick, 0);
@@ -196,7 +195,7 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     for (int i = 0; i < kRecords; ++i) {
         const HighScoreRecord& r = *order[i];
         if (r.score == 0) continue;
-        const int32_t y = 180 + i * font->cellHeight;
+        const int32_t y = kHighScoreFirstRowY + i * font->cellHeight;
         if (fresh[order[i] - records]) {
             // A result entered by the game just ended: a glowing frame
             // round its row, and the row blinking inside it.
@@ -206,10 +205,10 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
             FillRect(kFreshRight - 2, y, kFreshRight, y + 23, backBuffer, kFreshColour);
             if (blinkFrame >= kBlinkFrames - kBlinkOffFrames) continue;
         }
-        font->DrawNumber(backBuffer, 105, y, r.score);
-        font->DrawText(backBuffer, 230, y, r.name, 0);
-        font->DrawNumber(backBuffer, 440, y, r.lengthTotal);
-        font->DrawNumber(backBuffer, 515, y, r.level);
+        font->DrawNumber(backBuffer, kHighScoreScoreX, y, r.score);
+        font->DrawText(backBuffer, kHighScoreNameX, y, r.name, 0);
+        font->DrawNumber(backBuffer, kHighScoreLengthX, y, r.lengthTotal);
+        font->DrawNumber(backBuffer, kHighScoreLevelX, y, r.level);
     }
     cursor->Update();
     return result;

@@ -92,7 +92,7 @@ public:
     static constexpr int32_t kFreshLeft = 62;
     static constexpr int32_t kFreshRight = 582;
     static constexpr uint8_t kFreshColour = 167;  // a cyan of the shared upper palette
-    Sprite labels[3];
+    Sprite labels[kDifficulties];
     Sprite continueButton;
     Sprite backButton;
     MouseCursor* cursor = nullptr;

@@ -28,6 +28,13 @@ void PutFrame(RgbImage& sheet, int srcX, int srcY, int w, int h, int frame, cons
 // The separator lines of a strip of `frames` cells: columns srcX + k*w for
 // k = 0..frames, and rows srcY and srcY + h.
 void StripLines(RgbImage& sheet, int srcX, int srcY, int w, int h, int frames, Colour c);
+// The same for a strip the game cuts as a SheetCell.
+inline void PutFrame(RgbImage& sheet, const SheetCell& cell, int frame, const RgbImage& pic) {
+    PutFrame(sheet, cell.x, cell.y, cell.w, cell.h, frame, pic);
+}
+inline void StripLines(RgbImage& sheet, const SheetCell& cell, int frames, Colour c) {
+    StripLines(sheet, cell.x, cell.y, cell.w, cell.h, frames, c);
+}
 
 // ------------------------------------------------------------- backgrounds
 
