@@ -10,6 +10,7 @@
 #include "FrontEndArt.h"
 #include "PlayPaint.h"
 #include "match/FoodSheet.h"
+#include "screens/InfoSheet.h"
 #include "world/WormSheets.h"
 
 namespace fe {
@@ -222,13 +223,12 @@ RgbImage Arrow() {
 }
 
 RgbImage BallStrip(const Faces& f) {
-    RgbImage sheet(480, 66);
-    StripLines(sheet, 0, 0, 65, 65, 3, kLine);
-    StripLines(sheet, 262, 0, 65, 65, 1, kLine);
-    StripLines(sheet, 327, 0, 65, 65, 1, kLine);
-    for (int k = 0; k < 3; ++k) PutFrame(sheet, 0, 0, 65, 65, k, Ball(k));
-    PutFrame(sheet, 262, 0, 65, 65, 0, BackSign(f));
-    PutFrame(sheet, 327, 0, 65, 65, 0, Arrow());
+    RgbImage sheet(kBallSheetWidth, kBallSheetHeight);
+    StripLines(sheet, kBallCell, kBallFrames, kLine);
+    for (const SheetCell& c : kBallHoverCells) StripLines(sheet, c, 1, kLine);
+    for (int k = 0; k < kBallFrames; ++k) PutFrame(sheet, kBallCell, k, Ball(k));
+    PutFrame(sheet, kBallHoverCells[0], 0, BackSign(f));
+    PutFrame(sheet, kBallHoverCells[1], 0, Arrow());
     return sheet;
 }
 
