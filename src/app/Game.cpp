@@ -9,6 +9,7 @@
 #include "gfx/PaletteFader.h"
 #include "gfx/ScreenDump.h"
 #include "io/Input.h"
+#include "io/PointerSheet.h"
 #include "io/SoundSlots.h"
 #include "match/IntroPanel.h"
 #include "platform/Host.h"
@@ -66,10 +67,13 @@ bool Game::Init() {
 
     SeedRandom(useSeed ? seed : static_cast<uint32_t>(std::time(nullptr)));
 
-    LoadGameImage(&cursorSurface, "grafik\\mousehi.dat", 32, 25, SystemMemory);
-    LoadGameImage(&mediumFontSurface, "grafik\\impFont16.dat", 640, 80, VideoMemory);
-    LoadGameImage(&smallFontSurface, "grafik\\impFont8.dat", 640, 30, VideoMemory);
-    LoadGameImage(&bigFontSurface, "grafik\\ImpFont22.dat", 640, 200, VideoMemory);
+    LoadGameImage(&cursorSurface, "grafik\\mousehi.dat", kPointerCell.w, kPointerCell.h, SystemMemory);
+    const FontMetrics& medium = kMediumFontMetrics;
+    const FontMetrics& small = kSmallFontMetrics;
+    const FontMetrics& big = kBigFontMetrics;
+    LoadGameImage(&mediumFontSurface, "grafik\\impFont16.dat", medium.sheetWidth, medium.sheetHeight, VideoMemory);
+    LoadGameImage(&smallFontSurface, "grafik\\impFont8.dat", small.sheetWidth, small.sheetHeight, VideoMemory);
+    LoadGameImage(&bigFontSurface, "grafik\\ImpFont22.dat", big.sheetWidth, big.sheetHeight, VideoMemory);
     CreateDisplayPalette(loader.palette);
 
     SetUpFont(bigFont, bigFontSurface, kBigFontMetrics);
@@ -85,7 +89,7 @@ bool Game::Init() {
 
     LoadShipTables(shipBaseStats, shipLimits, &upgradeCosts);
 
-    cursor.Init(cursorSurface, 0, 0, 32, 25, 1, 0);
+    cursor.Init(cursorSurface, kPointerCell.x, kPointerCell.y, kPointerCell.w, kPointerCell.h, 1, 0);
     cursor.SetBounds(0, 0, 639, 479);
 
     match.Init(&bigFont, &smallFont, &mediumFont, &imageBank, &sounds, &shipBaseStats[0], &shipBaseStats[1],
