@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "BenchWorld.h"
+#include "gfx/ImageSlots.h"
 #include "gfx/Sprite.h"
+#include "world/WormSheets.h"
 
 namespace {
 
@@ -36,9 +38,9 @@ Surface ScatteredPicture() {
     return picture;
 }
 
-Rect SpriteRect(Surface surface, int32_t x, int32_t y, int32_t w, int32_t h) {
+Rect SpriteRect(Surface surface, const SheetCell& cell) {
     Sprite s;
-    s.Init(surface, x, y, w, h, 1, 0);
+    s.Init(surface, cell, 1, 0);
     Rect r;
     s.FrameRect(&r.left, &r.top, &r.right, &r.bottom);
     return r;
@@ -59,8 +61,8 @@ CopyCase MakeCase(const std::string& name) {
         if (name == "title_stretched") c.dest = Rect{20, 100, 20 + 603, 100 + 172};  // 1.5 times
         if (name == "title_clipped") c.dest = At(c.src, 400, 400);
     } else if (name == "segment" || name == "segment_stretched" || name == "segment_clipped") {
-        c.source = g.imageBank.surfaces[0];  // the first ship's body, heading right
-        c.src = SpriteRect(c.source, 165, 33, 33, 33);
+        c.source = g.imageBank.surfaces[kImageWorm0];  // the first ship's body, heading right
+        c.src = SpriteRect(c.source, WormBodyCell(1));
         c.dest = At(c.src, 320, 224);
         if (name == "segment_stretched") c.dest = Rect{326, 230, 326 + 19, 230 + 19};  // into a gate
         if (name == "segment_clipped") c.dest = At(c.src, -10, -10);

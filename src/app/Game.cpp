@@ -5,10 +5,15 @@
 #include <initializer_list>
 
 #include "gfx/FontMetrics.h"
+#include "gfx/ImageSlots.h"
 #include "gfx/PaletteFader.h"
 #include "gfx/ScreenDump.h"
 #include "io/Input.h"
+#include "io/PointerSheet.h"
+#include "io/SoundSlots.h"
+#include "match/IntroPanel.h"
 #include "platform/Host.h"
+#include "world/Difficulty.h"
 #include "world/Random.h"
 
 namespace {
@@ -62,40 +67,29 @@ bool Game::Init() {
 
     SeedRandom(useSeed ? seed : static_cast<uint32_t>(std::time(nullptr)));
 
-    LoadGameImage(&cursorSurface, "grafik\\mousehi.dat", 32, 25, SystemMemory);
-    LoadGameImage(&mediumFontSurface, "grafik\\impFont16.dat", 640, 80, VideoMemory);
-    LoadGameImage(&smallFontSurface, "grafik\\impFont8.dat", 640, 30, VideoMemory);
-    LoadGameImage(&bigFontSurface, "grafik\\ImpFont22.dat", 640, 200, VideoMemory);
+    LoadGameImage(&cursorSurface, "grafik\\mousehi.dat", kPointerCell.w, kPointerCell.h, SystemMemory);
+    const FontMetrics& medium = kMediumFontMetrics;
+    const FontMetrics& small = kSmallFontMetrics;
+    const FontMetrics& big = kBigFontMetrics;
+    LoadGameImage(&mediumFontSurface, "grafik\\impFont16.dat", medium.sheetWidth, medium.sheetHeight, VideoMemory);
+    LoadGameImage(&smallFontSurface, "grafik\\impFont8.dat", small.sheetWidth, small.sheetHeight, VideoMemory);
+    LoadGameImage(&bigFontSurface, "grafik\\ImpFont22.dat", big.sheetWidth, big.sheetHeight, VideoMemory);
     CreateDisplayPalette(loader.palette);
 
     SetUpFont(bigFont, bigFontSurface, kBigFontMetrics);
     SetUpFont(smallFont, smallFontSurface, kSmallFontMetrics);
     SetUpFont(mediumFont, mediumFontSurface, kMediumFontMetrics);
 
-    imageBank.Add("grafik\\SW1.dat", 640, 140, VideoMemory);
-    imageBank.Add("grafik\\SW2.dat", 640, 140, VideoMemory);
-    imageBank.Add("grafik\\Explotions.dat", 640, 250, VideoMemory);
-    imageBank.Add("grafik\\Shared.dat", 640, 180, VideoMemory);
-    imageBank.Add("grafik\\Complete.dat", 400, 200, SystemMemory);
-    imageBank.Add("grafik\\RutNat.dat", 320, 200, SystemMemory);
+    for (const ImageSlotFile& slot : kImageSlotFiles) imageBank.Add(slot.file, slot.width, slot.height, slot.placement);
 
-    static const char* const kSoundFiles[25] = {
-        "sound\\btouch.dat", "sound\\click.dat",    "sound\\legin.dat",        "sound\\clickneg.dat",
-        "sound\\click.dat",  "sound\\click.dat",    "sound\\grow1.dat",        "sound\\grow2.dat",
-        "sound\\grow3.dat",  "sound\\grow4.dat",    "sound\\attach.dat",       "sound\\rockets.dat",
-        "sound\\attach.dat", "sound\\warp2.dat",    "sound\\warpfail.dat",     "sound\\hyperout.dat",
-        "sound\\beep.dat",   "sound\\smallcollide.dat", "sound\\plasma2.dat", "sound\\fire2.dat",
-        "sound\\dead.dat",   "sound\\info.dat",     "sound\\info.dat",         "sound\\info.dat",
-        "sound\\bigone.dat",
-    };
     sounds.Init();
-    for (const char* file : kSoundFiles) sounds.Load(file, 8);
-    sounds.SetFrequency(24, 11025);
-    sounds.Play(24, 1);
+    for (const SoundSlotFile& slot : kSoundSlotFiles) sounds.Load(slot.file, 8);
+    sounds.SetFrequency(kSoundHum, 11025);
+    sounds.Play(kSoundHum, 1);
 
     LoadShipTables(shipBaseStats, shipLimits, &upgradeCosts);
 
-    cursor.Init(cursorSurface, 0, 0, 32, 25, 1, 0);
+    cursor.Init(cursorSurface, kPointerCell.x, kPointerCell.y, kPointerCell.w, kPointerCell.h, 1, 0);
     cursor.SetBounds(0, 0, 639, 479);
 
     match.Init(&bigFont, &smallFont, &mediumFont, &imageBank, &sounds, &shipBaseStats[0], &shipBaseStats[1],
@@ -183,7 +177,8 @@ void Game::PlayingFrame(bool escDown) {
     }
     if (exitBoxShown) {
         HoldFrozenPicture();
-        Blit(0, 0, 320, 200, imageBank.surfaces[5], 160, 140, backBuffer, true);
+        Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
+             backBuffer, true);
         bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
         if (KeyState[DIK_N]) exitBoxShown = false;
         if (KeyState[DIK_Y]) {
@@ -257,7 +252,7 @@ bool Game::RunFrame() {
             } else if (r == MainMenu::HighScores) {
                 state = GameState::HighScores;
                 mainMenu.FadeOut();
-                const int32_t d = difficulty == 0 || difficulty == 1 ? difficulty : 2;
+                const int32_t d = ClampDifficulty(difficulty);
                 highScoreScreen.Load(HighScoreTable::FileName(d), d);
                 ShowHighScores();
             } else if (r == MainMenu::Info) {

@@ -1,5 +1,6 @@
 #pragma once
-// The glyph grids and proportional trims of the game's three bitmap fonts.
+// The glyph grids, proportional trims and sheet sizes of the game's three
+// bitmap fonts.
 // The game sets its Fonts up from these, and the data tool draws the font
 // sheets to them and measures level titles with them, so a title is
 // measured with exactly the advances the game draws it with.
@@ -12,6 +13,7 @@ struct FontMetrics {
     int wrapWidth;
     const char* trimmed;  // the characters with a trim of their own...
     int trims[kMaxTrims];  // ...and their trims, in the same order
+    int sheetWidth, sheetHeight;  // the font's picture
 
     // Pixels the pen moves on after `c` (as Font::Advance).
     constexpr int Advance(char c) const {
@@ -29,8 +31,8 @@ struct FontMetrics {
 };
 
 // Gold headlines ("ImpFont22").
-inline constexpr FontMetrics kBigFontMetrics{34, 33, 13, 627, "IJWMPEFL", {21, 18, 1, 5, 15, 17, 17, 17}};
+inline constexpr FontMetrics kBigFontMetrics{34, 33, 13, 627, "IJWMPEFL", {21, 18, 1, 5, 15, 17, 17, 17}, 640, 200};
 // Chrome-cyan names and numbers ("impFont16").
-inline constexpr FontMetrics kMediumFontMetrics{28, 25, 13, 621, "WMIJLE1", {5, 10, 20, 18, 17, 17, 18}};
+inline constexpr FontMetrics kMediumFontMetrics{28, 25, 13, 621, "WMIJLE1", {5, 10, 20, 18, 17, 17, 18}, 640, 80};
 // Small print ("impFont8").
-inline constexpr FontMetrics kSmallFontMetrics{15, 15, 9, 630, "KMWI4", {7, 6, 5, 12, 7}};
+inline constexpr FontMetrics kSmallFontMetrics{15, 15, 9, 630, "KMWI4", {7, 6, 5, 12, 7}, 640, 30};

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "gfx/Display.h"
+#include "gfx/SheetCell.h"
 
 // A picture cut from a strip of equally spaced frames on a surface. Each
 // cell of the strip has a one-pixel line at its left and top; the picture of
@@ -10,6 +11,9 @@ class Sprite {
 public:
     void Init(Surface surface, int32_t srcX, int32_t srcY, int32_t width, int32_t height, int32_t frameCount,
               int32_t delay);
+    void Init(Surface surface, const SheetCell& cell, int32_t frameCount, int32_t delay) {
+        Init(surface, cell.x, cell.y, cell.w, cell.h, frameCount, delay);
+    }
     void Draw(int32_t x, int32_t y, Surface destination);
     void DrawClipped(int32_t x, int32_t y, Surface destination);
     void SetClip(int32_t right, int32_t bottom);

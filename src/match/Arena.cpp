@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
+#include "match/WallSheet.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -28,11 +30,11 @@ void Arena::Init(ArenaGrid* g, Font* small, Font* medium) {
     grid = g;
     smallFont = small;
     mediumFont = medium;
-    wallImage = CreateSurface(320, 200, SystemMemory);
+    wallImage = CreateSurface(kWallSheetWidth, kWallSheetHeight, SystemMemory);
     background = CreateSurface(640, 480, VideoMemory);
     loader.LoadSurface("grafik\\walls.dat", wallImage, nullptr);
     SetSourceColorKey(0, 0, wallImage);
-    wallSprite.Init(wallImage, 0, 0, 33, 33, 1, 1);
+    wallSprite.Init(wallImage, kWallTileCell, 1, 1);
 }
 
 bool Arena::Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* error, int errorSize) {
@@ -99,8 +101,9 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
             w.offsetX = w.offsetY = 0;
             w.cellType = CellType::Wall;
         }
-    Blit(1, 166, 310, 197, wallImage, 0, 449, background, true);
-    Blit(1, 166, 310, 197, wallImage, 330, 449, background, true);
+    for (int32_t x : {0, 330})
+        Blit(kStatusPanelX, kStatusPanelY, kStatusPanelX + kStatusPanelWidth, kStatusPanelY + kStatusPanelHeight,
+             wallImage, x, 449, background, true);
     for (int32_t i = 0; i < wallCount; ++i) {
         wallSprite.Draw(walls[i].cellX * 32, walls[i].cellY * 32, background);
         grid->Place(&walls[i]);

@@ -1,5 +1,7 @@
 #include "match/FoodSet.h"
 
+#include "io/SoundSlots.h"
+#include "match/FoodSheet.h"
 #include "world/Random.h"
 
 namespace {
@@ -10,17 +12,15 @@ constexpr int kPlacementTries = 100000;
 void FoodSet::Init(ArenaGrid* g) {
     grid = g;
     const FoodType table[kTypes] = {
-        {0, 6, 2, 200, 0}, {1, 7, 4, 500, 0}, {2, 8, 5, 800, 0}, {3, 9, 7, 1400, 0}, {4, 10, 0, 800, 1},
+        {0, kSoundGrow1, 2, 200, 0}, {1, kSoundGrow2, 4, 500, 0},  {2, kSoundGrow3, 5, 800, 0},
+        {3, kSoundGrow4, 7, 1400, 0}, {4, kSoundAttach, 0, 800, 1},
     };
     for (int i = 0; i < kTypes; ++i) types[i] = table[i];
-    foodImage = CreateSurface(320, 180, VideoMemory);
+    foodImage = CreateSurface(kFoodSheetWidth, kFoodSheetHeight, VideoMemory);
     SetSourceColorKey(0, 0, foodImage);
     loader.LoadSurface("grafik\\food.dat", foodImage, nullptr);
-    foodSprites[0].Init(foodImage, 0, 0, 33, 33, 6, 5);
-    foodSprites[1].Init(foodImage, 0, 33, 33, 33, 6, 5);
-    foodSprites[2].Init(foodImage, 0, 66, 33, 33, 4, 6);
-    foodSprites[3].Init(foodImage, 0, 99, 33, 33, 4, 6);
-    foodSprites[4].Init(foodImage, 0, 132, 33, 33, 1, 0);
+    const int32_t delays[kTypes] = {5, 5, 6, 6, 0};
+    for (int i = 0; i < kTypes; ++i) foodSprites[i].Init(foodImage, FoodCell(i), kFoodFrames[i], delays[i]);
 }
 
 void FoodSet::Reset(int32_t count, int32_t a, int32_t b, int32_t c) {

@@ -4,6 +4,7 @@
 #include "gfx/Display.h"
 #include "gfx/ImageLoader.h"
 #include "gfx/Sprite.h"
+#include "match/FoodSheet.h"
 #include "world/ArenaGrid.h"
 #include "world/FoodItem.h"
 
@@ -20,7 +21,7 @@ struct FoodType {
 class FoodSet {
 public:
     static constexpr int kSlots = 20;
-    static constexpr int kTypes = 5;
+    static constexpr int kTypes = kFoodKinds;
 
     void Init(ArenaGrid* grid);
     void Reset(int32_t count, int32_t chanceA, int32_t chanceB, int32_t chanceC);

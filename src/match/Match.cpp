@@ -4,15 +4,20 @@
 #include <cstring>
 
 #include "gfx/Display.h"
+#include "gfx/ImageSlots.h"
 #include "io/Input.h"
+#include "io/SoundSlots.h"
 #include "match/IntroPanel.h"
 #include "platform/GameFile.h"
 #include "platform/Host.h"
+#include "world/Difficulty.h"
 #include "world/Random.h"
 
 namespace {
 
 constexpr float kFactorStep = 0.2f;
+// A level's target length is its file's target times this, by difficulty.
+constexpr float kTargetFactors[kDifficulties] = {0.7f, 1.0f, 1.17f};
 
 uint32_t Ticks() {
     Host* host = GetHost();
@@ -46,10 +51,10 @@ void Match::Init(Font* big, Font* small, Font* medium, ImageBank* bank, SoundBan
     setupScreen = setup;
     highScores = table;
     cursor = c;
-    SetSourceColorKey(0, 0, imageBank->surfaces[4]);
+    SetSourceColorKey(0, 0, imageBank->surfaces[kImageComplete]);
     arena.Init(&grid, smallFont, mediumFont);
     food.Init(&grid);
-    SetSourceColorKey(0, 0, imageBank->surfaces[5]);
+    SetSourceColorKey(0, 0, imageBank->surfaces[kImagePanel]);
     SetDisplayPalette(127, 128, &imageBank->palette[127]);
     for (int i = 0; i < 2; ++i) worms[i].Bind(grid, *bigFont, *sounds, *imageBank);
     SetPlayKeys(playKeys);
@@ -78,7 +83,7 @@ void Match::SetPlayers(const PlayerSetup* setup) {
 
 void Match::Begin(int32_t d) {
     Reset(d);
-    highScores->Load(HighScoreTable::FileName(d), d == 0 || d == 1 ? d : 2);
+    highScores->Load(HighScoreTable::FileName(d), ClampDifficulty(d));
     LoadLevel();
 }
 
@@ -99,7 +104,7 @@ void Match::Reset(int32_t d) {
     worms[0].ResetForMatch();
     worms[1].ResetForMatch();
     levelIndex = 0;
-    targetFactor = d == 0 ? 0.7f : d == 1 ? 1.0f : 1.17f;
+    targetFactor = kTargetFactors[ClampDifficulty(d)];
     if (players == 2) {
         targetFactor = AddFactor(targetFactor, -kFactorStep);
         playerOut[1] = 0;
@@ -191,8 +196,8 @@ bool Match::Frame() {
 
 void Match::IntroFrame() {
     food.Draw();
-    Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[5], kIntroPanelX, kIntroPanelY, backBuffer,
-         true);
+    Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
+         backBuffer, true);
     bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", 0);
     bigFont->DrawNumber(backBuffer, 305, 170, levelIndex + 1);
     // The level compiler keeps titles within kIntroTitleRoom.
@@ -237,7 +242,10 @@ void Match::PlayFrame() {
         }
         inPlay = 0;
         endChoice = GameOverFrame();
-        if (allLevelsDone) Blit(0, 0, 400, 200, imageBank->surfaces[4], 140, 10, backBuffer, true);
+        if (allLevelsDone) {
+            const ImageSlotFile& complete = kImageSlotFiles[kImageComplete];
+            Blit(0, 0, complete.width, complete.height, imageBank->surfaces[kImageComplete], 140, 10, backBuffer, true);
+        }
         if (endChoice == HighScoreTable::Continue) {
             highScores->FadeOut();
             levelIndex = levelIndex > 1 && !allLevelsDone ? levelIndex - 1 : 0;
@@ -336,7 +344,8 @@ void Match::SaveResults() {
 }
 
 void Match::DrawGameOverCue() {
-    Blit(0, 0, 320, 200, imageBank->surfaces[5], 160, 140, backBuffer, true);
+    Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
+         backBuffer, true);
     const char* const text = "GAME OVER";
     int32_t width = 0;
     for (const char* c = text; *c; ++c) width += bigFont->Advance(*c);
@@ -495,7 +504,7 @@ void Match::DrawExitCountdown(int32_t i) {
         else if (y > 416) y = 416;
         exitNumberX[i] = x;
         exitNumberY[i] = y;
-        sounds->Play(16, 0);
+        sounds->Play(kSoundExitBeep, 0);
     }
     if (t - 50 <= exitShownAt[i])
         bigFont->DrawNumber(backBuffer, exitNumberX[i], exitNumberY[i], w.stats.hsJumpSeconds - exitShownAt[i] / 100);

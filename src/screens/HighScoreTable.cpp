@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "io/SoundSlots.h"
+#include "screens/HighScoreSheet.h"
 #include "platform/Host.h"
 #include "platform/LittleEndian.h"
 #include "platform/UserDir.h"
@@ -12,14 +14,12 @@ void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
     sounds = s;
     background = CreateSurface(640, 480, SystemMemory);
     loader.LoadSurface("grafik\\hiscore.dat", background, palette);
-    buttonSurface = CreateSurface(440, 130, SystemMemory);
+    buttonSurface = CreateSurface(kHighScoreButtonsWidth, kHighScoreButtonsHeight, SystemMemory);
     loader.LoadSurface("grafik\\hibutt.dat", buttonSurface, nullptr);
     SetSourceColorKey(0, 0, buttonSurface);
-    labels[0].Init(buttonSurface, 0, 0, 46, 23, 1, 0);
-    labels[1].Init(buttonSurface, 0, 29, 80, 23, 1, 0);
-    labels[2].Init(buttonSurface, 0, 57, 48, 23, 1, 0);
-    continueButton.Init(buttonSurface, 165, 0, 125, 126, 1, 0);
-    backButton.Init(buttonSurface, 300, 0, 125, 126, 1, 0);
+    for (int k = 0; k < kDifficulties; ++k) labels[k].Init(buttonSurface, kHighScoreLabelCells[k], 1, 0);
+    continueButton.Init(buttonSurface, kHighScoreContinueCell, 1, 0);
+    backButton.Init(buttonSurface, kHighScoreBackCell, 1, 0);
     difficulty = 0;
 }
 
@@ -30,9 +30,8 @@ void HighScoreTable::Clear() {
 }
 
 const char* HighScoreTable::FileName(int32_t d) {
-    if (d == 0) return "teasy.dat";
-    if (d == 1) return "tmed.dat";
-    return "thard.dat";
+    static const char* const kFileNames[kDifficulties] = {"teasy.dat", "tmed.dat", "thard.dat"};
+    return kFileNames[ClampDifficulty(d)];
 }
 
 void HighScoreTable::LoadBytes(const uint8_t* data, int64_t size) {
@@ -69,7 +68,7 @@ bool HighScoreTable::Load(const char* fileName, int32_t d) {
     if (read.status != ReadStatus::Refused) return true;
     unreadable = 1;
     std::snprintf(unreadableReason, sizeof unreadableReason, "%s", read.reason);
-    const int slot = d >= 0 && d <= 2 ? d : 2;
+    const int slot = ClampDifficulty(d);
     if (!reported[slot]) {
         reported[slot] = 1;
         char text[kSaveReasonSize + 256];
@@ -101,7 +100,7 @@ bool HighScoreTable::Save(const char* fileName, SaveResult* result) {
 }
 
 bool HighScoreTable::AddResults(int32_t d, const GameResult* results, int count, char* message, int messageSize) {
-    d = d == 0 || d == 1 ? d : 2;
+    d = ClampDifficulty(d);
     const char* fileName = FileName(d);
     char path[kMaxUserPath];
     const bool named = UserFilePath(fileName, path, sizeof path);
@@ -170,11 +169,11 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     int32_t result = None;
     Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
     const bool down = cursor->LeftDown();
-    static const int32_t labelX[3] = {220, 280, 370};
-    for (int k = 0; k < 3; ++k) {
+    static const int32_t labelX[kDifficulties] = {220, 280, 370};
+    for (int k = 0; k < kDifficulties; ++k) {
         if (labels[k].Contains(cursor->x, cursor->y) && down) {
             Load(FileName(k), k);
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
         }
         labels[k].frame = difficulty == k ? 1 : 0;
         labels[k].Draw(labelX[k], 455, backBuffer);
@@ -182,13 +181,13 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     if (withContinue) {
         continueButton.Draw(516, 1, backBuffer);
         if (continueButton.Contains(cursor->x, cursor->y) && down) {
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
             result = Continue;
         }
     }
     backButton.Draw(5, 1, backBuffer);
     if (backButton.Contains(cursor->x, cursor->y) && down) {
-        sounds->Play(1, 0);
+        sounds->Play(kSoundClick, 0);
         result = Back;
     }
     Sort();
@@ -196,7 +195,7 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     for (int i = 0; i < kRecords; ++i) {
         const HighScoreRecord& r = *order[i];
         if (r.score == 0) continue;
-        const int32_t y = 180 + i * font->cellHeight;
+        const int32_t y = kHighScoreFirstRowY + i * font->cellHeight;
         if (fresh[order[i] - records]) {
             // A result entered by the game just ended: a glowing frame
             // round its row, and the row blinking inside it.
@@ -206,10 +205,10 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
             FillRect(kFreshRight - 2, y, kFreshRight, y + 23, backBuffer, kFreshColour);
             if (blinkFrame >= kBlinkFrames - kBlinkOffFrames) continue;
         }
-        font->DrawNumber(backBuffer, 105, y, r.score);
-        font->DrawText(backBuffer, 230, y, r.name, 0);
-        font->DrawNumber(backBuffer, 440, y, r.lengthTotal);
-        font->DrawNumber(backBuffer, 515, y, r.level);
+        font->DrawNumber(backBuffer, kHighScoreScoreX, y, r.score);
+        font->DrawText(backBuffer, kHighScoreNameX, y, r.name, 0);
+        font->DrawNumber(backBuffer, kHighScoreLengthX, y, r.lengthTotal);
+        font->DrawNumber(backBuffer, kHighScoreLevelX, y, r.level);
     }
     cursor->Update();
     return result;

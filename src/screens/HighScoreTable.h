@@ -9,6 +9,7 @@
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
 #include "platform/SaveFile.h"
+#include "world/Difficulty.h"
 
 // One result in a high-score file: 32 bytes, little-endian.
 struct HighScoreRecord {
@@ -81,7 +82,7 @@ public:
     uint8_t unreadable = 0;
     char unreadableReason[kSaveReasonSize] = {};
     // Unreadable tables already reported this run, by difficulty.
-    uint8_t reported[3] = {};
+    uint8_t reported[kDifficulties] = {};
     // Records entered since the table was last cleared or loaded: their rows
     // are framed and blink (hidden kBlinkOffFrames of every kBlinkFrames).
     uint8_t fresh[kRecords] = {};
@@ -91,7 +92,7 @@ public:
     static constexpr int32_t kFreshLeft = 62;
     static constexpr int32_t kFreshRight = 582;
     static constexpr uint8_t kFreshColour = 167;  // a cyan of the shared upper palette
-    Sprite labels[3];
+    Sprite labels[kDifficulties];
     Sprite continueButton;
     Sprite backButton;
     MouseCursor* cursor = nullptr;

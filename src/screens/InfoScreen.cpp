@@ -1,16 +1,18 @@
 #include "screens/InfoScreen.h"
 
+#include "io/SoundSlots.h"
+#include "screens/InfoSheet.h"
+
 void InfoScreen::Init(MouseCursor* c, SoundBank* s) {
     cursor = c;
     sounds = s;
     background = CreateSurface(640, 480, SystemMemory);
     loader.LoadSurface("grafik\\bgInfo2.dat", background, palette);
-    ballSurface = CreateSurface(480, 66, SystemMemory);
+    ballSurface = CreateSurface(kBallSheetWidth, kBallSheetHeight, SystemMemory);
     loader.LoadSurface("grafik\\BallAnim.dat", ballSurface, nullptr);
     SetSourceColorKey(0, 0, ballSurface);
-    ballSprite.Init(ballSurface, 0, 0, 65, 65, 3, 7);
-    hoverSprites[0].Init(ballSurface, 262, 0, 65, 65, 1, 0);
-    hoverSprites[1].Init(ballSurface, 327, 0, 65, 65, 1, 0);
+    ballSprite.Init(ballSurface, kBallCell, kBallFrames, 7);
+    for (int k = 0; k < 2; ++k) hoverSprites[k].Init(ballSurface, kBallHoverCells[k], 1, 0);
 }
 
 bool InfoScreen::Frame() {
@@ -19,12 +21,12 @@ bool InfoScreen::Frame() {
     ballSprite.AdvanceLoop();
     cursor->Update();
     if (ballSprite.Contains(cursor->x, cursor->y)) {
-        if (!hovered) sounds->Play(21, 0);
+        if (!hovered) sounds->Play(kSoundInfo, 0);
         hovered = 1;
         hoverSprites[0].Draw(500, 400, backBuffer);
         hoverSprites[1].Draw(540, 340, backBuffer);
         if (cursor->LeftDown()) {
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
             return true;
         }
         return false;

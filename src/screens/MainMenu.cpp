@@ -1,9 +1,10 @@
 #include "screens/MainMenu.h"
 
 #include "io/Input.h"
+#include "io/SoundSlots.h"
 
 // Credit lines: 13 a panel, at most 39 characters each.
-const char MainMenu::kCredits[3][MainMenu::kCreditLines][MainMenu::kCreditLineSize] = {
+const char MainMenu::kCredits[kMenuCredits][MainMenu::kCreditLines][MainMenu::kCreditLineSize] = {
     {
         "LEAD PROGRAMMER / PUBLISHER",
         " ",
@@ -55,28 +56,20 @@ void MainMenu::Init(Font* f, SoundBank* s, MouseCursor* c) {
     font = f;
     sounds = s;
     cursor = c;
-    menuSurface = CreateSurface(800, 600, SystemMemory);
+    menuSurface = CreateSurface(kMenuSheetWidth, kMenuSheetHeight, SystemMemory);
     loader.LoadSurface("grafik\\menyinv.dat", menuSurface, menuPalette);
     SetSourceColorKey(0, 0, menuSurface);
     const Rect screen{0, 0, 640, 480};
     SetClipList(backBuffer, 1, &screen);
 
-    itemSprites[0].Init(menuSurface, 0, 0, 191, 61, 1, 0);
-    itemSprites[1].Init(menuSurface, 0, 61, 196, 62, 1, 0);
-    itemSprites[2].Init(menuSurface, 0, 123, 246, 91, 1, 0);
-    itemSprites[3].Init(menuSurface, 0, 215, 96, 60, 1, 0);
-    itemSprites[4].Init(menuSurface, 0, 276, 101, 65, 1, 0);
-    titleSprite.Init(menuSurface, 1, 436, 403, 116, 0, 0);
-    difficultySprites[0].Init(menuSurface, 523, 86, 44, 22, 1, 0);
-    difficultySprites[1].Init(menuSurface, 523, 113, 78, 21, 1, 0);
-    difficultySprites[2].Init(menuSurface, 523, 141, 47, 20, 1, 0);
-    humSwitch.Init(menuSurface, 700, 100, 16, 16, 2, 0);
-    creditButtons[0].Init(menuSurface, 523, 0, 131, 25, 1, 0);
-    creditButtons[1].Init(menuSurface, 523, 30, 138, 20, 1, 0);
-    creditButtons[2].Init(menuSurface, 522, 59, 135, 22, 1, 0);
-    creditPictures[0].Init(menuSurface, 474, 387, 158, 106, 1, 0);
-    creditPictures[1].Init(menuSurface, 474, 497, 159, 101, 1, 0);
-    creditPictures[2].Init(menuSurface, 637, 497, 159, 100, 1, 0);
+    for (int k = 0; k < kMenuItems; ++k) itemSprites[k].Init(menuSurface, kMenuItemCells[k], 1, 0);
+    titleSprite.Init(menuSurface, kMenuTitleCell, 0, 0);
+    for (int k = 0; k < kDifficulties; ++k) difficultySprites[k].Init(menuSurface, kMenuDifficultyCells[k], 1, 0);
+    humSwitch.Init(menuSurface, kMenuHumSwitchCell, 2, 0);
+    for (int k = 0; k < kMenuCredits; ++k) {
+        creditButtons[k].Init(menuSurface, kMenuCreditButtonCells[k], 1, 0);
+        creditPictures[k].Init(menuSurface, kMenuCreditPictureCells[k], 1, 0);
+    }
     stars.Init();
 }
 
@@ -95,17 +88,17 @@ int32_t MainMenu::Frame() {
     const bool pressBegins = buttonDown && !buttonWasDown;
     buttonWasDown = buttonDown ? 1 : 0;
     if (!buttonDown) pressItem = -1;
-    for (int k = 0; k < 5; ++k) {
+    for (int k = 0; k < kMenuItems; ++k) {
         const int32_t base = 150 + 65 * k;
         Sprite& item = itemSprites[k];
         if (!onTop && item.Contains(cursor->x, cursor->y)) {
             item.frame = 1;
-            if (hoveredItem != k) sounds->PlayOverlapped(0);
+            if (hoveredItem != k) sounds->PlayOverlapped(kSoundTouch);
             if (pressBegins) pressItem = k;
             // Quitting takes a press that began on QUIT itself, not one
             // dragged onto it or held while it slid under the pointer.
             if (buttonDown && (k + 1 != Quit || pressItem == k)) {
-                sounds->Play(1, 0);
+                sounds->Play(kSoundClick, 0);
                 result = k + 1;
             }
             hoveredItem = k;
@@ -115,17 +108,17 @@ int32_t MainMenu::Frame() {
             hoveredItem = -1;
         }
         int32_t x = slideOffset + 40 * k;
-        const int32_t centred = 320 - itemWidths[k] / 2;
+        const int32_t centred = 320 - kMenuItemCells[k].w / 2;
         if (x < centred) x = centred;
         item.Draw(x, k < 3 ? base - 30 : base, backBuffer);
     }
 
-    static const int32_t labelX[3] = {430, 490, 580};
-    for (int k = 0; k < 3; ++k) difficultySprites[k].Draw(labelX[k], 455, backBuffer);
-    for (int k = 0; k < 3; ++k) {
+    static const int32_t labelX[kDifficulties] = {430, 490, 580};
+    for (int k = 0; k < kDifficulties; ++k) difficultySprites[k].Draw(labelX[k], 455, backBuffer);
+    for (int k = 0; k < kDifficulties; ++k) {
         if (difficultySprites[k].Contains(cursor->x, cursor->y) && buttonDown) {
             difficulty = k;
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
         }
         difficultySprites[k].frame = difficulty == k ? 1 : 0;
     }
@@ -135,10 +128,10 @@ int32_t MainMenu::Frame() {
         clickLatch = 1;
         if (humSwitch.frame == 0) {
             humSwitch.frame = 1;
-            sounds->Stop(24);
+            sounds->Stop(kSoundHum);
         } else {
             humSwitch.frame = 0;
-            sounds->Play(24, 1);
+            sounds->Play(kSoundHum, 1);
         }
     }
 
@@ -149,12 +142,12 @@ int32_t MainMenu::Frame() {
 }
 
 void MainMenu::DrawCredits() {
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < kMenuCredits; ++k) {
         const int32_t row = 400 + 27 * k;
         Sprite& button = creditButtons[k];
         if (button.Contains(cursor->x, cursor->y)) {
             if (creditsHovered != k) {
-                sounds->Play(2, 0);
+                sounds->Play(kSoundCredits, 0);
                 slideX = -170;
             }
             button.frame = 1;

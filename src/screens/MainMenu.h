@@ -8,6 +8,7 @@
 #include "gfx/Sprite.h"
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
+#include "screens/MenuSheet.h"
 #include "screens/StarField.h"
 
 // The main menu over the star field, with the difficulty labels, the hum
@@ -25,19 +26,18 @@ public:
 
     static constexpr int kCreditLines = 13;
     static constexpr int kCreditLineSize = 40;
-    static const char kCredits[3][kCreditLines][kCreditLineSize];
+    static const char kCredits[kMenuCredits][kCreditLines][kCreditLineSize];
 
     Surface menuSurface = nullptr;
     PaletteEntry menuPalette[kPaletteSize] = {};
     PaletteFader fader;
     StarField stars;
-    Sprite itemSprites[5];
-    int32_t itemWidths[5] = {191, 196, 246, 96, 101};
+    Sprite itemSprites[kMenuItems];
     Sprite titleSprite;
-    Sprite difficultySprites[3];
+    Sprite difficultySprites[kDifficulties];
     Sprite humSwitch;
-    Sprite creditButtons[3];
-    Sprite creditPictures[3];
+    Sprite creditButtons[kMenuCredits];
+    Sprite creditPictures[kMenuCredits];
     int32_t slideOffset = 640;
     int32_t difficulty = 0;
     int32_t hoveredItem = -1;

@@ -5,6 +5,8 @@
 #include <initializer_list>
 
 #include "io/Input.h"
+#include "io/SoundSlots.h"
+#include "screens/SetupSheet.h"
 
 namespace {
 
@@ -51,23 +53,22 @@ void SetupScreen::Init(Font* medium, Font* small, SoundBank* s, MouseCursor* c, 
 
     background = CreateSurface(640, 480, SystemMemory);
     loader.LoadSurface("grafik\\EnterNameBG.dat", background, nullptr);
-    panelSurface = CreateSurface(640, 103, SystemMemory);
+    panelSurface = CreateSurface(kSetupSheetWidth, kSetupSheetHeight, SystemMemory);
     loader.LoadSurface("grafik\\input.dat", panelSurface, nullptr);
-    shipAnimSurfaces[0] = CreateSurface(2592, 82, SystemMemory);
+    shipAnimSurfaces[0] = CreateSurface(kShipTurnSheetWidth, kShipTurnSheetHeight, SystemMemory);
     loader.LoadSurface("grafik\\FirAnim.dat", shipAnimSurfaces[0], nullptr);
-    shipAnimSurfaces[1] = CreateSurface(2592, 82, SystemMemory);
+    shipAnimSurfaces[1] = CreateSurface(kShipTurnSheetWidth, kShipTurnSheetHeight, SystemMemory);
     loader.LoadSurface("grafik\\SecAnim.dat", shipAnimSurfaces[1], palette);
     for (Surface surface : {background, panelSurface, shipAnimSurfaces[0], shipAnimSurfaces[1]})
         SetSourceColorKey(0, 0, surface);
     SetDisplayPalette(0, kPaletteSize, palette);
 
-    shipAnims[0].Init(shipAnimSurfaces[0], 0, 0, 161, 80, 16, 7);
-    shipAnims[1].Init(shipAnimSurfaces[1], 0, 0, 161, 80, 16, 7);
-    inputPanel.Init(panelSurface, 0, 0, 480, 103, 1, 0);
-    for (Sprite& plus : plusSigns) plus.Init(panelSurface, 484, 0, 22, 16, 1, 0);
-    leftArrow.Init(panelSurface, 484, 19, 42, 17, 2, 0);
-    rightArrow.Init(panelSurface, 484, 36, 42, 17, 2, 0);
-    okButton.Init(panelSurface, 484, 54, 62, 44, 2, 0);
+    for (int k = 0; k < 2; ++k) shipAnims[k].Init(shipAnimSurfaces[k], kShipTurnCell, kShipTurnFrames, 7);
+    inputPanel.Init(panelSurface, kSetupNamePanelCell, 1, 0);
+    for (Sprite& plus : plusSigns) plus.Init(panelSurface, kSetupPlusCell, 1, 0);
+    leftArrow.Init(panelSurface, kSetupLeftArrowCell, 2, 0);
+    rightArrow.Init(panelSurface, kSetupRightArrowCell, 2, 0);
+    okButton.Init(panelSurface, kSetupOkCell, 2, 0);
 
     playerSetup->ship1 = 1;
     playerSetup->ship2 = 2;
@@ -135,10 +136,10 @@ void SetupScreen::DrawStats(const ShipStats* stats0, const ShipStats* stats1) {
     const int32_t ship = ShipTableIndex(selectedShip);
     const ShipStats* stats = ship == 0 ? stats0 : stats1;
     for (int32_t r = 0; r < kShipRows; ++r) {
-        const int32_t y = 189 + 17 * r;
+        const int32_t y = kShipRowY + kShipRowPitch * r;
         smallFont->DrawText(backBuffer, 363, y, kRowLabels[r], 0);
-        if (stats) smallFont->DrawNumber(backBuffer, 468, y, ShownValue(*stats, r));
-        if (limits[ship]) smallFont->DrawNumber(backBuffer, 495, y, (*limits[ship])[r]);
+        if (stats) smallFont->DrawNumber(backBuffer, kShipValueX, y, ShownValue(*stats, r));
+        if (limits[ship]) smallFont->DrawNumber(backBuffer, kShipLimitX, y, (*limits[ship])[r]);
     }
 }
 
@@ -155,7 +156,7 @@ bool SetupScreen::Frame(int32_t players) {
         const char* name = nameEntry.Update();
         const bool ok = okButton.Contains(cursor->x, cursor->y) && down && !clickLatch;
         if (name || ok) {
-            sounds->Play(1, 0);
+            sounds->Play(kSoundClick, 0);
             playerSetup->ship1 = selectedShip;
             clickLatch = 1;
             player1Active = 0;
@@ -172,7 +173,7 @@ bool SetupScreen::Frame(int32_t players) {
             const bool ok = okButton.Contains(cursor->x, cursor->y) && down;
             const char* name = nameEntry.Update();
             if (name || ok) {
-                sounds->Play(1, 0);
+                sounds->Play(kSoundClick, 0);
                 playerSetup->ship2 = selectedShip;
                 clickLatch = 1;
                 player2Active = 0;
@@ -184,13 +185,13 @@ bool SetupScreen::Frame(int32_t players) {
     if (selectedShip == 0) rightArrow.Draw(246, 294, backBuffer);
     if (selectedShip == 1) leftArrow.Draw(127, 294, backBuffer);
     if (leftArrow.Contains(cursor->x, cursor->y) && down && !clickLatch) {
-        if (selectedShip != 0) sounds->Play(1, 0);
+        if (selectedShip != 0) sounds->Play(kSoundClick, 0);
         leftArrow.frame = 1;
         selectedShip = 0;
     } else {
         leftArrow.frame = 0;
         if (rightArrow.Contains(cursor->x, cursor->y) && down) {
-            if (selectedShip != 1) sounds->Play(1, 0);
+            if (selectedShip != 1) sounds->Play(kSoundClick, 0);
             rightArrow.frame = 1;
             selectedShip = 1;
         } else {
@@ -233,9 +234,10 @@ bool SetupScreen::PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int
     const bool down = cursor->LeftDown();
     if (*points != 0) {
         for (int32_t r = 0; r < kShipRows; ++r) {
-            smallFont->DrawNumber(backBuffer, 518, 189 + 17 * r, (*costs)[r]);
+            const int32_t y = kShipRowY + kShipRowPitch * r;
+            smallFont->DrawNumber(backBuffer, kShipCostX, y, (*costs)[r]);
             if (RowAvailable(*stats, r, *points, lim, *costs))
-                plusSigns[r].Draw(338, 187 + 17 * r, backBuffer);
+                plusSigns[r].Draw(338, y - 2, backBuffer);
             else
                 plusSigns[r].Draw(800, 500, backBuffer);
         }
@@ -256,7 +258,7 @@ bool SetupScreen::PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int
     }
     okButton.Draw(564, 416, backBuffer);
     if (okButton.Contains(cursor->x, cursor->y) && down && !clickLatch) {
-        sounds->Play(1, 0);
+        sounds->Play(kSoundClick, 0);
         clickLatch = 1;
         return true;
     }

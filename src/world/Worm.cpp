@@ -1,18 +1,18 @@
 #include "world/Worm.h"
 
 #include "gfx/ImageLoader.h"
+#include "gfx/ImageSlots.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
+#include "io/SoundSlots.h"
 #include "world/FoodItem.h"
 #include "world/Random.h"
 
 namespace {
 
-// Image-bank slots the worm draws from.
-constexpr int kImageExplosions = 2;
-constexpr int kImageShared = 3;
-
-constexpr int32_t kExplosionFrames[3] = {9, 9, 8};
+// The explosion sprites' frame counts; Explode picks the frame itself, from
+// all kExplosionStripFrames pictures of every strip.
+constexpr int32_t kExplosionFrames[kExplosionStrips] = {9, 9, 8};
 
 // Random tries for a warp exit before the board is searched cell by cell.
 // With even one free cell among the 280, missing it this many times in a
@@ -30,11 +30,11 @@ void Worm::Bind(ArenaGrid& arenaGrid, Font& bigFont, SoundBank& soundBank, Image
     font = &bigFont;
     sounds = &soundBank;
     images = &imageBank;
-    for (int slot = 0; slot < 4; ++slot) SetSourceColorKey(0, 0, images->surfaces[slot]);
-    for (int32_t k = 0; k < 3; ++k)
-        explosionSprites[k].Init(images->surfaces[kImageExplosions], 0, 65 * k, 65, 65, kExplosionFrames[k], 40);
-    for (int32_t h = 0; h < 4; ++h) crashSprites[h].Init(images->surfaces[kImageShared], 0, 33 * h, 33, 33, 13, 4);
-    gateSprite.Init(images->surfaces[kImageShared], 0, 132, 33, 33, 3, 6);
+    for (int slot = kImageWorm0; slot <= kImageShared; ++slot) SetSourceColorKey(0, 0, images->surfaces[slot]);
+    for (int32_t k = 0; k < kExplosionStrips; ++k)
+        explosionSprites[k].Init(images->surfaces[kImageExplosions], ExplosionCell(k), kExplosionFrames[k], 40);
+    for (int32_t h = 0; h < 4; ++h) crashSprites[h].Init(images->surfaces[kImageShared], CrashCell(h), kCrashFrames, 4);
+    gateSprite.Init(images->surfaces[kImageShared], kGateCell, kGateFrames, 6);
     score = 0;
     lengthTotal = 0;
 }
@@ -52,11 +52,11 @@ void Worm::SetupForMatch(int32_t shipType, const ShipStats* source) {
     ship = ShipTableIndex(shipType);
     statsSource = source;
     if (statsSource) stats = *statsSource;
-    Surface sheet = images->surfaces[ship];
+    Surface sheet = images->surfaces[kImageWorm0 + ship];
     for (int32_t h = 0; h < 4; ++h) {
-        headSprites[h].Init(sheet, 0, 33 * h, 33, 33, 3, 3);
-        bodySprites[h].Init(sheet, 165, 33 * h, 33, 33, 1, 1);
-        tailSprites[h].Init(sheet, 198, 33 * h, 33, 33, 4, 1);
+        headSprites[h].Init(sheet, WormHeadCell(h), kWormHeadFrames, 3);
+        bodySprites[h].Init(sheet, WormBodyCell(h), kWormBodyFrames, 1);
+        tailSprites[h].Init(sheet, WormTailCell(h), kWormTailFrames, 1);
     }
 }
 
@@ -238,14 +238,14 @@ void Worm::ReadControls() {
         if (KeyDown(kKeyBoost) && rocketsReady) {
             sounds->Play(kSoundRockets, 0);
             maxSpeed = stats.velocity + 1.5f;
-            SetTailFrame(2);
+            SetTailFrame(kTailBoost);
             boostSteps = kBoostSteps;
             rocketsReady = 0;
             controlLatch = 1;
         }
         if (KeyDown(kKeyBrake) && rocketsReady) {
             maxSpeed = stats.velocity - 1.0f;
-            SetTailFrame(3);
+            SetTailFrame(kTailBrake);
             boostSteps = kBoostSteps;
             rocketsReady = 0;
             controlLatch = 1;
@@ -268,7 +268,7 @@ void Worm::BoostTick() {
     if (boostSteps == 0) {
         rocketsReady = 0;
         maxSpeed = stats.velocity;
-        SetTailFrame(0);
+        SetTailFrame(kTailNormal);
     }
 }
 
@@ -375,7 +375,7 @@ void Worm::CheckTarget() {
         item->cellType = CellType::EatenFood;
         sounds->PlayOverlapped(item->soundSlot);
         if (item->givesRockets == 1) {
-            SetTailFrame(1);
+            SetTailFrame(kTailCharged);
             rocketsReady = 1;
         }
         pendingGrowth += item->growth;

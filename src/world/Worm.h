@@ -4,6 +4,7 @@
 #include "gfx/Sprite.h"
 #include "world/ArenaGrid.h"
 #include "world/ShipStats.h"
+#include "world/WormSheets.h"
 
 class Font;
 class ImageBank;
@@ -36,15 +37,6 @@ constexpr float kStepPixels = 32.0f;
 // length - 1 the body and segment `length` the tail end.
 class Worm {
 public:
-    // Sound slots the worm plays.
-    static constexpr int32_t kSoundRockets = 11;
-    static constexpr int32_t kSoundWarp = 13;
-    static constexpr int32_t kSoundWarpRefused = 14;
-    static constexpr int32_t kSoundHyperOut = 15;
-    static constexpr int32_t kSoundSmallCollide = 17;
-    static constexpr int32_t kSoundPlasma = 18;
-    static constexpr int32_t kSoundDeath = 19;
-
     // Set-up, once when the match is built.
     void Bind(ArenaGrid& grid, Font& font, SoundBank& sounds, ImageBank& images);
     void SetKeys(int32_t left, int32_t right, int32_t warp, int32_t jump, int32_t boost, int32_t brake);
@@ -110,7 +102,7 @@ public:
     Sprite bodySprites[4];
     Sprite tailSprites[4];
     Sprite crashSprites[4];
-    Sprite explosionSprites[3];
+    Sprite explosionSprites[kExplosionStrips];
     Sprite gateSprite;
 
     ArenaGrid* grid = nullptr;

@@ -132,10 +132,10 @@ void Worm::Explode() {
     for (int32_t k = 1; k <= length - 1; ++k) {
         Segment& s = segments[k];
         const int32_t c = s.animCounter;
-        if (c >= 27) continue;
-        const int32_t strip = c < 9 ? 0 : (c < 18 ? 1 : 2);
+        if (c >= kExplosionStrips * kExplosionStripFrames) continue;
+        const int32_t strip = c < kExplosionStripFrames ? 0 : (c < 2 * kExplosionStripFrames ? 1 : 2);
         Sprite& explosion = explosionSprites[strip];
-        explosion.frame = c - 9 * strip;
+        explosion.frame = c - kExplosionStripFrames * strip;
         active = 1;
         // The 65-pixel picture is centred on the cell.
         int32_t x = s.cellX * 32;

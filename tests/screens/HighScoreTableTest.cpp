@@ -25,6 +25,14 @@ void Fill(HighScoreTable& t, std::initializer_list<int> scores) {
     }
 }
 
+// Any difficulty but easy and medium keeps its table as hard.
+TEST(HighScoreTable, EveryDifficultyOutsideEasyAndMediumHasTheHardTable) {
+    std::vector<std::string> names;
+    for (int32_t d : {0, 1, 2, -1, 3, 1000}) names.push_back(HighScoreTable::FileName(d));
+    EXPECT_EQ(names, (std::vector<std::string>{"teasy.dat", "tmed.dat", "thard.dat", "thard.dat", "thard.dat",
+                                               "thard.dat"}));
+}
+
 TEST(HighScoreTable, InsertReplacesTheFirstLowestOnlyWhenStrictlyBeatenAndSortKeepsItsTieOrder) {
     HighScoreTable t;
     Fill(t, {50, 10, 80, 10, 90, 60, 70, 20, 30, 40});

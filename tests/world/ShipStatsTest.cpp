@@ -26,9 +26,9 @@ TEST_F(ShipWormTest, EachGameRestartsFromTheBaseValuesAndOtherShipTypesFlyShipZe
     worm.score = 900;
     worm.ResetForMatch();
     EXPECT_EQ((std::tuple{worm.headSprites[0].surface, worm.stats.velocity, worm.stats.lives, worm.points, worm.score}),
-              (std::tuple{images.surfaces[1], 2.1f, 3, 0, 0}));
+              (std::tuple{images.surfaces[kImageWorm1], 2.1f, 3, 0, 0}));
     worm.SetupForMatch(2, &kShipBaseStats[0]);
-    EXPECT_EQ((std::tuple{worm.ship, worm.headSprites[0].surface}), (std::tuple{0, images.surfaces[0]}));
+    EXPECT_EQ((std::tuple{worm.ship, worm.headSprites[0].surface}), (std::tuple{0, images.surfaces[kImageWorm0]}));
     Worm spare;  // never set up: a reset reads no ship values, and without lives it never starts
     spare.Bind(grid, font, sounds, images);
     spare.length = 12;

@@ -65,7 +65,7 @@ TEST_F(WormCrashTest, LeavingTheBoardCrashesAndBouncesTheMostOpenWay) {
     Aim(6, 0, 0, 0);
     worm.CheckTarget();
     EXPECT_EQ((std::tuple{worm.alive, worm.crashing, worm.speed}), (std::tuple{1, 1, 0.0f}));
-    EXPECT_TRUE(Played(Worm::kSoundSmallCollide) || Played(Worm::kSoundPlasma));
+    EXPECT_TRUE(Played(kSoundSmallCollide) || Played(kSoundPlasma));
     EXPECT_EQ((std::tuple{worm.Heading(), Cell(0), Cell(1)}),
               (std::tuple{1, P{7, 0}, P{6, 0}}));  // right and down tie at 13
 }
@@ -74,11 +74,11 @@ TEST_F(WormCrashTest, TheBounceTriesThePreviousHeadingFirstAndEatsFoodThere) {
     Aim(10, 5, 0, 1);  // travelling right, just turned up into a wall; left is the most open way
     worm.shield = 1000;
     PlaceWall(10, 4);
-    FoodItem& food = PlaceFood(11, 5, 4, 500, 0, 7);
+    FoodItem& food = PlaceFood(11, 5, 4, 500, 0, kSoundGrow2);
     worm.CheckTarget();
     EXPECT_EQ((std::tuple{worm.Heading(), Cell(0), food.cellType, worm.pendingGrowth}),
               (std::tuple{1, P{11, 5}, CellType::EatenFood, 4}));
-    EXPECT_TRUE(Played(7));
+    EXPECT_TRUE(Played(kSoundGrow2));
     PlaceWall(11, 5);
     worm.segments[1].heading = 0;
     worm.SetTarget();
@@ -94,7 +94,7 @@ TEST_F(WormCrashTest, AWormBoxedInDiesAndLeavesTheGridEvenAtItsStartCellTouching
     EXPECT_EQ(
         (std::tuple{worm.alive, worm.active, worm.stats.lives, grid.At(10, 5), grid.At(10, 4), grid.TypeAt(11, 5)}),
         (std::tuple{0, 1, 2, nullptr, nullptr, CellType::Wall}));
-    EXPECT_TRUE(Played(Worm::kSoundDeath));
+    EXPECT_TRUE(Played(kSoundDeath));
 
     grid.ClearAll();
     BoxIn(3, 5);
@@ -223,7 +223,7 @@ TEST_F(WormCrashTest, RandomNumbersAreDrawnOnlyWhereTheyShapeTheGame) {
     PlaceWall(Cell(0).first, Cell(0).second);
     SoundBank::ClearStartedLog();
     EXPECT_EQ(draws([&] { worm.CheckTarget(); }), 2);  // a crash: the sound, then the distance
-    EXPECT_EQ((std::tuple{Played(Worm::kSoundSmallCollide), Played(Worm::kSoundPlasma)}), (std::tuple{true, false}));
+    EXPECT_EQ((std::tuple{Played(kSoundSmallCollide), Played(kSoundPlasma)}), (std::tuple{true, false}));
     for (int k = 2; k <= worm.length; ++k) worm.segments[k].offsetX = worm.segments[k].offsetY = 0;
     worm.crashing = 0;
     worm.StartJump();

@@ -12,8 +12,10 @@
 #include "gfx/Display.h"
 #include "gfx/Font.h"
 #include "gfx/ImageLoader.h"
+#include "gfx/ImageSlots.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
+#include "io/SoundSlots.h"
 #include "support/FakeHost.h"
 #include "world/FoodItem.h"
 #include "world/Random.h"
@@ -39,23 +41,23 @@ inline uint8_t SheetColour(int sheet, int x, int y) {
     return x >= 198 && x < 330 ? TailColour(h) : 0;
 }
 
-// A worm on an empty arena, with the four picture sheets and 25 silent sound slots whose starts are logged.
+// A worm on an empty arena, with the four picture sheets and a silent sound in every slot, whose starts are logged.
 class WormTest : public ::testing::Test, public DisplayFixtureBase {
 protected:
     void SetUp() override {
         ASSERT_TRUE(StartTestDisplay());
         ClearSurface(backBuffer, 0);
-        const int heights[4] = {140, 140, 250, 180};
-        for (int i = 0; i < 4; ++i) {
-            images.surfaces[i] = CreateSurface(640, heights[i], VideoMemory);
-            for (int p = 0; p < 640 * heights[i]; ++p) images.surfaces[i]->pixels[p] = SheetColour(i, p % 640, p / 640);
+        for (int i = kImageWorm0; i <= kImageShared; ++i) {
+            const int height = kImageSlotFiles[i].height;
+            images.surfaces[i] = CreateSurface(640, height, VideoMemory);
+            for (int p = 0; p < 640 * height; ++p) images.surfaces[i]->pixels[p] = SheetColour(i, p % 640, p / 640);
         }
         // A WAVE without samples: every play starts and ends at once and is logged.
         const std::string path = "/tmp/vc-worm-" + std::to_string(getpid()) + ".wav";
         std::ofstream(path, std::ios::binary)
             .write("RIFF\x26\0\0\0WAVEfmt \x12\0\0\0\1\0\1\0\x22\x56\0\0\x22\x56\0\0\1\0\x08\0\0\0data\0\0\0\0", 46);
         sounds.Init();
-        for (int i = 0; i < 25; ++i) ASSERT_EQ(sounds.Load(path.c_str(), 8), i);
+        for (int i = 0; i < kSoundSlotCount; ++i) ASSERT_EQ(sounds.Load(path.c_str(), 8), i);
         std::remove(path.c_str());
         std::memset(KeyState, 0, sizeof KeyState);
         SeedRandom(12345);
@@ -68,7 +70,7 @@ protected:
     }
     void TearDown() override {
         sounds.ReleaseAll();
-        for (int i = 0; i < 4; ++i) ReleaseSurface(images.surfaces[i]);
+        for (int i = kImageWorm0; i <= kImageShared; ++i) ReleaseSurface(images.surfaces[i]);
         ShutdownDisplay();
         std::memset(KeyState, 0, sizeof KeyState);
     }
@@ -79,7 +81,7 @@ protected:
     }
     static uint8_t BackAt(int x, int y) { return backBuffer->pixels[y * 640 + x]; }
     void PlaceWall(int x, int y) { grid.Place(&(walls[wallCount++] = GridObject{x, y, 0, 0, CellType::Wall})); }
-    FoodItem& PlaceFood(int x, int y, int growth, int score, int rockets, int soundSlot = 6) {
+    FoodItem& PlaceFood(int x, int y, int growth, int score, int rockets, int soundSlot = kSoundGrow1) {
         FoodItem& f = foods[foodCount++] = FoodItem{{x, y, 0, 0, CellType::Food}, 0, soundSlot, growth, score, rockets};
         grid.Place(&f);
         return f;

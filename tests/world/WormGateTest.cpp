@@ -79,7 +79,7 @@ TEST_F(WormGateTest, ARefusedWarpPlaysTheRefusalAndChangesNothing) {
         SoundBank::ClearStartedLog();
         const uint32_t randomBefore = RandomState();
         worm.OpenWarpGate();
-        EXPECT_EQ((std::tuple{Played(Worm::kSoundWarpRefused), Played(Worm::kSoundWarp), worm.openGates,
+        EXPECT_EQ((std::tuple{Played(kSoundWarpRefused), Played(kSoundWarp), worm.openGates,
                               worm.segments[1].warpPhase, Cell(0)}),
                   (std::tuple{true, false, gates, headPhase, P{6, 5}}))
             << gates << exitOpen << headPhase << bodyPhase << full;
@@ -91,11 +91,11 @@ TEST_F(WormGateTest, ARefusedWarpPlaysTheRefusalAndChangesNothing) {
 
 TEST_F(WormGateTest, TheGateStaysUntilTheTailEndHasEnteredIt) {
     WarpAfterTwoSteps();
-    EXPECT_TRUE(Played(Worm::kSoundWarp));
+    EXPECT_TRUE(Played(kSoundWarp));
     EXPECT_EQ(grid.At(exit.first, exit.second), &worm.segments[0]);
     SoundBank::ClearStartedLog();
     Press(DIK_RCONTROL);  // a second warp within the step; its second frame is the step
-    EXPECT_TRUE(Played(Worm::kSoundWarpRefused));
+    EXPECT_TRUE(Played(kSoundWarpRefused));
     EXPECT_EQ((std::tuple{Cell(1), worm.segments[1].warpPhase, worm.segments[2].warpPhase, worm.openGates}),
               (std::tuple{exit, 2, 1, 1}));
     const CellPos ahead = worm.CellAhead(2);
@@ -130,13 +130,13 @@ TEST_F(WormGateTest, TheExitJumpStartsByItselfAfterTheJumpTimeAndCreditsPoints) 
     EXPECT_EQ(
         (std::tuple{worm.exitTimer, worm.jumping, worm.exitOpen, worm.openGates, worm.segments[1].warpPhase, Cell(0)}),
         (std::tuple{500, 1, 0, 1, 1, P{1, 30}}));
-    EXPECT_TRUE(Played(Worm::kSoundWarp));
+    EXPECT_TRUE(Played(kSoundWarp));
     const float speed = worm.speed;
     worm.Update();  // no steering: the speed rises by itself
     EXPECT_EQ(worm.speed, speed + 0.05f);
     SoundBank::ClearStartedLog();
     ASSERT_TRUE(RunUntilExited());
-    EXPECT_TRUE(Played(Worm::kSoundHyperOut));
+    EXPECT_TRUE(Played(kSoundHyperOut));
     EXPECT_EQ((std::tuple{worm.active, worm.openGates, worm.lengthTotal, OccupiedCells()}), (std::tuple{0, 0, 3, 0}));
     EXPECT_GT(worm.score, 300);
     EXPECT_EQ((std::tuple{worm.points, worm.scoreAtLastExit}), (std::tuple{worm.score / 300, worm.score}));

@@ -10,7 +10,7 @@ TEST_F(WormMoveTest, StartPutsTheHeadOnItsCellFacingTheMostOpenWayAndTheTailEndO
               (std::tuple{1, 1, 2, 0, 90}));
     EXPECT_EQ((std::tuple{worm.speed, worm.maxSpeed, worm.Heading(), worm.segments[1].warpPhase}),
               (std::tuple{5.0f, 2.4f, 1, 2}));
-    EXPECT_TRUE(Played(Worm::kSoundWarp));
+    EXPECT_TRUE(Played(kSoundWarp));
     EXPECT_EQ((std::tuple{Cell(0), Cell(2)}), (std::tuple{P{6, 5}, P{1, 30}}));
     EXPECT_EQ((std::tuple{grid.At(5, 5), grid.At(6, 5)}), (std::tuple{&worm.segments[1], &worm.segments[0]}));
 }
@@ -52,11 +52,11 @@ TEST_F(WormMoveTest, TheTailEndKeepsItsCellWhileTheWormGrows) {
     for (int k : {3, 4}) worm.segments[k].cellX = worm.segments[k].cellY = 2;  // stale records of an earlier life
     worm.Start(5, 5, 20);
     Cruise();
-    FoodItem& food = PlaceFood(9, 5, 2, 500, 0, 7);
+    FoodItem& food = PlaceFood(9, 5, 2, 500, 0, kSoundGrow2);
     Step(3);  // the head reaches (8, 5) and eats what lies ahead
     EXPECT_EQ((std::tuple{food.cellType, worm.pendingGrowth, worm.score, Cell(2)}),
               (std::tuple{CellType::EatenFood, 2, 500, P{7, 5}}));
-    EXPECT_TRUE(Played(7));
+    EXPECT_TRUE(Played(kSoundGrow2));
     Step();
     EXPECT_EQ((std::tuple{worm.length, Cell(2), Cell(3)}), (std::tuple{3, P{8, 5}, P{7, 5}}));
     Step();
@@ -125,16 +125,16 @@ TEST_F(WormMoveTest, ARocketChargeBoostsOrBrakesOnceForTwentyFiveSteps) {
     };
     worm.Start(5, 5, 20);
     Cruise();
-    PlaceFood(7, 5, 0, 800, 1, 10);
-    PlaceFood(8, 5, 0, 800, 1, 10);
+    PlaceFood(7, 5, 0, 800, 1, kSoundAttach);
+    PlaceFood(8, 5, 0, 800, 1, kSoundAttach);
     Step();
-    EXPECT_TRUE(Played(10));
+    EXPECT_TRUE(Played(kSoundAttach));
     EXPECT_EQ(tails(), std::vector<int>(4, 1));
     Step();  // a second charge still leaves one
     SoundBank::ClearStartedLog();
     KeyState[DIK_UP] = KeyState[DIK_DOWN] = 0x80;  // together: the boost takes the only charge
     worm.ReadControls();
-    EXPECT_TRUE(Played(Worm::kSoundRockets));
+    EXPECT_TRUE(Played(kSoundRockets));
     EXPECT_EQ((std::tuple{worm.maxSpeed, worm.boostSteps, worm.rocketsReady}), (std::tuple{2.4f + 1.5f, 25, 0}));
     EXPECT_EQ(tails(), std::vector<int>(4, 2));
     for (int i = 0; i < 24; ++i) worm.BoostTick();
@@ -161,7 +161,7 @@ TEST_F(WormMoveTest, ARocketChargeBoostsOrBrakesOnceForTwentyFiveSteps) {
     grid.ClearAll();
     worm.Start(5, 5, 20);
     EXPECT_EQ((std::tuple{worm.boostSteps, worm.maxSpeed}), (std::tuple{0, 2.4f}));
-    PlaceFood(8, 5, 0, 800, 1, 10);
+    PlaceFood(8, 5, 0, 800, 1, kSoundAttach);
     Cruise();
     worm.shield = 100000;  // it may bounce off the edge on the way
     Step(26);

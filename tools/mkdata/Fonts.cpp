@@ -53,17 +53,17 @@ struct FontLayout {
     int GlyphHeight() const { return cellHeight - 2; }
 };
 
-// A sheet of `width` x `height` holding codes 32..lastCode, laid out as the
-// game reads the font.
-FontLayout Layout(const char* file, int width, int height, int lastCode, const FontMetrics& m) {
-    FontLayout f{file, width, height, m.cellWidth, m.cellHeight, m.defaultTrim, m.wrapWidth, lastCode, {}};
+// The font's sheet holding codes 32..lastCode, laid out as the game reads the font.
+FontLayout Layout(const char* file, int lastCode, const FontMetrics& m) {
+    FontLayout f{file,        m.sheetWidth, m.sheetHeight, m.cellWidth, m.cellHeight, m.defaultTrim,
+                 m.wrapWidth, lastCode,     {}};
     for (int i = 0; i < FontMetrics::kMaxTrims && m.trimmed[i] != '\0'; ++i) f.trims.push_back({m.trimmed[i], m.trims[i]});
     return f;
 }
 
-const FontLayout kBig = Layout("grafik/ImpFont22.dat", 640, 200, 145, kBigFontMetrics);
-const FontLayout kMedium = Layout("grafik/impFont16.dat", 640, 80, 100, kMediumFontMetrics);
-const FontLayout kSmall = Layout("grafik/impFont8.dat", 640, 30, 121, kSmallFontMetrics);
+const FontLayout kBig = Layout("grafik/ImpFont22.dat", 145, kBigFontMetrics);
+const FontLayout kMedium = Layout("grafik/impFont16.dat", 100, kMediumFontMetrics);
+const FontLayout kSmall = Layout("grafik/impFont8.dat", 121, kSmallFontMetrics);
 
 // The cell grid lines between glyphs (never copied by the game; they make
 // the sheet easy to read).

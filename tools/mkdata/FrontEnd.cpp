@@ -6,6 +6,7 @@
 
 #include "FrontEndArt.h"
 #include "Generators.h"
+#include "io/PointerSheet.h"
 
 namespace fe {
 
@@ -119,6 +120,10 @@ RgbImage FromShared(const Canvas& c, int left, int top, int w, int h) {
             if (v != 0) out.Set(x, y, paint::FromRgb(pal.entries[v]));
         }
     return out;
+}
+
+RgbImage FromShared(const Canvas& c, const SheetCell& cell, int frame) {
+    return FromShared(c, cell.x + frame * cell.w + 1, cell.y + 1, cell.w - 1, cell.h - 1);
 }
 
 // -------------------------------------------------------------- metal work
@@ -368,12 +373,13 @@ bool MakePointer(const std::string& dir, const Faces&) {
     const std::vector<float> arrow = {1.2f, 1.2f, 1.2f, 19.f, 5.8f, 14.8f, 9.4f, 22.6f, 13.f, 20.9f, 9.6f, 13.4f,
                                       15.6f, 13.4f};
     paint::Sdf shape = paint::Polygon(arrow);
-    Canvas sheet(32, 25, 0);
+    const int w = FrameWidth(kPointerCell.w), h = FrameHeight(kPointerCell.h);
+    Canvas sheet(kPointerCell.w, kPointerCell.h, 0);
     // the cell's corner lines, then the arrow one pixel inside
-    for (int x = 0; x < 32; ++x) sheet.Set(x, 0, ramp::kGrey + 3);
-    for (int y = 0; y < 25; ++y) sheet.Set(0, y, ramp::kGrey + 3);
-    Canvas pic(31, 24, 0);
-    const paint::Box all{0, 0, 31, 24};
+    for (int x = 0; x < kPointerCell.w; ++x) sheet.Set(x, 0, ramp::kGrey + 3);
+    for (int y = 0; y < kPointerCell.h; ++y) sheet.Set(0, y, ramp::kGrey + 3);
+    Canvas pic(w, h, 0);
+    const paint::Box all{0, 0, w, h};
     // a dark outline all round
     paint::FillShape(pic, all, paint::Offset(shape, 1.2f), [](float, float) { return 0.f; }, paint::kGreyRamp, false);
     // the body: pale cyan at the tip to deep cyan at the tail, a white left
@@ -386,13 +392,13 @@ bool MakePointer(const std::string& dir, const Faces&) {
             return t;
         },
         paint::kCyanRamp, false);
-    for (int y = 0; y < 24; ++y)
-        for (int x = 0; x < 31; ++x) {
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
             float px = x + 0.5f, py = y + 0.5f;
             if (shape(px, py) < 0.f && -shape(px, py) < 1.4f && shape(px + 0.5f, py) - shape(px - 0.5f, py) < 0.f)
                 pic.Set(x, y, ramp::kWhite);
         }
-    sheet.Paste(pic, 0, 0, 31, 24, 1, 1, false);
+    sheet.Paste(pic, 0, 0, w, h, 1, 1, false);
     return WriteBmp(dir + "/grafik/mousehi.dat", sheet, SharedPalette());
 }
 

@@ -7,6 +7,7 @@
 
 #include "Canvas.h"
 #include "Paint.h"
+#include "gfx/SheetCell.h"
 
 namespace fe {
 
@@ -27,6 +28,13 @@ void PutFrame(RgbImage& sheet, int srcX, int srcY, int w, int h, int frame, cons
 // The separator lines of a strip of `frames` cells: columns srcX + k*w for
 // k = 0..frames, and rows srcY and srcY + h.
 void StripLines(RgbImage& sheet, int srcX, int srcY, int w, int h, int frames, Colour c);
+// The same for a strip the game cuts as a SheetCell.
+inline void PutFrame(RgbImage& sheet, const SheetCell& cell, int frame, const RgbImage& pic) {
+    PutFrame(sheet, cell.x, cell.y, cell.w, cell.h, frame, pic);
+}
+inline void StripLines(RgbImage& sheet, const SheetCell& cell, int frames, Colour c) {
+    StripLines(sheet, cell.x, cell.y, cell.w, cell.h, frames, c);
+}
 
 // ------------------------------------------------------------- backgrounds
 
@@ -47,6 +55,8 @@ void Planet(RgbImage& img, float cx, float cy, float r, Colour dark, Colour ligh
 // A w x h piece at (left, top) of an indexed picture on the shared palette,
 // in true colour (index 0 stays clear): to show play sprites on a screen.
 RgbImage FromShared(const Canvas& c, int left, int top, int w, int h);
+// The same for frame k's picture of a strip of play sprites.
+RgbImage FromShared(const Canvas& c, const SheetCell& cell, int frame);
 
 // -------------------------------------------------------------- metal work
 

@@ -9,6 +9,9 @@
 
 #include "FrontEndArt.h"
 #include "PlayPaint.h"
+#include "match/FoodSheet.h"
+#include "screens/InfoSheet.h"
+#include "world/WormSheets.h"
 
 namespace fe {
 namespace {
@@ -94,10 +97,11 @@ RgbImage Background(const Faces& f) {
         for (int ship = 0; ship < 2; ++ship) {
             const Canvas worm = play::BuildWormSheet(ship);
             const int wx = left.left + 12 + ship * 146;
-            img.Draw(FromShared(worm, 199, 34, 32, 32), wx, wy);
-            img.Draw(FromShared(worm, 166, 34, 32, 32), wx + 32, wy);
-            img.Draw(FromShared(worm, 1, 34, 32, 32), wx + 64, wy);
-            img.Draw(FromShared(food, 1, 1 + 33 * (ship * 2), 32, 32), wx + 102, wy);
+            const int right = 1;  // heading
+            img.Draw(FromShared(worm, WormTailCell(right), 0), wx, wy);
+            img.Draw(FromShared(worm, WormBodyCell(right), 0), wx + 32, wy);
+            img.Draw(FromShared(worm, WormHeadCell(right), 0), wx + 64, wy);
+            img.Draw(FromShared(food, FoodCell(ship * 2), 0), wx + 102, wy);
         }
     }
 
@@ -144,7 +148,7 @@ RgbImage Background(const Faces& f) {
     for (int k = 0; k < 5; ++k) {
         const int cx = bottom.left + 52 + k * 92, top = bottom.top + 32;
         paint::AddGlow(img, cx, top + 16, 24.f, {20, 40, 70});
-        img.Draw(FromShared(food, 1, 1 + 33 * k, 32, 32), cx - 16, top);
+        img.Draw(FromShared(food, FoodCell(k), 0), cx - 16, top);
         TextCentred(img, f.condensed, grow[k], 12, cx, top + 50, label, 1);
         TextCentred(img, f.condensed, worth[k], 12, cx, top + 64, k == 4 ? label : points, 1);
     }
@@ -219,13 +223,12 @@ RgbImage Arrow() {
 }
 
 RgbImage BallStrip(const Faces& f) {
-    RgbImage sheet(480, 66);
-    StripLines(sheet, 0, 0, 65, 65, 3, kLine);
-    StripLines(sheet, 262, 0, 65, 65, 1, kLine);
-    StripLines(sheet, 327, 0, 65, 65, 1, kLine);
-    for (int k = 0; k < 3; ++k) PutFrame(sheet, 0, 0, 65, 65, k, Ball(k));
-    PutFrame(sheet, 262, 0, 65, 65, 0, BackSign(f));
-    PutFrame(sheet, 327, 0, 65, 65, 0, Arrow());
+    RgbImage sheet(kBallSheetWidth, kBallSheetHeight);
+    StripLines(sheet, kBallCell, kBallFrames, kLine);
+    for (const SheetCell& c : kBallHoverCells) StripLines(sheet, c, 1, kLine);
+    for (int k = 0; k < kBallFrames; ++k) PutFrame(sheet, kBallCell, k, Ball(k));
+    PutFrame(sheet, kBallHoverCells[0], 0, BackSign(f));
+    PutFrame(sheet, kBallHoverCells[1], 0, Arrow());
     return sheet;
 }
 

@@ -7,6 +7,9 @@
 
 #include "FrontEndArt.h"
 #include "PlayPaint.h"
+#include "match/FoodSheet.h"
+#include "screens/MenuSheet.h"
+#include "world/WormSheets.h"
 
 namespace fe {
 namespace {
@@ -17,14 +20,9 @@ using paint::Scale;
 
 const Colour kLine{52, 56, 70};
 
-struct Cell {
-    int x, y, w, h;
-};
-
 // -------------------------------------------------------------- menu items
 
-const char* const kItemWords[5] = {"ONE PLAYER", "TWO PLAYERS", "HIGH SCORES", "INFO", "QUIT"};
-const Cell kItems[5] = {{0, 0, 191, 61}, {0, 61, 196, 62}, {0, 123, 246, 91}, {0, 215, 96, 60}, {0, 276, 101, 65}};
+const char* const kItemWords[kMenuItems] = {"ONE PLAYER", "TWO PLAYERS", "HIGH SCORES", "INFO", "QUIT"};
 
 RgbImage MenuWord(const Faces& f, const std::string& word, int size, int w, int h, bool lit) {
     RgbImage pic(w, h);
@@ -67,7 +65,7 @@ RgbImage MenuWord(const Faces& f, const std::string& word, int size, int w, int 
 // ------------------------------------------------------------------- title
 
 RgbImage Title(const Faces& f) {
-    const int w = 402, h = 115;
+    const int w = FrameWidth(kMenuTitleCell.w), h = FrameHeight(kMenuTitleCell.h);
     RgbImage pic(w, h);
     const paint::TextFace& face = f.bold;
     const std::string word = "VOIDCRAWL";
@@ -132,13 +130,12 @@ RgbImage Title(const Faces& f) {
 
 // -------------------------------------------------------- difficulty labels
 
-const Cell kLevelCells[3] = {{523, 86, 44, 22}, {523, 113, 78, 21}, {523, 141, 47, 20}};
 const Colour kLevelTop[3] = {{220, 255, 200}, {255, 250, 200}, {255, 215, 200}};
 const Colour kLevelBottom[3] = {{60, 210, 80}, {240, 170, 20}, {235, 50, 30}};
 const Colour kLevelGlow[3] = {{20, 150, 40}, {180, 110, 0}, {180, 20, 10}};
 
 RgbImage LevelLabel(const Faces& f, int k, bool selected) {
-    const Cell& c = kLevelCells[k];
+    const SheetCell& c = kMenuDifficultyCells[k];
     RgbImage pic(c.w - 1, c.h - 1);
     TextStyle s;
     if (selected) {
@@ -183,11 +180,9 @@ RgbImage HumSwitch(bool on) {
 // ----------------------------------------------------------------- credits
 
 const char* const kCreditWords[3] = {"LEAD CODE", "CODE & SOUND", "GRAPHICS"};
-const Cell kCreditButtons[3] = {{523, 0, 131, 25}, {523, 30, 138, 20}, {522, 59, 135, 22}};
-const Cell kCreditPictures[3] = {{474, 387, 158, 106}, {474, 497, 159, 101}, {637, 497, 159, 100}};
 
 RgbImage CreditButton(const Faces& f, int k, bool lit) {
-    const Cell& c = kCreditButtons[k];
+    const SheetCell& c = kMenuCreditButtonCells[k];
     const int w = c.w - 1, h = c.h - 1;
     RgbImage pic(w, h);
     const Box box{0, 0, w, h};
@@ -233,16 +228,15 @@ RgbImage CreditWorm(int w, int h) {
     const Canvas steel = play::BuildWormSheet(0);
     const Canvas violet = play::BuildWormSheet(1);
     const Canvas food = play::BuildFoodSheet();
-    // heading 1 (right) is the second row of cells, heading 3 (left) the fourth
-    const int right = 34, left = 100;
-    pic.Draw(FromShared(steel, 199, right, 32, 32), 8, 12);
-    pic.Draw(FromShared(steel, 166, right, 32, 32), 40, 12);
-    pic.Draw(FromShared(steel, 1, right, 32, 32), 72, 12);
-    pic.Draw(FromShared(food, 1, 67, 32, 32), 114, 12);
-    pic.Draw(FromShared(violet, 1, left, 32, 32), 50, 58);
-    pic.Draw(FromShared(violet, 166, left, 32, 32), 82, 58);
-    pic.Draw(FromShared(violet, 199, left, 32, 32), 114, 58);
-    pic.Draw(FromShared(food, 1, 1, 32, 32), 12, 58);
+    const int right = 1, left = 3;  // headings
+    pic.Draw(FromShared(steel, WormTailCell(right), 0), 8, 12);
+    pic.Draw(FromShared(steel, WormBodyCell(right), 0), 40, 12);
+    pic.Draw(FromShared(steel, WormHeadCell(right), 0), 72, 12);
+    pic.Draw(FromShared(food, FoodCell(2), 0), 114, 12);
+    pic.Draw(FromShared(violet, WormHeadCell(left), 0), 50, 58);
+    pic.Draw(FromShared(violet, WormBodyCell(left), 0), 82, 58);
+    pic.Draw(FromShared(violet, WormTailCell(left), 0), 114, 58);
+    pic.Draw(FromShared(food, FoodCell(0), 0), 12, 58);
     PictureFrame(pic);
     return pic;
 }
@@ -316,41 +310,37 @@ RgbImage CreditNebula(int w, int h) {
 }  // namespace
 
 bool MakeMenu(const std::string& dir, const Faces& f) {
-    RgbImage sheet(800, 600);
+    RgbImage sheet(kMenuSheetWidth, kMenuSheetHeight);
 
     // separator lines first; every picture then replaces its whole cell
-    for (const Cell& c : kItems) StripLines(sheet, c.x, c.y, c.w, c.h, 2, kLine);
-    StripLines(sheet, 1, 436, 403, 116, 1, kLine);
-    for (const Cell& c : kLevelCells) StripLines(sheet, c.x, c.y, c.w, c.h, 2, kLine);
-    StripLines(sheet, 700, 100, 16, 16, 2, kLine);
-    for (const Cell& c : kCreditButtons) StripLines(sheet, c.x, c.y, c.w, c.h, 2, kLine);
-    for (const Cell& c : kCreditPictures) StripLines(sheet, c.x, c.y, c.w, c.h, 1, kLine);
+    for (const SheetCell& c : kMenuItemCells) StripLines(sheet, c, 2, kLine);
+    StripLines(sheet, kMenuTitleCell, 1, kLine);
+    for (const SheetCell& c : kMenuDifficultyCells) StripLines(sheet, c, 2, kLine);
+    StripLines(sheet, kMenuHumSwitchCell, 2, kLine);
+    for (const SheetCell& c : kMenuCreditButtonCells) StripLines(sheet, c, 2, kLine);
+    for (const SheetCell& c : kMenuCreditPictureCells) StripLines(sheet, c, 1, kLine);
 
     int size = 60;
-    for (int k = 0; k < 5; ++k)
-        size = std::min(size, FitSize(f.condensed, kItemWords[k], 48, kItems[k].w - 1 - 16, 1));
-    for (int k = 0; k < 5; ++k) {
-        const Cell& c = kItems[k];
+    for (int k = 0; k < kMenuItems; ++k)
+        size = std::min(size, FitSize(f.condensed, kItemWords[k], 48, kMenuItemCells[k].w - 1 - 16, 1));
+    for (int k = 0; k < kMenuItems; ++k) {
+        const SheetCell& c = kMenuItemCells[k];
         for (int frame = 0; frame < 2; ++frame)
-            PutFrame(sheet, c.x, c.y, c.w, c.h, frame, MenuWord(f, kItemWords[k], size, c.w - 1, c.h - 1, frame == 1));
+            PutFrame(sheet, c, frame, MenuWord(f, kItemWords[k], size, c.w - 1, c.h - 1, frame == 1));
     }
-    PutFrame(sheet, 1, 436, 403, 116, 0, Title(f));
-    for (int k = 0; k < 3; ++k)
-        for (int frame = 0; frame < 2; ++frame) {
-            const Cell& c = kLevelCells[k];
-            PutFrame(sheet, c.x, c.y, c.w, c.h, frame, LevelLabel(f, k, frame == 1));
-        }
-    PutFrame(sheet, 700, 100, 16, 16, 0, HumSwitch(true));
-    PutFrame(sheet, 700, 100, 16, 16, 1, HumSwitch(false));
-    for (int k = 0; k < 3; ++k)
-        for (int frame = 0; frame < 2; ++frame) {
-            const Cell& c = kCreditButtons[k];
-            PutFrame(sheet, c.x, c.y, c.w, c.h, frame, CreditButton(f, k, frame == 1));
-        }
-    const Cell* cp = kCreditPictures;
-    PutFrame(sheet, cp[0].x, cp[0].y, cp[0].w, cp[0].h, 0, CreditWorm(cp[0].w - 1, cp[0].h - 1));
-    PutFrame(sheet, cp[1].x, cp[1].y, cp[1].w, cp[1].h, 0, CreditPlanet(cp[1].w - 1, cp[1].h - 1));
-    PutFrame(sheet, cp[2].x, cp[2].y, cp[2].w, cp[2].h, 0, CreditNebula(cp[2].w - 1, cp[2].h - 1));
+    PutFrame(sheet, kMenuTitleCell, 0, Title(f));
+    for (int k = 0; k < kDifficulties; ++k)
+        for (int frame = 0; frame < 2; ++frame)
+            PutFrame(sheet, kMenuDifficultyCells[k], frame, LevelLabel(f, k, frame == 1));
+    PutFrame(sheet, kMenuHumSwitchCell, 0, HumSwitch(true));
+    PutFrame(sheet, kMenuHumSwitchCell, 1, HumSwitch(false));
+    for (int k = 0; k < kMenuCredits; ++k)
+        for (int frame = 0; frame < 2; ++frame)
+            PutFrame(sheet, kMenuCreditButtonCells[k], frame, CreditButton(f, k, frame == 1));
+    const SheetCell* cp = kMenuCreditPictureCells;
+    PutFrame(sheet, cp[0], 0, CreditWorm(cp[0].w - 1, cp[0].h - 1));
+    PutFrame(sheet, cp[1], 0, CreditPlanet(cp[1].w - 1, cp[1].h - 1));
+    PutFrame(sheet, cp[2], 0, CreditNebula(cp[2].w - 1, cp[2].h - 1));
 
     // the star field's depth bands use 255, 219, 106, 72 and 32
     const std::vector<FixedEntry> stars = {{106, {150, 152, 162}}, {72, {104, 106, 118}}, {32, {62, 64, 74}}};

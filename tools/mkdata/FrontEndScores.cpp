@@ -2,15 +2,16 @@
 // column captions) and "hibutt.dat" (difficulty labels, continue and back
 // buttons), both on one palette.
 //
-// The screen draws the rows at y 180 + 25i with the score at x 105, the
-// name at 230, the length at 440 and the level at 515; the difficulty
-// labels at (220, 455), (280, 455), (370, 455); the back button at (5, 1)
-// and the continue button at (516, 1). Those places are left plain.
+// The screen writes its rows and columns where screens/HighScoreSheet.h
+// says, over the bands and under the captions drawn here; it draws the
+// difficulty labels at (220, 455), (280, 455), (370, 455), the back button
+// at (5, 1) and the continue button at (516, 1). Those places are left plain.
 #include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "FrontEndArt.h"
+#include "screens/HighScoreSheet.h"
 
 namespace fe {
 namespace {
@@ -49,7 +50,7 @@ RgbImage Background(const Faces& f) {
     DropShadow(img, table, 10.f, 8.f, 0.6f);
     GlassPanel(img, table, 10.f, {2, 6, 18}, 0.3f);
     for (int i = 0; i < 10; ++i) {
-        const int top = 180 + 25 * i;
+        const int top = kHighScoreFirstRowY + kHighScoreRowHeight * i;
         Colour band = i % 2 == 0 ? Colour{10, 30, 55} : Colour{4, 14, 30};
         for (int y = top - 1; y < top + 24; ++y)
             for (int x = 60; x < 584; ++x) {
@@ -72,10 +73,10 @@ RgbImage Background(const Faces& f) {
     cap.glowRadius = 3;
     // the length column is only 75 pixels wide
     const int capY = 166, capSize = FitSize(f.condensed, "LENGTH", 17, 64, 1);
-    Text(img, f.condensed, "SCORE", capSize, 105, capY, cap, 1);
-    Text(img, f.condensed, "NAME", capSize, 230, capY, cap, 1);
-    Text(img, f.condensed, "LENGTH", capSize, 440, capY, cap, 1);
-    Text(img, f.condensed, "LEVEL", capSize, 515, capY, cap, 1);
+    Text(img, f.condensed, "SCORE", capSize, kHighScoreScoreX, capY, cap, 1);
+    Text(img, f.condensed, "NAME", capSize, kHighScoreNameX, capY, cap, 1);
+    Text(img, f.condensed, "LENGTH", capSize, kHighScoreLengthX, capY, cap, 1);
+    Text(img, f.condensed, "LEVEL", capSize, kHighScoreLevelX, capY, cap, 1);
     for (int x = 64; x < 580; ++x) {
         float t = 1.f - std::fabs(x - 322.f) / 260.f;
         img.Add(x, 173, Scale(Colour{40, 200, 255}, 0.8f * t));
@@ -99,14 +100,10 @@ RgbImage Background(const Faces& f) {
 
 // ---------------------------------------------------------------- buttons
 
-struct Cell {
-    int x, y, w, h;
-};
-const Cell kLabels[3] = {{0, 0, 46, 23}, {0, 29, 80, 23}, {0, 57, 48, 23}};
 
 // Frame 1 is the table on show: lit letters on a glowing plate.
 RgbImage Label(const Faces& f, int k, bool shown) {
-    const Cell& c = kLabels[k];
+    const SheetCell& c = kHighScoreLabelCells[k];
     const int w = c.w - 1, h = c.h - 1;
     RgbImage pic(w, h);
     const Colour glow[3] = {{40, 220, 80}, {250, 180, 20}, {250, 60, 40}};
@@ -126,7 +123,7 @@ RgbImage Label(const Faces& f, int k, bool shown) {
 
 // A round console button: metal bezel, glowing glass dome, an icon and a word.
 RgbImage RoundButton(const Faces& f, const std::string& word, Colour dome, bool forward) {
-    const int w = 124, h = 125;
+    const int w = FrameWidth(kHighScoreContinueCell.w), h = FrameHeight(kHighScoreContinueCell.h);
     RgbImage pic(w, h);
     const float cx = 62.f, cy = 62.f;
     paint::FillShape(pic, {0, 0, w, h}, paint::Circle(cx + 2, cy + 3, 58.f), Flat({0, 0, 0}));
@@ -175,15 +172,15 @@ RgbImage RoundButton(const Faces& f, const std::string& word, Colour dome, bool 
 }
 
 RgbImage Buttons(const Faces& f) {
-    RgbImage sheet(440, 130);
-    for (const Cell& c : kLabels) StripLines(sheet, c.x, c.y, c.w, c.h, 2, kLine);
-    StripLines(sheet, 165, 0, 125, 126, 1, kLine);
-    StripLines(sheet, 300, 0, 125, 126, 1, kLine);
-    for (int k = 0; k < 3; ++k)
+    RgbImage sheet(kHighScoreButtonsWidth, kHighScoreButtonsHeight);
+    for (const SheetCell& c : kHighScoreLabelCells) StripLines(sheet, c, 2, kLine);
+    StripLines(sheet, kHighScoreContinueCell, 1, kLine);
+    StripLines(sheet, kHighScoreBackCell, 1, kLine);
+    for (int k = 0; k < kDifficulties; ++k)
         for (int frame = 0; frame < 2; ++frame)
-            PutFrame(sheet, kLabels[k].x, kLabels[k].y, kLabels[k].w, kLabels[k].h, frame, Label(f, k, frame == 1));
-    PutFrame(sheet, 165, 0, 125, 126, 0, RoundButton(f, "CONTINUE", {30, 170, 60}, true));
-    PutFrame(sheet, 300, 0, 125, 126, 0, RoundButton(f, "BACK", {190, 50, 30}, false));
+            PutFrame(sheet, kHighScoreLabelCells[k], frame, Label(f, k, frame == 1));
+    PutFrame(sheet, kHighScoreContinueCell, 0, RoundButton(f, "CONTINUE", {30, 170, 60}, true));
+    PutFrame(sheet, kHighScoreBackCell, 0, RoundButton(f, "BACK", {190, 50, 30}, false));
     return sheet;
 }
 

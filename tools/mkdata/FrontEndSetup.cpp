@@ -6,14 +6,18 @@
 // (220, 10)-(445, 42) (the points screen fills (105, 10)-(540, 42)); the
 // name panel at (83, 61) with the name at (138, 111); the ship at
 // (127, 210) with arrows at (127, 294) and (246, 294); stat labels at
-// x 363, values at 468, limits at 495, costs at 518, rows y 189 + 17r (the
-// three number columns are tinted and captioned in the strip above the first
-// row), plus signs at x 338; help lines at x 111, y 376..411; OK at (564, 416). The
-// points screen also writes at (180, 50), (240, 100) and (230, 150).
+// x 363, and the values, limits, costs and rows where screens/SetupSheet.h
+// says (the three number columns are tinted and captioned in the strip
+// above the first row), plus signs at x 338; help lines at x 111, y
+// 376..411; OK at (564, 416). The points screen also writes at (180, 50),
+// (240, 100) and (230, 150).
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 #include "FrontEndArt.h"
+#include "screens/SetupSheet.h"
+#include "world/ShipStats.h"
 
 namespace fe {
 namespace {
@@ -95,36 +99,40 @@ RgbImage Background(const Faces& f) {
         const Box panel{324, 176, 566, 320};
         DropShadow(img, panel, 10.f, 8.f, 0.6f);
         FramedWell(img, panel, 10.f, 6.f, kMetal, {4, 8, 20}, {0, 60, 100});
-        for (int r = 0; r < 7; ++r) {
-            const int top = 188 + 17 * r;
+        // A row's band starts a pixel above its numbers.
+        const int rowsTop = kShipRowY - 1;
+        for (int r = 0; r < kShipRows; ++r) {
+            const int top = rowsTop + kShipRowPitch * r;
             if (r % 2 == 0)
                 for (int y = top; y < top + 16; ++y)
                     for (int x = 333; x < 557; ++x) img.Set(x, y, Mix(img.Get(x, y), Colour{14, 34, 58}, 0.6f));
         }
-        // The value, limit and cost of a row stand at x 468, 495 and 518, a
-        // few pixels apart: each column gets its own tint, a fine rule on
-        // either side and a caption in the strip above the first row.
+        // The value, limit and cost of a row stand a few pixels apart: each
+        // column gets its own tint, a fine rule on either side and a caption
+        // in the strip above the first row.
         struct Column {
             int left, right;
             Colour tint, caption;
             const char* word;
         };
-        const Column columns[3] = {{465, 493, {20, 80, 120}, {120, 210, 250}, "VALUE"},
-                                   {493, 516, {50, 50, 80}, {180, 185, 215}, "LIMIT"},
-                                   {516, 545, {110, 80, 10}, {250, 200, 90}, "COST"}};
+        const int valueLeft = kShipValueX - 3, limitLeft = kShipLimitX - 2, costLeft = kShipCostX - 2;
+        const int costRight = kShipCostX + 27;
+        const Column columns[3] = {{valueLeft, limitLeft, {20, 80, 120}, {120, 210, 250}, "VALUE"},
+                                   {limitLeft, costLeft, {50, 50, 80}, {180, 185, 215}, "LIMIT"},
+                                   {costLeft, costRight, {110, 80, 10}, {250, 200, 90}, "COST"}};
         // The captions sit in a dark strip let into the lower half of the
         // panel's top frame, just above the first row.
-        const int capTop = 179, rowsBottom = 307;
+        const int capTop = 179, rowsBottom = rowsTop + kShipRows * kShipRowPitch;
         int size = 9;
         for (const Column& c : columns) size = std::min(size, FitSize(f.condensed, c.word, 9, c.right - c.left - 3, 0));
         for (const Column& c : columns) {
             for (int y = capTop; y < rowsBottom; ++y)
                 for (int x = c.left; x < c.right; ++x)
-                    img.Set(x, y, y < 188 ? Mix(Colour{4, 8, 18}, c.tint, 0.3f) : Mix(img.Get(x, y), c.tint, 0.42f));
+                    img.Set(x, y, y < rowsTop ? Mix(Colour{4, 8, 18}, c.tint, 0.3f) : Mix(img.Get(x, y), c.tint, 0.42f));
             TextStyle cap = Plain(c.caption);
-            TextCentred(img, f.condensed, c.word, size, (c.left + c.right) / 2, 187, cap, 0);
+            TextCentred(img, f.condensed, c.word, size, (c.left + c.right) / 2, rowsTop - 1, cap, 0);
         }
-        for (int x : {465, 493, 516, 545})
+        for (int x : {valueLeft, limitLeft, costLeft, costRight})
             for (int y = capTop; y < rowsBottom; ++y) img.Set(x, y, Mix(img.Get(x, y), Colour{110, 140, 180}, 0.55f));
     }
 
@@ -153,7 +161,7 @@ RgbImage Background(const Faces& f) {
 // ------------------------------------------------------------------ panel
 
 RgbImage InputPanel(const Faces& f) {
-    const int w = 479, h = 102;
+    const int w = FrameWidth(kSetupNamePanelCell.w), h = FrameHeight(kSetupNamePanelCell.h);
     RgbImage pic(w, h);
     const Box box{0, 0, w, h};
     Emboss(pic, box, paint::RoundedBox(0.5f, 0.5f, w - 0.5f, h - 0.5f, 12.f), Brushed({88, 98, 126}, box, 21), 5.f,
@@ -200,7 +208,7 @@ RgbImage PlusSign(bool pressed) {
 
 // A chevron button pointing left or right; lit when pressed.
 RgbImage ArrowButton(bool leftward, bool pressed) {
-    const int w = 41, h = 16;
+    const int w = FrameWidth(kSetupLeftArrowCell.w), h = FrameHeight(kSetupLeftArrowCell.h);
     RgbImage pic(w, h);
     const Box box{0, 0, w, h};
     Emboss(pic, box, paint::RoundedBox(0.5f, 0.5f, w - 0.5f, h - 0.5f, 7.f),
@@ -216,7 +224,7 @@ RgbImage ArrowButton(bool leftward, bool pressed) {
 }
 
 RgbImage OkButton(const Faces& f, bool lit) {
-    const int w = 61, h = 43;
+    const int w = FrameWidth(kSetupOkCell.w), h = FrameHeight(kSetupOkCell.h);
     RgbImage pic(w, h);
     const Box box{0, 0, w, h};
     Emboss(pic, box, paint::RoundedBox(0.5f, 0.5f, w - 0.5f, h - 0.5f, 9.f), Brushed({100, 110, 136}, box, 4), 3.f, false,
@@ -235,21 +243,19 @@ RgbImage OkButton(const Faces& f, bool lit) {
 }
 
 RgbImage Panel(const Faces& f) {
-    RgbImage sheet(640, 103);
-    StripLines(sheet, 0, 0, 480, 103, 1, kLine);
-    StripLines(sheet, 484, 0, 22, 16, 2, kLine);
-    StripLines(sheet, 484, 19, 42, 17, 2, kLine);
-    StripLines(sheet, 484, 36, 42, 17, 2, kLine);
-    StripLines(sheet, 484, 54, 62, 44, 2, kLine);
-    PutFrame(sheet, 0, 0, 480, 103, 0, InputPanel(f));
-    PutFrame(sheet, 484, 0, 22, 16, 0, PlusSign(false));
-    PutFrame(sheet, 484, 0, 22, 16, 1, PlusSign(true));
-    PutFrame(sheet, 484, 19, 42, 17, 0, ArrowButton(true, false));
-    PutFrame(sheet, 484, 19, 42, 17, 1, ArrowButton(true, true));
-    PutFrame(sheet, 484, 36, 42, 17, 0, ArrowButton(false, false));
-    PutFrame(sheet, 484, 36, 42, 17, 1, ArrowButton(false, true));
-    PutFrame(sheet, 484, 54, 62, 44, 0, OkButton(f, false));
-    PutFrame(sheet, 484, 54, 62, 44, 1, OkButton(f, true));
+    RgbImage sheet(kSetupSheetWidth, kSetupSheetHeight);
+    StripLines(sheet, kSetupNamePanelCell, 1, kLine);
+    for (const SheetCell& c : {kSetupPlusCell, kSetupLeftArrowCell, kSetupRightArrowCell, kSetupOkCell})
+        StripLines(sheet, c, 2, kLine);
+    PutFrame(sheet, kSetupNamePanelCell, 0, InputPanel(f));
+    PutFrame(sheet, kSetupPlusCell, 0, PlusSign(false));
+    PutFrame(sheet, kSetupPlusCell, 1, PlusSign(true));
+    PutFrame(sheet, kSetupLeftArrowCell, 0, ArrowButton(true, false));
+    PutFrame(sheet, kSetupLeftArrowCell, 1, ArrowButton(true, true));
+    PutFrame(sheet, kSetupRightArrowCell, 0, ArrowButton(false, false));
+    PutFrame(sheet, kSetupRightArrowCell, 1, ArrowButton(false, true));
+    PutFrame(sheet, kSetupOkCell, 0, OkButton(f, false));
+    PutFrame(sheet, kSetupOkCell, 1, OkButton(f, true));
     return sheet;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FrontEndArt.h"
+#include "screens/SetupSheet.h"
 
 namespace fe {
 namespace {
@@ -169,8 +170,8 @@ Look LookOf(int mat, V3 local) {
 }
 
 RgbImage Frame(int ship, int frame) {
-    const int w = 160, h = 79;
-    const float angle = frame * 6.2831853f / 16.f;
+    const int w = FrameWidth(kShipTurnCell.w), h = FrameHeight(kShipTurnCell.h);
+    const float angle = frame * 6.2831853f / static_cast<float>(kShipTurnFrames);
     const float ca = std::cos(angle), sa = std::sin(angle);
     // camera: orthographic, looking down a little
     const V3 fwd = Norm({0.f, -0.36f, -1.f});
@@ -303,9 +304,9 @@ RgbImage Frame(int ship, int frame) {
 }  // namespace
 
 RgbImage ShipStrip(int ship) {
-    RgbImage sheet(2592, 82);
-    StripLines(sheet, 0, 0, 161, 80, 16, {52, 56, 70});
-    for (int k = 0; k < 16; ++k) PutFrame(sheet, 0, 0, 161, 80, k, Frame(ship, k));
+    RgbImage sheet(kShipTurnSheetWidth, kShipTurnSheetHeight);
+    StripLines(sheet, kShipTurnCell, kShipTurnFrames, {52, 56, 70});
+    for (int k = 0; k < kShipTurnFrames; ++k) PutFrame(sheet, kShipTurnCell, k, Frame(ship, k));
     return sheet;
 }
 

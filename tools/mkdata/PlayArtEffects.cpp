@@ -5,14 +5,15 @@
 #include <vector>
 
 #include "PlayPaint.h"
+#include "gfx/ImageSlots.h"
+#include "world/WormSheets.h"
 
 namespace play {
 namespace {
 
 // ---------------------------------------------------------------- explosion
 
-constexpr int kExplosionCell = 65;
-constexpr int kExplosionPics = 27;  // 9 + 9 + 9 (the third strip's ninth is its last picture)
+constexpr int kExplosionPics = kExplosionStrips * kExplosionStripFrames;
 
 struct Debris {
     float angle, speed, size, life;
@@ -79,8 +80,6 @@ Ink ExplosionInk(float t, const std::vector<Debris>& debris, float x, float y) {
 }
 
 // ---------------------------------------------------------------- crash
-
-constexpr int kCrashFrames = 13;
 
 struct Spark {
     float angle, speed, size;
@@ -153,9 +152,6 @@ std::vector<Spark> MakeSparks() {
 
 // ---------------------------------------------------------------- warp gate
 
-constexpr int kGateFrames = 3;
-constexpr int kGateTop = 132;
-
 Ink GateInk(int frame, float x, float y) {
     const float dx = x - 16.f, dy = y - 16.f;
     const float rho = std::sqrt(dx * dx + dy * dy) / 15.2f;
@@ -185,30 +181,33 @@ Ink GateInk(int frame, float x, float y) {
 }  // namespace
 
 Canvas BuildExplosionSheet() {
-    Canvas sheet(640, 250, 0);
+    const ImageSlotFile& file = kImageSlotFiles[kImageExplosions];
+    Canvas sheet(file.width, file.height, 0);
     const std::vector<Debris> debris = MakeDebris();
-    for (int s = 0; s < 3; ++s) DrawStripLines(sheet, 0, kExplosionCell * s, kExplosionCell, kExplosionCell, 9);
+    for (int s = 0; s < kExplosionStrips; ++s) DrawStripLines(sheet, ExplosionCell(s), kExplosionStripFrames);
     for (int k = 0; k < kExplosionPics; ++k) {
-        const int strip = k / 9, j = k % 9;
+        const int strip = k / kExplosionStripFrames, j = k % kExplosionStripFrames;
         const float t = k / static_cast<float>(kExplosionPics - 1);
-        ShadeRect(sheet, FrameLeft(0, kExplosionCell, j), FrameTop(kExplosionCell * strip), 64, 64,
+        const SheetCell cell = ExplosionCell(strip);
+        ShadeRect(sheet, FrameLeft(cell, j), FrameTop(cell), cell.w - 1, cell.h - 1,
                   [&](float x, float y) { return ExplosionInk(t, debris, x, y); }, ShadeOptions{2, 0.7f});
     }
     return sheet;
 }
 
 Canvas BuildSharedSheet() {
-    Canvas sheet(640, 180, 0);
+    const ImageSlotFile& file = kImageSlotFiles[kImageShared];
+    Canvas sheet(file.width, file.height, 0);
     const std::vector<Spark> sparks = MakeSparks();
     for (int h = 0; h < 4; ++h) {
-        DrawStripLines(sheet, 0, 33 * h, 33, 33, kCrashFrames);
+        DrawStripLines(sheet, CrashCell(h), kCrashFrames);
         for (int k = 0; k < kCrashFrames; ++k)
-            ShadeRect(sheet, FrameLeft(0, 33, k), FrameTop(33 * h), 32, 32,
+            ShadeRect(sheet, FrameLeft(CrashCell(h), k), FrameTop(CrashCell(h)), kWormCell - 1, kWormCell - 1,
                       [&](float x, float y) { return CrashInk(h, k, sparks, x, y); });
     }
-    DrawStripLines(sheet, 0, kGateTop, 33, 33, kGateFrames);
+    DrawStripLines(sheet, kGateCell, kGateFrames);
     for (int k = 0; k < kGateFrames; ++k)
-        ShadeRect(sheet, FrameLeft(0, 33, k), FrameTop(kGateTop), 32, 32,
+        ShadeRect(sheet, FrameLeft(kGateCell, k), FrameTop(kGateCell), kWormCell - 1, kWormCell - 1,
                   [&](float x, float y) { return GateInk(k, x, y); });
     return sheet;
 }

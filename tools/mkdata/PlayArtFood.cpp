@@ -4,18 +4,18 @@
 //   2  a golden star, spinning (4 pictures)
 //   3  a small fiery sun with rolling flares (4 pictures)
 //   4  the rocket charge that fits a worm with a boost or a brake (1 picture)
-// Strip k lies at (0, 33k), 33-pixel cells holding 32 x 32 pictures. Every
+// Strip k is match/FoodSheet.h's FoodCell(k), as the game cuts it. Every
 // animation loops: the last picture leads back into the first.
 #include <array>
 #include <cmath>
 
 #include "PlayPaint.h"
+#include "match/FoodSheet.h"
 
 namespace play {
 namespace {
 
-constexpr int kCell = 33;
-constexpr int kFrames[5] = {6, 6, 4, 4, 1};
+constexpr int kPic = kFoodCell - 1;
 
 // --- 0: spore
 
@@ -219,23 +219,23 @@ Ink RocketInk(float x, float y) {
 }  // namespace
 
 Canvas BuildFoodSheet() {
-    Canvas sheet(320, 180, 0);
-    for (int k = 0; k < 5; ++k) DrawStripLines(sheet, 0, kCell * k, kCell, kCell, kFrames[k]);
-    for (int f = 0; f < kFrames[0]; ++f)
-        ShadeRect(sheet, FrameLeft(0, kCell, f), FrameTop(0), 32, 32,
+    Canvas sheet(kFoodSheetWidth, kFoodSheetHeight, 0);
+    for (int k = 0; k < kFoodKinds; ++k) DrawStripLines(sheet, FoodCell(k), kFoodFrames[k]);
+    for (int f = 0; f < kFoodFrames[0]; ++f)
+        ShadeRect(sheet, FrameLeft(FoodCell(0), f), FrameTop(FoodCell(0)), kPic, kPic,
                   [&](float x, float y) { return SporeInk(f, x, y); });
-    for (int f = 0; f < kFrames[1]; ++f) {
+    for (int f = 0; f < kFoodFrames[1]; ++f) {
         const auto faces = CrystalFaces(f);
-        ShadeRect(sheet, FrameLeft(0, kCell, f), FrameTop(kCell), 32, 32,
+        ShadeRect(sheet, FrameLeft(FoodCell(1), f), FrameTop(FoodCell(1)), kPic, kPic,
                   [&](float x, float y) { return CrystalInk(faces, f, x, y); });
     }
-    for (int f = 0; f < kFrames[2]; ++f)
-        ShadeRect(sheet, FrameLeft(0, kCell, f), FrameTop(2 * kCell), 32, 32,
+    for (int f = 0; f < kFoodFrames[2]; ++f)
+        ShadeRect(sheet, FrameLeft(FoodCell(2), f), FrameTop(FoodCell(2)), kPic, kPic,
                   [&](float x, float y) { return StarInk(f, x, y); });
-    for (int f = 0; f < kFrames[3]; ++f)
-        ShadeRect(sheet, FrameLeft(0, kCell, f), FrameTop(3 * kCell), 32, 32,
+    for (int f = 0; f < kFoodFrames[3]; ++f)
+        ShadeRect(sheet, FrameLeft(FoodCell(3), f), FrameTop(FoodCell(3)), kPic, kPic,
                   [&](float x, float y) { return SunInk(f, x, y); });
-    ShadeRect(sheet, FrameLeft(0, kCell, 0), FrameTop(4 * kCell), 32, 32,
+    ShadeRect(sheet, FrameLeft(FoodCell(4), 0), FrameTop(FoodCell(4)), kPic, kPic,
               [&](float x, float y) { return RocketInk(x, y); });
     return sheet;
 }

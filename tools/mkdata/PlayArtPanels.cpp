@@ -7,7 +7,9 @@
 
 #include "Paint.h"
 #include "PlayPaint.h"
+#include "gfx/ImageSlots.h"
 #include "match/IntroPanel.h"
+#include "match/WallSheet.h"
 
 namespace play {
 namespace {
@@ -124,8 +126,8 @@ void Rivet(Canvas& c, float cx, float cy, float r) {
 // ---------------------------------------------------------------- status panel
 
 // Panel-relative places the game writes into (left, top of the panel at 0, 0).
-constexpr int kPanelW = 309;
-constexpr int kPanelH = 31;
+constexpr int kPanelW = kStatusPanelWidth;
+constexpr int kPanelH = kStatusPanelHeight;
 
 void BuildStatusPanel(Canvas& sheet, int ox, int oy) {
     Canvas p(kPanelW, kPanelH, 0);
@@ -283,7 +285,7 @@ Canvas IntroPanel() {
 constexpr int kBannerTop = 99, kBannerBottom = 140;
 
 Canvas CompletePicture() {
-    constexpr int W = 400, H = 200;
+    constexpr int W = kImageSlotFiles[kImageComplete].width, H = kImageSlotFiles[kImageComplete].height;
     Canvas c(W, H, 0);
     const float top = kBannerTop + 0.5f, bottom = kBannerBottom - 0.5f, mid = 0.5f * (top + bottom);
     // the ribbon's ends behind the plate, each with a notch cut into its tip
@@ -350,12 +352,12 @@ Canvas CompletePicture() {
 }  // namespace
 
 Canvas BuildWallSheet() {
-    Canvas sheet(320, 200, 0);
+    Canvas sheet(kWallSheetWidth, kWallSheetHeight, 0);
     // The wall tile stays clear: each level's walls are painted into its own
     // arena picture, joined to their neighbours (LevelArt.h), and the tile
     // the game draws over every wall cell must not put a seam between them.
-    DrawStripLines(sheet, 0, 0, 33, 33, 1);
-    BuildStatusPanel(sheet, 1, 166);
+    DrawStripLines(sheet, kWallTileCell, 1);
+    BuildStatusPanel(sheet, kStatusPanelX, kStatusPanelY);
     return sheet;
 }
 

@@ -1,9 +1,9 @@
 // The two space worms: heads, body segments and tail ends for each heading.
 //
-// Sheet layout (33-pixel cells, 32 x 32 pictures), row 33h for heading h
-// (0 up, 1 right, 2 down, 3 left): head frames 0..2 from x 0, the body from
-// x 165, tail-end frames 0..3 from x 198 (normal, charge held, boosting,
-// braking).
+// Sheet layout (world/WormSheets.h, which the game cuts the sprites by): a
+// row of cells for each heading h (0 up, 1 right, 2 down, 3 left), holding
+// the head's frames, the body, and the tail end's frames (normal, charge
+// held, boosting, braking).
 //
 // Every part is drawn in the worm's own frame (u forward, v to the right) and
 // lit in screen space, so the light stays at the upper left whichever way the
@@ -21,15 +21,13 @@
 #include <cmath>
 
 #include "PlayPaint.h"
+#include "gfx/ImageSlots.h"
+#include "world/WormSheets.h"
 
 namespace play {
 namespace {
 
-constexpr int kCell = 33;
-constexpr int kPic = 32;
-constexpr int kHeadX = 0;
-constexpr int kBodyX = 165;
-constexpr int kTailX = 198;
+constexpr int kPic = kWormCell - 1;
 
 struct WormLook {
     Tone hull;
@@ -257,8 +255,6 @@ Ink HeadInk(const WormLook& look, int heading, int frame, float x, float y) {
 
 // --- tail ends
 
-enum TailFrame { kTailNormal = 0, kTailCharged = 1, kTailBoost = 2, kTailBrake = 3 };
-
 // The tail's fins: a ring across its front half.
 constexpr float kFinLo = -4.f, kFinHi = 11.f;
 
@@ -375,19 +371,20 @@ Ink WormIconInk(float x, float y) {
 
 Canvas BuildWormSheet(int ship) {
     const WormLook& look = kLooks[ship == 1 ? 1 : 0];
-    Canvas sheet(640, 140, 0);
+    const ImageSlotFile& file = kImageSlotFiles[ship == 1 ? kImageWorm1 : kImageWorm0];
+    Canvas sheet(file.width, file.height, 0);
     for (int h = 0; h < 4; ++h) {
-        const int top = kCell * h;
-        DrawStripLines(sheet, kHeadX, top, kCell, kCell, 3);
-        DrawStripLines(sheet, kBodyX, top, kCell, kCell, 1);
-        DrawStripLines(sheet, kTailX, top, kCell, kCell, 4);
-        for (int k = 0; k < 3; ++k)
-            ShadeRect(sheet, FrameLeft(kHeadX, kCell, k), FrameTop(top), kPic, kPic,
+        const SheetCell head = WormHeadCell(h), body = WormBodyCell(h), tail = WormTailCell(h);
+        DrawStripLines(sheet, head, kWormHeadFrames);
+        DrawStripLines(sheet, body, kWormBodyFrames);
+        DrawStripLines(sheet, tail, kWormTailFrames);
+        for (int k = 0; k < kWormHeadFrames; ++k)
+            ShadeRect(sheet, FrameLeft(head, k), FrameTop(head), kPic, kPic,
                       [&](float x, float y) { return HeadInk(look, h, k, x, y); });
-        ShadeRect(sheet, FrameLeft(kBodyX, kCell, 0), FrameTop(top), kPic, kPic,
+        ShadeRect(sheet, FrameLeft(body, 0), FrameTop(body), kPic, kPic,
                   [&](float x, float y) { return BodyInk(look, h, x, y); });
-        for (int k = 0; k < 4; ++k)
-            ShadeRect(sheet, FrameLeft(kTailX, kCell, k), FrameTop(top), kPic, kPic,
+        for (int k = 0; k < kWormTailFrames; ++k)
+            ShadeRect(sheet, FrameLeft(tail, k), FrameTop(tail), kPic, kPic,
                       [&](float x, float y) { return TailInk(look, h, k, x, y); });
     }
     return sheet;

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "Canvas.h"
+#include "gfx/SheetCell.h"
 
 namespace play {
 
@@ -113,6 +114,12 @@ void DrawStripLines(Canvas& canvas, int srcX, int srcY, int pitchX, int pitchY, 
 // Top-left corner of frame k's picture in a strip.
 inline int FrameLeft(int srcX, int pitch, int k) { return srcX + k * pitch + 1; }
 inline int FrameTop(int srcY) { return srcY + 1; }
+// The same for a strip the game cuts as a SheetCell.
+inline void DrawStripLines(Canvas& canvas, const SheetCell& cell, int frames) {
+    DrawStripLines(canvas, cell.x, cell.y, cell.w, cell.h, frames);
+}
+inline int FrameLeft(const SheetCell& cell, int k) { return FrameLeft(cell.x, cell.w, k); }
+inline int FrameTop(const SheetCell& cell) { return FrameTop(cell.y); }
 
 // ---------------------------------------------------------------- pictures
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +14,8 @@
 #include "Generators.h"
 #include "LevelFiles.h"
 #include "gfx/FontMetrics.h"
+#include "gfx/ImageSlots.h"
+#include "io/SoundSlots.h"
 #include "match/IntroPanel.h"
 
 namespace {
@@ -87,6 +90,23 @@ TEST(DataSet, FilesAreInTheFormatsTheGameReads) {
         EXPECT_EQ(Text(b, 1, 3) + Text(b, 12, 4), "PNGIHDR");
         EXPECT_EQ((std::vector<uint8_t>(b.begin() + 16, b.begin() + 24)),
                   (std::vector<uint8_t>{0, 0, uint8_t(size >> 8), uint8_t(size), 0, 0, uint8_t(size >> 8), uint8_t(size)}));
+    }
+}
+
+// Every file the game loads into a sound or image slot is in the data set,
+// and every slot's picture is as wide as the surface the game makes for it
+// and no taller, as the loader requires.
+TEST(DataSet, EverySlotsFileIsThereAndEveryPictureFitsItsSlot) {
+    const auto path = [](std::string name) {
+        std::replace(name.begin(), name.end(), '\\', '/');
+        return fs::path(VC_DATA_DIR) / name;
+    };
+    for (const SoundSlotFile& s : kSoundSlotFiles) EXPECT_TRUE(fs::is_regular_file(path(s.file))) << s.file;
+    for (const ImageSlotFile& i : kImageSlotFiles) {
+        const Bytes b = ReadAll(path(i.file));
+        ASSERT_GT(b.size(), 26u) << i.file;
+        EXPECT_EQ((std::tuple{Le(b, 18), Le(b, 22) <= uint32_t(i.height)}), (std::tuple{uint32_t(i.width), true}))
+            << i.file;
     }
 }
 
