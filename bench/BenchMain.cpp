@@ -22,8 +22,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     bool ReportContext(const Context& context) override {
         const bool ok = ConsoleReporter::ReportContext(context);
-        std::printf("%-44s %12s %12s %12s\n", "benchmark (CPU time per iteration)", "fastest", "median",
-                    "iterations");
+        std::printf("%-44s %12s %12s %12s\n", "benchmark (CPU time per iteration)", "fastest", "median", "iterations");
         return ok;
     }
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -126,8 +125,9 @@ void Summary() {
         const std::string base = std::string("copy/") + p[0];
         Row(p[1], base + "/keyed/ours", base + "/memcpy", false, 0.0);
     }
-    std::printf("-- stretched keyed copies vs memcpy of the bytes written (ours / memcpy;\n"
-                "   SDL_BlitScaled refuses 8-bit surfaces: \"Blit combination not supported\")\n");
+    std::printf(
+        "-- stretched keyed copies vs memcpy of the bytes written (ours / memcpy;\n"
+        "   SDL_BlitScaled refuses 8-bit surfaces: \"Blit combination not supported\")\n");
     Row("segment 32x32 -> 19x19", "copy/segment_stretched/keyed/ours", "copy/segment_stretched/memcpy", false, 0.0);
     Row("menu title x1.5 -> 603x172", "copy/title_stretched/keyed/ours", "copy/title_stretched/memcpy", false, 0.0);
     std::printf("-- clipped keyed copies, ours vs SDL_BlitSurface (times faster)\n");

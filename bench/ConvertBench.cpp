@@ -47,8 +47,8 @@ void Ours(benchmark::State& state) {
 void SdlBlit(benchmark::State& state) {
     BenchWorld& world = BenchWorld::Get();
     const uint8_t* picture = MenuPicture();
-    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(picture), 640, 480, 8, 640,
-                                                             SDL_PIXELFORMAT_INDEX8);
+    SDL_Surface* source =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(picture), 640, 480, 8, 640, SDL_PIXELFORMAT_INDEX8);
     SDL_SetSurfacePalette(source, world.sdlPalette);
     SDL_Surface* target = SDL_CreateRGBSurfaceWithFormatFrom(Target(), 640, 480, 32, kPitch, SDL_PIXELFORMAT_ARGB8888);
     if (SDL_BlitSurface(source, nullptr, target, nullptr) != 0) {

@@ -121,8 +121,8 @@ void Sdl(benchmark::State& state, const std::string& name, bool keyed) {
     const bool stretched = Stretched(c);
     const SDL_Rect from{c.src.left, c.src.top, c.src.right - c.src.left, c.src.bottom - c.src.top};
     SDL_Rect first{c.dest.left, c.dest.top, c.dest.right - c.dest.left, c.dest.bottom - c.dest.top};
-    const int refused = stretched ? SDL_BlitScaled(source, &from, screen, &first)
-                                  : SDL_BlitSurface(source, &from, screen, &first);
+    const int refused =
+        stretched ? SDL_BlitScaled(source, &from, screen, &first) : SDL_BlitSurface(source, &from, screen, &first);
     if (refused != 0) {
         // SDL 2 has no scaled copy between 8-bit surfaces.
         state.SkipWithError(SDL_GetError());
@@ -155,9 +155,9 @@ void Memcpy(benchmark::State& state, const std::string& name) {
     static std::vector<uint8_t> scratch(640 * 480);
     const bool stretched = Stretched(c);
     const int32_t pitch = stretched ? 640 : c.source->width;
-    const uint8_t* from = stretched ? scratch.data() + v.top * 640 + v.left
-                                    : c.source->pixels + (c.src.top + v.top - c.dest.top) * pitch + c.src.left +
-                                          (v.left - c.dest.left);
+    const uint8_t* from =
+        stretched ? scratch.data() + v.top * 640 + v.left
+                  : c.source->pixels + (c.src.top + v.top - c.dest.top) * pitch + c.src.left + (v.left - c.dest.left);
     uint8_t* to = backBuffer->pixels + v.top * 640 + v.left;
     const size_t width = static_cast<size_t>(v.right - v.left);
     const int32_t rows = v.bottom - v.top;

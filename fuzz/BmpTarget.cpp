@@ -28,7 +28,7 @@ struct Shape {
 
 // Every surface a picture is loaded into (width in bytes).
 constexpr Shape kShapes[] = {
-    {640, 480}, {800, 600}, {640, 103}, {2592, 82}, {480, 66}, {440, 130}, {320, 200}, {320, 180},
+    {640, 480}, {800, 600}, {640, 103}, {2592, 82}, {480, 66},  {440, 130}, {320, 200}, {320, 180},
     {32, 25},   {640, 80},  {640, 30},  {640, 200}, {640, 140}, {640, 250}, {640, 180}, {400, 200},
 };
 constexpr int kShapeCount = static_cast<int>(sizeof kShapes / sizeof kShapes[0]);

@@ -10,9 +10,9 @@
 #include "app/Game.h"
 #include "gfx/Display.h"
 #include "gfx/ImageLoader.h"
+#include "hosts/headless/HeadlessHost.h"
 #include "io/Input.h"
 #include "io/SoundBank.h"
-#include "hosts/headless/HeadlessHost.h"
 
 #ifndef VC_DATA_DIR
 #define VC_DATA_DIR ""

@@ -38,7 +38,7 @@ const char* FuzzWorkDir();
 // Reports a broken rule and aborts, so that the fuzzer keeps the input.
 [[noreturn]] void FuzzFail(const char* file, int line, const char* what);
 
-#define FUZZ_CHECK(cond)                                     \
-    do {                                                     \
-        if (!(cond)) FuzzFail(__FILE__, __LINE__, #cond);    \
+#define FUZZ_CHECK(cond)                                  \
+    do {                                                  \
+        if (!(cond)) FuzzFail(__FILE__, __LINE__, #cond); \
     } while (0)

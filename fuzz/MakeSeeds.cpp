@@ -190,9 +190,16 @@ int main(int argc, char** argv) {
 
     // High-score tables.
     const std::vector<Record> full = {
-        {5000, "ALICE", 40, 7}, {300, "BOB", 12, 2},   {12000, "CAROL", 88, 15}, {300, "DAVE", 11, 2},
-        {750, "EVE", 20, 3},    {1, "F", 5, 1},        {99999, "MALLORYMALLOR", 200, 20}, {42, "", 6, 1},
-        {4200, "TRENT", 33, 6}, {900000, "PEGGY", 999, 20},
+        {5000, "ALICE", 40, 7},
+        {300, "BOB", 12, 2},
+        {12000, "CAROL", 88, 15},
+        {300, "DAVE", 11, 2},
+        {750, "EVE", 20, 3},
+        {1, "F", 5, 1},
+        {99999, "MALLORYMALLOR", 200, 20},
+        {42, "", 6, 1},
+        {4200, "TRENT", 33, 6},
+        {900000, "PEGGY", 999, 20},
     };
     put("highscore", "empty.dat", {});
     put("highscore", "full.dat", Table(full));
@@ -200,8 +207,10 @@ int main(int argc, char** argv) {
     shortTable.resize(100);
     put("highscore", "short.dat", shortTable);
     put("highscore", "odd.dat",
-        Table({{-5, "NEG", -1, -1}, {0x7FFFFFFF, "MAXIMUM", 0x7FFFFFFF, 0x7FFFFFFF},
-               {static_cast<int32_t>(0x80000000), "MINIMUM", 0, 0}, {7, "\x01\x7F\x80\xFF", 3, 3}}));
+        Table({{-5, "NEG", -1, -1},
+               {0x7FFFFFFF, "MAXIMUM", 0x7FFFFFFF, 0x7FFFFFFF},
+               {static_cast<int32_t>(0x80000000), "MINIMUM", 0, 0},
+               {7, "\x01\x7F\x80\xFF", 3, 3}}));
     Bytes unterminated = Table(full);
     for (int r = 0; r < 10; ++r) std::memset(unterminated.data() + r * 32 + 4, 'Z', 20);
     put("highscore", "unterminated.dat", unterminated);

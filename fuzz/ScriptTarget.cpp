@@ -26,20 +26,26 @@ std::string Write(const ScriptCommand& c) {
     std::string s = std::to_string(c.frame) + " ";
     char hex[8];
     switch (c.op) {
-        case ScriptOp::Press:
-        case ScriptOp::Release:
-            if (c.key == kMouseButtonKey) {
-                std::snprintf(hex, sizeof hex, "lmb");
-            } else {
-                std::snprintf(hex, sizeof hex, "0x%02x", c.key);
-            }
-            return s + (c.op == ScriptOp::Press ? "press " : "release ") + hex;
-        case ScriptOp::Mouse: return s + "mouse " + std::to_string(c.x) + " " + std::to_string(c.y);
-        case ScriptOp::Shot: return s + "shot " + c.path;
-        case ScriptOp::State: return s + "state " + c.path;
-        case ScriptOp::Focus: return s + "focus " + (c.focused ? "gained" : "lost");
-        case ScriptOp::End: return s + "end";
-        default: return std::string();
+    case ScriptOp::Press:
+    case ScriptOp::Release:
+        if (c.key == kMouseButtonKey) {
+            std::snprintf(hex, sizeof hex, "lmb");
+        } else {
+            std::snprintf(hex, sizeof hex, "0x%02x", c.key);
+        }
+        return s + (c.op == ScriptOp::Press ? "press " : "release ") + hex;
+    case ScriptOp::Mouse:
+        return s + "mouse " + std::to_string(c.x) + " " + std::to_string(c.y);
+    case ScriptOp::Shot:
+        return s + "shot " + c.path;
+    case ScriptOp::State:
+        return s + "state " + c.path;
+    case ScriptOp::Focus:
+        return s + "focus " + (c.focused ? "gained" : "lost");
+    case ScriptOp::End:
+        return s + "end";
+    default:
+        return std::string();
     }
 }
 

@@ -20,8 +20,8 @@ namespace {
 
 bool SameFormat(const WaveFormat& a, const WaveFormat& b) {
     return a.formatTag == b.formatTag && a.channels == b.channels && a.samplesPerSec == b.samplesPerSec &&
-           a.avgBytesPerSec == b.avgBytesPerSec && a.blockAlign == b.blockAlign &&
-           a.bitsPerSample == b.bitsPerSample && a.extraSize == b.extraSize;
+           a.avgBytesPerSec == b.avgBytesPerSec && a.blockAlign == b.blockAlign && a.bitsPerSample == b.bitsPerSample &&
+           a.extraSize == b.extraSize;
 }
 
 }  // namespace
@@ -48,10 +48,9 @@ int FuzzWave(const uint8_t* data, size_t size) {
                 bool sized = false;
                 for (size_t at = 8; at + mem.size <= size && !sized; ++at) {
                     if (std::memcmp(data + at - 8, "data", 4) != 0) continue;
-                    const uint32_t declared = static_cast<uint32_t>(data[at - 4]) |
-                                              (static_cast<uint32_t>(data[at - 3]) << 8) |
-                                              (static_cast<uint32_t>(data[at - 2]) << 16) |
-                                              (static_cast<uint32_t>(data[at - 1]) << 24);
+                    const uint32_t declared =
+                        static_cast<uint32_t>(data[at - 4]) | (static_cast<uint32_t>(data[at - 3]) << 8) |
+                        (static_cast<uint32_t>(data[at - 2]) << 16) | (static_cast<uint32_t>(data[at - 1]) << 24);
                     sized = declared == mem.size && std::memcmp(data + at, mem.bytes.get(), mem.size) == 0;
                 }
                 FUZZ_CHECK(sized);

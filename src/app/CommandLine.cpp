@@ -22,8 +22,8 @@ bool Fail(CommandLine* line, const std::string& reason) {
 }
 
 // Applies one option; false on a mistake (already recorded in `line`).
-bool Apply(const std::string& name, bool hasValue, const std::string& value, bool* windowedSeen,
-           bool* fullscreenSeen, CommandLine* line) {
+bool Apply(const std::string& name, bool hasValue, const std::string& value, bool* windowedSeen, bool* fullscreenSeen,
+           CommandLine* line) {
     if (!IsKnown(name)) return Fail(line, "unknown option '" + Printable(name) + "'");
     if (!TakesValue(name) && hasValue) return Fail(line, name + " takes no value");
     if (name == "--help") {

@@ -15,10 +15,10 @@ public:
 };
 
 enum class LoopEnd {
-    GameQuit,       // the game asked to end (menu Quit or Esc)
-    CloseRequested, // the window was closed
-    HooksStopped,   // the hooks asked to stop
-    StartupFailed,  // Game::Init failed; the reason is already reported
+    GameQuit,        // the game asked to end (menu Quit or Esc)
+    CloseRequested,  // the window was closed
+    HooksStopped,    // the hooks asked to stop
+    StartupFailed,   // Game::Init failed; the reason is already reported
 };
 
 // Runs the game on `host` from start-up to shut-down: one Game::RunFrame per

@@ -36,8 +36,7 @@ void Game::Fail(const char* text, const char* reason) {
     if (Host* host = GetHost()) host->ShowMessage(text, kErrorTitle);
 }
 
-bool Game::LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height,
-                         Placement placement) {
+bool Game::LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement) {
     *surface = CreateSurface(width, height, placement);
     const bool ok = loader.LoadSurface(file, *surface, nullptr);
     SetSourceColorKey(0, 0, *surface);
@@ -242,73 +241,73 @@ bool Game::RunFrame() {
     if (!KeyState[DIK_ESCAPE]) escHeldOver = 0;
     const bool escDown = KeyState[DIK_ESCAPE] != 0 && !escHeldOver;
     switch (state) {
-        case GameState::MainMenu: {
-            const int32_t r = mainMenu.Frame();
-            difficulty = mainMenu.difficulty;
-            if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {
-                state = GameState::PlayerSetup;
-                players = r;
-                EnterPlayerSetup();
-            } else if (r == MainMenu::HighScores) {
-                state = GameState::HighScores;
-                mainMenu.FadeOut();
-                const int32_t d = ClampDifficulty(difficulty);
-                highScoreScreen.Load(HighScoreTable::FileName(d), d);
-                ShowHighScores();
-            } else if (r == MainMenu::Info) {
-                state = GameState::Info;
-                mainMenu.FadeOut();
-                ShowInfo();
-            } else if (r == MainMenu::Quit || (r == MainMenu::None && escDown)) {
-                mainMenu.FadeOut();
-                return false;
-            }
-            break;
+    case GameState::MainMenu: {
+        const int32_t r = mainMenu.Frame();
+        difficulty = mainMenu.difficulty;
+        if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {
+            state = GameState::PlayerSetup;
+            players = r;
+            EnterPlayerSetup();
+        } else if (r == MainMenu::HighScores) {
+            state = GameState::HighScores;
+            mainMenu.FadeOut();
+            const int32_t d = ClampDifficulty(difficulty);
+            highScoreScreen.Load(HighScoreTable::FileName(d), d);
+            ShowHighScores();
+        } else if (r == MainMenu::Info) {
+            state = GameState::Info;
+            mainMenu.FadeOut();
+            ShowInfo();
+        } else if (r == MainMenu::Quit || (r == MainMenu::None && escDown)) {
+            mainMenu.FadeOut();
+            return false;
         }
-        case GameState::Info:
-            if (infoScreen.Frame() || escDown) {
-                infoScreen.FadeOut();
-                state = GameState::MainMenu;
-                ShowMainMenu();
-            }
-            break;
-        case GameState::PlayerSetup: {
-            setupScreen.DrawBackground();
-            setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
-            const bool done = setupScreen.Frame(players);
-            if (done) {
-                match.SetPlayers(&playerSetup);
-                setupScreen.FadeOut();
-                match.Begin(difficulty);
-                if (match.levelFailed) {
-                    LeaveAfterLevelError();
-                    break;
-                }
-                EnteringScreen();
-                FlipDisplay();
-                match.Enter();
-                state = GameState::Playing;
-            }
-            if (escDown) {
-                state = GameState::MainMenu;
-                setupScreen.FadeOut();
-                ShowMainMenu();
-            }
-            break;
+        break;
+    }
+    case GameState::Info:
+        if (infoScreen.Frame() || escDown) {
+            infoScreen.FadeOut();
+            state = GameState::MainMenu;
+            ShowMainMenu();
         }
-        case GameState::Playing:
-            PlayingFrame(escDown);
-            ShakePads();
-            break;
-        case GameState::HighScores:
-            if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {
-                state = GameState::MainMenu;
-                highScoreScreen.FadeOut();
-                ShowMainMenu();
+        break;
+    case GameState::PlayerSetup: {
+        setupScreen.DrawBackground();
+        setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
+        const bool done = setupScreen.Frame(players);
+        if (done) {
+            match.SetPlayers(&playerSetup);
+            setupScreen.FadeOut();
+            match.Begin(difficulty);
+            if (match.levelFailed) {
+                LeaveAfterLevelError();
+                break;
             }
-            break;
-        default:
-            break;
+            EnteringScreen();
+            FlipDisplay();
+            match.Enter();
+            state = GameState::Playing;
+        }
+        if (escDown) {
+            state = GameState::MainMenu;
+            setupScreen.FadeOut();
+            ShowMainMenu();
+        }
+        break;
+    }
+    case GameState::Playing:
+        PlayingFrame(escDown);
+        ShakePads();
+        break;
+    case GameState::HighScores:
+        if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {
+            state = GameState::MainMenu;
+            highScoreScreen.FadeOut();
+            ShowMainMenu();
+        }
+        break;
+    default:
+        break;
     }
     if (KeyState[DIK_1]) DumpScreen();
     FlipDisplay();

@@ -23,15 +23,13 @@ bool paletteCreated = false;
 bool displayUp = false;
 char failureReason[256] = "";
 
-bool Inside(const Rect& r, int w, int h) {
-    return r.left >= 0 && r.top >= 0 && r.right <= w && r.bottom <= h;
-}
+bool Inside(const Rect& r, int w, int h) { return r.left >= 0 && r.top >= 0 && r.right <= w && r.bottom <= h; }
 
 bool Empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 Rect Intersect(const Rect& a, const Rect& b) {
-    Rect r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
-           a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+    Rect r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
+           a.bottom < b.bottom ? a.bottom : b.bottom};
     return r;
 }
 
@@ -148,8 +146,8 @@ CopyPath copyPath = kVectorPath ? CopyPath::Vector : CopyPath::Plain;
 // is mapped onto `dest` by nearest pixel, which for equal sizes is 1:1.
 // Source and destination are different pictures.
 template <class Rows>
-void CopyPartWith(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst, const Rect& dest,
-                  const Rect& visible, bool useKey, Key key) {
+void CopyPartWith(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst, const Rect& dest, const Rect& visible,
+                  bool useKey, Key key) {
     const int64_t sw = srcRect.right - srcRect.left;
     const int64_t sh = srcRect.bottom - srcRect.top;
     const int64_t dw = static_cast<int64_t>(dest.right) - dest.left;
@@ -183,8 +181,11 @@ void CopyPartWith(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst,
         int64_t quotient, remainder;
         const int64_t stepQuotient, stepRemainder, divisor;
         Step(int64_t first, int64_t from, int64_t to)
-            : quotient(first * from / to), remainder(first * from % to), stepQuotient(from / to),
-              stepRemainder(from % to), divisor(to) {}
+            : quotient(first * from / to),
+              remainder(first * from % to),
+              stepQuotient(from / to),
+              stepRemainder(from % to),
+              divisor(to) {}
         void Next() {
             quotient += stepQuotient;
             remainder += stepRemainder;
@@ -243,8 +244,8 @@ void CopyPartInPlace(const SurfaceData& src, const Rect& srcRect, SurfaceData& d
     }
 }
 
-void CopyPart(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst, const Rect& dest,
-              const Rect& visible, bool keyed) {
+void CopyPart(const SurfaceData& src, const Rect& srcRect, SurfaceData& dst, const Rect& dest, const Rect& visible,
+              bool keyed) {
     // A range with low above high leaves nothing out.
     const bool useKey = keyed && src.keyed && src.keyLow <= src.keyHigh;
     const Key key{src.keyLow, static_cast<uint8_t>(src.keyHigh - src.keyLow)};
@@ -363,10 +364,10 @@ bool Blit(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, 
     return CopyRect(src, source, dest, destination, keyed);
 }
 
-bool BlitStretched(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destLeft,
-                   int destTop, int destRight, int destBottom, Surface destination, bool keyed) {
-    return CopyRect(Rect{srcLeft, srcTop, srcRight, srcBottom}, source,
-                    Rect{destLeft, destTop, destRight, destBottom}, destination, keyed);
+bool BlitStretched(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destLeft, int destTop,
+                   int destRight, int destBottom, Surface destination, bool keyed) {
+    return CopyRect(Rect{srcLeft, srcTop, srcRight, srcBottom}, source, Rect{destLeft, destTop, destRight, destBottom},
+                    destination, keyed);
 }
 
 void ClearSurface(Surface surface, uint8_t colour) {

@@ -55,8 +55,8 @@ void FlipDisplay();
 
 bool Blit(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destX, int destY,
           Surface destination, bool keyed);
-bool BlitStretched(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destLeft,
-                   int destTop, int destRight, int destBottom, Surface destination, bool keyed);
+bool BlitStretched(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destLeft, int destTop,
+                   int destRight, int destBottom, Surface destination, bool keyed);
 void ClearSurface(Surface surface, uint8_t colour);
 void FillRect(int left, int top, int right, int bottom, Surface surface, uint8_t colour);
 void SetSourceColorKey(uint8_t low, uint8_t high, Surface surface);

@@ -11,8 +11,8 @@ struct FontMetrics {
     int cellWidth, cellHeight;
     int defaultTrim;
     int wrapWidth;
-    const char* trimmed;  // the characters with a trim of their own...
-    int trims[kMaxTrims];  // ...and their trims, in the same order
+    const char* trimmed;          // the characters with a trim of their own...
+    int trims[kMaxTrims];         // ...and their trims, in the same order
     int sheetWidth, sheetHeight;  // the font's picture
 
     // Pixels the pen moves on after `c` (as Font::Advance).

@@ -25,7 +25,6 @@ bool Fail(const char* name, const char* why) {
     return false;
 }
 
-
 }  // namespace
 
 bool ImageLoader::Load(const char* fileName, uint8_t* pixels, int32_t targetWidth, int32_t targetHeight,

@@ -44,8 +44,8 @@ public:
     bool Load(const char* fileName, uint8_t* pixels, int32_t targetWidth, int32_t targetHeight,
               PaletteEntry* paletteOut);
     // The same from bytes in memory (`name` is used in messages only).
-    bool LoadFromMemory(const char* name, const uint8_t* data, int64_t size, uint8_t* pixels,
-                        int32_t targetWidth, int32_t targetHeight, PaletteEntry* paletteOut);
+    bool LoadFromMemory(const char* name, const uint8_t* data, int64_t size, uint8_t* pixels, int32_t targetWidth,
+                        int32_t targetHeight, PaletteEntry* paletteOut);
     // Loads into a surface, which is locked and unlocked around the load.
     bool LoadSurface(const char* fileName, Surface surface, PaletteEntry* paletteOut);
 

@@ -27,8 +27,7 @@ void PaceStep() {
 
 }  // namespace
 
-bool PaletteFader::StepToColor(PaletteEntry* current, int first, int end, int red, int green, int blue,
-                               int step) {
+bool PaletteFader::StepToColor(PaletteEntry* current, int first, int end, int red, int green, int blue, int step) {
     if (first < 0) first = 0;
     if (end > kPaletteSize) end = kPaletteSize;
     PaletteEntry* p = current;

@@ -18,10 +18,9 @@ bool SaveScreenDump(SaveResult* result) {
                                 e.green, e.blue);
     // The dump goes to the player's folder, each file whole or not at all.
     const uint8_t* pixels = LockSurface(backBuffer);
-    const bool saved =
-        SaveUserFile("ScrDump.raw", pixels, static_cast<size_t>(backBuffer->width) * backBuffer->height, result,
-                     kSaveNoSync) &&
-        SaveUserFile("ScrDump.pal", text, static_cast<size_t>(length), result, kSaveNoSync);
+    const bool saved = SaveUserFile("ScrDump.raw", pixels, static_cast<size_t>(backBuffer->width) * backBuffer->height,
+                                    result, kSaveNoSync) &&
+                       SaveUserFile("ScrDump.pal", text, static_cast<size_t>(length), result, kSaveNoSync);
     UnlockSurface(backBuffer);
     return saved;
 }

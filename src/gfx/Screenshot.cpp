@@ -134,7 +134,8 @@ bool TakeScreenshot(const uint8_t* pixels, const PaletteEntry* palette, char* no
     std::string folder;
     bool saved = false;
     if (!FindScreenshotDir(&folder)) {
-        std::snprintf(reason, sizeof reason, "no pictures folder: neither XDG_PICTURES_DIR nor HOME is an absolute path");
+        std::snprintf(reason, sizeof reason,
+                      "no pictures folder: neither XDG_PICTURES_DIR nor HOME is an absolute path");
     } else {
         saved = SaveScreenshot(pixels, palette, local, folder.c_str(), path, sizeof path, reason, sizeof reason);
     }

@@ -133,8 +133,10 @@ void Mixer::Render(float* out, int frames, int rate) {
         for (int i = 0; i < frames; ++i) {
             const int s0 = s[b.position];
             int s1;
-            if (b.position + 1 < size) s1 = s[b.position + 1];
-            else s1 = b.looping ? s[0] : 128;
+            if (b.position + 1 < size)
+                s1 = s[b.position + 1];
+            else
+                s1 = b.looping ? s[0] : 128;
             const float t = static_cast<float>(b.fraction) * invRate;
             out[i] += (static_cast<float>(s0 - 128) + static_cast<float>(s1 - s0) * t) * scale;
 

@@ -78,10 +78,10 @@ private:
         bool used = false;
         bool playing = false;
         bool looping = false;
-        int data = -1;           // index into data_
+        int data = -1;  // index into data_
         uint32_t frequency = kDefaultRate;
-        uint32_t position = 0;   // current sample
-        uint64_t fraction = 0;   // progress toward the next sample, in 1/rate_ units
+        uint32_t position = 0;  // current sample
+        uint64_t fraction = 0;  // progress toward the next sample, in 1/rate_ units
     };
 
     bool Valid(int id) const { return id >= 0 && id < kMaxBuffers && buffers_[id].used; }

@@ -2,8 +2,8 @@
 
 #include "io/Input.h"
 
-void MouseCursor::Init(Surface surface, int32_t srcX, int32_t srcY, int32_t width, int32_t height,
-                       int32_t frames, int32_t delay) {
+void MouseCursor::Init(Surface surface, int32_t srcX, int32_t srcY, int32_t width, int32_t height, int32_t frames,
+                       int32_t delay) {
     sprite.Init(surface, srcX, srcY, width, height, frames, delay);
     sprite.SetClip(640, 480);
 }
@@ -21,10 +21,14 @@ void MouseCursor::Update() {
     // 64-bit sums: a wild motion value cannot wrap the position.
     int64_t nx = static_cast<int64_t>(x) + MouseState.lX;
     int64_t ny = static_cast<int64_t>(y) + MouseState.lY;
-    if (nx < minX) nx = minX;
-    else if (nx > maxX) nx = maxX;
-    if (ny < minY) ny = minY;
-    else if (ny > maxY) ny = maxY;
+    if (nx < minX)
+        nx = minX;
+    else if (nx > maxX)
+        nx = maxX;
+    if (ny < minY)
+        ny = minY;
+    else if (ny > maxY)
+        ny = maxY;
     x = static_cast<int32_t>(nx);
     y = static_cast<int32_t>(ny);
     sprite.DrawClipped(x, y, backBuffer);

@@ -86,9 +86,7 @@ void ShutdownSound() {
 
 const char* SoundFailureReason() { return failureReason; }
 
-void SoundBank::Init() {
-    ReleaseAll();
-}
+void SoundBank::Init() { ReleaseAll(); }
 
 // The extra flags chose software mixing on the original device; every
 // buffer here is mixed in software, so they change nothing.
@@ -111,8 +109,7 @@ int SoundBank::Load(const char* fileName, uint32_t extraFlags) {
     char shown[kMaxGameFileName + 1];
     ShownGameFileName(fileName, shown, sizeof shown);
     if (!read) {
-        std::fprintf(stderr, "voidcrawl: cannot load sound \"%s\": %s\n", shown,
-                     opened ? WaveErrorText(error) : why);
+        std::fprintf(stderr, "voidcrawl: cannot load sound \"%s\": %s\n", shown, opened ? WaveErrorText(error) : why);
         soundLoadFailed = true;
         return -1;
     }

@@ -10,18 +10,18 @@
 // 20, 22 and 23 are loaded but never played, and keep the numbers of the
 // slots after them where they are.
 enum SoundSlot : int {
-    kSoundTouch = 0,          // the pointer comes onto a menu item
-    kSoundClick = 1,          // a button or label clicked
-    kSoundCredits = 2,        // a credits panel slides in
+    kSoundTouch = 0,    // the pointer comes onto a menu item
+    kSoundClick = 1,    // a button or label clicked
+    kSoundCredits = 2,  // a credits panel slides in
     kSoundClickNo = 3,
     kSoundClick2 = 4,
     kSoundClick3 = 5,
-    kSoundGrow1 = 6,          // eating food of type 0 .. 3
+    kSoundGrow1 = 6,  // eating food of type 0 .. 3
     kSoundGrow2 = 7,
     kSoundGrow3 = 8,
     kSoundGrow4 = 9,
-    kSoundAttach = 10,        // eating a rocket charge
-    kSoundRockets = 11,       // a boost or brake fires
+    kSoundAttach = 10,   // eating a rocket charge
+    kSoundRockets = 11,  // a boost or brake fires
     kSoundAttach2 = 12,
     kSoundWarp = 13,          // a warp gate opens (also a worm's start)
     kSoundWarpRefused = 14,   // no gate left, or nowhere to come out
@@ -29,12 +29,12 @@ enum SoundSlot : int {
     kSoundExitBeep = 16,      // each second of the exit countdown
     kSoundSmallCollide = 17,  // a crash the shield takes
     kSoundPlasma = 18,
-    kSoundDeath = 19,         // a worm explodes
+    kSoundDeath = 19,  // a worm explodes
     kSoundDead = 20,
-    kSoundInfo = 21,          // the pointer comes onto the info screen's ball
+    kSoundInfo = 21,  // the pointer comes onto the info screen's ball
     kSoundInfo2 = 22,
     kSoundInfo3 = 23,
-    kSoundHum = 24,           // the menu's background hum, looping
+    kSoundHum = 24,  // the menu's background hum, looping
     kSoundSlotCount
 };
 static_assert(kSoundSlotCount <= kSoundSlots);

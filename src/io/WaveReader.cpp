@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-
 namespace {
 
 // Random-access view of the bytes being parsed: a memory block or a file.
@@ -57,8 +56,8 @@ private:
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 bool IdIs(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
 
@@ -166,14 +165,22 @@ bool ReadWaveStream(std::FILE* file, WaveSamples* out, WaveError* error) {
 
 const char* WaveErrorText(WaveError error) {
     switch (error) {
-    case WaveError::None: return "no error";
-    case WaveError::CannotOpen: return "cannot open the file";
-    case WaveError::NoWaveForm: return "no RIFF WAVE form";
-    case WaveError::NoFormatChunk: return "no format chunk";
-    case WaveError::ShortFormat: return "format record shorter than 18 bytes";
-    case WaveError::NotPcm: return "not PCM";
-    case WaveError::NoDataChunk: return "no data chunk";
-    case WaveError::OutOfMemory: return "out of memory";
+    case WaveError::None:
+        return "no error";
+    case WaveError::CannotOpen:
+        return "cannot open the file";
+    case WaveError::NoWaveForm:
+        return "no RIFF WAVE form";
+    case WaveError::NoFormatChunk:
+        return "no format chunk";
+    case WaveError::ShortFormat:
+        return "format record shorter than 18 bytes";
+    case WaveError::NotPcm:
+        return "not PCM";
+    case WaveError::NoDataChunk:
+        return "no data chunk";
+    case WaveError::OutOfMemory:
+        return "out of memory";
     }
     return "unknown error";
 }

@@ -60,8 +60,7 @@ bool Arena::Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* e
             if ((x == h.start1X && y == h.start1Y) || (x == h.start2X && y == h.start2Y)) continue;
             ++free;
         }
-    if (free < food + kMinSpareCells)
-        return Refuse(error, errorSize, "the level leaves too few free cells");
+    if (free < food + kMinSpareCells) return Refuse(error, errorSize, "the level leaves too few free cells");
     if (h.target < 0 || h.target > 900) return Refuse(error, errorSize, "the target length is out of range");
     return true;
 }

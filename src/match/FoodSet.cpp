@@ -7,12 +7,12 @@
 namespace {
 // Random tries before the search for a free cell falls back to a scan.
 constexpr int kPlacementTries = 100000;
-}
+}  // namespace
 
 void FoodSet::Init(ArenaGrid* g) {
     grid = g;
     const FoodType table[kTypes] = {
-        {0, kSoundGrow1, 2, 200, 0}, {1, kSoundGrow2, 4, 500, 0},  {2, kSoundGrow3, 5, 800, 0},
+        {0, kSoundGrow1, 2, 200, 0},  {1, kSoundGrow2, 4, 500, 0},  {2, kSoundGrow3, 5, 800, 0},
         {3, kSoundGrow4, 7, 1400, 0}, {4, kSoundAttach, 0, 800, 1},
     };
     for (int i = 0; i < kTypes; ++i) types[i] = table[i];

@@ -498,10 +498,14 @@ void Match::DrawExitCountdown(int32_t i) {
         int32_t y = hy * 32;
         y -= Rand() % 64;
         y += Rand() % 32;
-        if (x < 0) x = 5;
-        else if (x > 620) x = 620;
-        if (y < 0) y = 5;
-        else if (y > 416) y = 416;
+        if (x < 0)
+            x = 5;
+        else if (x > 620)
+            x = 620;
+        if (y < 0)
+            y = 5;
+        else if (y > 416)
+            y = 416;
         exitNumberX[i] = x;
         exitNumberY[i] = y;
         sounds->Play(kSoundExitBeep, 0);

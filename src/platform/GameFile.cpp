@@ -17,12 +17,18 @@ void Say(const char** why, const char* text) {
 
 const char* OpenFailure(int error) {
     switch (error) {
-    case ENOENT: return "there is no such file";
-    case ENOTDIR: return "a folder on its path is a file";
-    case EACCES: return "this user may not read it";
-    case ENAMETOOLONG: return "its name is too long";
-    case EISDIR: return "it is a folder, not a file";
-    default: return std::strerror(error);
+    case ENOENT:
+        return "there is no such file";
+    case ENOTDIR:
+        return "a folder on its path is a file";
+    case EACCES:
+        return "this user may not read it";
+    case ENAMETOOLONG:
+        return "its name is too long";
+    case EISDIR:
+        return "it is a folder, not a file";
+    default:
+        return std::strerror(error);
     }
 }
 

@@ -22,9 +22,9 @@ struct HostOptions {
     int fullscreen = -1;  // -1 the default (full screen unless VOIDCRAWL_WINDOWED), 0 a window, 1 full screen
     ScaleMode scale = ScaleMode::Auto;
     bool mute = false;
-    int volume = 100;          // the master volume, 0 to 100
-    std::string settingsPath;  // where a change (the full-screen toggle) is kept; empty: not kept
-    PlayKeys playKeys = kDefaultPlayKeys;         // what a pad presses for each player
+    int volume = 100;                      // the master volume, 0 to 100
+    std::string settingsPath;              // where a change (the full-screen toggle) is kept; empty: not kept
+    PlayKeys playKeys = kDefaultPlayKeys;  // what a pad presses for each player
     PadBindings padBindings = kDefaultPadBindings;
     bool rumble = true;
     std::string padMappingPath;  // the player's own gamecontrollerdb.txt, if any

@@ -7,21 +7,52 @@
 
 // DirectInput scan codes the game uses.
 enum ScanCode : uint8_t {
-    DIK_ESCAPE = 0x01, DIK_1 = 0x02, DIK_BACK = 0x0E, DIK_W = 0x11, DIK_Y = 0x15,
-    DIK_RETURN = 0x1C, DIK_LCONTROL = 0x1D, DIK_A = 0x1E, DIK_S = 0x1F, DIK_D = 0x20,
-    DIK_LSHIFT = 0x2A, DIK_N = 0x31, DIK_RSHIFT = 0x36, DIK_SPACE = 0x39,
-    DIK_RCONTROL = 0x9D, DIK_UP = 0xC8, DIK_LEFT = 0xCB, DIK_RIGHT = 0xCD, DIK_DOWN = 0xD0,
+    DIK_ESCAPE = 0x01,
+    DIK_1 = 0x02,
+    DIK_BACK = 0x0E,
+    DIK_W = 0x11,
+    DIK_Y = 0x15,
+    DIK_RETURN = 0x1C,
+    DIK_LCONTROL = 0x1D,
+    DIK_A = 0x1E,
+    DIK_S = 0x1F,
+    DIK_D = 0x20,
+    DIK_LSHIFT = 0x2A,
+    DIK_N = 0x31,
+    DIK_RSHIFT = 0x36,
+    DIK_SPACE = 0x39,
+    DIK_RCONTROL = 0x9D,
+    DIK_UP = 0xC8,
+    DIK_LEFT = 0xCB,
+    DIK_RIGHT = 0xCD,
+    DIK_DOWN = 0xD0,
     // The modifier and lock keys.
-    DIK_LMENU = 0x38, DIK_CAPITAL = 0x3A, DIK_NUMLOCK = 0x45, DIK_SCROLL = 0x46, DIK_RMENU = 0xB8,
-    DIK_LWIN = 0xDB, DIK_RWIN = 0xDC, DIK_APPS = 0xDD,
+    DIK_LMENU = 0x38,
+    DIK_CAPITAL = 0x3A,
+    DIK_NUMLOCK = 0x45,
+    DIK_SCROLL = 0x46,
+    DIK_RMENU = 0xB8,
+    DIK_LWIN = 0xDB,
+    DIK_RWIN = 0xDC,
+    DIK_APPS = 0xDD,
 };
 
 // Keys held with others rather than pressed for themselves: both Shifts,
 // Ctrls and Alts (AltGr is the right Alt), the lock keys and the system keys.
 constexpr bool IsModifierKey(int code) {
     switch (code) {
-    case DIK_LSHIFT: case DIK_RSHIFT: case DIK_LCONTROL: case DIK_RCONTROL: case DIK_LMENU: case DIK_RMENU:
-    case DIK_CAPITAL: case DIK_NUMLOCK: case DIK_SCROLL: case DIK_LWIN: case DIK_RWIN: case DIK_APPS:
+    case DIK_LSHIFT:
+    case DIK_RSHIFT:
+    case DIK_LCONTROL:
+    case DIK_RCONTROL:
+    case DIK_LMENU:
+    case DIK_RMENU:
+    case DIK_CAPITAL:
+    case DIK_NUMLOCK:
+    case DIK_SCROLL:
+    case DIK_LWIN:
+    case DIK_RWIN:
+    case DIK_APPS:
         return true;
     default:
         return false;

@@ -14,9 +14,9 @@
 // no USB position (0).
 struct KeyInfo {
     uint8_t dik;
-    uint8_t usb;           // 0: none
-    const char* name;      // null: none
-    const char* webCode;   // null: none
+    uint8_t usb;          // 0: none
+    const char* name;     // null: none
+    const char* webCode;  // null: none
 };
 
 extern const KeyInfo kKeys[];

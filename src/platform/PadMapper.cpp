@@ -7,8 +7,8 @@ namespace {
 // The letters a pad spells with, in order, and their keys by position.
 constexpr int kLetters = 27;
 constexpr uint8_t kLetterKeys[kLetters] = {
-    0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32, 0x31,  // A..N
-    0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C, DIK_SPACE,   // O..Z, space
+    0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32,      0x31,  // A..N
+    0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C, DIK_SPACE,        // O..Z, space
 };
 
 constexpr int kStickRange = 32767;
@@ -128,8 +128,8 @@ void PadMapper::PointerPad(Pad& pad) {
     const float vy = StickAmount(pad.axis[kPadLeftY]);
     if (vx != 0.0f || vy != 0.0f) {
         if (pad.heldTicks < kPointerRampTicks) ++pad.heldTicks;
-        const float speed = kPointerSlowest + (kPointerFastest - kPointerSlowest) *
-                                                  static_cast<float>(pad.heldTicks) / kPointerRampTicks;
+        const float speed = kPointerSlowest +
+                            (kPointerFastest - kPointerSlowest) * static_cast<float>(pad.heldTicks) / kPointerRampTicks;
         pointerX_ += vx * speed;
         pointerY_ += vy * speed;
     } else {
@@ -138,8 +138,8 @@ void PadMapper::PointerPad(Pad& pad) {
     if (context_ == PadContext::Pointer) {
         const int dx = (Held(pad, kPadRight) ? 1 : 0) - (Held(pad, kPadLeft) ? 1 : 0);
         const int dy = (Held(pad, kPadDown) ? 1 : 0) - (Held(pad, kPadUp) ? 1 : 0);
-        const bool fresh = pad.pressed[kPadLeft] || pad.pressed[kPadRight] || pad.pressed[kPadUp] ||
-                           pad.pressed[kPadDown];
+        const bool fresh =
+            pad.pressed[kPadLeft] || pad.pressed[kPadRight] || pad.pressed[kPadUp] || pad.pressed[kPadDown];
         if (dx != 0 || dy != 0) {
             ++pad.dpadTicks;
             if (fresh || (pad.dpadTicks > kDpadRepeatAfter && pad.dpadTicks % kDpadRepeatEvery == 0)) {
@@ -191,9 +191,21 @@ void PadMapper::TakePointer(int* dx, int* dy) {
 
 namespace {
 
-constexpr const char* kButtonNames[kPadButtonCount] = {
-    "a",    "b",         "x",          "y",            "back",          "guide", "start",  "leftstick",
-    "rightstick", "leftshoulder", "rightshoulder", "dpup", "dpdown", "dpleft", "dpright"};
+constexpr const char* kButtonNames[kPadButtonCount] = {"a",
+                                                       "b",
+                                                       "x",
+                                                       "y",
+                                                       "back",
+                                                       "guide",
+                                                       "start",
+                                                       "leftstick",
+                                                       "rightstick",
+                                                       "leftshoulder",
+                                                       "rightshoulder",
+                                                       "dpup",
+                                                       "dpdown",
+                                                       "dpleft",
+                                                       "dpright"};
 constexpr const char* kAxisNames[kPadAxisCount] = {"leftx", "lefty", "rightx", "righty", "lefttrigger", "righttrigger"};
 
 bool SameName(const char* a, const char* b) {
@@ -214,9 +226,7 @@ int PadButtonFromName(const char* name) {
     return -1;
 }
 
-const char* PadButtonName(int button) {
-    return button >= 0 && button < kPadButtonCount ? kButtonNames[button] : "";
-}
+const char* PadButtonName(int button) { return button >= 0 && button < kPadButtonCount ? kButtonNames[button] : ""; }
 
 int PadAxisFromName(const char* name) {
     if (name == nullptr) return -1;

@@ -1,8 +1,8 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/KeyCodes.h"
 #include "platform/Host.h"
+#include "platform/KeyCodes.h"
 
 // Gamepads as the game sees them: a pad presses its player's keys in the
 // key snapshot, moves the pointer and presses its button; the game reads
@@ -22,8 +22,22 @@
 // Buttons and axes are numbered as SDL's game controller numbers them.
 
 enum PadButton : int {
-    kPadA, kPadB, kPadX, kPadY, kPadBack, kPadGuide, kPadStart, kPadLeftStick, kPadRightStick,
-    kPadLeftShoulder, kPadRightShoulder, kPadUp, kPadDown, kPadLeft, kPadRight, kPadButtonCount
+    kPadA,
+    kPadB,
+    kPadX,
+    kPadY,
+    kPadBack,
+    kPadGuide,
+    kPadStart,
+    kPadLeftStick,
+    kPadRightStick,
+    kPadLeftShoulder,
+    kPadRightShoulder,
+    kPadUp,
+    kPadDown,
+    kPadLeft,
+    kPadRight,
+    kPadButtonCount
 };
 enum PadAxis : int { kPadLeftX, kPadLeftY, kPadRightX, kPadRightY, kPadLeftTrigger, kPadRightTrigger, kPadAxisCount };
 

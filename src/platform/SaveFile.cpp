@@ -254,7 +254,7 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
             Say(result.reason, "cannot save %s: %s", result.path, why);
             return false;
         }
-        mode = old.st_mode & 07777;  // the player's own permissions stay
+        mode = old.st_mode & 07777;                    // the player's own permissions stay
     } else if (errno != ENOENT && errno != ENOTDIR) {  // a file on the way: the folder says which
         Say(result.reason, "cannot save %s: %s", result.path, std::strerror(errno));
         return false;

@@ -88,5 +88,4 @@ ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity);
 ReadResult ReadUserFile(const char* name, uint8_t* buffer, size_t capacity);
 
 // SaveBytes into the user folder under the game file name `name`.
-bool SaveUserFile(const char* name, const void* data, size_t size, SaveResult* result,
-                  unsigned flags = kSaveReplace);
+bool SaveUserFile(const char* name, const void* data, size_t size, SaveResult* result, unsigned flags = kSaveReplace);

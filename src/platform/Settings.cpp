@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/KeyNames.h"
 #include "platform/PrintableText.h"
 #include "platform/SaveFile.h"
-#include "platform/KeyNames.h"
 #include "platform/UserDir.h"
 
 // Every setting, once: where it goes in the file, what it takes, where it
@@ -53,7 +53,7 @@ namespace {
 constexpr size_t kMaxSettingsBytes = 64 * 1024;
 
 // Keys the game itself answers to while playing, or the window's own.
-constexpr uint8_t kReservedKeys[] = {0x01 /* Esc */, 0x02 /* 1 */, 0x15 /* Y */, 0x31 /* N */,
+constexpr uint8_t kReservedKeys[] = {0x01 /* Esc */,   0x02 /* 1 */,   0x15 /* Y */, 0x31 /* N */,
                                      0x39 /* Space */, 0x57 /* F11 */, 0x58 /* F12 */};
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
@@ -198,11 +198,16 @@ bool KnownSection(const std::string& name) {
 const char* ValuesOf(SettingType type) {
     switch (type) {
     case SettingType::Screen:
-    case SettingType::Switch: return "yes or no";
-    case SettingType::Scale: return "auto, integer or fit";
-    case SettingType::Volume: return "0 to 100";
-    case SettingType::Key: return "a key name";
-    case SettingType::PadButton: return "a button name";
+    case SettingType::Switch:
+        return "yes or no";
+    case SettingType::Scale:
+        return "auto, integer or fit";
+    case SettingType::Volume:
+        return "0 to 100";
+    case SettingType::Key:
+        return "a key name";
+    case SettingType::PadButton:
+        return "a button name";
     }
     return "";
 }
@@ -258,11 +263,16 @@ std::string ValueText(const SettingInfo& setting, const Settings& settings) {
         const int on = *static_cast<const int*>(field);
         return on < 0 ? "" : on ? "yes" : "no";
     }
-    case SettingType::Switch: return *static_cast<const bool*>(field) ? "yes" : "no";
-    case SettingType::Scale: return ScaleName(*static_cast<const ScaleMode*>(field));
-    case SettingType::Volume: return std::to_string(*static_cast<const int*>(field));
-    case SettingType::Key: return DikKeyName(*static_cast<const uint8_t*>(field));
-    case SettingType::PadButton: return PadButtonName(*static_cast<const int8_t*>(field));
+    case SettingType::Switch:
+        return *static_cast<const bool*>(field) ? "yes" : "no";
+    case SettingType::Scale:
+        return ScaleName(*static_cast<const ScaleMode*>(field));
+    case SettingType::Volume:
+        return std::to_string(*static_cast<const int*>(field));
+    case SettingType::Key:
+        return DikKeyName(*static_cast<const uint8_t*>(field));
+    case SettingType::PadButton:
+        return PadButtonName(*static_cast<const int8_t*>(field));
     }
     return "";
 }

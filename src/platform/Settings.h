@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/KeyCodes.h"
 #include "platform/HostOptions.h"
+#include "platform/KeyCodes.h"
 #include "platform/PadMapper.h"
 
 // The player's settings file, settings.ini in the settings folder
@@ -61,8 +61,8 @@ enum class SettingType { Screen, Switch, Scale, Volume, Key, PadButton };
 // a field of Settings); reading, writing, --help and the README's sample
 // file follow from it.
 struct SettingInfo {
-    const char* section;          // "display"
-    const char* name;             // "fullscreen"
+    const char* section;  // "display"
+    const char* name;     // "fullscreen"
     SettingType type;
     void* (*field)(Settings& s);  // where the value lives, of the type's C++ type
     const char* help;             // the comment above it in a new file ("" none; lines split by '\n')
@@ -103,8 +103,7 @@ bool LoadSettings(const char* path, Settings* settings, std::vector<std::string>
 // last line that is not blank or a comment, a missing section at the end
 // after a blank line. Added lines end as the file's first line does
 // ("\r\n" or "\n"). Every other byte is kept, a byte-order mark included.
-std::string SetSettingInText(const std::string& text, const char* section, const char* key,
-                             const std::string& value);
+std::string SetSettingInText(const std::string& text, const char* section, const char* key, const std::string& value);
 
 // Sets one setting in the file at `path` (SetSettingInText), reading and
 // saving under the folder's save lock so another copy of the game changing

@@ -36,8 +36,8 @@ namespace {
 
 // $<variable>/voidcrawl, or ~/<fallback>/voidcrawl when the variable is
 // unset, empty or relative.
-bool ChooseXdgDir(const char* xdgValue, const char* home, const char* fallback, const char* variable,
-                  std::string* dir, std::string* error) {
+bool ChooseXdgDir(const char* xdgValue, const char* home, const char* fallback, const char* variable, std::string* dir,
+                  std::string* error) {
     if (Absolute(xdgValue)) {
         *dir = std::string(xdgValue) + "/voidcrawl";
         return true;
@@ -50,8 +50,7 @@ bool ChooseXdgDir(const char* xdgValue, const char* home, const char* fallback, 
         return true;
     }
     if (error != nullptr)
-        *error = std::string("no folder for the player's files: neither ") + variable +
-                 " nor HOME is an absolute path";
+        *error = std::string("no folder for the player's files: neither ") + variable + " nor HOME is an absolute path";
     return false;
 }
 

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "io/SoundSlots.h"
-#include "screens/HighScoreSheet.h"
 #include "platform/Host.h"
 #include "platform/LittleEndian.h"
 #include "platform/UserDir.h"
+#include "screens/HighScoreSheet.h"
 
 void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
     cursor = c;

@@ -13,10 +13,10 @@
 
 // One result in a high-score file: 32 bytes, little-endian.
 struct HighScoreRecord {
-    int32_t score;      // 0 marks an empty record
-    char name[20];      // zero-terminated, the bytes after it zero
+    int32_t score;  // 0 marks an empty record
+    char name[20];  // zero-terminated, the bytes after it zero
     int32_t lengthTotal;
-    int32_t level;      // level number reached (index + 1)
+    int32_t level;  // level number reached (index + 1)
 };
 static_assert(sizeof(HighScoreRecord) == 32);
 

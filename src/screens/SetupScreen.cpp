@@ -97,15 +97,22 @@ void SetupScreen::DrawBackground() {
 
 int32_t SetupScreen::ShownValue(const ShipStats& stats, int32_t row) {
     switch (row) {
-        case RowVelocity: return static_cast<int32_t>(std::lround(static_cast<double>(stats.velocity) * 100.0));
-        case RowAcceleration:
-            return static_cast<int32_t>(std::lround(static_cast<double>(stats.acceleration) * 100.0));
-        case RowPlasmaShields: return stats.plasmaShields;
-        case RowShieldRecover: return stats.shieldRecover;
-        case RowHsJump: return stats.hsJumpSeconds;
-        case RowMaxWarpGates: return stats.maxWarpGates;
-        case RowLives: return stats.lives;
-        default: return 0;
+    case RowVelocity:
+        return static_cast<int32_t>(std::lround(static_cast<double>(stats.velocity) * 100.0));
+    case RowAcceleration:
+        return static_cast<int32_t>(std::lround(static_cast<double>(stats.acceleration) * 100.0));
+    case RowPlasmaShields:
+        return stats.plasmaShields;
+    case RowShieldRecover:
+        return stats.shieldRecover;
+    case RowHsJump:
+        return stats.hsJumpSeconds;
+    case RowMaxWarpGates:
+        return stats.maxWarpGates;
+    case RowLives:
+        return stats.lives;
+    default:
+        return 0;
     }
 }
 
@@ -118,17 +125,30 @@ bool SetupScreen::RowAvailable(const ShipStats& stats, int32_t row, int32_t poin
 
 void SetupScreen::ApplyStep(ShipStats* stats, int32_t row, const ShipLimits& lim) {
     switch (row) {
-        case RowVelocity: StepFloat(&stats->velocity, 0.1f, lim[row]); break;
-        case RowAcceleration: StepFloat(&stats->acceleration, 0.01f, lim[row]); break;
-        case RowPlasmaShields: StepInt(&stats->plasmaShields, 5, lim[row]); break;
-        case RowShieldRecover: StepInt(&stats->shieldRecover, 1, lim[row]); break;
-        case RowHsJump:
-            stats->hsJumpSeconds -= 1;
-            if (stats->hsJumpSeconds < lim[row]) stats->hsJumpSeconds = lim[row];
-            break;
-        case RowMaxWarpGates: StepInt(&stats->maxWarpGates, 1, lim[row]); break;
-        case RowLives: StepInt(&stats->lives, 1, lim[row]); break;
-        default: break;
+    case RowVelocity:
+        StepFloat(&stats->velocity, 0.1f, lim[row]);
+        break;
+    case RowAcceleration:
+        StepFloat(&stats->acceleration, 0.01f, lim[row]);
+        break;
+    case RowPlasmaShields:
+        StepInt(&stats->plasmaShields, 5, lim[row]);
+        break;
+    case RowShieldRecover:
+        StepInt(&stats->shieldRecover, 1, lim[row]);
+        break;
+    case RowHsJump:
+        stats->hsJumpSeconds -= 1;
+        if (stats->hsJumpSeconds < lim[row]) stats->hsJumpSeconds = lim[row];
+        break;
+    case RowMaxWarpGates:
+        StepInt(&stats->maxWarpGates, 1, lim[row]);
+        break;
+    case RowLives:
+        StepInt(&stats->lives, 1, lim[row]);
+        break;
+    default:
+        break;
     }
 }
 

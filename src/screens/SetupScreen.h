@@ -23,8 +23,7 @@ public:
     void DrawBackground();
     void DrawStats(const ShipStats* stats0, const ShipStats* stats1);
     bool Frame(int32_t players);
-    bool PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int32_t* points, int32_t* lives,
-                     const char* name);
+    bool PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int32_t* points, int32_t* lives, const char* name);
     void FadeOut();
     void FadeIn();
     void Release();

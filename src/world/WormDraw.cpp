@@ -12,10 +12,18 @@ int32_t RaiseY(int32_t y) { return y < 0 ? 0 : y; }
 // Moves a pixel position p pixels along a heading.
 void MoveAlong(int32_t heading, int32_t p, int32_t* x, int32_t* y) {
     switch (heading) {
-        case 0: *y -= p; break;
-        case 1: *x += p; break;
-        case 2: *y += p; break;
-        default: *x -= p; break;
+    case 0:
+        *y -= p;
+        break;
+    case 1:
+        *x += p;
+        break;
+    case 2:
+        *y += p;
+        break;
+    default:
+        *x -= p;
+        break;
     }
 }
 
@@ -77,10 +85,18 @@ void Worm::Draw(float progress) {
         if (pendingGrowth > 0) {
             Sprite& stretch = bodySprites[segments[length - 1].heading & 3];
             switch (h) {
-                case 0: stretch.DrawHeight(x, y - p, p, backBuffer); break;
-                case 1: stretch.DrawWidth(x + 32, y, p, backBuffer); break;
-                case 2: stretch.DrawHeight(x, y + 32, p, backBuffer); break;
-                default: stretch.DrawWidth(x - p, y, p, backBuffer); break;
+            case 0:
+                stretch.DrawHeight(x, y - p, p, backBuffer);
+                break;
+            case 1:
+                stretch.DrawWidth(x + 32, y, p, backBuffer);
+                break;
+            case 2:
+                stretch.DrawHeight(x, y + 32, p, backBuffer);
+                break;
+            default:
+                stretch.DrawWidth(x - p, y, p, backBuffer);
+                break;
             }
         } else {
             MoveAlong(h, p, &x, &y);

@@ -143,8 +143,9 @@ TEST(FrameAllocations, NoFrameOfAnyScreenOrOfPlayAllocates) {
     const Segment start = match.worms[0].segments[1];
     framesAllocate("play", [&] {
         ASSERT_TRUE(h.Passes(50));  // the level intro
-        const uint8_t keys[][2] = {{DIK_UP, DIK_W},    {DIK_LEFT, DIK_A},             {DIK_DOWN, DIK_S},
-                                   {DIK_RIGHT, DIK_D}, {DIK_RCONTROL, DIK_LCONTROL}, {DIK_UP, DIK_W}};
+        const uint8_t keys[][2] = {
+            {DIK_UP, DIK_W}, {DIK_LEFT, DIK_A}, {DIK_DOWN, DIK_S}, {DIK_RIGHT, DIK_D}, {DIK_RCONTROL, DIK_LCONTROL},
+            {DIK_UP, DIK_W}};
         for (int round = 0; round < 10; ++round)
             for (const auto& pair : keys) {
                 h.Tap(DIK_SPACE);  // a worm that lost a life starts again

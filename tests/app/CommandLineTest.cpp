@@ -43,7 +43,9 @@ TEST(CommandLine, EveryOptionInBothFormsAndEveryMistake) {
         // What the player typed is quoted without terminal escapes.
         {{"--\x1b[2J"}, "error|-1|auto|0||unknown option '--?[2J'"},
         {{"\x1b]0;x\x07"}, "error|-1|auto|0||unexpected argument '?]0;x?'"},
-        {{"--scale=\x9b" "31m"}, "error|-1|auto|0||bad --scale '?31m' (integer or fit)"},
+        {{"--scale=\x9b"
+          "31m"},
+         "error|-1|auto|0||bad --scale '?31m' (integer or fit)"},
     };
     for (const auto& c : cases) {
         std::string args;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "gfx/PngWriter.h"
-#include "io/Input.h"
 #include "gfx/Screenshot.h"
+#include "io/Input.h"
 #include "platform/SaveFile.h"
 #include "platform/UserDir.h"
 #include "support/Files.h"
@@ -77,11 +77,13 @@ TEST(Screenshot, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndAFolderNotMade
     PaletteEntry palette[256] = {};
     palette[200] = PaletteEntry{255, 128, 0, 0};
     std::tm when{};
-    when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 6, when.tm_hour = 23, when.tm_min = 15, when.tm_sec = 2;
+    when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 6, when.tm_hour = 23, when.tm_min = 15,
+    when.tm_sec = 2;
     char path[kMaxUserPath] = "", reason[kSaveReasonSize] = "";
     std::vector<std::string> paths;
     for (const std::vector<uint8_t>* pixels : {&first, &second, &first}) {
-        ASSERT_TRUE(SaveScreenshot(pixels->data(), palette, when, dir.c_str(), path, sizeof path, reason, sizeof reason))
+        ASSERT_TRUE(
+            SaveScreenshot(pixels->data(), palette, when, dir.c_str(), path, sizeof path, reason, sizeof reason))
             << reason;
         paths.push_back(path);
     }
@@ -96,7 +98,8 @@ TEST(Screenshot, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndAFolderNotMade
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 3);
     std::ofstream(scratch.path() / "taken") << "a file where the folder should go";
     const std::string blocked = (scratch.path() / "taken" / "VoidCrawl").string();
-    EXPECT_FALSE(SaveScreenshot(first.data(), palette, when, blocked.c_str(), path, sizeof path, reason, sizeof reason));
+    EXPECT_FALSE(
+        SaveScreenshot(first.data(), palette, when, blocked.c_str(), path, sizeof path, reason, sizeof reason));
     EXPECT_NE(std::string(reason).find("taken"), std::string::npos) << reason;
     // The player is told either way, with the folder the shot went to.
     char notice[kSaveReasonSize] = "";

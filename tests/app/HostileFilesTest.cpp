@@ -51,9 +51,7 @@ Edit SetAfter(const char* id, size_t at, uint32_t v, int n = 4) {
 Edit Noise(uint32_t seed) {
     return [seed](Bytes& b) { b = Garbage(b.size(), seed), b[0] = 'X'; };
 }
-void Splice(Bytes& b, size_t at, const Bytes& g, size_t skip) {
-    std::copy(g.begin() + skip, g.end(), b.begin() + at);
-}
+void Splice(Bytes& b, size_t at, const Bytes& g, size_t skip) { std::copy(g.begin() + skip, g.end(), b.begin() + at); }
 // Something that is not a file at all in the file's place.
 enum class NotAFile { No, Folder, Pipe };
 
@@ -75,7 +73,8 @@ const std::vector<Damage> kPictureDamage = {
     {"cut in half", Expect::Either, [](Bytes& b) { b.resize(b.size() / 2); }},
     {"garbage", Expect::Refused, Noise(1)},
     {"garbage pixels and colours", Expect::Starts, [](Bytes& b) { Splice(b, 54, Garbage(b.size(), 2), 54); }},
-    {"garbage after the magic", Expect::Refused, [](Bytes& b) { Splice(b, 2, Garbage(54, 3), 2), Put(b, 18, 0x7FFFFFF1); }},
+    {"garbage after the magic", Expect::Refused,
+     [](Bytes& b) { Splice(b, 2, Garbage(54, 3), 2), Put(b, 18, 0x7FFFFFF1); }},
     {"width 2^31 - 1", Expect::Refused, Set(18, 0x7FFFFFFF)},
     {"negative width", Expect::Refused, Set(18, 0x80000000)},
     {"height 2^31 - 1", Expect::Refused, Set(22, 0x7FFFFFFF)},
@@ -235,7 +234,8 @@ TEST_P(DamagedDataFile, StartUpFailsNamingItOrTheGamePlaysOn) {
 INSTANTIATE_TEST_SUITE_P(Data, DamagedDataFile, ::testing::ValuesIn(PicturesAndSounds()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              std::string n = info.param.substr(0, info.param.rfind('.'));
-                             std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum(c); }, '_');
+                             std::replace_if(
+                                 n.begin(), n.end(), [](char c) { return !std::isalnum(c); }, '_');
                              return n;
                          });
 
@@ -268,8 +268,11 @@ TEST(HostileLevels, EveryLevelFileIsRefusedWithItsNameWhateverIsWrong) {
         {"target", Set(300, 0xFFFFFFFF)},
         {"target", Set(300, 0x7FFFFFFF)},
         {"wall", [](Bytes& b) { std::fill(b.begin() + 336, b.end(), 0xFF); }},
-        {"free cells", [](Bytes& b) { std::fill(b.begin() + 336 + 4 * 14, b.end(), 0xFF), Put(b, 320, 0), Put(b, 324, 1),
-                                      Put(b, 328, 0), Put(b, 332, 2); }},
+        {"free cells",
+         [](Bytes& b) {
+             std::fill(b.begin() + 336 + 4 * 14, b.end(), 0xFF), Put(b, 320, 0), Put(b, 324, 1), Put(b, 328, 0),
+                 Put(b, 332, 2);
+         }},
         {"picture", Named("grafik\\NoSuchPicture.dat")},
         {"picture", Named("sound\\click.dat")},
         {"picture", Named("grafik\\walls.dat")},  // a picture of the wrong size
@@ -314,15 +317,17 @@ Bytes Record(int32_t score, const char* name, size_t nameBytes, int32_t length, 
 
 TEST(HostileHighScores, TablesReadWhatIsThereOnTheirScreenAndAResultStillSavesIntoThem) {
     Bytes absurd, full;
-    for (const Bytes& r : {Record(0x7FFFFFFF, "MAX", 3, 0x7FFFFFFF, 0x7FFFFFFF),
-                           Record(INT32_MIN, "MIN", 3, INT32_MIN, INT32_MIN), Record(-1, "NEGATIVE", 8, -1, -1),
-                           Record(77, "\x01\x02\x7F\x80\xFE\xFF\x1B", 7, 5, 5), Record(88, "TWENTYBYTESNOTERMINA", 20, 1, 1)})
+    for (const Bytes& r :
+         {Record(0x7FFFFFFF, "MAX", 3, 0x7FFFFFFF, 0x7FFFFFFF), Record(INT32_MIN, "MIN", 3, INT32_MIN, INT32_MIN),
+          Record(-1, "NEGATIVE", 8, -1, -1), Record(77, "\x01\x02\x7F\x80\xFE\xFF\x1B", 7, 5, 5),
+          Record(88, "TWENTYBYTESNOTERMINA", 20, 1, 1)})
         absurd.insert(absurd.end(), r.begin(), r.end());
     for (int i = 0; i < 10; ++i) {
         const Bytes r = Record(1000 + i, "ZZZZZZZZZZZZZZZZZZZZ", 20, 40, 21);
         full.insert(full.end(), r.begin(), r.end());
     }
-    const std::vector<std::tuple<const char*, bool, Bytes>> damages = {  // what, reads as empty, the file
+    const std::vector<std::tuple<const char*, bool, Bytes>> damages = {
+        // what, reads as empty, the file
         {"empty", true, {}},
         {"three bytes", false, {1, 2, 3}},  // a score of its low three bytes
         {"one byte short of a record", false, Garbage(31, 8)},
@@ -382,7 +387,8 @@ TEST(HostileHighScores, TablesReadWhatIsThereOnTheirScreenAndAResultStillSavesIn
         HighScoreTable reread;
         reread.Load("thard.dat", 2);
         for (int i = 0; i < HighScoreTable::kRecords; ++i)
-            EXPECT_EQ(std::memcmp(&reread.records[i], i == entered ? &table.records[i] : &before.records[i], 32), 0) << i;
+            EXPECT_EQ(std::memcmp(&reread.records[i], i == entered ? &table.records[i] : &before.records[i], 32), 0)
+                << i;
     }
 }
 

@@ -43,7 +43,8 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
         Bytes level(1456 + 3, 0);
         const char name[] = "grafik\\Arena0.dat";
         std::copy(name, name + sizeof name, level.begin());
-        for (auto [at, value] : {std::pair{300, 30}, {316, 5}, {320, 3}, {324, 7}, {328, 16}, {332, 7}, {1456, 5}, {1457, 1}})
+        for (auto [at, value] :
+             {std::pair{300, 30}, {316, 5}, {320, 3}, {324, 7}, {328, 16}, {332, 7}, {1456, 5}, {1457, 1}})
             level[at] = static_cast<uint8_t>(value);
         cases.push_back(level);
     }
@@ -87,8 +88,6 @@ TEST_P(FuzzRegression, StoredInputsAndEdgeCasesPass) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzRegression, ::testing::ValuesIn(kFuzzTargets),
-                         [](const ::testing::TestParamInfo<FuzzTarget>& info) {
-                             return std::string(info.param.name);
-                         });
+                         [](const ::testing::TestParamInfo<FuzzTarget>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -207,8 +207,8 @@ TEST(DisplayCopies, EveryPathDrawsWhatAPixelByPixelCopyDraws) {
         SCOPED_TRACE(round);
         const bool wholeRows = pick(0, 7) == 0;  // rows whole on one side or both
         Surface src = CreateSurface(pick(1, 90), pick(1, 30), SystemMemory);
-        Surface dst = CreateSurface(wholeRows ? std::max(1, src->width + pick(-1, 1)) : pick(1, 90), pick(1, 40),
-                                    SystemMemory);
+        Surface dst =
+            CreateSurface(wholeRows ? std::max(1, src->width + pick(-1, 1)) : pick(1, 90), pick(1, 40), SystemMemory);
         ASSERT_TRUE(src && dst);
         // Small values, so that key ranges and runs of index 0 are common.
         for (int i = 0; i < src->width * src->height; ++i)

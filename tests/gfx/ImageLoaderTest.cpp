@@ -17,8 +17,7 @@ void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
 
 // An 8-bit BMP with `rows` given bottom row first, and `gap` spare bytes
 // between the colour table and the pixels.
-std::vector<uint8_t> MakeBmp8(int width, int height, const std::vector<uint8_t>& rows, size_t gap = 0,
-                              int bits = 8) {
+std::vector<uint8_t> MakeBmp8(int width, int height, const std::vector<uint8_t>& rows, size_t gap = 0, int bits = 8) {
     const size_t header = 14 + 40 + (bits == 8 ? 1024 : 0);
     std::vector<uint8_t> v(header + gap + rows.size(), 0);
     v[0] = 'B';
@@ -33,9 +32,9 @@ std::vector<uint8_t> MakeBmp8(int width, int height, const std::vector<uint8_t>&
     Put32(v, 34, static_cast<uint32_t>(rows.size()));
     if (bits == 8)
         for (int i = 0; i < 256; ++i) {
-            v[54 + i * 4 + 0] = static_cast<uint8_t>(i);       // blue
-            v[54 + i * 4 + 1] = static_cast<uint8_t>(i / 2);   // green
-            v[54 + i * 4 + 2] = static_cast<uint8_t>(255 - i); // red
+            v[54 + i * 4 + 0] = static_cast<uint8_t>(i);        // blue
+            v[54 + i * 4 + 1] = static_cast<uint8_t>(i / 2);    // green
+            v[54 + i * 4 + 2] = static_cast<uint8_t>(255 - i);  // red
         }
     std::memcpy(v.data() + header + gap, rows.data(), rows.size());
     return v;
@@ -99,8 +98,8 @@ TEST(ImageLoader, RefusesWhatIsNotAFittingPicture) {
     cases.push_back({"empty", {}, 4, 2});
     for (const Case& c : cases) {
         imageLoadFailed = false;
-        EXPECT_FALSE(loader.LoadFromMemory(c.what, c.bytes.data(), static_cast<int64_t>(c.bytes.size()), pixels,
-                                           c.w, c.h, nullptr))
+        EXPECT_FALSE(loader.LoadFromMemory(c.what, c.bytes.data(), static_cast<int64_t>(c.bytes.size()), pixels, c.w,
+                                           c.h, nullptr))
             << c.what;
         EXPECT_TRUE(imageLoadFailed) << c.what;
     }

@@ -11,8 +11,8 @@ namespace {
 TEST(PixelConvert, EveryIndexBecomesItsEntryAndTheRowGapsStayUntouched) {
     PaletteEntry palette[kPaletteSize];
     for (int i = 0; i < kPaletteSize; ++i)
-        palette[i] = PaletteEntry{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
-                                  static_cast<uint8_t>(i * 7), kPaletteFlags};
+        palette[i] = PaletteEntry{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7),
+                                  kPaletteFlags};
     uint32_t table[kPaletteSize];
     BuildArgbTable(palette, table);
     EXPECT_EQ(table[0], 0xFF00FF00u);    // alpha, red, green, blue from the top byte down

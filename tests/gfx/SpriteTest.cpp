@@ -40,7 +40,8 @@ TEST_F(SpriteTest, FramesAreCutOnePixelInsideTheirCellsAndHitsTakeThreeExtraPixe
     EXPECT_EQ((std::tuple{l, r}), (std::tuple{67, 99}));
     s.Draw(100, 50, backBuffer);
     // Columns 67 to 98 of the strip, 32 x 32, no more.
-    EXPECT_EQ((std::tuple{BackAt(100, 50), BackAt(131, 81), BackAt(132, 50), s.x, s.y}), (std::tuple{68, 99, 0, 100, 50}));
+    EXPECT_EQ((std::tuple{BackAt(100, 50), BackAt(131, 81), BackAt(132, 50), s.x, s.y}),
+              (std::tuple{68, 99, 0, 100, 50}));
     EXPECT_EQ((std::tuple{s.Contains(100, 50), s.Contains(134, 84), s.Contains(135, 84), s.Contains(99, 50)}),
               (std::tuple{true, true, false, false}));
     ClearSurface(backBuffer, 0);
@@ -64,7 +65,8 @@ TEST_F(SpriteTest, AdvanceHoldsEachFrameForDelayPlusOneCalls) {
     }
     for (int i = 0; i < 25; ++i) fired += timer.Tick();
     EXPECT_EQ((std::tuple{frames, ended, loops, fired, timer.frame}),
-              (std::tuple{std::vector<int>{1, 2, 2, 2, 2, 2, 2, 2, 2}, 7, std::vector<int>{0, 0, 1, 1, 1, 2, 2, 2, 0}, 5, 0}));
+              (std::tuple{std::vector<int>{1, 2, 2, 2, 2, 2, 2, 2, 2}, 7, std::vector<int>{0, 0, 1, 1, 1, 2, 2, 2, 0},
+                          5, 0}));
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST_F(FoodSetTest, ThresholdsPickTheTypes) {
     const std::tuple<int32_t, int32_t, int32_t, std::vector<int>> cases[] = {
         {0, 0, 0, {1, 0, 0, 100, 6}},
         {30, 30, 30, {31, 30, 30, 10, 6}},
-        {43, 30, 30, {44, 30, 30, 0, 3}},                    // 103 in all: no type 3
+        {43, 30, 30, {44, 30, 30, 0, 3}},                 // 103 in all: no type 3
         {2147483647, 2147483647, 0, {107, 0, 0, 0, 0}}};  // absurd thresholds from a file do not overflow
     for (const auto& [a, b, c, expect] : cases) {
         food.chanceA = a, food.chanceB = b, food.chanceC = c;
@@ -59,9 +59,9 @@ TEST_F(FoodSetTest, ItemsTakeFreeCellsOfTheirOwnBelowTheTopRowAndComeBackElsewhe
     grid.Place(&worm);  // the eating worm takes the cell
     eaten.cellType = CellType::EatenFood;
     food.Draw();
-    EXPECT_EQ((std::tuple{eaten.cellType, eaten.cellX == x && eaten.cellY == y, grid.TypeAt(x, y),
-                          food.items[3].cellType}),
-              (std::tuple{CellType::Food, false, CellType::Occupied, CellType::Empty}));
+    EXPECT_EQ(
+        (std::tuple{eaten.cellType, eaten.cellX == x && eaten.cellY == y, grid.TypeAt(x, y), food.items[3].cellType}),
+        (std::tuple{CellType::Food, false, CellType::Occupied, CellType::Empty}));
 }
 
 TEST_F(FoodSetTest, AFullBoardNeverHangsThePlacement) {

@@ -26,7 +26,8 @@ void WriteLevel(const std::string& name, const LevelSpec& spec) {
     std::memcpy(bytes.data() + 150, "TEST RUN", 8);
     const int32_t fields[9] = {spec.target, 30, 30, 30, spec.foodCount, 3, 7, 16, 7};
     std::memcpy(bytes.data() + 300, fields, sizeof fields);
-    std::ofstream(name, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(name, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 class MatchFlowTest : public ::testing::Test {

@@ -69,18 +69,25 @@ TEST(GameFile, OpensRelativeToTheWorkingDirectoryByExactCaseAndRefusesTooLongANa
 TEST(GameFile, TextForTheTerminalLosesItsControlCharactersButKeepsItsUtf8Whole) {
     const std::pair<std::string, std::string> cases[] = {
         {"plain/folder name", "plain/folder name"},
-        {"\x1b[2J\x1b]0;title\x07", "?[2J?]0;title?"},          // escape sequences, BEL
+        {"\x1b[2J\x1b]0;title\x07", "?[2J?]0;title?"},  // escape sequences, BEL
         {"tab\tnew\nline\rDEL\x7f", "tab?new?line?DEL?"},
         {"\xc3\xa4 \xe2\x82\xac \xf0\x9f\x90\x9b", "\xc3\xa4 \xe2\x82\xac \xf0\x9f\x90\x9b"},  // ä, € and a worm
-        {"\xc2\x9b" "31m C1 CSI", "??31m C1 CSI"},                  // U+009B: a terminal's CSI
-        {"\x9b" "1m lone \xff\xc3 cut", "?1m lone ?? cut"},         // bytes that are no UTF-8
+        {"\xc2\x9b"
+         "31m C1 CSI",
+         "??31m C1 CSI"},  // U+009B: a terminal's CSI
+        {"\x9b"
+         "1m lone \xff\xc3 cut",
+         "?1m lone ?? cut"},                                        // bytes that are no UTF-8
         {"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80", "?? ??? ????"},  // overlong, surrogate, past U+10FFFF
         {std::string("a\0b", 3), "a?b"},
     };
     for (const auto& [text, printable] : cases) EXPECT_EQ(Printable(text), printable) << text;
     char out[8];
     for (auto [size, expected] : {std::pair{8, "ab\xe2\x82\xac?c"}, {6, "ab\xe2\x82\xac"}, {5, "ab"}, {1, ""}}) {
-        CopyPrintable("ab\xe2\x82\xac\x1b" "cd", out, size_t(size));  // a character that does not fit is left out
+        CopyPrintable(
+            "ab\xe2\x82\xac\x1b"
+            "cd",
+            out, size_t(size));  // a character that does not fit is left out
         EXPECT_STREQ(out, expected) << size;
     }
     CopyPrintable(nullptr, out, sizeof out);

@@ -44,14 +44,22 @@ TEST_F(PadMapperTest, InPlayEachPadPressesItsOwnPlayersKeys) {
         std::vector<int> keys;
     };
     const Case cases[] = {
-        {0, kPadLeft, {DIK_LEFT}},          {0, kPadRight, {DIK_RIGHT}},
-        {0, kPadB, {DIK_N, DIK_RCONTROL}},  {0, kPadRightShoulder, {DIK_RSHIFT}},
-        {0, kPadX, {DIK_UP}},               {0, kPadY, {DIK_DOWN}},
-        {0, kPadA, {DIK_Y, DIK_SPACE}},     {0, kPadStart, {DIK_ESCAPE}},
-        {1, kPadLeft, {0x24}},              {1, kPadRight, {DIK_D}},
-        {1, kPadB, {DIK_LCONTROL, DIK_N}},  {1, kPadRightShoulder, {DIK_LSHIFT}},
-        {1, kPadX, {DIK_W}},                {1, kPadY, {DIK_S}},
-        {0, kPadLeftShoulder, {}},          {1, kPadGuide, {}},
+        {0, kPadLeft, {DIK_LEFT}},
+        {0, kPadRight, {DIK_RIGHT}},
+        {0, kPadB, {DIK_N, DIK_RCONTROL}},
+        {0, kPadRightShoulder, {DIK_RSHIFT}},
+        {0, kPadX, {DIK_UP}},
+        {0, kPadY, {DIK_DOWN}},
+        {0, kPadA, {DIK_Y, DIK_SPACE}},
+        {0, kPadStart, {DIK_ESCAPE}},
+        {1, kPadLeft, {0x24}},
+        {1, kPadRight, {DIK_D}},
+        {1, kPadB, {DIK_LCONTROL, DIK_N}},
+        {1, kPadRightShoulder, {DIK_LSHIFT}},
+        {1, kPadX, {DIK_W}},
+        {1, kPadY, {DIK_S}},
+        {0, kPadLeftShoulder, {}},
+        {1, kPadGuide, {}},
     };
     for (const Case& c : cases) {
         std::vector<int> want = c.keys;
@@ -68,9 +76,9 @@ TEST_F(PadMapperTest, InPlayEachPadPressesItsOwnPlayersKeys) {
 
 TEST_F(PadMapperTest, AStickTurnsPastItsDeadZoneAndLetsGoOnlyWellInside) {
     // Stick x over the passes, and whether player 1's left key is held.
-    const std::pair<int, bool> steps[] = {{-15000, false}, {-16500, true}, {-12000, true}, {-9000, true},
-                                          {-7000, false},  {-15000, false}, {-32768, true}, {0, false},
-                                          {20000, false}};
+    const std::pair<int, bool> steps[] = {{-15000, false}, {-16500, true}, {-12000, true},
+                                          {-9000, true},   {-7000, false}, {-15000, false},
+                                          {-32768, true},  {0, false},     {20000, false}};
     for (const auto& [x, left] : steps) {
         pads.Axis(0, kPadLeftX, x);
         pads.Tick();

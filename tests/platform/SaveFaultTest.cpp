@@ -88,7 +88,8 @@ Settings SettingsOf(int variant) {
 
 Bytes SettingsWith(const Bytes& old, int variant) {
     if (old.empty()) return FromText(FormatSettings(SettingsOf(variant)));
-    return FromText(SetSettingInText(std::string(old.begin(), old.end()), "sound", "volume", std::to_string(variant * 30)));
+    return FromText(
+        SetSettingInText(std::string(old.begin(), old.end()), "sound", "volume", std::to_string(variant * 30)));
 }
 
 std::vector<uint8_t> PixelsOf(int variant) {
@@ -127,8 +128,8 @@ const Writer kWriters[] = {
          return saved;
      },
      true, true},
-    {"settings", "settings.ini", [] { return FromText("# mine\n" + FormatSettings(SettingsOf(0)) + "[later]\nkept = 1\n"); },
-     SettingsWith,
+    {"settings", "settings.ini",
+     [] { return FromText("# mine\n" + FormatSettings(SettingsOf(0)) + "[later]\nkept = 1\n"); }, SettingsWith,
      [](const fs::path& folder, int variant, std::string* told) {
          return SaveSettingLine((folder / "settings.ini").c_str(), "sound", "volume", std::to_string(variant * 30),
                                 SettingsOf(variant), told);
@@ -272,8 +273,7 @@ const Fault kFaults[] = {
          // Fill what is left, a page at a time, until the disk says no.
          const int fd = open((folder / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
          const std::vector<char> page(4096, 'x');
-         while (write(fd, page.data(), page.size()) > 0) {
-         }
+         while (write(fd, page.data(), page.size()) > 0) {}
          close(fd);
          return std::string();
      },
@@ -319,8 +319,8 @@ const Fault kFaults[] = {
 // or the new ones, complete; for a writer that never replaces, the old
 // file is untouched and the new one stands beside it. `oldThere`: the old
 // file was there, a plain file, before the save.
-std::string Check(const Writer& w, const Fault& f, const fs::path& folder, const Bytes& old, bool oldThere,
-                  bool saved, const std::string& told) {
+std::string Check(const Writer& w, const Fault& f, const fs::path& folder, const Bytes& old, bool oldThere, bool saved,
+                  const std::string& told) {
     const Bytes fresh = w.complete(oldThere ? old : Bytes{}, 1);
     const bool linked = fs::is_symlink(folder / w.file);
     const fs::path file = linked ? folder / "synced" / w.file : folder / w.file;
@@ -349,7 +349,8 @@ std::string Check(const Writer& w, const Fault& f, const fs::path& folder, const
     if (saved) return "saved where it should have failed";
     if (told.find(f.told) == std::string::npos) fail("the player was told \"" + told + "\", not why");
     if (oldThere && ReadAll(file) != old) fail("the old bytes are not whole");
-    if (f.inPlace && !plainFile && fs::is_regular_file(folder / w.file)) fail("what stood in the file's place was replaced");
+    if (f.inPlace && !plainFile && fs::is_regular_file(folder / w.file))
+        fail("what stood in the file's place was replaced");
     for (const auto& entry : fs::directory_iterator(folder))
         if (entry.path().filename().string().find(".new-") != std::string::npos) fail("a temporary file was left");
     return problems;

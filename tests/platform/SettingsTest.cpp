@@ -92,34 +92,65 @@ TEST(Settings, WhatCannotBeUsedKeepsItsDefaultAndEachProblemIsReportedOnALineOfI
         bool mute, usualKeys;
         std::vector<std::string> problems;  // how each line starts
     };
-    const std::string garbage("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe=\n[\n=", 17);
+    const std::string garbage(
+        "\x7f"
+        "ELF\x02\x01\x01\0\0\0\xff\xfe=\n[\n=",
+        17);
     const Case cases[] = {
         // Names and values in any case, comments, Windows line ends, spaces.
-        {"# mine\r\n[Display]\r\n  FullScreen =  NO \r\n; c\r\n[sound]\r\nvolume=7\r\n[PLAYER2]\r\nleft = j\r\n", 0, 7,
-         false, false, {}},
+        {"# mine\r\n[Display]\r\n  FullScreen =  NO \r\n; c\r\n[sound]\r\nvolume=7\r\n[PLAYER2]\r\nleft = j\r\n",
+         0,
+         7,
+         false,
+         false,
+         {}},
         // A UTF-8 byte-order mark before the first line.
         {"\xEF\xBB\xBF[display]\nfullscreen = no\n", 0, 100, false, true, {}},
         {garbage, -1, 100, false, true, {"line 1: not text", "line 2: a section name needs its closing ]"}},
         {"[sound]\nvolume = 40\nmute = maybe\n", -1, 40, false, true, {"line 3: mute must be yes or no"}},
-        {"[sound]\nvolume = -5\nvolume = 1e2\n", -1, 100, false, true,
+        {"[sound]\nvolume = -5\nvolume = 1e2\n",
+         -1,
+         100,
+         false,
+         true,
          {"line 2: volume must be 0 to 100, not \"-5\"", "line 3: volume must be 0 to 100, not \"1e2\""}},
-        {"volume = 40\n[sound\nmute = yes\n[video]\nx = 1\n", -1, 100, false, true,
+        {"volume = 40\n[sound\nmute = yes\n[video]\nx = 1\n",
+         -1,
+         100,
+         false,
+         true,
          {"line 1: \"volume\" comes before any [section]", "line 2: a section name needs its closing ]",
           "line 4: unknown section [video]"}},
-        {"[display]\nfullscreen\nwidth = 3\n[sound]\nmute = on\n", -1, 100, true, true,
+        {"[display]\nfullscreen\nwidth = 3\n[sound]\nmute = on\n",
+         -1,
+         100,
+         true,
+         true,
          {"line 2: expected name = value", "line 3: unknown setting \"width\""}},
         // Control characters quoted from the file reach no terminal; UTF-8 does.
-        {"[sound]\nvol\x1bume = 1\nvolume = \x1b]0;x\x07\xC3\xA9\n", -1, 100, false, true,
+        {"[sound]\nvol\x1bume = 1\nvolume = \x1b]0;x\x07\xC3\xA9\n",
+         -1,
+         100,
+         false,
+         true,
          {"line 2: unknown setting \"vol?ume\"", "line 3: volume must be 0 to 100, not \"?]0;x?\xC3\xA9\""}},
         // Keys the game answers to itself, unknown keys, one key for two actions.
         {"[player1]\nleft = Space\n", -1, 100, false, true, {"line 2: \"Space\" is the game's own key"}},
-        {"[player1]\nboost = Escape\nbrake = F12\n", -1, 100, false, true,
+        {"[player1]\nboost = Escape\nbrake = F12\n",
+         -1,
+         100,
+         false,
+         true,
          {"line 2: \"Escape\" is the game's own key", "line 3: \"F12\" is the game's own key"}},
         {"[player1]\nleft = Hyper\n", -1, 100, false, true, {"line 2: no key is called \"Hyper\""}},
         {"[player1]\nleft = A\n", -1, 100, false, true, {"\"A\" steers two actions"}},
         {"[player2]\nleft = J\nright = J\n[sound]\nmute = yes\n", -1, 100, true, true, {"\"J\" steers two actions"}},
         // Gamepad buttons: unknown names, and one button for two things.
-        {"[gamepad]\njump = trigger\nrumble = no\n", -1, 100, false, true,
+        {"[gamepad]\njump = trigger\nrumble = no\n",
+         -1,
+         100,
+         false,
+         true,
          {"line 2: no gamepad button is called \"trigger\""}},
         {"[gamepad]\nwarp = a\n", -1, 100, false, true, {"gamepad button \"a\" does two things"}},
     };
@@ -300,8 +331,8 @@ TEST(Settings, TheCommandLineWinsOverTheEnvironmentWhichWinsOverTheFile) {
         ScaleMode scale;
         bool mute;
     };
-    for (const Case& c : {Case{none, false, 1, ScaleMode::Integer, false}, Case{none, true, 0, ScaleMode::Integer, false},
-                          Case{line, true, 1, ScaleMode::Fit, true}}) {
+    for (const Case& c : {Case{none, false, 1, ScaleMode::Integer, false},
+                          Case{none, true, 0, ScaleMode::Integer, false}, Case{line, true, 1, ScaleMode::Fit, true}}) {
         const HostOptions chosen = ChooseHostOptions(file, c.line, c.windowedByEnvironment);
         EXPECT_EQ((std::tuple{chosen.fullscreen, chosen.scale, chosen.mute, chosen.volume}),
                   (std::tuple{c.fullscreen, c.scale, c.mute, 30}));

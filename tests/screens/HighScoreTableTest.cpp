@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/UserDir.h"
@@ -29,8 +29,8 @@ void Fill(HighScoreTable& t, std::initializer_list<int> scores) {
 TEST(HighScoreTable, EveryDifficultyOutsideEasyAndMediumHasTheHardTable) {
     std::vector<std::string> names;
     for (int32_t d : {0, 1, 2, -1, 3, 1000}) names.push_back(HighScoreTable::FileName(d));
-    EXPECT_EQ(names, (std::vector<std::string>{"teasy.dat", "tmed.dat", "thard.dat", "thard.dat", "thard.dat",
-                                               "thard.dat"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"teasy.dat", "tmed.dat", "thard.dat", "thard.dat", "thard.dat", "thard.dat"}));
 }
 
 TEST(HighScoreTable, InsertReplacesTheFirstLowestOnlyWhenStrictlyBeatenAndSortKeepsItsTieOrder) {

@@ -124,7 +124,8 @@ TEST(GameStartup, AMissingPictureOrSoundEndsStartUpNamingItWithoutAMessageBox) {
 TEST(GameStartup, DeviceFailuresShowTheirMessageBoxAndSayWhyOnStderr) {
     using D = HeadlessHost::Device;
     for (auto [device, text] : {std::pair{D::Input, "Unable to setup Direct Input"},
-                                {D::Audio, "Unable to setup Direct Sound"}, {D::Display, "Unable to setup Direct Draw"}}) {
+                                {D::Audio, "Unable to setup Direct Sound"},
+                                {D::Display, "Unable to setup Direct Draw"}}) {
         GameHarness h;
         h.host.FailNext(device, "the device is unplugged");
         testing::internal::CaptureStderr();

@@ -50,7 +50,7 @@ TEST_F(NameEntryTest, KeysGiveTheirLettersAndTheFourExtraLetters) {
 }
 
 TEST_F(NameEntryTest, ThirteenCharactersOnePerPressBackspaceMakesRoomAndEnterGivesTheTextWithoutTheCursor) {
-    Tap(DIK_BACK);  // on an empty field: nothing
+    Tap(DIK_BACK);           // on an empty field: nothing
     host.keys[0x1E] = 0x80;  // held: one character
     for (int i = 0; i < 30; ++i) entry.Update();
     host.keys[0x1E] = 0;

@@ -16,12 +16,13 @@ TEST(PointsScreen, ThirtyPointsBuyOnlyTheCheapRowsAndEachRowStopsAtItsShipsLimit
     UpgradeCosts costs;
     LoadShipTables(base, limits, &costs);
     std::vector<bool> available;
-    for (int32_t r = 0; r < kShipRows; ++r) available.push_back(SetupScreen::RowAvailable(base[0], r, 30, limits[0], costs));
+    for (int32_t r = 0; r < kShipRows; ++r)
+        available.push_back(SetupScreen::RowAvailable(base[0], r, 30, limits[0], costs));
     EXPECT_EQ(available, (std::vector<bool>{true, true, true, false, false, false, false}));
     // ship, row, purchases until the row is no longer offered, the value then shown
-    const std::tuple<int, ShipRow, int, int32_t> cases[] = {
-        {0, RowVelocity, 26, 500}, {1, RowVelocity, 19, 400},       {0, RowAcceleration, 5, 7},
-        {1, RowAcceleration, 7, 10}, {0, RowPlasmaShields, 22, 200}, {0, RowHsJump, 4, 1}};
+    const std::tuple<int, ShipRow, int, int32_t> cases[] = {{0, RowVelocity, 26, 500},      {1, RowVelocity, 19, 400},
+                                                            {0, RowAcceleration, 5, 7},     {1, RowAcceleration, 7, 10},
+                                                            {0, RowPlasmaShields, 22, 200}, {0, RowHsJump, 4, 1}};
     for (const auto& [ship, row, purchases, shown] : cases) {
         ShipStats s = base[ship];
         int bought = 0;

@@ -52,9 +52,7 @@ public:
 // Brings the display up on a FakeHost for the length of a test.
 class DisplayFixtureBase {
 public:
-    DisplayFixtureBase() {
-        SetHost(&host);
-    }
+    DisplayFixtureBase() { SetHost(&host); }
     ~DisplayFixtureBase() { SetHost(nullptr); }
     FakeHost host;
 };

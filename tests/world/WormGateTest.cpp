@@ -79,8 +79,8 @@ TEST_F(WormGateTest, ARefusedWarpPlaysTheRefusalAndChangesNothing) {
         SoundBank::ClearStartedLog();
         const uint32_t randomBefore = RandomState();
         worm.OpenWarpGate();
-        EXPECT_EQ((std::tuple{Played(kSoundWarpRefused), Played(kSoundWarp), worm.openGates,
-                              worm.segments[1].warpPhase, Cell(0)}),
+        EXPECT_EQ((std::tuple{Played(kSoundWarpRefused), Played(kSoundWarp), worm.openGates, worm.segments[1].warpPhase,
+                              Cell(0)}),
                   (std::tuple{true, false, gates, headPhase, P{6, 5}}))
             << gates << exitOpen << headPhase << bodyPhase << full;
         if (!full) {

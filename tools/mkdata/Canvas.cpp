@@ -25,8 +25,8 @@ void Canvas::FillRect(int left, int top, int right, int bottom, uint8_t index) {
         for (int x = left; x < right; ++x) pixels_[static_cast<size_t>(y) * width_ + x] = index;
 }
 
-void Canvas::Paste(const Canvas& src, int srcLeft, int srcTop, int width, int height, int destX,
-                   int destY, bool keyed) {
+void Canvas::Paste(const Canvas& src, int srcLeft, int srcTop, int width, int height, int destX, int destY,
+                   bool keyed) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             uint8_t v = src.Get(srcLeft + x, srcTop + y);

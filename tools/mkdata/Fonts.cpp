@@ -55,9 +55,10 @@ struct FontLayout {
 
 // The font's sheet holding codes 32..lastCode, laid out as the game reads the font.
 FontLayout Layout(const char* file, int lastCode, const FontMetrics& m) {
-    FontLayout f{file,        m.sheetWidth, m.sheetHeight, m.cellWidth, m.cellHeight, m.defaultTrim,
-                 m.wrapWidth, lastCode,     {}};
-    for (int i = 0; i < FontMetrics::kMaxTrims && m.trimmed[i] != '\0'; ++i) f.trims.push_back({m.trimmed[i], m.trims[i]});
+    FontLayout f{file,          m.sheetWidth, m.sheetHeight, m.cellWidth, m.cellHeight,
+                 m.defaultTrim, m.wrapWidth,  lastCode,      {}};
+    for (int i = 0; i < FontMetrics::kMaxTrims && m.trimmed[i] != '\0'; ++i)
+        f.trims.push_back({m.trimmed[i], m.trims[i]});
     return f;
 }
 
@@ -134,8 +135,7 @@ Mask FitGlyph(const paint::TextFace& face, char shape, int pixelSize, int maxInk
     return Mask{};
 }
 
-void DrawVectorGlyph(Canvas& sheet, const FontLayout& f, const VectorStyle& s, const paint::TextFace& face,
-                     int code) {
+void DrawVectorGlyph(Canvas& sheet, const FontLayout& f, const VectorStyle& s, const paint::TextFace& face, int code) {
     const int gw = f.GlyphWidth(), gh = f.GlyphHeight();
     // ink (outline included) keeps one clear column before the next letter
     const int room = std::min(f.Advance(code) - 1, gw);
@@ -316,7 +316,7 @@ void DrawPixelGlyph(Canvas& sheet, const FontLayout& f, int code) {
         return x < static_cast<int>(row.size()) && row[x] == '#';
     };
     // light steel-white, a touch darker toward the foot; a hard shadow
-    const uint8_t tones[8] = {ramp::kWhite, ramp::kSteel + 15, ramp::kSteel + 15, ramp::kSteel + 14,
+    const uint8_t tones[8] = {ramp::kWhite,      ramp::kSteel + 15, ramp::kSteel + 15, ramp::kSteel + 14,
                               ramp::kSteel + 14, ramp::kSteel + 13, ramp::kSteel + 12, ramp::kSteel + 12};
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < w; ++x)

@@ -60,7 +60,7 @@ void DeepSpace(RgbImage& img, const Box& box, const SpaceLook& look) {
         float u = rng.Unit();
         float bright = 40.f + 215.f * u * u * u;
         float tint = rng.Unit();
-        Colour c = tint < 0.6f ? Colour{bright, bright, bright}
+        Colour c = tint < 0.6f    ? Colour{bright, bright, bright}
                    : tint < 0.85f ? Colour{bright * 0.75f, bright * 0.85f, bright}
                                   : Colour{bright, bright * 0.9f, bright * 0.65f};
         img.Add(static_cast<int>(x), static_cast<int>(y), c);
@@ -171,8 +171,7 @@ paint::ColourFn Brushed(Colour base, const Box& box, uint32_t seed) {
     };
 }
 
-void FramedWell(RgbImage& img, const Box& box, float radius, float rim, Colour metal, Colour glass,
-                Colour glowEdge) {
+void FramedWell(RgbImage& img, const Box& box, float radius, float rim, Colour metal, Colour glass, Colour glowEdge) {
     paint::Sdf outer = paint::RoundedBox(box.left, box.top, box.right, box.bottom, radius);
     Emboss(img, box, outer, Brushed(metal, box), std::max(2.f, rim * 0.6f), false, 0.6f);
     const float il = box.left + rim, it = box.top + rim, ir = box.right - rim, ib = box.bottom - rim;
@@ -263,8 +262,8 @@ TextStyle Plain(Colour c) {
     return s;
 }
 
-int Paragraph(RgbImage& img, const paint::TextFace& face, const std::string& text, int size, int x, int y,
-              int width, int lineHeight, const TextStyle& style) {
+int Paragraph(RgbImage& img, const paint::TextFace& face, const std::string& text, int size, int x, int y, int width,
+              int lineHeight, const TextStyle& style) {
     std::string line, word;
     auto flush = [&]() {
         if (!line.empty()) Text(img, face, line, size, x, y, style);
@@ -370,8 +369,8 @@ bool WriteFamily(const std::string& dir, const std::vector<Picture>& pictures, c
 // The arrow: tip at the picture's top-left corner (the pointer's hot spot),
 // steel with a cyan edge light and a dark outline, on the shared half only.
 bool MakePointer(const std::string& dir, const Faces&) {
-    const std::vector<float> arrow = {1.2f, 1.2f, 1.2f, 19.f, 5.8f, 14.8f, 9.4f, 22.6f, 13.f, 20.9f, 9.6f, 13.4f,
-                                      15.6f, 13.4f};
+    const std::vector<float> arrow = {1.2f,  1.2f, 1.2f,  19.f, 5.8f,  14.8f, 9.4f,
+                                      22.6f, 13.f, 20.9f, 9.6f, 13.4f, 15.6f, 13.4f};
     paint::Sdf shape = paint::Polygon(arrow);
     const int w = FrameWidth(kPointerCell.w), h = FrameHeight(kPointerCell.h);
     Canvas sheet(kPointerCell.w, kPointerCell.h, 0);
@@ -381,7 +380,8 @@ bool MakePointer(const std::string& dir, const Faces&) {
     Canvas pic(w, h, 0);
     const paint::Box all{0, 0, w, h};
     // a dark outline all round
-    paint::FillShape(pic, all, paint::Offset(shape, 1.2f), [](float, float) { return 0.f; }, paint::kGreyRamp, false);
+    paint::FillShape(
+        pic, all, paint::Offset(shape, 1.2f), [](float, float) { return 0.f; }, paint::kGreyRamp, false);
     // the body: pale cyan at the tip to deep cyan at the tail, a white left
     // edge catching the light and a darker right edge
     paint::FillShape(

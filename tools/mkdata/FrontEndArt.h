@@ -43,7 +43,7 @@ struct SpaceLook {
     Colour nebulaA{70, 20, 110};             // main cloud colour
     Colour nebulaB{10, 70, 120};             // second cloud colour
     float nebulaAmount = 1.f;
-    float scale = 180.f;                     // cloud size in pixels
+    float scale = 180.f;  // cloud size in pixels
     int stars = 900;
     uint32_t seed = 1;
 };
@@ -107,8 +107,8 @@ int DifficultyWordSize(const Faces& f);
 // Plain text in one colour (no outline), for body copy.
 TextStyle Plain(Colour c);
 // Word-wrapped copy from baseline y; returns the baseline after the last line.
-int Paragraph(RgbImage& img, const paint::TextFace& face, const std::string& text, int size, int x, int y,
-              int width, int lineHeight, const TextStyle& style);
+int Paragraph(RgbImage& img, const paint::TextFace& face, const std::string& text, int size, int x, int y, int width,
+              int lineHeight, const TextStyle& style);
 
 // Ready-made looks.
 TextStyle GoldLook();
@@ -128,7 +128,8 @@ struct FixedEntry {
     int index;
     Rgb colour;
 };
-bool WriteFamily(const std::string& dir, const std::vector<Picture>& pictures, const std::vector<FixedEntry>& fixed = {});
+bool WriteFamily(const std::string& dir, const std::vector<Picture>& pictures,
+                 const std::vector<FixedEntry>& fixed = {});
 
 // The 16-frame turning ship strip of ship type 0 or 1 (2592 x 82).
 RgbImage ShipStrip(int ship);

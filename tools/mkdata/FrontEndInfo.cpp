@@ -35,8 +35,8 @@ int KeyCap(RgbImage& img, const Faces& f, const std::string& name, int x, int ba
     const int size = 10;
     const int w = f.condensed.Measure(name, size, 1) + 10;
     const Box b{x, baseline - 12, x + w, baseline + 5};
-    Emboss(img, b, paint::RoundedBox(b.left, b.top, b.right, b.bottom, 3.f), Brushed({92, 100, 124}, b, 3), 2.f,
-           false, 0.6f);
+    Emboss(img, b, paint::RoundedBox(b.left, b.top, b.right, b.bottom, 3.f), Brushed({92, 100, 124}, b, 3), 2.f, false,
+           0.6f);
     TextStyle s;
     s.top = {255, 255, 255};
     s.bottom = {205, 215, 235};
@@ -116,9 +116,12 @@ RgbImage Background(const Faces& f) {
     Text(img, f.condensed, "PLAYER 1", 12, colOne, y, cap, 1);
     Text(img, f.condensed, "PLAYER 2", 12, colTwo, y, cap, 1);
     y += 24;
-    const char* const rows[6][3] = {{"TURN LEFT", "LEFT ARROW", "A"},      {"TURN RIGHT", "RIGHT ARROW", "D"},
-                                    {"WARP GATE", "RIGHT CTRL", "LEFT CTRL"}, {"HYPER JUMP", "RIGHT SHIFT", "LEFT SHIFT"},
-                                    {"BOOST", "UP ARROW", "W"},            {"BRAKE", "DOWN ARROW", "S"}};
+    const char* const rows[6][3] = {{"TURN LEFT", "LEFT ARROW", "A"},
+                                    {"TURN RIGHT", "RIGHT ARROW", "D"},
+                                    {"WARP GATE", "RIGHT CTRL", "LEFT CTRL"},
+                                    {"HYPER JUMP", "RIGHT SHIFT", "LEFT SHIFT"},
+                                    {"BOOST", "UP ARROW", "W"},
+                                    {"BRAKE", "DOWN ARROW", "S"}};
     TextStyle action = Plain({235, 240, 250});
     for (const auto& row : rows) {
         Text(img, f.condensed, row[0], 12, colAction, y, action, 1);
@@ -209,16 +212,21 @@ RgbImage BackSign(const Faces& f) {
 // A glowing arrow pointing down at the ball.
 RgbImage Arrow() {
     RgbImage pic(64, 64);
-    paint::Sdf arrow = paint::Polygon({24.f, 6.f, 40.f, 6.f, 40.f, 30.f, 52.f, 30.f, 32.f, 56.f, 12.f, 30.f, 24.f, 30.f});
+    paint::Sdf arrow =
+        paint::Polygon({24.f, 6.f, 40.f, 6.f, 40.f, 30.f, 52.f, 30.f, 32.f, 56.f, 12.f, 30.f, 24.f, 30.f});
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
             float d = arrow(x + 0.5f, y + 0.5f);
-            if (d > 0.f && d < 7.f) pic.Add(x, y, Scale(Colour{255, 140, 20}, 0.6f * (1.f - d / 7.f) * (1.f - d / 7.f)));
+            if (d > 0.f && d < 7.f)
+                pic.Add(x, y, Scale(Colour{255, 140, 20}, 0.6f * (1.f - d / 7.f) * (1.f - d / 7.f)));
         }
     paint::FillShape(pic, {0, 0, 64, 64}, paint::Offset(arrow, 1.f), Flat({60, 20, 0}));
-    Emboss(pic, {0, 0, 64, 64}, arrow,
-           [](float, float y) { return Mix(Colour{255, 250, 200}, Colour{250, 140, 20}, Clamp01(y / 56.f)); }, 4.f,
-           false, 0.8f);
+    Emboss(
+        pic, {0, 0, 64, 64}, arrow,
+        [](float, float y) {
+            return Mix(Colour{255, 250, 200}, Colour{250, 140, 20}, Clamp01(y / 56.f));
+        },
+        4.f, false, 0.8f);
     return pic;
 }
 

@@ -79,7 +79,9 @@ RgbImage Title(const Faces& f) {
         for (int x = 0; x < w; ++x) {
             float ex = (x + 0.5f - w / 2.f) / 190.f, ey = (y + 0.5f - 58.f) / 40.f;
             float d = std::fabs(std::hypot(ex, ey) - 1.f) * 40.f;
-            if (d < 3.f) pic.Add(x, y, Scale(Colour{40, 180, 255}, (1.f - d / 3.f) * (0.35f + 0.65f * Clamp01((y - 40) / 60.f))));
+            if (d < 3.f)
+                pic.Add(x, y,
+                        Scale(Colour{40, 180, 255}, (1.f - d / 3.f) * (0.35f + 0.65f * Clamp01((y - 40) / 60.f))));
         }
     paint::AddGlow(pic, w / 2.f, 56.f, 120.f, {30, 12, 60});
 
@@ -171,7 +173,8 @@ RgbImage HumSwitch(bool on) {
             paint::FillShape(pic, {8, 0, 15, 15}, arc, Flat({90, 255, 120}));
         }
     } else {
-        paint::Sdf cross = paint::Union(paint::Segment(10.f, 4.5f, 14.f, 10.5f, 0.9f), paint::Segment(14.f, 4.5f, 10.f, 10.5f, 0.9f));
+        paint::Sdf cross =
+            paint::Union(paint::Segment(10.f, 4.5f, 14.f, 10.5f, 0.9f), paint::Segment(14.f, 4.5f, 10.f, 10.5f, 0.9f));
         paint::FillShape(pic, {8, 0, 15, 15}, cross, Flat({255, 50, 40}));
     }
     return pic;

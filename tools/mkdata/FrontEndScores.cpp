@@ -100,7 +100,6 @@ RgbImage Background(const Faces& f) {
 
 // ---------------------------------------------------------------- buttons
 
-
 // Frame 1 is the table on show: lit letters on a glowing plate.
 RgbImage Label(const Faces& f, int k, bool shown) {
     const SheetCell& c = kHighScoreLabelCells[k];
@@ -127,23 +126,26 @@ RgbImage RoundButton(const Faces& f, const std::string& word, Colour dome, bool 
     RgbImage pic(w, h);
     const float cx = 62.f, cy = 62.f;
     paint::FillShape(pic, {0, 0, w, h}, paint::Circle(cx + 2, cy + 3, 58.f), Flat({0, 0, 0}));
-    Emboss(pic, {0, 0, w, h}, paint::Circle(cx, cy, 58.f),
-           [&](float x, float y) {
-               float a = std::atan2(y - cy, x - cx);
-               return Scale(Colour{150, 160, 185}, 0.8f + 0.25f * std::sin(a * 6.f));
-           },
-           7.f, false, 0.8f);
+    Emboss(
+        pic, {0, 0, w, h}, paint::Circle(cx, cy, 58.f),
+        [&](float x, float y) {
+            float a = std::atan2(y - cy, x - cx);
+            return Scale(Colour{150, 160, 185}, 0.8f + 0.25f * std::sin(a * 6.f));
+        },
+        7.f, false, 0.8f);
     Emboss(pic, {0, 0, w, h}, paint::Circle(cx, cy, 47.f), Flat({30, 34, 48}), 3.f, true, 0.f);
-    Emboss(pic, {0, 0, w, h}, paint::Circle(cx, cy, 43.f),
-           [&](float x, float y) {
-               float d = std::hypot(x - cx + 10.f, y - cy + 12.f) / 60.f;
-               return Mix(Scale(dome, 1.5f), Scale(dome, 0.35f), Clamp01(d));
-           },
-           16.f, false, 1.f);
+    Emboss(
+        pic, {0, 0, w, h}, paint::Circle(cx, cy, 43.f),
+        [&](float x, float y) {
+            float d = std::hypot(x - cx + 10.f, y - cy + 12.f) / 60.f;
+            return Mix(Scale(dome, 1.5f), Scale(dome, 0.35f), Clamp01(d));
+        },
+        16.f, false, 1.f);
     // the icon: a double chevron forward, or a turning-back arrow
     paint::Sdf icon;
     if (forward) {
-        icon = paint::Union(paint::Polygon({40.f, 36.f, 62.f, 54.f, 40.f, 72.f}), paint::Polygon({60.f, 36.f, 82.f, 54.f, 60.f, 72.f}));
+        icon = paint::Union(paint::Polygon({40.f, 36.f, 62.f, 54.f, 40.f, 72.f}),
+                            paint::Polygon({60.f, 36.f, 82.f, 54.f, 60.f, 72.f}));
     } else {
         paint::Sdf arc = [cx](float x, float y) {
             float d = std::fabs(std::hypot(x - (cx + 4.f), y - 58.f) - 14.f) - 4.f;

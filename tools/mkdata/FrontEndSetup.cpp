@@ -128,7 +128,8 @@ RgbImage Background(const Faces& f) {
         for (const Column& c : columns) {
             for (int y = capTop; y < rowsBottom; ++y)
                 for (int x = c.left; x < c.right; ++x)
-                    img.Set(x, y, y < rowsTop ? Mix(Colour{4, 8, 18}, c.tint, 0.3f) : Mix(img.Get(x, y), c.tint, 0.42f));
+                    img.Set(x, y,
+                            y < rowsTop ? Mix(Colour{4, 8, 18}, c.tint, 0.3f) : Mix(img.Get(x, y), c.tint, 0.42f));
             TextStyle cap = Plain(c.caption);
             TextCentred(img, f.condensed, c.word, size, (c.left + c.right) / 2, rowsTop - 1, cap, 0);
         }
@@ -186,8 +187,8 @@ RgbImage InputPanel(const Faces& f) {
     // rivets
     for (float rx : {12.f, w - 12.f})
         for (float ry : {48.f, 88.f}) {
-            Emboss(pic, {int(rx) - 5, int(ry) - 5, int(rx) + 6, int(ry) + 6}, paint::Circle(rx, ry, 3.f), Flat({150, 158, 178}),
-                   2.f, false, 1.f);
+            Emboss(pic, {int(rx) - 5, int(ry) - 5, int(rx) + 6, int(ry) + 6}, paint::Circle(rx, ry, 3.f),
+                   Flat({150, 158, 178}), 2.f, false, 1.f);
         }
     TextStyle small = Plain({150, 160, 190});
     Text(pic, f.condensed, "MAX 13", 9, 460 - f.condensed.Measure("MAX 13", 9, 1), 96, small, 1);
@@ -198,9 +199,10 @@ RgbImage InputPanel(const Faces& f) {
 RgbImage PlusSign(bool pressed) {
     RgbImage pic(21, 15);
     const Box box{0, 0, 21, 15};
-    Emboss(pic, box, paint::RoundedBox(0.5f, 0.5f, 20.5f, 14.5f, 3.f), Flat(pressed ? Colour{40, 120, 60} : Colour{60, 70, 92}),
-           2.f, pressed, 0.6f);
-    paint::Sdf plus = paint::Union(paint::Segment(5.5f, 7.5f, 15.5f, 7.5f, 1.4f), paint::Segment(10.5f, 3.f, 10.5f, 12.f, 1.4f));
+    Emboss(pic, box, paint::RoundedBox(0.5f, 0.5f, 20.5f, 14.5f, 3.f),
+           Flat(pressed ? Colour{40, 120, 60} : Colour{60, 70, 92}), 2.f, pressed, 0.6f);
+    paint::Sdf plus =
+        paint::Union(paint::Segment(5.5f, 7.5f, 15.5f, 7.5f, 1.4f), paint::Segment(10.5f, 3.f, 10.5f, 12.f, 1.4f));
     paint::FillShape(pic, box, paint::Offset(plus, 0.8f), Flat({0, 20, 0}));
     paint::FillShape(pic, box, plus, Flat(pressed ? Colour{220, 255, 220} : Colour{90, 250, 120}));
     return pic;
@@ -227,12 +229,13 @@ RgbImage OkButton(const Faces& f, bool lit) {
     const int w = FrameWidth(kSetupOkCell.w), h = FrameHeight(kSetupOkCell.h);
     RgbImage pic(w, h);
     const Box box{0, 0, w, h};
-    Emboss(pic, box, paint::RoundedBox(0.5f, 0.5f, w - 0.5f, h - 0.5f, 9.f), Brushed({100, 110, 136}, box, 4), 3.f, false,
-           0.7f);
+    Emboss(pic, box, paint::RoundedBox(0.5f, 0.5f, w - 0.5f, h - 0.5f, 9.f), Brushed({100, 110, 136}, box, 4), 3.f,
+           false, 0.7f);
     Colour dome = lit ? Colour{80, 230, 110} : Colour{30, 150, 60};
-    Emboss(pic, box, paint::RoundedBox(6.f, 6.f, w - 6.f, h - 6.f, 6.f),
-           [&](float, float y) { return Mix(Scale(dome, 1.4f), Scale(dome, 0.5f), Clamp01((y - 6.f) / 31.f)); }, 6.f,
-           false, 1.f);
+    Emboss(
+        pic, box, paint::RoundedBox(6.f, 6.f, w - 6.f, h - 6.f, 6.f),
+        [&](float, float y) { return Mix(Scale(dome, 1.4f), Scale(dome, 0.5f), Clamp01((y - 6.f) / 31.f)); }, 6.f,
+        false, 1.f);
     TextStyle s;
     s.top = {255, 255, 255};
     s.bottom = {215, 255, 220};

@@ -148,24 +148,31 @@ struct Look {
 };
 Look LookOf(int mat, V3 local) {
     switch (mat) {
-        case kHull: {
-            // panel seams across the steel
-            float seam = std::fabs(std::fmod(local.x + 200.f, 15.f) - 7.5f);
-            float k = seam > 7.f ? 0.55f : 1.f;
-            return {Scale(Colour{160, 175, 200}, k), 0.7f, 30.f, false};
-        }
-        case kTrim: return {{60, 66, 84}, 0.5f, 20.f, false};
-        case kGlass: return {{30, 120, 170}, 1.2f, 60.f, false};
-        case kEngine: return {{140, 245, 255}, 0.f, 1.f, true};
-        case kAccent: return {{235, 180, 60}, 0.9f, 40.f, false};
-        case kShell: {
-            float ridge = std::fabs(std::fmod(local.x + 200.f + 9.5f, 19.f) - 9.5f);
-            float k = ridge < 1.2f ? 0.5f : 1.f;
-            return {Scale(Colour{140, 70, 195}, k), 0.9f, 24.f, false};
-        }
-        case kShellDark: return {{62, 30, 86}, 0.6f, 18.f, false};
-        case kDrive: return {{130, 255, 140}, 0.f, 1.f, true};
-        default: return {{255, 150, 40}, 0.f, 1.f, true};
+    case kHull: {
+        // panel seams across the steel
+        float seam = std::fabs(std::fmod(local.x + 200.f, 15.f) - 7.5f);
+        float k = seam > 7.f ? 0.55f : 1.f;
+        return {Scale(Colour{160, 175, 200}, k), 0.7f, 30.f, false};
+    }
+    case kTrim:
+        return {{60, 66, 84}, 0.5f, 20.f, false};
+    case kGlass:
+        return {{30, 120, 170}, 1.2f, 60.f, false};
+    case kEngine:
+        return {{140, 245, 255}, 0.f, 1.f, true};
+    case kAccent:
+        return {{235, 180, 60}, 0.9f, 40.f, false};
+    case kShell: {
+        float ridge = std::fabs(std::fmod(local.x + 200.f + 9.5f, 19.f) - 9.5f);
+        float k = ridge < 1.2f ? 0.5f : 1.f;
+        return {Scale(Colour{140, 70, 195}, k), 0.9f, 24.f, false};
+    }
+    case kShellDark:
+        return {{62, 30, 86}, 0.6f, 18.f, false};
+    case kDrive:
+        return {{130, 255, 140}, 0.f, 1.f, true};
+    default:
+        return {{255, 150, 40}, 0.f, 1.f, true};
     }
 }
 
@@ -255,8 +262,8 @@ RgbImage Frame(int ship, int frame) {
     for (int py = 0; py < h; ++py)
         for (int px = 0; px < w; ++px) {
             const int m = matAt(px, py);
-            bool edge = m != matAt(px - 1, py) || m != matAt(px + 1, py) || m != matAt(px, py - 1) ||
-                        m != matAt(px, py + 1);
+            bool edge =
+                m != matAt(px - 1, py) || m != matAt(px + 1, py) || m != matAt(px, py - 1) || m != matAt(px, py + 1);
             Colour sum, light;
             int hits = 0, samples = 0;
             if (!edge) {

@@ -60,8 +60,7 @@ Canvas BuildIcon(int size) {
     play::ShadeOptions options;
     options.supersample = 4;
     play::ShadeRect(
-        icon, 0, 0, size, size, [scale](float x, float y) { return play::WormIconInk(x * scale, y * scale); },
-        options);
+        icon, 0, 0, size, size, [scale](float x, float y) { return play::WormIconInk(x * scale, y * scale); }, options);
     return icon;
 }
 

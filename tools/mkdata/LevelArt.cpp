@@ -24,8 +24,8 @@ using play::Normalize;
 using play::Specular;
 using play::Tone;
 using play::ToneIndex;
-using play::Vec3;
 using play::ValueNoise2;
+using play::Vec3;
 
 namespace {
 
@@ -81,7 +81,8 @@ uint8_t Plating(const Edge& e, int px, int py) {
     if (e.d < 6.5f) return ToneIndex(Tone::Steel, 0.1f, px, py);
     if (e.d < 8.f) return ToneIndex(Tone::Steel, Lit(BevelNormal(e, -0.9f), 0.1f, 0.55f, 0.f, 1.f), px, py);
     // rivets on a 16-pixel grid where the trim runs
-    const float gx = std::fmod(static_cast<float>(px), 16.f) - 7.5f, gy = std::fmod(static_cast<float>(py), 16.f) - 7.5f;
+    const float gx = std::fmod(static_cast<float>(px), 16.f) - 7.5f,
+                gy = std::fmod(static_cast<float>(py), 16.f) - 7.5f;
     const float r = std::hypot(gx, gy);
     if (e.d < 14.f && r < 2.3f) {
         const Vec3 n = Normalize({gx / 2.3f, gy / 2.3f, std::sqrt(std::max(0.f, 1.f - r * r / 5.3f))});
@@ -154,9 +155,12 @@ uint8_t Ember(const Edge& e, int px, int py) {
     float cx = q, cz = r, cy = -q - r;
     float rx = std::round(cx), ry = std::round(cy), rz = std::round(cz);
     const float ex = std::fabs(rx - cx), ey = std::fabs(ry - cy), ez = std::fabs(rz - cz);
-    if (ex > ey && ex > ez) rx = -ry - rz;
-    else if (ey > ez) ry = -rx - rz;
-    else rz = -rx - ry;
+    if (ex > ey && ex > ez)
+        rx = -ry - rz;
+    else if (ey > ez)
+        ry = -rx - rz;
+    else
+        rz = -rx - ry;
     // offset from the hexagon's centre, in pixels
     const float hcx = kR * std::sqrt(3.f) * (rx + rz / 2.f), hcy = kR * 1.5f * rz;
     const float ox = static_cast<float>(px) + 0.5f - hcx, oy = static_cast<float>(py) + 0.5f - hcy;
@@ -168,7 +172,10 @@ uint8_t Ember(const Edge& e, int px, int py) {
     const float s = inside < 3.f ? 0.8f : 0.f;
     const float len = std::max(0.001f, std::hypot(ox, oy));
     const Vec3 n = Normalize({ox / len * s, oy / len * s, 1.f});
-    return ToneIndex(Tone::Grey, Lit(n, 0.06f, 0.3f, 0.1f, 10.f) + 0.05f * (Hash01(static_cast<int>(rx), static_cast<int>(rz), 0xE2u) - 0.5f), px, py);
+    return ToneIndex(
+        Tone::Grey,
+        Lit(n, 0.06f, 0.3f, 0.1f, 10.f) + 0.05f * (Hash01(static_cast<int>(rx), static_cast<int>(rz), 0xE2u) - 0.5f),
+        px, py);
 }
 
 using Design = uint8_t (*)(const Edge&, int, int);

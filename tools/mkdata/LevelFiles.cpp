@@ -112,7 +112,8 @@ std::vector<Cell> Lane(const Blocked& blocked, int x, int y, const Runway& r, in
 
 class Parser {
 public:
-    Parser(const std::string& name, LevelSource& level, std::string& error) : name_(name), level_(level), error_(error) {}
+    Parser(const std::string& name, LevelSource& level, std::string& error)
+        : name_(name), level_(level), error_(error) {}
 
     bool Run(const std::string& text);
 
@@ -190,8 +191,8 @@ bool Parser::ReadLines(const std::string& text) {
     }
     lastLine_ = line;
     if (inMap)
-        return Fail(line, "the map has " + std::to_string(mapRows_.size()) + " rows; it needs " +
-                              std::to_string(kLevelRows));
+        return Fail(line,
+                    "the map has " + std::to_string(mapRows_.size()) + " rows; it needs " + std::to_string(kLevelRows));
     return true;
 }
 
@@ -202,8 +203,8 @@ bool Parser::ReadMapRow(int line, const std::string& row) {
             return Fail(line, std::string("unknown map character '") + row[x] + "' in column " + std::to_string(x) +
                                   " (use '#' wall, '.' free, '1' and '2' the start cells)");
     if (static_cast<int>(row.size()) != kLevelColumns)
-        return Fail(line, "map row " + std::to_string(y) + " has " + std::to_string(row.size()) +
-                              " cells; a row has " + std::to_string(kLevelColumns));
+        return Fail(line, "map row " + std::to_string(y) + " has " + std::to_string(row.size()) + " cells; a row has " +
+                              std::to_string(kLevelColumns));
     mapRows_.push_back(row);
     mapRowLines_.push_back(line);
     return true;
@@ -249,7 +250,8 @@ bool Parser::CheckFields() {
             if (f.value == c.names[i]) *c.out = static_cast<int32_t>(i);
             known += (known.empty() ? "" : ", ") + std::string(c.names[i]);
         }
-        if (*c.out < 0) return Fail(f.line, std::string("unknown ") + c.what + " '" + f.value + "'; use one of " + known);
+        if (*c.out < 0)
+            return Fail(f.line, std::string("unknown ") + c.what + " '" + f.value + "'; use one of " + known);
     }
 
     const Field& target = fields_[kTarget];
@@ -263,8 +265,8 @@ bool Parser::CheckFields() {
         return Fail(food.line, "the food count '" + food.value + "' is not a whole number");
     const int maxFood = kLevelFoodSlots - kLevelExtraFood;
     if (level_.foodCount < 1 || level_.foodCount > maxFood)
-        return Fail(food.line, "the food count must be 1 to " + std::to_string(maxFood) +
-                                   " (two-player games add " + std::to_string(kLevelExtraFood) + " to it, and there are " +
+        return Fail(food.line, "the food count must be 1 to " + std::to_string(maxFood) + " (two-player games add " +
+                                   std::to_string(kLevelExtraFood) + " to it, and there are " +
                                    std::to_string(kLevelFoodSlots) + " food slots), not " + food.value);
 
     const Field& chances = fields_[kChances];
@@ -337,9 +339,8 @@ bool Parser::CheckMap() {
     if (r2.heading == (r1.heading + 2) % 4) {
         for (const Cell& c : Lane(level_.walls, level_.start1X, level_.start1Y, r1, kLevelColumns))
             if (c.x == level_.start2X && c.y == level_.start2Y)
-                return Fail(start2Line_, std::string("the worms start head-on (player 1 ") +
-                                             kHeadingNames[r1.heading] + ", player 2 " + kHeadingNames[r2.heading] +
-                                             " on the same line)");
+                return Fail(start2Line_, std::string("the worms start head-on (player 1 ") + kHeadingNames[r1.heading] +
+                                             ", player 2 " + kHeadingNames[r2.heading] + " on the same line)");
     }
     const std::vector<Cell> lane1 = Lane(blocked, level_.start1X, level_.start1Y, r1, kLevelMinRunway + 1);
     const std::vector<Cell> lane2 = Lane(blocked2, level_.start2X, level_.start2Y, r2, kLevelMinRunway + 1);
@@ -373,7 +374,8 @@ bool Parser::CheckMap() {
                 return Fail(RowLine(y), "the free cell in column " + std::to_string(x) + " of row " +
                                             std::to_string(y) + " is sealed off from the start cells");
             ++freeCells;
-            const bool start = (x == level_.start1X && y == level_.start1Y) || (x == level_.start2X && y == level_.start2Y);
+            const bool start =
+                (x == level_.start1X && y == level_.start1Y) || (x == level_.start2X && y == level_.start2Y);
             if (y >= 1 && !start) ++foodCells;
         }
 
@@ -386,7 +388,8 @@ bool Parser::CheckMap() {
             for (const auto& h : kHeadings)
                 ways += OnBoard(x + h[0], y + h[1]) && !level_.Wall(x + h[0], y + h[1]) ? 1 : 0;
             if (ways < 2)
-                return Fail(RowLine(y), "the free cell in column " + std::to_string(x) + " of row " + std::to_string(y) +
+                return Fail(RowLine(y), "the free cell in column " + std::to_string(x) + " of row " +
+                                            std::to_string(y) +
                                             " is a dead end: a worm can only crash its way out of it");
         }
 
@@ -413,10 +416,11 @@ bool ParseLevel(const std::string& text, const std::string& name, LevelSource& l
 std::array<uint8_t, kLevelFileSize> EncodeLevel(const LevelSource& level) {
     std::array<uint8_t, kLevelFileSize> bytes{};
     // Both names stay below 150 bytes, so the zero padding terminates them.
-    for (size_t i = 0; i < level.background.size() && i < 149; ++i) bytes[i] = static_cast<uint8_t>(level.background[i]);
+    for (size_t i = 0; i < level.background.size() && i < 149; ++i)
+        bytes[i] = static_cast<uint8_t>(level.background[i]);
     for (size_t i = 0; i < level.title.size() && i < 149; ++i) bytes[150 + i] = static_cast<uint8_t>(level.title[i]);
-    const int32_t header[] = {level.target,    level.chanceA, level.chanceB, level.chanceC, level.foodCount,
-                              level.start1X,   level.start1Y, level.start2X, level.start2Y};
+    const int32_t header[] = {level.target,  level.chanceA, level.chanceB, level.chanceC, level.foodCount,
+                              level.start1X, level.start1Y, level.start2X, level.start2Y};
     for (size_t i = 0; i < std::size(header); ++i) Put32(&bytes[300 + 4 * i], header[i]);
     for (size_t i = 0; i < level.walls.size(); ++i) Put32(&bytes[336 + 4 * i], level.walls[i] ? 1 : 0);
     return bytes;

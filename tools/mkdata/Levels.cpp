@@ -197,7 +197,8 @@ void SceneGiant(paint::RgbImage& img) {
                 // latitude bands in the ring's tilt, stirred by turbulence
                 float lat = -nx * st + ny * ct;
                 float turb = Fbm2(nx * 6.f, lat * 30.f, 4, 0x23u);
-                float t = Clamp01(0.5f + 0.35f * std::sin(lat * 11.f + turb * 1.6f) + 0.15f * std::sin(lat * 37.f + turb * 4.f));
+                float t = Clamp01(0.5f + 0.35f * std::sin(lat * 11.f + turb * 1.6f) +
+                                  0.15f * std::sin(lat * 37.f + turb * 4.f));
                 Colour surface = paint::Gradient(bands, t);
                 float light = SphereLight(planet, nx, ny, nz);
                 float shade = Clamp01(light * 1.1f + 0.05f);
@@ -239,7 +240,8 @@ void SceneRift(paint::RgbImage& img) {
             if (!SphereHit(moon, x + 0.5f, y + 0.5f, nx, ny, nz)) continue;
             float rock = Fbm2(nx * 5.f + 3.f, ny * 5.f, 5, 0x35u);
             float crater = 0.f;
-            const float craters[4][3] = {{-0.3f, -0.2f, 0.22f}, {0.35f, 0.3f, 0.15f}, {0.1f, -0.55f, 0.12f}, {-0.45f, 0.45f, 0.1f}};
+            const float craters[4][3] = {
+                {-0.3f, -0.2f, 0.22f}, {0.35f, 0.3f, 0.15f}, {0.1f, -0.55f, 0.12f}, {-0.45f, 0.45f, 0.1f}};
             for (const auto& k : craters) {
                 float d = std::sqrt((nx - k[0]) * (nx - k[0]) + (ny - k[1]) * (ny - k[1])) / k[2];
                 if (d < 1.f) crater += (d < 0.8f ? -0.25f : 0.2f);
@@ -290,7 +292,8 @@ void SceneSpiral(paint::RgbImage& img) {
             for (int dx = -10; dx <= 10; ++dx) {
                 float u = dx * ca + dy * sa, v = -dx * sa + dy * ca;
                 float k = std::exp(-(u * u) / (len * len) - (v * v) / (wid * wid));
-                if (k > 0.03f) AddLight(img, static_cast<int>(cx) + dx, static_cast<int>(cy) + dy, paint::Scale(tint, k * 0.35f));
+                if (k > 0.03f)
+                    AddLight(img, static_cast<int>(cx) + dx, static_cast<int>(cy) + dy, paint::Scale(tint, k * 0.35f));
             }
     }
 }
@@ -343,7 +346,8 @@ void SceneDeep(paint::RgbImage& img) {
     PaintAll(img, [&](float x, float y) {
         float haze = Gas(x, y, 300.f, 0x61u, 4);
         Colour c = paint::Scale(Colour{26, 18, 60}, SmoothStep(0.4f, 0.9f, haze));
-        float veil = SmoothStep(0.55f, 0.9f, Gas(x + 500.f, y, 150.f, 0x62u, 4)) * SmoothStep(250.f, 640.f, x + y * 0.5f);
+        float veil =
+            SmoothStep(0.55f, 0.9f, Gas(x + 500.f, y, 150.f, 0x62u, 4)) * SmoothStep(250.f, 640.f, x + y * 0.5f);
         c = Add(c, paint::Scale(Colour{90, 40, 110}, veil * 0.7f));
         return Add(c, Colour{2, 2, 7});
     });
@@ -367,7 +371,8 @@ void SceneDeep(paint::RgbImage& img) {
                     k *= 0.55f + 0.45f * std::cos(2.f * (th - 3.f * std::log(r + 0.2f)));
                     k += 0.8f * std::exp(-r * r * 14.f);
                 }
-                if (k > 0.03f) AddLight(img, static_cast<int>(cx) + dx, static_cast<int>(cy) + dy, paint::Scale(tint, k * 0.45f));
+                if (k > 0.03f)
+                    AddLight(img, static_cast<int>(cx) + dx, static_cast<int>(cy) + dy, paint::Scale(tint, k * 0.45f));
             }
     }
     StarField(img, 0x6666u, {700, 40, 3, 0.9f});
@@ -399,8 +404,8 @@ Canvas BuildArenaPicture(const LevelSource& level, Palette& palette) {
 
 bool MakeArenaPictures(const std::string& dir, const std::array<LevelSource, kLevelFileCount>& levels) {
     // Each scene is painted once and shared by the levels that use it.
-    std::array<Canvas, kLevelScenes.size()> scenes{
-        Canvas(0, 0), Canvas(0, 0), Canvas(0, 0), Canvas(0, 0), Canvas(0, 0), Canvas(0, 0)};
+    std::array<Canvas, kLevelScenes.size()> scenes{Canvas(0, 0), Canvas(0, 0), Canvas(0, 0),
+                                                   Canvas(0, 0), Canvas(0, 0), Canvas(0, 0)};
     std::array<Palette, kLevelScenes.size()> palettes{};
     bool ok = true;
     for (int i = 0; i < kLevelFileCount; ++i) {

@@ -172,9 +172,11 @@ static Box Around(float cx, float cy, float rx, float ry) {
 
 void Line(Canvas& c, float x0, float y0, float x1, float y1, float width, const Ramp& ramp, float tone) {
     float h = width * 0.5f;
-    Box box{static_cast<int>(std::floor(std::min(x0, x1) - h - 2)), static_cast<int>(std::floor(std::min(y0, y1) - h - 2)),
-            static_cast<int>(std::ceil(std::max(x0, x1) + h + 2)), static_cast<int>(std::ceil(std::max(y0, y1) + h + 2))};
-    FillShape(c, box, Segment(x0, y0, x1, y1, h), [tone](float, float) { return tone; }, ramp, true);
+    Box box{
+        static_cast<int>(std::floor(std::min(x0, x1) - h - 2)), static_cast<int>(std::floor(std::min(y0, y1) - h - 2)),
+        static_cast<int>(std::ceil(std::max(x0, x1) + h + 2)), static_cast<int>(std::ceil(std::max(y0, y1) + h + 2))};
+    FillShape(
+        c, box, Segment(x0, y0, x1, y1, h), [tone](float, float) { return tone; }, ramp, true);
 }
 
 void Sphere(Canvas& c, float cx, float cy, float rx, float ry, const Ramp& ramp, float lightX, float lightY) {
@@ -340,8 +342,8 @@ void BevelPanel(RgbImage& img, const Box& box, int bevel, Colour face, Colour li
                 col = Mix(face, lit ? light : shade, 0.45f + 0.55f * k);
             } else {
                 float streak = ValueNoise(x * 0.04f, y * 0.8f, 91u) - 0.5f;
-                float sheen = 1.f + 0.25f * (1.f - static_cast<float>(dt) / std::max(1, box.bottom - box.top)) +
-                              0.18f * streak;
+                float sheen =
+                    1.f + 0.25f * (1.f - static_cast<float>(dt) / std::max(1, box.bottom - box.top)) + 0.18f * streak;
                 col = Scale(face, sheen);
             }
             img.Set(x, y, col);
@@ -399,8 +401,7 @@ void Measure(CutBox& box, const std::vector<Bin>& bins) {
 
 }  // namespace
 
-void MapToPalette(const RgbImage& img, const Palette& pal, const std::vector<int>& allowed, Canvas& out,
-                  float dither) {
+void MapToPalette(const RgbImage& img, const Palette& pal, const std::vector<int>& allowed, Canvas& out, float dither) {
     std::vector<Colour> entries;
     std::vector<int> ids;
     for (int i : allowed) {
@@ -441,7 +442,8 @@ void Quantize(const RgbImage& img, Palette& pal, const std::vector<int>& freeEnt
             if (img.Alpha(x, y) < 0.5f) continue;
             Colour c = img.Get(x, y);
             c = {std::clamp(c.r, 0.f, 255.f), std::clamp(c.g, 0.f, 255.f), std::clamp(c.b, 0.f, 255.f)};
-            int key = (static_cast<int>(c.r) >> 3) << 10 | (static_cast<int>(c.g) >> 3) << 5 | (static_cast<int>(c.b) >> 3);
+            int key =
+                (static_cast<int>(c.r) >> 3) << 10 | (static_cast<int>(c.g) >> 3) << 5 | (static_cast<int>(c.b) >> 3);
             all[key].count += 1;
             all[key].sum.r += c.r;
             all[key].sum.g += c.g;

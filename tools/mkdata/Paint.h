@@ -33,9 +33,9 @@ struct Box {
 struct Ramp {
     int first;
     int count;
-    uint8_t At(float tone) const;                     // nearest entry, tone clamped to 0..1
-    uint8_t Dither(float tone, int x, int y) const;   // ordered dither between neighbours
-    float ToneOf(uint8_t index) const;                 // tone of an entry on the ramp, -1 if not on it
+    uint8_t At(float tone) const;                    // nearest entry, tone clamped to 0..1
+    uint8_t Dither(float tone, int x, int y) const;  // ordered dither between neighbours
+    float ToneOf(uint8_t index) const;               // tone of an entry on the ramp, -1 if not on it
 };
 
 // The ramps of the shared upper half (see Canvas.h). The lime run 216..223 is
@@ -68,13 +68,13 @@ float FractalNoise(float x, float y, int octaves, uint32_t seed);
 using Sdf = std::function<float(float x, float y)>;
 
 Sdf Circle(float cx, float cy, float r);
-Sdf Ellipse(float cx, float cy, float rx, float ry);           // approximate distance
+Sdf Ellipse(float cx, float cy, float rx, float ry);  // approximate distance
 Sdf RoundedBox(float left, float top, float right, float bottom, float radius);
 Sdf Segment(float x0, float y0, float x1, float y1, float halfWidth);  // capsule
-Sdf Polygon(std::vector<float> xy);                            // x0,y0,x1,y1,... any winding
+Sdf Polygon(std::vector<float> xy);                                    // x0,y0,x1,y1,... any winding
 Sdf Union(Sdf a, Sdf b);
-Sdf Subtract(Sdf a, Sdf b);                                    // a minus b
-Sdf Offset(Sdf a, float grow);                                 // grows (positive) or shrinks the shape
+Sdf Subtract(Sdf a, Sdf b);     // a minus b
+Sdf Offset(Sdf a, float grow);  // grows (positive) or shrinks the shape
 
 // -------------------------------------------------------- indexed painting
 
@@ -85,8 +85,7 @@ using ToneFn = std::function<float(float x, float y)>;
 // edge pixels are darkened in proportion to their coverage; pixels under a
 // quarter covered are left alone. Without it, pixels at least half covered
 // are painted at full tone.
-void FillShape(Canvas& c, const Box& box, const Sdf& shape, const ToneFn& tone, const Ramp& ramp,
-               bool soft = true);
+void FillShape(Canvas& c, const Box& box, const Sdf& shape, const ToneFn& tone, const Ramp& ramp, bool soft = true);
 
 // A flat-toned line.
 void Line(Canvas& c, float x0, float y0, float x1, float y1, float width, const Ramp& ramp, float tone);
@@ -99,10 +98,8 @@ void Sphere(Canvas& c, float cx, float cy, float rx, float ry, const Ramp& ramp,
 void Frame(Canvas& c, int left, int top, int right, int bottom, uint8_t index);
 // A metal panel: brushed face at tone tFace, `bevel` pixels of lit top/left
 // and shaded bottom/right edge, a dark one-pixel rim.
-void BevelPanel(Canvas& c, int left, int top, int right, int bottom, int bevel, const Ramp& ramp,
-                float tFace);
-void VerticalGradient(Canvas& c, int left, int top, int right, int bottom, const Ramp& ramp, float tTop,
-                      float tBottom);
+void BevelPanel(Canvas& c, int left, int top, int right, int bottom, int bevel, const Ramp& ramp, float tFace);
+void VerticalGradient(Canvas& c, int left, int top, int right, int bottom, const Ramp& ramp, float tTop, float tBottom);
 
 // -------------------------------------------------------- true-colour work
 
@@ -126,9 +123,9 @@ public:
     int height() const { return height_; }
     Colour Get(int x, int y) const;
     float Alpha(int x, int y) const;
-    void Set(int x, int y, Colour c, float alpha = 1.f);            // replaces
-    void Blend(int x, int y, Colour c, float coverage);             // "over"; alpha = max
-    void Add(int x, int y, Colour c, float alphaGain = 1.f / 48.f); // additive light; alpha grows with brightness
+    void Set(int x, int y, Colour c, float alpha = 1.f);             // replaces
+    void Blend(int x, int y, Colour c, float coverage);              // "over"; alpha = max
+    void Add(int x, int y, Colour c, float alphaGain = 1.f / 48.f);  // additive light; alpha grows with brightness
     void Fill(const Box& box, Colour c);
     // Pastes another image's pixels (with their alpha) at (dx, dy), "over".
     void Draw(const RgbImage& src, int dx, int dy);
@@ -156,8 +153,7 @@ std::vector<int> Range(int first, int last);
 // maps each pixel to the nearest entry of the whole palette except 0, with an
 // ordered dither of the given strength (in 0..255 units). Pixels with alpha
 // below one half become 0. `out` must be the image's size.
-void Quantize(const RgbImage& img, Palette& pal, const std::vector<int>& freeEntries, Canvas& out,
-              float dither = 4.f);
+void Quantize(const RgbImage& img, Palette& pal, const std::vector<int>& freeEntries, Canvas& out, float dither = 4.f);
 // Maps the picture onto a palette that is already complete, using only the
 // `allowed` entries (0 is still used for transparent pixels).
 void MapToPalette(const RgbImage& img, const Palette& pal, const std::vector<int>& allowed, Canvas& out,
@@ -207,18 +203,18 @@ private:
 struct TextStyle {
     Colour top{255, 240, 170}, bottom{200, 120, 20};  // fill gradient over the mask height
     Colour outline{20, 10, 0};
-    int outlineWidth = 1;                             // 0: none
+    int outlineWidth = 1;  // 0: none
     Colour shadow{0, 0, 0};
-    int shadowDx = 0, shadowDy = 0;                   // both 0: no shadow
+    int shadowDx = 0, shadowDy = 0;  // both 0: no shadow
     Colour glow{0, 0, 0};
-    int glowRadius = 0;                               // 0: no glow
+    int glowRadius = 0;  // 0: no glow
     float glowStrength = 1.f;
 };
 // Draws the mask with its top-left at (x, y).
 void DrawMask(RgbImage& img, const Mask& m, int x, int y, const TextStyle& style);
 // Draws the mask onto an indexed canvas: fill tones tTop..tBottom on `fill`,
 // an outline of index `outline` (0: none) `outlineWidth` wide.
-void DrawMask(Canvas& c, const Mask& m, int x, int y, const Ramp& fill, float tTop, float tBottom,
-              uint8_t outline, int outlineWidth = 1);
+void DrawMask(Canvas& c, const Mask& m, int x, int y, const Ramp& fill, float tTop, float tBottom, uint8_t outline,
+              int outlineWidth = 1);
 
 }  // namespace paint

@@ -108,14 +108,15 @@ Ink CrashInk(int heading, int frame, const std::vector<Spark>& sparks, float x, 
         float ang = kPi + s.angle;  // behind the head
         float pu = std::cos(ang) * life, pv = std::sin(ang) * life;
         float len = 2.5f + 2.f * (1.f - t);
-        float d = SdCapsule(u, v, pu, pv, pu - std::cos(ang) * len, pv - std::sin(ang) * len, s.size * (1.f - 0.5f * t));
+        float d =
+            SdCapsule(u, v, pu, pv, pu - std::cos(ang) * len, pv - std::sin(ang) * len, s.size * (1.f - 0.5f * t));
         if (d < 0.f && frame < 11) return Solid(frame < 5 ? Tone::Gold : Tone::Fire, 1.f - 0.75f * t);
     }
     // the plasma shield flaring around the head
     if (frame >= 1 && frame <= 9) {
         float ringR = 10.f + frame * 0.55f;
-        float wobble = Fbm3(std::cos(std::atan2(dy, dx)) * 2.f + 3.f, std::sin(std::atan2(dy, dx)) * 2.f,
-                            frame * 0.6f, 2, 0x0C5u);
+        float wobble =
+            Fbm3(std::cos(std::atan2(dy, dx)) * 2.f + 3.f, std::sin(std::atan2(dy, dx)) * 2.f, frame * 0.6f, 2, 0x0C5u);
         float thick = 1.8f - frame * 0.12f;
         float dr = std::fabs(r - ringR - (wobble - 0.5f) * 3.f);
         if (dr < thick && wobble > 0.25f + t * 0.35f) {
@@ -164,8 +165,8 @@ Ink GateInk(int frame, float x, float y) {
     if (rho > rim) {
         // a lit torus round the mouth
         float w = (rho - rim) / (1.f - rim) * 2.f - 1.f;  // -1 inner .. 1 outer
-        Vec3 n = Normalize({dx / (rho * 15.2f + 0.01f) * w, dy / (rho * 15.2f + 0.01f) * w,
-                            std::sqrt(std::max(0.f, 1.f - w * w))});
+        Vec3 n = Normalize(
+            {dx / (rho * 15.2f + 0.01f) * w, dy / (rho * 15.2f + 0.01f) * w, std::sqrt(std::max(0.f, 1.f - w * w))});
         float lit = 0.2f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 16.f);
         if (std::fabs(w) > 0.8f) lit *= 0.6f;
         return Solid(Tone::Violet, lit * 0.9f);
@@ -189,8 +190,9 @@ Canvas BuildExplosionSheet() {
         const int strip = k / kExplosionStripFrames, j = k % kExplosionStripFrames;
         const float t = k / static_cast<float>(kExplosionPics - 1);
         const SheetCell cell = ExplosionCell(strip);
-        ShadeRect(sheet, FrameLeft(cell, j), FrameTop(cell), cell.w - 1, cell.h - 1,
-                  [&](float x, float y) { return ExplosionInk(t, debris, x, y); }, ShadeOptions{2, 0.7f});
+        ShadeRect(
+            sheet, FrameLeft(cell, j), FrameTop(cell), cell.w - 1, cell.h - 1,
+            [&](float x, float y) { return ExplosionInk(t, debris, x, y); }, ShadeOptions{2, 0.7f});
     }
     return sheet;
 }

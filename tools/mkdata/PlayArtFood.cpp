@@ -85,9 +85,7 @@ std::array<Tri, 8> CrystalFaces(int frame) {
 
 float EdgeSide(float px, float py, Vec3 a, Vec3 b) { return (b.x - a.x) * (py - a.y) - (b.y - a.y) * (px - a.x); }
 
-float DistToSegment(float px, float py, Vec3 a, Vec3 b) {
-    return SdCapsule(px, py, a.x, a.y, b.x, b.y, 0.f);
-}
+float DistToSegment(float px, float py, Vec3 a, Vec3 b) { return SdCapsule(px, py, a.x, a.y, b.x, b.y, 0.f); }
 
 Ink CrystalInk(const std::array<Tri, 8>& faces, int frame, float x, float y) {
     const float px = x - 16.f, py = y - 16.5f;
@@ -96,8 +94,8 @@ Ink CrystalInk(const std::array<Tri, 8>& faces, int frame, float x, float y) {
         float s1 = EdgeSide(px, py, t.a, t.b), s2 = EdgeSide(px, py, t.b, t.c), s3 = EdgeSide(px, py, t.c, t.a);
         bool inside = (s1 >= 0 && s2 >= 0 && s3 >= 0) || (s1 <= 0 && s2 <= 0 && s3 <= 0);
         if (!inside) continue;
-        float edge = std::min({DistToSegment(px, py, t.a, t.b), DistToSegment(px, py, t.b, t.c),
-                               DistToSegment(px, py, t.c, t.a)});
+        float edge = std::min(
+            {DistToSegment(px, py, t.a, t.b), DistToSegment(px, py, t.b, t.c), DistToSegment(px, py, t.c, t.a)});
         float lit = 0.18f + 0.62f * Diffuse(t.n) + 0.7f * Specular(t.n, 20.f);
         // light caught inside the stone
         lit += 0.12f * std::sin(px * 0.9f + py * 0.6f + frame);
@@ -174,15 +172,13 @@ Ink RocketInk(float x, float y) {
     // along the rocket's axis (nose to the upper right)
     const float ax = 0.7071f, ay = -0.7071f;
     const float dx = x - 16.f, dy = y - 16.5f;
-    const float u = dx * ax + dy * ay;       // forward
-    const float v = -dx * ay + dy * ax;      // across
+    const float u = dx * ax + dy * ay;   // forward
+    const float v = -dx * ay + dy * ax;  // across
     auto body = [&](float uu, float vv) {
         float r = uu > 4.f ? 4.3f * std::sqrt(Clamp01((12.f - uu) / 8.f)) : 4.3f;
         return std::max(std::fabs(vv) - r, std::max(uu - 12.f, -8.f - uu));
     };
-    auto fins = [&](float uu, float vv) {
-        return SdCapsule(uu, std::fabs(vv), -3.f, 4.f, -8.5f, 8.5f, 1.6f);
-    };
+    auto fins = [&](float uu, float vv) { return SdCapsule(uu, std::fabs(vv), -3.f, 4.f, -8.5f, 8.5f, 1.6f); };
     auto shape = [&](float sx, float sy) {
         float uu = (sx - 16.f) * ax + (sy - 16.5f) * ay, vv = -(sx - 16.f) * ay + (sy - 16.5f) * ax;
         return std::min(body(uu, vv), fins(uu, vv));
@@ -193,7 +189,7 @@ Ink RocketInk(float x, float y) {
         float lit = 0.15f + 0.7f * Diffuse(n) + 0.55f * Specular(n, 16.f);
         if (d > -0.8f) lit *= 0.5f;
         if (fins(u, v) <= 0.f && body(u, v) > 0.f) return Solid(Tone::Red, lit);
-        if (u > 5.5f) return Solid(Tone::Red, lit);             // nose cone
+        if (u > 5.5f) return Solid(Tone::Red, lit);  // nose cone
         float wu = u - 1.5f;
         float window = std::sqrt(wu * wu + v * v);
         if (window < 2.2f) return Solid(Tone::Cyan, window < 1.f ? 1.f : 0.6f + 0.3f * lit);

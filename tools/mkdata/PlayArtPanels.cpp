@@ -105,22 +105,26 @@ void Well(Canvas& c, int left, int top, int right, int bottom, Tone floorTone, f
             else if (dl == 1 || dt == 1)
                 idx = ToneIndex(floorTone, floor * 0.4f, x, y, 0.f);
             else
-                idx = ToneIndex(floorTone, floor + 0.03f * static_cast<float>(db) / std::max(1, bottom - top), x, y, 0.4f);
+                idx = ToneIndex(floorTone, floor + 0.03f * static_cast<float>(db) / std::max(1, bottom - top), x, y,
+                                0.4f);
             c.Set(x, y, idx);
         }
 }
 
 void Rivet(Canvas& c, float cx, float cy, float r) {
-    ShadeRect(c, static_cast<int>(cx - r - 1), static_cast<int>(cy - r - 1), static_cast<int>(2 * r + 3),
-              static_cast<int>(2 * r + 3), [&](float x, float y) -> Ink {
-                  float dx = x - (r + 1.f) - (cx - std::floor(cx)), dy = y - (r + 1.f) - (cy - std::floor(cy));
-                  float d = std::sqrt(dx * dx + dy * dy);
-                  if (d > r + 0.6f) return Ink{};
-                  if (d > r) return Solid(Tone::Grey, 0.08f);
-                  float nz = std::sqrt(std::max(0.f, 1.f - (d / r) * (d / r)));
-                  Vec3 n = Normalize({dx / r, dy / r, nz});
-                  return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.5f * Specular(n, 12.f));
-              }, ShadeOptions{3, 0.4f, true});
+    ShadeRect(
+        c, static_cast<int>(cx - r - 1), static_cast<int>(cy - r - 1), static_cast<int>(2 * r + 3),
+        static_cast<int>(2 * r + 3),
+        [&](float x, float y) -> Ink {
+            float dx = x - (r + 1.f) - (cx - std::floor(cx)), dy = y - (r + 1.f) - (cy - std::floor(cy));
+            float d = std::sqrt(dx * dx + dy * dy);
+            if (d > r + 0.6f) return Ink{};
+            if (d > r) return Solid(Tone::Grey, 0.08f);
+            float nz = std::sqrt(std::max(0.f, 1.f - (d / r) * (d / r)));
+            Vec3 n = Normalize({dx / r, dy / r, nz});
+            return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.5f * Specular(n, 12.f));
+        },
+        ShadeOptions{3, 0.4f, true});
 }
 
 // ---------------------------------------------------------------- status panel
@@ -151,19 +155,22 @@ void BuildStatusPanel(Canvas& sheet, int ox, int oy) {
         p.Set(x, 28, ToneIndex(Tone::Grey, k % 5 == 0 ? 0.85f : 0.55f, x, 28, 0.f));
     }
     // emblem: a small lit lens with the worm's glow in it
-    ShadeRect(p, 5, 11, 18, 18, [](float x, float y) -> Ink {
-        float dx = x - 9.f, dy = y - 9.f;
-        float r = std::sqrt(dx * dx + dy * dy);
-        if (r > 8.6f) return Ink{};
-        if (r > 6.8f) {
-            float w = (r - 7.7f) / 0.9f;
-            Vec3 n = Normalize({dx / r * w, dy / r * w, std::sqrt(std::max(0.f, 1.f - w * w))});
-            return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 10.f));
-        }
-        float glow = std::exp(-r * r / 10.f);
-        float swirl = 0.5f + 0.5f * std::cos(2.f * std::atan2(dy, dx) + r * 0.9f);
-        return Solid(Tone::Cyan, 0.05f + 0.75f * glow + 0.2f * swirl * (1.f - r / 7.f));
-    }, ShadeOptions{3, 0.4f, true});
+    ShadeRect(
+        p, 5, 11, 18, 18,
+        [](float x, float y) -> Ink {
+            float dx = x - 9.f, dy = y - 9.f;
+            float r = std::sqrt(dx * dx + dy * dy);
+            if (r > 8.6f) return Ink{};
+            if (r > 6.8f) {
+                float w = (r - 7.7f) / 0.9f;
+                Vec3 n = Normalize({dx / r * w, dy / r * w, std::sqrt(std::max(0.f, 1.f - w * w))});
+                return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 10.f));
+            }
+            float glow = std::exp(-r * r / 10.f);
+            float swirl = 0.5f + 0.5f * std::cos(2.f * std::atan2(dy, dx) + r * 0.9f);
+            return Solid(Tone::Cyan, 0.05f + 0.75f * glow + 0.2f * swirl * (1.f - r / 7.f));
+        },
+        ShadeOptions{3, 0.4f, true});
     // labels, engraved in gold
     paint::Mask lives = Text("DejaVuSans-Bold.ttf", "LIVES", 8, 0, 0.95f);
     paint::Mask len = Text("DejaVuSans-Bold.ttf", "LEN", 9);
@@ -199,77 +206,86 @@ Canvas IntroPanel() {
     // then the screen the titles are written on.
     constexpr float kGlassIn = kIntroScreenInset - 2;
     Canvas c(W, H, 0);
-    ShadeRect(c, 0, 0, W, H, [&](float x, float y) -> Ink {
-        const float outer = RoundedBoxSdf(x, y, 0.5f, 0.5f, W - 0.5f, H - 0.5f, 16.f);
-        if (outer > 0.f) return Ink{};
-        const float depth = -outer;
-        const int px = static_cast<int>(x), py = static_cast<int>(y);
-        if (depth < 3.f) {
-            // outer rim, rounded
-            return Solid(Tone::Steel, 0.18f + 0.6f * Diffuse(RimNormal(x, y, 1.f - depth / 1.5f, W, H)) +
-                                          0.45f * Specular(RimNormal(x, y, 1.f - depth / 1.5f, W, H), 14.f));
-        }
-        if (depth < kGlassIn - 2.f) {
-            // a band of tinted glass: every other pixel open, so the arena
-            // shows through it
-            if (((px + py) & 1) == 0) return Ink{};
-            float sheen = 0.5f + 0.4f * std::sin((x + y) * 0.05f) + 0.1f * (1.f - y / H);
-            return Solid(Tone::Steel, 0.22f + 0.3f * sheen);
-        }
-        if (depth < kGlassIn + 1.f) {
-            // the inner rim the screen is set in
-            float w = (depth - (kGlassIn - 0.5f)) / 1.5f;  // -1 outer side .. 1 inner side
-            Vec3 n = RimNormal(x, y, -w, W, H);
-            return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 14.f));
-        }
-        if (depth < kGlassIn + 2.f) return Solid(Tone::Grey, 0.02f);
-        // the dark screen: scan lines and a faint glow from the top
-        float v = 0.02f + 0.07f * std::exp(-(y - 14.f) / 40.f);
-        if (py % 3 == 0) return Solid(Tone::Grey, 0.f);
-        return Solid(Tone::Steel, v);
-    }, ShadeOptions{3, 0.4f});
+    ShadeRect(
+        c, 0, 0, W, H,
+        [&](float x, float y) -> Ink {
+            const float outer = RoundedBoxSdf(x, y, 0.5f, 0.5f, W - 0.5f, H - 0.5f, 16.f);
+            if (outer > 0.f) return Ink{};
+            const float depth = -outer;
+            const int px = static_cast<int>(x), py = static_cast<int>(y);
+            if (depth < 3.f) {
+                // outer rim, rounded
+                return Solid(Tone::Steel, 0.18f + 0.6f * Diffuse(RimNormal(x, y, 1.f - depth / 1.5f, W, H)) +
+                                              0.45f * Specular(RimNormal(x, y, 1.f - depth / 1.5f, W, H), 14.f));
+            }
+            if (depth < kGlassIn - 2.f) {
+                // a band of tinted glass: every other pixel open, so the arena
+                // shows through it
+                if (((px + py) & 1) == 0) return Ink{};
+                float sheen = 0.5f + 0.4f * std::sin((x + y) * 0.05f) + 0.1f * (1.f - y / H);
+                return Solid(Tone::Steel, 0.22f + 0.3f * sheen);
+            }
+            if (depth < kGlassIn + 1.f) {
+                // the inner rim the screen is set in
+                float w = (depth - (kGlassIn - 0.5f)) / 1.5f;  // -1 outer side .. 1 inner side
+                Vec3 n = RimNormal(x, y, -w, W, H);
+                return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 14.f));
+            }
+            if (depth < kGlassIn + 2.f) return Solid(Tone::Grey, 0.02f);
+            // the dark screen: scan lines and a faint glow from the top
+            float v = 0.02f + 0.07f * std::exp(-(y - 14.f) / 40.f);
+            if (py % 3 == 0) return Solid(Tone::Grey, 0.f);
+            return Solid(Tone::Steel, v);
+        },
+        ShadeOptions{3, 0.4f});
 
     // corner brackets over the glass, each with a bolt
     for (int corner = 0; corner < 4; ++corner) {
         const bool right = corner & 1, bottom = corner & 2;
         const float cx = right ? W - 1.f : 0.f, cy = bottom ? H - 1.f : 0.f;
-        ShadeRect(c, 0, 0, W, H, [&](float x, float y) -> Ink {
-            float lx = std::fabs(x - cx), ly = std::fabs(y - cy);
-            if (lx > 40.f || ly > 40.f) return Ink{};
-            float arm = std::min(std::max(lx - 36.f, ly - 12.f), std::max(lx - 12.f, ly - 36.f));
-            float d = std::max(arm, RoundedBoxSdf(x, y, 1.5f, 1.5f, W - 1.5f, H - 1.5f, 15.f));
-            if (d > 0.f) return Ink{};
-            auto sdf = [&](float sx, float sy) {
-                float ax = std::fabs(sx - cx), ay = std::fabs(sy - cy);
-                return std::min(std::max(ax - 36.f, ay - 12.f), std::max(ax - 12.f, ay - 36.f));
-            };
-            Vec3 n = BevelNormal(sdf, x, y, 3.f);
-            float lit = 0.22f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 16.f);
-            if (d > -0.8f) lit *= 0.4f;
-            float bx = lx - 6.5f, by = ly - 6.5f;
-            float bolt = std::sqrt(bx * bx + by * by);
-            if (bolt < 2.6f) {
-                Vec3 bn = Normalize({(x - (right ? cx - 6.5f : cx + 6.5f)) / 2.6f,
-                                     (y - (bottom ? cy - 6.5f : cy + 6.5f)) / 2.6f, 0.8f});
-                return Solid(Tone::Grey, 0.25f + 0.6f * Diffuse(bn) + 0.4f * Specular(bn, 10.f));
-            }
-            if (bolt < 3.3f) return Solid(Tone::Grey, 0.08f);
-            return Solid(Tone::Grey, lit);
-        }, ShadeOptions{3, 0.4f, true});
+        ShadeRect(
+            c, 0, 0, W, H,
+            [&](float x, float y) -> Ink {
+                float lx = std::fabs(x - cx), ly = std::fabs(y - cy);
+                if (lx > 40.f || ly > 40.f) return Ink{};
+                float arm = std::min(std::max(lx - 36.f, ly - 12.f), std::max(lx - 12.f, ly - 36.f));
+                float d = std::max(arm, RoundedBoxSdf(x, y, 1.5f, 1.5f, W - 1.5f, H - 1.5f, 15.f));
+                if (d > 0.f) return Ink{};
+                auto sdf = [&](float sx, float sy) {
+                    float ax = std::fabs(sx - cx), ay = std::fabs(sy - cy);
+                    return std::min(std::max(ax - 36.f, ay - 12.f), std::max(ax - 12.f, ay - 36.f));
+                };
+                Vec3 n = BevelNormal(sdf, x, y, 3.f);
+                float lit = 0.22f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 16.f);
+                if (d > -0.8f) lit *= 0.4f;
+                float bx = lx - 6.5f, by = ly - 6.5f;
+                float bolt = std::sqrt(bx * bx + by * by);
+                if (bolt < 2.6f) {
+                    Vec3 bn = Normalize({(x - (right ? cx - 6.5f : cx + 6.5f)) / 2.6f,
+                                         (y - (bottom ? cy - 6.5f : cy + 6.5f)) / 2.6f, 0.8f});
+                    return Solid(Tone::Grey, 0.25f + 0.6f * Diffuse(bn) + 0.4f * Specular(bn, 10.f));
+                }
+                if (bolt < 3.3f) return Solid(Tone::Grey, 0.08f);
+                return Solid(Tone::Grey, lit);
+            },
+            ShadeOptions{3, 0.4f, true});
     }
     // status lights on the top rim
     for (int k = 0; k < 3; ++k) {
         const float lx = W / 2.f - 14.f + 14.f * k, ly = 6.f;
         const Tone tone = k == 1 ? Tone::Fire : Tone::Cyan;
-        ShadeRect(c, static_cast<int>(lx) - 5, static_cast<int>(ly) - 5, 11, 11, [&](float x, float y) -> Ink {
-            float dx = x - 5.f - (lx - std::floor(lx)), dy = y - 5.f - (ly - std::floor(ly));
-            float d = std::sqrt(dx * dx + dy * dy);
-            if (d > 4.2f) return Ink{};
-            if (d > 3.f) return Solid(Tone::Grey, 0.1f);
-            float glow = 1.f - d / 3.f;
-            if (dx * dx + (dy + 1.f) * (dy + 1.f) < 0.8f) return Solid(tone, 1.f);
-            return Solid(tone, 0.4f + 0.5f * glow);
-        }, ShadeOptions{3, 0.3f, true});
+        ShadeRect(
+            c, static_cast<int>(lx) - 5, static_cast<int>(ly) - 5, 11, 11,
+            [&](float x, float y) -> Ink {
+                float dx = x - 5.f - (lx - std::floor(lx)), dy = y - 5.f - (ly - std::floor(ly));
+                float d = std::sqrt(dx * dx + dy * dy);
+                if (d > 4.2f) return Ink{};
+                if (d > 3.f) return Solid(Tone::Grey, 0.1f);
+                float glow = 1.f - d / 3.f;
+                if (dx * dx + (dy + 1.f) * (dy + 1.f) < 0.8f) return Solid(tone, 1.f);
+                return Solid(tone, 0.4f + 0.5f * glow);
+            },
+            ShadeOptions{3, 0.3f, true});
     }
     return c;
 }
@@ -291,45 +307,57 @@ Canvas CompletePicture() {
     // the ribbon's ends behind the plate, each with a notch cut into its tip
     for (int side = 0; side < 2; ++side) {
         const float x0 = side == 0 ? 4.f : W - 66.f, x1 = x0 + 62.f;
-        ShadeRect(c, static_cast<int>(x0), kBannerTop, 62, kBannerBottom - kBannerTop, [&](float x, float y) -> Ink {
-            const float px = x + x0, py = y + kBannerTop;
-            if (py < top + 6.f || py > bottom - 3.f) return Ink{};
-            const float tip = side == 0 ? px - x0 : x1 - px;                 // distance in from the tip
-            if (tip < 11.f * (1.f - std::fabs(py - mid) / (0.5f * (bottom - top) - 4.f))) return Ink{};  // the notch
-            const float fold = side == 0 ? x1 - px : px - x0;                // near the plate the ribbon turns under
-            float v = 0.55f - 0.35f * Clamp01((py - top) / (bottom - top)) - (fold < 8.f ? 0.25f : 0.f);
-            if (py < top + 7.5f || py > bottom - 4.5f) v *= 0.5f;
-            return Solid(Tone::Red, v);
-        }, ShadeOptions{3, 0.5f, true});
+        ShadeRect(
+            c, static_cast<int>(x0), kBannerTop, 62, kBannerBottom - kBannerTop,
+            [&](float x, float y) -> Ink {
+                const float px = x + x0, py = y + kBannerTop;
+                if (py < top + 6.f || py > bottom - 3.f) return Ink{};
+                const float tip = side == 0 ? px - x0 : x1 - px;  // distance in from the tip
+                if (tip < 11.f * (1.f - std::fabs(py - mid) / (0.5f * (bottom - top) - 4.f)))
+                    return Ink{};                                  // the notch
+                const float fold = side == 0 ? x1 - px : px - x0;  // near the plate the ribbon turns under
+                float v = 0.55f - 0.35f * Clamp01((py - top) / (bottom - top)) - (fold < 8.f ? 0.25f : 0.f);
+                if (py < top + 7.5f || py > bottom - 4.5f) v *= 0.5f;
+                return Solid(Tone::Red, v);
+            },
+            ShadeOptions{3, 0.5f, true});
     }
     // the plate: a gold frame round a deep red field lit from above
     const float L = 44.f, R = W - 44.f;
-    auto plate = [&](float px, float py) { return std::max(std::max(L - px, px - R), std::max(top - py, py - bottom)); };
-    ShadeRect(c, static_cast<int>(L), kBannerTop, static_cast<int>(R - L) + 1, kBannerBottom - kBannerTop,
-              [&](float x, float y) -> Ink {
-                  const float px = x + L, py = y + kBannerTop;
-                  const float d = plate(px, py);
-                  if (d > 0.f) return Ink{};
-                  if (d > -3.f) {  // the frame, bevelled: bright on its upper and left faces
-                      const bool lit = (py - top < 3.f) || (px - L < 3.f);
-                      const bool outerEdge = d > -0.8f;
-                      return Solid(Tone::Gold, outerEdge ? 0.25f : (lit ? 0.95f : 0.55f));
-                  }
-                  if (d > -4.f) return Solid(Tone::Red, 0.08f);  // shadow inside the frame
-                  const float t = Clamp01((py - top) / (bottom - top));
-                  return Solid(Tone::Red, 0.62f - 0.42f * t);
-              },
-              ShadeOptions{3, 0.4f, true});
+    auto plate = [&](float px, float py) {
+        return std::max(std::max(L - px, px - R), std::max(top - py, py - bottom));
+    };
+    ShadeRect(
+        c, static_cast<int>(L), kBannerTop, static_cast<int>(R - L) + 1, kBannerBottom - kBannerTop,
+        [&](float x, float y) -> Ink {
+            const float px = x + L, py = y + kBannerTop;
+            const float d = plate(px, py);
+            if (d > 0.f) return Ink{};
+            if (d > -3.f) {  // the frame, bevelled: bright on its upper and left faces
+                const bool lit = (py - top < 3.f) || (px - L < 3.f);
+                const bool outerEdge = d > -0.8f;
+                return Solid(Tone::Gold, outerEdge ? 0.25f : (lit ? 0.95f : 0.55f));
+            }
+            if (d > -4.f) return Solid(Tone::Red, 0.08f);  // shadow inside the frame
+            const float t = Clamp01((py - top) / (bottom - top));
+            return Solid(Tone::Red, 0.62f - 0.42f * t);
+        },
+        ShadeOptions{3, 0.4f, true});
     // a star at each end of the plate
     for (float sx : {L + 16.f, R - 16.f}) {
-        ShadeRect(c, static_cast<int>(sx) - 12, static_cast<int>(mid) - 12, 24, 24, [&](float x, float y) -> Ink {
-            auto star = [&](float ax, float ay) { return StarSdf(ax - 12.f, ay - 12.f + 0.5f, -kPi / 2.f, 10.5f, 4.5f); };
-            const float s = star(x, y);
-            if (s > 0.f) return Ink{};
-            if (s > -0.8f) return Solid(Tone::Fire, 0.1f);
-            const Vec3 n = BevelNormal(star, x, y, 3.f);
-            return Solid(Tone::Gold, 0.3f + 0.65f * Diffuse(n) + 0.5f * Specular(n, 14.f));
-        }, ShadeOptions{3, 0.4f, true});
+        ShadeRect(
+            c, static_cast<int>(sx) - 12, static_cast<int>(mid) - 12, 24, 24,
+            [&](float x, float y) -> Ink {
+                auto star = [&](float ax, float ay) {
+                    return StarSdf(ax - 12.f, ay - 12.f + 0.5f, -kPi / 2.f, 10.5f, 4.5f);
+                };
+                const float s = star(x, y);
+                if (s > 0.f) return Ink{};
+                if (s > -0.8f) return Solid(Tone::Fire, 0.1f);
+                const Vec3 n = BevelNormal(star, x, y, 3.f);
+                return Solid(Tone::Gold, 0.3f + 0.65f * Diffuse(n) + 0.5f * Specular(n, 14.f));
+            },
+            ShadeOptions{3, 0.4f, true});
     }
     // the words, as large as fit between the stars
     const int room = static_cast<int>(R - L) - 72;

@@ -89,8 +89,10 @@ float RingLight(const WormLook& look, const HeadingFrame& f, float u, float v, f
 bool RingDetail(const WormLook& look, float u, float v, float centreU, float halfU, float& lit, Tone& tone, Ink& ink) {
     const float du = u - centreU, edge = halfU - std::fabs(du);
     if (!look.organic) {
-        if (edge < 1.4f) lit *= 0.55f;  // the plate's end
-        else if (edge < 2.4f) lit *= 1.15f;
+        if (edge < 1.4f)
+            lit *= 0.55f;  // the plate's end
+        else if (edge < 2.4f)
+            lit *= 1.15f;
         for (int side = -1; side <= 1; side += 2) {
             // a rivet near each end of the plate, and a hard grey cuff
             float rv = v - side * 13.2f;
@@ -175,9 +177,7 @@ Ink HeadInk(const WormLook& look, int heading, int frame, float x, float y) {
         if (look.organic) s = std::min(s, mandibles(u, v));
         return s;
     };
-    auto sdf = [&](float sx, float sy) {
-        return sdfLocal(f.U(sx - 16.f, sy - 16.f), f.V(sx - 16.f, sy - 16.f));
-    };
+    auto sdf = [&](float sx, float sy) { return sdfLocal(f.U(sx - 16.f, sy - 16.f), f.V(sx - 16.f, sy - 16.f)); };
     float d = sdf(x, y);
     if (d > 0.f) return {};
     const float u = f.U(x - 16.f, y - 16.f), v = f.V(x - 16.f, y - 16.f);
@@ -185,7 +185,8 @@ Ink HeadInk(const WormLook& look, int heading, int frame, float x, float y) {
 
     if (look.organic && mandibles(u, v) <= 0.f && skull(u, v) > -0.5f) {
         auto mand = [&](float sx, float sy) { return mandibles(f.U(sx - 16.f, sy - 16.f), f.V(sx - 16.f, sy - 16.f)); };
-        float lit = 0.1f + 0.6f * Diffuse(BevelNormal(mand, x, y, 2.f)) + 0.5f * Specular(BevelNormal(mand, x, y, 2.f), 14.f);
+        float lit =
+            0.1f + 0.6f * Diffuse(BevelNormal(mand, x, y, 2.f)) + 0.5f * Specular(BevelNormal(mand, x, y, 2.f), 14.f);
         if (mandibles(u, v) > -0.6f) lit *= 0.5f;
         return Solid(Tone::Gold, lit * 0.85f);
     }
@@ -195,8 +196,10 @@ Ink HeadInk(const WormLook& look, int heading, int frame, float x, float y) {
         float cu, cv, ru, rv, tilt;
     };
     const Eye kSteelEyes[2] = {{5.f, -6.3f, 3.9f, 2.3f, 0.45f}, {5.f, 6.3f, 3.9f, 2.3f, -0.45f}};
-    const Eye kOrganicEyes[4] = {{4.5f, -6.8f, 3.0f, 2.8f, 0.f}, {4.5f, 6.8f, 3.0f, 2.8f, 0.f},
-                                 {-0.5f, -9.6f, 1.6f, 1.5f, 0.f}, {-0.5f, 9.6f, 1.6f, 1.5f, 0.f}};
+    const Eye kOrganicEyes[4] = {{4.5f, -6.8f, 3.0f, 2.8f, 0.f},
+                                 {4.5f, 6.8f, 3.0f, 2.8f, 0.f},
+                                 {-0.5f, -9.6f, 1.6f, 1.5f, 0.f},
+                                 {-0.5f, 9.6f, 1.6f, 1.5f, 0.f}};
     const Eye* eyes = look.organic ? kOrganicEyes : kSteelEyes;
     const int eyeCount = look.organic ? 4 : 2;
     // the cheek plates, where the skull does not cover them
@@ -229,9 +232,11 @@ Ink HeadInk(const WormLook& look, int heading, int frame, float x, float y) {
         // crest gem between the eyes, the spine running back from it
         float gem = std::fabs(v) + std::fabs(u - 4.5f) * 0.6f;
         if (gem < 2.6f) return Solid(look.glow, (0.55f + 0.45f * (1.f - gem / 2.6f)) * (0.55f + 0.45f * pulse));
-        if (std::fabs(v) < 1.6f && u < 2.f && u > -2.f) return Solid(look.glow, 0.5f + 0.3f * (1.f - std::fabs(v) / 1.6f));
+        if (std::fabs(v) < 1.6f && u < 2.f && u > -2.f)
+            return Solid(look.glow, 0.5f + 0.3f * (1.f - std::fabs(v) / 1.6f));
         // mouth vent at the nose
-        if (std::fabs(u - 12.2f) < 0.9f && std::fabs(v) < 4.2f) return Solid(look.glow, 0.35f + 0.5f * (pulse - 0.78f) / 0.22f);
+        if (std::fabs(u - 12.2f) < 0.9f && std::fabs(v) < 4.2f)
+            return Solid(look.glow, 0.35f + 0.5f * (pulse - 0.78f) / 0.22f);
         if (std::fabs(u - 12.2f) < 1.5f && std::fabs(v) < 4.8f) lit *= 0.5f;
         if (u < -look.ring) lit *= 0.72f;  // the neck
     } else {
@@ -327,7 +332,8 @@ Ink TailInk(const WormLook& look, int heading, int frame, float x, float y) {
     if (inNozzle) {
         float lit = HullLight(BevelNormal(sdf, x, y, 3.f));
         if (u < -9.1f && std::fabs(v) < 2.8f) {
-            float glow = frame == kTailBoost ? 1.f : (frame == kTailCharged ? 0.75f : (frame == kTailBrake ? 0.1f : 0.5f));
+            float glow =
+                frame == kTailBoost ? 1.f : (frame == kTailCharged ? 0.75f : (frame == kTailBrake ? 0.1f : 0.5f));
             Tone t = frame == kTailBoost ? Tone::Fire : (frame == kTailCharged ? Tone::Gold : look.glow);
             return Solid(t, glow * (1.f - std::fabs(v) / 4.f));
         }

@@ -128,10 +128,14 @@ Vec3 BevelNormal(const std::function<float(float, float)>& sdf, float x, float y
 
 HeadingFrame FrameOf(int heading) {
     switch (heading & 3) {
-        case 0: return {0.f, -1.f, 1.f, 0.f};
-        case 1: return {1.f, 0.f, 0.f, 1.f};
-        case 2: return {0.f, 1.f, -1.f, 0.f};
-        default: return {-1.f, 0.f, 0.f, -1.f};
+    case 0:
+        return {0.f, -1.f, 1.f, 0.f};
+    case 1:
+        return {1.f, 0.f, 0.f, 1.f};
+    case 2:
+        return {0.f, 1.f, -1.f, 0.f};
+    default:
+        return {-1.f, 0.f, 0.f, -1.f};
     }
 }
 
@@ -139,15 +143,24 @@ HeadingFrame FrameOf(int heading) {
 
 RampSpan SpanOf(Tone tone) {
     switch (tone) {
-        case Tone::Grey: return {ramp::kGrey, 16};
-        case Tone::Steel: return {ramp::kSteel, 16};
-        case Tone::Cyan: return {ramp::kCyan, 16};
-        case Tone::Fire: return {ramp::kFire, 16};
-        case Tone::Gold: return {ramp::kGold, 16};
-        case Tone::Red: return {ramp::kRed, 8};
-        case Tone::Green: return {ramp::kGreen, 16};
-        case Tone::Violet: return {ramp::kViolet, 16};  // its last step is the white at 255
-        default: return {0, 1};
+    case Tone::Grey:
+        return {ramp::kGrey, 16};
+    case Tone::Steel:
+        return {ramp::kSteel, 16};
+    case Tone::Cyan:
+        return {ramp::kCyan, 16};
+    case Tone::Fire:
+        return {ramp::kFire, 16};
+    case Tone::Gold:
+        return {ramp::kGold, 16};
+    case Tone::Red:
+        return {ramp::kRed, 8};
+    case Tone::Green:
+        return {ramp::kGreen, 16};
+    case Tone::Violet:
+        return {ramp::kViolet, 16};  // its last step is the white at 255
+    default:
+        return {0, 1};
     }
 }
 
@@ -161,8 +174,7 @@ uint8_t ToneIndex(Tone tone, float value, int x, int y, float dither) {
     return static_cast<uint8_t>(span.first + step);
 }
 
-void ShadeRect(Canvas& canvas, int left, int top, int w, int h, const Shader& shader,
-               const ShadeOptions& options) {
+void ShadeRect(Canvas& canvas, int left, int top, int w, int h, const Shader& shader, const ShadeOptions& options) {
     const int s = std::max(1, options.supersample);
     const int n = s * s;
     constexpr int kTones = static_cast<int>(Tone::Count);

@@ -44,8 +44,8 @@ float Hash01(int a, int b, uint32_t seed);
 
 // Light comes from the upper left, a little in front of the screen.
 Vec3 LightDir();
-float Diffuse(Vec3 normal);                  // Lambert term, 0..1
-float Specular(Vec3 normal, float power);    // Blinn-Phong term, 0..1
+float Diffuse(Vec3 normal);                // Lambert term, 0..1
+float Specular(Vec3 normal, float power);  // Blinn-Phong term, 0..1
 
 // Surface normal of a shape given by a signed distance (negative inside),
 // rounded off over `bevel` pixels at its rim, at screen point (x, y).
@@ -59,9 +59,7 @@ struct HeadingFrame {
     float U(float dx, float dy) const { return dx * fx + dy * fy; }
     float V(float dx, float dy) const { return dx * rx + dy * ry; }
     // A normal given in (forward, right, out-of-screen) into screen space.
-    Vec3 ToScreen(float nu, float nv, float nz) const {
-        return {nu * fx + nv * rx, nu * fy + nv * ry, nz};
-    }
+    Vec3 ToScreen(float nu, float nv, float nz) const { return {nu * fx + nv * rx, nu * fy + nv * ry, nz}; }
 };
 HeadingFrame FrameOf(int heading);
 
@@ -99,8 +97,7 @@ struct ShadeOptions {
 // Shades the w x h rectangle at (left, top): the shader sees picture
 // coordinates (0..w, 0..h) and is sampled supersample^2 times per pixel.
 // Uncovered pixels become index 0, or stay as they are with `overlay`.
-void ShadeRect(Canvas& canvas, int left, int top, int w, int h, const Shader& shader,
-               const ShadeOptions& options = {});
+void ShadeRect(Canvas& canvas, int left, int top, int w, int h, const Shader& shader, const ShadeOptions& options = {});
 
 // ---------------------------------------------------------------- sheets
 

@@ -29,7 +29,7 @@ public:
         return state_;
     }
     double Uniform() { return (Next() >> 8) * (1.0 / 16777216.0); }  // 0..1
-    double Signed() { return Uniform() * 2.0 - 1.0; }                 // -1..1
+    double Signed() { return Uniform() * 2.0 - 1.0; }                // -1..1
 
 private:
     uint32_t state_;
@@ -313,7 +313,7 @@ Wave Grow(int size) {
         AddNote(w, 0.0, 0.1, 880.0, 890.0, {1.0, 0.4, 0.2, 0.1}, 0.003, 0.07, 1.0);
         AddNote(w, 0.08, 0.1, 1109.0, 1120.0, {1.0, 0.4, 0.2, 0.1}, 0.003, 0.07, 1.0);
         AddNote(w, 0.16, 0.2, 1319.0, 1330.0, {1.0, 0.4, 0.2, 0.1}, 0.003, 0.09, 1.0);
-        AddNote(w, 0.16, 0.2, 1325.0, 1336.0, {0.5}, 0.003, 0.09, 0.6);  // chorus
+        AddNote(w, 0.16, 0.2, 1325.0, 1336.0, {0.5}, 0.003, 0.09, 0.6);   // chorus
         AddNote(w, 0.22, 0.14, 2637.0, 2650.0, {0.4}, 0.002, 0.05, 1.0);  // sparkle
         break;
     }
@@ -358,7 +358,8 @@ Wave Rockets() {
         const double noise = roar.Low(rng.Signed(), cutoff, 1.2);
         const double crackle = (rng.Next() % 300 == 0) ? rng.Signed() : 0.0;
         const double low = rumble.Sine(70.0 + 8.0 * std::sin(kTwoPi * 9.0 * t));
-        w[i] = (noise * 1.6 + 0.45 * low + 0.6 * crackle) * Shape(t, 0.015, 0.25, length) * (0.5 + 0.5 * ExpDecay(t, 0.3));
+        w[i] =
+            (noise * 1.6 + 0.45 * low + 0.6 * crackle) * Shape(t, 0.015, 0.25, length) * (0.5 + 0.5 * ExpDecay(t, 0.3));
     }
     Saturate(w, 1.8);
     Finish(w, -3.0);
@@ -397,8 +398,10 @@ Wave WarpFail() {
     for (size_t i = 0; i < w.size(); ++i) {
         const double t = TimeOf(static_cast<int>(i));
         double gate = 0.0;
-        if (t < 0.16) gate = Shape(t, 0.008, 0.13, 0.16);
-        else if (t >= 0.21) gate = Shape(t - 0.21, 0.008, 0.15, 0.19);
+        if (t < 0.16)
+            gate = Shape(t, 0.008, 0.13, 0.16);
+        else if (t >= 0.21)
+            gate = Shape(t - 0.21, 0.008, 0.15, 0.19);
         const double buzz = a.Saw(98.0) + b.Saw(104.0);
         w[i] = dull.Low(buzz, 900.0) * gate;
     }
@@ -578,16 +581,14 @@ Wave Hum() {
     struct Partial {
         int thirds;  // frequency in 1/3 Hz
         double gain;
-        int swell;   // cycles of amplitude swell per loop (0: steady)
+        int swell;  // cycles of amplitude swell per loop (0: steady)
     };
     const Partial partials[] = {
         {330, 1.0, 0},   // 110 Hz
         {331, 0.6, 0},   // slow beat against it
         {495, 0.35, 1},  // fifth
         {660, 0.3, 0},   // octave
-        {662, 0.2, 2},
-        {990, 0.12, 1},
-        {1320, 0.06, 3},
+        {662, 0.2, 2},  {990, 0.12, 1}, {1320, 0.06, 3},
     };
     for (const Partial& p : partials) {
         for (int i = 0; i < n; ++i) {
@@ -628,11 +629,25 @@ Wave Grow3() { return Grow(3); }
 Wave Grow4() { return Grow(4); }
 
 const SoundFile kSounds[] = {
-    {"btouch", ButtonTouch}, {"click", Click},      {"legin", Legin},         {"clickneg", ClickNegative},
-    {"grow1", Grow1},        {"grow2", Grow2},      {"grow3", Grow3},         {"grow4", Grow4},
-    {"attach", Attach},      {"rockets", Rockets},  {"warp2", Warp},          {"warpfail", WarpFail},
-    {"hyperout", HyperOut},  {"beep", Beep},        {"smallcollide", SmallCollide},
-    {"plasma2", Plasma},     {"fire2", Fire},       {"dead", Dead},           {"info", Info},
+    {"btouch", ButtonTouch},
+    {"click", Click},
+    {"legin", Legin},
+    {"clickneg", ClickNegative},
+    {"grow1", Grow1},
+    {"grow2", Grow2},
+    {"grow3", Grow3},
+    {"grow4", Grow4},
+    {"attach", Attach},
+    {"rockets", Rockets},
+    {"warp2", Warp},
+    {"warpfail", WarpFail},
+    {"hyperout", HyperOut},
+    {"beep", Beep},
+    {"smallcollide", SmallCollide},
+    {"plasma2", Plasma},
+    {"fire2", Fire},
+    {"dead", Dead},
+    {"info", Info},
     {"bigone", Hum},
 };
 

@@ -6,8 +6,8 @@
 #include "Script.h"
 #include "WormPlanner.h"
 #include "app/Game.h"
-#include "io/Input.h"
 #include "hosts/headless/HeadlessHost.h"
+#include "io/Input.h"
 #include "platform/PadMapper.h"
 
 namespace {
@@ -287,21 +287,21 @@ void Autopilot::BeforePass(int64_t frame) {
     (void)frame;
     if (stop_) return;
     switch (game_.state) {
-        case GameState::MainMenu:
-            MenuInput();
-            break;
-        case GameState::PlayerSetup:
-            SetupInput();
-            break;
-        case GameState::Playing:
-            if (typingKey_ != 0) {
-                host_.SetKey(static_cast<uint8_t>(typingKey_), false);
-                typingKey_ = 0;
-            }
-            PlayInput();
-            break;
-        default:
-            break;
+    case GameState::MainMenu:
+        MenuInput();
+        break;
+    case GameState::PlayerSetup:
+        SetupInput();
+        break;
+    case GameState::Playing:
+        if (typingKey_ != 0) {
+            host_.SetKey(static_cast<uint8_t>(typingKey_), false);
+            typingKey_ = 0;
+        }
+        PlayInput();
+        break;
+    default:
+        break;
     }
 }
 

@@ -65,8 +65,7 @@ void Liveness::WatchLevel(const Game& game, int64_t frame) {
     if (doneFrames_ > longestDoneWait_) longestDoneWait_ = doneFrames_;
     if (doneFrames_ > kDoneLevelFrames) {
         char what[120];
-        std::snprintf(what, sizeof what, "level %d runs on although every player is done with it",
-                      m.levelIndex + 1);
+        std::snprintf(what, sizeof what, "level %d runs on although every player is done with it", m.levelIndex + 1);
         Fail(frame, what);
     }
 }

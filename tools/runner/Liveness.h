@@ -49,7 +49,7 @@ private:
     int32_t jumpStepsAtStart_[2] = {};
     int32_t jumpAllowance_[2] = {};
     int64_t jumps_ = 0;
-    int32_t longestJump_ = 0;        // steps
+    int32_t longestJump_ = 0;         // steps
     int32_t longestJumpAllowed_ = 0;  // its allowance
 
     int64_t doneFrames_ = 0;  // play frames with every player done

@@ -2,8 +2,8 @@
 
 #include "Autopilot.h"
 #include "app/Game.h"
-#include "io/Input.h"
 #include "hosts/headless/HeadlessHost.h"
+#include "io/Input.h"
 
 namespace {
 
@@ -19,10 +19,10 @@ constexpr uint8_t kBackspace = 0x0E;
 // Keys that type: the letter rows and the digits 2 to 0. The '1' key is left
 // out: while it is down the game writes a screen dump on every frame.
 constexpr uint8_t kTypingKeys[] = {
-    0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B,                    // 2..0
-    0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19,              // Q..P
-    0x1E, 0x1F, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26,                    // A..L
-    0x2C, 0x2D, 0x2E, 0x2F, 0x30, 0x31, 0x32,                                // Z..M
+    0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B,        // 2..0
+    0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19,  // Q..P
+    0x1E, 0x1F, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26,        // A..L
+    0x2C, 0x2D, 0x2E, 0x2F, 0x30, 0x31, 0x32,                    // Z..M
 };
 constexpr int32_t kTypingKeyCount = static_cast<int32_t>(sizeof kTypingKeys);
 
@@ -33,25 +33,29 @@ constexpr int32_t kQuitMargin = 8;
 bool OnScreen(const Sprite& s) { return s.x >= 0 && s.y >= 0 && s.x < kScreenWidth && s.y < kScreenHeight; }
 
 bool Inside(const Sprite& s, int32_t x, int32_t y, int32_t margin) {
-    return x >= s.x - margin && y >= s.y - margin && x < s.x + s.cellWidth + margin &&
-           y < s.y + s.cellHeight + margin;
+    return x >= s.x - margin && y >= s.y - margin && x < s.x + s.cellWidth + margin && y < s.y + s.cellHeight + margin;
 }
 
 }  // namespace
 
 const char* SoakScreenName(int32_t screen) {
-    static const char* const kNames[kSoakScreenCount] = {"menu", "info", "highscores", "setup",
+    static const char* const kNames[kSoakScreenCount] = {"menu", "info",   "highscores", "setup",
                                                          "play", "points", "gameover"};
     return screen >= 0 && screen < kSoakScreenCount ? kNames[screen] : "?";
 }
 
 SoakScreen ClassifySoakScreen(const Game& game) {
     switch (game.state) {
-        case GameState::MainMenu: return kSoakMenu;
-        case GameState::Info: return kSoakInfo;
-        case GameState::HighScores: return kSoakHighScores;
-        case GameState::PlayerSetup: return kSoakSetup;
-        case GameState::Playing: break;
+    case GameState::MainMenu:
+        return kSoakMenu;
+    case GameState::Info:
+        return kSoakInfo;
+    case GameState::HighScores:
+        return kSoakHighScores;
+    case GameState::PlayerSetup:
+        return kSoakSetup;
+    case GameState::Playing:
+        break;
     }
     const Match& m = game.match;
     if (m.playerOut[0] && m.playerOut[1]) return kSoakGameOver;
@@ -169,12 +173,17 @@ void RandomInput::MenuInput() {
     const MainMenu& menu = game_.mainMenu;
     if (Clicking()) return;
     if (screenFrames_ < dwell_) {
-        if (Chance(6)) StartClickOn(menu.difficultySprites[Below(3)]);
-        else if (Chance(2)) StartClickOn(menu.humSwitch);
-        else if (Chance(8)) host_.MoveMouseTo(menu.creditButtons[Below(3)].x + Between(2, 20),
-                                              menu.creditButtons[Below(3)].y + Between(2, 15));
-        else if (Chance(10)) Tap(kTypingKeys[Below(kTypingKeyCount)], Between(1, 4));
-        else Wander();
+        if (Chance(6))
+            StartClickOn(menu.difficultySprites[Below(3)]);
+        else if (Chance(2))
+            StartClickOn(menu.humSwitch);
+        else if (Chance(8))
+            host_.MoveMouseTo(menu.creditButtons[Below(3)].x + Between(2, 20),
+                              menu.creditButtons[Below(3)].y + Between(2, 15));
+        else if (Chance(10))
+            Tap(kTypingKeys[Below(kTypingKeyCount)], Between(1, 4));
+        else
+            Wander();
         return;
     }
     // Time to go somewhere: ONE PLAYER, TWO PLAYERS, HIGH SCORES or INFO,
@@ -187,26 +196,36 @@ void RandomInput::MenuInput() {
 void RandomInput::InfoInput() {
     if (Clicking()) return;
     if (screenFrames_ < dwell_) {
-        if (Chance(10)) Tap(kTypingKeys[Below(kTypingKeyCount)], Between(1, 4));
-        else if (Chance(5)) host_.MoveMouseTo(game_.infoScreen.ballSprite.x + 4, game_.infoScreen.ballSprite.y + 4);
-        else Wander();
+        if (Chance(10))
+            Tap(kTypingKeys[Below(kTypingKeyCount)], Between(1, 4));
+        else if (Chance(5))
+            host_.MoveMouseTo(game_.infoScreen.ballSprite.x + 4, game_.infoScreen.ballSprite.y + 4);
+        else
+            Wander();
         return;
     }
-    if (Chance(700)) StartClickOn(game_.infoScreen.ballSprite);
-    else Tap(kEsc, Between(1, 3));
+    if (Chance(700))
+        StartClickOn(game_.infoScreen.ballSprite);
+    else
+        Tap(kEsc, Between(1, 3));
 }
 
 void RandomInput::HighScoresInput() {
     if (Clicking()) return;
     const HighScoreTable& table = game_.highScoreScreen;
     if (screenFrames_ < dwell_) {
-        if (Chance(8)) StartClickOn(table.labels[Below(3)]);
-        else if (Chance(5)) Tap(kTypingKeys[Below(kTypingKeyCount)], Between(1, 4));
-        else Wander();
+        if (Chance(8))
+            StartClickOn(table.labels[Below(3)]);
+        else if (Chance(5))
+            Tap(kTypingKeys[Below(kTypingKeyCount)], Between(1, 4));
+        else
+            Wander();
         return;
     }
-    if (Chance(700)) StartClickOn(table.backButton);
-    else Tap(kEsc, Between(1, 3));
+    if (Chance(700))
+        StartClickOn(table.backButton);
+    else
+        Tap(kEsc, Between(1, 3));
 }
 
 void RandomInput::SetupInput() {
@@ -216,18 +235,25 @@ void RandomInput::SetupInput() {
     for (int32_t i = 0; i < kMaxHeld; ++i)
         if (heldPasses_[i] > 0) anyHeld = true;
     if (screenFrames_ < dwell_) {
-        if (Chance(10)) StartClickOn(Chance(500) ? screen.leftArrow : screen.rightArrow);
-        else if (!anyHeld && Chance(300)) Tap(Chance(120) ? kBackspace : kTypingKeys[Below(kTypingKeyCount)], Between(1, 3));
-        else if (Chance(3)) Tap(kWormKeys[Below(2)][Below(6)], 1);
-        else Wander();
+        if (Chance(10))
+            StartClickOn(Chance(500) ? screen.leftArrow : screen.rightArrow);
+        else if (!anyHeld && Chance(300))
+            Tap(Chance(120) ? kBackspace : kTypingKeys[Below(kTypingKeyCount)], Between(1, 3));
+        else if (Chance(3))
+            Tap(kWormKeys[Below(2)][Below(6)], 1);
+        else
+            Wander();
         return;
     }
     // Done: Enter or OK for each player, now and then Esc back to the menu.
     if (anyHeld || (screenFrames_ - dwell_) % 20 != 0) return;
     const int32_t r = Below(100);
-    if (r < 60) Tap(kEnter, Between(1, 3));
-    else if (r < 93) StartClickOn(screen.okButton);
-    else Tap(kEsc, Between(1, 3));
+    if (r < 60)
+        Tap(kEnter, Between(1, 3));
+    else if (r < 93)
+        StartClickOn(screen.okButton);
+    else
+        Tap(kEsc, Between(1, 3));
 }
 
 void RandomInput::RandomPlay() {
@@ -253,8 +279,10 @@ void RandomInput::PointsInput() {
     if (Clicking()) return;
     const SetupScreen& screen = game_.setupScreen;
     if (screenFrames_ < dwell_) {
-        if (Chance(30)) StartClickOn(screen.plusSigns[Below(kShipRows)]);
-        else Wander();
+        if (Chance(30))
+            StartClickOn(screen.plusSigns[Below(kShipRows)]);
+        else
+            Wander();
         return;
     }
     StartClickOn(screen.okButton);
@@ -264,8 +292,10 @@ void RandomInput::GameOverInput() {
     if (Clicking()) return;
     const HighScoreTable& table = game_.highScoreScreen;
     if (screenFrames_ < dwell_) {
-        if (Chance(5)) StartClickOn(table.labels[Below(3)]);
-        else Wander();
+        if (Chance(5))
+            StartClickOn(table.labels[Below(3)]);
+        else
+            Wander();
         return;
     }
     StartClickOn(Chance(350) ? table.continueButton : table.backButton);
@@ -320,13 +350,27 @@ void RandomInput::BeforePass(int64_t frame) {
         screen_ = screen;
         screenFrames_ = 0;
         switch (screen) {
-            case kSoakMenu: dwell_ = Between(20, 500); break;
-            case kSoakInfo: dwell_ = Between(50, 600); break;
-            case kSoakHighScores: dwell_ = Between(50, 600); break;
-            case kSoakSetup: dwell_ = Between(30, 300); break;
-            case kSoakPoints: dwell_ = Between(20, 300); break;
-            case kSoakGameOver: dwell_ = Between(50, 600); break;
-            default: dwell_ = Between(20, 200); break;
+        case kSoakMenu:
+            dwell_ = Between(20, 500);
+            break;
+        case kSoakInfo:
+            dwell_ = Between(50, 600);
+            break;
+        case kSoakHighScores:
+            dwell_ = Between(50, 600);
+            break;
+        case kSoakSetup:
+            dwell_ = Between(30, 300);
+            break;
+        case kSoakPoints:
+            dwell_ = Between(20, 300);
+            break;
+        case kSoakGameOver:
+            dwell_ = Between(50, 600);
+            break;
+        default:
+            dwell_ = Between(20, 200);
+            break;
         }
         // A new game (from the set-up screen, or continued from the
         // game-over table): the autopilot plays it for a while, unless this
@@ -348,11 +392,21 @@ void RandomInput::BeforePass(int64_t frame) {
 
     const bool pilotPoints = autopilot_ && playFrames_ < pilotUntil_ && screen_ == kSoakPoints;
     switch (game_.state) {
-        case GameState::MainMenu: MenuInput(); break;
-        case GameState::Info: InfoInput(); break;
-        case GameState::HighScores: HighScoresInput(); break;
-        case GameState::PlayerSetup: SetupInput(); break;
-        case GameState::Playing: PlayingInput(frame); break;
+    case GameState::MainMenu:
+        MenuInput();
+        break;
+    case GameState::Info:
+        InfoInput();
+        break;
+    case GameState::HighScores:
+        HighScoresInput();
+        break;
+    case GameState::PlayerSetup:
+        SetupInput();
+        break;
+    case GameState::Playing:
+        PlayingInput(frame);
+        break;
     }
     if (!pilotPoints) StepMouse();
     GuardQuit();

@@ -12,7 +12,7 @@ enum SoakScreen : int32_t {
     kSoakInfo,
     kSoakHighScores,
     kSoakSetup,
-    kSoakPlay,      // play outside the points screens and the game-over table
+    kSoakPlay,  // play outside the points screens and the game-over table
     kSoakPoints,
     kSoakGameOver,
     kSoakScreenCount

@@ -19,8 +19,8 @@
 #include "app/Game.h"
 #include "gfx/Display.h"
 #include "gfx/PngWriter.h"
-#include "io/SoundBank.h"
 #include "hosts/headless/HeadlessHost.h"
+#include "io/SoundBank.h"
 #include "platform/UserDir.h"
 
 namespace {
@@ -71,26 +71,26 @@ public:
         while (inputNext_ < commands_.size() && commands_[inputNext_].frame <= frame) {
             const ScriptCommand& cmd = commands_[inputNext_++];
             switch (cmd.op) {
-                case ScriptOp::Press:
-                case ScriptOp::Release: {
-                    const bool down = cmd.op == ScriptOp::Press;
-                    if (cmd.key == kMouseButtonKey)
-                        host_.SetMouseButton(down);
-                    else
-                        host_.SetKey(static_cast<uint8_t>(cmd.key), down);
-                    break;
-                }
-                case ScriptOp::Mouse:
-                    host_.MoveMouseTo(cmd.x, cmd.y);
-                    break;
-                case ScriptOp::Focus:
-                    host_.SetFocused(cmd.focused);
-                    break;
-                case ScriptOp::Pad:
-                    ApplyPad(cmd);
-                    break;
-                default:
-                    break;
+            case ScriptOp::Press:
+            case ScriptOp::Release: {
+                const bool down = cmd.op == ScriptOp::Press;
+                if (cmd.key == kMouseButtonKey)
+                    host_.SetMouseButton(down);
+                else
+                    host_.SetKey(static_cast<uint8_t>(cmd.key), down);
+                break;
+            }
+            case ScriptOp::Mouse:
+                host_.MoveMouseTo(cmd.x, cmd.y);
+                break;
+            case ScriptOp::Focus:
+                host_.SetFocused(cmd.focused);
+                break;
+            case ScriptOp::Pad:
+                ApplyPad(cmd);
+                break;
+            default:
+                break;
             }
         }
         if (random_)
@@ -109,17 +109,17 @@ public:
         while (outputNext_ < commands_.size() && commands_[outputNext_].frame <= frame) {
             const ScriptCommand& cmd = commands_[outputNext_++];
             switch (cmd.op) {
-                case ScriptOp::Shot:
-                    if (!WriteShot(cmd)) goOn = false;
-                    break;
-                case ScriptOp::State:
-                    if (!WriteState(cmd, frame)) goOn = false;
-                    break;
-                case ScriptOp::End:
-                    goOn = false;
-                    break;
-                default:
-                    break;
+            case ScriptOp::Shot:
+                if (!WriteShot(cmd)) goOn = false;
+                break;
+            case ScriptOp::State:
+                if (!WriteState(cmd, frame)) goOn = false;
+                break;
+            case ScriptOp::End:
+                goOn = false;
+                break;
+            default:
+                break;
             }
         }
         if (autopilot_ && !autopilot_->AfterPass(frame)) goOn = false;
@@ -273,15 +273,15 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     SetHost(nullptr);
 
     switch (end) {
-        case LoopEnd::StartupFailed:
-            std::fprintf(err, "voidcrawl-headless: start-up failed (data directory '%s')\n", dataDir.c_str());
-            return kExitStartupFailed;
-        case LoopEnd::GameQuit:
-            std::fprintf(out, "quit at frame %lld\n", static_cast<long long>(lastFrame));
-            break;
-        case LoopEnd::CloseRequested:
-        case LoopEnd::HooksStopped:
-            break;
+    case LoopEnd::StartupFailed:
+        std::fprintf(err, "voidcrawl-headless: start-up failed (data directory '%s')\n", dataDir.c_str());
+        return kExitStartupFailed;
+    case LoopEnd::GameQuit:
+        std::fprintf(out, "quit at frame %lld\n", static_cast<long long>(lastFrame));
+        break;
+    case LoopEnd::CloseRequested:
+    case LoopEnd::HooksStopped:
+        break;
     }
     if (random && end != LoopEnd::StartupFailed) {
         const int64_t* counts = random->Counts();
@@ -291,7 +291,8 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         std::fprintf(out, "\n");
         const MemorySample& first = hooks.StartMemory();
         const MemorySample last = SampleMemory(lastFrame);
-        std::fprintf(out, "soak-memory: frame %lld VmRSS=%ld kB VmHWM=%ld kB, end frame %lld VmRSS=%ld kB VmHWM=%ld kB\n",
+        std::fprintf(out,
+                     "soak-memory: frame %lld VmRSS=%ld kB VmHWM=%ld kB, end frame %lld VmRSS=%ld kB VmHWM=%ld kB\n",
                      static_cast<long long>(first.frame), first.rssKb, first.hwmKb, static_cast<long long>(last.frame),
                      last.rssKb, last.hwmKb);
     }

@@ -13,12 +13,12 @@
 //
 // RunnerUsage() explains the options.
 
-constexpr int kExitOk = 0;          // the script ended or the game asked to end
+constexpr int kExitOk = 0;  // the script ended or the game asked to end
 constexpr int kExitStartupFailed = 1;
-constexpr int kExitBadInput = 2;    // bad argument or script line
-constexpr int kExitStalled = 3;     // play stopped making progress (a jump, a level or a screen without end)
+constexpr int kExitBadInput = 2;  // bad argument or script line
+constexpr int kExitStalled = 3;   // play stopped making progress (a jump, a level or a screen without end)
 
-constexpr int64_t kDefaultFrames = 1000;  // without a script
+constexpr int64_t kDefaultFrames = 1000;       // without a script
 constexpr int64_t kAutopilotFrames = 3000000;  // with --autopilot
 constexpr int64_t kSoakFrames = 100000;        // with --random-input
 
@@ -27,16 +27,16 @@ constexpr uint8_t kSteerPlayer1 = 1;
 constexpr uint8_t kSteerPlayer2 = 2;
 
 struct RunnerOptions {
-    std::string dataDir;     // empty: "data" beside the runner binary
-    std::string userDir;     // where high scores and dumps go; empty: the data directory
+    std::string dataDir;  // empty: "data" beside the runner binary
+    std::string userDir;  // where high scores and dumps go; empty: the data directory
     uint32_t seed = 1;
     int64_t frames = -1;     // -1: end of script, or kDefaultFrames
     std::string scriptPath;  // empty: no script
     bool autopilot = false;
     bool autopilotPads = false;  // a two-player game from the menu, played on two gamepads only
     uint8_t steer = kSteerPlayer1 | kSteerPlayer2;
-    int32_t difficulty = 0;       // the game the autopilot starts from the menu
-    int32_t untilLevel = 0;       // 1..20: end once that level's intro shows; 0: never
+    int32_t difficulty = 0;      // the game the autopilot starts from the menu
+    int32_t untilLevel = 0;      // 1..20: end once that level's intro shows; 0: never
     std::string finalStatePath;  // empty: none
     bool randomInput = false;    // the soak: seeded random input on every screen
     bool hashFrames = false;     // print a hash of every picture presented, at the end

@@ -41,10 +41,20 @@ struct OptionInfo {
 };
 
 const OptionInfo kOptions[kOptionCount] = {
-    {"--data", true},       {"--user-dir", true},    {"--seed", true},        {"--frames", true},
-    {"--script", true},     {"--autopilot", false}, {"--autopilot-steer", true}, {"--autopilot-difficulty", true},
-    {"--until-level", true}, {"--final-state", true}, {"--random-input", false},
-    {"--autopilot-pads", false}, {"--hash-frames", false}, {"--help", false},
+    {"--data", true},
+    {"--user-dir", true},
+    {"--seed", true},
+    {"--frames", true},
+    {"--script", true},
+    {"--autopilot", false},
+    {"--autopilot-steer", true},
+    {"--autopilot-difficulty", true},
+    {"--until-level", true},
+    {"--final-state", true},
+    {"--random-input", false},
+    {"--autopilot-pads", false},
+    {"--hash-frames", false},
+    {"--help", false},
 };
 
 }  // namespace
@@ -153,91 +163,91 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         }
         unsigned long long number = 0;
         switch (which) {
-            case kData:
-                if (value.empty()) {
-                    *error = "--data needs a directory";
-                    return false;
-                }
-                options->dataDir = value;
-                break;
-            case kUserDir:
-                if (value.empty()) {
-                    *error = "--user-dir needs a directory";
-                    return false;
-                }
-                options->userDir = value;
-                break;
-            case kSeed:
-                if (!ParseNumber(value, 0xFFFFFFFFull, &number)) {
-                    *error = "bad seed '" + value + "' (0 to 4294967295)";
-                    return false;
-                }
-                options->seed = static_cast<uint32_t>(number);
-                break;
-            case kFrames:
-                if (!ParseNumber(value, 1000000000000ull, &number) || number == 0) {
-                    *error = "bad frame count '" + value + "' (a positive number)";
-                    return false;
-                }
-                options->frames = static_cast<int64_t>(number);
-                break;
-            case kScript:
-                if (value.empty()) {
-                    *error = "--script needs a file name";
-                    return false;
-                }
-                options->scriptPath = value;
-                break;
-            case kAutopilot:
-                options->autopilot = true;
-                break;
-            case kSteer:
-                if (value == "all")
-                    options->steer = kSteerPlayer1 | kSteerPlayer2;
-                else if (value == "none")
-                    options->steer = 0;
-                else if (value == "1")
-                    options->steer = kSteerPlayer1;
-                else if (value == "2")
-                    options->steer = kSteerPlayer2;
-                else {
-                    *error = "bad --autopilot-steer '" + value + "' (all, none, 1 or 2)";
-                    return false;
-                }
-                break;
-            case kDifficulty:
-                if (!ParseNumber(value, 2, &number)) {
-                    *error = "bad --autopilot-difficulty '" + value + "' (0, 1 or 2)";
-                    return false;
-                }
-                options->difficulty = static_cast<int32_t>(number);
-                break;
-            case kUntilLevel:
-                if (!ParseNumber(value, 20, &number) || number == 0) {
-                    *error = "bad level number '" + value + "' (1 to 20)";
-                    return false;
-                }
-                options->untilLevel = static_cast<int32_t>(number);
-                break;
-            case kHashFrames:
-                options->hashFrames = true;
-                break;
-            case kRandomInput:
-                options->randomInput = true;
-                break;
-            case kPads:
-                options->autopilotPads = true;
-                break;
-            case kHelp:
-                options->help = true;  // the rest of the line is not read
-                return true;
-            case kFinalState:
-                if (value.empty()) {
-                    *error = "--final-state needs a file name";
-                    return false;
-                }
-                options->finalStatePath = value;
-                break;
+        case kData:
+            if (value.empty()) {
+                *error = "--data needs a directory";
+                return false;
+            }
+            options->dataDir = value;
+            break;
+        case kUserDir:
+            if (value.empty()) {
+                *error = "--user-dir needs a directory";
+                return false;
+            }
+            options->userDir = value;
+            break;
+        case kSeed:
+            if (!ParseNumber(value, 0xFFFFFFFFull, &number)) {
+                *error = "bad seed '" + value + "' (0 to 4294967295)";
+                return false;
+            }
+            options->seed = static_cast<uint32_t>(number);
+            break;
+        case kFrames:
+            if (!ParseNumber(value, 1000000000000ull, &number) || number == 0) {
+                *error = "bad frame count '" + value + "' (a positive number)";
+                return false;
+            }
+            options->frames = static_cast<int64_t>(number);
+            break;
+        case kScript:
+            if (value.empty()) {
+                *error = "--script needs a file name";
+                return false;
+            }
+            options->scriptPath = value;
+            break;
+        case kAutopilot:
+            options->autopilot = true;
+            break;
+        case kSteer:
+            if (value == "all")
+                options->steer = kSteerPlayer1 | kSteerPlayer2;
+            else if (value == "none")
+                options->steer = 0;
+            else if (value == "1")
+                options->steer = kSteerPlayer1;
+            else if (value == "2")
+                options->steer = kSteerPlayer2;
+            else {
+                *error = "bad --autopilot-steer '" + value + "' (all, none, 1 or 2)";
+                return false;
+            }
+            break;
+        case kDifficulty:
+            if (!ParseNumber(value, 2, &number)) {
+                *error = "bad --autopilot-difficulty '" + value + "' (0, 1 or 2)";
+                return false;
+            }
+            options->difficulty = static_cast<int32_t>(number);
+            break;
+        case kUntilLevel:
+            if (!ParseNumber(value, 20, &number) || number == 0) {
+                *error = "bad level number '" + value + "' (1 to 20)";
+                return false;
+            }
+            options->untilLevel = static_cast<int32_t>(number);
+            break;
+        case kHashFrames:
+            options->hashFrames = true;
+            break;
+        case kRandomInput:
+            options->randomInput = true;
+            break;
+        case kPads:
+            options->autopilotPads = true;
+            break;
+        case kHelp:
+            options->help = true;  // the rest of the line is not read
+            return true;
+        case kFinalState:
+            if (value.empty()) {
+                *error = "--final-state needs a file name";
+                return false;
+            }
+            options->finalStatePath = value;
+            break;
         }
     }
     for (int k : {kSteer, kDifficulty, kPads}) {

@@ -17,10 +17,9 @@ struct NamedKey {
 
 // DirectInput scan codes of the keys a script can name.
 const NamedKey kNamedKeys[] = {
-    {"esc", 0x01},    {"enter", 0x1C},  {"space", 0x39}, {"backspace", 0x0E},
-    {"left", 0xCB},   {"right", 0xCD},  {"up", 0xC8},    {"down", 0xD0},
-    {"lctrl", 0x1D},  {"rctrl", 0x9D},  {"lshift", 0x2A}, {"rshift", 0x36},
-    {"lmb", kMouseButtonKey},
+    {"esc", 0x01},    {"enter", 0x1C},  {"space", 0x39},          {"backspace", 0x0E}, {"left", 0xCB},
+    {"right", 0xCD},  {"up", 0xC8},     {"down", 0xD0},           {"lctrl", 0x1D},     {"rctrl", 0x9D},
+    {"lshift", 0x2A}, {"rshift", 0x36}, {"lmb", kMouseButtonKey},
 };
 
 // Scan codes of the letters a..z.
@@ -110,8 +109,8 @@ bool ParseScript(const std::string& text, std::vector<ScriptCommand>* commands, 
             return false;
         }
         if (frame < lastFrame) {
-            *error = LineError(lineNumber, "frame " + std::to_string(frame) + " comes after frame " +
-                                               std::to_string(lastFrame));
+            *error = LineError(lineNumber,
+                               "frame " + std::to_string(frame) + " comes after frame " + std::to_string(lastFrame));
             return false;
         }
         cmd.frame = frame;
@@ -142,8 +141,7 @@ bool ParseScript(const std::string& text, std::vector<ScriptCommand>* commands, 
                 return false;
             }
             long long x = 0, y = 0;
-            if (!ParseInt(words[2], 10, -100000, 100000, &x) ||
-                !ParseInt(words[3], 10, -100000, 100000, &y)) {
+            if (!ParseInt(words[2], 10, -100000, 100000, &x) || !ParseInt(words[3], 10, -100000, 100000, &y)) {
                 *error = LineError(lineNumber, "bad mouse position '" + words[2] + " " + words[3] + "'");
                 return false;
             }
@@ -175,7 +173,8 @@ bool ParseScript(const std::string& text, std::vector<ScriptCommand>* commands, 
                 long long value = 0;
                 if (argCount < 4 || (cmd.padIndex = PadAxisFromName(words[4].c_str())) < 0 ||
                     !ParseInt(words[5], 10, -32768, 32767, &value)) {
-                    *error = LineError(lineNumber, "pad axis needs an axis name (leftx, lefty, ...) and a value -32768..32767");
+                    *error = LineError(lineNumber,
+                                       "pad axis needs an axis name (leftx, lefty, ...) and a value -32768..32767");
                     return false;
                 }
                 cmd.padValue = static_cast<int>(value);

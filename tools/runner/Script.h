@@ -24,8 +24,8 @@ constexpr int kMouseButtonKey = 0x100;
 struct ScriptCommand {
     int64_t frame = 0;
     ScriptOp op = ScriptOp::End;
-    int key = 0;       // Press / Release: scan code, or kMouseButtonKey
-    int x = 0, y = 0;  // Mouse
+    int key = 0;          // Press / Release: scan code, or kMouseButtonKey
+    int x = 0, y = 0;     // Mouse
     bool focused = true;  // Focus
     // Pad: the pad (0 or 1 for "pad 1" and "pad 2"), what happens to it and
     // the button or axis with its new state (1 pressed, 0 released, or the

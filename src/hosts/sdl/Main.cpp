@@ -9,10 +9,10 @@
 #include "app/CommandLine.h"
 #include "app/FrameLoop.h"
 #include "app/Game.h"
-#include "platform/DataDir.h"
-#include "platform/Host.h"
 #include "hosts/sdl/SdlGpuProbe.h"
 #include "hosts/sdl/SdlHost.h"
+#include "platform/DataDir.h"
+#include "platform/Host.h"
 #include "platform/Settings.h"
 #include "platform/UserDir.h"
 
@@ -25,17 +25,17 @@ int main(int argc, char** argv) {
     if (GpuProbeAsked()) return RunGpuProbe();
     const CommandLine line = ParseCommandLine(argc, argv);
     switch (line.action) {
-        case CommandAction::Help:
-            std::fputs(CommandLineHelp().c_str(), stdout);
-            return 0;
-        case CommandAction::Version:
-            std::printf("VoidCrawl %s\n", kGameVersion);
-            return 0;
-        case CommandAction::Error:
-            std::fprintf(stderr, "voidcrawl: %s\n%s", line.error.c_str(), CommandLineUsage().c_str());
-            return 2;
-        case CommandAction::Play:
-            break;
+    case CommandAction::Help:
+        std::fputs(CommandLineHelp().c_str(), stdout);
+        return 0;
+    case CommandAction::Version:
+        std::printf("VoidCrawl %s\n", kGameVersion);
+        return 0;
+    case CommandAction::Error:
+        std::fprintf(stderr, "voidcrawl: %s\n%s", line.error.c_str(), CommandLineUsage().c_str());
+        return 2;
+    case CommandAction::Play:
+        break;
     }
     std::string dir;
     std::string error;
@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
     }
     for (const std::string& problem : problems) std::fprintf(stderr, "voidcrawl: settings: %s\n", problem.c_str());
     const char* windowed = std::getenv("VOIDCRAWL_WINDOWED");
-    HostOptions options =
-        ChooseHostOptions(settings, line.host, windowed != nullptr && windowed[0] != '\0' && std::strcmp(windowed, "0") != 0);
+    HostOptions options = ChooseHostOptions(
+        settings, line.host, windowed != nullptr && windowed[0] != '\0' && std::strcmp(windowed, "0") != 0);
     options.settingsPath = settingsPath;
     if (!settingsPath.empty()) {
         options.padMappingPath = settingsPath.substr(0, settingsPath.rfind('/') + 1) + "gamecontrollerdb.txt";

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/Host.h"
 #include "hosts/sdl/SdlQuietStderr.h"
+#include "platform/Host.h"
 
 namespace {
 
@@ -92,9 +92,9 @@ bool SdlAudio::OpenDevice(char* reason, int reasonSize) {
     // device wants another sample format.
     SDL_AudioSpec have;
     SDL_zero(have);
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
-                                  SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE |
-                                      SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    device_ = SDL_OpenAudioDevice(
+        nullptr, 0, &want, &have,
+        SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
     if (device_ == 0) {
         CopyReason(reason, reasonSize, SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);

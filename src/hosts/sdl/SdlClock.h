@@ -18,9 +18,7 @@ public:
         return counts / frequency_ * 1000 + counts % frequency_ * 1000 / frequency_;
     }
     // Counter counts that a duration of whole milliseconds takes (rounded up).
-    uint64_t MsToCounts(uint64_t ms) const {
-        return ms / 1000 * frequency_ + (ms % 1000 * frequency_ + 999) / 1000;
-    }
+    uint64_t MsToCounts(uint64_t ms) const { return ms / 1000 * frequency_ + (ms % 1000 * frequency_ + 999) / 1000; }
     double CountsToMs(uint64_t counts) const {
         return static_cast<double>(counts) * 1000.0 / static_cast<double>(frequency_);
     }

@@ -7,14 +7,14 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Host.h"
-#include "platform/PassInput.h"
 #include "hosts/sdl/SdlAudio.h"
 #include "hosts/sdl/SdlClock.h"
 #include "hosts/sdl/SdlKeymap.h"
 #include "hosts/sdl/SdlPads.h"
 #include "hosts/sdl/SdlQuietStderr.h"
 #include "hosts/sdl/SdlVideo.h"
+#include "platform/Host.h"
+#include "platform/PassInput.h"
 
 namespace {
 
@@ -49,7 +49,8 @@ public:
         // Keyboard and mouse arrive as events of the game's window; here
         // only the event queue is started.
         if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) {
-            if (reason != nullptr && reasonSize > 0) std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
+            if (reason != nullptr && reasonSize > 0)
+                std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
             return false;
         }
         eventsOpen_ = true;
@@ -177,8 +178,8 @@ private:
 
     void OnKeyDown(const SDL_KeyboardEvent& key) {
         const SDL_Scancode scancode = key.keysym.scancode;
-        const bool altEnter = (scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER) &&
-                              (key.keysym.mod & KMOD_ALT) != 0;
+        const bool altEnter =
+            (scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER) && (key.keysym.mod & KMOD_ALT) != 0;
         if (altEnter || scancode == SDL_SCANCODE_F11) {
             // The window's own shortcut; the game never sees these presses.
             if (key.repeat == 0) video_.ToggleFullscreen();

@@ -29,8 +29,7 @@ void SdlPads::Open(const char* mappingFile) {
         const bool absent = !opened && errno == ENOENT;
         if (opened) std::fclose(file);
         if (!absent && (!opened || SDL_GameControllerAddMappingsFromFile(mappingFile) < 0)) {
-            std::fprintf(stderr, "voidcrawl: %s: %s\n", Printable(mappingFile).c_str(),
-                         opened ? SDL_GetError() : why);
+            std::fprintf(stderr, "voidcrawl: %s: %s\n", Printable(mappingFile).c_str(), opened ? SDL_GetError() : why);
         }
     }
     // Pads already plugged in arrive as "added" events.

@@ -7,16 +7,16 @@
 #include <string>
 #include <thread>
 
-#include "gfx/PixelConvert.h"
-#include "platform/Host.h"
-#include "hosts/sdl/SdlGpuProbe.h"
-#include "platform/PrintableText.h"
 #include "gfx/PictureFit.h"
-#include "hosts/sdl/SdlQuietStderr.h"
-#include "platform/Settings.h"
-#include "hosts/sdl/SdlWindowIcon.h"
-#include "platform/UserDir.h"
+#include "gfx/PixelConvert.h"
 #include "gfx/Screenshot.h"
+#include "hosts/sdl/SdlGpuProbe.h"
+#include "hosts/sdl/SdlQuietStderr.h"
+#include "hosts/sdl/SdlWindowIcon.h"
+#include "platform/Host.h"
+#include "platform/PrintableText.h"
+#include "platform/Settings.h"
+#include "platform/UserDir.h"
 
 namespace {
 
@@ -290,7 +290,8 @@ void SdlVideo::DrawWithRenderer() {
 }
 
 bool SdlVideo::Fail(char* reason, int reasonSize) {
-    if (reason != nullptr && reasonSize > 0) std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
+    if (reason != nullptr && reasonSize > 0)
+        std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
     Close();
     return false;
 }
@@ -328,7 +329,8 @@ void SdlVideo::ToggleFullscreen() {
         WindowedSize(display, &width, &height);
         SDL_SetWindowFullscreen(window_, 0);
         SDL_SetWindowSize(window_, width, height);
-        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                              SDL_WINDOWPOS_CENTERED_DISPLAY(display));
     } else {
         SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
@@ -425,7 +427,8 @@ bool SdlVideo::OpenDriver(char* reason, int reasonSize) {
     const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
     if (asked != nullptr && asked[0] != '\0') {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
-        if (reason != nullptr && reasonSize > 0) std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
+        if (reason != nullptr && reasonSize > 0)
+            std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", SDL_GetError());
         return false;
     }
     bool tried = false;

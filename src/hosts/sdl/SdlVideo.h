@@ -5,10 +5,10 @@
 #include <string>
 
 #include "gfx/FrameScaler.h"
-#include "platform/PaletteEntry.h"
-#include "platform/HostOptions.h"
-#include "hosts/sdl/SdlClock.h"
 #include "gfx/PictureFit.h"
+#include "hosts/sdl/SdlClock.h"
+#include "platform/HostOptions.h"
+#include "platform/PaletteEntry.h"
 
 // The SDL host's window and picture: one window (full-screen desktop unless
 // asked otherwise), the 640 x 480 frame converted through its palette and

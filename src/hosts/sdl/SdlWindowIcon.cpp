@@ -33,10 +33,9 @@ bool SetWindowIcon(SDL_Window* window) {
         png_image_free(&image);
         return false;
     }
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), static_cast<int>(image.width),
-                                                              static_cast<int>(image.height), 32,
-                                                              static_cast<int>(image.width * 4),
-                                                              SDL_PIXELFORMAT_RGBA32);
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), static_cast<int>(image.width), static_cast<int>(image.height),
+                                           32, static_cast<int>(image.width * 4), SDL_PIXELFORMAT_RGBA32);
     if (surface == nullptr) return false;
     SDL_SetWindowIcon(window, surface);
     SDL_FreeSurface(surface);

@@ -7,10 +7,10 @@
 #include <cstring>
 
 #include "gfx/FrameScaler.h"
-#include "platform/Host.h"
-#include "platform/PassInput.h"
 #include "hosts/web/WebKeymap.h"
 #include "hosts/web/WebStore.h"
+#include "platform/Host.h"
+#include "platform/PassInput.h"
 
 namespace {
 
@@ -30,12 +30,12 @@ constexpr int kSilentRate = 44100;
 // ourselves, which browsers do not hold back as they do nested timers.
 EM_ASYNC_JS(void, WebWaitUntil, (double deadline), {
     const wait = deadline - performance.now();
-    await new Promise(resolve => {
+    await new Promise(resolve = > {
         if (wait >= 1) {
             setTimeout(resolve, wait);
         } else {
             const channel = new MessageChannel();
-            channel.port1.onmessage = () => resolve();
+            channel.port1.onmessage = () = > resolve();
             channel.port2.postMessage(0);
         }
     });
@@ -55,8 +55,8 @@ EM_JS(void, WebPointerToGame, (double clientX, double clientY, int* out), {
 // of the module's memory, made again only when that memory moves.
 EM_JS(void, WebPutFrame, (const void* rgba, int width, int height), {
     const frame = Module.vcFrame || (Module.vcFrame = {});
-    if (!frame.context) frame.context = Module.canvas.getContext('2d', {alpha: false});
-    if (!frame.image || frame.memory !== HEAPU8.buffer || frame.pixels !== rgba) {
+    if (!frame.context) frame.context = Module.canvas.getContext('2d', {alpha : false});
+    if (!frame.image || frame.memory != = HEAPU8.buffer || frame.pixels != = rgba) {
         frame.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
         frame.memory = HEAPU8.buffer;
         frame.pixels = rgba;
@@ -70,9 +70,7 @@ EM_JS(void, WebPutFrame, (const void* rgba, int width, int height), {
 
 // The page's sound output started for this module: its sample rate, or 0
 // when the browser has no Web Audio.
-EM_JS(int, WebStartAudio, (), {
-    return Module.vcPage ? Module.vcPage.startAudio(Module) : 0;
-});
+EM_JS(int, WebStartAudio, (), { return Module.vcPage ? Module.vcPage.startAudio(Module) : 0; });
 
 EM_JS(void, WebStopAudio, (), {
     if (Module.vcPage) Module.vcPage.stopAudio(Module);
@@ -85,13 +83,13 @@ EM_JS(void, WebToggleFullscreen, (), {
 EM_JS(void, WebShowMessage, (const char* text, const char* title), {
     const t = UTF8ToString(title);
     const m = UTF8ToString(text);
-    if (Module.vcPage) Module.vcPage.showMessage(t, m);
-    else console.error(t + ': ' + m);
+    if (Module.vcPage)
+        Module.vcPage.showMessage(t, m);
+    else
+        console.error(t + ': ' + m);
 });
 
-EM_JS(int, WebPageHasFocus, (), {
-    return document.hasFocus() && document.visibilityState === 'visible' ? 1 : 0;
-});
+EM_JS(int, WebPageHasFocus, (), { return document.hasFocus() && document.visibilityState == = 'visible' ? 1 : 0; });
 
 class WebHost;
 WebHost* theHost = nullptr;  // the page's audio node pulls through it
@@ -291,8 +289,8 @@ private:
 
     static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void* user) {
         WebHost* host = static_cast<WebHost*>(user);
-        const bool altEnter = (std::strcmp(event->code, "Enter") == 0 || std::strcmp(event->code, "NumpadEnter") == 0) &&
-                              event->altKey;
+        const bool altEnter =
+            (std::strcmp(event->code, "Enter") == 0 || std::strcmp(event->code, "NumpadEnter") == 0) && event->altKey;
         const bool f11 = std::strcmp(event->code, "F11") == 0;
         if (altEnter || f11) {
             // The page's own shortcut; the game never sees these presses.
@@ -309,8 +307,8 @@ private:
         // The browser keeps reloading (F5), its tools (F12) and the system's
         // shortcuts; every other key the game knows is the game's alone, so
         // the arrows and space do not scroll and Ctrl+D does not bookmark.
-        const bool browsers = std::strcmp(event->code, "F5") == 0 || std::strcmp(event->code, "F12") == 0 ||
-                              event->metaKey;
+        const bool browsers =
+            std::strcmp(event->code, "F5") == 0 || std::strcmp(event->code, "F12") == 0 || event->metaKey;
         return code != 0 && !browsers ? EM_TRUE : EM_FALSE;
     }
 

@@ -18,4 +18,3 @@ class Host;
 // the game's mixer by the page's audio node as it needs it; without Web
 // Audio the mixer runs on the host's clock and the sound is dropped.
 Host* CreateWebHost();
-

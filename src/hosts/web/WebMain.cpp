@@ -9,18 +9,18 @@
 
 #include "app/FrameLoop.h"
 #include "app/Game.h"
+#include "hosts/web/WebHost.h"
+#include "hosts/web/WebStore.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
 #include "platform/UserDir.h"
-#include "hosts/web/WebHost.h"
-#include "hosts/web/WebStore.h"
 
 namespace {
 
 Game game;  // large: it holds every screen and the worms
 
 EM_JS(void, WebGameEnded, (int failed), {
-    if (Module.vcPage) Module.vcPage.gameEnded(Module, failed !== 0);
+    if (Module.vcPage) Module.vcPage.gameEnded(Module, failed != = 0);
 });
 
 }  // namespace

@@ -16,10 +16,10 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/Host.h"
-#include "hosts/sdl/SdlHost.h"
 #include "gfx/PictureFit.h"
+#include "hosts/sdl/SdlHost.h"
 #include "hosts/sdl/SdlQuietStderr.h"
+#include "platform/Host.h"
 #include "platform/Settings.h"
 #include "platform/UserDir.h"
 #include "support/Files.h"
@@ -218,7 +218,8 @@ TEST_F(SdlHostTest, APadMappingFileThatIsNoFileIsNamedAndNeverWaitedOn) {
     const fs::path dir = fs::path(testing::TempDir()) / ("vc_pad_mappings_" + std::to_string(getpid()));
     fs::create_directories(dir / "folder");
     ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
-    for (auto [name, said] : {std::pair{"missing", ""}, {"folder", ": it is a folder, not a file\n"},
+    for (auto [name, said] : {std::pair{"missing", ""},
+                              {"folder", ": it is a folder, not a file\n"},
                               {"pipe", ": it is a pipe, not a file\n"}}) {
         HostOptions options;
         options.padMappingPath = (dir / name).string();
@@ -300,16 +301,19 @@ TEST(SdlGameStart, WithNoDisplayTheGameSaysWhyOnceThenFails) {
         const char* args;
         std::vector<std::string> lines;  // each line's beginning
     } cases[] = {
-        {"-u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=alsa", "",
+        {"-u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=alsa",
+         "",
          {noSound,
           "voidcrawl: no display to open the window on: DISPLAY and WAYLAND_DISPLAY are not set (start the game "
           "from a desktop session)",
           failed}},
-        {"-u WAYLAND_DISPLAY DISPLAY=:97 SDL_AUDIODRIVER=alsa", "--mute",
+        {"-u WAYLAND_DISPLAY DISPLAY=:97 SDL_AUDIODRIVER=alsa",
+         "--mute",
          {"voidcrawl: no display to open the window on: the X server at DISPLAY=:97 cannot be reached or refused "
           "the connection (is it running, and may this user open windows on it?)",
           failed}},
-        {"-u DISPLAY WAYLAND_DISPLAY=vc-none-0 SDL_AUDIODRIVER=no-such-driver", "",
+        {"-u DISPLAY WAYLAND_DISPLAY=vc-none-0 SDL_AUDIODRIVER=no-such-driver",
+         "",
          {"voidcrawl: no sound device (Audio target 'no-such-driver' not available); playing silent",
           "voidcrawl: no display to open the window on: the Wayland compositor at WAYLAND_DISPLAY=vc-none-0 cannot "
           "be reached",
@@ -344,59 +348,59 @@ TEST(SdlGameStart, WithNoDisplayTheGameSaysWhyOnceThenFails) {
 // Both ways to the screen: SDL's renderer (here its software one), and our
 // own conversion into the window's surface.
 TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteOnlyWhenItChanged) {
-  for (const char* way : {"gpu", "surface"}) {
-    SCOPED_TRACE(way);
-    setenv("VOIDCRAWL_PRESENT", way, 1);
-    window_ = nullptr;
-    Recreate(Shown(-1, ScaleMode::Integer));  // whole factors: every window pixel is exact
-    InitAll();
-    ASSERT_GE(scale_, 1);
-    static uint8_t pixels[kScreenWidth * kScreenHeight];
-    static PaletteEntry palette[kPaletteSize];
-    for (int i = 0; i < kPaletteSize; ++i) palette[i] = {uint8_t(i), uint8_t(255 - i), 0x40, 4};
-    for (int i = 0; i < kScreenWidth * kScreenHeight; ++i) pixels[i] = uint8_t(i % kScreenWidth ^ i / kScreenWidth);
-    SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    ASSERT_NE(surface, nullptr);
-    auto at = [&](int x, int y) {
-        Uint32 value = 0;
-        Uint8 r, g, b;
-        std::memcpy(&value, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
-        SDL_GetRGB(value, surface->format, &r, &g, &b);
-        return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
-    };
-    auto expected = [&](int x, int y) {
-        const PaletteEntry& e = palette[uint8_t(x ^ y)];
-        return uint32_t(e.red) << 16 | uint32_t(e.green) << 8 | e.blue;
-    };
-    auto shownWithin = [&](uint32_t colour) {  // the picture may wait for the next refresh, but not long
-        int steps = 0;
-        for (; at(left_ + 5 * scale_, top_ + 3 * scale_) != colour && steps < 20; ++steps) host_->PaceFadeStep();
-        return steps;
-    };
-    host_->Present(pixels, palette);
-    ASSERT_LT(shownWithin(expected(5, 3)), 8) << "the pending picture was never shown";
-    for (auto [x, y] : {std::pair{0, 0}, {639, 0}, {0, 479}, {639, 479}, {123, 321}, {320, 240}})
-        for (int d = 0; d < scale_ * scale_; ++d)
-            EXPECT_EQ(at(left_ + x * scale_ + d % scale_, top_ + y * scale_ + d / scale_), expected(x, y))
-                << x << "," << y;
-    EXPECT_EQ((std::tuple{left_ ? at(left_ - 1, top_) : 0u, top_ ? at(left_, top_ - 1) : 0u}),
-              (std::tuple{0u, 0u}));                                       // black around
-    if (std::string(way) == "surface") {
-        // The same picture again is left alone (a mark of ours on the
-        // window stays), until the window asks for its contents again.
-        const int x = left_ + 5 * scale_, y = top_ + 3 * scale_;
-        std::memset(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 0xFF, 4);
+    for (const char* way : {"gpu", "surface"}) {
+        SCOPED_TRACE(way);
+        setenv("VOIDCRAWL_PRESENT", way, 1);
+        window_ = nullptr;
+        Recreate(Shown(-1, ScaleMode::Integer));  // whole factors: every window pixel is exact
+        InitAll();
+        ASSERT_GE(scale_, 1);
+        static uint8_t pixels[kScreenWidth * kScreenHeight];
+        static PaletteEntry palette[kPaletteSize];
+        for (int i = 0; i < kPaletteSize; ++i) palette[i] = {uint8_t(i), uint8_t(255 - i), 0x40, 4};
+        for (int i = 0; i < kScreenWidth * kScreenHeight; ++i) pixels[i] = uint8_t(i % kScreenWidth ^ i / kScreenWidth);
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        ASSERT_NE(surface, nullptr);
+        auto at = [&](int x, int y) {
+            Uint32 value = 0;
+            Uint8 r, g, b;
+            std::memcpy(&value, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
+            SDL_GetRGB(value, surface->format, &r, &g, &b);
+            return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+        };
+        auto expected = [&](int x, int y) {
+            const PaletteEntry& e = palette[uint8_t(x ^ y)];
+            return uint32_t(e.red) << 16 | uint32_t(e.green) << 8 | e.blue;
+        };
+        auto shownWithin = [&](uint32_t colour) {  // the picture may wait for the next refresh, but not long
+            int steps = 0;
+            for (; at(left_ + 5 * scale_, top_ + 3 * scale_) != colour && steps < 20; ++steps) host_->PaceFadeStep();
+            return steps;
+        };
         host_->Present(pixels, palette);
-        for (int i = 0; i < 8; ++i) host_->PaceFadeStep();
-        EXPECT_EQ(at(x, y), 0xFFFFFFu);
-        Push(SDL_WINDOWEVENT, [](SDL_Event& e) { e.window.event = SDL_WINDOWEVENT_EXPOSED; });
-        host_->PumpEvents();
-        EXPECT_LT(shownWithin(expected(5, 3)), 8);
+        ASSERT_LT(shownWithin(expected(5, 3)), 8) << "the pending picture was never shown";
+        for (auto [x, y] : {std::pair{0, 0}, {639, 0}, {0, 479}, {639, 479}, {123, 321}, {320, 240}})
+            for (int d = 0; d < scale_ * scale_; ++d)
+                EXPECT_EQ(at(left_ + x * scale_ + d % scale_, top_ + y * scale_ + d / scale_), expected(x, y))
+                    << x << "," << y;
+        EXPECT_EQ((std::tuple{left_ ? at(left_ - 1, top_) : 0u, top_ ? at(left_, top_ - 1) : 0u}),
+                  (std::tuple{0u, 0u}));  // black around
+        if (std::string(way) == "surface") {
+            // The same picture again is left alone (a mark of ours on the
+            // window stays), until the window asks for its contents again.
+            const int x = left_ + 5 * scale_, y = top_ + 3 * scale_;
+            std::memset(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 0xFF, 4);
+            host_->Present(pixels, palette);
+            for (int i = 0; i < 8; ++i) host_->PaceFadeStep();
+            EXPECT_EQ(at(x, y), 0xFFFFFFu);
+            Push(SDL_WINDOWEVENT, [](SDL_Event& e) { e.window.event = SDL_WINDOWEVENT_EXPOSED; });
+            host_->PumpEvents();
+            EXPECT_LT(shownWithin(expected(5, 3)), 8);
+        }
+        std::fill(palette, palette + kPaletteSize, PaletteEntry{0, 0, 0, 4});  // a palette change alone
+        host_->Present(pixels, palette);
+        EXPECT_LT(shownWithin(0u), 8);
     }
-    std::fill(palette, palette + kPaletteSize, PaletteEntry{0, 0, 0, 4});  // a palette change alone
-    host_->Present(pixels, palette);
-    EXPECT_LT(shownWithin(0u), 8);
-  }
 }
 
 TEST(PictureFit, WholeFactorsFromTwiceUpOtherwiseTheLargestFourByThreeThatFits) {
@@ -417,8 +421,8 @@ TEST(PictureFit, WholeFactorsFromTwiceUpOtherwiseTheLargestFourByThreeThatFits) 
         {1920, 1080, ScaleMode::Fit, {240, 0, 1440, 1080, 2, false}},
         {1280, 960, ScaleMode::Fit, {0, 0, 1280, 960, 2, true}},
         {1000, 2000, ScaleMode::Fit, {0, 625, 1000, 750, 1, false}},  // a tall window: bounded by its width
-        {320, 240, ScaleMode::Integer, {0, 0, 320, 240, 1, false}},     // smaller than the picture: shrunk
-        {0, 0, ScaleMode::Auto, {0, 0, 1, 0, 1, false}},                // a minimised window: no division by zero
+        {320, 240, ScaleMode::Integer, {0, 0, 320, 240, 1, false}},   // smaller than the picture: shrunk
+        {0, 0, ScaleMode::Auto, {0, 0, 1, 0, 1, false}},              // a minimised window: no division by zero
     };
     for (const Case& c : cases) {
         const PictureFit got = FitPicture(c.width, c.height, c.mode);
@@ -438,45 +442,46 @@ TEST_F(SdlHostTest, AResizedWindowShowsThePictureWhereItsScaleModeFitsIt) {
     };
     for (const Case& c : {Case{1366, 768, ScaleMode::Auto}, Case{1280, 1024, ScaleMode::Auto},
                           Case{1920, 1080, ScaleMode::Fit}, Case{1366, 768, ScaleMode::Integer}})
-      for (const char* way : {"gpu", "surface"}) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " mode " << int(c.mode) << " " << way);
-        setenv("VOIDCRAWL_PRESENT", way, 1);
-        window_ = nullptr;
-        Recreate(Shown(0, c.mode));
-        InitAll();
-        SDL_SetWindowSize(window_, c.width, c.height);
-        host_->PumpEvents();
-        Measure();
-        ASSERT_EQ((std::tuple{width_, height_}), (std::tuple{c.width, c.height}));
-        const PictureFit want = FitPicture(c.width, c.height, c.mode);
-        static uint8_t pixels[kScreenWidth * kScreenHeight];
-        static PaletteEntry palette[kPaletteSize];
-        std::fill(pixels, pixels + sizeof pixels, uint8_t{7});
-        palette[7] = {0x20, 0xC0, 0x80, 4};
-        host_->Present(pixels, palette);
-        for (int i = 0; i < 8; ++i) host_->PaceFadeStep();
-        SDL_Surface* surface = SDL_GetWindowSurface(window_);
-        ASSERT_NE(surface, nullptr);
-        ASSERT_EQ((std::tuple{surface->w, surface->h}), (std::tuple{c.width, c.height}));
-        auto at = [&](int x, int y) {
-            if (x < 0 || y < 0 || x >= c.width || y >= c.height) return 0u;  // off the window: as black
-            Uint32 value = 0;
-            Uint8 r, g, b;
-            std::memcpy(&value, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
-            SDL_GetRGB(value, surface->format, &r, &g, &b);
-            return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
-        };
-        const int right = want.left + want.width - 1, bottom = want.top + want.height - 1;
-        for (auto [x, y] : {std::pair{want.left, want.top}, {right, want.top}, {want.left, bottom}, {right, bottom}})
-            EXPECT_EQ(at(x, y), 0x20C080u) << "inside at " << x << "," << y;
-        EXPECT_EQ((std::tuple{at(want.left - 1, want.top), at(right + 1, bottom), at(want.left, want.top - 1),
-                              at(right, bottom + 1)}),
-                  (std::tuple{0u, 0u, 0u, 0u}));
-        Mouse(SDL_MOUSEMOTION, right, bottom);  // the pointer starts mid-screen
-        EXPECT_EQ(Take(), std::tuple(639 - 320, 479 - 240, false));
-        Mouse(SDL_MOUSEMOTION, WinX(320), WinY(240));
-        EXPECT_EQ(Take(), std::tuple(320 - 639, 240 - 479, false));
-    }
+        for (const char* way : {"gpu", "surface"}) {
+            SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " mode " << int(c.mode) << " " << way);
+            setenv("VOIDCRAWL_PRESENT", way, 1);
+            window_ = nullptr;
+            Recreate(Shown(0, c.mode));
+            InitAll();
+            SDL_SetWindowSize(window_, c.width, c.height);
+            host_->PumpEvents();
+            Measure();
+            ASSERT_EQ((std::tuple{width_, height_}), (std::tuple{c.width, c.height}));
+            const PictureFit want = FitPicture(c.width, c.height, c.mode);
+            static uint8_t pixels[kScreenWidth * kScreenHeight];
+            static PaletteEntry palette[kPaletteSize];
+            std::fill(pixels, pixels + sizeof pixels, uint8_t{7});
+            palette[7] = {0x20, 0xC0, 0x80, 4};
+            host_->Present(pixels, palette);
+            for (int i = 0; i < 8; ++i) host_->PaceFadeStep();
+            SDL_Surface* surface = SDL_GetWindowSurface(window_);
+            ASSERT_NE(surface, nullptr);
+            ASSERT_EQ((std::tuple{surface->w, surface->h}), (std::tuple{c.width, c.height}));
+            auto at = [&](int x, int y) {
+                if (x < 0 || y < 0 || x >= c.width || y >= c.height) return 0u;  // off the window: as black
+                Uint32 value = 0;
+                Uint8 r, g, b;
+                std::memcpy(&value, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
+                SDL_GetRGB(value, surface->format, &r, &g, &b);
+                return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+            };
+            const int right = want.left + want.width - 1, bottom = want.top + want.height - 1;
+            for (auto [x, y] :
+                 {std::pair{want.left, want.top}, {right, want.top}, {want.left, bottom}, {right, bottom}})
+                EXPECT_EQ(at(x, y), 0x20C080u) << "inside at " << x << "," << y;
+            EXPECT_EQ((std::tuple{at(want.left - 1, want.top), at(right + 1, bottom), at(want.left, want.top - 1),
+                                  at(right, bottom + 1)}),
+                      (std::tuple{0u, 0u, 0u, 0u}));
+            Mouse(SDL_MOUSEMOTION, right, bottom);  // the pointer starts mid-screen
+            EXPECT_EQ(Take(), std::tuple(639 - 320, 479 - 240, false));
+            Mouse(SDL_MOUSEMOTION, WinX(320), WinY(240));
+            EXPECT_EQ(Take(), std::tuple(320 - 639, 240 - 479, false));
+        }
 }
 
 TEST_F(SdlHostTest, KeysGoByPositionATapLastsItsWholePassAndLosingFocusReleasesAll) {

@@ -1,8 +1,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include "io/Input.h"
 #include "hosts/sdl/SdlKeymap.h"
+#include "io/Input.h"
 #include "platform/KeyNames.h"
 
 namespace {

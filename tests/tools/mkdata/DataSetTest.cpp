@@ -73,10 +73,10 @@ TEST(DataSet, FilesAreInTheFormatsTheGameReads) {
         SCOPED_TRACE(e.path().filename().string());
         ASSERT_GT(b.size(), 46u);
         EXPECT_EQ(Text(b, 0, 4) + Text(b, 8, 8) + Text(b, 38, 4), "RIFFWAVEfmt data");
-        EXPECT_EQ((std::vector<uint32_t>{Le(b, 4), Le(b, 16), Le(b, 20, 2), Le(b, 22, 2), Le(b, 24), Le(b, 28),
-                                         Le(b, 32, 2), Le(b, 34, 2), Le(b, 36, 2), (Le(b, 42) + 1) / 2 * 2}),
-                  (std::vector<uint32_t>{uint32_t(b.size() - 8), 18, 1, 1, 22050, 22050, 1, 8, 0,
-                                         uint32_t(b.size() - 46)}));
+        EXPECT_EQ(
+            (std::vector<uint32_t>{Le(b, 4), Le(b, 16), Le(b, 20, 2), Le(b, 22, 2), Le(b, 24), Le(b, 28), Le(b, 32, 2),
+                                   Le(b, 34, 2), Le(b, 36, 2), (Le(b, 42) + 1) / 2 * 2}),
+            (std::vector<uint32_t>{uint32_t(b.size() - 8), 18, 1, 1, 22050, 22050, 1, 8, 0, uint32_t(b.size() - 46)}));
     }
     for (int i = 0; i < kLevelFileCount; ++i) {
         const Bytes b = ReadAll(data / LevelFileName(i));
@@ -88,8 +88,9 @@ TEST(DataSet, FilesAreInTheFormatsTheGameReads) {
         const Bytes b = ReadAll(data / "icons" / ("voidcrawl-" + std::to_string(size) + ".png"));
         ASSERT_GT(b.size(), 24u) << size;
         EXPECT_EQ(Text(b, 1, 3) + Text(b, 12, 4), "PNGIHDR");
-        EXPECT_EQ((std::vector<uint8_t>(b.begin() + 16, b.begin() + 24)),
-                  (std::vector<uint8_t>{0, 0, uint8_t(size >> 8), uint8_t(size), 0, 0, uint8_t(size >> 8), uint8_t(size)}));
+        EXPECT_EQ(
+            (std::vector<uint8_t>(b.begin() + 16, b.begin() + 24)),
+            (std::vector<uint8_t>{0, 0, uint8_t(size >> 8), uint8_t(size), 0, 0, uint8_t(size >> 8), uint8_t(size)}));
     }
 }
 
@@ -112,13 +113,22 @@ TEST(DataSet, EverySlotsFileIsThereAndEveryPictureFitsItsSlot) {
 
 // A level whose header is lines 1-7 and whose map rows 0-13 are lines 8-21.
 Lines Level(const std::map<int, std::string>& rows) {
-    Lines lines = {"walls:      rock", "title:      TEST FLIGHT", "scene:      giant", "target:     12",
-                   "food:       9",    "chances:    40 30 20",    "map:"};
+    Lines lines = {"walls:      rock",
+                   "title:      TEST FLIGHT",
+                   "scene:      giant",
+                   "target:     12",
+                   "food:       9",
+                   "chances:    40 30 20",
+                   "map:"};
     for (int row = 0; row < 14; ++row) lines.push_back(rows.count(row) ? rows.at(row) : std::string(20, '.'));
     return lines;
 }
-const Lines kGood = Level({{2, "..2................."}, {4, "....#..............."}, {5, "...........##......."},
-                           {6, "...........##......."}, {10, "...................#"}, {11, "...............1...."},
+const Lines kGood = Level({{2, "..2................."},
+                           {4, "....#..............."},
+                           {5, "...........##......."},
+                           {6, "...........##......."},
+                           {10, "...................#"},
+                           {11, "...............1...."},
                            {13, "#..................."}});
 Lines Titled(const std::string& title) {
     Lines lines = kGood;
@@ -148,7 +158,8 @@ TEST(LevelFiles, EveryFieldAtItsOffsetWhateverTheLineEndingsSpacesAndFieldOrder)
     const std::vector<std::pair<int, int>> walls = {{4, 4}, {11, 5}, {12, 5}, {11, 6}, {12, 6}, {19, 10}, {0, 13}};
     for (int x = 0; x < 20; ++x)  // column by column
         for (int y = 0; y < 14; ++y)
-            ASSERT_EQ(Le(bytes, 336 + 4 * (x * 14 + y)), uint32_t(std::count(walls.begin(), walls.end(), std::pair{x, y})));
+            ASSERT_EQ(Le(bytes, 336 + 4 * (x * 14 + y)),
+                      uint32_t(std::count(walls.begin(), walls.end(), std::pair{x, y})));
     Lines shuffled = kGood;
     std::swap(shuffled[1], shuffled[5]);
     shuffled[3] += "   ";
@@ -163,21 +174,30 @@ TEST(LevelFiles, UnplayableLevelsAreRefusedOnTheirLine) {
     for (int row = 2; row < 14; ++row) crowded[row] = row < 4 ? "##..################" : std::string(20, '#');
     crowded[3][2] = '2';
     const std::tuple<Lines, int, const char*> cases[] = {
-        {Level({{2, "..2................."}, {7, "..............#....."}, {8, "..............#....."},
-                {9, ".............#1#...."}, {12, "..............#....."}}),
+        {Level({{2, "..2................."},
+                {7, "..............#....."},
+                {8, "..............#....."},
+                {9, ".............#1#...."},
+                {12, "..............#....."}}),
          17, "player 1's start has 2 free cells ahead"},
-        {Level({{7, "........#..........."}, {8, ".......#2..........."}, {9, "........#..........."},
-                {10, ".........#1#........"}, {11, "..........#........."}}),
+        {Level({{7, "........#..........."},
+                {8, ".......#2..........."},
+                {9, "........#..........."},
+                {10, ".........#1#........"},
+                {11, "..........#........."}}),
          16, "first steps cross"},
-        {Level({{2, "..2................."}, {4, "........#..........."}, {5, ".......#.#.........."},
-                {6, "........#..........."}, {11, "...............1...."}}),
+        {Level({{2, "..2................."},
+                {4, "........#..........."},
+                {5, ".......#.#.........."},
+                {6, "........#..........."},
+                {11, "...............1...."}}),
          13, "column 8 of row 5 is sealed off"},
         {Level(crowded), 5, "22 free cells for food; 9 items need 24"},
         {Level({{2, "..2................."}, {11, "...............1...."}, {12, "#..................."}}), 21,
          "column 0 of row 13 is a dead end"},
         {Titled("RACE THE CLOCK"), 2,
          "the title \"RACE THE CLOCK\" is 282 pixels wide in the big font; the intro panel has room for 276"},
-        {Titled("WWWWWWWWI"), 2, "is 277 pixels wide"},  // one pixel too many
+        {Titled("WWWWWWWWI"), 2, "is 277 pixels wide"},               // one pixel too many
         {Titled("RED\x1b[31m"), 2, "the big font cannot show: '?'"},  // quoted without the escape
     };
     for (const auto& [lines, line, phrase] : cases) {

@@ -117,8 +117,8 @@ TEST_F(LivenessTest, ScreensAndLevelsWithoutEndAreWatchedOnlyWhenTheInputMovesOn
         game->match.levelIndex = level;
         ASSERT_EQ(Run(moving, Liveness::kLevelFrames / 2), -1);
     }
-    EXPECT_EQ(Run(moving, Liveness::kLevelFrames), Liveness::kLevelFrames / 2 * 3 + Liveness::kLevelFrames / 2 +
-                                                        Liveness::kScreenFrames / 2 * 6 + 1);
+    EXPECT_EQ(Run(moving, Liveness::kLevelFrames),
+              Liveness::kLevelFrames / 2 * 3 + Liveness::kLevelFrames / 2 + Liveness::kScreenFrames / 2 * 6 + 1);
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ TEST(PadScript, PadLinesAndTheirMistakes) {
     EXPECT_EQ((std::tuple{cmds[0].pad, cmds[0].padIndex, cmds[0].padValue, cmds[1].pad, cmds[1].padValue,
                           cmds[2].padEvent == ScriptCommand::PadEvent::Unplug, cmds[3].padIndex}),
               (std::tuple{0, 0, 1, 1, -32768, true, 11}));
-    for (const char* wrong : {"0 pad 3 a press\n", "0 pad 1 z press\n", "0 pad 1 a hold\n", "0 pad 1 axis leftx 40000\n",
-                              "0 pad 1 axis up 5\n", "0 pad 1 plug now\n"}) {
+    for (const char* wrong : {"0 pad 3 a press\n", "0 pad 1 z press\n", "0 pad 1 a hold\n",
+                              "0 pad 1 axis leftx 40000\n", "0 pad 1 axis up 5\n", "0 pad 1 plug now\n"}) {
         EXPECT_FALSE(ParseScript(wrong, &cmds, &error)) << wrong;
         EXPECT_EQ(error.rfind("script:1: ", 0), 0u) << error;
     }

@@ -66,7 +66,6 @@ TEST_F(SoakTest, AutopilotCompletesAllTwentyLevels) {
     std::printf("[ autopilot ] twenty levels in %.2f s headless\n", seconds);
 }
 
-
 // About 100,000 frames of random input with the autopilot: every screen is
 // reached, the program never ends on its own, every frame is counted once,
 // and the resident memory does not grow after start-up.
@@ -81,8 +80,9 @@ TEST_F(SoakTest, HundredThousandFramesReachEveryScreen) {
     EXPECT_EQ(std::accumulate(counts.begin(), counts.end(), 0LL), frames);
 
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(r.out, m, std::regex("soak-memory: frame (\\d+) VmRSS=(\\d+) kB VmHWM=(\\d+) kB, "
-                                                        "end frame \\d+ VmRSS=(\\d+) kB VmHWM=(\\d+) kB")))
+    ASSERT_TRUE(std::regex_search(r.out, m,
+                                  std::regex("soak-memory: frame (\\d+) VmRSS=(\\d+) kB VmHWM=(\\d+) kB, "
+                                             "end frame \\d+ VmRSS=(\\d+) kB VmHWM=(\\d+) kB")))
         << r.out;
     EXPECT_EQ(m[1], "999");
     const long startHwm = std::stol(m[3]), endRss = std::stol(m[4]), endHwm = std::stol(m[5]);
@@ -98,9 +98,10 @@ TEST_F(SoakTest, HundredThousandFramesReachEveryScreen) {
     // Play made progress all along: jumps ended within their allowance
     // (warps just before the exit opens included), levels ended once every
     // player was done, and no screen or level went on without end.
-    ASSERT_TRUE(std::regex_search(r.out, m, std::regex("liveness: jumps=(\\d+) longest-jump=(\\d+)/(\\d+) steps "
-                                                        "level-ends=(\\d+) longest-wait-after-done=\\d+ "
-                                                        "longest-level=(\\d+) longest-screen=\\d+\\(\\w+\\) ok\n")))
+    ASSERT_TRUE(std::regex_search(r.out, m,
+                                  std::regex("liveness: jumps=(\\d+) longest-jump=(\\d+)/(\\d+) steps "
+                                             "level-ends=(\\d+) longest-wait-after-done=\\d+ "
+                                             "longest-level=(\\d+) longest-screen=\\d+\\(\\w+\\) ok\n")))
         << r.out << r.err;
     EXPECT_GT(std::stol(m[1]), 20);
     EXPECT_LE(std::stol(m[2]), std::stol(m[3]));
