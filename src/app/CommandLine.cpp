@@ -61,7 +61,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         std::string value;
         bool hasValue = false;
         if (name.rfind("--", 0) != 0) {
-            const char* what = name.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '";
+            const char* what = name.rfind('-', 0) == 0 ? "unknown option '" : "unexpected argument '";
             Fail(&line, what + Printable(name) + "'");
             break;
         }

@@ -15,7 +15,7 @@
 // Every setting, once: where it goes in the file, what it takes, where it
 // lives in Settings, and the comment the file carries above it. Reading,
 // writing, --help and the README's sample file all come from here.
-#define VC_FIELD(member) [](Settings& s) -> void* { return &s.member; }
+#define VC_FIELD(member) [](Settings& s) -> void* { return &s.member; }  // NOLINT(bugprone-macro-parentheses)
 const SettingInfo kSettingTable[] = {
     {"display", "fullscreen", SettingType::Screen, VC_FIELD(fullscreen), "yes or no; left out: full screen"},
     {"display", "scale", SettingType::Scale, VC_FIELD(scale), "auto, integer or fit, as --scale"},

@@ -45,8 +45,8 @@ static void Put32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 bool WriteBmp(const std::string& path, const Canvas& canvas, const Palette& palette) {
-    const int w = canvas.width();
-    const int h = canvas.height();
+    const int w = canvas.Width();
+    const int h = canvas.Height();
     const int row = (w + 3) & ~3;  // every width the game uses is a multiple of 4
     const uint32_t imageSize = static_cast<uint32_t>(row) * h;
     const uint32_t offset = 14 + 40 + 1024;
@@ -75,7 +75,7 @@ bool WriteBmp(const std::string& path, const Canvas& canvas, const Palette& pale
         out.push_back(0);
     }
     for (int y = h - 1; y >= 0; --y) {
-        const uint8_t* src = canvas.pixels() + static_cast<size_t>(y) * w;
+        const uint8_t* src = canvas.Pixels() + static_cast<size_t>(y) * w;
         out.insert(out.end(), src, src + w);
         for (int pad = w; pad < row; ++pad) out.push_back(0);
     }

@@ -39,10 +39,10 @@ class Canvas {
 public:
     Canvas(int width, int height, uint8_t fill = 0);
 
-    int width() const { return width_; }
-    int height() const { return height_; }
-    uint8_t* pixels() { return pixels_.data(); }
-    const uint8_t* pixels() const { return pixels_.data(); }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    uint8_t* Pixels() { return pixels_.data(); }
+    const uint8_t* Pixels() const { return pixels_.data(); }
 
     uint8_t Get(int x, int y) const;
     void Set(int x, int y, uint8_t index);                                   // ignores points off the canvas

@@ -192,7 +192,7 @@ float ChromeTone(float f) {
 
 bool MakeVectorFont(const std::string& dir, const FontLayout& f, const VectorStyle& s) {
     paint::TextFace face(paint::FontFile("DejaVuSansCondensed-Bold.ttf"));
-    if (!face.ok()) return false;
+    if (!face.Ok()) return false;
     Canvas sheet(f.width, f.height, 0);
     DrawGrid(sheet, f);
     for (int code = 33; code <= std::min(f.lastCode, 126); ++code) DrawVectorGlyph(sheet, f, s, face, code);

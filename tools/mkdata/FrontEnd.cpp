@@ -134,8 +134,8 @@ void Emboss(RgbImage& img, const Box& box, const paint::Sdf& shape, const paint:
     float hx = lx, hy = ly, hz = lz + 1.f;
     float hl = std::sqrt(hx * hx + hy * hy + hz * hz);
     hx /= hl, hy /= hl, hz /= hl;
-    for (int y = std::max(0, box.top); y < std::min(img.height(), box.bottom); ++y)
-        for (int x = std::max(0, box.left); x < std::min(img.width(), box.right); ++x) {
+    for (int y = std::max(0, box.top); y < std::min(img.Height(), box.bottom); ++y)
+        for (int x = std::max(0, box.left); x < std::min(img.Width(), box.right); ++x) {
             float px = x + 0.5f, py = y + 0.5f;
             float d = shape(px, py);
             float cov = Clamp01(0.5f - d);
@@ -211,8 +211,8 @@ void GlassPanel(RgbImage& img, const Box& b, float radius, Colour tint, float ke
 void DropShadow(RgbImage& img, const Box& box, float radius, float softness, float strength) {
     paint::Sdf s = paint::RoundedBox(box.left + 3, box.top + 4, box.right + 3, box.bottom + 4, radius);
     const int pad = static_cast<int>(softness) + 6;
-    for (int y = std::max(0, box.top - pad); y < std::min(img.height(), box.bottom + pad); ++y)
-        for (int x = std::max(0, box.left - pad); x < std::min(img.width(), box.right + pad); ++x) {
+    for (int y = std::max(0, box.top - pad); y < std::min(img.Height(), box.bottom + pad); ++y)
+        for (int x = std::max(0, box.left - pad); x < std::min(img.Width(), box.right + pad); ++x) {
             float d = s(x + 0.5f, y + 0.5f);
             float f = strength * (1.f - paint::Smooth(-softness * 0.5f, softness, d));
             if (f <= 0.f) continue;
@@ -274,7 +274,9 @@ int Paragraph(RgbImage& img, const paint::TextFace& face, const std::string& tex
         char ch = i < text.size() ? text[i] : ' ';
         if (ch == ' ' || ch == '\n') {
             if (!word.empty()) {
-                std::string tryLine = line.empty() ? word : line + " " + word;
+                std::string tryLine = line;
+                if (!tryLine.empty()) tryLine += ' ';
+                tryLine += word;
                 if (!line.empty() && face.Measure(tryLine, size) > width) {
                     flush();
                     line = word;
@@ -332,15 +334,15 @@ TextStyle CyanGlowLook() {
 bool WriteFamily(const std::string& dir, const std::vector<Picture>& pictures, const std::vector<FixedEntry>& fixed) {
     int width = 0, height = 0;
     for (const Picture& p : pictures) {
-        width = std::max(width, p.image->width());
-        height += p.image->height();
+        width = std::max(width, p.image->Width());
+        height += p.image->Height();
     }
     RgbImage all(width, height);
     int top = 0;
     for (const Picture& p : pictures) {
-        for (int y = 0; y < p.image->height(); ++y)
-            for (int x = 0; x < p.image->width(); ++x) all.Set(x, top + y, p.image->Get(x, y), p.image->Alpha(x, y));
-        top += p.image->height();
+        for (int y = 0; y < p.image->Height(); ++y)
+            for (int x = 0; x < p.image->Width(); ++x) all.Set(x, top + y, p.image->Get(x, y), p.image->Alpha(x, y));
+        top += p.image->Height();
     }
     Palette pal = SharedPalette();
     std::vector<bool> taken(128, false);
@@ -356,10 +358,10 @@ bool WriteFamily(const std::string& dir, const std::vector<Picture>& pictures, c
     bool ok = true;
     top = 0;
     for (const Picture& p : pictures) {
-        Canvas c(p.image->width(), p.image->height());
-        c.Paste(out, 0, top, c.width(), c.height(), 0, 0, false);
+        Canvas c(p.image->Width(), p.image->Height());
+        c.Paste(out, 0, top, c.Width(), c.Height(), 0, 0, false);
         ok = WriteBmp(dir + "/" + p.file, c, pal) && ok;
-        top += p.image->height();
+        top += p.image->Height();
     }
     return ok;
 }
@@ -406,7 +408,7 @@ bool MakePointer(const std::string& dir, const Faces&) {
 
 bool MakeFrontEnd(const std::string& dir) {
     fe::Faces faces;
-    if (!faces.ok()) return false;
+    if (!faces.Ok()) return false;
     bool ok = fe::MakePointer(dir, faces);
     ok = fe::MakeMenu(dir, faces) && ok;
     ok = fe::MakeHighScores(dir, faces) && ok;

@@ -88,7 +88,7 @@ struct Faces {
     paint::TextFace book{paint::FontFile("DejaVuSans.ttf")};
     paint::TextFace narrow{paint::FontFile("DejaVuSansCondensed.ttf")};
     paint::TextFace serif{paint::FontFile("DejaVuSerifCondensed-Bold.ttf")};
-    bool ok() const { return bold.ok() && condensed.ok() && book.ok() && narrow.ok() && serif.ok(); }
+    bool Ok() const { return bold.Ok() && condensed.Ok() && book.Ok() && narrow.Ok() && serif.Ok(); }
 };
 
 // Draws `text` with its baseline at y, left edge at x. Returns the width.

@@ -27,7 +27,7 @@ const char* const kItemWords[kMenuItems] = {"ONE PLAYER", "TWO PLAYERS", "HIGH S
 RgbImage MenuWord(const Faces& f, const std::string& word, int size, int w, int h, bool lit) {
     RgbImage pic(w, h);
     const paint::TextFace& face = f.condensed;
-    const int cap = static_cast<int>(size * 0.729f + 0.5f);
+    const int cap = static_cast<int>(size * 0.729f + 0.5f);  // NOLINT(bugprone-incorrect-roundings): never negative
     const int base = (h + cap) / 2;
     TextStyle s;
     if (lit) {
@@ -210,7 +210,7 @@ RgbImage CreditButton(const Faces& f, int k, bool lit) {
 
 // A thin metal frame around a picture.
 void PictureFrame(RgbImage& pic) {
-    const int w = pic.width(), h = pic.height();
+    const int w = pic.Width(), h = pic.Height();
     paint::Sdf outer = paint::RoundedBox(0.f, 0.f, float(w), float(h), 5.f);
     paint::Sdf inner = paint::RoundedBox(4.f, 4.f, w - 4.f, h - 4.f, 2.f);
     Emboss(pic, {0, 0, w, h}, paint::Subtract(outer, inner), Brushed({120, 130, 155}, {0, 0, w, h}), 2.f, false, 0.7f);

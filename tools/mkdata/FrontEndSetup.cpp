@@ -36,7 +36,7 @@ void Shade(RgbImage& img, const Box& b, float soft, float keep) {
             float dx = std::max({b.left - x - 0.5f, x + 0.5f - b.right, 0.f});
             float dy = std::max({b.top - y - 0.5f, y + 0.5f - b.bottom, 0.f});
             float k = 1.f - paint::Smooth(0.f, soft, std::hypot(dx, dy));
-            if (k <= 0.f || x < 0 || y < 0 || x >= img.width() || y >= img.height()) continue;
+            if (k <= 0.f || x < 0 || y < 0 || x >= img.Width() || y >= img.Height()) continue;
             img.Set(x, y, Scale(img.Get(x, y), 1.f - (1.f - keep) * k));
         }
 }

@@ -23,16 +23,16 @@ bool WritePng(const std::string& path, const Canvas& canvas, const Palette& pale
     }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    std::vector<png_byte> rows(static_cast<size_t>(canvas.width()) * canvas.height() * 4);
+    std::vector<png_byte> rows(static_cast<size_t>(canvas.Width()) * canvas.Height() * 4);
     bool ok = png != nullptr && info != nullptr;
     if (ok && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
-        png_set_IHDR(png, info, canvas.width(), canvas.height(), 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+        png_set_IHDR(png, info, canvas.Width(), canvas.Height(), 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
-        for (int y = 0; y < canvas.height(); ++y) {
-            png_byte* row = &rows[static_cast<size_t>(y) * canvas.width() * 4];
-            for (int x = 0; x < canvas.width(); ++x) {
+        for (int y = 0; y < canvas.Height(); ++y) {
+            png_byte* row = &rows[static_cast<size_t>(y) * canvas.Width() * 4];
+            for (int x = 0; x < canvas.Width(); ++x) {
                 const uint8_t index = canvas.Get(x, y);
                 const Rgb& c = palette.entries[index];
                 row[x * 4 + 0] = c.r;

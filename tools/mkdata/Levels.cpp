@@ -411,7 +411,7 @@ bool MakeArenaPictures(const std::string& dir, const std::array<LevelSource, kLe
     for (int i = 0; i < kLevelFileCount; ++i) {
         const LevelSource& level = levels[static_cast<size_t>(i)];
         const size_t s = static_cast<size_t>(level.scene);
-        if (scenes[s].width() == 0) scenes[s] = BuildLevelBackground(level.scene, palettes[s]);
+        if (scenes[s].Width() == 0) scenes[s] = BuildLevelBackground(level.scene, palettes[s]);
         Canvas picture = scenes[s];
         PaintWalls(picture, palettes[s], level.walls, level.wallStyle);
         ok = WriteBmp(dir + "/grafik/" + LevelPictureName(i), picture, palettes[s]) && ok;

@@ -150,7 +150,7 @@ Sdf Offset(Sdf a, float grow) {
 
 void FillShape(Canvas& c, const Box& box, const Sdf& shape, const ToneFn& tone, const Ramp& ramp, bool soft) {
     int l = std::max(box.left, 0), t = std::max(box.top, 0);
-    int r = std::min(box.right, c.width()), b = std::min(box.bottom, c.height());
+    int r = std::min(box.right, c.Width()), b = std::min(box.bottom, c.Height());
     for (int y = t; y < b; ++y)
         for (int x = l; x < r; ++x) {
             float px = x + 0.5f, py = y + 0.5f;
@@ -293,16 +293,16 @@ void RgbImage::Fill(const Box& box, Colour c) {
 }
 
 void RgbImage::Draw(const RgbImage& src, int dx, int dy) {
-    for (int y = 0; y < src.height(); ++y)
-        for (int x = 0; x < src.width(); ++x) {
+    for (int y = 0; y < src.Height(); ++y)
+        for (int x = 0; x < src.Width(); ++x) {
             float a = src.Alpha(x, y);
             if (a > 0.f) Blend(dx + x, dy + y, src.Get(x, y), a);
         }
 }
 
 void FillShape(RgbImage& img, const Box& box, const Sdf& shape, const ColourFn& colour) {
-    for (int y = std::max(0, box.top); y < std::min(img.height(), box.bottom); ++y)
-        for (int x = std::max(0, box.left); x < std::min(img.width(), box.right); ++x) {
+    for (int y = std::max(0, box.top); y < std::min(img.Height(), box.bottom); ++y)
+        for (int x = std::max(0, box.left); x < std::min(img.Width(), box.right); ++x) {
             float px = x + 0.5f, py = y + 0.5f;
             float cov = Clamp01(0.5f - shape(px, py));
             if (cov > 0.f) img.Blend(x, y, colour(px, py), cov);
@@ -320,8 +320,8 @@ void VerticalGradient(RgbImage& img, const Box& box, const std::vector<Colour>& 
 void AddGlow(RgbImage& img, float cx, float cy, float radius, Colour c) {
     int l = static_cast<int>(std::floor(cx - radius)), r = static_cast<int>(std::ceil(cx + radius));
     int t = static_cast<int>(std::floor(cy - radius)), b = static_cast<int>(std::ceil(cy + radius));
-    for (int y = std::max(0, t); y <= std::min(img.height() - 1, b); ++y)
-        for (int x = std::max(0, l); x <= std::min(img.width() - 1, r); ++x) {
+    for (int y = std::max(0, t); y <= std::min(img.Height() - 1, b); ++y)
+        for (int x = std::max(0, l); x <= std::min(img.Width() - 1, r); ++x) {
             float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy) / radius;
             if (d >= 1.f) continue;
             img.Add(x, y, Scale(c, (1.f - d) * (1.f - d)));
@@ -410,15 +410,19 @@ void MapToPalette(const RgbImage& img, const Palette& pal, const std::vector<int
         ids.push_back(i);
     }
     std::vector<int16_t> cache(1 << 18, -1);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
+    for (int y = 0; y < img.Height(); ++y)
+        for (int x = 0; x < img.Width(); ++x) {
             if (img.Alpha(x, y) < 0.5f || entries.empty()) {
                 out.Set(x, y, 0);
                 continue;
             }
             Colour c = img.Get(x, y);
             float d = (Bayer(x, y) - 0.5f) * 2.f * dither;
-            auto q = [d](float v) { return std::clamp(static_cast<int>(v + d + 0.5f), 0, 255) >> 2; };
+            // Truncation and the clamp as the shared palette was made with: the
+            // data set's bytes depend on it.
+            auto q = [d](float v) {
+                return std::clamp(static_cast<int>(v + d + 0.5f), 0, 255) >> 2;  // NOLINT(bugprone-incorrect-roundings)
+            };
             int key = (q(c.r) << 12) | (q(c.g) << 6) | q(c.b);
             if (cache[key] < 0) {
                 Colour k{((key >> 12) & 63) * 4.f + 1.5f, ((key >> 6) & 63) * 4.f + 1.5f, (key & 63) * 4.f + 1.5f};
@@ -437,8 +441,8 @@ void MapToPalette(const RgbImage& img, const Palette& pal, const std::vector<int
 void Quantize(const RgbImage& img, Palette& pal, const std::vector<int>& freeEntries, Canvas& out, float dither) {
     // histogram on 5 bits a channel
     std::vector<Bin> all(1 << 15);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
+    for (int y = 0; y < img.Height(); ++y)
+        for (int x = 0; x < img.Width(); ++x) {
             if (img.Alpha(x, y) < 0.5f) continue;
             Colour c = img.Get(x, y);
             c = {std::clamp(c.r, 0.f, 255.f), std::clamp(c.g, 0.f, 255.f), std::clamp(c.b, 0.f, 255.f)};

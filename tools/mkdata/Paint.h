@@ -119,8 +119,8 @@ Colour Gradient(const std::vector<Colour>& stops, float t);
 class RgbImage {
 public:
     RgbImage(int width, int height);
-    int width() const { return width_; }
-    int height() const { return height_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
     Colour Get(int x, int y) const;
     float Alpha(int x, int y) const;
     void Set(int x, int y, Colour c, float alpha = 1.f);             // replaces
@@ -185,7 +185,7 @@ public:
     ~TextFace();
     TextFace(const TextFace&) = delete;
     TextFace& operator=(const TextFace&) = delete;
-    bool ok() const { return face_ != nullptr; }
+    bool Ok() const { return face_ != nullptr; }
     // Renders `text` (ASCII) at `pixelSize` pixels per em, with extra
     // `tracking` pixels between letters, squeezed or stretched across by
     // `xScale`. The mask is as tall as the face's ascender + descender;

@@ -194,41 +194,41 @@ float RoundedBoxSdf(float x, float y, float l, float t, float r, float b, float 
 
 // Normal of a rounded rim running along a rounded box, `w` -1 (inner edge)
 // .. 1 (outer edge), pointing away from the box's centre line.
-Vec3 RimNormal(float x, float y, float w, float W, float H) {
-    float ax = std::min(x, W - x) / W, ay = std::min(y, H - y) / H;
-    float gx = x < W / 2 ? -1.f : 1.f, gy = y < H / 2 ? -1.f : 1.f;
+Vec3 RimNormal(float x, float y, float w, float boxW, float boxH) {
+    float ax = std::min(x, boxW - x) / boxW, ay = std::min(y, boxH - y) / boxH;
+    float gx = x < boxW / 2 ? -1.f : 1.f, gy = y < boxH / 2 ? -1.f : 1.f;
     return ax < ay ? Normalize({gx * w, 0.f, 1.f}) : Normalize({0.f, gy * w, 1.f});
 }
 
 Canvas IntroPanel() {
-    constexpr int W = kIntroPanelWidth, H = kIntroPanelHeight;
+    constexpr int kW = kIntroPanelWidth, kH = kIntroPanelHeight;
     // The glass band ends this far in; the inner rim and a dark line follow,
     // then the screen the titles are written on.
     constexpr float kGlassIn = kIntroScreenInset - 2;
-    Canvas c(W, H, 0);
+    Canvas c(kW, kH, 0);
     ShadeRect(
-        c, 0, 0, W, H,
+        c, 0, 0, kW, kH,
         [&](float x, float y) -> Ink {
-            const float outer = RoundedBoxSdf(x, y, 0.5f, 0.5f, W - 0.5f, H - 0.5f, 16.f);
+            const float outer = RoundedBoxSdf(x, y, 0.5f, 0.5f, kW - 0.5f, kH - 0.5f, 16.f);
             if (outer > 0.f) return Ink{};
             const float depth = -outer;
             const int px = static_cast<int>(x), py = static_cast<int>(y);
             if (depth < 3.f) {
                 // outer rim, rounded
-                return Solid(Tone::Steel, 0.18f + 0.6f * Diffuse(RimNormal(x, y, 1.f - depth / 1.5f, W, H)) +
-                                              0.45f * Specular(RimNormal(x, y, 1.f - depth / 1.5f, W, H), 14.f));
+                return Solid(Tone::Steel, 0.18f + 0.6f * Diffuse(RimNormal(x, y, 1.f - depth / 1.5f, kW, kH)) +
+                                              0.45f * Specular(RimNormal(x, y, 1.f - depth / 1.5f, kW, kH), 14.f));
             }
             if (depth < kGlassIn - 2.f) {
                 // a band of tinted glass: every other pixel open, so the arena
                 // shows through it
                 if (((px + py) & 1) == 0) return Ink{};
-                float sheen = 0.5f + 0.4f * std::sin((x + y) * 0.05f) + 0.1f * (1.f - y / H);
+                float sheen = 0.5f + 0.4f * std::sin((x + y) * 0.05f) + 0.1f * (1.f - y / kH);
                 return Solid(Tone::Steel, 0.22f + 0.3f * sheen);
             }
             if (depth < kGlassIn + 1.f) {
                 // the inner rim the screen is set in
                 float w = (depth - (kGlassIn - 0.5f)) / 1.5f;  // -1 outer side .. 1 inner side
-                Vec3 n = RimNormal(x, y, -w, W, H);
+                Vec3 n = RimNormal(x, y, -w, kW, kH);
                 return Solid(Tone::Grey, 0.2f + 0.6f * Diffuse(n) + 0.4f * Specular(n, 14.f));
             }
             if (depth < kGlassIn + 2.f) return Solid(Tone::Grey, 0.02f);
@@ -242,14 +242,14 @@ Canvas IntroPanel() {
     // corner brackets over the glass, each with a bolt
     for (int corner = 0; corner < 4; ++corner) {
         const bool right = corner & 1, bottom = corner & 2;
-        const float cx = right ? W - 1.f : 0.f, cy = bottom ? H - 1.f : 0.f;
+        const float cx = right ? kW - 1.f : 0.f, cy = bottom ? kH - 1.f : 0.f;
         ShadeRect(
-            c, 0, 0, W, H,
+            c, 0, 0, kW, kH,
             [&](float x, float y) -> Ink {
                 float lx = std::fabs(x - cx), ly = std::fabs(y - cy);
                 if (lx > 40.f || ly > 40.f) return Ink{};
                 float arm = std::min(std::max(lx - 36.f, ly - 12.f), std::max(lx - 12.f, ly - 36.f));
-                float d = std::max(arm, RoundedBoxSdf(x, y, 1.5f, 1.5f, W - 1.5f, H - 1.5f, 15.f));
+                float d = std::max(arm, RoundedBoxSdf(x, y, 1.5f, 1.5f, kW - 1.5f, kH - 1.5f, 15.f));
                 if (d > 0.f) return Ink{};
                 auto sdf = [&](float sx, float sy) {
                     float ax = std::fabs(sx - cx), ay = std::fabs(sy - cy);
@@ -272,7 +272,7 @@ Canvas IntroPanel() {
     }
     // status lights on the top rim
     for (int k = 0; k < 3; ++k) {
-        const float lx = W / 2.f - 14.f + 14.f * k, ly = 6.f;
+        const float lx = kW / 2.f - 14.f + 14.f * k, ly = 6.f;
         const Tone tone = k == 1 ? Tone::Fire : Tone::Cyan;
         ShadeRect(
             c, static_cast<int>(lx) - 5, static_cast<int>(ly) - 5, 11, 11,
@@ -301,12 +301,12 @@ Canvas IntroPanel() {
 constexpr int kBannerTop = 99, kBannerBottom = 140;
 
 Canvas CompletePicture() {
-    constexpr int W = kImageSlotFiles[kImageComplete].width, H = kImageSlotFiles[kImageComplete].height;
-    Canvas c(W, H, 0);
+    constexpr int kW = kImageSlotFiles[kImageComplete].width, kH = kImageSlotFiles[kImageComplete].height;
+    Canvas c(kW, kH, 0);
     const float top = kBannerTop + 0.5f, bottom = kBannerBottom - 0.5f, mid = 0.5f * (top + bottom);
     // the ribbon's ends behind the plate, each with a notch cut into its tip
     for (int side = 0; side < 2; ++side) {
-        const float x0 = side == 0 ? 4.f : W - 66.f, x1 = x0 + 62.f;
+        const float x0 = side == 0 ? 4.f : kW - 66.f, x1 = x0 + 62.f;
         ShadeRect(
             c, static_cast<int>(x0), kBannerTop, 62, kBannerBottom - kBannerTop,
             [&](float x, float y) -> Ink {
@@ -323,18 +323,19 @@ Canvas CompletePicture() {
             ShadeOptions{3, 0.5f, true});
     }
     // the plate: a gold frame round a deep red field lit from above
-    const float L = 44.f, R = W - 44.f;
+    const float plateLeft = 44.f, plateRight = kW - 44.f;
     auto plate = [&](float px, float py) {
-        return std::max(std::max(L - px, px - R), std::max(top - py, py - bottom));
+        return std::max(std::max(plateLeft - px, px - plateRight), std::max(top - py, py - bottom));
     };
     ShadeRect(
-        c, static_cast<int>(L), kBannerTop, static_cast<int>(R - L) + 1, kBannerBottom - kBannerTop,
+        c, static_cast<int>(plateLeft), kBannerTop, static_cast<int>(plateRight - plateLeft) + 1,
+        kBannerBottom - kBannerTop,
         [&](float x, float y) -> Ink {
-            const float px = x + L, py = y + kBannerTop;
+            const float px = x + plateLeft, py = y + kBannerTop;
             const float d = plate(px, py);
             if (d > 0.f) return Ink{};
             if (d > -3.f) {  // the frame, bevelled: bright on its upper and left faces
-                const bool lit = (py - top < 3.f) || (px - L < 3.f);
+                const bool lit = (py - top < 3.f) || (px - plateLeft < 3.f);
                 const bool outerEdge = d > -0.8f;
                 return Solid(Tone::Gold, outerEdge ? 0.25f : (lit ? 0.95f : 0.55f));
             }
@@ -344,7 +345,7 @@ Canvas CompletePicture() {
         },
         ShadeOptions{3, 0.4f, true});
     // a star at each end of the plate
-    for (float sx : {L + 16.f, R - 16.f}) {
+    for (float sx : {plateLeft + 16.f, plateRight - 16.f}) {
         ShadeRect(
             c, static_cast<int>(sx) - 12, static_cast<int>(mid) - 12, 24, 24,
             [&](float x, float y) -> Ink {
@@ -360,7 +361,7 @@ Canvas CompletePicture() {
             ShadeOptions{3, 0.4f, true});
     }
     // the words, as large as fit between the stars
-    const int room = static_cast<int>(R - L) - 72;
+    const int room = static_cast<int>(plateRight - plateLeft) - 72;
     int size = 26;
     paint::Mask words = Text("DejaVuSans-Bold.ttf", "ALL LEVELS COMPLETE", size, 1);
     while (size > 12 && words.width > room) words = Text("DejaVuSans-Bold.ttf", "ALL LEVELS COMPLETE", --size, 1);
@@ -368,7 +369,7 @@ Canvas CompletePicture() {
     for (int j = 0; j < words.height; ++j)
         for (int i = 0; i < words.width; ++i)
             if (words.At(i, j) >= 0.5f) inkBottom = std::max(inkBottom, j);
-    const int wx = (W - words.width) / 2, wy = static_cast<int>(mid) - (inkTop + inkBottom + 1) / 2;
+    const int wx = (kW - words.width) / 2, wy = static_cast<int>(mid) - (inkTop + inkBottom + 1) / 2;
     paint::Mask shadow = paint::Dilate(words, 1);
     for (int j = 0; j < shadow.height; ++j)
         for (int i = 0; i < shadow.width; ++i)

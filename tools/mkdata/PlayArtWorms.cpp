@@ -121,15 +121,15 @@ bool RingDetail(const WormLook& look, float u, float v, float centreU, float hal
 Ink BodyInk(const WormLook& look, int heading, float x, float y) {
     const HeadingFrame f = FrameOf(heading);
     const float u = f.U(x - 16.f, y - 16.f), v = f.V(x - 16.f, y - 16.f);
-    const float A = look.ring;
-    const float tube = TubeSdf(look, v), ring = RingSdf(look, u, v, -A, A);
+    const float ringHalf = look.ring;
+    const float tube = TubeSdf(look, v), ring = RingSdf(look, u, v, -ringHalf, ringHalf);
     const float d = SmoothMin(tube, ring, 1.5f);
     if (d > 0.f) return {};
     Tone tone = look.hull;
     Ink ink;
     float lit;
     if (ring <= 0.f) {
-        lit = RingLight(look, f, u, v, 0.f, A);
+        lit = RingLight(look, f, u, v, 0.f, ringHalf);
         // a light at the heart of each segment
         const float r = std::sqrt(u * u + v * v);
         if (!look.organic) {
@@ -142,7 +142,7 @@ Ink BodyInk(const WormLook& look, int heading, float x, float y) {
                 if (rr < 3.f) lit *= 0.5f;
             }
         }
-        if (RingDetail(look, u, v, 0.f, A, lit, tone, ink)) return ink;
+        if (RingDetail(look, u, v, 0.f, ringHalf, lit, tone, ink)) return ink;
         if (ring > -0.9f && tube > -0.9f) lit *= 0.45f;  // its rim, where it stands off the tube
     } else {
         lit = TubeLight(look, f, v) * 0.72f;  // the joint between rings lies deeper

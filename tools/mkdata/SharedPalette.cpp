@@ -4,7 +4,8 @@ namespace {
 
 Rgb Mix(Rgb a, Rgb b, float t) {
     auto ch = [t](uint8_t x, uint8_t y) {
-        return static_cast<uint8_t>(static_cast<float>(x) + (static_cast<float>(y) - x) * t + 0.5f);
+        return static_cast<uint8_t>(static_cast<float>(x) + (static_cast<float>(y) - x) * t +  // NOLINT: never negative
+                                    0.5f);
     };
     return Rgb{ch(a.r, b.r), ch(a.g, b.g), ch(a.b, b.b)};
 }

@@ -354,8 +354,6 @@ void RandomInput::BeforePass(int64_t frame) {
             dwell_ = Between(20, 500);
             break;
         case kSoakInfo:
-            dwell_ = Between(50, 600);
-            break;
         case kSoakHighScores:
             dwell_ = Between(50, 600);
             break;

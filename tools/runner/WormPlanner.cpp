@@ -124,9 +124,11 @@ Reach Explore(const PlanBoard& board, CellPos from, CellPos start, int32_t lengt
         if (board.food[c.x][c.y]) {
             bool path[kArenaColumns][kArenaRows] = {};
             path[from.x][from.y] = true;
+            // The parents are signed on purpose: -1 marks the start.
+            // NOLINTNEXTLINE(bugprone-signed-char-misuse)
             for (int32_t px = parentX[c.x][c.y], py = parentY[c.x][c.y]; px >= 0;) {
                 path[px][py] = true;
-                const int32_t nx = parentX[px][py], ny = parentY[px][py];
+                const int32_t nx = parentX[px][py], ny = parentY[px][py];  // NOLINT(bugprone-signed-char-misuse)
                 px = nx;
                 py = ny;
             }
