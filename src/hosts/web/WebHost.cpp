@@ -25,17 +25,19 @@ constexpr int kSilentRate = 44100;
 // The page puts its canvas in Module.canvas and its helpers in Module.vcPage
 // (web/voidcrawl-page.js).
 
+// The bodies of EM_JS are JavaScript, which the C++ formatter would break.
+// clang-format off
 // Gives the browser control until `deadline` (performance.now() time): the
 // game's pass or fade step ends there. Short waits are a message to
 // ourselves, which browsers do not hold back as they do nested timers.
 EM_ASYNC_JS(void, WebWaitUntil, (double deadline), {
     const wait = deadline - performance.now();
-    await new Promise(resolve = > {
+    await new Promise(resolve => {
         if (wait >= 1) {
             setTimeout(resolve, wait);
         } else {
             const channel = new MessageChannel();
-            channel.port1.onmessage = () = > resolve();
+            channel.port1.onmessage = () => resolve();
             channel.port2.postMessage(0);
         }
     });
@@ -55,8 +57,8 @@ EM_JS(void, WebPointerToGame, (double clientX, double clientY, int* out), {
 // of the module's memory, made again only when that memory moves.
 EM_JS(void, WebPutFrame, (const void* rgba, int width, int height), {
     const frame = Module.vcFrame || (Module.vcFrame = {});
-    if (!frame.context) frame.context = Module.canvas.getContext('2d', {alpha : false});
-    if (!frame.image || frame.memory != = HEAPU8.buffer || frame.pixels != = rgba) {
+    if (!frame.context) frame.context = Module.canvas.getContext('2d', {alpha: false});
+    if (!frame.image || frame.memory !== HEAPU8.buffer || frame.pixels !== rgba) {
         frame.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
         frame.memory = HEAPU8.buffer;
         frame.pixels = rgba;
@@ -70,7 +72,9 @@ EM_JS(void, WebPutFrame, (const void* rgba, int width, int height), {
 
 // The page's sound output started for this module: its sample rate, or 0
 // when the browser has no Web Audio.
-EM_JS(int, WebStartAudio, (), { return Module.vcPage ? Module.vcPage.startAudio(Module) : 0; });
+EM_JS(int, WebStartAudio, (), {
+    return Module.vcPage ? Module.vcPage.startAudio(Module) : 0;
+});
 
 EM_JS(void, WebStopAudio, (), {
     if (Module.vcPage) Module.vcPage.stopAudio(Module);
@@ -83,13 +87,14 @@ EM_JS(void, WebToggleFullscreen, (), {
 EM_JS(void, WebShowMessage, (const char* text, const char* title), {
     const t = UTF8ToString(title);
     const m = UTF8ToString(text);
-    if (Module.vcPage)
-        Module.vcPage.showMessage(t, m);
-    else
-        console.error(t + ': ' + m);
+    if (Module.vcPage) Module.vcPage.showMessage(t, m);
+    else console.error(t + ': ' + m);
 });
 
-EM_JS(int, WebPageHasFocus, (), { return document.hasFocus() && document.visibilityState == = 'visible' ? 1 : 0; });
+EM_JS(int, WebPageHasFocus, (), {
+    return document.hasFocus() && document.visibilityState === 'visible' ? 1 : 0;
+});
+// clang-format on
 
 class WebHost;
 WebHost* theHost = nullptr;  // the page's audio node pulls through it

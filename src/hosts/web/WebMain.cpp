@@ -19,9 +19,12 @@ namespace {
 
 Game game;  // large: it holds every screen and the worms
 
+// The bodies of EM_JS are JavaScript, which the C++ formatter would break.
+// clang-format off
 EM_JS(void, WebGameEnded, (int failed), {
-    if (Module.vcPage) Module.vcPage.gameEnded(Module, failed != = 0);
+    if (Module.vcPage) Module.vcPage.gameEnded(Module, failed !== 0);
 });
+// clang-format on
 
 }  // namespace
 

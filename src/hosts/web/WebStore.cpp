@@ -8,12 +8,13 @@
 
 namespace {
 
+// The bodies of EM_JS are JavaScript, which the C++ formatter would break.
+// clang-format off
 // Module.vcStore: the folder, whether the browser's copy has been read, the
 // folder's last change seen, and a write under way or wanted.
 EM_JS(int, WebStoreMount, (const char* dir), {
     const path = UTF8ToString(dir);
-    const store =
-        Module.vcStore = {path : path, ready : false, seen : 0, busy : false, wanted : false, writes : 0, error : ""};
+    const store = Module.vcStore = {path: path, ready: false, seen: 0, busy: false, wanted: false, writes: 0, error: ""};
     try {
         FS.mount(IDBFS, {}, path);
     } catch (e) {
@@ -21,16 +22,17 @@ EM_JS(int, WebStoreMount, (const char* dir), {
         store.ready = true;
         return 0;
     }
-    FS.syncfs(
-        true, error = > {
-            if (error) store.error = String(error);
-            store.seen = FS.stat(path).mtime.getTime();
-            store.ready = true;
-        });
+    FS.syncfs(true, error => {
+        if (error) store.error = String(error);
+        store.seen = FS.stat(path).mtime.getTime();
+        store.ready = true;
+    });
     return 1;
 });
 
-EM_JS(int, WebStoreReady, (), { return Module.vcStore && Module.vcStore.ready ? 1 : 0; });
+EM_JS(int, WebStoreReady, (), {
+    return Module.vcStore && Module.vcStore.ready ? 1 : 0;
+});
 
 EM_JS(int, WebStoreError, (char* out, int size), {
     const error = Module.vcStore ? Module.vcStore.error : "";
@@ -45,25 +47,25 @@ EM_JS(void, WebStoreKeep, (), {
     const store = Module.vcStore;
     if (!store || !store.ready || store.error) return;
     const changed = FS.stat(store.path).mtime.getTime();
-    if (changed != = store.seen) {
+    if (changed !== store.seen) {
         store.seen = changed;
         store.wanted = true;
     }
     if (!store.wanted || store.busy) return;
     store.wanted = false;
     store.busy = true;
-    FS.syncfs(
-        false, error = > {
-            store.busy = false;
-            store.writes++;
-            if (error) console.warn('voidcrawl: cannot keep the high scores in the browser: ' + error);
-        });
+    FS.syncfs(false, error => {
+        store.busy = false;
+        store.writes++;
+        if (error) console.warn('voidcrawl: cannot keep the high scores in the browser: ' + error);
+    });
 });
 
 EM_JS(int, WebStoreBusy, (), {
     const store = Module.vcStore;
     return store && (store.busy || store.wanted) ? 1 : 0;
 });
+// clang-format on
 
 bool mounted = false;
 
