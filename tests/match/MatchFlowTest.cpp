@@ -61,6 +61,16 @@ protected:
         match().Frame();  // the game-over table is entered
         ASSERT_TRUE(match().tableShown);
     }
+    // A click on the game-over table's continue button, one match frame long.
+    void ClickContinue() {
+        h.game->cursor.x = 560;
+        h.game->cursor.y = 60;
+        MouseState.rgbButtons[0] = 0x80;
+        h.host.SetMouseButton(true);
+        match().Frame();
+        h.host.SetMouseButton(false);
+        MouseState.rgbButtons[0] = 0;
+    }
     std::vector<uint8_t> Shown() { return std::vector<uint8_t>(h.host.LastPixels(), h.host.LastPixels() + 640 * 480); }
     std::vector<uint8_t> Back() { return std::vector<uint8_t>(backBuffer->pixels, backBuffer->pixels + 640 * 480); }
     GameHarness h;
@@ -165,13 +175,7 @@ TEST_F(MatchFlowTest, GameOverEntersTheResultAndContinueRestartsOneLevelBackWith
         EXPECT_EQ((std::tuple{check.order[0]->score, std::string(check.order[0]->name), check.order[0]->lengthTotal,
                               check.order[0]->level}),
                   (std::tuple{4321 + c[0], std::string("ALICE"), 42, c[0] + 1}));
-        h.game->cursor.x = 560;  // the continue button
-        h.game->cursor.y = 60;
-        MouseState.rgbButtons[0] = 0x80;
-        h.host.SetMouseButton(true);
-        match().Frame();
-        h.host.SetMouseButton(false);
-        MouseState.rgbButtons[0] = 0;
+        ClickContinue();
         EXPECT_EQ((std::tuple{match().levelIndex, match().worms[0].score, match().worms[0].stats.lives,
                               bool(match().playerOut[0]), bool(match().playerOut[1]), bool(match().introPending),
                               bool(match().resultsSaved)}),
@@ -246,13 +250,7 @@ TEST_F(MatchFlowTest, LeavingDuringTheGameOverCueKeepsTheResultAndContinueClears
     RunOutToTheTable();
     HighScoreTable& table = h.game->highScoreScreen;
     ASSERT_EQ(std::count(table.fresh, table.fresh + HighScoreTable::kRecords, 1), 1);
-    h.game->cursor.x = 560;  // continue
-    h.game->cursor.y = 60;
-    MouseState.rgbButtons[0] = 0x80;
-    h.host.SetMouseButton(true);
-    match().Frame();
-    h.host.SetMouseButton(false);
-    MouseState.rgbButtons[0] = 0;
+    ClickContinue();
     EXPECT_EQ(std::count(table.fresh, table.fresh + HighScoreTable::kRecords, 1), 0);
 }
 
