@@ -396,12 +396,6 @@ Canvas BuildLevelBackground(int index, Palette& palette) {
     return out;
 }
 
-Canvas BuildArenaPicture(const LevelSource& level, Palette& palette) {
-    Canvas picture = BuildLevelBackground(level.scene, palette);
-    PaintWalls(picture, palette, level.walls, level.wallStyle);
-    return picture;
-}
-
 bool MakeArenaPictures(const std::string& dir, const std::array<LevelSource, kLevelFileCount>& levels) {
     // Each scene is painted once and shared by the levels that use it.
     std::array<Canvas, kLevelScenes.size()> scenes{Canvas(0, 0), Canvas(0, 0), Canvas(0, 0),

@@ -12,9 +12,6 @@
 // upper half (128..255) with the picture's own colours in 1..127.
 Canvas BuildLevelBackground(int index, Palette& palette);
 
-// A level's arena picture: its scene with its walls painted in its design.
-Canvas BuildArenaPicture(const LevelSource& level, Palette& palette);
-
 // Writes the twenty arena pictures under dir/grafik/, as the levels name
 // them (LevelPictureName).
 bool MakeArenaPictures(const std::string& dir, const std::array<LevelSource, kLevelFileCount>& levels);
