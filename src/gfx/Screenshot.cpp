@@ -75,20 +75,19 @@ bool ChooseScreenshotDir(const char* xdgPictures, const char* userDirsText, cons
 }
 
 bool FindScreenshotDir(std::string* dir) {
-    std::string home;
-    std::string error;
+    // user-dirs.dirs lies in the settings folder's parent
+    // ($XDG_CONFIG_HOME, else ~/.config), found by the same rule.
     std::string config;
-    // HOME by the same rule the player's other folders use.
-    if (FindUserConfigDir(&config, &error) && config.rfind('/') != std::string::npos) config.resize(config.rfind('/'));
-    const char* homeValue = std::getenv("HOME");
+    std::string error;
     std::string userDirs;
-    if (!config.empty()) {
-        uint8_t text[kMaxUserDirsBytes + 1] = {};
-        const ReadResult read = ReadPlayerFile((config + "/user-dirs.dirs").c_str(), text, kMaxUserDirsBytes);
+    if (FindUserConfigDir(&config, &error)) {
+        config.resize(config.rfind('/'));  // past "/voidcrawl", which the rule always ends with
+        uint8_t text[kMaxUserDirsBytes] = {};
+        const ReadResult read = ReadPlayerFile((config + "/user-dirs.dirs").c_str(), text, sizeof text - 1);
         if (read.status == ReadStatus::Read) userDirs.assign(reinterpret_cast<const char*>(text), read.size);
     }
     return ChooseScreenshotDir(std::getenv("XDG_PICTURES_DIR"), userDirs.empty() ? nullptr : userDirs.c_str(),
-                               homeValue, dir);
+                               std::getenv("HOME"), dir);
 }
 
 bool SaveScreenshot(const uint8_t* pixels, const PaletteEntry* palette, const std::tm& when, const char* folder,

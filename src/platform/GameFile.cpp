@@ -34,13 +34,12 @@ const char* OpenFailure(int error) {
 
 }  // namespace
 
-const char* DescribeFileType(unsigned mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a pipe";
-    if (S_ISSOCK(mode)) return "a socket";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-    if (S_ISLNK(mode)) return "a link";
-    return "not a plain file";
+const char* NotAFile(unsigned mode) {
+    if (S_ISDIR(mode)) return "it is a folder, not a file";
+    if (S_ISFIFO(mode)) return "it is a pipe, not a file";
+    if (S_ISSOCK(mode)) return "it is a socket, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a file";
+    return "it is not a plain file";
 }
 
 bool MapGameFileName(const char* name, char* out) {
@@ -54,44 +53,49 @@ bool MapGameFileName(const char* name, char* out) {
     return true;
 }
 
-std::FILE* OpenRegularFile(const char* path, const char** why) {
-    // Without O_NONBLOCK, opening a pipe would wait for a writer forever.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+int OpenRegularFd(const char* path, const char** why) {
+    // Anything but a regular file is refused before it is opened: a device
+    // is never touched, and a pipe never waited on.
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        const int error = errno;
+        Say(why, OpenFailure(error));
+        errno = error;
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        Say(why, NotAFile(info.st_mode));
+        errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+        return -1;
+    }
+    // Non-blocking still, should a pipe take the file's place meanwhile.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         const int error = errno;
         Say(why, OpenFailure(error));
         errno = error;
-        return nullptr;
+        return -1;
     }
-    struct stat info;
-    const char* refused = nullptr;
-    int error = 0;
-    if (fstat(fd, &info) != 0) {
-        error = errno;
-        refused = OpenFailure(error);
-    } else if (S_ISDIR(info.st_mode)) {
-        error = EISDIR;
-        refused = OpenFailure(EISDIR);
-    } else if (!S_ISREG(info.st_mode)) {
-        error = ENXIO;
-        refused = S_ISFIFO(info.st_mode)   ? "it is a pipe, not a file"
-                  : S_ISSOCK(info.st_mode) ? "it is a socket, not a file"
-                                           : "it is a device, not a file";
-    }
-    std::FILE* file = nullptr;
-    if (refused == nullptr) {
-        // A regular file: reads block as usual from here on.
-        const int flags = fcntl(fd, F_GETFL);
-        if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-        file = fdopen(fd, "rb");
-        if (file == nullptr) {
-            error = errno;
-            refused = OpenFailure(error);
-        }
-    }
-    if (file == nullptr) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        Say(why, NotAFile(info.st_mode));
         close(fd);
-        Say(why, refused);
+        errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+        return -1;
+    }
+    // A regular file: reads block as usual from here on.
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+std::FILE* OpenRegularFile(const char* path, const char** why) {
+    const int fd = OpenRegularFd(path, why);
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) {
+        const int error = errno;
+        Say(why, OpenFailure(error));
+        close(fd);
         errno = error;
     }
     return file;

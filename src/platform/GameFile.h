@@ -19,9 +19,12 @@ std::FILE* OpenGameFile(const char* name, const char* mode, const char** why = n
 bool MapGameFileName(const char* name, char* out);
 // Opens `path` for reading ("rb") when it is a regular file, as above.
 std::FILE* OpenRegularFile(const char* path, const char** why = nullptr);
+// The same as a descriptor (no stdio buffer: nothing allocated); -1 on
+// failure, with errno EISDIR or ENXIO for what is not a regular file.
+int OpenRegularFd(const char* path, const char** why = nullptr);
 // What stands where a file should be, for a file type (st_mode) that is
-// not a regular file: "a folder", "a pipe", "a socket", "a device".
-const char* DescribeFileType(unsigned mode);
+// not a regular file: "it is a folder, not a file", "it is a pipe, ...".
+const char* NotAFile(unsigned mode);
 // A data file's name as messages show it: with slashes, and printable (see
 // PrintableText.h); cut short to fit `out`.
 void ShownGameFileName(const char* name, char* out, size_t outSize);

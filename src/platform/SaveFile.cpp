@@ -249,9 +249,7 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
             return false;
         }
         if (!S_ISREG(old.st_mode)) {
-            char why[64];
-            std::snprintf(why, sizeof why, "it is %s, not a file", DescribeFileType(old.st_mode));
-            Say(result.reason, "cannot save %s: %s", result.path, why);
+            Say(result.reason, "cannot save %s: %s", result.path, NotAFile(old.st_mode));
             return false;
         }
         mode = old.st_mode & 07777;                    // the player's own permissions stay
@@ -321,29 +319,13 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
 ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
     ReadResult result;
     if (path == nullptr || path[0] == '\0') return result;
-    // Non-blocking, so that a FIFO with no writer cannot hold the game; the
-    // type is checked before a single byte is read.
-    // A device is never opened at all.
-    struct stat info = {};
-    if (stat(path, &info) != 0) {
+    const char* why = nullptr;
+    const int fd = OpenRegularFd(path, &why);
+    if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR) return result;
         result.status = ReadStatus::Refused;
-        Say(result.reason, "cannot read %s: %s", path, std::strerror(errno));
-        return result;
-    }
-    const int fd = S_ISREG(info.st_mode) ? open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY) : -1;
-    if (fd < 0 && S_ISREG(info.st_mode)) {
-        if (errno == ENOENT || errno == ENOTDIR) return result;  // gone since
-        result.status = ReadStatus::Refused;
-        Say(result.reason, "cannot read %s: %s", path, std::strerror(errno));
-        return result;
-    }
-    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        char why[64];
-        std::snprintf(why, sizeof why, "it is %s, not a file", DescribeFileType(info.st_mode));
-        result.status = ReadStatus::Refused;
-        Say(result.reason, "cannot read %s: %s", path, why);
-        if (fd >= 0) close(fd);
+        const bool notAFile = errno == EISDIR || errno == ENXIO;
+        Say(result.reason, "cannot read %s: %s", path, notAFile ? why : std::strerror(errno));
         return result;
     }
     size_t got = 0;
