@@ -104,6 +104,12 @@ const PaletteEntry* Palette() {
     return palette;
 }
 
+Bytes PngOf(int variant) {
+    std::vector<uint8_t> png;
+    EncodePalettedPng(PixelsOf(variant).data(), kScreenWidth, kScreenHeight, Palette(), &png, nullptr);
+    return png;
+}
+
 struct Writer {
     const char* name;
     const char* file;  // in the folder
@@ -135,17 +141,7 @@ const Writer kWriters[] = {
                                 SettingsOf(variant), told);
      },
      true, true},
-    {"screenshot", kShotName,
-     [] {
-         std::vector<uint8_t> png;
-         EncodePalettedPng(PixelsOf(3).data(), kScreenWidth, kScreenHeight, Palette(), &png, nullptr);
-         return png;
-     },
-     [](const Bytes&, int variant) {
-         std::vector<uint8_t> png;
-         EncodePalettedPng(PixelsOf(variant).data(), kScreenWidth, kScreenHeight, Palette(), &png, nullptr);
-         return png;
-     },
+    {"screenshot", kShotName, [] { return PngOf(3); }, [](const Bytes&, int variant) { return PngOf(variant); },
      [](const fs::path& folder, int variant, std::string* told) {
          char path[kMaxUserPath], reason[kSaveReasonSize] = "";
          const bool saved = SaveScreenshot(PixelsOf(variant).data(), Palette(), ShotTime(), folder.c_str(), path,

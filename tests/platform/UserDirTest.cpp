@@ -14,18 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-std::string ReadThroughUserDir(const char* name) {
-    uint8_t buffer[64] = {};
-    const ReadResult read = ReadUserFile(name, buffer, sizeof buffer);
-    if (read.status != ReadStatus::Read) return "<none>";
-    return std::string(reinterpret_cast<const char*>(buffer), read.size);
-}
-
 }  // namespace
 
 TEST(UserDir, TheXdgRulesForThePlayersFolder) {
@@ -77,32 +65,6 @@ TEST(UserDir, PathsInTheUserFolderAndTheSettingsFolderByTheSameRule) {
               (std::tuple{std::string("/u/v"), false, false, false, std::string("/u/v")}));  // 14: one byte short
     ASSERT_TRUE(UserFilePath("teasy.dat", path, 15));
     EXPECT_STREQ(path, "/u/v/teasy.dat");
-}
-
-TEST(UserDir, TheFolderAndItsParentsAreMadeOnTheFirstWriteAndAFileInTheWayIsNamed) {
-    ScratchDir scratch;
-    {
-        ScopedUserDir scope(scratch / "a/b/c");
-        EXPECT_EQ(ReadThroughUserDir("x.dat"), "<none>");
-        EXPECT_FALSE(fs::exists(scratch / "a")) << "reading must not create the folder";
-        char reason[256] = {};
-        SaveResult saved;
-        ASSERT_TRUE(SaveUserFile("x.dat", "mine", 4, &saved)) << saved.reason;
-        EXPECT_EQ(ReadAll(scratch / "a/b/c/x.dat"), "mine");
-        EXPECT_EQ(ReadThroughUserDir("x.dat"), "mine");
-        EXPECT_TRUE(MakeUserDir(reason, sizeof reason)) << "an existing folder is fine";
-    }
-    std::ofstream(scratch / "f") << "not a folder";
-    for (const std::string& dir : {scratch / "f", scratch / "f/sub"}) {
-        ScopedUserDir scope(dir);
-        char reason[256] = {};
-        EXPECT_FALSE(MakeUserDir(reason, sizeof reason)) << dir;
-        EXPECT_NE(std::string(reason).find(scratch / "f"), std::string::npos) << reason;
-        EXPECT_NE(std::string(reason).find("ot a directory"), std::string::npos) << reason;
-        SaveResult saved;
-        EXPECT_FALSE(SaveUserFile("x.dat", "mine", 4, &saved)) << dir;
-        EXPECT_NE(std::string(saved.reason).find(scratch / "f"), std::string::npos) << saved.reason;
-    }
 }
 
 // A player's folder too long to be a path is refused: nothing is saved,

@@ -210,29 +210,6 @@ TEST_F(SdlHostTest, ADisplayFailureCarriesSdlsReasonAndShuttingDownWhatNeverOpen
     host_->ShutdownInput();
 }
 
-// The player's gamepad mappings beside the settings: a missing file is
-// fine, anything else that is not a file is named, and a pipe is never
-// waited on.
-TEST_F(SdlHostTest, APadMappingFileThatIsNoFileIsNamedAndNeverWaitedOn) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::path(testing::TempDir()) / ("vc_pad_mappings_" + std::to_string(getpid()));
-    fs::create_directories(dir / "folder");
-    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
-    for (auto [name, said] : {std::pair{"missing", ""},
-                              {"folder", ": it is a folder, not a file\n"},
-                              {"pipe", ": it is a pipe, not a file\n"}}) {
-        HostOptions options;
-        options.padMappingPath = (dir / name).string();
-        Recreate(options);
-        char reason[256] = "";
-        testing::internal::CaptureStderr();
-        EXPECT_TRUE(host_->InitInput(reason, sizeof reason)) << reason;
-        const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(err, *said ? "voidcrawl: " + options.padMappingPath + said : "") << name;
-    }
-    fs::remove_all(dir);
-}
-
 // No sound card or sound server: the game plays silent, says so once, and
 // the mixer is pulled at a device's pace under the same lock.
 TEST_F(SdlHostTest, WithoutASoundDeviceTheMixerRunsSilentOnTheHostsClock) {
@@ -269,22 +246,6 @@ TEST_F(SdlHostTest, WithoutASoundDeviceTheMixerRunsSilentOnTheHostsClock) {
     const int stopped = source_.calls.load();
     SDL_Delay(30);
     EXPECT_EQ(source_.calls.load(), stopped);
-}
-
-// What libraries print while a device opens is dropped; the game's own
-// lines written meanwhile go on, in order, once stderr is back.
-TEST(SdlQuietStderr, OnlyTheGamesOwnLinesComeThrough) {
-    testing::internal::CaptureStderr();
-    std::fputs("before\n", stderr);
-    {
-        SdlQuietStderr quiet;
-        std::fputs("ALSA lib pcm.c:2666:(snd_pcm_open_noupdate) Unknown PCM default\n", stderr);
-        std::fputs("voidcrawl: one of ours\n", stderr);
-        const char raw[] = "error: XDG_RUNTIME_DIR is invalid\nvoidcrawl: another\n";
-        EXPECT_EQ(write(2, raw, sizeof raw - 1), ssize_t(sizeof raw - 1));
-    }
-    std::fputs("after\n", stderr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "before\nvoidcrawl: one of ours\nvoidcrawl: another\nafter\n");
 }
 
 // A machine with no display: the game fails at once rather than running

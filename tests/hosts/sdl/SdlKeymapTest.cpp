@@ -21,15 +21,6 @@ TEST(SdlKeymap, KeysTheGameReadsHaveTheirDirectInputCodes) {
     for (const auto& [sdl, dik] : keys) EXPECT_EQ(SdlScancodeToDik(sdl), dik) << SDL_GetScancodeName(sdl);
 }
 
-TEST(SdlKeymap, RowsOfTheMainBlockRunLeftToRight) {
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(SdlScancodeToDik(SDL_SCANCODE_1 + i), 0x02 + i) << i;  // 1..9, 0
-    const char* rows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
-    const uint8_t firsts[] = {0x10, 0x1E, 0x2C};
-    for (int row = 0; row < 3; ++row)
-        for (int i = 0; rows[row][i] != '\0'; ++i)
-            EXPECT_EQ(SdlScancodeToDik(SDL_SCANCODE_A + (rows[row][i] - 'A')), firsts[row] + i) << rows[row][i];
-}
-
 TEST(SdlKeymap, OnlyTheBackslashFamilySharesACodeAndUnknownCodesGiveNothing) {
     int owner[256];
     std::fill(owner, owner + 256, -1);
