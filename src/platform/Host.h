@@ -1,7 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
+#include "platform/PadContext.h"
 #include "platform/PaletteEntry.h"
+#include "platform/Settings.h"
 
 // The game's only window onto the machine. The game core talks to the host
 // through this interface and never sees SDL; the SDL host drives a real
@@ -17,10 +20,6 @@ public:
     virtual ~AudioSource() = default;
     virtual void Render(float* out, int frames, int rate) = 0;
 };
-
-// Where the game is, for what a gamepad's sticks and buttons mean there:
-// steering a worm, moving the pointer, or spelling a name.
-enum class PadContext { Pointer, Play, Text };
 
 class Host {
 public:
@@ -67,6 +66,30 @@ public:
     // player `player`'s pad (strength 0..100) where it has a motor.
     virtual void SetPadContext(PadContext) {}
     virtual void Rumble(int /*player*/, int /*strength*/, int /*milliseconds*/) {}
+
+    // The player's settings as they are in force now: the settings file's,
+    // with the command line's choices over them.
+    virtual const Settings& CurrentSettings() { return settings_; }
+    // Puts `next` in force at once (the window, the sound, the pads) and
+    // keeps in the settings file each setting that changed, and only those.
+    // False, with the reason, when the file could not be written; the change
+    // holds for this run all the same.
+    bool ChangeSettings(const Settings& next, char* reason, int reasonSize);
+    // The largest whole factor of 640 x 480 a window can have on this
+    // screen's usable area (at least 1).
+    virtual int LargestWindowFactor() { return 1; }
+
+    // For the entry point: the settings in force at the start, and the file
+    // that keeps them ("": changes are not kept).
+    void KeepSettings(const Settings& inForce, const std::string& path);
+
+protected:
+    // What ChangeSettings asks of the host before the file is written: put
+    // in force whatever differs between `before` and `after`.
+    virtual void ApplySettings(const Settings& /*before*/, const Settings& /*after*/) {}
+
+    Settings settings_;
+    std::string settingsPath_;
 };
 
 // The one host of this run, set by the entry point before Game::Init.

@@ -18,9 +18,24 @@ inline const char* ScaleName(ScaleMode mode) {
     return mode == ScaleMode::Integer ? "integer" : mode == ScaleMode::Fit ? "fit" : "auto";
 }
 
+// The window's size in real pixels; 0 x 0 until the player chooses one (or
+// drags one): then the largest whole factor of 640 x 480 that fits the
+// screen's usable area.
+struct WindowSize {
+    int width = 0;
+    int height = 0;
+};
+inline bool operator==(const WindowSize& a, const WindowSize& b) { return a.width == b.width && a.height == b.height; }
+inline bool operator!=(const WindowSize& a, const WindowSize& b) { return !(a == b); }
+// What a chosen window may measure: a quarter of the picture at least.
+inline constexpr int kMinWindowWidth = 160;
+inline constexpr int kMinWindowHeight = 120;
+inline constexpr int kMaxWindowSide = 16384;
+
 struct HostOptions {
     int fullscreen = -1;  // -1 the default (full screen unless VOIDCRAWL_WINDOWED), 0 a window, 1 full screen
     ScaleMode scale = ScaleMode::Auto;
+    WindowSize window;  // the window's size when not full screen
     bool mute = false;
     int volume = 100;                      // the master volume, 0 to 100
     std::string settingsPath;              // where a change (the full-screen toggle) is kept; empty: not kept

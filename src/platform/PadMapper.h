@@ -1,8 +1,8 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/Host.h"
 #include "platform/KeyCodes.h"
+#include "platform/PadContext.h"
 
 // Gamepads as the game sees them: a pad presses its player's keys in the
 // key snapshot, moves the pointer and presses its button; the game reads

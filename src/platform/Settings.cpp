@@ -19,8 +19,11 @@
 const SettingInfo kSettingTable[] = {
     {"display", "fullscreen", SettingType::Screen, VC_FIELD(fullscreen), "yes or no; left out: full screen"},
     {"display", "scale", SettingType::Scale, VC_FIELD(scale), "auto, integer or fit, as --scale"},
+    {"display", "window", SettingType::Window, VC_FIELD(window),
+     "the window's size, as 1280x960; auto: fits the screen"},
     {"sound", "volume", SettingType::Volume, VC_FIELD(volume), "the master volume, 0 to 100"},
     {"sound", "mute", SettingType::Switch, VC_FIELD(mute), "yes or no; --mute also mutes"},
+    {"sound", "hum", SettingType::Switch, VC_FIELD(hum), "the main menu's hum, yes or no"},
     {"player1", "left", SettingType::Key, VC_FIELD(keys.code[0][kKeyLeft]), ""},
     {"player1", "right", SettingType::Key, VC_FIELD(keys.code[0][kKeyRight]), ""},
     {"player1", "warp", SettingType::Key, VC_FIELD(keys.code[0][kKeyWarp]), ""},
@@ -150,15 +153,38 @@ bool ReadSwitch(const std::string& value, bool* out) {
     return false;
 }
 
-bool ReadVolume(const std::string& value, int* out) {
-    if (value.empty() || value.size() > 3) return false;
-    int volume = 0;
+// A whole number of at most five digits, from `min` to `max`.
+bool ReadNumber(const std::string& value, int min, int max, int* out) {
+    if (value.empty() || value.size() > 5) return false;
+    int number = 0;
     for (char c : value) {
         if (c < '0' || c > '9') return false;
-        volume = volume * 10 + (c - '0');
+        number = number * 10 + (c - '0');
     }
-    if (volume > 100) return false;
-    *out = volume;
+    if (number < min || number > max) return false;
+    *out = number;
+    return true;
+}
+
+// "auto", or a width and a height: "1280x960" ('x' or 'X', spaces allowed around it).
+bool ReadWindow(const std::string& value, WindowSize* out) {
+    if (Same(value, "auto")) return *out = WindowSize{}, true;
+    const size_t x = value.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    std::string width = value.substr(0, x);
+    std::string height = value.substr(x + 1);
+    for (std::string* side : {&width, &height}) {
+        size_t begin = 0;
+        size_t end = side->size();
+        TrimSpan(side->c_str(), &begin, &end);
+        *side = side->substr(begin, end - begin);
+    }
+    WindowSize size;
+    if (!ReadNumber(width, kMinWindowWidth, kMaxWindowSide, &size.width) ||
+        !ReadNumber(height, kMinWindowHeight, kMaxWindowSide, &size.height)) {
+        return false;
+    }
+    *out = size;
     return true;
 }
 
@@ -202,6 +228,8 @@ const char* ValuesOf(SettingType type) {
         return "yes or no";
     case SettingType::Scale:
         return "auto, integer or fit";
+    case SettingType::Window:
+        return "auto or a size such as 1280x960";
     case SettingType::Volume:
         return "0 to 100";
     case SettingType::Key:
@@ -233,8 +261,11 @@ bool ReadValue(const SettingInfo& setting, const std::string& value, Settings* s
             if (Same(value, ScaleName(mode))) return *static_cast<ScaleMode*>(field) = mode, true;
         }
         return *why = must, false;
+    case SettingType::Window:
+        if (!ReadWindow(value, static_cast<WindowSize*>(field))) return *why = must, false;
+        return true;
     case SettingType::Volume:
-        if (!ReadVolume(value, static_cast<int*>(field))) return *why = must, false;
+        if (!ReadNumber(value, 0, 100, static_cast<int*>(field))) return *why = must, false;
         return true;
     case SettingType::Key: {
         const uint8_t code = DikFromKeyName(value.c_str());
@@ -253,9 +284,9 @@ bool ReadValue(const SettingInfo& setting, const std::string& value, Settings* s
     return false;
 }
 
-// The setting's value in `settings` as the file spells it; "" for a full
-// screen choice not made.
-std::string ValueText(const SettingInfo& setting, const Settings& settings) {
+}  // namespace
+
+std::string SettingValueText(const SettingInfo& setting, const Settings& settings) {
     Settings copy = settings;
     const void* field = setting.field(copy);
     switch (setting.type) {
@@ -267,6 +298,11 @@ std::string ValueText(const SettingInfo& setting, const Settings& settings) {
         return *static_cast<const bool*>(field) ? "yes" : "no";
     case SettingType::Scale:
         return ScaleName(*static_cast<const ScaleMode*>(field));
+    case SettingType::Window: {
+        const WindowSize& size = *static_cast<const WindowSize*>(field);
+        if (size.width <= 0 || size.height <= 0) return "auto";
+        return std::to_string(size.width) + "x" + std::to_string(size.height);
+    }
     case SettingType::Volume:
         return std::to_string(*static_cast<const int*>(field));
     case SettingType::Key:
@@ -276,6 +312,32 @@ std::string ValueText(const SettingInfo& setting, const Settings& settings) {
     }
     return "";
 }
+
+int FindSetting(const char* section, const char* name) {
+    for (int i = 0; i < kSettingCount; ++i) {
+        if (std::strcmp(kSettingTable[i].section, section) == 0 && std::strcmp(kSettingTable[i].name, name) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool PlayKeyAllowed(const PlayKeys& keys, int player, int action, uint8_t code, std::string* why) {
+    static const char* const kActionNames[kPlayKeyCount] = {"left", "right", "warp", "jump", "boost", "brake"};
+    const std::string name = std::string("\"") + DikKeyName(code) + "\"";
+    if (code == 0 || DikKeyName(code)[0] == '\0') return *why = "that key has no name here", false;
+    if (Reserved(code)) return *why = name + " is the game's own key", false;
+    for (int p = 0; p < 2; ++p) {
+        for (int a = 0; a < kPlayKeyCount; ++a) {
+            if ((p == player && a == action) || keys.code[p][a] != code) continue;
+            *why = name + " is player " + std::to_string(p + 1) + "'s " + kActionNames[a];
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
 
 void ReadEntry(const std::string& section, const std::string& key, const std::string& value, int line,
                Settings* settings, Faults* faults) {
@@ -373,7 +435,7 @@ std::string FormatSettings(const Settings& settings) {
     const char* section = "";
     for (int i = 0; i < kSettingCount; ++i) {
         const SettingInfo& setting = kSettingTable[i];
-        const std::string value = ValueText(setting, settings);
+        const std::string value = SettingValueText(setting, settings);
         if (value.empty()) continue;  // full screen, not chosen
         if (std::strcmp(section, setting.section) != 0) {
             section = setting.section;
@@ -400,7 +462,7 @@ std::string SettingsHelp() {
         const std::string section = std::string("[") + setting.section + "]";
         char line[160];
         std::snprintf(line, sizeof line, "  %-9s %-10s %s (default: %s)\n", section.c_str(), setting.name,
-                      ValuesOf(setting.type), ValueText(setting, defaults).c_str());
+                      ValuesOf(setting.type), SettingValueText(setting, defaults).c_str());
         text += line;
     }
     return text;
@@ -504,10 +566,19 @@ std::string SetSettingInText(const std::string& text, const char* section, const
     return changed + "[" + section + "]" + lineEnd + entry;
 }
 
-bool SaveSettingLine(const char* path, const char* section, const char* key, const std::string& value,
-                     const Settings& fresh, std::string* error) {
-    // Under the folder's lock, so that another copy of the game changing its
-    // own line meanwhile keeps it.
+namespace {
+
+struct SettingEdit {
+    const char* section;
+    const char* key;
+    std::string value;
+};
+
+// Puts `edits` into the file at `path` under the folder's lock, so that
+// another copy of the game changing its own line meanwhile keeps it; a
+// missing file is written whole as `fresh`.
+bool SaveSettingEdits(const char* path, const std::vector<SettingEdit>& edits, const Settings& fresh,
+                      std::string* error) {
     SaveLock lock(path);
     std::string text;
     std::string reason;
@@ -520,13 +591,32 @@ bool SaveSettingLine(const char* path, const char* section, const char* key, con
         if (error != nullptr) *error = reason;
         return false;
     case ReadStatus::Read:
-        text = SetSettingInText(text, section, key, value);
+        for (const SettingEdit& edit : edits) text = SetSettingInText(text, edit.section, edit.key, edit.value);
         break;
     }
     SaveResult saved;
     if (SaveBytes(path, text.data(), text.size(), &saved)) return true;
     if (error != nullptr) *error = saved.reason;
     return false;
+}
+
+}  // namespace
+
+bool SaveSettingLine(const char* path, const char* section, const char* key, const std::string& value,
+                     const Settings& fresh, std::string* error) {
+    return SaveSettingEdits(path, {{section, key, value}}, fresh, error);
+}
+
+bool SaveSettingChanges(const char* path, const Settings& before, const Settings& after, std::string* error) {
+    std::vector<SettingEdit> edits;
+    for (int i = 0; i < kSettingCount; ++i) {
+        const SettingInfo& setting = kSettingTable[i];
+        std::string value = SettingValueText(setting, after);
+        if (value != SettingValueText(setting, before) && !value.empty()) {
+            edits.push_back({setting.section, setting.name, std::move(value)});
+        }
+    }
+    return edits.empty() || SaveSettingEdits(path, edits, after, error);
 }
 
 bool FindSettingsPath(std::string* path, std::string* error) {
@@ -542,8 +632,17 @@ HostOptions ChooseHostOptions(const Settings& file, const HostOptions& line, boo
     if (options.scale == ScaleMode::Auto) options.scale = file.scale;
     options.mute = line.mute || file.mute;
     options.volume = file.volume;
+    options.window = file.window;
     options.playKeys = file.keys;
     options.padBindings = file.pad;
     options.rumble = file.rumble;
     return options;
+}
+
+Settings SettingsInForce(const Settings& file, const HostOptions& chosen) {
+    Settings inForce = file;
+    inForce.fullscreen = chosen.fullscreen;
+    inForce.scale = chosen.scale;
+    inForce.mute = chosen.mute;
+    return inForce;
 }

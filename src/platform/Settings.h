@@ -13,9 +13,11 @@
 //   [display]
 //   fullscreen = yes        yes or no; left out: full screen
 //   scale = auto            auto, integer or fit
+//   window = auto           the window's size, 1280x960; auto: fits the screen
 //   [sound]
 //   volume = 100            0 to 100
 //   mute = no               yes or no
+//   hum = yes               the main menu's hum
 //   [player1]               and [player2]: the play keys by key name
 //   left = Left
 //   right = Right
@@ -37,16 +39,18 @@
 // its default; the reader names each problem on a line of its own.
 //
 // The game changes the file one line at a time (SaveSettingLine: Alt+Enter
-// and F11 change `fullscreen`): only the value after that line's '=' is
-// rewritten, or the line is added under its section (the section at the
-// end when missing), and every other byte stays as the player wrote it.
-// A file that cannot be read is never written over.
+// and F11 change `fullscreen`; SaveSettingChanges: the options screen and a
+// resized window): only the value after that line's '=' is rewritten, or the line is added under its section (the
+// section at the end when missing), and every other byte stays as the player wrote it. A file that cannot be read is
+// never written over.
 
 struct Settings {
     int fullscreen = -1;  // -1 not given, 0 a window, 1 full screen
     ScaleMode scale = ScaleMode::Auto;
+    WindowSize window;
     int volume = 100;
     bool mute = false;
+    bool hum = true;
     PlayKeys keys = kDefaultPlayKeys;
     PadBindings pad = kDefaultPadBindings;
     bool rumble = true;
@@ -55,7 +59,7 @@ struct Settings {
 inline constexpr const char kSettingsFileName[] = "settings.ini";
 
 // What a setting takes: Screen is yes or no, or not chosen (-1).
-enum class SettingType { Screen, Switch, Scale, Volume, Key, PadButton };
+enum class SettingType { Screen, Switch, Scale, Window, Volume, Key, PadButton };
 
 // One setting of the file. Adding a setting is a row of kSettingTable (and
 // a field of Settings); reading, writing, --help and the README's sample
@@ -69,6 +73,18 @@ struct SettingInfo {
 };
 extern const SettingInfo kSettingTable[];
 extern const int kSettingCount;
+
+// The row of kSettingTable for `section` and `name` (as spelt there), or -1.
+int FindSetting(const char* section, const char* name);
+
+// The setting's value in `settings` as the file spells it ("yes", "Right
+// Ctrl", "1280x960"); "" for a full-screen choice not made.
+std::string SettingValueText(const SettingInfo& setting, const Settings& settings);
+
+// Whether `code` may steer `action` of `player` (0 or 1) with the other
+// eleven play keys as in `keys`: false, with the reason for the player in
+// `why`, for a key the game keeps for itself or one another action has.
+bool PlayKeyAllowed(const PlayKeys& keys, int player, int action, uint8_t code, std::string* why);
 
 // One line per setting for --help: section, name, what it takes, default.
 std::string SettingsHelp();
@@ -114,6 +130,12 @@ std::string SetSettingInText(const std::string& text, const char* section, const
 bool SaveSettingLine(const char* path, const char* section, const char* key, const std::string& value,
                      const Settings& fresh, std::string* error);
 
+// Saves every setting whose value differs between `before` and `after`
+// into the file at `path`, each line as SaveSettingLine does, in one save
+// under one lock; a missing file is made whole from `after`. True when
+// nothing differs.
+bool SaveSettingChanges(const char* path, const Settings& before, const Settings& after, std::string* error);
+
 // The settings file's path for this process's environment.
 bool FindSettingsPath(std::string* path, std::string* error);
 
@@ -121,3 +143,7 @@ bool FindSettingsPath(std::string* path, std::string* error);
 // file's; VOIDCRAWL_WINDOWED (`windowedByEnvironment`) wins over the file's
 // fullscreen.
 HostOptions ChooseHostOptions(const Settings& file, const HostOptions& line, bool windowedByEnvironment);
+
+// The settings in force once `chosen` (from ChooseHostOptions) is taken
+// over the file's.
+Settings SettingsInForce(const Settings& file, const HostOptions& chosen);

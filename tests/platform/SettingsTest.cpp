@@ -45,8 +45,10 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     Settings chosen;
     chosen.fullscreen = 0;
     chosen.scale = ScaleMode::Fit;
+    chosen.window = {1000, 750};
     chosen.volume = 0;
     chosen.mute = true;
+    chosen.hum = false;
     // Names with spaces, punctuation and the keys right of P and left of Enter.
     const char* names[2][kPlayKeyCount] = {{"J", "L", "Right Alt", "[", "Keypad 8", "Keypad 2"},
                                            {"Z", "X", "Tab", ";", "'", "Left Alt"}};
@@ -67,8 +69,9 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     std::vector<std::string> problems{"untouched"};
     ASSERT_TRUE(LoadSettings(path.c_str(), &loaded, &problems)) << problems[0];
     EXPECT_TRUE(problems.empty());
-    EXPECT_EQ((std::tuple{loaded.fullscreen, loaded.scale, loaded.volume, loaded.mute}),
-              (std::tuple{0, ScaleMode::Fit, 0, true}));
+    EXPECT_EQ((std::tuple{loaded.fullscreen, loaded.scale, loaded.window.width, loaded.window.height, loaded.volume,
+                          loaded.mute, loaded.hum}),
+              (std::tuple{0, ScaleMode::Fit, 1000, 750, 0, true, false}));
     EXPECT_TRUE(SameKeys(loaded.keys, chosen.keys)) << FormatSettings(loaded);
     EXPECT_EQ(std::memcmp(&loaded.pad, &chosen.pad, sizeof loaded.pad), 0) << FormatSettings(loaded);
     EXPECT_FALSE(loaded.rumble);
@@ -142,6 +145,14 @@ TEST(Settings, WhatCannotBeUsedKeepsItsDefaultAndEachProblemIsReportedOnALineOfI
          false,
          true,
          {"line 2: \"Escape\" is the game's own key", "line 3: \"F12\" is the game's own key"}},
+        // A window from a quarter of the picture up, or auto.
+        {"[display]\nwindow = 159x120\nwindow = 1280x\nwindow = big\nwindow = 1280 X 960\nwindow = Auto\n",
+         -1,
+         100,
+         false,
+         true,
+         {"line 2: window must be auto or a size such as 1280x960, not \"159x120\"", "line 3: window",
+          "line 4: window"}},
         {"[player1]\nleft = Hyper\n", -1, 100, false, true, {"line 2: no key is called \"Hyper\""}},
         {"[player1]\nleft = A\n", -1, 100, false, true, {"\"A\" steers two actions"}},
         {"[player2]\nleft = J\nright = J\n[sound]\nmute = yes\n", -1, 100, true, true, {"\"J\" steers two actions"}},
@@ -167,6 +178,32 @@ TEST(Settings, WhatCannotBeUsedKeepsItsDefaultAndEachProblemIsReportedOnALineOfI
             EXPECT_EQ(problems[i].rfind(c.problems[i], 0), 0u) << problems[i];
         }
     }
+}
+
+// The options screen binds a key by pressing it, and saves what changed.
+TEST_F(SettingsFolder, AKeyIsRefusedWithItsReasonAndOnlyChangedSettingsAreSaved) {
+    std::string why;
+    EXPECT_FALSE(PlayKeyAllowed(kDefaultPlayKeys, 0, kKeyLeft, DikFromKeyName("Space"), &why));
+    EXPECT_EQ(why, "\"Space\" is the game's own key");
+    EXPECT_FALSE(PlayKeyAllowed(kDefaultPlayKeys, 0, kKeyLeft, kDefaultPlayKeys.code[1][kKeyBrake], &why));
+    EXPECT_EQ(why.substr(why.find(" is ")), " is player 2's brake");
+    EXPECT_TRUE(PlayKeyAllowed(kDefaultPlayKeys, 0, kKeyLeft, kDefaultPlayKeys.code[0][kKeyLeft], &why));
+    EXPECT_TRUE(PlayKeyAllowed(kDefaultPlayKeys, 1, kKeyJump, DikFromKeyName("Keypad 5"), &why));
+
+    const std::string path = folder_ + "/settings.ini";
+    const std::string mine = "; mine\n[sound]\nvolume=90 \n[display]\nwindow = auto\n";
+    Write(path, mine);
+    Settings before;
+    before.fullscreen = 0;  // from the command line: stays out of the file
+    Settings after = before;
+    std::string error;
+    ASSERT_TRUE(SaveSettingChanges(path.c_str(), before, after, &error)) << error;
+    EXPECT_EQ(Read(path), mine);
+    after.volume = 35;
+    after.window = {800, 600};
+    after.keys.code[1][kKeyJump] = DikFromKeyName("Keypad 5");
+    ASSERT_TRUE(SaveSettingChanges(path.c_str(), before, after, &error)) << error;
+    EXPECT_EQ(Read(path), "; mine\n[sound]\nvolume=35 \n[display]\nwindow = 800x600\n\n[player2]\njump = Keypad 5\n");
 }
 
 TEST_F(SettingsFolder, TheWarningNamesTenProblemsEachWithItsFileAndCountsTheRest) {

@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "voidcrawl: cannot create the window host\n");
         return 1;
     }
+    host->KeepSettings(SettingsInForce(settings, options), settingsPath);
     const LoopEnd end = RunFrameLoop(*host, game, nullptr, nullptr);
     delete host;
     return end == LoopEnd::StartupFailed ? 1 : 0;
