@@ -66,6 +66,9 @@ public:
     // player `player`'s pad (strength 0..100) where it has a motor.
     virtual void SetPadContext(PadContext) {}
     virtual void Rumble(int /*player*/, int /*strength*/, int /*milliseconds*/) {}
+    // In the Binding context: the pad button pressed since the last call
+    // (a PadButton), or -1.
+    virtual int TakePadButton() { return -1; }
 
     // The player's settings as they are in force now: the settings file's,
     // with the command line's choices over them.

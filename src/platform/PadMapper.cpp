@@ -45,6 +45,7 @@ void PadMapper::SetContext(PadContext context) {
     tapCount_ = 0;
     tapHeld_ = false;
     letter_ = -1;
+    bindPress_ = -1;
 }
 
 void PadMapper::Connect(int pad) {
@@ -95,6 +96,11 @@ void PadMapper::Tick() {
         case PadContext::Text:
             PointerPad(pad);
             SpellName(pad);
+            break;
+        case PadContext::Binding:
+            for (int button = 0; button < kPadButtonCount && bindPress_ < 0; ++button) {
+                if (pad.pressed[button]) bindPress_ = button;
+            }
             break;
         }
         std::memset(pad.pressed, 0, sizeof pad.pressed);

@@ -19,6 +19,8 @@
 //   Text     as Pointer, but the D-pad spells a name: up/down run through
 //            the letters at the end of the name, right keeps the letter, B
 //            deletes (Backspace).
+//   Binding  nothing is pressed; the first button pressed on either pad
+//            waits for TakeBindPress.
 // Buttons and axes are numbered as SDL's game controller numbers them.
 
 enum PadButton : int {
@@ -81,6 +83,12 @@ public:
     // Pointer motion made by the pads since the last take.
     void TakePointer(int* dx, int* dy);
     bool LeftDown() const { return leftDown_; }
+    // The button pressed in the Binding context since the last take, or -1.
+    int TakeBindPress() {
+        const int button = bindPress_;
+        bindPress_ = -1;
+        return button;
+    }
 
 private:
     struct Pad {
@@ -108,6 +116,7 @@ private:
     PadContext context_ = PadContext::Pointer;
     uint8_t keys_[256] = {};
     bool leftDown_ = false;
+    int bindPress_ = -1;
     float pointerX_ = 0, pointerY_ = 0;  // motion not yet taken, with its fractions
     // Name spelling: taps one key a pass at a time, each let go before the next.
     static constexpr int kTapQueue = 8;

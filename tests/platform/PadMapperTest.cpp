@@ -110,6 +110,27 @@ TEST_F(PadMapperTest, ATapWithinOnePassStillCountsAndAPadThatGoesLetsGoOfEveryth
     EXPECT_EQ(HeldKeys(pads), std::vector<int>{});
 }
 
+// While the options screen waits for a button, a pad presses nothing and
+// its first fresh press is handed over once; a button held from before is
+// not taken for a choice.
+TEST_F(PadMapperTest, WaitingForAButtonPressesNothingAndTakesTheFirstPressOnce) {
+    pads.SetContext(PadContext::Pointer);
+    pads.Button(0, kPadA, true);  // the click that asked for a button, still held
+    pads.Tick();
+    pads.SetContext(PadContext::Binding);
+    pads.Tick();
+    EXPECT_EQ(pads.TakeBindPress(), -1);
+    pads.Button(1, kPadLeftShoulder, true);
+    pads.Button(1, kPadLeftShoulder, false);
+    pads.Button(0, kPadStart, true);
+    pads.Axis(0, kPadLeftX, -32768);
+    pads.Tick();
+    EXPECT_EQ(HeldKeys(pads), std::vector<int>{});
+    EXPECT_FALSE(pads.LeftDown());
+    EXPECT_EQ(pads.TakeBindPress(), kPadStart);  // the first pad's press comes first
+    EXPECT_EQ(pads.TakeBindPress(), -1);
+}
+
 // Outside play the stick reaches any button across the screen in well under
 // a second (100 passes) and can still make small moves; the D-pad steps.
 TEST_F(PadMapperTest, OutsidePlayTheStickAndDpadMoveThePointerAndAClicks) {

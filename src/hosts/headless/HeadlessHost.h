@@ -39,6 +39,7 @@ public:
     bool CloseRequested() override { return closeRequested_; }
     bool Focused() override { return focused_; }
     void SetPadContext(PadContext context) override { pads_.SetContext(context); }
+    int TakePadButton() override { return pads_.TakeBindPress(); }
     void Rumble(int player, int strength, int milliseconds) override;
 
     // ---- control ----------------------------------------------------------
