@@ -29,9 +29,9 @@ bool Fail(const char* name, const char* why) {
 
 bool ImageLoader::Load(const char* fileName, uint8_t* pixels, int32_t targetWidth, int32_t targetHeight,
                        PaletteEntry* paletteOut) {
-    const char* why = nullptr;
+    ReadError why;
     std::FILE* f = OpenGameFile(fileName, "rb", &why);
-    if (!f) return Fail(fileName, why);
+    if (!f) return Fail(fileName, why.reason);
     std::fseek(f, 0, SEEK_END);
     long end = std::ftell(f);
     std::fseek(f, 0, SEEK_SET);

@@ -101,7 +101,7 @@ int SoundBank::Load(const char* fileName, uint32_t extraFlags) {
     // Reading allocates the sample bytes; the mixer then owns them.
     WaveSamples wave;
     WaveError error{};
-    const char* why = nullptr;
+    ReadError why;
     std::FILE* file = OpenGameFile(fileName, "rb", &why);
     const bool opened = file != nullptr;
     const bool read = opened && ReadWaveStream(file, &wave, &error);
@@ -109,7 +109,8 @@ int SoundBank::Load(const char* fileName, uint32_t extraFlags) {
     char shown[kMaxGameFileName + 1];
     ShownGameFileName(fileName, shown, sizeof shown);
     if (!read) {
-        std::fprintf(stderr, "voidcrawl: cannot load sound \"%s\": %s\n", shown, opened ? WaveErrorText(error) : why);
+        std::fprintf(stderr, "voidcrawl: cannot load sound \"%s\": %s\n", shown,
+                     opened ? WaveErrorText(error) : why.reason);
         soundLoadFailed = true;
         return -1;
     }

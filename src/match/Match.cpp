@@ -118,9 +118,9 @@ void Match::Reset(int32_t d) {
 bool Match::LoadLevel() {
     std::snprintf(levelFileName, sizeof levelFileName, "L%d.DAT", static_cast<int>(levelIndex));
     uint8_t bytes[kLevelFileBytes];
-    const char* why = nullptr;
+    ReadError why;
     std::FILE* f = OpenGameFile(levelFileName, "rb", &why);
-    if (!f) return RefuseLevel(why);
+    if (!f) return RefuseLevel(why.reason);
     const size_t got = std::fread(bytes, 1, sizeof bytes, f);
     std::fclose(f);
     return LoadLevelBytes(bytes, static_cast<int64_t>(got));

@@ -11,10 +11,6 @@
 
 namespace {
 
-void Say(const char** why, const char* text) {
-    if (why != nullptr) *why = text;
-}
-
 const char* OpenFailure(int error) {
     switch (error) {
     case ENOENT:
@@ -30,6 +26,12 @@ const char* OpenFailure(int error) {
     default:
         return std::strerror(error);
     }
+}
+
+// Fills `error` for the errno of a failed open and leaves errno as it was.
+void Say(ReadError* error, int code, const char* text) {
+    ReadFailed(error, code == ENOENT || code == ENOTDIR ? ReadStatus::Missing : ReadStatus::Refused, text);
+    errno = code;
 }
 
 }  // namespace
@@ -53,33 +55,29 @@ bool MapGameFileName(const char* name, char* out) {
     return true;
 }
 
-int OpenRegularFd(const char* path, const char** why) {
+int OpenRegularFd(const char* path, ReadError* error) {
     // Anything but a regular file is refused before it is opened: a device
     // is never touched, and a pipe never waited on.
     struct stat info;
     if (stat(path, &info) != 0) {
-        const int error = errno;
-        Say(why, OpenFailure(error));
-        errno = error;
+        const int code = errno;
+        Say(error, code, OpenFailure(code));
         return -1;
     }
     if (!S_ISREG(info.st_mode)) {
-        Say(why, NotAFile(info.st_mode));
-        errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+        Say(error, S_ISDIR(info.st_mode) ? EISDIR : ENXIO, NotAFile(info.st_mode));
         return -1;
     }
     // Non-blocking still, should a pipe take the file's place meanwhile.
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        const int error = errno;
-        Say(why, OpenFailure(error));
-        errno = error;
+        const int code = errno;
+        Say(error, code, OpenFailure(code));
         return -1;
     }
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        Say(why, NotAFile(info.st_mode));
         close(fd);
-        errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+        Say(error, S_ISDIR(info.st_mode) ? EISDIR : ENXIO, NotAFile(info.st_mode));
         return -1;
     }
     // A regular file: reads block as usual from here on.
@@ -88,34 +86,31 @@ int OpenRegularFd(const char* path, const char** why) {
     return fd;
 }
 
-std::FILE* OpenRegularFile(const char* path, const char** why) {
-    const int fd = OpenRegularFd(path, why);
+std::FILE* OpenRegularFile(const char* path, ReadError* error) {
+    const int fd = OpenRegularFd(path, error);
     if (fd < 0) return nullptr;
     std::FILE* file = fdopen(fd, "rb");
     if (file == nullptr) {
-        const int error = errno;
-        Say(why, OpenFailure(error));
+        const int code = errno;
         close(fd);
-        errno = error;
+        Say(error, code, OpenFailure(code));
     }
     return file;
 }
 
-std::FILE* OpenGameFile(const char* name, const char* mode, const char** why) {
+std::FILE* OpenGameFile(const char* name, const char* mode, ReadError* error) {
     char path[kMaxGameFileName + 1];
     if (!MapGameFileName(name, path)) {
-        const int error = (name == nullptr || name[0] == '\0') ? ENOENT : ENAMETOOLONG;
-        Say(why, OpenFailure(error));
-        errno = error;
+        const int code = (name == nullptr || name[0] == '\0') ? ENOENT : ENAMETOOLONG;
+        Say(error, code, OpenFailure(code));
         return nullptr;
     }
     const bool reading = mode != nullptr && mode[0] == 'r' && std::strchr(mode, '+') == nullptr;
-    if (reading) return OpenRegularFile(path, why);
+    if (reading) return OpenRegularFile(path, error);
     std::FILE* file = std::fopen(path, mode);
     if (file == nullptr) {
-        const int error = errno;
-        Say(why, OpenFailure(error));
-        errno = error;
+        const int code = errno;
+        Say(error, code, OpenFailure(code));
     }
     return file;
 }

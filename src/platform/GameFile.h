@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "platform/ReadError.h"
+
 // Opens a data file by the game's own name, such as "grafik\mousehi.dat",
 // relative to the working directory: backslashes become slashes and the
 // name keeps its exact case. Names longer than kMaxGameFileName characters
@@ -9,19 +11,20 @@
 //
 // Opened for reading, only a regular file is taken: a folder, a pipe, a
 // socket or a device is refused (null) without being read or waited on.
-// On failure `why`, when given, says what is wrong in a few words ("it is a
-// folder, not a file", "there is no such file", ...).
+// On failure `error` (ReadError.h) says what is wrong in a few words ("it is
+// a folder, not a file", "there is no such file", ...): Missing when there
+// is no file or no folder on the way to it, Refused for anything else.
 constexpr int kMaxGameFileName = 255;
 
-std::FILE* OpenGameFile(const char* name, const char* mode, const char** why = nullptr);
+std::FILE* OpenGameFile(const char* name, const char* mode, ReadError* error = nullptr);
 // The mapping alone: writes the path into `out` (kMaxGameFileName + 1
 // bytes); false when the name is too long or empty.
 bool MapGameFileName(const char* name, char* out);
 // Opens `path` for reading ("rb") when it is a regular file, as above.
-std::FILE* OpenRegularFile(const char* path, const char** why = nullptr);
+std::FILE* OpenRegularFile(const char* path, ReadError* error = nullptr);
 // The same as a descriptor (no stdio buffer: nothing allocated); -1 on
 // failure, with errno EISDIR or ENXIO for what is not a regular file.
-int OpenRegularFd(const char* path, const char** why = nullptr);
+int OpenRegularFd(const char* path, ReadError* error = nullptr);
 // What stands where a file should be, for a file type (st_mode) that is
 // not a regular file: "it is a folder, not a file", "it is a pipe, ...".
 const char* NotAFile(unsigned mode);

@@ -318,14 +318,15 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
 
 ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
     ReadResult result;
+    result.status = ReadStatus::Missing;
     if (path == nullptr || path[0] == '\0') return result;
-    const char* why = nullptr;
-    const int fd = OpenRegularFd(path, &why);
+    ReadError opened;
+    const int fd = OpenRegularFd(path, &opened);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return result;
+        if (opened.status == ReadStatus::Missing) return result;
         result.status = ReadStatus::Refused;
         const bool notAFile = errno == EISDIR || errno == ENXIO;
-        Say(result.reason, "cannot read %s: %s", path, notAFile ? why : std::strerror(errno));
+        Say(result.reason, "cannot read %s: %s", path, notAFile ? opened.reason : std::strerror(errno));
         return result;
     }
     size_t got = 0;
@@ -356,8 +357,7 @@ ReadResult ReadUserFile(const char* name, uint8_t* buffer, size_t capacity) {
         if (result.status != ReadStatus::Missing) return result;
     }
     char mapped[kMaxGameFileName + 1];
-    if (!MapGameFileName(name, mapped)) return ReadResult();
-    return ReadPlayerFile(mapped, buffer, capacity);
+    return ReadPlayerFile(MapGameFileName(name, mapped) ? mapped : nullptr, buffer, capacity);
 }
 
 bool SaveUserFile(const char* name, const void* data, size_t size, SaveResult* out, unsigned flags) {

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/ReadError.h"
 #include "platform/UserDir.h"
 
 // Every file the game writes for the player (high-score tables, settings,
@@ -18,7 +19,7 @@
 //   folder), so a read-then-save under a SaveLock sees the other's save;
 // - a failure comes back with a reason that names the file and the fault.
 
-constexpr int kSaveReasonSize = kMaxUserPath + 256;
+constexpr int kSaveReasonSize = kReadReasonSize;
 
 struct SaveResult {
     bool ok = false;
@@ -64,17 +65,11 @@ private:
     int fd_ = -1;
 };
 
-enum class ReadStatus {
-    Read,     // the file's first bytes are in the buffer
-    Missing,  // there is no file (nor a folder on the way to it)
-    Refused,  // there is something, and it cannot be read: see reason
-};
-
-struct ReadResult {
-    ReadStatus status = ReadStatus::Missing;
+// Read: the file's first bytes are in the buffer; Missing: there is no
+// file, nor a folder on the way to it; Refused: see reason.
+struct ReadResult : ReadError {
     size_t size = 0;      // bytes read into the buffer
     bool longer = false;  // the file goes on past the buffer
-    char reason[kSaveReasonSize] = {};
 };
 
 // Reads up to `capacity` bytes of the regular file at `path` (links

@@ -501,6 +501,7 @@ bool LoadSettings(const char* path, Settings* settings, std::vector<std::string>
     case ReadStatus::Missing:
         if (problems != nullptr) problems->clear();
         return true;
+    case ReadStatus::Malformed:
     case ReadStatus::Refused:
         if (problems != nullptr) *problems = {reason};
         return false;
@@ -586,6 +587,7 @@ bool SaveSettingEdits(const char* path, const std::vector<SettingEdit>& edits, c
     case ReadStatus::Missing:
         text = FormatSettings(fresh);
         break;
+    case ReadStatus::Malformed:
     case ReadStatus::Refused:
         // What could not be read is never written over.
         if (error != nullptr) *error = reason;

@@ -50,13 +50,13 @@ TEST(GameFile, OpensRelativeToTheWorkingDirectoryByExactCaseAndRefusesTooLongANa
     std::filesystem::create_directory("folder.dat");
     ASSERT_EQ(mkfifo("pipe.dat", 0600), 0);
     std::filesystem::create_symlink("/dev/null", "device.dat");
-    for (auto [name, why] : {std::pair{"folder.dat", "it is a folder, not a file"},
-                             {"pipe.dat", "it is a pipe, not a file"},
-                             {"device.dat", "it is a device, not a file"},
-                             {"grafik\none.dat", "there is no such file"}}) {
-        const char* said = nullptr;
+    for (auto [name, status, why] : {std::tuple{"folder.dat", ReadStatus::Refused, "it is a folder, not a file"},
+                                     {"pipe.dat", ReadStatus::Refused, "it is a pipe, not a file"},
+                                     {"device.dat", ReadStatus::Refused, "it is a device, not a file"},
+                                     {"grafik\none.dat", ReadStatus::Missing, "there is no such file"}}) {
+        ReadError said;
         f = OpenGameFile(name, "rb", &said);
-        EXPECT_EQ((std::tuple{f, std::string(said ? said : "")}), (std::tuple{nullptr, std::string(why)})) << name;
+        EXPECT_EQ((std::tuple{f, said.status, std::string(said.reason)}), (std::tuple{nullptr, status, why})) << name;
         if (f) std::fclose(f);
     }
     errno = 0;  // a name the disk would take, but too long for the game

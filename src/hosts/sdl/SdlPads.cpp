@@ -23,13 +23,14 @@ void SdlPads::Open(const char* mappingFile) {
     open_ = true;
     if (mappingFile != nullptr && mappingFile[0] != '\0') {
         // The player's own file, when there is one (never a pipe to wait on).
-        const char* why = nullptr;
+        ReadError why;
         std::FILE* file = OpenRegularFile(mappingFile, &why);
         const bool opened = file != nullptr;
         const bool absent = !opened && errno == ENOENT;
         if (opened) std::fclose(file);
         if (!absent && (!opened || SDL_GameControllerAddMappingsFromFile(mappingFile) < 0)) {
-            std::fprintf(stderr, "voidcrawl: %s: %s\n", Printable(mappingFile).c_str(), opened ? SDL_GetError() : why);
+            std::fprintf(stderr, "voidcrawl: %s: %s\n", Printable(mappingFile).c_str(),
+                         opened ? SDL_GetError() : why.reason);
         }
     }
     // Pads already plugged in arrive as "added" events.
