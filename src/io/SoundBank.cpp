@@ -100,17 +100,14 @@ int SoundBank::Load(const char* fileName, uint32_t extraFlags) {
 
     // Reading allocates the sample bytes; the mixer then owns them.
     WaveSamples wave;
-    WaveError error{};
-    ReadError why;
-    std::FILE* file = OpenGameFile(fileName, "rb", &why);
-    const bool opened = file != nullptr;
-    const bool read = opened && ReadWaveStream(file, &wave, &error);
-    if (opened) std::fclose(file);
+    ReadError error;
+    std::FILE* file = OpenGameFile(fileName, "rb", &error);
+    const bool read = file != nullptr && ReadWaveStream(file, &wave, &error);
+    if (file != nullptr) std::fclose(file);
     char shown[kMaxGameFileName + 1];
     ShownGameFileName(fileName, shown, sizeof shown);
     if (!read) {
-        std::fprintf(stderr, "voidcrawl: cannot load sound \"%s\": %s\n", shown,
-                     opened ? WaveErrorText(error) : why.reason);
+        std::fprintf(stderr, "voidcrawl: cannot load sound \"%s\": %s\n", shown, error.reason);
         soundLoadFailed = true;
         return -1;
     }

@@ -26,8 +26,8 @@ class SoundBank {
 public:
     void Init();
     // Reads a RIFF WAVE file into the first free slot; -1 when it fails.
-    // A file that cannot be read sets soundLoadFailed and leaves the slot
-    // empty; a buffer that cannot be made sets soundFailed and, so that no
+    // A file that cannot be read is told on stderr (the reader's reason),
+    // sets soundLoadFailed and leaves the slot empty; a buffer that cannot be made sets soundFailed and, so that no
     // later sound slides into the wrong slot number unnoticed, also
     // soundLoadFailed.
     int Load(const char* fileName, uint32_t extraFlags);

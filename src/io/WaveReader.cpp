@@ -65,12 +65,9 @@ bool IdIs(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0;
 // pad byte that follows an odd-sized chunk.
 uint64_t ChunkEnd(uint64_t pos, uint32_t size) { return pos + 8 + size + (size & 1u); }
 
-bool Fail(WaveError* error, WaveError why) {
-    if (error) *error = why;
-    return false;
-}
+bool Malformed(ReadError* error, const char* rule) { return ReadFailed(error, ReadStatus::Malformed, rule); }
 
-bool Parse(ByteSource& src, WaveSamples* out, WaveError* error) {
+bool Parse(ByteSource& src, WaveSamples* out, ReadError* error) {
     const uint64_t fileSize = src.Size();
     uint8_t header[12];
 
@@ -92,14 +89,15 @@ bool Parse(ByteSource& src, WaveSamples* out, WaveError* error) {
         }
         pos = ChunkEnd(pos, size);
     }
-    if (!haveForm) return Fail(error, WaveError::NoWaveForm);
+    if (!haveForm) return Malformed(error, "no RIFF WAVE form");
 
     // 2. The form's first chunk is the format record.
     pos = formStart;
-    if (pos + 8 > formEnd || src.Read(pos, header, 8) != 8) return Fail(error, WaveError::NoFormatChunk);
+    if (pos + 8 > formEnd || src.Read(pos, header, 8) != 8) return Malformed(error, "no format chunk");
     const uint32_t formatSize = Le32(header + 4);
     uint8_t record[18];
-    if (src.Read(pos + 8, record, sizeof record) != sizeof record) return Fail(error, WaveError::ShortFormat);
+    if (src.Read(pos + 8, record, sizeof record) != sizeof record)
+        return Malformed(error, "format record shorter than 18 bytes");
     WaveFormat format;
     format.formatTag = Le16(record + 0);
     format.channels = Le16(record + 2);
@@ -108,7 +106,7 @@ bool Parse(ByteSource& src, WaveSamples* out, WaveError* error) {
     format.blockAlign = Le16(record + 12);
     format.bitsPerSample = Le16(record + 14);
     format.extraSize = Le16(record + 16);
-    if (format.formatTag != 1) return Fail(error, WaveError::NotPcm);
+    if (format.formatTag != 1) return Malformed(error, "not PCM");
     pos = ChunkEnd(pos, formatSize);
 
     // 3. The "data" chunk, scanning onward inside the form.
@@ -124,7 +122,7 @@ bool Parse(ByteSource& src, WaveSamples* out, WaveError* error) {
         }
         pos = ChunkEnd(pos, size);
     }
-    if (!haveData) return Fail(error, WaveError::NoDataChunk);
+    if (!haveData) return Malformed(error, "no data chunk");
 
     // 4. The samples: what the file holds of the chunk, within the cap.
     const uint64_t dataStart = pos + 8;
@@ -137,7 +135,7 @@ bool Parse(ByteSource& src, WaveSamples* out, WaveError* error) {
     size_t got = 0;
     if (take > 0) {
         bytes.reset(new (std::nothrow) uint8_t[static_cast<size_t>(take)]);
-        if (!bytes) return Fail(error, WaveError::OutOfMemory);
+        if (!bytes) return ReadFailed(error, ReadStatus::Refused, "out of memory");
         got = src.Read(dataStart, bytes.get(), static_cast<size_t>(take));
         if (got == 0) bytes.reset();
     }
@@ -146,41 +144,18 @@ bool Parse(ByteSource& src, WaveSamples* out, WaveError* error) {
     out->bytes = std::move(bytes);
     out->size = static_cast<uint32_t>(got);
     out->truncated = got < dataSize;
-    if (error) *error = WaveError::None;
     return true;
 }
 
 }  // namespace
 
-bool ReadWaveMemory(const uint8_t* data, size_t size, WaveSamples* out, WaveError* error) {
+bool ReadWaveMemory(const uint8_t* data, size_t size, WaveSamples* out, ReadError* error) {
     MemorySource src(data, size);
     return Parse(src, out, error);
 }
 
-bool ReadWaveStream(std::FILE* file, WaveSamples* out, WaveError* error) {
-    if (!file) return Fail(error, WaveError::CannotOpen);
+bool ReadWaveStream(std::FILE* file, WaveSamples* out, ReadError* error) {
+    if (!file) return ReadFailed(error, ReadStatus::Refused, "cannot open the file");
     FileSource src(file);
     return Parse(src, out, error);
-}
-
-const char* WaveErrorText(WaveError error) {
-    switch (error) {
-    case WaveError::None:
-        return "no error";
-    case WaveError::CannotOpen:
-        return "cannot open the file";
-    case WaveError::NoWaveForm:
-        return "no RIFF WAVE form";
-    case WaveError::NoFormatChunk:
-        return "no format chunk";
-    case WaveError::ShortFormat:
-        return "format record shorter than 18 bytes";
-    case WaveError::NotPcm:
-        return "not PCM";
-    case WaveError::NoDataChunk:
-        return "no data chunk";
-    case WaveError::OutOfMemory:
-        return "out of memory";
-    }
-    return "unknown error";
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/ReadError.h"
+
 // Reads the samples of a RIFF WAVE file.
 //
 // The rules the sound files follow:
@@ -23,17 +25,6 @@
 // the file holds and never more than kMaxWaveBytes.
 
 constexpr uint32_t kMaxWaveBytes = 16u * 1024u * 1024u;
-
-enum class WaveError {
-    None,
-    CannotOpen,     // the file could not be opened or read
-    NoWaveForm,     // no RIFF chunk of form "WAVE"
-    NoFormatChunk,  // the form holds no chunk at all
-    ShortFormat,    // fewer than 18 bytes of format record could be read
-    NotPcm,         // format tag other than 1
-    NoDataChunk,    // no "data" chunk after the format chunk
-    OutOfMemory,
-};
 
 struct WaveFormat {
     uint16_t formatTag = 0;
@@ -56,8 +47,8 @@ struct WaveSamples {
 
 // ReadWaveStream reads the whole of a file already open (the sound bank
 // opens "sound\btouch.dat" and the like with OpenGameFile), and
-// ReadWaveMemory parses a file already in memory.
-bool ReadWaveStream(std::FILE* file, WaveSamples* out, WaveError* error = nullptr);
-bool ReadWaveMemory(const uint8_t* data, size_t size, WaveSamples* out, WaveError* error = nullptr);
-
-const char* WaveErrorText(WaveError error);
+// ReadWaveMemory parses a file already in memory. A file that breaks the
+// rules above is Malformed, with the rule in the reason ("no data chunk");
+// no file to read, or no memory for its samples, is Refused.
+bool ReadWaveStream(std::FILE* file, WaveSamples* out, ReadError* error = nullptr);
+bool ReadWaveMemory(const uint8_t* data, size_t size, WaveSamples* out, ReadError* error = nullptr);

@@ -46,7 +46,7 @@ Bytes ValidWave(const Bytes& samples) { return Riff("WAVE", {Chunk("fmt ", Forma
 
 struct Result {
     bool ok;
-    WaveError error = WaveError::OutOfMemory;  // must be overwritten
+    ReadError error;
     WaveSamples wave;
     Bytes Taken() const { return wave.size ? Bytes(wave.bytes.get(), wave.bytes.get() + wave.size) : Bytes(); }
 };
@@ -59,8 +59,8 @@ Result Read(const Bytes& file) {
 TEST(WaveReader, ReadsTheSamplesOfAWaveFormAfterOtherTopLevelChunks) {
     const Bytes samples = Samples(101);
     Result r = Read(ValidWave(samples));
-    EXPECT_EQ((std::tuple{r.ok, r.error, r.Taken(), r.wave.truncated}),
-              (std::tuple{true, WaveError::None, samples, false}));
+    EXPECT_EQ((std::tuple{r.ok, r.error.status, r.Taken(), r.wave.truncated}),
+              (std::tuple{true, ReadStatus::Read, samples, false}));
     EXPECT_EQ((std::tuple{r.wave.format.channels, r.wave.format.samplesPerSec, r.wave.format.bitsPerSample}),
               (std::tuple{1, 22050u, 8}));
     EXPECT_EQ(Read(Cat(Cat(Chunk("JUNK", Samples(5)), Riff("AVI ", {Chunk("data", Samples(4))})), ValidWave(samples)))
@@ -74,26 +74,27 @@ TEST(WaveReader, RefusesFilesWithoutTheFormTheFormatOrTheData) {
     const Bytes fmt = Chunk("fmt ", FormatBody()), data = Chunk("data", Samples(8));
     Bytes rifx = ValidWave(Samples(8));
     rifx[3] = 'X';
-    const std::pair<Bytes, WaveError> cases[] = {
-        {Riff("AVI ", {fmt, data}), WaveError::NoWaveForm},
-        {rifx, WaveError::NoWaveForm},
-        {Bytes(), WaveError::NoWaveForm},
-        {Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V'}, WaveError::NoWaveForm},
-        {Riff("WAVE", {}), WaveError::NoFormatChunk},
+    const std::pair<Bytes, std::string> cases[] = {
+        {Riff("AVI ", {fmt, data}), "no RIFF WAVE form"},
+        {rifx, "no RIFF WAVE form"},
+        {Bytes(), "no RIFF WAVE form"},
+        {Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V'}, "no RIFF WAVE form"},
+        {Riff("WAVE", {}), "no format chunk"},
         // The form's first chunk is the format record whatever its id: a LIST's "INFO" is no PCM tag.
-        {Riff("WAVE", {Chunk("LIST", Cat(Bytes{'I', 'N', 'F', 'O'}, Bytes(20, 'x'))), fmt, data}), WaveError::NotPcm},
-        {Riff("WAVE", {Chunk("fmt ", FormatBody(0)), data}), WaveError::NotPcm},
-        {Riff("WAVE", {Chunk("fmt ", FormatBody(0xFE, 18, 0xFF)), data}), WaveError::NotPcm},
-        {Riff("WAVE", {fmt}), WaveError::NoDataChunk},
-        {Riff("WAVE", {fmt, Chunk("dat ", Samples(8))}), WaveError::NoDataChunk},
-        {Cat(Riff("WAVE", {fmt}), data), WaveError::NoDataChunk},  // outside the form
-        {Riff("WAVE", {data, fmt}), WaveError::NotPcm},
+        {Riff("WAVE", {Chunk("LIST", Cat(Bytes{'I', 'N', 'F', 'O'}, Bytes(20, 'x'))), fmt, data}), "not PCM"},
+        {Riff("WAVE", {Chunk("fmt ", FormatBody(0)), data}), "not PCM"},
+        {Riff("WAVE", {Chunk("fmt ", FormatBody(0xFE, 18, 0xFF)), data}), "not PCM"},
+        {Riff("WAVE", {fmt}), "no data chunk"},
+        {Riff("WAVE", {fmt, Chunk("dat ", Samples(8))}), "no data chunk"},
+        {Cat(Riff("WAVE", {fmt}), data), "no data chunk"},  // outside the form
+        {Riff("WAVE", {data, fmt}), "not PCM"},
         // Sizes far past the end: the scan runs off the file.
-        {Riff("WAVE", {fmt, Chunk("JUNK", Samples(4), false, 0xFFFFFFF0u), data}), WaveError::NoDataChunk},
-        {Riff("WAVE", {Chunk("fmt ", FormatBody(), false, 0xFFFFFFFFu), data}), WaveError::NoDataChunk}};
+        {Riff("WAVE", {fmt, Chunk("JUNK", Samples(4), false, 0xFFFFFFF0u), data}), "no data chunk"},
+        {Riff("WAVE", {Chunk("fmt ", FormatBody(), false, 0xFFFFFFFFu), data}), "no data chunk"}};
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Result r = Read(cases[i].first);
-        EXPECT_EQ((std::tuple{r.ok, r.error}), (std::tuple{false, cases[i].second})) << i;
+        EXPECT_EQ((std::tuple{r.ok, r.error.status}), (std::tuple{false, ReadStatus::Malformed})) << i;
+        EXPECT_EQ(r.error.reason, cases[i].second) << i;
     }
     EXPECT_FALSE(ReadWaveMemory(nullptr, 100, nullptr, nullptr));
     EXPECT_TRUE(Read(Riff("WAVE", {Chunk("abcd", FormatBody()), data})).ok);
@@ -104,7 +105,8 @@ TEST(WaveReader, ReadsEighteenFormatBytesEvenFromA16ByteRecordAndScansPastPadded
     EXPECT_EQ(Read(Riff("WAVE", {Chunk("fmt ", FormatBody(1, 16)), Chunk("data", samples)})).Taken(), samples);
     const Bytes file = Riff("WAVE", {Chunk("fmt ", FormatBody())});
     for (int cut = 1; cut <= 18; ++cut)
-        EXPECT_EQ(Read(Bytes(file.begin(), file.end() - cut)).error, WaveError::ShortFormat) << cut;
+        EXPECT_STREQ(Read(Bytes(file.begin(), file.end() - cut)).error.reason, "format record shorter than 18 bytes")
+            << cut;
     EXPECT_EQ(Read(Riff("WAVE", {Chunk("fmt ", FormatBody(1, 19)), Chunk("fact", Samples(3)), Chunk("LIST", Samples(7)),
                                  Chunk("data", samples)}))
                   .Taken(),
