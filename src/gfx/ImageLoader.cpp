@@ -17,49 +17,48 @@ namespace {
 constexpr int64_t kMaxImageBytes = 16 * 1024 * 1024;
 constexpr int64_t kHeaderBytes = 14 + 40;
 
-bool Fail(const char* name, const char* why) {
-    imageLoadFailed = true;
-    char shown[kMaxGameFileName + 1];
-    ShownGameFileName(name, shown, sizeof shown);
-    std::fprintf(stderr, "voidcrawl: cannot load picture \"%s\": %s\n", shown, why);
-    return false;
-}
+bool Malformed(ReadError* error, const char* rule) { return ReadFailed(error, ReadStatus::Malformed, rule); }
 
 }  // namespace
 
+void TellPictureFailure(const char* fileName, const ReadError& error) {
+    char shown[kMaxGameFileName + 1];
+    ShownGameFileName(fileName, shown, sizeof shown);
+    std::fprintf(stderr, "voidcrawl: cannot load picture \"%s\": %s\n", shown, error.reason);
+}
+
 bool ImageLoader::Load(const char* fileName, uint8_t* pixels, int32_t targetWidth, int32_t targetHeight,
-                       PaletteEntry* paletteOut) {
-    ReadError why;
-    std::FILE* f = OpenGameFile(fileName, "rb", &why);
-    if (!f) return Fail(fileName, why.reason);
+                       PaletteEntry* paletteOut, ReadError* error) {
+    std::FILE* f = OpenGameFile(fileName, "rb", error);
+    if (!f) return false;
     std::fseek(f, 0, SEEK_END);
     long end = std::ftell(f);
     std::fseek(f, 0, SEEK_SET);
     if (end < 0 || end > kMaxImageBytes + kHeaderBytes + 1024 * 16) {
         std::fclose(f);
-        return Fail(fileName, "the file is larger than any picture");
+        return Malformed(error, "the file is larger than any picture");
     }
     std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[static_cast<size_t>(end) + 1]);
     if (!data) {
         std::fclose(f);
-        return Fail(fileName, "out of memory");
+        return ReadFailed(error, ReadStatus::Refused, "out of memory");
     }
     const size_t got = std::fread(data.get(), 1, static_cast<size_t>(end), f);
     std::fclose(f);
-    return LoadFromMemory(fileName, data.get(), static_cast<int64_t>(got), pixels, targetWidth, targetHeight,
-                          paletteOut);
+    return LoadFromMemory(data.get(), static_cast<int64_t>(got), pixels, targetWidth, targetHeight, paletteOut, error);
 }
 
-bool ImageLoader::LoadFromMemory(const char* name, const uint8_t* data, int64_t size, uint8_t* pixels,
-                                 int32_t targetWidth, int32_t targetHeight, PaletteEntry* paletteOut) {
-    if (!pixels || targetWidth <= 0 || targetHeight <= 0) return Fail(name, "no surface to load into");
-    if (size < 14) return Fail(name, "the file is too short to be a picture");
+bool ImageLoader::LoadFromMemory(const uint8_t* data, int64_t size, uint8_t* pixels, int32_t targetWidth,
+                                 int32_t targetHeight, PaletteEntry* paletteOut, ReadError* error) {
+    if (!pixels || targetWidth <= 0 || targetHeight <= 0)
+        return ReadFailed(error, ReadStatus::Refused, "no surface to load into");
+    if (size < 14) return Malformed(error, "the file is too short to be a picture");
     BmpFileHeader fh{};
     fh.type = ReadLittleEndian<uint16_t>(data);
     fh.size = ReadLittleEndian<uint32_t>(data + 2);
     fh.offBits = ReadLittleEndian<uint32_t>(data + 10);
-    if (fh.type != 0x4D42) return Fail(name, "not a BMP picture");
-    if (size < kHeaderBytes) return Fail(name, "the picture header is cut short");
+    if (fh.type != 0x4D42) return Malformed(error, "not a BMP picture");
+    if (size < kHeaderBytes) return Malformed(error, "the picture header is cut short");
     const uint8_t* ih = data + 14;
     BmpInfoHeader info{};
     info.size = ReadLittleEndian<uint32_t>(ih);
@@ -73,16 +72,17 @@ bool ImageLoader::LoadFromMemory(const char* name, const uint8_t* data, int64_t 
     // 16- and 24-bit pictures become two bytes a pixel.
     const int64_t rowBytesOut = static_cast<int64_t>(info.width) * (bits == 8 ? 1 : 2);
     if (info.width <= 0 || rowBytesOut != targetWidth)
-        return Fail(name, "the picture's width does not match its surface");
+        return Malformed(error, "the picture's width does not match its surface");
     if (info.height <= 0 || info.height > targetHeight)
-        return Fail(name, "the picture's height does not fit its surface");
+        return Malformed(error, "the picture's height does not fit its surface");
     const int64_t imageSize = info.sizeImage;
     const int64_t capacity = static_cast<int64_t>(targetWidth) * targetHeight;
-    if (imageSize <= 0 || imageSize > kMaxImageBytes) return Fail(name, "the picture's data size is out of range");
+    if (imageSize <= 0 || imageSize > kMaxImageBytes)
+        return Malformed(error, "the picture's data size is out of range");
 
     PaletteEntry* pal = paletteOut ? paletteOut : palette;
     if (bits == 8) {
-        if (size < kHeaderBytes + 1024) return Fail(name, "the colour table is cut short");
+        if (size < kHeaderBytes + 1024) return Malformed(error, "the colour table is cut short");
         const uint8_t* table = data + kHeaderBytes;
         for (int i = 0; i < kPaletteSize; ++i)
             pal[i] = PaletteEntry{table[i * 4 + 2], table[i * 4 + 1], table[i * 4 + 0], kPaletteFlags};
@@ -99,7 +99,7 @@ bool ImageLoader::LoadFromMemory(const char* name, const uint8_t* data, int64_t 
         std::memcpy(pixels, data + start, static_cast<size_t>(n));
     } else {
         const int64_t count = static_cast<int64_t>(info.width) * info.height;
-        if (count * 2 > capacity) return Fail(name, "the picture does not fit its surface");
+        if (count * 2 > capacity) return Malformed(error, "the picture does not fit its surface");
         for (int64_t i = 0; i < count && i * 3 + 2 < available; ++i) {
             const uint8_t* p = data + start + i * 3;
             const uint16_t v = static_cast<uint16_t>(((p[2] >> 3) << 10) | ((p[1] >> 3) << 5) | (p[0] >> 3));
@@ -121,8 +121,13 @@ bool ImageLoader::LoadSurface(const char* fileName, Surface surface, PaletteEntr
         return false;
     }
     uint8_t* pixels = LockSurface(surface);
-    const bool ok = Load(fileName, pixels, surface->width, surface->height, paletteOut);
+    ReadError error;
+    const bool ok = Load(fileName, pixels, surface->width, surface->height, paletteOut, &error);
     UnlockSurface(surface);
+    if (!ok) {
+        TellPictureFailure(fileName, error);
+        imageLoadFailed = true;
+    }
     return ok;
 }
 

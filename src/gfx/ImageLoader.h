@@ -3,6 +3,7 @@
 
 #include "gfx/Display.h"
 #include "platform/PaletteEntry.h"
+#include "platform/ReadError.h"
 
 // Reads uncompressed BMP pictures (8, 16 or 24 bits per pixel) straight into
 // a locked surface, turning the file's bottom-up rows into top-down rows.
@@ -38,15 +39,16 @@ class ImageLoader {
 public:
     // Loads `fileName` into `pixels`, a buffer of targetWidth x targetHeight
     // bytes (a locked surface). The picture must be as wide as the target and
-    // no taller; anything that doesn't fit is refused. On failure
-    // imageLoadFailed is set, a line naming the file goes to stderr and the
-    // target keeps what it held.
+    // no taller; anything that doesn't fit is Malformed. On failure the
+    // target keeps what it held and `error` says why (ReadError.h).
     bool Load(const char* fileName, uint8_t* pixels, int32_t targetWidth, int32_t targetHeight,
-              PaletteEntry* paletteOut);
-    // The same from bytes in memory (`name` is used in messages only).
-    bool LoadFromMemory(const char* name, const uint8_t* data, int64_t size, uint8_t* pixels, int32_t targetWidth,
-                        int32_t targetHeight, PaletteEntry* paletteOut);
-    // Loads into a surface, which is locked and unlocked around the load.
+              PaletteEntry* paletteOut, ReadError* error = nullptr);
+    // The same from bytes in memory.
+    bool LoadFromMemory(const uint8_t* data, int64_t size, uint8_t* pixels, int32_t targetWidth, int32_t targetHeight,
+                        PaletteEntry* paletteOut, ReadError* error = nullptr);
+    // Loads one of the game's own pictures into a surface, which is locked
+    // and unlocked around the load. A picture the game cannot start without:
+    // on failure TellPictureFailure says why and imageLoadFailed is set.
     bool LoadSurface(const char* fileName, Surface surface, PaletteEntry* paletteOut);
 
     // Reverses the row order of the last loaded picture in place.
@@ -58,6 +60,9 @@ public:
     BmpFileHeader fileHeader = {};
     BmpInfoHeader infoHeader = {};
 };
+
+// The line on stderr for a picture that cannot be loaded, naming the file.
+void TellPictureFailure(const char* fileName, const ReadError& error);
 
 constexpr int kImageBankSlots = 100;
 

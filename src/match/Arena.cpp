@@ -78,10 +78,13 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
     static uint8_t saved[640 * 480];
     std::memcpy(saved, pixels, sizeof saved);
     PaletteEntry palette[kPaletteSize];
-    const bool pictureOk = loader.Load(newHeader.backgroundFile, pixels, 640, 480, palette);
+    ReadError pictureError;
+    const bool pictureOk = loader.Load(newHeader.backgroundFile, pixels, 640, 480, palette, &pictureError);
     UnlockSurface(background);
     if (!pictureOk) {
-        imageLoadFailed = false;  // a refused level is not a failed start-up
+        // Told as any picture is, but a refused level is not a failed
+        // start-up: imageLoadFailed stays as it is.
+        TellPictureFailure(newHeader.backgroundFile, pictureError);
         std::memcpy(pixels, saved, sizeof saved);
         return Refuse(error, errorSize, "its arena picture cannot be loaded");
     }
