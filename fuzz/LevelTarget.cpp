@@ -87,12 +87,12 @@ int FuzzLevel(const uint8_t* data, size_t size) {
     (void)cut;
     const Knobs k = ReadKnobs(data, size);
 
-    char error[120] = {};
-    const bool one = Arena::Check(data, static_cast<int64_t>(size), 0, error, sizeof error);
-    FUZZ_CHECK(one || error[0] != 0);
-    error[0] = 0;
-    const bool two = Arena::Check(data, static_cast<int64_t>(size), 3, error, sizeof error);
-    FUZZ_CHECK(two || error[0] != 0);
+    ReadError error;
+    const bool one = Arena::Check(data, static_cast<int64_t>(size), 0, &error);
+    FUZZ_CHECK(one || (error.status == ReadStatus::Malformed && error.reason[0] != 0));
+    error = ReadError();
+    const bool two = Arena::Check(data, static_cast<int64_t>(size), 3, &error);
+    FUZZ_CHECK(two || (error.status == ReadStatus::Malformed && error.reason[0] != 0));
     FUZZ_CHECK(!two || one);
 
     Match& match = game.match;

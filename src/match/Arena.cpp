@@ -1,6 +1,5 @@
 #include "match/Arena.h"
 
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -9,10 +8,7 @@
 
 namespace {
 
-bool Refuse(char* error, int size, const char* text) {
-    if (error && size > 0) std::snprintf(error, static_cast<size_t>(size), "%s", text);
-    return false;
-}
+bool Refuse(ReadError* error, const char* rule) { return ReadFailed(error, ReadStatus::Malformed, rule); }
 
 bool Terminated(const uint8_t* p, int n) { return std::memchr(p, 0, static_cast<size_t>(n)) != nullptr; }
 
@@ -37,22 +33,22 @@ void Arena::Init(ArenaGrid* g, Font* small, Font* medium) {
     wallSprite.Init(wallImage, kWallTileCell, 1, 1);
 }
 
-bool Arena::Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* error, int errorSize) {
-    if (size < kLevelFileBytes) return Refuse(error, errorSize, "the file is shorter than a level");
-    if (!Terminated(bytes, 150)) return Refuse(error, errorSize, "the picture name is not terminated");
-    if (!Terminated(bytes + 150, 150)) return Refuse(error, errorSize, "the title is not terminated");
+bool Arena::Check(const uint8_t* bytes, int64_t size, int32_t extraFood, ReadError* error) {
+    if (size < kLevelFileBytes) return Refuse(error, "the file is shorter than a level");
+    if (!Terminated(bytes, 150)) return Refuse(error, "the picture name is not terminated");
+    if (!Terminated(bytes + 150, 150)) return Refuse(error, "the title is not terminated");
     LevelHeader h;
     static WallMap map;  // checked once per level load, not per frame
     Decode(bytes, &h, &map);
     // Sums in 64 bits: a count from a file may be anything.
     const int64_t food = static_cast<int64_t>(h.foodCount) + extraFood;
     if (h.foodCount < 0 || extraFood < 0 || food > kMaxFood)
-        return Refuse(error, errorSize, "the food count does not fit the food slots");
+        return Refuse(error, "the food count does not fit the food slots");
     if (!ArenaGrid::OnBoard(h.start1X, h.start1Y) || !ArenaGrid::OnBoard(h.start2X, h.start2Y))
-        return Refuse(error, errorSize, "a start cell lies off the board");
+        return Refuse(error, "a start cell lies off the board");
     const int32_t cells[2][2] = {{h.start1X, h.start1Y}, {h.start2X, h.start2Y}};
     for (const auto& c : cells)
-        if (map.flags[c[0] * 14 + c[1]] != 0) return Refuse(error, errorSize, "a start cell is a wall");
+        if (map.flags[c[0] * 14 + c[1]] != 0) return Refuse(error, "a start cell is a wall");
     int32_t free = 0;
     for (int x = 0; x < 20; ++x)
         for (int y = 1; y < 14; ++y) {
@@ -60,14 +56,14 @@ bool Arena::Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* e
             if ((x == h.start1X && y == h.start1Y) || (x == h.start2X && y == h.start2Y)) continue;
             ++free;
         }
-    if (free < food + kMinSpareCells) return Refuse(error, errorSize, "the level leaves too few free cells");
-    if (h.target < 0 || h.target > 900) return Refuse(error, errorSize, "the target length is out of range");
+    if (free < food + kMinSpareCells) return Refuse(error, "the level leaves too few free cells");
+    if (h.target < 0 || h.target > 900) return Refuse(error, "the target length is out of range");
     return true;
 }
 
 bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* name1, const char* name2,
-                 int32_t levelIndex, int32_t extraFood, char* error, int errorSize) {
-    if (!Check(bytes, size, extraFood, error, errorSize)) return false;
+                 int32_t levelIndex, int32_t extraFood, ReadError* error) {
+    if (!Check(bytes, size, extraFood, error)) return false;
     LevelHeader newHeader;
     static WallMap newMap;
     Decode(bytes, &newHeader, &newMap);
@@ -86,7 +82,7 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
         // start-up: imageLoadFailed stays as it is.
         TellPictureFailure(newHeader.backgroundFile, pictureError);
         std::memcpy(pixels, saved, sizeof saved);
-        return Refuse(error, errorSize, "its arena picture cannot be loaded");
+        return ReadFailed(error, pictureError.status, "its arena picture cannot be loaded");
     }
     std::memcpy(backgroundPalette, palette, sizeof palette);
     header = newHeader;

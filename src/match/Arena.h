@@ -42,12 +42,13 @@ class Arena {
 public:
     void Init(ArenaGrid* grid, Font* smallFont, Font* mediumFont);
     // Checks a level file's bytes, then builds its picture and walls. A level
-    // that is short or inconsistent, or whose picture cannot be read, is
-    // refused before anything changes: false, with the reason in `error`.
+    // that is short or inconsistent (Malformed), or whose picture cannot be
+    // read (the picture's line goes to stderr), is refused before anything
+    // changes: false, with the reason in `error`.
     bool Load(const uint8_t* bytes, int64_t size, float factor, const char* name1, const char* name2,
-              int32_t levelIndex, int32_t extraFood, char* error, int errorSize);
+              int32_t levelIndex, int32_t extraFood, ReadError* error);
     // Checks a level's bytes without loading anything.
-    static bool Check(const uint8_t* bytes, int64_t size, int32_t extraFood, char* error, int errorSize);
+    static bool Check(const uint8_t* bytes, int64_t size, int32_t extraFood, ReadError* error);
     void Draw();
     void Release();
 

@@ -138,9 +138,9 @@ bool Match::LoadLevelBytes(const uint8_t* bytes, int64_t size) {
     std::memset(levelFileName, 0, sizeof levelFileName);
     std::snprintf(levelFileName, sizeof levelFileName, "L%d.DAT", static_cast<int>(levelIndex));
     grid.ClearAll();
-    char reason[120] = {};
-    if (!arena.Load(bytes, size, targetFactor, names[0], names[1], levelIndex, extraFood, reason, sizeof reason))
-        return RefuseLevel(reason);
+    ReadError error;
+    if (!arena.Load(bytes, size, targetFactor, names[0], names[1], levelIndex, extraFood, &error))
+        return RefuseLevel(error.reason);
     level = &arena.header;
     playerDone[0] = 0;
     if (players == 2) {
