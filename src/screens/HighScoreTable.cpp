@@ -58,16 +58,14 @@ void HighScoreTable::LoadBytes(const uint8_t* data, int64_t size) {
 bool HighScoreTable::Load(const char* fileName, int32_t d) {
     Clear();
     difficulty = d;
-    unreadable = 0;
-    unreadableReason[0] = '\0';
     // The player's own table; until there is one, the table the data folder
     // may hold from before. A longer file keeps its first ten records.
     uint8_t data[kFileBytes];
     const ReadResult read = ReadUserFile(fileName, data, sizeof data);
     if (read.status == ReadStatus::Read) LoadBytes(data, static_cast<int64_t>(read.size));
+    readFault = ReadError();
     if (read.status != ReadStatus::Refused) return true;
-    unreadable = 1;
-    std::snprintf(unreadableReason, sizeof unreadableReason, "%s", read.reason);
+    readFault = read;
     const int slot = ClampDifficulty(d);
     if (!reported[slot]) {
         reported[slot] = 1;
@@ -112,11 +110,11 @@ bool HighScoreTable::AddResults(int32_t d, const GameResult* results, int count,
         if (Insert(results[i].score, results[i].name, results[i].lengthTotal, results[i].level) >= 0) entered = true;
     }
     if (!entered) return true;  // nothing changes on disk
-    if (unreadable) {
+    if (readFault.status != ReadStatus::Read) {
         std::snprintf(message, static_cast<size_t>(messageSize),
                       "The high-score table %s could not be read (%s), so your result was not saved. The file is "
                       "left as it is.",
-                      fileName, unreadableReason);
+                      fileName, readFault.reason);
         return false;
     }
     SaveResult saved;

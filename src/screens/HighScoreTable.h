@@ -43,7 +43,7 @@ public:
     // user folder has none; a missing file gives an empty table. A file that
     // is there but cannot be read gives an empty table too, and false: the
     // player is told once a run (stderr and the message box) and the table
-    // is never saved over it (`unreadable`).
+    // is never saved over it (`readFault`).
     bool Load(const char* fileName, int32_t difficulty);
     // Reads a table from bytes already in memory (as Load does from a file).
     void LoadBytes(const uint8_t* data, int64_t size);
@@ -78,9 +78,8 @@ public:
     HighScoreRecord records[kRecords] = {};
     HighScoreRecord* order[kRecords] = {};
     int32_t difficulty = 0;
-    // The last Load found a file it could not read, for this reason.
-    uint8_t unreadable = 0;
-    char unreadableReason[kSaveReasonSize] = {};
+    // Why the last Load could not read the file there (Refused), or Read.
+    ReadError readFault;
     // Unreadable tables already reported this run, by difficulty.
     uint8_t reported[kDifficulties] = {};
     // Records entered since the table was last cleared or loaded: their rows
