@@ -84,7 +84,8 @@ bool Game::Init() {
     sounds.Init();
     for (const SoundSlotFile& slot : kSoundSlotFiles) sounds.Load(slot.file, 8);
     sounds.SetFrequency(kSoundHum, 11025);
-    sounds.Play(kSoundHum, 1);
+    humPlaying = false;
+    FollowHumSetting();
 
     LoadShipTables(shipBaseStats, shipLimits, &upgradeCosts);
 
@@ -213,6 +214,19 @@ void Game::ShowInfo() {
     infoScreen.FadeIn();
 }
 
+// The hum plays while the settings ask for it (the menu's switch changes
+// them), from start-up on.
+void Game::FollowHumSetting() {
+    Host* host = GetHost();
+    const bool wanted = host == nullptr || host->CurrentSettings().hum;
+    if (wanted == humPlaying) return;
+    humPlaying = wanted;
+    if (wanted)
+        sounds.Play(kSoundHum, 1);
+    else
+        sounds.Stop(kSoundHum);
+}
+
 // Pads steer in play, spell names on the set-up screen and move the
 // pointer everywhere else.
 PadContext Game::CurrentPadContext() const {
@@ -309,6 +323,7 @@ bool Game::RunFrame() {
     default:
         break;
     }
+    FollowHumSetting();
     if (KeyState[DIK_1]) DumpScreen();
     FlipDisplay();
     return true;

@@ -65,6 +65,8 @@ public:
     // What the pads last saw of each worm, to shake them on a crash or death.
     uint8_t padSawCrash[2] = {};
     int32_t padSawLives[2] = {};
+    // Whether the menu's hum is playing; it follows the settings' hum.
+    bool humPlaying = false;
 
 private:
     void EnteringScreen();
@@ -73,6 +75,7 @@ private:
     void ShowMainMenu();
     void ShowInfo();
     void ShowHighScores();
+    void FollowHumSetting();
     void EnterPlayerSetup();
     void DrawSetupFrame();
     void PlayingFrame(bool escDown);

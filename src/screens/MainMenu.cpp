@@ -1,7 +1,10 @@
 #include "screens/MainMenu.h"
 
+#include <cstdio>
+
 #include "io/Input.h"
 #include "io/SoundSlots.h"
+#include "platform/Host.h"
 
 // Credit lines: 13 a panel, at most 39 characters each.
 const char MainMenu::kCredits[kMenuCredits][MainMenu::kCreditLines][MainMenu::kCreditLineSize] = {
@@ -123,16 +126,28 @@ int32_t MainMenu::Frame() {
         difficultySprites[k].frame = difficulty == k ? 1 : 0;
     }
 
+    // The switch shows the hum as the settings have it; a click keeps the
+    // change in the settings file, and the game starts or stops the sound.
+    Host* host = GetHost();
+    humSwitch.frame = host == nullptr || host->CurrentSettings().hum ? 0 : 1;
     humSwitch.Draw(400, 459, backBuffer);
     if (humSwitch.Contains(cursor->x, cursor->y) && buttonDown && !clickLatch) {
         clickLatch = 1;
-        if (humSwitch.frame == 0) {
-            humSwitch.frame = 1;
-            sounds->Stop(kSoundHum);
-        } else {
-            humSwitch.frame = 0;
-            sounds->Play(kSoundHum, 1);
+        if (host != nullptr) {
+            Settings next = host->CurrentSettings();
+            next.hum = !next.hum;
+            char reason[128] = {};
+            if (!host->ChangeSettings(next, reason, sizeof reason)) {
+                std::snprintf(notice, sizeof notice, "Settings NOT saved: %s", reason);
+                noticePasses = 500;
+            }
+            humSwitch.frame = next.hum ? 0 : 1;
         }
+    }
+
+    if (noticePasses > 0) {
+        --noticePasses;
+        font->DrawText(backBuffer, 230, 440, notice, 0);
     }
 
     DrawCredits();

@@ -44,6 +44,9 @@ public:
     int32_t creditsHovered = -1;
     int32_t slideX = -170;
     uint8_t clickLatch = 0;
+    // Why the hum's change was not kept ("" none), shown for a while.
+    char notice[160] = {};
+    int32_t noticePasses = 0;
     // The button as the previous frame saw it, and the item a press began
     // on (-1: none, or the press began elsewhere).
     uint8_t buttonWasDown = 0;

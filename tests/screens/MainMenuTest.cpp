@@ -8,6 +8,8 @@
 #include <tuple>
 
 #include "io/Input.h"
+#include "io/SoundSlots.h"
+#include "platform/Settings.h"
 #include "support/GameHarness.h"
 
 namespace {
@@ -61,6 +63,31 @@ TEST(MainMenuReturn, EscHeldThroughAReturnToTheMenuNeedsAFreshPressToQuit) {
         h.host.SetKey(DIK_ESCAPE, true);
         EXPECT_FALSE(h.Pass());
     }
+}
+
+// The hum plays from start-up only when the settings ask for it, the switch
+// shows it, and a click on the switch is kept in the settings file.
+TEST(MainMenuHum, TheSwitchFollowsTheSettingsAndAClickIsKept) {
+    GameHarness h;
+    Settings quiet;
+    quiet.hum = false;
+    const std::string path = std::filesystem::absolute("settings.ini").string();
+    h.host.KeepSettings(quiet, path);
+    ASSERT_TRUE(h.Start());
+    h.Passes(140);
+    EXPECT_EQ((std::pair{SoundBank::IsSounding(kSoundHum), h.game->mainMenu.humSwitch.frame}), (std::pair{false, 1}));
+    h.Click(407, 466);
+    EXPECT_EQ((std::pair{SoundBank::IsSounding(kSoundHum), h.game->mainMenu.humSwitch.frame}), (std::pair{true, 0}));
+    EXPECT_TRUE(h.host.CurrentSettings().hum);
+    Settings saved;
+    saved.hum = false;
+    ASSERT_TRUE(std::filesystem::exists(path));
+    ASSERT_TRUE(LoadSettings(path.c_str(), &saved, nullptr));
+    EXPECT_TRUE(saved.hum);
+    h.Click(407, 466);
+    EXPECT_FALSE(SoundBank::IsSounding(kSoundHum));
+    ASSERT_TRUE(LoadSettings(path.c_str(), &saved, nullptr));
+    EXPECT_FALSE(saved.hum);
 }
 
 TEST_F(MainMenuTest, TheInfoBallClickDoesNotReachTheLabelUnderIt) {

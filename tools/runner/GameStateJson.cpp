@@ -194,6 +194,7 @@ void WriteMenu(JsonWriter& w, const MainMenu& menu) {
     w.Field("slideX", menu.slideX);
     // The switch shows frame 0 while the hum is on.
     w.Field("humOn", menu.humSwitch.frame == 0);
+    w.Field("notice", menu.noticePasses > 0 ? static_cast<const char*>(menu.notice) : "");
     w.EndObject();
 }
 
