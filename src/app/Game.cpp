@@ -99,6 +99,7 @@ bool Game::Init() {
     highScoreScreen.Init(&cursor, &sounds);
     infoScreen.Init(&cursor, &sounds);
     mainMenu.Init(&smallFont, &sounds, &cursor);
+    optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, &mainMenu.stars, mainMenu.menuPalette);
 
     if (imageLoadFailed || soundLoadFailed) return false;
     if (displayFailed) {
@@ -122,6 +123,7 @@ void Game::EnteringScreen() {
 
 void Game::ShowMainMenu() {
     EnteringScreen();
+    mainMenu.optionsKeyWasDown = KeyState[DIK_O] != 0 ? 1 : 0;  // O held from before opens nothing
     mainMenu.Frame();
     FlipDisplay();
     mainMenu.Frame();
@@ -214,8 +216,17 @@ void Game::ShowInfo() {
     infoScreen.FadeIn();
 }
 
-// The hum plays while the settings ask for it (the menu's switch changes
-// them), from start-up on.
+void Game::ShowOptions() {
+    EnteringScreen();
+    optionsScreen.Arm();
+    optionsScreen.Frame(false);
+    FlipDisplay();
+    optionsScreen.Frame(false);
+    optionsScreen.FadeIn();
+}
+
+// The hum plays while the settings ask for it (the menu's switch and the
+// options screen change them), from start-up on.
 void Game::FollowHumSetting() {
     Host* host = GetHost();
     const bool wanted = host == nullptr || host->CurrentSettings().hum;
@@ -227,10 +238,11 @@ void Game::FollowHumSetting() {
         sounds.Stop(kSoundHum);
 }
 
-// Pads steer in play, spell names on the set-up screen and move the
-// pointer everywhere else.
+// Pads steer in play, spell names on the set-up screen, wait for a button
+// the options screen binds, and move the pointer everywhere else.
 PadContext Game::CurrentPadContext() const {
     if (state == GameState::PlayerSetup) return PadContext::Text;
+    if (state == GameState::Options && optionsScreen.WaitingForPad()) return PadContext::Binding;
     if (state == GameState::Playing && (match.inPlay || exitBoxShown)) return PadContext::Play;
     return PadContext::Pointer;
 }
@@ -272,6 +284,10 @@ bool Game::RunFrame() {
             state = GameState::Info;
             mainMenu.FadeOut();
             ShowInfo();
+        } else if (r == MainMenu::Options) {
+            state = GameState::Options;
+            mainMenu.FadeOut();
+            ShowOptions();
         } else if (r == MainMenu::Quit || (r == MainMenu::None && escDown)) {
             mainMenu.FadeOut();
             return false;
@@ -320,6 +336,19 @@ bool Game::RunFrame() {
             ShowMainMenu();
         }
         break;
+    case GameState::Options: {
+        const bool back = optionsScreen.Frame(escDown);
+        if (optionsScreen.keysChanged) {
+            if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
+            optionsScreen.keysChanged = false;
+        }
+        if (back) {
+            state = GameState::MainMenu;
+            optionsScreen.FadeOut();
+            ShowMainMenu();
+        }
+        break;
+    }
     default:
         break;
     }

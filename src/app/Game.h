@@ -11,6 +11,7 @@
 #include "screens/HighScoreTable.h"
 #include "screens/InfoScreen.h"
 #include "screens/MainMenu.h"
+#include "screens/OptionsScreen.h"
 #include "screens/PlayerSetup.h"
 #include "screens/SetupScreen.h"
 #include "world/ShipStats.h"
@@ -21,6 +22,7 @@ enum class GameState : int32_t {
     MainMenu = 2,
     HighScores = 3,
     Info = 4,
+    Options = 5,
 };
 
 // The one object that owns every subsystem for the whole run: start-up, the
@@ -57,6 +59,7 @@ public:
     HighScoreTable highScoreScreen;
     InfoScreen infoScreen;
     MainMenu mainMenu;
+    OptionsScreen optionsScreen;
     SoundBank sounds;
     ImageLoader loader;
     // Esc was down when the present screen was entered and has not been
@@ -75,6 +78,7 @@ private:
     void ShowMainMenu();
     void ShowInfo();
     void ShowHighScores();
+    void ShowOptions();
     void FollowHumSetting();
     void EnterPlayerSetup();
     void DrawSetupFrame();

@@ -6,14 +6,14 @@
 // The game's sound slots by name, and the file each one is loaded from. The
 // sound bank fills its slots in load order, so the game loads
 // kSoundSlotFiles front to back and each file lands in the slot beside it.
-// The numbers are the slots the game has always used; slots 3 to 5, 12,
-// 20, 22 and 23 are loaded but never played, and keep the numbers of the
-// slots after them where they are.
+// The numbers are the slots the game has always used; slots 4, 5, 12, 20,
+// 22 and 23 are loaded but never played, and keep the numbers of the slots
+// after them where they are.
 enum SoundSlot : int {
     kSoundTouch = 0,    // the pointer comes onto a menu item
     kSoundClick = 1,    // a button or label clicked
     kSoundCredits = 2,  // a credits panel slides in
-    kSoundClickNo = 3,
+    kSoundClickNo = 3,  // a key or button refused, a wait given up
     kSoundClick2 = 4,
     kSoundClick3 = 5,
     kSoundGrow1 = 6,  // eating food of type 0 .. 3

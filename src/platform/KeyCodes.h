@@ -12,6 +12,7 @@ enum ScanCode : uint8_t {
     DIK_BACK = 0x0E,
     DIK_W = 0x11,
     DIK_Y = 0x15,
+    DIK_O = 0x18,
     DIK_RETURN = 0x1C,
     DIK_LCONTROL = 0x1D,
     DIK_A = 0x1E,

@@ -161,6 +161,7 @@ void PadMapper::PointerPad(Pad& pad) {
         if (context_ == PadContext::Pointer) Hold(DIK_Y);  // the EXIT box's yes
     }
     if (context_ == PadContext::Pointer && Held(pad, kPadB)) Hold(DIK_N);
+    if (context_ == PadContext::Pointer && Held(pad, kPadY)) Hold(DIK_O);  // the menu's OPTIONS
     if (Held(pad, kPadBack)) Hold(DIK_ESCAPE);
 }
 

@@ -15,7 +15,8 @@
 //            SPACE (and Y, the EXIT box's yes), "pause" presses Esc; B also
 //            presses N (the EXIT box's no).
 //   Pointer  the left stick moves the pointer with acceleration, the D-pad
-//            in steps; A is the left button (and Y), B presses N, Back Esc.
+//            in steps; A is the left button (and Y), B presses N, Y presses
+//            O (the menu's OPTIONS), Back Esc.
 //   Text     as Pointer, but the D-pad spells a name: up/down run through
 //            the letters at the end of the name, right keeps the letter, B
 //            deletes (Backspace).

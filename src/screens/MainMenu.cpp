@@ -69,6 +69,7 @@ void MainMenu::Init(Font* f, SoundBank* s, MouseCursor* c) {
     titleSprite.Init(menuSurface, kMenuTitleCell, 0, 0);
     for (int k = 0; k < kDifficulties; ++k) difficultySprites[k].Init(menuSurface, kMenuDifficultyCells[k], 1, 0);
     humSwitch.Init(menuSurface, kMenuHumSwitchCell, 2, 0);
+    optionsButton.Init(menuSurface, kMenuOptionsCell, 1, 0);
     for (int k = 0; k < kMenuCredits; ++k) {
         creditButtons[k].Init(menuSurface, kMenuCreditButtonCells[k], 1, 0);
         creditPictures[k].Init(menuSurface, kMenuCreditPictureCells[k], 1, 0);
@@ -86,7 +87,7 @@ int32_t MainMenu::Frame() {
     const bool buttonDown = cursor->LeftDown();
     // The difficulty labels and the hum switch lie on top of the items
     // (QUIT slides in under them): a pointer on one of those is not on an item.
-    bool onTop = humSwitch.Contains(cursor->x, cursor->y);
+    bool onTop = humSwitch.Contains(cursor->x, cursor->y) || optionsButton.Contains(cursor->x, cursor->y);
     for (const Sprite& label : difficultySprites) onTop = onTop || label.Contains(cursor->x, cursor->y);
     const bool pressBegins = buttonDown && !buttonWasDown;
     buttonWasDown = buttonDown ? 1 : 0;
@@ -145,6 +146,21 @@ int32_t MainMenu::Frame() {
         }
     }
 
+    const bool optionsKeyDown = KeyState[DIK_O] != 0;
+    if (optionsKeyDown && !optionsKeyWasDown && result == None) result = Options;
+    optionsKeyWasDown = optionsKeyDown ? 1 : 0;
+    if (optionsButton.Contains(cursor->x, cursor->y)) {
+        if (optionsButton.frame == 0) sounds->PlayOverlapped(kSoundTouch);
+        optionsButton.frame = 1;
+        if (pressBegins && result == None) {
+            sounds->Play(kSoundClick, 0);
+            result = Options;
+        }
+    } else {
+        optionsButton.frame = 0;
+    }
+    optionsButton.Draw(kMenuOptionsX, kMenuOptionsY, backBuffer);
+    font->DrawText(backBuffer, kMenuOptionsX + 19, kMenuOptionsY + kMenuOptionsCell.h + 1, "KEY O, PAD Y", 0);
     if (noticePasses > 0) {
         --noticePasses;
         font->DrawText(backBuffer, 230, 440, notice, 0);

@@ -12,10 +12,10 @@
 #include "screens/StarField.h"
 
 // The main menu over the star field, with the difficulty labels, the hum
-// switch and the credits panel.
+// switch, the OPTIONS button (or O) and the credits panel.
 class MainMenu {
 public:
-    enum Result { None = 0, OnePlayer = 1, TwoPlayers = 2, HighScores = 3, Info = 4, Quit = 5 };
+    enum Result { None = 0, OnePlayer = 1, TwoPlayers = 2, HighScores = 3, Info = 4, Quit = 5, Options = 6 };
 
     void Init(Font* font, SoundBank* sounds, MouseCursor* cursor);
     int32_t Frame();
@@ -36,6 +36,7 @@ public:
     Sprite titleSprite;
     Sprite difficultySprites[kDifficulties];
     Sprite humSwitch;
+    Sprite optionsButton;
     Sprite creditButtons[kMenuCredits];
     Sprite creditPictures[kMenuCredits];
     int32_t slideOffset = 640;
@@ -44,6 +45,7 @@ public:
     int32_t creditsHovered = -1;
     int32_t slideX = -170;
     uint8_t clickLatch = 0;
+    uint8_t optionsKeyWasDown = 1;
     // Why the hum's change was not kept ("" none), shown for a while.
     char notice[160] = {};
     int32_t noticePasses = 0;

@@ -15,6 +15,9 @@ inline constexpr SheetCell kMenuTitleCell = {1, 436, 403, 116};
 inline constexpr SheetCell kMenuDifficultyCells[kDifficulties] = {
     {523, 86, 44, 22}, {523, 113, 78, 21}, {523, 141, 47, 20}};
 inline constexpr SheetCell kMenuHumSwitchCell = {700, 100, 16, 16};
+// The OPTIONS button in the menu's top right-hand corner, and where it stands.
+inline constexpr SheetCell kMenuOptionsCell = {523, 170, 111, 25};
+inline constexpr int kMenuOptionsX = 524, kMenuOptionsY = 10;
 // The three credits panels: a button each, and the picture it slides in.
 inline constexpr int kMenuCredits = 3;
 inline constexpr SheetCell kMenuCreditButtonCells[kMenuCredits] = {

@@ -97,7 +97,8 @@ public:
 };
 
 // Every screen and a long stretch of two-player play: the menu hovered
-// (touch sounds), the high-score and info screens, names typed on the
+// (touch sounds), the high-score, info and options screens (an entry
+// waiting for its key), names typed on the
 // set-up screen, both worms flying, turning, boosting, braking, warping,
 // eating and crashing, and the exit box; then a level load, which does
 // allocate, shows the counter sees the game's own allocations.
@@ -126,6 +127,25 @@ TEST(FrameAllocations, NoFrameOfAnyScreenOrOfPlayAllocates) {
     h.host.MoveMouseTo(600, 440);  // the ball and its sound
     framesAllocate("info", [&] { ASSERT_TRUE(h.Passes(100)); });
     h.Tap(DIK_ESCAPE);
+    h.Tap(DIK_O);
+    ASSERT_EQ(h.game->state, GameState::Options);
+    auto pointAt = [&](int entry) {
+        const OptionsScreen::Box& b = OptionsScreen::EntryBox(entry);
+        h.host.MoveMouseTo(b.x + 4, b.y + 4);
+    };
+    framesAllocate("options", [&] {
+        for (int entry : {OptionsScreen::kScaleEntry, OptionsScreen::kFirstKey, OptionsScreen::kBackEntry}) {
+            pointAt(entry);
+            ASSERT_TRUE(h.Passes(7));
+        }
+    });
+    pointAt(OptionsScreen::kFirstKey);
+    h.Click(h.host.PointerX(), h.host.PointerY());
+    ASSERT_EQ(h.game->optionsScreen.waiting, OptionsScreen::kFirstKey);
+    framesAllocate("options waiting for a key", [&] { ASSERT_TRUE(h.Passes(60)); });
+    h.Tap(DIK_ESCAPE);  // the wait ends, then the screen
+    h.Tap(DIK_ESCAPE);
+    ASSERT_EQ(h.game->state, GameState::MainMenu);
     h.Click(312, 215);  // TWO PLAYERS
     ASSERT_EQ(h.game->state, GameState::PlayerSetup);
     framesAllocate("set-up", [&] {

@@ -132,7 +132,8 @@ TEST_F(PadMapperTest, WaitingForAButtonPressesNothingAndTakesTheFirstPressOnce) 
 }
 
 // Outside play the stick reaches any button across the screen in well under
-// a second (100 passes) and can still make small moves; the D-pad steps.
+// a second (100 passes) and can still make small moves; the D-pad steps;
+// A clicks and Y opens the options.
 TEST_F(PadMapperTest, OutsidePlayTheStickAndDpadMoveThePointerAndAClicks) {
     pads.SetContext(PadContext::Pointer);
     int x = 0, y = 0, dx = 0, dy = 0, passes = 0;
@@ -177,6 +178,9 @@ TEST_F(PadMapperTest, OutsidePlayTheStickAndDpadMoveThePointerAndAClicks) {
     pads.Button(0, kPadA, false);
     pads.Tick();
     EXPECT_FALSE(pads.LeftDown());
+    pads.Button(0, kPadY, true);  // the menu's OPTIONS key, not player 1's brake
+    pads.Tick();
+    EXPECT_EQ(HeldKeys(pads), std::vector<int>{DIK_O});
 }
 
 // On the set-up screen the D-pad spells: up and down run through the

@@ -184,8 +184,9 @@ RgbImage HumSwitch(bool on) {
 
 const char* const kCreditWords[3] = {"LEAD CODE", "CODE & SOUND", "GRAPHICS"};
 
-RgbImage CreditButton(const Faces& f, int k, bool lit) {
-    const SheetCell& c = kMenuCreditButtonCells[k];
+// A brushed-metal pill with its word, lit with a cyan rim under the pointer:
+// the credit buttons and OPTIONS.
+RgbImage PillButton(const Faces& f, const SheetCell& c, const char* word, bool lit) {
     const int w = c.w - 1, h = c.h - 1;
     RgbImage pic(w, h);
     const Box box{0, 0, w, h};
@@ -203,8 +204,8 @@ RgbImage CreditButton(const Faces& f, int k, bool lit) {
     s.bottom = lit ? Colour{150, 235, 255} : Colour{120, 130, 150};
     s.outline = {0, 0, 10};
     s.outlineWidth = 1;
-    int size = FitSize(f.condensed, kCreditWords[k], h - 8, w - 20, 1);
-    TextCentred(pic, f.condensed, kCreditWords[k], size, w / 2, (h + static_cast<int>(size * 0.729f)) / 2, s, 1);
+    int size = FitSize(f.condensed, word, h - 8, w - 20, 1);
+    TextCentred(pic, f.condensed, word, size, w / 2, (h + static_cast<int>(size * 0.729f)) / 2, s, 1);
     return pic;
 }
 
@@ -320,6 +321,7 @@ bool MakeMenu(const std::string& dir, const Faces& f) {
     StripLines(sheet, kMenuTitleCell, 1, kLine);
     for (const SheetCell& c : kMenuDifficultyCells) StripLines(sheet, c, 2, kLine);
     StripLines(sheet, kMenuHumSwitchCell, 2, kLine);
+    StripLines(sheet, kMenuOptionsCell, 2, kLine);
     for (const SheetCell& c : kMenuCreditButtonCells) StripLines(sheet, c, 2, kLine);
     for (const SheetCell& c : kMenuCreditPictureCells) StripLines(sheet, c, 1, kLine);
 
@@ -339,7 +341,10 @@ bool MakeMenu(const std::string& dir, const Faces& f) {
     PutFrame(sheet, kMenuHumSwitchCell, 1, HumSwitch(false));
     for (int k = 0; k < kMenuCredits; ++k)
         for (int frame = 0; frame < 2; ++frame)
-            PutFrame(sheet, kMenuCreditButtonCells[k], frame, CreditButton(f, k, frame == 1));
+            PutFrame(sheet, kMenuCreditButtonCells[k], frame,
+                     PillButton(f, kMenuCreditButtonCells[k], kCreditWords[k], frame == 1));
+    for (int frame = 0; frame < 2; ++frame)
+        PutFrame(sheet, kMenuOptionsCell, frame, PillButton(f, kMenuOptionsCell, "OPTIONS", frame == 1));
     const SheetCell* cp = kMenuCreditPictureCells;
     PutFrame(sheet, cp[0], 0, CreditWorm(cp[0].w - 1, cp[0].h - 1));
     PutFrame(sheet, cp[1], 0, CreditPlanet(cp[1].w - 1, cp[1].h - 1));

@@ -12,6 +12,7 @@ constexpr const uint8_t (&kWormKeys)[2][kPlayKeyCount] = kDefaultPlayKeys.code;
 constexpr uint8_t kEsc = 0x01;
 constexpr uint8_t kKeyY = 0x15;
 constexpr uint8_t kKeyN = 0x31;
+constexpr uint8_t kKeyO = 0x18;
 constexpr uint8_t kSpace = 0x39;
 constexpr uint8_t kEnter = 0x1C;
 constexpr uint8_t kBackspace = 0x0E;
@@ -40,7 +41,7 @@ bool Inside(const Sprite& s, int32_t x, int32_t y, int32_t margin) {
 
 const char* SoakScreenName(int32_t screen) {
     static const char* const kNames[kSoakScreenCount] = {"menu", "info",   "highscores", "setup",
-                                                         "play", "points", "gameover"};
+                                                         "play", "points", "gameover",   "options"};
     return screen >= 0 && screen < kSoakScreenCount ? kNames[screen] : "?";
 }
 
@@ -54,6 +55,8 @@ SoakScreen ClassifySoakScreen(const Game& game) {
         return kSoakHighScores;
     case GameState::PlayerSetup:
         return kSoakSetup;
+    case GameState::Options:
+        return kSoakOptions;
     case GameState::Playing:
         break;
     }
@@ -147,8 +150,8 @@ void RandomInput::Wander() {
 void RandomInput::GuardQuit() {
     const uint8_t* keys = host_.KeyStates();
     const GameState state = game_.state;
-    const bool mayReachMenu = state == GameState::MainMenu || state == GameState::Info || keys[kEsc] != 0 ||
-                              (state == GameState::HighScores && backPending_) ||
+    const bool mayReachMenu = state == GameState::MainMenu || state == GameState::Info || state == GameState::Options ||
+                              keys[kEsc] != 0 || (state == GameState::HighScores && backPending_) ||
                               (state == GameState::Playing && game_.exitBoxShown && keys[kKeyY] != 0);
     const Sprite& quit = game_.mainMenu.itemSprites[4];
     // While the menu slides in, the item moves left; everything right of it
@@ -186,10 +189,17 @@ void RandomInput::MenuInput() {
             Wander();
         return;
     }
-    // Time to go somewhere: ONE PLAYER, TWO PLAYERS, HIGH SCORES or INFO,
-    // never QUIT.
+    // Time to go somewhere: ONE PLAYER, TWO PLAYERS, HIGH SCORES, INFO or
+    // OPTIONS (its button or its key), never QUIT.
     const int32_t r = Below(100);
-    const int32_t item = r < 30 ? 0 : r < 50 ? 1 : r < 75 ? 2 : 3;
+    if (r >= 90) {
+        if (Chance(500))
+            StartClickOn(menu.optionsButton);
+        else
+            Tap(kKeyO, Between(1, 3));
+        return;
+    }
+    const int32_t item = r < 27 ? 0 : r < 45 ? 1 : r < 68 ? 2 : 3;
     StartClickOn(menu.itemSprites[item]);
 }
 
@@ -225,6 +235,16 @@ void RandomInput::HighScoresInput() {
     if (Chance(700))
         StartClickOn(table.backButton);
     else
+        Tap(kEsc, Between(1, 3));
+}
+
+// The options screen is looked at, never changed: a soak plays with the
+// keys it started with. Esc goes back.
+void RandomInput::OptionsInput() {
+    if (Clicking()) return;
+    if (screenFrames_ < dwell_)
+        Wander();
+    else if ((screenFrames_ - dwell_) % 50 == 0)
         Tap(kEsc, Between(1, 3));
 }
 
@@ -398,6 +418,9 @@ void RandomInput::BeforePass(int64_t frame) {
         break;
     case GameState::HighScores:
         HighScoresInput();
+        break;
+    case GameState::Options:
+        OptionsInput();
         break;
     case GameState::PlayerSetup:
         SetupInput();

@@ -15,6 +15,7 @@ enum SoakScreen : int32_t {
     kSoakPlay,  // play outside the points screens and the game-over table
     kSoakPoints,
     kSoakGameOver,
+    kSoakOptions,
     kSoakScreenCount
 };
 
@@ -60,6 +61,7 @@ private:
     void MenuInput();
     void InfoInput();
     void HighScoresInput();
+    void OptionsInput();
     void SetupInput();
     void PlayingInput(int64_t frame);
     void RandomPlay();

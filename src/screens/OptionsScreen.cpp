@@ -1,0 +1,451 @@
+#include "screens/OptionsScreen.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "io/Input.h"
+#include "io/SoundSlots.h"
+#include "platform/Host.h"
+#include "platform/KeyNames.h"
+
+namespace {
+
+using Box = OptionsScreen::Box;
+
+// The panels, and the rows and columns inside them.
+constexpr int32_t kDisplayLeft = 16, kSoundLeft = 324, kPanelWidth = 300;
+constexpr int32_t kTopPanelTop = 52, kTopPanelBottom = 170;
+constexpr int32_t kControlsTop = 178, kControlsBottom = 438;
+constexpr int32_t kTopRowY = 90, kTopRowStep = 24;
+constexpr int32_t kValueX = 108, kValueWidth = 180;  // from the panel's left
+constexpr int32_t kBoxHeight = 19;
+constexpr int32_t kKeyColumnX[2] = {112, 276}, kKeyColumnWidth = 156;
+constexpr int32_t kPadColumnX = 440, kPadColumnWidth = 172;
+constexpr int32_t kControlRowY = 216, kControlRowStep = 21, kControlRows = 9;
+constexpr int32_t kDefaultsY = 410;
+constexpr int32_t kStepWidth = 20;  // the volume's - and +
+constexpr int32_t kBarLeft = kSoundLeft + kValueX + 72, kBarSegments = 10, kBarStep = 8;
+// The pad's buttons stand beside the keys they press: warp on the warp row.
+constexpr int32_t kPadFirstRow = kKeyWarp;
+
+struct BoxTable {
+    Box box[OptionsScreen::kEntryCount];
+};
+
+constexpr BoxTable MakeBoxes() {
+    BoxTable t{};
+    for (int32_t row = 0; row < 3; ++row) {
+        const int32_t y = kTopRowY + kTopRowStep * row;
+        t.box[OptionsScreen::kScreenEntry + row] = {kDisplayLeft + kValueX, y, kValueWidth, kBoxHeight};
+    }
+    t.box[OptionsScreen::kVolumeDown] = {kSoundLeft + kValueX, kTopRowY, kStepWidth, kBoxHeight};
+    t.box[OptionsScreen::kVolumeUp] = {kSoundLeft + kValueX + kValueWidth - kStepWidth, kTopRowY, kStepWidth,
+                                       kBoxHeight};
+    t.box[OptionsScreen::kMuteEntry] = {kSoundLeft + kValueX, kTopRowY + kTopRowStep, kValueWidth, kBoxHeight};
+    t.box[OptionsScreen::kHumEntry] = {kSoundLeft + kValueX, kTopRowY + 2 * kTopRowStep, kValueWidth, kBoxHeight};
+    for (int32_t p = 0; p < 2; ++p) {
+        for (int32_t a = 0; a < kPlayKeyCount; ++a)
+            t.box[OptionsScreen::kFirstKey + p * kPlayKeyCount + a] = {
+                kKeyColumnX[p], kControlRowY + kControlRowStep * a, kKeyColumnWidth, kBoxHeight};
+        t.box[OptionsScreen::kKeyDefaults1 + p] = {kKeyColumnX[p], kDefaultsY, kKeyColumnWidth, kBoxHeight};
+    }
+    for (int32_t a = 0; a <= kPadActionCount; ++a)  // the last is rumble
+        t.box[OptionsScreen::kFirstPadButton + a] = {kPadColumnX, kControlRowY + kControlRowStep * (kPadFirstRow + a),
+                                                     kPadColumnWidth, kBoxHeight};
+    t.box[OptionsScreen::kPadDefaults] = {kPadColumnX, kDefaultsY, kPadColumnWidth, kBoxHeight};
+    t.box[OptionsScreen::kBackEntry] = {536, 446, 88, 28};
+    return t;
+}
+
+constexpr BoxTable kBoxTable = MakeBoxes();
+
+const char* const kRowNames[kControlRows] = {"LEFT",  "RIGHT", "WARP",  "JUMP",  "BOOST",
+                                             "BRAKE", "START", "PAUSE", "RUMBLE"};
+const char* const kActionNames[kPlayKeyCount] = {"LEFT", "RIGHT", "WARP", "JUMP", "BOOST", "BRAKE"};
+const char* const kPadActionNames[kPadActionCount] = {"WARP", "JUMP", "BOOST", "BRAKE", "START", "PAUSE"};
+// The pad's buttons as the screen names them.
+const char* const kPadButtonLabels[kPadButtonCount] = {"A",
+                                                       "B",
+                                                       "X",
+                                                       "Y",
+                                                       "BACK",
+                                                       "GUIDE",
+                                                       "START",
+                                                       "LEFT STICK",
+                                                       "RIGHT STICK",
+                                                       "LEFT SHOULDER",
+                                                       "RIGHT SHOULDER",
+                                                       "D-PAD UP",
+                                                       "D-PAD DOWN",
+                                                       "D-PAD LEFT",
+                                                       "D-PAD RIGHT"};
+
+const char* PadLabel(int button) { return button >= 0 && button < kPadButtonCount ? kPadButtonLabels[button] : "-"; }
+
+// The palette entry nearest to a colour.
+uint8_t Nearest(const PaletteEntry* palette, int r, int g, int b) {
+    int best = 0;
+    int bestDistance = 1 << 30;
+    for (int i = 1; i < kPaletteSize; ++i) {
+        const int dr = palette[i].red - r, dg = palette[i].green - g, db = palette[i].blue - b;
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return static_cast<uint8_t>(best);
+}
+
+const Settings kDefaultSettings;
+
+const Settings& SettingsNow() {
+    Host* host = GetHost();
+    return host != nullptr ? host->CurrentSettings() : kDefaultSettings;
+}
+
+void CopyNotice(char* notice, const std::string& text) {
+    std::snprintf(notice, OptionsScreen::kNoticeSize, "%s", text.c_str());
+}
+
+}  // namespace
+
+const OptionsScreen::Box& OptionsScreen::EntryBox(int32_t entry) { return kBoxTable.box[entry]; }
+
+void OptionsScreen::Init(Font* big, Font* medium, Font* small, SoundBank* s, MouseCursor* c, StarField* menuStars,
+                         const PaletteEntry* menuPalette) {
+    bigFont = big;
+    mediumFont = medium;
+    smallFont = small;
+    sounds = s;
+    cursor = c;
+    stars = menuStars;
+    palette = menuPalette;
+    panelFill = Nearest(palette, 10, 14, 30);
+    panelEdge = Nearest(palette, 60, 80, 120);
+    boxFill = Nearest(palette, 24, 32, 58);
+    boxEdge = Nearest(palette, 80, 96, 130);
+    litEdge = Nearest(palette, 40, 200, 255);
+    waitFill = Nearest(palette, 190, 110, 10);
+    barOn = Nearest(palette, 90, 255, 120);
+    barOff = Nearest(palette, 60, 64, 74);
+}
+
+void OptionsScreen::Arm() {
+    waiting = -1;
+    hovered = -1;
+    notice[0] = '\0';
+    keysChanged = false;
+    escWasDown = 1;
+    buttonWasDown = 1;
+    std::memcpy(keysBefore, KeyState, sizeof keysBefore);
+}
+
+bool OptionsScreen::Change(const Settings& next) {
+    Host* host = GetHost();
+    if (host == nullptr) return false;
+    for (int p = 0; p < 2; ++p)
+        for (int a = 0; a < kPlayKeyCount; ++a)
+            if (next.keys.code[p][a] != host->CurrentSettings().keys.code[p][a]) keysChanged = true;
+    char reason[kNoticeSize] = {};
+    if (host->ChangeSettings(next, reason, sizeof reason)) return true;
+    std::snprintf(notice, sizeof notice, "Settings NOT saved: %.170s", reason);
+    return false;
+}
+
+// A key pressed since the last pass answers the entry waiting for one.
+void OptionsScreen::WaitForKey() {
+    const int32_t player = (waiting - kFirstKey) / kPlayKeyCount;
+    const int32_t action = (waiting - kFirstKey) % kPlayKeyCount;
+    for (int code = 1; code < 256; ++code) {
+        if (KeyState[code] == 0 || keysBefore[code] != 0 || code == DIK_ESCAPE) continue;
+        Settings next = SettingsNow();
+        std::string why;
+        if (!PlayKeyAllowed(next.keys, player, action, static_cast<uint8_t>(code), &why)) {
+            CopyNotice(notice, why);
+            sounds->Play(kSoundClickNo, 0);
+            return;  // still waiting: another key may do
+        }
+        next.keys.code[player][action] = static_cast<uint8_t>(code);
+        notice[0] = '\0';
+        waiting = -1;
+        Change(next);
+        sounds->Play(kSoundClick, 0);
+        return;
+    }
+}
+
+// A pad button pressed since the last pass answers the entry waiting for one.
+void OptionsScreen::WaitForPad() {
+    Host* host = GetHost();
+    const int button = host != nullptr ? host->TakePadButton() : -1;
+    if (button < 0 || button >= kPadButtonCount) return;
+    const int32_t action = waiting - kFirstPadButton;
+    Settings next = SettingsNow();
+    for (int other = 0; other < kPadActionCount; ++other) {
+        if (other == action || next.pad.button[other] != button) continue;
+        std::snprintf(notice, sizeof notice, "%s is the pad's %s already", PadLabel(button), kPadActionNames[other]);
+        sounds->Play(kSoundClickNo, 0);
+        return;
+    }
+    next.pad.button[action] = static_cast<int8_t>(button);
+    notice[0] = '\0';
+    waiting = -1;
+    Change(next);
+    sounds->Play(kSoundClick, 0);
+}
+
+void OptionsScreen::Click(int32_t entry) {
+    Settings next = SettingsNow();
+    notice[0] = '\0';
+    sounds->Play(kSoundClick, 0);
+    if (entry >= kFirstKey && entry < kFirstPadButton) {
+        waiting = entry;
+        return;
+    }
+    if (entry >= kFirstPadButton && entry < kRumbleEntry) {
+        waiting = entry;
+        if (Host* host = GetHost()) host->TakePadButton();  // a press from before does not count
+        return;
+    }
+    switch (entry) {
+    case kScreenEntry:
+        next.fullscreen = next.fullscreen == 0 ? 1 : 0;
+        break;
+    case kScaleEntry:
+        next.scale = next.scale == ScaleMode::Auto      ? ScaleMode::Integer
+                     : next.scale == ScaleMode::Integer ? ScaleMode::Fit
+                                                        : ScaleMode::Auto;
+        break;
+    case kWindowEntry: {
+        // auto, then each whole factor the screen can take, then auto again;
+        // a size dragged by hand goes on to the next factor above it.
+        Host* host = GetHost();
+        const int32_t largest = host != nullptr ? host->LargestWindowFactor() : 1;
+        const int32_t factor = next.window.width == 0 ? 1 : next.window.width / kScreenWidth + 1;
+        next.window = factor > largest ? WindowSize{} : WindowSize{kScreenWidth * factor, kScreenHeight * factor};
+        break;
+    }
+    case kVolumeDown:
+        next.volume = next.volume > 0 ? (next.volume - 1) / 10 * 10 : 0;
+        break;
+    case kVolumeUp:
+        next.volume = next.volume < 100 ? next.volume / 10 * 10 + 10 : 100;
+        break;
+    case kMuteEntry:
+        next.mute = !next.mute;
+        break;
+    case kHumEntry:
+        next.hum = !next.hum;
+        break;
+    case kRumbleEntry:
+        next.rumble = !next.rumble;
+        break;
+    case kKeyDefaults1:
+    case kKeyDefaults2: {
+        const int32_t player = entry - kKeyDefaults1;
+        for (int a = 0; a < kPlayKeyCount; ++a) next.keys.code[player][a] = kDefaultPlayKeys.code[player][a];
+        for (int a = 0; a < kPlayKeyCount; ++a) {
+            std::string why;
+            if (PlayKeyAllowed(next.keys, player, a, next.keys.code[player][a], &why)) continue;
+            std::snprintf(notice, sizeof notice, "Player %d's own keys: %.150s", player + 1, why.c_str());
+            sounds->Play(kSoundClickNo, 0);
+            return;
+        }
+        break;
+    }
+    case kPadDefaults:
+        next.pad = kDefaultPadBindings;
+        next.rumble = true;
+        break;
+    default:
+        return;
+    }
+    Change(next);
+    if (entry == kVolumeDown || entry == kVolumeUp) sounds->Play(kSoundTouch, 0);  // heard at the new volume
+    if (entry == kRumbleEntry && next.rumble) {
+        if (Host* host = GetHost()) host->Rumble(0, 60, 200);
+    }
+}
+
+bool OptionsScreen::Frame(bool escDown) {
+    const bool escPressed = escDown && !escWasDown;
+    escWasDown = escDown ? 1 : 0;
+    bool leave = false;
+    if (waiting >= 0) {
+        if (escPressed) {
+            waiting = -1;
+            notice[0] = '\0';
+            sounds->Play(kSoundClickNo, 0);
+        } else if (WaitingForPad()) {
+            WaitForPad();
+        } else {
+            WaitForKey();
+        }
+    } else if (escPressed) {
+        leave = true;
+    }
+    std::memcpy(keysBefore, KeyState, sizeof keysBefore);
+
+    const bool buttonDown = cursor->LeftDown();
+    const bool pressBegins = buttonDown && !buttonWasDown;
+    buttonWasDown = buttonDown ? 1 : 0;
+    int32_t over = -1;
+    for (int32_t e = 0; e < kEntryCount; ++e)
+        if (EntryBox(e).Contains(cursor->x, cursor->y)) over = e;
+    if (over != hovered && over >= 0) sounds->PlayOverlapped(kSoundTouch);
+    hovered = over;
+    if (pressBegins && !leave) {
+        if (waiting >= 0) {
+            waiting = -1;  // a click gives up the wait
+            notice[0] = '\0';
+            sounds->Play(kSoundClickNo, 0);
+        } else if (over == kBackEntry) {
+            sounds->Play(kSoundClick, 0);
+            leave = true;
+        } else if (over >= 0) {
+            Click(over);
+        }
+    }
+    ++blink;
+
+    // ---- the picture ----
+    const Settings& now = SettingsNow();
+    ClearSurface(backBuffer, 0);
+    stars->Frame();
+    DrawCaps(*bigFont, (kScreenWidth - TextWidth(*bigFont, "OPTIONS")) / 2, 8, "OPTIONS", kScreenWidth);
+
+    DrawPanel(kDisplayLeft, kTopPanelTop, kDisplayLeft + kPanelWidth, kTopPanelBottom);
+    DrawPanel(kSoundLeft, kTopPanelTop, kSoundLeft + kPanelWidth, kTopPanelBottom);
+    DrawPanel(kDisplayLeft, kControlsTop, kSoundLeft + kPanelWidth, kControlsBottom);
+    DrawCaps(*mediumFont, kDisplayLeft + 12, kTopPanelTop + 6, "DISPLAY", kPanelWidth);
+    DrawCaps(*mediumFont, kSoundLeft + 12, kTopPanelTop + 6, "SOUND", kPanelWidth);
+
+    char text[64];
+    static const char* const kTopLabels[2][3] = {{"SCREEN", "SCALE", "WINDOW"}, {"VOLUME", "MUTE", "MENU HUM"}};
+    for (int32_t row = 0; row < 3; ++row) {
+        const int32_t y = kTopRowY + kTopRowStep * row + 3;
+        DrawCaps(*smallFont, kDisplayLeft + 12, y, kTopLabels[0][row], kValueX);
+        DrawCaps(*smallFont, kSoundLeft + 12, y, kTopLabels[1][row], kValueX);
+    }
+    DrawBox(kScreenEntry, now.fullscreen == 0 ? "WINDOW" : "FULL SCREEN");
+    DrawBox(kScaleEntry, ScaleName(now.scale));
+    if (now.window.width == 0)
+        std::snprintf(text, sizeof text, "AUTO");
+    else
+        std::snprintf(text, sizeof text, "%d X %d", now.window.width, now.window.height);
+    DrawBox(kWindowEntry, text);
+
+    DrawBox(kVolumeDown, "-");
+    DrawBox(kVolumeUp, "+");
+    std::snprintf(text, sizeof text, "%d", now.volume);
+    const Box& down = EntryBox(kVolumeDown);
+    DrawCaps(*smallFont, down.x + kStepWidth + 10, down.y + 3, text, 40);
+    for (int32_t k = 0; k < kBarSegments; ++k) {
+        const int32_t left = kBarLeft + kBarStep * k;
+        const uint8_t colour = now.volume > k * 10 ? (now.mute ? boxEdge : barOn) : barOff;
+        FillRect(left, down.y + 3, left + kBarStep - 2, down.y + kBoxHeight - 3, backBuffer, colour);
+    }
+    DrawBox(kMuteEntry, now.mute ? "YES" : "NO");
+    DrawBox(kHumEntry, now.hum ? "ON" : "OFF");
+
+    static const char* const kColumns[3] = {"PLAYER 1", "PLAYER 2", "GAMEPAD"};
+    static const int32_t kColumnX[3] = {kKeyColumnX[0], kKeyColumnX[1], kPadColumnX};
+    static const int32_t kColumnWidth[3] = {kKeyColumnWidth, kKeyColumnWidth, kPadColumnWidth};
+    for (int32_t c = 0; c < 3; ++c) {
+        const Box heading{kColumnX[c], kControlsTop + 6, kColumnWidth[c], 25};
+        DrawCentred(*mediumFont, heading, kColumns[c]);
+    }
+    for (int32_t row = 0; row < kControlRows; ++row) {
+        const int32_t y = kControlRowY + kControlRowStep * row;
+        DrawCaps(*smallFont, kDisplayLeft + 12, y + 3, kRowNames[row], kKeyColumnX[0]);
+        for (int32_t p = 0; p < 2; ++p) {
+            const Box cell{kKeyColumnX[p], y, kKeyColumnWidth, kBoxHeight};
+            if (row < kPlayKeyCount)
+                DrawBox(kFirstKey + p * kPlayKeyCount + row, DikKeyName(now.keys.code[p][row]));
+            else if (row < kControlRows - 1)
+                DrawCentred(*smallFont, cell, row == kPlayKeyCount ? "SPACE" : "ESC");  // the game's own
+        }
+        if (row < kPadFirstRow) {
+            DrawCentred(*smallFont, Box{kPadColumnX, y, kPadColumnWidth, kBoxHeight}, "STICK OR D-PAD");
+        } else if (row < kPadFirstRow + kPadActionCount) {
+            DrawBox(kFirstPadButton + row - kPadFirstRow, PadLabel(now.pad.button[row - kPadFirstRow]));
+        }
+    }
+    DrawBox(kRumbleEntry, now.rumble ? "YES" : "NO");
+    DrawBox(kKeyDefaults1, "DEFAULTS");
+    DrawBox(kKeyDefaults2, "DEFAULTS");
+    DrawBox(kPadDefaults, "DEFAULTS");
+    DrawBox(kBackEntry, "");
+    DrawCentred(*mediumFont, EntryBox(kBackEntry), "BACK");
+
+    if (waiting >= kFirstKey && waiting < kFirstPadButton)
+        std::snprintf(text, sizeof text, "PRESS PLAYER %d'S KEY FOR %s - ESC CANCELS",
+                      (waiting - kFirstKey) / kPlayKeyCount + 1, kActionNames[(waiting - kFirstKey) % kPlayKeyCount]);
+    else if (WaitingForPad())
+        std::snprintf(text, sizeof text, "PRESS THE PAD BUTTON FOR %s - ESC CANCELS",
+                      kPadActionNames[waiting - kFirstPadButton]);
+    else
+        std::snprintf(text, sizeof text, "CLICK AN ENTRY TO CHANGE IT: EVERY CHANGE IS SAVED AT ONCE");
+    DrawCaps(*smallFont, kDisplayLeft, 448, text, 510);
+    DrawCaps(*smallFont, kDisplayLeft, 464, notice, 510);
+
+    cursor->Update();
+    return leave;
+}
+
+void OptionsScreen::DrawPanel(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    FillRect(left, top, right, bottom, backBuffer, panelFill);
+    FillRect(left, top, right, top + 1, backBuffer, panelEdge);
+    FillRect(left, bottom - 1, right, bottom, backBuffer, panelEdge);
+    FillRect(left, top, left + 1, bottom, backBuffer, panelEdge);
+    FillRect(right - 1, top, right, bottom, backBuffer, panelEdge);
+}
+
+// An entry's box: lit under the pointer, amber while it waits for a key.
+void OptionsScreen::DrawBox(int32_t entry, const char* text) {
+    const Box& b = EntryBox(entry);
+    const uint8_t edge = hovered == entry || waiting == entry ? litEdge : boxEdge;
+    FillRect(b.x, b.y, b.x + b.w, b.y + b.h, backBuffer, edge);
+    FillRect(b.x + 1, b.y + 1, b.x + b.w - 1, b.y + b.h - 1, backBuffer, waiting == entry ? waitFill : boxFill);
+    if (waiting == entry) text = (blink / 25) % 2 == 0 ? (WaitingForPad() ? "PRESS A BUTTON" : "PRESS A KEY") : "";
+    DrawCentred(*smallFont, b, text);
+}
+
+int32_t OptionsScreen::TextWidth(const Font& font, const char* text) const {
+    int32_t width = 0;
+    for (const char* p = text; *p != '\0'; ++p) width += font.Advance(*p);
+    return width;
+}
+
+void OptionsScreen::DrawCentred(Font& font, const Box& box, const char* text) {
+    char caps[kNoticeSize];
+    std::snprintf(caps, sizeof caps, "%s", text);
+    for (char* p = caps; *p != '\0'; ++p)
+        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+    const int32_t width = TextWidth(font, caps);
+    const int32_t height = font.cellHeight - 2;
+    DrawCaps(font, box.x + (box.w - width) / 2, box.y + (box.h - height) / 2 + 1, caps, box.w);
+}
+
+// Text in capitals (every font has them), anything else shown as '?', cut
+// off where it would run past `maxWidth`.
+void OptionsScreen::DrawCaps(Font& font, int32_t x, int32_t y, const char* text, int32_t maxWidth) {
+    char caps[kNoticeSize];
+    int32_t width = 0;
+    int n = 0;
+    for (const char* p = text; *p != '\0' && n < kNoticeSize - 1; ++p) {
+        char c = *p >= 'a' && *p <= 'z' ? static_cast<char>(*p - 'a' + 'A') : *p;
+        if (c < ' ' || c > '`') c = '?';
+        width += font.Advance(c);
+        if (width > maxWidth) break;
+        caps[n++] = c;
+    }
+    caps[n] = '\0';
+    if (n > 0) font.DrawText(backBuffer, x, y, caps, 0);
+}
+
+void OptionsScreen::FadeOut() { fader.FadeOut(); }
+
+void OptionsScreen::FadeIn() { fader.FadeIn(palette); }

@@ -1,0 +1,94 @@
+#pragma once
+#include <cstdint>
+
+#include "gfx/Display.h"
+#include "gfx/Font.h"
+#include "gfx/PaletteFader.h"
+#include "io/MouseCursor.h"
+#include "io/SoundBank.h"
+#include "platform/Settings.h"
+#include "screens/StarField.h"
+
+// The options screen over the menu's star field: the display, the sound,
+// both players' play keys and the gamepad's buttons. Every click changes
+// one setting, which the host puts in force and keeps in the settings file
+// at once. A key or pad button is bound by clicking its entry and pressing
+// it; one the game keeps or another action has is refused with the reason.
+class OptionsScreen {
+public:
+    // Everything a click can reach, in the order the screen lists them.
+    enum Entry : int32_t {
+        kScreenEntry,
+        kScaleEntry,
+        kWindowEntry,
+        kVolumeDown,
+        kVolumeUp,
+        kMuteEntry,
+        kHumEntry,
+        kFirstKey,                                        // player 1's left .. player 2's brake
+        kFirstPadButton = kFirstKey + 2 * kPlayKeyCount,  // warp .. pause
+        kRumbleEntry = kFirstPadButton + kPadActionCount,
+        kKeyDefaults1,
+        kKeyDefaults2,
+        kPadDefaults,
+        kBackEntry,
+        kEntryCount
+    };
+    struct Box {
+        int32_t x, y, w, h;
+        bool Contains(int32_t px, int32_t py) const { return px >= x && py >= y && px < x + w && py < y + h; }
+    };
+    static constexpr int kNoticeSize = 200;
+
+    // The star field and `palette` are the menu's: the stars fly on from
+    // one screen to the other, and the fonts are drawn in its colours.
+    void Init(Font* big, Font* medium, Font* small, SoundBank* sounds, MouseCursor* cursor, StarField* stars,
+              const PaletteEntry* palette);
+    // On entering: nothing waits and nothing is said.
+    void Arm();
+    // Draws the screen and answers the pointer and keys; `escDown` is Esc as
+    // the game counts it. True when the player goes back to the menu.
+    bool Frame(bool escDown);
+    void FadeOut();
+    void FadeIn();
+
+    // The entry waiting for its key or pad button, or -1.
+    bool WaitingForPad() const { return waiting >= kFirstPadButton && waiting < kRumbleEntry; }
+    static constexpr int32_t KeyEntry(int player, int action) { return kFirstKey + player * kPlayKeyCount + action; }
+    static constexpr int32_t PadEntry(int action) { return kFirstPadButton + action; }
+    // Where `entry` lies on the screen.
+    static const Box& EntryBox(int32_t entry);
+
+    int32_t waiting = -1;
+    int32_t hovered = -1;
+    // Set when a change moved a play key; the game hands the keys to the match.
+    bool keysChanged = false;
+    // A refusal or a failed save, as the player reads it ("" none).
+    char notice[kNoticeSize] = {};
+    uint8_t keysBefore[256] = {};
+    uint8_t buttonWasDown = 0;
+    uint8_t escWasDown = 0;
+    int32_t blink = 0;
+
+private:
+    void Click(int32_t entry);
+    void WaitForKey();
+    void WaitForPad();
+    bool Change(const Settings& next);
+    void DrawPanel(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    void DrawBox(int32_t entry, const char* text);
+    void DrawCaps(Font& font, int32_t x, int32_t y, const char* text, int32_t maxWidth);
+    void DrawCentred(Font& font, const Box& box, const char* text);
+    int32_t TextWidth(const Font& font, const char* text) const;
+
+    Font* bigFont = nullptr;
+    Font* mediumFont = nullptr;
+    Font* smallFont = nullptr;
+    SoundBank* sounds = nullptr;
+    MouseCursor* cursor = nullptr;
+    const PaletteEntry* palette = nullptr;
+    PaletteFader fader;
+    StarField* stars = nullptr;
+    // Palette indices nearest the screen's own colours, found at Init.
+    uint8_t panelFill = 0, panelEdge = 0, boxFill = 0, boxEdge = 0, litEdge = 0, waitFill = 0, barOn = 0, barOff = 0;
+};
