@@ -198,6 +198,14 @@ void WriteMenu(JsonWriter& w, const MainMenu& menu) {
     w.EndObject();
 }
 
+void WriteOptions(JsonWriter& w, const OptionsScreen& options) {
+    w.BeginObject("options");
+    w.Field("waiting", options.waiting);
+    w.Field("hovered", options.hovered);
+    w.Field("notice", static_cast<const char*>(options.notice));
+    w.EndObject();
+}
+
 void WriteSounds(JsonWriter& w) {
     const int* started = nullptr;
     const int count = SoundBank::StartedLog(&started);
@@ -220,6 +228,7 @@ void WriteGameState(JsonWriter& w, const Game& game, int64_t frame) {
     w.Field("exitBoxShown", game.exitBoxShown);
     WriteCursor(w, game.cursor);
     WriteMenu(w, game.mainMenu);
+    WriteOptions(w, game.optionsScreen);
     WriteSounds(w);
     WriteHighScores(w, game.highScoreScreen);
     WriteSetup(w, game.setupScreen);

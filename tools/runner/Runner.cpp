@@ -21,6 +21,7 @@
 #include "gfx/PngWriter.h"
 #include "hosts/headless/HeadlessHost.h"
 #include "io/SoundBank.h"
+#include "platform/Settings.h"
 #include "platform/UserDir.h"
 
 namespace {
@@ -115,6 +116,9 @@ public:
             case ScriptOp::State:
                 if (!WriteState(cmd, frame)) goOn = false;
                 break;
+            case ScriptOp::Settings:
+                if (!CopySettings(cmd)) goOn = false;
+                break;
             case ScriptOp::End:
                 goOn = false;
                 break;
@@ -143,6 +147,7 @@ public:
     }
 
     bool OutputFailed() const { return outputFailed_; }
+    void SetSettingsPath(const std::string& path) { settingsPath_ = path; }
 
 private:
     // A pad is plugged in by its first command.
@@ -181,6 +186,16 @@ private:
         return true;
     }
 
+    // The settings file as it is now; a file not made yet copies as empty.
+    bool CopySettings(const ScriptCommand& cmd) {
+        if (settingsPath_.empty()) return Fail(cmd, "settings needs --settings");
+        std::ifstream in(settingsPath_, std::ios::binary);
+        std::ofstream file(cmd.path, std::ios::binary | std::ios::trunc);
+        if (file && in) file << in.rdbuf();
+        if (!file) return Fail(cmd, "cannot write '" + cmd.path + "'");
+        return true;
+    }
+
     HeadlessHost& host_;
     Game& game_;
     const std::vector<ScriptCommand>& commands_;
@@ -192,6 +207,7 @@ private:
     MemorySample startMemory_;
     int32_t untilLevel_ = 0;
     std::string finalStatePath_;
+    std::string settingsPath_;
     size_t inputNext_ = 0;
     size_t outputNext_ = 0;
     bool outputFailed_ = false;
@@ -215,7 +231,8 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
             return kExitBadInput;
         }
         for (ScriptCommand& cmd : commands)
-            if (cmd.op == ScriptOp::Shot || cmd.op == ScriptOp::State) cmd.path = Absolute(cmd.path);
+            if (cmd.op == ScriptOp::Shot || cmd.op == ScriptOp::State || cmd.op == ScriptOp::Settings)
+                cmd.path = Absolute(cmd.path);
     }
 
     int64_t frameLimit = kDefaultFrames;
@@ -228,6 +245,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     else if (!commands.empty())
         frameLimit = commands.back().frame + 1;
     const std::string finalState = options.finalStatePath.empty() ? std::string() : Absolute(options.finalStatePath);
+    const std::string settingsPath = options.settingsPath.empty() ? std::string() : Absolute(options.settingsPath);
 
     // The game reads its data in the data directory, and writes high scores
     // and dumps there too unless given a user folder of its own.
@@ -243,6 +261,18 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<Game> game = std::make_unique<Game>();
     game->useSeed = true;
     game->seed = options.seed;
+    if (!settingsPath.empty()) {
+        // As the desktop reads its file: a broken one costs a line per problem.
+        Settings settings;
+        std::vector<std::string> problems;
+        LoadSettings(settingsPath.c_str(), &settings, &problems);
+        for (const std::string& problem : problems)
+            std::fprintf(err, "voidcrawl-headless: settings: %s\n", problem.c_str());
+        host->KeepSettings(settings, settingsPath);
+        host->Pads().SetPlayKeys(settings.keys);
+        host->Pads().SetBindings(settings.pad);
+        game->match.SetPlayKeys(settings.keys);
+    }
 
     // Every run is watched for stalled play; runs whose input moves on by
     // itself (the autopilot, the soak) are also watched for screens and
@@ -268,6 +298,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     if (options.hashFrames) host->HashPresents();
     hooks.SetUntilLevel(options.untilLevel);
     hooks.SetFinalState(finalState);
+    hooks.SetSettingsPath(settingsPath);
     int64_t lastFrame = 0;
     const LoopEnd end = RunFrameLoop(*host, *game, &hooks, &lastFrame);
     SetHost(nullptr);

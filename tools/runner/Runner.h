@@ -10,6 +10,7 @@
 //                      [--autopilot] [--autopilot-steer all|none|1|2]
 //                      [--autopilot-difficulty 0|1|2] [--autopilot-pads]
 //                      [--until-level N] [--final-state FILE] [--random-input]
+//                      [--settings FILE]
 //
 // RunnerUsage() explains the options.
 
@@ -40,6 +41,7 @@ struct RunnerOptions {
     std::string finalStatePath;  // empty: none
     bool randomInput = false;    // the soak: seeded random input on every screen
     bool hashFrames = false;     // print a hash of every picture presented, at the end
+    std::string settingsPath;    // the settings file read at the start and kept up to date; empty: none
     bool help = false;           // --help: print RunnerUsage() and end
 };
 

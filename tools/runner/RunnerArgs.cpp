@@ -31,6 +31,7 @@ enum Option {
     kRandomInput,
     kPads,
     kHashFrames,
+    kSettings,
     kHelp,
     kOptionCount
 };
@@ -54,6 +55,7 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--random-input", false},
     {"--autopilot-pads", false},
     {"--hash-frames", false},
+    {"--settings", true},
     {"--help", false},
 };
 
@@ -65,7 +67,8 @@ std::string RunnerUsage() {
            "                          [--autopilot] [--autopilot-steer all|none|1|2]\n"
            "                          [--autopilot-difficulty 0|1|2] [--autopilot-pads]\n"
            "                          [--until-level N] [--final-state FILE]\n"
-           "                          [--random-input] [--hash-frames] [--help]\n"
+           "                          [--random-input] [--hash-frames] [--settings FILE]\n"
+           "                          [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -101,12 +104,19 @@ std::string RunnerUsage() {
            "                      (palette and pixels, in order):\n"
            "                        frames: presents=N hash=H\n"
            "                      two builds that play alike print the same line\n"
+           "  --settings FILE     the settings file, read at the start as the game reads\n"
+           "                      its own (problems go to stderr); what the options\n"
+           "                      screen changes is saved there line by line. Without\n"
+           "                      it the settings are the defaults and nothing is saved.\n"
+           "                      The script command \"F settings COPY\" saves a copy of\n"
+           "                      the file as it is after pass F\n"
            "  --random-input      the soak: random keys, typing, mouse moves and clicks\n"
            "                      on every screen, seeded by --seed, never ending the\n"
            "                      program (no Esc and no Quit on the menu); with\n"
            "                      --autopilot the autopilot plays part of each game.\n"
            "                      The frame limit is 100000. At the end it prints\n"
            "                        soak: menu=N info=N highscores=N setup=N play=N points=N gameover=N\n"
+           "                              options=N\n"
            "                        soak-memory: frame F VmRSS=K kB VmHWM=K kB, end VmRSS=K kB VmHWM=K kB\n"
            "                      (frames spent on each screen; resident memory after\n"
            "                      frame 1000, or the first frame of a shorter run, and at the end)\n"
@@ -241,6 +251,13 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         case kHelp:
             options->help = true;  // the rest of the line is not read
             return true;
+        case kSettings:
+            if (value.empty()) {
+                *error = "--settings needs a file name";
+                return false;
+            }
+            options->settingsPath = value;
+            break;
         case kFinalState:
             if (value.empty()) {
                 *error = "--final-state needs a file name";

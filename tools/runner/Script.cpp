@@ -188,8 +188,8 @@ bool ParseScript(const std::string& text, std::vector<ScriptCommand>* commands, 
                 }
                 cmd.padValue = words[4] == "press" ? 1 : 0;
             }
-        } else if (name == "shot" || name == "state") {
-            cmd.op = name == "shot" ? ScriptOp::Shot : ScriptOp::State;
+        } else if (name == "shot" || name == "state" || name == "settings") {
+            cmd.op = name == "shot" ? ScriptOp::Shot : name == "state" ? ScriptOp::State : ScriptOp::Settings;
             wanted = 1;
             if (argCount == 0) {
                 *error = LineError(lineNumber, name + " needs a file name");

@@ -8,14 +8,15 @@
 // start of that pass (input) or after its flip (shot, state, end).
 
 enum class ScriptOp {
-    Press,    // key down
-    Release,  // key up
-    Mouse,    // move the pointer to (x, y)
-    Focus,    // the window loses ("lost") or regains ("gained") the keyboard
-    Shot,     // save the screen as PNG after the pass
-    State,    // save the game state as JSON after the pass
-    End,      // stop after the pass
-    Pad,      // a gamepad: "pad N BUTTON press|release", "pad N axis NAME VALUE", "pad N plug|unplug"
+    Press,     // key down
+    Release,   // key up
+    Mouse,     // move the pointer to (x, y)
+    Focus,     // the window loses ("lost") or regains ("gained") the keyboard
+    Shot,      // save the screen as PNG after the pass
+    State,     // save the game state as JSON after the pass
+    End,       // stop after the pass
+    Pad,       // a gamepad: "pad N BUTTON press|release", "pad N axis NAME VALUE", "pad N plug|unplug"
+    Settings,  // save a copy of the settings file (--settings) as it is after the pass
 };
 
 // Pseudo scan code for the left mouse button; real scan codes are 1..255.
@@ -32,7 +33,7 @@ struct ScriptCommand {
     // axis value -32768..32767).
     enum class PadEvent { Button, Axis, Plug, Unplug } padEvent = PadEvent::Button;
     int pad = 0, padIndex = 0, padValue = 0;
-    std::string path;  // Shot / State, as written in the script
+    std::string path;  // Shot / State / Settings, as written in the script
     int line = 0;      // 1-based line number in the script
 };
 

@@ -147,3 +147,8 @@ void HeadlessHost::MoveMouseTo(int x, int y) {
     pointerX_ = x;
     pointerY_ = y;
 }
+
+void HeadlessHost::ApplySettings(const Settings& /*before*/, const Settings& after) {
+    pads_.SetPlayKeys(after.keys);
+    pads_.SetBindings(after.pad);
+}

@@ -41,6 +41,7 @@ public:
     void SetPadContext(PadContext context) override { pads_.SetContext(context); }
     int TakePadButton() override { return pads_.TakeBindPress(); }
     void Rumble(int player, int strength, int milliseconds) override;
+    int LargestWindowFactor() override { return largestWindowFactor_; }
 
     // ---- control ----------------------------------------------------------
     // The next Init of `device` fails with `reason` (once).
@@ -49,6 +50,8 @@ public:
     void RequestClose() { closeRequested_ = true; }
     // As if the window lost or regained the keyboard (it starts focused).
     void SetFocused(bool focused) { focused_ = focused; }
+    // As if the screen had room for a window `factor` times the picture.
+    void SetLargestWindowFactor(int factor) { largestWindowFactor_ = factor < 1 ? 1 : factor; }
 
     // Keys by DirectInput scan code; they show at once in KeyStates().
     void SetKey(uint8_t code, bool down) {
@@ -94,6 +97,11 @@ public:
     int RumbleCount(int player) const { return player == 0 || player == 1 ? rumbleCount_[player] : 0; }
     int LastRumbleStrength(int player) const { return player == 0 || player == 1 ? rumbleStrength_[player] : 0; }
 
+protected:
+    // The pads follow the players' keys and buttons; the rest has nothing
+    // to put in force here.
+    void ApplySettings(const Settings& before, const Settings& after) override;
+
 private:
     void ShowKeys();
     bool Fails(Device device, char* reason, int reasonSize);
@@ -102,6 +110,7 @@ private:
     int64_t passCount_ = 0;
     bool closeRequested_ = false;
     bool focused_ = true;
+    int largestWindowFactor_ = 2;
 
     bool failArmed_[3] = {};
     char failReason_[3][kMessageSize] = {};
