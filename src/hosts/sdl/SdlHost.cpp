@@ -26,6 +26,37 @@ bool EnvFlag(const char* name) {
     return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
 }
 
+// For VOIDCRAWL_HOST_STATS: how many passes ran and how long each took, from
+// the end of one to the end of the next, in steps of 10 µs.
+class PassStats {
+public:
+    void Count(const SdlClock& clock) {
+        const uint64_t now = clock.Now();
+        if (count_ > 0) {
+            const uint64_t step = (now - last_) * 100000 / clock.Frequency();
+            ++histogram_[step < kBuckets ? step : kBuckets - 1];
+        } else {
+            first_ = now;
+        }
+        last_ = now;
+        ++count_;
+    }
+    void Print(const SdlClock& clock) const {
+        if (count_ < 2) return;
+        uint64_t seen = 0;
+        int median = 0;
+        while (median < kBuckets && (seen += histogram_[median]) * 2 < count_ - 1) ++median;
+        std::fprintf(stderr, "host: %llu passes, %.2f a second, median pass %.2f ms\n",
+                     static_cast<unsigned long long>(count_),
+                     static_cast<double>(count_ - 1) * 1000.0 / clock.CountsToMs(last_ - first_), median / 100.0);
+    }
+
+private:
+    static constexpr int kBuckets = 5000;  // 50 ms and more share the last
+    uint32_t histogram_[kBuckets] = {};
+    uint64_t count_ = 0, first_ = 0, last_ = 0;
+};
+
 // The real game's host: it hands each event to the part whose job it is
 // (the window, the keys and pointer, the sound) and paces the passes.
 class SdlHost final : public Host {
@@ -34,7 +65,8 @@ public:
         : video_(clock_, options),
           audio_(clock_, options.mute, options.volume),
           pads_(options.playKeys, options.padBindings, options.rumble),
-          padMappingPath_(options.padMappingPath) {}
+          padMappingPath_(options.padMappingPath),
+          stats_(EnvFlag("VOIDCRAWL_HOST_STATS")) {}
 
     ~SdlHost() override {
         ShutdownAudio();
@@ -63,7 +95,11 @@ public:
     }
     bool InitDisplay(char* reason, int reasonSize) override { return video_.Open(reason, reasonSize); }
     void ShutdownAudio() override { audio_.Close(); }
-    void ShutdownDisplay() override { video_.Close(); }
+    void ShutdownDisplay() override {
+        if (stats_) passStats_.Print(clock_);
+        stats_ = false;  // once, however often the display is shut
+        video_.Close();
+    }
     void ShutdownInput() override {
         pads_.Close();
         input_.Clear();
@@ -142,9 +178,10 @@ public:
         const uint64_t nowMs = clock_.CountsToWholeMs(now - clock_.Base());
         const uint32_t elapsed = static_cast<uint32_t>(nowMs) - passStart;
         input_.EndPass();
-        if (elapsed >= kPassMs) return;  // no catching up
-        // The tick counter reaches passStart + 10 at this counter value.
-        video_.WaitUntil(clock_.Base() + clock_.MsToCounts(nowMs + (kPassMs - elapsed)));
+        // The tick counter reaches passStart + 10 at this counter value;
+        // a pass that took longer is not caught up.
+        if (elapsed < kPassMs) video_.WaitUntil(clock_.Base() + clock_.MsToCounts(nowMs + (kPassMs - elapsed)));
+        if (stats_) passStats_.Count(clock_);
     }
 
     void PaceFadeStep() override { video_.WaitUntil(clock_.Now() + clock_.MsToCounts(kFadeStepMs)); }
@@ -205,6 +242,8 @@ private:
     uint8_t shownKeys_[256] = {};
     bool closeRequested_ = false;
     bool focused_ = true;
+    bool stats_;
+    PassStats passStats_;
 };
 
 }  // namespace

@@ -17,5 +17,6 @@ class Host;
 // Environment, for tests and for people who prefer a window:
 //   VOIDCRAWL_WINDOWED=1      start in a window instead of full screen
 //   VOIDCRAWL_NO_MESSAGEBOX=1 report failures on stderr only
-//   VOIDCRAWL_HOST_STATS=1    print presenting statistics on stderr at exit
+//   VOIDCRAWL_HOST_STATS=1    print presenting statistics and the passes' pace on
+//                             stderr at exit
 Host* CreateSdlHost(const HostOptions& options = HostOptions{});
