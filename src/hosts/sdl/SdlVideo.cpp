@@ -1,11 +1,9 @@
 #include "hosts/sdl/SdlVideo.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "gfx/PictureFit.h"
 #include "gfx/PixelConvert.h"
@@ -22,9 +20,6 @@ namespace {
 
 constexpr const char* kWindowTitle = "VoidCrawl - V1.0";
 constexpr uint64_t kNoticeSeconds = 5;
-// Sleeps end this long before a deadline; the rest is waited out on the
-// performance counter, which keeps the pace exact without burning a core.
-constexpr uint64_t kSpinMicros = 300;
 // Room left for the window frame when sizing the window to the desktop.
 constexpr int kWindowFrameAllowance = 48;
 // How long the GPU probe may take before the game asks in its own process.
@@ -195,7 +190,6 @@ void SdlVideo::Present(const uint8_t* pixels, const PaletteEntry* palette) {
 // time to draw it before the deadline (or it has waited too long), so that
 // drawing does not stretch the pass.
 void SdlVideo::WaitUntil(uint64_t deadline) {
-    const uint64_t frequency = clock_.Frequency();
     for (;;) {
         const uint64_t now = clock_.Now();
         if (now >= deadline) return;
@@ -211,8 +205,7 @@ void SdlVideo::WaitUntil(uint64_t deadline) {
             if (now >= due) due = lastRender_ + 3 * refreshCounts_;
             if (due < wake) wake = due;
         }
-        const uint64_t micros = (wake - now) * 1000000 / frequency;
-        if (micros > kSpinMicros) std::this_thread::sleep_for(std::chrono::microseconds(micros - kSpinMicros));
+        clock_.SleepUntil(wake);
     }
 }
 
