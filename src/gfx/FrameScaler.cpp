@@ -5,6 +5,21 @@
 #include <cstddef>
 #include <cstring>
 
+namespace {
+
+// Whether `count` (at most 8) pixels are the same in both.
+inline bool Same(const uint8_t* a, const uint8_t* b, int count) {
+    if (count == 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        return x == y;
+    }
+    return std::memcmp(a, b, static_cast<size_t>(count)) == 0;
+}
+
+}  // namespace
+
 bool FrameScaler::Setup(int sourceWidth, int sourceHeight, int targetWidth, int targetHeight) {
     targetWidth_ = targetHeight_ = 0;
     if (sourceWidth <= 0 || sourceHeight <= 0 || targetWidth <= 0 || targetHeight <= 0) return false;
@@ -21,6 +36,14 @@ bool FrameScaler::Setup(int sourceWidth, int sourceHeight, int targetWidth, int 
     }
     for (int y = 0; y < targetHeight; ++y) {
         rowOf_[y] = static_cast<uint16_t>((2LL * y + 1) * sourceHeight / (2LL * targetHeight));
+    }
+    for (int x = 0, column = 0; column <= sourceWidth; ++column) {
+        while (x < targetWidth && columnOf_[x] < column) ++x;
+        firstColumn_[column] = static_cast<uint16_t>(x);
+    }
+    for (int y = 0, row = 0; row <= sourceHeight; ++row) {
+        while (y < targetHeight && rowOf_[y] < row) ++y;
+        firstRow_[row] = static_cast<uint16_t>(y);
     }
     const int factor = targetWidth / sourceWidth;
     wholeFactor_ =
@@ -71,4 +94,55 @@ void FrameScaler::Convert(const uint8_t* source, const uint32_t* colours, uint8_
         lastRow = row;
         lastTarget = line;
     }
+}
+
+TargetRect FrameScaler::ConvertChanges(const uint8_t* source, uint8_t* shown, const uint32_t* colours, uint8_t* target,
+                                       int targetPitch) const {
+    TargetRect changed;
+    if (targetWidth_ == 0) return changed;
+    int left = sourceWidth_, right = 0, top = sourceHeight_, bottom = 0;  // source columns and rows, right/bottom past
+    for (int row = 0; row < sourceHeight_; ++row) {
+        const uint8_t* from = source + static_cast<ptrdiff_t>(row) * sourceWidth_;
+        uint8_t* was = shown + static_cast<ptrdiff_t>(row) * sourceWidth_;
+        // Most rows are unchanged: the C library's compare passes them fastest.
+        if (std::memcmp(from, was, static_cast<size_t>(sourceWidth_)) == 0) continue;
+        const int firstY = firstRow_[row], endY = firstRow_[row + 1];
+        int x = 0;
+        while (x < sourceWidth_) {
+            // Eight pixels at a time while they match; a run of differing
+            // groups is then written as one span.
+            const int step = sourceWidth_ - x < 8 ? sourceWidth_ - x : 8;
+            if (Same(from + x, was + x, step)) {
+                x += step;
+                continue;
+            }
+            const int start = x;
+            x += step;
+            while (x < sourceWidth_) {
+                const int next = sourceWidth_ - x < 8 ? sourceWidth_ - x : 8;
+                if (Same(from + x, was + x, next)) break;
+                x += next;
+            }
+            std::memcpy(was + start, from + start, static_cast<size_t>(x - start));
+            left = start < left ? start : left;
+            right = x > right ? x : right;
+            top = row < top ? row : top;
+            bottom = row + 1;
+            const int firstX = firstColumn_[start], endX = firstColumn_[x];
+            if (firstX == endX || firstY == endY) continue;  // shrunk away
+            uint32_t* line = reinterpret_cast<uint32_t*>(target + static_cast<ptrdiff_t>(firstY) * targetPitch);
+            for (int column = firstX; column < endX; ++column) line[column] = colours[from[columnOf_[column]]];
+            const size_t bytes = static_cast<size_t>(endX - firstX) * 4;
+            for (int y = firstY + 1; y < endY; ++y) {
+                std::memcpy(target + static_cast<ptrdiff_t>(y) * targetPitch + static_cast<ptrdiff_t>(firstX) * 4,
+                            line + firstX, bytes);
+            }
+        }
+    }
+    if (right == 0) return changed;
+    changed.left = firstColumn_[left];
+    changed.top = firstRow_[top];
+    changed.width = firstColumn_[right] - changed.left;
+    changed.height = firstRow_[bottom] - changed.top;
+    return changed;
 }

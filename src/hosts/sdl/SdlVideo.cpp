@@ -180,7 +180,11 @@ void SdlVideo::Present(const uint8_t* pixels, const PaletteEntry* palette) {
     }
     pendingPixels_ = pixels;
     pendingPalette_ = palette;
-    dirty_ = pixels != nullptr && palette != nullptr;
+    // The picture on show again (a frozen game, a still screen) asks for
+    // nothing, not even a wake-up to draw it.
+    dirty_ = pixels != nullptr && palette != nullptr &&
+             !(shown_ && std::memcmp(shownPalette_, palette, sizeof shownPalette_) == 0 &&
+               std::memcmp(shownPixels_, pixels, sizeof shownPixels_) == 0);
     // More pictures than the monitor can show would only cost time: a newer
     // one replaces a pending one, and the waits show what is left.
     if (dirty_ && clock_.Now() - lastRender_ >= refreshCounts_) Render();
@@ -209,25 +213,38 @@ void SdlVideo::WaitUntil(uint64_t deadline) {
     }
 }
 
-// The picture and palette are the ones last shown, and nothing asked for
-// them to be shown again.
-bool SdlVideo::Unchanged() const {
-    return shown_ && std::memcmp(shownPalette_, pendingPalette_, sizeof shownPalette_) == 0 &&
-           std::memcmp(shownPixels_, pendingPixels_, sizeof shownPixels_) == 0;
-}
-
+// Draws the pending picture when it differs from the one on show. On the
+// window's surface, with the palette unchanged, only the pixels that changed
+// are converted and sent; anything else (a new palette, a resized or exposed
+// window) draws the whole picture.
 void SdlVideo::Render() {
     dirty_ = false;
     if (window_ == nullptr || pendingPixels_ == nullptr || pendingPalette_ == nullptr) return;
-    if (Unchanged()) return;
-    const uint64_t start = clock_.Now();
-    std::memcpy(shownPixels_, pendingPixels_, sizeof shownPixels_);
-    std::memcpy(shownPalette_, pendingPalette_, sizeof shownPalette_);
-    shown_ = true;
+    SDL_Surface* surface = nullptr;
     if (OnSurface()) {
-        DrawOnSurface();
+        // The size the window really has now, whatever events are still to come.
+        surface = SDL_GetWindowSurface(window_);
+        if (surface == nullptr || surface->format->BytesPerPixel != 4) return;
+        if (surface->w != surfaceWidth_ || surface->h != surfaceHeight_) {
+            ApplyFit();
+            Reshow();
+            dirty_ = false;
+        }
+    }
+    const bool samePalette = shown_ && std::memcmp(shownPalette_, pendingPalette_, sizeof shownPalette_) == 0;
+    if (samePalette && !OnSurface() && std::memcmp(shownPixels_, pendingPixels_, sizeof shownPixels_) == 0) return;
+    const uint64_t start = clock_.Now();
+    if (samePalette && OnSurface()) {
+        if (!DrawChangesOnSurface(surface)) return;
     } else {
-        DrawWithRenderer();
+        std::memcpy(shownPixels_, pendingPixels_, sizeof shownPixels_);
+        std::memcpy(shownPalette_, pendingPalette_, sizeof shownPalette_);
+        shown_ = true;
+        if (OnSurface()) {
+            DrawOnSurface(surface);
+        } else {
+            DrawWithRenderer();
+        }
     }
     const uint64_t cost = clock_.Now() - start;
     // The monitor's cadence counts from the start of a render.
@@ -238,19 +255,14 @@ void SdlVideo::Render() {
     renderCounts_ += cost;
 }
 
-void SdlVideo::DrawOnSurface() {
-    SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    if (surface == nullptr || surface->format->BytesPerPixel != 4) return;
-    if (surface->w != surfaceWidth_ || surface->h != surfaceHeight_) ApplyFit();
+void SdlVideo::DrawOnSurface(SDL_Surface* surface) {
     for (int i = 0; i < kPaletteSize; ++i) {
         const PaletteEntry& entry = shownPalette_[i];
         colours_[i] = SDL_MapRGB(surface->format, entry.red, entry.green, entry.blue);
     }
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     if (clearBorders_) SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-    uint8_t* corner = static_cast<uint8_t*>(surface->pixels) + static_cast<ptrdiff_t>(fit_.top) * surface->pitch +
-                      static_cast<ptrdiff_t>(fit_.left) * 4;
-    scaler_.Convert(shownPixels_, colours_, corner, surface->pitch);
+    scaler_.Convert(shownPixels_, colours_, PictureCorner(surface), surface->pitch);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     if (clearBorders_) {
         SDL_UpdateWindowSurface(window_);
@@ -259,6 +271,25 @@ void SdlVideo::DrawOnSurface() {
         SDL_UpdateWindowSurfaceRects(window_, &picture, 1);
     }
     clearBorders_ = false;
+}
+
+// The surface holds the picture on show through the palette on show: the
+// pixels that changed are drawn and only their part of the window is sent.
+// False when nothing changed.
+bool SdlVideo::DrawChangesOnSurface(SDL_Surface* surface) {
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
+    const TargetRect changed =
+        scaler_.ConvertChanges(pendingPixels_, shownPixels_, colours_, PictureCorner(surface), surface->pitch);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (changed.width <= 0 || changed.height <= 0) return false;
+    const SDL_Rect rect = {fit_.left + changed.left, fit_.top + changed.top, changed.width, changed.height};
+    SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
+    return true;
+}
+
+uint8_t* SdlVideo::PictureCorner(SDL_Surface* surface) const {
+    return static_cast<uint8_t*>(surface->pixels) + static_cast<ptrdiff_t>(fit_.top) * surface->pitch +
+           static_cast<ptrdiff_t>(fit_.left) * 4;
 }
 
 void SdlVideo::DrawWithRenderer() {

@@ -56,8 +56,9 @@ public:
 
 private:
     void Render();
-    bool Unchanged() const;
-    void DrawOnSurface();
+    void DrawOnSurface(SDL_Surface* surface);
+    bool DrawChangesOnSurface(SDL_Surface* surface);
+    uint8_t* PictureCorner(SDL_Surface* surface) const;
     void DrawWithRenderer();
     bool CreateTheWindow();
     bool OpenRenderer(char* reason, int reasonSize);
