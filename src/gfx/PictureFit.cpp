@@ -31,3 +31,26 @@ PictureFit FitPicture(int windowWidth, int windowHeight, ScaleMode mode) {
     fit.top = (windowHeight - fit.height) / 2;
     return fit;
 }
+
+int LargestWholeFactor(int roomWidth, int roomHeight) {
+    if (roomWidth < 0 || roomHeight < 0) return 0;
+    const int byWidth = roomWidth / kScreenWidth;
+    const int byHeight = roomHeight / kScreenHeight;
+    return byWidth < byHeight ? byWidth : byHeight;
+}
+
+WindowSize ChooseWindowSize(WindowSize wanted, int roomWidth, int roomHeight) {
+    if (roomWidth < kMinWindowWidth) roomWidth = kMinWindowWidth;
+    if (roomHeight < kMinWindowHeight) roomHeight = kMinWindowHeight;
+    WindowSize size = wanted;
+    if (wanted.width <= 0 || wanted.height <= 0) {
+        const int factor = LargestWholeFactor(roomWidth, roomHeight);
+        if (factor >= 1) return {kScreenWidth * factor, kScreenHeight * factor};
+        const PictureFit fit = FitPicture(roomWidth, roomHeight, ScaleMode::Fit);
+        return {fit.width, fit.height};
+    }
+    size.width = size.width < kMinWindowWidth ? kMinWindowWidth : (size.width > roomWidth ? roomWidth : size.width);
+    size.height =
+        size.height < kMinWindowHeight ? kMinWindowHeight : (size.height > roomHeight ? roomHeight : size.height);
+    return size;
+}

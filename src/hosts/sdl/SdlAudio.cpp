@@ -20,9 +20,40 @@ void CopyReason(char* reason, int reasonSize, const char* text) {
 
 }  // namespace
 
-SdlAudio::SdlAudio(const SdlClock& clock, bool mute, int volume) : clock_(clock), mute_(mute) {
-    const int clamped = volume < 0 ? 0 : (volume > 100 ? 100 : volume);
-    gain_ = static_cast<float>(clamped) / 100.0f;
+SdlAudio::SdlAudio(const SdlClock& clock, bool mute, int volume) : clock_(clock), mute_(mute), volume_(volume) {
+    SetGain();
+}
+
+void SdlAudio::SetGain() {
+    const int clamped = volume_ < 0 ? 0 : (volume_ > 100 ? 100 : volume_);
+    const float gain = mute_ ? 0.0f : static_cast<float>(clamped) / 100.0f;
+    if (device_ != 0) SDL_LockAudioDevice(device_);
+    gain_ = gain;
+    if (device_ != 0) SDL_UnlockAudioDevice(device_);
+}
+
+void SdlAudio::SetVolume(int volume) {
+    volume_ = volume;
+    SetGain();
+}
+
+bool SdlAudio::SetMute(bool mute, char* reason, int reasonSize) {
+    mute_ = mute;
+    SetGain();
+    if (mute || device_ != 0 || source_ == nullptr) return true;
+    // No device yet: the silent clock gives way to one, or carries on.
+    StopSilentClock();
+    char deviceReason[256] = "";
+    bool opened = false;
+    {
+        SdlQuietStderr quiet;
+        opened = OpenDevice(deviceReason, sizeof deviceReason);
+    }
+    if (opened) return true;
+    CopyReason(reason, reasonSize, deviceReason[0] != '\0' ? deviceReason : "unknown reason");
+    char ignored[256];
+    StartSilentClock(ignored, sizeof ignored);
+    return false;
 }
 
 // No sound device is no failure: the game plays silent on its own clock.

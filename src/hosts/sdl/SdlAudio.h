@@ -13,6 +13,10 @@ class AudioSource;
 // still start, loop and end on time. Muted, no device is opened at all and
 // the same clock pulls the mixer. The master volume applies on the way out;
 // the mixer itself always runs.
+//
+// Both change while the game runs: muting keeps an open device and plays
+// silence through it; unmuting without a device (muted from the start, or
+// none found) opens one then, and says so when there is still none.
 class SdlAudio {
 public:
     SdlAudio(const SdlClock& clock, bool mute, int volume);
@@ -26,6 +30,11 @@ public:
     void Lock();
     void Unlock();
 
+    void SetVolume(int volume);
+    // False, with the reason, when unmuting finds no sound device: the game
+    // plays on silent.
+    bool SetMute(bool mute, char* reason, int reasonSize);
+
 private:
     static constexpr int kMonoChunk = 1024;
 
@@ -35,10 +44,12 @@ private:
     static int SilentClock(void* user);
     static void Callback(void* user, Uint8* stream, int length);
     void Mix(float* out, int samples);
+    void SetGain();
 
     const SdlClock& clock_;
     bool mute_;
-    float gain_;
+    int volume_;
+    float gain_ = 0;  // read by the device's thread under its lock
     SDL_AudioDeviceID device_ = 0;
     AudioSource* source_ = nullptr;
     int rate_ = 44100;

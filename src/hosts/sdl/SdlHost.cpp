@@ -15,6 +15,8 @@
 #include "hosts/sdl/SdlVideo.h"
 #include "platform/Host.h"
 #include "platform/PassInput.h"
+#include "platform/Settings.h"
+#include "platform/UserDir.h"
 
 namespace {
 
@@ -66,7 +68,19 @@ public:
           audio_(clock_, options.mute, options.volume),
           pads_(options.playKeys, options.padBindings, options.rumble),
           padMappingPath_(options.padMappingPath),
-          stats_(EnvFlag("VOIDCRAWL_HOST_STATS")) {}
+          stats_(EnvFlag("VOIDCRAWL_HOST_STATS")) {
+        // What the options say until the entry point hands over the settings file's.
+        Settings inForce;
+        inForce.fullscreen = options.fullscreen;
+        inForce.scale = options.scale;
+        inForce.window = options.window;
+        inForce.volume = options.volume;
+        inForce.mute = options.mute;
+        inForce.keys = options.playKeys;
+        inForce.pad = options.padBindings;
+        inForce.rumble = options.rumble;
+        KeepSettings(inForce, options.settingsPath);
+    }
 
     ~SdlHost() override {
         ShutdownAudio();
@@ -206,8 +220,39 @@ public:
     bool Focused() override { return focused_; }
     void SetPadContext(PadContext context) override { pads_.Mapper().SetContext(context); }
     void Rumble(int player, int strength, int milliseconds) override { pads_.Rumble(player, strength, milliseconds); }
+    int TakePadButton() override { return pads_.Mapper().TakeBindPress(); }
+    int LargestWindowFactor() override { return video_.LargestWindowFactor(); }
+
+protected:
+    void ApplySettings(const Settings& before, const Settings& after) override {
+        if (after.window != before.window) video_.SetWindowSize(after.window);
+        if ((after.fullscreen != 0) != video_.Fullscreen()) video_.SetFullscreen(after.fullscreen != 0);
+        if (after.scale != before.scale) video_.SetScale(after.scale);
+        if (after.volume != before.volume) audio_.SetVolume(after.volume);
+        char reason[256] = "";
+        if (after.mute != before.mute && !audio_.SetMute(after.mute, reason, sizeof reason)) {
+            std::fprintf(stderr, "voidcrawl: no sound device (%s); playing silent\n", reason);
+            video_.ShowNotice("No sound device: playing silent");
+        }
+        PadMapper& mapper = pads_.Mapper();
+        mapper.SetPlayKeys(after.keys);
+        mapper.SetBindings(after.pad);
+        pads_.SetRumble(after.rumble);
+    }
 
 private:
+    // A change of the host's own (the full-screen switch):
+    // in force at once; a file that cannot be written is said on stderr and
+    // in the window's title.
+    void Change(const Settings& next) {
+        char reason[kMaxUserPath + 256] = "";
+        if (ChangeSettings(next, reason, sizeof reason)) return;
+        std::fprintf(stderr, "voidcrawl: the settings were not saved: %s\n", reason);
+        char notice[kMaxUserPath + 300];
+        std::snprintf(notice, sizeof notice, "Settings NOT saved: %s", reason);
+        video_.ShowNotice(notice);
+    }
+
     void PointerAt(int x, int y) {
         video_.ToGamePixels(&x, &y);
         input_.PointerAt(x, y);
@@ -219,7 +264,11 @@ private:
             (scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER) && (key.keysym.mod & KMOD_ALT) != 0;
         if (altEnter || scancode == SDL_SCANCODE_F11) {
             // The window's own shortcut; the game never sees these presses.
-            if (key.repeat == 0) video_.ToggleFullscreen();
+            if (key.repeat == 0) {
+                Settings next = settings_;
+                next.fullscreen = video_.Fullscreen() ? 0 : 1;
+                Change(next);
+            }
             return;
         }
         if (scancode == SDL_SCANCODE_F12) {

@@ -102,3 +102,12 @@ void SdlPads::Rumble(int player, int strength, int milliseconds) {
     // Pads without a motor say so; that is no fault.
     SDL_GameControllerRumble(pads_[player], power, power, static_cast<Uint32>(milliseconds));
 }
+
+void SdlPads::SetRumble(bool on) {
+    if (!on) {
+        for (SDL_GameController* pad : pads_) {
+            if (pad != nullptr && rumble_) SDL_GameControllerRumble(pad, 0, 0, 0);
+        }
+    }
+    rumble_ = on;
+}

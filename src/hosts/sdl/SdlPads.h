@@ -22,6 +22,8 @@ public:
     // SDL's controller events; false for events of other kinds.
     bool OnEvent(const SDL_Event& event);
     void Rumble(int player, int strength, int milliseconds);
+    // Off stops a shake under way.
+    void SetRumble(bool on);
 
     PadMapper& Mapper() { return mapper_; }
 

@@ -13,15 +13,15 @@
 #include "hosts/sdl/SdlWindowIcon.h"
 #include "platform/Host.h"
 #include "platform/PrintableText.h"
-#include "platform/Settings.h"
 #include "platform/UserDir.h"
 
 namespace {
 
 constexpr const char* kWindowTitle = "VoidCrawl - V1.0";
 constexpr uint64_t kNoticeSeconds = 5;
-// Room left for the window frame when sizing the window to the desktop.
-constexpr int kWindowFrameAllowance = 48;
+// Room left for the window's title bar and frame until a window manager
+// has said how large they are.
+constexpr int kFrameAllowanceHeight = 48;
 // How long the GPU probe may take before the game asks in its own process.
 constexpr int kProbeTimeoutMs = 3000;
 // Video drivers that show nothing: only taken when asked for by name.
@@ -100,10 +100,17 @@ bool SdlVideo::Open(char* reason, int reasonSize) {
     return true;
 }
 
+// A window takes the size chosen, within the screen's usable area.
 bool SdlVideo::CreateTheWindow() {
     int width = kScreenWidth;
     int height = kScreenHeight;
-    if (!fullscreen_) WindowedSize(0, &width, &height);
+    if (!fullscreen_) {
+        int roomWidth = 0, roomHeight = 0;
+        Room(0, &roomWidth, &roomHeight);
+        const WindowSize size = ChooseWindowSize(options_.window, roomWidth, roomHeight);
+        width = size.width;
+        height = size.height;
+    }
     const uint32_t flags = fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
     window_ = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
     if (window_ == nullptr) return false;
@@ -320,18 +327,48 @@ bool SdlVideo::Fail(char* reason, int reasonSize) {
     return false;
 }
 
-// Largest whole multiple of 640 x 480 that fits the usable desktop.
-void SdlVideo::WindowedSize(int display, int* width, int* height) const {
-    SDL_Rect usable;
-    int scale = 1;
-    if (SDL_GetDisplayUsableBounds(display, &usable) == 0) {
-        const int byWidth = usable.w / kScreenWidth;
-        const int byHeight = (usable.h - kWindowFrameAllowance) / kScreenHeight;
-        scale = byWidth < byHeight ? byWidth : byHeight;
-        if (scale < 1) scale = 1;
+int SdlVideo::Display() const {
+    const int display = window_ != nullptr ? SDL_GetWindowDisplayIndex(window_) : 0;
+    return display < 0 ? 0 : display;
+}
+
+void SdlVideo::Room(int display, int* width, int* height) {
+    SDL_Rect usable = {0, 0, kScreenWidth, kScreenHeight + kFrameAllowanceHeight};
+    if (SDL_GetDisplayUsableBounds(display, &usable) != 0) SDL_GetDisplayBounds(display, &usable);
+    // A window manager says how large its frame is once the window is shown,
+    // and only outside full screen.
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (window_ != nullptr && !fullscreen_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0 &&
+        SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) == 0) {
+        bordersKnown_ = true;
+        borders_[0] = top;
+        borders_[1] = left;
+        borders_[2] = bottom;
+        borders_[3] = right;
     }
-    *width = kScreenWidth * scale;
-    *height = kScreenHeight * scale;
+    if (bordersKnown_) {
+        *width = usable.w - borders_[1] - borders_[3];
+        *height = usable.h - borders_[0] - borders_[2];
+    } else {
+        *width = usable.w;
+        *height = usable.h - kFrameAllowanceHeight;
+    }
+}
+
+int SdlVideo::LargestWindowFactor() {
+    int width = 0, height = 0;
+    Room(Display(), &width, &height);
+    const int factor = LargestWholeFactor(width, height);
+    return factor < 1 ? 1 : factor;
+}
+
+// The window at the size chosen, centred on its screen.
+void SdlVideo::FitWindowToRoom(int display) {
+    int roomWidth = 0, roomHeight = 0;
+    Room(display, &roomWidth, &roomHeight);
+    const WindowSize size = ChooseWindowSize(options_.window, roomWidth, roomHeight);
+    SDL_SetWindowSize(window_, size.width, size.height);
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
 }
 
 void SdlVideo::UpdateRefreshInterval() {
@@ -343,25 +380,39 @@ void SdlVideo::UpdateRefreshInterval() {
     refreshCounts_ = clock_.Frequency() / static_cast<uint64_t>(hz);
 }
 
-void SdlVideo::ToggleFullscreen() {
-    if (window_ == nullptr) return;
-    if (fullscreen_) {
-        int display = SDL_GetWindowDisplayIndex(window_);
-        if (display < 0) display = 0;
-        int width = kScreenWidth;
-        int height = kScreenHeight;
-        WindowedSize(display, &width, &height);
-        SDL_SetWindowFullscreen(window_, 0);
-        SDL_SetWindowSize(window_, width, height);
-        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
-                              SDL_WINDOWPOS_CENTERED_DISPLAY(display));
-    } else {
-        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+void SdlVideo::SetFullscreen(bool on) {
+    if (window_ == nullptr || on == fullscreen_) {
+        fullscreen_ = window_ == nullptr ? on : fullscreen_;
+        return;
     }
-    fullscreen_ = !fullscreen_;
+    const int display = Display();
+    if (on) {
+        int width = 0, height = 0;
+        Room(display, &width, &height);  // the frame, while there is one to measure
+        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        fullscreen_ = true;
+    } else {
+        SDL_SetWindowFullscreen(window_, 0);
+        fullscreen_ = false;
+        FitWindowToRoom(display);
+    }
     UpdateRefreshInterval();
     Reshow();
-    RememberFullscreen();
+}
+
+void SdlVideo::SetScale(ScaleMode mode) {
+    options_.scale = mode;
+    if (window_ == nullptr) return;
+    ApplyFit();
+    Reshow();
+}
+
+void SdlVideo::SetWindowSize(WindowSize size) {
+    options_.window = size;
+    if (window_ == nullptr || fullscreen_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0) return;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window_, &width, &height);
+    if (size.width != width || size.height != height) FitWindowToRoom(Display());
 }
 
 void SdlVideo::ShowNotice(const char* text) {
@@ -371,20 +422,6 @@ void SdlVideo::ShowNotice(const char* text) {
     SDL_SetWindowTitle(window_, title);
     noticeUntil_ = clock_.Now() + clock_.Frequency() * kNoticeSeconds;
     if (noticeUntil_ == 0) noticeUntil_ = 1;
-}
-
-// The player's choice is kept for the next start: the file is read afresh
-// (it may have been edited meanwhile) and only its fullscreen line changes.
-void SdlVideo::RememberFullscreen() {
-    if (options_.settingsPath.empty()) return;
-    Settings fresh;  // the whole file, when there is none yet
-    fresh.fullscreen = fullscreen_ ? 1 : 0;
-    std::string error;
-    if (!SaveSettingLine(options_.settingsPath.c_str(), "display", "fullscreen", fullscreen_ ? "yes" : "no", fresh,
-                         &error)) {
-        std::fprintf(stderr, "voidcrawl: the settings were not saved: %s\n", error.c_str());
-        ShowNotice(("Settings NOT saved: " + error).c_str());
-    }
 }
 
 void SdlVideo::OnWindowEvent(const SDL_WindowEvent& event) {

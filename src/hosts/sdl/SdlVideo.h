@@ -43,7 +43,15 @@ public:
     // when the monitor can take it.
     void WaitUntil(uint64_t deadline);
 
-    void ToggleFullscreen();
+    bool Fullscreen() const { return fullscreen_; }
+    // Full screen, or a window of the size SetWindowSize chose.
+    void SetFullscreen(bool on);
+    void SetScale(ScaleMode mode);
+    // The window's size when not full screen; 0 x 0 fits the screen.
+    void SetWindowSize(WindowSize size);
+    // The largest whole factor of 640 x 480 a window can have on the
+    // window's screen, its frame counted (at least 1).
+    int LargestWindowFactor();
     // A line for the player in the window's title for a few seconds (a
     // screenshot saved, a setting that could not be saved).
     void ShowNotice(const char* text);
@@ -64,9 +72,11 @@ private:
     bool OpenRenderer(char* reason, int reasonSize);
     bool OpenSurface();
     bool Fail(char* reason, int reasonSize);
-    void WindowedSize(int display, int* width, int* height) const;
+    // The screen's usable area less the window's frame.
+    void Room(int display, int* width, int* height);
+    int Display() const;
+    void FitWindowToRoom(int display);
     void UpdateRefreshInterval();
-    void RememberFullscreen();
     void Reshow() {
         dirty_ = pendingPixels_ != nullptr && pendingPalette_ != nullptr;
         shown_ = false;
@@ -84,6 +94,10 @@ private:
     int prescale_ = 1;
     bool open_ = false;
     bool fullscreen_ = true;
+    // The window's frame, once a window manager has said it (top, left,
+    // bottom, right).
+    bool bordersKnown_ = false;
+    int borders_[4] = {};
     bool screenshotAsked_ = false;
     uint64_t noticeUntil_ = 0;  // clock counts; 0: the plain title
     const uint8_t* pendingPixels_ = nullptr;

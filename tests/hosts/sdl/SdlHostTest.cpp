@@ -55,6 +55,12 @@ uint32_t Median(std::vector<uint32_t> values) {
     return values[values.size() / 2];
 }
 
+int RumbleSeen = 0;  // the last strength a virtual pad's motor was given
+int RecordRumble(void*, Uint16 low, Uint16) {
+    RumbleSeen = low;
+    return 0;
+}
+
 class SdlHostTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -189,6 +195,118 @@ TEST_F(SdlHostTest, OpensTheTitledWindowFullScreenAndAltEnterOrF11ToggleItUnseen
     Push(SDL_QUIT);  // the window's close button
     host_->PumpEvents();
     EXPECT_TRUE(host_->CloseRequested());
+}
+
+// What the options screen changes is in force at once and kept in the file:
+// the window, its scale, the play keys the pads press, their bindings and
+// rumble; a pad button waits for the Binding context.
+TEST_F(SdlHostTest, ChangedSettingsTakeHoldAtOnceAndAreKept) {
+    const ScratchDir folder;
+    const std::string path = folder / "settings.ini";
+    HostOptions options;
+    options.settingsPath = path;
+    options.scale = ScaleMode::Integer;
+    setenv("VOIDCRAWL_PRESENT", "surface", 1);
+    Recreate(options);
+    InitAll();
+    EXPECT_EQ(host_->LargestWindowFactor(), 1);  // the dummy screen: 1024 x 768, less a title bar
+    Settings next = host_->CurrentSettings();
+    next.fullscreen = 0;
+    next.window = {800, 600};
+    next.scale = ScaleMode::Fit;
+    next.pad.button[kPadBoost] = kPadLeftShoulder;
+    next.rumble = false;
+    char reason[256] = "";
+    ASSERT_TRUE(host_->ChangeSettings(next, reason, sizeof reason)) << reason;
+    host_->PumpEvents();
+    Measure();
+    EXPECT_EQ((std::tuple{Fullscreen(), width_, height_}), (std::tuple{false, 800, 600}));
+    static uint8_t pixels[kScreenWidth * kScreenHeight];
+    static PaletteEntry palette[kPaletteSize];
+    palette[0] = {0x10, 0x20, 0x30, 4};
+    host_->Present(pixels, palette);
+    for (int i = 0; i < 4; ++i) host_->PaceFadeStep();
+    Uint32 corner = 0;  // fitted, the picture fills 800 x 600 to the corner
+    std::memcpy(&corner, SDL_GetWindowSurface(window_)->pixels, 4);
+    EXPECT_NE(corner & 0xFFFFFF, 0u);
+    Settings kept;
+    ASSERT_TRUE(LoadSettings(path.c_str(), &kept, nullptr));
+    EXPECT_EQ((std::tuple{kept.fullscreen, kept.window.width, kept.window.height, kept.scale, kept.rumble}),
+              (std::tuple{0, 800, 600, ScaleMode::Fit, false}));
+
+    SDL_VirtualJoystickDesc desc;
+    SDL_zero(desc);
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
+    desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
+    desc.Rumble = RecordRumble;
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    SDL_Joystick* pad = SDL_JoystickOpen(index);
+    ASSERT_NE(pad, nullptr) << SDL_GetError();
+    host_->SetPadContext(PadContext::Play);
+    NextPass();
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_LEFTSHOULDER, 1);  // now boost
+    NextPass();
+    EXPECT_EQ((std::tuple{host_->KeyStates()[0xC8], host_->TakePadButton()}), (std::tuple{0x80, -1}));
+    RumbleSeen = 0;
+    host_->Rumble(0, 100, 50);
+    EXPECT_EQ(RumbleSeen, 0);
+    host_->SetPadContext(PadContext::Binding);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_LEFTSHOULDER, 0);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_Y, 1);
+    NextPass();
+    EXPECT_EQ((std::tuple{host_->KeyStates()[0xC8], host_->TakePadButton(), host_->TakePadButton()}),
+              (std::tuple{0, int(kPadY), -1}));
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(index);
+}
+
+// Unmuting a game that started muted opens the sound device then, at the
+// volume now chosen; with no device to be had it says so and plays on silent.
+TEST_F(SdlHostTest, UnmutingOpensTheSoundDeviceOrSaysThereIsNone) {
+    char pattern[] = "/tmp/voidcrawl-audio-XXXXXX";
+    close(mkstemp(pattern));
+    setenv("SDL_DISKAUDIOFILE", pattern, 1);
+    for (const char* driver : {"disk", "no-such-driver"}) {
+        SCOPED_TRACE(driver);
+        setenv("SDL_AUDIODRIVER", driver, 1);
+        HostOptions options;
+        options.mute = true;
+        Recreate(options);
+        window_ = nullptr;
+        InitAll();
+        Settings next = host_->CurrentSettings();
+        next.mute = false;
+        next.volume = 40;
+        char reason[256] = "";
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(host_->ChangeSettings(next, reason, sizeof reason));
+        const std::string said = testing::internal::GetCapturedStderr();
+        source_.calls = 0;
+        for (int i = 0; i < 100 && source_.calls.load() < 3; ++i) SDL_Delay(10);
+        EXPECT_GE(source_.calls.load(), 3) << "the mixer is pulled either way";
+        host_->ShutdownAudio();
+        if (std::string(driver) == "disk") {
+            EXPECT_EQ(said, "");
+            std::FILE* file = std::fopen(pattern, "rb");
+            ASSERT_NE(file, nullptr);
+            std::vector<float> samples(1 << 16);
+            const size_t count = std::fread(samples.data(), sizeof(float), samples.size(), file);
+            std::fclose(file);
+            size_t start = 0;
+            while (start < count && samples[start] == 0.0f) ++start;
+            ASSERT_GE(count, start + 4);
+            EXPECT_FLOAT_EQ(std::min(samples[start], samples[start + 2]), 0.2f);  // 0.5 and 2.0 at 40 %
+            EXPECT_FLOAT_EQ(std::max(samples[start], samples[start + 2]), 0.8f);
+        } else {
+            EXPECT_EQ(said.rfind("voidcrawl: no sound device (", 0), 0u) << said;
+            EXPECT_NE(std::string(SDL_GetWindowTitle(window_)).find("No sound device"), std::string::npos);
+        }
+    }
+    std::remove(pattern);
 }
 
 TEST_F(SdlHostTest, AWindowedStartSizesTheWindowToAWholeMultiple) {
@@ -390,6 +508,33 @@ TEST(PictureFit, WholeFactorsFromTwiceUpOtherwiseTheLargestFourByThreeThatFits) 
         EXPECT_EQ((std::tuple{got.left, got.top, got.width, got.height, got.prescale, got.whole}),
                   (std::tuple{c.fit.left, c.fit.top, c.fit.width, c.fit.height, c.fit.prescale, c.fit.whole}))
             << c.width << "x" << c.height << " mode " << int(c.mode);
+    }
+}
+
+// The room is the screen's usable area less the window's frame.
+TEST(PictureFit, AWindowIsTheLargestWholeFactorThatFitsOrTheSizeChosenKeptWithinTheRoom) {
+    struct Case {
+        WindowSize wanted;
+        int roomWidth, roomHeight;
+        WindowSize window;
+        int factor;
+    };
+    const Case cases[] = {
+        {{0, 0}, 1920, 1032, {1280, 960}, 2},
+        {{0, 0}, 3840, 2112, {2560, 1920}, 4},
+        {{0, 0}, 1280, 976, {1280, 960}, 2},
+        {{0, 0}, 1366, 720, {640, 480}, 1},
+        {{0, 0}, 640, 432, {576, 432}, 0},  // a 640 x 480 screen: not even 1x fits beside the title bar
+        {{1000, 700}, 1920, 1032, {1000, 700}, 2},
+        {{3000, 2000}, 1920, 1032, {1920, 1032}, 2},
+        {{100, 50}, 1920, 1032, {kMinWindowWidth, kMinWindowHeight}, 2},
+        {{0, 0}, -20, 0, {kMinWindowWidth, kMinWindowHeight}, 0},
+    };
+    for (const Case& c : cases) {
+        const WindowSize got = ChooseWindowSize(c.wanted, c.roomWidth, c.roomHeight);
+        EXPECT_EQ((std::tuple{got.width, got.height, LargestWholeFactor(c.roomWidth, c.roomHeight)}),
+                  (std::tuple{c.window.width, c.window.height, c.factor}))
+            << c.wanted.width << "x" << c.wanted.height << " in " << c.roomWidth << "x" << c.roomHeight;
     }
 }
 
@@ -628,11 +773,6 @@ TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelScaledByTheVolumeAndClampedAndMute
 // Virtual pads through SDL's real controller layer: each steers its own
 // player, a rumble reaches the pad's motor, a pad that goes away lets go of
 // what it held, and outside play the stick moves the pointer and A clicks.
-int RumbleSeen = 0;
-int RecordRumble(void*, Uint16 low, Uint16) {
-    RumbleSeen = low;
-    return 0;
-}
 
 TEST_F(SdlHostTest, PadsSteerTheirOwnPlayersRumbleAndLetGoWhenUnplugged) {
     InitAll();
