@@ -32,8 +32,9 @@ cleanup() {
     rm -rf "$work"
 }
 
-# start_x_session FIRST LAST: picks a free display number between FIRST and
-# LAST, starts Xvfb (1280 x 1024) and matchbox on it and exports DISPLAY.
+# start_x_session FIRST LAST [bare]: picks a free display number between
+# FIRST and LAST, starts Xvfb (1280 x 1024) and matchbox on it (not with
+# "bare": no window manager at all) and exports DISPLAY.
 start_x_session() {
     local n
     display=""
@@ -55,7 +56,8 @@ start_x_session() {
     done
     xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
 
-    # Full-screen windows need a window manager to be placed and sized.
+    [ "${3:-}" = bare ] && return
+    # The window test plays under a window manager, as most players do.
     matchbox-window-manager -use_titlebar no >"$work/wm.log" 2>&1 &
     wm_pid=$!
     sleep 1

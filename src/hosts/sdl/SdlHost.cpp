@@ -107,7 +107,13 @@ public:
     bool InitAudio(AudioSource* source, char* reason, int reasonSize) override {
         return audio_.Open(source, reason, reasonSize);
     }
-    bool InitDisplay(char* reason, int reasonSize) override { return video_.Open(reason, reasonSize); }
+    bool InitDisplay(char* reason, int reasonSize) override {
+        if (!video_.Open(reason, reasonSize)) return false;
+        // A screen too small for a window starts full screen; that is in
+        // force, though the file keeps the player's choice.
+        if (video_.Fullscreen() && settings_.fullscreen == 0) settings_.fullscreen = 1;
+        return true;
+    }
     void ShutdownAudio() override { audio_.Close(); }
     void ShutdownDisplay() override {
         if (stats_) passStats_.Print(clock_);
@@ -173,6 +179,12 @@ public:
             mapper.TakePointer(&dx, &dy);
             if (dx != 0 || dy != 0) input_.MovePointer(dx, dy);
             input_.PadButton(mapper.LeftDown());
+        }
+        WindowSize dragged;
+        if (video_.TakeDraggedSize(&dragged) && dragged != settings_.window) {
+            Settings next = settings_;
+            next.window = dragged;
+            Change(next);
         }
         // The keyboard's keys and the pads' together.
         const uint8_t* keys = input_.KeyStates();
@@ -241,7 +253,7 @@ protected:
     }
 
 private:
-    // A change of the host's own (the full-screen switch):
+    // A change of the host's own (the full-screen switch, a dragged window):
     // in force at once; a file that cannot be written is said on stderr and
     // in the window's title.
     void Change(const Settings& next) {

@@ -4,8 +4,9 @@
 
 class Host;
 
-// The host of the real game: one SDL window (full-screen desktop by default),
-// the 640 x 480 picture scaled as options.scale says (see gfx/PictureFit.h),
+// The host of the real game: one SDL window (full-screen desktop by default;
+// otherwise resizable, its size kept in the settings once dragged), the
+// 640 x 480 picture scaled as options.scale says (see gfx/PictureFit.h),
 // the default sound device, and the keyboard and mouse of that window.
 //
 // Without a sound device the game plays silent (one line on stderr, none of

@@ -22,6 +22,9 @@ constexpr uint64_t kNoticeSeconds = 5;
 // Room left for the window's title bar and frame until a window manager
 // has said how large they are.
 constexpr int kFrameAllowanceHeight = 48;
+// A size the player drags is kept once it has held still this long; sizes
+// within this long of the game's own change are the window manager's answer.
+constexpr uint64_t kSettleMs = 500;
 // How long the GPU probe may take before the game asks in its own process.
 constexpr int kProbeTimeoutMs = 3000;
 // Video drivers that show nothing: only taken when asked for by name.
@@ -100,20 +103,29 @@ bool SdlVideo::Open(char* reason, int reasonSize) {
     return true;
 }
 
-// A window takes the size chosen, within the screen's usable area.
+// Full screen, the window covers the whole screen from the start: without a
+// window manager nothing else would make it larger. A window takes the size
+// chosen, within the screen's usable area; on a screen where not even 1x
+// fits beside the title bar the game starts full screen.
 bool SdlVideo::CreateTheWindow() {
-    int width = kScreenWidth;
-    int height = kScreenHeight;
+    SDL_Rect place = {static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kScreenWidth,
+                      kScreenHeight};
     if (!fullscreen_) {
         int roomWidth = 0, roomHeight = 0;
         Room(0, &roomWidth, &roomHeight);
+        const bool autoSize = options_.window.width <= 0 || options_.window.height <= 0;
+        if (autoSize && LargestWholeFactor(roomWidth, roomHeight) == 0) fullscreen_ = true;
         const WindowSize size = ChooseWindowSize(options_.window, roomWidth, roomHeight);
-        width = size.width;
-        height = size.height;
+        place.w = size.width;
+        place.h = size.height;
+        setSize_ = size;
     }
-    const uint32_t flags = fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
-    window_ = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+    if (fullscreen_) SDL_GetDisplayBounds(0, &place);
+    const uint32_t flags = SDL_WINDOW_RESIZABLE | (fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    window_ = SDL_CreateWindow(kWindowTitle, place.x, place.y, place.w, place.h, flags);
     if (window_ == nullptr) return false;
+    SDL_SetWindowMinimumSize(window_, kMinWindowWidth, kMinWindowHeight);
+    setAt_ = clock_.Now();
     SetWindowIcon(window_);
     return true;
 }
@@ -233,6 +245,14 @@ void SdlVideo::Render() {
         surface = SDL_GetWindowSurface(window_);
         if (surface == nullptr || surface->format->BytesPerPixel != 4) return;
         if (surface->w != surfaceWidth_ || surface->h != surfaceHeight_) {
+            ApplyFit();
+            Reshow();
+            dirty_ = false;
+        }
+    } else {
+        int width = 0, height = 0;
+        if (SDL_GetRendererOutputSize(renderer_, &width, &height) == 0 &&
+            (width != surfaceWidth_ || height != surfaceHeight_)) {
             ApplyFit();
             Reshow();
             dirty_ = false;
@@ -367,6 +387,8 @@ void SdlVideo::FitWindowToRoom(int display) {
     int roomWidth = 0, roomHeight = 0;
     Room(display, &roomWidth, &roomHeight);
     const WindowSize size = ChooseWindowSize(options_.window, roomWidth, roomHeight);
+    setSize_ = size;
+    setAt_ = clock_.Now();
     SDL_SetWindowSize(window_, size.width, size.height);
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
 }
@@ -389,13 +411,22 @@ void SdlVideo::SetFullscreen(bool on) {
     if (on) {
         int width = 0, height = 0;
         Room(display, &width, &height);  // the frame, while there is one to measure
+        // Laid over the whole screen first: without a window manager the
+        // full-screen state alone moves nothing.
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(display, &bounds) == 0) {
+            SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+            SDL_SetWindowSize(window_, bounds.w, bounds.h);
+        }
         SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
         fullscreen_ = true;
+        setAt_ = clock_.Now();
     } else {
         SDL_SetWindowFullscreen(window_, 0);
         fullscreen_ = false;
         FitWindowToRoom(display);
     }
+    draggedAt_ = 0;
     UpdateRefreshInterval();
     Reshow();
 }
@@ -412,7 +443,18 @@ void SdlVideo::SetWindowSize(WindowSize size) {
     if (window_ == nullptr || fullscreen_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0) return;
     int width = 0, height = 0;
     SDL_GetWindowSize(window_, &width, &height);
-    if (size.width != width || size.height != height) FitWindowToRoom(Display());
+    if (size.width == width && size.height == height) {
+        setSize_ = size;  // the size the player dragged, now kept
+        return;
+    }
+    FitWindowToRoom(Display());
+}
+
+bool SdlVideo::TakeDraggedSize(WindowSize* size) {
+    if (draggedAt_ == 0 || clock_.Now() - draggedAt_ < clock_.MsToCounts(kSettleMs)) return false;
+    draggedAt_ = 0;
+    *size = draggedSize_;
+    return true;
 }
 
 void SdlVideo::ShowNotice(const char* text) {
@@ -426,10 +468,23 @@ void SdlVideo::ShowNotice(const char* text) {
 
 void SdlVideo::OnWindowEvent(const SDL_WindowEvent& event) {
     switch (event.event) {
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED: {
         ApplyFit();
         Reshow();
+        // A window the player resized, as opposed to one the game or the
+        // window manager sized (full screen, maximised, restored).
+        const uint64_t now = clock_.Now();
+        const bool player = !fullscreen_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) == 0 &&
+                            now - setAt_ >= clock_.MsToCounts(kSettleMs);
+        const WindowSize size = {event.data1, event.data2};
+        if (player && size != setSize_) {
+            draggedSize_ = size;
+            draggedAt_ = now;
+        } else if (player) {
+            draggedAt_ = 0;  // back where it was
+        }
         break;
+    }
     case SDL_WINDOWEVENT_EXPOSED:
         Reshow();
         break;
@@ -459,6 +514,8 @@ bool SdlVideo::ApplyFit() {
     int width = kScreenWidth;
     int height = kScreenHeight;
     if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0) return false;
+    surfaceWidth_ = width;
+    surfaceHeight_ = height;
     const PictureFit fit = FitPicture(width, height, options_.scale);
     if (SDL_RenderSetIntegerScale(renderer_, fit.whole ? SDL_TRUE : SDL_FALSE) != 0) return false;
     const int prescale = fit.whole ? 1 : fit.prescale;

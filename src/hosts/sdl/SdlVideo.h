@@ -44,7 +44,8 @@ public:
     void WaitUntil(uint64_t deadline);
 
     bool Fullscreen() const { return fullscreen_; }
-    // Full screen, or a window of the size SetWindowSize chose.
+    // Full screen, or a window of the size SetWindowSize chose. Full screen
+    // covers the screen with or without a window manager.
     void SetFullscreen(bool on);
     void SetScale(ScaleMode mode);
     // The window's size when not full screen; 0 x 0 fits the screen.
@@ -52,6 +53,9 @@ public:
     // The largest whole factor of 640 x 480 a window can have on the
     // window's screen, its frame counted (at least 1).
     int LargestWindowFactor();
+    // The size the player gave the window by dragging its edges, once it
+    // has held still for a moment; false until then.
+    bool TakeDraggedSize(WindowSize* size);
     // A line for the player in the window's title for a few seconds (a
     // screenshot saved, a setting that could not be saved).
     void ShowNotice(const char* text);
@@ -98,6 +102,10 @@ private:
     // bottom, right).
     bool bordersKnown_ = false;
     int borders_[4] = {};
+    WindowSize setSize_;      // the size the game last gave the window
+    uint64_t setAt_ = 0;      // when; clock counts
+    WindowSize draggedSize_;  // a size the player gave it
+    uint64_t draggedAt_ = 0;  // when last changed; 0 none waiting
     bool screenshotAsked_ = false;
     uint64_t noticeUntil_ = 0;  // clock counts; 0: the plain title
     const uint8_t* pendingPixels_ = nullptr;
@@ -111,7 +119,7 @@ private:
     bool onSurface_ = false;
     FrameScaler scaler_;
     PictureFit fit_;
-    int surfaceWidth_ = 0, surfaceHeight_ = 0;
+    int surfaceWidth_ = 0, surfaceHeight_ = 0;  // the window's pixels the picture was fitted to
     bool clearBorders_ = true;
     // What was last shown, to leave an unchanged picture alone.
     uint8_t shownPixels_[640 * 480] = {};

@@ -264,6 +264,32 @@ TEST_F(SdlHostTest, ChangedSettingsTakeHoldAtOnceAndAreKept) {
     SDL_JoystickDetachVirtual(index);
 }
 
+// The size a player drags the window to is kept once it holds still, not at
+// every step of the drag; the sizes the game gives it itself are not.
+TEST_F(SdlHostTest, ADraggedWindowSizeIsKeptOnceItSettles) {
+    const ScratchDir folder;
+    const std::string path = folder / "settings.ini";
+    HostOptions options = Shown(0, ScaleMode::Auto);
+    options.settingsPath = path;
+    Recreate(options);
+    InitAll();
+    auto passes = [&](int count) {
+        for (int i = 0; i < count; ++i) NextPass();
+    };
+    passes(60);  // the window manager's answers to the game's own sizing are over
+    EXPECT_FALSE(std::filesystem::exists(path));
+    SDL_SetWindowSize(window_, 700, 500);  // as a window manager does while the player drags
+    passes(10);
+    SDL_SetWindowSize(window_, 900, 700);
+    passes(10);
+    EXPECT_FALSE(std::filesystem::exists(path)) << "kept while still dragging";
+    passes(60);
+    Settings kept;
+    ASSERT_TRUE(LoadSettings(path.c_str(), &kept, nullptr));
+    EXPECT_EQ((std::tuple{kept.window.width, kept.window.height, host_->CurrentSettings().window.width}),
+              (std::tuple{900, 700, 900}));
+}
+
 // Unmuting a game that started muted opens the sound device then, at the
 // volume now chosen; with no device to be had it says so and plays on silent.
 TEST_F(SdlHostTest, UnmutingOpensTheSoundDeviceOrSaysThereIsNone) {
