@@ -1,6 +1,7 @@
 #include "hosts/sdl/SdlGpuProbe.h"
 
 #include <SDL.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -9,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 extern char** environ;
@@ -38,6 +40,19 @@ bool DrawnOnTheCpu(SDL_Renderer* renderer) {
         if (std::strstr(text, software) != nullptr) return true;
     }
     return false;
+}
+
+bool GpuDevicePresent(const char* dev) {
+    const std::string root = dev;
+    if (access((root + "/nvidiactl").c_str(), F_OK) == 0) return true;
+    DIR* dri = opendir((root + "/dri").c_str());
+    if (dri == nullptr) return false;
+    bool found = false;
+    while (const dirent* entry = readdir(dri)) {
+        found = found || std::strncmp(entry->d_name, "card", 4) == 0 || std::strncmp(entry->d_name, "renderD", 7) == 0;
+    }
+    closedir(dri);
+    return found;
 }
 
 pid_t StartGpuProbe(const char* program) {
@@ -91,14 +106,15 @@ bool GpuProbeAsked() {
 
 int RunGpuProbe() {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return kAnswerNone;
-    int answer = kAnswerNone;
     if (SDL_Window* window = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_HIDDEN)) {
         if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0)) {
-            answer = DrawnOnTheCpu(renderer) ? kAnswerCpu : kAnswerGpu;
-            SDL_DestroyRenderer(renderer);
+            // The game waits for the answer: it goes at once, and the
+            // display server frees the window and the driver's context
+            // along with the connection.
+            std::_Exit(DrawnOnTheCpu(renderer) ? kAnswerCpu : kAnswerGpu);
         }
         SDL_DestroyWindow(window);
     }
     SDL_Quit();
-    return answer;
+    return kAnswerNone;
 }

@@ -11,6 +11,12 @@
 
 enum class GpuAnswer { Gpu, Cpu, Unknown };
 
+// Whether the machine has a GPU for this process to use at all: a DRM
+// device (`dev`/dri/card* or renderD*) or NVIDIA's (`dev`/nvidiactl).
+// Without one OpenGL can only draw on the CPU, and the probe, which takes
+// a few hundred milliseconds of start-up, has nothing to find out.
+bool GpuDevicePresent(const char* dev = "/dev");
+
 // Starts the probe (`program`: this program, or the game's for tests); -1
 // when it cannot be started.
 pid_t StartGpuProbe(const char* program = "/proc/self/exe");

@@ -56,24 +56,31 @@ bool SdlVideo::Open(char* reason, int reasonSize) {
     // The game keeps its own pace of 100 frames a second; presenting must
     // never block on the monitor's refresh.
     SDL_SetHintWithPriority(SDL_HINT_RENDER_VSYNC, "0", SDL_HINT_OVERRIDE);
-    if (!OpenDriver(reason, reasonSize)) return false;
-    open_ = true;
-
-    fullscreen_ = options_.fullscreen >= 0 ? options_.fullscreen == 1 : !EnvFlag("VOIDCRAWL_WINDOWED");
     const char* present = std::getenv("VOIDCRAWL_PRESENT");
     const bool surfaceAsked = present != nullptr && std::strcmp(present, "surface") == 0;
     const bool gpuAsked = present != nullptr && std::strcmp(present, "gpu") == 0;
     // The surface way unless a GPU renderer does the work off the CPU. The
-    // question goes to a probe of its own while the window is made; drivers
-    // without a screen have no GPU to ask about.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const bool unseen = driver != nullptr && Unseen(driver);
-    const pid_t probe = surfaceAsked || gpuAsked || unseen ? -1 : StartGpuProbe();
+    // question goes to a probe of its own, started first so that it runs
+    // while the display is opened and the window made; drivers without a
+    // screen (only ever taken by name) have no GPU to ask about.
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    const bool unseen = asked != nullptr && Unseen(asked);
+    const bool noGpu = !surfaceAsked && !gpuAsked && !GpuDevicePresent();
+    const pid_t probe = surfaceAsked || gpuAsked || unseen || noGpu ? -1 : StartGpuProbe();
+    if (!OpenDriver(reason, reasonSize)) {
+        FinishGpuProbe(probe, 0);
+        return false;
+    }
+    open_ = true;
+
+    fullscreen_ = options_.fullscreen >= 0 ? options_.fullscreen == 1 : !EnvFlag("VOIDCRAWL_WINDOWED");
     if (!CreateTheWindow()) {
         FinishGpuProbe(probe, 0);
         return Fail(reason, reasonSize);
     }
-    GpuAnswer answer = surfaceAsked || unseen ? GpuAnswer::Cpu : gpuAsked ? GpuAnswer::Gpu : GpuAnswer::Unknown;
+    GpuAnswer answer = surfaceAsked || unseen || noGpu ? GpuAnswer::Cpu
+                       : gpuAsked                      ? GpuAnswer::Gpu
+                                                       : GpuAnswer::Unknown;
     if (probe > 0) answer = FinishGpuProbe(probe, kProbeTimeoutMs);
     if (answer == GpuAnswer::Unknown) {
         // No probe: the renderer is asked here, at the price of the memory

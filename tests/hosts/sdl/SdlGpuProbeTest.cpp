@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <string>
+
+#include "support/Files.h"
 
 namespace {
 
@@ -34,6 +37,20 @@ TEST(SdlGpuProbe, TheGameAnswersWhetherItsRendererDrawsOnTheCpu) {
         unsetenv("SDL_VIDEODRIVER");
     }
     EXPECT_FALSE(GpuProbeAsked());
+}
+
+// A GPU is a DRM device or NVIDIA's; an empty /dev/dri, or none, is no GPU.
+TEST(SdlGpuProbe, AGpuIsADrmOrNvidiaDevice) {
+    const ScratchDir dev;
+    EXPECT_FALSE(GpuDevicePresent(dev.path().c_str()));
+    std::filesystem::create_directory(dev / "dri");
+    WriteAll(dev / "dri/by-path", Bytes{});
+    EXPECT_FALSE(GpuDevicePresent(dev.path().c_str()));
+    WriteAll(dev / "dri/renderD128", Bytes{});
+    EXPECT_TRUE(GpuDevicePresent(dev.path().c_str()));
+    const ScratchDir nvidia;
+    WriteAll(nvidia / "nvidiactl", Bytes{});
+    EXPECT_TRUE(GpuDevicePresent(nvidia.path().c_str()));
 }
 
 }  // namespace
