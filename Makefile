@@ -14,8 +14,9 @@
 #   make fuzz       libFuzzer on every file reader, FUZZ_SECONDS (60) each,
 #                   built with clang in build-fuzz/
 # and the performance suite (never part of make or make test):
-#   make bench      Google Benchmark: our copies, frames and 8-to-32-bit
-#                   conversion against SDL's and memcpy, a Release build in
+#   make bench      Google Benchmark: our copies, frames, 8-to-32-bit
+#                   conversion and the window's scaling against SDL's and
+#                   memcpy, a Release build in
 #                   build-bench/, ending with a table of ratios per goal
 #                   (docs/performance.md)
 # and the style and static checks (CI runs them):

@@ -13,6 +13,7 @@ void RegisterStartupBenchmark();
 void RegisterCopyBenchmarks();
 void RegisterConvertBenchmarks();
 void RegisterFrameBenchmarks();
+void RegisterShowBenchmarks();
 
 namespace {
 
@@ -136,11 +137,18 @@ void Summary() {
     std::printf("-- 8-to-32-bit conversion of a 640x480 frame\n");
     Row("ours vs SDL_BlitSurface 8->32 (times faster)", "convert/ours", "convert/sdl_blit", true, 1.0);
     Row("ours vs memcpy of 1,228,800 bytes", "convert/ours", "convert/memcpy", false, 0.0);
-    std::printf("-- whole frames vs the floor, memcpy of 3 x 307,200 bytes (frame / floor)\n");
-    Row("menu frame", "frame/menu", "frame/floor_memcpy_3x307200", false, 2.0);
-    Row("menu frame with the credits panel", "frame/menu_credits", "frame/floor_memcpy_3x307200", false, 2.0);
-    Row("play frame: 2 worms of 60, 20 food, status", "frame/play", "frame/floor_memcpy_3x307200", false, 2.0);
-    Row("set-up frame", "frame/setup", "frame/floor_memcpy_3x307200", false, 0.0);
+    std::printf("-- whole frames vs a memcpy of three screens, 921,600 bytes (frame / memcpy)\n");
+    Row("menu frame", "frame/menu", "frame/memcpy_3_screens", false, 2.0);
+    Row("menu frame with the credits panel", "frame/menu_credits", "frame/memcpy_3_screens", false, 2.0);
+    Row("play frame: 2 worms of 60, 20 food, status", "frame/play", "frame/memcpy_3_screens", false, 2.0);
+    Row("set-up frame", "frame/setup", "frame/memcpy_3_screens", false, 0.0);
+    std::printf(
+        "-- a shown frame after the game's: conversion and scaling into the window (vs memcpy of 1280x960x4)\n");
+    Row("whole picture at 2x, 1280x960", "show/whole_2x_1280x960", "show/memcpy_1280x960x4", false, 0.0);
+    Row("whole picture fitted to 1024x768", "show/whole_fit_1024x768", "show/memcpy_1280x960x4", false, 0.0);
+    Row("idle menu's changes only, at 2x", "show/menu_changes_2x", "show/memcpy_1280x960x4", false, 0.0);
+    Row("changes only vs the whole picture at 2x (faster)", "show/menu_changes_2x", "show/whole_2x_1280x960", true,
+        0.0);
     std::printf("-- start-up\n");
     const double startup = Result("startup/headless");
     if (startup > 0.0) {
@@ -175,6 +183,7 @@ int main(int argc, char** argv) {
     RegisterCopyBenchmarks();
     RegisterConvertBenchmarks();
     RegisterFrameBenchmarks();
+    RegisterShowBenchmarks();
 
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -1,5 +1,5 @@
-// Whole frames of the game on the headless host, the memcpy floor they are
-// measured against, and the headless start-up.
+// Whole frames of the game on the headless host, the memcpy of three
+// screens they are measured against, and the headless start-up.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -33,8 +33,10 @@ void Startup(benchmark::State& state) {
     }
 }
 
-// What any frame must at least move: three full screens of bytes.
-void Floor(benchmark::State& state) {
+// A yardstick, not a bound: a memcpy of three 640 x 480 screens (921,600
+// bytes). An idle menu frame clears one screen and copies a few pictures,
+// and measures below it.
+void ThreeScreens(benchmark::State& state) {
     static std::vector<uint8_t> from(3 * kScreenBytes, 1), to(3 * kScreenBytes);
     for (auto _ : state) {
         std::memcpy(to.data(), from.data(), 3 * kScreenBytes);
@@ -65,7 +67,7 @@ void PlayFrame(benchmark::State& state) {
 void RegisterStartupBenchmark() { benchmark::RegisterBenchmark("startup/headless", Startup)->Iterations(20); }
 
 void RegisterFrameBenchmarks() {
-    benchmark::RegisterBenchmark("frame/floor_memcpy_3x307200", Floor);
+    benchmark::RegisterBenchmark("frame/memcpy_3_screens", ThreeScreens);
     benchmark::RegisterBenchmark("frame/menu", MenuFrame, false);
     benchmark::RegisterBenchmark("frame/menu_credits", MenuFrame, true);
     benchmark::RegisterBenchmark("frame/setup", SetupFrame);
