@@ -38,7 +38,7 @@ struct HostOptions {
     WindowSize window;  // the window's size when not full screen
     bool mute = false;
     int volume = 100;                      // the master volume, 0 to 100
-    std::string settingsPath;              // where a change (the full-screen toggle) is kept; empty: not kept
+    std::string settingsPath;              // where changes made in play are kept; empty: not kept
     PlayKeys playKeys = kDefaultPlayKeys;  // what a pad presses for each player
     PadBindings padBindings = kDefaultPadBindings;
     bool rumble = true;

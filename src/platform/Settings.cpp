@@ -586,6 +586,7 @@ bool SaveSettingEdits(const char* path, const std::vector<SettingEdit>& edits, c
     switch (ReadSettingsFile(path, &text, &reason)) {
     case ReadStatus::Missing:
         text = FormatSettings(fresh);
+        for (const SettingEdit& edit : edits) text = SetSettingInText(text, edit.section, edit.key, edit.value);
         break;
     case ReadStatus::Malformed:
     case ReadStatus::Refused:
@@ -604,11 +605,6 @@ bool SaveSettingEdits(const char* path, const std::vector<SettingEdit>& edits, c
 
 }  // namespace
 
-bool SaveSettingLine(const char* path, const char* section, const char* key, const std::string& value,
-                     const Settings& fresh, std::string* error) {
-    return SaveSettingEdits(path, {{section, key, value}}, fresh, error);
-}
-
 bool SaveSettingChanges(const char* path, const Settings& before, const Settings& after, std::string* error) {
     std::vector<SettingEdit> edits;
     for (int i = 0; i < kSettingCount; ++i) {
@@ -618,7 +614,9 @@ bool SaveSettingChanges(const char* path, const Settings& before, const Settings
             edits.push_back({setting.section, setting.name, std::move(value)});
         }
     }
-    return edits.empty() || SaveSettingEdits(path, edits, after, error);
+    // A new file holds the defaults and the changes, never what the command
+    // line chose for this run alone.
+    return edits.empty() || SaveSettingEdits(path, edits, Settings{}, error);
 }
 
 bool FindSettingsPath(std::string* path, std::string* error) {

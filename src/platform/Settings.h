@@ -38,11 +38,11 @@
 // before the first line is passed over. Whatever is missing or wrong keeps
 // its default; the reader names each problem on a line of its own.
 //
-// The game changes the file one line at a time (SaveSettingLine: Alt+Enter
-// and F11 change `fullscreen`; SaveSettingChanges: the options screen and a
-// resized window): only the value after that line's '=' is rewritten, or the line is added under its section (the
-// section at the end when missing), and every other byte stays as the player wrote it. A file that cannot be read is
-// never written over.
+// The game changes the file one line at a time (SaveSettingChanges: Alt+Enter
+// and F11, the options screen, a resized window): only the value after that
+// line's '=' is rewritten, or the line is added under its section (the
+// section at the end when missing), and every other byte stays as the
+// player wrote it. A file that cannot be read is never written over.
 
 struct Settings {
     int fullscreen = -1;  // -1 not given, 0 a window, 1 full screen
@@ -121,19 +121,11 @@ bool LoadSettings(const char* path, Settings* settings, std::vector<std::string>
 // ("\r\n" or "\n"). Every other byte is kept, a byte-order mark included.
 std::string SetSettingInText(const std::string& text, const char* section, const char* key, const std::string& value);
 
-// Sets one setting in the file at `path` (SetSettingInText), reading and
-// saving under the folder's save lock so another copy of the game changing
-// the file at the same time keeps its change. A missing file is made whole
-// from FormatSettings(fresh), along with its folder. A file that cannot be
-// read is left as it is. False, with the reason naming the file, when
-// nothing was saved.
-bool SaveSettingLine(const char* path, const char* section, const char* key, const std::string& value,
-                     const Settings& fresh, std::string* error);
-
 // Saves every setting whose value differs between `before` and `after`
-// into the file at `path`, each line as SaveSettingLine does, in one save
-// under one lock; a missing file is made whole from `after`. True when
-// nothing differs.
+// into the file at `path` (SetSettingInText), in one save under the
+// folder's save lock, so another copy of the game changing the file at the
+// same time keeps its change. A file that cannot be read is left as it is; a missing file is made whole from the
+// defaults with the changes in it. True when nothing differs.
 bool SaveSettingChanges(const char* path, const Settings& before, const Settings& after, std::string* error);
 
 // The settings file's path for this process's environment.

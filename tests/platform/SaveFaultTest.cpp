@@ -137,8 +137,7 @@ const Writer kWriters[] = {
     {"settings", "settings.ini",
      [] { return FromText("# mine\n" + FormatSettings(SettingsOf(0)) + "[later]\nkept = 1\n"); }, SettingsWith,
      [](const fs::path& folder, int variant, std::string* told) {
-         return SaveSettingLine((folder / "settings.ini").c_str(), "sound", "volume", std::to_string(variant * 30),
-                                SettingsOf(variant), told);
+         return SaveSettingChanges((folder / "settings.ini").c_str(), Settings{}, SettingsOf(variant), told);
      },
      true, true},
     {"screenshot", kShotName, [] { return PngOf(3); }, [](const Bytes&, int variant) { return PngOf(variant); },

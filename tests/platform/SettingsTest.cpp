@@ -24,6 +24,12 @@ namespace {
 
 bool SameKeys(const PlayKeys& a, const PlayKeys& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+Settings FullScreen(int on) {
+    Settings settings;
+    settings.fullscreen = on;
+    return settings;
+}
+
 class SettingsFolder : public testing::Test {
 protected:
     void SetUp() override { folder_ = scratch_.path().string(); }
@@ -64,7 +70,7 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     const std::string path = folder_ + "/config/voidcrawl/settings.ini";
     std::string error;
     // With no file yet a change writes the whole documented file.
-    ASSERT_TRUE(SaveSettingLine(path.c_str(), "display", "fullscreen", "no", chosen, &error)) << error;
+    ASSERT_TRUE(SaveSettingChanges(path.c_str(), Settings{}, chosen, &error)) << error;
     Settings loaded;
     std::vector<std::string> problems{"untouched"};
     ASSERT_TRUE(LoadSettings(path.c_str(), &loaded, &problems)) << problems[0];
@@ -194,7 +200,8 @@ TEST_F(SettingsFolder, AKeyIsRefusedWithItsReasonAndOnlyChangedSettingsAreSaved)
     const std::string mine = "; mine\n[sound]\nvolume=90 \n[display]\nwindow = auto\n";
     Write(path, mine);
     Settings before;
-    before.fullscreen = 0;  // from the command line: stays out of the file
+    before.fullscreen = 0;  // --windowed and --mute: they stay out of the file
+    before.mute = true;
     Settings after = before;
     std::string error;
     ASSERT_TRUE(SaveSettingChanges(path.c_str(), before, after, &error)) << error;
@@ -204,6 +211,14 @@ TEST_F(SettingsFolder, AKeyIsRefusedWithItsReasonAndOnlyChangedSettingsAreSaved)
     after.keys.code[1][kKeyJump] = DikFromKeyName("Keypad 5");
     ASSERT_TRUE(SaveSettingChanges(path.c_str(), before, after, &error)) << error;
     EXPECT_EQ(Read(path), "; mine\n[sound]\nvolume=35 \n[display]\nwindow = 800x600\n\n[player2]\njump = Keypad 5\n");
+    // A new file: the defaults and the changes, nothing chosen for this run alone.
+    std::filesystem::remove(path);
+    ASSERT_TRUE(SaveSettingChanges(path.c_str(), before, after, &error)) << error;
+    Settings written;
+    ASSERT_TRUE(LoadSettings(path.c_str(), &written, nullptr));
+    EXPECT_EQ((std::tuple{written.fullscreen, written.mute, written.volume, written.window.width}),
+              (std::tuple{-1, false, 35, 800}));
+    EXPECT_EQ(written.keys.code[1][kKeyJump], DikFromKeyName("Keypad 5"));
 }
 
 TEST_F(SettingsFolder, TheWarningNamesTenProblemsEachWithItsFileAndCountsTheRest) {
@@ -264,7 +279,7 @@ TEST_F(SettingsFolder, AChangeRewritesOnlyItsOwnLineAndEveryOtherByteStays) {
         SCOPED_TRACE(testing::PrintToString(c.before));
         Write(path, c.before);
         std::string error;
-        EXPECT_TRUE(SaveSettingLine(path.c_str(), "display", "fullscreen", "yes", Settings{}, &error)) << error;
+        EXPECT_TRUE(SaveSettingChanges(path.c_str(), Settings{}, FullScreen(1), &error)) << error;
         const std::string after = Read(path);
         EXPECT_EQ(after, c.after);
         Settings read;
@@ -278,7 +293,7 @@ TEST_F(SettingsFolder, AChangeRewritesOnlyItsOwnLineAndEveryOtherByteStays) {
     std::filesystem::remove(path);
     std::filesystem::create_symlink("mine/voidcrawl.ini", path);
     std::string error;
-    ASSERT_TRUE(SaveSettingLine(path.c_str(), "display", "fullscreen", "no", Settings{}, &error)) << error;
+    ASSERT_TRUE(SaveSettingChanges(path.c_str(), Settings{}, FullScreen(0), &error)) << error;
     EXPECT_TRUE(std::filesystem::is_symlink(path));
     EXPECT_EQ(Read(folder_ + "/mine/voidcrawl.ini"), "[display]\nfullscreen = no\n");
 }
@@ -312,7 +327,7 @@ TEST_F(SettingsFolder, AFileThatCannotBeReadIsNeitherUsedNorWrittenOver) {
         EXPECT_EQ(settings.fullscreen, -1);
 
         std::string error;
-        EXPECT_FALSE(SaveSettingLine(path.c_str(), "display", "fullscreen", "yes", Settings{}, &error));
+        EXPECT_FALSE(SaveSettingChanges(path.c_str(), Settings{}, FullScreen(1), &error));
         EXPECT_NE(error.find(path), std::string::npos) << error;
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         struct stat after = {};
