@@ -61,6 +61,22 @@ int RecordRumble(void*, Uint16 low, Uint16) {
     return 0;
 }
 
+// A game controller of every button and axis, through SDL's real
+// controller layer; its motor reports to RecordRumble. Its device index.
+int AttachVirtualPad() {
+    SDL_VirtualJoystickDesc desc;
+    SDL_zero(desc);
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
+    desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
+    desc.name = "test pad";
+    desc.Rumble = RecordRumble;
+    return SDL_JoystickAttachVirtualEx(&desc);
+}
+
 class SdlHostTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -234,16 +250,7 @@ TEST_F(SdlHostTest, ChangedSettingsTakeHoldAtOnceAndAreKept) {
     EXPECT_EQ((std::tuple{kept.fullscreen, kept.window.width, kept.window.height, kept.scale, kept.rumble}),
               (std::tuple{0, 800, 600, ScaleMode::Fit, false}));
 
-    SDL_VirtualJoystickDesc desc;
-    SDL_zero(desc);
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-    desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
-    desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
-    desc.Rumble = RecordRumble;
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    const int index = AttachVirtualPad();
     SDL_Joystick* pad = SDL_JoystickOpen(index);
     ASSERT_NE(pad, nullptr) << SDL_GetError();
     host_->SetPadContext(PadContext::Play);
@@ -802,18 +809,8 @@ TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelScaledByTheVolumeAndClampedAndMute
 
 TEST_F(SdlHostTest, PadsSteerTheirOwnPlayersRumbleAndLetGoWhenUnplugged) {
     InitAll();
-    SDL_VirtualJoystickDesc desc;
-    SDL_zero(desc);
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-    desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
-    desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
-    desc.name = "test pad";
-    desc.Rumble = RecordRumble;
-    const int first = SDL_JoystickAttachVirtualEx(&desc);
-    const int second = SDL_JoystickAttachVirtualEx(&desc);
+    const int first = AttachVirtualPad();
+    const int second = AttachVirtualPad();
     ASSERT_GE(second, 0) << SDL_GetError();
     SDL_Joystick* pad1 = SDL_JoystickOpen(first);
     SDL_Joystick* pad2 = SDL_JoystickOpen(second);
