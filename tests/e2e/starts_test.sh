@@ -33,6 +33,9 @@ shoot() {
     convert "$work/raw.png" -morphology Open Square:2 "$1"
 }
 
+# How many pixels of two menus differ more than a little.
+differing() { compare -metric AE -fuzz 10% "$1" "$2" null: 2>&1; }
+
 # One start: sets `geometry` (the window's WxH+X+Y) and leaves the menu in $work/$1.png.
 start_once() {
     local name=$1
@@ -42,17 +45,26 @@ start_once() {
         VOIDCRAWL_NO_MESSAGEBOX=1 "$game" --data "$data" >"$work/game.log" 2>&1) &
     game_pid=$!
     wait_for_game_window 20
-    sleep 2.5
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended on its own"
-    geometry=$(xwininfo -id "$wid" | awk '/geometry/ { print $2 }')
+    # The menu has settled once two shots a second apart agree (a loaded
+    # machine may still be fading it in after a few seconds).
+    sleep 1.5
     shoot "$work/$name.png"
+    local tries=0
+    while :; do
+        kill -0 "$game_pid" 2>/dev/null || fail "the game ended on its own"
+        sleep 1
+        shoot "$work/next.png"
+        [ "$(differing "$work/$name.png" "$work/next.png" | cut -d. -f1)" -lt 2000 ] && break
+        tries=$((tries + 1))
+        [ "$tries" -lt 15 ] || fail "$name: the menu never settled"
+        mv "$work/next.png" "$work/$name.png"
+    done
+    geometry=$(xwininfo -id "$wid" | awk '/geometry/ { print $2 }')
     kill "$game_pid"
     wait "$game_pid" 2>/dev/null
     game_pid=""
 }
 
-# How many pixels of two menus differ more than a little.
-differing() { compare -metric AE -fuzz 10% "$1" "$2" null: 2>&1; }
 
 # Full screen the window covers the screen; in a window the largest whole
 # factor that fits beside a title bar is 2x (1280 x 960 on 1280 x 1024),
