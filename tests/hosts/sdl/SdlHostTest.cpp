@@ -55,6 +55,30 @@ uint32_t Median(std::vector<uint32_t> values) {
     return values[values.size() / 2];
 }
 
+// The colour at window pixel (x, y) of `surface` as 0xRRGGBB; off the window, black.
+uint32_t PixelAt(SDL_Surface* surface, int x, int y) {
+    if (x < 0 || y < 0 || x >= surface->w || y >= surface->h) return 0u;
+    Uint32 value = 0;
+    Uint8 r, g, b;
+    std::memcpy(&value, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
+    SDL_GetRGB(value, surface->format, &r, &g, &b);
+    return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+}
+
+// What SDL's disk driver wrote to `path` (the samples a device would play),
+// from the first sound on: a device may play silence before it first asks.
+// `written`: how many samples the file holds, silence included.
+std::vector<float> DiskSound(const char* path, size_t* written = nullptr) {
+    std::vector<float> samples(1 << 18);
+    std::FILE* file = std::fopen(path, "rb");
+    const size_t count = file ? std::fread(samples.data(), sizeof(float), samples.size(), file) : 0;
+    if (file) std::fclose(file);
+    samples.resize(count);
+    if (written) *written = count;
+    const auto start = std::find_if(samples.begin(), samples.end(), [](float f) { return f != 0.0f; });
+    return std::vector<float>(start, samples.end());
+}
+
 int RumbleSeen = 0;  // the last strength a virtual pad's motor was given
 int RecordRumble(void*, Uint16 low, Uint16) {
     RumbleSeen = low;
@@ -242,9 +266,7 @@ TEST_F(SdlHostTest, ChangedSettingsTakeHoldAtOnceAndAreKept) {
     palette[0] = {0x10, 0x20, 0x30, 4};
     host_->Present(pixels, palette);
     for (int i = 0; i < 4; ++i) host_->PaceFadeStep();
-    Uint32 corner = 0;  // fitted, the picture fills 800 x 600 to the corner
-    std::memcpy(&corner, SDL_GetWindowSurface(window_)->pixels, 4);
-    EXPECT_NE(corner & 0xFFFFFF, 0u);
+    EXPECT_NE(PixelAt(SDL_GetWindowSurface(window_), 0, 0), 0u);  // fitted, the picture fills 800 x 600
     Settings kept;
     ASSERT_TRUE(LoadSettings(path.c_str(), &kept, nullptr));
     EXPECT_EQ((std::tuple{kept.fullscreen, kept.window.width, kept.window.height, kept.scale, kept.rumble}),
@@ -324,16 +346,10 @@ TEST_F(SdlHostTest, UnmutingOpensTheSoundDeviceOrSaysThereIsNone) {
         host_->ShutdownAudio();
         if (std::string(driver) == "disk") {
             EXPECT_EQ(said, "");
-            std::FILE* file = std::fopen(pattern, "rb");
-            ASSERT_NE(file, nullptr);
-            std::vector<float> samples(1 << 16);
-            const size_t count = std::fread(samples.data(), sizeof(float), samples.size(), file);
-            std::fclose(file);
-            size_t start = 0;
-            while (start < count && samples[start] == 0.0f) ++start;
-            ASSERT_GE(count, start + 4);
-            EXPECT_FLOAT_EQ(std::min(samples[start], samples[start + 2]), 0.2f);  // 0.5 and 2.0 at 40 %
-            EXPECT_FLOAT_EQ(std::max(samples[start], samples[start + 2]), 0.8f);
+            const std::vector<float> samples = DiskSound(pattern);
+            ASSERT_GE(samples.size(), 4u);
+            EXPECT_FLOAT_EQ(std::min(samples[0], samples[2]), 0.2f);  // 0.5 and 2.0 at 40 %
+            EXPECT_FLOAT_EQ(std::max(samples[0], samples[2]), 0.8f);
         } else {
             EXPECT_EQ(said.rfind("voidcrawl: no sound device (", 0), 0u) << said;
             EXPECT_NE(std::string(SDL_GetWindowTitle(window_)).find("No sound device"), std::string::npos);
@@ -473,13 +489,7 @@ TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteOnl
         for (int i = 0; i < kScreenWidth * kScreenHeight; ++i) pixels[i] = uint8_t(i % kScreenWidth ^ i / kScreenWidth);
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
         ASSERT_NE(surface, nullptr);
-        auto at = [&](int x, int y) {
-            Uint32 value = 0;
-            Uint8 r, g, b;
-            std::memcpy(&value, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
-            SDL_GetRGB(value, surface->format, &r, &g, &b);
-            return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
-        };
+        auto at = [&](int x, int y) { return PixelAt(surface, x, y); };
         auto expected = [&](int x, int y) {
             const PaletteEntry& e = palette[uint8_t(x ^ y)];
             return uint32_t(e.red) << 16 | uint32_t(e.green) << 8 | e.blue;
@@ -601,14 +611,7 @@ TEST_F(SdlHostTest, AResizedWindowShowsThePictureWhereItsScaleModeFitsIt) {
             SDL_Surface* surface = SDL_GetWindowSurface(window_);
             ASSERT_NE(surface, nullptr);
             ASSERT_EQ((std::tuple{surface->w, surface->h}), (std::tuple{c.width, c.height}));
-            auto at = [&](int x, int y) {
-                if (x < 0 || y < 0 || x >= c.width || y >= c.height) return 0u;  // off the window: as black
-                Uint32 value = 0;
-                Uint8 r, g, b;
-                std::memcpy(&value, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
-                SDL_GetRGB(value, surface->format, &r, &g, &b);
-                return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
-            };
+            auto at = [&](int x, int y) { return PixelAt(surface, x, y); };
             const int right = want.left + want.width - 1, bottom = want.top + want.height - 1;
             for (auto [x, y] :
                  {std::pair{want.left, want.top}, {right, want.top}, {want.left, bottom}, {right, bottom}})
@@ -748,20 +751,6 @@ TEST_F(SdlHostTest, PassesAndFadeStepsKeepATenMillisecondFloorWithoutCatchingUp)
     EXPECT_LE(Median(steps), 11u);
 }
 
-TEST_F(SdlHostTest, SoundIsPulledAtTheDeviceRateAndTheLockHoldsItOff) {
-    InitAll();
-    for (int i = 0; i < 100 && source_.calls.load() == 0; ++i) SDL_Delay(10);
-    ASSERT_GT(source_.calls.load(), 0);
-    EXPECT_GT(source_.lastRate.load(), 0);
-    host_->LockAudio();
-    const int held = source_.calls.load();
-    SDL_Delay(100);
-    EXPECT_EQ(source_.calls.load(), held);
-    host_->UnlockAudio();
-    for (int i = 0; i < 100 && source_.calls.load() == held; ++i) SDL_Delay(10);
-    EXPECT_GT(source_.calls.load(), held);
-}
-
 TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelScaledByTheVolumeAndClampedAndMutedNoDeviceIsOpened) {
     struct Case {
         bool mute;
@@ -783,23 +772,26 @@ TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelScaledByTheVolumeAndClampedAndMute
         char reason[256] = "";
         ASSERT_TRUE(host_->InitAudio(&source_, reason, sizeof reason)) << reason;
         for (int i = 0; i < 100 && source_.calls.load() < 3; ++i) SDL_Delay(10);
-        host_->ShutdownAudio();
-        std::FILE* file = std::fopen(pattern, "rb");
-        ASSERT_NE(file, nullptr);
-        std::vector<float> samples(1 << 18);
-        const size_t count = std::fread(samples.data(), sizeof(float), samples.size(), file);
-        std::fclose(file);
-        std::remove(pattern);
         EXPECT_GE(source_.calls.load(), 3);
+        host_->LockAudio();  // the lock holds the device's pulls off
+        const int held = source_.calls.load();
+        SDL_Delay(60);
+        EXPECT_EQ(source_.calls.load(), held);
+        host_->UnlockAudio();
+        for (int i = 0; i < 100 && source_.calls.load() == held; ++i) SDL_Delay(10);
+        EXPECT_GT(source_.calls.load(), held);
+        host_->ShutdownAudio();
+        size_t written = 0;
+        const std::vector<float> samples = DiskSound(pattern, &written);
+        std::remove(pattern);
         if (mute) {  // no device opened, the mixer pulled all the same
-            EXPECT_EQ((std::tuple{count, source_.lastRate.load()}), (std::tuple{0u, 44100}));
+            EXPECT_EQ((std::tuple{written, source_.lastRate.load()}), (std::tuple{0u, 44100}));
             continue;
         }
-        size_t start = 0;  // the device may play silence before it first asks for sound
-        while (start < count && samples[start] == 0.0f) ++start;
-        ASSERT_GE(count, start + 64) << "too little sound was written";
+        EXPECT_GT(source_.lastRate.load(), 0);
+        ASSERT_GE(samples.size(), 64u) << "too little sound was written";
         for (size_t i = 0; i < 64; ++i)  // the same in both channels; the volume applies before the clamp
-            EXPECT_FLOAT_EQ(samples[start + i], (i / 2) % 2 == 0 ? c.quiet : c.loud) << i;
+            EXPECT_FLOAT_EQ(samples[i], (i / 2) % 2 == 0 ? c.quiet : c.loud) << i;
     }
 }
 
