@@ -97,9 +97,9 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
 TEST(Settings, WhatCannotBeUsedKeepsItsDefaultAndEachProblemIsReportedOnALineOfItsOwn) {
     struct Case {
         std::string text;
-        int fullscreen, volume;
-        bool mute, usualKeys;
         std::vector<std::string> problems;  // how each line starts
+        int fullscreen = -1, volume = 100;
+        bool mute = false, usualKeys = true;
     };
     const std::string garbage(
         "\x7f"
@@ -108,68 +108,42 @@ TEST(Settings, WhatCannotBeUsedKeepsItsDefaultAndEachProblemIsReportedOnALineOfI
     const Case cases[] = {
         // Names and values in any case, comments, Windows line ends, spaces.
         {"# mine\r\n[Display]\r\n  FullScreen =  NO \r\n; c\r\n[sound]\r\nvolume=7\r\n[PLAYER2]\r\nleft = j\r\n",
+         {},
          0,
          7,
          false,
-         false,
-         {}},
+         false},
         // A UTF-8 byte-order mark before the first line.
-        {"\xEF\xBB\xBF[display]\nfullscreen = no\n", 0, 100, false, true, {}},
-        {garbage, -1, 100, false, true, {"line 1: not text", "line 2: a section name needs its closing ]"}},
-        {"[sound]\nvolume = 40\nmute = maybe\n", -1, 40, false, true, {"line 3: mute must be yes or no"}},
+        {"\xEF\xBB\xBF[display]\nfullscreen = no\n", {}, 0},
+        {garbage, {"line 1: not text", "line 2: a section name needs its closing ]"}},
+        {"[sound]\nvolume = 40\nmute = maybe\n", {"line 3: mute must be yes or no"}, -1, 40},
         {"[sound]\nvolume = -5\nvolume = 1e2\n",
-         -1,
-         100,
-         false,
-         true,
          {"line 2: volume must be 0 to 100, not \"-5\"", "line 3: volume must be 0 to 100, not \"1e2\""}},
         {"volume = 40\n[sound\nmute = yes\n[video]\nx = 1\n",
-         -1,
-         100,
-         false,
-         true,
          {"line 1: \"volume\" comes before any [section]", "line 2: a section name needs its closing ]",
           "line 4: unknown section [video]"}},
         {"[display]\nfullscreen\nwidth = 3\n[sound]\nmute = on\n",
+         {"line 2: expected name = value", "line 3: unknown setting \"width\""},
          -1,
          100,
-         true,
-         true,
-         {"line 2: expected name = value", "line 3: unknown setting \"width\""}},
+         true},
         // Control characters quoted from the file reach no terminal; UTF-8 does.
         {"[sound]\nvol\x1bume = 1\nvolume = \x1b]0;x\x07\xC3\xA9\n",
-         -1,
-         100,
-         false,
-         true,
          {"line 2: unknown setting \"vol?ume\"", "line 3: volume must be 0 to 100, not \"?]0;x?\xC3\xA9\""}},
         // Keys the game answers to itself, unknown keys, one key for two actions.
-        {"[player1]\nleft = Space\n", -1, 100, false, true, {"line 2: \"Space\" is the game's own key"}},
+        {"[player1]\nleft = Space\n", {"line 2: \"Space\" is the game's own key"}},
         {"[player1]\nboost = Escape\nbrake = F12\n",
-         -1,
-         100,
-         false,
-         true,
          {"line 2: \"Escape\" is the game's own key", "line 3: \"F12\" is the game's own key"}},
         // A window from a quarter of the picture up, or auto.
         {"[display]\nwindow = 159x120\nwindow = 1280x\nwindow = big\nwindow = 1280 X 960\nwindow = Auto\n",
-         -1,
-         100,
-         false,
-         true,
          {"line 2: window must be auto or a size such as 1280x960, not \"159x120\"", "line 3: window",
           "line 4: window"}},
-        {"[player1]\nleft = Hyper\n", -1, 100, false, true, {"line 2: no key is called \"Hyper\""}},
-        {"[player1]\nleft = A\n", -1, 100, false, true, {"\"A\" steers two actions"}},
-        {"[player2]\nleft = J\nright = J\n[sound]\nmute = yes\n", -1, 100, true, true, {"\"J\" steers two actions"}},
+        {"[player1]\nleft = Hyper\n", {"line 2: no key is called \"Hyper\""}},
+        {"[player1]\nleft = A\n", {"\"A\" steers two actions"}},
+        {"[player2]\nleft = J\nright = J\n[sound]\nmute = yes\n", {"\"J\" steers two actions"}, -1, 100, true},
         // Gamepad buttons: unknown names, and one button for two things.
-        {"[gamepad]\njump = trigger\nrumble = no\n",
-         -1,
-         100,
-         false,
-         true,
-         {"line 2: no gamepad button is called \"trigger\""}},
-        {"[gamepad]\nwarp = a\n", -1, 100, false, true, {"gamepad button \"a\" does two things"}},
+        {"[gamepad]\njump = trigger\nrumble = no\n", {"line 2: no gamepad button is called \"trigger\""}},
+        {"[gamepad]\nwarp = a\n", {"gamepad button \"a\" does two things"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));
