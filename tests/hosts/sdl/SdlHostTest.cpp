@@ -293,15 +293,21 @@ TEST_F(SdlHostTest, ChangedSettingsTakeHoldAtOnceAndAreKept) {
     SDL_JoystickDetachVirtual(index);
 }
 
-// The size a player drags the window to is kept once it holds still, not at
+// A windowed start sizes the window to a whole multiple of the picture. The
+// size a player drags the window to is kept once it holds still, not at
 // every step of the drag; the sizes the game gives it itself are not.
-TEST_F(SdlHostTest, ADraggedWindowSizeIsKeptOnceItSettles) {
+TEST_F(SdlHostTest, AWindowedStartIsAWholeMultipleAndADraggedSizeIsKeptOnceItSettles) {
     const ScratchDir folder;
     const std::string path = folder / "settings.ini";
-    HostOptions options = Shown(0, ScaleMode::Auto);
+    setenv("VOIDCRAWL_WINDOWED", "1", 1);
+    HostOptions options;
     options.settingsPath = path;
     Recreate(options);
     InitAll();
+    EXPECT_FALSE(Fullscreen());
+    EXPECT_EQ((std::tuple{width_ % kScreenWidth, height_, left_}),
+              (std::tuple{0, width_ / kScreenWidth * kScreenHeight, 0}));
+    EXPECT_GE(scale_, 1);
     auto passes = [&](int count) {
         for (int i = 0; i < count; ++i) NextPass();
     };
@@ -356,15 +362,6 @@ TEST_F(SdlHostTest, UnmutingOpensTheSoundDeviceOrSaysThereIsNone) {
         }
     }
     std::remove(pattern);
-}
-
-TEST_F(SdlHostTest, AWindowedStartSizesTheWindowToAWholeMultiple) {
-    setenv("VOIDCRAWL_WINDOWED", "1", 1);
-    InitAll();
-    EXPECT_FALSE(Fullscreen());
-    EXPECT_EQ((std::tuple{width_ % kScreenWidth, height_, left_}),
-              (std::tuple{0, width_ / kScreenWidth * kScreenHeight, 0}));
-    EXPECT_GE(scale_, 1);
 }
 
 TEST_F(SdlHostTest, ADisplayFailureCarriesSdlsReasonAndShuttingDownWhatNeverOpenedIsHarmless) {
