@@ -157,6 +157,10 @@ TEST(DisplayCopies, EveryPathDrawsWhatAPixelByPixelCopyDraws) {
         const bool stretched = pick(0, 1);
         d.right = d.left + (stretched ? pick(0, 150) : s.right - s.left);
         d.bottom = d.top + (stretched ? pick(0, 90) : s.bottom - s.top);
+        if (pick(0, 7) == 0) {  // flush with the right edge, or one past it
+            const int shift = dst->width + pick(0, 1) - d.right;
+            d.left += shift, d.right += shift;
+        }
         if (wholeRows) s = d = Rect{0, 0, std::min(src->width, dst->width), std::min(src->height, dst->height)};
         if (stretched && pick(0, 19) == 0) d = Rect{-1000000000, pick(-50, 50), 1000000000, pick(-20, 60)};
         const bool keyed = pick(0, 3) != 0;
