@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "support/FakeHost.h"
@@ -24,40 +25,29 @@ protected:
 TEST_F(DisplayTest, FillsClipOnTheBackBufferAndRefuseElsewhere) {
     ClearSurface(backBuffer, 0);
     FillRect(630, 470, 700, 500, backBuffer, 5);
-    EXPECT_EQ(BackAt(639, 479), 5);
-    EXPECT_EQ(BackAt(629, 479), 0);
+    EXPECT_EQ((std::tuple{BackAt(639, 479), BackAt(629, 479)}), (std::tuple{5, 0}));
     FillRect(20, 20, 20, 30, backBuffer, 9);  // empty
     FillRect(30, 30, 20, 40, backBuffer, 9);  // inverted
-    EXPECT_EQ(BackAt(20, 25), 0);
-    EXPECT_EQ(BackAt(25, 35), 0);
+    EXPECT_EQ((std::tuple{BackAt(20, 25), BackAt(25, 35)}), (std::tuple{0, 0}));
     Surface target = CreateSurface(8, 8, SystemMemory);
     FillRect(4, 4, 9, 8, target, 3);
     EXPECT_EQ(target->pixels[4 * 8 + 4], 0);
     FillRect(4, 4, 8, 8, target, 3);
-    EXPECT_EQ(target->pixels[7 * 8 + 7], 3);
-    EXPECT_EQ(target->pixels[3 * 8 + 7], 0);
+    EXPECT_EQ((std::tuple{target->pixels[7 * 8 + 7], target->pixels[3 * 8 + 7]}), (std::tuple{3, 0}));
     ReleaseSurface(target);
 }
 
 TEST_F(DisplayTest, ClipListBoundsAndLimits) {
     const Rect one{0, 0, 640, 480};
     ASSERT_TRUE(SetClipList(backBuffer, 1, &one));
-    EXPECT_EQ(backBuffer->clipBounds.left, 0);
-    EXPECT_EQ(backBuffer->clipBounds.top, 0);
-    EXPECT_EQ(backBuffer->clipBounds.right, 640);
-    EXPECT_EQ(backBuffer->clipBounds.bottom, 480);
+    const Rect& b = backBuffer->clipBounds;
+    EXPECT_EQ((std::tuple{b.left, b.top, b.right, b.bottom}), (std::tuple{0, 0, 640, 480}));
     const Rect two[2] = {{10, 20, 30, 40}, {5, 25, 15, 60}};
     ASSERT_TRUE(SetClipList(backBuffer, 2, two));
-    EXPECT_EQ(backBuffer->clipBounds.left, 5);
-    EXPECT_EQ(backBuffer->clipBounds.top, 20);
-    EXPECT_EQ(backBuffer->clipBounds.right, 30);
-    EXPECT_EQ(backBuffer->clipBounds.bottom, 60);
+    EXPECT_EQ((std::tuple{b.left, b.top, b.right, b.bottom}), (std::tuple{5, 20, 30, 60}));
     ClearSurface(backBuffer, 0);
     FillRect(0, 0, 640, 480, backBuffer, 4);
-    EXPECT_EQ(BackAt(10, 20), 4);
-    EXPECT_EQ(BackAt(5, 59), 4);
-    EXPECT_EQ(BackAt(0, 0), 0);
-    EXPECT_EQ(BackAt(29, 19), 0);
+    EXPECT_EQ((std::tuple{BackAt(10, 20), BackAt(5, 59), BackAt(0, 0), BackAt(29, 19)}), (std::tuple{4, 4, 0, 0}));
     EXPECT_FALSE(SetClipList(backBuffer, kMaxClipRects + 1, two));
 }
 
@@ -68,8 +58,8 @@ TEST_F(DisplayTest, FlipSwapsTheTwoPictures) {
     const int before = host.presents;
     FlipDisplay();
     EXPECT_EQ(host.presents, before + 1);
-    EXPECT_EQ(backBuffer->pixels[0], 1);  // the back buffer holds the previous picture
-    EXPECT_EQ(primarySurface->pixels[0], 2);
+    // The back buffer holds the previous picture.
+    EXPECT_EQ((std::tuple{backBuffer->pixels[0], primarySurface->pixels[0]}), (std::tuple{1, 2}));
     EXPECT_EQ(host.lastPixels, primarySurface->pixels);
 }
 
@@ -83,9 +73,7 @@ TEST_F(DisplayTest, PaletteWritesShowAtOnce) {
     EXPECT_EQ(host.presents, before + 1);
     PaletteEntry back[256];
     GetDisplayPalette(0, 256, back);
-    EXPECT_EQ(back[7].red, 255);
-    EXPECT_EQ(back[8].red, 8);
-    EXPECT_EQ(host.lastPalette[7].red, 255);
+    EXPECT_EQ((std::tuple{back[7].red, back[8].red, host.lastPalette[7].red}), (std::tuple{255, 8, 255}));
     // Out-of-range writes are ignored.
     SetDisplayPalette(250, 10, pal);
     GetDisplayPalette(0, 256, back);
