@@ -27,6 +27,9 @@ constexpr int kLockStepMs = 10;
 char heldFolder[kMaxUserPath] = {};
 int heldDepth = 0;
 
+const SaveMirror* saveMirror = nullptr;
+int mirrorDepth = 0;
+
 // Reasons are for the player's eyes: paths come from the environment and
 // the player's links, so they are made printable first.
 void Say(char* out, const char* format, const char* path, const char* why) {
@@ -219,9 +222,14 @@ SaveLock::SaveLock(const char* path, bool makeFolder) {
         std::snprintf(heldFolder, sizeof heldFolder, "%s", folder);
         heldDepth = 1;
     }
+    if (saveMirror != nullptr) {
+        mirrored_ = true;
+        if (mirrorDepth++ == 0) saveMirror->lock(folder);
+    }
 }
 
 SaveLock::~SaveLock() {
+    if (mirrored_ && --mirrorDepth == 0 && saveMirror != nullptr) saveMirror->unlock();
     if (fd_ == -1) return;
     if (--heldDepth == 0) heldFolder[0] = '\0';
     if (fd_ >= 0) close(fd_);  // closing lets go of the lock
@@ -312,9 +320,15 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
         return false;
     }
     if (!(flags & kSaveNoSync)) SyncFolder(folder);
+    if (saveMirror != nullptr && !(flags & kSaveNoSync) &&
+        !saveMirror->keep(result.path, result.reason, static_cast<int>(sizeof result.reason))) {
+        return false;
+    }
     result.ok = true;
     return true;
 }
+
+void SetSaveMirror(const SaveMirror* mirror) { saveMirror = mirror; }
 
 ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
     ReadResult result;

@@ -63,7 +63,21 @@ public:
 
 private:
     int fd_ = -1;
+    bool mirrored_ = false;
 };
+
+// A host whose player folder is only a copy of what it keeps elsewhere (the
+// browser's storage) keeps the two in step: `lock` takes its own lock and
+// brings the copy up to date when a SaveLock is first taken, `unlock` lets
+// go when the last one ends, and `keep` stores a file SaveBytes has put in
+// place; a save that `keep` refuses (false, with a reason) has failed.
+// Saves with kSaveNoSync are not kept. Null: no mirror (the desktop).
+struct SaveMirror {
+    void (*lock)(const char* folder);
+    void (*unlock)();
+    bool (*keep)(const char* path, char* reason, int reasonSize);
+};
+void SetSaveMirror(const SaveMirror* mirror);
 
 // Read: the file's first bytes are in the buffer; Missing: there is no
 // file, nor a folder on the way to it; Refused: see reason.

@@ -20,6 +20,12 @@ const userFolder = '/home/web_user/.local/share/voidcrawl';
 const kShipped = ['index.html', 'voidcrawl.css', 'voidcrawl-page.js', 'voidcrawl-64.png', 'voidcrawl.js',
   'voidcrawl.wasm', 'voidcrawl.data.gz'];
 
+// A run that stalls must fail, not hang.
+setTimeout(() => {
+  console.log('FAIL the run stalled: no end after 20 minutes');
+  process.exit(1);
+}, 20 * 60_000).unref();
+
 // ---- a static server that knows nothing of the game ----------------------
 const sent = new Map();
 const server = http.createServer((request, response) => {
@@ -36,7 +42,8 @@ const server = http.createServer((request, response) => {
   response.end(body);
 });
 await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-const address = `http://127.0.0.1:${server.address().port}${base}`;
+const origin = `http://127.0.0.1:${server.address().port}`;
+const address = `${origin}${base}`;
 
 // ---- checks ----------------------------------------------------------------
 let passed = 0;
@@ -121,8 +128,18 @@ const browser = await chromium.launch({
   args: ['--mute-audio'],
 });
 const context = await browser.newContext({ viewport: { width: 1280, height: 1000 } });
-const page = await context.newPage();
-const cdp = await context.newCDPSession(page);
+// The helpers below drive `page`; use() points them at another.
+let page = null;
+let cdp = null;
+const sessions = new Map();
+async function use(p) {
+  if (!sessions.has(p)) sessions.set(p, await p.context().newCDPSession(p));
+  page = p;
+  cdp = sessions.get(p);
+  await p.bringToFront();
+}
+await use(await context.newPage());
+const mainPage = page;
 const problems = [];
 page.on('console', (message) => {
   if (message.type() === 'error') problems.push(message.text());
@@ -218,6 +235,14 @@ const sizing = await game(() => {
 check('the picture is shown at a whole factor with sharp pixels',
   sizing.width === 1280 && sizing.height === 960 && sizing.rendering === 'pixelated', JSON.stringify(sizing));
 
+// A second tab of the same site, started now, so that it reads the stored
+// tables before the first tab's game saves into them.
+const secondPage = await context.newPage();
+await use(secondPage);
+await page.goto(address);
+const secondStarted = await startFromOverlay();
+await use(mainPage);
+
 // ---- 3: INFO opens the info screen; Esc comes back ---------------------------
 await clickGame(320, 375);
 const info = await until('the info screen', async () => (await state()) === kInfo, 10);
@@ -236,24 +261,13 @@ await tap('Enter', 'Enter', 13, 1);  // Alt+Enter
 const windowed = await until('the window', () => game(() => document.fullscreenElement === null), 5);
 check('F11 and Alt+Enter switch full screen, unseen by the game', full && windowed && (await state()) === kMenu);
 
-// ---- 5: a game to its high-score table, typed by key position ----------------
-// The name: Q, the keys right of P ([ and ]) and of L (; and '), the key
-// left of Z, then Z. The table holds what the game's own key table makes of them.
-await page.waitForTimeout(800);
-await clickGame(320, 150);  // ONE PLAYER
-const inSetup = await until('the set-up screen', async () => (await state()) === kSetup, 10);
-await page.waitForTimeout(1200);
-for (const [code, key, keyCode] of [['KeyQ', 'q', 81], ['BracketLeft', '[', 219], ['BracketRight', ']', 221],
-  ['Semicolon', ';', 186], ['Quote', "'", 222], ['IntlBackslash', '<', 226], ['KeyZ', 'z', 90]]) {
-  await tap(code, key, keyCode);
-}
-const expectedName = [0x51, 0xC5, 0xC2, 0xD6, 0xC4, 0x3C, 0x5A];
-await tap('Enter', 'Enter', 13);
-const playing = await until('play', async () => (await state()) === kPlaying, 10);
+// ---- 5: games to the high-score table, typed by key position --------------
 // A real game that scores: the worm is steered to the nearest food until it
-// has eaten 1000 points' worth, then into the nearest edge of the arena again
-// and again until its lives are gone (play drains the score a point a frame,
-// so it keeps most of it); SPACE starts each life.
+// has eaten `target` points' worth, then into the nearest edge of the arena
+// again and again until its lives are gone (play drains the score a point a
+// frame, so it keeps most of it); SPACE starts each life. It ends when the
+// table in the game's folder holds a record whose name starts with
+// `keys`' first letter.
 const worm = () => game(() => {
   const module = window.voidcrawl.module;
   const at = module._vc_web_worm() >> 2;
@@ -286,61 +300,90 @@ async function quickTap(code, key, keyCode) {
   await page.waitForTimeout(25);
   await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...event });
 }
-const gameOverBy = Date.now() + 180_000;
-let table = null;
-let ate = 0;
-let outSince = null;
-while (!table && Date.now() < gameOverBy) {
-  const w = await worm();
-  ate = Math.max(ate, w.score);
-  if (!w.inPlay) {
-    table = await readTable();
-    if (!table) await tap('Space', ' ', 32);
-    // Out of play for long with nothing saved: a level won stands on its
-    // points screen (OK goes on), or a game over with no score saved
-    // nothing (its table's continue button plays on, with fresh scores).
-    if (!table && (outSince ??= Date.now()) < Date.now() - 4000) {
-      await clickGame(564, 416);
-      await clickGame(578, 63);
-      outSince = null;
-      ate = 0;  // eat again before heading for the walls
+const records = (table) => (table ? [0, 1, 2, 3, 4, 5, 6, 7, 8, 9].map((i) => table.slice(i * 32, i * 32 + 32)) : []);
+async function playGame(keys, target) {
+  await page.waitForTimeout(800);
+  await clickGame(320, 150);  // ONE PLAYER
+  const inSetup = await until('the set-up screen', async () => (await state()) === kSetup, 10);
+  await page.waitForTimeout(1200);
+  for (const key of keys) await tap(...key);
+  await tap('Enter', 'Enter', 13);
+  const playing = await until('play', async () => (await state()) === kPlaying, 10);
+  if (!playing) return { ok: false, table: null, record: null, ate: 0, seconds: 0 };
+  const first = keys[0][0].charCodeAt(3);  // KeyQ: Q
+  const mine = (table) => records(table).find((r) => r[4] === first);
+  const started = Date.now();
+  let table = null;
+  let ate = 0;
+  let outSince = null;
+  while (!table && Date.now() < started + 180_000) {
+    const w = await worm();
+    ate = Math.max(ate, w.score);
+    if (!w.inPlay) {
+      table = await readTable();
+      if (!mine(table)) table = null;
+      if (!table) await tap('Space', ' ', 32);
+      // Out of play for long with nothing saved: a level won stands on its
+      // points screen (OK goes on), or a game over with no score saved
+      // nothing (its table's continue button plays on, with fresh scores).
+      if (!table && (outSince ??= Date.now()) < Date.now() - 4000) {
+        await clickGame(564, 416);
+        await clickGame(578, 63);
+        outSince = null;
+        ate = 0;  // eat again before heading for the walls
+      }
+      await page.waitForTimeout(60);
+      continue;
     }
-    await page.waitForTimeout(60);
-    continue;
+    outSince = null;
+    let want;
+    if (ate < target && w.foodX >= 0) {
+      want = towardFood(w);
+    } else {
+      const distance = [w.y, 19 - w.x, 13 - w.y, w.x];
+      want = distance.indexOf(Math.min(...distance));
+    }
+    if (want !== w.heading) await quickTap(...((want - w.heading + 4) % 4 === 3 ? arrows.left : arrows.right));
+    await page.waitForTimeout(8);
   }
-  outSince = null;
-  let want;
-  if (ate < 1000 && w.foodX >= 0) {
-    want = towardFood(w);
-  } else {
-    const distance = [w.y, 19 - w.x, 13 - w.y, w.x];
-    want = distance.indexOf(Math.min(...distance));
-  }
-  if (want !== w.heading) await quickTap(...((want - w.heading + 4) % 4 === 3 ? arrows.left : arrows.right));
-  await page.waitForTimeout(8);
+  return { ok: inSetup && playing && table !== null, table, record: mine(table), ate,
+    seconds: Math.round((Date.now() - started) / 1000) };
 }
-const gameOverAfter = Math.round((Date.now() + 180_000 - gameOverBy) / 1000);
+
+// The name: Q, the keys right of P ([ and ]) and of L (; and '), the key
+// left of Z, then Z. The table holds what the game's own key table makes of them.
+const played = await playGame([['KeyQ', 'q', 81], ['BracketLeft', '[', 219], ['BracketRight', ']', 221],
+  ['Semicolon', ';', 186], ['Quote', "'", 222], ['IntlBackslash', '<', 226], ['KeyZ', 'z', 90]], 1000);
+const expectedName = [0x51, 0xC5, 0xC2, 0xD6, 0xC4, 0x3C, 0x5A];
+const { table, record, ate } = played;
 await page.waitForTimeout(1500);
 await shot('table.png');
-const record = table && [0, 1, 2, 3, 4, 5, 6, 7, 8, 9].map((i) => table.slice(i * 32, i * 32 + 32))
-  .find((r) => r[4] === expectedName[0]);
 const score = record ? Buffer.from(record).readInt32LE(0) : 0;
 const name = record ? record.slice(4, 24) : [];
 check('game over saves the table with the name typed by key position',
-  inSetup && playing && table && table.length === 320 && record &&
+  played.ok && table.length === 320 && record &&
   expectedName.every((byte, i) => name[i] === byte) && name.slice(expectedName.length).every((b) => b === 0) &&
   score > 0 && score <= ate && Buffer.from(record).readInt32LE(28) >= 1,
-  record ? `game over after ${gameOverAfter} s, score ${score} (${ate} eaten), name bytes ${name.slice(0, 8).join(' ')}`
+  record ? `game over after ${played.seconds} s, score ${score} (${ate} eaten), name bytes ${name.slice(0, 8).join(' ')}`
     : 'no record');
-const kept = await until('the browser storage', () => game(() => window.voidcrawl.module.vcStore.writes > 0 &&
-  !window.voidcrawl.module.vcStore.busy), 10);
+const kept = await until('the browser storage', () => game(() => window.voidcrawl.module.vcStore.writes > 0), 10);
 
+// The second tab read the tables before the first saved; its result must
+// join the first's, not write its old copy over it.
+await use(secondPage);
+const second = await playGame([['KeyB', 'b', 66], ['KeyO', 'o', 79]], 300);
+await use(mainPage);
 await page.reload();
 await startFromOverlay();
 await page.waitForTimeout(500);
 const again = await readTable();
+const kept1 = records(again).find((r) => r[4] === 0x51);
 check('the table is there, byte for byte, after the page is reloaded',
-  kept && table && again && again.length === table.length && again.every((byte, i) => byte === table[i]));
+  kept && record && kept1 && kept1.every((byte, i) => byte === record[i]));
+check('a second tab\'s result joins the first\'s in the table',
+  second.ok && second.record && kept1 && records(again).some((r) => r[4] === 0x42 && r[5] === 0x4F),
+  `second game over after ${second.seconds} s, ${second.ate} eaten; names ${records(again).map((r) => r[4]).join(' ')}`);
+await secondPage.close();
 await page.waitForTimeout(2000);
 await clickGame(320, 295);  // HIGH SCORES
 await until('the table', async () => (await state()) === 3, 10);

@@ -8,7 +8,6 @@
 
 #include "gfx/FrameScaler.h"
 #include "hosts/web/WebKeymap.h"
-#include "hosts/web/WebStore.h"
 #include "platform/Host.h"
 #include "platform/PassInput.h"
 
@@ -218,7 +217,6 @@ public:
     void EndPass(uint32_t passStart) override {
         input_.EndPass();
         if (silent_ && source_ != nullptr) PullSilently();
-        KeepWebStore();  // a save made in this pass goes to the browser's storage now
         // The pass ends when the tick counter reaches passStart + 10; a late
         // pass still lets the browser in before the next one (no catching up).
         const uint32_t elapsed = Ticks() - passStart;

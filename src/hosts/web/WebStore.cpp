@@ -4,34 +4,81 @@
 
 #include <cstdio>
 
+#include "platform/SaveFile.h"
 #include "platform/UserDir.h"
 
 namespace {
 
 // The bodies of EM_JS are JavaScript, which the C++ formatter would break.
 // clang-format off
-// Module.vcStore: the folder, whether the browser's copy has been read, the
-// folder's last change seen, and a write under way or wanted.
-EM_JS(int, WebStoreMount, (const char* dir), {
-    const path = UTF8ToString(dir);
-    const store = Module.vcStore = {path: path, ready: false, seen: 0, busy: false, wanted: false, writes: 0, error: ""};
+// Module.vcStore: the folder and the storage it is kept in. The records are
+// those earlier builds wrote through emscripten's IDBFS (a database named
+// after the folder, one record per file under its full path), so tables kept
+// by them are read as they are.
+//
+// Returns 1 when the kept files are in the folder, 0 when the storage could
+// not be read (saves then fail with the reason).
+EM_ASYNC_JS(int, WebStoreOpen, (const char* dir), {
+    const folder = UTF8ToString(dir);
+    const store = Module.vcStore = {folder, db: null, error: "", writes: 0, failures: 0, unlock: null};
+    const idb = indexedDB;
+    const kFiles = 'FILE_DATA';
+    store.why = (e) => `the browser storage refused it: ${e && e.message ? e.message : String(e)}`;
+    store.database = () => store.db ? Promise.resolve(store.db) : new Promise((resolve, reject) => {
+        const request = idb.open(folder, 21);
+        request.onupgradeneeded = () => {
+            const files = request.result.objectStoreNames.contains(kFiles)
+                ? request.transaction.objectStore(kFiles) : request.result.createObjectStore(kFiles);
+            if (!files.indexNames.contains('timestamp')) files.createIndex('timestamp', 'timestamp', {unique: false});
+        };
+        request.onsuccess = () => {
+            store.db = request.result;
+            store.db.onclose = () => { store.db = null; };
+            resolve(store.db);
+        };
+        request.onerror = (event) => {
+            event.preventDefault();
+            reject(request.error);
+        };
+    });
+    store.transaction = (mode, work) => store.database().then((db) => new Promise((resolve, reject) => {
+        const transaction = db.transaction([kFiles], mode);
+        const result = work(transaction.objectStore(kFiles));
+        transaction.oncomplete = () => resolve(result);
+        transaction.onabort = () => reject(transaction.error || new Error('the transaction was cut short'));
+    }));
+    store.load = async () => {
+        const found = await store.transaction('readonly', (files) => {
+            const records = [];
+            files.openCursor().onsuccess = (event) => {
+                const cursor = event.target.result;
+                if (!cursor) return;
+                records.push([cursor.key, cursor.value]);
+                cursor.continue();
+            };
+            return records;
+        });
+        for (const entry of found) {
+            const path = entry[0];
+            const record = entry[1];
+            const name = path.startsWith(folder + '/') ? path.slice(folder.length + 1) : "";
+            if (!name || name.includes('/') || !record || !record.contents) continue;
+            FS.writeFile(path, record.contents);
+            if (record.timestamp) FS.utime(path, record.timestamp.getTime(), record.timestamp.getTime());
+        }
+    };
+    store.keep = async (path) => {
+        const info = FS.stat(path);
+        const record = {timestamp: info.mtime, mode: info.mode, contents: FS.readFile(path)};
+        await store.transaction('readwrite', (files) => { files.put(record, path); });
+    };
     try {
-        FS.mount(IDBFS, {}, path);
+        await store.load();
+        return 1;
     } catch (e) {
-        store.error = String(e);
-        store.ready = true;
+        store.error = store.why(e);
         return 0;
     }
-    FS.syncfs(true, error => {
-        if (error) store.error = String(error);
-        store.seen = FS.stat(path).mtime.getTime();
-        store.ready = true;
-    });
-    return 1;
-});
-
-EM_JS(int, WebStoreReady, (), {
-    return Module.vcStore && Module.vcStore.ready ? 1 : 0;
 });
 
 EM_JS(int, WebStoreError, (char* out, int size), {
@@ -40,34 +87,70 @@ EM_JS(int, WebStoreError, (char* out, int size), {
     return error ? 1 : 0;
 });
 
-// A save creates the table's new file and renames it over the old one, so
-// the folder's own time changes with every save. Writes do not overlap: a
-// change seen during one is written by the next.
-EM_JS(void, WebStoreKeep, (), {
+// Every tab of the site takes its turn (the Web Locks API, where the
+// browser has it; a lock not had within 3 s is gone without, as on the
+// desktop), then reads what the others kept.
+EM_ASYNC_JS(void, WebStoreLock, (), {
     const store = Module.vcStore;
-    if (!store || !store.ready || store.error) return;
-    const changed = FS.stat(store.path).mtime.getTime();
-    if (changed !== store.seen) {
-        store.seen = changed;
-        store.wanted = true;
+    if (typeof navigator === 'object' && navigator.locks) {
+        await new Promise((resolve) => {
+            let late = false;
+            const timer = setTimeout(() => { late = true; resolve(); }, 3000);
+            navigator.locks.request('voidcrawl-saves', () => {
+                if (late) return null;
+                clearTimeout(timer);
+                resolve();
+                return new Promise((release) => { store.unlock = release; });
+            }).catch(() => resolve());
+        });
     }
-    if (!store.wanted || store.busy) return;
-    store.wanted = false;
-    store.busy = true;
-    FS.syncfs(false, error => {
-        store.busy = false;
-        store.writes++;
-        if (error) console.warn('voidcrawl: cannot keep the high scores in the browser: ' + error);
-    });
+    try {
+        await store.load();
+        store.error = "";
+    } catch (e) {
+        store.error = store.why(e);
+        console.warn(`voidcrawl: cannot read the kept high scores (${store.error})`);
+    }
 });
 
-EM_JS(int, WebStoreBusy, (), {
+EM_JS(void, WebStoreUnlock, (), {
     const store = Module.vcStore;
-    return store && (store.busy || store.wanted) ? 1 : 0;
+    if (store && store.unlock) {
+        store.unlock();
+        store.unlock = null;
+    }
+});
+
+// 1 when the file is kept; 0 with the reason in `out`.
+EM_ASYNC_JS(int, WebStoreKeep, (const char* file, char* out, int size), {
+    const store = Module.vcStore;
+    const path = UTF8ToString(file);
+    let error = "";
+    try {
+        await store.keep(path);
+    } catch (e) {
+        error = store.why(e);
+    }
+    if (!error) {
+        store.writes++;
+        return 1;
+    }
+    store.failures++;
+    stringToUTF8(`cannot keep ${path.slice(path.lastIndexOf('/') + 1)} in this browser: ${error}`, out, size);
+    return 0;
+});
+
+EM_JS(void, WebStoreClose, (), {
+    const store = Module.vcStore;
+    if (store && store.db) store.db.close();
 });
 // clang-format on
 
-bool mounted = false;
+void Lock(const char*) { WebStoreLock(); }
+void Unlock() { WebStoreUnlock(); }
+bool Keep(const char* path, char* reason, int reasonSize) { return WebStoreKeep(path, reason, reasonSize) != 0; }
+
+const SaveMirror kMirror = {&Lock, &Unlock, &Keep};
 
 }  // namespace
 
@@ -77,29 +160,19 @@ bool OpenWebStore(const char* dir) {
         std::fprintf(stderr, "voidcrawl: %s\n", reason);
         return false;
     }
-    if (WebStoreMount(dir) == 0) {
+    const int opened = WebStoreOpen(dir);
+    // Even storage that could not be read gets every save, so that each
+    // failed save is said, with its reason, where the player looks.
+    SetSaveMirror(&kMirror);
+    if (opened == 0) {
         WebStoreError(reason, sizeof reason);
-        std::fprintf(stderr, "voidcrawl: the browser keeps no files (%s); high scores last this visit\n", reason);
-        return false;
-    }
-    while (WebStoreReady() == 0) emscripten_sleep(5);
-    if (WebStoreError(reason, sizeof reason) != 0) {
         std::fprintf(stderr, "voidcrawl: cannot read the kept high scores (%s)\n", reason);
         return false;
     }
-    mounted = true;
     return true;
 }
 
-void KeepWebStore() {
-    if (mounted) WebStoreKeep();
-}
-
 void CloseWebStore() {
-    if (!mounted) return;
-    WebStoreKeep();
-    while (WebStoreBusy() != 0) {
-        emscripten_sleep(5);
-        WebStoreKeep();
-    }
+    SetSaveMirror(nullptr);
+    WebStoreClose();
 }

@@ -3,15 +3,18 @@
 // The player's folder in the browser: what the game writes there (the
 // high-score tables) is kept in the browser's own storage (IndexedDB), so it
 // is there again when the page is loaded the next time, byte for byte.
+//
+// The folder is a copy. Each save is stored before it counts as saved, and
+// a save that the browser refuses (storage full, blocked, not answering)
+// fails with the reason, as a full disk does on the desktop. Before a table
+// is read to take a result, the copy is brought up to date under a lock that
+// every tab of the site shares, so two tabs that end a game both keep their
+// results.
 
-// Puts the kept files into the folder `dir` (made if need be) and waits
-// until they are there. False, with the reason on stderr, when the browser
-// keeps nothing (the game then plays with a folder that lasts one visit).
+// Puts the kept files into the folder `dir` (made if need be) and hands the
+// game's saves to the browser's storage. False, with the reason on stderr,
+// when the kept files cannot be read.
 bool OpenWebStore(const char* dir);
 
-// Called between passes: when anything in the folder has changed since the
-// last call (a save), starts writing it to the browser's storage.
-void KeepWebStore();
-
-// Writes what is left to write and waits until it is written.
+// Lets go of the browser's storage.
 void CloseWebStore();
