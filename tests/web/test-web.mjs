@@ -417,6 +417,54 @@ check('"Play again" starts a fresh game, and Esc on its menu ends it cleanly',
 
 check('no errors on the console', problems.length === 0, problems.slice(0, 3).join(' | '));
 
+// ---- 7: other servers, other storage ------------------------------------------
+// Each in a context of its own (its own storage): the page at `url`, with
+// `setup` run in the page before its own scripts, started to its menu.
+async function fresh(url, setup, options = {}) {
+  const other = await browser.newContext({ viewport: { width: 1280, height: 1000 }, ...options });
+  if (setup) await other.addInitScript(setup);
+  await use(await other.newPage());
+  await page.goto(url);
+  const menuShown = (await startFromOverlay()) && (await until('the menu', async () => (await state()) === kMenu, 10));
+  await page.waitForTimeout(2500);  // the menu's items slide in
+  return { other, menuShown };
+}
+const message = async () => ((await page.locator('#message').isVisible())
+  ? page.locator('#message-text').innerText() : '');
+const dismiss = async () => {
+  if (await page.locator('#message').isVisible()) await page.click('#message-ok');
+};
+const endedText = async () => {
+  await page.waitForTimeout(1500);
+  await tap('Escape', 'Escape', 27);  // on the menu: the game ends
+  await until('the end page', () => page.locator('#ended').isVisible(), 10);
+  return page.locator('#ended-text').innerText();
+};
+
+// Storage that is full when the game saves: the game goes on to its table,
+// the player is told as on the desktop, and nothing claims the result kept.
+const fullRun = await fresh(address);
+const fullTable = await cdp.send('Storage.overrideQuotaForOrigin', { origin, quotaSize: 1 }).then(
+  () => playGame([['KeyF', 'f', 70], ['KeyU', 'u', 85]], 300), (error) => ({ ok: false, error }));
+const fullSaid = await until('the notice', async () => /could not be saved/.test(await message()), 10);
+const fullNotice = await message();
+await dismiss();
+await page.waitForTimeout(1000);
+await shot('storage-full.png');
+await tap('Escape', 'Escape', 27);  // "EXIT Y/N"
+await page.waitForTimeout(300);
+await tap('KeyY', 'y', 89);
+const wentOn = await until('the menu', async () => (await state()) === kMenu, 10);
+const fullEnd = await endedText();
+await page.reload();
+await startFromOverlay();
+await page.waitForTimeout(500);
+check('with the storage full the save fails, the game goes on and the player is told',
+  fullTable.ok && fullSaid && wentOn && /full/.test(fullNotice) &&
+  !records(await readTable()).some((r) => r[4] === 0x46),
+  `${fullNotice} | ${fullEnd}`);
+await fullRun.other.close();
+
 await browser.close();
 server.close();
 console.log(`\nload: ${total} bytes, ready ${loadMs} ms after navigation (headless Chromium, local server)`);

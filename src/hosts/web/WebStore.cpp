@@ -22,9 +22,18 @@ EM_ASYNC_JS(int, WebStoreOpen, (const char* dir), {
     const folder = UTF8ToString(dir);
     const store = Module.vcStore = {folder, db: null, error: "", writes: 0, failures: 0, unlock: null};
     const idb = indexedDB;
+    const kWaitMs = 5000;
     const kFiles = 'FILE_DATA';
-    store.why = (e) => `the browser storage refused it: ${e && e.message ? e.message : String(e)}`;
-    store.database = () => store.db ? Promise.resolve(store.db) : new Promise((resolve, reject) => {
+    store.why = (e) => {
+        if (e && e.name === 'QuotaExceededError') return 'the browser storage of this site is full';
+        if (e && e.name === 'SecurityError') return 'the browser does not let this page keep anything';
+        const text = e && e.message ? e.message : String(e || 'no answer');
+        return `the browser storage refused it: ${e && e.name && e.name !== 'Error' ? e.name + ': ' : ""}${text}`;
+    };
+    store.timed = (promise, what) => Promise.race([promise, new Promise((resolve, reject) => {
+        setTimeout(() => reject(new Error(`${what} did not finish in ${kWaitMs / 1000} s`)), kWaitMs);
+    })]);
+    store.database = () => store.db ? Promise.resolve(store.db) : store.timed(new Promise((resolve, reject) => {
         const request = idb.open(folder, 21);
         request.onupgradeneeded = () => {
             const files = request.result.objectStoreNames.contains(kFiles)
@@ -40,13 +49,13 @@ EM_ASYNC_JS(int, WebStoreOpen, (const char* dir), {
             event.preventDefault();
             reject(request.error);
         };
-    });
-    store.transaction = (mode, work) => store.database().then((db) => new Promise((resolve, reject) => {
+    }), 'opening the storage');
+    store.transaction = (mode, work) => store.database().then((db) => store.timed(new Promise((resolve, reject) => {
         const transaction = db.transaction([kFiles], mode);
         const result = work(transaction.objectStore(kFiles));
         transaction.oncomplete = () => resolve(result);
         transaction.onabort = () => reject(transaction.error || new Error('the transaction was cut short'));
-    }));
+    }), mode === 'readonly' ? 'reading the storage' : 'writing to the storage'));
     store.load = async () => {
         const found = await store.transaction('readonly', (files) => {
             const records = [];
