@@ -63,6 +63,7 @@
   const page = {
     times: { loaded: 0, started: 0, firstFrame: 0 },
     runs: 0,
+    storageTrouble: '',
     audioFrames: 0,  // sound pulled from the game's mixer so far
     module: null,
     audioContext: null,
@@ -127,12 +128,23 @@
       if (!page.times.firstFrame) page.times.firstFrame = performance.now();
     },
 
+    // The browser's storage refused a save (or there is none): the reason
+    // until a later save is kept again.
+    storageFailed(reason) {
+      page.storageTrouble = reason || 'the browser refused to keep them';
+    },
+
+    storageKept() {
+      page.storageTrouble = '';
+    },
+
     gameEnded(module, failed) {
       page.module = null;
       canvas.hidden = true;
-      $('ended-text').textContent = failed
-        ? 'The game could not start. Reload the page, or try again.'
-        : 'Thanks for playing. Your high scores are kept in this browser.';
+      let text = 'Thanks for playing. Your high scores are kept in this browser.';
+      if (failed) text = 'The game could not start. Reload the page, or try again.';
+      else if (page.storageTrouble) text = `Thanks for playing. Your high scores could not be kept in this browser (${page.storageTrouble}).`;
+      $('ended-text').textContent = text;
       ended.hidden = false;
       $('again').focus();
     },

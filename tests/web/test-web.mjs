@@ -460,10 +460,30 @@ await page.reload();
 await startFromOverlay();
 await page.waitForTimeout(500);
 check('with the storage full the save fails, the game goes on and the player is told',
-  fullTable.ok && fullSaid && wentOn && /full/.test(fullNotice) &&
+  fullTable.ok && fullSaid && wentOn && /full/.test(fullNotice) && /could not be kept/.test(fullEnd) &&
   !records(await readTable()).some((r) => r[4] === 0x46),
   `${fullNotice} | ${fullEnd}`);
 await fullRun.other.close();
+
+// Storage the browser refuses (site data blocked): the same, for every save.
+const blocked = await fresh(address, () => {
+  IDBFactory.prototype.open = () => {
+    throw new DOMException('Access is denied for this document.', 'SecurityError');
+  };
+});
+const blockedGame = await playGame([['KeyN', 'n', 78], ['KeyO', 'o', 79]], 300);
+const blockedSaid = await until('the notice', async () => /could not be saved/.test(await message()), 10);
+const blockedNotice = await message();
+await dismiss();
+await page.waitForTimeout(1000);
+await tap('Escape', 'Escape', 27);
+await page.waitForTimeout(300);
+await tap('KeyY', 'y', 89);
+await until('the menu', async () => (await state()) === kMenu, 10);
+const blockedEnd = await endedText();
+check('with the storage blocked each save says it failed, and the end page says so',
+  blocked.menuShown && blockedGame.ok && blockedSaid && /could not be kept/.test(blockedEnd), `${blockedNotice} | ${blockedEnd}`);
+await blocked.other.close();
 
 await browser.close();
 server.close();

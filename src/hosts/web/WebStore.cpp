@@ -140,6 +140,10 @@ EM_ASYNC_JS(int, WebStoreKeep, (const char* file, char* out, int size), {
     } catch (e) {
         error = store.why(e);
     }
+    if (Module.vcPage) {
+        if (error) Module.vcPage.storageFailed(error);
+        else Module.vcPage.storageKept();
+    }
     if (!error) {
         store.writes++;
         return 1;
