@@ -485,6 +485,21 @@ check('with the storage blocked each save says it failed, and the end page says 
   blocked.menuShown && blockedGame.ok && blockedSaid && /could not be kept/.test(blockedEnd), `${blockedNotice} | ${blockedEnd}`);
 await blocked.other.close();
 
+// No storage at all: the game plays, says once that nothing is kept.
+const none = await fresh(address, () => {
+  delete window.indexedDB;
+});
+const noneSaid = await message();
+await dismiss();
+const noneEnd = await endedText();
+await page.click('#again');
+const noneAgain = await until('the menu again', async () => (await state()) === kMenu, 20);
+await page.waitForTimeout(1000);
+check('without storage the game plays on and says once that nothing is kept',
+  none.menuShown && /no storage/.test(noneSaid) && /could not be kept/.test(noneEnd) && noneAgain &&
+  !(await page.locator('#message').isVisible()), `${noneSaid} | ${noneEnd}`);
+await none.other.close();
+
 await browser.close();
 server.close();
 console.log(`\nload: ${total} bytes, ready ${loadMs} ms after navigation (headless Chromium, local server)`);

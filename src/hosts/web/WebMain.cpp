@@ -63,7 +63,8 @@ int main() {
         WebGameEnded(1);
         return 1;
     }
-    // High scores go to the player's folder, kept in the browser's storage.
+    // High scores go to the player's folder, kept in the browser's storage
+    // (or, where the browser has none, for as long as the page is open).
     SetUpUserDir();
     OpenWebStore(GetUserDir());
 

@@ -17,11 +17,21 @@ namespace {
 // by them are read as they are.
 //
 // Returns 1 when the kept files are in the folder, 0 when the storage could
-// not be read (saves then fail with the reason).
+// not be read (saves then fail with the reason), -1 when the browser has no
+// storage at all.
 EM_ASYNC_JS(int, WebStoreOpen, (const char* dir), {
     const folder = UTF8ToString(dir);
     const store = Module.vcStore = {folder, db: null, error: "", writes: 0, failures: 0, unlock: null};
-    const idb = indexedDB;
+    let idb = null;
+    try {
+        idb = typeof indexedDB === 'object' ? indexedDB : null;
+    } catch (e) {
+        idb = null;
+    }
+    if (!idb) {
+        store.error = 'this browser gives the page no storage';
+        return -1;
+    }
     const kWaitMs = 5000;
     const kFiles = 'FILE_DATA';
     store.why = (e) => {
@@ -94,6 +104,17 @@ EM_JS(int, WebStoreError, (char* out, int size), {
     const error = Module.vcStore ? Module.vcStore.error : "";
     stringToUTF8(error, out, size);
     return error ? 1 : 0;
+});
+
+// Said once a page, however many times the game is started on it.
+EM_JS(void, WebStoreSayNone, (), {
+    const page = Module.vcPage;
+    if (!page) return;
+    page.storageFailed(Module.vcStore.error);
+    if (page.noStorageSaid) return;
+    page.noStorageSaid = true;
+    page.showMessage('VoidCrawl', 'This browser gives the page no storage: you can play, but high scores last only ' +
+                     'until the page is closed.');
 });
 
 // Every tab of the site takes its turn (the Web Locks API, where the
@@ -174,6 +195,14 @@ bool OpenWebStore(const char* dir) {
         return false;
     }
     const int opened = WebStoreOpen(dir);
+    if (opened < 0) {
+        // Nothing to keep the folder in: the game plays on with a folder
+        // that lasts as long as the page.
+        WebStoreError(reason, sizeof reason);
+        std::fprintf(stderr, "voidcrawl: %s; high scores last this visit\n", reason);
+        WebStoreSayNone();
+        return false;
+    }
     // Even storage that could not be read gets every save, so that each
     // failed save is said, with its reason, where the player looks.
     SetSaveMirror(&kMirror);

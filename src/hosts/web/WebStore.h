@@ -13,7 +13,8 @@
 
 // Puts the kept files into the folder `dir` (made if need be) and hands the
 // game's saves to the browser's storage. False, with the reason on stderr,
-// when the kept files cannot be read.
+// when the kept files cannot be read; when the browser has no storage at
+// all, the page also says once that nothing will be kept.
 bool OpenWebStore(const char* dir);
 
 // Lets go of the browser's storage.
