@@ -166,13 +166,20 @@
     return WebAssembly.compile(bytes);
   }
 
+  // Servers differ: some send the .gz as it is, some mark it gzip-encoded
+  // (the browser then unpacks it on the way), some compress it once more on
+  // the fly (the browser takes that layer off). What arrives is unpacked
+  // only when it starts as gzip does.
   async function loadData() {
-    if (typeof DecompressionStream !== 'function') {
-      throw new Error('this browser cannot unpack the game data (it has no DecompressionStream)');
+    let bytes = await (await fetchOk('voidcrawl.data.gz')).arrayBuffer();
+    if (bytes.byteLength >= 2 && new Uint8Array(bytes, 0, 2).every((byte, i) => byte === [0x1f, 0x8b][i])) {
+      if (typeof DecompressionStream !== 'function') {
+        throw new Error('this browser cannot unpack the game data (it has no DecompressionStream)');
+      }
+      const unpacked = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
+      bytes = await new Response(unpacked).arrayBuffer();
     }
-    const response = await fetchOk('voidcrawl.data.gz');
-    const unpacked = response.body.pipeThrough(new DecompressionStream('gzip'));
-    return new Response(unpacked).arrayBuffer();
+    return bytes;
   }
 
   let loaded = null;

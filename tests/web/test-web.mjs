@@ -27,18 +27,28 @@ setTimeout(() => {
 }, 20 * 60_000).unref();
 
 // ---- a static server that knows nothing of the game ----------------------
+// Three ways to serve the site: as the files are (under `base`), with the
+// .gz marked gzip-encoded as some hosts do (/encoded/), and compressed on
+// the fly, .gz and all (/squeezed/).
 const sent = new Map();
 const server = http.createServer((request, response) => {
   const url = new URL(request.url, 'http://localhost');
-  const name = url.pathname === base ? 'index.html' : url.pathname.slice(base.length);
-  if (!url.pathname.startsWith(base) || !kShipped.includes(name)) {
+  const way = ['/encoded/', '/squeezed/'].find((prefix) => url.pathname.startsWith(prefix)) || base;
+  const name = url.pathname === way ? 'index.html' : url.pathname.slice(way.length);
+  if (!url.pathname.startsWith(way) || !kShipped.includes(name)) {
     response.writeHead(404);
     response.end();
     return;
   }
-  const body = fs.readFileSync(path.join(site, name));
-  sent.set(name, (sent.get(name) || 0) + body.length);
-  response.writeHead(200, { 'Content-Length': body.length });
+  let body = fs.readFileSync(path.join(site, name));
+  const headers = {};
+  if (way === '/encoded/' && name.endsWith('.gz')) headers['Content-Encoding'] = 'gzip';
+  if (way === '/squeezed/' && /gzip/.test(request.headers['accept-encoding'] || '')) {
+    body = zlib.gzipSync(body);
+    headers['Content-Encoding'] = 'gzip';
+  }
+  if (way === base) sent.set(name, (sent.get(name) || 0) + body.length);
+  response.writeHead(200, { ...headers, 'Content-Length': body.length });
   response.end(body);
 });
 await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
@@ -440,6 +450,15 @@ const endedText = async () => {
   await until('the end page', () => page.locator('#ended').isVisible(), 10);
   return page.locator('#ended-text').innerText();
 };
+
+// A host that marks the .gz gzip-encoded (the browser unpacks it on the way)
+// and one that compresses everything on the fly.
+let served = await fresh(`${origin}/encoded/`);
+check('the page plays from a host that sends the data gzip-encoded', served.menuShown);
+await served.other.close();
+served = await fresh(`${origin}/squeezed/`);
+check('the page plays from a host that compresses on the fly', served.menuShown);
+await served.other.close();
 
 // Storage that is full when the game saves: the game goes on to its table,
 // the player is told as on the desktop, and nothing claims the result kept.
