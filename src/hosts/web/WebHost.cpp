@@ -15,6 +15,9 @@ namespace {
 
 constexpr double kPassMs = 10.0;
 constexpr double kFadeStepMs = 10.0;
+// Input that arrives while a pass waits inside itself (a fade) is kept for
+// the next pass, up to this many events; the rest go straight in.
+constexpr int kMostDeferred = 64;
 // The most sound one request of the page's audio node may ask for.
 constexpr int kMostAudioFrames = 8192;
 // Without Web Audio the mixer is pulled at this rate by the host's clock.
@@ -97,6 +100,7 @@ EM_JS(int, WebPageHasFocus, (), {
 
 class WebHost;
 WebHost* theHost = nullptr;  // the page's audio node pulls through it
+int32_t passesEnded = 0;     // for the page's tests (vc_web_passes)
 
 class WebHost final : public Host {
 public:
@@ -204,8 +208,9 @@ public:
     // ---- input ------------------------------------------------------------
 
     void PumpEvents() override {
-        // The browser has delivered the events while we waited.
-        if (input_.PassEnded()) input_.BeginPass();
+        // Nothing to fetch: the browser delivered the events while we waited,
+        // into the pass that began when the wait did (EndPass).
+        inPass_ = true;
     }
     const uint8_t* KeyStates() override { return input_.KeyStates(); }
     void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) override { input_.TakeMouse(dx, dy, leftDown); }
@@ -215,7 +220,19 @@ public:
     uint32_t Ticks() override { return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now() - start_)); }
 
     void EndPass(uint32_t passStart) override {
+        // The next pass's input begins now, before the wait in which the
+        // browser delivers it: releases held back for this pass take effect,
+        // and a press and release that both arrive during the wait leave the
+        // key down for the next pass to see, its release held back in turn.
         input_.EndPass();
+        input_.BeginPass();
+        inPass_ = false;
+        ++passesEnded;
+        // What came during a fade of the pass, when the pass had read its
+        // keys already, is the next pass's, as on the desktop, where events
+        // wait in the queue until the next pump.
+        for (int i = 0; i < deferredCount_; ++i) Apply(deferred_[i]);
+        deferredCount_ = 0;
         if (silent_ && source_ != nullptr) PullSilently();
         // The pass ends when the tick counter reaches passStart + 10; a late
         // pass still lets the browser in before the next one (no catching up).
@@ -301,12 +318,8 @@ private:
             return EM_TRUE;
         }
         const uint8_t code = WebCodeToDik(event->code);
-        if (type == EMSCRIPTEN_EVENT_KEYDOWN) {
-            host->focused_ = true;  // whatever the page thought, the keys are ours
-            host->input_.KeyDown(code);
-        } else {
-            host->input_.KeyUp(code);
-        }
+        if (type == EMSCRIPTEN_EVENT_KEYDOWN) host->focused_ = true;  // whatever the page thought, the keys are ours
+        host->Take({type == EMSCRIPTEN_EVENT_KEYDOWN ? InputEvent::KeyDown : InputEvent::KeyUp, code, 0, 0});
         // The browser keeps reloading (F5), its tools (F12) and the system's
         // shortcuts; every other key the game knows is the game's alone, so
         // the arrows and space do not scroll and Ctrl+D does not bookmark.
@@ -319,13 +332,13 @@ private:
         WebHost* host = static_cast<WebHost*>(user);
         int at[2] = {0, 0};
         WebPointerToGame(event->clientX, event->clientY, at);
-        host->input_.PointerAt(at[0], at[1]);
+        host->Take({InputEvent::Pointer, 0, at[0], at[1]});
         if (event->button == 0) {
             if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
-                host->input_.LeftButton(true);
+                host->Take({InputEvent::LeftDown, 0, 0, 0});
                 host->focused_ = true;
             }
-            if (type == EMSCRIPTEN_EVENT_MOUSEUP) host->input_.LeftButton(false);
+            if (type == EMSCRIPTEN_EVENT_MOUSEUP) host->Take({InputEvent::LeftUp, 0, 0, 0});
         }
         return EM_FALSE;
     }
@@ -334,6 +347,7 @@ private:
         WebHost* host = static_cast<WebHost*>(user);
         if (type == EMSCRIPTEN_EVENT_BLUR) {
             host->input_.Clear();
+            host->deferredCount_ = 0;
             host->focused_ = false;
         } else {
             host->focused_ = WebPageHasFocus() != 0;
@@ -345,6 +359,7 @@ private:
         WebHost* host = static_cast<WebHost*>(user);
         if (event->hidden) {
             host->input_.Clear();
+            host->deferredCount_ = 0;
             host->focused_ = false;
         } else {
             host->focused_ = WebPageHasFocus() != 0;
@@ -352,8 +367,46 @@ private:
         return EM_FALSE;
     }
 
+    // One key, pointer or button event, as the pass will see it.
+    struct InputEvent {
+        enum Kind : uint8_t { KeyDown, KeyUp, Pointer, LeftDown, LeftUp } kind;
+        uint8_t code;
+        int x, y;
+    };
+
+    void Take(const InputEvent& event) {
+        if (inPass_ && deferredCount_ < kMostDeferred) {
+            deferred_[deferredCount_++] = event;
+        } else {
+            Apply(event);
+        }
+    }
+
+    void Apply(const InputEvent& event) {
+        switch (event.kind) {
+        case InputEvent::KeyDown:
+            input_.KeyDown(event.code);
+            break;
+        case InputEvent::KeyUp:
+            input_.KeyUp(event.code);
+            break;
+        case InputEvent::Pointer:
+            input_.PointerAt(event.x, event.y);
+            break;
+        case InputEvent::LeftDown:
+            input_.LeftButton(true);
+            break;
+        case InputEvent::LeftUp:
+            input_.LeftButton(false);
+            break;
+        }
+    }
+
     double start_;
     PassInput input_;
+    bool inPass_ = false;
+    InputEvent deferred_[kMostDeferred] = {};
+    int deferredCount_ = 0;
     bool inputOpen_ = false;
     bool focused_ = true;
 
@@ -382,5 +435,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE float* vc_web_render_audio(int frames) {
     static float silence[kMostAudioFrames];
     return theHost != nullptr ? theHost->RenderAudio(frames) : silence;
 }
+
+// For the page's tests, read only: the passes ended so far, so that a test
+// can wait until a pass that changed the screen (and its fades) is over.
+extern "C" EMSCRIPTEN_KEEPALIVE int32_t vc_web_passes() { return passesEnded; }
 
 Host* CreateWebHost() { return new WebHost(); }
