@@ -124,6 +124,18 @@
       $('message').hidden = false;
     },
 
+    // The picture, enlarged by the page: a whole factor with sharp pixels
+    // into the canvas, which the browser then smooths to its shown size.
+    drawFrame(image) {
+      if (!page.source) {
+        page.source = document.createElement('canvas');
+        page.source.width = 640;
+        page.source.height = 480;
+      }
+      page.source.getContext('2d').putImageData(image, 0, 0);
+      showSource();
+    },
+
     firstFrame() {
       if (!page.times.firstFrame) page.times.firstFrame = performance.now();
     },
@@ -198,18 +210,37 @@
   overlay.classList.add('loading');
 
   // ---- the picture's size ----------------------------------------------
-  // Whole factors of the 640 x 480 picture in the screen's own pixels where
-  // one fits, otherwise the largest size that fits.
+  // As on the desktop, in the screen's own pixels: the largest whole factor
+  // of the 640 x 480 picture when that is 2 or more, with sharp pixels;
+  // otherwise the largest 4:3 area that fits, enlarged sharp by the next
+  // whole factor into the canvas and smoothed only from there to its size.
+
+  function showSource() {
+    if (!page.source) return;
+    const context = canvas.getContext('2d', { alpha: false });
+    context.imageSmoothingEnabled = false;
+    context.drawImage(page.source, 0, 0, canvas.width, canvas.height);
+  }
 
   function layout() {
     const ratio = window.devicePixelRatio || 1;
-    const width = stage.clientWidth;
-    const height = stage.clientHeight;
-    const factor = Math.floor(Math.min((width * ratio) / 640, (height * ratio) / 480));
-    let scale = factor >= 1 ? factor / ratio : Math.min(width / 640, height / 480);
-    if (!(scale > 0)) scale = 1;
-    canvas.style.width = `${640 * scale}px`;
-    canvas.style.height = `${480 * scale}px`;
+    const width = stage.clientWidth * ratio;
+    const height = stage.clientHeight * ratio;
+    const factor = Math.floor(Math.min(width / 640, height / 480));
+    let shown = 640 * factor;
+    let backing = 1;
+    if (factor < 2) {
+      shown = Math.max(4, Math.floor(Math.min(width, (height * 4) / 3) / 4) * 4);
+      backing = Math.ceil(shown / 640);
+    }
+    canvas.classList.toggle('smooth', factor < 2);
+    if (canvas.width !== 640 * backing) {
+      canvas.width = 640 * backing;
+      canvas.height = 480 * backing;
+      showSource();
+    }
+    canvas.style.width = `${shown / ratio}px`;
+    canvas.style.height = `${(shown * 3) / 4 / ratio}px`;
   }
   window.addEventListener('resize', layout);
   document.addEventListener('fullscreenchange', layout);

@@ -429,6 +429,17 @@ await tap('Escape', 'Escape', 27);
 await until('the menu', async () => (await state()) === kMenu, 10);
 
 // ---- 6: QUIT ends the game; the page says so and starts it again -------------
+// Below 2x the largest 4:3 area that fits, sharp at 2x in the canvas and
+// smoothed from there.
+await page.setViewportSize({ width: 1100, height: 800 });
+await page.waitForTimeout(500);
+const fit = await game(() => {
+  const canvas = document.getElementById('canvas');
+  return [canvas.clientWidth, canvas.clientHeight, canvas.width, getComputedStyle(canvas).imageRendering].join();
+});
+check('below 2x the picture fills the largest 4:3 area, smoothed in the last step',
+  fit === '1064,798,1280,auto', fit);
+
 // In a window smaller than the picture: fitted, and the pointer still lands.
 await page.setViewportSize({ width: 600, height: 420 });
 await page.waitForTimeout(800);

@@ -45,18 +45,19 @@ EM_ASYNC_JS(void, WebWaitUntil, (double deadline), {
     });
 });
 
-// The pointer's page position in the canvas's 640 x 480 pixels, whatever
-// size the page shows the canvas at.
-EM_JS(void, WebPointerToGame, (double clientX, double clientY, int* out), {
+// The pointer's page position in the picture's `width` x `height` pixels,
+// whatever size the page shows the canvas at.
+EM_JS(void, WebPointerToGame, (double clientX, double clientY, int width, int height, int* out), {
     const box = Module.canvas.getBoundingClientRect();
-    const x = box.width > 0 ? (clientX - box.left) * Module.canvas.width / box.width : 0;
-    const y = box.height > 0 ? (clientY - box.top) * Module.canvas.height / box.height : 0;
+    const x = box.width > 0 ? (clientX - box.left) * width / box.width : 0;
+    const y = box.height > 0 ? (clientY - box.top) * height / box.height : 0;
     HEAP32[out >> 2] = Math.floor(x);
     HEAP32[(out >> 2) + 1] = Math.floor(y);
 });
 
-// Puts `width` x `height` RGBA pixels on the canvas. The ImageData is a view
-// of the module's memory, made again only when that memory moves.
+// Puts `width` x `height` RGBA pixels on the canvas, through the page when
+// it enlarges them itself. The ImageData is a view of the module's memory,
+// made again only when that memory moves.
 EM_JS(void, WebPutFrame, (const void* rgba, int width, int height), {
     const frame = Module.vcFrame || (Module.vcFrame = {});
     if (!frame.context) frame.context = Module.canvas.getContext('2d', {alpha: false});
@@ -65,7 +66,8 @@ EM_JS(void, WebPutFrame, (const void* rgba, int width, int height), {
         frame.memory = HEAPU8.buffer;
         frame.pixels = rgba;
     }
-    frame.context.putImageData(frame.image, 0, 0);
+    if (Module.vcPage && Module.vcPage.drawFrame) Module.vcPage.drawFrame(frame.image);
+    else frame.context.putImageData(frame.image, 0, 0);
     if (!frame.shown) {
         frame.shown = true;
         if (Module.vcPage) Module.vcPage.firstFrame(Module);
@@ -331,7 +333,7 @@ private:
     static EM_BOOL OnMouse(int type, const EmscriptenMouseEvent* event, void* user) {
         WebHost* host = static_cast<WebHost*>(user);
         int at[2] = {0, 0};
-        WebPointerToGame(event->clientX, event->clientY, at);
+        WebPointerToGame(event->clientX, event->clientY, kScreenWidth, kScreenHeight, at);
         host->Take({InputEvent::Pointer, 0, at[0], at[1]});
         if (event->button == 0) {
             if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
