@@ -12,6 +12,8 @@
   const status = $('status');
   const startHint = $('start-hint');
   const ended = $('ended');
+  const mute = $('mute');
+  const volume = $('volume');
 
   // The game's sound: the page keeps one AudioContext (made on the first
   // click, as browsers ask) and gives each run of the game a node that pulls
@@ -67,6 +69,9 @@
     audioFrames: 0,  // sound pulled from the game's mixer so far
     module: null,
     audioContext: null,
+    gain: null,  // the player's volume, between the game and the speakers
+    volume: 1,
+    muted: false,
     worklet: false,
     workletReady: Promise.resolve(false),
 
@@ -95,7 +100,7 @@
           for (let c = 0; c < out.numberOfChannels; c++) out.getChannelData(c).set(samples);
         };
       }
-      node.connect(context.destination);
+      node.connect(page.gain || context.destination);
       module.vcAudioNode = node;
       return context.sampleRate;
     },
@@ -246,6 +251,55 @@
   document.addEventListener('fullscreenchange', layout);
   layout();
 
+  // ---- sound -----------------------------------------------------------
+  // The volume and the mute button are remembered in the browser; the sound
+  // stops while the page is hidden or has lost the focus.
+
+  try {
+    const kept = JSON.parse(localStorage.getItem('voidcrawl-sound') || '{}');
+    if (typeof kept.volume === 'number' && kept.volume >= 0 && kept.volume <= 1) page.volume = kept.volume;
+    page.muted = kept.muted === true;
+  } catch (error) {
+    // No storage: the sound starts at full volume.
+  }
+
+  function showVolume() {
+    volume.value = String(page.volume);
+    mute.setAttribute('aria-pressed', String(page.muted));
+    mute.setAttribute('aria-label', page.muted ? 'Sound on' : 'Mute');
+    if (page.gain) page.gain.gain.value = page.muted ? 0 : page.volume;
+  }
+
+  function keepVolume() {
+    showVolume();
+    try {
+      localStorage.setItem('voidcrawl-sound', JSON.stringify({ volume: page.volume, muted: page.muted }));
+    } catch (error) {
+      // Kept for this visit only.
+    }
+  }
+  volume.addEventListener('input', () => {
+    page.volume = Number(volume.value);
+    page.muted = false;
+    keepVolume();
+  });
+  mute.addEventListener('click', () => {
+    page.muted = !page.muted;
+    keepVolume();
+    canvas.focus();
+  });
+  showVolume();
+
+  function followFocus() {
+    const context = page.audioContext;
+    if (!context) return;
+    if (document.hidden || !document.hasFocus()) context.suspend().catch(() => {});
+    else if (page.module) context.resume().catch(() => {});
+  }
+  window.addEventListener('blur', followFocus);
+  window.addEventListener('focus', followFocus);
+  document.addEventListener('visibilitychange', followFocus);
+
   // ---- running the game ------------------------------------------------
 
   function unlockAudio() {
@@ -253,6 +307,9 @@
       const Context = window.AudioContext || window.webkitAudioContext;
       if (!Context) return;
       page.audioContext = new Context({ latencyHint: 'interactive' });
+      page.gain = page.audioContext.createGain();
+      page.gain.connect(page.audioContext.destination);
+      showVolume();
       if (page.audioContext.audioWorklet && window.isSecureContext) {
         const url = URL.createObjectURL(new Blob([kWorklet], { type: 'text/javascript' }));
         page.workletReady = page.audioContext.audioWorklet.addModule(url).then(

@@ -245,6 +245,18 @@ const sizing = await game(() => {
 check('the picture is shown at a whole factor with sharp pixels',
   sizing.width === 1280 && sizing.height === 960 && sizing.rendering === 'pixelated', JSON.stringify(sizing));
 
+// The volume and the mute button, remembered for the next visit.
+await game(() => {
+  const volume = document.getElementById('volume');
+  volume.value = '0.25';
+  volume.dispatchEvent(new Event('input'));
+});
+await page.click('#mute');
+const muted = await game(() => window.voidcrawl.gain.gain.value);
+await page.click('#mute');
+const sound = await game(() => window.voidcrawl.gain.gain.value);
+await page.locator('#canvas').focus();
+
 // A second tab of the same site, started now, so that it reads the stored
 // tables before the first tab's game saves into them.
 const secondPage = await context.newPage();
@@ -419,6 +431,10 @@ check('the table is there, byte for byte, after the page is reloaded',
 check('a second tab\'s result joins the first\'s in the table',
   second.ok && second.record && kept1 && records(again).some((r) => r[4] === 0x42 && r[5] === 0x4F),
   `second game over after ${second.seconds} s, ${second.ate} eaten; names ${records(again).map((r) => r[4]).join(' ')}`);
+const soundKept = await game(() => [document.getElementById('volume').value, window.voidcrawl.gain.gain.value,
+  document.getElementById('mute').getAttribute('aria-pressed')]);
+check('the mute button silences, the volume is remembered after a reload',
+  muted === 0 && sound === 0.25 && soundKept.join() === '0.25,0.25,false', `${muted} ${sound} ${soundKept}`);
 await secondPage.close();
 await page.waitForTimeout(2000);
 await clickGame(320, 295);  // HIGH SCORES
