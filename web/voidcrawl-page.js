@@ -1,7 +1,9 @@
-// VoidCrawl's page: downloads the game, waits for the click that lets the
-// browser play sound, runs the game on the canvas, sizes the picture, and
-// says so when the game has ended, with a way to start again. Every address
-// is relative, so the page works from any folder of any static server.
+// VoidCrawl's page: downloads the game (with a progress bar, and a retry
+// when that fails), waits for the click that lets the browser play sound,
+// runs the game on the canvas, sizes the picture, keeps the player's volume,
+// and says so when the game has ended, with a way to start again. Every
+// address is relative, so the page works from any folder of any static
+// server.
 'use strict';
 
 (() => {
@@ -12,6 +14,8 @@
   const status = $('status');
   const startHint = $('start-hint');
   const ended = $('ended');
+  const progress = $('progress');
+  const retry = $('retry');
   const mute = $('mute');
   const volume = $('volume');
 
@@ -172,15 +176,44 @@
   // The program is compiled while the data set downloads; the data set comes
   // gzipped and is unpacked here, once, for every run of the game.
 
-  async function fetchOk(url) {
+  // Bytes received of each download, and its size where the server says it
+  // (an encoded download may say less than arrives).
+  const received = {};
+  function showProgress() {
+    let got = 0;
+    let total = 0;
+    for (const { bytes, size } of Object.values(received)) {
+      got += size ? Math.min(bytes, size) : 0;
+      total += size;
+    }
+    progress.value = total > 0 ? got / total : 0;
+  }
+
+  async function fetchAll(url) {
     const response = await fetch(url);
     if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
-    return response;
+    const entry = received[url] = { bytes: 0, size: Number(response.headers.get('Content-Length')) || 0 };
+    if (!response.body || !response.body.getReader) return response.arrayBuffer();
+    const reader = response.body.getReader();
+    const chunks = [];
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      chunks.push(value);
+      entry.bytes += value.length;
+      showProgress();
+    }
+    const bytes = new Uint8Array(entry.bytes);
+    let at = 0;
+    for (const chunk of chunks) {
+      bytes.set(chunk, at);
+      at += chunk.length;
+    }
+    return bytes.buffer;
   }
 
   async function loadProgram() {
-    const bytes = await (await fetchOk('voidcrawl.wasm')).arrayBuffer();
-    return WebAssembly.compile(bytes);
+    return WebAssembly.compile(await fetchAll('voidcrawl.wasm'));
   }
 
   // Servers differ: some send the .gz as it is, some mark it gzip-encoded
@@ -188,7 +221,7 @@
   // the fly (the browser takes that layer off). What arrives is unpacked
   // only when it starts as gzip does.
   async function loadData() {
-    let bytes = await (await fetchOk('voidcrawl.data.gz')).arrayBuffer();
+    let bytes = await fetchAll('voidcrawl.data.gz');
     if (bytes.byteLength >= 2 && new Uint8Array(bytes, 0, 2).every((byte, i) => byte === [0x1f, 0x8b][i])) {
       if (typeof DecompressionStream !== 'function') {
         throw new Error('this browser cannot unpack the game data (it has no DecompressionStream)');
@@ -200,19 +233,43 @@
   }
 
   let loaded = null;
-  const loading = Promise.all([loadProgram(), loadData()]).then(
-    ([program, data]) => {
-      loaded = { program, data };
-      page.times.loaded = performance.now();
-      overlay.classList.remove('loading');
-      status.textContent = 'Ready.';
-      startHint.hidden = false;
-    },
-    (error) => {
-      status.textContent = `The game could not be loaded: ${error.message}`;
-      console.error(error);
-    });
-  overlay.classList.add('loading');
+  function load() {
+    retry.hidden = true;
+    progress.hidden = false;
+    progress.value = 0;
+    status.textContent = 'Loading the game\u2026';
+    overlay.classList.add('loading');
+    return Promise.all([loadProgram(), loadData()]).then(
+      ([program, data]) => {
+        loaded = { program, data };
+        page.times.loaded = performance.now();
+        overlay.classList.remove('loading');
+        progress.value = 1;
+        progress.hidden = true;
+        status.textContent = 'Ready.';
+        startHint.hidden = false;
+        overlay.focus();
+      },
+      (error) => {
+        overlay.classList.remove('loading');
+        progress.hidden = true;
+        status.textContent = `The game could not be loaded (${error.message}). Check the connection and try again.`;
+        retry.hidden = false;
+        console.error(error);
+      });
+  }
+  if (location.protocol === 'file:') {
+    // Browsers load no program from a page opened as a file.
+    progress.hidden = true;
+    status.textContent = 'This page needs a web server: browsers will not run the game from a file. ' +
+      'Run "make web-serve" and open http://localhost:8000/, or put this folder on any web server.';
+  } else {
+    load();
+  }
+  retry.addEventListener('click', (event) => {
+    event.stopPropagation();
+    load();
+  });
 
   // ---- the picture's size ----------------------------------------------
   // As on the desktop, in the screen's own pixels: the largest whole factor
@@ -358,5 +415,4 @@
   });
   // A click on the picture gives the game the keyboard.
   canvas.addEventListener('mousedown', () => canvas.focus());
-  loading.then(() => overlay.focus());
 })();

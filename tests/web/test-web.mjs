@@ -1,8 +1,10 @@
 // Plays VoidCrawl's browser build in headless Chromium, served from a
 // sub-path by a plain static server: loading, the click-to-start overlay,
 // the menu on the canvas, the pointer at two picture sizes, keys by their
-// position, full screen, a high score that outlives a reload, and the end
-// of the game with the page that offers to start again.
+// position, taps and clicks too quick for a pass, full screen, high scores
+// of two tabs that outlive a reload, storage that is full, blocked or
+// missing, servers that encode the data their own way, and the end of the
+// game with the page that offers to start again.
 //
 //   node tests/web/test-web.mjs [SITE]      (SITE: build-web by default)
 //
@@ -29,14 +31,17 @@ setTimeout(() => {
 // ---- a static server that knows nothing of the game ----------------------
 // Three ways to serve the site: as the files are (under `base`), with the
 // .gz marked gzip-encoded as some hosts do (/encoded/), and compressed on
-// the fly, .gz and all (/squeezed/).
+// the fly, .gz and all (/squeezed/); /flaky/ fails the first data download.
 const sent = new Map();
+let flaked = false;
 const server = http.createServer((request, response) => {
   const url = new URL(request.url, 'http://localhost');
-  const way = ['/encoded/', '/squeezed/'].find((prefix) => url.pathname.startsWith(prefix)) || base;
+  const way = ['/encoded/', '/squeezed/', '/flaky/'].find((prefix) => url.pathname.startsWith(prefix)) || base;
   const name = url.pathname === way ? 'index.html' : url.pathname.slice(way.length);
-  if (!url.pathname.startsWith(way) || !kShipped.includes(name)) {
-    response.writeHead(404);
+  const flake = way === '/flaky/' && name.endsWith('.gz') && !flaked;
+  if (flake) flaked = true;
+  if (!url.pathname.startsWith(way) || !kShipped.includes(name) || flake) {
+    response.writeHead(flake ? 503 : 404);
     response.end();
     return;
   }
@@ -520,6 +525,23 @@ await served.other.close();
 served = await fresh(`${origin}/squeezed/`);
 check('the page plays from a host that compresses on the fly', served.menuShown);
 await served.other.close();
+
+// A download that fails says so and offers to try again; the bar fills.
+const flaky = await browser.newContext();
+await use(await flaky.newPage());
+await page.goto(`${origin}/flaky/`);
+const retryShown = await until('the retry button', () => page.locator('#retry').isVisible(), 20);
+const failedText = await page.locator('#status').innerText();
+await page.click('#retry');
+const retried = await until('the download', () => game(() => window.voidcrawl.times.loaded > 0), 60);
+const bar = await game(() => document.getElementById('progress').value);
+await page.goto(`file://${site}/index.html`);
+await page.waitForTimeout(500);
+const fileText = await page.locator('#status').innerText();
+check('a failed download offers a retry that loads; opened as a file the page asks for a server',
+  retryShown && /could not be loaded/.test(failedText) && retried && bar === 1 && /make web-serve/.test(fileText),
+  `${failedText} | ${fileText}`);
+await flaky.close();
 
 // Storage that is full when the game saves: the game goes on to its table,
 // the player is told as on the desktop, and nothing claims the result kept.
