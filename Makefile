@@ -137,6 +137,8 @@ coverage: deps-coverage
 #                   .js and .wasm (emscripten) and the gzipped data image; the
 #                   data set is made by the native mkdata in build-web/native/
 #   make web-serve  serves build-web/ at http://localhost:8000/ (WEB_PORT=...)
+#   make web-dist   build-web/voidcrawl-web.zip: the site, page at its root,
+#                   for any static host
 #   make test-web   plays the page in headless Chromium (tests/web/); not part
 #                   of make test, CI runs it
 WEB_DIR ?= build-web
@@ -144,7 +146,10 @@ WEB_PORT ?= 8000
 # Debian's emscripten finds its JavaScript tools there when node is not Debian's.
 WEB_ENV = NODE_PATH=/usr/share/nodejs
 
-.PHONY: deps-web web web-serve test-web
+WEB_SITE_FILES = index.html voidcrawl.css voidcrawl-page.js voidcrawl-64.png voidcrawl.js voidcrawl.wasm \
+	voidcrawl.data.gz
+
+.PHONY: deps-web web web-serve web-dist test-web
 
 deps-web:
 	@bash tools/install-deps.sh web
@@ -159,6 +164,11 @@ web: deps-web
 web-serve: web
 	@echo "VoidCrawl: http://localhost:$(WEB_PORT)/"
 	cd $(WEB_DIR) && python3 -m http.server $(WEB_PORT)
+
+web-dist: web
+	rm -f $(WEB_DIR)/voidcrawl-web.zip
+	cd $(WEB_DIR) && python3 -m zipfile -c voidcrawl-web.zip $(WEB_SITE_FILES)
+	@python3 -m zipfile -l $(WEB_DIR)/voidcrawl-web.zip
 
 test-web: web
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
