@@ -372,7 +372,11 @@ async function playGame(keys, target) {
   while (!table && Date.now() < started + 180_000) {
     // A notice over the picture (a save that failed) is the caller's to read:
     // a click meant for the game could otherwise dismiss it.
-    if (await page.locator('#message').isVisible()) break;
+    if (await page.locator('#message').isVisible()) {
+      table = await readTable();
+      if (!mine(table)) table = null;
+      break;
+    }
     const w = await worm();
     ate = Math.max(ate, w.score);
     if (!w.inPlay) {
