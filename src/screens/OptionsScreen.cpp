@@ -145,9 +145,7 @@ void OptionsScreen::Arm() {
 bool OptionsScreen::Change(const Settings& next) {
     Host* host = GetHost();
     if (host == nullptr) return false;
-    for (int p = 0; p < 2; ++p)
-        for (int a = 0; a < kPlayKeyCount; ++a)
-            if (next.keys.code[p][a] != host->CurrentSettings().keys.code[p][a]) keysChanged = true;
+    if (std::memcmp(&next.keys, &host->CurrentSettings().keys, sizeof next.keys) != 0) keysChanged = true;
     char reason[kNoticeSize] = {};
     if (host->ChangeSettings(next, reason, sizeof reason)) return true;
     std::snprintf(notice, sizeof notice, "Settings NOT saved: %.170s", reason);
