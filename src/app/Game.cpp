@@ -156,11 +156,29 @@ void Game::LeaveAfterLevelError() {
     ShowMainMenu();
 }
 
-void Game::HoldFrozenPicture() {
+void Game::HoldFrozenPicture(bool withBox) {
+    heldThisPass = true;
+    match.Freeze();
+    if (heldPasses > 0 && heldWithBox == withBox) {
+        if (heldPasses >= 2) {
+            // Two passes have drawn this picture into both buffers: nothing
+            // to copy, draw or compare until it changes.
+            pictureSteady = true;
+            return;
+        }
+        ++heldPasses;
+    } else {
+        heldPasses = 1;
+        heldWithBox = withBox;
+    }
     // The picture on show is drawn again into the back buffer, so the flip
     // at the end of the pass shows the same frame instead of the one before.
     Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
-    match.Freeze();
+    if (withBox) {
+        Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
+             backBuffer, true);
+        bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
+    }
 }
 
 void Game::PlayingFrame(bool escDown) {
@@ -168,20 +186,17 @@ void Game::PlayingFrame(bool escDown) {
     if (host != nullptr && !host->Focused()) {
         // The window is in the background: play stands still, as with Esc
         // held, until it comes back, and nothing is asked of the player.
-        HoldFrozenPicture();
+        HoldFrozenPicture(false);
         return;
     }
     if (escDown) {
         // Frozen while Esc is held; the box shows once it is released.
         exitBoxShown = true;
-        HoldFrozenPicture();
+        HoldFrozenPicture(false);
         return;
     }
     if (exitBoxShown) {
-        HoldFrozenPicture();
-        Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
-             backBuffer, true);
-        bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
+        HoldFrozenPicture(true);
         if (KeyState[DIK_N]) exitBoxShown = false;
         if (KeyState[DIK_Y]) {
             state = GameState::MainMenu;
@@ -262,6 +277,8 @@ void Game::ShakePads() {
 }
 
 bool Game::RunFrame() {
+    heldThisPass = false;
+    pictureSteady = false;
     if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     ReadKeyboard();
     if (!KeyState[DIK_ESCAPE]) escHeldOver = 0;
@@ -354,7 +371,12 @@ bool Game::RunFrame() {
     }
     FollowHumSetting();
     if (KeyState[DIK_1]) DumpScreen();
-    FlipDisplay();
+    if (!heldThisPass) heldPasses = 0;
+    if (pictureSteady && state == GameState::Playing) {
+        ShowPictureAgain();
+    } else {
+        FlipDisplay();
+    }
     return true;
 }
 

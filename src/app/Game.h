@@ -70,10 +70,17 @@ public:
     int32_t padSawLives[2] = {};
     // Whether the menu's hum is playing; it follows the settings' hum.
     bool humPlaying = false;
+    // Passes in a row that held the frozen picture, and whether the EXIT box
+    // was drawn on it; from the third such pass both buffers already hold
+    // exactly what the pass would draw.
+    int32_t heldPasses = 0;
+    bool heldWithBox = false;
+    bool heldThisPass = false;
+    bool pictureSteady = false;
 
 private:
     void EnteringScreen();
-    void HoldFrozenPicture();
+    void HoldFrozenPicture(bool withBox);
     bool LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement);
     void ShowMainMenu();
     void ShowInfo();

@@ -354,6 +354,11 @@ void FlipDisplay() {
     PresentFront();
 }
 
+void ShowPictureAgain() {
+    Host* host = GetHost();
+    if (host && displayUp && primarySurface) host->PresentAgain(primarySurface->pixels, displayPalette);
+}
+
 bool Blit(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destX, int destY,
           Surface destination, bool keyed) {
     const Rect src{srcLeft, srcTop, srcRight, srcBottom};

@@ -52,6 +52,9 @@ uint8_t* LockSurface(Surface surface);
 void UnlockSurface(Surface surface);
 
 void FlipDisplay();
+// Shows the picture on show once more without a flip, for a pass that drew
+// nothing new while both buffers hold the same picture.
+void ShowPictureAgain();
 
 bool Blit(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destX, int destY,
           Surface destination, bool keyed);

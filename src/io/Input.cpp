@@ -46,7 +46,7 @@ bool CreateMouse() {
 bool ReadKeyboard() {
     Host* host = GetHost();
     if (!host || !keyboardUp) return false;
-    host->PumpEvents();
+    // The pass began with the host's events pumped (the frame loop).
     std::memcpy(KeyState, host->KeyStates(), sizeof KeyState);
     return true;
 }

@@ -37,6 +37,9 @@ public:
     // 256-entry palette. Both buffers stay valid until the next call, so a
     // host may defer the actual conversion to its next refresh.
     virtual void Present(const uint8_t* pixels, const PaletteEntry* palette) = 0;
+    // The same picture as the last Present, the game knows it unchanged (a
+    // frozen game): a host may skip comparing and drawing it.
+    virtual void PresentAgain(const uint8_t* pixels, const PaletteEntry* palette) { Present(pixels, palette); }
 
     // Drain the platform's event queue into the key and mouse state.
     virtual void PumpEvents() = 0;

@@ -47,6 +47,7 @@ TEST_F(FocusTest, PlayStandsStillWithoutTheKeyboardAndGoesOnWithoutABox) {
     const std::vector<uint8_t> last = Shown();
     const auto head = Head();
     h.host.SetFocused(false);
+    const int64_t again = h.host.PresentAgainCount();
     for (int i = 0; i < 2000; ++i) {
         h.Pass();
         if (i % 500 == 0) {
@@ -54,6 +55,7 @@ TEST_F(FocusTest, PlayStandsStillWithoutTheKeyboardAndGoesOnWithoutABox) {
         }
     }
     EXPECT_TRUE(Shown() == last);
+    EXPECT_GE(h.host.PresentAgainCount() - again, 1997) << "a still picture is shown again, not drawn again";
     EXPECT_EQ(Head(), head) << "the worm moved while the window was in the background";
     EXPECT_FALSE(h.game->exitBoxShown);
 
@@ -68,6 +70,29 @@ TEST_F(FocusTest, PlayStandsStillWithoutTheKeyboardAndGoesOnWithoutABox) {
         ++frames;
     }
     EXPECT_NEAR(frames, 3000, 2) << "thirty seconds of the clock were left";
+}
+
+TEST_F(FocusTest, EscHeldFreezesThenTheBoxShowsAndStaysWhileNoPassRedrawsIt) {
+    StartTimerLevel();
+    h.Passes(300);
+    const std::vector<uint8_t> playing = Shown();
+    h.host.SetKey(DIK_ESCAPE, true);
+    h.Passes(50);  // held: frozen, no box yet, long enough to be still
+    EXPECT_TRUE(Shown() == playing);
+    h.host.SetKey(DIK_ESCAPE, false);
+    h.Pass();
+    const std::vector<uint8_t> box = Shown();
+    ASSERT_FALSE(box == playing) << "the EXIT box shows once Esc is let go";
+    const int64_t again = h.host.PresentAgainCount();
+    for (int i = 0; i < 200; ++i) {
+        h.Pass();
+        ASSERT_TRUE(Shown() == box) << "pass " << i << " of the box";
+    }
+    EXPECT_GE(h.host.PresentAgainCount() - again, 198);
+    h.Tap(DIK_N);
+    h.Passes(50);
+    EXPECT_FALSE(h.game->exitBoxShown);
+    EXPECT_FALSE(Shown() == box) << "play goes on without the box";
 }
 
 TEST(Screenshot, ShotsOfOneSecondGetTheirOwnNamesInTheNewFolderAndAFolderNotMadeIsAReason) {

@@ -47,6 +47,7 @@ public:
     bool Pass() {
         SoundBank::ClearStartedLog();
         const uint32_t start = host.Ticks();
+        host.PumpEvents();  // as the frame loop begins each pass
         const bool goOn = game->RunFrame();
         host.EndPass(start);
         return goOn;

@@ -27,6 +27,10 @@ public:
     void ShutdownDisplay() override;
     void ShutdownInput() override;
     void Present(const uint8_t* pixels, const PaletteEntry* palette) override;
+    void PresentAgain(const uint8_t* pixels, const PaletteEntry* palette) override {
+        ++presentAgainCount_;
+        Present(pixels, palette);
+    }
     void PumpEvents() override;
     const uint8_t* KeyStates() override { return shownKeys_; }
     void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) override;
@@ -73,6 +77,8 @@ public:
     const uint8_t* LastPixels() const { return lastPixels_; }
     const PaletteEntry* LastPalette() const { return lastPalette_; }
     int64_t PresentCount() const { return presentCount_; }
+    // Of those, the pictures the game said were unchanged.
+    int64_t PresentAgainCount() const { return presentAgainCount_; }
     // A running hash (64-bit FNV-1a) of every picture presented since it was
     // turned on, palette and pixels: two runs that show the same pictures
     // in the same order have the same hash.
@@ -138,6 +144,7 @@ private:
     const uint8_t* lastPixels_ = nullptr;
     const PaletteEntry* lastPalette_ = nullptr;
     int64_t presentCount_ = 0;
+    int64_t presentAgainCount_ = 0;
     bool hashing_ = false;
     uint64_t presentHash_ = 14695981039346656037ull;
 

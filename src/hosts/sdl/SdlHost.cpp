@@ -130,6 +130,9 @@ public:
     // ---- picture ----------------------------------------------------------
 
     void Present(const uint8_t* pixels, const PaletteEntry* palette) override { video_.Present(pixels, palette); }
+    void PresentAgain(const uint8_t* pixels, const PaletteEntry* palette) override {
+        video_.PresentAgain(pixels, palette);
+    }
 
     // ---- input ------------------------------------------------------------
 

@@ -193,6 +193,18 @@ void SdlVideo::Close() {
 }
 
 void SdlVideo::Present(const uint8_t* pixels, const PaletteEntry* palette) {
+    PresentAgain(pixels, palette);
+    // The picture on show again (a frozen game, a still screen) asks for
+    // nothing, not even a wake-up to draw it.
+    dirty_ = pixels != nullptr && palette != nullptr &&
+             !(shown_ && std::memcmp(shownPalette_, palette, sizeof shownPalette_) == 0 &&
+               std::memcmp(shownPixels_, pixels, sizeof shownPixels_) == 0);
+    // More pictures than the monitor can show would only cost time: a newer
+    // one replaces a pending one, and the waits show what is left.
+    if (dirty_ && clock_.Now() - lastRender_ >= refreshCounts_) Render();
+}
+
+void SdlVideo::PresentAgain(const uint8_t* pixels, const PaletteEntry* palette) {
     if (screenshotAsked_ && pixels != nullptr && palette != nullptr) {
         // F12 was pressed: this is the first frame drawn since.
         screenshotAsked_ = false;
@@ -206,14 +218,6 @@ void SdlVideo::Present(const uint8_t* pixels, const PaletteEntry* palette) {
     }
     pendingPixels_ = pixels;
     pendingPalette_ = palette;
-    // The picture on show again (a frozen game, a still screen) asks for
-    // nothing, not even a wake-up to draw it.
-    dirty_ = pixels != nullptr && palette != nullptr &&
-             !(shown_ && std::memcmp(shownPalette_, palette, sizeof shownPalette_) == 0 &&
-               std::memcmp(shownPixels_, pixels, sizeof shownPixels_) == 0);
-    // More pictures than the monitor can show would only cost time: a newer
-    // one replaces a pending one, and the waits show what is left.
-    if (dirty_ && clock_.Now() - lastRender_ >= refreshCounts_) Render();
 }
 
 // Shows a pending picture once the monitor can take a new one and there is

@@ -39,6 +39,8 @@ public:
 
     // Takes the frame to show; both buffers stay valid until the next call.
     void Present(const uint8_t* pixels, const PaletteEntry* palette);
+    // The picture on show again, known unchanged: nothing to compare or draw.
+    void PresentAgain(const uint8_t* pixels, const PaletteEntry* palette);
     // Waits until the clock reaches `deadline`, showing a pending picture
     // when the monitor can take it.
     void WaitUntil(uint64_t deadline);
