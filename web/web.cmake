@@ -44,7 +44,7 @@ target_link_options(voidcrawl PRIVATE
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   -sMODULARIZE -sEXPORT_NAME=VoidCrawl -sENVIRONMENT=web
   -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH
-  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_passes
+  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_passes,_vc_web_touch_key
   -sEXPORTED_RUNTIME_METHODS=FS
   ${VC_WEB_PACKED})
 set_property(TARGET voidcrawl APPEND PROPERTY LINK_DEPENDS "${VC_WEB_DATA}/.stamp")

@@ -8,6 +8,7 @@
 
 #include "gfx/FrameScaler.h"
 #include "hosts/web/WebKeymap.h"
+#include "hosts/web/WebPads.h"
 #include "platform/Host.h"
 #include "platform/PassInput.h"
 
@@ -106,7 +107,7 @@ int32_t passesEnded = 0;     // for the page's tests (vc_web_passes)
 
 class WebHost final : public Host {
 public:
-    WebHost() : start_(emscripten_get_now()) { theHost = this; }
+    WebHost() : start_(emscripten_get_now()), pads_(settings_.keys, settings_.pad) { theHost = this; }
     ~WebHost() override {
         ShutdownAudio();
         ShutdownDisplay();
@@ -211,10 +212,18 @@ public:
 
     void PumpEvents() override {
         // Nothing to fetch: the browser delivered the events while we waited,
-        // into the pass that began when the wait did (EndPass).
+        // into the pass that began when the wait did (EndPass). The pads are
+        // read at the pass's first pump.
+        if (!inPass_) ReadPads();
         inPass_ = true;
     }
-    const uint8_t* KeyStates() override { return input_.KeyStates(); }
+    // The keyboard's keys and the pads' together.
+    const uint8_t* KeyStates() override {
+        const uint8_t* keys = input_.KeyStates();
+        const uint8_t* pad = pads_.Mapper().Keys();
+        for (int i = 0; i < 256; ++i) shownKeys_[i] = keys[i] | pad[i];
+        return shownKeys_;
+    }
     void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) override { input_.TakeMouse(dx, dy, leftDown); }
 
     // ---- time -------------------------------------------------------------
@@ -268,8 +277,36 @@ public:
     void ShowMessage(const char* text, const char* title) override { WebShowMessage(text, title); }
     bool CloseRequested() override { return false; }  // the page ends the game only from its menu
     bool Focused() override { return focused_; }
+    void SetPadContext(PadContext context) override { pads_.Mapper().SetContext(context); }
+    void Rumble(int player, int strength, int milliseconds) override {
+        if (settings_.rumble) pads_.Rumble(player, strength, milliseconds);
+    }
+    int TakePadButton() override { return pads_.Mapper().TakeBindPress(); }
+
+    // A key of player 1's pressed or let go on the page's touch controls
+    // (a PlayKey, or kPlayKeyCount for SPACE): the keyboard's way in.
+    void TouchKey(int action, bool down) {
+        if (action < 0 || action > kPlayKeyCount) return;
+        const uint8_t code = action == kPlayKeyCount ? DIK_SPACE : settings_.keys.code[0][action];
+        Take({down ? InputEvent::KeyDown : InputEvent::KeyUp, code, 0, 0});
+        if (down) focused_ = true;
+    }
+
+protected:
+    void ApplySettings(const Settings&, const Settings& after) override {
+        pads_.Mapper().SetPlayKeys(after.keys);
+        pads_.Mapper().SetBindings(after.pad);
+    }
 
 private:
+    void ReadPads() {
+        pads_.Poll();
+        int dx = 0, dy = 0;
+        pads_.Mapper().TakePointer(&dx, &dy);
+        if (dx != 0 || dy != 0) input_.MovePointer(dx, dy);
+        input_.PadButton(pads_.Mapper().LeftDown());
+    }
+
     // Without Web Audio: the sound the mixer would have played since the
     // start, pulled and dropped.
     void PullSilently() {
@@ -411,6 +448,8 @@ private:
     int deferredCount_ = 0;
     bool inputOpen_ = false;
     bool focused_ = true;
+    WebPads pads_;
+    uint8_t shownKeys_[256] = {};
 
     bool displayOpen_ = false;
     bool refreshing_ = false;
@@ -436,6 +475,11 @@ private:
 extern "C" EMSCRIPTEN_KEEPALIVE float* vc_web_render_audio(int frames) {
     static float silence[kMostAudioFrames];
     return theHost != nullptr ? theHost->RenderAudio(frames) : silence;
+}
+
+// The page's touch controls: player 1's key `action` (see TouchKey) down or up.
+extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_touch_key(int action, int down) {
+    if (theHost != nullptr) theHost->TouchKey(action, down != 0);
 }
 
 // For the page's tests, read only: the passes ended so far, so that a test
