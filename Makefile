@@ -138,9 +138,10 @@ coverage: deps-coverage
 #                   data set is made by the native mkdata in build-web/native/
 #   make web-serve  serves build-web/ at http://localhost:8000/ (WEB_PORT=...)
 #   make web-dist   build-web/voidcrawl-web.zip: the site, page at its root,
-#                   for any static host
-#   make test-web   plays the page in headless Chromium (tests/web/); not part
-#                   of make test, CI runs it
+#                   for any static host; prints the download's sizes and
+#                   keeps them in build-web/download-sizes.md
+#   make test-web   plays the page in headless Chromium (tests/web/), and
+#                   checks web-dist's zip; not part of make test, CI runs it
 WEB_DIR ?= build-web
 WEB_PORT ?= 8000
 # Debian's emscripten finds its JavaScript tools there when node is not Debian's.
@@ -169,8 +170,9 @@ web-dist: web
 	rm -f $(WEB_DIR)/voidcrawl-web.zip
 	cd $(WEB_DIR) && python3 -m zipfile -c voidcrawl-web.zip $(WEB_SITE_FILES)
 	@python3 -m zipfile -l $(WEB_DIR)/voidcrawl-web.zip
+	@python3 tools/web-sizes.py $(WEB_DIR) $(WEB_SITE_FILES) | tee $(WEB_DIR)/download-sizes.md
 
-test-web: web
+test-web: web-dist
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 	node tests/web/test-web.mjs $(WEB_DIR)
 
