@@ -1,7 +1,9 @@
 // VoidCrawl's page: downloads the game (with a progress bar, and a retry
 // when that fails), waits for the click that lets the browser play sound,
 // runs the game on the canvas, sizes the picture, keeps the player's volume,
-// and says so when the game has ended, with a way to start again. Every
+// offers touch controls on a touch screen, names the keys as the player's
+// keyboard shows them, and says so when the game has ended, with a way to
+// start again. Every
 // address is relative, so the page works from any folder of any static
 // server.
 'use strict';
@@ -284,17 +286,37 @@
     context.drawImage(page.source, 0, 0, canvas.width, canvas.height);
   }
 
+  // On a touch screen the touch controls have room of their own: a column
+  // each side of the picture, or a row below it, whichever leaves the
+  // larger picture.
+  const touchControls = $('touch');
+  const kTouchSide = 88;  // CSS pixels a column takes (voidcrawl.css)
+  const kTouchBelow = 96;
+  const touchScreen = (window.matchMedia && window.matchMedia('(any-pointer: coarse)').matches) ||
+    navigator.maxTouchPoints > 0;
+  document.body.classList.toggle('touch', touchScreen);
+
+  // The picture's size in device pixels in a `width` x `height` area.
+  function fit(width, height) {
+    const factor = Math.floor(Math.min(width / 640, height / 480));
+    if (factor >= 2) return { factor, shown: 640 * factor };
+    return { factor, shown: Math.max(4, Math.floor(Math.min(width, (height * 4) / 3) / 4) * 4) };
+  }
+
   function layout() {
     const ratio = window.devicePixelRatio || 1;
-    const width = stage.clientWidth * ratio;
-    const height = stage.clientHeight * ratio;
-    const factor = Math.floor(Math.min(width / 640, height / 480));
-    let shown = 640 * factor;
-    let backing = 1;
-    if (factor < 2) {
-      shown = Math.max(4, Math.floor(Math.min(width, (height * 4) / 3) / 4) * 4);
-      backing = Math.ceil(shown / 640);
+    let padding = '';
+    let { factor, shown } = fit(stage.clientWidth * ratio, stage.clientHeight * ratio);
+    if (touchScreen) {
+      const side = fit((stage.clientWidth - 2 * kTouchSide) * ratio, stage.clientHeight * ratio);
+      const below = fit(stage.clientWidth * ratio, (stage.clientHeight - kTouchBelow) * ratio);
+      const beside = side.shown >= below.shown;
+      ({ factor, shown } = beside ? side : below);
+      padding = beside ? `0 ${kTouchSide}px` : `0 0 ${kTouchBelow}px`;
+      touchControls.className = beside ? 'side' : 'below';
     }
+    stage.style.padding = padding;
+    const backing = factor < 2 ? Math.ceil(shown / 640) : 1;
     canvas.classList.toggle('smooth', factor < 2);
     if (canvas.width !== 640 * backing) {
       canvas.width = 640 * backing;
@@ -413,6 +435,44 @@
     page.toggleFullscreen();
     canvas.focus();
   });
+  // The touch controls press player 1's keys as the keyboard does (a press
+  // and release quicker than a pass still counts); a finger that slides off
+  // lets go.
+  for (const button of touchControls.querySelectorAll('button')) {
+    const action = Number(button.dataset.action);
+    let down = false;
+    const press = (now) => {
+      if (now === down) return;
+      down = now;
+      button.classList.toggle('down', now);
+      const module = page.module;
+      if (module && module._vc_web_touch_key) module._vc_web_touch_key(action, now ? 1 : 0);
+    };
+    button.addEventListener('pointerdown', (event) => {
+      event.preventDefault();
+      if (button.setPointerCapture) button.setPointerCapture(event.pointerId);
+      press(true);
+    });
+    for (const type of ['pointerup', 'pointercancel', 'lostpointercapture']) {
+      button.addEventListener(type, () => press(false));
+    }
+  }
+  // No mouse events, double-tap zoom or text selection from the buttons.
+  touchControls.addEventListener('touchstart', (event) => event.preventDefault(), { passive: false });
+  touchControls.addEventListener('contextmenu', (event) => event.preventDefault());
+
+  // ---- key help --------------------------------------------------------
+  // Keys are read by position; where the browser can tell what the
+  // player's keyboard shows at a position, the help names that.
+  if (navigator.keyboard && navigator.keyboard.getLayoutMap) {
+    navigator.keyboard.getLayoutMap().then((map) => {
+      for (const key of document.querySelectorAll('kbd[data-code]')) {
+        const shown = map.get(key.dataset.code);
+        if (shown && shown.trim()) key.textContent = shown.toUpperCase();
+      }
+    }, () => {});
+  }
+
   // A click on the picture gives the game the keyboard.
   canvas.addEventListener('mousedown', () => canvas.focus());
 })();

@@ -3,10 +3,14 @@
 // the menu on the canvas, the pointer at two picture sizes, keys by their
 // position, taps and clicks too quick for a pass, full screen, high scores
 // of two tabs that outlive a reload, storage that is full, blocked or
-// missing, servers that encode the data their own way, and the end of the
-// game with the page that offers to start again.
+// missing, servers that encode the data their own way, the end of the
+// game with the page that offers to start again; then the zip of make
+// web-dist, a gamepad, touch controls on a phone, key names by the
+// keyboard's layout, the page at the usual window sizes, and play and sound
+// standing still while the page is hidden.
 //
 //   node tests/web/test-web.mjs [SITE]      (SITE: build-web by default)
+//   VC_WEB_ONLY=devices node ...             the last group alone (a minute)
 //
 // Screenshots go to SITE/test-shots/. CHROMIUM names the browser.
 import { chromium } from 'playwright-core';
@@ -218,6 +222,20 @@ const readTable = () => game((folder) => {
   return fs.analyzePath(`${folder}/teasy.dat`).exists ? Array.from(fs.readFile(`${folder}/teasy.dat`)) : null;
 }, userFolder);
 
+const worm = () => game(() => {
+  const module = window.voidcrawl.module;
+  const at = module._vc_web_worm() >> 2;
+  const [inPlay, x, y, heading, score, foodX, foodY] = module.HEAP32.subarray(at, at + 7);
+  return { inPlay, x, y, heading, score, foodX, foodY };
+});
+
+// VC_WEB_ONLY=devices runs only the checks of the build's zip, gamepads,
+// touch controls, key names, the page's sizes and the sound's pause.
+if (process.env.VC_WEB_ONLY === 'devices') {
+  await deviceChecks();
+  await finish('');
+}
+
 // ---- 1: loading ----------------------------------------------------------------
 await page.goto(address);
 const overlayShown = await page.locator('#overlay').isVisible();
@@ -227,7 +245,7 @@ check('the page loads the game from a sub-path and waits behind its overlay',
   loaded && overlayShown && (await page.locator('#canvas').isHidden()), `ready after ${loadMs} ms`);
 const bytes = kShipped.map((name) => [name, sent.get(name) || 0]);
 const total = bytes.reduce((sum, [, size]) => sum + size, 0);
-check('everything the page fetched is under 6 MB', bytes.every(([, size]) => size > 0) && total < 6e6,
+check('everything the page fetched is under 3 MB', bytes.every(([, size]) => size > 0) && total < 3e6,
   bytes.map(([name, size]) => `${name} ${size}`).join(', ') + `; total ${total}`);
 
 // ---- 2: the click starts the game and its sound; the menu is drawn ------------
@@ -322,12 +340,6 @@ check('F11 and Alt+Enter switch full screen, unseen by the game', full && window
 // frame, so it keeps most of it); SPACE starts each life. It ends when the
 // table in the game's folder holds a record whose name starts with
 // `keys`' first letter.
-const worm = () => game(() => {
-  const module = window.voidcrawl.module;
-  const at = module._vc_web_worm() >> 2;
-  const [inPlay, x, y, heading, score, foodX, foodY] = module.HEAP32.subarray(at, at + 7);
-  return { inPlay, x, y, heading, score, foodX, foodY };
-});
 const arrows = { left: ['ArrowLeft', 'ArrowLeft', 37], right: ['ArrowRight', 'ArrowRight', 39] };
 const step = [[0, -1], [1, 0], [0, 1], [-1, 0]];  // by heading: up, right, down, left
 const onBoard = (x, y) => x >= 0 && x < 20 && y >= 0 && y < 14;
@@ -609,8 +621,200 @@ check('without storage the game plays on and says once that nothing is kept',
   !(await page.locator('#message').isVisible()), `${noneSaid} | ${noneEnd}`);
 await none.other.close();
 
-await browser.close();
-server.close();
-console.log(`\nload: ${total} bytes, ready ${loadMs} ms after navigation (headless Chromium, local server)`);
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed === 0 ? 0 : 1);
+await deviceChecks();
+await finish(`load: ${total} bytes, ready ${loadMs} ms after navigation (headless Chromium, local server)`);
+
+async function finish(summary) {
+  await browser.close();
+  server.close();
+  if (summary) console.log(`\n${summary}`);
+  console.log(`${passed} passed, ${failed} failed`);
+  process.exit(failed === 0 ? 0 : 1);
+}
+
+// ---- 8: the zip, gamepads, touch, key names, sizes, sound in the background ---
+// The zip `make web-dist` writes: its entries' names and sizes, from its
+// central directory.
+function zipEntries(file) {
+  const zip = fs.readFileSync(file);
+  const end = zip.lastIndexOf(Buffer.from([0x50, 0x4b, 0x05, 0x06]));
+  let at = zip.readUInt32LE(end + 16);
+  const entries = [];
+  for (let i = zip.readUInt16LE(end + 10); i > 0; i--) {
+    const length = zip.readUInt16LE(at + 28);
+    entries.push([zip.toString('utf8', at + 46, at + 46 + length), zip.readUInt32LE(at + 24)]);
+    at += 46 + length + zip.readUInt16LE(at + 30) + zip.readUInt16LE(at + 32);
+  }
+  return entries;
+}
+
+// A pad in the browser's standard layout, held by the test as window.testPad,
+// and a keyboard whose layout is French (AZERTY): KeyA shows "q", KeyW "z".
+function testDevices() {
+  const buttons = Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 }));
+  const pad = { id: 'Test pad (STANDARD GAMEPAD)', index: 0, connected: true, mapping: 'standard',
+    timestamp: 0, axes: [0, 0, 0, 0], buttons, vibrationActuator: null };
+  window.testPad = pad;
+  Object.defineProperty(Navigator.prototype, 'getGamepads', { value: () => [pad, null, null, null],
+    configurable: true });
+  const layout = new Map([['KeyQ', 'a'], ['KeyA', 'q'], ['KeyW', 'z'], ['KeyD', 'd'], ['KeyS', 's'],
+    ['KeyY', 'y'], ['KeyN', 'n']]);
+  Object.defineProperty(Navigator.prototype, 'keyboard', { get: () => ({ getLayoutMap: async () => layout }),
+    configurable: true });
+}
+
+// Whether the key help's words for touch players are shown.
+function touchHelp() {
+  return game(() => getComputedStyle(document.querySelector('#keys .touch-only')).display);
+}
+
+async function deviceChecks() {
+  const zip = path.join(site, 'voidcrawl-web.zip');
+  const entries = fs.existsSync(zip) ? zipEntries(zip) : [];
+  check('make web-dist\'s zip holds the page at its root and nothing else',
+    entries.length === kShipped.length && kShipped.every((name) =>
+      entries.some(([entry, size]) => entry === name && size === fs.statSync(path.join(site, name)).size)),
+    entries.map(([name]) => name).join(' ') || 'no zip: run make web-dist');
+
+  // Gamepads: pressed and let go between the test's looks, as a player would.
+  const pads = await fresh(address, testDevices);
+  const padButton = async (index, held = 120) => {
+    await game((i) => { window.testPad.buttons[i].pressed = true; window.testPad.buttons[i].value = 1; }, index);
+    await page.waitForTimeout(held);
+    await game((i) => { window.testPad.buttons[i].pressed = false; window.testPad.buttons[i].value = 0; }, index);
+    await page.waitForTimeout(60);
+  };
+  const padStick = async (x) => {
+    await game((value) => { window.testPad.axes[0] = value; }, x);
+    await page.waitForTimeout(120);
+    await game(() => { window.testPad.axes[0] = 0; });
+  };
+  // Waits for the worm's heading to move by `turn` quarters from `from`.
+  const turned = (from, turn) => until('the turn', async () => (await worm()).heading === (from + turn + 4) % 4, 3);
+  const box = await page.locator('#canvas').boundingBox();
+  await page.mouse.move(box.x + (320.5 * box.width) / 640, box.y + (150.5 * box.height) / 480, { steps: 3 });
+  await padButton(0);  // A: the pointer's button, on ONE PLAYER
+  const padSetup = await until('the set-up screen', async () => (await state()) === kSetup, 10);
+  await page.waitForTimeout(1200);
+  await tap('KeyP', 'p', 80);
+  await tap('Enter', 'Enter', 13);
+  const padPlay = await until('play', async () => (await state()) === kPlaying, 10);
+  await page.waitForTimeout(500);
+  await padButton(0);  // A: SPACE, the worm starts
+  const padWorm = await until('the worm', async () => (await worm()).inPlay === 1, 5);
+  let heading = (await worm()).heading;
+  await padButton(15);  // D-pad right
+  const padRight = await turned(heading, 1);
+  heading = (await worm()).heading;
+  await padStick(-1);  // the left stick to the left
+  const padLeft = await turned(heading, -1);
+  check('a gamepad in the standard layout clicks, starts a worm and turns it (D-pad and stick)',
+    pads.menuShown && padSetup && padPlay && padWorm && padRight && padLeft,
+    `set-up ${padSetup}, play ${padPlay}, worm ${padWorm}, D-pad ${padRight}, stick ${padLeft}`);
+
+  // The key help names the keys as the keyboard's layout shows them.
+  const help = () => game(() => [1, 4].map((i) => document.querySelectorAll('#keys tr')[i].cells[2].textContent));
+  const named = await help();
+
+  // Play and its sound stand still while the page is hidden or has lost
+  // the focus, and go on with it.
+  const heard = () => game(() => [window.voidcrawl.audioContext.state, window.voidcrawl.audioFrames,
+    window.voidcrawl.module._vc_web_passes()]);
+  const away = (gone) => game((hidden) => {
+    Object.defineProperty(document, 'hidden', { value: hidden, configurable: true });
+    Object.defineProperty(document, 'visibilityState', { value: hidden ? 'hidden' : 'visible', configurable: true });
+    document.hasFocus = () => !hidden;
+    document.dispatchEvent(new Event('visibilitychange'));
+    window.dispatchEvent(new Event(hidden ? 'blur' : 'focus'));
+  }, gone);
+  const wormBefore = await worm();
+  await away(true);
+  await page.waitForTimeout(400);
+  const hidden = await heard();
+  await page.waitForTimeout(600);
+  const stillHidden = await heard();
+  const wormHidden = await worm();
+  await away(false);
+  const back = await until('the sound', async () => (await heard())[0] === 'running', 5);
+  const moves = await until('the worm to move', async () => {
+    const w = await worm();
+    return w.x !== wormHidden.x || w.y !== wormHidden.y;
+  }, 5);
+  check('sound and play pause while the page is hidden and resume with it',
+    hidden[0] === 'suspended' && stillHidden[1] - hidden[1] < 4096 && back && wormBefore.inPlay === 1 &&
+    wormHidden.x === wormBefore.x && wormHidden.y === wormBefore.y && moves,
+    `${hidden} then ${stillHidden}; worm ${wormBefore.x},${wormBefore.y} -> ${wormHidden.x},${wormHidden.y}`);
+
+  // The picture at the usual window sizes; no touch controls on a desktop.
+  const sizes = [];
+  for (const [width, height, expected] of [[800, 600, '800x600'], [1366, 768, '1024x768'],
+    [1920, 1080, '1280x960']]) {
+    await page.setViewportSize({ width, height });
+    await page.waitForTimeout(400);
+    const shown = await game(() => `${document.getElementById('canvas').clientWidth}x${
+      document.getElementById('canvas').clientHeight}`);
+    await page.screenshot({ path: path.join(shots, `page-${width}x${height}.png`) });
+    sizes.push(shown === expected ? shown : `${shown} (not ${expected})`);
+  }
+  check('the picture fills 800x600, 1366x768 and 1920x1080 windows; no touch controls on a desktop',
+    sizes.every((size) => /^\d+x\d+$/.test(size)) && !(await page.locator('#touch').isVisible()) &&
+    (await touchHelp()) === 'none', sizes.join(', '));
+  await pads.other.close();
+
+  // A phone (with no layout map stubbed): the touch controls beside or below the picture, never over
+  // it, within the screen; a tap on them plays player 1.
+  const phone = await fresh(address, null,
+    { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, hasTouch: true, isMobile: true });
+  const layouts = [];
+  const apart = async () => {
+    const picture = await page.locator('#canvas').boundingBox();
+    const view = page.viewportSize();
+    const buttons = await page.locator('#touch button').all();
+    let ok = buttons.length === 5;
+    for (const button of buttons) {
+      const b = await button.boundingBox();
+      ok &&= b !== null && b.width >= 48 && b.x >= 0 && b.y >= 0 && b.x + b.width <= view.width &&
+        b.y + b.height <= view.height && (b.x + b.width <= picture.x || b.x >= picture.x + picture.width ||
+        b.y + b.height <= picture.y || b.y >= picture.y + picture.height);
+    }
+    layouts.push(`${view.width}x${view.height}: picture ${Math.round(picture.width)}x${Math.round(picture.height)}, ${
+      await page.locator('#touch').getAttribute('class')}`);
+    return ok;
+  };
+  const touchTap = async (selector) => {
+    const b = await page.locator(selector).boundingBox();
+    if (b) await page.touchscreen.tap(b.x + b.width / 2, b.y + b.height / 2);
+  };
+  const portrait = await apart();
+  await page.screenshot({ path: path.join(shots, 'page-390x844-touch.png') });
+  const plain = await help();
+  check('the key help names keys by the keyboard\'s layout, else by position',
+    named.join() === 'Q / D,Z / S' && plain.join() === 'A / D,W / S', `${named} | ${plain}`);
+  const picture = await page.locator('#canvas').boundingBox();
+  await page.touchscreen.tap(picture.x + (320.5 * picture.width) / 640, picture.y + (150.5 * picture.height) / 480);
+  const touchSetup = await until('the set-up screen', async () => (await state()) === kSetup, 10);
+  await page.waitForTimeout(1200);
+  await tap('KeyT', 't', 84);
+  await tap('Enter', 'Enter', 13);
+  const touchPlay = await until('play', async () => (await state()) === kPlaying, 10);
+  await page.waitForTimeout(500);
+  await touchTap('#touch [data-action="6"]');  // Go: SPACE
+  const touchWorm = await until('the worm', async () => (await worm()).inPlay === 1, 5);
+  heading = (await worm()).heading;
+  await touchTap('#touch [data-action="1"]');  // turn right, a tap with no time between press and release
+  const touchRight = await turned(heading, 1);
+  heading = (await worm()).heading;
+  await touchTap('#touch [data-action="0"]');
+  const touchLeft = await turned(heading, -1);
+  await page.setViewportSize({ width: 844, height: 390 });
+  await page.waitForTimeout(400);
+  const landscape = await apart();
+  await page.screenshot({ path: path.join(shots, 'page-844x390-touch.png') });
+  const told = await touchHelp();
+  check('on a phone the touch controls sit beside or below the picture, the help says so, a tap turns the worm',
+    phone.menuShown && portrait && landscape && told === 'block' && touchSetup && touchPlay && touchWorm &&
+    touchRight && touchLeft,
+    `${layouts.join('; ')}; set-up ${touchSetup}, play ${touchPlay}, worm ${touchWorm}, right ${touchRight}, left ${
+      touchLeft}, told ${told}`);
+  await phone.other.close();
+}
