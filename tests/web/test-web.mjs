@@ -603,7 +603,8 @@ await tap('KeyY', 'y', 89);
 await until('the menu', async () => (await state()) === kMenu, 10);
 const blockedEnd = await endedText();
 check('with the storage blocked each save says it failed, and the end page says so',
-  blocked.menuShown && blockedGame.ok && blockedSaid && /could not be kept/.test(blockedEnd), `${blockedNotice} | ${blockedEnd}`);
+  blocked.menuShown && blockedGame.ok && blockedSaid && /could not be kept/.test(blockedEnd),
+  `game over ${blockedGame.ok} after ${blockedGame.seconds} s, ${blockedGame.ate} eaten; ${blockedNotice} | ${blockedEnd}`);
 await blocked.other.close();
 
 // No storage at all: the game plays, says once that nothing is kept.
