@@ -3,9 +3,8 @@
 // runs the game on the canvas, sizes the picture, keeps the player's volume,
 // offers touch controls on a touch screen, names the keys as the player's
 // keyboard shows them, and says so when the game has ended, with a way to
-// start again. Every
-// address is relative, so the page works from any folder of any static
-// server.
+// start again. Every address is relative, so the page works from any folder
+// of any static server.
 'use strict';
 
 (() => {
