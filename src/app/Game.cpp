@@ -279,6 +279,9 @@ void Game::ShakePads() {
 bool Game::RunFrame() {
     heldThisPass = false;
     pictureSteady = false;
+    // The pads were read at the start of the pass in the screen's context as
+    // the last pass left it: a press that changes the screen is not read
+    // again as the new screen's (A on ONE PLAYER typing the box's "Y").
     if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     ReadKeyboard();
     if (!KeyState[DIK_ESCAPE]) escHeldOver = 0;
@@ -372,6 +375,7 @@ bool Game::RunFrame() {
     FollowHumSetting();
     if (KeyState[DIK_1]) DumpScreen();
     if (!heldThisPass) heldPasses = 0;
+    if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     if (pictureSteady && state == GameState::Playing) {
         ShowPictureAgain();
     } else {

@@ -9,6 +9,7 @@
 
 #include "io/Input.h"
 #include "io/SoundSlots.h"
+#include "platform/PadMapper.h"
 #include "platform/Settings.h"
 #include "support/GameHarness.h"
 
@@ -183,6 +184,20 @@ TEST_F(MainMenuTest, EnterHeldIntoTheSecondPlayersNameConfirmsItOnlyWhenPressedA
     h.Tap(DIK_RETURN);
     EXPECT_EQ((std::tuple{h.game->state, std::string(h.game->match.names[1])}),
               (std::tuple{GameState::Playing, std::string("S")}));
+}
+
+TEST_F(MainMenuTest, APadsAHeldFromOnePlayerIntoTheSetupTypesNothing) {
+    h.Passes(140);
+    h.host.MoveMouseTo(320, kItemCentreY[0]);
+    h.Pass();
+    h.host.Pads().Connect(0);
+    h.host.Pads().Button(0, kPadA, true);  // the menu's click, and the EXIT box's yes
+    for (int i = 0; i < 6 && h.game->state == GameState::MainMenu; ++i) h.Pass();
+    ASSERT_EQ(h.game->state, GameState::PlayerSetup);
+    h.Passes(5);
+    h.host.Pads().Button(0, kPadA, false);
+    h.Passes(5);
+    EXPECT_STREQ(h.game->setupScreen.nameEntry.Typed(), "") << "the press that chose the item is not a letter";
 }
 
 }  // namespace
