@@ -6,6 +6,12 @@
 #   make install install the game into PREFIX (/usr/local): the program, its
 #                data, the desktop entry, the icons and the metadata
 #                (DESTDIR=... stages it elsewhere, as packagers do)
+#   make uninstall  removes what the last make install put in place (its
+#                manifest, build/install_manifest.txt), with the same PREFIX
+#                and DESTDIR
+#   make deb     the Debian package build-deb/voidcrawl_<version>_<arch>.deb
+#                (CPack); make test-deb installs it, plays it and removes it
+#                again, as root (CI runs it)
 # `make` and `make run` need neither GoogleTest nor the test tools: the tests
 # are configured only by `make test` (and the two deeper checks below).
 # and two deeper checks (CI runs both):
@@ -34,7 +40,7 @@ TESTS ?= OFF
 # CI builds with warnings as errors; WERROR=ON does the same anywhere.
 WERROR ?= $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: all configure run test deps deps-test clean install test-asan deps-fuzz fuzz deps-coverage coverage deps-lint lint
+.PHONY: all configure run test deps deps-test clean install uninstall deb deps-deb test-deb test-asan deps-fuzz fuzz deps-coverage coverage deps-lint lint
 
 all: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
@@ -58,6 +64,33 @@ install: deps
 		-DCMAKE_INSTALL_PREFIX=$(PREFIX)
 	cmake --build $(BUILD_DIR) --target voidcrawl -j$(JOBS)
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+uninstall:
+	cmake -DMANIFEST=$(BUILD_DIR)/install_manifest.txt -DPREFIX=$(PREFIX) -P tools/uninstall.cmake
+
+# The package is built apart, in build-deb/, for the prefix /usr.
+DEB_BUILD_DIR ?= build-deb
+
+deps-deb:
+	@bash tools/install-deps.sh deb
+
+# Debian's own compiler and linker flags, with all its hardening (stack
+# protector, fortified functions, read-only relocations bound at start-up);
+# the program goes to /usr/games, as Debian keeps games.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+
+deb: deps-deb
+	CXXFLAGS="$$($(DEB_FLAGS) CXXFLAGS) $$($(DEB_FLAGS) CPPFLAGS)" LDFLAGS="$$($(DEB_FLAGS) LDFLAGS)" \
+	cmake -S . -B $(DEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=OFF -DVC_WERROR=$(WERROR) \
+		-DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_BINDIR=games -DVC_DEB=ON
+	cmake --build $(DEB_BUILD_DIR) -j$(JOBS)
+	rm -f $(DEB_BUILD_DIR)/voidcrawl_*.deb
+	cd $(DEB_BUILD_DIR) && cpack -G DEB
+	@ls $(DEB_BUILD_DIR)/voidcrawl_*.deb
+
+test-deb: deb
+	@bash tools/install-deps.sh deb-test
+	bash tests/e2e/deb_test.sh $(DEB_BUILD_DIR)
 
 deps:
 	@bash tools/install-deps.sh run

@@ -4,7 +4,9 @@
 # targets need ("fuzz": clang with libFuzzer), that the coverage report
 # needs ("coverage": the test suite's packages and gcovr), or that the
 # browser build and its test need ("web": emscripten, Chromium and node),
-# or that make lint needs ("lint": clang-format, clang-tidy, cppcheck).
+# or that make lint needs ("lint": clang-format, clang-tidy, cppcheck), or
+# that make deb needs ("deb": dpkg-shlibdeps and file for CPack) and its
+# test ("deb-test": lintian and the X tools the window tests use).
 # Does nothing when everything is already there.
 set -euo pipefail
 
@@ -14,8 +16,13 @@ if [ "$what" = "test" ] || [ "$what" = "coverage" ]; then
     # GoogleTest; the window and install tests run the game under a virtual
     # X server and validate the desktop entry and the AppStream metadata.
     packages+=(libgtest-dev xvfb xdotool x11-utils imagemagick matchbox-window-manager
-               desktop-file-utils appstream)
+               desktop-file-utils appstream groff-base)
     if [ "$what" = "coverage" ]; then packages+=(gcovr); fi
+elif [ "$what" = "deb" ] || [ "$what" = "deb-test" ]; then
+    packages+=(dpkg-dev file)
+    if [ "$what" = "deb-test" ]; then
+        packages+=(lintian desktop-file-utils appstream xvfb xdotool x11-utils imagemagick matchbox-window-manager)
+    fi
 elif [ "$what" = "fuzz" ]; then
     # libFuzzer and the sanitizer runtimes come with clang's runtime package.
     packages+=(clang libclang-rt-dev)
@@ -31,7 +38,7 @@ elif [ "$what" = "web" ]; then
     packages+=(emscripten chromium nodejs)
     command -v npm >/dev/null 2>&1 || packages+=(npm)
 elif [ "$what" != "run" ]; then
-    echo "usage: $0 [run|test|fuzz|bench|coverage|web|lint]" >&2
+    echo "usage: $0 [run|test|fuzz|bench|coverage|web|lint|deb|deb-test]" >&2
     exit 2
 fi
 

@@ -1,19 +1,39 @@
 #include "app/CommandLine.h"
 
+#include <cstdio>
+
+#include "app/Manual.h"
 #include "platform/PrintableText.h"
 #include "platform/Settings.h"
 
+const OptionInfo kOptionTable[] = {
+    {"--help", "", "print this help and the controls, then end"},
+    {"--version", "", "print the version, then end"},
+    {"--windowed", "", "play in a window"},
+    {"--fullscreen", "", "play full screen (the default)"},
+    {"--scale", "integer", "enlarge the 640x480 picture by whole factors only"},
+    {"--scale", "fit",
+     "the largest size that fits the screen, proportions kept\n"
+     "(default: integer when that gives 2x or more, otherwise fit)"},
+    {"--data", "DIR", "the folder that holds the game data (grafik/, sound/, ...)"},
+    {"--mute", "", "no sound: the sound device is never opened"},
+};
+const int kOptionCount = static_cast<int>(sizeof kOptionTable / sizeof kOptionTable[0]);
+
 namespace {
 
-const char* const kFlags[] = {"--help", "--version", "--windowed", "--fullscreen", "--mute"};
-
-bool TakesValue(const std::string& name) { return name == "--scale" || name == "--data"; }
-
-bool IsKnown(const std::string& name) {
-    for (const char* flag : kFlags)
-        if (name == flag) return true;
-    return TakesValue(name);
+const OptionInfo* FindOption(const std::string& name) {
+    for (const OptionInfo& option : kOptionTable)
+        if (name == option.name) return &option;
+    return nullptr;
 }
+
+bool TakesValue(const std::string& name) {
+    const OptionInfo* option = FindOption(name);
+    return option != nullptr && option->value[0] != '\0';
+}
+
+bool IsKnown(const std::string& name) { return FindOption(name) != nullptr; }
 
 bool Fail(CommandLine* line, const std::string& reason) {
     line->action = CommandAction::Error;
@@ -83,19 +103,35 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     return line;
 }
 
+std::string CommandLineSynopsis() {
+    return "voidcrawl [--help] [--version] [--windowed | --fullscreen]\n"
+           "          [--scale integer|fit] [--data DIR] [--mute]\n";
+}
+
 std::string CommandLineUsage() {
-    return "usage: voidcrawl [--help] [--version] [--windowed | --fullscreen]\n"
-           "                 [--scale integer|fit] [--data DIR] [--mute]\n"
-           "\n"
-           "  --help           print this help and the controls, then end\n"
-           "  --version        print the version, then end\n"
-           "  --windowed       play in a window\n"
-           "  --fullscreen     play full screen (the default)\n"
-           "  --scale integer  enlarge the 640x480 picture by whole factors only\n"
-           "  --scale fit      the largest size that fits the screen, proportions kept\n"
-           "                   (default: integer when that gives 2x or more, otherwise fit)\n"
-           "  --data DIR       the folder that holds the game data (grafik/, sound/, ...)\n"
-           "  --mute           no sound\n";
+    std::string text = "usage: ";
+    // The synopsis's later lines line up under the first's options.
+    const std::string synopsis = CommandLineSynopsis();
+    for (size_t i = 0; i < synopsis.size(); ++i) {
+        text += synopsis[i];
+        if (synopsis[i] == '\n' && i + 1 < synopsis.size()) text += "       ";
+    }
+    text += "\n";
+    for (const OptionInfo& option : kOptionTable) {
+        std::string name = option.name;
+        if (option.value[0] != '\0') name += std::string(" ") + option.value;
+        const char* help = option.help;
+        for (bool first = true; *help != '\0'; first = false) {
+            const char* end = help;
+            while (*end != '\0' && *end != '\n') ++end;
+            char line[160];
+            std::snprintf(line, sizeof line, "  %-16s %.*s\n", first ? name.c_str() : "", static_cast<int>(end - help),
+                          help);
+            text += line;
+            help = *end != '\0' ? end + 1 : end;
+        }
+    }
+    return text;
 }
 
 std::string CommandLineHelp() {
@@ -105,29 +141,18 @@ std::string CommandLineHelp() {
            "folder, data/ beside the program, ../share/voidcrawl beside the program and\n"
            "the folder it was installed to; the first that holds grafik/ is used.\n"
            "\n"
-           "Everything outside play is driven by the mouse. In play:\n"
+           "Everything outside play is driven by the mouse or a gamepad's stick (the\n"
+           "first pad is player 1's, the second player 2's). In play:\n"
+           "\n" +
+           ControlsHelp() +
            "\n"
-           "                                Player 1       Player 2\n"
-           "  turn left / right             Left / Right   A / D\n"
-           "  warp gate                     right Ctrl     left Ctrl\n"
-           "  hyperspace jump (exit open)   right Shift    left Shift\n"
-           "  boost / brake (charge held)   Up / Down      W / S\n"
-           "\n"
-           "SPACE starts a waiting worm, Esc freezes the game behind an \"EXIT Y/N\" box,\n"
-           "and holding 1 writes a screen dump (ScrDump.raw and ScrDump.pal).\n"
-           "Alt+Enter or F11 switches full screen, F12 saves a screenshot.\n"
-           "\n"
-           "Gamepads: the first is player 1's, the second player 2's. In play the D-pad\n"
-           "or left stick turns, B warps, the right shoulder jumps, X boosts, Y brakes,\n"
-           "A starts a waiting worm, Start freezes (then A yes, B no). Elsewhere the\n"
-           "stick moves the pointer and A clicks; on the set-up screen the D-pad\n"
-           "spells the name (up/down a letter, right keeps it, B deletes).\n"
+           "Elsewhere a pad's stick moves the pointer and A clicks; on the set-up\n"
+           "screen the D-pad spells the name (up/down a letter, right keeps it, B\n"
+           "deletes).\n"
            "\n"
            "Settings are kept in\n"
            "$XDG_CONFIG_HOME/voidcrawl/settings.ini (~/.config/voidcrawl/settings.ini);\n"
            "the options above win over them. By section, name, what each takes and its\n"
            "default:\n" +
-           SettingsHelp() +
-           "\n"
-           "Exit status: 0 done, 1 start-up failed, 2 bad command line.\n";
+           SettingsHelp() + "\nExit status: " + ExitStatusHelp() + "\n";
 }

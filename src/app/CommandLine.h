@@ -9,7 +9,18 @@
 // Options that take a value accept "--opt VALUE" and "--opt=VALUE". Read in
 // order; --help, --version or the first mistake ends the reading.
 
-inline constexpr const char kGameVersion[] = "1.0.0";
+// The build's version (CMake's project version).
+inline constexpr const char kGameVersion[] = VC_VERSION;
+
+// One row of the options: the reader, --help, the manual page and the
+// README's table are all made from kOptionTable.
+struct OptionInfo {
+    const char* name;   // "--scale"
+    const char* value;  // what follows it ("DIR", or one choice: "fit"); "" takes none
+    const char* help;   // what it does; further lines after '\n'
+};
+extern const OptionInfo kOptionTable[];
+extern const int kOptionCount;
 
 enum class CommandAction {
     Play,     // start the game with `host` and `dataDir`
@@ -26,6 +37,9 @@ struct CommandLine {
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// The synopsis ("voidcrawl [--help] ... [--mute]", without "usage: ").
+std::string CommandLineSynopsis();
 
 // The synopsis and the options.
 std::string CommandLineUsage();

@@ -50,6 +50,25 @@ const SettingInfo kSettingTable[] = {
 #undef VC_FIELD
 const int kSettingCount = static_cast<int>(sizeof kSettingTable / sizeof kSettingTable[0]);
 
+const char* SettingValues(SettingType type) {
+    switch (type) {
+    case SettingType::Screen:
+    case SettingType::Switch:
+        return "yes or no";
+    case SettingType::Scale:
+        return "auto, integer or fit";
+    case SettingType::Window:
+        return "auto or a size such as 1280x960";
+    case SettingType::Volume:
+        return "0 to 100";
+    case SettingType::Key:
+        return "a key name";
+    case SettingType::PadButton:
+        return "a button name";
+    }
+    return "";
+}
+
 namespace {
 
 // Far more than any hand-written settings file needs.
@@ -221,31 +240,13 @@ bool KnownSection(const std::string& name) {
 }
 
 // What each type of setting takes, for messages and --help.
-const char* ValuesOf(SettingType type) {
-    switch (type) {
-    case SettingType::Screen:
-    case SettingType::Switch:
-        return "yes or no";
-    case SettingType::Scale:
-        return "auto, integer or fit";
-    case SettingType::Window:
-        return "auto or a size such as 1280x960";
-    case SettingType::Volume:
-        return "0 to 100";
-    case SettingType::Key:
-        return "a key name";
-    case SettingType::PadButton:
-        return "a button name";
-    }
-    return "";
-}
 
 // Reads `value` into the setting's place in `settings`; false with what
 // was wrong in `why`.
 bool ReadValue(const SettingInfo& setting, const std::string& value, Settings* settings, std::string* why) {
     void* field = setting.field(*settings);
     const std::string quoted = Quoted(value);
-    const std::string must = std::string(setting.name) + " must be " + ValuesOf(setting.type) + ", not " + quoted;
+    const std::string must = std::string(setting.name) + " must be " + SettingValues(setting.type) + ", not " + quoted;
     switch (setting.type) {
     case SettingType::Screen: {
         bool on = false;
@@ -462,7 +463,7 @@ std::string SettingsHelp() {
         const std::string section = std::string("[") + setting.section + "]";
         char line[160];
         std::snprintf(line, sizeof line, "  %-9s %-10s %s (default: %s)\n", section.c_str(), setting.name,
-                      ValuesOf(setting.type), SettingValueText(setting, defaults).c_str());
+                      SettingValues(setting.type), SettingValueText(setting, defaults).c_str());
         text += line;
     }
     return text;

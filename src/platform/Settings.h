@@ -81,6 +81,9 @@ int FindSetting(const char* section, const char* name);
 // Ctrl", "1280x960"); "" for a full-screen choice not made.
 std::string SettingValueText(const SettingInfo& setting, const Settings& settings);
 
+// What a setting of `type` takes, in words ("yes or no", "0 to 100").
+const char* SettingValues(SettingType type);
+
 // Whether `code` may steer `action` of `player` (0 or 1) with the other
 // eleven play keys as in `keys`: false, with the reason for the player in
 // `why`, for a key the game keeps for itself or one another action has.

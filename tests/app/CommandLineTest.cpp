@@ -54,4 +54,19 @@ TEST(CommandLine, EveryOptionInBothFormsAndEveryMistake) {
     }
 }
 
+// The synopsis is written by hand; every row of the options' table must be
+// in it, and read as the table says (a value, or none).
+TEST(CommandLine, TheSynopsisNamesEveryOptionTheReaderTakes) {
+    const std::string synopsis = CommandLineSynopsis();
+    for (int i = 0; i < kOptionCount; ++i) {
+        const OptionInfo& option = kOptionTable[i];
+        const bool takesValue = option.value[0] != '\0';
+        const std::string shown = std::string(option.name) + (takesValue ? " " : "");
+        EXPECT_NE(synopsis.find(shown), std::string::npos) << option.name;
+        EXPECT_NE(synopsis.find(option.value), std::string::npos) << option.name << " " << option.value;
+        const std::string given = std::string(option.name) + "=" + (takesValue ? option.value : "x");
+        EXPECT_EQ(Parse({given.c_str()}).rfind("error", 0) == 0, !takesValue) << given;
+    }
+}
+
 }  // namespace

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs the game into a fresh prefix and plays the installed copy: the
-# desktop entry and the AppStream metadata pass their validators, the icons
-# have their sizes, and the installed game, started from another folder with
-# no sound device, finds its data under the prefix, shows its menu, quits on
-# QUIT with status 0 and leaves the prefix as it was. A settings file with a
+# desktop entry (started by its full path), the AppStream metadata (on a
+# tree staged with DESTDIR) and the manual page pass their validators, the
+# icons have their sizes, the install manifest lists every file, and the
+# installed game, started from another folder with no sound device, finds
+# its data under the prefix, shows its menu, quits on QUIT with status 0 and
+# leaves the prefix as it was. Uninstalling the prefix and the staged tree
+# leaves no file behind. A settings file with a
 # broken line costs one warning and no more: its good lines still hold (a
 # window), and Alt+Enter rewrites its fullscreen line alone, the broken line
 # kept. The window carries the game's icon.
@@ -17,17 +20,69 @@ if [ $# -ne 1 ]; then
     exit 2
 fi
 build="$(readlink -f "$1")"
+source="$(readlink -f "$(dirname "$0")/../..")"
 
-for tool in desktop-file-validate appstreamcli identify Xvfb xdotool xprop import convert matchbox-window-manager; do
+for tool in desktop-file-validate appstreamcli groff identify Xvfb xdotool xprop import convert matchbox-window-manager; do
     command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test installs it)"
 done
 
 start_scratch voidcrawl-install
 
+# Every install writes the build's install_manifest.txt: the one of the
+# developer's own make install is put back at the end.
+manifest="$build/install_manifest.txt"
+[ -f "$manifest" ] && cp -p "$manifest" "$work/developer-manifest.txt"
+restore_manifest() {
+    rm -f "$manifest"
+    [ -f "$work/developer-manifest.txt" ] && cp -p "$work/developer-manifest.txt" "$manifest"
+    cleanup
+}
+trap restore_manifest EXIT
+
+# install ROOT PREFIX NAME [DESTDIR]: installs, keeps the manifest as
+# $work/NAME.manifest and checks that it lists every file under ROOT.
+install_into() {
+    DESTDIR="${4:-}" cmake --install "$build" --prefix "$2" >"$work/install.log" 2>&1 \
+        || { cat "$work/install.log" >&2; fail "cmake --install failed"; }
+    mv "$manifest" "$work/$3.manifest"
+    diff <(sed "s|^|${4:-}|" "$work/$3.manifest" | sort) <(find "$1" ! -type d | sort) >"$work/manifest.diff" \
+        || { cat "$work/manifest.diff" >&2; fail "the install manifest is not the files installed into $1"; }
+}
+# uninstall ROOT PREFIX NAME [DESTDIR]: removes what the install put there;
+# no file may be left, nor any folder of the game's own.
+uninstall_from() {
+    DESTDIR="${4:-}" cmake -DMANIFEST="$work/$3.manifest" -DPREFIX="$2" -P "$source/tools/uninstall.cmake" \
+        >"$work/uninstall.log" 2>&1 || { cat "$work/uninstall.log" >&2; fail "uninstalling $1 failed"; }
+    left="$(find "$1" ! -type d; find "$1" -type d -name voidcrawl)"
+    [ -z "$left" ] || fail "uninstalling left behind: $left"
+    [ ! -e "$work/$3.manifest" ] || fail "the uninstalled manifest is still there"
+}
+
+# ---- a staged tree, as a package has it ----------------------------------------
+stage="$work/stage"
+install_into "$stage" /usr staged "$stage"
+appstreamcli validate-tree --no-net "$stage" >"$work/appstream.log" 2>&1 \
+    || { cat "$work/appstream.log" >&2; fail "the staged tree's AppStream metadata does not validate"; }
+grep -q "^Exec=/usr/bin/voidcrawl\$" "$stage/usr/share/applications/io.github.voidcrawl.VoidCrawl.desktop" \
+    || fail "the staged menu entry does not start /usr/bin/voidcrawl"
+# The manual page renders without a warning.
+zcat "$stage/usr/share/man/man6/voidcrawl.6.gz" | groff -ww -man -Tutf8 -z >"$work/groff.log" 2>&1
+[ ! -s "$work/groff.log" ] || { cat "$work/groff.log" >&2; fail "groff warns about the manual page"; }
+# Uninstalling with a file of someone else's in a folder of the game's:
+# that file and its folder stay, everything else goes.
+touch "$stage/usr/share/voidcrawl/grafik/not-ours"
+DESTDIR="$stage" cmake -DMANIFEST="$work/staged.manifest" -DPREFIX=/usr -P "$source/tools/uninstall.cmake" \
+    >"$work/uninstall.log" 2>&1 || { cat "$work/uninstall.log" >&2; fail "uninstalling the staged tree failed"; }
+left="$(cd "$stage" && find . ! -type d)"
+[ "$left" = "./usr/share/voidcrawl/grafik/not-ours" ] \
+    || fail "the uninstalled staged tree holds '$left', expected only the file the install did not put there"
+[ ! -e "$stage/usr/share/voidcrawl/sound" ] || fail "uninstalling left the game's empty sound folder"
+[ -d "$stage/usr/share/applications" ] || fail "uninstalling removed a shared folder"
+echo "staged, validated and uninstalled in $stage"
+
 # ---- install -----------------------------------------------------------------
 prefix="$work/prefix"
-cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
-    || { cat "$work/install.log" >&2; fail "cmake --install failed"; }
+install_into "$prefix" "$prefix" prefix
 
 [ -x "$prefix/bin/voidcrawl" ] || fail "no bin/voidcrawl"
 share="$prefix/share"
@@ -41,17 +96,18 @@ found="$(ls "$share/voidcrawl" | sort | tr '\n' ' ')"
 [ -f "$share/voidcrawl/icons/voidcrawl-64.png" ] || fail "no window icon in share/voidcrawl/icons"
 grep -q "MIT License" "$share/licenses/voidcrawl/LICENSE" 2>/dev/null || fail "no licence at share/licenses/voidcrawl"
 
-desktop="$share/applications/voidcrawl.desktop"
+desktop="$share/applications/io.github.voidcrawl.VoidCrawl.desktop"
 [ -f "$desktop" ] || fail "no desktop entry"
 desktop-file-validate "$desktop" || fail "the desktop entry does not validate"
-metainfo="$share/metainfo/voidcrawl.metainfo.xml"
-[ -f "$metainfo" ] || fail "no AppStream metadata"
-appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 \
-    || { cat "$work/appstream.log" >&2; fail "the AppStream metadata does not validate"; }
-grep -q '<launchable type="desktop-id">voidcrawl.desktop</launchable>' "$metainfo" \
-    || fail "the metadata does not launch the installed desktop entry"
+# Started by its full path: a user's prefix need not be on PATH.
+exec_line="$(sed -n 's/^Exec=//p' "$desktop")"
+[ "$exec_line" = "$prefix/bin/voidcrawl" ] || fail "the menu entry starts '$exec_line', not $prefix/bin/voidcrawl"
 
-for size in 48 64 128 256; do
+# Every size mkdata draws, and no other.
+sizes="$(ls "$build/data/icons" | sed -n 's/^voidcrawl-\([0-9]*\)\.png$/\1/p' | sort -n | tr '\n' ' ')"
+installed="$(ls "$share/icons/hicolor" | sed 's/x.*//' | sort -n | tr '\n' ' ')"
+[ "$sizes" = "$installed" ] || fail "icons installed at '$installed', mkdata drew '$sizes'"
+for size in $sizes; do
     icon="$share/icons/hicolor/${size}x${size}/apps/voidcrawl.png"
     [ -f "$icon" ] || fail "no ${size}x${size} icon"
     got="$(identify -format '%m %wx%h %A' "$icon")"
@@ -75,9 +131,9 @@ mkdir -p "$work/elsewhere" "$work/home/.config/voidcrawl"
 settings="$work/home/.config/voidcrawl/settings.ini"
 printf '[display]\nfullscreen = no\n[sound]\nvolume = loud\n' >"$settings"
 (cd "$work/elsewhere" && exec env -u VOIDCRAWL_DATA -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u VOIDCRAWL_WINDOWED \
-    HOME="$work/home" \
+    HOME="$work/home" PATH=/usr/bin:/bin \
     SDL_AUDIODRIVER=no-such-driver VOIDCRAWL_NO_MESSAGEBOX=1 \
-    "$prefix/bin/voidcrawl" >"$work/game.log" 2>&1) &
+    $exec_line >"$work/game.log" 2>&1) &
 game_pid=$!
 
 wait_for_game_window 15
@@ -140,4 +196,13 @@ click_quit
 listing >"$work/after.txt"
 diff "$work/before.txt" "$work/after.txt" >"$work/prefix.diff" \
     || { cat "$work/prefix.diff" >&2; fail "the game changed files under the install prefix"; }
+
+# ---- uninstall -------------------------------------------------------------------
+# A manifest is refused for any other prefix, and then removes nothing.
+cmake -DMANIFEST="$work/prefix.manifest" -DPREFIX="$work/other" -P "$source/tools/uninstall.cmake" \
+    >"$work/uninstall.log" 2>&1 && fail "the manifest of $prefix uninstalled from $work/other"
+grep -q "records an install outside" "$work/uninstall.log" || fail "a wrong prefix is not named as such"
+listing >"$work/refused.txt"
+diff -q "$work/before.txt" "$work/refused.txt" >/dev/null || fail "a refused uninstall changed the prefix"
+uninstall_from "$prefix" "$prefix" prefix
 echo "PASS"

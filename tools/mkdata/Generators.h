@@ -14,6 +14,6 @@ bool MakeLevels(const std::string& dir);    // level backgrounds and L0.DAT..L19
 
 // The desktop icons, icons/voidcrawl-<size>.png for each of kIconSizes: kept
 // apart from the game's own files (the game never reads them).
-constexpr int kIconSizes[] = {48, 64, 128, 256};
+constexpr int kIconSizes[] = {16, 32, 48, 64, 128, 256, 512};
 bool MakeIcons(const std::string& dir);
 Canvas BuildIcon(int size);  // the icon's picture on the shared palette, index 0 see-through
