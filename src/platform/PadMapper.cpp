@@ -156,10 +156,10 @@ void PadMapper::PointerPad(Pad& pad) {
             pad.dpadTicks = 0;
         }
     }
-    if (Held(pad, kPadA)) {
-        leftDown_ = true;
-        if (context_ == PadContext::Pointer) Hold(DIK_Y);  // the EXIT box's yes
-    }
+    // A clicks and nothing more: the EXIT box has the play context's yes,
+    // and a key held with the click would reach the screen it opens (A on
+    // ONE PLAYER typed a "Y" into the name).
+    if (Held(pad, kPadA)) leftDown_ = true;
     if (context_ == PadContext::Pointer && Held(pad, kPadB)) Hold(DIK_N);
     if (context_ == PadContext::Pointer && Held(pad, kPadY)) Hold(DIK_O);  // the menu's OPTIONS
     if (Held(pad, kPadBack)) Hold(DIK_ESCAPE);

@@ -52,21 +52,11 @@ void NameEntry::Init(Font* f, Surface d, int32_t px, int32_t py, int32_t maxLen,
     maxLength = maxLen < kTextSize - 2 ? maxLen : kTextSize - 2;
     maxPixelWidth = maxPixels;
     keyLatched = 0;
-    heldAtOpen = 0;
     lastKey = 0;
     length = 0;
     blink = 0;
     std::memset(text, 0, sizeof text);
     text[0] = '<';
-    // A key still down as the field opens (the press that opened it, or a
-    // pad's button read as a key) is not typed: it waits for its release.
-    for (int code = 0; code <= 254; ++code) {
-        if (KeyState[code] && !IsModifierKey(code)) {
-            lastKey = code;
-            keyLatched = 1;
-            heldAtOpen = 1;
-        }
-    }
 }
 
 const char* NameEntry::Typed() {
@@ -78,11 +68,6 @@ const char* NameEntry::Typed() {
 
 const char* NameEntry::Update() {
     ReadKeyboard();
-    if (heldAtOpen && lastKey >= 0 && lastKey < 256 && !KeyState[lastKey]) {
-        heldAtOpen = 0;
-        keyLatched = 0;
-        lastKey = 0;
-    }
     if (!keyLatched) {
         // Modifiers are never the field's key: the letter typed with Shift
         // (or Ctrl, Alt, a lock or system key) held is the one that counts.
@@ -112,7 +97,6 @@ const char* NameEntry::Update() {
     }
     if (lastKey >= 0 && lastKey < 256 && !KeyState[lastKey]) {
         keyLatched = 0;
-        heldAtOpen = 0;
         lastKey = 0;
     }
     if (blink < 20) {

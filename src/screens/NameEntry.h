@@ -21,9 +21,6 @@ public:
     static const uint8_t* const kKeyTable;
 
     uint8_t keyLatched = 0;
-    // lastKey was already down when the field opened; it is let go of as
-    // soon as it is seen released, before anything else is read.
-    uint8_t heldAtOpen = 0;
     int32_t x = 0, y = 0;
     int32_t maxLength = 0;
     int32_t lastKey = 0;
