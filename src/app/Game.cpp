@@ -1,9 +1,12 @@
 #include "app/Game.h"
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <initializer_list>
 
+#include "app/CommandLine.h"
+#include "app/Replay.h"
 #include "gfx/FontMetrics.h"
 #include "gfx/ImageSlots.h"
 #include "gfx/PaletteFader.h"
@@ -47,6 +50,7 @@ bool Game::Init() {
     players = 1;
 
     InitInput();
+    SetInputTape(&tape);
     CreateKeyboard();
     CreateMouse();
     if (inputFailed) {
@@ -107,6 +111,7 @@ bool Game::Init() {
         return false;
     }
 
+    playDataHash = PlayDataHash();
     exitBoxShown = false;
     state = GameState::MainMenu;
     BlackOutPalette();
@@ -122,6 +127,7 @@ void Game::EnteringScreen() {
 }
 
 void Game::ShowMainMenu() {
+    StopTape();  // the game, if there was one, is over
     EnteringScreen();
     mainMenu.optionsKeyWasDown = KeyState[DIK_O] != 0 ? 1 : 0;  // O held from before opens nothing
     mainMenu.Frame();
@@ -182,8 +188,7 @@ void Game::HoldFrozenPicture(bool withBox) {
 }
 
 void Game::PlayingFrame(bool escDown) {
-    Host* host = GetHost();
-    if (host != nullptr && !host->Focused()) {
+    if (!ReadFocus()) {
         // The window is in the background: play stands still, as with Esc
         // held, until it comes back, and nothing is asked of the player.
         HoldFrozenPicture(false);
@@ -283,9 +288,18 @@ bool Game::RunFrame() {
     // the last pass left it: a press that changes the screen is not read
     // again as the new screen's (A on ONE PLAYER typing the box's "Y").
     if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
+    // A recording that ended after its last pass (the program ended there).
+    if (tape.StopsBeforePass()) StopTape();
     ReadKeyboard();
     if (!KeyState[DIK_ESCAPE]) escHeldOver = 0;
     const bool escDown = KeyState[DIK_ESCAPE] != 0 && !escHeldOver;
+    if (replayPending_) {
+        // The pass that stands for the set-up's confirmation.
+        StartReplay();
+        FlipDisplay();
+        CheckpointsAfterPass();
+        return true;
+    }
     switch (state) {
     case GameState::MainMenu: {
         const int32_t r = mainMenu.Frame();
@@ -328,15 +342,9 @@ bool Game::RunFrame() {
         if (done) {
             match.SetPlayers(&playerSetup);
             setupScreen.FadeOut();
-            match.Begin(difficulty);
-            if (match.levelFailed) {
-                LeaveAfterLevelError();
-                break;
-            }
-            EnteringScreen();
-            FlipDisplay();
-            match.Enter();
-            state = GameState::Playing;
+            if (recordGames) StartRecording();
+            BeginMatch();
+            if (state != GameState::Playing) break;
         }
         if (escDown) {
             state = GameState::MainMenu;
@@ -381,10 +389,166 @@ bool Game::RunFrame() {
     } else {
         FlipDisplay();
     }
+    CheckpointsAfterPass();
     return true;
 }
 
+// What the set-up's confirmation starts, for the players and for a replay.
+void Game::BeginMatch() {
+    match.Begin(difficulty);
+    if (match.levelFailed) {
+        LeaveAfterLevelError();
+        return;
+    }
+    EnteringScreen();
+    FlipDisplay();
+    match.Enter();
+    state = GameState::Playing;
+}
+
+// Everything play depends on that is not in the tape: what the set-up
+// screen handed over, the generator and the pointer as they are now.
+void Game::StartRecording() {
+    ReplayHeader& h = replayHeader;
+    h = ReplayHeader();
+    std::snprintf(h.gameVersion, sizeof h.gameVersion, "%s", kGameVersion);
+    h.dataHash = playDataHash;
+    h.randomState = RandomState();
+    h.players = static_cast<uint8_t>(players == 2 ? 2 : 1);
+    h.difficulty = static_cast<uint8_t>(ClampDifficulty(difficulty));
+    h.buttonDown = MouseState.rgbButtons[0] != 0 ? 1 : 0;
+    h.pointerX = cursor.x;
+    h.pointerY = cursor.y;
+    h.latches = static_cast<uint8_t>((setupScreen.clickLatch != 0 ? kReplayClickLatch : 0) |
+                                     (match.spaceLatch != 0 ? kReplaySpaceLatch : 0));
+    for (int i = 0; i < 2; ++i) std::memcpy(h.names[i], match.names[i], sizeof h.names[i] - 1);
+    h.ships[0] = playerSetup.ship1;
+    h.ships[1] = playerSetup.ship2;
+    h.keys = match.playKeys;
+    h.startedAt = static_cast<int64_t>(std::time(nullptr));
+    replayName[0] = 0;
+    tapeLevelIndex_ = 0;
+    tapeAllDone_ = tapeTableShown_ = 0;
+    tapeFullTold_ = false;
+    tape.Record(replayFile + kReplayHeaderBytes, kReplayTapeCapacity, h.buttonDown != 0);
+}
+
+void Game::PlayReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
+    replayHeader = header;
+    replayTape_ = tapeBytes;
+    replayPending_ = true;
+    replayEnd = ReplayEnd::None;
+    replayOutOfStepLevel = 0;
+}
+
+// The game as the recording's confirmation left it, then its first pass.
+void Game::StartReplay() {
+    replayPending_ = false;
+    const ReplayHeader& h = replayHeader;
+    players = h.players;
+    difficulty = h.difficulty;
+    std::memset(playerSetup.name1, 0, sizeof playerSetup.name1);
+    std::memset(playerSetup.name2, 0, sizeof playerSetup.name2);
+    std::memcpy(playerSetup.name1, h.names[0], sizeof h.names[0]);
+    std::memcpy(playerSetup.name2, h.names[1], sizeof h.names[1]);
+    playerSetup.ship1 = h.ships[0];
+    playerSetup.ship2 = h.ships[1];
+    match.players = players;
+    match.SetPlayKeys(h.keys);
+    cursor.x = h.pointerX;
+    cursor.y = h.pointerY;
+    MouseState.rgbButtons[0] = h.buttonDown != 0 ? 0x80 : 0;
+    setupScreen.clickLatch = (h.latches & kReplayClickLatch) != 0 ? 1 : 0;
+    match.spaceLatch = (h.latches & kReplaySpaceLatch) != 0 ? 1 : 0;
+    exitBoxShown = false;
+    match.SetPlayers(&playerSetup);
+    SeedRandom(h.randomState);
+    tapeLevelIndex_ = 0;
+    tapeAllDone_ = tapeTableShown_ = 0;
+    tape.Play(replayTape_, h.tapeBytes, h.buttonDown != 0);
+    BeginMatch();
+}
+
+// State hashes where a level ends and where the table comes up; then the
+// pass ends on the tape. A replay that has played to its end, or lost
+// step, ends here.
+void Game::CheckpointsAfterPass() {
+    if (tape.Full() && !tapeFullTold_) {
+        tapeFullTold_ = true;
+        std::fprintf(stderr, "voidcrawl: this game is too long to record: its replay stops after %u passes\n",
+                     tape.Passes());
+        SaveReplay();
+    }
+    if (tape.GetMode() == InputTape::Mode::Off) return;
+    bool save = false;
+    if (match.levelIndex != tapeLevelIndex_) {
+        tape.Checkpoint(InputTape::kLevelEnd, static_cast<uint8_t>(tapeLevelIndex_ + 1), MatchStateHash(match));
+        tapeLevelIndex_ = match.levelIndex;
+    }
+    if (match.allLevelsDone != tapeAllDone_) {
+        tapeAllDone_ = match.allLevelsDone;
+        if (tapeAllDone_)
+            tape.Checkpoint(InputTape::kLevelEnd, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
+    }
+    if (match.tableShown != tapeTableShown_) {
+        tapeTableShown_ = match.tableShown;
+        if (tapeTableShown_) {
+            tape.Checkpoint(InputTape::kGameOver, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
+            save = true;
+        }
+    }
+    tape.EndPass();
+    if (tape.Recording() && save) SaveReplay();
+    if (tape.Playing() && (tape.OutOfStep() || tape.Finished())) {
+        replayEnd = tape.OutOfStep() ? ReplayEnd::OutOfStep : ReplayEnd::Verified;
+        replayOutOfStepLevel = tape.OutOfStepLevel() != 0 ? tape.OutOfStepLevel() : match.levelIndex + 1;
+        tape.Stop();
+    }
+}
+
+// The end of a recording or a replay: the last state hash, then the file
+// is saved or the replay's verdict given.
+void Game::StopTape() {
+    if (tape.GetMode() == InputTape::Mode::Off) return;
+    const bool recording = tape.Recording();
+    tape.Checkpoint(InputTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
+    tape.EndPass();
+    if (recording) {
+        SaveReplay();
+    } else {
+        const bool ok = !tape.OutOfStep() && tape.Finished();
+        replayEnd = ok ? ReplayEnd::Verified : ReplayEnd::OutOfStep;
+        replayOutOfStepLevel = tape.OutOfStepLevel() != 0 ? tape.OutOfStepLevel() : match.levelIndex + 1;
+    }
+    tape.Stop();
+}
+
+void Game::SaveReplay() {
+    ReplayHeader& h = replayHeader;
+    h.flags = tape.Full() ? kReplayCutShort : 0;
+    for (int i = 0; i < 2; ++i) {
+        h.scores[i] = match.worms[i].score;
+        h.lengthTotals[i] = match.worms[i].lengthTotal;
+    }
+    h.level = match.levelIndex + 1;
+    h.tapeBytes = static_cast<uint32_t>(tape.Size());
+    h.passes = tape.Passes();
+    h.checkpoints = tape.Checkpoints();
+    WriteReplayHeader(h, replayFile);
+    SaveResult result;
+    if (SaveReplayFile(replayFile, kReplayHeaderBytes + tape.Size(), static_cast<std::time_t>(h.startedAt), replayName,
+                       &result))
+        return;
+    // As a failed save of the tables: the player is told, in words.
+    char text[kSaveReasonSize + 64];
+    std::snprintf(text, sizeof text, "The game's replay was not saved: %s", result.reason);
+    std::fprintf(stderr, "voidcrawl: %s\n", text);
+    if (Host* host = GetHost()) host->ShowMessage(text, kErrorTitle);
+}
+
 void Game::Shutdown() {
+    StopTape();
+    SetInputTape(nullptr);
     for (Surface* s : {&cursorSurface, &bigFontSurface, &smallFontSurface, &mediumFontSurface}) {
         if (*s) ReleaseSurface(*s);
         *s = nullptr;

@@ -4,7 +4,9 @@
 #include "gfx/Display.h"
 #include "gfx/Font.h"
 #include "gfx/ImageLoader.h"
+#include "io/InputTape.h"
 #include "io/MouseCursor.h"
+#include "io/ReplayFile.h"
 #include "io/SoundBank.h"
 #include "match/Match.h"
 #include "platform/Host.h"
@@ -78,6 +80,26 @@ public:
     bool heldThisPass = false;
     bool pictureSteady = false;
 
+    // ---- replays ----------------------------------------------------------
+    // Every game is recorded, from the set-up's confirmation until it is
+    // left, and saved when the game-over table comes up and when it ends.
+    bool recordGames = true;
+    // Plays the replay `tape` (ParseReplay's, kept alive by the caller) from
+    // the next pass instead of the player's input; the header must fit this
+    // game (ReplayFitsThisGame).
+    void PlayReplay(const ReplayHeader& header, const uint8_t* tape);
+    enum class ReplayEnd { None, Verified, OutOfStep };
+    // Set once a replay has played to its end or lost step; the level it
+    // lost step at, and the state hashes that matched.
+    ReplayEnd replayEnd = ReplayEnd::None;
+    int32_t replayOutOfStepLevel = 0;
+    InputTape tape;
+    ReplayHeader replayHeader;
+    char replayName[64] = {};  // the file this game's replay is saved as
+    uint64_t playDataHash = 0;
+    // The file being written: header, then the tape.
+    uint8_t replayFile[kReplayFileCapacity] = {};
+
 private:
     void EnteringScreen();
     void HoldFrozenPicture(bool withBox);
@@ -94,4 +116,18 @@ private:
     void ShakePads();
     void LeaveAfterLevelError();
     void Fail(const char* text, const char* reason);
+    void BeginMatch();
+    void StartRecording();
+    void StartReplay();
+    void CheckpointsAfterPass();
+    void StopTape();
+    void SaveReplay();
+    uint8_t TapeLevel() const;
+
+    const uint8_t* replayTape_ = nullptr;
+    bool replayPending_ = false;
+    int32_t tapeLevelIndex_ = 0;
+    uint8_t tapeAllDone_ = 0;
+    uint8_t tapeTableShown_ = 0;
+    bool tapeFullTold_ = false;
 };

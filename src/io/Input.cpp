@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "io/InputTape.h"
 #include "platform/Host.h"
 
 uint8_t KeyState[256] = {};
@@ -13,7 +14,10 @@ namespace {
 bool keyboardUp = false;
 bool mouseUp = false;
 char failureReason[256] = "";
+InputTape* tape = nullptr;
 }  // namespace
+
+void SetInputTape(InputTape* t) { tape = t; }
 
 const char* InputFailureReason() { return failureReason; }
 
@@ -48,6 +52,7 @@ bool ReadKeyboard() {
     if (!host || !keyboardUp) return false;
     // The pass began with the host's events pumped (the frame loop).
     std::memcpy(KeyState, host->KeyStates(), sizeof KeyState);
+    if (tape != nullptr) tape->Keys(KeyState);
     return true;
 }
 
@@ -57,11 +62,26 @@ bool ReadMouse() {
     int32_t dx = 0, dy = 0;
     uint8_t left = 0;
     host->TakeMouse(&dx, &dy, &left);
+    if (tape != nullptr) tape->Mouse(&dx, &dy, &left);
     MouseState.lX = dx;
     MouseState.lY = dy;
     MouseState.lZ = 0;
     MouseState.rgbButtons[0] = left ? 0x80 : 0;
     return true;
+}
+
+bool ReadFocus() {
+    Host* host = GetHost();
+    bool focused = host == nullptr || host->Focused();
+    if (tape != nullptr) tape->Focus(&focused);
+    return focused;
+}
+
+uint32_t ReadTicks() {
+    Host* host = GetHost();
+    uint32_t ticks = host != nullptr ? host->Ticks() : 0;
+    if (tape != nullptr) tape->Ticks(&ticks);
+    return ticks;
 }
 
 void ShutdownInput() {

@@ -21,5 +21,16 @@ bool ReadKeyboard();
 bool ReadMouse();
 void ShutdownInput();
 
+// What play reads of the host besides the keys and the mouse: whether the
+// window has the keyboard, and the tick counter. They go through here so
+// that a replay can record and give them back.
+bool ReadFocus();
+uint32_t ReadTicks();
+
+class InputTape;
+// The tape every read of the keys, the mouse, the focus and the ticks goes
+// through (recording or playing); null: none.
+void SetInputTape(InputTape* tape);
+
 // Why the input set-up failed, for the error report.
 const char* InputFailureReason();

@@ -19,10 +19,7 @@ constexpr float kFactorStep = 0.2f;
 // A level's target length is its file's target times this, by difficulty.
 constexpr float kTargetFactors[kDifficulties] = {0.7f, 1.0f, 1.17f};
 
-uint32_t Ticks() {
-    Host* host = GetHost();
-    return host ? host->Ticks() : 0;
-}
+uint32_t Ticks() { return ReadTicks(); }
 
 struct StatusLayout {
     int32_t pressX, lengthX, shieldX, barLeft, livesX, scoreX, scoreY;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "Script.h"
 #include "app/FrameLoop.h"
 #include "app/Game.h"
+#include "app/Replay.h"
 #include "gfx/Display.h"
 #include "gfx/PngWriter.h"
 #include "hosts/headless/HeadlessHost.h"
@@ -63,6 +65,7 @@ public:
     void SetAutopilot(Autopilot* autopilot) { autopilot_ = autopilot; }
     // The soak's random input; it runs the autopilot itself.
     void SetRandomInput(RandomInput* random) { random_ = random; }
+    void SetPlayingReplay() { playingReplay_ = true; }
     const MemorySample& StartMemory() const { return startMemory_; }
     void SetUntilLevel(int32_t level) { untilLevel_ = level; }
     void SetFinalState(const std::string& path) { finalStatePath_ = path; }
@@ -127,6 +130,7 @@ public:
             }
         }
         if (autopilot_ && !autopilot_->AfterPass(frame)) goOn = false;
+        if (playingReplay_ && game_.replayEnd != Game::ReplayEnd::None) goOn = false;
         if (!liveness_->AfterPass(game_, frame)) {
             std::fprintf(err_, "voidcrawl-headless: play stalled: %s\n", liveness_->Failure());
             goOn = false;
@@ -204,6 +208,7 @@ private:
     Liveness* liveness_;
     Autopilot* autopilot_ = nullptr;
     RandomInput* random_ = nullptr;
+    bool playingReplay_ = false;
     MemorySample startMemory_;
     int32_t untilLevel_ = 0;
     std::string finalStatePath_;
@@ -217,6 +222,21 @@ std::string Absolute(const std::string& path) {
     std::error_code ec;
     std::filesystem::path p = std::filesystem::absolute(path, ec);
     return ec ? path : p.lexically_normal().string();
+}
+
+// A replay file, whole, within the largest a game records.
+bool ReadReplayFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        *error = "cannot read it";
+        return false;
+    }
+    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (bytes->size() > kReplayFileCapacity) {
+        *error = "longer than any replay the game records";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -235,8 +255,26 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
                 cmd.path = Absolute(cmd.path);
     }
 
+    // A replay is read and checked before anything runs.
+    std::vector<uint8_t> replayBytes;
+    ReplayHeader replay;
+    const uint8_t* replayTape = nullptr;
+    const bool playReplay = !options.replayPath.empty();
+    if (playReplay) {
+        std::string error;
+        ReadError why;
+        if (!ReadReplayFile(options.replayPath, &replayBytes, &error) ||
+            !ParseReplay(replayBytes.data(), replayBytes.size(), &replay, &replayTape, &why)) {
+            std::fprintf(err, "voidcrawl-headless: cannot play the replay '%s': %s\n", options.replayPath.c_str(),
+                         error.empty() ? why.reason : error.c_str());
+            return kExitBadInput;
+        }
+    }
+
     int64_t frameLimit = kDefaultFrames;
-    if (options.frames > 0)
+    if (playReplay)
+        frameLimit = static_cast<int64_t>(replay.passes) + 2;
+    else if (options.frames > 0)
         frameLimit = options.frames;
     else if (options.autopilot)
         frameLimit = options.randomInput ? kSoakFrames : kAutopilotFrames;
@@ -255,6 +293,14 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         std::fprintf(err, "voidcrawl-headless: cannot enter the data directory '%s': %s\n", dataDir.c_str(),
                      std::strerror(errno));
         return kExitStartupFailed;
+    }
+
+    if (playReplay) {
+        char why[256];
+        if (!ReplayFitsThisGame(replay, PlayDataHash(), why, sizeof why)) {
+            std::fprintf(err, "voidcrawl-headless: cannot play the replay '%s': %s\n", options.replayPath.c_str(), why);
+            return kExitBadInput;
+        }
     }
 
     std::unique_ptr<HeadlessHost> host = std::make_unique<HeadlessHost>();
@@ -295,12 +341,19 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         random = std::make_unique<RandomInput>(*host, *game, options.seed, autopilot.get());
         hooks.SetRandomInput(random.get());
     }
+    if (playReplay) {
+        game->recordGames = false;
+        game->PlayReplay(replay, replayTape);
+        hooks.SetPlayingReplay();
+    }
     if (options.hashFrames) host->HashPresents();
     hooks.SetUntilLevel(options.untilLevel);
     hooks.SetFinalState(finalState);
     hooks.SetSettingsPath(settingsPath);
     int64_t lastFrame = 0;
+    const auto started = std::chrono::steady_clock::now();
     const LoopEnd end = RunFrameLoop(*host, *game, &hooks, &lastFrame);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     SetHost(nullptr);
 
     switch (end) {
@@ -327,10 +380,28 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
                      static_cast<long long>(first.frame), first.rssKb, first.hwmKb, static_cast<long long>(last.frame),
                      last.rssKb, last.hwmKb);
     }
+    bool outOfStep = false;
+    if (playReplay && end != LoopEnd::StartupFailed) {
+        if (game->replayEnd == Game::ReplayEnd::Verified) {
+            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s\n", game->tape.Checkpoints(),
+                         replay.passes, seconds);
+        } else {
+            outOfStep = true;
+            const int32_t level =
+                game->replayEnd == Game::ReplayEnd::OutOfStep ? game->replayOutOfStepLevel : game->match.levelIndex + 1;
+            std::fprintf(out, "replay: out of step at level %d\n", static_cast<int>(level));
+        }
+    }
+    if (game->replayName[0] != '\0') {
+        std::fprintf(out, "replay: saved %s/%s/%s (%zu bytes, %u passes)\n", GetUserDir(), kReplayFolder,
+                     game->replayName, kReplayHeaderBytes + static_cast<size_t>(game->replayHeader.tapeBytes),
+                     game->replayHeader.passes);
+    }
     if (options.hashFrames && end != LoopEnd::StartupFailed)
         std::fprintf(out, "frames: presents=%lld hash=%016llx\n", static_cast<long long>(host->PresentCount()),
                      static_cast<unsigned long long>(host->PresentHash()));
     if (end != LoopEnd::StartupFailed && (random || autopilot || liveness.Failed())) liveness.PrintSummary(out);
     if (liveness.Failed()) return kExitStalled;
+    if (outOfStep && options.verify) return kExitOutOfStep;
     return hooks.OutputFailed() ? kExitBadInput : kExitOk;
 }

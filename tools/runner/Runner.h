@@ -10,14 +10,15 @@
 //                      [--autopilot] [--autopilot-steer all|none|1|2]
 //                      [--autopilot-difficulty 0|1|2] [--autopilot-pads]
 //                      [--until-level N] [--final-state FILE] [--random-input]
-//                      [--settings FILE]
+//                      [--settings FILE] [--replay FILE [--verify]]
 //
 // RunnerUsage() explains the options.
 
 constexpr int kExitOk = 0;  // the script ended or the game asked to end
 constexpr int kExitStartupFailed = 1;
-constexpr int kExitBadInput = 2;  // bad argument or script line
-constexpr int kExitStalled = 3;   // play stopped making progress (a jump, a level or a screen without end)
+constexpr int kExitBadInput = 2;   // bad argument or script line
+constexpr int kExitStalled = 3;    // play stopped making progress (a jump, a level or a screen without end)
+constexpr int kExitOutOfStep = 4;  // --replay --verify: a state hash differs
 
 constexpr int64_t kDefaultFrames = 1000;       // without a script
 constexpr int64_t kAutopilotFrames = 3000000;  // with --autopilot
@@ -42,6 +43,8 @@ struct RunnerOptions {
     bool randomInput = false;    // the soak: seeded random input on every screen
     bool hashFrames = false;     // print a hash of every picture presented, at the end
     std::string settingsPath;    // the settings file read at the start and kept up to date; empty: none
+    std::string replayPath;      // a replay to play instead of input; empty: none
+    bool verify = false;         // a replay out of step fails the run
     bool help = false;           // --help: print RunnerUsage() and end
 };
 

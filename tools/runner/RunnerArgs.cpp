@@ -33,6 +33,8 @@ enum Option {
     kHashFrames,
     kSettings,
     kHelp,
+    kReplay,
+    kVerify,
     kOptionCount
 };
 
@@ -57,6 +59,8 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--hash-frames", false},
     {"--settings", true},
     {"--help", false},
+    {"--replay", true},
+    {"--verify", false},
 };
 
 }  // namespace
@@ -68,7 +72,7 @@ std::string RunnerUsage() {
            "                          [--autopilot-difficulty 0|1|2] [--autopilot-pads]\n"
            "                          [--until-level N] [--final-state FILE]\n"
            "                          [--random-input] [--hash-frames] [--settings FILE]\n"
-           "                          [--help]\n"
+           "                          [--replay FILE [--verify]] [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -120,6 +124,16 @@ std::string RunnerUsage() {
            "                        soak-memory: frame F VmRSS=K kB VmHWM=K kB, end VmRSS=K kB VmHWM=K kB\n"
            "                      (frames spent on each screen; resident memory after\n"
            "                      frame 1000, or the first frame of a shorter run, and at the end)\n"
+           "  --replay FILE       play a replay the game recorded (the game keeps them in\n"
+           "                      replays/ of the user folder) as fast as it goes,\n"
+           "                      checking its state hash at the end of every level and\n"
+           "                      of the game, and print\n"
+           "                        replay: verified N state hashes, P passes in S s\n"
+           "                      or \"replay: out of step at level N\"; a replay of another\n"
+           "                      version or data set is refused (status 2)\n"
+           "  --verify            with --replay: a replay out of step ends with status 4\n"
+           "Every game the runner plays is recorded; at the end it prints\n"
+           "  replay: saved PATH (B bytes, P passes)\n"
            "\n"
            "Every run is watched for play that stops making progress: a hyperspace jump\n"
            "that goes on for more steps than the worm's length, pending growth and open\n"
@@ -130,7 +144,8 @@ std::string RunnerUsage() {
            "  liveness: jumps=N longest-jump=S/A steps level-ends=N longest-wait-after-done=F\n"
            "            [longest-level=F longest-screen=F(NAME)] ok|FAILED\n"
            "\n"
-           "Exit status: 0 done, 1 start-up failed, 2 bad argument or script line, 3 play stalled.";
+           "Exit status: 0 done, 1 start-up failed, 2 bad argument, script line or replay,\n"
+           "3 play stalled, 4 a replay out of step (--verify).";
 }
 
 bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* options, std::string* error) {
@@ -258,6 +273,16 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             }
             options->settingsPath = value;
             break;
+        case kReplay:
+            if (value.empty()) {
+                *error = "--replay needs a file name";
+                return false;
+            }
+            options->replayPath = value;
+            break;
+        case kVerify:
+            options->verify = true;
+            break;
         case kFinalState:
             if (value.empty()) {
                 *error = "--final-state needs a file name";
@@ -272,6 +297,14 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             *error = std::string(kOptions[k].name) + " needs --autopilot";
             return false;
         }
+    }
+    if (options->verify && options->replayPath.empty()) {
+        *error = "--verify needs --replay";
+        return false;
+    }
+    if (!options->replayPath.empty() && (options->autopilot || options->randomInput || !options->scriptPath.empty())) {
+        *error = "--replay plays alone: no --autopilot, --random-input or --script";
+        return false;
     }
     return true;
 }

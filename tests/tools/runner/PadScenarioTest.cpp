@@ -3,6 +3,8 @@
 // high-score table.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "RunnerScenario.h"
 #include "Script.h"
 
@@ -24,6 +26,12 @@ TEST_F(PadScenarioTest, TwoPadsPlayAWholeTwoPlayerGameWithoutKeyboardOrMouse) {
     ASSERT_EQ(table.size(), 320u);
     EXPECT_EQ(std::string(table.c_str() + 4), "ADA");
     EXPECT_EQ(std::string(table.c_str() + 36), "BO");
+    // The two-player game's replay verifies, state hash for state hash.
+    std::smatch saved;
+    ASSERT_TRUE(std::regex_search(run.out, saved, std::regex("replay: saved (\\S+) "))) << run.out;
+    const RunResult verify = Run("--replay '" + saved[1].str() + "' --verify");
+    EXPECT_EQ(verify.status, 0) << verify.err << verify.out;
+    EXPECT_NE(verify.out.find("replay: verified"), std::string::npos) << verify.out;
 }
 
 // Scripts feed pads as well: a pad is plugged by its first line.

@@ -65,6 +65,20 @@ TEST_F(SoakTest, AutopilotCompletesAllTwentyLevels) {
     EXPECT_EQ(file.substr(4, 10), std::string("AUTOPILOT") + '\0');
     EXPECT_EQ(Le32(file, 28), 20);
     std::printf("[ autopilot ] twenty levels in %.2f s headless\n", seconds);
+
+    // The game was recorded, and its replay verifies: twenty levels, the
+    // table and the stop, well under 64 KB and within 5 s.
+    std::smatch saved;
+    ASSERT_TRUE(std::regex_search(r.out, saved, std::regex("replay: saved (\\S+) \\((\\d+) bytes"))) << r.out;
+    EXPECT_LT(std::stol(saved[2]), 64 * 1024);
+    const RunResult v = Run("--replay '" + saved[1].str() + "' --verify");
+    ASSERT_EQ(v.status, 0) << v.err << v.out;
+    std::smatch verified;
+    ASSERT_TRUE(
+        std::regex_search(v.out, verified, std::regex("replay: verified 22 state hashes, \\d+ passes in (\\S+) s")))
+        << v.out;
+    EXPECT_LT(std::stod(verified[1]), 5.0);
+    std::printf("[ replay ] %s bytes, verified in %s s\n", saved[2].str().c_str(), verified[1].str().c_str());
 }
 
 // About 100,000 frames of random input with the autopilot: every screen is

@@ -1,0 +1,226 @@
+#include "app/Replay.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/CommandLine.h"
+#include "io/InputTape.h"
+#include "platform/GameFile.h"
+#include "platform/LittleEndian.h"
+#include "screens/HighScoreTable.h"
+#include "world/Difficulty.h"
+#include "world/Random.h"
+
+namespace {
+
+void HashFloat(Fnv64& h, float f) {
+    uint32_t bits = 0;
+    static_assert(sizeof bits == sizeof f);
+    std::memcpy(&bits, &f, sizeof bits);
+    h.U32(bits);
+}
+
+void HashGridObject(Fnv64& h, const GridObject& o) {
+    h.I32(o.cellX);
+    h.I32(o.cellY);
+    h.I32(o.cellType);
+}
+
+void HashWorm(Fnv64& h, const Worm& w) {
+    for (int32_t v :
+         {w.pendingTurn, w.queuedTurn, w.length, w.pendingGrowth, w.shield, w.boostSteps, w.targetLength, w.lengthTotal,
+          w.exitTimer, w.exitMarker, w.score, w.openGates, w.ship, w.points, w.scoreAtLastExit, w.stepCount})
+        h.I32(v);
+    for (uint8_t v : {w.controlLatch, w.alive, w.crashing, w.exitOpen, w.jumping, w.exited, w.active, w.rocketsReady})
+        h.Byte(v);
+    HashFloat(h, w.speed);
+    HashFloat(h, w.maxSpeed);
+    HashFloat(h, w.stepProgress);
+    HashFloat(h, w.stats.velocity);
+    HashFloat(h, w.stats.acceleration);
+    for (int32_t v :
+         {w.stats.shieldRecover, w.stats.plasmaShields, w.stats.hsJumpSeconds, w.stats.maxWarpGates, w.stats.lives})
+        h.I32(v);
+    const int32_t shown = w.length < 0 ? 0 : (w.length + 2 < kWormSegments ? w.length + 2 : kWormSegments);
+    for (int32_t i = 0; i < shown; ++i) {
+        const Segment& s = w.segments[i];
+        HashGridObject(h, s);
+        h.I32(s.heading);
+        h.I32(s.warpPhase);
+    }
+}
+
+// "replays/<name>" for a bare file name.
+bool ReplayPath(const char* file, char* out, size_t outSize) {
+    char name[kReplayNameSize + 16];
+    const int n = std::snprintf(name, sizeof name, "%s/%s", kReplayFolder, file);
+    return n > 0 && static_cast<size_t>(n) < sizeof name && UserFilePath(name, out, static_cast<int>(outSize));
+}
+
+bool IsReplayName(const char* name) {
+    const size_t n = std::strlen(name);
+    return n > 4 && n < static_cast<size_t>(kReplayNameSize) && std::strcmp(name + n - 4, ".vcr") == 0 &&
+           name[0] != '.';
+}
+
+// The high-score tables as they are on disk, for the links to replays.
+struct Tables {
+    HighScoreRecord records[kDifficulties][HighScoreTable::kRecords] = {};
+
+    void Load() {
+        for (int32_t d = 0; d < kDifficulties; ++d) {
+            uint8_t data[HighScoreTable::kFileBytes] = {};
+            const ReadResult read = ReadUserFile(HighScoreTable::FileName(d), data, sizeof data);
+            if (read.status != ReadStatus::Read) continue;
+            for (int i = 0; i < HighScoreTable::kRecords; ++i) {
+                const uint8_t* block = data + i * HighScoreTable::kRecordBytes;
+                HighScoreRecord& r = records[d][i];
+                r.score = ReadLittleEndian<int32_t>(block);
+                std::memcpy(r.name, block + 4, sizeof r.name);
+                r.name[sizeof r.name - 1] = 0;
+                r.lengthTotal = ReadLittleEndian<int32_t>(block + 24);
+                r.level = ReadLittleEndian<int32_t>(block + 28);
+            }
+        }
+    }
+
+    // Whether one of the replay's players has an entry.
+    bool Hold(const ReplayHeader& h) const {
+        for (const HighScoreRecord& r : records[h.difficulty])
+            for (int p = 0; p < h.players; ++p)
+                if (r.score > 0 && r.score == h.scores[p] && r.lengthTotal == h.lengthTotals[p] && r.level == h.level &&
+                    std::strncmp(r.name, h.names[p], sizeof r.name) == 0)
+                    return true;
+        return false;
+    }
+};
+
+}  // namespace
+
+uint64_t MatchStateHash(const Match& m) {
+    Fnv64 h;
+    h.U32(RandomState());
+    for (int32_t v : {m.levelIndex, m.players, m.difficulty, m.extraFood, m.endChoice, m.gameOverCue}) h.I32(v);
+    HashFloat(h, m.targetFactor);
+    for (uint8_t v : {m.resultsSaved, m.tableShown, m.playerDone[0], m.playerDone[1], m.introPending, m.spaceLatch,
+                      m.playerOut[0], m.playerOut[1], m.pointsPhase, m.inPlay, m.allLevelsDone, m.timerExpired})
+        h.Byte(v);
+    for (const Worm& w : m.worms) HashWorm(h, w);
+    for (int32_t y = 0; y < kArenaRows; ++y)
+        for (int32_t x = 0; x < kArenaColumns; ++x) h.I32(m.grid.TypeAt(x, y));
+    for (const FoodItem& f : m.food.items) {
+        HashGridObject(h, f);
+        h.I32(f.spriteIndex);
+    }
+    return h.Value();
+}
+
+uint64_t PlayDataHash() {
+    Fnv64 h;
+    for (int32_t i = 0; i < Match::kLevels; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "L%d.DAT", static_cast<int>(i));
+        std::FILE* f = OpenGameFile(name, "rb");
+        if (f == nullptr) return 0;
+        uint8_t bytes[kLevelFileBytes + 1];
+        const size_t got = std::fread(bytes, 1, sizeof bytes, f);
+        std::fclose(f);
+        h.U32(static_cast<uint32_t>(got));
+        h.Bytes(bytes, got);
+    }
+    return h.Value();
+}
+
+bool ReplayFitsThisGame(const ReplayHeader& header, uint64_t dataHash, char* why, size_t whySize) {
+    if (std::strcmp(header.gameVersion, kGameVersion) != 0) {
+        std::snprintf(why, whySize, "the replay was recorded by VoidCrawl %s; this is VoidCrawl %s", header.gameVersion,
+                      kGameVersion);
+        return false;
+    }
+    if (header.dataHash != dataHash) {
+        std::snprintf(why, whySize,
+                      "the replay was recorded with other levels (data set %016llx; this game's is %016llx)",
+                      static_cast<unsigned long long>(header.dataHash), static_cast<unsigned long long>(dataHash));
+        return false;
+    }
+    return true;
+}
+
+bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* name, SaveResult* result) {
+    if (name[0] != '\0') {
+        char path[kMaxUserPath];
+        if (!ReplayPath(name, path, sizeof path)) {
+            std::snprintf(result->reason, sizeof result->reason, "cannot save the replay: its path is too long");
+            return false;
+        }
+        return SaveBytes(path, data, size, result, kSaveReplace);
+    }
+    std::tm when = {};
+    gmtime_r(&now, &when);
+    for (int n = 0; n < 100; ++n) {
+        char file[kReplayNameSize];
+        std::snprintf(file, sizeof file, "%04d%02d%02d-%02d%02d%02d-%02d.vcr", when.tm_year + 1900, when.tm_mon + 1,
+                      when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec, n);
+        char path[kMaxUserPath];
+        if (!ReplayPath(file, path, sizeof path)) {
+            std::snprintf(result->reason, sizeof result->reason, "cannot save the replay: its path is too long");
+            return false;
+        }
+        if (SaveBytes(path, data, size, result, kSaveKeepExisting)) {
+            std::snprintf(name, kReplayNameSize, "%s", file);
+            PruneReplays();
+            return true;
+        }
+        if (!result->nameTaken) return false;
+    }
+    return false;
+}
+
+int PruneReplays() {
+    // Names sort by the time their game began; a folder holds few more than
+    // kReplaysKept plus the tables' thirty, so a fixed list is plenty (a
+    // crowded folder is thinned over several games).
+    constexpr int kListed = 256;
+    static char names[kListed][kReplayNameSize];
+    char folder[kMaxUserPath];
+    if (!UserFilePath(kReplayFolder, folder, sizeof folder)) return 0;
+    DIR* dir = opendir(folder);
+    if (dir == nullptr) return 0;
+    int count = 0;
+    while (const dirent* entry = readdir(dir)) {
+        if (!IsReplayName(entry->d_name)) continue;
+        // Keep the kListed newest names seen, sorted oldest first.
+        int at = count;
+        if (count == kListed) {
+            if (std::strcmp(entry->d_name, names[0]) < 0) continue;
+            std::memmove(names[0], names[1], sizeof names[0] * (kListed - 1));
+            at = --count;
+        }
+        while (at > 0 && std::strcmp(names[at - 1], entry->d_name) > 0) {
+            std::memcpy(names[at], names[at - 1], sizeof names[0]);
+            --at;
+        }
+        std::snprintf(names[at], sizeof names[at], "%s", entry->d_name);
+        ++count;
+    }
+    closedir(dir);
+    if (count <= kReplaysKept) return 0;
+    Tables tables;
+    tables.Load();
+    int deleted = 0;
+    for (int i = 0; i < count - kReplaysKept; ++i) {
+        char path[kMaxUserPath];
+        if (!ReplayPath(names[i], path, sizeof path)) continue;
+        uint8_t head[kReplayHeaderBytes];
+        const ReadResult read = ReadPlayerFile(path, head, sizeof head);
+        ReplayHeader header;
+        // A file that is not a readable replay is not the game's to delete.
+        if (read.status != ReadStatus::Read || !ParseReplayHeader(head, read.size, &header, nullptr)) continue;
+        if (tables.Hold(header)) continue;
+        if (unlink(path) == 0) ++deleted;
+    }
+    return deleted;
+}

@@ -1,0 +1,41 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+#include "io/ReplayFile.h"
+#include "match/Match.h"
+#include "platform/SaveFile.h"
+
+// The game's side of replays: what a state hash covers, which data a replay
+// depends on, and where replays are kept.
+
+// Folder of the replays in the user folder, and how many are kept besides
+// those behind the high-score tables' entries.
+constexpr const char kReplayFolder[] = "replays";
+constexpr int kReplaysKept = 50;
+constexpr int kReplayNameSize = 64;
+
+// A hash of everything play depends on: the generator, the level, the
+// worms (where every segment stands, speed, stats, score), the board's
+// cells and the food. Drawing and the level clock's raw ticks are left out.
+uint64_t MatchStateHash(const Match& match);
+
+// A hash of the data play reads (the twenty level files), from the working
+// folder; 0 when one cannot be read.
+uint64_t PlayDataHash();
+
+// Whether a replay can be played by this game with this data; if not, what
+// differs in `why` ("recorded by VoidCrawl 1.0.1, this is 1.0.0").
+bool ReplayFitsThisGame(const ReplayHeader& header, uint64_t dataHash, char* why, size_t whySize);
+
+// Saves a replay file into the user folder's replay folder. `name` holds the
+// game's file name ("replays/20261208-093000-00.vcr"): empty on the game's
+// first save, when a new one is chosen from `now` (and the older replays
+// are pruned); later saves of the same game (a continue) replace it.
+bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* name, SaveResult* result);
+
+// Deletes the oldest replays beyond the newest kReplaysKept, except those
+// whose game is behind an entry of a high-score table (same difficulty,
+// name, score, length and level). Returns how many were deleted.
+int PruneReplays();

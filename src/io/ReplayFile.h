@@ -1,0 +1,63 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/KeyCodes.h"
+#include "platform/ReadError.h"
+
+// A replay file (docs/replay-format.md): a header of kReplayHeaderBytes
+// little-endian bytes, then the input tape (io/InputTape.h).
+constexpr char kReplayMagic[4] = {'V', 'C', 'R', 'P'};
+constexpr uint16_t kReplayFormatVersion = 1;
+constexpr size_t kReplayHeaderBytes = 160;
+constexpr size_t kReplayVersionBytes = 16;
+constexpr size_t kReplayNameBytes = 20;
+// The largest tape a file may hold, and the buffer the game records into.
+constexpr size_t kReplayTapeCapacity = 256 * 1024;
+constexpr size_t kReplayFileCapacity = kReplayHeaderBytes + kReplayTapeCapacity;
+
+enum ReplayFlags : uint8_t {
+    kReplayCutShort = 1,  // the tape filled its buffer: the game went on unrecorded
+};
+enum ReplayLatches : uint8_t {
+    kReplayClickLatch = 1,  // the set-up screen's Enter/click latch
+    kReplaySpaceLatch = 2,  // the match's SPACE latch
+};
+
+struct ReplayHeader {
+    char gameVersion[kReplayVersionBytes] = {};  // zero-terminated
+    uint64_t dataHash = 0;
+    uint32_t randomState = 0;  // the generator's state when play began
+    uint8_t players = 1;
+    uint8_t difficulty = 0;
+    uint8_t flags = 0;
+    uint8_t buttonDown = 0;  // the left button when play began
+    int32_t pointerX = 320;  // the pointer when play began
+    int32_t pointerY = 240;
+    uint8_t latches = 0;  // kReplayClickLatch, kReplaySpaceLatch as play began
+    char names[2][kReplayNameBytes] = {};
+    int32_t ships[2] = {1, 2};
+    PlayKeys keys = kDefaultPlayKeys;
+    // What the game reached (as its high-score entries hold it).
+    int32_t scores[2] = {};
+    int32_t lengthTotals[2] = {};
+    int32_t level = 0;
+    // The tape's length in bytes, passes and state hashes.
+    uint32_t tapeBytes = 0;
+    uint32_t passes = 0;
+    uint32_t checkpoints = 0;
+    // Seconds since 1970 when the game began (0: not known).
+    int64_t startedAt = 0;
+};
+
+// The header's bytes (kReplayHeaderBytes into `out`).
+void WriteReplayHeader(const ReplayHeader& header, uint8_t* out);
+
+// Reads the header alone (the first kReplayHeaderBytes of `data`).
+bool ParseReplayHeader(const uint8_t* data, size_t size, ReplayHeader* header, ReadError* error);
+
+// Reads a whole replay file in memory: the header, and the tape, which is
+// walked to the end so that a file that breaks the rules anywhere is refused
+// before a pass is played. False with the reason (Malformed) otherwise;
+// `tape` then points into `data`.
+bool ParseReplay(const uint8_t* data, size_t size, ReplayHeader* header, const uint8_t** tape, ReadError* error);

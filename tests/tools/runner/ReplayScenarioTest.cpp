@@ -1,0 +1,144 @@
+// The real voidcrawl-headless binary records every game it plays and plays
+// a replay back with --replay FILE --verify: the games of the three
+// difficulties verify, a replay with one key press changed goes out of step
+// at the level of the change, and a replay of another version or data set
+// is refused naming what differs.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "RunnerScenario.h"
+#include "io/ReplayFile.h"
+#include "platform/KeyCodes.h"
+
+namespace runner_test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class ReplayScenarioTest : public RunnerScenario {
+protected:
+    // Plays the autopilot's game, and returns the replay it saved.
+    fs::path Record(const std::string& args) {
+        const RunResult r = Run(args + " --user-dir '" + (Work() / "user").string() + "'");
+        EXPECT_EQ(r.status, 0) << r.err << r.out;
+        std::smatch m;
+        if (!std::regex_search(r.out, m, std::regex("replay: saved (\\S+) \\((\\d+) bytes"))) {
+            ADD_FAILURE() << "no replay saved:\n" << r.out;
+            return {};
+        }
+        return m[1].str();
+    }
+    RunResult Verify(const fs::path& replay) { return Run("--verify --replay '" + replay.string() + "'"); }
+
+    static Bytes Load(const fs::path& path) {
+        const std::string s = ReadFile(path);
+        return Bytes(s.begin(), s.end());
+    }
+    fs::path Save(const Bytes& b, const char* name) {
+        const fs::path path = Work() / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        return path;
+    }
+};
+
+// Walks a tape as docs/replay-format.md describes it and returns the offset
+// of the key code of the `nth` single-key event that turns player 1's worm
+// during level `level` (after level - 1 state hashes); 0 when none.
+size_t FindTurnKey(const Bytes& b, int level, int nth) {
+    size_t pos = kReplayHeaderBytes;
+    int hashes = 0;
+    auto skipVarint = [&] {
+        while (pos < b.size() && (b[pos++] & 0x80) != 0) {}
+    };
+    while (pos < b.size()) {
+        const uint8_t op = b[pos++];
+        if (op >= 0x80) continue;
+        if ((op & 15) == 15) skipVarint();
+        switch (op >> 4) {
+        case 0: {
+            const size_t n = b[pos] + 1u;
+            if (n == 1 && hashes == level - 1 && (b[pos + 1] == DIK_LEFT || b[pos + 1] == DIK_RIGHT) && nth-- == 0)
+                return pos + 1;
+            pos += 1 + n;
+            break;
+        }
+        case 1: {
+            const uint8_t flags = b[pos++];
+            if (flags & 2) skipVarint();
+            if (flags & 4) skipVarint();
+            break;
+        }
+        case 2:
+            ++pos;
+            break;
+        case 3:
+            skipVarint();
+            break;
+        case 4:
+            pos += 10;
+            ++hashes;
+            break;
+        default:
+            return 0;
+        }
+    }
+    return 0;
+}
+
+TEST_F(ReplayScenarioTest, GamesOfEachDifficultyVerifyAndAChangedKeyIsOutOfStepAtItsLevel) {
+    struct Case {
+        const char* args;
+        int hashes;  // a state hash for each level ended, and the stop
+    };
+    const Case cases[] = {
+        {"--autopilot --seed 5 --until-level 3", 3},
+        {"--autopilot --autopilot-difficulty 1 --autopilot-pads --seed 6 --until-level 2", 2},
+        {"--autopilot --autopilot-difficulty 2 --seed 7 --until-level 4", 4},
+    };
+    fs::path last;
+    for (const Case& c : cases) {
+        const fs::path replay = Record(c.args);
+        ASSERT_FALSE(replay.empty()) << c.args;
+        const RunResult r = Verify(replay);
+        EXPECT_EQ(r.status, 0) << c.args << "\n" << r.err << r.out;
+        EXPECT_NE(r.out.find("replay: verified " + std::to_string(c.hashes) + " state hashes"), std::string::npos)
+            << c.args << "\n"
+            << r.out;
+        last = replay;
+    }
+
+    // The hard game, its second level's third turn turned the other way.
+    Bytes bytes = Load(last);
+    const size_t at = FindTurnKey(bytes, 2, 2);
+    ASSERT_NE(at, 0u);
+    bytes[at] = bytes[at] == DIK_LEFT ? DIK_RIGHT : DIK_LEFT;
+    const RunResult changed = Verify(Save(bytes, "changed.vcr"));
+    EXPECT_EQ(changed.status, 4) << changed.err << changed.out;
+    EXPECT_NE(changed.out.find("replay: out of step at level 2\n"), std::string::npos) << changed.out;
+    EXPECT_EQ(changed.out.find("verified"), std::string::npos) << changed.out;
+
+    // Another version: refused before a pass is played, naming both.
+    bytes = Load(last);
+    std::memcpy(bytes.data() + 8, "0.9.9", 5);
+    const RunResult older = Verify(Save(bytes, "older.vcr"));
+    EXPECT_EQ(older.status, 2);
+    EXPECT_NE(older.err.find("recorded by VoidCrawl 0.9.9; this is VoidCrawl 1.0.0"), std::string::npos) << older.err;
+    EXPECT_EQ(older.out.find("replay:"), std::string::npos) << older.out;
+
+    // Another data set: one level file differs.
+    std::ofstream(Data() / "L7.DAT", std::ios::binary | std::ios::app).put('\0');
+    const RunResult otherData = Verify(last);
+    EXPECT_EQ(otherData.status, 2);
+    EXPECT_NE(otherData.err.find("recorded with other levels"), std::string::npos) << otherData.err;
+
+    // A file that is not a replay says why.
+    const RunResult notOne = Verify(Save(Bytes(200, 'x'), "noise.vcr"));
+    EXPECT_EQ(notOne.status, 2);
+    EXPECT_NE(notOne.err.find("not a replay"), std::string::npos) << notOne.err;
+}
+
+}  // namespace
+}  // namespace runner_test
