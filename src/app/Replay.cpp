@@ -104,6 +104,9 @@ uint64_t MatchStateHash(const Match& m) {
     Fnv64 h;
     h.U32(RandomState());
     for (int32_t v : {m.levelIndex, m.players, m.difficulty, m.extraFood, m.endChoice, m.gameOverCue}) h.I32(v);
+    h.U32(m.timerStart);
+    h.U32(m.frozenAt);
+    h.Byte(m.frozen);
     HashFloat(h, m.targetFactor);
     for (uint8_t v : {m.resultsSaved, m.tableShown, m.playerDone[0], m.playerDone[1], m.introPending, m.spaceLatch,
                       m.playerOut[0], m.playerOut[1], m.pointsPhase, m.inPlay, m.allLevelsDone, m.timerExpired})

@@ -18,7 +18,7 @@ constexpr int kReplayNameSize = 64;
 
 // A hash of everything play depends on: the generator, the level, the
 // worms (where every segment stands, speed, stats, score), the board's
-// cells and the food. Drawing and the level clock's raw ticks are left out.
+// cells and the food, and the level clock. Drawing is left out.
 uint64_t MatchStateHash(const Match& match);
 
 // A hash of the data play reads (the twenty level files), from the working

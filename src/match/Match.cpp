@@ -92,6 +92,8 @@ void Match::Reset(int32_t d) {
     }
     resultsSaved = tableShown = introPending = pointsPhase = allLevelsDone = timerExpired = 0;
     frozen = 0;
+    frozenAt = 0;
+    timerStart = 0;  // set when a level starts; a game's state owes nothing to the last one's
     gameOverCue = 0;
     playerOut[0] = 0;
     inPlay = 1;

@@ -21,6 +21,7 @@
 
 #include "support/Files.h"
 #include "support/GameHarness.h"
+#include "support/RecordedGame.h"
 
 namespace {
 
@@ -304,6 +305,76 @@ TEST(HostileLevels, EveryLevelFileIsRefusedWithItsNameWhateverIsWrong) {
             WriteAll(path, original);
         }
     }
+}
+
+// A replay file read by the game: a header out of its rules or a tape cut
+// anywhere is refused with its reason before a pass is played, and a tape
+// with any byte changed that still reads is played to an end, in step or
+// out of it, never past its passes.
+TEST(HostileReplays, BrokenReplaysAreRefusedOrPlayedToAnEnd) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    const Bytes good = PlayAndLeave(h, 2);
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(good.data(), good.size(), &header, &tape, nullptr));
+    const size_t end = good.size();
+    const std::pair<const char*, Edit> refused[] = {
+        {"shorter than a replay's header", Cut(0)},
+        {"shorter than a replay's header", Cut(159)},
+        {"the input's length does not match", Cut(160)},
+        {"the input's length does not match", Cut(end - 1)},
+        {"not a replay", Set(0, 'X', 1)},
+        {"format this version of the game does not know", Set(4, 2, 2)},
+        {"the header has the wrong size", Set(6, 161, 2)},
+        {"the game version is not text", Set(8, 0x07, 1)},
+        {"the number of players", Set(36, 3, 1)},
+        {"the number of players", Set(36, 0, 1)},
+        {"an unknown difficulty", Set(37, 3, 1)},
+        {"unknown flags", Set(38, 0x80, 1)},
+        {"unknown flags", Set(39, 2, 1)},
+        {"unknown flags", Set(48, 4, 1)},
+        {"the pointer is off the screen", Set(40, 640)},
+        {"the pointer is off the screen", Set(44, 0xFFFFFFFF)},
+        {"unknown fields in the header", Set(50, 1, 1)},
+        {"unknown fields in the header", Set(159, 1, 1)},
+        {"a player's name does not end", [](Bytes& b) { std::fill(b.begin() + 52, b.begin() + 72, 'A'); }},
+        {"an unknown ship", Set(92, 3)},
+        {"an unknown ship", Set(96, 0xFFFFFFFF)},
+        {"longer than any game records", Set(132, 0x7FFFFFFF)},
+        {"passes and hashes the header counts", Set(136, header.passes + 1)},
+        {"passes and hashes the header counts", Set(140, header.checkpoints - 1)},
+        {"an unknown kind of input", [](Bytes& b) { b.push_back(0x70), Put(b, 132, b.size() - 160); }},
+    };
+    for (const auto& [reason, edit] : refused) {
+        SCOPED_TRACE(reason);
+        Bytes b = good;
+        edit(b);
+        ReadError error;
+        EXPECT_FALSE(ParseReplay(b.data(), b.size(), &header, &tape, &error));
+        EXPECT_EQ(error.status, ReadStatus::Malformed);
+        EXPECT_NE(std::string(error.reason).find(reason), std::string::npos) << error.reason;
+    }
+
+    // Every fourth byte of the tape changed in turn.
+    int tries = 0, played = 0, caught = 0;
+    for (size_t at = kReplayHeaderBytes; at < good.size(); at += 4, ++tries) {
+        Bytes b = good;
+        b[at] ^= 0x21;
+        if (!ParseReplay(b.data(), b.size(), &header, &tape, nullptr)) {
+            ++caught;
+            continue;
+        }
+        h.game->PlayReplay(header, tape);
+        uint32_t pass = 0;
+        for (; pass < header.passes + 2 && h.game->replayEnd == Game::ReplayEnd::None; ++pass) h.Pass();
+        ASSERT_NE(h.game->replayEnd, Game::ReplayEnd::None) << "byte " << at;
+        ++played;
+        if (h.game->replayEnd == Game::ReplayEnd::OutOfStep) ++caught;
+    }
+    // A byte that changes nothing play reads may pass; nearly none does.
+    EXPECT_GT(played, 0);
+    EXPECT_GE(caught * 10, tries * 9) << caught << " of " << tries;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "RunnerScenario.h"
 #include "io/ReplayFile.h"
 #include "platform/KeyCodes.h"
+#include "support/TapeOps.h"
 
 namespace runner_test {
 namespace {
@@ -44,48 +45,15 @@ protected:
     }
 };
 
-// Walks a tape as docs/replay-format.md describes it and returns the offset
-// of the key code of the `nth` single-key event that turns player 1's worm
-// during level `level` (after level - 1 state hashes); 0 when none.
+// The offset of the key code of the `nth` single-key event that turns
+// player 1's worm during level `level` (after level - 1 state hashes).
 size_t FindTurnKey(const Bytes& b, int level, int nth) {
-    size_t pos = kReplayHeaderBytes;
     int hashes = 0;
-    auto skipVarint = [&] {
-        while (pos < b.size() && (b[pos++] & 0x80) != 0) {}
-    };
-    while (pos < b.size()) {
-        const uint8_t op = b[pos++];
-        if (op >= 0x80) continue;
-        if ((op & 15) == 15) skipVarint();
-        switch (op >> 4) {
-        case 0: {
-            const size_t n = b[pos] + 1u;
-            if (n == 1 && hashes == level - 1 && (b[pos + 1] == DIK_LEFT || b[pos + 1] == DIK_RIGHT) && nth-- == 0)
-                return pos + 1;
-            pos += 1 + n;
-            break;
-        }
-        case 1: {
-            const uint8_t flags = b[pos++];
-            if (flags & 2) skipVarint();
-            if (flags & 4) skipVarint();
-            break;
-        }
-        case 2:
-            ++pos;
-            break;
-        case 3:
-            skipVarint();
-            break;
-        case 4:
-            pos += 10;
-            ++hashes;
-            break;
-        default:
-            return 0;
-        }
-    }
-    return 0;
+    return FindTapeEvent(b, [&](int type, size_t at) {
+        if (type == 4) ++hashes;
+        return type == 0 && hashes == level - 1 && b[at] == 0 && (b[at + 1] == DIK_LEFT || b[at + 1] == DIK_RIGHT) &&
+               nth-- == 0;
+    });
 }
 
 TEST_F(ReplayScenarioTest, GamesOfEachDifficultyVerifyAndAChangedKeyIsOutOfStepAtItsLevel) {
@@ -114,7 +82,7 @@ TEST_F(ReplayScenarioTest, GamesOfEachDifficultyVerifyAndAChangedKeyIsOutOfStepA
     Bytes bytes = Load(last);
     const size_t at = FindTurnKey(bytes, 2, 2);
     ASSERT_NE(at, 0u);
-    bytes[at] = bytes[at] == DIK_LEFT ? DIK_RIGHT : DIK_LEFT;
+    bytes[at + 1] = bytes[at + 1] == DIK_LEFT ? DIK_RIGHT : DIK_LEFT;
     const RunResult changed = Verify(Save(bytes, "changed.vcr"));
     EXPECT_EQ(changed.status, 4) << changed.err << changed.out;
     EXPECT_NE(changed.out.find("replay: out of step at level 2\n"), std::string::npos) << changed.out;

@@ -1,0 +1,103 @@
+// Replays in the game itself: a game played as in the window (a clock that
+// jitters, the window losing the keyboard, the EXIT box turned down and
+// then taken) is saved when it is left and replays in step; the same replay
+// with one state hash changed is out of step at that level; and the replay
+// folder keeps the newest games and those behind the high-score tables.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/Replay.h"
+#include "support/Files.h"
+#include "support/GameHarness.h"
+#include "support/RecordedGame.h"
+#include "support/TapeOps.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Plays a replay in a fresh game to its end.
+Game::ReplayEnd Replay(const Bytes& file, int32_t* level) {
+    GameHarness h;
+    EXPECT_TRUE(h.Start());
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ReadError error;
+    EXPECT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, &error)) << error.reason;
+    char why[256];
+    EXPECT_TRUE(ReplayFitsThisGame(header, h.game->playDataHash, why, sizeof why)) << why;
+    h.game->recordGames = false;
+    h.game->PlayReplay(header, tape);
+    for (uint32_t pass = 0; pass < header.passes + 2 && h.game->replayEnd == Game::ReplayEnd::None; ++pass) h.Pass();
+    *level = h.game->replayOutOfStepLevel;
+    return h.game->replayEnd;
+}
+
+TEST(Replay, AGameLeftThroughTheExitBoxReplaysInStepAndAChangedHashIsFound) {
+    Bytes file;
+    {
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        file = PlayAndLeave(h, 3);
+    }
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    EXPECT_EQ(header.checkpoints, 3u);  // levels 1 and 2, and the stop
+    EXPECT_EQ(std::string(header.names[0]), "AUTOPILOT");
+    int32_t level = 0;
+    EXPECT_EQ(Replay(file, &level), Game::ReplayEnd::Verified);
+
+    // The hash at the end of level 2 (the second) changed: out of step there.
+    const size_t at =
+        FindTapeEvent(file,
+                      [&](int type, size_t payload) {
+                          return type == 4 && file[payload] == InputTape::kLevelEnd && file[payload + 1] == 2;
+                      }) +
+        2;
+    ASSERT_NE(at, 2u);
+    file[at] ^= 1;
+    EXPECT_EQ(Replay(file, &level), Game::ReplayEnd::OutOfStep);
+    EXPECT_EQ(level, 2);
+}
+
+TEST(Replay, TheFolderKeepsTheNewestFiftyAndThoseBehindTheTables) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    // 60 games' replays, the oldest first; the third's game is in the table.
+    ReplayHeader header;
+    std::snprintf(header.gameVersion, sizeof header.gameVersion, "1.0.0");
+    std::snprintf(header.names[0], sizeof header.names[0], "ALICE");
+    header.level = 4;
+    uint8_t bytes[kReplayHeaderBytes];
+    for (int i = 0; i < 60; ++i) {
+        header.scores[0] = 1000 + i;
+        header.lengthTotals[0] = 40;
+        WriteReplayHeader(header, bytes);
+        char name[64];
+        std::snprintf(name, sizeof name, "replays/20260101-0000%02d-00.vcr", i);
+        ASSERT_TRUE(SaveUserFile(name, bytes, sizeof bytes, nullptr));
+    }
+    // Not replays of the game: kept whatever their age.
+    ASSERT_TRUE(SaveUserFile("replays/20000101-000000-00.vcr", "junk", 4, nullptr));
+    ASSERT_TRUE(SaveUserFile("replays/notes.txt", "mine", 4, nullptr));
+    h.game->highScoreScreen.Clear();
+    h.game->highScoreScreen.Insert(1002, "ALICE", 40, 4);
+    ASSERT_TRUE(h.game->highScoreScreen.Save(HighScoreTable::FileName(0)));
+
+    EXPECT_EQ(PruneReplays(), 9);
+    const fs::path folder = fs::path(h.dir()) / kReplayFolder;
+    for (int i = 0; i < 60; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "20260101-0000%02d-00.vcr", i);
+        EXPECT_EQ(fs::exists(folder / name), i == 2 || i >= 10) << name;
+    }
+    EXPECT_TRUE(fs::exists(folder / "20000101-000000-00.vcr"));
+    EXPECT_TRUE(fs::exists(folder / "notes.txt"));
+}
+
+}  // namespace
