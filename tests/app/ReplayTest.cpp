@@ -12,6 +12,7 @@
 
 #include "app/Replay.h"
 #include "support/Files.h"
+#include "Autopilot.h"
 #include "support/GameHarness.h"
 #include "support/RecordedGame.h"
 #include "support/TapeOps.h"
@@ -63,6 +64,45 @@ TEST(Replay, AGameLeftThroughTheExitBoxReplaysInStepAndAChangedHashIsFound) {
     file[at] ^= 1;
     EXPECT_EQ(Replay(file, &level), Game::ReplayEnd::OutOfStep);
     EXPECT_EQ(level, 2);
+}
+
+// A game lost on the first level and continued from the table: the clicks
+// on the table and the game after them replay in step.
+TEST(Replay, AGameContinuedFromTheTableReplaysInStep) {
+    Bytes file;
+    {
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        std::FILE* log = std::fopen("/dev/null", "w");
+        Autopilot::Options options;
+        options.startFromMenu = true;
+        options.steer = 0;  // nobody steers: the worm flies into the walls
+        Autopilot pilot(h.host, *h.game, options, log);
+        const Match& m = h.game->match;
+        for (int64_t frame = 0; frame < 50000 && !m.tableShown; ++frame) {
+            pilot.BeforePass(frame);
+            h.Pass();
+            pilot.AfterPass(frame);
+        }
+        std::fclose(log);
+        ASSERT_TRUE(m.tableShown);
+        const Sprite& button = h.game->highScoreScreen.continueButton;
+        h.Click(button.x + button.cellWidth / 2, button.y + button.cellHeight / 2);
+        ASSERT_FALSE(m.tableShown);
+        h.Tap(DIK_SPACE);
+        ASSERT_TRUE(h.Passes(200));
+        h.Tap(DIK_ESCAPE);
+        h.host.SetKey(DIK_Y, true);
+        h.Pass();
+        ASSERT_EQ(h.game->state, GameState::MainMenu);
+        file = ReadAll(fs::path(h.dir()) / kReplayFolder / h.game->replayName);
+    }
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    EXPECT_EQ(header.checkpoints, 2u);  // the table, and the stop after the continue
+    int32_t level = 0;
+    EXPECT_EQ(Replay(file, &level), Game::ReplayEnd::Verified);
 }
 
 TEST(Replay, TheFolderKeepsTheNewestFiftyAndThoseBehindTheTables) {
