@@ -77,8 +77,8 @@ void RecordAndPlayBack(const uint8_t* data, size_t size) {
             for (uint8_t& k : r.keys) k = next();
             break;
         case 1:
-            r.dx = static_cast<int8_t>(next()) * ((b & 0x80) != 0 ? 70000 : 1);
-            r.dy = static_cast<int8_t>(next());
+            r.dx = (static_cast<int32_t>(next()) - 128) * ((b & 0x80) != 0 ? 70000 : 1);
+            r.dy = static_cast<int32_t>(next()) - 128;
             r.button = (b & 8) != 0 ? 0x80 : 0;
             break;
         case 2:

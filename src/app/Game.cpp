@@ -342,7 +342,8 @@ bool Game::RunFrame() {
         if (done) {
             match.SetPlayers(&playerSetup);
             setupScreen.FadeOut();
-            if (recordGames) StartRecording();
+            // (Esc in the same pass leaves the game before it begins.)
+            if (recordGames && !escDown) StartRecording();
             BeginMatch();
             if (state != GameState::Playing) break;
         }

@@ -8,7 +8,7 @@ constexpr uint8_t kEndOfPass = 0x80;  // and the quiet passes after it in the lo
 constexpr uint32_t kGapInOp = 15;     // a gap this long or longer goes on in a varint
 constexpr uint32_t kMaxKeyEvent = 256;
 
-uint32_t ZigZag(int32_t v) { return (static_cast<uint32_t>(v) << 1) ^ static_cast<uint32_t>(v >> 31); }
+uint32_t ZigZag(int32_t v) { return (static_cast<uint32_t>(v) << 1) ^ (v < 0 ? 0xFFFFFFFFu : 0u); }
 int32_t UnZigZag(uint32_t v) { return static_cast<int32_t>((v >> 1) ^ (0u - (v & 1u))); }
 
 // Bounds-checked reading of a stream; every getter is false past the end or

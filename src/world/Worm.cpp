@@ -67,6 +67,12 @@ void Worm::ResetForMatch() {
     scoreAtLastExit = 0;
     pendingGrowth = 0;
     length = 0;
+    // Nothing of the last game carries over: not a queued turn, nor what
+    // the segment records held (a record's cell type is what the grid
+    // reads where it points to it), so every game starts as the first
+    // game of the program does, and its replay plays it the same.
+    queuedTurn = 0;
+    for (Segment& s : segments) s = Segment();
     if (statsSource) stats = *statsSource;
 }
 

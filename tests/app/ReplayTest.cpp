@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <string>
 
+#include "Autopilot.h"
 #include "app/Replay.h"
 #include "support/Files.h"
-#include "Autopilot.h"
 #include "support/GameHarness.h"
 #include "support/RecordedGame.h"
 #include "support/TapeOps.h"
@@ -38,12 +38,14 @@ Game::ReplayEnd Replay(const Bytes& file, int32_t* level) {
     return h.game->replayEnd;
 }
 
-TEST(Replay, AGameLeftThroughTheExitBoxReplaysInStepAndAChangedHashIsFound) {
-    Bytes file;
+TEST(Replay, GamesLeftThroughTheExitBoxReplayInStepAndAChangedHashIsFound) {
+    Bytes file, second;
     {
         GameHarness h;
         ASSERT_TRUE(h.Start());
         file = PlayAndLeave(h, 3);
+        // A second game in the same run owes nothing to the first.
+        second = PlayAndLeave(h, 2);
     }
     ReplayHeader header;
     const uint8_t* tape = nullptr;
@@ -52,6 +54,7 @@ TEST(Replay, AGameLeftThroughTheExitBoxReplaysInStepAndAChangedHashIsFound) {
     EXPECT_EQ(std::string(header.names[0]), "AUTOPILOT");
     int32_t level = 0;
     EXPECT_EQ(Replay(file, &level), Game::ReplayEnd::Verified);
+    EXPECT_EQ(Replay(second, &level), Game::ReplayEnd::Verified);
 
     // The hash at the end of level 2 (the second) changed: out of step there.
     const size_t at =

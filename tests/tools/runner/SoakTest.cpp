@@ -122,6 +122,16 @@ TEST_F(SoakTest, HundredThousandFramesReachEveryScreen) {
     EXPECT_LE(std::stol(m[2]), std::stol(m[3]));
     EXPECT_GT(std::stol(m[4]), 25);  // a level takes the autopilot 10 to 40 seconds of play
     EXPECT_GT(std::stol(m[5]), 1000);
+
+    // Every game the soak played, one after another in one program, replays
+    // in step on its own: nothing of a game carries over into the next.
+    int replays = 0;
+    for (const auto& e : fs::directory_iterator(Data() / "replays")) {
+        const RunResult v = Run("--replay '" + e.path().string() + "' --verify");
+        EXPECT_EQ(v.status, 0) << e.path() << "\n" << v.out << v.err;
+        ++replays;
+    }
+    EXPECT_GT(replays, 10);
 }
 
 }  // namespace
