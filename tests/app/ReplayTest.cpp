@@ -108,6 +108,31 @@ TEST(Replay, AGameContinuedFromTheTableReplaysInStep) {
     EXPECT_EQ(Replay(file, &level), Game::ReplayEnd::Verified);
 }
 
+// A replay that cannot be saved is said, as a table that cannot be saved is.
+TEST(Replay, AFailedSaveTellsThePlayer) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    WriteAll(fs::path(h.dir()) / kReplayFolder, Bytes{'x'});  // a file where the folder goes
+    ASSERT_TRUE(h.Passes(140));
+    h.Click(315, 150);  // ONE PLAYER
+    ASSERT_EQ(h.game->state, GameState::PlayerSetup);
+    h.Tap(DIK_A);
+    h.Tap(DIK_RETURN);
+    ASSERT_EQ(h.game->state, GameState::Playing);
+    ASSERT_TRUE(h.Passes(20));
+    const int before = h.host.MessageCount();
+    testing::internal::CaptureStderr();
+    h.Tap(DIK_ESCAPE);
+    h.Tap(DIK_Y);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(h.game->state, GameState::MainMenu);
+    EXPECT_EQ(h.host.MessageCount(), before + 1);
+    EXPECT_NE(std::string(h.host.LastMessageText()).find("The game's replay was not saved: "), std::string::npos)
+        << h.host.LastMessageText();
+    EXPECT_NE(err.find("replay was not saved"), std::string::npos) << err;
+    EXPECT_EQ(h.game->replayName[0], '\0');
+}
+
 TEST(Replay, TheFolderKeepsTheNewestFiftyAndThoseBehindTheTables) {
     GameHarness h;
     ASSERT_TRUE(h.Start());
