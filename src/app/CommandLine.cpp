@@ -17,6 +17,10 @@ const OptionInfo kOptionTable[] = {
      "(default: integer when that gives 2x or more, otherwise fit)"},
     {"--data", "DIR", "the folder that holds the game data (grafik/, sound/, ...)"},
     {"--mute", "", "no sound: the sound device is never opened"},
+    {"--replay", "FILE",
+     "watch a replay (the game keeps every game's in replays/ of\n"
+     "its folder): P or SPACE pauses, 1, 2, 4 and 8 set the\n"
+     "speed, N skips to the next level, Esc leaves"},
 };
 const int kOptionCount = static_cast<int>(sizeof kOptionTable / sizeof kOptionTable[0]);
 
@@ -67,6 +71,9 @@ bool Apply(const std::string& name, bool hasValue, const std::string& value, boo
     } else if (name == "--data") {
         if (value.empty()) return Fail(line, "--data needs a folder");
         line->dataDir = value;
+    } else if (name == "--replay") {
+        if (value.empty()) return Fail(line, "--replay needs a file");
+        line->replayPath = value;
     }
     return true;
 }
@@ -105,7 +112,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 
 std::string CommandLineSynopsis() {
     return "voidcrawl [--help] [--version] [--windowed | --fullscreen]\n"
-           "          [--scale integer|fit] [--data DIR] [--mute]\n";
+           "          [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]\n";
 }
 
 std::string CommandLineUsage() {

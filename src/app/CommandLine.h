@@ -5,7 +5,7 @@
 
 // The game's command line:
 //   voidcrawl [--help] [--version] [--windowed | --fullscreen]
-//             [--scale integer|fit] [--data DIR] [--mute]
+//             [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]
 // Options that take a value accept "--opt VALUE" and "--opt=VALUE". Read in
 // order; --help, --version or the first mistake ends the reading.
 
@@ -32,8 +32,9 @@ enum class CommandAction {
 struct CommandLine {
     CommandAction action = CommandAction::Play;
     HostOptions host;
-    std::string dataDir;  // empty: search the usual places
-    std::string error;    // one line, for CommandAction::Error
+    std::string dataDir;     // empty: search the usual places
+    std::string replayPath;  // a replay to watch instead of the menu; empty: none
+    std::string error;       // one line, for CommandAction::Error
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);

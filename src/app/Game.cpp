@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
+#include <utility>
 
 #include "app/CommandLine.h"
 #include "app/Replay.h"
@@ -22,6 +23,8 @@
 namespace {
 
 const char* const kErrorTitle = "Error Message";
+// The most passes N runs to reach the next level of a watched replay.
+constexpr int32_t kReplayMaxSkip = 200000;
 
 // A font's glyph grid and its proportional trims, added in their order.
 void SetUpFont(Font& font, Surface surface, const FontMetrics& m) {
@@ -281,7 +284,9 @@ void Game::ShakePads() {
     }
 }
 
-bool Game::RunFrame() {
+bool Game::RunFrame() { return watchingReplay ? WatchFrame() : RunPass(); }
+
+bool Game::RunPass() {
     heldThisPass = false;
     pictureSteady = false;
     // The pads were read at the start of the pass in the screen's context as
@@ -296,6 +301,7 @@ bool Game::RunFrame() {
     if (replayPending_) {
         // The pass that stands for the set-up's confirmation.
         StartReplay();
+        if (watchingReplay) DrawWatchStatus();
         FlipDisplay();
         CheckpointsAfterPass();
         return true;
@@ -385,13 +391,84 @@ bool Game::RunFrame() {
     if (KeyState[DIK_1]) DumpScreen();
     if (!heldThisPass) heldPasses = 0;
     if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
-    if (pictureSteady && state == GameState::Playing) {
+    if (watchingReplay) DrawWatchStatus();
+    // A replay's status is drawn every pass, so its picture is never still.
+    if (pictureSteady && state == GameState::Playing && !watchingReplay) {
         ShowPictureAgain();
     } else {
         FlipDisplay();
     }
     CheckpointsAfterPass();
     return true;
+}
+
+void Game::WatchReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
+    PlayReplay(header, tapeBytes);
+    watchingReplay = true;
+    watchSpeed = 1;
+    watchPaused = false;
+    if (Host* host = GetHost()) std::memcpy(watchKeys_, host->KeyStates(), sizeof watchKeys_);
+}
+
+// A frame of a watched replay: the viewer's keys come from the host (the
+// game's own keys come from the tape), then as many of the replay's passes
+// as the speed asks, or none while paused.
+bool Game::WatchFrame() {
+    uint8_t keys[256] = {};
+    if (Host* host = GetHost()) std::memcpy(keys, host->KeyStates(), sizeof keys);
+    auto pressed = [&](uint8_t code) { return keys[code] != 0 && watchKeys_[code] == 0; };
+    const bool leave = pressed(DIK_ESCAPE);
+    const bool skip = pressed(DIK_N);
+    if (pressed(DIK_P) || pressed(DIK_SPACE)) watchPaused = !watchPaused;
+    for (const auto& [code, speed] : {std::pair{DIK_1, 1}, {DIK_2, 2}, {DIK_4, 4}, {DIK_8, 8}})
+        if (pressed(code)) watchSpeed = speed;
+    std::memcpy(watchKeys_, keys, sizeof watchKeys_);
+    if (leave) {
+        EndWatching();
+        return true;
+    }
+    if (watchPaused && !replayPending_) {
+        // The picture on show stands; nothing of the game runs.
+        Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+        DrawWatchStatus();
+        FlipDisplay();
+        return true;
+    }
+    const int32_t level = match.levelIndex;
+    const int32_t passes = skip ? kReplayMaxSkip : watchSpeed;
+    for (int32_t i = 0; i < passes; ++i) {
+        if (!RunPass()) return false;
+        if (replayEnd != ReplayEnd::None) {
+            EndWatching();
+            return true;
+        }
+        if (skip && match.levelIndex != level) break;
+    }
+    return true;
+}
+
+void Game::DrawWatchStatus() {
+    char text[24];
+    if (watchPaused)
+        std::snprintf(text, sizeof text, "REPLAY PAUSED");
+    else
+        std::snprintf(text, sizeof text, "REPLAY X%d", static_cast<int>(watchSpeed));
+    smallFont.DrawText(backBuffer, 8, 6, text, 0);  // the top left corner is free in play and between levels
+}
+
+void Game::EndWatching() {
+    watchingReplay = false;
+    replayPending_ = false;
+    if (replayEnd == ReplayEnd::OutOfStep)
+        std::fprintf(stderr, "voidcrawl: the replay went out of step at level %d\n",
+                     static_cast<int>(replayOutOfStepLevel));
+    tape.Stop();
+    if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
+    if (state == GameState::MainMenu) return;  // the replay's game was left there
+    if (state == GameState::Playing) match.Leave();
+    exitBoxShown = false;
+    state = GameState::MainMenu;
+    ShowMainMenu();
 }
 
 // What the set-up's confirmation starts, for the players and for a replay.

@@ -88,6 +88,13 @@ public:
     // the next pass instead of the player's input; the header must fit this
     // game (ReplayFitsThisGame).
     void PlayReplay(const ReplayHeader& header, const uint8_t* tape);
+    // As PlayReplay, watched in the window: P or SPACE pauses, 1, 2, 4 and 8
+    // set the speed (passes a frame), N skips to the next level, Esc leaves
+    // for the menu, as does the replay's end; the status bar says REPLAY.
+    void WatchReplay(const ReplayHeader& header, const uint8_t* tape);
+    bool watchingReplay = false;
+    int32_t watchSpeed = 1;
+    bool watchPaused = false;
     enum class ReplayEnd { None, Verified, OutOfStep };
     // Set once a replay has played to its end or lost step; the level it
     // lost step at, and the state hashes that matched.
@@ -116,6 +123,10 @@ private:
     void ShakePads();
     void LeaveAfterLevelError();
     void Fail(const char* text, const char* reason);
+    bool RunPass();
+    bool WatchFrame();
+    void DrawWatchStatus();
+    void EndWatching();
     void BeginMatch();
     void StartRecording();
     void StartReplay();
@@ -130,4 +141,5 @@ private:
     uint8_t tapeAllDone_ = 0;
     uint8_t tapeTableShown_ = 0;
     bool tapeFullTold_ = false;
+    uint8_t watchKeys_[256] = {};  // the host's keys the last watched frame
 };

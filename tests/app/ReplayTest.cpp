@@ -108,6 +108,54 @@ TEST(Replay, AGameContinuedFromTheTableReplaysInStep) {
     EXPECT_EQ(Replay(file, &level), Game::ReplayEnd::Verified);
 }
 
+// Watching a replay: the viewer's keys pause it, set its speed, skip to the
+// next level and leave it; the replay's own input stays its own.
+TEST(Replay, AWatchedReplayPausesSpeedsUpSkipsAndLeaves) {
+    Bytes file;
+    {
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        file = PlayAndLeave(h, 3);
+    }
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    Game& g = *h.game;
+    g.WatchReplay(header, tape);
+    ASSERT_TRUE(h.Passes(10));
+    EXPECT_EQ(g.tape.Passes(), 10u);
+    auto press = [&](uint8_t key) {
+        h.host.SetKey(key, true);
+        h.Pass();
+        h.host.SetKey(key, false);
+    };
+    press(DIK_4);  // this frame already runs four passes
+    ASSERT_TRUE(h.Passes(5));
+    EXPECT_EQ(g.tape.Passes(), 34u);
+    press(DIK_P);
+    ASSERT_TRUE(h.Passes(20));
+    EXPECT_TRUE(g.watchPaused);
+    EXPECT_EQ(g.tape.Passes(), 34u);
+    press(DIK_SPACE);  // on again
+    EXPECT_EQ(g.tape.Passes(), 38u);
+    EXPECT_EQ(g.match.levelIndex, 0);
+    press(DIK_N);
+    EXPECT_EQ(g.match.levelIndex, 1);
+    EXPECT_EQ(g.replayEnd, Game::ReplayEnd::None);
+    press(DIK_ESCAPE);
+    EXPECT_FALSE(g.watchingReplay);
+    EXPECT_EQ(g.state, GameState::MainMenu);
+    EXPECT_EQ(g.tape.GetMode(), InputTape::Mode::Off);
+    // Watched to the end, the replay verifies and the menu follows.
+    g.WatchReplay(header, tape);
+    g.watchSpeed = 8;
+    for (int i = 0; i < 20000 && g.watchingReplay; ++i) h.Pass();
+    EXPECT_EQ(g.replayEnd, Game::ReplayEnd::Verified);
+    EXPECT_EQ(g.state, GameState::MainMenu);
+}
+
 // A replay that cannot be saved is said, as a table that cannot be saved is.
 TEST(Replay, AFailedSaveTellsThePlayer) {
     GameHarness h;

@@ -1,5 +1,6 @@
 // VoidCrawl: the game's entry point. The command line is read before anything
 // else, so --help, --version and mistakes answer without a display.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "app/CommandLine.h"
 #include "app/FrameLoop.h"
 #include "app/Game.h"
+#include "app/Replay.h"
 #include "hosts/sdl/SdlGpuProbe.h"
 #include "hosts/sdl/SdlHost.h"
 #include "platform/DataDir.h"
@@ -18,7 +20,28 @@
 
 namespace {
 Game game;  // large: it holds every screen and the worms
+
+// A replay file named on the command line, whole.
+std::vector<uint8_t> replayBytes;
+
+bool ReadReplay(const std::string& path, ReplayHeader* header, const uint8_t** tape, std::string* error) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    replayBytes.resize(kReplayFileCapacity + 1);
+    const size_t got = std::fread(replayBytes.data(), 1, replayBytes.size(), f);
+    std::fclose(f);
+    replayBytes.resize(got);
+    ReadError why;
+    if (!ParseReplay(replayBytes.data(), replayBytes.size(), header, tape, &why)) {
+        *error = why.reason;
+        return false;
+    }
+    return true;
 }
+}  // namespace
 
 int main(int argc, char** argv) {
     // The window's GPU question, asked of this program started again.
@@ -37,6 +60,16 @@ int main(int argc, char** argv) {
     case CommandAction::Play:
         break;
     }
+    // A replay is read before the data folder becomes the working folder.
+    ReplayHeader replay;
+    const uint8_t* replayTape = nullptr;
+    if (!line.replayPath.empty()) {
+        std::string why;
+        if (!ReadReplay(line.replayPath, &replay, &replayTape, &why)) {
+            std::fprintf(stderr, "voidcrawl: cannot play the replay '%s': %s\n", line.replayPath.c_str(), why.c_str());
+            return 1;
+        }
+    }
     std::string dir;
     std::string error;
     if (!EnterDataDir(line.dataDir, argc > 0 ? argv[0] : nullptr, &dir, &error)) {
@@ -44,6 +77,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     SetUpUserDir();  // high scores and dumps go to the player's own folder
+    if (replayTape != nullptr) {
+        char why[256];
+        if (!ReplayFitsThisGame(replay, PlayDataHash(), why, sizeof why)) {
+            std::fprintf(stderr, "voidcrawl: cannot play the replay '%s': %s\n", line.replayPath.c_str(), why);
+            return 1;
+        }
+        game.WatchReplay(replay, replayTape);
+    }
 
     // The player's settings; a broken file costs a warning line per problem, never the start.
     Settings settings;
