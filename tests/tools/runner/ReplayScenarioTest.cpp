@@ -38,7 +38,7 @@ protected:
         return Bytes(s.begin(), s.end());
     }
     fs::path Save(const Bytes& b, const char* name) {
-        const fs::path path = Work() / name;
+        fs::path path = Work() / name;
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
         return path;
