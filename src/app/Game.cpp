@@ -369,7 +369,11 @@ bool Game::RunPass() {
             state = GameState::MainMenu;
             highScoreScreen.FadeOut();
             ShowMainMenu();
+        } else if (cursor.LeftDown() && !tableButtonWasDown_) {
+            // A click on an entry's row watches its game.
+            WatchEntryReplay(highScoreScreen.RowAt(cursor.x, cursor.y));
         }
+        tableButtonWasDown_ = cursor.LeftDown();
         break;
     case GameState::Options: {
         const bool back = optionsScreen.Frame(escDown);
@@ -445,6 +449,25 @@ bool Game::WatchFrame() {
         if (skip && match.levelIndex != level) break;
     }
     return true;
+}
+
+bool Game::WatchEntryReplay(const HighScoreRecord* entry) {
+    size_t size = 0;
+    if (entry == nullptr || !LoadReplayFor(*entry, highScoreScreen.difficulty, replayFile, sizeof replayFile, &size))
+        return false;
+    ReplayHeader header;
+    const uint8_t* tapeBytes = nullptr;
+    ReadError error;
+    char why[kReadReasonSize];
+    if (!ParseReplay(replayFile, size, &header, &tapeBytes, &error)) {
+        std::snprintf(why, sizeof why, "%s", error.reason);
+    } else if (ReplayFitsThisGame(header, playDataHash, why, sizeof why)) {
+        highScoreScreen.FadeOut();
+        WatchReplay(header, tapeBytes);
+        return true;
+    }
+    std::fprintf(stderr, "voidcrawl: the entry's replay cannot be played: %s\n", why);
+    return false;
 }
 
 void Game::DrawWatchStatus() {

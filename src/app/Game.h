@@ -127,6 +127,7 @@ private:
     bool WatchFrame();
     void DrawWatchStatus();
     void EndWatching();
+    bool WatchEntryReplay(const HighScoreRecord* entry);
     void BeginMatch();
     void StartRecording();
     void StartReplay();
@@ -142,4 +143,5 @@ private:
     uint8_t tapeTableShown_ = 0;
     bool tapeFullTold_ = false;
     uint8_t watchKeys_[256] = {};  // the host's keys the last watched frame
+    bool tableButtonWasDown_ = false;
 };

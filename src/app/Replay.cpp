@@ -66,6 +66,16 @@ bool IsReplayName(const char* name) {
            name[0] != '.';
 }
 
+// Whether the replay's game is behind the entry `r` of the difficulty's table.
+bool Behind(const HighScoreRecord& r, int32_t difficulty, const ReplayHeader& h) {
+    if (r.score <= 0 || difficulty != h.difficulty || r.level != h.level) return false;
+    for (int p = 0; p < h.players; ++p)
+        if (r.score == h.scores[p] && r.lengthTotal == h.lengthTotals[p] &&
+            std::strncmp(r.name, h.names[p], sizeof r.name) == 0)
+            return true;
+    return false;
+}
+
 // The high-score tables as they are on disk, for the links to replays.
 struct Tables {
     HighScoreRecord records[kDifficulties][HighScoreTable::kRecords] = {};
@@ -90,10 +100,7 @@ struct Tables {
     // Whether one of the replay's players has an entry.
     bool Hold(const ReplayHeader& h) const {
         for (const HighScoreRecord& r : records[h.difficulty])
-            for (int p = 0; p < h.players; ++p)
-                if (r.score > 0 && r.score == h.scores[p] && r.lengthTotal == h.lengthTotals[p] && r.level == h.level &&
-                    std::strncmp(r.name, h.names[p], sizeof r.name) == 0)
-                    return true;
+            if (Behind(r, h.difficulty, h)) return true;
         return false;
     }
 };
@@ -231,4 +238,29 @@ int PruneReplays() {
         if (unlink(path) == 0) ++deleted;
     }
     return deleted;
+}
+
+bool LoadReplayFor(const HighScoreRecord& record, int32_t difficulty, uint8_t* buffer, size_t capacity, size_t* size) {
+    char folder[kMaxUserPath];
+    if (!UserFilePath(kReplayFolder, folder, sizeof folder)) return false;
+    DIR* dir = opendir(folder);
+    if (dir == nullptr) return false;
+    char best[kReplayNameSize] = {};
+    while (const dirent* entry = readdir(dir)) {
+        if (!IsReplayName(entry->d_name) || std::strcmp(entry->d_name, best) <= 0) continue;
+        char path[kMaxUserPath];
+        if (!ReplayPath(entry->d_name, path, sizeof path)) continue;
+        uint8_t head[kReplayHeaderBytes];
+        const ReadResult read = ReadPlayerFile(path, head, sizeof head);
+        ReplayHeader header;
+        if (read.status == ReadStatus::Read && ParseReplayHeader(head, read.size, &header, nullptr) &&
+            Behind(record, difficulty, header))
+            std::snprintf(best, sizeof best, "%s", entry->d_name);
+    }
+    closedir(dir);
+    char path[kMaxUserPath];
+    if (best[0] == '\0' || !ReplayPath(best, path, sizeof path)) return false;
+    const ReadResult read = ReadPlayerFile(path, buffer, capacity);
+    *size = read.size;
+    return read.status == ReadStatus::Read && !read.longer;
 }

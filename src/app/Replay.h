@@ -6,6 +6,7 @@
 #include "io/ReplayFile.h"
 #include "match/Match.h"
 #include "platform/SaveFile.h"
+#include "screens/HighScoreTable.h"
 
 // The game's side of replays: what a state hash covers, which data a replay
 // depends on, and where replays are kept.
@@ -34,6 +35,10 @@ bool ReplayFitsThisGame(const ReplayHeader& header, uint64_t dataHash, char* why
 // first save, when a new one is chosen from `now` (and the older replays
 // are pruned); later saves of the same game (a continue) replace it.
 bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* name, SaveResult* result);
+
+// Reads into `buffer` the newest replay whose game is behind the entry
+// `record` of the difficulty's table; false when there is none.
+bool LoadReplayFor(const HighScoreRecord& record, int32_t difficulty, uint8_t* buffer, size_t capacity, size_t* size);
 
 // Deletes the oldest replays beyond the newest kReplaysKept, except those
 // whose game is behind an entry of a high-score table (same difficulty,

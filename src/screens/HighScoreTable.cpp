@@ -212,6 +212,13 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     return result;
 }
 
+const HighScoreRecord* HighScoreTable::RowAt(int32_t x, int32_t y) const {
+    if (x < kFreshLeft || x >= kFreshRight || y < kHighScoreFirstRowY) return nullptr;
+    const int32_t row = (y - kHighScoreFirstRowY) / kHighScoreRowHeight;
+    if (row >= kRecords || order[row] == nullptr || order[row]->score == 0) return nullptr;
+    return order[row];
+}
+
 void HighScoreTable::FadeOut() { fader.FadeOut(); }
 
 void HighScoreTable::FadeIn() { fader.FadeIn(palette); }

@@ -66,6 +66,9 @@ public:
     void ClearFresh();
     void Sort();
     int32_t Frame(Font* font, bool withContinue);
+    // The entry whose row (as the last Frame sorted them) holds the point;
+    // null off the rows or on an empty one.
+    const HighScoreRecord* RowAt(int32_t x, int32_t y) const;
     void FadeOut();
     void FadeIn();
     void Release();

@@ -12,6 +12,7 @@
 
 #include "Autopilot.h"
 #include "app/Replay.h"
+#include "screens/HighScoreSheet.h"
 #include "support/Files.h"
 #include "support/GameHarness.h"
 #include "support/RecordedGame.h"
@@ -151,6 +152,36 @@ TEST(Replay, AWatchedReplayPausesSpeedsUpSkipsAndLeaves) {
     // Watched to the end, the replay verifies and the menu follows.
     g.WatchReplay(header, tape);
     g.watchSpeed = 8;
+    for (int i = 0; i < 20000 && g.watchingReplay; ++i) h.Pass();
+    EXPECT_EQ(g.replayEnd, Game::ReplayEnd::Verified);
+    EXPECT_EQ(g.state, GameState::MainMenu);
+}
+
+// A click on an entry's row in the table the menu shows plays the replay
+// of the game behind it; a row without one does nothing.
+TEST(Replay, AClickOnATableEntryWatchesItsGame) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    Game& g = *h.game;
+    const Bytes file = PlayAndLeave(h, 2);
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    ASSERT_GT(header.scores[0], 0);
+    // The game's entry, as a game over would have made it, below another's.
+    HighScoreTable& table = g.highScoreScreen;
+    table.Clear();
+    table.Insert(header.scores[0] + 1, "SOMEONE", 50, 3);
+    table.Insert(header.scores[0], header.names[0], header.lengthTotals[0], header.level);
+    ASSERT_TRUE(table.Save(HighScoreTable::FileName(header.difficulty)));
+    ASSERT_TRUE(h.Passes(140));
+    h.Click(317, 295);  // HIGH SCORES
+    ASSERT_EQ(g.state, GameState::HighScores);
+    h.Click(300, kHighScoreFirstRowY + 5);
+    EXPECT_EQ(g.state, GameState::HighScores);
+    EXPECT_FALSE(g.watchingReplay);
+    h.Click(300, kHighScoreFirstRowY + kHighScoreRowHeight + 5);
+    EXPECT_TRUE(g.watchingReplay);
     for (int i = 0; i < 20000 && g.watchingReplay; ++i) h.Pass();
     EXPECT_EQ(g.replayEnd, Game::ReplayEnd::Verified);
     EXPECT_EQ(g.state, GameState::MainMenu);
