@@ -55,6 +55,10 @@ const FileInfo kFileTable[] = {
      "in the pictures folder (`$XDG_PICTURES_DIR`, else the one `~/.config/user-dirs.dirs` names, else "
      "`~/Pictures`): a screenshot at each press of F12, the 640x480 picture in its colours; an existing file is "
      "never replaced, and the window's title says for a few seconds where it went (or why it was not saved)"},
+    {"`$XDG_DATA_HOME/voidcrawl/replays/YYYYMMDD-HHMMSS-NN.vcr`",
+     "every game's replay (its input, a few KB to a few tens of KB), when the game-over table comes up and when "
+     "the game is left; the newest 50 are kept, and older ones whose game is behind a high-score entry "
+     "(docs/replay-format.md)"},
 };
 const int kFileCount = static_cast<int>(sizeof kFileTable / sizeof kFileTable[0]);
 
