@@ -625,6 +625,7 @@ void Game::StopTape() {
 }
 
 void Game::SaveReplay() {
+    if (Host* host = GetHost(); host != nullptr && !host->KeepsReplays()) return;
     ReplayHeader& h = replayHeader;
     h.flags = tape.Full() ? kReplayCutShort : 0;
     for (int i = 0; i < 2; ++i) {

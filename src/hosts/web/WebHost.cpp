@@ -282,6 +282,9 @@ public:
         if (settings_.rumble) pads_.Rumble(player, strength, milliseconds);
     }
     int TakePadButton() override { return pads_.Mapper().TakeBindPress(); }
+    // The page's storage holds the tables; replays wait for a way to
+    // download and open them there.
+    bool KeepsReplays() const override { return false; }
 
     // A key of player 1's pressed or let go on the page's touch controls
     // (a PlayKey, or kPlayKeyCount for SPACE): the keyboard's way in.
