@@ -31,6 +31,9 @@ here="$(cd "$(dirname "$0")" && pwd)"
 seeds="$build/fuzz-seeds"
 rm -rf "$seeds"
 "$build/fuzz/fuzz_seeds" "$build/data" "$seeds" || exit 1
+# A target fuzz_seeds writes nothing for (the replay reader) starts from its
+# corpus alone; libFuzzer refuses a folder that is not there.
+for target in "${targets[@]}"; do mkdir -p "$seeds/$target"; done
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1:symbolize=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
