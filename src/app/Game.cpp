@@ -119,6 +119,7 @@ bool Game::Init() {
     state = GameState::MainMenu;
     BlackOutPalette();
     ShowMainMenu();
+    if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     return true;
 }
 
@@ -289,10 +290,6 @@ bool Game::RunFrame() { return watchingReplay ? WatchFrame() : RunPass(); }
 bool Game::RunPass() {
     heldThisPass = false;
     pictureSteady = false;
-    // The pads were read at the start of the pass in the screen's context as
-    // the last pass left it: a press that changes the screen is not read
-    // again as the new screen's (A on ONE PLAYER typing the box's "Y").
-    if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     // A recording that ended after its last pass (the program ended there).
     if (tape.StopsBeforePass()) StopTape();
     ReadKeyboard();
@@ -394,6 +391,9 @@ bool Game::RunPass() {
     FollowHumSetting();
     if (KeyState[DIK_1]) DumpScreen();
     if (!heldThisPass) heldPasses = 0;
+    // The pads are read at the start of the next pass, in the context of the
+    // screen this pass leaves on show (A on ONE PLAYER is not read again as
+    // the name field's).
     if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     if (watchingReplay) DrawWatchStatus();
     // A replay's status is drawn every pass, so its picture is never still.
