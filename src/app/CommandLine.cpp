@@ -20,8 +20,9 @@ const OptionInfo kOptionTable[] = {
     {"--replay", "FILE",
      "watch a replay (the game keeps every game's in replays/ of\n"
      "its folder): P or SPACE pauses, 1, 2, 4 and 8 set the\n"
-     "speed, N skips to the next level, Esc leaves; a click on a\n"
-     "row of the menu's high-score table watches that entry's game"},
+     "speed, N skips to the next level, Esc leaves; on the menu's\n"
+     "high-score table a click on a row, or Enter on the row the\n"
+     "arrow keys pick, watches that entry's game"},
 };
 const int kOptionCount = static_cast<int>(sizeof kOptionTable / sizeof kOptionTable[0]);
 

@@ -361,7 +361,11 @@ bool Game::RunPass() {
         PlayingFrame(escDown);
         ShakePads();
         break;
-    case GameState::HighScores:
+    case GameState::HighScores: {
+        FindWatchableRows();
+        PickTableRow();
+        const bool enter = KeyState[DIK_RETURN] != 0 && !tableKeysWere_[2];
+        tableKeysWere_[2] = KeyState[DIK_RETURN];
         if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {
             state = GameState::MainMenu;
             highScoreScreen.FadeOut();
@@ -369,9 +373,12 @@ bool Game::RunPass() {
         } else if (cursor.LeftDown() && !tableButtonWasDown_) {
             // A click on an entry's row watches its game.
             WatchEntryReplay(highScoreScreen.RowAt(cursor.x, cursor.y));
+        } else if (enter) {
+            WatchEntryReplay(highScoreScreen.Picked());
         }
         tableButtonWasDown_ = cursor.LeftDown();
         break;
+    }
     case GameState::Options: {
         const bool back = optionsScreen.Frame(escDown);
         if (optionsScreen.keysChanged) {
@@ -409,6 +416,9 @@ bool Game::RunPass() {
 void Game::WatchReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
     PlayReplay(header, tapeBytes);
     watchingReplay = true;
+    watchFromTable_ = false;
+    watchCursorX_ = cursor.x;
+    watchCursorY_ = cursor.y;
     watchSpeed = 1;
     watchPaused = false;
     if (Host* host = GetHost()) std::memcpy(watchKeys_, host->KeyStates(), sizeof watchKeys_);
@@ -463,7 +473,11 @@ bool Game::WatchEntryReplay(const HighScoreRecord* entry) {
         std::snprintf(why, sizeof why, "%s", error.reason);
     } else if (ReplayFitsThisGame(header, playDataHash, why, sizeof why)) {
         highScoreScreen.FadeOut();
+        const int32_t row = highScoreScreen.pickedRow;
         WatchReplay(header, tapeBytes);
+        watchFromTable_ = true;
+        watchTableDifficulty_ = highScoreScreen.difficulty;
+        watchTableRow_ = row;
         return true;
     }
     std::fprintf(stderr, "voidcrawl: the entry's replay cannot be played: %s\n", why);
@@ -487,15 +501,55 @@ void Game::EndWatching() {
                      static_cast<int>(replayOutOfStepLevel));
     tape.Stop();
     if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
-    if (state == GameState::MainMenu) return;  // the replay's game was left there
+    cursor.x = watchCursorX_;
+    cursor.y = watchCursorY_;
     if (state == GameState::Playing) match.Leave();
     exitBoxShown = false;
+    if (watchFromTable_) {
+        // Back to the table the game was picked from, its row still picked.
+        watchFromTable_ = false;
+        if (state == GameState::MainMenu) mainMenu.FadeOut();
+        state = GameState::HighScores;
+        highScoreScreen.Load(HighScoreTable::FileName(watchTableDifficulty_), watchTableDifficulty_);
+        FindWatchableRows();
+        highScoreScreen.pickedRow = watchTableRow_;
+        pickPointerX_ = cursor.x;
+        pickPointerY_ = cursor.y;
+        tableButtonWasDown_ = true;
+        tableKeysWere_[2] = 1;
+        ShowHighScores();
+        return;
+    }
+    if (state == GameState::MainMenu) return;  // the replay's game was left there
     state = GameState::MainMenu;
     ShowMainMenu();
 }
 
+void Game::FindWatchableRows() {
+    if (highScoreScreen.loads == watchableLoads_) return;
+    FindReplaysBehind(highScoreScreen.records, HighScoreTable::kRecords, highScoreScreen.difficulty,
+                      highScoreScreen.watchable);
+    watchableLoads_ = highScoreScreen.loads;
+}
+
+// The pointer picks the row it moves onto; the arrow keys step through the
+// rows whose games can be watched.
+void Game::PickTableRow() {
+    if (cursor.x != pickPointerX_ || cursor.y != pickPointerY_) {
+        if (pickPointerX_ >= 0) highScoreScreen.pickedRow = highScoreScreen.RowIndexAt(cursor.x, cursor.y);
+        pickPointerX_ = cursor.x;
+        pickPointerY_ = cursor.y;
+    }
+    const bool up = KeyState[DIK_UP] != 0, down = KeyState[DIK_DOWN] != 0;
+    if (up && !tableKeysWere_[0]) highScoreScreen.MovePick(-1);
+    if (down && !tableKeysWere_[1]) highScoreScreen.MovePick(1);
+    tableKeysWere_[0] = up;
+    tableKeysWere_[1] = down;
+}
+
 // What the set-up's confirmation starts, for the players and for a replay.
 void Game::BeginMatch() {
+    match.resultsOffDisk = tape.Playing() ? 1 : 0;
     match.Begin(difficulty);
     if (match.levelFailed) {
         LeaveAfterLevelError();
@@ -531,7 +585,8 @@ void Game::StartRecording() {
     tapeLevelIndex_ = 0;
     tapeAllDone_ = tapeTableShown_ = 0;
     tapeFullTold_ = false;
-    tape.Record(replayFile + kReplayHeaderBytes, kReplayTapeCapacity, h.buttonDown != 0);
+    tape.Record(replayFile + kReplayHeaderBytes,
+                tapeCapacity < kReplayTapeCapacity ? tapeCapacity : kReplayTapeCapacity, h.buttonDown != 0);
 }
 
 void Game::PlayReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {

@@ -90,7 +90,8 @@ public:
     void PlayReplay(const ReplayHeader& header, const uint8_t* tape);
     // As PlayReplay, watched in the window: P or SPACE pauses, 1, 2, 4 and 8
     // set the speed (passes a frame), N skips to the next level, Esc leaves
-    // for the menu, as does the replay's end; the status bar says REPLAY.
+    // for the menu (or the high-score table it was picked from), as does the
+    // replay's end; the status bar says REPLAY.
     void WatchReplay(const ReplayHeader& header, const uint8_t* tape);
     bool watchingReplay = false;
     int32_t watchSpeed = 1;
@@ -106,6 +107,8 @@ public:
     uint64_t playDataHash = 0;
     // The file being written: header, then the tape.
     uint8_t replayFile[kReplayFileCapacity] = {};
+    // How much of it a game's input may fill (less only in tests).
+    size_t tapeCapacity = kReplayTapeCapacity;
 
 private:
     void EnteringScreen();
@@ -144,4 +147,18 @@ private:
     bool tapeFullTold_ = false;
     uint8_t watchKeys_[256] = {};  // the host's keys the last watched frame
     bool tableButtonWasDown_ = false;
+    // The high-score screen's rows whose games can be watched, as of the
+    // table's `loads`; its pick by keys and pointer; what watching from it
+    // comes back to.
+    void FindWatchableRows();
+    void PickTableRow();
+    uint32_t watchableLoads_ = 0;
+    uint8_t tableKeysWere_[3] = {};
+    int32_t pickPointerX_ = -1, pickPointerY_ = -1;
+    bool watchFromTable_ = false;
+    int32_t watchTableDifficulty_ = 0;
+    int32_t watchTableRow_ = -1;
+    // The game's pointer when a replay began: the replay moves it, the
+    // player's own pointer takes up from here again afterwards.
+    int32_t watchCursorX_ = 0, watchCursorY_ = 0;
 };

@@ -240,24 +240,46 @@ int PruneReplays() {
     return deleted;
 }
 
-bool LoadReplayFor(const HighScoreRecord& record, int32_t difficulty, uint8_t* buffer, size_t capacity, size_t* size) {
+namespace {
+
+// Calls seen(name, header) for every readable replay in the folder; `wanted`
+// first says whether a name is worth reading.
+template <typename Wanted, typename Seen>
+void EachReplayHeader(Wanted wanted, Seen seen) {
     char folder[kMaxUserPath];
-    if (!UserFilePath(kReplayFolder, folder, sizeof folder)) return false;
+    if (!UserFilePath(kReplayFolder, folder, sizeof folder)) return;
     DIR* dir = opendir(folder);
-    if (dir == nullptr) return false;
-    char best[kReplayNameSize] = {};
+    if (dir == nullptr) return;
     while (const dirent* entry = readdir(dir)) {
-        if (!IsReplayName(entry->d_name) || std::strcmp(entry->d_name, best) <= 0) continue;
+        if (!IsReplayName(entry->d_name) || !wanted(entry->d_name)) continue;
         char path[kMaxUserPath];
         if (!ReplayPath(entry->d_name, path, sizeof path)) continue;
         uint8_t head[kReplayHeaderBytes];
         const ReadResult read = ReadPlayerFile(path, head, sizeof head);
         ReplayHeader header;
-        if (read.status == ReadStatus::Read && ParseReplayHeader(head, read.size, &header, nullptr) &&
-            Behind(record, difficulty, header))
-            std::snprintf(best, sizeof best, "%s", entry->d_name);
+        if (read.status == ReadStatus::Read && ParseReplayHeader(head, read.size, &header, nullptr))
+            seen(entry->d_name, header);
     }
     closedir(dir);
+}
+
+}  // namespace
+
+void FindReplaysBehind(const HighScoreRecord* records, int count, int32_t difficulty, uint8_t* has) {
+    for (int i = 0; i < count; ++i) has[i] = 0;
+    EachReplayHeader([](const char*) { return true; },
+                     [&](const char*, const ReplayHeader& header) {
+                         for (int i = 0; i < count; ++i)
+                             if (Behind(records[i], difficulty, header)) has[i] = 1;
+                     });
+}
+
+bool LoadReplayFor(const HighScoreRecord& record, int32_t difficulty, uint8_t* buffer, size_t capacity, size_t* size) {
+    char best[kReplayNameSize] = {};
+    EachReplayHeader([&](const char* name) { return std::strcmp(name, best) > 0; },
+                     [&](const char* name, const ReplayHeader& header) {
+                         if (Behind(record, difficulty, header)) std::snprintf(best, sizeof best, "%s", name);
+                     });
     char path[kMaxUserPath];
     if (best[0] == '\0' || !ReplayPath(best, path, sizeof path)) return false;
     const ReadResult read = ReadPlayerFile(path, buffer, capacity);

@@ -40,6 +40,10 @@ bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* nam
 // `record` of the difficulty's table; false when there is none.
 bool LoadReplayFor(const HighScoreRecord& record, int32_t difficulty, uint8_t* buffer, size_t capacity, size_t* size);
 
+// For each of the `count` records of the difficulty's table, whether a kept
+// replay's game is behind it (`has`, by record); one look through the folder.
+void FindReplaysBehind(const HighScoreRecord* records, int count, int32_t difficulty, uint8_t* has);
+
 // Deletes the oldest replays beyond the newest kReplaysKept, except those
 // whose game is behind an entry of a high-score table (same difficulty,
 // name, score, length and level). Returns how many were deleted.

@@ -335,6 +335,10 @@ void Match::SaveResults() {
         {worms[0].score, names[0], worms[0].lengthTotal, levelIndex + 1},
         {worms[1].score, names[1], worms[1].lengthTotal, levelIndex + 1},
     };
+    if (resultsOffDisk) {
+        highScores->ShowResults(difficulty, results, players == 2 ? 2 : 1);
+        return;
+    }
     char text[kSaveReasonSize + 512];
     if (highScores->AddResults(difficulty, results, players == 2 ? 2 : 1, text, sizeof text)) return;
     // The player learns of it; the file on disk stays as it was.

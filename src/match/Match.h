@@ -64,7 +64,10 @@ public:
     void DrawGameOverCue();
 
     uint8_t resultsSaved = 0;  // this game's results are in the table (and saved when they could be)
-    uint8_t tableShown = 0;    // the game-over table has faded in
+    // A replayed game: its results were kept when it was played, so the
+    // table only shows them and nothing is written.
+    uint8_t resultsOffDisk = 0;
+    uint8_t tableShown = 0;  // the game-over table has faded in
     uint8_t playerDone[2] = {};
     uint8_t introPending = 0;
     uint8_t spaceLatch = 0;

@@ -26,6 +26,9 @@ void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
 void HighScoreTable::Clear() {
     std::memset(records, 0, sizeof records);
     std::memset(fresh, 0, sizeof fresh);
+    std::memset(watchable, 0, sizeof watchable);
+    pickedRow = -1;
+    ++loads;
     for (int i = 0; i < kRecords; ++i) order[i] = &records[i];
 }
 
@@ -125,6 +128,22 @@ bool HighScoreTable::AddResults(int32_t d, const GameResult* results, int count,
     return false;
 }
 
+void HighScoreTable::ShowResults(int32_t d, const GameResult* results, int count) {
+    d = ClampDifficulty(d);
+    Load(FileName(d), d);
+    for (int i = 0; i < count; ++i) {
+        const GameResult& g = results[i];
+        bool kept = false;
+        for (int k = 0; k < kRecords && !kept; ++k) {
+            const HighScoreRecord& r = records[k];
+            kept = r.score > 0 && r.score == g.score && r.lengthTotal == g.lengthTotal && r.level == g.level &&
+                   std::strncmp(r.name, g.name != nullptr ? g.name : "", sizeof r.name - 1) == 0 && !fresh[k];
+            if (kept) fresh[k] = 1;
+        }
+        if (!kept) Insert(g.score, g.name, g.lengthTotal, g.level);
+    }
+}
+
 void HighScoreTable::ClearFresh() { std::memset(fresh, 0, sizeof fresh); }
 
 int32_t HighScoreTable::Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level) {
@@ -194,6 +213,13 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
         const HighScoreRecord& r = *order[i];
         if (r.score == 0) continue;
         const int32_t y = kHighScoreFirstRowY + i * font->cellHeight;
+        if (i == pickedRow && watchable[order[i] - records] && !fresh[order[i] - records]) {
+            // The row whose game Enter or a click would play: a thin frame.
+            FillRect(kFreshLeft, y - 2, kFreshRight, y - 1, backBuffer, kPickColour);
+            FillRect(kFreshLeft, y + 24, kFreshRight, y + 25, backBuffer, kPickColour);
+            FillRect(kFreshLeft, y - 1, kFreshLeft + 1, y + 24, backBuffer, kPickColour);
+            FillRect(kFreshRight - 1, y - 1, kFreshRight, y + 24, backBuffer, kPickColour);
+        }
         if (fresh[order[i] - records]) {
             // A result entered by the game just ended: a glowing frame
             // round its row, and the row blinking inside it.
@@ -212,11 +238,33 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     return result;
 }
 
-const HighScoreRecord* HighScoreTable::RowAt(int32_t x, int32_t y) const {
-    if (x < kFreshLeft || x >= kFreshRight || y < kHighScoreFirstRowY) return nullptr;
+int32_t HighScoreTable::RowIndexAt(int32_t x, int32_t y) const {
+    if (x < kFreshLeft || x >= kFreshRight || y < kHighScoreFirstRowY) return -1;
     const int32_t row = (y - kHighScoreFirstRowY) / kHighScoreRowHeight;
-    if (row >= kRecords || order[row] == nullptr || order[row]->score == 0) return nullptr;
-    return order[row];
+    if (row >= kRecords || order[row] == nullptr || order[row]->score == 0) return -1;
+    return row;
+}
+
+const HighScoreRecord* HighScoreTable::RowAt(int32_t x, int32_t y) const {
+    const int32_t row = RowIndexAt(x, y);
+    return row < 0 ? nullptr : order[row];
+}
+
+const HighScoreRecord* HighScoreTable::Picked() const {
+    if (pickedRow < 0 || pickedRow >= kRecords || order[pickedRow] == nullptr) return nullptr;
+    const HighScoreRecord* r = order[pickedRow];
+    return r->score > 0 && watchable[r - records] ? r : nullptr;
+}
+
+void HighScoreTable::MovePick(int32_t step) {
+    for (int32_t row = pickedRow < 0 ? (step > 0 ? 0 : kRecords - 1) : pickedRow + step; row >= 0 && row < kRecords;
+         row += step) {
+        const HighScoreRecord* r = order[row];
+        if (r != nullptr && r->score > 0 && watchable[r - records]) {
+            pickedRow = row;
+            return;
+        }
+    }
 }
 
 void HighScoreTable::FadeOut() { fader.FadeOut(); }

@@ -62,6 +62,10 @@ public:
     // nothing had to be); otherwise false with what the player is to be told
     // in `message`. The table in memory holds the results either way.
     bool AddResults(int32_t difficulty, const GameResult* results, int count, char* message, int messageSize);
+    // A replayed game's results on the difficulty's table as it is on disk,
+    // nothing saved: a result already there (its own entry) stands out as a
+    // fresh one, another goes in as the game would have put it.
+    void ShowResults(int32_t difficulty, const GameResult* results, int count);
     // The rows of the game just ended stop standing out (a continue, a new game).
     void ClearFresh();
     void Sort();
@@ -69,6 +73,7 @@ public:
     // The entry whose row (as the last Frame sorted them) holds the point;
     // null off the rows or on an empty one.
     const HighScoreRecord* RowAt(int32_t x, int32_t y) const;
+    int32_t RowIndexAt(int32_t x, int32_t y) const;
     void FadeOut();
     void FadeIn();
     void Release();
@@ -94,6 +99,18 @@ public:
     static constexpr int32_t kFreshLeft = 62;
     static constexpr int32_t kFreshRight = 582;
     static constexpr uint8_t kFreshColour = 167;  // a cyan of the shared upper palette
+    // Records whose game can be watched (set by the game, by record), and the
+    // row (as sorted) picked by the pointer or the arrow keys, framed thinly
+    // in gold; -1 for none.
+    uint8_t watchable[kRecords] = {};
+    int32_t pickedRow = -1;
+    uint32_t loads = 0;  // counts the records' replacements (loads, clears)
+    static constexpr uint8_t kPickColour = 201;
+    // Moves the pick to the next watchable row above (step -1) or below (+1),
+    // from the top when there is no pick; stays when there is none further.
+    void MovePick(int32_t step);
+    // The record of the picked row when its game can be watched, else null.
+    const HighScoreRecord* Picked() const;
     Sprite labels[kDifficulties];
     Sprite continueButton;
     Sprite backButton;

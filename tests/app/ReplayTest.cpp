@@ -35,6 +35,9 @@ Game::ReplayEnd Replay(const Bytes& file, int32_t* level) {
     h.game->PlayReplay(header, tape);
     for (uint32_t pass = 0; pass < header.passes + 2 && h.game->replayEnd == Game::ReplayEnd::None; ++pass) h.Pass();
     *level = h.game->replayOutOfStepLevel;
+    // A replayed game's results were kept when it was played: no table is written.
+    for (int32_t d = 0; d < kDifficulties; ++d)
+        EXPECT_FALSE(fs::exists(fs::path(h.dir()) / HighScoreTable::FileName(d))) << HighScoreTable::FileName(d);
     return h.game->replayEnd;
 }
 
@@ -145,7 +148,9 @@ TEST(Replay, AWatchedReplayPausesSpeedsUpSkipsAndLeaves) {
 }
 
 // A click on an entry's row in the table the menu shows plays the replay
-// of the game behind it; a row without one does nothing.
+// of the game behind it, as does Enter on the row the arrow keys pick; a
+// row without one does nothing. Watching ends back on the table, its row
+// picked, the player's pointer where it was and the table as it was.
 TEST(Replay, AClickOnATableEntryWatchesItsGame) {
     GameHarness h;
     ASSERT_TRUE(h.Start());
@@ -167,11 +172,54 @@ TEST(Replay, AClickOnATableEntryWatchesItsGame) {
     h.Click(300, kHighScoreFirstRowY + 5);
     EXPECT_EQ(g.state, GameState::HighScores);
     EXPECT_FALSE(g.watchingReplay);
-    h.Click(300, kHighScoreFirstRowY + kHighScoreRowHeight + 5);
+    EXPECT_EQ(table.Picked(), nullptr);  // the row under the pointer has no game to watch
+    const Bytes before = ReadAll(fs::path(h.dir()) / HighScoreTable::FileName(header.difficulty));
+    const int32_t secondRowY = kHighScoreFirstRowY + kHighScoreRowHeight + 5;
+    h.Click(300, secondRowY);
     EXPECT_TRUE(g.watchingReplay);
+    ASSERT_TRUE(h.Passes(50));
+    EXPECT_NE(g.cursor.y, secondRowY);  // the replay moves the pointer as its player did
+    h.Tap(DIK_ESCAPE);
+    EXPECT_FALSE(g.watchingReplay);
+    ASSERT_EQ(g.state, GameState::HighScores);
+    EXPECT_EQ(table.pickedRow, 1);
+    EXPECT_EQ(g.cursor.x, 300);
+    EXPECT_EQ(g.cursor.y, secondRowY);
+    // The arrow keys step over rows without a game: the pick stays.
+    h.Tap(DIK_UP);
+    h.Tap(DIK_DOWN);
+    EXPECT_EQ(table.pickedRow, 1);
+    h.Tap(DIK_RETURN);
+    ASSERT_TRUE(g.watchingReplay);
+    g.watchSpeed = 8;
     for (int i = 0; i < 20000 && g.watchingReplay; ++i) h.Pass();
     EXPECT_EQ(g.replayEnd, Game::ReplayEnd::Verified);
-    EXPECT_EQ(g.state, GameState::MainMenu);
+    EXPECT_EQ(g.state, GameState::HighScores);
+    EXPECT_EQ(ReadAll(fs::path(h.dir()) / HighScoreTable::FileName(header.difficulty)), before);
+}
+
+// A game too long for the tape plays on: the replay stops where the tape
+// filled, is saved then (marked as cut short) and again when the game is
+// left, and what it holds replays in step.
+TEST(Replay, AGameThatOutgrowsTheTapePlaysOnAndKeepsWhatFitted) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    h.game->tapeCapacity = 400;
+    testing::internal::CaptureStderr();
+    const Bytes file = PlayAndLeave(h, 3);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(h.game->match.levelIndex, 2);  // the game itself went on to level 3
+    const size_t told = err.find("this game is too long to record");
+    EXPECT_NE(told, std::string::npos) << err;
+    EXPECT_EQ(err.find("this game is too long", told + 1), std::string::npos) << "said more than once: " << err;
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    EXPECT_NE(header.flags & kReplayCutShort, 0);
+    EXPECT_LE(header.tapeBytes, 400u);
+    EXPECT_GT(header.passes, 100u);
+    int32_t level = 0;
+    EXPECT_EQ(Replay(file, &level), Game::ReplayEnd::Verified);
 }
 
 // A replay that cannot be saved is said, as a table that cannot be saved is.

@@ -383,8 +383,9 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     bool outOfStep = false;
     if (playReplay && end != LoopEnd::StartupFailed) {
         if (game->replayEnd == Game::ReplayEnd::Verified) {
-            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s\n", game->tape.Checkpoints(),
-                         replay.passes, seconds);
+            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s%s\n", game->tape.Checkpoints(),
+                         replay.passes, seconds,
+                         (replay.flags & kReplayCutShort) != 0 ? " (cut short: the game outgrew its recording)" : "");
         } else {
             outOfStep = true;
             const int32_t level =
