@@ -13,20 +13,15 @@
 set -uo pipefail
 . "$(dirname "$0")/x-session.sh"
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 <deb build dir>" >&2
-    exit 2
-fi
+[ $# -eq 1 ] || usage "<deb build dir>"
 readme="$(readlink -f "$(dirname "$0")/../../README.md")"
 debs=("$(readlink -f "$1")"/voidcrawl_*.deb)
 [ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one voidcrawl_*.deb in $1, found: ${debs[*]}"
 deb="${debs[0]}"
 shots="$(readlink -f "$1")/deb-test-shots"
 [ "$(id -u)" -eq 0 ] || fail "installing the package needs root"
-for tool in lintian dpkg-deb apt-get appstreamcli desktop-file-validate file Xvfb xdotool import convert \
-    matchbox-window-manager; do
-    command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test-deb installs it)"
-done
+need "make test-deb" lintian dpkg-deb apt-get appstreamcli desktop-file-validate file Xvfb xdotool import \
+    convert matchbox-window-manager
 if [ "$(dpkg-query -W -f='${Status}' voidcrawl 2>/dev/null)" != "" ] \
     && [ "$(dpkg-query -W -f='${Status}' voidcrawl 2>/dev/null)" != "unknown ok not-installed" ]; then
     fail "a voidcrawl package is on this machine already ($(dpkg-query -W -f='${Status}' voidcrawl)): not touching it"
@@ -92,7 +87,6 @@ wait_for_game_window 20
 sleep 3  # the menu fades in
 grep -q "no sound device.*playing silent" "$work/game.log" || fail "the game does not say that it plays silent"
 place_picture
-picture="$(( 640 * scale ))x$(( 480 * scale ))+$(( X + left ))+$(( Y + top ))"
 rm -rf "$shots" && mkdir -p "$shots"
 # shot NAME: the game's picture as $shots/NAME.png
 shot() {

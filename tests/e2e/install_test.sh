@@ -15,16 +15,12 @@
 set -uo pipefail
 . "$(dirname "$0")/x-session.sh"
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 <build dir>" >&2
-    exit 2
-fi
+[ $# -eq 1 ] || usage "<build dir>"
 build="$(readlink -f "$1")"
 source="$(readlink -f "$(dirname "$0")/../..")"
 
-for tool in desktop-file-validate appstreamcli groff identify Xvfb xdotool xprop import convert matchbox-window-manager; do
-    command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test installs it)"
-done
+need "make test" desktop-file-validate appstreamcli groff identify Xvfb xdotool xprop import convert \
+    matchbox-window-manager
 
 start_scratch voidcrawl-install
 
@@ -156,7 +152,6 @@ esac
 shot="$work/menu.png"
 import -window root "$shot" || fail "cannot take a screenshot"
 place_picture
-picture="$(( 640 * scale ))x$(( 480 * scale ))+$(( X + left ))+$(( Y + top ))"
 colours=$(convert "$shot" -crop "$picture" +repage -format '%k' info:)
 echo "the installed game's menu: $colours colours"
 [ "$colours" -ge 16 ] || fail "the menu has only $colours colours: blank?"

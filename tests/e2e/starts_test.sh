@@ -9,17 +9,12 @@
 set -uo pipefail
 . "$(dirname "$0")/x-session.sh"
 
-if [ $# -lt 2 ]; then
-    echo "usage: $0 <voidcrawl binary> <data dir> [starts]" >&2
-    exit 2
-fi
+[ $# -ge 2 ] || usage "<voidcrawl binary> <data dir> [starts]"
 game="$(readlink -f "$1")"
 data="$(readlink -f "$2")"
 starts="${3:-${VOIDCRAWL_E2E_STARTS:-3}}"
 
-for tool in Xvfb xdotool xwininfo import convert compare; do
-    command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test installs it)"
-done
+need "make test" Xvfb xdotool xwininfo import convert compare
 [ -d "$data/grafik" ] || fail "no data set at $data (no grafik folder)"
 
 start_scratch voidcrawl-starts

@@ -9,18 +9,13 @@
 set -uo pipefail
 . "$(dirname "$0")/x-session.sh"
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 <voidcrawl binary> <data dir>" >&2
-    exit 2
-fi
+[ $# -eq 2 ] || usage "<voidcrawl binary> <data dir>"
 game="$(readlink -f "$1")"
 data="$(readlink -f "$2")"
 out_dir="$(dirname "$game")"
 shot="$out_dir/e2e_window.png"
 
-for tool in Xvfb xdotool import convert matchbox-window-manager; do
-    command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test installs it)"
-done
+need "make test" Xvfb xdotool import convert matchbox-window-manager
 [ -x "$game" ] || fail "no game binary at $game"
 [ -d "$data/grafik" ] || fail "no data set at $data (no grafik folder)"
 
@@ -79,13 +74,11 @@ echo "screenshot: $shot"
 
 # ---- where the picture is --------------------------------------------------
 place_picture
-win_w=$WIDTH
-win_h=$HEIGHT
-echo "window ${win_w}x${win_h} at ${X},${Y}: picture x${scale} at +${left}+${top}"
-[ "$win_w" -eq 1280 ] && [ "$win_h" -eq 1024 ] || fail "the window does not fill the 1280x1024 screen"
+
+echo "window ${WIDTH}x${HEIGHT} at ${X},${Y}: picture x${scale} at +${left}+${top}"
+[ "$WIDTH" -eq 1280 ] && [ "$HEIGHT" -eq 1024 ] || fail "the window does not fill the 1280x1024 screen"
 
 # The menu is on the screen: many colours, not a blank or single-colour frame.
-picture="$(( 640 * scale ))x$(( 480 * scale ))+$(( X + left ))+$(( Y + top ))"
 colours=$(convert "$shot" -crop "$picture" +repage -format '%k' info:)
 deviation=$(convert "$shot" -crop "$picture" +repage -format '%[fx:standard_deviation]' info:)
 echo "picture: $colours colours, standard deviation $deviation"
@@ -93,7 +86,7 @@ echo "picture: $colours colours, standard deviation $deviation"
 awk -v d="$deviation" 'BEGIN { exit !(d > 0.02) }' || fail "the picture is nearly uniform ($deviation)"
 # Around the picture the screen stays black.
 if [ "$top" -gt 0 ]; then
-    band=$(convert "$shot" -crop "${win_w}x${top}+${X}+${Y}" +repage -format '%[fx:maxima]' info:)
+    band=$(convert "$shot" -crop "${WIDTH}x${top}+${X}+${Y}" +repage -format '%[fx:maxima]' info:)
     awk -v m="$band" 'BEGIN { exit !(m == 0) }' || fail "the band above the picture is not black"
 fi
 

@@ -12,6 +12,16 @@ fail() {
     exit 1
 }
 
+# usage ARGUMENTS: says how the script is called and ends with status 2.
+usage() { echo "usage: $0 $1" >&2; exit 2; }
+
+# need HINT TOOL...: fails unless every tool is installed (HINT installs them).
+need() {
+    local hint=$1 tool
+    shift
+    for tool; do command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed ($hint installs it)"; done
+}
+
 # start_scratch PREFIX: makes the scratch folder `work` and, when the script
 # ends, stops the game, the window manager and the X server (game_pid,
 # wm_pid, xvfb_pid) and removes the folder.
@@ -86,13 +96,14 @@ wait_for_game_window() {
 }
 
 # place_picture: where the 640 x 480 picture is in window `wid` at a whole
-# factor: sets WIDTH, HEIGHT, X, Y (the window), scale, left and top.
+# factor: sets WIDTH, HEIGHT, X, Y (the window), scale, left, top and picture.
 place_picture() {
     eval "$(xdotool getwindowgeometry --shell "$wid")"
     scale=$(( WIDTH / 640 < HEIGHT / 480 ? WIDTH / 640 : HEIGHT / 480 ))
     [ "$scale" -ge 1 ] || fail "window ${WIDTH}x${HEIGHT} is smaller than 640x480"
     left=$(( (WIDTH - 640 * scale) / 2 ))
     top=$(( (HEIGHT - 480 * scale) / 2 ))
+    picture="$(( 640 * scale ))x$(( 480 * scale ))+$(( X + left ))+$(( Y + top ))"  # a crop of the screen
 }
 
 # click_quit: clicks QUIT (x 270..370, y 410..474 of the game's screen) in
