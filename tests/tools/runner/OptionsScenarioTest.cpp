@@ -53,7 +53,7 @@ protected:
         return Run("--script script.txt --settings '" + settings.string() + "' --user-dir '" +
                    (Work() / "user").string() + "'");
     }
-    std::string Read(const std::string& name) { return ReadFile(Work() / name); }
+    std::string Read(const std::string& name) { return ReadText(Work() / name); }
     // The value of the first "key" after "object" (or from the start), as written.
     static std::string Field(const std::string& json, const std::string& key, const std::string& object = "") {
         const size_t from = object.empty() ? 0 : json.find("\"" + object + "\": {");

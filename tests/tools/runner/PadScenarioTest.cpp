@@ -22,7 +22,7 @@ TEST_F(PadScenarioTest, TwoPadsPlayAWholeTwoPlayerGameWithoutKeyboardOrMouse) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
     EXPECT_NE(run.out.find(" ok\n"), std::string::npos) << run.out;
     // The names the pads spelled are in the table, for both players.
-    const std::string table = ReadFile(Work() / "user" / "teasy.dat");
+    const std::string table = ReadText(Work() / "user" / "teasy.dat");
     ASSERT_EQ(table.size(), 320u);
     EXPECT_EQ(std::string(table.c_str() + 4), "ADA");
     EXPECT_EQ(std::string(table.c_str() + 36), "BO");

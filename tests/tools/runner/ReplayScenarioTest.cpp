@@ -34,7 +34,7 @@ protected:
     RunResult Verify(const fs::path& replay) { return Run("--verify --replay '" + replay.string() + "'"); }
 
     static Bytes Load(const fs::path& path) {
-        const std::string s = ReadFile(path);
+        const std::string s = ReadText(path);
         return Bytes(s.begin(), s.end());
     }
     fs::path Save(const Bytes& b, const char* name) {

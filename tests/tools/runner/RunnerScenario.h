@@ -6,26 +6,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/Files.h"
 
 namespace runner_test {
 
 namespace fs = std::filesystem;
-
-inline std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // ---- PNG -------------------------------------------------------------------
 
@@ -83,7 +75,7 @@ protected:
         const std::string command = "cd '" + Work().string() + "' && '" VC_RUNNER "' " + args + " --data '" +
                                     Data().string() + "' >'" + outFile.string() + "' 2>'" + errFile.string() + "'";
         const int raw = std::system(command.c_str());
-        return RunResult{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(outFile), ReadFile(errFile)};
+        return RunResult{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(outFile), ReadText(errFile)};
     }
 
     fs::path root_;

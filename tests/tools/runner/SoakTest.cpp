@@ -59,7 +59,7 @@ TEST_F(SoakTest, AutopilotCompletesAllTwentyLevels) {
     EXPECT_EQ(Matches(r.out, "game over at level 20, all levels done"), 1) << r.out;
     // Every jump ended within its allowance and every finished level ended.
     EXPECT_EQ(Matches(r.out, "\nliveness: jumps=20 .* ok\n"), 1) << r.out;
-    const std::string file = ReadFile(Data() / "teasy.dat");
+    const std::string file = ReadText(Data() / "teasy.dat");
     ASSERT_EQ(file.size(), 320u);
     EXPECT_GT(Le32(file, 0), 0);
     EXPECT_EQ(file.substr(4, 10), std::string("AUTOPILOT") + '\0');
