@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 #include "io/Input.h"

@@ -1,5 +1,4 @@
 #pragma once
-#include <cstring>
 
 #include "platform/Host.h"
 #include "support/Fresh.h"

@@ -1,7 +1,5 @@
 #pragma once
-#include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
