@@ -103,23 +103,12 @@ TEST_F(MainMenuTest, TheInfoBallClickDoesNotReachTheLabelUnderIt) {
 }
 
 TEST_F(MainMenuTest, QuitTakesAPressThatBeganOnIt) {
-    // Passes that must all go on: the pointer moves, the button goes down
-    // for two passes and comes up.
-    auto clickGoesOn = [&](int x, int y) {
-        h.host.MoveMouseTo(x, y);
-        bool on = h.Pass();
-        h.host.SetMouseButton(true);
-        on = h.Pass() && on;
-        on = h.Pass() && on;
-        h.host.SetMouseButton(false);
-        return h.Pass() && on;
-    };
-    EXPECT_TRUE(clickGoesOn(529, 465));  // MEDIUM, while QUIT is still far off
+    EXPECT_TRUE(h.Click(529, 465));  // MEDIUM, while QUIT is still far off
     EXPECT_EQ(h.game->difficulty, 1);
     while (menu().itemSprites[4].x > 400) h.Pass();
     // QUIT slides under the EASY label: the click is the label's.
     ASSERT_LE(menu().itemSprites[4].x, 450);
-    EXPECT_TRUE(clickGoesOn(450, 465));
+    EXPECT_TRUE(h.Click(450, 465));
     EXPECT_EQ(h.game->difficulty, 0);
     h.Passes(140);
     // A press that began off the items, dragged onto QUIT.
@@ -140,9 +129,7 @@ TEST(GameStartup, AMissingPictureOrSoundEndsStartUpNamingItWithoutAMessageBox) {
     for (const char* file : {"grafik/RutNat.dat", "sound/warp2.dat"}) {
         GameHarness h;
         std::filesystem::remove(file);
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(h.Start());
-        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string err = Said([&] { EXPECT_FALSE(h.Start()); });
         EXPECT_NE(err.find(std::filesystem::path(file).filename().string()), std::string::npos) << err;
         EXPECT_EQ(h.host.MessageCount(), 0);
     }
@@ -155,9 +142,7 @@ TEST(GameStartup, DeviceFailuresShowTheirMessageBoxAndSayWhyOnStderr) {
                                 {D::Display, "Unable to setup Direct Draw"}}) {
         GameHarness h;
         h.host.FailNext(device, "the device is unplugged");
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(h.Start());
-        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string err = Said([&] { EXPECT_FALSE(h.Start()); });
         EXPECT_EQ((std::tuple{h.host.MessageCount(), std::string(h.host.LastMessageText()),
                               std::string(h.host.LastMessageTitle())}),
                   (std::tuple{1, std::string(text), std::string("Error Message")}));

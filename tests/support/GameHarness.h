@@ -64,14 +64,15 @@ public:
     }
     // A click as the menus see it: their hit tests use the button state read
     // on the previous frame, so the button stays down for two passes.
-    void Click(int x, int y) {
+    // False when the game asked to end in any of the passes.
+    bool Click(int x, int y) {
         host.MoveMouseTo(x, y);
-        Pass();
+        bool goOn = Pass();
         host.SetMouseButton(true);
-        Pass();
-        Pass();
+        goOn = Pass() && goOn;
+        goOn = Pass() && goOn;
         host.SetMouseButton(false);
-        Pass();
+        return Pass() && goOn;
     }
     // Loads level `index` of the match already begun and starts its worms
     // with SPACE, as the Playing state; false when the level does not load
