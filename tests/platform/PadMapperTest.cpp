@@ -29,6 +29,12 @@ protected:
         pads.Tick();
         return held;
     }
+    std::pair<int, int> Moved() {  // one pass: how far the pointer moved
+        int dx = 0, dy = 0;
+        pads.Tick();
+        pads.TakePointer(&dx, &dy);
+        return {dx, dy};
+    }
     PadMapper pads;
 };
 
@@ -135,39 +141,27 @@ TEST_F(PadMapperTest, WaitingForAButtonPressesNothingAndTakesTheFirstPressOnce) 
 // A clicks and Y opens the options.
 TEST_F(PadMapperTest, OutsidePlayTheStickAndDpadMoveThePointerAndAClicks) {
     pads.SetContext(PadContext::Pointer);
-    int x = 0, y = 0, dx = 0, dy = 0, passes = 0;
+    int x = 0, y = 0, passes = 0;
     pads.Axis(0, kPadLeftX, 32767);
     for (; x < 640 && passes < 100; ++passes) {
-        pads.Tick();
-        pads.TakePointer(&dx, &dy);
-        x += dx;
-        y += dy;
+        const auto [dx, dy] = Moved();
+        x += dx, y += dy;
     }
     EXPECT_LT(passes, 70) << "the pointer crossed the screen in " << passes << " passes";
     EXPECT_EQ(y, 0);
     pads.Axis(0, kPadLeftX, 0);
     pads.Axis(0, kPadLeftY, 5000);  // inside the dead zone
-    pads.Tick();
-    pads.TakePointer(&dx, &dy);
-    EXPECT_EQ((std::pair{dx, dy}), (std::pair{0, 0}));
+    EXPECT_EQ(Moved(), (std::pair{0, 0}));
     pads.Axis(0, kPadLeftY, 9000);  // just past it: a slow, small move
     int moved = 0;
-    for (int i = 0; i < 10; ++i) {
-        pads.Tick();
-        pads.TakePointer(&dx, &dy);
-        moved += dy;
-    }
+    for (int i = 0; i < 10; ++i) moved += Moved().second;
     EXPECT_GE(moved, 0);
     EXPECT_LE(moved, 2);
     pads.Axis(0, kPadLeftY, 0);
 
     pads.Button(1, kPadDown, true);  // either pad moves the one pointer
-    pads.Tick();
-    pads.TakePointer(&dx, &dy);
-    EXPECT_EQ((std::pair{dx, dy}), (std::pair{0, 8}));
-    pads.Tick();  // held: no repeat yet
-    pads.TakePointer(&dx, &dy);
-    EXPECT_EQ(dy, 0);
+    EXPECT_EQ(Moved(), (std::pair{0, 8}));
+    EXPECT_EQ(Moved(), (std::pair{0, 0}));  // held: no repeat yet
     pads.Button(1, kPadDown, false);
 
     pads.Button(0, kPadA, true);
