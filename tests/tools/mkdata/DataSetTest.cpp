@@ -1,12 +1,9 @@
 // The data tool: the same bytes on every run, files in the formats the game
 // reads, and the level compiler's refusals, each on the line at fault.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,17 +14,13 @@
 #include "gfx/ImageSlots.h"
 #include "io/SoundSlots.h"
 #include "match/IntroPanel.h"
+#include "support/Files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
 
-Bytes ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 uint32_t Le(const Bytes& b, size_t at, int n = 4) {
     uint32_t v = 0;
     for (int i = n - 1; i >= 0; --i) v = v << 8 | b.at(at + i);
@@ -37,7 +30,8 @@ std::string Text(const Bytes& b, size_t at, size_t n) { return std::string(b.beg
 
 // A fresh run of every generator writes exactly the files the build wrote.
 TEST(DataSet, EveryRunWritesTheSameBytes) {
-    const fs::path dir = fs::temp_directory_path() / ("vc_mkdata_" + std::to_string(::getpid()));
+    const ScratchDir scratch;
+    const fs::path& dir = scratch.path();
     fs::create_directories(dir / "grafik");
     fs::create_directories(dir / "sound");
     ASSERT_TRUE(MakeFonts(dir) && MakeFrontEnd(dir) && MakePlayArt(dir) && MakeSounds(dir) && MakeLevels(dir) &&
@@ -50,7 +44,6 @@ TEST(DataSet, EveryRunWritesTheSameBytes) {
         EXPECT_TRUE(ReadAll(e.path()) == ReadAll(fs::path(VC_DATA_DIR) / rel)) << rel;
     }
     EXPECT_GT(files, 60);
-    fs::remove_all(dir);
 }
 
 // Pictures are uncompressed bottom-up 8-bit BMPs with a full colour table,
