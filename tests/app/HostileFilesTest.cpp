@@ -177,9 +177,8 @@ void TryDamage(const std::string& file, const Damage& damage) {
     SCOPED_TRACE(file + ": " + damage.what);
     GameHarness h;
     Apply(fs::path(h.dir()) / file, damage.edit, damage.instead);
-    testing::internal::CaptureStderr();
-    const bool started = h.Start();
-    const std::string err = testing::internal::GetCapturedStderr();
+    bool started = false;
+    const std::string err = Said([&] { started = h.Start(); });
     std::vector<int> levels;  // the levels whose picture this is
     for (int n = 0; n < Match::kLevels; ++n) {
         const Bytes level = ReadAll(fs::path(VC_DATA_DIR) / ("L" + std::to_string(n) + ".DAT"));
@@ -293,9 +292,7 @@ TEST(HostileLevels, EveryLevelFileIsRefusedWithItsNameWhateverIsWrong) {
             ASSERT_FALSE(match.levelFailed) << match.levelError;
             Apply(path, edit, instead);
             match.levelIndex = level;
-            testing::internal::CaptureStderr();
-            EXPECT_FALSE(match.LoadLevel());
-            testing::internal::GetCapturedStderr();
+            Said([&] { EXPECT_FALSE(match.LoadLevel()); });
             EXPECT_NE(std::string(match.levelError).find(name), std::string::npos) << match.levelError;
             EXPECT_NE(std::string(match.levelError).find(reason), std::string::npos) << match.levelError;
             EXPECT_FALSE(match.Frame());

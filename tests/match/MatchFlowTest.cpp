@@ -103,9 +103,7 @@ TEST_F(MatchFlowTest, TargetsScaleByDifficultyAndPlayersAndTwoPlayersGetMoreFood
     WriteLevel("L0.DAT", food);
     BeginGame(1, 1);
     EXPECT_FALSE(match().levelFailed) << match().levelError;
-    testing::internal::CaptureStderr();
-    BeginGame(2, 1);
-    testing::internal::GetCapturedStderr();
+    Said([&] { BeginGame(2, 1); });
     EXPECT_NE(std::string(match().levelError).find("food"), std::string::npos) << match().levelError;
 }
 
@@ -138,9 +136,7 @@ TEST_F(MatchFlowTest, ARefusedLevelReturnsToTheMenuNamingItsFile) {
     h.Passes(140);
     h.Click(225 + 90, 120 + 30);  // ONE PLAYER
     ASSERT_EQ(h.game->state, GameState::PlayerSetup);
-    testing::internal::CaptureStderr();
-    h.Tap(DIK_RETURN);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = Said([&] { h.Tap(DIK_RETURN); });
     EXPECT_EQ((std::tuple{h.game->state, h.host.MessageCount()}), (std::tuple{GameState::MainMenu, 1}));
     EXPECT_NE(std::string(h.host.LastMessageText()).find("L0.DAT"), std::string::npos);
     EXPECT_NE(err.find("L0.DAT"), std::string::npos);

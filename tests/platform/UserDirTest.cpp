@@ -72,9 +72,7 @@ TEST(UserDir, AFolderTooLongForAPathIsRefusedNotReplacedByTheDataFolder) {
     TempDir data;  // the working folder, where the data would be
     const ScopedUserDir restore("");
     const EnvScope xdg("XDG_DATA_HOME", ("/" + std::string(kMaxUserPath, 'x')).c_str());
-    testing::internal::CaptureStderr();
-    SetUpUserDir();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = Said(SetUpUserDir);
     EXPECT_NE(std::string(UserDirRefusal()), "");
     EXPECT_NE(err.find("will not be saved"), std::string::npos) << err;
     SaveResult saved;

@@ -1,12 +1,14 @@
 #pragma once
 // Whole files as bytes, and a scratch folder that is the working folder for
-// its lifetime.
+// its lifetime; what a call says on stderr.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -29,6 +31,13 @@ inline std::string ReadText(const std::filesystem::path& path) {
 }
 inline void WriteText(const std::filesystem::path& path, const std::string& s) {
     WriteAll(path, Bytes(s.begin(), s.end()));
+}
+
+// What `run` says on stderr.
+inline std::string Said(const std::function<void()>& run) {
+    testing::internal::CaptureStderr();
+    run();
+    return testing::internal::GetCapturedStderr();
 }
 
 // A scratch folder of its own under /tmp for the length of a scope; every

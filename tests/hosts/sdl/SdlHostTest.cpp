@@ -110,6 +110,7 @@ protected:
     void TearDown() override { delete host_; }
     void Recreate(const HostOptions& options) {
         delete host_;
+        window_ = nullptr;
         options_ = options;
         host_ = CreateSdlHost(options);
     }
@@ -142,9 +143,10 @@ protected:
         if (fill) fill(event);
         ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
     }
-    void Key(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) {
+    void Key(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
         Push(down ? SDL_KEYDOWN : SDL_KEYUP, [&](SDL_Event& e) {
             e.key.keysym = SDL_Keysym{code, SDL_GetKeyFromScancode(code), mod, 0};
+            e.key.repeat = repeat;
         });
     }
     void Mouse(Uint32 type, int x, int y) {  // motion, or the left button at (x, y)
@@ -210,9 +212,7 @@ TEST_F(SdlHostTest, OpensTheTitledWindowFullScreenAndAltEnterOrF11ToggleItUnseen
     WriteAll(path, big);
     Key(SDL_SCANCODE_F11, false);
     Key(SDL_SCANCODE_F11, true);
-    testing::internal::CaptureStderr();
-    host_->PumpEvents();
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = Said([&] { host_->PumpEvents(); });
     EXPECT_FALSE(Fullscreen());
     EXPECT_EQ(ReadAll(path), big);
     EXPECT_NE(said.find("not saved: cannot read " + path + ": over 64 KiB"), std::string::npos) << said;
@@ -319,9 +319,7 @@ TEST_F(SdlHostTest, UnmutingWithNoSoundDeviceSaysSo) {
     Settings next = host_->CurrentSettings();
     next.mute = false;
     char reason[256] = "";
-    testing::internal::CaptureStderr();
-    EXPECT_TRUE(host_->ChangeSettings(next, reason, sizeof reason));
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = Said([&] { EXPECT_TRUE(host_->ChangeSettings(next, reason, sizeof reason)); });
     EXPECT_EQ(said.rfind("voidcrawl: no sound device (", 0), 0u) << said;
     EXPECT_NE(std::string(SDL_GetWindowTitle(window_)).find("No sound device"), std::string::npos);
     source_.calls = 0;
@@ -345,9 +343,8 @@ TEST_F(SdlHostTest, WithoutASoundDeviceTheMixerRunsSilentOnTheHostsClock) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     char reason[256] = "";
     const uint32_t start = SDL_GetTicks();
-    testing::internal::CaptureStderr();
-    const bool opened = host_->InitAudio(&source_, reason, sizeof reason);
-    const std::string said = testing::internal::GetCapturedStderr();
+    bool opened = false;
+    const std::string said = Said([&] { opened = host_->InitAudio(&source_, reason, sizeof reason); });
     ASSERT_TRUE(opened) << reason;
     EXPECT_EQ(said, "voidcrawl: no sound device (Audio target 'no-such-driver' not available); playing silent\n");
     // A third of a second of sound is pulled soon (a loaded machine may be
@@ -441,7 +438,6 @@ TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteOnl
     for (const char* way : {"gpu", "surface"}) {
         SCOPED_TRACE(way);
         setenv("VOIDCRAWL_PRESENT", way, 1);
-        window_ = nullptr;
         // Whole factors: every window pixel is exact.
         Recreate(Options([&](HostOptions& o) { o.scale = ScaleMode::Integer; }));
         InitAll();
@@ -557,7 +553,6 @@ TEST_F(SdlHostTest, AResizedWindowShowsThePictureWhereItsScaleModeFitsIt) {
         for (const char* way : {"gpu", "surface"}) {
             SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " mode " << int(c.mode) << " " << way);
             setenv("VOIDCRAWL_PRESENT", way, 1);
-            window_ = nullptr;
             Recreate(Options([&](HostOptions& o) { o.fullscreen = 0, o.scale = c.mode; }));
             InitAll();
             SDL_SetWindowSize(window_, c.width, c.height);
@@ -628,32 +623,25 @@ TEST_F(SdlHostTest, KeysGoByPositionATapLastsItsWholePassAndLosingFocusReleasesA
 TEST_F(SdlHostTest, F12ShootsTheNextFrameOncePerPressUnseenByTheGame) {
     namespace fs = std::filesystem;
     InitAll();
-    const fs::path pictures = fs::path(testing::TempDir()) / ("vc_sdl_shots_" + std::to_string(getpid()));
-    const fs::path dir = pictures / "VoidCrawl";
-    fs::remove_all(pictures);
-    EnvScope shots("XDG_PICTURES_DIR", pictures.c_str());
+    const ScratchDir pictures;
+    const fs::path dir = pictures.path() / "VoidCrawl";
+    EnvScope shots("XDG_PICTURES_DIR", pictures.path().c_str());
     std::vector<uint8_t> frame(kScreenWidth * kScreenHeight), other(frame.size(), 3);
     for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i % 251);
     PaletteEntry palette[256];
     for (int i = 0; i < 256; ++i) palette[i] = PaletteEntry{uint8_t(i), uint8_t(i / 2), uint8_t(255 - i), 0};
     host_->Present(other.data(), palette);  // on show before the press
-    auto f12 = [&](bool down, Uint8 repeat) {
-        Push(down ? SDL_KEYDOWN : SDL_KEYUP, [&](SDL_Event& e) {
-            e.key.keysym = SDL_Keysym{SDL_SCANCODE_F12, SDLK_F12, KMOD_NONE, 0};
-            e.key.repeat = repeat;
-        });
-    };
-    f12(true, 0);
+    Key(SDL_SCANCODE_F12, true);
     host_->PumpEvents();
     EXPECT_EQ(std::count(keys_, keys_ + 256, 0x80), 0) << "F12 is not a game key";
     EXPECT_FALSE(fs::exists(dir)) << "nothing is written before a frame is shown";
     host_->Present(frame.data(), palette);
     for (int i = 0; i < 3; ++i) {
-        f12(true, 1);  // held: the keyboard repeats
+        Key(SDL_SCANCODE_F12, true, KMOD_NONE, 1);  // held: the keyboard repeats
         NextPass();
         host_->Present(other.data(), palette);
     }
-    f12(false, 0);
+    Key(SDL_SCANCODE_F12, false);
     host_->PumpEvents();
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(dir)) files.push_back(e.path());
@@ -666,7 +654,6 @@ TEST_F(SdlHostTest, F12ShootsTheNextFrameOncePerPressUnseenByTheGame) {
         wrong += pic.rgb[i * 3] != e.red || pic.rgb[i * 3 + 1] != e.green || pic.rgb[i * 3 + 2] != e.blue;
     }
     EXPECT_EQ(wrong, 0);
-    fs::remove_all(pictures);
 }
 
 TEST_F(SdlHostTest, PointerMotionIsReportedInGamePixelsFromTheMiddleAndStopsAtTheScreensEdge) {
@@ -729,16 +716,13 @@ TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelScaledByTheVolumeAndClampedAndMute
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", pattern, 1);
         Recreate(Options([&](HostOptions& o) { o.mute = c.mute, o.volume = c.volume; }));
-        window_ = nullptr;
         InitAll();
         char reason[256] = "";
         if (c.unmuteAt >= 0) {
             Settings next = host_->CurrentSettings();
             next.mute = false;
             next.volume = c.unmuteAt;
-            testing::internal::CaptureStderr();
-            EXPECT_TRUE(host_->ChangeSettings(next, reason, sizeof reason));
-            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+            EXPECT_EQ(Said([&] { EXPECT_TRUE(host_->ChangeSettings(next, reason, sizeof reason)); }), "");
         }
         source_.calls = 0;
         for (int i = 0; i < 100 && source_.calls.load() < 3; ++i) SDL_Delay(10);
