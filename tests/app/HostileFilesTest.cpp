@@ -26,9 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using Edit = std::function<void(Bytes&)>;
 
-void Put(Bytes& b, size_t at, uint32_t v, int n = 4) {
-    for (int i = 0; i < n && at + n <= b.size(); ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 Bytes Garbage(size_t n, uint32_t seed) {
     std::mt19937 random(seed);
     Bytes b(n);

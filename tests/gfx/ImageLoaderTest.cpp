@@ -6,15 +6,9 @@
 #include <tuple>
 #include <vector>
 
-namespace {
+#include "support/Files.h"
 
-void Put16(std::vector<uint8_t>& v, size_t at, uint16_t x) {
-    v[at] = x & 0xFF;
-    v[at + 1] = x >> 8;
-}
-void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v[at + i] = (x >> (8 * i)) & 0xFF;
-}
+namespace {
 
 // An 8-bit BMP with `rows` given bottom row first, and `gap` spare bytes
 // between the colour table and the pixels.
@@ -23,14 +17,14 @@ std::vector<uint8_t> MakeBmp8(int width, int height, const std::vector<uint8_t>&
     std::vector<uint8_t> v(header + gap + rows.size(), 0);
     v[0] = 'B';
     v[1] = 'M';
-    Put32(v, 2, static_cast<uint32_t>(v.size()));
-    Put32(v, 10, static_cast<uint32_t>(header));
-    Put32(v, 14, 40);
-    Put32(v, 18, static_cast<uint32_t>(width));
-    Put32(v, 22, static_cast<uint32_t>(height));
-    Put16(v, 26, 1);
-    Put16(v, 28, static_cast<uint16_t>(bits));
-    Put32(v, 34, static_cast<uint32_t>(rows.size()));
+    Put(v, 2, static_cast<uint32_t>(v.size()));
+    Put(v, 10, static_cast<uint32_t>(header));
+    Put(v, 14, 40);
+    Put(v, 18, static_cast<uint32_t>(width));
+    Put(v, 22, static_cast<uint32_t>(height));
+    Put(v, 26, 1, 2);
+    Put(v, 28, static_cast<uint16_t>(bits), 2);
+    Put(v, 34, static_cast<uint32_t>(rows.size()));
     if (bits == 8)
         for (int i = 0; i < 256; ++i) {
             v[54 + i * 4 + 0] = static_cast<uint8_t>(i);        // blue
@@ -86,10 +80,10 @@ TEST(ImageLoader, RefusesWhatIsNotAFittingPictureSayingWhichRuleItBreaks) {
     cases.push_back({"the picture header is cut short", std::vector<uint8_t>(good.begin(), good.begin() + 20), 4, 2});
     cases.push_back({"the colour table is cut short", std::vector<uint8_t>(good.begin(), good.begin() + 500), 4, 2});
     auto huge = good;
-    Put32(huge, 34, 0x7FFFFFFF);
+    Put(huge, 34, 0x7FFFFFFF);
     cases.push_back({"the picture's data size is out of range", huge, 4, 2});
     auto negative = good;  // a top-down picture
-    Put32(negative, 22, static_cast<uint32_t>(-2));
+    Put(negative, 22, static_cast<uint32_t>(-2));
     cases.push_back({"the picture's height does not fit its surface", negative, 4, 2});
     cases.push_back({"the file is too short to be a picture", {}, 4, 2});
     for (const Case& c : cases) {

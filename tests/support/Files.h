@@ -20,6 +20,11 @@ inline Bytes ReadAll(const std::filesystem::path& path) {
     return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+// Writes `v` little-endian in the `n` bytes at `at`, when they lie in `b`.
+inline void Put(Bytes& b, size_t at, uint32_t v, int n = 4) {
+    for (int i = 0; i < n && at + n <= b.size(); ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 inline void WriteAll(const std::filesystem::path& path, const Bytes& b) {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
