@@ -8,16 +8,11 @@
 set -uo pipefail
 . "$(dirname "$0")/x-session.sh"
 
-if [ $# -ne 3 ]; then
-    echo "usage: $0 <voidcrawl binary> <voidcrawl-headless binary> <data dir>" >&2
-    exit 2
-fi
+[ $# -eq 3 ] || usage "<voidcrawl binary> <voidcrawl-headless binary> <data dir>"
 game="$(readlink -f "$1")"
 runner="$(readlink -f "$2")"
 data="$(readlink -f "$3")"
-for tool in Xvfb xdotool matchbox-window-manager; do
-    command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (make test installs it)"
-done
+need "make test" Xvfb xdotool matchbox-window-manager
 
 start_scratch voidcrawl-replay
 start_x_session 400 499

@@ -78,7 +78,7 @@ TEST_F(SoakTest, AutopilotCompletesAllTwentyLevels) {
         std::regex_search(v.out, verified, std::regex("replay: verified 22 state hashes, \\d+ passes in (\\S+) s")))
         << v.out;
     EXPECT_LT(std::stod(verified[1]), 5.0);
-    EXPECT_EQ(ReadFile(Data() / "teasy.dat"), file);  // watching a game enters nothing again
+    EXPECT_EQ(ReadText(Data() / "teasy.dat"), file);  // watching a game enters nothing again
     std::printf("[ replay ] %s bytes, verified in %s s\n", saved[2].str().c_str(), verified[1].str().c_str());
 }
 
