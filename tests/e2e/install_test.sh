@@ -77,7 +77,8 @@ left="$(cd "$stage" && find . ! -type d)"
 echo "staged, validated and uninstalled in $stage"
 
 # ---- install -----------------------------------------------------------------
-prefix="$work/prefix"
+# A prefix with a space, as a user's folder may have.
+prefix="$work/my games"
 install_into "$prefix" "$prefix" prefix
 
 [ -x "$prefix/bin/voidcrawl" ] || fail "no bin/voidcrawl"
@@ -96,8 +97,10 @@ desktop="$share/applications/io.github.voidcrawl.VoidCrawl.desktop"
 [ -f "$desktop" ] || fail "no desktop entry"
 desktop-file-validate "$desktop" || fail "the desktop entry does not validate"
 # Started by its full path: a user's prefix need not be on PATH.
+# Quoted, since the path holds a space.
 exec_line="$(sed -n 's/^Exec=//p' "$desktop")"
-[ "$exec_line" = "$prefix/bin/voidcrawl" ] || fail "the menu entry starts '$exec_line', not $prefix/bin/voidcrawl"
+[ "$exec_line" = "\"$prefix/bin/voidcrawl\"" ] || fail "the menu entry starts '$exec_line', not \"$prefix/bin/voidcrawl\""
+eval "exec_args=($exec_line)"  # as a launcher splits it
 
 # Every size mkdata draws, and no other.
 sizes="$(ls "$build/data/icons" | sed -n 's/^voidcrawl-\([0-9]*\)\.png$/\1/p' | sort -n | tr '\n' ' ')"
@@ -129,7 +132,7 @@ printf '[display]\nfullscreen = no\n[sound]\nvolume = loud\n' >"$settings"
 (cd "$work/elsewhere" && exec env -u VOIDCRAWL_DATA -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u VOIDCRAWL_WINDOWED \
     HOME="$work/home" PATH=/usr/bin:/bin \
     SDL_AUDIODRIVER=no-such-driver VOIDCRAWL_NO_MESSAGEBOX=1 \
-    $exec_line >"$work/game.log" 2>&1) &
+    "${exec_args[@]}" >"$work/game.log" 2>&1) &
 game_pid=$!
 
 wait_for_game_window 15
