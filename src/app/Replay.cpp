@@ -12,46 +12,8 @@
 #include "platform/LittleEndian.h"
 #include "screens/HighScoreTable.h"
 #include "world/Difficulty.h"
-#include "world/Random.h"
 
 namespace {
-
-void HashFloat(Fnv64& h, float f) {
-    uint32_t bits = 0;
-    static_assert(sizeof bits == sizeof f);
-    std::memcpy(&bits, &f, sizeof bits);
-    h.U32(bits);
-}
-
-void HashGridObject(Fnv64& h, const GridObject& o) {
-    h.I32(o.cellX);
-    h.I32(o.cellY);
-    h.I32(o.cellType);
-}
-
-void HashWorm(Fnv64& h, const Worm& w) {
-    for (int32_t v :
-         {w.pendingTurn, w.queuedTurn, w.length, w.pendingGrowth, w.shield, w.boostSteps, w.targetLength, w.lengthTotal,
-          w.exitTimer, w.exitMarker, w.score, w.openGates, w.ship, w.points, w.scoreAtLastExit})
-        h.I32(v);
-    for (uint8_t v : {w.controlLatch, w.alive, w.crashing, w.exitOpen, w.jumping, w.exited, w.active, w.rocketsReady})
-        h.Byte(v);
-    HashFloat(h, w.speed);
-    HashFloat(h, w.maxSpeed);
-    HashFloat(h, w.stepProgress);
-    HashFloat(h, w.stats.velocity);
-    HashFloat(h, w.stats.acceleration);
-    for (int32_t v :
-         {w.stats.shieldRecover, w.stats.plasmaShields, w.stats.hsJumpSeconds, w.stats.maxWarpGates, w.stats.lives})
-        h.I32(v);
-    const int32_t shown = w.length < 0 ? 0 : (w.length + 1 < kWormSegments ? w.length + 1 : kWormSegments);
-    for (int32_t i = 0; i < shown; ++i) {
-        const Segment& s = w.segments[i];
-        HashGridObject(h, s);
-        h.I32(s.heading);
-        h.I32(s.warpPhase);
-    }
-}
 
 // "replays/<name>" for a bare file name.
 bool ReplayPath(const char* file, char* out, size_t outSize) {
@@ -106,32 +68,6 @@ struct Tables {
 };
 
 }  // namespace
-
-uint64_t MatchStateHash(const Match& m) {
-    Fnv64 h;
-    h.U32(RandomState());
-    for (int32_t v : {m.levelIndex, m.players, m.difficulty, m.extraFood, m.endChoice, m.gameOverCue}) h.I32(v);
-    h.U32(m.timerStart);
-    h.U32(m.frozenAt);
-    h.Byte(m.frozen);
-    HashFloat(h, m.targetFactor);
-    for (uint8_t v : {m.resultsSaved, m.tableShown, m.playerDone[0], m.playerDone[1], m.introPending, m.spaceLatch,
-                      m.playerOut[0], m.playerOut[1], m.pointsPhase, m.inPlay, m.allLevelsDone, m.timerExpired})
-        h.Byte(v);
-    // The worms of this game, once it has begun: until the first level
-    // starts they hold whatever the game before left in them, which play
-    // never reads (Worm::Start sets it all).
-    const bool begun = m.levelIndex > 0 || !m.introPending;
-    for (int32_t i = 0; i < (m.players == 2 ? 2 : 1) && begun; ++i) HashWorm(h, m.worms[i]);
-    for (int32_t y = 0; y < kArenaRows; ++y)
-        for (int32_t x = 0; x < kArenaColumns; ++x) h.I32(m.grid.TypeAt(x, y));
-    for (const FoodItem& f : m.food.items) {
-        if (f.cellType == CellType::Empty) continue;  // a slot this level does not use
-        HashGridObject(h, f);
-        h.I32(f.spriteIndex);
-    }
-    return h.Value();
-}
 
 uint64_t PlayDataHash() {
     Fnv64 h;

@@ -5,6 +5,7 @@
 
 #include "io/ReplayFile.h"
 #include "match/Match.h"
+#include "match/PlaySnapshot.h"  // MatchStateHash, which replays store
 #include "platform/SaveFile.h"
 #include "screens/HighScoreTable.h"
 
@@ -16,11 +17,6 @@
 constexpr const char kReplayFolder[] = "replays";
 constexpr int kReplaysKept = 50;
 constexpr int kReplayNameSize = 64;
-
-// A hash of everything play depends on: the generator, the level, the
-// worms (where every segment stands, speed, stats, score), the board's
-// cells and the food, and the level clock. Drawing is left out.
-uint64_t MatchStateHash(const Match& match);
 
 // A hash of the data play reads (the twenty level files), from the working
 // folder; 0 when one cannot be read.
