@@ -215,7 +215,7 @@ void Game::PlayingFrame(bool escDown) {
         }
         return;
     }
-    if (!match.Frame()) {
+    if (!(syncTest != nullptr ? syncTest->Frame(match) : match.Frame())) {
         if (match.levelFailed) {
             LeaveAfterLevelError();
             return;

@@ -9,6 +9,7 @@
 #include "io/ReplayFile.h"
 #include "io/SoundBank.h"
 #include "match/Match.h"
+#include "match/PlaySyncTest.h"
 #include "platform/Host.h"
 #include "screens/HighScoreTable.h"
 #include "screens/InfoScreen.h"
@@ -79,6 +80,10 @@ public:
     bool heldWithBox = false;
     bool heldThisPass = false;
     bool pictureSteady = false;
+
+    // Runs every pass of play through the sync test (runner, tests); null:
+    // play runs once a pass, as always.
+    PlaySyncTest* syncTest = nullptr;
 
     // ---- replays ----------------------------------------------------------
     // Every game is recorded, from the set-up's confirmation until it is

@@ -5,6 +5,7 @@
 
 #include "io/InputTape.h"
 #include "platform/Host.h"
+#include "platform/Resimulation.h"
 
 uint8_t KeyState[256] = {};
 MouseSnapshot MouseState = {};
@@ -15,7 +16,10 @@ bool keyboardUp = false;
 bool mouseUp = false;
 char failureReason[256] = "";
 InputTape* tape = nullptr;
+TickReads* keptTicks = nullptr;
 }  // namespace
+
+void KeepTickReads(TickReads* reads) { keptTicks = reads; }
 
 void SetInputTape(InputTape* t) { tape = t; }
 
@@ -78,9 +82,21 @@ bool ReadFocus() {
 }
 
 uint32_t ReadTicks() {
+    if (Resimulating()) {
+        if (keptTicks == nullptr) return 0;
+        if (keptTicks->served < keptTicks->count) return keptTicks->values[keptTicks->served++];
+        keptTicks->overrun = true;
+        return keptTicks->count > 0 ? keptTicks->values[keptTicks->count - 1] : 0;
+    }
     Host* host = GetHost();
     uint32_t ticks = host != nullptr ? host->Ticks() : 0;
     if (tape != nullptr) tape->Ticks(&ticks);
+    if (keptTicks != nullptr) {
+        if (keptTicks->count < TickReads::kMax)
+            keptTicks->values[keptTicks->count++] = ticks;
+        else
+            keptTicks->overrun = true;
+    }
     return ticks;
 }
 

@@ -27,6 +27,24 @@ void ShutdownInput();
 bool ReadFocus();
 uint32_t ReadTicks();
 
+// The tick counter as one pass of play read it, kept so that the pass can
+// be run again reading the same: while resimulating
+// (platform/Resimulation.h) each read gives back the next kept value, and
+// neither the host nor the tape is asked.
+struct TickReads {
+    static constexpr int32_t kMax = 16;
+    uint32_t values[kMax] = {};
+    int32_t count = 0;     // reads kept
+    int32_t served = 0;    // resimulating: reads given back
+    bool overrun = false;  // more reads than were kept, or than fit
+    void Clear() {
+        count = served = 0;
+        overrun = false;
+    }
+};
+// Keeps the tick reads in `reads` from now on (null: none kept).
+void KeepTickReads(TickReads* reads);
+
 class InputTape;
 // The tape every read of the keys, the mouse, the focus and the ticks goes
 // through (recording or playing); null: none.

@@ -7,6 +7,7 @@
 #include "io/WaveReader.h"
 #include "platform/GameFile.h"
 #include "platform/Host.h"
+#include "platform/Resimulation.h"
 
 bool soundFailed = false;
 bool soundLoadFailed = false;
@@ -128,14 +129,14 @@ int SoundBank::Load(const char* fileName, uint32_t extraFlags) {
 
 void SoundBank::Play(int slot, uint32_t flags) {
     const int id = SlotBuffer(slot);
-    if (id < 0) return;
+    if (id < 0 || Resimulating()) return;
     AudioLock lock;
     if (mixer.Play(id, (flags & 1u) != 0)) LogStarted(slot);
 }
 
 bool SoundBank::PlayOverlapped(int slot) {
     const int id = SlotBuffer(slot);
-    if (id < 0) return false;
+    if (id < 0 || Resimulating()) return false;
     AudioLock lock;
     uint32_t status = 0;
     if (!mixer.GetStatus(id, &status)) return false;

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <new>
 
 #include "io/Input.h"
@@ -160,12 +162,11 @@ TEST(FrameAllocations, NoFrameOfAnyScreenOrOfPlayAllocates) {
     match.arena.header.target = 900;
     for (Worm& w : match.worms) w.stats.lives = 99;
     const Segment start = match.worms[0].segments[1];
-    framesAllocate("play", [&] {
-        ASSERT_TRUE(h.Passes(50));  // the level intro
+    auto play = [&](int rounds) {
         const uint8_t keys[][2] = {
             {DIK_UP, DIK_W}, {DIK_LEFT, DIK_A}, {DIK_DOWN, DIK_S}, {DIK_RIGHT, DIK_D}, {DIK_RCONTROL, DIK_LCONTROL},
             {DIK_UP, DIK_W}};
-        for (int round = 0; round < 10; ++round)
+        for (int round = 0; round < rounds; ++round)
             for (const auto& pair : keys) {
                 h.Tap(DIK_SPACE);  // a worm that lost a life starts again
                 h.host.SetKey(pair[0], true);
@@ -175,10 +176,21 @@ TEST(FrameAllocations, NoFrameOfAnyScreenOrOfPlayAllocates) {
                 h.host.SetKey(pair[1], false);
                 ASSERT_TRUE(h.Passes(20));
             }
+    };
+    framesAllocate("play", [&] {
+        ASSERT_TRUE(h.Passes(50));  // the level intro
+        play(10);
         h.Tap(DIK_ESCAPE);  // the exit box; N goes on
         h.Tap(DIK_N);
         ASSERT_TRUE(h.Passes(50));
     });
+    // Every pass saved, run, put back and run again.
+    const auto sync = std::make_unique<PlaySyncTest>();
+    h.game->syncTest = sync.get();
+    framesAllocate("play in the sync test", [&] { play(3); });
+    h.game->syncTest = nullptr;
+    EXPECT_GT(sync->Checked(), 500);
+    EXPECT_FALSE(sync->Failed()) << sync->Failure();
     const Segment& head = match.worms[0].segments[1];
     EXPECT_TRUE(head.cellX != start.cellX || head.cellY != start.cellY) << "the worm never moved";
     EXPECT_TRUE(match.levelIndex == 0 && !match.resultsSaved && h.game->state == GameState::Playing);

@@ -4,10 +4,13 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "io/Input.h"
+#include "match/PlaySyncTest.h"
 #include "support/GameHarness.h"
+#include "world/Random.h"
 
 namespace {
 
@@ -68,6 +71,66 @@ TEST_F(PlaySnapshotTest, PutBackPlaysTheSamePassesAgain) {
     });
     EXPECT_EQ(first, again);
     EXPECT_NE(first.front(), first.back()) << "play stood still";
+}
+
+// The sync test runs every pass twice from the same state and compares.
+// Here the put-back misses one thing (the second run starts with what the
+// first run left in it): the first pass that moves it is caught, and the
+// thing named. Without a miss, the same passes pass.
+TEST_F(PlaySnapshotTest, TheSyncTestCatchesAndNamesWhatThePutBackMisses) {
+    Play(0, 150, [&] { match().Frame(); });
+    const auto start = std::make_unique<PlaySnapshot>();
+    start->Save(match());
+    const uint32_t ticks = h.host.Ticks();
+
+    struct Region {
+        void* at;
+        size_t size;
+    };
+    uint32_t generator = 0;
+    struct Case {
+        const char* missed;  // nullptr: nothing
+        Region region;
+        const char* named;
+    } cases[] = {
+        {nullptr, {}, nullptr},
+        {"the random generator", {&generator, sizeof generator}, "the random generator"},
+        {"a worm's step", {&match().worms[1].stepProgress, sizeof(float)}, "worm 2: stepProgress"},
+        {"a worm's head pictures",
+         {&match().worms[0].headSprites, sizeof match().worms[0].headSprites},
+         "worm 1: headSprites"},
+        {"the food's sprites", {&match().food.foodSprites, sizeof match().food.foodSprites}, "match: food"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.missed ? c.missed : "nothing missed");
+        start->Restore(match());
+        h.host.SetTicks(ticks);
+        const auto sync = std::make_unique<PlaySyncTest>();
+        std::vector<uint8_t> afterFirst(c.region.size);
+        Play(150, 100, [&] {
+            if (sync->Failed()) return;
+            sync->Frame(match(), [&](bool again) {
+                if (again && c.missed) {
+                    std::memcpy(c.region.at, afterFirst.data(), c.region.size);
+                    if (c.region.at == &generator) SeedRandom(generator);
+                }
+                const bool goOn = match().Frame();
+                if (!again && c.missed) {
+                    generator = RandomState();
+                    std::memcpy(afterFirst.data(), c.region.at, c.region.size);
+                }
+                return goOn;
+            });
+        });
+        if (c.missed == nullptr) {
+            EXPECT_FALSE(sync->Failed()) << sync->Failure();
+            EXPECT_EQ(sync->Checked(), 100);
+            continue;
+        }
+        ASSERT_TRUE(sync->Failed());
+        EXPECT_EQ(sync->FailedLevel(), Match::kTimerLevel + 1);
+        EXPECT_NE(std::string(sync->Failure()).find(c.named), std::string::npos) << sync->Failure();
+    }
 }
 
 }  // namespace

@@ -69,6 +69,8 @@ public:
     const MemorySample& StartMemory() const { return startMemory_; }
     void SetUntilLevel(int32_t level) { untilLevel_ = level; }
     void SetFinalState(const std::string& path) { finalStatePath_ = path; }
+    void SetSyncTest(const PlaySyncTest* syncTest) { syncTest_ = syncTest; }
+    bool SyncTestFailed() const { return syncTestFailed_; }
 
     void BeforePass(int64_t frame) override {
         SoundBank::ClearStartedLog();
@@ -128,6 +130,13 @@ public:
             default:
                 break;
             }
+        }
+        if (syncTest_ != nullptr && syncTest_->Failed() && !syncTestFailed_) {
+            syncTestFailed_ = true;
+            std::fprintf(err_, "voidcrawl-headless: sync test: out of step at pass %lld, level %d: %s\n",
+                         static_cast<long long>(frame), static_cast<int>(syncTest_->FailedLevel()),
+                         syncTest_->Failure());
+            goOn = false;
         }
         if (autopilot_ && !autopilot_->AfterPass(frame)) goOn = false;
         if (playingReplay_ && game_.replayEnd != Game::ReplayEnd::None) goOn = false;
@@ -209,6 +218,8 @@ private:
     Autopilot* autopilot_ = nullptr;
     RandomInput* random_ = nullptr;
     bool playingReplay_ = false;
+    const PlaySyncTest* syncTest_ = nullptr;
+    bool syncTestFailed_ = false;
     MemorySample startMemory_;
     int32_t untilLevel_ = 0;
     std::string finalStatePath_;
@@ -346,6 +357,12 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         game->PlayReplay(replay, replayTape);
         hooks.SetPlayingReplay();
     }
+    std::unique_ptr<PlaySyncTest> syncTest;
+    if (options.syncTest) {
+        syncTest = std::make_unique<PlaySyncTest>();
+        game->syncTest = syncTest.get();
+        hooks.SetSyncTest(syncTest.get());
+    }
     if (options.hashFrames) host->HashPresents();
     hooks.SetUntilLevel(options.untilLevel);
     hooks.SetFinalState(finalState);
@@ -402,6 +419,13 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         std::fprintf(out, "frames: presents=%lld hash=%016llx\n", static_cast<long long>(host->PresentCount()),
                      static_cast<unsigned long long>(host->PresentHash()));
     if (end != LoopEnd::StartupFailed && (random || autopilot || liveness.Failed())) liveness.PrintSummary(out);
+    if (syncTest && end != LoopEnd::StartupFailed)
+        std::fprintf(out,
+                     "sync-test: checked %lld passes, %lld run once; snapshot up to %zu bytes, save %.0f ns, "
+                     "restore %.0f ns\n",
+                     static_cast<long long>(syncTest->Checked()), static_cast<long long>(syncTest->RunOnce()),
+                     syncTest->LargestSnapshot(), syncTest->MeanSaveNanos(), syncTest->MeanRestoreNanos());
+    if (hooks.SyncTestFailed()) return kExitSyncTest;
     if (liveness.Failed()) return kExitStalled;
     if (outOfStep && options.verify) return kExitOutOfStep;
     return hooks.OutputFailed() ? kExitBadInput : kExitOk;

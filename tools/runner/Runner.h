@@ -10,7 +10,7 @@
 //                      [--autopilot] [--autopilot-steer all|none|1|2]
 //                      [--autopilot-difficulty 0|1|2] [--autopilot-pads]
 //                      [--until-level N] [--final-state FILE] [--random-input]
-//                      [--settings FILE] [--replay FILE [--verify]]
+//                      [--settings FILE] [--replay FILE [--verify]] [--sync-test]
 //
 // RunnerUsage() explains the options.
 
@@ -19,6 +19,7 @@ constexpr int kExitStartupFailed = 1;
 constexpr int kExitBadInput = 2;   // bad argument or script line
 constexpr int kExitStalled = 3;    // play stopped making progress (a jump, a level or a screen without end)
 constexpr int kExitOutOfStep = 4;  // --replay --verify: a state hash differs
+constexpr int kExitSyncTest = 5;   // --sync-test: a pass run again came out otherwise
 
 constexpr int64_t kDefaultFrames = 1000;       // without a script
 constexpr int64_t kAutopilotFrames = 3000000;  // with --autopilot
@@ -45,6 +46,7 @@ struct RunnerOptions {
     std::string settingsPath;    // the settings file read at the start and kept up to date; empty: none
     std::string replayPath;      // a replay to play instead of input; empty: none
     bool verify = false;         // a replay out of step fails the run
+    bool syncTest = false;       // every pass of play run twice and compared
     bool help = false;           // --help: print RunnerUsage() and end
 };
 

@@ -35,6 +35,7 @@ enum Option {
     kHelp,
     kReplay,
     kVerify,
+    kSyncTest,
     kOptionCount
 };
 
@@ -61,6 +62,7 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--help", false},
     {"--replay", true},
     {"--verify", false},
+    {"--sync-test", false},
 };
 
 }  // namespace
@@ -72,7 +74,7 @@ std::string RunnerUsage() {
            "                          [--autopilot-difficulty 0|1|2] [--autopilot-pads]\n"
            "                          [--until-level N] [--final-state FILE]\n"
            "                          [--random-input] [--hash-frames] [--settings FILE]\n"
-           "                          [--replay FILE [--verify]] [--help]\n"
+           "                          [--replay FILE [--verify]] [--sync-test] [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -132,6 +134,14 @@ std::string RunnerUsage() {
            "                      or \"replay: out of step at level N\"; a replay of another\n"
            "                      version or data set is refused (status 2)\n"
            "  --verify            with --replay: a replay out of step ends with status 4\n"
+           "  --sync-test         run every pass of play twice: save the play state, run\n"
+           "                      the pass, put the state back and run it again without\n"
+           "                      drawing or sound; the two outcomes must be the same.\n"
+           "                      A difference stops the run with status 5 and\n"
+           "                        sync test: out of step at pass F, level N: WHAT\n"
+           "                      At the end it prints\n"
+           "                        sync-test: checked N passes, M run once; snapshot up to\n"
+           "                                   B bytes, save S ns, restore R ns\n"
            "Every game the runner plays is recorded; at the end it prints\n"
            "  replay: saved PATH (B bytes, P passes)\n"
            "\n"
@@ -145,7 +155,8 @@ std::string RunnerUsage() {
            "            [longest-level=F longest-screen=F(NAME)] ok|FAILED\n"
            "\n"
            "Exit status: 0 done, 1 start-up failed, 2 bad argument, script line or replay,\n"
-           "3 play stalled, 4 a replay out of step (--verify).";
+           "3 play stalled, 4 a replay out of step (--verify), 5 a pass out of step\n"
+           "(--sync-test).";
 }
 
 bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* options, std::string* error) {
@@ -282,6 +293,9 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             break;
         case kVerify:
             options->verify = true;
+            break;
+        case kSyncTest:
+            options->syncTest = true;
             break;
         case kFinalState:
             if (value.empty()) {

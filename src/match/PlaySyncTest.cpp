@@ -1,0 +1,76 @@
+#include "match/PlaySyncTest.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+int64_t Nanos() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+bool PlaySyncTest::Phase::operator==(const Phase& o) const {
+    return levelIndex == o.levelIndex && endChoice == o.endChoice && pointsPhase == o.pointsPhase &&
+           tableShown == o.tableShown && resultsSaved == o.resultsSaved && levelFailed == o.levelFailed &&
+           inPlay == o.inPlay;
+}
+
+PlaySyncTest::Phase PlaySyncTest::PhaseOf(const Match& m) {
+    return Phase{m.levelIndex, m.endChoice, m.pointsPhase, m.tableShown, m.resultsSaved, m.levelFailed, m.inPlay};
+}
+
+void PlaySyncTest::Save(PlaySnapshot& snapshot, const Match& match) {
+    const int64_t start = Nanos();
+    snapshot.Save(match);
+    saveNanos_ += Nanos() - start;
+    ++saves_;
+    if (snapshot.Size() > largest_) largest_ = snapshot.Size();
+}
+
+void PlaySyncTest::Begin(const Match& match) {
+    phase_ = PhaseOf(match);
+    Save(before_, match);
+    ticks_.Clear();
+    KeepTickReads(&ticks_);
+}
+
+bool PlaySyncTest::Between(Match& match, bool goOn) {
+    // The points screens and the game-over table are screens of their own
+    // (inPlay is 0 behind them), with state outside the match.
+    if (!phase_.inPlay || !goOn || !(PhaseOf(match) == phase_) || ticks_.overrun) {
+        KeepTickReads(nullptr);
+        ++runOnce_;
+        return false;
+    }
+    Save(first_, match);
+    const int64_t start = Nanos();
+    before_.Restore(match);
+    restoreNanos_ += Nanos() - start;
+    ++restores_;
+    return true;
+}
+
+void PlaySyncTest::End(const Match& match, bool sameResult) {
+    KeepTickReads(nullptr);
+    ++checked_;
+    Save(second_, match);
+    char what[sizeof failure_];
+    if (!sameResult) {
+        Fail(match, "the pass ended play once and not the other time");
+    } else if (ticks_.overrun || ticks_.served != ticks_.count) {
+        std::snprintf(what, sizeof what, "the clock was read %d times, then %s", static_cast<int>(ticks_.count),
+                      ticks_.overrun ? "more often" : "less often");
+        Fail(match, what);
+    } else if (!first_.SameAs(second_, match, what, sizeof what)) {
+        Fail(match, what);
+    }
+}
+
+void PlaySyncTest::Fail(const Match& match, const char* what) {
+    failed_ = true;
+    failedLevel_ = match.levelIndex + 1;
+    std::snprintf(failure_, sizeof failure_, "%s", what);
+}
