@@ -44,6 +44,10 @@ struct TickReads {
 };
 // Keeps the tick reads in `reads` from now on (null: none kept).
 void KeepTickReads(TickReads* reads);
+// Online play: every read of the tick counter gives `*ticks`, the pass's
+// own clock, which both machines read alike; neither the host nor the tape
+// is asked (null: the host's clock again).
+void SetPassTicks(const uint32_t* ticks);
 
 class InputTape;
 // The tape every read of the keys, the mouse, the focus and the ticks goes

@@ -46,6 +46,15 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
             level[at] = static_cast<uint8_t>(value);
         cases.push_back(level);
     }
+    if (target == "packet") {
+        // A packet on its own, then the same after its length byte: a peer
+        // with three passes of keys and a hash.
+        const Bytes packet = {'V', 'R', 0, 0, 0, 0, 3, 1, 0, 0, 0, 99, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 0x40, 1, 2};
+        cases.push_back(packet);
+        Bytes framed = {static_cast<uint8_t>(packet.size())};
+        framed.insert(framed.end(), packet.begin(), packet.end());
+        cases.push_back(framed);
+    }
     return cases;
 }
 
@@ -74,7 +83,9 @@ TEST_P(FuzzRegression, StoredInputsAndEdgeCasesPass) {
     const FuzzTarget& target = GetParam();
     // Start the game here once (for the targets that need it), so that each
     // child only runs its input.
-    if (std::string(target.name) == "level" || std::string(target.name) == "highscore") FuzzGame();
+    if (std::string(target.name) == "level" || std::string(target.name) == "highscore" ||
+        std::string(target.name) == "packet")
+        FuzzGame();
     int stored = 0;
     for (const fs::path& file : StoredInputs(target.name)) {
         SCOPED_TRACE(file.string());

@@ -90,12 +90,12 @@ public:
     }
     // A match begun as the set-up screen begins one: ALICE on ship 0 and,
     // in a two-player game, BOB on ship 1.
-    void BeginMatch(int players, int difficulty) {
+    void BeginMatch(int players, int difficulty) { BeginMatchOn(game->match, players, difficulty); }
+    void BeginMatchOn(Match& m, int players, int difficulty) {
         std::strcpy(setup.name1, "ALICE");
         std::strcpy(setup.name2, "BOB");
         setup.ship1 = 0;
         setup.ship2 = players == 2 ? 1 : 2;
-        Match& m = game->match;
         m.players = players;
         m.SetPlayers(&setup);
         m.playerSetup = &setup;
