@@ -116,9 +116,10 @@ size_t Describe(const Match& m, size_t offset, char* what, size_t whatSize) {
     }
     const size_t cells = OffsetIn(m, &m.grid.cells[0]);
     if (offset >= cells && offset < cells + sizeof m.grid.cells) {
-        const size_t entry = (offset - cells) / sizeof m.grid.cells[0];
+        constexpr size_t kEntryBytes = sizeof(ArenaGrid::cells) / (kArenaColumns * kArenaColumnPitch);
+        const size_t entry = (offset - cells) / kEntryBytes;
         std::snprintf(what, whatSize, "grid: cell %zu, %zu", entry / kArenaColumnPitch, entry % kArenaColumnPitch);
-        return cells + (entry + 1) * sizeof m.grid.cells[0];
+        return cells + (entry + 1) * kEntryBytes;
     }
     size_t end = offset + 1;
     if (NameField(m, offset, {VC_FIELD(m, resultsSaved),  VC_FIELD(m, tableShown),   VC_FIELD(m, playerDone),

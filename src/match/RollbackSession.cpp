@@ -95,6 +95,7 @@ void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, i
     outOfStepPass_ = -1;
     hashesCompared_ = 0;
     std::memset(depths_, 0, sizeof depths_);
+    std::memset(depthNanos_, 0, sizeof depthNanos_);
     waits_ = 0;
     longestRollbackNanos_ = 0;
 }
@@ -170,8 +171,9 @@ void RollbackSession::Rollback(int32_t from) {
     }
     const int64_t took = Nanos() - start;
     if (took > longestRollbackNanos_) longestRollbackNanos_ = took;
-    const int32_t depth = pass_ - from;
-    ++depths_[depth <= kMaxRollback ? depth : kMaxRollback];
+    const int32_t depth = pass_ - from <= kMaxRollback ? pass_ - from : kMaxRollback;
+    ++depths_[depth];
+    depthNanos_[depth] += took;
     firstWrong_ = -1;
 }
 

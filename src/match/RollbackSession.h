@@ -89,8 +89,12 @@ public:
     // Rollbacks by depth (passes run again), 1 to kMaxRollback.
     const int64_t* RollbackDepths() const { return depths_; }
     int64_t Waits() const { return waits_; }
-    // The longest time one rollback took to put back and run again, in ns.
+    // The longest time one rollback took to put back and run again, and
+    // the mean time of the rollbacks of a depth, in ns.
     int64_t LongestRollbackNanos() const { return longestRollbackNanos_; }
+    int64_t MeanRollbackNanos(int32_t depth) const {
+        return depth >= 1 && depth <= kMaxRollback && depths_[depth] > 0 ? depthNanos_[depth] / depths_[depth] : 0;
+    }
 
 private:
     uint8_t& Input(int32_t player, int32_t pass) { return inputs_[player][pass % kInputRing]; }
@@ -137,6 +141,7 @@ private:
     int32_t outOfStepPass_ = -1;
     int32_t hashesCompared_ = 0;
     int64_t depths_[kMaxRollback + 1] = {};
+    int64_t depthNanos_[kMaxRollback + 1] = {};
     int64_t waits_ = 0;
     int64_t longestRollbackNanos_ = 0;
 };
