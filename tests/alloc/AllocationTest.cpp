@@ -13,6 +13,7 @@
 #include <new>
 
 #include "io/Input.h"
+#include "match/RollbackSession.h"
 #include "support/GameHarness.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -198,6 +199,92 @@ TEST(FrameAllocations, NoFrameOfAnyScreenOrOfPlayAllocates) {
     match.levelIndex = 1;
     ASSERT_TRUE(match.LoadLevel());
     EXPECT_GT(count.Stop(), 0);
+}
+
+// One direction of a link in fixed arrays: every packet arrives `latency`
+// loop passes after it was sent, except every seventh, which is lost.
+class FixedWire : public RollbackLink {
+public:
+    explicit FixedWire(int latency) : latency_(latency) {}
+    void Send(const uint8_t* bytes, size_t size) override {
+        if (++sent_ % 7 == 0 || count_ == kSlots) return;
+        Slot& slot = slots_[(first_ + count_++) % kSlots];
+        slot.at = now_ + latency_;
+        slot.size = size;
+        std::memcpy(slot.bytes, bytes, size);
+    }
+    size_t Receive(uint8_t* bytes, size_t capacity) override {
+        if (count_ == 0 || slots_[first_].at > now_ || slots_[first_].size > capacity) return 0;
+        const Slot& slot = slots_[first_];
+        std::memcpy(bytes, slot.bytes, slot.size);
+        first_ = (first_ + 1) % kSlots;
+        --count_;
+        return slot.size;
+    }
+    void Tick() { ++now_; }
+
+private:
+    static constexpr int kSlots = 64;
+    struct Slot {
+        int64_t at;
+        size_t size;
+        uint8_t bytes[kRollbackPacketMax];
+    };
+    Slot slots_[kSlots] = {};
+    int first_ = 0, count_ = 0, sent_ = 0, latency_;
+    int64_t now_ = 0;
+};
+
+// Two machines playing online, rollbacks and state hashes included.
+TEST(FrameAllocations, NoPassOfOnlinePlayAllocates) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    Game& g = *h.game;
+    const auto other = std::make_unique<Match>();
+    other->Init(&g.bigFont, &g.smallFont, &g.mediumFont, &g.imageBank, &g.sounds, &g.shipBaseStats[0],
+                &g.shipBaseStats[1], &g.setupScreen, &g.highScoreScreen, &g.cursor);
+    Match* matches[2] = {&g.match, other.get()};
+    uint32_t seeds[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        SeedRandom(5);
+        h.BeginMatchOn(*matches[i], 2, 0);
+        for (Worm& w : matches[i]->worms) w.stats.lives = 99;
+        matches[i]->arena.header.target = 900;
+        seeds[i] = RandomState();
+    }
+    const auto ab = std::make_unique<FixedWire>(6), ba = std::make_unique<FixedWire>(6);
+    struct End : RollbackLink {
+        FixedWire *out, *in;
+        void Send(const uint8_t* b, size_t n) override { out->Send(b, n); }
+        size_t Receive(uint8_t* b, size_t n) override { return in->Receive(b, n); }
+    } ends[2];
+    ends[0].out = ends[1].in = ab.get();
+    ends[0].in = ends[1].out = ba.get();
+    std::unique_ptr<RollbackSession> sessions[2] = {std::make_unique<RollbackSession>(),
+                                                    std::make_unique<RollbackSession>()};
+    for (int i = 0; i < 2; ++i) sessions[i]->Begin(matches[i], seeds[i], i, 1, &ends[i]);
+    {
+        AllocationCount count;
+        for (int loop = 0; loop < 1500; ++loop) {
+            for (int i = 0; i < 2; ++i) {
+                const int32_t pass = sessions[i]->Pass();
+                const int phase = (pass + 19 * i) % 31;
+                sessions[i]->Advance(
+                    static_cast<uint8_t>((phase < 2 ? 1u << kKeyLeft : 0u) | (pass % 50 < 2 ? kPassSpace : 0u)));
+            }
+            ab->Tick();
+            ba->Tick();
+        }
+        EXPECT_EQ(count.Stop(), 0);
+    }
+    int64_t rollbacks = 0;
+    for (const auto& s : sessions) {
+        EXPECT_FALSE(s->OutOfStep());
+        EXPECT_GT(s->HashesCompared(), 5);
+        for (int d = 1; d <= RollbackSession::kMaxRollback; ++d) rollbacks += s->RollbackDepths()[d];
+    }
+    EXPECT_GT(rollbacks, 0);
+    other->Shutdown();
 }
 
 }  // namespace
