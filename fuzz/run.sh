@@ -25,7 +25,7 @@ build="$(readlink -f "$1")"
 seconds="$2"
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp wave level highscore script replay packet)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp wave level highscore script replay rollback)
 here="$(cd "$(dirname "$0")" && pwd)"
 
 seeds="$build/fuzz-seeds"

@@ -46,7 +46,7 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
             level[at] = static_cast<uint8_t>(value);
         cases.push_back(level);
     }
-    if (target == "packet") {
+    if (target == "rollback") {
         // A packet on its own, then the same after its length byte: a peer
         // with three passes of keys and a hash.
         const Bytes packet = {'V', 'R', 0, 0, 0, 0, 3, 1, 0, 0, 0, 99, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 0x40, 1, 2};
@@ -84,7 +84,7 @@ TEST_P(FuzzRegression, StoredInputsAndEdgeCasesPass) {
     // Start the game here once (for the targets that need it), so that each
     // child only runs its input.
     if (std::string(target.name) == "level" || std::string(target.name) == "highscore" ||
-        std::string(target.name) == "packet")
+        std::string(target.name) == "rollback")
         FuzzGame();
     int stored = 0;
     for (const fs::path& file : StoredInputs(target.name)) {

@@ -44,7 +44,7 @@ private:
 
 }  // namespace
 
-int FuzzPacket(const uint8_t* data, size_t size) {
+int FuzzRollback(const uint8_t* data, size_t size) {
     RollbackPacket packet;
     if (ReadRollbackPacket(data, size, &packet)) {
         uint8_t again[kRollbackPacketMax];
