@@ -201,6 +201,41 @@ int LockFolder(const char* folder) {
     return -1;
 }
 
+// Whether link() failed because the file system has no hard links (FAT,
+// some network shares, the browser's memory file system).
+bool NoHardLinks(int error) {
+    return error == EPERM || error == EMLINK || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+// Puts the complete `temporary` at `path` unless something stands there;
+// false with the fault in `fault` (EEXIST: the name is taken). link() never
+// replaces, so a name taken meanwhile stays as it is. Where the file system
+// has no hard links the name is claimed with an empty file of our own
+// (O_EXCL fails on anything there), and the temporary file renamed onto
+// that: rename() then replaces only the claim. A crash between the two
+// leaves that empty file at most, never loses one that was there.
+bool PlaceWithoutReplacing(const char* temporary, const char* path, mode_t mode, int* fault) {
+    if (link(temporary, path) == 0) return true;
+    *fault = errno;
+    if (!NoHardLinks(*fault)) return false;
+    const int claim = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (claim < 0) {
+        *fault = errno;
+        return false;
+    }
+    struct stat claimed;
+    const bool known = fstat(claim, &claimed) == 0;
+    close(claim);
+    if (rename(temporary, path) == 0) return true;
+    *fault = errno;
+    // Our own empty claim goes again; whatever else stands there now stays.
+    struct stat now;
+    if (known && lstat(path, &now) == 0 && now.st_ino == claimed.st_ino && now.st_dev == claimed.st_dev &&
+        now.st_size == 0)
+        unlink(path);
+    return false;
+}
+
 bool HoldingLockOn(const char* folder) { return heldDepth > 0 && std::strcmp(heldFolder, folder) == 0; }
 
 }  // namespace
@@ -302,12 +337,8 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
     if (close(fd) != 0 && ok) ok = false, fault = errno;
     if (ok) {
         if (flags & kSaveKeepExisting) {
-            // link() never replaces: a name taken meanwhile stays as it is.
-            if (link(temporary, result.path) != 0) {
-                ok = false;
-                fault = errno;
-                result.nameTaken = fault == EEXIST;
-            }
+            ok = PlaceWithoutReplacing(temporary, result.path, mode, &fault);
+            result.nameTaken = !ok && fault == EEXIST;
             unlink(temporary);
         } else if (rename(temporary, result.path) != 0) {
             ok = false;

@@ -34,8 +34,10 @@ struct SaveResult {
 
 enum SaveFlags : unsigned {
     kSaveReplace = 0,
-    // Never replace a file that is there (screenshots): the save fails with
-    // nameTaken set instead.
+    // Never replace a file that is there (screenshots, replays): the save
+    // fails with nameTaken set instead. On a file system without hard links
+    // the name is claimed with an empty file first, which a crash at that
+    // moment leaves behind.
     kSaveKeepExisting = 1,
     // Not synced to the disk (the screen dump, rewritten every frame its key
     // is held): still whole or absent whatever happens to the process, but

@@ -25,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -460,15 +461,19 @@ bool IsRenameOrLink(long call) {
 
 // Traces a child that runs `save`, kills it at system-call stop `killAt`
 // (entries and exits both count; 0: let it finish) and says how many stops
-// it saw and whether the file had been put in place when it died.
+// it saw, whether the file had been put in place when it died, and how the
+// child ended. With `refuseLinks` (an errno) every link() fails with it, as
+// on a file system without hard links, after `atLink` has run.
 struct Traced {
     bool traced = false;
     int stops = 0;
     bool placed = false;
+    int refused = 0;
+    int exitCode = -1;
 };
 
 template <typename Save>
-Traced SaveUnderTrace(Save save, int killAt) {
+Traced SaveUnderTrace(Save save, int killAt, int refuseLinks = 0, const std::function<void()>& atLink = {}) {
     Traced result;
     const pid_t pid = fork();
     if (pid == 0) {
@@ -482,17 +487,29 @@ Traced SaveUnderTrace(Save save, int killAt) {
     if (!WIFSTOPPED(status)) return result;
     result.traced = true;
     ptrace(PTRACE_SETOPTIONS, pid, nullptr, reinterpret_cast<void*>(PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL));
-    bool placing = false, entering = true;
+    bool placing = false, entering = true, refusing = false;
     for (;;) {
         if (ptrace(PTRACE_SYSCALL, pid, nullptr, nullptr) != 0) break;
         waitpid(pid, &status, 0);
+        if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
         if (WIFEXITED(status) || WIFSIGNALED(status)) return result;
         if (!(WIFSTOPPED(status) && WSTOPSIG(status) == (SIGTRAP | 0x80))) continue;
         ++result.stops;
         user_regs_struct regs{};
         ptrace(PTRACE_GETREGS, pid, nullptr, &regs);
         if (entering) {
-            placing = IsRenameOrLink(static_cast<long>(regs.orig_rax));
+            const auto call = static_cast<long>(regs.orig_rax);
+            placing = IsRenameOrLink(call);
+            refusing = refuseLinks != 0 && (call == SYS_link || call == SYS_linkat);
+            if (refusing) {
+                if (atLink) atLink();
+                regs.orig_rax = static_cast<unsigned long long>(-1);  // the call is skipped
+                ptrace(PTRACE_SETREGS, pid, nullptr, &regs);
+            }
+        } else if (refusing) {
+            ++result.refused;
+            regs.rax = static_cast<unsigned long long>(-refuseLinks);
+            ptrace(PTRACE_SETREGS, pid, nullptr, &regs);
         } else if (placing && static_cast<long>(regs.rax) == 0) {
             result.placed = true;
         }
@@ -508,12 +525,23 @@ Traced SaveUnderTrace(Save save, int killAt) {
 // Killed at every system call of each writer's save: up to the moment the
 // new file takes the old one's place the old bytes are there, from then on
 // the new ones, whole; and the next save clears whatever was left behind.
+// A writer that never replaces is traced on a file system without hard
+// links too, where its claim on the name may be left, empty.
 TEST_F(SaveFaultTest, KilledAtEverySystemCallOfEverySaveTheFileStaysWhole) {
 #if !defined(__x86_64__)
     GTEST_SKIP() << "system call tracing is written for x86-64";
 #else
+    struct Run {
+        const Writer& w;
+        int refuseLinks;
+    };
+    std::vector<Run> runs;
     for (const Writer& w : kWriters) {
-        SCOPED_TRACE(w.name);
+        runs.push_back({w, 0});
+        if (!w.replaces) runs.push_back({w, EPERM});
+    }
+    for (const auto& [w, refuseLinks] : runs) {
+        SCOPED_TRACE(std::string(w.name) + (refuseLinks != 0 ? ", no hard links" : ""));
         TempDir scratch;
         const fs::path folder = scratch.path() / "voidcrawl";
         const Bytes old = w.old();
@@ -526,14 +554,15 @@ TEST_F(SaveFaultTest, KilledAtEverySystemCallOfEverySaveTheFileStaysWhole) {
             w.save(folder, 1, &told);
         };
         reset();
-        const Traced whole = SaveUnderTrace(save, 0);
+        const Traced whole = SaveUnderTrace(save, 0, refuseLinks);
         if (!whole.traced) GTEST_SKIP() << "ptrace is not permitted here";
         ASSERT_TRUE(whole.placed) << "the save never put its file in place";
+        ASSERT_EQ(whole.refused > 0, refuseLinks != 0);
         const Bytes fresh = w.complete(old, 1);
         int before = 0, after = 0;
         for (int k = 1; k < whole.stops; ++k) {
             reset();
-            const Traced cut = SaveUnderTrace(save, k);
+            const Traced cut = SaveUnderTrace(save, k, refuseLinks);
             const Bytes now = ReadAll(folder / w.file);
             if (cut.placed) {
                 ++after;
@@ -547,12 +576,44 @@ TEST_F(SaveFaultTest, KilledAtEverySystemCallOfEverySaveTheFileStaysWhole) {
         EXPECT_GE(after, 1);
         // What a killed save left is cleared by the next one.
         reset();
-        SaveUnderTrace(save, whole.stops / 2);
+        SaveUnderTrace(save, whole.stops / 2, refuseLinks);
         std::string told;
         if (w.replaces) {
             ASSERT_TRUE(w.save(folder, 2, &told)) << told;
             for (const auto& entry : fs::directory_iterator(folder))
                 EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << entry.path();
+        }
+    }
+#endif
+}
+
+// A file system without hard links (FAT, the browser's memory), in each of
+// the ways systems refuse link(): a free name is claimed and the save lands
+// whole; a name someone takes just then is kept as it is, and said taken.
+// Nothing else is left in the folder either way.
+TEST_F(SaveFaultTest, WithoutHardLinksAFreeNameIsClaimedAndATakenOneKept) {
+#if !defined(__x86_64__)
+    GTEST_SKIP() << "system call tracing is written for x86-64";
+#else
+    const Bytes mine = PixelsOf(1), theirs = FromText("another copy's replay");
+    for (const int refused : {EPERM, EMLINK, EOPNOTSUPP, ENOSYS}) {
+        for (const bool takenMeanwhile : {false, true}) {
+            SCOPED_TRACE(std::string(std::strerror(refused)) + (takenMeanwhile ? ", name taken meanwhile" : ""));
+            TempDir scratch;
+            const fs::path folder = scratch.path() / "replays", file = folder / "20261208-093000-00.vcr";
+            fs::create_directories(folder);
+            const Traced t = SaveUnderTrace(
+                [&] {
+                    SaveResult r;
+                    const bool saved = SaveBytes(file.c_str(), mine.data(), mine.size(), &r, kSaveKeepExisting);
+                    _exit(saved ? 0 : r.nameTaken ? 2 : 1);
+                },
+                0, refused, [&] { return takenMeanwhile ? WriteAll(file, theirs) : void(); });
+            if (!t.traced) GTEST_SKIP() << "ptrace is not permitted here";
+            EXPECT_GT(t.refused, 0);
+            EXPECT_EQ(t.exitCode, takenMeanwhile ? 2 : 0);
+            EXPECT_EQ(ReadAll(file), takenMeanwhile ? theirs : mine);
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator{}), 1);
         }
     }
 #endif
