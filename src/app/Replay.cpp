@@ -1,7 +1,6 @@
 #include "app/Replay.h"
 
 #include <dirent.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -171,7 +170,7 @@ int PruneReplays() {
         // A file that is not a readable replay is not the game's to delete.
         if (read.status != ReadStatus::Read || !ParseReplayHeader(head, read.size, &header, nullptr)) continue;
         if (tables.Hold(header)) continue;
-        if (unlink(path) == 0) ++deleted;
+        if (DeletePlayerFile(path)) ++deleted;
     }
     return deleted;
 }

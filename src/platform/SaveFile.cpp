@@ -359,6 +359,12 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
     return true;
 }
 
+bool DeletePlayerFile(const char* path) {
+    if (path == nullptr || unlink(path) != 0) return false;
+    if (saveMirror != nullptr) saveMirror->forget(path);
+    return true;
+}
+
 void SetSaveMirror(const SaveMirror* mirror) { saveMirror = mirror; }
 
 ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {

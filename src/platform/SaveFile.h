@@ -68,16 +68,22 @@ private:
     bool mirrored_ = false;
 };
 
+// Deletes the player's file at `path` (an old replay), and its kept copy
+// where there is a mirror. True when it is gone.
+bool DeletePlayerFile(const char* path);
+
 // A host whose player folder is only a copy of what it keeps elsewhere (the
 // browser's storage) keeps the two in step: `lock` takes its own lock and
 // brings the copy up to date when a SaveLock is first taken, `unlock` lets
-// go when the last one ends, and `keep` stores a file SaveBytes has put in
-// place; a save that `keep` refuses (false, with a reason) has failed.
-// Saves with kSaveNoSync are not kept. Null: no mirror (the desktop).
+// go when the last one ends, `keep` stores a file SaveBytes has put in
+// place (a save that `keep` refuses, false with a reason, has failed), and
+// `forget` drops the kept copy of a file DeletePlayerFile deleted. Saves
+// with kSaveNoSync are not kept. Null: no mirror (the desktop).
 struct SaveMirror {
     void (*lock)(const char* folder);
     void (*unlock)();
     bool (*keep)(const char* path, char* reason, int reasonSize);
+    void (*forget)(const char* path);
 };
 void SetSaveMirror(const SaveMirror* mirror);
 

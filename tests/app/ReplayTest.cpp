@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "Autopilot.h"
 #include "app/Replay.h"
@@ -271,12 +272,22 @@ TEST(Replay, TheFolderKeepsTheNewestFiftyAndThoseBehindTheTables) {
     h.game->highScoreScreen.Insert(1002, "ALICE", 40, 4);
     ASSERT_TRUE(h.game->highScoreScreen.Save(HighScoreTable::FileName(0)));
 
+    // Where the folder is a copy (the browser), each deletion reaches the kept files.
+    static std::vector<std::string> forgotten;
+    static const SaveMirror mirror = {[](const char*) {}, [] {}, [](const char*, char*, int) { return true; },
+                                      [](const char* path) { forgotten.emplace_back(path); }};
+    SetSaveMirror(&mirror);
     EXPECT_EQ(PruneReplays(), 9);
+    SetSaveMirror(nullptr);
     const fs::path folder = fs::path(h.dir()) / kReplayFolder;
+    ASSERT_EQ(forgotten.size(), 9u);
     for (int i = 0; i < 60; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "20260101-0000%02d-00.vcr", i);
         EXPECT_EQ(fs::exists(folder / name), i == 2 || i >= 10) << name;
+        if (i < 10 && i != 2) {
+            EXPECT_EQ(fs::path(forgotten[i - (i > 2)]).filename(), name);
+        }
     }
     EXPECT_TRUE(fs::exists(folder / "20000101-000000-00.vcr"));
     EXPECT_TRUE(fs::exists(folder / "notes.txt"));
