@@ -176,7 +176,9 @@ coverage: deps-coverage
 #                   for any static host; prints the download's sizes and
 #                   keeps them in build-web/download-sizes.md
 #   make test-web   plays the page in headless Chromium (tests/web/), and
-#                   checks web-dist's zip; not part of make test, CI runs it
+#                   checks web-dist's zip; its replays are checked against the
+#                   native runner (build-web/native/voidcrawl-headless); not
+#                   part of make test, CI runs it
 WEB_DIR ?= build-web
 WEB_PORT ?= 8000
 # Debian's emscripten finds its JavaScript tools there when node is not Debian's.
@@ -208,6 +210,7 @@ web-dist: web
 	@python3 tools/web-sizes.py $(WEB_DIR) $(WEB_SITE_FILES) | tee $(WEB_DIR)/download-sizes.md
 
 test-web: web-dist
+	cmake --build $(WEB_DIR)/native --target voidcrawl-headless -j$(JOBS)
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 	node tests/web/test-web.mjs $(WEB_DIR)
 

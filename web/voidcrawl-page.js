@@ -2,9 +2,10 @@
 // when that fails), waits for the click that lets the browser play sound,
 // runs the game on the canvas, sizes the picture, keeps the player's volume,
 // offers touch controls on a touch screen, names the keys as the player's
-// keyboard shows them, and says so when the game has ended, with a way to
-// start again. Every address is relative, so the page works from any folder
-// of any static server.
+// keyboard shows them, lists the replays kept in this browser (to download
+// or watch) and watches a replay file the player opens or drops, and says
+// so when the game has ended, with a way to start again. Every address is
+// relative, so the page works from any folder of any static server.
 'use strict';
 
 (() => {
@@ -70,6 +71,15 @@
   const page = {
     times: { loaded: 0, started: 0, firstFrame: 0 },
     runs: 0,
+    // A replay watched: its name, 'watching', 'verified', 'out of step',
+    // 'left' or 'refused', the state hashes matched, the level it lost step
+    // at, what the player was told, and when it began and ended.
+    replay: { name: '', state: '', hashes: 0, level: 0, text: '', began: 0, ended: 0 },
+    // Lists the kept replays again; resolves to how many there are.
+    showReplays: () => showReplays(),
+    // ?unthrottled: the game's passes run as fast as they go (the tests'
+    // way to check a whole replay).
+    unthrottled: new URLSearchParams(location.search).has('unthrottled'),
     storageTrouble: '',
     audioFrames: 0,  // sound pulled from the game's mixer so far
     module: null,
@@ -127,11 +137,12 @@
       }
     },
 
+    // Messages wait their turn: OK shows the next.
+    messages: [],
     showMessage(title, text) {
       console.error(`${title}: ${text}`);
-      $('message-title').textContent = title;
-      $('message-text').textContent = text;
-      $('message').hidden = false;
+      page.messages.push([title, text]);
+      if ($('message').hidden) nextMessage();
     },
 
     // The picture, enlarged by the page: a whole factor with sharp pixels
@@ -160,6 +171,41 @@
       page.storageTrouble = '';
     },
 
+    // The game's storage: the database the page lists the replays from,
+    // remembered for the next visit's list before the game starts.
+    storeOpened(folder) {
+      if (folder === replays.store) return;
+      replays.store = folder;
+      try {
+        localStorage.setItem('voidcrawl-store', folder);
+      } catch (error) {
+        // Listed while the game runs only.
+      }
+      showReplays();
+    },
+
+    storageChanged() {
+      showReplays();
+    },
+
+    replayStatus(state, hashes, level, text) {
+      const replay = page.replay;
+      Object.assign(replay, { state, hashes, level, text });
+      if (state !== 'watching') replay.ended = performance.now();
+      const note = $('replay-note');
+      note.classList.toggle('bad', state === 'refused' || state === 'out of step');
+      const matched = `${hashes} state hash${hashes === 1 ? '' : 'es'}`;
+      note.textContent = {
+        watching: `Watching ${replay.name}: ${matched} matched so far.`,
+        verified: `${replay.name} played to its end: all ${matched} matched.`,
+        'out of step': `${replay.name} went out of step at level ${level} (${matched} matched before).`,
+        left: `${replay.name}: left after ${matched} matched.`,
+        refused: text,
+      }[state] || '';
+      if (state === 'refused' || state === 'out of step') page.showMessage('VoidCrawl', text);
+      showCount();
+    },
+
     gameEnded(module, failed) {
       page.module = null;
       canvas.hidden = true;
@@ -169,9 +215,18 @@
       $('ended-text').textContent = text;
       ended.hidden = false;
       $('again').focus();
+      showReplays();
     },
   };
   window.voidcrawl = page;
+
+  function nextMessage() {
+    const next = page.messages.shift();
+    $('message').hidden = !next;
+    if (!next) return;
+    $('message-title').textContent = next[0];
+    $('message-text').textContent = next[1];
+  }
 
   // ---- download --------------------------------------------------------
   // The program is compiled while the data set downloads; the data set comes
@@ -398,7 +453,9 @@
     page.audioContext.resume().catch(() => {});
   }
 
-  async function start() {
+  // `replay`: a replay file ({path, bytes}) to watch from the start, as
+  // `voidcrawl --replay FILE` does on the desktop.
+  async function start(replay) {
     if (!loaded || page.module) return;
     unlockAudio();  // inside the click, so that the browser lets it play
     page.module = 'starting';
@@ -414,6 +471,8 @@
     page.module = await VoidCrawl({
       canvas,
       vcPage: page,
+      arguments: replay ? ['--replay', replay.path] : [],
+      preRun: replay ? [(module) => putReplay(module, replay)] : [],
       instantiateWasm(imports, receive) {
         WebAssembly.instantiate(loaded.program, imports).then((instance) => receive(instance));
         return {};
@@ -424,12 +483,12 @@
     });
   }
 
-  overlay.addEventListener('click', start);
+  overlay.addEventListener('click', () => start());
   overlay.addEventListener('keydown', (event) => {
     if (event.key === 'Enter' || event.key === ' ') start();
   });
-  $('again').addEventListener('click', start);
-  $('message-ok').addEventListener('click', () => { $('message').hidden = true; });
+  $('again').addEventListener('click', () => start());
+  $('message-ok').addEventListener('click', nextMessage);
   $('fullscreen').addEventListener('click', () => {
     page.toggleFullscreen();
     canvas.focus();
@@ -471,6 +530,254 @@
       }
     }, () => {});
   }
+
+  // ---- replays ----------------------------------------------------------
+  // The game keeps each game's replay in its folder, which its storage
+  // (IndexedDB, src/hosts/web/WebStore.cpp) keeps in this browser: one
+  // record per file, under its path. The list reads them from there, so it
+  // is there before the game starts and after it ends.
+
+  const replays = {
+    store: (() => {
+      try {
+        return localStorage.getItem('voidcrawl-store') || '';
+      } catch (error) {
+        return '';
+      }
+    })(),
+    shown: [],
+  };
+
+  // The kept replays, newest first: [{path, name, bytes}].
+  function readReplays() {
+    return new Promise((resolve) => {
+      let request;
+      try {
+        request = replays.store && typeof indexedDB === 'object' ? indexedDB.open(replays.store) : null;
+      } catch (error) {
+        request = null;
+      }
+      if (!request) {
+        resolve([]);
+        return;
+      }
+      // No database yet: nothing kept (and none is made here).
+      request.onupgradeneeded = () => request.transaction.abort();
+      request.onerror = (event) => {
+        event.preventDefault();
+        resolve([]);
+      };
+      request.onsuccess = () => {
+        const db = request.result;
+        const found = [];
+        const done = () => {
+          db.close();
+          resolve(found.sort((a, b) => (a.name < b.name ? 1 : -1)));
+        };
+        db.onversionchange = () => db.close();
+        let transaction;
+        try {
+          transaction = db.transaction(['FILE_DATA'], 'readonly');
+        } catch (error) {
+          done();
+          return;
+        }
+        transaction.objectStore('FILE_DATA').openCursor().onsuccess = (event) => {
+          const cursor = event.target.result;
+          if (!cursor) return;
+          const path = String(cursor.key);
+          const contents = cursor.value && cursor.value.contents;
+          if (path.startsWith(`${replays.store}/`) && path.endsWith('.vcr') && contents) {
+            found.push({ path, name: path.slice(path.lastIndexOf('/') + 1), bytes: new Uint8Array(contents) });
+          }
+          cursor.continue();
+        };
+        transaction.oncomplete = done;
+        transaction.onabort = done;
+      };
+    });
+  }
+
+  // What a replay's header (docs/replay-format.md) tells of its game; null
+  // for a file that is not a replay.
+  function describeReplay(bytes) {
+    if (bytes.length < 160 || String.fromCharCode(...bytes.subarray(0, 4)) !== 'VCRP') return null;
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const text = (at) => {
+      let out = '';
+      for (let i = at; i < at + 20 && bytes[i]; i++) out += bytes[i] >= 32 && bytes[i] < 127 ? String.fromCharCode(bytes[i]) : '?';
+      return out;
+    };
+    const players = [];
+    for (let i = 0; i < Math.min(2, bytes[36]); i++) {
+      players.push({ name: text(52 + 20 * i) || '?', score: view.getInt32(112 + 4 * i, true) });
+    }
+    return {
+      players,
+      difficulty: ['easy', 'medium', 'hard'][bytes[37]] || '?',
+      level: view.getInt32(128, true),
+      began: new Date(Number(view.getBigInt64(144, true)) * 1000),
+    };
+  }
+
+  const sizeText = (n) => (n < 1024 ? `${n} B` : `${(n / 1024).toFixed(n < 10240 ? 1 : 0)} KB`);
+
+  function download(name, bytes) {
+    const url = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+    const link = document.createElement('a');
+    link.href = url;
+    link.download = name;
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 10_000);
+  }
+
+  let listing = null;
+  function showReplays() {
+    // One reading at a time; a change meanwhile reads again after it.
+    if (listing) {
+      listing.again = true;
+      return listing.done;
+    }
+    listing = { again: false };
+    listing.done = readReplays().then((found) => {
+      const again = listing.again;
+      listing = null;
+      fillReplays(found);
+      if (again) return showReplays();
+      return found.length;
+    });
+    return listing.done;
+  }
+
+  function fillReplays(found) {
+    replays.shown = found;
+    const body = $('replays-list').tBodies[0];
+    body.replaceChildren();
+    for (const replay of found) {
+      const about = describeReplay(replay.bytes);
+      const row = body.insertRow();
+      row.classList.toggle('shown', replay.name === page.replay.name);
+      const cell = (text, className) => {
+        const td = row.insertCell();
+        td.textContent = text;
+        if (className) td.className = className;
+        return td;
+      };
+      const when = about ? about.began : null;
+      cell(when && !Number.isNaN(when.getTime())
+        ? when.toLocaleString(undefined, { day: 'numeric', month: 'short', hour: '2-digit', minute: '2-digit' })
+        : replay.name);
+      const players = cell(about ? about.players.map((p) => `${p.name} ${p.score.toLocaleString()}`).join(' \u00b7 ')
+        : 'not a replay', 'players');
+      if (about) {
+        const detail = document.createElement('span');
+        detail.className = 'detail';
+        detail.textContent = `${about.difficulty}, level ${about.level}`;
+        players.append(detail);
+      }
+      cell(sizeText(replay.bytes.length), 'size');
+      const actions = row.insertCell();
+      const button = (label, title, act) => {
+        const b = document.createElement('button');
+        b.type = 'button';
+        b.textContent = label;
+        b.title = title;
+        b.addEventListener('click', act);
+        actions.append(b);
+      };
+      button('Watch', `Watch ${replay.name}`, () => watch(replay.name, replay.bytes));
+      button('Download', `Download ${replay.name}`, () => download(replay.name, replay.bytes));
+    }
+    $('replays-none').hidden = found.length > 0;
+    $('replays-scroll').hidden = found.length === 0;
+    showCount();
+  }
+
+  // The panel's title: how many are kept, and how the replay watched goes.
+  function showCount() {
+    const count = replays.shown.length;
+    const { state, hashes } = page.replay;
+    const how = { watching: `watching, ${hashes} hashes matched`, verified: `${hashes} hashes matched`,
+      'out of step': 'out of step' }[state];
+    $('replays').querySelector('summary').textContent = `Replays${count > 0 ? ` (${count})` : ''}${how ? ` \u00b7 ${how}` : ''}`;
+  }
+
+  // Where a replay to watch is put in the game's memory: a folder of its
+  // own, under the file's name made safe.
+  function replayPath(name) {
+    return `/watch/${(name.replace(/[^A-Za-z0-9._-]/g, '_') || 'replay').slice(-80)}`;
+  }
+
+  function putReplay(module, replay) {
+    module.FS.mkdirTree('/watch');
+    module.FS.writeFile(replay.path, replay.bytes);
+  }
+
+  // Watches the replay file `name`: in the game that runs, or in one
+  // started for it.
+  async function watch(name, bytes) {
+    const replay = { path: replayPath(name), bytes };
+    Object.assign(page.replay, { name, state: 'opening', hashes: 0, level: 0, text: '', began: performance.now(),
+      ended: 0 });
+    unlockAudio();  // inside the click or drop, as browsers ask
+    if (!page.module) {
+      if (!loaded) await until(() => loaded);
+      await start(replay);
+    } else {
+      await until(() => page.module !== 'starting');
+      putReplay(page.module, replay);
+      page.module.ccall('vc_web_watch_replay', null, ['string'], [replay.path]);
+    }
+    fillReplays(replays.shown);  // marks the one watched
+    $('replays').open = false;  // the picture is what to look at now
+    canvas.focus();
+  }
+
+  function until(test) {
+    return new Promise((resolve) => {
+      const look = () => (test() ? resolve() : setTimeout(look, 50));
+      look();
+    });
+  }
+
+  async function watchFile(file) {
+    if (!file) return;
+    watch(file.name, new Uint8Array(await file.arrayBuffer()));
+  }
+
+  $('replay-open').addEventListener('click', () => $('replay-file').click());
+  $('replay-file').addEventListener('change', (event) => {
+    watchFile(event.target.files[0]);
+    event.target.value = '';
+  });
+  // A file dropped anywhere on the page is watched.
+  let dragging = 0;
+  const carriesFiles = (event) => event.dataTransfer && Array.from(event.dataTransfer.types).includes('Files');
+  stage.addEventListener('dragenter', (event) => {
+    if (!carriesFiles(event)) return;
+    dragging++;
+    $('drop').hidden = false;
+  });
+  stage.addEventListener('dragleave', () => {
+    dragging = Math.max(0, dragging - 1);
+    if (dragging === 0) $('drop').hidden = true;
+  });
+  stage.addEventListener('dragover', (event) => {
+    if (carriesFiles(event)) event.preventDefault();
+  });
+  stage.addEventListener('drop', (event) => {
+    if (!carriesFiles(event)) return;
+    event.preventDefault();
+    dragging = 0;
+    $('drop').hidden = true;
+    watchFile(event.dataTransfer.files[0]);
+  });
+  $('replays').addEventListener('toggle', () => {
+    if ($('replays').open) showReplays();
+  });
+  showReplays();
 
   // A click on the picture gives the game the keyboard.
   canvas.addEventListener('mousedown', () => canvas.focus());

@@ -39,13 +39,14 @@ endforeach()
 
 # ASYNCIFY lets the frame loop and the fades wait for the browser where the
 # desktop build sleeps. One module per run: the page starts a fresh one to
-# play again. The high scores live in IndexedDB (src/hosts/web/WebStore.cpp).
+# play again. The high scores and replays live in IndexedDB
+# (src/hosts/web/WebStore.cpp).
 target_link_options(voidcrawl PRIVATE
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   -sMODULARIZE -sEXPORT_NAME=VoidCrawl -sENVIRONMENT=web
   -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH
-  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_passes,_vc_web_touch_key
-  -sEXPORTED_RUNTIME_METHODS=FS
+  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_passes,_vc_web_touch_key,_vc_web_watch_replay
+  -sEXPORTED_RUNTIME_METHODS=FS,ccall
   ${VC_WEB_PACKED})
 set_property(TARGET voidcrawl APPEND PROPERTY LINK_DEPENDS "${VC_WEB_DATA}/.stamp")
 

@@ -424,6 +424,32 @@ void Game::WatchReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
     if (Host* host = GetHost()) std::memcpy(watchKeys_, host->KeyStates(), sizeof watchKeys_);
 }
 
+bool Game::WatchReplayInstead(const ReplayHeader& header, const uint8_t* tapeBytes) {
+    if (state == GameState::Playing && !watchingReplay) return false;
+    if (watchingReplay) EndWatching();  // to the menu, which fades out below
+    switch (state) {
+    case GameState::MainMenu:
+        mainMenu.FadeOut();
+        break;
+    case GameState::PlayerSetup:
+        setupScreen.FadeOut();
+        break;
+    case GameState::HighScores:
+        highScoreScreen.FadeOut();
+        break;
+    case GameState::Info:
+        infoScreen.FadeOut();
+        break;
+    case GameState::Options:
+        optionsScreen.FadeOut();
+        break;
+    case GameState::Playing:
+        break;
+    }
+    WatchReplay(header, tapeBytes);
+    return true;
+}
+
 // A frame of a watched replay: the viewer's keys come from the host (the
 // game's own keys come from the tape), then as many of the replay's passes
 // as the speed asks, or none while paused.
@@ -680,7 +706,6 @@ void Game::StopTape() {
 }
 
 void Game::SaveReplay() {
-    if (Host* host = GetHost(); host != nullptr && !host->KeepsReplays()) return;
     ReplayHeader& h = replayHeader;
     h.flags = tape.Full() ? kReplayCutShort : 0;
     for (int i = 0; i < 2; ++i) {

@@ -98,6 +98,11 @@ public:
     // for the menu (or the high-score table it was picked from), as does the
     // replay's end; the status bar says REPLAY.
     void WatchReplay(const ReplayHeader& header, const uint8_t* tape);
+    // As WatchReplay, between two passes of a running game (a replay the
+    // browser page hands in): the screen on show fades out, as for a click
+    // on a table's entry, and a replay being watched gives way. False, with
+    // nothing changed, while a game is in play.
+    bool WatchReplayInstead(const ReplayHeader& header, const uint8_t* tape);
     bool watchingReplay = false;
     int32_t watchSpeed = 1;
     bool watchPaused = false;

@@ -72,9 +72,6 @@ public:
     // In the Binding context: the pad button pressed since the last call
     // (a PadButton), or -1.
     virtual int TakePadButton() { return -1; }
-    // Whether the games' replays are kept in the player's folder; the
-    // browser page does not keep them yet.
-    virtual bool KeepsReplays() const { return true; }
 
     // The player's settings as they are in force now: the settings file's,
     // with the command line's choices over them.

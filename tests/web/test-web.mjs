@@ -4,18 +4,22 @@
 // position, taps and clicks too quick for a pass, full screen, high scores
 // of two tabs that outlive a reload, storage that is full, blocked or
 // missing, servers that encode the data their own way, the end of the
-// game with the page that offers to start again; then the zip of make
-// web-dist, a gamepad, touch controls on a phone, key names by the
-// keyboard's layout, the page at the usual window sizes, and play and sound
-// standing still while the page is hidden.
+// game with the page that offers to start again; the games' replays, kept,
+// downloaded and played by the native runner (build-web/native), a native
+// replay checked hash by hash in the page, files it refuses as the desktop
+// does, the newest 50 kept; then the zip of make web-dist, a gamepad, touch
+// controls on a phone, key names by the keyboard's layout, the page at the
+// usual window sizes, and play and sound standing still while hidden.
 //
 //   node tests/web/test-web.mjs [SITE]      (SITE: build-web by default)
 //   VC_WEB_ONLY=devices node ...             the last group alone (a minute)
 //
 // Screenshots go to SITE/test-shots/. CHROMIUM names the browser.
 import { chromium } from 'playwright-core';
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
+import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
 
@@ -23,6 +27,10 @@ const site = path.resolve(process.argv[2] || 'build-web');
 const shots = path.join(site, 'test-shots');
 const base = '/games/voidcrawl/';  // not the server's root: every address must be relative
 const userFolder = '/home/web_user/.local/share/voidcrawl';
+// The native runner, its data and a user folder of its own, for replays.
+const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'vc-web-'));
+const runNative = (...args) => spawnSync(path.join(site, 'native', 'voidcrawl-headless'),
+  ['--data', path.join(site, 'native', 'data'), '--user-dir', scratch, ...args], { encoding: 'utf8' });
 const kShipped = ['index.html', 'voidcrawl.css', 'voidcrawl-page.js', 'voidcrawl-64.png', 'voidcrawl.js',
   'voidcrawl.wasm', 'voidcrawl.data.gz'];
 
@@ -65,55 +73,17 @@ const origin = `http://127.0.0.1:${server.address().port}`;
 const address = `${origin}${base}`;
 
 // ---- checks ----------------------------------------------------------------
-let passed = 0;
-let failed = 0;
+let [passed, failed] = [0, 0];
 function check(name, ok, detail = '') {
-  if (ok) passed++;
-  else failed++;
+  ok ? passed++ : failed++;
   console.log(`${ok ? 'ok  ' : 'FAIL'} ${name}${detail ? ` (${detail})` : ''}`);
   return ok;
-}
-
-// PNG screenshots to RGBA pixels (8-bit, not interlaced, as Chromium writes them).
-function decodePng(png) {
-  const width = png.readUInt32BE(16);
-  const height = png.readUInt32BE(20);
-  const channels = { 2: 3, 6: 4 }[png[25]];
-  const chunks = [];
-  for (let at = 8; at < png.length;) {
-    const length = png.readUInt32BE(at);
-    if (png.toString('latin1', at + 4, at + 8) === 'IDAT') chunks.push(png.subarray(at + 8, at + 8 + length));
-    at += 12 + length;
-  }
-  const raw = zlib.inflateSync(Buffer.concat(chunks));
-  const stride = width * channels;
-  const rows = Buffer.alloc(height * stride);
-  for (let y = 0; y < height; y++) {
-    const filter = raw[y * (stride + 1)];
-    for (let x = 0; x < stride; x++) {
-      const value = raw[y * (stride + 1) + 1 + x];
-      const left = x >= channels ? rows[y * stride + x - channels] : 0;
-      const up = y > 0 ? rows[(y - 1) * stride + x] : 0;
-      const upLeft = x >= channels && y > 0 ? rows[(y - 1) * stride + x - channels] : 0;
-      const guess = left + up - upLeft;
-      const [pa, pb, pc] = [Math.abs(guess - left), Math.abs(guess - up), Math.abs(guess - upLeft)];
-      const paeth = pa <= pb && pa <= pc ? left : (pb <= pc ? up : upLeft);
-      const predictor = [0, left, up, (left + up) >> 1, paeth][filter];
-      rows[y * stride + x] = (value + predictor) & 255;
-    }
-  }
-  const pixel = (x, y) => {
-    const at = y * stride + x * channels;
-    return [rows[at], rows[at + 1], rows[at + 2]];
-  };
-  return { width, height, pixel };
 }
 
 // Shares of the picture: lit pixels, distinct colours, and the title's
 // orange (strong red, middling green, little blue) in the top fifth.
 function describe(image) {
-  let lit = 0;
-  let orange = 0;
+  let [lit, orange] = [0, 0];
   const colours = new Set();
   for (let y = 0; y < image.height; y += 2) {
     for (let x = 0; x < image.width; x += 2) {
@@ -127,29 +97,24 @@ function describe(image) {
   return { lit: lit / samples, orange: orange / samples, colours: colours.size };
 }
 
+// The share of the picture that differs between two of the same size.
 function difference(a, b) {
   let differ = 0;
-  let samples = 0;
-  for (let y = 0; y < Math.min(a.height, b.height); y += 2) {
-    for (let x = 0; x < Math.min(a.width, b.width); x += 2) {
-      const p = a.pixel(x, y);
-      const q = b.pixel(x, y);
+  for (let y = 0; y < a.height; y += 2) {
+    for (let x = 0; x < a.width; x += 2) {
+      const [p, q] = [a.pixel(x, y), b.pixel(x, y)];
       if (Math.abs(p[0] - q[0]) + Math.abs(p[1] - q[1]) + Math.abs(p[2] - q[2]) > 48) differ++;
-      samples++;
     }
   }
-  return differ / samples;
+  return differ / (Math.ceil(a.width / 2) * Math.ceil(a.height / 2));
 }
 
 // ---- the browser -------------------------------------------------------------
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  args: ['--mute-audio'],
-});
+const browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+  args: ['--mute-audio'] });
 const context = await browser.newContext({ viewport: { width: 1280, height: 1000 } });
 // The helpers below drive `page`; use() points them at another.
-let page = null;
-let cdp = null;
+let [page, cdp] = [null, null];
 const sessions = new Map();
 async function use(p) {
   if (!sessions.has(p)) sessions.set(p, await p.context().newCDPSession(p));
@@ -160,19 +125,15 @@ async function use(p) {
 await use(await context.newPage());
 const mainPage = page;
 const problems = [];
-page.on('console', (message) => {
-  if (message.type() === 'error') problems.push(message.text());
-});
+page.on('console', (message) => message.type() === 'error' && problems.push(message.text()));
 page.on('pageerror', (error) => problems.push(String(error)));
 fs.mkdirSync(shots, { recursive: true });
 
 const game = (expression, argument) => page.evaluate(expression, argument);
 const state = () => game(() => window.voidcrawl.module && window.voidcrawl.module._vc_web_game_state
   ? window.voidcrawl.module._vc_web_game_state() : -1);
-const kMenu = 2;
-const kInfo = 4;
-const kSetup = 1;
-const kPlaying = 0;
+const [kPlaying, kSetup, kMenu, kInfo] = [0, 1, 2, 4];
+const inState = (wanted, what, seconds = 10) => until(what, async () => (await state()) === wanted, seconds);
 
 async function until(what, test, seconds = 20) {
   const end = Date.now() + seconds * 1000;
@@ -206,9 +167,46 @@ async function clickGame(x, y) {
   await page.mouse.up();
 }
 
+// A screenshot for people, and the picture as the canvas holds it (its
+// pixels, 640 x 480 at a whole factor).
 async function shot(name) {
-  const png = await page.locator('#canvas').screenshot({ path: path.join(shots, name) });
-  return decodePng(png);
+  await page.locator('#canvas').screenshot({ path: path.join(shots, name) });
+  const [width, height, data] = await game(() => {
+    const canvas = document.getElementById('canvas');
+    const rgba = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    let text = '';
+    for (let at = 0; at < rgba.length; at += 0x8000) text += String.fromCharCode(...rgba.subarray(at, at + 0x8000));
+    return [canvas.width, canvas.height, btoa(text)];
+  });
+  const rgba = Buffer.from(data, 'base64');
+  return { width, height, pixel: (x, y) => rgba.subarray((y * width + x) * 4, (y * width + x) * 4 + 3) };
+}
+
+// ONE PLAYER (chosen by `choose`, a click by default), the name `keys`
+// typed on the set-up screen and Enter: true once the game is in play.
+async function startOnePlayer(keys, choose = () => clickGame(320, 150)) {
+  await choose();
+  const inSetup = await inState(kSetup, 'the set-up screen');
+  await page.waitForTimeout(1200);
+  for (const key of keys) await tap(...key);
+  await tap('Enter', 'Enter', 13);
+  return inSetup && (await inState(kPlaying, 'play'));
+}
+
+// A one-player game started by `choose`, its worm by `go`, then turned by
+// `right` and `left`: whether each came about.
+async function steer(choose, name, go, right, left) {
+  const playing = await startOnePlayer([name], choose);
+  await page.waitForTimeout(500);
+  await go();
+  const started = await until('the worm', async () => (await worm()).inPlay === 1, 5);
+  const turned = [];
+  for (const [turn, by] of [[right, 1], [left, -1]]) {
+    const from = (await worm()).heading;
+    await turn();
+    turned.push(await until('the turn', async () => (await worm()).heading === (from + by + 4) % 4, 3));
+  }
+  return { playing, started, right: turned[0], left: turned[1] };
 }
 
 async function startFromOverlay() {
@@ -217,10 +215,8 @@ async function startFromOverlay() {
   return until('the first picture', () => game(() => window.voidcrawl.times.firstFrame > 0), 30);
 }
 
-const readTable = () => game((folder) => {
-  const fs = window.voidcrawl.module.FS;
-  return fs.analyzePath(`${folder}/teasy.dat`).exists ? Array.from(fs.readFile(`${folder}/teasy.dat`)) : null;
-}, userFolder);
+const readTable = () => game((file) => (window.voidcrawl.module.FS.analyzePath(file).exists
+  ? Array.from(window.voidcrawl.module.FS.readFile(file)) : null), `${userFolder}/teasy.dat`);
 
 const worm = () => game(() => {
   const module = window.voidcrawl.module;
@@ -261,19 +257,13 @@ const audio = await game(() => ({ state: window.voidcrawl.audioContext && window
   pulled: window.voidcrawl.audioFrames }));
 check('the click unlocks the sound and the game\'s mixer feeds it', audio.state === 'running' && audio.pulled > 4096,
   JSON.stringify(audio));
-const sizing = await game(() => {
-  const canvas = document.getElementById('canvas');
-  return { width: canvas.clientWidth, height: canvas.clientHeight, rendering: getComputedStyle(canvas).imageRendering };
-});
+const sizing = await page.locator('#canvas').evaluate((canvas) => ({ width: canvas.clientWidth,
+  height: canvas.clientHeight, rendering: getComputedStyle(canvas).imageRendering }));
 check('the picture is shown at a whole factor with sharp pixels',
   sizing.width === 1280 && sizing.height === 960 && sizing.rendering === 'pixelated', JSON.stringify(sizing));
 
 // The volume and the mute button, remembered for the next visit.
-await game(() => {
-  const volume = document.getElementById('volume');
-  volume.value = '0.25';
-  volume.dispatchEvent(new Event('input'));
-});
+await page.locator('#volume').evaluate((volume) => { volume.value = '0.25'; volume.dispatchEvent(new Event('input')); });
 await page.click('#mute');
 const muted = await game(() => window.voidcrawl.gain.gain.value);
 await page.click('#mute');
@@ -290,14 +280,14 @@ await use(mainPage);
 
 // ---- 3: INFO opens the info screen; Esc comes back ---------------------------
 await clickGame(320, 375);
-const info = await until('the info screen', async () => (await state()) === kInfo, 10);
+const info = await inState(kInfo, 'the info screen', 10);
 await page.waitForTimeout(1200);
 const infoShot = await shot('info.png');
 check('a click on INFO opens the info screen',
   info && describe(infoShot).lit > 0.03 && difference(menu, infoShot) > 0.2,
   `${Math.round(difference(menu, infoShot) * 100)}% of the picture changed`);
 await tap('Escape', 'Escape', 27);
-check('Esc leaves the info screen for the menu', await until('the menu', async () => (await state()) === kMenu, 10));
+check('Esc leaves the info screen for the menu', await inState(kMenu, 'the menu', 10));
 
 // A click and a key tap quicker than a pass (down and up sent at once)
 // still count: each is seen by one pass at least. Each comes once the pass
@@ -317,12 +307,10 @@ for (let i = 0; i < 4; i++) {
   await page.waitForTimeout(100);
   await page.mouse.down();
   await page.mouse.up();
-  if (!(await until('the info screen', async () => (await state()) === kInfo, 5))) continue;
+  if (!(await inState(kInfo, 'the info screen', 5))) continue;
   await settled();
-  const escape = { code: 'Escape', key: 'Escape', windowsVirtualKeyCode: 27, modifiers: 0 };
-  await cdp.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', ...escape });
-  await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...escape });
-  if (await until('the menu', async () => (await state()) === kMenu, 5)) quick++;
+  await quickTap('Escape', 'Escape', 27);
+  if (await inState(kMenu, 'the menu', 5)) quick++;
 }
 check('clicks and key taps quicker than a pass are seen', secondStarted && quick === 4, `${quick} of 4`);
 
@@ -368,23 +356,22 @@ async function quickTap(code, key, keyCode) {
 const records = (table) => (table ? [0, 1, 2, 3, 4, 5, 6, 7, 8, 9].map((i) => table.slice(i * 32, i * 32 + 32)) : []);
 async function playGame(keys, target) {
   await page.waitForTimeout(800);
-  await clickGame(320, 150);  // ONE PLAYER
-  const inSetup = await until('the set-up screen', async () => (await state()) === kSetup, 10);
-  await page.waitForTimeout(1200);
-  for (const key of keys) await tap(...key);
-  await tap('Enter', 'Enter', 13);
-  const playing = await until('play', async () => (await state()) === kPlaying, 10);
-  if (!playing) return { ok: false, table: null, record: null, ate: 0, seconds: 0 };
+  const playing = await startOnePlayer(keys);
+  if (!playing) return { ok: false, table: null, record: null, ate: 0, seconds: 0, notices: [] };
   const first = keys[0][0].charCodeAt(3);  // KeyQ: Q
   const mine = (table) => records(table).find((r) => r[4] === first);
   const started = Date.now();
   let table = null;
   let ate = 0;
   let outSince = null;
+  const notices = [];
   while (!table && Date.now() < started + 180_000) {
-    // A notice over the picture (a save that failed) is the caller's to read:
-    // a click meant for the game could otherwise dismiss it.
+    // A notice over the picture (a save that failed) is kept for the caller
+    // and let go; the table's ends the game, the replay's does not.
     if (await page.locator('#message').isVisible()) {
+      notices.push(await page.locator('#message-text').innerText());
+      await page.click('#message-ok');
+      if (!/could not be saved/.test(notices.at(-1))) continue;
       table = await readTable();
       if (!mine(table)) table = null;
       break;
@@ -418,7 +405,7 @@ async function playGame(keys, target) {
     if (want !== w.heading) await quickTap(...((want - w.heading + 4) % 4 === 3 ? arrows.left : arrows.right));
     await page.waitForTimeout(8);
   }
-  return { ok: inSetup && playing && table !== null, table, record: mine(table), ate,
+  return { ok: table !== null, notices, table, record: mine(table), ate,
     seconds: Math.round((Date.now() - started) / 1000) };
 }
 
@@ -462,21 +449,19 @@ check('the mute button silences, the volume is remembered after a reload',
 await secondPage.close();
 await page.waitForTimeout(2000);
 await clickGame(320, 295);  // HIGH SCORES
-await until('the table', async () => (await state()) === 3, 10);
+await inState(3, 'the table', 10);
 await page.waitForTimeout(1200);
 await shot('table-after-reload.png');
 await tap('Escape', 'Escape', 27);
-await until('the menu', async () => (await state()) === kMenu, 10);
+await inState(kMenu, 'the menu', 10);
 
 // ---- 6: QUIT ends the game; the page says so and starts it again -------------
 // Below 2x the largest 4:3 area that fits, sharp at 2x in the canvas and
 // smoothed from there.
 await page.setViewportSize({ width: 1100, height: 800 });
 await page.waitForTimeout(500);
-const fit = await game(() => {
-  const canvas = document.getElementById('canvas');
-  return [canvas.clientWidth, canvas.clientHeight, canvas.width, getComputedStyle(canvas).imageRendering].join();
-});
+const fit = await page.locator('#canvas').evaluate((canvas) => [canvas.clientWidth, canvas.clientHeight,
+  canvas.width, getComputedStyle(canvas).imageRendering].join());
 check('below 2x the picture fills the largest 4:3 area, smoothed in the last step',
   fit === '1064,798,1280,auto', fit);
 
@@ -502,6 +487,21 @@ const endedByEsc = await until('the end page', () => page.locator('#ended').isVi
 check('"Play again" starts a fresh game, and Esc on its menu ends it cleanly',
   restarted && (await game(() => window.voidcrawl.runs)) === runs + 1 && endedByEsc);
 
+// The games' replays, in the page's list; the newest downloaded, as a
+// player takes one home, and checked by the native runner.
+await page.click('#replays summary');
+const listed = await until('the list', async () => (await page.locator('#replays-list tbody tr').count()) >= 2, 10);
+const listText = await page.locator('#replays-list tbody').innerText();
+const [download] = await Promise.all([page.waitForEvent('download'),
+  page.locator('#replays-list tbody tr').first().locator('button', { hasText: 'Download' }).click()]);
+const pageFile = path.join(scratch, download.suggestedFilename());
+await download.saveAs(pageFile);
+const pageRun = runNative('--replay', pageFile, '--verify');
+await page.screenshot({ path: path.join(shots, 'replays.png') });
+check('the page lists its games\' replays; one downloaded plays in step in the native game',
+  listed && /BO -?\d/.test(listText) && pageRun.status === 0 && /verified [1-9]\d* state hashes/.test(pageRun.stdout),
+  `${download.suggestedFilename()}, ${fs.statSync(pageFile).size} bytes: ${(pageRun.stdout + pageRun.stderr).trim()}`);
+
 check('no errors on the console', problems.length === 0, problems.slice(0, 3).join(' | '));
 
 // ---- 7: other servers, other storage ------------------------------------------
@@ -512,14 +512,18 @@ async function fresh(url, setup, options = {}) {
   if (setup) await other.addInitScript(setup);
   await use(await other.newPage());
   await page.goto(url);
-  const menuShown = (await startFromOverlay()) && (await until('the menu', async () => (await state()) === kMenu, 10));
+  const menuShown = (await startFromOverlay()) && (await inState(kMenu, 'the menu', 10));
   await page.waitForTimeout(2500);  // the menu's items slide in
   return { other, menuShown };
 }
 const message = async () => ((await page.locator('#message').isVisible())
   ? page.locator('#message-text').innerText() : '');
-const dismiss = async () => {
-  if (await page.locator('#message').isVisible()) await page.click('#message-ok');
+const dismiss = async () => (await page.locator('#message').isVisible()) && page.click('#message-ok');
+const leave = async () => {  // Esc, then Y in the EXIT box
+  await tap('Escape', 'Escape', 27);
+  await page.waitForTimeout(300);
+  await tap('KeyY', 'y', 89);
+  return inState(kMenu, 'the menu', 10);
 };
 const endedText = async () => {
   await page.waitForTimeout(1500);
@@ -531,19 +535,15 @@ const endedText = async () => {
 // A host that marks the .gz gzip-encoded (the browser unpacks it on the way)
 // and one that compresses everything on the fly. The first is a phone: a
 // touch tap on INFO opens the info screen.
-let served = await fresh(`${origin}/encoded/`, null, { hasTouch: true, isMobile: true });
-let tapped = false;
-if (served.menuShown) {
+for (const [way, how, phone] of [['encoded', 'sends the data gzip-encoded; a touch tap clicks', true],
+  ['squeezed', 'compresses on the fly', false]]) {
+  const served = await fresh(`${origin}/${way}/`, null, phone ? { hasTouch: true, isMobile: true } : {});
   const box = await page.locator('#canvas').boundingBox();
-  await page.touchscreen.tap(box.x + (320.5 * box.width) / 640, box.y + (375.5 * box.height) / 480);
-  tapped = await until('the info screen', async () => (await state()) === kInfo, 5);
+  if (phone) await page.touchscreen.tap(box.x + (320.5 * box.width) / 640, box.y + (375.5 * box.height) / 480);
+  const tapped = !phone || (await inState(kInfo, 'the info screen', 5));
+  check(`the page plays from a host that ${how}`, served.menuShown && tapped, `menu ${served.menuShown}, tap ${tapped}`);
+  await served.other.close();
 }
-check('the page plays from a host that sends the data gzip-encoded; a touch tap clicks',
-  served.menuShown && tapped, `menu ${served.menuShown}, tap ${tapped}`);
-await served.other.close();
-served = await fresh(`${origin}/squeezed/`);
-check('the page plays from a host that compresses on the fly', served.menuShown);
-await served.other.close();
 
 // A download that fails says so and offers to try again; the bar fills.
 const flaky = await browser.newContext();
@@ -562,50 +562,36 @@ check('a failed download offers a retry that loads; opened as a file the page as
   `${failedText} | ${fileText}`);
 await flaky.close();
 
-// Storage that is full when the game saves: the game goes on to its table,
-// the player is told as on the desktop, and nothing claims the result kept.
-const fullRun = await fresh(address);
-const fullTable = await cdp.send('Storage.overrideQuotaForOrigin', { origin, quotaSize: 1 }).then(
-  () => playGame([['KeyF', 'f', 70], ['KeyU', 'u', 85]], 300), (error) => ({ ok: false, error }));
-const fullSaid = await until('the notice', async () => /could not be saved/.test(await message()), 10);
-const fullNotice = await message();
-await dismiss();
-await page.waitForTimeout(1000);
-await shot('storage-full.png');
-await tap('Escape', 'Escape', 27);  // "EXIT Y/N"
-await page.waitForTimeout(300);
-await tap('KeyY', 'y', 89);
-const wentOn = await until('the menu', async () => (await state()) === kMenu, 10);
-const fullEnd = await endedText();
-await page.reload();
-await startFromOverlay();
-await page.waitForTimeout(500);
-check('with the storage full the save fails, the game goes on and the player is told',
-  fullTable.ok && fullSaid && wentOn && /full/.test(fullNotice) && /could not be kept/.test(fullEnd) &&
-  !records(await readTable()).some((r) => r[4] === 0x46),
-  `${fullNotice} | ${fullEnd}`);
-await fullRun.other.close();
-
-// Storage the browser refuses (site data blocked): the same, for every save.
-const blocked = await fresh(address, () => {
-  IDBFactory.prototype.open = () => {
-    throw new DOMException('Access is denied for this document.', 'SecurityError');
-  };
-});
-const blockedGame = await playGame([['KeyN', 'n', 78], ['KeyO', 'o', 79]], 300);
-const blockedSaid = await until('the notice', async () => /could not be saved/.test(await message()), 10);
-const blockedNotice = await message();
-await dismiss();
-await page.waitForTimeout(1000);
-await tap('Escape', 'Escape', 27);
-await page.waitForTimeout(300);
-await tap('KeyY', 'y', 89);
-await until('the menu', async () => (await state()) === kMenu, 10);
-const blockedEnd = await endedText();
-check('with the storage blocked each save says it failed, and the end page says so',
-  blocked.menuShown && blockedGame.ok && blockedSaid && /could not be kept/.test(blockedEnd),
-  `game over ${blockedGame.ok} after ${blockedGame.seconds} s, ${blockedGame.ate} eaten; ${blockedNotice} | ${blockedEnd}`);
-await blocked.other.close();
+// Storage that is full when the game saves, and storage the browser refuses
+// (site data blocked): the game goes on to its table, each save that fails
+// (the table's, then the replay's) is said as on the desktop, the end page
+// says so, and nothing claims the result kept.
+for (const [what, setup, name] of [['full', null, [['KeyF', 'f', 70], ['KeyU', 'u', 85]]],
+  ['blocked', () => {
+    IDBFactory.prototype.open = () => {
+      throw new DOMException('Access is denied for this document.', 'SecurityError');
+    };
+  }, [['KeyN', 'n', 78], ['KeyO', 'o', 79]]]]) {
+  const run = await fresh(address, setup);
+  const played = await (what === 'full' ? cdp.send('Storage.overrideQuotaForOrigin', { origin, quotaSize: 1 })
+    : Promise.resolve()).then(() => playGame(name, 300), (error) => ({ ok: false, error }));
+  const notices = played.notices || [];
+  for (let text; (text = await message()); await dismiss()) notices.push(text);
+  await page.waitForTimeout(1000);
+  await shot(`storage-${what}.png`);
+  const wentOn = await leave();
+  const end = await endedText();
+  await page.reload();
+  await startFromOverlay();
+  await page.waitForTimeout(500);
+  check(`with the storage ${what} each save fails, the game goes on and the player is told`,
+    run.menuShown && played.ok && wentOn && /could not be kept/.test(end) &&
+    notices.some((n) => /could not be saved/.test(n) && (what !== 'full' || /full/.test(n))) &&
+    notices.some((n) => /replay was not saved/.test(n)) &&
+    !records(await readTable()).some((r) => r[4] === name[0][2]),
+    `game over after ${played.seconds} s, ${played.ate} eaten; ${notices.join(' | ')} | ${end}`);
+  await run.other.close();
+}
 
 // No storage at all: the game plays, says once that nothing is kept.
 const none = await fresh(address, () => {
@@ -615,12 +601,69 @@ const noneSaid = await message();
 await dismiss();
 const noneEnd = await endedText();
 await page.click('#again');
-const noneAgain = await until('the menu again', async () => (await state()) === kMenu, 20);
+const noneAgain = await inState(kMenu, 'the menu again', 20);
 await page.waitForTimeout(1000);
 check('without storage the game plays on and says once that nothing is kept',
   none.menuShown && /no storage/.test(noneSaid) && /could not be kept/.test(noneEnd) && noneAgain &&
   !(await page.locator('#message').isVisible()), `${noneSaid} | ${noneEnd}`);
 await none.other.close();
+
+// A replay the native game recorded, watched in the page (?unthrottled:
+// the passes as fast as they run) with every state hash checked; the same
+// with its seed changed, and files the game refuses: each ends as the
+// native runner says, in its words.
+runNative('--autopilot', '--seed', '7');
+const nativeFile = path.join(scratch, 'replays', fs.readdirSync(path.join(scratch, 'replays'))[0]);
+const nativeBytes = fs.readFileSync(nativeFile);
+const changed = (at) => Buffer.from(nativeBytes).fill(nativeBytes[at] ^ 1, at, at + 1);
+const watcher = await fresh(`${address}?unthrottled`);
+const outcomes = [];
+let verifyMs = 0;
+for (const [name, buffer, expected] of [[path.basename(nativeFile), nativeBytes, 'verified'],
+  ['other-seed.vcr', changed(32), 'out of step'], ['other-version.vcr', changed(12), 'refused'],
+  ['voidcrawl-64.png', fs.readFileSync(path.join(site, 'voidcrawl-64.png')), 'refused']]) {
+  await page.locator('#replay-file').setInputFiles({ name, mimeType: 'application/octet-stream', buffer });
+  await until('the verdict', () => game((file) => window.voidcrawl.replay.name === file &&
+    !['opening', 'watching'].includes(window.voidcrawl.replay.state), name), 120);
+  const r = { ...(await game(() => window.voidcrawl.replay)), told: await message() };
+  await dismiss();
+  fs.writeFileSync(path.join(scratch, name), buffer);
+  const native = runNative('--replay', path.join(scratch, name), '--verify');
+  const said = native.stdout + native.stderr;
+  const agrees = {
+    verified: native.status === 0 && said.includes(`verified ${r.hashes} state hashes`),
+    'out of step': native.status === 4 && said.includes(`out of step at level ${r.level}`) &&
+      r.told.includes(`out of step at level ${r.level}`),
+    refused: native.status === 2 && r.told.endsWith(said.split('\': ')[1].trim()),
+  }[r.state];
+  if (r.state === 'verified') verifyMs = Math.round(r.ended - r.began);
+  outcomes.push(`${name}: ${r.state === expected && agrees ? '' : 'NOT '}${r.state} ${r.hashes}/${r.level}`);
+}
+check('the page checks a native replay\'s every state hash, and ends or refuses others as the native runner does',
+  watcher.menuShown && outcomes.every((o) => !o.includes('NOT')), `${outcomes.join('; ')}; ${verifyMs} ms`);
+
+// The newest 50 replays stay, in the storage too: 55 old ones kept, then a game.
+await game(({ folder, bytes }) => window.voidcrawl.module.vcStore.transaction('readwrite', (files) => {
+  for (let i = 0; i < 55; i++) {
+    files.put({ timestamp: new Date(), mode: 0o100644, contents: new Uint8Array(bytes) },
+      `${folder}/replays/20200101-0000${String(i).padStart(2, '0')}-00.vcr`);
+  }
+}), { folder: userFolder, bytes: Array.from(nativeBytes) });
+await page.goto(address);
+await startFromOverlay();
+await page.waitForTimeout(2500);
+const replaysKept = () => game(() => window.voidcrawl.showReplays());
+const before = await replaysKept();
+const prunedGame = (await startOnePlayer([['KeyP', 'p', 80]])) && (await leave());
+const pruned = await until('the pruning', async () => (await replaysKept()) === 50, 10);
+await page.reload();
+await startFromOverlay();
+const afterReload = await game(async (folder) => [await window.voidcrawl.showReplays(),
+  window.voidcrawl.module.FS.readdir(`${folder}/replays`).length - 2,
+  document.querySelector('#replays-list td.players').textContent], userFolder);
+check('the newest 50 replays are kept, in the browser\'s storage too', before === 55 && prunedGame && pruned &&
+  afterReload[0] === 50 && afterReload[1] === 50 && /^P 0/.test(afterReload[2]), `${before} -> ${afterReload}`);
+await watcher.other.close();
 
 await deviceChecks();
 await finish(`load: ${total} bytes, ready ${loadMs} ms after navigation (headless Chromium, local server)`);
@@ -628,25 +671,18 @@ await finish(`load: ${total} bytes, ready ${loadMs} ms after navigation (headles
 async function finish(summary) {
   await browser.close();
   server.close();
+  fs.rmSync(scratch, { recursive: true, force: true });
   if (summary) console.log(`\n${summary}`);
   console.log(`${passed} passed, ${failed} failed`);
   process.exit(failed === 0 ? 0 : 1);
 }
 
 // ---- 8: the zip, gamepads, touch, key names, sizes, sound in the background ---
-// The zip `make web-dist` writes: its entries' names and sizes, from its
-// central directory.
+// The zip `make web-dist` writes: its entries' names and sizes, as Python's
+// zipfile (which wrote it) reads them.
 function zipEntries(file) {
-  const zip = fs.readFileSync(file);
-  const end = zip.lastIndexOf(Buffer.from([0x50, 0x4b, 0x05, 0x06]));
-  let at = zip.readUInt32LE(end + 16);
-  const entries = [];
-  for (let i = zip.readUInt16LE(end + 10); i > 0; i--) {
-    const length = zip.readUInt16LE(at + 28);
-    entries.push([zip.toString('utf8', at + 46, at + 46 + length), zip.readUInt32LE(at + 24)]);
-    at += 46 + length + zip.readUInt16LE(at + 30) + zip.readUInt16LE(at + 32);
-  }
-  return entries;
+  return JSON.parse(spawnSync('python3', ['-c', 'import json, sys, zipfile; print(json.dumps([[i.filename, ' +
+    'i.file_size] for i in zipfile.ZipFile(sys.argv[1]).infolist()]))', file], { encoding: 'utf8' }).stdout);
 }
 
 // A pad in the browser's standard layout, held by the test as window.testPad,
@@ -665,9 +701,7 @@ function testDevices() {
 }
 
 // Whether the key help's words for touch players are shown.
-function touchHelp() {
-  return game(() => getComputedStyle(document.querySelector('#keys .touch-only')).display);
-}
+function touchHelp() { return game(() => getComputedStyle(document.querySelector('#keys .touch-only')).display); }
 
 async function deviceChecks() {
   const zip = path.join(site, 'voidcrawl-web.zip');
@@ -679,39 +713,21 @@ async function deviceChecks() {
 
   // Gamepads: pressed and let go between the test's looks, as a player would.
   const pads = await fresh(address, testDevices);
-  const padButton = async (index, held = 120) => {
-    await game((i) => { window.testPad.buttons[i].pressed = true; window.testPad.buttons[i].value = 1; }, index);
-    await page.waitForTimeout(held);
-    await game((i) => { window.testPad.buttons[i].pressed = false; window.testPad.buttons[i].value = 0; }, index);
-    await page.waitForTimeout(60);
+  // Button `index` (or, for -1, the left stick to the left) held 120 ms.
+  const padButton = async (index) => {
+    for (const on of [1, 0]) {
+      await game(([i, down]) => Object.assign(i < 0 ? window.testPad.axes : window.testPad.buttons[i],
+        i < 0 ? { 0: -down } : { pressed: down === 1, value: down }), [index, on]);
+      await page.waitForTimeout(on ? 120 : 60);
+    }
   };
-  const padStick = async (x) => {
-    await game((value) => { window.testPad.axes[0] = value; }, x);
-    await page.waitForTimeout(120);
-    await game(() => { window.testPad.axes[0] = 0; });
-  };
-  // Waits for the worm's heading to move by `turn` quarters from `from`.
-  const turned = (from, turn) => until('the turn', async () => (await worm()).heading === (from + turn + 4) % 4, 3);
   const box = await page.locator('#canvas').boundingBox();
   await page.mouse.move(box.x + (320.5 * box.width) / 640, box.y + (150.5 * box.height) / 480, { steps: 3 });
-  await padButton(0);  // A: the pointer's button, on ONE PLAYER
-  const padSetup = await until('the set-up screen', async () => (await state()) === kSetup, 10);
-  await page.waitForTimeout(1200);
-  await tap('KeyP', 'p', 80);
-  await tap('Enter', 'Enter', 13);
-  const padPlay = await until('play', async () => (await state()) === kPlaying, 10);
-  await page.waitForTimeout(500);
-  await padButton(0);  // A: SPACE, the worm starts
-  const padWorm = await until('the worm', async () => (await worm()).inPlay === 1, 5);
-  let heading = (await worm()).heading;
-  await padButton(15);  // D-pad right
-  const padRight = await turned(heading, 1);
-  heading = (await worm()).heading;
-  await padStick(-1);  // the left stick to the left
-  const padLeft = await turned(heading, -1);
+  // A: the pointer's button on ONE PLAYER, then SPACE; the D-pad right, the left stick to the left.
+  const padPlay = await steer(() => padButton(0), ['KeyP', 'p', 80], () => padButton(0), () => padButton(15),
+    () => padButton(-1));
   check('a gamepad in the standard layout clicks, starts a worm and turns it (D-pad and stick)',
-    pads.menuShown && padSetup && padPlay && padWorm && padRight && padLeft,
-    `set-up ${padSetup}, play ${padPlay}, worm ${padWorm}, D-pad ${padRight}, stick ${padLeft}`);
+    pads.menuShown && Object.values(padPlay).every(Boolean), JSON.stringify(padPlay));
 
   // The key help names the keys as the keyboard's layout shows them.
   const help = () => game(() => [1, 4].map((i) => document.querySelectorAll('#keys tr')[i].cells[2].textContent));
@@ -737,10 +753,8 @@ async function deviceChecks() {
   const wormHidden = await worm();
   await away(false);
   const back = await until('the sound', async () => (await heard())[0] === 'running', 5);
-  const moves = await until('the worm to move', async () => {
-    const w = await worm();
-    return w.x !== wormHidden.x || w.y !== wormHidden.y;
-  }, 5);
+  const moves = await until('the worm to move', async () => ((w) => w.x !== wormHidden.x || w.y !== wormHidden.y)(
+    await worm()), 5);
   check('sound and play pause while the page is hidden and resume with it',
     hidden[0] === 'suspended' && stillHidden[1] - hidden[1] < 4096 && back && wormBefore.inPlay === 1 &&
     wormHidden.x === wormBefore.x && wormHidden.y === wormBefore.y && moves,
@@ -752,8 +766,7 @@ async function deviceChecks() {
     [1920, 1080, '1280x960']]) {
     await page.setViewportSize({ width, height });
     await page.waitForTimeout(400);
-    const shown = await game(() => `${document.getElementById('canvas').clientWidth}x${
-      document.getElementById('canvas').clientHeight}`);
+    const shown = await page.locator('#canvas').evaluate((canvas) => `${canvas.clientWidth}x${canvas.clientHeight}`);
     await page.screenshot({ path: path.join(shots, `page-${width}x${height}.png`) });
     sizes.push(shown === expected ? shown : `${shown} (not ${expected})`);
   }
@@ -792,30 +805,17 @@ async function deviceChecks() {
   check('the key help names keys by the keyboard\'s layout, else by position',
     named.join() === 'Q / D,Z / S' && plain.join() === 'A / D,W / S', `${named} | ${plain}`);
   const picture = await page.locator('#canvas').boundingBox();
-  await page.touchscreen.tap(picture.x + (320.5 * picture.width) / 640, picture.y + (150.5 * picture.height) / 480);
-  const touchSetup = await until('the set-up screen', async () => (await state()) === kSetup, 10);
-  await page.waitForTimeout(1200);
-  await tap('KeyT', 't', 84);
-  await tap('Enter', 'Enter', 13);
-  const touchPlay = await until('play', async () => (await state()) === kPlaying, 10);
-  await page.waitForTimeout(500);
-  await touchTap('#touch [data-action="6"]');  // Go: SPACE
-  const touchWorm = await until('the worm', async () => (await worm()).inPlay === 1, 5);
-  heading = (await worm()).heading;
-  await touchTap('#touch [data-action="1"]');  // turn right, a tap with no time between press and release
-  const touchRight = await turned(heading, 1);
-  heading = (await worm()).heading;
-  await touchTap('#touch [data-action="0"]');
-  const touchLeft = await turned(heading, -1);
+  // Taps with no time between press and release: ONE PLAYER, then Go (SPACE), right and left.
+  const touchPlay = await steer(() => page.touchscreen.tap(picture.x + (320.5 * picture.width) / 640,
+    picture.y + (150.5 * picture.height) / 480), ['KeyT', 't', 84], () => touchTap('#touch [data-action="6"]'),
+  () => touchTap('#touch [data-action="1"]'), () => touchTap('#touch [data-action="0"]'));
   await page.setViewportSize({ width: 844, height: 390 });
   await page.waitForTimeout(400);
   const landscape = await apart();
   await page.screenshot({ path: path.join(shots, 'page-844x390-touch.png') });
   const told = await touchHelp();
   check('on a phone the touch controls sit beside or below the picture, the help says so, a tap turns the worm',
-    phone.menuShown && portrait && landscape && told === 'block' && touchSetup && touchPlay && touchWorm &&
-    touchRight && touchLeft,
-    `${layouts.join('; ')}; set-up ${touchSetup}, play ${touchPlay}, worm ${touchWorm}, right ${touchRight}, left ${
-      touchLeft}, told ${told}`);
+    phone.menuShown && portrait && landscape && told === 'block' && Object.values(touchPlay).every(Boolean),
+    `${layouts.join('; ')}; ${JSON.stringify(touchPlay)}, told ${told}`);
   await phone.other.close();
 }

@@ -2,31 +2,123 @@
 // (web/voidcrawl-page.js) starts it when the player has clicked, with the
 // data set mounted at /data; when the game ends the page says so and offers
 // to start again.
+//
+// Replays: the page writes a replay file into the module's memory and
+// names it, on the command line of a new run (--replay FILE, as on the
+// desktop) or, while the game runs, through vc_web_watch_replay, taken
+// between two passes. The page hears how the watching goes (replayStatus):
+// the state hashes matched so far, then verified, out of step at a level,
+// left, or the file refused with the desktop's words.
 #include <emscripten.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/FrameLoop.h"
 #include "app/Game.h"
+#include "app/Replay.h"
 #include "hosts/web/WebHost.h"
 #include "hosts/web/WebStore.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
+#include "platform/SaveFile.h"
 #include "platform/UserDir.h"
 
 namespace {
 
 Game game;  // large: it holds every screen and the worms
 
+// The replay being watched, whole.
+uint8_t watchedFile[kReplayFileCapacity];
+// A replay the page asked for, until the next pass takes it.
+char askedPath[kMaxUserPath] = {};
+
 // The bodies of EM_JS are JavaScript, which the C++ formatter would break.
 // clang-format off
 EM_JS(void, WebGameEnded, (int failed), {
     if (Module.vcPage) Module.vcPage.gameEnded(Module, failed !== 0);
 });
+
+EM_JS(void, WebReplayStatus, (const char* state, int hashes, int level, const char* text), {
+    if (Module.vcPage) Module.vcPage.replayStatus(UTF8ToString(state), hashes, level, UTF8ToString(text));
+});
 // clang-format on
 
+// Reads the replay at `path` and watches it: at once in a game that runs
+// (`running`), else from the first pass. A file this game cannot play, or
+// one handed in during a game, is said where the player looks.
+void WatchReplayFile(const char* path, bool running) {
+    const char* slash = std::strrchr(path, '/');
+    const char* name = slash != nullptr ? slash + 1 : path;
+    char why[kReadReasonSize] = "";
+    const ReadResult read = ReadPlayerFile(path, watchedFile, sizeof watchedFile);
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ReadError error;
+    if (read.status != ReadStatus::Read) {
+        std::snprintf(why, sizeof why, "%s",
+                      read.status == ReadStatus::Missing ? "there is no such file" : read.reason);
+    } else if (read.longer) {
+        std::snprintf(why, sizeof why, "longer than any replay the game records");
+    } else if (!ParseReplay(watchedFile, read.size, &header, &tape, &error)) {
+        std::snprintf(why, sizeof why, "%s", error.reason);
+    } else if (ReplayFitsThisGame(header, PlayDataHash(), why, sizeof why)) {
+        if (!running) {
+            game.WatchReplay(header, tape);
+            return;
+        }
+        if (game.WatchReplayInstead(header, tape)) return;
+        std::snprintf(why, sizeof why, "a game is in play; leave it first (Esc, then Y)");
+    }
+    std::fprintf(stderr, "voidcrawl: cannot play the replay '%s': %s\n", name, why);
+    char text[kMaxUserPath + kReadReasonSize];
+    std::snprintf(text, sizeof text, "Cannot play the replay '%s': %s", name, why);
+    WebReplayStatus("refused", 0, 0, text);
+}
+
+// Takes the page's replays between passes, and tells it how watching goes.
+class PageHooks final : public PassHooks {
+public:
+    void BeforePass(int64_t) override {
+        if (askedPath[0] == '\0') return;
+        char path[kMaxUserPath];
+        std::memcpy(path, askedPath, sizeof path);
+        askedPath[0] = '\0';
+        WatchReplayFile(path, true);
+    }
+
+    bool AfterPass(int64_t) override {
+        const uint32_t hashes = game.tape.Checkpoints();
+        if (game.watchingReplay) {
+            if (!watching_ || hashes != hashes_) WebReplayStatus("watching", static_cast<int>(hashes), 0, "");
+        } else if (watching_) {
+            const Game::ReplayEnd end = game.replayEnd;
+            char text[64] = "";
+            if (end == Game::ReplayEnd::OutOfStep)
+                std::snprintf(text, sizeof text, "The replay went out of step at level %d.",
+                              static_cast<int>(game.replayOutOfStepLevel));
+            WebReplayStatus(end == Game::ReplayEnd::Verified    ? "verified"
+                            : end == Game::ReplayEnd::OutOfStep ? "out of step"
+                                                                : "left",
+                            static_cast<int>(hashes), game.replayOutOfStepLevel, text);
+        }
+        watching_ = game.watchingReplay;
+        hashes_ = hashes;
+        return true;
+    }
+
+private:
+    bool watching_ = false;
+    uint32_t hashes_ = 0;
+};
+
 }  // namespace
+
+// The page asks to watch the replay file at `path` (in the module's memory).
+extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_watch_replay(const char* path) {
+    std::snprintf(askedPath, sizeof askedPath, "%s", path);
+}
 
 // For the page's tests, read only: the game's top-level state (GameState as
 // a number), and player 1's worm (in play or not, its head's cell, its
@@ -56,20 +148,23 @@ extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_worm() {
     return out;
 }
 
-int main() {
+int main(int argc, char** argv) {
     std::string error;
     if (!EnterDataDir("/data", nullptr, nullptr, &error)) {
         std::fprintf(stderr, "voidcrawl: %s\n", error.c_str());
         WebGameEnded(1);
         return 1;
     }
-    // High scores go to the player's folder, kept in the browser's storage
+    // High scores and replays go to the player's folder, kept in the browser's storage
     // (or, where the browser has none, for as long as the page is open).
     SetUpUserDir();
     OpenWebStore(GetUserDir());
 
+    if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) WatchReplayFile(argv[2], false);
+
     Host* host = CreateWebHost();
-    const LoopEnd end = RunFrameLoop(*host, game, nullptr, nullptr);
+    PageHooks hooks;
+    const LoopEnd end = RunFrameLoop(*host, game, &hooks, nullptr);
     delete host;
     CloseWebStore();
     WebGameEnded(end == LoopEnd::StartupFailed ? 1 : 0);

@@ -66,6 +66,8 @@ EM_ASYNC_JS(int, WebStoreOpen, (const char* dir), {
         transaction.oncomplete = () => resolve(result);
         transaction.onabort = () => reject(transaction.error || new Error('the transaction was cut short'));
     }), mode === 'readonly' ? 'reading the storage' : 'writing to the storage'));
+    // The kept files go into the folder, and those of its sub-folders (the
+    // replays) that are no longer kept (another tab pruned them) leave it.
     store.load = async () => {
         const found = await store.transaction('readonly', (files) => {
             const records = [];
@@ -77,13 +79,25 @@ EM_ASYNC_JS(int, WebStoreOpen, (const char* dir), {
             };
             return records;
         });
+        const kept = new Set();
         for (const entry of found) {
             const path = entry[0];
             const record = entry[1];
-            const name = path.startsWith(folder + '/') ? path.slice(folder.length + 1) : "";
-            if (!name || name.includes('/') || !record || !record.contents) continue;
+            const parts = path.startsWith(folder + '/') ? path.slice(folder.length + 1).split('/') : [];
+            if (parts.length < 1 || parts.length > 2 || parts.some((part) => !part || part === '.' || part === '..') ||
+                !record || !record.contents) continue;
+            if (parts.length === 2) FS.mkdirTree(`${folder}/${parts[0]}`);
             FS.writeFile(path, record.contents);
             if (record.timestamp) FS.utime(path, record.timestamp.getTime(), record.timestamp.getTime());
+            kept.add(path);
+        }
+        for (const sub of FS.readdir(folder)) {
+            const inner = `${folder}/${sub}`;
+            if (sub === '.' || sub === '..' || !FS.isDir(FS.stat(inner).mode)) continue;
+            for (const name of FS.readdir(inner)) {
+                const path = `${inner}/${name}`;
+                if (FS.isFile(FS.stat(path).mode) && !kept.has(path)) FS.unlink(path);
+            }
         }
     };
     store.keep = async (path) => {
@@ -91,6 +105,7 @@ EM_ASYNC_JS(int, WebStoreOpen, (const char* dir), {
         const record = {timestamp: info.mtime, mode: info.mode, contents: FS.readFile(path)};
         await store.transaction('readwrite', (files) => { files.put(record, path); });
     };
+    if (Module.vcPage) Module.vcPage.storeOpened(folder);
     try {
         await store.load();
         return 1;
@@ -164,6 +179,7 @@ EM_ASYNC_JS(int, WebStoreKeep, (const char* file, char* out, int size), {
     if (Module.vcPage) {
         if (error) Module.vcPage.storageFailed(error);
         else Module.vcPage.storageKept();
+        Module.vcPage.storageChanged();
     }
     if (!error) {
         store.writes++;
@@ -172,6 +188,16 @@ EM_ASYNC_JS(int, WebStoreKeep, (const char* file, char* out, int size), {
     store.failures++;
     stringToUTF8(`cannot keep ${path.slice(path.lastIndexOf('/') + 1)} in this browser: ${error}`, out, size);
     return 0;
+});
+
+// The file at `file` was deleted: so is its record (a failure is only
+// logged: the next prune deletes it again).
+EM_JS(void, WebStoreForget, (const char* file), {
+    const store = Module.vcStore;
+    const path = UTF8ToString(file);
+    store.transaction('readwrite', (files) => { files.delete(path); }).then(() => {
+        if (Module.vcPage) Module.vcPage.storageChanged();
+    }, (e) => console.warn(`voidcrawl: cannot forget ${path} in the browser storage (${store.why(e)})`));
 });
 
 EM_JS(void, WebStoreClose, (), {
@@ -183,8 +209,9 @@ EM_JS(void, WebStoreClose, (), {
 void Lock(const char*) { WebStoreLock(); }
 void Unlock() { WebStoreUnlock(); }
 bool Keep(const char* path, char* reason, int reasonSize) { return WebStoreKeep(path, reason, reasonSize) != 0; }
+void Forget(const char* path) { WebStoreForget(path); }
 
-const SaveMirror kMirror = {&Lock, &Unlock, &Keep};
+const SaveMirror kMirror = {&Lock, &Unlock, &Keep, &Forget};
 
 }  // namespace
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // The player's folder in the browser: what the game writes there (the
-// high-score tables) is kept in the browser's own storage (IndexedDB), so it
-// is there again when the page is loaded the next time, byte for byte.
+// high-score tables, the replays) is kept in the browser's own storage
+// (IndexedDB), so it is there again when the page is loaded the next time,
+// byte for byte; a replay the game prunes leaves the storage too.
 //
 // The folder is a copy. Each save is stored before it counts as saved, and
 // a save that the browser refuses (storage full, blocked, not answering)
