@@ -11,7 +11,8 @@
 set -euo pipefail
 
 what="${1:-run}"
-packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev fonts-dejavu-core)
+# libenet-dev: network play (src/net) goes through ENet.
+packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev libenet-dev fonts-dejavu-core)
 if [ "$what" = "test" ] || [ "$what" = "coverage" ]; then
     # GoogleTest; the window and install tests run the game under a virtual
     # X server and validate the desktop entry and the AppStream metadata.
