@@ -17,15 +17,16 @@ int FuzzLevel(const uint8_t* data, size_t size);      // Arena::Check, Match::Lo
 int FuzzHighScore(const uint8_t* data, size_t size);  // HighScoreTable::LoadBytes, Sort, Frame, StoreBytes
 int FuzzScript(const uint8_t* data, size_t size);     // the runner's script parser
 int FuzzReplay(const uint8_t* data, size_t size);     // ParseReplay, InputTape playing and recording
-int FuzzRollback(const uint8_t* data, size_t size);     // ReadRollbackPacket, a rollback session hearing it
+int FuzzRollback(const uint8_t* data, size_t size);   // ReadRollbackPacket, a rollback session hearing it
+int FuzzPacket(const uint8_t* data, size_t size);     // ParseNetPacket, WriteNetPacket
 
 struct FuzzTarget {
     const char* name;  // also the folder name of its corpus and stored findings
     int (*run)(const uint8_t* data, size_t size);
 };
 constexpr FuzzTarget kFuzzTargets[] = {
-    {"bmp", FuzzBmp},       {"wave", FuzzWave},     {"level", FuzzLevel},   {"highscore", FuzzHighScore},
-    {"script", FuzzScript}, {"replay", FuzzReplay}, {"rollback", FuzzRollback},
+    {"bmp", FuzzBmp},       {"wave", FuzzWave},     {"level", FuzzLevel},       {"highscore", FuzzHighScore},
+    {"script", FuzzScript}, {"replay", FuzzReplay}, {"rollback", FuzzRollback}, {"packet", FuzzPacket},
 };
 
 // The whole game, started once per process on the headless host inside a

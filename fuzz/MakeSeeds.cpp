@@ -9,6 +9,8 @@
 // OUT_DIR/highscore  tables: empty, short, full, odd names and scores, and
 //                    clicks on each of the screen's buttons
 // OUT_DIR/script     runner scripts using every command and key form
+// OUT_DIR/packet     network packets of every kind, each after the twelve
+//                    bytes of the window it is read against
 
 #include <algorithm>
 #include <cstdint>
@@ -241,6 +243,57 @@ int main(int argc, char** argv) {
         {"bad-args.txt", "1 mouse 1\n"},
     };
     for (const auto& s : scripts) put("script", s[0], Bytes(s[1], s[1] + std::strlen(s[1])));
+
+    // Network packets (docs/net-protocol.md): the window (peer's passes
+    // held, passes sent, peer's newest ack), then the packet.
+    auto packet = [](uint8_t kind, const Bytes& body) {
+        Bytes b;
+        Put32(b, 1000);
+        Put32(b, 1000);
+        Put32(b, 900);
+        PutId(b, "VCNP");
+        b.push_back(1);
+        b.push_back(kind);
+        b.insert(b.end(), body.begin(), body.end());
+        return b;
+    };
+    auto text = [](const char* t, size_t n) {
+        Bytes b(n, 0);
+        std::memcpy(b.data(), t, std::min(std::strlen(t), n - 1));
+        return b;
+    };
+    Bytes hello = text("1.0.0", 16);
+    for (int i = 0; i < 8; ++i) hello.push_back(static_cast<uint8_t>(0x11 * (i + 1)));
+    const Bytes name = text("PLAYER", 20);
+    hello.insert(hello.end(), name.begin(), name.end());
+    hello.insert(hello.end(), {1, 3});
+    put("packet", "hello", packet(1, hello));
+    Bytes welcome = hello;
+    welcome.insert(welcome.end(), {3, 1});
+    Put32(welcome, 0xC0FFEE);
+    put("packet", "welcome", packet(2, welcome));
+    Bytes refuse = {2};
+    const Bytes version = text("0.9.9", 16);
+    refuse.insert(refuse.end(), version.begin(), version.end());
+    for (int i = 0; i < 8; ++i) refuse.push_back(static_cast<uint8_t>(i));
+    put("packet", "refuse", packet(3, refuse));
+    for (const uint8_t count : {1, 5, 16}) {
+        Bytes inputs;
+        Put32(inputs, 1000 - count / 2);
+        inputs.push_back(count);
+        Put32(inputs, 950);
+        for (uint8_t i = 0; i < count; ++i) inputs.insert(inputs.end(), {static_cast<uint8_t>(i * 7 & 0x3F), 0, 0, i});
+        put("packet", "inputs-" + std::to_string(count), packet(4, inputs));
+    }
+    Bytes hash;
+    Put32(hash, 900);
+    for (int i = 0; i < 8; ++i) hash.push_back(static_cast<uint8_t>(0xA0 + i));
+    put("packet", "hash", packet(5, hash));
+    Bytes ping;
+    Put32(ping, 123456);
+    put("packet", "ping", packet(6, ping));
+    put("packet", "pong", packet(7, ping));
+    put("packet", "bye", packet(8, {1}));
 
     std::printf("fuzz_seeds: %d seed files in %s\n", written, out.c_str());
     return 0;

@@ -25,7 +25,7 @@ build="$(readlink -f "$1")"
 seconds="$2"
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp wave level highscore script replay rollback)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp wave level highscore script replay rollback packet)
 here="$(cd "$(dirname "$0")" && pwd)"
 
 seeds="$build/fuzz-seeds"
@@ -63,6 +63,7 @@ for target in "${targets[@]}"; do
         level) max_len=1600 ;;
         highscore) max_len=400 ;;
         script) max_len=2048 ;;
+        packet) max_len=128 ;;
         *) max_len=4096 ;;
     esac
     args=(-max_len="$max_len" -timeout=20 -rss_limit_mb=2048)
