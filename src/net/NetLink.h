@@ -1,0 +1,57 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "net/NetProtocol.h"
+
+// The way to the other game: packets out, packets in, and whether the peer
+// is still there. One peer only; what comes from anyone else is never seen.
+// net/EnetLink is the one over the network; a test may put its own in.
+
+enum class NetLinkState : uint8_t {
+    Closed,      // nothing started, or closed
+    Listening,   // a host waiting for its peer
+    Connecting,  // joining, no answer yet
+    Connected,
+    Lost,    // the peer went (left, refused, or silent too long): Failure says which
+    Failed,  // could not start (a port taken, an address unknown): Failure says why
+};
+
+// A packet from the peer, at most kNetMaxPacketBytes (longer ones are dropped
+// and counted).
+struct NetDatagram {
+    uint8_t bytes[kNetMaxPacketBytes];
+    size_t size = 0;
+};
+
+struct NetLinkCounts {
+    uint32_t sent = 0;
+    uint32_t received = 0;
+    uint32_t dropped = 0;  // too long, or from a second peer
+};
+
+class NetLink {
+public:
+    virtual ~NetLink() = default;
+    // Sends a packet to the peer: `reliable` in order and again until it
+    // arrives, else once and in no order. False when there is no peer.
+    virtual bool Send(const uint8_t* data, size_t size, bool reliable) = 0;
+    // Sends what is queued, takes what arrived, and fills up to `capacity`
+    // packets from the peer into `out`, oldest first; their count. Waits up
+    // to `waitMs` for the first when none is there. The state follows.
+    virtual int Poll(NetDatagram* out, int capacity, uint32_t waitMs) = 0;
+    virtual NetLinkState State() const = 0;
+    // The round trip the link measures (ms); 0 before it knows.
+    virtual uint32_t RoundTripMs() const = 0;
+    // Why the link was lost or failed, in words; "" otherwise.
+    virtual const char* Failure() const = 0;
+    virtual NetLinkCounts Counts() const = 0;
+};
+
+constexpr uint16_t kNetDefaultPort = 7311;
+constexpr uint32_t kNetTimeoutMs = 5000;  // nothing from the peer this long: lost
+constexpr size_t kNetHostNameBytes = 256;
+
+// "HOST", "HOST:PORT" (a name or an IPv4 address; the port 1-65535) into
+// `host` and `port` (kNetDefaultPort when not given). False with the reason.
+bool ParseNetAddress(const char* text, char* host, size_t hostSize, uint16_t* port, const char** why);

@@ -1,0 +1,394 @@
+// Two ends of a network game in one process over loopback, straight or
+// through the UDP relay (tools/udprelay): the handshake, a refusal with its
+// message, a second peer turned away, inputs exchanged through delay, loss
+// and reordering with none missing, and a peer that goes silent.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "UdpRelay.h"
+#include "net/EnetLink.h"
+#include "net/NetInputs.h"
+#include "net/NetProtocol.h"
+
+namespace {
+
+bool OnCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::strcmp(ci, "true") == 0;
+}
+
+uint32_t NowMs() { return static_cast<uint32_t>(RelayNowMicros() / 1000); }
+
+NetHello Hello(const char* version, uint64_t data, const char* name) {
+    NetHello h;
+    std::snprintf(h.gameVersion, sizeof h.gameVersion, "%s", version);
+    h.dataHash = data;
+    std::snprintf(h.name, sizeof h.name, "%s", name);
+    return h;
+}
+
+// A relay on its own thread, stopped when the test ends.
+struct Relay {
+    UdpRelay relay;
+    std::thread thread;
+    explicit Relay(const RelayOptions& o) {
+        std::string why;
+        if (!relay.Open(o, &why))
+            ADD_FAILURE() << why;
+        else
+            thread = std::thread([this] { relay.Run(); });
+    }
+    ~Relay() {
+        relay.Stop();
+        if (thread.joinable()) thread.join();
+    }
+};
+
+// One end: its link, its inputs, what it read.
+struct End {
+    EnetLink link;
+    NetInputQueue queue;
+    NetDatagram received[64];
+    int refused = 0;
+    uint32_t pingSent = 0;
+    uint32_t lastRoundTrip = 0;
+    uint64_t roundTripSum = 0;
+    uint32_t pongs = 0;
+    size_t inputBytes = 0;
+    uint32_t inputPackets = 0;
+
+    void Send(const NetPacket& p, bool reliable) {
+        uint8_t bytes[kNetMaxPacketBytes];
+        const size_t n = WriteNetPacket(p, bytes, sizeof bytes);
+        ASSERT_GT(n, 0u);
+        link.Send(bytes, n, reliable);
+        if (p.kind == NetKind::Inputs) {
+            inputBytes += n;
+            ++inputPackets;
+        }
+    }
+    // Polls, and hands each accepted packet to `take` (inputs, pings and
+    // pongs are dealt with here).
+    template <typename Take>
+    void Pump(uint32_t waitMs, Take take) {
+        const int n = link.Poll(received, 64, waitMs);
+        for (int i = 0; i < n; ++i) {
+            NetPacket p;
+            const char* why = nullptr;
+            if (!ParseNetPacket(received[i].bytes, received[i].size, queue.Window(), &p, &why)) {
+                ++refused;
+                continue;
+            }
+            if (p.kind == NetKind::Inputs) {
+                queue.Take(p.inputs);
+            } else if (p.kind == NetKind::Ping) {
+                p.kind = NetKind::Pong;
+                Send(p, false);
+            } else if (p.kind == NetKind::Pong) {
+                lastRoundTrip = NowMs() - p.ping.time;
+                roundTripSum += lastRoundTrip;
+                ++pongs;
+            } else {
+                take(p);
+            }
+        }
+    }
+    void Pump(uint32_t waitMs = 0) {
+        Pump(waitMs, [](const NetPacket&) {});
+    }
+};
+
+// Polls both ends until `done` or `ms` pass.
+template <typename Done>
+bool PumpUntil(End& a, End& b, uint32_t ms, Done done) {
+    const uint32_t start = NowMs();
+    while (!done()) {
+        if (NowMs() - start > ms) return false;
+        a.Pump(1);
+        b.Pump(1);
+    }
+    return true;
+}
+
+// Connects `joiner` to `host` (through `port`, the host's or a relay's).
+void Connect(End& host, End& joiner, uint16_t port) {
+    const std::string address = "127.0.0.1:" + std::to_string(port);
+    ASSERT_TRUE(joiner.link.Join(address.c_str())) << joiner.link.Failure();
+    ASSERT_TRUE(PumpUntil(host, joiner, 3000, [&] {
+        return host.link.State() == NetLinkState::Connected && joiner.link.State() == NetLinkState::Connected;
+    })) << joiner.link.Failure();
+}
+
+// The joiner's hello, the host's answer; the joiner's message on refusal.
+std::string Handshake(End& host, End& joiner, const NetHello& hostHello, const NetHello& joinerHello) {
+    NetPacket hello;
+    hello.kind = NetKind::Hello;
+    hello.hello = joinerHello;
+    joiner.Send(hello, true);
+    std::string outcome;
+    bool answered = false;
+    const uint32_t start = NowMs();
+    while (!answered && NowMs() - start < 3000) {
+        host.Pump(1, [&](const NetPacket& p) {
+            if (p.kind != NetKind::Hello) return;
+            NetPacket answer;
+            NetRefuseReason reason;
+            if (NetHelloFits(p.hello, hostHello, &reason)) {
+                answer.kind = NetKind::Welcome;
+                answer.welcome.host = hostHello;
+                answer.welcome.seed = 99;
+            } else {
+                answer.kind = NetKind::Refuse;
+                answer.refuse.reason = reason;
+                std::memcpy(answer.refuse.gameVersion, hostHello.gameVersion, kNetVersionBytes);
+                answer.refuse.dataHash = hostHello.dataHash;
+            }
+            host.Send(answer, true);
+        });
+        joiner.Pump(1, [&](const NetPacket& p) {
+            if (p.kind == NetKind::Welcome) {
+                outcome = std::string("welcome from ") + p.welcome.host.name;
+                answered = true;
+            } else if (p.kind == NetKind::Refuse) {
+                char text[160];
+                DescribeNetRefusal(p.refuse, joinerHello, text, sizeof text);
+                outcome = text;
+                answered = true;
+            }
+        });
+    }
+    return answered ? outcome : "no answer";
+}
+
+TEST(NetAddress, HostAndPortAreReadOrRefused) {
+    const struct {
+        const char* text;
+        const char* host;  // nullptr: refused
+        uint16_t port;
+    } cases[] = {
+        {"localhost", "localhost", kNetDefaultPort},
+        {"192.168.1.20:9000", "192.168.1.20", 9000},
+        {"game-box.example.org:65535", "game-box.example.org", 65535},
+        {"", nullptr, 0},
+        {":7311", nullptr, 0},
+        {"host:", nullptr, 0},
+        {"host:0", nullptr, 0},
+        {"host:65536", nullptr, 0},
+        {"host:12ab", nullptr, 0},
+        {"host:-1", nullptr, 0},
+        {"::1", nullptr, 0},
+        {"a b", nullptr, 0},
+        {"host;rm", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        char host[kNetHostNameBytes] = {};
+        uint16_t port = 0;
+        const char* why = nullptr;
+        const bool ok = ParseNetAddress(c.text, host, sizeof host, &port, &why);
+        EXPECT_EQ(ok, c.host != nullptr) << (why ? why : "");
+        if (ok) {
+            EXPECT_STREQ(host, c.host);
+            EXPECT_EQ(port, c.port);
+        } else {
+            EXPECT_NE(why, nullptr);
+        }
+    }
+    const std::string tooLong(kNetHostNameBytes, 'a');
+    char host[kNetHostNameBytes];
+    uint16_t port = 0;
+    const char* why = nullptr;
+    EXPECT_FALSE(ParseNetAddress(tooLong.c_str(), host, sizeof host, &port, &why));
+    EXPECT_STREQ(why, "the host name is too long");
+}
+
+TEST(EnetLink, HandshakeWelcomesAMatchAndRefusesAMismatchWithItsMessage) {
+    const NetHello ours = Hello("1.0.0", 0xABCD, "HOST");
+    const struct {
+        NetHello joiner;
+        const char* outcome;
+    } cases[] = {
+        {Hello("1.0.0", 0xABCD, "GUEST"), "welcome from HOST"},
+        {Hello("1.0.1", 0xABCD, "GUEST"), "the host runs VoidCrawl 1.0.0; this is VoidCrawl 1.0.1"},
+        {Hello("1.0.0", 0x1234, "GUEST"),
+         "the host plays other levels (data set 000000000000abcd; this game's is 0000000000001234)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.outcome);
+        End host, joiner;
+        ASSERT_TRUE(host.link.Host(0)) << host.link.Failure();
+        EXPECT_EQ(host.link.State(), NetLinkState::Listening);
+        Connect(host, joiner, host.link.Port());
+        EXPECT_EQ(Handshake(host, joiner, ours, c.joiner), c.outcome);
+        // The joiner leaves; the host hears it.
+        joiner.link.Close();
+        ASSERT_TRUE(PumpUntil(host, joiner, 2000, [&] { return host.link.State() == NetLinkState::Lost; }));
+        EXPECT_STREQ(host.link.Failure(), "the other player left");
+    }
+}
+
+TEST(EnetLink, ASecondPeerIsTurnedAwayAndAPortInUseIsSaid) {
+    End host, first, second;
+    ASSERT_TRUE(host.link.Host(0));
+    Connect(host, first, host.link.Port());
+    const std::string address = "127.0.0.1:" + std::to_string(host.link.Port());
+    ASSERT_TRUE(second.link.Join(address.c_str()));
+    ASSERT_TRUE(PumpUntil(host, second, 3000, [&] {
+        first.Pump();
+        return second.link.State() == NetLinkState::Lost;
+    }));
+    EXPECT_STREQ(second.link.Failure(), "the host is already playing with someone else");
+    EXPECT_EQ(first.link.State(), NetLinkState::Connected);
+    EXPECT_EQ(host.link.State(), NetLinkState::Connected);
+
+    End again;
+    EXPECT_FALSE(again.link.Host(host.link.Port()));
+    EXPECT_EQ(again.link.State(), NetLinkState::Failed);
+    EXPECT_NE(std::string(again.link.Failure()).find("cannot listen on UDP port"), std::string::npos);
+    End nowhere;
+    EXPECT_FALSE(nowhere.link.Join("no such host!"));
+    EXPECT_EQ(nowhere.link.State(), NetLinkState::Failed);
+}
+
+// Hostile bytes from the peer are refused by the reader, never acted on,
+// and the link goes on.
+TEST(EnetLink, MalformedPacketsAreDroppedAndPlayGoesOn) {
+    End host, joiner;
+    ASSERT_TRUE(host.link.Host(0));
+    Connect(host, joiner, host.link.Port());
+    const uint8_t junk[][8] = {{'V', 'C', 'N', 'P', 1, 4, 0, 0}, {'V', 'C', 'N', 'P', 9, 1, 0, 0}, {0}};
+    for (const auto& j : junk) joiner.link.Send(j, sizeof j, true);  // in order, before the bye
+    uint8_t longest[kNetMaxPacketBytes] = {'V', 'C', 'N', 'P', 1, 8, 1};
+    joiner.link.Send(longest, sizeof longest, true);
+    NetPacket bye;
+    bye.kind = NetKind::Bye;
+    joiner.Send(bye, true);
+    bool gotBye = false;
+    ASSERT_TRUE(PumpUntil(host, joiner, 2000, [&] {
+        host.Pump(0, [&](const NetPacket& p) { gotBye |= p.kind == NetKind::Bye; });
+        return gotBye;
+    }));
+    EXPECT_EQ(host.refused, 4);
+    EXPECT_EQ(host.link.State(), NetLinkState::Connected);
+}
+
+struct Exchange {
+    uint32_t passes;
+    uint32_t minDelayMs, maxDelayMs;
+    double loss, duplicate;
+};
+
+// Every pass each end adds its input and sends what the other has not
+// acknowledged; both must end with every pass of the other's input.
+void PlayPasses(const Exchange& x) {
+    End host, joiner;
+    ASSERT_TRUE(host.link.Host(0));
+    Relay relay({0, host.link.Port(), x.minDelayMs, x.maxDelayMs, x.loss, x.duplicate, 7});
+    Connect(host, joiner, relay.relay.Port());
+    auto input = [](uint32_t pass, int side) {
+        NetInput in;
+        in.keys = static_cast<uint8_t>((pass * 7 + side * 13) & kNetKeyBits);
+        in.extra[0] = static_cast<uint8_t>(pass);
+        return in;
+    };
+    End* ends[2] = {&host, &joiner};
+    const uint32_t start = NowMs();
+    uint32_t checked[2] = {0, 0};
+    for (uint32_t pass = 0; pass < x.passes; ++pass) {
+        for (int side = 0; side < 2; ++side) {
+            End& e = *ends[side];
+            ASSERT_TRUE(e.queue.AddLocal(input(pass, side))) << "pass " << pass;
+            NetPacket p;
+            if (e.queue.NextPacket(&p)) e.Send(p, false);
+            if (pass % 25 == static_cast<uint32_t>(side)) {
+                NetPacket ping;
+                ping.kind = NetKind::Ping;
+                ping.ping.time = NowMs();
+                e.Send(ping, false);
+            }
+            e.Pump();
+            // Read the other's input as it arrives, as the match would.
+            NetInput got;
+            while (e.queue.PeerInput(checked[side], &got)) {
+                const NetInput want = input(checked[side], 1 - side);
+                ASSERT_EQ(got.keys, want.keys) << "pass " << checked[side];
+                ASSERT_EQ(got.extra[0], want.extra[0]);
+                ++checked[side];
+            }
+        }
+        // 100 passes a second.
+        const uint32_t due = start + (pass + 1) * 10;
+        while (NowMs() < due) {
+            host.Pump(1);
+            joiner.Pump(0);
+        }
+    }
+    // The last passes, sent again until acknowledged.
+    const bool done = PumpUntil(host, joiner, 3000, [&] {
+        for (int side = 0; side < 2; ++side) {
+            NetPacket p;
+            if (ends[side]->queue.NextPacket(&p)) ends[side]->Send(p, false);
+            NetInput got;
+            while (ends[side]->queue.PeerInput(checked[side], &got)) ++checked[side];
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return checked[0] == x.passes && checked[1] == x.passes;
+    });
+    EXPECT_TRUE(done) << checked[0] << " and " << checked[1] << " of " << x.passes;
+    EXPECT_EQ(host.refused + joiner.refused, 0);
+    ASSERT_GT(host.pongs, 0u);
+    const RelayCounts c = relay.relay.Counts();
+    std::printf(
+        "net exchange: %u passes, delay %u-%u ms, loss %.0f %%: relay lost %llu of %llu, %llu twice; "
+        "mean round trip %llu ms (ENet's %u ms); inputs %.1f bytes a packet\n",
+        x.passes, x.minDelayMs, x.maxDelayMs, x.loss * 100, static_cast<unsigned long long>(c.lost),
+        static_cast<unsigned long long>(c.received), static_cast<unsigned long long>(c.duplicated),
+        static_cast<unsigned long long>(host.roundTripSum / host.pongs), host.link.RoundTripMs(),
+        static_cast<double>(host.inputBytes) / host.inputPackets);
+    const uint32_t meanRoundTrip = static_cast<uint32_t>(host.roundTripSum / host.pongs);
+    EXPECT_GE(meanRoundTrip, 2 * x.minDelayMs);
+    EXPECT_LE(meanRoundTrip, 2 * x.maxDelayMs + 50);
+}
+
+TEST(EnetLink, InputsOfEveryPassArriveThroughDelayLossAndReordering) {
+    // 100 ms round trip on average, 5 % lost each way, some twice.
+    PlayPasses({OnCi() ? 2000u : 400u, 30, 70, 0.05, 0.02});
+}
+
+TEST(EnetLink, InputsArriveThroughHeavyLossOnCi) {
+    if (!OnCi()) GTEST_SKIP() << "a long lossy run: CI=true";
+    PlayPasses({3000, 20, 150, 0.2, 0.05});
+}
+
+TEST(EnetLink, APeerThatGoesSilentIsLost) {
+    const uint32_t timeout = OnCi() ? kNetTimeoutMs : 400;
+    End host, joiner;
+    host.link.SetTimeout(timeout);
+    joiner.link.SetTimeout(timeout);
+    ASSERT_TRUE(host.link.Host(0));
+    Relay relay({0, host.link.Port(), 5, 10, 0, 0, 3});
+    Connect(host, joiner, relay.relay.Port());
+    // Alive while ENet's own pings still pass, well beyond the timeout.
+    ASSERT_FALSE(PumpUntil(host, joiner, timeout * 2, [&] { return host.link.State() != NetLinkState::Connected; }));
+    relay.relay.Cut();
+    const uint32_t cutAt = NowMs();
+    ASSERT_TRUE(PumpUntil(host, joiner, timeout * 3, [&] {
+        return host.link.State() == NetLinkState::Lost && joiner.link.State() == NetLinkState::Lost;
+    }));
+    const uint32_t took = NowMs() - cutAt;
+    EXPECT_GE(took, timeout * 3 / 4 - 20);  // ENet pings every quarter of the timeout
+    EXPECT_LE(took, timeout + 700);
+    EXPECT_NE(std::string(host.link.Failure()).find("nothing heard from the other game"), std::string::npos)
+        << host.link.Failure();
+    EXPECT_EQ(host.link.Send(reinterpret_cast<const uint8_t*>("x"), 1, false), false);
+}
+
+}  // namespace
