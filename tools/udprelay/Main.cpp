@@ -63,8 +63,9 @@ int main(int argc, char** argv) {
                 return Usage();
             o.minDelayMs = static_cast<uint32_t>(lo);
             o.maxDelayMs = static_cast<uint32_t>(hi);
-        } else if (std::strcmp(arg, "--loss") == 0 && Fraction(value, &o.loss)) {
-        } else if (std::strcmp(arg, "--duplicate") == 0 && Fraction(value, &o.duplicate)) {
+        } else if ((std::strcmp(arg, "--loss") == 0 && Fraction(value, &o.loss)) ||
+                   (std::strcmp(arg, "--duplicate") == 0 && Fraction(value, &o.duplicate))) {
+            continue;
         } else if (std::strcmp(arg, "--seed") == 0 && Number(value, ~0ul, &n)) {
             o.seed = n;
         } else {
