@@ -1,6 +1,7 @@
 // Two ends of a network game in one process over loopback, straight or
-// through the UDP relay (tools/udprelay): the handshake, a refusal with its
-// message, a second peer turned away, inputs exchanged through delay, loss
+// through the UDP relay (tools/udprelay): addresses, a second peer turned
+// away, a peer that leaves, the greeting and its refusals, hashes that
+// differ, inputs exchanged through delay, loss
 // and reordering with none missing, and a peer that goes silent.
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "UdpRelay.h"
 #include "net/EnetLink.h"
 #include "net/NetInputs.h"
+#include "net/NetPeer.h"
 #include "net/NetProtocol.h"
 
 namespace {
@@ -26,14 +28,6 @@ bool OnCi() {
 }
 
 uint32_t NowMs() { return static_cast<uint32_t>(RelayNowMicros() / 1000); }
-
-NetHello Hello(const char* version, uint64_t data, const char* name) {
-    NetHello h;
-    std::snprintf(h.gameVersion, sizeof h.gameVersion, "%s", version);
-    h.dataHash = data;
-    std::snprintf(h.name, sizeof h.name, "%s", name);
-    return h;
-}
 
 // A relay on its own thread, stopped when the test ends.
 struct Relay {
@@ -127,47 +121,6 @@ void Connect(End& host, End& joiner, uint16_t port) {
     })) << joiner.link.Failure();
 }
 
-// The joiner's hello, the host's answer; the joiner's message on refusal.
-std::string Handshake(End& host, End& joiner, const NetHello& hostHello, const NetHello& joinerHello) {
-    NetPacket hello;
-    hello.kind = NetKind::Hello;
-    hello.hello = joinerHello;
-    joiner.Send(hello, true);
-    std::string outcome;
-    bool answered = false;
-    const uint32_t start = NowMs();
-    while (!answered && NowMs() - start < 3000) {
-        host.Pump(1, [&](const NetPacket& p) {
-            if (p.kind != NetKind::Hello) return;
-            NetPacket answer;
-            NetRefuseReason reason;
-            if (NetHelloFits(p.hello, hostHello, &reason)) {
-                answer.kind = NetKind::Welcome;
-                answer.welcome.host = hostHello;
-                answer.welcome.seed = 99;
-            } else {
-                answer.kind = NetKind::Refuse;
-                answer.refuse.reason = reason;
-                std::memcpy(answer.refuse.gameVersion, hostHello.gameVersion, kNetVersionBytes);
-                answer.refuse.dataHash = hostHello.dataHash;
-            }
-            host.Send(answer, true);
-        });
-        joiner.Pump(1, [&](const NetPacket& p) {
-            if (p.kind == NetKind::Welcome) {
-                outcome = std::string("welcome from ") + p.welcome.host.name;
-                answered = true;
-            } else if (p.kind == NetKind::Refuse) {
-                char text[160];
-                DescribeNetRefusal(p.refuse, joinerHello, text, sizeof text);
-                outcome = text;
-                answered = true;
-            }
-        });
-    }
-    return answered ? outcome : "no answer";
-}
-
 TEST(NetAddress, HostAndPortAreReadOrRefused) {
     const struct {
         const char* text;
@@ -210,32 +163,7 @@ TEST(NetAddress, HostAndPortAreReadOrRefused) {
     EXPECT_STREQ(why, "the host name is too long");
 }
 
-TEST(EnetLink, HandshakeWelcomesAMatchAndRefusesAMismatchWithItsMessage) {
-    const NetHello ours = Hello("1.0.0", 0xABCD, "HOST");
-    const struct {
-        NetHello joiner;
-        const char* outcome;
-    } cases[] = {
-        {Hello("1.0.0", 0xABCD, "GUEST"), "welcome from HOST"},
-        {Hello("1.0.1", 0xABCD, "GUEST"), "the host runs VoidCrawl 1.0.0; this is VoidCrawl 1.0.1"},
-        {Hello("1.0.0", 0x1234, "GUEST"),
-         "the host plays other levels (data set 000000000000abcd; this game's is 0000000000001234)"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.outcome);
-        End host, joiner;
-        ASSERT_TRUE(host.link.Host(0)) << host.link.Failure();
-        EXPECT_EQ(host.link.State(), NetLinkState::Listening);
-        Connect(host, joiner, host.link.Port());
-        EXPECT_EQ(Handshake(host, joiner, ours, c.joiner), c.outcome);
-        // The joiner leaves; the host hears it.
-        joiner.link.Close();
-        ASSERT_TRUE(PumpUntil(host, joiner, 2000, [&] { return host.link.State() == NetLinkState::Lost; }));
-        EXPECT_STREQ(host.link.Failure(), "the other player left");
-    }
-}
-
-TEST(EnetLink, ASecondPeerIsTurnedAwayAndAPortInUseIsSaid) {
+TEST(EnetLink, ASecondPeerIsTurnedAwayAPortInUseIsSaidAndLeavingIsHeard) {
     End host, first, second;
     ASSERT_TRUE(host.link.Host(0));
     Connect(host, first, host.link.Port());
@@ -248,6 +176,9 @@ TEST(EnetLink, ASecondPeerIsTurnedAwayAndAPortInUseIsSaid) {
     EXPECT_STREQ(second.link.Failure(), "the host is already playing with someone else");
     EXPECT_EQ(first.link.State(), NetLinkState::Connected);
     EXPECT_EQ(host.link.State(), NetLinkState::Connected);
+    first.link.Close();
+    ASSERT_TRUE(PumpUntil(host, first, 2000, [&] { return host.link.State() == NetLinkState::Lost; }));
+    EXPECT_STREQ(host.link.Failure(), "the other player left");
 
     End again;
     EXPECT_FALSE(again.link.Host(host.link.Port()));
@@ -389,6 +320,122 @@ TEST(EnetLink, APeerThatGoesSilentIsLost) {
     EXPECT_NE(std::string(host.link.Failure()).find("nothing heard from the other game"), std::string::npos)
         << host.link.Failure();
     EXPECT_EQ(host.link.Send(reinterpret_cast<const uint8_t*>("x"), 1, false), false);
+}
+
+NetHello Hello(const char* version, uint64_t data, const char* name) {
+    NetHello h;
+    std::snprintf(h.gameVersion, sizeof h.gameVersion, "%s", version);
+    h.dataHash = data;
+    std::snprintf(h.name, sizeof h.name, "%s", name);
+    return h;
+}
+
+// Two peers over a relay with some delay, greeted.
+struct Peers {
+    EnetLink hostLink, joinLink;
+    NetPeer host, joiner;
+    std::unique_ptr<Relay> relay;
+
+    Peers(const NetHello& hostHello, const NetHello& joinHello) {
+        EXPECT_TRUE(hostLink.Host(0));
+        relay = std::make_unique<Relay>(RelayOptions{0, hostLink.Port(), 5, 15, 0, 0, 9});
+        NetWelcome welcome;
+        welcome.host = hostHello;
+        welcome.inputDelay = 2;
+        welcome.difficulty = 1;
+        welcome.seed = 4242;
+        host.StartHost(&hostLink, welcome);
+        const std::string address = "127.0.0.1:" + std::to_string(relay->relay.Port());
+        EXPECT_TRUE(joinLink.Join(address.c_str()));
+        joiner.StartJoin(&joinLink, joinHello);
+    }
+    template <typename Done>
+    bool Until(uint32_t ms, Done done) {
+        const uint32_t start = NowMs();
+        while (!done()) {
+            if (NowMs() - start > ms) return false;
+            host.Update(NowMs());
+            joiner.Update(NowMs());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+    bool Settled() const {
+        return host.GetState() != NetPeer::State::Greeting && joiner.GetState() != NetPeer::State::Greeting;
+    }
+};
+
+TEST(NetPeer, GreetingWelcomesAMatchOrRefusesAMismatchWithItsMessage) {
+    const NetHello ours = Hello("1.0.0", 0xABCD, "HOST");
+    const struct {
+        NetHello joiner;
+        NetPeer::State state;
+        const char* joinerMessage;
+        const char* hostMessage;
+    } cases[] = {
+        {Hello("1.0.0", 0xABCD, "GUEST"), NetPeer::State::Playing, "", ""},
+        {Hello("1.0.1", 0xABCD, "GUEST"), NetPeer::State::Refused,
+         "the host runs VoidCrawl 1.0.0; this is VoidCrawl 1.0.1",
+         "GUEST wanted to join with another version of VoidCrawl"},
+        {Hello("1.0.0", 0x1234, "GUEST"), NetPeer::State::Refused,
+         "the host plays other levels (data set 000000000000abcd; this game's is 0000000000001234)",
+         "GUEST wanted to join with other levels"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.joinerMessage);
+        Peers p(ours, c.joiner);
+        ASSERT_TRUE(p.Until(3000, [&] { return p.Settled(); }));
+        EXPECT_EQ(p.joiner.GetState(), c.state);
+        EXPECT_EQ(p.host.GetState(), c.state);
+        EXPECT_STREQ(p.joiner.Message(), c.joinerMessage);
+        EXPECT_STREQ(p.host.Message(), c.hostMessage);
+        if (c.state == NetPeer::State::Playing) {
+            EXPECT_STREQ(p.joiner.PeerHello().name, "HOST");
+            EXPECT_STREQ(p.host.PeerHello().name, "GUEST");
+            EXPECT_EQ(p.joiner.Match().seed, 4242u);
+            EXPECT_EQ(p.joiner.Match().inputDelay, 2);
+        }
+    }
+}
+
+TEST(NetPeer, InputsFlowHashesAgreeThenDifferAndLeavingIsSaid) {
+    const NetHello hello = Hello("1.0.0", 1, "A");
+    Peers p(hello, hello);
+    ASSERT_TRUE(p.Until(3000, [&] { return p.Settled(); }));
+    ASSERT_EQ(p.joiner.GetState(), NetPeer::State::Playing);
+    NetPeer* both[2] = {&p.host, &p.joiner};
+    // 250 passes; the same hash at 100 and 200 from both.
+    for (uint32_t pass = 0; pass < 250; ++pass) {
+        for (int side = 0; side < 2; ++side) {
+            NetInput in;
+            in.keys = static_cast<uint8_t>((pass + static_cast<uint32_t>(side)) & kNetKeyBits);
+            ASSERT_TRUE(both[side]->SendInput(in));
+            if (pass % kNetHashInterval == 0 && pass > 0) both[side]->SendHash(pass, pass * 31);
+        }
+        p.Until(2, [] { return false; });
+    }
+    ASSERT_TRUE(p.Until(2000, [&] { return p.host.PeerPasses() == 250 && p.joiner.PeerPasses() == 250; }));
+    NetInput got;
+    ASSERT_TRUE(p.host.PeerInput(249, &got));
+    EXPECT_EQ(got.keys, (249 + 1) & kNetKeyBits);
+    EXPECT_EQ(p.host.GetState(), NetPeer::State::Playing);
+    EXPECT_GT(p.host.RoundTripMs(), 10u);  // 5-15 ms each way
+    EXPECT_LT(p.host.RoundTripMs(), 200u);
+    EXPECT_EQ(p.host.Refused() + p.joiner.Refused(), 0u);
+
+    // Hashes that differ end the match on both sides.
+    p.host.SendHash(200, 1);
+    ASSERT_TRUE(p.Until(2000, [&] { return p.host.GetState() != NetPeer::State::Playing; }));
+    EXPECT_EQ(p.host.GetState(), NetPeer::State::OutOfStep);
+    EXPECT_STREQ(p.host.Message(), "the two games went out of step at pass 200");
+    ASSERT_TRUE(p.Until(2000, [&] { return p.joiner.GetState() != NetPeer::State::Playing; }));
+    EXPECT_NE(std::string(p.joiner.Message()).find("out of step"), std::string::npos) << p.joiner.Message();
+
+    Peers q(hello, hello);
+    ASSERT_TRUE(q.Until(3000, [&] { return q.Settled(); }));
+    q.joiner.Leave();
+    ASSERT_TRUE(q.Until(2000, [&] { return q.host.GetState() == NetPeer::State::Left; }));
+    EXPECT_STREQ(q.host.Message(), "the other player left");
 }
 
 }  // namespace

@@ -1,0 +1,182 @@
+#include "net/NetPeer.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kPingEveryMs = 250;
+
+}  // namespace
+
+void NetPeer::StartHost(NetLink* link, const NetWelcome& welcome) {
+    *this = NetPeer();
+    link_ = link;
+    hosting_ = true;
+    ours_ = welcome.host;
+    match_ = welcome;
+    state_ = State::Greeting;
+}
+
+void NetPeer::StartJoin(NetLink* link, const NetHello& hello) {
+    *this = NetPeer();
+    link_ = link;
+    ours_ = hello;
+    state_ = State::Greeting;
+}
+
+void NetPeer::Send(const NetPacket& packet, bool reliable) {
+    uint8_t bytes[kNetMaxPacketBytes];
+    const size_t n = WriteNetPacket(packet, bytes, sizeof bytes);
+    if (n > 0) link_->Send(bytes, n, reliable);
+}
+
+void NetPeer::Stop(State state, NetByeReason bye) {
+    if (state_ == State::Playing || state_ == State::Greeting) {
+        NetPacket p;
+        p.kind = NetKind::Bye;
+        p.bye = bye;
+        Send(p, true);
+    }
+    state_ = state;
+}
+
+void NetPeer::Update(uint32_t nowMs) {
+    if (link_ == nullptr || state_ == State::Idle) return;
+    now_ = nowMs;
+    const int n = link_->Poll(received_, 16, 0);
+    for (int i = 0; i < n && (state_ == State::Greeting || state_ == State::Playing); ++i) {
+        NetPacket p;
+        const char* why = nullptr;
+        if (!ParseNetPacket(received_[i].bytes, received_[i].size, queue_.Window(), &p, &why)) {
+            ++refused_;
+            continue;
+        }
+        Take(p);
+    }
+    if (state_ != State::Greeting && state_ != State::Playing) return;
+    const NetLinkState link = link_->State();
+    if (link == NetLinkState::Lost || link == NetLinkState::Failed) {
+        state_ = State::Lost;
+        std::snprintf(message_, sizeof message_, "%s", link_->Failure());
+        return;
+    }
+    if (link != NetLinkState::Connected) return;
+    if (!hosting_ && !helloSent_) {
+        NetPacket hello;
+        hello.kind = NetKind::Hello;
+        hello.hello = ours_;
+        Send(hello, true);
+        helloSent_ = true;
+    }
+    if (!pinged_) firstPingMs_ = nowMs;
+    if (!pinged_ || nowMs - lastPingMs_ >= kPingEveryMs) {
+        NetPacket ping;
+        ping.kind = NetKind::Ping;
+        ping.ping.time = nowMs;
+        Send(ping, false);
+        lastPingMs_ = nowMs;
+        pinged_ = true;
+    }
+    // Inputs again, for a peer that has not acknowledged them all.
+    NetPacket inputs;
+    if (state_ == State::Playing && queue_.NextPacket(&inputs)) Send(inputs, false);
+}
+
+void NetPeer::Take(const NetPacket& p) {
+    switch (p.kind) {
+    case NetKind::Hello: {
+        if (!hosting_ || state_ != State::Greeting) return;
+        NetRefuseReason reason;
+        NetPacket answer;
+        if (NetHelloFits(p.hello, ours_, &reason)) {
+            answer.kind = NetKind::Welcome;
+            answer.welcome = match_;
+            peerHello_ = p.hello;
+            Send(answer, true);
+            state_ = State::Playing;
+        } else {
+            answer.kind = NetKind::Refuse;
+            answer.refuse.reason = reason;
+            std::memcpy(answer.refuse.gameVersion, ours_.gameVersion, kNetVersionBytes);
+            answer.refuse.dataHash = ours_.dataHash;
+            Send(answer, true);
+            std::snprintf(message_, sizeof message_, "%s wanted to join with %s", p.hello.name,
+                          reason == NetRefuseReason::Version ? "another version of VoidCrawl" : "other levels");
+            state_ = State::Refused;
+        }
+        return;
+    }
+    case NetKind::Welcome:
+        if (hosting_ || state_ != State::Greeting) return;
+        match_ = p.welcome;
+        peerHello_ = p.welcome.host;
+        state_ = State::Playing;
+        return;
+    case NetKind::Refuse:
+        if (hosting_ || state_ != State::Greeting) return;
+        DescribeNetRefusal(p.refuse, ours_, message_, sizeof message_);
+        state_ = State::Refused;
+        return;
+    case NetKind::Inputs:
+        if (state_ == State::Playing) queue_.Take(p.inputs);
+        return;
+    case NetKind::Hash:
+        if (state_ != State::Playing) return;
+        for (HashSlot& slot : hashes_) {
+            if (slot.pass == p.hash.pass && slot.theirs) return;  // a repeat
+        }
+        {
+            HashSlot& slot = hashes_[(p.hash.pass / kNetHashInterval) % kHashSlots];
+            if (slot.pass != p.hash.pass) slot = HashSlot{p.hash.pass};
+            slot.theirs = true;
+            slot.theirHash = p.hash.hash;
+        }
+        CheckHash(p.hash.pass);
+        return;
+    case NetKind::Ping: {
+        NetPacket pong = p;
+        pong.kind = NetKind::Pong;
+        Send(pong, false);
+        return;
+    }
+    case NetKind::Pong:
+        // (A pong of the time this side never pinged at is nonsense: kept out.)
+        if (pinged_ && now_ - p.ping.time <= now_ - firstPingMs_) roundTripMs_ = now_ - p.ping.time;
+        return;
+    case NetKind::Bye:
+        state_ = State::Left;
+        std::snprintf(message_, sizeof message_, "%s",
+                      p.bye == NetByeReason::OutOfStep ? "the two games went out of step" : "the other player left");
+        return;
+    }
+}
+
+bool NetPeer::SendInput(const NetInput& input) {
+    if (state_ != State::Playing || !queue_.AddLocal(input)) return false;
+    NetPacket p;
+    if (queue_.NextPacket(&p)) Send(p, false);
+    return true;
+}
+
+void NetPeer::SendHash(uint32_t pass, uint64_t hash) {
+    if (state_ != State::Playing || pass % kNetHashInterval != 0) return;
+    HashSlot& slot = hashes_[(pass / kNetHashInterval) % kHashSlots];
+    if (slot.pass != pass) slot = HashSlot{pass};
+    slot.mine = true;
+    slot.myHash = hash;
+    NetPacket p;
+    p.kind = NetKind::Hash;
+    p.hash = {pass, hash};
+    Send(p, true);
+    CheckHash(pass);
+}
+
+void NetPeer::CheckHash(uint32_t pass) {
+    const HashSlot& slot = hashes_[(pass / kNetHashInterval) % kHashSlots];
+    if (slot.pass != pass || !slot.mine || !slot.theirs || slot.myHash == slot.theirHash) return;
+    std::snprintf(message_, sizeof message_, "the two games went out of step at pass %u", static_cast<unsigned>(pass));
+    Stop(State::OutOfStep, NetByeReason::OutOfStep);
+}
+
+void NetPeer::Leave() { Stop(State::Left, NetByeReason::Left); }
