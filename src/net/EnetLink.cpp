@@ -3,6 +3,7 @@
 #include <enet/enet.h>
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,9 +27,41 @@ constexpr uint32_t kPingMs = 500;
 // ENet's clock wraps; it is compared as ENet does.
 uint32_t Since(enet_uint32 now, enet_uint32 then) { return static_cast<uint32_t>(now - then); }
 
+// ENet allocates for every packet sent and received (the packet, its
+// command, its acknowledgement), all small: those come from a fixed pool
+// of blocks, so that play allocates nothing from one pass to the next. A
+// larger request (a host's tables, made when hosting or joining starts)
+// or one the pool cannot meet goes to the heap, and is counted.
+constexpr size_t kBlockBytes = 256;
+constexpr size_t kBlocks = 1024;
+alignas(std::max_align_t) uint8_t blocks[kBlocks][kBlockBytes];
+uint16_t freeBlocks[kBlocks];
+size_t freeCount = 0;
+uint64_t heapAllocations = 0;
+
+void* PoolMalloc(size_t size) {
+    if (size <= kBlockBytes && freeCount > 0) return blocks[freeBlocks[--freeCount]];
+    ++heapAllocations;
+    return std::malloc(size);
+}
+
+void PoolFree(void* memory) {
+    const auto* p = static_cast<const uint8_t*>(memory);
+    if (p >= &blocks[0][0] && p < &blocks[0][0] + sizeof blocks) {
+        freeBlocks[freeCount++] = static_cast<uint16_t>((p - &blocks[0][0]) / kBlockBytes);
+        return;
+    }
+    std::free(memory);
+}
+
 bool EnetReady() {
     static const bool ready = [] {
-        if (enet_initialize() != 0) return false;
+        for (size_t i = 0; i < kBlocks; ++i) freeBlocks[i] = static_cast<uint16_t>(kBlocks - 1 - i);
+        freeCount = kBlocks;
+        ENetCallbacks callbacks = {};
+        callbacks.malloc = PoolMalloc;
+        callbacks.free = PoolFree;
+        if (enet_initialize_with_callbacks(ENET_VERSION, &callbacks) != 0) return false;
         std::atexit(enet_deinitialize);
         return true;
     }();
@@ -36,6 +69,8 @@ bool EnetReady() {
 }
 
 }  // namespace
+
+uint64_t EnetHeapAllocations() { return heapAllocations; }
 
 bool ParseNetAddress(const char* text, char* host, size_t hostSize, uint16_t* port, const char** why) {
     if (text == nullptr || text[0] == '\0') return (*why = "no address given"), false;
@@ -124,6 +159,9 @@ bool EnetLink::Start(bool hosting, uint16_t port, const char* address) {
             Fail(NetLinkState::Failed, "cannot open a UDP socket");
         return false;
     }
+    // No peer may make this side hold more than a few packets' worth.
+    host_->maximumPacketSize = 4096;
+    host_->maximumWaitingData = 64 * 1024;
     lastHeard_ = enet_time_get();
     if (hosting) {
         state_ = NetLinkState::Listening;

@@ -51,3 +51,7 @@ private:
     NetLinkCounts counts_;
     char failure_[160] = {};
 };
+
+// ENet's allocations that went to the heap since the program began: those
+// of starting a link, never those of play.
+uint64_t EnetHeapAllocations();
