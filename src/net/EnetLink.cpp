@@ -212,6 +212,10 @@ bool EnetLink::Send(const uint8_t* data, size_t size, bool reliable) {
     return true;
 }
 
+void EnetLink::Flush() {
+    if (host_ != nullptr) enet_host_flush(host_);
+}
+
 int EnetLink::Poll(NetDatagram* out, int capacity, uint32_t waitMs) {
     if (host_ == nullptr) return 0;
     int got = 0;

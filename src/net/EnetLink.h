@@ -33,6 +33,7 @@ public:
 
     bool Send(const uint8_t* data, size_t size, bool reliable) override;
     int Poll(NetDatagram* out, int capacity, uint32_t waitMs) override;
+    void Flush() override;
     NetLinkState State() const override { return state_; }
     uint32_t RoundTripMs() const override;
     const char* Failure() const override { return failure_; }

@@ -40,6 +40,8 @@ public:
     // packets from the peer into `out`, oldest first; their count. Waits up
     // to `waitMs` for the first when none is there. The state follows.
     virtual int Poll(NetDatagram* out, int capacity, uint32_t waitMs) = 0;
+    // Puts what Send queued on the wire now, rather than at the next Poll.
+    virtual void Flush() = 0;
     virtual NetLinkState State() const = 0;
     // The round trip the link measures (ms); 0 before it knows.
     virtual uint32_t RoundTripMs() const = 0;

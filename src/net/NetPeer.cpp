@@ -37,6 +37,7 @@ void NetPeer::Stop(State state, NetByeReason bye) {
         p.kind = NetKind::Bye;
         p.bye = bye;
         Send(p, true);
+        link_->Flush();
     }
     state_ = state;
 }
@@ -81,6 +82,7 @@ void NetPeer::Update(uint32_t nowMs) {
     // Inputs again, for a peer that has not acknowledged them all.
     NetPacket inputs;
     if (state_ == State::Playing && queue_.NextPacket(&inputs)) Send(inputs, false);
+    link_->Flush();
 }
 
 void NetPeer::Take(const NetPacket& p) {
@@ -156,6 +158,7 @@ bool NetPeer::SendInput(const NetInput& input) {
     if (state_ != State::Playing || !queue_.AddLocal(input)) return false;
     NetPacket p;
     if (queue_.NextPacket(&p)) Send(p, false);
+    link_->Flush();
     return true;
 }
 
@@ -169,6 +172,7 @@ void NetPeer::SendHash(uint32_t pass, uint64_t hash) {
     p.kind = NetKind::Hash;
     p.hash = {pass, hash};
     Send(p, true);
+    link_->Flush();
     CheckHash(pass);
 }
 
