@@ -302,7 +302,7 @@ TEST(EnetLink, InputsArriveThroughHeavyLossOnCi) {
 }
 
 TEST(EnetLink, APeerThatGoesSilentIsLost) {
-    const uint32_t timeout = OnCi() ? kNetTimeoutMs : 400;
+    const uint32_t timeout = OnCi() ? kNetTimeoutMs : 800;  // long enough to ride out a busy machine's stalls
     End host, joiner;
     host.link.SetTimeout(timeout);
     joiner.link.SetTimeout(timeout);
@@ -423,7 +423,7 @@ TEST(NetPeer, InputsFlowHashesAgreeThenDifferAndLeavingIsSaid) {
     EXPECT_EQ(got.keys, (249 + 1) & kNetKeyBits);
     EXPECT_EQ(p.host.GetState(), NetPeer::State::Playing);
     EXPECT_GT(p.host.RoundTripMs(), 10u);  // 5-15 ms each way
-    EXPECT_LT(p.host.RoundTripMs(), 200u);
+    EXPECT_LT(p.host.RoundTripMs(), 500u);  // one sample: room for a stall
     EXPECT_EQ(p.host.Refused() + p.joiner.Refused(), 0u);
 
     // Hashes that differ end the match on both sides.

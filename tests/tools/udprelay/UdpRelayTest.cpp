@@ -128,7 +128,7 @@ TEST(UdpRelay, DelaysLossAndDuplicatesStayWithinWhatWasAsked) {
     ASSERT_FALSE(delays.empty());
     EXPECT_GE(delays.front(), 20000u);
     EXPECT_NEAR(static_cast<double>(delays[delays.size() / 2]), 40000.0, 8000.0);
-    EXPECT_LE(delays[delays.size() * 95 / 100], 60000u + 5000u);
+    EXPECT_LE(delays[delays.size() * 95 / 100], 60000u + 15000u);
     size_t outOfOrder = 0;
     for (size_t i = 1; i < out.order.size(); ++i) outOfOrder += out.order[i] < out.order[i - 1];
     EXPECT_GT(outOfOrder, count / 10) << "jitter of 40 ms over 1 ms gaps reorders";
