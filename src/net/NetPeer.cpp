@@ -92,6 +92,8 @@ void NetPeer::Take(const NetPacket& p) {
         NetRefuseReason reason;
         NetPacket answer;
         if (NetHelloFits(p.hello, ours_, &reason)) {
+            // The input delay: the larger of the two wishes.
+            if (p.hello.inputDelay > match_.inputDelay) match_.inputDelay = p.hello.inputDelay;
             answer.kind = NetKind::Welcome;
             answer.welcome = match_;
             peerHello_ = p.hello;

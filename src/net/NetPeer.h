@@ -26,7 +26,8 @@ public:
     };
 
     // Hosting: waits for a hello on `link` (already listening), and answers
-    // it with `welcome` (its host hello this side's own) or a refusal.
+    // it with `welcome` (its host hello this side's own; its input delay
+    // raised to the joining side's wish when that is larger) or a refusal.
     void StartHost(NetLink* link, const NetWelcome& welcome);
     // Joining: sends `hello` once `link` (already joining) connects.
     void StartJoin(NetLink* link, const NetHello& hello);

@@ -370,13 +370,15 @@ struct Peers {
 
 TEST(NetPeer, GreetingWelcomesAMatchOrRefusesAMismatchWithItsMessage) {
     const NetHello ours = Hello("1.0.0", 0xABCD, "HOST");
+    NetHello guest = Hello("1.0.0", 0xABCD, "GUEST");
+    guest.inputDelay = 3;
     const struct {
         NetHello joiner;
         NetPeer::State state;
         const char* joinerMessage;
         const char* hostMessage;
     } cases[] = {
-        {Hello("1.0.0", 0xABCD, "GUEST"), NetPeer::State::Playing, "", ""},
+        {guest, NetPeer::State::Playing, "", ""},
         {Hello("1.0.1", 0xABCD, "GUEST"), NetPeer::State::Refused,
          "the host runs VoidCrawl 1.0.0; this is VoidCrawl 1.0.1",
          "GUEST wanted to join with another version of VoidCrawl"},
@@ -396,7 +398,7 @@ TEST(NetPeer, GreetingWelcomesAMatchOrRefusesAMismatchWithItsMessage) {
             EXPECT_STREQ(p.joiner.PeerHello().name, "HOST");
             EXPECT_STREQ(p.host.PeerHello().name, "GUEST");
             EXPECT_EQ(p.joiner.Match().seed, 4242u);
-            EXPECT_EQ(p.joiner.Match().inputDelay, 2);
+            EXPECT_EQ(p.joiner.Match().inputDelay, 3);  // the joiner's wish, above the host's 2
         }
     }
 }
@@ -422,7 +424,7 @@ TEST(NetPeer, InputsFlowHashesAgreeThenDifferAndLeavingIsSaid) {
     ASSERT_TRUE(p.host.PeerInput(249, &got));
     EXPECT_EQ(got.keys, (249 + 1) & kNetKeyBits);
     EXPECT_EQ(p.host.GetState(), NetPeer::State::Playing);
-    EXPECT_GT(p.host.RoundTripMs(), 10u);  // 5-15 ms each way
+    EXPECT_GT(p.host.RoundTripMs(), 10u);   // 5-15 ms each way
     EXPECT_LT(p.host.RoundTripMs(), 500u);  // one sample: room for a stall
     EXPECT_EQ(p.host.Refused() + p.joiner.Refused(), 0u);
 
