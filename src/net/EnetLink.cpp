@@ -238,6 +238,10 @@ int EnetLink::Poll(NetDatagram* out, int capacity, uint32_t waitMs) {
                 ++counts_.dropped;
                 break;
             }
+            // ENet would drop a share of unsequenced packets when the line
+            // worsens; inputs are few and small, and each one counts.
+            enet_peer_throttle_configure(peer_, ENET_PEER_PACKET_THROTTLE_INTERVAL,
+                                         ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
             // Pings often enough that a live peer is heard well within the timeout.
             enet_peer_ping_interval(peer_, timeoutMs_ / 4 < kPingMs ? timeoutMs_ / 4 : kPingMs);
             state_ = NetLinkState::Connected;

@@ -7,12 +7,14 @@ bool NetInputQueue::AddLocal(const NetInput& input) {
     return true;
 }
 
-bool NetInputQueue::NextPacket(NetPacket* packet) const {
-    if (peerAck_ >= localPasses_) return false;
+bool NetInputQueue::NextPacket(NetPacket* packet, uint32_t index) const {
+    if (index >= kCapacity / kNetMaxInputsPerPacket) return false;
+    const uint32_t first = peerAck_ + index * kNetMaxInputsPerPacket;
+    if (first >= localPasses_) return false;
     packet->kind = NetKind::Inputs;
     NetInputs& in = packet->inputs;
-    in.firstPass = peerAck_;
-    const uint32_t waiting = localPasses_ - peerAck_;
+    in.firstPass = first;
+    const uint32_t waiting = localPasses_ - first;
     in.count = static_cast<uint8_t>(waiting < kNetMaxInputsPerPacket ? waiting : kNetMaxInputsPerPacket);
     in.have = peerPasses_;
     for (uint8_t i = 0; i < in.count; ++i) in.inputs[i] = local_[(in.firstPass + i) % kCapacity];

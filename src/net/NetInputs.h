@@ -22,10 +22,12 @@ public:
     bool AddLocal(const NetInput& input);
     uint32_t LocalPasses() const { return localPasses_; }
 
-    // The inputs packet to send now: this side's passes from the peer's
-    // acknowledgement on, at most kNetMaxInputsPerPacket, with the
-    // acknowledgement of the peer's. False when there is nothing to send.
-    bool NextPacket(NetPacket* packet) const;
+    // The inputs packets to send now, `index` 0, 1, ...: this side's passes
+    // from the peer's acknowledgement on, kNetMaxInputsPerPacket a packet,
+    // each with the acknowledgement of the peer's. False when the packet
+    // would hold nothing. Sent together (one datagram), they cover a round
+    // trip longer than kNetMaxInputsPerPacket passes.
+    bool NextPacket(NetPacket* packet, uint32_t index = 0) const;
 
     // Takes an inputs packet the reader accepted against Window(): the
     // records that continue the peer's passes held, and the acknowledgement.

@@ -6,6 +6,9 @@
 namespace {
 
 constexpr uint32_t kPingEveryMs = 250;
+// Inputs packets a send holds at most: a round trip of 640 ms or less
+// keeps every unacknowledged pass on the way.
+constexpr uint32_t kInputPacketsPerSend = 4;
 
 }  // namespace
 
@@ -80,8 +83,7 @@ void NetPeer::Update(uint32_t nowMs) {
         pinged_ = true;
     }
     // Inputs again, for a peer that has not acknowledged them all.
-    NetPacket inputs;
-    if (state_ == State::Playing && queue_.NextPacket(&inputs)) Send(inputs, false);
+    if (state_ == State::Playing) SendInputs();
     link_->Flush();
 }
 
@@ -156,10 +158,14 @@ void NetPeer::Take(const NetPacket& p) {
     }
 }
 
+void NetPeer::SendInputs() {
+    NetPacket p;
+    for (uint32_t i = 0; i < kInputPacketsPerSend && queue_.NextPacket(&p, i); ++i) Send(p, false);
+}
+
 bool NetPeer::SendInput(const NetInput& input) {
     if (state_ != State::Playing || !queue_.AddLocal(input)) return false;
-    NetPacket p;
-    if (queue_.NextPacket(&p)) Send(p, false);
+    SendInputs();
     link_->Flush();
     return true;
 }

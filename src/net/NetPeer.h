@@ -67,6 +67,7 @@ public:
 
 private:
     void Send(const NetPacket& packet, bool reliable);
+    void SendInputs();
     void Take(const NetPacket& packet);
     void CheckHash(uint32_t pass);
     void Stop(State state, NetByeReason bye);

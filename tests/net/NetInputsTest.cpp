@@ -18,36 +18,42 @@ NetInput InputOf(uint32_t pass, int side) {
     return in;
 }
 
-// Packets in flight, through the bytes and the reader, with a seeded fate:
-// lost, held back a few packets, or sent twice.
+// Datagrams in flight (the packets of one send, together), through the
+// bytes and the reader, with a seeded fate: lost, held back behind a few
+// later ones, or sent twice.
 struct Wire {
     uint64_t random;
-    std::vector<std::vector<uint8_t>> flying;
+    std::vector<std::vector<std::vector<uint8_t>>> flying;
 
     uint32_t Draw() {
         random = random * 6364136223846793005ull + 1442695040888963407ull;
         return static_cast<uint32_t>(random >> 33);
     }
     void Send(const NetInputQueue& from, uint32_t lossPercent) {
+        std::vector<std::vector<uint8_t>> datagram;
         NetPacket p;
-        if (!from.NextPacket(&p)) return;
-        uint8_t bytes[kNetMaxPacketBytes];
-        const size_t n = WriteNetPacket(p, bytes, sizeof bytes);
-        ASSERT_GT(n, 0u);
-        if (Draw() % 100 < lossPercent) return;
+        for (uint32_t i = 0; from.NextPacket(&p, i); ++i) {
+            uint8_t bytes[kNetMaxPacketBytes];
+            const size_t n = WriteNetPacket(p, bytes, sizeof bytes);
+            ASSERT_GT(n, 0u);
+            datagram.emplace_back(bytes, bytes + n);
+        }
+        if (datagram.empty() || Draw() % 100 < lossPercent) return;
         const int copies = Draw() % 100 < 5 ? 2 : 1;
-        for (int c = 0; c < copies; ++c) flying.emplace_back(bytes, bytes + n);
+        for (int c = 0; c < copies; ++c) flying.push_back(datagram);
     }
-    // Delivers one packet, chosen among the oldest few.
+    // Delivers one datagram, chosen among the oldest few.
     void Deliver(NetInputQueue& to) {
         if (flying.empty()) return;
         const size_t pick = Draw() % (flying.size() < 4 ? flying.size() : 4);
-        const std::vector<uint8_t> bytes = flying[pick];
+        const std::vector<std::vector<uint8_t>> datagram = flying[pick];
         flying.erase(flying.begin() + static_cast<std::ptrdiff_t>(pick));
-        NetPacket p;
-        const char* why = nullptr;
-        ASSERT_TRUE(ParseNetPacket(bytes.data(), bytes.size(), to.Window(), &p, &why)) << why;
-        to.Take(p.inputs);
+        for (const std::vector<uint8_t>& bytes : datagram) {
+            NetPacket p;
+            const char* why = nullptr;
+            ASSERT_TRUE(ParseNetPacket(bytes.data(), bytes.size(), to.Window(), &p, &why)) << why;
+            to.Take(p.inputs);
+        }
     }
 };
 
@@ -96,6 +102,11 @@ TEST(NetInputQueue, RingsHoldTheirLimits) {
     ASSERT_TRUE(q.NextPacket(&p));
     EXPECT_EQ(p.inputs.firstPass, 0u);
     EXPECT_EQ(p.inputs.count, kNetMaxInputsPerPacket);
+    // The later packets of a send cover the rest, up to the ring's end.
+    const uint32_t packets = NetInputQueue::kCapacity / kNetMaxInputsPerPacket;
+    ASSERT_TRUE(q.NextPacket(&p, packets - 1));
+    EXPECT_EQ(p.inputs.firstPass, NetInputQueue::kCapacity - kNetMaxInputsPerPacket);
+    EXPECT_FALSE(q.NextPacket(&p, packets));
     // An acknowledgement frees room, and the next packet starts there.
     NetInputs ack;
     ack.firstPass = 0;
