@@ -10,9 +10,17 @@ bool NetInputQueue::AddLocal(const NetInput& input) {
 bool NetInputQueue::NextPacket(NetPacket* packet, uint32_t index) const {
     if (index >= kCapacity / kNetMaxInputsPerPacket) return false;
     const uint32_t first = peerAck_ + index * kNetMaxInputsPerPacket;
-    if (first >= localPasses_) return false;
     packet->kind = NetKind::Inputs;
     NetInputs& in = packet->inputs;
+    if (first >= localPasses_) {
+        // Nothing of ours waits: the first packet still says what we hold,
+        // so that a peer whose earlier word of it was lost sends on.
+        if (index > 0) return false;
+        in.firstPass = localPasses_;
+        in.count = 0;
+        in.have = peerPasses_;
+        return true;
+    }
     in.firstPass = first;
     const uint32_t waiting = localPasses_ - first;
     in.count = static_cast<uint8_t>(waiting < kNetMaxInputsPerPacket ? waiting : kNetMaxInputsPerPacket);

@@ -24,8 +24,9 @@ public:
 
     // The inputs packets to send now, `index` 0, 1, ...: this side's passes
     // from the peer's acknowledgement on, kNetMaxInputsPerPacket a packet,
-    // each with the acknowledgement of the peer's. False when the packet
-    // would hold nothing. Sent together (one datagram), they cover a round
+    // each with the acknowledgement of the peer's. When none of ours waits,
+    // the first is an acknowledgement alone (no records), every later one
+    // false. Sent together (one datagram), they cover a round
     // trip longer than kNetMaxInputsPerPacket passes.
     bool NextPacket(NetPacket* packet, uint32_t index = 0) const;
 

@@ -151,7 +151,7 @@ size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
         if (!KnownRefusal(p.refuse.reason) || !GoodText(p.refuse.gameVersion, kNetVersionBytes, true)) return 0;
         break;
     case NetKind::Inputs:
-        if (count == 0 || count > kNetMaxInputsPerPacket || p.inputs.firstPass > UINT32_MAX - count) return 0;
+        if (count > kNetMaxInputsPerPacket || p.inputs.firstPass > UINT32_MAX - count) return 0;
         for (uint8_t i = 0; i < count; ++i)
             if ((p.inputs.inputs[i].keys & ~kNetKeyBits) != 0) return 0;
         break;
@@ -217,7 +217,7 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
     if (kind == NetKind::Inputs) {
         if (size < NetPacketBytes(kind, 0)) return Refuse(why, "the packet has the wrong size");
         const uint8_t count = data[kNetHeaderBytes + 4];
-        if (count == 0 || count > kNetMaxInputsPerPacket) return Refuse(why, "an input count out of range");
+        if (count > kNetMaxInputsPerPacket) return Refuse(why, "an input count out of range");
         if (size != NetPacketBytes(kind, count)) return Refuse(why, "the packet has the wrong size");
     } else if (size != NetPacketBytes(kind)) {
         return Refuse(why, "the packet has the wrong size");
