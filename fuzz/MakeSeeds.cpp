@@ -294,6 +294,11 @@ int main(int argc, char** argv) {
     put("packet", "ping", packet(6, ping));
     put("packet", "pong", packet(7, ping));
     put("packet", "bye", packet(8, {1}));
+    Bytes points = {3};
+    Put32(points, 0x3FC00000);  // 1.5
+    Put32(points, 0x3F400000);  // 0.75
+    for (const uint32_t v : {2u, 1u, 10u, 3u, 4u, 1250u}) Put32(points, v);
+    put("packet", "points", packet(9, points));
 
     std::printf("fuzz_seeds: %d seed files in %s\n", written, out.c_str());
     return 0;

@@ -7,7 +7,8 @@
 //   - an accepted packet writes back to the same bytes;
 //   - an accepted packet of inputs starts no later than the first pass
 //     lacking, acknowledges no pass never sent and holds at most 16
-//     records (none: an acknowledgement alone).
+//     records (none: an acknowledgement alone);
+//   - an accepted points record is of a known level with no value below 0.
 
 #include <cstring>
 
@@ -39,6 +40,12 @@ int FuzzPacket(const uint8_t* data, size_t size) {
         const NetInputs& in = packet.inputs;
         FUZZ_CHECK(in.count <= kNetMaxInputsPerPacket);
         FUZZ_CHECK(in.firstPass <= window.peerHave && in.have <= window.sent);
+    }
+    if (packet.kind == NetKind::Points) {
+        const NetPoints& pt = packet.points;
+        FUZZ_CHECK(pt.level < kNetLevels);
+        FUZZ_CHECK((pt.shieldRecover | pt.plasmaShields | pt.hsJumpSeconds | pt.maxWarpGates | pt.lives | pt.points) >=
+                   0);
     }
     return 0;
 }

@@ -1,7 +1,9 @@
 #include "net/NetProtocol.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "platform/LittleEndian.h"
 
@@ -14,6 +16,7 @@ constexpr size_t kInputsFixedBytes = 9;
 constexpr size_t kHashBytes = 12;
 constexpr size_t kPingBytes = 4;
 constexpr size_t kByeBytes = 1;
+constexpr size_t kPointsBytes = 1 + 2 * 4 + 6 * 4;
 static_assert(kNetHeaderBytes + kInputsFixedBytes + kNetMaxInputsPerPacket * kNetInputBytes <= kNetMaxPacketBytes);
 static_assert(kNetHeaderBytes + kWelcomeBytes <= kNetMaxPacketBytes);
 
@@ -98,6 +101,25 @@ bool GetHello(Cursor& c, NetHello* h, const char** why) {
     return true;
 }
 
+// A speed's bit pattern: a finite float in 0 .. kNetMaxSpeed.
+const char* SpeedFault(uint32_t bits) {
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    if (!std::isfinite(v)) return "a ship's speed that is not a number";
+    if (!(v >= 0.0f && v <= kNetMaxSpeed)) return "a ship's speed out of range";
+    return nullptr;
+}
+
+// Why a points record breaks the rules, or nullptr when it keeps them.
+const char* PointsFault(const NetPoints& p) {
+    if (p.level >= kNetLevels) return "an unknown level";
+    if (const char* why = SpeedFault(p.velocityBits)) return why;
+    if (const char* why = SpeedFault(p.accelerationBits)) return why;
+    for (const int32_t v : {p.shieldRecover, p.plasmaShields, p.hsJumpSeconds, p.maxWarpGates, p.lives, p.points})
+        if (v < 0 || v > kNetMaxPointsValue) return "a points-screen value out of range";
+    return nullptr;
+}
+
 bool KnownRefusal(NetRefuseReason r) { return r >= NetRefuseReason::Version && r <= NetRefuseReason::Protocol; }
 bool KnownBye(NetByeReason r) { return r >= NetByeReason::Left && r <= NetByeReason::Misbehaved; }
 
@@ -127,6 +149,9 @@ size_t NetPacketBytes(NetKind kind, uint8_t count) {
         break;
     case NetKind::Bye:
         body = kByeBytes;
+        break;
+    case NetKind::Points:
+        body = kPointsBytes;
         break;
     default:
         return 0;
@@ -160,6 +185,9 @@ size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
         break;
     case NetKind::Bye:
         if (!KnownBye(p.bye)) return 0;
+        break;
+    case NetKind::Points:
+        if (PointsFault(p.points) != nullptr) return 0;
         break;
     default:
         break;
@@ -204,6 +232,15 @@ size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
     case NetKind::Bye:
         c.U8(static_cast<uint8_t>(p.bye));
         break;
+    case NetKind::Points: {
+        const NetPoints& s = p.points;
+        c.U8(s.level);
+        c.U32(s.velocityBits);
+        c.U32(s.accelerationBits);
+        for (const int32_t v : {s.shieldRecover, s.plasmaShields, s.hsJumpSeconds, s.maxWarpGates, s.lives, s.points})
+            c.U32(static_cast<uint32_t>(v));
+        break;
+    }
     }
     return size;
 }
@@ -213,7 +250,7 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
     if (std::memcmp(data, kNetMagic, sizeof kNetMagic) != 0) return Refuse(why, "not a VoidCrawl packet");
     if (data[4] != kNetProtocolVersion) return Refuse(why, "another version of the network protocol");
     const auto kind = static_cast<NetKind>(data[5]);
-    if (kind < NetKind::Hello || kind > NetKind::Bye) return Refuse(why, "an unknown kind of packet");
+    if (kind < NetKind::Hello || kind > NetKind::Points) return Refuse(why, "an unknown kind of packet");
     if (kind == NetKind::Inputs) {
         if (size < NetPacketBytes(kind, 0)) return Refuse(why, "the packet has the wrong size");
         const uint8_t count = data[kNetHeaderBytes + 4];
@@ -282,6 +319,16 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
         p.bye = static_cast<NetByeReason>(c.GetU8());
         if (!KnownBye(p.bye)) return Refuse(why, "an unknown reason for leaving");
         return true;
+    case NetKind::Points: {
+        NetPoints& s = p.points;
+        s.level = c.GetU8();
+        s.velocityBits = c.GetU32();
+        s.accelerationBits = c.GetU32();
+        for (int32_t* v : {&s.shieldRecover, &s.plasmaShields, &s.hsJumpSeconds, &s.maxWarpGates, &s.lives, &s.points})
+            *v = static_cast<int32_t>(c.GetU32());
+        const char* fault = PointsFault(s);
+        return fault == nullptr || Refuse(why, fault);
+    }
     }
     return Refuse(why, "an unknown kind of packet");
 }

@@ -26,6 +26,11 @@ constexpr uint32_t kNetPassWindow = 128;
 // State hashes are exchanged for the passes that are multiples of this.
 constexpr uint32_t kNetHashInterval = 100;
 constexpr size_t kNetMaxPacketBytes = 96;
+// A points record's level is below this (the match's level count).
+constexpr uint8_t kNetLevels = 20;
+// Its whole numbers lie in 0 .. this, its speeds in 0 .. kNetMaxSpeed.
+constexpr int32_t kNetMaxPointsValue = 1000000;
+constexpr float kNetMaxSpeed = 100.0f;
 
 enum class NetKind : uint8_t {
     Hello = 1,    // the joining side: who it is and what it runs
@@ -35,7 +40,8 @@ enum class NetKind : uint8_t {
     Hash = 5,     // the state hash of a pass both sides have played for sure
     Ping = 6,
     Pong = 7,
-    Bye = 8,  // the sender leaves
+    Bye = 8,     // the sender leaves
+    Points = 9,  // the sender's player after its points screen
 };
 
 // One pass of one player's input. The six play keys (world's PlayKey
@@ -101,6 +107,15 @@ enum class NetByeReason : uint8_t {
     Misbehaved = 3,  // the peer's packets broke the rules
 };
 
+// A player's worm as its points screen left it, for the level about to be
+// played: the ship's upgrades and the points not spent. The speeds travel
+// as their IEEE-754 bit patterns, so that both games hold the same floats.
+struct NetPoints {
+    uint8_t level = 0;  // 0 .. kNetLevels - 1
+    uint32_t velocityBits = 0, accelerationBits = 0;
+    int32_t shieldRecover = 0, plasmaShields = 0, hsJumpSeconds = 0, maxWarpGates = 0, lives = 0, points = 0;
+};
+
 struct NetPacket {
     NetKind kind = NetKind::Bye;
     NetHello hello;      // Hello
@@ -109,6 +124,7 @@ struct NetPacket {
     NetInputs inputs;    // Inputs
     NetHash hash;        // Hash
     NetPing ping;        // Ping, Pong
+    NetPoints points;    // Points
     NetByeReason bye = NetByeReason::Left;
 };
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -22,6 +23,16 @@ NetHello SomeHello() {
     return h;
 }
 
+uint32_t Bits(float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 std::vector<uint8_t> Bytes(const NetPacket& p) {
     uint8_t buffer[kNetMaxPacketBytes];
     const size_t n = WriteNetPacket(p, buffer, sizeof buffer);
@@ -32,7 +43,7 @@ std::vector<uint8_t> Bytes(const NetPacket& p) {
 constexpr NetWindow kOpen = {1000, 1000, 0};
 
 TEST(NetProtocol, EveryKindReadsBackAsWritten) {
-    std::vector<NetPacket> packets(8);
+    std::vector<NetPacket> packets(9);
     packets[0].kind = NetKind::Hello;
     packets[0].hello = SomeHello();
     packets[1].kind = NetKind::Welcome;
@@ -53,6 +64,9 @@ TEST(NetProtocol, EveryKindReadsBackAsWritten) {
     packets[6].ping.time = 12345;
     packets[7].kind = NetKind::Bye;
     packets[7].bye = NetByeReason::OutOfStep;
+    // A points record at the edges of every range.
+    packets[8].kind = NetKind::Points;
+    packets[8].points = {kNetLevels - 1, Bits(kNetMaxSpeed), Bits(0.0f), 0, 1, 2, 3, 4, kNetMaxPointsValue};
 
     for (const NetPacket& p : packets) {
         SCOPED_TRACE(static_cast<int>(p.kind));
@@ -74,6 +88,13 @@ TEST(NetProtocol, EveryKindReadsBackAsWritten) {
     EXPECT_EQ(got.welcome.seed, 0xDEADBEEF);
     EXPECT_EQ(got.welcome.inputDelay, 4);
     EXPECT_EQ(welcome.size(), 58u);
+    const std::vector<uint8_t> points = Bytes(packets[8]);
+    ASSERT_TRUE(ParseNetPacket(points.data(), points.size(), kOpen, &got, &why));
+    EXPECT_EQ(points.size(), 39u);
+    EXPECT_EQ(got.points.level, kNetLevels - 1);
+    EXPECT_EQ(got.points.velocityBits, Bits(kNetMaxSpeed));
+    EXPECT_EQ(got.points.maxWarpGates, 3);
+    EXPECT_EQ(got.points.points, kNetMaxPointsValue);
     // The inputs of a pass cost 4 bytes beyond 15.
     EXPECT_EQ(NetPacketBytes(NetKind::Inputs, 1), 19u);
     EXPECT_EQ(NetPacketBytes(NetKind::Inputs, kNetMaxInputsPerPacket), 79u);
@@ -94,6 +115,12 @@ TEST(NetProtocol, WriterRefusesPacketsThatBreakTheRules) {
     p.kind = NetKind::Hello;
     p.hello = SomeHello();
     std::memset(p.hello.name, 'A', kNetNameBytes);  // no end
+    EXPECT_EQ(WriteNetPacket(p, buffer, sizeof buffer), 0u);
+    p.kind = NetKind::Points;
+    EXPECT_EQ(WriteNetPacket(p, buffer, sizeof buffer), 39u);
+    p.points.velocityBits = Bits(-1.0f);
+    EXPECT_EQ(WriteNetPacket(p, buffer, sizeof buffer), 0u);
+    p.points = {kNetLevels};
     EXPECT_EQ(WriteNetPacket(p, buffer, sizeof buffer), 0u);
 }
 
@@ -116,6 +143,7 @@ NetPacket Good(NetKind kind) {
     p.inputs.count = 2;
     p.inputs.have = 400;
     p.hash.pass = 400;
+    p.points = {3, Bits(2.5f), Bits(0.75f), 1, 2, 3, 4, 5, 600};
     return p;
 }
 
@@ -127,7 +155,7 @@ TEST(NetProtocol, HostilePacketsAreRefusedWithTheirReason) {
         {"magic", [](B b) { b[0] = 'X'; }, NetKind::Ping, "not a VoidCrawl packet"},
         {"protocol", [](B b) { b[4] = 2; }, NetKind::Ping, "another version of the network protocol"},
         {"kind 0", [](B b) { b[5] = 0; }, NetKind::Ping, "an unknown kind of packet"},
-        {"kind 9", [](B b) { b[5] = 9; }, NetKind::Ping, "an unknown kind of packet"},
+        {"kind 10", [](B b) { b[5] = 10; }, NetKind::Ping, "an unknown kind of packet"},
         {"byte too many", [](B b) { b.push_back(0); }, NetKind::Hash, "the packet has the wrong size"},
         {"byte too few", [](B b) { b.pop_back(); }, NetKind::Hello, "the packet has the wrong size"},
         {"hello version no end", [](B b) { std::memset(&b[6], '1', 16); }, NetKind::Hello,
@@ -167,6 +195,21 @@ TEST(NetProtocol, HostilePacketsAreRefusedWithTheirReason) {
          "a hash of a pass not yet played",
          {399 - kNetPassWindow, 1000, 0}},
         {"bye reason", [](B b) { b[6] = 4; }, NetKind::Bye, "an unknown reason for leaving"},
+        {"points short", [](B b) { b.pop_back(); }, NetKind::Points, "the packet has the wrong size"},
+        {"points long", [](B b) { b.push_back(0); }, NetKind::Points, "the packet has the wrong size"},
+        {"points level 20", [](B b) { b[6] = 20; }, NetKind::Points, "an unknown level"},
+        {"points velocity NaN", [](B b) { Put32(b, 7, 0x7FC00000); }, NetKind::Points,
+         "a ship's speed that is not a number"},
+        {"points acceleration inf", [](B b) { Put32(b, 11, Bits(INFINITY)); }, NetKind::Points,
+         "a ship's speed that is not a number"},
+        {"points velocity negative", [](B b) { Put32(b, 7, Bits(-0.5f)); }, NetKind::Points,
+         "a ship's speed out of range"},
+        {"points acceleration too large", [](B b) { Put32(b, 11, Bits(100.01f)); }, NetKind::Points,
+         "a ship's speed out of range"},
+        {"points lives negative", [](B b) { Put32(b, 31, 0xFFFFFFFF); }, NetKind::Points,
+         "a points-screen value out of range"},
+        {"points too many", [](B b) { Put32(b, 35, kNetMaxPointsValue + 1); }, NetKind::Points,
+         "a points-screen value out of range"},
     };
     for (const Hostile& h : cases) {
         SCOPED_TRACE(h.what);
