@@ -28,10 +28,10 @@ void NetPeer::StartJoin(NetLink* link, const NetHello& hello) {
     state_ = State::Greeting;
 }
 
-void NetPeer::Send(const NetPacket& packet, bool reliable) {
+bool NetPeer::Send(const NetPacket& packet, bool reliable) {
     uint8_t bytes[kNetMaxPacketBytes];
     const size_t n = WriteNetPacket(packet, bytes, sizeof bytes);
-    if (n > 0) link_->Send(bytes, n, reliable);
+    return n > 0 && link_->Send(bytes, n, reliable);
 }
 
 void NetPeer::Stop(State state, NetByeReason bye) {
@@ -150,6 +150,11 @@ void NetPeer::Take(const NetPacket& p) {
         // (A pong of the time this side never pinged at is nonsense: kept out.)
         if (pinged_ && now_ - p.ping.time <= now_ - firstPingMs_) roundTripMs_ = now_ - p.ping.time;
         return;
+    case NetKind::Points:
+        if (state_ != State::Playing) return;
+        peerPoints_ = p.points;
+        havePeerPoints_ = true;
+        return;
     case NetKind::Bye:
         state_ = State::Left;
         std::snprintf(message_, sizeof message_, "%s",
@@ -189,6 +194,22 @@ void NetPeer::CheckHash(uint32_t pass) {
     if (slot.pass != pass || !slot.mine || !slot.theirs || slot.myHash == slot.theirHash) return;
     std::snprintf(message_, sizeof message_, "the two games went out of step at pass %u", static_cast<unsigned>(pass));
     Stop(State::OutOfStep, NetByeReason::OutOfStep);
+}
+
+bool NetPeer::SendPoints(const NetPoints& points) {
+    if (state_ != State::Playing) return false;
+    NetPacket p;
+    p.kind = NetKind::Points;
+    p.points = points;
+    const bool sent = Send(p, true);
+    link_->Flush();
+    return sent;
+}
+
+bool NetPeer::PeerPoints(uint8_t level, NetPoints* out) const {
+    if (!havePeerPoints_ || peerPoints_.level != level) return false;
+    *out = peerPoints_;
+    return true;
 }
 
 void NetPeer::Leave() { Stop(State::Left, NetByeReason::Left); }

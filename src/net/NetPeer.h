@@ -9,10 +9,11 @@
 // The conversation with the other game over a link (docs/net-protocol.md):
 // the greeting (hello, then welcome or refuse), each pass's inputs with
 // their acknowledgements, the state hashes compared, pings for the round
-// trip, and the goodbye. The match calls Update once a pass (it polls the
-// link and answers), SendInput with its input for the next pass, reads the
-// peer's with PeerInput, and hands over a hash every kNetHashInterval
-// passes. No allocation after Start.
+// trip, the players' points records between levels, and the goodbye. The
+// match calls Update once a pass (it polls the link and answers),
+// SendInput with its input for the next pass, reads the peer's with
+// PeerInput, and hands over a hash every kNetHashInterval passes. No
+// allocation after Start.
 class NetPeer {
 public:
     enum class State : uint8_t {
@@ -57,6 +58,14 @@ public:
     // sent to the peer and compared with the peer's: two that differ make
     // the state OutOfStep and say goodbye.
     void SendHash(uint32_t pass, uint64_t hash);
+    // This side's player after its points screen, for `points.level`; sent
+    // reliably. False when not Playing or when the record breaks the
+    // protocol's rules.
+    bool SendPoints(const NetPoints& points);
+    // The peer's record for `level`, once it arrived. The newest record
+    // received is kept, whatever its level.
+    bool PeerPoints(uint8_t level, NetPoints* out) const;
+
     // Says goodbye (the player left) and stops.
     void Leave();
 
@@ -66,7 +75,7 @@ public:
     uint32_t Refused() const { return refused_; }
 
 private:
-    void Send(const NetPacket& packet, bool reliable);
+    bool Send(const NetPacket& packet, bool reliable);
     void SendInputs();
     void Take(const NetPacket& packet);
     void CheckHash(uint32_t pass);
@@ -87,6 +96,8 @@ private:
     NetWelcome match_;
     NetInputQueue queue_;
     HashSlot hashes_[kHashSlots];
+    NetPoints peerPoints_;
+    bool havePeerPoints_ = false;
     NetDatagram received_[16];
     uint32_t now_ = 0;
     uint32_t firstPingMs_ = 0;

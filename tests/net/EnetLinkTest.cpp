@@ -2,7 +2,8 @@
 // through the UDP relay (tools/udprelay): addresses, a second peer turned
 // away, a peer that leaves, the greeting and its refusals, hashes that
 // differ, inputs exchanged through delay, loss
-// and reordering with none missing, and a peer that goes silent.
+// and reordering with none missing, points records between levels, and a
+// peer that goes silent.
 
 #include <gtest/gtest.h>
 
@@ -468,6 +469,41 @@ TEST(NetPeer, InputsFlowHashesAgreeThenDifferAndLeavingIsSaid) {
     q.joiner.Leave();
     ASSERT_TRUE(q.Until(2000, [&] { return q.host.GetState() == NetPeer::State::Left; }));
     EXPECT_STREQ(q.host.Message(), "the other player left");
+}
+
+// Each side sends its player's points record for level 3; each sees the
+// other's, for that level only, until a newer record comes.
+TEST(NetPeer, PointsRecordsOfALevelReachTheOtherSide) {
+    NetPeer idle;
+    EXPECT_FALSE(idle.SendPoints({}));  // not playing
+    const NetHello hello = Hello("1.0.0", 1, "A");
+    Peers p(hello, hello);
+    ASSERT_TRUE(p.Until(3000, [&] { return p.Settled(); }));
+    NetPoints mine[2] = {{3, 0x3F800000, 0x40000000, 1, 2, 3, 4, 5, 6000},
+                         {3, 0x40400000, 0x3F000000, 0, 0, 9, 1, 2, 17}};
+    NetPeer* both[2] = {&p.host, &p.joiner};
+    NetPoints got;
+    EXPECT_FALSE(p.host.PeerPoints(3, &got));
+    NetPoints bad = mine[0];
+    bad.lives = -1;
+    EXPECT_FALSE(p.host.SendPoints(bad));
+    for (int side = 0; side < 2; ++side) ASSERT_TRUE(both[side]->SendPoints(mine[side]));
+    ASSERT_TRUE(p.Until(2000, [&] { return p.host.PeerPoints(3, &got) && p.joiner.PeerPoints(3, &got); }));
+    for (int side = 0; side < 2; ++side) {
+        ASSERT_TRUE(both[side]->PeerPoints(3, &got));
+        const NetPoints& want = mine[1 - side];
+        EXPECT_EQ(got.velocityBits, want.velocityBits);
+        EXPECT_EQ(got.accelerationBits, want.accelerationBits);
+        EXPECT_EQ(got.hsJumpSeconds, want.hsJumpSeconds);
+        EXPECT_EQ(got.points, want.points);
+        EXPECT_FALSE(both[side]->PeerPoints(4, &got));
+    }
+    // The next level's record takes the place of this one's.
+    mine[0].level = 4;
+    ASSERT_TRUE(p.host.SendPoints(mine[0]));
+    ASSERT_TRUE(p.Until(2000, [&] { return p.joiner.PeerPoints(4, &got); }));
+    EXPECT_FALSE(p.joiner.PeerPoints(3, &got));
+    EXPECT_EQ(p.host.Refused() + p.joiner.Refused(), 0u);
 }
 
 }  // namespace
