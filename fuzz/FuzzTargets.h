@@ -17,7 +17,7 @@ int FuzzLevel(const uint8_t* data, size_t size);      // Arena::Check, Match::Lo
 int FuzzHighScore(const uint8_t* data, size_t size);  // HighScoreTable::LoadBytes, Sort, Frame, StoreBytes
 int FuzzScript(const uint8_t* data, size_t size);     // the runner's script parser
 int FuzzReplay(const uint8_t* data, size_t size);     // ParseReplay, InputTape playing and recording
-int FuzzRollback(const uint8_t* data, size_t size);   // ReadRollbackPacket, a rollback session hearing it
+int FuzzRollback(const uint8_t* data, size_t size);   // a rollback session over a NetPeer hearing the bytes
 int FuzzPacket(const uint8_t* data, size_t size);     // ParseNetPacket, WriteNetPacket
 
 struct FuzzTarget {

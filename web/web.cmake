@@ -18,12 +18,14 @@ endif()
 find_program(VC_GZIP gzip REQUIRED)
 
 file(GLOB VC_WEB_SOURCES CONFIGURE_DEPENDS
-  src/platform/*.cpp src/gfx/*.cpp src/io/*.cpp src/world/*.cpp
+  src/platform/*.cpp src/net/*.cpp src/gfx/*.cpp src/io/*.cpp src/world/*.cpp
   src/screens/*.cpp src/match/*.cpp src/app/*.cpp src/hosts/web/*.cpp)
 # (The native build holds the layers apart; this one compiles them at once.)
 # F12's PNG files are the desktop window's (through libpng); the browser has
 # its own ways to keep a picture.
 list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/gfx/(PngWriter|Screenshot)\\.cpp$")
+# No UDP in a page: online play is the desktop's.
+list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/net/EnetLink\\.cpp$")
 
 add_executable(voidcrawl ${VC_WEB_SOURCES})
 target_include_directories(voidcrawl PRIVATE src)

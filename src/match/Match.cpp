@@ -91,6 +91,7 @@ void Match::Reset(int32_t d) {
         exitNumberX[i] = 0;
     }
     resultsSaved = tableShown = introPending = pointsPhase = allLevelsDone = timerExpired = 0;
+    levelEnd = pointsReady = 0;
     frozen = 0;
     frozenAt = 0;
     timerStart = 0;  // set when a level starts; a game's state owes nothing to the last one's
@@ -227,7 +228,19 @@ void Match::IntroFrame() {
 void Match::ArmSetupScreen() { setupScreen->Arm(); }
 
 void Match::PlayFrame() {
-    PlayWorms();
+    if (levelEnd == 1) return;  // held: the pass that ended the level is not yet sure
+    if (levelEnd == 2) {
+        // Let go: the level's last pass ran already; on from where it stopped.
+        levelEnd = 0;
+    } else {
+        PlayWorms();
+        const bool gameEnds = playerOut[0] && playerOut[1] && !resultsSaved;
+        const bool levelEnds = playerDone[0] && playerDone[1] && !pointsPhase && !(playerOut[0] && playerOut[1]);
+        if (holdLevelEnds && (gameEnds || levelEnds)) {
+            levelEnd = 1;
+            return;
+        }
+    }
     if (playerOut[0] && playerOut[1]) {
         // The results are saved the moment the game ends; the cue only
         // holds back the table, so leaving during it loses nothing.
@@ -279,7 +292,8 @@ void Match::PlayFrame() {
         }
         inPlay = 0;
         Leave();
-        const int p = playerOut[0] ? 1 : 0;
+        int p = playerOut[0] ? 1 : 0;
+        if (onlinePlayer >= 0) p = onlinePlayer;
         for (int pass = 0; pass < 2; ++pass) {
             setupScreen->DrawBackground();
             Worm& w = worms[p];
@@ -291,12 +305,59 @@ void Match::PlayFrame() {
         ArmSetupScreen();
         cursor->IgnoreHeldButton();
         pointsDue[0] = pointsDue[1] = 1;
+        pointsReady = 0;
         pointsPhase = 1;
     }
 }
 
+void Match::TakePeerPoints(const ShipStats& stats, int32_t points) {
+    if (onlinePlayer < 0 || !pointsPhase) return;
+    Worm& w = worms[1 - onlinePlayer];
+    w.stats = stats;
+    w.points = points;
+    pointsDue[1 - onlinePlayer] = 0;
+}
+
+void Match::EndOnline() {
+    if (resultsSaved || !inPlay) return;
+    for (int i = 0; i < 2; ++i) {
+        worms[i].active = 0;
+        worms[i].stats.lives = 0;
+        playerOut[i] = 1;
+        playerDone[i] = 1;
+    }
+    introPending = 0;
+    levelEnd = 0;
+    gameOverCue = kGameOverCueFrames;  // no cue: the table at once
+}
+
+// Online, each machine works its own player's screen; the other player's
+// result comes over the link (TakePeerPoints) while this one waits.
+void Match::OnlinePointsFrame() {
+    const int me = onlinePlayer;
+    const int them = 1 - me;
+    if (pointsDue[me] && !playerOut[me]) {
+        Worm& w = worms[me];
+        if (setupScreen->PointsFrame(&w.stats, me == 0 ? playerSetup->ship1 : playerSetup->ship2, w.score, &w.points,
+                                     &w.stats.lives, names[me])) {
+            pointsDue[me] = 0;
+            pointsReady = 1;
+        }
+    } else {
+        setupScreen->DrawBackground();
+        const char* const text = "WAITING FOR THE OTHER PLAYER";
+        int32_t width = 0;
+        for (const char* c = text; *c; ++c) width += mediumFont->Advance(*c);
+        mediumFont->DrawText(backBuffer, 320 - width / 2, 240 - mediumFont->cellHeight / 2, text, 0);
+    }
+    if ((pointsDue[me] && !playerOut[me]) || (pointsDue[them] && !playerOut[them])) return;
+    pointsPhase = 0;
+}
+
 void Match::PointsFrame() {
-    if (pointsDue[0] && !playerOut[0]) {
+    if (onlinePlayer >= 0) {
+        OnlinePointsFrame();
+    } else if (pointsDue[0] && !playerOut[0]) {
         Worm& w = worms[0];
         if (setupScreen->PointsFrame(&w.stats, playerSetup->ship1, w.score, &w.points, &w.stats.lives, names[0])) {
             pointsDue[0] = 0;
@@ -361,12 +422,13 @@ int32_t Match::GameOverFrame() {
         tableShown = 1;
         Leave();
         cursor->IgnoreHeldButton();
-        highScores->Frame(mediumFont, true);
+        highScores->Frame(mediumFont, onlinePlayer < 0);
         FlipDisplay();
-        highScores->Frame(mediumFont, true);
+        highScores->Frame(mediumFont, onlinePlayer < 0);
         highScores->FadeIn();
     }
-    return highScores->Frame(mediumFont, true);
+    // Online, a game that is over stays over: nobody continues alone.
+    return highScores->Frame(mediumFont, onlinePlayer < 0);
 }
 
 void Match::Enter() {

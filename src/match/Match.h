@@ -63,6 +63,25 @@ public:
     void DrawExitCountdown(int32_t player);
     void DrawGameOverCue();
 
+    // Online play: the player this machine's player steers (-1: both are
+    // played here). Each machine works its own player's points screens and
+    // waits for the other's (pointsReady, then TakePeerPoints).
+    int32_t onlinePlayer = -1;
+    // Set while a pass runs under the rollback session: a pass that ends
+    // the level or the game stops there (levelEnd = 1) instead of going on
+    // to the points screens or the table, until the game lets it go on
+    // (levelEnd = 2: the next frame goes on from where the pass stopped).
+    uint8_t holdLevelEnds = 0;
+    uint8_t levelEnd = 0;
+    // Online: this machine's player closed its points screen.
+    uint8_t pointsReady = 0;
+    void TakePeerPoints(const ShipStats& stats, int32_t points);
+    // Online: the link went or the other player left: the game ends here,
+    // its results kept, and the table follows.
+    void EndOnline();
+    // Passes of a level under way (not its end, nor the screens between levels).
+    bool InLevelPlay() const { return inPlay && !pointsPhase && !resultsSaved && !allLevelsDone && levelEnd == 0; }
+
     uint8_t resultsSaved = 0;  // this game's results are in the table (and saved when they could be)
     // A replayed game: its results were kept when it was played, so the
     // table only shows them and nothing is written.
@@ -120,6 +139,7 @@ public:
 
 private:
     void ArmSetupScreen();
+    void OnlinePointsFrame();
     void SaveResults();
     static float AddFactor(float factor, float delta);
 };

@@ -10,11 +10,6 @@
 
 namespace {
 
-constexpr uint8_t kMagic0 = 'V';
-constexpr uint8_t kMagic1 = 'R';
-// Pass numbers stay far below where int32_t arithmetic could overflow.
-constexpr uint32_t kMaxPass = 0x7FFF0000u;
-
 int64_t Nanos() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -39,65 +34,40 @@ void ComposeKeyState(const uint8_t bits[2], const PlayKeys& bindings, uint8_t* k
     }
 }
 
-// Layout: 'V' 'R', first pass (u32), count (u8), ack (u32), hash pass
-// (u32), hash (u64), then `count` bytes of keys; little-endian.
-size_t WriteRollbackPacket(const RollbackPacket& packet, uint8_t* out) {
-    const uint8_t count = packet.count <= RollbackPacket::kMaxInputs ? packet.count : RollbackPacket::kMaxInputs;
-    out[0] = kMagic0;
-    out[1] = kMagic1;
-    WriteLittleEndian<uint32_t>(out + 2, packet.firstPass);
-    out[6] = count;
-    WriteLittleEndian<uint32_t>(out + 7, packet.ack);
-    WriteLittleEndian<uint32_t>(out + 11, packet.hashPass);
-    WriteLittleEndian<uint64_t>(out + 15, packet.hash);
-    std::memcpy(out + kRollbackPacketHeader, packet.inputs, count);
-    return kRollbackPacketHeader + count;
+NetInput ToNetInput(uint8_t bits) {
+    NetInput in;
+    in.keys = static_cast<uint8_t>(bits & kNetKeyBits);
+    in.extra[0] = (bits & kPassSpace) != 0 ? 1 : 0;
+    return in;
 }
 
-bool ReadRollbackPacket(const uint8_t* bytes, size_t size, RollbackPacket* packet) {
-    if (bytes == nullptr || size < kRollbackPacketHeader || size > kRollbackPacketMax) return false;
-    if (bytes[0] != kMagic0 || bytes[1] != kMagic1) return false;
-    RollbackPacket p;
-    p.firstPass = ReadLittleEndian<uint32_t>(bytes + 2);
-    p.count = bytes[6];
-    p.ack = ReadLittleEndian<uint32_t>(bytes + 7);
-    p.hashPass = ReadLittleEndian<uint32_t>(bytes + 11);
-    p.hash = ReadLittleEndian<uint64_t>(bytes + 15);
-    if (p.count > RollbackPacket::kMaxInputs || size != kRollbackPacketHeader + p.count) return false;
-    if (p.firstPass > kMaxPass || p.ack > kMaxPass || (p.hashPass > kMaxPass && p.hashPass != RollbackPacket::kNoHash))
-        return false;
-    for (int i = 0; i < p.count; ++i) {
-        p.inputs[i] = bytes[kRollbackPacketHeader + i];
-        if ((p.inputs[i] & ~kPassKeysMask) != 0) return false;
-    }
-    *packet = p;
-    return true;
+uint8_t FromNetInput(const NetInput& input) {
+    return static_cast<uint8_t>((input.keys & kNetKeyBits) | ((input.extra[0] & 1) != 0 ? kPassSpace : 0));
 }
 
-void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, int32_t delay, RollbackLink* link) {
+void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, int32_t delay, NetPeer* peer) {
     match_ = match;
-    link_ = link;
+    peer_ = peer;
     local_ = local == 1 ? 1 : 0;
     remote_ = 1 - local_;
     delay_ = delay < 0 ? 0 : (delay > kMaxDelay ? kMaxDelay : delay);
     randomState_ = randomState;
     pass_ = 0;
-    // The first `delay` passes of both players have no keys.
-    known_[0] = known_[1] = delay_;
-    peerHolds_ = delay_;
+    known_[0] = known_[1] = 0;
     firstWrong_ = -1;
     std::memset(inputs_, 0, sizeof inputs_);
     std::memset(usedRemote_, 0, sizeof usedRemote_);
-    ownHashPass_ = peerHashPass_ = comparedPass_ = RollbackPacket::kNoHash;
     pendingHashPass_ = -1;
-    for (uint32_t& p : hashPasses_) p = RollbackPacket::kNoHash;
     outOfStep_ = false;
-    outOfStepPass_ = -1;
-    hashesCompared_ = 0;
+    hashesSent_ = 0;
     std::memset(depths_, 0, sizeof depths_);
     std::memset(depthNanos_, 0, sizeof depthNanos_);
     waits_ = 0;
     longestRollbackNanos_ = 0;
+    // The first `delay` passes of both sides have no keys: known at once,
+    // and sent all the same, so that the peer's pass numbers are ours.
+    while (known_[local_] < delay_ && peer_->SendInput(ToNetInput(0))) Input(local_, known_[local_]++) = 0;
+    known_[remote_] = delay_;
 }
 
 int32_t RollbackSession::Confirmed() const { return known_[remote_] < pass_ ? known_[remote_] : pass_; }
@@ -109,19 +79,23 @@ uint8_t RollbackSession::Keys(int32_t player, int32_t pass) const {
 }
 
 RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
+    if (!outOfStep_ && peer_->GetState() != NetPeer::State::Playing) outOfStep_ = true;
     if (outOfStep_) return Step::OutOfStep;
     // Two sessions may share a process (the tests): each has its own
     // generator, and play reads the pass clock.
     SeedRandom(randomState_);
     SetPassTicks(&clock_);
-    if (known_[local_] == pass_ + delay_) {
-        Input(local_, pass_ + delay_) = static_cast<uint8_t>(localKeys & kPassKeysMask);
-        ++known_[local_];
-    }
+    if (known_[local_] == pass_ + delay_ && match_->levelEnd == 0 &&
+        peer_->SendInput(ToNetInput(static_cast<uint8_t>(localKeys & kPassKeysMask))))
+        Input(local_, known_[local_]++) = static_cast<uint8_t>(localKeys & kPassKeysMask);
     Receive();
     if (firstWrong_ >= 0) Rollback(firstWrong_);
     Step step = Step::Ran;
-    if (pass_ - known_[remote_] >= kMaxRollback) {
+    if (match_->levelEnd != 0) {
+        // The level (or the game) ended on a pass that may yet be undone:
+        // nothing more runs until every pass up to it is sure.
+        step = known_[remote_] >= pass_ ? Step::LevelOver : Step::Holding;
+    } else if (pass_ - known_[remote_] >= kMaxRollback || pass_ >= known_[local_]) {
         ++waits_;
         step = Step::Waiting;
     } else {
@@ -129,36 +103,26 @@ RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
         ++pass_;
     }
     SettleHash();
-    Send();
     randomState_ = RandomState();
     SetPassTicks(nullptr);
-    return outOfStep_ ? Step::OutOfStep : step;
+    return step;
 }
 
+void RollbackSession::ResumeAfterLevel() { match_->levelEnd = 0; }
+
 void RollbackSession::Receive() {
-    uint8_t bytes[kRollbackPacketMax + 1];
-    for (size_t size = link_->Receive(bytes, sizeof bytes); size > 0; size = link_->Receive(bytes, sizeof bytes)) {
-        RollbackPacket p;
-        if (!ReadRollbackPacket(bytes, size, &p)) continue;
-        if (static_cast<int64_t>(p.ack) > peerHolds_ && static_cast<int64_t>(p.ack) <= known_[local_])
-            peerHolds_ = static_cast<int32_t>(p.ack);
-        for (int i = 0; i < p.count; ++i) {
-            const int64_t q = static_cast<int64_t>(p.firstPass) + i;
-            if (q < known_[remote_]) continue;  // known already
-            // A gap (an earlier packet is still on its way), or beyond the
-            // keys kept: they come again in later packets.
-            if (q > known_[remote_] || q >= pass_ + kInputRing - kMaxRollback - 1) break;
-            const int32_t pass = known_[remote_]++;
-            Input(remote_, pass) = p.inputs[i];
-            if (pass < pass_ && usedRemote_[pass % kInputRing] != p.inputs[i] &&
-                (firstWrong_ < 0 || pass < firstWrong_))
-                firstWrong_ = pass;
-        }
-        if (p.hashPass != RollbackPacket::kNoHash) {
-            peerHashPass_ = p.hashPass;
-            peerHash_ = p.hash;
-            CompareHash(p.hashPass, p.hash);
-        }
+    const int32_t held = static_cast<int32_t>(peer_->PeerPasses() < 0x7FFF0000u ? peer_->PeerPasses() : 0x7FFF0000u);
+    while (known_[remote_] < held) {
+        const int32_t pass = known_[remote_];
+        // Beyond the keys kept: they are read again at a later pass.
+        if (pass >= pass_ + kInputRing - kMaxRollback - 1) break;
+        NetInput in;
+        if (!peer_->PeerInput(static_cast<uint32_t>(pass), &in)) break;
+        const uint8_t keys = FromNetInput(in);
+        Input(remote_, pass) = keys;
+        ++known_[remote_];
+        if (pass < pass_ && usedRemote_[pass % kInputRing] != keys && (firstWrong_ < 0 || pass < firstWrong_))
+            firstWrong_ = pass;
     }
 }
 
@@ -185,7 +149,9 @@ void RollbackSession::RunPass(int32_t pass) {
     usedRemote_[pass % kInputRing] = bits[remote_];
     ComposeKeyState(bits, match_->playKeys, KeyState);
     clock_ = kClockStart + 10u * static_cast<uint32_t>(pass);
+    match_->holdLevelEnds = 1;
     match_->Frame();
+    match_->holdLevelEnds = 0;
     // The hash of the pass's outcome; it holds once the peer's keys for the
     // pass are known (a wrong prediction runs the pass again first).
     if ((pass + 1) % kHashEvery == 0) {
@@ -196,37 +162,7 @@ void RollbackSession::RunPass(int32_t pass) {
 
 void RollbackSession::SettleHash() {
     if (pendingHashPass_ < 0 || pendingHashPass_ >= known_[remote_]) return;
-    ownHashPass_ = static_cast<uint32_t>(pendingHashPass_);
-    ownHash_ = pendingHash_;
-    const int slot = (pendingHashPass_ / kHashEvery) % 4;
-    hashPasses_[slot] = ownHashPass_;
-    hashes_[slot] = ownHash_;
+    peer_->SendHash(static_cast<uint32_t>(pendingHashPass_ + 1), pendingHash_);
+    ++hashesSent_;
     pendingHashPass_ = -1;
-    if (peerHashPass_ != RollbackPacket::kNoHash) CompareHash(peerHashPass_, peerHash_);
-}
-
-void RollbackSession::CompareHash(uint32_t pass, uint64_t hash) {
-    if (pass == comparedPass_) return;
-    const int slot = static_cast<int>((pass / kHashEvery) % 4);
-    if (hashPasses_[slot] != pass) return;  // not there yet, or long gone
-    comparedPass_ = pass;
-    ++hashesCompared_;
-    if (hashes_[slot] == hash) return;
-    outOfStep_ = true;
-    outOfStepPass_ = static_cast<int32_t>(pass);
-}
-
-void RollbackSession::Send() {
-    RollbackPacket p;
-    int32_t first = peerHolds_;
-    // Never more than a packet holds, nor keys the ring no longer keeps.
-    if (known_[local_] - first > RollbackPacket::kMaxInputs) first = known_[local_] - RollbackPacket::kMaxInputs;
-    p.firstPass = static_cast<uint32_t>(first);
-    p.count = static_cast<uint8_t>(known_[local_] - first);
-    for (int i = 0; i < p.count; ++i) p.inputs[i] = Input(local_, first + i);
-    p.ack = static_cast<uint32_t>(known_[remote_]);
-    p.hashPass = ownHashPass_;
-    p.hash = ownHash_;
-    uint8_t bytes[kRollbackPacketMax];
-    link_->Send(bytes, WriteRollbackPacket(p, bytes));
 }

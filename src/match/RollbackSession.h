@@ -4,6 +4,7 @@
 
 #include "match/Match.h"
 #include "match/PlaySnapshot.h"
+#include "net/NetPeer.h"
 #include "platform/KeyCodes.h"
 
 // Online play with rollback, whatever carries the packets. Each machine
@@ -16,7 +17,11 @@
 // Every kHashEvery passes both machines hash the state of the last pass
 // whose keys they both know and compare: a difference is "out of step".
 //
-// The session runs play passes only, within a level (see PlaySnapshot).
+// The keys travel through a NetPeer, which numbers passes from the start
+// of the match and compares the hashes. The session runs play passes only:
+// a pass that ends a level (or the game) holds the match there until every
+// pass up to it is confirmed, and the screens between levels run outside
+// it (the game's own frames); the next level's passes go on from there.
 
 // A player's keys for one pass: bit k is PlayKey k, bit 6 SPACE.
 constexpr uint8_t kPassSpace = 1u << kPlayKeyCount;
@@ -26,40 +31,16 @@ uint8_t PassKeysOf(const uint8_t* keys, const PlayKeys& bindings, int player);
 // KeyState as play reads it for a pass with these keys of the two players.
 void ComposeKeyState(const uint8_t bits[2], const PlayKeys& bindings, uint8_t* keys);
 
-// What one packet between the two machines holds: the sender's keys for
-// `count` passes from `firstPass`, how many of the receiver's passes the
-// sender holds, and the sender's latest state hash.
-struct RollbackPacket {
-    static constexpr int kMaxInputs = 64;
-    static constexpr uint32_t kNoHash = 0xFFFFFFFFu;
-    uint32_t firstPass = 0;
-    uint8_t count = 0;
-    uint8_t inputs[kMaxInputs] = {};
-    uint32_t ack = 0;
-    uint32_t hashPass = kNoHash;  // the pass the hash was taken after
-    uint64_t hash = 0;
-};
-constexpr size_t kRollbackPacketHeader = 23;
-constexpr size_t kRollbackPacketMax = kRollbackPacketHeader + RollbackPacket::kMaxInputs;
-// Writes the packet; returns its size.
-size_t WriteRollbackPacket(const RollbackPacket& packet, uint8_t* out);
-// Reads a packet; false for anything that is not one, byte for byte.
-bool ReadRollbackPacket(const uint8_t* bytes, size_t size, RollbackPacket* packet);
-
-// What carries the packets: datagrams that may be lost, late or reordered.
-class RollbackLink {
-public:
-    virtual ~RollbackLink() = default;
-    virtual void Send(const uint8_t* bytes, size_t size) = 0;
-    // The next datagram that has arrived, or 0 when none has.
-    virtual size_t Receive(uint8_t* bytes, size_t capacity) = 0;
-};
+// The keys of a pass as they travel (net/NetProtocol's input record): the
+// six play keys as they are, SPACE in the record's first extra byte.
+NetInput ToNetInput(uint8_t bits);
+uint8_t FromNetInput(const NetInput& input);
 
 class RollbackSession {
 public:
     static constexpr int32_t kMaxRollback = 12;
     static constexpr int32_t kMaxDelay = 4;
-    static constexpr int32_t kHashEvery = 100;
+    static constexpr int32_t kHashEvery = static_cast<int32_t>(kNetHashInterval);
     // Keys kept, by pass: the peer runs at most a rollback (and the two
     // delays) ahead and is never more than that behind.
     static constexpr int32_t kInputRing = 64;
@@ -69,23 +50,36 @@ public:
     // kClockStart + 10 p.
     static constexpr uint32_t kClockStart = 1000;
 
-    enum class Step { Ran, Waiting, OutOfStep };
+    enum class Step {
+        Ran,
+        Waiting,    // the peer is too far behind, or this side's keys cannot go yet
+        Holding,    // the match holds at a level's end until every pass is confirmed
+        LevelOver,  // ... and now they all are: the game takes over until the next level
+        OutOfStep,  // the peer found the state hashes differ, or the link went
+    };
 
     // A session over `match`, whose level is loaded and whose random
     // generator holds `randomState` (both machines alike); `local` is the
-    // player (0 or 1) this machine's keys steer.
-    void Begin(Match* match, uint32_t randomState, int32_t local, int32_t delay, RollbackLink* link);
-    // One pass of the frame loop with the local player's keys: packets
-    // read, a rollback if a prediction was wrong, then the next pass run
-    // (Ran), or not while the peer is too far behind (Waiting).
+    // player (0 or 1) this machine's keys steer. `peer` is Playing, and no
+    // passes have gone through it yet.
+    void Begin(Match* match, uint32_t randomState, int32_t local, int32_t delay, NetPeer* peer);
+    // One pass of the frame loop with the local player's keys: the peer's
+    // keys that came (the caller updates the peer first), a rollback if a
+    // prediction was wrong, then the next pass run (Ran), or not.
     Step Advance(uint8_t localKeys);
+    // The game ran its own frames between levels, from the same generator
+    // on both machines (RandomStateRef): play goes on at the next pass.
+    void ResumeAfterLevel();
+    // The generator play runs from; the game's frames between levels use
+    // it too, so that the next level's food falls alike on both machines.
+    uint32_t& RandomStateRef() { return randomState_; }
 
     int32_t Pass() const { return pass_; }  // passes run
     // Passes whose keys both machines know.
     int32_t Confirmed() const;
     bool OutOfStep() const { return outOfStep_; }
-    int32_t OutOfStepPass() const { return outOfStepPass_; }
-    int32_t HashesCompared() const { return hashesCompared_; }
+    // State hashes this side handed over (the peer compares them with its own).
+    int32_t HashesSent() const { return hashesSent_; }
     // Rollbacks by depth (passes run again), 1 to kMaxRollback.
     const int64_t* RollbackDepths() const { return depths_; }
     int64_t Waits() const { return waits_; }
@@ -103,13 +97,11 @@ private:
     void Receive();
     void Rollback(int32_t from);
     void RunPass(int32_t pass);
-    // Our hash of a pass becomes final once the peer's keys for it are known.
+    // Our hash of a pass goes to the peer once the peer's keys for it are known.
     void SettleHash();
-    void Send();
-    void CompareHash(uint32_t pass, uint64_t hash);
 
     Match* match_ = nullptr;
-    RollbackLink* link_ = nullptr;
+    NetPeer* peer_ = nullptr;
     int32_t local_ = 0;
     int32_t remote_ = 1;
     int32_t delay_ = 0;
@@ -118,28 +110,17 @@ private:
 
     int32_t pass_ = 0;       // the next pass to run
     int32_t known_[2] = {};  // passes 0 .. known - 1 of each player's keys are known
-    int32_t peerHolds_ = 0;  // passes of our keys the peer has acknowledged
     int32_t firstWrong_ = -1;
     uint8_t inputs_[2][kInputRing] = {};
     uint8_t usedRemote_[kInputRing] = {};    // the remote keys each pass ran with
     PlaySnapshot snapshots_[kSnapshotRing];  // the state before each pass
 
-    // Our hash of the last pass hashed, until it is final.
+    // Our hash of the last pass hashed, until the peer's keys for it are known.
     int32_t pendingHashPass_ = -1;
     uint64_t pendingHash_ = 0;
-    // Our latest final hash, the last few kept, and the peer's latest.
-    uint32_t ownHashPass_ = RollbackPacket::kNoHash;
-    uint64_t ownHash_ = 0;
-    uint32_t hashPasses_[4] = {RollbackPacket::kNoHash, RollbackPacket::kNoHash, RollbackPacket::kNoHash,
-                               RollbackPacket::kNoHash};
-    uint64_t hashes_[4] = {};
-    uint32_t peerHashPass_ = RollbackPacket::kNoHash;
-    uint64_t peerHash_ = 0;
-    uint32_t comparedPass_ = RollbackPacket::kNoHash;
 
     bool outOfStep_ = false;
-    int32_t outOfStepPass_ = -1;
-    int32_t hashesCompared_ = 0;
+    int32_t hashesSent_ = 0;
     int64_t depths_[kMaxRollback + 1] = {};
     int64_t depthNanos_[kMaxRollback + 1] = {};
     int64_t waits_ = 0;

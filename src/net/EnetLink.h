@@ -19,13 +19,13 @@ public:
 
     // Listens on `port` of every address (0: a free one, see Port) for one
     // peer; a second is turned away. False (state Failed) with the reason.
-    bool Host(uint16_t port);
+    bool Host(uint16_t port) override;
     // Connects to "HOST[:PORT]". False (state Failed) with the reason when
     // the address is malformed or unknown; the answer comes through Poll.
-    bool Join(const char* address);
+    bool Join(const char* address) override;
     // Says goodbye to the peer (what is queued is sent first, for up to
     // `flushMs`) and frees ENet's host.
-    void Close(uint32_t flushMs = 200);
+    void Close(uint32_t flushMs = 200) override;
     // The silence after which the peer counts as lost (kNetTimeoutMs).
     void SetTimeout(uint32_t ms) { timeoutMs_ = ms; }
     // The port the link listens on (a host's), or its own (a joining side's).

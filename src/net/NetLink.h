@@ -33,6 +33,13 @@ struct NetLinkCounts {
 class NetLink {
 public:
     virtual ~NetLink() = default;
+    // Listens on `port` (0: any free one) for one peer, or joins
+    // "HOST[:PORT]"; false (state Failed) with the reason in Failure. Close
+    // says goodbye (sending what is queued, for up to `flushMs`) and ends
+    // either; the link can start again after it.
+    virtual bool Host(uint16_t port) = 0;
+    virtual bool Join(const char* address) = 0;
+    virtual void Close(uint32_t flushMs) = 0;
     // Sends a packet to the peer: `reliable` in order and again until it
     // arrives, else once and in no order. False when there is no peer.
     virtual bool Send(const uint8_t* data, size_t size, bool reliable) = 0;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FuzzTargets.h"
+#include "net/NetProtocol.h"
 #include "support/Files.h"
 
 namespace {
@@ -47,12 +48,21 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
         cases.push_back(level);
     }
     if (target == "rollback") {
-        // A packet on its own, then the same after its length byte: a peer
-        // with three passes of keys and a hash.
-        const Bytes packet = {'V', 'R', 0, 0, 0, 0, 3, 1, 0, 0, 0, 99, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 0x40, 1, 2};
-        cases.push_back(packet);
-        Bytes framed = {static_cast<uint8_t>(packet.size())};
-        framed.insert(framed.end(), packet.begin(), packet.end());
+        // The peer's first three passes of keys, then a hash, each after its length byte.
+        NetPacket inputs;
+        inputs.kind = NetKind::Inputs;
+        inputs.inputs.count = 3;
+        for (uint8_t i = 0; i < 3; ++i) inputs.inputs.inputs[i].keys = static_cast<uint8_t>(1u << i);
+        NetPacket hash;
+        hash.kind = NetKind::Hash;
+        hash.hash = {100, 0x0123456789abcdefull};
+        Bytes framed = {0};  // no input delay
+        for (const NetPacket* p : {&inputs, &hash}) {
+            uint8_t bytes[kNetMaxPacketBytes];
+            const size_t n = WriteNetPacket(*p, bytes, sizeof bytes);
+            framed.push_back(static_cast<uint8_t>(n));
+            framed.insert(framed.end(), bytes, bytes + n);
+        }
         cases.push_back(framed);
     }
     return cases;

@@ -10,104 +10,23 @@
 #include <vector>
 
 #include "support/GameHarness.h"
+#include "support/MemoryNetLink.h"
 #include "world/Random.h"
 
 namespace {
 
-TEST(RollbackPacket, ReadsWhatWasWrittenAndRefusesEveryOtherShape) {
-    RollbackPacket p;
-    p.firstPass = 1234;
-    p.count = 3;
-    p.inputs[0] = 1;
-    p.inputs[1] = kPassSpace;
-    p.inputs[2] = kPassKeysMask;
-    p.ack = 1200;
-    p.hashPass = 1199;
-    p.hash = 0x0123456789abcdefull;
-    uint8_t bytes[kRollbackPacketMax + 8] = {};
-    const size_t size = WriteRollbackPacket(p, bytes);
-    ASSERT_EQ(size, kRollbackPacketHeader + 3);
-    RollbackPacket back;
-    ASSERT_TRUE(ReadRollbackPacket(bytes, size, &back));
-    EXPECT_EQ(back.firstPass, 1234u);
-    EXPECT_EQ(back.count, 3);
-    EXPECT_EQ(std::vector<uint8_t>(back.inputs, back.inputs + 3), std::vector<uint8_t>(p.inputs, p.inputs + 3));
-    EXPECT_EQ(back.ack, 1200u);
-    EXPECT_EQ(back.hashPass, 1199u);
-    EXPECT_EQ(back.hash, p.hash);
-
-    struct Damage {
-        const char* what;
-        size_t at;  // SIZE_MAX: only the size changes
-        uint8_t value;
-        size_t size;
-    } damages[] = {
-        {"empty", SIZE_MAX, 0, 0},
-        {"shorter than its head", SIZE_MAX, 0, kRollbackPacketHeader - 1},
-        {"a byte short of its keys", SIZE_MAX, 0, size - 1},
-        {"a byte beyond its keys", SIZE_MAX, 0, size + 1},
-        {"another magic", 0, 'X', size},
-        {"more keys than a packet holds", 6, RollbackPacket::kMaxInputs + 1, size},
-        {"a key bit no key has", kRollbackPacketHeader, 0x80, size},
-        {"a pass beyond any game", 5, 0xFF, size},
-        {"an acknowledgement beyond any game", 10, 0xFF, size},
-    };
-    for (const Damage& d : damages) {
-        uint8_t copy[sizeof bytes];
-        std::memcpy(copy, bytes, sizeof copy);
-        if (d.at != SIZE_MAX) copy[d.at] = d.value;
-        EXPECT_FALSE(ReadRollbackPacket(copy, d.size, &back)) << d.what;
+TEST(RollbackKeys, TravelAsTheNetworksInputRecordsAndBack) {
+    for (int bits = 0; bits <= kPassKeysMask; ++bits) {
+        const NetInput in = ToNetInput(static_cast<uint8_t>(bits));
+        EXPECT_EQ(in.keys & ~kNetKeyBits, 0) << bits;
+        EXPECT_EQ(FromNetInput(in), bits);
     }
+    // Bits the record does not carry are dropped, whatever the sender put there.
+    NetInput odd;
+    odd.keys = 0xFF;
+    odd.extra[0] = 0xFE;
+    EXPECT_EQ(FromNetInput(odd), kNetKeyBits);
 }
-
-// One direction of a datagram link: each packet is lost, or arrives after
-// the latency and a random part of the jitter (so later packets overtake
-// earlier ones), counted in passes of the test's loop.
-class Wire {
-public:
-    Wire(int latency, int jitter, int lossPercent, uint32_t seed)
-        : latency_(latency), jitter_(jitter), loss_(lossPercent), seed_(seed) {}
-    void Send(const uint8_t* bytes, size_t size) {
-        if (static_cast<int>(Next() % 100) < loss_) return;
-        const int64_t at = now_ + latency_ + (jitter_ > 0 ? static_cast<int>(Next() % (jitter_ + 1)) : 0);
-        packets_.push_back(Packet{at, std::vector<uint8_t>(bytes, bytes + size)});
-    }
-    size_t Receive(uint8_t* bytes, size_t capacity) {
-        auto due = std::min_element(packets_.begin(), packets_.end(),
-                                    [](const Packet& a, const Packet& b) { return a.at < b.at; });
-        if (due == packets_.end() || due->at > now_ || due->bytes.size() > capacity) return 0;
-        const size_t size = due->bytes.size();
-        std::memcpy(bytes, due->bytes.data(), size);
-        packets_.erase(due);
-        return size;
-    }
-    void Tick() { ++now_; }
-
-private:
-    struct Packet {
-        int64_t at;
-        std::vector<uint8_t> bytes;
-    };
-    uint32_t Next() {
-        seed_ = seed_ * 1103515245u + 12345u;
-        return seed_ >> 8;
-    }
-    int latency_, jitter_, loss_;
-    uint32_t seed_;
-    int64_t now_ = 0;
-    std::deque<Packet> packets_;
-};
-
-class WireEnd : public RollbackLink {
-public:
-    WireEnd(Wire* out, Wire* in) : out_(out), in_(in) {}
-    void Send(const uint8_t* bytes, size_t size) override { out_->Send(bytes, size); }
-    size_t Receive(uint8_t* bytes, size_t capacity) override { return in_->Receive(bytes, capacity); }
-
-private:
-    Wire* out_;
-    Wire* in_;
-};
 
 // A player's keys for a pass: turns, now and then a warp or a boost, and
 // SPACE that starts the level and a worm that lost a life.
@@ -158,25 +77,47 @@ protected:
         Match* matches[2] = {&h.game->match, other_.get()};
         const uint32_t seeds[2] = {Load(*matches[0], level), Load(*matches[1], level)};
         ASSERT_EQ(seeds[0], seeds[1]);
-        Wire ab(link.latency, link.jitter, link.loss, 11), ba(link.latency, link.jitter, link.loss, 29);
-        WireEnd ends[2] = {WireEnd(&ab, &ba), WireEnd(&ba, &ab)};
-        for (int i = 0; i < 2; ++i) sessions_[i]->Begin(matches[i], seeds[i], i, link.delay, &ends[i]);
-        for (int64_t loop = 0; loop < passes * 4; ++loop) {
-            bool done = true;
+        delay_ = link.delay;
+        Connect(link);
+        for (int i = 0; i < 2; ++i) sessions_[i]->Begin(matches[i], seeds[i], i, link.delay, &peers_[i]);
+        Run(passes * 4, [&](int loop) {
+            (void)loop;
+            return sessions_[0]->Pass() >= passes && sessions_[1]->Pass() >= passes;
+        });
+    }
+    void Connect(const Link& link) {
+        wires_[0] = std::make_unique<MemoryWire>(link.latency, link.jitter, link.loss, 11);
+        wires_[1] = std::make_unique<MemoryWire>(link.latency, link.jitter, link.loss, 29);
+        links_[0] = std::make_unique<MemoryNetLink>(wires_[0].get(), wires_[1].get());
+        links_[1] = std::make_unique<MemoryNetLink>(wires_[1].get(), wires_[0].get());
+        NetHello hello;
+        std::snprintf(hello.name, sizeof hello.name, "HOST");
+        ASSERT_TRUE(GreetPeers(&peers_[0], links_[0].get(), &peers_[1], links_[1].get(), wires_[0].get(),
+                               wires_[1].get(), hello, static_cast<uint8_t>(link.delay)));
+    }
+    // Runs both machines a loop pass at a time until `done` says so, a
+    // session is out of step, or `loops` passes.
+    template <typename Done>
+    void Run(int64_t loops, Done done) {
+        for (int64_t loop = 0; loop < loops; ++loop) {
             for (int i = 0; i < 2; ++i) {
+                peers_[i].Update(static_cast<uint32_t>(loop * 10));
                 RollbackSession& s = *sessions_[i];
-                if (s.Pass() < passes) done = false;
-                s.Advance(Pattern(i, s.Pass() + link.delay));
+                s.Advance(Pattern(i, s.Pass() + delay_));
             }
-            ab.Tick();
-            ba.Tick();
-            if (done || sessions_[0]->OutOfStep() || sessions_[1]->OutOfStep()) break;
+            wires_[0]->Tick();
+            wires_[1]->Tick();
+            if (done(static_cast<int>(loop)) || sessions_[0]->OutOfStep() || sessions_[1]->OutOfStep()) break;
         }
     }
 
     GameHarness h;
     std::unique_ptr<Match> other_;
     std::unique_ptr<RollbackSession> sessions_[2];
+    std::unique_ptr<MemoryWire> wires_[2];
+    std::unique_ptr<MemoryNetLink> links_[2];
+    NetPeer peers_[2];
+    int delay_ = 0;
 };
 
 TEST_F(RollbackSessionTest, TwoMachinesOverLateLossyReorderingLinksStayInStep) {
@@ -196,9 +137,9 @@ TEST_F(RollbackSessionTest, TwoMachinesOverLateLossyReorderingLinksStayInStep) {
         std::vector<int64_t> depths;
         int64_t longest = 0;
         for (const auto& s : sessions_) {
-            EXPECT_FALSE(s->OutOfStep()) << "out of step after pass " << s->OutOfStepPass();
+            EXPECT_FALSE(s->OutOfStep()) << peers_[0].Message() << peers_[1].Message();
             EXPECT_GE(s->Pass(), passes);
-            EXPECT_GE(s->HashesCompared(), passes / RollbackSession::kHashEvery - 3);
+            EXPECT_GE(s->HashesSent(), passes / RollbackSession::kHashEvery - 3);
             for (int d = 1; d <= RollbackSession::kMaxRollback; ++d)
                 depths.insert(depths.end(), static_cast<size_t>(s->RollbackDepths()[d]), d);
             longest = std::max(longest, s->LongestRollbackNanos());
@@ -235,18 +176,50 @@ TEST_F(RollbackSessionTest, TwoMachinesOverLateLossyReorderingLinksStayInStep) {
 TEST_F(RollbackSessionTest, AMachineOutOfStepIsFoundByTheStateHashes) {
     Match* matches[2] = {&h.game->match, other_.get()};
     const uint32_t seeds[2] = {Load(*matches[0], 3), Load(*matches[1], 3)};
-    Wire ab(0, 0, 0, 1), ba(3, 0, 0, 2);
-    WireEnd ends[2] = {WireEnd(&ab, &ba), WireEnd(&ba, &ab)};
-    for (int i = 0; i < 2; ++i) sessions_[i]->Begin(matches[i], seeds[i], i, 0, &ends[i]);
-    for (int loop = 0; loop < 1000 && !sessions_[0]->OutOfStep() && !sessions_[1]->OutOfStep(); ++loop) {
+    Connect(Link{2, 0, 0, 0});
+    for (int i = 0; i < 2; ++i) sessions_[i]->Begin(matches[i], seeds[i], i, 0, &peers_[i]);
+    Run(1000, [&](int loop) {
         if (loop == 250) other_->worms[0].lengthTotal += 1;
-        for (int i = 0; i < 2; ++i) sessions_[i]->Advance(Pattern(i, sessions_[i]->Pass()));
-        ab.Tick();
-        ba.Tick();
+        return false;
+    });
+    ASSERT_TRUE(sessions_[0]->OutOfStep() && sessions_[1]->OutOfStep());
+    // The first hash after the change finds it, and the side that found it
+    // says goodbye so that the other stops too.
+    const NetPeer& found = peers_[0].GetState() == NetPeer::State::OutOfStep ? peers_[0] : peers_[1];
+    EXPECT_STREQ(found.Message(), "the two games went out of step at pass 300");
+}
+
+// The game's end holds both machines at the same pass until every pass up
+// to it is sure (a level's end holds the same way).
+TEST_F(RollbackSessionTest, TheGamesEndWaitsForEveryPassUpToIt) {
+    Match* matches[2] = {&h.game->match, other_.get()};
+    uint32_t seeds[2];
+    for (int i = 0; i < 2; ++i) {
+        seeds[i] = Load(*matches[i], 0);
+        // A life each: the game ends at the second crash.
+        for (Worm& w : matches[i]->worms) w.stats.lives = 1;
     }
-    ASSERT_TRUE(sessions_[0]->OutOfStep() || sessions_[1]->OutOfStep());
-    const RollbackSession& caught = sessions_[0]->OutOfStep() ? *sessions_[0] : *sessions_[1];
-    EXPECT_EQ(caught.OutOfStepPass(), 299);  // the first hash after the change
+    Connect(Link{6, 4, 10, 1});
+    for (int i = 0; i < 2; ++i) sessions_[i]->Begin(matches[i], seeds[i], i, 1, &peers_[i]);
+    RollbackSession::Step steps[2] = {};
+    int32_t overAt[2] = {-1, -1};
+    for (int loop = 0; loop < 6000 && (overAt[0] < 0 || overAt[1] < 0); ++loop) {
+        for (int i = 0; i < 2; ++i) {
+            peers_[i].Update(static_cast<uint32_t>(loop * 10));
+            steps[i] = sessions_[i]->Advance(overAt[i] < 0 ? Pattern(i, sessions_[i]->Pass()) : 0);
+            if (steps[i] == RollbackSession::Step::LevelOver && overAt[i] < 0) overAt[i] = sessions_[i]->Pass();
+            // Held: the match stands where the level ended.
+            if (matches[i]->levelEnd == 1) {
+                EXPECT_TRUE(matches[i]->playerOut[0] && matches[i]->playerOut[1]);
+            }
+        }
+        wires_[0]->Tick();
+        wires_[1]->Tick();
+    }
+    ASSERT_GE(overAt[0], 0) << "the level never ended";
+    EXPECT_EQ(overAt[0], overAt[1]);
+    EXPECT_EQ(MatchStateHash(*matches[0]), MatchStateHash(*matches[1]));
+    EXPECT_FALSE(matches[0]->resultsSaved || matches[1]->resultsSaved) << "the table came before the end was sure";
 }
 
 }  // namespace
