@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/Manual.h"
 #include "platform/PrintableText.h"
@@ -23,6 +24,14 @@ const OptionInfo kOptionTable[] = {
      "speed, N skips to the next level, Esc leaves; on the menu's\n"
      "high-score table a click on a row, or Enter on the row the\n"
      "arrow keys pick, watches that entry's game"},
+    {"--host", "[PORT]",
+     "TWO PLAYERS plays online: this game hosts, on PORT\n"
+     "(UDP, default 7311); the host chooses the difficulty"},
+    {"--join", "HOST[:PORT]", "TWO PLAYERS plays online: this game joins the one\nhosting at HOST"},
+    {"--delay", "PASSES",
+     "online: each side's keys act this many passes (0 to 4,\n"
+     "default 2) after they are pressed; the larger of the two\n"
+     "players' wishes holds"},
 };
 const int kOptionCount = static_cast<int>(sizeof kOptionTable / sizeof kOptionTable[0]);
 
@@ -37,6 +46,19 @@ const OptionInfo* FindOption(const std::string& name) {
 bool TakesValue(const std::string& name) {
     const OptionInfo* option = FindOption(name);
     return option != nullptr && option->value[0] != '\0';
+}
+
+// A value in brackets may be left out.
+bool ValueOptional(const std::string& name) {
+    const OptionInfo* option = FindOption(name);
+    return option != nullptr && option->value[0] == '[';
+}
+
+bool AllDigits(const std::string& text) {
+    if (text.empty() || text.size() > 6) return false;
+    for (const char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
 }
 
 bool IsKnown(const std::string& name) { return FindOption(name) != nullptr; }
@@ -76,6 +98,26 @@ bool Apply(const std::string& name, bool hasValue, const std::string& value, boo
     } else if (name == "--replay") {
         if (value.empty()) return Fail(line, "--replay needs a file");
         line->replayPath = value;
+    } else if (name == "--host") {
+        if (!line->joinAddress.empty()) return Fail(line, "--host and --join exclude each other");
+        line->hostGame = true;
+        if (hasValue) {
+            const long port = AllDigits(value) ? std::strtol(value.c_str(), nullptr, 10) : 0;
+            if (port < 1 || port > 65535) return Fail(line, "bad --host port '" + Printable(value) + "' (1 to 65535)");
+            line->hostPort = static_cast<uint16_t>(port);
+        }
+    } else if (name == "--join") {
+        if (line->hostGame) return Fail(line, "--host and --join exclude each other");
+        char host[kNetHostNameBytes];
+        uint16_t port = 0;
+        const char* why = "";
+        if (!ParseNetAddress(value.c_str(), host, sizeof host, &port, &why))
+            return Fail(line, "bad --join address '" + Printable(value) + "': " + why);
+        line->joinAddress = value;
+    } else if (name == "--delay") {
+        if (!AllDigits(value) || std::strtol(value.c_str(), nullptr, 10) > 4)
+            return Fail(line, "bad --delay '" + Printable(value) + "' (0 to 4 passes)");
+        line->inputDelay = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
     }
     return true;
 }
@@ -99,6 +141,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             value = name.substr(eq + 1);
             name.resize(eq);
             hasValue = true;
+        } else if (ValueOptional(name)) {
+            if (i + 1 < argc && AllDigits(argv[i + 1])) {
+                value = argv[++i];
+                hasValue = true;
+            }
         } else if (TakesValue(name)) {
             if (i + 1 >= argc) {
                 Fail(&line, name + " needs a value");
@@ -114,7 +161,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 
 std::string CommandLineSynopsis() {
     return "voidcrawl [--help] [--version] [--windowed | --fullscreen]\n"
-           "          [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]\n";
+           "          [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]\n"
+           "          [--host [PORT] | --join HOST[:PORT]] [--delay PASSES]\n";
 }
 
 std::string CommandLineUsage() {

@@ -1,11 +1,13 @@
 #pragma once
 #include <string>
 
+#include "net/NetLink.h"
 #include "platform/HostOptions.h"
 
 // The game's command line:
 //   voidcrawl [--help] [--version] [--windowed | --fullscreen]
 //             [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]
+//             [--host [PORT] | --join HOST[:PORT]] [--delay PASSES]
 // Options that take a value accept "--opt VALUE" and "--opt=VALUE". Read in
 // order; --help, --version or the first mistake ends the reading.
 
@@ -35,6 +37,11 @@ struct CommandLine {
     std::string dataDir;     // empty: search the usual places
     std::string replayPath;  // a replay to watch instead of the menu; empty: none
     std::string error;       // one line, for CommandAction::Error
+    // Online play: host on `hostPort`, or join `joinAddress` ("HOST[:PORT]").
+    bool hostGame = false;
+    uint16_t hostPort = kNetDefaultPort;
+    std::string joinAddress;
+    int inputDelay = 2;
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);

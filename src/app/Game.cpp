@@ -142,7 +142,7 @@ void Game::ShowMainMenu() {
 
 void Game::DrawSetupFrame() {
     setupScreen.DrawBackground();
-    setupScreen.Frame(players);
+    setupScreen.Frame(SetupPlayers());
     setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
 }
 
@@ -341,8 +341,11 @@ bool Game::RunPass() {
     case GameState::PlayerSetup: {
         setupScreen.DrawBackground();
         setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
-        const bool done = setupScreen.Frame(players);
-        if (done) {
+        const bool done = setupScreen.Frame(SetupPlayers());
+        if (done && SetupPlayers() != players) {
+            if (!escDown) StartOnline();
+            if (state == GameState::Connecting) break;
+        } else if (done) {
             match.SetPlayers(&playerSetup);
             setupScreen.FadeOut();
             // (Esc in the same pass leaves the game before it begins.)
@@ -357,8 +360,19 @@ bool Game::RunPass() {
         }
         break;
     }
+    case GameState::Connecting:
+        ConnectingFrame(escDown);
+        break;
     case GameState::Playing:
-        PlayingFrame(escDown);
+        if (online.Active()) {
+            if (!online.PlayFrame(*this, escDown)) {
+                if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
+                state = GameState::MainMenu;
+                ShowMainMenu();
+            }
+        } else {
+            PlayingFrame(escDown);
+        }
         ShakePads();
         break;
     case GameState::HighScores: {
@@ -432,6 +446,10 @@ bool Game::WatchReplayInstead(const ReplayHeader& header, const uint8_t* tapeByt
         mainMenu.FadeOut();
         break;
     case GameState::PlayerSetup:
+        setupScreen.FadeOut();
+        break;
+    case GameState::Connecting:
+        online.Stop();
         setupScreen.FadeOut();
         break;
     case GameState::HighScores:
@@ -573,8 +591,46 @@ void Game::PickTableRow() {
     tableKeysWere_[1] = down;
 }
 
+// The set-up of an online game is done: hosting or joining starts, and the
+// set-up screen stays behind "waiting for the other player".
+void Game::StartOnline() {
+    const uint32_t matchSeed = useSeed ? seed : static_cast<uint32_t>(std::time(nullptr)) ^ RandomState();
+    if (!online.Start(playerSetup, ClampDifficulty(difficulty), matchSeed, playDataHash)) {
+        char text[320];
+        std::snprintf(text, sizeof text, "The online game cannot start: %s.", online.Failure());
+        Fail(text, nullptr);
+        online.Stop();
+        state = GameState::MainMenu;
+        setupScreen.FadeOut();
+        ShowMainMenu();
+        return;
+    }
+    state = GameState::Connecting;
+}
+
+void Game::ConnectingFrame(bool escDown) {
+    const OnlinePlay::Wait wait = online.WaitFrame(*this);
+    if (wait == OnlinePlay::Wait::Ready) {
+        setupScreen.FadeOut();
+        online.BeginPlay(*this);
+        return;
+    }
+    if (wait == OnlinePlay::Wait::Failed || escDown) {
+        if (wait == OnlinePlay::Wait::Failed) {
+            char text[320];
+            std::snprintf(text, sizeof text, "The online game cannot start: %s.", online.Failure());
+            Fail(text, nullptr);
+        }
+        online.Stop();
+        state = GameState::MainMenu;
+        setupScreen.FadeOut();
+        ShowMainMenu();
+    }
+}
+
 // What the set-up's confirmation starts, for the players and for a replay.
 void Game::BeginMatch() {
+    match.onlinePlayer = -1;
     match.resultsOffDisk = tape.Playing() ? 1 : 0;
     match.Begin(difficulty);
     if (match.levelFailed) {
@@ -729,6 +785,7 @@ void Game::SaveReplay() {
 }
 
 void Game::Shutdown() {
+    online.Stop();
     StopTape();
     SetInputTape(nullptr);
     for (Surface* s : {&cursorSurface, &bigFontSurface, &smallFontSurface, &mediumFontSurface}) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/OnlinePlay.h"
 #include "gfx/Display.h"
 #include "gfx/Font.h"
 #include "gfx/ImageLoader.h"
@@ -26,6 +27,7 @@ enum class GameState : int32_t {
     HighScores = 3,
     Info = 4,
     Options = 5,
+    Connecting = 6,  // an online game's set-up is done: waiting for the other player
 };
 
 // The one object that owns every subsystem for the whole run: start-up, the
@@ -81,6 +83,10 @@ public:
     bool heldThisPass = false;
     bool pictureSteady = false;
 
+    // A game against a player on another machine (TWO PLAYERS when the
+    // command line asked to host or join).
+    OnlinePlay online;
+
     // Runs every pass of play through the sync test (runner, tests); null:
     // play runs once a pass, as always.
     PlaySyncTest* syncTest = nullptr;
@@ -121,6 +127,11 @@ public:
     size_t tapeCapacity = kReplayTapeCapacity;
 
 private:
+    friend class OnlinePlay;
+    // Players the set-up screen asks for: online, only this machine's.
+    int32_t SetupPlayers() const { return online.Wanted() && players == 2 ? 1 : players; }
+    void StartOnline();
+    void ConnectingFrame(bool escDown);
     void EnteringScreen();
     void HoldFrozenPicture(bool withBox);
     bool LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement);

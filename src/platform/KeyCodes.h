@@ -26,6 +26,7 @@ enum ScanCode : uint8_t {
     DIK_N = 0x31,
     DIK_RSHIFT = 0x36,
     DIK_SPACE = 0x39,
+    DIK_F3 = 0x3D,
     DIK_RCONTROL = 0x9D,
     DIK_UP = 0xC8,
     DIK_LEFT = 0xCB,

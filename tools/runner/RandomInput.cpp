@@ -54,6 +54,7 @@ SoakScreen ClassifySoakScreen(const Game& game) {
     case GameState::HighScores:
         return kSoakHighScores;
     case GameState::PlayerSetup:
+    case GameState::Connecting:
         return kSoakSetup;
     case GameState::Options:
         return kSoakOptions;
@@ -423,6 +424,7 @@ void RandomInput::BeforePass(int64_t frame) {
         OptionsInput();
         break;
     case GameState::PlayerSetup:
+    case GameState::Connecting:
         SetupInput();
         break;
     case GameState::Playing:

@@ -13,6 +13,7 @@
 #include "app/Replay.h"
 #include "hosts/sdl/SdlGpuProbe.h"
 #include "hosts/sdl/SdlHost.h"
+#include "net/EnetLink.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
 #include "platform/Settings.h"
@@ -104,6 +105,15 @@ int main(int argc, char** argv) {
         options.padMappingPath = settingsPath.substr(0, settingsPath.rfind('/') + 1) + "gamecontrollerdb.txt";
     }
     game.match.SetPlayKeys(settings.keys);
+    // Online play (TWO PLAYERS) when asked for: the link over UDP.
+    static EnetLink link;
+    if (line.hostGame || !line.joinAddress.empty()) {
+        game.online.role = line.hostGame ? OnlinePlay::Role::Host : OnlinePlay::Role::Join;
+        game.online.port = line.hostPort;
+        std::snprintf(game.online.address, sizeof game.online.address, "%s", line.joinAddress.c_str());
+        game.online.inputDelay = line.inputDelay;
+        game.online.link = &link;
+    }
 
     Host* host = CreateSdlHost(options);
     if (!host) {

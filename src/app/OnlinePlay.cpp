@@ -1,0 +1,288 @@
+#include "app/OnlinePlay.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/CommandLine.h"
+#include "app/Game.h"
+#include "gfx/Display.h"
+#include "gfx/ImageSlots.h"
+#include "io/Input.h"
+#include "match/IntroPanel.h"
+#include "platform/Host.h"
+#include "world/Random.h"
+
+namespace {
+
+// Passes the session may wait in a row before the player is told why play
+// stands still (a short wait is a hitch, not worth a word).
+constexpr int32_t kWaitShownAfter = 30;
+
+uint32_t NowMs() {
+    Host* host = GetHost();
+    return host != nullptr ? host->Ticks() : 0;
+}
+
+int32_t TextWidth(Font& font, const char* text) {
+    int32_t width = 0;
+    for (const char* c = text; *c; ++c) width += font.Advance(*c);
+    return width;
+}
+
+// A name cut to what the other side's field holds.
+void CopyName(char* out, size_t size, const char* name) {
+    size_t n = 0;
+    while (n + 1 < size && name[n] != '\0') ++n;
+    std::memcpy(out, name, n);
+    out[n] = '\0';
+}
+
+}  // namespace
+
+bool OnlinePlay::Start(const PlayerSetup& local, int32_t difficulty, uint32_t seed, uint64_t dataHash) {
+    local_ = local;
+    ended_ = pointsSent_ = exitBox_ = false;
+    std::memset(levelEndHashes_, 0, sizeof levelEndHashes_);
+    waitingFrames_ = 0;
+    NetHello hello;
+    std::snprintf(hello.gameVersion, sizeof hello.gameVersion, "%s", kGameVersion);
+    hello.dataHash = dataHash;
+    CopyName(hello.name, sizeof hello.name, local.name1);
+    hello.ship = static_cast<uint8_t>(local.ship1 == 1 ? 1 : 0);
+    const int32_t delay =
+        inputDelay < 0 ? 0 : (inputDelay > RollbackSession::kMaxDelay ? RollbackSession::kMaxDelay : inputDelay);
+    hello.inputDelay = static_cast<uint8_t>(delay);
+    if (role == Role::Host) {
+        if (!link->Host(port)) return false;
+        NetWelcome welcome;
+        welcome.host = hello;
+        welcome.inputDelay = hello.inputDelay;
+        welcome.difficulty = static_cast<uint8_t>(difficulty < 0 ? 0 : (difficulty > 2 ? 2 : difficulty));
+        welcome.seed = seed;
+        peer_.StartHost(link, welcome);
+    } else {
+        if (!link->Join(address)) return false;
+        peer_.StartJoin(link, hello);
+    }
+    active_ = true;
+    return true;
+}
+
+const char* OnlinePlay::Failure() const {
+    if (peer_.Message()[0] != '\0') return peer_.Message();
+    return link != nullptr ? link->Failure() : "";
+}
+
+OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
+    peer_.Update(NowMs());
+    switch (peer_.GetState()) {
+    case NetPeer::State::Playing:
+        // The joining side's wish may have raised the input delay past what
+        // the session plays with: both sides clamp alike.
+        return Wait::Ready;
+    case NetPeer::State::Idle:
+    case NetPeer::State::Greeting:
+        break;
+    default:
+        return Wait::Failed;
+    }
+    char second[kNetHostNameBytes + 40];
+    if (role == Role::Host)
+        std::snprintf(second, sizeof second, "HOSTING ON PORT %u", static_cast<unsigned>(port));
+    else
+        std::snprintf(second, sizeof second, "JOINING %s", address);
+    game.setupScreen.DrawBackground();
+    DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", second);
+    game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", 0);
+    return Wait::Waiting;
+}
+
+void OnlinePlay::BeginPlay(Game& game) {
+    const NetWelcome& w = peer_.Match();
+    const NetHello& joiner = role == Role::Host ? peer_.PeerHello() : NetHello();
+    players_ = PlayerSetup();
+    if (role == Role::Host) {
+        CopyName(players_.name1, sizeof players_.name1, local_.name1);
+        players_.ship1 = local_.ship1 == 1 ? 1 : 0;
+        CopyName(players_.name2, sizeof players_.name2, joiner.name);
+        players_.ship2 = joiner.ship == 1 ? 1 : 0;
+    } else {
+        CopyName(players_.name1, sizeof players_.name1, w.host.name);
+        players_.ship1 = w.host.ship == 1 ? 1 : 0;
+        CopyName(players_.name2, sizeof players_.name2, local_.name1);
+        players_.ship2 = local_.ship1 == 1 ? 1 : 0;
+    }
+    game.players = 2;
+    game.difficulty = w.difficulty;
+    game.match.players = 2;
+    game.match.SetPlayers(&players_);
+    // Both machines read the keys alike: each player's own, as the default
+    // bindings name them (whatever this machine's players chose).
+    game.match.SetPlayKeys(kDefaultPlayKeys);
+    SeedRandom(w.seed);
+    game.BeginMatch();
+    if (game.state != GameState::Playing) return;
+    game.match.onlinePlayer = Local();
+    const int32_t delay = w.inputDelay > RollbackSession::kMaxDelay ? RollbackSession::kMaxDelay : w.inputDelay;
+    session_.Begin(&game.match, RandomState(), Local(), delay, &peer_);
+}
+
+void OnlinePlay::Stop() {
+    if (!active_) return;
+    if (peer_.GetState() == NetPeer::State::Playing || peer_.GetState() == NetPeer::State::Greeting) peer_.Leave();
+    if (link != nullptr) link->Close(200);
+    active_ = false;
+}
+
+void OnlinePlay::TellEnd(Game& game, const char* why) {
+    (void)game;
+    char text[320];
+    std::snprintf(text, sizeof text, "The online game ends here: %s. The results so far are kept.",
+                  why != nullptr && why[0] != '\0' ? why : "the connection to the other player was lost");
+    std::fprintf(stderr, "voidcrawl: %s\n", text);
+    if (Host* host = GetHost()) host->ShowMessage(text, "VoidCrawl");
+}
+
+void OnlinePlay::DrawWaitingText(Game& game, const char* first, const char* second) {
+    Font& font = game.mediumFont;
+    const int32_t y = 240 - font.cellHeight;
+    FillRect(0, y - 8, 640, y + 2 * font.cellHeight + 16, backBuffer, 0);
+    font.DrawText(backBuffer, 320 - TextWidth(font, first) / 2, y, first, 0);
+    if (second != nullptr && second[0] != '\0')
+        font.DrawText(backBuffer, 320 - TextWidth(font, second) / 2, y + font.cellHeight + 8, second, 0);
+}
+
+void OnlinePlay::DrawOverlay(Game& game) {
+    // The largest rollback and the waits so far, with the round trip now.
+    int32_t deepest = 0;
+    int64_t rollbacks = 0;
+    for (int32_t d = 1; d <= RollbackSession::kMaxRollback; ++d) {
+        if (session_.RollbackDepths()[d] > 0) deepest = d;
+        rollbacks += session_.RollbackDepths()[d];
+    }
+    char text[96];
+    const uint32_t roundTrip = link->RoundTripMs() != 0 ? link->RoundTripMs() : peer_.RoundTripMs();
+    std::snprintf(text, sizeof text, "RTT %u MS  ROLLBACKS %lld (UP TO %d)  WAITED %lld",
+                  static_cast<unsigned>(roundTrip), static_cast<long long>(rollbacks), static_cast<int>(deepest),
+                  static_cast<long long>(session_.Waits()));
+    Font& font = game.smallFont;
+    FillRect(0, 0, 640, font.cellHeight + 4, backBuffer, 0);
+    font.DrawText(backBuffer, 4, 2, text, 0);
+}
+
+void OnlinePlay::ExchangePoints(Game& game) {
+    Match& match = game.match;
+    if (!match.pointsPhase) return;
+    const int32_t me = Local();
+    const uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
+    if (match.pointsReady && !pointsSent_) {
+        const Worm& w = match.worms[me];
+        NetPoints p;
+        p.level = level;
+        std::memcpy(&p.velocityBits, &w.stats.velocity, sizeof p.velocityBits);
+        std::memcpy(&p.accelerationBits, &w.stats.acceleration, sizeof p.accelerationBits);
+        p.shieldRecover = w.stats.shieldRecover;
+        p.plasmaShields = w.stats.plasmaShields;
+        p.hsJumpSeconds = w.stats.hsJumpSeconds;
+        p.maxWarpGates = w.stats.maxWarpGates;
+        p.lives = w.stats.lives;
+        p.points = w.points;
+        pointsSent_ = peer_.SendPoints(p);
+    }
+    NetPoints theirs;
+    if (match.pointsDue[1 - me] && peer_.PeerPoints(level, &theirs)) {
+        ShipStats stats;
+        std::memcpy(&stats.velocity, &theirs.velocityBits, sizeof stats.velocity);
+        std::memcpy(&stats.acceleration, &theirs.accelerationBits, sizeof stats.acceleration);
+        stats.shieldRecover = theirs.shieldRecover;
+        stats.plasmaShields = theirs.plasmaShields;
+        stats.hsJumpSeconds = theirs.hsJumpSeconds;
+        stats.maxWarpGates = theirs.maxWarpGates;
+        stats.lives = theirs.lives;
+        match.TakePeerPoints(stats, theirs.points);
+    }
+}
+
+bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
+    Match& match = game.match;
+    peer_.Update(NowMs());
+    const bool f3 = KeyState[DIK_F3] != 0;
+    if (f3 && !f3Was_) overlay_ = !overlay_;
+    f3Was_ = f3;
+    if (!ended_ && peer_.GetState() != NetPeer::State::Playing) {
+        // The link went, the other player left, or the games went out of
+        // step: this game ends where it stands, its results kept.
+        ended_ = true;
+        exitBox_ = false;
+        TellEnd(game, peer_.Message()[0] != '\0' ? peer_.Message() : link->Failure());
+        match.EndOnline();
+    }
+    // Esc asks whether to leave; play goes on meanwhile (the other player's
+    // game does not stop), this side's worm without keys.
+    if (escDown && !ended_) exitBox_ = true;
+    if (exitBox_ && KeyState[DIK_N]) exitBox_ = false;
+    if (exitBox_ && KeyState[DIK_Y]) {
+        exitBox_ = false;
+        Stop();
+        match.Leave();
+        return false;
+    }
+    bool drawn = true;
+    if (!ended_ && match.InLevelPlay()) {
+        // This player steers with either player's keys as they chose them.
+        Host* host = GetHost();
+        const PlayKeys& own = host != nullptr ? host->CurrentSettings().keys : kDefaultPlayKeys;
+        uint8_t keys = 0;
+        if (!exitBox_) keys = static_cast<uint8_t>(PassKeysOf(KeyState, own, 0) | PassKeysOf(KeyState, own, 1));
+        switch (session_.Advance(keys)) {
+        case RollbackSession::Step::Ran:
+            waitingFrames_ = 0;
+            break;
+        case RollbackSession::Step::LevelOver:
+            // Every pass up to the level's end is sure: the game goes on
+            // from there with its own frames (points screens, the table).
+            if (match.levelIndex >= 0 && match.levelIndex < Match::kLevels)
+                levelEndHashes_[match.levelIndex] = MatchStateHash(match);
+            match.levelEnd = 2;
+            waitingFrames_ = 0;
+            drawn = false;
+            break;
+        case RollbackSession::Step::Waiting:
+        case RollbackSession::Step::Holding:
+        case RollbackSession::Step::OutOfStep:
+            ++waitingFrames_;
+            drawn = false;
+            break;
+        }
+    } else {
+        // The game's own frames: between levels, the table, or after the
+        // link went. They draw from the session's generator, so that the
+        // next level's food falls alike on both machines.
+        SeedRandom(session_.RandomStateRef());
+        const bool goesOn = match.Frame();
+        session_.RandomStateRef() = RandomState();
+        if (!ended_) ExchangePoints(game);
+        if (!goesOn) {
+            Stop();
+            match.Leave();
+            return false;
+        }
+        if (!ended_ && match.InLevelPlay()) {
+            session_.ResumeAfterLevel();
+            pointsSent_ = false;
+        }
+        waitingFrames_ = 0;  // the points screens say themselves whom they wait for
+    }
+    if (!drawn) {
+        // Nothing ran this pass: the picture on show stays.
+        Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+    }
+    if (waitingFrames_ > kWaitShownAfter) DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", "");
+    if (exitBox_) {
+        Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, game.imageBank.surfaces[kImagePanel], kIntroPanelX,
+             kIntroPanelY, backBuffer, true);
+        game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
+    }
+    if (overlay_) DrawOverlay(game);
+    return true;
+}

@@ -1,0 +1,81 @@
+#pragma once
+#include <cstdint>
+
+#include "match/Match.h"
+#include "match/RollbackSession.h"
+#include "net/NetLink.h"
+#include "net/NetPeer.h"
+#include "screens/PlayerSetup.h"
+
+class Game;
+
+// A two-player game with a player on another machine: the link and the
+// greeting, the rollback session through the levels, the points screens'
+// results exchanged between levels, the network overlay (F3) and the end
+// of the link. Each machine runs both worms; this one's keys steer its own.
+class OnlinePlay {
+public:
+    enum class Role : uint8_t { None, Host, Join };
+    // What the command line asked for. `link` is the program's (the desktop
+    // has one; the browser none, and no online play).
+    Role role = Role::None;
+    uint16_t port = kNetDefaultPort;
+    char address[kNetHostNameBytes + 8] = {};
+    int32_t inputDelay = 2;
+    NetLink* link = nullptr;
+    bool Wanted() const { return role != Role::None && link != nullptr; }
+
+    // After the set-up screen: starts hosting or joining with this side's
+    // player (name1, ship1 of `local`). False, with the reason told, when
+    // the link cannot start.
+    bool Start(const PlayerSetup& local, int32_t difficulty, uint32_t seed, uint64_t dataHash);
+    enum class Wait : uint8_t { Waiting, Ready, Failed };
+    // A frame of "waiting for the other player": the greeting goes on.
+    // Ready: the match is agreed (Welcome(), Local(), Players()); Failed:
+    // refused or lost, and the player was told.
+    Wait WaitFrame(Game& game);
+    // The match both sides agreed on, and the players as it names them.
+    const NetWelcome& Welcome() const { return peer_.Match(); }
+    int32_t Local() const { return role == Role::Host ? 0 : 1; }
+    const PlayerSetup& Players() const { return players_; }
+
+    // Play begins: the match is set up and its first level loaded from the
+    // agreed seed.
+    void BeginPlay(Game& game);
+    // A frame of the online game; false once it is over and left (the
+    // table closed, or Y in the exit box).
+    bool PlayFrame(Game& game, bool escDown);
+    // Why the link could not start or the greeting failed, in words.
+    const char* Failure() const;
+    // Ends the link (a goodbye first when it still stands).
+    void Stop();
+    bool Active() const { return active_; }
+
+    // The play state's hash as each level (and the game) ended, both
+    // machines' every pass sure: alike on the two machines while they are
+    // in step. Levels not reached (or not ended online) hold 0.
+    uint64_t LevelEndHash(int32_t level) const {
+        return level >= 0 && level < Match::kLevels ? levelEndHashes_[level] : 0;
+    }
+    const RollbackSession& Session() const { return session_; }
+    const NetPeer& Peer() const { return peer_; }
+
+private:
+    void TellEnd(Game& game, const char* why);
+    void DrawWaitingText(Game& game, const char* first, const char* second);
+    void DrawOverlay(Game& game);
+    void ExchangePoints(Game& game);
+
+    NetPeer peer_;
+    RollbackSession session_;
+    PlayerSetup players_;
+    PlayerSetup local_;
+    bool active_ = false;
+    bool ended_ = false;       // the link went or the peer left: play ends here
+    bool pointsSent_ = false;  // this side's points for the coming level are on their way
+    bool overlay_ = false;     // F3 shows the network overlay
+    bool f3Was_ = false;
+    bool exitBox_ = false;
+    int32_t waitingFrames_ = 0;  // frames in a row the session waited
+    uint64_t levelEndHashes_[Match::kLevels] = {};
+};
