@@ -9,10 +9,15 @@
 #include "gfx/ImageSlots.h"
 #include "io/Input.h"
 #include "match/IntroPanel.h"
+#include "match/PlaySnapshot.h"
 #include "platform/Host.h"
+#include "platform/SaveFile.h"
 #include "world/Random.h"
 
 namespace {
+
+// A play state as text: a line for each value the state hash takes.
+constexpr size_t kStateTextBytes = 96 * 1024;
 
 // Passes the session may wait in a row before the player is told why play
 // stands still (a short wait is a hitch, not worth a word).
@@ -134,9 +139,39 @@ void OnlinePlay::Stop() {
     active_ = false;
 }
 
+void OnlinePlay::WriteKeptStates(Game& game, char* said, size_t size) {
+    static char text[kStateTextBytes];
+    // Oldest first, so that the match is left in the newest state kept.
+    int32_t order[RollbackSession::kKeptStates];
+    int32_t count = 0;
+    for (int32_t slot = 0; slot < RollbackSession::kKeptStates; ++slot)
+        if (session_.KeptPasses(slot) > 0) order[count++] = slot;
+    for (int32_t i = 1; i < count; ++i)
+        for (int32_t j = i; j > 0 && session_.KeptPasses(order[j]) < session_.KeptPasses(order[j - 1]); --j) {
+            const int32_t t = order[j];
+            order[j] = order[j - 1];
+            order[j - 1] = t;
+        }
+    size_t used = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t slot = order[i];
+        session_.KeptState(slot).Restore(game.match);
+        DescribeMatchState(game.match, text, sizeof text);
+        char name[64];
+        std::snprintf(name, sizeof name, "outofstep-%s-pass%d.txt", role == Role::Host ? "host" : "join",
+                      static_cast<int>(session_.KeptPasses(slot)));
+        SaveResult result;
+        const bool saved = SaveUserFile(name, text, std::strlen(text), &result);
+        const int n =
+            std::snprintf(said + used, size - used, "%s%s%s", i == 0 ? "; the play states were written to " : ", ",
+                          saved ? result.path : name, saved ? "" : " (not saved)");
+        if (n > 0) used = used + static_cast<size_t>(n) < size ? used + static_cast<size_t>(n) : size - 1;
+    }
+}
+
 void OnlinePlay::TellEnd(Game& game, const char* why) {
     (void)game;
-    char text[320];
+    char text[640];
     std::snprintf(text, sizeof text, "The online game ends here: %s. The results so far are kept.",
                   why != nullptr && why[0] != '\0' ? why : "the connection to the other player was lost");
     std::fprintf(stderr, "voidcrawl: %s\n", text);
@@ -214,7 +249,13 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
         // step: this game ends where it stands, its results kept.
         ended_ = true;
         exitBox_ = false;
-        TellEnd(game, peer_.Message()[0] != '\0' ? peer_.Message() : link->Failure());
+        char why[400];
+        std::snprintf(why, sizeof why, "%s", peer_.Message()[0] != '\0' ? peer_.Message() : link->Failure());
+        if (peer_.GetState() == NetPeer::State::OutOfStep) {
+            const size_t used = std::strlen(why);
+            WriteKeptStates(game, why + used, sizeof why - used);
+        }
+        TellEnd(game, why);
         match.EndOnline();
     }
     // Esc asks whether to leave; play goes on meanwhile (the other player's

@@ -65,6 +65,9 @@ private:
     void DrawWaitingText(Game& game, const char* first, const char* second);
     void DrawOverlay(Game& game);
     void ExchangePoints(Game& game);
+    // The play states of the last hashes, as text, into the player's
+    // folder; the files' names (or why they could not be written) into `said`.
+    void WriteKeptStates(Game& game, char* said, size_t size);
 
     NetPeer peer_;
     RollbackSession session_;

@@ -139,20 +139,57 @@ size_t Describe(const Match& m, size_t offset, char* what, size_t whatSize) {
 
 #undef VC_FIELD
 
-void HashFloat(Fnv64& h, float f) {
+// The state hash's walk over the match, which can also write each value it
+// takes as a line of text ("worm 1: 42"), so that two machines' states can
+// be set side by side when their hashes differ.
+class StateHasher {
+public:
+    StateHasher(char* text, size_t size) : text_(text), size_(size) {
+        if (text_ != nullptr && size_ > 0) text_[0] = '\0';
+    }
+    void Section(const char* name) { section_ = name; }
+    void Byte(uint8_t v) {
+        fnv_.Byte(v);
+        Write("%s: %u\n", static_cast<unsigned>(v));
+    }
+    void I32(int32_t v) {
+        fnv_.I32(v);
+        Write("%s: %d\n", static_cast<int>(v));
+    }
+    void U32(uint32_t v) {
+        fnv_.U32(v);
+        Write("%s: 0x%08x\n", static_cast<unsigned>(v));
+    }
+    uint64_t Value() const { return fnv_.Value(); }
+
+private:
+    template <typename T>
+    void Write(const char* format, T v) {
+        if (text_ == nullptr || used_ + 1 >= size_) return;
+        const int n = std::snprintf(text_ + used_, size_ - used_, format, section_, v);
+        if (n > 0) used_ = used_ + static_cast<size_t>(n) < size_ ? used_ + static_cast<size_t>(n) : size_ - 1;
+    }
+    Fnv64 fnv_;
+    char* text_;
+    size_t size_;
+    size_t used_ = 0;
+    const char* section_ = "match";
+};
+
+void HashFloat(StateHasher& h, float f) {
     uint32_t bits = 0;
     static_assert(sizeof bits == sizeof f);
     std::memcpy(&bits, &f, sizeof bits);
     h.U32(bits);
 }
 
-void HashGridObject(Fnv64& h, const GridObject& o) {
+void HashGridObject(StateHasher& h, const GridObject& o) {
     h.I32(o.cellX);
     h.I32(o.cellY);
     h.I32(o.cellType);
 }
 
-void HashWorm(Fnv64& h, const Worm& w) {
+void HashWorm(StateHasher& h, const Worm& w) {
     for (int32_t v :
          {w.pendingTurn, w.queuedTurn, w.length, w.pendingGrowth, w.shield, w.boostSteps, w.targetLength, w.lengthTotal,
           w.exitTimer, w.exitMarker, w.score, w.openGates, w.ship, w.points, w.scoreAtLastExit})
@@ -241,8 +278,10 @@ bool PlaySnapshot::SameAs(const PlaySnapshot& other, const Match& match, char* w
     return false;
 }
 
-uint64_t MatchStateHash(const Match& m) {
-    Fnv64 h;
+namespace {
+
+uint64_t WalkMatchState(const Match& m, char* text, size_t size) {
+    StateHasher h(text, size);
     h.U32(RandomState());
     for (int32_t v : {m.levelIndex, m.players, m.difficulty, m.extraFood, m.endChoice, m.gameOverCue}) h.I32(v);
     h.U32(m.timerStart);
@@ -256,9 +295,15 @@ uint64_t MatchStateHash(const Match& m) {
     // starts they hold whatever the game before left in them, which play
     // never reads (Worm::Start sets it all).
     const bool begun = m.levelIndex > 0 || !m.introPending;
-    for (int32_t i = 0; i < (m.players == 2 ? 2 : 1) && begun; ++i) HashWorm(h, m.worms[i]);
+    const char* const wormNames[2] = {"worm 1", "worm 2"};
+    for (int32_t i = 0; i < (m.players == 2 ? 2 : 1) && begun; ++i) {
+        h.Section(wormNames[i]);
+        HashWorm(h, m.worms[i]);
+    }
+    h.Section("grid");
     for (int32_t y = 0; y < kArenaRows; ++y)
         for (int32_t x = 0; x < kArenaColumns; ++x) h.I32(m.grid.TypeAt(x, y));
+    h.Section("food");
     for (const FoodItem& f : m.food.items) {
         if (f.cellType == CellType::Empty) continue;  // a slot this level does not use
         HashGridObject(h, f);
@@ -266,3 +311,9 @@ uint64_t MatchStateHash(const Match& m) {
     }
     return h.Value();
 }
+
+}  // namespace
+
+uint64_t MatchStateHash(const Match& m) { return WalkMatchState(m, nullptr, 0); }
+
+uint64_t DescribeMatchState(const Match& m, char* text, size_t size) { return WalkMatchState(m, text, size); }

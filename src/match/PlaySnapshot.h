@@ -46,3 +46,8 @@ private:
 // every pointer, so that two machines playing the same game hash alike; a
 // replay stores these hashes, so what they cover is part of its format.
 uint64_t MatchStateHash(const Match& match);
+
+// As MatchStateHash, and every value it takes into `text`, a line each
+// ("worm 2: 7"), cut at `size`: two machines' states side by side when
+// their hashes differ.
+uint64_t DescribeMatchState(const Match& match, char* text, size_t size);

@@ -58,6 +58,7 @@ void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, i
     std::memset(inputs_, 0, sizeof inputs_);
     std::memset(usedRemote_, 0, sizeof usedRemote_);
     pendingHashPass_ = -1;
+    for (int32_t& passes : keptPasses_) passes = 0;
     outOfStep_ = false;
     hashesSent_ = 0;
     std::memset(depths_, 0, sizeof depths_);
@@ -157,12 +158,16 @@ void RollbackSession::RunPass(int32_t pass) {
     if ((pass + 1) % kHashEvery == 0) {
         pendingHashPass_ = pass;
         pendingHash_ = MatchStateHash(*match_);
+        pendingState_.Save(*match_);
     }
 }
 
 void RollbackSession::SettleHash() {
     if (pendingHashPass_ < 0 || pendingHashPass_ >= known_[remote_]) return;
     peer_->SendHash(static_cast<uint32_t>(pendingHashPass_ + 1), pendingHash_);
+    const int32_t slot = hashesSent_ % kKeptStates;
+    keptStates_[slot] = pendingState_;
+    keptPasses_[slot] = pendingHashPass_ + 1;
     ++hashesSent_;
     pendingHashPass_ = -1;
 }

@@ -80,6 +80,12 @@ public:
     bool OutOfStep() const { return outOfStep_; }
     // State hashes this side handed over (the peer compares them with its own).
     int32_t HashesSent() const { return hashesSent_; }
+    // The states whose hashes went last, kept to be set beside the other
+    // machine's when the two turn out of step: slot 0 .. kKeptStates - 1,
+    // the state after KeptPasses(slot) passes (0: none).
+    static constexpr int32_t kKeptStates = 3;
+    int32_t KeptPasses(int32_t slot) const { return keptPasses_[slot]; }
+    const PlaySnapshot& KeptState(int32_t slot) const { return keptStates_[slot]; }
     // Rollbacks by depth (passes run again), 1 to kMaxRollback.
     const int64_t* RollbackDepths() const { return depths_; }
     int64_t Waits() const { return waits_; }
@@ -118,6 +124,9 @@ private:
     // Our hash of the last pass hashed, until the peer's keys for it are known.
     int32_t pendingHashPass_ = -1;
     uint64_t pendingHash_ = 0;
+    PlaySnapshot pendingState_;
+    PlaySnapshot keptStates_[kKeptStates];
+    int32_t keptPasses_[kKeptStates] = {};
 
     bool outOfStep_ = false;
     int32_t hashesSent_ = 0;

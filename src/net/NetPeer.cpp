@@ -156,7 +156,8 @@ void NetPeer::Take(const NetPacket& p) {
         havePeerPoints_ = true;
         return;
     case NetKind::Bye:
-        state_ = State::Left;
+        // The other side found the state hashes differ: out of step here too.
+        state_ = p.bye == NetByeReason::OutOfStep ? State::OutOfStep : State::Left;
         std::snprintf(message_, sizeof message_, "%s",
                       p.bye == NetByeReason::OutOfStep ? "the two games went out of step" : "the other player left");
         return;

@@ -22,7 +22,7 @@ public:
         Playing,    // welcomed (or welcoming): inputs flow
         Refused,    // the host said no (on the host: it said no): Message says why
         Left,       // the peer said goodbye
-        OutOfStep,  // the two games' state hashes differ
+        OutOfStep,  // the two games' state hashes differ (found here, or by the peer)
         Lost,       // the link went: Message says why
     };
 

@@ -133,4 +133,32 @@ TEST_F(PlaySnapshotTest, TheSyncTestCatchesAndNamesWhatThePutBackMisses) {
     }
 }
 
+// The text of a state holds what its hash takes: one changed value changes
+// exactly its own line, named by its part of the match.
+TEST_F(PlaySnapshotTest, AStatesTextShowsWhereTwoStatesDiffer) {
+    Play(0, 300, [] {});
+    static char before[96 * 1024], after[96 * 1024];
+    EXPECT_EQ(DescribeMatchState(match(), before, sizeof before), MatchStateHash(match()));
+    match().worms[1].lengthTotal += 1;
+    EXPECT_EQ(DescribeMatchState(match(), after, sizeof after), MatchStateHash(match()));
+    std::vector<std::string> differ;
+    const char *a = before, *b = after;
+    while (*a != 0 && *b != 0) {
+        const char* ea = std::strchr(a, '\n');
+        const char* eb = std::strchr(b, '\n');
+        ASSERT_TRUE(ea != nullptr && eb != nullptr);
+        if (std::string(a, ea) != std::string(b, eb)) differ.push_back(std::string(b, eb));
+        a = ea + 1;
+        b = eb + 1;
+    }
+    EXPECT_EQ(*a, *b) << "the texts differ in length";
+    ASSERT_EQ(differ.size(), 1u);
+    EXPECT_EQ(differ[0].rfind("worm 2: ", 0), 0u) << differ[0];
+    // A text cut short still ends its last line whole or not at all.
+    char small[64];
+    DescribeMatchState(match(), small, sizeof small);
+    EXPECT_LT(std::strlen(small), sizeof small);
+    EXPECT_EQ(std::string(small).rfind("match: 0x", 0), 0u) << small;
+}
+
 }  // namespace

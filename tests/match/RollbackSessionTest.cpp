@@ -187,6 +187,26 @@ TEST_F(RollbackSessionTest, AMachineOutOfStepIsFoundByTheStateHashes) {
     // says goodbye so that the other stops too.
     const NetPeer& found = peers_[0].GetState() == NetPeer::State::OutOfStep ? peers_[0] : peers_[1];
     EXPECT_STREQ(found.Message(), "the two games went out of step at pass 300");
+    // Both keep the states of the last hashes: alike at pass 200, and at
+    // pass 300 set side by side they show what differs.
+    const auto kept = [&](int i, int32_t passes) {
+        static char text[96 * 1024];
+        text[0] = '\0';
+        for (int slot = 0; slot < RollbackSession::kKeptStates; ++slot) {
+            if (sessions_[i]->KeptPasses(slot) != passes) continue;
+            sessions_[i]->KeptState(slot).Restore(*matches[i]);
+            DescribeMatchState(*matches[i], text, sizeof text);
+        }
+        return std::string(text);
+    };
+    const std::string at200[2] = {kept(0, 200), kept(1, 200)};
+    ASSERT_FALSE(at200[0].empty());
+    EXPECT_EQ(at200[0], at200[1]);
+    const std::string texts[2] = {kept(0, 300), kept(1, 300)};
+    ASSERT_FALSE(texts[0].empty() || texts[1].empty());
+    const size_t at = std::mismatch(texts[0].begin(), texts[0].end(), texts[1].begin()).first - texts[0].begin();
+    ASSERT_LT(at, texts[0].size());
+    EXPECT_EQ(texts[0].rfind("worm 1: ", at), texts[0].rfind('\n', at) + 1) << texts[0].substr(at - 20, 40);
 }
 
 // The game's end holds both machines at the same pass until every pass up

@@ -462,6 +462,7 @@ TEST(NetPeer, InputsFlowHashesAgreeThenDifferAndLeavingIsSaid) {
     EXPECT_EQ(p.host.GetState(), NetPeer::State::OutOfStep);
     EXPECT_STREQ(p.host.Message(), "the two games went out of step at pass 200");
     ASSERT_TRUE(p.Until(2000, [&] { return p.joiner.GetState() != NetPeer::State::Playing; }));
+    EXPECT_EQ(p.joiner.GetState(), NetPeer::State::OutOfStep);
     EXPECT_NE(std::string(p.joiner.Message()).find("out of step"), std::string::npos) << p.joiner.Message();
 
     Peers q(hello, hello);
