@@ -200,9 +200,12 @@ void OnlinePlay::DrawOverlay(Game& game) {
     std::snprintf(text, sizeof text, "RTT %u MS  ROLLBACKS %lld (UP TO %d)  WAITED %lld",
                   static_cast<unsigned>(roundTrip), static_cast<long long>(rollbacks), static_cast<int>(deepest),
                   static_cast<long long>(session_.Waits()));
+    // Under the score line, over the arena's first row: the scores and the
+    // level's target stay in sight.
     Font& font = game.smallFont;
-    FillRect(0, 0, 640, font.cellHeight + 4, backBuffer, 0);
-    font.DrawText(backBuffer, 4, 2, text, 0);
+    constexpr int32_t kTop = 32;
+    FillRect(0, kTop, TextWidth(font, text) + 8, kTop + font.cellHeight + 4, backBuffer, 0);
+    font.DrawText(backBuffer, 4, kTop + 2, text, 0);
 }
 
 void OnlinePlay::ExchangePoints(Game& game) {
@@ -324,6 +327,6 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
              kIntroPanelY, backBuffer, true);
         game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
     }
-    if (overlay_) DrawOverlay(game);
+    if (overlay_ && !ended_ && !match.resultsSaved) DrawOverlay(game);
     return true;
 }
