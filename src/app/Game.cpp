@@ -596,13 +596,7 @@ void Game::PickTableRow() {
 void Game::StartOnline() {
     const uint32_t matchSeed = useSeed ? seed : static_cast<uint32_t>(std::time(nullptr)) ^ RandomState();
     if (!online.Start(playerSetup, ClampDifficulty(difficulty), matchSeed, playDataHash)) {
-        char text[320];
-        std::snprintf(text, sizeof text, "The online game cannot start: %s.", online.Failure());
-        Fail(text, nullptr);
-        online.Stop();
-        state = GameState::MainMenu;
-        setupScreen.FadeOut();
-        ShowMainMenu();
+        GiveUpOnline(true);
         return;
     }
     state = GameState::Connecting;
@@ -613,19 +607,22 @@ void Game::ConnectingFrame(bool escDown) {
     if (wait == OnlinePlay::Wait::Ready) {
         setupScreen.FadeOut();
         online.BeginPlay(*this);
-        return;
+    } else if (wait == OnlinePlay::Wait::Failed || escDown) {
+        GiveUpOnline(wait == OnlinePlay::Wait::Failed);
     }
-    if (wait == OnlinePlay::Wait::Failed || escDown) {
-        if (wait == OnlinePlay::Wait::Failed) {
-            char text[320];
-            std::snprintf(text, sizeof text, "The online game cannot start: %s.", online.Failure());
-            Fail(text, nullptr);
-        }
-        online.Stop();
-        state = GameState::MainMenu;
-        setupScreen.FadeOut();
-        ShowMainMenu();
+}
+
+// Back to the menu from the set-up or the wait, saying why when it failed.
+void Game::GiveUpOnline(bool failed) {
+    if (failed) {
+        char text[320];
+        std::snprintf(text, sizeof text, "The online game cannot start: %s.", online.Failure());
+        Fail(text, nullptr);
     }
+    online.Stop();
+    state = GameState::MainMenu;
+    setupScreen.FadeOut();
+    ShowMainMenu();
 }
 
 // What the set-up's confirmation starts, for the players and for a replay.

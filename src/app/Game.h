@@ -132,6 +132,7 @@ private:
     int32_t SetupPlayers() const { return online.Wanted() && players == 2 ? 1 : players; }
     void StartOnline();
     void ConnectingFrame(bool escDown);
+    void GiveUpOnline(bool failed);
     void EnteringScreen();
     void HoldFrozenPicture(bool withBox);
     bool LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement);
