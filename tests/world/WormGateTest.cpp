@@ -33,7 +33,7 @@ protected:
     P gate, exit;
 };
 
-TEST_F(WormGateTest, AWarpExitIsARandomEmptyCellNeverFoodOrEatenFood) {
+TEST_F(WormGateTest, AWarpExitIsARandomEmptyCellNeverFoodOrEatenFoodAndTheLastFreeOneIsTaken) {
     const P freeCells[3] = {{3, 7}, {12, 2}, {19, 13}};
     for (int i = 0; i < 280; ++i)
         if (std::find(freeCells, freeCells + 3, P{i % 20, i / 20}) == freeCells + 3) PlaceWall(i % 20, i / 20);
@@ -52,15 +52,11 @@ TEST_F(WormGateTest, AWarpExitIsARandomEmptyCellNeverFoodOrEatenFood) {
         grid.ClearCell(exit.first, exit.second);
     }
     EXPECT_EQ(hit.size(), 3u);
-}
-
-TEST_F(WormGateTest, WithOneFreeCellLeftTheWarpExitIsThatCell) {
-    for (int i = 0; i < 280; ++i)
-        if (i != 5 * 20 + 17) PlaceWall(i % 20, i / 20);  // all but (17, 5)
-    worm.length = 2;
-    SeedRandom(3);
+    PlaceWall(3, 7);  // with one free cell left, the exit is that cell
+    PlaceWall(19, 13);
+    worm.openGates = worm.segments[1].warpPhase = 0;
     worm.OpenWarpGate();
-    EXPECT_EQ((std::tuple{Cell(0), grid.At(17, 5), worm.openGates}), (std::tuple{P{17, 5}, &worm.segments[0], 1}));
+    EXPECT_EQ((std::tuple{Cell(0), grid.At(12, 2), worm.openGates}), (std::tuple{P{12, 2}, &worm.segments[0], 1}));
 }
 
 TEST_F(WormGateTest, ARefusedWarpPlaysTheRefusalAndChangesNothing) {
@@ -142,19 +138,6 @@ TEST_F(WormGateTest, TheExitJumpStartsByItselfAfterTheJumpTimeAndCreditsPoints) 
     EXPECT_EQ((std::tuple{worm.points, worm.scoreAtLastExit}), (std::tuple{worm.score / 300, worm.score}));
 }
 
-TEST_F(WormGateTest, TheJumpKeyJumpsOnlyWhileTheExitIsOpen) {
-    worm.Start(5, 5, 50);
-    KeyState[DIK_RSHIFT] = 0x80;
-    worm.ReadControls();
-    EXPECT_EQ(worm.jumping, 0);
-    KeyState[DIK_RSHIFT] = 0;
-    worm.ReadControls();
-    worm.exitOpen = 1;
-    KeyState[DIK_RSHIFT] = 0x80;
-    worm.ReadControls();
-    EXPECT_EQ((std::tuple{worm.jumping, worm.exitOpen, worm.openGates}), (std::tuple{1, 0, 1}));
-}
-
 TEST_F(WormGateTest, PointsAtAnExitAreTheScoreGainedOverThreeHundredTruncatedTowardZero) {
     const int cases[][3] = {{1899, 1000, 2}, {1000, 1299, 0}, {1000, 1300, -1}, {1000, 1599, -1}, {0, 600, -2}};
     for (const auto& [score, lastExit, points] : cases) {
@@ -170,9 +153,15 @@ TEST_F(WormGateTest, PointsAtAnExitAreTheScoreGainedOverThreeHundredTruncatedTow
     }
 }
 
-TEST_F(WormGateTest, AJumpWhileTheHeadIsDivingIntoAWarpGateUsesThatGate) {
+TEST_F(WormGateTest, AJumpOnlyWhileTheExitIsOpenAndWhileDivingIntoAWarpGateUsesThatGate) {
     WarpAfterTwoSteps();
     ASSERT_EQ(worm.openGates, 1);
+    worm.ReadControls();          // every key up
+    KeyState[DIK_RSHIFT] = 0x80;  // the exit is not open: no jump
+    worm.ReadControls();
+    KeyState[DIK_RSHIFT] = 0;
+    worm.ReadControls();
+    EXPECT_EQ((std::tuple{worm.jumping, worm.openGates}), (std::tuple{0, 1}));
     worm.exitOpen = 1;  // the level clock runs out
     Press(DIK_RSHIFT, 1);
     EXPECT_EQ((std::tuple{worm.jumping, worm.openGates, grid.At(exit.first, exit.second)}),
