@@ -288,27 +288,19 @@ TEST(Settings, TheCommandLineWinsOverTheEnvironmentWhichWinsOverTheFile) {
     file.fullscreen = 1;
     file.scale = ScaleMode::Integer;
     file.volume = 30;
-    HostOptions none;
-    HostOptions line;
+    HostOptions none, line;
     line.fullscreen = 1;
     line.scale = ScaleMode::Fit;
     line.mute = true;
-    struct Case {
-        const HostOptions& line;
-        bool windowedByEnvironment;
-        int fullscreen;
-        ScaleMode scale;
-        bool mute;
+    auto chosen = [&](const HostOptions& given, bool windowedByEnvironment) {
+        const HostOptions c = ChooseHostOptions(file, given, windowedByEnvironment);
+        return std::tuple{c.fullscreen, c.scale, c.mute, c.volume};
     };
-    for (const Case& c : {Case{none, false, 1, ScaleMode::Integer, false},
-                          Case{none, true, 0, ScaleMode::Integer, false}, Case{line, true, 1, ScaleMode::Fit, true}}) {
-        const HostOptions chosen = ChooseHostOptions(file, c.line, c.windowedByEnvironment);
-        EXPECT_EQ((std::tuple{chosen.fullscreen, chosen.scale, chosen.mute, chosen.volume}),
-                  (std::tuple{c.fullscreen, c.scale, c.mute, 30}));
-    }
-    Settings muted;
-    muted.mute = true;
-    EXPECT_TRUE(ChooseHostOptions(muted, none, false).mute);  // the file's mute holds without --mute
+    EXPECT_EQ(chosen(none, false), (std::tuple{1, ScaleMode::Integer, false, 30}));
+    EXPECT_EQ(chosen(none, true), (std::tuple{0, ScaleMode::Integer, false, 30}));
+    EXPECT_EQ(chosen(line, true), (std::tuple{1, ScaleMode::Fit, true, 30}));
+    file.mute = true;
+    EXPECT_TRUE(std::get<2>(chosen(none, false)));  // the file's mute holds without --mute
 }
 
 }  // namespace
