@@ -411,8 +411,12 @@ private:
         return EM_FALSE;
     }
 
-    static EM_BOOL OnFocus(int type, const EmscriptenFocusEvent*, void* user) {
+    static EM_BOOL OnFocus(int type, const EmscriptenFocusEvent* event, void* user) {
         WebHost* host = static_cast<WebHost*>(user);
+        // The window hears its elements' blurs too (the listener captures):
+        // the page's own button losing the focus as its notice closes is not
+        // the page losing it, and play must not stand still behind it.
+        if (type == EMSCRIPTEN_EVENT_BLUR && std::strcmp(event->nodeName, "#window") != 0) return EM_FALSE;
         if (type == EMSCRIPTEN_EVENT_BLUR) {
             host->input_.Clear();
             host->deferredCount_ = 0;
