@@ -577,17 +577,18 @@ for (const [what, setup, name] of [['full', null, [['KeyF', 'f', 70], ['KeyU', '
   const played = await (what === 'full' ? cdp.send('Storage.overrideQuotaForOrigin', { origin, quotaSize: 1 })
     : Promise.resolve()).then(() => playGame(name, 300), (error) => ({ ok: false, error }));
   const notices = played.notices || [];
-  // The replay's notice follows the table's within a pass or two.
-  for (let quiet = 0; quiet < 20; quiet++) {
+  // The replay is saved once the table has faded in, after the game-over
+  // cue and two fades: its notice comes seconds after the table's (an
+  // earlier game's replay may have been refused before it).
+  const afterTable = () => notices.slice(notices.findIndex((n) => /could not be saved/.test(n)) + 1);
+  await until("the replay's notice", async () => {
     const text = await message();
-    if (!text) {
-      await page.waitForTimeout(100);
-      continue;
+    if (text) {
+      notices.push(text);
+      await dismiss();
     }
-    notices.push(text);
-    await dismiss();
-    quiet = 0;
-  }
+    return afterTable().some((n) => /replay was not saved/.test(n));
+  }, 15);
   await page.waitForTimeout(1000);
   await shot(`storage-${what}.png`);
   const wentOn = await leave();
@@ -598,6 +599,7 @@ for (const [what, setup, name] of [['full', null, [['KeyF', 'f', 70], ['KeyU', '
   check(`with the storage ${what} each save fails, the game goes on and the player is told`,
     run.menuShown && played.ok && wentOn && /could not be kept/.test(end) &&
     notices.some((n) => /could not be saved/.test(n) && (what !== 'full' || /full/.test(n))) &&
+    afterTable().some((n) => /replay was not saved/.test(n)) &&
     !records(await readTable()).some((r) => r[4] === name[0][2]),
     `game over after ${played.seconds} s, ${played.ate} eaten; ${notices.join(' | ')} | ${end}`);
   await run.other.close();
