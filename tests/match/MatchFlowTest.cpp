@@ -335,3 +335,54 @@ TEST_F(MatchFlowTest, EachWormSteersWithItsPlayersChosenKeysInOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// Online, this machine works its own player's points screen; the level
+// goes on only once the other player's result has come too, and it is
+// that result the other worm plays the next level with.
+TEST_F(MatchFlowTest, OnlinePointsScreensWaitForTheOtherPlayersResult) {
+    BeginGame(2, 0);
+    match().onlinePlayer = 1;
+    match().introPending = 0;
+    for (Worm& w : match().worms) {
+        w.active = 0;
+        w.exited = 1;
+    }
+    match().Frame();  // both through the exit: the points screens
+    ASSERT_TRUE(match().pointsPhase);
+    const auto clickOk = [&] {
+        h.game->cursor.x = 590;
+        h.game->cursor.y = 436;
+        MouseState.rgbButtons[0] = 0x80;
+        h.host.SetMouseButton(true);
+        match().Frame();
+        h.host.SetMouseButton(false);
+        MouseState.rgbButtons[0] = 0;
+        match().Frame();
+    };
+    match().Frame();  // the button up once: the screen takes clicks
+    clickOk();
+    EXPECT_TRUE(match().pointsReady);
+    EXPECT_FALSE(match().pointsDue[1]);
+    for (int i = 0; i < 50; ++i) match().Frame();
+    EXPECT_TRUE(match().pointsPhase) << "the level went on without the other player's result";
+    EXPECT_EQ(match().levelIndex, 0);
+
+    ShipStats theirs = match().worms[0].stats;
+    theirs.lives = 5;
+    theirs.maxWarpGates = 3;
+    match().TakePeerPoints(theirs, 77);
+    match().Frame();
+    EXPECT_FALSE(match().pointsPhase);
+    EXPECT_EQ(match().levelIndex, 1);
+    EXPECT_EQ((std::tuple{match().worms[0].stats.lives, match().worms[0].stats.maxWarpGates, match().worms[0].points}),
+              (std::tuple{5, 3, 77}));
+
+    // Offline, a result from elsewhere is never taken.
+    match().onlinePlayer = -1;
+    match().TakePeerPoints(theirs, 1);
+    EXPECT_EQ(match().worms[0].points, 77);
+}
+
+}  // namespace
