@@ -130,7 +130,9 @@ size_t Describe(const Match& m, size_t offset, char* what, size_t whatSize) {
                               VC_FIELD(m, endChoice),     VC_FIELD(m, targetFactor), VC_FIELD(m, exitShownAt),
                               VC_FIELD(m, exitNumberX),   VC_FIELD(m, exitNumberY),  VC_FIELD(m, timerStart),
                               VC_FIELD(m, frozen),        VC_FIELD(m, frozenAt),     VC_FIELD(m, gameOverCue),
-                              VC_FIELD(m, cueShowing),    VC_FIELD(m, levelFailed)},
+                              VC_FIELD(m, cueShowing),    VC_FIELD(m, levelFailed),  VC_FIELD(m, resultsOffDisk),
+                              VC_FIELD(m, onlinePlayer),  VC_FIELD(m, levelEnd),     VC_FIELD(m, holdLevelEnds),
+                              VC_FIELD(m, pointsReady)},
                   "match: ", what, whatSize, &end))
         return end;
     std::snprintf(what, whatSize, "match: byte %zu of %zu", offset, sizeof(Match));
