@@ -130,13 +130,21 @@ void RollbackSession::Receive() {
 void RollbackSession::Rollback(int32_t from) {
     const int64_t start = Nanos();
     snapshots_[from % kSnapshotRing].Restore(*match_);
+    // Every pass ran with the level going on: a level end held since came
+    // from the wrong keys, and the passes run again may end it elsewhere.
+    const int32_t ran = pass_;
+    match_->levelEnd = 0;
     {
         const ResimulationScope again;
-        for (int32_t q = from; q < pass_; ++q) RunPass(q);
+        for (int32_t q = from; q < ran && match_->levelEnd == 0; ++q) {
+            RunPass(q);
+            pass_ = q + 1;  // a level that now ends sooner holds at its own last pass
+        }
     }
+    if (pendingHashPass_ >= pass_) pendingHashPass_ = -1;  // that pass runs again, after the level
     const int64_t took = Nanos() - start;
     if (took > longestRollbackNanos_) longestRollbackNanos_ = took;
-    const int32_t depth = pass_ - from <= kMaxRollback ? pass_ - from : kMaxRollback;
+    const int32_t depth = ran - from <= kMaxRollback ? ran - from : kMaxRollback;
     ++depths_[depth];
     depthNanos_[depth] += took;
     firstWrong_ = -1;
