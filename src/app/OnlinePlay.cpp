@@ -46,7 +46,7 @@ void CopyName(char* out, size_t size, const char* name) {
 
 bool OnlinePlay::Start(const PlayerSetup& local, int32_t difficulty, uint32_t seed, uint64_t dataHash) {
     local_ = local;
-    ended_ = pointsSent_ = exitBox_ = false;
+    ended_ = lost_ = pointsSent_ = exitBox_ = false;
     std::memset(levelEndHashes_, 0, sizeof levelEndHashes_);
     waitingFrames_ = 0;
     NetHello hello;
@@ -210,9 +210,11 @@ void OnlinePlay::DrawOverlay(Game& game) {
 
 void OnlinePlay::ExchangePoints(Game& game) {
     Match& match = game.match;
-    if (!match.pointsPhase) return;
+    // The screen that closes last ends the phase in the same frame, and the
+    // next level is loaded already: its points still go to the other side.
+    if (!match.pointsPhase && !match.pointsReady) return;
     const int32_t me = Local();
-    const uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
+    const uint8_t level = static_cast<uint8_t>(match.pointsPhase ? match.levelIndex + 1 : match.levelIndex);
     if (match.pointsReady && !pointsSent_) {
         const Worm& w = match.worms[me];
         NetPoints p;
@@ -226,6 +228,10 @@ void OnlinePlay::ExchangePoints(Game& game) {
         p.lives = w.stats.lives;
         p.points = w.points;
         pointsSent_ = peer_.SendPoints(p);
+    }
+    if (!match.pointsPhase) {
+        match.pointsReady = 0;
+        return;
     }
     NetPoints theirs;
     if (match.pointsDue[1 - me] && peer_.PeerPoints(level, &theirs)) {
@@ -250,16 +256,21 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
     if (!ended_ && peer_.GetState() != NetPeer::State::Playing) {
         // The link went, the other player left, or the games went out of
         // step: this game ends where it stands, its results kept.
+        // Once the game is over (the table) the other player leaving it
+        // ends nothing.
         ended_ = true;
         exitBox_ = false;
-        char why[400];
-        std::snprintf(why, sizeof why, "%s", peer_.Message()[0] != '\0' ? peer_.Message() : link->Failure());
-        if (peer_.GetState() == NetPeer::State::OutOfStep) {
-            const size_t used = std::strlen(why);
-            WriteKeptStates(game, why + used, sizeof why - used);
+        if (!match.resultsSaved) {
+            lost_ = true;
+            char why[400];
+            std::snprintf(why, sizeof why, "%s", peer_.Message()[0] != '\0' ? peer_.Message() : link->Failure());
+            if (peer_.GetState() == NetPeer::State::OutOfStep) {
+                const size_t used = std::strlen(why);
+                WriteKeptStates(game, why + used, sizeof why - used);
+            }
+            TellEnd(game, why);
+            match.EndOnline();
         }
-        TellEnd(game, why);
-        match.EndOnline();
     }
     // Esc asks whether to leave; play goes on meanwhile (the other player's
     // game does not stop), this side's worm without keys.
@@ -272,7 +283,8 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
         return false;
     }
     bool drawn = true;
-    if (!ended_ && match.InLevelPlay()) {
+    // A level end held (levelEnd 1) is the session's until it is sure.
+    if (!ended_ && (match.InLevelPlay() || match.levelEnd == 1)) {
         // This player steers with either player's keys as they chose them.
         Host* host = GetHost();
         const PlayKeys& own = host != nullptr ? host->CurrentSettings().keys : kDefaultPlayKeys;

@@ -50,6 +50,9 @@ public:
     // Ends the link (a goodbye first when it still stands).
     void Stop();
     bool Active() const { return active_; }
+    // The link went, the other player left or the games went out of step
+    // before the game was over (the player was told; results kept).
+    bool Lost() const { return lost_; }
 
     // The play state's hash as each level (and the game) ended, both
     // machines' every pass sure: alike on the two machines while they are
@@ -75,6 +78,7 @@ private:
     PlayerSetup local_;
     bool active_ = false;
     bool ended_ = false;       // the link went or the peer left: play ends here
+    bool lost_ = false;        // ... and the game was not over yet
     bool pointsSent_ = false;  // this side's points for the coming level are on their way
     bool overlay_ = false;     // F3 shows the network overlay
     bool f3Was_ = false;
