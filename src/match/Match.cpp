@@ -319,7 +319,15 @@ void Match::TakePeerPoints(const ShipStats& stats, int32_t points) {
 }
 
 void Match::EndOnline() {
-    if (resultsSaved || !inPlay) return;
+    if (resultsSaved || (!inPlay && !pointsPhase)) return;
+    if (pointsPhase) {
+        // Between levels: the points screens close, and the table comes
+        // over the level just left.
+        setupScreen->FadeOut();
+        pointsPhase = 0;
+        inPlay = 1;
+        Enter();
+    }
     for (int i = 0; i < 2; ++i) {
         worms[i].active = 0;
         worms[i].stats.lives = 0;

@@ -212,6 +212,36 @@ TEST_F(MatchFlowTest, GameOverShowsItsCueForItsFramesThenTheTableWithTheNewEntry
     EXPECT_TRUE(match().resultsSaved);
 }
 
+// Online, the link may go in play or between levels (this player's points
+// screen open, or closed and waiting for the other's): either way the game
+// ends there, its result saved, and the table comes at once.
+TEST_F(MatchFlowTest, AnOnlineGameThatEndsAnywhereGoesToTheTableWithItsResult) {
+    enum When { InPlay, OwnScreen, WaitingForTheOther };
+    for (When when : {InPlay, OwnScreen, WaitingForTheOther}) {
+        SCOPED_TRACE(when);
+        std::remove("teasy.dat");
+        BeginGame(2, 0);
+        match().onlinePlayer = 1;
+        match().introPending = 0;
+        match().worms[1].score = 2468;
+        if (when != InPlay) {
+            for (Worm& w : match().worms) w.exited = 1;
+            match().Frame();  // the level ends: the points screens
+            ASSERT_TRUE(match().pointsPhase);
+            if (when == WaitingForTheOther) match().pointsDue[1] = 0;
+        }
+        match().EndOnline();
+        for (int i = 0; i < 5 && !match().tableShown; ++i) match().Frame();
+        EXPECT_TRUE(match().tableShown);
+        EXPECT_FALSE(match().pointsPhase);
+        HighScoreTable saved;
+        saved.Load("teasy.dat", 0);
+        saved.Sort();
+        EXPECT_EQ((std::tuple{saved.order[0]->score, std::string(saved.order[0]->name), saved.order[0]->level}),
+                  (std::tuple{2468, std::string("BOB"), 1}));
+    }
+}
+
 // The result is saved the moment the game ends: a player who leaves
 // during the game-over cue (Esc, then Y) keeps it.
 TEST_F(MatchFlowTest, LeavingDuringTheGameOverCueKeepsTheResult) {
