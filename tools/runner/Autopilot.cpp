@@ -127,7 +127,7 @@ void Autopilot::MenuInput() {
     if (menu.difficulty != options_.difficulty && options_.difficulty >= 0 && options_.difficulty < 3)
         ClickSprite(menu.difficultySprites[options_.difficulty]);
     else
-        ClickSprite(menu.itemSprites[options_.pads ? 1 : 0]);  // TWO PLAYERS with pads, else ONE PLAYER
+        ClickSprite(menu.itemSprites[options_.pads || options_.online ? 1 : 0]);  // TWO PLAYERS or ONE PLAYER
 }
 
 // Each player's name spelled on the D-pad (up runs through the letters,
@@ -197,7 +197,15 @@ void Autopilot::SetupInput() {
 
 void Autopilot::PointsInput() {
     const Match& m = game_.match;
-    const int32_t p = m.pointsDue[0] && !m.playerOut[0] ? 0 : 1;
+    int32_t p = m.pointsDue[0] && !m.playerOut[0] ? 0 : 1;
+    if (m.onlinePlayer >= 0) {
+        // Online only this player's own screen; then it waits for the other.
+        p = m.onlinePlayer;
+        if (!m.pointsDue[p] || m.playerOut[p]) {
+            ReleaseMouse();
+            return;
+        }
+    }
     const Worm& w = m.worms[p];
     const SetupScreen& screen = game_.setupScreen;
     const int32_t ship = ShipTableIndex(p == 0 ? game_.playerSetup.ship1 : game_.playerSetup.ship2);
@@ -256,6 +264,7 @@ void Autopilot::PlayInput() {
     // for one pass, up for the next.
     bool waiting = !game_.exitBoxShown && !gameOver && !m.pointsPhase && m.introPending;
     for (int32_t i = 0; i < m.players && i < 2 && !game_.exitBoxShown && !gameOver && !m.pointsPhase; ++i) {
+        if (m.onlinePlayer >= 0 && i != m.onlinePlayer) continue;  // the other machine starts its own
         const Worm& w = m.worms[i];
         if (!m.playerOut[i] && !w.active && !w.exited && w.stats.lives != 0) waiting = true;
     }
@@ -371,7 +380,9 @@ void Autopilot::Watch(int64_t frame) {
         }
         stop_ = options_.stopAtEnd;
     }
-    if (sawPlay_ && game_.state == GameState::MainMenu && !stop_ && options_.stopAtEnd) {
+    // (An online game that could not start is back at the menu too.)
+    if ((sawPlay_ || (options_.online && startedGame_)) && game_.state == GameState::MainMenu && !stop_ &&
+        options_.stopAtEnd) {
         if (log_) std::fprintf(log_, "frame %lld: back at the menu\n", static_cast<long long>(frame));
         stop_ = true;
     }

@@ -26,6 +26,9 @@ class Sprite;
 //    acceleration), and clicks OK;
 //  - optionally, it starts a one-player game from the main menu: click the
 //    difficulty, ONE PLAYER, type the name, Enter;
+//  - or, online, TWO PLAYERS: this machine's player's name, Enter, and a
+//    wait for the other game; then only the local player's worm, SPACE and
+//    points screens are worked;
 //  - or, with pads, a two-player game played on two gamepads only: pad 1's
 //    stick moves the pointer and its A clicks, the D-pad spells each name,
 //    and each pad steers its player's worm (D-pad, B, right shoulder, X).
@@ -44,6 +47,10 @@ public:
         bool stopAtEnd = true;
         // Everything through two gamepads (a two-player game from the menu).
         bool pads = false;
+        // An online game: TWO PLAYERS from the menu, this machine's player
+        // set up alone; only its own worm (`steer`) and points screens are
+        // worked.
+        bool online = false;
     };
 
     Autopilot(HeadlessHost& host, const Game& game, const Options& options, FILE* log);

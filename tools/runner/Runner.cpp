@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "Autopilot.h"
@@ -23,6 +24,7 @@
 #include "gfx/PngWriter.h"
 #include "hosts/headless/HeadlessHost.h"
 #include "io/SoundBank.h"
+#include "net/EnetLink.h"
 #include "platform/Settings.h"
 #include "platform/UserDir.h"
 
@@ -71,6 +73,14 @@ public:
     void SetFinalState(const std::string& path) { finalStatePath_ = path; }
     void SetSyncTest(const PlaySyncTest* syncTest) { syncTest_ = syncTest; }
     bool SyncTestFailed() const { return syncTestFailed_; }
+    // An online run: paced by the other game (or by real time), watched for
+    // a game that never began or ended before it was over.
+    void SetOnline(bool realTime) {
+        online_ = true;
+        realTime_ = realTime;
+    }
+    bool OnlineFailed() const { return online_ && (!sawOnlinePlay_ || (endSeen_ ? lostAtEnd_ : game_.online.Lost())); }
+    int64_t MeanRoundTripMs() const { return roundTrips_ > 0 ? roundTripSum_ / roundTrips_ : 0; }
 
     void BeforePass(int64_t frame) override {
         SoundBank::ClearStartedLog();
@@ -101,7 +111,7 @@ public:
         }
         if (random_)
             random_->BeforePass(frame);
-        else if (autopilot_)
+        else if (autopilot_ && !endSeen_)
             autopilot_->BeforePass(frame);
     }
 
@@ -138,7 +148,7 @@ public:
                          syncTest_->Failure());
             goOn = false;
         }
-        if (autopilot_ && !autopilot_->AfterPass(frame)) goOn = false;
+        bool ends = autopilot_ && !autopilot_->AfterPass(frame);
         if (playingReplay_ && game_.replayEnd != Game::ReplayEnd::None) goOn = false;
         if (!liveness_->AfterPass(game_, frame)) {
             std::fprintf(err_, "voidcrawl-headless: play stalled: %s\n", liveness_->Failure());
@@ -146,7 +156,20 @@ public:
         }
         if (untilLevel_ > 0 && game_.state == GameState::Playing && game_.match.level && game_.match.introPending &&
             game_.match.levelIndex + 1 == untilLevel_)
+            ends = true;
+        if (online_) {
+            // The run that gets to its end first stays a while for the
+            // other's (its last keys may still be on their way), until the
+            // other says goodbye; a goodbye then is no lost game.
+            if (ends && !endSeen_) {
+                endSeen_ = true;
+                lostAtEnd_ = game_.online.Lost();
+            }
+            if (endSeen_ && !Linger()) goOn = false;
+            PaceOnline(frame);
+        } else if (ends) {
             goOn = false;
+        }
         if (frame + 1 >= frameLimit_) goOn = false;
         if (!goOn && !finalStatePath_.empty()) {
             std::ofstream file(finalStatePath_, std::ios::binary | std::ios::trunc);
@@ -163,6 +186,37 @@ public:
     void SetSettingsPath(const std::string& path) { settingsPath_ = path; }
 
 private:
+    bool Linger() {
+        if (game_.online.Peer().GetState() != NetPeer::State::Playing) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (lingerSince_ == std::chrono::steady_clock::time_point()) lingerSince_ = now;
+        return now - lingerSince_ < std::chrono::milliseconds(kLingerMs);
+    }
+
+    // A pass that ran nothing of the session sleeps a little rather than
+    // spin; with realTime_ every pass takes its 10 ms.
+    void PaceOnline(int64_t frame) {
+        const OnlinePlay& online = game_.online;
+        if (game_.state == GameState::Playing && online.Active()) {
+            sawOnlinePlay_ = true;
+            const uint32_t rtt = game_.online.link->RoundTripMs();
+            if (rtt != 0) {
+                roundTripSum_ += rtt;
+                ++roundTrips_;
+            }
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (frame == 0) paceStart_ = now;
+        if (realTime_) {
+            std::this_thread::sleep_until(paceStart_ + std::chrono::milliseconds(10 * (frame + 1)));
+        } else if (online.Session().Pass() == lastPass_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        lastPass_ = online.Session().Pass();
+    }
+
+    static constexpr int kLingerMs = 2000;
+
     // A pad is plugged in by its first command.
     void ApplyPad(const ScriptCommand& cmd) {
         PadMapper& pads = host_.Pads();
@@ -224,6 +278,16 @@ private:
     int32_t untilLevel_ = 0;
     std::string finalStatePath_;
     std::string settingsPath_;
+    bool online_ = false;
+    bool realTime_ = false;
+    bool sawOnlinePlay_ = false;
+    bool endSeen_ = false;  // the run's end came (online it may linger)
+    bool lostAtEnd_ = false;
+    int32_t lastPass_ = -1;
+    int64_t roundTripSum_ = 0;
+    int64_t roundTrips_ = 0;
+    std::chrono::steady_clock::time_point paceStart_;
+    std::chrono::steady_clock::time_point lingerSince_;
     size_t inputNext_ = 0;
     size_t outputNext_ = 0;
     bool outputFailed_ = false;
@@ -248,6 +312,39 @@ bool ReadReplayFile(const std::string& path, std::vector<uint8_t>* bytes, std::s
         return false;
     }
     return true;
+}
+
+// The end of an online run: each level's end state hash, then the session's
+// figures (rollback depths as passes run again, its costliest in us).
+void PrintOnlineSummary(const Game& game, int64_t meanRoundTripMs, FILE* out) {
+    const OnlinePlay& online = game.online;
+    for (int32_t level = 0; level < Match::kLevels; ++level)
+        if (online.LevelEndHash(level) != 0)
+            std::fprintf(out, "level %d hash %016llx\n", static_cast<int>(level + 1),
+                         static_cast<unsigned long long>(online.LevelEndHash(level)));
+    const RollbackSession& session = online.Session();
+    const int64_t* depths = session.RollbackDepths();
+    int64_t count = 0;
+    int32_t deepest = 0;
+    for (int32_t d = 1; d <= RollbackSession::kMaxRollback; ++d) {
+        count += depths[d];
+        if (depths[d] > 0) deepest = d;
+    }
+    // The depth at or below which a share of the rollbacks lie.
+    auto quantile = [&](int64_t perMille) {
+        int64_t seen = 0;
+        for (int32_t d = 1; d <= RollbackSession::kMaxRollback; ++d) {
+            seen += depths[d];
+            if (count > 0 && seen * 1000 >= count * perMille) return d;
+        }
+        return 0;
+    };
+    std::fprintf(out,
+                 "online: passes %d, rollbacks %lld (depth median %d, p99 %d, deepest %d, %d-deep mean %.1f us), "
+                 "waits %lld, round trip %lld ms\n",
+                 static_cast<int>(session.Pass()), static_cast<long long>(count), quantile(500), quantile(990), deepest,
+                 deepest, static_cast<double>(session.MeanRollbackNanos(deepest)) / 1000.0,
+                 static_cast<long long>(session.Waits()), static_cast<long long>(meanRoundTripMs));
 }
 
 }  // namespace
@@ -316,6 +413,17 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
 
     std::unique_ptr<HeadlessHost> host = std::make_unique<HeadlessHost>();
     std::unique_ptr<Game> game = std::make_unique<Game>();
+    const bool online = options.online != RunnerOptions::Online::None;
+    std::unique_ptr<EnetLink> link;
+    if (online) {
+        link = std::make_unique<EnetLink>();
+        OnlinePlay& play = game->online;
+        play.role = options.online == RunnerOptions::Online::Host ? OnlinePlay::Role::Host : OnlinePlay::Role::Join;
+        play.port = options.port;
+        std::snprintf(play.address, sizeof play.address, "%s", options.joinAddress.c_str());
+        play.inputDelay = options.inputDelay;
+        play.link = link.get();
+    }
     game->useSeed = true;
     game->seed = options.seed;
     if (!settingsPath.empty()) {
@@ -339,9 +447,16 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<Autopilot> autopilot;
     if (options.autopilot) {
         Autopilot::Options pilot;
-        pilot.startFromMenu = options.scriptPath.empty() && !options.randomInput;
+        pilot.startFromMenu = (options.scriptPath.empty() || online) && !options.randomInput;
         pilot.stopAtEnd = !options.randomInput;
         pilot.steer = options.steer;
+        if (online) {
+            // Host is player 1, the joining side player 2.
+            const bool hosting = options.online == RunnerOptions::Online::Host;
+            pilot.online = true;
+            pilot.steer &= hosting ? kSteerPlayer1 : kSteerPlayer2;
+            pilot.name = hosting ? "HOST" : "GUEST";
+        }
         pilot.difficulty = options.difficulty;
         pilot.pads = options.autopilotPads;
         autopilot = std::make_unique<Autopilot>(*host, *game, pilot, out);
@@ -367,6 +482,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     hooks.SetUntilLevel(options.untilLevel);
     hooks.SetFinalState(finalState);
     hooks.SetSettingsPath(settingsPath);
+    if (online) hooks.SetOnline(options.realTime);
     int64_t lastFrame = 0;
     const auto started = std::chrono::steady_clock::now();
     const LoopEnd end = RunFrameLoop(*host, *game, &hooks, &lastFrame);
@@ -425,8 +541,10 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
                      "restore %.0f ns\n",
                      static_cast<long long>(syncTest->Checked()), static_cast<long long>(syncTest->RunOnce()),
                      syncTest->LargestSnapshot(), syncTest->MeanSaveNanos(), syncTest->MeanRestoreNanos());
+    if (online && end != LoopEnd::StartupFailed) PrintOnlineSummary(*game, hooks.MeanRoundTripMs(), out);
     if (hooks.SyncTestFailed()) return kExitSyncTest;
     if (liveness.Failed()) return kExitStalled;
     if (outOfStep && options.verify) return kExitOutOfStep;
+    if (hooks.OnlineFailed()) return kExitOnlineFailed;
     return hooks.OutputFailed() ? kExitBadInput : kExitOk;
 }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "net/NetLink.h"
+
 // The headless scripted runner: the game on the headless host, driven by a
 // script of key presses, mouse moves, screenshots and state dumps.
 //
@@ -11,6 +13,7 @@
 //                      [--autopilot-difficulty 0|1|2] [--autopilot-pads]
 //                      [--until-level N] [--final-state FILE] [--random-input]
 //                      [--settings FILE] [--replay FILE [--verify]] [--sync-test]
+//                      [--host [PORT] | --join HOST[:PORT]] [--delay N] [--real-time]
 //
 // RunnerUsage() explains the options.
 
@@ -20,6 +23,9 @@ constexpr int kExitBadInput = 2;   // bad argument or script line
 constexpr int kExitStalled = 3;    // play stopped making progress (a jump, a level or a screen without end)
 constexpr int kExitOutOfStep = 4;  // --replay --verify: a state hash differs
 constexpr int kExitSyncTest = 5;   // --sync-test: a pass run again came out otherwise
+// --host/--join: the online game could not start, or it ended by a lost
+// connection or out of step before the game was over.
+constexpr int kExitOnlineFailed = 6;
 
 constexpr int64_t kDefaultFrames = 1000;       // without a script
 constexpr int64_t kAutopilotFrames = 3000000;  // with --autopilot
@@ -48,6 +54,13 @@ struct RunnerOptions {
     bool verify = false;         // a replay out of step fails the run
     bool syncTest = false;       // every pass of play run twice and compared
     bool help = false;           // --help: print RunnerUsage() and end
+    // Online play, as the game's --host/--join/--delay.
+    enum class Online : uint8_t { None, Host, Join };
+    Online online = Online::None;
+    uint16_t port = kNetDefaultPort;  // --host's port
+    std::string joinAddress;          // --join's HOST[:PORT]
+    int32_t inputDelay = 2;
+    bool realTime = false;  // a pass every 10 ms of real time
 };
 
 // Parses the command line (argv[0] is the program). On failure returns false

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "Runner.h"
+#include "net/NetLink.h"
 
 namespace {
 
@@ -36,6 +37,10 @@ enum Option {
     kReplay,
     kVerify,
     kSyncTest,
+    kHost,
+    kJoin,
+    kDelay,
+    kRealTime,
     kOptionCount
 };
 
@@ -63,6 +68,10 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--replay", true},
     {"--verify", false},
     {"--sync-test", false},
+    {"--host", false},  // its port is optional: read below
+    {"--join", true},
+    {"--delay", true},
+    {"--real-time", false},
 };
 
 }  // namespace
@@ -74,7 +83,9 @@ std::string RunnerUsage() {
            "                          [--autopilot-difficulty 0|1|2] [--autopilot-pads]\n"
            "                          [--until-level N] [--final-state FILE]\n"
            "                          [--random-input] [--hash-frames] [--settings FILE]\n"
-           "                          [--replay FILE [--verify]] [--sync-test] [--help]\n"
+           "                          [--replay FILE [--verify]] [--sync-test]\n"
+           "                          [--host [PORT] | --join HOST[:PORT]] [--delay N]\n"
+           "                          [--real-time] [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -142,6 +153,21 @@ std::string RunnerUsage() {
            "                      At the end it prints\n"
            "                        sync-test: checked N passes, M run once; snapshot up to\n"
            "                                   B bytes, save S ns, restore R ns\n"
+           "  --host [PORT]       TWO PLAYERS online, as the game's --host: this run hosts\n"
+           "                      on PORT (UDP, default 7311) and plays player 1\n"
+           "  --join HOST[:PORT]  ... or joins the game hosting there and plays player 2.\n"
+           "                      With --autopilot it chooses TWO PLAYERS, types HOST\n"
+           "                      or GUEST, waits for the other game and steers only its\n"
+           "                      own worm and points screens. Passes run as fast as\n"
+           "                      the other game lets them (a pass that runs nothing\n"
+           "                      sleeps 1 ms). At the end it prints each level's end\n"
+           "                      state hash (alike on both sides while in step) and\n"
+           "                        level N hash H\n"
+           "                        online: passes P, rollbacks R (depth median M, p99 Q,\n"
+           "                                deepest D, D-deep mean U us), waits W, round trip T ms\n"
+           "  --delay N           online: each side's keys act N passes on (0 to 4, default 2)\n"
+           "  --real-time         online: one pass every 10 ms of real time, as the game\n"
+           "                      plays (for measures)\n"
            "Every game the runner plays is recorded; at the end it prints\n"
            "  replay: saved PATH (B bytes, P passes)\n"
            "\n"
@@ -156,7 +182,8 @@ std::string RunnerUsage() {
            "\n"
            "Exit status: 0 done, 1 start-up failed, 2 bad argument, script line or replay,\n"
            "3 play stalled, 4 a replay out of step (--verify), 5 a pass out of step\n"
-           "(--sync-test).";
+           "(--sync-test), 6 the online game could not start, or the connection was lost\n"
+           "or the games went out of step before the game ended.";
 }
 
 bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* options, std::string* error) {
@@ -173,6 +200,7 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             arg.resize(eq);
             hasValue = true;
         }
+        unsigned long long number = 0;
         int which = -1;
         for (int k = 0; k < kOptionCount; ++k)
             if (arg == kOptions[k].name) which = k;
@@ -185,6 +213,19 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             return false;
         }
         seen[which] = true;
+        if (which == kHost && !hasValue && i + 1 < argc && argv[i + 1][0] != '-') {
+            value = argv[++i];
+            hasValue = true;
+        }
+        if (which == kHost) {
+            if (hasValue && (!ParseNumber(value, 65535, &number) || number == 0)) {
+                *error = "bad --host port '" + value + "' (1 to 65535)";
+                return false;
+            }
+            options->online = RunnerOptions::Online::Host;
+            if (hasValue) options->port = static_cast<uint16_t>(number);
+            continue;
+        }
         if (!kOptions[which].takesValue) {
             if (hasValue) {
                 *error = arg + " takes no value";
@@ -197,7 +238,6 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             }
             value = argv[++i];
         }
-        unsigned long long number = 0;
         switch (which) {
         case kData:
             if (value.empty()) {
@@ -297,6 +337,30 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         case kSyncTest:
             options->syncTest = true;
             break;
+        case kJoin: {
+            char host[kNetHostNameBytes];
+            uint16_t port = 0;
+            const char* why = "";
+            if (!ParseNetAddress(value.c_str(), host, sizeof host, &port, &why)) {
+                *error = "bad --join address '" + value + "': " + why;
+                return false;
+            }
+            options->online = RunnerOptions::Online::Join;
+            options->joinAddress = value;
+            break;
+        }
+        case kDelay:
+            if (!ParseNumber(value, 4, &number)) {
+                *error = "bad --delay '" + value + "' (0 to 4 passes)";
+                return false;
+            }
+            options->inputDelay = static_cast<int32_t>(number);
+            break;
+        case kRealTime:
+            options->realTime = true;
+            break;
+        case kHost:
+            break;
         case kFinalState:
             if (value.empty()) {
                 *error = "--final-state needs a file name";
@@ -311,6 +375,21 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             *error = std::string(kOptions[k].name) + " needs --autopilot";
             return false;
         }
+    }
+    if (seen[kHost] && seen[kJoin]) {
+        *error = "--host and --join exclude each other";
+        return false;
+    }
+    for (int k : {kDelay, kRealTime}) {
+        if (seen[k] && options->online == RunnerOptions::Online::None) {
+            *error = std::string(kOptions[k].name) + " needs --host or --join";
+            return false;
+        }
+    }
+    if (options->online != RunnerOptions::Online::None &&
+        (!options->replayPath.empty() || options->randomInput || options->syncTest || options->autopilotPads)) {
+        *error = "online play goes without --replay, --random-input, --sync-test and --autopilot-pads";
+        return false;
     }
     if (options->verify && options->replayPath.empty()) {
         *error = "--verify needs --replay";
