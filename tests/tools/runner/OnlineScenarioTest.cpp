@@ -1,0 +1,153 @@
+// Two runners playing each other online through a relay that delays, loses,
+// repeats and reorders datagrams: both end every level in the same state,
+// and a peer that vanishes ends the other's game cleanly, its result kept.
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+#include "Runner.h"
+#include "RunnerScenario.h"
+#include "UdpRelay.h"
+#include "screens/HighScoreTable.h"
+
+namespace {
+
+using namespace runner_test;
+using Clock = std::chrono::steady_clock;
+
+bool OnCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::strcmp(ci, "true") == 0;
+}
+
+// The "level N hash H" lines of a run, in order.
+std::vector<std::string> LevelHashes(const std::string& out) {
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("level ", 0) == 0 && line.find(" hash ") != std::string::npos) lines.push_back(line);
+    return lines;
+}
+
+// 20-150 ms each way, 5 % lost, 5 % sent twice (the jitter reorders).
+RelayOptions LossyLink() {
+    RelayOptions o;
+    o.minDelayMs = 20;
+    o.maxDelayMs = 150;
+    o.loss = 0.05;
+    o.duplicate = 0.05;
+    o.seed = 7;
+    return o;
+}
+
+class OnlineScenarioTest : public RunnerScenario {
+protected:
+    struct Pair {
+        RunResult host, guest;
+        double hostSecondsAfterCut = -1;
+    };
+
+    RunResult RunAs(const std::string& who, const std::string& args) {
+        const fs::path out = root_ / (who + ".out"), err = root_ / (who + ".err");
+        const std::string command = "cd '" + Work().string() + "' && '" VC_RUNNER "' " + args + " --user-dir '" +
+                                    (root_ / who).string() + "' --data '" + Data().string() + "' >'" + out.string() +
+                                    "' 2>'" + err.string() + "'";
+        const int raw = std::system(command.c_str());
+        return RunResult{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
+    }
+
+    // The host and the guest (joining through the relay) with the autopilot;
+    // with `cutAfter`, the relay drops everything once it has passed that
+    // many datagrams (play is under way by then).
+    Pair PlayOnline(const std::string& args, uint64_t cutAfter = 0) {
+        const uint16_t port = static_cast<uint16_t>(20000 + ::getpid() % 20000);
+        RelayOptions o = LossyLink();
+        o.targetPort = port;
+        UdpRelay relay;
+        std::string why;
+        Pair pair;
+        if (!relay.Open(o, &why)) {
+            ADD_FAILURE() << why;
+            return pair;
+        }
+        std::thread relaying([&] { relay.Run(); });
+        std::atomic<bool> hostDone{false};
+        Clock::time_point hostEnd;
+        std::thread host([&] {
+            pair.host = RunAs("host", "--autopilot --seed 5 --host " + std::to_string(port) + " " + args);
+            hostEnd = Clock::now();
+            hostDone = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::thread guest([&] {
+            pair.guest =
+                RunAs("guest", "--autopilot --seed 6 --join 127.0.0.1:" + std::to_string(relay.Port()) + " " + args);
+        });
+        Clock::time_point cutAt;
+        if (cutAfter > 0) {
+            while (!hostDone && relay.Counts().received < cutAfter)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            cutAt = Clock::now();
+            relay.Cut();
+        }
+        host.join();
+        guest.join();
+        relay.Stop();
+        relaying.join();
+        if (cutAfter > 0) pair.hostSecondsAfterCut = std::chrono::duration<double>(hostEnd - cutAt).count();
+        return pair;
+    }
+
+    // Both ended well and agree on the state at the end of every level.
+    static void ExpectInStep(const Pair& pair, size_t levels) {
+        EXPECT_EQ(pair.host.status, kExitOk) << pair.host.out << pair.host.err;
+        EXPECT_EQ(pair.guest.status, kExitOk) << pair.guest.out << pair.guest.err;
+        const std::vector<std::string> host = LevelHashes(pair.host.out), guest = LevelHashes(pair.guest.out);
+        EXPECT_GE(host.size(), levels);
+        EXPECT_EQ(host, guest);
+        for (const RunResult* r : {&pair.host, &pair.guest})
+            EXPECT_NE(r->out.find("online: passes"), std::string::npos);
+    }
+};
+
+TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlike) {
+    const Pair pair = PlayOnline("--until-level 3");
+    ExpectInStep(pair, 2);
+    // Each steered only its own worm: both left level 1 under their names.
+    for (const RunResult* r : {&pair.host, &pair.guest}) {
+        EXPECT_NE(r->out.find("player 1 left level 1"), std::string::npos) << r->out;
+        EXPECT_NE(r->out.find("player 2 left level 1"), std::string::npos) << r->out;
+    }
+}
+
+TEST_F(OnlineScenarioTest, APeerThatVanishesEndsTheGameWithItsResultKept) {
+    const Pair pair = PlayOnline("", 1500);
+    EXPECT_EQ(pair.host.status, kExitOnlineFailed) << pair.host.out << pair.host.err;
+    EXPECT_NE(pair.host.err.find("The online game ends here: nothing heard from the other game for 5 s"),
+              std::string::npos)
+        << pair.host.err;
+    EXPECT_NE(pair.host.out.find("game over at level"), std::string::npos) << pair.host.out;
+    // The link's timeout, and a few seconds for a busy machine.
+    EXPECT_LT(pair.hostSecondsAfterCut, 5.0 + 5.0);
+    EXPECT_GT(pair.hostSecondsAfterCut, 4.0);
+    HighScoreTable table;
+    ASSERT_TRUE(table.Load((root_ / "host" / "teasy.dat").c_str(), 0));
+    table.Sort();
+    bool found = false;
+    for (const auto& record : table.records) found |= std::strcmp(record.name, "HOST") == 0 && record.score > 0;
+    EXPECT_TRUE(found) << "the host's result is not in its table";
+    EXPECT_EQ(pair.guest.status, kExitOnlineFailed);
+}
+
+// A whole game, every level through the lossy link (minutes): CI only.
+TEST_F(OnlineScenarioTest, AWholeGameThroughALossyLinkStaysInStep) {
+    if (!OnCi()) GTEST_SKIP() << "a whole online game: CI=true";
+    const Pair pair = PlayOnline("");
+    ExpectInStep(pair, 1);
+    for (const RunResult* r : {&pair.host, &pair.guest})
+        EXPECT_NE(r->out.find("game over at level"), std::string::npos) << r->out;
+}
+
+}  // namespace
