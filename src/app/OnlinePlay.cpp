@@ -200,12 +200,12 @@ void OnlinePlay::DrawOverlay(Game& game) {
     std::snprintf(text, sizeof text, "RTT %u MS  ROLLBACKS %lld (UP TO %d)  WAITED %lld",
                   static_cast<unsigned>(roundTrip), static_cast<long long>(rollbacks), static_cast<int>(deepest),
                   static_cast<long long>(session_.Waits()));
-    // Under the score line, over the arena's first row: the scores and the
-    // level's target stay in sight.
+    // Under the line of the level's target and the scores, which stay
+    // readable, as wide as its text.
     Font& font = game.smallFont;
-    constexpr int32_t kTop = 32;
-    FillRect(0, kTop, TextWidth(font, text) + 8, kTop + font.cellHeight + 4, backBuffer, 0);
-    font.DrawText(backBuffer, 4, kTop + 2, text, 0);
+    const int32_t top = game.mediumFont.cellHeight + 4;
+    FillRect(0, top, TextWidth(font, text) + 8, top + font.cellHeight + 4, backBuffer, 0);
+    font.DrawText(backBuffer, 4, top + 2, text, 0);
 }
 
 void OnlinePlay::ExchangePoints(Game& game) {

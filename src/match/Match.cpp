@@ -356,7 +356,10 @@ void Match::OnlinePointsFrame() {
         const char* const text = "WAITING FOR THE OTHER PLAYER";
         int32_t width = 0;
         for (const char* c = text; *c; ++c) width += mediumFont->Advance(*c);
-        mediumFont->DrawText(backBuffer, 320 - width / 2, 240 - mediumFont->cellHeight / 2, text, 0);
+        // On a band of its own, as while connecting: not over the ship.
+        const int32_t y = 240 - mediumFont->cellHeight / 2;
+        FillRect(0, y - 8, 640, y + mediumFont->cellHeight + 8, backBuffer, 0);
+        mediumFont->DrawText(backBuffer, 320 - width / 2, y, text, 0);
     }
     if ((pointsDue[me] && !playerOut[me]) || (pointsDue[them] && !playerOut[them])) return;
     pointsPhase = 0;
