@@ -72,7 +72,8 @@ bool EnetReady() {
 
 uint64_t EnetHeapAllocations() { return heapAllocations; }
 
-EnetLink::~EnetLink() { Close(0); }
+// This class's own Close: a destructor reaches no override.
+EnetLink::~EnetLink() { EnetLink::Close(0); }
 
 void EnetLink::Fail(NetLinkState state, const char* format, ...) {
     state_ = state;
