@@ -130,8 +130,10 @@ void RollbackSession::Receive() {
 void RollbackSession::Rollback(int32_t from) {
     const int64_t start = Nanos();
     snapshots_[from % kSnapshotRing].Restore(*match_);
-    // Every pass ran with the level going on: a level end held since came
-    // from the wrong keys, and the passes run again may end it elsewhere.
+    // The passes run again may end the level elsewhere: sooner, and the
+    // session holds at that pass (the peer, never wrong about it, holds
+    // there too, and the next level's passes are numbered alike), or not
+    // at all.
     const int32_t ran = pass_;
     match_->levelEnd = 0;
     {
