@@ -63,9 +63,11 @@ protected:
         ASSERT_TRUE(match().tableShown);
     }
     // A click on the game-over table's continue button, one match frame long.
-    void ClickContinue() {
-        h.game->cursor.x = 560;
-        h.game->cursor.y = 60;
+    void ClickContinue() { ClickAt(560, 60); }
+    // A click at (x, y), one match frame long.
+    void ClickAt(int32_t x, int32_t y) {
+        h.game->cursor.x = x;
+        h.game->cursor.y = y;
         MouseState.rgbButtons[0] = 0x80;
         h.host.SetMouseButton(true);
         match().Frame();
@@ -381,18 +383,9 @@ TEST_F(MatchFlowTest, OnlinePointsScreensWaitForTheOtherPlayersResult) {
     }
     match().Frame();  // both through the exit: the points screens
     ASSERT_TRUE(match().pointsPhase);
-    const auto clickOk = [&] {
-        h.game->cursor.x = 590;
-        h.game->cursor.y = 436;
-        MouseState.rgbButtons[0] = 0x80;
-        h.host.SetMouseButton(true);
-        match().Frame();
-        h.host.SetMouseButton(false);
-        MouseState.rgbButtons[0] = 0;
-        match().Frame();
-    };
-    match().Frame();  // the button up once: the screen takes clicks
-    clickOk();
+    match().Frame();    // the button up once: the screen takes clicks
+    ClickAt(590, 436);  // OK
+    match().Frame();
     EXPECT_TRUE(match().pointsReady);
     EXPECT_FALSE(match().pointsDue[1]);
     for (int i = 0; i < 50; ++i) match().Frame();
