@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -49,10 +50,11 @@ protected:
         double hostSecondsAfterCut = -1;
     };
 
-    RunResult RunAs(const std::string& who, const std::string& args) {
+    RunResult RunAs(const std::string& who, const std::string& args) { return RunAs(who, args, Data()); }
+    RunResult RunAs(const std::string& who, const std::string& args, const fs::path& data) {
         const fs::path out = root_ / (who + ".out"), err = root_ / (who + ".err");
         const std::string command = "cd '" + Work().string() + "' && '" VC_RUNNER "' " + args + " --user-dir '" +
-                                    (root_ / who).string() + "' --data '" + Data().string() + "' >'" + out.string() +
+                                    (root_ / who).string() + "' --data '" + data.string() + "' >'" + out.string() +
                                     "' 2>'" + err.string() + "'";
         const int raw = std::system(command.c_str());
         return RunResult{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
@@ -148,6 +150,34 @@ TEST_F(OnlineScenarioTest, AWholeGameThroughALossyLinkStaysInStep) {
     ExpectInStep(pair, 1);
     for (const RunResult* r : {&pair.host, &pair.guest})
         EXPECT_NE(r->out.find("game over at level"), std::string::npos) << r->out;
+}
+
+// A guest whose levels differ from the host's is turned away at the
+// greeting: both are told why, and neither plays.
+TEST_F(OnlineScenarioTest, AGuestWithOtherLevelsIsTurnedAwayAndBothAreTold) {
+    const fs::path other = root_ / "other-data";
+    fs::create_directories(other);
+    for (const auto& entry : fs::directory_iterator(Data()))
+        if (entry.path().filename() != "L19.DAT")
+            fs::create_directory_symlink(entry.path(), other / entry.path().filename());
+    {
+        std::string level = ReadText(Data() / "L19.DAT");
+        ASSERT_FALSE(level.empty());
+        level[150] ^= 1;  // one byte of the last level's title
+        std::ofstream(other / "L19.DAT", std::ios::binary) << level;
+    }
+    const uint16_t port = static_cast<uint16_t>(20000 + (::getpid() + 7) % 20000);
+    RunResult host, guest;
+    std::thread hosting([&] { host = RunAs("host", "--autopilot --host " + std::to_string(port)); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    guest = RunAs("guest", "--autopilot --join 127.0.0.1:" + std::to_string(port), other);
+    hosting.join();
+    EXPECT_EQ(guest.status, kExitOnlineFailed) << guest.out << guest.err;
+    EXPECT_NE(guest.err.find("The online game cannot start: the host plays other levels"), std::string::npos)
+        << guest.err;
+    EXPECT_EQ(host.status, kExitOnlineFailed) << host.out << host.err;
+    EXPECT_NE(host.err.find("GUEST wanted to join with other levels"), std::string::npos) << host.err;
+    EXPECT_TRUE(LevelHashes(host.out).empty() && LevelHashes(guest.out).empty());
 }
 
 }  // namespace
