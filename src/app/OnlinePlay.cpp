@@ -44,6 +44,14 @@ void CopyName(char* out, size_t size, const char* name) {
 
 }  // namespace
 
+void OnlinePlay::Ask(Role asked, uint16_t hostPort, const char* joinAddress, int32_t delay, NetLink* netLink) {
+    role = asked;
+    port = hostPort;
+    std::snprintf(address, sizeof address, "%s", joinAddress);
+    inputDelay = delay;
+    link = netLink;
+}
+
 bool OnlinePlay::Start(const PlayerSetup& local, int32_t difficulty, uint32_t seed, uint64_t dataHash) {
     local_ = local;
     ended_ = lost_ = pointsSent_ = exitBox_ = false;
@@ -169,8 +177,7 @@ void OnlinePlay::WriteKeptStates(Game& game, char* said, size_t size) {
     }
 }
 
-void OnlinePlay::TellEnd(Game& game, const char* why) {
-    (void)game;
+void OnlinePlay::TellEnd(const char* why) {
     char text[640];
     std::snprintf(text, sizeof text, "The online game ends here: %s. The results so far are kept.",
                   why != nullptr && why[0] != '\0' ? why : "the connection to the other player was lost");
@@ -188,18 +195,12 @@ void OnlinePlay::DrawWaitingText(Game& game, const char* first, const char* seco
 }
 
 void OnlinePlay::DrawOverlay(Game& game) {
-    // The largest rollback and the waits so far, with the round trip now.
-    int32_t deepest = 0;
-    int64_t rollbacks = 0;
-    for (int32_t d = 1; d <= RollbackSession::kMaxRollback; ++d) {
-        if (session_.RollbackDepths()[d] > 0) deepest = d;
-        rollbacks += session_.RollbackDepths()[d];
-    }
+    // The rollbacks and the waits so far, with the round trip now.
     char text[96];
     const uint32_t roundTrip = link->RoundTripMs() != 0 ? link->RoundTripMs() : peer_.RoundTripMs();
     std::snprintf(text, sizeof text, "RTT %u MS  ROLLBACKS %lld (UP TO %d)  WAITED %lld",
-                  static_cast<unsigned>(roundTrip), static_cast<long long>(rollbacks), static_cast<int>(deepest),
-                  static_cast<long long>(session_.Waits()));
+                  static_cast<unsigned>(roundTrip), static_cast<long long>(session_.Rollbacks()),
+                  static_cast<int>(session_.DeepestRollback()), static_cast<long long>(session_.Waits()));
     // Under the line of the level's target and the scores, which stay
     // readable, as wide as its text.
     Font& font = game.smallFont;
@@ -268,7 +269,7 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
                 const size_t used = std::strlen(why);
                 WriteKeptStates(game, why + used, sizeof why - used);
             }
-            TellEnd(game, why);
+            TellEnd(why);
             match.EndOnline();
         }
     }
@@ -323,10 +324,7 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
             match.Leave();
             return false;
         }
-        if (!ended_ && match.InLevelPlay()) {
-            session_.ResumeAfterLevel();
-            pointsSent_ = false;
-        }
+        if (!ended_ && match.InLevelPlay()) pointsSent_ = false;  // the next level's passes go on
         waitingFrames_ = 0;  // the points screens say themselves whom they wait for
     }
     if (!drawn) {

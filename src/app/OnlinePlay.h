@@ -24,6 +24,9 @@ public:
     int32_t inputDelay = 2;
     NetLink* link = nullptr;
     bool Wanted() const { return role != Role::None && link != nullptr; }
+    // What a program's command line asked for: host on `hostPort`, or join
+    // `joinAddress`, over `netLink`, with the input delay.
+    void Ask(Role asked, uint16_t hostPort, const char* joinAddress, int32_t delay, NetLink* netLink);
 
     // After the set-up screen: starts hosting or joining with this side's
     // player (name1, ship1 of `local`). False, with the reason told, when
@@ -64,7 +67,7 @@ public:
     const NetPeer& Peer() const { return peer_; }
 
 private:
-    void TellEnd(Game& game, const char* why);
+    static void TellEnd(const char* why);
     void DrawWaitingText(Game& game, const char* first, const char* second);
     void DrawOverlay(Game& game);
     void ExchangePoints(Game& game);

@@ -109,7 +109,27 @@ RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
     return step;
 }
 
-void RollbackSession::ResumeAfterLevel() { match_->levelEnd = 0; }
+int64_t RollbackSession::Rollbacks() const {
+    int64_t count = 0;
+    for (int32_t d = 1; d <= kMaxRollback; ++d) count += depths_[d];
+    return count;
+}
+
+int32_t RollbackSession::DeepestRollback() const {
+    for (int32_t d = kMaxRollback; d >= 1; --d)
+        if (depths_[d] > 0) return d;
+    return 0;
+}
+
+int32_t RollbackSession::RollbackDepthAt(int32_t perMille) const {
+    const int64_t count = Rollbacks();
+    int64_t seen = 0;
+    for (int32_t d = 1; d <= kMaxRollback; ++d) {
+        seen += depths_[d];
+        if (count > 0 && seen * 1000 >= count * perMille) return d;
+    }
+    return 0;
+}
 
 void RollbackSession::Receive() {
     const int32_t held = static_cast<int32_t>(peer_->PeerPasses() < 0x7FFF0000u ? peer_->PeerPasses() : 0x7FFF0000u);

@@ -67,9 +67,6 @@ public:
     // keys that came (the caller updates the peer first), a rollback if a
     // prediction was wrong, then the next pass run (Ran), or not.
     Step Advance(uint8_t localKeys);
-    // The game ran its own frames between levels, from the same generator
-    // on both machines (RandomStateRef): play goes on at the next pass.
-    void ResumeAfterLevel();
     // The generator play runs from; the game's frames between levels use
     // it too, so that the next level's food falls alike on both machines.
     uint32_t& RandomStateRef() { return randomState_; }
@@ -86,8 +83,13 @@ public:
     static constexpr int32_t kKeptStates = 3;
     int32_t KeptPasses(int32_t slot) const { return keptPasses_[slot]; }
     const PlaySnapshot& KeptState(int32_t slot) const { return keptStates_[slot]; }
-    // Rollbacks by depth (passes run again), 1 to kMaxRollback.
+    // Rollbacks by depth (passes run again), 1 to kMaxRollback; their
+    // count, the deepest so far, and the depth at or below which
+    // `perMille` thousandths of them lie (0 before any).
     const int64_t* RollbackDepths() const { return depths_; }
+    int64_t Rollbacks() const;
+    int32_t DeepestRollback() const;
+    int32_t RollbackDepthAt(int32_t perMille) const;
     int64_t Waits() const { return waits_; }
     // The longest time one rollback took to put back and run again, and
     // the mean time of the rollbacks of a depth, in ns.

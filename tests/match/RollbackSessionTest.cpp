@@ -134,17 +134,22 @@ TEST_F(RollbackSessionTest, TwoMachinesOverLateLossyReorderingLinksStayInStep) {
         SCOPED_TRACE(testing::Message() << "level " << c.level + 1 << ", latency " << c.link.latency);
         const int passes = 2000;
         Play(c.level, c.link, passes);
-        std::vector<int64_t> depths;
-        int64_t longest = 0;
+        int64_t rollbacks = 0;
         for (const auto& s : sessions_) {
             EXPECT_FALSE(s->OutOfStep()) << peers_[0].Message() << peers_[1].Message();
             EXPECT_GE(s->Pass(), passes);
             EXPECT_GE(s->HashesSent(), passes / RollbackSession::kHashEvery - 3);
-            for (int d = 1; d <= RollbackSession::kMaxRollback; ++d)
-                depths.insert(depths.end(), static_cast<size_t>(s->RollbackDepths()[d]), d);
-            longest = std::max(longest, s->LongestRollbackNanos());
+            rollbacks += s->Rollbacks();
+            // For the record: what the deepest rollback costs.
+            const int32_t deepest = s->DeepestRollback();
+            std::printf(
+                "[ rollback ] level %d latency %d+%d loss %d%% delay %d: %lld rollbacks, depth median %d "
+                "p99 %d, deepest %d takes %.1f us, waits %lld\n",
+                c.level + 1, c.link.latency, c.link.jitter, c.link.loss, c.link.delay,
+                static_cast<long long>(s->Rollbacks()), s->RollbackDepthAt(500), s->RollbackDepthAt(990), deepest,
+                s->MeanRollbackNanos(deepest) / 1000.0, static_cast<long long>(s->Waits()));
         }
-        EXPECT_FALSE(depths.empty()) << "no prediction was ever wrong";
+        EXPECT_GT(rollbacks, 0) << "no prediction was ever wrong";
         // Keys that come later than the delay and the deepest rollback cover
         // make the session wait.
         const int64_t waits = sessions_[0]->Waits() + sessions_[1]->Waits();
@@ -153,20 +158,6 @@ TEST_F(RollbackSessionTest, TwoMachinesOverLateLossyReorderingLinksStayInStep) {
         } else {
             EXPECT_EQ(waits, 0);
         }
-        std::sort(depths.begin(), depths.end());
-        const auto at = [&](double q) {
-            return depths.empty() ? 0 : depths[static_cast<size_t>(q * (depths.size() - 1))];
-        };
-        // What a rollback costs, for the record: the mean of the deepest
-        // depth seen, and the longest (which a busy machine stretches).
-        const int32_t deepest = depths.empty() ? 0 : static_cast<int32_t>(depths.back());
-        std::printf(
-            "[ rollback ] level %d latency %d+%d loss %d%% delay %d: %zu rollbacks, depth median %lld "
-            "p99 %lld, waits %lld; depth %d takes %.1f us on average, the longest rollback %.1f us\n",
-            c.level + 1, c.link.latency, c.link.jitter, c.link.loss, c.link.delay, depths.size(),
-            static_cast<long long>(at(0.5)), static_cast<long long>(at(0.99)), static_cast<long long>(waits), deepest,
-            std::max(sessions_[0]->MeanRollbackNanos(deepest), sessions_[1]->MeanRollbackNanos(deepest)) / 1000.0,
-            longest / 1000.0);
     }
 }
 

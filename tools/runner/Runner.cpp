@@ -323,27 +323,13 @@ void PrintOnlineSummary(const Game& game, int64_t meanRoundTripMs, FILE* out) {
             std::fprintf(out, "level %d hash %016llx\n", static_cast<int>(level + 1),
                          static_cast<unsigned long long>(online.LevelEndHash(level)));
     const RollbackSession& session = online.Session();
-    const int64_t* depths = session.RollbackDepths();
-    int64_t count = 0;
-    int32_t deepest = 0;
-    for (int32_t d = 1; d <= RollbackSession::kMaxRollback; ++d) {
-        count += depths[d];
-        if (depths[d] > 0) deepest = d;
-    }
-    // The depth at or below which a share of the rollbacks lie.
-    auto quantile = [&](int64_t perMille) {
-        int64_t seen = 0;
-        for (int32_t d = 1; d <= RollbackSession::kMaxRollback; ++d) {
-            seen += depths[d];
-            if (count > 0 && seen * 1000 >= count * perMille) return d;
-        }
-        return 0;
-    };
+    const int32_t deepest = session.DeepestRollback();
     std::fprintf(out,
                  "online: passes %d, rollbacks %lld (depth median %d, p99 %d, deepest %d, %d-deep mean %.1f us), "
                  "waits %lld, round trip %lld ms\n",
-                 static_cast<int>(session.Pass()), static_cast<long long>(count), quantile(500), quantile(990), deepest,
-                 deepest, static_cast<double>(session.MeanRollbackNanos(deepest)) / 1000.0,
+                 static_cast<int>(session.Pass()), static_cast<long long>(session.Rollbacks()),
+                 session.RollbackDepthAt(500), session.RollbackDepthAt(990), deepest, deepest,
+                 static_cast<double>(session.MeanRollbackNanos(deepest)) / 1000.0,
                  static_cast<long long>(session.Waits()), static_cast<long long>(meanRoundTripMs));
 }
 
@@ -417,12 +403,9 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<EnetLink> link;
     if (online) {
         link = std::make_unique<EnetLink>();
-        OnlinePlay& play = game->online;
-        play.role = options.online == RunnerOptions::Online::Host ? OnlinePlay::Role::Host : OnlinePlay::Role::Join;
-        play.port = options.port;
-        std::snprintf(play.address, sizeof play.address, "%s", options.joinAddress.c_str());
-        play.inputDelay = options.inputDelay;
-        play.link = link.get();
+        game->online.Ask(
+            options.online == RunnerOptions::Online::Host ? OnlinePlay::Role::Host : OnlinePlay::Role::Join,
+            options.port, options.joinAddress.c_str(), options.inputDelay, link.get());
     }
     game->useSeed = true;
     game->seed = options.seed;

@@ -107,13 +107,9 @@ int main(int argc, char** argv) {
     game.match.SetPlayKeys(settings.keys);
     // Online play (TWO PLAYERS) when asked for: the link over UDP.
     static EnetLink link;
-    if (line.hostGame || !line.joinAddress.empty()) {
-        game.online.role = line.hostGame ? OnlinePlay::Role::Host : OnlinePlay::Role::Join;
-        game.online.port = line.hostPort;
-        std::snprintf(game.online.address, sizeof game.online.address, "%s", line.joinAddress.c_str());
-        game.online.inputDelay = line.inputDelay;
-        game.online.link = &link;
-    }
+    if (line.hostGame || !line.joinAddress.empty())
+        game.online.Ask(line.hostGame ? OnlinePlay::Role::Host : OnlinePlay::Role::Join, line.hostPort,
+                        line.joinAddress.c_str(), line.inputDelay, &link);
 
     Host* host = CreateSdlHost(options);
     if (!host) {
