@@ -55,6 +55,10 @@ void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, i
     pass_ = 0;
     known_[0] = known_[1] = 0;
     firstWrong_ = -1;
+    peerAdvantage_ = 0;
+    peerAdvantageKnown_ = false;
+    evenedAt_ = 0;
+    evened_ = 0;
     std::memset(inputs_, 0, sizeof inputs_);
     std::memset(usedRemote_, 0, sizeof usedRemote_);
     pendingHashPass_ = -1;
@@ -86,9 +90,12 @@ RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
     // generator, and play reads the pass clock.
     SeedRandom(randomState_);
     SetPassTicks(&clock_);
-    if (known_[local_] == pass_ + delay_ && match_->levelEnd == 0 &&
-        peer_->SendInput(ToNetInput(static_cast<uint8_t>(localKeys & kPassKeysMask))))
-        Input(local_, known_[local_]++) = static_cast<uint8_t>(localKeys & kPassKeysMask);
+    if (known_[local_] == pass_ + delay_ && match_->levelEnd == 0) {
+        NetInput sent = ToNetInput(static_cast<uint8_t>(localKeys & kPassKeysMask));
+        const int32_t advantage = Advantage() < -100 ? -100 : (Advantage() > 100 ? 100 : Advantage());
+        sent.extra[1] = static_cast<uint8_t>(AdvantageKnown() ? static_cast<int8_t>(advantage) : kAdvantageNotKnown);
+        if (peer_->SendInput(sent)) Input(local_, known_[local_]++) = static_cast<uint8_t>(localKeys & kPassKeysMask);
+    }
     Receive();
     if (firstWrong_ >= 0) Rollback(firstWrong_);
     Step step = Step::Ran;
@@ -99,6 +106,10 @@ RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
     } else if (pass_ - known_[remote_] >= kMaxRollback || pass_ >= known_[local_]) {
         ++waits_;
         step = Step::Waiting;
+    } else if (Lead() >= kEvenLead && pass_ - evenedAt_ >= kEvenEvery) {
+        evenedAt_ = pass_;
+        ++evened_;
+        step = Step::Waiting;
     } else {
         RunPass(pass_);
         ++pass_;
@@ -107,6 +118,13 @@ RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
     randomState_ = RandomState();
     SetPassTicks(nullptr);
     return step;
+}
+
+// Each side's advantage counts the journey of the other's keys as lead;
+// half their difference is the lead alone. Until both sides have heard
+// from each other, neither knows.
+int32_t RollbackSession::Lead() const {
+    return AdvantageKnown() && peerAdvantageKnown_ ? (Advantage() - peerAdvantage_) / 2 : 0;
 }
 
 int64_t RollbackSession::Rollbacks() const {
@@ -141,6 +159,8 @@ void RollbackSession::Receive() {
         if (!peer_->PeerInput(static_cast<uint32_t>(pass), &in)) break;
         const uint8_t keys = FromNetInput(in);
         Input(remote_, pass) = keys;
+        peerAdvantage_ = static_cast<int8_t>(in.extra[1]);
+        peerAdvantageKnown_ = peerAdvantage_ != kAdvantageNotKnown;
         ++known_[remote_];
         if (pass < pass_ && usedRemote_[pass % kInputRing] != keys && (firstWrong_ < 0 || pass < firstWrong_))
             firstWrong_ = pass;

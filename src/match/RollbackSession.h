@@ -17,6 +17,12 @@
 // Every kHashEvery passes both machines hash the state of the last pass
 // whose keys they both know and compare: a difference is "out of step".
 //
+// The two machines start a message's journey apart, and a machine that
+// stalls falls behind: the one ahead would then do all the deep rollbacks
+// and all the waiting. Each side's keys carry how far ahead of the other it
+// sees itself; the side that runs ahead by kEvenLead passes or more stands
+// still for a pass now and then (one in kEvenEvery) until the two are even.
+//
 // The keys travel through a NetPeer, which numbers passes from the start
 // of the match and compares the hashes. The session runs play passes only:
 // a pass that ends a level (or the game) holds the match there until every
@@ -49,10 +55,14 @@ public:
     // The pass clock: what play reads of the tick counter on pass p is
     // kClockStart + 10 p.
     static constexpr uint32_t kClockStart = 1000;
+    // How far ahead (in passes) a side lets the other catch up, and how
+    // often it stands still while it does.
+    static constexpr int32_t kEvenLead = 2;
+    static constexpr int32_t kEvenEvery = 8;
 
     enum class Step {
         Ran,
-        Waiting,    // the peer is too far behind, or this side's keys cannot go yet
+        Waiting,    // the peer is too far behind, this side's keys cannot go yet, or it lets the peer catch up
         Holding,    // the match holds at a level's end until every pass is confirmed
         LevelOver,  // ... and now they all are: the game takes over until the next level
         OutOfStep,  // the peer found the state hashes differ, or the link went
@@ -91,6 +101,10 @@ public:
     int32_t DeepestRollback() const;
     int32_t RollbackDepthAt(int32_t perMille) const;
     int64_t Waits() const { return waits_; }
+    // How many passes this side runs ahead of the other, as the two see it
+    // (negative: behind), and the passes it stood still to even them out.
+    int32_t Lead() const;
+    int64_t Evened() const { return evened_; }
     // The longest time one rollback took to put back and run again, and
     // the mean time of the rollbacks of a depth, in ns.
     int64_t LongestRollbackNanos() const { return longestRollbackNanos_; }
@@ -103,6 +117,12 @@ private:
     // The player's keys for the pass, or the prediction: the last known.
     uint8_t Keys(int32_t player, int32_t pass) const;
     void Receive();
+    // How far ahead this side sees itself: its passes run against the
+    // passes the peer had run when it sent the last keys that came. Not
+    // known before those keys come (it would count the whole start).
+    int32_t Advantage() const { return pass_ - (known_[remote_] - delay_); }
+    bool AdvantageKnown() const { return known_[remote_] > delay_; }
+    static constexpr int8_t kAdvantageNotKnown = -128;
     void Rollback(int32_t from);
     void RunPass(int32_t pass);
     // Our hash of a pass goes to the peer once the peer's keys for it are known.
@@ -119,6 +139,9 @@ private:
     int32_t pass_ = 0;       // the next pass to run
     int32_t known_[2] = {};  // passes 0 .. known - 1 of each player's keys are known
     int32_t firstWrong_ = -1;
+    int32_t peerAdvantage_ = 0;        // the peer's Advantage as its last keys said
+    bool peerAdvantageKnown_ = false;  // ... once it had heard from this side
+    int32_t evenedAt_ = 0;             // the pass this side last stood still at
     uint8_t inputs_[2][kInputRing] = {};
     uint8_t usedRemote_[kInputRing] = {};    // the remote keys each pass ran with
     PlaySnapshot snapshots_[kSnapshotRing];  // the state before each pass
@@ -135,5 +158,6 @@ private:
     int64_t depths_[kMaxRollback + 1] = {};
     int64_t depthNanos_[kMaxRollback + 1] = {};
     int64_t waits_ = 0;
+    int64_t evened_ = 0;
     int64_t longestRollbackNanos_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -71,6 +72,7 @@ protected:
 
     struct Link {
         int latency, jitter, loss, delay;
+        int late = 0;  // passes the second machine starts after the first
     };
     // Plays `passes` passes on both machines over the link.
     void Play(int level, const Link& link, int passes) {
@@ -78,6 +80,7 @@ protected:
         const uint32_t seeds[2] = {Load(*matches[0], level), Load(*matches[1], level)};
         ASSERT_EQ(seeds[0], seeds[1]);
         delay_ = link.delay;
+        late_ = link.late;
         Connect(link);
         for (int i = 0; i < 2; ++i) sessions_[i]->Begin(matches[i], seeds[i], i, link.delay, &peers_[i]);
         Run(passes * 4, [&](int loop) {
@@ -103,7 +106,7 @@ protected:
             for (int i = 0; i < 2; ++i) {
                 peers_[i].Update(static_cast<uint32_t>(loop * 10));
                 RollbackSession& s = *sessions_[i];
-                s.Advance(Pattern(i, s.Pass() + delay_));
+                if (i == 0 || loop >= late_) s.Advance(Pattern(i, s.Pass() + delay_));
             }
             wires_[0]->Tick();
             wires_[1]->Tick();
@@ -118,6 +121,7 @@ protected:
     std::unique_ptr<MemoryNetLink> links_[2];
     NetPeer peers_[2];
     int delay_ = 0;
+    int late_ = 0;
 };
 
 TEST_F(RollbackSessionTest, TwoMachinesOverLateLossyReorderingLinksStayInStep) {
@@ -125,10 +129,11 @@ TEST_F(RollbackSessionTest, TwoMachinesOverLateLossyReorderingLinksStayInStep) {
         int level;
         Link link;
     } cases[] = {
-        {0, {2, 0, 0, 0}},    // 20 ms, nothing lost: few rollbacks
-        {5, {5, 3, 5, 2}},    // the timer level (play reads the clock), 50-80 ms, 5 % lost, delay 2
-        {12, {10, 5, 5, 0}},  // 100-150 ms, 5 % lost: beyond the deepest rollback, the session waits
-        {17, {15, 0, 0, 4}},  // 150 ms steady, the longest delay: no wait
+        {0, {2, 0, 0, 0}},      // 20 ms, nothing lost: few rollbacks
+        {5, {5, 3, 5, 2}},      // the timer level (play reads the clock), 50-80 ms, 5 % lost, delay 2
+        {12, {10, 5, 5, 0}},    // 100-150 ms, 5 % lost: beyond the deepest rollback, the session waits
+        {17, {15, 0, 0, 4}},    // 150 ms steady, the longest delay: no wait
+        {8, {5, 2, 5, 2, 30}},  // the second machine starts 300 ms late: the first lets it catch up
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "level " << c.level + 1 << ", latency " << c.link.latency);
@@ -144,16 +149,25 @@ TEST_F(RollbackSessionTest, TwoMachinesOverLateLossyReorderingLinksStayInStep) {
             const int32_t deepest = s->DeepestRollback();
             std::printf(
                 "[ rollback ] level %d latency %d+%d loss %d%% delay %d: %lld rollbacks, depth median %d "
-                "p99 %d, deepest %d takes %.1f us, waits %lld\n",
+                "p99 %d, deepest %d takes %.1f us, waits %lld, evened %lld\n",
                 c.level + 1, c.link.latency, c.link.jitter, c.link.loss, c.link.delay,
                 static_cast<long long>(s->Rollbacks()), s->RollbackDepthAt(500), s->RollbackDepthAt(990), deepest,
-                s->MeanRollbackNanos(deepest) / 1000.0, static_cast<long long>(s->Waits()));
+                s->MeanRollbackNanos(deepest) / 1000.0, static_cast<long long>(s->Waits()),
+                static_cast<long long>(s->Evened()));
         }
         EXPECT_GT(rollbacks, 0) << "no prediction was ever wrong";
+        // However they started, the two machines end the run even.
+        EXPECT_LE(std::abs(sessions_[0]->Pass() - sessions_[1]->Pass()), RollbackSession::kEvenLead + 1);
+        // ... and stood still only to even out a late start, not for jitter.
+        if (c.link.late > 0) {
+            EXPECT_GT(sessions_[0]->Evened(), 0);
+        } else {
+            EXPECT_LE(sessions_[0]->Evened() + sessions_[1]->Evened(), passes / 100);
+        }
         // Keys that come later than the delay and the deepest rollback cover
         // make the session wait.
         const int64_t waits = sessions_[0]->Waits() + sessions_[1]->Waits();
-        if (c.link.latency + c.link.jitter > RollbackSession::kMaxRollback + c.link.delay) {
+        if (c.link.latency + c.link.jitter + c.link.late > RollbackSession::kMaxRollback + c.link.delay) {
             EXPECT_GT(waits, 0);
         } else {
             EXPECT_EQ(waits, 0);
