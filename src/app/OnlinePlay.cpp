@@ -1,5 +1,6 @@
 #include "app/OnlinePlay.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -55,6 +56,7 @@ void OnlinePlay::Ask(Role asked, uint16_t hostPort, const char* joinAddress, int
 bool OnlinePlay::Start(const PlayerSetup& local, int32_t difficulty, uint32_t seed, uint64_t dataHash) {
     local_ = local;
     ended_ = lost_ = pointsSent_ = exitBox_ = false;
+    turnedAway_[0] = '\0';
     std::memset(levelEndHashes_, 0, sizeof levelEndHashes_);
     waitingFrames_ = 0;
     NetHello hello;
@@ -72,6 +74,7 @@ bool OnlinePlay::Start(const PlayerSetup& local, int32_t difficulty, uint32_t se
         welcome.inputDelay = hello.inputDelay;
         welcome.difficulty = static_cast<uint8_t>(difficulty < 0 ? 0 : (difficulty > 2 ? 2 : difficulty));
         welcome.seed = seed;
+        welcome_ = welcome;
         peer_.StartHost(link, welcome);
     } else {
         if (!link->Join(address)) return false;
@@ -96,6 +99,11 @@ OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
     case NetPeer::State::Idle:
     case NetPeer::State::Greeting:
         break;
+    case NetPeer::State::Refused:
+        // A host that turned a guest away (another version, other levels)
+        // says so and waits for the next.
+        if (role == Role::Host && HostAgain()) break;
+        return Wait::Failed;
     default:
         return Wait::Failed;
     }
@@ -106,8 +114,29 @@ OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
         std::snprintf(second, sizeof second, "JOINING %s", address);
     game.setupScreen.DrawBackground();
     DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", second);
+    if (turnedAway_[0] != '\0') {
+        char line[sizeof turnedAway_ + 16];
+        std::snprintf(line, sizeof line, "TURNED AWAY: %s", turnedAway_);
+        // On the waiting text's band, below its two lines.
+        const int32_t top = 240 + game.mediumFont.cellHeight + 16;
+        FillRect(0, top, 640, top + game.smallFont.cellHeight + 8, backBuffer, 0);
+        game.smallFont.DrawText(backBuffer, 320 - TextWidth(game.smallFont, line) / 2, top, line, 0);
+    }
     game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", 0);
     return Wait::Waiting;
+}
+
+bool OnlinePlay::HostAgain() {
+    std::fprintf(stderr, "voidcrawl: %s; hosting on for another player\n", peer_.Message());
+    size_t n = 0;
+    for (const char* c = peer_.Message(); *c != '\0' && n + 1 < sizeof turnedAway_; ++c)
+        turnedAway_[n++] = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    turnedAway_[n] = '\0';
+    // The refusal goes out before the link closes, then the port listens again.
+    link->Close(kRefusalFlushMs);
+    if (!link->Host(port)) return false;
+    peer_.StartHost(link, welcome_);
+    return true;
 }
 
 void OnlinePlay::BeginPlay(Game& game) {

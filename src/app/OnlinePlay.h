@@ -68,6 +68,10 @@ public:
 
 private:
     static void TellEnd(const char* why);
+    // After turning a guest away: listens again, the reason kept for the
+    // waiting screen. False when the port cannot be had again.
+    bool HostAgain();
+    static constexpr uint32_t kRefusalFlushMs = 250;
     void DrawWaitingText(Game& game, const char* first, const char* second);
     void DrawOverlay(Game& game);
     void ExchangePoints(Game& game);
@@ -79,6 +83,8 @@ private:
     RollbackSession session_;
     PlayerSetup players_;
     PlayerSetup local_;
+    NetWelcome welcome_;         // what the host offers each guest
+    char turnedAway_[160] = {};  // why the last guest was turned away ("" none)
     bool active_ = false;
     bool ended_ = false;       // the link went or the peer left: play ends here
     bool lost_ = false;        // ... and the game was not over yet
