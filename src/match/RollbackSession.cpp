@@ -93,7 +93,8 @@ RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
     if (known_[local_] == pass_ + delay_ && match_->levelEnd == 0) {
         NetInput sent = ToNetInput(static_cast<uint8_t>(localKeys & kPassKeysMask));
         const int32_t advantage = Advantage() < -100 ? -100 : (Advantage() > 100 ? 100 : Advantage());
-        sent.extra[1] = static_cast<uint8_t>(AdvantageKnown() ? static_cast<int8_t>(advantage) : kAdvantageNotKnown);
+        // As a signed byte; -128 says "not known".
+        sent.extra[1] = AdvantageKnown() ? static_cast<uint8_t>(advantage & 0xFF) : kAdvantageNotKnown;
         if (peer_->SendInput(sent)) Input(local_, known_[local_]++) = static_cast<uint8_t>(localKeys & kPassKeysMask);
     }
     Receive();
@@ -159,8 +160,8 @@ void RollbackSession::Receive() {
         if (!peer_->PeerInput(static_cast<uint32_t>(pass), &in)) break;
         const uint8_t keys = FromNetInput(in);
         Input(remote_, pass) = keys;
-        peerAdvantage_ = static_cast<int8_t>(in.extra[1]);
-        peerAdvantageKnown_ = peerAdvantage_ != kAdvantageNotKnown;
+        peerAdvantageKnown_ = in.extra[1] != kAdvantageNotKnown;
+        peerAdvantage_ = in.extra[1] < 0x80 ? in.extra[1] : in.extra[1] - 0x100;
         ++known_[remote_];
         if (pass < pass_ && usedRemote_[pass % kInputRing] != keys && (firstWrong_ < 0 || pass < firstWrong_))
             firstWrong_ = pass;

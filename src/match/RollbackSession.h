@@ -122,7 +122,7 @@ private:
     // known before those keys come (it would count the whole start).
     int32_t Advantage() const { return pass_ - (known_[remote_] - delay_); }
     bool AdvantageKnown() const { return known_[remote_] > delay_; }
-    static constexpr int8_t kAdvantageNotKnown = -128;
+    static constexpr uint8_t kAdvantageNotKnown = 0x80;
     void Rollback(int32_t from);
     void RunPass(int32_t pass);
     // Our hash of a pass goes to the peer once the peer's keys for it are known.
