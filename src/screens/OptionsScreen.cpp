@@ -83,21 +83,6 @@ const char* const kPadButtonLabels[kPadButtonCount] = {"A",
 
 const char* PadLabel(int button) { return button >= 0 && button < kPadButtonCount ? kPadButtonLabels[button] : "-"; }
 
-// The palette entry nearest to a colour.
-uint8_t Nearest(const PaletteEntry* palette, int r, int g, int b) {
-    int best = 0;
-    int bestDistance = 1 << 30;
-    for (int i = 1; i < kPaletteSize; ++i) {
-        const int dr = palette[i].red - r, dg = palette[i].green - g, db = palette[i].blue - b;
-        const int distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) {
-            best = i;
-            bestDistance = distance;
-        }
-    }
-    return static_cast<uint8_t>(best);
-}
-
 const Settings kDefaultSettings;
 
 const Settings& SettingsNow() {
@@ -122,14 +107,7 @@ void OptionsScreen::Init(Font* big, Font* medium, Font* small, SoundBank* s, Mou
     cursor = c;
     stars = menuStars;
     palette = menuPalette;
-    panelFill = Nearest(palette, 10, 14, 30);
-    panelEdge = Nearest(palette, 60, 80, 120);
-    boxFill = Nearest(palette, 24, 32, 58);
-    boxEdge = Nearest(palette, 80, 96, 130);
-    litEdge = Nearest(palette, 40, 200, 255);
-    waitFill = Nearest(palette, 190, 110, 10);
-    barOn = Nearest(palette, 90, 255, 120);
-    barOff = Nearest(palette, 60, 64, 74);
+    colours = FindPanelColours(palette);
 }
 
 void OptionsScreen::Arm() {
@@ -312,20 +290,20 @@ bool OptionsScreen::Frame(bool escDown) {
     const Settings& now = SettingsNow();
     ClearSurface(backBuffer, 0);
     stars->Frame();
-    DrawCaps(*bigFont, (kScreenWidth - TextWidth(*bigFont, "OPTIONS")) / 2, 8, "OPTIONS", kScreenWidth);
+    DrawPanelCaps(*bigFont, (kScreenWidth - PanelTextWidth(*bigFont, "OPTIONS")) / 2, 8, "OPTIONS", kScreenWidth);
 
-    DrawPanel(kDisplayLeft, kTopPanelTop, kDisplayLeft + kPanelWidth, kTopPanelBottom);
-    DrawPanel(kSoundLeft, kTopPanelTop, kSoundLeft + kPanelWidth, kTopPanelBottom);
-    DrawPanel(kDisplayLeft, kControlsTop, kSoundLeft + kPanelWidth, kControlsBottom);
-    DrawCaps(*mediumFont, kDisplayLeft + 12, kTopPanelTop + 6, "DISPLAY", kPanelWidth);
-    DrawCaps(*mediumFont, kSoundLeft + 12, kTopPanelTop + 6, "SOUND", kPanelWidth);
+    DrawPanelFrame(colours, kDisplayLeft, kTopPanelTop, kDisplayLeft + kPanelWidth, kTopPanelBottom);
+    DrawPanelFrame(colours, kSoundLeft, kTopPanelTop, kSoundLeft + kPanelWidth, kTopPanelBottom);
+    DrawPanelFrame(colours, kDisplayLeft, kControlsTop, kSoundLeft + kPanelWidth, kControlsBottom);
+    DrawPanelCaps(*mediumFont, kDisplayLeft + 12, kTopPanelTop + 6, "DISPLAY", kPanelWidth);
+    DrawPanelCaps(*mediumFont, kSoundLeft + 12, kTopPanelTop + 6, "SOUND", kPanelWidth);
 
     char text[64];
     static const char* const kTopLabels[2][3] = {{"SCREEN", "SCALE", "WINDOW"}, {"VOLUME", "MUTE", "MENU HUM"}};
     for (int32_t row = 0; row < 3; ++row) {
         const int32_t y = kTopRowY + kTopRowStep * row + 3;
-        DrawCaps(*smallFont, kDisplayLeft + 12, y, kTopLabels[0][row], kValueX);
-        DrawCaps(*smallFont, kSoundLeft + 12, y, kTopLabels[1][row], kValueX);
+        DrawPanelCaps(*smallFont, kDisplayLeft + 12, y, kTopLabels[0][row], kValueX);
+        DrawPanelCaps(*smallFont, kSoundLeft + 12, y, kTopLabels[1][row], kValueX);
     }
     DrawBox(kScreenEntry, now.fullscreen == 0 ? "WINDOW" : "FULL SCREEN");
     DrawBox(kScaleEntry, ScaleName(now.scale));
@@ -339,10 +317,10 @@ bool OptionsScreen::Frame(bool escDown) {
     DrawBox(kVolumeUp, "+");
     std::snprintf(text, sizeof text, "%d", now.volume);
     const Box& down = EntryBox(kVolumeDown);
-    DrawCaps(*smallFont, down.x + kStepWidth + 10, down.y + 3, text, 40);
+    DrawPanelCaps(*smallFont, down.x + kStepWidth + 10, down.y + 3, text, 40);
     for (int32_t k = 0; k < kBarSegments; ++k) {
         const int32_t left = kBarLeft + kBarStep * k;
-        const uint8_t colour = now.volume > k * 10 ? (now.mute ? boxEdge : barOn) : barOff;
+        const uint8_t colour = now.volume > k * 10 ? (now.mute ? colours.boxEdge : colours.barOn) : colours.barOff;
         FillRect(left, down.y + 3, left + kBarStep - 2, down.y + kBoxHeight - 3, backBuffer, colour);
     }
     DrawBox(kMuteEntry, now.mute ? "YES" : "NO");
@@ -353,20 +331,20 @@ bool OptionsScreen::Frame(bool escDown) {
     static const int32_t kColumnWidth[3] = {kKeyColumnWidth, kKeyColumnWidth, kPadColumnWidth};
     for (int32_t c = 0; c < 3; ++c) {
         const Box heading{kColumnX[c], kControlsTop + 6, kColumnWidth[c], 25};
-        DrawCentred(*mediumFont, heading, kColumns[c]);
+        DrawPanelCentred(*mediumFont, heading, kColumns[c]);
     }
     for (int32_t row = 0; row < kControlRows; ++row) {
         const int32_t y = kControlRowY + kControlRowStep * row;
-        DrawCaps(*smallFont, kDisplayLeft + 12, y + 3, kRowNames[row], kKeyColumnX[0]);
+        DrawPanelCaps(*smallFont, kDisplayLeft + 12, y + 3, kRowNames[row], kKeyColumnX[0]);
         for (int32_t p = 0; p < 2; ++p) {
             const Box cell{kKeyColumnX[p], y, kKeyColumnWidth, kBoxHeight};
             if (row < kPlayKeyCount)
                 DrawBox(kFirstKey + p * kPlayKeyCount + row, DikKeyName(now.keys.code[p][row]));
             else if (row < kControlRows - 1)
-                DrawCentred(*smallFont, cell, row == kPlayKeyCount ? "SPACE" : "ESC");  // the game's own
+                DrawPanelCentred(*smallFont, cell, row == kPlayKeyCount ? "SPACE" : "ESC");  // the game's own
         }
         if (row < kPadFirstRow) {
-            DrawCentred(*smallFont, Box{kPadColumnX, y, kPadColumnWidth, kBoxHeight}, "STICK OR D-PAD");
+            DrawPanelCentred(*smallFont, Box{kPadColumnX, y, kPadColumnWidth, kBoxHeight}, "STICK OR D-PAD");
         } else if (row < kPadFirstRow + kPadActionCount) {
             DrawBox(kFirstPadButton + row - kPadFirstRow, PadLabel(now.pad.button[row - kPadFirstRow]));
         }
@@ -376,7 +354,7 @@ bool OptionsScreen::Frame(bool escDown) {
     DrawBox(kKeyDefaults2, "DEFAULTS");
     DrawBox(kPadDefaults, "DEFAULTS");
     DrawBox(kBackEntry, "");
-    DrawCentred(*mediumFont, EntryBox(kBackEntry), "BACK");
+    DrawPanelCentred(*mediumFont, EntryBox(kBackEntry), "BACK");
 
     if (waiting >= kFirstKey && waiting < kFirstPadButton)
         std::snprintf(text, sizeof text, "PRESS PLAYER %d'S KEY FOR %s - ESC CANCELS",
@@ -386,62 +364,17 @@ bool OptionsScreen::Frame(bool escDown) {
                       kPadActionNames[waiting - kFirstPadButton]);
     else
         std::snprintf(text, sizeof text, "CLICK AN ENTRY TO CHANGE IT: EVERY CHANGE IS SAVED AT ONCE");
-    DrawCaps(*smallFont, kDisplayLeft, 448, text, 510);
-    DrawCaps(*smallFont, kDisplayLeft, 464, notice, 510);
+    DrawPanelCaps(*smallFont, kDisplayLeft, 448, text, 510);
+    DrawPanelCaps(*smallFont, kDisplayLeft, 464, notice, 510);
 
     cursor->Update();
     return leave;
 }
 
-void OptionsScreen::DrawPanel(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    FillRect(left, top, right, bottom, backBuffer, panelFill);
-    FillRect(left, top, right, top + 1, backBuffer, panelEdge);
-    FillRect(left, bottom - 1, right, bottom, backBuffer, panelEdge);
-    FillRect(left, top, left + 1, bottom, backBuffer, panelEdge);
-    FillRect(right - 1, top, right, bottom, backBuffer, panelEdge);
-}
-
 // An entry's box: lit under the pointer, amber while it waits for a key.
 void OptionsScreen::DrawBox(int32_t entry, const char* text) {
-    const Box& b = EntryBox(entry);
-    const uint8_t edge = hovered == entry || waiting == entry ? litEdge : boxEdge;
-    FillRect(b.x, b.y, b.x + b.w, b.y + b.h, backBuffer, edge);
-    FillRect(b.x + 1, b.y + 1, b.x + b.w - 1, b.y + b.h - 1, backBuffer, waiting == entry ? waitFill : boxFill);
     if (waiting == entry) text = (blink / 25) % 2 == 0 ? (WaitingForPad() ? "PRESS A BUTTON" : "PRESS A KEY") : "";
-    DrawCentred(*smallFont, b, text);
-}
-
-int32_t OptionsScreen::TextWidth(const Font& font, const char* text) const {
-    int32_t width = 0;
-    for (const char* p = text; *p != '\0'; ++p) width += font.Advance(*p);
-    return width;
-}
-
-void OptionsScreen::DrawCentred(Font& font, const Box& box, const char* text) {
-    char caps[kNoticeSize];
-    std::snprintf(caps, sizeof caps, "%s", text);
-    for (char* p = caps; *p != '\0'; ++p)
-        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
-    const int32_t width = TextWidth(font, caps);
-    const int32_t height = font.cellHeight - 2;
-    DrawCaps(font, box.x + (box.w - width) / 2, box.y + (box.h - height) / 2 + 1, caps, box.w);
-}
-
-// Text in capitals (every font has them), anything else shown as '?', cut
-// off where it would run past `maxWidth`.
-void OptionsScreen::DrawCaps(Font& font, int32_t x, int32_t y, const char* text, int32_t maxWidth) {
-    char caps[kNoticeSize];
-    int32_t width = 0;
-    int n = 0;
-    for (const char* p = text; *p != '\0' && n < kNoticeSize - 1; ++p) {
-        char c = *p >= 'a' && *p <= 'z' ? static_cast<char>(*p - 'a' + 'A') : *p;
-        if (c < ' ' || c > '`') c = '?';
-        width += font.Advance(c);
-        if (width > maxWidth) break;
-        caps[n++] = c;
-    }
-    caps[n] = '\0';
-    if (n > 0) font.DrawText(backBuffer, x, y, caps, 0);
+    DrawPanelBox(colours, EntryBox(entry), hovered == entry || waiting == entry, waiting == entry, *smallFont, text);
 }
 
 void OptionsScreen::FadeOut() { fader.FadeOut(); }

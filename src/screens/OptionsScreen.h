@@ -7,6 +7,7 @@
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
 #include "platform/Settings.h"
+#include "screens/FontPanel.h"
 #include "screens/StarField.h"
 
 // The options screen over the menu's star field: the display, the sound,
@@ -34,10 +35,7 @@ public:
         kBackEntry,
         kEntryCount
     };
-    struct Box {
-        int32_t x, y, w, h;
-        bool Contains(int32_t px, int32_t py) const { return px >= x && py >= y && px < x + w && py < y + h; }
-    };
+    using Box = ScreenBox;
     static constexpr int kNoticeSize = 200;
 
     // The star field and `palette` are the menu's: the stars fly on from
@@ -75,11 +73,7 @@ private:
     void WaitForKey();
     void WaitForPad();
     bool Change(const Settings& next);
-    void DrawPanel(int32_t left, int32_t top, int32_t right, int32_t bottom);
     void DrawBox(int32_t entry, const char* text);
-    void DrawCaps(Font& font, int32_t x, int32_t y, const char* text, int32_t maxWidth);
-    void DrawCentred(Font& font, const Box& box, const char* text);
-    int32_t TextWidth(const Font& font, const char* text) const;
 
     Font* bigFont = nullptr;
     Font* mediumFont = nullptr;
@@ -89,6 +83,5 @@ private:
     const PaletteEntry* palette = nullptr;
     PaletteFader fader;
     StarField* stars = nullptr;
-    // Palette indices nearest the screen's own colours, found at Init.
-    uint8_t panelFill = 0, panelEdge = 0, boxFill = 0, boxEdge = 0, litEdge = 0, waitFill = 0, barOn = 0, barOff = 0;
+    PanelColours colours;  // found at Init
 };
