@@ -45,7 +45,7 @@ uint8_t FromNetInput(const NetInput& input);
 class RollbackSession {
 public:
     static constexpr int32_t kMaxRollback = 12;
-    static constexpr int32_t kMaxDelay = 4;
+    static constexpr int32_t kMaxDelay = kMaxInputDelay;
     static constexpr int32_t kHashEvery = static_cast<int32_t>(kNetHashInterval);
     // Keys kept, by pass: the peer runs at most a rollback (and the two
     // delays) ahead and is never more than that behind.

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "net/NetProtocol.h"
+#include "platform/NetDefaults.h"
 
 // The way to the other game: packets out, packets in, and whether the peer
 // is still there. One peer only; what comes from anyone else is never seen.
@@ -57,7 +58,6 @@ public:
     virtual NetLinkCounts Counts() const = 0;
 };
 
-constexpr uint16_t kNetDefaultPort = 7311;
 constexpr uint32_t kNetTimeoutMs = 5000;  // nothing from the peer this long: lost
 constexpr size_t kNetHostNameBytes = 256;
 

@@ -46,6 +46,10 @@ const SettingInfo kSettingTable[] = {
      "start: SPACE, a waiting worm starts; pause: Esc"},
     {"gamepad", "pause", SettingType::PadButton, VC_FIELD(pad.button[kPadPause]), ""},
     {"gamepad", "rumble", SettingType::Switch, VC_FIELD(rumble), ""},
+    {"online", "port", SettingType::Port, VC_FIELD(onlinePort), "the UDP port a hosted game listens on"},
+    {"online", "address", SettingType::Text, VC_FIELD(onlineAddress),
+     "the game last joined: a host name or IPv4 address, :PORT if not 7311"},
+    {"online", "delay", SettingType::Delay, VC_FIELD(inputDelay), "passes each side's keys wait, 0 to 4"},
 };
 #undef VC_FIELD
 const int kSettingCount = static_cast<int>(sizeof kSettingTable / sizeof kSettingTable[0]);
@@ -65,6 +69,12 @@ const char* SettingValues(SettingType type) {
         return "a key name";
     case SettingType::PadButton:
         return "a button name";
+    case SettingType::Port:
+        return "1 to 65535";
+    case SettingType::Delay:
+        return "0 to 4";
+    case SettingType::Text:
+        return "text in quotes";
     }
     return "";
 }
@@ -185,6 +195,23 @@ bool ReadNumber(const std::string& value, int min, int max, int* out) {
     return true;
 }
 
+// Printable ASCII in quotes, or bare, with no quote inside and room for
+// its terminating zero in `size` bytes.
+bool ReadText(const std::string& value, char* out, size_t size) {
+    size_t begin = 0, end = value.size();
+    if (!value.empty() && value[0] == '"') {
+        if (value.size() < 2 || value.back() != '"') return false;
+        ++begin;
+        --end;
+    }
+    if (end - begin >= size) return false;
+    for (size_t i = begin; i < end; ++i)
+        if (value[i] < ' ' || value[i] > '~' || value[i] == '"') return false;
+    std::memcpy(out, value.data() + begin, end - begin);
+    out[end - begin] = '\0';
+    return true;
+}
+
 // "auto", or a width and a height: "1280x960" ('x' or 'X', spaces allowed around it).
 bool ReadWindow(const std::string& value, WindowSize* out) {
     if (Same(value, "auto")) return *out = WindowSize{}, true;
@@ -281,6 +308,16 @@ bool ReadValue(const SettingInfo& setting, const std::string& value, Settings* s
         *static_cast<int8_t*>(field) = static_cast<int8_t>(button);
         return true;
     }
+    case SettingType::Port:
+        if (!ReadNumber(value, 1, 65535, static_cast<int*>(field))) return *why = must, false;
+        return true;
+    case SettingType::Delay:
+        if (!ReadNumber(value, 0, kMaxInputDelay, static_cast<int*>(field))) return *why = must, false;
+        return true;
+    case SettingType::Text:
+        if (!ReadText(value, static_cast<char*>(field), kNetAddressBytes))
+            return *why = must + " (printable, at most " + std::to_string(kNetAddressBytes - 1) + " characters)", false;
+        return true;
     }
     return false;
 }
@@ -310,6 +347,11 @@ std::string SettingValueText(const SettingInfo& setting, const Settings& setting
         return DikKeyName(*static_cast<const uint8_t*>(field));
     case SettingType::PadButton:
         return PadButtonName(*static_cast<const int8_t*>(field));
+    case SettingType::Port:
+    case SettingType::Delay:
+        return std::to_string(*static_cast<const int*>(field));
+    case SettingType::Text:
+        return std::string("\"") + static_cast<const char*>(field) + "\"";
     }
     return "";
 }

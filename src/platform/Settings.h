@@ -5,6 +5,7 @@
 
 #include "platform/HostOptions.h"
 #include "platform/KeyCodes.h"
+#include "platform/NetDefaults.h"
 #include "platform/PadMapper.h"
 
 // The player's settings file, settings.ini in the settings folder
@@ -33,6 +34,10 @@
 //   start = a               SPACE: starts a waiting worm
 //   pause = start           Esc
 //   rumble = yes
+//   [online]
+//   port = 7311             the UDP port a hosted game listens on
+//   address = ""            the game last joined, in quotes
+//   delay = 2               the input delay, 0 to 4 passes
 //
 // Lines starting with '#' or ';' are comments; a UTF-8 byte-order mark
 // before the first line is passed over. Whatever is missing or wrong keeps
@@ -54,12 +59,17 @@ struct Settings {
     PlayKeys keys = kDefaultPlayKeys;
     PadBindings pad = kDefaultPadBindings;
     bool rumble = true;
+    // Online play as the TWO PLAYERS screen last chose it.
+    int onlinePort = kNetDefaultPort;
+    char onlineAddress[kNetAddressBytes] = {};
+    int inputDelay = kDefaultInputDelay;
 };
 
 inline constexpr const char kSettingsFileName[] = "settings.ini";
 
-// What a setting takes: Screen is yes or no, or not chosen (-1).
-enum class SettingType { Screen, Switch, Scale, Window, Volume, Key, PadButton };
+// What a setting takes: Screen is yes or no, or not chosen (-1); Text is
+// printable ASCII (a char array of kNetAddressBytes), written in quotes.
+enum class SettingType { Screen, Switch, Scale, Window, Volume, Key, PadButton, Port, Delay, Text };
 
 // One setting of the file. Adding a setting is a row of kSettingTable (and
 // a field of Settings); reading, writing, --help and the README's sample

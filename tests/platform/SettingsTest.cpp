@@ -53,6 +53,9 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     chosen.pad.button[kPadJump] = kPadLeftShoulder;
     chosen.pad.button[kPadPause] = kPadBack;
     chosen.rumble = false;
+    chosen.onlinePort = 27015;
+    std::strcpy(chosen.onlineAddress, "play.example.org:7400");
+    chosen.inputDelay = 0;
     const std::string path = folder_ + "/config/voidcrawl/settings.ini";
     std::string error;
     // With no file yet a change writes the whole documented file.
@@ -67,6 +70,8 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     EXPECT_TRUE(SameKeys(loaded.keys, chosen.keys)) << FormatSettings(loaded);
     EXPECT_EQ(std::memcmp(&loaded.pad, &chosen.pad, sizeof loaded.pad), 0) << FormatSettings(loaded);
     EXPECT_FALSE(loaded.rumble);
+    EXPECT_EQ((std::tuple{loaded.onlinePort, std::string(loaded.onlineAddress), loaded.inputDelay}),
+              (std::tuple{27015, std::string("play.example.org:7400"), 0}));
 
     // A missing file is no fault: the defaults, silently.
     Settings missing;
@@ -137,6 +142,44 @@ TEST(Settings, WhatCannotBeUsedKeepsItsDefaultAndEachProblemIsReportedOnALineOfI
         EXPECT_EQ(problems.size(), c.problems.size()) << testing::PrintToString(problems);
         for (size_t i = 0; i < std::min(problems.size(), c.problems.size()); ++i) {
             EXPECT_EQ(problems[i].rfind(c.problems[i], 0), 0u) << problems[i];
+        }
+    }
+}
+
+// The online rows: a port, a delay, and an address as text in quotes that
+// holds nothing a terminal or the screen would take for more than text.
+TEST(Settings, TheOnlineRowsTakeAPortADelayAndAnAddressAndRefuseHostileText) {
+    const std::string longest(kNetAddressBytes - 1, 'a');
+    const struct {
+        std::string value;  // after "[online]\n"
+        int port, delay;
+        std::string address, problem;  // how the problem starts
+    } cases[] = {
+        {"port = 7400\naddress = \"10.0.0.2:7400\"\ndelay = 0\n", 7400, 0, "10.0.0.2:7400", ""},
+        {"address = host.lan\n", 7311, 2, "host.lan", ""},
+        {"address = \"\"\n", 7311, 2, "", ""},
+        {"address = \"" + longest + "\"\n", 7311, 2, longest, ""},
+        {"port = 0\n", 7311, 2, "", "line 2: port must be 1 to 65535, not \"0\""},
+        {"port = 65536\ndelay = 5\n", 7311, 2, "", "line 2: port must be 1 to 65535"},
+        {"delay = -1\n", 7311, 2, "", "line 2: delay must be 0 to 4, not \"-1\""},
+        {"address = \"a" + longest + "\"\n", 7311, 2, "", "line 2: address must be text in quotes"},
+        {"address = \"\x1b]0;owned\x07\"\n", 7311, 2, "",
+         "line 2: address must be text in quotes, not \"\"?]0;owned?\"\" (printable, at most 63 characters)"},
+        {"address = \"open\n", 7311, 2, "", "line 2: address must be"},
+        {"address = \"a\"b\"\n", 7311, 2, "", "line 2: address must be"},
+        {"address = \"h\xC3\xA9\"\n", 7311, 2, "", "line 2: address must be"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        const std::string text = "[online]\n" + c.value;
+        Settings settings;
+        std::vector<std::string> problems;
+        EXPECT_EQ(ParseSettings(text.data(), text.size(), &settings, &problems), c.problem.empty());
+        EXPECT_EQ((std::tuple{settings.onlinePort, settings.inputDelay, std::string(settings.onlineAddress)}),
+                  (std::tuple{c.port, c.delay, c.address}));
+        ASSERT_EQ(problems.empty(), c.problem.empty());
+        if (!problems.empty()) {
+            EXPECT_EQ(problems[0].rfind(c.problem, 0), 0u) << problems[0];
         }
     }
 }
