@@ -26,12 +26,14 @@ const OptionInfo kOptionTable[] = {
      "arrow keys pick, watches that entry's game"},
     {"--host", "[PORT]",
      "TWO PLAYERS plays online: this game hosts, on PORT\n"
-     "(UDP, default 7311); the host chooses the difficulty"},
+     "(UDP, default 7311); the host chooses the difficulty.\n"
+     "Without --host or --join, TWO PLAYERS asks: this\n"
+     "keyboard, host or join"},
     {"--join", "HOST[:PORT]", "TWO PLAYERS plays online: this game joins the one\nhosting at HOST"},
     {"--delay", "PASSES",
      "online: each side's keys act this many passes (0 to 4,\n"
-     "default 2) after they are pressed; the larger of the two\n"
-     "players' wishes holds"},
+     "default: the settings' delay, 2) after they are pressed;\n"
+     "the larger of the two players' wishes holds"},
 };
 const int kOptionCount = static_cast<int>(sizeof kOptionTable / sizeof kOptionTable[0]);
 

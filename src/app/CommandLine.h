@@ -41,7 +41,7 @@ struct CommandLine {
     bool hostGame = false;
     uint16_t hostPort = kNetDefaultPort;
     std::string joinAddress;
-    int inputDelay = 2;
+    int inputDelay = -1;  // --delay; -1 not given: the settings' delay
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);

@@ -107,6 +107,7 @@ bool Game::Init() {
     infoScreen.Init(&cursor, &sounds);
     mainMenu.Init(&smallFont, &sounds, &cursor);
     optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, &mainMenu.stars, mainMenu.menuPalette);
+    twoPlayersScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, &mainMenu.stars, mainMenu.menuPalette);
 
     if (imageLoadFailed || soundLoadFailed) return false;
     if (displayFailed) {
@@ -132,6 +133,8 @@ void Game::EnteringScreen() {
 
 void Game::ShowMainMenu() {
     StopTape();  // the game, if there was one, is over
+    if (onlineFromScreen_) online.role = OnlinePlay::Role::None;
+    onlineFromScreen_ = false;
     EnteringScreen();
     mainMenu.optionsKeyWasDown = KeyState[DIK_O] != 0 ? 1 : 0;  // O held from before opens nothing
     mainMenu.Frame();
@@ -148,7 +151,7 @@ void Game::DrawSetupFrame() {
 
 void Game::EnterPlayerSetup() {
     match.players = players;
-    mainMenu.FadeOut();
+    mainMenu.FadeOut();  // the menu's palette: the menu's or the two-players screen's
     EnteringScreen();
     setupScreen.Arm();
     DrawSetupFrame();
@@ -240,6 +243,36 @@ void Game::ShowInfo() {
     infoScreen.FadeIn();
 }
 
+void Game::ShowTwoPlayers() {
+    EnteringScreen();
+    twoPlayersScreen.Arm();
+    twoPlayersScreen.Frame(false);
+    FlipDisplay();
+    twoPlayersScreen.Frame(false);
+    twoPlayersScreen.FadeIn();
+}
+
+// Both at this keyboard, or online as the command line would have asked.
+void Game::TwoPlayersFrame(bool escDown) {
+    using Choice = TwoPlayersScreen::Choice;
+    const Choice choice = twoPlayersScreen.Frame(escDown);
+    if (choice == Choice::None) return;
+    if (choice == Choice::Back) {
+        twoPlayersScreen.FadeOut();
+        state = GameState::MainMenu;
+        ShowMainMenu();
+        return;
+    }
+    if (choice != Choice::Keyboard) {
+        const bool host = choice == Choice::Host;
+        online.Ask(host ? OnlinePlay::Role::Host : OnlinePlay::Role::Join, twoPlayersScreen.port,
+                   host ? "" : twoPlayersScreen.address, twoPlayersScreen.delay, online.link);
+        onlineFromScreen_ = true;
+    }
+    state = GameState::PlayerSetup;
+    EnterPlayerSetup();
+}
+
 void Game::ShowOptions() {
     EnteringScreen();
     optionsScreen.Arm();
@@ -307,7 +340,12 @@ bool Game::RunPass() {
     case GameState::MainMenu: {
         const int32_t r = mainMenu.Frame();
         difficulty = mainMenu.difficulty;
-        if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {
+        if (r == MainMenu::TwoPlayers && online.link != nullptr && online.role == OnlinePlay::Role::None) {
+            players = 2;
+            state = GameState::TwoPlayers;
+            mainMenu.FadeOut();
+            ShowTwoPlayers();
+        } else if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {
             state = GameState::PlayerSetup;
             players = r;
             EnterPlayerSetup();
@@ -363,6 +401,9 @@ bool Game::RunPass() {
     case GameState::Connecting:
         ConnectingFrame(escDown);
         break;
+    case GameState::TwoPlayers:
+        TwoPlayersFrame(escDown);
+        break;
     case GameState::Playing:
         if (online.Active()) {
             if (!online.PlayFrame(*this, escDown)) {
@@ -410,7 +451,8 @@ bool Game::RunPass() {
         break;
     }
     FollowHumSetting();
-    if (KeyState[DIK_1]) DumpScreen();
+    // (The 1 typed into an address or a port is not the dump key.)
+    if (KeyState[DIK_1] && !(state == GameState::TwoPlayers && twoPlayersScreen.Typing())) DumpScreen();
     if (!heldThisPass) heldPasses = 0;
     // The pads are read at the start of the next pass, in the context of the
     // screen this pass leaves on show (A on ONE PLAYER is not read again as
@@ -460,6 +502,9 @@ bool Game::WatchReplayInstead(const ReplayHeader& header, const uint8_t* tapeByt
         break;
     case GameState::Options:
         optionsScreen.FadeOut();
+        break;
+    case GameState::TwoPlayers:
+        twoPlayersScreen.FadeOut();
         break;
     case GameState::Playing:
         break;

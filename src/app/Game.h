@@ -18,6 +18,7 @@
 #include "screens/OptionsScreen.h"
 #include "screens/PlayerSetup.h"
 #include "screens/SetupScreen.h"
+#include "screens/TwoPlayersScreen.h"
 #include "world/ShipStats.h"
 
 enum class GameState : int32_t {
@@ -28,6 +29,7 @@ enum class GameState : int32_t {
     Info = 4,
     Options = 5,
     Connecting = 6,  // an online game's set-up is done: waiting for the other player
+    TwoPlayers = 7,  // where two players play: this keyboard, or hosting or joining online
 };
 
 // The one object that owns every subsystem for the whole run: start-up, the
@@ -65,6 +67,7 @@ public:
     InfoScreen infoScreen;
     MainMenu mainMenu;
     OptionsScreen optionsScreen;
+    TwoPlayersScreen twoPlayersScreen;
     SoundBank sounds;
     ImageLoader loader;
     // Esc was down when the present screen was entered and has not been
@@ -84,7 +87,8 @@ public:
     bool pictureSteady = false;
 
     // A game against a player on another machine (TWO PLAYERS when the
-    // command line asked to host or join).
+    // command line asked to host or join, or the two-players screen chose
+    // to, where the program has a link).
     OnlinePlay online;
 
     // Runs every pass of play through the sync test (runner, tests); null:
@@ -140,6 +144,8 @@ private:
     void ShowInfo();
     void ShowHighScores();
     void ShowOptions();
+    void ShowTwoPlayers();
+    void TwoPlayersFrame(bool escDown);
     void FollowHumSetting();
     void EnterPlayerSetup();
     void DrawSetupFrame();
@@ -161,6 +167,9 @@ private:
     void SaveReplay();
     uint8_t TapeLevel() const;
 
+    // The two-players screen chose online play (not the command line):
+    // back on the menu, TWO PLAYERS asks again.
+    bool onlineFromScreen_ = false;
     const uint8_t* replayTape_ = nullptr;
     bool replayPending_ = false;
     int32_t tapeLevelIndex_ = 0;

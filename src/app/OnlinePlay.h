@@ -16,8 +16,9 @@ class Game;
 class OnlinePlay {
 public:
     enum class Role : uint8_t { None, Host, Join };
-    // What the command line asked for. `link` is the program's (the desktop
-    // has one; the browser none, and no online play).
+    // What the command line (or the two-players screen) asked for. `link`
+    // is the program's (the desktop has one; the browser none, and no
+    // online play).
     Role role = Role::None;
     uint16_t port = kNetDefaultPort;
     char address[kNetHostNameBytes + 8] = {};

@@ -58,12 +58,12 @@ TEST(CommandLine, HostingJoiningAndTheInputDelay) {
         std::vector<const char*> args;
         const char* expected;  // host port|join|delay, or the error
     } cases[] = {
-        {{"--host"}, "7311||2"},
-        {{"--host", "--mute"}, "7311||2"},
+        {{"--host"}, "7311||-1"},  // -1: the settings' delay
+        {{"--host", "--mute"}, "7311||-1"},
         {{"--host", "7400", "--delay", "0"}, "7400||0"},
-        {{"--host=7400"}, "7400||2"},
+        {{"--host=7400"}, "7400||-1"},
         {{"--join", "example.org:7400", "--delay=4"}, "-|example.org:7400|4"},
-        {{"--join=10.0.0.2"}, "-|10.0.0.2|2"},
+        {{"--join=10.0.0.2"}, "-|10.0.0.2|-1"},
         {{"--host", "0"}, "bad --host port '0' (1 to 65535)"},
         {{"--host=65536"}, "bad --host port '65536' (1 to 65535)"},
         {{"--host", "--join", "a"}, "--host and --join exclude each other"},

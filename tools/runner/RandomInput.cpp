@@ -1,5 +1,7 @@
 #include "RandomInput.h"
 
+#include <cstring>
+
 #include "Autopilot.h"
 #include "app/Game.h"
 #include "hosts/headless/HeadlessHost.h"
@@ -16,6 +18,8 @@ constexpr uint8_t kKeyO = 0x18;
 constexpr uint8_t kSpace = 0x39;
 constexpr uint8_t kEnter = 0x1C;
 constexpr uint8_t kBackspace = 0x0E;
+constexpr uint8_t kColonKey = 0x27;  // types ':' into an address
+constexpr uint8_t kArrowKeys[] = {0xC8, 0xD0, 0xCB, 0xCD};
 
 // Keys that type: the letter rows and the digits 2 to 0. The '1' key is left
 // out: while it is down the game writes a screen dump on every frame.
@@ -40,8 +44,8 @@ bool Inside(const Sprite& s, int32_t x, int32_t y, int32_t margin) {
 }  // namespace
 
 const char* SoakScreenName(int32_t screen) {
-    static const char* const kNames[kSoakScreenCount] = {"menu", "info",   "highscores", "setup",
-                                                         "play", "points", "gameover",   "options"};
+    static const char* const kNames[kSoakScreenCount] = {"menu",   "info",     "highscores", "setup",     "play",
+                                                         "points", "gameover", "options",    "twoplayers"};
     return screen >= 0 && screen < kSoakScreenCount ? kNames[screen] : "?";
 }
 
@@ -58,6 +62,8 @@ SoakScreen ClassifySoakScreen(const Game& game) {
         return kSoakSetup;
     case GameState::Options:
         return kSoakOptions;
+    case GameState::TwoPlayers:
+        return kSoakTwoPlayers;
     case GameState::Playing:
         break;
     }
@@ -152,7 +158,8 @@ void RandomInput::GuardQuit() {
     const uint8_t* keys = host_.KeyStates();
     const GameState state = game_.state;
     const bool mayReachMenu = state == GameState::MainMenu || state == GameState::Info || state == GameState::Options ||
-                              keys[kEsc] != 0 || (state == GameState::HighScores && backPending_) ||
+                              state == GameState::TwoPlayers || keys[kEsc] != 0 ||
+                              (state == GameState::HighScores && backPending_) ||
                               (state == GameState::Playing && game_.exitBoxShown && keys[kKeyY] != 0);
     const Sprite& quit = game_.mainMenu.itemSprites[4];
     // While the menu slides in, the item moves left; everything right of it
@@ -246,6 +253,45 @@ void RandomInput::OptionsInput() {
     if (screenFrames_ < dwell_)
         Wander();
     else if ((screenFrames_ - dwell_) % 50 == 0)
+        Tap(kEsc, Between(1, 3));
+}
+
+// The two-players screen: the port and the delay stepped, the address typed
+// and cut back, and now and then a join refused (an address that ends in
+// ':' never parses). It never hosts or joins, which would wait for another
+// game; it leaves for the set-up (this keyboard), by BACK or by Esc.
+void RandomInput::TwoPlayersInput() {
+    if (Clicking()) return;
+    using S = TwoPlayersScreen;
+    const S& screen = game_.twoPlayersScreen;
+    auto clickEntry = [&](int32_t entry) {
+        const ScreenBox& b = S::EntryBox(entry);
+        StartClick(b.x + 1 + Below(b.w - 2), b.y + 1 + Below(b.h - 2));
+    };
+    const size_t length = std::strlen(screen.address);
+    const bool typing = screen.row == S::kJoinRow || screen.row == S::kHostRow;
+    if (screenFrames_ < dwell_) {
+        static const int32_t kSteps[] = {S::kPortDown,  S::kPortUp,  S::kPortField,
+                                         S::kDelayDown, S::kDelayUp, S::kAddressField};
+        if (Chance(8))
+            clickEntry(kSteps[Below(6)]);
+        else if (screen.row == S::kJoinRow && length > 0 && screen.address[length - 1] == ':' && Chance(30))
+            clickEntry(S::kJoinEntry);  // refused
+        else if (typing && Chance(60))
+            Tap(Chance(150) ? kBackspace : Chance(60) ? kColonKey : kTypingKeys[Below(kTypingKeyCount)], 1);
+        else if (Chance(5))
+            Tap(kArrowKeys[Below(4)], Between(1, 3));
+        else
+            Wander();
+        return;
+    }
+    if ((screenFrames_ - dwell_) % 30 != 0) return;
+    const int32_t r = Below(100);
+    if (r < 50)
+        clickEntry(S::kKeyboardEntry);
+    else if (r < 80)
+        clickEntry(S::kBackEntry);
+    else
         Tap(kEsc, Between(1, 3));
 }
 
@@ -422,6 +468,9 @@ void RandomInput::BeforePass(int64_t frame) {
         break;
     case GameState::Options:
         OptionsInput();
+        break;
+    case GameState::TwoPlayers:
+        TwoPlayersInput();
         break;
     case GameState::PlayerSetup:
     case GameState::Connecting:

@@ -16,6 +16,7 @@ enum SoakScreen : int32_t {
     kSoakPoints,
     kSoakGameOver,
     kSoakOptions,
+    kSoakTwoPlayers,  // only with a link: TWO PLAYERS goes straight to the set-up without one
     kSoakScreenCount
 };
 
@@ -62,6 +63,7 @@ private:
     void InfoInput();
     void HighScoresInput();
     void OptionsInput();
+    void TwoPlayersInput();
     void SetupInput();
     void PlayingInput(int64_t frame);
     void RandomPlay();

@@ -105,18 +105,24 @@ int main(int argc, char** argv) {
         options.padMappingPath = settingsPath.substr(0, settingsPath.rfind('/') + 1) + "gamecontrollerdb.txt";
     }
     game.match.SetPlayKeys(settings.keys);
-    // Online play (TWO PLAYERS) when asked for: the link over UDP.
+    // Online play over UDP: TWO PLAYERS hosts or joins as the command line
+    // asked, or else asks where the two players play. Without --delay the
+    // settings' delay holds.
     static EnetLink link;
+    game.online.link = &link;
+    const int delay = line.inputDelay >= 0 ? line.inputDelay : settings.inputDelay;
     if (line.hostGame || !line.joinAddress.empty())
         game.online.Ask(line.hostGame ? OnlinePlay::Role::Host : OnlinePlay::Role::Join, line.hostPort,
-                        line.joinAddress.c_str(), line.inputDelay, &link);
+                        line.joinAddress.c_str(), delay, &link);
 
     Host* host = CreateSdlHost(options);
     if (!host) {
         std::fprintf(stderr, "voidcrawl: cannot create the window host\n");
         return 1;
     }
-    host->KeepSettings(SettingsInForce(settings, options), settingsPath);
+    Settings inForce = SettingsInForce(settings, options);
+    inForce.inputDelay = delay;  // --delay holds for this run, the two-players screen's too
+    host->KeepSettings(inForce, settingsPath);
     const LoopEnd end = RunFrameLoop(*host, game, nullptr, nullptr);
     delete host;
     return end == LoopEnd::StartupFailed ? 1 : 0;

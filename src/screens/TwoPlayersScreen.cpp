@@ -1,0 +1,344 @@
+#include "screens/TwoPlayersScreen.h"
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "io/Input.h"
+#include "io/SoundSlots.h"
+#include "net/NetLink.h"
+#include "platform/Host.h"
+#include "platform/KeyCodes.h"
+#include "screens/NameEntry.h"
+
+namespace {
+
+// The panel, and the columns and rows inside it.
+constexpr int32_t kPanelLeft = 40, kPanelRight = 600, kPanelTop = 52, kPanelBottom = 424;
+constexpr int32_t kChoiceX = 56, kChoiceWidth = 300, kChoiceHeight = 30;
+constexpr int32_t kValueX = 368, kValueRight = 584, kStepWidth = 22, kValueHeight = 20;
+constexpr int32_t kKeyboardY = 74, kHostY = 150, kJoinY = 214, kDelayY = 278;
+constexpr int32_t kFieldDrop = (kChoiceHeight - kValueHeight) / 2;  // a field beside its choice, centred on it
+// Backspace held this many passes deletes again every kRepeatEvery.
+constexpr int32_t kRepeatAfter = 40, kRepeatEvery = 5;
+constexpr uint8_t kKeypadEnter = 0x9C;
+
+struct BoxTable {
+    ScreenBox box[TwoPlayersScreen::kEntryCount];
+};
+
+constexpr BoxTable MakeBoxes() {
+    using S = TwoPlayersScreen;
+    BoxTable t{};
+    t.box[S::kKeyboardEntry] = {kChoiceX, kKeyboardY, kValueRight - kChoiceX, kChoiceHeight};
+    t.box[S::kHostEntry] = {kChoiceX, kHostY, kChoiceWidth, kChoiceHeight};
+    t.box[S::kJoinEntry] = {kChoiceX, kJoinY, kChoiceWidth, kChoiceHeight};
+    const int32_t valueWidth = kValueRight - kValueX - 2 * (kStepWidth + 4);
+    t.box[S::kPortDown] = {kValueX, kHostY + kFieldDrop, kStepWidth, kValueHeight};
+    t.box[S::kPortField] = {kValueX + kStepWidth + 4, kHostY + kFieldDrop, valueWidth, kValueHeight};
+    t.box[S::kPortUp] = {kValueRight - kStepWidth, kHostY + kFieldDrop, kStepWidth, kValueHeight};
+    t.box[S::kAddressField] = {kValueX, kJoinY + kFieldDrop, kValueRight - kValueX, kValueHeight};
+    t.box[S::kDelayDown] = {kValueX, kDelayY + kFieldDrop, kStepWidth, kValueHeight};
+    t.box[S::kDelayUp] = {kValueRight - kStepWidth, kDelayY + kFieldDrop, kStepWidth, kValueHeight};
+    t.box[S::kBackEntry] = {536, 446, 88, 28};
+    return t;
+}
+
+constexpr BoxTable kBoxTable = MakeBoxes();
+
+// The row each entry belongs to.
+constexpr int32_t kEntryRow[TwoPlayersScreen::kEntryCount] = {
+    TwoPlayersScreen::kKeyboardRow, TwoPlayersScreen::kHostRow, TwoPlayersScreen::kHostRow, TwoPlayersScreen::kHostRow,
+    TwoPlayersScreen::kHostRow,     TwoPlayersScreen::kJoinRow, TwoPlayersScreen::kJoinRow, TwoPlayersScreen::kDelayRow,
+    TwoPlayersScreen::kDelayRow,    TwoPlayersScreen::kBackRow};
+
+// What Enter on a row chooses (-1: nothing).
+constexpr int32_t kRowEntry[TwoPlayersScreen::kRowCount] = {TwoPlayersScreen::kKeyboardEntry,
+                                                            TwoPlayersScreen::kHostEntry, TwoPlayersScreen::kJoinEntry,
+                                                            -1, TwoPlayersScreen::kBackEntry};
+
+// The character a key types into an address ('\0' none): the name entry's
+// letters (in small letters), digits, '-' and '.', the keypad's digits and
+// '.', and ':' (the key right of L, or Shift and '.') and '_' (Shift and '-').
+char AddressChar(int code, bool shift) {
+    static const char kKeypad[] = "789-456+1230.";  // 0x47 .. 0x53
+    if (code == 0x27 || (code == 0x34 && shift)) return ':';
+    if (code == 0x0C && shift) return '_';
+    if (code >= 0x47 && code <= 0x53) {
+        const char c = kKeypad[code - 0x47];
+        return c == '+' || c == '-' ? '\0' : c;
+    }
+    const uint8_t c = NameEntry::kKeyTable[code];
+    if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+    if ((c >= '0' && c <= '9') || c == '-' || c == '.') return static_cast<char>(c);
+    return '\0';
+}
+
+}  // namespace
+
+const ScreenBox& TwoPlayersScreen::EntryBox(int32_t entry) { return kBoxTable.box[entry]; }
+
+void TwoPlayersScreen::Init(Font* big, Font* medium, Font* small, SoundBank* s, MouseCursor* c, StarField* menuStars,
+                            const PaletteEntry* menuPalette) {
+    bigFont = big;
+    mediumFont = medium;
+    smallFont = small;
+    sounds = s;
+    cursor = c;
+    stars = menuStars;
+    palette = menuPalette;
+    colours = FindPanelColours(palette);
+}
+
+void TwoPlayersScreen::Arm() {
+    Host* host = GetHost();
+    const Settings kept = host != nullptr ? host->CurrentSettings() : Settings();
+    port = kept.onlinePort >= 1 && kept.onlinePort <= 65535 ? static_cast<uint16_t>(kept.onlinePort) : kNetDefaultPort;
+    std::snprintf(portText, sizeof portText, "%u", static_cast<unsigned>(port));
+    std::snprintf(address, sizeof address, "%s", kept.onlineAddress);
+    delay = kept.inputDelay >= 0 && kept.inputDelay <= kMaxInputDelay ? kept.inputDelay : kDefaultInputDelay;
+    row = kKeyboardRow;
+    hovered = -1;
+    notice[0] = '\0';
+    escWasDown = 1;
+    buttonWasDown = 1;
+    backspaceHeld = 0;
+    std::memcpy(keysBefore, KeyState, sizeof keysBefore);
+}
+
+// The port as typed, when it is one (1 to 65535).
+bool TwoPlayersScreen::ReadPort() {
+    uint32_t value = 0;
+    for (const char* d = portText; *d != '\0'; ++d) value = value * 10 + static_cast<uint32_t>(*d - '0');
+    if (portText[0] == '\0' || value < 1 || value > 65535) return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
+void TwoPlayersScreen::StepPort(int32_t step) {
+    const int32_t from = ReadPort() ? port : kNetDefaultPort;
+    const int32_t to = from + step < 1 ? 1 : (from + step > 65535 ? 65535 : from + step);
+    port = static_cast<uint16_t>(to);
+    std::snprintf(portText, sizeof portText, "%u", static_cast<unsigned>(port));
+    notice[0] = '\0';
+}
+
+void TwoPlayersScreen::StepDelay(int32_t step) {
+    const int32_t to = delay + step;
+    if (to < 0 || to > kMaxInputDelay) {
+        sounds->Play(kSoundClickNo, 0);
+        return;
+    }
+    delay = to;
+    notice[0] = '\0';
+    Keep(false, false);
+}
+
+// Keeps the delay, and the port or the address, in the settings file.
+bool TwoPlayersScreen::Keep(bool keepPort, bool keepAddress) {
+    Host* host = GetHost();
+    if (host == nullptr) return true;
+    Settings next = host->CurrentSettings();
+    next.inputDelay = delay;
+    if (keepPort) next.onlinePort = port;
+    if (keepAddress) std::snprintf(next.onlineAddress, sizeof next.onlineAddress, "%s", address);
+    char reason[kNoticeSize] = {};
+    if (host->ChangeSettings(next, reason, sizeof reason)) return true;
+    std::snprintf(notice, sizeof notice, "Settings NOT saved: %.150s", reason);
+    return false;
+}
+
+void TwoPlayersScreen::Type(int code, bool shift) {
+    if (row == kHostRow) {
+        const size_t length = std::strlen(portText);
+        const uint8_t c = NameEntry::kKeyTable[code];
+        const char digit = c >= '0' && c <= '9' ? static_cast<char>(c) : AddressChar(code, false);
+        if (digit < '0' || digit > '9' || length >= static_cast<size_t>(kPortDigits)) return;
+        portText[length] = digit;
+        portText[length + 1] = '\0';
+    } else if (row == kJoinRow) {
+        const size_t length = std::strlen(address);
+        const char c = AddressChar(code, shift);
+        if (c == '\0' || length + 1 >= sizeof address) return;
+        address[length] = c;
+        address[length + 1] = '\0';
+    } else {
+        return;
+    }
+    notice[0] = '\0';
+}
+
+void TwoPlayersScreen::Backspace() {
+    char* text = row == kHostRow ? portText : (row == kJoinRow ? address : nullptr);
+    if (text == nullptr || text[0] == '\0') return;
+    text[std::strlen(text) - 1] = '\0';
+    notice[0] = '\0';
+}
+
+TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
+    if (entry < 0) return Choice::None;
+    row = kEntryRow[entry];
+    switch (entry) {
+    case kKeyboardEntry:
+        sounds->Play(kSoundClick, 0);
+        return Choice::Keyboard;
+    case kBackEntry:
+        sounds->Play(kSoundClick, 0);
+        return Choice::Back;
+    case kHostEntry:
+        if (!ReadPort()) {
+            std::snprintf(notice, sizeof notice, "Cannot host: the port must be 1 to 65535");
+            break;
+        }
+        if (!Keep(true, false)) break;
+        sounds->Play(kSoundClick, 0);
+        return Choice::Host;
+    case kJoinEntry: {
+        char name[kNetHostNameBytes];
+        uint16_t joinPort = 0;
+        const char* why = "";
+        if (!ParseNetAddress(address, name, sizeof name, &joinPort, &why)) {
+            std::snprintf(notice, sizeof notice, "Cannot join: %s", why);
+            break;
+        }
+        if (!Keep(false, true)) break;
+        sounds->Play(kSoundClick, 0);
+        return Choice::Join;
+    }
+    case kPortDown:
+    case kPortUp:
+        StepPort(entry == kPortUp ? 1 : -1);
+        sounds->Play(kSoundClick, 0);
+        return Choice::None;
+    case kDelayDown:
+    case kDelayUp:
+        sounds->Play(kSoundClick, 0);
+        StepDelay(entry == kDelayUp ? 1 : -1);
+        return Choice::None;
+    default:  // a field: it takes what is typed
+        sounds->Play(kSoundClick, 0);
+        return Choice::None;
+    }
+    sounds->Play(kSoundClickNo, 0);  // refused, and said why
+    return Choice::None;
+}
+
+TwoPlayersScreen::Choice TwoPlayersScreen::Keys() {
+    auto pressed = [&](int code) { return KeyState[code] != 0 && keysBefore[code] == 0; };
+    Choice choice = Choice::None;
+    const int32_t rowWas = row;
+    if (pressed(DIK_UP) && row > 0) --row;
+    if (pressed(DIK_DOWN) && row < kRowCount - 1) ++row;
+    if (row != rowWas) sounds->PlayOverlapped(kSoundTouch);
+    for (const auto& [code, step] : {std::pair{DIK_LEFT, -1}, std::pair{DIK_RIGHT, 1}}) {
+        if (!pressed(code)) continue;
+        if (row == kHostRow) StepPort(step);
+        if (row == kDelayRow) StepDelay(step);
+    }
+    if (pressed(DIK_RETURN) || pressed(kKeypadEnter)) choice = Choose(kRowEntry[row]);
+    backspaceHeld = KeyState[DIK_BACK] != 0 ? backspaceHeld + 1 : 0;
+    if (backspaceHeld == 1 || (backspaceHeld > kRepeatAfter && backspaceHeld % kRepeatEvery == 0)) Backspace();
+    const bool shift = KeyState[DIK_LSHIFT] != 0 || KeyState[DIK_RSHIFT] != 0;
+    for (int code = 2; code < 0x80; ++code)  // what types: the main block and the keypad
+        if (pressed(code) && code != DIK_BACK && code != DIK_RETURN) Type(code, shift);
+    return choice;
+}
+
+TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
+    const bool escPressed = escDown && !escWasDown;
+    escWasDown = escDown ? 1 : 0;
+    Choice choice = escPressed ? Choice::Back : Keys();
+    std::memcpy(keysBefore, KeyState, sizeof keysBefore);
+
+    const bool buttonDown = cursor->LeftDown();
+    const bool pressBegins = buttonDown && !buttonWasDown;
+    buttonWasDown = buttonDown ? 1 : 0;
+    int32_t over = -1;
+    for (int32_t e = 0; e < kEntryCount; ++e)
+        if (EntryBox(e).Contains(cursor->x, cursor->y)) over = e;
+    if (over != hovered && over >= 0) sounds->PlayOverlapped(kSoundTouch);
+    hovered = over;
+    if (pressBegins && choice == Choice::None && over >= 0) choice = Choose(over);
+    ++blink;
+
+    // ---- the picture ----
+    ClearSurface(backBuffer, 0);
+    stars->Frame();
+    DrawPanelCaps(*bigFont, (kScreenWidth - PanelTextWidth(*bigFont, "TWO PLAYERS")) / 2, 8, "TWO PLAYERS",
+                  kScreenWidth);
+    DrawPanelFrame(colours, kPanelLeft, kPanelTop, kPanelRight, kPanelBottom);
+
+    DrawEntry(kKeyboardEntry, "ON THIS KEYBOARD", *mediumFont);
+    DrawPanelCaps(*smallFont, kChoiceX, kKeyboardY + kChoiceHeight + 6,
+                  "BOTH PLAYERS AT THIS MACHINE: EACH WITH OWN KEYS OR PAD", kValueRight - kChoiceX);
+
+    DrawEntry(kHostEntry, "HOST AN ONLINE GAME", *mediumFont);
+    DrawPanelCaps(*smallFont, kValueX, kHostY - 12, "UDP PORT", kValueRight - kValueX);
+    DrawEntry(kPortDown, "-", *smallFont);
+    DrawField(kPortField, portText, row == kHostRow);
+    DrawEntry(kPortUp, "+", *smallFont);
+
+    DrawEntry(kJoinEntry, "JOIN AN ONLINE GAME", *mediumFont);
+    DrawPanelCaps(*smallFont, kValueX, kJoinY - 12, "ADDRESS: HOST OR HOST:PORT", kValueRight - kValueX);
+    DrawField(kAddressField, address[0] != '\0' || row == kJoinRow ? address : "CLICK AND TYPE", row == kJoinRow);
+
+    const ScreenBox delayLabel{kChoiceX, kDelayY, kChoiceWidth, kChoiceHeight};
+    if (row == kDelayRow)
+        DrawPanelBox(colours, delayLabel, true, false, *mediumFont, "INPUT DELAY");
+    else
+        DrawPanelCentred(*mediumFont, delayLabel, "INPUT DELAY");
+    char text[64];
+    DrawEntry(kDelayDown, "-", *smallFont);
+    std::snprintf(text, sizeof text, "%d PASS%s - %d MS", static_cast<int>(delay), delay == 1 ? "" : "ES",
+                  static_cast<int>(delay * 10));
+    const ScreenBox& down = EntryBox(kDelayDown);
+    DrawPanelCentred(*smallFont,
+                     ScreenBox{down.x + kStepWidth, down.y, EntryBox(kDelayUp).x - down.x - kStepWidth, kValueHeight},
+                     text);
+    DrawEntry(kDelayUp, "+", *smallFont);
+
+    static const char* const kAbout[] = {"HOSTING: THE OTHER PLAYER JOINS THIS MACHINE'S ADDRESS, AND",
+                                         "THE DIFFICULTY CHOSEN ON THE MENU HOLDS FOR BOTH.",
+                                         "JOINING: TYPE THE HOST'S NAME OR IPV4 ADDRESS.",
+                                         "EACH PLAYER THEN STEERS WITH PLAYER 1'S KEYS OR THE FIRST PAD.",
+                                         "INPUT DELAY: KEYS ACT THIS LATE ON BOTH MACHINES; MORE HIDES",
+                                         "A SLOW CONNECTION, LESS ANSWERS SOONER. THE LARGER WISH HOLDS."};
+    for (int32_t i = 0; i < static_cast<int32_t>(sizeof kAbout / sizeof kAbout[0]); ++i)
+        DrawPanelCaps(*smallFont, kChoiceX, kDelayY + kChoiceHeight + 22 + 16 * i, kAbout[i], kValueRight - kChoiceX);
+
+    DrawEntry(kBackEntry, "BACK", *mediumFont);
+    DrawPanelCaps(*smallFont, 16, 432, "UP/DOWN PICK, ENTER CHOOSES, LEFT/RIGHT CHANGE, ESC BACK", 510);
+    DrawPanelCaps(*smallFont, 16, 452, notice, 510);
+
+    cursor->Update();
+    return choice;
+}
+
+// An entry's box, lit under the pointer and on the picked row; what Enter
+// chooses there has a second edge.
+void TwoPlayersScreen::DrawEntry(int32_t entry, const char* text, Font& font) {
+    const ScreenBox& b = EntryBox(entry);
+    DrawPanelBox(colours, b, hovered == entry || kEntryRow[entry] == row, false, font, text);
+    if (kRowEntry[row] != entry) return;
+    const uint8_t lit = colours.litEdge;
+    FillRect(b.x + 1, b.y + 1, b.x + b.w - 1, b.y + 2, backBuffer, lit);
+    FillRect(b.x + 1, b.y + b.h - 2, b.x + b.w - 1, b.y + b.h - 1, backBuffer, lit);
+    FillRect(b.x + 1, b.y + 1, b.x + 2, b.y + b.h - 1, backBuffer, lit);
+    FillRect(b.x + b.w - 2, b.y + 1, b.x + b.w - 1, b.y + b.h - 1, backBuffer, lit);
+}
+
+// A field as typed, its end in sight; amber, with the name entry's cursor
+// blinking, while it takes the keys.
+void TwoPlayersScreen::DrawField(int32_t entry, const char* text, bool typing) {
+    const ScreenBox& b = EntryBox(entry);
+    DrawPanelBox(colours, b, hovered == entry || typing, typing, *smallFont, "");
+    char shown[kNetAddressBytes + 2];
+    std::snprintf(shown, sizeof shown, "%s%s", text, typing && (blink / 25) % 2 == 0 ? "<" : "");
+    const char* from = shown;
+    while (*from != '\0' && PanelTextWidth(*smallFont, from) > b.w - 10) ++from;
+    DrawPanelCaps(*smallFont, b.x + 5, b.y + (b.h - smallFont->cellHeight + 2) / 2 + 1, from, b.w - 6);
+}
+
+void TwoPlayersScreen::FadeOut() { fader.FadeOut(); }
+
+void TwoPlayersScreen::FadeIn() { fader.FadeIn(palette); }

@@ -1,0 +1,92 @@
+#pragma once
+#include <cstdint>
+
+#include "gfx/Font.h"
+#include "gfx/PaletteFader.h"
+#include "io/MouseCursor.h"
+#include "io/SoundBank.h"
+#include "platform/NetDefaults.h"
+#include "screens/FontPanel.h"
+#include "screens/StarField.h"
+
+// Where two players play, over the menu's star field, when this game can
+// play online: both at this keyboard, hosting a game on a UDP port, or
+// joining one at an address the player types; and the input delay. The
+// pointer clicks the entries; the arrow keys pick a row (left and right
+// step the port and the delay), Enter chooses it, and the picked field
+// takes what is typed. The port, the address and the delay are kept in the
+// settings when a game is hosted or joined.
+class TwoPlayersScreen {
+public:
+    enum Entry : int32_t {
+        kKeyboardEntry,
+        kHostEntry,
+        kPortDown,
+        kPortField,
+        kPortUp,
+        kJoinEntry,
+        kAddressField,
+        kDelayDown,
+        kDelayUp,
+        kBackEntry,
+        kEntryCount
+    };
+    // The rows the arrow keys step through.
+    enum Row : int32_t { kKeyboardRow, kHostRow, kJoinRow, kDelayRow, kBackRow, kRowCount };
+    enum class Choice : uint8_t { None, Keyboard, Host, Join, Back };
+    static constexpr int kNoticeSize = 200;
+    static constexpr int kPortDigits = 5;
+
+    void Init(Font* big, Font* medium, Font* small, SoundBank* sounds, MouseCursor* cursor, StarField* stars,
+              const PaletteEntry* palette);
+    // On entering: the port, address and delay the settings keep, the first
+    // row picked, nothing said.
+    void Arm();
+    // Draws the screen and answers the pointer and keys; `escDown` is Esc as
+    // the game counts it (Esc goes back). Host and Join only with a port and
+    // an address that can be used, which `port`, `address` and `delay` then
+    // hold; a refused one is said on the screen.
+    Choice Frame(bool escDown);
+    void FadeOut();
+    void FadeIn();
+
+    static const ScreenBox& EntryBox(int32_t entry);
+    // The picked row has a field that takes what is typed.
+    bool Typing() const { return row == kHostRow || row == kJoinRow; }
+
+    uint16_t port = kNetDefaultPort;
+    char address[kNetAddressBytes] = {};
+    int32_t delay = kDefaultInputDelay;
+    char portText[kPortDigits + 1] = {};
+    int32_t row = kKeyboardRow;
+    int32_t hovered = -1;
+    // A refusal or a failed save, as the player reads it ("" none).
+    char notice[kNoticeSize] = {};
+    uint8_t keysBefore[256] = {};
+    uint8_t buttonWasDown = 0;
+    uint8_t escWasDown = 0;
+    int32_t backspaceHeld = 0;
+    int32_t blink = 0;
+
+private:
+    Choice Choose(int32_t entry);
+    Choice Keys();
+    void Type(int code, bool shift);
+    void Backspace();
+    void StepPort(int32_t step);
+    void StepDelay(int32_t step);
+    bool ReadPort();
+    bool Keep(bool keepPort, bool keepAddress);
+    void DrawEntry(int32_t entry, const char* text, Font& font);
+    void DrawField(int32_t entry, const char* text, bool typing);
+
+    Font* bigFont = nullptr;
+    Font* mediumFont = nullptr;
+    Font* smallFont = nullptr;
+    SoundBank* sounds = nullptr;
+    MouseCursor* cursor = nullptr;
+    const PaletteEntry* palette = nullptr;
+    PaletteFader fader;
+    StarField* stars = nullptr;
+    PanelColours colours;
+};
