@@ -79,6 +79,7 @@ public:
         online_ = true;
         realTime_ = realTime;
     }
+    void SetRealTime() { realTime_ = true; }
     bool OnlineFailed() const { return online_ && (!sawOnlinePlay_ || (endSeen_ ? lostAtEnd_ : game_.online.Lost())); }
     int64_t MeanRoundTripMs() const { return roundTrips_ > 0 ? roundTripSum_ / roundTrips_ : 0; }
 
@@ -167,8 +168,9 @@ public:
             }
             if (endSeen_ && !Linger()) goOn = false;
             PaceOnline(frame);
-        } else if (ends) {
-            goOn = false;
+        } else {
+            if (ends) goOn = false;
+            if (realTime_) PaceOnline(frame);  // --online-menu: the game's own pace
         }
         if (frame + 1 >= frameLimit_) goOn = false;
         if (!goOn && !finalStatePath_.empty()) {
@@ -402,12 +404,12 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<Game> game = std::make_unique<Game>();
     const bool online = options.online != RunnerOptions::Online::None;
     std::unique_ptr<EnetLink> link;
-    if (online) {
-        link = std::make_unique<EnetLink>();
+    if (online || options.onlineMenu) link = std::make_unique<EnetLink>();
+    game->online.link = link.get();
+    if (online)
         game->online.Ask(
             options.online == RunnerOptions::Online::Host ? OnlinePlay::Role::Host : OnlinePlay::Role::Join,
             options.port, options.joinAddress.c_str(), options.inputDelay, link.get());
-    }
     game->useSeed = true;
     game->seed = options.seed;
     if (!settingsPath.empty()) {
@@ -467,6 +469,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     hooks.SetFinalState(finalState);
     hooks.SetSettingsPath(settingsPath);
     if (online) hooks.SetOnline(options.realTime);
+    if (options.onlineMenu && options.realTime) hooks.SetRealTime();
     int64_t lastFrame = 0;
     const auto started = std::chrono::steady_clock::now();
     const LoopEnd end = RunFrameLoop(*host, *game, &hooks, &lastFrame);

@@ -41,6 +41,7 @@ enum Option {
     kJoin,
     kDelay,
     kRealTime,
+    kOnlineMenu,
     kOptionCount
 };
 
@@ -72,6 +73,7 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--join", true},
     {"--delay", true},
     {"--real-time", false},
+    {"--online-menu", false},
 };
 
 }  // namespace
@@ -85,7 +87,7 @@ std::string RunnerUsage() {
            "                          [--random-input] [--hash-frames] [--settings FILE]\n"
            "                          [--replay FILE [--verify]] [--sync-test]\n"
            "                          [--host [PORT] | --join HOST[:PORT]] [--delay N]\n"
-           "                          [--real-time] [--help]\n"
+           "                          [--real-time] [--online-menu] [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -133,7 +135,7 @@ std::string RunnerUsage() {
            "                      --autopilot the autopilot plays part of each game.\n"
            "                      The frame limit is 100000. At the end it prints\n"
            "                        soak: menu=N info=N highscores=N setup=N play=N points=N gameover=N\n"
-           "                              options=N\n"
+           "                              options=N twoplayers=N (--online-menu)\n"
            "                        soak-memory: frame F VmRSS=K kB VmHWM=K kB, end VmRSS=K kB VmHWM=K kB\n"
            "                      (frames spent on each screen; resident memory after\n"
            "                      frame 1000, or the first frame of a shorter run, and at the end)\n"
@@ -166,8 +168,11 @@ std::string RunnerUsage() {
            "                        online: passes P, rollbacks R (depth median M, p99 Q,\n"
            "                                deepest D, D-deep mean U us), waits W, round trip T ms\n"
            "  --delay N           online: each side's keys act N passes on (0 to 4, default 2)\n"
-           "  --real-time         online: one pass every 10 ms of real time, as the game\n"
-           "                      plays (for measures)\n"
+           "  --real-time         online (or with --online-menu): one pass every 10 ms of\n"
+           "                      real time, as the game plays (for measures)\n"
+           "  --online-menu       the game has a link for online play but no --host or\n"
+           "                      --join: TWO PLAYERS shows the two-players screen (this\n"
+           "                      keyboard, host or join), as the desktop game does\n"
            "Every game the runner plays is recorded; at the end it prints\n"
            "  replay: saved PATH (B bytes, P passes)\n"
            "\n"
@@ -359,6 +364,9 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         case kRealTime:
             options->realTime = true;
             break;
+        case kOnlineMenu:
+            options->onlineMenu = true;
+            break;
         case kHost:
             break;
         case kFinalState:
@@ -376,12 +384,16 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             return false;
         }
     }
+    if (options->onlineMenu && options->online != RunnerOptions::Online::None) {
+        *error = "--online-menu goes without --host and --join";
+        return false;
+    }
     if (seen[kHost] && seen[kJoin]) {
         *error = "--host and --join exclude each other";
         return false;
     }
     for (int k : {kDelay, kRealTime}) {
-        if (seen[k] && options->online == RunnerOptions::Online::None) {
+        if (seen[k] && options->online == RunnerOptions::Online::None && !(k == kRealTime && options->onlineMenu)) {
             *error = std::string(kOptions[k].name) + " needs --host or --join";
             return false;
         }

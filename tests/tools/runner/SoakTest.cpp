@@ -17,7 +17,8 @@ constexpr bool kAddressSanitizer = true;
 constexpr bool kAddressSanitizer = false;
 #endif
 
-const char* const kScreens[] = {"menu", "info", "highscores", "setup", "play", "points", "gameover", "options"};
+const char* const kScreens[] = {"menu",   "info",     "highscores", "setup",     "play",
+                                "points", "gameover", "options",    "twoplayers"};
 
 // The frames counted on each screen by the "soak:" line, in the order of
 // kScreens; empty when the line is missing or malformed.
@@ -83,11 +84,12 @@ TEST_F(SoakTest, AutopilotCompletesAllTwentyLevels) {
 }
 
 // About 100,000 frames of random input with the autopilot: every screen is
-// reached, the program never ends on its own, every frame is counted once,
-// and the resident memory does not grow after start-up.
+// reached (the two-players screen too: the game has a link), the program
+// never ends on its own, every frame is counted once, and the resident
+// memory does not grow after start-up.
 TEST_F(SoakTest, HundredThousandFramesReachEveryScreen) {
     const long long frames = 100000;
-    const RunResult r = Run("--random-input --autopilot --seed 8 --frames " + std::to_string(frames));
+    const RunResult r = Run("--random-input --autopilot --online-menu --seed 8 --frames " + std::to_string(frames));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find("quit at frame"), std::string::npos) << "the random input ended the program";
     const std::vector<long long> counts = SoakCounts(r.out);
