@@ -5,9 +5,10 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <tuple>
-#include <vector>
+#include <utility>
 
 #include "support/GameHarness.h"
 #include "support/MemoryNetLink.h"
@@ -61,159 +62,61 @@ protected:
 };
 
 // Each way through the screen, by pointer or keys, and where it ends: the
-// state, what online play was asked (role, port, address, delay), what the
-// screen says, and what the settings file keeps.
+// state, what online play was asked (role, port, address, delay) and what
+// the screen says; the settings file keeps the delay at once and the port
+// or address of a game hosted or joined. A script's words click an entry
+// (lower case), tap a key (upper case) or type what is in quotes.
 TEST_F(TwoPlayersScreenTest, EachChoiceAsksOnlinePlayAsTheCommandLineWouldOrSaysWhyNot) {
     using Role = OnlinePlay::Role;
-    struct Step {
-        enum Kind { Click, Key, Type } kind;
-        int32_t what;
-        const char* text;
-    };
-    struct Case {
-        const char* name;
-        std::vector<Step> steps;
+    const struct {
+        const char* script;
         GameState state;
         Role role;
         int port;
         const char* address;
         int delay;
         const char* notice;  // how it starts
-        int savedPort, savedDelay;
-        const char* savedAddress;
+    } cases[] = {
+        {"keyboard", GameState::PlayerSetup, Role::None, 7311, "", 2, ""},
+        {"port+ delay+ delay+ delay+ host", GameState::PlayerSetup, Role::Host, 7312, "", 4, ""},
+        // Four Backspaces empty the port; a letter is no digit.
+        {"DOWN BS BS BS BS '8000x' LEFT ENTER", GameState::PlayerSetup, Role::Host, 7999, "", 2, ""},
+        {"address '10.0.0.2:7400' delay- join", GameState::PlayerSetup, Role::Join, 7311, "10.0.0.2:7400", 1, ""},
+        {"DOWN DOWN 'host-a.lanx' BS ENTER", GameState::PlayerSetup, Role::Join, 7311, "host-a.lan", 2, ""},
+        {"address 'a:99999' join", GameState::TwoPlayers, Role::None, 7311, "a:99999", 2,
+         "Cannot join: the port is above 65535"},
+        {"join", GameState::TwoPlayers, Role::None, 7311, "", 2, "Cannot join: no address given"},
+        {"port BS BS BS BS BS host", GameState::TwoPlayers, Role::None, 7311, "", 2,
+         "Cannot host: the port must be 1 to 65535"},
+        {"ESC", GameState::MainMenu, Role::None, 7311, "", 2, ""},
+        {"back", GameState::MainMenu, Role::None, 7311, "", 2, ""},
     };
-    const Step kToJoinRow[] = {{Step::Key, DIK_DOWN, ""}, {Step::Key, DIK_DOWN, ""}};
-    const Case cases[] = {
-        {"this keyboard",
-         {{Step::Click, S::kKeyboardEntry, ""}},
-         GameState::PlayerSetup,
-         Role::None,
-         7311,
-         "",
-         2,
-         "",
-         7311,
-         2,
-         ""},
-        {"host on a stepped port, the delay bounded",
-         {{Step::Click, S::kPortUp, ""},
-          {Step::Click, S::kDelayUp, ""},
-          {Step::Click, S::kDelayUp, ""},
-          {Step::Click, S::kDelayUp, ""},
-          {Step::Click, S::kHostEntry, ""}},
-         GameState::PlayerSetup,
-         Role::Host,
-         7312,
-         "",
-         4,
-         "",
-         7312,
-         4,
-         ""},
-        {"host on a typed port by keys",
-         {{Step::Key, DIK_DOWN, ""},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Type, 0, "8000x"},  // a letter is no digit
-          {Step::Key, DIK_LEFT, ""},
-          {Step::Key, DIK_RETURN, ""}},
-         GameState::PlayerSetup,
-         Role::Host,
-         7999,
-         "",
-         2,
-         "",
-         7999,
-         2,
-         ""},
-        {"join a typed address",
-         {{Step::Click, S::kAddressField, ""},
-          {Step::Type, 0, "10.0.0.2:7400"},
-          {Step::Click, S::kDelayDown, ""},
-          {Step::Click, S::kJoinEntry, ""}},
-         GameState::PlayerSetup,
-         Role::Join,
-         7311,
-         "10.0.0.2:7400",
-         1,
-         "",
-         7311,
-         1,
-         "10.0.0.2:7400"},
-        {"join by keys, a typo cut back",
-         {kToJoinRow[0],
-          kToJoinRow[1],
-          {Step::Type, 0, "host-a.lanx"},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Key, DIK_RETURN, ""}},
-         GameState::PlayerSetup,
-         Role::Join,
-         7311,
-         "host-a.lan",
-         2,
-         "",
-         7311,
-         2,
-         "host-a.lan"},
-        {"a port out of range",
-         {{Step::Click, S::kAddressField, ""}, {Step::Type, 0, "a:99999"}, {Step::Click, S::kJoinEntry, ""}},
-         GameState::TwoPlayers,
-         Role::None,
-         7311,
-         "a:99999",
-         2,
-         "Cannot join: the port is above 65535",
-         7311,
-         2,
-         ""},
-        {"no address",
-         {{Step::Click, S::kJoinEntry, ""}},
-         GameState::TwoPlayers,
-         Role::None,
-         7311,
-         "",
-         2,
-         "Cannot join: no address given",
-         7311,
-         2,
-         ""},
-        {"no port",
-         {{Step::Click, S::kPortField, ""},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Key, DIK_BACK, ""},
-          {Step::Click, S::kHostEntry, ""}},
-         GameState::TwoPlayers,
-         Role::None,
-         7311,
-         "",
-         2,
-         "Cannot host: the port must be 1 to 65535",
-         7311,
-         2,
-         ""},
-        {"Esc", {{Step::Key, DIK_ESCAPE, ""}}, GameState::MainMenu, Role::None, 7311, "", 2, "", 7311, 2, ""},
-        {"BACK", {{Step::Click, S::kBackEntry, ""}}, GameState::MainMenu, Role::None, 7311, "", 2, "", 7311, 2, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    const std::pair<const char*, int32_t> kEntries[] = {{"keyboard", S::kKeyboardEntry}, {"host", S::kHostEntry},
+                                                        {"port-", S::kPortDown},         {"port", S::kPortField},
+                                                        {"port+", S::kPortUp},           {"join", S::kJoinEntry},
+                                                        {"address", S::kAddressField},   {"delay-", S::kDelayDown},
+                                                        {"delay+", S::kDelayUp},         {"back", S::kBackEntry}};
+    const std::pair<const char*, uint8_t> kKeys[] = {
+        {"DOWN", DIK_DOWN}, {"LEFT", DIK_LEFT}, {"ENTER", DIK_RETURN}, {"BS", DIK_BACK}, {"ESC", DIK_ESCAPE}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
         std::filesystem::remove(path_);
         h.host.KeepSettings(Settings{}, path_);
         TwoPlayers();
         ASSERT_EQ(h.game->state, GameState::TwoPlayers);
-        for (const Step& step : c.steps) {
-            if (step.kind == Step::Click) Click(step.what);
-            if (step.kind == Step::Key) h.Tap(static_cast<uint8_t>(step.what));
-            if (step.kind == Step::Type) Type(step.text);
+        std::istringstream words(c.script);
+        for (std::string word; words >> word;) {
+            bool known = word[0] == '\'';
+            if (known) Type(word.substr(1, word.size() - 2).c_str());
+            for (const auto& [name, entry] : kEntries)
+                if (word == name) Click(entry), known = true;
+            for (const auto& [name, code] : kKeys)
+                if (word == name) h.Tap(code), known = true;
+            ASSERT_TRUE(known) << word;
         }
         const OnlinePlay& online = h.game->online;
         const S& screen = h.game->twoPlayersScreen;
-        EXPECT_EQ(h.game->state, c.state);
-        EXPECT_EQ(online.role, c.role);
+        EXPECT_EQ((std::tuple{h.game->state, online.role}), (std::tuple{c.state, c.role}));
         if (c.role != Role::None) {
             EXPECT_EQ((std::tuple{static_cast<int>(online.port), std::string(online.address), online.inputDelay}),
                       (std::tuple{c.port, std::string(c.address), c.delay}));
@@ -224,7 +127,8 @@ TEST_F(TwoPlayersScreenTest, EachChoiceAsksOnlinePlayAsTheCommandLineWouldOrSays
         EXPECT_EQ(std::string(screen.notice).rfind(c.notice, 0), 0u) << screen.notice;
         const Settings saved = Saved();
         EXPECT_EQ((std::tuple{saved.onlinePort, saved.inputDelay, std::string(saved.onlineAddress)}),
-                  (std::tuple{c.savedPort, c.savedDelay, std::string(c.savedAddress)}));
+                  (std::tuple{c.role == Role::Host ? c.port : 7311, c.delay,
+                              std::string(c.role == Role::Join ? c.address : "")}));
         // Back to the menu for the next case, online play forgotten there.
         if (h.game->state != GameState::MainMenu) h.Tap(DIK_ESCAPE);
         ASSERT_EQ(h.game->state, GameState::MainMenu);
