@@ -384,8 +384,10 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             return false;
         }
     }
-    if (options->onlineMenu && options->online != RunnerOptions::Online::None) {
-        *error = "--online-menu goes without --host and --join";
+    // (The autopilot's two-player game from the menu knows nothing of the
+    // two-players screen.)
+    if (options->onlineMenu && (options->online != RunnerOptions::Online::None || options->autopilotPads)) {
+        *error = "--online-menu goes without --host, --join and --autopilot-pads";
         return false;
     }
     if (seen[kHost] && seen[kJoin]) {
