@@ -589,6 +589,7 @@ void Game::EndWatching() {
         std::fprintf(stderr, "voidcrawl: the replay went out of step at level %d\n",
                      static_cast<int>(replayOutOfStepLevel));
     tape.Stop();
+    online.EndReplay();
     if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
     cursor.x = watchCursorX_;
     cursor.y = watchCursorY_;
@@ -673,7 +674,7 @@ void Game::GiveUpOnline(bool failed) {
 // What the set-up's confirmation starts, for the players and for a replay.
 void Game::BeginMatch() {
     match.onlinePlayer = -1;
-    match.resultsOffDisk = tape.Playing() ? 1 : 0;
+    match.resultsOffDisk = tape.Playing() || online.Replaying() ? 1 : 0;
     match.Begin(difficulty);
     if (match.levelFailed) {
         LeaveAfterLevelError();
@@ -701,16 +702,23 @@ void Game::StartRecording() {
     h.latches = static_cast<uint8_t>((setupScreen.clickLatch != 0 ? kReplayClickLatch : 0) |
                                      (match.spaceLatch != 0 ? kReplaySpaceLatch : 0));
     for (int i = 0; i < 2; ++i) std::memcpy(h.names[i], match.names[i], sizeof h.names[i] - 1);
-    h.ships[0] = playerSetup.ship1;
-    h.ships[1] = playerSetup.ship2;
+    h.ships[0] = match.playerSetup->ship1;
+    h.ships[1] = match.playerSetup->ship2;
     h.keys = match.playKeys;
     h.startedAt = static_cast<int64_t>(std::time(nullptr));
     replayName[0] = 0;
     tapeLevelIndex_ = 0;
     tapeAllDone_ = tapeTableShown_ = 0;
     tapeFullTold_ = false;
-    tape.Record(replayFile + kReplayHeaderBytes,
-                tapeCapacity < kReplayTapeCapacity ? tapeCapacity : kReplayTapeCapacity, h.buttonDown != 0);
+    const size_t capacity = tapeCapacity < kReplayTapeCapacity ? tapeCapacity : kReplayTapeCapacity;
+    if (online.Active()) {
+        // Online, the confirmed passes of both players are recorded instead.
+        h.flags = kReplayOnline;
+        h.onlinePlayer = static_cast<uint8_t>(online.Local() + 1);
+        online.RecordInto(replayFile + kReplayHeaderBytes, capacity);
+        return;
+    }
+    tape.Record(replayFile + kReplayHeaderBytes, capacity, h.buttonDown != 0);
 }
 
 void Game::PlayReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
@@ -745,6 +753,10 @@ void Game::StartReplay() {
     SeedRandom(h.randomState);
     tapeLevelIndex_ = 0;
     tapeAllDone_ = tapeTableShown_ = 0;
+    if ((h.flags & kReplayOnline) != 0) {
+        online.BeginReplay(*this, h, replayTape_);
+        return;
+    }
     tape.Play(replayTape_, h.tapeBytes, h.buttonDown != 0);
     BeginMatch();
 }
@@ -753,6 +765,10 @@ void Game::StartReplay() {
 // pass ends on the tape. A replay that has played to its end, or lost
 // step, ends here.
 void Game::CheckpointsAfterPass() {
+    if (online.Active()) {
+        online.AfterPass(*this);
+        return;
+    }
     if (tape.Full() && !tapeFullTold_) {
         tapeFullTold_ = true;
         std::fprintf(stderr, "voidcrawl: this game is too long to record: its replay stops after %u passes\n",
@@ -789,6 +805,11 @@ void Game::CheckpointsAfterPass() {
 // The end of a recording or a replay: the last state hash, then the file
 // is saved or the replay's verdict given.
 void Game::StopTape() {
+    if (online.Tape().Recording()) {
+        online.StopRecording(*this);
+        SaveReplay();
+    }
+    online.EndReplay();
     if (tape.GetMode() == InputTape::Mode::Off) return;
     const bool recording = tape.Recording();
     tape.Checkpoint(InputTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
@@ -805,18 +826,21 @@ void Game::StopTape() {
 
 void Game::SaveReplay() {
     ReplayHeader& h = replayHeader;
-    h.flags = tape.Full() ? kReplayCutShort : 0;
+    const bool onlineGame = (h.flags & kReplayOnline) != 0;
+    const OnlineTape& taped = online.Tape();
+    h.flags = static_cast<uint8_t>((onlineGame ? kReplayOnline : 0) |
+                                   ((onlineGame ? taped.Full() : tape.Full()) ? kReplayCutShort : 0));
     for (int i = 0; i < 2; ++i) {
         h.scores[i] = match.worms[i].score;
         h.lengthTotals[i] = match.worms[i].lengthTotal;
     }
     h.level = match.levelIndex + 1;
-    h.tapeBytes = static_cast<uint32_t>(tape.Size());
-    h.passes = tape.Passes();
-    h.checkpoints = tape.Checkpoints();
+    h.tapeBytes = static_cast<uint32_t>(onlineGame ? taped.Size() : tape.Size());
+    h.passes = onlineGame ? taped.Passes() : tape.Passes();
+    h.checkpoints = onlineGame ? taped.Checks() : tape.Checkpoints();
     WriteReplayHeader(h, replayFile);
     SaveResult result;
-    if (SaveReplayFile(replayFile, kReplayHeaderBytes + tape.Size(), static_cast<std::time_t>(h.startedAt), replayName,
+    if (SaveReplayFile(replayFile, kReplayHeaderBytes + h.tapeBytes, static_cast<std::time_t>(h.startedAt), replayName,
                        &result))
         return;
     // As a failed save of the tables: the player is told, in words.

@@ -35,6 +35,37 @@ int32_t TextWidth(Font& font, const char* text) {
     return width;
 }
 
+// Frames a watched replay's game-over table stands before the replay ends.
+constexpr int32_t kTableWatchedFrames = 300;
+
+// This side's player as its points screen closed, for `level`.
+NetPoints PointsRecord(const Worm& w, uint8_t level) {
+    NetPoints p;
+    p.level = level;
+    std::memcpy(&p.velocityBits, &w.stats.velocity, sizeof p.velocityBits);
+    std::memcpy(&p.accelerationBits, &w.stats.acceleration, sizeof p.accelerationBits);
+    p.shieldRecover = w.stats.shieldRecover;
+    p.plasmaShields = w.stats.plasmaShields;
+    p.hsJumpSeconds = w.stats.hsJumpSeconds;
+    p.maxWarpGates = w.stats.maxWarpGates;
+    p.lives = w.stats.lives;
+    p.points = w.points;
+    return p;
+}
+
+// A player's points record, taken as that player's screen closed.
+void ApplyPoints(Match& match, int32_t player, const NetPoints& p) {
+    ShipStats stats;
+    std::memcpy(&stats.velocity, &p.velocityBits, sizeof stats.velocity);
+    std::memcpy(&stats.acceleration, &p.accelerationBits, sizeof stats.acceleration);
+    stats.shieldRecover = p.shieldRecover;
+    stats.plasmaShields = p.plasmaShields;
+    stats.hsJumpSeconds = p.hsJumpSeconds;
+    stats.maxWarpGates = p.maxWarpGates;
+    stats.lives = p.lives;
+    match.TakePoints(player, stats, p.points);
+}
+
 // A name cut to what the other side's field holds.
 void CopyName(char* out, size_t size, const char* name) {
     size_t n = 0;
@@ -154,23 +185,42 @@ void OnlinePlay::BeginPlay(Game& game) {
         CopyName(players_.name2, sizeof players_.name2, local_.name1);
         players_.ship2 = local_.ship1 == 1 ? 1 : 0;
     }
-    game.players = 2;
     game.difficulty = w.difficulty;
+    replaying_ = false;
+    const int32_t delay = w.inputDelay > RollbackSession::kMaxDelay ? RollbackSession::kMaxDelay : w.inputDelay;
+    BeginSession(game, w.seed, delay, &peer_);
+}
+
+// The match both sides (or a replay) play from the agreed seed, and the
+// session over it.
+void OnlinePlay::BeginSession(Game& game, uint32_t seed, int32_t delay, PassExchange* exchange) {
+    game.players = 2;
     game.match.players = 2;
     game.match.SetPlayers(&players_);
     // Both machines read the keys alike: each player's own, as the default
     // bindings name them (whatever this machine's players chose).
     game.match.SetPlayKeys(kDefaultPlayKeys);
-    SeedRandom(w.seed);
+    SeedRandom(seed);
+    if (!replaying_) {
+        tape_.Stop();
+        if (game.recordGames) game.StartRecording();
+    }
+    tapedPasses_ = 0;
+    ownPointsTaped_ = fullTold_ = replayEndsHere_ = false;
+    tableSeen_ = 0;
+    tableHeld_ = 0;
     game.BeginMatch();
     if (game.state != GameState::Playing) return;
     game.match.onlinePlayer = Local();
-    const int32_t delay = w.inputDelay > RollbackSession::kMaxDelay ? RollbackSession::kMaxDelay : w.inputDelay;
-    session_.Begin(&game.match, RandomState(), Local(), delay, &peer_);
+    session_.Begin(&game.match, RandomState(), Local(), delay, exchange);
 }
 
 void OnlinePlay::Stop() {
     if (!active_) return;
+    if (replaying_) {
+        active_ = false;
+        return;
+    }
     if (peer_.GetState() == NetPeer::State::Playing || peer_.GetState() == NetPeer::State::Greeting) peer_.Leave();
     if (link != nullptr) link->Close(200);
     active_ = false;
@@ -246,17 +296,9 @@ void OnlinePlay::ExchangePoints(Game& game) {
     const int32_t me = Local();
     const uint8_t level = static_cast<uint8_t>(match.pointsPhase ? match.levelIndex + 1 : match.levelIndex);
     if (match.pointsReady && !pointsSent_) {
-        const Worm& w = match.worms[me];
-        NetPoints p;
-        p.level = level;
-        std::memcpy(&p.velocityBits, &w.stats.velocity, sizeof p.velocityBits);
-        std::memcpy(&p.accelerationBits, &w.stats.acceleration, sizeof p.accelerationBits);
-        p.shieldRecover = w.stats.shieldRecover;
-        p.plasmaShields = w.stats.plasmaShields;
-        p.hsJumpSeconds = w.stats.hsJumpSeconds;
-        p.maxWarpGates = w.stats.maxWarpGates;
-        p.lives = w.stats.lives;
-        p.points = w.points;
+        const NetPoints p = PointsRecord(match.worms[me], level);
+        if (!ownPointsTaped_) tape_.Points(me, p);
+        ownPointsTaped_ = true;
         pointsSent_ = peer_.SendPoints(p);
     }
     if (!match.pointsPhase) {
@@ -265,25 +307,26 @@ void OnlinePlay::ExchangePoints(Game& game) {
     }
     NetPoints theirs;
     if (match.pointsDue[1 - me] && peer_.PeerPoints(level, &theirs)) {
-        ShipStats stats;
-        std::memcpy(&stats.velocity, &theirs.velocityBits, sizeof stats.velocity);
-        std::memcpy(&stats.acceleration, &theirs.accelerationBits, sizeof stats.acceleration);
-        stats.shieldRecover = theirs.shieldRecover;
-        stats.plasmaShields = theirs.plasmaShields;
-        stats.hsJumpSeconds = theirs.hsJumpSeconds;
-        stats.maxWarpGates = theirs.maxWarpGates;
-        stats.lives = theirs.lives;
-        match.TakePeerPoints(stats, theirs.points);
+        tape_.Points(1 - me, theirs);
+        ApplyPoints(match, 1 - me, theirs);
     }
 }
 
 bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
     Match& match = game.match;
-    peer_.Update(NowMs());
+    if (replaying_) {
+        // Nothing of the viewer's reaches the game: its keys and points
+        // come from the recording.
+        std::memset(KeyState, 0, sizeof KeyState);
+        escDown = false;
+        LookForReplayEnd(match);
+    } else {
+        peer_.Update(NowMs());
+    }
     const bool f3 = KeyState[DIK_F3] != 0;
     if (f3 && !f3Was_) overlay_ = !overlay_;
     f3Was_ = f3;
-    if (!ended_ && peer_.GetState() != NetPeer::State::Playing) {
+    if (!ended_ && !Exchange().InPlay()) {
         // The link went, the other player left, or the games went out of
         // step: this game ends where it stands, its results kept.
         // Once the game is over (the table) the other player leaving it
@@ -292,13 +335,21 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
         exitBox_ = false;
         if (!match.resultsSaved) {
             lost_ = true;
-            char why[400];
-            std::snprintf(why, sizeof why, "%s", peer_.Message()[0] != '\0' ? peer_.Message() : link->Failure());
-            if (peer_.GetState() == NetPeer::State::OutOfStep) {
-                const size_t used = std::strlen(why);
-                WriteKeptStates(game, why + used, sizeof why - used);
+            if (!replaying_) {
+                char why[400];
+                std::snprintf(why, sizeof why, "%s", peer_.Message()[0] != '\0' ? peer_.Message() : link->Failure());
+                if (peer_.GetState() == NetPeer::State::OutOfStep) {
+                    const size_t used = std::strlen(why);
+                    WriteKeptStates(game, why + used, sizeof why - used);
+                }
+                TellEnd(why);
             }
-            TellEnd(why);
+            // The passes run on a guess of the other player's keys are
+            // dropped: the game ends where both machines were sure.
+            session_.DropPredictions();
+            SeedRandom(session_.RandomStateRef());
+            TapePasses();
+            if (tape_.Recording()) tape_.Lost();
             match.EndOnline();
         }
     }
@@ -313,22 +364,23 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
         return false;
     }
     bool drawn = true;
+    uint8_t keys = 0;
     // A level end held (levelEnd 1) is the session's until it is sure.
-    if (!ended_ && (match.InLevelPlay() || match.levelEnd == 1)) {
-        // This player steers with either player's keys as they chose them.
-        Host* host = GetHost();
-        const PlayKeys& own = host != nullptr ? host->CurrentSettings().keys : kDefaultPlayKeys;
-        uint8_t keys = 0;
-        if (!exitBox_) keys = static_cast<uint8_t>(PassKeysOf(KeyState, own, 0) | PassKeysOf(KeyState, own, 1));
-        switch (session_.Advance(keys)) {
+    if (!ended_ && (match.InLevelPlay() || match.levelEnd == 1) && LocalKeys(game, &keys)) {
+        const RollbackSession::Step step = session_.Advance(keys);
+        TapePasses();
+        switch (step) {
         case RollbackSession::Step::Ran:
             waitingFrames_ = 0;
             break;
         case RollbackSession::Step::LevelOver:
             // Every pass up to the level's end is sure: the game goes on
             // from there with its own frames (points screens, the table).
-            if (match.levelIndex >= 0 && match.levelIndex < Match::kLevels)
+            if (match.levelIndex >= 0 && match.levelIndex < Match::kLevels) {
                 levelEndHashes_[match.levelIndex] = MatchStateHash(match);
+                tape_.Checkpoint(OnlineTape::kLevelEnd, static_cast<uint8_t>(match.levelIndex + 1),
+                                 levelEndHashes_[match.levelIndex]);
+            }
             match.levelEnd = 2;
             waitingFrames_ = 0;
             drawn = false;
@@ -340,6 +392,8 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
             drawn = false;
             break;
         }
+    } else if (!ended_ && (match.InLevelPlay() || match.levelEnd == 1)) {
+        drawn = false;  // a replay at its end
     } else {
         // The game's own frames: between levels, the table, or after the
         // link went. They draw from the session's generator, so that the
@@ -347,25 +401,155 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
         SeedRandom(session_.RandomStateRef());
         const bool goesOn = match.Frame();
         session_.RandomStateRef() = RandomState();
-        if (!ended_) ExchangePoints(game);
+        if (replaying_)
+            TakeTapedPoints(match);
+        else if (!ended_)
+            ExchangePoints(game);
         if (!goesOn) {
             Stop();
             match.Leave();
             return false;
         }
-        if (!ended_ && match.InLevelPlay()) pointsSent_ = false;  // the next level's passes go on
+        if (!ended_ && match.InLevelPlay()) pointsSent_ = ownPointsTaped_ = false;  // the next level's passes go on
         waitingFrames_ = 0;  // the points screens say themselves whom they wait for
     }
     if (!drawn) {
         // Nothing ran this pass: the picture on show stays.
         Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
     }
-    if (waitingFrames_ > kWaitShownAfter) DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", "");
+    if (waitingFrames_ > kWaitShownAfter && !replaying_) DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", "");
     if (exitBox_) {
         Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, game.imageBank.surfaces[kImagePanel], kIntroPanelX,
              kIntroPanelY, backBuffer, true);
         game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
     }
-    if (overlay_ && !ended_ && !match.resultsSaved) DrawOverlay(game);
+    if (overlay_ && !ended_ && !match.resultsSaved && !replaying_) DrawOverlay(game);
     return true;
+}
+
+// ---- replays -----------------------------------------------------------------
+
+void OnlinePlay::RecordInto(uint8_t* buffer, size_t capacity) { tape_.Record(buffer, capacity); }
+
+void OnlinePlay::BeginReplay(Game& game, const ReplayHeader& header, const uint8_t* body) {
+    players_ = PlayerSetup();
+    CopyName(players_.name1, sizeof players_.name1, header.names[0]);
+    CopyName(players_.name2, sizeof players_.name2, header.names[1]);
+    players_.ship1 = header.ships[0] == 1 ? 1 : 0;
+    players_.ship2 = header.ships[1] == 1 ? 1 : 0;
+    game.difficulty = header.difficulty;
+    replaying_ = true;
+    replayLocal_ = header.onlinePlayer == 2 ? 1 : 0;
+    active_ = true;
+    ended_ = lost_ = pointsSent_ = exitBox_ = overlay_ = false;
+    std::memset(levelEndHashes_, 0, sizeof levelEndHashes_);
+    waitingFrames_ = 0;
+    tape_.Play(body, header.tapeBytes);
+    tapeExchange_.Begin(&tape_, &game.match);
+    // Every pass's keys are known: nothing is held back or guessed.
+    BeginSession(game, header.randomState, 0, &tapeExchange_);
+}
+
+void OnlinePlay::EndReplay() {
+    tape_.Stop();
+    if (replaying_) active_ = false;
+    replaying_ = false;
+}
+
+bool OnlinePlay::LocalKeys(Game& game, uint8_t* keys) {
+    const Match& match = game.match;
+    if (replaying_) {
+        if (replayEndsHere_ || !tapeExchange_.InPlay()) return false;
+        if (match.levelEnd != 0) return true;  // a held level end runs no pass
+        if (tapeExchange_.NextPass(Local(), keys)) return true;
+        tape_.Fail(static_cast<uint8_t>(match.levelIndex + 1));  // the recording holds something else here
+        return false;
+    }
+    // This player steers with either player's keys as they chose them.
+    *keys = 0;
+    if (exitBox_) return true;
+    Host* host = GetHost();
+    const PlayKeys& own = host != nullptr ? host->CurrentSettings().keys : kDefaultPlayKeys;
+    *keys = static_cast<uint8_t>(PassKeysOf(KeyState, own, 0) | PassKeysOf(KeyState, own, 1));
+    return true;
+}
+
+void OnlinePlay::TapePasses() { TapeConfirmedPasses(session_, &tape_, &tapedPasses_); }
+
+void OnlinePlay::TakeTapedPoints(Match& match) {
+    int32_t player = 0;
+    NetPoints points;
+    while (match.pointsPhase && tape_.Peek() == OnlineTape::Next::Points && tape_.TakePoints(&player, &points))
+        ApplyPoints(match, player, points);
+}
+
+void OnlinePlay::LookForReplayEnd(const Match& match) {
+    const bool needsPass = !ended_ && (match.InLevelPlay() || match.levelEnd == 1);
+    const bool waitsForPoints = match.pointsPhase && ((match.pointsDue[0] && !match.playerOut[0]) ||
+                                                      (match.pointsDue[1] && !match.playerOut[1]));
+    const bool over = match.resultsSaved || ended_;
+    if (replayEndsHere_ || (!needsPass && !waitsForPoints && !over)) return;
+    switch (tape_.Peek()) {
+    case OnlineTape::Next::Lost:
+        if (!ended_ && tape_.TakeLost()) tapeExchange_.SetLost();
+        break;
+    case OnlineTape::Next::End:
+        replayEndsHere_ = true;
+        break;
+    case OnlineTape::Next::Checkpoint:
+        replayEndsHere_ = tape_.PeekCheckpointKind() == OnlineTape::kStop;
+        break;
+    default:
+        break;
+    }
+}
+
+void OnlinePlay::AfterPass(Game& game) {
+    Match& match = game.match;
+    if (tape_.Full() && !fullTold_) {
+        fullTold_ = true;
+        std::fprintf(stderr, "voidcrawl: this game is too long to record: its replay stops after %u passes\n",
+                     tape_.Passes());
+        game.SaveReplay();
+    }
+    if (tape_.GetMode() == OnlineTape::Mode::Off) return;
+    SeedRandom(session_.RandomStateRef());
+    const uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
+    if (match.tableShown != tableSeen_) {
+        tableSeen_ = match.tableShown;
+        if (tableSeen_) {
+            tape_.Checkpoint(OnlineTape::kGameOver, level, MatchStateHash(match));
+            if (tape_.Recording()) game.SaveReplay();
+        }
+    }
+    if (!replaying_) return;
+    if (!tape_.OutOfStep() && replayEndsHere_) {
+        // A watched game's table stands a moment before the replay ends.
+        if (game.watchingReplay && match.tableShown && tableHeld_ < kTableWatchedFrames) {
+            ++tableHeld_;
+            return;
+        }
+        if (tape_.PeekCheckpointKind() == OnlineTape::kStop)
+            tape_.Checkpoint(OnlineTape::kStop, level, MatchStateHash(match));
+    }
+    if (tape_.OutOfStep() || replayEndsHere_) {
+        game.replayEnd = tape_.OutOfStep() ? Game::ReplayEnd::OutOfStep : Game::ReplayEnd::Verified;
+        game.replayOutOfStepLevel = tape_.OutOfStepLevel() != 0 ? tape_.OutOfStepLevel() : level;
+        tape_.Stop();
+    }
+}
+
+void OnlinePlay::StopRecording(Game& game) {
+    if (!tape_.Recording()) return;
+    Match& match = game.match;
+    session_.DropPredictions();
+    SeedRandom(session_.RandomStateRef());
+    TapePasses();
+    uint64_t hash = MatchStateHash(match);
+    // A points screen left open (its choices were never sent) or the
+    // game-over cue is no state a replay brings back: not compared.
+    const int32_t me = Local();
+    if ((match.pointsPhase && match.pointsDue[me] && !match.playerOut[me]) || (match.resultsSaved && !match.tableShown))
+        hash = 0;
+    tape_.Checkpoint(OnlineTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), hash);
 }

@@ -1,8 +1,11 @@
 #pragma once
 #include <cstdint>
 
+#include "io/OnlineTape.h"
+#include "io/ReplayFile.h"
 #include "match/Match.h"
 #include "match/RollbackSession.h"
+#include "match/SessionTape.h"
 #include "net/NetLink.h"
 #include "net/NetPeer.h"
 #include "screens/PlayerSetup.h"
@@ -40,7 +43,7 @@ public:
     Wait WaitFrame(Game& game);
     // The match both sides agreed on, and the players as it names them.
     const NetWelcome& Welcome() const { return peer_.Match(); }
-    int32_t Local() const { return role == Role::Host ? 0 : 1; }
+    int32_t Local() const { return replaying_ ? replayLocal_ : (role == Role::Host ? 0 : 1); }
     const PlayerSetup& Players() const { return players_; }
 
     // Play begins: the match is set up and its first level loaded from the
@@ -65,6 +68,24 @@ public:
         return level >= 0 && level < Match::kLevels ? levelEndHashes_[level] : 0;
     }
     const RollbackSession& Session() const { return session_; }
+
+    // ---- replays ------------------------------------------------------------
+    // Records this game's confirmed passes into `buffer` (after the header)
+    // from the next pass on; BeginPlay calls it when the game records.
+    void RecordInto(uint8_t* buffer, size_t capacity);
+    // Plays a recorded online game (`body` kept alive by the caller) through
+    // the session, as BeginPlay begins a live one.
+    void BeginReplay(Game& game, const ReplayHeader& header, const uint8_t* body);
+    bool Replaying() const { return replaying_; }
+    const OnlineTape& Tape() const { return tape_; }
+    // After each pass of the game: the game-over table's hash, and the end
+    // of a replay (Game::replayEnd) once it played out or lost step.
+    void AfterPass(Game& game);
+    // The recording stops here (the game is left, or the program ends): the
+    // last hash, over the confirmed passes' state.
+    void StopRecording(Game& game);
+    // A replay is over, or left: the tape stops.
+    void EndReplay();
     const NetPeer& Peer() const { return peer_; }
 
 private:
@@ -76,6 +97,17 @@ private:
     void DrawWaitingText(Game& game, const char* first, const char* second);
     void DrawOverlay(Game& game);
     void ExchangePoints(Game& game);
+    PassExchange& Exchange() { return replaying_ ? static_cast<PassExchange&>(tapeExchange_) : peer_; }
+    void BeginSession(Game& game, uint32_t seed, int32_t delay, PassExchange* exchange);
+    // The keys of this side's next pass: the players', or the recording's
+    // (false: none comes next, and the replay's end is looked at).
+    bool LocalKeys(Game& game, uint8_t* keys);
+    // Recording: the passes confirmed since the last call, with the hashes.
+    void TapePasses();
+    // Replaying: the points records that come next, applied.
+    void TakeTapedPoints(Match& match);
+    // Replaying: whether the recording ends here, where play would read it.
+    void LookForReplayEnd(const Match& match);
     // The play states of the last hashes, as text, into the player's
     // folder; the files' names (or why they could not be written) into `said`.
     void WriteKeptStates(Game& game, char* said, size_t size);
@@ -95,4 +127,15 @@ private:
     bool exitBox_ = false;
     int32_t waitingFrames_ = 0;  // frames in a row the session waited
     uint64_t levelEndHashes_[Match::kLevels] = {};
+
+    OnlineTape tape_;
+    TapeExchange tapeExchange_;
+    bool replaying_ = false;
+    int32_t replayLocal_ = 0;
+    int32_t tapedPasses_ = 0;
+    bool ownPointsTaped_ = false;
+    bool fullTold_ = false;
+    uint8_t tableSeen_ = 0;
+    bool replayEndsHere_ = false;  // the recording's stop (or end) came where play would read it
+    int32_t tableHeld_ = 0;        // frames a watched replay's table has shown
 };

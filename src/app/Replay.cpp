@@ -99,6 +99,14 @@ bool ReplayFitsThisGame(const ReplayHeader& header, uint64_t dataHash, char* why
     return true;
 }
 
+int64_t ReplayFrames(const ReplayHeader& header) {
+    int64_t frames = static_cast<int64_t>(header.passes) + 2;
+    // A few frames close each level's points screens; the cue stands
+    // before the table.
+    if ((header.flags & kReplayOnline) != 0) frames += 8 * Match::kLevels + Match::kGameOverCueFrames + 8;
+    return frames;
+}
+
 bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* name, SaveResult* result) {
     if (name[0] != '\0') {
         char path[kMaxUserPath];

@@ -26,6 +26,10 @@ uint64_t PlayDataHash();
 // differs in `why` ("recorded by VoidCrawl 1.0.1, this is 1.0.0").
 bool ReplayFitsThisGame(const ReplayHeader& header, uint64_t dataHash, char* why, size_t whySize);
 
+// The most frames playing the replay takes: a pass each, and for an
+// online game the game's own frames between levels and before the table.
+int64_t ReplayFrames(const ReplayHeader& header);
+
 // Saves a replay file into the user folder's replay folder. `name` holds the
 // game's file name ("replays/20261208-093000-00.vcr"): empty on the game's
 // first save, when a new one is chosen from `now` (and the older replays

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "io/InputTape.h"
+#include "io/OnlineTape.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -22,6 +23,7 @@ enum Offset : size_t {
     kPointerXAt = 40,
     kPointerYAt = 44,
     kLatchAt = 48,
+    kOnlinePlayerAt = 49,
     kNamesAt = 52,
     kShipsAt = 92,
     kKeysAt = 100,
@@ -72,6 +74,7 @@ void WriteReplayHeader(const ReplayHeader& h, uint8_t* out) {
     WriteLittleEndian<int32_t>(out + kPointerXAt, h.pointerX);
     WriteLittleEndian<int32_t>(out + kPointerYAt, h.pointerY);
     out[kLatchAt] = h.latches;
+    out[kOnlinePlayerAt] = h.onlinePlayer;
     for (int i = 0; i < 2; ++i) {
         std::memcpy(out + kNamesAt + i * kReplayNameBytes, h.names[i], kReplayNameBytes - 1);
         WriteLittleEndian<int32_t>(out + kShipsAt + 4 * i, h.ships[i]);
@@ -105,9 +108,14 @@ bool ParseReplayHeader(const uint8_t* data, size_t size, ReplayHeader* header, R
     h.pointerX = ReadLittleEndian<int32_t>(data + kPointerXAt);
     h.pointerY = ReadLittleEndian<int32_t>(data + kPointerYAt);
     h.latches = data[kLatchAt];
+    h.onlinePlayer = data[kOnlinePlayerAt];
     if (h.players < 1 || h.players > 2) return Refuse(error, "the number of players is not 1 or 2");
     if (h.difficulty > 2) return Refuse(error, "an unknown difficulty");
-    if ((h.flags & ~kReplayCutShort) != 0 || h.buttonDown > 1 || h.latches > 3) return Refuse(error, "unknown flags");
+    if ((h.flags & ~(kReplayCutShort | kReplayOnline)) != 0 || h.buttonDown > 1 || h.latches > 3)
+        return Refuse(error, "unknown flags");
+    if ((h.flags & kReplayOnline) != 0 ? h.players != 2 || h.onlinePlayer < 1 || h.onlinePlayer > 2
+                                       : h.onlinePlayer != 0)
+        return Refuse(error, "an online game's players are not as it says");
     if (h.pointerX < 0 || h.pointerX > 639 || h.pointerY < 0 || h.pointerY > 479)
         return Refuse(error, "the pointer is off the screen");
     for (int i = 0; i < 2; ++i) {
@@ -124,7 +132,7 @@ bool ParseReplayHeader(const uint8_t* data, size_t size, ReplayHeader* header, R
     h.passes = ReadLittleEndian<uint32_t>(data + kPassesAt);
     h.checkpoints = ReadLittleEndian<uint32_t>(data + kCheckpointsAt);
     h.startedAt = ReadLittleEndian<int64_t>(data + kStartedAt);
-    for (size_t i = kLatchAt + 1; i < kNamesAt; ++i)
+    for (size_t i = kOnlinePlayerAt + 1; i < kNamesAt; ++i)
         if (data[i] != 0) return Refuse(error, "unknown fields in the header");
     for (size_t i = kEnd; i < kReplayHeaderBytes; ++i)
         if (data[i] != 0) return Refuse(error, "unknown fields in the header");
@@ -139,8 +147,10 @@ bool ParseReplay(const uint8_t* data, size_t size, ReplayHeader* header, const u
     if (h.tapeBytes != size - kReplayHeaderBytes) return Refuse(error, "the input's length does not match the file's");
     uint32_t passes = 0, checkpoints = 0;
     const char* why = nullptr;
-    if (!InputTape::Check(data + kReplayHeaderBytes, h.tapeBytes, &passes, &checkpoints, &why))
-        return Refuse(error, why);
+    const bool checked = (h.flags & kReplayOnline) != 0
+                             ? OnlineTape::Check(data + kReplayHeaderBytes, h.tapeBytes, &passes, &checkpoints, &why)
+                             : InputTape::Check(data + kReplayHeaderBytes, h.tapeBytes, &passes, &checkpoints, &why);
+    if (!checked) return Refuse(error, why);
     if (passes != h.passes || checkpoints != h.checkpoints)
         return Refuse(error, "the input does not hold the passes and hashes the header counts");
     *header = h;

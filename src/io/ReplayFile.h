@@ -6,7 +6,8 @@
 #include "platform/ReadError.h"
 
 // A replay file (docs/replay-format.md): a header of kReplayHeaderBytes
-// little-endian bytes, then the input tape (io/InputTape.h).
+// little-endian bytes, then the input tape (io/InputTape.h), or for an
+// online game the confirmed passes of both players (io/OnlineTape.h).
 constexpr char kReplayMagic[4] = {'V', 'C', 'R', 'P'};
 constexpr uint16_t kReplayFormatVersion = 1;
 constexpr size_t kReplayHeaderBytes = 160;
@@ -18,6 +19,7 @@ constexpr size_t kReplayFileCapacity = kReplayHeaderBytes + kReplayTapeCapacity;
 
 enum ReplayFlags : uint8_t {
     kReplayCutShort = 1,  // the tape filled its buffer: the game went on unrecorded
+    kReplayOnline = 2,    // an online game: the body is an OnlineTape's
 };
 enum ReplayLatches : uint8_t {
     kReplayClickLatch = 1,  // the set-up screen's Enter/click latch
@@ -34,7 +36,8 @@ struct ReplayHeader {
     uint8_t buttonDown = 0;  // the left button when play began
     int32_t pointerX = 320;  // the pointer when play began
     int32_t pointerY = 240;
-    uint8_t latches = 0;  // kReplayClickLatch, kReplaySpaceLatch as play began
+    uint8_t latches = 0;       // kReplayClickLatch, kReplaySpaceLatch as play began
+    uint8_t onlinePlayer = 0;  // online: the player (1 or 2) the recording machine steered; else 0
     char names[2][kReplayNameBytes] = {};
     int32_t ships[2] = {1, 2};
     PlayKeys keys = kDefaultPlayKeys;
@@ -57,7 +60,7 @@ void WriteReplayHeader(const ReplayHeader& header, uint8_t* out);
 bool ParseReplayHeader(const uint8_t* data, size_t size, ReplayHeader* header, ReadError* error);
 
 // Reads a whole replay file in memory: the header, and the tape, which is
-// walked to the end so that a file that breaks the rules anywhere is refused
+// walked to the end (an online body as an online body) so that a file that breaks the rules anywhere is refused
 // before a pass is played. False with the reason (Malformed) otherwise;
 // `tape` then points into `data`.
 bool ParseReplay(const uint8_t* data, size_t size, ReplayHeader* header, const uint8_t** tape, ReadError* error);

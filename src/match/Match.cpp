@@ -310,12 +310,12 @@ void Match::PlayFrame() {
     }
 }
 
-void Match::TakePeerPoints(const ShipStats& stats, int32_t points) {
-    if (onlinePlayer < 0 || !pointsPhase) return;
-    Worm& w = worms[1 - onlinePlayer];
+void Match::TakePoints(int32_t player, const ShipStats& stats, int32_t points) {
+    if (onlinePlayer < 0 || !pointsPhase || player < 0 || player > 1) return;
+    Worm& w = worms[player];
     w.stats = stats;
     w.points = points;
-    pointsDue[1 - onlinePlayer] = 0;
+    pointsDue[player] = 0;
 }
 
 void Match::EndOnline() {

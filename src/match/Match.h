@@ -75,7 +75,10 @@ public:
     uint8_t levelEnd = 0;
     // Online: this machine's player closed its points screen.
     uint8_t pointsReady = 0;
-    void TakePeerPoints(const ShipStats& stats, int32_t points);
+    void TakePeerPoints(const ShipStats& stats, int32_t points) { TakePoints(1 - onlinePlayer, stats, points); }
+    // A player's points screen as it closed (a replay of an online game
+    // takes both players' so).
+    void TakePoints(int32_t player, const ShipStats& stats, int32_t points);
     // Online: the link went or the other player left: the game ends here,
     // its results kept, and the table follows.
     void EndOnline();

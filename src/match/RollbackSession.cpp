@@ -45,7 +45,7 @@ uint8_t FromNetInput(const NetInput& input) {
     return static_cast<uint8_t>((input.keys & kNetKeyBits) | ((input.extra[0] & 1) != 0 ? kPassSpace : 0));
 }
 
-void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, int32_t delay, NetPeer* peer) {
+void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, int32_t delay, PassExchange* peer) {
     match_ = match;
     peer_ = peer;
     local_ = local == 1 ? 1 : 0;
@@ -65,6 +65,8 @@ void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, i
     for (int32_t& passes : keptPasses_) passes = 0;
     outOfStep_ = false;
     hashesSent_ = 0;
+    lastHashPasses_ = 0;
+    lastHash_ = 0;
     std::memset(depths_, 0, sizeof depths_);
     std::memset(depthNanos_, 0, sizeof depthNanos_);
     waits_ = 0;
@@ -77,6 +79,23 @@ void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, i
 
 int32_t RollbackSession::Confirmed() const { return known_[remote_] < pass_ ? known_[remote_] : pass_; }
 
+void RollbackSession::ConfirmedKeys(int32_t pass, uint8_t keys[2]) const {
+    keys[local_] = inputs_[local_][pass % kInputRing];
+    keys[remote_] = inputs_[remote_][pass % kInputRing];
+}
+
+void RollbackSession::DropPredictions() {
+    const int32_t confirmed = Confirmed();
+    if (confirmed >= pass_) return;
+    // The state before the first pass not confirmed; the ring reaches back
+    // further than a prediction runs ahead.
+    snapshots_[confirmed % kSnapshotRing].Restore(*match_);
+    randomState_ = RandomState();
+    pass_ = confirmed;
+    if (pendingHashPass_ >= pass_) pendingHashPass_ = -1;
+    firstWrong_ = -1;
+}
+
 uint8_t RollbackSession::Keys(int32_t player, int32_t pass) const {
     const int32_t known = known_[player];
     if (pass < known) return inputs_[player][pass % kInputRing];
@@ -84,7 +103,7 @@ uint8_t RollbackSession::Keys(int32_t player, int32_t pass) const {
 }
 
 RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
-    if (!outOfStep_ && peer_->GetState() != NetPeer::State::Playing) outOfStep_ = true;
+    if (!outOfStep_ && !peer_->InPlay()) outOfStep_ = true;
     if (outOfStep_) return Step::OutOfStep;
     // Two sessions may share a process (the tests): each has its own
     // generator, and play reads the pass clock.
@@ -216,6 +235,8 @@ void RollbackSession::RunPass(int32_t pass) {
 void RollbackSession::SettleHash() {
     if (pendingHashPass_ < 0 || pendingHashPass_ >= known_[remote_]) return;
     peer_->SendHash(static_cast<uint32_t>(pendingHashPass_ + 1), pendingHash_);
+    lastHashPasses_ = pendingHashPass_ + 1;
+    lastHash_ = pendingHash_;
     const int32_t slot = hashesSent_ % kKeptStates;
     keptStates_[slot] = pendingState_;
     keptPasses_[slot] = pendingHashPass_ + 1;

@@ -4,7 +4,7 @@
 
 #include "match/Match.h"
 #include "match/PlaySnapshot.h"
-#include "net/NetPeer.h"
+#include "net/PassExchange.h"
 #include "platform/KeyCodes.h"
 
 // Online play with rollback, whatever carries the packets. Each machine
@@ -23,8 +23,9 @@
 // sees itself; the side that runs ahead by kEvenLead passes or more stands
 // still for a pass now and then (one in kEvenEvery) until the two are even.
 //
-// The keys travel through a NetPeer, which numbers passes from the start
-// of the match and compares the hashes. The session runs play passes only:
+// The keys travel through a PassExchange (the other game's NetPeer, or a
+// recorded game), which numbers passes from the start of the match and
+// compares the hashes. The session runs play passes only:
 // a pass that ends a level (or the game) holds the match there until every
 // pass up to it is confirmed, and the screens between levels run outside
 // it (the game's own frames); the next level's passes go on from there.
@@ -72,7 +73,7 @@ public:
     // generator holds `randomState` (both machines alike); `local` is the
     // player (0 or 1) this machine's keys steer. `peer` is Playing, and no
     // passes have gone through it yet.
-    void Begin(Match* match, uint32_t randomState, int32_t local, int32_t delay, NetPeer* peer);
+    void Begin(Match* match, uint32_t randomState, int32_t local, int32_t delay, PassExchange* peer);
     // One pass of the frame loop with the local player's keys: the peer's
     // keys that came (the caller updates the peer first), a rollback if a
     // prediction was wrong, then the next pass run (Ran), or not.
@@ -84,6 +85,15 @@ public:
     int32_t Pass() const { return pass_; }  // passes run
     // Passes whose keys both machines know.
     int32_t Confirmed() const;
+    // Both players' keys of a confirmed pass, one of the last
+    // kInputRing - kMaxRollback - 1.
+    void ConfirmedKeys(int32_t pass, uint8_t keys[2]) const;
+    // Puts the match back as the confirmed passes left it: the passes run
+    // on a prediction since are dropped (the game ends there).
+    void DropPredictions();
+    // The last state hash handed over and the passes it follows (0: none).
+    int32_t LastHashPasses() const { return lastHashPasses_; }
+    uint64_t LastHash() const { return lastHash_; }
     bool OutOfStep() const { return outOfStep_; }
     // State hashes this side handed over (the peer compares them with its own).
     int32_t HashesSent() const { return hashesSent_; }
@@ -129,7 +139,7 @@ private:
     void SettleHash();
 
     Match* match_ = nullptr;
-    NetPeer* peer_ = nullptr;
+    PassExchange* peer_ = nullptr;
     int32_t local_ = 0;
     int32_t remote_ = 1;
     int32_t delay_ = 0;
@@ -155,6 +165,8 @@ private:
 
     bool outOfStep_ = false;
     int32_t hashesSent_ = 0;
+    int32_t lastHashPasses_ = 0;
+    uint64_t lastHash_ = 0;
     int64_t depths_[kMaxRollback + 1] = {};
     int64_t depthNanos_[kMaxRollback + 1] = {};
     int64_t waits_ = 0;

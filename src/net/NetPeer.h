@@ -5,6 +5,7 @@
 #include "net/NetInputs.h"
 #include "net/NetLink.h"
 #include "net/NetProtocol.h"
+#include "net/PassExchange.h"
 
 // The conversation with the other game over a link (docs/net-protocol.md):
 // the greeting (hello, then welcome or refuse), each pass's inputs with
@@ -14,7 +15,7 @@
 // SendInput with its input for the next pass, reads the peer's with
 // PeerInput, and hands over a hash every kNetHashInterval passes. No
 // allocation after Start.
-class NetPeer {
+class NetPeer : public PassExchange {
 public:
     enum class State : uint8_t {
         Idle,
@@ -38,6 +39,7 @@ public:
     void Update(uint32_t nowMs);
 
     State GetState() const { return state_; }
+    bool InPlay() const override { return state_ == State::Playing; }
     // What went wrong, in words for the player ("" while all is well).
     const char* Message() const { return message_; }
     // The match as the host set it (both sides, once Playing).
@@ -48,16 +50,16 @@ public:
     // This side's input for its next pass, sent at once with the passes
     // the peer has not acknowledged. False when too many wait for an
     // acknowledgement (the match must wait) or when not Playing.
-    bool SendInput(const NetInput& input);
+    bool SendInput(const NetInput& input) override;
     uint32_t LocalPasses() const { return queue_.LocalPasses(); }
     // The peer's passes held (every pass below), and one of them.
-    uint32_t PeerPasses() const { return queue_.PeerPasses(); }
-    bool PeerInput(uint32_t pass, NetInput* input) const { return queue_.PeerInput(pass, input); }
+    uint32_t PeerPasses() const override { return queue_.PeerPasses(); }
+    bool PeerInput(uint32_t pass, NetInput* input) const override { return queue_.PeerInput(pass, input); }
 
     // The state hash after `pass` passes (a multiple of kNetHashInterval),
     // sent to the peer and compared with the peer's: two that differ make
     // the state OutOfStep and say goodbye.
-    void SendHash(uint32_t pass, uint64_t hash);
+    void SendHash(uint32_t pass, uint64_t hash) override;
     // This side's player after its points screen, for `points.level`; sent
     // reliably. False when not Playing or when the record breaks the
     // protocol's rules.

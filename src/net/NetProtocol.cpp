@@ -16,7 +16,6 @@ constexpr size_t kInputsFixedBytes = 9;
 constexpr size_t kHashBytes = 12;
 constexpr size_t kPingBytes = 4;
 constexpr size_t kByeBytes = 1;
-constexpr size_t kPointsBytes = 1 + 2 * 4 + 6 * 4;
 static_assert(kNetHeaderBytes + kInputsFixedBytes + kNetMaxInputsPerPacket * kNetInputBytes <= kNetMaxPacketBytes);
 static_assert(kNetHeaderBytes + kWelcomeBytes <= kNetMaxPacketBytes);
 
@@ -110,8 +109,12 @@ const char* SpeedFault(uint32_t bits) {
     return nullptr;
 }
 
-// Why a points record breaks the rules, or nullptr when it keeps them.
-const char* PointsFault(const NetPoints& p) {
+bool KnownRefusal(NetRefuseReason r) { return r >= NetRefuseReason::Version && r <= NetRefuseReason::Protocol; }
+bool KnownBye(NetByeReason r) { return r >= NetByeReason::Left && r <= NetByeReason::Misbehaved; }
+
+}  // namespace
+
+const char* NetPointsFault(const NetPoints& p) {
     if (p.level >= kNetLevels) return "an unknown level";
     if (const char* why = SpeedFault(p.velocityBits)) return why;
     if (const char* why = SpeedFault(p.accelerationBits)) return why;
@@ -119,11 +122,6 @@ const char* PointsFault(const NetPoints& p) {
         if (v < 0 || v > kNetMaxPointsValue) return "a points-screen value out of range";
     return nullptr;
 }
-
-bool KnownRefusal(NetRefuseReason r) { return r >= NetRefuseReason::Version && r <= NetRefuseReason::Protocol; }
-bool KnownBye(NetByeReason r) { return r >= NetByeReason::Left && r <= NetByeReason::Misbehaved; }
-
-}  // namespace
 
 size_t NetPacketBytes(NetKind kind, uint8_t count) {
     size_t body = 0;
@@ -151,7 +149,7 @@ size_t NetPacketBytes(NetKind kind, uint8_t count) {
         body = kByeBytes;
         break;
     case NetKind::Points:
-        body = kPointsBytes;
+        body = kNetPointsBytes;
         break;
     default:
         return 0;
@@ -187,7 +185,7 @@ size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
         if (!KnownBye(p.bye)) return 0;
         break;
     case NetKind::Points:
-        if (PointsFault(p.points) != nullptr) return 0;
+        if (NetPointsFault(p.points) != nullptr) return 0;
         break;
     default:
         break;
@@ -326,7 +324,7 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
         s.accelerationBits = c.GetU32();
         for (int32_t* v : {&s.shieldRecover, &s.plasmaShields, &s.hsJumpSeconds, &s.maxWarpGates, &s.lives, &s.points})
             *v = static_cast<int32_t>(c.GetU32());
-        const char* fault = PointsFault(s);
+        const char* fault = NetPointsFault(s);
         return fault == nullptr || Refuse(why, fault);
     }
     }

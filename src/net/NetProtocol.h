@@ -116,6 +116,11 @@ struct NetPoints {
     int32_t shieldRecover = 0, plasmaShields = 0, hsJumpSeconds = 0, maxWarpGates = 0, lives = 0, points = 0;
 };
 
+// Why a points record breaks the rules (a constant string), or nullptr
+// when it keeps them.
+const char* NetPointsFault(const NetPoints& points);
+constexpr size_t kNetPointsBytes = 1 + 2 * 4 + 6 * 4;
+
 struct NetPacket {
     NetKind kind = NetKind::Bye;
     NetHello hello;      // Hello

@@ -318,13 +318,16 @@ bool ReadReplayFile(const std::string& path, std::vector<uint8_t>* bytes, std::s
 
 // The end of an online run: each level's end state hash, then the session's
 // figures (rollback depths as passes run again, its costliest in us).
-void PrintOnlineSummary(const Game& game, int64_t meanRoundTripMs, FILE* out) {
-    const OnlinePlay& online = game.online;
+void PrintLevelHashes(const Game& game, FILE* out) {
     for (int32_t level = 0; level < Match::kLevels; ++level)
-        if (online.LevelEndHash(level) != 0)
+        if (game.online.LevelEndHash(level) != 0)
             std::fprintf(out, "level %d hash %016llx\n", static_cast<int>(level + 1),
-                         static_cast<unsigned long long>(online.LevelEndHash(level)));
-    const RollbackSession& session = online.Session();
+                         static_cast<unsigned long long>(game.online.LevelEndHash(level)));
+}
+
+void PrintOnlineSummary(const Game& game, int64_t meanRoundTripMs, FILE* out) {
+    PrintLevelHashes(game, out);
+    const RollbackSession& session = game.online.Session();
     const int32_t deepest = session.DeepestRollback();
     std::fprintf(out,
                  "online: passes %d, rollbacks %lld (depth median %d, p99 %d, deepest %d, %d-deep mean %.1f us), "
@@ -370,7 +373,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
 
     int64_t frameLimit = kDefaultFrames;
     if (playReplay)
-        frameLimit = static_cast<int64_t>(replay.passes) + 2;
+        frameLimit = ReplayFrames(replay);
     else if (options.frames > 0)
         frameLimit = options.frames;
     else if (options.autopilot)
@@ -503,8 +506,9 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     bool outOfStep = false;
     if (playReplay && end != LoopEnd::StartupFailed) {
         if (game->replayEnd == Game::ReplayEnd::Verified) {
-            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s%s\n", game->tape.Checkpoints(),
-                         replay.passes, seconds,
+            const bool onlineReplay = (replay.flags & kReplayOnline) != 0;
+            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s%s\n",
+                         onlineReplay ? game->online.Tape().Checks() : game->tape.Checkpoints(), replay.passes, seconds,
                          (replay.flags & kReplayCutShort) != 0 ? " (cut short: the game outgrew its recording)" : "");
         } else {
             outOfStep = true;
@@ -529,6 +533,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
                      static_cast<long long>(syncTest->Checked()), static_cast<long long>(syncTest->RunOnce()),
                      syncTest->LargestSnapshot(), syncTest->MeanSaveNanos(), syncTest->MeanRestoreNanos());
     if (online && end != LoopEnd::StartupFailed) PrintOnlineSummary(*game, hooks.MeanRoundTripMs(), out);
+    if (playReplay && (replay.flags & kReplayOnline) != 0) PrintLevelHashes(*game, out);
     if (hooks.SyncTestFailed()) return kExitSyncTest;
     if (liveness.Failed()) return kExitStalled;
     if (outOfStep && options.verify) return kExitOutOfStep;

@@ -1,0 +1,94 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "net/NetProtocol.h"
+
+// An online game as a replay holds it (docs/replay-format.md, "Online
+// body"): the keys of both players on every pass both machines confirmed,
+// the session's state hash every kNetHashInterval passes, the hashes where
+// a level ended, the game-over table came up and the recording stopped,
+// both players' points records between levels, and where the link went.
+// Only confirmed passes are written, never a prediction.
+//
+// Recording writes into a buffer given at the start and never allocates;
+// when the buffer is full it stops and says so (Full). Playing serves the
+// same things back in order: each Take is true when what comes next is of
+// its kind, and a hash that differs puts the tape out of step.
+class OnlineTape {
+public:
+    enum class Mode : uint8_t { Off, Recording, Playing };
+    // Checkpoint kinds, as the input tape's: a level ended, the game-over
+    // table came up, the recording stops here.
+    enum CheckpointKind : uint8_t { kLevelEnd = 0, kGameOver = 1, kStop = 2 };
+    enum class Next : uint8_t { Pass, Hash, Checkpoint, Points, Lost, End };
+    // A player's keys of a pass: PlayKey bits 0-5 and SPACE as bit 6.
+    static constexpr uint8_t kKeyMask = 0x7F;
+
+    void Record(uint8_t* buffer, size_t capacity);
+    void Play(const uint8_t* data, size_t size);
+    void Stop() { mode_ = Mode::Off; }
+    Mode GetMode() const { return mode_; }
+    bool Recording() const { return mode_ == Mode::Recording; }
+    bool Playing() const { return mode_ == Mode::Playing; }
+
+    // Recording.
+    void Pass(const uint8_t keys[2]);
+    void Hash(uint64_t hash);
+    void Points(int32_t player, const NetPoints& points);
+    void Lost();
+    // Recording: stores a checkpoint. Playing: compares it with the one
+    // that comes next (a recorded 0 is not compared); `level` is 1-20.
+    void Checkpoint(uint8_t kind, uint8_t level, uint64_t hash);
+
+    // Playing: what comes next, and taking it.
+    Next Peek() const;
+    uint8_t PeekCheckpointKind() const;  // when Peek() is Checkpoint
+    bool TakePass(uint8_t keys[2]);
+    // The session's hash after `passes` passes against the recorded one;
+    // `level` is named when they differ.
+    void TakeHash(uint32_t passes, uint64_t hash, uint8_t level);
+    bool TakePoints(int32_t* player, NetPoints* points);
+    bool TakeLost();
+    // Something other than what comes next was asked for.
+    void Fail(uint8_t level);
+    bool OutOfStep() const { return outOfStep_; }
+    uint8_t OutOfStepLevel() const { return outOfStepLevel_; }
+    bool Finished() const { return Peek() == Next::End; }
+
+    size_t Size() const { return pos_; }
+    uint32_t Passes() const { return passes_; }
+    // State hashes written (recording) or matched (playing): the session's
+    // and the checkpoints.
+    uint32_t Checks() const { return checks_; }
+    bool Full() const { return full_; }
+
+    // Walks a body as Play would, without a game: false at the first byte
+    // that breaks the format's rules, with the reason; the passes and the
+    // state hashes it holds otherwise.
+    static bool Check(const uint8_t* data, size_t size, uint32_t* passes, uint32_t* checks, const char** reason);
+
+private:
+    bool Room(size_t bytes);
+    void Put(uint8_t b) { buffer_[pos_++] = b; }
+    void PutU64(uint64_t v);
+    void CloseRun();
+
+    Mode mode_ = Mode::Off;
+    uint8_t* buffer_ = nullptr;
+    size_t capacity_ = 0;
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    size_t pos_ = 0;
+    uint8_t keys_[2] = {};
+    // Recording: where the open run of unchanged passes is counted.
+    size_t runAt_ = 0;
+    bool runOpen_ = false;
+    // Playing: passes of the present run still to go.
+    uint32_t runLeft_ = 0;
+    uint32_t passes_ = 0;
+    uint32_t checks_ = 0;
+    bool full_ = false;
+    bool outOfStep_ = false;
+    uint8_t outOfStepLevel_ = 0;
+};

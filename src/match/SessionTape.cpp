@@ -1,0 +1,38 @@
+#include "match/SessionTape.h"
+
+void TapeConfirmedPasses(const RollbackSession& session, OnlineTape* tape, int32_t* taped) {
+    const int32_t confirmed = session.Confirmed();
+    while (*taped < confirmed && tape->Recording()) {
+        uint8_t keys[2];
+        session.ConfirmedKeys(*taped, keys);
+        tape->Pass(keys);
+        ++*taped;
+        if (session.LastHashPasses() == *taped) tape->Hash(session.LastHash());
+    }
+}
+
+void TapeExchange::Begin(OnlineTape* tape, const Match* match) {
+    tape_ = tape;
+    match_ = match;
+    passes_ = 0;
+    lost_ = false;
+}
+
+bool TapeExchange::NextPass(int32_t local, uint8_t* localKeys) {
+    uint8_t keys[2];
+    if (!tape_->TakePass(keys)) return false;
+    remote_[passes_ % kRing] = keys[1 - local];
+    ++passes_;
+    *localKeys = keys[local];
+    return true;
+}
+
+bool TapeExchange::PeerInput(uint32_t pass, NetInput* input) const {
+    if (pass >= passes_ || passes_ - pass > kRing) return false;
+    *input = ToNetInput(remote_[pass % kRing]);
+    return true;
+}
+
+void TapeExchange::SendHash(uint32_t pass, uint64_t hash) {
+    tape_->TakeHash(pass, hash, static_cast<uint8_t>(match_->levelIndex + 1));
+}
