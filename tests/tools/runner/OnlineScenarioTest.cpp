@@ -11,7 +11,9 @@
 #include "Runner.h"
 #include "RunnerScenario.h"
 #include "UdpRelay.h"
+#include "app/Replay.h"
 #include "screens/HighScoreTable.h"
+#include "support/GameHarness.h"
 
 namespace {
 
@@ -30,6 +32,36 @@ std::vector<std::string> LevelHashes(const std::string& out) {
     for (std::string line; std::getline(in, line);)
         if (line.rfind("level ", 0) == 0 && line.find(" hash ") != std::string::npos) lines.push_back(line);
     return lines;
+}
+
+// Where to flip the players' left keys in an online body: the first pass
+// with new keys, held 40 passes or more, past the middle of `level` (0:
+// none found).
+size_t KeysOpInLevel(const Bytes& file, int level) {
+    const uint8_t* body = file.data() + kReplayHeaderBytes;
+    const size_t size = file.size() - kReplayHeaderBytes;
+    std::vector<std::pair<uint64_t, size_t>> keyOps;  // pass, position
+    uint64_t passes = 0, start = 0, end = 0;
+    for (size_t pos = 0; pos < size;) {
+        const uint8_t op = body[pos];
+        if (op >= 0x80) {
+            passes += (op & 0x7Fu) + 1;
+            ++pos;
+        } else if (op >= 0x40) {
+            if (pos + 2 < size && body[pos + 2] >= 0x80 + 39) keyOps.emplace_back(passes, kReplayHeaderBytes + pos);
+            ++passes;
+            pos += 2;
+        } else if (op == 0x02) {  // a checkpoint: kind, level, hash
+            if (body[pos + 1] == 0 && body[pos + 2] == level - 1) start = passes;
+            if (body[pos + 1] == 0 && body[pos + 2] == level) end = passes;
+            pos += 11;
+        } else {
+            pos += op == 0x01 ? 9 : (op == 0x03 ? 35 : 1);
+        }
+    }
+    for (const auto& [pass, pos] : keyOps)
+        if (pass >= (start + end) / 2 && pass < end) return pos;
+    return 0;
 }
 
 // 20-150 ms each way, 5 % lost, 5 % sent twice (the jitter reorders).
@@ -114,7 +146,9 @@ protected:
     }
 };
 
-TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlike) {
+// ... and each machine's replay of the game plays back to the same hashes;
+// a key changed in level 2 puts it out of step there.
+TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlikeAndReplayAlike) {
     const Pair pair = PlayOnline("--until-level 3");
     ExpectInStep(pair, 2);
     // Each steered only its own worm: both left level 1 under their names.
@@ -122,6 +156,31 @@ TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlike) {
         EXPECT_NE(r->out.find("player 1 left level 1"), std::string::npos) << r->out;
         EXPECT_NE(r->out.find("player 2 left level 1"), std::string::npos) << r->out;
     }
+    fs::path replays[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string who = i == 0 ? "host" : "guest";
+        for (const auto& entry : fs::directory_iterator(root_ / who / kReplayFolder)) replays[i] = entry.path();
+        const RunResult verified = RunAs(who + "-replay", "--replay '" + replays[i].string() + "' --verify");
+        EXPECT_EQ(verified.status, kExitOk) << verified.out << verified.err;
+        EXPECT_NE(verified.out.find("replay: verified"), std::string::npos) << verified.out;
+        EXPECT_EQ(LevelHashes(verified.out), LevelHashes(pair.host.out)) << who;
+    }
+    Bytes file = ReadAll(replays[1]);
+    const size_t at = KeysOpInLevel(file, 2);
+    ASSERT_NE(at, 0u);
+    file[at] ^= 1;      // player 1's left key (bit 0 of 14)
+    file[at + 1] ^= 2;  // player 2's (bit 7)
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    ReplayHeader header;
+    const uint8_t* body = nullptr;
+    ReadError error;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &body, &error)) << error.reason;
+    h.game->recordGames = false;
+    h.game->PlayReplay(header, body);
+    for (int64_t pass = 0; pass < ReplayFrames(header) && h.game->replayEnd == Game::ReplayEnd::None; ++pass) h.Pass();
+    EXPECT_EQ(h.game->replayEnd, Game::ReplayEnd::OutOfStep);
+    EXPECT_EQ(h.game->replayOutOfStepLevel, 2);
 }
 
 TEST_F(OnlineScenarioTest, APeerThatVanishesEndsTheGameWithItsResultKept) {
