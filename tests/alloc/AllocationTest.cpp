@@ -15,6 +15,7 @@
 
 #include "io/Input.h"
 #include "match/RollbackSession.h"
+#include "match/SessionTape.h"
 #include "support/GameHarness.h"
 #include "support/MemoryNetLink.h"
 
@@ -232,7 +233,8 @@ TEST(FrameAllocations, NoFrameOfAnyScreenOrOfPlayAllocates) {
     EXPECT_GT(count.Stop(), 0);
 }
 
-// Two machines playing online, rollbacks and state hashes included.
+// Two machines playing online, rollbacks, state hashes and the recording of
+// the confirmed passes included.
 TEST(FrameAllocations, NoPassOfOnlinePlayAllocates) {
     GameHarness h;
     ASSERT_TRUE(h.Start());
@@ -258,6 +260,10 @@ TEST(FrameAllocations, NoPassOfOnlinePlayAllocates) {
     std::unique_ptr<RollbackSession> sessions[2] = {std::make_unique<RollbackSession>(),
                                                     std::make_unique<RollbackSession>()};
     for (int i = 0; i < 2; ++i) sessions[i]->Begin(matches[i], seeds[i], i, 1, &peers[i]);
+    static uint8_t bodies[2][16 * 1024];
+    OnlineTape tapes[2];
+    int32_t taped[2] = {};
+    for (int i = 0; i < 2; ++i) tapes[i].Record(bodies[i], sizeof bodies[i]);
     {
         AllocationCount count;
         for (int loop = 0; loop < 1500; ++loop) {
@@ -267,6 +273,7 @@ TEST(FrameAllocations, NoPassOfOnlinePlayAllocates) {
                 const int phase = (pass + 19 * i) % 31;
                 sessions[i]->Advance(
                     static_cast<uint8_t>((phase < 2 ? 1u << kKeyLeft : 0u) | (pass % 50 < 2 ? kPassSpace : 0u)));
+                TapeConfirmedPasses(*sessions[i], &tapes[i], &taped[i]);
             }
             ab->Tick();
             ba->Tick();
@@ -274,10 +281,17 @@ TEST(FrameAllocations, NoPassOfOnlinePlayAllocates) {
         EXPECT_EQ(count.Stop(), 0);
     }
     int64_t rollbacks = 0;
-    for (const auto& s : sessions) {
-        EXPECT_FALSE(s->OutOfStep());
-        EXPECT_GT(s->HashesSent(), 5);
-        rollbacks += s->Rollbacks();
+    for (int i = 0; i < 2; ++i) {
+        const RollbackSession& s = *sessions[i];
+        EXPECT_FALSE(s.OutOfStep());
+        EXPECT_GT(s.HashesSent(), 5);
+        rollbacks += s.Rollbacks();
+        // Every confirmed pass and every hash handed over is on the tape.
+        uint32_t passes = 0, hashes = 0;
+        const char* why = nullptr;
+        EXPECT_TRUE(OnlineTape::Check(bodies[i], tapes[i].Size(), &passes, &hashes, &why)) << why;
+        EXPECT_EQ(passes, static_cast<uint32_t>(s.Confirmed()));
+        EXPECT_EQ(hashes, static_cast<uint32_t>(s.HashesSent()));
     }
     EXPECT_GT(rollbacks, 0);
     other->Shutdown();
