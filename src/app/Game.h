@@ -121,6 +121,10 @@ public:
     // lost step at, and the state hashes that matched.
     ReplayEnd replayEnd = ReplayEnd::None;
     int32_t replayOutOfStepLevel = 0;
+    // The state hashes a replay has matched so far.
+    uint32_t ReplayHashes() const {
+        return (replayHeader.flags & kReplayOnline) != 0 ? online.Tape().Checks() : tape.Checkpoints();
+    }
     InputTape tape;
     ReplayHeader replayHeader;
     char replayName[64] = {};  // the file this game's replay is saved as

@@ -506,9 +506,8 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     bool outOfStep = false;
     if (playReplay && end != LoopEnd::StartupFailed) {
         if (game->replayEnd == Game::ReplayEnd::Verified) {
-            const bool onlineReplay = (replay.flags & kReplayOnline) != 0;
-            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s%s\n",
-                         onlineReplay ? game->online.Tape().Checks() : game->tape.Checkpoints(), replay.passes, seconds,
+            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s%s\n", game->ReplayHashes(),
+                         replay.passes, seconds,
                          (replay.flags & kReplayCutShort) != 0 ? " (cut short: the game outgrew its recording)" : "");
         } else {
             outOfStep = true;

@@ -89,7 +89,7 @@ public:
     }
 
     bool AfterPass(int64_t) override {
-        const uint32_t hashes = game.tape.Checkpoints();
+        const uint32_t hashes = game.ReplayHashes();
         if (game.watchingReplay) {
             if (!watching_ || hashes != hashes_) WebReplayStatus("watching", static_cast<int>(hashes), 0, "");
         } else if (watching_) {
