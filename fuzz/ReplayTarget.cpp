@@ -8,7 +8,8 @@
 //     tape is the rest of the file;
 //   - playing an accepted tape with any pattern of reads gives keys and a
 //     button that are up (0) or down (0x80), and never more passes than the
-//     header counts;
+//     header counts; an accepted online body gives seven key bits a player
+//     and the passes the header counts, records taken as they come;
 //   - a list of reads recorded gives a tape that Check accepts with the
 //     passes and hashes recorded, and that plays back every value as it was
 //     read, in step to its end.
@@ -17,6 +18,7 @@
 
 #include "FuzzTargets.h"
 #include "io/InputTape.h"
+#include "io/OnlineTape.h"
 #include "io/ReplayFile.h"
 
 namespace {
@@ -45,6 +47,38 @@ void PlayAccepted(const ReplayHeader& header, const uint8_t* tapeBytes, const ui
         if ((pattern & 4) != 0) tape.Ticks(&ticks);
         if ((pattern & 0x38) == 0x38) tape.Checkpoint(InputTape::kLevelEnd, 1, pattern);
         tape.EndPass();
+        FUZZ_CHECK(tape.Passes() <= header.passes);
+    }
+}
+
+void PlayAcceptedOnline(const ReplayHeader& header, const uint8_t* body) {
+    static OnlineTape tape;
+    tape.Play(body, header.tapeBytes);
+    bool going = true;
+    while (going && !tape.OutOfStep()) {
+        uint8_t keys[2] = {0xFF, 0xFF};
+        int32_t player = -1;
+        NetPoints points;
+        switch (tape.Peek()) {
+        case OnlineTape::Next::Pass:
+            FUZZ_CHECK(tape.TakePass(keys) && keys[0] <= OnlineTape::kKeyMask && keys[1] <= OnlineTape::kKeyMask);
+            break;
+        case OnlineTape::Next::Hash:
+            FUZZ_CHECK(tape.Passes() % kNetHashInterval == 0);
+            going = false;  // its hash is the session's to give
+            break;
+        case OnlineTape::Next::Points:
+            FUZZ_CHECK(tape.TakePoints(&player, &points) && (player == 0 || player == 1));
+            FUZZ_CHECK(NetPointsFault(points) == nullptr);
+            break;
+        case OnlineTape::Next::Lost:
+            FUZZ_CHECK(tape.TakeLost());
+            break;
+        case OnlineTape::Next::Checkpoint:
+        case OnlineTape::Next::End:
+            going = false;
+            break;
+        }
         FUZZ_CHECK(tape.Passes() <= header.passes);
     }
 }
@@ -174,7 +208,10 @@ int FuzzReplay(const uint8_t* data, size_t size) {
         uint8_t written[kReplayHeaderBytes];
         WriteReplayHeader(header, written);
         FUZZ_CHECK(std::memcmp(written, data, kReplayHeaderBytes) == 0);
-        PlayAccepted(header, tape, data, size);
+        if ((header.flags & kReplayOnline) != 0)
+            PlayAcceptedOnline(header, tape);
+        else
+            PlayAccepted(header, tape, data, size);
     }
     RecordAndPlayBack(data, size);
     return 0;
