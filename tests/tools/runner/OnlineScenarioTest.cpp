@@ -200,6 +200,11 @@ TEST_F(OnlineScenarioTest, APeerThatVanishesEndsTheGameWithItsResultKept) {
     for (const auto& record : table.records) found |= std::strcmp(record.name, "HOST") == 0 && record.score > 0;
     EXPECT_TRUE(found) << "the host's result is not in its table";
     EXPECT_EQ(pair.guest.status, kExitOnlineFailed);
+    // The host's game, ended on the passes both were sure of, replays.
+    for (const auto& entry : fs::directory_iterator(root_ / "host" / kReplayFolder)) {
+        const RunResult verified = RunAs("host-replay", "--replay '" + entry.path().string() + "' --verify");
+        EXPECT_EQ(verified.status, kExitOk) << verified.out << verified.err;
+    }
 }
 
 // A whole game, every level through the lossy link (minutes): CI only.
