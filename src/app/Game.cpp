@@ -809,6 +809,14 @@ void Game::StopTape() {
         online.StopRecording(*this);
         SaveReplay();
     }
+    if (online.Replaying() && replayEnd == ReplayEnd::None) {
+        // The viewer left a watched online game at its table: in step when
+        // only the recording's end was left to come.
+        const OnlineTape& taped = online.Tape();
+        const bool ok = !taped.OutOfStep() && (taped.Finished() || taped.PeekCheckpointKind() == OnlineTape::kStop);
+        replayEnd = ok ? ReplayEnd::Verified : ReplayEnd::OutOfStep;
+        replayOutOfStepLevel = taped.OutOfStepLevel() != 0 ? taped.OutOfStepLevel() : match.levelIndex + 1;
+    }
     online.EndReplay();
     if (tape.GetMode() == InputTape::Mode::Off) return;
     const bool recording = tape.Recording();

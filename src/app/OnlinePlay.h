@@ -97,7 +97,10 @@ private:
     void DrawWaitingText(Game& game, const char* first, const char* second);
     void DrawOverlay(Game& game);
     void ExchangePoints(Game& game);
-    PassExchange& Exchange() { return replaying_ ? static_cast<PassExchange&>(tapeExchange_) : peer_; }
+    PassExchange& Exchange() {
+        if (replaying_) return tapeExchange_;
+        return peer_;
+    }
     void BeginSession(Game& game, uint32_t seed, int32_t delay, PassExchange* exchange);
     // The keys of this side's next pass: the players', or the recording's
     // (false: none comes next, and the replay's end is looked at).

@@ -34,33 +34,27 @@ std::vector<std::string> LevelHashes(const std::string& out) {
     return lines;
 }
 
-// Where to flip the players' left keys in an online body: the first pass
-// with new keys, held 40 passes or more, past the middle of `level` (0:
-// none found).
-size_t KeysOpInLevel(const Bytes& file, int level) {
+// Where in an online body the first SPACE of `level` is pressed (its intro
+// ends there): the pass op whose second byte holds the two players' SPACE
+// bits (0x01 and 0x80); 0 when there is none.
+size_t FirstSpaceOfLevel(const Bytes& file, int level) {
     const uint8_t* body = file.data() + kReplayHeaderBytes;
     const size_t size = file.size() - kReplayHeaderBytes;
-    std::vector<std::pair<uint64_t, size_t>> keyOps;  // pass, position
-    uint64_t passes = 0, start = 0, end = 0;
-    for (size_t pos = 0; pos < size;) {
+    bool inLevel = level == 1;
+    for (size_t pos = 0; pos + 1 < size;) {
         const uint8_t op = body[pos];
         if (op >= 0x80) {
-            passes += (op & 0x7Fu) + 1;
             ++pos;
         } else if (op >= 0x40) {
-            if (pos + 2 < size && body[pos + 2] >= 0x80 + 39) keyOps.emplace_back(passes, kReplayHeaderBytes + pos);
-            ++passes;
+            if (inLevel && (body[pos + 1] & 0x81) != 0) return kReplayHeaderBytes + pos;
             pos += 2;
         } else if (op == 0x02) {  // a checkpoint: kind, level, hash
-            if (body[pos + 1] == 0 && body[pos + 2] == level - 1) start = passes;
-            if (body[pos + 1] == 0 && body[pos + 2] == level) end = passes;
+            inLevel |= body[pos + 1] == 0 && body[pos + 2] == level - 1;
             pos += 11;
         } else {
             pos += op == 0x01 ? 9 : (op == 0x03 ? 35 : 1);
         }
     }
-    for (const auto& [pass, pos] : keyOps)
-        if (pass >= (start + end) / 2 && pass < end) return pos;
     return 0;
 }
 
@@ -147,7 +141,7 @@ protected:
 };
 
 // ... and each machine's replay of the game plays back to the same hashes;
-// a key changed in level 2 puts it out of step there.
+// a key let go in level 2 puts it out of step there.
 TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlikeAndReplayAlike) {
     const Pair pair = PlayOnline("--until-level 3");
     ExpectInStep(pair, 2);
@@ -166,10 +160,9 @@ TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlikeAndReplayA
         EXPECT_EQ(LevelHashes(verified.out), LevelHashes(pair.host.out)) << who;
     }
     Bytes file = ReadAll(replays[1]);
-    const size_t at = KeysOpInLevel(file, 2);
+    const size_t at = FirstSpaceOfLevel(file, 2);
     ASSERT_NE(at, 0u);
-    file[at] ^= 1;      // player 1's left key (bit 0 of 14)
-    file[at + 1] ^= 2;  // player 2's (bit 7)
+    file[at + 1] &= 0x7E;  // SPACE let go: level 2 starts later, or never
     GameHarness h;
     ASSERT_TRUE(h.Start());
     ReplayHeader header;
@@ -181,6 +174,27 @@ TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlikeAndReplayA
     for (int64_t pass = 0; pass < ReplayFrames(header) && h.game->replayEnd == Game::ReplayEnd::None; ++pass) h.Pass();
     EXPECT_EQ(h.game->replayEnd, Game::ReplayEnd::OutOfStep);
     EXPECT_EQ(h.game->replayOutOfStepLevel, 2);
+
+    // Watched as in the window: N skips to level 2, the viewer's keys never
+    // reach the game, and a result shown (when the game ended there, the
+    // other side having left first) is not kept.
+    const Bytes hostFile = ReadAll(replays[0]);
+    GameHarness w;
+    ASSERT_TRUE(w.Start());
+    Game& g = *w.game;
+    ASSERT_TRUE(ParseReplay(hostFile.data(), hostFile.size(), &header, &body, &error)) << error.reason;
+    g.WatchReplay(header, body);
+    w.Passes(20);
+    w.host.SetKey(DIK_N, true);
+    w.Pass();
+    w.host.SetKey(DIK_N, false);
+    EXPECT_EQ(g.match.levelIndex, 1);
+    g.watchSpeed = 8;
+    w.host.SetKey(DIK_LEFT, true);  // neither worm's
+    for (int i = 0; i < 20000 && g.watchingReplay; ++i) w.Pass();
+    EXPECT_EQ(g.replayEnd, Game::ReplayEnd::Verified);
+    EXPECT_EQ(g.state, GameState::MainMenu);
+    EXPECT_FALSE(fs::exists(fs::path(w.dir()) / HighScoreTable::FileName(0)));
 }
 
 TEST_F(OnlineScenarioTest, APeerThatVanishesEndsTheGameWithItsResultKept) {
