@@ -410,7 +410,14 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
             match.Leave();
             return false;
         }
-        if (!ended_ && match.InLevelPlay()) pointsSent_ = ownPointsTaped_ = false;  // the next level's passes go on
+        if (!ended_ && match.InLevelPlay()) {
+            // The next level's passes go on. The frame that loaded it read
+            // this machine's own keys, which the other never sees: SPACE
+            // must be let go in a pass before it starts the level, alike
+            // on both machines (and in a replay).
+            match.spaceLatch = 1;
+            pointsSent_ = ownPointsTaped_ = false;
+        }
         waitingFrames_ = 0;  // the points screens say themselves whom they wait for
     }
     if (!drawn) {
