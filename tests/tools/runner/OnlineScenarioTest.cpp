@@ -12,6 +12,7 @@
 #include "RunnerScenario.h"
 #include "UdpRelay.h"
 #include "app/Replay.h"
+#include "platform/UserDir.h"
 #include "screens/HighScoreTable.h"
 #include "support/GameHarness.h"
 
@@ -214,10 +215,19 @@ TEST_F(OnlineScenarioTest, APeerThatVanishesEndsTheGameWithItsResultKept) {
     for (const auto& record : table.records) found |= std::strcmp(record.name, "HOST") == 0 && record.score > 0;
     EXPECT_TRUE(found) << "the host's result is not in its table";
     EXPECT_EQ(pair.guest.status, kExitOnlineFailed);
-    // The host's game, ended on the passes both were sure of, replays.
+    // The host's game, ended on the passes both were sure of, replays, and
+    // both players' entries in its table lead to it.
     for (const auto& entry : fs::directory_iterator(root_ / "host" / kReplayFolder)) {
         const RunResult verified = RunAs("host-replay", "--replay '" + entry.path().string() + "' --verify");
         EXPECT_EQ(verified.status, kExitOk) << verified.out << verified.err;
+    }
+    const ScopedUserDir hostDir((root_ / "host").string());
+    uint8_t watchable[HighScoreTable::kRecords] = {};
+    FindReplaysBehind(table.records, HighScoreTable::kRecords, 0, watchable);
+    for (int i = 0; i < HighScoreTable::kRecords; ++i) {
+        const HighScoreRecord& r = table.records[i];
+        const bool player = std::strcmp(r.name, "HOST") == 0 || std::strcmp(r.name, "GUEST") == 0;
+        EXPECT_TRUE(r.score <= 0 || !player || watchable[i] != 0) << r.name;
     }
 }
 
