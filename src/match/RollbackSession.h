@@ -60,6 +60,9 @@ public:
     // often it stands still while it does.
     static constexpr int32_t kEvenLead = 2;
     static constexpr int32_t kEvenEvery = 8;
+    // The byte of an input record that says how far ahead its sender is,
+    // when it cannot say (it has not heard from the other side yet).
+    static constexpr uint8_t kAdvantageNotKnown = 0x80;
 
     enum class Step {
         Ran,
@@ -132,7 +135,6 @@ private:
     // known before those keys come (it would count the whole start).
     int32_t Advantage() const { return pass_ - (known_[remote_] - delay_); }
     bool AdvantageKnown() const { return known_[remote_] > delay_; }
-    static constexpr uint8_t kAdvantageNotKnown = 0x80;
     void Rollback(int32_t from);
     void RunPass(int32_t pass);
     // Our hash of a pass goes to the peer once the peer's keys for it are known.

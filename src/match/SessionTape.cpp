@@ -30,6 +30,8 @@ bool TapeExchange::NextPass(int32_t local, uint8_t* localKeys) {
 bool TapeExchange::PeerInput(uint32_t pass, NetInput* input) const {
     if (pass >= passes_ || passes_ - pass > kRing) return false;
     *input = ToNetInput(remote_[pass % kRing]);
+    // A recording is never ahead or behind: the session never stands still.
+    input->extra[1] = RollbackSession::kAdvantageNotKnown;
     return true;
 }
 
