@@ -6,6 +6,7 @@
 #include "match/PlaySnapshot.h"
 #include "net/PassExchange.h"
 #include "platform/KeyCodes.h"
+#include "platform/NetDefaults.h"
 
 // Online play with rollback, whatever carries the packets. Each machine
 // runs both worms. The local player's keys act on the pass `delay` passes
