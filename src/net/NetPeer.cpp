@@ -49,6 +49,7 @@ void NetPeer::Update(uint32_t nowMs) {
     if (link_ == nullptr || state_ == State::Idle) return;
     now_ = nowMs;
     const int n = link_->Poll(received_, 16, 0);
+    if (n > 0 || lastHeardMs_ == 0) lastHeardMs_ = nowMs;
     for (int i = 0; i < n && (state_ == State::Greeting || state_ == State::Playing); ++i) {
         NetPacket p;
         const char* why = nullptr;

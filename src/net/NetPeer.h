@@ -73,6 +73,8 @@ public:
 
     // The round trip from the pings (ms; 0 before the first pong).
     uint32_t RoundTripMs() const { return roundTripMs_; }
+    // How long nothing has come from the peer, as of the last Update (ms).
+    uint32_t SilentMs() const { return now_ - lastHeardMs_; }
     // Packets the reader refused.
     uint32_t Refused() const { return refused_; }
 
@@ -102,6 +104,7 @@ private:
     bool havePeerPoints_ = false;
     NetDatagram received_[16];
     uint32_t now_ = 0;
+    uint32_t lastHeardMs_ = 0;
     uint32_t firstPingMs_ = 0;
     uint32_t lastPingMs_ = 0;
     bool helloSent_ = false;

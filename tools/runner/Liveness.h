@@ -18,6 +18,9 @@ class Liveness {
 public:
     // Frames a level may run on after every player is done with it.
     static constexpr int64_t kDoneLevelFrames = 1000;
+    // ... not counting, online, frames after the other game has said nothing
+    // for this long (ms); it pings four times a second.
+    static constexpr uint32_t kQuietPeerMs = 1000;
     // Frames one front-end screen, points screen or game-over table may stay
     // up when the input moves on by itself.
     static constexpr int64_t kScreenFrames = 60000;

@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
         std::printf("%s\n", RunnerUsage().c_str());
         return kExitOk;
     }
+    // A line at a time, so that whoever watches a run sees its events as
+    // they come.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int status = RunRunner(options, stdout, stderr);
     std::fflush(stdout);
     return status;
