@@ -579,7 +579,16 @@ void Game::DrawWatchStatus() {
         std::snprintf(text, sizeof text, "REPLAY PAUSED");
     else
         std::snprintf(text, sizeof text, "REPLAY X%d", static_cast<int>(watchSpeed));
-    smallFont.DrawText(backBuffer, 8, 6, text, 0);  // the top left corner is free in play and between levels
+    if (match.players < 2) {
+        smallFont.DrawText(backBuffer, 8, 6, text, 0);  // the top left corner is free in play and between levels
+        return;
+    }
+    // Player 1's score holds the corner: under the score line, on black.
+    int32_t width = 0;
+    for (const char* c = text; *c != '\0'; ++c) width += smallFont.Advance(*c);
+    const int32_t top = mediumFont.cellHeight + 4;
+    FillRect(0, top, width + 12, top + smallFont.cellHeight + 4, backBuffer, 0);
+    smallFont.DrawText(backBuffer, 8, top + 2, text, 0);
 }
 
 void Game::EndWatching() {
