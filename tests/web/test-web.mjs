@@ -430,9 +430,10 @@ const kept = await until('the browser storage', () => game(() => window.voidcraw
 // The second tab read the tables before the first saved; its result must
 // join the first's, not write its old copy over it.
 await use(secondPage);
-// Any score joins the table: a short meal, and time to spare for a worm
-// whose shields hold out against the walls (once over 180 s on CI).
-const second = await playGame([['KeyB', 'b', 66], ['KeyO', 'o', 79]], 100, 300);
+// A long worm meets its own body on the way to the walls, a short one
+// only bounces off them while its shields hold: it eats 300 first, and
+// has time to spare (once over 180 s on CI).
+const second = await playGame([['KeyB', 'b', 66], ['KeyO', 'o', 79]], 300, 300);
 await use(mainPage);
 await page.reload();
 await startFromOverlay();
