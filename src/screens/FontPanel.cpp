@@ -80,3 +80,15 @@ void DrawPanelBox(const PanelColours& colours, const ScreenBox& b, bool lit, boo
     FillRect(b.x + 1, b.y + 1, b.x + b.w - 1, b.y + b.h - 1, backBuffer, amber ? colours.waitFill : colours.boxFill);
     DrawPanelCentred(font, b, text);
 }
+
+void FontScreen::Init(Font* big, Font* medium, Font* small, SoundBank* s, MouseCursor* c, StarField* menuStars,
+                      const PaletteEntry* menuPalette) {
+    bigFont = big;
+    mediumFont = medium;
+    smallFont = small;
+    sounds = s;
+    cursor = c;
+    stars = menuStars;
+    palette = menuPalette;
+    colours = FindPanelColours(palette);
+}

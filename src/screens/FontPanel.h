@@ -3,6 +3,10 @@
 
 #include "gfx/Display.h"
 #include "gfx/Font.h"
+#include "gfx/PaletteFader.h"
+#include "io/MouseCursor.h"
+#include "io/SoundBank.h"
+#include "screens/StarField.h"
 
 // What the screens drawn with the fonts alone are made of (the options
 // screen, the two-players screen): panels, entry boxes and text in
@@ -29,3 +33,25 @@ void DrawPanelFrame(const PanelColours& colours, int32_t left, int32_t top, int3
 // it waits for the player), the text centred.
 void DrawPanelBox(const PanelColours& colours, const ScreenBox& box, bool lit, bool amber, Font& font,
                   const char* text);
+
+// What each font-drawn screen works with: the game's fonts, sounds and
+// pointer, and the menu's star field and palette (the stars fly on from one
+// screen to the other, and the fonts are drawn in its colours).
+class FontScreen {
+public:
+    void Init(Font* big, Font* medium, Font* small, SoundBank* sounds, MouseCursor* cursor, StarField* stars,
+              const PaletteEntry* palette);
+    void FadeOut() { fader.FadeOut(); }
+    void FadeIn() { fader.FadeIn(palette); }
+
+protected:
+    Font* bigFont = nullptr;
+    Font* mediumFont = nullptr;
+    Font* smallFont = nullptr;
+    SoundBank* sounds = nullptr;
+    MouseCursor* cursor = nullptr;
+    const PaletteEntry* palette = nullptr;
+    PaletteFader fader;
+    StarField* stars = nullptr;
+    PanelColours colours;  // found at Init
+};

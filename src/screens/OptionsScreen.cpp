@@ -98,18 +98,6 @@ void CopyNotice(char* notice, const std::string& text) {
 
 const OptionsScreen::Box& OptionsScreen::EntryBox(int32_t entry) { return kBoxTable.box[entry]; }
 
-void OptionsScreen::Init(Font* big, Font* medium, Font* small, SoundBank* s, MouseCursor* c, StarField* menuStars,
-                         const PaletteEntry* menuPalette) {
-    bigFont = big;
-    mediumFont = medium;
-    smallFont = small;
-    sounds = s;
-    cursor = c;
-    stars = menuStars;
-    palette = menuPalette;
-    colours = FindPanelColours(palette);
-}
-
 void OptionsScreen::Arm() {
     waiting = -1;
     hovered = -1;
@@ -376,7 +364,3 @@ void OptionsScreen::DrawBox(int32_t entry, const char* text) {
     if (waiting == entry) text = (blink / 25) % 2 == 0 ? (WaitingForPad() ? "PRESS A BUTTON" : "PRESS A KEY") : "";
     DrawPanelBox(colours, EntryBox(entry), hovered == entry || waiting == entry, waiting == entry, *smallFont, text);
 }
-
-void OptionsScreen::FadeOut() { fader.FadeOut(); }
-
-void OptionsScreen::FadeIn() { fader.FadeIn(palette); }

@@ -15,7 +15,7 @@
 // one setting, which the host puts in force and keeps in the settings file
 // at once. A key or pad button is bound by clicking its entry and pressing
 // it; one the game keeps or another action has is refused with the reason.
-class OptionsScreen {
+class OptionsScreen : public FontScreen {
 public:
     // Everything a click can reach, in the order the screen lists them.
     enum Entry : int32_t {
@@ -38,17 +38,11 @@ public:
     using Box = ScreenBox;
     static constexpr int kNoticeSize = 200;
 
-    // The star field and `palette` are the menu's: the stars fly on from
-    // one screen to the other, and the fonts are drawn in its colours.
-    void Init(Font* big, Font* medium, Font* small, SoundBank* sounds, MouseCursor* cursor, StarField* stars,
-              const PaletteEntry* palette);
     // On entering: nothing waits and nothing is said.
     void Arm();
     // Draws the screen and answers the pointer and keys; `escDown` is Esc as
     // the game counts it. True when the player goes back to the menu.
     bool Frame(bool escDown);
-    void FadeOut();
-    void FadeIn();
 
     // The entry waiting for its key or pad button, or -1.
     bool WaitingForPad() const { return waiting >= kFirstPadButton && waiting < kRumbleEntry; }
@@ -74,14 +68,4 @@ private:
     void WaitForPad();
     bool Change(const Settings& next);
     void DrawBox(int32_t entry, const char* text);
-
-    Font* bigFont = nullptr;
-    Font* mediumFont = nullptr;
-    Font* smallFont = nullptr;
-    SoundBank* sounds = nullptr;
-    MouseCursor* cursor = nullptr;
-    const PaletteEntry* palette = nullptr;
-    PaletteFader fader;
-    StarField* stars = nullptr;
-    PanelColours colours;  // found at Init
 };

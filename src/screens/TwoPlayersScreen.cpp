@@ -78,18 +78,6 @@ char AddressChar(int code, bool shift) {
 
 const ScreenBox& TwoPlayersScreen::EntryBox(int32_t entry) { return kBoxTable.box[entry]; }
 
-void TwoPlayersScreen::Init(Font* big, Font* medium, Font* small, SoundBank* s, MouseCursor* c, StarField* menuStars,
-                            const PaletteEntry* menuPalette) {
-    bigFont = big;
-    mediumFont = medium;
-    smallFont = small;
-    sounds = s;
-    cursor = c;
-    stars = menuStars;
-    palette = menuPalette;
-    colours = FindPanelColours(palette);
-}
-
 void TwoPlayersScreen::Arm() {
     Host* host = GetHost();
     const Settings kept = host != nullptr ? host->CurrentSettings() : Settings();
@@ -338,7 +326,3 @@ void TwoPlayersScreen::DrawField(int32_t entry, const char* text, bool typing) {
     while (*from != '\0' && PanelTextWidth(*smallFont, from) > b.w - 10) ++from;
     DrawPanelCaps(*smallFont, b.x + 5, b.y + (b.h - smallFont->cellHeight + 2) / 2 + 1, from, b.w - 6);
 }
-
-void TwoPlayersScreen::FadeOut() { fader.FadeOut(); }
-
-void TwoPlayersScreen::FadeIn() { fader.FadeIn(palette); }

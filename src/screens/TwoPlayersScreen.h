@@ -16,7 +16,7 @@
 // step the port and the delay), Enter chooses it, and the picked field
 // takes what is typed. The port, the address and the delay are kept in the
 // settings when a game is hosted or joined.
-class TwoPlayersScreen {
+class TwoPlayersScreen : public FontScreen {
 public:
     enum Entry : int32_t {
         kKeyboardEntry,
@@ -37,8 +37,6 @@ public:
     static constexpr int kNoticeSize = 200;
     static constexpr int kPortDigits = 5;
 
-    void Init(Font* big, Font* medium, Font* small, SoundBank* sounds, MouseCursor* cursor, StarField* stars,
-              const PaletteEntry* palette);
     // On entering: the port, address and delay the settings keep, the first
     // row picked, nothing said.
     void Arm();
@@ -47,8 +45,6 @@ public:
     // an address that can be used, which `port`, `address` and `delay` then
     // hold; a refused one is said on the screen.
     Choice Frame(bool escDown);
-    void FadeOut();
-    void FadeIn();
 
     static const ScreenBox& EntryBox(int32_t entry);
     // The picked row has a field that takes what is typed.
@@ -79,14 +75,4 @@ private:
     bool Keep(bool keepPort, bool keepAddress);
     void DrawEntry(int32_t entry, const char* text, Font& font);
     void DrawField(int32_t entry, const char* text, bool typing);
-
-    Font* bigFont = nullptr;
-    Font* mediumFont = nullptr;
-    Font* smallFont = nullptr;
-    SoundBank* sounds = nullptr;
-    MouseCursor* cursor = nullptr;
-    const PaletteEntry* palette = nullptr;
-    PaletteFader fader;
-    StarField* stars = nullptr;
-    PanelColours colours;
 };
