@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "io/ReplayFile.h"
+
 namespace {
 
 constexpr uint8_t kEndOfPass = 0x80;  // and the quiet passes after it in the low 7 bits
@@ -121,6 +123,8 @@ void InputTape::Reset(bool buttonAtStart) {
     full_ = false;
     passes_ = 0;
     checkpoints_ = 0;
+    segmentPasses_ = 0;
+    stopTaken_ = false;
     eventPending_ = false;
     pendingGap_ = 0;
     quietLeft_ = 0;
@@ -320,11 +324,18 @@ void InputTape::Ticks(uint32_t* ticks) {
 void InputTape::Checkpoint(uint8_t kind, uint8_t level, uint64_t hash) {
     if (mode_ == Mode::Recording) {
         if (!Room()) return;
+        if (kind == kStop && capacity_ - pos_ < 2 * kOpRoom) {
+            // The stop goes only with the end of its pass after it.
+            full_ = true;
+            mode_ = Mode::Off;
+            return;
+        }
         BeginEvent(kCheckpoint);
         Put(kind);
         Put(level);
         for (int i = 0; i < 8; ++i) Put(static_cast<uint8_t>(hash >> (8 * i)));
         ++checkpoints_;
+        segmentPasses_ = 0;
         return;
     }
     if (mode_ != Mode::Playing) return;
@@ -342,10 +353,17 @@ void InputTape::Checkpoint(uint8_t kind, uint8_t level, uint64_t hash) {
         return;
     }
     ++checkpoints_;
+    if (kind == kStop) stopTaken_ = true;
 }
 
 void InputTape::EndPass() {
     if (mode_ == Mode::Recording) {
+        if (passes_ >= kReplayMaxPasses || segmentPasses_ >= kReplayMaxSegmentPasses) {
+            // Longer than a replay may be: the game goes on unrecorded.
+            full_ = true;
+            mode_ = Mode::Off;
+            return;
+        }
         if (!passHasEvents_ && runOpen_ && (buffer_[runAt_] & 0x7Fu) < 0x7Fu) {
             ++buffer_[runAt_];
         } else {
@@ -355,6 +373,7 @@ void InputTape::EndPass() {
             runOpen_ = true;
         }
         ++passes_;
+        ++segmentPasses_;
         ++passesSinceTicks_;
         passHasEvents_ = false;
         gap_ = 0;
@@ -383,11 +402,15 @@ bool InputTape::StopsBeforePass() {
     return playPos_ + 1 < size_ && data_[playPos_] == (kCheckpoint << 4) && data_[playPos_ + 1] == kStop;
 }
 
-bool InputTape::Check(const uint8_t* data, size_t size, uint32_t* passes, uint32_t* checkpoints, const char** reason) {
+bool InputTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t* passes, uint32_t* checkpoints,
+                      const char** reason) {
     size_t pos = 0;
     const StreamReader r{data, size, &pos};
     uint64_t passCount = 0;
+    uint64_t segment = 0;  // passes since the last state hash
     uint32_t checkpointCount = 0;
+    bool stopped = false;  // the stop's state hash has been read ...
+    size_t stopAt = 0;     // ... and ends here
     auto fail = [reason](const char* why) {
         *reason = why;
         return false;
@@ -396,6 +419,9 @@ bool InputTape::Check(const uint8_t* data, size_t size, uint32_t* passes, uint32
         const uint8_t op = data[pos++];
         if (op >= kEndOfPass) {
             passCount += 1u + (op & 0x7Fu);
+            segment += 1u + (op & 0x7Fu);
+            if (segment > kReplayMaxSegmentPasses) return fail("longer between two state hashes than a level can last");
+            if (passCount > kReplayMaxPasses) return fail("more passes than a game's levels allow");
             continue;
         }
         if ((op & 0x0Fu) == kGapInOp) {
@@ -425,15 +451,24 @@ bool InputTape::Check(const uint8_t* data, size_t size, uint32_t* passes, uint32
         }
         case kCheckpoint: {
             CheckpointEvent e;
-            if (!ReadCheckpoint(r, &e)) return fail("a state hash is malformed");
+            if (!ReadCheckpoint(r, &e) || e.level > kReplayLevels) return fail("a state hash is malformed");
+            if (stopped) return fail("something after the end of the recording");
+            stopped = e.kind == kStop;
+            stopAt = pos;
             ++checkpointCount;
+            segment = 0;
             break;
         }
         default:
             return fail("an unknown kind of input");
         }
     }
-    if (passCount > UINT32_MAX) return fail("too many passes");
+    // The stop is the recording's last read: its pass's end follows, alone.
+    if (ending == Ending::CutShort && stopped) return fail("a replay cut short holds the end of its recording");
+    if (ending == Ending::Whole && !stopped) return fail("the replay ends before its recorded end");
+    if (stopped && stopAt == size) return fail("the replay ends before its recorded end");
+    if (stopped && (size - stopAt != 1 || data[stopAt] != kEndOfPass))
+        return fail("something after the end of the recording");
     *passes = static_cast<uint32_t>(passCount);
     *checkpoints = checkpointCount;
     return true;

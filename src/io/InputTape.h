@@ -58,10 +58,24 @@ public:
     // Playing: every byte of the tape has been used.
     bool Finished() const { return playPos_ >= size_ && quietLeft_ == 0 && !eventPending_; }
 
+    // Playing: the recording's stop (kStop) has been matched: the replay
+    // played to its recorded end.
+    bool StopTaken() const { return stopTaken_; }
+
     // Walks a stream as Play would, without a game: false at the first
     // byte that breaks the format's rules, with the reason; the passes and
-    // checkpoints it holds otherwise.
-    static bool Check(const uint8_t* data, size_t size, uint32_t* passes, uint32_t* checkpoints, const char** reason);
+    // checkpoints it holds otherwise. A whole recording (not `cutShort`)
+    // ends with its stop and the pass after it; one cut short holds no
+    // stop. No stretch between state hashes is longer than
+    // kReplayMaxSegmentPasses, nor the whole longer than kReplayMaxPasses.
+    // How a body must end: with its stop (a whole recording), without one
+    // (cut short), or either way (a recording still under way).
+    enum class Ending : uint8_t { Whole, CutShort, Any };
+    static bool Check(const uint8_t* data, size_t size, Ending ending, uint32_t* passes, uint32_t* checkpoints,
+                      const char** reason);
+    static bool Check(const uint8_t* data, size_t size, uint32_t* passes, uint32_t* checkpoints, const char** reason) {
+        return Check(data, size, Ending::Any, passes, checkpoints, reason);
+    }
 
 private:
     enum EventType : uint8_t { kKeys = 0, kMouse = 1, kFocus = 2, kTicks = 3, kCheckpoint = 4, kTypes = 5 };
@@ -105,6 +119,8 @@ private:
     bool full_ = false;
     uint32_t passes_ = 0;
     uint32_t checkpoints_ = 0;
+    uint32_t segmentPasses_ = 0;  // recording: passes since the last state hash
+    bool stopTaken_ = false;
 
     // Playing: the next event's type and the reads still to go before it;
     // quiet passes still to go.

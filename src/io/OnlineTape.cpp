@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "io/ReplayFile.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -60,6 +61,13 @@ void OnlineTape::PutU64(uint64_t v) {
 }
 
 void OnlineTape::Pass(const uint8_t keys[2]) {
+    if (mode_ != Mode::Recording) return;
+    if (passes_ >= kReplayMaxPasses || segmentPasses_ >= kReplayMaxSegmentPasses) {
+        // Longer than a replay may be: the game goes on unrecorded.
+        full_ = true;
+        mode_ = Mode::Off;
+        return;
+    }
     const uint8_t k0 = keys[0] & kKeyMask, k1 = keys[1] & kKeyMask;
     if (k0 == keys_[0] && k1 == keys_[1]) {
         if (runOpen_ && (buffer_[runAt_] & 0x7Fu) < kRunMax - 1) {
@@ -80,6 +88,7 @@ void OnlineTape::Pass(const uint8_t keys[2]) {
         runOpen_ = false;
     }
     ++passes_;
+    ++segmentPasses_;
 }
 
 void OnlineTape::Hash(uint64_t hash) {
@@ -122,6 +131,7 @@ void OnlineTape::Checkpoint(uint8_t kind, uint8_t level, uint64_t hash) {
         PutU64(hash);
         runOpen_ = false;
         ++checks_;
+        segmentPasses_ = 0;
         return;
     }
     if (mode_ != Mode::Playing || outOfStep_) return;
@@ -131,6 +141,7 @@ void OnlineTape::Checkpoint(uint8_t kind, uint8_t level, uint64_t hash) {
     pos_ += kCheckpointBytes;
     if (p[0] != kind || p[1] != level || (recorded != hash && recorded != 0)) return Fail(p[1]);
     ++checks_;
+    if (kind == kStop) stopTaken_ = true;
 }
 
 // ---- playing -----------------------------------------------------------------
@@ -209,11 +220,14 @@ bool OnlineTape::TakeLost() {
 
 // ---- checking ----------------------------------------------------------------
 
-bool OnlineTape::Check(const uint8_t* data, size_t size, uint32_t* passes, uint32_t* checks, const char** reason) {
+bool OnlineTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t* passes, uint32_t* checks,
+                       const char** reason) {
     auto fail = [reason](const char* why) {
         *reason = why;
         return false;
     };
+    uint64_t segment = 0;  // passes since the last checkpoint
+    bool stopped = false;
     uint64_t passCount = 0;
     uint64_t lastHashAt = 0;
     uint32_t checkCount = 0;
@@ -223,14 +237,13 @@ bool OnlineTape::Check(const uint8_t* data, size_t size, uint32_t* passes, uint3
         const uint8_t op = data[pos];
         if (op >= kKeysOp) {
             if (lost) return fail("a pass after the link went");
-            if (op >= kRunOp) {
-                passCount += (op & 0x7Fu) + 1u;
-                ++pos;
-            } else {
-                if (size - pos < 2) return fail("a pass's keys are cut short");
-                ++passCount;
-                pos += 2;
-            }
+            const uint32_t run = op >= kRunOp ? (op & 0x7Fu) + 1u : 1u;
+            if (op < kRunOp && size - pos < 2) return fail("a pass's keys are cut short");
+            pos += op >= kRunOp ? 1 : 2;
+            passCount += run;
+            segment += run;
+            if (segment > kReplayMaxSegmentPasses) return fail("longer between two checkpoints than a level can last");
+            if (passCount > kReplayMaxPasses) return fail("more passes than a game's levels allow");
             continue;
         }
         switch (op) {
@@ -249,7 +262,9 @@ bool OnlineTape::Check(const uint8_t* data, size_t size, uint32_t* passes, uint3
             if (kind > kStop || level < 1 || level > kLevels) return fail("a checkpoint is malformed");
             pos += kCheckpointBytes;
             if (kind == kStop && pos != size) return fail("something after the end of the recording");
+            stopped = kind == kStop;
             ++checkCount;
+            segment = 0;
             break;
         }
         case kPointsOp: {
@@ -270,7 +285,8 @@ bool OnlineTape::Check(const uint8_t* data, size_t size, uint32_t* passes, uint3
             return fail("an unknown kind of record");
         }
     }
-    if (passCount > UINT32_MAX) return fail("too many passes");
+    if (ending == Ending::CutShort && stopped) return fail("a replay cut short holds the end of its recording");
+    if (ending == Ending::Whole && !stopped) return fail("the replay ends before its recorded end");
     *passes = static_cast<uint32_t>(passCount);
     *checks = checkCount;
     return true;

@@ -63,10 +63,24 @@ public:
     uint32_t Checks() const { return checks_; }
     bool Full() const { return full_; }
 
+    // Playing: the recording's stop has been matched: the replay played
+    // to its recorded end.
+    bool StopTaken() const { return stopTaken_; }
+
     // Walks a body as Play would, without a game: false at the first byte
     // that breaks the format's rules, with the reason; the passes and the
-    // state hashes it holds otherwise.
-    static bool Check(const uint8_t* data, size_t size, uint32_t* passes, uint32_t* checks, const char** reason);
+    // state hashes it holds otherwise. A whole recording
+    // ends with its stop; one cut short holds none. No stretch between
+    // checkpoints is longer than kReplayMaxSegmentPasses, nor the whole
+    // longer than kReplayMaxPasses.
+    // How a body must end: with its stop (a whole recording), without one
+    // (cut short), or either way (a recording still under way).
+    enum class Ending : uint8_t { Whole, CutShort, Any };
+    static bool Check(const uint8_t* data, size_t size, Ending ending, uint32_t* passes, uint32_t* checks,
+                      const char** reason);
+    static bool Check(const uint8_t* data, size_t size, uint32_t* passes, uint32_t* checks, const char** reason) {
+        return Check(data, size, Ending::Any, passes, checks, reason);
+    }
 
 private:
     bool Room(size_t bytes);
@@ -88,6 +102,8 @@ private:
     uint32_t runLeft_ = 0;
     uint32_t passes_ = 0;
     uint32_t checks_ = 0;
+    uint32_t segmentPasses_ = 0;  // recording: passes since the last checkpoint
+    bool stopTaken_ = false;
     bool full_ = false;
     bool outOfStep_ = false;
     uint8_t outOfStepLevel_ = 0;

@@ -119,13 +119,18 @@ bool ParseReplayHeader(const uint8_t* data, size_t size, ReplayHeader* header, R
     if (h.pointerX < 0 || h.pointerX > 639 || h.pointerY < 0 || h.pointerY > 479)
         return Refuse(error, "the pointer is off the screen");
     for (int i = 0; i < 2; ++i) {
+        const bool inGame = i < h.players;
         std::memcpy(h.names[i], data + kNamesAt + i * kReplayNameBytes, kReplayNameBytes);
         if (!GoodText(h.names[i], kReplayNameBytes, false)) return Refuse(error, "a player's name does not end");
         h.ships[i] = ReadLittleEndian<int32_t>(data + kShipsAt + 4 * i);
-        if (h.ships[i] < 0 || h.ships[i] > 2) return Refuse(error, "an unknown ship");
+        if (inGame ? h.ships[i] < 0 || h.ships[i] >= kReplayNoShip : h.ships[i] != kReplayNoShip)
+            return Refuse(error, "an unknown ship");
         std::memcpy(h.keys.code[i], data + kKeysAt + i * kPlayKeyCount, kPlayKeyCount);
         h.scores[i] = ReadLittleEndian<int32_t>(data + kScoresAt + 4 * i);
         h.lengthTotals[i] = ReadLittleEndian<int32_t>(data + kLengthsAt + 4 * i);
+        if (h.scores[i] < 0 || h.lengthTotals[i] < 0) return Refuse(error, "a score or a length total below zero");
+        if (!inGame && (h.names[i][0] != 0 || h.scores[i] != 0 || h.lengthTotals[i] != 0))
+            return Refuse(error, "a one-player game names a result for player 2");
     }
     h.level = ReadLittleEndian<int32_t>(data + kLevelAt);
     h.tapeBytes = ReadLittleEndian<uint32_t>(data + kTapeBytesAt);
@@ -136,7 +141,11 @@ bool ParseReplayHeader(const uint8_t* data, size_t size, ReplayHeader* header, R
         if (data[i] != 0) return Refuse(error, "unknown fields in the header");
     for (size_t i = kEnd; i < kReplayHeaderBytes; ++i)
         if (data[i] != 0) return Refuse(error, "unknown fields in the header");
+    if (h.level < 1 || h.level > kReplayLevels) return Refuse(error, "the level reached is not 1 to 20");
+    if (h.startedAt != 0 && (h.startedAt < kReplayEarliestStart || h.startedAt > kReplayLatestStart))
+        return Refuse(error, "the time the game began is out of range");
     if (h.tapeBytes > kReplayTapeCapacity) return Refuse(error, "the input is longer than any game records");
+    if (h.passes > kReplayMaxPasses) return Refuse(error, "more passes than a game's levels allow");
     *header = h;
     return true;
 }
@@ -147,9 +156,14 @@ bool ParseReplay(const uint8_t* data, size_t size, ReplayHeader* header, const u
     if (h.tapeBytes != size - kReplayHeaderBytes) return Refuse(error, "the input's length does not match the file's");
     uint32_t passes = 0, checkpoints = 0;
     const char* why = nullptr;
-    const bool checked = (h.flags & kReplayOnline) != 0
-                             ? OnlineTape::Check(data + kReplayHeaderBytes, h.tapeBytes, &passes, &checkpoints, &why)
-                             : InputTape::Check(data + kReplayHeaderBytes, h.tapeBytes, &passes, &checkpoints, &why);
+    const bool cutShort = (h.flags & kReplayCutShort) != 0;
+    const uint8_t* body = data + kReplayHeaderBytes;
+    const bool checked =
+        (h.flags & kReplayOnline) != 0
+            ? OnlineTape::Check(body, h.tapeBytes, cutShort ? OnlineTape::Ending::CutShort : OnlineTape::Ending::Whole,
+                                &passes, &checkpoints, &why)
+            : InputTape::Check(body, h.tapeBytes, cutShort ? InputTape::Ending::CutShort : InputTape::Ending::Whole,
+                               &passes, &checkpoints, &why);
     if (!checked) return Refuse(error, why);
     if (passes != h.passes || checkpoints != h.checkpoints)
         return Refuse(error, "the input does not hold the passes and hashes the header counts");

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/NetProtocol.h"
 #include "platform/KeyCodes.h"
 #include "platform/ReadError.h"
 
@@ -16,6 +17,27 @@ constexpr size_t kReplayNameBytes = 20;
 // The largest tape a file may hold, and the buffer the game records into.
 constexpr size_t kReplayTapeCapacity = 256 * 1024;
 constexpr size_t kReplayFileCapacity = kReplayHeaderBytes + kReplayTapeCapacity;
+
+// How far a recorded game can go (docs/replay-format.md, "Bounds").
+// The levels of a game: the level reached is 1 to this.
+constexpr int32_t kReplayLevels = kNetLevels;
+// The most passes from the start to the first state hash, between two of
+// them, or from the last to the end: one level's intro, play and points
+// screens, or a game-over table, generously (10 minutes; the autopilot's
+// longest level takes under 1). Nothing in the rules ends an intro or a
+// table that nobody answers, so a game that stands longer is recorded only
+// to there (cut short, as when the buffer fills).
+constexpr uint32_t kReplayMaxSegmentPasses = 60000;
+// The most passes of a whole recording: twenty such levels' worth, so a
+// whole game of slow levels fits (200 minutes of play; a game longer than
+// that, by continues or standing, is recorded cut short).
+constexpr uint32_t kReplayMaxPasses = static_cast<uint32_t>(kReplayLevels) * kReplayMaxSegmentPasses;
+// When a game can have begun, in seconds since 1970 (0: not known): from
+// 2000-01-01 to the end of 9999, the last year a replay's name can spell.
+constexpr int64_t kReplayEarliestStart = 946684800;
+constexpr int64_t kReplayLatestStart = 253402300799;
+// The ship of a player who is not in the game (player 2 of one).
+constexpr int32_t kReplayNoShip = 2;
 
 enum ReplayFlags : uint8_t {
     kReplayCutShort = 1,  // the tape filled its buffer: the game went on unrecorded

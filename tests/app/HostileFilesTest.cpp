@@ -337,6 +337,32 @@ TEST(HostileReplays, BrokenReplaysAreRefusedOrPlayedToAnEnd) {
         {"passes and hashes the header counts", Set(136, header.passes + 1)},
         {"passes and hashes the header counts", Set(140, header.checkpoints - 1)},
         {"an unknown kind of input", [](Bytes& b) { b.push_back(0x70), Put(b, 132, b.size() - 160); }},
+        // Results and times out of the game's reach.
+        {"the level reached is not 1 to 20", Set(128, 0)},
+        {"the level reached is not 1 to 20", Set(128, 21)},
+        {"a score or a length total below zero", Set(112, 0x80000000)},
+        {"a score or a length total below zero", Set(120, 0xFFFFFFFF)},
+        {"a one-player game names a result for player 2", Set(116, 5)},
+        {"a one-player game names a result for player 2", Set(124, 5)},
+        {"a one-player game names a result for player 2", Set(72, 'B', 1)},
+        {"an unknown ship", Set(96, 1)},
+        {"an unknown ship", Set(92, 2)},
+        {"the time the game began is out of range", Set(144, 5)},
+        {"the time the game began is out of range", Set(148, 0x100)},
+        {"more passes than a game's levels allow", Set(136, kReplayMaxPasses + 1)},
+        // A tape that does not end as a whole recording does.
+        {"the replay ends before its recorded end",
+         [](Bytes& b) { b.resize(b.size() - 12), Put(b, 132, b.size() - 160); }},
+        {"the replay ends before its recorded end",
+         [](Bytes& b) { b.resize(b.size() - 1), Put(b, 132, b.size() - 160); }},
+        {"something after the end of the recording", [](Bytes& b) { b.push_back(0x80), Put(b, 132, b.size() - 160); }},
+        {"a replay cut short holds the end of its recording", Set(38, kReplayCutShort, 1)},
+        // Idle passes beyond what a level can last.
+        {"longer between two state hashes than a level can last",
+         [](Bytes& b) {
+             b.insert(b.end() - 12, kReplayMaxSegmentPasses / 128 + 1, 0xFF);
+             Put(b, 132, b.size() - 160);
+         }},
     };
     for (const auto& [reason, edit] : refused) {
         SCOPED_TRACE(reason);
@@ -362,7 +388,7 @@ TEST(HostileReplays, BrokenReplaysAreRefusedOrPlayedToAnEnd) {
         for (; pass < header.passes + 2 && h.game->replayEnd == Game::ReplayEnd::None; ++pass) h.Pass();
         ASSERT_NE(h.game->replayEnd, Game::ReplayEnd::None) << "byte " << at;
         ++played;
-        if (h.game->replayEnd == Game::ReplayEnd::OutOfStep) ++caught;
+        if (h.game->replayEnd != Game::ReplayEnd::Verified) ++caught;
     }
     // A byte that changes nothing play reads may pass; nearly none does.
     EXPECT_GT(played, 0);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "io/ReplayFile.h"
+
 namespace {
 
 // One read of a pass, as the game would make it, and what it got.
@@ -178,6 +180,32 @@ TEST(InputTape, CheckRefusesStreamsThatBreakTheRules) {
         Perform(player, reads);
         EXPECT_TRUE(player.OutOfStep()) << testing::PrintToString(b);
     }
+}
+
+// A recording stops (as full) where a replay would be longer than a
+// level may last between state hashes, or than a whole game may.
+TEST(InputTape, ARecordingStopsAtTheLongestAReplayMayBe) {
+    static uint8_t buffer[kReplayTapeCapacity];
+    InputTape t;
+    t.Record(buffer, sizeof buffer, false);
+    for (uint32_t pass = 0; pass < kReplayMaxSegmentPasses + 5; ++pass) t.EndPass();
+    EXPECT_TRUE(t.Full());
+    EXPECT_EQ(t.Passes(), kReplayMaxSegmentPasses);
+    uint32_t passes = 0, hashes = 0;
+    const char* why = nullptr;
+    EXPECT_TRUE(InputTape::Check(buffer, t.Size(), InputTape::Ending::CutShort, &passes, &hashes, &why)) << why;
+    EXPECT_FALSE(InputTape::Check(buffer, t.Size(), InputTape::Ending::Whole, &passes, &hashes, &why));
+    EXPECT_STREQ(why, "the replay ends before its recorded end");
+
+    t.Record(buffer, sizeof buffer, false);
+    for (uint32_t pass = 0; !t.Full() && pass < 2 * kReplayMaxPasses; ++pass) {
+        t.EndPass();
+        if (t.Passes() % (kReplayMaxSegmentPasses / 2) == 0) t.Checkpoint(InputTape::kLevelEnd, 1, 0);
+    }
+    EXPECT_TRUE(t.Full());
+    EXPECT_EQ(t.Passes(), kReplayMaxPasses);
+    EXPECT_TRUE(InputTape::Check(buffer, t.Size(), InputTape::Ending::CutShort, &passes, &hashes, &why)) << why;
+    EXPECT_EQ(passes, kReplayMaxPasses);
 }
 
 }  // namespace

@@ -122,6 +122,8 @@ TEST(OnlineTape, MalformedOnlineReplaysAreRefusedBeforeAPassPlays) {
     h.onlinePlayer = 2;
     h.passes = 300;
     h.checkpoints = 6;
+    h.level = 1;
+    h.ships[1] = 0;
     auto file = [&](const Bytes& b, const ReplayHeader& header) {
         Bytes f(kReplayHeaderBytes);
         ReplayHeader withSize = header;
@@ -176,6 +178,11 @@ TEST(OnlineTape, MalformedOnlineReplaysAreRefusedBeforeAPassPlays) {
         {file(Bytes{0x01, 0, 0, 0, 0, 0, 0, 0, 0}, h), "a state hash where none is due"},
         {file(Bytes{0x80 + 99, 0x01, 0, 0}, h), "a state hash is cut short"},
         {file(Bytes(points.begin(), points.end()), h), "a points record is cut short"},
+        {file(Bytes(body.begin(), body.end() - 11), h), "the replay ends before its recorded end"},
+        {header([](ReplayHeader& x) { x.flags = kReplayOnline | kReplayCutShort; }),
+         "a replay cut short holds the end of its recording"},
+        {file(Bytes(kReplayMaxSegmentPasses / 128 + 1, 0xFF), h),
+         "longer between two checkpoints than a level can last"},
     };
     for (const Case& c : cases) {
         EXPECT_FALSE(ParseReplay(c.file.data(), c.file.size(), &parsed, &tape, &error)) << c.why;
@@ -191,6 +198,31 @@ TEST(OnlineTape, MalformedOnlineReplaysAreRefusedBeforeAPassPlays) {
     const Bytes badFile = file(bad, h);
     EXPECT_FALSE(ParseReplay(badFile.data(), badFile.size(), &parsed, &tape, &error));
     EXPECT_STREQ(error.reason, "an unknown level");
+}
+
+// A recording stops (as full) where a replay would be longer than a
+// level may last between checkpoints, or than a whole game may.
+TEST(OnlineTape, ARecordingStopsAtTheLongestAReplayMayBe) {
+    static uint8_t buffer[kReplayTapeCapacity];
+    const uint8_t keys[2] = {};
+    OnlineTape t;
+    t.Record(buffer, sizeof buffer);
+    for (uint32_t pass = 0; pass < kReplayMaxSegmentPasses + 5; ++pass) t.Pass(keys);
+    EXPECT_TRUE(t.Full());
+    EXPECT_EQ(t.Passes(), kReplayMaxSegmentPasses);
+    uint32_t passes = 0, checks = 0;
+    const char* why = nullptr;
+    EXPECT_TRUE(OnlineTape::Check(buffer, t.Size(), OnlineTape::Ending::CutShort, &passes, &checks, &why)) << why;
+
+    t.Record(buffer, sizeof buffer);
+    for (uint32_t pass = 0; !t.Full() && pass < 2 * kReplayMaxPasses; ++pass) {
+        t.Pass(keys);
+        if (t.Passes() % (kReplayMaxSegmentPasses / 2) == 0) t.Checkpoint(OnlineTape::kLevelEnd, 1, 0);
+    }
+    EXPECT_TRUE(t.Full());
+    EXPECT_EQ(t.Passes(), kReplayMaxPasses);
+    EXPECT_TRUE(OnlineTape::Check(buffer, t.Size(), OnlineTape::Ending::CutShort, &passes, &checks, &why)) << why;
+    EXPECT_EQ(passes, kReplayMaxPasses);
 }
 
 }  // namespace
