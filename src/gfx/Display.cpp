@@ -264,10 +264,10 @@ bool CopyRect(const Rect& srcRect, Surface source, const Rect& dest, Surface des
     if (!Inside(srcRect, source->width, source->height)) return false;
     if (destination->clipCount == 0) {
         if (!Inside(dest, destination->width, destination->height)) return false;
-        if (!Resimulating()) CopyPart(*source, srcRect, *destination, dest, dest, keyed);
+        if (!DrawingLeftOut()) CopyPart(*source, srcRect, *destination, dest, dest, keyed);
         return true;
     }
-    if (Resimulating()) return true;
+    if (DrawingLeftOut()) return true;
     const Rect whole{0, 0, destination->width, destination->height};
     for (int i = 0; i < destination->clipCount; ++i) {
         Rect visible = Intersect(Intersect(dest, destination->clipRects[i]), whole);
@@ -378,12 +378,12 @@ bool BlitStretched(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface
 }
 
 void ClearSurface(Surface surface, uint8_t colour) {
-    if (!surface || !surface->pixels || Resimulating()) return;
+    if (!surface || !surface->pixels || DrawingLeftOut()) return;
     std::memset(surface->pixels, colour, static_cast<size_t>(surface->width) * surface->height);
 }
 
 void FillRect(int left, int top, int right, int bottom, Surface surface, uint8_t colour) {
-    if (!surface || !surface->pixels || Resimulating()) return;
+    if (!surface || !surface->pixels || DrawingLeftOut()) return;
     const Rect r{left, top, right, bottom};
     if (Empty(r)) return;
     const Rect whole{0, 0, surface->width, surface->height};

@@ -22,3 +22,12 @@ public:
 private:
     bool was_;
 };
+
+// A game nobody watches (the runner checking a replay): drawing is left out
+// as in a pass run again, and the headless host mixes no sound, while input,
+// ticks and play go on as ever. Play's state is the same either way
+// (drawing and sound never decide it: the sync test holds them to that).
+bool Unwatched();
+void SetUnwatched(bool unwatched);
+// Whether drawing is left out now: in a pass run again, or unwatched.
+bool DrawingLeftOut();

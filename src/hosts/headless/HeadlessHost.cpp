@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Resimulation.h"
+
 namespace {
 
 void CopyText(char* out, int outSize, const char* text) {
@@ -108,7 +110,7 @@ void HeadlessHost::EndPass(uint32_t passStart) {
     ticks_ += 10;
     ++passCount_;
     padTickDue_ = true;
-    if (audioSource_ != nullptr) {
+    if (audioSource_ != nullptr && !Unwatched()) {
         // The mixer is called under the audio lock, as on a real device.
         LockAudio();
         audioSource_->Render(audio_, kFramesPerPass, kAudioRate);
