@@ -72,7 +72,7 @@
     times: { loaded: 0, started: 0, firstFrame: 0 },
     runs: 0,
     // A replay watched: its name, 'watching', 'verified', 'out of step',
-    // 'left' or 'refused', the state hashes matched, the level it lost step
+    // 'not verified' (cut short, ended early, other results), 'left' or 'refused', the state hashes matched, the level it lost step
     // at, what the player was told, and when it began and ended.
     replay: { name: '', state: '', hashes: 0, level: 0, text: '', began: 0, ended: 0 },
     // Lists the kept replays again; resolves to how many there are.
@@ -193,16 +193,18 @@
       Object.assign(replay, { state, hashes, level, text });
       if (state !== 'watching') replay.ended = performance.now();
       const note = $('replay-note');
-      note.classList.toggle('bad', state === 'refused' || state === 'out of step');
+      const bad = state === 'refused' || state === 'out of step' || state === 'not verified';
+      note.classList.toggle('bad', bad);
       const matched = `${hashes} state hash${hashes === 1 ? '' : 'es'}`;
       note.textContent = {
         watching: `Watching ${replay.name}: ${matched} matched so far.`,
         verified: `${replay.name} played to its end: all ${matched} matched.`,
         'out of step': `${replay.name} went out of step at level ${level} (${matched} matched before).`,
         left: `${replay.name}: left after ${matched} matched.`,
+        'not verified': `${replay.name}: ${text}`,
         refused: text,
       }[state] || '';
-      if (state === 'refused' || state === 'out of step') page.showMessage('VoidCrawl', text);
+      if (bad) page.showMessage('VoidCrawl', text);
       showCount();
     },
 

@@ -594,9 +594,9 @@ void Game::DrawWatchStatus() {
 void Game::EndWatching() {
     watchingReplay = false;
     replayPending_ = false;
-    if (replayEnd == ReplayEnd::OutOfStep)
-        std::fprintf(stderr, "voidcrawl: the replay went out of step at level %d\n",
-                     static_cast<int>(replayOutOfStepLevel));
+    if (replayEnd != ReplayEnd::None && replayEnd != ReplayEnd::Verified)
+        std::fprintf(stderr, "voidcrawl: the replay is not verified: %s\n", replayVerdict);
+    replaySource_[0] = '\0';
     tape.Stop();
     online.EndReplay();
     if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
@@ -736,6 +736,7 @@ void Game::PlayReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
     replayPending_ = true;
     replayEnd = ReplayEnd::None;
     replayOutOfStepLevel = 0;
+    replayVerdict[0] = '\0';
 }
 
 // The game as the recording's confirmation left it, then its first pass.
@@ -805,10 +806,42 @@ void Game::CheckpointsAfterPass() {
     tape.EndPass();
     if (tape.Recording() && save) SaveReplay();
     if (tape.Playing() && (tape.OutOfStep() || tape.Finished())) {
-        replayEnd = tape.OutOfStep() ? ReplayEnd::OutOfStep : ReplayEnd::Verified;
-        replayOutOfStepLevel = tape.OutOfStepLevel() != 0 ? tape.OutOfStepLevel() : match.levelIndex + 1;
+        JudgeReplayEnd();
         tape.Stop();
     }
+}
+
+void Game::NoteReplaySource(const char* name, const uint8_t* bytes, size_t size) {
+    std::snprintf(replaySource_, sizeof replaySource_, "%s", name);
+    replaySourceBytes_ = bytes;
+    replaySourceSize_ = size;
+}
+
+void Game::JudgeReplayEnd() {
+    ReplayPlayed played;
+    if ((replayHeader.flags & kReplayOnline) != 0) {
+        const OnlineTape& taped = online.Tape();
+        played.outOfStep = taped.OutOfStep();
+        played.outOfStepLevel = taped.OutOfStepLevel();
+        // (A viewer who leaves at the table, with only the stop to come,
+        // has seen the game to its end.)
+        played.stopTaken = taped.StopTaken() || taped.PeekCheckpointKind() == OnlineTape::kStop;
+        played.bodyDone = taped.Finished();
+    } else {
+        played.outOfStep = tape.OutOfStep();
+        played.outOfStepLevel = tape.OutOfStepLevel();
+        played.stopTaken = tape.StopTaken();
+        played.bodyDone = tape.Finished();
+    }
+    played.level = match.levelIndex + 1;
+    for (int i = 0; i < 2; ++i) {
+        played.scores[i] = match.worms[i].score;
+        played.lengthTotals[i] = match.worms[i].lengthTotal;
+    }
+    replayEnd = JudgeReplay(replayHeader, played, &replayOutOfStepLevel, replayVerdict, sizeof replayVerdict);
+    if (replayEnd == ReplayEnd::Verified && replaySource_[0] != '\0')
+        RecordCheckedReplay(replaySource_, replaySourceBytes_, replaySourceSize_, replayHeader);
+    replaySource_[0] = '\0';
 }
 
 // The end of a recording or a replay: the last state hash, then the file
@@ -818,26 +851,19 @@ void Game::StopTape() {
         online.StopRecording(*this);
         SaveReplay();
     }
-    if (online.Replaying() && replayEnd == ReplayEnd::None) {
-        // The viewer left a watched online game at its table: in step when
-        // only the recording's end was left to come.
-        const OnlineTape& taped = online.Tape();
-        const bool ok = !taped.OutOfStep() && (taped.Finished() || taped.PeekCheckpointKind() == OnlineTape::kStop);
-        replayEnd = ok ? ReplayEnd::Verified : ReplayEnd::OutOfStep;
-        replayOutOfStepLevel = taped.OutOfStepLevel() != 0 ? taped.OutOfStepLevel() : match.levelIndex + 1;
-    }
+    if (online.Replaying() && replayEnd == ReplayEnd::None) JudgeReplayEnd();  // left at its table
     online.EndReplay();
     if (tape.GetMode() == InputTape::Mode::Off) return;
     const bool recording = tape.Recording();
-    tape.Checkpoint(InputTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
-    tape.EndPass();
-    if (recording) {
-        SaveReplay();
-    } else {
-        const bool ok = !tape.OutOfStep() && tape.Finished();
-        replayEnd = ok ? ReplayEnd::Verified : ReplayEnd::OutOfStep;
-        replayOutOfStepLevel = tape.OutOfStepLevel() != 0 ? tape.OutOfStepLevel() : match.levelIndex + 1;
+    // (A replay cut short has no stop: its tape may end just before it.)
+    if (recording || !tape.Finished()) {
+        tape.Checkpoint(InputTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
+        tape.EndPass();
     }
+    if (recording)
+        SaveReplay();
+    else
+        JudgeReplayEnd();
     tape.Stop();
 }
 
@@ -857,9 +883,12 @@ void Game::SaveReplay() {
     h.checkpoints = onlineGame ? taped.Checks() : tape.Checkpoints();
     WriteReplayHeader(h, replayFile);
     SaveResult result;
-    if (SaveReplayFile(replayFile, kReplayHeaderBytes + h.tapeBytes, static_cast<std::time_t>(h.startedAt), replayName,
-                       &result))
+    const size_t size = kReplayHeaderBytes + h.tapeBytes;
+    if (SaveReplayFile(replayFile, size, static_cast<std::time_t>(h.startedAt), replayName, &result)) {
+        // The game reached these results itself: the replay may stand behind them.
+        RecordCheckedReplay(replayName, replayFile, size, h);
         return;
+    }
     // As a failed save of the tables: the player is told, in words.
     char text[kSaveReasonSize + 64];
     std::snprintf(text, sizeof text, "The game's replay was not saved: %s", result.reason);

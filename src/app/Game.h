@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "app/OnlinePlay.h"
+#include "app/Replay.h"
 #include "gfx/Display.h"
 #include "gfx/Font.h"
 #include "gfx/ImageLoader.h"
@@ -116,11 +117,19 @@ public:
     bool watchingReplay = false;
     int32_t watchSpeed = 1;
     bool watchPaused = false;
-    enum class ReplayEnd { None, Verified, OutOfStep };
-    // Set once a replay has played to its end or lost step; the level it
-    // lost step at, and the state hashes that matched.
+    using ReplayEnd = ReplayVerdict;
+    // Set once a replay has stopped playing (JudgeReplay's verdict); the
+    // level it names (where it lost step or stopped), and the verdict in words.
     ReplayEnd replayEnd = ReplayEnd::None;
     int32_t replayOutOfStepLevel = 0;
+    char replayVerdict[200] = {};
+    // The replay's end: what play reached is judged against the header
+    // (JudgeReplay), once. A replay from the replay folder (NoteReplaySource)
+    // that verifies joins the checked results.
+    void JudgeReplayEnd();
+    // The replay to be played is the file `name` of the replay folder, with
+    // these bytes.
+    void NoteReplaySource(const char* name, const uint8_t* bytes, size_t size);
     // The state hashes a replay has matched so far.
     uint32_t ReplayHashes() const {
         return (replayHeader.flags & kReplayOnline) != 0 ? online.Tape().Checks() : tape.Checkpoints();
@@ -175,6 +184,11 @@ private:
     // back on the menu, TWO PLAYERS asks again.
     bool onlineFromScreen_ = false;
     const uint8_t* replayTape_ = nullptr;
+    // The replay being played, when it is a file of the replay folder: its
+    // name, size and bytes' hash (the bytes may be gone by its end).
+    char replaySource_[kReplayNameSize] = {};
+    size_t replaySourceSize_ = 0;
+    const uint8_t* replaySourceBytes_ = nullptr;
     bool replayPending_ = false;
     int32_t tapeLevelIndex_ = 0;
     uint8_t tapeAllDone_ = 0;

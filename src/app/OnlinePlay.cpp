@@ -540,8 +540,7 @@ void OnlinePlay::AfterPass(Game& game) {
             tape_.Checkpoint(OnlineTape::kStop, level, MatchStateHash(match));
     }
     if (tape_.OutOfStep() || replayEndsHere_) {
-        game.replayEnd = tape_.OutOfStep() ? Game::ReplayEnd::OutOfStep : Game::ReplayEnd::Verified;
-        game.replayOutOfStepLevel = tape_.OutOfStepLevel() != 0 ? tape_.OutOfStepLevel() : level;
+        game.JudgeReplayEnd();
         tape_.Stop();
     }
 }

@@ -1,16 +1,21 @@
 #include "app/Replay.h"
 
 #include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "app/CommandLine.h"
 #include "io/InputTape.h"
+#include "match/FoodSet.h"
 #include "platform/GameFile.h"
 #include "platform/LittleEndian.h"
 #include "screens/HighScoreTable.h"
 #include "world/Difficulty.h"
+#include "world/Worm.h"
 
 namespace {
 
@@ -27,14 +32,149 @@ bool IsReplayName(const char* name) {
            name[0] != '.';
 }
 
-// Whether the replay's game is behind the entry `r` of the difficulty's table.
-bool Behind(const HighScoreRecord& r, int32_t difficulty, const ReplayHeader& h) {
-    if (r.score <= 0 || difficulty != h.difficulty || r.level != h.level) return false;
-    for (int p = 0; p < h.players; ++p)
-        if (r.score == h.scores[p] && r.lengthTotal == h.lengthTotals[p] &&
-            std::strncmp(r.name, h.names[p], sizeof r.name) == 0)
+static_assert(Match::kLevels == kReplayLevels, "a replay's levels are the game's");
+static_assert(kReplayNoShip == kShipTypes, "a replay's missing ship names no ship type");
+
+// The most a worm's score grows in a pass: it enters at most one cell a
+// pass and eats what is there, or scores its jump.
+constexpr int64_t kMaxScorePerPass = std::max<int64_t>(BestFoodScore(), kJumpScoreRange - 1);
+// The most a worm's length total grows in a pass: by its length (under
+// kWormSegments) when it crashes and when it leaves through its exit.
+constexpr int64_t kMaxLengthPerPass = 2 * static_cast<int64_t>(kWormSegments);
+
+// ---- checked results -----------------------------------------------------------
+
+// The record's file: magic, version, count, then the entries.
+constexpr char kCheckedMagic[4] = {'V', 'C', 'R', 'R'};
+constexpr uint16_t kCheckedVersion = 1;
+constexpr size_t kCheckedHeadBytes = 8;
+enum CheckedOffset : size_t {
+    kCkNameAt = 0,
+    kCkSizeAt = kReplayNameSize,
+    kCkHashAt = kCkSizeAt + 4,
+    kCkDifficultyAt = kCkHashAt + 8,
+    kCkPlayersAt = kCkDifficultyAt + 1,
+    kCkLevelAt = kCkPlayersAt + 3,
+    kCkScoresAt = kCkLevelAt + 4,
+    kCkLengthsAt = kCkScoresAt + 8,
+    kCkNamesAt = kCkLengthsAt + 8,
+    kCheckedEntryBytes = kCkNamesAt + 2 * kReplayNameBytes,
+};
+constexpr size_t kCheckedFileBytes = kCheckedHeadBytes + kCheckedReplaysKept * kCheckedEntryBytes;
+
+struct CheckedReplay {
+    char file[kReplayNameSize] = {};
+    uint32_t size = 0;
+    uint64_t hash = 0;
+    int32_t difficulty = 0;
+    int32_t players = 0;
+    int32_t level = 0;
+    int32_t scores[2] = {};
+    int32_t lengthTotals[2] = {};
+    char names[2][kReplayNameBytes] = {};
+};
+
+// The record as read: `ok` false when the file is there but cannot be read
+// or is not one (then it is never written over).
+struct CheckedReplays {
+    CheckedReplay entries[kCheckedReplaysKept];
+    int count = 0;
+    bool ok = true;
+};
+
+bool CheckedPath(char* out, size_t outSize) {
+    return UserFilePath(kCheckedReplaysFile, out, static_cast<int>(outSize));
+}
+
+void LoadChecked(CheckedReplays* c) {
+    static uint8_t bytes[kCheckedFileBytes + 1];
+    c->count = 0;
+    c->ok = true;
+    char path[kMaxUserPath];
+    if (!CheckedPath(path, sizeof path)) return;
+    const ReadResult read = ReadPlayerFile(path, bytes, sizeof bytes);
+    if (read.status == ReadStatus::Missing) return;
+    const uint16_t count = read.size >= kCheckedHeadBytes ? ReadLittleEndian<uint16_t>(bytes + 6) : 0;
+    if (read.status != ReadStatus::Read || read.longer || read.size < kCheckedHeadBytes ||
+        std::memcmp(bytes, kCheckedMagic, sizeof kCheckedMagic) != 0 ||
+        ReadLittleEndian<uint16_t>(bytes + 4) != kCheckedVersion || count > kCheckedReplaysKept ||
+        read.size != kCheckedHeadBytes + count * kCheckedEntryBytes) {
+        c->ok = false;
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const uint8_t* e = bytes + kCheckedHeadBytes + i * kCheckedEntryBytes;
+        CheckedReplay& r = c->entries[i];
+        std::memcpy(r.file, e + kCkNameAt, sizeof r.file);
+        r.file[sizeof r.file - 1] = 0;
+        r.size = ReadLittleEndian<uint32_t>(e + kCkSizeAt);
+        r.hash = ReadLittleEndian<uint64_t>(e + kCkHashAt);
+        r.difficulty = e[kCkDifficultyAt];
+        r.players = e[kCkPlayersAt];
+        r.level = ReadLittleEndian<int32_t>(e + kCkLevelAt);
+        for (int p = 0; p < 2; ++p) {
+            r.scores[p] = ReadLittleEndian<int32_t>(e + kCkScoresAt + 4 * p);
+            r.lengthTotals[p] = ReadLittleEndian<int32_t>(e + kCkLengthsAt + 4 * p);
+            std::memcpy(r.names[p], e + kCkNamesAt + p * kReplayNameBytes, kReplayNameBytes);
+            r.names[p][kReplayNameBytes - 1] = 0;
+        }
+        if (r.players < 1 || r.players > 2) r.players = 0;  // links to nothing
+    }
+    c->count = count;
+}
+
+bool SaveChecked(const CheckedReplays& c, SaveResult* result) {
+    static uint8_t bytes[kCheckedFileBytes];
+    std::memset(bytes, 0, sizeof bytes);
+    std::memcpy(bytes, kCheckedMagic, sizeof kCheckedMagic);
+    WriteLittleEndian<uint16_t>(bytes + 4, kCheckedVersion);
+    WriteLittleEndian<uint16_t>(bytes + 6, static_cast<uint16_t>(c.count));
+    for (int i = 0; i < c.count; ++i) {
+        uint8_t* e = bytes + kCheckedHeadBytes + i * kCheckedEntryBytes;
+        const CheckedReplay& r = c.entries[i];
+        std::memcpy(e + kCkNameAt, r.file, sizeof r.file - 1);
+        WriteLittleEndian<uint32_t>(e + kCkSizeAt, r.size);
+        WriteLittleEndian<uint64_t>(e + kCkHashAt, r.hash);
+        e[kCkDifficultyAt] = static_cast<uint8_t>(r.difficulty);
+        e[kCkPlayersAt] = static_cast<uint8_t>(r.players);
+        WriteLittleEndian<int32_t>(e + kCkLevelAt, r.level);
+        for (int p = 0; p < 2; ++p) {
+            WriteLittleEndian<int32_t>(e + kCkScoresAt + 4 * p, r.scores[p]);
+            WriteLittleEndian<int32_t>(e + kCkLengthsAt + 4 * p, r.lengthTotals[p]);
+            std::memcpy(e + kCkNamesAt + p * kReplayNameBytes, r.names[p], kReplayNameBytes - 1);
+        }
+    }
+    char path[kMaxUserPath];
+    if (!CheckedPath(path, sizeof path)) {
+        std::snprintf(result->reason, sizeof result->reason, "its path is too long");
+        return false;
+    }
+    return SaveBytes(path, bytes, kCheckedHeadBytes + c.count * kCheckedEntryBytes, result, kSaveReplace);
+}
+
+// Whether the checked replay's game is behind the entry `r` of the difficulty's table.
+bool Behind(const HighScoreRecord& r, int32_t difficulty, const CheckedReplay& c) {
+    if (r.score <= 0 || difficulty != c.difficulty || r.level != c.level) return false;
+    for (int p = 0; p < c.players; ++p)
+        if (r.score == c.scores[p] && r.lengthTotal == c.lengthTotals[p] &&
+            std::strncmp(r.name, c.names[p], sizeof r.name) == 0)
             return true;
     return false;
+}
+
+// Whether the file's bytes are the ones checked.
+bool BytesAreChecked(const CheckedReplay& c, const uint8_t* data, size_t size) {
+    return size == c.size && ReplayBytesHash(data, size) == c.hash;
+}
+
+// Reads the checked replay's file into `buffer` (at least a file's capacity)
+// and says whether its bytes are the ones checked.
+bool ReadChecked(const CheckedReplay& c, uint8_t* buffer, size_t capacity, size_t* size) {
+    char path[kMaxUserPath];
+    if (!ReplayPath(c.file, path, sizeof path)) return false;
+    const ReadResult read = ReadPlayerFile(path, buffer, capacity);
+    *size = read.size;
+    return read.status == ReadStatus::Read && !read.longer && BytesAreChecked(c, buffer, read.size);
 }
 
 // The high-score tables as they are on disk, for the links to replays.
@@ -58,10 +198,17 @@ struct Tables {
         }
     }
 
-    // Whether one of the replay's players has an entry.
-    bool Hold(const ReplayHeader& h) const {
-        for (const HighScoreRecord& r : records[h.difficulty])
-            if (Behind(r, h.difficulty, h)) return true;
+    // Whether the file `name`, whose bytes are `data`, is a checked replay
+    // whose game has an entry.
+    bool Hold(const CheckedReplays& checked, const char* name, const uint8_t* data, size_t size) const {
+        for (int i = 0; i < checked.count; ++i) {
+            const CheckedReplay& c = checked.entries[i];
+            if (std::strcmp(c.file, name) != 0 || c.difficulty < 0 || c.difficulty >= kDifficulties) continue;
+            if (!BytesAreChecked(c, data, size)) return false;
+            for (const HighScoreRecord& r : records[c.difficulty])
+                if (Behind(r, c.difficulty, c)) return true;
+            return false;
+        }
         return false;
     }
 };
@@ -84,7 +231,69 @@ uint64_t PlayDataHash() {
     return h.Value();
 }
 
+uint64_t ReplayBytesHash(const uint8_t* data, size_t size) {
+    Fnv64 h;
+    h.Bytes(data, size);
+    return h.Value();
+}
+
+ReplayVerdict JudgeReplay(const ReplayHeader& h, const ReplayPlayed& played, int32_t* level, char* words,
+                          size_t wordsSize) {
+    *level = played.level;
+    if (played.outOfStep) {
+        if (played.outOfStepLevel != 0) *level = played.outOfStepLevel;
+        std::snprintf(words, wordsSize, "out of step at level %d", static_cast<int>(*level));
+        return ReplayVerdict::OutOfStep;
+    }
+    if ((h.flags & kReplayCutShort) != 0) {
+        if (!played.bodyDone) {
+            std::snprintf(words, wordsSize, "the replay ends before its recording does (level %d)",
+                          static_cast<int>(*level));
+            return ReplayVerdict::EndsEarly;
+        }
+        std::snprintf(words, wordsSize,
+                      "cut short: in step as far as it was recorded (level %d), but the game outgrew its recording, "
+                      "so its result is not proven",
+                      static_cast<int>(*level));
+        return ReplayVerdict::CutShort;
+    }
+    if (!played.stopTaken) {
+        std::snprintf(words, wordsSize, "the replay ends before its recorded end (level %d)", static_cast<int>(*level));
+        return ReplayVerdict::EndsEarly;
+    }
+    if (played.level != h.level) {
+        std::snprintf(words, wordsSize, "the game played to level %d, but the replay claims level %d",
+                      static_cast<int>(played.level), static_cast<int>(h.level));
+        return ReplayVerdict::ResultsDiffer;
+    }
+    for (int p = 0; p < h.players; ++p) {
+        if (played.scores[p] == h.scores[p] && played.lengthTotals[p] == h.lengthTotals[p]) continue;
+        std::snprintf(words, wordsSize,
+                      "player %d's game ended with score %d and length %d, but the replay claims score %d and "
+                      "length %d",
+                      p + 1, static_cast<int>(played.scores[p]), static_cast<int>(played.lengthTotals[p]),
+                      static_cast<int>(h.scores[p]), static_cast<int>(h.lengthTotals[p]));
+        return ReplayVerdict::ResultsDiffer;
+    }
+    std::snprintf(words, wordsSize, "verified");
+    return ReplayVerdict::Verified;
+}
+
 bool ReplayFitsThisGame(const ReplayHeader& header, uint64_t dataHash, char* why, size_t whySize) {
+    // What the players claim must be within what the passes can reach.
+    const int64_t passes = header.passes;
+    for (int p = 0; p < header.players; ++p) {
+        if (header.scores[p] > passes * kMaxScorePerPass) {
+            std::snprintf(why, whySize, "player %d's score %d is more than %u passes can reach", p + 1,
+                          static_cast<int>(header.scores[p]), header.passes);
+            return false;
+        }
+        if (header.lengthTotals[p] > passes * kMaxLengthPerPass) {
+            std::snprintf(why, whySize, "player %d's length total %d is more than %u passes can reach", p + 1,
+                          static_cast<int>(header.lengthTotals[p]), header.passes);
+            return false;
+        }
+    }
     if (std::strcmp(header.gameVersion, kGameVersion) != 0) {
         std::snprintf(why, whySize, "the replay was recorded by VoidCrawl %s; this is VoidCrawl %s", header.gameVersion,
                       kGameVersion);
@@ -168,64 +377,106 @@ int PruneReplays() {
     if (count <= kReplaysKept) return 0;
     Tables tables;
     tables.Load();
+    static CheckedReplays checked;
+    LoadChecked(&checked);
+    static uint8_t file[kReplayFileCapacity];
     int deleted = 0;
     for (int i = 0; i < count - kReplaysKept; ++i) {
         char path[kMaxUserPath];
         if (!ReplayPath(names[i], path, sizeof path)) continue;
-        uint8_t head[kReplayHeaderBytes];
-        const ReadResult read = ReadPlayerFile(path, head, sizeof head);
+        const ReadResult read = ReadPlayerFile(path, file, sizeof file);
         ReplayHeader header;
         // A file that is not a readable replay is not the game's to delete.
-        if (read.status != ReadStatus::Read || !ParseReplayHeader(head, read.size, &header, nullptr)) continue;
-        if (tables.Hold(header)) continue;
+        if (read.status != ReadStatus::Read || !ParseReplayHeader(file, read.size, &header, nullptr)) continue;
+        if (tables.Hold(checked, names[i], file, read.longer ? 0 : read.size)) continue;
         if (DeletePlayerFile(path)) ++deleted;
     }
     return deleted;
 }
 
-namespace {
-
-// Calls seen(name, header) for every readable replay in the folder; `wanted`
-// first says whether a name is worth reading.
-template <typename Wanted, typename Seen>
-void EachReplayHeader(Wanted wanted, Seen seen) {
-    char folder[kMaxUserPath];
-    if (!UserFilePath(kReplayFolder, folder, sizeof folder)) return;
-    DIR* dir = opendir(folder);
-    if (dir == nullptr) return;
-    while (const dirent* entry = readdir(dir)) {
-        if (!IsReplayName(entry->d_name) || !wanted(entry->d_name)) continue;
-        char path[kMaxUserPath];
-        if (!ReplayPath(entry->d_name, path, sizeof path)) continue;
-        uint8_t head[kReplayHeaderBytes];
-        const ReadResult read = ReadPlayerFile(path, head, sizeof head);
-        ReplayHeader header;
-        if (read.status == ReadStatus::Read && ParseReplayHeader(head, read.size, &header, nullptr))
-            seen(entry->d_name, header);
+bool RecordCheckedReplay(const char* name, const uint8_t* data, size_t size, const ReplayHeader& header) {
+    static CheckedReplays checked;
+    LoadChecked(&checked);
+    if (!checked.ok) {
+        std::fprintf(stderr, "voidcrawl: the replays' checked results (%s) cannot be read: not written over\n",
+                     kCheckedReplaysFile);
+        return false;
     }
-    closedir(dir);
+    // The entry of this name goes, and the oldest beyond room (names sort
+    // by when their games began); the new one is added.
+    int kept = 0;
+    for (int i = 0; i < checked.count; ++i)
+        if (std::strcmp(checked.entries[i].file, name) != 0) checked.entries[kept++] = checked.entries[i];
+    checked.count = kept;
+    if (checked.count == kCheckedReplaysKept) {
+        int oldest = 0;
+        for (int i = 1; i < checked.count; ++i)
+            if (std::strcmp(checked.entries[i].file, checked.entries[oldest].file) < 0) oldest = i;
+        checked.entries[oldest] = checked.entries[--checked.count];
+    }
+    CheckedReplay& c = checked.entries[checked.count++];
+    c = CheckedReplay();
+    std::snprintf(c.file, sizeof c.file, "%s", name);
+    c.size = static_cast<uint32_t>(size);
+    c.hash = ReplayBytesHash(data, size);
+    c.difficulty = header.difficulty;
+    c.players = header.players;
+    c.level = header.level;
+    for (int p = 0; p < 2; ++p) {
+        c.scores[p] = header.scores[p];
+        c.lengthTotals[p] = header.lengthTotals[p];
+        std::memcpy(c.names[p], header.names[p], sizeof c.names[p] - 1);
+    }
+    SaveResult result;
+    if (SaveChecked(checked, &result)) return true;
+    std::fprintf(stderr, "voidcrawl: the replays' checked results were not saved: %s\n", result.reason);
+    return false;
 }
 
-}  // namespace
+bool ReplayFolderName(const char* path, char* name) {
+    char folder[kMaxUserPath];
+    if (!UserFilePath(kReplayFolder, folder, sizeof folder)) return false;
+    char realFolder[PATH_MAX], realFile[PATH_MAX];
+    if (realpath(folder, realFolder) == nullptr || realpath(path, realFile) == nullptr) return false;
+    const size_t n = std::strlen(realFolder);
+    const char* bare = realFile + n + 1;
+    if (std::strncmp(realFile, realFolder, n) != 0 || realFile[n] != '/' || std::strchr(bare, '/') != nullptr ||
+        !IsReplayName(bare))
+        return false;
+    std::snprintf(name, kReplayNameSize, "%s", bare);
+    return true;
+}
 
 void FindReplaysBehind(const HighScoreRecord* records, int count, int32_t difficulty, uint8_t* has) {
     for (int i = 0; i < count; ++i) has[i] = 0;
-    EachReplayHeader([](const char*) { return true; },
-                     [&](const char*, const ReplayHeader& header) {
-                         for (int i = 0; i < count; ++i)
-                             if (Behind(records[i], difficulty, header)) has[i] = 1;
-                     });
+    static CheckedReplays checked;
+    LoadChecked(&checked);
+    static uint8_t file[kReplayFileCapacity];
+    for (int e = 0; e < checked.count; ++e) {
+        const CheckedReplay& c = checked.entries[e];
+        bool wanted = false;
+        for (int i = 0; i < count; ++i) wanted = wanted || (!has[i] && Behind(records[i], difficulty, c));
+        size_t size = 0;
+        // Only a file whose bytes are the ones checked is linked.
+        if (!wanted || !ReadChecked(c, file, sizeof file, &size)) continue;
+        for (int i = 0; i < count; ++i)
+            if (Behind(records[i], difficulty, c)) has[i] = 1;
+    }
 }
 
 bool LoadReplayFor(const HighScoreRecord& record, int32_t difficulty, uint8_t* buffer, size_t capacity, size_t* size) {
-    char best[kReplayNameSize] = {};
-    EachReplayHeader([&](const char* name) { return std::strcmp(name, best) > 0; },
-                     [&](const char* name, const ReplayHeader& header) {
-                         if (Behind(record, difficulty, header)) std::snprintf(best, sizeof best, "%s", name);
-                     });
-    char path[kMaxUserPath];
-    if (best[0] == '\0' || !ReplayPath(best, path, sizeof path)) return false;
-    const ReadResult read = ReadPlayerFile(path, buffer, capacity);
-    *size = read.size;
-    return read.status == ReadStatus::Read && !read.longer;
+    static CheckedReplays checked;
+    LoadChecked(&checked);
+    // The newest checked replay behind the entry whose bytes are the ones checked.
+    bool tried[kCheckedReplaysKept] = {};
+    for (;;) {
+        int best = -1;
+        for (int e = 0; e < checked.count; ++e)
+            if (!tried[e] && Behind(record, difficulty, checked.entries[e]) &&
+                (best < 0 || std::strcmp(checked.entries[e].file, checked.entries[best].file) > 0))
+                best = e;
+        if (best < 0) return false;
+        tried[best] = true;
+        if (ReadChecked(checked.entries[best], buffer, capacity, size)) return true;
+    }
 }

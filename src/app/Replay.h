@@ -26,6 +26,32 @@ uint64_t PlayDataHash();
 // differs in `why` ("recorded by VoidCrawl 1.0.1, this is 1.0.0").
 bool ReplayFitsThisGame(const ReplayHeader& header, uint64_t dataHash, char* why, size_t whySize);
 
+// How playing a replay ended, as the window, the runner and the page say
+// it: still playing (or left by the viewer), a proof of its result (played
+// to its recorded end, every state hash matched, the results reached the
+// header's), in step as far as it was recorded but cut short (no proof of
+// the result), out of step, ended before its recorded end, or reached
+// other results than the header claims.
+enum class ReplayVerdict : uint8_t { None, Verified, CutShort, OutOfStep, EndsEarly, ResultsDiffer };
+
+// What playing a replay reached where it stopped.
+struct ReplayPlayed {
+    bool outOfStep = false;
+    int32_t outOfStepLevel = 0;  // the level the failed state hash named (0: none)
+    bool stopTaken = false;      // the recording's stop was reached and matched
+    bool bodyDone = false;       // every byte of the body was played
+    int32_t level = 0;           // the level play is on (1-20)
+    int32_t scores[2] = {};
+    int32_t lengthTotals[2] = {};
+};
+
+// The one verdict on a replay that has stopped playing: its kind, the level
+// it names (where it lost step or stopped) and the verdict in words
+// ("out of step at level 3", "the replay ends before its recorded end
+// (level 4)", ...), which the runner prints and the page shows.
+ReplayVerdict JudgeReplay(const ReplayHeader& header, const ReplayPlayed& played, int32_t* level, char* words,
+                          size_t wordsSize);
+
 // The most frames playing the replay takes: a pass each, and for an
 // online game the game's own frames between levels and before the table.
 int64_t ReplayFrames(const ReplayHeader& header);
@@ -35,6 +61,25 @@ int64_t ReplayFrames(const ReplayHeader& header);
 // first save, when a new one is chosen from `now` (and the older replays
 // are pruned); later saves of the same game (a continue) replace it.
 bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* name, SaveResult* result);
+
+// Checked results: the replay files whose results the game knows, because
+// it recorded them itself (it reached them live) or played them to a
+// verdict of Verified: each file's name, size and hash of its bytes, with
+// the results (from the header the game wrote or checked). The links to the
+// tables and the pruning use only these; a file whose bytes are not the
+// ones checked is behind no entry. Kept in the user folder through the
+// save helper, the newest kCheckedReplaysKept.
+constexpr const char kCheckedReplaysFile[] = "replay-results.dat";
+constexpr int kCheckedReplaysKept = 128;
+// Notes the replay file `name` (a bare name in the replay folder) with
+// `data`'s bytes and the results `header` holds; false (with the reason on
+// stderr) when the record cannot be kept.
+bool RecordCheckedReplay(const char* name, const uint8_t* data, size_t size, const ReplayHeader& header);
+// The bare name of `path` when it lies in the user folder's replay folder
+// (into `name`, kReplayNameSize); false otherwise.
+bool ReplayFolderName(const char* path, char* name);
+// The hash the checked results hold of a file's bytes.
+uint64_t ReplayBytesHash(const uint8_t* data, size_t size);
 
 // Reads into `buffer` the newest replay whose game is behind the entry
 // `record` of the difficulty's table; false when there is none.

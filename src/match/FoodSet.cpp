@@ -11,11 +11,7 @@ constexpr int kPlacementTries = 100000;
 
 void FoodSet::Init(ArenaGrid* g) {
     grid = g;
-    const FoodType table[kTypes] = {
-        {0, kSoundGrow1, 2, 200, 0},  {1, kSoundGrow2, 4, 500, 0},  {2, kSoundGrow3, 5, 800, 0},
-        {3, kSoundGrow4, 7, 1400, 0}, {4, kSoundAttach, 0, 800, 1},
-    };
-    for (int i = 0; i < kTypes; ++i) types[i] = table[i];
+    for (int i = 0; i < kTypes; ++i) types[i] = kFoodTypeTable[i];
     foodImage = CreateSurface(kFoodSheetWidth, kFoodSheetHeight, VideoMemory);
     SetSourceColorKey(0, 0, foodImage);
     loader.LoadSurface("grafik\\food.dat", foodImage, nullptr);

@@ -4,6 +4,7 @@
 #include "gfx/Display.h"
 #include "gfx/ImageLoader.h"
 #include "gfx/Sprite.h"
+#include "io/SoundSlots.h"
 #include "match/FoodSheet.h"
 #include "world/ArenaGrid.h"
 #include "world/FoodItem.h"
@@ -15,6 +16,20 @@ struct FoodType {
     int32_t score;
     int32_t givesRockets;
 };
+
+// The kinds of food: picture, sound, growth, score, whether it charges the
+// tail with rockets.
+constexpr FoodType kFoodTypeTable[kFoodKinds] = {
+    {0, kSoundGrow1, 2, 200, 0},  {1, kSoundGrow2, 4, 500, 0},  {2, kSoundGrow3, 5, 800, 0},
+    {3, kSoundGrow4, 7, 1400, 0}, {4, kSoundAttach, 0, 800, 1},
+};
+// The most any food item scores.
+constexpr int32_t BestFoodScore() {
+    int32_t best = 0;
+    for (const FoodType& t : kFoodTypeTable)
+        if (t.score > best) best = t.score;
+    return best;
+}
 
 // The level's food: a fixed number of items on free cells; an eaten item
 // comes back at once as a new one somewhere else.

@@ -167,7 +167,7 @@ bool Worm::Update() {
 
     if (jumping) {
         speed += 0.05f;
-        score += Rand() % 35;
+        score += Rand() % kJumpScoreRange;
     } else {
         if (score > 0) score -= 1;
         ReadControls();

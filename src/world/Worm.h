@@ -31,6 +31,8 @@ constexpr int32_t kWormSegments = 1001;
 constexpr int32_t kStartGateIndex = 1000;  // the start-gate marker lives behind the worm's own cells
 constexpr int32_t kMaxTailIndex = 999;     // the tail end never goes beyond this index
 constexpr float kStepPixels = 32.0f;
+// A jumping worm scores 0 to kJumpScoreRange - 1 a pass.
+constexpr int32_t kJumpScoreRange = 35;
 
 // One player's ship with its tail. Segment 0 is the cell ahead of the head
 // (the one it is moving into, not drawn), segment 1 the head, segments 2 to

@@ -16,6 +16,7 @@
 #include "support/Files.h"
 #include "support/GameHarness.h"
 #include "support/RecordedGame.h"
+#include "support/TapeOps.h"
 
 namespace {
 
@@ -202,11 +203,13 @@ TEST(Replay, AGameThatOutgrowsTheTapePlaysOnAndKeepsWhatFitted) {
     }
     ReplayHeader header;
     const uint8_t* tape = nullptr;
-    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    ReadError error;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, &error)) << error.reason;
     EXPECT_NE(header.flags & kReplayCutShort, 0);
     EXPECT_LE(header.tapeBytes, 400u);
     EXPECT_GT(header.passes, 100u);
-    EXPECT_EQ(Replay(file), Game::ReplayEnd::Verified);
+    // In step as far as it goes; the results came after, so it proves none.
+    EXPECT_EQ(Replay(file), Game::ReplayEnd::CutShort);
 }
 
 // A replay that cannot be saved is said, as a table that cannot be saved is.
@@ -237,7 +240,8 @@ TEST(Replay, AFailedSaveTellsThePlayer) {
 TEST(Replay, TheFolderKeepsTheNewestFiftyAndThoseBehindTheTables) {
     GameHarness h;
     ASSERT_TRUE(h.Start());
-    // 60 games' replays, the oldest first; the third's game is in the table.
+    // 60 games' replays, the oldest first, each with the results the game
+    // reached (as it notes its own); the third's game is in the table.
     ReplayHeader header;
     std::snprintf(header.gameVersion, sizeof header.gameVersion, "1.0.0");
     std::snprintf(header.names[0], sizeof header.names[0], "ALICE");
@@ -248,9 +252,15 @@ TEST(Replay, TheFolderKeepsTheNewestFiftyAndThoseBehindTheTables) {
         header.lengthTotals[0] = 40;
         WriteReplayHeader(header, bytes);
         char name[64];
-        std::snprintf(name, sizeof name, "replays/20260101-0000%02d-00.vcr", i);
-        ASSERT_TRUE(SaveUserFile(name, bytes, sizeof bytes, nullptr));
+        std::snprintf(name, sizeof name, "20260101-0000%02d-00.vcr", i);
+        ASSERT_TRUE(SaveUserFile((std::string(kReplayFolder) + "/" + name).c_str(), bytes, sizeof bytes, nullptr));
+        ASSERT_TRUE(RecordCheckedReplay(name, bytes, sizeof bytes, header));
     }
+    // The fifth's bytes changed to claim the entry's result: the game never
+    // checked that, so it is behind nothing and goes by its age.
+    header.scores[0] = 1002;
+    WriteReplayHeader(header, bytes);
+    ASSERT_TRUE(SaveUserFile("replays/20260101-000004-00.vcr", bytes, sizeof bytes, nullptr));
     // Not replays of the game: kept whatever their age.
     ASSERT_TRUE(SaveUserFile("replays/20000101-000000-00.vcr", "junk", 4, nullptr));
     ASSERT_TRUE(SaveUserFile("replays/notes.txt", "mine", 4, nullptr));
@@ -277,6 +287,130 @@ TEST(Replay, TheFolderKeepsTheNewestFiftyAndThoseBehindTheTables) {
     }
     EXPECT_TRUE(fs::exists(folder / "20000101-000000-00.vcr"));
     EXPECT_TRUE(fs::exists(folder / "notes.txt"));
+}
+
+// A replay of a game played to its end: one cut anywhere at an op with its
+// counts put right is refused before it plays (it ends before its recorded
+// end); marked as cut short, it plays in step but proves no result.
+TEST(Replay, ACutReplayIsNeverVerified) {
+    Bytes file;
+    {
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        file = PlayAndLeave(h, 3);
+    }
+    ASSERT_EQ(Replay(file), Game::ReplayEnd::Verified);
+    const std::vector<TapeOpStart> starts = TapeOpStarts(file);
+    ASSERT_GT(starts.size(), 100u);
+    auto cut = [&](const TapeOpStart& at, uint8_t flags) {
+        Bytes b(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(at.at));
+        Put(b, 38, flags, 1);
+        Put(b, 132, static_cast<uint32_t>(at.at - kReplayHeaderBytes));
+        Put(b, 136, at.passes);
+        Put(b, 140, at.checkpoints);
+        return b;
+    };
+    int refused = 0;
+    for (const TapeOpStart& at : starts) {
+        const Bytes b = cut(at, 0);
+        ReplayHeader header;
+        const uint8_t* tape = nullptr;
+        ReadError error;
+        if (!ParseReplay(b.data(), b.size(), &header, &tape, &error)) {
+            ++refused;
+            EXPECT_STREQ(error.reason, "the replay ends before its recorded end") << at.at;
+        }
+    }
+    EXPECT_EQ(refused, static_cast<int>(starts.size()));
+    // A few, marked cut short: in step as far as they go, and no more.
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    h.game->recordGames = false;
+    for (size_t i = 1; i < starts.size(); i += starts.size() / 5) {
+        const Bytes b = cut(starts[i], kReplayCutShort);
+        ReplayHeader header;
+        const uint8_t* tape = nullptr;
+        ASSERT_TRUE(ParseReplay(b.data(), b.size(), &header, &tape, nullptr)) << starts[i].at;
+        h.game->PlayReplay(header, tape);
+        for (uint32_t pass = 0; pass < header.passes + 2 && h.game->replayEnd == Game::ReplayEnd::None; ++pass)
+            h.Pass();
+        EXPECT_EQ(h.game->replayEnd, Game::ReplayEnd::CutShort) << starts[i].at << ": " << h.game->replayVerdict;
+        EXPECT_NE(std::string(h.game->replayVerdict).find("cut short"), std::string::npos) << h.game->replayVerdict;
+    }
+}
+
+// A replay whose header claims other results than its play reaches (here
+// a score the passes could reach, and the level) is not verified.
+TEST(Replay, AReplayClaimingOtherResultsIsNotVerified) {
+    Bytes file;
+    {
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        file = PlayAndLeave(h, 2);
+    }
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    Bytes more = file;
+    Put(more, 112, static_cast<uint32_t>(header.scores[0] + 1));
+    EXPECT_EQ(Replay(more), Game::ReplayEnd::ResultsDiffer);
+    Bytes higher = file;
+    Put(higher, 128, static_cast<uint32_t>(header.level + 1));
+    EXPECT_EQ(Replay(higher), Game::ReplayEnd::ResultsDiffer);
+    // A score no pass count reaches is refused before play.
+    Bytes huge = file;
+    Put(huge, 112, 0x7FFFFFFF);
+    ASSERT_TRUE(ParseReplay(huge.data(), huge.size(), &header, &tape, nullptr));
+    char why[256];
+    EXPECT_FALSE(ReplayFitsThisGame(header, PlayDataHash(), why, sizeof why));
+    EXPECT_NE(std::string(why).find("more than"), std::string::npos) << why;
+}
+
+// The tables link an entry only to a replay whose results the game checked
+// (its own recordings), never to a file that merely claims them: a forged
+// copy placed in the folder, newer, with the entry's result in its header,
+// is neither shown nor watched; the game's own replay, its bytes changed,
+// is behind no entry any more.
+TEST(Replay, AForgedReplayInTheFolderIsNotLinkedToAnEntry) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    Game& g = *h.game;
+    const Bytes file = PlayAndLeave(h, 2);
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    HighScoreTable& table = g.highScoreScreen;
+    table.Clear();
+    table.Insert(header.scores[0], header.names[0], header.lengthTotals[0], header.level);
+    ASSERT_TRUE(table.Save(HighScoreTable::FileName(header.difficulty)));
+    const fs::path folder = fs::path(h.dir()) / kReplayFolder;
+    uint8_t has[HighScoreTable::kRecords] = {};
+    FindReplaysBehind(table.records, HighScoreTable::kRecords, header.difficulty, has);
+    int row = -1;
+    for (int i = 0; i < HighScoreTable::kRecords; ++i)
+        if (table.records[i].score == header.scores[0]) row = i;
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(has[row], 1);
+
+    // The forgery: the same header over another game's input, newer.
+    Bytes forged = file;
+    const size_t turn = FindTapeEvent(forged, [&](int type, size_t at) {
+        return type == 0 && forged[at] == 0 && (forged[at + 1] == DIK_LEFT || forged[at + 1] == DIK_RIGHT);
+    });
+    ASSERT_NE(turn, 0u);
+    forged[turn + 1] = forged[turn + 1] == DIK_LEFT ? DIK_RIGHT : DIK_LEFT;
+    WriteAll(folder / "29991231-235959-00.vcr", forged);
+    static uint8_t buffer[kReplayFileCapacity];
+    size_t size = 0;
+    ASSERT_TRUE(LoadReplayFor(table.records[row], header.difficulty, buffer, sizeof buffer, &size));
+    EXPECT_EQ(Bytes(buffer, buffer + size), file);  // the game's own, not the newer forgery
+
+    // The game's own file with other bytes: linked to nothing.
+    WriteAll(folder / g.replayName, forged);
+    std::fill(std::begin(has), std::end(has), 0);
+    FindReplaysBehind(table.records, HighScoreTable::kRecords, header.difficulty, has);
+    EXPECT_EQ(has[row], 0);
+    EXPECT_FALSE(LoadReplayFor(table.records[row], header.difficulty, buffer, sizeof buffer, &size));
 }
 
 }  // namespace

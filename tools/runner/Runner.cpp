@@ -25,8 +25,10 @@
 #include "hosts/headless/HeadlessHost.h"
 #include "io/SoundBank.h"
 #include "net/EnetLink.h"
+#include "platform/Resimulation.h"
 #include "platform/Settings.h"
 #include "platform/UserDir.h"
+#include "world/Difficulty.h"
 
 namespace {
 
@@ -316,6 +318,31 @@ bool ReadReplayFile(const std::string& path, std::vector<uint8_t>* bytes, std::s
     return true;
 }
 
+// A verified replay's results, a line a player, in a form a program reads:
+//   result: player 1 "NAME" score 12345 length 678 level 9 difficulty easy
+// (in the name, " and \ are escaped with \, other bytes outside printable
+// ASCII written \xNN).
+void PrintReplayResults(const ReplayHeader& h, FILE* out) {
+    static const char* const kDifficultyNames[kDifficulties] = {"easy", "medium", "hard"};
+    for (int p = 0; p < h.players; ++p) {
+        std::string name;
+        for (const char* c = h.names[p]; *c != '\0'; ++c) {
+            const auto b = static_cast<unsigned char>(*c);
+            char escaped[8];
+            if (b == '"' || b == '\\')
+                std::snprintf(escaped, sizeof escaped, "\\%c", b);
+            else if (b < 0x20 || b > 0x7E)
+                std::snprintf(escaped, sizeof escaped, "\\x%02x", b);
+            else
+                std::snprintf(escaped, sizeof escaped, "%c", b);
+            name += escaped;
+        }
+        std::fprintf(out, "result: player %d \"%s\" score %d length %d level %d difficulty %s\n", p + 1, name.c_str(),
+                     static_cast<int>(h.scores[p]), static_cast<int>(h.lengthTotals[p]), static_cast<int>(h.level),
+                     kDifficultyNames[ClampDifficulty(h.difficulty)]);
+    }
+}
+
 // The end of an online run: each level's end state hash, then the session's
 // figures (rollback depths as passes run again, its costliest in us).
 void PrintLevelHashes(const Game& game, FILE* out) {
@@ -360,6 +387,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     ReplayHeader replay;
     const uint8_t* replayTape = nullptr;
     const bool playReplay = !options.replayPath.empty();
+    const std::string replayPath = playReplay ? Absolute(options.replayPath) : std::string();
     if (playReplay) {
         std::string error;
         ReadError why;
@@ -459,7 +487,17 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     if (playReplay) {
         game->recordGames = false;
         game->PlayReplay(replay, replayTape);
+        // A replay of the replay folder that verifies joins the checked results.
+        char folderName[kReplayNameSize];
+        if (ReplayFolderName(replayPath.c_str(), folderName))
+            game->NoteReplaySource(folderName, replayBytes.data(), replayBytes.size());
         hooks.SetPlayingReplay();
+        // Checking a replay, nobody sees or hears it: its pictures are not
+        // drawn nor its sound mixed (play is the same without them), unless
+        // the run shows or hashes them.
+        bool shows = options.hashFrames;
+        for (const ScriptCommand& cmd : commands) shows = shows || cmd.op == ScriptOp::Shot;
+        SetUnwatched(options.verify && !shows);
     }
     std::unique_ptr<PlaySyncTest> syncTest;
     if (options.syncTest) {
@@ -478,6 +516,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     const LoopEnd end = RunFrameLoop(*host, *game, &hooks, &lastFrame);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     SetHost(nullptr);
+    SetUnwatched(false);
 
     switch (end) {
     case LoopEnd::StartupFailed:
@@ -506,14 +545,18 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     bool outOfStep = false;
     if (playReplay && end != LoopEnd::StartupFailed) {
         if (game->replayEnd == Game::ReplayEnd::Verified) {
-            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s%s\n", game->ReplayHashes(),
-                         replay.passes, seconds,
-                         (replay.flags & kReplayCutShort) != 0 ? " (cut short: the game outgrew its recording)" : "");
+            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s\n", game->ReplayHashes(),
+                         replay.passes, seconds);
+            PrintReplayResults(replay, out);
         } else {
             outOfStep = true;
-            const int32_t level =
-                game->replayEnd == Game::ReplayEnd::OutOfStep ? game->replayOutOfStepLevel : game->match.levelIndex + 1;
-            std::fprintf(out, "replay: out of step at level %d\n", static_cast<int>(level));
+            if (game->replayEnd == Game::ReplayEnd::None)
+                std::fprintf(out, "replay: not verified: the replay did not play to its end (level %d)\n",
+                             static_cast<int>(game->match.levelIndex + 1));
+            else if (game->replayEnd == Game::ReplayEnd::OutOfStep)
+                std::fprintf(out, "replay: %s\n", game->replayVerdict);
+            else
+                std::fprintf(out, "replay: not verified: %s\n", game->replayVerdict);
         }
     }
     if (game->replayName[0] != '\0') {

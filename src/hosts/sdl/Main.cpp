@@ -1,5 +1,8 @@
 // VoidCrawl: the game's entry point. The command line is read before anything
 // else, so --help, --version and mistakes answer without a display.
+#include <limits.h>
+#include <stdlib.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +74,9 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    // Where it lies, before the working folder changes.
+    char replayWhere[PATH_MAX] = {};
+    if (replayTape != nullptr && realpath(line.replayPath.c_str(), replayWhere) == nullptr) replayWhere[0] = '\0';
     std::string dir;
     std::string error;
     if (!EnterDataDir(line.dataDir, argc > 0 ? argv[0] : nullptr, &dir, &error)) {
@@ -85,6 +91,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         game.WatchReplay(replay, replayTape);
+        // A replay of the replay folder that verifies joins the checked results.
+        char folderName[kReplayNameSize];
+        if (replayWhere[0] != '\0' && ReplayFolderName(replayWhere, folderName))
+            game.NoteReplaySource(folderName, replayBytes.data(), replayBytes.size());
     }
 
     // The player's settings; a broken file costs a warning line per problem, never the start.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -221,6 +222,18 @@ TEST_F(OnlineScenarioTest, APeerThatVanishesEndsTheGameWithItsResultKept) {
     for (const auto& entry : fs::directory_iterator(root_ / "host" / kReplayFolder)) {
         const RunResult verified = RunAs("host-replay", "--replay '" + entry.path().string() + "' --verify");
         EXPECT_EQ(verified.status, kExitOk) << verified.out << verified.err;
+        // Its verified results are the table's, both players'.
+        const std::regex line(
+            "result: player (\\d) \"([A-Z]+)\" score (\\d+) length (\\d+) level (\\d+) difficulty easy\n");
+        int results = 0;
+        for (std::sregex_iterator m(verified.out.begin(), verified.out.end(), line), end; m != end; ++m, ++results) {
+            bool inTable = std::stoi((*m)[3]) == 0;  // a result of 0 takes no entry
+            for (const auto& record : table.records)
+                inTable |= (*m)[2] == record.name && std::stoi((*m)[3]) == record.score &&
+                           std::stoi((*m)[4]) == record.lengthTotal && std::stoi((*m)[5]) == record.level;
+            EXPECT_TRUE(inTable) << (*m)[0];
+        }
+        EXPECT_EQ(results, 2) << verified.out;
     }
     const ScopedUserDir hostDir((root_ / "host").string());
     uint8_t watchable[HighScoreTable::kRecords] = {};

@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 
 #include "RunnerScenario.h"
 #include "io/ReplayFile.h"
 #include "platform/KeyCodes.h"
+#include "screens/HighScoreTable.h"
 #include "support/TapeOps.h"
 
 namespace runner_test {
@@ -106,6 +108,93 @@ TEST_F(ReplayScenarioTest, GamesOfEachDifficultyVerifyAndAChangedKeyIsOutOfStepA
     const RunResult notOne = Verify(Save(Bytes(200, 'x'), "noise.vcr"));
     EXPECT_EQ(notOne.status, 2);
     EXPECT_NE(notOne.err.find("not a replay"), std::string::npos) << notOne.err;
+}
+
+// Whole games to their table, one player and two: each verifies and prints
+// each player's result as the table took it.
+TEST_F(ReplayScenarioTest, WholeGamesVerifyAndPrintTheResultsTheTableTook) {
+    struct Case {
+        const char* args;
+        int players;
+        const char* table;
+    };
+    const Case cases[] = {
+        {"--autopilot --seed 5", 1, "teasy.dat"},
+        {"--autopilot --autopilot-difficulty 1 --autopilot-pads --seed 6", 2, "tmed.dat"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(Work() / "user");
+        const fs::path replay = Record(c.args);
+        ASSERT_FALSE(replay.empty()) << c.args;
+        HighScoreTable table;
+        ASSERT_TRUE(table.Load((Work() / "user" / c.table).c_str(), 0)) << c.args;
+        const RunResult r = Verify(replay);
+        EXPECT_EQ(r.status, 0) << c.args << "\n" << r.err << r.out;
+        EXPECT_TRUE(
+            std::regex_search(r.out, std::regex("replay: verified \\d+ state hashes, \\d+ passes in [0-9.]+ s\n")))
+            << r.out;
+        const std::regex line(
+            "result: player (\\d) \"([A-Z]+)\" score (\\d+) length (\\d+) level (\\d+) difficulty (\\w+)\n");
+        int results = 0;
+        for (std::sregex_iterator m(r.out.begin(), r.out.end(), line), end; m != end; ++m, ++results) {
+            EXPECT_EQ(std::stoi((*m)[1]), results + 1);
+            EXPECT_EQ((*m)[6], c.players == 1 ? "easy" : "medium");
+            bool inTable = false;
+            for (const HighScoreRecord& record : table.records)
+                inTable |= (*m)[2] == record.name && std::stoi((*m)[3]) == record.score &&
+                           std::stoi((*m)[4]) == record.lengthTotal && std::stoi((*m)[5]) == record.level;
+            EXPECT_TRUE(inTable) << (*m)[0] << " is not in " << c.table;
+        }
+        EXPECT_EQ(results, c.players) << r.out;
+    }
+}
+
+// Forged files: a header alone claiming the most a score can be, a body of
+// nothing but empty passes as long as a file may be, and one a level long
+// too many: each is refused at once (status 2), in words.
+TEST_F(ReplayScenarioTest, ForgedAndEmptyReplaysAreRefusedQuickly) {
+    const fs::path real = Record("--autopilot --seed 5 --until-level 2");
+    ASSERT_FALSE(real.empty());
+    const Bytes good = Load(real);
+    Bytes header(good.begin(), good.begin() + kReplayHeaderBytes);
+    auto with = [&](Bytes body, uint32_t passes, uint32_t hashes) {
+        Bytes b = header;
+        Put(b, 132, static_cast<uint32_t>(body.size()));
+        Put(b, 136, passes);
+        Put(b, 140, hashes);
+        b.insert(b.end(), body.begin(), body.end());
+        return b;
+    };
+    Bytes claims = with({}, 0, 0);
+    Put(claims, 112, 0x7FFFFFFF);  // the score
+    Put(claims, 128, 20);          // the level
+    const Bytes stop = {0x40, 2, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0x80};
+    Bytes claimsWithStop = with(stop, 1, 1);
+    Put(claimsWithStop, 112, 0x7FFFFFFF);
+    const size_t most = kReplayTapeCapacity - stop.size();
+    Bytes idle(most, 0xFF);
+    idle.insert(idle.end(), stop.begin(), stop.end());
+    Bytes levelTooLong(kReplayMaxSegmentPasses / 128 + 1, 0xFF);
+    levelTooLong.insert(levelTooLong.end(), stop.begin(), stop.end());
+    const uint32_t longPasses = static_cast<uint32_t>(levelTooLong.size() - stop.size()) * 128 + 1;
+    struct Case {
+        Bytes file;
+        const char* why;
+    } cases[] = {
+        {claims, "the replay ends before its recorded end"},
+        {claimsWithStop, "player 1's score 2147483647 is more than 1 passes can reach"},
+        {with(idle, static_cast<uint32_t>(most * 128 + 1), 1), "more passes than a game's levels allow"},
+        {with(levelTooLong, longPasses, 1), "longer between two state hashes than a level can last"},
+    };
+    for (const Case& c : cases) {
+        const auto started = std::chrono::steady_clock::now();
+        const RunResult r = Verify(Save(c.file, "forged.vcr"));
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_EQ(r.status, 2) << c.why << "\n" << r.out << r.err;
+        EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("verified"), std::string::npos) << r.out;
+        EXPECT_LT(seconds, 2.0) << c.why;
+    }
 }
 
 }  // namespace
