@@ -713,6 +713,12 @@ void Game::StartRecording() {
     for (int i = 0; i < 2; ++i) std::memcpy(h.names[i], match.names[i], sizeof h.names[i] - 1);
     h.ships[0] = match.playerSetup->ship1;
     h.ships[1] = match.playerSetup->ship2;
+    if (h.players == 1) {
+        // Player 2 is not in a one-player game, whatever the set-up kept
+        // from an earlier game: no name, no ship (worm 2 never plays).
+        std::memset(h.names[1], 0, sizeof h.names[1]);
+        h.ships[1] = kReplayNoShip;
+    }
     h.keys = match.playKeys;
     h.startedAt = static_cast<int64_t>(std::time(nullptr));
     replayName[0] = 0;
