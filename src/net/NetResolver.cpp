@@ -38,9 +38,9 @@ namespace {
 
 std::atomic<NetResolver::LookupFunction> gLookup{nullptr};
 
-uint64_t NowMs() {
+uint64_t NowUs() {
     using namespace std::chrono;
-    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 // A name under the reserved "invalid" domain, which no host may have: said
@@ -121,7 +121,7 @@ bool NetResolver::Start(const char* address, uint32_t timeoutMs) {
         return false;
     }
     job_ = job;
-    startedMs_ = NowMs();
+    startedUs_ = NowUs();
     state_ = State::Running;
     return true;
 }
@@ -129,7 +129,7 @@ bool NetResolver::Start(const char* address, uint32_t timeoutMs) {
 NetResolver::State NetResolver::Poll() {
     if (state_ != State::Running) return state_;
     if (!job_->done.load(std::memory_order_acquire)) {
-        if (NowMs() - startedMs_ < timeoutMs_) return state_;
+        if (NowUs() - startedUs_ < uint64_t{timeoutMs_} * 1000) return state_;
         Cancel();
         Fail("no answer about %s in %u s (is this machine on a network?)", name_,
              static_cast<unsigned>((timeoutMs_ + 999) / 1000));

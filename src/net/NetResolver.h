@@ -53,7 +53,7 @@ private:
     void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
     Job* job_ = nullptr;
     State state_ = State::Idle;
-    uint64_t startedMs_ = 0;
+    uint64_t startedUs_ = 0;  // steady clock
     uint32_t timeoutMs_ = kTimeoutMs;
     uint16_t port_ = kNetDefaultPort;
     char name_[kNetHostNameBytes] = {};

@@ -94,7 +94,9 @@ TEST_F(HeldResolverTest, PollNeverWaitsForALookupThatHangs) {
         longest = std::max(longest, Clock::now() - before);
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::microseconds>(longest).count(), 1000);
+    // A Poll that waited would wait for ever: the lookup is held. The bound
+    // leaves room for a busy machine's preemption.
+    EXPECT_LT(longest, std::chrono::milliseconds(50));
     EXPECT_EQ(gLookups.load(), 1);  // one thread for the lookup, none a frame
     // Its answer, once given, comes through.
     gAnswer = EAI_AGAIN;
