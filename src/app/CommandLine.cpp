@@ -29,7 +29,10 @@ const OptionInfo kOptionTable[] = {
      "(UDP, default 7311); the host chooses the difficulty.\n"
      "Without --host or --join, TWO PLAYERS asks: this\n"
      "keyboard, host or join"},
-    {"--join", "HOST[:PORT]", "TWO PLAYERS plays online: this game joins the one\nhosting at HOST"},
+    {"--join", "HOST[:PORT]",
+     "TWO PLAYERS plays online: this game joins the one\n"
+     "hosting at HOST (a name, an IPv4 address, or an IPv6\n"
+     "address: [IPV6]:PORT with a port), looked up at start-up"},
     {"--delay", "PASSES",
      "online: each side's keys act this many passes (0 to 4,\n"
      "default: the settings' delay, 2) after they are pressed;\n"

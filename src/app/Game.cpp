@@ -266,7 +266,7 @@ void Game::TwoPlayersFrame(bool escDown) {
     if (choice != Choice::Keyboard) {
         const bool host = choice == Choice::Host;
         online.Ask(host ? OnlinePlay::Role::Host : OnlinePlay::Role::Join, twoPlayersScreen.port,
-                   host ? "" : twoPlayersScreen.address, twoPlayersScreen.delay, online.link);
+                   host ? "" : twoPlayersScreen.joinAt, twoPlayersScreen.delay, online.link);
         onlineFromScreen_ = true;
     }
     state = GameState::PlayerSetup;
@@ -504,6 +504,7 @@ bool Game::WatchReplayInstead(const ReplayHeader& header, const uint8_t* tapeByt
         optionsScreen.FadeOut();
         break;
     case GameState::TwoPlayers:
+        twoPlayersScreen.Leave();
         twoPlayersScreen.FadeOut();
         break;
     case GameState::Playing:

@@ -100,6 +100,7 @@ bool OnlinePlay::Start(const PlayerSetup& local, int32_t difficulty, uint32_t se
     hello.inputDelay = static_cast<uint8_t>(delay);
     if (role == Role::Host) {
         if (!link->Host(port)) return false;
+        localAddressCount_ = ListLocalAddresses(localAddresses_, kShownLocalAddresses);
         NetWelcome welcome;
         welcome.host = hello;
         welcome.inputDelay = hello.inputDelay;
@@ -145,6 +146,7 @@ OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
         std::snprintf(second, sizeof second, "JOINING %s", address);
     game.setupScreen.DrawBackground();
     DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", second);
+    if (role == Role::Host) DrawHostingText(game);
     if (turnedAway_[0] != '\0') {
         char line[sizeof turnedAway_ + 16];
         std::snprintf(line, sizeof line, "TURNED AWAY: %s", turnedAway_);
@@ -155,6 +157,57 @@ OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
     }
     game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", 0);
     return Wait::Waiting;
+}
+
+void OnlinePlay::DrawHostingText(Game& game) {
+    Font& small = game.smallFont;
+    const int32_t smallLine = small.cellHeight + 2;
+    // Under the waiting text's band and the line of a guest turned away,
+    // above "ESC TO GIVE UP": at most 4 lines of small print (or 2 of
+    // medium) for the addresses.
+    const int32_t bandTop = 240 + game.mediumFont.cellHeight + 16;
+    const int32_t bandBottom = 436;
+    const int32_t count = localAddressCount_;
+    // The addresses in the medium font when two or fewer are shown and each
+    // fits across the screen, else in the small one.
+    bool large = count <= 2;
+    bool ipv6 = false;
+    char shown[kShownLocalAddresses][kNetAddressTextBytes + 8];
+    for (int32_t i = 0; i < count; ++i) {
+        std::snprintf(shown[i], sizeof shown[i], "%s:%u", localAddresses_[i], static_cast<unsigned>(port));
+        large = large && TextWidth(game.mediumFont, shown[i]) <= 600;
+        ipv6 = ipv6 || localAddresses_[i][0] == '[';
+    }
+    Font& addressFont = large ? game.mediumFont : small;
+    const int32_t addressLine = large ? addressFont.cellHeight + 4 : smallLine;
+    FillRect(0, bandTop, 640, bandBottom, backBuffer, 0);
+    int32_t y = bandTop + smallLine + 6;
+    auto centred = [&](Font& font, const char* words, int32_t line) {
+        font.DrawText(backBuffer, 320 - TextWidth(font, words) / 2, y, words, 0);
+        y += line;
+    };
+    if (count == 0) {
+        centred(small, "THIS MACHINE SHOWS NO NETWORK ADDRESS:", smallLine);
+        centred(small, "ONLY A GAME ON IT CAN JOIN (AT 127.0.0.1)", smallLine);
+        return;
+    }
+    centred(small,
+            count == 1 ? "ON THIS NETWORK THE OTHER PLAYER JOINS AT" : "ON THIS NETWORK THE OTHER PLAYER JOINS ONE OF",
+            smallLine);
+    for (int32_t i = 0; i < count; ++i) centred(addressFont, shown[i], addressLine);
+    y += 6;
+    char text[120];
+    if (ipv6) {
+        std::snprintf(text, sizeof text, "FROM OUTSIDE THIS NETWORK: JOIN AT THE IPV6 ADDRESS, OR FORWARD UDP PORT %u",
+                      static_cast<unsigned>(port));
+        centred(small, text, smallLine);
+        centred(small, "ON YOUR ROUTER AND JOIN AT ITS PUBLIC ADDRESS (THE README SAYS HOW)", smallLine);
+    } else {
+        std::snprintf(text, sizeof text, "FROM OUTSIDE THIS NETWORK: FORWARD UDP PORT %u ON YOUR ROUTER",
+                      static_cast<unsigned>(port));
+        centred(small, text, smallLine);
+        centred(small, "AND JOIN AT THE ROUTER'S PUBLIC ADDRESS (THE README SAYS HOW)", smallLine);
+    }
 }
 
 bool OnlinePlay::HostAgain() {

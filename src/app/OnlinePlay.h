@@ -95,6 +95,9 @@ private:
     bool HostAgain();
     static constexpr uint32_t kRefusalFlushMs = 250;
     void DrawWaitingText(Game& game, const char* first, const char* second);
+    // Hosting: where the other player joins this machine, and what one
+    // outside this network needs.
+    void DrawHostingText(Game& game);
     void DrawOverlay(Game& game);
     void ExchangePoints(Game& game);
     PassExchange& Exchange() {
@@ -121,6 +124,9 @@ private:
     PlayerSetup local_;
     NetWelcome welcome_;         // what the host offers each guest
     char turnedAway_[160] = {};  // why the last guest was turned away ("" none)
+    // This machine's addresses as hosting began, shown while it waits.
+    char localAddresses_[kShownLocalAddresses][kNetAddressTextBytes] = {};
+    int32_t localAddressCount_ = 0;
     bool active_ = false;
     bool ended_ = false;       // the link went or the peer left: play ends here
     bool lost_ = false;        // ... and the game was not over yet

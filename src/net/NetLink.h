@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/NetAddress.h"
 #include "net/NetProtocol.h"
 #include "platform/NetDefaults.h"
 
@@ -59,8 +60,3 @@ public:
 };
 
 constexpr uint32_t kNetTimeoutMs = 5000;  // nothing from the peer this long: lost
-constexpr size_t kNetHostNameBytes = 256;
-
-// "HOST", "HOST:PORT" (a name or an IPv4 address; the port 1-65535) into
-// `host` and `port` (kNetDefaultPort when not given). False with the reason.
-bool ParseNetAddress(const char* text, char* host, size_t hostSize, uint16_t* port, const char** why);

@@ -48,7 +48,7 @@ const SettingInfo kSettingTable[] = {
     {"gamepad", "rumble", SettingType::Switch, VC_FIELD(rumble), ""},
     {"online", "port", SettingType::Port, VC_FIELD(onlinePort), "the UDP port a hosted game listens on"},
     {"online", "address", SettingType::Text, VC_FIELD(onlineAddress),
-     "the game last joined: a host name or IPv4 address, :PORT if not 7311"},
+     "the game last joined: a host name, IPv4 or IPv6 address, :PORT if not 7311"},
     {"online", "delay", SettingType::Delay, VC_FIELD(inputDelay), "passes each side's keys wait, 0 to 4"},
 };
 #undef VC_FIELD

@@ -57,13 +57,19 @@ constexpr int32_t kRowEntry[TwoPlayersScreen::kRowCount] = {TwoPlayersScreen::kK
                                                             TwoPlayersScreen::kHostEntry, TwoPlayersScreen::kJoinEntry,
                                                             -1, TwoPlayersScreen::kBackEntry};
 
+// The keys right of P, which type an IPv6 address's brackets.
+constexpr int kLeftBracketKey = 0x1A, kRightBracketKey = 0x1B;
+
 // The character a key types into an address ('\0' none): the name entry's
 // letters (in small letters), digits, '-' and '.', the keypad's digits and
-// '.', and ':' (the key right of L, or Shift and '.') and '_' (Shift and '-').
+// '.', ':' (the key right of L, or Shift and '.'), '_' (Shift and '-') and
+// the brackets around an IPv6 address.
 char AddressChar(int code, bool shift) {
     static const char kKeypad[] = "789-456+1230.";  // 0x47 .. 0x53
     if (code == 0x27 || (code == 0x34 && shift)) return ':';
     if (code == 0x0C && shift) return '_';
+    if (code == kLeftBracketKey) return '[';
+    if (code == kRightBracketKey) return ']';
     if (code >= 0x47 && code <= 0x53) {
         const char c = kKeypad[code - 0x47];
         return c == '+' || c == '-' ? '\0' : c;
@@ -88,6 +94,8 @@ void TwoPlayersScreen::Arm() {
     row = kKeyboardRow;
     hovered = -1;
     notice[0] = '\0';
+    joinAt[0] = '\0';
+    lookup.Cancel();
     escWasDown = 1;
     buttonWasDown = 1;
     backspaceHeld = 0;
@@ -150,6 +158,7 @@ void TwoPlayersScreen::Type(int code, bool shift) {
         if (c == '\0' || length + 1 >= sizeof address) return;
         address[length] = c;
         address[length + 1] = '\0';
+        lookup.Cancel();  // the name looked up is no longer the one typed
     } else {
         return;
     }
@@ -160,6 +169,7 @@ void TwoPlayersScreen::Backspace() {
     char* text = row == kHostRow ? portText : (row == kJoinRow ? address : nullptr);
     if (text == nullptr || text[0] == '\0') return;
     text[std::strlen(text) - 1] = '\0';
+    if (text == address) lookup.Cancel();
     notice[0] = '\0';
 }
 
@@ -168,12 +178,15 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
     row = kEntryRow[entry];
     switch (entry) {
     case kKeyboardEntry:
+        lookup.Cancel();
         sounds->Play(kSoundClick, 0);
         return Choice::Keyboard;
     case kBackEntry:
+        lookup.Cancel();
         sounds->Play(kSoundClick, 0);
         return Choice::Back;
     case kHostEntry:
+        lookup.Cancel();
         if (!ReadPort()) {
             std::snprintf(notice, sizeof notice, "Cannot host: the port must be 1 to 65535");
             break;
@@ -181,18 +194,16 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
         if (!Keep(true, false)) break;
         sounds->Play(kSoundClick, 0);
         return Choice::Host;
-    case kJoinEntry: {
-        char name[kNetHostNameBytes];
-        uint16_t joinPort = 0;
-        const char* why = "";
-        if (!ParseNetAddress(address, name, sizeof name, &joinPort, &why)) {
-            std::snprintf(notice, sizeof notice, "Cannot join: %s", why);
+    case kJoinEntry:
+        // The name is looked up first; LookedUp joins when it is found.
+        joinAt[0] = '\0';
+        if (!lookup.Start(address)) {
+            std::snprintf(notice, sizeof notice, "Cannot join: %.180s", lookup.Failure());
             break;
         }
-        if (!Keep(false, true)) break;
+        notice[0] = '\0';
         sounds->Play(kSoundClick, 0);
-        return Choice::Join;
-    }
+        return Choice::None;
     case kPortDown:
     case kPortUp:
         StepPort(entry == kPortUp ? 1 : -1);
@@ -209,6 +220,22 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
     }
     sounds->Play(kSoundClickNo, 0);  // refused, and said why
     return Choice::None;
+}
+
+// A frame of the lookup JOIN started: Join once the address is found (and
+// kept), the failure said when it is not.
+TwoPlayersScreen::Choice TwoPlayersScreen::LookedUp() {
+    const NetResolver::State was = lookup.GetState();
+    const NetResolver::State now = lookup.Poll();
+    if (was != NetResolver::State::Running || now == was) return Choice::None;
+    if (now == NetResolver::State::Failed) {
+        std::snprintf(notice, sizeof notice, "Cannot join: %.180s", lookup.Failure());
+        sounds->Play(kSoundClickNo, 0);
+        return Choice::None;
+    }
+    if (!Keep(false, true)) return Choice::None;
+    std::snprintf(joinAt, sizeof joinAt, "%s", lookup.Numeric());
+    return Choice::Join;
 }
 
 TwoPlayersScreen::Choice TwoPlayersScreen::Keys() {
@@ -236,6 +263,8 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     const bool escPressed = escDown && !escWasDown;
     escWasDown = escDown ? 1 : 0;
     Choice choice = escPressed ? Choice::Back : Keys();
+    if (choice == Choice::None) choice = LookedUp();
+    if (choice == Choice::Back) lookup.Cancel();
     std::memcpy(keysBefore, KeyState, sizeof keysBefore);
 
     const bool buttonDown = cursor->LeftDown();
@@ -287,7 +316,7 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
 
     static const char* const kAbout[] = {"HOSTING: THE OTHER PLAYER JOINS THIS MACHINE'S ADDRESS, AND",
                                          "THE DIFFICULTY CHOSEN ON THE MENU HOLDS FOR BOTH.",
-                                         "JOINING: TYPE THE HOST'S NAME OR IPV4 ADDRESS.",
+                                         "JOINING: THE HOST'S NAME, IPV4 OR [IPV6] ADDRESS.",
                                          "EACH PLAYER THEN STEERS WITH PLAYER 1'S KEYS OR THE FIRST PAD.",
                                          "INPUT DELAY: KEYS ACT THIS LATE ON BOTH MACHINES; MORE HIDES",
                                          "A SLOW CONNECTION, LESS ANSWERS SOONER. THE LARGER WISH HOLDS."};
@@ -296,7 +325,12 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
 
     DrawEntry(kBackEntry, "BACK", *mediumFont);
     DrawPanelCaps(*smallFont, 16, 432, "UP/DOWN PICK, ENTER CHOOSES, LEFT/RIGHT CHANGE, ESC BACK", 510);
-    DrawPanelCaps(*smallFont, 16, 452, notice, 510);
+    if (lookup.GetState() == NetResolver::State::Running) {
+        std::snprintf(text, sizeof text, "LOOKING UP %.40s...", lookup.Name());
+        DrawPanelCaps(*smallFont, 16, 452, text, 510);
+    } else {
+        DrawPanelCaps(*smallFont, 16, 452, notice, 510);
+    }
 
     cursor->Update();
     return choice;

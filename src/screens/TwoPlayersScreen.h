@@ -5,6 +5,7 @@
 #include "gfx/PaletteFader.h"
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
+#include "net/NetResolver.h"
 #include "platform/NetDefaults.h"
 #include "screens/FontPanel.h"
 #include "screens/StarField.h"
@@ -14,8 +15,11 @@
 // joining one at an address the player types; and the input delay. The
 // pointer clicks the entries; the arrow keys pick a row (left and right
 // step the port and the delay), Enter chooses it, and the picked field
-// takes what is typed. The port, the address and the delay are kept in the
-// settings when a game is hosted or joined.
+// takes what is typed. Joining first looks the address up, the screen
+// going on meanwhile ("LOOKING UP ..."): a name that cannot be found is
+// said here, and the game joins the numeric address found. The port, the
+// address and the delay are kept in the settings when a game is hosted or
+// joined.
 class TwoPlayersScreen : public FontScreen {
 public:
     enum Entry : int32_t {
@@ -43,8 +47,11 @@ public:
     // Draws the screen and answers the pointer and keys; `escDown` is Esc as
     // the game counts it (Esc goes back). Host and Join only with a port and
     // an address that can be used, which `port`, `address` and `delay` then
-    // hold; a refused one is said on the screen.
+    // hold (and `joinAt`, the address found for a Join); a refused one is
+    // said on the screen.
     Choice Frame(bool escDown);
+    // The screen is left another way: a lookup still running is given up.
+    void Leave() { lookup.Cancel(); }
 
     static const ScreenBox& EntryBox(int32_t entry);
     // The picked row has a field that takes what is typed.
@@ -52,6 +59,9 @@ public:
 
     uint16_t port = kNetDefaultPort;
     char address[kNetAddressBytes] = {};
+    // The address typed, looked up: numeric, with its port.
+    char joinAt[kNetAddressTextBytes] = {};
+    NetResolver lookup;
     int32_t delay = kDefaultInputDelay;
     char portText[kPortDigits + 1] = {};
     int32_t row = kKeyboardRow;
@@ -73,6 +83,7 @@ private:
     void StepDelay(int32_t step);
     bool ReadPort();
     bool Keep(bool keepPort, bool keepAddress);
+    Choice LookedUp();
     void DrawEntry(int32_t entry, const char* text, Font& font);
     void DrawField(int32_t entry, const char* text, bool typing);
 };

@@ -100,45 +100,6 @@ void Connect(End& host, End& joiner, uint16_t port) {
     })) << joiner.link.Failure();
 }
 
-TEST(NetAddress, HostAndPortAreReadOrRefused) {
-    struct Case {
-        const char* text;
-        const char* host;  // nullptr: refused
-        uint16_t port;
-    };
-    const std::string tooLong(kNetHostNameBytes, 'a');
-    const Case cases[] = {
-        {"localhost", "localhost", kNetDefaultPort},
-        {"192.168.1.20:9000", "192.168.1.20", 9000},
-        {"game-box.example.org:65535", "game-box.example.org", 65535},
-        {"", nullptr, 0},
-        {":7311", nullptr, 0},
-        {"host:", nullptr, 0},
-        {"host:0", nullptr, 0},
-        {"host:65536", nullptr, 0},
-        {"host:12ab", nullptr, 0},
-        {"host:-1", nullptr, 0},
-        {"::1", nullptr, 0},
-        {"a b", nullptr, 0},
-        {"host;rm", nullptr, 0},
-        {tooLong.c_str(), nullptr, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        char host[kNetHostNameBytes] = {};
-        uint16_t port = 0;
-        const char* why = nullptr;
-        const bool ok = ParseNetAddress(c.text, host, sizeof host, &port, &why);
-        EXPECT_EQ(ok, c.host != nullptr) << (why ? why : "");
-        if (ok) {
-            EXPECT_STREQ(host, c.host);
-            EXPECT_EQ(port, c.port);
-        } else {
-            EXPECT_NE(why, nullptr);
-        }
-    }
-}
-
 // A second peer is turned away; hostile bytes from the first are refused
 // by the reader, never acted on, and the link goes on; its leaving is
 // heard; a port in use and a host that is no name are said.

@@ -3,15 +3,20 @@
 // address and delay kept in the settings file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 
 #include "support/GameHarness.h"
 #include "support/MemoryNetLink.h"
+
+#include <netdb.h>
 
 namespace {
 
@@ -28,6 +33,8 @@ uint8_t KeyFor(char c) {
     if (c == '.') return 0x34;
     if (c == ':') return 0x27;
     if (c == '-') return 0x0C;
+    if (c == '[') return 0x1A;
+    if (c == ']') return 0x1B;
     const char* at = std::strchr(kLetters, c);
     return at != nullptr ? kLetterCodes[at - kLetters] : 0;
 }
@@ -48,6 +55,14 @@ protected:
     }
     void Type(const char* text) {
         for (const char* c = text; *c != '\0'; ++c) h.Tap(KeyFor(*c));
+    }
+    // Passes until the address JOIN looks up has answered (at most 10 s).
+    void AwaitLookup() {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (h.game->twoPlayersScreen.lookup.GetState() == NetResolver::State::Running &&
+               std::chrono::steady_clock::now() < until)
+            h.Pass();
+        h.Pass();
     }
     Settings Saved() {
         Settings saved;
@@ -76,20 +91,28 @@ TEST_F(TwoPlayersScreenTest, EachChoiceAsksOnlinePlayAsTheCommandLineWouldOrSays
         const char* address;
         int delay;
         const char* notice;  // how it starts
+        const char* joined;  // the address online play joins, looked up ("" the one typed)
     } cases[] = {
-        {"keyboard", GameState::PlayerSetup, Role::None, 7311, "", 2, ""},
-        {"port+ delay+ delay+ delay+ host", GameState::PlayerSetup, Role::Host, 7312, "", 4, ""},
+        {"keyboard", GameState::PlayerSetup, Role::None, 7311, "", 2, "", ""},
+        {"port+ delay+ delay+ delay+ host", GameState::PlayerSetup, Role::Host, 7312, "", 4, "", ""},
         // Four Backspaces empty the port; a letter is no digit.
-        {"DOWN BS BS BS BS '8000x' LEFT ENTER", GameState::PlayerSetup, Role::Host, 7999, "", 2, ""},
-        {"address '10.0.0.2:7400' delay- join", GameState::PlayerSetup, Role::Join, 7311, "10.0.0.2:7400", 1, ""},
-        {"DOWN DOWN 'host-a.lanx' BS ENTER", GameState::PlayerSetup, Role::Join, 7311, "host-a.lan", 2, ""},
+        {"DOWN BS BS BS BS '8000x' LEFT ENTER", GameState::PlayerSetup, Role::Host, 7999, "", 2, "", ""},
+        {"address '10.0.0.2:7400' delay- join", GameState::PlayerSetup, Role::Join, 7311, "10.0.0.2:7400", 1, "", ""},
+        {"address '[::1]:7400' join", GameState::PlayerSetup, Role::Join, 7311, "[::1]:7400", 2, "", ""},
+        {"DOWN DOWN 'localhostx' BS ENTER", GameState::PlayerSetup, Role::Join, 7311, "localhost", 2, "",
+         "127.0.0.1:7311"},
         {"address 'a:99999' join", GameState::TwoPlayers, Role::None, 7311, "a:99999", 2,
-         "Cannot join: the port is above 65535"},
-        {"join", GameState::TwoPlayers, Role::None, 7311, "", 2, "Cannot join: no address given"},
+         "Cannot join: the port is above 65535", ""},
+        {"address '[::1' join", GameState::TwoPlayers, Role::None, 7311, "[::1", 2,
+         "Cannot join: the IPv6 address has no ']'", ""},
+        // A name no host has is said here, after the lookup, and the screen stays.
+        {"DOWN DOWN 'nohost.invalid' ENTER", GameState::TwoPlayers, Role::None, 7311, "nohost.invalid", 2,
+         "Cannot join: no host called nohost.invalid", ""},
+        {"join", GameState::TwoPlayers, Role::None, 7311, "", 2, "Cannot join: no address given", ""},
         {"port BS BS BS BS BS host", GameState::TwoPlayers, Role::None, 7311, "", 2,
-         "Cannot host: the port must be 1 to 65535"},
-        {"ESC", GameState::MainMenu, Role::None, 7311, "", 2, ""},
-        {"back", GameState::MainMenu, Role::None, 7311, "", 2, ""},
+         "Cannot host: the port must be 1 to 65535", ""},
+        {"ESC", GameState::MainMenu, Role::None, 7311, "", 2, "", ""},
+        {"back", GameState::MainMenu, Role::None, 7311, "", 2, "", ""},
     };
     const std::pair<const char*, int32_t> kEntries[] = {{"keyboard", S::kKeyboardEntry}, {"host", S::kHostEntry},
                                                         {"port-", S::kPortDown},         {"port", S::kPortField},
@@ -114,12 +137,15 @@ TEST_F(TwoPlayersScreenTest, EachChoiceAsksOnlinePlayAsTheCommandLineWouldOrSays
                 if (word == name) h.Tap(code), known = true;
             ASSERT_TRUE(known) << word;
         }
+        AwaitLookup();
         const OnlinePlay& online = h.game->online;
         const S& screen = h.game->twoPlayersScreen;
         EXPECT_EQ((std::tuple{h.game->state, online.role}), (std::tuple{c.state, c.role}));
         if (c.role != Role::None) {
+            std::string joined = c.joined[0] != '\0' ? c.joined : c.address;
+            if (std::string(online.address) == "[::1]:7311" && joined == "127.0.0.1:7311") joined = online.address;
             EXPECT_EQ((std::tuple{static_cast<int>(online.port), std::string(online.address), online.inputDelay}),
-                      (std::tuple{c.port, std::string(c.address), c.delay}));
+                      (std::tuple{c.port, joined, c.delay}));
             EXPECT_EQ(online.link, &link_);
         }
         EXPECT_EQ((std::tuple{static_cast<int>(screen.port), std::string(screen.address), screen.delay}),
@@ -162,6 +188,42 @@ TEST_F(TwoPlayersScreenTest, ASettingsFileThatCannotBeWrittenIsSaidAndTheChoiceG
     Click(S::kHostEntry);
     EXPECT_EQ((std::tuple{h.game->state, h.game->online.role}),
               (std::tuple{GameState::PlayerSetup, OnlinePlay::Role::Host}));
+}
+
+// The screen goes on while a name is looked up ("LOOKING UP ..."): the
+// other rows answer, and leaving gives the lookup up, its answer never
+// acted on.
+std::atomic<bool> gReleaseLookup{false};
+int HeldLookup(const char*, const char*, const addrinfo*, addrinfo**) {
+    while (!gReleaseLookup.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return EAI_NONAME;
+}
+
+TEST_F(TwoPlayersScreenTest, TheScreenGoesOnWhileANameIsLookedUpAndLeavingGivesTheLookupUp) {
+    gReleaseLookup = false;
+    NetResolver::SetLookupFunction(HeldLookup);
+    TwoPlayers();
+    Click(S::kAddressField);
+    Type("slow.example.org");
+    h.Tap(DIK_RETURN);
+    const S& screen = h.game->twoPlayersScreen;
+    const auto before = std::chrono::steady_clock::now();
+    h.Passes(100);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    EXPECT_EQ((std::tuple{h.game->state, screen.lookup.GetState()}),
+              (std::tuple{GameState::TwoPlayers, NetResolver::State::Running}));
+    h.Tap(DIK_BACK);  // the name changes: the lookup of the old one is given up
+    EXPECT_EQ(screen.lookup.GetState(), NetResolver::State::Idle);
+    h.Tap(DIK_RETURN);
+    EXPECT_EQ(screen.lookup.GetState(), NetResolver::State::Running);
+    h.Tap(DIK_ESCAPE);
+    EXPECT_EQ((std::tuple{h.game->state, screen.lookup.GetState()}),
+              (std::tuple{GameState::MainMenu, NetResolver::State::Idle}));
+    gReleaseLookup = true;
+    NetResolver::SetLookupFunction(nullptr);
+    h.Passes(20);
+    EXPECT_EQ((std::tuple{h.game->state, std::string(screen.notice)}),
+              (std::tuple{GameState::MainMenu, std::string()}));
 }
 
 }  // namespace

@@ -206,6 +206,15 @@ void WriteOptions(JsonWriter& w, const OptionsScreen& options) {
     w.EndObject();
 }
 
+void WriteTwoPlayers(JsonWriter& w, const TwoPlayersScreen& screen) {
+    w.BeginObject("twoPlayers");
+    w.Field("address", static_cast<const char*>(screen.address));
+    w.Field("lookingUp", screen.lookup.GetState() == NetResolver::State::Running);
+    w.Field("joinAt", static_cast<const char*>(screen.joinAt));
+    w.Field("notice", static_cast<const char*>(screen.notice));
+    w.EndObject();
+}
+
 void WriteSounds(JsonWriter& w) {
     const int* started = nullptr;
     const int count = SoundBank::StartedLog(&started);
@@ -229,6 +238,7 @@ void WriteGameState(JsonWriter& w, const Game& game, int64_t frame) {
     WriteCursor(w, game.cursor);
     WriteMenu(w, game.mainMenu);
     WriteOptions(w, game.optionsScreen);
+    WriteTwoPlayers(w, game.twoPlayersScreen);
     WriteSounds(w);
     WriteHighScores(w, game.highScoreScreen);
     WriteSetup(w, game.setupScreen);

@@ -25,6 +25,7 @@
 #include "hosts/headless/HeadlessHost.h"
 #include "io/SoundBank.h"
 #include "net/EnetLink.h"
+#include "net/NetResolver.h"
 #include "platform/Resimulation.h"
 #include "platform/Settings.h"
 #include "platform/UserDir.h"
@@ -437,10 +438,17 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<EnetLink> link;
     if (online || options.onlineMenu) link = std::make_unique<EnetLink>();
     game->online.link = link.get();
+    // As the desktop does: the address to join is looked up before the game starts.
+    NetResolver joinAt;
+    if (options.online == RunnerOptions::Online::Join &&
+        (!joinAt.Start(options.joinAddress.c_str()) || joinAt.WaitForAnswer() != NetResolver::State::Done)) {
+        std::fprintf(err, "voidcrawl-headless: cannot join '%s': %s\n", options.joinAddress.c_str(), joinAt.Failure());
+        return kExitOnlineFailed;
+    }
     if (online)
         game->online.Ask(
             options.online == RunnerOptions::Online::Host ? OnlinePlay::Role::Host : OnlinePlay::Role::Join,
-            options.port, options.joinAddress.c_str(), options.inputDelay, link.get());
+            options.port, joinAt.Numeric(), options.inputDelay, link.get());
     game->useSeed = true;
     game->seed = options.seed;
     if (!settingsPath.empty()) {

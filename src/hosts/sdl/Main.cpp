@@ -17,6 +17,7 @@
 #include "hosts/sdl/SdlGpuProbe.h"
 #include "hosts/sdl/SdlHost.h"
 #include "net/EnetLink.h"
+#include "net/NetResolver.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
 #include "platform/Settings.h"
@@ -121,9 +122,17 @@ int main(int argc, char** argv) {
     static EnetLink link;
     game.online.link = &link;
     const int delay = line.inputDelay >= 0 ? line.inputDelay : settings.inputDelay;
+    // The address to join is looked up now: one that cannot be found is
+    // said before the window opens.
+    NetResolver joinAt;
+    if (!line.joinAddress.empty() &&
+        (!joinAt.Start(line.joinAddress.c_str()) || joinAt.WaitForAnswer() != NetResolver::State::Done)) {
+        std::fprintf(stderr, "voidcrawl: cannot join '%s': %s\n", line.joinAddress.c_str(), joinAt.Failure());
+        return 1;
+    }
     if (line.hostGame || !line.joinAddress.empty())
         game.online.Ask(line.hostGame ? OnlinePlay::Role::Host : OnlinePlay::Role::Join, line.hostPort,
-                        line.joinAddress.c_str(), delay, &link);
+                        joinAt.Numeric(), delay, &link);
 
     Host* host = CreateSdlHost(options);
     if (!host) {
