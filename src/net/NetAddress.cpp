@@ -4,17 +4,29 @@
 
 bool ParseNetAddress(const char* text, char* host, size_t hostSize, uint16_t* port, const char** why) {
     if (text == nullptr || text[0] == '\0') return (*why = "no address given"), false;
-    const char* colon = std::strchr(text, ':');
-    if (colon != nullptr && std::strchr(colon + 1, ':') != nullptr)
-        return (*why = "not a host name or IPv4 address (IPv6 is not supported)"), false;
-    const size_t length = colon != nullptr ? static_cast<size_t>(colon - text) : std::strlen(text);
+    // An IPv6 address goes in brackets, so that its colons are not the port's.
+    const bool bracketed = text[0] == '[';
+    const char* name = bracketed ? text + 1 : text;
+    const char* close = bracketed ? std::strchr(name, ']') : nullptr;
+    if (bracketed && close == nullptr) return (*why = "no ']' after the IPv6 address"), false;
+    const char* colon = bracketed ? (close[1] == ':' ? close + 1 : nullptr) : std::strchr(text, ':');
+    if (bracketed && close[1] != '\0' && close[1] != ':') return (*why = "only a port may follow ']'"), false;
+    if (!bracketed && colon != nullptr && std::strchr(colon + 1, ':') != nullptr)
+        return (*why = "an IPv6 address goes in brackets: [ADDRESS]:PORT"), false;
+    const size_t length = bracketed ? static_cast<size_t>(close - name)
+                                    : (colon != nullptr ? static_cast<size_t>(colon - text) : std::strlen(text));
     if (length == 0) return (*why = "no host before the port"), false;
     if (length >= hostSize) return (*why = "the host name is too long"), false;
     for (size_t i = 0; i < length; ++i) {
-        const char c = text[i];
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                        c == '.' || c == '_';
-        if (!ok) return (*why = "the host name holds characters no name holds"), false;
+        const char c = name[i];
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        const bool ok = bracketed ? hex || c == ':' || c == '.'
+                                  : (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                                        c == '-' || c == '.' || c == '_';
+        if (!ok)
+            return (*why = bracketed ? "the IPv6 address holds characters no address holds"
+                                     : "the host name holds characters no name holds"),
+                   false;
     }
     uint32_t value = kNetDefaultPort;
     if (colon != nullptr) {
@@ -28,7 +40,7 @@ bool ParseNetAddress(const char* text, char* host, size_t hostSize, uint16_t* po
         }
         if (value == 0) return (*why = "the port is 0"), false;
     }
-    std::memcpy(host, text, length);
+    std::memcpy(host, name, length);
     host[length] = '\0';
     *port = static_cast<uint16_t>(value);
     return true;

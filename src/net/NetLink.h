@@ -61,6 +61,7 @@ public:
 constexpr uint32_t kNetTimeoutMs = 5000;  // nothing from the peer this long: lost
 constexpr size_t kNetHostNameBytes = 256;
 
-// "HOST", "HOST:PORT" (a name or an IPv4 address; the port 1-65535) into
-// `host` and `port` (kNetDefaultPort when not given). False with the reason.
+// "HOST", "HOST:PORT" (a name or an IPv4 address), "[V6]" or "[V6]:PORT"
+// (an IPv6 address; the port 1-65535) into `host` (without the brackets)
+// and `port` (kNetDefaultPort when not given). False with the reason.
 bool ParseNetAddress(const char* text, char* host, size_t hostSize, uint16_t* port, const char** why);
