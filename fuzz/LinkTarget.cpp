@@ -39,7 +39,7 @@ struct Socket {
     UdpAddress address;
     Socket() {
         const UdpAddress any = UdpLoopback(false, 0);
-        bind(fd, reinterpret_cast<const sockaddr*>(any.raw), any.size);
+        FUZZ_CHECK(bind(fd, reinterpret_cast<const sockaddr*>(any.raw), any.size) == 0);
         sockaddr_in bound{};
         socklen_t length = sizeof bound;
         getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);

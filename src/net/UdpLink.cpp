@@ -70,6 +70,7 @@ constexpr uint32_t kMinRetransmitMs = 40;
 constexpr uint32_t kMaxRetransmitMs = 1000;
 constexpr uint32_t kFirstRetransmitMs = 250;
 constexpr uint32_t kMaxRoundTripSampleMs = 10000;
+constexpr int kMaxDatagramsPerPoll = 512;
 
 uint64_t SteadyMs() {
     return static_cast<uint64_t>(
@@ -713,8 +714,10 @@ void UdpLink::SendData(const uint8_t* plain, size_t size) {
 
 void UdpLink::Receive() {
     uint8_t buffer[kMaxDatagramBytes + 1];
-    // Room for what one datagram may bring; the rest waits in the socket.
-    while (fd_ >= 0 && inboxCount_ <= kInboxSlots / 2) {
+    // Room for what one datagram may bring, and a bound on the datagrams a
+    // poll reads, so that a flood cannot hold the game's pass; the rest
+    // waits in the socket.
+    for (int read = 0; fd_ >= 0 && inboxCount_ <= kInboxSlots / 2 && read < kMaxDatagramsPerPoll; ++read) {
         sockaddr_in6 from{};
         socklen_t length = sizeof from;
         const ssize_t n = recvfrom(fd_, buffer, sizeof buffer, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &length);

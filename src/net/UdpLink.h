@@ -148,7 +148,7 @@ private:
     size_t pendingSize_ = 0;
 
     // Packets taken, for Poll.
-    NetDatagram inbox_[kInboxSlots];
+    NetDatagram inbox_[kInboxSlots] = {};
     int inboxHead_ = 0;
     int inboxCount_ = 0;
 };

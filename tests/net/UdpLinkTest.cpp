@@ -209,6 +209,7 @@ TEST(UdpLink, APeerThatGoesSilentIsLost) {
     ASSERT_TRUE(host.link.Host(0));
     Relay relay({0, host.link.Port(), 5, 10, 0, 0, 3});
     Connect(host, joiner, relay.relay.Port());
+    host.link.Confirm();
     // Alive while the link's own pings still pass, well beyond the timeout.
     ASSERT_FALSE(
         PumpUntil(host, joiner, timeout * 5 / 4 + 100, [&] { return host.link.State() != NetLinkState::Connected; }));
@@ -532,12 +533,31 @@ TEST(UdpLink, StrangersNeverHoldTheHostNorGetBackMoreThanTheySent) {
     uint8_t junk[200];
     for (size_t i = 0; i < sizeof junk; ++i) junk[i] = static_cast<uint8_t>(i * 37 + 11);
     const std::vector<uint8_t> requests[2] = {CookieRequest(1), CookieRequest(2)};
-    uint32_t flooded = 0;
+    std::atomic<uint32_t> flooded{0};
     auto flood = [&] {
         garbage[0].SendTo(port, enetConnect, sizeof enetConnect);
         garbage[1].SendTo(port, junk, 1 + flooded % sizeof junk);
         for (int i = 0; i < 2; ++i) asking[i].SendTo(port, requests[i].data(), requests[i].size());
+        for (Stranger* each : {&garbage[0], &garbage[1], &asking[0], &asking[1]})
+            each->Drain();  // every answer counted
         ++flooded;
+    };
+    // While the joiner comes, the strangers send as fast as a thread of
+    // theirs can, a few hundred microseconds apart, for 3 s at most.
+    std::atomic<bool> flooding{false};
+    std::thread flooder;
+    auto startFlood = [&] {
+        flooding = true;
+        flooder = std::thread([&] {
+            for (const uint32_t start = NowMs(); flooding && NowMs() - start < 3000;) {
+                flood();
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+    };
+    auto stopFlood = [&] {
+        flooding = false;
+        if (flooder.joinable()) flooder.join();
     };
     Silent silent[3];
     for (Silent& s : silent) {
@@ -550,23 +570,24 @@ TEST(UdpLink, StrangersNeverHoldTheHostNorGetBackMoreThanTheySent) {
         pump.join();
     }
     const std::string address = "127.0.0.1:" + std::to_string(port);
-    const uint32_t joinAt = NowMs();
+    startFlood();
+    for (const uint32_t start = NowMs(); NowMs() - start < 50;) host.Update(NowMs());  // the host plays on
+    const uint32_t joinAt = NowMs(), floodedBefore = flooded;
     ASSERT_TRUE(joinLink.Join(address.c_str()));
     joiner.StartJoin(&joinLink, hello);
-    uint32_t waited = 0;
     for (;;) {
-        flood();
         host.Update(NowMs());
         joiner.Update(NowMs());
         if (host.GetState() == NetPeer::State::Playing && joiner.GetState() == NetPeer::State::Playing) break;
-        ASSERT_LT(NowMs() - joinAt, 3000u) << joinLink.Failure();
+        if (NowMs() - joinAt > 3000) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    waited = NowMs() - joinAt;
-    std::printf("a joiner waited %u ms while strangers flooded the host (%u datagrams each)\n", waited, flooded);
-    EXPECT_LT(waited, 1000u);
+    const uint32_t waited = NowMs() - joinAt;
+    std::printf("a joiner waited %u ms while 4 strangers flooded the host (%u datagrams each meanwhile)\n", waited,
+                flooded - floodedBefore);
+    EXPECT_LT(waited, 1000u) << joinLink.Failure();
+    ASSERT_EQ(joiner.GetState(), NetPeer::State::Playing);
     for (uint32_t pass = 0; pass < 50; ++pass) {
-        flood();
         NetInput in;
         in.keys = static_cast<uint8_t>(pass & kNetKeyBits);
         ASSERT_TRUE(host.SendInput(in));
@@ -576,6 +597,9 @@ TEST(UdpLink, StrangersNeverHoldTheHostNorGetBackMoreThanTheySent) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     ASSERT_TRUE(PumpUntilPlayed(host, joiner, 50));
+    stopFlood();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 20; ++i) host.Update(NowMs());  // the last answers
     for (Stranger& g : garbage) {
         g.Drain();
         EXPECT_EQ(g.received, 0u);
@@ -588,7 +612,7 @@ TEST(UdpLink, StrangersNeverHoldTheHostNorGetBackMoreThanTheySent) {
         std::printf("cookie requests: %llu bytes sent, %llu back\n", static_cast<unsigned long long>(a.sent),
                     static_cast<unsigned long long>(a.received));
     }
-    EXPECT_GE(hostLink.Counts().strangers, 2 * flooded);
+    EXPECT_GT(hostLink.Counts().strangers, 0u);  // the garbage, counted (some of the flood the socket itself drops)
     EXPECT_EQ(host.GetState(), NetPeer::State::Playing);
 }
 
