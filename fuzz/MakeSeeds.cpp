@@ -310,22 +310,22 @@ int main(int argc, char** argv) {
         b.push_back(static_cast<uint8_t>(bytes.size()));
         b.insert(b.end(), bytes.begin(), bytes.end());
     };
-    Bytes plain;
-    Put32(plain, 0);
+    Bytes sealedText;
+    Put32(sealedText, 0);
     const Bytes packetBytes = packet(6, ping);
     const Bytes packetBody(packetBytes.begin() + 12, packetBytes.end());
-    plain.push_back(1);  // reliable, sequence 0
-    Put32(plain, 0);
-    plain.push_back(static_cast<uint8_t>(packetBody.size()));
-    plain.insert(plain.end(), packetBody.begin(), packetBody.end());
-    plain.push_back(2);  // unreliable
-    plain.push_back(static_cast<uint8_t>(packetBody.size()));
-    plain.insert(plain.end(), packetBody.begin(), packetBody.end());
-    plain.insert(plain.end(), {3, 1, 2, 3, 4, 4, 0, 0, 0, 0});  // a ping, a pong
+    sealedText.push_back(1);  // reliable, sequence 0
+    Put32(sealedText, 0);
+    sealedText.push_back(static_cast<uint8_t>(packetBody.size()));
+    sealedText.insert(sealedText.end(), packetBody.begin(), packetBody.end());
+    sealedText.push_back(2);  // unreliable
+    sealedText.push_back(static_cast<uint8_t>(packetBody.size()));
+    sealedText.insert(sealedText.end(), packetBody.begin(), packetBody.end());
+    sealedText.insert(sealedText.end(), {3, 1, 2, 3, 4, 4, 0, 0, 0, 0});  // a ping, a pong
     Bytes session = {0};
-    record(session, 2, plain);
-    record(session, 2 | (1 << 2), plain);  // the one before again: a repeat
-    record(session, 0, plain);             // unsealed from the peer: forged
+    record(session, 2, sealedText);
+    record(session, 2 | (1 << 2), sealedText);  // the one before again: a repeat
+    record(session, 0, sealedText);             // unsealed from the peer: forged
     Bytes cookieRequest(64, 0);
     const uint8_t requestHead[] = {1, 'V', 'C', 'U', 'L', 1, 1, 2, 3, 4, 5, 6, 7, 8};
     std::copy(std::begin(requestHead), std::end(requestHead), cookieRequest.begin());
