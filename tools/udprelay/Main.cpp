@@ -119,5 +119,7 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(c.lost), static_cast<unsigned long long>(c.duplicated),
         static_cast<unsigned long long>(c.cut), static_cast<unsigned long long>(c.altered),
         static_cast<unsigned long long>(c.replayed));
+    std::printf("udprelay: %llu bytes from the client, %llu from the target\n",
+                static_cast<unsigned long long>(c.bytesFromClient), static_cast<unsigned long long>(c.bytesFromTarget));
     return 0;
 }
