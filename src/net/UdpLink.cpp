@@ -401,7 +401,10 @@ void UdpLink::TakeAsHost(const uint8_t* data, size_t size, const UdpAddress& fro
             uint8_t want[kCookie];
             valid = MakeCookie(from, nonce, slot - back, want) && sodium_memcmp(want, cookie, kCookie) == 0;
         }
-        if (valid) {
+        // A newer handshake takes an unconfirmed peer's place, but not in
+        // its first moments, while a real joiner's greeting is on its way.
+        const bool settling = havePeer_ && keyed_ && !fromPeer && now_ - peerSinceMs_ < kUdpHandshakeGraceMs;
+        if (valid && !settling) {
             StartSession(data, from);
             return;
         }

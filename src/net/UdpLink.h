@@ -36,8 +36,8 @@ public:
     // authenticated goodbye, and closes the socket.
     void Close(uint32_t flushMs = 200) override;
     // The host took the peer's greeting: it is kept from now on. Until
-    // then a newer handshake takes its place, and it is dropped after
-    // kUdpUnconfirmedMs.
+    // then a newer handshake takes its place (once kUdpHandshakeGraceMs
+    // have passed), and it is dropped after kUdpUnconfirmedMs.
     void Confirm() override;
     // The silence after which the peer counts as lost (kNetTimeoutMs).
     void SetTimeout(uint32_t ms) { timeoutMs_ = ms; }
@@ -153,7 +153,8 @@ private:
     int inboxCount_ = 0;
 };
 
-constexpr uint32_t kUdpUnconfirmedMs = 2000;  // a handshake without a greeting this long is dropped
+constexpr uint32_t kUdpUnconfirmedMs = 2000;    // a handshake without a greeting this long is dropped
+constexpr uint32_t kUdpHandshakeGraceMs = 500;  // before this a newer handshake cannot take its place
 
 // A loopback address (127.0.0.1 or ::1) and port, for the tests and the
 // fuzz target.

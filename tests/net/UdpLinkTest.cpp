@@ -559,19 +559,24 @@ TEST(UdpLink, StrangersNeverHoldTheHostNorGetBackMoreThanTheySent) {
         flooding = false;
         if (flooder.joinable()) flooder.join();
     };
+    // Silent handshakes one after the other, each taking the last one's
+    // place once its first moments (kUdpHandshakeGraceMs) are over.
     Silent silent[3];
     for (Silent& s : silent) {
         flood();
-        host.Update(NowMs());
+        std::atomic<bool> connected{false};
         std::thread pump([&] {
-            for (const uint32_t start = NowMs(); NowMs() - start < 300;) host.Update(NowMs());
+            while (!connected) host.Update(NowMs());
         });
         EXPECT_TRUE(s.Connect(port));
+        connected = true;
         pump.join();
     }
+    EXPECT_EQ(hostLink.State(), NetLinkState::Connected);  // the last of them, not yet dropped
     const std::string address = "127.0.0.1:" + std::to_string(port);
     startFlood();
-    for (const uint32_t start = NowMs(); NowMs() - start < 50;) host.Update(NowMs());  // the host plays on
+    // The host plays on past the last one's first moments.
+    for (const uint32_t start = NowMs(); NowMs() - start < kUdpHandshakeGraceMs;) host.Update(NowMs());
     const uint32_t joinAt = NowMs(), floodedBefore = flooded;
     ASSERT_TRUE(joinLink.Join(address.c_str()));
     joiner.StartJoin(&joinLink, hello);
@@ -751,6 +756,42 @@ TEST(UdpLink, AJoinerNobodyAnswersSaysWhy) {
                   std::to_string(port) + " to it, behind a firewall, or at another address");
     deaf.Drain();
     EXPECT_GT(deaf.received, 0u);  // it asked, every quarter second
+}
+
+// A handshake that comes while a joiner's greeting is on its way does not
+// take the joiner's place: the joiner plays, the stranger is not answered.
+TEST(UdpLink, AHandshakeDuringAJoinersGreetingDoesNotDisplaceIt) {
+    UdpLink hostLink, joinLink;
+    ASSERT_TRUE(hostLink.Host(0));
+    NetWelcome welcome;
+    welcome.host = Hello("1.0.0", 1, "A");
+    NetPeer host, joiner;
+    host.StartHost(&hostLink, welcome);
+    const std::string address = "127.0.0.1:" + std::to_string(hostLink.Port());
+    ASSERT_TRUE(joinLink.Join(address.c_str()));
+    NetDatagram d[16];
+    for (const uint32_t start = NowMs(); joinLink.State() != NetLinkState::Connected;) {
+        ASSERT_LT(NowMs() - start, 1000u);
+        host.Update(NowMs());
+        joinLink.Poll(d, 16, 1);
+    }
+    UdpLink stranger;
+    ASSERT_TRUE(stranger.Join(address.c_str()));
+    for (const uint32_t start = NowMs(); NowMs() - start < 200;) {
+        host.Update(NowMs());
+        stranger.Poll(d, 16, 1);
+    }
+    EXPECT_EQ(stranger.State(), NetLinkState::Connecting);
+    joiner.StartJoin(&joinLink, welcome.host);
+    for (const uint32_t start = NowMs(); joiner.GetState() != NetPeer::State::Playing;) {
+        ASSERT_LT(NowMs() - start, 1000u) << joinLink.Failure();
+        host.Update(NowMs());
+        joiner.Update(NowMs());
+        stranger.Poll(d, 16, 1);
+    }
+    EXPECT_EQ(host.GetState(), NetPeer::State::Playing);
+    EXPECT_STREQ(host.PeerHello().name, "A");
+    EXPECT_GT(hostLink.Counts().strangers, 0u);  // the stranger's hellos
 }
 
 }  // namespace
