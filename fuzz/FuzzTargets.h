@@ -19,6 +19,7 @@ int FuzzScript(const uint8_t* data, size_t size);     // the runner's script par
 int FuzzReplay(const uint8_t* data, size_t size);     // ParseReplay, InputTape playing and recording
 int FuzzRollback(const uint8_t* data, size_t size);   // a rollback session over a NetPeer hearing the bytes
 int FuzzPacket(const uint8_t* data, size_t size);     // ParseNetPacket, WriteNetPacket
+int FuzzUdpLink(const uint8_t* data, size_t size);    // UdpLink::Take, the link's datagram reader
 
 struct FuzzTarget {
     const char* name;  // also the folder name of its corpus and stored findings
@@ -27,6 +28,7 @@ struct FuzzTarget {
 constexpr FuzzTarget kFuzzTargets[] = {
     {"bmp", FuzzBmp},       {"wave", FuzzWave},     {"level", FuzzLevel},       {"highscore", FuzzHighScore},
     {"script", FuzzScript}, {"replay", FuzzReplay}, {"rollback", FuzzRollback}, {"packet", FuzzPacket},
+    {"link", FuzzUdpLink},
 };
 
 // The whole game, started once per process on the headless host inside a

@@ -11,6 +11,8 @@
 // OUT_DIR/script     runner scripts using every command and key form
 // OUT_DIR/packet     network packets of every kind, each after the twelve
 //                    bytes of the window it is read against
+// OUT_DIR/link       the link's datagrams: sealed messages of every kind, a
+//                    repeat, forgeries, a stranger's cookie request
 
 #include <algorithm>
 #include <cstdint>
@@ -299,6 +301,41 @@ int main(int argc, char** argv) {
     Put32(points, 0x3F400000);  // 0.75
     for (const uint32_t v : {2u, 1u, 10u, 3u, 4u, 1250u}) Put32(points, v);
     put("packet", "points", packet(9, points));
+
+    // The link's datagrams (fuzz/LinkTarget.cpp): the side, then records
+    // (kind, length, bytes); sealed records (kind 2) hold a datagram's
+    // plain text: the ack, then messages.
+    auto record = [](Bytes& b, uint8_t kind, const Bytes& bytes) {
+        b.push_back(kind);
+        b.push_back(static_cast<uint8_t>(bytes.size()));
+        b.insert(b.end(), bytes.begin(), bytes.end());
+    };
+    Bytes sealedText;
+    Put32(sealedText, 0);
+    const Bytes packetBytes = packet(6, ping);
+    const Bytes packetBody(packetBytes.begin() + 12, packetBytes.end());
+    sealedText.push_back(1);  // reliable, sequence 0
+    Put32(sealedText, 0);
+    sealedText.push_back(static_cast<uint8_t>(packetBody.size()));
+    sealedText.insert(sealedText.end(), packetBody.begin(), packetBody.end());
+    sealedText.push_back(2);  // unreliable
+    sealedText.push_back(static_cast<uint8_t>(packetBody.size()));
+    sealedText.insert(sealedText.end(), packetBody.begin(), packetBody.end());
+    sealedText.insert(sealedText.end(), {3, 1, 2, 3, 4, 4, 0, 0, 0, 0});  // a ping, a pong
+    Bytes session = {0};
+    record(session, 2, sealedText);
+    record(session, 2 | (1 << 2), sealedText);  // the one before again: a repeat
+    record(session, 0, sealedText);             // unsealed from the peer: forged
+    Bytes cookieRequest(64, 0);
+    const uint8_t requestHead[] = {1, 'V', 'C', 'U', 'L', 1, 1, 2, 3, 4, 5, 6, 7, 8};
+    std::copy(std::begin(requestHead), std::end(requestHead), cookieRequest.begin());
+    record(session, 1, cookieRequest);    // a stranger asks for a cookie
+    record(session, 2, {0, 0, 0, 0, 5});  // a goodbye
+    put("link", "session", session);
+    Bytes joining = {1};
+    record(joining, 0, {2, 1, 2, 3, 4, 5, 6, 7, 8});
+    record(joining, 0, Bytes(57, 4));
+    put("link", "joining", joining);
 
     std::printf("fuzz_seeds: %d seed files in %s\n", written, out.c_str());
     return 0;

@@ -25,7 +25,7 @@ build="$(readlink -f "$1")"
 seconds="$2"
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp wave level highscore script replay rollback packet)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp wave level highscore script replay rollback packet link)
 here="$(cd "$(dirname "$0")" && pwd)"
 
 seeds="$build/fuzz-seeds"
@@ -64,6 +64,7 @@ for target in "${targets[@]}"; do
         highscore) max_len=400 ;;
         script) max_len=2048 ;;
         packet) max_len=128 ;;
+        link) max_len=1024 ;;
         *) max_len=4096 ;;
     esac
     args=(-max_len="$max_len" -timeout=20 -rss_limit_mb=2048)

@@ -11,8 +11,8 @@
 set -euo pipefail
 
 what="${1:-run}"
-# libenet-dev: network play (src/net) goes through ENet.
-packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev libenet-dev fonts-dejavu-core)
+# libsodium-dev: the network link (src/net/UdpLink) seals every datagram with it.
+packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev libsodium-dev fonts-dejavu-core)
 if [ "$what" = "test" ] || [ "$what" = "coverage" ]; then
     # GoogleTest; the window and install tests run the game under a virtual
     # X server and validate the desktop entry and the AppStream metadata.

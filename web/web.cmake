@@ -25,7 +25,7 @@ file(GLOB VC_WEB_SOURCES CONFIGURE_DEPENDS
 # its own ways to keep a picture.
 list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/gfx/(PngWriter|Screenshot)\\.cpp$")
 # No UDP in a page: online play is the desktop's.
-list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/net/EnetLink\\.cpp$")
+list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/net/UdpLink\\.cpp$")
 
 add_executable(voidcrawl ${VC_WEB_SOURCES})
 target_include_directories(voidcrawl PRIVATE src)

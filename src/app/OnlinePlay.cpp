@@ -327,12 +327,14 @@ void OnlinePlay::DrawWaitingText(Game& game, const char* first, const char* seco
 }
 
 void OnlinePlay::DrawOverlay(Game& game) {
-    // The rollbacks and the waits so far, with the round trip now.
-    char text[96];
+    // The rollbacks and the waits so far, with the round trip now, and the
+    // datagrams that failed the link's authentication.
+    char text[112];
     const uint32_t roundTrip = link->RoundTripMs() != 0 ? link->RoundTripMs() : peer_.RoundTripMs();
-    std::snprintf(text, sizeof text, "RTT %u MS  ROLLBACKS %lld (UP TO %d)  WAITED %lld",
+    std::snprintf(text, sizeof text, "RTT %u MS  ROLLBACKS %lld (UP TO %d)  WAITED %lld  FORGED %u",
                   static_cast<unsigned>(roundTrip), static_cast<long long>(session_.Rollbacks()),
-                  static_cast<int>(session_.DeepestRollback()), static_cast<long long>(session_.Waits()));
+                  static_cast<int>(session_.DeepestRollback()), static_cast<long long>(session_.Waits()),
+                  static_cast<unsigned>(link->Counts().forged));
     // Under the line of the level's target and the scores, which stay
     // readable, as wide as its text.
     Font& font = game.smallFont;

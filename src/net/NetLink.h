@@ -8,7 +8,7 @@
 
 // The way to the other game: packets out, packets in, and whether the peer
 // is still there. One peer only; what comes from anyone else is never seen.
-// net/EnetLink is the one over the network; a test may put its own in.
+// net/UdpLink is the one over the network; a test may put its own in.
 
 enum class NetLinkState : uint8_t {
     Closed,      // nothing started, or closed
@@ -29,7 +29,9 @@ struct NetDatagram {
 struct NetLinkCounts {
     uint32_t sent = 0;
     uint32_t received = 0;
-    uint32_t dropped = 0;  // too long, or from a second peer
+    uint32_t dropped = 0;    // too long, a repeat the network made, or no room
+    uint32_t forged = 0;     // from the peer's address but failing authentication, or replayed
+    uint32_t strangers = 0;  // from anyone else, refused unanswered
 };
 
 class NetLink {
@@ -42,6 +44,9 @@ public:
     virtual bool Host(uint16_t port) = 0;
     virtual bool Join(const char* address) = 0;
     virtual void Close(uint32_t flushMs) = 0;
+    // The host has taken a valid greeting from the peer: the link keeps it
+    // (until then it may give way to a newer one).
+    virtual void Confirm() {}
     // Sends a packet to the peer: `reliable` in order and again until it
     // arrives, else once and in no order. False when there is no peer.
     virtual bool Send(const uint8_t* data, size_t size, bool reliable) = 0;

@@ -101,6 +101,7 @@ void NetPeer::Take(const NetPacket& p) {
             answer.welcome = match_;
             peerHello_ = p.hello;
             Send(answer, true);
+            link_->Confirm();
             state_ = State::Playing;
         } else {
             answer.kind = NetKind::Refuse;

@@ -65,6 +65,20 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
         }
         cases.push_back(framed);
     }
+    if (target == "link") {
+        // Sealed to the host: a reliable and an unreliable packet, a ping,
+        // a pong, a message of no kind; then the same again as a repeat,
+        // a forgery from the peer, and a goodbye.
+        Bytes plain = {0, 0, 0, 0, 1, 0, 0, 0, 0, 3, 'a', 'b', 'c', 2, 1, 'z', 3, 1, 2, 3, 4, 4, 9, 9, 9, 9, 77};
+        Bytes session = {0, 2, static_cast<uint8_t>(plain.size())};
+        session.insert(session.end(), plain.begin(), plain.end());
+        for (const uint8_t kind : {uint8_t{2 | 4}, uint8_t{0}}) {
+            session.insert(session.end(), {kind, static_cast<uint8_t>(plain.size())});
+            session.insert(session.end(), plain.begin(), plain.end());
+        }
+        session.insert(session.end(), {2, 5, 1, 0, 0, 0, 5});
+        cases.push_back(session);
+    }
     return cases;
 }
 

@@ -24,8 +24,8 @@
 #include "gfx/PngWriter.h"
 #include "hosts/headless/HeadlessHost.h"
 #include "io/SoundBank.h"
-#include "net/EnetLink.h"
 #include "net/NetResolver.h"
+#include "net/UdpLink.h"
 #include "platform/Resimulation.h"
 #include "platform/Settings.h"
 #include "platform/UserDir.h"
@@ -365,6 +365,12 @@ void PrintOnlineSummary(const Game& game, int64_t meanRoundTripMs, FILE* out) {
                  static_cast<double>(session.MeanRollbackNanos(deepest)) / 1000.0,
                  static_cast<long long>(session.Waits()), static_cast<long long>(session.Evened()),
                  static_cast<long long>(meanRoundTripMs));
+    if (game.online.link != nullptr) {
+        const NetLinkCounts c = game.online.link->Counts();
+        std::fprintf(out, "link: sent %u, received %u, dropped %u, forged %u, strangers %u\n",
+                     static_cast<unsigned>(c.sent), static_cast<unsigned>(c.received), static_cast<unsigned>(c.dropped),
+                     static_cast<unsigned>(c.forged), static_cast<unsigned>(c.strangers));
+    }
 }
 
 }  // namespace
@@ -435,8 +441,8 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<HeadlessHost> host = std::make_unique<HeadlessHost>();
     std::unique_ptr<Game> game = std::make_unique<Game>();
     const bool online = options.online != RunnerOptions::Online::None;
-    std::unique_ptr<EnetLink> link;
-    if (online || options.onlineMenu) link = std::make_unique<EnetLink>();
+    std::unique_ptr<UdpLink> link;
+    if (online || options.onlineMenu) link = std::make_unique<UdpLink>();
     game->online.link = link.get();
     // As the desktop does: the address to join is looked up before the game starts.
     NetResolver joinAt;

@@ -174,6 +174,7 @@ std::string RunnerUsage() {
            "                        level N hash H\n"
            "                        online: passes P, rollbacks R (depth median M, p99 Q,\n"
            "                                deepest D, D-deep mean U us), waits W, round trip T ms\n"
+           "                        link: sent S, received R, dropped D, forged F, strangers X\n"
            "  --delay N           online: each side's keys act N passes on (0 to 4, default 2)\n"
            "  --real-time         online (or with --online-menu): one pass every 10 ms of\n"
            "                      real time, as the game plays (for measures)\n"

@@ -2,8 +2,11 @@
 // with delay, jitter, loss and duplication drawn from a seed (UdpRelay.h).
 //
 //   udprelay --to PORT [--listen PORT] [--delay MIN-MAX] [--loss P]
-//            [--duplicate P] [--seed N]
+//            [--duplicate P] [--seed N] [--alter N] [--replay N:MS] [--back]
 //
+// --alter N flips the middle byte of the Nth datagram to the target (with
+// --back, from it), as a forger on the path would; --replay N:MS sends the
+// Nth again MS milliseconds later.
 // The game that joins connects to the relay's port (printed on start); the
 // relay passes its datagrams to 127.0.0.1:PORT. SIGUSR1 drops everything
 // from then on (a peer that vanished); SIGINT or SIGTERM ends the relay,
@@ -25,7 +28,8 @@ volatile std::sig_atomic_t stopSignal = 0;
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: udprelay --to PORT [--listen PORT] [--delay MIN-MAX] [--loss P] [--duplicate P] [--seed N]\n");
+                 "usage: udprelay --to PORT [--listen PORT] [--delay MIN-MAX] [--loss P] [--duplicate P] [--seed N]\n"
+                 "                [--alter N] [--replay N:MS] [--back]\n");
     return 2;
 }
 
@@ -47,6 +51,10 @@ int main(int argc, char** argv) {
     RelayOptions o;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (std::strcmp(arg, "--back") == 0) {
+            o.tamperToTarget = false;
+            continue;
+        }
         if (i + 1 >= argc) return Usage();
         const char* value = argv[++i];
         unsigned long n = 0;
@@ -66,6 +74,17 @@ int main(int argc, char** argv) {
         } else if ((std::strcmp(arg, "--loss") == 0 && Fraction(value, &o.loss)) ||
                    (std::strcmp(arg, "--duplicate") == 0 && Fraction(value, &o.duplicate))) {
             continue;
+        } else if (std::strcmp(arg, "--alter") == 0 && Number(value, ~0u, &n) && n > 0) {
+            o.alterNth = static_cast<uint32_t>(n);
+        } else if (std::strcmp(arg, "--replay") == 0) {
+            const std::string text = value;
+            const size_t colon = text.find(':');
+            unsigned long nth = 0, ms = 0;
+            if (colon == std::string::npos || !Number(text.substr(0, colon).c_str(), ~0u, &nth) || nth == 0 ||
+                !Number(text.substr(colon + 1).c_str(), 60000, &ms))
+                return Usage();
+            o.replayNth = static_cast<uint32_t>(nth);
+            o.replayAfterMs = static_cast<uint32_t>(ms);
         } else if (std::strcmp(arg, "--seed") == 0 && Number(value, ~0ul, &n)) {
             o.seed = n;
         } else {
@@ -94,9 +113,13 @@ int main(int argc, char** argv) {
     relay.Run();
     watcher.join();
     const RelayCounts c = relay.Counts();
-    std::printf("udprelay: received %llu, sent %llu, lost %llu, duplicated %llu, cut %llu\n",
-                static_cast<unsigned long long>(c.received), static_cast<unsigned long long>(c.sent),
-                static_cast<unsigned long long>(c.lost), static_cast<unsigned long long>(c.duplicated),
-                static_cast<unsigned long long>(c.cut));
+    std::printf(
+        "udprelay: received %llu, sent %llu, lost %llu, duplicated %llu, cut %llu, altered %llu, replayed %llu\n",
+        static_cast<unsigned long long>(c.received), static_cast<unsigned long long>(c.sent),
+        static_cast<unsigned long long>(c.lost), static_cast<unsigned long long>(c.duplicated),
+        static_cast<unsigned long long>(c.cut), static_cast<unsigned long long>(c.altered),
+        static_cast<unsigned long long>(c.replayed));
+    std::printf("udprelay: %llu bytes from the client, %llu from the target\n",
+                static_cast<unsigned long long>(c.bytesFromClient), static_cast<unsigned long long>(c.bytesFromTarget));
     return 0;
 }

@@ -13,7 +13,7 @@
 
 namespace {
 
-enum Count { kReceived, kSent, kLost, kDuplicated, kCut };
+enum Count { kReceived, kSent, kLost, kDuplicated, kCut, kAltered, kReplayed, kBytesFromClient, kBytesFromTarget };
 
 sockaddr_in Loopback(uint16_t port) {
     sockaddr_in a{};
@@ -78,7 +78,15 @@ uint64_t UdpRelay::Draw() {
 }
 
 RelayCounts UdpRelay::Counts() const {
-    return {counts_[kReceived], counts_[kSent], counts_[kLost], counts_[kDuplicated], counts_[kCut]};
+    return {counts_[kReceived],
+            counts_[kSent],
+            counts_[kLost],
+            counts_[kDuplicated],
+            counts_[kCut],
+            counts_[kAltered],
+            counts_[kReplayed],
+            counts_[kBytesFromClient],
+            counts_[kBytesFromTarget]};
 }
 
 void UdpRelay::Take(int fd, bool toTarget) {
@@ -100,9 +108,22 @@ void UdpRelay::Take(int fd, bool toTarget) {
             continue;  // only the target answers
         }
         ++counts_[kReceived];
+        counts_[toTarget ? kBytesFromClient : kBytesFromTarget] += static_cast<uint64_t>(n);
         if (cut_) {
             ++counts_[kCut];
             continue;
+        }
+        if (toTarget == options_.tamperToTarget) {
+            ++tamperSeen_;
+            if (tamperSeen_ == options_.alterNth && n > 0) {
+                buffer[n / 2] ^= 0xFF;
+                ++counts_[kAltered];
+            }
+            if (tamperSeen_ == options_.replayNth) {
+                pending_.push_back({RelayNowMicros() + options_.replayAfterMs * 1000ull, toTarget,
+                                    std::vector<uint8_t>(buffer, buffer + n)});
+                ++counts_[kReplayed];
+            }
         }
         const auto unit = [this] { return static_cast<double>(Draw() >> 11) / 9007199254740992.0; };
         if (unit() < options_.loss) {

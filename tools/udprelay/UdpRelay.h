@@ -10,7 +10,9 @@
 // delay drawn between the bounds, some lost, some sent twice, so that they
 // also arrive out of order. Every draw comes from the seed: the same seed
 // and the same traffic give the same fate to each datagram. Cut() drops
-// everything from then on, as a peer that vanished.
+// everything from then on, as a peer that vanished. On the way one
+// datagram may be altered (a byte of it flipped, as a forger on the path
+// would) and one sent again later (replayed), each the Nth of one direction.
 
 struct RelayOptions {
     uint16_t listenPort = 0;  // 0: a free one (Port())
@@ -20,6 +22,10 @@ struct RelayOptions {
     double loss = 0;       // 0..1, each datagram
     double duplicate = 0;  // 0..1, each datagram that is not lost
     uint64_t seed = 1;
+    uint32_t alterNth = 0;   // the Nth datagram (from 1) has its middle byte flipped; 0: none
+    uint32_t replayNth = 0;  // the Nth datagram is sent again replayAfterMs later; 0: none
+    uint32_t replayAfterMs = 0;
+    bool tamperToTarget = true;  // alter and replay what goes to the target, else what comes back
 };
 
 struct RelayCounts {
@@ -28,6 +34,10 @@ struct RelayCounts {
     uint64_t lost = 0;
     uint64_t duplicated = 0;
     uint64_t cut = 0;  // dropped after Cut()
+    uint64_t altered = 0;
+    uint64_t replayed = 0;
+    uint64_t bytesFromClient = 0;  // every byte received, each way
+    uint64_t bytesFromTarget = 0;
 };
 
 class UdpRelay {
@@ -66,7 +76,8 @@ private:
     std::vector<Pending> pending_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> cut_{false};
-    std::atomic<uint64_t> counts_[5] = {};
+    std::atomic<uint64_t> counts_[9] = {};
+    uint64_t tamperSeen_ = 0;  // datagrams of the tampered direction so far
 };
 
 uint64_t RelayNowMicros();

@@ -16,8 +16,8 @@
 #include "app/Replay.h"
 #include "hosts/sdl/SdlGpuProbe.h"
 #include "hosts/sdl/SdlHost.h"
-#include "net/EnetLink.h"
 #include "net/NetResolver.h"
+#include "net/UdpLink.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
 #include "platform/Settings.h"
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     // Online play over UDP: TWO PLAYERS hosts or joins as the command line
     // asked, or else asks where the two players play. Without --delay the
     // settings' delay holds.
-    static EnetLink link;
+    static UdpLink link;
     game.online.link = &link;
     const int delay = line.inputDelay >= 0 ? line.inputDelay : settings.inputDelay;
     // The address to join is looked up now: one that cannot be found is

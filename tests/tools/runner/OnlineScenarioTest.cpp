@@ -76,6 +76,7 @@ protected:
     struct Pair {
         RunResult host, guest;
         double hostSecondsAfterCut = -1;
+        RelayCounts relay;
     };
 
     RunResult RunAs(const std::string& who, const std::string& args) { return RunAs(who, args, Data()); }
@@ -91,9 +92,9 @@ protected:
     // The host and the guest (joining through the relay) with the autopilot;
     // with `cutWhen`, the relay drops everything once the host's output
     // says that.
-    Pair PlayOnline(const std::string& args, const char* cutWhen = nullptr) {
+    Pair PlayOnline(const std::string& args, const char* cutWhen = nullptr, const RelayOptions* through = nullptr) {
         const uint16_t port = static_cast<uint16_t>(20000 + ::getpid() % 20000);
-        RelayOptions o = LossyLink();
+        RelayOptions o = through != nullptr ? *through : LossyLink();
         o.targetPort = port;
         UdpRelay relay;
         std::string why;
@@ -126,6 +127,7 @@ protected:
         guest.join();
         relay.Stop();
         relaying.join();
+        pair.relay = relay.Counts();
         if (cutWhen != nullptr) pair.hostSecondsAfterCut = std::chrono::duration<double>(hostEnd - cutAt).count();
         return pair;
     }
@@ -245,6 +247,22 @@ TEST_F(OnlineScenarioTest, APeerThatVanishesEndsTheGameWithItsResultKept) {
     }
 }
 
+// A forger on the path alters one datagram of the guest's in play: the
+// host's link refuses it and counts it, the next ones carry what it held,
+// and both games end the level alike.
+TEST_F(OnlineScenarioTest, ADatagramAlteredOnThePathIsRefusedAndTheGamesStayInStep) {
+    RelayOptions o;
+    o.minDelayMs = 10;
+    o.maxDelayMs = 40;
+    o.alterNth = 2000;  // some seconds into level 1
+    o.seed = 3;
+    const Pair pair = PlayOnline("--until-level 2", nullptr, &o);
+    ExpectInStep(pair, 1);
+    EXPECT_EQ(pair.relay.altered, 1u);
+    EXPECT_NE(pair.host.out.find(", forged 1, "), std::string::npos) << pair.host.out;
+    EXPECT_NE(pair.guest.out.find(", forged 0, "), std::string::npos) << pair.guest.out;
+}
+
 // A whole game, every level through the lossy link (minutes): CI only.
 TEST_F(OnlineScenarioTest, AWholeGameThroughALossyLinkStaysInStep) {
     if (!OnCi()) GTEST_SKIP() << "a whole online game: CI=true";
@@ -281,7 +299,7 @@ TEST_F(OnlineScenarioTest, AGuestWithOtherLevelsIsTurnedAwayAndTheHostWaitsForTh
     guest = RunAs("guest", join);
     hosting.join();
     EXPECT_NE(host.err.find("GUEST wanted to join with other levels; hosting on"), std::string::npos) << host.err;
-    ExpectInStep(Pair{host, guest}, 1);
+    ExpectInStep(Pair{host, guest, -1, {}}, 1);
 }
 
 }  // namespace

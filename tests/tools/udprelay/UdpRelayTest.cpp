@@ -146,4 +146,46 @@ TEST(UdpRelay, TheSameSeedGivesTheSameFatesAndACutDropsEverything) {
     EXPECT_EQ(cut.counts.cut, 100u);
 }
 
+// The Nth datagram one way is altered (its middle byte flipped), another
+// sent again later; the other way is left alone.
+TEST(UdpRelay, AltersOneDatagramAndReplaysAnother) {
+    Socket target, client;
+    RelayOptions o = {0, target.Port(), 0, 0, 0, 0, 1};
+    o.alterNth = 3;
+    o.replayNth = 5;
+    o.replayAfterMs = 50;
+    UdpRelay relay;
+    std::string why;
+    ASSERT_TRUE(relay.Open(o, &why)) << why;
+    std::thread thread([&] { relay.Run(); });
+    for (uint8_t i = 1; i <= 8; ++i) {
+        const std::vector<uint8_t> bytes(16, i);
+        client.SendTo(relay.Port(), bytes.data(), bytes.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    std::vector<std::vector<uint8_t>> got;
+    uint8_t buffer[64];
+    for (ssize_t n; (n = target.Receive(buffer, sizeof buffer, 200)) > 0;) got.emplace_back(buffer, buffer + n);
+    relay.Stop();
+    thread.join();
+    ASSERT_EQ(got.size(), 9u);
+    int altered = 0, fifth = 0;
+    for (const auto& g : got) {
+        ASSERT_EQ(g.size(), 16u);
+        altered += g[8] != g[0];
+        fifth += g[0] == 5;
+        if (g[8] != g[0]) {
+            EXPECT_EQ(g[0], 3);
+            EXPECT_EQ(g[8], 3 ^ 0xFF);
+        }
+    }
+    EXPECT_EQ(altered, 1);
+    EXPECT_EQ(fifth, 2);
+    EXPECT_EQ(got.back()[0], 5) << "the replay comes last, 50 ms on";
+    const RelayCounts c = relay.Counts();
+    EXPECT_EQ(c.altered, 1u);
+    EXPECT_EQ(c.replayed, 1u);
+    EXPECT_EQ(c.bytesFromClient, 8u * 16u);
+}
+
 }  // namespace

@@ -1,0 +1,161 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "net/NetLink.h"
+
+// A socket address as the link keeps it: a sockaddr_in or sockaddr_in6,
+// `size` bytes of it (0: none).
+struct UdpAddress {
+    alignas(8) uint8_t raw[28] = {};
+    uint32_t size = 0;
+};
+
+// The link over one UDP socket, our own small transport
+// (docs/net-protocol.md, "The link"): a handshake that keeps nothing on the
+// host for a sender that has not proven its address (a cookie), a key
+// agreed per match (libsodium's crypto_kx), every datagram after it sealed
+// with ChaCha20-Poly1305 under a counter that is never taken twice, and
+// reliable packets sent again until acknowledged. Everything lives in the
+// object: nothing is allocated after Host or Join.
+class UdpLink : public NetLink {
+public:
+    UdpLink() = default;
+    ~UdpLink() override;
+    UdpLink(const UdpLink&) = delete;
+    UdpLink& operator=(const UdpLink&) = delete;
+
+    // Listens on `port` of every address, IPv6 and IPv4 alike (0: a free
+    // one, see Port). False (state Failed) with the reason.
+    bool Host(uint16_t port) override;
+    // Joins "HOST[:PORT]" ("[v6]:PORT" for an IPv6 address). False (state
+    // Failed) when the address is malformed or unknown; the answer comes
+    // through Poll.
+    bool Join(const char* address) override;
+    // Sends what waits to be acknowledged (for up to `flushMs`), then an
+    // authenticated goodbye, and closes the socket.
+    void Close(uint32_t flushMs = 200) override;
+    // The host took the peer's greeting: it is kept from now on. Until
+    // then a newer handshake takes its place (once kUdpHandshakeGraceMs
+    // have passed), and it is dropped after kUdpUnconfirmedMs.
+    void Confirm() override;
+    // The silence after which the peer counts as lost (kNetTimeoutMs).
+    void SetTimeout(uint32_t ms) { timeoutMs_ = ms; }
+    // The port the link listens on (a host's), or its own (a joining side's).
+    uint16_t Port() const;
+
+    bool Send(const uint8_t* data, size_t size, bool reliable) override;
+    int Poll(NetDatagram* out, int capacity, uint32_t waitMs) override;
+    void Flush() override;
+    NetLinkState State() const override { return state_; }
+    uint32_t RoundTripMs() const override { return state_ == NetLinkState::Connected ? roundTripMs_ : 0; }
+    const char* Failure() const override { return failure_; }
+    NetLinkCounts Counts() const override { return counts_; }
+
+    // The datagram reader: one datagram from `from`, as Poll takes each
+    // one off the socket (the fuzz target feeds it directly). What it
+    // brings for the upper layer waits for the next Poll.
+    void Take(const uint8_t* data, size_t size, const UdpAddress& from);
+
+private:
+    static constexpr int kReliableSlots = 32;
+    static constexpr int kInboxSlots = 64;
+    static constexpr size_t kMaxPlainBytes = 1175;  // a data datagram's plain text at most
+    static constexpr size_t kKeyBytes = 32;
+    static constexpr size_t kCookieBytes = 16;
+    static constexpr size_t kNonceBytes = 8;  // the joiner's, echoed by the host
+    static constexpr uint32_t kWindowBits = 256;
+
+    struct ReliableSlot {
+        uint8_t bytes[kNetMaxPacketBytes];
+        uint8_t size;
+        bool sent;
+        uint32_t lastSentMs;
+    };
+
+    bool Start(bool hosting, uint16_t port, const char* address);
+    void Fail(NetLinkState state, const char* format, ...);
+    void Release();
+    void ForgetPeer();
+    void Service(uint32_t now);
+    void Receive();
+    int Drain(NetDatagram* out, int capacity);
+    void SendRaw(const uint8_t* bytes, size_t size, const UdpAddress& to);
+    void SendHandshake(uint32_t now);
+    void TakeAsHost(const uint8_t* data, size_t size, const UdpAddress& from);
+    void TakeAsJoiner(const uint8_t* data, size_t size);
+    void StartSession(const uint8_t* data, const UdpAddress& from);
+    bool MakeCookie(const UdpAddress& from, const uint8_t* nonce, uint64_t slot, uint8_t* cookie);
+    void ReadData(const uint8_t* data, size_t size);
+    void ReadPlain(const uint8_t* plain, size_t size);
+    void Deliver(const uint8_t* bytes, size_t size);
+    void QueueMessage(const uint8_t* bytes, size_t size);
+    void SendData(const uint8_t* plain, size_t size);
+    uint32_t RetransmitMs() const;
+
+    int fd_ = -1;
+    bool hosting_ = false;
+    NetLinkState state_ = NetLinkState::Closed;
+    uint32_t timeoutMs_ = kNetTimeoutMs;
+    NetLinkCounts counts_;
+    char failure_[200] = {};
+    uint32_t now_ = 0;
+
+    // The host's cookie secrets: one for each of the two newest time slots.
+    uint8_t secrets_[2][kKeyBytes] = {};
+    uint64_t secretSlot_[2] = {~0ull, ~0ull};
+
+    // The peer: the host's address (joining), or the joiner's (hosting).
+    UdpAddress peer_;
+    bool havePeer_ = false;
+    bool confirmed_ = false;
+    uint32_t peerSinceMs_ = 0;  // when its handshake was taken (hosting)
+    uint8_t peerPublic_[kKeyBytes] = {};
+    uint8_t welcome_[57] = {};  // the host's answer, sent again for a repeated hello
+
+    // Joining: this side's key pair, nonce, and where the handshake is.
+    uint8_t ownPublic_[kKeyBytes] = {};
+    uint8_t ownSecret_[kKeyBytes] = {};
+    uint8_t nonce_[kNonceBytes] = {};
+    uint8_t cookie_[kCookieBytes] = {};
+    bool haveCookie_ = false;
+    int hellosSent_ = 0;
+    uint32_t startMs_ = 0;
+    uint32_t lastHandshakeMs_ = 0;
+
+    // The session: keys each way, counters, the window of counters seen.
+    bool keyed_ = false;
+    uint8_t rxKey_[kKeyBytes] = {};
+    uint8_t txKey_[kKeyBytes] = {};
+    uint64_t txCounter_ = 0;
+    uint64_t rxHighest_ = 0;
+    bool rxAny_ = false;
+    uint64_t rxSeen_[kWindowBits / 64] = {};
+    uint32_t lastHeardMs_ = 0;
+    uint32_t lastPingMs_ = 0;
+    uint32_t roundTripMs_ = 0;
+    size_t budget_ = 0;  // bytes the host may still send a peer not yet confirmed
+
+    // Reliable packets out (sequence sendBase_ .. sendNext_ - 1) and the
+    // next one expected in.
+    ReliableSlot slots_[kReliableSlots] = {};
+    uint32_t sendBase_ = 0;
+    uint32_t sendNext_ = 0;
+    uint32_t recvNext_ = 0;
+    bool ackDue_ = false;
+    // Messages to go in the next datagram (unreliable packets, pings, pongs).
+    uint8_t pending_[kMaxPlainBytes - 4] = {};
+    size_t pendingSize_ = 0;
+
+    // Packets taken, for Poll.
+    NetDatagram inbox_[kInboxSlots] = {};
+    int inboxHead_ = 0;
+    int inboxCount_ = 0;
+};
+
+constexpr uint32_t kUdpUnconfirmedMs = 2000;    // a handshake without a greeting this long is dropped
+constexpr uint32_t kUdpHandshakeGraceMs = 500;  // before this a newer handshake cannot take its place
+
+// A loopback address (127.0.0.1 or ::1) and port, for the tests and the
+// fuzz target.
+UdpAddress UdpLoopback(bool ipv6, uint16_t port);
