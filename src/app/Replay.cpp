@@ -225,7 +225,7 @@ bool LoadReplayFor(const HighScoreRecord& record, int32_t difficulty, uint8_t* b
                      });
     char path[kMaxUserPath];
     if (best[0] == '\0' || !ReplayPath(best, path, sizeof path)) return false;
-    const ReadResult read = ReadPlayerFile(path, buffer, capacity);
+    const ReadResult read = ReadWholePlayerFile(path, buffer, capacity);
     *size = read.size;
-    return read.status == ReadStatus::Read && !read.longer;
+    return read.status == ReadStatus::Read;
 }

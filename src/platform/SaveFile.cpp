@@ -367,12 +367,17 @@ bool DeletePlayerFile(const char* path) {
 
 void SetSaveMirror(const SaveMirror* mirror) { saveMirror = mirror; }
 
-ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
+namespace {
+
+ReadResult ReadRegular(const char* path, uint8_t* buffer, size_t capacity, bool whole) {
     ReadResult result;
     result.status = ReadStatus::Missing;
     if (path == nullptr || path[0] == '\0') return result;
     ReadError opened;
-    const int fd = OpenRegularFd(path, &opened);
+    FileFacts facts;
+    const int fd = OpenRegularFd(path, &opened, &facts);
+    result.fileType = facts.type;
+    result.fileSize = facts.size;
     if (fd < 0) {
         if (opened.status == ReadStatus::Missing) return result;
         result.status = ReadStatus::Refused;
@@ -380,6 +385,17 @@ ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
         Say(result.reason, "cannot read %s: %s", path, notAFile ? opened.reason : std::strerror(errno));
         return result;
     }
+    auto tooLong = [&]() {
+        result.status = ReadStatus::Refused;
+        result.longer = true;
+        char why[96];
+        std::snprintf(why, sizeof why, "it holds more than %zu bytes", capacity);
+        Say(result.reason, "cannot read %s: %s", path, why);
+        close(fd);
+        return result;
+    };
+    // Refused by its size alone: not a byte of it is read.
+    if (whole && facts.size > static_cast<long long>(capacity)) return tooLong();
     size_t got = 0;
     while (got < capacity) {
         const ssize_t n = read(fd, buffer + got, capacity - got);
@@ -395,10 +411,21 @@ ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
     }
     uint8_t probe = 0;
     result.longer = got == capacity && read(fd, &probe, 1) == 1;
+    if (whole && result.longer) return tooLong();  // it grew while it was read
     close(fd);
     result.status = ReadStatus::Read;
     result.size = got;
     return result;
+}
+
+}  // namespace
+
+ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
+    return ReadRegular(path, buffer, capacity, false);
+}
+
+ReadResult ReadWholePlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
+    return ReadRegular(path, buffer, capacity, true);
 }
 
 ReadResult ReadUserFile(const char* name, uint8_t* buffer, size_t capacity) {

@@ -301,21 +301,6 @@ std::string Absolute(const std::string& path) {
     return ec ? path : p.lexically_normal().string();
 }
 
-// A replay file, whole, within the largest a game records.
-bool ReadReplayFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        *error = "cannot read it";
-        return false;
-    }
-    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (bytes->size() > kReplayFileCapacity) {
-        *error = "longer than any replay the game records";
-        return false;
-    }
-    return true;
-}
-
 // The end of an online run: each level's end state hash, then the session's
 // figures (rollback depths as passes run again, its costliest in us).
 void PrintLevelHashes(const Game& game, FILE* out) {
@@ -361,12 +346,12 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     const uint8_t* replayTape = nullptr;
     const bool playReplay = !options.replayPath.empty();
     if (playReplay) {
-        std::string error;
+        replayBytes.resize(kReplayFileCapacity);
+        size_t size = 0;
         ReadError why;
-        if (!ReadReplayFile(options.replayPath, &replayBytes, &error) ||
-            !ParseReplay(replayBytes.data(), replayBytes.size(), &replay, &replayTape, &why)) {
+        if (!ReadReplayFile(options.replayPath.c_str(), replayBytes.data(), &size, &replay, &replayTape, &why)) {
             std::fprintf(err, "voidcrawl-headless: cannot play the replay '%s': %s\n", options.replayPath.c_str(),
-                         error.empty() ? why.reason : error.c_str());
+                         why.reason);
             return kExitBadInput;
         }
     }
