@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -107,13 +108,19 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
-// Temporary files are "<name>.new-<pid>-<count>": no two saves, in this
-// process or another, ever share one.
+// Temporary files are ".<name>.voidcrawl-save-<pid>-<count>": hidden, no
+// two saves, in this process or another, ever share one, and of a form
+// strict enough (the mark, the numbers without leading zeros) that a file
+// of the player's is never taken for one.
+constexpr char kTemporaryMark[] = ".voidcrawl-save-";
+constexpr long long kMaxPid = 0x7FFFFFFF;      // a pid_t's largest
+constexpr long long kMaxCount = 0xFFFFFFFFll;  // the counter's, an unsigned
+
 bool MakeTemporary(const char* folder, const char* base, mode_t mode, char* out, int* fd) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        if (std::snprintf(out, kMaxUserPath, "%s/%s.new-%ld-%u", folder, base, static_cast<long>(getpid()),
-                          counter++) >= kMaxUserPath) {
+        if (std::snprintf(out, kMaxUserPath, "%s/.%s%s%ld-%u", folder, base, kTemporaryMark,
+                          static_cast<long>(getpid()), counter++) >= kMaxUserPath) {
             errno = ENAMETOOLONG;
             return false;
         }
@@ -124,25 +131,49 @@ bool MakeTemporary(const char* folder, const char* base, mode_t mode, char* out,
     return false;
 }
 
-// Temporary files of saves that never finished (the process was killed),
-// "<name>.new-<pid>-<count>" of any name: under the folder's lock no other
-// save is under way there, so they can go.
-bool IsTemporaryName(const char* name) {
-    const char* mark = std::strstr(name, ".new-");
-    if (mark == nullptr) return false;
-    const char* p = mark + 5;
-    int dashes = 0, digits = 0;
-    for (; *p != '\0'; ++p) {
-        if (*p == '-' && digits > 0 && dashes == 0) {
-            ++dashes;
-            digits = 0;
-        } else if (*p >= '0' && *p <= '9') {
-            ++digits;
-        } else {
-            return IsTemporaryName(mark + 1);
-        }
+// Reads a number of `text` up to `end` written as MakeTemporary writes one:
+// digits, no leading zero, at most `most`. Null when it is not one.
+const char* ReadCount(const char* text, char end, long long most, long long* value) {
+    *value = 0;
+    const char* p = text;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        *value = *value * 10 + (*p - '0');
+        if (*value > most) return nullptr;
     }
-    return dashes == 1 && digits > 0;
+    if (p == text || *p != end || (*text == '0' && p - text > 1)) return nullptr;
+    return p;
+}
+
+// Whether `name` is exactly the name of a temporary file a save makes; its
+// process in `pid`.
+bool IsTemporaryName(const char* name, long* pid) {
+    if (name[0] != '.') return false;
+    const char* mark = nullptr;
+    for (const char* at = std::strstr(name + 1, kTemporaryMark); at != nullptr;
+         at = std::strstr(at + 1, kTemporaryMark))
+        mark = at;
+    if (mark == nullptr || mark == name + 1) return false;  // the file's own name comes first
+    long long number = 0;
+    const char* p = ReadCount(mark + sizeof kTemporaryMark - 1, '-', kMaxPid, &number);
+    if (p == nullptr || number == 0) return false;
+    *pid = static_cast<long>(number);
+    long long count = 0;
+    return ReadCount(p + 1, '\0', kMaxCount, &count) != nullptr;
+}
+
+// A temporary file a save never finished (its process was killed), which
+// can go: its name is one a save makes, it is a plain file of this user's
+// (never a link), and the process that made it is gone. Saves in this
+// process run one at a time, so none of its own is under way while it
+// looks (a process in a sandbox may have the pid a killed one had).
+bool IsStaleTemporary(int folderFd, const char* name) {
+    long pid = 0;
+    if (!IsTemporaryName(name, &pid)) return false;
+    struct stat info;
+    if (fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (!S_ISREG(info.st_mode) || info.st_uid != geteuid()) return false;
+    if (pid == static_cast<long>(getpid())) return true;
+    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 #if defined(__linux__) && !defined(__EMSCRIPTEN__)
@@ -164,7 +195,7 @@ void RemoveStaleTemporaries(const char* folder) {
                 char name[1];
             };
             const Entry* entry = reinterpret_cast<const Entry*>(entries + at);
-            if (IsTemporaryName(entry->name)) unlinkat(fd, entry->name, 0);
+            if (IsStaleTemporary(fd, entry->name)) unlinkat(fd, entry->name, 0);
             at += entry->length;
         }
     }
@@ -175,7 +206,7 @@ void RemoveStaleTemporaries(const char* folder) {
     DIR* dir = opendir(folder);
     if (dir == nullptr) return;
     while (const dirent* entry = readdir(dir)) {
-        if (IsTemporaryName(entry->d_name)) unlinkat(dirfd(dir), entry->d_name, 0);
+        if (IsStaleTemporary(dirfd(dir), entry->d_name)) unlinkat(dirfd(dir), entry->d_name, 0);
     }
     closedir(dir);
 }

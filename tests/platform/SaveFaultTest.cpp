@@ -349,7 +349,8 @@ std::string Check(const Writer& w, const Fault& f, const fs::path& folder, const
     if (f.inPlace && !plainFile && fs::is_regular_file(folder / w.file))
         fail("what stood in the file's place was replaced");
     for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().filename().string().find(".new-") != std::string::npos) fail("a temporary file was left");
+        if (entry.path().filename().string().find(".voidcrawl-save-") != std::string::npos)
+            fail("a temporary file was left");
     return problems;
 }
 
@@ -452,6 +453,55 @@ TEST_F(SaveFaultTest, TwoProcessesSavingAtOnceLoseNothingAndNeverMixTheirBytes) 
                 << "round " << round << ": temporary files left";
         }
     }
+}
+
+// A save clears the temporary files of saves that were killed, and nothing
+// else: not a player's file whose name looks like one, not one of a save
+// still under way in another process, not a link, a folder or another
+// user's file of the very form.
+TEST_F(SaveFaultTest, ASaveClearsAKilledSavesTemporaryAndNothingElse) {
+    TempDir scratch;
+    const fs::path folder = scratch.path() / "voidcrawl";
+    fs::create_directories(folder);
+    const pid_t live = fork();
+    if (live == 0) {
+        pause();  // a save under way, as far as its name says
+        _exit(0);
+    }
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    const std::string d = std::to_string(dead), l = std::to_string(live);
+    const std::string killed = ".teasy.dat.voidcrawl-save-" + d + "-7";
+    const std::vector<std::string> spared = {
+        "song.new-2024-12",
+        "teasy.dat.new-" + d + "-7",
+        ".teasy.dat.voidcrawl-save-" + l + "-0",
+        ".teasy.dat.voidcrawl-save-0" + d + "-7",
+        ".teasy.dat.voidcrawl-save-" + d + "-07",
+        ".teasy.dat.voidcrawl-save-" + d + "-7x",
+        ".teasy.dat.voidcrawl-save--7",
+        ".voidcrawl-save-" + d + "-7",
+        "teasy.dat.voidcrawl-save-" + d + "-7",
+    };
+    for (const std::string& name : spared) WriteText(folder / name, "mine");
+    WriteText(folder / killed, "half a ta");
+    fs::create_symlink("song.new-2024-12", folder / (".link.voidcrawl-save-" + d + "-1"));
+    fs::create_directories(folder / (".folder.voidcrawl-save-" + d + "-2"));
+    const fs::path others = folder / (".others.voidcrawl-save-" + d + "-3");
+    WriteText(others, "theirs");
+    const bool chowned = geteuid() == 0 && chown(others.c_str(), 65534, 65534) == 0;
+
+    SaveResult result;
+    const bool saved = SaveBytes((folder / "teasy.dat").c_str(), "table", 5, &result);
+    kill(live, SIGKILL);
+    waitpid(live, nullptr, 0);
+    ASSERT_TRUE(saved) << result.reason;
+    EXPECT_FALSE(fs::exists(folder / killed));
+    for (const std::string& name : spared) EXPECT_EQ(ReadText(folder / name), "mine") << name;
+    EXPECT_TRUE(fs::is_symlink(folder / (".link.voidcrawl-save-" + d + "-1")));
+    EXPECT_TRUE(fs::is_directory(folder / (".folder.voidcrawl-save-" + d + "-2")));
+    EXPECT_EQ(fs::exists(others), chowned);
 }
 
 #if defined(__x86_64__)
@@ -578,7 +628,7 @@ TEST_F(SaveFaultTest, KilledAtEverySystemCallOfEverySaveTheFileStaysWhole) {
         if (w.replaces) {
             ASSERT_TRUE(w.save(folder, 2, &told)) << told;
             for (const auto& entry : fs::directory_iterator(folder))
-                EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << entry.path();
+                EXPECT_EQ(entry.path().filename().string().find(".voidcrawl-save-"), std::string::npos) << entry.path();
         }
     }
 }
