@@ -348,7 +348,8 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
     char temporary[kMaxUserPath];
     int fd = -1;
     if (!MakeTemporary(folder, BaseOf(result.path), mode, temporary, &fd)) {
-        if (linked && (errno == ENOENT || errno == ENOTDIR)) {
+        result.fault = errno;
+        if (linked && (result.fault == ENOENT || result.fault == ENOTDIR)) {
             char link[kMaxUserPath];
             CopyPrintable(path, link, sizeof link);
             char target[kMaxUserPath];
@@ -356,7 +357,7 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
             std::snprintf(result.reason, sizeof result.reason,
                           "cannot save %.2000s: it is a link to %.2000s, whose folder is not there", link, target);
         } else {
-            Say(result.reason, "cannot write in the folder %s: %s", folder, std::strerror(errno));
+            Say(result.reason, "cannot write in the folder %s: %s", folder, std::strerror(result.fault));
         }
         return false;
     }
@@ -379,6 +380,7 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
     if (!ok) {
         unlink(temporary);
         Say(result.reason, "cannot write %s: %s", result.path, std::strerror(fault));
+        result.fault = fault;
         return false;
     }
     if (!(flags & kSaveNoSync)) SyncFolder(folder);

@@ -30,6 +30,9 @@ struct SaveResult {
     // The file written: the path given, or the file its link names.
     char path[kMaxUserPath] = {};
     char reason[kSaveReasonSize] = {};
+    // The system's fault (errno) behind a failure, 0 when there is none
+    // (ENOSPC: the disk is full).
+    int fault = 0;
 };
 
 enum SaveFlags : unsigned {

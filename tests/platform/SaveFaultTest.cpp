@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Replay.h"
 #include "gfx/Display.h"
 #include "gfx/PngWriter.h"
 #include "gfx/ScreenDump.h"
@@ -502,6 +503,65 @@ TEST_F(SaveFaultTest, ASaveClearsAKilledSavesTemporaryAndNothingElse) {
     EXPECT_TRUE(fs::is_symlink(folder / (".link.voidcrawl-save-" + d + "-1")));
     EXPECT_TRUE(fs::is_directory(folder / (".folder.voidcrawl-save-" + d + "-2")));
     EXPECT_EQ(fs::exists(others), chowned);
+}
+
+// A replay that finds the disk full makes room: the game's oldest replays
+// go (never one behind a table's entry), as many as the new one needs, and
+// the save is tried again.
+TEST_F(SaveFaultTest, AReplayThatFindsTheDiskFullDeletesTheOldestReplaysAndIsSaved) {
+    TempDir scratch;
+    const fs::path user = scratch.path() / "voidcrawl", replays = user / kReplayFolder;
+    constexpr size_t kOldBytes = 16 * 1024, kNewBytes = 20 * 1024;
+    const std::string verdict = InChild([&]() -> std::string {
+        fs::create_directories(replays);
+        if (!OwnMounts() || mount("tmpfs", replays.c_str(), "tmpfs", 0, "size=256k") != 0)
+            return std::string(kSkip) + "no tmpfs mount here: " + std::strerror(errno);
+        const ScopedUserDir scoped(user.string());
+        // Ten replays, the oldest behind the table's entry.
+        for (int i = 0; i < 10; ++i) {
+            ReplayHeader h;
+            std::snprintf(h.gameVersion, sizeof h.gameVersion, "1.0.0");
+            std::snprintf(h.names[0], sizeof h.names[0], "BOB");
+            h.level = 3;
+            h.scores[0] = 500 + i;
+            h.lengthTotals[0] = 30;
+            Bytes b(kOldBytes, 0);
+            WriteReplayHeader(h, b.data());
+            char name[64];
+            std::snprintf(name, sizeof name, "20260101-00000%d-00.vcr", i);
+            WriteAll(replays / name, b);
+        }
+        HighScoreTable table;
+        table.Insert(500, "BOB", 30, 3);
+        if (!table.Save(HighScoreTable::FileName(0))) return "no table";
+        const int fd = open((replays / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+        const std::vector<char> page(4096, 'x');
+        while (write(fd, page.data(), page.size()) > 0) {}
+        close(fd);
+
+        const Bytes fresh(kNewBytes, 'n');
+        char name[kReplayNameSize] = "";
+        SaveResult result;
+        if (!SaveReplayFile(fresh.data(), fresh.size(), 1796000000, name, &result))
+            return std::string("not saved: ") + result.reason;
+        std::string problems;
+        if (ReadAll(replays / name) != fresh) problems += "the new replay is not whole; ";
+        for (int i = 0; i < 10; ++i) {
+            char old[64];
+            std::snprintf(old, sizeof old, "20260101-00000%d-00.vcr", i);
+            // The oldest is kept by the table; the next two make room.
+            if (fs::exists(replays / old) != (i == 0 || i > 2)) problems += std::string(old) + " ";
+        }
+        // A replay that would not fit were every replay gone costs none of them.
+        const Bytes huge(512 * 1024, 'h');
+        char other[kReplayNameSize] = "";
+        if (SaveReplayFile(huge.data(), huge.size(), 1796000000, other, &result)) problems += "saved the huge one; ";
+        if (std::distance(fs::directory_iterator(replays), fs::directory_iterator{}) != 10)
+            problems += "replays went for a save that could not fit; ";
+        return problems;
+    });
+    if (verdict.rfind(kSkip, 0) == 0) GTEST_SKIP() << verdict;
+    EXPECT_EQ(verdict, "");
 }
 
 #if defined(__x86_64__)
