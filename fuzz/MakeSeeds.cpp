@@ -13,10 +13,18 @@
 //                    bytes of the window it is read against
 // OUT_DIR/link       the link's datagrams: sealed messages of every kind, a
 //                    repeat, forgeries, a stranger's cookie request
+//
+//   fuzz_seeds --games RUNNER DATA_DIR OUT_DIR
+//
+// OUT_DIR/replay     whole games the runner's autopilot plays to their end
+//                    (one player on easy, two on pads, one on hard), as the
+//                    game saved them, the time each began set to 0 (not
+//                    known): the same bytes on every build of the same game
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -129,11 +137,53 @@ Bytes Knobs(uint8_t font, uint8_t flags, uint16_t x, uint16_t y, uint32_t score)
     return b;
 }
 
+// Where a replay's header keeps when its game began (docs/replay-format.md).
+constexpr size_t kStartedAtOffset = 144;
+constexpr size_t kStartedAtBytes = 8;
+
+// The autopilot's whole games, each as the replay the game saved.
+int WriteGames(const fs::path& runner, const fs::path& data, const fs::path& out) {
+    const struct {
+        const char* name;
+        const char* args;
+    } games[] = {
+        {"easy", "--autopilot --seed 5"},
+        {"pads", "--autopilot --autopilot-difficulty 1 --autopilot-pads --seed 6"},
+        {"hard", "--autopilot --autopilot-difficulty 2 --seed 7"},
+    };
+    fs::create_directories(out / "replay");
+    for (const auto& game : games) {
+        const fs::path user = out / (std::string("user-") + game.name);
+        fs::remove_all(user);
+        fs::create_directories(user);
+        const std::string command = "'" + runner.string() + "' --data '" + data.string() + "' --user-dir '" +
+                                    user.string() + "' " + game.args + " >/dev/null";
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "fuzz_seeds: the game '%s' failed: %s\n", game.name, command.c_str());
+            return 1;
+        }
+        Bytes replay;
+        for (const auto& e : fs::directory_iterator(user / "replays"))
+            if (e.path().extension() == ".vcr") replay = Read(e.path());
+        if (replay.size() < kStartedAtOffset + kStartedAtBytes) {
+            std::fprintf(stderr, "fuzz_seeds: the game '%s' saved no replay\n", game.name);
+            return 1;
+        }
+        std::fill_n(replay.begin() + kStartedAtOffset, kStartedAtBytes, 0);
+        if (!Write(out / "replay" / (std::string(game.name) + ".vcr"), replay)) return 1;
+        std::printf("fuzz_seeds: the %s game, %zu bytes\n", game.name, replay.size());
+        fs::remove_all(user);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--games") == 0) return WriteGames(argv[2], argv[3], argv[4]);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR\n       %s --games RUNNER DATA_DIR OUT_DIR\n", argv[0],
+                     argv[0]);
         return 2;
     }
     const fs::path data = argv[1];

@@ -6,12 +6,14 @@
 #
 # Each target starts from its corpus kept in the source tree,
 # fuzz/corpus/TARGET/, and from seeds written afresh from the build's data
-# set (fuzz_seeds). What a run finds is merged back into fuzz/corpus/TARGET
-# with -merge=1, which keeps only the inputs that add coverage, so the next
-# run builds on this one and the corpus stays small. An input that crashes a
-# target or breaks one of its rules is left in BUILD_DIR/fuzz-findings/ and
-# the script fails: store it under tests/fuzz_regressions/TARGET/ once the
-# fault is mended, so `make test` replays it from then on.
+# set (fuzz_seeds; the replay reader's are whole games, which fuzz_games
+# played when the build was made). What a run finds is merged back into
+# fuzz/corpus/TARGET with -merge=1, which keeps only the inputs that add
+# coverage, so the next run builds on this one and the corpus stays small.
+# An input that crashes a target or breaks one of its rules is left in
+# BUILD_DIR/fuzz-findings/ and the script fails: store it under
+# tests/fuzz_regressions/TARGET/ once the fault is mended, so `make test`
+# replays it from then on.
 #
 # The summary gives, per target, the executions, executions a second, the
 # coverage (libFuzzer's cov: edges, ft: features) and the corpus size.
@@ -31,9 +33,10 @@ here="$(cd "$(dirname "$0")" && pwd)"
 seeds="$build/fuzz-seeds"
 rm -rf "$seeds"
 "$build/fuzz/fuzz_seeds" "$build/data" "$seeds" || exit 1
-# A target fuzz_seeds writes nothing for (the replay reader) starts from its
-# corpus alone; libFuzzer refuses a folder that is not there.
+# The replay reader starts from whole games, played when the build was
+# (fuzz_games); libFuzzer refuses a folder that is not there.
 for target in "${targets[@]}"; do mkdir -p "$seeds/$target"; done
+if [ -d "$build/fuzz-games/replay" ]; then cp "$build"/fuzz-games/replay/*.vcr "$seeds/replay/"; fi
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1:symbolize=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
@@ -56,8 +59,11 @@ for target in "${targets[@]}"; do
     rm -rf "$work"
     mkdir -p "$corpus" "$work/new" "$work/merged" "$work/scratch"
     # Inputs are kept short: every format's rules show in a few kilobytes,
-    # and short inputs keep each execution quick.
+    # and short inputs keep each execution quick. A replay's late game is
+    # only reached through a whole game: its cap is above the largest seed
+    # (the two-player game, about 18 KB).
     case "$target" in
+        replay) max_len=32768 ;;
         bmp) max_len=8192 ;;
         wave) max_len=4096 ;;
         level) max_len=1600 ;;

@@ -57,8 +57,8 @@ const FileInfo kFileTable[] = {
      "never replaced, and the window's title says for a few seconds where it went (or why it was not saved)"},
     {"`$XDG_DATA_HOME/voidcrawl/replays/YYYYMMDD-HHMMSS-NN.vcr`",
      "every game's replay (its input, a few KB to a few tens of KB), when the game-over table comes up and when "
-     "the game is left; the newest 50 are kept, and older ones whose game is behind a high-score entry "
-     "(docs/replay-format.md)"},
+     "the game is left; the newest 50 are kept, and older ones whose game is behind a high-score entry; "
+     "other files there (a friend's replay, a link) are never deleted (docs/replay-format.md)"},
     {"`$XDG_DATA_HOME/voidcrawl/replay-results.dat`",
      "the results the game knows its replays reached (those it recorded, and those it verified): each file's "
      "name and a hash of its bytes; an entry of a table links only to a replay listed here with the same bytes"},

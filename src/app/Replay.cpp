@@ -1,10 +1,14 @@
 #include "app/Replay.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -316,6 +320,146 @@ int64_t ReplayFrames(const ReplayHeader& header) {
     return frames;
 }
 
+namespace {
+
+// A replay's file name as the game makes it, "YYYYMMDD-HHMMSS-NN.vcr" (when
+// its game began, in UTC, then a number for games begun in the same second),
+// read strictly: digits where digits go, a real date and time. `age` gets a
+// number that orders the game's files by that time, then that number.
+bool ReadGameReplayName(const char* name, long long* age) {
+    constexpr char kForm[] = "########-######-##.vcr";  // '#': a digit
+    if (std::strlen(name) != sizeof kForm - 1) return false;
+    long long digits = 0;
+    for (size_t i = 0; i < sizeof kForm - 1; ++i) {
+        if (kForm[i] != '#') {
+            if (name[i] != kForm[i]) return false;
+        } else if (name[i] < '0' || name[i] > '9') {
+            return false;
+        } else {
+            digits = digits * 10 + (name[i] - '0');
+        }
+    }
+    // The fields, from the name's start.
+    auto field = [name](int at, int length) {
+        int value = 0;
+        for (int i = at; i < at + length; ++i) value = value * 10 + (name[i] - '0');
+        return value;
+    };
+    const int year = field(0, 4), month = field(4, 2), day = field(6, 2);
+    const int hour = field(9, 2), minute = field(11, 2), second = field(13, 2);
+    constexpr int kFirstYear = 1970;  // a game's time counts from 1970
+    if (year < kFirstYear || month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59) return false;
+    static const int kDaysIn[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (day < 1 || day > kDaysIn[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
+    *age = digits;  // YYYYMMDDhhmmssNN: later games, larger numbers
+    return true;
+}
+
+// The game's own replays in the folder, oldest first: files of its name
+// form, plain files of this user's (never a link, nor what another wrote).
+// A folder holds few more than kReplaysKept plus the tables' thirty, so a
+// fixed list of the newest is plenty (a crowded folder is thinned over
+// several games).
+struct OwnReplays {
+    static constexpr int kListed = 256;
+    static constexpr long long kStatBlockBytes = 512;  // st_blocks counts these
+    struct File {
+        char name[kReplayNameSize];
+        long long age;
+        long long bytes;  // what deleting it frees
+    };
+    File files[kListed];
+    int count = 0;
+
+    void List(const char* folder) {
+        count = 0;
+        DIR* dir = opendir(folder);
+        if (dir == nullptr) return;
+        while (const dirent* entry = readdir(dir)) {
+            long long age = 0;
+            if (!ReadGameReplayName(entry->d_name, &age)) continue;
+            struct stat info;
+            if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+                info.st_uid != geteuid())
+                continue;
+            // Keep the kListed newest seen, sorted oldest first.
+            int at = count;
+            if (count == kListed) {
+                if (age < files[0].age) continue;
+                std::memmove(&files[0], &files[1], sizeof files[0] * (kListed - 1));
+                at = --count;
+            }
+            while (at > 0 && files[at - 1].age > age) {
+                files[at] = files[at - 1];
+                --at;
+            }
+            std::snprintf(files[at].name, sizeof files[at].name, "%s", entry->d_name);
+            files[at].age = age;
+            files[at].bytes = static_cast<long long>(info.st_blocks) * kStatBlockBytes;
+            ++count;
+        }
+        closedir(dir);
+    }
+};
+OwnReplays ownReplays;  // large for the stack
+
+// Deletes the game's own replays, oldest first, except the one named `spare`
+// and those behind a table's entry: those beyond the newest `keep`, and then
+// more until `room` bytes are freed (none for room that deleting all it may
+// would not make). Returns how many were deleted.
+int DeleteOldReplays(int keep, long long room, const char* spare) {
+    char folder[kMaxUserPath];
+    if (!UserFilePath(kReplayFolder, folder, sizeof folder)) return 0;
+    OwnReplays& own = ownReplays;
+    own.List(folder);
+    if (own.count <= keep && room <= 0) return 0;
+    Tables tables;
+    tables.Load();
+    static bool mayGo[OwnReplays::kListed];
+    long long reachable = 0;  // what deleting, oldest first, until `room` is free frees
+    static CheckedReplays checked;
+    LoadChecked(&checked);
+    static uint8_t file[kReplayFileCapacity];
+    for (int i = 0; i < own.count; ++i) {
+        mayGo[i] = false;
+        char path[kMaxUserPath];
+        if (std::strcmp(own.files[i].name, spare) == 0 || !ReplayPath(own.files[i].name, path, sizeof path)) continue;
+        const ReadResult read = ReadPlayerFile(path, file, sizeof file);
+        ReplayHeader header;
+        // A file that is not a readable replay is not the game's to delete.
+        if (read.status != ReadStatus::Read || !ParseReplayHeader(file, read.size, &header, nullptr)) continue;
+        // Only results the game has checked keep a replay behind an entry.
+        mayGo[i] = !tables.Hold(checked, own.files[i].name, file, read.longer ? 0 : read.size);
+        if (mayGo[i] && reachable < room) reachable += own.files[i].bytes;
+    }
+    const bool makeRoom = room > 0 && reachable >= room;
+    int deleted = 0;
+    long long freed = 0;
+    for (int i = 0; i < own.count && (i < own.count - keep || (makeRoom && freed < room)); ++i) {
+        char path[kMaxUserPath];
+        if (!mayGo[i] || !ReplayPath(own.files[i].name, path, sizeof path) || !DeletePlayerFile(path)) continue;
+        ++deleted;
+        freed += own.files[i].bytes;
+    }
+    return deleted;
+}
+
+// What a save needs beyond its bytes: the file system's block for them.
+constexpr long long kReplaySaveSlack = 4096;
+
+// Saves the replay at `path`; on a full disk, deletes the oldest replays
+// the game may delete (all but `spare`) to make room and tries once more.
+bool SaveMakingRoom(const char* path, const uint8_t* data, size_t size, unsigned flags, const char* spare,
+                    SaveResult* result) {
+    if (SaveBytes(path, data, size, result, flags)) return true;
+    if (result->fault != ENOSPC) return false;
+    if (DeleteOldReplays(kReplaysKept, static_cast<long long>(size) + kReplaySaveSlack, spare) == 0) return false;
+    return SaveBytes(path, data, size, result, flags);
+}
+
+}  // namespace
+
 bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* name, SaveResult* result) {
     if (name[0] != '\0') {
         char path[kMaxUserPath];
@@ -323,7 +467,7 @@ bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* nam
             std::snprintf(result->reason, sizeof result->reason, "cannot save the replay: its path is too long");
             return false;
         }
-        return SaveBytes(path, data, size, result, kSaveReplace);
+        return SaveMakingRoom(path, data, size, kSaveReplace, name, result);
     }
     std::tm when = {};
     gmtime_r(&now, &when);
@@ -336,7 +480,7 @@ bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* nam
             std::snprintf(result->reason, sizeof result->reason, "cannot save the replay: its path is too long");
             return false;
         }
-        if (SaveBytes(path, data, size, result, kSaveKeepExisting)) {
+        if (SaveMakingRoom(path, data, size, kSaveKeepExisting, file, result)) {
             std::snprintf(name, kReplayNameSize, "%s", file);
             PruneReplays();
             return true;
@@ -346,53 +490,7 @@ bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* nam
     return false;
 }
 
-int PruneReplays() {
-    // Names sort by the time their game began; a folder holds few more than
-    // kReplaysKept plus the tables' thirty, so a fixed list is plenty (a
-    // crowded folder is thinned over several games).
-    constexpr int kListed = 256;
-    static char names[kListed][kReplayNameSize];
-    char folder[kMaxUserPath];
-    if (!UserFilePath(kReplayFolder, folder, sizeof folder)) return 0;
-    DIR* dir = opendir(folder);
-    if (dir == nullptr) return 0;
-    int count = 0;
-    while (const dirent* entry = readdir(dir)) {
-        if (!IsReplayName(entry->d_name)) continue;
-        // Keep the kListed newest names seen, sorted oldest first.
-        int at = count;
-        if (count == kListed) {
-            if (std::strcmp(entry->d_name, names[0]) < 0) continue;
-            std::memmove(names[0], names[1], sizeof names[0] * (kListed - 1));
-            at = --count;
-        }
-        while (at > 0 && std::strcmp(names[at - 1], entry->d_name) > 0) {
-            std::memcpy(names[at], names[at - 1], sizeof names[0]);
-            --at;
-        }
-        std::snprintf(names[at], sizeof names[at], "%s", entry->d_name);
-        ++count;
-    }
-    closedir(dir);
-    if (count <= kReplaysKept) return 0;
-    Tables tables;
-    tables.Load();
-    static CheckedReplays checked;
-    LoadChecked(&checked);
-    static uint8_t file[kReplayFileCapacity];
-    int deleted = 0;
-    for (int i = 0; i < count - kReplaysKept; ++i) {
-        char path[kMaxUserPath];
-        if (!ReplayPath(names[i], path, sizeof path)) continue;
-        const ReadResult read = ReadPlayerFile(path, file, sizeof file);
-        ReplayHeader header;
-        // A file that is not a readable replay is not the game's to delete.
-        if (read.status != ReadStatus::Read || !ParseReplayHeader(file, read.size, &header, nullptr)) continue;
-        if (tables.Hold(checked, names[i], file, read.longer ? 0 : read.size)) continue;
-        if (DeletePlayerFile(path)) ++deleted;
-    }
-    return deleted;
-}
+int PruneReplays() { return DeleteOldReplays(kReplaysKept, 0, ""); }
 
 bool RecordCheckedReplay(const char* name, const uint8_t* data, size_t size, const ReplayHeader& header) {
     static CheckedReplays checked;

@@ -57,9 +57,12 @@ ReplayVerdict JudgeReplay(const ReplayHeader& header, const ReplayPlayed& played
 int64_t ReplayFrames(const ReplayHeader& header);
 
 // Saves a replay file into the user folder's replay folder. `name` holds the
-// game's file name ("replays/20261208-093000-00.vcr"): empty on the game's
-// first save, when a new one is chosen from `now` (and the older replays
-// are pruned); later saves of the same game (a continue) replace it.
+// game's file name ("20261208-093000-00.vcr"): empty on the game's first
+// save, when a new one is chosen from `now` (and the older replays are
+// pruned); later saves of the same game (a continue) replace it. When the
+// disk is full (ENOSPC), the oldest replays PruneReplays could delete go,
+// even among the newest kReplaysKept, until the new one fits, and the save
+// is tried once more.
 bool SaveReplayFile(const uint8_t* data, size_t size, std::time_t now, char* name, SaveResult* result);
 
 // Checked results: the replay files whose results the game knows, because
@@ -91,5 +94,9 @@ void FindReplaysBehind(const HighScoreRecord* records, int count, int32_t diffic
 
 // Deletes the oldest replays beyond the newest kReplaysKept, except those
 // whose game is behind an entry of a high-score table (same difficulty,
-// name, score, length and level). Returns how many were deleted.
+// name, score, length and level). Only the game's own are counted and
+// deleted: plain files of this user's named as the game names them
+// ("YYYYMMDD-HHMMSS-NN.vcr", a real date and time), oldest by that name's
+// time; a link, another name (a friend's replay) or a file that is not a
+// readable replay stays. Returns how many were deleted.
 int PruneReplays();

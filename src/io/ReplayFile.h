@@ -86,3 +86,15 @@ bool ParseReplayHeader(const uint8_t* data, size_t size, ReplayHeader* header, R
 // before a pass is played. False with the reason (Malformed) otherwise;
 // `tape` then points into `data`.
 bool ParseReplay(const uint8_t* data, size_t size, ReplayHeader* header, const uint8_t** tape, ReadError* error);
+
+// Reads the replay file at `path` whole into `buffer` (kReplayFileCapacity
+// bytes) and parses it as ParseReplay does: the one way every program reads
+// a replay from a file. Only a regular file (links followed) is read; a
+// folder, pipe, socket or device is refused without being opened in a way
+// that could block, and a file larger than any replay by its size alone,
+// before a byte of it is read. False with the reason for the player, which
+// leaves the file's name to the caller: "it is a folder, not a replay", "it
+// is larger than any replay (N bytes; at most M)", "there is no such file",
+// or what ParseReplay says. `size` gets the bytes read.
+bool ReadReplayFile(const char* path, uint8_t* buffer, size_t* size, ReplayHeader* header, const uint8_t** tape,
+                    ReadError* error);

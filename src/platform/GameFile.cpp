@@ -55,7 +55,10 @@ bool MapGameFileName(const char* name, char* out) {
     return true;
 }
 
-int OpenRegularFd(const char* path, ReadError* error) {
+int OpenRegularFd(const char* path, ReadError* error, FileFacts* facts) {
+    FileFacts scratch;
+    FileFacts& seen = facts != nullptr ? *facts : scratch;
+    seen = FileFacts();
     // Anything but a regular file is refused before it is opened: a device
     // is never touched, and a pipe never waited on.
     struct stat info;
@@ -64,6 +67,7 @@ int OpenRegularFd(const char* path, ReadError* error) {
         Say(error, code, OpenFailure(code));
         return -1;
     }
+    seen.type = info.st_mode & S_IFMT;
     if (!S_ISREG(info.st_mode)) {
         Say(error, S_ISDIR(info.st_mode) ? EISDIR : ENXIO, NotAFile(info.st_mode));
         return -1;
@@ -77,9 +81,12 @@ int OpenRegularFd(const char* path, ReadError* error) {
     }
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
+        seen.type = info.st_mode & S_IFMT;
         Say(error, S_ISDIR(info.st_mode) ? EISDIR : ENXIO, NotAFile(info.st_mode));
         return -1;
     }
+    seen.type = info.st_mode & S_IFMT;
+    seen.size = static_cast<long long>(info.st_size);
     // A regular file: reads block as usual from here on.
     const int flags = fcntl(fd, F_GETFL);
     if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);

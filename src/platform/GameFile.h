@@ -24,7 +24,13 @@ bool MapGameFileName(const char* name, char* out);
 std::FILE* OpenRegularFile(const char* path, ReadError* error = nullptr);
 // The same as a descriptor (no stdio buffer: nothing allocated); -1 on
 // failure, with errno EISDIR or ENXIO for what is not a regular file.
-int OpenRegularFd(const char* path, ReadError* error = nullptr);
+// `facts`, when given, learns what stood at the path (its type, and the
+// size of a regular file as it was opened), refused or not.
+struct FileFacts {
+    unsigned type = 0;  // st_mode & S_IFMT; 0 when nothing could be looked at
+    long long size = -1;
+};
+int OpenRegularFd(const char* path, ReadError* error = nullptr, FileFacts* facts = nullptr);
 // What stands where a file should be, for a file type (st_mode) that is
 // not a regular file: "it is a folder, not a file", "it is a pipe, ...".
 const char* NotAFile(unsigned mode);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -107,13 +108,19 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
-// Temporary files are "<name>.new-<pid>-<count>": no two saves, in this
-// process or another, ever share one.
+// Temporary files are ".<name>.voidcrawl-save-<pid>-<count>": hidden, no
+// two saves, in this process or another, ever share one, and of a form
+// strict enough (the mark, the numbers without leading zeros) that a file
+// of the player's is never taken for one.
+constexpr char kTemporaryMark[] = ".voidcrawl-save-";
+constexpr long long kMaxPid = 0x7FFFFFFF;      // a pid_t's largest
+constexpr long long kMaxCount = 0xFFFFFFFFll;  // the counter's, an unsigned
+
 bool MakeTemporary(const char* folder, const char* base, mode_t mode, char* out, int* fd) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        if (std::snprintf(out, kMaxUserPath, "%s/%s.new-%ld-%u", folder, base, static_cast<long>(getpid()),
-                          counter++) >= kMaxUserPath) {
+        if (std::snprintf(out, kMaxUserPath, "%s/.%s%s%ld-%u", folder, base, kTemporaryMark,
+                          static_cast<long>(getpid()), counter++) >= kMaxUserPath) {
             errno = ENAMETOOLONG;
             return false;
         }
@@ -124,25 +131,49 @@ bool MakeTemporary(const char* folder, const char* base, mode_t mode, char* out,
     return false;
 }
 
-// Temporary files of saves that never finished (the process was killed),
-// "<name>.new-<pid>-<count>" of any name: under the folder's lock no other
-// save is under way there, so they can go.
-bool IsTemporaryName(const char* name) {
-    const char* mark = std::strstr(name, ".new-");
-    if (mark == nullptr) return false;
-    const char* p = mark + 5;
-    int dashes = 0, digits = 0;
-    for (; *p != '\0'; ++p) {
-        if (*p == '-' && digits > 0 && dashes == 0) {
-            ++dashes;
-            digits = 0;
-        } else if (*p >= '0' && *p <= '9') {
-            ++digits;
-        } else {
-            return IsTemporaryName(mark + 1);
-        }
+// Reads a number of `text` up to `end` written as MakeTemporary writes one:
+// digits, no leading zero, at most `most`. Null when it is not one.
+const char* ReadCount(const char* text, char end, long long most, long long* value) {
+    *value = 0;
+    const char* p = text;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        *value = *value * 10 + (*p - '0');
+        if (*value > most) return nullptr;
     }
-    return dashes == 1 && digits > 0;
+    if (p == text || *p != end || (*text == '0' && p - text > 1)) return nullptr;
+    return p;
+}
+
+// Whether `name` is exactly the name of a temporary file a save makes; its
+// process in `pid`.
+bool IsTemporaryName(const char* name, long* pid) {
+    if (name[0] != '.') return false;
+    const char* mark = nullptr;
+    for (const char* at = std::strstr(name + 1, kTemporaryMark); at != nullptr;
+         at = std::strstr(at + 1, kTemporaryMark))
+        mark = at;
+    if (mark == nullptr || mark == name + 1) return false;  // the file's own name comes first
+    long long number = 0;
+    const char* p = ReadCount(mark + sizeof kTemporaryMark - 1, '-', kMaxPid, &number);
+    if (p == nullptr || number == 0) return false;
+    *pid = static_cast<long>(number);
+    long long count = 0;
+    return ReadCount(p + 1, '\0', kMaxCount, &count) != nullptr;
+}
+
+// A temporary file a save never finished (its process was killed), which
+// can go: its name is one a save makes, it is a plain file of this user's
+// (never a link), and the process that made it is gone. Saves in this
+// process run one at a time, so none of its own is under way while it
+// looks (a process in a sandbox may have the pid a killed one had).
+bool IsStaleTemporary(int folderFd, const char* name) {
+    long pid = 0;
+    if (!IsTemporaryName(name, &pid)) return false;
+    struct stat info;
+    if (fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (!S_ISREG(info.st_mode) || info.st_uid != geteuid()) return false;
+    if (pid == static_cast<long>(getpid())) return true;
+    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 #if defined(__linux__) && !defined(__EMSCRIPTEN__)
@@ -164,7 +195,7 @@ void RemoveStaleTemporaries(const char* folder) {
                 char name[1];
             };
             const Entry* entry = reinterpret_cast<const Entry*>(entries + at);
-            if (IsTemporaryName(entry->name)) unlinkat(fd, entry->name, 0);
+            if (IsStaleTemporary(fd, entry->name)) unlinkat(fd, entry->name, 0);
             at += entry->length;
         }
     }
@@ -175,7 +206,7 @@ void RemoveStaleTemporaries(const char* folder) {
     DIR* dir = opendir(folder);
     if (dir == nullptr) return;
     while (const dirent* entry = readdir(dir)) {
-        if (IsTemporaryName(entry->d_name)) unlinkat(dirfd(dir), entry->d_name, 0);
+        if (IsStaleTemporary(dirfd(dir), entry->d_name)) unlinkat(dirfd(dir), entry->d_name, 0);
     }
     closedir(dir);
 }
@@ -317,7 +348,8 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
     char temporary[kMaxUserPath];
     int fd = -1;
     if (!MakeTemporary(folder, BaseOf(result.path), mode, temporary, &fd)) {
-        if (linked && (errno == ENOENT || errno == ENOTDIR)) {
+        result.fault = errno;
+        if (linked && (result.fault == ENOENT || result.fault == ENOTDIR)) {
             char link[kMaxUserPath];
             CopyPrintable(path, link, sizeof link);
             char target[kMaxUserPath];
@@ -325,7 +357,7 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
             std::snprintf(result.reason, sizeof result.reason,
                           "cannot save %.2000s: it is a link to %.2000s, whose folder is not there", link, target);
         } else {
-            Say(result.reason, "cannot write in the folder %s: %s", folder, std::strerror(errno));
+            Say(result.reason, "cannot write in the folder %s: %s", folder, std::strerror(result.fault));
         }
         return false;
     }
@@ -348,6 +380,7 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
     if (!ok) {
         unlink(temporary);
         Say(result.reason, "cannot write %s: %s", result.path, std::strerror(fault));
+        result.fault = fault;
         return false;
     }
     if (!(flags & kSaveNoSync)) SyncFolder(folder);
@@ -367,12 +400,17 @@ bool DeletePlayerFile(const char* path) {
 
 void SetSaveMirror(const SaveMirror* mirror) { saveMirror = mirror; }
 
-ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
+namespace {
+
+ReadResult ReadRegular(const char* path, uint8_t* buffer, size_t capacity, bool whole) {
     ReadResult result;
     result.status = ReadStatus::Missing;
     if (path == nullptr || path[0] == '\0') return result;
     ReadError opened;
-    const int fd = OpenRegularFd(path, &opened);
+    FileFacts facts;
+    const int fd = OpenRegularFd(path, &opened, &facts);
+    result.fileType = facts.type;
+    result.fileSize = facts.size;
     if (fd < 0) {
         if (opened.status == ReadStatus::Missing) return result;
         result.status = ReadStatus::Refused;
@@ -380,6 +418,17 @@ ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
         Say(result.reason, "cannot read %s: %s", path, notAFile ? opened.reason : std::strerror(errno));
         return result;
     }
+    auto tooLong = [&]() {
+        result.status = ReadStatus::Refused;
+        result.longer = true;
+        char why[96];
+        std::snprintf(why, sizeof why, "it holds more than %zu bytes", capacity);
+        Say(result.reason, "cannot read %s: %s", path, why);
+        close(fd);
+        return result;
+    };
+    // Refused by its size alone: not a byte of it is read.
+    if (whole && facts.size > static_cast<long long>(capacity)) return tooLong();
     size_t got = 0;
     while (got < capacity) {
         const ssize_t n = read(fd, buffer + got, capacity - got);
@@ -395,10 +444,21 @@ ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
     }
     uint8_t probe = 0;
     result.longer = got == capacity && read(fd, &probe, 1) == 1;
+    if (whole && result.longer) return tooLong();  // it grew while it was read
     close(fd);
     result.status = ReadStatus::Read;
     result.size = got;
     return result;
+}
+
+}  // namespace
+
+ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
+    return ReadRegular(path, buffer, capacity, false);
+}
+
+ReadResult ReadWholePlayerFile(const char* path, uint8_t* buffer, size_t capacity) {
+    return ReadRegular(path, buffer, capacity, true);
 }
 
 ReadResult ReadUserFile(const char* name, uint8_t* buffer, size_t capacity) {

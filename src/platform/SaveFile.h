@@ -30,6 +30,9 @@ struct SaveResult {
     // The file written: the path given, or the file its link names.
     char path[kMaxUserPath] = {};
     char reason[kSaveReasonSize] = {};
+    // The system's fault (errno) behind a failure, 0 when there is none
+    // (ENOSPC: the disk is full).
+    int fault = 0;
 };
 
 enum SaveFlags : unsigned {
@@ -90,14 +93,21 @@ void SetSaveMirror(const SaveMirror* mirror);
 // Read: the file's first bytes are in the buffer; Missing: there is no
 // file, nor a folder on the way to it; Refused: see reason.
 struct ReadResult : ReadError {
-    size_t size = 0;      // bytes read into the buffer
-    bool longer = false;  // the file goes on past the buffer
+    size_t size = 0;          // bytes read into the buffer
+    bool longer = false;      // the file goes on past the buffer
+    unsigned fileType = 0;    // what stood at the path (st_mode & S_IFMT), 0 when nothing
+    long long fileSize = -1;  // a regular file's size when it was opened
 };
 
 // Reads up to `capacity` bytes of the regular file at `path` (links
 // followed). Anything that is not a regular file is refused without being
 // opened for reading in a way that could block.
 ReadResult ReadPlayerFile(const char* path, uint8_t* buffer, size_t capacity);
+
+// The same for a file that must be read whole (a replay): one larger than
+// `capacity` is refused, `longer` set, by its size alone, before a byte of
+// it is read (and so is one that grows past it while it is read).
+ReadResult ReadWholePlayerFile(const char* path, uint8_t* buffer, size_t capacity);
 
 // The player's copy of the game file `name` ("teasy.dat") in the user
 // folder; while the user folder has none, the data folder's (so files from

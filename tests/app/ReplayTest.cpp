@@ -12,6 +12,7 @@
 
 #include "Autopilot.h"
 #include "app/Replay.h"
+#include "platform/UserDir.h"
 #include "screens/HighScoreSheet.h"
 #include "support/Files.h"
 #include "support/GameHarness.h"
@@ -411,6 +412,67 @@ TEST(Replay, AForgedReplayInTheFolderIsNotLinkedToAnEntry) {
     FindReplaysBehind(table.records, HighScoreTable::kRecords, header.difficulty, has);
     EXPECT_EQ(has[row], 0);
     EXPECT_FALSE(LoadReplayFor(table.records[row], header.difficulty, buffer, sizeof buffer, &size));
+}
+
+// A replay's header alone, of a game ALICE scored `score` in: a readable
+// replay to the folder's pruning.
+Bytes ReplayOf(int32_t score) {
+    ReplayHeader header;
+    std::snprintf(header.gameVersion, sizeof header.gameVersion, "1.0.0");
+    std::snprintf(header.names[0], sizeof header.names[0], "ALICE");
+    header.level = 4;
+    header.scores[0] = score;
+    header.lengthTotals[0] = 40;
+    Bytes bytes(kReplayHeaderBytes);
+    WriteReplayHeader(header, bytes.data());
+    return bytes;
+}
+
+// The player's own files among the game's replays: a friend's replay, a
+// song, links and names that only look like the game's, all of them real
+// replays older than any game's. One game keeps the newest fifty of the
+// game's own, by the time in their names, and never touches the others.
+TEST(Replay, KeepingTheNewestFiftyLeavesThePlayersOwnFilesAlone) {
+    TempDir scratch;
+    const ScopedUserDir user(scratch.path().string());
+    const fs::path folder = scratch.path() / kReplayFolder;
+    fs::create_directories(folder);
+    auto gameName = [](int i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "20260101-0000%02d-00.vcr", i);
+        return std::string(name);
+    };
+    for (int i = 0; i < 60; ++i) WriteAll(folder / gameName(i), ReplayOf(1000 + i));
+    // Of the game's form, and older than all: the oldest to go.
+    WriteAll(folder / "20240229-235959-99.vcr", ReplayOf(1));
+    const std::vector<std::string> players = {
+        "000-from-a-friend.vcr",  "song.new-2024-12",       "0000-link.vcr",           "20000101-000000-00.vcr",
+        "20251301-000000-00.vcr", "20250229-000000-00.vcr", "20250100-000000-00.vcr",  "20250101-240000-00.vcr",
+        "20250101-006000-00.vcr", "2025010a-000000-00.vcr", "20250101-000000-000.vcr", "19691231-235959-00.vcr",
+    };
+    WriteAll(scratch.path() / "friend.vcr", ReplayOf(7));
+    for (const std::string& name : players) {
+        if (name == "0000-link.vcr" || name == "20000101-000000-00.vcr")
+            fs::create_symlink("../friend.vcr", folder / name);  // a link, even of the game's form
+        else if (name == "song.new-2024-12")
+            WriteText(folder / name, "la la la");
+        else
+            WriteAll(folder / name, ReplayOf(2));
+    }
+
+    char name[kReplayNameSize] = "";
+    SaveResult result;
+    const Bytes game = ReplayOf(5000);
+    const std::time_t now = 1796000000;  // 2026-11-30: after all of them
+    ASSERT_TRUE(SaveReplayFile(game.data(), game.size(), now, name, &result)) << result.reason;
+    EXPECT_EQ(ReadAll(folder / name), game);
+    // 62 of the game's: the twelve oldest went.
+    EXPECT_FALSE(fs::exists(folder / "20240229-235959-99.vcr"));
+    for (int i = 0; i < 60; ++i) EXPECT_EQ(fs::exists(folder / gameName(i)), i >= 11) << gameName(i);
+    for (const std::string& kept : players) EXPECT_TRUE(fs::exists(fs::symlink_status(folder / kept))) << kept;
+    EXPECT_EQ(ReadText(folder / "song.new-2024-12"), "la la la");
+    EXPECT_TRUE(fs::is_symlink(folder / "0000-link.vcr"));
+    EXPECT_EQ(ReadAll(scratch.path() / "friend.vcr"), ReplayOf(7));
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Replay.h"
 #include "gfx/Display.h"
 #include "gfx/PngWriter.h"
 #include "gfx/ScreenDump.h"
@@ -349,7 +350,8 @@ std::string Check(const Writer& w, const Fault& f, const fs::path& folder, const
     if (f.inPlace && !plainFile && fs::is_regular_file(folder / w.file))
         fail("what stood in the file's place was replaced");
     for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().filename().string().find(".new-") != std::string::npos) fail("a temporary file was left");
+        if (entry.path().filename().string().find(".voidcrawl-save-") != std::string::npos)
+            fail("a temporary file was left");
     return problems;
 }
 
@@ -452,6 +454,114 @@ TEST_F(SaveFaultTest, TwoProcessesSavingAtOnceLoseNothingAndNeverMixTheirBytes) 
                 << "round " << round << ": temporary files left";
         }
     }
+}
+
+// A save clears the temporary files of saves that were killed, and nothing
+// else: not a player's file whose name looks like one, not one of a save
+// still under way in another process, not a link, a folder or another
+// user's file of the very form.
+TEST_F(SaveFaultTest, ASaveClearsAKilledSavesTemporaryAndNothingElse) {
+    TempDir scratch;
+    const fs::path folder = scratch.path() / "voidcrawl";
+    fs::create_directories(folder);
+    const pid_t live = fork();
+    if (live == 0) {
+        pause();  // a save under way, as far as its name says
+        _exit(0);
+    }
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    const std::string d = std::to_string(dead), l = std::to_string(live);
+    const std::string killed = ".teasy.dat.voidcrawl-save-" + d + "-7";
+    const std::vector<std::string> spared = {
+        "song.new-2024-12",
+        "teasy.dat.new-" + d + "-7",
+        ".teasy.dat.voidcrawl-save-" + l + "-0",
+        ".teasy.dat.voidcrawl-save-0" + d + "-7",
+        ".teasy.dat.voidcrawl-save-" + d + "-07",
+        ".teasy.dat.voidcrawl-save-" + d + "-7x",
+        ".teasy.dat.voidcrawl-save--7",
+        ".voidcrawl-save-" + d + "-7",
+        "teasy.dat.voidcrawl-save-" + d + "-7",
+    };
+    for (const std::string& name : spared) WriteText(folder / name, "mine");
+    WriteText(folder / killed, "half a ta");
+    fs::create_symlink("song.new-2024-12", folder / (".link.voidcrawl-save-" + d + "-1"));
+    fs::create_directories(folder / (".folder.voidcrawl-save-" + d + "-2"));
+    const fs::path others = folder / (".others.voidcrawl-save-" + d + "-3");
+    WriteText(others, "theirs");
+    const bool chowned = geteuid() == 0 && chown(others.c_str(), 65534, 65534) == 0;
+
+    SaveResult result;
+    const bool saved = SaveBytes((folder / "teasy.dat").c_str(), "table", 5, &result);
+    kill(live, SIGKILL);
+    waitpid(live, nullptr, 0);
+    ASSERT_TRUE(saved) << result.reason;
+    EXPECT_FALSE(fs::exists(folder / killed));
+    for (const std::string& name : spared) EXPECT_EQ(ReadText(folder / name), "mine") << name;
+    EXPECT_TRUE(fs::is_symlink(folder / (".link.voidcrawl-save-" + d + "-1")));
+    EXPECT_TRUE(fs::is_directory(folder / (".folder.voidcrawl-save-" + d + "-2")));
+    EXPECT_EQ(fs::exists(others), chowned);
+}
+
+// A replay that finds the disk full makes room: the game's oldest replays
+// go (never one behind a table's entry), as many as the new one needs, and
+// the save is tried again.
+TEST_F(SaveFaultTest, AReplayThatFindsTheDiskFullDeletesTheOldestReplaysAndIsSaved) {
+    TempDir scratch;
+    const fs::path user = scratch.path() / "voidcrawl", replays = user / kReplayFolder;
+    constexpr size_t kOldBytes = 16 * 1024, kNewBytes = 20 * 1024;
+    const std::string verdict = InChild([&]() -> std::string {
+        fs::create_directories(replays);
+        if (!OwnMounts() || mount("tmpfs", replays.c_str(), "tmpfs", 0, "size=256k") != 0)
+            return std::string(kSkip) + "no tmpfs mount here: " + std::strerror(errno);
+        const ScopedUserDir scoped(user.string());
+        // Ten replays, the oldest behind the table's entry.
+        for (int i = 0; i < 10; ++i) {
+            ReplayHeader h;
+            std::snprintf(h.gameVersion, sizeof h.gameVersion, "1.0.0");
+            std::snprintf(h.names[0], sizeof h.names[0], "BOB");
+            h.level = 3;
+            h.scores[0] = 500 + i;
+            h.lengthTotals[0] = 30;
+            Bytes b(kOldBytes, 0);
+            WriteReplayHeader(h, b.data());
+            char name[64];
+            std::snprintf(name, sizeof name, "20260101-00000%d-00.vcr", i);
+            WriteAll(replays / name, b);
+        }
+        HighScoreTable table;
+        table.Insert(500, "BOB", 30, 3);
+        if (!table.Save(HighScoreTable::FileName(0))) return "no table";
+        const int fd = open((replays / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+        const std::vector<char> page(4096, 'x');
+        while (write(fd, page.data(), page.size()) > 0) {}
+        close(fd);
+
+        const Bytes fresh(kNewBytes, 'n');
+        char name[kReplayNameSize] = "";
+        SaveResult result;
+        if (!SaveReplayFile(fresh.data(), fresh.size(), 1796000000, name, &result))
+            return std::string("not saved: ") + result.reason;
+        std::string problems;
+        if (ReadAll(replays / name) != fresh) problems += "the new replay is not whole; ";
+        for (int i = 0; i < 10; ++i) {
+            char old[64];
+            std::snprintf(old, sizeof old, "20260101-00000%d-00.vcr", i);
+            // The oldest is kept by the table; the next two make room.
+            if (fs::exists(replays / old) != (i == 0 || i > 2)) problems += std::string(old) + " ";
+        }
+        // A replay that would not fit were every replay gone costs none of them.
+        const Bytes huge(512 * 1024, 'h');
+        char other[kReplayNameSize] = "";
+        if (SaveReplayFile(huge.data(), huge.size(), 1796000000, other, &result)) problems += "saved the huge one; ";
+        if (std::distance(fs::directory_iterator(replays), fs::directory_iterator{}) != 10)
+            problems += "replays went for a save that could not fit; ";
+        return problems;
+    });
+    if (verdict.rfind(kSkip, 0) == 0) GTEST_SKIP() << verdict;
+    EXPECT_EQ(verdict, "");
 }
 
 #if defined(__x86_64__)
@@ -578,7 +688,7 @@ TEST_F(SaveFaultTest, KilledAtEverySystemCallOfEverySaveTheFileStaysWhole) {
         if (w.replaces) {
             ASSERT_TRUE(w.save(folder, 2, &told)) << told;
             for (const auto& entry : fs::directory_iterator(folder))
-                EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << entry.path();
+                EXPECT_EQ(entry.path().filename().string().find(".voidcrawl-save-"), std::string::npos) << entry.path();
         }
     }
 }

@@ -304,21 +304,6 @@ std::string Absolute(const std::string& path) {
     return ec ? path : p.lexically_normal().string();
 }
 
-// A replay file, whole, within the largest a game records.
-bool ReadReplayFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        *error = "cannot read it";
-        return false;
-    }
-    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (bytes->size() > kReplayFileCapacity) {
-        *error = "longer than any replay the game records";
-        return false;
-    }
-    return true;
-}
-
 // A verified replay's results, a line a player, in a form a program reads:
 //   result: player 1 "NAME" score 12345 length 678 level 9 difficulty easy
 // (in the name, " and \ are escaped with \, other bytes outside printable
@@ -396,12 +381,12 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     const bool playReplay = !options.replayPath.empty();
     const std::string replayPath = playReplay ? Absolute(options.replayPath) : std::string();
     if (playReplay) {
-        std::string error;
+        replayBytes.resize(kReplayFileCapacity);
+        size_t size = 0;
         ReadError why;
-        if (!ReadReplayFile(options.replayPath, &replayBytes, &error) ||
-            !ParseReplay(replayBytes.data(), replayBytes.size(), &replay, &replayTape, &why)) {
+        if (!ReadReplayFile(options.replayPath.c_str(), replayBytes.data(), &size, &replay, &replayTape, &why)) {
             std::fprintf(err, "voidcrawl-headless: cannot play the replay '%s': %s\n", options.replayPath.c_str(),
-                         error.empty() ? why.reason : error.c_str());
+                         why.reason);
             return kExitBadInput;
         }
     }

@@ -28,24 +28,6 @@ Game game;  // large: it holds every screen and the worms
 
 // A replay file named on the command line, whole.
 std::vector<uint8_t> replayBytes;
-
-bool ReadReplay(const std::string& path, ReplayHeader* header, const uint8_t** tape, std::string* error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    replayBytes.resize(kReplayFileCapacity + 1);
-    const size_t got = std::fread(replayBytes.data(), 1, replayBytes.size(), f);
-    std::fclose(f);
-    replayBytes.resize(got);
-    ReadError why;
-    if (!ParseReplay(replayBytes.data(), replayBytes.size(), header, tape, &why)) {
-        *error = why.reason;
-        return false;
-    }
-    return true;
-}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,9 +51,11 @@ int main(int argc, char** argv) {
     ReplayHeader replay;
     const uint8_t* replayTape = nullptr;
     if (!line.replayPath.empty()) {
-        std::string why;
-        if (!ReadReplay(line.replayPath, &replay, &replayTape, &why)) {
-            std::fprintf(stderr, "voidcrawl: cannot play the replay '%s': %s\n", line.replayPath.c_str(), why.c_str());
+        replayBytes.resize(kReplayFileCapacity);
+        size_t size = 0;
+        ReadError why;
+        if (!ReadReplayFile(line.replayPath.c_str(), replayBytes.data(), &size, &replay, &replayTape, &why)) {
+            std::fprintf(stderr, "voidcrawl: cannot play the replay '%s': %s\n", line.replayPath.c_str(), why.reason);
             return 1;
         }
     }

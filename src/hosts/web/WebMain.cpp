@@ -52,16 +52,11 @@ void WatchReplayFile(const char* path, bool running) {
     const char* slash = std::strrchr(path, '/');
     const char* name = slash != nullptr ? slash + 1 : path;
     char why[kReadReasonSize] = "";
-    const ReadResult read = ReadPlayerFile(path, watchedFile, sizeof watchedFile);
+    size_t size = 0;
     ReplayHeader header;
     const uint8_t* tape = nullptr;
     ReadError error;
-    if (read.status != ReadStatus::Read) {
-        std::snprintf(why, sizeof why, "%s",
-                      read.status == ReadStatus::Missing ? "there is no such file" : read.reason);
-    } else if (read.longer) {
-        std::snprintf(why, sizeof why, "longer than any replay the game records");
-    } else if (!ParseReplay(watchedFile, read.size, &header, &tape, &error)) {
+    if (!ReadReplayFile(path, watchedFile, &size, &header, &tape, &error)) {
         std::snprintf(why, sizeof why, "%s", error.reason);
     } else if (ReplayFitsThisGame(header, PlayDataHash(), why, sizeof why)) {
         if (!running) {

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <regex>
 
@@ -194,6 +198,63 @@ TEST_F(ReplayScenarioTest, ForgedAndEmptyReplaysAreRefusedQuickly) {
         EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
         EXPECT_EQ(r.out.find("verified"), std::string::npos) << r.out;
         EXPECT_LT(seconds, 2.0) << c.why;
+    }
+}
+
+// What is not a replay file in a replay's place is refused at once, by
+// both programs that take --replay, saying what it is: never read into
+// memory, never waited on, never a crash.
+TEST_F(ReplayScenarioTest, AFolderAPipeADeviceOrAHugeFileIsRefusedAtOnceSayingWhatItIs) {
+    const fs::path folder = Work() / "folder.vcr", fifo = Work() / "pipe.vcr", sparse = Work() / "sparse.vcr";
+    fs::create_directories(folder);
+    fs::create_directory_symlink(folder, Work() / "link.vcr");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    {
+        // Two gigabytes that take no room: refused by their size alone.
+        const int fd = open(sparse.c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(ftruncate(fd, 2LL << 30), 0);
+        close(fd);
+    }
+    const Bytes oneTooMany(kReplayFileCapacity + 1, 'x'), atMost(kReplayFileCapacity, 'x');
+    const std::string over = Save(oneTooMany, "over.vcr").string(), full = Save(atMost, "full.vcr").string();
+    struct Case {
+        std::string path;
+        std::string told;
+    };
+    const std::string most = "at most " + std::to_string(kReplayFileCapacity) + ")";
+    const Case cases[] = {
+        {folder.string(), "it is a folder, not a replay"},
+        {(Work() / "link.vcr").string(), "it is a folder, not a replay"},
+        {fifo.string(), "it is a pipe, not a replay"},
+        {"/dev/zero", "it is a device, not a replay"},
+        {sparse.string(), "it is larger than any replay (" + std::to_string(2LL << 30) + " bytes; " + most},
+        {over, "it is larger than any replay (" + std::to_string(kReplayFileCapacity + 1) + " bytes; " + most},
+        {full, "not a replay"},  // within the bound: read, and refused by its bytes
+        {(Work() / "none.vcr").string(), "there is no such file"},
+    };
+    struct Program {
+        const char* command;
+        const char* name;
+        int status;
+    };
+    // A program that waits on the pipe is stopped by `timeout` (status 124).
+    const Program programs[] = {{"timeout 20 '" VC_RUNNER "' --verify", "voidcrawl-headless", 2},
+                                {"timeout 20 '" VC_GAME "'", "voidcrawl", 1}};
+    for (const Program& program : programs) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(program.name) + " --replay " + c.path);
+            const auto start = std::chrono::steady_clock::now();
+            const RunResult r = Run("--replay '" + c.path + "'", program.command);
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            EXPECT_EQ(r.status, program.status) << r.err;
+            EXPECT_NE(r.err.find(std::string(program.name) + ": cannot play the replay '" + c.path + "': " + c.told),
+                      std::string::npos)
+                << r.err;
+            EXPECT_LT(seconds, 2.0);
+            if (c.path == sparse.string())
+                std::printf("%s refused the 2 GB sparse file in %.3f s\n", program.name, seconds);
+        }
     }
 }
 

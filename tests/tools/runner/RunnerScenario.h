@@ -70,9 +70,11 @@ protected:
     fs::path Data() const { return root_ / "data"; }
     fs::path Work() const { return root_ / "work"; }
 
-    RunResult Run(const std::string& args) {
+    // `program`: the command to run instead (another of the game's programs,
+    // or the runner under `timeout`), given the same arguments.
+    RunResult Run(const std::string& args, const std::string& program = "'" VC_RUNNER "'") {
         const fs::path outFile = root_ / "stdout.txt", errFile = root_ / "stderr.txt";
-        const std::string command = "cd '" + Work().string() + "' && '" VC_RUNNER "' " + args + " --data '" +
+        const std::string command = "cd '" + Work().string() + "' && " + program + " " + args + " --data '" +
                                     Data().string() + "' >'" + outFile.string() + "' 2>'" + errFile.string() + "'";
         const int raw = std::system(command.c_str());
         return RunResult{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(outFile), ReadText(errFile)};
