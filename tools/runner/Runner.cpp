@@ -331,12 +331,13 @@ void PrintOnlineSummary(const Game& game, int64_t meanRoundTripMs, FILE* out) {
     const int32_t deepest = session.DeepestRollback();
     std::fprintf(out,
                  "online: passes %d, rollbacks %lld (depth median %d, p99 %d, deepest %d, %d-deep mean %.1f us), "
-                 "waits %lld, evened %lld, round trip %lld ms\n",
+                 "waits %lld, evened %lld, round trip %lld ms, delay %d (%d changes)\n",
                  static_cast<int>(session.Pass()), static_cast<long long>(session.Rollbacks()),
                  session.RollbackDepthAt(500), session.RollbackDepthAt(990), deepest, deepest,
                  static_cast<double>(session.MeanRollbackNanos(deepest)) / 1000.0,
                  static_cast<long long>(session.Waits()), static_cast<long long>(session.Evened()),
-                 static_cast<long long>(meanRoundTripMs));
+                 static_cast<long long>(meanRoundTripMs), static_cast<int>(session.Delay()),
+                 static_cast<int>(session.DelayChanges()));
 }
 
 }  // namespace
