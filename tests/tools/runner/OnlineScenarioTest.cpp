@@ -198,9 +198,39 @@ TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlikeAndReplayA
     EXPECT_FALSE(fs::exists(fs::path(w.dir()) / HighScoreTable::FileName(0)));
 }
 
+// The replay body of a side's game (its only replay), and its table's
+// entries of the two players.
+Bytes OnlyReplayBody(const fs::path& user) {
+    fs::path only;
+    for (const auto& entry : fs::directory_iterator(user / kReplayFolder)) only = entry.path();
+    const Bytes file = only.empty() ? Bytes() : ReadAll(only);
+    return file.size() > kReplayHeaderBytes ? Bytes(file.begin() + kReplayHeaderBytes, file.end()) : Bytes();
+}
+std::vector<std::string> PlayersEntries(const fs::path& user) {
+    HighScoreTable table;
+    std::vector<std::string> entries;
+    if (!table.Load((user / "teasy.dat").c_str(), 0)) return entries;
+    table.Sort();
+    for (const auto& r : table.records)
+        if (std::strcmp(r.name, "HOST") == 0 || std::strcmp(r.name, "GUEST") == 0)
+            entries.push_back(std::string(r.name) + " " + std::to_string(r.score));
+    return entries;
+}
+
+// The link cut at a moment of play: both games end on the same pass, with
+// the same results in their tables and the same replay body.
+void ExpectSameEnd(const fs::path& root) {
+    const Bytes host = OnlyReplayBody(root / "host"), guest = OnlyReplayBody(root / "guest");
+    ASSERT_FALSE(host.empty());
+    EXPECT_EQ(host, guest) << "the two machines' replays differ";
+    EXPECT_EQ(PlayersEntries(root / "host"), PlayersEntries(root / "guest"));
+    EXPECT_FALSE(PlayersEntries(root / "host").empty());
+}
+
 TEST_F(OnlineScenarioTest, APeerThatVanishesEndsTheGameWithItsResultKept) {
     // Once the host has left a level, it has a result to keep.
     const Pair pair = PlayOnline("", "player 1 left level 1");
+    ExpectSameEnd(root_);
     EXPECT_EQ(pair.host.status, kExitOnlineFailed) << pair.host.out << pair.host.err;
     EXPECT_NE(pair.host.err.find("The online game ends here: nothing heard from the other game for 5 s"),
               std::string::npos)
@@ -229,6 +259,19 @@ TEST_F(OnlineScenarioTest, APeerThatVanishesEndsTheGameWithItsResultKept) {
         const HighScoreRecord& r = table.records[i];
         const bool player = std::strcmp(r.name, "HOST") == 0 || std::strcmp(r.name, "GUEST") == 0;
         EXPECT_TRUE(r.score <= 0 || !player || watchable[i] != 0) << r.name;
+    }
+}
+
+// More moments to cut the link at (tens of seconds each): CI only.
+TEST_F(OnlineScenarioTest, TheLinkCutAtOtherMomentsEndsBothGamesAlike) {
+    if (!OnCi()) GTEST_SKIP() << "more cuts of the link: CI=true";
+    for (const char* when : {"player 2 left level 1", "level 2 intro", "player 1 left level 2"}) {
+        SCOPED_TRACE(when);
+        fs::remove_all(root_ / "host");
+        fs::remove_all(root_ / "guest");
+        const Pair pair = PlayOnline("", when);
+        EXPECT_EQ(pair.host.status, kExitOnlineFailed) << pair.host.out << pair.host.err;
+        ExpectSameEnd(root_);
     }
 }
 
