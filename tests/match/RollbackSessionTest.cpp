@@ -292,6 +292,37 @@ TEST_F(RollbackSessionTest, TheDelayFollowsTheRoundTripAndPlayKeepsItsSpeed) {
     }
 }
 
+// A side that refuses what the other sent (a points record its own
+// simulation says no screen could make) says so in its goodbye: the other
+// side is told, and both end on the pass the goodbye names.
+TEST_F(RollbackSessionTest, ARefusedPeerIsToldAndBothEndOnThePassTheGoodbyeNames) {
+    Match* matches[2] = {&h.game->match, other_.get()};
+    const uint32_t seeds[2] = {Load(*matches[0], 3), Load(*matches[1], 3)};
+    delay_ = 2;
+    Connect(Link{6, 3, 5, 2});
+    for (int i = 0; i < 2; ++i) sessions_[i]->Begin(matches[i], seeds[i], i, 2, &peers_[i]);
+    for (int loop = 0; loop < 400; ++loop) {
+        if (loop == 333) peers_[1].RefusePeer("the other player's upgrades break the rules");
+        for (int i = 0; i < 2; ++i) {
+            peers_[i].Update(static_cast<uint32_t>(loop * 10));
+            if (peers_[i].InPlay()) sessions_[i]->Advance(Pattern(i, sessions_[i]->Pass() + 2));
+        }
+        wires_[0]->Tick();
+        wires_[1]->Tick();
+    }
+    EXPECT_EQ(peers_[1].GetState(), NetPeer::State::Broken);
+    EXPECT_STREQ(peers_[1].Message(), "the other player's upgrades break the rules");
+    EXPECT_EQ(peers_[0].GetState(), NetPeer::State::Broken);
+    EXPECT_STREQ(peers_[0].Message(), "the other game refused what this game sent");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(peers_[i].EndNamed());
+        sessions_[i]->EndAt(static_cast<int32_t>(peers_[i].SurePasses()), peers_[i].EndNamed());
+    }
+    EXPECT_EQ(sessions_[0]->Pass(), sessions_[1]->Pass());
+    EXPECT_GT(sessions_[0]->Pass(), 280);
+    EXPECT_EQ(MatchStateHash(*matches[0]), MatchStateHash(*matches[1]));
+}
+
 // However the link ends, both machines end on the same pass with the same
 // state and the same recording: a goodbye names the pass, and without one
 // each ends on what the other had acknowledged.
