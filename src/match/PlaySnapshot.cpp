@@ -25,11 +25,11 @@ size_t OffsetIn(const Match& m, const void* p) {
 }
 
 // A worm's start sets up records 0 to 2 (the target, the head and the
-// tail end) and keeps part of what the tail end's record held: its offsets,
-// which a crash's scatter moved, and which the next pass's drawing reads
-// (drawing them back in place takes numbers from the generator). These
-// three are saved whatever the worm's length, so that a rollback over a
-// start, or over a death and the life after it, puts them back too.
+// tail end) and keeps part of what the tail end's record held: its heading,
+// which picks the tail's picture, and its offsets, which a crash's scatter
+// moved and which the next pass's drawing reads (drawing them back in
+// place takes numbers from the generator). These three are saved whatever
+// the worm's length, so that a rollback over a start puts them back too.
 constexpr int32_t kStartRecords = 3;
 
 // Segment records 0 to the tail end, and at least the start's; the start

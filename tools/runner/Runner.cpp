@@ -528,9 +528,10 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     if (end != LoopEnd::StartupFailed && (random || autopilot || liveness.Failed())) liveness.PrintSummary(out);
     if (syncTest && end != LoopEnd::StartupFailed)
         std::fprintf(out,
-                     "sync-test: checked %lld passes, %lld run once; snapshot up to %zu bytes, save %.0f ns, "
-                     "restore %.0f ns\n",
+                     "sync-test: checked %lld passes, %lld run once, %lld rollbacks of 1 to %d passes; snapshot up "
+                     "to %zu bytes, save %.0f ns, restore %.0f ns\n",
                      static_cast<long long>(syncTest->Checked()), static_cast<long long>(syncTest->RunOnce()),
+                     static_cast<long long>(syncTest->Rollbacks()), static_cast<int>(syncTest->DeepestRollback()),
                      syncTest->LargestSnapshot(), syncTest->MeanSaveNanos(), syncTest->MeanRestoreNanos());
     if (online && end != LoopEnd::StartupFailed) PrintOnlineSummary(*game, hooks.MeanRoundTripMs(), out);
     if (playReplay && (replay.flags & kReplayOnline) != 0) PrintLevelHashes(*game, out);
