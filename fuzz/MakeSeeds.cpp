@@ -32,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include "net/NetProtocol.h"
+
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
@@ -304,7 +306,7 @@ int main(int argc, char** argv) {
         Put32(b, 1000);
         Put32(b, 900);
         PutId(b, "VCNP");
-        b.push_back(1);
+        b.push_back(kNetProtocolVersion);
         b.push_back(kind);
         b.insert(b.end(), body.begin(), body.end());
         return b;
@@ -334,7 +336,9 @@ int main(int argc, char** argv) {
         Put32(inputs, 1000 - count / 2);
         inputs.push_back(count);
         Put32(inputs, 950);
-        for (uint8_t i = 0; i < count; ++i) inputs.insert(inputs.end(), {static_cast<uint8_t>(i * 7 & 0x3F), 0, 0, i});
+        for (uint8_t i = 0; i < count; ++i)
+            inputs.insert(inputs.end(), {static_cast<uint8_t>(i * 7 & 0x3F), static_cast<uint8_t>(i & 1),
+                                         i == 0 ? kNetLeadNotKnown : static_cast<uint8_t>(i * 11), 0});
         put("packet", "inputs-" + std::to_string(count), packet(4, inputs));
     }
     Bytes hash;
@@ -345,7 +349,13 @@ int main(int argc, char** argv) {
     Put32(ping, 123456);
     put("packet", "ping", packet(6, ping));
     put("packet", "pong", packet(7, ping));
-    put("packet", "bye", packet(8, {1}));
+    Bytes bye = {1};
+    Put32(bye, 990);
+    put("packet", "bye", packet(8, bye));
+    Bytes delay;
+    Put32(delay, 1300);
+    delay.push_back(4);
+    put("packet", "delay", packet(10, delay));
     Bytes points = {3};
     Put32(points, 0x3FC00000);  // 1.5
     Put32(points, 0x3F400000);  // 0.75

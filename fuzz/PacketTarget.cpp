@@ -8,7 +8,10 @@
 //   - an accepted packet of inputs starts no later than the first pass
 //     lacking, acknowledges no pass never sent and holds at most 16
 //     records (none: an acknowledgement alone);
-//   - an accepted points record is of a known level with no value below 0.
+//   - an accepted points record is of a known level with no value below 0;
+//   - an accepted input record keeps its bytes' ranges (SPACE 0 or 1, a
+//     lead within +-100 or "not known", a zero spare byte), a goodbye ends
+//     on passes held both ways, a delay change is one the game offers.
 
 #include <cstring>
 
@@ -40,7 +43,10 @@ int FuzzPacket(const uint8_t* data, size_t size) {
         const NetInputs& in = packet.inputs;
         FUZZ_CHECK(in.count <= kNetMaxInputsPerPacket);
         FUZZ_CHECK(in.firstPass <= window.peerHave && in.have <= window.sent);
+        for (uint8_t i = 0; i < in.count; ++i) FUZZ_CHECK(NetInputFault(in.inputs[i]) == nullptr);
     }
+    if (packet.kind == NetKind::Bye) FUZZ_CHECK(packet.byeEnd <= window.peerHave && packet.byeEnd <= window.sent);
+    if (packet.kind == NetKind::Delay) FUZZ_CHECK(packet.delay.delay <= kNetMaxInputDelay);
     if (packet.kind == NetKind::Points) {
         const NetPoints& pt = packet.points;
         FUZZ_CHECK(pt.level < kNetLevels);

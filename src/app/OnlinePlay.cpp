@@ -66,6 +66,24 @@ void ApplyPoints(Match& match, int32_t player, const NetPoints& p) {
     match.TakePoints(player, stats, p.points);
 }
 
+// A points record's values as the match checks them against what play gave.
+const char* PointsFault(const Match& match, int32_t player, const NetPoints& p) {
+    ShipStats stats;
+    std::memcpy(&stats.velocity, &p.velocityBits, sizeof stats.velocity);
+    std::memcpy(&stats.acceleration, &p.accelerationBits, sizeof stats.acceleration);
+    stats.shieldRecover = p.shieldRecover;
+    stats.plasmaShields = p.plasmaShields;
+    stats.hsJumpSeconds = p.hsJumpSeconds;
+    stats.maxWarpGates = p.maxWarpGates;
+    stats.lives = p.lives;
+    return match.PointsFault(player, stats, p.points);
+}
+
+// What the player is told of a points record that breaks the rules: on
+// stderr and in the message box, and on the screen in the game's letters.
+constexpr const char* kCheatText = "the other player's upgrades break the rules";
+constexpr const char* kCheatLine = "THE OTHER PLAYER'S UPGRADES BREAK THE RULES";
+
 // A name cut to what the other side's field holds.
 void CopyName(char* out, size_t size, const char* name) {
     size_t n = 0;
@@ -87,7 +105,7 @@ void OnlinePlay::Ask(Role asked, uint16_t hostPort, const char* joinAddress, int
 bool OnlinePlay::Start(const PlayerSetup& local, int32_t difficulty, uint32_t seed, uint64_t dataHash) {
     local_ = local;
     ended_ = lost_ = pointsSent_ = exitBox_ = false;
-    turnedAway_[0] = '\0';
+    turnedAway_[0] = endLine_[0] = '\0';
     std::memset(levelEndHashes_, 0, sizeof levelEndHashes_);
     waitingFrames_ = 0;
     NetHello hello;
@@ -259,6 +277,7 @@ void OnlinePlay::BeginSession(Game& game, uint32_t seed, int32_t delay, PassExch
         if (game.recordGames) game.StartRecording();
     }
     tapedPasses_ = 0;
+    levelEnd_ = LevelEndRecord();
     ownPointsTaped_ = fullTold_ = replayEndsHere_ = false;
     tableSeen_ = 0;
     tableHeld_ = 0;
@@ -327,14 +346,19 @@ void OnlinePlay::DrawWaitingText(Game& game, const char* first, const char* seco
 }
 
 void OnlinePlay::DrawOverlay(Game& game) {
-    // The rollbacks and the waits so far, with the round trip now, and the
-    // datagrams that failed the link's authentication.
-    char text[112];
+    // The rollbacks and the waits so far, with the round trip now, the
+    // input delay as the round trip set it (and a change agreed on), and
+    // the datagrams that failed the link's authentication.
+    char text[160];
     const uint32_t roundTrip = link->RoundTripMs() != 0 ? link->RoundTripMs() : peer_.RoundTripMs();
-    std::snprintf(text, sizeof text, "RTT %u MS  ROLLBACKS %lld (UP TO %d)  WAITED %lld  FORGED %u",
-                  static_cast<unsigned>(roundTrip), static_cast<long long>(session_.Rollbacks()),
-                  static_cast<int>(session_.DeepestRollback()), static_cast<long long>(session_.Waits()),
-                  static_cast<unsigned>(link->Counts().forged));
+    char next[32] = "";
+    if (session_.NextDelayPass() >= 0)
+        std::snprintf(next, sizeof next, " (%d FROM PASS %d)", static_cast<int>(session_.NextDelay()),
+                      static_cast<int>(session_.NextDelayPass()));
+    std::snprintf(text, sizeof text, "RTT %u MS  DELAY %d%s  ROLLBACKS %lld (UP TO %d)  WAITED %lld  FORGED %u",
+                  static_cast<unsigned>(roundTrip), static_cast<int>(session_.Delay()), next,
+                  static_cast<long long>(session_.Rollbacks()), static_cast<int>(session_.DeepestRollback()),
+                  static_cast<long long>(session_.Waits()), static_cast<unsigned>(link->Counts().forged));
     // Under the line of the level's target and the scores, which stay
     // readable, as wide as its text.
     Font& font = game.smallFont;
@@ -352,7 +376,7 @@ void OnlinePlay::ExchangePoints(Game& game) {
     const uint8_t level = static_cast<uint8_t>(match.pointsPhase ? match.levelIndex + 1 : match.levelIndex);
     if (match.pointsReady && !pointsSent_) {
         const NetPoints p = PointsRecord(match.worms[me], level);
-        if (!ownPointsTaped_) tape_.Points(me, p);
+        if (!ownPointsTaped_) KeepPoints(me, p);
         ownPointsTaped_ = true;
         pointsSent_ = peer_.SendPoints(p);
     }
@@ -362,7 +386,16 @@ void OnlinePlay::ExchangePoints(Game& game) {
     }
     NetPoints theirs;
     if (match.pointsDue[1 - me] && peer_.PeerPoints(level, &theirs)) {
-        tape_.Points(1 - me, theirs);
+        // The other game says what its player bought; this game knows what
+        // play gave that player and what the ship allows.
+        if (const char* fault = PointsFault(match, 1 - me, theirs)) {
+            char why[160];
+            std::snprintf(why, sizeof why, "%s (%s)", kCheatText, fault);
+            std::snprintf(endLine_, sizeof endLine_, "%s", kCheatLine);
+            peer_.RefusePeer(why);
+            return;
+        }
+        KeepPoints(1 - me, theirs);
         ApplyPoints(match, 1 - me, theirs);
     }
 }
@@ -399,13 +432,29 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
                 }
                 TellEnd(why);
             }
-            // The passes run on a guess of the other player's keys are
-            // dropped: the game ends where both machines were sure.
-            session_.DropPredictions();
+            // The game ends on the pass both machines end on: the last one
+            // both were known to hold (docs/net-protocol.md, "The last
+            // pass"). The passes run on a guess are dropped, or those known
+            // run; an end at a level's end is that level's end.
+            const bool atPoints = match.pointsPhase != 0;
+            session_.EndAt(
+                static_cast<int32_t>(Exchange().SurePasses() < 0x7FFF0000u ? Exchange().SurePasses() : 0x7FFF0000u),
+                Exchange().EndNamed());
             SeedRandom(session_.RandomStateRef());
-            TapePasses();
+            if (match.levelEnd == 1 && (levelEnd_.pass < 0 || levelEnd_.pass == session_.Pass()) &&
+                match.levelIndex >= 0 && match.levelIndex < Match::kLevels) {
+                levelEndHashes_[match.levelIndex] = MatchStateHash(match);
+                if (levelEnd_.pass < 0) {
+                    levelEnd_.pass = session_.Pass();
+                    levelEnd_.level = static_cast<uint8_t>(match.levelIndex + 1);
+                    levelEnd_.hash = levelEndHashes_[match.levelIndex];
+                }
+            }
+            TapePasses(true);  // up to the end
             if (tape_.Recording()) tape_.Lost();
+            if (atPoints) game.setupScreen.FadeOut();
             match.EndOnline();
+            if (atPoints) match.Enter();
         }
     }
     // Esc asks whether to leave; play goes on meanwhile (the other player's
@@ -433,9 +482,19 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
             // from there with its own frames (points screens, the table).
             if (match.levelIndex >= 0 && match.levelIndex < Match::kLevels) {
                 levelEndHashes_[match.levelIndex] = MatchStateHash(match);
-                tape_.Checkpoint(OnlineTape::kLevelEnd, static_cast<uint8_t>(match.levelIndex + 1),
-                                 levelEndHashes_[match.levelIndex]);
+                const uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
+                if (replaying_) {
+                    tape_.Checkpoint(OnlineTape::kLevelEnd, level, levelEndHashes_[match.levelIndex]);
+                } else {
+                    // Taped once the passes up to it are (they lag the
+                    // confirmed ones while the other side may not know them).
+                    levelEnd_ = LevelEndRecord();
+                    levelEnd_.pass = session_.Pass();
+                    levelEnd_.level = level;
+                    levelEnd_.hash = levelEndHashes_[match.levelIndex];
+                }
             }
+            TapePasses();
             match.levelEnd = 2;
             waitingFrames_ = 0;
             drawn = false;
@@ -486,6 +545,13 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
         game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
     }
     if (overlay_ && !ended_ && !match.resultsSaved && !replaying_) DrawOverlay(game);
+    if (ended_ && endLine_[0] != '\0' && !replaying_) {
+        // Why the game ended, where the player looks, under the table.
+        Font& font = game.smallFont;
+        const int32_t top = 480 - font.cellHeight - 8;
+        FillRect(0, top - 4, 640, 480, backBuffer, 0);
+        font.DrawText(backBuffer, 320 - TextWidth(font, endLine_) / 2, top, endLine_, 0);
+    }
     return true;
 }
 
@@ -504,6 +570,7 @@ void OnlinePlay::BeginReplay(Game& game, const ReplayHeader& header, const uint8
     replayLocal_ = header.onlinePlayer == 2 ? 1 : 0;
     active_ = true;
     ended_ = lost_ = pointsSent_ = exitBox_ = overlay_ = false;
+    endLine_[0] = '\0';
     std::memset(levelEndHashes_, 0, sizeof levelEndHashes_);
     waitingFrames_ = 0;
     tape_.Play(body, header.tapeBytes);
@@ -536,13 +603,44 @@ bool OnlinePlay::LocalKeys(Game& game, uint8_t* keys) {
     return true;
 }
 
-void OnlinePlay::TapePasses() { TapeConfirmedPasses(session_, &tape_, &tapedPasses_); }
+void OnlinePlay::KeepPoints(int32_t player, const NetPoints& points) {
+    if (replaying_ || player < 0 || player > 1) return;
+    levelEnd_.points[player] = points;
+    levelEnd_.have[player] = true;
+}
+
+void OnlinePlay::TapePasses(bool all) {
+    if (!tape_.Recording()) return;
+    // The passes both sides are known to hold: the game can end no sooner.
+    // Once the game is over (the table), every confirmed pass.
+    const int32_t limit = all ? session_.Confirmed() : session_.TapeLimit(Exchange().SurePasses());
+    while (tape_.Recording()) {
+        if (levelEnd_.pass >= 0 && tapedPasses_ == levelEnd_.pass) {
+            if (!levelEnd_.taped) tape_.Checkpoint(OnlineTape::kLevelEnd, levelEnd_.level, levelEnd_.hash);
+            levelEnd_.taped = true;
+            if (tapedPasses_ >= limit) break;
+            // The next level's first pass: both players' points records
+            // before it, in the players' order, alike on both machines.
+            for (int32_t player = 0; player < 2; ++player)
+                if (levelEnd_.have[player]) tape_.Points(player, levelEnd_.points[player]);
+            levelEnd_ = LevelEndRecord();
+        }
+        if (tapedPasses_ >= limit) break;
+        TapeConfirmedPasses(session_, tapedPasses_ + 1, &tape_, &tapedPasses_);
+    }
+}
 
 void OnlinePlay::TakeTapedPoints(Match& match) {
     int32_t player = 0;
     NetPoints points;
-    while (match.pointsPhase && tape_.Peek() == OnlineTape::Next::Points && tape_.TakePoints(&player, &points))
+    while (match.pointsPhase && tape_.Peek() == OnlineTape::Next::Points && tape_.TakePoints(&player, &points)) {
+        // A record the live game would have refused: the replay was altered.
+        if (PointsFault(match, player, points) != nullptr) {
+            tape_.Fail(static_cast<uint8_t>(match.levelIndex + 1));
+            return;
+        }
         ApplyPoints(match, player, points);
+    }
 }
 
 void OnlinePlay::LookForReplayEnd(const Match& match) {
@@ -580,6 +678,7 @@ void OnlinePlay::AfterPass(Game& game) {
     if (match.tableShown != tableSeen_) {
         tableSeen_ = match.tableShown;
         if (tableSeen_) {
+            if (!replaying_) TapePasses(true);
             tape_.Checkpoint(OnlineTape::kGameOver, level, MatchStateHash(match));
             if (tape_.Recording()) game.SaveReplay();
         }
@@ -603,9 +702,14 @@ void OnlinePlay::AfterPass(Game& game) {
 void OnlinePlay::StopRecording(Game& game) {
     if (!tape_.Recording()) return;
     Match& match = game.match;
-    session_.DropPredictions();
+    // Where the goodbye (or the link's end) says both games end.
+    if (!ended_ && peer_.GetState() != NetPeer::State::Playing)
+        session_.EndAt(static_cast<int32_t>(peer_.SurePasses() < 0x7FFF0000u ? peer_.SurePasses() : 0x7FFF0000u),
+                       peer_.EndNamed());
+    else
+        session_.DropPredictions();
     SeedRandom(session_.RandomStateRef());
-    TapePasses();
+    TapePasses(true);
     uint64_t hash = MatchStateHash(match);
     // A points screen left open (its choices were never sent) or the
     // game-over cue is no state a replay brings back: not compared.

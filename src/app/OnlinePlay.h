@@ -108,8 +108,23 @@ private:
     // The keys of this side's next pass: the players', or the recording's
     // (false: none comes next, and the replay's end is looked at).
     bool LocalKeys(Game& game, uint8_t* keys);
-    // Recording: the passes confirmed since the last call, with the hashes.
-    void TapePasses();
+    // Recording: the passes confirmed since the last call, with the hashes
+    // and the level end's records where they fall, as far as both sides
+    // are known to hold them (`all`: every confirmed pass).
+    void TapePasses(bool all = false);
+    // Recording: a points record of the level end, taped with the next
+    // level's first pass.
+    void KeepPoints(int32_t player, const NetPoints& points);
+    // The last level end's records until the tape passes it.
+    struct LevelEndRecord {
+        int32_t pass = -1;  // -1: none waits
+        uint8_t level = 0;
+        uint64_t hash = 0;
+        bool taped = false;  // the checkpoint is on the tape
+        NetPoints points[2];
+        bool have[2] = {};
+    };
+    LevelEndRecord levelEnd_;
     // Replaying: the points records that come next, applied.
     void TakeTapedPoints(Match& match);
     // Replaying: whether the recording ends here, where play would read it.
@@ -127,6 +142,7 @@ private:
     // This machine's addresses as hosting began, shown while it waits.
     char localAddresses_[kShownLocalAddresses][kNetAddressTextBytes] = {};
     int32_t localAddressCount_ = 0;
+    char endLine_[64] = {};      // why the game ended, shown under the table ("" none)
     bool active_ = false;
     bool ended_ = false;       // the link went or the peer left: play ends here
     bool lost_ = false;        // ... and the game was not over yet

@@ -318,6 +318,70 @@ void Match::TakePoints(int32_t player, const ShipStats& stats, int32_t points) {
     pointsDue[player] = 0;
 }
 
+namespace {
+
+// A row of the stats panel in a ship's values: the bits of its field.
+uint32_t RowBits(const ShipStats& s, int32_t row) {
+    uint32_t bits = 0;
+    switch (row) {
+    case RowVelocity:
+        std::memcpy(&bits, &s.velocity, sizeof bits);
+        break;
+    case RowAcceleration:
+        std::memcpy(&bits, &s.acceleration, sizeof bits);
+        break;
+    case RowPlasmaShields:
+        bits = static_cast<uint32_t>(s.plasmaShields);
+        break;
+    case RowShieldRecover:
+        bits = static_cast<uint32_t>(s.shieldRecover);
+        break;
+    case RowHsJump:
+        bits = static_cast<uint32_t>(s.hsJumpSeconds);
+        break;
+    case RowMaxWarpGates:
+        bits = static_cast<uint32_t>(s.maxWarpGates);
+        break;
+    default:
+        bits = static_cast<uint32_t>(s.lives);
+        break;
+    }
+    return bits;
+}
+
+}  // namespace
+
+const char* Match::PointsFault(int32_t player, const ShipStats& stats, int32_t points) const {
+    if (player < 0 || player > 1) return "an unknown player";
+    if (playerOut[player]) return "a player out of the game has no points screen";
+    const int32_t ship = ShipTableIndex(player == 0 ? playerSetup->ship1 : playerSetup->ship2);
+    const ShipLimits& limits = setupScreen->limits[ship] != nullptr ? *setupScreen->limits[ship] : kShipLimits[ship];
+    const UpgradeCosts& costs = setupScreen->costs != nullptr ? *setupScreen->costs : kUpgradeCosts;
+    const Worm& w = worms[player];
+    int64_t spent = 0;
+    for (int32_t row = 0; row < kShipRows; ++row) {
+        // The screen's own steps from the value play left, while the row's
+        // plus sign shows (its value short of the limit); each step moves
+        // the value, so a row has fewer steps than its limit's range.
+        ShipStats at = w.stats;
+        int32_t steps = 0;
+        while (RowBits(at, row) != RowBits(stats, row)) {
+            const int32_t shown = SetupScreen::ShownValue(at, row);
+            const bool open = row == RowHsJump ? shown > limits[row] : shown < limits[row];
+            if (!open) {
+                const int32_t wanted = SetupScreen::ShownValue(stats, row);
+                const bool beyond = row == RowHsJump ? wanted < limits[row] : wanted > limits[row];
+                return beyond ? "an upgrade beyond the ship's limits" : "a value the points screen's steps never make";
+            }
+            SetupScreen::ApplyStep(&at, row, limits);
+            ++steps;
+        }
+        spent += static_cast<int64_t>(steps) * costs[row];
+    }
+    if (points < 0 || spent + points != w.points) return "upgrades that the points do not pay for";
+    return nullptr;
+}
+
 void Match::EndOnline() {
     if (resultsSaved || (!inPlay && !pointsPhase)) return;
     if (pointsPhase) {

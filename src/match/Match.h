@@ -79,6 +79,12 @@ public:
     // A player's points screen as it closed (a replay of an online game
     // takes both players' so).
     void TakePoints(int32_t player, const ShipStats& stats, int32_t points);
+    // Whether a player's points screen could have closed with these values:
+    // each value reached from the worm's own (as play left it at the level's
+    // exit) by whole steps of the screen, none past the ship type's limits,
+    // the steps' costs paid from the points play gave, what is left the
+    // points said. nullptr when it could; otherwise why not, in words.
+    const char* PointsFault(int32_t player, const ShipStats& stats, int32_t points) const;
     // Online: the link went or the other player left: the game ends here,
     // its results kept, and the table follows.
     void EndOnline();

@@ -24,10 +24,19 @@ size_t OffsetIn(const Match& m, const void* p) {
     return static_cast<size_t>(static_cast<const uint8_t*>(p) - reinterpret_cast<const uint8_t*>(&m));
 }
 
-// Segment records 0 to the tail end; the start gate's is saved on its own.
+// A worm's start sets up records 0 to 2 (the target, the head and the
+// tail end) and keeps part of what the tail end's record held: its heading,
+// which picks the tail's picture, and its offsets, which a crash's scatter
+// moved and which the next pass's drawing reads (drawing them back in
+// place takes numbers from the generator). These three are saved whatever
+// the worm's length, so that a rollback over a start puts them back too.
+constexpr int32_t kStartRecords = 3;
+
+// Segment records 0 to the tail end, and at least the start's; the start
+// gate's is saved on its own.
 int32_t SegmentsInUse(const Worm& w) {
-    if (w.length < 0) return 1;
-    return w.length + 1 < kStartGateIndex ? w.length + 1 : kStartGateIndex;
+    const int32_t used = w.length < kStartRecords - 1 ? kStartRecords : w.length + 1;
+    return used < kStartGateIndex ? used : kStartGateIndex;
 }
 
 // The match's bytes in the order a snapshot holds them: up to the first
@@ -245,8 +254,8 @@ void PlaySnapshot::Restore(Match& match) const {
 bool PlaySnapshot::SameAs(const PlaySnapshot& other, const Match& match, char* what, size_t whatSize) const {
     for (int i = 0; i < 2; ++i) {
         if (segmentsSaved_[i] == other.segmentsSaved_[i]) continue;
-        std::snprintf(what, whatSize, "worm %d: length %d, then %d", i + 1, segmentsSaved_[i] - 1,
-                      other.segmentsSaved_[i] - 1);
+        std::snprintf(what, whatSize, "worm %d: %d segment records, then %d", i + 1, segmentsSaved_[i],
+                      other.segmentsSaved_[i]);
         return false;
     }
     if (randomState_ != other.randomState_) {

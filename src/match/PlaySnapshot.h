@@ -10,8 +10,9 @@
 // random generator. The match is copied as it lies in memory, so a field
 // added to it is saved without anyone having to remember it; only the
 // worms' segment records beyond each tail end are left out (play writes
-// them before it reads them) besides the start gate's. Fixed size and no
-// allocation: a rollback keeps a ring of these.
+// them before it reads them) besides the start gate's and the three a
+// worm's start sets up (it keeps part of the tail end's). Fixed size and
+// no allocation: a rollback keeps a ring of these.
 //
 // A snapshot holds the match's pointers as they are (into itself and to
 // the shared fonts, sounds and pictures): it is put back only into the

@@ -32,7 +32,9 @@ void PlaySyncTest::Save(PlaySnapshot& snapshot, const Match& match) {
 
 void PlaySyncTest::Begin(const Match& match) {
     phase_ = PhaseOf(match);
-    Save(before_, match);
+    KeptPass& kept = kept_[passesKept_ % kKept];
+    Save(kept.before, match);
+    std::memcpy(kept.keys, KeyState, sizeof kept.keys);
     ticks_.Clear();
     KeepTickReads(&ticks_);
 }
@@ -43,11 +45,13 @@ bool PlaySyncTest::Between(Match& match, bool goOn) {
     if (!phase_.inPlay || !goOn || !(PhaseOf(match) == phase_) || ticks_.overrun) {
         KeepTickReads(nullptr);
         ++runOnce_;
+        passesKept_ = 0;  // no rollback reaches back over it
         return false;
     }
+    kept_[passesKept_ % kKept].ticks = ticks_;
     Save(first_, match);
     const int64_t start = Nanos();
-    before_.Restore(match);
+    Before().Restore(match);
     restoreNanos_ += Nanos() - start;
     ++restores_;
     return true;
@@ -67,6 +71,12 @@ void PlaySyncTest::End(const Match& match, bool sameResult) {
     } else if (!first_.SameAs(second_, match, what, sizeof what)) {
         Fail(match, what);
     }
+}
+
+void PlaySyncTest::Rolled(const Match& match, int32_t depth, const char* what) {
+    char text[sizeof failure_];
+    std::snprintf(text, sizeof text, "%d passes run again: %s", static_cast<int>(depth), what);
+    Fail(match, text);
 }
 
 void PlaySyncTest::Fail(const Match& match, const char* what) {

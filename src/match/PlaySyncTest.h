@@ -1,10 +1,12 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "io/Input.h"
 #include "match/Match.h"
 #include "match/PlaySnapshot.h"
+#include "match/RollbackSession.h"
 #include "platform/Resimulation.h"
 
 // The sync test, the proof that a rollback can run play again: every pass
@@ -15,11 +17,25 @@
 // where the first left it), and so does play that depends on drawing or
 // sound.
 //
+// Rollbacks go deeper than a pass: every `rollbackEvery` passes the state
+// of 1 to kMaxRollback passes back (each depth in turn) is put back and the
+// passes since are run again, resimulating with the keys and the clock
+// each read the first time; the match must come out as it was. State the
+// snapshot misses that a later pass moves (a worm's record beyond its tail
+// end, say) shows only so.
+//
 // A pass that leaves play (the level ends into the points screens, the
 // game-over table comes up, a level cannot be loaded, the results are
-// saved) changes what lies outside the match and is run once only.
+// saved) changes what lies outside the match and is run once only; no
+// rollback reaches back over it.
 class PlaySyncTest {
 public:
+    static constexpr int32_t kMaxRollback = RollbackSession::kMaxRollback;
+    static constexpr int32_t kRollbackEvery = 20;
+
+    explicit PlaySyncTest(int32_t rollbackEvery = kRollbackEvery)
+        : rollbackEvery_(rollbackEvery < 1 ? 1 : rollbackEvery) {}
+
     // One pass of play in place of match.Frame(); returns what it returns.
     bool Frame(Match& match) {
         return Frame(match, [&match](bool /*again*/) { return match.Frame(); });
@@ -38,6 +54,7 @@ public:
             goOnAgain = pass(true);
         }
         End(match, goOn == goOnAgain);
+        if (!failed_ && ++passesKept_ % rollbackEvery_ == 0) RollBack(match, pass);
         return goOn;
     }
 
@@ -50,6 +67,9 @@ public:
     // Passes run twice and compared, and passes run once.
     int64_t Checked() const { return checked_; }
     int64_t RunOnce() const { return runOnce_; }
+    // Rollbacks run and compared, and the deepest (passes run again).
+    int64_t Rollbacks() const { return rollbacks_; }
+    int32_t DeepestRollback() const { return deepest_; }
     // The largest snapshot taken, and the time the saves and restores took.
     size_t LargestSnapshot() const { return largest_; }
     double MeanSaveNanos() const { return saves_ > 0 ? static_cast<double>(saveNanos_) / saves_ : 0.0; }
@@ -73,8 +93,55 @@ private:
     void End(const Match& match, bool sameResult);
     void Save(PlaySnapshot& snapshot, const Match& match);
     void Fail(const Match& match, const char* what);
+    PlaySnapshot& Before() { return kept_[passesKept_ % kKept].before; }
 
-    PlaySnapshot before_;
+    // The last passes in play: the state before each, its keys and the
+    // clock as it read it.
+    struct KeptPass {
+        PlaySnapshot before;
+        uint8_t keys[256];
+        TickReads ticks;
+    };
+    static constexpr int32_t kKept = kMaxRollback + 1;
+    template <class Pass>
+    void RollBack(Match& match, Pass& pass) {
+        const int32_t depth = static_cast<int32_t>(rollbacks_ % kMaxRollback) + 1;
+        if (passesKept_ < depth) return;
+        uint8_t keys[sizeof KeyState];
+        std::memcpy(keys, KeyState, sizeof keys);
+        kept_[(passesKept_ - depth) % kKept].before.Restore(match);
+        bool same = true;
+        {
+            const ResimulationScope again;
+            for (int64_t q = passesKept_ - depth; q < passesKept_ && same; ++q) {
+                KeptPass& k = kept_[q % kKept];
+                std::memcpy(KeyState, k.keys, sizeof KeyState);
+                k.ticks.served = 0;
+                KeepTickReads(&k.ticks);
+                const Phase phase = PhaseOf(match);
+                same = pass(true) && PhaseOf(match) == phase && !k.ticks.overrun && k.ticks.served == k.ticks.count;
+            }
+        }
+        KeepTickReads(nullptr);
+        std::memcpy(KeyState, keys, sizeof keys);
+        ++rollbacks_;
+        if (depth > deepest_) deepest_ = depth;
+        Save(first_, match);
+        char what[sizeof failure_];
+        if (!same) {
+            Rolled(match, depth, "a pass run again left play, or read the clock otherwise");
+        } else if (!second_.SameAs(first_, match, what, sizeof what)) {
+            Rolled(match, depth, what);
+        }
+        second_.Restore(match);
+    }
+    void Rolled(const Match& match, int32_t depth, const char* what);
+
+    const int32_t rollbackEvery_;
+    KeptPass kept_[kKept];
+    int64_t passesKept_ = 0;  // passes in a row kept (a pass run once starts afresh)
+    int64_t rollbacks_ = 0;
+    int32_t deepest_ = 0;
     PlaySnapshot first_;
     PlaySnapshot second_;
     TickReads ticks_;

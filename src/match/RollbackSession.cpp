@@ -51,6 +51,15 @@ void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, i
     local_ = local == 1 ? 1 : 0;
     remote_ = 1 - local_;
     delay_ = delay < 0 ? 0 : (delay > kMaxDelay ? kMaxDelay : delay);
+    leastDelay_ = delay_;
+    nextDelayPass_ = -1;
+    nextDelay_ = delay_;
+    heardDelayPass_ = UINT32_MAX;
+    heardDelay_ = 0;
+    delayCheckedAt_ = 0;
+    delayChanges_ = 0;
+    levelEndPass_ = -1;
+    levelEndDelay_ = 0;
     randomState_ = randomState;
     pass_ = 0;
     known_[0] = known_[1] = 0;
@@ -63,6 +72,7 @@ void RollbackSession::Begin(Match* match, uint32_t randomState, int32_t local, i
     std::memset(usedRemote_, 0, sizeof usedRemote_);
     pendingHashPass_ = -1;
     for (int32_t& passes : keptPasses_) passes = 0;
+    for (uint64_t& hash : keptHashes_) hash = 0;
     outOfStep_ = false;
     hashesSent_ = 0;
     lastHashPasses_ = 0;
@@ -84,16 +94,71 @@ void RollbackSession::ConfirmedKeys(int32_t pass, uint8_t keys[2]) const {
     keys[remote_] = inputs_[remote_][pass % kInputRing];
 }
 
-void RollbackSession::DropPredictions() {
+int32_t RollbackSession::SilentEnd(int32_t sure) const {
+    int32_t end = sure - sure % kHashEvery;
+    if (levelEndPass_ > end && levelEndPass_ <= sure) end = levelEndPass_;
+    // A level end held, every pass up to it known.
+    if (match_ != nullptr && match_->levelEnd != 0 && pass_ > end && pass_ <= sure && pass_ <= known_[remote_])
+        end = pass_;
+    return end;
+}
+
+int32_t RollbackSession::TapeLimit(uint32_t sure) const {
     const int32_t confirmed = Confirmed();
-    if (confirmed >= pass_) return;
-    // The state before the first pass not confirmed; the ring reaches back
-    // further than a prediction runs ahead.
-    snapshots_[confirmed % kSnapshotRing].Restore(*match_);
-    randomState_ = RandomState();
-    pass_ = confirmed;
+    int32_t limit = sure < static_cast<uint32_t>(confirmed) ? static_cast<int32_t>(sure) : confirmed;
+    if (levelEndPass_ >= 0 && limit > levelEndPass_ && limit <= levelEndPass_ + levelEndDelay_) limit = levelEndPass_;
+    // Whether a goodbye comes or the link goes silent, the end falls no
+    // sooner than the silent one.
+    return SilentEnd(limit);
+}
+
+void RollbackSession::EndAt(int32_t end, bool named) {
+    if (match_ == nullptr) return;
+    SeedRandom(randomState_);
+    SetPassTicks(&clock_);
+    // Every key that came counts: a wrong guess is put right first.
+    Receive();
+    if (firstWrong_ >= 0) Rollback(firstWrong_);
+    if (end < 0) end = 0;
+    // The next level's first keys went before it began; the other side may
+    // still be at its points screen: the game ends at the level's end.
+    if (levelEndPass_ >= 0 && end > levelEndPass_ && end <= levelEndPass_ + levelEndDelay_) end = levelEndPass_;
+    {
+        // Both players' keys of the passes up to the end are known: run
+        // them (a level that ends on the way ends the game there).
+        const ResimulationScope again;
+        while (pass_ < end && pass_ < known_[remote_] && pass_ < known_[local_] && match_->levelEnd == 0) {
+            RunPass(pass_);
+            ++pass_;
+        }
+    }
+    SettleHash();
+    if (!named) end = SilentEnd(end);
+    if (end > pass_) end = pass_;
+    if (end == levelEndPass_) {
+        // At the level's end (held there, at the points screens or in the
+        // next level already): its state as every pass up to it was sure.
+        levelEndState_.Restore(*match_);
+        pass_ = end;
+    } else if (end < pass_) {
+        int32_t kept = -1;
+        for (int32_t slot = 0; slot < kKeptStates; ++slot)
+            if (keptPasses_[slot] == end) kept = slot;
+        if (pass_ - end < kSnapshotRing) {
+            snapshots_[end % kSnapshotRing].Restore(*match_);
+        } else if (kept >= 0) {
+            keptStates_[kept].Restore(*match_);
+        } else {
+            // Beyond every state kept (a link that lagged seconds): the oldest.
+            end = pass_ - (kSnapshotRing - 1);
+            snapshots_[end % kSnapshotRing].Restore(*match_);
+        }
+        pass_ = end;
+    }
     if (pendingHashPass_ >= pass_) pendingHashPass_ = -1;
     firstWrong_ = -1;
+    randomState_ = RandomState();
+    SetPassTicks(nullptr);
 }
 
 uint8_t RollbackSession::Keys(int32_t player, int32_t pass) const {
@@ -109,12 +174,17 @@ RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
     // generator, and play reads the pass clock.
     SeedRandom(randomState_);
     SetPassTicks(&clock_);
-    if (known_[local_] == pass_ + delay_ && match_->levelEnd == 0) {
+    FollowRoundTrip();
+    // This side's keys act `delay` passes on: a raised delay sends them for
+    // the passes it adds too, a lowered one none until the passes catch up.
+    while (known_[local_] <= pass_ + delay_ && match_->levelEnd == 0) {
         NetInput sent = ToNetInput(static_cast<uint8_t>(localKeys & kPassKeysMask));
-        const int32_t advantage = Advantage() < -100 ? -100 : (Advantage() > 100 ? 100 : Advantage());
+        const int32_t advantage =
+            Advantage() < -kNetMaxLead ? -kNetMaxLead : (Advantage() > kNetMaxLead ? kNetMaxLead : Advantage());
         // As a signed byte; -128 says "not known".
         sent.extra[1] = AdvantageKnown() ? static_cast<uint8_t>(advantage & 0xFF) : kAdvantageNotKnown;
-        if (peer_->SendInput(sent)) Input(local_, known_[local_]++) = static_cast<uint8_t>(localKeys & kPassKeysMask);
+        if (!peer_->SendInput(sent)) break;
+        Input(local_, known_[local_]++) = static_cast<uint8_t>(localKeys & kPassKeysMask);
     }
     Receive();
     if (firstWrong_ >= 0) Rollback(firstWrong_);
@@ -123,6 +193,11 @@ RollbackSession::Step RollbackSession::Advance(uint8_t localKeys) {
         // The level (or the game) ended on a pass that may yet be undone:
         // nothing more runs until every pass up to it is sure.
         step = known_[remote_] >= pass_ ? Step::LevelOver : Step::Holding;
+        if (step == Step::LevelOver && levelEndPass_ != pass_) {
+            levelEndPass_ = pass_;
+            levelEndDelay_ = known_[local_] - pass_;
+            levelEndState_.Save(*match_);
+        }
     } else if (pass_ - known_[remote_] >= kMaxRollback || pass_ >= known_[local_]) {
         ++waits_;
         step = Step::Waiting;
@@ -174,7 +249,7 @@ void RollbackSession::Receive() {
     while (known_[remote_] < held) {
         const int32_t pass = known_[remote_];
         // Beyond the keys kept: they are read again at a later pass.
-        if (pass >= pass_ + kInputRing - kMaxRollback - 1) break;
+        if (pass >= pass_ + kInputLookahead) break;
         NetInput in;
         if (!peer_->PeerInput(static_cast<uint32_t>(pass), &in)) break;
         const uint8_t keys = FromNetInput(in);
@@ -240,6 +315,51 @@ void RollbackSession::SettleHash() {
     const int32_t slot = hashesSent_ % kKeptStates;
     keptStates_[slot] = pendingState_;
     keptPasses_[slot] = pendingHashPass_ + 1;
+    keptHashes_[slot] = pendingHash_;
     ++hashesSent_;
     pendingHashPass_ = -1;
+}
+
+int32_t RollbackSession::DelayFor(uint32_t roundTripMs) const {
+    // The peer's keys come a one-way trip late, less the delay: enough delay
+    // that the rollbacks stay about kTargetDepth deep.
+    const int32_t oneWay = static_cast<int32_t>((roundTripMs / 2 + 9) / 10);
+    int32_t wanted = oneWay + kDelayJitterPasses - kTargetDepth;
+    if (wanted < leastDelay_) wanted = leastDelay_;
+    return wanted > kMaxDelay ? kMaxDelay : wanted;
+}
+
+void RollbackSession::FollowRoundTrip() {
+    // The joiner takes the host's changes as they come (one announced for a
+    // pass already run begins now: only the host's guess of the lead is
+    // off meanwhile).
+    uint32_t pass = 0;
+    uint8_t delay = 0;
+    if (local_ == 1 && peer_->PeerDelay(&pass, &delay) && (pass != heardDelayPass_ || delay != heardDelay_)) {
+        heardDelayPass_ = pass;
+        heardDelay_ = delay;
+        nextDelayPass_ = pass < static_cast<uint32_t>(pass_) ? pass_ : static_cast<int32_t>(pass);
+        nextDelay_ = delay;
+    }
+    if (local_ == 0 && nextDelayPass_ < 0 && pass_ - delayCheckedAt_ >= kDelayCheckEvery) {
+        delayCheckedAt_ = pass_;
+        const uint32_t roundTrip = peer_->RoundTripMs();
+        int32_t wanted = roundTrip != 0 ? DelayFor(roundTrip) : delay_;
+        // Down again only once the round trip has clearly fallen.
+        if (wanted < delay_) {
+            const int32_t lower = DelayFor(roundTrip > kDelayLowerSlackMs ? roundTrip - kDelayLowerSlackMs : 0);
+            wanted = lower < delay_ ? lower : delay_;
+        }
+        const int32_t notice = static_cast<int32_t>(2 * roundTrip / 10) + kDelayNotice;
+        if (wanted != delay_ &&
+            peer_->AnnounceDelay(static_cast<uint32_t>(pass_ + notice), static_cast<uint8_t>(wanted))) {
+            nextDelayPass_ = pass_ + notice;
+            nextDelay_ = wanted;
+        }
+    }
+    if (nextDelayPass_ >= 0 && pass_ >= nextDelayPass_) {
+        if (nextDelay_ != delay_) ++delayChanges_;
+        delay_ = nextDelay_;
+        nextDelayPass_ = -1;
+    }
 }

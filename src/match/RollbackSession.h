@@ -46,14 +46,31 @@ uint8_t FromNetInput(const NetInput& input);
 
 class RollbackSession {
 public:
-    static constexpr int32_t kMaxRollback = 12;
+    // Passes run on a prediction at most: with the longest delay, a
+    // 400 ms round trip (200 ms, 20 passes, each way) and some jitter.
+    static constexpr int32_t kMaxRollback = 20;
     static constexpr int32_t kMaxDelay = kMaxInputDelay;
     static constexpr int32_t kHashEvery = static_cast<int32_t>(kNetHashInterval);
-    // Keys kept, by pass: the peer runs at most a rollback (and the two
-    // delays) ahead and is never more than that behind.
-    static constexpr int32_t kInputRing = 64;
-    // States kept, by pass: the deepest rollback goes back kMaxRollback.
-    static constexpr int32_t kSnapshotRing = 16;
+    // Keys kept, by pass. The peer's are read at most kInputLookahead
+    // passes ahead of the pass to run; the rest of the ring keeps the
+    // confirmed passes a recording has not taken yet.
+    static constexpr int32_t kInputRing = 256;
+    static constexpr int32_t kInputLookahead = 48;
+    // States kept, by pass: a rollback goes back kMaxRollback, and the end
+    // of a game whose link went back to the last pass both sides were
+    // known to hold, a round trip (and the delay) behind.
+    static constexpr int32_t kSnapshotRing = 64;
+    // The input delay follows the round trip: the rollbacks stay about this
+    // deep (the peer's keys come a one-way trip, less the delay, late).
+    static constexpr int32_t kTargetDepth = 12;
+    // Passes of jitter the delay allows for, and the round trip (ms) it
+    // must fall by before the delay comes down again.
+    static constexpr int32_t kDelayJitterPasses = 2;
+    static constexpr uint32_t kDelayLowerSlackMs = 30;
+    // How often the host looks at the round trip (passes), and how far
+    // ahead a change begins: at least this, and two round trips.
+    static constexpr int32_t kDelayCheckEvery = 100;
+    static constexpr int32_t kDelayNotice = 50;
     // The pass clock: what play reads of the tick counter on pass p is
     // kClockStart + 10 p.
     static constexpr uint32_t kClockStart = 1000;
@@ -63,7 +80,7 @@ public:
     static constexpr int32_t kEvenEvery = 8;
     // The byte of an input record that says how far ahead its sender is,
     // when it cannot say (it has not heard from the other side yet).
-    static constexpr uint8_t kAdvantageNotKnown = 0x80;
+    static constexpr uint8_t kAdvantageNotKnown = kNetLeadNotKnown;
 
     enum class Step {
         Ran,
@@ -77,6 +94,9 @@ public:
     // generator holds `randomState` (both machines alike); `local` is the
     // player (0 or 1) this machine's keys steer. `peer` is Playing, and no
     // passes have gone through it yet.
+    // `delay` is the delay both agreed on, and the least the session plays
+    // with; the host raises it (up to kMaxDelay) while the round trip asks
+    // for more, and both sides change on the pass it names.
     void Begin(Match* match, uint32_t randomState, int32_t local, int32_t delay, PassExchange* peer);
     // One pass of the frame loop with the local player's keys: the peer's
     // keys that came (the caller updates the peer first), a rollback if a
@@ -94,7 +114,30 @@ public:
     void ConfirmedKeys(int32_t pass, uint8_t keys[2]) const;
     // Puts the match back as the confirmed passes left it: the passes run
     // on a prediction since are dropped (the game ends there).
-    void DropPredictions();
+    void DropPredictions() {
+        if (Confirmed() < pass_) EndAt(Confirmed(), true);
+    }
+    // The game ends after `end` passes, both sides' keys of each known
+    // (the exchange's SurePasses once it stopped): the match is put back
+    // there, or run on to it. An end among a level's first passes, whose
+    // keys were sent before the level began, is the level's end; an end
+    // past a level's end reached is put back there (its state kept).
+    // With `named` false (no goodbye named the end), the end is the last
+    // whole kHashEvery of passes, or level end, at or below `end`.
+    void EndAt(int32_t end, bool named = true);
+    // The passes a recording may take now: confirmed, and at or below the
+    // end the game would have were the link to go now (`sure` passes known
+    // to both sides), so that no end falls before them.
+    int32_t TapeLimit(uint32_t sure) const;
+    // The pass the last level (or the game) ended on, every pass up to it
+    // sure (-1: none yet).
+    int32_t LevelEndPass() const { return levelEndPass_; }
+    // The input delay in force, and how often it changed.
+    int32_t Delay() const { return delay_; }
+    int32_t DelayChanges() const { return delayChanges_; }
+    // A change agreed on and not yet begun: its pass (-1: none) and delay.
+    int32_t NextDelayPass() const { return nextDelayPass_; }
+    int32_t NextDelay() const { return nextDelay_; }
     // The last state hash handed over and the passes it follows (0: none).
     int32_t LastHashPasses() const { return lastHashPasses_; }
     uint64_t LastHash() const { return lastHash_; }
@@ -106,6 +149,7 @@ public:
     // the state after KeptPasses(slot) passes (0: none).
     static constexpr int32_t kKeptStates = 3;
     int32_t KeptPasses(int32_t slot) const { return keptPasses_[slot]; }
+    uint64_t KeptHash(int32_t slot) const { return keptHashes_[slot]; }
     const PlaySnapshot& KeptState(int32_t slot) const { return keptStates_[slot]; }
     // Rollbacks by depth (passes run again), 1 to kMaxRollback; their
     // count, the deepest so far, and the depth at or below which
@@ -140,12 +184,27 @@ private:
     void RunPass(int32_t pass);
     // Our hash of a pass goes to the peer once the peer's keys for it are known.
     void SettleHash();
+    // The host's look at the round trip, and a change of delay beginning.
+    void FollowRoundTrip();
+    // The last whole kHashEvery of passes, or level end, at or below `sure`.
+    int32_t SilentEnd(int32_t sure) const;
+    int32_t DelayFor(uint32_t roundTripMs) const;
 
     Match* match_ = nullptr;
     PassExchange* peer_ = nullptr;
     int32_t local_ = 0;
     int32_t remote_ = 1;
     int32_t delay_ = 0;
+    int32_t leastDelay_ = 0;                // the delay agreed at the start
+    int32_t nextDelayPass_ = -1;            // a change agreed on: from this pass,
+    int32_t nextDelay_ = 0;                 // ... this delay
+    uint32_t heardDelayPass_ = UINT32_MAX;  // the newest change announced by the host
+    uint8_t heardDelay_ = 0;
+    int32_t delayCheckedAt_ = 0;
+    int32_t delayChanges_ = 0;
+    int32_t levelEndPass_ = -1;   // the last level end every pass up to which is sure
+    int32_t levelEndDelay_ = 0;   // ... the delay then: the next level's keys sent before it began
+    PlaySnapshot levelEndState_;  // ... the state there
     uint32_t randomState_ = 0;
     uint32_t clock_ = 0;
 
@@ -165,6 +224,7 @@ private:
     PlaySnapshot pendingState_;
     PlaySnapshot keptStates_[kKeptStates];
     int32_t keptPasses_[kKeptStates] = {};
+    uint64_t keptHashes_[kKeptStates] = {};
 
     bool outOfStep_ = false;
     int32_t hashesSent_ = 0;

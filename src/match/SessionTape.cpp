@@ -1,13 +1,14 @@
 #include "match/SessionTape.h"
 
-void TapeConfirmedPasses(const RollbackSession& session, OnlineTape* tape, int32_t* taped) {
-    const int32_t confirmed = session.Confirmed();
+void TapeConfirmedPasses(const RollbackSession& session, int32_t limit, OnlineTape* tape, int32_t* taped) {
+    const int32_t confirmed = session.Confirmed() < limit ? session.Confirmed() : limit;
     while (*taped < confirmed && tape->Recording()) {
         uint8_t keys[2];
         session.ConfirmedKeys(*taped, keys);
         tape->Pass(keys);
         ++*taped;
-        if (session.LastHashPasses() == *taped) tape->Hash(session.LastHash());
+        for (int32_t slot = 0; slot < RollbackSession::kKeptStates; ++slot)
+            if (session.KeptPasses(slot) == *taped) tape->Hash(session.KeptHash(slot));
     }
 }
 

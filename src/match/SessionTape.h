@@ -8,9 +8,10 @@
 
 // A rollback session's game on an online tape, and back.
 
-// Recording: the passes `session` confirmed since pass `*taped`, both
-// players' keys, with the state hashes it handed over where they fall.
-void TapeConfirmedPasses(const RollbackSession& session, OnlineTape* tape, int32_t* taped);
+// Recording: the passes `session` confirmed since pass `*taped`, up to
+// `limit`, both players' keys, with the state hashes it handed over where
+// they fall.
+void TapeConfirmedPasses(const RollbackSession& session, int32_t limit, OnlineTape* tape, int32_t* taped);
 
 // A recorded online game as the session's other side: both players' keys
 // come from the recording (this side's through NextPass, the other's as
@@ -29,6 +30,7 @@ public:
     uint32_t PeerPasses() const override { return passes_; }
     bool PeerInput(uint32_t pass, NetInput* input) const override;
     void SendHash(uint32_t pass, uint64_t hash) override;
+    uint32_t SurePasses() const override { return passes_; }
 
 private:
     static constexpr uint32_t kRing = 64;

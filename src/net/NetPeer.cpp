@@ -34,15 +34,53 @@ bool NetPeer::Send(const NetPacket& packet, bool reliable) {
     return n > 0 && link_->Send(bytes, n, reliable);
 }
 
+uint32_t NetPeer::SurePasses() const {
+    if (ended_) return endPass_;
+    const uint32_t held = queue_.PeerPasses(), acked = queue_.PeerAck();
+    return held < acked ? held : acked;
+}
+
+void NetPeer::End(uint32_t pass, bool named) {
+    if (ended_) return;
+    endPass_ = pass;
+    named_ = named;
+    ended_ = true;
+}
+
 void NetPeer::Stop(State state, NetByeReason bye) {
     if (state_ == State::Playing || state_ == State::Greeting) {
+        // The goodbye names the pass this game ends on, which the peer holds.
         NetPacket p;
         p.kind = NetKind::Bye;
         p.bye = bye;
+        p.byeEnd = state_ == State::Playing ? SurePasses() : 0;
+        End(p.byeEnd, true);
         Send(p, true);
         link_->Flush();
     }
     state_ = state;
+}
+
+uint32_t NetPeer::RoundTripMs() const {
+    const uint32_t link = link_ != nullptr ? link_->RoundTripMs() : 0;
+    return link != 0 ? link : roundTripMs_;
+}
+
+bool NetPeer::AnnounceDelay(uint32_t pass, uint8_t delay) {
+    if (state_ != State::Playing || !hosting_) return false;
+    NetPacket p;
+    p.kind = NetKind::Delay;
+    p.delay = {pass, delay};
+    const bool sent = Send(p, true);
+    link_->Flush();
+    return sent;
+}
+
+bool NetPeer::PeerDelay(uint32_t* pass, uint8_t* delay) const {
+    if (!havePeerDelay_) return false;
+    *pass = peerDelay_.pass;
+    *delay = peerDelay_.delay;
+    return true;
 }
 
 void NetPeer::Update(uint32_t nowMs) {
@@ -62,6 +100,8 @@ void NetPeer::Update(uint32_t nowMs) {
     if (state_ != State::Greeting && state_ != State::Playing) return;
     const NetLinkState link = link_->State();
     if (link == NetLinkState::Lost || link == NetLinkState::Failed) {
+        // No goodbye: both end on what each acknowledged of the other.
+        if (state_ == State::Playing) End(SurePasses(), false);
         state_ = State::Lost;
         std::snprintf(message_, sizeof message_, "%s", link_->Failure());
         return;
@@ -157,11 +197,32 @@ void NetPeer::Take(const NetPacket& p) {
         peerPoints_ = p.points;
         havePeerPoints_ = true;
         return;
+    case NetKind::Delay:
+        // The host's change, or (on the host) the joiner's echo of it.
+        if (state_ != State::Playing) return;
+        peerDelay_ = p.delay;
+        havePeerDelay_ = true;
+        if (!hosting_) Send(p, true);
+        return;
     case NetKind::Bye:
-        // The other side found the state hashes differ: out of step here too.
-        state_ = p.bye == NetByeReason::OutOfStep ? State::OutOfStep : State::Left;
-        std::snprintf(message_, sizeof message_, "%s",
-                      p.bye == NetByeReason::OutOfStep ? "the two games went out of step" : "the other player left");
+        // The peer ends on the pass it names, which this side holds: so
+        // does this side. The other side found the state hashes differ:
+        // out of step here too; or it refused what this side sent.
+        if (state_ == State::Playing) End(p.byeEnd, true);
+        switch (p.bye) {
+        case NetByeReason::OutOfStep:
+            state_ = State::OutOfStep;
+            std::snprintf(message_, sizeof message_, "the two games went out of step");
+            break;
+        case NetByeReason::Misbehaved:
+            state_ = State::Broken;
+            std::snprintf(message_, sizeof message_, "the other game refused what this game sent");
+            break;
+        default:
+            state_ = State::Left;
+            std::snprintf(message_, sizeof message_, "the other player left");
+            break;
+        }
         return;
     }
 }
@@ -216,3 +277,9 @@ bool NetPeer::PeerPoints(uint8_t level, NetPoints* out) const {
 }
 
 void NetPeer::Leave() { Stop(State::Left, NetByeReason::Left); }
+
+void NetPeer::RefusePeer(const char* why) {
+    if (state_ != State::Playing) return;
+    std::snprintf(message_, sizeof message_, "%s", why);
+    Stop(State::Broken, NetByeReason::Misbehaved);
+}

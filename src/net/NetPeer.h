@@ -25,6 +25,7 @@ public:
         Left,       // the peer said goodbye
         OutOfStep,  // the two games' state hashes differ (found here, or by the peer)
         Lost,       // the link went: Message says why
+        Broken,     // one side found the other's packets break the rules: Message says what
     };
 
     // Hosting: waits for a hello on `link` (already listening), and answers
@@ -68,11 +69,28 @@ public:
     // received is kept, whatever its level.
     bool PeerPoints(uint8_t level, NetPoints* out) const;
 
+    // Both sides hold every pass below min(the peer's passes held here,
+    // the peer's acknowledgement of ours). While in play it grows; once the
+    // exchange stops it stands: the pass this side named in its goodbye,
+    // the one the peer named in its own, or, when the link went silent,
+    // what the two had acknowledged (docs/net-protocol.md, "The last pass").
+    uint32_t SurePasses() const override;
+    bool EndNamed() const override { return !ended_ || named_; }
+    // The host's delay change (sent reliably; the joiner sends it back), and
+    // the newest one heard: on the joiner the host's, on the host the
+    // joiner's echo of it.
+    bool AnnounceDelay(uint32_t pass, uint8_t delay) override;
+    bool PeerDelay(uint32_t* pass, uint8_t* delay) const override;
+
     // Says goodbye (the player left) and stops.
     void Leave();
+    // The peer sent what the rules forbid (`why`, in words for the player):
+    // says so in the goodbye and stops, Broken.
+    void RefusePeer(const char* why);
 
-    // The round trip from the pings (ms; 0 before the first pong).
-    uint32_t RoundTripMs() const { return roundTripMs_; }
+    // The round trip (ms): the link's measure, or else the last ping's
+    // (0 before the first pong).
+    uint32_t RoundTripMs() const override;
     // How long nothing has come from the peer, as of the last Update (ms).
     uint32_t SilentMs() const { return now_ - lastHeardMs_; }
     // Packets the reader refused.
@@ -84,6 +102,8 @@ private:
     void Take(const NetPacket& packet);
     void CheckHash(uint32_t pass);
     void Stop(State state, NetByeReason bye);
+    // The exchange stops here: the pass both end on is fixed.
+    void End(uint32_t pass, bool named);
 
     static constexpr int kHashSlots = 8;
     struct HashSlot {
@@ -102,6 +122,11 @@ private:
     HashSlot hashes_[kHashSlots];
     NetPoints peerPoints_;
     bool havePeerPoints_ = false;
+    NetDelay peerDelay_;
+    bool havePeerDelay_ = false;
+    bool ended_ = false;  // the exchange stopped: endPass_ stands
+    bool named_ = false;  // ... named in a goodbye
+    uint32_t endPass_ = 0;
     NetDatagram received_[16];
     uint32_t now_ = 0;
     uint32_t lastHeardMs_ = 0;

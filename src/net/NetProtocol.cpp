@@ -15,7 +15,8 @@ constexpr size_t kRefuseBytes = 1 + kNetVersionBytes + 8;
 constexpr size_t kInputsFixedBytes = 9;
 constexpr size_t kHashBytes = 12;
 constexpr size_t kPingBytes = 4;
-constexpr size_t kByeBytes = 1;
+constexpr size_t kByeBytes = 1 + 4;
+constexpr size_t kDelayBytes = 4 + 1;
 static_assert(kNetHeaderBytes + kInputsFixedBytes + kNetMaxInputsPerPacket * kNetInputBytes <= kNetMaxPacketBytes);
 static_assert(kNetHeaderBytes + kWelcomeBytes <= kNetMaxPacketBytes);
 
@@ -114,6 +115,16 @@ bool KnownBye(NetByeReason r) { return r >= NetByeReason::Left && r <= NetByeRea
 
 }  // namespace
 
+const char* NetInputFault(const NetInput& in) {
+    if ((in.keys & ~kNetKeyBits) != 0) return "unknown keys in an input";
+    if (in.extra[0] > 1) return "an input's SPACE is neither up nor down";
+    const int32_t lead = in.extra[1] < 0x80 ? in.extra[1] : in.extra[1] - 0x100;
+    if (in.extra[1] != kNetLeadNotKnown && (lead < -kNetMaxLead || lead > kNetMaxLead))
+        return "an input's lead out of range";
+    if (in.extra[2] != 0) return "an input's spare byte is not zero";
+    return nullptr;
+}
+
 const char* NetPointsFault(const NetPoints& p) {
     if (p.level >= kNetLevels) return "an unknown level";
     if (const char* why = SpeedFault(p.velocityBits)) return why;
@@ -151,6 +162,9 @@ size_t NetPacketBytes(NetKind kind, uint8_t count) {
     case NetKind::Points:
         body = kNetPointsBytes;
         break;
+    case NetKind::Delay:
+        body = kDelayBytes;
+        break;
     default:
         return 0;
     }
@@ -176,7 +190,7 @@ size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
     case NetKind::Inputs:
         if (count > kNetMaxInputsPerPacket || p.inputs.firstPass > UINT32_MAX - count) return 0;
         for (uint8_t i = 0; i < count; ++i)
-            if ((p.inputs.inputs[i].keys & ~kNetKeyBits) != 0) return 0;
+            if (NetInputFault(p.inputs.inputs[i]) != nullptr) return 0;
         break;
     case NetKind::Hash:
         if (p.hash.pass % kNetHashInterval != 0) return 0;
@@ -186,6 +200,9 @@ size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
         break;
     case NetKind::Points:
         if (NetPointsFault(p.points) != nullptr) return 0;
+        break;
+    case NetKind::Delay:
+        if (p.delay.delay > kNetMaxInputDelay) return 0;
         break;
     default:
         break;
@@ -229,6 +246,11 @@ size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
         break;
     case NetKind::Bye:
         c.U8(static_cast<uint8_t>(p.bye));
+        c.U32(p.byeEnd);
+        break;
+    case NetKind::Delay:
+        c.U32(p.delay.pass);
+        c.U8(p.delay.delay);
         break;
     case NetKind::Points: {
         const NetPoints& s = p.points;
@@ -248,7 +270,7 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
     if (std::memcmp(data, kNetMagic, sizeof kNetMagic) != 0) return Refuse(why, "not a VoidCrawl packet");
     if (data[4] != kNetProtocolVersion) return Refuse(why, "another version of the network protocol");
     const auto kind = static_cast<NetKind>(data[5]);
-    if (kind < NetKind::Hello || kind > NetKind::Points) return Refuse(why, "an unknown kind of packet");
+    if (kind < NetKind::Hello || kind > NetKind::Delay) return Refuse(why, "an unknown kind of packet");
     if (kind == NetKind::Inputs) {
         if (size < NetPacketBytes(kind, 0)) return Refuse(why, "the packet has the wrong size");
         const uint8_t count = data[kNetHeaderBytes + 4];
@@ -287,7 +309,7 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
         for (uint8_t i = 0; i < in.count; ++i) {
             in.inputs[i].keys = c.GetU8();
             for (uint8_t& e : in.inputs[i].extra) e = c.GetU8();
-            if ((in.inputs[i].keys & ~kNetKeyBits) != 0) return Refuse(why, "unknown keys in an input");
+            if (const char* fault = NetInputFault(in.inputs[i])) return Refuse(why, fault);
         }
         if (in.firstPass > UINT32_MAX - in.count) return Refuse(why, "pass numbers past the end of time");
         // The sender starts from the newest `have` it got from here, which
@@ -315,7 +337,20 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
         return true;
     case NetKind::Bye:
         p.bye = static_cast<NetByeReason>(c.GetU8());
+        p.byeEnd = c.GetU32();
         if (!KnownBye(p.bye)) return Refuse(why, "an unknown reason for leaving");
+        // The sender ends where it holds both sides' keys and knows this
+        // side holds its own: never beyond what this side has of it, or sent.
+        if (p.byeEnd > window.peerHave || p.byeEnd > window.sent)
+            return Refuse(why, "a goodbye that ends on passes not held");
+        return true;
+    case NetKind::Delay:
+        p.delay.pass = c.GetU32();
+        p.delay.delay = c.GetU8();
+        if (p.delay.delay > kNetMaxInputDelay) return Refuse(why, "an input delay out of range");
+        if (p.delay.pass > uint64_t{window.peerHave} + kNetDelayAheadMax &&
+            p.delay.pass > uint64_t{window.sent} + kNetDelayAheadMax)
+            return Refuse(why, "a delay change too far ahead");
         return true;
     case NetKind::Points: {
         NetPoints& s = p.points;

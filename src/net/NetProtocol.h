@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/NetDefaults.h"
+
 // The packets two games exchange to play one match over the network
 // (docs/net-protocol.md): a six-byte header (magic, protocol version, kind)
 // and a body of fixed layout, all numbers little-endian. WriteNetPacket
@@ -11,12 +13,13 @@
 // Neither allocates nor throws.
 
 constexpr char kNetMagic[4] = {'V', 'C', 'N', 'P'};
-constexpr uint8_t kNetProtocolVersion = 1;
+constexpr uint8_t kNetProtocolVersion = 2;
 constexpr size_t kNetHeaderBytes = 6;
 constexpr size_t kNetVersionBytes = 16;  // the game version, zero-terminated
 constexpr size_t kNetNameBytes = 20;     // a player's name, zero-terminated
 constexpr uint8_t kNetShipTypes = 2;
-constexpr uint8_t kNetMaxInputDelay = 10;  // passes
+// The input delays the game offers, in passes.
+constexpr uint8_t kNetMaxInputDelay = kMaxInputDelay;
 constexpr uint8_t kNetMaxDifficulty = 2;
 // At most this many passes of input in one packet: the newest unacknowledged ones.
 constexpr uint8_t kNetMaxInputsPerPacket = 16;
@@ -40,8 +43,9 @@ enum class NetKind : uint8_t {
     Hash = 5,     // the state hash of a pass both sides have played for sure
     Ping = 6,
     Pong = 7,
-    Bye = 8,     // the sender leaves
+    Bye = 8,     // the sender leaves, and says on which pass its game ends
     Points = 9,  // the sender's player after its points screen
+    Delay = 10,  // the host: the input delay from a pass on; the joiner sends it back
 };
 
 // One pass of one player's input. The six play keys (world's PlayKey
@@ -53,6 +57,14 @@ struct NetInput {
 };
 constexpr size_t kNetInputBytes = 4;
 constexpr uint8_t kNetKeyBits = 0x3F;
+// What the match puts in `extra`, as the reader holds it to: SPACE (0 or 1)
+// in the first byte; in the second how many passes ahead of the receiver
+// the sender sees itself, a signed byte within -kNetMaxLead .. kNetMaxLead,
+// or kNetLeadNotKnown; the third zero.
+constexpr int32_t kNetMaxLead = 100;
+constexpr uint8_t kNetLeadNotKnown = 0x80;
+// Why an input record breaks those rules (a constant string), or nullptr.
+const char* NetInputFault(const NetInput& input);
 
 struct NetHello {
     char gameVersion[kNetVersionBytes] = {};
@@ -107,6 +119,13 @@ enum class NetByeReason : uint8_t {
     Misbehaved = 3,  // the peer's packets broke the rules
 };
 
+// How far ahead of the sender's newest pass sent a delay change may lie.
+constexpr uint32_t kNetDelayAheadMax = 4 * kNetPassWindow;
+struct NetDelay {
+    uint32_t pass = 0;  // the first pass whose keys wait `delay` passes
+    uint8_t delay = 0;  // 0 .. kNetMaxInputDelay
+};
+
 // A player's worm as its points screen left it, for the level about to be
 // played: the ship's upgrades and the points not spent. The speeds travel
 // as their IEEE-754 bit patterns, so that both games hold the same floats.
@@ -130,7 +149,11 @@ struct NetPacket {
     NetHash hash;        // Hash
     NetPing ping;        // Ping, Pong
     NetPoints points;    // Points
+    NetDelay delay;      // Delay
     NetByeReason bye = NetByeReason::Left;
+    // Bye: the sender's game ends after this many passes. It holds both
+    // sides' keys of every pass below, and the receiver acknowledged its own.
+    uint32_t byeEnd = 0;
 };
 
 // What this side knows of the exchange, against which a packet's pass

@@ -276,7 +276,7 @@ TEST(FrameAllocations, NoPassOfOnlinePlayAllocates) {
                 const int phase = (pass + 19 * i) % 31;
                 sessions[i]->Advance(
                     static_cast<uint8_t>((phase < 2 ? 1u << kKeyLeft : 0u) | (pass % 50 < 2 ? kPassSpace : 0u)));
-                TapeConfirmedPasses(*sessions[i], &tapes[i], &taped[i]);
+                TapeConfirmedPasses(*sessions[i], sessions[i]->Confirmed(), &tapes[i], &taped[i]);
             }
             ab->Tick();
             ba->Tick();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -406,6 +407,68 @@ TEST_F(MatchFlowTest, OnlinePointsScreensWaitForTheOtherPlayersResult) {
     match().onlinePlayer = -1;
     match().TakePeerPoints(theirs, 1);
     EXPECT_EQ(match().worms[0].points, 77);
+}
+
+}  // namespace
+
+namespace {
+
+// Online, the other player's points record is taken only when that
+// player's own screen could have closed with it: from the values play left
+// (the simulation knows every worm's score at the exit, hence its points),
+// in the screen's steps, within the ship's limits, paid for.
+TEST_F(MatchFlowTest, APointsRecordMustBeReachableFromWhatPlayGaveThePlayer) {
+    BeginGame(2, 0);  // player 1 flies ship 0, player 2 ship 1
+    match().onlinePlayer = 1;
+    for (Worm& w : match().worms) w.points = 200;
+    const ShipLimits& limits0 = kShipLimits[0];
+    const ShipLimits& limits1 = kShipLimits[1];
+    auto bought = [](ShipStats s, std::initializer_list<std::pair<int32_t, int>> steps, const ShipLimits& limits) {
+        for (const auto& [row, times] : steps)
+            for (int i = 0; i < times; ++i) SetupScreen::ApplyStep(&s, row, limits);
+        return s;
+    };
+    const ShipStats base0 = match().worms[0].stats, base1 = match().worms[1].stats;
+    struct Case {
+        const char* what;
+        int32_t player;
+        ShipStats stats;
+        int32_t points;
+        const char* fault;
+    };
+    ShipStats tooManyLives = base0;
+    tooManyLives.lives = 1000000;
+    ShipStats fast = base0;
+    fast.velocity = 100.0f;
+    ShipStats offStep = base0;
+    offStep.velocity = 2.45f;
+    ShipStats lowered = base0;
+    lowered.plasmaShields -= 5;
+    const Case cases[] = {
+        {"nothing bought, the points kept", 0, base0, 200, nullptr},
+        {"three speed steps, two shields, a life", 0,
+         bought(base0, {{RowVelocity, 3}, {RowPlasmaShields, 2}, {RowLives, 1}}, limits0), 60, nullptr},
+        {"ship 1's top speed, 19 steps", 1, bought(base1, {{RowVelocity, 19}}, limits1), 10, nullptr},
+        {"the jump down to its least", 0, bought(base0, {{RowHsJump, 4}}, limits0), 40, nullptr},
+        {"a million lives", 0, tooManyLives, 0, "an upgrade beyond the ship's limits"},
+        {"a speed of 100", 0, fast, 0, "an upgrade beyond the ship's limits"},
+        {"ship 0's speed on ship 1", 1, bought(base1, {{RowVelocity, 30}}, limits0), 0,
+         "an upgrade beyond the ship's limits"},
+        {"a speed between the steps", 0, offStep, 200, "a value the points screen's steps never make"},
+        {"shields taken away", 0, lowered, 205, "a value the points screen's steps never make"},
+        {"points from nowhere", 0, base0, 201, "upgrades that the points do not pay for"},
+        {"a step not paid for", 0, bought(base0, {{RowVelocity, 1}}, limits0), 200,
+         "upgrades that the points do not pay for"},
+        {"more than the points buy", 0, bought(base0, {{RowLives, 2}, {RowVelocity, 1}}, limits0), -10,
+         "upgrades that the points do not pay for"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_STREQ(match().PointsFault(c.player, c.stats, c.points), c.fault);
+    }
+    // A player out of lives has no screen, so no record.
+    match().playerOut[0] = 1;
+    EXPECT_STREQ(match().PointsFault(0, base0, 200), "a player out of the game has no points screen");
 }
 
 }  // namespace

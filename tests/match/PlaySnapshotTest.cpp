@@ -133,6 +133,28 @@ TEST_F(PlaySnapshotTest, TheSyncTestCatchesAndNamesWhatThePutBackMisses) {
     }
 }
 
+// Every level, from its intro on, with every pass rolled back 1 to the
+// deepest online play allows (each depth in turn) and run again: crashes
+// early in a level scatter the body, and a rollback from there to before
+// the worms' start comes out as the passes did the first time.
+TEST_F(PlaySnapshotTest, EveryLevelRollsBackUpToTheDeepestInStep) {
+    for (int level = 0; level < Match::kLevels; ++level) {
+        SCOPED_TRACE(testing::Message() << "level " << level + 1);
+        SeedRandom(77);
+        h.BeginMatch(2, 0);
+        match().levelIndex = level;
+        ASSERT_TRUE(match().LoadLevel());
+        match().arena.header.target = 900;  // the level runs on
+        for (Worm& w : match().worms) w.stats.lives = 99;
+        const auto sync = std::make_unique<PlaySyncTest>(1);
+        Play(0, 300, [&] { sync->Frame(match()); });
+        EXPECT_FALSE(sync->Failed()) << sync->Failure();
+        EXPECT_EQ(sync->Checked(), 300);
+        EXPECT_EQ(sync->Rollbacks(), 300);
+        EXPECT_EQ(sync->DeepestRollback(), PlaySyncTest::kMaxRollback);
+    }
+}
+
 // The text of a state holds what its hash takes: one changed value changes
 // exactly its own line, named by its part of the match.
 TEST_F(PlaySnapshotTest, AStatesTextShowsWhereTwoStatesDiffer) {

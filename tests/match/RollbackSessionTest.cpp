@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "io/OnlineTape.h"
+#include "match/SessionTape.h"
 #include "support/GameHarness.h"
 #include "support/MemoryNetLink.h"
 #include "world/Random.h"
@@ -175,6 +177,25 @@ TEST_F(RollbackSessionTest, TwoMachinesOverLateLossyReorderingLinksStayInStep) {
     }
 }
 
+// Every level, with rollbacks from one pass to the deepest the session
+// allows: each pass run again from a state put back as many passes later
+// ends as it did the first time, whatever the passes between changed (a
+// crash scatters the body's records, a level's start reads the tail end's).
+TEST_F(RollbackSessionTest, EveryLevelStaysInStepWithRollbacksUpToTheDeepest) {
+    for (int level = 0; level < Match::kLevels; ++level) {
+        for (const Link& link : {Link{9, 0, 0, 0}, Link{RollbackSession::kMaxRollback, 2, 5, 0}}) {
+            SCOPED_TRACE(testing::Message() << "level " << level + 1 << ", latency " << link.latency);
+            const int passes = 450;
+            Play(level, link, passes);
+            for (const auto& s : sessions_) {
+                EXPECT_FALSE(s->OutOfStep()) << peers_[0].Message() << peers_[1].Message();
+                EXPECT_GE(s->Pass(), passes);
+            }
+            EXPECT_GE(sessions_[0]->DeepestRollback(), link.latency - 1);
+        }
+    }
+}
+
 // A state that differs on one machine is found at the next comparison.
 // (The second machine hears the first at once, so it never rolls back over
 // the change.)
@@ -245,6 +266,145 @@ TEST_F(RollbackSessionTest, TheGamesEndWaitsForEveryPassUpToIt) {
     EXPECT_EQ(overAt[0], overAt[1]);
     EXPECT_EQ(MatchStateHash(*matches[0]), MatchStateHash(*matches[1]));
     EXPECT_FALSE(matches[0]->resultsSaved || matches[1]->resultsSaved) << "the table came before the end was sure";
+}
+
+// Play keeps its speed at long round trips: the host raises the input
+// delay with the round trip and both machines change on the pass it names.
+TEST_F(RollbackSessionTest, TheDelayFollowsTheRoundTripAndPlayKeepsItsSpeed) {
+    struct Case {
+        Link link;
+        int32_t delay;  // the delay both machines end with
+    } cases[] = {
+        {{20, 0, 0, 2}, RollbackSession::kMaxDelay},  // 400 ms round trip
+        {{15, 2, 5, 2}, 4},                           // 300-340 ms, 5 % lost
+        {{5, 2, 0, 2}, 2},                            // 100-140 ms: the chosen delay stands
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "latency " << c.link.latency);
+        const int loops = 3000;
+        Match* matches[2] = {&h.game->match, other_.get()};
+        const uint32_t seeds[2] = {Load(*matches[0], 3), Load(*matches[1], 3)};
+        delay_ = c.link.delay;
+        Connect(c.link);
+        for (int i = 0; i < 2; ++i) sessions_[i]->Begin(matches[i], seeds[i], i, c.link.delay, &peers_[i]);
+        int32_t changedAt[2] = {-1, -1};
+        for (int loop = 0; loop < loops; ++loop) {
+            for (int i = 0; i < 2; ++i) {
+                peers_[i].Update(static_cast<uint32_t>(loop * 10));
+                RollbackSession& s = *sessions_[i];
+                const int32_t before = s.Delay();
+                s.Advance(Pattern(i, s.Pass() + s.Delay()));
+                if (s.Delay() != before && changedAt[i] < 0) changedAt[i] = s.Pass();
+            }
+            wires_[0]->Tick();
+            wires_[1]->Tick();
+        }
+        for (int i = 0; i < 2; ++i) {
+            const RollbackSession& s = *sessions_[i];
+            EXPECT_FALSE(s.OutOfStep());
+            EXPECT_EQ(s.Delay(), c.delay);
+            // Passes lost to waiting: under 3 % once the delay is up.
+            EXPECT_GE(s.Pass(), loops * 97 / 100) << "waits " << s.Waits();
+            EXPECT_LT(s.DeepestRollback(), RollbackSession::kMaxRollback);
+        }
+        EXPECT_EQ(changedAt[0], changedAt[1]) << "the two machines changed the delay on different passes";
+    }
+}
+
+// A side that refuses what the other sent (a points record its own
+// simulation says no screen could make) says so in its goodbye: the other
+// side is told, and both end on the pass the goodbye names.
+TEST_F(RollbackSessionTest, ARefusedPeerIsToldAndBothEndOnThePassTheGoodbyeNames) {
+    Match* matches[2] = {&h.game->match, other_.get()};
+    const uint32_t seeds[2] = {Load(*matches[0], 3), Load(*matches[1], 3)};
+    delay_ = 2;
+    Connect(Link{6, 3, 5, 2});
+    for (int i = 0; i < 2; ++i) sessions_[i]->Begin(matches[i], seeds[i], i, 2, &peers_[i]);
+    for (int loop = 0; loop < 400; ++loop) {
+        if (loop == 333) peers_[1].RefusePeer("the other player's upgrades break the rules");
+        for (int i = 0; i < 2; ++i) {
+            peers_[i].Update(static_cast<uint32_t>(loop * 10));
+            if (peers_[i].InPlay()) sessions_[i]->Advance(Pattern(i, sessions_[i]->Pass() + 2));
+        }
+        wires_[0]->Tick();
+        wires_[1]->Tick();
+    }
+    EXPECT_EQ(peers_[1].GetState(), NetPeer::State::Broken);
+    EXPECT_STREQ(peers_[1].Message(), "the other player's upgrades break the rules");
+    EXPECT_EQ(peers_[0].GetState(), NetPeer::State::Broken);
+    EXPECT_STREQ(peers_[0].Message(), "the other game refused what this game sent");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(peers_[i].EndNamed());
+        sessions_[i]->EndAt(static_cast<int32_t>(peers_[i].SurePasses()), peers_[i].EndNamed());
+    }
+    EXPECT_EQ(sessions_[0]->Pass(), sessions_[1]->Pass());
+    EXPECT_GT(sessions_[0]->Pass(), 280);
+    EXPECT_EQ(MatchStateHash(*matches[0]), MatchStateHash(*matches[1]));
+}
+
+// However the link ends, both machines end on the same pass with the same
+// state and the same recording: a goodbye names the pass, and without one
+// each ends on what the other had acknowledged.
+TEST_F(RollbackSessionTest, BothMachinesEndOnTheSamePassWhenTheLinkGoes) {
+    struct Case {
+        Link link;
+        int cutAt;    // the loop the link goes at
+        int leaving;  // -1: cut, both ways at once; else the machine that says goodbye
+    } cases[] = {
+        {{5, 0, 0, 2}, 457, -1},   {{5, 0, 0, 2}, 1203, -1}, {{10, 0, 0, 1}, 800, -1},
+        {{20, 0, 0, 4}, 999, -1},  {{5, 3, 5, 2}, 650, -1},  {{5, 3, 5, 2}, 1501, -1},
+        {{8, 4, 10, 2}, 1111, -1}, {{5, 3, 5, 2}, 700, 0},   {{12, 4, 5, 2}, 1300, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "latency " << c.link.latency << "+" << c.link.jitter << ", loop " << c.cutAt
+                                        << ", leaving " << c.leaving);
+        Match* matches[2] = {&h.game->match, other_.get()};
+        const uint32_t seeds[2] = {Load(*matches[0], 3), Load(*matches[1], 3)};
+        delay_ = c.link.delay;
+        Connect(c.link);
+        static uint8_t buffers[2][64 * 1024];
+        OnlineTape tapes[2];
+        int32_t taped[2] = {};
+        for (int i = 0; i < 2; ++i) {
+            sessions_[i]->Begin(matches[i], seeds[i], i, c.link.delay, &peers_[i]);
+            tapes[i].Record(buffers[i], sizeof buffers[i]);
+        }
+        for (int loop = 0; loop < c.cutAt + 20; ++loop) {
+            if (loop == c.cutAt) {
+                if (c.leaving >= 0) {
+                    peers_[c.leaving].Leave();
+                } else {
+                    links_[0]->Cut();
+                    links_[1]->Cut();
+                }
+            }
+            for (int i = 0; i < 2; ++i) {
+                peers_[i].Update(static_cast<uint32_t>(loop * 10));
+                RollbackSession& s = *sessions_[i];
+                if (!peers_[i].InPlay()) continue;
+                s.Advance(Pattern(i, s.Pass() + s.Delay()));
+                TapeConfirmedPasses(s, s.TapeLimit(peers_[i].SurePasses()), &tapes[i], &taped[i]);
+            }
+            wires_[0]->Tick();
+            wires_[1]->Tick();
+        }
+        int32_t ends[2];
+        uint64_t hashes[2];
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_FALSE(peers_[i].InPlay());
+            sessions_[i]->EndAt(static_cast<int32_t>(peers_[i].SurePasses()), peers_[i].EndNamed());
+            TapeConfirmedPasses(*sessions_[i], sessions_[i]->Confirmed(), &tapes[i], &taped[i]);
+            ends[i] = sessions_[i]->Pass();
+            hashes[i] = MatchStateHash(*matches[i]);
+        }
+        EXPECT_EQ(ends[0], ends[1]);
+        // A goodbye names the pass; without one, the last hundred below.
+        EXPECT_GT(ends[0], c.cutAt - (c.leaving >= 0 ? 60 : 60 + RollbackSession::kHashEvery))
+            << peers_[0].Message() << " / " << peers_[1].Message();
+        EXPECT_EQ(hashes[0], hashes[1]);
+        EXPECT_EQ(std::vector<uint8_t>(buffers[0], buffers[0] + tapes[0].Size()),
+                  std::vector<uint8_t>(buffers[1], buffers[1] + tapes[1].Size()));
+    }
 }
 
 }  // namespace

@@ -41,9 +41,13 @@ std::vector<uint8_t> Bytes(const NetPacket& p) {
 
 // A window that lets every pass number of the round trips through.
 constexpr NetWindow kOpen = {1000, 1000, 0};
+// ... and one far on, for a delay change of a late pass.
+constexpr NetWindow kLate = {0xFFFFFF00u, 0xFFFFFF00u, 0};
 
 TEST(NetProtocol, EveryKindReadsBackAsWritten) {
-    std::vector<NetPacket> packets(9);
+    std::vector<NetPacket> packets(10);
+    packets[9].kind = NetKind::Delay;
+    packets[9].delay = {0xFFFFFF00u, kNetMaxInputDelay};
     packets[0].kind = NetKind::Hello;
     packets[0].hello = SomeHello();
     packets[1].kind = NetKind::Welcome;
@@ -55,7 +59,9 @@ TEST(NetProtocol, EveryKindReadsBackAsWritten) {
     packets[3].inputs.count = kNetMaxInputsPerPacket;
     packets[3].inputs.have = 1000;
     for (uint8_t i = 0; i < kNetMaxInputsPerPacket; ++i)
-        packets[3].inputs.inputs[i] = {static_cast<uint8_t>(i * 5 & kNetKeyBits), {i, 0xFF, 7}};
+        packets[3].inputs.inputs[i] = {
+            static_cast<uint8_t>(i * 5 & kNetKeyBits),
+            {static_cast<uint8_t>(i & 1), i == 0 ? kNetLeadNotKnown : static_cast<uint8_t>(i * 13 - kNetMaxLead), 0}};
     packets[4].kind = NetKind::Hash;
     packets[4].hash = {900, 0xFEDCBA9876543210ull};
     packets[5].kind = NetKind::Ping;
@@ -64,6 +70,7 @@ TEST(NetProtocol, EveryKindReadsBackAsWritten) {
     packets[6].ping.time = 12345;
     packets[7].kind = NetKind::Bye;
     packets[7].bye = NetByeReason::OutOfStep;
+    packets[7].byeEnd = 1000;
     // A points record at the edges of every range.
     packets[8].kind = NetKind::Points;
     packets[8].points = {kNetLevels - 1, Bits(kNetMaxSpeed), Bits(0.0f), 0, 1, 2, 3, 4, kNetMaxPointsValue};
@@ -74,7 +81,8 @@ TEST(NetProtocol, EveryKindReadsBackAsWritten) {
         ASSERT_EQ(bytes.size(), NetPacketBytes(p.kind, p.kind == NetKind::Inputs ? p.inputs.count : 0));
         NetPacket got;
         const char* why = nullptr;
-        ASSERT_TRUE(ParseNetPacket(bytes.data(), bytes.size(), kOpen, &got, &why)) << why;
+        ASSERT_TRUE(ParseNetPacket(bytes.data(), bytes.size(), p.kind == NetKind::Delay ? kLate : kOpen, &got, &why))
+            << why;
         // Written again, the packet read gives the same bytes.
         EXPECT_EQ(Bytes(got), bytes);
     }
@@ -144,6 +152,8 @@ NetPacket Good(NetKind kind) {
     p.inputs.have = 400;
     p.hash.pass = 400;
     p.points = {3, Bits(2.5f), Bits(0.75f), 1, 2, 3, 4, 5, 600};
+    p.delay = {1200, 3};
+    p.byeEnd = 900;
     return p;
 }
 
@@ -153,9 +163,10 @@ TEST(NetProtocol, HostilePacketsAreRefusedWithTheirReasonAndTheWindowsEdgesAccep
         {"empty", [](B b) { b.clear(); }, NetKind::Ping, "shorter than a packet's header"},
         {"header cut", [](B b) { b.resize(5); }, NetKind::Bye, "shorter than a packet's header"},
         {"magic", [](B b) { b[0] = 'X'; }, NetKind::Ping, "not a VoidCrawl packet"},
-        {"protocol", [](B b) { b[4] = 2; }, NetKind::Ping, "another version of the network protocol"},
+        {"protocol", [](B b) { b[4] = kNetProtocolVersion - 1; }, NetKind::Ping,
+         "another version of the network protocol"},
         {"kind 0", [](B b) { b[5] = 0; }, NetKind::Ping, "an unknown kind of packet"},
-        {"kind 10", [](B b) { b[5] = 10; }, NetKind::Ping, "an unknown kind of packet"},
+        {"kind 11", [](B b) { b[5] = 11; }, NetKind::Ping, "an unknown kind of packet"},
         {"byte too many", [](B b) { b.push_back(0); }, NetKind::Hash, "the packet has the wrong size"},
         {"byte too few", [](B b) { b.pop_back(); }, NetKind::Hello, "the packet has the wrong size"},
         {"hello version no end", [](B b) { std::memset(&b[6], '1', 16); }, NetKind::Hello,
@@ -166,8 +177,9 @@ TEST(NetProtocol, HostilePacketsAreRefusedWithTheirReasonAndTheWindowsEdgesAccep
          "the player's name does not end"},
         {"hello name control", [](B b) { b[30] = 7; }, NetKind::Hello, "the player's name does not end"},
         {"hello ship", [](B b) { b[50] = 2; }, NetKind::Hello, "an unknown ship"},
-        {"hello delay", [](B b) { b[51] = kNetMaxInputDelay + 1; }, NetKind::Hello, "an input delay out of range"},
-        {"welcome delay", [](B b) { b[52] = 200; }, NetKind::Welcome, "an input delay out of range"},
+        {"hello delay 5", [](B b) { b[51] = 5; }, NetKind::Hello, "an input delay out of range"},
+        {"hello delay 4", [](B b) { b[51] = 4; }, NetKind::Hello, nullptr},
+        {"welcome delay", [](B b) { b[52] = 5; }, NetKind::Welcome, "an input delay out of range"},
         {"welcome difficulty", [](B b) { b[53] = 3; }, NetKind::Welcome, "an unknown difficulty"},
         {"welcome host ship", [](B b) { b[50] = 9; }, NetKind::Welcome, "an unknown ship"},
         {"refuse reason 0", [](B b) { b[6] = 0; }, NetKind::Refuse, "an unknown reason for a refusal"},
@@ -177,6 +189,13 @@ TEST(NetProtocol, HostilePacketsAreRefusedWithTheirReasonAndTheWindowsEdgesAccep
         {"inputs count above size", [](B b) { b[10] = 3; }, NetKind::Inputs, "the packet has the wrong size"},
         {"inputs cut", [](B b) { b.resize(10); }, NetKind::Inputs, "the packet has the wrong size"},
         {"inputs key bit 6", [](B b) { b[19] = 0x40; }, NetKind::Inputs, "unknown keys in an input"},
+        {"inputs SPACE 2", [](B b) { b[20] = 2; }, NetKind::Inputs, "an input's SPACE is neither up nor down"},
+        {"inputs lead 101", [](B b) { b[21] = 101; }, NetKind::Inputs, "an input's lead out of range"},
+        {"inputs lead -101", [](B b) { b[17] = 0x9B; }, NetKind::Inputs, "an input's lead out of range"},
+        {"inputs lead -127", [](B b) { b[21] = 0x81; }, NetKind::Inputs, "an input's lead out of range"},
+        {"inputs spare byte", [](B b) { b[22] = 1; }, NetKind::Inputs, "an input's spare byte is not zero"},
+        {"inputs lead edges", [](B b) { b[21] = 100, b[17] = 0x9C; }, NetKind::Inputs, nullptr},
+        {"inputs lead not known", [](B b) { b[21] = kNetLeadNotKnown; }, NetKind::Inputs, nullptr},
         {"inputs past time", [](B b) { std::memset(&b[6], 0xFF, 4); }, NetKind::Inputs,
          "pass numbers past the end of time"},
         {"inputs after a gap", [](B b) {}, NetKind::Inputs, "inputs after a gap", {949, 1000, 0}},
@@ -195,6 +214,13 @@ TEST(NetProtocol, HostilePacketsAreRefusedWithTheirReasonAndTheWindowsEdgesAccep
          "a hash of a pass not yet played",
          {399 - kNetPassWindow, 1000, 0}},
         {"bye reason", [](B b) { b[6] = 4; }, NetKind::Bye, "an unknown reason for leaving"},
+        // A goodbye's end: within what this side holds of the sender and sent.
+        {"bye end beyond held", [](B) {}, NetKind::Bye, "a goodbye that ends on passes not held", {899, 1000, 0}},
+        {"bye end beyond sent", [](B) {}, NetKind::Bye, "a goodbye that ends on passes not held", {1000, 899, 0}},
+        {"bye end at the edges", [](B) {}, NetKind::Bye, nullptr, {900, 900, 0}},
+        {"delay 5", [](B b) { b[10] = 5; }, NetKind::Delay, "an input delay out of range"},
+        {"delay far ahead", [](B) {}, NetKind::Delay, "a delay change too far ahead", {100, 100, 0}},
+        {"delay just near enough", [](B) {}, NetKind::Delay, nullptr, {1200 - kNetDelayAheadMax, 100, 0}},
         {"points short", [](B b) { b.pop_back(); }, NetKind::Points, "the packet has the wrong size"},
         {"points long", [](B b) { b.push_back(0); }, NetKind::Points, "the packet has the wrong size"},
         {"points level 20", [](B b) { b[6] = 20; }, NetKind::Points, "an unknown level"},

@@ -267,7 +267,8 @@ void PlayPasses(const Exchange& x, ExchangeCounts* counts = nullptr) {
     auto input = [](uint32_t pass, int side) {
         NetInput in;
         in.keys = static_cast<uint8_t>((pass * 7 + side * 13) & kNetKeyBits);
-        in.extra[0] = static_cast<uint8_t>(pass);
+        in.extra[0] = static_cast<uint8_t>(pass & 1);
+        in.extra[1] = static_cast<uint8_t>(pass % 101);
         return in;
     };
     uint32_t checked[2] = {0, 0};
@@ -277,7 +278,8 @@ void PlayPasses(const Exchange& x, ExchangeCounts* counts = nullptr) {
             NetInput got;
             for (; ends[side]->PeerInput(checked[side], &got); ++checked[side]) {
                 const NetInput want = input(checked[side], 1 - side);
-                EXPECT_EQ((std::tuple{got.keys, got.extra[0]}), (std::tuple{want.keys, want.extra[0]}))
+                EXPECT_EQ((std::tuple{got.keys, got.extra[0], got.extra[1]}),
+                          (std::tuple{want.keys, want.extra[0], want.extra[1]}))
                     << "pass " << checked[side];
             }
         }

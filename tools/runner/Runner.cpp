@@ -344,12 +344,13 @@ void PrintOnlineSummary(const Game& game, int64_t meanRoundTripMs, FILE* out) {
     const int32_t deepest = session.DeepestRollback();
     std::fprintf(out,
                  "online: passes %d, rollbacks %lld (depth median %d, p99 %d, deepest %d, %d-deep mean %.1f us), "
-                 "waits %lld, evened %lld, round trip %lld ms\n",
+                 "waits %lld, evened %lld, round trip %lld ms, delay %d (%d changes)\n",
                  static_cast<int>(session.Pass()), static_cast<long long>(session.Rollbacks()),
                  session.RollbackDepthAt(500), session.RollbackDepthAt(990), deepest, deepest,
                  static_cast<double>(session.MeanRollbackNanos(deepest)) / 1000.0,
                  static_cast<long long>(session.Waits()), static_cast<long long>(session.Evened()),
-                 static_cast<long long>(meanRoundTripMs));
+                 static_cast<long long>(meanRoundTripMs), static_cast<int>(session.Delay()),
+                 static_cast<int>(session.DelayChanges()));
     if (game.online.link != nullptr) {
         const NetLinkCounts c = game.online.link->Counts();
         std::fprintf(out, "link: sent %u, received %u, dropped %u, forged %u, strangers %u\n",
@@ -569,9 +570,10 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     if (end != LoopEnd::StartupFailed && (random || autopilot || liveness.Failed())) liveness.PrintSummary(out);
     if (syncTest && end != LoopEnd::StartupFailed)
         std::fprintf(out,
-                     "sync-test: checked %lld passes, %lld run once; snapshot up to %zu bytes, save %.0f ns, "
-                     "restore %.0f ns\n",
+                     "sync-test: checked %lld passes, %lld run once, %lld rollbacks of 1 to %d passes; snapshot up "
+                     "to %zu bytes, save %.0f ns, restore %.0f ns\n",
                      static_cast<long long>(syncTest->Checked()), static_cast<long long>(syncTest->RunOnce()),
+                     static_cast<long long>(syncTest->Rollbacks()), static_cast<int>(syncTest->DeepestRollback()),
                      syncTest->LargestSnapshot(), syncTest->MeanSaveNanos(), syncTest->MeanRestoreNanos());
     if (online && end != LoopEnd::StartupFailed) PrintOnlineSummary(*game, hooks.MeanRoundTripMs(), out);
     if (playReplay && (replay.flags & kReplayOnline) != 0) PrintLevelHashes(*game, out);

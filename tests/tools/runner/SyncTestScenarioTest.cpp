@@ -1,7 +1,8 @@
 // The real voidcrawl-headless binary plays whole autopilot games with
 // --sync-test: every pass of play is saved, run, put back and run again
-// without drawing or sound, and the two outcomes are the same. The game
-// itself plays as it does without the test.
+// without drawing or sound, and the two outcomes are the same; every so
+// often 1 to 20 passes are rolled back and run again, and end the same.
+// The game itself plays as it does without the test.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <sstream>
 
 #include "RunnerScenario.h"
+#include "match/PlaySyncTest.h"
 
 namespace runner_test {
 namespace {
@@ -39,9 +41,14 @@ TEST_F(SyncTestScenarioTest, WholeGamesOfOneAndTwoPlayersRunEveryPassTwiceInStep
         const RunResult synced = Play(std::string(c.args) + " --sync-test");
         ASSERT_EQ(synced.status, 0) << synced.err << synced.out;
         std::smatch m;
-        ASSERT_TRUE(std::regex_search(synced.out, m, std::regex("sync-test: checked (\\d+) passes, (\\d+) run once")))
+        ASSERT_TRUE(std::regex_search(
+            synced.out, m,
+            std::regex("sync-test: checked (\\d+) passes, (\\d+) run once, (\\d+) rollbacks of 1 to (\\d+) passes")))
             << synced.out;
         EXPECT_GT(std::stoll(m[1].str()), 30000);  // the play of all twenty levels
+        // ... rolled back every so often, to every depth online play reaches.
+        EXPECT_GT(std::stoll(m[3].str()), std::stoll(m[1].str()) / PlaySyncTest::kRollbackEvery / 2);
+        EXPECT_EQ(std::stoi(m[4].str()), PlaySyncTest::kMaxRollback);
         EXPECT_NE(synced.out.find("game over at level 20, all levels done"), std::string::npos) << synced.out;
         // The second runs changed nothing of the game (seen once: the
         // runs take a while).
