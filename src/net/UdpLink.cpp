@@ -170,7 +170,6 @@ void UdpLink::ForgetPeer() {
     inboxHead_ = inboxCount_ = 0;
     hellosSent_ = 0;
     roundTripMs_ = 0;
-    examined_ = false;
 }
 
 void UdpLink::Release() {
@@ -524,14 +523,17 @@ bool CarriesPacket(const uint8_t* plain, size_t size) {
 
 // A datagram from a pending handshake that is not the candidate: kept to
 // its own keys and window; the first that brings packets makes it the
-// candidate, when there is none or the candidate had its turn unconfirmed.
+// candidate, when there is none or the game has had all of the
+// candidate's packets and did not confirm it (its turn is over).
 void UdpLink::ReadPending(PendingPeer& p, const uint8_t* data, size_t size) {
     uint8_t plain[kMaxDatagramBytes];
     size_t plainSize = 0;
     if (!Open(p.rxKey, p.rxHighest, p.rxAny, p.rxSeen, data, size, plain, &plainSize)) return;
     p.budget += size;
     if (!CarriesPacket(plain, plainSize)) return;
-    if (keyed_ && !examined_) {  // the candidate's packets are still on their way up: this one's come again
+    // While the candidate's packets wait to go up, the game has not had its
+    // look at them: this one's packets come again (a hello is reliable).
+    if (keyed_ && inboxCount_ > 0) {
         ++counts_.dropped;
         return;
     }
@@ -739,7 +741,6 @@ int UdpLink::Drain(NetDatagram* out, int capacity) {
         ++got;
     }
     counts_.received += static_cast<uint32_t>(got);
-    if (got > 0 && hosting_ && !confirmed_) examined_ = true;  // the upper layer had its look
     return got;
 }
 

@@ -139,9 +139,8 @@ private:
     bool confirmed_ = false;
     uint32_t peerSinceMs_ = 0;  // when its handshake was taken (hosting)
     // Hosting: the handshakes not yet confirmed; the candidate whose packets
-    // went up and got no Confirm gives way to the next one that sends some.
+    // all went up and got no Confirm gives way to the next one that sends some.
     PendingPeer pendingPeers_[kUdpPendingPeers] = {};
-    bool examined_ = false;  // the candidate's packets were handed up
 
     // Joining: this side's key pair, nonce, and where the handshake is.
     uint8_t ownPublic_[kKeyBytes] = {};

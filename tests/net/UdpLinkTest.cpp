@@ -831,19 +831,26 @@ struct Handshaker {
         ++welcomes;
         return true;
     }
-    // A packet sealed under its session key, as one unreliable message.
-    void SendSealed(const NetPacket& packet) {
+    // A packet sealed under its session key, as one unreliable message, or
+    // (`sequence` not 0) as a reliable one of that sequence.
+    void SendSealed(const NetPacket& packet, uint32_t sequence = 0) {
         uint8_t bytes[kNetMaxPacketBytes];
         const size_t n = WriteNetPacket(packet, bytes, sizeof bytes);
-        uint8_t plain[4 + 2 + kNetMaxPacketBytes] = {0, 0, 0, 0, 2, static_cast<uint8_t>(n)};
-        std::memcpy(plain + 6, bytes, n);
+        uint8_t plain[4 + 6 + kNetMaxPacketBytes] = {0, 0, 0, 0, 2, static_cast<uint8_t>(n)};
+        size_t head = 6;
+        if (sequence != 0) {
+            const uint8_t reliable[6] = {1, static_cast<uint8_t>(sequence), 0, 0, 0, static_cast<uint8_t>(n)};
+            std::memcpy(plain + 4, reliable, sizeof reliable);
+            head = 10;
+        }
+        std::memcpy(plain + head, bytes, n);
         uint8_t datagram[9 + sizeof plain + crypto_aead_chacha20poly1305_ietf_ABYTES] = {5};
         uint8_t aeadNonce[crypto_aead_chacha20poly1305_ietf_NPUBBYTES] = {};
         for (int i = 0; i < 8; ++i) datagram[1 + i] = aeadNonce[4 + i] = static_cast<uint8_t>(counter >> (8 * i));
         ++counter;
         unsigned long long sealed = 0;
-        crypto_aead_chacha20poly1305_ietf_encrypt(datagram + 9, &sealed, plain, 6 + n, datagram, 9, nullptr, aeadNonce,
-                                                  tx);
+        crypto_aead_chacha20poly1305_ietf_encrypt(datagram + 9, &sealed, plain, head + n, datagram, 9, nullptr,
+                                                  aeadNonce, tx);
         Send(datagram, 9 + static_cast<size_t>(sealed));
     }
     void Drain() {
@@ -922,56 +929,61 @@ TEST(UdpLink, HandshakesRepeatedFromOtherAddressesNeverKeepAJoinerOut) {
 // stranger's packets get nothing back.
 TEST(UdpLink, AStrangerWhoseFirstPacketIsNoGreetingGivesWay) {
     const NetHello hello = Hello("1.0.0", 1, "A");
-    UdpLink hostLink, joinLink;
-    ASSERT_TRUE(hostLink.Host(0));
-    NetWelcome welcome;
-    welcome.host = hello;
-    NetPeer host, joiner;
-    host.StartHost(&hostLink, welcome);
-    Handshaker stranger(2, hostLink.Port());
-    if (!stranger.bound) GTEST_SKIP() << "cannot bind 127.0.0.2";
-    std::atomic<bool> handshook{false}, stop{false};
-    std::thread pump([&] {
-        while (!handshook) host.Update(NowMs());
-    });
-    ASSERT_TRUE(stranger.Handshake());
-    handshook = true;
-    pump.join();
-    NetPacket ping;
-    ping.kind = NetKind::Ping;
-    ping.ping.time = 1;
-    // Its packet every 20 ms, and its handshake again every 300 ms.
-    std::thread sender([&] {
-        for (uint32_t last = NowMs(); !stop; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-            if (NowMs() - last >= 300) {
-                stranger.Handshake();
-                last = NowMs();
+    // A ping (it goes up, and is no greeting), or a reliable packet out of
+    // order (it never goes up: the stranger's turn is over at once).
+    for (const uint32_t sequence : {0u, 5u}) {
+        SCOPED_TRACE(sequence);
+        UdpLink hostLink, joinLink;
+        ASSERT_TRUE(hostLink.Host(0));
+        NetWelcome welcome;
+        welcome.host = hello;
+        NetPeer host, joiner;
+        host.StartHost(&hostLink, welcome);
+        Handshaker stranger(2, hostLink.Port());
+        if (!stranger.bound) GTEST_SKIP() << "cannot bind 127.0.0.2";
+        std::atomic<bool> handshook{false}, stop{false};
+        std::thread pump([&] {
+            while (!handshook) host.Update(NowMs());
+        });
+        ASSERT_TRUE(stranger.Handshake());
+        handshook = true;
+        pump.join();
+        NetPacket ping;
+        ping.kind = NetKind::Ping;
+        ping.ping.time = 1;
+        // Its packet every 20 ms, and its handshake again every 300 ms.
+        std::thread sender([&] {
+            for (uint32_t last = NowMs(); !stop; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+                if (NowMs() - last >= 300) {
+                    stranger.Handshake();
+                    last = NowMs();
+                }
+                stranger.SendSealed(ping, sequence);
             }
-            stranger.SendSealed(ping);
+        });
+        for (const uint32_t start = NowMs(); NowMs() - start < 200;) host.Update(NowMs());
+        EXPECT_EQ(host.GetState(), NetPeer::State::Greeting);
+        if (sequence == 0) EXPECT_GT(hostLink.Counts().received, 0u);  // its packets went up, and were not a greeting
+        const uint32_t waited = JoinWhile(host, joiner, joinLink, hostLink.Port(), hello);
+        std::printf("a joiner waited %u ms after a stranger's sealed packets\n", waited);
+        EXPECT_LT(waited, 1000u) << joinLink.Failure();
+        ASSERT_EQ(joiner.GetState(), NetPeer::State::Playing);
+        EXPECT_STREQ(host.PeerHello().name, "A");
+        stop = true;
+        sender.join();
+        for (const uint32_t start = NowMs(); NowMs() - start < 50;) host.Update(NowMs());
+        stranger.Drain();
+        const uint64_t before = stranger.received;
+        for (const uint32_t start = NowMs(); NowMs() - start < 300;) {
+            if ((NowMs() - start) % 50 == 0) stranger.SendSealed(ping, sequence);
+            host.Update(NowMs());
+            joiner.Update(NowMs());
         }
-    });
-    for (const uint32_t start = NowMs(); NowMs() - start < 200;) host.Update(NowMs());
-    EXPECT_EQ(host.GetState(), NetPeer::State::Greeting);
-    EXPECT_GT(hostLink.Counts().received, 0u);  // its packets went up, and were not a greeting
-    const uint32_t waited = JoinWhile(host, joiner, joinLink, hostLink.Port(), hello);
-    std::printf("a joiner waited %u ms after a stranger's sealed packets\n", waited);
-    EXPECT_LT(waited, 1000u) << joinLink.Failure();
-    ASSERT_EQ(joiner.GetState(), NetPeer::State::Playing);
-    EXPECT_STREQ(host.PeerHello().name, "A");
-    stop = true;
-    sender.join();
-    for (const uint32_t start = NowMs(); NowMs() - start < 50;) host.Update(NowMs());
-    stranger.Drain();
-    const uint64_t before = stranger.received;
-    for (const uint32_t start = NowMs(); NowMs() - start < 300;) {
-        if ((NowMs() - start) % 50 == 0) stranger.SendSealed(ping);
-        host.Update(NowMs());
-        joiner.Update(NowMs());
+        stranger.Drain();
+        EXPECT_EQ(stranger.received, before);  // dropped: its packets are a stranger's now
+        EXPECT_LE(stranger.received, stranger.sent);
+        EXPECT_EQ(host.GetState(), NetPeer::State::Playing);
     }
-    stranger.Drain();
-    EXPECT_EQ(stranger.received, before);  // dropped: its packets are a stranger's now
-    EXPECT_LE(stranger.received, stranger.sent);
-    EXPECT_EQ(host.GetState(), NetPeer::State::Playing);
 }
 
 }  // namespace
