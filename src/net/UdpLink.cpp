@@ -318,6 +318,15 @@ void UdpLink::Confirm() {
     }
 }
 
+bool UdpLink::Reject() {
+    if (!hosting_ || confirmed_ || !keyed_ || state_ != NetLinkState::Connected) return false;
+    Flush();
+    for (PendingPeer& p : pendingPeers_)
+        if (p.current) DropPending(p);
+    UpdateHostState();
+    return true;
+}
+
 // The pending handshake from `from`'s address (`sameIp`: from its IP
 // address, whatever the port), or null.
 UdpLink::PendingPeer* UdpLink::PendingFor(const UdpAddress& from, bool sameIp) {

@@ -43,6 +43,9 @@ public:
     // dropped kUdpUnconfirmedMs after its welcome; the first packets of
     // each are handed up in turn, one candidate at a time.
     void Confirm() override;
+    // The host refused the candidate's greeting: its refusal goes (as far
+    // as its allowance lets), it is dropped, and the other handshakes wait on.
+    bool Reject() override;
     // The silence after which the peer counts as lost (kNetTimeoutMs).
     void SetTimeout(uint32_t ms) { timeoutMs_ = ms; }
     // The port the link listens on (a host's), or its own (a joining side's).

@@ -963,7 +963,9 @@ TEST(UdpLink, AStrangerWhoseFirstPacketIsNoGreetingGivesWay) {
         });
         for (const uint32_t start = NowMs(); NowMs() - start < 200;) host.Update(NowMs());
         EXPECT_EQ(host.GetState(), NetPeer::State::Greeting);
-        if (sequence == 0) EXPECT_GT(hostLink.Counts().received, 0u);  // its packets went up, and were not a greeting
+        if (sequence == 0) {
+            EXPECT_GT(hostLink.Counts().received, 0u);  // its packets went up, and were not a greeting
+        }
         const uint32_t waited = JoinWhile(host, joiner, joinLink, hostLink.Port(), hello);
         std::printf("a joiner waited %u ms after a stranger's sealed packets\n", waited);
         EXPECT_LT(waited, 1000u) << joinLink.Failure();
@@ -984,6 +986,62 @@ TEST(UdpLink, AStrangerWhoseFirstPacketIsNoGreetingGivesWay) {
         EXPECT_LE(stranger.received, stranger.sent);
         EXPECT_EQ(host.GetState(), NetPeer::State::Playing);
     }
+}
+
+// A stranger's sealed greeting of another version is refused: the link
+// drops it alone (Reject), and a joiner whose handshake waited meanwhile
+// plays within a second without handshaking again.
+TEST(UdpLink, ARefusedGreetingDropsItsSenderAloneAndTheJoinerWaitingPlays) {
+    const NetHello hello = Hello("1.0.0", 1, "A");
+    UdpLink hostLink, joinLink;
+    ASSERT_TRUE(hostLink.Host(0));
+    NetWelcome welcome;
+    welcome.host = hello;
+    NetPeer host, joiner;
+    host.StartHost(&hostLink, welcome);
+    Handshaker stranger(2, hostLink.Port());
+    if (!stranger.bound) GTEST_SKIP() << "cannot bind 127.0.0.2";
+    std::atomic<bool> handshook{false};
+    std::thread pump([&] {
+        while (!handshook) host.Update(NowMs());
+    });
+    ASSERT_TRUE(stranger.Handshake());
+    handshook = true;
+    pump.join();
+    const uint32_t joinAt = NowMs();
+    ASSERT_TRUE(joinLink.Join(("127.0.0.1:" + std::to_string(hostLink.Port())).c_str()));
+    NetDatagram d[16];
+    while (joinLink.State() != NetLinkState::Connected && NowMs() - joinAt < 1000) {
+        host.Update(NowMs());
+        joinLink.Poll(d, 16, 1);
+    }
+    ASSERT_EQ(joinLink.State(), NetLinkState::Connected);
+    NetPacket other;
+    other.kind = NetKind::Hello;
+    other.hello = Hello("0.9.0", 1, "B");
+    stranger.SendSealed(other);
+    for (const uint32_t start = NowMs(); host.GetState() == NetPeer::State::Greeting && NowMs() - start < 500;)
+        host.Update(NowMs());
+    ASSERT_EQ(host.GetState(), NetPeer::State::Refused);
+    const uint64_t before = stranger.received;
+    ASSERT_TRUE(hostLink.Reject());   // as the host's game does on a refusal
+    EXPECT_FALSE(hostLink.Reject());  // no candidate left
+    host.StartHost(&hostLink, welcome);
+    stranger.Drain();
+    EXPECT_GT(stranger.received, before);  // its refusal
+    EXPECT_LE(stranger.received, stranger.sent);
+    joiner.StartJoin(&joinLink, hello);
+    while (NowMs() - joinAt < 2000 &&
+           (host.GetState() != NetPeer::State::Playing || joiner.GetState() != NetPeer::State::Playing)) {
+        host.Update(NowMs());
+        joiner.Update(NowMs());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const uint32_t waited = NowMs() - joinAt;
+    std::printf("a joiner waited %u ms through a refused stranger\n", waited);
+    EXPECT_LT(waited, 1000u) << joinLink.Failure();
+    EXPECT_EQ(joiner.GetState(), NetPeer::State::Playing);
+    EXPECT_STREQ(host.PeerHello().name, "A");
 }
 
 }  // namespace
