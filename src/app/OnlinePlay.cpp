@@ -234,9 +234,12 @@ bool OnlinePlay::HostAgain() {
     for (const char* c = peer_.Message(); *c != '\0' && n + 1 < sizeof turnedAway_; ++c)
         turnedAway_[n++] = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
     turnedAway_[n] = '\0';
-    // The refusal goes out before the link closes, then the port listens again.
-    link->Close(kRefusalFlushMs);
-    if (!link->Host(port)) return false;
+    // The refusal goes out and the link waits on for the other handshakes;
+    // a link that cannot is closed after it, and the port listens again.
+    if (!link->Reject()) {
+        link->Close(kRefusalFlushMs);
+        if (!link->Host(port)) return false;
+    }
     peer_.StartHost(link, welcome_);
     return true;
 }

@@ -47,6 +47,10 @@ public:
     // The host has taken a valid greeting from the peer: the link keeps it
     // (until then it may give way to a newer one).
     virtual void Confirm() {}
+    // The host has refused the peer's greeting: what is queued for it goes
+    // (its refusal), it is dropped, and the link waits on for the others.
+    // False when the link cannot (the caller closes it and hosts again).
+    virtual bool Reject() { return false; }
     // Sends a packet to the peer: `reliable` in order and again until it
     // arrives, else once and in no order. False when there is no peer.
     virtual bool Send(const uint8_t* data, size_t size, bool reliable) = 0;

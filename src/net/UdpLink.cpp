@@ -175,6 +175,7 @@ void UdpLink::ForgetPeer() {
 void UdpLink::Release() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
+    for (PendingPeer& p : pendingPeers_) DropPending(p);
     ForgetPeer();
     sodium_memzero(ownSecret_, sizeof ownSecret_);
     sodium_memzero(secrets_, sizeof secrets_);
@@ -307,7 +308,46 @@ void UdpLink::Close(uint32_t flushMs) {
 }
 
 void UdpLink::Confirm() {
-    if (hosting_ && havePeer_ && keyed_) confirmed_ = true;
+    if (!hosting_ || !havePeer_ || !keyed_ || confirmed_) return;
+    confirmed_ = true;
+    // The others waiting are dropped unanswered; the candidate's session
+    // lives on in the link's own fields.
+    for (PendingPeer& p : pendingPeers_) {
+        p.current = false;
+        DropPending(p);
+    }
+}
+
+bool UdpLink::Reject() {
+    if (!hosting_ || confirmed_ || !keyed_ || state_ != NetLinkState::Connected) return false;
+    Flush();
+    for (PendingPeer& p : pendingPeers_)
+        if (p.current) DropPending(p);
+    UpdateHostState();
+    return true;
+}
+
+// The pending handshake from `from`'s address (`sameIp`: from its IP
+// address, whatever the port), or null.
+UdpLink::PendingPeer* UdpLink::PendingFor(const UdpAddress& from, bool sameIp) {
+    uint8_t want[18], have[18];
+    if (!AddressBytes(from, want)) return nullptr;
+    for (PendingPeer& p : pendingPeers_)
+        if (p.used && AddressBytes(p.address, have) && std::memcmp(want, have, sameIp ? 16 : 18) == 0) return &p;
+    return nullptr;
+}
+
+void UdpLink::DropPending(PendingPeer& p) {
+    if (p.used && p.current) ForgetPeer();
+    sodium_memzero(&p, sizeof p);
+    p = PendingPeer();
+}
+
+void UdpLink::UpdateHostState() {
+    if (!hosting_ || (state_ != NetLinkState::Listening && state_ != NetLinkState::Connected)) return;
+    bool any = confirmed_ && keyed_;
+    for (const PendingPeer& p : pendingPeers_) any |= p.used;
+    state_ = any ? NetLinkState::Connected : NetLinkState::Listening;
 }
 
 void UdpLink::SendRaw(const uint8_t* bytes, size_t size, const UdpAddress& to) {
@@ -372,6 +412,13 @@ void UdpLink::TakeAsHost(const uint8_t* data, size_t size, const UdpAddress& fro
         ReadData(data, size);
         return;
     }
+    if (!confirmed_ && data[0] == kData) {
+        PendingPeer* p = PendingFor(from, false);
+        if (p != nullptr && !p->current) {
+            ReadPending(*p, data, size);
+            return;
+        }
+    }
     const uint64_t slot = SteadyMs() / kCookieSlotMs;
     if (data[0] == kCookieRequest && size == kCookieRequestBytes && std::memcmp(data + 1, kLinkMagic, 4) == 0 &&
         data[5] == kLinkVersion && AllZero(data + 6 + kNonce, kCookieRequestBytes - 6 - kNonce)) {
@@ -391,8 +438,9 @@ void UdpLink::TakeAsHost(const uint8_t* data, size_t size, const UdpAddress& fro
         const uint8_t* nonce = data + 1;
         const uint8_t* cookie = data + 1 + kNonce;
         const uint8_t* key = data + 1 + kNonce + kCookie;
-        if (fromPeer && keyed_ && std::memcmp(key, peerPublic_, kKey) == 0) {
-            SendRaw(welcome_, sizeof welcome_, from);  // its welcome was lost: once for each hello
+        const PendingPeer* same = PendingFor(from, false);
+        if (same != nullptr && std::memcmp(key, same->peerPublic, kKey) == 0) {
+            SendRaw(same->welcome, sizeof same->welcome, from);  // its welcome was lost: once for each hello
             return;
         }
         // A cookie of this slot or the one before.
@@ -401,10 +449,7 @@ void UdpLink::TakeAsHost(const uint8_t* data, size_t size, const UdpAddress& fro
             uint8_t want[kCookie];
             valid = MakeCookie(from, nonce, slot - back, want) && sodium_memcmp(want, cookie, kCookie) == 0;
         }
-        // A newer handshake takes an unconfirmed peer's place, but not in
-        // its first moments, while a real joiner's greeting is on its way.
-        const bool settling = havePeer_ && keyed_ && !fromPeer && now_ - peerSinceMs_ < kUdpHandshakeGraceMs;
-        if (valid && !settling) {
+        if (valid) {
             StartSession(data, from);
             return;
         }
@@ -412,8 +457,9 @@ void UdpLink::TakeAsHost(const uint8_t* data, size_t size, const UdpAddress& fro
     ++counts_.strangers;
 }
 
-// A hello with a valid cookie: a new session for its sender, in place of
-// any peer not yet confirmed.
+// A hello with a valid cookie: a pending session for its sender, in the
+// place of its IP address's last one, else a free place, else the oldest
+// one's (never the candidate's whose packets may be on their way up).
 void UdpLink::StartSession(const uint8_t* hello, const UdpAddress& from) {
     const uint8_t* key = hello + 1 + kNonce + kCookie;
     uint8_t hostPublic[kKey], hostSecret[crypto_kx_SECRETKEYBYTES];
@@ -425,30 +471,101 @@ void UdpLink::StartSession(const uint8_t* hello, const UdpAddress& from) {
         ++counts_.strangers;
         return;
     }
-    ForgetPeer();
-    peer_ = from;
-    havePeer_ = keyed_ = true;
-    std::memcpy(peerPublic_, key, kKey);
-    std::memcpy(rxKey_, rx, kKeyBytes);
-    std::memcpy(txKey_, tx, kKeyBytes);
+    PendingPeer* place = PendingFor(from, true);
+    for (PendingPeer& p : pendingPeers_)
+        if (place == nullptr && !p.used) place = &p;
+    if (place == nullptr) {
+        for (PendingPeer& p : pendingPeers_)
+            if (!p.current && (place == nullptr || static_cast<int32_t>(p.sinceMs - place->sinceMs) < 0)) place = &p;
+    }
+    if (place == nullptr) return;
+    DropPending(*place);
+    PendingPeer& p = *place;
+    p.used = true;
+    p.address = from;
+    p.sinceMs = now_;
+    std::memcpy(p.peerPublic, key, kKey);
+    std::memcpy(p.rxKey, rx, kKeyBytes);
+    std::memcpy(p.txKey, tx, kKeyBytes);
     sodium_memzero(rx, sizeof rx);
     sodium_memzero(tx, sizeof tx);
     // The welcome: the host's key, and a tag under counter 0 that only the
     // holder of the session key could make.
-    welcome_[0] = kLinkWelcome;
-    std::memcpy(welcome_ + 1, hostPublic, kKey);
-    WriteLittleEndian<uint64_t>(welcome_ + 1 + kKey, 0);
+    p.welcome[0] = kLinkWelcome;
+    std::memcpy(p.welcome + 1, hostPublic, kKey);
+    WriteLittleEndian<uint64_t>(p.welcome + 1 + kKey, 0);
     uint8_t nonce[crypto_aead_chacha20poly1305_ietf_NPUBBYTES];
     CounterNonce(0, nonce);
-    crypto_aead_chacha20poly1305_ietf_encrypt(welcome_ + 1 + kKey + kCounterBytes, nullptr, nullptr, 0, welcome_,
-                                              1 + kKey + kCounterBytes, nullptr, nonce, txKey_);
-    txCounter_ = 1;
+    crypto_aead_chacha20poly1305_ietf_encrypt(p.welcome + 1 + kKey + kCounterBytes, nullptr, nullptr, 0, p.welcome,
+                                              1 + kKey + kCounterBytes, nullptr, nonce, p.txKey);
     // The cookie request is long gone; the hello pays for its welcome, and
     // what it leaves over, for the first datagrams.
-    budget_ = kLinkHelloBytes - kLinkWelcomeBytes;
-    SendRaw(welcome_, sizeof welcome_, from);
-    peerSinceMs_ = lastHeardMs_ = lastPingMs_ = now_;
-    state_ = NetLinkState::Connected;
+    p.budget = kLinkHelloBytes - kLinkWelcomeBytes;
+    SendRaw(p.welcome, sizeof p.welcome, from);
+    UpdateHostState();
+}
+
+namespace {
+
+// Whether an authenticated datagram's plain text brings a packet for the
+// upper layer (not only an ack, a ping or a pong).
+bool CarriesPacket(const uint8_t* plain, size_t size) {
+    for (size_t at = 4; at < size;) {
+        const size_t left = size - at - 1;
+        switch (plain[at]) {
+        case kMsgReliable:
+        case kMsgUnreliable:
+            return true;
+        case kMsgPing:
+        case kMsgPong:
+            if (left < 4) return false;
+            at += 5;
+            break;
+        default:
+            return false;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// A datagram from a pending handshake that is not the candidate: kept to
+// its own keys and window; the first that brings packets makes it the
+// candidate, when there is none or the game has had all of the
+// candidate's packets and did not confirm it (its turn is over).
+void UdpLink::ReadPending(PendingPeer& p, const uint8_t* data, size_t size) {
+    uint8_t plain[kMaxDatagramBytes];
+    size_t plainSize = 0;
+    if (!Open(p.rxKey, p.rxHighest, p.rxAny, p.rxSeen, data, size, plain, &plainSize)) return;
+    p.budget += size;
+    if (!CarriesPacket(plain, plainSize)) return;
+    // While the candidate's packets wait to go up, the game has not had its
+    // look at them: this one's packets come again (a hello is reliable).
+    if (keyed_ && inboxCount_ > 0) {
+        ++counts_.dropped;
+        return;
+    }
+    Promote(p, plain, plainSize);
+}
+
+void UdpLink::Promote(PendingPeer& p, const uint8_t* plain, size_t size) {
+    for (PendingPeer& other : pendingPeers_)
+        if (other.current) DropPending(other);  // it had its turn and was not taken
+    ForgetPeer();
+    p.current = true;
+    peer_ = p.address;
+    havePeer_ = keyed_ = true;
+    std::memcpy(rxKey_, p.rxKey, kKeyBytes);
+    std::memcpy(txKey_, p.txKey, kKeyBytes);
+    rxHighest_ = p.rxHighest;
+    rxAny_ = p.rxAny;
+    std::memcpy(rxSeen_, p.rxSeen, sizeof rxSeen_);
+    txCounter_ = 1;  // 0 was the welcome's
+    budget_ = p.budget;
+    peerSinceMs_ = p.sinceMs;
+    lastHeardMs_ = lastPingMs_ = now_;
+    ReadPlain(plain, size);
 }
 
 void UdpLink::TakeAsJoiner(const uint8_t* data, size_t size) {
@@ -511,46 +628,60 @@ void UdpLink::TakeAsJoiner(const uint8_t* data, size_t size) {
 }
 
 void UdpLink::ReadData(const uint8_t* data, size_t size) {
-    if (!keyed_ || data[0] != kData || size < kMinDataBytes) {
+    if (!keyed_) {
         ++counts_.forged;
         return;
+    }
+    uint8_t plain[kMaxDatagramBytes];
+    size_t plainSize = 0;
+    if (!Open(rxKey_, rxHighest_, rxAny_, rxSeen_, data, size, plain, &plainSize)) return;
+    lastHeardMs_ = now_;
+    budget_ += size;
+    ReadPlain(plain, plainSize);
+}
+
+// A data datagram opened under `rxKey`, its counter checked against and
+// then kept in the window (`highest`, `any`, `seen`). False, counted, for
+// one forged, replayed, or sent twice by the network.
+bool UdpLink::Open(const uint8_t* rxKey, uint64_t& highest, bool& any, uint64_t* seen, const uint8_t* data, size_t size,
+                   uint8_t* plain, size_t* plainSize) {
+    if (data[0] != kData || size < kMinDataBytes) {
+        ++counts_.forged;
+        return false;
     }
     const uint64_t counter = ReadLittleEndian<uint64_t>(data + 1);
     // The window: newer than the newest is new; within the window, new
     // once; older than the window, refused as replayed.
     bool repeat = false;
-    if (rxAny_ && counter <= rxHighest_) {
-        if (rxHighest_ - counter >= kWindowBits) {
+    if (any && counter <= highest) {
+        if (highest - counter >= kWindowBits) {
             ++counts_.forged;
-            return;
+            return false;
         }
-        repeat = (rxSeen_[(counter % kWindowBits) / 64] >> (counter % 64) & 1) != 0;
+        repeat = (seen[(counter % kWindowBits) / 64] >> (counter % 64) & 1) != 0;
     }
-    uint8_t plain[kMaxDatagramBytes];
-    unsigned long long plainSize = 0;
+    unsigned long long opened = 0;
     uint8_t nonce[crypto_aead_chacha20poly1305_ietf_NPUBBYTES];
     CounterNonce(counter, nonce);
-    if (crypto_aead_chacha20poly1305_ietf_decrypt(plain, &plainSize, nullptr, data + kDataHeaderBytes,
-                                                  size - kDataHeaderBytes, data, kDataHeaderBytes, nonce,
-                                                  rxKey_) != 0) {
+    if (crypto_aead_chacha20poly1305_ietf_decrypt(plain, &opened, nullptr, data + kDataHeaderBytes,
+                                                  size - kDataHeaderBytes, data, kDataHeaderBytes, nonce, rxKey) != 0) {
         ++counts_.forged;
-        return;
+        return false;
     }
     if (repeat) {  // authentic, and taken already: the network sent it twice
         ++counts_.dropped;
-        return;
+        return false;
     }
-    if (!rxAny_ || counter > rxHighest_) {
+    if (!any || counter > highest) {
         // The counters the window moves past are forgotten (not yet seen).
-        for (uint64_t c = rxHighest_ + 1; rxAny_ && c < counter && c - rxHighest_ <= kWindowBits; ++c)
-            rxSeen_[(c % kWindowBits) / 64] &= ~(1ull << (c % 64));
-        rxHighest_ = counter;
-        rxAny_ = true;
+        for (uint64_t c = highest + 1; any && c < counter && c - highest <= kWindowBits; ++c)
+            seen[(c % kWindowBits) / 64] &= ~(1ull << (c % 64));
+        highest = counter;
+        any = true;
     }
-    rxSeen_[(counter % kWindowBits) / 64] |= 1ull << (counter % 64);
-    lastHeardMs_ = now_;
-    budget_ += size;
-    ReadPlain(plain, static_cast<size_t>(plainSize));
+    seen[(counter % kWindowBits) / 64] |= 1ull << (counter % 64);
+    *plainSize = static_cast<size_t>(opened);
+    return true;
 }
 
 // An authenticated datagram's messages. The peer holds the key, so a
@@ -748,11 +879,13 @@ void UdpLink::Service(uint32_t now) {
         return;
     }
     if (state_ != NetLinkState::Connected) return;
-    if (hosting_ && !confirmed_ && now - peerSinceMs_ >= kUdpUnconfirmedMs) {
-        // A handshake that never became a game: the host listens on.
-        ForgetPeer();
-        state_ = NetLinkState::Listening;
-        return;
+    if (hosting_ && !confirmed_) {
+        // A handshake that never became a game is dropped; with none left
+        // the host listens on.
+        for (PendingPeer& p : pendingPeers_)
+            if (p.used && now - p.sinceMs >= kUdpUnconfirmedMs) DropPending(p);
+        UpdateHostState();
+        if (!keyed_) return;  // no candidate: nothing to send
     }
     if (now - lastHeardMs_ >= timeoutMs_) {
         ForgetPeer();

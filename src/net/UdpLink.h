@@ -11,6 +11,8 @@ struct UdpAddress {
     uint32_t size = 0;
 };
 
+constexpr int kUdpPendingPeers = 4;  // handshakes a host keeps waiting for their greeting, one per IP address
+
 // The link over one UDP socket, our own small transport
 // (docs/net-protocol.md, "The link"): a handshake that keeps nothing on the
 // host for a sender that has not proven its address (a cookie), a key
@@ -35,10 +37,15 @@ public:
     // Sends what waits to be acknowledged (for up to `flushMs`), then an
     // authenticated goodbye, and closes the socket.
     void Close(uint32_t flushMs = 200) override;
-    // The host took the peer's greeting: it is kept from now on. Until
-    // then a newer handshake takes its place (once kUdpHandshakeGraceMs
-    // have passed), and it is dropped after kUdpUnconfirmedMs.
+    // The host took the peer's greeting: it is kept from now on, and every
+    // other handshake waiting is dropped unanswered. Until then the host
+    // keeps up to kUdpPendingPeers handshakes (one per IP address), each
+    // dropped kUdpUnconfirmedMs after its welcome; the first packets of
+    // each are handed up in turn, one candidate at a time.
     void Confirm() override;
+    // The host refused the candidate's greeting: its refusal goes (as far
+    // as its allowance lets), it is dropped, and the other handshakes wait on.
+    bool Reject() override;
     // The silence after which the peer counts as lost (kNetTimeoutMs).
     void SetTimeout(uint32_t ms) { timeoutMs_ = ms; }
     // The port the link listens on (a host's), or its own (a joining side's).
@@ -66,6 +73,23 @@ private:
     static constexpr size_t kNonceBytes = 8;  // the joiner's, echoed by the host
     static constexpr uint32_t kWindowBits = 256;
 
+    // A handshake taken and welcomed, not yet confirmed: its own keys, its
+    // window of counters, and the bytes the host may still send it.
+    struct PendingPeer {
+        bool used = false;
+        bool current = false;  // the candidate in the session fields below
+        UdpAddress address;
+        uint32_t sinceMs = 0;
+        uint8_t peerPublic[kKeyBytes] = {};
+        uint8_t rxKey[kKeyBytes] = {};
+        uint8_t txKey[kKeyBytes] = {};
+        uint8_t welcome[57] = {};  // the host's answer, sent again for a repeated hello
+        uint64_t rxHighest = 0;
+        bool rxAny = false;
+        uint64_t rxSeen[kWindowBits / 64] = {};
+        size_t budget = 0;
+    };
+
     struct ReliableSlot {
         uint8_t bytes[kNetMaxPacketBytes];
         uint8_t size;
@@ -85,6 +109,13 @@ private:
     void TakeAsHost(const uint8_t* data, size_t size, const UdpAddress& from);
     void TakeAsJoiner(const uint8_t* data, size_t size);
     void StartSession(const uint8_t* data, const UdpAddress& from);
+    PendingPeer* PendingFor(const UdpAddress& from, bool sameIp);
+    void DropPending(PendingPeer& p);
+    void ReadPending(PendingPeer& p, const uint8_t* data, size_t size);
+    void Promote(PendingPeer& p, const uint8_t* plain, size_t size);
+    void UpdateHostState();
+    bool Open(const uint8_t* rxKey, uint64_t& highest, bool& any, uint64_t* seen, const uint8_t* data, size_t size,
+              uint8_t* plain, size_t* plainSize);
     bool MakeCookie(const UdpAddress& from, const uint8_t* nonce, uint64_t slot, uint8_t* cookie);
     void ReadData(const uint8_t* data, size_t size);
     void ReadPlain(const uint8_t* plain, size_t size);
@@ -110,8 +141,9 @@ private:
     bool havePeer_ = false;
     bool confirmed_ = false;
     uint32_t peerSinceMs_ = 0;  // when its handshake was taken (hosting)
-    uint8_t peerPublic_[kKeyBytes] = {};
-    uint8_t welcome_[57] = {};  // the host's answer, sent again for a repeated hello
+    // Hosting: the handshakes not yet confirmed; the candidate whose packets
+    // all went up and got no Confirm gives way to the next one that sends some.
+    PendingPeer pendingPeers_[kUdpPendingPeers] = {};
 
     // Joining: this side's key pair, nonce, and where the handshake is.
     uint8_t ownPublic_[kKeyBytes] = {};
@@ -153,8 +185,7 @@ private:
     int inboxCount_ = 0;
 };
 
-constexpr uint32_t kUdpUnconfirmedMs = 2000;    // a handshake without a greeting this long is dropped
-constexpr uint32_t kUdpHandshakeGraceMs = 500;  // before this a newer handshake cannot take its place
+constexpr uint32_t kUdpUnconfirmedMs = 2000;  // a handshake without a greeting this long is dropped
 
 // A loopback address (127.0.0.1 or ::1) and port, for the tests and the
 // fuzz target.
