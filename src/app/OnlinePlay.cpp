@@ -53,8 +53,8 @@ NetPoints PointsRecord(const Worm& w, uint8_t level) {
     return p;
 }
 
-// A player's points record, taken as that player's screen closed.
-void ApplyPoints(Match& match, int32_t player, const NetPoints& p) {
+// A points record's ship values.
+ShipStats StatsOf(const NetPoints& p) {
     ShipStats stats;
     std::memcpy(&stats.velocity, &p.velocityBits, sizeof stats.velocity);
     std::memcpy(&stats.acceleration, &p.accelerationBits, sizeof stats.acceleration);
@@ -63,20 +63,15 @@ void ApplyPoints(Match& match, int32_t player, const NetPoints& p) {
     stats.hsJumpSeconds = p.hsJumpSeconds;
     stats.maxWarpGates = p.maxWarpGates;
     stats.lives = p.lives;
-    match.TakePoints(player, stats, p.points);
+    return stats;
 }
+
+// A player's points record, taken as that player's screen closed.
+void ApplyPoints(Match& match, int32_t player, const NetPoints& p) { match.TakePoints(player, StatsOf(p), p.points); }
 
 // A points record's values as the match checks them against what play gave.
 const char* PointsFault(const Match& match, int32_t player, const NetPoints& p) {
-    ShipStats stats;
-    std::memcpy(&stats.velocity, &p.velocityBits, sizeof stats.velocity);
-    std::memcpy(&stats.acceleration, &p.accelerationBits, sizeof stats.acceleration);
-    stats.shieldRecover = p.shieldRecover;
-    stats.plasmaShields = p.plasmaShields;
-    stats.hsJumpSeconds = p.hsJumpSeconds;
-    stats.maxWarpGates = p.maxWarpGates;
-    stats.lives = p.lives;
-    return match.PointsFault(player, stats, p.points);
+    return match.PointsFault(player, StatsOf(p), p.points);
 }
 
 // What the player is told of a points record that breaks the rules: on

@@ -142,7 +142,7 @@ private:
     // This machine's addresses as hosting began, shown while it waits.
     char localAddresses_[kShownLocalAddresses][kNetAddressTextBytes] = {};
     int32_t localAddressCount_ = 0;
-    char endLine_[64] = {};      // why the game ended, shown under the table ("" none)
+    char endLine_[64] = {};  // why the game ended, shown under the table ("" none)
     bool active_ = false;
     bool ended_ = false;       // the link went or the peer left: play ends here
     bool lost_ = false;        // ... and the game was not over yet
