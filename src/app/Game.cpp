@@ -832,12 +832,13 @@ void Game::JudgeReplayEnd() {
         played.outOfStepLevel = taped.OutOfStepLevel();
         // (A viewer who leaves at the table, with only the stop to come,
         // has seen the game to its end.)
-        played.stopTaken = taped.StopTaken() || taped.PeekCheckpointKind() == OnlineTape::kStop;
+        played.stopTaken =
+            taped.StopTaken() || taped.PeekCheckpointKind() == OnlineTape::kStop || taped.EndedAtGameOver();
         played.bodyDone = taped.Finished();
     } else {
         played.outOfStep = tape.OutOfStep();
         played.outOfStepLevel = tape.OutOfStepLevel();
-        played.stopTaken = tape.StopTaken();
+        played.stopTaken = tape.StopTaken() || tape.EndedAtGameOver();
         played.bodyDone = tape.Finished();
     }
     played.level = match.levelIndex + 1;

@@ -38,7 +38,7 @@ enum class ReplayVerdict : uint8_t { None, Verified, CutShort, OutOfStep, EndsEa
 struct ReplayPlayed {
     bool outOfStep = false;
     int32_t outOfStepLevel = 0;  // the level the failed state hash named (0: none)
-    bool stopTaken = false;      // the recording's stop was reached and matched
+    bool stopTaken = false;      // the recording's end (its stop, or its closing game-over hash) was matched
     bool bodyDone = false;       // every byte of the body was played
     int32_t level = 0;           // the level play is on (1-20)
     int32_t scores[2] = {};

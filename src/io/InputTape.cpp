@@ -125,6 +125,7 @@ void InputTape::Reset(bool buttonAtStart) {
     checkpoints_ = 0;
     segmentPasses_ = 0;
     stopTaken_ = false;
+    gameOverLast_ = false;
     eventPending_ = false;
     pendingGap_ = 0;
     quietLeft_ = 0;
@@ -354,6 +355,7 @@ void InputTape::Checkpoint(uint8_t kind, uint8_t level, uint64_t hash) {
     }
     ++checkpoints_;
     if (kind == kStop) stopTaken_ = true;
+    gameOverLast_ = kind == kGameOver;
 }
 
 void InputTape::EndPass() {
@@ -411,6 +413,9 @@ bool InputTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t*
     uint32_t checkpointCount = 0;
     bool stopped = false;  // the stop's state hash has been read ...
     size_t stopAt = 0;     // ... and ends here
+    // The game-over table's hash with no read after it: a recording saved
+    // as the table came up ends there.
+    bool endsAtGameOver = false;
     auto fail = [reason](const char* why) {
         *reason = why;
         return false;
@@ -428,6 +433,7 @@ bool InputTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t*
             uint32_t more = 0;
             if (!r.Varint(&more) || more > UINT32_MAX - kGapInOp) return fail("a read count is cut short or too long");
         }
+        endsAtGameOver = false;
         switch (op >> 4) {
         case kKeys: {
             KeyEvent e;
@@ -454,6 +460,7 @@ bool InputTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t*
             if (!ReadCheckpoint(r, &e) || e.level > kReplayLevels) return fail("a state hash is malformed");
             if (stopped) return fail("something after the end of the recording");
             stopped = e.kind == kStop;
+            endsAtGameOver = e.kind == kGameOver;
             stopAt = pos;
             ++checkpointCount;
             segment = 0;
@@ -465,7 +472,7 @@ bool InputTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t*
     }
     // The stop is the recording's last read: its pass's end follows, alone.
     if (ending == Ending::CutShort && stopped) return fail("a replay cut short holds the end of its recording");
-    if (ending == Ending::Whole && !stopped) return fail("the replay ends before its recorded end");
+    if (ending == Ending::Whole && !stopped && !endsAtGameOver) return fail("the replay ends before its recorded end");
     if (stopped && stopAt == size) return fail("the replay ends before its recorded end");
     if (stopped && (size - stopAt != 1 || data[stopAt] != kEndOfPass))
         return fail("something after the end of the recording");

@@ -61,6 +61,10 @@ public:
     // Playing: the recording's stop (kStop) has been matched: the replay
     // played to its recorded end.
     bool StopTaken() const { return stopTaken_; }
+    // Playing: the whole recording was played and its last state hash was
+    // the game-over table's (a replay saved as the table came up): the
+    // replay has played to its recorded end too.
+    bool EndedAtGameOver() const { return Finished() && gameOverLast_; }
 
     // Walks a stream as Play would, without a game: false at the first
     // byte that breaks the format's rules, with the reason; the passes and
@@ -121,6 +125,7 @@ private:
     uint32_t checkpoints_ = 0;
     uint32_t segmentPasses_ = 0;  // recording: passes since the last state hash
     bool stopTaken_ = false;
+    bool gameOverLast_ = false;  // the last state hash taken was the game-over table's
 
     // Playing: the next event's type and the reads still to go before it;
     // quiet passes still to go.

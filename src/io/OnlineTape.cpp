@@ -142,6 +142,7 @@ void OnlineTape::Checkpoint(uint8_t kind, uint8_t level, uint64_t hash) {
     if (p[0] != kind || p[1] != level || (recorded != hash && recorded != 0)) return Fail(p[1]);
     ++checks_;
     if (kind == kStop) stopTaken_ = true;
+    gameOverLast_ = kind == kGameOver;
 }
 
 // ---- playing -----------------------------------------------------------------
@@ -228,6 +229,9 @@ bool OnlineTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t
     };
     uint64_t segment = 0;  // passes since the last checkpoint
     bool stopped = false;
+    // The game-over checkpoint as the body's last record: a recording saved
+    // as the table came up ends there.
+    bool endsAtGameOver = false;
     uint64_t passCount = 0;
     uint64_t lastHashAt = 0;
     uint32_t checkCount = 0;
@@ -235,6 +239,7 @@ bool OnlineTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t
     size_t pos = 0;
     while (pos < size) {
         const uint8_t op = data[pos];
+        endsAtGameOver = false;
         if (op >= kKeysOp) {
             if (lost) return fail("a pass after the link went");
             const uint32_t run = op >= kRunOp ? (op & 0x7Fu) + 1u : 1u;
@@ -263,6 +268,7 @@ bool OnlineTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t
             pos += kCheckpointBytes;
             if (kind == kStop && pos != size) return fail("something after the end of the recording");
             stopped = kind == kStop;
+            endsAtGameOver = kind == kGameOver;
             ++checkCount;
             segment = 0;
             break;
@@ -286,7 +292,7 @@ bool OnlineTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t
         }
     }
     if (ending == Ending::CutShort && stopped) return fail("a replay cut short holds the end of its recording");
-    if (ending == Ending::Whole && !stopped) return fail("the replay ends before its recorded end");
+    if (ending == Ending::Whole && !stopped && !endsAtGameOver) return fail("the replay ends before its recorded end");
     *passes = static_cast<uint32_t>(passCount);
     *checks = checkCount;
     return true;

@@ -66,6 +66,9 @@ public:
     // Playing: the recording's stop has been matched: the replay played
     // to its recorded end.
     bool StopTaken() const { return stopTaken_; }
+    // Playing: the body was played to its end, whose last record was the
+    // game-over checkpoint (a replay saved as the table came up).
+    bool EndedAtGameOver() const { return Finished() && gameOverLast_; }
 
     // Walks a body as Play would, without a game: false at the first byte
     // that breaks the format's rules, with the reason; the passes and the
@@ -104,6 +107,7 @@ private:
     uint32_t checks_ = 0;
     uint32_t segmentPasses_ = 0;  // recording: passes since the last checkpoint
     bool stopTaken_ = false;
+    bool gameOverLast_ = false;  // the last checkpoint taken was the game-over one
     bool full_ = false;
     bool outOfStep_ = false;
     uint8_t outOfStepLevel_ = 0;

@@ -153,6 +153,35 @@ TEST_F(ReplayScenarioTest, WholeGamesVerifyAndPrintTheResultsTheTableTook) {
     }
 }
 
+// A replay saved as the game-over table came up, before the game was left
+// (the page's, or a window closed at the table), ends with the table's
+// state hash and no stop: played to that end it proves its result. Cut
+// before the table's hash, it does not.
+TEST_F(ReplayScenarioTest, AReplaySavedAtTheGameOverTableIsVerified) {
+    const fs::path whole = Record("--autopilot --seed 5");
+    ASSERT_FALSE(whole.empty());
+    const Bytes file = Load(whole);
+    const std::vector<TapeOpStart> starts = TapeOpStarts(file);
+    size_t gameOver = 0;  // the op start of the game-over table's state hash
+    for (const TapeOpStart& at : starts)
+        if ((file[at.at] >> 4) == 4 && (file[at.at] & 15) != 15 && file[at.at + 1] == 1) gameOver = &at - &starts[0];
+    ASSERT_GT(gameOver, 0u) << "no game-over state hash";
+    ASSERT_LT(gameOver + 1, starts.size());
+    auto cutAt = [&](const TapeOpStart& at) {
+        Bytes b(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(at.at));
+        Put(b, 132, static_cast<uint32_t>(at.at - kReplayHeaderBytes));
+        Put(b, 136, at.passes);
+        Put(b, 140, at.checkpoints);
+        return b;
+    };
+    const RunResult atTable = Verify(Save(cutAt(starts[gameOver + 1]), "at-table.vcr"));
+    EXPECT_EQ(atTable.status, 0) << atTable.err << atTable.out;
+    EXPECT_NE(atTable.out.find("result: player 1 \"AUTOPILOT\""), std::string::npos) << atTable.out;
+    const RunResult before = Verify(Save(cutAt(starts[gameOver]), "before-table.vcr"));
+    EXPECT_EQ(before.status, 2) << before.out;
+    EXPECT_NE(before.err.find("the replay ends before its recorded end"), std::string::npos) << before.err;
+}
+
 // Forged files: a header alone claiming the most a score can be, a body of
 // nothing but empty passes as long as a file may be, and one a level long
 // too many: each is refused at once (status 2), in words.
