@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Generators.h"
+#include "Loudness.h"
 
 namespace {
 
@@ -17,6 +18,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 
 using Wave = std::vector<double>;
+
+// The menu hum's peak: it plays under everything else on the menu.
+constexpr double kHumPeak = 0.316;  // -10 dBFS
 
 // xorshift32: small, fast and the same everywhere.
 class Rng {
@@ -143,15 +147,15 @@ void Saturate(Wave& w, double drive) {
     for (double& v : w) v = std::tanh(drive * v / peak);
 }
 
-// Scales to the wanted peak and smooths the first and last milliseconds so
-// that neither end clicks.
-void Finish(Wave& w, double peakDb, double fadeIn = 0.002, double fadeOut = 0.012) {
+double Peak(const Wave& w) {
     double peak = 0.0;
     for (double v : w) peak = std::max(peak, std::fabs(v));
-    if (peak > 0.0) {
-        const double gain = std::pow(10.0, peakDb / 20.0) / peak;
-        for (double& v : w) v *= gain;
-    }
+    return peak;
+}
+
+// Smooths the first and last milliseconds so that neither end clicks. The
+// level is set afterwards, by loudness (see Level).
+void Finish(Wave& w, double fadeIn = 0.002, double fadeOut = 0.012) {
     const int in = std::min(static_cast<int>(w.size()), Samples(fadeIn));
     for (int i = 0; i < in; ++i) w[i] *= 0.5 - 0.5 * std::cos(kPi * i / in);
     const int out = std::min(static_cast<int>(w.size()), Samples(fadeOut));
@@ -229,7 +233,7 @@ Wave ButtonTouch() {
         const double t = TimeOf(static_cast<int>(i));
         w[i] = Attack(t, 0.001) * (a.Sine(2200.0) * ExpDecay(t, 0.008) + 0.4 * b.Sine(3300.0) * ExpDecay(t, 0.005));
     }
-    Finish(w, -6.0, 0.001, 0.01);
+    Finish(w, 0.001, 0.01);
     return w;
 }
 
@@ -248,7 +252,7 @@ Wave Click() {
                0.5 * body.Sine(1200.0) * ExpDecay(t, 0.01);
         w[i] *= Attack(t, 0.0004);
     }
-    Finish(w, -3.0, 0.0005, 0.01);
+    Finish(w, 0.0005, 0.01);
     return w;
 }
 
@@ -257,7 +261,7 @@ Wave ClickNegative() {
     Wave w(Samples(0.14));
     AddNote(w, 0.0, 0.05, 560.0, 500.0, {1.0, 0.0, 0.3}, 0.002, 0.03, 1.0);
     AddNote(w, 0.06, 0.08, 400.0, 340.0, {1.0, 0.0, 0.3}, 0.002, 0.04, 1.0);
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
@@ -287,7 +291,7 @@ Wave Legin() {
         v = v * tremolo + sparkleEnv * sparkle.Sine(sparkleHz);
         w[i] = v * Shape(t, 0.12, 0.7, length);
     }
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
@@ -317,7 +321,7 @@ Wave Grow(int size) {
         AddNote(w, 0.22, 0.14, 2637.0, 2650.0, {0.4}, 0.002, 0.05, 1.0);  // sparkle
         break;
     }
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
@@ -341,7 +345,7 @@ Wave Attach() {
         }
         w[i] = v;
     }
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
@@ -362,7 +366,7 @@ Wave Rockets() {
             (noise * 1.6 + 0.45 * low + 0.6 * crackle) * Shape(t, 0.015, 0.25, length) * (0.5 + 0.5 * ExpDecay(t, 0.3));
     }
     Saturate(w, 1.8);
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
@@ -385,7 +389,7 @@ Wave Warp() {
         const double trail = (1.2 * whoosh + 0.35 * sweep) * (0.45 + 0.55 * ExpDecay(t, 0.2));
         w[i] = (0.9 * snap + trail) * Shape(t, 0.006, 0.5, length);
     }
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
@@ -405,7 +409,7 @@ Wave WarpFail() {
         const double buzz = a.Saw(98.0) + b.Saw(104.0);
         w[i] = dull.Low(buzz, 900.0) * gate;
     }
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
@@ -424,13 +428,13 @@ Wave HyperOut() {
         const double shimmer = 0.8 + 0.2 * std::sin(kTwoPi * (5.0 + 20.0 * x) * t);
         w[i] = v * shimmer * Shape(t, 0.2, 0.85, length);
     }
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
 // The exit countdown's blip: two quick square-wave notes a fifth apart, the
-// second dropping in pitch, each with a bright click at its start. Kept at
-// the loudness of the eating sounds, since it repeats every second.
+// second dropping in pitch, each with a bright click at its start. It
+// repeats every second, so it sits a little under the eating sounds.
 Wave Beep() {
     const double length = 0.11;
     Wave w(Samples(length));
@@ -445,9 +449,7 @@ Wave Beep() {
         }
         w[i] = v;
     }
-    // square waves carry more energy for their peak than the eating
-    // sounds' rounder notes: a lower peak gives the same loudness
-    Finish(w, -6.0, 0.0005, 0.01);
+    Finish(w, 0.0005, 0.01);
     return w;
 }
 
@@ -485,7 +487,7 @@ Wave SmallCollide() {
         w[i] = v * Attack(t, 0.0005);
     }
     AddCrashBody(w, 67, 1.6);
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
@@ -503,7 +505,7 @@ Wave Plasma() {
         w[i] = v * Attack(t, 0.002) * ExpDecay(t, 0.12) * Shape(t, 0.0, 0.3, length);
     }
     AddCrashBody(w, 73, 1.3);
-    Finish(w, -3.0);
+    Finish(w);
     return w;
 }
 
@@ -528,7 +530,7 @@ Wave Fire() {
         w[i] = (1.4 * body + 0.5 * transient + 0.7 * rumble + 0.5 * pops) * Attack(t, 0.002);
     }
     Saturate(w, 3.0);
-    Finish(w, -3.0, 0.001, 0.3);
+    Finish(w, 0.001, 0.3);
     return w;
 }
 
@@ -542,7 +544,7 @@ Wave Dead() {
     AddNote(w, 0.36, 0.2, 415.0, 413.0, tone, 0.004, 0.25, 1.0);
     AddNote(w, 0.54, 0.6, 294.0, 280.0, tone, 0.004, 0.35, 1.1);
     AddNote(w, 0.54, 0.6, 295.5, 281.0, tone, 0.004, 0.35, 0.6);  // thickening voice
-    Finish(w, -3.0, 0.002, 0.05);
+    Finish(w, 0.002, 0.05);
     return w;
 }
 
@@ -564,7 +566,7 @@ Wave Info() {
             w[first + i] += v * Attack(t, 0.002);
         }
     }
-    Finish(w, -3.0, 0.002, 0.04);
+    Finish(w, 0.002, 0.04);
     return w;
 }
 
@@ -614,13 +616,30 @@ Wave Hum() {
             if (lap == 1) w[i] += 0.6 * y;
         }
     }
-    Finish(w, -10.0, 0.0, 0.0);
+    const double peak = Peak(w);
+    if (peak > 0.0)
+        for (double& v : w) v *= kHumPeak / peak;
     return w;
 }
+
+// Levels. Every effect is scaled to a short-term loudness (Loudness.h), not
+// to a peak: the interface's sounds share one level and the play's sounds
+// another, and each sound's offset from its group's level keeps the
+// contrasts meant (a refusal a little louder than a click, the big
+// explosion above a knock). The offsets stay within 3 dB of each other for
+// the interface and 4 dB for the play. The hum is a steady loop under the
+// menu, not an effect, and keeps its peak level.
+constexpr double kUiLufs = -17.0;
+constexpr double kPlayLufs = -14.0;
+// The highest peak any effect may reach after levelling (just under full
+// scale, so the dither never clips); a level that would need more is a
+// mistake in the table, and mkdata refuses it.
+constexpr double kPeakCeiling = 0.93;
 
 struct SoundFile {
     const char* name;
     Wave (*make)();
+    double lufs;  // the loudness it is scaled to
 };
 
 Wave Grow1() { return Grow(1); }
@@ -629,27 +648,42 @@ Wave Grow3() { return Grow(3); }
 Wave Grow4() { return Grow(4); }
 
 const SoundFile kSounds[] = {
-    {"btouch", ButtonTouch},
-    {"click", Click},
-    {"legin", Legin},
-    {"clickneg", ClickNegative},
-    {"grow1", Grow1},
-    {"grow2", Grow2},
-    {"grow3", Grow3},
-    {"grow4", Grow4},
-    {"attach", Attach},
-    {"rockets", Rockets},
-    {"warp2", Warp},
-    {"warpfail", WarpFail},
-    {"hyperout", HyperOut},
-    {"beep", Beep},
-    {"smallcollide", SmallCollide},
-    {"plasma2", Plasma},
-    {"fire2", Fire},
-    {"dead", Dead},
-    {"info", Info},
-    {"bigone", Hum},
+    {"btouch", ButtonTouch, kUiLufs - 1.0},  // pointing at an item: under a click
+    {"click", Click, kUiLufs},
+    {"legin", Legin, kUiLufs},
+    {"clickneg", ClickNegative, kUiLufs + 1.0},  // a refusal: a little over a click
+    {"grow1", Grow1, kPlayLufs - 1.0},           // each bigger food a little louder
+    {"grow2", Grow2, kPlayLufs - 0.5},
+    {"grow3", Grow3, kPlayLufs},
+    {"grow4", Grow4, kPlayLufs + 0.5},
+    {"attach", Attach, kPlayLufs},
+    {"rockets", Rockets, kPlayLufs},
+    {"warp2", Warp, kPlayLufs + 0.5},
+    {"warpfail", WarpFail, kPlayLufs},  // a refusal: no louder than the warp itself
+    {"hyperout", HyperOut, kPlayLufs + 1.0},
+    {"beep", Beep, kPlayLufs - 1.5},  // repeats every second of the countdown
+    {"smallcollide", SmallCollide, kPlayLufs + 0.5},
+    {"plasma2", Plasma, kPlayLufs + 0.5},
+    {"fire2", Fire, kPlayLufs + 2.0},  // the worm's end: the loudest
+    {"dead", Dead, kPlayLufs},
+    {"info", Info, kUiLufs},
+    {"bigone", Hum, 0.0},  // levelled by its peak (kHumPeak)
 };
+
+// Scales an effect to its loudness; false (after saying why) when that
+// would lift its peak past the ceiling.
+bool Level(Wave& w, const SoundFile& s) {
+    if (s.make == Hum) return true;
+    const double now = ShortTermLoudness(w.data(), w.size(), kRate);
+    const double gain = std::pow(10.0, (s.lufs - now) / 20.0);
+    if (Peak(w) * gain >= kPeakCeiling) {
+        std::fprintf(stderr, "mkdata: sound/%s.dat at %.1f LUFS would clip (peak %.2f)\n", s.name, s.lufs,
+                     Peak(w) * gain);
+        return false;
+    }
+    for (double& v : w) v *= gain;
+    return true;
+}
 
 }  // namespace
 
@@ -657,8 +691,13 @@ bool MakeSounds(const std::string& dir) {
     bool ok = true;
     uint32_t seed = 1000;
     for (const SoundFile& s : kSounds) {
-        const Wave w = s.make();
-        ok = WriteWave(dir + "/sound/" + s.name + ".dat", Quantise(w, ++seed)) && ok;
+        Wave w = s.make();
+        ++seed;
+        if (!Level(w, s)) {
+            ok = false;
+            continue;
+        }
+        ok = WriteWave(dir + "/sound/" + s.name + ".dat", Quantise(w, seed)) && ok;
     }
     return ok;
 }
