@@ -99,7 +99,7 @@ private:
     // clock as it read it.
     struct KeptPass {
         PlaySnapshot before;
-        uint8_t keys[256];
+        uint8_t keys[256] = {};
         TickReads ticks;
     };
     static constexpr int32_t kKept = kMaxRollback + 1;
