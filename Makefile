@@ -3,12 +3,14 @@
 #   make run     install missing packages, build the game and its data, play
 #   make test    install missing packages (test tools too), build with the
 #                tests, run every test
+#   make         also writes the manual page build/voidcrawl.6 (man -l)
 #   make install install the game into PREFIX (/usr/local): the program, its
-#                data, the desktop entry, the icons and the metadata
-#                (DESTDIR=... stages it elsewhere, as packagers do)
+#                data, the desktop entry, the icons, the metadata, the manual
+#                page and the documents (DESTDIR=... stages it elsewhere, as
+#                packagers do)
 #   make uninstall  removes what the last make install put in place (its
-#                manifest, build/install_manifest.txt), with the same PREFIX
-#                and DESTDIR
+#                manifest, build/install_manifest.txt, written even when the
+#                install stopped partway), with the same PREFIX and DESTDIR
 #   make deb     the Debian package build-deb/voidcrawl_<version>_<arch>.deb
 #                (CPack); make test-deb installs it, plays it and removes it
 #                again, as root (CI runs it)
@@ -59,14 +61,17 @@ test: deps-test
 
 # The install prefix is compiled in as the game's last place to look for its
 # data; the game finds it beside itself (../share/voidcrawl) first anyway.
+# `installable` is every file the install takes from the build (the game,
+# the data set, the manual page); tools/install.cmake leaves the manifest
+# even when the install stops partway, so that make uninstall can undo it.
 install: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=$(TESTS) \
-		-DCMAKE_INSTALL_PREFIX=$(PREFIX)
-	cmake --build $(BUILD_DIR) --target voidcrawl -j$(JOBS)
-	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+		-DCMAKE_INSTALL_PREFIX="$(PREFIX)"
+	cmake --build $(BUILD_DIR) --target installable -j$(JOBS)
+	cmake -DBUILD=$(BUILD_DIR) -DPREFIX="$(PREFIX)" -P tools/install.cmake
 
 uninstall:
-	cmake -DMANIFEST=$(BUILD_DIR)/install_manifest.txt -DPREFIX=$(PREFIX) -P tools/uninstall.cmake
+	cmake -DMANIFEST=$(BUILD_DIR)/install_manifest.txt -DPREFIX="$(PREFIX)" -P tools/uninstall.cmake
 
 # The package is built apart, in build-deb/, for the prefix /usr.
 DEB_BUILD_DIR ?= build-deb
@@ -85,7 +90,7 @@ deb: deps-deb
 	cmake -S . -B $(DEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=OFF -DVC_WERROR=$(WERROR) \
 		-DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_BINDIR=games -DVC_DEB=ON \
 		-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
-	cmake --build $(DEB_BUILD_DIR) --target voidcrawl manual deb_changelog -j$(JOBS)
+	cmake --build $(DEB_BUILD_DIR) --target installable -j$(JOBS)
 	rm -f $(DEB_BUILD_DIR)/voidcrawl_*.deb
 	cd $(DEB_BUILD_DIR) && cpack -G DEB
 	@ls $(DEB_BUILD_DIR)/voidcrawl_*.deb

@@ -9,7 +9,11 @@
 # leaves no file behind. A settings file with a
 # broken line costs one warning and no more: its good lines still hold (a
 # window), and Alt+Enter rewrites its fullscreen line alone, the broken line
-# kept. The window carries the game's icon.
+# kept. The window carries the game's icon, and its class is the menu
+# entry's StartupWMClass. The manual page and the metadata tell of online
+# play and replays, and every document the page names is installed. An
+# install that stops partway (a folder it cannot make) leaves a manifest of
+# exactly the files it put in place, and make uninstall takes them away.
 #
 # usage: install_test.sh <build dir>
 set -uo pipefail
@@ -64,6 +68,22 @@ grep -q "^Exec=/usr/bin/voidcrawl\$" "$stage/usr/share/applications/io.github.vo
 # The manual page renders without a warning.
 zcat "$stage/usr/share/man/man6/voidcrawl.6.gz" | groff -ww -man -Tutf8 -z >"$work/groff.log" 2>&1
 [ ! -s "$work/groff.log" ] || { cat "$work/groff.log" >&2; fail "groff warns about the manual page"; }
+# It tells of online play and replays, and each document it names (in FILES
+# and SEE ALSO, where the build's prefix puts them) is installed.
+page="$(zcat "$stage/usr/share/man/man6/voidcrawl.6.gz" | groff -man -Tascii -P-cbou 2>/dev/null)"
+for said in "SEE ALSO" "--host" "--join" "IPv6" "rollback" "--replay" "voidcrawl-headless"; do
+    grep -qe "$said" <<<"$page" || fail "the manual page does not mention '$said'"
+done
+docs="$(grep -o '/share/doc/voidcrawl/[A-Za-z0-9.-]*' <<<"$page" | sed 's|.*/||' | sort -u)"
+[ -n "$docs" ] || fail "the manual page names no installed document"
+grep -q "docs/replay-format" <<<"$page" && fail "the manual page names docs/replay-format.md, which is not installed"
+for doc in $docs; do
+    [ -f "$stage/usr/share/doc/voidcrawl/$doc" ] || fail "the manual page names $doc, not installed in share/doc/voidcrawl"
+done
+metainfo="$stage/usr/share/metainfo/io.github.voidcrawl.VoidCrawl.metainfo.xml"
+for said in online IPv6 "roll.*back" replay; do
+    grep -qi "$said" "$metainfo" || fail "the AppStream description does not mention '$said'"
+done
 # Uninstalling with a file of someone else's in a folder of the game's:
 # that file and its folder stay, everything else goes.
 touch "$stage/usr/share/voidcrawl/grafik/not-ours"
@@ -146,6 +166,13 @@ warnings="$(grep -c "settings" "$work/game.log")"
 [ "$warnings" -eq 1 ] || fail "the broken settings file gave $warnings warning lines, expected 1"
 grep -q "settings.ini: line 4: volume must be 0 to 100" "$work/game.log" \
     || fail "the warning does not name the broken line"
+class="$(xprop -id "$wid" -notype WM_CLASS)"
+wm_class="$(sed -n 's/^StartupWMClass=//p' "$desktop")"
+[ "$wm_class" = voidcrawl ] || fail "the menu entry's StartupWMClass is '$wm_class', expected voidcrawl"
+case "$class" in
+    *"\"$wm_class\""*) ;;
+    *) fail "the window's class is '$class', not the menu entry's StartupWMClass $wm_class" ;;
+esac
 icon="$(xprop -id "$wid" -notype _NET_WM_ICON | head -n 1)"
 case "$icon" in
     *"Icon (64 x 64)"*) ;;
@@ -203,4 +230,25 @@ grep -q "records an install outside" "$work/uninstall.log" || fail "a wrong pref
 listing >"$work/refused.txt"
 diff -q "$work/before.txt" "$work/refused.txt" >/dev/null || fail "a refused uninstall changed the prefix"
 uninstall_from "$prefix" "$prefix" prefix
+
+# ---- an install that stops partway ---------------------------------------------
+# share/man is a file, so the manual page's folder cannot be made (even by
+# root): what went in before it is listed in the manifest, and make
+# uninstall removes it all, leaving only the file that was there.
+broken="$work/broken"
+mkdir -p "$broken/share"
+echo "not a folder" >"$broken/share/man"
+cmake -DBUILD="$build" -DPREFIX="$broken" -P "$source/tools/install.cmake" >"$work/partial.log" 2>&1 \
+    && fail "an install into a prefix whose share/man is a file succeeded"
+grep -q "stopped partway" "$work/partial.log" || { cat "$work/partial.log" >&2; fail "the failed install does not say so"; }
+[ -f "$manifest" ] || fail "the failed install left no manifest"
+[ -x "$broken/bin/voidcrawl" ] || fail "the failed install stopped before the game: not the failure tested"
+diff <(sort "$manifest") <(find "$broken" ! -type d ! -path "$broken/share/man" | sort) >"$work/manifest.diff" \
+    || { cat "$work/manifest.diff" >&2; fail "the failed install's manifest is not the files it put in place"; }
+make -s -C "$source" uninstall BUILD_DIR="$build" PREFIX="$broken" >"$work/uninstall.log" 2>&1 \
+    || { cat "$work/uninstall.log" >&2; fail "make uninstall after a failed install failed"; }
+left="$(cd "$broken" && find . ! -type d; find . -type d -name voidcrawl)"
+[ "$left" = "./share/man" ] || fail "uninstalling the failed install left '$left', expected only ./share/man"
+[ ! -e "$manifest" ] || fail "the failed install's manifest is still there"
+echo "a failed install left a manifest of $(grep -c '^-- Removing .*[^/]$' "$work/uninstall.log") files, all removed"
 echo "PASS"

@@ -2,7 +2,9 @@
 // game's --help is made from (app/CommandLine.h, app/Manual.h and the
 // settings table), so that none of them can say something the others do not.
 //
-//   mkman page FILE DATE         writes the manual page voidcrawl.6 (DATE: YYYY-MM-DD)
+//   mkman page FILE DATE DOCDIR DOC...   writes the manual page voidcrawl.6
+//                                (DATE: YYYY-MM-DD; DOCDIR: where the install
+//                                puts the documents DOC..., which SEE ALSO names)
 //   mkman readme README.md       fails, showing the difference, when a table
 //                                of the README is not the one made here
 //   mkman readme README.md --update   rewrites those tables in place
@@ -54,12 +56,48 @@ std::string Paragraphs(const char* const* paragraphs) {
     return out;
 }
 
-std::string ManPage(const char* date) {
+// `docs/NAME` in a row is the repository's path; the page names the copy
+// the install puts in DOCDIR.
+std::string InstalledDocs(std::string text, const std::string& docdir) {
+    const std::string repository = "docs/";
+    for (size_t at = text.find(repository); at != std::string::npos; at = text.find(repository, at + docdir.size()))
+        text.replace(at, repository.size(), docdir + "/");
+    return text;
+}
+
+// What each document the install puts beside the page holds (CMake's
+// VC_INSTALLED_DOCS names them, by their file names there).
+struct DocInfo {
+    const char* name;
+    const char* help;
+};
+const DocInfo kDocTable[] = {
+    {"README.md",
+     "building, installing, playing (online play and hosting across a router included), replays "
+     "and the headless runner, the settings and the files the game writes"},
+    {"online-play.md",
+     "how online play works, and what it measures: the round trip, the input delay and the passes played "
+     "again"},
+    {"net-protocol.md", "the network protocol: the link over UDP, the greeting and the datagrams of a match"},
+    {"replay-format.md", "the replay file's format, and how a replay is watched and verified"},
+};
+
+const DocInfo* FindDoc(const std::string& name) {
+    for (const DocInfo& doc : kDocTable)
+        if (name == doc.name) return &doc;
+    return nullptr;
+}
+
+std::string ManPage(const char* date, const std::string& docdir, const std::string* docs, int docCount) {
     std::string page =
         ".\\\" The manual page of VoidCrawl, made by tools/mkman: change the rows it is\n"
         ".\\\" made from (src/app/CommandLine.cpp, src/app/Manual.cpp, the settings\n"
         ".\\\" table in src/platform/Settings.cpp), never this file.\n";
     page += std::string(".TH VOIDCRAWL 6 ") + date + " \"VoidCrawl " + kGameVersion + "\" \"Games\"\n";
+    // No hyphenation, lines filled to the left: a path or an option broken
+    // across lines would be copied wrong, and one too long for the line's
+    // width cannot be spread to it.
+    page += ".nh\n.ad l\n";
     page += ".SH NAME\nvoidcrawl \\- steer a space worm through twenty arenas\n";
 
     std::string synopsis = CommandLineSynopsis();
@@ -69,14 +107,24 @@ std::string ManPage(const char* date) {
     page += ".SH SYNOPSIS\n.B voidcrawl\n" + Roff(synopsis) + "\n";
 
     const char* const description[] = {
-        "VoidCrawl is an arcade game for one or two players at one keyboard. Each player steers a space worm "
-        "across a 20 by 14 arena; every piece of food it eats makes it longer. At the level's target length "
-        "the hyperspace exit opens, and a jump through it ends the level. Walls, worms and the arena's edge "
-        "wear down the worm's plasma shield. Twenty levels, three difficulties, ship upgrades bought between "
-        "levels and a high-score table for each difficulty.",
+        "VoidCrawl is an arcade game for one player, or two at one keyboard or on two machines over the "
+        "network. Each player steers a space worm across a 20 by 14 arena; every piece of food it eats makes "
+        "it longer. At the level's target length the hyperspace exit opens, and a jump through it ends the "
+        "level. Walls, worms and the arena's edge wear down the worm's plasma shield. Twenty levels, three "
+        "difficulties, ship upgrades bought between levels and a high-score table for each difficulty.",
         "The game opens full screen (a window with `--windowed`); its 640x480 picture is enlarged to fit. "
         "Everything outside play is driven by the mouse or a gamepad's stick. Without a sound device it plays "
         "silent and says so on stderr.",
+        "Online, one game hosts (`--host`, or HOST AN ONLINE GAME under TWO PLAYERS) on a UDP port, 7311 "
+        "unless changed, and the other joins it (`--join`, or JOIN AN ONLINE GAME) by a host name, an IPv4 "
+        "address or an IPv6 address. The link is the game's own over UDP, each datagram sealed with a key the "
+        "two games agree on. Each machine runs both worms: the other player's keys are foreseen, and when the "
+        "real ones differ the game goes back to the last pass it was sure of and plays the passes since again "
+        "(rollback, at most 20 passes); the two games compare a hash of their play state as they go.",
+        "Every game is recorded as a replay (its input) in the player's folder (see FILES), online games on "
+        "both machines. `--replay` watches one: P or SPACE pauses, 1, 2, 4 and 8 set the speed, N skips to "
+        "the next level, Esc leaves. Watching checks every state hash the file holds and stops where the "
+        "replay goes out of step; a file of another version or data set is refused.",
         nullptr};
     page += ".SH DESCRIPTION\n" + Paragraphs(description);
 
@@ -150,7 +198,7 @@ std::string ManPage(const char* date) {
                 "there. It writes, each file whole or not at all:") +
             "\n";
     for (int i = 0; i < kFileCount; ++i)
-        page += ".TP\n" + Roff(kFileTable[i].path) + "\n" + Roff(kFileTable[i].help) + "\n";
+        page += ".TP\n" + Roff(kFileTable[i].path) + "\n" + Roff(InstalledDocs(kFileTable[i].help, docdir)) + "\n";
 
     page += ".SH ENVIRONMENT\n";
     for (int i = 0; i < kEnvironmentCount; ++i)
@@ -159,6 +207,16 @@ std::string ManPage(const char* date) {
     page += ".SH EXIT STATUS\n";
     for (int i = 0; i < kExitStatusCount; ++i)
         page += ".TP\n" + std::to_string(kExitStatusTable[i].status) + "\n" + Roff(kExitStatusTable[i].help) + "\n";
+
+    page += ".SH SEE ALSO\n";
+    page += Roff("The documents installed with the game, in `" + docdir + "`:") + "\n";
+    for (int i = 0; i < docCount; ++i)
+        page += ".TP\n" + Roff("`" + docdir + "/" + docs[i] + "`") + "\n" + Roff(FindDoc(docs[i])->help) + "\n";
+    page += ".PP\n" +
+            Roff(
+                "The headless runner `voidcrawl-headless` (`--replay FILE --verify` checks a replay), built "
+                "beside the game from its source, is not installed; the README says how to use it.") +
+            "\n";
     return page;
 }
 
@@ -255,9 +313,23 @@ int Readme(const char* path, bool update) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "page") == 0) {
+    if (argc >= 5 && std::strcmp(argv[1], "page") == 0) {
+        std::string docs[sizeof kDocTable / sizeof kDocTable[0]];
+        const int docCount = argc - 5;
+        if (docCount > static_cast<int>(sizeof docs / sizeof docs[0])) {
+            std::fprintf(stderr, "mkman: more documents than mkman describes\n");
+            return 2;
+        }
+        for (int i = 0; i < docCount; ++i) {
+            docs[i] = argv[5 + i];
+            docs[i] = docs[i].substr(docs[i].find_last_of('/') + 1);
+            if (FindDoc(docs[i]) == nullptr) {
+                std::fprintf(stderr, "mkman: no description of the document %s (kDocTable)\n", argv[5 + i]);
+                return 2;
+            }
+        }
         std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-        out << ManPage(argv[3]);
+        out << ManPage(argv[3], argv[4], docs, docCount);
         if (!out.flush()) {
             std::fprintf(stderr, "mkman: cannot write %s\n", argv[2]);
             return 1;
@@ -266,6 +338,6 @@ int main(int argc, char** argv) {
     }
     if ((argc == 3 || (argc == 4 && std::strcmp(argv[3], "--update") == 0)) && std::strcmp(argv[1], "readme") == 0)
         return Readme(argv[2], argc == 4);
-    std::fprintf(stderr, "usage: mkman page FILE DATE | mkman readme README.md [--update]\n");
+    std::fprintf(stderr, "usage: mkman page FILE DATE DOCDIR [DOC...] | mkman readme README.md [--update]\n");
     return 2;
 }
