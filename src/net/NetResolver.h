@@ -51,11 +51,12 @@ public:
 
 private:
     void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    Job* job_ = nullptr;
+    // (The browser looks nothing up: it keeps these unused.)
+    [[maybe_unused]] Job* job_ = nullptr;
     State state_ = State::Idle;
-    uint64_t startedUs_ = 0;  // steady clock
+    [[maybe_unused]] uint64_t startedUs_ = 0;  // steady clock
     uint32_t timeoutMs_ = kTimeoutMs;
-    uint16_t port_ = kNetDefaultPort;
+    [[maybe_unused]] uint16_t port_ = kNetDefaultPort;
     char name_[kNetHostNameBytes] = {};
     char numeric_[kNetAddressTextBytes] = {};
     char failure_[kNetHostNameBytes + 96] = {};
