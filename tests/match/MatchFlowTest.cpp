@@ -471,4 +471,25 @@ TEST_F(MatchFlowTest, APointsRecordMustBeReachableFromWhatPlayGaveThePlayer) {
     EXPECT_STREQ(match().PointsFault(0, base0, 200), "a player out of the game has no points screen");
 }
 
+// A worm whose score fell since its last exit leaves the level with its
+// points as they were, never below zero, so the points record of its
+// screen closed untouched is one the other machine's check stands behind.
+TEST_F(MatchFlowTest, AnExitBelowTheLastExitsScoreKeepsThePointsAndTheirRecordSound) {
+    BeginGame(2, 0);
+    match().onlinePlayer = 1;
+    Worm& w = match().worms[0];
+    w.Start(match().level->start1X, match().level->start1Y, match().level->target);
+    w.length = 2;
+    w.jumping = 1;
+    w.openGates = 0;
+    w.segments[2].warpPhase = 1;  // the tail end comes out of the jump gate at this step
+    w.points = 0;
+    w.score = 100;
+    w.scoreAtLastExit = 1000;
+    w.Shift();
+    ASSERT_TRUE(w.exited);
+    EXPECT_EQ(w.points, 0);
+    EXPECT_STREQ(match().PointsFault(0, w.stats, w.points), nullptr);
+}
+
 }  // namespace
