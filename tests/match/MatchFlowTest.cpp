@@ -52,8 +52,10 @@ protected:
     // Player 1 runs out of lives: the game-over cue, then the table.
     void RunOutToTheTable() {
         match().introPending = 0;
-        match().worms[0].active = 0;
-        match().worms[0].stats.lives = 0;
+        for (int i = 0; i < match().players; ++i) {
+            match().worms[i].active = 0;
+            match().worms[i].stats.lives = 0;
+        }
         match().Frame();  // player 1 runs out: saved at once, the first frame of the cue
         ASSERT_TRUE(match().playerOut[0]);
         ASSERT_TRUE(match().resultsSaved);
@@ -130,6 +132,26 @@ TEST_F(MatchFlowTest, TwoPlayerFactorRisesAsPlayersRunOut) {
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.800000012));
     BeginGame(2, 2);
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.969999969));
+}
+
+// Each player who runs out makes the game harder for the one left; a
+// continue brings both back, so it starts as easy as the game began.
+TEST_F(MatchFlowTest, AContinuedTwoPlayerGameStartsAgainAtItsFirstFactorAndExtraFood) {
+    for (int d = 0; d < 3; ++d) {
+        BeginGame(2, d);
+        const float factor = match().targetFactor;
+        const int32_t target = match().level->target;
+        RunOutToTheTable();
+        ASSERT_GT(match().targetFactor, factor);
+        ASSERT_EQ(match().extraFood, 0);
+        ClickContinue();
+        ASSERT_FALSE(match().levelFailed) << match().levelError;
+        EXPECT_EQ((std::tuple{match().targetFactor, match().extraFood, match().level->target,
+                              std::count_if(std::begin(match().food.items), std::end(match().food.items),
+                                            [](const FoodItem& f) { return f.cellType == CellType::Food; })}),
+                  (std::tuple{factor, 3, target, std::ptrdiff_t{8}}))
+            << "difficulty " << d;
+    }
 }
 
 // A level refused when a game begins, or later in play, returns to the menu
