@@ -376,6 +376,49 @@ TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
     EXPECT_TRUE(match().introPending);
 }
 
+// The table's Back raises the EXIT box. The button still held from it, or
+// a Y or N held when the box came up, answers nothing; a press begun while
+// the box is up does.
+TEST_F(MatchFlowTest, OnlyAPressBegunWhileTheExitBoxIsUpAnswersIt) {
+    BeginGame(1, 1);
+    h.game->state = GameState::Playing;
+    match().introPending = 0;
+    match().worms[0].active = 0;
+    match().worms[0].stats.lives = 0;
+    match().worms[0].score = 100;
+    h.Passes(Match::kGameOverCueFrames + 10);
+    ASSERT_TRUE(match().tableShown);
+    h.host.MoveMouseTo(60, 60);  // the back button
+    h.host.SetMouseButton(true);
+    h.Passes(3);
+    ASSERT_TRUE(h.game->exitBoxShown);
+    h.Tap(DIK_N);  // the button still down
+    h.Passes(5);
+    EXPECT_FALSE(h.game->exitBoxShown) << "the button held from Back answered the table again";
+    h.host.SetMouseButton(false);
+    h.Pass();
+    // Back again, with Y held as the box comes up: it does not leave.
+    h.host.SetKey(DIK_Y, true);
+    h.host.SetMouseButton(true);
+    h.Passes(3);
+    h.host.SetMouseButton(false);
+    h.Passes(3);
+    EXPECT_EQ((std::tuple{h.game->state, h.game->exitBoxShown}), (std::tuple{GameState::Playing, true}));
+    h.host.SetKey(DIK_Y, false);
+    h.Pass();
+    h.Tap(DIK_N);
+    EXPECT_FALSE(h.game->exitBoxShown);
+    // N held through Esc: the box that shows once Esc is let go stays up.
+    h.host.SetKey(DIK_N, true);
+    h.Tap(DIK_ESCAPE);
+    h.Passes(2);
+    EXPECT_TRUE(h.game->exitBoxShown) << "N held from before the box answered it";
+    h.host.SetKey(DIK_N, false);
+    h.Pass();
+    h.Tap(DIK_Y);
+    EXPECT_EQ(h.game->state, GameState::MainMenu);
+}
+
 TEST_F(MatchFlowTest, EachWormSteersWithItsPlayersChosenKeysInOrder) {
     PlayKeys chosen = kDefaultPlayKeys;
     for (int p = 0; p < 2; ++p)
