@@ -203,14 +203,20 @@ void Game::PlayingFrame(bool escDown) {
     }
     if (escDown) {
         // Frozen while Esc is held; the box shows once it is released.
-        exitBoxShown = true;
+        RaiseExitBox();
         HoldFrozenPicture(false);
         return;
     }
     if (exitBoxShown) {
         HoldFrozenPicture(true);
-        if (KeyState[DIK_N]) exitBoxShown = false;
-        if (KeyState[DIK_Y]) {
+        // Only a press begun while the box is up answers it.
+        bool pressed[kExitBoxKeys] = {};
+        for (int k = 0; k < kExitBoxKeys; ++k) {
+            if (!KeyState[kExitBoxKeyCodes[k]]) exitBoxKeyHeld_[k] = 0;
+            pressed[k] = KeyState[kExitBoxKeyCodes[k]] != 0 && !exitBoxKeyHeld_[k];
+        }
+        if (pressed[kExitBoxNo]) exitBoxShown = false;
+        if (pressed[kExitBoxYes]) {
             state = GameState::MainMenu;
             exitBoxShown = false;
             match.Leave();
@@ -223,8 +229,17 @@ void Game::PlayingFrame(bool escDown) {
             LeaveAfterLevelError();
             return;
         }
-        exitBoxShown = true;
+        RaiseExitBox();
     }
+}
+
+// The box comes up: keys and the button held now were pressed for what
+// was on show before it (the table's Back), so they answer nothing, here
+// or where the box goes back to, until they are let go.
+void Game::RaiseExitBox() {
+    exitBoxShown = true;
+    for (int k = 0; k < kExitBoxKeys; ++k) exitBoxKeyHeld_[k] = KeyState[kExitBoxKeyCodes[k]] != 0 ? 1 : 0;
+    cursor.IgnoreHeldButton();
 }
 
 void Game::ShowHighScores() {

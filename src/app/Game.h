@@ -152,6 +152,12 @@ private:
     void GiveUpOnline(bool failed);
     void EnteringScreen();
     void HoldFrozenPicture(bool withBox);
+    void RaiseExitBox();
+    // The keys that answer the EXIT box, and which of them were held when
+    // it came up (not yet let go since).
+    enum ExitBoxKey { kExitBoxYes, kExitBoxNo, kExitBoxKeys };
+    static constexpr uint8_t kExitBoxKeyCodes[kExitBoxKeys] = {DIK_Y, DIK_N};
+    uint8_t exitBoxKeyHeld_[kExitBoxKeys] = {};
     bool LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement);
     void ShowMainMenu();
     void ShowInfo();

@@ -16,6 +16,8 @@
 namespace {
 
 constexpr float kFactorStep = 0.2f;
+// Food items added to each level while both players of two are in.
+constexpr int32_t kTwoPlayerExtraFood = 3;
 // A level's target length is its file's target times this, by difficulty.
 constexpr float kTargetFactors[kDifficulties] = {0.7f, 1.0f, 1.17f};
 
@@ -104,13 +106,18 @@ void Match::Reset(int32_t d) {
     worms[0].ResetForMatch();
     worms[1].ResetForMatch();
     levelIndex = 0;
-    targetFactor = kTargetFactors[ClampDifficulty(d)];
+    playerOut[1] = players == 2 ? 0 : 1;
+    StartingFactors();
+}
+
+// The target factor and extra food a game starts with (and a continue
+// starts again with): easier while both players of two are in.
+void Match::StartingFactors() {
+    targetFactor = kTargetFactors[ClampDifficulty(difficulty)];
     if (players == 2) {
         targetFactor = AddFactor(targetFactor, -kFactorStep);
-        playerOut[1] = 0;
-        extraFood = 3;
+        extraFood = kTwoPlayerExtraFood;
     } else {
-        playerOut[1] = 1;
         extraFood = 0;
     }
 }
@@ -266,6 +273,8 @@ void Match::PlayFrame() {
             worms[1].ResetForMatch();
             playerOut[0] = 0;
             playerOut[1] = players != 2;
+            // Both players are in again: the game is as easy as it began.
+            StartingFactors();
             resultsSaved = 0;
             tableShown = 0;
             highScores->ClearFresh();

@@ -151,4 +151,5 @@ private:
     void OnlinePointsFrame();
     void SaveResults();
     static float AddFactor(float factor, float delta);
+    void StartingFactors();
 };

@@ -112,8 +112,10 @@ bool HighScoreTable::AddResults(int32_t d, const GameResult* results, int count,
     for (int i = 0; i < count; ++i) {
         if (Insert(results[i].score, results[i].name, results[i].lengthTotal, results[i].level) >= 0) entered = true;
     }
-    if (!entered) return true;  // nothing changes on disk
     if (readFault.status != ReadStatus::Read) {
+        // Never over a file that could not be read; a result that did not
+        // enter it has nothing to tell.
+        if (!entered) return true;
         std::snprintf(message, static_cast<size_t>(messageSize),
                       "The high-score table %s could not be read (%s), so your result was not saved. The file is "
                       "left as it is.",

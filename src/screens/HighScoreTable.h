@@ -58,8 +58,10 @@ public:
     int32_t Insert(int32_t score, const char* name, int32_t lengthTotal, int32_t level);
     // The end of a game: under the folder's save lock the difficulty's table
     // is read afresh (another copy of the game may have saved since it was
-    // loaded), the results go in and the table is saved. True when saved (or
-    // nothing had to be); otherwise false with what the player is to be told
+    // loaded), the results go in and the table is saved, whether or not a
+    // result entered it (a missing file is created), unless the file there
+    // could not be read. True when saved (or, over an unreadable file, when
+    // no result entered); otherwise false with what the player is to be told
     // in `message`. The table in memory holds the results either way.
     bool AddResults(int32_t difficulty, const GameResult* results, int count, char* message, int messageSize);
     // A replayed game's results on the difficulty's table as it is on disk,

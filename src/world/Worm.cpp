@@ -358,7 +358,9 @@ void Worm::Shift() {
     if (tail.warpPhase == 2 && jumping && openGates == 0) {
         // The whole worm has left through the exit jump.
         sounds->Play(kSoundHyperOut, 0);
-        points += (score - scoreAtLastExit) / 300;
+        // Points are never negative: a score that fell since the last exit
+        // (play drains it a point a pass) earns none.
+        if (score > scoreAtLastExit) points += (score - scoreAtLastExit) / kScorePerPoint;
         scoreAtLastExit = score;
         lengthTotal += length;
         active = 0;

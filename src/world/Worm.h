@@ -33,6 +33,8 @@ constexpr int32_t kMaxTailIndex = 999;     // the tail end never goes beyond thi
 constexpr float kStepPixels = 32.0f;
 // A jumping worm scores 0 to kJumpScoreRange - 1 a pass.
 constexpr int32_t kJumpScoreRange = 35;
+// An exit earns a point of upgrades for each this much score gained since the last.
+constexpr int32_t kScorePerPoint = 300;
 
 // One player's ship with its tail. Segment 0 is the cell ahead of the head
 // (the one it is moving into, not drawn), segment 1 the head, segments 2 to

@@ -52,8 +52,10 @@ protected:
     // Player 1 runs out of lives: the game-over cue, then the table.
     void RunOutToTheTable() {
         match().introPending = 0;
-        match().worms[0].active = 0;
-        match().worms[0].stats.lives = 0;
+        for (int i = 0; i < match().players; ++i) {
+            match().worms[i].active = 0;
+            match().worms[i].stats.lives = 0;
+        }
         match().Frame();  // player 1 runs out: saved at once, the first frame of the cue
         ASSERT_TRUE(match().playerOut[0]);
         ASSERT_TRUE(match().resultsSaved);
@@ -130,6 +132,26 @@ TEST_F(MatchFlowTest, TwoPlayerFactorRisesAsPlayersRunOut) {
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.800000012));
     BeginGame(2, 2);
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.969999969));
+}
+
+// Each player who runs out makes the game harder for the one left; a
+// continue brings both back, so it starts as easy as the game began.
+TEST_F(MatchFlowTest, AContinuedTwoPlayerGameStartsAgainAtItsFirstFactorAndExtraFood) {
+    for (int d = 0; d < 3; ++d) {
+        BeginGame(2, d);
+        const float factor = match().targetFactor;
+        const int32_t target = match().level->target;
+        RunOutToTheTable();
+        ASSERT_GT(match().targetFactor, factor);
+        ASSERT_EQ(match().extraFood, 0);
+        ClickContinue();
+        ASSERT_FALSE(match().levelFailed) << match().levelError;
+        EXPECT_EQ((std::tuple{match().targetFactor, match().extraFood, match().level->target,
+                              std::count_if(std::begin(match().food.items), std::end(match().food.items),
+                                            [](const FoodItem& f) { return f.cellType == CellType::Food; })}),
+                  (std::tuple{factor, 3, target, std::ptrdiff_t{8}}))
+            << "difficulty " << d;
+    }
 }
 
 // A level refused when a game begins, or later in play, returns to the menu
@@ -354,6 +376,49 @@ TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
     EXPECT_TRUE(match().introPending);
 }
 
+// The table's Back raises the EXIT box. The button still held from it, or
+// a Y or N held when the box came up, answers nothing; a press begun while
+// the box is up does.
+TEST_F(MatchFlowTest, OnlyAPressBegunWhileTheExitBoxIsUpAnswersIt) {
+    BeginGame(1, 1);
+    h.game->state = GameState::Playing;
+    match().introPending = 0;
+    match().worms[0].active = 0;
+    match().worms[0].stats.lives = 0;
+    match().worms[0].score = 100;
+    h.Passes(Match::kGameOverCueFrames + 10);
+    ASSERT_TRUE(match().tableShown);
+    h.host.MoveMouseTo(60, 60);  // the back button
+    h.host.SetMouseButton(true);
+    h.Passes(3);
+    ASSERT_TRUE(h.game->exitBoxShown);
+    h.Tap(DIK_N);  // the button still down
+    h.Passes(5);
+    EXPECT_FALSE(h.game->exitBoxShown) << "the button held from Back answered the table again";
+    h.host.SetMouseButton(false);
+    h.Pass();
+    // Back again, with Y held as the box comes up: it does not leave.
+    h.host.SetKey(DIK_Y, true);
+    h.host.SetMouseButton(true);
+    h.Passes(3);
+    h.host.SetMouseButton(false);
+    h.Passes(3);
+    EXPECT_EQ((std::tuple{h.game->state, h.game->exitBoxShown}), (std::tuple{GameState::Playing, true}));
+    h.host.SetKey(DIK_Y, false);
+    h.Pass();
+    h.Tap(DIK_N);
+    EXPECT_FALSE(h.game->exitBoxShown);
+    // N held through Esc: the box that shows once Esc is let go stays up.
+    h.host.SetKey(DIK_N, true);
+    h.Tap(DIK_ESCAPE);
+    h.Passes(2);
+    EXPECT_TRUE(h.game->exitBoxShown) << "N held from before the box answered it";
+    h.host.SetKey(DIK_N, false);
+    h.Pass();
+    h.Tap(DIK_Y);
+    EXPECT_EQ(h.game->state, GameState::MainMenu);
+}
+
 TEST_F(MatchFlowTest, EachWormSteersWithItsPlayersChosenKeysInOrder) {
     PlayKeys chosen = kDefaultPlayKeys;
     for (int p = 0; p < 2; ++p)
@@ -469,6 +534,27 @@ TEST_F(MatchFlowTest, APointsRecordMustBeReachableFromWhatPlayGaveThePlayer) {
     // A player out of lives has no screen, so no record.
     match().playerOut[0] = 1;
     EXPECT_STREQ(match().PointsFault(0, base0, 200), "a player out of the game has no points screen");
+}
+
+// A worm whose score fell since its last exit leaves the level with its
+// points as they were, never below zero, so the points record of its
+// screen closed untouched is one the other machine's check stands behind.
+TEST_F(MatchFlowTest, AnExitBelowTheLastExitsScoreKeepsThePointsAndTheirRecordSound) {
+    BeginGame(2, 0);
+    match().onlinePlayer = 1;
+    Worm& w = match().worms[0];
+    w.Start(match().level->start1X, match().level->start1Y, match().level->target);
+    w.length = 2;
+    w.jumping = 1;
+    w.openGates = 0;
+    w.segments[2].warpPhase = 1;  // the tail end comes out of the jump gate at this step
+    w.points = 0;
+    w.score = 100;
+    w.scoreAtLastExit = 1000;
+    w.Shift();
+    ASSERT_TRUE(w.exited);
+    EXPECT_EQ(w.points, 0);
+    EXPECT_STREQ(match().PointsFault(0, w.stats, w.points), nullptr);
 }
 
 }  // namespace

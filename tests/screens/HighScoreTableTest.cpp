@@ -116,4 +116,42 @@ TEST(HighScoreTable, TablesGoToTheUserFolderAndCarryOverFromTheDataFolder) {
     }
 }
 
+// Every game over writes the table, whether or not a result enters it: a
+// missing table is created, a longer file is written as its ten records; a
+// table that could not be read is never written, and a result that did not
+// enter it leaves nothing to tell.
+TEST(HighScoreTable, EveryGameOverSavesTheTableUnlessItCouldNotBeRead) {
+    TempDir dir;
+    const std::string user = std::filesystem::current_path().string() + "/home/share/voidcrawl";
+    ScopedUserDir scope(user);
+    std::filesystem::create_directories(user);
+    const HighScoreTable::GameResult nothing{0, "NOBODY", 0, 1};
+    char message[600] = "";
+    HighScoreTable t;
+    ASSERT_TRUE(t.AddResults(0, &nothing, 1, message, sizeof message)) << message;
+    EXPECT_EQ(ReadAll(user + "/teasy.dat"), std::vector<uint8_t>(HighScoreTable::kFileBytes, 0));
+
+    // A full table that a low result does not enter, with bytes past its tenth record.
+    HighScoreTable full;
+    Fill(full, {900, 800, 700, 600, 500, 400, 300, 200, 150, 100});
+    ASSERT_TRUE(full.Save("tmed.dat"));
+    std::vector<uint8_t> longer = ReadAll(user + "/tmed.dat");
+    const std::vector<uint8_t> tenRecords = longer;
+    longer.resize(longer.size() + 7, 0xAB);
+    WriteAll(user + "/tmed.dat", longer);
+    const HighScoreTable::GameResult low{100, "LOW", 3, 2};
+    ASSERT_TRUE(t.AddResults(1, &low, 1, message, sizeof message)) << message;
+    EXPECT_EQ(ReadAll(user + "/tmed.dat"), tenRecords);
+
+    // A folder where the hard table should be cannot be read: left alone.
+    std::filesystem::create_directory(user + "/thard.dat");
+    const HighScoreTable::GameResult entering{5000, "HIGH", 3, 2};
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(t.AddResults(2, &nothing, 1, message, sizeof message));
+    EXPECT_FALSE(t.AddResults(2, &entering, 1, message, sizeof message));
+    testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string(message).find("could not be read"), std::string::npos) << message;
+    EXPECT_TRUE(std::filesystem::is_directory(user + "/thard.dat"));
+}
+
 }  // namespace

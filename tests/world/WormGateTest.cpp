@@ -138,18 +138,22 @@ TEST_F(WormGateTest, TheExitJumpStartsByItselfAfterTheJumpTimeAndCreditsPoints) 
     EXPECT_EQ((std::tuple{worm.points, worm.scoreAtLastExit}), (std::tuple{worm.score / 300, worm.score}));
 }
 
-TEST_F(WormGateTest, PointsAtAnExitAreTheScoreGainedOverThreeHundredTruncatedTowardZero) {
-    const int cases[][3] = {{1899, 1000, 2}, {1000, 1299, 0}, {1000, 1300, -1}, {1000, 1599, -1}, {0, 600, -2}};
-    for (const auto& [score, lastExit, points] : cases) {
+// A score lower than at the last exit earns nothing: the points a worm
+// holds never shrink at an exit, nor go below zero.
+TEST_F(WormGateTest, PointsAtAnExitAreTheScoreGainedOverThreeHundredAndNeverLost) {
+    const int cases[][4] = {{1899, 1000, 1, 3}, {1000, 1299, 0, 0}, {1000, 1300, 0, 0},
+                            {1000, 1599, 4, 4}, {0, 600, 0, 0},     {600, 0, 1, 3}};
+    for (const auto& [score, lastExit, held, points] : cases) {
         worm.length = 2;
         worm.jumping = 1;
-        worm.openGates = worm.exited = worm.points = 0;
+        worm.openGates = worm.exited = 0;
+        worm.points = held;
         worm.segments[2].warpPhase = 1;  // the tail end comes out of the jump gate at this step
         worm.score = score;
         worm.scoreAtLastExit = lastExit;
         worm.Shift();
         EXPECT_EQ((std::tuple{worm.exited, worm.points, worm.scoreAtLastExit}), (std::tuple{1, points, score}))
-            << score << " after " << lastExit;
+            << score << " after " << lastExit << " holding " << held;
     }
 }
 
