@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <regex>
 
@@ -205,10 +206,15 @@ TEST_F(ReplayScenarioTest, ForgedAndEmptyReplaysAreRefusedQuickly) {
     Bytes claimsWithStop = with(stop, 1, 1);
     Put(claimsWithStop, 112, 0x7FFFFFFF);
     const size_t most = kReplayTapeCapacity - stop.size();
-    Bytes idle(most, 0xFF);
-    idle.insert(idle.end(), stop.begin(), stop.end());
-    Bytes levelTooLong(kReplayMaxSegmentPasses / 128 + 1, 0xFF);
-    levelTooLong.insert(levelTooLong.end(), stop.begin(), stop.end());
+    // Empty passes, then the stop (written in place: gcc 12 misreads an
+    // insert after a buffer of a constant size as out of its bounds).
+    auto idleThenStop = [&](size_t passBytes) {
+        Bytes b(passBytes + stop.size(), 0xFF);
+        std::copy(stop.begin(), stop.end(), b.end() - static_cast<std::ptrdiff_t>(stop.size()));
+        return b;
+    };
+    const Bytes idle = idleThenStop(most);
+    const Bytes levelTooLong = idleThenStop(kReplayMaxSegmentPasses / 128 + 1);
     const uint32_t longPasses = static_cast<uint32_t>(levelTooLong.size() - stop.size()) * 128 + 1;
     struct Case {
         Bytes file;
