@@ -5,6 +5,38 @@
 
 #include "io/ReplayFile.h"
 
+// Skips an unsigned LEB128 varint at `pos`.
+inline void SkipTapeVarint(const std::vector<uint8_t>& b, size_t& pos) {
+    while (pos < b.size() && (b[pos++] & 0x80) != 0) {}
+}
+
+// Moves `pos` past the payload of an event of `type` (docs/replay-format.md);
+// false for a type no tape holds.
+inline bool SkipTapePayload(const std::vector<uint8_t>& b, size_t& pos, int type) {
+    switch (type) {
+    case 0:
+        pos += 2u + b[pos];
+        return true;
+    case 1: {
+        const uint8_t flags = b[pos++];
+        if (flags & 2) SkipTapeVarint(b, pos);
+        if (flags & 4) SkipTapeVarint(b, pos);
+        return true;
+    }
+    case 2:
+        ++pos;
+        return true;
+    case 3:
+        SkipTapeVarint(b, pos);
+        return true;
+    case 4:
+        pos += 10;
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Finds the events of a replay file's tape as docs/replay-format.md lays
 // them out, for tests that change one on purpose: `visit(type, payload)`
 // is called with each event's type and the offset of its payload, in order,
@@ -12,37 +44,13 @@
 template <typename Visit>
 size_t FindTapeEvent(const std::vector<uint8_t>& b, Visit visit) {
     size_t pos = kReplayHeaderBytes;
-    auto skipVarint = [&] {
-        while (pos < b.size() && (b[pos++] & 0x80) != 0) {}
-    };
     while (pos < b.size()) {
         const uint8_t op = b[pos++];
         if (op >= 0x80) continue;
-        if ((op & 15) == 15) skipVarint();
+        if ((op & 15) == 15) SkipTapeVarint(b, pos);
         const int type = op >> 4;
         if (visit(type, pos)) return pos;
-        switch (type) {
-        case 0:
-            pos += 2u + b[pos];
-            break;
-        case 1: {
-            const uint8_t flags = b[pos++];
-            if (flags & 2) skipVarint();
-            if (flags & 4) skipVarint();
-            break;
-        }
-        case 2:
-            ++pos;
-            break;
-        case 3:
-            skipVarint();
-            break;
-        case 4:
-            pos += 10;
-            break;
-        default:
-            return 0;
-        }
+        if (!SkipTapePayload(b, pos, type)) return 0;
     }
     return 0;
 }
@@ -59,9 +67,6 @@ inline std::vector<TapeOpStart> TapeOpStarts(const std::vector<uint8_t>& b) {
     std::vector<TapeOpStart> starts;
     TapeOpStart next{kReplayHeaderBytes, 0, 0};
     size_t pos = kReplayHeaderBytes;
-    auto skipVarint = [&] {
-        while (pos < b.size() && (b[pos++] & 0x80) != 0) {}
-    };
     while (pos < b.size()) {
         next.at = pos;
         starts.push_back(next);
@@ -70,30 +75,10 @@ inline std::vector<TapeOpStart> TapeOpStarts(const std::vector<uint8_t>& b) {
             next.passes += 1u + (op & 0x7Fu);
             continue;
         }
-        if ((op & 15) == 15) skipVarint();
-        switch (op >> 4) {
-        case 0:
-            pos += 2u + b[pos];
-            break;
-        case 1: {
-            const uint8_t flags = b[pos++];
-            if (flags & 2) skipVarint();
-            if (flags & 4) skipVarint();
-            break;
-        }
-        case 2:
-            ++pos;
-            break;
-        case 3:
-            skipVarint();
-            break;
-        case 4:
-            pos += 10;
-            ++next.checkpoints;
-            break;
-        default:
-            return starts;
-        }
+        if ((op & 15) == 15) SkipTapeVarint(b, pos);
+        const int type = op >> 4;
+        if (type == 4) ++next.checkpoints;
+        if (!SkipTapePayload(b, pos, type)) return starts;
     }
     return starts;
 }
