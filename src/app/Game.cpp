@@ -104,10 +104,10 @@ bool Game::Init() {
     setupScreen.Init(&mediumFont, &smallFont, &sounds, &cursor, &playerSetup, &shipLimits[0], &shipLimits[1],
                      &upgradeCosts);
     highScoreScreen.Init(&cursor, &sounds);
-    infoScreen.Init(&cursor, &sounds);
+    infoScreen.Init(&bigFont, &mediumFont, &smallFont, &cursor, &sounds);
     mainMenu.Init(&smallFont, &sounds, &cursor);
-    optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, &mainMenu.stars, mainMenu.menuPalette);
-    twoPlayersScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, &mainMenu.stars, mainMenu.menuPalette);
+    optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kOptionsBackgroundFile);
+    twoPlayersScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kTwoPlayersBackgroundFile);
 
     if (imageLoadFailed || soundLoadFailed) return false;
     if (displayFailed) {
@@ -931,6 +931,8 @@ void Game::Shutdown() {
     highScoreScreen.Release();
     setupScreen.Release();
     infoScreen.Release();
+    optionsScreen.Release();
+    twoPlayersScreen.Release();
     imageBank.ReleaseAll();
     sounds.ReleaseAll();
     match.Shutdown();

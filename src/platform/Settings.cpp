@@ -84,9 +84,19 @@ namespace {
 // Far more than any hand-written settings file needs.
 constexpr size_t kMaxSettingsBytes = 64 * 1024;
 
-// Keys the game itself answers to while playing, or the window's own.
-constexpr uint8_t kReservedKeys[] = {0x01 /* Esc */,   0x02 /* 1 */,   0x15 /* Y */, 0x31 /* N */,
-                                     0x39 /* Space */, 0x57 /* F11 */, 0x58 /* F12 */};
+// Keys the game itself answers to while playing, or the window's own, and
+// what each does there (as a player reads it).
+struct ReservedKey {
+    uint8_t code;
+    const char* use;
+};
+constexpr ReservedKey kReservedKeys[] = {{0x01 /* Esc */, "the menu and the EXIT box"},
+                                         {0x02 /* 1 */, "saving a picture of the screen"},
+                                         {0x15 /* Y */, "answering EXIT Y/N"},
+                                         {0x31 /* N */, "answering EXIT Y/N"},
+                                         {0x39 /* Space */, "starting each life"},
+                                         {0x57 /* F11 */, "switching to full screen"},
+                                         {0x58 /* F12 */, "screenshots"}};
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -234,12 +244,15 @@ bool ReadWindow(const std::string& value, WindowSize* out) {
     return true;
 }
 
-bool Reserved(uint8_t code) {
-    for (uint8_t reserved : kReservedKeys) {
-        if (code == reserved) return true;
+// What the game keeps `code` for, or nullptr when it keeps it for nothing.
+const char* ReservedUse(uint8_t code) {
+    for (const ReservedKey& reserved : kReservedKeys) {
+        if (code == reserved.code) return reserved.use;
     }
-    return false;
+    return nullptr;
 }
+
+bool Reserved(uint8_t code) { return ReservedUse(code) != nullptr; }
 
 // The faults, one line each: the first kMaxSettingsProblems and how many more.
 struct Faults {
@@ -369,7 +382,7 @@ bool PlayKeyAllowed(const PlayKeys& keys, int player, int action, uint8_t code, 
     static const char* const kActionNames[kPlayKeyCount] = {"left", "right", "warp", "jump", "boost", "brake"};
     const std::string name = std::string("\"") + DikKeyName(code) + "\"";
     if (code == 0 || DikKeyName(code)[0] == '\0') return *why = "that key has no name here", false;
-    if (Reserved(code)) return *why = name + " is the game's own key", false;
+    if (Reserved(code)) return *why = name + " cannot steer: the game keeps it for " + ReservedUse(code), false;
     for (int p = 0; p < 2; ++p) {
         for (int a = 0; a < kPlayKeyCount; ++a) {
             if ((p == player && a == action) || keys.code[p][a] != code) continue;

@@ -2,43 +2,30 @@
 
 #include <cstdio>
 
+#include "platform/Host.h"
+
 namespace {
 
 constexpr int kTextBytes = 200;
 
-// The palette entry nearest to a colour.
-uint8_t Nearest(const PaletteEntry* palette, int r, int g, int b) {
-    int best = 0;
-    int bestDistance = 1 << 30;
-    for (int i = 1; i < kPaletteSize; ++i) {
-        const int dr = palette[i].red - r, dg = palette[i].green - g, db = palette[i].blue - b;
-        const int distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) {
-            best = i;
-            bestDistance = distance;
-        }
-    }
-    return static_cast<uint8_t>(best);
+PanelTextWatcher textWatcher = nullptr;
+void* textWatcherContext = nullptr;
+
+char Capital(char c) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return c < ' ' || c > '`' ? '?' : c;
 }
 
 }  // namespace
 
-PanelColours FindPanelColours(const PaletteEntry* palette) {
-    PanelColours c;
-    c.panelFill = Nearest(palette, 10, 14, 30);
-    c.panelEdge = Nearest(palette, 60, 80, 120);
-    c.boxFill = Nearest(palette, 24, 32, 58);
-    c.boxEdge = Nearest(palette, 80, 96, 130);
-    c.litEdge = Nearest(palette, 40, 200, 255);
-    c.waitFill = Nearest(palette, 190, 110, 10);
-    c.barOn = Nearest(palette, 90, 255, 120);
-    c.barOff = Nearest(palette, 60, 64, 74);
-    return c;
+void WatchPanelText(PanelTextWatcher watcher, void* context) {
+    textWatcher = watcher;
+    textWatcherContext = context;
 }
 
 int32_t PanelTextWidth(const Font& font, const char* text) {
     int32_t width = 0;
-    for (const char* p = text; *p != '\0'; ++p) width += font.Advance(*p);
+    for (const char* p = text; *p != '\0'; ++p) width += font.Advance(Capital(*p));
     return width;
 }
 
@@ -47,48 +34,91 @@ void DrawPanelCaps(Font& font, int32_t x, int32_t y, const char* text, int32_t m
     int32_t width = 0;
     int n = 0;
     for (const char* p = text; *p != '\0' && n < kTextBytes - 1; ++p) {
-        char c = *p >= 'a' && *p <= 'z' ? static_cast<char>(*p - 'a' + 'A') : *p;
-        if (c < ' ' || c > '`') c = '?';
+        const char c = Capital(*p);
+        if (width + font.Advance(c) > maxWidth) break;
         width += font.Advance(c);
-        if (width > maxWidth) break;
         caps[n++] = c;
     }
     caps[n] = '\0';
-    if (n > 0) font.DrawText(backBuffer, x, y, caps, 0);
+    if (n == 0) return;
+    font.DrawText(backBuffer, x, y, caps, 0);
+    if (textWatcher != nullptr) textWatcher(PanelText{&font, x, y, width, font.cellHeight, caps}, textWatcherContext);
 }
 
 void DrawPanelCentred(Font& font, const ScreenBox& box, const char* text) {
-    char caps[kTextBytes];
-    std::snprintf(caps, sizeof caps, "%s", text);
-    for (char* p = caps; *p != '\0'; ++p)
-        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
-    const int32_t width = PanelTextWidth(font, caps);
+    const int32_t width = PanelTextWidth(font, text);
     const int32_t height = font.cellHeight - 2;
-    DrawPanelCaps(font, box.x + (box.w - width) / 2, box.y + (box.h - height) / 2 + 1, caps, box.w);
+    const int32_t x = width < box.w ? box.x + (box.w - width) / 2 : box.x;
+    DrawPanelCaps(font, x, box.y + (box.h - height) / 2 + 1, text, box.w);
 }
 
-void DrawPanelFrame(const PanelColours& colours, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    FillRect(left, top, right, bottom, backBuffer, colours.panelFill);
-    FillRect(left, top, right, top + 1, backBuffer, colours.panelEdge);
-    FillRect(left, bottom - 1, right, bottom, backBuffer, colours.panelEdge);
-    FillRect(left, top, left + 1, bottom, backBuffer, colours.panelEdge);
-    FillRect(right - 1, top, right, bottom, backBuffer, colours.panelEdge);
+int32_t DrawPanelParagraph(Font& font, int32_t x, int32_t y, int32_t width, int32_t lead, const char* text) {
+    char line[kTextBytes];
+    const char* p = text;
+    while (*p != '\0') {
+        while (*p == ' ') ++p;
+        // The longest run of whole words that fits; a word longer than a
+        // line is cut where the line ends.
+        int n = 0, fits = 0;
+        int32_t used = 0;
+        const char* end = p;
+        for (const char* q = p; *q != '\0' && n < kTextBytes - 1; ++q) {
+            used += font.Advance(Capital(*q));
+            if (used > width) break;
+            line[n++] = *q;
+            if (q[1] == ' ' || q[1] == '\0') {
+                fits = n;
+                end = q + 1;
+            }
+        }
+        if (fits == 0) {
+            fits = n;
+            end = p + n;
+        }
+        if (fits == 0) break;
+        line[fits] = '\0';
+        DrawPanelCaps(font, x, y, line, width);
+        y += lead;
+        p = end;
+    }
+    return y;
 }
 
-void DrawPanelBox(const PanelColours& colours, const ScreenBox& b, bool lit, bool amber, Font& font, const char* text) {
-    FillRect(b.x, b.y, b.x + b.w, b.y + b.h, backBuffer, lit ? colours.litEdge : colours.boxEdge);
-    FillRect(b.x + 1, b.y + 1, b.x + b.w - 1, b.y + b.h - 1, backBuffer, amber ? colours.waitFill : colours.boxFill);
+void DrawEntryFrame(const ScreenBox& b, uint8_t colour, int32_t thickness) {
+    for (int32_t k = 0; k < thickness; ++k) {
+        const int32_t l = b.x + k, t = b.y + k, r = b.Right() - k, bottom = b.Bottom() - k;
+        FillRect(l + 1, t, r - 1, t + 1, backBuffer, colour);
+        FillRect(l + 1, bottom - 1, r - 1, bottom, backBuffer, colour);
+        FillRect(l, t + 1, l + 1, bottom - 1, backBuffer, colour);
+        FillRect(r - 1, t + 1, r, bottom - 1, backBuffer, colour);
+    }
+}
+
+void DrawPanelBox(const ScreenBox& b, bool lit, bool waiting, Font& font, const char* text) {
+    if (waiting)
+        DrawEntryFrame(b, kPanelWaitIndex, kEntryRim);
+    else if (lit)
+        DrawEntryFrame(b, kPanelLitIndex, 1);
     DrawPanelCentred(font, b, text);
 }
 
-void FontScreen::Init(Font* big, Font* medium, Font* small, SoundBank* s, MouseCursor* c, StarField* menuStars,
-                      const PaletteEntry* menuPalette) {
+bool FontScreen::Init(Font* big, Font* medium, Font* small, SoundBank* s, MouseCursor* c, const char* backgroundFile) {
     bigFont = big;
     mediumFont = medium;
     smallFont = small;
     sounds = s;
     cursor = c;
-    stars = menuStars;
-    palette = menuPalette;
-    colours = FindPanelColours(palette);
+    background = CreateSurface(kScreenWidth, kScreenHeight, SystemMemory);
+    return loader.LoadSurface(backgroundFile, background, palette);
+}
+
+void FontScreen::Release() {
+    if (background != nullptr) ReleaseSurface(background);
+    background = nullptr;
+}
+
+void FontScreen::DrawBackground(const char* title) {
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
+    DrawPanelCentred(*bigFont, ScreenBox{kPanelTitlePlate.x, kPanelTitleY, kPanelTitlePlate.w, bigFont->cellHeight},
+                     title);
 }

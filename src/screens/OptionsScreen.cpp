@@ -13,55 +13,8 @@ namespace {
 
 using Box = OptionsScreen::Box;
 
-// The panels, and the rows and columns inside them.
-constexpr int32_t kDisplayLeft = 16, kSoundLeft = 324, kPanelWidth = 300;
-constexpr int32_t kTopPanelTop = 52, kTopPanelBottom = 170;
-constexpr int32_t kControlsTop = 178, kControlsBottom = 438;
-constexpr int32_t kTopRowY = 90, kTopRowStep = 24;
-constexpr int32_t kValueX = 108, kValueWidth = 180;  // from the panel's left
-constexpr int32_t kBoxHeight = 19;
-constexpr int32_t kKeyColumnX[2] = {112, 276}, kKeyColumnWidth = 156;
-constexpr int32_t kPadColumnX = 440, kPadColumnWidth = 172;
-constexpr int32_t kControlRowY = 216, kControlRowStep = 21, kControlRows = 9;
-constexpr int32_t kDefaultsY = 410;
-constexpr int32_t kStepWidth = 20;  // the volume's - and +
-constexpr int32_t kBarLeft = kSoundLeft + kValueX + 72, kBarSegments = 10, kBarStep = 8;
-// The pad's buttons stand beside the keys they press: warp on the warp row.
-constexpr int32_t kPadFirstRow = kKeyWarp;
-
-struct BoxTable {
-    Box box[OptionsScreen::kEntryCount];
-};
-
-constexpr BoxTable MakeBoxes() {
-    BoxTable t{};
-    for (int32_t row = 0; row < 3; ++row) {
-        const int32_t y = kTopRowY + kTopRowStep * row;
-        t.box[OptionsScreen::kScreenEntry + row] = {kDisplayLeft + kValueX, y, kValueWidth, kBoxHeight};
-    }
-    t.box[OptionsScreen::kVolumeDown] = {kSoundLeft + kValueX, kTopRowY, kStepWidth, kBoxHeight};
-    t.box[OptionsScreen::kVolumeUp] = {kSoundLeft + kValueX + kValueWidth - kStepWidth, kTopRowY, kStepWidth,
-                                       kBoxHeight};
-    t.box[OptionsScreen::kMuteEntry] = {kSoundLeft + kValueX, kTopRowY + kTopRowStep, kValueWidth, kBoxHeight};
-    t.box[OptionsScreen::kHumEntry] = {kSoundLeft + kValueX, kTopRowY + 2 * kTopRowStep, kValueWidth, kBoxHeight};
-    for (int32_t p = 0; p < 2; ++p) {
-        for (int32_t a = 0; a < kPlayKeyCount; ++a)
-            t.box[OptionsScreen::kFirstKey + p * kPlayKeyCount + a] = {
-                kKeyColumnX[p], kControlRowY + kControlRowStep * a, kKeyColumnWidth, kBoxHeight};
-        t.box[OptionsScreen::kKeyDefaults1 + p] = {kKeyColumnX[p], kDefaultsY, kKeyColumnWidth, kBoxHeight};
-    }
-    for (int32_t a = 0; a <= kPadActionCount; ++a)  // the last is rumble
-        t.box[OptionsScreen::kFirstPadButton + a] = {kPadColumnX, kControlRowY + kControlRowStep * (kPadFirstRow + a),
-                                                     kPadColumnWidth, kBoxHeight};
-    t.box[OptionsScreen::kPadDefaults] = {kPadColumnX, kDefaultsY, kPadColumnWidth, kBoxHeight};
-    t.box[OptionsScreen::kBackEntry] = {536, 446, 88, 28};
-    return t;
-}
-
-constexpr BoxTable kBoxTable = MakeBoxes();
-
-const char* const kRowNames[kControlRows] = {"LEFT",  "RIGHT", "WARP",  "JUMP",  "BOOST",
-                                             "BRAKE", "START", "PAUSE", "RUMBLE"};
+const char* const kRowNames[OptionsLayout::kControlRows] = {"LEFT",  "RIGHT", "WARP",  "JUMP",  "BOOST",
+                                                            "BRAKE", "START", "PAUSE", "RUMBLE"};
 const char* const kActionNames[kPlayKeyCount] = {"LEFT", "RIGHT", "WARP", "JUMP", "BOOST", "BRAKE"};
 const char* const kPadActionNames[kPadActionCount] = {"WARP", "JUMP", "BOOST", "BRAKE", "START", "PAUSE"};
 // The pad's buttons as the screen names them.
@@ -95,8 +48,6 @@ void CopyNotice(char* notice, const std::string& text) {
 }
 
 }  // namespace
-
-const OptionsScreen::Box& OptionsScreen::EntryBox(int32_t entry) { return kBoxTable.box[entry]; }
 
 void OptionsScreen::Arm() {
     waiting = -1;
@@ -276,22 +227,16 @@ bool OptionsScreen::Frame(bool escDown) {
 
     // ---- the picture ----
     const Settings& now = SettingsNow();
-    ClearSurface(backBuffer, 0);
-    stars->Frame();
-    DrawPanelCaps(*bigFont, (kScreenWidth - PanelTextWidth(*bigFont, "OPTIONS")) / 2, 8, "OPTIONS", kScreenWidth);
-
-    DrawPanelFrame(colours, kDisplayLeft, kTopPanelTop, kDisplayLeft + kPanelWidth, kTopPanelBottom);
-    DrawPanelFrame(colours, kSoundLeft, kTopPanelTop, kSoundLeft + kPanelWidth, kTopPanelBottom);
-    DrawPanelFrame(colours, kDisplayLeft, kControlsTop, kSoundLeft + kPanelWidth, kControlsBottom);
-    DrawPanelCaps(*mediumFont, kDisplayLeft + 12, kTopPanelTop + 6, "DISPLAY", kPanelWidth);
-    DrawPanelCaps(*mediumFont, kSoundLeft + 12, kTopPanelTop + 6, "SOUND", kPanelWidth);
+    DrawBackground("OPTIONS");
+    DrawPanelCaps(*mediumFont, kDisplayPanel.x + kPanelInset + 4, kCaptionY, "DISPLAY", kDisplayPanel.w);
+    DrawPanelCaps(*mediumFont, kSoundPanel.x + kPanelInset + 4, kCaptionY, "SOUND", kSoundPanel.w);
 
     char text[64];
-    static const char* const kTopLabels[2][3] = {{"SCREEN", "SCALE", "WINDOW"}, {"VOLUME", "MUTE", "MENU HUM"}};
-    for (int32_t row = 0; row < 3; ++row) {
+    static const char* const kTopLabels[2][kTopRows] = {{"SCREEN", "SCALE", "WINDOW"}, {"VOLUME", "MUTE", "MENU HUM"}};
+    for (int32_t row = 0; row < kTopRows; ++row) {
         const int32_t y = kTopRowY + kTopRowStep * row + 3;
-        DrawPanelCaps(*smallFont, kDisplayLeft + 12, y, kTopLabels[0][row], kValueX);
-        DrawPanelCaps(*smallFont, kSoundLeft + 12, y, kTopLabels[1][row], kValueX);
+        DrawPanelCaps(*smallFont, kDisplayPanel.x + kPanelInset + 4, y, kTopLabels[0][row], kValueX - kPanelInset);
+        DrawPanelCaps(*smallFont, kSoundPanel.x + kPanelInset + 4, y, kTopLabels[1][row], kValueX - kPanelInset);
     }
     DrawBox(kScreenEntry, now.fullscreen == 0 ? "WINDOW" : "FULL SCREEN");
     DrawBox(kScaleEntry, ScaleName(now.scale));
@@ -304,12 +249,12 @@ bool OptionsScreen::Frame(bool escDown) {
     DrawBox(kVolumeDown, "-");
     DrawBox(kVolumeUp, "+");
     std::snprintf(text, sizeof text, "%d", now.volume);
-    const Box& down = EntryBox(kVolumeDown);
-    DrawPanelCaps(*smallFont, down.x + kStepWidth + 10, down.y + 3, text, 40);
+    DrawPanelCaps(*smallFont, kVolumeNumberX, kVolumeWell.y + 3, text, kVolumeNumberWidth);
     for (int32_t k = 0; k < kBarSegments; ++k) {
         const int32_t left = kBarLeft + kBarStep * k;
-        const uint8_t colour = now.volume > k * 10 ? (now.mute ? colours.boxEdge : colours.barOn) : colours.barOff;
-        FillRect(left, down.y + 3, left + kBarStep - 2, down.y + kBoxHeight - 3, backBuffer, colour);
+        const uint8_t colour =
+            now.volume > k * 10 ? (now.mute ? kPanelBarMutedIndex : kPanelBarOnIndex) : kPanelBarOffIndex;
+        FillRect(left, kVolumeWell.y + 5, left + kBarStep - 2, kVolumeWell.Bottom() - 5, backBuffer, colour);
     }
     DrawBox(kMuteEntry, now.mute ? "YES" : "NO");
     DrawBox(kHumEntry, now.hum ? "ON" : "OFF");
@@ -317,13 +262,13 @@ bool OptionsScreen::Frame(bool escDown) {
     static const char* const kColumns[3] = {"PLAYER 1", "PLAYER 2", "GAMEPAD"};
     static const int32_t kColumnX[3] = {kKeyColumnX[0], kKeyColumnX[1], kPadColumnX};
     static const int32_t kColumnWidth[3] = {kKeyColumnWidth, kKeyColumnWidth, kPadColumnWidth};
-    for (int32_t c = 0; c < 3; ++c) {
-        const Box heading{kColumnX[c], kControlsTop + 6, kColumnWidth[c], 25};
-        DrawPanelCentred(*mediumFont, heading, kColumns[c]);
-    }
+    for (int32_t c = 0; c < 3; ++c)
+        DrawPanelCentred(*mediumFont, Box{kColumnX[c], kHeadingY, kColumnWidth[c], mediumFont->cellHeight},
+                         kColumns[c]);
     for (int32_t row = 0; row < kControlRows; ++row) {
         const int32_t y = kControlRowY + kControlRowStep * row;
-        DrawPanelCaps(*smallFont, kDisplayLeft + 12, y + 3, kRowNames[row], kKeyColumnX[0]);
+        DrawPanelCaps(*smallFont, kControlsPanel.x + kPanelInset + 4, y + 3, kRowNames[row],
+                      kKeyColumnX[0] - kControlsPanel.x - kPanelInset - 4);
         for (int32_t p = 0; p < 2; ++p) {
             const Box cell{kKeyColumnX[p], y, kKeyColumnWidth, kBoxHeight};
             if (row < kPlayKeyCount)
@@ -341,8 +286,7 @@ bool OptionsScreen::Frame(bool escDown) {
     DrawBox(kKeyDefaults1, "DEFAULTS");
     DrawBox(kKeyDefaults2, "DEFAULTS");
     DrawBox(kPadDefaults, "DEFAULTS");
-    DrawBox(kBackEntry, "");
-    DrawPanelCentred(*mediumFont, EntryBox(kBackEntry), "BACK");
+    DrawPanelBox(EntryBox(kBackEntry), hovered == kBackEntry, false, *mediumFont, "BACK");
 
     if (waiting >= kFirstKey && waiting < kFirstPadButton)
         std::snprintf(text, sizeof text, "PRESS PLAYER %d'S KEY FOR %s - ESC CANCELS",
@@ -352,15 +296,16 @@ bool OptionsScreen::Frame(bool escDown) {
                       kPadActionNames[waiting - kFirstPadButton]);
     else
         std::snprintf(text, sizeof text, "CLICK AN ENTRY TO CHANGE IT: EVERY CHANGE IS SAVED AT ONCE");
-    DrawPanelCaps(*smallFont, kDisplayLeft, 448, text, 510);
-    DrawPanelCaps(*smallFont, kDisplayLeft, 464, notice, 510);
+    const int32_t footX = kPanelFootWell.x + kPanelInset, footWidth = kPanelFootWell.w - 2 * kPanelInset;
+    DrawPanelCaps(*smallFont, footX, kPanelFootLineY[0], text, footWidth);
+    DrawPanelCaps(*smallFont, footX, kPanelFootLineY[1], notice, footWidth);
 
     cursor->Update();
     return leave;
 }
 
-// An entry's box: lit under the pointer, amber while it waits for a key.
+// An entry: lit under the pointer, framed in gold while it waits for a key.
 void OptionsScreen::DrawBox(int32_t entry, const char* text) {
     if (waiting == entry) text = (blink / 25) % 2 == 0 ? (WaitingForPad() ? "PRESS A BUTTON" : "PRESS A KEY") : "";
-    DrawPanelBox(colours, EntryBox(entry), hovered == entry || waiting == entry, waiting == entry, *smallFont, text);
+    DrawPanelBox(EntryBox(entry), hovered == entry, waiting == entry, *smallFont, text);
 }

@@ -8,33 +8,15 @@
 #include "io/SoundBank.h"
 #include "platform/Settings.h"
 #include "screens/FontPanel.h"
-#include "screens/StarField.h"
+#include "screens/OptionsSheet.h"
 
-// The options screen over the menu's star field: the display, the sound,
+// The options screen, on its own panels: the display, the sound,
 // both players' play keys and the gamepad's buttons. Every click changes
 // one setting, which the host puts in force and keeps in the settings file
 // at once. A key or pad button is bound by clicking its entry and pressing
 // it; one the game keeps or another action has is refused with the reason.
-class OptionsScreen : public FontScreen {
+class OptionsScreen : public FontScreen, public OptionsLayout {
 public:
-    // Everything a click can reach, in the order the screen lists them.
-    enum Entry : int32_t {
-        kScreenEntry,
-        kScaleEntry,
-        kWindowEntry,
-        kVolumeDown,
-        kVolumeUp,
-        kMuteEntry,
-        kHumEntry,
-        kFirstKey,                                        // player 1's left .. player 2's brake
-        kFirstPadButton = kFirstKey + 2 * kPlayKeyCount,  // warp .. pause
-        kRumbleEntry = kFirstPadButton + kPadActionCount,
-        kKeyDefaults1,
-        kKeyDefaults2,
-        kPadDefaults,
-        kBackEntry,
-        kEntryCount
-    };
     using Box = ScreenBox;
     static constexpr int kNoticeSize = 200;
 
@@ -49,7 +31,7 @@ public:
     static constexpr int32_t KeyEntry(int player, int action) { return kFirstKey + player * kPlayKeyCount + action; }
     static constexpr int32_t PadEntry(int action) { return kFirstPadButton + action; }
     // Where `entry` lies on the screen.
-    static const Box& EntryBox(int32_t entry);
+    static const Box& EntryBox(int32_t entry) { return kOptionsBoxes.box[entry]; }
 
     int32_t waiting = -1;
     int32_t hovered = -1;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "io/Input.h"
+#include "io/InputTape.h"
 #include "io/SoundSlots.h"
 #include "net/NetLink.h"
 #include "platform/Host.h"
@@ -13,38 +14,9 @@
 
 namespace {
 
-// The panel, and the columns and rows inside it.
-constexpr int32_t kPanelLeft = 40, kPanelRight = 600, kPanelTop = 52, kPanelBottom = 424;
-constexpr int32_t kChoiceX = 56, kChoiceWidth = 300, kChoiceHeight = 30;
-constexpr int32_t kValueX = 368, kValueRight = 584, kStepWidth = 22, kValueHeight = 20;
-constexpr int32_t kKeyboardY = 74, kHostY = 150, kJoinY = 214, kDelayY = 278;
-constexpr int32_t kFieldDrop = (kChoiceHeight - kValueHeight) / 2;  // a field beside its choice, centred on it
 // Backspace held this many passes deletes again every kRepeatEvery.
 constexpr int32_t kRepeatAfter = 40, kRepeatEvery = 5;
 constexpr uint8_t kKeypadEnter = 0x9C;
-
-struct BoxTable {
-    ScreenBox box[TwoPlayersScreen::kEntryCount];
-};
-
-constexpr BoxTable MakeBoxes() {
-    using S = TwoPlayersScreen;
-    BoxTable t{};
-    t.box[S::kKeyboardEntry] = {kChoiceX, kKeyboardY, kValueRight - kChoiceX, kChoiceHeight};
-    t.box[S::kHostEntry] = {kChoiceX, kHostY, kChoiceWidth, kChoiceHeight};
-    t.box[S::kJoinEntry] = {kChoiceX, kJoinY, kChoiceWidth, kChoiceHeight};
-    const int32_t valueWidth = kValueRight - kValueX - 2 * (kStepWidth + 4);
-    t.box[S::kPortDown] = {kValueX, kHostY + kFieldDrop, kStepWidth, kValueHeight};
-    t.box[S::kPortField] = {kValueX + kStepWidth + 4, kHostY + kFieldDrop, valueWidth, kValueHeight};
-    t.box[S::kPortUp] = {kValueRight - kStepWidth, kHostY + kFieldDrop, kStepWidth, kValueHeight};
-    t.box[S::kAddressField] = {kValueX, kJoinY + kFieldDrop, kValueRight - kValueX, kValueHeight};
-    t.box[S::kDelayDown] = {kValueX, kDelayY + kFieldDrop, kStepWidth, kValueHeight};
-    t.box[S::kDelayUp] = {kValueRight - kStepWidth, kDelayY + kFieldDrop, kStepWidth, kValueHeight};
-    t.box[S::kBackEntry] = {536, 446, 88, 28};
-    return t;
-}
-
-constexpr BoxTable kBoxTable = MakeBoxes();
 
 // The row each entry belongs to.
 constexpr int32_t kEntryRow[TwoPlayersScreen::kEntryCount] = {
@@ -81,8 +53,6 @@ char AddressChar(int code, bool shift) {
 }
 
 }  // namespace
-
-const ScreenBox& TwoPlayersScreen::EntryBox(int32_t entry) { return kBoxTable.box[entry]; }
 
 void TwoPlayersScreen::Arm() {
     Host* host = GetHost();
@@ -279,81 +249,71 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     ++blink;
 
     // ---- the picture ----
-    ClearSurface(backBuffer, 0);
-    stars->Frame();
-    DrawPanelCaps(*bigFont, (kScreenWidth - PanelTextWidth(*bigFont, "TWO PLAYERS")) / 2, 8, "TWO PLAYERS",
-                  kScreenWidth);
-    DrawPanelFrame(colours, kPanelLeft, kPanelTop, kPanelRight, kPanelBottom);
+    DrawBackground("TWO PLAYERS");
+    const int32_t panelWidth = kValueRight - kChoiceX;
 
     DrawEntry(kKeyboardEntry, "ON THIS KEYBOARD", *mediumFont);
-    DrawPanelCaps(*smallFont, kChoiceX, kKeyboardY + kChoiceHeight + 6,
-                  "BOTH PLAYERS AT THIS MACHINE: EACH WITH OWN KEYS OR PAD", kValueRight - kChoiceX);
+    DrawPanelCaps(*smallFont, kChoiceX, kHintY, "BOTH PLAYERS AT THIS MACHINE, EACH WITH OWN KEYS OR PAD", panelWidth);
 
     DrawEntry(kHostEntry, "HOST AN ONLINE GAME", *mediumFont);
-    DrawPanelCaps(*smallFont, kValueX, kHostY - 12, "UDP PORT", kValueRight - kValueX);
+    DrawPanelCaps(*smallFont, kValueX, kHostY - kCaptionRise, "UDP PORT", kValueRight - kValueX);
     DrawEntry(kPortDown, "-", *smallFont);
     DrawField(kPortField, portText, row == kHostRow);
     DrawEntry(kPortUp, "+", *smallFont);
 
     DrawEntry(kJoinEntry, "JOIN AN ONLINE GAME", *mediumFont);
-    DrawPanelCaps(*smallFont, kValueX, kJoinY - 12, "ADDRESS: HOST OR HOST:PORT", kValueRight - kValueX);
+    DrawPanelCaps(*smallFont, kValueX, kJoinY - kCaptionRise, "ADDRESS: HOST OR HOST:PORT", kValueRight - kValueX);
     DrawField(kAddressField, address[0] != '\0' || row == kJoinRow ? address : "CLICK AND TYPE", row == kJoinRow);
 
-    const ScreenBox delayLabel{kChoiceX, kDelayY, kChoiceWidth, kChoiceHeight};
-    if (row == kDelayRow)
-        DrawPanelBox(colours, delayLabel, true, false, *mediumFont, "INPUT DELAY");
-    else
-        DrawPanelCentred(*mediumFont, delayLabel, "INPUT DELAY");
+    DrawPanelBox(kDelayLabel, row == kDelayRow, false, *mediumFont, "INPUT DELAY");
     char text[64];
     DrawEntry(kDelayDown, "-", *smallFont);
-    std::snprintf(text, sizeof text, "%d PASS%s - %d MS", static_cast<int>(delay), delay == 1 ? "" : "ES",
-                  static_cast<int>(delay * 10));
-    const ScreenBox& down = EntryBox(kDelayDown);
-    DrawPanelCentred(*smallFont,
-                     ScreenBox{down.x + kStepWidth, down.y, EntryBox(kDelayUp).x - down.x - kStepWidth, kValueHeight},
-                     text);
+    if (delay == 0)
+        std::snprintf(text, sizeof text, "KEYS ACT AT ONCE");
+    else
+        std::snprintf(text, sizeof text, "KEYS %d MS LATE",
+                      static_cast<int>(delay * static_cast<int32_t>(InputTape::kPassTicks)));
+    DrawPanelCentred(*smallFont, kDelayValue, text);
     DrawEntry(kDelayUp, "+", *smallFont);
 
-    static const char* const kAbout[] = {"HOSTING: THE OTHER PLAYER JOINS THIS MACHINE'S ADDRESS, AND",
-                                         "THE DIFFICULTY CHOSEN ON THE MENU HOLDS FOR BOTH.",
-                                         "JOINING: THE HOST'S NAME, IPV4 OR [IPV6] ADDRESS.",
-                                         "EACH PLAYER THEN STEERS WITH PLAYER 1'S KEYS OR THE FIRST PAD.",
-                                         "INPUT DELAY: KEYS ACT THIS LATE ON BOTH MACHINES; MORE HIDES",
-                                         "A SLOW CONNECTION, LESS ANSWERS SOONER. THE LARGER WISH HOLDS."};
-    for (int32_t i = 0; i < static_cast<int32_t>(sizeof kAbout / sizeof kAbout[0]); ++i)
-        DrawPanelCaps(*smallFont, kChoiceX, kDelayY + kChoiceHeight + 22 + 16 * i, kAbout[i], kValueRight - kChoiceX);
+    static const char* const kAbout[kAboutLines] = {
+        "HOSTING: THE OTHER PLAYER JOINS THIS MACHINE'S ADDRESS, AND",
+        "THE DIFFICULTY CHOSEN ON THE MENU HOLDS FOR BOTH.",
+        "JOINING: THE HOST'S NAME, IPV4 OR [IPV6] ADDRESS. EACH PLAYER",
+        "THEN STEERS WITH PLAYER 1'S KEYS OR THE FIRST PAD.",
+        "INPUT DELAY: ONLINE, EVERY KEY ACTS THIS LATE. MORE KEEPS PLAY SMOOTH",
+        "ON A SLOW LINK, LESS ANSWERS SOONER. BOTH GAMES USE THE LONGER CHOICE."};
+    for (int32_t i = 0; i < kAboutLines; ++i)
+        DrawPanelCaps(*smallFont, kChoiceX, kAboutY + kAboutStep * i, kAbout[i], panelWidth);
 
     DrawEntry(kBackEntry, "BACK", *mediumFont);
-    DrawPanelCaps(*smallFont, 16, 432, "UP/DOWN PICK, ENTER CHOOSES, LEFT/RIGHT CHANGE, ESC BACK", 510);
+    const int32_t footX = kPanelFootWell.x + kPanelInset, footWidth = kPanelFootWell.w - 2 * kPanelInset;
+    DrawPanelCaps(*smallFont, footX, kPanelFootLineY[0], "UP/DOWN PICK, ENTER CHOOSES, LEFT/RIGHT CHANGE, ESC BACK",
+                  footWidth);
     if (lookup.GetState() == NetResolver::State::Running) {
         std::snprintf(text, sizeof text, "LOOKING UP %.40s...", lookup.Name());
-        DrawPanelCaps(*smallFont, 16, 452, text, 510);
+        DrawPanelCaps(*smallFont, footX, kPanelFootLineY[1], text, footWidth);
     } else {
-        DrawPanelCaps(*smallFont, 16, 452, notice, 510);
+        DrawPanelCaps(*smallFont, footX, kPanelFootLineY[1], notice, footWidth);
     }
 
     cursor->Update();
     return choice;
 }
 
-// An entry's box, lit under the pointer and on the picked row; what Enter
-// chooses there has a second edge.
+// An entry over its well, lit under the pointer and on the picked row;
+// what Enter chooses there has its frame doubled.
 void TwoPlayersScreen::DrawEntry(int32_t entry, const char* text, Font& font) {
     const ScreenBox& b = EntryBox(entry);
-    DrawPanelBox(colours, b, hovered == entry || kEntryRow[entry] == row, false, font, text);
-    if (kRowEntry[row] != entry) return;
-    const uint8_t lit = colours.litEdge;
-    FillRect(b.x + 1, b.y + 1, b.x + b.w - 1, b.y + 2, backBuffer, lit);
-    FillRect(b.x + 1, b.y + b.h - 2, b.x + b.w - 1, b.y + b.h - 1, backBuffer, lit);
-    FillRect(b.x + 1, b.y + 1, b.x + 2, b.y + b.h - 1, backBuffer, lit);
-    FillRect(b.x + b.w - 2, b.y + 1, b.x + b.w - 1, b.y + b.h - 1, backBuffer, lit);
+    DrawPanelBox(b, hovered == entry || kEntryRow[entry] == row, false, font, text);
+    if (kRowEntry[row] == entry) DrawEntryFrame(b, kPanelLitIndex, kEntryRim);
 }
 
-// A field as typed, its end in sight; amber, with the name entry's cursor
-// blinking, while it takes the keys.
+// A field as typed, its end in sight; framed in gold, with the name
+// entry's cursor blinking, while it takes the keys.
 void TwoPlayersScreen::DrawField(int32_t entry, const char* text, bool typing) {
     const ScreenBox& b = EntryBox(entry);
-    DrawPanelBox(colours, b, hovered == entry || typing, typing, *smallFont, "");
+    DrawPanelBox(b, hovered == entry, typing, *smallFont, "");
     char shown[kNetAddressBytes + 2];
     std::snprintf(shown, sizeof shown, "%s%s", text, typing && (blink / 25) % 2 == 0 ? "<" : "");
     const char* from = shown;

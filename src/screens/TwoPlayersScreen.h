@@ -8,9 +8,9 @@
 #include "net/NetResolver.h"
 #include "platform/NetDefaults.h"
 #include "screens/FontPanel.h"
-#include "screens/StarField.h"
+#include "screens/TwoPlayersSheet.h"
 
-// Where two players play, over the menu's star field, when this game can
+// Where two players play, on its own panel, when this game can
 // play online: both at this keyboard, hosting a game on a UDP port, or
 // joining one at an address the player types; and the input delay. The
 // pointer clicks the entries; the arrow keys pick a row (left and right
@@ -20,21 +20,8 @@
 // said here, and the game joins the numeric address found. The port, the
 // address and the delay are kept in the settings when a game is hosted or
 // joined.
-class TwoPlayersScreen : public FontScreen {
+class TwoPlayersScreen : public FontScreen, public TwoPlayersLayout {
 public:
-    enum Entry : int32_t {
-        kKeyboardEntry,
-        kHostEntry,
-        kPortDown,
-        kPortField,
-        kPortUp,
-        kJoinEntry,
-        kAddressField,
-        kDelayDown,
-        kDelayUp,
-        kBackEntry,
-        kEntryCount
-    };
     // The rows the arrow keys step through.
     enum Row : int32_t { kKeyboardRow, kHostRow, kJoinRow, kDelayRow, kBackRow, kRowCount };
     enum class Choice : uint8_t { None, Keyboard, Host, Join, Back };
@@ -53,7 +40,7 @@ public:
     // The screen is left another way: a lookup still running is given up.
     void Leave() { lookup.Cancel(); }
 
-    static const ScreenBox& EntryBox(int32_t entry);
+    static const ScreenBox& EntryBox(int32_t entry) { return kTwoPlayersBoxes.box[entry]; }
     // The picked row has a field that takes what is typed.
     bool Typing() const { return row == kHostRow || row == kJoinRow; }
 

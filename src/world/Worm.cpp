@@ -102,6 +102,14 @@ void Worm::Start(int32_t cellX, int32_t cellY, int32_t newTargetLength) {
         tailSprites[h].frame = 0;
     }
     for (Sprite& explosion : explosionSprites) explosion.frame = 0;
+    // Nothing of an earlier crash's picture carries over (a crash cut short
+    // by the end of a life, level or game, or one that ended on a heading
+    // the next crash turns to): a crash runs as it does in a replay played
+    // from a fresh start.
+    for (Sprite& crash : crashSprites) {
+        crash.frame = 0;
+        crash.delayCount = 0;
+    }
 
     shield = stats.plasmaShields;
     alive = 1;

@@ -188,7 +188,7 @@ TEST(Settings, TheOnlineRowsTakeAPortADelayAndAnAddressAndRefuseHostileText) {
 TEST_F(SettingsFolder, AKeyIsRefusedWithItsReasonAndOnlyChangedSettingsAreSaved) {
     std::string why;
     EXPECT_FALSE(PlayKeyAllowed(kDefaultPlayKeys, 0, kKeyLeft, DikFromKeyName("Space"), &why));
-    EXPECT_EQ(why, "\"Space\" is the game's own key");
+    EXPECT_EQ(why, "\"Space\" cannot steer: the game keeps it for starting each life");
     EXPECT_FALSE(PlayKeyAllowed(kDefaultPlayKeys, 0, kKeyLeft, kDefaultPlayKeys.code[1][kKeyBrake], &why));
     EXPECT_EQ(why.substr(why.find(" is ")), " is player 2's brake");
     EXPECT_TRUE(PlayKeyAllowed(kDefaultPlayKeys, 0, kKeyLeft, kDefaultPlayKeys.code[0][kKeyLeft], &why));

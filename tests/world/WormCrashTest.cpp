@@ -154,6 +154,37 @@ TEST_F(WormCrashTest, TheCrashPictureRunsItsThirteenFramesOverTheHead) {
     EXPECT_EQ((std::tuple{BackAt(320, 160), BackAt(351, 191)}), (std::tuple{CrashColour(1), CrashColour(1)}));
 }
 
+// A worm started again (a new life, level or game) keeps nothing of an
+// earlier crash's picture: a crash whose head turns, as a bounce turns it,
+// to the heading an earlier crash ended on runs as long as it does for a
+// worm that never crashed (as a replay, played from a fresh start, runs it).
+TEST_F(WormCrashTest, AWormStartedAgainKeepsNothingOfAnEarlierCrashPicture) {
+    constexpr int kTurnAt = 7;
+    auto crashFrames = [&] {
+        Aim(10, 5, 0, 1);
+        PlaceWall(10, 4);
+        worm.CheckTarget();
+        worm.stepProgress = 0.0f;
+        const int turnTo = (worm.segments[1].heading + 2) & 3;
+        int calls = 0;
+        for (; worm.crashing && calls < 200; ++calls) {
+            if (calls == kTurnAt) worm.segments[1].heading = turnTo;
+            worm.DrawCrash();
+        }
+        return calls;
+    };
+    const int fresh = crashFrames();
+    EXPECT_GT(fresh, kTurnAt + 1);
+    EXPECT_EQ(crashFrames(), fresh);  // the first crash ended on turnTo's last picture
+    // A crash cut short leaves none of its pace either.
+    Aim(10, 5, 0, 1);
+    PlaceWall(10, 4);
+    worm.CheckTarget();
+    worm.DrawCrash();
+    worm.DrawCrash();
+    EXPECT_EQ(crashFrames(), fresh);
+}
+
 TEST_F(WormCrashTest, ADeadWormRestartsOwingAThirdOfItsLengthUntilItsLivesRunOut) {
     worm.Start(5, 5, 50);
     worm.length = 30;

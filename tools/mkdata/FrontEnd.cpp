@@ -414,5 +414,7 @@ bool MakeFrontEnd(const std::string& dir) {
     ok = fe::MakeHighScores(dir, faces) && ok;
     ok = fe::MakeInfo(dir, faces) && ok;
     ok = fe::MakeSetup(dir, faces) && ok;
+    ok = fe::MakeOptions(dir) && ok;
+    ok = fe::MakeTwoPlayers(dir) && ok;
     return ok;
 }

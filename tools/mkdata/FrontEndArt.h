@@ -8,6 +8,7 @@
 #include "Canvas.h"
 #include "Paint.h"
 #include "gfx/SheetCell.h"
+#include "screens/PanelSheet.h"
 
 namespace fe {
 
@@ -140,5 +141,21 @@ bool MakeMenu(const std::string& dir, const Faces& faces);
 bool MakeHighScores(const std::string& dir, const Faces& faces);
 bool MakeInfo(const std::string& dir, const Faces& faces);
 bool MakeSetup(const std::string& dir, const Faces& faces);
+bool MakeOptions(const std::string& dir);
+bool MakeTwoPlayers(const std::string& dir);
+
+// ------------------------------------------------------------ panel screens
+
+// What the options, two-players and info screens are painted of, in the
+// set-up screen's metal: its title plate with the two lit studs, a panel
+// (a framed dark well on its shadow), an entry's small well, the well of
+// the lines at the foot, and the BACK button's socket.
+void PanelTitlePlate(RgbImage& img);
+void PanelWell(RgbImage& img, const ScreenBox& box);
+void EntryWell(RgbImage& img, const ScreenBox& box);
+void FootWell(RgbImage& img);
+void BackSocket(RgbImage& img);
+// The deep space behind a panel screen, with a world low in one corner.
+void PanelBackdrop(RgbImage& img, uint32_t seed, bool planetLeft);
 
 }  // namespace fe

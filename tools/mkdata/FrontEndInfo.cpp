@@ -1,10 +1,12 @@
-// The info screen: "bgInfo2.dat" carries every word of it (the goal, the
-// levels, both players' keys, shields and lives, the food), and
-// "BallAnim.dat" the animated ball that leads back to the menu with its two
-// hover pictures. The ball stands at (570, 410) and the hover pictures at
-// (500, 400) and (540, 340), so the lower right corner stays open space.
+// The info screen: "bgInfo2.dat" holds its panels (the goal and the
+// levels, both players' keys, the food), the ship types and the food the
+// screen writes about in the game's bitmap fonts, with a well for each
+// player's key, and "BallAnim.dat" the animated ball that leads back to
+// the menu with its two hover pictures, which stand in the lower right
+// corner (screens/InfoSheet.h).
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <string>
 
 #include "FrontEndArt.h"
@@ -21,143 +23,36 @@ using paint::Mix;
 using paint::Scale;
 
 const Colour kLine{52, 56, 70};
-const Colour kBody{200, 212, 228};
 
-TextStyle Heading() {
-    TextStyle s = GoldLook();
-    s.shadowDx = 1;
-    s.shadowDy = 1;
-    return s;
-}
-
-// A key cap with its name on it; returns its width.
-int KeyCap(RgbImage& img, const Faces& f, const std::string& name, int x, int baseline) {
-    const int size = 10;
-    const int w = f.condensed.Measure(name, size, 1) + 10;
-    const Box b{x, baseline - 12, x + w, baseline + 5};
-    Emboss(img, b, paint::RoundedBox(b.left, b.top, b.right, b.bottom, 3.f), Brushed({92, 100, 124}, b, 3), 2.f, false,
-           0.6f);
-    TextStyle s;
-    s.top = {255, 255, 255};
-    s.bottom = {205, 215, 235};
-    s.outline = {10, 12, 22};
-    s.outlineWidth = 1;
-    Text(img, f.condensed, name, size, x + 5, baseline, s, 1);
-    return w;
-}
-
-RgbImage Background(const Faces& f) {
+RgbImage Background() {
+    using L = InfoLayout;
     RgbImage img(640, 480);
-    SpaceLook look;
-    look.seed = 404;
-    look.nebulaA = {30, 90, 130};
-    look.nebulaB = {90, 30, 110};
-    look.scale = 200.f;
-    look.stars = 700;
-    DeepSpace(img, {0, 0, 640, 480}, look);
-    // a ringless world low in the free corner, for the ball to stand over
-    Planet(img, 640.f, 520.f, 120.f, {40, 16, 60}, {170, 110, 230}, false, 17);
-
-    TextStyle title = GoldLook();
-    title.outlineWidth = 2;
-    title.glow = {255, 120, 10};
-    title.glowRadius = 6;
-    title.glowStrength = 0.6f;
-    TextCentred(img, f.bold, "HOW TO PLAY VOIDCRAWL", FitSize(f.bold, "HOW TO PLAY VOIDCRAWL", 34, 560, 1), 320, 44,
-                title, 1);
-
-    const TextStyle body = Plain(kBody);
-    const TextStyle head = Heading();
-    const paint::TextFace& copy = f.narrow;
-    const int copySize = 12, lead = 15;
-
-    // ---- left: the goal and the levels
-    const Box left{14, 62, 318, 334};
-    GlassPanel(img, left, 8.f, {2, 8, 20}, 0.3f);
-    int y = left.top + 24;
-    Text(img, f.condensed, "THE GOAL", 16, left.left + 12, y, head, 1);
-    y += 19;
-    y = Paragraph(img, copy,
-                  "Steer your space worm through the void and eat: every bite makes it longer and adds to your "
-                  "score. When it reaches the level's target length, its hyperspace exit opens. "
-                  "Jump out with your jump key, or the ship jumps by itself after a few seconds.",
-                  copySize, left.left + 12, y, left.right - left.left - 24, lead, body);
-    y += 8;
-    Text(img, f.condensed, "20 LEVELS", 16, left.left + 12, y, head, 1);
-    y += 19;
-    y = Paragraph(img, copy,
-                  "A game runs through 20 levels, easy, medium or hard. Level 6 is a timer level: 40 seconds on "
-                  "the clock. Between levels, spend the points you earned on ship upgrades.",
-                  copySize, left.left + 12, y, left.right - left.left - 24, lead, body);
+    PanelBackdrop(img, 404, false);
+    PanelTitlePlate(img);
+    for (const ScreenBox& panel : {L::kGoalPanel, L::kKeysPanel, L::kFoodPanel}) PanelWell(img, panel);
 
     // the two ship types crawling toward a meal: tail, body, head
-    {
-        const Canvas food = play::BuildFoodSheet();
-        const int wy = left.bottom - 44;
-        for (int ship = 0; ship < 2; ++ship) {
-            const Canvas worm = play::BuildWormSheet(ship);
-            const int wx = left.left + 12 + ship * 146;
-            const int right = 1;  // heading
-            img.Draw(FromShared(worm, WormTailCell(right), 0), wx, wy);
-            img.Draw(FromShared(worm, WormBodyCell(right), 0), wx + 32, wy);
-            img.Draw(FromShared(worm, WormHeadCell(right), 0), wx + 64, wy);
-            img.Draw(FromShared(food, FoodCell(ship * 2), 0), wx + 102, wy);
-        }
-    }
-
-    // ---- right: the keys of both players, shields and lives
-    const Box right{326, 62, 626, 334};
-    GlassPanel(img, right, 8.f, {2, 8, 20}, 0.3f);
-    y = right.top + 24;
-    Text(img, f.condensed, "KEYS", 16, right.left + 12, y, head, 1);
-    TextStyle cap = CyanGlowLook();
-    cap.glowRadius = 2;
-    const int colAction = right.left + 12, colOne = right.left + 104, colTwo = right.left + 204;
-    Text(img, f.condensed, "PLAYER 1", 12, colOne, y, cap, 1);
-    Text(img, f.condensed, "PLAYER 2", 12, colTwo, y, cap, 1);
-    y += 24;
-    const char* const rows[6][3] = {{"TURN LEFT", "LEFT ARROW", "A"},
-                                    {"TURN RIGHT", "RIGHT ARROW", "D"},
-                                    {"WARP GATE", "RIGHT CTRL", "LEFT CTRL"},
-                                    {"HYPER JUMP", "RIGHT SHIFT", "LEFT SHIFT"},
-                                    {"BOOST", "UP ARROW", "W"},
-                                    {"BRAKE", "DOWN ARROW", "S"}};
-    TextStyle action = Plain({235, 240, 250});
-    for (const auto& row : rows) {
-        Text(img, f.condensed, row[0], 12, colAction, y, action, 1);
-        KeyCap(img, f, row[1], colOne, y);
-        KeyCap(img, f, row[2], colTwo, y);
-        y += 21;
-    }
-    y += 6;
-    Text(img, f.condensed, "SHIELDS AND LIVES", 16, right.left + 12, y, head, 1);
-    y += 19;
-    Paragraph(img, copy,
-              "Walls, worms and the arena's edge drain your plasma shield and bounce you off; the shield recovers "
-              "as you fly. Below zero the ship explodes and a life is lost. A warp gate throws your head to a "
-              "random free cell.",
-              copySize, right.left + 12, y, right.right - right.left - 24, lead, body);
-
-    // ---- bottom: the food
-    const Box bottom{14, 342, 490, 470};
-    GlassPanel(img, bottom, 8.f, {2, 8, 20}, 0.3f);
-    Text(img, f.condensed, "FOOD", 16, bottom.left + 12, bottom.top + 22, head, 1);
-    Text(img, copy, "Each item comes back elsewhere once it is eaten.", 12, bottom.left + 64, bottom.top + 21, body);
     const Canvas food = play::BuildFoodSheet();
-    const char* const grow[5] = {"GROW 2", "GROW 4", "GROW 5", "GROW 7", "1 BOOST"};
-    const char* const worth[5] = {"200 PTS", "500 PTS", "800 PTS", "1400 PTS", "OR BRAKE"};
-    TextStyle label = Plain({235, 240, 250});
-    TextStyle points = Plain({250, 210, 110});
-    for (int k = 0; k < 5; ++k) {
-        const int cx = bottom.left + 52 + k * 92, top = bottom.top + 32;
+    for (int ship = 0; ship < 2; ++ship) {
+        const Canvas worm = play::BuildWormSheet(ship);
+        const int wx = L::kWormsX + ship * L::kWormStep, wy = L::kWormsY;
+        const int right = 1;  // heading
+        img.Draw(FromShared(worm, WormTailCell(right), 0), wx, wy);
+        img.Draw(FromShared(worm, WormBodyCell(right), 0), wx + L::kWormPitch, wy);
+        img.Draw(FromShared(worm, WormHeadCell(right), 0), wx + 2 * L::kWormPitch, wy);
+        img.Draw(FromShared(food, FoodCell(ship * 2), 0), wx + 2 * L::kWormPitch + L::kMealGap, wy);
+    }
+
+    // a well for each player's key
+    for (int a = 0; a < kPlayKeyCount; ++a)
+        for (int p = 0; p < 2; ++p) EntryWell(img, L::KeyWell(p, a));
+
+    // the food, each item on a glow
+    for (int k = 0; k < L::kFoodKindsShown; ++k) {
+        const int cx = L::kFoodCentreX + k * L::kFoodStep, top = L::kFoodTop;
         paint::AddGlow(img, cx, top + 16, 24.f, {20, 40, 70});
         img.Draw(FromShared(food, FoodCell(k), 0), cx - 16, top);
-        TextCentred(img, f.condensed, grow[k], 12, cx, top + 50, label, 1);
-        TextCentred(img, f.condensed, worth[k], 12, cx, top + 64, k == 4 ? label : points, 1);
     }
-    TextStyle esc = Plain({170, 185, 210});
-    TextCentred(img, copy, "ESC returns to the menu. In play it freezes the game: EXIT Y/N.", 11,
-                (bottom.left + bottom.right) / 2, bottom.bottom - 6, esc);
     return img;
 }
 
@@ -243,7 +138,7 @@ RgbImage BallStrip(const Faces& f) {
 }  // namespace
 
 bool MakeInfo(const std::string& dir, const Faces& f) {
-    RgbImage background = Background(f);
+    RgbImage background = Background();
     RgbImage ball = BallStrip(f);
     return WriteFamily(dir, {{"grafik/bgInfo2.dat", &background}, {"grafik/BallAnim.dat", &ball}});
 }

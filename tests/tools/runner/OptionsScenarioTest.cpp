@@ -101,7 +101,8 @@ TEST_F(OptionsScenarioTest, EveryChangeIsKeptAtOnceAndARefusalLeavesTheFileAlone
     EXPECT_EQ(Field(Read("entered.json"), "gameState"), "5");
     EXPECT_EQ(Read("entered.ini"), written);
     EXPECT_EQ(Read("reserved.ini"), written);
-    EXPECT_EQ(Field(Read("reserved.json"), "notice", "options"), "\"\\\"Space\\\" is the game's own key\"");
+    EXPECT_EQ(Field(Read("reserved.json"), "notice", "options"),
+              "\"\\\"Space\\\" cannot steer: the game keeps it for starting each life\"");
     EXPECT_EQ(Field(Read("reserved.json"), "waiting", "options"), std::to_string(E::KeyEntry(0, kKeyWarp)));
     EXPECT_EQ(Read("clash.ini"), written);
     EXPECT_EQ(Field(Read("clash.json"), "notice", "options"), "\"\\\"A\\\" is player 2's left\"");
