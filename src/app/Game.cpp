@@ -119,7 +119,9 @@ bool Game::Init() {
     exitBoxShown = false;
     state = GameState::MainMenu;
     BlackOutPalette();
-    ShowMainMenu();
+    // A replay asked for before start-up (the command line) starts from
+    // black, as a game does; the menu comes when it ends.
+    if (!replayPending_) ShowMainMenu();
     if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     return true;
 }
@@ -764,6 +766,9 @@ void Game::PlayReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
 // The game as the recording's confirmation left it, then its first pass.
 void Game::StartReplay() {
     replayPending_ = false;
+    // The screen left behind faded to near black; the arena fades in from
+    // black itself, never from what that screen's palette kept.
+    BlackOutPalette();
     const ReplayHeader& h = replayHeader;
     players = h.players;
     difficulty = h.difficulty;
