@@ -104,6 +104,7 @@ bool Game::Init() {
     setupScreen.Init(&mediumFont, &smallFont, &sounds, &cursor, &playerSetup, &shipLimits[0], &shipLimits[1],
                      &upgradeCosts);
     highScoreScreen.Init(&cursor, &sounds);
+    highScoreScreen.hintFont = &smallFont;
     infoScreen.Init(&cursor, &sounds);
     mainMenu.Init(&smallFont, &sounds, &cursor);
     optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, &mainMenu.stars, mainMenu.menuPalette);
