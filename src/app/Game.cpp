@@ -611,6 +611,8 @@ void Game::DrawWatchStatus() {
 }
 
 void Game::EndWatching() {
+    // Left before its first pass: no game of its own took the screen.
+    const bool neverStarted = replayPending_;
     watchingReplay = false;
     replayPending_ = false;
     if (replayEnd != ReplayEnd::None && replayEnd != ReplayEnd::Verified)
@@ -638,7 +640,7 @@ void Game::EndWatching() {
         ShowHighScores();
         return;
     }
-    if (state == GameState::MainMenu) return;  // the replay's game was left there
+    if (state == GameState::MainMenu && !neverStarted) return;  // the replay's game was left there
     state = GameState::MainMenu;
     ShowMainMenu();
 }

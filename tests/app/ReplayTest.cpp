@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -288,6 +289,38 @@ TEST(Replay, AWatchedReplayFadesInFromBlackInTheArenasPalette) {
     h.host.WatchPresents(nullptr, nullptr);
     SCOPED_TRACE("from the command line");
     ExpectFadeFromBlack(*h.game, shown);
+}
+
+// A replay from the command line left with Esc before its first pass
+// leaves the menu on show, faded in (start-up kept it for after the replay).
+TEST(Replay, AReplayLeftBeforeItStartsLeavesTheMenuOnShow) {
+    Bytes file;
+    {
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        file = PlayAndLeave(h, 2);
+    }
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    GameHarness h;
+    h.game->WatchReplay(header, tape);
+    ASSERT_TRUE(h.Start());
+    h.host.SetKey(DIK_ESCAPE, true);
+    h.Pass();
+    h.host.SetKey(DIK_ESCAPE, false);
+    EXPECT_FALSE(h.game->watchingReplay);
+    EXPECT_EQ(h.game->state, GameState::MainMenu);
+    const PaletteEntry* shown = h.host.LastPalette();
+    const PaletteEntry* menu = h.game->mainMenu.menuPalette;
+    int away = 0;  // channels further than a fade step from the menu's
+    for (int c = 0; c < 256; ++c)
+        away += std::abs(shown[c].red - menu[c].red) > kFadeStep ||
+                        std::abs(shown[c].green - menu[c].green) > kFadeStep ||
+                        std::abs(shown[c].blue - menu[c].blue) > kFadeStep
+                    ? 1
+                    : 0;
+    EXPECT_EQ(away, 0);
 }
 
 // A game too long for the tape plays on: the replay stops where the tape
