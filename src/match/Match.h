@@ -27,7 +27,7 @@ public:
     static constexpr int32_t kGameOverCueFrames = 175;
     // The play area's bottom edge: the status bar lies below it, and
     // nothing of play (sprites, the waiting player's line) is drawn there.
-    static constexpr int32_t kStatusBarTop = kArenaRows * 32;
+    static constexpr int32_t kStatusBarTop = kArenaBottom;
 
     void Init(Font* bigFont, Font* smallFont, Font* mediumFont, ImageBank* imageBank, SoundBank* sounds,
               const ShipStats* baseStats0, const ShipStats* baseStats1, SetupScreen* setupScreen,

@@ -36,7 +36,7 @@ void Worm::Bind(ArenaGrid& arenaGrid, Font& bigFont, SoundBank& soundBank, Image
         explosionSprites[k].Init(images->surfaces[kImageExplosions], ExplosionCell(k), kExplosionFrames[k], 40);
     // An explosion on the bottom rows is cut at the play area's edge: the
     // status bar below stays whole.
-    for (Sprite& explosion : explosionSprites) explosion.SetClip(kScreenWidth, kArenaRows * 32);
+    for (Sprite& explosion : explosionSprites) explosion.SetClip(kScreenWidth, kArenaBottom);
     for (int32_t h = 0; h < 4; ++h) crashSprites[h].Init(images->surfaces[kImageShared], CrashCell(h), kCrashFrames, 4);
     gateSprite.Init(images->surfaces[kImageShared], kGateCell, kGateFrames, 6);
     score = 0;
