@@ -104,6 +104,7 @@ bool Game::Init() {
     setupScreen.Init(&mediumFont, &smallFont, &sounds, &cursor, &playerSetup, &shipLimits[0], &shipLimits[1],
                      &upgradeCosts);
     highScoreScreen.Init(&cursor, &sounds);
+    highScoreScreen.hintFont = &smallFont;
     infoScreen.Init(&bigFont, &mediumFont, &smallFont, &cursor, &sounds);
     mainMenu.Init(&smallFont, &sounds, &cursor);
     optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kOptionsBackgroundFile);
@@ -119,7 +120,9 @@ bool Game::Init() {
     exitBoxShown = false;
     state = GameState::MainMenu;
     BlackOutPalette();
-    ShowMainMenu();
+    // A replay asked for before start-up (the command line) starts from
+    // black, as a game does; the menu comes when it ends.
+    if (!replayPending_) ShowMainMenu();
     if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     return true;
 }
@@ -608,6 +611,8 @@ void Game::DrawWatchStatus() {
 }
 
 void Game::EndWatching() {
+    // Left before its first pass: no game of its own took the screen.
+    const bool neverStarted = replayPending_;
     watchingReplay = false;
     replayPending_ = false;
     if (replayEnd != ReplayEnd::None && replayEnd != ReplayEnd::Verified)
@@ -635,7 +640,7 @@ void Game::EndWatching() {
         ShowHighScores();
         return;
     }
-    if (state == GameState::MainMenu) return;  // the replay's game was left there
+    if (state == GameState::MainMenu && !neverStarted) return;  // the replay's game was left there
     state = GameState::MainMenu;
     ShowMainMenu();
 }
@@ -764,6 +769,9 @@ void Game::PlayReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
 // The game as the recording's confirmation left it, then its first pass.
 void Game::StartReplay() {
     replayPending_ = false;
+    // The screen left behind faded to near black; the arena fades in from
+    // black itself, never from what that screen's palette kept.
+    BlackOutPalette();
     const ReplayHeader& h = replayHeader;
     players = h.players;
     difficulty = h.difficulty;

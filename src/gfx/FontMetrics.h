@@ -34,5 +34,7 @@ struct FontMetrics {
 inline constexpr FontMetrics kBigFontMetrics{34, 33, 13, 627, "IJWMPEFL", {21, 18, 1, 5, 15, 17, 17, 17}, 640, 200};
 // Chrome-cyan names and numbers ("impFont16").
 inline constexpr FontMetrics kMediumFontMetrics{28, 25, 13, 621, "WMIJLE1", {5, 10, 20, 18, 17, 17, 18}, 640, 80};
-// Small print ("impFont8").
+// Small print ("impFont8"). Its capitals and figures, with their shadow,
+// fill kSmallFontInkRows rows of the glyph from row kSmallFontInkTop.
+inline constexpr int kSmallFontInkTop = 3, kSmallFontInkRows = 8;
 inline constexpr FontMetrics kSmallFontMetrics{15, 15, 9, 630, "KMWI4", {7, 6, 5, 12, 7}, 640, 30};

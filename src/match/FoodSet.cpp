@@ -79,12 +79,15 @@ void FoodSet::Place(int32_t slot) {
     grid->Place(&item);
 }
 
-void FoodSet::Draw() {
+void FoodSet::Draw(const Rect* keepClear) {
     for (int32_t i = 0; i < kSlots; ++i) {
         FoodItem& item = items[i];
         if (item.cellType == CellType::Food) {
             const int32_t s = item.spriteIndex >= 0 && item.spriteIndex < kTypes ? item.spriteIndex : 0;
-            foodSprites[s].Draw(item.cellX * 32, item.cellY * 32, backBuffer);
+            const int32_t x = item.cellX * 32, y = item.cellY * 32;
+            const bool hidden = keepClear != nullptr && x < keepClear->right && x + 32 > keepClear->left &&
+                                y < keepClear->bottom && y + 32 > keepClear->top;
+            if (!hidden) foodSprites[s].Draw(x, y, backBuffer);
             grid->Place(&item);
         } else if (item.cellType == CellType::EatenFood) {
             Place(i);

@@ -41,7 +41,9 @@ public:
     void Init(ArenaGrid* grid);
     void Reset(int32_t count, int32_t chanceA, int32_t chanceB, int32_t chanceC);
     void Place(int32_t slot);
-    void Draw();
+    // Draws the items; one whose cell meets `keepClear` (when given) is
+    // left out of the picture, never out of play.
+    void Draw(const Rect* keepClear = nullptr);
     void Release();
     // The food type a roll of 0..106 gives with the current thresholds.
     int32_t TypeFor(int32_t roll) const;

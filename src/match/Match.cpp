@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gfx/Display.h"
+#include "gfx/FontMetrics.h"
 #include "gfx/ImageSlots.h"
 #include "io/Input.h"
 #include "io/SoundSlots.h"
@@ -31,6 +32,26 @@ constexpr StatusLayout kLayout[2] = {
     {455, 406, 490, 525, 359, 500, 1},
     {120, 76, 160, 195, 29, 1, 1},
 };
+
+// The level clock's colons and hundredths, from its left edge.
+constexpr int32_t kClockColon1 = 30, kClockColon2 = 70, kClockHundredths = 80;
+
+// Pixels the pen travels over `text`.
+int32_t TextWidth(const Font& font, const char* text) {
+    int32_t width = 0;
+    for (const char* c = text; *c != '\0'; ++c) width += font.Advance(*c);
+    return width;
+}
+
+// The box a text's glyphs take.
+Rect TextBox(const Font& font, int32_t x, int32_t y, const char* text) {
+    return Rect{x, y, x + TextWidth(font, text), y + font.cellHeight - 2};
+}
+
+// The waiting player's "PRESS SPACE" stands just above the status bar.
+constexpr int32_t kWaitingLineY = Match::kStatusBarTop - kSmallFontMetrics.cellHeight;
+// The intro's "PRESS SPACE", under its panel.
+constexpr int32_t kIntroPressX = 240, kIntroPressY = 380;
 
 }  // namespace
 
@@ -192,8 +213,12 @@ bool Match::Frame() {
         IntroFrame();
     } else {
         cueShowing = 0;
+        waitingShown[0] = waitingShown[1] = 0;
         PlayFrame();
         if (inPlay && !levelFailed) food.Draw();
+        // The waiting players' lines over play, never under the food.
+        for (int32_t i = 0; i < 2; ++i)
+            if (waitingShown[i]) DrawTextClear(smallFont, kLayout[i].pressX, kWaitingLineY, "PRESS SPACE");
         if (cueShowing) DrawGameOverCue();  // over the food
     }
     if (inPlay && !levelFailed) DrawStatusBar();
@@ -202,14 +227,16 @@ bool Match::Frame() {
 }
 
 void Match::IntroFrame() {
-    food.Draw();
+    // The food that would lie under the intro's "PRESS SPACE" waits unseen.
+    const Rect pressBox = TextBox(*mediumFont, kIntroPressX, kIntroPressY, "PRESS SPACE");
+    food.Draw(&pressBox);
     Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
          backBuffer, true);
     bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", 0);
     bigFont->DrawNumber(backBuffer, 305, 170, levelIndex + 1);
     // The level compiler keeps titles within kIntroTitleRoom.
     bigFont->DrawText(backBuffer, kIntroTextX, 220, level->title, 0);
-    mediumFont->DrawText(backBuffer, 240, 380, "PRESS SPACE", 0);
+    DrawTextClear(mediumFont, kIntroPressX, kIntroPressY, "PRESS SPACE");
     if (levelIndex == kTimerLevel) {
         bigFont->DrawText(backBuffer, kIntroTextX, 270, "TIMER: 40 SEC", 0);
     } else {
@@ -543,7 +570,7 @@ void Match::PlayWorms() {
         } else if (w.exited) {
             playerDone[i] = 1;
         } else if (w.stats.lives != 0) {
-            smallFont->DrawText(backBuffer, kLayout[i].pressX, 440, "PRESS SPACE", 0);
+            waitingShown[i] = 1;  // drawn over the food (Frame)
             ShowWaiting(i);
             playerDone[i] = 0;
             if (KeyState[DIK_SPACE] && !spaceLatch) {
@@ -594,16 +621,21 @@ bool Match::DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duratio
         hundredths = c - 100 * s;
     }
     // The last frame may come out a little below zero: it shows zeros.
-    mediumFont->DrawNumber(backBuffer, x, y, minutes > 0 ? minutes : 0);
-    mediumFont->DrawChar(backBuffer, x + 30, y, ':');
-    mediumFont->DrawNumber(backBuffer, x + 40, y, seconds > 0 ? seconds : 0);
-    mediumFont->DrawChar(backBuffer, x + 70, y, ':');
+    // The minutes and the seconds end at their colons (the clock reads
+    // 0:35:41, not 0  :35:41); each field is two digits wide.
+    char field[12];
+    std::snprintf(field, sizeof field, "%d", static_cast<int>(minutes > 0 ? minutes : 0));
+    mediumFont->DrawText(backBuffer, x + kClockColon1 - TextWidth(*mediumFont, field), y, field, 0);
+    mediumFont->DrawChar(backBuffer, x + kClockColon1, y, ':');
+    std::snprintf(field, sizeof field, "%d", static_cast<int>(seconds > 0 ? seconds : 0));
+    mediumFont->DrawText(backBuffer, x + kClockColon2 - TextWidth(*mediumFont, field), y, field, 0);
+    mediumFont->DrawChar(backBuffer, x + kClockColon2, y, ':');
     char digits[3] = {'0', '0', 0};
     if (hundredths > 0) {
         digits[0] = static_cast<char>('0' + hundredths / 10 % 10);
         digits[1] = static_cast<char>('0' + hundredths % 10);
     }
-    mediumFont->DrawText(backBuffer, x + 80, y, digits, 0);
+    mediumFont->DrawText(backBuffer, x + kClockHundredths, y, digits, 0);
     return hundredths <= 0 && seconds <= 0 && minutes <= 0;
 }
 
@@ -630,6 +662,12 @@ void Match::DrawStatusBar() {
         mediumFont->DrawNumber(backBuffer, l.scoreX, l.scoreY, w.score);
         if (!playerOut[i]) DrawExitCountdown(i);
     }
+}
+
+void Match::DrawTextClear(Font* font, int32_t x, int32_t y, const char* text) {
+    const Rect box = TextBox(*font, x, y, text);
+    Blit(box.left, box.top, box.right, box.bottom, arena.background, x, y, backBuffer, false);
+    font->DrawText(backBuffer, x, y, text, 0);
 }
 
 void Match::DrawExitCountdown(int32_t i) {

@@ -25,6 +25,9 @@ public:
     static constexpr int32_t kTimerLevel = 5;
     // Frames the "GAME OVER" cue stands before the table.
     static constexpr int32_t kGameOverCueFrames = 175;
+    // The play area's bottom edge: the status bar lies below it, and
+    // nothing of play (sprites, the waiting player's line) is drawn there.
+    static constexpr int32_t kStatusBarTop = kArenaBottom;
 
     void Init(Font* bigFont, Font* smallFont, Font* mediumFont, ImageBank* imageBank, SoundBank* sounds,
               const ShipStats* baseStats0, const ShipStats* baseStats1, SetupScreen* setupScreen,
@@ -62,6 +65,9 @@ public:
     void DrawStatusBar();
     void DrawExitCountdown(int32_t player);
     void DrawGameOverCue();
+    // Text on a clean patch of the arena: whatever play drew in the text's
+    // box is wiped first, so that no sprite shows through or over it.
+    void DrawTextClear(Font* font, int32_t x, int32_t y, const char* text);
 
     // Online play: the player this machine's player steers (-1: both are
     // played here). Each machine works its own player's points screens and
@@ -134,7 +140,8 @@ public:
     uint32_t frozenAt = 0;
     // Frames the "GAME OVER" cue has been shown.
     int32_t gameOverCue = 0;
-    uint8_t cueShowing = 0;  // this frame shows the cue
+    uint8_t cueShowing = 0;        // this frame shows the cue
+    uint8_t waitingShown[2] = {};  // this frame shows the player's "PRESS SPACE"
     SoundBank* sounds = nullptr;
     ImageBank* imageBank = nullptr;
     MouseCursor* cursor = nullptr;

@@ -19,4 +19,7 @@ inline constexpr SheetCell kHighScoreBackCell = {300, 0, 125, 126};
 // captions stand over the columns' left edges.
 inline constexpr int kHighScoreFirstRowY = 180;
 inline constexpr int kHighScoreRowHeight = kMediumFontMetrics.cellHeight;
+// The table's panel ends on row kHighScoreTableBottom and the difficulty
+// bar starts at kHighScoreBarTop; the screen's hint line lies between.
+inline constexpr int kHighScoreTableBottom = 440, kHighScoreBarTop = 449;
 inline constexpr int kHighScoreScoreX = 105, kHighScoreNameX = 230, kHighScoreLengthX = 440, kHighScoreLevelX = 515;

@@ -236,8 +236,32 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
         font->DrawNumber(backBuffer, kHighScoreLengthX, y, r.lengthTotal);
         font->DrawNumber(backBuffer, kHighScoreLevelX, y, r.level);
     }
+    if (hintFont != nullptr) {
+        char hint[kHintSize];
+        Hint(hint, sizeof hint);
+        int32_t width = 0;
+        for (const char* c = hint; *c != '\0'; ++c) width += hintFont->Advance(*c);
+        hintFont->DrawText(backBuffer, (kScreenWidth - width) / 2, kHintY, hint, 0);
+    }
     cursor->Update();
     return result;
+}
+
+// (No comma or semicolon: their tails would reach the bar.)
+void HighScoreTable::Hint(char* text, int textSize) const {
+    static const char* const kNames[kDifficulties] = {"EASY", "MEDIUM", "HARD"};
+    const char* name = kNames[ClampDifficulty(difficulty)];
+    int entries = 0;
+    for (const HighScoreRecord& r : records) entries += r.score != 0 ? 1 : 0;
+    if (entries == 0)
+        std::snprintf(text, static_cast<size_t>(textSize),
+                      "NO SCORES YET: PLAY A GAME ON %s TO GET ON - THEN CLICK YOUR ROW TO WATCH IT", name);
+    else if (entries < kRecords)
+        std::snprintf(text, static_cast<size_t>(textSize),
+                      "PLAY A GAME ON %s TO GET ON THE TABLE - CLICK A ROW TO WATCH ITS GAME", name);
+    else
+        std::snprintf(text, static_cast<size_t>(textSize),
+                      "BEAT THE LOWEST SCORE ON %s TO GET ON - CLICK A ROW TO WATCH ITS GAME", name);
 }
 
 int32_t HighScoreTable::RowIndexAt(int32_t x, int32_t y) const {

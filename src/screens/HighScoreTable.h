@@ -9,6 +9,7 @@
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
 #include "platform/SaveFile.h"
+#include "screens/HighScoreSheet.h"
 #include "world/Difficulty.h"
 
 // One result in a high-score file: 32 bytes, little-endian.
@@ -81,6 +82,17 @@ public:
     void Release();
 
     static const char* FileName(int32_t difficulty);
+    // The line under the table, for the records as they are: how a result
+    // gets onto this difficulty's table, and that a row's game can be
+    // watched. Written into `text`.
+    void Hint(char* text, int textSize) const;
+    static constexpr int kHintSize = 96;
+
+    // The hint's font (the small one); no hint without it.
+    Font* hintFont = nullptr;
+    // Where the hint's text starts: its ink lies between the table's panel
+    // and the difficulty bar.
+    static constexpr int32_t kHintY = kHighScoreTableBottom + 1 - kSmallFontInkTop;
 
     Surface background = nullptr;
     PaletteEntry palette[kPaletteSize] = {};

@@ -25,6 +25,8 @@ struct GridObject {
 
 constexpr int32_t kArenaColumns = 20;
 constexpr int32_t kArenaRows = 14;
+// The play area's height on the screen: the status bar lies below it.
+constexpr int32_t kArenaBottom = kArenaRows * 32;
 // One spare row per column keeps the column pitch at 15.
 constexpr int32_t kArenaColumnPitch = 15;
 

@@ -5,6 +5,7 @@
 #include "io/Input.h"
 #include "io/SoundBank.h"
 #include "io/SoundSlots.h"
+#include "platform/Host.h"
 #include "world/FoodItem.h"
 #include "world/Random.h"
 
@@ -33,6 +34,9 @@ void Worm::Bind(ArenaGrid& arenaGrid, Font& bigFont, SoundBank& soundBank, Image
     for (int slot = kImageWorm0; slot <= kImageShared; ++slot) SetSourceColorKey(0, 0, images->surfaces[slot]);
     for (int32_t k = 0; k < kExplosionStrips; ++k)
         explosionSprites[k].Init(images->surfaces[kImageExplosions], ExplosionCell(k), kExplosionFrames[k], 40);
+    // An explosion on the bottom rows is cut at the play area's edge: the
+    // status bar below stays whole.
+    for (Sprite& explosion : explosionSprites) explosion.SetClip(kScreenWidth, kArenaBottom);
     for (int32_t h = 0; h < 4; ++h) crashSprites[h].Init(images->surfaces[kImageShared], CrashCell(h), kCrashFrames, 4);
     gateSprite.Init(images->surfaces[kImageShared], kGateCell, kGateFrames, 6);
     score = 0;

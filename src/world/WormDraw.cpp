@@ -158,7 +158,7 @@ void Worm::Explode() {
         x = x < 16 ? 16 : (x > 592 ? 592 : x);
         int32_t y = s.cellY * 32;
         if (y < 16) y = 16;
-        explosion.Draw(x - 16, y - 16, backBuffer);
+        explosion.DrawClipped(x - 16, y - 16, backBuffer);
         if (Rand() % 10 < 2) s.animCounter = c + 1;
         explosionStrip = strip;
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -182,6 +183,144 @@ TEST(Replay, AClickOnATableEntryWatchesItsGame) {
     EXPECT_EQ(g.replayEnd, Game::ReplayEnd::Verified);
     EXPECT_EQ(g.state, GameState::HighScores);
     EXPECT_EQ(ReadAll(fs::path(h.dir()) / HighScoreTable::FileName(header.difficulty)), before);
+}
+
+constexpr int kFadeStep = 6;
+
+// Every picture the host was handed, as it was shown.
+struct Shown {
+    std::vector<uint8_t> pixels;
+    std::vector<PaletteEntry> palette;
+};
+void KeepShown(void* context, const uint8_t* pixels, const PaletteEntry* palette) {
+    auto* shown = static_cast<std::vector<Shown>*>(context);
+    if (pixels == nullptr || palette == nullptr || shown->size() >= 400) return;
+    shown->push_back(
+        {std::vector<uint8_t>(pixels, pixels + 640 * 480), std::vector<PaletteEntry>(palette, palette + 256)});
+}
+
+// The pictures from the start of a watched replay until the arena shows in
+// its own colours are a fade from black in the arena's palette, as a game
+// starts: pictures that show nothing (all black) may come first; then each
+// shows the arena (never the screen the replay was chosen on), the first
+// one step from black, every colour it shows between black and the
+// arena's and no darker than in the picture before.
+void ExpectFadeFromBlack(const Game& g, const std::vector<Shown>& shown) {
+    const PaletteEntry* target = g.match.targetPalette;
+    const uint8_t* arena = g.match.arena.background->pixels;
+    const Shown* before = nullptr;  // the last picture that showed something
+    bool reached = false;
+    for (size_t i = 0; i < shown.size() && !reached; ++i) {
+        const Shown& s = shown[i];
+        bool used[256] = {};
+        size_t arenaPixels = 0;
+        for (size_t k = 0; k < s.pixels.size(); ++k) {
+            used[s.pixels[k]] = true;
+            arenaPixels += s.pixels[k] == arena[k] ? 1 : 0;
+        }
+        bool visible = false;
+        for (int c = 0; c < 256; ++c) {
+            const PaletteEntry& p = s.palette[static_cast<size_t>(c)];
+            visible = visible || (used[c] && (p.red != 0 || p.green != 0 || p.blue != 0));
+        }
+        if (!visible) continue;
+        EXPECT_GT(arenaPixels, s.pixels.size() * 6 / 10) << "picture " << i << " is not the arena";
+        reached = true;
+        for (int c = 0; c < 256; ++c) {
+            if (!used[c]) continue;
+            const PaletteEntry& p = s.palette[static_cast<size_t>(c)];
+            const PaletteEntry& t = target[c];
+            ASSERT_TRUE(p.red <= t.red && p.green <= t.green && p.blue <= t.blue)
+                << "picture " << i << ": colour " << c << " beyond the arena's";
+            const PaletteEntry from = before ? before->palette[static_cast<size_t>(c)] : PaletteEntry{0, 0, 0, 0};
+            const int most = before ? 255 : kFadeStep;  // the first picture: one step from black
+            ASSERT_TRUE(p.red >= from.red && p.green >= from.green && p.blue >= from.blue && p.red <= most &&
+                        p.green <= most && p.blue <= most)
+                << "picture " << i << ": colour " << c << " not on the way up from black";
+            reached =
+                reached && t.red - p.red <= kFadeStep && t.green - p.green <= kFadeStep && t.blue - p.blue <= kFadeStep;
+        }
+        before = &s;
+    }
+    EXPECT_TRUE(reached) << "the arena's colours are never reached";
+}
+
+// A replay named on the command line (watched before the game starts) and
+// one picked from the table's row both fade in from black as a game does.
+TEST(Replay, AWatchedReplayFadesInFromBlackInTheArenasPalette) {
+    Bytes file;
+    {
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        Game& g = *h.game;
+        file = PlayAndLeave(h, 2);
+        ReplayHeader header;
+        const uint8_t* tape = nullptr;
+        ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+        HighScoreTable& table = g.highScoreScreen;
+        table.Clear();
+        table.Insert(header.scores[0], header.names[0], header.lengthTotals[0], header.level);
+        ASSERT_TRUE(table.Save(HighScoreTable::FileName(header.difficulty)));
+        ASSERT_TRUE(h.Passes(140));
+        h.Click(317, 295);  // HIGH SCORES
+        ASSERT_EQ(g.state, GameState::HighScores);
+        h.host.MoveMouseTo(300, kHighScoreFirstRowY + 5);
+        h.Pass();
+        h.host.SetMouseButton(true);
+        for (int i = 0; i < 4 && !g.watchingReplay; ++i) h.Pass();  // the table fades out in the pass that picks
+        ASSERT_TRUE(g.watchingReplay);
+        h.host.SetMouseButton(false);
+        std::vector<Shown> shown;
+        h.host.WatchPresents(KeepShown, &shown);
+        ASSERT_TRUE(h.Passes(5));
+        h.host.WatchPresents(nullptr, nullptr);
+        SCOPED_TRACE("from the table's row");
+        ExpectFadeFromBlack(g, shown);
+    }
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    GameHarness h;
+    std::vector<Shown> shown;
+    h.host.WatchPresents(KeepShown, &shown);
+    h.game->WatchReplay(header, tape);  // as the command line does, before start-up
+    ASSERT_TRUE(h.Start());
+    ASSERT_TRUE(h.Passes(5));
+    h.host.WatchPresents(nullptr, nullptr);
+    SCOPED_TRACE("from the command line");
+    ExpectFadeFromBlack(*h.game, shown);
+}
+
+// A replay from the command line left with Esc before its first pass
+// leaves the menu on show, faded in (start-up kept it for after the replay).
+TEST(Replay, AReplayLeftBeforeItStartsLeavesTheMenuOnShow) {
+    Bytes file;
+    {
+        GameHarness h;
+        ASSERT_TRUE(h.Start());
+        file = PlayAndLeave(h, 2);
+    }
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    GameHarness h;
+    h.game->WatchReplay(header, tape);
+    ASSERT_TRUE(h.Start());
+    h.host.SetKey(DIK_ESCAPE, true);
+    h.Pass();
+    h.host.SetKey(DIK_ESCAPE, false);
+    EXPECT_FALSE(h.game->watchingReplay);
+    EXPECT_EQ(h.game->state, GameState::MainMenu);
+    const PaletteEntry* shown = h.host.LastPalette();
+    const PaletteEntry* menu = h.game->mainMenu.menuPalette;
+    int away = 0;  // channels further than a fade step from the menu's
+    for (int c = 0; c < 256; ++c)
+        away += std::abs(shown[c].red - menu[c].red) > kFadeStep ||
+                        std::abs(shown[c].green - menu[c].green) > kFadeStep ||
+                        std::abs(shown[c].blue - menu[c].blue) > kFadeStep
+                    ? 1
+                    : 0;
+    EXPECT_EQ(away, 0);
 }
 
 // A game too long for the tape plays on: the replay stops where the tape

@@ -11,6 +11,7 @@
 
 #include "platform/UserDir.h"
 #include "support/Files.h"
+#include "support/GameHarness.h"
 
 namespace {
 
@@ -152,6 +153,54 @@ TEST(HighScoreTable, EveryGameOverSavesTheTableUnlessItCouldNotBeRead) {
     testing::internal::GetCapturedStderr();
     EXPECT_NE(std::string(message).find("could not be read"), std::string::npos) << message;
     EXPECT_TRUE(std::filesystem::is_directory(user + "/thard.dat"));
+}
+
+// Under the table a line says how a result gets onto it and that a row's
+// game can be watched, for an empty, a partly filled and a full table; it
+// is drawn in the small font between the table's panel and the difficulty
+// bar, within the screen.
+TEST(HighScoreScreen, AHintUnderTheTableSaysHowToGetOnItAndThatARowCanBeWatched) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    HighScoreTable& t = h.game->highScoreScreen;
+    ASSERT_NE(t.hintFont, nullptr);
+    const std::tuple<std::vector<int>, int32_t, const char*> cases[] = {
+        {{}, 0, "EASY"}, {{500, 40, 7}, 1, "MEDIUM"}, {{9, 8, 7, 6, 5, 4, 3, 2, 1, 10}, 2, "HARD"}};
+    for (const auto& [scores, difficulty, name] : cases) {
+        t.Clear();
+        for (size_t i = 0; i < scores.size(); ++i) t.records[i].score = scores[i];
+        t.difficulty = difficulty;
+        char hint[HighScoreTable::kHintSize];
+        t.Hint(hint, sizeof hint);
+        const std::string text = hint;
+        EXPECT_NE(text.find("TO GET ON"), std::string::npos) << text;
+        EXPECT_NE(text.find("WATCH"), std::string::npos) << text;
+        EXPECT_NE(text.find(name), std::string::npos) << text;
+        if (scores.size() == HighScoreTable::kRecords) {
+            EXPECT_NE(text.find("BEAT THE LOWEST"), std::string::npos) << text;
+        }
+        // Drawn: the frame with the hint and without it differ only in the
+        // rows between the panel and the bar, and there they do.
+        Font* font = t.hintFont;
+        t.Frame(h.game->match.mediumFont, false);
+        const std::vector<uint8_t> with(backBuffer->pixels, backBuffer->pixels + 640 * 480);
+        t.hintFont = nullptr;
+        t.Frame(h.game->match.mediumFont, false);
+        t.hintFont = font;
+        int changed = 0, left = 640, right = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                if (with[static_cast<size_t>(y * 640 + x)] != backBuffer->pixels[y * 640 + x]) {
+                    ++changed;
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    EXPECT_GT(y, kHighScoreTableBottom) << text;
+                    EXPECT_LT(y, kHighScoreBarTop) << text;
+                }
+        EXPECT_GT(changed, 100) << text;
+        EXPECT_GT(left, 0) << text;
+        EXPECT_LT(right, 639) << text;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -182,6 +183,19 @@ TEST_F(MainMenuTest, APadsAHeldFromOnePlayerIntoTheSetupTypesNothing) {
     h.host.Pads().Button(0, kPadA, false);
     h.Passes(5);
     EXPECT_STREQ(h.game->setupScreen.nameEntry.Typed(), "") << "the press that chose the item is not a letter";
+}
+
+// The credits' name lines greet what a player knows (the players, the
+// game's worlds), never the tools the game is built and tested with.
+TEST(MainMenuCredits, NameLinesGreetPlayersNotBuildTools) {
+    const char* const tools[] = {"CMAKE",   "GCC",        "LIBPNG",     "SDL",       "FREETYPE",    "DEJAVU",
+                                 "DEBIAN",  "GOOGLETEST", "BENCHMARK",  "SOX",       "IMAGEMAGICK", "XVFB",
+                                 "XDOTOOL", "CLANG",      "EMSCRIPTEN", "LIBSODIUM", "GTEST"};
+    for (int k = 0; k < kMenuCredits; ++k)
+        for (int line = 0; line < MainMenu::kCreditLines; ++line)
+            for (const char* tool : tools)
+                EXPECT_EQ(std::strstr(MainMenu::kCredits[k][line], tool), nullptr)
+                    << "panel " << k << " line " << line << ": " << MainMenu::kCredits[k][line];
 }
 
 }  // namespace

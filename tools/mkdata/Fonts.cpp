@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -135,13 +136,22 @@ Mask FitGlyph(const paint::TextFace& face, char shape, int pixelSize, int maxInk
     return Mask{};
 }
 
+// Marks set against the character before them, and the clear columns
+// between the two.
+constexpr const char* kLeaningMarks = ":;.,!";
+constexpr int kLeaningGap = 1;
+
 void DrawVectorGlyph(Canvas& sheet, const FontLayout& f, const VectorStyle& s, const paint::TextFace& face, int code) {
     const int gw = f.GlyphWidth(), gh = f.GlyphHeight();
     // ink (outline included) keeps one clear column before the next letter
     const int room = std::min(f.Advance(code) - 1, gw);
     Mask m = FitGlyph(face, ShapeOf(code), s.pixelSize, room - 2 * s.outline);
     if (m.width == 0) return;
-    const int ox = s.outline + (room - (m.width + 2 * s.outline)) / 2;
+    // A letter is centred in its room; punctuation leans on the letter
+    // before it ("AT:", "0:35"), as a colon does in print, so that its
+    // narrow ink leaves no gap that reads as a space.
+    const bool leans = std::strchr(kLeaningMarks, code) != nullptr;
+    const int ox = s.outline + (leans ? kLeaningGap : (room - (m.width + 2 * s.outline)) / 2);
     const int oy = s.baselineRow - m.baseline;
     const float capTop = static_cast<float>(s.baselineRow) - s.pixelSize * 0.729f;
 
@@ -308,7 +318,7 @@ void DrawPixelGlyph(Canvas& sheet, const FontLayout& f, int code) {
     // shared out evenly on both sides
     const int room = f.Advance(code) - 1;
     const int ox = std::max(0, (room - w) / 2);
-    const int oy = 3;
+    const int oy = kSmallFontInkTop;
     Canvas g(gw, gh, 0);
     auto ink = [&](int x, int y) {
         if (y < 0 || y >= 8 || x < 0 || !pg->rows[y]) return false;

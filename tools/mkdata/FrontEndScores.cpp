@@ -46,7 +46,7 @@ RgbImage Background(const Faces& f) {
     TextCentred(img, f.condensed, "THE  TEN  LONGEST  WORMS  OF  THE  VOID", 13, 320, 104, sub, 1);
 
     // the table
-    const Box table{52, 128, 592, 440};
+    const Box table{52, 128, 592, kHighScoreTableBottom};
     DropShadow(img, table, 10.f, 8.f, 0.6f);
     GlassPanel(img, table, 10.f, {2, 6, 18}, 0.3f);
     for (int i = 0; i < 10; ++i) {
@@ -83,7 +83,7 @@ RgbImage Background(const Faces& f) {
     }
 
     // the difficulty bar along the bottom
-    const Box bar{96, 449, 544, 480};
+    const Box bar{96, kHighScoreBarTop, 544, 480};
     paint::Sdf barShape = paint::RoundedBox(bar.left, bar.top, bar.right, bar.bottom + 10, 8.f);
     Emboss(img, {bar.left, bar.top, bar.right, 480}, barShape, Brushed({60, 68, 92}, bar, 13), 3.f, false, 0.5f);
     paint::Sdf well = paint::RoundedBox(210, 452, 428, 480 + 6, 5.f);

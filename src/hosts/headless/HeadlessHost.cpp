@@ -66,6 +66,7 @@ void HeadlessHost::Present(const uint8_t* pixels, const PaletteEntry* palette) {
     lastPixels_ = pixels;
     lastPalette_ = palette;
     ++presentCount_;
+    if (watcher_ != nullptr) watcher_(watcherContext_, pixels, palette);
     if (!hashing_ || pixels == nullptr || palette == nullptr) return;
     auto mix = [this](const uint8_t* bytes, size_t size) {
         for (size_t i = 0; i < size; ++i) presentHash_ = (presentHash_ ^ bytes[i]) * 1099511628211ull;

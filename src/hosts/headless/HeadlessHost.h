@@ -84,6 +84,13 @@ public:
     // in the same order have the same hash.
     void HashPresents() { hashing_ = true; }
     uint64_t PresentHash() const { return presentHash_; }
+    // Called with every picture presented (fade steps too), until cleared
+    // with a null `watcher`.
+    using PresentWatcher = void (*)(void* context, const uint8_t* pixels, const PaletteEntry* palette);
+    void WatchPresents(PresentWatcher watcher, void* context) {
+        watcher_ = watcher;
+        watcherContext_ = context;
+    }
     int64_t PassCount() const { return passCount_; }
     bool InputOpen() const { return inputOpen_; }
     bool AudioOpen() const { return audioSource_ != nullptr; }
@@ -135,6 +142,8 @@ private:
     int32_t motionX_ = 0;
     int32_t motionY_ = 0;
 
+    PresentWatcher watcher_ = nullptr;
+    void* watcherContext_ = nullptr;
     AudioSource* audioSource_ = nullptr;
     float audio_[kFramesPerPass] = {};
     int64_t audioFramesPulled_ = 0;

@@ -11,6 +11,7 @@
 #include "hosts/sdl/SdlGpuProbe.h"
 #include "hosts/sdl/SdlQuietStderr.h"
 #include "hosts/sdl/SdlWindowIcon.h"
+#include "hosts/sdl/SdlWindowSize.h"
 #include "platform/Host.h"
 #include "platform/PrintableText.h"
 #include "platform/UserDir.h"
@@ -402,6 +403,23 @@ void SdlVideo::FitWindowToRoom(int display) {
     setAt_ = clock_.Now();
     SDL_SetWindowSize(window_, size.width, size.height);
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+    MatchRealSize();
+}
+
+// A window manager that keeps the window as it was (one that holds every
+// window maximised) leaves SDL believing the size it asked for: told the
+// size the window really has, SDL hands out a surface of that size and the
+// picture is fitted to it, never drawn for a window that is not there.
+void SdlVideo::MatchRealSize() {
+    if (window_ == nullptr || fullscreen_) return;
+    int realWidth = 0, realHeight = 0;
+    if (!RealWindowSize(window_, &realWidth, &realHeight)) return;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window_, &width, &height);
+    if (width == realWidth && height == realHeight) return;
+    SDL_SetWindowSize(window_, realWidth, realHeight);
+    ApplyFit();
+    Reshow();
 }
 
 void SdlVideo::UpdateRefreshInterval() {
@@ -480,6 +498,7 @@ void SdlVideo::ShowNotice(const char* text) {
 void SdlVideo::OnWindowEvent(const SDL_WindowEvent& event) {
     switch (event.event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        MatchRealSize();
         ApplyFit();
         Reshow();
         // A window the player resized, as opposed to one the game or the

@@ -82,6 +82,7 @@ private:
     void Room(int display, int* width, int* height);
     int Display() const;
     void FitWindowToRoom(int display);
+    void MatchRealSize();
     void UpdateRefreshInterval();
     void Reshow() {
         dirty_ = pendingPixels_ != nullptr && pendingPalette_ != nullptr;
