@@ -183,7 +183,9 @@ coverage: deps-coverage
 #                   keeps them in build-web/download-sizes.md
 #   make test-web   plays the page in headless Chromium (tests/web/), and
 #                   checks web-dist's zip; its replays are checked against the
-#                   native runner (build-web/native/voidcrawl-headless); not
+#                   native runner (build-web/native/voidcrawl-headless), and
+#                   the idle menu's CPU is measured against the desktop
+#                   game's (build-web/native/voidcrawl, under Xvfb); not
 #                   part of make test, CI runs it
 WEB_DIR ?= build-web
 WEB_PORT ?= 8000
@@ -216,7 +218,7 @@ web-dist: web
 	@python3 tools/web-sizes.py $(WEB_DIR) $(WEB_SITE_FILES) | tee $(WEB_DIR)/download-sizes.md
 
 test-web: web-dist
-	cmake --build $(WEB_DIR)/native --target voidcrawl-headless -j$(JOBS)
+	cmake --build $(WEB_DIR)/native --target voidcrawl-headless voidcrawl -j$(JOBS)
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 	node tests/web/test-web.mjs $(WEB_DIR)
 

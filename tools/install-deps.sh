@@ -3,7 +3,7 @@
 # ("run"), that the test suite needs as well ("test"), that the fuzz
 # targets need ("fuzz": clang with libFuzzer), that the coverage report
 # needs ("coverage": the test suite's packages and gcovr), or that the
-# browser build and its test need ("web": emscripten, Chromium and node),
+# browser build and its test need ("web": emscripten, Chromium, node and Xvfb),
 # or that make lint needs ("lint": clang-format, clang-tidy, cppcheck), or
 # that make deb needs ("deb": dpkg-shlibdeps and file for CPack) and its
 # test ("deb-test": lintian and the X tools the window tests use).
@@ -35,8 +35,9 @@ elif [ "$what" = "bench" ]; then
     packages+=(libbenchmark-dev)
 elif [ "$what" = "web" ]; then
     # The browser build (emscripten, with its ready-made system libraries)
-    # and its test in headless Chromium, driven from node.
-    packages+=(emscripten chromium nodejs)
+    # and its test in headless Chromium, driven from node; the test runs the
+    # desktop game in a window under Xvfb to compare the idle menu's cost.
+    packages+=(emscripten chromium nodejs xvfb xdotool matchbox-window-manager)
     command -v npm >/dev/null 2>&1 || packages+=(npm)
 elif [ "$what" != "run" ]; then
     echo "usage: $0 [run|test|fuzz|bench|coverage|web|lint|deb|deb-test]" >&2

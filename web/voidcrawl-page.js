@@ -147,14 +147,19 @@
 
     // The picture, enlarged by the page: a whole factor with sharp pixels
     // into the canvas, which the browser then smooths to its shown size.
-    drawFrame(image) {
+    // Only the parts that changed (`parts`: [left, top, width, height] each,
+    // of the 640 x 480 picture) are uploaded and drawn again: all uploaded
+    // first, then all drawn, so that the browser takes one copy of the
+    // source a frame, not one a part.
+    drawFrame(image, parts = [[0, 0, 640, 480]]) {
       if (!page.source) {
         page.source = document.createElement('canvas');
         page.source.width = 640;
         page.source.height = 480;
       }
-      page.source.getContext('2d').putImageData(image, 0, 0);
-      showSource();
+      const source = page.source.getContext('2d');
+      for (const part of parts) source.putImageData(image, 0, 0, ...part);
+      showSource(parts);
     },
 
     firstFrame() {
@@ -335,11 +340,17 @@
   // otherwise the largest 4:3 area that fits, enlarged sharp by the next
   // whole factor into the canvas and smoothed only from there to its size.
 
-  function showSource() {
+  // The canvas is a whole factor of the picture: a part of it lands on
+  // whole pixels, as sharp as the whole.
+  function showSource(parts = [[0, 0, 640, 480]]) {
     if (!page.source) return;
     const context = canvas.getContext('2d', { alpha: false });
     context.imageSmoothingEnabled = false;
-    context.drawImage(page.source, 0, 0, canvas.width, canvas.height);
+    const factor = canvas.width / 640;
+    for (const [left, top, width, height] of parts) {
+      context.drawImage(page.source, left, top, width, height, left * factor, top * factor, width * factor,
+        height * factor);
+    }
   }
 
   // On a touch screen the touch controls have room of their own: a column

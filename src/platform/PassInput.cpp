@@ -14,21 +14,47 @@ void PassInput::BeginPass() {
     if (releaseLeft_) leftDown_ = 0;
     releaseLeft_ = false;
     leftPressedNow_ = false;
+    if (waitStarts_ > 0) --waitStarts_;
+    // The events that waited go in, in order, until the next release.
+    int taken = 0;
+    while (taken < waitingCount_ && waitStarts_ == 0) ApplyNow(waiting_[taken++]);
+    std::memmove(waiting_, waiting_ + taken, sizeof(KeyEvent) * static_cast<size_t>(waitingCount_ - taken));
+    waitingCount_ -= taken;
 }
 
 void PassInput::KeyDown(uint8_t code) {
-    if (code == 0) return;
-    keys_[code] = 0x80;
-    pressedNow_[code] = true;
-    releaseKey_[code] = false;
+    if (code != 0) Apply({code, true});
 }
 
 void PassInput::KeyUp(uint8_t code) {
-    if (code == 0) return;
-    if (pressedNow_[code]) {
+    if (code != 0) Apply({code, false});
+}
+
+void PassInput::Apply(KeyEvent event) {
+    // A press behind a release, or behind others waiting, waits its turn;
+    // so does a release behind its own key's press. Other releases are in
+    // force at once. A full queue lets the event through rather than lose it.
+    bool wait = event.down ? waitStarts_ > 0 || waitingCount_ > 0 : false;
+    for (int i = 0; i < waitingCount_ && !wait; ++i) wait = waiting_[i].code == event.code;
+    if (wait && waitingCount_ < kMostWaiting) {
+        waiting_[waitingCount_++] = event;
+        return;
+    }
+    ApplyNow(event);
+}
+
+void PassInput::ApplyNow(KeyEvent event) {
+    const uint8_t code = event.code;
+    if (event.down) {
+        keys_[code] = 0x80;
+        pressedNow_[code] = true;
+        releaseKey_[code] = false;
+    } else if (pressedNow_[code]) {
         releaseKey_[code] = true;
-    } else {
+        waitStarts_ = 2;
+    } else if (keys_[code] != 0) {
         keys_[code] = 0;
+        if (waitStarts_ < 1) waitStarts_ = 1;
     }
 }
 
@@ -53,6 +79,8 @@ void PassInput::Clear() {
     std::memset(keys_, 0, sizeof keys_);
     std::memset(pressedNow_, 0, sizeof pressedNow_);
     std::memset(releaseKey_, 0, sizeof releaseKey_);
+    waitingCount_ = 0;
+    waitStarts_ = 0;
     leftDown_ = 0;
     leftPressedNow_ = false;
     releaseLeft_ = false;

@@ -11,6 +11,15 @@
 // pass, so a press and its release that arrive within one pass (a quick tap
 // or a scripted click) would be missed: such a release is held back until
 // the first event pump of the next pass.
+//
+// A screen that takes one key at a time (the name field) takes the next
+// only once it has seen the last one up, so every key's release is seen by
+// a pass of its own before a press that came after it: key events that
+// arrive after a release wait, in order, for the pass after the one that
+// shows the release (two passes on for a tap's held-back release). A name's
+// last letter and Enter typed in the same instant are both taken, one pass
+// apart. Presses with no release between them (two players at once, a key
+// held with another) still count in the same pass.
 class PassInput {
 public:
     // Called at the first pump after a pass has ended: releases held back
@@ -37,6 +46,20 @@ public:
     void TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown);
 
 private:
+    // Key events after a release, waiting for their pass.
+    static constexpr int kMostWaiting = 64;
+    struct KeyEvent {
+        uint8_t code;
+        bool down;
+    };
+    void Apply(KeyEvent event);     // in turn
+    void ApplyNow(KeyEvent event);  // in force at once
+
+    KeyEvent waiting_[kMostWaiting] = {};
+    int waitingCount_ = 0;
+    // Pass starts before the waiting events may go in: 1 after a release
+    // seen by this pass, 2 after a tap's release held back to the next.
+    int waitStarts_ = 0;
     uint8_t keys_[256] = {};
     bool passEnded_ = false;
     bool pressedNow_[256] = {};  // went down during this pass

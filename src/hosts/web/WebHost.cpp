@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gfx/ChangedTiles.h"
 #include "gfx/FrameScaler.h"
 #include "hosts/web/WebKeymap.h"
 #include "hosts/web/WebPads.h"
@@ -58,10 +59,14 @@ EM_JS(void, WebPointerToGame, (double clientX, double clientY, int width, int he
     HEAP32[(out >> 2) + 1] = Math.floor(y);
 });
 
-// Puts `width` x `height` RGBA pixels on the canvas, through the page when
-// it enlarges them itself. The ImageData is a view of the module's memory,
-// made again only when that memory moves.
-EM_JS(void, WebPutFrame, (const void* rgba, int width, int height), {
+// The page reads the rectangles as four 32-bit numbers each.
+static_assert(sizeof(TargetRect) == 4 * sizeof(int32_t), "a rectangle is left, top, width, height");
+
+// Puts `count` parts (`rects`: left, top, width, height each) of `width` x
+// `height` RGBA pixels on the canvas, through the page when it enlarges them
+// itself: only those parts are uploaded and drawn. The ImageData is a view
+// of the module's memory, made again only when that memory moves.
+EM_JS(void, WebPutFrame, (const void* rgba, int width, int height, const int* rects, int count), {
     const frame = Module.vcFrame || (Module.vcFrame = {});
     if (!frame.context) frame.context = Module.canvas.getContext('2d', {alpha: false});
     if (!frame.image || frame.memory !== HEAPU8.buffer || frame.pixels !== rgba) {
@@ -69,8 +74,10 @@ EM_JS(void, WebPutFrame, (const void* rgba, int width, int height), {
         frame.memory = HEAPU8.buffer;
         frame.pixels = rgba;
     }
-    if (Module.vcPage && Module.vcPage.drawFrame) Module.vcPage.drawFrame(frame.image);
-    else frame.context.putImageData(frame.image, 0, 0);
+    const parts = [];
+    for (let i = 0; i < count; i++) parts.push(Array.from(HEAP32.subarray((rects >> 2) + 4 * i, (rects >> 2) + 4 * i + 4)));
+    if (Module.vcPage && Module.vcPage.drawFrame) Module.vcPage.drawFrame(frame.image, parts);
+    else for (const part of parts) frame.context.putImageData(frame.image, 0, 0, ...part);
     if (!frame.shown) {
         frame.shown = true;
         if (Module.vcPage) Module.vcPage.firstFrame(Module);
@@ -188,10 +195,8 @@ public:
             return false;
         }
         displayOpen_ = true;
-        if (!refreshing_) {
-            refreshing_ = true;
-            emscripten_request_animation_frame_loop(&WebHost::OnRefresh, this);
-        }
+        shownValid_ = false;  // the first picture goes up whole
+        if (pending_) AskRefresh();
         return true;
     }
 
@@ -218,6 +223,14 @@ public:
         pixels_ = pixels;
         palette_ = palette;
         pending_ = true;
+        AskRefresh();
+    }
+    // The game knows the picture unchanged (a frozen game): nothing to compare or draw.
+    void PresentAgain(const uint8_t* pixels, const PaletteEntry* palette) override {
+        if (!pending_) {
+            pixels_ = pixels;
+            palette_ = palette;
+        }
     }
 
     // ---- input ------------------------------------------------------------
@@ -257,15 +270,22 @@ public:
         for (int i = 0; i < deferredCount_; ++i) Apply(deferred_[i]);
         deferredCount_ = 0;
         if (silent_ && source_ != nullptr) PullSilently();
-        // The pass ends when the tick counter reaches passStart + 10; a late
-        // pass still lets the browser in before the next one (no catching up).
-        const uint32_t elapsed = Ticks() - passStart;
         const double now = emscripten_get_now();
         if (unthrottled_) {
             GiveSlice(now);
             return;
         }
-        WebWaitUntil(elapsed >= kPassMs ? now : now + (kPassMs - elapsed));
+        // Passes start 10 ms apart on a schedule: the browser's timers wake
+        // us a little late, and waiting 10 ms from each late start would
+        // lose a pass in ten. A pass later than its slot still lets the
+        // browser in before the next one, and one a whole pass behind (a
+        // long pass, a fade) starts the schedule again from now: passes that
+        // were missed are not caught up.
+        if (!scheduled_) passDue_ = start_ + passStart;
+        scheduled_ = true;
+        passDue_ += kPassMs;
+        if (now - passDue_ >= kPassMs) passDue_ = now;
+        WebWaitUntil(passDue_);
     }
 
     void PaceFadeStep() override {
@@ -349,30 +369,47 @@ private:
         }
     }
 
+    // One display refresh for the picture presented, unless one is asked already.
+    void AskRefresh() {
+        if (!displayOpen_ || refreshAsked_) return;
+        refreshAsked_ = true;
+        emscripten_request_animation_frame(&WebHost::OnRefresh, this);
+    }
+
+    // The canvas holds the picture last shown (shownPixels_ through
+    // shownPalette_): a new palette converts the whole picture, otherwise
+    // only the pixels that changed are converted, and only the tiles around
+    // them are uploaded and drawn; nothing when nothing changed.
     void ShowPendingFrame() {
         if (!pending_ || pixels_ == nullptr || palette_ == nullptr) return;
         pending_ = false;
-        // The canvas takes bytes red, green, blue, alpha: little-endian words.
-        for (int i = 0; i < kPaletteSize; ++i) {
-            const PaletteEntry& e = palette_[i];
-            colours_[i] = 0xFF000000u | static_cast<uint32_t>(e.blue) << 16 | static_cast<uint32_t>(e.green) << 8 |
-                          static_cast<uint32_t>(e.red);
+        int count = 1;
+        if (!shownValid_ || std::memcmp(shownPalette_, palette_, sizeof shownPalette_) != 0) {
+            std::memcpy(shownPalette_, palette_, sizeof shownPalette_);
+            // The canvas takes bytes red, green, blue, alpha: little-endian words.
+            for (int i = 0; i < kPaletteSize; ++i) {
+                const PaletteEntry& e = palette_[i];
+                colours_[i] = 0xFF000000u | static_cast<uint32_t>(e.blue) << 16 | static_cast<uint32_t>(e.green) << 8 |
+                              static_cast<uint32_t>(e.red);
+            }
+            std::memcpy(shownPixels_, pixels_, sizeof shownPixels_);
+            scaler_.Convert(pixels_, colours_, reinterpret_cast<uint8_t*>(rgba_), kScreenWidth * 4);
+            rects_[0] = {0, 0, kScreenWidth, kScreenHeight};
+            shownValid_ = true;
+        } else {
+            count = ChangedTiles::Convert(pixels_, shownPixels_, kScreenWidth, kScreenHeight, colours_, rgba_, rects_);
         }
-        scaler_.Convert(pixels_, colours_, reinterpret_cast<uint8_t*>(rgba_), kScreenWidth * 4);
-        WebPutFrame(rgba_, kScreenWidth, kScreenHeight);
+        if (count > 0) WebPutFrame(rgba_, kScreenWidth, kScreenHeight, &rects_[0].left, count);
     }
 
     static EM_BOOL OnRefresh(double, void* user) {
-        // The loop may outlive its host by one call: the host is gone once
+        // A refresh may come after its host is gone: the host is gone once
         // the game has ended and it is no longer the one.
         if (theHost != user) return EM_FALSE;
         WebHost* host = static_cast<WebHost*>(user);
-        if (!host->displayOpen_) {
-            host->refreshing_ = false;
-            return EM_FALSE;
-        }
-        host->ShowPendingFrame();
-        return EM_TRUE;
+        host->refreshAsked_ = false;
+        if (host->displayOpen_) host->ShowPendingFrame();
+        return EM_FALSE;
     }
 
     static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void* user) {
@@ -477,6 +514,8 @@ private:
     double start_;
     bool unthrottled_ = false;
     double sliceStart_ = 0;
+    bool scheduled_ = false;
+    double passDue_ = 0;  // when the next pass starts (emscripten_get_now)
     PassInput input_;
     bool inPass_ = false;
     InputEvent deferred_[kMostDeferred] = {};
@@ -487,13 +526,17 @@ private:
     uint8_t shownKeys_[256] = {};
 
     bool displayOpen_ = false;
-    bool refreshing_ = false;
+    bool refreshAsked_ = false;
     bool pending_ = false;
     const uint8_t* pixels_ = nullptr;
     const PaletteEntry* palette_ = nullptr;
     FrameScaler scaler_;
     uint32_t colours_[kPaletteSize] = {};
     uint32_t rgba_[kScreenWidth * kScreenHeight] = {};
+    TargetRect rects_[ChangedTiles::kMostRects] = {};
+    bool shownValid_ = false;
+    uint8_t shownPixels_[kScreenWidth * kScreenHeight] = {};
+    PaletteEntry shownPalette_[kPaletteSize] = {};
 
     AudioSource* source_ = nullptr;
     int rate_ = 0;

@@ -12,9 +12,12 @@ class Host;
 // pass's 10 ms are up, so the page stays responsive while the game runs
 // exactly as it does on the desktop.
 //
-// The picture is converted once per display refresh (the game may present
-// up to 100 frames a second; the screen shows 60) into the canvas's 640 x
-// 480 pixels, which the page scales with sharp pixels. Sound is pulled from
+// The picture is converted at most once per display refresh (the game may
+// present up to 100 frames a second; the screen shows 60) into the canvas's
+// 640 x 480 pixels, which the page scales with sharp pixels: only the pixels
+// that changed since the last picture shown, and only the tiles around them
+// are uploaded and drawn (gfx/ChangedTiles); an unchanged picture costs a
+// comparison, and a frozen one not even that. Sound is pulled from
 // the game's mixer by the page's audio node as it needs it; without Web
 // Audio the mixer runs on the host's clock and the sound is dropped.
 Host* CreateWebHost();
