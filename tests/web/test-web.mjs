@@ -926,7 +926,10 @@ async function touchFlows() {
       await cdp.send('Input.dispatchKeyEvent', { type, key, code: '', windowsVirtualKeyCode: keyCode });
     }
   };
-  const typed = (want, what) => until(what, async () => (await nameOf(0)) === want, 5);
+  const typed = (want, what) => until(what, async () => (await nameOf(0)) === want, 10);
+  // A screen is ready for taps once it has faded in: the game then says what
+  // the buttons offer.
+  const ready = (mode) => until(`the ${mode} mode`, async () => (await play()).mode === mode, 15);
 
   // The overlay: "Tap to start", and a tap starts the game.
   await page.goto(address);
@@ -948,14 +951,13 @@ async function touchFlows() {
 
   // OK with an empty name starts the game with no name, as on the desktop.
   await tapGame(320, 150);  // ONE PLAYER
-  const setUp = await inState(kSetup, 'the set-up screen');
-  await page.waitForTimeout(1200);
+  const setUp = (await inState(kSetup, 'the set-up screen')) && (await ready('name'));
   await tapGame(595, 438);  // OK
   const nameless = setUp && (await inState(kPlaying, 'play')) && (await nameOf(1)) === '';
-  await page.waitForTimeout(800);
+  await ready('play');
   // The pause button brings the EXIT box, Yes leaves.
   await touchTap('#touch-pause');
-  const boxUp = await until('the EXIT box', async () => (await play()).exitBox === 1, 5);
+  const boxUp = await until('the EXIT box', async () => (await play()).exitBox === 1, 10);
   await touchTap('#touch-exit [data-key="KeyY"]');
   const leftNameless = boxUp && (await inState(kMenu, 'the menu', 10));
   check('OK with an empty name starts a nameless game, as the desktop does; the pause button and Yes leave it',
@@ -963,10 +965,11 @@ async function touchFlows() {
 
   // A name on the system's keyboard: the field's tap gives the hidden field
   // the focus; letters, both kinds of Backspace, a composed word and Enter.
-  await page.waitForTimeout(1500);
+  await ready('menu');
+  await page.waitForTimeout(1500);  // the menu's items slide in
   await tapGame(320, 150);
   await inState(kSetup, 'the set-up screen');
-  await page.waitForTimeout(1200);
+  await ready('name');
   await tapGame(200, 300);  // beside the field: no keyboard
   const notFocused = await game(() => document.activeElement.id !== 'name-keys');
   await tapGame(300, 115);  // the name field
@@ -993,15 +996,16 @@ async function touchFlows() {
 
   // Play: Go starts the worm; Boost and Brake press the player's keys while
   // held; the pause button freezes play under the EXIT box, No plays on.
-  await page.waitForTimeout(800);
+  await ready('play');
+  await page.waitForTimeout(500);
   await touchTap('#touch [data-action="6"]');
-  const going = await until('the worm', async () => (await worm()).inPlay === 1, 5);
+  const going = await until('the worm', async () => (await worm()).inPlay === 1, 10);
   const boost = await hold('#touch [data-action="4"]', async () => (await worm()).boost);
   const brake = await hold('#touch [data-action="5"]', async () => (await worm()).brake);
   const letGo = await worm();
   await page.waitForTimeout(1500);
   await touchTap('#touch-pause');
-  const paused = await until('the EXIT box', async () => (await play()).exitBox === 1, 5);
+  const paused = await until('the EXIT box', async () => (await play()).exitBox === 1, 10);
   const frozenAt = await worm();
   const exitShown = (await play()).mode === 'exit' && (await page.locator('#touch-exit').isVisible()) &&
     !(await page.locator('#touch [data-action="6"]').isVisible());
@@ -1010,10 +1014,10 @@ async function touchFlows() {
   const stood = await worm();
   await touchTap('#touch-exit [data-key="KeyN"]');
   const resumed = await until('play again', async () => (await play()).exitBox === 0, 5) &&
-    (await until('the worm to move', async () => ((w) => w.x !== stood.x || w.y !== stood.y)(await worm()), 5));
+    (await until('the worm to move', async () => ((w) => w.x !== stood.x || w.y !== stood.y)(await worm()), 10));
   await page.waitForTimeout(2000);
   await touchTap('#touch-pause');
-  await until('the EXIT box', async () => (await play()).exitBox === 1, 5);
+  await until('the EXIT box', async () => (await play()).exitBox === 1, 10);
   await touchTap('#touch-exit [data-key="KeyY"]');
   const left = await inState(kMenu, 'the menu', 10);
   check('in play Go, Boost and Brake reach the worm; the pause button brings the EXIT box, No plays on, Yes leaves',
@@ -1061,18 +1065,19 @@ async function touchFlows() {
   clear.push(await replaysClear('844x390'));
   await page.screenshot({ path: path.join(shots, 'touch-844x390-replays.png') });
   await touchTap('#replays summary');
-  await page.waitForTimeout(1000);
+  await ready('menu');
+  await page.waitForTimeout(1500);
   await tapGame(320, 150);
   await inState(kSetup, 'the set-up screen');
-  await page.waitForTimeout(1200);
+  await ready('name');
   await tapGame(595, 438);
-  const sideways = await inState(kPlaying, 'play');
-  await page.waitForTimeout(800);
+  const sideways = (await inState(kPlaying, 'play')) && (await ready('play'));
+  await page.waitForTimeout(500);
   await touchTap('#touch [data-action="6"]');
   await page.waitForTimeout(1000);
   await page.screenshot({ path: path.join(shots, 'touch-844x390-play.png') });
   await touchTap('#touch-pause');
-  const sideBox = await until('the EXIT box', async () => (await play()).exitBox === 1, 5);
+  const sideBox = await until('the EXIT box', async () => (await play()).exitBox === 1, 10);
   await page.screenshot({ path: path.join(shots, 'touch-844x390-exit-box.png') });
   await touchTap('#touch-exit [data-key="KeyY"]');
   const sideLeft = await inState(kMenu, 'the menu', 10);
