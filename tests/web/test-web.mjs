@@ -1026,6 +1026,7 @@ async function touchFlows() {
     JSON.stringify({ going, boost, brake, paused, exitShown, resumed, left }));
 
   // The Replays list, open and closed, keeps clear of the picture and the buttons.
+  await ready('menu');
   const clear = [];
   clear.push(await replaysClear('390x844'));
   await touchTap('#replays summary');
