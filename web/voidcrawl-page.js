@@ -1,7 +1,8 @@
 // VoidCrawl's page: downloads the game (with a progress bar, and a retry
 // when that fails), waits for the click that lets the browser play sound,
 // runs the game on the canvas, sizes the picture, keeps the player's volume,
-// offers touch controls on a touch screen, names the keys as the player's
+// offers touch controls on a touch screen (play, the EXIT box, a replay's
+// buttons, the system's keyboard for names), names the keys as the player's
 // keyboard shows them, lists the replays kept in this browser (to download
 // or watch) and watches a replay file the player opens or drops, and says
 // so when the game has ended, with a way to start again. Every address is
@@ -215,6 +216,7 @@
 
     gameEnded(module, failed) {
       page.module = null;
+      page.playMode('menu', false, 1);
       canvas.hidden = true;
       let text = 'Thanks for playing. Your high scores are kept in this browser.';
       if (failed) text = 'The game could not start. Reload the page, or try again.';
@@ -354,14 +356,31 @@
   }
 
   // On a touch screen the touch controls have room of their own: a column
-  // each side of the picture, or a row below it, whichever leaves the
-  // larger picture.
+  // each side of the picture, or the room under it (the picture then at the
+  // top), whichever leaves the larger picture. The Replays list, open, has
+  // room of its own too, beside the picture or under the controls: the
+  // picture gives up what the list needs and play goes on, never covered.
   const touchControls = $('touch');
-  const kTouchSide = 88;  // CSS pixels a column takes (voidcrawl.css)
-  const kTouchBelow = 96;
+  const replaysPanel = $('replays');
+  const kTouchButton = 64;  // CSS pixels of a button, where there is room
+  const kTouchLeast = 44;  // the smallest a finger still hits
+  const kTouchMargin = 12;  // between the buttons and the screen's edge
+  const kTouchGap = 8;  // between two buttons (voidcrawl.css)
+  const kTouchColumn = 4;  // buttons in a column beside the picture
+  const kTouchRow = 5;  // buttons across the screen under it (a cross of three and two)
+  const kHelpRow = 48;  // under the picture: the key help and the sound, over the buttons
+  const kSummaryRow = 40;  // the Replays title, at the bottom
+  const kPanelWidest = 480;  // the open list beside the picture
+  const kPanelNarrowest = 260;
+  const kPanelShare = 0.45;  // of the width left beside the buttons, at most
+  const kPanelLowest = 180;  // the open list under the buttons
+  const kPanelTop = 48;  // beside the picture: under the sound and full-screen buttons
+  const kPanelEdge = 8;
+  const kSummaryLeast = 100;  // the closed list's title, where the picture leaves less
   const touchScreen = (window.matchMedia && window.matchMedia('(any-pointer: coarse)').matches) ||
     navigator.maxTouchPoints > 0;
   document.body.classList.toggle('touch', touchScreen);
+  startHint.textContent = touchScreen ? 'Tap to start' : 'Click to start';
 
   // The picture's size in device pixels in a `width` x `height` area.
   function fit(width, height) {
@@ -370,19 +389,52 @@
     return { factor, shown: Math.max(4, Math.floor(Math.min(width, (height * 4) / 3) / 4) * 4) };
   }
 
+  const clamp = (value, low, high) => Math.max(low, Math.min(high, value));
+
   function layout() {
     const ratio = window.devicePixelRatio || 1;
-    let padding = '';
-    let { factor, shown } = fit(stage.clientWidth * ratio, stage.clientHeight * ratio);
+    const width = stage.clientWidth;
+    const height = stage.clientHeight;
+    const room = { top: 0, right: 0, bottom: 0, left: 0 };
+    let arrangement = 'plain';
+    let button = kTouchButton;
+    let clusters = 0;  // under the picture: the buttons' height
     if (touchScreen) {
-      const side = fit((stage.clientWidth - 2 * kTouchSide) * ratio, stage.clientHeight * ratio);
-      const below = fit(stage.clientWidth * ratio, (stage.clientHeight - kTouchBelow) * ratio);
-      const beside = side.shown >= below.shown;
-      ({ factor, shown } = beside ? side : below);
-      padding = beside ? `0 ${kTouchSide}px` : `0 0 ${kTouchBelow}px`;
-      touchControls.className = beside ? 'side' : 'below';
+      const sideButton = clamp(Math.floor((height - 2 * kTouchMargin - (kTouchColumn - 1) * kTouchGap) / kTouchColumn),
+        kTouchLeast, kTouchButton);
+      const belowButton = clamp(Math.floor((width - 3 * kTouchMargin - (kTouchRow - 2) * kTouchGap) / kTouchRow),
+        kTouchLeast, kTouchButton);
+      const column = sideButton + 2 * kTouchMargin;
+      const belowClusters = 3 * belowButton + 2 * kTouchGap;
+      const below = kHelpRow + belowClusters + kTouchMargin + kSummaryRow;
+      const side = fit((width - 2 * column) * ratio, height * ratio);
+      const under = fit(width * ratio, (height - below) * ratio);
+      if (side.shown >= under.shown) {
+        arrangement = 'side';
+        button = sideButton;
+        room.left = room.right = column;
+      } else {
+        arrangement = 'below';
+        button = belowButton;
+        clusters = belowClusters;
+        room.bottom = below;
+      }
     }
-    stage.style.padding = padding;
+    let panelWidth = 0;
+    if (replaysPanel.open) {
+      if (arrangement === 'below') {
+        room.bottom = Math.max(room.bottom, kHelpRow + clusters + kTouchMargin + kPanelLowest);
+      } else {
+        const free = width - room.left - room.right;
+        panelWidth = clamp(Math.floor(free * kPanelShare), Math.min(kPanelNarrowest, free), kPanelWidest);
+        room.right += panelWidth + 2 * kPanelEdge;
+      }
+    }
+    stage.dataset.layout = arrangement;
+    touchControls.className = arrangement === 'plain' ? '' : arrangement;
+    touchControls.style.setProperty('--touch-size', `${button}px`);
+    let { factor, shown } = fit((width - room.left - room.right) * ratio, (height - room.top - room.bottom) * ratio);
+    stage.style.padding = `${room.top}px ${room.right}px ${room.bottom}px ${room.left}px`;
     const backing = factor < 2 ? Math.ceil(shown / 640) : 1;
     canvas.classList.toggle('smooth', factor < 2);
     if (canvas.width !== 640 * backing) {
@@ -392,6 +444,30 @@
     }
     canvas.style.width = `${shown / ratio}px`;
     canvas.style.height = `${(shown * 3) / 4 / ratio}px`;
+    // Under the picture, everything follows its bottom edge.
+    const pictureBottom = arrangement === 'below' ? (shown * 3) / 4 / ratio : 0;
+    stage.style.setProperty('--picture-bottom', `${pictureBottom}px`);
+    placePanel(arrangement, room, panelWidth, pictureBottom + kHelpRow + clusters + kTouchMargin,
+      (width - shown / ratio) / 2);
+  }
+
+  // The open list in its room; closed, its title keeps its corner, beside
+  // the picture (`beside` wide) unless the picture is under it.
+  function placePanel(arrangement, room, panelWidth, belowTop, beside) {
+    const box = replaysPanel.style;
+    if (!replaysPanel.open) {
+      for (const side of ['top', 'right', 'bottom', 'left', 'width', 'maxWidth', 'maxHeight']) box[side] = '';
+      if (arrangement !== 'below') box.maxWidth = `${Math.max(kSummaryLeast, Math.floor(beside) - 2 * kPanelEdge)}px`;
+      return;
+    }
+    if (arrangement === 'below') {
+      Object.assign(box, { top: `${belowTop}px`, left: `${kPanelEdge}px`, right: `${kPanelEdge}px`, bottom: 'auto',
+        width: 'auto', maxWidth: 'none', maxHeight: `${stage.clientHeight - belowTop - kPanelEdge}px` });
+    } else {
+      const right = arrangement === 'side' ? room.left : 0;  // inside the buttons' column
+      Object.assign(box, { top: `${kPanelTop}px`, right: `${right + kPanelEdge}px`, bottom: 'auto', left: 'auto',
+        width: `${panelWidth}px`, maxWidth: 'none', maxHeight: `${stage.clientHeight - kPanelTop - kPanelEdge}px` });
+    }
   }
   window.addEventListener('resize', layout);
   document.addEventListener('fullscreenchange', layout);
@@ -508,16 +584,23 @@
   });
   // The touch controls press player 1's keys as the keyboard does (a press
   // and release quicker than a pass still counts); a finger that slides off
-  // lets go.
+  // lets go. The play keys are player 1's own (data-action, as the options
+  // chose them); the others press a key by its position (data-key), as the
+  // keyboard would.
   for (const button of touchControls.querySelectorAll('button')) {
-    const action = Number(button.dataset.action);
     let down = false;
+    let code = '';
     const press = (now) => {
       if (now === down) return;
       down = now;
       button.classList.toggle('down', now);
+      if (button.dataset.key) {
+        if (now) code = button.dataset.key;
+        pressKey(code, now);
+        return;
+      }
       const module = page.module;
-      if (module && module._vc_web_touch_key) module._vc_web_touch_key(action, now ? 1 : 0);
+      if (module && module._vc_web_touch_key) module._vc_web_touch_key(Number(button.dataset.action), now ? 1 : 0);
     };
     button.addEventListener('pointerdown', (event) => {
       event.preventDefault();
@@ -531,6 +614,131 @@
   // No mouse events, double-tap zoom or text selection from the buttons.
   touchControls.addEventListener('touchstart', (event) => event.preventDefault(), { passive: false });
   touchControls.addEventListener('contextmenu', (event) => event.preventDefault());
+
+  // A key by its position, pressed or let go, as the page's keyboard sends it.
+  function pressKey(code, down) {
+    window.dispatchEvent(new KeyboardEvent(down ? 'keydown' : 'keyup', { code, bubbles: true, cancelable: true }));
+  }
+
+  // What the buttons offer follows the game (src/hosts/web/WebMain.cpp):
+  // 'menu', 'name' (the set-up screen), 'play', 'exit' (the EXIT box) or
+  // 'replay', with the replay's pause and speed. The speed button asks for
+  // the next speed the game knows.
+  const kReplaySpeeds = [1, 2, 4, 8];
+  page.play = { mode: 'menu', paused: false, speed: 1 };
+  page.playMode = (mode, paused, speed) => {
+    Object.assign(page.play, { mode, paused, speed });
+    touchControls.dataset.mode = mode;
+    const pause = $('replay-pause');
+    pause.classList.toggle('paused', paused);
+    pause.setAttribute('aria-label', paused ? 'Play the replay on (P)' : 'Pause the replay (P)');
+    const next = kReplaySpeeds[(kReplaySpeeds.indexOf(speed) + 1) % kReplaySpeeds.length];
+    const faster = $('replay-faster');
+    faster.dataset.key = `Digit${next}`;
+    faster.textContent = `\u00d7${next}`;
+    faster.setAttribute('aria-label', `Speed ${next} (${next})`);
+    if (mode !== 'name') {
+      nameQueue.length = 0;
+      if (document.activeElement === nameKeys) canvas.focus();
+    }
+  };
+
+  // ---- the system's keyboard for names ----------------------------------
+  // A tap on the set-up screen's name field gives a hidden field the focus,
+  // so that the phone shows its keyboard; what is typed there reaches the
+  // game as key presses, one a few passes apart (the field takes a key once
+  // the one before is let go): the letters by the keys that enter them,
+  // Backspace for each one taken back, and Enter. The field holds only a
+  // rest of its own between edits, so that Backspace always has something
+  // to take; what a keyboard composes is followed as it changes.
+  const nameKeys = $('name-keys');
+  const kNameRest = '\u00a0\u00a0';
+  const kPassesPerTypedKey = 3;  // down, up, and one to spare
+  // Keys that enter what the game's name field shows, other than A-Z and 0-9.
+  const kNameKeys = { ' ': 'Space', '-': 'Minus', '=': 'Equal', ',': 'Comma', '.': 'Period', '*': 'Slash',
+    '<': 'Backslash', '\u00c5': 'BracketLeft', '\u00c2': 'BracketRight', '\u00d6': 'Semicolon', '\u00c4': 'Quote' };
+  const nameKeyFor = (c) => {
+    const upper = c.toUpperCase();
+    if (upper >= 'A' && upper <= 'Z' && upper.length === 1) return `Key${upper}`;
+    if (c >= '0' && c <= '9') return `Digit${c}`;
+    return kNameKeys[upper] || '';
+  };
+  const nameQueue = [];
+  let nameSending = false;
+  let nameWas = kNameRest;
+  let composing = false;
+
+  function typeKeys(codes) {
+    nameQueue.push(...codes);
+    if (!nameSending) sendNameKeys();
+  }
+
+  async function sendNameKeys() {
+    nameSending = true;
+    while (nameQueue.length > 0) {
+      const module = page.module;
+      if (!module || typeof module !== 'object') {
+        nameQueue.length = 0;
+        break;
+      }
+      const code = nameQueue.shift();
+      const from = module._vc_web_passes();
+      pressKey(code, true);
+      pressKey(code, false);
+      await new Promise((resolve) => {
+        const look = () => (page.module !== module || module._vc_web_passes() >= from + kPassesPerTypedKey
+          ? resolve() : setTimeout(look, 10));
+        look();
+      });
+    }
+    nameSending = false;
+  }
+
+  function restName() {
+    nameKeys.value = kNameRest;
+    nameWas = kNameRest;
+  }
+
+  // The field's text against what it held: what went is taken back, what
+  // came is typed.
+  function followName() {
+    const now = nameKeys.value;
+    let same = 0;
+    while (same < now.length && same < nameWas.length && now[same] === nameWas[same]) same++;
+    const codes = [];
+    for (const c of nameWas.slice(same)) if (c === '\u00a0' || nameKeyFor(c)) codes.push('Backspace');
+    for (const c of now.slice(same)) if (nameKeyFor(c)) codes.push(nameKeyFor(c));
+    nameWas = now;
+    if (!composing) restName();
+    typeKeys(codes);
+  }
+
+  nameKeys.addEventListener('input', followName);
+  nameKeys.addEventListener('compositionstart', () => { composing = true; });
+  nameKeys.addEventListener('compositionend', () => {
+    composing = false;
+    followName();
+  });
+  nameKeys.addEventListener('focus', restName);
+  // A keyboard's own keys (with a position) reach the game from the window
+  // already; a system keyboard's Enter and Backspace have none.
+  nameKeys.addEventListener('keydown', (event) => {
+    if (event.code || (event.key !== 'Enter' && event.key !== 'Backspace')) return;
+    event.preventDefault();
+    typeKeys([event.key]);
+  });
+  // A mouse's click leaves the keyboard to the keyboard. (The click comes
+  // after the tap's mousedown, which gives the canvas the focus.)
+  let pointerKind = '';
+  canvas.addEventListener('pointerdown', (event) => { pointerKind = event.pointerType; });
+  canvas.addEventListener('click', (event) => {
+    const module = page.module;
+    if (pointerKind === 'mouse' || !module || !module._vc_web_on_name_field || page.play.mode !== 'name') return;
+    const box = canvas.getBoundingClientRect();
+    const x = Math.floor(((event.clientX - box.left) * 640) / box.width);
+    const y = Math.floor(((event.clientY - box.top) * 480) / box.height);
+    if (module._vc_web_on_name_field(x, y)) nameKeys.focus();
+  });
 
   // ---- key help --------------------------------------------------------
   // Keys are read by position; where the browser can tell what the
@@ -789,6 +997,7 @@
   });
   $('replays').addEventListener('toggle', () => {
     if ($('replays').open) showReplays();
+    layout();
   });
   showReplays();
 

@@ -9,7 +9,8 @@
 // replay checked hash by hash in the page, files it refuses as the desktop
 // does, the newest 50 kept; then the zip of make web-dist, a gamepad, touch
 // controls on a phone, key names by the keyboard's layout, the page at the
-// usual window sizes, and play and sound standing still while hidden.
+// usual window sizes, play and sound standing still while hidden, and a
+// touch player's whole visit (name, pause, leave, a replay's buttons).
 //
 //   node tests/web/test-web.mjs [SITE]      (SITE: build-web by default)
 //   VC_WEB_ONLY=devices node ...             the last group alone (a minute)
@@ -365,8 +366,8 @@ const readTable = () => game((file) => (window.voidcrawl.module.FS.analyzePath(f
 const worm = () => game(() => {
   const module = window.voidcrawl.module;
   const at = module._vc_web_worm() >> 2;
-  const [inPlay, x, y, heading, score, foodX, foodY] = module.HEAP32.subarray(at, at + 7);
-  return { inPlay, x, y, heading, score, foodX, foodY };
+  const [inPlay, x, y, heading, score, foodX, foodY, boost, brake] = module.HEAP32.subarray(at, at + 9);
+  return { inPlay, x, y, heading, score, foodX, foodY, boost, brake };
 });
 
 // VC_WEB_ONLY=devices runs only the checks of the build's zip, gamepads,
@@ -997,8 +998,10 @@ async function deviceChecks() {
   const apart = async () => {
     const picture = await page.locator('#canvas').boundingBox();
     const view = page.viewportSize();
-    const buttons = await page.locator('#touch button').all();
-    let ok = buttons.length === 5;
+    const buttons = await page.locator('#touch button:visible').all();
+    // Turns, boost, brake, Go, warp, jump, and in play the pause button.
+    const mode = await game(() => window.voidcrawl.play?.mode);
+    let ok = buttons.length === (mode === 'play' ? 8 : 7);
     for (const button of buttons) {
       const b = await button.boundingBox();
       ok &&= b !== null && b.width >= 48 && b.x >= 0 && b.y >= 0 && b.x + b.width <= view.width &&
@@ -1032,4 +1035,268 @@ async function deviceChecks() {
     phone.menuShown && portrait && landscape && told === 'block' && Object.values(touchPlay).every(Boolean),
     `${layouts.join('; ')}; ${JSON.stringify(touchPlay)}, told ${told}`);
   await phone.other.close();
+
+  await touchFlows();
+}
+
+// ---- 9: a touch player's whole visit ----------------------------------------------
+// On a phone held upright, then sideways: the overlay asks for a tap; a
+// name typed on the system's keyboard (the page's hidden field) reaches
+// the game; play, the pause button's EXIT box, its No and Yes; a replay
+// watched with its own buttons; and the picture at the top, the Replays
+// list clear of the picture and the buttons at every size.
+function boxesMeet(a, b) {
+  return a !== null && b !== null && a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+    b.y < a.y + a.height;
+}
+
+// Whether the Replays panel, as it is, keeps clear of the picture and of
+// every button shown; what it met, for the log.
+async function replaysClear(what) {
+  const panel = await page.locator('#replays').boundingBox();
+  const met = [];
+  if (boxesMeet(panel, await page.locator('#canvas').boundingBox())) met.push('the picture');
+  for (const button of await page.locator('#touch button:visible').all()) {
+    if (boxesMeet(panel, await button.boundingBox())) met.push(await button.getAttribute('aria-label'));
+  }
+  const open = await page.locator('#replays').evaluate((details) => details.open);
+  return { ok: panel !== null && met.length === 0, said: `${what} ${open ? 'open' : 'closed'}${met.length ? ` over ${met}` : ''}` };
+}
+
+async function touchFlows() {
+  const other = await browser.newContext({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 3,
+    hasTouch: true, isMobile: true });
+  await use(await other.newPage());
+  const touchProblems = [];
+  page.on('pageerror', (error) => touchProblems.push(String(error)));
+  const play = () => game(() => {
+    const module = window.voidcrawl.module;
+    const at = module._vc_web_play() >> 2;
+    const [exitBox, watching, paused, speed] = module.HEAP32.subarray(at, at + 4);
+    return { exitBox, watching, paused, speed, mode: window.voidcrawl.play?.mode };
+  });
+  const nameOf = (which) => game((w) => {
+    const module = window.voidcrawl.module;
+    const at = module._vc_web_name(w);
+    let text = '';
+    for (let i = at; module.HEAPU8[i] !== 0 && i < at + 20; i++) text += String.fromCharCode(module.HEAPU8[i]);
+    return text;
+  }, which);
+  const fingerOn = async (selector) => {
+    const b = (await page.locator(selector).count()) === 1 ? await page.locator(selector).boundingBox() : null;
+    return b && { x: b.x + b.width / 2, y: b.y + b.height / 2 };
+  };
+  const touchTap = async (selector) => {
+    const at = await fingerOn(selector);
+    if (at) await page.touchscreen.tap(at.x, at.y);
+    return at !== null;
+  };
+  const tapGame = async (x, y) => {
+    const box = await page.locator('#canvas').boundingBox();
+    await page.touchscreen.tap(box.x + ((x + 0.5) * box.width) / 640, box.y + ((y + 0.5) * box.height) / 480);
+  };
+  // A finger held on a button while `during` looks at the game.
+  const hold = async (selector, during) => {
+    const at = await fingerOn(selector);
+    if (!at) return null;
+    await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [at] });
+    await page.waitForTimeout(60);
+    const seen = await during();
+    await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+    await page.waitForTimeout(60);
+    return seen;
+  };
+  // A system keyboard's own key: no position, as a phone's keyboard sends it.
+  const systemKey = async (key, keyCode) => {
+    for (const type of ['rawKeyDown', 'keyUp']) {
+      await cdp.send('Input.dispatchKeyEvent', { type, key, code: '', windowsVirtualKeyCode: keyCode });
+    }
+  };
+  const typed = (want, what) => until(what, async () => (await nameOf(0)) === want, 10);
+  // A screen is ready for taps once it has faded in: the game then says what
+  // the buttons offer.
+  const ready = (mode) => until(`the ${mode} mode`, async () => (await play()).mode === mode, 15);
+
+  // The overlay: "Tap to start", and a tap starts the game.
+  await page.goto(address);
+  await until('the download', () => game(() => window.voidcrawl.times.loaded > 0), 60);
+  const hint = await page.locator('#start-hint').innerText();
+  await touchTap('#overlay');
+  const started = await until('the first picture', () => game(() => window.voidcrawl.times.firstFrame > 0), 30) &&
+    (await inState(kMenu, 'the menu', 10));
+  await page.waitForTimeout(2500);
+  const picture = await page.locator('#canvas').boundingBox();
+  const visibleButtons = await page.locator('#touch button:visible').all();
+  let under = visibleButtons.length > 0;
+  for (const button of visibleButtons) under &&= (await button.boundingBox()).y >= picture.y + picture.height;
+  await page.screenshot({ path: path.join(shots, 'touch-390x844-menu.png') });
+  check('on a phone held upright the overlay says "Tap to start", a tap starts it, the picture stands at the ' +
+    'top and the buttons under it',
+  hint === 'Tap to start' && started && Math.abs(picture.y) < 1 && picture.width > 388 && under,
+  `"${hint}", picture at ${Math.round(picture.y)}, ${Math.round(picture.width)}x${Math.round(picture.height)}`);
+
+  // OK with an empty name starts the game with no name, as on the desktop.
+  await tapGame(320, 150);  // ONE PLAYER
+  const setUp = (await inState(kSetup, 'the set-up screen')) && (await ready('name'));
+  await tapGame(595, 438);  // OK
+  const nameless = setUp && (await inState(kPlaying, 'play')) && (await nameOf(1)) === '';
+  await ready('play');
+  // The pause button brings the EXIT box, Yes leaves.
+  await touchTap('#touch-pause');
+  const boxUp = await until('the EXIT box', async () => (await play()).exitBox === 1, 10);
+  await touchTap('#touch-exit [data-key="KeyY"]');
+  const leftNameless = boxUp && (await inState(kMenu, 'the menu', 10));
+  check('OK with an empty name starts a nameless game, as the desktop does; the pause button and Yes leave it',
+    nameless && leftNameless, `nameless ${nameless}, left ${leftNameless}`);
+
+  // A name on the system's keyboard: the field's tap gives the hidden field
+  // the focus; letters, both kinds of Backspace, a composed word and Enter.
+  await ready('menu');
+  await page.waitForTimeout(1500);  // the menu's items slide in
+  await tapGame(320, 150);
+  await inState(kSetup, 'the set-up screen');
+  await ready('name');
+  await tapGame(200, 300);  // beside the field: no keyboard
+  const notFocused = await game(() => document.activeElement.id !== 'name-keys');
+  await tapGame(300, 115);  // the name field
+  const focused = await game(() => document.activeElement.id === 'name-keys');
+  await page.keyboard.insertText('an');
+  const letters = await typed('AN', 'the letters');
+  await systemKey('Backspace', 8);
+  const backspace = await typed('A', 'the keyboard\'s Backspace');
+  await page.keyboard.insertText('xy');
+  await typed('AXY', 'more letters');
+  await game(() => document.execCommand('delete'));  // the field's own deletion
+  const deleted = await typed('AX', 'the deletion');
+  await cdp.send('Input.imeSetComposition', { text: 'b', selectionStart: 1, selectionEnd: 1 });
+  await cdp.send('Input.imeSetComposition', { text: 'bo', selectionStart: 2, selectionEnd: 2 });
+  await cdp.send('Input.insertText', { text: 'bob' });
+  const composed = await typed('AXBOB', 'the composed word');
+  await systemKey('Enter', 13);
+  const named = (await inState(kPlaying, 'play')) && (await nameOf(1)) === 'AXBOB';
+  const keyboardGone = await until('the keyboard to go', () => game(() => document.activeElement.id !== 'name-keys'), 3);
+  check('a tap on the name field opens the system\'s keyboard, whose letters, Backspace and Enter reach the game',
+    notFocused && focused && letters && backspace && deleted && composed && named && keyboardGone,
+    JSON.stringify({ notFocused, focused, letters, backspace, deleted, composed, named, keyboardGone,
+      name: await nameOf(1) }));
+
+  // Play: Go starts the worm; Boost and Brake press the player's keys while
+  // held; the pause button freezes play under the EXIT box, No plays on.
+  await ready('play');
+  await page.waitForTimeout(500);
+  await touchTap('#touch [data-action="6"]');
+  const going = await until('the worm', async () => (await worm()).inPlay === 1, 10);
+  const boost = await hold('#touch [data-action="4"]', async () => (await worm()).boost);
+  const brake = await hold('#touch [data-action="5"]', async () => (await worm()).brake);
+  const letGo = await worm();
+  await page.waitForTimeout(1500);
+  await touchTap('#touch-pause');
+  const paused = await until('the EXIT box', async () => (await play()).exitBox === 1, 10);
+  const frozenAt = await worm();
+  const exitShown = (await play()).mode === 'exit' && (await page.locator('#touch-exit').isVisible()) &&
+    !(await page.locator('#touch [data-action="6"]').isVisible());
+  await page.screenshot({ path: path.join(shots, 'touch-390x844-exit-box.png') });
+  await page.waitForTimeout(600);
+  const stood = await worm();
+  await touchTap('#touch-exit [data-key="KeyN"]');
+  const resumed = await until('play again', async () => (await play()).exitBox === 0, 5) &&
+    (await until('the worm to move', async () => ((w) => w.x !== stood.x || w.y !== stood.y)(await worm()), 10));
+  await page.waitForTimeout(2000);
+  await touchTap('#touch-pause');
+  await until('the EXIT box', async () => (await play()).exitBox === 1, 10);
+  await touchTap('#touch-exit [data-key="KeyY"]');
+  const left = await inState(kMenu, 'the menu', 10);
+  check('in play Go, Boost and Brake reach the worm; the pause button brings the EXIT box, No plays on, Yes leaves',
+    going && boost === 1 && brake === 1 && letGo.boost === 0 && letGo.brake === 0 && paused && exitShown &&
+    frozenAt.x === stood.x && frozenAt.y === stood.y && resumed && left,
+    JSON.stringify({ going, boost, brake, paused, exitShown, resumed, left }));
+
+  // The Replays list, open and closed, keeps clear of the picture and the buttons.
+  await ready('menu');
+  const clear = [];
+  clear.push(await replaysClear('390x844'));
+  await touchTap('#replays summary');
+  await until('the list', async () => (await page.locator('#replays-list tbody tr').count()) >= 2, 10);
+  clear.push(await replaysClear('390x844'));
+  await page.screenshot({ path: path.join(shots, 'touch-390x844-replays.png') });
+
+  // A replay watched with its buttons: pause, faster, on, stop.
+  await page.locator('#replays-list tbody tr').first().locator('button', { hasText: 'Watch' }).tap();
+  // (Its buttons come once the menu has faded out and the replay has begun.)
+  const watching = await until('the replay', async () => ((p) => p.watching === 1 && p.mode === 'replay')(
+    await play()), 10);
+  const replayShown = (await page.locator('#touch-replay').isVisible()) &&
+    !(await page.locator('#touch [data-action="6"]').isVisible());
+  await touchTap('#replay-pause');
+  const replayPaused = await until('the pause', async () => (await play()).paused === 1, 5);
+  await page.screenshot({ path: path.join(shots, 'touch-390x844-replay-paused.png') });
+  await touchTap('#replay-faster');
+  const faster = await until('the speed', async () => (await play()).speed === 2, 5) &&
+    (await page.locator('#replay-faster').innerText()) === '\u00d74';
+  await touchTap('#replay-pause');
+  const replayOn = await until('the replay to go on', async () => (await play()).paused === 0, 5);
+  await touchTap('#replay-stop');
+  const stopped = await until('the end of the replay', async () => (await play()).watching === 0 &&
+    (await game(() => window.voidcrawl.replay.state)) === 'left', 5);
+  check('a replay watched on a phone pauses, speeds up, plays on and stops with its buttons',
+    watching && replayShown && replayPaused && faster && replayOn && stopped,
+    JSON.stringify({ watching, replayShown, replayPaused, faster, replayOn, stopped }));
+
+  // Sideways: the buttons beside the picture, the list beside it too; the
+  // pause button and Yes still leave.
+  await page.setViewportSize({ width: 844, height: 390 });
+  await page.waitForTimeout(500);
+  clear.push(await replaysClear('844x390'));
+  await touchTap('#replays summary');
+  await page.waitForTimeout(300);
+  clear.push(await replaysClear('844x390'));
+  await page.screenshot({ path: path.join(shots, 'touch-844x390-replays.png') });
+  await touchTap('#replays summary');
+  await ready('menu');
+  await page.waitForTimeout(1500);
+  await tapGame(320, 150);
+  await inState(kSetup, 'the set-up screen');
+  await ready('name');
+  await tapGame(595, 438);
+  const sideways = (await inState(kPlaying, 'play')) && (await ready('play'));
+  await page.waitForTimeout(500);
+  await touchTap('#touch [data-action="6"]');
+  await page.waitForTimeout(1000);
+  await page.screenshot({ path: path.join(shots, 'touch-844x390-play.png') });
+  await touchTap('#touch-pause');
+  const sideBox = await until('the EXIT box', async () => (await play()).exitBox === 1, 10);
+  await page.screenshot({ path: path.join(shots, 'touch-844x390-exit-box.png') });
+  await touchTap('#touch-exit [data-key="KeyY"]');
+  const sideLeft = await inState(kMenu, 'the menu', 10);
+  check('sideways the pause button and Yes still leave play', sideways && sideBox && sideLeft);
+
+  // A desktop's large window, with the list full of this phone's replays.
+  const kept = await game((folder) => {
+    const { FS } = window.voidcrawl.module;
+    return FS.readdir(`${folder}/replays`).filter((n) => n.endsWith('.vcr'))
+      .map((n) => Array.from(FS.readFile(`${folder}/replays/${n}`)));
+  }, userFolder);
+  check('no errors on the phone\'s page', touchProblems.length === 0, touchProblems.slice(0, 3).join(' | '));
+  await other.close();
+  const desk = await fresh(address, null, { viewport: { width: 1920, height: 1080 } });
+  await game(({ folder, files }) => window.voidcrawl.module.vcStore.transaction('readwrite', (store) => {
+    for (let i = 0; i < 12; i++) {
+      store.put({ timestamp: new Date(), mode: 0o100644, contents: new Uint8Array(files[i % files.length]) },
+        `${folder}/replays/20260101-0000${String(i).padStart(2, '0')}-00.vcr`);
+    }
+  }), { folder: userFolder, files: kept });
+  await page.click('#replays summary');
+  await until('the list', async () => (await page.locator('#replays-list tbody tr').count()) >= 12, 10);
+  await page.waitForTimeout(300);
+  clear.push(await replaysClear('1920x1080'));
+  const hint1920 = await page.locator('#start-hint').innerText();
+  await page.screenshot({ path: path.join(shots, 'page-1920x1080-replays.png') });
+  await page.click('#replays summary');
+  await page.waitForTimeout(300);
+  clear.push(await replaysClear('1920x1080'));
+  check('the Replays list, open or closed, covers neither the picture nor the buttons at 390x844, 844x390 and ' +
+    '1920x1080; a desktop still says "Click to start"',
+  kept.length >= 2 && clear.length === 6 && clear.every((c) => c.ok) && hint1920 === 'Click to start',
+  `${clear.map((c) => c.said).join('; ')}; "${hint1920}"`);
+  await desk.other.close();
 }

@@ -20,8 +20,10 @@
 #include "app/Replay.h"
 #include "hosts/web/WebHost.h"
 #include "hosts/web/WebStore.h"
+#include "io/Input.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
+#include "platform/KeyCodes.h"
 #include "platform/SaveFile.h"
 #include "platform/UserDir.h"
 
@@ -43,7 +45,22 @@ EM_JS(void, WebGameEnded, (int failed), {
 EM_JS(void, WebReplayStatus, (const char* state, int hashes, int level, const char* text), {
     if (Module.vcPage) Module.vcPage.replayStatus(UTF8ToString(state), hashes, level, UTF8ToString(text));
 });
+
+EM_JS(void, WebPlayMode, (const char* mode, int paused, int speed), {
+    if (Module.vcPage && Module.vcPage.playMode) Module.vcPage.playMode(UTF8ToString(mode), paused !== 0, speed);
+});
 // clang-format on
+
+// What the page's touch controls offer as the game stands: the name field's
+// keyboard on the set-up screen, the pause button in play, YES and NO while
+// the EXIT box is up, the replay's own buttons while one is watched, and
+// nothing of these elsewhere (Esc on the menu ends the game).
+const char* TouchMode() {
+    if (game.watchingReplay) return "replay";
+    if (game.state == GameState::Playing) return game.exitBoxShown ? "exit" : "play";
+    if (game.state == GameState::PlayerSetup) return "name";
+    return "menu";
+}
 
 // Reads the replay at `path` and watches it: at once in a game that runs
 // (`running`), else from the first pass. A file this game cannot play, or
@@ -84,6 +101,7 @@ public:
     }
 
     bool AfterPass(int64_t) override {
+        TellPlayMode();
         const uint32_t hashes = game.ReplayHashes();
         if (game.watchingReplay) {
             if (!watching_ || hashes != hashes_) WebReplayStatus("watching", static_cast<int>(hashes), 0, "");
@@ -108,8 +126,23 @@ public:
     }
 
 private:
+    // The page hears of a change only.
+    void TellPlayMode() {
+        const char* mode = TouchMode();
+        const bool paused = game.watchPaused;
+        const int32_t speed = game.watchSpeed;
+        if (mode == mode_ && paused == paused_ && speed == speed_) return;
+        mode_ = mode;
+        paused_ = paused;
+        speed_ = speed;
+        WebPlayMode(mode, paused ? 1 : 0, static_cast<int>(speed));
+    }
+
     bool watching_ = false;
     uint32_t hashes_ = 0;
+    const char* mode_ = nullptr;
+    bool paused_ = false;
+    int32_t speed_ = 0;
 };
 
 }  // namespace
@@ -119,14 +152,38 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_watch_replay(const char* path) {
     std::snprintf(askedPath, sizeof askedPath, "%s", path);
 }
 
+// Whether the picture's point (x, y) is on the set-up screen's name field:
+// the page then gives the field the system's keyboard.
+extern "C" EMSCRIPTEN_KEEPALIVE int vc_web_on_name_field(int x, int y) {
+    return game.state == GameState::PlayerSetup && game.setupScreen.inputPanel.Contains(x, y) ? 1 : 0;
+}
+
+// For the page's tests, read only: the EXIT box up or not, a replay watched
+// or not, paused or not, and its speed.
+extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_play() {
+    static int32_t out[4];
+    out[0] = game.exitBoxShown ? 1 : 0;
+    out[1] = game.watchingReplay ? 1 : 0;
+    out[2] = game.watchPaused ? 1 : 0;
+    out[3] = game.watchSpeed;
+    return out;
+}
+
+// For the page's tests, read only: the name typed so far on the set-up
+// screen (`which` 0) or player 1's name in the match (1), as bytes.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* vc_web_name(int which) {
+    return which == 0 ? game.setupScreen.nameEntry.Typed() : game.match.names[0];
+}
+
 // For the page's tests, read only: the game's top-level state (GameState as
 // a number), and player 1's worm (in play or not, its head's cell, its
 // heading, its score) with the cell of the food nearest its head (-1 when
-// there is none), so that a test can play a short game that scores.
+// there is none) and whether its boost and brake keys are down as play
+// reads them, so that a test can play a short game that scores.
 extern "C" EMSCRIPTEN_KEEPALIVE int vc_web_game_state() { return static_cast<int>(game.state); }
 
 extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_worm() {
-    static int32_t out[7];
+    static int32_t out[9];
     const Worm& worm = game.match.worms[0];
     out[0] = worm.alive != 0 && worm.active != 0 ? 1 : 0;
     out[1] = worm.segments[1].cellX;
@@ -144,6 +201,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_worm() {
         out[5] = item.cellX;
         out[6] = item.cellY;
     }
+    out[7] = KeyState[worm.keys[kKeyBoost] & 0xFF] != 0 ? 1 : 0;
+    out[8] = KeyState[worm.keys[kKeyBrake] & 0xFF] != 0 ? 1 : 0;
     return out;
 }
 
