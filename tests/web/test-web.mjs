@@ -559,9 +559,12 @@ async function playGame(keys, target, seconds = 180) {
       notices.push(await page.locator('#message-text').innerText());
       await page.click('#message-ok');
       if (!/could not be saved/.test(notices.at(-1))) continue;
+      // Every game over saves the table, a game that scored nothing too:
+      // only the save of a table holding this player's result ends it.
       table = await readTable();
-      if (!mine(table)) table = null;
-      break;
+      if (mine(table)) break;
+      table = null;
+      continue;
     }
     const w = await worm();
     ate = Math.max(ate, w.score);
