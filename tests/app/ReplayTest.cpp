@@ -294,12 +294,8 @@ TEST(Replay, AWatchedReplayFadesInFromBlackInTheArenasPalette) {
 // A replay from the command line left with Esc before its first pass
 // leaves the menu on show, faded in (start-up kept it for after the replay).
 TEST(Replay, AReplayLeftBeforeItStartsLeavesTheMenuOnShow) {
-    Bytes file;
-    {
-        GameHarness h;
-        ASSERT_TRUE(h.Start());
-        file = PlayAndLeave(h, 2);
-    }
+    const Bytes file = FreshGameLeftAt(2);
+    ASSERT_FALSE(file.empty());
     ReplayHeader header;
     const uint8_t* tape = nullptr;
     ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
@@ -433,12 +429,8 @@ TEST(Replay, TheFolderKeepsTheNewestFiftyAndThoseBehindTheTables) {
 // counts put right is refused before it plays (it ends before its recorded
 // end); marked as cut short, it plays in step but proves no result.
 TEST(Replay, ACutReplayIsNeverVerified) {
-    Bytes file;
-    {
-        GameHarness h;
-        ASSERT_TRUE(h.Start());
-        file = PlayAndLeave(h, 3);
-    }
+    const Bytes file = FreshGameLeftAt(3);
+    ASSERT_FALSE(file.empty());
     ASSERT_EQ(Replay(file), Game::ReplayEnd::Verified);
     const std::vector<TapeOpStart> starts = TapeOpStarts(file);
     ASSERT_GT(starts.size(), 100u);
@@ -482,12 +474,8 @@ TEST(Replay, ACutReplayIsNeverVerified) {
 // A replay whose header claims other results than its play reaches (here
 // a score the passes could reach, and the level) is not verified.
 TEST(Replay, AReplayClaimingOtherResultsIsNotVerified) {
-    Bytes file;
-    {
-        GameHarness h;
-        ASSERT_TRUE(h.Start());
-        file = PlayAndLeave(h, 2);
-    }
+    const Bytes file = FreshGameLeftAt(2);
+    ASSERT_FALSE(file.empty());
     ReplayHeader header;
     const uint8_t* tape = nullptr;
     ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));

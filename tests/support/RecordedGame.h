@@ -46,3 +46,14 @@ inline Bytes PlayAndLeave(GameHarness& h, int until) {
     EXPECT_NE(h.game->replayName[0], '\0');
     return ReadAll(std::filesystem::path(h.dir()) / kReplayFolder / h.game->replayName);
 }
+
+// The replay of a fresh game of its own (a harness started for it alone),
+// played until level `until` and left; empty when the game did not start.
+inline Bytes FreshGameLeftAt(int until) {
+    GameHarness h;
+    if (!h.Start()) {
+        ADD_FAILURE() << "the game did not start";
+        return Bytes();
+    }
+    return PlayAndLeave(h, until);
+}
