@@ -510,8 +510,14 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
         // The game's own frames: between levels, the table, or after the
         // link went. They draw from the session's generator, so that the
         // next level's food falls alike on both machines.
+        // The clock stands where the session's last pass left it: the
+        // timer level's clock, run on under the game-over cue and the
+        // table, reads the same on both machines (and in a replay) however
+        // long each took to get there.
         SeedRandom(session_.RandomStateRef());
+        SetPassTicks(session_.PassClock());
         const bool goesOn = match.Frame();
+        SetPassTicks(nullptr);
         session_.RandomStateRef() = RandomState();
         if (replaying_)
             TakeTapedPoints(match);
@@ -642,7 +648,9 @@ void OnlinePlay::TakeTapedPoints(Match& match) {
 }
 
 void OnlinePlay::LookForReplayEnd(const Match& match) {
-    const bool needsPass = !ended_ && (match.InLevelPlay() || match.levelEnd == 1);
+    // A level's end let go (levelEnd 2) has not run its frame yet: the live
+    // game looked for the link's end there too.
+    const bool needsPass = !ended_ && (match.InLevelPlay() || match.levelEnd != 0);
     const bool waitsForPoints = match.pointsPhase && ((match.pointsDue[0] && !match.playerOut[0]) ||
                                                       (match.pointsDue[1] && !match.playerOut[1]));
     const bool over = match.resultsSaved || ended_;
@@ -700,8 +708,10 @@ void OnlinePlay::AfterPass(Game& game) {
 void OnlinePlay::StopRecording(Game& game) {
     if (!tape_.Recording()) return;
     Match& match = game.match;
-    // Where the goodbye (or the link's end) says both games end.
-    if (!ended_ && peer_.GetState() != NetPeer::State::Playing)
+    // Where the goodbye (or the link's end) says both games end. Once the
+    // game is over (its results in the table) the other player leaving it
+    // ends nothing: the state stays the table's, as a replay reaches it.
+    if (!ended_ && !match.resultsSaved && peer_.GetState() != NetPeer::State::Playing)
         session_.EndAt(static_cast<int32_t>(peer_.SurePasses() < 0x7FFF0000u ? peer_.SurePasses() : 0x7FFF0000u),
                        peer_.EndNamed());
     else

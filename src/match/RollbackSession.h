@@ -105,6 +105,9 @@ public:
     // The generator play runs from; the game's frames between levels use
     // it too, so that the next level's food falls alike on both machines.
     uint32_t& RandomStateRef() { return randomState_; }
+    // The pass clock as the last pass run left it (what play's clock reads
+    // during a pass).
+    const uint32_t* PassClock() const { return &clock_; }
 
     int32_t Pass() const { return pass_; }  // passes run
     // Passes whose keys both machines know.

@@ -72,7 +72,7 @@ RelayOptions LossyLink() {
 }
 
 class OnlineScenarioTest : public RunnerScenario {
-protected:
+public:
     struct Pair {
         RunResult host, guest;
         double hostSecondsAfterCut = -1;
@@ -313,6 +313,42 @@ TEST_F(OnlineScenarioTest, TheLinkCutAtMomentsOfPlayEndsBothGamesAlike) {
     }
 }
 
+// Each machine's replay of a whole game verifies, with the results its
+// table took.
+void ExpectBothReplaysVerify(OnlineScenarioTest* t, const fs::path& root) {
+    for (const char* who : {"host", "guest"}) {
+        SCOPED_TRACE(who);
+        fs::path replay;
+        for (const auto& entry : fs::directory_iterator(root / who / kReplayFolder)) replay = entry.path();
+        ASSERT_FALSE(replay.empty());
+        const RunResult verified =
+            t->RunAs(std::string(who) + "-replay", "--replay '" + replay.string() + "' --verify");
+        EXPECT_EQ(verified.status, kExitOk) << verified.out << verified.err;
+        EXPECT_NE(verified.out.find("replay: verified"), std::string::npos) << verified.out;
+        for (const std::string& entry : PlayersEntries(root / who)) {
+            const std::string name = entry.substr(0, entry.find(' ')), score = entry.substr(entry.find(' ') + 1);
+            EXPECT_NE(verified.out.find('"' + name + "\" score " + score + " "), std::string::npos) << entry << "\n"
+                                                                                                    << verified.out;
+        }
+    }
+}
+
+// Whole games to their table, the two machines leaving it one after the
+// other: however the first one's goodbye falls (as the level's end is let
+// go, or at the table), each machine's replay plays to its recorded end.
+TEST_F(OnlineScenarioTest, WholeGamesReplayInStepOnBothMachines) {
+    RelayOptions clean;
+    for (const char* seed : {"", "--autopilot-difficulty 1"}) {
+        SCOPED_TRACE(seed);
+        fs::remove_all(root_ / "host");
+        fs::remove_all(root_ / "guest");
+        const Pair pair = PlayOnline(seed, nullptr, clean);
+        ExpectInStep(pair, 1);
+        ExpectBothReplaysVerify(this, root_);
+        if (HasFailure()) break;  // its files kept
+    }
+}
+
 // A whole game, every level through the lossy link (minutes): CI only.
 TEST_F(OnlineScenarioTest, AWholeGameThroughALossyLinkStaysInStep) {
     if (!OnCi()) GTEST_SKIP() << "a whole online game: CI=true";
@@ -320,6 +356,7 @@ TEST_F(OnlineScenarioTest, AWholeGameThroughALossyLinkStaysInStep) {
     ExpectInStep(pair, 1);
     for (const RunResult* r : {&pair.host, &pair.guest})
         EXPECT_NE(r->out.find("game over at level"), std::string::npos) << r->out;
+    ExpectBothReplaysVerify(this, root_);
 }
 
 // A guest whose levels differ from the host's is turned away at the
