@@ -675,7 +675,7 @@ void Match::DrawExitCountdown(int32_t i) {
     // Only a worm in play counts down to its jump.
     if (!w.exitOpen || !w.active || !w.alive) return;
     const int32_t t = w.exitTimer;
-    if (exitShownAt[i] / 100 != t / 100 || exitNumberX[i] == 0) {
+    if (exitShownAt[i] / kPassesPerSecond != t / kPassesPerSecond || exitNumberX[i] == 0) {
         exitShownAt[i] = t;
         const int32_t hx = w.segments[1].cellX;
         const int32_t hy = w.segments[1].cellY;
@@ -697,6 +697,7 @@ void Match::DrawExitCountdown(int32_t i) {
         exitNumberY[i] = y;
         sounds->Play(kSoundExitBeep, 0);
     }
-    if (t - 50 <= exitShownAt[i])
-        bigFont->DrawNumber(backBuffer, exitNumberX[i], exitNumberY[i], w.stats.hsJumpSeconds - exitShownAt[i] / 100);
+    if (t - kPassesPerSecond / 2 <= exitShownAt[i])
+        bigFont->DrawNumber(backBuffer, exitNumberX[i], exitNumberY[i],
+                            w.stats.hsJumpSeconds - exitShownAt[i] / kPassesPerSecond);
 }

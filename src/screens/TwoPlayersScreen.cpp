@@ -271,8 +271,7 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     if (delay == 0)
         std::snprintf(text, sizeof text, "KEYS ACT AT ONCE");
     else
-        std::snprintf(text, sizeof text, "KEYS %d MS LATE",
-                      static_cast<int>(delay * static_cast<int32_t>(InputTape::kPassTicks)));
+        std::snprintf(text, sizeof text, "KEYS %d MS LATE", static_cast<int>(delay * static_cast<int32_t>(kPassMs)));
     DrawPanelCentred(*smallFont, kDelayValue, text);
     DrawEntry(kDelayUp, "+", *smallFont);
 

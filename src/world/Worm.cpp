@@ -194,7 +194,7 @@ bool Worm::Update() {
 
     if (exitOpen) {
         exitTimer += 1;
-        if (exitTimer / 100 == stats.hsJumpSeconds) {
+        if (exitTimer / kPassesPerSecond == stats.hsJumpSeconds) {
             StartJump();
             exitOpen = 0;
         }
