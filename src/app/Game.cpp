@@ -65,7 +65,7 @@ bool Game::Init() {
         Fail("Unable to setup Direct Sound", SoundFailureReason());
         return false;
     }
-    InitDisplay(640, 480, 8);
+    InitDisplay(kScreenWidth, kScreenHeight, 8);
     if (displayFailed) {
         Fail("Unable to setup Direct Draw", DisplayFailureReason());
         return false;
@@ -189,7 +189,7 @@ void Game::HoldFrozenPicture(bool withBox) {
     }
     // The picture on show is drawn again into the back buffer, so the flip
     // at the end of the pass shows the same frame instead of the one before.
-    Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, false);
     if (withBox) {
         Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
              backBuffer, true);
@@ -551,7 +551,7 @@ bool Game::WatchFrame() {
     }
     if (watchPaused && !replayPending_) {
         // The picture on show stands; nothing of the game runs.
-        Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, false);
         DrawWatchStatus();
         FlipDisplay();
         return true;

@@ -165,7 +165,7 @@ OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
         std::snprintf(line, sizeof line, "TURNED AWAY: %s", turnedAway_);
         // On the waiting text's band, below its two lines.
         const int32_t top = 240 + game.mediumFont.cellHeight + 16;
-        FillRect(0, top, 640, top + game.smallFont.cellHeight + 8, backBuffer, 0);
+        FillRect(0, top, kScreenWidth, top + game.smallFont.cellHeight + 8, backBuffer, 0);
         game.smallFont.DrawText(backBuffer, 320 - TextWidth(game.smallFont, line) / 2, top, line, 0);
     }
     game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", 0);
@@ -193,7 +193,7 @@ void OnlinePlay::DrawHostingText(Game& game) {
     }
     Font& addressFont = large ? game.mediumFont : small;
     const int32_t addressLine = large ? addressFont.cellHeight + 4 : smallLine;
-    FillRect(0, bandTop, 640, bandBottom, backBuffer, 0);
+    FillRect(0, bandTop, kScreenWidth, bandBottom, backBuffer, 0);
     int32_t y = bandTop + smallLine + 6;
     auto centred = [&](Font& font, const char* words, int32_t line) {
         font.DrawText(backBuffer, 320 - TextWidth(font, words) / 2, y, words, 0);
@@ -337,7 +337,7 @@ void OnlinePlay::TellEnd(const char* why) {
 void OnlinePlay::DrawWaitingText(Game& game, const char* first, const char* second) {
     Font& font = game.mediumFont;
     const int32_t y = 240 - font.cellHeight;
-    FillRect(0, y - 8, 640, y + 2 * font.cellHeight + 16, backBuffer, 0);
+    FillRect(0, y - 8, kScreenWidth, y + 2 * font.cellHeight + 16, backBuffer, 0);
     font.DrawText(backBuffer, 320 - TextWidth(font, first) / 2, y, first, 0);
     if (second != nullptr && second[0] != '\0')
         font.DrawText(backBuffer, 320 - TextWidth(font, second) / 2, y + font.cellHeight + 8, second, 0);
@@ -534,7 +534,7 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
     }
     if (!drawn) {
         // Nothing ran this pass: the picture on show stays.
-        Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, false);
     }
     if (waitingFrames_ > kWaitShownAfter && !replaying_) DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", "");
     if (exitBox_) {
@@ -546,8 +546,8 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
     if (ended_ && endLine_[0] != '\0' && !replaying_) {
         // Why the game ended, where the player looks, under the table.
         Font& font = game.smallFont;
-        const int32_t top = 480 - font.cellHeight - 8;
-        FillRect(0, top - 4, 640, 480, backBuffer, 0);
+        const int32_t top = kScreenHeight - font.cellHeight - 8;
+        FillRect(0, top - 4, kScreenWidth, kScreenHeight, backBuffer, 0);
         font.DrawText(backBuffer, 320 - TextWidth(font, endLine_) / 2, top, endLine_, 0);
     }
     return true;

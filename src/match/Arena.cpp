@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "match/WallSheet.h"
+#include "platform/Host.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -27,7 +28,7 @@ void Arena::Init(ArenaGrid* g, Font* small, Font* medium) {
     smallFont = small;
     mediumFont = medium;
     wallImage = CreateSurface(kWallSheetWidth, kWallSheetHeight, SystemMemory);
-    background = CreateSurface(640, 480, VideoMemory);
+    background = CreateSurface(kScreenWidth, kScreenHeight, VideoMemory);
     loader.LoadSurface("grafik\\walls.dat", wallImage, nullptr);
     SetSourceColorKey(0, 0, wallImage);
     wallSprite.Init(wallImage, kWallTileCell, 1, 1);
@@ -71,11 +72,12 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
     // The picture comes first: if it cannot be read, the level is refused
     // and the arena keeps what it had.
     uint8_t* pixels = LockSurface(background);
-    static uint8_t saved[640 * 480];
+    static uint8_t saved[kScreenWidth * kScreenHeight];
     std::memcpy(saved, pixels, sizeof saved);
     PaletteEntry palette[kPaletteSize];
     ReadError pictureError;
-    const bool pictureOk = loader.Load(newHeader.backgroundFile, pixels, 640, 480, palette, &pictureError);
+    const bool pictureOk =
+        loader.Load(newHeader.backgroundFile, pixels, kScreenWidth, kScreenHeight, palette, &pictureError);
     UnlockSurface(background);
     if (!pictureOk) {
         // Told as any picture is, but a refused level is not a failed
@@ -106,7 +108,7 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
         wallSprite.Draw(walls[i].cellX * 32, walls[i].cellY * 32, background);
         grid->Place(&walls[i]);
     }
-    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
     if (levelIndex != 5) {
         mediumFont->DrawText(background, 190, 2, "COMPLETED AT: ", 0);
         header.target = static_cast<int32_t>(static_cast<double>(header.target) * static_cast<double>(factor));
@@ -118,7 +120,7 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
 }
 
 void Arena::Draw() {
-    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
     for (int32_t i = 0; i < wallCount; ++i) grid->Place(&walls[i]);
 }
 

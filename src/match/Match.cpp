@@ -458,7 +458,7 @@ void Match::OnlinePointsFrame() {
         for (const char* c = text; *c; ++c) width += mediumFont->Advance(*c);
         // On a band of its own, as while connecting: not over the ship.
         const int32_t y = 240 - mediumFont->cellHeight / 2;
-        FillRect(0, y - 8, 640, y + mediumFont->cellHeight + 8, backBuffer, 0);
+        FillRect(0, y - 8, kScreenWidth, y + mediumFont->cellHeight + 8, backBuffer, 0);
         mediumFont->DrawText(backBuffer, 320 - width / 2, y, text, 0);
     }
     if ((pointsDue[me] && !playerOut[me]) || (pointsDue[them] && !playerOut[them])) return;

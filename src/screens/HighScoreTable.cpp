@@ -12,7 +12,7 @@
 void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
     cursor = c;
     sounds = s;
-    background = CreateSurface(640, 480, SystemMemory);
+    background = CreateSurface(kScreenWidth, kScreenHeight, SystemMemory);
     loader.LoadSurface("grafik\\hiscore.dat", background, palette);
     buttonSurface = CreateSurface(kHighScoreButtonsWidth, kHighScoreButtonsHeight, SystemMemory);
     loader.LoadSurface("grafik\\hibutt.dat", buttonSurface, nullptr);
@@ -186,7 +186,7 @@ void HighScoreTable::Sort() {
 
 int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     int32_t result = None;
-    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
     const bool down = cursor->LeftDown();
     static const int32_t labelX[kDifficulties] = {220, 280, 370};
     for (int k = 0; k < kDifficulties; ++k) {

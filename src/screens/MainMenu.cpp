@@ -62,7 +62,7 @@ void MainMenu::Init(Font* f, SoundBank* s, MouseCursor* c) {
     menuSurface = CreateSurface(kMenuSheetWidth, kMenuSheetHeight, SystemMemory);
     loader.LoadSurface("grafik\\menyinv.dat", menuSurface, menuPalette);
     SetSourceColorKey(0, 0, menuSurface);
-    const Rect screen{0, 0, 640, 480};
+    const Rect screen{0, 0, kScreenWidth, kScreenHeight};
     SetClipList(backBuffer, 1, &screen);
 
     for (int k = 0; k < kMenuItems; ++k) itemSprites[k].Init(menuSurface, kMenuItemCells[k], 1, 0);

@@ -6,6 +6,7 @@
 
 #include "io/Input.h"
 #include "io/SoundSlots.h"
+#include "platform/Host.h"
 #include "screens/SetupSheet.h"
 
 namespace {
@@ -51,7 +52,7 @@ void SetupScreen::Init(Font* medium, Font* small, SoundBank* s, MouseCursor* c, 
     limits[1] = limits1;
     costs = upgradeCosts;
 
-    background = CreateSurface(640, 480, SystemMemory);
+    background = CreateSurface(kScreenWidth, kScreenHeight, SystemMemory);
     loader.LoadSurface("grafik\\EnterNameBG.dat", background, nullptr);
     panelSurface = CreateSurface(kSetupSheetWidth, kSetupSheetHeight, SystemMemory);
     loader.LoadSurface("grafik\\input.dat", panelSurface, nullptr);
@@ -89,7 +90,7 @@ void SetupScreen::DrawBackground() {
     // pixels a keyed copy would leave out are 0 on the cleared screen and 0
     // in the picture. One plain copy draws the same as the clear and the
     // keyed copy, at a third of the cost.
-    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
     Sprite& anim = shipAnims[ShipTableIndex(selectedShip)];
     anim.Draw(127, 210, backBuffer);
     anim.AdvanceLoop();
