@@ -603,8 +603,7 @@ void Game::DrawWatchStatus() {
         return;
     }
     // Player 1's score holds the corner: under the score line, on black.
-    int32_t width = 0;
-    for (const char* c = text; *c != '\0'; ++c) width += smallFont.Advance(*c);
+    const int32_t width = smallFont.TextWidth(text);
     const int32_t top = mediumFont.cellHeight + 4;
     FillRect(0, top, width + 12, top + smallFont.cellHeight + 4, backBuffer, 0);
     smallFont.DrawText(backBuffer, 8, top + 2, text, 0);

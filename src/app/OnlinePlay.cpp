@@ -29,12 +29,6 @@ uint32_t NowMs() {
     return host != nullptr ? host->Ticks() : 0;
 }
 
-int32_t TextWidth(Font& font, const char* text) {
-    int32_t width = 0;
-    for (const char* c = text; *c; ++c) width += font.Advance(*c);
-    return width;
-}
-
 // Frames a watched replay's game-over table stands before the replay ends.
 constexpr int32_t kTableWatchedFrames = 300;
 
@@ -166,7 +160,7 @@ OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
         // On the waiting text's band, below its two lines.
         const int32_t top = 240 + game.mediumFont.cellHeight + 16;
         FillRect(0, top, kScreenWidth, top + game.smallFont.cellHeight + 8, backBuffer, 0);
-        game.smallFont.DrawText(backBuffer, 320 - TextWidth(game.smallFont, line) / 2, top, line, 0);
+        game.smallFont.DrawText(backBuffer, 320 - game.smallFont.TextWidth(line) / 2, top, line, 0);
     }
     game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", 0);
     return Wait::Waiting;
@@ -188,7 +182,7 @@ void OnlinePlay::DrawHostingText(Game& game) {
     char shown[kShownLocalAddresses][kNetAddressTextBytes + 8];
     for (int32_t i = 0; i < count; ++i) {
         std::snprintf(shown[i], sizeof shown[i], "%s:%u", localAddresses_[i], static_cast<unsigned>(port));
-        large = large && TextWidth(game.mediumFont, shown[i]) <= 600;
+        large = large && game.mediumFont.TextWidth(shown[i]) <= 600;
         ipv6 = ipv6 || localAddresses_[i][0] == '[';
     }
     Font& addressFont = large ? game.mediumFont : small;
@@ -196,7 +190,7 @@ void OnlinePlay::DrawHostingText(Game& game) {
     FillRect(0, bandTop, kScreenWidth, bandBottom, backBuffer, 0);
     int32_t y = bandTop + smallLine + 6;
     auto centred = [&](Font& font, const char* words, int32_t line) {
-        font.DrawText(backBuffer, 320 - TextWidth(font, words) / 2, y, words, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(words) / 2, y, words, 0);
         y += line;
     };
     if (count == 0) {
@@ -338,9 +332,9 @@ void OnlinePlay::DrawWaitingText(Game& game, const char* first, const char* seco
     Font& font = game.mediumFont;
     const int32_t y = 240 - font.cellHeight;
     FillRect(0, y - 8, kScreenWidth, y + 2 * font.cellHeight + 16, backBuffer, 0);
-    font.DrawText(backBuffer, 320 - TextWidth(font, first) / 2, y, first, 0);
+    font.DrawText(backBuffer, 320 - font.TextWidth(first) / 2, y, first, 0);
     if (second != nullptr && second[0] != '\0')
-        font.DrawText(backBuffer, 320 - TextWidth(font, second) / 2, y + font.cellHeight + 8, second, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(second) / 2, y + font.cellHeight + 8, second, 0);
 }
 
 void OnlinePlay::DrawOverlay(Game& game) {
@@ -361,7 +355,7 @@ void OnlinePlay::DrawOverlay(Game& game) {
     // readable, as wide as its text.
     Font& font = game.smallFont;
     const int32_t top = game.mediumFont.cellHeight + 4;
-    FillRect(0, top, TextWidth(font, text) + 8, top + font.cellHeight + 4, backBuffer, 0);
+    FillRect(0, top, font.TextWidth(text) + 8, top + font.cellHeight + 4, backBuffer, 0);
     font.DrawText(backBuffer, 4, top + 2, text, 0);
 }
 
@@ -548,7 +542,7 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
         Font& font = game.smallFont;
         const int32_t top = kScreenHeight - font.cellHeight - 8;
         FillRect(0, top - 4, kScreenWidth, kScreenHeight, backBuffer, 0);
-        font.DrawText(backBuffer, 320 - TextWidth(font, endLine_) / 2, top, endLine_, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(endLine_) / 2, top, endLine_, 0);
     }
     return true;
 }

@@ -49,6 +49,12 @@ int32_t Font::Advance(char character) const {
     return cellWidth - defaultTrim;
 }
 
+int32_t Font::TextWidth(const char* text) const {
+    int32_t width = 0;
+    for (const char* c = text; *c != '\0'; ++c) width += Advance(*c);
+    return width;
+}
+
 void Font::DrawText(Surface dest, int32_t x, int32_t y, const char* text, int32_t extraChars) {
     if (!text) return;
     lastWidth = 0;

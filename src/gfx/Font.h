@@ -21,6 +21,8 @@ public:
     void DrawNumber(Surface dest, int32_t x, int32_t y, int32_t value);
     // Pixels the pen moves on after drawing `character`.
     int32_t Advance(char character) const;
+    // Pixels the pen travels over `text`: the sum of its characters' advances.
+    int32_t TextWidth(const char* text) const;
     // Source rectangle of a glyph on the font surface.
     void GlyphRect(char character, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom) const;
 

@@ -36,16 +36,9 @@ constexpr StatusLayout kLayout[2] = {
 // The level clock's colons and hundredths, from its left edge.
 constexpr int32_t kClockColon1 = 30, kClockColon2 = 70, kClockHundredths = 80;
 
-// Pixels the pen travels over `text`.
-int32_t TextWidth(const Font& font, const char* text) {
-    int32_t width = 0;
-    for (const char* c = text; *c != '\0'; ++c) width += font.Advance(*c);
-    return width;
-}
-
 // The box a text's glyphs take.
 Rect TextBox(const Font& font, int32_t x, int32_t y, const char* text) {
-    return Rect{x, y, x + TextWidth(font, text), y + font.cellHeight - 2};
+    return Rect{x, y, x + font.TextWidth(text), y + font.cellHeight - 2};
 }
 
 // The waiting player's "PRESS SPACE" stands just above the status bar.
@@ -454,8 +447,7 @@ void Match::OnlinePointsFrame() {
     } else {
         setupScreen->DrawBackground();
         const char* const text = "WAITING FOR THE OTHER PLAYER";
-        int32_t width = 0;
-        for (const char* c = text; *c; ++c) width += mediumFont->Advance(*c);
+        const int32_t width = mediumFont->TextWidth(text);
         // On a band of its own, as while connecting: not over the ship.
         const int32_t y = 240 - mediumFont->cellHeight / 2;
         FillRect(0, y - 8, kScreenWidth, y + mediumFont->cellHeight + 8, backBuffer, 0);
@@ -522,8 +514,7 @@ void Match::DrawGameOverCue() {
     Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
          backBuffer, true);
     const char* const text = "GAME OVER";
-    int32_t width = 0;
-    for (const char* c = text; *c; ++c) width += bigFont->Advance(*c);
+    const int32_t width = bigFont->TextWidth(text);
     bigFont->DrawText(backBuffer, 320 - width / 2, 240 - bigFont->cellHeight / 2, text, 0);
 }
 
@@ -625,10 +616,10 @@ bool Match::DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duratio
     // 0:35:41, not 0  :35:41); each field is two digits wide.
     char field[12];
     std::snprintf(field, sizeof field, "%d", static_cast<int>(minutes > 0 ? minutes : 0));
-    mediumFont->DrawText(backBuffer, x + kClockColon1 - TextWidth(*mediumFont, field), y, field, 0);
+    mediumFont->DrawText(backBuffer, x + kClockColon1 - mediumFont->TextWidth(field), y, field, 0);
     mediumFont->DrawChar(backBuffer, x + kClockColon1, y, ':');
     std::snprintf(field, sizeof field, "%d", static_cast<int>(seconds > 0 ? seconds : 0));
-    mediumFont->DrawText(backBuffer, x + kClockColon2 - TextWidth(*mediumFont, field), y, field, 0);
+    mediumFont->DrawText(backBuffer, x + kClockColon2 - mediumFont->TextWidth(field), y, field, 0);
     mediumFont->DrawChar(backBuffer, x + kClockColon2, y, ':');
     char digits[3] = {'0', '0', 0};
     if (hundredths > 0) {

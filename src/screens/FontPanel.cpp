@@ -24,8 +24,15 @@ void WatchPanelText(PanelTextWatcher watcher, void* context) {
 }
 
 int32_t PanelTextWidth(const Font& font, const char* text) {
+    // The font measures the capitals as drawn, a buffer's length at a time.
+    char caps[kTextBytes];
     int32_t width = 0;
-    for (const char* p = text; *p != '\0'; ++p) width += font.Advance(Capital(*p));
+    while (*text != '\0') {
+        int n = 0;
+        for (; *text != '\0' && n < kTextBytes - 1; ++text) caps[n++] = Capital(*text);
+        caps[n] = '\0';
+        width += font.TextWidth(caps);
+    }
     return width;
 }
 

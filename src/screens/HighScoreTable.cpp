@@ -239,8 +239,7 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     if (hintFont != nullptr) {
         char hint[kHintSize];
         Hint(hint, sizeof hint);
-        int32_t width = 0;
-        for (const char* c = hint; *c != '\0'; ++c) width += hintFont->Advance(*c);
+        const int32_t width = hintFont->TextWidth(hint);
         hintFont->DrawText(backBuffer, (kScreenWidth - width) / 2, kHintY, hint, 0);
     }
     cursor->Update();

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "screens/FontPanel.h"
 #include "support/FakeHost.h"
 
 namespace {
@@ -44,6 +47,20 @@ TEST_F(FontTest, AdvancesFollowTheTrimOfTheCharacterDrawn) {
     EXPECT_EQ(BackAt(166, 100), 'A' - 32 + 1);
     // n characters make n + 1 blits, the last for the terminator.
     EXPECT_EQ(big.lastWidth, 4 * 32);
+}
+
+TEST_F(FontTest, TextWidthIsWhereTheNextCharacterStarts) {
+    EXPECT_EQ(big.TextWidth(""), 0);
+    EXPECT_EQ(big.TextWidth("IJA"), 13 + 16 + 21);  // I and J trimmed, A by the default
+    big.DrawText(backBuffer, 100, 100, "IJAB", 0);
+    EXPECT_EQ(BackAt(100 + big.TextWidth("IJA"), 100), 'B' - 32 + 1);
+}
+
+TEST_F(FontTest, PanelWidthsMeasureTheCapitalsDrawnHoweverLong) {
+    EXPECT_EQ(PanelTextWidth(big, "ij"), big.TextWidth("IJ"));
+    const std::string text(450, 'w');  // longer than the panels' buffer of capitals
+    EXPECT_EQ(PanelTextWidth(big, text.c_str()), 450 * big.Advance('W'));
+    EXPECT_NE(big.Advance('W'), big.Advance('w'));
 }
 
 TEST_F(FontTest, ExtraCharsLimitsTheCount) {

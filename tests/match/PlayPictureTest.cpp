@@ -50,7 +50,7 @@ TextPicture DrawAlone(Font& font, const char* text) {
     ClearSurface(backBuffer, 0);
     font.DrawText(backBuffer, 0, 0, text, 0);
     TextPicture t;
-    for (const char* c = text; *c != '\0'; ++c) t.width += font.Advance(*c);
+    t.width = font.TextWidth(text);
     t.height = font.cellHeight - 2;
     for (int y = 0; y < t.height; ++y)
         for (int x = 0; x < t.width; ++x) t.pixels.push_back(backBuffer->pixels[y * kWidth + x]);
