@@ -308,7 +308,7 @@ void Game::FollowHumSetting() {
     if (wanted == humPlaying) return;
     humPlaying = wanted;
     if (wanted)
-        sounds.Play(kSoundHum, 1);
+        sounds.Play(kSoundHum, SoundLoop::Loop);
     else
         sounds.Stop(kSoundHum);
 }

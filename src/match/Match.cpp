@@ -686,7 +686,7 @@ void Match::DrawExitCountdown(int32_t i) {
             y = 416;
         exitNumberX[i] = x;
         exitNumberY[i] = y;
-        sounds->Play(kSoundExitBeep, 0);
+        sounds->Play(kSoundExitBeep, SoundLoop::Once);
     }
     if (t - kPassesPerSecond / 2 <= exitShownAt[i])
         bigFont->DrawNumber(backBuffer, exitNumberX[i], exitNumberY[i],

@@ -192,7 +192,7 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     for (int k = 0; k < kDifficulties; ++k) {
         if (labels[k].Contains(cursor->x, cursor->y) && down) {
             Load(FileName(k), k);
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
         }
         labels[k].frame = difficulty == k ? 1 : 0;
         labels[k].Draw(labelX[k], 455, backBuffer);
@@ -200,13 +200,13 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     if (withContinue) {
         continueButton.Draw(516, 1, backBuffer);
         if (continueButton.Contains(cursor->x, cursor->y) && down) {
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
             result = Continue;
         }
     }
     backButton.Draw(5, 1, backBuffer);
     if (backButton.Contains(cursor->x, cursor->y) && down) {
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         result = Back;
     }
     Sort();

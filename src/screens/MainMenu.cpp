@@ -102,7 +102,7 @@ int32_t MainMenu::Frame() {
             // Quitting takes a press that began on QUIT itself, not one
             // dragged onto it or held while it slid under the pointer.
             if (buttonDown && (k + 1 != Quit || pressItem == k)) {
-                sounds->Play(kSoundClick, 0);
+                sounds->Play(kSoundClick, SoundLoop::Once);
                 result = k + 1;
             }
             hoveredItem = k;
@@ -122,7 +122,7 @@ int32_t MainMenu::Frame() {
     for (int k = 0; k < kDifficulties; ++k) {
         if (difficultySprites[k].Contains(cursor->x, cursor->y) && buttonDown) {
             difficulty = k;
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
         }
         difficultySprites[k].frame = difficulty == k ? 1 : 0;
     }
@@ -153,7 +153,7 @@ int32_t MainMenu::Frame() {
         if (optionsButton.frame == 0) sounds->PlayOverlapped(kSoundTouch);
         optionsButton.frame = 1;
         if (pressBegins && result == None) {
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
             result = Options;
         }
     } else {
@@ -178,7 +178,7 @@ void MainMenu::DrawCredits() {
         Sprite& button = creditButtons[k];
         if (button.Contains(cursor->x, cursor->y)) {
             if (creditsHovered != k) {
-                sounds->Play(kSoundCredits, 0);
+                sounds->Play(kSoundCredits, SoundLoop::Once);
                 slideX = -170;
             }
             button.frame = 1;

@@ -177,7 +177,7 @@ bool SetupScreen::Frame(int32_t players) {
         const char* name = nameEntry.Update();
         const bool ok = okButton.Contains(cursor->x, cursor->y) && down && !clickLatch;
         if (name || ok) {
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
             playerSetup->ship1 = selectedShip;
             clickLatch = 1;
             player1Active = 0;
@@ -194,7 +194,7 @@ bool SetupScreen::Frame(int32_t players) {
             const bool ok = okButton.Contains(cursor->x, cursor->y) && down;
             const char* name = nameEntry.Update();
             if (name || ok) {
-                sounds->Play(kSoundClick, 0);
+                sounds->Play(kSoundClick, SoundLoop::Once);
                 playerSetup->ship2 = selectedShip;
                 clickLatch = 1;
                 player2Active = 0;
@@ -206,13 +206,13 @@ bool SetupScreen::Frame(int32_t players) {
     if (selectedShip == 0) rightArrow.Draw(246, 294, backBuffer);
     if (selectedShip == 1) leftArrow.Draw(127, 294, backBuffer);
     if (leftArrow.Contains(cursor->x, cursor->y) && down && !clickLatch) {
-        if (selectedShip != 0) sounds->Play(kSoundClick, 0);
+        if (selectedShip != 0) sounds->Play(kSoundClick, SoundLoop::Once);
         leftArrow.frame = 1;
         selectedShip = 0;
     } else {
         leftArrow.frame = 0;
         if (rightArrow.Contains(cursor->x, cursor->y) && down) {
-            if (selectedShip != 1) sounds->Play(kSoundClick, 0);
+            if (selectedShip != 1) sounds->Play(kSoundClick, SoundLoop::Once);
             rightArrow.frame = 1;
             selectedShip = 1;
         } else {
@@ -279,7 +279,7 @@ bool SetupScreen::PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int
     }
     okButton.Draw(564, 416, backBuffer);
     if (okButton.Contains(cursor->x, cursor->y) && down && !clickLatch) {
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         clickLatch = 1;
         return true;
     }
