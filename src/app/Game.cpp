@@ -193,7 +193,7 @@ void Game::HoldFrozenPicture(bool withBox) {
     if (withBox) {
         Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
              backBuffer, true);
-        bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
+        bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", TextExtent::Whole);
     }
 }
 
@@ -599,14 +599,15 @@ void Game::DrawWatchStatus() {
     else
         std::snprintf(text, sizeof text, "REPLAY X%d", static_cast<int>(watchSpeed));
     if (match.players < 2) {
-        smallFont.DrawText(backBuffer, 8, 6, text, 0);  // the top left corner is free in play and between levels
+        // The top left corner is free in play and between levels.
+        smallFont.DrawText(backBuffer, 8, 6, text, TextExtent::Whole);
         return;
     }
     // Player 1's score holds the corner: under the score line, on black.
     const int32_t width = smallFont.TextWidth(text);
     const int32_t top = mediumFont.cellHeight + 4;
     FillRect(0, top, width + 12, top + smallFont.cellHeight + 4, backBuffer, 0);
-    smallFont.DrawText(backBuffer, 8, top + 2, text, 0);
+    smallFont.DrawText(backBuffer, 8, top + 2, text, TextExtent::Whole);
 }
 
 void Game::EndWatching() {

@@ -160,9 +160,9 @@ OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
         // On the waiting text's band, below its two lines.
         const int32_t top = 240 + game.mediumFont.cellHeight + 16;
         FillRect(0, top, kScreenWidth, top + game.smallFont.cellHeight + 8, backBuffer, 0);
-        game.smallFont.DrawText(backBuffer, 320 - game.smallFont.TextWidth(line) / 2, top, line, 0);
+        game.smallFont.DrawText(backBuffer, 320 - game.smallFont.TextWidth(line) / 2, top, line, TextExtent::Whole);
     }
-    game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", 0);
+    game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", TextExtent::Whole);
     return Wait::Waiting;
 }
 
@@ -190,7 +190,7 @@ void OnlinePlay::DrawHostingText(Game& game) {
     FillRect(0, bandTop, kScreenWidth, bandBottom, backBuffer, 0);
     int32_t y = bandTop + smallLine + 6;
     auto centred = [&](Font& font, const char* words, int32_t line) {
-        font.DrawText(backBuffer, 320 - font.TextWidth(words) / 2, y, words, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(words) / 2, y, words, TextExtent::Whole);
         y += line;
     };
     if (count == 0) {
@@ -332,9 +332,9 @@ void OnlinePlay::DrawWaitingText(Game& game, const char* first, const char* seco
     Font& font = game.mediumFont;
     const int32_t y = 240 - font.cellHeight;
     FillRect(0, y - 8, kScreenWidth, y + 2 * font.cellHeight + 16, backBuffer, 0);
-    font.DrawText(backBuffer, 320 - font.TextWidth(first) / 2, y, first, 0);
+    font.DrawText(backBuffer, 320 - font.TextWidth(first) / 2, y, first, TextExtent::Whole);
     if (second != nullptr && second[0] != '\0')
-        font.DrawText(backBuffer, 320 - font.TextWidth(second) / 2, y + font.cellHeight + 8, second, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(second) / 2, y + font.cellHeight + 8, second, TextExtent::Whole);
 }
 
 void OnlinePlay::DrawOverlay(Game& game) {
@@ -356,7 +356,7 @@ void OnlinePlay::DrawOverlay(Game& game) {
     Font& font = game.smallFont;
     const int32_t top = game.mediumFont.cellHeight + 4;
     FillRect(0, top, font.TextWidth(text) + 8, top + font.cellHeight + 4, backBuffer, 0);
-    font.DrawText(backBuffer, 4, top + 2, text, 0);
+    font.DrawText(backBuffer, 4, top + 2, text, TextExtent::Whole);
 }
 
 void OnlinePlay::ExchangePoints(Game& game) {
@@ -534,7 +534,7 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
     if (exitBox_) {
         Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, game.imageBank.surfaces[kImagePanel], kIntroPanelX,
              kIntroPanelY, backBuffer, true);
-        game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
+        game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", TextExtent::Whole);
     }
     if (overlay_ && !ended_ && !match.resultsSaved && !replaying_) DrawOverlay(game);
     if (ended_ && endLine_[0] != '\0' && !replaying_) {
@@ -542,7 +542,7 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
         Font& font = game.smallFont;
         const int32_t top = kScreenHeight - font.cellHeight - 8;
         FillRect(0, top - 4, kScreenWidth, kScreenHeight, backBuffer, 0);
-        font.DrawText(backBuffer, 320 - font.TextWidth(endLine_) / 2, top, endLine_, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(endLine_) / 2, top, endLine_, TextExtent::Whole);
     }
     return true;
 }

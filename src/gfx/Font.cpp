@@ -55,14 +55,14 @@ int32_t Font::TextWidth(const char* text) const {
     return width;
 }
 
-void Font::DrawText(Surface dest, int32_t x, int32_t y, const char* text, int32_t extraChars) {
+void Font::DrawText(Surface dest, int32_t x, int32_t y, const char* text, TextExtent extent) {
     if (!text) return;
     lastWidth = 0;
     int32_t pen = x;
     const char* p = text;
     DrawChar(dest, pen, y, *p);
     if (*p == 0) return;
-    int32_t left = extraChars;
+    int32_t left = static_cast<int32_t>(extent);
     for (;;) {
         pen += Advance(*p);
         ++p;
@@ -77,5 +77,5 @@ void Font::DrawText(Surface dest, int32_t x, int32_t y, const char* text, int32_
 
 void Font::DrawNumber(Surface dest, int32_t x, int32_t y, int32_t value) {
     std::snprintf(numberText, sizeof numberText, "%d", static_cast<int>(value));
-    DrawText(dest, x, y, numberText, 0);
+    DrawText(dest, x, y, numberText, TextExtent::Whole);
 }

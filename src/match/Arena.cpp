@@ -110,12 +110,12 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
     }
     Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
     if (levelIndex != 5) {
-        mediumFont->DrawText(background, 190, 2, "COMPLETED AT: ", 0);
+        mediumFont->DrawText(background, 190, 2, "COMPLETED AT: ", TextExtent::Whole);
         header.target = static_cast<int32_t>(static_cast<double>(header.target) * static_cast<double>(factor));
         mediumFont->DrawNumber(background, 370, 2, header.target);
     }
-    smallFont->DrawText(background, 539, 450, name1, 0);
-    smallFont->DrawText(background, 211, 450, name2, 0);
+    smallFont->DrawText(background, 539, 450, name1, TextExtent::Whole);
+    smallFont->DrawText(background, 211, 450, name2, TextExtent::Whole);
     return true;
 }
 

@@ -33,6 +33,9 @@ constexpr StatusLayout kLayout[2] = {
     {120, 76, 160, 195, 29, 1, 1},
 };
 
+// A waiting player's name shows its first four letters.
+constexpr TextExtent kWaitingNameShown = FirstCharAnd(3);
+
 // The level clock's colons and hundredths, from its left edge.
 constexpr int32_t kClockColon1 = 30, kClockColon2 = 70, kClockHundredths = 80;
 
@@ -225,15 +228,15 @@ void Match::IntroFrame() {
     food.Draw(&pressBox);
     Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
          backBuffer, true);
-    bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", 0);
+    bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", TextExtent::Whole);
     bigFont->DrawNumber(backBuffer, 305, 170, levelIndex + 1);
     // The level compiler keeps titles within kIntroTitleRoom.
-    bigFont->DrawText(backBuffer, kIntroTextX, 220, level->title, 0);
+    bigFont->DrawText(backBuffer, kIntroTextX, 220, level->title, TextExtent::Whole);
     DrawTextClear(mediumFont, kIntroPressX, kIntroPressY, "PRESS SPACE");
     if (levelIndex == kTimerLevel) {
-        bigFont->DrawText(backBuffer, kIntroTextX, 270, "TIMER: 40 SEC", 0);
+        bigFont->DrawText(backBuffer, kIntroTextX, 270, "TIMER: 40 SEC", TextExtent::Whole);
     } else {
-        bigFont->DrawText(backBuffer, kIntroTextX, 270, "COMPLETE: ", 0);
+        bigFont->DrawText(backBuffer, kIntroTextX, 270, "COMPLETE: ", TextExtent::Whole);
         bigFont->DrawNumber(backBuffer, 370, 270, level->target);
     }
     ShowWaiting(0);
@@ -451,7 +454,7 @@ void Match::OnlinePointsFrame() {
         // On a band of its own, as while connecting: not over the ship.
         const int32_t y = 240 - mediumFont->cellHeight / 2;
         FillRect(0, y - 8, kScreenWidth, y + mediumFont->cellHeight + 8, backBuffer, 0);
-        mediumFont->DrawText(backBuffer, 320 - width / 2, y, text, 0);
+        mediumFont->DrawText(backBuffer, 320 - width / 2, y, text, TextExtent::Whole);
     }
     if ((pointsDue[me] && !playerOut[me]) || (pointsDue[them] && !playerOut[them])) return;
     pointsPhase = 0;
@@ -515,7 +518,7 @@ void Match::DrawGameOverCue() {
          backBuffer, true);
     const char* const text = "GAME OVER";
     const int32_t width = bigFont->TextWidth(text);
-    bigFont->DrawText(backBuffer, 320 - width / 2, 240 - bigFont->cellHeight / 2, text, 0);
+    bigFont->DrawText(backBuffer, 320 - width / 2, 240 - bigFont->cellHeight / 2, text, TextExtent::Whole);
 }
 
 int32_t Match::GameOverFrame() {
@@ -598,7 +601,7 @@ void Match::ShowWaiting(int32_t i) {
     const int32_t sx = i == 0 ? level->start1X : level->start2X;
     const int32_t sy = i == 0 ? level->start1Y : level->start2Y;
     worms[i].ShowStartGate(sx, sy);
-    if (!playerOut[i]) smallFont->DrawText(backBuffer, sx * 32 + 5, sy * 32 + 10, names[i], 3);
+    if (!playerOut[i]) smallFont->DrawText(backBuffer, sx * 32 + 5, sy * 32 + 10, names[i], kWaitingNameShown);
 }
 
 bool Match::DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duration) {
@@ -616,17 +619,17 @@ bool Match::DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duratio
     // 0:35:41, not 0  :35:41); each field is two digits wide.
     char field[12];
     std::snprintf(field, sizeof field, "%d", static_cast<int>(minutes > 0 ? minutes : 0));
-    mediumFont->DrawText(backBuffer, x + kClockColon1 - mediumFont->TextWidth(field), y, field, 0);
+    mediumFont->DrawText(backBuffer, x + kClockColon1 - mediumFont->TextWidth(field), y, field, TextExtent::Whole);
     mediumFont->DrawChar(backBuffer, x + kClockColon1, y, ':');
     std::snprintf(field, sizeof field, "%d", static_cast<int>(seconds > 0 ? seconds : 0));
-    mediumFont->DrawText(backBuffer, x + kClockColon2 - mediumFont->TextWidth(field), y, field, 0);
+    mediumFont->DrawText(backBuffer, x + kClockColon2 - mediumFont->TextWidth(field), y, field, TextExtent::Whole);
     mediumFont->DrawChar(backBuffer, x + kClockColon2, y, ':');
     char digits[3] = {'0', '0', 0};
     if (hundredths > 0) {
         digits[0] = static_cast<char>('0' + hundredths / 10 % 10);
         digits[1] = static_cast<char>('0' + hundredths % 10);
     }
-    mediumFont->DrawText(backBuffer, x + kClockHundredths, y, digits, 0);
+    mediumFont->DrawText(backBuffer, x + kClockHundredths, y, digits, TextExtent::Whole);
     return hundredths <= 0 && seconds <= 0 && minutes <= 0;
 }
 
@@ -658,7 +661,7 @@ void Match::DrawStatusBar() {
 void Match::DrawTextClear(Font* font, int32_t x, int32_t y, const char* text) {
     const Rect box = TextBox(*font, x, y, text);
     Blit(box.left, box.top, box.right, box.bottom, arena.background, x, y, backBuffer, false);
-    font->DrawText(backBuffer, x, y, text, 0);
+    font->DrawText(backBuffer, x, y, text, TextExtent::Whole);
 }
 
 void Match::DrawExitCountdown(int32_t i) {

@@ -48,7 +48,7 @@ void DrawPanelCaps(Font& font, int32_t x, int32_t y, const char* text, int32_t m
     }
     caps[n] = '\0';
     if (n == 0) return;
-    font.DrawText(backBuffer, x, y, caps, 0);
+    font.DrawText(backBuffer, x, y, caps, TextExtent::Whole);
     if (textWatcher != nullptr) textWatcher(PanelText{&font, x, y, width, font.cellHeight, caps}, textWatcherContext);
 }
 

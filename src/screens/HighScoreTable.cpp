@@ -232,7 +232,7 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
             if (blinkFrame >= kBlinkFrames - kBlinkOffFrames) continue;
         }
         font->DrawNumber(backBuffer, kHighScoreScoreX, y, r.score);
-        font->DrawText(backBuffer, kHighScoreNameX, y, r.name, 0);
+        font->DrawText(backBuffer, kHighScoreNameX, y, r.name, TextExtent::Whole);
         font->DrawNumber(backBuffer, kHighScoreLengthX, y, r.lengthTotal);
         font->DrawNumber(backBuffer, kHighScoreLevelX, y, r.level);
     }
@@ -240,7 +240,7 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
         char hint[kHintSize];
         Hint(hint, sizeof hint);
         const int32_t width = hintFont->TextWidth(hint);
-        hintFont->DrawText(backBuffer, (kScreenWidth - width) / 2, kHintY, hint, 0);
+        hintFont->DrawText(backBuffer, (kScreenWidth - width) / 2, kHintY, hint, TextExtent::Whole);
     }
     cursor->Update();
     return result;

@@ -160,10 +160,11 @@ int32_t MainMenu::Frame() {
         optionsButton.frame = 0;
     }
     optionsButton.Draw(kMenuOptionsX, kMenuOptionsY, backBuffer);
-    font->DrawText(backBuffer, kMenuOptionsX + 19, kMenuOptionsY + kMenuOptionsCell.h + 1, "KEY O, PAD Y", 0);
+    font->DrawText(backBuffer, kMenuOptionsX + 19, kMenuOptionsY + kMenuOptionsCell.h + 1, "KEY O, PAD Y",
+                   TextExtent::Whole);
     if (noticePasses > 0) {
         --noticePasses;
-        font->DrawText(backBuffer, 230, 440, notice, 0);
+        font->DrawText(backBuffer, 230, 440, notice, TextExtent::Whole);
     }
 
     DrawCredits();
@@ -186,7 +187,7 @@ void MainMenu::DrawCredits() {
             creditPictures[k].Draw(slideX, 100, backBuffer);
             creditsHovered = k;
             for (int line = 0; line < kCreditLines; ++line)
-                font->DrawText(backBuffer, slideX, 205 + 16 * line, kCredits[k][line], 0);
+                font->DrawText(backBuffer, slideX, 205 + 16 * line, kCredits[k][line], TextExtent::Whole);
         } else if (creditsHovered != k) {
             button.frame = 0;
         } else {

@@ -158,7 +158,7 @@ void SetupScreen::DrawStats(const ShipStats* stats0, const ShipStats* stats1) {
     const ShipStats* stats = ship == 0 ? stats0 : stats1;
     for (int32_t r = 0; r < kShipRows; ++r) {
         const int32_t y = kShipRowY + kShipRowPitch * r;
-        smallFont->DrawText(backBuffer, 363, y, kRowLabels[r], 0);
+        smallFont->DrawText(backBuffer, 363, y, kRowLabels[r], TextExtent::Whole);
         if (stats) smallFont->DrawNumber(backBuffer, kShipValueX, y, ShownValue(*stats, r));
         if (limits[ship]) smallFont->DrawNumber(backBuffer, kShipLimitX, y, (*limits[ship])[r]);
     }
@@ -167,13 +167,13 @@ void SetupScreen::DrawStats(const ShipStats* stats0, const ShipStats* stats1) {
 bool SetupScreen::Frame(int32_t players) {
     inputPanel.Draw(83, 61, backBuffer);
     FillRect(220, 10, 445, 42, backBuffer, 0);
-    smallFont->DrawText(backBuffer, 111, 376, "- TYPE YOUR NAME", 0);
-    smallFont->DrawText(backBuffer, 111, 393, "- SELECT YOUR SHIP BY CLICKING ON THE ARROW", 0);
-    smallFont->DrawText(backBuffer, 111, 411, "- WHEN DONE PRESS ENTER OR CLICK OK", 0);
+    smallFont->DrawText(backBuffer, 111, 376, "- TYPE YOUR NAME", TextExtent::Whole);
+    smallFont->DrawText(backBuffer, 111, 393, "- SELECT YOUR SHIP BY CLICKING ON THE ARROW", TextExtent::Whole);
+    smallFont->DrawText(backBuffer, 111, 411, "- WHEN DONE PRESS ENTER OR CLICK OK", TextExtent::Whole);
 
     const bool down = cursor->LeftDown();
     if (player1Active) {
-        mediumFont->DrawText(backBuffer, 249, 15, "VOIDCRAWL 1", 0);
+        mediumFont->DrawText(backBuffer, 249, 15, "VOIDCRAWL 1", TextExtent::Whole);
         const char* name = nameEntry.Update();
         const bool ok = okButton.Contains(cursor->x, cursor->y) && down && !clickLatch;
         if (name || ok) {
@@ -189,7 +189,7 @@ bool SetupScreen::Frame(int32_t players) {
     if (players != 2) {
         player2Active = 0;
     } else if (player2Active) {
-        mediumFont->DrawText(backBuffer, 249, 15, "VOIDCRAWL 2", 0);
+        mediumFont->DrawText(backBuffer, 249, 15, "VOIDCRAWL 2", TextExtent::Whole);
         if (!clickLatch) {
             const bool ok = okButton.Contains(cursor->x, cursor->y) && down;
             const char* name = nameEntry.Update();
@@ -238,18 +238,18 @@ bool SetupScreen::PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int
     DrawBackground();
     DrawStats(selectedShip == 0 ? stats : nullptr, selectedShip == 1 ? stats : nullptr);
 
-    mediumFont->DrawText(backBuffer, 108, 15, name, 0);
+    mediumFont->DrawText(backBuffer, 108, 15, name, TextExtent::Whole);
     FillRect(105, 10, 540, 42, backBuffer, 0);
-    mediumFont->DrawText(backBuffer, 320 - mediumFont->lastWidth / 4, 15, name, 0);
+    mediumFont->DrawText(backBuffer, 320 - mediumFont->lastWidth / 4, 15, name, TextExtent::Whole);
 
-    mediumFont->DrawText(backBuffer, 180, 50, "DISTRUBUTE YOUR POINTS", 0);
-    mediumFont->DrawText(backBuffer, 240, 100, "SCORE:", 0);
+    mediumFont->DrawText(backBuffer, 180, 50, "DISTRUBUTE YOUR POINTS", TextExtent::Whole);
+    mediumFont->DrawText(backBuffer, 240, 100, "SCORE:", TextExtent::Whole);
     mediumFont->DrawNumber(backBuffer, 330, 100, score);
-    mediumFont->DrawText(backBuffer, 230, 150, "YOUR POINTS:", 0);
+    mediumFont->DrawText(backBuffer, 230, 150, "YOUR POINTS:", TextExtent::Whole);
     mediumFont->DrawNumber(backBuffer, 400, 150, *points);
-    smallFont->DrawText(backBuffer, 111, 376, "- UPGRADE YOUR SHIP BY CLICKING THE PLUS SIGNS", 0);
-    smallFont->DrawText(backBuffer, 111, 393, "- YOU MAY SAVE YOUR POINTS AND USE THEM LATER", 0);
-    smallFont->DrawText(backBuffer, 111, 411, "- WHEN DONE CLICK OK", 0);
+    smallFont->DrawText(backBuffer, 111, 376, "- UPGRADE YOUR SHIP BY CLICKING THE PLUS SIGNS", TextExtent::Whole);
+    smallFont->DrawText(backBuffer, 111, 393, "- YOU MAY SAVE YOUR POINTS AND USE THEM LATER", TextExtent::Whole);
+    smallFont->DrawText(backBuffer, 111, 411, "- WHEN DONE CLICK OK", TextExtent::Whole);
 
     const ShipLimits& lim = *limits[selectedShip];
     const bool down = cursor->LeftDown();

@@ -300,11 +300,11 @@ TEST_F(MatchFlowTest, TheClockShowsHundredthsWithTwoDigits) {
         ClearSurface(backBuffer, 0);
         // The minutes and the seconds end at their colons.
         auto width = [&](const char* text) { return font.TextWidth(text); };
-        font.DrawText(backBuffer, 280 - width("0"), 1, "0", 0);
+        font.DrawText(backBuffer, 280 - width("0"), 1, "0", TextExtent::Whole);
         font.DrawChar(backBuffer, 280, 1, ':');
-        font.DrawText(backBuffer, 320 - width(seconds), 1, seconds, 0);
+        font.DrawText(backBuffer, 320 - width(seconds), 1, seconds, TextExtent::Whole);
         font.DrawChar(backBuffer, 320, 1, ':');
-        font.DrawText(backBuffer, 330, 1, hundredths, 0);
+        font.DrawText(backBuffer, 330, 1, hundredths, TextExtent::Whole);
         EXPECT_TRUE(clock == Back()) << left;
     }
 }
