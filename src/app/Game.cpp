@@ -189,10 +189,10 @@ void Game::HoldFrozenPicture(bool withBox) {
     }
     // The picture on show is drawn again into the back buffer, so the flip
     // at the end of the pass shows the same frame instead of the one before.
-    Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, BlitKey::Opaque);
     if (withBox) {
         Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
-             backBuffer, true);
+             backBuffer, BlitKey::Keyed);
         bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", TextExtent::Whole);
     }
 }
@@ -551,7 +551,7 @@ bool Game::WatchFrame() {
     }
     if (watchPaused && !replayPending_) {
         // The picture on show stands; nothing of the game runs.
-        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, false);
+        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, BlitKey::Opaque);
         DrawWatchStatus();
         FlipDisplay();
         return true;

@@ -528,12 +528,12 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
     }
     if (!drawn) {
         // Nothing ran this pass: the picture on show stays.
-        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, false);
+        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, BlitKey::Opaque);
     }
     if (waitingFrames_ > kWaitShownAfter && !replaying_) DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", "");
     if (exitBox_) {
         Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, game.imageBank.surfaces[kImagePanel], kIntroPanelX,
-             kIntroPanelY, backBuffer, true);
+             kIntroPanelY, backBuffer, BlitKey::Keyed);
         game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", TextExtent::Whole);
     }
     if (overlay_ && !ended_ && !match.resultsSaved && !replaying_) DrawOverlay(game);

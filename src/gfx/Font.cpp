@@ -38,7 +38,7 @@ void Font::GlyphRect(char character, int32_t* left, int32_t* top, int32_t* right
 void Font::DrawChar(Surface dest, int32_t x, int32_t y, char character) {
     int32_t l, t, r, b;
     GlyphRect(character, &l, &t, &r, &b);
-    Blit(l, t, r, b, surface, x, y, dest, true);
+    Blit(l, t, r, b, surface, x, y, dest, BlitKey::Keyed);
     lastWidth += cellWidth - 2;
 }
 

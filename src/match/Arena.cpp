@@ -103,12 +103,12 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
         }
     for (int32_t x : {0, 330})
         Blit(kStatusPanelX, kStatusPanelY, kStatusPanelX + kStatusPanelWidth, kStatusPanelY + kStatusPanelHeight,
-             wallImage, x, 449, background, true);
+             wallImage, x, 449, background, BlitKey::Keyed);
     for (int32_t i = 0; i < wallCount; ++i) {
         wallSprite.Draw(walls[i].cellX * 32, walls[i].cellY * 32, background);
         grid->Place(&walls[i]);
     }
-    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     if (levelIndex != 5) {
         mediumFont->DrawText(background, 190, 2, "COMPLETED AT: ", TextExtent::Whole);
         header.target = static_cast<int32_t>(static_cast<double>(header.target) * static_cast<double>(factor));
@@ -120,7 +120,7 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
 }
 
 void Arena::Draw() {
-    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     for (int32_t i = 0; i < wallCount; ++i) grid->Place(&walls[i]);
 }
 

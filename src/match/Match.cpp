@@ -227,7 +227,7 @@ void Match::IntroFrame() {
     const Rect pressBox = TextBox(*mediumFont, kIntroPressX, kIntroPressY, "PRESS SPACE");
     food.Draw(&pressBox);
     Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
-         backBuffer, true);
+         backBuffer, BlitKey::Keyed);
     bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", TextExtent::Whole);
     bigFont->DrawNumber(backBuffer, 305, 170, levelIndex + 1);
     // The level compiler keeps titles within kIntroTitleRoom.
@@ -286,7 +286,8 @@ void Match::PlayFrame() {
         endChoice = GameOverFrame();
         if (allLevelsDone) {
             const ImageSlotFile& complete = kImageSlotFiles[kImageComplete];
-            Blit(0, 0, complete.width, complete.height, imageBank->surfaces[kImageComplete], 140, 10, backBuffer, true);
+            Blit(0, 0, complete.width, complete.height, imageBank->surfaces[kImageComplete], 140, 10, backBuffer,
+                 BlitKey::Keyed);
         }
         if (endChoice == HighScoreTable::Continue) {
             highScores->FadeOut();
@@ -515,7 +516,7 @@ void Match::SaveResults() {
 
 void Match::DrawGameOverCue() {
     Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
-         backBuffer, true);
+         backBuffer, BlitKey::Keyed);
     const char* const text = "GAME OVER";
     const int32_t width = bigFont->TextWidth(text);
     bigFont->DrawText(backBuffer, 320 - width / 2, 240 - bigFont->cellHeight / 2, text, TextExtent::Whole);
@@ -660,7 +661,7 @@ void Match::DrawStatusBar() {
 
 void Match::DrawTextClear(Font* font, int32_t x, int32_t y, const char* text) {
     const Rect box = TextBox(*font, x, y, text);
-    Blit(box.left, box.top, box.right, box.bottom, arena.background, x, y, backBuffer, false);
+    Blit(box.left, box.top, box.right, box.bottom, arena.background, x, y, backBuffer, BlitKey::Opaque);
     font->DrawText(backBuffer, x, y, text, TextExtent::Whole);
 }
 

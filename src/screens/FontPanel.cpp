@@ -125,7 +125,7 @@ void FontScreen::Release() {
 }
 
 void FontScreen::DrawBackground(const char* title) {
-    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     DrawPanelCentred(*bigFont, ScreenBox{kPanelTitlePlate.x, kPanelTitleY, kPanelTitlePlate.w, bigFont->cellHeight},
                      title);
 }

@@ -186,7 +186,7 @@ void HighScoreTable::Sort() {
 
 int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     int32_t result = None;
-    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     const bool down = cursor->LeftDown();
     static const int32_t labelX[kDifficulties] = {220, 280, 370};
     for (int k = 0; k < kDifficulties; ++k) {

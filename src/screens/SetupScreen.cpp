@@ -90,7 +90,7 @@ void SetupScreen::DrawBackground() {
     // pixels a keyed copy would leave out are 0 on the cleared screen and 0
     // in the picture. One plain copy draws the same as the clear and the
     // keyed copy, at a third of the cost.
-    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     Sprite& anim = shipAnims[ShipTableIndex(selectedShip)];
     anim.Draw(127, 210, backBuffer);
     anim.AdvanceLoop();
