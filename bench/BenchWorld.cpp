@@ -53,7 +53,7 @@ void BenchWorld::Pass() {
     game->RunFrame();
     // The clock moves on as in a pass; the sound the headless host would
     // pull here belongs to the sound thread, not to the frame.
-    host.SetTicks(host.Ticks() + 10);
+    host.SetTicks(host.Ticks() + kPassMs);
 }
 
 void BenchWorld::EnterMenu(bool creditsShown) {

@@ -97,6 +97,7 @@ bool Stretched(const CopyCase& c) {
 void Ours(benchmark::State& state, const std::string& name, bool keyed, CopyPath path) {
     const CopyCase c = MakeCase(name);
     const bool stretched = Stretched(c);
+    const BlitKey key = keyed ? BlitKey::Keyed : BlitKey::Opaque;
     if (!SetCopyPath(path)) {
         state.SkipWithError("this build has no vector path");
         return;
@@ -104,10 +105,9 @@ void Ours(benchmark::State& state, const std::string& name, bool keyed, CopyPath
     for (auto _ : state) {
         if (stretched)
             BlitStretched(c.src.left, c.src.top, c.src.right, c.src.bottom, c.source, c.dest.left, c.dest.top,
-                          c.dest.right, c.dest.bottom, backBuffer, keyed);
+                          c.dest.right, c.dest.bottom, backBuffer, key);
         else
-            Blit(c.src.left, c.src.top, c.src.right, c.src.bottom, c.source, c.dest.left, c.dest.top, backBuffer,
-                 keyed);
+            Blit(c.src.left, c.src.top, c.src.right, c.src.bottom, c.source, c.dest.left, c.dest.top, backBuffer, key);
         benchmark::ClobberMemory();
     }
     SetCopyPath(CopyPath::Vector);

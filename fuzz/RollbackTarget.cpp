@@ -94,7 +94,7 @@ int FuzzRollback(const uint8_t* data, size_t size) {
     FUZZ_CHECK(peer.GetState() == NetPeer::State::Playing);
     session.Begin(&match, RandomState(), 1, peer.Match().inputDelay, &peer);
     for (int pass = 0; pass < kPasses; ++pass) {
-        peer.Update(static_cast<uint32_t>(pass * 10));
+        peer.Update(static_cast<uint32_t>(pass) * kPassMs);
         const RollbackSession::Step step = session.Advance(static_cast<uint8_t>(pass % 3 == 0 ? kPassSpace : 1));
         FUZZ_CHECK(session.Pass() - session.Confirmed() <= RollbackSession::kMaxRollback);
         if (step == RollbackSession::Step::OutOfStep) {

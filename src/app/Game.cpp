@@ -65,7 +65,7 @@ bool Game::Init() {
         Fail("Unable to setup Direct Sound", SoundFailureReason());
         return false;
     }
-    InitDisplay(640, 480, 8);
+    InitDisplay(kScreenWidth, kScreenHeight, 8);
     if (displayFailed) {
         Fail("Unable to setup Direct Draw", DisplayFailureReason());
         return false;
@@ -189,11 +189,11 @@ void Game::HoldFrozenPicture(bool withBox) {
     }
     // The picture on show is drawn again into the back buffer, so the flip
     // at the end of the pass shows the same frame instead of the one before.
-    Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, BlitKey::Opaque);
     if (withBox) {
         Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
-             backBuffer, true);
-        bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
+             backBuffer, BlitKey::Keyed);
+        bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", TextExtent::Whole);
     }
 }
 
@@ -308,7 +308,7 @@ void Game::FollowHumSetting() {
     if (wanted == humPlaying) return;
     humPlaying = wanted;
     if (wanted)
-        sounds.Play(kSoundHum, 1);
+        sounds.Play(kSoundHum, SoundLoop::Loop);
     else
         sounds.Stop(kSoundHum);
 }
@@ -551,7 +551,7 @@ bool Game::WatchFrame() {
     }
     if (watchPaused && !replayPending_) {
         // The picture on show stands; nothing of the game runs.
-        Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, BlitKey::Opaque);
         DrawWatchStatus();
         FlipDisplay();
         return true;
@@ -599,15 +599,15 @@ void Game::DrawWatchStatus() {
     else
         std::snprintf(text, sizeof text, "REPLAY X%d", static_cast<int>(watchSpeed));
     if (match.players < 2) {
-        smallFont.DrawText(backBuffer, 8, 6, text, 0);  // the top left corner is free in play and between levels
+        // The top left corner is free in play and between levels.
+        smallFont.DrawText(backBuffer, 8, 6, text, TextExtent::Whole);
         return;
     }
     // Player 1's score holds the corner: under the score line, on black.
-    int32_t width = 0;
-    for (const char* c = text; *c != '\0'; ++c) width += smallFont.Advance(*c);
+    const int32_t width = smallFont.TextWidth(text);
     const int32_t top = mediumFont.cellHeight + 4;
     FillRect(0, top, width + 12, top + smallFont.cellHeight + 4, backBuffer, 0);
-    smallFont.DrawText(backBuffer, 8, top + 2, text, 0);
+    smallFont.DrawText(backBuffer, 8, top + 2, text, TextExtent::Whole);
 }
 
 void Game::EndWatching() {

@@ -29,12 +29,6 @@ uint32_t NowMs() {
     return host != nullptr ? host->Ticks() : 0;
 }
 
-int32_t TextWidth(Font& font, const char* text) {
-    int32_t width = 0;
-    for (const char* c = text; *c; ++c) width += font.Advance(*c);
-    return width;
-}
-
 // Frames a watched replay's game-over table stands before the replay ends.
 constexpr int32_t kTableWatchedFrames = 300;
 
@@ -165,10 +159,10 @@ OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
         std::snprintf(line, sizeof line, "TURNED AWAY: %s", turnedAway_);
         // On the waiting text's band, below its two lines.
         const int32_t top = 240 + game.mediumFont.cellHeight + 16;
-        FillRect(0, top, 640, top + game.smallFont.cellHeight + 8, backBuffer, 0);
-        game.smallFont.DrawText(backBuffer, 320 - TextWidth(game.smallFont, line) / 2, top, line, 0);
+        FillRect(0, top, kScreenWidth, top + game.smallFont.cellHeight + 8, backBuffer, 0);
+        game.smallFont.DrawText(backBuffer, 320 - game.smallFont.TextWidth(line) / 2, top, line, TextExtent::Whole);
     }
-    game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", 0);
+    game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", TextExtent::Whole);
     return Wait::Waiting;
 }
 
@@ -188,15 +182,15 @@ void OnlinePlay::DrawHostingText(Game& game) {
     char shown[kShownLocalAddresses][kNetAddressTextBytes + 8];
     for (int32_t i = 0; i < count; ++i) {
         std::snprintf(shown[i], sizeof shown[i], "%s:%u", localAddresses_[i], static_cast<unsigned>(port));
-        large = large && TextWidth(game.mediumFont, shown[i]) <= 600;
+        large = large && game.mediumFont.TextWidth(shown[i]) <= 600;
         ipv6 = ipv6 || localAddresses_[i][0] == '[';
     }
     Font& addressFont = large ? game.mediumFont : small;
     const int32_t addressLine = large ? addressFont.cellHeight + 4 : smallLine;
-    FillRect(0, bandTop, 640, bandBottom, backBuffer, 0);
+    FillRect(0, bandTop, kScreenWidth, bandBottom, backBuffer, 0);
     int32_t y = bandTop + smallLine + 6;
     auto centred = [&](Font& font, const char* words, int32_t line) {
-        font.DrawText(backBuffer, 320 - TextWidth(font, words) / 2, y, words, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(words) / 2, y, words, TextExtent::Whole);
         y += line;
     };
     if (count == 0) {
@@ -337,10 +331,10 @@ void OnlinePlay::TellEnd(const char* why) {
 void OnlinePlay::DrawWaitingText(Game& game, const char* first, const char* second) {
     Font& font = game.mediumFont;
     const int32_t y = 240 - font.cellHeight;
-    FillRect(0, y - 8, 640, y + 2 * font.cellHeight + 16, backBuffer, 0);
-    font.DrawText(backBuffer, 320 - TextWidth(font, first) / 2, y, first, 0);
+    FillRect(0, y - 8, kScreenWidth, y + 2 * font.cellHeight + 16, backBuffer, 0);
+    font.DrawText(backBuffer, 320 - font.TextWidth(first) / 2, y, first, TextExtent::Whole);
     if (second != nullptr && second[0] != '\0')
-        font.DrawText(backBuffer, 320 - TextWidth(font, second) / 2, y + font.cellHeight + 8, second, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(second) / 2, y + font.cellHeight + 8, second, TextExtent::Whole);
 }
 
 void OnlinePlay::DrawOverlay(Game& game) {
@@ -361,8 +355,8 @@ void OnlinePlay::DrawOverlay(Game& game) {
     // readable, as wide as its text.
     Font& font = game.smallFont;
     const int32_t top = game.mediumFont.cellHeight + 4;
-    FillRect(0, top, TextWidth(font, text) + 8, top + font.cellHeight + 4, backBuffer, 0);
-    font.DrawText(backBuffer, 4, top + 2, text, 0);
+    FillRect(0, top, font.TextWidth(text) + 8, top + font.cellHeight + 4, backBuffer, 0);
+    font.DrawText(backBuffer, 4, top + 2, text, TextExtent::Whole);
 }
 
 void OnlinePlay::ExchangePoints(Game& game) {
@@ -540,21 +534,21 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
     }
     if (!drawn) {
         // Nothing ran this pass: the picture on show stays.
-        Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, BlitKey::Opaque);
     }
     if (waitingFrames_ > kWaitShownAfter && !replaying_) DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", "");
     if (exitBox_) {
         Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, game.imageBank.surfaces[kImagePanel], kIntroPanelX,
-             kIntroPanelY, backBuffer, true);
-        game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
+             kIntroPanelY, backBuffer, BlitKey::Keyed);
+        game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", TextExtent::Whole);
     }
     if (overlay_ && !ended_ && !match.resultsSaved && !replaying_) DrawOverlay(game);
     if (ended_ && endLine_[0] != '\0' && !replaying_) {
         // Why the game ended, where the player looks, under the table.
         Font& font = game.smallFont;
-        const int32_t top = 480 - font.cellHeight - 8;
-        FillRect(0, top - 4, 640, 480, backBuffer, 0);
-        font.DrawText(backBuffer, 320 - TextWidth(font, endLine_) / 2, top, endLine_, 0);
+        const int32_t top = kScreenHeight - font.cellHeight - 8;
+        FillRect(0, top - 4, kScreenWidth, kScreenHeight, backBuffer, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(endLine_) / 2, top, endLine_, TextExtent::Whole);
     }
     return true;
 }

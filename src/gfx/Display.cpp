@@ -362,19 +362,19 @@ void ShowPictureAgain() {
 }
 
 bool Blit(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destX, int destY,
-          Surface destination, bool keyed) {
+          Surface destination, BlitKey key) {
     const Rect src{srcLeft, srcTop, srcRight, srcBottom};
     const int64_t right = static_cast<int64_t>(destX) + (static_cast<int64_t>(srcRight) - srcLeft);
     const int64_t bottom = static_cast<int64_t>(destY) + (static_cast<int64_t>(srcBottom) - srcTop);
     if (right > INT32_MAX || bottom > INT32_MAX || right < INT32_MIN || bottom < INT32_MIN) return false;
     const Rect dest{destX, destY, static_cast<int32_t>(right), static_cast<int32_t>(bottom)};
-    return CopyRect(src, source, dest, destination, keyed);
+    return CopyRect(src, source, dest, destination, key == BlitKey::Keyed);
 }
 
 bool BlitStretched(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destLeft, int destTop,
-                   int destRight, int destBottom, Surface destination, bool keyed) {
+                   int destRight, int destBottom, Surface destination, BlitKey key) {
     return CopyRect(Rect{srcLeft, srcTop, srcRight, srcBottom}, source, Rect{destLeft, destTop, destRight, destBottom},
-                    destination, keyed);
+                    destination, key == BlitKey::Keyed);
 }
 
 void ClearSurface(Surface surface, uint8_t colour) {

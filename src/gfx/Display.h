@@ -56,10 +56,14 @@ void FlipDisplay();
 // nothing new while both buffers hold the same picture.
 void ShowPictureAgain();
 
+// Whether a copy leaves out the source's colour-keyed pixels (Keyed) or
+// copies every pixel (Opaque).
+enum class BlitKey { Keyed, Opaque };
+
 bool Blit(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destX, int destY,
-          Surface destination, bool keyed);
+          Surface destination, BlitKey key);
 bool BlitStretched(int srcLeft, int srcTop, int srcRight, int srcBottom, Surface source, int destLeft, int destTop,
-                   int destRight, int destBottom, Surface destination, bool keyed);
+                   int destRight, int destBottom, Surface destination, BlitKey key);
 void ClearSurface(Surface surface, uint8_t colour);
 void FillRect(int left, int top, int right, int bottom, Surface surface, uint8_t colour);
 void SetSourceColorKey(uint8_t low, uint8_t high, Surface surface);

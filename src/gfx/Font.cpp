@@ -38,7 +38,7 @@ void Font::GlyphRect(char character, int32_t* left, int32_t* top, int32_t* right
 void Font::DrawChar(Surface dest, int32_t x, int32_t y, char character) {
     int32_t l, t, r, b;
     GlyphRect(character, &l, &t, &r, &b);
-    Blit(l, t, r, b, surface, x, y, dest, true);
+    Blit(l, t, r, b, surface, x, y, dest, BlitKey::Keyed);
     lastWidth += cellWidth - 2;
 }
 
@@ -49,14 +49,20 @@ int32_t Font::Advance(char character) const {
     return cellWidth - defaultTrim;
 }
 
-void Font::DrawText(Surface dest, int32_t x, int32_t y, const char* text, int32_t extraChars) {
+int32_t Font::TextWidth(const char* text) const {
+    int32_t width = 0;
+    for (const char* c = text; *c != '\0'; ++c) width += Advance(*c);
+    return width;
+}
+
+void Font::DrawText(Surface dest, int32_t x, int32_t y, const char* text, TextExtent extent) {
     if (!text) return;
     lastWidth = 0;
     int32_t pen = x;
     const char* p = text;
     DrawChar(dest, pen, y, *p);
     if (*p == 0) return;
-    int32_t left = extraChars;
+    int32_t left = static_cast<int32_t>(extent);
     for (;;) {
         pen += Advance(*p);
         ++p;
@@ -71,5 +77,5 @@ void Font::DrawText(Surface dest, int32_t x, int32_t y, const char* text, int32_
 
 void Font::DrawNumber(Surface dest, int32_t x, int32_t y, int32_t value) {
     std::snprintf(numberText, sizeof numberText, "%d", static_cast<int>(value));
-    DrawText(dest, x, y, numberText, 0);
+    DrawText(dest, x, y, numberText, TextExtent::Whole);
 }

@@ -31,7 +31,7 @@ void Sprite::Draw(int32_t px, int32_t py, Surface destination) {
     y = py;
     int32_t l, t, r, b;
     FrameRect(&l, &t, &r, &b);
-    Blit(l, t, r, b, surface, px, py, destination, true);
+    Blit(l, t, r, b, surface, px, py, destination, BlitKey::Keyed);
 }
 
 void Sprite::DrawClipped(int32_t px, int32_t py, Surface destination) {
@@ -41,7 +41,7 @@ void Sprite::DrawClipped(int32_t px, int32_t py, Surface destination) {
     FrameRect(&l, &t, &r, &b);
     if (px + cellWidth - 2 > clipRight) r = l + (clipRight - px);
     if (py + cellHeight - 2 > clipBottom) b = t + (clipBottom - py);
-    Blit(l, t, r, b, surface, px, py, destination, true);
+    Blit(l, t, r, b, surface, px, py, destination, BlitKey::Keyed);
 }
 
 void Sprite::SetClip(int32_t right, int32_t bottom) {
@@ -58,7 +58,7 @@ void Sprite::DrawScaled(int32_t px, int32_t py, float scale, Surface destination
     const int32_t top = py + (cellHeight - sh) / 2;
     int32_t l, t, r, b;
     FrameRect(&l, &t, &r, &b);
-    BlitStretched(l, t, r, b, surface, left, top, left + sw, top + sh, destination, true);
+    BlitStretched(l, t, r, b, surface, left, top, left + sw, top + sh, destination, BlitKey::Keyed);
 }
 
 void Sprite::DrawWidth(int32_t px, int32_t py, int32_t width, Surface destination) {
@@ -66,7 +66,7 @@ void Sprite::DrawWidth(int32_t px, int32_t py, int32_t width, Surface destinatio
     y = py;
     int32_t l, t, r, b;
     FrameRect(&l, &t, &r, &b);
-    BlitStretched(l, t, r, b, surface, px, py, px + width, py + cellHeight - 2, destination, true);
+    BlitStretched(l, t, r, b, surface, px, py, px + width, py + cellHeight - 2, destination, BlitKey::Keyed);
 }
 
 void Sprite::DrawHeight(int32_t px, int32_t py, int32_t height, Surface destination) {
@@ -74,7 +74,7 @@ void Sprite::DrawHeight(int32_t px, int32_t py, int32_t height, Surface destinat
     y = py;
     int32_t l, t, r, b;
     FrameRect(&l, &t, &r, &b);
-    BlitStretched(l, t, r, b, surface, px, py, px + cellWidth - 2, py + height, destination, true);
+    BlitStretched(l, t, r, b, surface, px, py, px + cellWidth - 2, py + height, destination, BlitKey::Keyed);
 }
 
 bool Sprite::Advance() {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "io/ReplayFile.h"
+#include "platform/Host.h"
 
 namespace {
 
@@ -301,7 +302,7 @@ void InputTape::Focus(bool* focused) {
 }
 
 void InputTape::Ticks(uint32_t* ticks) {
-    const uint32_t expected = ticksRead_ ? lastTicks_ + kPassTicks * passesSinceTicks_ : 0;
+    const uint32_t expected = ticksRead_ ? lastTicks_ + kPassMs * passesSinceTicks_ : 0;
     if (mode_ == Mode::Recording) {
         if (ticksRead_ && *ticks == expected) {
             TrivialRead();

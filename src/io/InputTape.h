@@ -9,7 +9,7 @@
 //
 // Recording, each read stores what it got when it differs from what the
 // tape would have given anyway (the keys as they were, no motion, the tick
-// counter 10 ms on a pass); playing, each read gets what was stored. A pass
+// counter kPassMs on a pass); playing, each read gets what was stored. A pass
 // with nothing new costs nothing but a count. The tape writes into a buffer
 // given at the start and never allocates; when the buffer is full it stops
 // recording and says so (Full).
@@ -20,8 +20,6 @@ public:
     // recording stops here (the player left the game or the program ended).
     enum CheckpointKind : uint8_t { kLevelEnd = 0, kGameOver = 1, kStop = 2 };
     static constexpr uint8_t kLastCheckpointKind = kStop;
-    // The tick counter moves by this much a pass when nothing says otherwise.
-    static constexpr uint32_t kPassTicks = 10;
     // Room kept free for the op being written (the largest takes 11 bytes).
     static constexpr size_t kOpRoom = 16;
 

@@ -1,11 +1,12 @@
 #include "io/MouseCursor.h"
 
 #include "io/Input.h"
+#include "platform/Host.h"
 
 void MouseCursor::Init(Surface surface, int32_t srcX, int32_t srcY, int32_t width, int32_t height, int32_t frames,
                        int32_t delay) {
     sprite.Init(surface, srcX, srcY, width, height, frames, delay);
-    sprite.SetClip(640, 480);
+    sprite.SetClip(kScreenWidth, kScreenHeight);
 }
 
 void MouseCursor::SetBounds(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {

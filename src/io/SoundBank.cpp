@@ -127,11 +127,11 @@ int SoundBank::Load(const char* fileName, uint32_t extraFlags) {
     return slot;
 }
 
-void SoundBank::Play(int slot, uint32_t flags) {
+void SoundBank::Play(int slot, SoundLoop loop) {
     const int id = SlotBuffer(slot);
     if (id < 0 || Resimulating()) return;
     AudioLock lock;
-    if (mixer.Play(id, (flags & 1u) != 0)) LogStarted(slot);
+    if (mixer.Play(id, loop == SoundLoop::Loop)) LogStarted(slot);
 }
 
 bool SoundBank::PlayOverlapped(int slot) {

@@ -22,6 +22,9 @@ void ShutdownSound();
 // Why the last InitSound failed ("" when it did not).
 const char* SoundFailureReason();
 
+// Whether Play sounds a slot once or loops it until it is stopped.
+enum class SoundLoop { Once, Loop };
+
 class SoundBank {
 public:
     void Init();
@@ -31,7 +34,7 @@ public:
     // later sound slides into the wrong slot number unnoticed, also
     // soundLoadFailed.
     int Load(const char* fileName, uint32_t extraFlags);
-    void Play(int slot, uint32_t flags);  // flags: 0 once, 1 looping
+    void Play(int slot, SoundLoop loop);
     bool PlayOverlapped(int slot);
     void Stop(int slot);
     void SetFrequency(int slot, uint32_t hz);

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "match/WallSheet.h"
+#include "platform/Host.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -27,7 +28,7 @@ void Arena::Init(ArenaGrid* g, Font* small, Font* medium) {
     smallFont = small;
     mediumFont = medium;
     wallImage = CreateSurface(kWallSheetWidth, kWallSheetHeight, SystemMemory);
-    background = CreateSurface(640, 480, VideoMemory);
+    background = CreateSurface(kScreenWidth, kScreenHeight, VideoMemory);
     loader.LoadSurface("grafik\\walls.dat", wallImage, nullptr);
     SetSourceColorKey(0, 0, wallImage);
     wallSprite.Init(wallImage, kWallTileCell, 1, 1);
@@ -71,11 +72,12 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
     // The picture comes first: if it cannot be read, the level is refused
     // and the arena keeps what it had.
     uint8_t* pixels = LockSurface(background);
-    static uint8_t saved[640 * 480];
+    static uint8_t saved[kScreenWidth * kScreenHeight];
     std::memcpy(saved, pixels, sizeof saved);
     PaletteEntry palette[kPaletteSize];
     ReadError pictureError;
-    const bool pictureOk = loader.Load(newHeader.backgroundFile, pixels, 640, 480, palette, &pictureError);
+    const bool pictureOk =
+        loader.Load(newHeader.backgroundFile, pixels, kScreenWidth, kScreenHeight, palette, &pictureError);
     UnlockSurface(background);
     if (!pictureOk) {
         // Told as any picture is, but a refused level is not a failed
@@ -101,24 +103,24 @@ bool Arena::Load(const uint8_t* bytes, int64_t size, float factor, const char* n
         }
     for (int32_t x : {0, 330})
         Blit(kStatusPanelX, kStatusPanelY, kStatusPanelX + kStatusPanelWidth, kStatusPanelY + kStatusPanelHeight,
-             wallImage, x, 449, background, true);
+             wallImage, x, 449, background, BlitKey::Keyed);
     for (int32_t i = 0; i < wallCount; ++i) {
         wallSprite.Draw(walls[i].cellX * 32, walls[i].cellY * 32, background);
         grid->Place(&walls[i]);
     }
-    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     if (levelIndex != 5) {
-        mediumFont->DrawText(background, 190, 2, "COMPLETED AT: ", 0);
+        mediumFont->DrawText(background, 190, 2, "COMPLETED AT: ", TextExtent::Whole);
         header.target = static_cast<int32_t>(static_cast<double>(header.target) * static_cast<double>(factor));
         mediumFont->DrawNumber(background, 370, 2, header.target);
     }
-    smallFont->DrawText(background, 539, 450, name1, 0);
-    smallFont->DrawText(background, 211, 450, name2, 0);
+    smallFont->DrawText(background, 539, 450, name1, TextExtent::Whole);
+    smallFont->DrawText(background, 211, 450, name2, TextExtent::Whole);
     return true;
 }
 
 void Arena::Draw() {
-    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     for (int32_t i = 0; i < wallCount; ++i) grid->Place(&walls[i]);
 }
 

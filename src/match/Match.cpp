@@ -33,19 +33,15 @@ constexpr StatusLayout kLayout[2] = {
     {120, 76, 160, 195, 29, 1, 1},
 };
 
+// A waiting player's name shows its first four letters.
+constexpr TextExtent kWaitingNameShown = FirstCharAnd(3);
+
 // The level clock's colons and hundredths, from its left edge.
 constexpr int32_t kClockColon1 = 30, kClockColon2 = 70, kClockHundredths = 80;
 
-// Pixels the pen travels over `text`.
-int32_t TextWidth(const Font& font, const char* text) {
-    int32_t width = 0;
-    for (const char* c = text; *c != '\0'; ++c) width += font.Advance(*c);
-    return width;
-}
-
 // The box a text's glyphs take.
 Rect TextBox(const Font& font, int32_t x, int32_t y, const char* text) {
-    return Rect{x, y, x + TextWidth(font, text), y + font.cellHeight - 2};
+    return Rect{x, y, x + font.TextWidth(text), y + font.cellHeight - 2};
 }
 
 // The waiting player's "PRESS SPACE" stands just above the status bar.
@@ -231,16 +227,16 @@ void Match::IntroFrame() {
     const Rect pressBox = TextBox(*mediumFont, kIntroPressX, kIntroPressY, "PRESS SPACE");
     food.Draw(&pressBox);
     Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
-         backBuffer, true);
-    bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", 0);
+         backBuffer, BlitKey::Keyed);
+    bigFont->DrawText(backBuffer, kIntroTextX, 170, "LEVEL", TextExtent::Whole);
     bigFont->DrawNumber(backBuffer, 305, 170, levelIndex + 1);
     // The level compiler keeps titles within kIntroTitleRoom.
-    bigFont->DrawText(backBuffer, kIntroTextX, 220, level->title, 0);
+    bigFont->DrawText(backBuffer, kIntroTextX, 220, level->title, TextExtent::Whole);
     DrawTextClear(mediumFont, kIntroPressX, kIntroPressY, "PRESS SPACE");
     if (levelIndex == kTimerLevel) {
-        bigFont->DrawText(backBuffer, kIntroTextX, 270, "TIMER: 40 SEC", 0);
+        bigFont->DrawText(backBuffer, kIntroTextX, 270, "TIMER: 40 SEC", TextExtent::Whole);
     } else {
-        bigFont->DrawText(backBuffer, kIntroTextX, 270, "COMPLETE: ", 0);
+        bigFont->DrawText(backBuffer, kIntroTextX, 270, "COMPLETE: ", TextExtent::Whole);
         bigFont->DrawNumber(backBuffer, 370, 270, level->target);
     }
     ShowWaiting(0);
@@ -290,7 +286,8 @@ void Match::PlayFrame() {
         endChoice = GameOverFrame();
         if (allLevelsDone) {
             const ImageSlotFile& complete = kImageSlotFiles[kImageComplete];
-            Blit(0, 0, complete.width, complete.height, imageBank->surfaces[kImageComplete], 140, 10, backBuffer, true);
+            Blit(0, 0, complete.width, complete.height, imageBank->surfaces[kImageComplete], 140, 10, backBuffer,
+                 BlitKey::Keyed);
         }
         if (endChoice == HighScoreTable::Continue) {
             highScores->FadeOut();
@@ -454,12 +451,11 @@ void Match::OnlinePointsFrame() {
     } else {
         setupScreen->DrawBackground();
         const char* const text = "WAITING FOR THE OTHER PLAYER";
-        int32_t width = 0;
-        for (const char* c = text; *c; ++c) width += mediumFont->Advance(*c);
+        const int32_t width = mediumFont->TextWidth(text);
         // On a band of its own, as while connecting: not over the ship.
         const int32_t y = 240 - mediumFont->cellHeight / 2;
-        FillRect(0, y - 8, 640, y + mediumFont->cellHeight + 8, backBuffer, 0);
-        mediumFont->DrawText(backBuffer, 320 - width / 2, y, text, 0);
+        FillRect(0, y - 8, kScreenWidth, y + mediumFont->cellHeight + 8, backBuffer, 0);
+        mediumFont->DrawText(backBuffer, 320 - width / 2, y, text, TextExtent::Whole);
     }
     if ((pointsDue[me] && !playerOut[me]) || (pointsDue[them] && !playerOut[them])) return;
     pointsPhase = 0;
@@ -520,11 +516,10 @@ void Match::SaveResults() {
 
 void Match::DrawGameOverCue() {
     Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank->surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
-         backBuffer, true);
+         backBuffer, BlitKey::Keyed);
     const char* const text = "GAME OVER";
-    int32_t width = 0;
-    for (const char* c = text; *c; ++c) width += bigFont->Advance(*c);
-    bigFont->DrawText(backBuffer, 320 - width / 2, 240 - bigFont->cellHeight / 2, text, 0);
+    const int32_t width = bigFont->TextWidth(text);
+    bigFont->DrawText(backBuffer, 320 - width / 2, 240 - bigFont->cellHeight / 2, text, TextExtent::Whole);
 }
 
 int32_t Match::GameOverFrame() {
@@ -607,7 +602,7 @@ void Match::ShowWaiting(int32_t i) {
     const int32_t sx = i == 0 ? level->start1X : level->start2X;
     const int32_t sy = i == 0 ? level->start1Y : level->start2Y;
     worms[i].ShowStartGate(sx, sy);
-    if (!playerOut[i]) smallFont->DrawText(backBuffer, sx * 32 + 5, sy * 32 + 10, names[i], 3);
+    if (!playerOut[i]) smallFont->DrawText(backBuffer, sx * 32 + 5, sy * 32 + 10, names[i], kWaitingNameShown);
 }
 
 bool Match::DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duration) {
@@ -625,17 +620,17 @@ bool Match::DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duratio
     // 0:35:41, not 0  :35:41); each field is two digits wide.
     char field[12];
     std::snprintf(field, sizeof field, "%d", static_cast<int>(minutes > 0 ? minutes : 0));
-    mediumFont->DrawText(backBuffer, x + kClockColon1 - TextWidth(*mediumFont, field), y, field, 0);
+    mediumFont->DrawText(backBuffer, x + kClockColon1 - mediumFont->TextWidth(field), y, field, TextExtent::Whole);
     mediumFont->DrawChar(backBuffer, x + kClockColon1, y, ':');
     std::snprintf(field, sizeof field, "%d", static_cast<int>(seconds > 0 ? seconds : 0));
-    mediumFont->DrawText(backBuffer, x + kClockColon2 - TextWidth(*mediumFont, field), y, field, 0);
+    mediumFont->DrawText(backBuffer, x + kClockColon2 - mediumFont->TextWidth(field), y, field, TextExtent::Whole);
     mediumFont->DrawChar(backBuffer, x + kClockColon2, y, ':');
     char digits[3] = {'0', '0', 0};
     if (hundredths > 0) {
         digits[0] = static_cast<char>('0' + hundredths / 10 % 10);
         digits[1] = static_cast<char>('0' + hundredths % 10);
     }
-    mediumFont->DrawText(backBuffer, x + kClockHundredths, y, digits, 0);
+    mediumFont->DrawText(backBuffer, x + kClockHundredths, y, digits, TextExtent::Whole);
     return hundredths <= 0 && seconds <= 0 && minutes <= 0;
 }
 
@@ -666,8 +661,8 @@ void Match::DrawStatusBar() {
 
 void Match::DrawTextClear(Font* font, int32_t x, int32_t y, const char* text) {
     const Rect box = TextBox(*font, x, y, text);
-    Blit(box.left, box.top, box.right, box.bottom, arena.background, x, y, backBuffer, false);
-    font->DrawText(backBuffer, x, y, text, 0);
+    Blit(box.left, box.top, box.right, box.bottom, arena.background, x, y, backBuffer, BlitKey::Opaque);
+    font->DrawText(backBuffer, x, y, text, TextExtent::Whole);
 }
 
 void Match::DrawExitCountdown(int32_t i) {
@@ -675,7 +670,7 @@ void Match::DrawExitCountdown(int32_t i) {
     // Only a worm in play counts down to its jump.
     if (!w.exitOpen || !w.active || !w.alive) return;
     const int32_t t = w.exitTimer;
-    if (exitShownAt[i] / 100 != t / 100 || exitNumberX[i] == 0) {
+    if (exitShownAt[i] / kPassesPerSecond != t / kPassesPerSecond || exitNumberX[i] == 0) {
         exitShownAt[i] = t;
         const int32_t hx = w.segments[1].cellX;
         const int32_t hy = w.segments[1].cellY;
@@ -695,8 +690,9 @@ void Match::DrawExitCountdown(int32_t i) {
             y = 416;
         exitNumberX[i] = x;
         exitNumberY[i] = y;
-        sounds->Play(kSoundExitBeep, 0);
+        sounds->Play(kSoundExitBeep, SoundLoop::Once);
     }
-    if (t - 50 <= exitShownAt[i])
-        bigFont->DrawNumber(backBuffer, exitNumberX[i], exitNumberY[i], w.stats.hsJumpSeconds - exitShownAt[i] / 100);
+    if (t - kPassesPerSecond / 2 <= exitShownAt[i])
+        bigFont->DrawNumber(backBuffer, exitNumberX[i], exitNumberY[i],
+                            w.stats.hsJumpSeconds - exitShownAt[i] / kPassesPerSecond);
 }

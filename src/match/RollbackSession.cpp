@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "io/Input.h"
+#include "platform/Host.h"
 #include "platform/LittleEndian.h"
 #include "platform/Resimulation.h"
 #include "world/Random.h"
@@ -294,7 +295,7 @@ void RollbackSession::RunPass(int32_t pass) {
     bits[remote_] = Keys(remote_, pass);
     usedRemote_[pass % kInputRing] = bits[remote_];
     ComposeKeyState(bits, match_->playKeys, KeyState);
-    clock_ = kClockStart + 10u * static_cast<uint32_t>(pass);
+    clock_ = kClockStart + kPassMs * static_cast<uint32_t>(pass);
     match_->holdLevelEnds = 1;
     match_->Frame();
     match_->holdLevelEnds = 0;
@@ -323,7 +324,7 @@ void RollbackSession::SettleHash() {
 int32_t RollbackSession::DelayFor(uint32_t roundTripMs) const {
     // The peer's keys come a one-way trip late, less the delay: enough delay
     // that the rollbacks stay about kTargetDepth deep.
-    const int32_t oneWay = static_cast<int32_t>((roundTripMs / 2 + 9) / 10);
+    const int32_t oneWay = static_cast<int32_t>((roundTripMs / 2 + kPassMs - 1) / kPassMs);
     int32_t wanted = oneWay + kDelayJitterPasses - kTargetDepth;
     if (wanted < leastDelay_) wanted = leastDelay_;
     return wanted > kMaxDelay ? kMaxDelay : wanted;

@@ -72,7 +72,7 @@ public:
     static constexpr int32_t kDelayCheckEvery = 100;
     static constexpr int32_t kDelayNotice = 50;
     // The pass clock: what play reads of the tick counter on pass p is
-    // kClockStart + 10 p.
+    // kClockStart + kPassMs p.
     static constexpr uint32_t kClockStart = 1000;
     // How far ahead (in passes) a side lets the other catch up, and how
     // often it stands still while it does.

@@ -13,6 +13,11 @@
 constexpr int kScreenWidth = 640;
 constexpr int kScreenHeight = 480;
 
+// One frame-loop pass in milliseconds of the tick counter, and the passes a
+// second that play counts in.
+constexpr uint32_t kPassMs = 10;
+constexpr int32_t kPassesPerSecond = static_cast<int32_t>(1000 / kPassMs);
+
 // Pulled by the host's audio side: fill `frames` mono samples in -1..1 at
 // `rate` samples per second. Called under the host's audio lock.
 class AudioSource {
@@ -51,7 +56,7 @@ public:
     // Millisecond tick counter (wraps at 2^32).
     virtual uint32_t Ticks() = 0;
     // End of one frame-loop pass that began at passStart: wait until at
-    // least 10 ms have passed (the headless host just advances its clock).
+    // least kPassMs have passed (the headless host just advances its clock).
     virtual void EndPass(uint32_t passStart) = 0;
     // Pace one palette-fade step (about 10 ms on a real display).
     virtual void PaceFadeStep() = 0;

@@ -24,8 +24,15 @@ void WatchPanelText(PanelTextWatcher watcher, void* context) {
 }
 
 int32_t PanelTextWidth(const Font& font, const char* text) {
+    // The font measures the capitals as drawn, a buffer's length at a time.
+    char caps[kTextBytes];
     int32_t width = 0;
-    for (const char* p = text; *p != '\0'; ++p) width += font.Advance(Capital(*p));
+    while (*text != '\0') {
+        int n = 0;
+        for (; *text != '\0' && n < kTextBytes - 1; ++text) caps[n++] = Capital(*text);
+        caps[n] = '\0';
+        width += font.TextWidth(caps);
+    }
     return width;
 }
 
@@ -41,7 +48,7 @@ void DrawPanelCaps(Font& font, int32_t x, int32_t y, const char* text, int32_t m
     }
     caps[n] = '\0';
     if (n == 0) return;
-    font.DrawText(backBuffer, x, y, caps, 0);
+    font.DrawText(backBuffer, x, y, caps, TextExtent::Whole);
     if (textWatcher != nullptr) textWatcher(PanelText{&font, x, y, width, font.cellHeight, caps}, textWatcherContext);
 }
 
@@ -118,7 +125,7 @@ void FontScreen::Release() {
 }
 
 void FontScreen::DrawBackground(const char* title) {
-    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     DrawPanelCentred(*bigFont, ScreenBox{kPanelTitlePlate.x, kPanelTitleY, kPanelTitlePlate.w, bigFont->cellHeight},
                      title);
 }

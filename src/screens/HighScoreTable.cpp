@@ -12,7 +12,7 @@
 void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
     cursor = c;
     sounds = s;
-    background = CreateSurface(640, 480, SystemMemory);
+    background = CreateSurface(kScreenWidth, kScreenHeight, SystemMemory);
     loader.LoadSurface("grafik\\hiscore.dat", background, palette);
     buttonSurface = CreateSurface(kHighScoreButtonsWidth, kHighScoreButtonsHeight, SystemMemory);
     loader.LoadSurface("grafik\\hibutt.dat", buttonSurface, nullptr);
@@ -186,13 +186,13 @@ void HighScoreTable::Sort() {
 
 int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     int32_t result = None;
-    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     const bool down = cursor->LeftDown();
     static const int32_t labelX[kDifficulties] = {220, 280, 370};
     for (int k = 0; k < kDifficulties; ++k) {
         if (labels[k].Contains(cursor->x, cursor->y) && down) {
             Load(FileName(k), k);
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
         }
         labels[k].frame = difficulty == k ? 1 : 0;
         labels[k].Draw(labelX[k], 455, backBuffer);
@@ -200,13 +200,13 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     if (withContinue) {
         continueButton.Draw(516, 1, backBuffer);
         if (continueButton.Contains(cursor->x, cursor->y) && down) {
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
             result = Continue;
         }
     }
     backButton.Draw(5, 1, backBuffer);
     if (backButton.Contains(cursor->x, cursor->y) && down) {
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         result = Back;
     }
     Sort();
@@ -232,16 +232,15 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
             if (blinkFrame >= kBlinkFrames - kBlinkOffFrames) continue;
         }
         font->DrawNumber(backBuffer, kHighScoreScoreX, y, r.score);
-        font->DrawText(backBuffer, kHighScoreNameX, y, r.name, 0);
+        font->DrawText(backBuffer, kHighScoreNameX, y, r.name, TextExtent::Whole);
         font->DrawNumber(backBuffer, kHighScoreLengthX, y, r.lengthTotal);
         font->DrawNumber(backBuffer, kHighScoreLevelX, y, r.level);
     }
     if (hintFont != nullptr) {
         char hint[kHintSize];
         Hint(hint, sizeof hint);
-        int32_t width = 0;
-        for (const char* c = hint; *c != '\0'; ++c) width += hintFont->Advance(*c);
-        hintFont->DrawText(backBuffer, (kScreenWidth - width) / 2, kHintY, hint, 0);
+        const int32_t width = hintFont->TextWidth(hint);
+        hintFont->DrawText(backBuffer, (kScreenWidth - width) / 2, kHintY, hint, TextExtent::Whole);
     }
     cursor->Update();
     return result;

@@ -93,11 +93,11 @@ bool InfoScreen::Frame() {
     ballSprite.AdvanceLoop();
     cursor->Update();
     if (ballSprite.Contains(cursor->x, cursor->y)) {
-        if (!hovered) sounds->Play(kSoundInfo, 0);
+        if (!hovered) sounds->Play(kSoundInfo, SoundLoop::Once);
         hovered = 1;
         for (int k = 0; k < 2; ++k) hoverSprites[k].Draw(L::kHoverX[k], L::kHoverY[k], backBuffer);
         if (cursor->LeftDown()) {
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
             return true;
         }
         return false;

@@ -62,7 +62,7 @@ void MainMenu::Init(Font* f, SoundBank* s, MouseCursor* c) {
     menuSurface = CreateSurface(kMenuSheetWidth, kMenuSheetHeight, SystemMemory);
     loader.LoadSurface("grafik\\menyinv.dat", menuSurface, menuPalette);
     SetSourceColorKey(0, 0, menuSurface);
-    const Rect screen{0, 0, 640, 480};
+    const Rect screen{0, 0, kScreenWidth, kScreenHeight};
     SetClipList(backBuffer, 1, &screen);
 
     for (int k = 0; k < kMenuItems; ++k) itemSprites[k].Init(menuSurface, kMenuItemCells[k], 1, 0);
@@ -102,7 +102,7 @@ int32_t MainMenu::Frame() {
             // Quitting takes a press that began on QUIT itself, not one
             // dragged onto it or held while it slid under the pointer.
             if (buttonDown && (k + 1 != Quit || pressItem == k)) {
-                sounds->Play(kSoundClick, 0);
+                sounds->Play(kSoundClick, SoundLoop::Once);
                 result = k + 1;
             }
             hoveredItem = k;
@@ -122,7 +122,7 @@ int32_t MainMenu::Frame() {
     for (int k = 0; k < kDifficulties; ++k) {
         if (difficultySprites[k].Contains(cursor->x, cursor->y) && buttonDown) {
             difficulty = k;
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
         }
         difficultySprites[k].frame = difficulty == k ? 1 : 0;
     }
@@ -153,17 +153,18 @@ int32_t MainMenu::Frame() {
         if (optionsButton.frame == 0) sounds->PlayOverlapped(kSoundTouch);
         optionsButton.frame = 1;
         if (pressBegins && result == None) {
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
             result = Options;
         }
     } else {
         optionsButton.frame = 0;
     }
     optionsButton.Draw(kMenuOptionsX, kMenuOptionsY, backBuffer);
-    font->DrawText(backBuffer, kMenuOptionsX + 19, kMenuOptionsY + kMenuOptionsCell.h + 1, "KEY O, PAD Y", 0);
+    font->DrawText(backBuffer, kMenuOptionsX + 19, kMenuOptionsY + kMenuOptionsCell.h + 1, "KEY O, PAD Y",
+                   TextExtent::Whole);
     if (noticePasses > 0) {
         --noticePasses;
-        font->DrawText(backBuffer, 230, 440, notice, 0);
+        font->DrawText(backBuffer, 230, 440, notice, TextExtent::Whole);
     }
 
     DrawCredits();
@@ -178,7 +179,7 @@ void MainMenu::DrawCredits() {
         Sprite& button = creditButtons[k];
         if (button.Contains(cursor->x, cursor->y)) {
             if (creditsHovered != k) {
-                sounds->Play(kSoundCredits, 0);
+                sounds->Play(kSoundCredits, SoundLoop::Once);
                 slideX = -170;
             }
             button.frame = 1;
@@ -186,7 +187,7 @@ void MainMenu::DrawCredits() {
             creditPictures[k].Draw(slideX, 100, backBuffer);
             creditsHovered = k;
             for (int line = 0; line < kCreditLines; ++line)
-                font->DrawText(backBuffer, slideX, 205 + 16 * line, kCredits[k][line], 0);
+                font->DrawText(backBuffer, slideX, 205 + 16 * line, kCredits[k][line], TextExtent::Whole);
         } else if (creditsHovered != k) {
             button.frame = 0;
         } else {

@@ -8,6 +8,7 @@
 #include "gfx/Sprite.h"
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
+#include "platform/Host.h"
 #include "screens/MenuSheet.h"
 #include "screens/StarField.h"
 
@@ -39,7 +40,7 @@ public:
     Sprite optionsButton;
     Sprite creditButtons[kMenuCredits];
     Sprite creditPictures[kMenuCredits];
-    int32_t slideOffset = 640;
+    int32_t slideOffset = kScreenWidth;
     int32_t difficulty = 0;
     int32_t hoveredItem = -1;
     int32_t creditsHovered = -1;

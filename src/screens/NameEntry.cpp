@@ -105,6 +105,6 @@ const char* NameEntry::Update() {
     } else {
         blink = 0;
     }
-    font->DrawText(dest, x, y, text, 0);
+    font->DrawText(dest, x, y, text, TextExtent::Whole);
     return nullptr;
 }

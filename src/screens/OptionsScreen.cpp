@@ -79,14 +79,14 @@ void OptionsScreen::WaitForKey() {
         std::string why;
         if (!PlayKeyAllowed(next.keys, player, action, static_cast<uint8_t>(code), &why)) {
             CopyNotice(notice, why);
-            sounds->Play(kSoundClickNo, 0);
+            sounds->Play(kSoundClickNo, SoundLoop::Once);
             return;  // still waiting: another key may do
         }
         next.keys.code[player][action] = static_cast<uint8_t>(code);
         notice[0] = '\0';
         waiting = -1;
         Change(next);
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         return;
     }
 }
@@ -101,20 +101,20 @@ void OptionsScreen::WaitForPad() {
     for (int other = 0; other < kPadActionCount; ++other) {
         if (other == action || next.pad.button[other] != button) continue;
         std::snprintf(notice, sizeof notice, "%s is the pad's %s already", PadLabel(button), kPadActionNames[other]);
-        sounds->Play(kSoundClickNo, 0);
+        sounds->Play(kSoundClickNo, SoundLoop::Once);
         return;
     }
     next.pad.button[action] = static_cast<int8_t>(button);
     notice[0] = '\0';
     waiting = -1;
     Change(next);
-    sounds->Play(kSoundClick, 0);
+    sounds->Play(kSoundClick, SoundLoop::Once);
 }
 
 void OptionsScreen::Click(int32_t entry) {
     Settings next = SettingsNow();
     notice[0] = '\0';
-    sounds->Play(kSoundClick, 0);
+    sounds->Play(kSoundClick, SoundLoop::Once);
     if (entry >= kFirstKey && entry < kFirstPadButton) {
         waiting = entry;
         return;
@@ -165,7 +165,7 @@ void OptionsScreen::Click(int32_t entry) {
             std::string why;
             if (PlayKeyAllowed(next.keys, player, a, next.keys.code[player][a], &why)) continue;
             std::snprintf(notice, sizeof notice, "Player %d's own keys: %.150s", player + 1, why.c_str());
-            sounds->Play(kSoundClickNo, 0);
+            sounds->Play(kSoundClickNo, SoundLoop::Once);
             return;
         }
         break;
@@ -178,7 +178,8 @@ void OptionsScreen::Click(int32_t entry) {
         return;
     }
     Change(next);
-    if (entry == kVolumeDown || entry == kVolumeUp) sounds->Play(kSoundTouch, 0);  // heard at the new volume
+    if (entry == kVolumeDown || entry == kVolumeUp)
+        sounds->Play(kSoundTouch, SoundLoop::Once);  // heard at the new volume
     if (entry == kRumbleEntry && next.rumble) {
         if (Host* host = GetHost()) host->Rumble(0, 60, 200);
     }
@@ -192,7 +193,7 @@ bool OptionsScreen::Frame(bool escDown) {
         if (escPressed) {
             waiting = -1;
             notice[0] = '\0';
-            sounds->Play(kSoundClickNo, 0);
+            sounds->Play(kSoundClickNo, SoundLoop::Once);
         } else if (WaitingForPad()) {
             WaitForPad();
         } else {
@@ -215,9 +216,9 @@ bool OptionsScreen::Frame(bool escDown) {
         if (waiting >= 0) {
             waiting = -1;  // a click gives up the wait
             notice[0] = '\0';
-            sounds->Play(kSoundClickNo, 0);
+            sounds->Play(kSoundClickNo, SoundLoop::Once);
         } else if (over == kBackEntry) {
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
             leave = true;
         } else if (over >= 0) {
             Click(over);

@@ -6,6 +6,7 @@
 
 #include "io/Input.h"
 #include "io/SoundSlots.h"
+#include "platform/Host.h"
 #include "screens/SetupSheet.h"
 
 namespace {
@@ -51,7 +52,7 @@ void SetupScreen::Init(Font* medium, Font* small, SoundBank* s, MouseCursor* c, 
     limits[1] = limits1;
     costs = upgradeCosts;
 
-    background = CreateSurface(640, 480, SystemMemory);
+    background = CreateSurface(kScreenWidth, kScreenHeight, SystemMemory);
     loader.LoadSurface("grafik\\EnterNameBG.dat", background, nullptr);
     panelSurface = CreateSurface(kSetupSheetWidth, kSetupSheetHeight, SystemMemory);
     loader.LoadSurface("grafik\\input.dat", panelSurface, nullptr);
@@ -89,7 +90,7 @@ void SetupScreen::DrawBackground() {
     // pixels a keyed copy would leave out are 0 on the cleared screen and 0
     // in the picture. One plain copy draws the same as the clear and the
     // keyed copy, at a third of the cost.
-    Blit(0, 0, 640, 480, background, 0, 0, backBuffer, false);
+    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
     Sprite& anim = shipAnims[ShipTableIndex(selectedShip)];
     anim.Draw(127, 210, backBuffer);
     anim.AdvanceLoop();
@@ -157,7 +158,7 @@ void SetupScreen::DrawStats(const ShipStats* stats0, const ShipStats* stats1) {
     const ShipStats* stats = ship == 0 ? stats0 : stats1;
     for (int32_t r = 0; r < kShipRows; ++r) {
         const int32_t y = kShipRowY + kShipRowPitch * r;
-        smallFont->DrawText(backBuffer, 363, y, kRowLabels[r], 0);
+        smallFont->DrawText(backBuffer, 363, y, kRowLabels[r], TextExtent::Whole);
         if (stats) smallFont->DrawNumber(backBuffer, kShipValueX, y, ShownValue(*stats, r));
         if (limits[ship]) smallFont->DrawNumber(backBuffer, kShipLimitX, y, (*limits[ship])[r]);
     }
@@ -166,17 +167,17 @@ void SetupScreen::DrawStats(const ShipStats* stats0, const ShipStats* stats1) {
 bool SetupScreen::Frame(int32_t players) {
     inputPanel.Draw(83, 61, backBuffer);
     FillRect(220, 10, 445, 42, backBuffer, 0);
-    smallFont->DrawText(backBuffer, 111, 376, "- TYPE YOUR NAME", 0);
-    smallFont->DrawText(backBuffer, 111, 393, "- SELECT YOUR SHIP BY CLICKING ON THE ARROW", 0);
-    smallFont->DrawText(backBuffer, 111, 411, "- WHEN DONE PRESS ENTER OR CLICK OK", 0);
+    smallFont->DrawText(backBuffer, 111, 376, "- TYPE YOUR NAME", TextExtent::Whole);
+    smallFont->DrawText(backBuffer, 111, 393, "- SELECT YOUR SHIP BY CLICKING ON THE ARROW", TextExtent::Whole);
+    smallFont->DrawText(backBuffer, 111, 411, "- WHEN DONE PRESS ENTER OR CLICK OK", TextExtent::Whole);
 
     const bool down = cursor->LeftDown();
     if (player1Active) {
-        mediumFont->DrawText(backBuffer, 249, 15, "VOIDCRAWL 1", 0);
+        mediumFont->DrawText(backBuffer, 249, 15, "VOIDCRAWL 1", TextExtent::Whole);
         const char* name = nameEntry.Update();
         const bool ok = okButton.Contains(cursor->x, cursor->y) && down && !clickLatch;
         if (name || ok) {
-            sounds->Play(kSoundClick, 0);
+            sounds->Play(kSoundClick, SoundLoop::Once);
             playerSetup->ship1 = selectedShip;
             clickLatch = 1;
             player1Active = 0;
@@ -188,12 +189,12 @@ bool SetupScreen::Frame(int32_t players) {
     if (players != 2) {
         player2Active = 0;
     } else if (player2Active) {
-        mediumFont->DrawText(backBuffer, 249, 15, "VOIDCRAWL 2", 0);
+        mediumFont->DrawText(backBuffer, 249, 15, "VOIDCRAWL 2", TextExtent::Whole);
         if (!clickLatch) {
             const bool ok = okButton.Contains(cursor->x, cursor->y) && down;
             const char* name = nameEntry.Update();
             if (name || ok) {
-                sounds->Play(kSoundClick, 0);
+                sounds->Play(kSoundClick, SoundLoop::Once);
                 playerSetup->ship2 = selectedShip;
                 clickLatch = 1;
                 player2Active = 0;
@@ -205,13 +206,13 @@ bool SetupScreen::Frame(int32_t players) {
     if (selectedShip == 0) rightArrow.Draw(246, 294, backBuffer);
     if (selectedShip == 1) leftArrow.Draw(127, 294, backBuffer);
     if (leftArrow.Contains(cursor->x, cursor->y) && down && !clickLatch) {
-        if (selectedShip != 0) sounds->Play(kSoundClick, 0);
+        if (selectedShip != 0) sounds->Play(kSoundClick, SoundLoop::Once);
         leftArrow.frame = 1;
         selectedShip = 0;
     } else {
         leftArrow.frame = 0;
         if (rightArrow.Contains(cursor->x, cursor->y) && down) {
-            if (selectedShip != 1) sounds->Play(kSoundClick, 0);
+            if (selectedShip != 1) sounds->Play(kSoundClick, SoundLoop::Once);
             rightArrow.frame = 1;
             selectedShip = 1;
         } else {
@@ -237,18 +238,18 @@ bool SetupScreen::PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int
     DrawBackground();
     DrawStats(selectedShip == 0 ? stats : nullptr, selectedShip == 1 ? stats : nullptr);
 
-    mediumFont->DrawText(backBuffer, 108, 15, name, 0);
+    mediumFont->DrawText(backBuffer, 108, 15, name, TextExtent::Whole);
     FillRect(105, 10, 540, 42, backBuffer, 0);
-    mediumFont->DrawText(backBuffer, 320 - mediumFont->lastWidth / 4, 15, name, 0);
+    mediumFont->DrawText(backBuffer, 320 - mediumFont->lastWidth / 4, 15, name, TextExtent::Whole);
 
-    mediumFont->DrawText(backBuffer, 180, 50, "DISTRUBUTE YOUR POINTS", 0);
-    mediumFont->DrawText(backBuffer, 240, 100, "SCORE:", 0);
+    mediumFont->DrawText(backBuffer, 180, 50, "DISTRUBUTE YOUR POINTS", TextExtent::Whole);
+    mediumFont->DrawText(backBuffer, 240, 100, "SCORE:", TextExtent::Whole);
     mediumFont->DrawNumber(backBuffer, 330, 100, score);
-    mediumFont->DrawText(backBuffer, 230, 150, "YOUR POINTS:", 0);
+    mediumFont->DrawText(backBuffer, 230, 150, "YOUR POINTS:", TextExtent::Whole);
     mediumFont->DrawNumber(backBuffer, 400, 150, *points);
-    smallFont->DrawText(backBuffer, 111, 376, "- UPGRADE YOUR SHIP BY CLICKING THE PLUS SIGNS", 0);
-    smallFont->DrawText(backBuffer, 111, 393, "- YOU MAY SAVE YOUR POINTS AND USE THEM LATER", 0);
-    smallFont->DrawText(backBuffer, 111, 411, "- WHEN DONE CLICK OK", 0);
+    smallFont->DrawText(backBuffer, 111, 376, "- UPGRADE YOUR SHIP BY CLICKING THE PLUS SIGNS", TextExtent::Whole);
+    smallFont->DrawText(backBuffer, 111, 393, "- YOU MAY SAVE YOUR POINTS AND USE THEM LATER", TextExtent::Whole);
+    smallFont->DrawText(backBuffer, 111, 411, "- WHEN DONE CLICK OK", TextExtent::Whole);
 
     const ShipLimits& lim = *limits[selectedShip];
     const bool down = cursor->LeftDown();
@@ -278,7 +279,7 @@ bool SetupScreen::PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int
     }
     okButton.Draw(564, 416, backBuffer);
     if (okButton.Contains(cursor->x, cursor->y) && down && !clickLatch) {
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         clickLatch = 1;
         return true;
     }

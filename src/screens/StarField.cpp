@@ -1,6 +1,7 @@
 #include "screens/StarField.h"
 
 #include "gfx/Display.h"
+#include "platform/Host.h"
 #include "world/Random.h"
 
 void StarField::Init() {
@@ -24,10 +25,11 @@ void StarField::Frame() {
         const float s = 200.0f / z[i];
         const float column = s * x[i] + 480.0f;
         const float row = s * y[i] + 320.0f;
-        if (column > 0.0f && column < 640.0f && row > 0.0f && row < 480.0f) {
+        if (column > 0.0f && column < static_cast<float>(kScreenWidth) && row > 0.0f &&
+            row < static_cast<float>(kScreenHeight)) {
             const int band = static_cast<int>(z[i] * 0.002f);
             const uint8_t colour = band >= 0 && band < 6 ? colours[band] : 0;
-            pixels[static_cast<int>(row) * 640 + static_cast<int>(column)] = colour;
+            pixels[static_cast<int>(row) * kScreenWidth + static_cast<int>(column)] = colour;
         }
     }
     UnlockSurface(backBuffer);

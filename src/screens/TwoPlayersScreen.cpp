@@ -92,7 +92,7 @@ void TwoPlayersScreen::StepPort(int32_t step) {
 void TwoPlayersScreen::StepDelay(int32_t step) {
     const int32_t to = delay + step;
     if (to < 0 || to > kMaxInputDelay) {
-        sounds->Play(kSoundClickNo, 0);
+        sounds->Play(kSoundClickNo, SoundLoop::Once);
         return;
     }
     delay = to;
@@ -149,11 +149,11 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
     switch (entry) {
     case kKeyboardEntry:
         lookup.Cancel();
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         return Choice::Keyboard;
     case kBackEntry:
         lookup.Cancel();
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         return Choice::Back;
     case kHostEntry:
         lookup.Cancel();
@@ -162,7 +162,7 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
             break;
         }
         if (!Keep(true, false)) break;
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         return Choice::Host;
     case kJoinEntry:
         // The name is looked up first; LookedUp joins when it is found.
@@ -172,23 +172,23 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
             break;
         }
         notice[0] = '\0';
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         return Choice::None;
     case kPortDown:
     case kPortUp:
         StepPort(entry == kPortUp ? 1 : -1);
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         return Choice::None;
     case kDelayDown:
     case kDelayUp:
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         StepDelay(entry == kDelayUp ? 1 : -1);
         return Choice::None;
     default:  // a field: it takes what is typed
-        sounds->Play(kSoundClick, 0);
+        sounds->Play(kSoundClick, SoundLoop::Once);
         return Choice::None;
     }
-    sounds->Play(kSoundClickNo, 0);  // refused, and said why
+    sounds->Play(kSoundClickNo, SoundLoop::Once);  // refused, and said why
     return Choice::None;
 }
 
@@ -200,7 +200,7 @@ TwoPlayersScreen::Choice TwoPlayersScreen::LookedUp() {
     if (was != NetResolver::State::Running || now == was) return Choice::None;
     if (now == NetResolver::State::Failed) {
         std::snprintf(notice, sizeof notice, "Cannot join: %.180s", lookup.Failure());
-        sounds->Play(kSoundClickNo, 0);
+        sounds->Play(kSoundClickNo, SoundLoop::Once);
         return Choice::None;
     }
     if (!Keep(false, true)) return Choice::None;
@@ -271,8 +271,7 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     if (delay == 0)
         std::snprintf(text, sizeof text, "KEYS ACT AT ONCE");
     else
-        std::snprintf(text, sizeof text, "KEYS %d MS LATE",
-                      static_cast<int>(delay * static_cast<int32_t>(InputTape::kPassTicks)));
+        std::snprintf(text, sizeof text, "KEYS %d MS LATE", static_cast<int>(delay * static_cast<int32_t>(kPassMs)));
     DrawPanelCentred(*smallFont, kDelayValue, text);
     DrawEntry(kDelayUp, "+", *smallFont);
 

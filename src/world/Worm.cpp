@@ -194,7 +194,7 @@ bool Worm::Update() {
 
     if (exitOpen) {
         exitTimer += 1;
-        if (exitTimer / 100 == stats.hsJumpSeconds) {
+        if (exitTimer / kPassesPerSecond == stats.hsJumpSeconds) {
             StartJump();
             exitOpen = 0;
         }
@@ -254,7 +254,7 @@ void Worm::ReadControls() {
             controlLatch = 1;
         }
         if (KeyDown(kKeyBoost) && rocketsReady) {
-            sounds->Play(kSoundRockets, 0);
+            sounds->Play(kSoundRockets, SoundLoop::Once);
             maxSpeed = stats.velocity + 1.5f;
             SetTailFrame(kTailBoost);
             boostSteps = kBoostSteps;
@@ -369,7 +369,7 @@ void Worm::Shift() {
     }
     if (tail.warpPhase == 2 && jumping && openGates == 0) {
         // The whole worm has left through the exit jump.
-        sounds->Play(kSoundHyperOut, 0);
+        sounds->Play(kSoundHyperOut, SoundLoop::Once);
         // Points are never negative: a score that fell since the last exit
         // (play drains it a point a pass) earns none.
         if (score > scoreAtLastExit) points += (score - scoreAtLastExit) / kScorePerPoint;

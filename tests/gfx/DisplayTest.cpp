@@ -152,6 +152,7 @@ TEST(DisplayCopies, EveryPathDrawsWhatAPixelByPixelCopyDraws) {
         if (wholeRows) s = d = Rect{0, 0, std::min(src->width, dst->width), std::min(src->height, dst->height)};
         if (stretched && pick(0, 19) == 0) d = Rect{-1000000000, pick(-50, 50), 1000000000, pick(-20, 60)};
         const bool keyed = pick(0, 3) != 0;
+        const BlitKey key = keyed ? BlitKey::Keyed : BlitKey::Opaque;
         std::vector<uint8_t> before(static_cast<size_t>(dst->width) * dst->height);
         for (uint8_t& v : before) v = static_cast<uint8_t>(pick(0, 255));
         std::vector<uint8_t> expected = before;
@@ -160,8 +161,8 @@ TEST(DisplayCopies, EveryPathDrawsWhatAPixelByPixelCopyDraws) {
             if (!SetCopyPath(path)) continue;
             std::copy(before.begin(), before.end(), dst->pixels);
             const bool result = stretched ? BlitStretched(s.left, s.top, s.right, s.bottom, src, d.left, d.top, d.right,
-                                                          d.bottom, dst, keyed)
-                                          : Blit(s.left, s.top, s.right, s.bottom, src, d.left, d.top, dst, keyed);
+                                                          d.bottom, dst, key)
+                                          : Blit(s.left, s.top, s.right, s.bottom, src, d.left, d.top, dst, key);
             ASSERT_EQ(result, drawn) << "path " << static_cast<int>(path);
             ASSERT_TRUE(std::equal(expected.begin(), expected.end(), dst->pixels)) << "path " << static_cast<int>(path);
         }

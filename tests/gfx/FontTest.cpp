@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "screens/FontPanel.h"
 #include "support/FakeHost.h"
 
 namespace {
@@ -35,19 +38,33 @@ protected:
 };
 
 TEST_F(FontTest, AdvancesFollowTheTrimOfTheCharacterDrawn) {
-    big.DrawText(backBuffer, 100, 100, "IJ", 0);
+    big.DrawText(backBuffer, 100, 100, "IJ", TextExtent::Whole);
     EXPECT_EQ(BackAt(100, 100), 'I' - 32 + 1);
     EXPECT_EQ(BackAt(113, 100), 'J' - 32 + 1);
     ClearSurface(backBuffer, 0);
-    big.DrawText(backBuffer, 100, 100, "WWA", 0);
+    big.DrawText(backBuffer, 100, 100, "WWA", TextExtent::Whole);
     EXPECT_EQ(BackAt(133, 100), 'W' - 32 + 1);
     EXPECT_EQ(BackAt(166, 100), 'A' - 32 + 1);
     // n characters make n + 1 blits, the last for the terminator.
     EXPECT_EQ(big.lastWidth, 4 * 32);
 }
 
+TEST_F(FontTest, TextWidthIsWhereTheNextCharacterStarts) {
+    EXPECT_EQ(big.TextWidth(""), 0);
+    EXPECT_EQ(big.TextWidth("IJA"), 13 + 16 + 21);  // I and J trimmed, A by the default
+    big.DrawText(backBuffer, 100, 100, "IJAB", TextExtent::Whole);
+    EXPECT_EQ(BackAt(100 + big.TextWidth("IJA"), 100), 'B' - 32 + 1);
+}
+
+TEST_F(FontTest, PanelWidthsMeasureTheCapitalsDrawnHoweverLong) {
+    EXPECT_EQ(PanelTextWidth(big, "ij"), big.TextWidth("IJ"));
+    const std::string text(450, 'w');  // longer than the panels' buffer of capitals
+    EXPECT_EQ(PanelTextWidth(big, text.c_str()), 450 * big.Advance('W'));
+    EXPECT_NE(big.Advance('W'), big.Advance('w'));
+}
+
 TEST_F(FontTest, ExtraCharsLimitsTheCount) {
-    big.DrawText(backBuffer, 0, 0, "ABCDEFGHIJ", 3);
+    big.DrawText(backBuffer, 0, 0, "ABCDEFGHIJ", FirstCharAnd(3));
     EXPECT_EQ(BackAt(0, 0), 'A' - 32 + 1);
     EXPECT_EQ(BackAt(21 * 3, 0), 'D' - 32 + 1);
     EXPECT_EQ(BackAt(63 + 32, 0), 0);  // nothing after D: E would start at 84, glyph D ends at 94
@@ -55,7 +72,7 @@ TEST_F(FontTest, ExtraCharsLimitsTheCount) {
 
 TEST_F(FontTest, HighCodesDrawNothingButStillAdvance) {
     const char text[] = {'A', static_cast<char>(0xC5), 'B', 0};
-    big.DrawText(backBuffer, 0, 0, text, 0);
+    big.DrawText(backBuffer, 0, 0, text, TextExtent::Whole);
     EXPECT_EQ(BackAt(35, 0), 0);  // past A, before B: the high code drew nothing
     EXPECT_EQ(BackAt(42, 0), 'B' - 32 + 1);
 }

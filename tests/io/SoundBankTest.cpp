@@ -99,23 +99,23 @@ TEST_F(SoundBankTest, LoadsIntoTheFirstFreeSlotAndAFailedReadTakesNoSlot) {
 TEST_F(SoundBankTest, SlotsPlayLoopAtTheirRateStopAndEndEachOnItsOwnUnderOneLockACall) {
     ASSERT_EQ((std::tuple{Load("long.dat"), Load("long.dat"), Load("short.dat")}), (std::tuple{0, 1, 2}));
     const int locks = host_.locks;
-    bank_.Play(0, 0);
-    bank_.Play(1, 1);
+    bank_.Play(0, SoundLoop::Once);
+    bank_.Play(1, SoundLoop::Loop);
     EXPECT_EQ((std::tuple{Status(0), Status(1), host_.locks - locks, host_.depth}),
               (std::tuple{kSoundStatusPlaying, kSoundStatusPlaying | kSoundStatusLooping, 4, 0}));
     bank_.Stop(0);
     bank_.Stop(1);
     EXPECT_EQ((std::tuple{Status(0), Status(1), host_.Pull(100)}), (std::tuple{0u, 0u, 0.0f}));
-    bank_.Play(2, 0);  // 20 ms: over after 2000 frames at 48 kHz
+    bank_.Play(2, SoundLoop::Once);  // 20 ms: over after 2000 frames at 48 kHz
     EXPECT_GT(host_.Pull(100, 48000), 0.2f);
     host_.Pull(2000, 48000);
     EXPECT_EQ((std::tuple{SoundBank::IsSounding(2), Status(2)}), (std::tuple{false, 0u}));
     bank_.SetFrequency(0, 11025);  // at half rate a looping second sounds on past its end
-    bank_.Play(0, 1);
+    bank_.Play(0, SoundLoop::Loop);
     host_.Pull(22050 * 5);
     EXPECT_EQ((std::tuple{Status(0), SoundBank::IsSounding(0)}), (std::tuple{5u, true}));
     bank_.Stop(0);
-    bank_.Play(5, 0);  // empty and unknown slots are ignored
+    bank_.Play(5, SoundLoop::Once);  // empty and unknown slots are ignored
     bank_.Stop(-1);
     EXPECT_EQ((std::tuple{bank_.PlayOverlapped(7), SoundBank::IsSounding(9), host_.Pull(100)}),
               (std::tuple{false, false, 0.0f}));
@@ -138,7 +138,7 @@ TEST_F(SoundBankTest, OverlappedPlayUsesTheOwnBufferThenFiftySharedCopiesReusedW
     for (int slot : {0, 0, 1, 1}) EXPECT_TRUE(bank_.PlayOverlapped(slot));
     bank_.Stop(1);
     EXPECT_TRUE(SoundBank::IsSounding(1));  // its copy still sounds
-    bank_.Play(0, 1);                       // a looping slot is restarted once on its own buffer
+    bank_.Play(0, SoundLoop::Loop);         // a looping slot is restarted once on its own buffer
     ASSERT_EQ(Status(0), 5u);
     EXPECT_TRUE(bank_.PlayOverlapped(0));
     EXPECT_EQ(Status(0), 1u);

@@ -299,16 +299,12 @@ TEST_F(MatchFlowTest, TheClockShowsHundredthsWithTwoDigits) {
         const std::vector<uint8_t> clock = Back();
         ClearSurface(backBuffer, 0);
         // The minutes and the seconds end at their colons.
-        auto width = [&](const char* text) {
-            int32_t w = 0;
-            for (const char* c = text; *c != '\0'; ++c) w += font.Advance(*c);
-            return w;
-        };
-        font.DrawText(backBuffer, 280 - width("0"), 1, "0", 0);
+        auto width = [&](const char* text) { return font.TextWidth(text); };
+        font.DrawText(backBuffer, 280 - width("0"), 1, "0", TextExtent::Whole);
         font.DrawChar(backBuffer, 280, 1, ':');
-        font.DrawText(backBuffer, 320 - width(seconds), 1, seconds, 0);
+        font.DrawText(backBuffer, 320 - width(seconds), 1, seconds, TextExtent::Whole);
         font.DrawChar(backBuffer, 320, 1, ':');
-        font.DrawText(backBuffer, 330, 1, hundredths, 0);
+        font.DrawText(backBuffer, 330, 1, hundredths, TextExtent::Whole);
         EXPECT_TRUE(clock == Back()) << left;
     }
 }

@@ -48,9 +48,9 @@ struct TextPicture {
 };
 TextPicture DrawAlone(Font& font, const char* text) {
     ClearSurface(backBuffer, 0);
-    font.DrawText(backBuffer, 0, 0, text, 0);
+    font.DrawText(backBuffer, 0, 0, text, TextExtent::Whole);
     TextPicture t;
-    for (const char* c = text; *c != '\0'; ++c) t.width += font.Advance(*c);
+    t.width = font.TextWidth(text);
     t.height = font.cellHeight - 2;
     for (int y = 0; y < t.height; ++y)
         for (int x = 0; x < t.width; ++x) t.pixels.push_back(backBuffer->pixels[y * kWidth + x]);
@@ -99,13 +99,13 @@ TEST_F(PlayPictureTest, PunctuationSitsAgainstTheLetterBeforeIt) {
     for (Font* font : {match().mediumFont, match().bigFont}) {
         const int rows = font->cellHeight - 2;
         ClearSurface(backBuffer, 0);
-        font->DrawText(backBuffer, 0, 0, "COMPLETED", 0);
+        font->DrawText(backBuffer, 0, 0, "COMPLETED", TextExtent::Whole);
         int widest = 0;
         for (int gap : Gaps(InkColumns(0, 300, 0, rows))) widest = gap > widest ? gap : widest;
         ASSERT_GT(widest, 0);
         for (const char* text : {"AT:", "AT;", "AT.", "AT,", "AT!"}) {
             ClearSurface(backBuffer, 0);
-            font->DrawText(backBuffer, 0, 0, text, 0);
+            font->DrawText(backBuffer, 0, 0, text, TextExtent::Whole);
             const std::vector<int> gaps = Gaps(InkColumns(0, 120, 0, rows));
             ASSERT_EQ(gaps.size(), 2u) << text;
             EXPECT_LE(gaps[1], widest + 1) << text << " in the font of cell " << font->cellWidth;

@@ -41,7 +41,7 @@ protected:
         for (int i = first; i < first + passes; ++i) {
             Steer(i);
             pass();
-            h.host.SetTicks(h.host.Ticks() + 10);
+            h.host.SetTicks(h.host.Ticks() + kPassMs);
         }
     }
 

@@ -55,7 +55,7 @@ public:
     ~Alone() { ReleaseSurface(surface_); }
     const uint8_t* Draw(const SeenText& t) {
         ClearSurface(surface_, 0);
-        t.font->DrawText(surface_, t.cells.x, t.cells.y, t.text.c_str(), 0);
+        t.font->DrawText(surface_, t.cells.x, t.cells.y, t.text.c_str(), TextExtent::Whole);
         return surface_->pixels;
     }
 

@@ -30,7 +30,7 @@ public:
         mouseDx = mouseDy = 0;
     }
     uint32_t Ticks() override { return ticks; }
-    void EndPass(uint32_t) override { ticks += 10; }
+    void EndPass(uint32_t) override { ticks += kPassMs; }
     void PaceFadeStep() override { ++fadeSteps; }
     void LockAudio() override {}
     void UnlockAudio() override {}

@@ -12,6 +12,7 @@
 #include "FrontEndArt.h"
 #include "PlayPaint.h"
 #include "match/FoodSheet.h"
+#include "platform/Host.h"
 #include "screens/InfoSheet.h"
 #include "world/WormSheets.h"
 
@@ -26,7 +27,7 @@ const Colour kLine{52, 56, 70};
 
 RgbImage Background() {
     using L = InfoLayout;
-    RgbImage img(640, 480);
+    RgbImage img(kScreenWidth, kScreenHeight);
     PanelBackdrop(img, 404, false);
     PanelTitlePlate(img);
     for (const ScreenBox& panel : {L::kGoalPanel, L::kKeysPanel, L::kFoodPanel}) PanelWell(img, panel);

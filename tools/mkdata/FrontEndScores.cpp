@@ -11,6 +11,7 @@
 #include <string>
 
 #include "FrontEndArt.h"
+#include "platform/Host.h"
 #include "screens/HighScoreSheet.h"
 
 namespace fe {
@@ -23,14 +24,14 @@ using paint::Scale;
 const Colour kLine{52, 56, 70};
 
 RgbImage Background(const Faces& f) {
-    RgbImage img(640, 480);
+    RgbImage img(kScreenWidth, kScreenHeight);
     SpaceLook look;
     look.seed = 303;
     look.nebulaA = {20, 60, 120};
     look.nebulaB = {100, 20, 90};
     look.scale = 210.f;
     look.stars = 800;
-    DeepSpace(img, {0, 0, 640, 480}, look);
+    DeepSpace(img, {0, 0, kScreenWidth, kScreenHeight}, look);
     Planet(img, 600.f, 600.f, 210.f, {10, 20, 50}, {60, 120, 220}, false, 71);
 
     // title between the two round buttons
@@ -83,11 +84,12 @@ RgbImage Background(const Faces& f) {
     }
 
     // the difficulty bar along the bottom
-    const Box bar{96, kHighScoreBarTop, 544, 480};
+    const Box bar{96, kHighScoreBarTop, 544, kScreenHeight};
     paint::Sdf barShape = paint::RoundedBox(bar.left, bar.top, bar.right, bar.bottom + 10, 8.f);
-    Emboss(img, {bar.left, bar.top, bar.right, 480}, barShape, Brushed({60, 68, 92}, bar, 13), 3.f, false, 0.5f);
-    paint::Sdf well = paint::RoundedBox(210, 452, 428, 480 + 6, 5.f);
-    Emboss(img, {210, 452, 428, 480}, well, Flat({6, 10, 22}), 2.f, true, 0.f);
+    Emboss(img, {bar.left, bar.top, bar.right, kScreenHeight}, barShape, Brushed({60, 68, 92}, bar, 13), 3.f, false,
+           0.5f);
+    paint::Sdf well = paint::RoundedBox(210, 452, 428, kScreenHeight + 6, 5.f);
+    Emboss(img, {210, 452, 428, kScreenHeight}, well, Flat({6, 10, 22}), 2.f, true, 0.f);
     TextStyle small;
     small.top = {215, 225, 240};
     small.bottom = {130, 140, 165};

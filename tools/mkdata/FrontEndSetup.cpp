@@ -16,6 +16,7 @@
 #include <initializer_list>
 
 #include "FrontEndArt.h"
+#include "platform/Host.h"
 #include "screens/SetupSheet.h"
 #include "world/ShipStats.h"
 
@@ -42,14 +43,14 @@ void Shade(RgbImage& img, const Box& b, float soft, float keep) {
 }
 
 RgbImage Background(const Faces& f) {
-    RgbImage img(640, 480);
+    RgbImage img(kScreenWidth, kScreenHeight);
     SpaceLook look;
     look.seed = 505;
     look.nebulaA = {20, 80, 120};
     look.nebulaB = {80, 30, 110};
     look.scale = 190.f;
     look.stars = 750;
-    DeepSpace(img, {0, 0, 640, 480}, look);
+    DeepSpace(img, {0, 0, kScreenWidth, kScreenHeight}, look);
     Planet(img, -40.f, 470.f, 150.f, {20, 40, 70}, {90, 200, 230}, true, 5);
 
     // the title plate: the screens black out its middle and write there

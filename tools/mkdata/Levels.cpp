@@ -16,6 +16,7 @@
 #include "LevelFiles.h"
 #include "Paint.h"
 #include "PlayPaint.h"
+#include "platform/Host.h"
 
 using paint::Colour;
 using play::Clamp01;
@@ -25,20 +26,18 @@ using play::SmoothStep;
 
 namespace {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
-
 Colour Add(Colour a, Colour b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
 
 // A per-pixel painter over the whole picture.
 template <typename Fn>
 void PaintAll(paint::RgbImage& img, Fn fn) {
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) img.Set(x, y, fn(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f));
+    for (int y = 0; y < kScreenHeight; ++y)
+        for (int x = 0; x < kScreenWidth; ++x)
+            img.Set(x, y, fn(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f));
 }
 
 void AddLight(paint::RgbImage& img, int x, int y, Colour c) {
-    if (x < 0 || y < 0 || x >= kWidth || y >= kHeight) return;
+    if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return;
     img.Set(x, y, Add(img.Get(x, y), c));
 }
 
@@ -87,17 +86,18 @@ void StarField(paint::RgbImage& img, uint32_t seed, const StarCounts& counts) {
     ToolRandom rng(seed);
     for (int i = 0; i < 8; ++i) rng.Next();
     for (int i = 0; i < counts.faint; ++i) {
-        int x = rng.Range(0, kWidth - 1), y = rng.Range(0, kHeight - 1);
+        int x = rng.Range(0, kScreenWidth - 1), y = rng.Range(0, kScreenHeight - 1);
         float b = 0.12f + 0.45f * rng.Unit() * rng.Unit();
         AddLight(img, x, y, paint::Scale(StarColour(rng.Unit()), b * counts.gain));
     }
     for (int i = 0; i < counts.medium; ++i) {
-        float x = static_cast<float>(rng.Range(0, kWidth - 1)), y = static_cast<float>(rng.Range(0, kHeight - 1));
+        float x = static_cast<float>(rng.Range(0, kScreenWidth - 1)),
+              y = static_cast<float>(rng.Range(0, kScreenHeight - 1));
         float b = 0.35f + 0.35f * rng.Unit();
         Star(img, x, y, b * counts.gain, StarColour(rng.Unit()), false);
     }
     for (int i = 0; i < counts.bright; ++i) {
-        float x = static_cast<float>(rng.Range(20, kWidth - 20)), y = static_cast<float>(rng.Range(40, 430));
+        float x = static_cast<float>(rng.Range(20, kScreenWidth - 20)), y = static_cast<float>(rng.Range(40, 430));
         float b = 0.7f + 0.3f * rng.Unit();
         Star(img, x, y, b * counts.gain, StarColour(rng.Unit() * 0.6f), true);
     }
@@ -140,7 +140,7 @@ float SphereLight(const Sphere& s, float nx, float ny, float nz) {
 void DimTop(paint::RgbImage& img) {
     for (int y = 0; y < 40; ++y) {
         float k = 0.55f + 0.45f * SmoothStep(18.f, 40.f, static_cast<float>(y));
-        for (int x = 0; x < kWidth; ++x) img.Set(x, y, paint::Scale(img.Get(x, y), k));
+        for (int x = 0; x < kScreenWidth; ++x) img.Set(x, y, paint::Scale(img.Get(x, y), k));
     }
 }
 
@@ -174,8 +174,8 @@ void SceneGiant(paint::RgbImage& img) {
     const Sphere planet{560.f, 430.f, 170.f, -0.65f, -0.55f, 0.45f};
     const std::vector<Colour> bands = {{70, 44, 26}, {128, 84, 48}, {164, 120, 74}, {110, 64, 36}, {150, 104, 62}};
     const float tilt = -0.38f, ct = std::cos(tilt), st = std::sin(tilt);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
+    for (int y = 0; y < kScreenHeight; ++y)
+        for (int x = 0; x < kScreenWidth; ++x) {
             float fx = x + 0.5f, fy = y + 0.5f;
             // ring plane coordinates
             float rx = (fx - planet.cx) * ct + (fy - planet.cy) * st;
@@ -284,7 +284,7 @@ void SceneSpiral(paint::RgbImage& img) {
     ToolRandom rng(0x4545u);
     for (int i = 0; i < 7; ++i) rng.Next();
     for (int i = 0; i < 14; ++i) {
-        float cx = static_cast<float>(rng.Range(10, kWidth - 10)), cy = static_cast<float>(rng.Range(40, 440));
+        float cx = static_cast<float>(rng.Range(10, kScreenWidth - 10)), cy = static_cast<float>(rng.Range(40, 440));
         float a = rng.Unit() * kPi, len = 3.f + rng.Unit() * 5.f, wid = len * (0.3f + 0.4f * rng.Unit());
         Colour tint = paint::Mix(Colour{200, 170, 120}, Colour{140, 160, 230}, rng.Unit());
         float ca = std::cos(a), sa = std::sin(a);
@@ -304,13 +304,13 @@ void SceneWorld(paint::RgbImage& img) {
     PaintAll(img, [&](float x, float y) {
         float curtain = Fbm2(x / 40.f, y / 260.f, 4, 0x51u);
         float drape = SmoothStep(0.35f, 0.8f, Gas(x, y * 0.6f, 250.f, 0x52u, 4));
-        float t = drape * (0.5f + 0.9f * curtain) * SmoothStep(60.f, 420.f, x) * (1.f - 0.5f * y / kHeight);
+        float t = drape * (0.5f + 0.9f * curtain) * SmoothStep(60.f, 420.f, x) * (1.f - 0.5f * y / kScreenHeight);
         Colour c = paint::Gradient(aurora, Clamp01(t) * 0.85f);
-        return Add(c, paint::Scale(Colour{6, 10, 30}, 1.f - y / kHeight));
+        return Add(c, paint::Scale(Colour{6, 10, 30}, 1.f - y / kScreenHeight));
     });
     StarField(img, 0x5555u, {850, 50, 6, 0.9f});
     const Sphere world{-330.f, 250.f, 470.f, 0.85f, -0.3f, 0.3f};
-    for (int y = 0; y < kHeight; ++y)
+    for (int y = 0; y < kScreenHeight; ++y)
         for (int x = 0; x < 200; ++x) {
             float fx = x + 0.5f, fy = y + 0.5f;
             float nx, ny, nz;
@@ -354,7 +354,7 @@ void SceneDeep(paint::RgbImage& img) {
     ToolRandom rng(0x6363u);
     for (int i = 0; i < 5; ++i) rng.Next();
     for (int i = 0; i < 46; ++i) {
-        float cx = static_cast<float>(rng.Range(0, kWidth - 1)), cy = static_cast<float>(rng.Range(30, 450));
+        float cx = static_cast<float>(rng.Range(0, kScreenWidth - 1)), cy = static_cast<float>(rng.Range(30, 450));
         float a = rng.Unit() * kPi, len = 2.f + rng.Unit() * rng.Unit() * 10.f;
         float wid = len * (0.25f + 0.6f * rng.Unit());
         bool spiral = rng.Unit() < 0.35f && len > 5.f;
@@ -387,11 +387,11 @@ static_assert(sizeof(kScenes) / sizeof(kScenes[0]) == kLevelScenes.size());
 }  // namespace
 
 Canvas BuildLevelBackground(int index, Palette& palette) {
-    paint::RgbImage img(kWidth, kHeight);
+    paint::RgbImage img(kScreenWidth, kScreenHeight);
     kScenes[index](img);
     DimTop(img);
     palette = SharedPalette();
-    Canvas out(kWidth, kHeight, 0);
+    Canvas out(kScreenWidth, kScreenHeight, 0);
     paint::Quantize(img, palette, paint::Range(1, 127), out, 3.f);
     return out;
 }

@@ -213,7 +213,7 @@ private:
         const auto now = std::chrono::steady_clock::now();
         if (frame == 0) paceStart_ = now;
         if (realTime_) {
-            std::this_thread::sleep_until(paceStart_ + std::chrono::milliseconds(10 * (frame + 1)));
+            std::this_thread::sleep_until(paceStart_ + std::chrono::milliseconds(kPassMs * (frame + 1)));
         } else if (online.Session().Pass() == lastPass_) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

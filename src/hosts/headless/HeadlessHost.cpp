@@ -108,7 +108,7 @@ void HeadlessHost::Rumble(int player, int strength, int /*milliseconds*/) {
 
 void HeadlessHost::EndPass(uint32_t passStart) {
     if (audioLockDepth_ != 0) ++audioLockMisuses_;
-    ticks_ += 10;
+    ticks_ += kPassMs;
     ++passCount_;
     padTickDue_ = true;
     if (audioSource_ != nullptr && !Unwatched()) {

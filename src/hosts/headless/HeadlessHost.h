@@ -14,7 +14,7 @@ public:
     enum class Device { Input, Audio, Display };
 
     static constexpr int kAudioRate = 44100;
-    static constexpr int kFramesPerPass = kAudioRate / 100;  // 441
+    static constexpr int kFramesPerPass = kAudioRate / kPassesPerSecond;  // 441
     static constexpr int kMessageSize = 256;
 
     HeadlessHost() = default;

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr uint32_t kPassMs = 10;
 constexpr uint32_t kFadeStepMs = 10;
 
 bool EnvFlag(const char* name) {

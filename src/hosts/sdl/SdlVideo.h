@@ -7,6 +7,7 @@
 #include "gfx/FrameScaler.h"
 #include "gfx/PictureFit.h"
 #include "hosts/sdl/SdlClock.h"
+#include "platform/Host.h"
 #include "platform/HostOptions.h"
 #include "platform/PaletteEntry.h"
 
@@ -125,7 +126,7 @@ private:
     int surfaceWidth_ = 0, surfaceHeight_ = 0;  // the window's pixels the picture was fitted to
     bool clearBorders_ = true;
     // What was last shown, to leave an unchanged picture alone.
-    uint8_t shownPixels_[640 * 480] = {};
+    uint8_t shownPixels_[kScreenWidth * kScreenHeight] = {};
     PaletteEntry shownPalette_[256] = {};
     bool shown_ = false;
     bool stats_ = false;

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr double kPassMs = 10.0;
 constexpr double kFadeStepMs = 10.0;
 // Input that arrives while a pass waits inside itself (a fade) is kept for
 // the next pass, up to this many events; the rest go straight in.
