@@ -20,7 +20,8 @@
 // The file is settings.ini in the settings folder ($XDG_CONFIG_HOME/voidcrawl,
 // else ~/.config/voidcrawl). A new one holds every setting at its default,
 // with its comment, under a heading (FormatSettings; a test holds this copy
-// and the README's to it; fullscreen is written only once chosen):
+// and the README's to it). Its fullscreen, shown here as full screen, is
+// there only once the player has chosen:
 //
 //   [display]
 //   # yes or no; left out: full screen
