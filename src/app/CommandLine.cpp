@@ -87,14 +87,14 @@ bool Apply(const std::string& name, bool hasValue, const std::string& value, boo
         const bool windowed = name == "--windowed";
         (windowed ? *windowedSeen : *fullscreenSeen) = true;
         if (*windowedSeen && *fullscreenSeen) return Fail(line, "--windowed and --fullscreen exclude each other");
-        line->host.fullscreen = windowed ? 0 : 1;
+        line->run.fullscreen = windowed ? 0 : 1;
     } else if (name == "--mute") {
-        line->host.mute = true;
+        line->run.mute = true;
     } else if (name == "--scale") {
         if (value == "integer")
-            line->host.scale = ScaleMode::Integer;
+            line->run.scale = ScaleMode::Integer;
         else if (value == "fit")
-            line->host.scale = ScaleMode::Fit;
+            line->run.scale = ScaleMode::Fit;
         else
             return Fail(line, "bad --scale '" + Printable(value) + "' (integer or fit)");
     } else if (name == "--data") {
@@ -120,9 +120,9 @@ bool Apply(const std::string& name, bool hasValue, const std::string& value, boo
             return Fail(line, "bad --join address '" + Printable(value) + "': " + why);
         line->joinAddress = value;
     } else if (name == "--delay") {
-        if (!AllDigits(value) || std::strtol(value.c_str(), nullptr, 10) > 4)
+        if (!AllDigits(value) || std::strtol(value.c_str(), nullptr, 10) > kMaxInputDelay)
             return Fail(line, "bad --delay '" + Printable(value) + "' (0 to 4 passes)");
-        line->inputDelay = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
+        line->run.inputDelay = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
     }
     return true;
 }

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "net/NetLink.h"
-#include "platform/HostOptions.h"
+#include "platform/Settings.h"
 
 // The game's command line:
 //   voidcrawl [--help] [--version] [--windowed | --fullscreen]
@@ -25,7 +25,7 @@ extern const OptionInfo kOptionTable[];
 extern const int kOptionCount;
 
 enum class CommandAction {
-    Play,     // start the game with `host` and `dataDir`
+    Play,     // start the game with `run` and `dataDir`
     Help,     // print CommandLineHelp() to stdout, exit 0
     Version,  // print "VoidCrawl <kGameVersion>" to stdout, exit 0
     Error,    // print `error` and CommandLineUsage() to stderr, exit 2
@@ -33,7 +33,7 @@ enum class CommandAction {
 
 struct CommandLine {
     CommandAction action = CommandAction::Play;
-    HostOptions host;
+    RunChoices run;          // over the settings file's, for this run alone
     std::string dataDir;     // empty: search the usual places
     std::string replayPath;  // a replay to watch instead of the menu; empty: none
     std::string error;       // one line, for CommandAction::Error
@@ -41,7 +41,6 @@ struct CommandLine {
     bool hostGame = false;
     uint16_t hostPort = kNetDefaultPort;
     std::string joinAddress;
-    int inputDelay = -1;  // --delay; -1 not given: the settings' delay
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);

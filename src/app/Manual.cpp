@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/Settings.h"
+
 const ControlInfo kControlTable[] = {
     {"turn left / right", "Left / Right", "A / D", "D-pad or left stick left / right"},
     {"warp gate", "right Ctrl", "left Ctrl", "B"},
@@ -22,7 +24,7 @@ const int kOtherKeyCount = static_cast<int>(sizeof kOtherKeyTable / sizeof kOthe
 
 const EnvironmentInfo kEnvironmentTable[] = {
     {"VOIDCRAWL_DATA", "the game data folder when `--data` is not given"},
-    {"VOIDCRAWL_WINDOWED",
+    {kWindowedVariable,
      "any value but empty or `0` starts in a window; wins over the settings file's `fullscreen`, "
      "`--fullscreen` wins over it"},
     {"XDG_CONFIG_HOME", "the settings folder is `$XDG_CONFIG_HOME/voidcrawl` (unset: `~/.config/voidcrawl`)"},

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/HostOptions.h"
+#include "platform/DisplaySettings.h"
 
 // Where the 640 x 480 picture goes in a window of a given size, and how it
 // gets there: a whole factor, or the largest aspect-correct size that fits

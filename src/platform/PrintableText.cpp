@@ -72,3 +72,5 @@ std::string Printable(const std::string& text) {
     }
     return out;
 }
+
+std::string PrintableQuoted(const std::string& text) { return "\"" + Printable(text) + "\""; }

@@ -14,3 +14,6 @@ void CopyPrintable(const char* text, char* out, size_t outSize);
 
 // The same for code outside the frame loop (a zero byte becomes '?' too).
 std::string Printable(const std::string& text);
+
+// Printable(text) in double quotes, as a message quotes what the player wrote.
+std::string PrintableQuoted(const std::string& text);

@@ -145,5 +145,3 @@ bool MakeFolders(const char* dir, char* reason, int reasonSize) {
         if (kept == '\0') return true;
     }
 }
-
-bool MakeUserDir(char* reason, int reasonSize) { return MakeFolders(userDir, reason, reasonSize); }

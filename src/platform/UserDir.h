@@ -60,10 +60,6 @@ bool UserFilePath(const char* name, char* out, int outSize);
 // and the reason in `reason`, when that fails.
 bool MakeFolders(const char* dir, char* reason, int reasonSize);
 
-// Creates the user folder and any missing parents. False, with the folder
-// and the reason in `reason`, when that fails.
-bool MakeUserDir(char* reason, int reasonSize);
-
 // Why the player's folder cannot be used ("" while it can): set when the
 // folder the environment names is too long a path. Nothing is then saved,
 // rather than saved somewhere the player would not look.

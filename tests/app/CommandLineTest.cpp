@@ -15,9 +15,8 @@ std::string Parse(std::vector<const char*> args) {
     std::ostringstream out;
     const char* const actions[] = {"play", "help", "version", "error"};
     const char* const scales[] = {"auto", "integer", "fit"};
-    out << actions[static_cast<int>(line.action)] << '|' << line.host.fullscreen << '|'
-        << scales[static_cast<int>(line.host.scale)] << '|' << line.host.mute << '|' << line.dataDir << '|'
-        << line.error;
+    out << actions[static_cast<int>(line.action)] << '|' << line.run.fullscreen << '|'
+        << scales[static_cast<int>(line.run.scale)] << '|' << line.run.mute << '|' << line.dataDir << '|' << line.error;
     return out.str();
 }
 
@@ -79,7 +78,7 @@ TEST(CommandLine, HostingJoiningAndTheInputDelay) {
         std::string got = line.error;
         if (line.action == CommandAction::Play)
             got = (line.hostGame ? std::to_string(line.hostPort) : "-") + "|" + line.joinAddress + "|" +
-                  std::to_string(line.inputDelay);
+                  std::to_string(line.run.inputDelay);
         EXPECT_EQ(got, c.expected) << (c.args.empty() ? "" : c.args[0]);
     }
     // A bad address says why.

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "io/Input.h"
+#include "platform/Environment.h"
+#include "platform/IniText.h"
 #include "platform/KeyNames.h"
 #include "platform/Settings.h"
 #include "support/Files.h"
@@ -331,19 +333,121 @@ TEST(Settings, TheCommandLineWinsOverTheEnvironmentWhichWinsOverTheFile) {
     file.fullscreen = 1;
     file.scale = ScaleMode::Integer;
     file.volume = 30;
-    HostOptions none, line;
+    file.inputDelay = 3;
+    RunChoices none, line;
     line.fullscreen = 1;
     line.scale = ScaleMode::Fit;
     line.mute = true;
-    auto chosen = [&](const HostOptions& given, bool windowedByEnvironment) {
-        const HostOptions c = ChooseHostOptions(file, given, windowedByEnvironment);
-        return std::tuple{c.fullscreen, c.scale, c.mute, c.volume};
+    line.inputDelay = 0;
+    auto chosen = [&](const RunChoices& given, bool windowedByEnvironment) {
+        const Settings c = SettingsForRun(file, given, windowedByEnvironment);
+        return std::tuple{c.fullscreen, c.scale, c.mute, c.volume, c.inputDelay};
     };
-    EXPECT_EQ(chosen(none, false), (std::tuple{1, ScaleMode::Integer, false, 30}));
-    EXPECT_EQ(chosen(none, true), (std::tuple{0, ScaleMode::Integer, false, 30}));
-    EXPECT_EQ(chosen(line, true), (std::tuple{1, ScaleMode::Fit, true, 30}));
+    EXPECT_EQ(chosen(none, false), (std::tuple{1, ScaleMode::Integer, false, 30, 3}));
+    EXPECT_EQ(chosen(none, true), (std::tuple{0, ScaleMode::Integer, false, 30, 3}));
+    EXPECT_EQ(chosen(line, true), (std::tuple{1, ScaleMode::Fit, true, 30, 0}));
+    line.fullscreen = 0;
+    EXPECT_EQ(std::get<0>(chosen(line, false)), 0);  // --windowed over the file's full screen
+    file.fullscreen = -1;
+    EXPECT_EQ(std::get<0>(chosen(none, false)), -1);  // nobody chose: the host's full screen
     file.mute = true;
     EXPECT_TRUE(std::get<2>(chosen(none, false)));  // the file's mute holds without --mute
+}
+
+// The one rule of the game's switches in the environment, VOIDCRAWL_WINDOWED's among them.
+TEST(Settings, AnEnvironmentSwitchIsOnForAnyValueButEmptyOrZero) {
+    const struct {
+        const char* value;  // null: unset
+        bool on;
+    } cases[] = {{nullptr, false}, {"", false}, {"0", false}, {"1", true}, {"no", true}, {"00", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value != nullptr ? c.value : "(unset)");
+        const EnvScope scope(kWindowedVariable, c.value);
+        EXPECT_EQ(EnvironmentFlag(kWindowedVariable), c.on);
+    }
+}
+
+// The editor keeps the player's file as written: whatever it does not
+// change, in its order, whether the reader could use it or not.
+TEST(IniText, AnEditKeepsUnknownLinesCommentsAndOrderAndTouchesOnlyItsValue) {
+    const std::string mine =
+        "; written by hand\n"
+        "[sound]\n"
+        "volume = loud   # not a number: reported, and left as it is\n"
+        "[mine]\n"
+        "colour = blue\n"
+        "not an entry\n"
+        "[sound\n"
+        "mute = no\n"
+        "[sound]\n"
+        "\tmute=no\n"
+        "# the end\n";
+    Settings settings;
+    std::vector<std::string> problems;
+    EXPECT_FALSE(ParseSettings(mine.data(), mine.size(), &settings, &problems));
+    ASSERT_EQ(problems.size(), 4u) << testing::PrintToString(problems);
+    EXPECT_EQ(problems[0].rfind("line 3: volume must be 0 to 100, not \"loud   # not a number", 0), 0u) << problems[0];
+    EXPECT_EQ(settings.volume, 100);
+
+    // Each edit changes one value, or adds one line; the refused line stays.
+    std::string text = SetSettingInText(mine, "sound", "mute", "yes");
+    std::string expected = mine;
+    expected.replace(expected.find("\tmute=no") + 6, 2, "yes");
+    EXPECT_EQ(text, expected);
+    text = SetSettingInText(text, "SOUND", "hum", "no");
+    expected.insert(expected.find("# the end"), "hum = no\n");
+    EXPECT_EQ(text, expected);
+    text = SetSettingInText(text, "mine", "size", "2");
+    expected.insert(expected.find("not an entry\n") + 13, "size = 2\n");
+    EXPECT_EQ(text, expected);
+    EXPECT_NE(text.find("volume = loud   # not a number"), std::string::npos);
+
+    // The reader takes the edited file as the editor meant it.
+    Settings read;
+    ParseSettings(text.data(), text.size(), &read, nullptr);
+    EXPECT_EQ((std::tuple{read.mute, read.hum, read.volume}), (std::tuple{true, false, 100}));
+}
+
+// How the reader and the editor see each kind of line.
+TEST(IniText, EachLineIsASectionAnEntryNothingOrAFaultOfItsOwnKind) {
+    const struct {
+        std::string line;
+        IniLineKind kind;
+        std::string name, value;
+    } cases[] = {
+        {"", IniLineKind::Nothing, "", ""},
+        {" \t\r", IniLineKind::Nothing, "", ""},
+        {"  # a = b", IniLineKind::Nothing, "", ""},
+        {";[x]", IniLineKind::Nothing, "", ""},
+        {" [ Sound ] \r", IniLineKind::Section, "Sound", ""},
+        {"[]", IniLineKind::Section, "", ""},
+        {"[sound", IniLineKind::UnclosedSection, "", ""},
+        {"\tkey\t=\t a b \r", IniLineKind::Entry, "key", "a b"},
+        {"key=", IniLineKind::Entry, "key", ""},
+        {"= value", IniLineKind::Entry, "", "value"},
+        {"a = b = c", IniLineKind::Entry, "a", "b = c"},
+        {"just words", IniLineKind::NoEquals, "", ""},
+        {std::string("a = \0b", 6), IniLineKind::NotText, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.line));
+        const std::string text = c.line + "\nnext\n";
+        const IniLine line = ReadIniLine(text.data(), text.size(), 0);
+        EXPECT_EQ(line.kind, c.kind);
+        EXPECT_EQ((std::tuple{line.end, line.next}), (std::tuple{c.line.size(), c.line.size() + 1}));
+        if (c.kind == IniLineKind::Section || c.kind == IniLineKind::Entry) {
+            EXPECT_EQ(text.substr(line.nameBegin, line.nameEnd - line.nameBegin), c.name);
+        }
+        if (c.kind == IniLineKind::Entry) {
+            EXPECT_EQ(text.substr(line.valueBegin, line.valueEnd - line.valueBegin), c.value);
+        }
+    }
+    // The last line without its line end, and the byte-order mark.
+    const std::string last = "\xEF\xBB\xBF[a]\nk = v";
+    EXPECT_EQ(IniFirstLine(last.data(), last.size()), 3u);
+    EXPECT_EQ(IniFirstLine(last.data(), 2), 0u);
+    const IniLine line = ReadIniLine(last.data(), last.size(), 7);
+    EXPECT_EQ((std::tuple{line.kind, line.end, line.next}), (std::tuple{IniLineKind::Entry, last.size(), last.size()}));
 }
 
 }  // namespace
@@ -368,4 +472,33 @@ TEST(Settings, TheReadmeShowsEverySettingAsTheGameWritesIt) {
     for (int i = 0; i < kSettingCount; ++i)
         EXPECT_NE(SettingsHelp().find(std::string(" ") + kSettingTable[i].name + " "), std::string::npos)
             << kSettingTable[i].name << " is missing from --help";
+}
+
+// The header's sample of the file is held to the table the same way: the
+// file a new game writes, each line behind "//   " (a blank one "//").
+TEST(Settings, TheHeaderShowsEverySettingAsTheGameWritesIt) {
+    const std::string header = ReadText(std::string(VC_SOURCE_DIR) + "/src/platform/Settings.h");
+    size_t at = header.find("\n//   [");
+    ASSERT_NE(at, std::string::npos);
+    // The sample's lines, up to the first comment line of prose.
+    std::string sample;
+    for (++at; at < header.size();) {
+        const size_t next = header.find('\n', at);
+        if (next == std::string::npos) break;
+        const std::string line = header.substr(at, next - at);
+        if (line == "//") {
+            sample += "\n";
+        } else if (line.rfind("//   ", 0) == 0) {
+            sample += line.substr(5) + "\n";
+        } else {
+            break;
+        }
+        at = next + 1;
+    }
+    while (sample.size() >= 2 && sample.compare(sample.size() - 2, 2, "\n\n") == 0) sample.pop_back();
+    Settings defaults;
+    defaults.fullscreen = 1;
+    std::string written = FormatSettings(defaults);
+    written = written.substr(written.find("\n[") + 1);  // past the file's own heading
+    EXPECT_EQ(sample, written) << "copy the file a new game writes into the comment of src/platform/Settings.h";
 }

@@ -3,8 +3,6 @@
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "hosts/sdl/SdlAudio.h"
@@ -13,6 +11,7 @@
 #include "hosts/sdl/SdlPads.h"
 #include "hosts/sdl/SdlQuietStderr.h"
 #include "hosts/sdl/SdlVideo.h"
+#include "platform/Environment.h"
 #include "platform/Host.h"
 #include "platform/PassInput.h"
 #include "platform/Settings.h"
@@ -21,11 +20,6 @@
 namespace {
 
 constexpr uint32_t kFadeStepMs = 10;
-
-bool EnvFlag(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
 
 // For VOIDCRAWL_HOST_STATS: how many passes ran and how long each took, from
 // the end of one to the end of the next, in steps of 10 µs.
@@ -62,23 +56,13 @@ private:
 // (the window, the keys and pointer, the sound) and paces the passes.
 class SdlHost final : public Host {
 public:
-    explicit SdlHost(const HostOptions& options)
-        : video_(clock_, options),
-          audio_(clock_, options.mute, options.volume),
-          pads_(options.playKeys, options.padBindings, options.rumble),
-          padMappingPath_(options.padMappingPath),
-          stats_(EnvFlag("VOIDCRAWL_HOST_STATS")) {
-        // What the options say until the entry point hands over the settings file's.
-        Settings inForce;
-        inForce.fullscreen = options.fullscreen;
-        inForce.scale = options.scale;
-        inForce.window = options.window;
-        inForce.volume = options.volume;
-        inForce.mute = options.mute;
-        inForce.keys = options.playKeys;
-        inForce.pad = options.padBindings;
-        inForce.rumble = options.rumble;
-        KeepSettings(inForce, options.settingsPath);
+    SdlHost(const Settings& inForce, const std::string& settingsPath)
+        : video_(clock_, inForce),
+          audio_(clock_, inForce.mute, inForce.volume),
+          pads_(inForce.keys, inForce.pad, inForce.rumble),
+          padMappingPath_(BesideSettings(settingsPath, kPadMappingFileName)),
+          stats_(EnvironmentFlag("VOIDCRAWL_HOST_STATS")) {
+        KeepSettings(inForce, settingsPath);
     }
 
     ~SdlHost() override {
@@ -223,7 +207,7 @@ public:
 
     void ShowMessage(const char* text, const char* title) override {
         bool shown = false;
-        if (!EnvFlag("VOIDCRAWL_NO_MESSAGEBOX")) {
+        if (!EnvironmentFlag("VOIDCRAWL_NO_MESSAGEBOX")) {
             SdlQuietStderr quiet;  // a display that refuses the box has its say in Xlib's words
             shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) == 0;
         }
@@ -311,4 +295,6 @@ private:
 
 }  // namespace
 
-Host* CreateSdlHost(const HostOptions& options) { return new SdlHost(options); }
+Host* CreateSdlHost(const Settings& inForce, const std::string& settingsPath) {
+    return new SdlHost(inForce, settingsPath);
+}

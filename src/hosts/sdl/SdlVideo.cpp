@@ -12,6 +12,7 @@
 #include "hosts/sdl/SdlQuietStderr.h"
 #include "hosts/sdl/SdlWindowIcon.h"
 #include "hosts/sdl/SdlWindowSize.h"
+#include "platform/Environment.h"
 #include "platform/Host.h"
 #include "platform/PrintableText.h"
 #include "platform/UserDir.h"
@@ -31,11 +32,6 @@ constexpr int kProbeTimeoutMs = 3000;
 // Video drivers that show nothing: only taken when asked for by name.
 constexpr const char* kUnseenVideoDrivers[] = {"offscreen", "dummy", "evdev"};
 
-bool EnvFlag(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
-
 bool Unseen(const char* driver) {
     for (const char* unseen : kUnseenVideoDrivers) {
         if (SDL_strcasecmp(driver, unseen) == 0) return true;
@@ -45,10 +41,11 @@ bool Unseen(const char* driver) {
 
 }  // namespace
 
-SdlVideo::SdlVideo(const SdlClock& clock, const HostOptions& options) : clock_(clock), options_(options) {
+SdlVideo::SdlVideo(const SdlClock& clock, const Settings& inForce)
+    : clock_(clock), startFullscreen_(inForce.fullscreen != 0), scale_(inForce.scale), chosenSize_(inForce.window) {
     refreshCounts_ = clock_.Frequency() / 60;
     renderEstimate_ = clock_.Frequency() / 200;
-    stats_ = EnvFlag("VOIDCRAWL_HOST_STATS");
+    stats_ = EnvironmentFlag("VOIDCRAWL_HOST_STATS");
 }
 
 bool SdlVideo::Open(char* reason, int reasonSize) {
@@ -74,7 +71,7 @@ bool SdlVideo::Open(char* reason, int reasonSize) {
     }
     open_ = true;
 
-    fullscreen_ = options_.fullscreen >= 0 ? options_.fullscreen == 1 : !EnvFlag("VOIDCRAWL_WINDOWED");
+    fullscreen_ = startFullscreen_;
     if (!CreateTheWindow()) {
         FinishGpuProbe(probe, 0);
         return Fail(reason, reasonSize);
@@ -121,9 +118,9 @@ bool SdlVideo::CreateTheWindow() {
     if (!fullscreen_) {
         int roomWidth = 0, roomHeight = 0;
         Room(0, &roomWidth, &roomHeight);
-        const bool autoSize = options_.window.width <= 0 || options_.window.height <= 0;
+        const bool autoSize = chosenSize_.width <= 0 || chosenSize_.height <= 0;
         if (autoSize && LargestWholeFactor(roomWidth, roomHeight) == 0) fullscreen_ = true;
-        const WindowSize size = ChooseWindowSize(options_.window, roomWidth, roomHeight);
+        const WindowSize size = ChooseWindowSize(chosenSize_, roomWidth, roomHeight);
         place.w = size.width;
         place.h = size.height;
         setSize_ = size;
@@ -398,7 +395,7 @@ int SdlVideo::LargestWindowFactor() {
 void SdlVideo::FitWindowToRoom(int display) {
     int roomWidth = 0, roomHeight = 0;
     Room(display, &roomWidth, &roomHeight);
-    const WindowSize size = ChooseWindowSize(options_.window, roomWidth, roomHeight);
+    const WindowSize size = ChooseWindowSize(chosenSize_, roomWidth, roomHeight);
     setSize_ = size;
     setAt_ = clock_.Now();
     SDL_SetWindowSize(window_, size.width, size.height);
@@ -461,14 +458,14 @@ void SdlVideo::SetFullscreen(bool on) {
 }
 
 void SdlVideo::SetScale(ScaleMode mode) {
-    options_.scale = mode;
+    scale_ = mode;
     if (window_ == nullptr) return;
     ApplyFit();
     Reshow();
 }
 
 void SdlVideo::SetWindowSize(WindowSize size) {
-    options_.window = size;
+    chosenSize_ = size;
     if (window_ == nullptr || fullscreen_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0) return;
     int width = 0, height = 0;
     SDL_GetWindowSize(window_, &width, &height);
@@ -535,7 +532,7 @@ bool SdlVideo::ApplyFit() {
         if (surface == nullptr) return false;
         surfaceWidth_ = surface->w;
         surfaceHeight_ = surface->h;
-        fit_ = FitPicture(surface->w, surface->h, options_.scale);
+        fit_ = FitPicture(surface->w, surface->h, scale_);
         clearBorders_ = true;
         return scaler_.Setup(kScreenWidth, kScreenHeight, fit_.width, fit_.height) || fit_.width <= 0 ||
                fit_.height <= 0;
@@ -546,7 +543,7 @@ bool SdlVideo::ApplyFit() {
     if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0) return false;
     surfaceWidth_ = width;
     surfaceHeight_ = height;
-    const PictureFit fit = FitPicture(width, height, options_.scale);
+    const PictureFit fit = FitPicture(width, height, scale_);
     if (SDL_RenderSetIntegerScale(renderer_, fit.whole ? SDL_TRUE : SDL_FALSE) != 0) return false;
     const int prescale = fit.whole ? 1 : fit.prescale;
     if (prescale != prescale_ || (prescale > 1) != (prescaled_ != nullptr)) {

@@ -8,8 +8,8 @@
 #include "gfx/PictureFit.h"
 #include "hosts/sdl/SdlClock.h"
 #include "platform/Host.h"
-#include "platform/HostOptions.h"
 #include "platform/PaletteEntry.h"
+#include "platform/Settings.h"
 
 // The SDL host's window and picture: one window (full-screen desktop unless
 // asked otherwise), the 640 x 480 frame converted through its palette and
@@ -30,7 +30,8 @@ std::string NoDisplayReason(const char* display, const char* waylandDisplay);
 
 class SdlVideo {
 public:
-    SdlVideo(const SdlClock& clock, const HostOptions& options);
+    // Opens as the display settings in `inForce` say (fullscreen -1: full screen).
+    SdlVideo(const SdlClock& clock, const Settings& inForce);
     ~SdlVideo() { Close(); }
     SdlVideo(const SdlVideo&) = delete;
     SdlVideo& operator=(const SdlVideo&) = delete;
@@ -94,7 +95,9 @@ private:
     bool OpenDriver(char* reason, int reasonSize);
 
     const SdlClock& clock_;
-    HostOptions options_;
+    bool startFullscreen_;  // how Open starts
+    ScaleMode scale_;
+    WindowSize chosenSize_;  // the window's size the settings choose; 0 x 0 fits the screen
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;

@@ -26,11 +26,11 @@
 
 namespace {
 
-// The default options with what `set` changes.
-HostOptions Options(const std::function<void(HostOptions&)>& set) {
-    HostOptions options;
-    set(options);
-    return options;
+// The default settings with what `set` changes.
+Settings With(const std::function<void(Settings&)>& set) {
+    Settings settings;
+    set(settings);
+    return settings;
 }
 
 // Produces frames alternating 0.5 and 2.0.
@@ -103,16 +103,15 @@ protected:
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        unsetenv("VOIDCRAWL_WINDOWED");
         unsetenv("VOIDCRAWL_PRESENT");
         host_ = CreateSdlHost();
     }
     void TearDown() override { delete host_; }
-    void Recreate(const HostOptions& options) {
+    void Recreate(const Settings& inForce, const std::string& settingsPath = "") {
         delete host_;
         window_ = nullptr;
-        options_ = options;
-        host_ = CreateSdlHost(options);
+        inForce_ = inForce;
+        host_ = CreateSdlHost(inForce, settingsPath);
     }
     void InitAll() {
         char reason[256] = "";
@@ -126,7 +125,7 @@ protected:
     }
     void Measure() {  // where the picture is in the window
         SDL_GetWindowSize(window_, &width_, &height_);
-        fit_ = FitPicture(width_, height_, options_.scale);
+        fit_ = FitPicture(width_, height_, inForce_.scale);
         scale_ = fit_.whole ? fit_.prescale : 0;
         left_ = fit_.left;
         top_ = fit_.top;
@@ -171,7 +170,7 @@ protected:
     bool Fullscreen() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0; }
 
     Host* host_ = nullptr;
-    HostOptions options_;
+    Settings inForce_;
     PictureFit fit_;
     CountingSource source_;
     SDL_Window* window_ = nullptr;
@@ -182,7 +181,7 @@ protected:
 TEST_F(SdlHostTest, OpensTheTitledWindowFullScreenAndAltEnterOrF11ToggleItUnseenByTheGameAndRemembered) {
     const ScratchDir folder;
     const std::string path = folder / "config/voidcrawl/settings.ini";
-    Recreate(Options([&](HostOptions& o) { o.settingsPath = path; }));
+    Recreate(Settings{}, path);
     InitAll();
     auto remembered = [&] {  // the file's fullscreen and volume
         Settings settings;
@@ -234,7 +233,7 @@ TEST_F(SdlHostTest, ChangedSettingsTakeHoldAtOnceAndAreKept) {
     const ScratchDir folder;
     const std::string path = folder / "settings.ini";
     setenv("VOIDCRAWL_PRESENT", "surface", 1);
-    Recreate(Options([&](HostOptions& o) { o.scale = ScaleMode::Integer, o.settingsPath = path; }));
+    Recreate(With([](Settings& s) { s.scale = ScaleMode::Integer; }), path);
     InitAll();
     EXPECT_EQ(host_->LargestWindowFactor(), 1);  // the dummy screen: 1024 x 768, less a title bar
     Settings next = host_->CurrentSettings();
@@ -266,8 +265,7 @@ TEST_F(SdlHostTest, ChangedSettingsTakeHoldAtOnceAndAreKept) {
 TEST_F(SdlHostTest, AWindowedStartIsAWholeMultipleAndADraggedSizeIsKeptOnceItSettles) {
     const ScratchDir folder;
     const std::string path = folder / "settings.ini";
-    setenv("VOIDCRAWL_WINDOWED", "1", 1);
-    Recreate(Options([&](HostOptions& o) { o.settingsPath = path; }));
+    Recreate(With([](Settings& s) { s.fullscreen = 0; }), path);
     InitAll();
     EXPECT_FALSE(Fullscreen());
     EXPECT_EQ((std::tuple{width_ % kScreenWidth, height_, left_}),
@@ -402,7 +400,7 @@ TEST_F(SdlHostTest, ShowsThePresentedPictureScaledCentredAndThroughThePaletteOnl
         SCOPED_TRACE(way);
         setenv("VOIDCRAWL_PRESENT", way, 1);
         // Whole factors: every window pixel is exact.
-        Recreate(Options([&](HostOptions& o) { o.scale = ScaleMode::Integer; }));
+        Recreate(With([](Settings& s) { s.scale = ScaleMode::Integer; }));
         InitAll();
         ASSERT_GE(scale_, 1);
         static uint8_t pixels[kScreenWidth * kScreenHeight];
@@ -516,7 +514,7 @@ TEST_F(SdlHostTest, AResizedWindowShowsThePictureWhereItsScaleModeFitsIt) {
         for (const char* way : {"gpu", "surface"}) {
             SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " mode " << int(c.mode) << " " << way);
             setenv("VOIDCRAWL_PRESENT", way, 1);
-            Recreate(Options([&](HostOptions& o) { o.fullscreen = 0, o.scale = c.mode; }));
+            Recreate(With([&](Settings& s) { s.fullscreen = 0, s.scale = c.mode; }));
             InitAll();
             SDL_SetWindowSize(window_, c.width, c.height);
             host_->PumpEvents();
@@ -669,7 +667,7 @@ TEST_F(SdlHostTest, MonoIsCopiedToEveryChannelScaledByTheVolumeAndClampedAndMute
         close(mkstemp(pattern));
         setenv("SDL_AUDIODRIVER", c.driver, 1);
         setenv("SDL_DISKAUDIOFILE", pattern, 1);
-        Recreate(Options([&](HostOptions& o) { o.mute = c.mute, o.volume = c.volume; }));
+        Recreate(With([&](Settings& s) { s.mute = c.mute, s.volume = c.volume; }));
         InitAll();
         char reason[256] = "";
         if (c.unmuteAt >= 0) {

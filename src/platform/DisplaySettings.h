@@ -1,12 +1,8 @@
 #pragma once
-#include <string>
 
-#include "platform/KeyCodes.h"
-#include "platform/PadMapper.h"
-
-// How the player wants the real window and sound, from the settings file and
-// the command line. The game core never reads these; the entry point
-// hands them to the SDL host.
+// The display settings' own types: how the picture is scaled into the
+// window, and the window's size. The settings (platform/Settings.h) hold
+// them; the picture's fit (gfx/PictureFit.h) and the SDL host use them.
 enum class ScaleMode {
     Auto,     // whole factors when they give 2x or more, otherwise fit
     Integer,  // the largest whole factor that fits
@@ -31,16 +27,3 @@ inline bool operator!=(const WindowSize& a, const WindowSize& b) { return !(a ==
 inline constexpr int kMinWindowWidth = 160;
 inline constexpr int kMinWindowHeight = 120;
 inline constexpr int kMaxWindowSide = 16384;
-
-struct HostOptions {
-    int fullscreen = -1;  // -1 the default (full screen unless VOIDCRAWL_WINDOWED), 0 a window, 1 full screen
-    ScaleMode scale = ScaleMode::Auto;
-    WindowSize window;  // the window's size when not full screen
-    bool mute = false;
-    int volume = 100;                      // the master volume, 0 to 100
-    std::string settingsPath;              // where changes made in play are kept; empty: not kept
-    PlayKeys playKeys = kDefaultPlayKeys;  // what a pad presses for each player
-    PadBindings padBindings = kDefaultPadBindings;
-    bool rumble = true;
-    std::string padMappingPath;  // the player's own gamecontrollerdb.txt, if any
-};
