@@ -80,13 +80,7 @@ void Match::Init(Font* big, Font* small, Font* medium, ImageBank* bank, SoundBan
     SetPlayKeys(playKeys);
 }
 
-void Match::SetPlayKeys(const PlayKeys& keys) {
-    playKeys = keys;
-    for (int i = 0; i < 2; ++i) {
-        const uint8_t* k = playKeys.code[i];
-        worms[i].SetKeys(k[kKeyLeft], k[kKeyRight], k[kKeyWarp], k[kKeyJump], k[kKeyBoost], k[kKeyBrake]);
-    }
-}
+void Match::SetPlayKeys(const PlayKeys& keys) { playKeys = keys; }
 
 void Match::SetPlayers(const PlayerSetup* setup) {
     playerSetup = setup;
@@ -207,14 +201,31 @@ void Match::Resume() {
 
 bool Match::Frame() {
     if (levelFailed) return false;
+    const bool goesOn = RunFrame(ReadPlayInput(KeyState, playKeys));
+    FollowSpaceLatch(KeyState[DIK_SPACE] != 0, KeyState[DIK_Y] != 0);
+    return goesOn;
+}
+
+bool Match::Frame(const PlayInput& input) {
+    if (levelFailed) return false;
+    const bool goesOn = RunFrame(input);
+    FollowSpaceLatch(input.space, input.yes);
+    return goesOn;
+}
+
+void Match::FollowSpaceLatch(bool spaceDown, bool yesDown) {
+    if (!spaceDown && !yesDown) spaceLatch = 0;
+}
+
+bool Match::RunFrame(const PlayInput& input) {
     Resume();
     arena.Draw();
     if (introPending) {
-        IntroFrame();
+        IntroFrame(input);
     } else {
         cueShowing = 0;
         waitingShown[0] = waitingShown[1] = 0;
-        PlayFrame();
+        PlayFrame(input);
         if (inPlay && !levelFailed) food.Draw();
         // The waiting players' lines over play, never under the food.
         for (int32_t i = 0; i < 2; ++i)
@@ -222,11 +233,10 @@ bool Match::Frame() {
         if (cueShowing) DrawGameOverCue();  // over the food
     }
     if (inPlay && !levelFailed) DrawStatusBar();
-    if (!KeyState[DIK_SPACE] && !KeyState[DIK_Y]) spaceLatch = 0;
     return endChoice != 2 && !levelFailed;
 }
 
-void Match::IntroFrame() {
+void Match::IntroFrame(const PlayInput& input) {
     // The food that would lie under the intro's "PRESS SPACE" waits unseen.
     const Rect pressBox = TextBox(*mediumFont, kIntroPressX, kIntroPressY, "PRESS SPACE");
     food.Draw(&pressBox);
@@ -245,7 +255,7 @@ void Match::IntroFrame() {
     }
     ShowWaiting(0);
     if (players == 2) ShowWaiting(1);
-    if (KeyState[DIK_SPACE] && !spaceLatch) {
+    if (input.space && !spaceLatch) {
         worms[0].length = 0;
         worms[0].Start(level->start1X, level->start1Y, level->target);
         if (players == 2) {
@@ -261,13 +271,13 @@ void Match::IntroFrame() {
 
 void Match::ArmSetupScreen() { setupScreen->Arm(); }
 
-void Match::PlayFrame() {
+void Match::PlayFrame(const PlayInput& input) {
     if (levelEnd == 1) return;  // held: the pass that ended the level is not yet sure
     if (levelEnd == 2) {
         // Let go: the level's last pass ran already; on from where it stopped.
         levelEnd = 0;
     } else {
-        PlayWorms();
+        PlayWorms(input);
         const bool gameEnds = playerOut[0] && playerOut[1] && !resultsSaved;
         const bool levelEnds = playerDone[0] && playerDone[1] && !pointsPhase && !(playerOut[0] && playerOut[1]);
         if (holdLevelEnds && (gameEnds || levelEnds)) {
@@ -559,21 +569,21 @@ void Match::Shutdown() {
     worms[1].Shutdown();
 }
 
-void Match::PlayWorms() {
+void Match::PlayWorms(const PlayInput& input) {
     const int count = players == 2 ? 2 : 1;
     for (int i = 0; i < count; ++i) {
         Worm& w = worms[i];
         const int32_t sx = i == 0 ? level->start1X : level->start2X;
         const int32_t sy = i == 0 ? level->start1Y : level->start2Y;
         if (w.active) {
-            w.Update();
+            w.Update(input.actions[i]);
         } else if (w.exited) {
             playerDone[i] = 1;
         } else if (w.stats.lives != 0) {
             waitingShown[i] = 1;  // drawn over the food (Frame)
             ShowWaiting(i);
             playerDone[i] = 0;
-            if (KeyState[DIK_SPACE] && !spaceLatch) {
+            if (input.space && !spaceLatch) {
                 w.Start(sx, sy, level->target);
                 if (levelIndex == kTimerLevel && timerExpired) {
                     w.exitOpen = 1;

@@ -9,6 +9,7 @@
 #include "io/SoundBank.h"
 #include "match/Arena.h"
 #include "match/FoodSet.h"
+#include "match/PlayInput.h"
 #include "screens/HighScoreTable.h"
 #include "screens/PlayerSetup.h"
 #include "screens/SetupScreen.h"
@@ -34,14 +35,20 @@ public:
               HighScoreTable* highScores, MouseCursor* cursor);
     void SetPlayers(const PlayerSetup* setup);
     // The keys each player steers with (the players' own choice, or
-    // kDefaultPlayKeys).
+    // kDefaultPlayKeys): Frame reads each player's actions by them.
     void SetPlayKeys(const PlayKeys& keys);
     // A new game of the difficulty: Reset, then the difficulty's high-score
     // table and the first level are read.
     void Begin(int32_t difficulty);
     void Reset(int32_t difficulty);
     void Enter();
+    // One pass with the keys as KeyState holds them (local play, replays):
+    // the worms and SPACE read them as the pass begins, and SPACE's latch
+    // is let go by the keys as they stand after it (the name field of the
+    // table reads the keyboard again).
     bool Frame();
+    // One pass with the input given (the online session, a pass run again).
+    bool Frame(const PlayInput& input);
     void Leave();
     void Shutdown();
     // The game stands still (Esc held or the exit box up): the level clock
@@ -55,11 +62,11 @@ public:
     bool LoadLevel();
     bool LoadLevelBytes(const uint8_t* bytes, int64_t size);
     bool RefuseLevel(const char* reason);
-    void IntroFrame();
-    void PlayFrame();
+    void IntroFrame(const PlayInput& input);
+    void PlayFrame(const PlayInput& input);
     void PointsFrame();
     int32_t GameOverFrame();
-    void PlayWorms();
+    void PlayWorms(const PlayInput& input);
     void ShowWaiting(int32_t player);
     bool DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duration);
     void DrawStatusBar();
@@ -154,6 +161,9 @@ public:
     char levelError[200] = {};
 
 private:
+    bool RunFrame(const PlayInput& input);
+    // SPACE is taken again once it and Y are both up.
+    void FollowSpaceLatch(bool spaceDown, bool yesDown);
     void ArmSetupScreen();
     void OnlinePointsFrame();
     void SaveResults();

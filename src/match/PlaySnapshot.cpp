@@ -90,19 +90,18 @@ size_t DescribeWorm(const Match& m, int i, size_t offset, char* what, size_t wha
         return offset - rel % sizeof(Segment) + sizeof(Segment);
     }
     size_t end = offset + 1;
-    if (NameField(m, offset, {VC_FIELD(w, pendingTurn),    VC_FIELD(w, queuedTurn),   VC_FIELD(w, controlLatch),
-                              VC_FIELD(w, alive),          VC_FIELD(w, crashing),     VC_FIELD(w, exitOpen),
-                              VC_FIELD(w, jumping),        VC_FIELD(w, exited),       VC_FIELD(w, active),
-                              VC_FIELD(w, rocketsReady),   VC_FIELD(w, length),       VC_FIELD(w, pendingGrowth),
-                              VC_FIELD(w, shield),         VC_FIELD(w, boostSteps),   VC_FIELD(w, targetLength),
-                              VC_FIELD(w, lengthTotal),    VC_FIELD(w, headSprites),  VC_FIELD(w, bodySprites),
-                              VC_FIELD(w, tailSprites),    VC_FIELD(w, crashSprites), VC_FIELD(w, explosionSprites),
-                              VC_FIELD(w, gateSprite),     VC_FIELD(w, speed),        VC_FIELD(w, maxSpeed),
-                              VC_FIELD(w, stepProgress),   VC_FIELD(w, keys),         VC_FIELD(w, exitTimer),
-                              VC_FIELD(w, exitMarker),     VC_FIELD(w, score),        VC_FIELD(w, openGates),
-                              VC_FIELD(w, ship),           VC_FIELD(w, points),       VC_FIELD(w, scoreAtLastExit),
-                              VC_FIELD(w, explosionStrip), VC_FIELD(w, stats),        VC_FIELD(w, grewThisStep),
-                              VC_FIELD(w, stepCount)},
+    if (NameField(m, offset, {VC_FIELD(w, pendingTurn),  VC_FIELD(w, queuedTurn),      VC_FIELD(w, controlLatch),
+                              VC_FIELD(w, alive),        VC_FIELD(w, crashing),        VC_FIELD(w, exitOpen),
+                              VC_FIELD(w, jumping),      VC_FIELD(w, exited),          VC_FIELD(w, active),
+                              VC_FIELD(w, rocketsReady), VC_FIELD(w, length),          VC_FIELD(w, pendingGrowth),
+                              VC_FIELD(w, shield),       VC_FIELD(w, boostSteps),      VC_FIELD(w, targetLength),
+                              VC_FIELD(w, lengthTotal),  VC_FIELD(w, headSprites),     VC_FIELD(w, bodySprites),
+                              VC_FIELD(w, tailSprites),  VC_FIELD(w, crashSprites),    VC_FIELD(w, explosionSprites),
+                              VC_FIELD(w, gateSprite),   VC_FIELD(w, speed),           VC_FIELD(w, maxSpeed),
+                              VC_FIELD(w, stepProgress), VC_FIELD(w, exitTimer),       VC_FIELD(w, exitMarker),
+                              VC_FIELD(w, score),        VC_FIELD(w, openGates),       VC_FIELD(w, ship),
+                              VC_FIELD(w, points),       VC_FIELD(w, scoreAtLastExit), VC_FIELD(w, explosionStrip),
+                              VC_FIELD(w, stats),        VC_FIELD(w, grewThisStep),    VC_FIELD(w, stepCount)},
                   owner, what, whatSize, &end))
         return end;
     std::snprintf(what, whatSize, "worm %d: byte %zu of its record", i + 1, offset - OffsetIn(m, &w));
@@ -200,10 +199,19 @@ void HashGridObject(StateHasher& h, const GridObject& o) {
     h.I32(o.cellType);
 }
 
-void HashWorm(StateHasher& h, const Worm& w) {
-    for (int32_t v :
-         {w.pendingTurn, w.queuedTurn, w.length, w.pendingGrowth, w.shield, w.boostSteps, w.targetLength, w.lengthTotal,
-          w.exitTimer, w.exitMarker, w.score, w.openGates, w.ship, w.points, w.scoreAtLastExit})
+// A waiting turn as the hash takes it: the scan code of the player's key
+// that asks for it (0: none), as the worm once kept it, so that the hashes
+// stored in replays hold.
+int32_t TurnKeyCode(int32_t turn, const uint8_t* bindings) {
+    if (turn == kTurnLeft) return bindings[kKeyLeft];
+    if (turn == kTurnRight) return bindings[kKeyRight];
+    return 0;
+}
+
+void HashWorm(StateHasher& h, const Worm& w, const uint8_t* bindings) {
+    for (int32_t v : {TurnKeyCode(w.pendingTurn, bindings), TurnKeyCode(w.queuedTurn, bindings), w.length,
+                      w.pendingGrowth, w.shield, w.boostSteps, w.targetLength, w.lengthTotal, w.exitTimer, w.exitMarker,
+                      w.score, w.openGates, w.ship, w.points, w.scoreAtLastExit})
         h.I32(v);
     for (uint8_t v : {w.controlLatch, w.alive, w.crashing, w.exitOpen, w.jumping, w.exited, w.active, w.rocketsReady})
         h.Byte(v);
@@ -309,7 +317,7 @@ uint64_t WalkMatchState(const Match& m, char* text, size_t size) {
     const char* const wormNames[2] = {"worm 1", "worm 2"};
     for (int32_t i = 0; i < (m.players == 2 ? 2 : 1) && begun; ++i) {
         h.Section(wormNames[i]);
-        HashWorm(h, m.worms[i]);
+        HashWorm(h, m.worms[i], m.playKeys.code[i]);
     }
     h.Section("grid");
     for (int32_t y = 0; y < kArenaRows; ++y)

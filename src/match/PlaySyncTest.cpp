@@ -30,11 +30,11 @@ void PlaySyncTest::Save(PlaySnapshot& snapshot, const Match& match) {
     if (snapshot.Size() > largest_) largest_ = snapshot.Size();
 }
 
-void PlaySyncTest::Begin(const Match& match) {
+void PlaySyncTest::Begin(const Match& match, const PlayInput& input) {
     phase_ = PhaseOf(match);
     KeptPass& kept = kept_[passesKept_ % kKept];
     Save(kept.before, match);
-    std::memcpy(kept.keys, KeyState, sizeof kept.keys);
+    kept.input = input;
     ticks_.Clear();
     KeepTickReads(&ticks_);
 }

@@ -119,14 +119,14 @@ TEST_F(MatchFlowTest, TwoPlayerFactorRisesAsPlayersRunOut) {
     match().introPending = 0;
     for (Worm& w : match().worms) w.active = 0;
     match().worms[1].stats.lives = 0;
-    match().PlayWorms();
+    match().PlayWorms(PlayInput{});
     EXPECT_EQ(match().targetFactor, 0.7f);
     EXPECT_EQ(match().extraFood, 0);
     EXPECT_TRUE(match().playerOut[1]);
-    match().PlayWorms();  // once out, no second raise
+    match().PlayWorms(PlayInput{});  // once out, no second raise
     EXPECT_EQ(match().targetFactor, 0.7f);
     match().worms[0].stats.lives = 0;
-    match().PlayWorms();
+    match().PlayWorms(PlayInput{});
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.899999976));
     BeginGame(2, 1);
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.800000012));
@@ -329,7 +329,7 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
         if (state == Exited) w.exited = 1;
         h.host.SetTicks(100000);
         match().timerStart = 100000 - 40010;
-        match().PlayWorms();
+        match().PlayWorms(PlayInput{});
         ASSERT_TRUE(match().timerExpired);
         EXPECT_EQ(w.exitOpen != 0, opens) << state;
         EXPECT_TRUE(match().worms[0].exitOpen) << state;
@@ -351,10 +351,10 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
         }
         if (state == Waiting) {
             // A waiting worm gets its exit open as it starts.
-            KeyState[DIK_SPACE] = 0x80;
+            PlayInput space;
+            space.space = true;
             match().spaceLatch = 0;
-            match().PlayWorms();
-            KeyState[DIK_SPACE] = 0;
+            match().PlayWorms(space);
             EXPECT_TRUE(w.active);
             EXPECT_TRUE(w.exitOpen);
         }
@@ -425,17 +425,27 @@ TEST_F(MatchFlowTest, OnlyAPressBegunWhileTheExitBoxIsUpAnswersIt) {
     EXPECT_EQ(h.game->state, GameState::MainMenu);
 }
 
-TEST_F(MatchFlowTest, EachWormSteersWithItsPlayersChosenKeysInOrder) {
+TEST_F(MatchFlowTest, EachPlayersChosenKeysBecomeThatPlayersActionsInOrder) {
     PlayKeys chosen = kDefaultPlayKeys;
     for (int p = 0; p < 2; ++p)
-        for (int a = 0; a < kPlayKeyCount; ++a) chosen.code[p][a] = static_cast<uint8_t>(0x10 + 8 * p + a);
+        for (int a = 0; a < kPlayKeyCount; ++a) chosen.code[p][a] = static_cast<uint8_t>(0x40 + 8 * p + a);
     match().SetPlayKeys(chosen);
+    uint8_t keys[256] = {};
     for (int p = 0; p < 2; ++p) {
-        const int32_t* k = match().worms[p].keys;  // left, right, warp, jump, boost, brake
-        EXPECT_EQ((std::vector<int32_t>(k, k + 6)),
-                  (std::vector<int32_t>(chosen.code[p], chosen.code[p] + kPlayKeyCount)))
-            << p;
+        for (int a = 0; a < kPlayKeyCount; ++a) {
+            keys[chosen.code[p][a]] = 0x80;
+            const PlayInput input = ReadPlayInput(keys, match().playKeys);
+            keys[chosen.code[p][a]] = 0;
+            EXPECT_EQ((std::tuple{int(input.actions[p].bits), int(input.actions[1 - p].bits), input.space, input.yes}),
+                      (std::tuple{1 << a, 0, false, false}))
+                << p << " " << a;
+        }
     }
+    keys[kDefaultPlayKeys.code[0][kKeyLeft]] = 0x80;  // the usual keys steer nobody now
+    keys[DIK_SPACE] = keys[DIK_Y] = 0x80;
+    const PlayInput input = ReadPlayInput(keys, match().playKeys);
+    EXPECT_EQ((std::tuple{int(input.actions[0].bits), int(input.actions[1].bits), input.space, input.yes}),
+              (std::tuple{0, 0, true, true}));
 }
 
 }  // namespace
