@@ -17,6 +17,17 @@
 #include "world/ShipStats.h"
 #include "world/Worm.h"
 
+// Where a game stands.
+enum class MatchPhase : uint8_t {
+    Intro,   // a level's intro panel, until SPACE starts the worms
+    Play,    // the level is played (the game-over cue stands over it too)
+    Points,  // the points screens between levels
+    Table,   // the game-over table
+    // Between screens: the level or the table left, the next level not yet
+    // loaded (a level that cannot be loaded leaves the game here).
+    Between,
+};
+
 // A game of up to 20 levels for one or two players: level intro, play,
 // points screens between levels, game over with the high-score table,
 // continuing, and the end after the twentieth level.
@@ -102,19 +113,24 @@ public:
     // its results kept, and the table follows.
     void EndOnline();
     // Passes of a level under way (not its end, nor the screens between levels).
-    bool InLevelPlay() const { return inPlay && !pointsPhase && !resultsSaved && !allLevelsDone && levelEnd == 0; }
+    bool InLevelPlay() const { return InPlay() && !resultsSaved && !allLevelsDone && levelEnd == 0; }
+    // The phase as play's flags once named it (the state hash takes these).
+    bool IntroPending() const { return phase == MatchPhase::Intro; }
+    // The arena is on show: the intro or play (not behind the points
+    // screens or the table).
+    bool InPlay() const { return phase == MatchPhase::Intro || phase == MatchPhase::Play; }
+    bool PointsPhase() const { return phase == MatchPhase::Points; }
+    bool TableShown() const { return phase == MatchPhase::Table; }  // the game-over table has faded in
+
+    MatchPhase phase = MatchPhase::Between;
 
     uint8_t resultsSaved = 0;  // this game's results are in the table (and saved when they could be)
     // A replayed game: its results were kept when it was played, so the
     // table only shows them and nothing is written.
     uint8_t resultsOffDisk = 0;
-    uint8_t tableShown = 0;  // the game-over table has faded in
     uint8_t playerDone[2] = {};
-    uint8_t introPending = 0;
     uint8_t spaceLatch = 0;
     uint8_t playerOut[2] = {};
-    uint8_t pointsPhase = 0;
-    uint8_t inPlay = 0;
     uint8_t pointsDue[2] = {};
     uint8_t allLevelsDone = 0;
     uint8_t timerExpired = 0;
@@ -164,8 +180,14 @@ private:
     bool RunFrame(const PlayInput& input);
     // SPACE is taken again once it and Y are both up.
     void FollowSpaceLatch(bool spaceDown, bool yesDown);
+    // PlayFrame's parts: the game is over (the cue, the table, a
+    // continue), a continue, and the level done (the points screens).
+    void GameOverPassFrame();
+    void Continue();
+    void LevelDone();
     void ArmSetupScreen();
-    void OnlinePointsFrame();
+    // True once the points screens close.
+    bool OnlinePointsFrame();
     void SaveResults();
     static float AddFactor(float factor, float delta);
     void StartingFactors();

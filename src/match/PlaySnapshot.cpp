@@ -130,9 +130,8 @@ size_t Describe(const Match& m, size_t offset, char* what, size_t whatSize) {
         return cells + (entry + 1) * kEntryBytes;
     }
     size_t end = offset + 1;
-    if (NameField(m, offset, {VC_FIELD(m, resultsSaved),  VC_FIELD(m, tableShown),   VC_FIELD(m, playerDone),
-                              VC_FIELD(m, introPending),  VC_FIELD(m, spaceLatch),   VC_FIELD(m, playerOut),
-                              VC_FIELD(m, pointsPhase),   VC_FIELD(m, inPlay),       VC_FIELD(m, pointsDue),
+    if (NameField(m, offset, {VC_FIELD(m, resultsSaved),  VC_FIELD(m, phase),        VC_FIELD(m, playerDone),
+                              VC_FIELD(m, spaceLatch),    VC_FIELD(m, playerOut),    VC_FIELD(m, pointsDue),
                               VC_FIELD(m, allLevelsDone), VC_FIELD(m, timerExpired), VC_FIELD(m, food),
                               VC_FIELD(m, arena),         VC_FIELD(m, levelIndex),   VC_FIELD(m, extraFood),
                               VC_FIELD(m, endChoice),     VC_FIELD(m, targetFactor), VC_FIELD(m, exitShownAt),
@@ -307,13 +306,16 @@ uint64_t WalkMatchState(const Match& m, char* text, size_t size) {
     h.U32(m.frozenAt);
     h.Byte(m.frozen);
     HashFloat(h, m.targetFactor);
-    for (uint8_t v : {m.resultsSaved, m.tableShown, m.playerDone[0], m.playerDone[1], m.introPending, m.spaceLatch,
-                      m.playerOut[0], m.playerOut[1], m.pointsPhase, m.inPlay, m.allLevelsDone, m.timerExpired})
+    // The phase as the flags it once was (1 or 0), in their places.
+    const auto flag = [](bool set) { return static_cast<uint8_t>(set ? 1 : 0); };
+    for (uint8_t v :
+         {m.resultsSaved, flag(m.TableShown()), m.playerDone[0], m.playerDone[1], flag(m.IntroPending()), m.spaceLatch,
+          m.playerOut[0], m.playerOut[1], flag(m.PointsPhase()), flag(m.InPlay()), m.allLevelsDone, m.timerExpired})
         h.Byte(v);
     // The worms of this game, once it has begun: until the first level
     // starts they hold whatever the game before left in them, which play
     // never reads (Worm::Start sets it all).
-    const bool begun = m.levelIndex > 0 || !m.introPending;
+    const bool begun = m.levelIndex > 0 || !m.IntroPending();
     const char* const wormNames[2] = {"worm 1", "worm 2"};
     for (int32_t i = 0; i < (m.players == 2 ? 2 : 1) && begun; ++i) {
         h.Section(wormNames[i]);

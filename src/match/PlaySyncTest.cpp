@@ -19,7 +19,8 @@ bool PlaySyncTest::Phase::operator==(const Phase& o) const {
 }
 
 PlaySyncTest::Phase PlaySyncTest::PhaseOf(const Match& m) {
-    return Phase{m.levelIndex, m.endChoice, m.pointsPhase, m.tableShown, m.resultsSaved, m.levelFailed, m.inPlay};
+    return Phase{m.levelIndex,        m.endChoice,        m.PointsPhase(), m.TableShown(),
+                 m.resultsSaved != 0, m.levelFailed != 0, m.InPlay()};
 }
 
 void PlaySyncTest::Save(PlaySnapshot& snapshot, const Match& match) {
@@ -41,7 +42,7 @@ void PlaySyncTest::Begin(const Match& match, const PlayInput& input) {
 
 bool PlaySyncTest::Between(Match& match, bool goOn) {
     // The points screens and the game-over table are screens of their own
-    // (inPlay is 0 behind them), with state outside the match.
+    // (InPlay is false behind them), with state outside the match.
     if (!phase_.inPlay || !goOn || !(PhaseOf(match) == phase_) || ticks_.overrun) {
         KeepTickReads(nullptr);
         ++runOnce_;

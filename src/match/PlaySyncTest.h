@@ -85,7 +85,7 @@ private:
     struct Phase {
         int32_t levelIndex;
         int32_t endChoice;
-        uint8_t pointsPhase, tableShown, resultsSaved, levelFailed, inPlay;
+        bool pointsPhase, tableShown, resultsSaved, levelFailed, inPlay;
         bool operator==(const Phase& o) const;
     };
     static Phase PhaseOf(const Match& m);

@@ -51,7 +51,7 @@ protected:
     }
     // Player 1 runs out of lives: the game-over cue, then the table.
     void RunOutToTheTable() {
-        match().introPending = 0;
+        match().phase = MatchPhase::Play;
         for (int i = 0; i < match().players; ++i) {
             match().worms[i].active = 0;
             match().worms[i].stats.lives = 0;
@@ -60,10 +60,10 @@ protected:
         ASSERT_TRUE(match().playerOut[0]);
         ASSERT_TRUE(match().resultsSaved);
         for (int i = 1; i < Match::kGameOverCueFrames; ++i) match().Frame();
-        ASSERT_FALSE(match().tableShown);
-        ASSERT_TRUE(match().inPlay);
+        ASSERT_FALSE(match().TableShown());
+        ASSERT_TRUE(match().InPlay());
         match().Frame();  // the game-over table is entered
-        ASSERT_TRUE(match().tableShown);
+        ASSERT_TRUE(match().TableShown());
     }
     // A click on the game-over table's continue button, one match frame long.
     void ClickContinue() { ClickAt(560, 60); }
@@ -116,7 +116,7 @@ TEST_F(MatchFlowTest, TwoPlayerFactorRisesAsPlayersRunOut) {
     BeginGame(2, 0);
     EXPECT_EQ(match().targetFactor, 0.5f);
     EXPECT_EQ(match().extraFood, 3);
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     for (Worm& w : match().worms) w.active = 0;
     match().worms[1].stats.lives = 0;
     match().PlayWorms(PlayInput{});
@@ -200,7 +200,7 @@ TEST_F(MatchFlowTest, GameOverEntersTheResultAndContinueRestartsOneLevelBackWith
         ClickContinue();
         // The rows marked new belong to the game that made them.
         EXPECT_EQ((std::tuple{match().levelIndex, match().worms[0].score, match().worms[0].stats.lives,
-                              bool(match().playerOut[0]), bool(match().playerOut[1]), bool(match().introPending),
+                              bool(match().playerOut[0]), bool(match().playerOut[1]), bool(match().IntroPending()),
                               bool(match().resultsSaved), std::count(fresh, fresh + HighScoreTable::kRecords, 1)}),
                   (std::tuple{c[1], 0, 3, false, true, true, false, std::ptrdiff_t{0}}))
             << "from level index " << c[0];
@@ -230,7 +230,7 @@ TEST_F(MatchFlowTest, GameOverShowsItsCueForItsFramesThenTheTableWithTheNewEntry
 
     // After the last level there is no cue: the table comes at once.
     BeginGame(1, 0);
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     match().allLevelsDone = 1;
     match().Frame();
     match().Frame();
@@ -247,18 +247,18 @@ TEST_F(MatchFlowTest, AnOnlineGameThatEndsAnywhereGoesToTheTableWithItsResult) {
         std::remove("teasy.dat");
         BeginGame(2, 0);
         match().onlinePlayer = 1;
-        match().introPending = 0;
+        match().phase = MatchPhase::Play;
         match().worms[1].score = 2468;
         if (when != InPlay) {
             for (Worm& w : match().worms) w.exited = 1;
             match().Frame();  // the level ends: the points screens
-            ASSERT_TRUE(match().pointsPhase);
+            ASSERT_TRUE(match().PointsPhase());
             if (when == WaitingForTheOther) match().pointsDue[1] = 0;
         }
         match().EndOnline();
-        for (int i = 0; i < 5 && !match().tableShown; ++i) match().Frame();
-        EXPECT_TRUE(match().tableShown);
-        EXPECT_FALSE(match().pointsPhase);
+        for (int i = 0; i < 5 && !match().TableShown(); ++i) match().Frame();
+        EXPECT_TRUE(match().TableShown());
+        EXPECT_FALSE(match().PointsPhase());
         HighScoreTable saved;
         saved.Load("teasy.dat", 0);
         saved.Sort();
@@ -320,7 +320,7 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
         BeginGame(2, 1);
         match().levelIndex = Match::kTimerLevel;
         ASSERT_TRUE(match().LoadLevel());
-        match().introPending = 0;
+        match().phase = MatchPhase::Play;
         match().worms[0].Start(match().level->start1X, match().level->start1Y, 30);
         Worm& w = match().worms[1];
         w.Start(match().level->start2X, match().level->start2Y, 30);
@@ -364,7 +364,7 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
 TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
     BeginGame(1, 1);
     h.game->state = GameState::Playing;
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     match().worms[0].active = 0;
     match().worms[0].stats.lives = 0;
     match().worms[0].score = 100;
@@ -379,7 +379,7 @@ TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
     h.Passes(2);
     h.host.SetMouseButton(false);
     EXPECT_FALSE(match().playerOut[0]);
-    EXPECT_TRUE(match().introPending);
+    EXPECT_TRUE(match().IntroPending());
 }
 
 // The table's Back raises the EXIT box. The button still held from it, or
@@ -388,12 +388,12 @@ TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
 TEST_F(MatchFlowTest, OnlyAPressBegunWhileTheExitBoxIsUpAnswersIt) {
     BeginGame(1, 1);
     h.game->state = GameState::Playing;
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     match().worms[0].active = 0;
     match().worms[0].stats.lives = 0;
     match().worms[0].score = 100;
     h.Passes(Match::kGameOverCueFrames + 10);
-    ASSERT_TRUE(match().tableShown);
+    ASSERT_TRUE(match().TableShown());
     h.host.MoveMouseTo(60, 60);  // the back button
     h.host.SetMouseButton(true);
     h.Passes(3);
@@ -458,20 +458,20 @@ namespace {
 TEST_F(MatchFlowTest, OnlinePointsScreensWaitForTheOtherPlayersResult) {
     BeginGame(2, 0);
     match().onlinePlayer = 1;
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     for (Worm& w : match().worms) {
         w.active = 0;
         w.exited = 1;
     }
     match().Frame();  // both through the exit: the points screens
-    ASSERT_TRUE(match().pointsPhase);
+    ASSERT_TRUE(match().PointsPhase());
     match().Frame();    // the button up once: the screen takes clicks
     ClickAt(590, 436);  // OK
     match().Frame();
     EXPECT_TRUE(match().pointsReady);
     EXPECT_FALSE(match().pointsDue[1]);
     for (int i = 0; i < 50; ++i) match().Frame();
-    EXPECT_TRUE(match().pointsPhase) << "the level went on without the other player's result";
+    EXPECT_TRUE(match().PointsPhase()) << "the level went on without the other player's result";
     EXPECT_EQ(match().levelIndex, 0);
 
     ShipStats theirs = match().worms[0].stats;
@@ -479,7 +479,7 @@ TEST_F(MatchFlowTest, OnlinePointsScreensWaitForTheOtherPlayersResult) {
     theirs.maxWarpGates = 3;
     match().TakePeerPoints(theirs, 77);
     match().Frame();
-    EXPECT_FALSE(match().pointsPhase);
+    EXPECT_FALSE(match().PointsPhase());
     EXPECT_EQ(match().levelIndex, 1);
     EXPECT_EQ((std::tuple{match().worms[0].stats.lives, match().worms[0].stats.maxWarpGates, match().worms[0].points}),
               (std::tuple{5, 3, 77}));
