@@ -207,6 +207,26 @@ TEST_F(MatchFlowTest, GameOverEntersTheResultAndContinueRestartsOneLevelBackWith
     }
 }
 
+// A game walks intro, play, the cue over play, the table; a continue into
+// a level that cannot be loaded leaves it between screens: neither in play
+// nor at a table, and no frame runs again.
+TEST_F(MatchFlowTest, AContinueIntoALevelThatCannotBeLoadedLeavesTheGameBetweenScreens) {
+    BeginGame(1, 0);
+    EXPECT_EQ((std::tuple{match().phase, match().IntroPending(), match().InPlay()}),
+              (std::tuple{MatchPhase::Intro, true, true}));
+    RunOutToTheTable();
+    EXPECT_EQ((std::tuple{match().phase, match().InPlay(), match().PointsPhase()}),
+              (std::tuple{MatchPhase::Table, false, false}));
+    std::remove("L0.DAT");
+    testing::internal::CaptureStderr();
+    ClickContinue();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ((std::tuple{match().phase, match().IntroPending(), match().InPlay(), match().PointsPhase(),
+                          match().TableShown(), bool(match().levelFailed)}),
+              (std::tuple{MatchPhase::Between, false, false, false, false, true}));
+    EXPECT_FALSE(match().Frame());
+}
+
 TEST_F(MatchFlowTest, GameOverShowsItsCueForItsFramesThenTheTableWithTheNewEntryBlinking) {
     BeginGame(1, 0);
     match().worms[0].score = 555;
