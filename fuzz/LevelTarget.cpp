@@ -146,12 +146,12 @@ int FuzzLevel(const uint8_t* data, size_t size) {
                                : static_cast<int32_t>(static_cast<double>(fileTarget) * static_cast<double>(k.factor));
     FUZZ_CHECK(arena.header.target == scaled);
 
-    FUZZ_CHECK(match.level != nullptr && match.introPending);
+    FUZZ_CHECK(match.level != nullptr && match.IntroPending());
     match.Frame();  // the intro
     KeyState[DIK_SPACE] = 0x80;
     match.Frame();  // the worms start
     KeyState[DIK_SPACE] = 0;
-    FUZZ_CHECK(!match.introPending);
+    FUZZ_CHECK(!match.IntroPending());
     static const uint8_t codes[2][6] = {
         {DIK_LEFT, DIK_RIGHT, DIK_UP, DIK_DOWN, DIK_RCONTROL, DIK_RSHIFT},
         {DIK_A, DIK_D, DIK_W, DIK_S, DIK_LCONTROL, DIK_LSHIFT},

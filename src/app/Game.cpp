@@ -318,7 +318,7 @@ void Game::FollowHumSetting() {
 PadContext Game::CurrentPadContext() const {
     if (state == GameState::PlayerSetup) return PadContext::Text;
     if (state == GameState::Options && optionsScreen.WaitingForPad()) return PadContext::Binding;
-    if (state == GameState::Playing && (match.inPlay || exitBoxShown)) return PadContext::Play;
+    if (state == GameState::Playing && (match.InPlay() || exitBoxShown)) return PadContext::Play;
     return PadContext::Pointer;
 }
 
@@ -327,7 +327,7 @@ void Game::ShakePads() {
     Host* host = GetHost();
     for (int i = 0; i < 2; ++i) {
         const Worm& worm = match.worms[i];
-        if (host != nullptr && match.inPlay) {
+        if (host != nullptr && match.InPlay()) {
             if (worm.crashing && !padSawCrash[i]) host->Rumble(i, 50, 250);
             if (worm.stats.lives < padSawLives[i]) host->Rumble(i, 100, 500);
         }
@@ -826,8 +826,8 @@ void Game::CheckpointsAfterPass() {
         if (tapeAllDone_)
             tape.Checkpoint(InputTape::kLevelEnd, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
     }
-    if (match.tableShown != tapeTableShown_) {
-        tapeTableShown_ = match.tableShown;
+    if (match.TableShown() != tapeTableShown_) {
+        tapeTableShown_ = match.TableShown();
         if (tapeTableShown_) {
             tape.Checkpoint(InputTape::kGameOver, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
             save = true;

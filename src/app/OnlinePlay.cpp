@@ -363,16 +363,16 @@ void OnlinePlay::ExchangePoints(Game& game) {
     Match& match = game.match;
     // The screen that closes last ends the phase in the same frame, and the
     // next level is loaded already: its points still go to the other side.
-    if (!match.pointsPhase && !match.pointsReady) return;
+    if (!match.PointsPhase() && !match.pointsReady) return;
     const int32_t me = Local();
-    const uint8_t level = static_cast<uint8_t>(match.pointsPhase ? match.levelIndex + 1 : match.levelIndex);
+    const uint8_t level = static_cast<uint8_t>(match.PointsPhase() ? match.levelIndex + 1 : match.levelIndex);
     if (match.pointsReady && !pointsSent_) {
         const NetPoints p = PointsRecord(match.worms[me], level);
         if (!ownPointsTaped_) KeepPoints(me, p);
         ownPointsTaped_ = true;
         pointsSent_ = peer_.SendPoints(p);
     }
-    if (!match.pointsPhase) {
+    if (!match.PointsPhase()) {
         match.pointsReady = 0;
         return;
     }
@@ -428,7 +428,7 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
             // both were known to hold (docs/net-protocol.md, "The last
             // pass"). The passes run on a guess are dropped, or those known
             // run; an end at a level's end is that level's end.
-            const bool atPoints = match.pointsPhase != 0;
+            const bool atPoints = match.PointsPhase();
             session_.EndAt(
                 static_cast<int32_t>(Exchange().SurePasses() < 0x7FFF0000u ? Exchange().SurePasses() : 0x7FFF0000u),
                 Exchange().EndNamed());
@@ -631,7 +631,7 @@ void OnlinePlay::TapePasses(bool all) {
 void OnlinePlay::TakeTapedPoints(Match& match) {
     int32_t player = 0;
     NetPoints points;
-    while (match.pointsPhase && tape_.Peek() == OnlineTape::Next::Points && tape_.TakePoints(&player, &points)) {
+    while (match.PointsPhase() && tape_.Peek() == OnlineTape::Next::Points && tape_.TakePoints(&player, &points)) {
         // A record the live game would have refused: the replay was altered.
         if (PointsFault(match, player, points) != nullptr) {
             tape_.Fail(static_cast<uint8_t>(match.levelIndex + 1));
@@ -645,8 +645,8 @@ void OnlinePlay::LookForReplayEnd(const Match& match) {
     // A level's end let go (levelEnd 2) has not run its frame yet: the live
     // game looked for the link's end there too.
     const bool needsPass = !ended_ && (match.InLevelPlay() || match.levelEnd != 0);
-    const bool waitsForPoints = match.pointsPhase && ((match.pointsDue[0] && !match.playerOut[0]) ||
-                                                      (match.pointsDue[1] && !match.playerOut[1]));
+    const bool waitsForPoints = match.PointsPhase() && ((match.pointsDue[0] && !match.playerOut[0]) ||
+                                                        (match.pointsDue[1] && !match.playerOut[1]));
     const bool over = match.resultsSaved || ended_;
     if (replayEndsHere_ || (!needsPass && !waitsForPoints && !over)) return;
     switch (tape_.Peek()) {
@@ -675,8 +675,8 @@ void OnlinePlay::AfterPass(Game& game) {
     if (tape_.GetMode() == OnlineTape::Mode::Off) return;
     SeedRandom(session_.RandomStateRef());
     const uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
-    if (match.tableShown != tableSeen_) {
-        tableSeen_ = match.tableShown;
+    if (match.TableShown() != tableSeen_) {
+        tableSeen_ = match.TableShown();
         if (tableSeen_) {
             if (!replaying_) TapePasses(true);
             tape_.Checkpoint(OnlineTape::kGameOver, level, MatchStateHash(match));
@@ -686,7 +686,7 @@ void OnlinePlay::AfterPass(Game& game) {
     if (!replaying_) return;
     if (!tape_.OutOfStep() && replayEndsHere_) {
         // A watched game's table stands a moment before the replay ends.
-        if (game.watchingReplay && match.tableShown && tableHeld_ < kTableWatchedFrames) {
+        if (game.watchingReplay && match.TableShown() && tableHeld_ < kTableWatchedFrames) {
             ++tableHeld_;
             return;
         }
@@ -716,7 +716,8 @@ void OnlinePlay::StopRecording(Game& game) {
     // A points screen left open (its choices were never sent) or the
     // game-over cue is no state a replay brings back: not compared.
     const int32_t me = Local();
-    if ((match.pointsPhase && match.pointsDue[me] && !match.playerOut[me]) || (match.resultsSaved && !match.tableShown))
+    if ((match.PointsPhase() && match.pointsDue[me] && !match.playerOut[me]) ||
+        (match.resultsSaved && !match.TableShown()))
         hash = 0;
     tape_.Checkpoint(OnlineTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), hash);
 }

@@ -76,13 +76,7 @@ void Match::Init(Font* big, Font* small, Font* medium, ImageBank* bank, SoundBan
     SetPlayKeys(playKeys);
 }
 
-void Match::SetPlayKeys(const PlayKeys& keys) {
-    playKeys = keys;
-    for (int i = 0; i < 2; ++i) {
-        const uint8_t* k = playKeys.code[i];
-        worms[i].SetKeys(k[kKeyLeft], k[kKeyRight], k[kKeyWarp], k[kKeyJump], k[kKeyBoost], k[kKeyBrake]);
-    }
-}
+void Match::SetPlayKeys(const PlayKeys& keys) { playKeys = keys; }
 
 void Match::SetPlayers(const PlayerSetup* setup) {
     playerSetup = setup;
@@ -109,14 +103,14 @@ void Match::Reset(int32_t d) {
         exitShownAt[i] = 0;
         exitNumberX[i] = 0;
     }
-    resultsSaved = tableShown = introPending = pointsPhase = allLevelsDone = timerExpired = 0;
+    resultsSaved = allLevelsDone = timerExpired = 0;
+    phase = MatchPhase::Play;
     levelEnd = pointsReady = 0;
     frozen = 0;
     frozenAt = 0;
     timerStart = 0;  // set when a level starts; a game's state owes nothing to the last one's
     gameOverCue = 0;
     playerOut[0] = 0;
-    inPlay = 1;
     endChoice = 0;
     levelFailed = 0;
     levelError[0] = 0;
@@ -174,7 +168,7 @@ bool Match::LoadLevelBytes(const uint8_t* bytes, int64_t size) {
         food.Reset(level->foodCount, level->chanceA, level->chanceB, level->chanceC);
         playerDone[1] = 1;
     }
-    introPending = 1;
+    phase = MatchPhase::Intro;
     timerExpired = 0;
     gameOverCue = 0;
     arena.Draw();
@@ -203,26 +197,42 @@ void Match::Resume() {
 
 bool Match::Frame() {
     if (levelFailed) return false;
+    const bool goesOn = RunFrame(ReadPlayInput(KeyState, playKeys));
+    FollowSpaceLatch(KeyState[DIK_SPACE] != 0, KeyState[DIK_Y] != 0);
+    return goesOn;
+}
+
+bool Match::Frame(const PlayInput& input) {
+    if (levelFailed) return false;
+    const bool goesOn = RunFrame(input);
+    FollowSpaceLatch(input.space, input.yes);
+    return goesOn;
+}
+
+void Match::FollowSpaceLatch(bool spaceDown, bool yesDown) {
+    if (!spaceDown && !yesDown) spaceLatch = 0;
+}
+
+bool Match::RunFrame(const PlayInput& input) {
     Resume();
     arena.Draw();
-    if (introPending) {
-        IntroFrame();
+    if (IntroPending()) {
+        IntroFrame(input);
     } else {
         cueShowing = 0;
         waitingShown[0] = waitingShown[1] = 0;
-        PlayFrame();
-        if (inPlay && !levelFailed) food.Draw();
+        PlayFrame(input);
+        if (InPlay() && !levelFailed) food.Draw();
         // The waiting players' lines over play, never under the food.
         for (int32_t i = 0; i < 2; ++i)
             if (waitingShown[i]) DrawTextClear(smallFont, kLayout[i].pressX, kWaitingLineY, "PRESS SPACE");
         if (cueShowing) DrawGameOverCue();  // over the food
     }
-    if (inPlay && !levelFailed) DrawStatusBar();
-    if (!KeyState[DIK_SPACE] && !KeyState[DIK_Y]) spaceLatch = 0;
+    if (InPlay() && !levelFailed) DrawStatusBar();
     return endChoice != 2 && !levelFailed;
 }
 
-void Match::IntroFrame() {
+void Match::IntroFrame(const PlayInput& input) {
     // The food that would lie under the intro's "PRESS SPACE" waits unseen.
     const Rect pressBox = TextBox(*mediumFont, kIntroPressX, kIntroPressY, "PRESS SPACE");
     food.Draw(&pressBox);
@@ -241,7 +251,7 @@ void Match::IntroFrame() {
     }
     ShowWaiting(0);
     if (players == 2) ShowWaiting(1);
-    if (KeyState[DIK_SPACE] && !spaceLatch) {
+    if (input.space && !spaceLatch) {
         worms[0].length = 0;
         worms[0].Start(level->start1X, level->start1Y, level->target);
         if (players == 2) {
@@ -249,7 +259,7 @@ void Match::IntroFrame() {
             worms[1].Start(level->start2X, level->start2Y, level->target);
         }
         spaceLatch = 1;
-        introPending = 0;
+        phase = MatchPhase::Play;
         timerStart = Ticks();
         if (timerStart == 0) timerStart = 1;  // 0 means "not started"
     }
@@ -257,94 +267,96 @@ void Match::IntroFrame() {
 
 void Match::ArmSetupScreen() { setupScreen->Arm(); }
 
-void Match::PlayFrame() {
+void Match::PlayFrame(const PlayInput& input) {
     if (levelEnd == 1) return;  // held: the pass that ended the level is not yet sure
     if (levelEnd == 2) {
         // Let go: the level's last pass ran already; on from where it stopped.
         levelEnd = 0;
     } else {
-        PlayWorms();
+        PlayWorms(input);
         const bool gameEnds = playerOut[0] && playerOut[1] && !resultsSaved;
-        const bool levelEnds = playerDone[0] && playerDone[1] && !pointsPhase && !(playerOut[0] && playerOut[1]);
+        const bool levelEnds = playerDone[0] && playerDone[1] && !PointsPhase() && !(playerOut[0] && playerOut[1]);
         if (holdLevelEnds && (gameEnds || levelEnds)) {
             levelEnd = 1;
             return;
         }
     }
     if (playerOut[0] && playerOut[1]) {
-        // The results are saved the moment the game ends; the cue only
-        // holds back the table, so leaving during it loses nothing.
-        if (!resultsSaved) SaveResults();
-        if (!tableShown && !allLevelsDone && gameOverCue < kGameOverCueFrames) {
-            // The last life is gone: the arena stands still under the cue
-            // for a moment before the table fades in.
-            gameOverCue += 1;
-            cueShowing = 1;
-            return;
-        }
-        inPlay = 0;
-        endChoice = GameOverFrame();
-        if (allLevelsDone) {
-            const ImageSlotFile& complete = kImageSlotFiles[kImageComplete];
-            Blit(0, 0, complete.width, complete.height, imageBank->surfaces[kImageComplete], 140, 10, backBuffer,
-                 BlitKey::Keyed);
-        }
-        if (endChoice == HighScoreTable::Continue) {
-            highScores->FadeOut();
-            levelIndex = levelIndex > 1 && !allLevelsDone ? levelIndex - 1 : 0;
-            allLevelsDone = 0;
-            worms[0].ResetForMatch();
-            worms[1].ResetForMatch();
-            playerOut[0] = 0;
-            playerOut[1] = players != 2;
-            // Both players are in again: the game is as easy as it began.
-            StartingFactors();
-            resultsSaved = 0;
-            tableShown = 0;
-            highScores->ClearFresh();
-            if (!LoadLevel()) return;
-            Enter();
-            spaceLatch = 1;
-            inPlay = 1;
-        }
-        return;
-    }
-    if (pointsPhase) {
+        GameOverPassFrame();
+    } else if (PointsPhase()) {
         PointsFrame();
-        return;
-    }
-    if (allLevelsDone) {
+    } else if (allLevelsDone) {
         playerOut[0] = playerOut[1] = 1;
-        return;
-    }
-    if (playerDone[0] && playerDone[1]) {
-        if (levelIndex + 1 == kLevels) {
-            allLevelsDone = 1;
-            playerDone[0] = playerDone[1] = 0;
-            return;
-        }
-        inPlay = 0;
-        Leave();
-        int p = playerOut[0] ? 1 : 0;
-        if (onlinePlayer >= 0) p = onlinePlayer;
-        for (int pass = 0; pass < 2; ++pass) {
-            setupScreen->DrawBackground();
-            Worm& w = worms[p];
-            setupScreen->PointsFrame(&w.stats, p == 0 ? playerSetup->ship1 : playerSetup->ship2, w.score, &w.points,
-                                     &w.stats.lives, names[p]);
-            if (pass == 0) FlipDisplay();
-        }
-        setupScreen->FadeIn();
-        ArmSetupScreen();
-        cursor->IgnoreHeldButton();
-        pointsDue[0] = pointsDue[1] = 1;
-        pointsReady = 0;
-        pointsPhase = 1;
+    } else if (playerDone[0] && playerDone[1]) {
+        LevelDone();
     }
 }
 
+void Match::GameOverPassFrame() {
+    // The results are saved the moment the game ends; the cue only
+    // holds back the table, so leaving during it loses nothing.
+    if (!resultsSaved) SaveResults();
+    if (!TableShown() && !allLevelsDone && gameOverCue < kGameOverCueFrames) {
+        // The last life is gone: the arena stands still under the cue
+        // for a moment before the table fades in.
+        gameOverCue += 1;
+        cueShowing = 1;
+        return;
+    }
+    if (!TableShown()) phase = MatchPhase::Between;
+    endChoice = GameOverFrame();
+    if (allLevelsDone) {
+        const ImageSlotFile& complete = kImageSlotFiles[kImageComplete];
+        Blit(0, 0, complete.width, complete.height, imageBank->surfaces[kImageComplete], 140, 10, backBuffer,
+             BlitKey::Keyed);
+    }
+    if (endChoice == HighScoreTable::Continue) Continue();
+}
+
+void Match::Continue() {
+    highScores->FadeOut();
+    levelIndex = levelIndex > 1 && !allLevelsDone ? levelIndex - 1 : 0;
+    allLevelsDone = 0;
+    worms[0].ResetForMatch();
+    worms[1].ResetForMatch();
+    playerOut[0] = 0;
+    playerOut[1] = players != 2;
+    // Both players are in again: the game is as easy as it began.
+    StartingFactors();
+    resultsSaved = 0;
+    phase = MatchPhase::Between;
+    highScores->ClearFresh();
+    if (!LoadLevel()) return;
+    Enter();
+    spaceLatch = 1;
+}
+
+void Match::LevelDone() {
+    if (levelIndex + 1 == kLevels) {
+        allLevelsDone = 1;
+        playerDone[0] = playerDone[1] = 0;
+        return;
+    }
+    phase = MatchPhase::Points;
+    Leave();
+    int p = playerOut[0] ? 1 : 0;
+    if (onlinePlayer >= 0) p = onlinePlayer;
+    for (int pass = 0; pass < 2; ++pass) {
+        setupScreen->DrawBackground();
+        Worm& w = worms[p];
+        setupScreen->PointsFrame(&w.stats, p == 0 ? playerSetup->ship1 : playerSetup->ship2, w.score, &w.points,
+                                 &w.stats.lives, names[p]);
+        if (pass == 0) FlipDisplay();
+    }
+    setupScreen->FadeIn();
+    ArmSetupScreen();
+    cursor->IgnoreHeldButton();
+    pointsDue[0] = pointsDue[1] = 1;
+    pointsReady = 0;
+}
+
 void Match::TakePoints(int32_t player, const ShipStats& stats, int32_t points) {
-    if (onlinePlayer < 0 || !pointsPhase || player < 0 || player > 1) return;
+    if (onlinePlayer < 0 || !PointsPhase() || player < 0 || player > 1) return;
     Worm& w = worms[player];
     w.stats = stats;
     w.points = points;
@@ -416,13 +428,12 @@ const char* Match::PointsFault(int32_t player, const ShipStats& stats, int32_t p
 }
 
 void Match::EndOnline() {
-    if (resultsSaved || (!inPlay && !pointsPhase)) return;
-    if (pointsPhase) {
+    if (resultsSaved || (!InPlay() && !PointsPhase())) return;
+    if (PointsPhase()) {
         // Between levels: the points screens close, and the table comes
         // over the level just left.
         setupScreen->FadeOut();
-        pointsPhase = 0;
-        inPlay = 1;
+        phase = MatchPhase::Play;
         Enter();
     }
     for (int i = 0; i < 2; ++i) {
@@ -431,14 +442,14 @@ void Match::EndOnline() {
         playerOut[i] = 1;
         playerDone[i] = 1;
     }
-    introPending = 0;
+    phase = MatchPhase::Play;
     levelEnd = 0;
     gameOverCue = kGameOverCueFrames;  // no cue: the table at once
 }
 
 // Online, each machine works its own player's screen; the other player's
 // result comes over the link (TakePeerPoints) while this one waits.
-void Match::OnlinePointsFrame() {
+bool Match::OnlinePointsFrame() {
     const int me = onlinePlayer;
     const int them = 1 - me;
     if (pointsDue[me] && !playerOut[me]) {
@@ -457,13 +468,13 @@ void Match::OnlinePointsFrame() {
         FillRect(0, y - 8, kScreenWidth, y + mediumFont->cellHeight + 8, backBuffer, 0);
         mediumFont->DrawText(backBuffer, 320 - width / 2, y, text, TextExtent::Whole);
     }
-    if ((pointsDue[me] && !playerOut[me]) || (pointsDue[them] && !playerOut[them])) return;
-    pointsPhase = 0;
+    return !(pointsDue[me] && !playerOut[me]) && !(pointsDue[them] && !playerOut[them]);
 }
 
 void Match::PointsFrame() {
+    bool closed = false;
     if (onlinePlayer >= 0) {
-        OnlinePointsFrame();
+        closed = OnlinePointsFrame();
     } else if (pointsDue[0] && !playerOut[0]) {
         Worm& w = worms[0];
         if (setupScreen->PointsFrame(&w.stats, playerSetup->ship1, w.score, &w.points, &w.stats.lives, names[0])) {
@@ -472,7 +483,7 @@ void Match::PointsFrame() {
                 ArmSetupScreen();
                 pointsDue[1] = 1;
             } else {
-                pointsPhase = 0;
+                closed = true;
             }
         }
     } else if (pointsDue[1] && !playerOut[1]) {
@@ -480,21 +491,20 @@ void Match::PointsFrame() {
         if (setupScreen->PointsFrame(&w.stats, playerSetup->ship2, w.score, &w.points, &w.stats.lives, names[1])) {
             ArmSetupScreen();
             pointsDue[1] = 0;
-            pointsPhase = 0;
+            closed = true;
         }
     } else {
         // Nobody is left to close a screen: go on to the next level.
-        pointsPhase = 0;
+        closed = true;
     }
-    if (!pointsPhase) {
-        setupScreen->FadeOut();
-        levelIndex += 1;
-        if (!LoadLevel()) return;
-        Enter();
-        resultsSaved = 0;
-        spaceLatch = 1;
-        inPlay = 1;
-    }
+    if (!closed) return;
+    phase = MatchPhase::Between;
+    setupScreen->FadeOut();
+    levelIndex += 1;
+    if (!LoadLevel()) return;
+    Enter();
+    resultsSaved = 0;
+    spaceLatch = 1;
 }
 
 void Match::SaveResults() {
@@ -524,8 +534,8 @@ void Match::DrawGameOverCue() {
 
 int32_t Match::GameOverFrame() {
     if (!resultsSaved) SaveResults();
-    if (!tableShown) {
-        tableShown = 1;
+    if (!TableShown()) {
+        phase = MatchPhase::Table;
         Leave();
         cursor->IgnoreHeldButton();
         highScores->Frame(mediumFont, onlinePlayer < 0);
@@ -554,21 +564,21 @@ void Match::Shutdown() {
     worms[1].Shutdown();
 }
 
-void Match::PlayWorms() {
+void Match::PlayWorms(const PlayInput& input) {
     const int count = players == 2 ? 2 : 1;
     for (int i = 0; i < count; ++i) {
         Worm& w = worms[i];
         const int32_t sx = i == 0 ? level->start1X : level->start2X;
         const int32_t sy = i == 0 ? level->start1Y : level->start2Y;
         if (w.active) {
-            w.Update();
+            w.Update(input.actions[i]);
         } else if (w.exited) {
             playerDone[i] = 1;
         } else if (w.stats.lives != 0) {
             waitingShown[i] = 1;  // drawn over the food (Frame)
             ShowWaiting(i);
             playerDone[i] = 0;
-            if (KeyState[DIK_SPACE] && !spaceLatch) {
+            if (input.space && !spaceLatch) {
                 w.Start(sx, sy, level->target);
                 if (levelIndex == kTimerLevel && timerExpired) {
                     w.exitOpen = 1;

@@ -9,12 +9,24 @@
 #include "io/SoundBank.h"
 #include "match/Arena.h"
 #include "match/FoodSet.h"
+#include "match/PlayInput.h"
 #include "screens/HighScoreTable.h"
 #include "screens/PlayerSetup.h"
 #include "screens/SetupScreen.h"
 #include "world/ArenaGrid.h"
 #include "world/ShipStats.h"
 #include "world/Worm.h"
+
+// Where a game stands.
+enum class MatchPhase : uint8_t {
+    Intro,   // a level's intro panel, until SPACE starts the worms
+    Play,    // the level is played (the game-over cue stands over it too)
+    Points,  // the points screens between levels
+    Table,   // the game-over table
+    // Between screens: the level or the table left, the next level not yet
+    // loaded (a level that cannot be loaded leaves the game here).
+    Between,
+};
 
 // A game of up to 20 levels for one or two players: level intro, play,
 // points screens between levels, game over with the high-score table,
@@ -34,14 +46,20 @@ public:
               HighScoreTable* highScores, MouseCursor* cursor);
     void SetPlayers(const PlayerSetup* setup);
     // The keys each player steers with (the players' own choice, or
-    // kDefaultPlayKeys).
+    // kDefaultPlayKeys): Frame reads each player's actions by them.
     void SetPlayKeys(const PlayKeys& keys);
     // A new game of the difficulty: Reset, then the difficulty's high-score
     // table and the first level are read.
     void Begin(int32_t difficulty);
     void Reset(int32_t difficulty);
     void Enter();
+    // One pass with the keys as KeyState holds them (local play, replays):
+    // the worms and SPACE read them as the pass begins, and SPACE's latch
+    // is let go by the keys as they stand after it (the name field of the
+    // table reads the keyboard again).
     bool Frame();
+    // One pass with the input given (the online session, a pass run again).
+    bool Frame(const PlayInput& input);
     void Leave();
     void Shutdown();
     // The game stands still (Esc held or the exit box up): the level clock
@@ -55,11 +73,11 @@ public:
     bool LoadLevel();
     bool LoadLevelBytes(const uint8_t* bytes, int64_t size);
     bool RefuseLevel(const char* reason);
-    void IntroFrame();
-    void PlayFrame();
+    void IntroFrame(const PlayInput& input);
+    void PlayFrame(const PlayInput& input);
     void PointsFrame();
     int32_t GameOverFrame();
-    void PlayWorms();
+    void PlayWorms(const PlayInput& input);
     void ShowWaiting(int32_t player);
     bool DrawLevelClock(int32_t x, int32_t y, uint32_t start, int32_t duration);
     void DrawStatusBar();
@@ -95,19 +113,24 @@ public:
     // its results kept, and the table follows.
     void EndOnline();
     // Passes of a level under way (not its end, nor the screens between levels).
-    bool InLevelPlay() const { return inPlay && !pointsPhase && !resultsSaved && !allLevelsDone && levelEnd == 0; }
+    bool InLevelPlay() const { return InPlay() && !resultsSaved && !allLevelsDone && levelEnd == 0; }
+    // The phase as play's flags once named it (the state hash takes these).
+    bool IntroPending() const { return phase == MatchPhase::Intro; }
+    // The arena is on show: the intro or play (not behind the points
+    // screens or the table).
+    bool InPlay() const { return phase == MatchPhase::Intro || phase == MatchPhase::Play; }
+    bool PointsPhase() const { return phase == MatchPhase::Points; }
+    bool TableShown() const { return phase == MatchPhase::Table; }  // the game-over table has faded in
+
+    MatchPhase phase = MatchPhase::Between;
 
     uint8_t resultsSaved = 0;  // this game's results are in the table (and saved when they could be)
     // A replayed game: its results were kept when it was played, so the
     // table only shows them and nothing is written.
     uint8_t resultsOffDisk = 0;
-    uint8_t tableShown = 0;  // the game-over table has faded in
     uint8_t playerDone[2] = {};
-    uint8_t introPending = 0;
     uint8_t spaceLatch = 0;
     uint8_t playerOut[2] = {};
-    uint8_t pointsPhase = 0;
-    uint8_t inPlay = 0;
     uint8_t pointsDue[2] = {};
     uint8_t allLevelsDone = 0;
     uint8_t timerExpired = 0;
@@ -154,8 +177,17 @@ public:
     char levelError[200] = {};
 
 private:
+    bool RunFrame(const PlayInput& input);
+    // SPACE is taken again once it and Y are both up.
+    void FollowSpaceLatch(bool spaceDown, bool yesDown);
+    // PlayFrame's parts: the game is over (the cue, the table, a
+    // continue), a continue, and the level done (the points screens).
+    void GameOverPassFrame();
+    void Continue();
+    void LevelDone();
     void ArmSetupScreen();
-    void OnlinePointsFrame();
+    // True once the points screens close.
+    bool OnlinePointsFrame();
     void SaveResults();
     static float AddFactor(float factor, float delta);
     void StartingFactors();

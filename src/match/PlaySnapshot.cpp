@@ -90,19 +90,18 @@ size_t DescribeWorm(const Match& m, int i, size_t offset, char* what, size_t wha
         return offset - rel % sizeof(Segment) + sizeof(Segment);
     }
     size_t end = offset + 1;
-    if (NameField(m, offset, {VC_FIELD(w, pendingTurn),    VC_FIELD(w, queuedTurn),   VC_FIELD(w, controlLatch),
-                              VC_FIELD(w, alive),          VC_FIELD(w, crashing),     VC_FIELD(w, exitOpen),
-                              VC_FIELD(w, jumping),        VC_FIELD(w, exited),       VC_FIELD(w, active),
-                              VC_FIELD(w, rocketsReady),   VC_FIELD(w, length),       VC_FIELD(w, pendingGrowth),
-                              VC_FIELD(w, shield),         VC_FIELD(w, boostSteps),   VC_FIELD(w, targetLength),
-                              VC_FIELD(w, lengthTotal),    VC_FIELD(w, headSprites),  VC_FIELD(w, bodySprites),
-                              VC_FIELD(w, tailSprites),    VC_FIELD(w, crashSprites), VC_FIELD(w, explosionSprites),
-                              VC_FIELD(w, gateSprite),     VC_FIELD(w, speed),        VC_FIELD(w, maxSpeed),
-                              VC_FIELD(w, stepProgress),   VC_FIELD(w, keys),         VC_FIELD(w, exitTimer),
-                              VC_FIELD(w, exitMarker),     VC_FIELD(w, score),        VC_FIELD(w, openGates),
-                              VC_FIELD(w, ship),           VC_FIELD(w, points),       VC_FIELD(w, scoreAtLastExit),
-                              VC_FIELD(w, explosionStrip), VC_FIELD(w, stats),        VC_FIELD(w, grewThisStep),
-                              VC_FIELD(w, stepCount)},
+    if (NameField(m, offset, {VC_FIELD(w, pendingTurn),  VC_FIELD(w, queuedTurn),      VC_FIELD(w, controlLatch),
+                              VC_FIELD(w, alive),        VC_FIELD(w, crashing),        VC_FIELD(w, exitOpen),
+                              VC_FIELD(w, jumping),      VC_FIELD(w, exited),          VC_FIELD(w, active),
+                              VC_FIELD(w, rocketsReady), VC_FIELD(w, length),          VC_FIELD(w, pendingGrowth),
+                              VC_FIELD(w, shield),       VC_FIELD(w, boostSteps),      VC_FIELD(w, targetLength),
+                              VC_FIELD(w, lengthTotal),  VC_FIELD(w, headSprites),     VC_FIELD(w, bodySprites),
+                              VC_FIELD(w, tailSprites),  VC_FIELD(w, crashSprites),    VC_FIELD(w, explosionSprites),
+                              VC_FIELD(w, gateSprite),   VC_FIELD(w, speed),           VC_FIELD(w, maxSpeed),
+                              VC_FIELD(w, stepProgress), VC_FIELD(w, exitTimer),       VC_FIELD(w, exitMarker),
+                              VC_FIELD(w, score),        VC_FIELD(w, openGates),       VC_FIELD(w, ship),
+                              VC_FIELD(w, points),       VC_FIELD(w, scoreAtLastExit), VC_FIELD(w, explosionStrip),
+                              VC_FIELD(w, stats),        VC_FIELD(w, grewThisStep),    VC_FIELD(w, stepCount)},
                   owner, what, whatSize, &end))
         return end;
     std::snprintf(what, whatSize, "worm %d: byte %zu of its record", i + 1, offset - OffsetIn(m, &w));
@@ -131,9 +130,8 @@ size_t Describe(const Match& m, size_t offset, char* what, size_t whatSize) {
         return cells + (entry + 1) * kEntryBytes;
     }
     size_t end = offset + 1;
-    if (NameField(m, offset, {VC_FIELD(m, resultsSaved),  VC_FIELD(m, tableShown),   VC_FIELD(m, playerDone),
-                              VC_FIELD(m, introPending),  VC_FIELD(m, spaceLatch),   VC_FIELD(m, playerOut),
-                              VC_FIELD(m, pointsPhase),   VC_FIELD(m, inPlay),       VC_FIELD(m, pointsDue),
+    if (NameField(m, offset, {VC_FIELD(m, resultsSaved),  VC_FIELD(m, phase),        VC_FIELD(m, playerDone),
+                              VC_FIELD(m, spaceLatch),    VC_FIELD(m, playerOut),    VC_FIELD(m, pointsDue),
                               VC_FIELD(m, allLevelsDone), VC_FIELD(m, timerExpired), VC_FIELD(m, food),
                               VC_FIELD(m, arena),         VC_FIELD(m, levelIndex),   VC_FIELD(m, extraFood),
                               VC_FIELD(m, endChoice),     VC_FIELD(m, targetFactor), VC_FIELD(m, exitShownAt),
@@ -200,10 +198,19 @@ void HashGridObject(StateHasher& h, const GridObject& o) {
     h.I32(o.cellType);
 }
 
-void HashWorm(StateHasher& h, const Worm& w) {
-    for (int32_t v :
-         {w.pendingTurn, w.queuedTurn, w.length, w.pendingGrowth, w.shield, w.boostSteps, w.targetLength, w.lengthTotal,
-          w.exitTimer, w.exitMarker, w.score, w.openGates, w.ship, w.points, w.scoreAtLastExit})
+// A waiting turn as the hash takes it: the scan code of the player's key
+// that asks for it (0: none), as the worm once kept it, so that the hashes
+// stored in replays hold.
+int32_t TurnKeyCode(int32_t turn, const uint8_t* bindings) {
+    if (turn == kTurnLeft) return bindings[kKeyLeft];
+    if (turn == kTurnRight) return bindings[kKeyRight];
+    return 0;
+}
+
+void HashWorm(StateHasher& h, const Worm& w, const uint8_t* bindings) {
+    for (int32_t v : {TurnKeyCode(w.pendingTurn, bindings), TurnKeyCode(w.queuedTurn, bindings), w.length,
+                      w.pendingGrowth, w.shield, w.boostSteps, w.targetLength, w.lengthTotal, w.exitTimer, w.exitMarker,
+                      w.score, w.openGates, w.ship, w.points, w.scoreAtLastExit})
         h.I32(v);
     for (uint8_t v : {w.controlLatch, w.alive, w.crashing, w.exitOpen, w.jumping, w.exited, w.active, w.rocketsReady})
         h.Byte(v);
@@ -299,17 +306,20 @@ uint64_t WalkMatchState(const Match& m, char* text, size_t size) {
     h.U32(m.frozenAt);
     h.Byte(m.frozen);
     HashFloat(h, m.targetFactor);
-    for (uint8_t v : {m.resultsSaved, m.tableShown, m.playerDone[0], m.playerDone[1], m.introPending, m.spaceLatch,
-                      m.playerOut[0], m.playerOut[1], m.pointsPhase, m.inPlay, m.allLevelsDone, m.timerExpired})
+    // The phase as the flags it once was (1 or 0), in their places.
+    const auto flag = [](bool set) { return static_cast<uint8_t>(set ? 1 : 0); };
+    for (uint8_t v :
+         {m.resultsSaved, flag(m.TableShown()), m.playerDone[0], m.playerDone[1], flag(m.IntroPending()), m.spaceLatch,
+          m.playerOut[0], m.playerOut[1], flag(m.PointsPhase()), flag(m.InPlay()), m.allLevelsDone, m.timerExpired})
         h.Byte(v);
     // The worms of this game, once it has begun: until the first level
     // starts they hold whatever the game before left in them, which play
     // never reads (Worm::Start sets it all).
-    const bool begun = m.levelIndex > 0 || !m.introPending;
+    const bool begun = m.levelIndex > 0 || !m.IntroPending();
     const char* const wormNames[2] = {"worm 1", "worm 2"};
     for (int32_t i = 0; i < (m.players == 2 ? 2 : 1) && begun; ++i) {
         h.Section(wormNames[i]);
-        HashWorm(h, m.worms[i]);
+        HashWorm(h, m.worms[i], m.playKeys.code[i]);
     }
     h.Section("grid");
     for (int32_t y = 0; y < kArenaRows; ++y)

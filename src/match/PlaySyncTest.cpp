@@ -19,7 +19,8 @@ bool PlaySyncTest::Phase::operator==(const Phase& o) const {
 }
 
 PlaySyncTest::Phase PlaySyncTest::PhaseOf(const Match& m) {
-    return Phase{m.levelIndex, m.endChoice, m.pointsPhase, m.tableShown, m.resultsSaved, m.levelFailed, m.inPlay};
+    return Phase{m.levelIndex,        m.endChoice,        m.PointsPhase(), m.TableShown(),
+                 m.resultsSaved != 0, m.levelFailed != 0, m.InPlay()};
 }
 
 void PlaySyncTest::Save(PlaySnapshot& snapshot, const Match& match) {
@@ -30,18 +31,18 @@ void PlaySyncTest::Save(PlaySnapshot& snapshot, const Match& match) {
     if (snapshot.Size() > largest_) largest_ = snapshot.Size();
 }
 
-void PlaySyncTest::Begin(const Match& match) {
+void PlaySyncTest::Begin(const Match& match, const PlayInput& input) {
     phase_ = PhaseOf(match);
     KeptPass& kept = kept_[passesKept_ % kKept];
     Save(kept.before, match);
-    std::memcpy(kept.keys, KeyState, sizeof kept.keys);
+    kept.input = input;
     ticks_.Clear();
     KeepTickReads(&ticks_);
 }
 
 bool PlaySyncTest::Between(Match& match, bool goOn) {
     // The points screens and the game-over table are screens of their own
-    // (inPlay is 0 behind them), with state outside the match.
+    // (InPlay is false behind them), with state outside the match.
     if (!phase_.inPlay || !goOn || !(PhaseOf(match) == phase_) || ticks_.overrun) {
         KeepTickReads(nullptr);
         ++runOnce_;

@@ -1,10 +1,10 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "io/Input.h"
 #include "match/Match.h"
+#include "match/PlayInput.h"
 #include "match/PlaySnapshot.h"
 #include "match/RollbackSession.h"
 #include "platform/Resimulation.h"
@@ -19,7 +19,7 @@
 //
 // Rollbacks go deeper than a pass: every `rollbackEvery` passes the state
 // of 1 to kMaxRollback passes back (each depth in turn) is put back and the
-// passes since are run again, resimulating with the keys and the clock
+// passes since are run again, resimulating with the input and the clock
 // each read the first time; the match must come out as it was. State the
 // snapshot misses that a later pass moves (a worm's record beyond its tail
 // end, say) shows only so.
@@ -38,20 +38,24 @@ public:
 
     // One pass of play in place of match.Frame(); returns what it returns.
     bool Frame(Match& match) {
-        return Frame(match, [&match](bool /*again*/) { return match.Frame(); });
+        return Frame(
+            match, [&match](bool again, const PlayInput& input) { return again ? match.Frame(input) : match.Frame(); });
     }
-    // The same with the pass given: `pass(again)` runs one pass of play,
-    // `again` false the first time and true the second.
+    // The same with the pass given: `pass(again, input)` runs one pass of
+    // play, `again` false the first time (the pass reads the keys as they
+    // stand, which `input` holds) and true each time it runs again (with
+    // `input`, the keys as that pass read them the first time).
     template <class Pass>
     bool Frame(Match& match, Pass&& pass) {
-        if (failed_) return pass(false);
-        Begin(match);
-        const bool goOn = pass(false);
+        const PlayInput input = ReadPlayInput(KeyState, match.playKeys);
+        if (failed_) return pass(false, input);
+        Begin(match, input);
+        const bool goOn = pass(false, input);
         if (!Between(match, goOn)) return goOn;
         bool goOnAgain = false;
         {
             const ResimulationScope again;
-            goOnAgain = pass(true);
+            goOnAgain = pass(true, input);
         }
         End(match, goOn == goOnAgain);
         if (!failed_ && ++passesKept_ % rollbackEvery_ == 0) RollBack(match, pass);
@@ -81,12 +85,12 @@ private:
     struct Phase {
         int32_t levelIndex;
         int32_t endChoice;
-        uint8_t pointsPhase, tableShown, resultsSaved, levelFailed, inPlay;
+        bool pointsPhase, tableShown, resultsSaved, levelFailed, inPlay;
         bool operator==(const Phase& o) const;
     };
     static Phase PhaseOf(const Match& m);
 
-    void Begin(const Match& match);
+    void Begin(const Match& match, const PlayInput& input);
     // After the first run: true when the pass is to run again (the match
     // is then back as it was before the first run).
     bool Between(Match& match, bool goOn);
@@ -95,11 +99,11 @@ private:
     void Fail(const Match& match, const char* what);
     PlaySnapshot& Before() { return kept_[passesKept_ % kKept].before; }
 
-    // The last passes in play: the state before each, its keys and the
-    // clock as it read it.
+    // The last passes in play: the state before each, its input and the
+    // clock as it read them.
     struct KeptPass {
         PlaySnapshot before;
-        uint8_t keys[256] = {};
+        PlayInput input;
         TickReads ticks;
     };
     static constexpr int32_t kKept = kMaxRollback + 1;
@@ -107,23 +111,20 @@ private:
     void RollBack(Match& match, Pass& pass) {
         const int32_t depth = static_cast<int32_t>(rollbacks_ % kMaxRollback) + 1;
         if (passesKept_ < depth) return;
-        uint8_t keys[sizeof KeyState];
-        std::memcpy(keys, KeyState, sizeof keys);
         kept_[(passesKept_ - depth) % kKept].before.Restore(match);
         bool same = true;
         {
             const ResimulationScope again;
             for (int64_t q = passesKept_ - depth; q < passesKept_ && same; ++q) {
                 KeptPass& k = kept_[q % kKept];
-                std::memcpy(KeyState, k.keys, sizeof KeyState);
                 k.ticks.served = 0;
                 KeepTickReads(&k.ticks);
                 const Phase phase = PhaseOf(match);
-                same = pass(true) && PhaseOf(match) == phase && !k.ticks.overrun && k.ticks.served == k.ticks.count;
+                same = pass(true, k.input) && PhaseOf(match) == phase && !k.ticks.overrun &&
+                       k.ticks.served == k.ticks.count;
             }
         }
         KeepTickReads(nullptr);
-        std::memcpy(KeyState, keys, sizeof keys);
         ++rollbacks_;
         if (depth > deepest_) deepest_ = depth;
         Save(first_, match);

@@ -19,20 +19,17 @@ int64_t Nanos() {
 }  // namespace
 
 uint8_t PassKeysOf(const uint8_t* keys, const PlayKeys& bindings, int player) {
-    uint8_t bits = 0;
-    for (int k = 0; k < kPlayKeyCount; ++k)
-        if (keys[bindings.code[player & 1][k]] != 0) bits = static_cast<uint8_t>(bits | (1u << k));
-    if (keys[DIK_SPACE] != 0) bits |= kPassSpace;
-    return bits;
+    const uint8_t space = keys[DIK_SPACE] != 0 ? kPassSpace : 0;
+    return static_cast<uint8_t>(PlayActionsOf(keys, bindings, player).bits | space);
 }
 
-void ComposeKeyState(const uint8_t bits[2], const PlayKeys& bindings, uint8_t* keys) {
-    std::memset(keys, 0, 256);
+PlayInput PassInputOf(const uint8_t bits[2]) {
+    PlayInput input;
     for (int p = 0; p < 2; ++p) {
-        for (int k = 0; k < kPlayKeyCount; ++k)
-            if ((bits[p] & (1u << k)) != 0) keys[bindings.code[p][k]] = 0x80;
-        if ((bits[p] & kPassSpace) != 0) keys[DIK_SPACE] = 0x80;
+        input.actions[p].bits = static_cast<uint8_t>(bits[p] & PlayActions::kAllBits);
+        if ((bits[p] & kPassSpace) != 0) input.space = true;
     }
+    return input;
 }
 
 NetInput ToNetInput(uint8_t bits) {
@@ -294,10 +291,9 @@ void RollbackSession::RunPass(int32_t pass) {
     bits[local_] = Keys(local_, pass);
     bits[remote_] = Keys(remote_, pass);
     usedRemote_[pass % kInputRing] = bits[remote_];
-    ComposeKeyState(bits, match_->playKeys, KeyState);
     clock_ = kClockStart + kPassMs * static_cast<uint32_t>(pass);
     match_->holdLevelEnds = 1;
-    match_->Frame();
+    match_->Frame(PassInputOf(bits));
     match_->holdLevelEnds = 0;
     // The hash of the pass's outcome; it holds once the peer's keys for the
     // pass are known (a wrong prediction runs the pass again first).

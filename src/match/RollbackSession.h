@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "match/Match.h"
+#include "match/PlayInput.h"
 #include "match/PlaySnapshot.h"
 #include "net/PassExchange.h"
 #include "platform/KeyCodes.h"
@@ -31,13 +32,16 @@
 // pass up to it is confirmed, and the screens between levels run outside
 // it (the game's own frames); the next level's passes go on from there.
 
-// A player's keys for one pass: bit k is PlayKey k, bit 6 SPACE.
+// A player's keys for one pass: the player's PlayActions bits (bit k is
+// PlayKey k), and bit 6 SPACE.
 constexpr uint8_t kPassSpace = 1u << kPlayKeyCount;
 constexpr uint8_t kPassKeysMask = (1u << (kPlayKeyCount + 1)) - 1;
+static_assert(PlayActions::kAllBits == kPassSpace - 1, "a pass's keys are the player's actions and SPACE");
 // The keys of `player` (as PlayKeys binds them) that are down in `keys`.
 uint8_t PassKeysOf(const uint8_t* keys, const PlayKeys& bindings, int player);
-// KeyState as play reads it for a pass with these keys of the two players.
-void ComposeKeyState(const uint8_t bits[2], const PlayKeys& bindings, uint8_t* keys);
+// What play reads in a pass with these keys of the two players: each
+// worm its player's actions, and SPACE when either holds it.
+PlayInput PassInputOf(const uint8_t bits[2]);
 
 // The keys of a pass as they travel (net/NetProtocol's input record): the
 // six play keys as they are, SPACE in the record's first extra byte.

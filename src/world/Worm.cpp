@@ -2,7 +2,6 @@
 
 #include "gfx/ImageLoader.h"
 #include "gfx/ImageSlots.h"
-#include "io/Input.h"
 #include "io/SoundBank.h"
 #include "io/SoundSlots.h"
 #include "platform/Host.h"
@@ -43,15 +42,6 @@ void Worm::Bind(ArenaGrid& arenaGrid, Font& bigFont, SoundBank& soundBank, Image
     lengthTotal = 0;
 }
 
-void Worm::SetKeys(int32_t left, int32_t right, int32_t warp, int32_t jump, int32_t boost, int32_t brake) {
-    keys[kKeyLeft] = left;
-    keys[kKeyRight] = right;
-    keys[kKeyWarp] = warp;
-    keys[kKeyJump] = jump;
-    keys[kKeyBoost] = boost;
-    keys[kKeyBrake] = brake;
-}
-
 void Worm::SetupForMatch(int32_t shipType, const ShipStats* source) {
     ship = ShipTableIndex(shipType);
     statsSource = source;
@@ -75,7 +65,7 @@ void Worm::ResetForMatch() {
     // the segment records held (a record's cell type is what the grid
     // reads where it points to it), so every game starts as the first
     // game of the program does, and its replay plays it the same.
-    queuedTurn = 0;
+    queuedTurn = kNoTurn;
     for (Segment& s : segments) s = Segment();
     if (statsSource) stats = *statsSource;
 }
@@ -130,7 +120,7 @@ void Worm::Start(int32_t cellX, int32_t cellY, int32_t newTargetLength) {
     speed = 5.0f;
     maxSpeed = stats.velocity;
     stepProgress = 0.0f;
-    pendingTurn = 0;
+    pendingTurn = kNoTurn;
     targetLength = newTargetLength;
     openGates = 0;
     explosionStrip = 0;
@@ -171,7 +161,7 @@ void Worm::Start(int32_t cellX, int32_t cellY, int32_t newTargetLength) {
     exitMarker = 0;
 }
 
-bool Worm::Update() {
+bool Worm::Update(PlayActions held) {
     if (!alive) {
         Explode();
         return true;
@@ -182,7 +172,7 @@ bool Worm::Update() {
         score += Rand() % kJumpScoreRange;
     } else {
         if (score > 0) score -= 1;
-        ReadControls();
+        ReadControls(held);
         if (speed < maxSpeed) {
             speed += stats.acceleration;
             if (speed > maxSpeed) speed = maxSpeed;
@@ -217,7 +207,7 @@ bool Worm::Update() {
             CheckTarget();
             if (alive) grid->Place(&segments[0]);
             pendingTurn = queuedTurn;
-            queuedTurn = 0;
+            queuedTurn = kNoTurn;
         }
     }
 
@@ -226,34 +216,26 @@ bool Worm::Update() {
     return true;
 }
 
-bool Worm::KeyDown(int32_t index) const { return KeyState[static_cast<uint8_t>(keys[index])] != 0; }
-
-void Worm::ReadControls() {
+void Worm::ReadControls(PlayActions held) {
     if (!controlLatch) {
-        if (pendingTurn == 0) {
-            int32_t candidate = 0;
-            if (KeyDown(kKeyRight))
-                candidate = keys[kKeyRight];
-            else if (KeyDown(kKeyLeft))
-                candidate = keys[kKeyLeft];
-            if (candidate != 0) {
+        // Right wins over left when both are held.
+        const int32_t turn = held.Held(kKeyRight) ? kTurnRight : (held.Held(kKeyLeft) ? kTurnLeft : kNoTurn);
+        if (pendingTurn == kNoTurn) {
+            if (turn != kNoTurn) {
                 // Too slow to steer: the press is used up all the same.
-                if (speed > 0.5f) pendingTurn = candidate;
+                if (speed > 0.5f) pendingTurn = turn;
                 controlLatch = 1;
             }
-        } else if (KeyDown(kKeyRight)) {
-            queuedTurn = keys[kKeyRight];
-            controlLatch = 1;
-        } else if (KeyDown(kKeyLeft)) {
-            queuedTurn = keys[kKeyLeft];
+        } else if (turn != kNoTurn) {
+            queuedTurn = turn;
             controlLatch = 1;
         }
 
-        if (KeyDown(kKeyWarp)) {
+        if (held.Held(kKeyWarp)) {
             OpenWarpGate();
             controlLatch = 1;
         }
-        if (KeyDown(kKeyBoost) && rocketsReady) {
+        if (held.Held(kKeyBoost) && rocketsReady) {
             sounds->Play(kSoundRockets, SoundLoop::Once);
             maxSpeed = stats.velocity + 1.5f;
             SetTailFrame(kTailBoost);
@@ -261,23 +243,21 @@ void Worm::ReadControls() {
             rocketsReady = 0;
             controlLatch = 1;
         }
-        if (KeyDown(kKeyBrake) && rocketsReady) {
+        if (held.Held(kKeyBrake) && rocketsReady) {
             maxSpeed = stats.velocity - 1.0f;
             SetTailFrame(kTailBrake);
             boostSteps = kBoostSteps;
             rocketsReady = 0;
             controlLatch = 1;
         }
-        if (KeyDown(kKeyJump) && exitOpen) {
+        if (held.Held(kKeyJump) && exitOpen) {
             controlLatch = 1;
             StartJump();
             exitOpen = 0;
         }
     }
 
-    bool anyDown = false;
-    for (int32_t i = 0; i < 6; ++i) anyDown = anyDown || KeyDown(i);
-    if (!anyDown) controlLatch = 0;
+    if (!held.Any()) controlLatch = 0;
 }
 
 void Worm::BoostTick() {
@@ -290,12 +270,11 @@ void Worm::BoostTick() {
     }
 }
 
-void Worm::ApplyTurn(int32_t key) {
-    if (key == 0) return;
+void Worm::ApplyTurn(int32_t turn) {
     Segment& head = segments[1];
-    if (key == keys[kKeyLeft])
+    if (turn == kTurnLeft)
         head.heading = head.heading == 0 ? 3 : head.heading - 1;
-    else if (key == keys[kKeyRight])
+    else if (turn == kTurnRight)
         head.heading = head.heading == 3 ? 0 : head.heading + 1;
 }
 

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "gfx/Sprite.h"
+#include "io/PlayActions.h"
 #include "world/ArenaGrid.h"
 #include "world/ShipStats.h"
 #include "world/WormSheets.h"
@@ -35,6 +36,10 @@ constexpr float kStepPixels = 32.0f;
 constexpr int32_t kJumpScoreRange = 35;
 // An exit earns a point of upgrades for each this much score gained since the last.
 constexpr int32_t kScorePerPoint = 300;
+// A turn waiting for a step: anticlockwise, clockwise, or none.
+constexpr int32_t kTurnLeft = -1;
+constexpr int32_t kTurnRight = 1;
+constexpr int32_t kNoTurn = 0;
 
 // One player's ship with its tail. Segment 0 is the cell ahead of the head
 // (the one it is moving into, not drawn), segment 1 the head, segments 2 to
@@ -43,7 +48,6 @@ class Worm {
 public:
     // Set-up, once when the match is built.
     void Bind(ArenaGrid& grid, Font& font, SoundBank& sounds, ImageBank& images);
-    void SetKeys(int32_t left, int32_t right, int32_t warp, int32_t jump, int32_t boost, int32_t brake);
     // At each new game. A ship type other than 0 or 1 flies with ship 0's pictures.
     void SetupForMatch(int32_t shipType, const ShipStats* source);
     // Clears the scores and copies the ship values again (left alone when
@@ -52,13 +56,14 @@ public:
 
     // Puts the worm into the level at its start cell; nothing when no lives are left.
     void Start(int32_t cellX, int32_t cellY, int32_t newTargetLength);
-    // One frame. Always true.
-    bool Update();
+    // One frame, with what the player holds in it. Always true.
+    bool Update(PlayActions held);
 
     // Steps of a frame.
-    void ReadControls();
+    void ReadControls(PlayActions held);
     void BoostTick();
-    void ApplyTurn(int32_t key);
+    // kTurnLeft or kTurnRight turns the head; anything else leaves it.
+    void ApplyTurn(int32_t turn);
     void SetTarget();
     CellPos CellAhead(int32_t k) const;
     void Grow();
@@ -84,8 +89,9 @@ public:
     int32_t Heading() const { return segments[1].heading; }
     void SetTailFrame(int32_t frame);
 
-    int32_t pendingTurn = 0;
-    int32_t queuedTurn = 0;
+    // Turns (kTurnLeft, kTurnRight, kNoTurn) for the next step and the one after it.
+    int32_t pendingTurn = kNoTurn;
+    int32_t queuedTurn = kNoTurn;
     uint8_t controlLatch = 0;
     uint8_t alive = 0;
     uint8_t crashing = 0;
@@ -117,7 +123,6 @@ public:
     float speed = 0.0f;
     float maxSpeed = 0.0f;
     float stepProgress = 0.0f;
-    int32_t keys[6] = {};  // left, right, warp, jump, boost, brake
     int32_t exitTimer = 0;
     int32_t exitMarker = 0;
     int32_t score = 0;
@@ -137,6 +142,5 @@ public:
 
 private:
     void AddSegment(int32_t x, int32_t y, int32_t heading);
-    bool KeyDown(int32_t index) const;
     bool FindWarpExit(CellPos* exit) const;
 };

@@ -56,16 +56,16 @@ TEST(Replay, AGameContinuedFromTheTableReplaysInStep) {
         options.steer = 0;  // nobody steers: the worm flies into the walls
         Autopilot pilot(h.host, *h.game, options, log);
         const Match& m = h.game->match;
-        for (int64_t frame = 0; frame < 50000 && !m.tableShown; ++frame) {
+        for (int64_t frame = 0; frame < 50000 && !m.TableShown(); ++frame) {
             pilot.BeforePass(frame);
             h.Pass();
             pilot.AfterPass(frame);
         }
         std::fclose(log);
-        ASSERT_TRUE(m.tableShown);
+        ASSERT_TRUE(m.TableShown());
         const Sprite& button = h.game->highScoreScreen.continueButton;
         h.Click(button.x + button.cellWidth / 2, button.y + button.cellHeight / 2);
-        ASSERT_FALSE(m.tableShown);
+        ASSERT_FALSE(m.TableShown());
         h.Tap(DIK_SPACE);
         ASSERT_TRUE(h.Passes(200));
         h.Tap(DIK_ESCAPE);

@@ -51,7 +51,7 @@ protected:
     }
     // Player 1 runs out of lives: the game-over cue, then the table.
     void RunOutToTheTable() {
-        match().introPending = 0;
+        match().phase = MatchPhase::Play;
         for (int i = 0; i < match().players; ++i) {
             match().worms[i].active = 0;
             match().worms[i].stats.lives = 0;
@@ -60,10 +60,10 @@ protected:
         ASSERT_TRUE(match().playerOut[0]);
         ASSERT_TRUE(match().resultsSaved);
         for (int i = 1; i < Match::kGameOverCueFrames; ++i) match().Frame();
-        ASSERT_FALSE(match().tableShown);
-        ASSERT_TRUE(match().inPlay);
+        ASSERT_FALSE(match().TableShown());
+        ASSERT_TRUE(match().InPlay());
         match().Frame();  // the game-over table is entered
-        ASSERT_TRUE(match().tableShown);
+        ASSERT_TRUE(match().TableShown());
     }
     // A click on the game-over table's continue button, one match frame long.
     void ClickContinue() { ClickAt(560, 60); }
@@ -116,17 +116,17 @@ TEST_F(MatchFlowTest, TwoPlayerFactorRisesAsPlayersRunOut) {
     BeginGame(2, 0);
     EXPECT_EQ(match().targetFactor, 0.5f);
     EXPECT_EQ(match().extraFood, 3);
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     for (Worm& w : match().worms) w.active = 0;
     match().worms[1].stats.lives = 0;
-    match().PlayWorms();
+    match().PlayWorms(PlayInput{});
     EXPECT_EQ(match().targetFactor, 0.7f);
     EXPECT_EQ(match().extraFood, 0);
     EXPECT_TRUE(match().playerOut[1]);
-    match().PlayWorms();  // once out, no second raise
+    match().PlayWorms(PlayInput{});  // once out, no second raise
     EXPECT_EQ(match().targetFactor, 0.7f);
     match().worms[0].stats.lives = 0;
-    match().PlayWorms();
+    match().PlayWorms(PlayInput{});
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.899999976));
     BeginGame(2, 1);
     EXPECT_EQ(match().targetFactor, static_cast<float>(0.800000012));
@@ -200,11 +200,31 @@ TEST_F(MatchFlowTest, GameOverEntersTheResultAndContinueRestartsOneLevelBackWith
         ClickContinue();
         // The rows marked new belong to the game that made them.
         EXPECT_EQ((std::tuple{match().levelIndex, match().worms[0].score, match().worms[0].stats.lives,
-                              bool(match().playerOut[0]), bool(match().playerOut[1]), bool(match().introPending),
+                              bool(match().playerOut[0]), bool(match().playerOut[1]), bool(match().IntroPending()),
                               bool(match().resultsSaved), std::count(fresh, fresh + HighScoreTable::kRecords, 1)}),
                   (std::tuple{c[1], 0, 3, false, true, true, false, std::ptrdiff_t{0}}))
             << "from level index " << c[0];
     }
+}
+
+// A game walks intro, play, the cue over play, the table; a continue into
+// a level that cannot be loaded leaves it between screens: neither in play
+// nor at a table, and no frame runs again.
+TEST_F(MatchFlowTest, AContinueIntoALevelThatCannotBeLoadedLeavesTheGameBetweenScreens) {
+    BeginGame(1, 0);
+    EXPECT_EQ((std::tuple{match().phase, match().IntroPending(), match().InPlay()}),
+              (std::tuple{MatchPhase::Intro, true, true}));
+    RunOutToTheTable();
+    EXPECT_EQ((std::tuple{match().phase, match().InPlay(), match().PointsPhase()}),
+              (std::tuple{MatchPhase::Table, false, false}));
+    std::remove("L0.DAT");
+    testing::internal::CaptureStderr();
+    ClickContinue();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ((std::tuple{match().phase, match().IntroPending(), match().InPlay(), match().PointsPhase(),
+                          match().TableShown(), bool(match().levelFailed)}),
+              (std::tuple{MatchPhase::Between, false, false, false, false, true}));
+    EXPECT_FALSE(match().Frame());
 }
 
 TEST_F(MatchFlowTest, GameOverShowsItsCueForItsFramesThenTheTableWithTheNewEntryBlinking) {
@@ -230,7 +250,7 @@ TEST_F(MatchFlowTest, GameOverShowsItsCueForItsFramesThenTheTableWithTheNewEntry
 
     // After the last level there is no cue: the table comes at once.
     BeginGame(1, 0);
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     match().allLevelsDone = 1;
     match().Frame();
     match().Frame();
@@ -247,18 +267,18 @@ TEST_F(MatchFlowTest, AnOnlineGameThatEndsAnywhereGoesToTheTableWithItsResult) {
         std::remove("teasy.dat");
         BeginGame(2, 0);
         match().onlinePlayer = 1;
-        match().introPending = 0;
+        match().phase = MatchPhase::Play;
         match().worms[1].score = 2468;
         if (when != InPlay) {
             for (Worm& w : match().worms) w.exited = 1;
             match().Frame();  // the level ends: the points screens
-            ASSERT_TRUE(match().pointsPhase);
+            ASSERT_TRUE(match().PointsPhase());
             if (when == WaitingForTheOther) match().pointsDue[1] = 0;
         }
         match().EndOnline();
-        for (int i = 0; i < 5 && !match().tableShown; ++i) match().Frame();
-        EXPECT_TRUE(match().tableShown);
-        EXPECT_FALSE(match().pointsPhase);
+        for (int i = 0; i < 5 && !match().TableShown(); ++i) match().Frame();
+        EXPECT_TRUE(match().TableShown());
+        EXPECT_FALSE(match().PointsPhase());
         HighScoreTable saved;
         saved.Load("teasy.dat", 0);
         saved.Sort();
@@ -316,7 +336,7 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
         BeginGame(2, 1);
         match().levelIndex = Match::kTimerLevel;
         ASSERT_TRUE(match().LoadLevel());
-        match().introPending = 0;
+        match().phase = MatchPhase::Play;
         match().worms[0].Start(match().level->start1X, match().level->start1Y, 30);
         Worm& w = match().worms[1];
         w.Start(match().level->start2X, match().level->start2Y, 30);
@@ -325,7 +345,7 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
         if (state == Exited) w.exited = 1;
         h.host.SetTicks(100000);
         match().timerStart = 100000 - 40010;
-        match().PlayWorms();
+        match().PlayWorms(PlayInput{});
         ASSERT_TRUE(match().timerExpired);
         EXPECT_EQ(w.exitOpen != 0, opens) << state;
         EXPECT_TRUE(match().worms[0].exitOpen) << state;
@@ -347,10 +367,10 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
         }
         if (state == Waiting) {
             // A waiting worm gets its exit open as it starts.
-            KeyState[DIK_SPACE] = 0x80;
+            PlayInput space;
+            space.space = true;
             match().spaceLatch = 0;
-            match().PlayWorms();
-            KeyState[DIK_SPACE] = 0;
+            match().PlayWorms(space);
             EXPECT_TRUE(w.active);
             EXPECT_TRUE(w.exitOpen);
         }
@@ -360,7 +380,7 @@ TEST_F(MatchFlowTest, TheClockOpensOnlyTheExitsOfWormsInPlay) {
 TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
     BeginGame(1, 1);
     h.game->state = GameState::Playing;
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     match().worms[0].active = 0;
     match().worms[0].stats.lives = 0;
     match().worms[0].score = 100;
@@ -375,7 +395,7 @@ TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
     h.Passes(2);
     h.host.SetMouseButton(false);
     EXPECT_FALSE(match().playerOut[0]);
-    EXPECT_TRUE(match().introPending);
+    EXPECT_TRUE(match().IntroPending());
 }
 
 // The table's Back raises the EXIT box. The button still held from it, or
@@ -384,12 +404,12 @@ TEST_F(MatchFlowTest, AButtonHeldFromPlayDoesNotAnswerTheGameOverTable) {
 TEST_F(MatchFlowTest, OnlyAPressBegunWhileTheExitBoxIsUpAnswersIt) {
     BeginGame(1, 1);
     h.game->state = GameState::Playing;
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     match().worms[0].active = 0;
     match().worms[0].stats.lives = 0;
     match().worms[0].score = 100;
     h.Passes(Match::kGameOverCueFrames + 10);
-    ASSERT_TRUE(match().tableShown);
+    ASSERT_TRUE(match().TableShown());
     h.host.MoveMouseTo(60, 60);  // the back button
     h.host.SetMouseButton(true);
     h.Passes(3);
@@ -421,17 +441,27 @@ TEST_F(MatchFlowTest, OnlyAPressBegunWhileTheExitBoxIsUpAnswersIt) {
     EXPECT_EQ(h.game->state, GameState::MainMenu);
 }
 
-TEST_F(MatchFlowTest, EachWormSteersWithItsPlayersChosenKeysInOrder) {
+TEST_F(MatchFlowTest, EachPlayersChosenKeysBecomeThatPlayersActionsInOrder) {
     PlayKeys chosen = kDefaultPlayKeys;
     for (int p = 0; p < 2; ++p)
-        for (int a = 0; a < kPlayKeyCount; ++a) chosen.code[p][a] = static_cast<uint8_t>(0x10 + 8 * p + a);
+        for (int a = 0; a < kPlayKeyCount; ++a) chosen.code[p][a] = static_cast<uint8_t>(0x40 + 8 * p + a);
     match().SetPlayKeys(chosen);
+    uint8_t keys[256] = {};
     for (int p = 0; p < 2; ++p) {
-        const int32_t* k = match().worms[p].keys;  // left, right, warp, jump, boost, brake
-        EXPECT_EQ((std::vector<int32_t>(k, k + 6)),
-                  (std::vector<int32_t>(chosen.code[p], chosen.code[p] + kPlayKeyCount)))
-            << p;
+        for (int a = 0; a < kPlayKeyCount; ++a) {
+            keys[chosen.code[p][a]] = 0x80;
+            const PlayInput input = ReadPlayInput(keys, match().playKeys);
+            keys[chosen.code[p][a]] = 0;
+            EXPECT_EQ((std::tuple{int(input.actions[p].bits), int(input.actions[1 - p].bits), input.space, input.yes}),
+                      (std::tuple{1 << a, 0, false, false}))
+                << p << " " << a;
+        }
     }
+    keys[kDefaultPlayKeys.code[0][kKeyLeft]] = 0x80;  // the usual keys steer nobody now
+    keys[DIK_SPACE] = keys[DIK_Y] = 0x80;
+    const PlayInput input = ReadPlayInput(keys, match().playKeys);
+    EXPECT_EQ((std::tuple{int(input.actions[0].bits), int(input.actions[1].bits), input.space, input.yes}),
+              (std::tuple{0, 0, true, true}));
 }
 
 }  // namespace
@@ -444,20 +474,20 @@ namespace {
 TEST_F(MatchFlowTest, OnlinePointsScreensWaitForTheOtherPlayersResult) {
     BeginGame(2, 0);
     match().onlinePlayer = 1;
-    match().introPending = 0;
+    match().phase = MatchPhase::Play;
     for (Worm& w : match().worms) {
         w.active = 0;
         w.exited = 1;
     }
     match().Frame();  // both through the exit: the points screens
-    ASSERT_TRUE(match().pointsPhase);
+    ASSERT_TRUE(match().PointsPhase());
     match().Frame();    // the button up once: the screen takes clicks
     ClickAt(590, 436);  // OK
     match().Frame();
     EXPECT_TRUE(match().pointsReady);
     EXPECT_FALSE(match().pointsDue[1]);
     for (int i = 0; i < 50; ++i) match().Frame();
-    EXPECT_TRUE(match().pointsPhase) << "the level went on without the other player's result";
+    EXPECT_TRUE(match().PointsPhase()) << "the level went on without the other player's result";
     EXPECT_EQ(match().levelIndex, 0);
 
     ShipStats theirs = match().worms[0].stats;
@@ -465,7 +495,7 @@ TEST_F(MatchFlowTest, OnlinePointsScreensWaitForTheOtherPlayersResult) {
     theirs.maxWarpGates = 3;
     match().TakePeerPoints(theirs, 77);
     match().Frame();
-    EXPECT_FALSE(match().pointsPhase);
+    EXPECT_FALSE(match().PointsPhase());
     EXPECT_EQ(match().levelIndex, 1);
     EXPECT_EQ((std::tuple{match().worms[0].stats.lives, match().worms[0].stats.maxWarpGates, match().worms[0].points}),
               (std::tuple{5, 3, 77}));

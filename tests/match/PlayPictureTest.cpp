@@ -187,7 +187,7 @@ TEST_F(PlayPictureTest, TheIntrosPressSpaceHasNoFoodUnderIt) {
     h.BeginMatch(1, 0);
     std::memset(KeyState, 0, sizeof KeyState);  // no SPACE to close the intro
     match().Frame();
-    ASSERT_TRUE(match().introPending);
+    ASSERT_TRUE(match().IntroPending());
     int x = 0, y = 0;
     ASSERT_TRUE(FindClearText(Back(), press, kHeight / 2, Match::kStatusBarTop, &x, &y));
     // Food on each cell the text touches.

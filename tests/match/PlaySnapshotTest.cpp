@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -109,12 +110,12 @@ TEST_F(PlaySnapshotTest, TheSyncTestCatchesAndNamesWhatThePutBackMisses) {
         std::vector<uint8_t> afterFirst(c.region.size);
         Play(150, 100, [&] {
             if (sync->Failed()) return;
-            sync->Frame(match(), [&](bool again) {
+            sync->Frame(match(), [&](bool again, const PlayInput& input) {
                 if (again && c.missed) {
                     std::memcpy(c.region.at, afterFirst.data(), c.region.size);
                     if (c.region.at == &generator) SeedRandom(generator);
                 }
-                const bool goOn = match().Frame();
+                const bool goOn = again ? match().Frame(input) : match().Frame();
                 if (!again && c.missed) {
                     generator = RandomState();
                     std::memcpy(afterFirst.data(), c.region.at, c.region.size);
@@ -181,6 +182,39 @@ TEST_F(PlaySnapshotTest, AStatesTextShowsWhereTwoStatesDiffer) {
     DescribeMatchState(match(), small, sizeof small);
     EXPECT_LT(std::strlen(small), sizeof small);
     EXPECT_EQ(std::string(small).rfind("match: 0x", 0), 0u) << small;
+}
+
+// The hash takes a waiting turn as the scan code of the key its player
+// turns that way with, as replays saved before turns were kept as -1/+1
+// hold it: the same turn hashes by whichever keys the player chose.
+TEST_F(PlaySnapshotTest, AWaitingTurnHashesAsTheKeyThatAsksForIt) {
+    Play(0, 300, [] {});
+    // The first two values of a worm's lines: its turns for the next two steps.
+    auto turns = [&] {
+        static char text[96 * 1024];
+        DescribeMatchState(match(), text, sizeof text);
+        const char* line = std::strstr(text, "worm 1: ");
+        std::vector<int> values;
+        for (int i = 0; i < 2 && line != nullptr; ++i, line = std::strstr(line + 1, "worm 1: "))
+            values.push_back(std::atoi(line + std::strlen("worm 1: ")));
+        return values;
+    };
+    Worm& w = match().worms[0];
+    w.pendingTurn = kTurnRight;
+    w.queuedTurn = kTurnLeft;
+    EXPECT_EQ(turns(), (std::vector<int>{DIK_RIGHT, DIK_LEFT}));
+    const uint64_t usual = MatchStateHash(match());
+    w.queuedTurn = kNoTurn;
+    EXPECT_EQ(turns(), (std::vector<int>{DIK_RIGHT, 0}));
+    PlayKeys chosen = kDefaultPlayKeys;
+    chosen.code[0][kKeyLeft] = DIK_O;
+    chosen.code[0][kKeyRight] = DIK_P;
+    match().SetPlayKeys(chosen);
+    w.queuedTurn = kTurnLeft;
+    EXPECT_EQ(turns(), (std::vector<int>{DIK_P, DIK_O}));
+    EXPECT_NE(MatchStateHash(match()), usual);
+    match().SetPlayKeys(kDefaultPlayKeys);
+    EXPECT_EQ(MatchStateHash(match()), usual);
 }
 
 }  // namespace

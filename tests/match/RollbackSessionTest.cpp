@@ -8,6 +8,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "io/OnlineTape.h"
@@ -29,6 +30,33 @@ TEST(RollbackKeys, TravelAsTheNetworksInputRecordsAndBack) {
     odd.keys = 0xFF;
     odd.extra[0] = 0xFE;
     EXPECT_EQ(FromNetInput(odd), kNetKeyBits);
+}
+
+// The keys a pass sends are the player's actions as play reads them, and
+// the pass runs with exactly those: each worm its own player's, SPACE from
+// either, and nothing of the usual keys' other meanings (Y).
+TEST(RollbackKeys, AreThePlayersActionsAndPlayRunsWithThem) {
+    uint8_t keys[256] = {};
+    for (int p = 0; p < 2; ++p) {
+        for (int k = 0; k < kPlayKeyCount; ++k) {
+            keys[kDefaultPlayKeys.code[p][k]] = 0x80;
+            EXPECT_EQ(PassKeysOf(keys, kDefaultPlayKeys, p), 1 << k) << p << " " << k;
+            EXPECT_EQ(PassKeysOf(keys, kDefaultPlayKeys, 1 - p), 0) << p << " " << k;
+            keys[kDefaultPlayKeys.code[p][k]] = 0;
+        }
+    }
+    keys[DIK_SPACE] = 0x80;
+    EXPECT_EQ(PassKeysOf(keys, kDefaultPlayKeys, 1), kPassSpace);
+    for (int a = 0; a <= kPassKeysMask; a += 3) {
+        for (int b = 0; b <= kPassKeysMask; b += 5) {
+            const uint8_t bits[2] = {static_cast<uint8_t>(a), static_cast<uint8_t>(b)};
+            const PlayInput input = PassInputOf(bits);
+            EXPECT_EQ(
+                (std::tuple{int(input.actions[0].bits), int(input.actions[1].bits), input.space, input.yes}),
+                (std::tuple{a & PlayActions::kAllBits, b & PlayActions::kAllBits, ((a | b) & kPassSpace) != 0, false}))
+                << a << " " << b;
+        }
+    }
 }
 
 // A player's keys for a pass: turns, now and then a warp or a boost, and

@@ -69,7 +69,7 @@ TEST(HighScoreFaultInPlay, AGameOverThatCannotSaveLeavesTheFileAndSaysWhy) {
         h.BeginMatch(1, 0);
         ASSERT_FALSE(match.levelFailed) << match.levelError;
         h.BeginMatch(1, 0);  // a second game: an unreadable table is not reported again
-        match.introPending = 0;
+        match.phase = MatchPhase::Play;
         match.worms[0].active = 0;
         match.worms[0].stats.lives = 0;
         match.worms[0].score = 999999;

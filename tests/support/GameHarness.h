@@ -86,7 +86,7 @@ public:
         host.SetKey(DIK_SPACE, true);
         Pass();
         host.SetKey(DIK_SPACE, false);
-        return !m.introPending && m.timerStart != 0;
+        return !m.IntroPending() && m.timerStart != 0;
     }
     // A match begun as the set-up screen begins one: ALICE on ship 0 and,
     // in a two-player game, BOB on ship 1.

@@ -22,7 +22,7 @@ inline Bytes PlayAndLeave(GameHarness& h, int until) {
     int64_t playFrames = 0;
     for (int64_t frame = 0; frame < 200000; ++frame) {
         pilot.BeforePass(frame);
-        if (h.game->state == GameState::Playing && m.inPlay && !m.introPending) {
+        if (h.game->state == GameState::Playing && m.InPlay() && !m.IntroPending()) {
             ++playFrames;
             // A window's clock: 10 to 13 ms a pass, never quite the same.
             h.host.SetTicks(h.host.Ticks() + static_cast<uint32_t>(frame % 4));
@@ -35,7 +35,7 @@ inline Bytes PlayAndLeave(GameHarness& h, int until) {
         }
         h.Pass();
         pilot.AfterPass(frame);
-        if (m.introPending && m.levelIndex + 1 == until && h.game->state == GameState::Playing) break;
+        if (m.IntroPending() && m.levelIndex + 1 == until && h.game->state == GameState::Playing) break;
     }
     std::fclose(log);
     h.Tap(DIK_ESCAPE);

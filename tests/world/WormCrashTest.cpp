@@ -206,7 +206,7 @@ TEST_F(WormCrashTest, EverySegmentButTheTailEndRunsThroughTwentySevenExplosionPi
     for (; worm.active && frames < 5000; ++frames) {
         ClearSurface(backBuffer, 0);
         const int c = worm.segments[1].animCounter;
-        worm.Update();
+        worm.Update(holding);
         if (!worm.active || c >= 27) continue;
         seen.insert(c);
         // (300, 170) lies in the head's picture only, which is centred on its cell.
@@ -217,16 +217,16 @@ TEST_F(WormCrashTest, EverySegmentButTheTailEndRunsThroughTwentySevenExplosionPi
     EXPECT_GT(frames, 27 * 3);
     for (int k = 1; k <= 4; ++k) EXPECT_EQ(worm.segments[k].animCounter, k < 4 ? 27 : 0) << k;
     ClearSurface(backBuffer, 0);
-    worm.Update();
+    worm.Update(holding);
     EXPECT_EQ(BackAt(300, 170), 0);
 
     worm.Start(0, 0, 50);  // at the corner the picture is held on the board
     worm.Die();
-    worm.Update();
+    worm.Update(holding);
     EXPECT_EQ((std::tuple{worm.active, BackAt(0, 0), BackAt(63, 63)}),
               (std::tuple{1, ExplosionColour(0), ExplosionColour(0)}));
     worm.length = 1;  // a stub is gone at once
-    worm.Update();
+    worm.Update(holding);
     EXPECT_EQ(worm.active, 0);
 }
 
@@ -247,7 +247,7 @@ TEST_F(WormCrashTest, RandomNumbersAreDrawnOnlyWhereTheyShapeTheGame) {
     EXPECT_EQ(draws([&] { worm.Settle(2); }), 2);
     s2.offsetX = s2.offsetY = 0;
     EXPECT_EQ(draws([&] {
-                  for (int i = 0; i < 3; ++i) worm.Update();
+                  for (int i = 0; i < 3; ++i) worm.Update(holding);
               }),
               0);  // a calm worm
     SeedCrash(-1, 1);
@@ -258,11 +258,11 @@ TEST_F(WormCrashTest, RandomNumbersAreDrawnOnlyWhereTheyShapeTheGame) {
     for (int k = 2; k <= worm.length; ++k) worm.segments[k].offsetX = worm.segments[k].offsetY = 0;
     worm.crashing = 0;
     worm.StartJump();
-    EXPECT_EQ(draws([&] { worm.Update(); }), 1);  // jumping: one for the score
+    EXPECT_EQ(draws([&] { worm.Update(holding); }), 1);  // jumping: one for the score
     worm.Die();
-    EXPECT_EQ(draws([&] { worm.Update(); }), 3);  // exploding: one per segment still exploding
+    EXPECT_EQ(draws([&] { worm.Update(holding); }), 3);  // exploding: one per segment still exploding
     s2.animCounter = 27;
-    EXPECT_EQ(draws([&] { worm.Update(); }), 2);
+    EXPECT_EQ(draws([&] { worm.Update(holding); }), 2);
 }
 
 }  // namespace

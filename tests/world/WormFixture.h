@@ -13,7 +13,7 @@
 #include "gfx/Font.h"
 #include "gfx/ImageLoader.h"
 #include "gfx/ImageSlots.h"
-#include "io/Input.h"
+#include "io/PlayActions.h"
 #include "io/SoundBank.h"
 #include "io/SoundSlots.h"
 #include "support/FakeHost.h"
@@ -59,11 +59,10 @@ protected:
         sounds.Init();
         for (int i = 0; i < kSoundSlotCount; ++i) ASSERT_EQ(sounds.Load(path.c_str(), 8), i);
         std::remove(path.c_str());
-        std::memset(KeyState, 0, sizeof KeyState);
+        holding = PlayActions{};
         SeedRandom(12345);
         grid.ClearAll();
         worm.Bind(grid, font, sounds, images);
-        worm.SetKeys(DIK_LEFT, DIK_RIGHT, DIK_RCONTROL, DIK_RSHIFT, DIK_UP, DIK_DOWN);
         worm.SetupForMatch(0, &kShipBaseStats[0]);
         worm.ResetForMatch();
         SoundBank::ClearStartedLog();
@@ -72,12 +71,17 @@ protected:
         sounds.ReleaseAll();
         for (int i = kImageWorm0; i <= kImageShared; ++i) ReleaseSurface(images.surfaces[i]);
         ShutdownDisplay();
-        std::memset(KeyState, 0, sizeof KeyState);
     }
     static bool Played(int slot) {
         const int* slots = nullptr;
         const int n = SoundBank::StartedLog(&slots);
         return std::find(slots, slots + n, slot) != slots + n;
+    }
+    // The actions of these keys held together.
+    static PlayActions Hold(std::initializer_list<PlayKey> keys) {
+        PlayActions held;
+        for (PlayKey k : keys) held.bits = uint8_t(held.bits | PlayActions::Bit(k));
+        return held;
     }
     static uint8_t BackAt(int x, int y) { return backBuffer->pixels[y * 640 + x]; }
     void PlaceWall(int x, int y) { grid.Place(&(walls[wallCount++] = GridObject{x, y, 0, 0, CellType::Wall})); }
@@ -91,7 +95,7 @@ protected:
         for (int frames = 0; steps > 0; ++frames) {
             ASSERT_LT(frames, 1000) << "the worm never took a step";
             const float before = worm.stepProgress;
-            worm.Update();
+            worm.Update(holding);
             steps -= worm.stepProgress < before;
         }
     }
@@ -103,6 +107,7 @@ protected:
     SoundBank sounds;
     ArenaGrid grid;
     Worm worm;
+    PlayActions holding;  // what the player holds in the frames a test runs
     GridObject walls[300];
     int wallCount = 0;
     FoodItem foods[20];

@@ -10,14 +10,12 @@ protected:
         return int(std::count_if(std::begin(grid.cells), std::end(grid.cells), [](auto* c) { return c; }));
     }
     bool RunUntilExited() {
-        for (int frames = 0; frames < 3000 && !worm.exited; ++frames) worm.Update();
+        for (int frames = 0; frames < 3000 && !worm.exited; ++frames) worm.Update(holding);
         return worm.exited;
     }
-    void Press(int key, int frames = 2) {  // a frame with the key down, then frames with it up
-        KeyState[key] = 0x80;
-        worm.Update();
-        KeyState[key] = 0;
-        for (int i = 1; i < frames; ++i) worm.Update();
+    void Press(PlayKey key, int frames = 2) {  // a frame with the key down, then frames with it up
+        worm.Update(Hold({key}));
+        for (int i = 1; i < frames; ++i) worm.Update(holding);
     }
     void WarpAfterTwoSteps() {
         worm.length = 3;
@@ -27,7 +25,7 @@ protected:
         Step(2);
         gate = Cell(0);
         SoundBank::ClearStartedLog();
-        Press(DIK_RCONTROL);
+        Press(kKeyWarp);
         exit = Cell(0);
     }
     P gate, exit;
@@ -90,7 +88,7 @@ TEST_F(WormGateTest, TheGateStaysUntilTheTailEndHasEnteredIt) {
     EXPECT_TRUE(Played(kSoundWarp));
     EXPECT_EQ(grid.At(exit.first, exit.second), &worm.segments[0]);
     SoundBank::ClearStartedLog();
-    Press(DIK_RCONTROL);  // a second warp within the step; its second frame is the step
+    Press(kKeyWarp);  // a second warp within the step; its second frame is the step
     EXPECT_TRUE(Played(kSoundWarpRefused));
     EXPECT_EQ((std::tuple{Cell(1), worm.segments[1].warpPhase, worm.segments[2].warpPhase, worm.openGates}),
               (std::tuple{exit, 2, 1, 1}));
@@ -119,16 +117,16 @@ TEST_F(WormGateTest, TheExitJumpStartsByItselfAfterTheJumpTimeAndCreditsPoints) 
     Step();
     ASSERT_EQ(worm.exitOpen, 1);
     worm.speed = worm.maxSpeed = 0.001f;  // no more steps while counting
-    for (int frame = 1; frame < 500; ++frame) worm.Update();
+    for (int frame = 1; frame < 500; ++frame) worm.Update(holding);
     EXPECT_EQ(worm.jumping, 0);
     SoundBank::ClearStartedLog();
-    worm.Update();
+    worm.Update(holding);
     EXPECT_EQ(
         (std::tuple{worm.exitTimer, worm.jumping, worm.exitOpen, worm.openGates, worm.segments[1].warpPhase, Cell(0)}),
         (std::tuple{500, 1, 0, 1, 1, P{1, 30}}));
     EXPECT_TRUE(Played(kSoundWarp));
     const float speed = worm.speed;
-    worm.Update();  // no steering: the speed rises by itself
+    worm.Update(holding);  // no steering: the speed rises by itself
     EXPECT_EQ(worm.speed, speed + 0.05f);
     SoundBank::ClearStartedLog();
     ASSERT_TRUE(RunUntilExited());
@@ -160,14 +158,12 @@ TEST_F(WormGateTest, PointsAtAnExitAreTheScoreGainedOverThreeHundredAndNeverLost
 TEST_F(WormGateTest, AJumpOnlyWhileTheExitIsOpenAndWhileDivingIntoAWarpGateUsesThatGate) {
     WarpAfterTwoSteps();
     ASSERT_EQ(worm.openGates, 1);
-    worm.ReadControls();          // every key up
-    KeyState[DIK_RSHIFT] = 0x80;  // the exit is not open: no jump
-    worm.ReadControls();
-    KeyState[DIK_RSHIFT] = 0;
-    worm.ReadControls();
+    worm.ReadControls(holding);           // every key up
+    worm.ReadControls(Hold({kKeyJump}));  // the exit is not open: no jump
+    worm.ReadControls(holding);
     EXPECT_EQ((std::tuple{worm.jumping, worm.openGates}), (std::tuple{0, 1}));
     worm.exitOpen = 1;  // the level clock runs out
-    Press(DIK_RSHIFT, 1);
+    Press(kKeyJump, 1);
     EXPECT_EQ((std::tuple{worm.jumping, worm.openGates, grid.At(exit.first, exit.second)}),
               (std::tuple{1, 1, nullptr}));
     ASSERT_TRUE(RunUntilExited());
@@ -200,26 +196,26 @@ TEST_F(WormGateTest, EveryJumpEndsWhateverTheTimingOfWarpsGrowthAndTheClock) {
                 Step(3);
                 const std::string run = "growing " + std::to_string(growing) + ", jump " + std::to_string(offset) +
                                         " frames after the warp, clock " + std::to_string(reopen);
-                Press(DIK_RCONTROL, 1);
+                Press(kKeyWarp, 1);
                 ASSERT_EQ(worm.openGates, 1) << run;
-                for (int f = 0; f < offset; ++f) worm.Update();
+                for (int f = 0; f < offset; ++f) worm.Update(holding);
                 if (reopen < 0) {
                     worm.exitOpen = 1;  // the exit is open: jump by key
-                    Press(DIK_RSHIFT, 1);
+                    Press(kKeyJump, 1);
                 } else {
                     worm.exitOpen = 1;  // the automatic jump
                     worm.exitTimer = 100 * worm.stats.hsJumpSeconds - 1;
-                    worm.Update();
-                    for (int f = 0; f < reopen && !worm.exited; ++f) worm.Update();
+                    worm.Update(holding);
+                    for (int f = 0; f < reopen && !worm.exited; ++f) worm.Update(holding);
                     worm.exitOpen = 1;  // the clock runs out during the jump
                     const int gates = worm.openGates;
-                    worm.Update();
+                    worm.Update(holding);
                     ASSERT_LE(worm.openGates, gates) << run << ": a second jump gate";
                 }
                 ASSERT_EQ(worm.jumping, 1) << run;
                 const int stepsAllowed = worm.length + worm.pendingGrowth + worm.openGates + 2;
                 const int stepsBefore = worm.stepCount;
-                for (int f = 0; f < 5000 && !worm.exited; ++f) worm.Update();
+                for (int f = 0; f < 5000 && !worm.exited; ++f) worm.Update(holding);
                 ASSERT_EQ(worm.exited, 1) << run << ": still jumping, open gates " << worm.openGates;
                 EXPECT_LE(worm.stepCount - stepsBefore, stepsAllowed) << run;
                 int occupied = 0;

@@ -18,32 +18,32 @@ TEST_F(WormMoveTest, StartPutsTheHeadOnItsCellFacingTheMostOpenWayAndTheTailEndO
 TEST_F(WormMoveTest, AStepComesAtThirtyTwoPixelsAndDropsTheRest) {
     worm.Start(5, 5, 20);
     worm.speed = worm.maxSpeed = 3.0f;
-    for (int i = 0; i < 10; ++i) worm.Update();
+    for (int i = 0; i < 10; ++i) worm.Update(holding);
     EXPECT_EQ((std::tuple{worm.stepProgress, Cell(1)}), (std::tuple{30.0f, P{5, 5}}));
-    worm.Update();  // 33 pixels
+    worm.Update(holding);  // 33 pixels
     EXPECT_EQ((std::tuple{worm.stepProgress, Cell(0), Cell(1), Cell(2)}),
               (std::tuple{0.0f, P{7, 5}, P{6, 5}, P{5, 5}}));
     worm.stepProgress = 31.0f;
     worm.speed = worm.maxSpeed = 0.99f;
-    worm.Update();
+    worm.Update(holding);
     EXPECT_EQ(worm.stepProgress, 31.99f);
     worm.stepProgress = 28.0f;
     worm.speed = worm.maxSpeed = 4.0f;
-    worm.Update();  // exactly 32
+    worm.Update(holding);  // exactly 32
     EXPECT_EQ((std::tuple{worm.stepProgress, Cell(1)}), (std::tuple{0.0f, P{7, 5}}));
 }
 
 TEST_F(WormMoveTest, EachFrameSpeedNearsTheTopSpeedWithoutOvershootAndTheScoreDrainsByOne) {
     worm.Start(5, 5, 20);
     worm.score = 3;
-    worm.Update();
+    worm.Update(holding);
     EXPECT_EQ(worm.speed, 5.0f - 0.02f);
     for (float start : {2.39f, 2.41f, 2.4f}) {
         worm.speed = start;
-        worm.Update();
+        worm.Update(holding);
         EXPECT_EQ(worm.speed, 2.4f) << start;
     }
-    worm.Update();
+    worm.Update(holding);
     EXPECT_EQ(worm.score, 0);
 }
 
@@ -70,40 +70,42 @@ TEST_F(WormMoveTest, TheTailEndKeepsItsCellWhileTheWormGrows) {
 
 TEST_F(WormMoveTest, APressIsReadOnceUntilAllTheWormsKeysAreUpAndIsLostAtHalfSpeedOrSlower) {
     worm.Start(5, 5, 20);
-    auto read = [&](std::initializer_list<int> down) {
-        std::memset(KeyState, 0, sizeof KeyState);
-        for (int key : down) KeyState[key] = 0x80;
-        worm.ReadControls();
+    auto read = [&](std::initializer_list<PlayKey> down) {
+        worm.ReadControls(Hold(down));
         return std::tuple{worm.pendingTurn, worm.queuedTurn, int(worm.controlLatch)};
     };
     worm.speed = 0.5f;
-    EXPECT_EQ(read({DIK_RIGHT}), (std::tuple{0, 0, 1}));
+    EXPECT_EQ(read({kKeyRight}), (std::tuple{kNoTurn, kNoTurn, 1}));
     worm.speed = 2.0f;
-    EXPECT_EQ(read({DIK_RIGHT}), (std::tuple{0, 0, 1}));  // still held
-    EXPECT_EQ(read({}), (std::tuple{0, 0, 0}));
-    EXPECT_EQ(read({DIK_LEFT}), (std::tuple{DIK_LEFT, 0, 1}));
-    EXPECT_EQ(read({DIK_DOWN}), (std::tuple{DIK_LEFT, 0, 1}));  // the brake key, without a charge, keeps the latch
-    EXPECT_EQ(read({DIK_DOWN, DIK_RIGHT}), (std::tuple{DIK_LEFT, 0, 1}));
-    EXPECT_EQ(read({DIK_W}), (std::tuple{DIK_LEFT, 0, 0}));  // the other player's keys do not
-    EXPECT_EQ(read({DIK_RIGHT}), (std::tuple{DIK_LEFT, DIK_RIGHT, 1}));
+    EXPECT_EQ(read({kKeyRight}), (std::tuple{kNoTurn, kNoTurn, 1}));  // still held
+    EXPECT_EQ(read({}), (std::tuple{kNoTurn, kNoTurn, 0}));
+    EXPECT_EQ(read({kKeyLeft}), (std::tuple{kTurnLeft, kNoTurn, 1}));
+    // Any of the six held keeps the latch: the brake without a charge, the jump with no exit open.
+    for (PlayKey key : {kKeyBrake, kKeyJump, kKeyBoost, kKeyLeft}) {
+        EXPECT_EQ(read({key}), (std::tuple{kTurnLeft, kNoTurn, 1})) << key;
+        EXPECT_EQ(read({key, kKeyRight}), (std::tuple{kTurnLeft, kNoTurn, 1})) << key;
+    }
+    EXPECT_EQ(read({}), (std::tuple{kTurnLeft, kNoTurn, 0}));
+    EXPECT_EQ(read({kKeyLeft, kKeyRight}), (std::tuple{kTurnLeft, kTurnRight, 1}));  // right wins over left
+    EXPECT_EQ(read({}), (std::tuple{kTurnLeft, kTurnRight, 0}));
+    EXPECT_EQ(read({kKeyLeft}), (std::tuple{kTurnLeft, kTurnLeft, 1}));  // a queued turn is replaced
 }
 
 TEST_F(WormMoveTest, TwoTurnsWithinOneStepApplyAtTheNextTwoStepsAndHeadingsWrap) {
     worm.Start(5, 5, 20);
     Cruise();
-    for (int key : {int(DIK_LEFT), 0, int(DIK_RIGHT), 0}) {
-        KeyState[DIK_LEFT] = KeyState[DIK_RIGHT] = 0;
-        KeyState[key] = key ? 0x80 : 0;
-        worm.Update();  // the fourth frame is the step
-    }
+    for (PlayActions held : {Hold({kKeyLeft}), Hold({}), Hold({kKeyRight}), Hold({})})
+        worm.Update(held);  // the fourth frame is the step
     EXPECT_EQ((std::tuple{Cell(1), worm.Heading(), Cell(0), worm.pendingTurn, worm.queuedTurn}),
-              (std::tuple{P{6, 5}, 0, P{6, 4}, DIK_RIGHT, 0}));
+              (std::tuple{P{6, 5}, 0, P{6, 4}, kTurnRight, kNoTurn}));
     Step();
-    EXPECT_EQ((std::tuple{worm.Heading(), Cell(0), worm.pendingTurn}), (std::tuple{1, P{7, 4}, 0}));
+    EXPECT_EQ((std::tuple{worm.Heading(), Cell(0), worm.pendingTurn}), (std::tuple{1, P{7, 4}, kNoTurn}));
     worm.segments[1].heading = 0;
-    worm.ApplyTurn(DIK_LEFT);
+    worm.ApplyTurn(kTurnLeft);
     EXPECT_EQ(worm.Heading(), 3);
-    worm.ApplyTurn(DIK_RIGHT);
+    worm.ApplyTurn(kTurnRight);
+    EXPECT_EQ(worm.Heading(), 0);
+    worm.ApplyTurn(kNoTurn);
     EXPECT_EQ(worm.Heading(), 0);
 }
 
@@ -132,8 +134,7 @@ TEST_F(WormMoveTest, ARocketChargeBoostsOrBrakesOnceForTwentyFiveSteps) {
     EXPECT_EQ(tails(), std::vector<int>(4, 1));
     Step();  // a second charge still leaves one
     SoundBank::ClearStartedLog();
-    KeyState[DIK_UP] = KeyState[DIK_DOWN] = 0x80;  // together: the boost takes the only charge
-    worm.ReadControls();
+    worm.ReadControls(Hold({kKeyBoost, kKeyBrake}));  // together: the boost takes the only charge
     EXPECT_TRUE(Played(kSoundRockets));
     EXPECT_EQ((std::tuple{worm.maxSpeed, worm.boostSteps, worm.rocketsReady}), (std::tuple{2.4f + 1.5f, 25, 0}));
     EXPECT_EQ(tails(), std::vector<int>(4, 2));
@@ -144,20 +145,17 @@ TEST_F(WormMoveTest, ARocketChargeBoostsOrBrakesOnceForTwentyFiveSteps) {
     worm.BoostTick();
     EXPECT_EQ((std::tuple{worm.maxSpeed, worm.boostSteps, worm.rocketsReady}), (std::tuple{2.4f, 0, 0}));
     EXPECT_EQ(tails(), std::vector<int>(4, 0));
-    KeyState[DIK_UP] = KeyState[DIK_DOWN] = 0;
-    worm.ReadControls();
+    worm.ReadControls(holding);
     worm.rocketsReady = 1;
     SoundBank::ClearStartedLog();
-    KeyState[DIK_DOWN] = 0x80;
-    worm.ReadControls();
+    worm.ReadControls(Hold({kKeyBrake}));
     EXPECT_EQ((std::tuple{worm.maxSpeed, worm.tailSprites[3].frame, SoundBank::StartedLog(nullptr)}),
               (std::tuple{2.4f - 1.0f, 3, 0}));
 
     // A brake cut short by a death ends with that life: a charge eaten early
     // in the next life is kept until it is used.
-    KeyState[DIK_DOWN] = 0;
     worm.Die();
-    while (worm.active) worm.Update();
+    while (worm.active) worm.Update(holding);
     grid.ClearAll();
     worm.Start(5, 5, 20);
     EXPECT_EQ((std::tuple{worm.boostSteps, worm.maxSpeed}), (std::tuple{0, 2.4f}));

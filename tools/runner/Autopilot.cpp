@@ -262,8 +262,8 @@ void Autopilot::PlayInput() {
 
     // The match takes SPACE once and only after it has been released: down
     // for one pass, up for the next.
-    bool waiting = !game_.exitBoxShown && !gameOver && !m.pointsPhase && m.introPending;
-    for (int32_t i = 0; i < m.players && i < 2 && !game_.exitBoxShown && !gameOver && !m.pointsPhase; ++i) {
+    bool waiting = !game_.exitBoxShown && !gameOver && !m.PointsPhase() && m.IntroPending();
+    for (int32_t i = 0; i < m.players && i < 2 && !game_.exitBoxShown && !gameOver && !m.PointsPhase(); ++i) {
         if (m.onlinePlayer >= 0 && i != m.onlinePlayer) continue;  // the other machine starts its own
         const Worm& w = m.worms[i];
         if (!m.playerOut[i] && !w.active && !w.exited && w.stats.lives != 0) waiting = true;
@@ -278,12 +278,12 @@ void Autopilot::PlayInput() {
     }
     spaceDown_ = space;
 
-    if (m.pointsPhase && !gameOver && !game_.exitBoxShown) {
+    if (m.PointsPhase() && !gameOver && !game_.exitBoxShown) {
         PointsInput();
         return;
     }
     ReleaseMouse();
-    if (game_.exitBoxShown || gameOver || m.introPending) {
+    if (game_.exitBoxShown || gameOver || m.IntroPending()) {
         SetWormKey(0, 0);
         SetWormKey(1, 0);
         return;
@@ -321,7 +321,7 @@ void Autopilot::Watch(int64_t frame) {
     Seen now;
     now.valid = true;
     now.playing = game_.state == GameState::Playing && m.level != nullptr;
-    now.intro = now.playing && m.introPending;
+    now.intro = now.playing && m.IntroPending();
     now.levelIndex = m.levelIndex;
     for (int32_t i = 0; i < 2; ++i) {
         now.alive[i] = m.worms[i].alive != 0;
@@ -329,7 +329,7 @@ void Autopilot::Watch(int64_t frame) {
         now.exited[i] = m.worms[i].exited != 0;
         now.out[i] = m.playerOut[i] != 0;
     }
-    now.tableShown = m.tableShown != 0;
+    now.tableShown = m.TableShown();
 
     // Hunger: steps taken since the worm last ate (its score rose) or started.
     for (int32_t i = 0; i < 2; ++i) {

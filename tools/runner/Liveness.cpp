@@ -50,7 +50,7 @@ void Liveness::WatchJumps(const Game& game, int64_t frame) {
 void Liveness::WatchLevel(const Game& game, int64_t frame) {
     const Match& m = game.match;
     bool allDone = game.state == GameState::Playing && ClassifySoakScreen(game) == kSoakPlay && m.level &&
-                   !m.introPending && !m.levelFailed;
+                   !m.IntroPending() && !m.levelFailed;
     for (int32_t i = 0; allDone && i < m.players && i < 2; ++i) {
         const Worm& w = m.worms[i];
         const bool done = w.exited || (!w.active && w.stats.lives == 0);

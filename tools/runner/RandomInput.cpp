@@ -69,7 +69,7 @@ SoakScreen ClassifySoakScreen(const Game& game) {
     }
     const Match& m = game.match;
     if (m.playerOut[0] && m.playerOut[1]) return kSoakGameOver;
-    if (m.pointsPhase) return kSoakPoints;
+    if (m.PointsPhase()) return kSoakPoints;
     return kSoakPlay;
 }
 
@@ -406,7 +406,7 @@ void RandomInput::PlayingInput(int64_t frame) {
         RandomPlay();
     }
     // Now and then Esc, for the EXIT Y/N box.
-    if (!m.introPending && Chance(1)) Tap(kEsc, Between(1, 4));
+    if (!m.IntroPending() && Chance(1)) Tap(kEsc, Between(1, 4));
     if (!piloted) Wander();
 }
 

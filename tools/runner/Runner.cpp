@@ -158,7 +158,7 @@ public:
             std::fprintf(err_, "voidcrawl-headless: play stalled: %s\n", liveness_->Failure());
             goOn = false;
         }
-        if (untilLevel_ > 0 && game_.state == GameState::Playing && game_.match.level && game_.match.introPending &&
+        if (untilLevel_ > 0 && game_.state == GameState::Playing && game_.match.level && game_.match.IntroPending() &&
             game_.match.levelIndex + 1 == untilLevel_)
             ends = true;
         if (online_) {

@@ -21,6 +21,7 @@
 #include "hosts/web/WebHost.h"
 #include "hosts/web/WebStore.h"
 #include "io/Input.h"
+#include "io/PlayActions.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
 #include "platform/KeyCodes.h"
@@ -201,8 +202,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_worm() {
         out[5] = item.cellX;
         out[6] = item.cellY;
     }
-    out[7] = KeyState[worm.keys[kKeyBoost] & 0xFF] != 0 ? 1 : 0;
-    out[8] = KeyState[worm.keys[kKeyBrake] & 0xFF] != 0 ? 1 : 0;
+    const PlayActions held = PlayActionsOf(KeyState, game.match.playKeys, 0);
+    out[7] = held.Held(kKeyBoost) ? 1 : 0;
+    out[8] = held.Held(kKeyBrake) ? 1 : 0;
     return out;
 }
 

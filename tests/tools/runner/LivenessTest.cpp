@@ -82,12 +82,11 @@ TEST_F(LivenessTest, ALevelMustNotRunOnOnceEveryPlayerIsDone) {
         w.stats.lives = 2;
         EXPECT_EQ(Run(watch, 2000), -1);
         w.exited = 1;
-        game->match.introPending = 1;
+        game->match.phase = MatchPhase::Intro;
         EXPECT_EQ(Run(watch, 2000), -1);
-        game->match.introPending = 0;
-        game->match.pointsPhase = 1;
+        game->match.phase = MatchPhase::Points;
         EXPECT_EQ(Run(watch, 2000), -1);
-        game->match.pointsPhase = 0;
+        game->match.phase = MatchPhase::Play;
         game->match.players = 2;
         game->match.playerOut[1] = 0;
         game->match.worms[1].active = game->match.worms[1].alive = 1;
