@@ -540,5 +540,3 @@ void Worm::StartJump() {
     segments[1].warpPhase = 1;
     jumping = 1;
 }
-
-void Worm::Shutdown() {}
