@@ -17,7 +17,8 @@
 # `make` and `make run` need neither GoogleTest nor the test tools: the tests
 # are configured only by `make test` (and the two deeper checks below).
 # and two deeper checks (CI runs both):
-#   make test-asan  the whole test suite built with AddressSanitizer and
+#   make test-asan  the test suite but its end-to-end tests (label e2e),
+#                   built with AddressSanitizer and
 #                   UndefinedBehaviorSanitizer, in build-asan/
 #   make fuzz       libFuzzer on every file reader, FUZZ_SECONDS (60) each,
 #                   built with clang in build-fuzz/
@@ -116,8 +117,13 @@ FUZZ_SECONDS ?= 60
 # (one a process), so that none is lost in a test that captures stderr or in
 # a child process whose end a test expects: the run fails if any is there.
 # The suppressions cover the X and GL libraries the window test loads, never
-# the game. The fresh clone's install (a whole plain build of its own, CI
-# only) runs in make test; it has no sanitized code to check.
+# the game. The end-to-end tests (label e2e: the real window, the install
+# and the fresh clone, which re-run whole programs and builds) run in make
+# test; here the sanitizers check the same game code through the unit and
+# scenario tests. Those run two at a time, the network ones (label net:
+# real time on loopback) alone after them; CI's long online runs (CI=true:
+# whole games, cuts of the link) are played unsanitized by make test, and
+# here in their short forms.
 SANITIZER_REPORTS = $(abspath $(ASAN_BUILD_DIR))/sanitizer-reports
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1:log_path=$(SANITIZER_REPORTS)/asan \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=$(SANITIZER_REPORTS)/ubsan \
@@ -127,7 +133,9 @@ test-asan: deps-test
 	cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVC_SANITIZE=ON -DVC_TESTS=ON
 	cmake --build $(ASAN_BUILD_DIR) -j$(JOBS)
 	rm -rf $(SANITIZER_REPORTS) && mkdir -p $(SANITIZER_REPORTS)
-	cd $(ASAN_BUILD_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -E '^e2e_fresh_clone$$'; status=$$?; \
+	cd $(ASAN_BUILD_DIR) && export $(SANITIZER_ENV) CI=; \
+	ctest --output-on-failure -j$(JOBS) -LE '^(e2e|net)$$'; status=$$?; \
+	ctest --output-on-failure -L '^net$$' || status=1; \
 	if [ -n "$$(ls -A $(SANITIZER_REPORTS))" ]; then \
 		cat $(SANITIZER_REPORTS)/*; \
 		echo "test-asan: $$(ls $(SANITIZER_REPORTS) | wc -l) sanitizer report(s) in $(SANITIZER_REPORTS)"; \

@@ -92,8 +92,6 @@ private:
     // a read that got nothing new (after counting it).
     bool TakeEvent(EventType type);
     bool PeekEvent();
-    bool GetByte(uint8_t* byte);
-    bool GetVarint(uint32_t* value);
     void Fail(uint8_t level);
 
     Mode mode_ = Mode::Off;

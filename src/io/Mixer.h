@@ -86,7 +86,6 @@ private:
 
     bool Valid(int id) const { return id >= 0 && id < kMaxBuffers && buffers_[id].used; }
     void ChangeDeviceRate(uint32_t rate);
-    float MixVoice(Buffer& b, const SampleData& d, uint32_t rate);
 
     Buffer buffers_[kMaxBuffers];
     SampleData data_[kMaxBuffers];

@@ -89,7 +89,6 @@ private:
     bool Room(size_t bytes);
     void Put(uint8_t b) { buffer_[pos_++] = b; }
     void PutU64(uint64_t v);
-    void CloseRun();
 
     Mode mode_ = Mode::Off;
     uint8_t* buffer_ = nullptr;

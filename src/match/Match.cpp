@@ -448,7 +448,7 @@ void Match::EndOnline() {
 }
 
 // Online, each machine works its own player's screen; the other player's
-// result comes over the link (TakePeerPoints) while this one waits.
+// result comes over the link (TakePoints) while this one waits.
 bool Match::OnlinePointsFrame() {
     const int me = onlinePlayer;
     const int them = 1 - me;
@@ -560,8 +560,6 @@ void Match::Leave() { fader.FadeOut(); }
 void Match::Shutdown() {
     food.Release();
     arena.Release();
-    worms[0].Shutdown();
-    worms[1].Shutdown();
 }
 
 void Match::PlayWorms(const PlayInput& input) {

@@ -89,7 +89,7 @@ public:
 
     // Online play: the player this machine's player steers (-1: both are
     // played here). Each machine works its own player's points screens and
-    // waits for the other's (pointsReady, then TakePeerPoints).
+    // waits for the other's (pointsReady, then TakePoints).
     int32_t onlinePlayer = -1;
     // Set while a pass runs under the rollback session: a pass that ends
     // the level or the game stops there (levelEnd = 1) instead of going on
@@ -99,7 +99,6 @@ public:
     uint8_t levelEnd = 0;
     // Online: this machine's player closed its points screen.
     uint8_t pointsReady = 0;
-    void TakePeerPoints(const ShipStats& stats, int32_t points) { TakePoints(1 - onlinePlayer, stats, points); }
     // A player's points screen as it closed (a replay of an online game
     // takes both players' so).
     void TakePoints(int32_t player, const ShipStats& stats, int32_t points);

@@ -128,33 +128,73 @@ void NetPeer::Update(uint32_t nowMs) {
     link_->Flush();
 }
 
+// The joiner's greeting, on the host: welcomed to the match, or refused
+// with what differs.
+void NetPeer::TakeHello(const NetPacket& p) {
+    if (!hosting_ || state_ != State::Greeting) return;
+    NetRefuseReason reason;
+    NetPacket answer;
+    if (NetHelloFits(p.hello, ours_, &reason)) {
+        // The input delay: the larger of the two wishes.
+        if (p.hello.inputDelay > match_.inputDelay) match_.inputDelay = p.hello.inputDelay;
+        answer.kind = NetKind::Welcome;
+        answer.welcome = match_;
+        peerHello_ = p.hello;
+        Send(answer, true);
+        link_->Confirm();
+        state_ = State::Playing;
+    } else {
+        answer.kind = NetKind::Refuse;
+        answer.refuse.reason = reason;
+        std::memcpy(answer.refuse.gameVersion, ours_.gameVersion, kNetVersionBytes);
+        answer.refuse.dataHash = ours_.dataHash;
+        Send(answer, true);
+        std::snprintf(message_, sizeof message_, "%s wanted to join with %s", p.hello.name,
+                      reason == NetRefuseReason::Version ? "another version of VoidCrawl" : "other levels");
+        state_ = State::Refused;
+    }
+}
+
+void NetPeer::TakeHash(const NetPacket& p) {
+    if (state_ != State::Playing) return;
+    for (HashSlot& slot : hashes_) {
+        if (slot.pass == p.hash.pass && slot.theirs) return;  // a repeat
+    }
+    {
+        HashSlot& slot = hashes_[(p.hash.pass / kNetHashInterval) % kHashSlots];
+        if (slot.pass != p.hash.pass) slot = HashSlot{p.hash.pass};
+        slot.theirs = true;
+        slot.theirHash = p.hash.hash;
+    }
+    CheckHash(p.hash.pass);
+}
+
+void NetPeer::TakeBye(const NetPacket& p) {
+    // The peer ends on the pass it names, which this side holds: so
+    // does this side. The other side found the state hashes differ:
+    // out of step here too; or it refused what this side sent.
+    if (state_ == State::Playing) End(p.byeEnd, true);
+    switch (p.bye) {
+    case NetByeReason::OutOfStep:
+        state_ = State::OutOfStep;
+        std::snprintf(message_, sizeof message_, "the two games went out of step");
+        break;
+    case NetByeReason::Misbehaved:
+        state_ = State::Broken;
+        std::snprintf(message_, sizeof message_, "the other game refused what this game sent");
+        break;
+    default:
+        state_ = State::Left;
+        std::snprintf(message_, sizeof message_, "the other player left");
+        break;
+    }
+}
+
 void NetPeer::Take(const NetPacket& p) {
     switch (p.kind) {
-    case NetKind::Hello: {
-        if (!hosting_ || state_ != State::Greeting) return;
-        NetRefuseReason reason;
-        NetPacket answer;
-        if (NetHelloFits(p.hello, ours_, &reason)) {
-            // The input delay: the larger of the two wishes.
-            if (p.hello.inputDelay > match_.inputDelay) match_.inputDelay = p.hello.inputDelay;
-            answer.kind = NetKind::Welcome;
-            answer.welcome = match_;
-            peerHello_ = p.hello;
-            Send(answer, true);
-            link_->Confirm();
-            state_ = State::Playing;
-        } else {
-            answer.kind = NetKind::Refuse;
-            answer.refuse.reason = reason;
-            std::memcpy(answer.refuse.gameVersion, ours_.gameVersion, kNetVersionBytes);
-            answer.refuse.dataHash = ours_.dataHash;
-            Send(answer, true);
-            std::snprintf(message_, sizeof message_, "%s wanted to join with %s", p.hello.name,
-                          reason == NetRefuseReason::Version ? "another version of VoidCrawl" : "other levels");
-            state_ = State::Refused;
-        }
+    case NetKind::Hello:
+        TakeHello(p);
         return;
-    }
     case NetKind::Welcome:
         if (hosting_ || state_ != State::Greeting) return;
         match_ = p.welcome;
@@ -170,17 +210,7 @@ void NetPeer::Take(const NetPacket& p) {
         if (state_ == State::Playing) queue_.Take(p.inputs);
         return;
     case NetKind::Hash:
-        if (state_ != State::Playing) return;
-        for (HashSlot& slot : hashes_) {
-            if (slot.pass == p.hash.pass && slot.theirs) return;  // a repeat
-        }
-        {
-            HashSlot& slot = hashes_[(p.hash.pass / kNetHashInterval) % kHashSlots];
-            if (slot.pass != p.hash.pass) slot = HashSlot{p.hash.pass};
-            slot.theirs = true;
-            slot.theirHash = p.hash.hash;
-        }
-        CheckHash(p.hash.pass);
+        TakeHash(p);
         return;
     case NetKind::Ping: {
         NetPacket pong = p;
@@ -205,24 +235,7 @@ void NetPeer::Take(const NetPacket& p) {
         if (!hosting_) Send(p, true);
         return;
     case NetKind::Bye:
-        // The peer ends on the pass it names, which this side holds: so
-        // does this side. The other side found the state hashes differ:
-        // out of step here too; or it refused what this side sent.
-        if (state_ == State::Playing) End(p.byeEnd, true);
-        switch (p.bye) {
-        case NetByeReason::OutOfStep:
-            state_ = State::OutOfStep;
-            std::snprintf(message_, sizeof message_, "the two games went out of step");
-            break;
-        case NetByeReason::Misbehaved:
-            state_ = State::Broken;
-            std::snprintf(message_, sizeof message_, "the other game refused what this game sent");
-            break;
-        default:
-            state_ = State::Left;
-            std::snprintf(message_, sizeof message_, "the other player left");
-            break;
-        }
+        TakeBye(p);
         return;
     }
 }

@@ -100,6 +100,9 @@ private:
     bool Send(const NetPacket& packet, bool reliable);
     void SendInputs();
     void Take(const NetPacket& packet);
+    void TakeHello(const NetPacket& packet);
+    void TakeHash(const NetPacket& packet);
+    void TakeBye(const NetPacket& packet);
     void CheckHash(uint32_t pass);
     void Stop(State state, NetByeReason bye);
     // The exchange stops here: the pass both end on is fixed.

@@ -171,47 +171,37 @@ size_t NetPacketBytes(NetKind kind, uint8_t count) {
     return kNetHeaderBytes + body;
 }
 
-size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
-    const uint8_t count = p.kind == NetKind::Inputs ? p.inputs.count : 0;
-    const size_t size = NetPacketBytes(p.kind, count);
-    if (size == 0 || size > capacity) return 0;
+namespace {
+
+// Whether a packet may go: every field within the bounds its reader holds it to.
+bool Writable(const NetPacket& p, uint8_t count) {
     switch (p.kind) {
     case NetKind::Hello:
-        if (!GoodHello(p.hello)) return 0;
-        break;
+        return GoodHello(p.hello);
     case NetKind::Welcome:
-        if (!GoodHello(p.welcome.host) || p.welcome.inputDelay > kNetMaxInputDelay ||
-            p.welcome.difficulty > kNetMaxDifficulty)
-            return 0;
-        break;
+        return GoodHello(p.welcome.host) && p.welcome.inputDelay <= kNetMaxInputDelay &&
+               p.welcome.difficulty <= kNetMaxDifficulty;
     case NetKind::Refuse:
-        if (!KnownRefusal(p.refuse.reason) || !GoodText(p.refuse.gameVersion, kNetVersionBytes, true)) return 0;
-        break;
+        return KnownRefusal(p.refuse.reason) && GoodText(p.refuse.gameVersion, kNetVersionBytes, true);
     case NetKind::Inputs:
-        if (count > kNetMaxInputsPerPacket || p.inputs.firstPass > UINT32_MAX - count) return 0;
+        if (count > kNetMaxInputsPerPacket || p.inputs.firstPass > UINT32_MAX - count) return false;
         for (uint8_t i = 0; i < count; ++i)
-            if (NetInputFault(p.inputs.inputs[i]) != nullptr) return 0;
-        break;
+            if (NetInputFault(p.inputs.inputs[i]) != nullptr) return false;
+        return true;
     case NetKind::Hash:
-        if (p.hash.pass % kNetHashInterval != 0) return 0;
-        break;
+        return p.hash.pass % kNetHashInterval == 0;
     case NetKind::Bye:
-        if (!KnownBye(p.bye)) return 0;
-        break;
+        return KnownBye(p.bye);
     case NetKind::Points:
-        if (NetPointsFault(p.points) != nullptr) return 0;
-        break;
+        return NetPointsFault(p.points) == nullptr;
     case NetKind::Delay:
-        if (p.delay.delay > kNetMaxInputDelay) return 0;
-        break;
+        return p.delay.delay <= kNetMaxInputDelay;
     default:
-        break;
+        return true;
     }
-    std::memcpy(out, kNetMagic, sizeof kNetMagic);
-    out[4] = kNetProtocolVersion;
-    out[5] = static_cast<uint8_t>(p.kind);
-    Cursor c;
-    c.w = out + kNetHeaderBytes;
+}
+
+void PutBody(Cursor& c, const NetPacket& p, uint8_t count) {
     switch (p.kind) {
     case NetKind::Hello:
         PutHello(c, p.hello);
@@ -262,15 +252,10 @@ size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
         break;
     }
     }
-    return size;
 }
 
-bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, NetPacket* packet, const char** why) {
-    if (data == nullptr || size < kNetHeaderBytes) return Refuse(why, "shorter than a packet's header");
-    if (std::memcmp(data, kNetMagic, sizeof kNetMagic) != 0) return Refuse(why, "not a VoidCrawl packet");
-    if (data[4] != kNetProtocolVersion) return Refuse(why, "another version of the network protocol");
-    const auto kind = static_cast<NetKind>(data[5]);
-    if (kind < NetKind::Hello || kind > NetKind::Delay) return Refuse(why, "an unknown kind of packet");
+// A packet's size for its kind (and, for inputs, its count).
+bool GoodSize(const uint8_t* data, size_t size, NetKind kind, const char** why) {
     if (kind == NetKind::Inputs) {
         if (size < NetPacketBytes(kind, 0)) return Refuse(why, "the packet has the wrong size");
         const uint8_t count = data[kNetHeaderBytes + 4];
@@ -279,11 +264,43 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
     } else if (size != NetPacketBytes(kind)) {
         return Refuse(why, "the packet has the wrong size");
     }
-    NetPacket& p = *packet;
-    p.kind = kind;
-    Cursor c;
-    c.r = data + kNetHeaderBytes;
-    switch (kind) {
+    return true;
+}
+
+bool GetInputs(Cursor& c, const NetWindow& window, NetInputs& in, const char** why) {
+    in.firstPass = c.GetU32();
+    in.count = c.GetU8();
+    in.have = c.GetU32();
+    for (uint8_t i = 0; i < in.count; ++i) {
+        in.inputs[i].keys = c.GetU8();
+        for (uint8_t& e : in.inputs[i].extra) e = c.GetU8();
+        if (const char* fault = NetInputFault(in.inputs[i])) return Refuse(why, fault);
+    }
+    if (in.firstPass > UINT32_MAX - in.count) return Refuse(why, "pass numbers past the end of time");
+    // The sender starts from the newest `have` it got from here, which
+    // never runs ahead of what is held here.
+    if (in.firstPass > window.peerHave) return Refuse(why, "inputs after a gap");
+    if (window.peerHave > kNetPassWindow && in.firstPass + in.count < window.peerHave - kNetPassWindow)
+        return Refuse(why, "inputs from too far back");
+    if (in.have > window.sent) return Refuse(why, "acknowledges passes never sent");
+    if (window.peerAck > kNetPassWindow && in.have < window.peerAck - kNetPassWindow)
+        return Refuse(why, "an acknowledgement from too far back");
+    return true;
+}
+
+bool GetPoints(Cursor& c, NetPoints& s, const char** why) {
+    s.level = c.GetU8();
+    s.velocityBits = c.GetU32();
+    s.accelerationBits = c.GetU32();
+    for (int32_t* v : {&s.shieldRecover, &s.plasmaShields, &s.hsJumpSeconds, &s.maxWarpGates, &s.lives, &s.points})
+        *v = static_cast<int32_t>(c.GetU32());
+    const char* fault = NetPointsFault(s);
+    return fault == nullptr || Refuse(why, fault);
+}
+
+// The body of a packet of a known kind and size.
+bool GetBody(Cursor& c, const NetWindow& window, NetPacket& p, const char** why) {
+    switch (p.kind) {
     case NetKind::Hello:
         return GetHello(c, &p.hello, why);
     case NetKind::Welcome:
@@ -301,27 +318,8 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
         if (!KnownRefusal(p.refuse.reason)) return Refuse(why, "an unknown reason for a refusal");
         if (!GoodText(p.refuse.gameVersion, kNetVersionBytes, true)) return Refuse(why, "the game version is not text");
         return true;
-    case NetKind::Inputs: {
-        NetInputs& in = p.inputs;
-        in.firstPass = c.GetU32();
-        in.count = c.GetU8();
-        in.have = c.GetU32();
-        for (uint8_t i = 0; i < in.count; ++i) {
-            in.inputs[i].keys = c.GetU8();
-            for (uint8_t& e : in.inputs[i].extra) e = c.GetU8();
-            if (const char* fault = NetInputFault(in.inputs[i])) return Refuse(why, fault);
-        }
-        if (in.firstPass > UINT32_MAX - in.count) return Refuse(why, "pass numbers past the end of time");
-        // The sender starts from the newest `have` it got from here, which
-        // never runs ahead of what is held here.
-        if (in.firstPass > window.peerHave) return Refuse(why, "inputs after a gap");
-        if (window.peerHave > kNetPassWindow && in.firstPass + in.count < window.peerHave - kNetPassWindow)
-            return Refuse(why, "inputs from too far back");
-        if (in.have > window.sent) return Refuse(why, "acknowledges passes never sent");
-        if (window.peerAck > kNetPassWindow && in.have < window.peerAck - kNetPassWindow)
-            return Refuse(why, "an acknowledgement from too far back");
-        return true;
-    }
+    case NetKind::Inputs:
+        return GetInputs(c, window, p.inputs, why);
     case NetKind::Hash:
         p.hash.pass = c.GetU32();
         p.hash.hash = c.GetU64();
@@ -352,18 +350,40 @@ bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, N
             p.delay.pass > uint64_t{window.sent} + kNetDelayAheadMax)
             return Refuse(why, "a delay change too far ahead");
         return true;
-    case NetKind::Points: {
-        NetPoints& s = p.points;
-        s.level = c.GetU8();
-        s.velocityBits = c.GetU32();
-        s.accelerationBits = c.GetU32();
-        for (int32_t* v : {&s.shieldRecover, &s.plasmaShields, &s.hsJumpSeconds, &s.maxWarpGates, &s.lives, &s.points})
-            *v = static_cast<int32_t>(c.GetU32());
-        const char* fault = NetPointsFault(s);
-        return fault == nullptr || Refuse(why, fault);
-    }
+    case NetKind::Points:
+        return GetPoints(c, p.points, why);
     }
     return Refuse(why, "an unknown kind of packet");
+}
+
+}  // namespace
+
+size_t WriteNetPacket(const NetPacket& p, uint8_t* out, size_t capacity) {
+    const uint8_t count = p.kind == NetKind::Inputs ? p.inputs.count : 0;
+    const size_t size = NetPacketBytes(p.kind, count);
+    if (size == 0 || size > capacity) return 0;
+    if (!Writable(p, count)) return 0;
+    std::memcpy(out, kNetMagic, sizeof kNetMagic);
+    out[4] = kNetProtocolVersion;
+    out[5] = static_cast<uint8_t>(p.kind);
+    Cursor c;
+    c.w = out + kNetHeaderBytes;
+    PutBody(c, p, count);
+    return size;
+}
+
+bool ParseNetPacket(const uint8_t* data, size_t size, const NetWindow& window, NetPacket* packet, const char** why) {
+    if (data == nullptr || size < kNetHeaderBytes) return Refuse(why, "shorter than a packet's header");
+    if (std::memcmp(data, kNetMagic, sizeof kNetMagic) != 0) return Refuse(why, "not a VoidCrawl packet");
+    if (data[4] != kNetProtocolVersion) return Refuse(why, "another version of the network protocol");
+    const auto kind = static_cast<NetKind>(data[5]);
+    if (kind < NetKind::Hello || kind > NetKind::Delay) return Refuse(why, "an unknown kind of packet");
+    if (!GoodSize(data, size, kind, why)) return false;
+    NetPacket& p = *packet;
+    p.kind = kind;
+    Cursor c;
+    c.r = data + kNetHeaderBytes;
+    return GetBody(c, window, p, why);
 }
 
 bool NetHelloFits(const NetHello& theirs, const NetHello& ours, NetRefuseReason* reason) {

@@ -196,35 +196,42 @@ bool UdpLink::Start(bool hosting, uint16_t port, const char* address) {
         return false;
     }
     now_ = startMs_ = NowMs();
-    if (hosting) {
-        // One socket for IPv6 and IPv4 alike; IPv4 alone where the machine has no IPv6.
-        fd_ = socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        bool bound = false;
-        if (fd_ >= 0) {
-            const int off = 0;
-            setsockopt(fd_, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-            sockaddr_in6 any{};
-            any.sin6_family = AF_INET6;
-            any.sin6_addr = in6addr_any;
-            any.sin6_port = htons(port);
-            bound = bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0;
-        } else {
-            fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            sockaddr_in any{};
-            any.sin_family = AF_INET;
-            any.sin_addr.s_addr = htonl(INADDR_ANY);
-            any.sin_port = htons(port);
-            bound = fd_ >= 0 && bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0;
-        }
-        if (!bound) {
-            Release();
-            Fail(NetLinkState::Failed, "cannot listen on UDP port %u (is another program using it?)",
-                 static_cast<unsigned>(port));
-            return false;
-        }
-        state_ = NetLinkState::Listening;
-        return true;
+    return hosting ? StartHosting(port) : StartJoining(address, port);
+}
+
+// A host's socket, listening on `port` of every address.
+bool UdpLink::StartHosting(uint16_t port) {
+    // One socket for IPv6 and IPv4 alike; IPv4 alone where the machine has no IPv6.
+    fd_ = socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    bool bound = false;
+    if (fd_ >= 0) {
+        const int off = 0;
+        setsockopt(fd_, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+        sockaddr_in6 any{};
+        any.sin6_family = AF_INET6;
+        any.sin6_addr = in6addr_any;
+        any.sin6_port = htons(port);
+        bound = bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0;
+    } else {
+        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in any{};
+        any.sin_family = AF_INET;
+        any.sin_addr.s_addr = htonl(INADDR_ANY);
+        any.sin_port = htons(port);
+        bound = fd_ >= 0 && bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0;
     }
+    if (!bound) {
+        Release();
+        Fail(NetLinkState::Failed, "cannot listen on UDP port %u (is another program using it?)",
+             static_cast<unsigned>(port));
+        return false;
+    }
+    state_ = NetLinkState::Listening;
+    return true;
+}
+
+// A joining side's socket, the host's address found and the handshake begun.
+bool UdpLink::StartJoining(const char* address, uint16_t port) {
     char name[kNetHostNameBytes];
     const char* why = nullptr;
     if (!ParseNetAddress(address, name, sizeof name, &port, &why)) {

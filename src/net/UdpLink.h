@@ -98,6 +98,8 @@ private:
     };
 
     bool Start(bool hosting, uint16_t port, const char* address);
+    bool StartHosting(uint16_t port);
+    bool StartJoining(const char* address, uint16_t port);
     void Fail(NetLinkState state, const char* format, ...);
     void Release();
     void ForgetPeer();

@@ -301,20 +301,13 @@ SaveLock::~SaveLock() {
     if (fd_ >= 0) close(fd_);  // closing lets go of the lock
 }
 
-bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out, unsigned flags) {
-    SaveResult scratch;
-    SaveResult& result = out ? *out : scratch;
-    result = SaveResult();
-    if (path == nullptr || path[0] == '\0') {
-        Say(result.reason, "cannot save%s: %s", "", "no file named");
-        return false;
-    }
-    if (!FollowLinks(path, result.path)) {
-        Say(result.reason, "cannot save %s: %s", path, std::strerror(errno));
-        return false;
-    }
+namespace {
+
+// What stands at the save's target: nothing, or a file whose permissions
+// the new one keeps (`mode`); false, said in `result`, for anything else,
+// or for any file at all with kSaveKeepExisting.
+bool CheckOldFile(SaveResult& result, unsigned flags, mode_t* mode) {
     struct stat old;
-    mode_t mode = 0666;  // less the umask, as for any new file
     if (lstat(result.path, &old) == 0) {
         result.hadOld = true;
         if (flags & kSaveKeepExisting) {
@@ -326,41 +319,34 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
             Say(result.reason, "cannot save %s: %s", result.path, NotAFile(old.st_mode));
             return false;
         }
-        mode = old.st_mode & 07777;                    // the player's own permissions stay
+        *mode = old.st_mode & 07777;                   // the player's own permissions stay
     } else if (errno != ENOENT && errno != ENOTDIR) {  // a file on the way: the folder says which
         Say(result.reason, "cannot save %s: %s", result.path, std::strerror(errno));
         return false;
     }
+    return true;
+}
 
-    char folder[kMaxUserPath];
-    FolderOf(result.path, folder);
-    // The folders on the way are made for the game's own paths, never along
-    // a link the player made: its target's folder must be there.
-    const bool linked = std::strcmp(result.path, path) != 0;
-    char folderReason[kSaveReasonSize] = "";
-    if (!linked && !MakeFolders(folder, folderReason, sizeof folderReason)) {
-        std::snprintf(result.reason, sizeof result.reason, "%s", folderReason);
-        return false;
+// Why no temporary could be made in `folder` (errno says), in `result`.
+void SayNoTemporary(const char* path, bool linked, const char* folder, SaveResult& result) {
+    result.fault = errno;
+    if (linked && (result.fault == ENOENT || result.fault == ENOTDIR)) {
+        char link[kMaxUserPath];
+        CopyPrintable(path, link, sizeof link);
+        char target[kMaxUserPath];
+        CopyPrintable(result.path, target, sizeof target);
+        std::snprintf(result.reason, sizeof result.reason,
+                      "cannot save %.2000s: it is a link to %.2000s, whose folder is not there", link, target);
+    } else {
+        Say(result.reason, "cannot write in the folder %s: %s", folder, std::strerror(result.fault));
     }
-    SaveLock lock(result.path, false);
-    if (lock.Held()) RemoveStaleTemporaries(folder);
+}
 
-    char temporary[kMaxUserPath];
-    int fd = -1;
-    if (!MakeTemporary(folder, BaseOf(result.path), mode, temporary, &fd)) {
-        result.fault = errno;
-        if (linked && (result.fault == ENOENT || result.fault == ENOTDIR)) {
-            char link[kMaxUserPath];
-            CopyPrintable(path, link, sizeof link);
-            char target[kMaxUserPath];
-            CopyPrintable(result.path, target, sizeof target);
-            std::snprintf(result.reason, sizeof result.reason,
-                          "cannot save %.2000s: it is a link to %.2000s, whose folder is not there", link, target);
-        } else {
-            Say(result.reason, "cannot write in the folder %s: %s", folder, std::strerror(result.fault));
-        }
-        return false;
-    }
+// The bytes into the open temporary `fd`, which then takes the file's
+// place (or, with kSaveKeepExisting, only a name still free); false, said
+// in `result`, with the temporary gone.
+bool WriteAndPlace(int fd, const char* temporary, const void* data, size_t size, mode_t mode, unsigned flags,
+                   SaveResult& result) {
     if (result.hadOld) fchmod(fd, mode);  // past the umask: the file keeps what it had
     // The first fault is the one to report: later calls only echo it.
     bool ok = WriteAll(fd, static_cast<const uint8_t*>(data), size);
@@ -381,8 +367,47 @@ bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out,
         unlink(temporary);
         Say(result.reason, "cannot write %s: %s", result.path, std::strerror(fault));
         result.fault = fault;
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool SaveBytes(const char* path, const void* data, size_t size, SaveResult* out, unsigned flags) {
+    SaveResult scratch;
+    SaveResult& result = out ? *out : scratch;
+    result = SaveResult();
+    if (path == nullptr || path[0] == '\0') {
+        Say(result.reason, "cannot save%s: %s", "", "no file named");
         return false;
     }
+    if (!FollowLinks(path, result.path)) {
+        Say(result.reason, "cannot save %s: %s", path, std::strerror(errno));
+        return false;
+    }
+    mode_t mode = 0666;  // less the umask, as for any new file
+    if (!CheckOldFile(result, flags, &mode)) return false;
+
+    char folder[kMaxUserPath];
+    FolderOf(result.path, folder);
+    // The folders on the way are made for the game's own paths, never along
+    // a link the player made: its target's folder must be there.
+    const bool linked = std::strcmp(result.path, path) != 0;
+    char folderReason[kSaveReasonSize] = "";
+    if (!linked && !MakeFolders(folder, folderReason, sizeof folderReason)) {
+        std::snprintf(result.reason, sizeof result.reason, "%s", folderReason);
+        return false;
+    }
+    SaveLock lock(result.path, false);
+    if (lock.Held()) RemoveStaleTemporaries(folder);
+
+    char temporary[kMaxUserPath];
+    int fd = -1;
+    if (!MakeTemporary(folder, BaseOf(result.path), mode, temporary, &fd)) {
+        SayNoTemporary(path, linked, folder, result);
+        return false;
+    }
+    if (!WriteAndPlace(fd, temporary, data, size, mode, flags, result)) return false;
     if (!(flags & kSaveNoSync)) SyncFolder(folder);
     if (saveMirror != nullptr && !(flags & kSaveNoSync) &&
         !saveMirror->keep(result.path, result.reason, static_cast<int>(sizeof result.reason))) {

@@ -77,31 +77,30 @@ void MainMenu::Init(Font* f, SoundBank* s, MouseCursor* c) {
     stars.Init();
 }
 
-int32_t MainMenu::Frame() {
-    int32_t result = None;
-    ClearSurface(backBuffer, 0);
-    stars.Frame();
-    titleSprite.Draw(120, 0, backBuffer);
-    if (slideOffset > 90) slideOffset -= 4;
+namespace {
 
-    const bool buttonDown = cursor->LeftDown();
+// The items, sliding in; the one under the pointer lights, and a press on
+// it chooses it. The menu's result, or None.
+int32_t ItemsFrame(MainMenu& menu, bool buttonDown, bool pressBegins) {
+    MouseCursor* cursor = menu.cursor;
+    SoundBank* sounds = menu.sounds;
+    int32_t& hoveredItem = menu.hoveredItem;
+    int32_t& pressItem = menu.pressItem;
+    int32_t result = MainMenu::None;
     // The difficulty labels and the hum switch lie on top of the items
     // (QUIT slides in under them): a pointer on one of those is not on an item.
-    bool onTop = humSwitch.Contains(cursor->x, cursor->y) || optionsButton.Contains(cursor->x, cursor->y);
-    for (const Sprite& label : difficultySprites) onTop = onTop || label.Contains(cursor->x, cursor->y);
-    const bool pressBegins = buttonDown && !buttonWasDown;
-    buttonWasDown = buttonDown ? 1 : 0;
-    if (!buttonDown) pressItem = -1;
+    bool onTop = menu.humSwitch.Contains(cursor->x, cursor->y) || menu.optionsButton.Contains(cursor->x, cursor->y);
+    for (const Sprite& label : menu.difficultySprites) onTop = onTop || label.Contains(cursor->x, cursor->y);
     for (int k = 0; k < kMenuItems; ++k) {
         const int32_t base = 150 + 65 * k;
-        Sprite& item = itemSprites[k];
+        Sprite& item = menu.itemSprites[k];
         if (!onTop && item.Contains(cursor->x, cursor->y)) {
             item.frame = 1;
             if (hoveredItem != k) sounds->PlayOverlapped(kSoundTouch);
             if (pressBegins) pressItem = k;
             // Quitting takes a press that began on QUIT itself, not one
             // dragged onto it or held while it slid under the pointer.
-            if (buttonDown && (k + 1 != Quit || pressItem == k)) {
+            if (buttonDown && (k + 1 != MainMenu::Quit || pressItem == k)) {
                 sounds->Play(kSoundClick, SoundLoop::Once);
                 result = k + 1;
             }
@@ -111,57 +110,91 @@ int32_t MainMenu::Frame() {
         } else {
             hoveredItem = -1;
         }
-        int32_t x = slideOffset + 40 * k;
+        int32_t x = menu.slideOffset + 40 * k;
         const int32_t centred = 320 - kMenuItemCells[k].w / 2;
         if (x < centred) x = centred;
         item.Draw(x, k < 3 ? base - 30 : base, backBuffer);
     }
+    return result;
+}
 
+void DifficultyFrame(MainMenu& menu, bool buttonDown) {
+    MouseCursor* cursor = menu.cursor;
+    Sprite* difficultySprites = menu.difficultySprites;
+    int32_t& difficulty = menu.difficulty;
     static const int32_t labelX[kDifficulties] = {430, 490, 580};
     for (int k = 0; k < kDifficulties; ++k) difficultySprites[k].Draw(labelX[k], 455, backBuffer);
     for (int k = 0; k < kDifficulties; ++k) {
         if (difficultySprites[k].Contains(cursor->x, cursor->y) && buttonDown) {
             difficulty = k;
-            sounds->Play(kSoundClick, SoundLoop::Once);
+            menu.sounds->Play(kSoundClick, SoundLoop::Once);
         }
         difficultySprites[k].frame = difficulty == k ? 1 : 0;
     }
+}
 
-    // The switch shows the hum as the settings have it; a click keeps the
-    // change in the settings file, and the game starts or stops the sound.
+// The switch shows the hum as the settings have it; a click keeps the
+// change in the settings file, and the game starts or stops the sound.
+void HumSwitchFrame(MainMenu& menu, bool buttonDown) {
+    MouseCursor* cursor = menu.cursor;
+    Sprite& humSwitch = menu.humSwitch;
     Host* host = GetHost();
     humSwitch.frame = host == nullptr || host->CurrentSettings().hum ? 0 : 1;
     humSwitch.Draw(400, 459, backBuffer);
-    if (humSwitch.Contains(cursor->x, cursor->y) && buttonDown && !clickLatch) {
-        clickLatch = 1;
+    if (humSwitch.Contains(cursor->x, cursor->y) && buttonDown && !menu.clickLatch) {
+        menu.clickLatch = 1;
         if (host != nullptr) {
             Settings next = host->CurrentSettings();
             next.hum = !next.hum;
             char reason[128] = {};
             if (!host->ChangeSettings(next, reason, sizeof reason)) {
-                std::snprintf(notice, sizeof notice, "Settings NOT saved: %s", reason);
-                noticePasses = 500;
+                std::snprintf(menu.notice, sizeof menu.notice, "Settings NOT saved: %s", reason);
+                menu.noticePasses = 500;
             }
             humSwitch.frame = next.hum ? 0 : 1;
         }
     }
+}
 
+// The OPTIONS button, or O: Options when nothing else was chosen.
+int32_t OptionsButtonFrame(MainMenu& menu, bool pressBegins, int32_t result) {
+    MouseCursor* cursor = menu.cursor;
+    Sprite& optionsButton = menu.optionsButton;
     const bool optionsKeyDown = KeyState[DIK_O] != 0;
-    if (optionsKeyDown && !optionsKeyWasDown && result == None) result = Options;
-    optionsKeyWasDown = optionsKeyDown ? 1 : 0;
+    if (optionsKeyDown && !menu.optionsKeyWasDown && result == MainMenu::None) result = MainMenu::Options;
+    menu.optionsKeyWasDown = optionsKeyDown ? 1 : 0;
     if (optionsButton.Contains(cursor->x, cursor->y)) {
-        if (optionsButton.frame == 0) sounds->PlayOverlapped(kSoundTouch);
+        if (optionsButton.frame == 0) menu.sounds->PlayOverlapped(kSoundTouch);
         optionsButton.frame = 1;
-        if (pressBegins && result == None) {
-            sounds->Play(kSoundClick, SoundLoop::Once);
-            result = Options;
+        if (pressBegins && result == MainMenu::None) {
+            menu.sounds->Play(kSoundClick, SoundLoop::Once);
+            result = MainMenu::Options;
         }
     } else {
         optionsButton.frame = 0;
     }
     optionsButton.Draw(kMenuOptionsX, kMenuOptionsY, backBuffer);
-    font->DrawText(backBuffer, kMenuOptionsX + 19, kMenuOptionsY + kMenuOptionsCell.h + 1, "KEY O, PAD Y",
-                   TextExtent::Whole);
+    menu.font->DrawText(backBuffer, kMenuOptionsX + 19, kMenuOptionsY + kMenuOptionsCell.h + 1, "KEY O, PAD Y",
+                        TextExtent::Whole);
+    return result;
+}
+
+}  // namespace
+
+int32_t MainMenu::Frame() {
+    ClearSurface(backBuffer, 0);
+    stars.Frame();
+    titleSprite.Draw(120, 0, backBuffer);
+    if (slideOffset > 90) slideOffset -= 4;
+
+    const bool buttonDown = cursor->LeftDown();
+    const bool pressBegins = buttonDown && !buttonWasDown;
+    buttonWasDown = buttonDown ? 1 : 0;
+    if (!buttonDown) pressItem = -1;
+    int32_t result = ItemsFrame(*this, buttonDown, pressBegins);
+    DifficultyFrame(*this, buttonDown);
+    HumSwitchFrame(*this, buttonDown);
+    result = OptionsButtonFrame(*this, pressBegins, result);
     if (noticePasses > 0) {
         --noticePasses;
         font->DrawText(backBuffer, 230, 440, notice, TextExtent::Whole);

@@ -185,6 +185,85 @@ void OptionsScreen::Click(int32_t entry) {
     }
 }
 
+namespace {
+
+// The options screen's panels, drawn from the settings in force; `DrawBox`
+// is the screen's own (an entry's box and its text).
+template <typename DrawEntry>
+struct OptionsPicture : OptionsLayout {
+    Font* mediumFont;
+    Font* smallFont;
+    const DrawEntry& DrawBox;
+
+    // The display and the sound.
+    void DrawTopPanels(const Settings& now) const {
+        char text[64];
+        DrawPanelCaps(*mediumFont, kDisplayPanel.x + kPanelInset + 4, kCaptionY, "DISPLAY", kDisplayPanel.w);
+        DrawPanelCaps(*mediumFont, kSoundPanel.x + kPanelInset + 4, kCaptionY, "SOUND", kSoundPanel.w);
+
+        static const char* const kTopLabels[2][kTopRows] = {{"SCREEN", "SCALE", "WINDOW"},
+                                                            {"VOLUME", "MUTE", "MENU HUM"}};
+        for (int32_t row = 0; row < kTopRows; ++row) {
+            const int32_t y = kTopRowY + kTopRowStep * row + 3;
+            DrawPanelCaps(*smallFont, kDisplayPanel.x + kPanelInset + 4, y, kTopLabels[0][row], kValueX - kPanelInset);
+            DrawPanelCaps(*smallFont, kSoundPanel.x + kPanelInset + 4, y, kTopLabels[1][row], kValueX - kPanelInset);
+        }
+        DrawBox(kScreenEntry, now.fullscreen == 0 ? "WINDOW" : "FULL SCREEN");
+        DrawBox(kScaleEntry, ScaleName(now.scale));
+        if (now.window.width == 0)
+            std::snprintf(text, sizeof text, "AUTO");
+        else
+            std::snprintf(text, sizeof text, "%d X %d", now.window.width, now.window.height);
+        DrawBox(kWindowEntry, text);
+
+        DrawBox(kVolumeDown, "-");
+        DrawBox(kVolumeUp, "+");
+        std::snprintf(text, sizeof text, "%d", now.volume);
+        DrawPanelCaps(*smallFont, kVolumeNumberX, kVolumeWell.y + 3, text, kVolumeNumberWidth);
+        for (int32_t k = 0; k < kBarSegments; ++k) {
+            const int32_t left = kBarLeft + kBarStep * k;
+            const uint8_t colour =
+                now.volume > k * 10 ? (now.mute ? kPanelBarMutedIndex : kPanelBarOnIndex) : kPanelBarOffIndex;
+            FillRect(left, kVolumeWell.y + 5, left + kBarStep - 2, kVolumeWell.Bottom() - 5, backBuffer, colour);
+        }
+        DrawBox(kMuteEntry, now.mute ? "YES" : "NO");
+        DrawBox(kHumEntry, now.hum ? "ON" : "OFF");
+    }
+
+    // Both players' keys and the gamepad's buttons, with their defaults.
+    void DrawControlsPanel(const Settings& now) const {
+        static const char* const kColumns[3] = {"PLAYER 1", "PLAYER 2", "GAMEPAD"};
+        static const int32_t kColumnX[3] = {kKeyColumnX[0], kKeyColumnX[1], kPadColumnX};
+        static const int32_t kColumnWidth[3] = {kKeyColumnWidth, kKeyColumnWidth, kPadColumnWidth};
+        for (int32_t c = 0; c < 3; ++c)
+            DrawPanelCentred(*mediumFont, Box{kColumnX[c], kHeadingY, kColumnWidth[c], mediumFont->cellHeight},
+                             kColumns[c]);
+        for (int32_t row = 0; row < kControlRows; ++row) {
+            const int32_t y = kControlRowY + kControlRowStep * row;
+            DrawPanelCaps(*smallFont, kControlsPanel.x + kPanelInset + 4, y + 3, kRowNames[row],
+                          kKeyColumnX[0] - kControlsPanel.x - kPanelInset - 4);
+            for (int32_t p = 0; p < 2; ++p) {
+                const Box cell{kKeyColumnX[p], y, kKeyColumnWidth, kBoxHeight};
+                if (row < kPlayKeyCount)
+                    DrawBox(kFirstKey + p * kPlayKeyCount + row, DikKeyName(now.keys.code[p][row]));
+                else if (row < kControlRows - 1)
+                    DrawPanelCentred(*smallFont, cell, row == kPlayKeyCount ? "SPACE" : "ESC");  // the game's own
+            }
+            if (row < kPadFirstRow) {
+                DrawPanelCentred(*smallFont, Box{kPadColumnX, y, kPadColumnWidth, kBoxHeight}, "STICK OR D-PAD");
+            } else if (row < kPadFirstRow + kPadActionCount) {
+                DrawBox(kFirstPadButton + row - kPadFirstRow, PadLabel(now.pad.button[row - kPadFirstRow]));
+            }
+        }
+        DrawBox(kRumbleEntry, now.rumble ? "YES" : "NO");
+        DrawBox(kKeyDefaults1, "DEFAULTS");
+        DrawBox(kKeyDefaults2, "DEFAULTS");
+        DrawBox(kPadDefaults, "DEFAULTS");
+    }
+};
+
+}  // namespace
+
 bool OptionsScreen::Frame(bool escDown) {
     const bool escPressed = escDown && !escWasDown;
     escWasDown = escDown ? 1 : 0;
@@ -229,66 +308,13 @@ bool OptionsScreen::Frame(bool escDown) {
     // ---- the picture ----
     const Settings& now = SettingsNow();
     DrawBackground("OPTIONS");
-    DrawPanelCaps(*mediumFont, kDisplayPanel.x + kPanelInset + 4, kCaptionY, "DISPLAY", kDisplayPanel.w);
-    DrawPanelCaps(*mediumFont, kSoundPanel.x + kPanelInset + 4, kCaptionY, "SOUND", kSoundPanel.w);
-
-    char text[64];
-    static const char* const kTopLabels[2][kTopRows] = {{"SCREEN", "SCALE", "WINDOW"}, {"VOLUME", "MUTE", "MENU HUM"}};
-    for (int32_t row = 0; row < kTopRows; ++row) {
-        const int32_t y = kTopRowY + kTopRowStep * row + 3;
-        DrawPanelCaps(*smallFont, kDisplayPanel.x + kPanelInset + 4, y, kTopLabels[0][row], kValueX - kPanelInset);
-        DrawPanelCaps(*smallFont, kSoundPanel.x + kPanelInset + 4, y, kTopLabels[1][row], kValueX - kPanelInset);
-    }
-    DrawBox(kScreenEntry, now.fullscreen == 0 ? "WINDOW" : "FULL SCREEN");
-    DrawBox(kScaleEntry, ScaleName(now.scale));
-    if (now.window.width == 0)
-        std::snprintf(text, sizeof text, "AUTO");
-    else
-        std::snprintf(text, sizeof text, "%d X %d", now.window.width, now.window.height);
-    DrawBox(kWindowEntry, text);
-
-    DrawBox(kVolumeDown, "-");
-    DrawBox(kVolumeUp, "+");
-    std::snprintf(text, sizeof text, "%d", now.volume);
-    DrawPanelCaps(*smallFont, kVolumeNumberX, kVolumeWell.y + 3, text, kVolumeNumberWidth);
-    for (int32_t k = 0; k < kBarSegments; ++k) {
-        const int32_t left = kBarLeft + kBarStep * k;
-        const uint8_t colour =
-            now.volume > k * 10 ? (now.mute ? kPanelBarMutedIndex : kPanelBarOnIndex) : kPanelBarOffIndex;
-        FillRect(left, kVolumeWell.y + 5, left + kBarStep - 2, kVolumeWell.Bottom() - 5, backBuffer, colour);
-    }
-    DrawBox(kMuteEntry, now.mute ? "YES" : "NO");
-    DrawBox(kHumEntry, now.hum ? "ON" : "OFF");
-
-    static const char* const kColumns[3] = {"PLAYER 1", "PLAYER 2", "GAMEPAD"};
-    static const int32_t kColumnX[3] = {kKeyColumnX[0], kKeyColumnX[1], kPadColumnX};
-    static const int32_t kColumnWidth[3] = {kKeyColumnWidth, kKeyColumnWidth, kPadColumnWidth};
-    for (int32_t c = 0; c < 3; ++c)
-        DrawPanelCentred(*mediumFont, Box{kColumnX[c], kHeadingY, kColumnWidth[c], mediumFont->cellHeight},
-                         kColumns[c]);
-    for (int32_t row = 0; row < kControlRows; ++row) {
-        const int32_t y = kControlRowY + kControlRowStep * row;
-        DrawPanelCaps(*smallFont, kControlsPanel.x + kPanelInset + 4, y + 3, kRowNames[row],
-                      kKeyColumnX[0] - kControlsPanel.x - kPanelInset - 4);
-        for (int32_t p = 0; p < 2; ++p) {
-            const Box cell{kKeyColumnX[p], y, kKeyColumnWidth, kBoxHeight};
-            if (row < kPlayKeyCount)
-                DrawBox(kFirstKey + p * kPlayKeyCount + row, DikKeyName(now.keys.code[p][row]));
-            else if (row < kControlRows - 1)
-                DrawPanelCentred(*smallFont, cell, row == kPlayKeyCount ? "SPACE" : "ESC");  // the game's own
-        }
-        if (row < kPadFirstRow) {
-            DrawPanelCentred(*smallFont, Box{kPadColumnX, y, kPadColumnWidth, kBoxHeight}, "STICK OR D-PAD");
-        } else if (row < kPadFirstRow + kPadActionCount) {
-            DrawBox(kFirstPadButton + row - kPadFirstRow, PadLabel(now.pad.button[row - kPadFirstRow]));
-        }
-    }
-    DrawBox(kRumbleEntry, now.rumble ? "YES" : "NO");
-    DrawBox(kKeyDefaults1, "DEFAULTS");
-    DrawBox(kKeyDefaults2, "DEFAULTS");
-    DrawBox(kPadDefaults, "DEFAULTS");
+    const auto drawBox = [this](int32_t entry, const char* text) { DrawBox(entry, text); };
+    const OptionsPicture<decltype(drawBox)> picture{{}, mediumFont, smallFont, drawBox};
+    picture.DrawTopPanels(now);
+    picture.DrawControlsPanel(now);
     DrawPanelBox(EntryBox(kBackEntry), hovered == kBackEntry, false, *mediumFont, "BACK");
 
+    char text[64];
     if (waiting >= kFirstKey && waiting < kFirstPadButton)
         std::snprintf(text, sizeof text, "PRESS PLAYER %d'S KEY FOR %s - ESC CANCELS",
                       (waiting - kFirstKey) / kPlayKeyCount + 1, kActionNames[(waiting - kFirstKey) % kPlayKeyCount]);

@@ -519,5 +519,3 @@ void Worm::StartJump() {
     segments[1].warpPhase = 1;
     jumping = 1;
 }
-
-void Worm::Shutdown() {}

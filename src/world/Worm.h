@@ -83,7 +83,6 @@ public:
     CellPos PixelPosition(int32_t k) const;
     void Draw(float progress);
     void DrawCrash();
-    void Shutdown();
 
     // The worm's heading is the head's.
     int32_t Heading() const { return segments[1].heading; }

@@ -493,17 +493,22 @@ TEST_F(MatchFlowTest, OnlinePointsScreensWaitForTheOtherPlayersResult) {
     ShipStats theirs = match().worms[0].stats;
     theirs.lives = 5;
     theirs.maxWarpGates = 3;
-    match().TakePeerPoints(theirs, 77);
+    // Offline, a result from elsewhere is never taken, nor one of no player.
+    const int32_t pointsBefore = match().worms[0].points;
+    match().onlinePlayer = -1;
+    match().TakePoints(0, theirs, 999);
+    match().onlinePlayer = 1;
+    match().TakePoints(2, theirs, 999);
+    match().TakePoints(-1, theirs, 999);
+    EXPECT_TRUE(match().pointsDue[0]);
+    EXPECT_EQ(match().worms[0].points, pointsBefore);
+
+    match().TakePoints(0, theirs, 77);  // as the link hands the other player's result over
     match().Frame();
     EXPECT_FALSE(match().PointsPhase());
     EXPECT_EQ(match().levelIndex, 1);
     EXPECT_EQ((std::tuple{match().worms[0].stats.lives, match().worms[0].stats.maxWarpGates, match().worms[0].points}),
               (std::tuple{5, 3, 77}));
-
-    // Offline, a result from elsewhere is never taken.
-    match().onlinePlayer = -1;
-    match().TakePeerPoints(theirs, 1);
-    EXPECT_EQ(match().worms[0].points, 77);
 }
 
 }  // namespace

@@ -428,7 +428,10 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<Game> game = std::make_unique<Game>();
     const bool online = options.online != RunnerOptions::Online::None;
     std::unique_ptr<UdpLink> link;
-    if (online || options.onlineMenu) link = std::make_unique<UdpLink>();
+    if (online || options.onlineMenu) {
+        link = std::make_unique<UdpLink>();
+        link->SetTimeout(options.linkTimeoutMs);
+    }
     game->online.link = link.get();
     // As the desktop does: the address to join is looked up before the game starts.
     NetResolver joinAt;

@@ -60,8 +60,9 @@ struct RunnerOptions {
     uint16_t port = kNetDefaultPort;  // --host's port
     std::string joinAddress;          // --join's HOST[:PORT]
     int32_t inputDelay = 2;
-    bool realTime = false;    // a pass every 10 ms of real time
-    bool onlineMenu = false;  // a link without a role: TWO PLAYERS shows the two-players screen
+    bool realTime = false;                   // a pass every 10 ms of real time
+    bool onlineMenu = false;                 // a link without a role: TWO PLAYERS shows the two-players screen
+    uint32_t linkTimeoutMs = kNetTimeoutMs;  // the silence after which the peer counts as lost
 };
 
 // Parses the command line (argv[0] is the program). On failure returns false

@@ -8,6 +8,10 @@
 
 namespace {
 
+// --link-timeout's bounds: long enough for a handshake, short of forever.
+constexpr unsigned long long kMinLinkTimeoutMs = 200;
+constexpr unsigned long long kMaxLinkTimeoutMs = 60000;
+
 bool ParseNumber(const std::string& text, unsigned long long max, unsigned long long* out) {
     if (text.empty() || text[0] < '0' || text[0] > '9') return false;
     char* end = nullptr;
@@ -42,6 +46,7 @@ enum Option {
     kDelay,
     kRealTime,
     kOnlineMenu,
+    kLinkTimeout,
     kOptionCount
 };
 
@@ -74,6 +79,7 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--delay", true},
     {"--real-time", false},
     {"--online-menu", false},
+    {"--link-timeout", true},
 };
 
 }  // namespace
@@ -87,7 +93,8 @@ std::string RunnerUsage() {
            "                          [--random-input] [--hash-frames] [--settings FILE]\n"
            "                          [--replay FILE [--verify]] [--sync-test]\n"
            "                          [--host [PORT] | --join HOST[:PORT]] [--delay N]\n"
-           "                          [--real-time] [--online-menu] [--help]\n"
+           "                          [--real-time] [--link-timeout MS] [--online-menu]\n"
+           "                          [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -181,6 +188,8 @@ std::string RunnerUsage() {
            "  --delay N           online: each side's keys act N passes on (0 to 4, default 2)\n"
            "  --real-time         online (or with --online-menu): one pass every 10 ms of\n"
            "                      real time, as the game plays (for measures)\n"
+           "  --link-timeout MS   online: the silence after which the link counts the\n"
+           "                      other game as lost (200 to 60000, default 5000)\n"
            "  --online-menu       the game has a link for online play but no --host or\n"
            "                      --join: TWO PLAYERS shows the two-players screen (this\n"
            "                      keyboard, host or join), as the desktop game does\n"
@@ -375,6 +384,14 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         case kRealTime:
             options->realTime = true;
             break;
+        case kLinkTimeout:
+            if (!ParseNumber(value, kMaxLinkTimeoutMs, &number) || number < kMinLinkTimeoutMs) {
+                *error = "bad --link-timeout '" + value + "' (" + std::to_string(kMinLinkTimeoutMs) + " to " +
+                         std::to_string(kMaxLinkTimeoutMs) + " ms)";
+                return false;
+            }
+            options->linkTimeoutMs = static_cast<uint32_t>(number);
+            break;
         case kOnlineMenu:
             options->onlineMenu = true;
             break;
@@ -405,7 +422,7 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         *error = "--host and --join exclude each other";
         return false;
     }
-    for (int k : {kDelay, kRealTime}) {
+    for (int k : {kDelay, kRealTime, kLinkTimeout}) {
         if (seen[k] && options->online == RunnerOptions::Online::None && !(k == kRealTime && options->onlineMenu)) {
             *error = std::string(kOptions[k].name) + " needs --host or --join";
             return false;

@@ -30,11 +30,7 @@ void HeadlessHost::FailNext(Device device, const char* reason) {
     CopyText(failReason_[index], kMessageSize, reason);
 }
 
-bool HeadlessHost::InitInput(char* reason, int reasonSize) {
-    if (Fails(Device::Input, reason, reasonSize)) return false;
-    inputOpen_ = true;
-    return true;
-}
+bool HeadlessHost::InitInput(char* reason, int reasonSize) { return !Fails(Device::Input, reason, reasonSize); }
 
 bool HeadlessHost::InitAudio(AudioSource* source, char* reason, int reasonSize) {
     if (Fails(Device::Audio, reason, reasonSize)) return false;
@@ -42,23 +38,18 @@ bool HeadlessHost::InitAudio(AudioSource* source, char* reason, int reasonSize) 
     return true;
 }
 
-bool HeadlessHost::InitDisplay(char* reason, int reasonSize) {
-    if (Fails(Device::Display, reason, reasonSize)) return false;
-    displayOpen_ = true;
-    return true;
-}
+bool HeadlessHost::InitDisplay(char* reason, int reasonSize) { return !Fails(Device::Display, reason, reasonSize); }
 
 void HeadlessHost::ShutdownAudio() { audioSource_ = nullptr; }
 
 void HeadlessHost::ShutdownDisplay() {
-    displayOpen_ = false;
     lastPixels_ = nullptr;
     lastPalette_ = nullptr;
 }
 
 void HeadlessHost::ShutdownInput() {
-    inputOpen_ = false;
-    ReleaseAllKeys();
+    std::memset(keys_, 0, sizeof keys_);
+    ShowKeys();
     leftDown_ = 0;
 }
 
@@ -100,34 +91,10 @@ void HeadlessHost::TakeMouse(int32_t* dx, int32_t* dy, uint8_t* leftDown) {
     *leftDown = leftDown_ | (pads_.LeftDown() ? 0x80 : 0);
 }
 
-void HeadlessHost::Rumble(int player, int strength, int /*milliseconds*/) {
-    if (player != 0 && player != 1) return;
-    ++rumbleCount_[player];
-    rumbleStrength_[player] = strength;
-}
-
 void HeadlessHost::EndPass(uint32_t passStart) {
-    if (audioLockDepth_ != 0) ++audioLockMisuses_;
     ticks_ += kPassMs;
-    ++passCount_;
     padTickDue_ = true;
-    if (audioSource_ != nullptr && !Unwatched()) {
-        // The mixer is called under the audio lock, as on a real device.
-        LockAudio();
-        audioSource_->Render(audio_, kFramesPerPass, kAudioRate);
-        UnlockAudio();
-        audioFramesPulled_ += kFramesPerPass;
-    }
-}
-
-void HeadlessHost::LockAudio() { ++audioLockDepth_; }
-
-void HeadlessHost::UnlockAudio() {
-    if (audioLockDepth_ == 0) {
-        ++audioLockMisuses_;
-        return;
-    }
-    --audioLockDepth_;
+    if (audioSource_ != nullptr && !Unwatched()) audioSource_->Render(audio_, kFramesPerPass, kAudioRate);
 }
 
 void HeadlessHost::ShowMessage(const char* text, const char* title) {
@@ -135,11 +102,6 @@ void HeadlessHost::ShowMessage(const char* text, const char* title) {
     CopyText(messageTitle_, kMessageSize, title);
     ++messageCount_;
     std::fprintf(stderr, "%s: %s\n", title, text);
-}
-
-void HeadlessHost::ReleaseAllKeys() {
-    std::memset(keys_, 0, sizeof keys_);
-    ShowKeys();
 }
 
 void HeadlessHost::MoveMouseTo(int x, int y) {

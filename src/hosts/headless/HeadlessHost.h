@@ -16,6 +16,8 @@ public:
     static constexpr int kAudioRate = 44100;
     static constexpr int kFramesPerPass = kAudioRate / kPassesPerSecond;  // 441
     static constexpr int kMessageSize = 256;
+    // The screen has room for a window twice the picture.
+    static constexpr int kLargestWindowFactor = 2;
 
     HeadlessHost() = default;
 
@@ -37,32 +39,29 @@ public:
     uint32_t Ticks() override { return ticks_; }
     void EndPass(uint32_t passStart) override;
     void PaceFadeStep() override {}
-    void LockAudio() override;
-    void UnlockAudio() override;
+    // One thread pulls the sound and runs the game: nothing to lock.
+    void LockAudio() override {}
+    void UnlockAudio() override {}
     void ShowMessage(const char* text, const char* title) override;
-    bool CloseRequested() override { return closeRequested_; }
+    bool CloseRequested() override { return false; }  // no window to close
     bool Focused() override { return focused_; }
     void SetPadContext(PadContext context) override { pads_.SetContext(context); }
     int TakePadButton() override { return pads_.TakeBindPress(); }
-    void Rumble(int player, int strength, int milliseconds) override;
-    int LargestWindowFactor() override { return largestWindowFactor_; }
+    void Rumble(int /*player*/, int /*strength*/, int /*milliseconds*/) override {}  // no pad to shake
+    int LargestWindowFactor() override { return kLargestWindowFactor; }
 
     // ---- control ----------------------------------------------------------
     // The next Init of `device` fails with `reason` (once).
     void FailNext(Device device, const char* reason);
     void SetTicks(uint32_t ticks) { ticks_ = ticks; }
-    void RequestClose() { closeRequested_ = true; }
     // As if the window lost or regained the keyboard (it starts focused).
     void SetFocused(bool focused) { focused_ = focused; }
-    // As if the screen had room for a window `factor` times the picture.
-    void SetLargestWindowFactor(int factor) { largestWindowFactor_ = factor < 1 ? 1 : factor; }
 
     // Keys by DirectInput scan code; they show at once in KeyStates().
     void SetKey(uint8_t code, bool down) {
         keys_[code] = down ? 0x80 : 0;
         shownKeys_[code] = keys_[code] | pads_.Keys()[code];
     }
-    void ReleaseAllKeys();
     // Moves the system pointer to (x, y), clamped to the screen: the game
     // receives the relative motion from where the pointer was (it starts at
     // 320, 240, where the game's own pointer starts).
@@ -91,24 +90,9 @@ public:
         watcher_ = watcher;
         watcherContext_ = context;
     }
-    int64_t PassCount() const { return passCount_; }
-    bool InputOpen() const { return inputOpen_; }
-    bool AudioOpen() const { return audioSource_ != nullptr; }
-    bool DisplayOpen() const { return displayOpen_; }
-    // Sound frames pulled from the mixer so far.
-    int64_t AudioFramesPulled() const { return audioFramesPulled_; }
-    // The samples of the last pass.
-    const float* LastAudio() const { return audio_; }
-    // Current nesting of LockAudio, and the number of mistakes seen: a pass
-    // that ended with the lock held, or an unlock without a lock.
-    int AudioLockDepth() const { return audioLockDepth_; }
-    int AudioLockMisuses() const { return audioLockMisuses_; }
     const char* LastMessageText() const { return messageText_; }
     const char* LastMessageTitle() const { return messageTitle_; }
     int MessageCount() const { return messageCount_; }
-    // Shakes asked of each player's pad, and the last strength.
-    int RumbleCount(int player) const { return player == 0 || player == 1 ? rumbleCount_[player] : 0; }
-    int LastRumbleStrength(int player) const { return player == 0 || player == 1 ? rumbleStrength_[player] : 0; }
 
 protected:
     // The pads follow the players' keys and buttons; the rest has nothing
@@ -120,22 +104,15 @@ private:
     bool Fails(Device device, char* reason, int reasonSize);
 
     uint32_t ticks_ = 0;
-    int64_t passCount_ = 0;
-    bool closeRequested_ = false;
     bool focused_ = true;
-    int largestWindowFactor_ = 2;
 
     bool failArmed_[3] = {};
     char failReason_[3][kMessageSize] = {};
 
-    bool inputOpen_ = false;
-    bool displayOpen_ = false;
     uint8_t keys_[256] = {};
     uint8_t shownKeys_[256] = {};  // the keyboard's and the pads' together
     PadMapper pads_;
     bool padTickDue_ = true;
-    int rumbleCount_[2] = {};
-    int rumbleStrength_[2] = {};
     uint8_t leftDown_ = 0;
     int pointerX_ = kScreenWidth / 2;
     int pointerY_ = kScreenHeight / 2;
@@ -146,9 +123,6 @@ private:
     void* watcherContext_ = nullptr;
     AudioSource* audioSource_ = nullptr;
     float audio_[kFramesPerPass] = {};
-    int64_t audioFramesPulled_ = 0;
-    int audioLockDepth_ = 0;
-    int audioLockMisuses_ = 0;
 
     const uint8_t* lastPixels_ = nullptr;
     const PaletteEntry* lastPalette_ = nullptr;
