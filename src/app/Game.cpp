@@ -22,7 +22,6 @@
 
 namespace {
 
-const char* const kErrorTitle = "Error Message";
 // The most passes N runs to reach the next level of a watched replay.
 constexpr int32_t kReplayMaxSkip = 200000;
 
@@ -53,7 +52,7 @@ bool Game::Init() {
     players = 1;
 
     InitInput();
-    SetInputTape(&tape);
+    SetInputTape(&recorder.tape);
     CreateKeyboard();
     CreateMouse();
     if (inputFailed) {
@@ -342,7 +341,7 @@ bool Game::RunPass() {
     heldThisPass = false;
     pictureSteady = false;
     // A recording that ended after its last pass (the program ended there).
-    if (tape.StopsBeforePass()) StopTape();
+    if (recorder.tape.StopsBeforePass()) StopTape();
     ReadKeyboard();
     if (!KeyState[DIK_ESCAPE]) escHeldOver = 0;
     const bool escDown = KeyState[DIK_ESCAPE] != 0 && !escHeldOver;
@@ -405,7 +404,7 @@ bool Game::RunPass() {
             match.SetPlayers(&playerSetup);
             setupScreen.FadeOut();
             // (Esc in the same pass leaves the game before it begins.)
-            if (recordGames && !escDown) StartRecording();
+            if (recorder.recordGames && !escDown) StartRecording();
             BeginMatch();
             if (state != GameState::Playing) break;
         }
@@ -560,7 +559,7 @@ bool Game::WatchFrame() {
     const int32_t passes = skip ? kReplayMaxSkip : watchSpeed;
     for (int32_t i = 0; i < passes; ++i) {
         if (!RunPass()) return false;
-        if (replayEnd != ReplayEnd::None) {
+        if (recorder.end != ReplayVerdict::None) {
             EndWatching();
             return true;
         }
@@ -571,13 +570,14 @@ bool Game::WatchFrame() {
 
 bool Game::WatchEntryReplay(const HighScoreRecord* entry) {
     size_t size = 0;
-    if (entry == nullptr || !LoadReplayFor(*entry, highScoreScreen.difficulty, replayFile, sizeof replayFile, &size))
+    if (entry == nullptr ||
+        !LoadReplayFor(*entry, highScoreScreen.difficulty, recorder.file, sizeof recorder.file, &size))
         return false;
     ReplayHeader header;
     const uint8_t* tapeBytes = nullptr;
     ReadError error;
     char why[kReadReasonSize];
-    if (!ParseReplay(replayFile, size, &header, &tapeBytes, &error)) {
+    if (!ParseReplay(recorder.file, size, &header, &tapeBytes, &error)) {
         std::snprintf(why, sizeof why, "%s", error.reason);
     } else if (ReplayFitsThisGame(header, playDataHash, why, sizeof why)) {
         highScoreScreen.FadeOut();
@@ -615,10 +615,10 @@ void Game::EndWatching() {
     const bool neverStarted = replayPending_;
     watchingReplay = false;
     replayPending_ = false;
-    if (replayEnd != ReplayEnd::None && replayEnd != ReplayEnd::Verified)
-        std::fprintf(stderr, "voidcrawl: the replay is not verified: %s\n", replayVerdict);
-    replaySource_[0] = '\0';
-    tape.Stop();
+    if (recorder.end != ReplayVerdict::None && recorder.end != ReplayVerdict::Verified)
+        std::fprintf(stderr, "voidcrawl: the replay is not verified: %s\n", recorder.verdict);
+    recorder.ForgetSource();
+    recorder.tape.Stop();
     online.EndReplay();
     if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
     cursor.x = watchCursorX_;
@@ -704,7 +704,7 @@ void Game::GiveUpOnline(bool failed) {
 // What the set-up's confirmation starts, for the players and for a replay.
 void Game::BeginMatch() {
     match.onlinePlayer = -1;
-    match.resultsOffDisk = tape.Playing() || online.Replaying() ? 1 : 0;
+    match.resultsOffDisk = recorder.tape.Playing() || online.Replaying() ? 1 : 0;
     match.Begin(difficulty);
     if (match.levelFailed) {
         LeaveAfterLevelError();
@@ -716,54 +716,24 @@ void Game::BeginMatch() {
     state = GameState::Playing;
 }
 
-// Everything play depends on that is not in the tape: what the set-up
-// screen handed over, the generator and the pointer as they are now.
+// What the set-up screen handed over, for the recording.
 void Game::StartRecording() {
-    ReplayHeader& h = replayHeader;
-    h = ReplayHeader();
-    std::snprintf(h.gameVersion, sizeof h.gameVersion, "%s", kGameVersion);
-    h.dataHash = playDataHash;
-    h.randomState = RandomState();
-    h.players = static_cast<uint8_t>(players == 2 ? 2 : 1);
-    h.difficulty = static_cast<uint8_t>(ClampDifficulty(difficulty));
-    h.buttonDown = MouseState.rgbButtons[0] != 0 ? 1 : 0;
-    h.pointerX = cursor.x;
-    h.pointerY = cursor.y;
-    h.latches = static_cast<uint8_t>((setupScreen.clickLatch != 0 ? kReplayClickLatch : 0) |
-                                     (match.spaceLatch != 0 ? kReplaySpaceLatch : 0));
-    for (int i = 0; i < 2; ++i) std::memcpy(h.names[i], match.names[i], sizeof h.names[i] - 1);
-    h.ships[0] = match.playerSetup->ship1;
-    h.ships[1] = match.playerSetup->ship2;
-    if (h.players == 1) {
-        // Player 2 is not in a one-player game, whatever the set-up kept
-        // from an earlier game: no name, no ship (worm 2 never plays).
-        std::memset(h.names[1], 0, sizeof h.names[1]);
-        h.ships[1] = kReplayNoShip;
-    }
-    h.keys = match.playKeys;
-    h.startedAt = static_cast<int64_t>(std::time(nullptr));
-    replayName[0] = 0;
-    tapeLevelIndex_ = 0;
-    tapeAllDone_ = tapeTableShown_ = 0;
-    tapeFullTold_ = false;
-    const size_t capacity = tapeCapacity < kReplayTapeCapacity ? tapeCapacity : kReplayTapeCapacity;
-    if (online.Active()) {
-        // Online, the confirmed passes of both players are recorded instead.
-        h.flags = kReplayOnline;
-        h.onlinePlayer = static_cast<uint8_t>(online.Local() + 1);
-        online.RecordInto(replayFile + kReplayHeaderBytes, capacity);
-        return;
-    }
-    tape.Record(replayFile + kReplayHeaderBytes, capacity, h.buttonDown != 0);
+    RecordingStart from;
+    from.dataHash = playDataHash;
+    from.players = players;
+    from.difficulty = difficulty;
+    from.buttonDown = MouseState.rgbButtons[0] != 0;
+    from.pointerX = cursor.x;
+    from.pointerY = cursor.y;
+    from.clickLatch = setupScreen.clickLatch != 0;
+    from.onlinePlayer = online.Active() ? online.Local() : -1;
+    recorder.Start(from, match);
 }
 
 void Game::PlayReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
-    replayHeader = header;
+    recorder.Expect(header);
     replayTape_ = tapeBytes;
     replayPending_ = true;
-    replayEnd = ReplayEnd::None;
-    replayOutOfStepLevel = 0;
-    replayVerdict[0] = '\0';
 }
 
 // The game as the recording's confirmation left it, then its first pass.
@@ -772,7 +742,7 @@ void Game::StartReplay() {
     // The screen left behind faded to near black; the arena fades in from
     // black itself, never from what that screen's palette kept.
     BlackOutPalette();
-    const ReplayHeader& h = replayHeader;
+    const ReplayHeader& h = recorder.header;
     players = h.players;
     difficulty = h.difficulty;
     std::memset(playerSetup.name1, 0, sizeof playerSetup.name1);
@@ -791,141 +761,19 @@ void Game::StartReplay() {
     exitBoxShown = false;
     match.SetPlayers(&playerSetup);
     SeedRandom(h.randomState);
-    tapeLevelIndex_ = 0;
-    tapeAllDone_ = tapeTableShown_ = 0;
+    recorder.BeginReplay();
     if ((h.flags & kReplayOnline) != 0) {
         online.BeginReplay(*this, h, replayTape_);
         return;
     }
-    tape.Play(replayTape_, h.tapeBytes, h.buttonDown != 0);
+    recorder.tape.Play(replayTape_, h.tapeBytes, h.buttonDown != 0);
     BeginMatch();
 }
 
-// State hashes where a level ends and where the table comes up; then the
-// pass ends on the tape. A replay that has played to its end, or lost
-// step, ends here.
-void Game::CheckpointsAfterPass() {
-    if (online.Active()) {
-        online.AfterPass(*this);
-        return;
-    }
-    if (tape.Full() && !tapeFullTold_) {
-        tapeFullTold_ = true;
-        std::fprintf(stderr, "voidcrawl: this game is too long to record: its replay stops after %u passes\n",
-                     tape.Passes());
-        SaveReplay();
-    }
-    if (tape.GetMode() == InputTape::Mode::Off) return;
-    bool save = false;
-    if (match.levelIndex != tapeLevelIndex_) {
-        tape.Checkpoint(InputTape::kLevelEnd, static_cast<uint8_t>(tapeLevelIndex_ + 1), MatchStateHash(match));
-        tapeLevelIndex_ = match.levelIndex;
-    }
-    if (match.allLevelsDone != tapeAllDone_) {
-        tapeAllDone_ = match.allLevelsDone;
-        if (tapeAllDone_)
-            tape.Checkpoint(InputTape::kLevelEnd, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
-    }
-    if (match.tableShown != tapeTableShown_) {
-        tapeTableShown_ = match.tableShown;
-        if (tapeTableShown_) {
-            tape.Checkpoint(InputTape::kGameOver, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
-            save = true;
-        }
-    }
-    tape.EndPass();
-    if (tape.Recording() && save) SaveReplay();
-    if (tape.Playing() && (tape.OutOfStep() || tape.Finished())) {
-        JudgeReplayEnd();
-        tape.Stop();
-    }
-}
+// The recorder's marks after each pass, of the online session when one plays.
+void Game::CheckpointsAfterPass() { recorder.AfterPass(match, online.Active() ? &online : nullptr, watchingReplay); }
 
-void Game::NoteReplaySource(const char* name, const uint8_t* bytes, size_t size) {
-    std::snprintf(replaySource_, sizeof replaySource_, "%s", name);
-    replaySourceBytes_ = bytes;
-    replaySourceSize_ = size;
-}
-
-void Game::JudgeReplayEnd() {
-    ReplayPlayed played;
-    if ((replayHeader.flags & kReplayOnline) != 0) {
-        const OnlineTape& taped = online.Tape();
-        played.outOfStep = taped.OutOfStep();
-        played.outOfStepLevel = taped.OutOfStepLevel();
-        // (A viewer who leaves at the table, with only the stop to come,
-        // has seen the game to its end.)
-        played.stopTaken =
-            taped.StopTaken() || taped.PeekCheckpointKind() == OnlineTape::kStop || taped.EndedAtGameOver();
-        played.bodyDone = taped.Finished();
-    } else {
-        played.outOfStep = tape.OutOfStep();
-        played.outOfStepLevel = tape.OutOfStepLevel();
-        played.stopTaken = tape.StopTaken() || tape.EndedAtGameOver();
-        played.bodyDone = tape.Finished();
-    }
-    played.level = match.levelIndex + 1;
-    for (int i = 0; i < 2; ++i) {
-        played.scores[i] = match.worms[i].score;
-        played.lengthTotals[i] = match.worms[i].lengthTotal;
-    }
-    replayEnd = JudgeReplay(replayHeader, played, &replayOutOfStepLevel, replayVerdict, sizeof replayVerdict);
-    if (replayEnd == ReplayEnd::Verified && replaySource_[0] != '\0')
-        RecordCheckedReplay(replaySource_, replaySourceBytes_, replaySourceSize_, replayHeader);
-    replaySource_[0] = '\0';
-}
-
-// The end of a recording or a replay: the last state hash, then the file
-// is saved or the replay's verdict given.
-void Game::StopTape() {
-    if (online.Tape().Recording()) {
-        online.StopRecording(*this);
-        SaveReplay();
-    }
-    if (online.Replaying() && replayEnd == ReplayEnd::None) JudgeReplayEnd();  // left at its table
-    online.EndReplay();
-    if (tape.GetMode() == InputTape::Mode::Off) return;
-    const bool recording = tape.Recording();
-    // (A replay cut short has no stop: its tape may end just before it.)
-    if (recording || !tape.Finished()) {
-        tape.Checkpoint(InputTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
-        tape.EndPass();
-    }
-    if (recording)
-        SaveReplay();
-    else
-        JudgeReplayEnd();
-    tape.Stop();
-}
-
-void Game::SaveReplay() {
-    ReplayHeader& h = replayHeader;
-    const bool onlineGame = (h.flags & kReplayOnline) != 0;
-    const OnlineTape& taped = online.Tape();
-    h.flags = static_cast<uint8_t>((onlineGame ? kReplayOnline : 0) |
-                                   ((onlineGame ? taped.Full() : tape.Full()) ? kReplayCutShort : 0));
-    for (int i = 0; i < 2; ++i) {
-        h.scores[i] = match.worms[i].score;
-        h.lengthTotals[i] = match.worms[i].lengthTotal;
-    }
-    h.level = match.levelIndex + 1;
-    h.tapeBytes = static_cast<uint32_t>(onlineGame ? taped.Size() : tape.Size());
-    h.passes = onlineGame ? taped.Passes() : tape.Passes();
-    h.checkpoints = onlineGame ? taped.Checks() : tape.Checkpoints();
-    WriteReplayHeader(h, replayFile);
-    SaveResult result;
-    const size_t size = kReplayHeaderBytes + h.tapeBytes;
-    if (SaveReplayFile(replayFile, size, static_cast<std::time_t>(h.startedAt), replayName, &result)) {
-        // The game reached these results itself: the replay may stand behind them.
-        RecordCheckedReplay(replayName, replayFile, size, h);
-        return;
-    }
-    // As a failed save of the tables: the player is told, in words.
-    char text[kSaveReasonSize + 64];
-    std::snprintf(text, sizeof text, "The game's replay was not saved: %s", result.reason);
-    std::fprintf(stderr, "voidcrawl: %s\n", text);
-    if (Host* host = GetHost()) host->ShowMessage(text, kErrorTitle);
-}
+void Game::StopTape() { recorder.Stop(match, online); }
 
 void Game::Shutdown() {
     online.Stop();

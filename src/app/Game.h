@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "app/OnlinePlay.h"
+#include "app/Recorder.h"
 #include "app/Replay.h"
 #include "gfx/Display.h"
 #include "gfx/Font.h"
@@ -87,19 +88,30 @@ public:
     bool heldThisPass = false;
     bool pictureSteady = false;
 
+    // Every game's recording, and the replay being played.
+    Recorder recorder;
     // A game against a player on another machine (TWO PLAYERS when the
     // command line asked to host or join, or the two-players screen chose
     // to, where the program has a link).
-    OnlinePlay online;
+    OnlinePlay online{recorder};
 
     // Runs every pass of play through the sync test (runner, tests); null:
     // play runs once a pass, as always.
     PlaySyncTest* syncTest = nullptr;
 
     // ---- replays ----------------------------------------------------------
-    // Every game is recorded, from the set-up's confirmation until it is
-    // left, and saved when the game-over table comes up and when it ends.
-    bool recordGames = true;
+    // The recorder's, under the names the hosts, the runner and the tests use.
+    bool& recordGames = recorder.recordGames;
+    InputTape& tape = recorder.tape;
+    ReplayHeader& replayHeader = recorder.header;
+    char (&replayName)[64] = recorder.name;
+    uint8_t (&replayFile)[kReplayFileCapacity] = recorder.file;
+    size_t& tapeCapacity = recorder.tapeCapacity;
+    using ReplayEnd = ReplayVerdict;
+    ReplayEnd& replayEnd = recorder.end;
+    int32_t& replayOutOfStepLevel = recorder.outOfStepLevel;
+    char (&replayVerdict)[200] = recorder.verdict;
+    uint64_t playDataHash = 0;
     // Plays the replay `tape` (ParseReplay's, kept alive by the caller) from
     // the next pass instead of the player's input; the header must fit this
     // game (ReplayFitsThisGame).
@@ -117,31 +129,13 @@ public:
     bool watchingReplay = false;
     int32_t watchSpeed = 1;
     bool watchPaused = false;
-    using ReplayEnd = ReplayVerdict;
-    // Set once a replay has stopped playing (JudgeReplay's verdict); the
-    // level it names (where it lost step or stopped), and the verdict in words.
-    ReplayEnd replayEnd = ReplayEnd::None;
-    int32_t replayOutOfStepLevel = 0;
-    char replayVerdict[200] = {};
-    // The replay's end: what play reached is judged against the header
-    // (JudgeReplay), once. A replay from the replay folder (NoteReplaySource)
-    // that verifies joins the checked results.
-    void JudgeReplayEnd();
     // The replay to be played is the file `name` of the replay folder, with
     // these bytes.
-    void NoteReplaySource(const char* name, const uint8_t* bytes, size_t size);
-    // The state hashes a replay has matched so far.
-    uint32_t ReplayHashes() const {
-        return (replayHeader.flags & kReplayOnline) != 0 ? online.Tape().Checks() : tape.Checkpoints();
+    void NoteReplaySource(const char* name, const uint8_t* bytes, size_t size) {
+        recorder.NoteSource(name, bytes, size);
     }
-    InputTape tape;
-    ReplayHeader replayHeader;
-    char replayName[64] = {};  // the file this game's replay is saved as
-    uint64_t playDataHash = 0;
-    // The file being written: header, then the tape.
-    uint8_t replayFile[kReplayFileCapacity] = {};
-    // How much of it a game's input may fill (less only in tests).
-    size_t tapeCapacity = kReplayTapeCapacity;
+    // The state hashes a replay has matched so far.
+    uint32_t ReplayHashes() const { return recorder.Hashes(); }
 
 private:
     friend class OnlinePlay;
@@ -183,23 +177,12 @@ private:
     void StartReplay();
     void CheckpointsAfterPass();
     void StopTape();
-    void SaveReplay();
-    uint8_t TapeLevel() const;
 
     // The two-players screen chose online play (not the command line):
     // back on the menu, TWO PLAYERS asks again.
     bool onlineFromScreen_ = false;
     const uint8_t* replayTape_ = nullptr;
-    // The replay being played, when it is a file of the replay folder: its
-    // name, size and bytes' hash (the bytes may be gone by its end).
-    char replaySource_[kReplayNameSize] = {};
-    size_t replaySourceSize_ = 0;
-    const uint8_t* replaySourceBytes_ = nullptr;
     bool replayPending_ = false;
-    int32_t tapeLevelIndex_ = 0;
-    uint8_t tapeAllDone_ = 0;
-    uint8_t tapeTableShown_ = 0;
-    bool tapeFullTold_ = false;
     uint8_t watchKeys_[256] = {};  // the host's keys the last watched frame
     bool tableButtonWasDown_ = false;
     // The high-score screen's rows whose games can be watched, as of the

@@ -35,9 +35,6 @@ int32_t TextWidth(Font& font, const char* text) {
     return width;
 }
 
-// Frames a watched replay's game-over table stands before the replay ends.
-constexpr int32_t kTableWatchedFrames = 300;
-
 // This side's player as its points screen closed, for `level`.
 NetPoints PointsRecord(const Worm& w, uint8_t level) {
     NetPoints p;
@@ -272,13 +269,12 @@ void OnlinePlay::BeginSession(Game& game, uint32_t seed, int32_t delay, PassExch
     SeedRandom(seed);
     if (!replaying_) {
         tape_.Stop();
-        if (game.recordGames) game.StartRecording();
+        if (game.recorder.recordGames) game.StartRecording();
     }
     tapedPasses_ = 0;
     levelEnd_ = LevelEndRecord();
-    ownPointsTaped_ = fullTold_ = replayEndsHere_ = false;
-    tableSeen_ = 0;
-    tableHeld_ = 0;
+    ownPointsTaped_ = replayEndsHere_ = false;
+    recorder_.BeginOnlineGame();
     game.BeginMatch();
     if (game.state != GameState::Playing) return;
     game.match.onlinePlayer = Local();
@@ -555,8 +551,6 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
 
 // ---- replays -----------------------------------------------------------------
 
-void OnlinePlay::RecordInto(uint8_t* buffer, size_t capacity) { tape_.Record(buffer, capacity); }
-
 void OnlinePlay::BeginReplay(Game& game, const ReplayHeader& header, const uint8_t* body) {
     players_ = PlayerSetup();
     CopyName(players_.name1, sizeof players_.name1, header.names[0]);
@@ -662,44 +656,11 @@ void OnlinePlay::LookForReplayEnd(const Match& match) {
     }
 }
 
-void OnlinePlay::AfterPass(Game& game) {
-    Match& match = game.match;
-    if (tape_.Full() && !fullTold_) {
-        fullTold_ = true;
-        std::fprintf(stderr, "voidcrawl: this game is too long to record: its replay stops after %u passes\n",
-                     tape_.Passes());
-        game.SaveReplay();
-    }
-    if (tape_.GetMode() == OnlineTape::Mode::Off) return;
-    SeedRandom(session_.RandomStateRef());
-    const uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
-    if (match.tableShown != tableSeen_) {
-        tableSeen_ = match.tableShown;
-        if (tableSeen_) {
-            if (!replaying_) TapePasses(true);
-            tape_.Checkpoint(OnlineTape::kGameOver, level, MatchStateHash(match));
-            if (tape_.Recording()) game.SaveReplay();
-        }
-    }
-    if (!replaying_) return;
-    if (!tape_.OutOfStep() && replayEndsHere_) {
-        // A watched game's table stands a moment before the replay ends.
-        if (game.watchingReplay && match.tableShown && tableHeld_ < kTableWatchedFrames) {
-            ++tableHeld_;
-            return;
-        }
-        if (tape_.PeekCheckpointKind() == OnlineTape::kStop)
-            tape_.Checkpoint(OnlineTape::kStop, level, MatchStateHash(match));
-    }
-    if (tape_.OutOfStep() || replayEndsHere_) {
-        game.JudgeReplayEnd();
-        tape_.Stop();
-    }
-}
+void OnlinePlay::ResumeGenerator() { SeedRandom(session_.RandomStateRef()); }
 
-void OnlinePlay::StopRecording(Game& game) {
-    if (!tape_.Recording()) return;
-    Match& match = game.match;
+void OnlinePlay::TapeAllPasses() { TapePasses(true); }
+
+void OnlinePlay::SettleForStop() {
     // Where the goodbye (or the link's end) says both games end.
     if (!ended_ && peer_.GetState() != NetPeer::State::Playing)
         session_.EndAt(static_cast<int32_t>(peer_.SurePasses() < 0x7FFF0000u ? peer_.SurePasses() : 0x7FFF0000u),
@@ -708,11 +669,4 @@ void OnlinePlay::StopRecording(Game& game) {
         session_.DropPredictions();
     SeedRandom(session_.RandomStateRef());
     TapePasses(true);
-    uint64_t hash = MatchStateHash(match);
-    // A points screen left open (its choices were never sent) or the
-    // game-over cue is no state a replay brings back: not compared.
-    const int32_t me = Local();
-    if ((match.pointsPhase && match.pointsDue[me] && !match.playerOut[me]) || (match.resultsSaved && !match.tableShown))
-        hash = 0;
-    tape_.Checkpoint(OnlineTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), hash);
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/Recorder.h"
 #include "io/OnlineTape.h"
 #include "io/ReplayFile.h"
 #include "match/Match.h"
@@ -16,8 +17,10 @@ class Game;
 // greeting, the rollback session through the levels, the points screens'
 // results exchanged between levels, the network overlay (F3) and the end
 // of the link. Each machine runs both worms; this one's keys steer its own.
-class OnlinePlay {
+// It records through the game's `Recorder` (and plays its replays back).
+class OnlinePlay final : public SessionRecording {
 public:
+    explicit OnlinePlay(Recorder& recorder) : recorder_(recorder), tape_(recorder.onlineTape) {}
     enum class Role : uint8_t { None, Host, Join };
     // What the command line (or the two-players screen) asked for. `link`
     // is the program's (the desktop has one; the browser none, and no
@@ -43,7 +46,7 @@ public:
     Wait WaitFrame(Game& game);
     // The match both sides agreed on, and the players as it names them.
     const NetWelcome& Welcome() const { return peer_.Match(); }
-    int32_t Local() const { return replaying_ ? replayLocal_ : (role == Role::Host ? 0 : 1); }
+    int32_t Local() const override { return replaying_ ? replayLocal_ : (role == Role::Host ? 0 : 1); }
     const PlayerSetup& Players() const { return players_; }
 
     // Play begins: the match is set up and its first level loaded from the
@@ -70,22 +73,15 @@ public:
     const RollbackSession& Session() const { return session_; }
 
     // ---- replays ------------------------------------------------------------
-    // Records this game's confirmed passes into `buffer` (after the header)
-    // from the next pass on; BeginPlay calls it when the game records.
-    void RecordInto(uint8_t* buffer, size_t capacity);
     // Plays a recorded online game (`body` kept alive by the caller) through
     // the session, as BeginPlay begins a live one.
     void BeginReplay(Game& game, const ReplayHeader& header, const uint8_t* body);
-    bool Replaying() const { return replaying_; }
-    const OnlineTape& Tape() const { return tape_; }
-    // After each pass of the game: the game-over table's hash, and the end
-    // of a replay (Game::replayEnd) once it played out or lost step.
-    void AfterPass(Game& game);
-    // The recording stops here (the game is left, or the program ends): the
-    // last hash, over the confirmed passes' state.
-    void StopRecording(Game& game);
-    // A replay is over, or left: the tape stops.
-    void EndReplay();
+    bool Replaying() const override { return replaying_; }
+    bool ReplayEndsHere() const override { return replayEndsHere_; }
+    void EndReplay() override;
+    void ResumeGenerator() override;
+    void TapeAllPasses() override;
+    void SettleForStop() override;
     const NetPeer& Peer() const { return peer_; }
 
 private:
@@ -153,14 +149,12 @@ private:
     int32_t waitingFrames_ = 0;  // frames in a row the session waited
     uint64_t levelEndHashes_[Match::kLevels] = {};
 
-    OnlineTape tape_;
+    Recorder& recorder_;
+    OnlineTape& tape_;  // the recorder's
     TapeExchange tapeExchange_;
     bool replaying_ = false;
     int32_t replayLocal_ = 0;
     int32_t tapedPasses_ = 0;
     bool ownPointsTaped_ = false;
-    bool fullTold_ = false;
-    uint8_t tableSeen_ = 0;
     bool replayEndsHere_ = false;  // the recording's stop (or end) came where play would read it
-    int32_t tableHeld_ = 0;        // frames a watched replay's table has shown
 };
