@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/CommandLine.h"
+#include "app/PlayPicture.h"
 #include "app/Replay.h"
 #include "gfx/FontMetrics.h"
 #include "gfx/ImageSlots.h"
@@ -15,7 +16,6 @@
 #include "io/Input.h"
 #include "io/PointerSheet.h"
 #include "io/SoundSlots.h"
-#include "match/IntroPanel.h"
 #include "platform/Host.h"
 #include "world/Difficulty.h"
 #include "world/Random.h"
@@ -186,14 +186,8 @@ void Game::HoldFrozenPicture(bool withBox) {
         heldPasses = 1;
         heldWithBox = withBox;
     }
-    // The picture on show is drawn again into the back buffer, so the flip
-    // at the end of the pass shows the same frame instead of the one before.
-    Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
-    if (withBox) {
-        Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
-             backBuffer, true);
-        bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", 0);
-    }
+    HoldPictureOnShow();
+    if (withBox) DrawExitBox(drawKit);
 }
 
 void Game::PlayingFrame(bool escDown) {
@@ -423,7 +417,7 @@ bool Game::RunPass() {
         break;
     case GameState::Playing:
         if (online.Active()) {
-            if (!online.PlayFrame(*this, escDown)) {
+            if (!online.PlayFrame(escDown)) {
                 if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
                 state = GameState::MainMenu;
                 ShowMainMenu();
@@ -550,7 +544,7 @@ bool Game::WatchFrame() {
     }
     if (watchPaused && !replayPending_) {
         // The picture on show stands; nothing of the game runs.
-        Blit(0, 0, 640, 480, primarySurface, 0, 0, backBuffer, false);
+        HoldPictureOnShow();
         DrawWatchStatus();
         FlipDisplay();
         return true;
@@ -603,8 +597,7 @@ void Game::DrawWatchStatus() {
         return;
     }
     // Player 1's score holds the corner: under the score line, on black.
-    int32_t width = 0;
-    for (const char* c = text; *c != '\0'; ++c) width += smallFont.Advance(*c);
+    const int32_t width = TextWidth(smallFont, text);
     const int32_t top = mediumFont.cellHeight + 4;
     FillRect(0, top, width + 12, top + smallFont.cellHeight + 4, backBuffer, 0);
     smallFont.DrawText(backBuffer, 8, top + 2, text, 0);
@@ -679,10 +672,10 @@ void Game::StartOnline() {
 }
 
 void Game::ConnectingFrame(bool escDown) {
-    const OnlinePlay::Wait wait = online.WaitFrame(*this);
+    const OnlinePlay::Wait wait = online.WaitFrame();
     if (wait == OnlinePlay::Wait::Ready) {
         setupScreen.FadeOut();
-        online.BeginPlay(*this);
+        online.BeginPlay();
     } else if (wait == OnlinePlay::Wait::Failed || escDown) {
         GiveUpOnline(wait == OnlinePlay::Wait::Failed);
     }
@@ -699,6 +692,16 @@ void Game::GiveUpOnline(bool failed) {
     state = GameState::MainMenu;
     setupScreen.FadeOut();
     ShowMainMenu();
+}
+
+// An online game (or its replay) begins: two players at the agreed
+// difficulty, recorded as a game here is.
+bool Game::BeginOnlineMatch(int32_t onlineDifficulty, bool record) {
+    difficulty = onlineDifficulty;
+    players = 2;
+    if (record && recorder.recordGames) StartRecording();
+    BeginMatch();
+    return state == GameState::Playing;
 }
 
 // What the set-up's confirmation starts, for the players and for a replay.
@@ -763,7 +766,7 @@ void Game::StartReplay() {
     SeedRandom(h.randomState);
     recorder.BeginReplay();
     if ((h.flags & kReplayOnline) != 0) {
-        online.BeginReplay(*this, h, replayTape_);
+        online.BeginReplay(h, replayTape_);
         return;
     }
     recorder.tape.Play(replayTape_, h.tapeBytes, h.buttonDown != 0);

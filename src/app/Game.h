@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "app/OnlinePlay.h"
+#include "app/PlayPicture.h"
 #include "app/Recorder.h"
 #include "app/Replay.h"
 #include "gfx/Display.h"
@@ -35,8 +36,9 @@ enum class GameState : int32_t {
 };
 
 // The one object that owns every subsystem for the whole run: start-up, the
-// top-level state machine with its fades, and shut-down.
-class Game {
+// top-level state machine with its fades, and shut-down. It gives online
+// play what it asks of the game (OnlineHooks).
+class Game : private OnlineHooks {
 public:
     bool Init();
     bool RunFrame();
@@ -93,7 +95,8 @@ public:
     // A game against a player on another machine (TWO PLAYERS when the
     // command line asked to host or join, or the two-players screen chose
     // to, where the program has a link).
-    OnlinePlay online{recorder};
+    DrawKit drawKit{&bigFont, &mediumFont, &smallFont, &imageBank};
+    OnlinePlay online{match, drawKit, *this, recorder};
 
     // Runs every pass of play through the sync test (runner, tests); null:
     // play runs once a pass, as always.
@@ -138,7 +141,9 @@ public:
     uint32_t ReplayHashes() const { return recorder.Hashes(); }
 
 private:
-    friend class OnlinePlay;
+    bool BeginOnlineMatch(int32_t onlineDifficulty, bool record) override;
+    void DrawSetupBackground() override { setupScreen.DrawBackground(); }
+    void FadeOutSetup() override { setupScreen.FadeOut(); }
     // Players the set-up screen asks for: online, only this machine's.
     int32_t SetupPlayers() const { return online.Wanted() && players == 2 ? 1 : players; }
     void StartOnline();
