@@ -98,16 +98,7 @@ bool Game::Init() {
     cursor.Init(cursorSurface, kPointerCell.x, kPointerCell.y, kPointerCell.w, kPointerCell.h, 1, 0);
     cursor.SetBounds(0, 0, 639, 479);
 
-    match.Init(&bigFont, &smallFont, &mediumFont, &imageBank, &sounds, &shipBaseStats[0], &shipBaseStats[1],
-               &setupScreen, &highScoreScreen, &cursor);
-    setupScreen.Init(&mediumFont, &smallFont, &sounds, &cursor, &playerSetup, &shipLimits[0], &shipLimits[1],
-                     &upgradeCosts);
-    highScoreScreen.Init(&cursor, &sounds);
-    highScoreScreen.hintFont = &smallFont;
-    infoScreen.Init(&bigFont, &mediumFont, &smallFont, &cursor, &sounds);
-    mainMenu.Init(&smallFont, &sounds, &cursor);
-    optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kOptionsBackgroundFile);
-    twoPlayersScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kTwoPlayersBackgroundFile);
+    InitScreens();
 
     if (imageLoadFailed || soundLoadFailed) return false;
     if (displayFailed) {
@@ -121,9 +112,26 @@ bool Game::Init() {
     BlackOutPalette();
     // A replay asked for before start-up (the command line) starts from
     // black, as a game does; the menu comes when it ends.
-    if (!replayPending_) ShowMainMenu();
+    if (!replayPending_) GoTo(GameState::MainMenu);
     if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     return true;
+}
+
+// The match and every screen, with the fonts, sounds and pointer they share.
+void Game::InitScreens() {
+    match.Init(&bigFont, &smallFont, &mediumFont, &imageBank, &sounds, &shipBaseStats[0], &shipBaseStats[1],
+               &setupScreen, &highScoreScreen, &cursor);
+    setupScreen.Init(&mediumFont, &smallFont, &sounds, &cursor, &playerSetup, &shipLimits[0], &shipLimits[1],
+                     &upgradeCosts);
+    highScoreScreen.Init(&cursor, &sounds);
+    highScoreScreen.hintFont = &smallFont;
+    highScoreScreen.tableFont = &mediumFont;
+    setupScreen.shownStats[0] = &shipBaseStats[0];
+    setupScreen.shownStats[1] = &shipBaseStats[1];
+    infoScreen.Init(&bigFont, &mediumFont, &smallFont, &cursor, &sounds);
+    mainMenu.Init(&smallFont, &sounds, &cursor);
+    optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kOptionsBackgroundFile);
+    twoPlayersScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kTwoPlayersBackgroundFile);
 }
 
 void Game::EnteringScreen() {
@@ -133,33 +141,61 @@ void Game::EnteringScreen() {
     cursor.IgnoreHeldButton();
 }
 
-void Game::ShowMainMenu() {
-    StopTape();  // the game, if there was one, is over
-    if (onlineFromScreen_) online.role = OnlinePlay::Role::None;
-    onlineFromScreen_ = false;
+// The one way from screen to screen (the one before has faded out): the
+// state changes and the screen it names comes on, its first picture drawn
+// into both buffers, then faded in. The wait for the other player stays
+// on the set-up's picture; play draws its own.
+void Game::GoTo(GameState next) {
+    state = next;
+    if (next == GameState::Connecting) return;
+    if (next == GameState::MainMenu) {
+        StopTape();  // the game, if there was one, is over
+        if (onlineFromScreen_) online.role = OnlinePlay::Role::None;
+        onlineFromScreen_ = false;
+    }
     EnteringScreen();
-    mainMenu.optionsKeyWasDown = KeyState[DIK_O] != 0 ? 1 : 0;  // O held from before opens nothing
-    mainMenu.Frame();
+    if (next == GameState::Playing) {
+        FlipDisplay();
+        match.Enter();
+        return;
+    }
+    if (next == GameState::MainMenu)
+        mainMenu.optionsKeyWasDown = KeyState[DIK_O] != 0 ? 1 : 0;  // O held from before opens nothing
+    Screen& screen = *ScreenOf(next);
+    screen.Arm();
+    screen.ShowFrame();
     FlipDisplay();
-    mainMenu.Frame();
-    mainMenu.FadeIn();
+    screen.ShowFrame();
+    screen.FadeIn();
 }
 
-void Game::DrawSetupFrame() {
-    setupScreen.DrawBackground();
-    setupScreen.Frame(SetupPlayers());
-    setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
+// The screen a state shows (none: play's own picture).
+Screen* Game::ScreenOf(GameState of) {
+    switch (of) {
+    case GameState::MainMenu:
+        return &mainMenu;
+    case GameState::PlayerSetup:
+    case GameState::Connecting:
+        return &setupScreen;
+    case GameState::HighScores:
+        return &highScoreScreen;
+    case GameState::Info:
+        return &infoScreen;
+    case GameState::Options:
+        return &optionsScreen;
+    case GameState::TwoPlayers:
+        return &twoPlayersScreen;
+    case GameState::Playing:
+        break;
+    }
+    return nullptr;
 }
 
 void Game::EnterPlayerSetup() {
     match.players = players;
     mainMenu.FadeOut();  // the menu's palette: the menu's or the two-players screen's
-    EnteringScreen();
-    setupScreen.Arm();
-    DrawSetupFrame();
-    FlipDisplay();
-    DrawSetupFrame();
-    setupScreen.FadeIn();
+    setupScreen.shownPlayers = SetupPlayers();
+    GoTo(GameState::PlayerSetup);
 }
 
 void Game::LeaveAfterLevelError() {
@@ -167,8 +203,7 @@ void Game::LeaveAfterLevelError() {
     match.Leave();
     if (Host* host = GetHost()) host->ShowMessage(match.levelError, "VoidCrawl");
     exitBoxShown = false;
-    state = GameState::MainMenu;
-    ShowMainMenu();
+    GoTo(GameState::MainMenu);
 }
 
 void Game::HoldFrozenPicture(bool withBox) {
@@ -213,10 +248,9 @@ void Game::PlayingFrame(bool escDown) {
         }
         if (pressed[kExitBoxNo]) exitBoxShown = false;
         if (pressed[kExitBoxYes]) {
-            state = GameState::MainMenu;
             exitBoxShown = false;
             match.Leave();
-            ShowMainMenu();
+            GoTo(GameState::MainMenu);
         }
         return;
     }
@@ -238,31 +272,6 @@ void Game::RaiseExitBox() {
     cursor.IgnoreHeldButton();
 }
 
-void Game::ShowHighScores() {
-    EnteringScreen();
-    highScoreScreen.Frame(&mediumFont, false);
-    FlipDisplay();
-    highScoreScreen.Frame(&mediumFont, false);
-    highScoreScreen.FadeIn();
-}
-
-void Game::ShowInfo() {
-    EnteringScreen();
-    infoScreen.Frame();
-    FlipDisplay();
-    infoScreen.Frame();
-    infoScreen.FadeIn();
-}
-
-void Game::ShowTwoPlayers() {
-    EnteringScreen();
-    twoPlayersScreen.Arm();
-    twoPlayersScreen.Frame(false);
-    FlipDisplay();
-    twoPlayersScreen.Frame(false);
-    twoPlayersScreen.FadeIn();
-}
-
 // Both at this keyboard, or online as the command line would have asked.
 void Game::TwoPlayersFrame(bool escDown) {
     using Choice = TwoPlayersScreen::Choice;
@@ -270,8 +279,7 @@ void Game::TwoPlayersFrame(bool escDown) {
     if (choice == Choice::None) return;
     if (choice == Choice::Back) {
         twoPlayersScreen.FadeOut();
-        state = GameState::MainMenu;
-        ShowMainMenu();
+        GoTo(GameState::MainMenu);
         return;
     }
     if (choice != Choice::Keyboard) {
@@ -280,17 +288,7 @@ void Game::TwoPlayersFrame(bool escDown) {
                    host ? "" : twoPlayersScreen.joinAt, twoPlayersScreen.delay, online.link);
         onlineFromScreen_ = true;
     }
-    state = GameState::PlayerSetup;
     EnterPlayerSetup();
-}
-
-void Game::ShowOptions() {
-    EnteringScreen();
-    optionsScreen.Arm();
-    optionsScreen.Frame(false);
-    FlipDisplay();
-    optionsScreen.Frame(false);
-    optionsScreen.FadeIn();
 }
 
 // The hum plays while the settings ask for it (the menu's switch and the
@@ -331,6 +329,132 @@ void Game::ShakePads() {
 
 bool Game::RunFrame() { return watchingReplay ? WatchFrame() : RunPass(); }
 
+// A pass of the state on show; false ends the program.
+bool Game::StateFrame(bool escDown) {
+    switch (state) {
+    case GameState::MainMenu:
+        return MenuFrame(escDown);
+    case GameState::Info:
+        InfoFrame(escDown);
+        break;
+    case GameState::PlayerSetup:
+        SetupFrame(escDown);
+        break;
+    case GameState::Connecting:
+        ConnectingFrame(escDown);
+        break;
+    case GameState::TwoPlayers:
+        TwoPlayersFrame(escDown);
+        break;
+    case GameState::Playing:
+        if (online.Active())
+            OnlineFrame(escDown);
+        else
+            PlayingFrame(escDown);
+        ShakePads();
+        break;
+    case GameState::HighScores:
+        HighScoresFrame(escDown);
+        break;
+    case GameState::Options:
+        OptionsFrame(escDown);
+        break;
+    }
+    return true;
+}
+
+bool Game::MenuFrame(bool escDown) {
+    const int32_t r = mainMenu.Frame();
+    difficulty = mainMenu.difficulty;
+    if (r == MainMenu::TwoPlayers && online.link != nullptr && online.role == OnlinePlay::Role::None) {
+        players = 2;
+        mainMenu.FadeOut();
+        GoTo(GameState::TwoPlayers);
+    } else if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {
+        players = r;
+        EnterPlayerSetup();
+    } else if (r == MainMenu::HighScores) {
+        mainMenu.FadeOut();
+        const int32_t d = ClampDifficulty(difficulty);
+        highScoreScreen.Load(HighScoreTable::FileName(d), d);
+        GoTo(GameState::HighScores);
+    } else if (r == MainMenu::Info) {
+        mainMenu.FadeOut();
+        GoTo(GameState::Info);
+    } else if (r == MainMenu::Options) {
+        mainMenu.FadeOut();
+        GoTo(GameState::Options);
+    } else if (r == MainMenu::Quit || (r == MainMenu::None && escDown)) {
+        mainMenu.FadeOut();
+        return false;
+    }
+    return true;
+}
+
+void Game::InfoFrame(bool escDown) {
+    if (infoScreen.Frame() || escDown) {
+        infoScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+    }
+}
+
+void Game::SetupFrame(bool escDown) {
+    setupScreen.DrawBackground();
+    setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
+    const bool done = setupScreen.Frame(SetupPlayers());
+    if (done && SetupPlayers() != players) {
+        if (!escDown) StartOnline();
+        if (state == GameState::Connecting) return;
+    } else if (done) {
+        match.SetPlayers(&playerSetup);
+        setupScreen.FadeOut();
+        // (Esc in the same pass leaves the game before it begins.)
+        if (recorder.recordGames && !escDown) StartRecording();
+        BeginMatch();
+        if (state != GameState::Playing) return;
+    }
+    if (escDown) {
+        setupScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+    }
+}
+
+void Game::OnlineFrame(bool escDown) {
+    if (!online.PlayFrame(escDown)) {
+        if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
+        GoTo(GameState::MainMenu);
+    }
+}
+
+void Game::HighScoresFrame(bool escDown) {
+    FindWatchableRows();
+    PickTableRow();
+    const bool enter = KeyState[DIK_RETURN] != 0 && !tableKeysWere_[2];
+    tableKeysWere_[2] = KeyState[DIK_RETURN];
+    if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {
+        highScoreScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+    } else if (cursor.LeftDown() && !tableButtonWasDown_) {
+        // A click on an entry's row watches its game.
+        WatchEntryReplay(highScoreScreen.RowAt(cursor.x, cursor.y));
+    } else if (enter) {
+        WatchEntryReplay(highScoreScreen.Picked());
+    }
+    tableButtonWasDown_ = cursor.LeftDown();
+}
+
+void Game::OptionsFrame(bool escDown) {
+    const bool back = optionsScreen.Frame(escDown);
+    if (optionsScreen.keysChanged) {
+        if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
+        optionsScreen.keysChanged = false;
+    }
+    if (back) {
+        optionsScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+    }
+}
+
 bool Game::RunPass() {
     heldThisPass = false;
     pictureSteady = false;
@@ -347,120 +471,7 @@ bool Game::RunPass() {
         CheckpointsAfterPass();
         return true;
     }
-    switch (state) {
-    case GameState::MainMenu: {
-        const int32_t r = mainMenu.Frame();
-        difficulty = mainMenu.difficulty;
-        if (r == MainMenu::TwoPlayers && online.link != nullptr && online.role == OnlinePlay::Role::None) {
-            players = 2;
-            state = GameState::TwoPlayers;
-            mainMenu.FadeOut();
-            ShowTwoPlayers();
-        } else if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {
-            state = GameState::PlayerSetup;
-            players = r;
-            EnterPlayerSetup();
-        } else if (r == MainMenu::HighScores) {
-            state = GameState::HighScores;
-            mainMenu.FadeOut();
-            const int32_t d = ClampDifficulty(difficulty);
-            highScoreScreen.Load(HighScoreTable::FileName(d), d);
-            ShowHighScores();
-        } else if (r == MainMenu::Info) {
-            state = GameState::Info;
-            mainMenu.FadeOut();
-            ShowInfo();
-        } else if (r == MainMenu::Options) {
-            state = GameState::Options;
-            mainMenu.FadeOut();
-            ShowOptions();
-        } else if (r == MainMenu::Quit || (r == MainMenu::None && escDown)) {
-            mainMenu.FadeOut();
-            return false;
-        }
-        break;
-    }
-    case GameState::Info:
-        if (infoScreen.Frame() || escDown) {
-            infoScreen.FadeOut();
-            state = GameState::MainMenu;
-            ShowMainMenu();
-        }
-        break;
-    case GameState::PlayerSetup: {
-        setupScreen.DrawBackground();
-        setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
-        const bool done = setupScreen.Frame(SetupPlayers());
-        if (done && SetupPlayers() != players) {
-            if (!escDown) StartOnline();
-            if (state == GameState::Connecting) break;
-        } else if (done) {
-            match.SetPlayers(&playerSetup);
-            setupScreen.FadeOut();
-            // (Esc in the same pass leaves the game before it begins.)
-            if (recorder.recordGames && !escDown) StartRecording();
-            BeginMatch();
-            if (state != GameState::Playing) break;
-        }
-        if (escDown) {
-            state = GameState::MainMenu;
-            setupScreen.FadeOut();
-            ShowMainMenu();
-        }
-        break;
-    }
-    case GameState::Connecting:
-        ConnectingFrame(escDown);
-        break;
-    case GameState::TwoPlayers:
-        TwoPlayersFrame(escDown);
-        break;
-    case GameState::Playing:
-        if (online.Active()) {
-            if (!online.PlayFrame(escDown)) {
-                if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
-                state = GameState::MainMenu;
-                ShowMainMenu();
-            }
-        } else {
-            PlayingFrame(escDown);
-        }
-        ShakePads();
-        break;
-    case GameState::HighScores: {
-        FindWatchableRows();
-        PickTableRow();
-        const bool enter = KeyState[DIK_RETURN] != 0 && !tableKeysWere_[2];
-        tableKeysWere_[2] = KeyState[DIK_RETURN];
-        if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {
-            state = GameState::MainMenu;
-            highScoreScreen.FadeOut();
-            ShowMainMenu();
-        } else if (cursor.LeftDown() && !tableButtonWasDown_) {
-            // A click on an entry's row watches its game.
-            WatchEntryReplay(highScoreScreen.RowAt(cursor.x, cursor.y));
-        } else if (enter) {
-            WatchEntryReplay(highScoreScreen.Picked());
-        }
-        tableButtonWasDown_ = cursor.LeftDown();
-        break;
-    }
-    case GameState::Options: {
-        const bool back = optionsScreen.Frame(escDown);
-        if (optionsScreen.keysChanged) {
-            if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
-            optionsScreen.keysChanged = false;
-        }
-        if (back) {
-            state = GameState::MainMenu;
-            optionsScreen.FadeOut();
-            ShowMainMenu();
-        }
-        break;
-    }
-    default:
-        break;
-    }
+    if (!StateFrame(escDown)) return false;
     FollowHumSetting();
     // (The 1 typed into an address or a port is not the dump key.)
     if (KeyState[DIK_1] && !(state == GameState::TwoPlayers && twoPlayersScreen.Typing())) DumpScreen();
@@ -494,33 +505,11 @@ void Game::WatchReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
 bool Game::WatchReplayInstead(const ReplayHeader& header, const uint8_t* tapeBytes) {
     if (state == GameState::Playing && !watchingReplay) return false;
     if (watchingReplay) EndWatching();  // to the menu, which fades out below
-    switch (state) {
-    case GameState::MainMenu:
-        mainMenu.FadeOut();
-        break;
-    case GameState::PlayerSetup:
-        setupScreen.FadeOut();
-        break;
-    case GameState::Connecting:
-        online.Stop();
-        setupScreen.FadeOut();
-        break;
-    case GameState::HighScores:
-        highScoreScreen.FadeOut();
-        break;
-    case GameState::Info:
-        infoScreen.FadeOut();
-        break;
-    case GameState::Options:
-        optionsScreen.FadeOut();
-        break;
-    case GameState::TwoPlayers:
-        twoPlayersScreen.Leave();
-        twoPlayersScreen.FadeOut();
-        break;
-    case GameState::Playing:
-        break;
-    }
+    // What the screen on show holds beyond its picture goes with it: the
+    // wait for the other player, a name being looked up.
+    if (state == GameState::Connecting) online.Stop();
+    if (state == GameState::TwoPlayers) twoPlayersScreen.Leave();
+    if (Screen* shown = ScreenOf(state)) shown->FadeOut();
     WatchReplay(header, tapeBytes);
     return true;
 }
@@ -622,7 +611,6 @@ void Game::EndWatching() {
         // Back to the table the game was picked from, its row still picked.
         watchFromTable_ = false;
         if (state == GameState::MainMenu) mainMenu.FadeOut();
-        state = GameState::HighScores;
         highScoreScreen.Load(HighScoreTable::FileName(watchTableDifficulty_), watchTableDifficulty_);
         FindWatchableRows();
         highScoreScreen.pickedRow = watchTableRow_;
@@ -630,12 +618,11 @@ void Game::EndWatching() {
         pickPointerY_ = cursor.y;
         tableButtonWasDown_ = true;
         tableKeysWere_[2] = 1;
-        ShowHighScores();
+        GoTo(GameState::HighScores);
         return;
     }
     if (state == GameState::MainMenu && !neverStarted) return;  // the replay's game was left there
-    state = GameState::MainMenu;
-    ShowMainMenu();
+    GoTo(GameState::MainMenu);
 }
 
 void Game::FindWatchableRows() {
@@ -668,7 +655,7 @@ void Game::StartOnline() {
         GiveUpOnline(true);
         return;
     }
-    state = GameState::Connecting;
+    GoTo(GameState::Connecting);
 }
 
 void Game::ConnectingFrame(bool escDown) {
@@ -689,9 +676,8 @@ void Game::GiveUpOnline(bool failed) {
         Fail(text, nullptr);
     }
     online.Stop();
-    state = GameState::MainMenu;
     setupScreen.FadeOut();
-    ShowMainMenu();
+    GoTo(GameState::MainMenu);
 }
 
 // An online game (or its replay) begins: two players at the agreed
@@ -713,10 +699,7 @@ void Game::BeginMatch() {
         LeaveAfterLevelError();
         return;
     }
-    EnteringScreen();
-    FlipDisplay();
-    match.Enter();
-    state = GameState::Playing;
+    GoTo(GameState::Playing);
 }
 
 // What the set-up screen handed over, for the recording.

@@ -20,6 +20,7 @@
 #include "screens/MainMenu.h"
 #include "screens/OptionsScreen.h"
 #include "screens/PlayerSetup.h"
+#include "screens/Screen.h"
 #include "screens/SetupScreen.h"
 #include "screens/TwoPlayersScreen.h"
 #include "world/ShipStats.h"
@@ -149,6 +150,7 @@ private:
     void StartOnline();
     void ConnectingFrame(bool escDown);
     void GiveUpOnline(bool failed);
+    void InitScreens();
     void EnteringScreen();
     void HoldFrozenPicture(bool withBox);
     void RaiseExitBox();
@@ -158,16 +160,21 @@ private:
     static constexpr uint8_t kExitBoxKeyCodes[kExitBoxKeys] = {DIK_Y, DIK_N};
     uint8_t exitBoxKeyHeld_[kExitBoxKeys] = {};
     bool LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement);
-    void ShowMainMenu();
-    void ShowInfo();
-    void ShowHighScores();
-    void ShowOptions();
-    void ShowTwoPlayers();
-    void TwoPlayersFrame(bool escDown);
-    void FollowHumSetting();
+    // The one way to change state: the new state's screen comes on.
+    void GoTo(GameState next);
+    Screen* ScreenOf(GameState of);
     void EnterPlayerSetup();
-    void DrawSetupFrame();
+    // A pass of each state (false: the program ends).
+    bool StateFrame(bool escDown);
+    bool MenuFrame(bool escDown);
+    void InfoFrame(bool escDown);
+    void SetupFrame(bool escDown);
+    void TwoPlayersFrame(bool escDown);
     void PlayingFrame(bool escDown);
+    void OnlineFrame(bool escDown);
+    void HighScoresFrame(bool escDown);
+    void OptionsFrame(bool escDown);
+    void FollowHumSetting();
     PadContext CurrentPadContext() const;
     void ShakePads();
     void LeaveAfterLevelError();
