@@ -39,7 +39,7 @@ public:
     // The match it plays, the fonts and pictures it draws with, the game
     // around it, and the recorder it records through.
     OnlinePlay(Match& match, const DrawKit& kit, OnlineHooks& hooks, Recorder& recorder)
-        : match_(match), kit_(kit), hooks_(hooks), recorder_(recorder), tape_(recorder.onlineTape) {}
+        : match_(match), kit_(kit), hooks_(hooks), peer_(), recorder_(recorder), tape_(recorder.onlineTape) {}
     enum class Role : uint8_t { None, Host, Join };
     // What the command line (or the two-players screen) asked for. `link`
     // is the program's (the desktop has one; the browser none, and no
