@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/CommandLine.h"
+#include "app/PlayPicture.h"
 #include "app/Replay.h"
 #include "gfx/FontMetrics.h"
 #include "gfx/ImageSlots.h"
@@ -15,14 +16,12 @@
 #include "io/Input.h"
 #include "io/PointerSheet.h"
 #include "io/SoundSlots.h"
-#include "match/IntroPanel.h"
 #include "platform/Host.h"
 #include "world/Difficulty.h"
 #include "world/Random.h"
 
 namespace {
 
-const char* const kErrorTitle = "Error Message";
 // The most passes N runs to reach the next level of a watched replay.
 constexpr int32_t kReplayMaxSkip = 200000;
 
@@ -53,7 +52,7 @@ bool Game::Init() {
     players = 1;
 
     InitInput();
-    SetInputTape(&tape);
+    SetInputTape(&recorder.tape);
     CreateKeyboard();
     CreateMouse();
     if (inputFailed) {
@@ -99,16 +98,7 @@ bool Game::Init() {
     cursor.Init(cursorSurface, kPointerCell.x, kPointerCell.y, kPointerCell.w, kPointerCell.h, 1, 0);
     cursor.SetBounds(0, 0, 639, 479);
 
-    match.Init(&bigFont, &smallFont, &mediumFont, &imageBank, &sounds, &shipBaseStats[0], &shipBaseStats[1],
-               &setupScreen, &highScoreScreen, &cursor);
-    setupScreen.Init(&mediumFont, &smallFont, &sounds, &cursor, &playerSetup, &shipLimits[0], &shipLimits[1],
-                     &upgradeCosts);
-    highScoreScreen.Init(&cursor, &sounds);
-    highScoreScreen.hintFont = &smallFont;
-    infoScreen.Init(&bigFont, &mediumFont, &smallFont, &cursor, &sounds);
-    mainMenu.Init(&smallFont, &sounds, &cursor);
-    optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kOptionsBackgroundFile);
-    twoPlayersScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kTwoPlayersBackgroundFile);
+    InitScreens();
 
     if (imageLoadFailed || soundLoadFailed) return false;
     if (displayFailed) {
@@ -122,9 +112,26 @@ bool Game::Init() {
     BlackOutPalette();
     // A replay asked for before start-up (the command line) starts from
     // black, as a game does; the menu comes when it ends.
-    if (!replayPending_) ShowMainMenu();
+    if (!replayPending_) GoTo(GameState::MainMenu);
     if (Host* host = GetHost()) host->SetPadContext(CurrentPadContext());
     return true;
+}
+
+// The match and every screen, with the fonts, sounds and pointer they share.
+void Game::InitScreens() {
+    match.Init(&bigFont, &smallFont, &mediumFont, &imageBank, &sounds, &shipBaseStats[0], &shipBaseStats[1],
+               &setupScreen, &highScoreScreen, &cursor);
+    setupScreen.Init(&mediumFont, &smallFont, &sounds, &cursor, &playerSetup, &shipLimits[0], &shipLimits[1],
+                     &upgradeCosts);
+    highScoreScreen.Init(&cursor, &sounds);
+    highScoreScreen.hintFont = &smallFont;
+    highScoreScreen.tableFont = &mediumFont;
+    setupScreen.shownStats[0] = &shipBaseStats[0];
+    setupScreen.shownStats[1] = &shipBaseStats[1];
+    infoScreen.Init(&bigFont, &mediumFont, &smallFont, &cursor, &sounds);
+    mainMenu.Init(&smallFont, &sounds, &cursor);
+    optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kOptionsBackgroundFile);
+    twoPlayersScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kTwoPlayersBackgroundFile);
 }
 
 void Game::EnteringScreen() {
@@ -134,33 +141,61 @@ void Game::EnteringScreen() {
     cursor.IgnoreHeldButton();
 }
 
-void Game::ShowMainMenu() {
-    StopTape();  // the game, if there was one, is over
-    if (onlineFromScreen_) online.role = OnlinePlay::Role::None;
-    onlineFromScreen_ = false;
+// The one way from screen to screen (the one before has faded out): the
+// state changes and the screen it names comes on, its first picture drawn
+// into both buffers, then faded in. The wait for the other player stays
+// on the set-up's picture; play draws its own.
+void Game::GoTo(GameState next) {
+    state = next;
+    if (next == GameState::Connecting) return;
+    if (next == GameState::MainMenu) {
+        StopTape();  // the game, if there was one, is over
+        if (onlineFromScreen_) online.role = OnlinePlay::Role::None;
+        onlineFromScreen_ = false;
+    }
     EnteringScreen();
-    mainMenu.optionsKeyWasDown = KeyState[DIK_O] != 0 ? 1 : 0;  // O held from before opens nothing
-    mainMenu.Frame();
+    if (next == GameState::Playing) {
+        FlipDisplay();
+        match.Enter();
+        return;
+    }
+    if (next == GameState::MainMenu)
+        mainMenu.optionsKeyWasDown = KeyState[DIK_O] != 0 ? 1 : 0;  // O held from before opens nothing
+    Screen& screen = *ScreenOf(next);
+    screen.Arm();
+    screen.ShowFrame();
     FlipDisplay();
-    mainMenu.Frame();
-    mainMenu.FadeIn();
+    screen.ShowFrame();
+    screen.FadeIn();
 }
 
-void Game::DrawSetupFrame() {
-    setupScreen.DrawBackground();
-    setupScreen.Frame(SetupPlayers());
-    setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
+// The screen a state shows (none: play's own picture).
+Screen* Game::ScreenOf(GameState of) {
+    switch (of) {
+    case GameState::MainMenu:
+        return &mainMenu;
+    case GameState::PlayerSetup:
+    case GameState::Connecting:
+        return &setupScreen;
+    case GameState::HighScores:
+        return &highScoreScreen;
+    case GameState::Info:
+        return &infoScreen;
+    case GameState::Options:
+        return &optionsScreen;
+    case GameState::TwoPlayers:
+        return &twoPlayersScreen;
+    case GameState::Playing:
+        break;
+    }
+    return nullptr;
 }
 
 void Game::EnterPlayerSetup() {
     match.players = players;
     mainMenu.FadeOut();  // the menu's palette: the menu's or the two-players screen's
-    EnteringScreen();
-    setupScreen.Arm();
-    DrawSetupFrame();
-    FlipDisplay();
-    DrawSetupFrame();
-    setupScreen.FadeIn();
+    setupScreen.shownPlayers = SetupPlayers();
+    GoTo(GameState::PlayerSetup);
 }
 
 void Game::LeaveAfterLevelError() {
@@ -168,8 +203,7 @@ void Game::LeaveAfterLevelError() {
     match.Leave();
     if (Host* host = GetHost()) host->ShowMessage(match.levelError, "VoidCrawl");
     exitBoxShown = false;
-    state = GameState::MainMenu;
-    ShowMainMenu();
+    GoTo(GameState::MainMenu);
 }
 
 void Game::HoldFrozenPicture(bool withBox) {
@@ -187,14 +221,8 @@ void Game::HoldFrozenPicture(bool withBox) {
         heldPasses = 1;
         heldWithBox = withBox;
     }
-    // The picture on show is drawn again into the back buffer, so the flip
-    // at the end of the pass shows the same frame instead of the one before.
-    Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, BlitKey::Opaque);
-    if (withBox) {
-        Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, imageBank.surfaces[kImagePanel], kIntroPanelX, kIntroPanelY,
-             backBuffer, BlitKey::Keyed);
-        bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", TextExtent::Whole);
-    }
+    HoldPictureOnShow();
+    if (withBox) DrawExitBox(drawKit);
 }
 
 void Game::PlayingFrame(bool escDown) {
@@ -220,10 +248,9 @@ void Game::PlayingFrame(bool escDown) {
         }
         if (pressed[kExitBoxNo]) exitBoxShown = false;
         if (pressed[kExitBoxYes]) {
-            state = GameState::MainMenu;
             exitBoxShown = false;
             match.Leave();
-            ShowMainMenu();
+            GoTo(GameState::MainMenu);
         }
         return;
     }
@@ -245,31 +272,6 @@ void Game::RaiseExitBox() {
     cursor.IgnoreHeldButton();
 }
 
-void Game::ShowHighScores() {
-    EnteringScreen();
-    highScoreScreen.Frame(&mediumFont, false);
-    FlipDisplay();
-    highScoreScreen.Frame(&mediumFont, false);
-    highScoreScreen.FadeIn();
-}
-
-void Game::ShowInfo() {
-    EnteringScreen();
-    infoScreen.Frame();
-    FlipDisplay();
-    infoScreen.Frame();
-    infoScreen.FadeIn();
-}
-
-void Game::ShowTwoPlayers() {
-    EnteringScreen();
-    twoPlayersScreen.Arm();
-    twoPlayersScreen.Frame(false);
-    FlipDisplay();
-    twoPlayersScreen.Frame(false);
-    twoPlayersScreen.FadeIn();
-}
-
 // Both at this keyboard, or online as the command line would have asked.
 void Game::TwoPlayersFrame(bool escDown) {
     using Choice = TwoPlayersScreen::Choice;
@@ -277,8 +279,7 @@ void Game::TwoPlayersFrame(bool escDown) {
     if (choice == Choice::None) return;
     if (choice == Choice::Back) {
         twoPlayersScreen.FadeOut();
-        state = GameState::MainMenu;
-        ShowMainMenu();
+        GoTo(GameState::MainMenu);
         return;
     }
     if (choice != Choice::Keyboard) {
@@ -287,17 +288,7 @@ void Game::TwoPlayersFrame(bool escDown) {
                    host ? "" : twoPlayersScreen.joinAt, twoPlayersScreen.delay, online.link);
         onlineFromScreen_ = true;
     }
-    state = GameState::PlayerSetup;
     EnterPlayerSetup();
-}
-
-void Game::ShowOptions() {
-    EnteringScreen();
-    optionsScreen.Arm();
-    optionsScreen.Frame(false);
-    FlipDisplay();
-    optionsScreen.Frame(false);
-    optionsScreen.FadeIn();
 }
 
 // The hum plays while the settings ask for it (the menu's switch and the
@@ -338,11 +329,137 @@ void Game::ShakePads() {
 
 bool Game::RunFrame() { return watchingReplay ? WatchFrame() : RunPass(); }
 
+// A pass of the state on show; false ends the program.
+bool Game::StateFrame(bool escDown) {
+    switch (state) {
+    case GameState::MainMenu:
+        return MenuFrame(escDown);
+    case GameState::Info:
+        InfoFrame(escDown);
+        break;
+    case GameState::PlayerSetup:
+        SetupFrame(escDown);
+        break;
+    case GameState::Connecting:
+        ConnectingFrame(escDown);
+        break;
+    case GameState::TwoPlayers:
+        TwoPlayersFrame(escDown);
+        break;
+    case GameState::Playing:
+        if (online.Active())
+            OnlineFrame(escDown);
+        else
+            PlayingFrame(escDown);
+        ShakePads();
+        break;
+    case GameState::HighScores:
+        HighScoresFrame(escDown);
+        break;
+    case GameState::Options:
+        OptionsFrame(escDown);
+        break;
+    }
+    return true;
+}
+
+bool Game::MenuFrame(bool escDown) {
+    const int32_t r = mainMenu.Frame();
+    difficulty = mainMenu.difficulty;
+    if (r == MainMenu::TwoPlayers && online.link != nullptr && online.role == OnlinePlay::Role::None) {
+        players = 2;
+        mainMenu.FadeOut();
+        GoTo(GameState::TwoPlayers);
+    } else if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {
+        players = r;
+        EnterPlayerSetup();
+    } else if (r == MainMenu::HighScores) {
+        mainMenu.FadeOut();
+        const int32_t d = ClampDifficulty(difficulty);
+        highScoreScreen.Load(HighScoreTable::FileName(d), d);
+        GoTo(GameState::HighScores);
+    } else if (r == MainMenu::Info) {
+        mainMenu.FadeOut();
+        GoTo(GameState::Info);
+    } else if (r == MainMenu::Options) {
+        mainMenu.FadeOut();
+        GoTo(GameState::Options);
+    } else if (r == MainMenu::Quit || (r == MainMenu::None && escDown)) {
+        mainMenu.FadeOut();
+        return false;
+    }
+    return true;
+}
+
+void Game::InfoFrame(bool escDown) {
+    if (infoScreen.Frame() || escDown) {
+        infoScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+    }
+}
+
+void Game::SetupFrame(bool escDown) {
+    setupScreen.DrawBackground();
+    setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
+    const bool done = setupScreen.Frame(SetupPlayers());
+    if (done && SetupPlayers() != players) {
+        if (!escDown) StartOnline();
+        if (state == GameState::Connecting) return;
+    } else if (done) {
+        match.SetPlayers(&playerSetup);
+        setupScreen.FadeOut();
+        // (Esc in the same pass leaves the game before it begins.)
+        if (recorder.recordGames && !escDown) StartRecording();
+        BeginMatch();
+        if (state != GameState::Playing) return;
+    }
+    if (escDown) {
+        setupScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+    }
+}
+
+void Game::OnlineFrame(bool escDown) {
+    if (!online.PlayFrame(escDown)) {
+        if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
+        GoTo(GameState::MainMenu);
+    }
+}
+
+void Game::HighScoresFrame(bool escDown) {
+    FindWatchableRows();
+    PickTableRow();
+    const bool enter = KeyState[DIK_RETURN] != 0 && !tableKeysWere_[2];
+    tableKeysWere_[2] = KeyState[DIK_RETURN];
+    if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {
+        highScoreScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+    } else if (cursor.LeftDown() && !tableButtonWasDown_) {
+        // A click on an entry's row watches its game.
+        WatchEntryReplay(highScoreScreen.RowAt(cursor.x, cursor.y));
+    } else if (enter) {
+        WatchEntryReplay(highScoreScreen.Picked());
+    }
+    tableButtonWasDown_ = cursor.LeftDown();
+}
+
+void Game::OptionsFrame(bool escDown) {
+    const bool back = optionsScreen.Frame(escDown);
+    if (optionsScreen.keysChanged) {
+        if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
+        optionsScreen.keysChanged = false;
+    }
+    if (back) {
+        optionsScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+    }
+}
+
 bool Game::RunPass() {
     heldThisPass = false;
     pictureSteady = false;
     // A recording that ended after its last pass (the program ended there).
-    if (tape.StopsBeforePass()) StopTape();
+    if (recorder.tape.StopsBeforePass()) StopTape();
     ReadKeyboard();
     if (!KeyState[DIK_ESCAPE]) escHeldOver = 0;
     const bool escDown = KeyState[DIK_ESCAPE] != 0 && !escHeldOver;
@@ -354,120 +471,7 @@ bool Game::RunPass() {
         CheckpointsAfterPass();
         return true;
     }
-    switch (state) {
-    case GameState::MainMenu: {
-        const int32_t r = mainMenu.Frame();
-        difficulty = mainMenu.difficulty;
-        if (r == MainMenu::TwoPlayers && online.link != nullptr && online.role == OnlinePlay::Role::None) {
-            players = 2;
-            state = GameState::TwoPlayers;
-            mainMenu.FadeOut();
-            ShowTwoPlayers();
-        } else if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {
-            state = GameState::PlayerSetup;
-            players = r;
-            EnterPlayerSetup();
-        } else if (r == MainMenu::HighScores) {
-            state = GameState::HighScores;
-            mainMenu.FadeOut();
-            const int32_t d = ClampDifficulty(difficulty);
-            highScoreScreen.Load(HighScoreTable::FileName(d), d);
-            ShowHighScores();
-        } else if (r == MainMenu::Info) {
-            state = GameState::Info;
-            mainMenu.FadeOut();
-            ShowInfo();
-        } else if (r == MainMenu::Options) {
-            state = GameState::Options;
-            mainMenu.FadeOut();
-            ShowOptions();
-        } else if (r == MainMenu::Quit || (r == MainMenu::None && escDown)) {
-            mainMenu.FadeOut();
-            return false;
-        }
-        break;
-    }
-    case GameState::Info:
-        if (infoScreen.Frame() || escDown) {
-            infoScreen.FadeOut();
-            state = GameState::MainMenu;
-            ShowMainMenu();
-        }
-        break;
-    case GameState::PlayerSetup: {
-        setupScreen.DrawBackground();
-        setupScreen.DrawStats(&shipBaseStats[0], &shipBaseStats[1]);
-        const bool done = setupScreen.Frame(SetupPlayers());
-        if (done && SetupPlayers() != players) {
-            if (!escDown) StartOnline();
-            if (state == GameState::Connecting) break;
-        } else if (done) {
-            match.SetPlayers(&playerSetup);
-            setupScreen.FadeOut();
-            // (Esc in the same pass leaves the game before it begins.)
-            if (recordGames && !escDown) StartRecording();
-            BeginMatch();
-            if (state != GameState::Playing) break;
-        }
-        if (escDown) {
-            state = GameState::MainMenu;
-            setupScreen.FadeOut();
-            ShowMainMenu();
-        }
-        break;
-    }
-    case GameState::Connecting:
-        ConnectingFrame(escDown);
-        break;
-    case GameState::TwoPlayers:
-        TwoPlayersFrame(escDown);
-        break;
-    case GameState::Playing:
-        if (online.Active()) {
-            if (!online.PlayFrame(*this, escDown)) {
-                if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
-                state = GameState::MainMenu;
-                ShowMainMenu();
-            }
-        } else {
-            PlayingFrame(escDown);
-        }
-        ShakePads();
-        break;
-    case GameState::HighScores: {
-        FindWatchableRows();
-        PickTableRow();
-        const bool enter = KeyState[DIK_RETURN] != 0 && !tableKeysWere_[2];
-        tableKeysWere_[2] = KeyState[DIK_RETURN];
-        if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {
-            state = GameState::MainMenu;
-            highScoreScreen.FadeOut();
-            ShowMainMenu();
-        } else if (cursor.LeftDown() && !tableButtonWasDown_) {
-            // A click on an entry's row watches its game.
-            WatchEntryReplay(highScoreScreen.RowAt(cursor.x, cursor.y));
-        } else if (enter) {
-            WatchEntryReplay(highScoreScreen.Picked());
-        }
-        tableButtonWasDown_ = cursor.LeftDown();
-        break;
-    }
-    case GameState::Options: {
-        const bool back = optionsScreen.Frame(escDown);
-        if (optionsScreen.keysChanged) {
-            if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
-            optionsScreen.keysChanged = false;
-        }
-        if (back) {
-            state = GameState::MainMenu;
-            optionsScreen.FadeOut();
-            ShowMainMenu();
-        }
-        break;
-    }
-    default:
-        break;
-    }
+    if (!StateFrame(escDown)) return false;
     FollowHumSetting();
     // (The 1 typed into an address or a port is not the dump key.)
     if (KeyState[DIK_1] && !(state == GameState::TwoPlayers && twoPlayersScreen.Typing())) DumpScreen();
@@ -501,33 +505,11 @@ void Game::WatchReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
 bool Game::WatchReplayInstead(const ReplayHeader& header, const uint8_t* tapeBytes) {
     if (state == GameState::Playing && !watchingReplay) return false;
     if (watchingReplay) EndWatching();  // to the menu, which fades out below
-    switch (state) {
-    case GameState::MainMenu:
-        mainMenu.FadeOut();
-        break;
-    case GameState::PlayerSetup:
-        setupScreen.FadeOut();
-        break;
-    case GameState::Connecting:
-        online.Stop();
-        setupScreen.FadeOut();
-        break;
-    case GameState::HighScores:
-        highScoreScreen.FadeOut();
-        break;
-    case GameState::Info:
-        infoScreen.FadeOut();
-        break;
-    case GameState::Options:
-        optionsScreen.FadeOut();
-        break;
-    case GameState::TwoPlayers:
-        twoPlayersScreen.Leave();
-        twoPlayersScreen.FadeOut();
-        break;
-    case GameState::Playing:
-        break;
-    }
+    // What the screen on show holds beyond its picture goes with it: the
+    // wait for the other player, a name being looked up.
+    if (state == GameState::Connecting) online.Stop();
+    if (state == GameState::TwoPlayers) twoPlayersScreen.Leave();
+    if (Screen* shown = ScreenOf(state)) shown->FadeOut();
     WatchReplay(header, tapeBytes);
     return true;
 }
@@ -551,7 +533,7 @@ bool Game::WatchFrame() {
     }
     if (watchPaused && !replayPending_) {
         // The picture on show stands; nothing of the game runs.
-        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, BlitKey::Opaque);
+        HoldPictureOnShow();
         DrawWatchStatus();
         FlipDisplay();
         return true;
@@ -560,7 +542,7 @@ bool Game::WatchFrame() {
     const int32_t passes = skip ? kReplayMaxSkip : watchSpeed;
     for (int32_t i = 0; i < passes; ++i) {
         if (!RunPass()) return false;
-        if (replayEnd != ReplayEnd::None) {
+        if (recorder.end != ReplayVerdict::None) {
             EndWatching();
             return true;
         }
@@ -571,13 +553,14 @@ bool Game::WatchFrame() {
 
 bool Game::WatchEntryReplay(const HighScoreRecord* entry) {
     size_t size = 0;
-    if (entry == nullptr || !LoadReplayFor(*entry, highScoreScreen.difficulty, replayFile, sizeof replayFile, &size))
+    if (entry == nullptr ||
+        !LoadReplayFor(*entry, highScoreScreen.difficulty, recorder.file, sizeof recorder.file, &size))
         return false;
     ReplayHeader header;
     const uint8_t* tapeBytes = nullptr;
     ReadError error;
     char why[kReadReasonSize];
-    if (!ParseReplay(replayFile, size, &header, &tapeBytes, &error)) {
+    if (!ParseReplay(recorder.file, size, &header, &tapeBytes, &error)) {
         std::snprintf(why, sizeof why, "%s", error.reason);
     } else if (ReplayFitsThisGame(header, playDataHash, why, sizeof why)) {
         highScoreScreen.FadeOut();
@@ -615,10 +598,10 @@ void Game::EndWatching() {
     const bool neverStarted = replayPending_;
     watchingReplay = false;
     replayPending_ = false;
-    if (replayEnd != ReplayEnd::None && replayEnd != ReplayEnd::Verified)
-        std::fprintf(stderr, "voidcrawl: the replay is not verified: %s\n", replayVerdict);
-    replaySource_[0] = '\0';
-    tape.Stop();
+    if (recorder.end != ReplayVerdict::None && recorder.end != ReplayVerdict::Verified)
+        std::fprintf(stderr, "voidcrawl: the replay is not verified: %s\n", recorder.verdict);
+    recorder.ForgetSource();
+    recorder.tape.Stop();
     online.EndReplay();
     if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
     cursor.x = watchCursorX_;
@@ -629,7 +612,6 @@ void Game::EndWatching() {
         // Back to the table the game was picked from, its row still picked.
         watchFromTable_ = false;
         if (state == GameState::MainMenu) mainMenu.FadeOut();
-        state = GameState::HighScores;
         highScoreScreen.Load(HighScoreTable::FileName(watchTableDifficulty_), watchTableDifficulty_);
         FindWatchableRows();
         highScoreScreen.pickedRow = watchTableRow_;
@@ -637,12 +619,11 @@ void Game::EndWatching() {
         pickPointerY_ = cursor.y;
         tableButtonWasDown_ = true;
         tableKeysWere_[2] = 1;
-        ShowHighScores();
+        GoTo(GameState::HighScores);
         return;
     }
     if (state == GameState::MainMenu && !neverStarted) return;  // the replay's game was left there
-    state = GameState::MainMenu;
-    ShowMainMenu();
+    GoTo(GameState::MainMenu);
 }
 
 void Game::FindWatchableRows() {
@@ -675,14 +656,14 @@ void Game::StartOnline() {
         GiveUpOnline(true);
         return;
     }
-    state = GameState::Connecting;
+    GoTo(GameState::Connecting);
 }
 
 void Game::ConnectingFrame(bool escDown) {
-    const OnlinePlay::Wait wait = online.WaitFrame(*this);
+    const OnlinePlay::Wait wait = online.WaitFrame();
     if (wait == OnlinePlay::Wait::Ready) {
         setupScreen.FadeOut();
-        online.BeginPlay(*this);
+        online.BeginPlay();
     } else if (wait == OnlinePlay::Wait::Failed || escDown) {
         GiveUpOnline(wait == OnlinePlay::Wait::Failed);
     }
@@ -696,74 +677,50 @@ void Game::GiveUpOnline(bool failed) {
         Fail(text, nullptr);
     }
     online.Stop();
-    state = GameState::MainMenu;
     setupScreen.FadeOut();
-    ShowMainMenu();
+    GoTo(GameState::MainMenu);
+}
+
+// An online game (or its replay) begins: two players at the agreed
+// difficulty, recorded as a game here is.
+bool Game::BeginOnlineMatch(int32_t onlineDifficulty, bool record) {
+    difficulty = onlineDifficulty;
+    players = 2;
+    if (record && recorder.recordGames) StartRecording();
+    BeginMatch();
+    return state == GameState::Playing;
 }
 
 // What the set-up's confirmation starts, for the players and for a replay.
 void Game::BeginMatch() {
     match.onlinePlayer = -1;
-    match.resultsOffDisk = tape.Playing() || online.Replaying() ? 1 : 0;
+    match.resultsOffDisk = recorder.tape.Playing() || online.Replaying() ? 1 : 0;
     match.Begin(difficulty);
     if (match.levelFailed) {
         LeaveAfterLevelError();
         return;
     }
-    EnteringScreen();
-    FlipDisplay();
-    match.Enter();
-    state = GameState::Playing;
+    GoTo(GameState::Playing);
 }
 
-// Everything play depends on that is not in the tape: what the set-up
-// screen handed over, the generator and the pointer as they are now.
+// What the set-up screen handed over, for the recording.
 void Game::StartRecording() {
-    ReplayHeader& h = replayHeader;
-    h = ReplayHeader();
-    std::snprintf(h.gameVersion, sizeof h.gameVersion, "%s", kGameVersion);
-    h.dataHash = playDataHash;
-    h.randomState = RandomState();
-    h.players = static_cast<uint8_t>(players == 2 ? 2 : 1);
-    h.difficulty = static_cast<uint8_t>(ClampDifficulty(difficulty));
-    h.buttonDown = MouseState.rgbButtons[0] != 0 ? 1 : 0;
-    h.pointerX = cursor.x;
-    h.pointerY = cursor.y;
-    h.latches = static_cast<uint8_t>((setupScreen.clickLatch != 0 ? kReplayClickLatch : 0) |
-                                     (match.spaceLatch != 0 ? kReplaySpaceLatch : 0));
-    for (int i = 0; i < 2; ++i) std::memcpy(h.names[i], match.names[i], sizeof h.names[i] - 1);
-    h.ships[0] = match.playerSetup->ship1;
-    h.ships[1] = match.playerSetup->ship2;
-    if (h.players == 1) {
-        // Player 2 is not in a one-player game, whatever the set-up kept
-        // from an earlier game: no name, no ship (worm 2 never plays).
-        std::memset(h.names[1], 0, sizeof h.names[1]);
-        h.ships[1] = kReplayNoShip;
-    }
-    h.keys = match.playKeys;
-    h.startedAt = static_cast<int64_t>(std::time(nullptr));
-    replayName[0] = 0;
-    tapeLevelIndex_ = 0;
-    tapeAllDone_ = tapeTableShown_ = 0;
-    tapeFullTold_ = false;
-    const size_t capacity = tapeCapacity < kReplayTapeCapacity ? tapeCapacity : kReplayTapeCapacity;
-    if (online.Active()) {
-        // Online, the confirmed passes of both players are recorded instead.
-        h.flags = kReplayOnline;
-        h.onlinePlayer = static_cast<uint8_t>(online.Local() + 1);
-        online.RecordInto(replayFile + kReplayHeaderBytes, capacity);
-        return;
-    }
-    tape.Record(replayFile + kReplayHeaderBytes, capacity, h.buttonDown != 0);
+    RecordingStart from;
+    from.dataHash = playDataHash;
+    from.players = players;
+    from.difficulty = difficulty;
+    from.buttonDown = MouseState.rgbButtons[0] != 0;
+    from.pointerX = cursor.x;
+    from.pointerY = cursor.y;
+    from.clickLatch = setupScreen.clickLatch != 0;
+    from.onlinePlayer = online.Active() ? online.Local() : -1;
+    recorder.Start(from, match);
 }
 
 void Game::PlayReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
-    replayHeader = header;
+    recorder.Expect(header);
     replayTape_ = tapeBytes;
     replayPending_ = true;
-    replayEnd = ReplayEnd::None;
-    replayOutOfStepLevel = 0;
-    replayVerdict[0] = '\0';
 }
 
 // The game as the recording's confirmation left it, then its first pass.
@@ -772,7 +729,7 @@ void Game::StartReplay() {
     // The screen left behind faded to near black; the arena fades in from
     // black itself, never from what that screen's palette kept.
     BlackOutPalette();
-    const ReplayHeader& h = replayHeader;
+    const ReplayHeader& h = recorder.header;
     players = h.players;
     difficulty = h.difficulty;
     std::memset(playerSetup.name1, 0, sizeof playerSetup.name1);
@@ -791,141 +748,19 @@ void Game::StartReplay() {
     exitBoxShown = false;
     match.SetPlayers(&playerSetup);
     SeedRandom(h.randomState);
-    tapeLevelIndex_ = 0;
-    tapeAllDone_ = tapeTableShown_ = 0;
+    recorder.BeginReplay();
     if ((h.flags & kReplayOnline) != 0) {
-        online.BeginReplay(*this, h, replayTape_);
+        online.BeginReplay(h, replayTape_);
         return;
     }
-    tape.Play(replayTape_, h.tapeBytes, h.buttonDown != 0);
+    recorder.tape.Play(replayTape_, h.tapeBytes, h.buttonDown != 0);
     BeginMatch();
 }
 
-// State hashes where a level ends and where the table comes up; then the
-// pass ends on the tape. A replay that has played to its end, or lost
-// step, ends here.
-void Game::CheckpointsAfterPass() {
-    if (online.Active()) {
-        online.AfterPass(*this);
-        return;
-    }
-    if (tape.Full() && !tapeFullTold_) {
-        tapeFullTold_ = true;
-        std::fprintf(stderr, "voidcrawl: this game is too long to record: its replay stops after %u passes\n",
-                     tape.Passes());
-        SaveReplay();
-    }
-    if (tape.GetMode() == InputTape::Mode::Off) return;
-    bool save = false;
-    if (match.levelIndex != tapeLevelIndex_) {
-        tape.Checkpoint(InputTape::kLevelEnd, static_cast<uint8_t>(tapeLevelIndex_ + 1), MatchStateHash(match));
-        tapeLevelIndex_ = match.levelIndex;
-    }
-    if (match.allLevelsDone != tapeAllDone_) {
-        tapeAllDone_ = match.allLevelsDone;
-        if (tapeAllDone_)
-            tape.Checkpoint(InputTape::kLevelEnd, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
-    }
-    if (match.TableShown() != tapeTableShown_) {
-        tapeTableShown_ = match.TableShown();
-        if (tapeTableShown_) {
-            tape.Checkpoint(InputTape::kGameOver, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
-            save = true;
-        }
-    }
-    tape.EndPass();
-    if (tape.Recording() && save) SaveReplay();
-    if (tape.Playing() && (tape.OutOfStep() || tape.Finished())) {
-        JudgeReplayEnd();
-        tape.Stop();
-    }
-}
+// The recorder's marks after each pass, of the online session when one plays.
+void Game::CheckpointsAfterPass() { recorder.AfterPass(match, online.Active() ? &online : nullptr, watchingReplay); }
 
-void Game::NoteReplaySource(const char* name, const uint8_t* bytes, size_t size) {
-    std::snprintf(replaySource_, sizeof replaySource_, "%s", name);
-    replaySourceBytes_ = bytes;
-    replaySourceSize_ = size;
-}
-
-void Game::JudgeReplayEnd() {
-    ReplayPlayed played;
-    if ((replayHeader.flags & kReplayOnline) != 0) {
-        const OnlineTape& taped = online.Tape();
-        played.outOfStep = taped.OutOfStep();
-        played.outOfStepLevel = taped.OutOfStepLevel();
-        // (A viewer who leaves at the table, with only the stop to come,
-        // has seen the game to its end.)
-        played.stopTaken =
-            taped.StopTaken() || taped.PeekCheckpointKind() == OnlineTape::kStop || taped.EndedAtGameOver();
-        played.bodyDone = taped.Finished();
-    } else {
-        played.outOfStep = tape.OutOfStep();
-        played.outOfStepLevel = tape.OutOfStepLevel();
-        played.stopTaken = tape.StopTaken() || tape.EndedAtGameOver();
-        played.bodyDone = tape.Finished();
-    }
-    played.level = match.levelIndex + 1;
-    for (int i = 0; i < 2; ++i) {
-        played.scores[i] = match.worms[i].score;
-        played.lengthTotals[i] = match.worms[i].lengthTotal;
-    }
-    replayEnd = JudgeReplay(replayHeader, played, &replayOutOfStepLevel, replayVerdict, sizeof replayVerdict);
-    if (replayEnd == ReplayEnd::Verified && replaySource_[0] != '\0')
-        RecordCheckedReplay(replaySource_, replaySourceBytes_, replaySourceSize_, replayHeader);
-    replaySource_[0] = '\0';
-}
-
-// The end of a recording or a replay: the last state hash, then the file
-// is saved or the replay's verdict given.
-void Game::StopTape() {
-    if (online.Tape().Recording()) {
-        online.StopRecording(*this);
-        SaveReplay();
-    }
-    if (online.Replaying() && replayEnd == ReplayEnd::None) JudgeReplayEnd();  // left at its table
-    online.EndReplay();
-    if (tape.GetMode() == InputTape::Mode::Off) return;
-    const bool recording = tape.Recording();
-    // (A replay cut short has no stop: its tape may end just before it.)
-    if (recording || !tape.Finished()) {
-        tape.Checkpoint(InputTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), MatchStateHash(match));
-        tape.EndPass();
-    }
-    if (recording)
-        SaveReplay();
-    else
-        JudgeReplayEnd();
-    tape.Stop();
-}
-
-void Game::SaveReplay() {
-    ReplayHeader& h = replayHeader;
-    const bool onlineGame = (h.flags & kReplayOnline) != 0;
-    const OnlineTape& taped = online.Tape();
-    h.flags = static_cast<uint8_t>((onlineGame ? kReplayOnline : 0) |
-                                   ((onlineGame ? taped.Full() : tape.Full()) ? kReplayCutShort : 0));
-    for (int i = 0; i < 2; ++i) {
-        h.scores[i] = match.worms[i].score;
-        h.lengthTotals[i] = match.worms[i].lengthTotal;
-    }
-    h.level = match.levelIndex + 1;
-    h.tapeBytes = static_cast<uint32_t>(onlineGame ? taped.Size() : tape.Size());
-    h.passes = onlineGame ? taped.Passes() : tape.Passes();
-    h.checkpoints = onlineGame ? taped.Checks() : tape.Checkpoints();
-    WriteReplayHeader(h, replayFile);
-    SaveResult result;
-    const size_t size = kReplayHeaderBytes + h.tapeBytes;
-    if (SaveReplayFile(replayFile, size, static_cast<std::time_t>(h.startedAt), replayName, &result)) {
-        // The game reached these results itself: the replay may stand behind them.
-        RecordCheckedReplay(replayName, replayFile, size, h);
-        return;
-    }
-    // As a failed save of the tables: the player is told, in words.
-    char text[kSaveReasonSize + 64];
-    std::snprintf(text, sizeof text, "The game's replay was not saved: %s", result.reason);
-    std::fprintf(stderr, "voidcrawl: %s\n", text);
-    if (Host* host = GetHost()) host->ShowMessage(text, kErrorTitle);
-}
+void Game::StopTape() { recorder.Stop(match, online); }
 
 void Game::Shutdown() {
     online.Stop();

@@ -2,6 +2,8 @@
 #include <cstdint>
 
 #include "app/OnlinePlay.h"
+#include "app/PlayPicture.h"
+#include "app/Recorder.h"
 #include "app/Replay.h"
 #include "gfx/Display.h"
 #include "gfx/Font.h"
@@ -18,6 +20,7 @@
 #include "screens/MainMenu.h"
 #include "screens/OptionsScreen.h"
 #include "screens/PlayerSetup.h"
+#include "screens/Screen.h"
 #include "screens/SetupScreen.h"
 #include "screens/TwoPlayersScreen.h"
 #include "world/ShipStats.h"
@@ -34,8 +37,9 @@ enum class GameState : int32_t {
 };
 
 // The one object that owns every subsystem for the whole run: start-up, the
-// top-level state machine with its fades, and shut-down.
-class Game {
+// top-level state machine with its fades, and shut-down. It gives online
+// play what it asks of the game (OnlineHooks).
+class Game : private OnlineHooks {
 public:
     bool Init();
     bool RunFrame();
@@ -87,19 +91,31 @@ public:
     bool heldThisPass = false;
     bool pictureSteady = false;
 
+    // Every game's recording, and the replay being played.
+    Recorder recorder;
     // A game against a player on another machine (TWO PLAYERS when the
     // command line asked to host or join, or the two-players screen chose
     // to, where the program has a link).
-    OnlinePlay online;
+    DrawKit drawKit{&bigFont, &mediumFont, &smallFont, &imageBank};
+    OnlinePlay online{match, drawKit, *this, recorder};
 
     // Runs every pass of play through the sync test (runner, tests); null:
     // play runs once a pass, as always.
     PlaySyncTest* syncTest = nullptr;
 
     // ---- replays ----------------------------------------------------------
-    // Every game is recorded, from the set-up's confirmation until it is
-    // left, and saved when the game-over table comes up and when it ends.
-    bool recordGames = true;
+    // The recorder's, under the names the hosts, the runner and the tests use.
+    bool& recordGames = recorder.recordGames;
+    InputTape& tape = recorder.tape;
+    ReplayHeader& replayHeader = recorder.header;
+    char (&replayName)[64] = recorder.name;
+    uint8_t (&replayFile)[kReplayFileCapacity] = recorder.file;
+    size_t& tapeCapacity = recorder.tapeCapacity;
+    using ReplayEnd = ReplayVerdict;
+    ReplayEnd& replayEnd = recorder.end;
+    int32_t& replayOutOfStepLevel = recorder.outOfStepLevel;
+    char (&replayVerdict)[200] = recorder.verdict;
+    uint64_t playDataHash = 0;
     // Plays the replay `tape` (ParseReplay's, kept alive by the caller) from
     // the next pass instead of the player's input; the header must fit this
     // game (ReplayFitsThisGame).
@@ -117,39 +133,24 @@ public:
     bool watchingReplay = false;
     int32_t watchSpeed = 1;
     bool watchPaused = false;
-    using ReplayEnd = ReplayVerdict;
-    // Set once a replay has stopped playing (JudgeReplay's verdict); the
-    // level it names (where it lost step or stopped), and the verdict in words.
-    ReplayEnd replayEnd = ReplayEnd::None;
-    int32_t replayOutOfStepLevel = 0;
-    char replayVerdict[200] = {};
-    // The replay's end: what play reached is judged against the header
-    // (JudgeReplay), once. A replay from the replay folder (NoteReplaySource)
-    // that verifies joins the checked results.
-    void JudgeReplayEnd();
     // The replay to be played is the file `name` of the replay folder, with
     // these bytes.
-    void NoteReplaySource(const char* name, const uint8_t* bytes, size_t size);
-    // The state hashes a replay has matched so far.
-    uint32_t ReplayHashes() const {
-        return (replayHeader.flags & kReplayOnline) != 0 ? online.Tape().Checks() : tape.Checkpoints();
+    void NoteReplaySource(const char* name, const uint8_t* bytes, size_t size) {
+        recorder.NoteSource(name, bytes, size);
     }
-    InputTape tape;
-    ReplayHeader replayHeader;
-    char replayName[64] = {};  // the file this game's replay is saved as
-    uint64_t playDataHash = 0;
-    // The file being written: header, then the tape.
-    uint8_t replayFile[kReplayFileCapacity] = {};
-    // How much of it a game's input may fill (less only in tests).
-    size_t tapeCapacity = kReplayTapeCapacity;
+    // The state hashes a replay has matched so far.
+    uint32_t ReplayHashes() const { return recorder.Hashes(); }
 
 private:
-    friend class OnlinePlay;
+    bool BeginOnlineMatch(int32_t onlineDifficulty, bool record) override;
+    void DrawSetupBackground() override { setupScreen.DrawBackground(); }
+    void FadeOutSetup() override { setupScreen.FadeOut(); }
     // Players the set-up screen asks for: online, only this machine's.
     int32_t SetupPlayers() const { return online.Wanted() && players == 2 ? 1 : players; }
     void StartOnline();
     void ConnectingFrame(bool escDown);
     void GiveUpOnline(bool failed);
+    void InitScreens();
     void EnteringScreen();
     void HoldFrozenPicture(bool withBox);
     void RaiseExitBox();
@@ -159,16 +160,21 @@ private:
     static constexpr uint8_t kExitBoxKeyCodes[kExitBoxKeys] = {DIK_Y, DIK_N};
     uint8_t exitBoxKeyHeld_[kExitBoxKeys] = {};
     bool LoadGameImage(Surface* surface, const char* file, int32_t width, int32_t height, Placement placement);
-    void ShowMainMenu();
-    void ShowInfo();
-    void ShowHighScores();
-    void ShowOptions();
-    void ShowTwoPlayers();
-    void TwoPlayersFrame(bool escDown);
-    void FollowHumSetting();
+    // The one way to change state: the new state's screen comes on.
+    void GoTo(GameState next);
+    Screen* ScreenOf(GameState of);
     void EnterPlayerSetup();
-    void DrawSetupFrame();
+    // A pass of each state (false: the program ends).
+    bool StateFrame(bool escDown);
+    bool MenuFrame(bool escDown);
+    void InfoFrame(bool escDown);
+    void SetupFrame(bool escDown);
+    void TwoPlayersFrame(bool escDown);
     void PlayingFrame(bool escDown);
+    void OnlineFrame(bool escDown);
+    void HighScoresFrame(bool escDown);
+    void OptionsFrame(bool escDown);
+    void FollowHumSetting();
     PadContext CurrentPadContext() const;
     void ShakePads();
     void LeaveAfterLevelError();
@@ -183,23 +189,12 @@ private:
     void StartReplay();
     void CheckpointsAfterPass();
     void StopTape();
-    void SaveReplay();
-    uint8_t TapeLevel() const;
 
     // The two-players screen chose online play (not the command line):
     // back on the menu, TWO PLAYERS asks again.
     bool onlineFromScreen_ = false;
     const uint8_t* replayTape_ = nullptr;
-    // The replay being played, when it is a file of the replay folder: its
-    // name, size and bytes' hash (the bytes may be gone by its end).
-    char replaySource_[kReplayNameSize] = {};
-    size_t replaySourceSize_ = 0;
-    const uint8_t* replaySourceBytes_ = nullptr;
     bool replayPending_ = false;
-    int32_t tapeLevelIndex_ = 0;
-    uint8_t tapeAllDone_ = 0;
-    uint8_t tapeTableShown_ = 0;
-    bool tapeFullTold_ = false;
     uint8_t watchKeys_[256] = {};  // the host's keys the last watched frame
     bool tableButtonWasDown_ = false;
     // The high-score screen's rows whose games can be watched, as of the

@@ -5,11 +5,8 @@
 #include <cstring>
 
 #include "app/CommandLine.h"
-#include "app/Game.h"
 #include "gfx/Display.h"
-#include "gfx/ImageSlots.h"
 #include "io/Input.h"
-#include "match/IntroPanel.h"
 #include "match/PlaySnapshot.h"
 #include "platform/Host.h"
 #include "platform/SaveFile.h"
@@ -28,9 +25,6 @@ uint32_t NowMs() {
     Host* host = GetHost();
     return host != nullptr ? host->Ticks() : 0;
 }
-
-// Frames a watched replay's game-over table stands before the replay ends.
-constexpr int32_t kTableWatchedFrames = 300;
 
 // This side's player as its points screen closed, for `level`.
 NetPoints PointsRecord(const Worm& w, uint8_t level) {
@@ -128,7 +122,7 @@ const char* OnlinePlay::Failure() const {
     return link != nullptr ? link->Failure() : "";
 }
 
-OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
+OnlinePlay::Wait OnlinePlay::WaitFrame() {
     peer_.Update(NowMs());
     switch (peer_.GetState()) {
     case NetPeer::State::Playing:
@@ -151,28 +145,30 @@ OnlinePlay::Wait OnlinePlay::WaitFrame(Game& game) {
         std::snprintf(second, sizeof second, "HOSTING ON PORT %u", static_cast<unsigned>(port));
     else
         std::snprintf(second, sizeof second, "JOINING %s", address);
-    game.setupScreen.DrawBackground();
-    DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", second);
-    if (role == Role::Host) DrawHostingText(game);
+    hooks_.DrawSetupBackground();
+    DrawWaitingBand(second);
+    if (role == Role::Host) DrawHostingText();
     if (turnedAway_[0] != '\0') {
         char line[sizeof turnedAway_ + 16];
         std::snprintf(line, sizeof line, "TURNED AWAY: %s", turnedAway_);
         // On the waiting text's band, below its two lines.
-        const int32_t top = 240 + game.mediumFont.cellHeight + 16;
-        FillRect(0, top, kScreenWidth, top + game.smallFont.cellHeight + 8, backBuffer, 0);
-        game.smallFont.DrawText(backBuffer, 320 - game.smallFont.TextWidth(line) / 2, top, line, TextExtent::Whole);
+        Font& small = *kit_.small;
+        const int32_t top = 240 + kit_.medium->cellHeight + 16;
+        FillRect(0, top, kScreenWidth, top + small.cellHeight + 8, backBuffer, 0);
+        small.DrawText(backBuffer, 320 - small.TextWidth(line) / 2, top, line, TextExtent::Whole);
     }
-    game.smallFont.DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", TextExtent::Whole);
+    kit_.small->DrawText(backBuffer, 250, 440, "ESC TO GIVE UP", TextExtent::Whole);
     return Wait::Waiting;
 }
 
-void OnlinePlay::DrawHostingText(Game& game) {
-    Font& small = game.smallFont;
+void OnlinePlay::DrawHostingText() {
+    Font& small = *kit_.small;
+    Font& medium = *kit_.medium;
     const int32_t smallLine = small.cellHeight + 2;
     // Under the waiting text's band and the line of a guest turned away,
     // above "ESC TO GIVE UP": at most 4 lines of small print (or 2 of
     // medium) for the addresses.
-    const int32_t bandTop = 240 + game.mediumFont.cellHeight + 16;
+    const int32_t bandTop = 240 + medium.cellHeight + 16;
     const int32_t bandBottom = 436;
     const int32_t count = localAddressCount_;
     // The addresses in the medium font when two or fewer are shown and each
@@ -182,10 +178,10 @@ void OnlinePlay::DrawHostingText(Game& game) {
     char shown[kShownLocalAddresses][kNetAddressTextBytes + 8];
     for (int32_t i = 0; i < count; ++i) {
         std::snprintf(shown[i], sizeof shown[i], "%s:%u", localAddresses_[i], static_cast<unsigned>(port));
-        large = large && game.mediumFont.TextWidth(shown[i]) <= 600;
+        large = large && medium.TextWidth(shown[i]) <= 600;
         ipv6 = ipv6 || localAddresses_[i][0] == '[';
     }
-    Font& addressFont = large ? game.mediumFont : small;
+    Font& addressFont = large ? medium : small;
     const int32_t addressLine = large ? addressFont.cellHeight + 4 : smallLine;
     FillRect(0, bandTop, kScreenWidth, bandBottom, backBuffer, 0);
     int32_t y = bandTop + smallLine + 6;
@@ -233,7 +229,7 @@ bool OnlinePlay::HostAgain() {
     return true;
 }
 
-void OnlinePlay::BeginPlay(Game& game) {
+void OnlinePlay::BeginPlay() {
     const NetWelcome& w = peer_.Match();
     const NetHello& joiner = role == Role::Host ? peer_.PeerHello() : NetHello();
     players_ = PlayerSetup();
@@ -248,35 +244,28 @@ void OnlinePlay::BeginPlay(Game& game) {
         CopyName(players_.name2, sizeof players_.name2, local_.name1);
         players_.ship2 = local_.ship1 == 1 ? 1 : 0;
     }
-    game.difficulty = w.difficulty;
     replaying_ = false;
     const int32_t delay = w.inputDelay > RollbackSession::kMaxDelay ? RollbackSession::kMaxDelay : w.inputDelay;
-    BeginSession(game, w.seed, delay, &peer_);
+    BeginSession(w.difficulty, w.seed, delay, &peer_);
 }
 
 // The match both sides (or a replay) play from the agreed seed, and the
 // session over it.
-void OnlinePlay::BeginSession(Game& game, uint32_t seed, int32_t delay, PassExchange* exchange) {
-    game.players = 2;
-    game.match.players = 2;
-    game.match.SetPlayers(&players_);
+void OnlinePlay::BeginSession(int32_t difficulty, uint32_t seed, int32_t delay, PassExchange* exchange) {
+    match_.players = 2;
+    match_.SetPlayers(&players_);
     // Both machines read the keys alike: each player's own, as the default
     // bindings name them (whatever this machine's players chose).
-    game.match.SetPlayKeys(kDefaultPlayKeys);
+    match_.SetPlayKeys(kDefaultPlayKeys);
     SeedRandom(seed);
-    if (!replaying_) {
-        tape_.Stop();
-        if (game.recordGames) game.StartRecording();
-    }
+    if (!replaying_) tape_.Stop();
     tapedPasses_ = 0;
     levelEnd_ = LevelEndRecord();
-    ownPointsTaped_ = fullTold_ = replayEndsHere_ = false;
-    tableSeen_ = 0;
-    tableHeld_ = 0;
-    game.BeginMatch();
-    if (game.state != GameState::Playing) return;
-    game.match.onlinePlayer = Local();
-    session_.Begin(&game.match, RandomState(), Local(), delay, exchange);
+    ownPointsTaped_ = replayEndsHere_ = false;
+    recorder_.BeginOnlineGame();
+    if (!hooks_.BeginOnlineMatch(difficulty, !replaying_)) return;
+    match_.onlinePlayer = Local();
+    session_.Begin(&match_, RandomState(), Local(), delay, exchange);
 }
 
 void OnlinePlay::Stop() {
@@ -290,7 +279,7 @@ void OnlinePlay::Stop() {
     active_ = false;
 }
 
-void OnlinePlay::WriteKeptStates(Game& game, char* said, size_t size) {
+void OnlinePlay::WriteKeptStates(char* said, size_t size) {
     static char text[kStateTextBytes];
     // Oldest first, so that the match is left in the newest state kept.
     int32_t order[RollbackSession::kKeptStates];
@@ -306,8 +295,8 @@ void OnlinePlay::WriteKeptStates(Game& game, char* said, size_t size) {
     size_t used = 0;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t slot = order[i];
-        session_.KeptState(slot).Restore(game.match);
-        DescribeMatchState(game.match, text, sizeof text);
+        session_.KeptState(slot).Restore(match_);
+        DescribeMatchState(match_, text, sizeof text);
         char name[64];
         std::snprintf(name, sizeof name, "outofstep-%s-pass%d.txt", role == Role::Host ? "host" : "join",
                       static_cast<int>(session_.KeptPasses(slot)));
@@ -328,16 +317,17 @@ void OnlinePlay::TellEnd(const char* why) {
     if (Host* host = GetHost()) host->ShowMessage(text, "VoidCrawl");
 }
 
-void OnlinePlay::DrawWaitingText(Game& game, const char* first, const char* second) {
-    Font& font = game.mediumFont;
+void OnlinePlay::DrawWaitingBand(const char* second) {
+    const char* const first = "WAITING FOR THE OTHER PLAYER";
+    Font& font = *kit_.medium;
     const int32_t y = 240 - font.cellHeight;
     FillRect(0, y - 8, kScreenWidth, y + 2 * font.cellHeight + 16, backBuffer, 0);
     font.DrawText(backBuffer, 320 - font.TextWidth(first) / 2, y, first, TextExtent::Whole);
-    if (second != nullptr && second[0] != '\0')
+    if (second[0] != '\0')
         font.DrawText(backBuffer, 320 - font.TextWidth(second) / 2, y + font.cellHeight + 8, second, TextExtent::Whole);
 }
 
-void OnlinePlay::DrawOverlay(Game& game) {
+void OnlinePlay::DrawOverlay() {
     // The rollbacks and the waits so far, with the round trip now, the
     // input delay as the round trip set it (and a change agreed on), and
     // the datagrams that failed the link's authentication.
@@ -353,14 +343,14 @@ void OnlinePlay::DrawOverlay(Game& game) {
                   static_cast<long long>(session_.Waits()), static_cast<unsigned>(link->Counts().forged));
     // Under the line of the level's target and the scores, which stay
     // readable, as wide as its text.
-    Font& font = game.smallFont;
-    const int32_t top = game.mediumFont.cellHeight + 4;
+    Font& font = *kit_.small;
+    const int32_t top = kit_.medium->cellHeight + 4;
     FillRect(0, top, font.TextWidth(text) + 8, top + font.cellHeight + 4, backBuffer, 0);
     font.DrawText(backBuffer, 4, top + 2, text, TextExtent::Whole);
 }
 
-void OnlinePlay::ExchangePoints(Game& game) {
-    Match& match = game.match;
+void OnlinePlay::ExchangePoints() {
+    Match& match = match_;
     // The screen that closes last ends the phase in the same frame, and the
     // next level is loaded already: its points still go to the other side.
     if (!match.PointsPhase() && !match.pointsReady) return;
@@ -392,8 +382,136 @@ void OnlinePlay::ExchangePoints(Game& game) {
     }
 }
 
-bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
-    Match& match = game.match;
+// The link went, the other player left, or the games went out of step:
+// this game ends where it stands, its results kept. Once the game is over
+// (the table) the other player leaving it ends nothing.
+void OnlinePlay::EndWhereItStands() {
+    Match& match = match_;
+    ended_ = true;
+    exitBox_ = false;
+    if (match.resultsSaved) return;
+    lost_ = true;
+    if (!replaying_) {
+        char why[400];
+        std::snprintf(why, sizeof why, "%s", peer_.Message()[0] != '\0' ? peer_.Message() : link->Failure());
+        if (peer_.GetState() == NetPeer::State::OutOfStep) {
+            const size_t used = std::strlen(why);
+            WriteKeptStates(why + used, sizeof why - used);
+        }
+        TellEnd(why);
+    }
+    // The game ends on the pass both machines end on: the last one
+    // both were known to hold (docs/net-protocol.md, "The last
+    // pass"). The passes run on a guess are dropped, or those known
+    // run; an end at a level's end is that level's end.
+    const bool atPoints = match.PointsPhase();
+    session_.EndAt(static_cast<int32_t>(Exchange().SurePasses() < 0x7FFF0000u ? Exchange().SurePasses() : 0x7FFF0000u),
+                   Exchange().EndNamed());
+    SeedRandom(session_.RandomStateRef());
+    if (match.levelEnd == 1 && (levelEnd_.pass < 0 || levelEnd_.pass == session_.Pass()) && match.levelIndex >= 0 &&
+        match.levelIndex < Match::kLevels) {
+        levelEndHashes_[match.levelIndex] = MatchStateHash(match);
+        if (levelEnd_.pass < 0) {
+            levelEnd_.pass = session_.Pass();
+            levelEnd_.level = static_cast<uint8_t>(match.levelIndex + 1);
+            levelEnd_.hash = levelEndHashes_[match.levelIndex];
+        }
+    }
+    TapePasses(true);  // up to the end
+    if (tape_.Recording()) tape_.Lost();
+    if (atPoints) hooks_.FadeOutSetup();
+    match.EndOnline();
+    if (atPoints) match.Enter();
+}
+
+bool OnlinePlay::AdvanceSession(uint8_t keys) {
+    Match& match = match_;
+    const RollbackSession::Step step = session_.Advance(keys);
+    TapePasses();
+    switch (step) {
+    case RollbackSession::Step::Ran:
+        waitingFrames_ = 0;
+        return true;
+    case RollbackSession::Step::LevelOver:
+        // Every pass up to the level's end is sure: the game goes on
+        // from there with its own frames (points screens, the table).
+        if (match.levelIndex >= 0 && match.levelIndex < Match::kLevels) {
+            levelEndHashes_[match.levelIndex] = MatchStateHash(match);
+            const uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
+            if (replaying_) {
+                tape_.Checkpoint(OnlineTape::kLevelEnd, level, levelEndHashes_[match.levelIndex]);
+            } else {
+                // Taped once the passes up to it are (they lag the
+                // confirmed ones while the other side may not know them).
+                levelEnd_ = LevelEndRecord();
+                levelEnd_.pass = session_.Pass();
+                levelEnd_.level = level;
+                levelEnd_.hash = levelEndHashes_[match.levelIndex];
+            }
+        }
+        TapePasses();
+        match.levelEnd = 2;
+        waitingFrames_ = 0;
+        return false;
+    case RollbackSession::Step::Waiting:
+    case RollbackSession::Step::Holding:
+    case RollbackSession::Step::OutOfStep:
+        ++waitingFrames_;
+        return false;
+    }
+    return true;
+}
+
+bool OnlinePlay::OwnFrame() {
+    Match& match = match_;
+    // They draw from the session's generator, so that the next level's
+    // food falls alike on both machines. The clock stands where the
+    // session's last pass left it: the timer level's clock, run on under
+    // the game-over cue and the table, reads the same on both machines (and
+    // in a replay) however long each took to get there.
+    SeedRandom(session_.RandomStateRef());
+    SetPassTicks(session_.PassClock());
+    const bool goesOn = match.Frame();
+    SetPassTicks(nullptr);
+    session_.RandomStateRef() = RandomState();
+    if (replaying_)
+        TakeTapedPoints(match);
+    else if (!ended_)
+        ExchangePoints();
+    if (!goesOn) {
+        Stop();
+        match.Leave();
+        return false;
+    }
+    if (!ended_ && match.InLevelPlay()) {
+        // The next level's passes go on. The frame that loaded it read
+        // this machine's own keys, which the other never sees: SPACE
+        // must be let go in a pass before it starts the level, alike
+        // on both machines (and in a replay).
+        match.spaceLatch = 1;
+        pointsSent_ = ownPointsTaped_ = false;
+    }
+    waitingFrames_ = 0;  // the points screens say themselves whom they wait for
+    return true;
+}
+
+void OnlinePlay::DrawOverPlay(bool drawn) {
+    // Nothing ran this pass: the picture on show stays.
+    if (!drawn) HoldPictureOnShow();
+    if (waitingFrames_ > kWaitShownAfter && !replaying_) DrawWaitingBand("");
+    if (exitBox_) DrawExitBox(kit_);
+    if (overlay_ && !ended_ && !match_.resultsSaved && !replaying_) DrawOverlay();
+    if (ended_ && endLine_[0] != '\0' && !replaying_) {
+        // Why the game ended, where the player looks, under the table.
+        Font& font = *kit_.small;
+        const int32_t top = kScreenHeight - font.cellHeight - 8;
+        FillRect(0, top - 4, kScreenWidth, kScreenHeight, backBuffer, 0);
+        font.DrawText(backBuffer, 320 - font.TextWidth(endLine_) / 2, top, endLine_, TextExtent::Whole);
+    }
+}
+
+bool OnlinePlay::PlayFrame(bool escDown) {
+    Match& match = match_;
     if (replaying_) {
         // Nothing of the viewer's reaches the game: its keys and points
         // come from the recording.
@@ -406,49 +524,7 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
     const bool f3 = KeyState[DIK_F3] != 0;
     if (f3 && !f3Was_) overlay_ = !overlay_;
     f3Was_ = f3;
-    if (!ended_ && !Exchange().InPlay()) {
-        // The link went, the other player left, or the games went out of
-        // step: this game ends where it stands, its results kept.
-        // Once the game is over (the table) the other player leaving it
-        // ends nothing.
-        ended_ = true;
-        exitBox_ = false;
-        if (!match.resultsSaved) {
-            lost_ = true;
-            if (!replaying_) {
-                char why[400];
-                std::snprintf(why, sizeof why, "%s", peer_.Message()[0] != '\0' ? peer_.Message() : link->Failure());
-                if (peer_.GetState() == NetPeer::State::OutOfStep) {
-                    const size_t used = std::strlen(why);
-                    WriteKeptStates(game, why + used, sizeof why - used);
-                }
-                TellEnd(why);
-            }
-            // The game ends on the pass both machines end on: the last one
-            // both were known to hold (docs/net-protocol.md, "The last
-            // pass"). The passes run on a guess are dropped, or those known
-            // run; an end at a level's end is that level's end.
-            const bool atPoints = match.PointsPhase();
-            session_.EndAt(
-                static_cast<int32_t>(Exchange().SurePasses() < 0x7FFF0000u ? Exchange().SurePasses() : 0x7FFF0000u),
-                Exchange().EndNamed());
-            SeedRandom(session_.RandomStateRef());
-            if (match.levelEnd == 1 && (levelEnd_.pass < 0 || levelEnd_.pass == session_.Pass()) &&
-                match.levelIndex >= 0 && match.levelIndex < Match::kLevels) {
-                levelEndHashes_[match.levelIndex] = MatchStateHash(match);
-                if (levelEnd_.pass < 0) {
-                    levelEnd_.pass = session_.Pass();
-                    levelEnd_.level = static_cast<uint8_t>(match.levelIndex + 1);
-                    levelEnd_.hash = levelEndHashes_[match.levelIndex];
-                }
-            }
-            TapePasses(true);  // up to the end
-            if (tape_.Recording()) tape_.Lost();
-            if (atPoints) game.setupScreen.FadeOut();
-            match.EndOnline();
-            if (atPoints) match.Enter();
-        }
-    }
+    if (!ended_ && !Exchange().InPlay()) EndWhereItStands();
     // Esc asks whether to leave; play goes on meanwhile (the other player's
     // game does not stop), this side's worm without keys.
     if (escDown && !ended_) exitBox_ = true;
@@ -462,108 +538,27 @@ bool OnlinePlay::PlayFrame(Game& game, bool escDown) {
     bool drawn = true;
     uint8_t keys = 0;
     // A level end held (levelEnd 1) is the session's until it is sure.
-    if (!ended_ && (match.InLevelPlay() || match.levelEnd == 1) && LocalKeys(game, &keys)) {
-        const RollbackSession::Step step = session_.Advance(keys);
-        TapePasses();
-        switch (step) {
-        case RollbackSession::Step::Ran:
-            waitingFrames_ = 0;
-            break;
-        case RollbackSession::Step::LevelOver:
-            // Every pass up to the level's end is sure: the game goes on
-            // from there with its own frames (points screens, the table).
-            if (match.levelIndex >= 0 && match.levelIndex < Match::kLevels) {
-                levelEndHashes_[match.levelIndex] = MatchStateHash(match);
-                const uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
-                if (replaying_) {
-                    tape_.Checkpoint(OnlineTape::kLevelEnd, level, levelEndHashes_[match.levelIndex]);
-                } else {
-                    // Taped once the passes up to it are (they lag the
-                    // confirmed ones while the other side may not know them).
-                    levelEnd_ = LevelEndRecord();
-                    levelEnd_.pass = session_.Pass();
-                    levelEnd_.level = level;
-                    levelEnd_.hash = levelEndHashes_[match.levelIndex];
-                }
-            }
-            TapePasses();
-            match.levelEnd = 2;
-            waitingFrames_ = 0;
-            drawn = false;
-            break;
-        case RollbackSession::Step::Waiting:
-        case RollbackSession::Step::Holding:
-        case RollbackSession::Step::OutOfStep:
-            ++waitingFrames_;
-            drawn = false;
-            break;
-        }
+    if (!ended_ && (match.InLevelPlay() || match.levelEnd == 1) && LocalKeys(&keys)) {
+        drawn = AdvanceSession(keys);
     } else if (!ended_ && (match.InLevelPlay() || match.levelEnd == 1)) {
         drawn = false;  // a replay at its end
-    } else {
+    } else if (!OwnFrame()) {
         // The game's own frames: between levels, the table, or after the
-        // link went. They draw from the session's generator, so that the
-        // next level's food falls alike on both machines.
-        // The clock stands where the session's last pass left it: the
-        // timer level's clock, run on under the game-over cue and the
-        // table, reads the same on both machines (and in a replay) however
-        // long each took to get there.
-        SeedRandom(session_.RandomStateRef());
-        SetPassTicks(session_.PassClock());
-        const bool goesOn = match.Frame();
-        SetPassTicks(nullptr);
-        session_.RandomStateRef() = RandomState();
-        if (replaying_)
-            TakeTapedPoints(match);
-        else if (!ended_)
-            ExchangePoints(game);
-        if (!goesOn) {
-            Stop();
-            match.Leave();
-            return false;
-        }
-        if (!ended_ && match.InLevelPlay()) {
-            // The next level's passes go on. The frame that loaded it read
-            // this machine's own keys, which the other never sees: SPACE
-            // must be let go in a pass before it starts the level, alike
-            // on both machines (and in a replay).
-            match.spaceLatch = 1;
-            pointsSent_ = ownPointsTaped_ = false;
-        }
-        waitingFrames_ = 0;  // the points screens say themselves whom they wait for
+        // link went.
+        return false;
     }
-    if (!drawn) {
-        // Nothing ran this pass: the picture on show stays.
-        Blit(0, 0, kScreenWidth, kScreenHeight, primarySurface, 0, 0, backBuffer, BlitKey::Opaque);
-    }
-    if (waitingFrames_ > kWaitShownAfter && !replaying_) DrawWaitingText(game, "WAITING FOR THE OTHER PLAYER", "");
-    if (exitBox_) {
-        Blit(0, 0, kIntroPanelWidth, kIntroPanelHeight, game.imageBank.surfaces[kImagePanel], kIntroPanelX,
-             kIntroPanelY, backBuffer, BlitKey::Keyed);
-        game.bigFont.DrawText(backBuffer, 235, 230, "EXIT Y/N", TextExtent::Whole);
-    }
-    if (overlay_ && !ended_ && !match.resultsSaved && !replaying_) DrawOverlay(game);
-    if (ended_ && endLine_[0] != '\0' && !replaying_) {
-        // Why the game ended, where the player looks, under the table.
-        Font& font = game.smallFont;
-        const int32_t top = kScreenHeight - font.cellHeight - 8;
-        FillRect(0, top - 4, kScreenWidth, kScreenHeight, backBuffer, 0);
-        font.DrawText(backBuffer, 320 - font.TextWidth(endLine_) / 2, top, endLine_, TextExtent::Whole);
-    }
+    DrawOverPlay(drawn);
     return true;
 }
 
 // ---- replays -----------------------------------------------------------------
 
-void OnlinePlay::RecordInto(uint8_t* buffer, size_t capacity) { tape_.Record(buffer, capacity); }
-
-void OnlinePlay::BeginReplay(Game& game, const ReplayHeader& header, const uint8_t* body) {
+void OnlinePlay::BeginReplay(const ReplayHeader& header, const uint8_t* body) {
     players_ = PlayerSetup();
     CopyName(players_.name1, sizeof players_.name1, header.names[0]);
     CopyName(players_.name2, sizeof players_.name2, header.names[1]);
     players_.ship1 = header.ships[0] == 1 ? 1 : 0;
     players_.ship2 = header.ships[1] == 1 ? 1 : 0;
-    game.difficulty = header.difficulty;
     replaying_ = true;
     replayLocal_ = header.onlinePlayer == 2 ? 1 : 0;
     active_ = true;
@@ -572,9 +567,9 @@ void OnlinePlay::BeginReplay(Game& game, const ReplayHeader& header, const uint8
     std::memset(levelEndHashes_, 0, sizeof levelEndHashes_);
     waitingFrames_ = 0;
     tape_.Play(body, header.tapeBytes);
-    tapeExchange_.Begin(&tape_, &game.match);
+    tapeExchange_.Begin(&tape_, &match_);
     // Every pass's keys are known: nothing is held back or guessed.
-    BeginSession(game, header.randomState, 0, &tapeExchange_);
+    BeginSession(header.difficulty, header.randomState, 0, &tapeExchange_);
 }
 
 void OnlinePlay::EndReplay() {
@@ -583,8 +578,8 @@ void OnlinePlay::EndReplay() {
     replaying_ = false;
 }
 
-bool OnlinePlay::LocalKeys(Game& game, uint8_t* keys) {
-    const Match& match = game.match;
+bool OnlinePlay::LocalKeys(uint8_t* keys) {
+    const Match& match = match_;
     if (replaying_) {
         if (replayEndsHere_ || !tapeExchange_.InPlay()) return false;
         if (match.levelEnd != 0) return true;  // a held level end runs no pass
@@ -664,60 +659,19 @@ void OnlinePlay::LookForReplayEnd(const Match& match) {
     }
 }
 
-void OnlinePlay::AfterPass(Game& game) {
-    Match& match = game.match;
-    if (tape_.Full() && !fullTold_) {
-        fullTold_ = true;
-        std::fprintf(stderr, "voidcrawl: this game is too long to record: its replay stops after %u passes\n",
-                     tape_.Passes());
-        game.SaveReplay();
-    }
-    if (tape_.GetMode() == OnlineTape::Mode::Off) return;
-    SeedRandom(session_.RandomStateRef());
-    const uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
-    if (match.TableShown() != tableSeen_) {
-        tableSeen_ = match.TableShown();
-        if (tableSeen_) {
-            if (!replaying_) TapePasses(true);
-            tape_.Checkpoint(OnlineTape::kGameOver, level, MatchStateHash(match));
-            if (tape_.Recording()) game.SaveReplay();
-        }
-    }
-    if (!replaying_) return;
-    if (!tape_.OutOfStep() && replayEndsHere_) {
-        // A watched game's table stands a moment before the replay ends.
-        if (game.watchingReplay && match.TableShown() && tableHeld_ < kTableWatchedFrames) {
-            ++tableHeld_;
-            return;
-        }
-        if (tape_.PeekCheckpointKind() == OnlineTape::kStop)
-            tape_.Checkpoint(OnlineTape::kStop, level, MatchStateHash(match));
-    }
-    if (tape_.OutOfStep() || replayEndsHere_) {
-        game.JudgeReplayEnd();
-        tape_.Stop();
-    }
-}
+void OnlinePlay::ResumeGenerator() { SeedRandom(session_.RandomStateRef()); }
 
-void OnlinePlay::StopRecording(Game& game) {
-    if (!tape_.Recording()) return;
-    Match& match = game.match;
+void OnlinePlay::TapeAllPasses() { TapePasses(true); }
+
+void OnlinePlay::SettleForStop() {
     // Where the goodbye (or the link's end) says both games end. Once the
     // game is over (its results in the table) the other player leaving it
     // ends nothing: the state stays the table's, as a replay reaches it.
-    if (!ended_ && !match.resultsSaved && peer_.GetState() != NetPeer::State::Playing)
+    if (!ended_ && !match_.resultsSaved && peer_.GetState() != NetPeer::State::Playing)
         session_.EndAt(static_cast<int32_t>(peer_.SurePasses() < 0x7FFF0000u ? peer_.SurePasses() : 0x7FFF0000u),
                        peer_.EndNamed());
     else
         session_.DropPredictions();
     SeedRandom(session_.RandomStateRef());
     TapePasses(true);
-    uint64_t hash = MatchStateHash(match);
-    // A points screen left open (its choices were never sent) or the
-    // game-over cue is no state a replay brings back: not compared.
-    const int32_t me = Local();
-    if ((match.PointsPhase() && match.pointsDue[me] && !match.playerOut[me]) ||
-        (match.resultsSaved && !match.TableShown()))
-        hash = 0;
-    tape_.Checkpoint(OnlineTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), hash);
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "app/PlayPicture.h"
+#include "app/Recorder.h"
 #include "io/OnlineTape.h"
 #include "io/ReplayFile.h"
 #include "match/Match.h"
@@ -10,14 +12,34 @@
 #include "net/NetPeer.h"
 #include "screens/PlayerSetup.h"
 
-class Game;
+// What an online game asks of the game around it (Game gives it).
+class OnlineHooks {
+public:
+    // Play begins at the agreed difficulty with two players: the recording
+    // starts (`record`, where games are recorded), then the match, as from
+    // the set-up's confirmation. False: it could not begin (the game went
+    // back to the menu).
+    virtual bool BeginOnlineMatch(int32_t difficulty, bool record) = 0;
+    // The set-up screen's picture, behind the wait for the other player.
+    virtual void DrawSetupBackground() = 0;
+    // A game that ends on a points screen: the screen fades out.
+    virtual void FadeOutSetup() = 0;
+
+protected:
+    ~OnlineHooks() = default;
+};
 
 // A two-player game with a player on another machine: the link and the
 // greeting, the rollback session through the levels, the points screens'
 // results exchanged between levels, the network overlay (F3) and the end
 // of the link. Each machine runs both worms; this one's keys steer its own.
-class OnlinePlay {
+// It records through the game's `Recorder` (and plays its replays back).
+class OnlinePlay final : public SessionRecording {
 public:
+    // The match it plays, the fonts and pictures it draws with, the game
+    // around it, and the recorder it records through.
+    OnlinePlay(Match& match, const DrawKit& kit, OnlineHooks& hooks, Recorder& recorder)
+        : match_(match), kit_(kit), hooks_(hooks), peer_(), recorder_(recorder), tape_(recorder.onlineTape) {}
     enum class Role : uint8_t { None, Host, Join };
     // What the command line (or the two-players screen) asked for. `link`
     // is the program's (the desktop has one; the browser none, and no
@@ -40,18 +62,18 @@ public:
     // A frame of "waiting for the other player": the greeting goes on.
     // Ready: the match is agreed (Welcome(), Local(), Players()); Failed:
     // refused or lost, and the player was told.
-    Wait WaitFrame(Game& game);
+    Wait WaitFrame();
     // The match both sides agreed on, and the players as it names them.
     const NetWelcome& Welcome() const { return peer_.Match(); }
-    int32_t Local() const { return replaying_ ? replayLocal_ : (role == Role::Host ? 0 : 1); }
+    int32_t Local() const override { return replaying_ ? replayLocal_ : (role == Role::Host ? 0 : 1); }
     const PlayerSetup& Players() const { return players_; }
 
     // Play begins: the match is set up and its first level loaded from the
     // agreed seed.
-    void BeginPlay(Game& game);
+    void BeginPlay();
     // A frame of the online game; false once it is over and left (the
     // table closed, or Y in the exit box).
-    bool PlayFrame(Game& game, bool escDown);
+    bool PlayFrame(bool escDown);
     // Why the link could not start or the greeting failed, in words.
     const char* Failure() const;
     // Ends the link (a goodbye first when it still stands).
@@ -70,22 +92,15 @@ public:
     const RollbackSession& Session() const { return session_; }
 
     // ---- replays ------------------------------------------------------------
-    // Records this game's confirmed passes into `buffer` (after the header)
-    // from the next pass on; BeginPlay calls it when the game records.
-    void RecordInto(uint8_t* buffer, size_t capacity);
     // Plays a recorded online game (`body` kept alive by the caller) through
     // the session, as BeginPlay begins a live one.
-    void BeginReplay(Game& game, const ReplayHeader& header, const uint8_t* body);
-    bool Replaying() const { return replaying_; }
-    const OnlineTape& Tape() const { return tape_; }
-    // After each pass of the game: the game-over table's hash, and the end
-    // of a replay (Game::replayEnd) once it played out or lost step.
-    void AfterPass(Game& game);
-    // The recording stops here (the game is left, or the program ends): the
-    // last hash, over the confirmed passes' state.
-    void StopRecording(Game& game);
-    // A replay is over, or left: the tape stops.
-    void EndReplay();
+    void BeginReplay(const ReplayHeader& header, const uint8_t* body);
+    bool Replaying() const override { return replaying_; }
+    bool ReplayEndsHere() const override { return replayEndsHere_; }
+    void EndReplay() override;
+    void ResumeGenerator() override;
+    void TapeAllPasses() override;
+    void SettleForStop() override;
     const NetPeer& Peer() const { return peer_; }
 
 private:
@@ -94,20 +109,32 @@ private:
     // waiting screen. False when the port cannot be had again.
     bool HostAgain();
     static constexpr uint32_t kRefusalFlushMs = 250;
-    void DrawWaitingText(Game& game, const char* first, const char* second);
+    // The band of "WAITING FOR THE OTHER PLAYER", with a second line ("" none).
+    void DrawWaitingBand(const char* second);
     // Hosting: where the other player joins this machine, and what one
     // outside this network needs.
-    void DrawHostingText(Game& game);
-    void DrawOverlay(Game& game);
-    void ExchangePoints(Game& game);
+    void DrawHostingText();
+    void DrawOverlay();
+    void ExchangePoints();
+    // The link went, the other player left or the games went out of step:
+    // the game ends where it stands.
+    void EndWhereItStands();
+    // A pass of the session with this side's keys; false: nothing was drawn.
+    bool AdvanceSession(uint8_t keys);
+    // The game's own frame (between levels, the table, after the link
+    // went); false once the game is over and left.
+    bool OwnFrame();
+    // What is drawn over the pass's picture: the waits, the EXIT box, the
+    // overlay, why the game ended.
+    void DrawOverPlay(bool drawn);
     PassExchange& Exchange() {
         if (replaying_) return tapeExchange_;
         return peer_;
     }
-    void BeginSession(Game& game, uint32_t seed, int32_t delay, PassExchange* exchange);
+    void BeginSession(int32_t difficulty, uint32_t seed, int32_t delay, PassExchange* exchange);
     // The keys of this side's next pass: the players', or the recording's
     // (false: none comes next, and the replay's end is looked at).
-    bool LocalKeys(Game& game, uint8_t* keys);
+    bool LocalKeys(uint8_t* keys);
     // Recording: the passes confirmed since the last call, with the hashes
     // and the level end's records where they fall, as far as both sides
     // are known to hold them (`all`: every confirmed pass).
@@ -131,8 +158,11 @@ private:
     void LookForReplayEnd(const Match& match);
     // The play states of the last hashes, as text, into the player's
     // folder; the files' names (or why they could not be written) into `said`.
-    void WriteKeptStates(Game& game, char* said, size_t size);
+    void WriteKeptStates(char* said, size_t size);
 
+    Match& match_;
+    DrawKit kit_;
+    OnlineHooks& hooks_;
     NetPeer peer_;
     RollbackSession session_;
     PlayerSetup players_;
@@ -153,14 +183,12 @@ private:
     int32_t waitingFrames_ = 0;  // frames in a row the session waited
     uint64_t levelEndHashes_[Match::kLevels] = {};
 
-    OnlineTape tape_;
+    Recorder& recorder_;
+    OnlineTape& tape_;  // the recorder's
     TapeExchange tapeExchange_;
     bool replaying_ = false;
     int32_t replayLocal_ = 0;
     int32_t tapedPasses_ = 0;
     bool ownPointsTaped_ = false;
-    bool fullTold_ = false;
-    uint8_t tableSeen_ = 0;
     bool replayEndsHere_ = false;  // the recording's stop (or end) came where play would read it
-    int32_t tableHeld_ = 0;        // frames a watched replay's table has shown
 };

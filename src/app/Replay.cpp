@@ -13,9 +13,9 @@
 #include <cstring>
 
 #include "app/CommandLine.h"
-#include "io/InputTape.h"
 #include "match/FoodSet.h"
 #include "platform/GameFile.h"
+#include "platform/Hash.h"
 #include "platform/LittleEndian.h"
 #include "screens/HighScoreTable.h"
 #include "world/Difficulty.h"

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <type_traits>
 
-#include "io/InputTape.h"
+#include "platform/Hash.h"
 #include "world/Random.h"
 
 // Copied as bytes: nothing in the match may need more than a byte copy.

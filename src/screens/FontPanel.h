@@ -8,6 +8,7 @@
 #include "io/MouseCursor.h"
 #include "io/SoundBank.h"
 #include "screens/PanelSheet.h"
+#include "screens/Screen.h"
 
 // What the panel screens (options, two players, info) write over the
 // backgrounds the data tool paints for them: text in the game's bitmap
@@ -40,12 +41,12 @@ void WatchPanelText(PanelTextWatcher watcher, void* context);
 
 // What each panel screen works with: the game's fonts, sounds and pointer,
 // and its background with the palette it fades in to.
-class FontScreen {
+class FontScreen : public Screen {
 public:
     // False when the background cannot be read (imageLoadFailed says so).
     bool Init(Font* big, Font* medium, Font* small, SoundBank* sounds, MouseCursor* cursor, const char* backgroundFile);
-    void FadeOut() { fader.FadeOut(); }
-    void FadeIn() { fader.FadeIn(palette); }
+    void FadeOut() override { fader.FadeOut(); }
+    void FadeIn() override { fader.FadeIn(palette); }
     void Release();
 
     Surface background = nullptr;

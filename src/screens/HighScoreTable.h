@@ -10,6 +10,7 @@
 #include "io/SoundBank.h"
 #include "platform/SaveFile.h"
 #include "screens/HighScoreSheet.h"
+#include "screens/Screen.h"
 #include "world/Difficulty.h"
 
 // One result in a high-score file: 32 bytes, little-endian.
@@ -22,7 +23,7 @@ struct HighScoreRecord {
 static_assert(sizeof(HighScoreRecord) == 32);
 
 // The ten best results of one difficulty, its file and its screen.
-class HighScoreTable {
+class HighScoreTable final : public Screen {
 public:
     static constexpr int kRecords = 10;
     static constexpr int kRecordBytes = 32;
@@ -77,8 +78,11 @@ public:
     // null off the rows or on an empty one.
     const HighScoreRecord* RowAt(int32_t x, int32_t y) const;
     int32_t RowIndexAt(int32_t x, int32_t y) const;
-    void FadeOut();
-    void FadeIn();
+    // Its picture as it comes on, in `tableFont` (the game sets it).
+    void ShowFrame() override { Frame(tableFont, false); }
+    Font* tableFont = nullptr;
+    void FadeOut() override;
+    void FadeIn() override;
     void Release();
 
     static const char* FileName(int32_t difficulty);

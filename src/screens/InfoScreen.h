@@ -15,6 +15,7 @@ class InfoScreen : public FontScreen {
 public:
     bool Init(Font* big, Font* medium, Font* small, MouseCursor* cursor, SoundBank* sounds);
     bool Frame();
+    void ShowFrame() override { Frame(); }
     void Release();
 
     Surface ballSurface = nullptr;

@@ -10,19 +10,21 @@
 #include "io/SoundBank.h"
 #include "platform/Host.h"
 #include "screens/MenuSheet.h"
+#include "screens/Screen.h"
 #include "screens/StarField.h"
 
 // The main menu over the star field, with the difficulty labels, the hum
 // switch, the OPTIONS button (or O) and the credits panel.
-class MainMenu {
+class MainMenu final : public Screen {
 public:
     enum Result { None = 0, OnePlayer = 1, TwoPlayers = 2, HighScores = 3, Info = 4, Quit = 5, Options = 6 };
 
     void Init(Font* font, SoundBank* sounds, MouseCursor* cursor);
     int32_t Frame();
     void DrawCredits();
-    void FadeOut();
-    void FadeIn();
+    void ShowFrame() override { Frame(); }
+    void FadeOut() override;
+    void FadeIn() override;
     void Release();
 
     static constexpr int kCreditLines = 13;

@@ -21,10 +21,11 @@ public:
     static constexpr int kNoticeSize = 200;
 
     // On entering: nothing waits and nothing is said.
-    void Arm();
+    void Arm() override;
     // Draws the screen and answers the pointer and keys; `escDown` is Esc as
     // the game counts it. True when the player goes back to the menu.
     bool Frame(bool escDown);
+    void ShowFrame() override { Frame(false); }
 
     // The entry waiting for its key or pad button, or -1.
     bool WaitingForPad() const { return waiting >= kFirstPadButton && waiting < kRumbleEntry; }

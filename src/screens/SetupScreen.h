@@ -10,22 +10,32 @@
 #include "io/SoundBank.h"
 #include "screens/NameEntry.h"
 #include "screens/PlayerSetup.h"
+#include "screens/Screen.h"
 #include "world/ShipStats.h"
 
 // The set-up screen, where each player types a name and picks a ship, and
 // the points screen between levels, which shares its pictures.
-class SetupScreen {
+class SetupScreen final : public Screen {
 public:
     void Init(Font* mediumFont, Font* smallFont, SoundBank* sounds, MouseCursor* cursor, PlayerSetup* playerSetup,
               const ShipLimits* limits0, const ShipLimits* limits1, const UpgradeCosts* costs);
     // Arms the screen for a new round: player 1 first, an empty name field.
-    void Arm();
+    void Arm() override;
     void DrawBackground();
     void DrawStats(const ShipStats* stats0, const ShipStats* stats1);
     bool Frame(int32_t players);
     bool PointsFrame(ShipStats* stats, int32_t ship, int32_t score, int32_t* points, int32_t* lives, const char* name);
-    void FadeOut();
-    void FadeIn();
+    // Its picture as it comes on, for `shownPlayers` with the ships' base
+    // values `shownStats` (the game sets both).
+    void ShowFrame() override {
+        DrawBackground();
+        Frame(shownPlayers);
+        DrawStats(shownStats[0], shownStats[1]);
+    }
+    int32_t shownPlayers = 1;
+    const ShipStats* shownStats[2] = {};
+    void FadeOut() override;
+    void FadeIn() override;
     void Release();
 
     // A row's value as the panel shows it: the speeds in hundredths, rounded

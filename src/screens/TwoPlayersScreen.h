@@ -30,13 +30,14 @@ public:
 
     // On entering: the port, address and delay the settings keep, the first
     // row picked, nothing said.
-    void Arm();
+    void Arm() override;
     // Draws the screen and answers the pointer and keys; `escDown` is Esc as
     // the game counts it (Esc goes back). Host and Join only with a port and
     // an address that can be used, which `port`, `address` and `delay` then
     // hold (and `joinAt`, the address found for a Join); a refused one is
     // said on the screen.
     Choice Frame(bool escDown);
+    void ShowFrame() override { Frame(false); }
     // The screen is left another way: a lookup still running is given up.
     void Leave() { lookup.Cancel(); }
 
