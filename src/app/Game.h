@@ -104,17 +104,8 @@ public:
     PlaySyncTest* syncTest = nullptr;
 
     // ---- replays ----------------------------------------------------------
-    // The recorder's, under the names the hosts, the runner and the tests use.
-    bool& recordGames = recorder.recordGames;
-    InputTape& tape = recorder.tape;
-    ReplayHeader& replayHeader = recorder.header;
-    char (&replayName)[64] = recorder.name;
-    uint8_t (&replayFile)[kReplayFileCapacity] = recorder.file;
-    size_t& tapeCapacity = recorder.tapeCapacity;
+    // A replay's verdict, once it has stopped playing: `recorder.end`.
     using ReplayEnd = ReplayVerdict;
-    ReplayEnd& replayEnd = recorder.end;
-    int32_t& replayOutOfStepLevel = recorder.outOfStepLevel;
-    char (&replayVerdict)[200] = recorder.verdict;
     uint64_t playDataHash = 0;
     // Plays the replay `tape` (ParseReplay's, kept alive by the caller) from
     // the next pass instead of the player's input; the header must fit this

@@ -385,10 +385,10 @@ TEST(HostileReplays, BrokenReplaysAreRefusedOrPlayedToAnEnd) {
         }
         h.game->PlayReplay(header, tape);
         uint32_t pass = 0;
-        for (; pass < header.passes + 2 && h.game->replayEnd == Game::ReplayEnd::None; ++pass) h.Pass();
-        ASSERT_NE(h.game->replayEnd, Game::ReplayEnd::None) << "byte " << at;
+        for (; pass < header.passes + 2 && h.game->recorder.end == Game::ReplayEnd::None; ++pass) h.Pass();
+        ASSERT_NE(h.game->recorder.end, Game::ReplayEnd::None) << "byte " << at;
         ++played;
-        if (h.game->replayEnd != Game::ReplayEnd::Verified) ++caught;
+        if (h.game->recorder.end != Game::ReplayEnd::Verified) ++caught;
     }
     // A byte that changes nothing play reads may pass; nearly none does.
     EXPECT_GT(played, 0);

@@ -34,13 +34,13 @@ Game::ReplayEnd Replay(const Bytes& file) {
     EXPECT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, &error)) << error.reason;
     char why[256];
     EXPECT_TRUE(ReplayFitsThisGame(header, h.game->playDataHash, why, sizeof why)) << why;
-    h.game->recordGames = false;
+    h.game->recorder.recordGames = false;
     h.game->PlayReplay(header, tape);
-    for (uint32_t pass = 0; pass < header.passes + 2 && h.game->replayEnd == Game::ReplayEnd::None; ++pass) h.Pass();
+    for (uint32_t pass = 0; pass < header.passes + 2 && h.game->recorder.end == Game::ReplayEnd::None; ++pass) h.Pass();
     // A replayed game's results were kept when it was played: no table is written.
     for (int32_t d = 0; d < kDifficulties; ++d)
         EXPECT_FALSE(fs::exists(fs::path(h.dir()) / HighScoreTable::FileName(d))) << HighScoreTable::FileName(d);
-    return h.game->replayEnd;
+    return h.game->recorder.end;
 }
 
 // A game lost on the first level and continued from the table: the clicks
@@ -72,7 +72,7 @@ TEST(Replay, AGameContinuedFromTheTableReplaysInStep) {
         h.host.SetKey(DIK_Y, true);
         h.Pass();
         ASSERT_EQ(h.game->state, GameState::MainMenu);
-        file = ReadAll(fs::path(h.dir()) / kReplayFolder / h.game->replayName);
+        file = ReadAll(fs::path(h.dir()) / kReplayFolder / h.game->recorder.name);
     }
     ReplayHeader header;
     const uint8_t* tape = nullptr;
@@ -103,7 +103,7 @@ TEST(Replay, AWatchedReplayPausesSpeedsUpSkipsAndLeaves) {
     Game& g = *h.game;
     g.WatchReplay(header, tape);
     ASSERT_TRUE(h.Passes(10));
-    EXPECT_EQ(g.tape.Passes(), 10u);
+    EXPECT_EQ(g.recorder.tape.Passes(), 10u);
     auto press = [&](uint8_t key) {
         h.host.SetKey(key, true);
         h.Pass();
@@ -111,26 +111,26 @@ TEST(Replay, AWatchedReplayPausesSpeedsUpSkipsAndLeaves) {
     };
     press(DIK_4);  // this frame already runs four passes
     ASSERT_TRUE(h.Passes(5));
-    EXPECT_EQ(g.tape.Passes(), 34u);
+    EXPECT_EQ(g.recorder.tape.Passes(), 34u);
     press(DIK_P);
     ASSERT_TRUE(h.Passes(20));
     EXPECT_TRUE(g.watchPaused);
-    EXPECT_EQ(g.tape.Passes(), 34u);
+    EXPECT_EQ(g.recorder.tape.Passes(), 34u);
     press(DIK_SPACE);  // on again
-    EXPECT_EQ(g.tape.Passes(), 38u);
+    EXPECT_EQ(g.recorder.tape.Passes(), 38u);
     EXPECT_EQ(g.match.levelIndex, 0);
     press(DIK_N);
     EXPECT_EQ(g.match.levelIndex, 1);
-    EXPECT_EQ(g.replayEnd, Game::ReplayEnd::None);
+    EXPECT_EQ(g.recorder.end, Game::ReplayEnd::None);
     press(DIK_ESCAPE);
     EXPECT_FALSE(g.watchingReplay);
     EXPECT_EQ(g.state, GameState::MainMenu);
-    EXPECT_EQ(g.tape.GetMode(), InputTape::Mode::Off);
+    EXPECT_EQ(g.recorder.tape.GetMode(), InputTape::Mode::Off);
     // Watched to the end, the replay verifies and the menu follows.
     g.WatchReplay(header, tape);
     g.watchSpeed = 8;
     for (int i = 0; i < 20000 && g.watchingReplay; ++i) h.Pass();
-    EXPECT_EQ(g.replayEnd, Game::ReplayEnd::Verified);
+    EXPECT_EQ(g.recorder.end, Game::ReplayEnd::Verified);
     EXPECT_EQ(g.state, GameState::MainMenu);
 }
 
@@ -180,7 +180,7 @@ TEST(Replay, AClickOnATableEntryWatchesItsGame) {
     ASSERT_TRUE(g.watchingReplay);
     g.watchSpeed = 8;
     for (int i = 0; i < 20000 && g.watchingReplay; ++i) h.Pass();
-    EXPECT_EQ(g.replayEnd, Game::ReplayEnd::Verified);
+    EXPECT_EQ(g.recorder.end, Game::ReplayEnd::Verified);
     EXPECT_EQ(g.state, GameState::HighScores);
     EXPECT_EQ(ReadAll(fs::path(h.dir()) / HighScoreTable::FileName(header.difficulty)), before);
 }
@@ -328,7 +328,7 @@ TEST(Replay, AGameThatOutgrowsTheTapePlaysOnAndKeepsWhatFitted) {
         // One game at a time: the display is the program's.
         GameHarness h;
         ASSERT_TRUE(h.Start());
-        h.game->tapeCapacity = 400;
+        h.game->recorder.tapeCapacity = 400;
         testing::internal::CaptureStderr();
         file = PlayAndLeave(h, 3);
         const std::string err = testing::internal::GetCapturedStderr();
@@ -370,7 +370,7 @@ TEST(Replay, AFailedSaveTellsThePlayer) {
     EXPECT_NE(std::string(h.host.LastMessageText()).find("The game's replay was not saved: "), std::string::npos)
         << h.host.LastMessageText();
     EXPECT_NE(err.find("replay was not saved"), std::string::npos) << err;
-    EXPECT_EQ(h.game->replayName[0], '\0');
+    EXPECT_EQ(h.game->recorder.name[0], '\0');
 }
 
 TEST(Replay, TheFolderKeepsTheNewestFiftyAndThoseBehindTheTables) {
@@ -457,17 +457,18 @@ TEST(Replay, ACutReplayIsNeverVerified) {
     // A few, marked cut short: in step as far as they go, and no more.
     GameHarness h;
     ASSERT_TRUE(h.Start());
-    h.game->recordGames = false;
+    h.game->recorder.recordGames = false;
     for (size_t i = 1; i < starts.size(); i += starts.size() / 5) {
         const Bytes b = cut(starts[i], kReplayCutShort);
         ReplayHeader header;
         const uint8_t* tape = nullptr;
         ASSERT_TRUE(ParseReplay(b.data(), b.size(), &header, &tape, nullptr)) << starts[i].at;
         h.game->PlayReplay(header, tape);
-        for (uint32_t pass = 0; pass < header.passes + 2 && h.game->replayEnd == Game::ReplayEnd::None; ++pass)
+        for (uint32_t pass = 0; pass < header.passes + 2 && h.game->recorder.end == Game::ReplayEnd::None; ++pass)
             h.Pass();
-        EXPECT_EQ(h.game->replayEnd, Game::ReplayEnd::CutShort) << starts[i].at << ": " << h.game->replayVerdict;
-        EXPECT_NE(std::string(h.game->replayVerdict).find("cut short"), std::string::npos) << h.game->replayVerdict;
+        EXPECT_EQ(h.game->recorder.end, Game::ReplayEnd::CutShort) << starts[i].at << ": " << h.game->recorder.verdict;
+        EXPECT_NE(std::string(h.game->recorder.verdict).find("cut short"), std::string::npos)
+            << h.game->recorder.verdict;
     }
 }
 
@@ -534,7 +535,7 @@ TEST(Replay, AForgedReplayInTheFolderIsNotLinkedToAnEntry) {
     EXPECT_EQ(Bytes(buffer, buffer + size), file);  // the game's own, not the newer forgery
 
     // The game's own file with other bytes: linked to nothing.
-    WriteAll(folder / g.replayName, forged);
+    WriteAll(folder / g.recorder.name, forged);
     std::fill(std::begin(has), std::end(has), 0);
     FindReplaysBehind(table.records, HighScoreTable::kRecords, header.difficulty, has);
     EXPECT_EQ(has[row], 0);

@@ -43,8 +43,8 @@ inline Bytes PlayAndLeave(GameHarness& h, int until) {
     h.Pass();
     h.host.SetKey(DIK_Y, false);
     EXPECT_EQ(h.game->state, GameState::MainMenu);
-    EXPECT_NE(h.game->replayName[0], '\0');
-    return ReadAll(std::filesystem::path(h.dir()) / kReplayFolder / h.game->replayName);
+    EXPECT_NE(h.game->recorder.name[0], '\0');
+    return ReadAll(std::filesystem::path(h.dir()) / kReplayFolder / h.game->recorder.name);
 }
 
 // The replay of a fresh game of its own (a harness started for it alone),

@@ -153,7 +153,7 @@ public:
             goOn = false;
         }
         bool ends = autopilot_ && !autopilot_->AfterPass(frame);
-        if (playingReplay_ && game_.replayEnd != Game::ReplayEnd::None) goOn = false;
+        if (playingReplay_ && game_.recorder.end != Game::ReplayEnd::None) goOn = false;
         if (!liveness_->AfterPass(game_, frame)) {
             std::fprintf(err_, "voidcrawl-headless: play stalled: %s\n", liveness_->Failure());
             goOn = false;
@@ -488,7 +488,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         hooks.SetRandomInput(random.get());
     }
     if (playReplay) {
-        game->recordGames = false;
+        game->recorder.recordGames = false;
         game->PlayReplay(replay, replayTape);
         // A replay of the replay folder that verifies joins the checked results.
         char folderName[kReplayNameSize];
@@ -547,25 +547,25 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     }
     bool outOfStep = false;
     if (playReplay && end != LoopEnd::StartupFailed) {
-        if (game->replayEnd == Game::ReplayEnd::Verified) {
+        if (game->recorder.end == Game::ReplayEnd::Verified) {
             std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s\n", game->ReplayHashes(),
                          replay.passes, seconds);
             PrintReplayResults(replay, out);
         } else {
             outOfStep = true;
-            if (game->replayEnd == Game::ReplayEnd::None)
+            if (game->recorder.end == Game::ReplayEnd::None)
                 std::fprintf(out, "replay: not verified: the replay did not play to its end (level %d)\n",
                              static_cast<int>(game->match.levelIndex + 1));
-            else if (game->replayEnd == Game::ReplayEnd::OutOfStep)
-                std::fprintf(out, "replay: %s\n", game->replayVerdict);
+            else if (game->recorder.end == Game::ReplayEnd::OutOfStep)
+                std::fprintf(out, "replay: %s\n", game->recorder.verdict);
             else
-                std::fprintf(out, "replay: not verified: %s\n", game->replayVerdict);
+                std::fprintf(out, "replay: not verified: %s\n", game->recorder.verdict);
         }
     }
-    if (game->replayName[0] != '\0') {
+    if (game->recorder.name[0] != '\0') {
         std::fprintf(out, "replay: saved %s/%s/%s (%zu bytes, %u passes)\n", GetUserDir(), kReplayFolder,
-                     game->replayName, kReplayHeaderBytes + static_cast<size_t>(game->replayHeader.tapeBytes),
-                     game->replayHeader.passes);
+                     game->recorder.name, kReplayHeaderBytes + static_cast<size_t>(game->recorder.header.tapeBytes),
+                     game->recorder.header.passes);
     }
     if (options.hashFrames && end != LoopEnd::StartupFailed)
         std::fprintf(out, "frames: presents=%lld hash=%016llx\n", static_cast<long long>(host->PresentCount()),

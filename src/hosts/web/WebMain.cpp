@@ -108,18 +108,18 @@ public:
             if (!watching_ || hashes != hashes_) WebReplayStatus("watching", static_cast<int>(hashes), 0, "");
         } else if (watching_) {
             // The verdict is the game's (JudgeReplay), in its words.
-            const Game::ReplayEnd end = game.replayEnd;
-            char text[sizeof game.replayVerdict + 32] = "";
+            const Game::ReplayEnd end = game.recorder.end;
+            char text[sizeof game.recorder.verdict + 32] = "";
             if (end == Game::ReplayEnd::OutOfStep)
                 std::snprintf(text, sizeof text, "The replay went out of step at level %d.",
-                              static_cast<int>(game.replayOutOfStepLevel));
+                              static_cast<int>(game.recorder.outOfStepLevel));
             else if (end != Game::ReplayEnd::Verified && end != Game::ReplayEnd::None)
-                std::snprintf(text, sizeof text, "The replay is not verified: %s.", game.replayVerdict);
+                std::snprintf(text, sizeof text, "The replay is not verified: %s.", game.recorder.verdict);
             WebReplayStatus(end == Game::ReplayEnd::Verified    ? "verified"
                             : end == Game::ReplayEnd::OutOfStep ? "out of step"
                             : end == Game::ReplayEnd::None      ? "left"
                                                                 : "not verified",
-                            static_cast<int>(hashes), game.replayOutOfStepLevel, text);
+                            static_cast<int>(hashes), game.recorder.outOfStepLevel, text);
         }
         watching_ = game.watchingReplay;
         hashes_ = hashes;

@@ -172,11 +172,12 @@ TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlikeAndReplayA
     const uint8_t* body = nullptr;
     ReadError error;
     ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &body, &error)) << error.reason;
-    h.game->recordGames = false;
+    h.game->recorder.recordGames = false;
     h.game->PlayReplay(header, body);
-    for (int64_t pass = 0; pass < ReplayFrames(header) && h.game->replayEnd == Game::ReplayEnd::None; ++pass) h.Pass();
-    EXPECT_EQ(h.game->replayEnd, Game::ReplayEnd::OutOfStep);
-    EXPECT_EQ(h.game->replayOutOfStepLevel, 2);
+    for (int64_t pass = 0; pass < ReplayFrames(header) && h.game->recorder.end == Game::ReplayEnd::None; ++pass)
+        h.Pass();
+    EXPECT_EQ(h.game->recorder.end, Game::ReplayEnd::OutOfStep);
+    EXPECT_EQ(h.game->recorder.outOfStepLevel, 2);
 
     // Watched as in the window: N skips to level 2, the viewer's keys never
     // reach the game, and a result shown (when the game ended there, the
@@ -195,7 +196,7 @@ TEST_F(OnlineScenarioTest, TwoGamesThroughALossyLinkEndEveryLevelAlikeAndReplayA
     g.watchSpeed = 8;
     w.host.SetKey(DIK_LEFT, true);  // neither worm's
     for (int i = 0; i < 20000 && g.watchingReplay; ++i) w.Pass();
-    EXPECT_EQ(g.replayEnd, Game::ReplayEnd::Verified);
+    EXPECT_EQ(g.recorder.end, Game::ReplayEnd::Verified);
     EXPECT_EQ(g.state, GameState::MainMenu);
     EXPECT_FALSE(fs::exists(fs::path(w.dir()) / HighScoreTable::FileName(0)));
 }
