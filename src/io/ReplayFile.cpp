@@ -132,6 +132,14 @@ bool ParseReplayHeader(const uint8_t* data, size_t size, ReplayHeader* header, R
         if (!inGame && (h.names[i][0] != 0 || h.scores[i] != 0 || h.lengthTotals[i] != 0))
             return Refuse(error, "a one-player game names a result for player 2");
     }
+    // The players' keys as the settings allow them: each a key, none twice
+    // (a key that turned one worm both ways plays as no game did).
+    for (int k = 0; k < 2 * kPlayKeyCount; ++k) {
+        const uint8_t code = h.keys.code[k / kPlayKeyCount][k % kPlayKeyCount];
+        bool twice = false;
+        for (int j = 0; j < k; ++j) twice = twice || h.keys.code[j / kPlayKeyCount][j % kPlayKeyCount] == code;
+        if (code == 0 || twice) return Refuse(error, "the players' keys are not keys a game can be played with");
+    }
     h.level = ReadLittleEndian<int32_t>(data + kLevelAt);
     h.tapeBytes = ReadLittleEndian<uint32_t>(data + kTapeBytesAt);
     h.passes = ReadLittleEndian<uint32_t>(data + kPassesAt);
