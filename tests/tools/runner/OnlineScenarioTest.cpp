@@ -330,9 +330,11 @@ void ExpectBothReplaysVerify(OnlineScenarioTest* t, const fs::path& root) {
         EXPECT_EQ(verified.status, kExitOk) << verified.out << verified.err;
         EXPECT_NE(verified.out.find("replay: verified"), std::string::npos) << verified.out;
         for (const std::string& entry : PlayersEntries(root / who)) {
-            const std::string name = entry.substr(0, entry.find(' ')), score = entry.substr(entry.find(' ') + 1);
-            EXPECT_NE(verified.out.find('"' + name + "\" score " + score + " "), std::string::npos) << entry << "\n"
-                                                                                                    << verified.out;
+            // "NAME 123" as the table holds it; the verdict's line says "NAME" score 123.
+            std::string line = "\"" + entry.substr(0, entry.find(' '));
+            line += "\" score ";
+            line += entry.substr(entry.find(' ') + 1);
+            EXPECT_NE(verified.out.find(line + ' '), std::string::npos) << entry << "\n" << verified.out;
         }
     }
 }
