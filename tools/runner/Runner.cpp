@@ -23,6 +23,7 @@
 #include "gfx/Display.h"
 #include "gfx/PngWriter.h"
 #include "hosts/headless/HeadlessHost.h"
+#include "hosts/headless/ReplayCheck.h"
 #include "io/SoundBank.h"
 #include "net/NetResolver.h"
 #include "net/UdpLink.h"
@@ -304,31 +305,6 @@ std::string Absolute(const std::string& path) {
     return ec ? path : p.lexically_normal().string();
 }
 
-// A verified replay's results, a line a player, in a form a program reads:
-//   result: player 1 "NAME" score 12345 length 678 level 9 difficulty easy
-// (in the name, " and \ are escaped with \, other bytes outside printable
-// ASCII written \xNN).
-void PrintReplayResults(const ReplayHeader& h, FILE* out) {
-    static const char* const kDifficultyNames[kDifficulties] = {"easy", "medium", "hard"};
-    for (int p = 0; p < h.players; ++p) {
-        std::string name;
-        for (const char* c = h.names[p]; *c != '\0'; ++c) {
-            const auto b = static_cast<unsigned char>(*c);
-            char escaped[8];
-            if (b == '"' || b == '\\')
-                std::snprintf(escaped, sizeof escaped, "\\%c", b);
-            else if (b < 0x20 || b > 0x7E)
-                std::snprintf(escaped, sizeof escaped, "\\x%02x", b);
-            else
-                std::snprintf(escaped, sizeof escaped, "%c", b);
-            name += escaped;
-        }
-        std::fprintf(out, "result: player %d \"%s\" score %d length %d level %d difficulty %s\n", p + 1, name.c_str(),
-                     static_cast<int>(h.scores[p]), static_cast<int>(h.lengthTotals[p]), static_cast<int>(h.level),
-                     kDifficultyNames[ClampDifficulty(h.difficulty)]);
-    }
-}
-
 // The end of an online run: each level's end state hash, then the session's
 // figures (rollback depths as passes run again, its costliest in us).
 void PrintLevelHashes(const Game& game, FILE* out) {
@@ -376,25 +352,19 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     }
 
     // A replay is read and checked before anything runs.
-    std::vector<uint8_t> replayBytes;
-    ReplayHeader replay;
-    const uint8_t* replayTape = nullptr;
+    ReplayCheck check;
+    const ReplayHeader& replay = check.Header();
     const bool playReplay = !options.replayPath.empty();
     const std::string replayPath = playReplay ? Absolute(options.replayPath) : std::string();
-    if (playReplay) {
-        replayBytes.resize(kReplayFileCapacity);
-        size_t size = 0;
-        ReadError why;
-        if (!ReadReplayFile(options.replayPath.c_str(), replayBytes.data(), &size, &replay, &replayTape, &why)) {
-            std::fprintf(err, "voidcrawl-headless: cannot play the replay '%s': %s\n", options.replayPath.c_str(),
-                         why.reason);
-            return kExitBadInput;
-        }
+    if (playReplay && !check.Read(options.replayPath.c_str())) {
+        std::fprintf(err, "voidcrawl-headless: cannot play the replay '%s': %s\n", options.replayPath.c_str(),
+                     check.Words().c_str());
+        return kExitBadInput;
     }
 
     int64_t frameLimit = kDefaultFrames;
     if (playReplay)
-        frameLimit = ReplayFrames(replay);
+        frameLimit = check.Frames();
     else if (options.frames > 0)
         frameLimit = options.frames;
     else if (options.autopilot)
@@ -416,12 +386,10 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         return kExitStartupFailed;
     }
 
-    if (playReplay) {
-        char why[256];
-        if (!ReplayFitsThisGame(replay, PlayDataHash(), why, sizeof why)) {
-            std::fprintf(err, "voidcrawl-headless: cannot play the replay '%s': %s\n", options.replayPath.c_str(), why);
-            return kExitBadInput;
-        }
+    if (playReplay && !check.Fits()) {
+        std::fprintf(err, "voidcrawl-headless: cannot play the replay '%s': %s\n", options.replayPath.c_str(),
+                     check.Words().c_str());
+        return kExitBadInput;
     }
 
     std::unique_ptr<HeadlessHost> host = std::make_unique<HeadlessHost>();
@@ -488,19 +456,17 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         hooks.SetRandomInput(random.get());
     }
     if (playReplay) {
-        game->recorder.recordGames = false;
-        game->PlayReplay(replay, replayTape);
-        // A replay of the replay folder that verifies joins the checked results.
-        char folderName[kReplayNameSize];
-        if (ReplayFolderName(replayPath.c_str(), folderName))
-            game->NoteReplaySource(folderName, replayBytes.data(), replayBytes.size());
-        hooks.SetPlayingReplay();
         // Checking a replay, nobody sees or hears it: its pictures are not
         // drawn nor its sound mixed (play is the same without them), unless
         // the run shows or hashes them.
         bool shows = options.hashFrames;
         for (const ScriptCommand& cmd : commands) shows = shows || cmd.op == ScriptOp::Shot;
-        SetUnwatched(options.verify && !shows);
+        check.Begin(*game, options.verify && !shows);
+        // A replay of the replay folder that verifies joins the checked results.
+        char folderName[kReplayNameSize];
+        if (ReplayFolderName(replayPath.c_str(), folderName))
+            game->NoteReplaySource(folderName, check.Bytes(), check.Size());
+        hooks.SetPlayingReplay();
     }
     std::unique_ptr<PlaySyncTest> syncTest;
     if (options.syncTest) {
@@ -547,20 +513,9 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     }
     bool outOfStep = false;
     if (playReplay && end != LoopEnd::StartupFailed) {
-        if (game->recorder.end == Game::ReplayEnd::Verified) {
-            std::fprintf(out, "replay: verified %u state hashes, %u passes in %.2f s\n", game->ReplayHashes(),
-                         replay.passes, seconds);
-            PrintReplayResults(replay, out);
-        } else {
-            outOfStep = true;
-            if (game->recorder.end == Game::ReplayEnd::None)
-                std::fprintf(out, "replay: not verified: the replay did not play to its end (level %d)\n",
-                             static_cast<int>(game->match.levelIndex + 1));
-            else if (game->recorder.end == Game::ReplayEnd::OutOfStep)
-                std::fprintf(out, "replay: %s\n", game->recorder.verdict);
-            else
-                std::fprintf(out, "replay: not verified: %s\n", game->recorder.verdict);
-        }
+        outOfStep = !check.Judge(*game, seconds);
+        std::fprintf(out, "replay: %s\n", check.Words().c_str());
+        if (!outOfStep) std::fputs(ReplayResultLines(check.Results(*game)).c_str(), out);
     }
     if (game->recorder.name[0] != '\0') {
         std::fprintf(out, "replay: saved %s/%s/%s (%zu bytes, %u passes)\n", GetUserDir(), kReplayFolder,

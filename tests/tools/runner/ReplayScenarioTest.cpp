@@ -54,6 +54,13 @@ protected:
 
 // The offset of the key code of the `nth` single-key event that turns
 // player 1's worm during level `level` (after level - 1 state hashes).
+// A little-endian count of `n` bytes at `at`.
+uint64_t ReadCount(const Bytes& b, size_t at, int n) {
+    uint64_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = v << 8 | b[at + static_cast<size_t>(i)];
+    return v;
+}
+
 size_t FindTurnKey(const Bytes& b, int level, int nth) {
     int hashes = 0;
     return FindTapeEvent(b, [&](int type, size_t at) {
@@ -152,6 +159,26 @@ TEST_F(ReplayScenarioTest, WholeGamesVerifyAndPrintTheResultsTheTableTook) {
         }
         EXPECT_EQ(results, c.players) << r.out;
     }
+}
+
+// A friend's replay, put in the replay folder and verified there, joins the
+// checked results with its own size and hash (so that it may stand behind
+// a table's entry): the record holds the file's bytes, not the buffer's.
+TEST_F(ReplayScenarioTest, AVerifiedReplayOfTheFolderIsCheckedAtItsOwnSize) {
+    const fs::path recorded = Record("--autopilot --seed 5 --until-level 2");
+    ASSERT_FALSE(recorded.empty());
+    const fs::path user = Work() / "user";
+    const fs::path friends = user / "replays" / "friend.vcr";
+    fs::copy_file(recorded, friends);
+    fs::remove(user / "replay-results.dat");
+    const RunResult r = Run("--verify --replay '" + friends.string() + "' --user-dir '" + user.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    const Bytes record = Load(user / "replay-results.dat");
+    constexpr size_t kHead = 8, kNameBytes = 64;  // the record's head, then an entry's name
+    ASSERT_GE(record.size(), kHead + kNameBytes + 4);
+    EXPECT_EQ(ReadCount(record, 6, 2), 1u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(record.data() + kHead), "friend.vcr");
+    EXPECT_EQ(ReadCount(record, kHead + kNameBytes, 4), fs::file_size(friends));
 }
 
 // A replay saved as the game-over table came up, before the game was left
