@@ -12,7 +12,10 @@ set -euo pipefail
 
 what="${1:-run}"
 # libsodium-dev: the network link (src/net/UdpLink) seals every datagram with it.
-packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev libsodium-dev fonts-dejavu-core)
+# libcurl4-openssl-dev, nlohmann-json3-dev: the desktop game's link to the world
+# table's server (src/hosts/desktop) speaks HTTP(S) with libcurl and reads its JSON.
+packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev libsodium-dev fonts-dejavu-core
+          libcurl4-openssl-dev nlohmann-json3-dev)
 if [ "$what" = "test" ] || [ "$what" = "coverage" ]; then
     # GoogleTest; the window and install tests run the game under a virtual
     # X server and validate the desktop entry and the AppStream metadata.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/Manual.h"
 #include "platform/PrintableText.h"
@@ -37,6 +38,10 @@ const OptionInfo kOptionTable[] = {
      "online: each side's keys act this many passes (0 to 4,\n"
      "default: the settings' delay, 2) after they are pressed;\n"
      "the larger of the two players' wishes holds"},
+    {"--world-server", "URL",
+     "the world table's server for this run (http:// or\n"
+     "https://), over the settings' [world] server; games are\n"
+     "sent only when [world] send is yes"},
 };
 const int kOptionCount = static_cast<int>(sizeof kOptionTable / sizeof kOptionTable[0]);
 
@@ -123,6 +128,11 @@ bool Apply(const std::string& name, bool hasValue, const std::string& value, boo
         if (!AllDigits(value) || std::strtol(value.c_str(), nullptr, 10) > kMaxInputDelay)
             return Fail(line, "bad --delay '" + Printable(value) + "' (0 to 4 passes)");
         line->run.inputDelay = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
+    } else if (name == "--world-server") {
+        const char* why = "";
+        if (!IsWorldAddress(value.c_str(), &why))
+            return Fail(line, "bad --world-server '" + Printable(value) + "': " + why);
+        std::memcpy(line->run.worldServer, value.c_str(), value.size() + 1);
     }
     return true;
 }
@@ -167,7 +177,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 std::string CommandLineSynopsis() {
     return "voidcrawl [--help] [--version] [--windowed | --fullscreen]\n"
            "          [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]\n"
-           "          [--host [PORT] | --join HOST[:PORT]] [--delay PASSES]\n";
+           "          [--host [PORT] | --join HOST[:PORT]] [--delay PASSES]\n"
+           "          [--world-server URL]\n";
 }
 
 std::string CommandLineUsage() {

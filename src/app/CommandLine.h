@@ -8,6 +8,7 @@
 //   voidcrawl [--help] [--version] [--windowed | --fullscreen]
 //             [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]
 //             [--host [PORT] | --join HOST[:PORT]] [--delay PASSES]
+//             [--world-server URL]
 // Options that take a value accept "--opt VALUE" and "--opt=VALUE". Read in
 // order; --help, --version or the first mistake ends the reading.
 

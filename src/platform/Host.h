@@ -5,6 +5,7 @@
 #include "platform/PadContext.h"
 #include "platform/PaletteEntry.h"
 #include "platform/Settings.h"
+#include "platform/WorldLink.h"
 
 // The game's only window onto the machine. The game core talks to the host
 // through this interface and never sees SDL; the SDL host drives a real
@@ -90,6 +91,13 @@ public:
     // screen's usable area (at least 1).
     virtual int LargestWindowFactor() { return 1; }
 
+    // The link to the world table's server, or nullptr where this host has
+    // none (the game then offers no WORLD tab and sends nothing).
+    virtual WorldLink* World() { return world_; }
+    // For the entry point: the link of this run (not owned), told the
+    // settings' [world] server and send switch now and at every change.
+    void UseWorld(WorldLink* world);
+
     // For the entry point: the settings in force at the start, and the file
     // that keeps them ("": changes are not kept).
     void KeepSettings(const Settings& inForce, const std::string& path);
@@ -101,6 +109,7 @@ protected:
 
     Settings settings_;
     std::string settingsPath_;
+    WorldLink* world_ = nullptr;
 };
 
 // The one host of this run, set by the entry point before Game::Init.

@@ -81,6 +81,15 @@ bool ReadText(const std::string& value, char* out, size_t size) {
     return true;
 }
 
+// A server's address in quotes (or bare): empty, or one IsWorldAddress takes.
+bool ReadUrl(const std::string& value, char* out) {
+    char text[kWorldAddressBytes];
+    if (!ReadText(value, text, sizeof text)) return false;
+    if (text[0] != '\0' && !IsWorldAddress(text, nullptr)) return false;
+    std::memcpy(out, text, sizeof text);
+    return true;
+}
+
 // "auto", or a width and a height: "1280x960" ('x' or 'X', spaces allowed around it).
 bool ReadWindow(const std::string& value, WindowSize* out) {
     if (Same(value, "auto")) return *out = WindowSize{}, true;
@@ -151,6 +160,8 @@ bool ReadPlainValue(SettingType type, const std::string& value, void* field) {
         return ReadNumber(value, 0, kMaxInputDelay, static_cast<int*>(field));
     case SettingType::Text:
         return ReadText(value, static_cast<char*>(field), kNetAddressBytes);
+    case SettingType::Url:
+        return ReadUrl(value, static_cast<char*>(field));
     case SettingType::Key:
     case SettingType::PadButton:
         break;
@@ -181,6 +192,8 @@ const char* SettingValues(SettingType type) {
         return "0 to 4";
     case SettingType::Text:
         return "text in quotes";
+    case SettingType::Url:
+        return "an http:// or https:// address in quotes";
     }
     return "";
 }
@@ -193,6 +206,8 @@ bool ReadSettingValue(const SettingInfo& setting, const std::string& value, Sett
     *why = std::string(setting.name) + " must be " + SettingValues(setting.type) + ", not " + PrintableQuoted(value);
     if (setting.type == SettingType::Text)
         *why += " (printable, at most " + std::to_string(kNetAddressBytes - 1) + " characters)";
+    if (setting.type == SettingType::Url)
+        *why += " (printable, no spaces, at most " + std::to_string(kWorldAddressBytes - 1) + " characters)";
     return false;
 }
 
@@ -222,6 +237,7 @@ std::string SettingValueText(const SettingInfo& setting, const Settings& setting
     case SettingType::PadButton:
         return PadButtonName(*static_cast<const int8_t*>(field));
     case SettingType::Text:
+    case SettingType::Url:
         return std::string("\"") + static_cast<const char*>(field) + "\"";
     }
     return "";

@@ -49,6 +49,11 @@ const SettingInfo kSettingTable[] = {
     {"online", "address", SettingType::Text, VC_FIELD(onlineAddress),
      "the game last joined: a host name, IPv4 or IPv6 address, :PORT if not 7311"},
     {"online", "delay", SettingType::Delay, VC_FIELD(inputDelay), "passes each side's keys wait, 0 to 4"},
+    {"world", "send", SettingType::Switch, VC_FIELD(worldSend),
+     "send my finished games to the world table, yes or no"},
+    {"world", "asked", SettingType::Switch, VC_FIELD(worldAsked), "whether the game has asked once about sending"},
+    {"world", "server", SettingType::Url, VC_FIELD(worldServer),
+     "the world table's server, as https://scores.example.org; \"\" none"},
 };
 #undef VC_FIELD
 const int kSettingCount = static_cast<int>(sizeof kSettingTable / sizeof kSettingTable[0]);
@@ -219,5 +224,6 @@ Settings SettingsForRun(const Settings& file, const RunChoices& run, bool window
     if (run.scale != ScaleMode::Auto) inForce.scale = run.scale;
     inForce.mute = run.mute || file.mute;
     if (run.inputDelay >= 0) inForce.inputDelay = run.inputDelay;
+    if (run.worldServer[0] != '\0') std::memcpy(inForce.worldServer, run.worldServer, sizeof inForce.worldServer);
     return inForce;
 }

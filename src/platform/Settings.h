@@ -9,6 +9,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/NetDefaults.h"
 #include "platform/PadMapper.h"
+#include "platform/WorldLink.h"
 
 // The player's settings: one type, Settings, for the settings file, what
 // the command line chooses over it, what the host puts in force and what
@@ -75,6 +76,14 @@
 //   # passes each side's keys wait, 0 to 4
 //   delay = 2
 //
+//   [world]
+//   # send my finished games to the world table, yes or no
+//   send = no
+//   # whether the game has asked once about sending
+//   asked = no
+//   # the world table's server, as https://scores.example.org; "" none
+//   server = ""
+//
 // Lines starting with '#' or ';' are comments (IniText.h says how a line
 // is read); whatever is missing or wrong keeps its default, and the reader
 // names each problem on a line of its own.
@@ -99,6 +108,10 @@ struct Settings {
     int onlinePort = kNetDefaultPort;
     char onlineAddress[kNetAddressBytes] = {};
     int inputDelay = kDefaultInputDelay;
+    // The world table: sending only once the player turned it on.
+    bool worldSend = false;
+    bool worldAsked = false;  // the game has asked once whether to send
+    char worldServer[kWorldAddressBytes] = {};  // "" none
 };
 
 inline constexpr const char kSettingsFileName[] = "settings.ini";
@@ -106,8 +119,10 @@ inline constexpr const char kSettingsFileName[] = "settings.ini";
 inline constexpr const char kPadMappingFileName[] = "gamecontrollerdb.txt";
 
 // What a setting takes: Screen is yes or no, or not chosen (-1); Text is
-// printable ASCII (a char array of kNetAddressBytes), written in quotes.
-enum class SettingType { Screen, Switch, Scale, Window, Volume, Key, PadButton, Port, Delay, Text };
+// printable ASCII (a char array of kNetAddressBytes), written in quotes;
+// Url is a server's address (a char array of kWorldAddressBytes: empty, or
+// as IsWorldAddress takes it), written in quotes.
+enum class SettingType { Screen, Switch, Scale, Window, Volume, Key, PadButton, Port, Delay, Text, Url };
 
 // One setting of the file. Adding a setting is a row of kSettingTable (and
 // a field of Settings); reading, writing, --help and the README's sample
@@ -198,6 +213,7 @@ struct RunChoices {
     ScaleMode scale = ScaleMode::Auto;  // --scale; Auto: not given
     bool mute = false;                  // --mute (the file's mute holds without it)
     int inputDelay = -1;                // --delay; -1 not given: the settings' delay
+    char worldServer[kWorldAddressBytes] = {};  // --world-server; "" not given
 };
 
 // The settings in force for this run: the file's, with the command line's

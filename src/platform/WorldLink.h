@@ -11,6 +11,12 @@
 
 // The server's address as the settings hold it ("https://scores.example.org").
 inline constexpr int kWorldAddressBytes = 256;
+// Whether `text` can be a server's address: http:// or https:// (either
+// case), then a host, and only printable ASCII without spaces, quotes,
+// backslashes or angle brackets, in fewer than kWorldAddressBytes bytes.
+// False, with what is wrong in `why` (when given), otherwise.
+bool IsWorldAddress(const char* text, const char** why);
+
 // A replay's id on the server (hex), zero-terminated.
 inline constexpr int kWorldIdBytes = 24;
 // A refusal or a failure, in words ("the replay is out of step at level 3").
@@ -74,6 +80,10 @@ enum class WorldAnswer : uint8_t { None, Waiting, Ready, Failed };
 class WorldLink {
 public:
     virtual ~WorldLink() = default;
+    // The settings' [world] server ("" none) and send switch, as they are in
+    // force (Host::UseWorld and every change of settings): a new address is
+    // tried at once; with sending off, kept games wait unsent.
+    virtual void Follow(const char* /*server*/, bool /*sending*/) {}
     // Whether a server's address is set.
     virtual bool Configured() const = 0;
     // Keeps a finished game's replay to be sent: sent at once when the server

@@ -87,6 +87,40 @@ TEST(CommandLine, HostingJoiningAndTheInputDelay) {
     EXPECT_EQ(line.error.rfind("bad --join address 'host:99999': ", 0), 0u) << line.error;
 }
 
+// The world table's server for a run: an http or https address, refused
+// with the reason otherwise; quoted without terminal escapes.
+TEST(CommandLine, TheWorldServerIsAPlainHttpAddress) {
+    const std::string tooLong = "http://" + std::string(kWorldAddressBytes, 'a');
+    const struct {
+        std::vector<const char*> args;
+        const char* expected;  // the server, or the error
+    } cases[] = {
+        {{}, ""},
+        {{"--world-server", "http://127.0.0.1:8080"}, "http://127.0.0.1:8080"},
+        {{"--world-server=https://scores.example.org/vc"}, "https://scores.example.org/vc"},
+        {{"--world-server"}, "--world-server needs a value"},
+        {{"--world-server", ""}, "bad --world-server '': no address"},
+        {{"--world-server", "scores.example.org"},
+         "bad --world-server 'scores.example.org': it must start with http:// or https://"},
+        {{"--world-server", "http://a b"},
+         "bad --world-server 'http://a b': only printable characters, without spaces, quotes or \\ < >"},
+        {{"--world-server", "http://\x1b[2J"},
+         "bad --world-server 'http://?[2J': only printable characters, without spaces, quotes or \\ < >"},
+        {{"--world-server", "https://"}, "bad --world-server 'https://': no server named after ://"},
+        {{"--world-server", tooLong.c_str()}, nullptr},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> args = c.args;
+        args.insert(args.begin(), "voidcrawl");
+        const CommandLine line = ParseCommandLine(static_cast<int>(args.size()), args.data());
+        const std::string got = line.action == CommandAction::Play ? line.run.worldServer : line.error;
+        if (c.expected == nullptr)
+            EXPECT_EQ(got.substr(got.size() - 11), "': too long") << got;
+        else
+            EXPECT_EQ(got, c.expected) << (c.args.empty() ? "" : c.args[0]);
+    }
+}
+
 // The synopsis is written by hand; every row of the options' table must be
 // in it, and read as the table says (a value, or none).
 TEST(CommandLine, TheSynopsisNamesEveryOptionTheReaderTakes) {

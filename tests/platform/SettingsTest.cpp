@@ -16,6 +16,8 @@
 #include "platform/IniText.h"
 #include "platform/KeyNames.h"
 #include "platform/Settings.h"
+#include "support/FakeHost.h"
+#include "support/FakeWorldLink.h"
 #include "support/Files.h"
 
 namespace {
@@ -58,6 +60,9 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     chosen.onlinePort = 27015;
     std::strcpy(chosen.onlineAddress, "play.example.org:7400");
     chosen.inputDelay = 0;
+    chosen.worldSend = true;
+    chosen.worldAsked = true;
+    std::strcpy(chosen.worldServer, "https://scores.example.org:8443/vc");
     const std::string path = folder_ + "/config/voidcrawl/settings.ini";
     std::string error;
     // With no file yet a change writes the whole documented file.
@@ -74,6 +79,8 @@ TEST_F(SettingsFolder, EverySettingSurvivesASaveAndALoadIntoFoldersNotYetMade) {
     EXPECT_FALSE(loaded.rumble);
     EXPECT_EQ((std::tuple{loaded.onlinePort, std::string(loaded.onlineAddress), loaded.inputDelay}),
               (std::tuple{27015, std::string("play.example.org:7400"), 0}));
+    EXPECT_EQ((std::tuple{loaded.worldSend, loaded.worldAsked, std::string(loaded.worldServer)}),
+              (std::tuple{true, true, std::string("https://scores.example.org:8443/vc")}));
 
     // A missing file is no fault: the defaults, silently.
     Settings missing;
@@ -184,6 +191,77 @@ TEST(Settings, TheOnlineRowsTakeAPortADelayAndAnAddressAndRefuseHostileText) {
             EXPECT_EQ(problems[0].rfind(c.problem, 0), 0u) << problems[0];
         }
     }
+}
+
+// The world rows: two switches off until the player turns them on, and a
+// server's address that can only be an http or https address of printable
+// characters (it goes into requests and onto the options screen).
+TEST(Settings, TheWorldRowsAreOffByDefaultAndTheServerMustBeAPlainHttpAddress) {
+    const Settings defaults;
+    EXPECT_EQ((std::tuple{defaults.worldSend, defaults.worldAsked, std::string(defaults.worldServer)}),
+              (std::tuple{false, false, std::string()}));
+    const std::string longest = "https://" + std::string(kWorldAddressBytes - 1 - 8, 'a');
+    const struct {
+        std::string value;  // after "[world]\n"
+        bool send;
+        std::string server, problem;  // how the problem starts
+    } cases[] = {
+        {"send = yes\nasked = yes\nserver = \"http://127.0.0.1:8080\"\n", true, "http://127.0.0.1:8080", ""},
+        {"server = HTTPS://Scores.example.org/\n", false, "HTTPS://Scores.example.org/", ""},
+        {"server = \"\"\n", false, "", ""},
+        {"server = \"" + longest + "\"\n", false, longest, ""},
+        {"server = \"" + longest + "a\"\n", false, "", "line 2: server must be an http:// or https:// address"},
+        {"server = \"ftp://example.org\"\n", false, "", "line 2: server must be an http:// or https:// address"},
+        {"server = \"example.org\"\n", false, "", "line 2: server must be"},
+        {"server = \"http://\"\n", false, "", "line 2: server must be"},
+        {"server = \"http:///path\"\n", false, "", "line 2: server must be"},
+        {"server = \"http://a b\"\n", false, "", "line 2: server must be"},
+        {"server = \"http://a<script>\"\n", false, "", "line 2: server must be"},
+        {"server = \"http://a\\b\"\n", false, "", "line 2: server must be"},
+        {"server = \"http://\x1b]0;x\x07\"\n", false, "",
+         "line 2: server must be an http:// or https:// address in quotes, not \"\"http://?]0;x?\"\" (printable"},
+        {"server = \"http://h\xC3\xA9\"\n", false, "", "line 2: server must be"},
+        {"send = maybe\n", false, "", "line 2: send must be yes or no"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        const std::string text = "[world]\n" + c.value;
+        Settings settings;
+        std::vector<std::string> problems;
+        EXPECT_EQ(ParseSettings(text.data(), text.size(), &settings, &problems), c.problem.empty());
+        EXPECT_EQ((std::tuple{settings.worldSend, std::string(settings.worldServer)}), (std::tuple{c.send, c.server}));
+        ASSERT_EQ(problems.empty(), c.problem.empty());
+        if (!problems.empty()) {
+            EXPECT_EQ(problems[0].rfind(c.problem, 0), 0u) << problems[0];
+        }
+    }
+}
+
+// --world-server holds for the run alone: a change the game keeps (sending
+// turned on) never writes the run's server over the file's.
+TEST_F(SettingsFolder, TheRunsWorldServerIsNeverKeptInTheFile) {
+    const std::string path = folder_ + "/settings.ini";
+    WriteText(path, "[world]\nserver = \"https://file.example.org\"\n");
+    Settings file;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(LoadSettings(path.c_str(), &file, &problems));
+    RunChoices run;
+    std::strcpy(run.worldServer, "http://127.0.0.1:9");
+    FakeHost host;
+    FakeWorldLink link;
+    host.UseWorld(&link);
+    host.KeepSettings(SettingsForRun(file, run, false), path);
+    EXPECT_STREQ(host.CurrentSettings().worldServer, "http://127.0.0.1:9");
+    // The link follows the settings in force: the run's server, sending off.
+    EXPECT_EQ((std::tuple{link.server, link.sending, host.World()}),
+              (std::tuple{std::string("http://127.0.0.1:9"), false, static_cast<WorldLink*>(&link)}));
+    Settings next = host.CurrentSettings();
+    next.worldSend = true;
+    next.worldAsked = true;
+    char reason[128] = {};
+    ASSERT_TRUE(host.ChangeSettings(next, reason, sizeof reason)) << reason;
+    EXPECT_TRUE(link.sending);
+    EXPECT_EQ(ReadText(path), "[world]\nserver = \"https://file.example.org\"\nsend = yes\nasked = yes\n");
 }
 
 // The options screen binds a key by pressing it, and saves what changed.
@@ -352,6 +430,11 @@ TEST(Settings, TheCommandLineWinsOverTheEnvironmentWhichWinsOverTheFile) {
     EXPECT_EQ(std::get<0>(chosen(none, false)), -1);  // nobody chose: the host's full screen
     file.mute = true;
     EXPECT_TRUE(std::get<2>(chosen(none, false)));  // the file's mute holds without --mute
+    // --world-server wins over the file's server; without it the file's holds.
+    std::strcpy(file.worldServer, "https://file.example.org");
+    std::strcpy(line.worldServer, "http://127.0.0.1:9");
+    EXPECT_STREQ(SettingsForRun(file, none, false).worldServer, "https://file.example.org");
+    EXPECT_STREQ(SettingsForRun(file, line, false).worldServer, "http://127.0.0.1:9");
 }
 
 // The one rule of the game's switches in the environment, VOIDCRAWL_WINDOWED's among them.

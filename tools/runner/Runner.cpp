@@ -414,13 +414,17 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
             options.port, joinAt.Numeric(), options.inputDelay, link.get());
     game->useSeed = true;
     game->seed = options.seed;
-    if (!settingsPath.empty()) {
+    if (!settingsPath.empty() || !options.worldServer.empty()) {
         // As the desktop reads its file: a broken one costs a line per problem.
         Settings settings;
         std::vector<std::string> problems;
-        LoadSettings(settingsPath.c_str(), &settings, &problems);
+        if (!settingsPath.empty()) LoadSettings(settingsPath.c_str(), &settings, &problems);
         for (const std::string& problem : problems)
             std::fprintf(err, "voidcrawl-headless: settings: %s\n", problem.c_str());
+        // --world-server holds for this run, over the file's, and is never kept.
+        RunChoices run;
+        std::snprintf(run.worldServer, sizeof run.worldServer, "%s", options.worldServer.c_str());
+        settings = SettingsForRun(settings, run, false);
         host->KeepSettings(settings, settingsPath);
         host->Pads().SetPlayKeys(settings.keys);
         host->Pads().SetBindings(settings.pad);

@@ -14,6 +14,7 @@
 //                      [--until-level N] [--final-state FILE] [--random-input]
 //                      [--settings FILE] [--replay FILE [--verify]] [--sync-test]
 //                      [--host [PORT] | --join HOST[:PORT]] [--delay N] [--real-time]
+//                      [--world-server URL]
 //
 // RunnerUsage() explains the options.
 
@@ -63,6 +64,7 @@ struct RunnerOptions {
     bool realTime = false;                   // a pass every 10 ms of real time
     bool onlineMenu = false;                 // a link without a role: TWO PLAYERS shows the two-players screen
     uint32_t linkTimeoutMs = kNetTimeoutMs;  // the silence after which the peer counts as lost
+    std::string worldServer;                 // --world-server: over the settings' [world] server; empty: none
 };
 
 // Parses the command line (argv[0] is the program). On failure returns false

@@ -5,6 +5,7 @@
 
 #include "Runner.h"
 #include "net/NetLink.h"
+#include "platform/WorldLink.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ enum Option {
     kRealTime,
     kOnlineMenu,
     kLinkTimeout,
+    kWorldServer,
     kOptionCount
 };
 
@@ -80,6 +82,7 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--real-time", false},
     {"--online-menu", false},
     {"--link-timeout", true},
+    {"--world-server", true},
 };
 
 }  // namespace
@@ -94,7 +97,7 @@ std::string RunnerUsage() {
            "                          [--replay FILE [--verify]] [--sync-test]\n"
            "                          [--host [PORT] | --join HOST[:PORT]] [--delay N]\n"
            "                          [--real-time] [--link-timeout MS] [--online-menu]\n"
-           "                          [--help]\n"
+           "                          [--world-server URL] [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -190,6 +193,9 @@ std::string RunnerUsage() {
            "                      real time, as the game plays (for measures)\n"
            "  --link-timeout MS   online: the silence after which the link counts the\n"
            "                      other game as lost (200 to 60000, default 5000)\n"
+           "  --world-server URL  the world table's server for this run, as the game's\n"
+           "                      --world-server (games are sent only when the settings'\n"
+           "                      [world] send is yes: give --settings)\n"
            "  --online-menu       the game has a link for online play but no --host or\n"
            "                      --join: TWO PLAYERS shows the two-players screen (this\n"
            "                      keyboard, host or join), as the desktop game does\n"
@@ -395,6 +401,15 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         case kOnlineMenu:
             options->onlineMenu = true;
             break;
+        case kWorldServer: {
+            const char* why = "";
+            if (!IsWorldAddress(value.c_str(), &why)) {
+                *error = "bad --world-server '" + value + "': " + why;
+                return false;
+            }
+            options->worldServer = value;
+            break;
+        }
         case kHost:
             break;
         case kFinalState:
