@@ -14,13 +14,18 @@ what="${1:-run}"
 # libsodium-dev: the network link (src/net/UdpLink) seals every datagram with it.
 # libcurl4-openssl-dev, nlohmann-json3-dev: the desktop game's link to the world
 # table's server (src/hosts/desktop) speaks HTTP(S) with libcurl and reads its JSON.
+# libsqlite3-dev, libpq-dev: the world table's store (src/server/store), an
+# SQLite file or a PostgreSQL database.
 packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev libsodium-dev fonts-dejavu-core
-          libcurl4-openssl-dev nlohmann-json3-dev)
+          libcurl4-openssl-dev nlohmann-json3-dev libsqlite3-dev libpq-dev)
 if [ "$what" = "test" ] || [ "$what" = "coverage" ]; then
     # GoogleTest; the window and install tests run the game under a virtual
     # X server and validate the desktop entry and the AppStream metadata.
     packages+=(libgtest-dev xvfb xdotool x11-utils imagemagick matchbox-window-manager
                desktop-file-utils appstream groff-base)
+    # The store's PostgreSQL cases start a cluster of their own with
+    # Debian's server binaries (tests/server/pg-cluster.sh).
+    packages+=(postgresql)
     if [ "$what" = "coverage" ]; then packages+=(gcovr); fi
 elif [ "$what" = "deb" ] || [ "$what" = "deb-test" ]; then
     packages+=(dpkg-dev file)
