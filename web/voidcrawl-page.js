@@ -4,7 +4,8 @@
 // offers touch controls on a touch screen (play, the EXIT box, a replay's
 // buttons, the system's keyboard for names), names the keys as the player's
 // keyboard shows them, lists the replays kept in this browser (to download
-// or watch) and watches a replay file the player opens or drops, and says
+// or watch) and watches a replay file the player opens or drops, shows the
+// world table when a world server serves the page, and says
 // so when the game has ended, with a way to start again. Every address is
 // relative, so the page works from any folder of any static server.
 'use strict';
@@ -362,6 +363,7 @@
   // picture gives up what the list needs and play goes on, never covered.
   const touchControls = $('touch');
   const replaysPanel = $('replays');
+  const worldPanel = $('world');
   const kTouchButton = 64;  // CSS pixels of a button, where there is room
   const kTouchLeast = 44;  // the smallest a finger still hits
   const kTouchMargin = 12;  // between the buttons and the screen's edge
@@ -372,6 +374,7 @@
   const kSummaryRow = 40;  // the Replays title, at the bottom
   const kPanelWidest = 480;  // the open list beside the picture
   const kPanelNarrowest = 260;
+  const kWorldWidest = 580;  // the world table: its six columns and a button
   const kPanelShare = 0.45;  // of the width left beside the buttons, at most
   const kPanelLowest = 180;  // the open list under the buttons
   const kPanelTop = 48;  // beside the picture: under the sound and full-screen buttons
@@ -420,14 +423,19 @@
         room.bottom = below;
       }
     }
+    // The open side panel (the replays or the world table, one at a time):
+    // the replays on the right, the world table on the left.
     let panelWidth = 0;
-    if (replaysPanel.open) {
+    const column = room.left;
+    const open = replaysPanel.open ? replaysPanel : worldPanel.open && !worldPanel.hidden ? worldPanel : null;
+    if (open) {
       if (arrangement === 'below') {
         room.bottom = Math.max(room.bottom, kHelpRow + clusters + kTouchMargin + kPanelLowest);
       } else {
         const free = width - room.left - room.right;
-        panelWidth = clamp(Math.floor(free * kPanelShare), Math.min(kPanelNarrowest, free), kPanelWidest);
-        room.right += panelWidth + 2 * kPanelEdge;
+        const widest = open === worldPanel ? kWorldWidest : kPanelWidest;
+        panelWidth = clamp(Math.floor(free * kPanelShare), Math.min(kPanelNarrowest, free), widest);
+        room[open === replaysPanel ? 'right' : 'left'] += panelWidth + 2 * kPanelEdge;
       }
     }
     stage.dataset.layout = arrangement;
@@ -447,16 +455,19 @@
     // Under the picture, everything follows its bottom edge.
     const pictureBottom = arrangement === 'below' ? (shown * 3) / 4 / ratio : 0;
     stage.style.setProperty('--picture-bottom', `${pictureBottom}px`);
-    placePanel(arrangement, room, panelWidth, pictureBottom + kHelpRow + clusters + kTouchMargin,
-      (width - shown / ratio) / 2);
+    const belowTop = pictureBottom + kHelpRow + clusters + kTouchMargin;
+    const beside = (width - shown / ratio) / 2;
+    placePanel(replaysPanel, 'right', arrangement, column, panelWidth, belowTop, beside);
+    placePanel(worldPanel, 'left', arrangement, column, panelWidth, belowTop, beside);
   }
 
-  // The open list in its room; closed, its title keeps its corner, beside
-  // the picture (`beside` wide) unless the picture is under it.
-  function placePanel(arrangement, room, panelWidth, belowTop, beside) {
-    const box = replaysPanel.style;
-    if (!replaysPanel.open) {
-      for (const side of ['top', 'right', 'bottom', 'left', 'width', 'maxWidth', 'maxHeight']) box[side] = '';
+  // An open panel in its room, on its `side`; closed, its title keeps its
+  // corner, beside the picture (`beside` wide) unless the picture is over
+  // it. `column`: the touch buttons' column beside the picture, if any.
+  function placePanel(panel, side, arrangement, column, panelWidth, belowTop, beside) {
+    const box = panel.style;
+    for (const edge of ['top', 'right', 'bottom', 'left', 'width', 'maxWidth', 'maxHeight']) box[edge] = '';
+    if (!panel.open) {
       if (arrangement !== 'below') box.maxWidth = `${Math.max(kSummaryLeast, Math.floor(beside) - 2 * kPanelEdge)}px`;
       return;
     }
@@ -464,9 +475,12 @@
       Object.assign(box, { top: `${belowTop}px`, left: `${kPanelEdge}px`, right: `${kPanelEdge}px`, bottom: 'auto',
         width: 'auto', maxWidth: 'none', maxHeight: `${stage.clientHeight - belowTop - kPanelEdge}px` });
     } else {
-      const right = arrangement === 'side' ? room.left : 0;  // inside the buttons' column
-      Object.assign(box, { top: `${kPanelTop}px`, right: `${right + kPanelEdge}px`, bottom: 'auto', left: 'auto',
-        width: `${panelWidth}px`, maxWidth: 'none', maxHeight: `${stage.clientHeight - kPanelTop - kPanelEdge}px` });
+      // Inside the buttons' column; the replays under the sound and
+      // full-screen buttons, the world table in its corner.
+      const top = side === 'right' ? kPanelTop : arrangement === 'side' ? kPanelTop : kPanelEdge;
+      Object.assign(box, { top: `${top}px`, [side]: `${column + kPanelEdge}px`, bottom: 'auto',
+        [side === 'right' ? 'left' : 'right']: 'auto', width: `${panelWidth}px`, maxWidth: 'none',
+        maxHeight: `${stage.clientHeight - top - kPanelEdge}px` });
     }
   }
   window.addEventListener('resize', layout);
@@ -1000,6 +1014,320 @@
     layout();
   });
   showReplays();
+
+  // ---- the world table ----------------------------------------------------
+  // The tables of a world server (voidcrawl-server, docs/server.md): every
+  // row a game the server played through from its replay. The panel is
+  // there only when the page is served by one, which it says in one of two
+  // ways; nothing is asked of a plain static server, not even whether it is
+  // a world server:
+  //   - the server puts <meta name="voidcrawl-world" content="same-origin">
+  //     into index.html when it serves it: the world is this page's own
+  //     server, its API beside the page (api/v1/, relative, so a reverse
+  //     proxy may serve it under a folder);
+  //   - the page's address says ?world=URL (?world alone, or
+  //     ?world=same-origin: this page's server), for a page kept elsewhere.
+  // Then GET api/v1/health must answer before the panel shows. Names and
+  // every other word from the server are shown as text, never as markup.
+  // The games this browser sent (their ids, kept by the game as its answers
+  // come, src/hosts/web/WebWorld.cpp) are marked.
+  const kWorldRows = 10;  // a page of the table
+  const kWorldWaitMs = 10_000;  // for an answer of the server
+  const kWorldAnswerBytes = 256 * 1024;  // a page of rows is a few kilobytes
+  const kWorldReplayBytes = 1024 * 1024;  // no replay is larger (the game refuses one it cannot hold)
+  const kWorldOwnKey = 'voidcrawl-world-own';
+  const kWorldOwnMost = 500;  // the newest games sent that are remembered
+  const kDifficulties = ['Easy', 'Medium', 'Hard'];
+
+  function worldBase() {
+    const asked = new URLSearchParams(location.search).get('world');
+    const meta = document.querySelector('meta[name="voidcrawl-world"]');
+    const said = asked !== null ? asked : meta && meta.content === 'same-origin' ? '' : null;
+    if (said === null) return '';
+    try {
+      const url = new URL(said === '' || said === 'same-origin' ? '.' : said, location.href);
+      if (url.protocol !== 'http:' && url.protocol !== 'https:') return '';
+      url.search = '';
+      url.hash = '';
+      return url.href.endsWith('/') ? url.href : `${url.href}/`;
+    } catch (error) {
+      return '';
+    }
+  }
+
+  // The games this browser sent: [{id, difficulty, score}], newest last; in
+  // the page's storage when it has one, else for this visit.
+  const ownGames = (() => {
+    try {
+      const kept = JSON.parse(localStorage.getItem(kWorldOwnKey) || '[]');
+      return Array.isArray(kept) ? kept.filter((g) => g && typeof g.id === 'string' && /^[0-9a-f]{16}$/.test(g.id) &&
+        [0, 1, 2].includes(g.difficulty) && Number.isSafeInteger(g.score)).slice(-kWorldOwnMost) : [];
+    } catch (error) {
+      return [];
+    }
+  })();
+
+  const world = {
+    base: worldBase(),
+    shown: false,  // the server answered: the panel is there
+    difficulty: 0,
+    offset: 0,
+    total: 0,
+    rows: [],
+    state: '',  // '', 'loading', 'ready', 'failed'
+    text: '',
+    // A game sent and ranked (by the game's link): remembered as this
+    // browser's, and the table shown again.
+    sent(id, difficulty, score) {
+      if (!/^[0-9a-f]{16}$/.test(String(id)) || ![0, 1, 2].includes(difficulty) || !Number.isSafeInteger(score)) return;
+      if (!ownGames.some((g) => g.id === id)) {
+        ownGames.push({ id, difficulty, score });
+        ownGames.splice(0, Math.max(0, ownGames.length - kWorldOwnMost));
+        try {
+          localStorage.setItem(kWorldOwnKey, JSON.stringify(ownGames));
+        } catch (error) {
+          // Marked for this visit only.
+        }
+      }
+      if (world.shown && worldPanel.open && difficulty === world.difficulty) showWorld();
+    },
+    own: (id) => ownGames.some((g) => g.id === id),
+    // This browser's best game of a difficulty (its id), '' when none.
+    best(difficulty) {
+      let best = null;
+      for (const g of ownGames) if (g.difficulty === difficulty && (!best || g.score > best.score)) best = g;
+      return best ? best.id : '';
+    },
+    show: (difficulty, offset) => showWorld(difficulty, offset),
+  };
+  page.world = world;
+
+  // An answer of the server, at most `most` bytes of it, within kWorldWaitMs.
+  async function worldFetch(path, most) {
+    const abort = new AbortController();
+    const timer = setTimeout(() => abort.abort(), kWorldWaitMs);
+    try {
+      const response = await fetch(new URL(path, world.base), { signal: abort.signal, cache: 'no-store' });
+      const chunks = [];
+      let size = 0;
+      if (response.body && response.body.getReader) {
+        const reader = response.body.getReader();
+        for (;;) {
+          const { done, value } = await reader.read();
+          if (done) break;
+          size += value.length;
+          if (size > most) {
+            abort.abort();
+            throw new Error(`the server's answer is over ${most} bytes`);
+          }
+          chunks.push(value);
+        }
+      } else {
+        const whole = new Uint8Array(await response.arrayBuffer());
+        if (whole.length > most) throw new Error(`the server's answer is over ${most} bytes`);
+        chunks.push(whole);
+        size = whole.length;
+      }
+      const bytes = new Uint8Array(size);
+      let at = 0;
+      for (const chunk of chunks) {
+        bytes.set(chunk, at);
+        at += chunk.length;
+      }
+      return { status: response.status, headers: response.headers, bytes };
+    } catch (error) {
+      if (error.name === 'AbortError') throw new Error('the server did not answer in time');
+      if (error instanceof TypeError) throw new Error('the server cannot be reached');
+      throw error;
+    } finally {
+      clearTimeout(timer);
+    }
+  }
+
+  const worldJson = (bytes) => {
+    try {
+      return JSON.parse(new TextDecoder().decode(bytes));
+    } catch (error) {
+      return undefined;
+    }
+  };
+
+  // What went wrong, in the server's words where it gave some (cut short).
+  function worldRefusal(answer) {
+    const body = worldJson(answer.bytes);
+    const said = body && typeof body.error === 'string' ? body.error.slice(0, 200) : '';
+    return said || `the server answered ${answer.status}`;
+  }
+
+  // A row as the server sent it, made safe; null for one that is not a row.
+  function worldRow(row) {
+    if (!row || typeof row !== 'object') return null;
+    const count = (n, least) => (Number.isSafeInteger(n) && n >= least ? n : null);
+    const rank = count(row.rank, 1);
+    const score = Number.isSafeInteger(row.score) ? row.score : null;
+    if (rank === null || score === null) return null;
+    return {
+      rank,
+      name: typeof row.name === 'string' ? row.name.slice(0, 40) : '',
+      score,
+      level: count(row.level, 0),
+      length: count(row.length, 0),
+      date: typeof row.date === 'string' && /^\d{4}-\d{2}-\d{2}$/.test(row.date) ? row.date : '',
+      replay: typeof row.replay === 'string' && /^[0-9a-f]{16}$/.test(row.replay) ? row.replay : '',
+      player: row.player === 2 ? 2 : 1,
+    };
+  }
+
+  let worldAsked = 0;
+  async function showWorld(difficulty = world.difficulty, offset = world.offset) {
+    const asked = ++worldAsked;
+    Object.assign(world, { difficulty, offset: Math.max(0, offset), state: 'loading' });
+    fillWorld();
+    try {
+      const answer = await worldFetch(
+        `api/v1/scores?difficulty=${world.difficulty}&limit=${kWorldRows}&offset=${world.offset}`, kWorldAnswerBytes);
+      if (asked !== worldAsked) return;
+      if (answer.status !== 200) throw new Error(worldRefusal(answer));
+      const body = worldJson(answer.bytes);
+      if (!Array.isArray(body)) throw new Error('the server\'s answer is not a table');
+      const total = Number(answer.headers.get('X-Total-Count'));
+      const rows = body.slice(0, kWorldRows).map(worldRow).filter(Boolean);
+      Object.assign(world, { rows, state: 'ready', text: '',
+        total: Number.isSafeInteger(total) && total >= 0 ? total : world.offset + rows.length });
+      // Past the end (the table shrank, or a hand-made address): its last page.
+      if (rows.length === 0 && world.offset > 0 && world.total > 0) {
+        showWorld(world.difficulty, Math.floor((world.total - 1) / kWorldRows) * kWorldRows);
+        return;
+      }
+    } catch (error) {
+      if (asked !== worldAsked) return;
+      Object.assign(world, { rows: [], state: 'failed', text: `The world table could not be read: ${error.message}.` });
+    }
+    fillWorld();
+  }
+
+  function fillWorld() {
+    for (const tab of $('world-tabs').children) {
+      const chosen = Number(tab.dataset.difficulty) === world.difficulty;
+      tab.setAttribute('aria-selected', String(chosen));
+      tab.tabIndex = chosen ? 0 : -1;
+    }
+    const body = $('world-list').tBodies[0];
+    body.replaceChildren();
+    for (const row of world.rows) {
+      const tr = body.insertRow();
+      const own = world.own(row.replay);
+      tr.classList.toggle('own', own);
+      tr.classList.toggle('shown', row.replay !== '' && page.replay.name === worldReplayName(row.replay));
+      const cell = (text, className) => {
+        const td = tr.insertCell();
+        td.textContent = text;
+        if (className) td.className = className;
+        return td;
+      };
+      cell(row.rank.toLocaleString(), 'rank');
+      const name = cell(row.name || '?', 'name');
+      if (own) {
+        const mark = document.createElement('span');
+        mark.className = 'own-mark';
+        mark.textContent = 'you';
+        mark.title = 'Sent from this browser';
+        name.append(mark);
+      }
+      cell(row.score.toLocaleString(), 'number');
+      cell(row.level === null ? '' : String(row.level), 'number');
+      cell(row.length === null ? '' : String(row.length), 'number length');
+      cell(row.date, 'date');
+      const actions = tr.insertCell();
+      if (row.replay) {
+        const watchButton = document.createElement('button');
+        watchButton.type = 'button';
+        watchButton.textContent = 'Watch';
+        watchButton.title = `Watch ${row.name || 'this game'}'s game`;
+        watchButton.addEventListener('click', () => watchWorld(row.replay));
+        actions.append(watchButton);
+      }
+    }
+    const note = $('world-note');
+    note.classList.toggle('bad', world.state === 'failed');
+    note.textContent = world.state === 'failed' ? world.text
+      : world.state === 'loading' && world.rows.length === 0 ? 'Reading the table\u2026'
+        : world.state === 'ready' && world.rows.length === 0 ? `No games on the ${kDifficulties[world.difficulty]
+          .toLowerCase()} table yet. Turn on sending in the game's options, and yours will be the first.` : '';
+    $('world-scroll').hidden = world.rows.length === 0;
+    const first = world.rows.length > 0 ? world.rows[0].rank : 0;
+    const last = world.rows.length > 0 ? world.rows[world.rows.length - 1].rank : 0;
+    $('world-range').textContent = world.rows.length > 0
+      ? `${first.toLocaleString()}\u2013${last.toLocaleString()} of ${world.total.toLocaleString()}` : '';
+    $('world-previous').disabled = world.state === 'loading' || world.offset === 0;
+    $('world-next').disabled = world.state === 'loading' || world.offset + kWorldRows >= world.total;
+    $('world-pages').hidden = world.total <= kWorldRows && world.offset === 0;
+  }
+
+  const worldReplayName = (id) => `voidcrawl-${id}.vcr`;
+
+  // A row's game, downloaded and watched as a replay file is.
+  async function watchWorld(id) {
+    unlockAudio();  // inside the click, as browsers ask
+    const note = $('world-note');
+    note.classList.remove('bad');
+    note.textContent = 'Downloading the game\u2026';
+    try {
+      const answer = await worldFetch(`api/v1/replays/${id}`, kWorldReplayBytes);
+      if (answer.status !== 200) throw new Error(worldRefusal(answer));
+      note.textContent = '';
+      await watch(worldReplayName(id), answer.bytes);
+      fillWorld();
+      worldPanel.open = false;
+    } catch (error) {
+      note.classList.add('bad');
+      note.textContent = `The game could not be downloaded: ${error.message}.`;
+    }
+  }
+
+  async function findWorld() {
+    if (!world.base) return;
+    try {
+      const answer = await worldFetch('api/v1/health', kWorldAnswerBytes);
+      const body = worldJson(answer.bytes);
+      if (answer.status !== 200 || !body || body.status !== 'ok') {
+        console.warn(`VoidCrawl: the world server at ${world.base} is not ready (${worldRefusal(answer)})`);
+        return;
+      }
+    } catch (error) {
+      console.warn(`VoidCrawl: no world table: ${error.message}`);
+      return;
+    }
+    world.shown = true;
+    worldPanel.hidden = false;
+    layout();
+  }
+
+  for (const tab of $('world-tabs').children) {
+    tab.addEventListener('click', () => showWorld(Number(tab.dataset.difficulty), 0));
+  }
+  $('world-tabs').addEventListener('keydown', (event) => {
+    const by = { ArrowLeft: -1, ArrowRight: 1 }[event.key];
+    if (!by) return;
+    event.preventDefault();
+    const next = (world.difficulty + by + kDifficulties.length) % kDifficulties.length;
+    showWorld(next, 0).then(() => {});
+    $('world-tabs').children[next].focus();
+  });
+  $('world-previous').addEventListener('click', () => showWorld(world.difficulty, world.offset - kWorldRows));
+  $('world-next').addEventListener('click', () => showWorld(world.difficulty, world.offset + kWorldRows));
+  // One side panel at a time: the world table or the replays.
+  worldPanel.addEventListener('toggle', () => {
+    if (worldPanel.open) {
+      replaysPanel.open = false;
+      showWorld();
+    }
+    layout();
+  });
+  replaysPanel.addEventListener('toggle', () => {
+    if (replaysPanel.open) worldPanel.open = false;
+  });
+  findWorld();
 
   // A click on the picture gives the game the keyboard.
   canvas.addEventListener('mousedown', () => canvas.focus());

@@ -10,10 +10,12 @@
 // does, the newest 50 kept; then the zip of make web-dist, a gamepad, touch
 // controls on a phone, key names by the keyboard's layout, the page at the
 // usual window sizes, play and sound standing still while hidden, and a
-// touch player's whole visit (name, pause, leave, a replay's buttons).
+// touch player's whole visit (name, pause, leave, a replay's buttons); and
+// the World panel of the page a world server (voidcrawl-server) serves.
 //
 //   node tests/web/test-web.mjs [SITE]      (SITE: build-web by default)
 //   VC_WEB_ONLY=devices node ...             the last group alone (a minute)
+//   VC_WEB_ONLY=world node ...               the World panel alone
 //   VC_WEB_ONLY=idle (or keys) node ...      the idle menu's cost (the name
 //                                            and Enter typed at once) alone
 //
@@ -49,8 +51,10 @@ setTimeout(() => {
 // the fly, .gz and all (/squeezed/); /flaky/ fails the first data download.
 const sent = new Map();
 let flaked = false;
+let apiAsked = 0;  // requests for a world server's API: a plain server must see none
 const server = http.createServer((request, response) => {
   const url = new URL(request.url, 'http://localhost');
+  if (url.pathname.includes('/api/')) apiAsked++;
   const way = ['/encoded/', '/squeezed/', '/flaky/'].find((prefix) => url.pathname.startsWith(prefix)) || base;
   const name = url.pathname === way ? 'index.html' : url.pathname.slice(way.length);
   const flake = way === '/flaky/' && name.endsWith('.gz') && !flaked;
@@ -374,6 +378,11 @@ const worm = () => game(() => {
 // touch controls, key names, the page's sizes and the sound's pause.
 if (process.env.VC_WEB_ONLY === 'devices') {
   await deviceChecks();
+  await finish('');
+}
+// VC_WEB_ONLY=world: the world table's panel alone.
+if (process.env.VC_WEB_ONLY === 'world') {
+  await worldChecks();
   await finish('');
 }
 // VC_WEB_ONLY=keys: a name and its Enter typed at once.
@@ -883,6 +892,7 @@ check('the newest 50 replays are kept, in the browser\'s storage too', before ==
   afterReload[0] === 50 && afterReload[1] === 50 && /^P 0/.test(afterReload[2]), `${before} -> ${afterReload}`);
 await watcher.other.close();
 
+await worldChecks();
 await deviceChecks();
 await finish(`load: ${total} bytes, ready ${loadMs} ms after navigation (headless Chromium, local server)`);
 
@@ -1302,4 +1312,309 @@ async function touchFlows() {
   kept.length >= 2 && clear.length === 6 && clear.every((c) => c.ok) && hint1920 === 'Click to start',
   `${clear.map((c) => c.said).join('; ')}; "${hint1920}"`);
   await desk.other.close();
+}
+
+// ---- 10: the world table ------------------------------------------------------
+// The page served by voidcrawl-server (its --web folder is this site): the
+// World panel with the tables per difficulty, best first, ten rows a page,
+// the games this browser sent marked, names shown as text, each row's game
+// downloaded and watched in the page, storage blocked or not; a plain
+// static server's page shows no panel and asks nothing of an API; answers
+// no real server gives (markup, wrong types, too long, no table) are shown
+// safely or refused in words.
+// (Function declarations only: the group may run before the file's end is reached.)
+function hostileName() { return '<img src=x onerror=alert(1)><b>X</b>'; }
+// As much of it as a replay header holds of a name (docs/replay-format.md).
+function headerHostileName() { return '<img src=x>'; }
+
+// A context of its own at `url` (with `setup` run first), its console's
+// errors and page errors counted, and an alert() that only says it ran.
+async function worldPage(url, setup, options = {}) {
+  const other = await browser.newContext({ viewport: { width: 1280, height: 900 }, ...options });
+  await other.addInitScript(() => {
+    window.alerted = 0;
+    window.alert = () => { window.alerted++; };
+  });
+  if (setup) await other.addInitScript(setup);
+  await use(await other.newPage());
+  const errors = [];
+  page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
+  page.on('pageerror', (error) => errors.push(String(error)));
+  await page.goto(url);
+  return { other, errors };
+}
+
+// The rows the panel shows: [rank, name, score, own, watchable] each.
+function worldRows() {
+  return game(() => Array.from(document.querySelectorAll('#world-list tbody tr')).map((tr) => [
+  tr.cells[0].textContent, tr.cells[1].firstChild ? tr.cells[1].firstChild.textContent : '',
+  tr.cells[2].textContent, tr.classList.contains('own') && tr.querySelector('.own-mark') !== null,
+  tr.querySelector('button') !== null]));
+}
+function worldShown() { return until('the World panel', () => page.locator('#world').isVisible(), 15); }
+function worldSettled() {
+  return until('the table', () => game(() => ['ready', 'failed'].includes(window.voidcrawl.world.state)), 15);
+}
+async function openWorld() {
+  if (!(await game(() => document.getElementById('world').open))) await page.click('#world summary');
+  return worldSettled();
+}
+// No element came from a name: only the page's own markup in the table.
+function worldMarkup() {
+  return game(() => [document.querySelectorAll('#world-list img, #world-list b').length, window.alerted]);
+}
+
+// Replays of the runner's autopilot, a game of one level each (seeds
+// `first` on), in a user folder of their own: [{file, bytes}].
+function runnerReplays(count, first) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vc-web-world-'));
+  for (let seed = first; seed < first + count; seed++) {
+    spawnSync(path.join(site, 'native', 'voidcrawl-headless'), ['--data', path.join(site, 'native', 'data'),
+      '--user-dir', dir, '--autopilot', '--seed', String(seed), '--until-level', '2'], { encoding: 'utf8' });
+  }
+  const folder = path.join(dir, 'replays');
+  const found = fs.existsSync(folder) ? fs.readdirSync(folder).sort() : [];
+  return found.map((name) => ({ file: path.join(folder, name), bytes: fs.readFileSync(path.join(folder, name)) }));
+}
+
+// A replay's copy with player 1 named `name` (the name is not part of play:
+// it still verifies).
+function renamed(bytes, name) {
+  const copy = Buffer.from(bytes);
+  copy.fill(0, 52, 72);
+  copy.write(name, 52, 'latin1');
+  return copy;
+}
+
+// The real server, on a loopback port of its own, with a fresh SQLite file
+// and this site as its --web folder: {origin, stop, said}; null when it
+// does not start.
+async function startWorldServer(program, dir) {
+  const child = spawn(program, ['--listen', '127.0.0.1:0', '--web', site, '--db', path.join(dir, 'world.sqlite')],
+    { stdio: ['ignore', 'pipe', 'pipe'] });
+  let said = '';
+  child.stdout.on('data', (chunk) => { said += chunk; });
+  child.stderr.on('data', (chunk) => { said += chunk; });
+  const gone = new Promise((resolve) => child.on('exit', resolve));
+  const end = Date.now() + 20_000;
+  while (Date.now() < end && !/listening on http:\/\/\S+/.test(said) && child.exitCode === null) {
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+  const found = said.match(/listening on (http:\/\/\S+)/);
+  const stop = async () => {
+    child.kill('SIGTERM');
+    await Promise.race([gone, new Promise((resolve) => setTimeout(resolve, 5000))]);
+    if (child.exitCode === null) child.kill('SIGKILL');
+  };
+  if (!found) {
+    await stop();
+    console.log(`  (the world server did not start: ${said.trim() || 'no words'})`);
+    return null;
+  }
+  return { origin: found[1].replace(/\/$/, ''), stop, said: () => said };
+}
+
+// A stand-in for a world server with answers of its own choosing
+// (`answer(url)`: {status, headers, body}, or null for a 404): the site's
+// files, its index.html with the marker a world server puts in.
+async function fakeWorld(answer) {
+  const fake = http.createServer((request, response) => {
+    const url = new URL(request.url, 'http://localhost');
+    if (url.pathname.startsWith('/api/')) {
+      const given = answer(url) || { status: 404, body: '{"error":"no such thing"}' };
+      response.writeHead(given.status, { 'Content-Type': 'application/json', ...(given.headers || {}) });
+      response.end(given.body);
+      return;
+    }
+    const name = url.pathname === '/' ? 'index.html' : url.pathname.slice(1);
+    if (!kShipped.includes(name)) {
+      response.writeHead(404);
+      response.end();
+      return;
+    }
+    let body = fs.readFileSync(path.join(site, name));
+    if (name === 'index.html') {
+      body = Buffer.from(body.toString('utf8').replace('<head>',
+        '<head>\n<meta name="voidcrawl-world" content="same-origin">'));
+    }
+    response.writeHead(200, { 'Content-Length': body.length });
+    response.end(body);
+  });
+  await new Promise((resolve) => fake.listen(0, '127.0.0.1', resolve));
+  return { origin: `http://127.0.0.1:${fake.address().port}`, close: () => new Promise((resolve) => fake.close(resolve)) };
+}
+
+async function worldChecks() {
+  // A plain static server: no panel, and not one request for an API.
+  const asked = apiAsked;
+  const plain = await worldPage(address);
+  await until('the download', () => game(() => window.voidcrawl.times.loaded > 0), 60);
+  await page.waitForTimeout(500);
+  check('on a plain static server the page shows no World panel and asks nothing of an API',
+    (await page.locator('#world').isHidden()) && apiAsked === asked && plain.errors.length === 0,
+    `${apiAsked - asked} requests; ${plain.errors.slice(0, 2).join(' | ')}`);
+  await plain.other.close();
+
+  await realWorldChecks();
+  await hostileWorldChecks();
+}
+
+async function realWorldChecks() {
+  const program = process.env.VC_SERVER || path.join(site, 'native', 'voidcrawl-server');
+  if (!fs.existsSync(program)) {
+    console.log(`skip the World panel against the world server: no ${program} yet`);
+    return;
+  }
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vc-web-server-'));
+  const world = await startWorldServer(program, dir);
+  if (!check('the world server starts on a loopback port with a fresh SQLite file', world !== null)) return;
+  try {
+    // Twelve games of one level each; the first under a name of markup.
+    const games = runnerReplays(12, 1);
+    games[0].bytes = renamed(games[0].bytes, headerHostileName());
+    const ids = [];
+    for (const g of games) {
+      const response = await fetch(`${world.origin}/api/v1/replays`, { method: 'POST', body: g.bytes,
+        headers: { 'Content-Type': 'application/octet-stream' } });
+      const body = await response.json().catch(() => ({}));
+      ids.push(response.status === 201 ? body.id : `(${response.status} ${body.error || ''})`);
+    }
+    const ranked = ids.every((id) => /^[0-9a-f]{16}$/.test(id));
+    check('the server takes the runner\'s twelve games', games.length === 12 && ranked, ids.join(' '));
+    const table = await (await fetch(`${world.origin}/api/v1/scores?difficulty=0&limit=100`)).json();
+    const hostileId = ids[0];
+    // The page remembers one of them as sent from this browser.
+    const own = table.find((row) => row.replay !== hostileId) || {};
+    const remember = ({ id, score }) => localStorage.setItem('voidcrawl-world-own',
+      JSON.stringify([{ id, difficulty: 0, score }]));
+
+    const visit = await worldPage(`${world.origin}/?unthrottled`, remember, { id: own.replay, score: own.score });
+    const shown = await worldShown();
+    const marker = await game(() => document.querySelector('meta[name="voidcrawl-world"]')?.content || '');
+    const read = shown && (await openWorld());
+    const first = await worldRows();
+    const range = await page.locator('#world-range').innerText();
+    const expected = table.slice(0, 10).map((row) => [row.rank.toLocaleString('en-US'), row.name,
+      row.score.toLocaleString('en-US')].join());
+    check('the page the world server serves shows the World panel: the easy table, best first, ten rows a page',
+      read && marker === 'same-origin' && first.length === 10 && table.length === 12 &&
+      first.map((r) => r.slice(0, 3).join()).join('|') === expected.join('|') && /^1\u201310 of 12$/.test(range),
+      `marker "${marker}", ${first.length} rows, "${range}": ${first.map((r) => r.slice(0, 3).join(' ')).join('; ')}`);
+    const hostileRow = [...first].find((r) => r[1] === headerHostileName());
+    const [elements, alerts] = await worldMarkup();
+    check('a name of markup is shown as its text', hostileRow !== undefined && elements === 0 && alerts === 0,
+      `${elements} elements, ${alerts} alerts`);
+    const marked = first.filter((r) => r[3]);
+    check('the game this browser sent is marked, and only it',
+      marked.length === 1 && marked[0][2] === own.score.toLocaleString('en-US'), JSON.stringify(marked));
+
+    // The next page and back; another difficulty's empty table.
+    await page.click('#world-next');
+    await worldSettled();
+    const second = await worldRows();
+    const range2 = await page.locator('#world-range').innerText();
+    const nextOff = await page.locator('#world-next').isDisabled();
+    await page.click('#world-previous');
+    await worldSettled();
+    const back = await worldRows();
+    await page.click('#world-tabs [data-difficulty="1"]');
+    await worldSettled();
+    const medium = [await worldRows(), await page.locator('#world-note').innerText(),
+      await page.locator('#world-tabs [data-difficulty="1"]').getAttribute('aria-selected')];
+    await page.click('#world-tabs [data-difficulty="0"]');
+    await worldSettled();
+    check('the table pages by ten (the last page, then back) and each difficulty has its tab',
+      second.length === 2 && second[0][0] === '11' && /^11\u201312 of 12$/.test(range2) && nextOff &&
+      back.map((r) => r[0]).join() === first.map((r) => r[0]).join() &&
+      medium[0].length === 0 && /No games on the medium table/.test(medium[1]) && medium[2] === 'true',
+      `"${range2}", ${second.map((r) => r[0])}; medium: "${medium[1]}"`);
+
+    // The panel with the game's menu beside it, for people.
+    await page.waitForTimeout(200);
+    await page.screenshot({ path: path.join(shots, 'world-page.png') });
+
+    // A row's game, downloaded and watched in the page, every state hash
+    // checked; the native runner says the same of the same file.
+    const row = table[0];
+    await page.locator('#world-list tbody tr').first().locator('button', { hasText: 'Watch' }).click();
+    const name = `voidcrawl-${row.replay}.vcr`;
+    await until('the verdict', () => game((file) => window.voidcrawl.replay.name === file &&
+      !['opening', 'watching'].includes(window.voidcrawl.replay.state), name), 120);
+    const watched = await game(() => window.voidcrawl.replay);
+    const served = await fetch(`${world.origin}/api/v1/replays/${row.replay}`);
+    const file = path.join(dir, name);
+    fs.writeFileSync(file, Buffer.from(await served.arrayBuffer()));
+    const native = runNative('--replay', file, '--verify');
+    check('a row\'s game is downloaded and watched in the page, in step to its end as in the native runner',
+      watched.state === 'verified' && native.status === 0 &&
+      native.stdout.includes(`verified ${watched.hashes} state hashes`) &&
+      (await page.locator('#world').evaluate((d) => !d.open)),
+      `${watched.name}: ${watched.state}, ${watched.hashes} hashes; native: ${native.stdout.split('\n')[0]}`);
+    check('no errors on the world server\'s page', visit.errors.length === 0, visit.errors.slice(0, 3).join(' | '));
+    await visit.other.close();
+
+    // Storage the browser refuses: the panel works, nothing is marked.
+    const blocked = await worldPage(`${world.origin}/`, () => {
+      Object.defineProperty(window, 'localStorage', { get() {
+        throw new DOMException('Access is denied for this document.', 'SecurityError');
+      } });
+    });
+    const blockedRead = (await worldShown()) && (await openWorld());
+    const blockedRows = await worldRows();
+    check('with the storage blocked the World panel still shows the table, nothing marked',
+      blockedRead && blockedRows.length === 10 && !blockedRows.some((r) => r[3]) && blocked.errors.length === 0,
+      `${blockedRows.length} rows; ${blocked.errors.slice(0, 2).join(' | ')}`);
+    await blocked.other.close();
+  } finally {
+    await world.stop();
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+async function hostileWorldChecks() {
+  // Rows no real server sends: a name of markup (longer than any game
+  // takes), wrong types, an id that is a path, a count that is no number.
+  const rows = [
+    { rank: 1, name: hostileName(), score: 9000, level: 20, length: 99, date: '2026-12-09', replay: 'a'.repeat(16) },
+    { rank: '2', name: 'STRING RANK', score: 8000, replay: 'b'.repeat(16) },
+    { rank: 3, name: { html: '<b>' }, score: 7000, level: 'x', length: -4, date: '<i>', replay: '../../etc/passwd' },
+    { rank: 4, name: 'NULL SCORE', score: null },
+    'not a row',
+  ];
+  let mode = 'rows';
+  const fake = await fakeWorld((url) => {
+    if (url.pathname === '/api/v1/health') return { status: 200, body: '{"status":"ok","entries":[3,0,0]}' };
+    if (url.pathname !== '/api/v1/scores') return null;
+    if (mode === 'long') return { status: 200, body: JSON.stringify(Array(5000).fill(rows[0])) };
+    if (mode === 'text') return { status: 200, body: '<html>a proxy\'s error page</html>' };
+    if (mode === 'refused') return { status: 400, body: `{"error":"${'<b>bad</b> '.repeat(40)}"}` };
+    return { status: 200, headers: { 'X-Total-Count': 'lots' }, body: JSON.stringify(rows) };
+  });
+  try {
+    const visit = await worldPage(`${fake.origin}/`);
+    const read = (await worldShown()) && (await openWorld());
+    const shown = await worldRows();
+    const [elements, alerts] = await worldMarkup();
+    check('rows of the wrong shape are left out, a name of markup is text, an id that is a path has no Watch',
+      read && shown.length === 2 && shown[0][1] === hostileName() && shown[0][4] && shown[1][1] === '?' &&
+      !shown[1][4] && elements === 0 && alerts === 0 && (await page.locator('#world-pages').isHidden()),
+      JSON.stringify(shown));
+    const said = [];
+    for (const next of ['long', 'text', 'refused']) {
+      mode = next;
+      await page.click('#world-tabs [data-difficulty="1"]');
+      await worldSettled();
+      said.push([await worldRows(), await page.locator('#world-note').innerText()]);
+      await page.click('#world-tabs [data-difficulty="0"]');
+      await worldSettled();
+    }
+    check('an answer too long, one that is no table and a refusal are said in words, never shown as markup',
+      said.every(([r, text]) => r.length === 0 && /could not be read/.test(text)) && /over \d+ bytes/.test(said[0][1]) &&
+      /not a table/.test(said[1][1]) && said[2][1].includes('<b>bad</b>') && said[2][1].length < 300 &&
+      (await worldMarkup())[0] === 0, said.map(([, text]) => text.slice(0, 90)).join(' | '));
+    await page.setViewportSize({ width: 1280, height: 900 });
+    await visit.other.close();
+  } finally {
+    await fake.close();
+  }
 }
