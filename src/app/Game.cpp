@@ -126,6 +126,7 @@ void Game::InitScreens() {
     highScoreScreen.Init(&cursor, &sounds);
     highScoreScreen.hintFont = &smallFont;
     highScoreScreen.tableFont = &mediumFont;
+    highScoreScreen.worldView.Init(&mediumFont, &smallFont);
     setupScreen.shownStats[0] = &shipBaseStats[0];
     setupScreen.shownStats[1] = &shipBaseStats[1];
     infoScreen.Init(&bigFont, &mediumFont, &smallFont, &cursor, &sounds);
@@ -377,6 +378,8 @@ bool Game::MenuFrame(bool escDown) {
         mainMenu.FadeOut();
         const int32_t d = ClampDifficulty(difficulty);
         highScoreScreen.Load(HighScoreTable::FileName(d), d);
+        highScoreScreen.ShowLocal();
+        highScoreScreen.worldLine[0] = '\0';
         GoTo(GameState::HighScores);
     } else if (r == MainMenu::Info) {
         mainMenu.FadeOut();
@@ -427,6 +430,10 @@ void Game::OnlineFrame(bool escDown) {
 }
 
 void Game::HighScoresFrame(bool escDown) {
+    if (highScoreScreen.worldShown) {
+        WorldTableFrame(escDown);
+        return;
+    }
     FindWatchableRows();
     PickTableRow();
     const bool enter = KeyState[DIK_RETURN] != 0 && !tableKeysWere_[2];
@@ -495,6 +502,7 @@ void Game::WatchReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
     PlayReplay(header, tapeBytes);
     watchingReplay = true;
     watchFromTable_ = false;
+    watchFromWorld_ = false;
     watchCursorX_ = cursor.x;
     watchCursorY_ = cursor.y;
     watchSpeed = 1;
@@ -615,6 +623,9 @@ void Game::EndWatching() {
         highScoreScreen.Load(HighScoreTable::FileName(watchTableDifficulty_), watchTableDifficulty_);
         FindWatchableRows();
         highScoreScreen.pickedRow = watchTableRow_;
+        highScoreScreen.worldShown = watchFromWorld_;  // the world's rows are still the view's
+        if (watchFromWorld_) highScoreScreen.worldView.picked = watchTableRow_;
+        watchFromWorld_ = false;
         pickPointerX_ = cursor.x;
         pickPointerY_ = cursor.y;
         tableButtonWasDown_ = true;

@@ -199,6 +199,16 @@ private:
     bool watchFromTable_ = false;
     int32_t watchTableDifficulty_ = 0;
     int32_t watchTableRow_ = -1;
+    // ---- the high-score screen's WORLD tab (GameWorldTable.cpp) ------------
+    void WorldTableFrame(bool escDown);
+    void PickWorldRow();
+    // A row's game is fetched from the world table, then watched; the line
+    // under the table says so meanwhile, or why it cannot be watched.
+    void FetchWorldGame(int32_t band);
+    void PollWorldGame();
+    bool worldFetching_ = false;
+    int32_t worldFetchRow_ = -1;
+    bool watchFromWorld_ = false;
     // The game's pointer when a replay began: the replay moves it, the
     // player's own pointer takes up from here again afterwards.
     int32_t watchCursorX_ = 0, watchCursorY_ = 0;

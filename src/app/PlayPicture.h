@@ -19,3 +19,10 @@ void HoldPictureOnShow();
 
 // The EXIT box over play: the intro's panel and its question.
 void DrawExitBox(const DrawKit& kit);
+
+// The question whether this machine's finished games go to the world
+// table, in the EXIT box's panel: what is sent, and YES and NO to click
+// (Y and N answer too). The answer under the point, for the pointer.
+enum class BoxAnswer : uint8_t { None, Yes, No };
+void DrawSendQuestion(const DrawKit& kit, BoxAnswer lit);
+BoxAnswer SendQuestionAt(int32_t x, int32_t y);

@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "io/Input.h"
 #include "io/SoundSlots.h"
 #include "platform/Host.h"
+#include "platform/KeyCodes.h"
 #include "platform/LittleEndian.h"
 #include "platform/UserDir.h"
+#include "screens/FontPanel.h"
 #include "screens/HighScoreSheet.h"
 
 void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
@@ -17,7 +20,10 @@ void HighScoreTable::Init(MouseCursor* c, SoundBank* s) {
     buttonSurface = CreateSurface(kHighScoreButtonsWidth, kHighScoreButtonsHeight, SystemMemory);
     loader.LoadSurface("grafik\\hibutt.dat", buttonSurface, nullptr);
     SetSourceColorKey(0, 0, buttonSurface);
+    worldBackground = CreateSurface(kScreenWidth, kScreenHeight, SystemMemory);
+    loader.LoadSurface("grafik\\hiworld.dat", worldBackground, nullptr);
     for (int k = 0; k < kDifficulties; ++k) labels[k].Init(buttonSurface, kHighScoreLabelCells[k], 1, 0);
+    worldLabel.Init(buttonSurface, kHighScoreWorldCell, 1, 0);
     continueButton.Init(buttonSurface, kHighScoreContinueCell, 1, 0);
     backButton.Init(buttonSurface, kHighScoreBackCell, 1, 0);
     difficulty = 0;
@@ -102,6 +108,7 @@ bool HighScoreTable::Save(const char* fileName, SaveResult* result) {
 
 bool HighScoreTable::AddResults(int32_t d, const GameResult* results, int count, char* message, int messageSize) {
     d = ClampDifficulty(d);
+    worldShown = false;  // the results go onto this machine's table
     const char* fileName = FileName(d);
     char path[kMaxUserPath];
     const bool named = UserFilePath(fileName, path, sizeof path);
@@ -132,6 +139,7 @@ bool HighScoreTable::AddResults(int32_t d, const GameResult* results, int count,
 
 void HighScoreTable::ShowResults(int32_t d, const GameResult* results, int count) {
     d = ClampDifficulty(d);
+    worldShown = false;
     Load(FileName(d), d);
     for (int i = 0; i < count; ++i) {
         const GameResult& g = results[i];
@@ -184,19 +192,67 @@ void HighScoreTable::Sort() {
             }
 }
 
-int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
-    int32_t result = None;
-    Blit(0, 0, kScreenWidth, kScreenHeight, background, 0, 0, backBuffer, BlitKey::Opaque);
-    const bool down = cursor->LeftDown();
-    static const int32_t labelX[kDifficulties] = {220, 280, 370};
+// The bar: a difficulty's label shows its table (this machine's, or the
+// world's while WORLD is lit); WORLD, or W, switches between the two.
+void HighScoreTable::BarFrame(bool down) {
+    const bool overWorld = worldLabel.Contains(cursor->x, cursor->y);
+    const bool wKey = KeyState[DIK_W] != 0 && !boxOver;
+    const bool switchWorld = (overWorld && down && !worldClickHeld) || (wKey && !worldKeyHeld);
+    worldClickHeld = down ? 1 : 0;
+    worldKeyHeld = wKey ? 1 : 0;
     for (int k = 0; k < kDifficulties; ++k) {
         if (labels[k].Contains(cursor->x, cursor->y) && down) {
-            Load(FileName(k), k);
+            if (worldShown) {
+                if (worldView.difficulty != k || worldView.shows == WorldTableView::Shows::Failed) ShowWorld(k);
+            } else {
+                Load(FileName(k), k);
+            }
             sounds->Play(kSoundClick, SoundLoop::Once);
         }
-        labels[k].frame = difficulty == k ? 1 : 0;
-        labels[k].Draw(labelX[k], 455, backBuffer);
+        const int32_t shownDifficulty = worldShown ? worldView.difficulty : difficulty;
+        labels[k].frame = shownDifficulty == k ? 1 : 0;
+        labels[k].Draw(kHighScoreLabelX[k], kHighScoreLabelY, backBuffer);
     }
+    if (switchWorld) {
+        sounds->Play(kSoundClick, SoundLoop::Once);
+        if (worldShown)
+            ShowLocal();
+        else
+            ShowWorld(difficulty);
+    }
+    worldLabel.frame = worldShown ? 1 : 0;
+    worldLabel.Draw(kHighScoreWorldX, kHighScoreLabelY, backBuffer);
+}
+
+void HighScoreTable::ShowWorld(int32_t d) {
+    worldShown = true;
+    d = ClampDifficulty(d);
+    if (world == nullptr || !world->Configured()) {
+        worldView.difficulty = d;
+        worldView.ShowNoServer();
+        return;
+    }
+    world->AskTable(d);
+    worldView.ShowWaiting(d);
+}
+
+void HighScoreTable::PollWorld() {
+    if (world == nullptr || worldView.shows != WorldTableView::Shows::Waiting) return;
+    char reason[kWorldReasonBytes] = {};
+    const WorldAnswer answer = world->Table(&worldTable_, reason, sizeof reason);
+    if (answer == WorldAnswer::Ready && ClampDifficulty(worldTable_.difficulty) == worldView.difficulty)
+        worldView.ShowTable(worldTable_);
+    else if (answer == WorldAnswer::Failed || answer == WorldAnswer::None)
+        worldView.ShowFailed(worldView.difficulty, answer == WorldAnswer::Failed ? reason : "nothing was asked");
+}
+
+int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
+    int32_t result = None;
+    if (worldShown) PollWorld();
+    Blit(0, 0, kScreenWidth, kScreenHeight, worldShown ? worldBackground : background, 0, 0, backBuffer,
+         BlitKey::Opaque);
+    const bool down = cursor->LeftDown() && !boxOver;
+    BarFrame(down);
     if (withContinue) {
         continueButton.Draw(516, 1, backBuffer);
         if (continueButton.Contains(cursor->x, cursor->y) && down) {
@@ -211,6 +267,27 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
     }
     Sort();
     blinkFrame = blinkFrame + 1 < kBlinkFrames ? blinkFrame + 1 : 0;
+    ++worldPass;
+    if (worldShown)
+        worldView.Draw(worldPass);
+    else
+        DrawRows(font);
+    if (hintFont != nullptr) {
+        char hint[kHintSize];
+        if (worldShown)
+            worldView.Hint(hint, sizeof hint);
+        else if (worldLine[0] != '\0')
+            std::snprintf(hint, sizeof hint, "%s", worldLine);
+        else
+            Hint(hint, sizeof hint);
+        const int32_t width = PanelTextWidth(*hintFont, hint);
+        DrawPanelCaps(*hintFont, width < kScreenWidth ? (kScreenWidth - width) / 2 : 0, kHintY, hint, kScreenWidth);
+    }
+    if (!boxOver) cursor->Update();
+    return result;
+}
+
+void HighScoreTable::DrawRows(Font* font) {
     for (int i = 0; i < kRecords; ++i) {
         const HighScoreRecord& r = *order[i];
         if (r.score == 0) continue;
@@ -236,20 +313,11 @@ int32_t HighScoreTable::Frame(Font* font, bool withContinue) {
         font->DrawNumber(backBuffer, kHighScoreLengthX, y, r.lengthTotal);
         font->DrawNumber(backBuffer, kHighScoreLevelX, y, r.level);
     }
-    if (hintFont != nullptr) {
-        char hint[kHintSize];
-        Hint(hint, sizeof hint);
-        const int32_t width = hintFont->TextWidth(hint);
-        hintFont->DrawText(backBuffer, (kScreenWidth - width) / 2, kHintY, hint, TextExtent::Whole);
-    }
-    cursor->Update();
-    return result;
 }
 
 // (No comma or semicolon: their tails would reach the bar.)
 void HighScoreTable::Hint(char* text, int textSize) const {
-    static const char* const kNames[kDifficulties] = {"EASY", "MEDIUM", "HARD"};
-    const char* name = kNames[ClampDifficulty(difficulty)];
+    const char* name = kDifficultyNames[ClampDifficulty(difficulty)];
     int entries = 0;
     for (const HighScoreRecord& r : records) entries += r.score != 0 ? 1 : 0;
     if (entries == 0)
@@ -299,5 +367,6 @@ void HighScoreTable::FadeIn() { fader.FadeIn(palette); }
 void HighScoreTable::Release() {
     if (background) ReleaseSurface(background);
     if (buttonSurface) ReleaseSurface(buttonSurface);
-    background = buttonSurface = nullptr;
+    if (worldBackground) ReleaseSurface(worldBackground);
+    background = buttonSurface = worldBackground = nullptr;
 }

@@ -11,6 +11,7 @@
 #include "platform/SaveFile.h"
 #include "screens/HighScoreSheet.h"
 #include "screens/Screen.h"
+#include "screens/WorldTableView.h"
 #include "world/Difficulty.h"
 
 // One result in a high-score file: 32 bytes, little-endian.
@@ -80,6 +81,11 @@ public:
     int32_t RowIndexAt(int32_t x, int32_t y) const;
     // Its picture as it comes on, in `tableFont` (the game sets it).
     void ShowFrame() override { Frame(tableFont, false); }
+    // A W or a click held from the screen before switches nothing.
+    void Arm() override {
+        worldKeyHeld = 1;
+        worldClickHeld = 1;
+    }
     Font* tableFont = nullptr;
     void FadeOut() override;
     void FadeIn() override;
@@ -90,7 +96,7 @@ public:
     // gets onto this difficulty's table, and that a row's game can be
     // watched. Written into `text`.
     void Hint(char* text, int textSize) const;
-    static constexpr int kHintSize = 96;
+    static constexpr int kHintSize = 160;
 
     // The hint's font (the small one); no hint without it.
     Font* hintFont = nullptr;
@@ -130,12 +136,42 @@ public:
     // The record of the picked row when its game can be watched, else null.
     const HighScoreRecord* Picked() const;
     Sprite labels[kDifficulties];
+    // ---- the WORLD tab ----------------------------------------------------
+    // The world table of the difficulty picked on the bar, from `world`
+    // (the host's link; null where there is none): WORLD switches between
+    // it and this machine's tables, W too. The game fetches a row's game.
+    Surface worldBackground = nullptr;
+    Sprite worldLabel;
+    WorldLink* world = nullptr;
+    WorldTableView worldView;
+    bool worldShown = false;
+    // Shows the world table of `d` (asking the link for it), or this
+    // machine's tables again.
+    void ShowWorld(int32_t d);
+    void ShowLocal() { worldShown = false; }
+    // Looks for the link's answer once a pass (Frame does, while shown).
+    void PollWorld();
+    // The world rank of the game just ended (or its refusal), said instead
+    // of the hint under this machine's table ("" none); the game sets it.
+    static constexpr int kWorldLineSize = kHintSize;
+    char worldLine[kWorldLineSize] = {};
+    // A box the game draws over the table (a question): the table then
+    // answers no click or key and leaves the pointer to be drawn over the box.
+    bool boxOver = false;
     Sprite continueButton;
     Sprite backButton;
+    uint8_t worldClickHeld = 0;
+    uint8_t worldKeyHeld = 0;
+    int32_t worldPass = 0;
     MouseCursor* cursor = nullptr;
     SoundBank* sounds = nullptr;
     PaletteFader fader;
     ImageLoader loader;
 
     HighScoreTable() { Clear(); }
+
+private:
+    void BarFrame(bool down);
+    void DrawRows(Font* font);
+    WorldTable worldTable_;
 };

@@ -11,3 +11,6 @@ inline constexpr int32_t kDifficulties = 3;
 constexpr int32_t ClampDifficulty(int32_t difficulty) {
     return difficulty == kDifficultyEasy || difficulty == kDifficultyMedium ? difficulty : kDifficultyHard;
 }
+
+// Their names as the screens write them.
+inline constexpr const char* kDifficultyNames[kDifficulties] = {"EASY", "MEDIUM", "HARD"};

@@ -1,11 +1,12 @@
 // The high-score screen: "hiscore.dat" (the whole background with the
-// column captions) and "hibutt.dat" (difficulty labels, continue and back
-// buttons), both on one palette.
+// column captions), "hiworld.dat" (the same for the world table, its rank
+// column left to the screen) and "hibutt.dat" (difficulty labels, the
+// WORLD switch, continue and back buttons), all on one palette.
 //
 // The screen writes its rows and columns where screens/HighScoreSheet.h
 // says, over the bands and under the captions drawn here; it draws the
-// difficulty labels at (220, 455), (280, 455), (370, 455), the back button
-// at (5, 1) and the continue button at (516, 1). Those places are left plain.
+// labels on the bar's well, the back button at (5, 1) and the continue
+// button at (516, 1). Those places are left plain.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -23,7 +24,7 @@ using paint::Scale;
 
 const Colour kLine{52, 56, 70};
 
-RgbImage Background(const Faces& f) {
+RgbImage Background(const Faces& f, bool world) {
     RgbImage img(kScreenWidth, kScreenHeight);
     SpaceLook look;
     look.seed = 303;
@@ -44,7 +45,9 @@ RgbImage Background(const Faces& f) {
     TextCentred(img, f.bold, "HIGH SCORES", size, 320, 78, gold, 1);
     TextStyle sub = CyanGlowLook();
     sub.glowRadius = 3;
-    TextCentred(img, f.condensed, "THE  TEN  LONGEST  WORMS  OF  THE  VOID", 13, 320, 104, sub, 1);
+    TextCentred(img, f.condensed,
+                world ? "THE  LONGEST  WORMS  OF  THE  WORLD" : "THE  TEN  LONGEST  WORMS  OF  THE  VOID", 13, 320, 104,
+                sub, 1);
 
     // the table
     const Box table{52, 128, 592, kHighScoreTableBottom};
@@ -59,6 +62,7 @@ RgbImage Background(const Faces& f) {
                 float edge = Clamp01(std::min(x - 60, 583 - x) / 12.f);
                 img.Set(x, y, Mix(c, {c.r * 0.6f + band.r, c.g * 0.6f + band.g, c.b * 0.6f + band.b}, edge));
             }
+        if (world) continue;  // the screen writes the world's ranks
         // rank number
         TextStyle rank;
         rank.top = {140, 200, 240};
@@ -74,8 +78,15 @@ RgbImage Background(const Faces& f) {
     cap.glowRadius = 3;
     // the length column is only 75 pixels wide
     const int capY = 166, capSize = FitSize(f.condensed, "LENGTH", 17, 64, 1);
-    Text(img, f.condensed, "SCORE", capSize, kHighScoreScoreX, capY, cap, 1);
-    Text(img, f.condensed, "NAME", capSize, kHighScoreNameX, capY, cap, 1);
+    if (world) {
+        Text(img, f.condensed, "RANK", capSize, kWorldRankRight - f.condensed.Measure("RANK", capSize, 1), capY, cap,
+             1);
+        Text(img, f.condensed, "SCORE", capSize, kWorldScoreX, capY, cap, 1);
+        Text(img, f.condensed, "NAME", capSize, kWorldNameX, capY, cap, 1);
+    } else {
+        Text(img, f.condensed, "SCORE", capSize, kHighScoreScoreX, capY, cap, 1);
+        Text(img, f.condensed, "NAME", capSize, kHighScoreNameX, capY, cap, 1);
+    }
     Text(img, f.condensed, "LENGTH", capSize, kHighScoreLengthX, capY, cap, 1);
     Text(img, f.condensed, "LEVEL", capSize, kHighScoreLevelX, capY, cap, 1);
     for (int x = 64; x < 580; ++x) {
@@ -84,41 +95,44 @@ RgbImage Background(const Faces& f) {
     }
 
     // the difficulty bar along the bottom
-    const Box bar{96, kHighScoreBarTop, 544, kScreenHeight};
+    const Box bar{kHighScoreBarLeft, kHighScoreBarTop, kHighScoreBarRight, kScreenHeight};
     paint::Sdf barShape = paint::RoundedBox(bar.left, bar.top, bar.right, bar.bottom + 10, 8.f);
     Emboss(img, {bar.left, bar.top, bar.right, kScreenHeight}, barShape, Brushed({60, 68, 92}, bar, 13), 3.f, false,
            0.5f);
-    paint::Sdf well = paint::RoundedBox(210, 452, 428, kScreenHeight + 6, 5.f);
-    Emboss(img, {210, 452, 428, kScreenHeight}, well, Flat({6, 10, 22}), 2.f, true, 0.f);
+    paint::Sdf well = paint::RoundedBox(kHighScoreWellLeft, 452, kHighScoreWellRight, kScreenHeight + 6, 5.f);
+    Emboss(img, {kHighScoreWellLeft, 452, kHighScoreWellRight, kScreenHeight}, well, Flat({6, 10, 22}), 2.f, true, 0.f);
+    // a groove between the difficulties and the WORLD switch
+    for (int y = 455; y < 477; ++y) {
+        img.Set(kHighScoreWorldX - 6, y, Scale(img.Get(kHighScoreWorldX - 6, y), 0.3f));
+        img.Add(kHighScoreWorldX - 5, y, Colour{40, 48, 70});
+    }
     TextStyle small;
     small.top = {215, 225, 240};
     small.bottom = {130, 140, 165};
     small.outline = {0, 0, 0};
     small.outlineWidth = 1;
     Text(img, f.condensed, "TABLE:", 14, 140, 471, small, 1);
-    Text(img, f.condensed, "ESC: MENU", 14, 448, 471, small, 1);
+    Text(img, f.condensed, "ESC: MENU", 14, kHighScoreWellRight + 10, 471, small, 1);
     return img;
 }
 
 // ---------------------------------------------------------------- buttons
 
 // Frame 1 is the table on show: lit letters on a glowing plate.
-RgbImage Label(const Faces& f, int k, bool shown) {
-    const SheetCell& c = kHighScoreLabelCells[k];
+RgbImage Label(const Faces& f, const SheetCell& c, const char* word, Colour glow, bool shown) {
     const int w = c.w - 1, h = c.h - 1;
     RgbImage pic(w, h);
-    const Colour glow[3] = {{40, 220, 80}, {250, 180, 20}, {250, 60, 40}};
     if (shown) {
         paint::Sdf plate = paint::RoundedBox(0.5f, 1.5f, w - 0.5f, h - 1.5f, 5.f);
-        Emboss(pic, {0, 0, w, h}, plate, Flat(Scale(glow[k], 0.35f)), 2.f, false, 0.4f);
+        Emboss(pic, {0, 0, w, h}, plate, Flat(Scale(glow, 0.35f)), 2.f, false, 0.4f);
     }
     TextStyle s;
     s.top = shown ? Colour{255, 255, 255} : Colour{150, 160, 180};
-    s.bottom = shown ? Mix(glow[k], Colour{255, 255, 255}, 0.3f) : Colour{80, 88, 110};
+    s.bottom = shown ? Mix(glow, Colour{255, 255, 255}, 0.3f) : Colour{80, 88, 110};
     s.outline = {0, 0, 0};
     s.outlineWidth = 1;
     const int size = DifficultyWordSize(f);
-    TextCentred(pic, f.condensed, kDifficultyWords[k], size, w / 2, (h + static_cast<int>(size * 0.729f)) / 2, s, 1);
+    TextCentred(pic, f.condensed, word, size, w / 2, (h + static_cast<int>(size * 0.729f)) / 2, s, 1);
     return pic;
 }
 
@@ -178,11 +192,16 @@ RgbImage RoundButton(const Faces& f, const std::string& word, Colour dome, bool 
 RgbImage Buttons(const Faces& f) {
     RgbImage sheet(kHighScoreButtonsWidth, kHighScoreButtonsHeight);
     for (const SheetCell& c : kHighScoreLabelCells) StripLines(sheet, c, 2, kLine);
+    StripLines(sheet, kHighScoreWorldCell, 2, kLine);
     StripLines(sheet, kHighScoreContinueCell, 1, kLine);
     StripLines(sheet, kHighScoreBackCell, 1, kLine);
-    for (int k = 0; k < kDifficulties; ++k)
-        for (int frame = 0; frame < 2; ++frame)
-            PutFrame(sheet, kHighScoreLabelCells[k], frame, Label(f, k, frame == 1));
+    const Colour glow[kDifficulties] = {{40, 220, 80}, {250, 180, 20}, {250, 60, 40}};
+    for (int frame = 0; frame < 2; ++frame) {
+        for (int k = 0; k < kDifficulties; ++k)
+            PutFrame(sheet, kHighScoreLabelCells[k], frame,
+                     Label(f, kHighScoreLabelCells[k], kDifficultyWords[k], glow[k], frame == 1));
+        PutFrame(sheet, kHighScoreWorldCell, frame, Label(f, kHighScoreWorldCell, "WORLD", {40, 150, 255}, frame == 1));
+    }
     PutFrame(sheet, kHighScoreContinueCell, 0, RoundButton(f, "CONTINUE", {30, 170, 60}, true));
     PutFrame(sheet, kHighScoreBackCell, 0, RoundButton(f, "BACK", {190, 50, 30}, false));
     return sheet;
@@ -191,9 +210,11 @@ RgbImage Buttons(const Faces& f) {
 }  // namespace
 
 bool MakeHighScores(const std::string& dir, const Faces& f) {
-    RgbImage background = Background(f);
+    RgbImage background = Background(f, false);
+    RgbImage world = Background(f, true);
     RgbImage buttons = Buttons(f);
-    return WriteFamily(dir, {{"grafik/hiscore.dat", &background}, {"grafik/hibutt.dat", &buttons}});
+    return WriteFamily(
+        dir, {{"grafik/hiscore.dat", &background}, {"grafik/hiworld.dat", &world}, {"grafik/hibutt.dat", &buttons}});
 }
 
 }  // namespace fe

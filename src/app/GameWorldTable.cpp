@@ -1,0 +1,97 @@
+// The high-score screen's WORLD tab, as the game runs it: the pick of a
+// row, the fetch of its game and the watching of it.
+#include <cstdio>
+#include <cstring>
+
+#include "app/Game.h"
+#include "io/Input.h"
+#include "io/SoundSlots.h"
+#include "platform/KeyCodes.h"
+
+void Game::WorldTableFrame(bool escDown) {
+    WorldTableView& view = highScoreScreen.worldView;
+    PickWorldRow();
+    const bool enter = KeyState[DIK_RETURN] != 0 && !tableKeysWere_[2];
+    tableKeysWere_[2] = KeyState[DIK_RETURN];
+    const bool click = cursor.LeftDown() && !tableButtonWasDown_;
+    tableButtonWasDown_ = cursor.LeftDown();
+    if (highScoreScreen.Frame(&mediumFont, false) != HighScoreTable::None || escDown) {
+        worldFetching_ = false;
+        highScoreScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+        return;
+    }
+    if (!highScoreScreen.worldShown) {
+        worldFetching_ = false;  // back to this machine's tables: the fetch is given up
+        return;
+    }
+    if (click && view.RowAt(cursor.x, cursor.y) >= 0)
+        FetchWorldGame(view.RowAt(cursor.x, cursor.y));
+    else if (enter)
+        FetchWorldGame(view.picked);
+    PollWorldGame();
+}
+
+// As on this machine's tables: the pointer picks the row it moves onto, the
+// arrow keys step through the rows.
+void Game::PickWorldRow() {
+    WorldTableView& view = highScoreScreen.worldView;
+    if (cursor.x != pickPointerX_ || cursor.y != pickPointerY_) {
+        if (pickPointerX_ >= 0) view.picked = view.RowAt(cursor.x, cursor.y);
+        pickPointerX_ = cursor.x;
+        pickPointerY_ = cursor.y;
+    }
+    const bool up = KeyState[DIK_UP] != 0, down = KeyState[DIK_DOWN] != 0;
+    if (up && !tableKeysWere_[0]) view.MovePick(-1);
+    if (down && !tableKeysWere_[1]) view.MovePick(1);
+    tableKeysWere_[0] = up;
+    tableKeysWere_[1] = down;
+}
+
+void Game::FetchWorldGame(int32_t band) {
+    WorldTableView& view = highScoreScreen.worldView;
+    const WorldRow* row = view.Row(band);
+    WorldLink* world = highScoreScreen.world;
+    if (row == nullptr || world == nullptr || row->replay[0] == '\0') return;
+    sounds.Play(kSoundClick, SoundLoop::Once);
+    world->AskReplay(row->replay);
+    worldFetching_ = true;
+    worldFetchRow_ = band;
+    view.picked = band;
+    std::snprintf(view.notice, sizeof view.notice, "FETCHING THE GAME OF %.20s (RANK %lld)...", row->name,
+                  static_cast<long long>(row->rank));
+}
+
+void Game::PollWorldGame() {
+    WorldLink* world = highScoreScreen.world;
+    if (!worldFetching_ || world == nullptr) return;
+    WorldTableView& view = highScoreScreen.worldView;
+    size_t size = 0;
+    char reason[kWorldReasonBytes] = {};
+    const WorldAnswer answer = world->Replay(recorder.file, sizeof recorder.file, &size, reason, sizeof reason);
+    if (answer == WorldAnswer::Waiting) return;
+    worldFetching_ = false;
+    char why[kReadReasonSize] = {};
+    if (answer == WorldAnswer::Ready) {
+        ReplayHeader header;
+        const uint8_t* tapeBytes = nullptr;
+        ReadError error;
+        if (!ParseReplay(recorder.file, size, &header, &tapeBytes, &error)) {
+            std::snprintf(why, sizeof why, "%s", error.reason);
+        } else if (ReplayFitsThisGame(header, playDataHash, why, sizeof why)) {
+            view.notice[0] = '\0';
+            highScoreScreen.FadeOut();
+            WatchReplay(header, tapeBytes);
+            watchFromTable_ = true;
+            watchFromWorld_ = true;
+            watchTableDifficulty_ = highScoreScreen.difficulty;
+            watchTableRow_ = worldFetchRow_;
+            return;
+        }
+    } else {
+        std::snprintf(why, sizeof why, "%s", answer == WorldAnswer::Failed ? reason : "nothing came");
+    }
+    sounds.Play(kSoundClickNo, SoundLoop::Once);
+    std::snprintf(view.notice, sizeof view.notice, "THAT GAME CANNOT BE WATCHED: %.120s", why);
+    std::fprintf(stderr, "voidcrawl: the world table's game cannot be watched: %s\n", why);
+}
