@@ -1418,10 +1418,12 @@ async function startWorldServer(program, dir) {
 // (`answer(url)`: {status, headers, body}, or null for a 404): the site's
 // files, its index.html with the marker a world server puts in.
 async function fakeWorld(answer) {
-  const fake = http.createServer((request, response) => {
+  const fake = http.createServer(async (request, response) => {
     const url = new URL(request.url, 'http://localhost');
     if (url.pathname.startsWith('/api/')) {
-      const given = answer(url) || { status: 404, body: '{"error":"no such thing"}' };
+      const chunks = [];
+      for await (const chunk of request) chunks.push(chunk);
+      const given = answer(url, request.method, Buffer.concat(chunks)) || { status: 404, body: '{"error":"no such thing"}' };
       response.writeHead(given.status, { 'Content-Type': 'application/json', ...(given.headers || {}) });
       response.end(given.body);
       return;
@@ -1457,6 +1459,75 @@ async function worldChecks() {
 
   await realWorldChecks();
   await hostileWorldChecks();
+  await linkChecks();
+}
+
+// The game's link in the page (src/hosts/web/WebWorld.cpp): a game kept in
+// the outbox is sent once sending is on, waits out a server that cannot
+// take it (503 with Retry-After) and goes again; the answers are read into
+// what the game takes (a refusal too); answered games leave the outbox; the
+// page marks the ranked one as this browser's. With sending off nothing goes.
+async function linkChecks() {
+  const posts = [];
+  const fakeId = 'c0ffee00c0ffee00';
+  const fake = await fakeWorld((url, method, body) => {
+    if (url.pathname === '/api/v1/health') return { status: 200, body: '{"status":"ok"}' };
+    if (url.pathname !== '/api/v1/replays' || method !== 'POST') return null;
+    posts.push(body.length);
+    if (posts.length === 1) return { status: 503, headers: { 'Retry-After': '1' }, body: '{"error":"the queue is full"}' };
+    if (body[0] === 0x52) return { status: 422, body: '{"error":"not a replay: it does not start with VCRP"}' };
+    return { status: 201, body: JSON.stringify({ id: fakeId, difficulty: 1, entries: 1204, results: [
+      { name: `${hostileName()}\u0001\u4e16`, score: 4321, level: 3, rank: 37 }, { rank: 'x' }] }) };
+  });
+  try {
+    const visit = await worldPage(`${fake.origin}/`);
+    await startFromOverlay();
+    const outbox = `${userFolder}/world-outbox`;
+    const link = () => game((folder) => {
+      const world = window.voidcrawl.module.vcWorld;
+      let kept = [];
+      try {
+        kept = window.voidcrawl.module.FS.readdir(folder).filter((n) => n.endsWith('.vcr'));
+      } catch {
+        // no outbox yet
+      }
+      return { base: world.base, sending: world.sending, answers: world.answers.map((a) => ({ ...a })), kept,
+        waiting: world.queue.length };
+    }, outbox);
+    const put = (name, bytes) => game(({ folder, name, bytes }) => {
+      const { FS } = window.voidcrawl.module;
+      FS.mkdirTree(folder);
+      FS.writeFile(`${folder}/${name}`, new Uint8Array(bytes));
+    }, { folder: outbox, name, bytes });
+    await put('20261209-100000-00.vcr', Array.from(fs.readFileSync(path.join(site, 'voidcrawl-64.png')).subarray(0, 8))
+      .map((b, i) => (i === 0 ? 0x52 : b)));
+    await put('20261209-110000-00.vcr', Array.from({ length: 300 }, (_, i) => i & 0xff));
+    await page.waitForTimeout(1500);
+    const off = await link();
+    await game(() => {
+      const world = window.voidcrawl.module.vcWorld;
+      world.sending = true;
+      world.look();
+      world.pump();
+    });
+    await until('the answers', async () => (await link()).answers.length >= 2, 20);
+    await until('the outbox to empty', async () => (await link()).kept.length === 0, 5);
+    const on = await link();
+    const [refused, ranked] = on.answers;
+    const own = await game((id) => window.voidcrawl.world.own(id), fakeId);
+    check('the link sends kept games only with sending on, waits out a full server, and reads the answers',
+      off.base === `${fake.origin}/` && off.answers.length === 0 && off.kept.length === 2 &&
+      posts.length === 3 && refused && refused.outcome === 1 && /does not start with VCRP/.test(refused.reason) &&
+      ranked && ranked.outcome === 0 && ranked.id === fakeId && ranked.difficulty === 1 && ranked.entries === 1204 &&
+      ranked.results.length === 1 && ranked.results[0].rank === 37 && ranked.results[0].name === `${hostileName()}??` &&
+      on.kept.length === 0 && on.waiting === 0 && own,
+      `${posts.length} posts; ${JSON.stringify(on.answers).slice(0, 300)}; kept ${on.kept}; own ${own}`);
+    check('no errors on the page of the link', visit.errors.filter((e) => !/status of (503|422)/.test(e)).length === 0,
+      visit.errors.slice(0, 3).join(' | '));
+    await visit.other.close();
+  } finally {
+    await fake.close();
+  }
 }
 
 async function realWorldChecks() {

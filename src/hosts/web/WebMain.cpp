@@ -20,6 +20,7 @@
 #include "app/Replay.h"
 #include "hosts/web/WebHost.h"
 #include "hosts/web/WebStore.h"
+#include "hosts/web/WebWorld.h"
 #include "io/Input.h"
 #include "io/PlayActions.h"
 #include "platform/DataDir.h"
@@ -93,7 +94,10 @@ void WatchReplayFile(const char* path, bool running) {
 // Takes the page's replays between passes, and tells it how watching goes.
 class PageHooks final : public PassHooks {
 public:
+    explicit PageHooks(WorldLink* world) : world_(world) {}
+
     void BeforePass(int64_t) override {
+        TendWebWorld(world_);
         if (askedPath[0] == '\0') return;
         char path[kMaxUserPath];
         std::memcpy(path, askedPath, sizeof path);
@@ -139,6 +143,7 @@ private:
         WebPlayMode(mode, paused ? 1 : 0, static_cast<int>(speed));
     }
 
+    WorldLink* world_;
     bool watching_ = false;
     uint32_t hashes_ = 0;
     const char* mode_ = nullptr;
@@ -223,8 +228,15 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) WatchReplayFile(argv[2], false);
 
     Host* host = CreateWebHost();
-    PageHooks hooks;
+    // The world table's link: the page's own server by default (the
+    // settings' [world] server over it), sending only once the player
+    // turned it on.
+    WorldLink* world = CreateWebWorld(GetUserDir());
+    host->UseWorld(world);
+    PageHooks hooks(world);
     const LoopEnd end = RunFrameLoop(*host, game, &hooks, nullptr);
+    host->UseWorld(nullptr);
+    delete world;
     delete host;
     CloseWebStore();
     WebGameEnded(end == LoopEnd::StartupFailed ? 1 : 0);
