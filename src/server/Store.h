@@ -77,7 +77,7 @@ public:
 };
 
 // The schema's version these stores write; older ones are migrated on open.
-constexpr int kStoreSchemaVersion = 2;
+constexpr int kStoreSchemaVersion = 3;
 
 // Opens (creating and migrating as needed) the store `where` names: a
 // "postgresql://" or "postgres://" address, else the path of an SQLite

@@ -383,12 +383,17 @@ TYPED_TEST_P(StoreTest, PagesRanksAndWindowsAgreeDeepIntoATable) {
     };
     std::map<int, std::vector<Expected>> tables;
     std::mt19937 random(34);
+    // Scores over several of the summary's bands, many on a band's edges.
+    const int edges[] = {0, 255, 256, 511, 512, 767, 768};
+    auto score = [&] {
+        return random() % 2 ? static_cast<int>(random() % 30) * 37 : edges[random() % std::size(edges)];
+    };
     std::vector<ReplayEntry> batch;
     for (int n = 0; n < 700; ++n) {
         const int difficulty = static_cast<int>(random() % 3);
-        const int second = static_cast<int>(random() % 40);  // many at one second
-        std::vector<int> scores = {static_cast<int>(random() % 30) * 10};
-        if (random() % 4 == 0) scores.push_back(static_cast<int>(random() % 30) * 10);
+        const int second = static_cast<int>(random() % 40);                // many at one second
+        std::vector<int> scores = {score()};
+        if (random() % 4 == 0) scores.push_back(score());
         batch.push_back(Entry(1000 + n, difficulty, second, scores));
         for (size_t p = 0; p < scores.size(); ++p)
             tables[difficulty].push_back({scores[p], second, batch.back().id, static_cast<int>(p + 1)});
@@ -673,6 +678,7 @@ TYPED_TEST_P(StoreTest, AKillDuringAddsLosesNothingCommittedAndLeavesNoHalf) {
     EXPECT_LE(all, static_cast<int64_t>(2 * acknowledged.size() + 12));  // at most one a round unacknowledged
     EXPECT_EQ(this->Count("SELECT COALESCE(SUM(entries), 0) FROM score_counts"), all);
     EXPECT_EQ(this->Count("SELECT COALESCE(SUM(entries), 0) FROM table_sizes"), all);
+    EXPECT_EQ(this->Count("SELECT COALESCE(SUM(entries), 0) FROM score_bands"), all);
     EXPECT_EQ(this->Count("SELECT COUNT(*) FROM score_counts c WHERE entries <> (SELECT COUNT(*) FROM entries e "
                           "WHERE e.difficulty = c.difficulty AND e.score = c.score)"),
               0);

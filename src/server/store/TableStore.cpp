@@ -10,6 +10,11 @@ namespace {
 
 int64_t Number(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
 
+// The band a score is counted in: kBand scores wide, rounded down.
+int64_t BandOf(int64_t score) {
+    return score >= 0 ? score / TableStore::kBand : -((TableStore::kBand - 1 - score) / TableStore::kBand);
+}
+
 // The order of a table, as SQL: best first.
 const char* const kTableOrder = "score DESC, recorded, replay, player";
 const char* const kRowColumns = "name, score, level, length, recorded, replay, player";
@@ -109,6 +114,10 @@ bool TableStore::Migrate(SqlConnection& c, SqlError* error) {
     const std::string& T = dialect_.text_type;
     const std::string& B = dialect_.blob_type;
     const std::string& N = dialect_.big_type;
+    // A score's band (BandOf) in SQL.
+    const std::string width = std::to_string(kBand);
+    const std::string band =
+        "CASE WHEN score >= 0 THEN score / " + width + " ELSE -((" + width + " - 1 - score) / " + width + ") END";
     // Step k takes the schema from version k to k + 1.
     const std::vector<std::vector<std::string>> steps = {
         {
@@ -131,8 +140,14 @@ bool TableStore::Migrate(SqlConnection& c, SqlError* error) {
             "INSERT INTO table_sizes (difficulty, entries) SELECT difficulty, COUNT(*) FROM entries GROUP BY "
             "difficulty",
         },
+        {
+            "CREATE TABLE score_bands (difficulty INTEGER NOT NULL, band INTEGER NOT NULL, entries " + N +
+                " NOT NULL, PRIMARY KEY (difficulty, band))",
+            "INSERT INTO score_bands (difficulty, band, entries) SELECT difficulty, " + band +
+                " AS b, SUM(entries) FROM score_counts GROUP BY difficulty, b",
+        },
     };
-    static_assert(kStoreSchemaVersion == 2, "a new schema version needs its migration step here");
+    static_assert(kStoreSchemaVersion == 3, "a new schema version needs its migration step here");
 
     Transaction t(c);
     if (!t.BeginWrite(error)) return false;
@@ -265,6 +280,16 @@ bool TableStore::AddOne(SqlConnection& c, const ReplayEntry& entry, bool* added,
                     {SqlValue::Int(entry.difficulty), SqlValue::Int(score)}, nullptr, nullptr, error))
             return false;
     }
+    for (size_t i = 0; i < scores.size(); ++i) {
+        if (i > 0 && BandOf(scores[i]) == BandOf(scores[i - 1])) continue;
+        const int64_t n =
+            std::count_if(scores.begin(), scores.end(), [&](int32_t x) { return BandOf(x) == BandOf(scores[i]); });
+        if (!c.Exec("INSERT INTO score_bands (difficulty, band, entries) VALUES (?1, ?2, ?3) "
+                    "ON CONFLICT (difficulty, band) DO UPDATE SET entries = score_bands.entries + ?3",
+                    {SqlValue::Int(entry.difficulty), SqlValue::Int(BandOf(scores[i])), SqlValue::Int(n)}, nullptr,
+                    nullptr, error))
+            return false;
+    }
     return c.Exec(
         "INSERT INTO table_sizes (difficulty, entries) VALUES (?1, ?2) "
         "ON CONFLICT (difficulty) DO UPDATE SET entries = table_sizes.entries + ?2",
@@ -317,12 +342,16 @@ bool TableStore::AddMany(const std::vector<ReplayEntry>& entries, int64_t* added
 
 bool TableStore::Rank(SqlConnection& c, int32_t difficulty, int32_t score, const std::string& recorded,
                       const std::string& replay, int32_t player, int64_t* rank, SqlError* error) {
+    // The bands above the score's, the scores above it in its band, the
+    // ties ahead of it.
+    const int64_t band = BandOf(score);
     return One(c,
-               "SELECT CAST(COALESCE((SELECT SUM(entries) FROM score_counts WHERE difficulty = ?1 AND score > ?2), 0)"
-               " AS BIGINT) + (SELECT COUNT(*) FROM entries WHERE difficulty = ?1 AND score = ?2 AND (recorded < ?3"
-               " OR (recorded = ?3 AND (replay < ?4 OR (replay = ?4 AND player < ?5))))) + 1",
+               "SELECT CAST(COALESCE((SELECT SUM(entries) FROM score_bands WHERE difficulty = ?1 AND band > ?6), 0)"
+               " AS BIGINT) + CAST(COALESCE((SELECT SUM(entries) FROM score_counts WHERE difficulty = ?1 AND score > ?2"
+               " AND score < ?7), 0) AS BIGINT) + (SELECT COUNT(*) FROM entries WHERE difficulty = ?1 AND score = ?2"
+               " AND (recorded < ?3 OR (recorded = ?3 AND (replay < ?4 OR (replay = ?4 AND player < ?5))))) + 1",
                {SqlValue::Int(difficulty), SqlValue::Int(score), SqlValue::Text(recorded), SqlValue::Text(replay),
-                SqlValue::Int(player)},
+                SqlValue::Int(player), SqlValue::Int(band), SqlValue::Int((band + 1) * kBand)},
                rank, error);
 }
 
@@ -342,15 +371,30 @@ bool TableStore::Page(SqlConnection& c, int32_t difficulty, int64_t limit, int64
                     {SqlValue::Int(difficulty), SqlValue::Int(limit), SqlValue::Int(offset)}, &found, nullptr, error))
             return false;
     } else {
-        // The highest score whose entries reach past `offset`, and how many
-        // entries score more: the page starts among that score's ties.
-        SqlRows start;
-        if (!c.Exec("SELECT score, cum - entries FROM (SELECT score, entries, SUM(entries) OVER (ORDER BY score DESC"
-                    " ROWS UNBOUNDED PRECEDING) AS cum FROM score_counts WHERE difficulty = ?1) AS t WHERE cum > ?2"
-                    " ORDER BY score DESC LIMIT 1",
-                    {SqlValue::Int(difficulty), SqlValue::Int(offset)}, &start, nullptr, error))
+        // The page starts among the ties of the highest score whose entries
+        // reach past `offset`: found band by band, then score by score in
+        // its band, `above` counting the entries that score more.
+        SqlRows bands, scores;
+        if (!c.Exec("SELECT band, entries FROM score_bands WHERE difficulty = ?1 ORDER BY band DESC",
+                    {SqlValue::Int(difficulty)}, &bands, nullptr, error))
             return false;
-        if (start.empty()) return true;  // past the end
+        int64_t above = 0;
+        size_t b = 0;
+        for (; b < bands.size() && above + Number(bands[b][1]) <= offset; ++b) above += Number(bands[b][1]);
+        if (b == bands.size()) return true;  // past the end
+        const int64_t band = Number(bands[b][0]);
+        if (!c.Exec("SELECT score, entries FROM score_counts WHERE difficulty = ?1 AND score >= ?2 AND score < ?3"
+                    " ORDER BY score DESC",
+                    {SqlValue::Int(difficulty), SqlValue::Int(band * kBand), SqlValue::Int((band + 1) * kBand)},
+                    &scores, nullptr, error))
+            return false;
+        size_t k = 0;
+        for (; k < scores.size() && above + Number(scores[k][1]) <= offset; ++k) above += Number(scores[k][1]);
+        if (k == scores.size()) {
+            *error = {"the score summaries disagree with each other", false};
+            return false;
+        }
+        const std::vector<std::vector<std::string>> start = {{scores[k][0], std::to_string(above)}};
         skip = offset - Number(start[0][1]);
         if (!c.Exec(std::string("SELECT ") + kRowColumns + " FROM entries WHERE difficulty = ?1 AND score <= ?2" +
                         " ORDER BY " + kTableOrder + " LIMIT ?3 OFFSET ?4",

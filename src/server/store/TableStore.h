@@ -12,17 +12,20 @@
 // implements (SqliteStore, PgStore). Parameters are numbered "?1", "?2", ...
 // in the SQL here; a connection rewrites them as its database wants them.
 //
-// The schema (kStoreSchemaVersion 2; version 1 had no index and no summaries):
+// The schema (kStoreSchemaVersion 3; version 1 had no index and no summaries,
+// version 2 no score_bands):
 //   schema_version (version)              one row
 //   replays  (id, difficulty, recorded, bytes)
 //   entries  (replay, player, difficulty, recorded, name, score, level, length, ship)
 //            one a player of a replay; index entries_rank in table order
 //   score_counts (difficulty, score, entries)   how many entries hold each score
-//   table_sizes  (difficulty, entries)          how many entries each table holds
-// The two summaries are kept in the transaction that adds the entries, so
-// a rank is the entries above the score (a sum over the distinct scores,
-// never a walk over the entries) plus the ties ahead of it, and a page deep
-// in the table starts at its score instead of counting its way there.
+//   score_bands  (difficulty, band, entries)    ... each band of kBand scores
+//   table_sizes  (difficulty, entries)          ... each table
+// The summaries are kept in the transaction that adds the entries, so a
+// rank is a sum over the bands above the score's, over the scores above it
+// in its band and a count of the ties ahead of it: a few hundred rows read
+// at most, never a walk over the entries above. A page deep in the table
+// starts at its score the same way instead of counting its way there.
 
 namespace server {
 
@@ -100,6 +103,8 @@ public:
     // Deeper than this, a page starts from the score summary instead of
     // walking the index from the top.
     static constexpr int64_t kDirectOffset = 256;
+    // The width of a band of scores in the second summary.
+    static constexpr int64_t kBand = 256;
     // How many times a transaction two processes collided in is tried again.
     static constexpr int kRetries = 5;
 
