@@ -30,6 +30,9 @@
 #                   memcpy, a Release build in
 #                   build-bench/, ending with a table of ratios per goal
 #                   (docs/performance.md)
+#   make bench-server  the world table's server under load: wrk at 200
+#                   connections on a million entries (SQLite, PostgreSQL),
+#                   and replays verified per second per core (docs/server.md)
 # and the style and static checks (CI runs them):
 #   make lint       clang-format's check of every C++ file, clang-tidy's
 #                   chosen checks (.clang-tidy) and cppcheck; any finding fails
@@ -256,3 +259,13 @@ bench: deps-bench
 	cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_BENCH=ON -DVC_TESTS=OFF
 	cmake --build $(BENCH_BUILD_DIR) --target vc_bench -j$(JOBS)
 	./$(BENCH_BUILD_DIR)/bench/vc_bench $(BENCH_ARGS)
+
+# The world table's server under load (bench/server/bench-server.sh): GET
+# /api/v1/scores with wrk at 200 connections on a million entries, on SQLite
+# and on PostgreSQL, and whole replays verified per second per core; prints
+# the table docs/server.md keeps. The seeded stores stay in
+# build/bench-server/ for the next run. Not part of make test or CI.
+.PHONY: bench-server
+bench-server: deps-bench
+	$(MAKE) --no-print-directory all
+	bash bench/server/bench-server.sh $(BUILD_DIR)

@@ -39,8 +39,9 @@ elif [ "$what" = "lint" ]; then
     # make lint: the formatter, clang-tidy (and its parallel runner) and cppcheck.
     packages+=(clang-format clang-tidy cppcheck libgtest-dev)
 elif [ "$what" = "bench" ]; then
-    # The performance suite (make bench).
-    packages+=(libbenchmark-dev)
+    # The performance suite (make bench), and the server's (make bench-server:
+    # wrk for the load, curl for the replays, a PostgreSQL cluster of its own).
+    packages+=(libbenchmark-dev wrk curl postgresql)
 elif [ "$what" = "web" ]; then
     # The browser build (emscripten, with its ready-made system libraries)
     # and its test in headless Chromium, driven from node; the test runs the

@@ -42,15 +42,15 @@ server::ReplayEntry MadeUp(std::mt19937_64& random, uint64_t seed, uint64_t n) {
                   static_cast<int>(second / 60 % 60), static_cast<int>(second % 60));
     e.date = date;
     e.bytes = "seeded " + e.id;
-    std::exponential_distribution<double> spread(1.0 / 4000.0);
+    std::exponential_distribution<double> spread(1.0 / 20000.0);
     const int players = random() % 4 == 0 ? 2 : 1;
     for (int p = 1; p <= players; ++p) {
         server::StoredResult r;
         r.player = p;
         r.name = "SEED" + std::to_string(n % 100000);
-        r.score = static_cast<int32_t>(std::min(99999.0, spread(random)));
-        r.level = 1 + r.score / 5000;
-        r.length = 3 + r.score / 100;
+        r.score = static_cast<int32_t>(std::min(250000.0, spread(random)));
+        r.level = 1 + std::min(19, r.score / 8000);
+        r.length = 3 + r.score / 150;
         r.ship = static_cast<int32_t>(random() % 4);
         e.results.push_back(r);
     }

@@ -100,7 +100,9 @@ private:
         const std::string code = state ? state : "";
         std::string words = Trimmed(r ? PQresultErrorMessage(r) : nullptr);
         if (words.empty()) words = Trimmed(PQerrorMessage(conn_));
-        *error = {words, code == "40001" || code == "40P01"};
+        // A deadlock, a serialisation failure, or a connection the database
+        // closed (restarted, say): another try, on a new connection, may do.
+        *error = {words, code == "40001" || code == "40P01" || PQstatus(conn_) == CONNECTION_BAD};
     }
 
     PGconn* conn_;
