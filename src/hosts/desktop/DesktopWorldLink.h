@@ -1,0 +1,96 @@
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hosts/desktop/WorldHttp.h"
+#include "hosts/desktop/WorldOutbox.h"
+#include "platform/WorldLink.h"
+
+// The desktop's link to the world table's server (platform/WorldLink.h):
+// HTTP(S) with libcurl on one thread of its own, so that no call the game
+// makes waits on the network. A game handed to Send is kept in the outbox
+// folder first, then sent whenever sending is on and a server is set; a
+// game the server could not take now (no answer, 429, 503, any other
+// status) stays kept and is tried again later, in this run (each failure
+// waits twice as long as the last, or as the server's Retry-After says)
+// or the next. A ranked (201, 200) or refused (422) game leaves the
+// outbox, and its answer waits for TakeSent.
+class DesktopWorldLink final : public WorldLink {
+public:
+    struct Options {
+        // Where world-outbox/ and world-games.txt live: beside the settings file.
+        std::string folder;
+        HttpLimits limits;  // maxBody is set per request
+        std::chrono::milliseconds firstRetry{2000};
+        std::chrono::milliseconds lastRetry{600000};
+    };
+    explicit DesktopWorldLink(Options options);
+    // Stops the thread (a request under way is cut off).
+    ~DesktopWorldLink() override;
+    DesktopWorldLink(const DesktopWorldLink&) = delete;
+    DesktopWorldLink& operator=(const DesktopWorldLink&) = delete;
+
+    void Follow(const char* server, bool sending) override;
+    bool Configured() const override;
+    bool Send(const uint8_t* replay, size_t size, const char* tag, char* reason, size_t reasonSize) override;
+    bool TakeSent(WorldSent* sent) override;
+    void AskTable(int32_t difficulty) override;
+    WorldAnswer Table(WorldTable* table, char* reason, size_t reasonSize) override;
+    void AskReplay(const char* id) override;
+    WorldAnswer Replay(uint8_t* buffer, size_t capacity, size_t* size, char* reason, size_t reasonSize) override;
+
+    // How sending stands, for the runner and the tests: games kept in the
+    // outbox, and the last failure to send ("" none since the last answer).
+    int Waiting() const;
+    std::string LastFailure() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    enum class Sent : uint8_t { Nothing, Answered, Failed, Busy };
+
+    void Run();
+    Sent SendOne(const std::string& server, int64_t* retryAfter);
+    Sent SendClaim(const std::string& server, WorldOutbox::Claim* claim, int64_t* retryAfter);
+    void FetchTable(const std::string& server, int32_t difficulty, uint64_t ask);
+    void FetchReplay(const std::string& server, const std::string& id, uint64_t ask);
+    bool Get(const std::string& url, size_t maxBody, HttpAnswer* answer);
+    void Answer(const WorldSent& sent);
+    void FailTable(uint64_t ask, const std::string& reason);
+
+    Options options_;
+    WorldOutbox outbox_;
+    OwnWorldGames own_;  // touched by the thread alone
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::atomic<bool> stop_{false};
+    std::string server_;
+    bool sending_ = false;
+    Clock::time_point nextTry_;
+    std::chrono::milliseconds retry_;
+    std::string lastFailure_;
+
+    // Answers to sent games, in order (the oldest go when TakeSent lags).
+    static constexpr int kAnswersKept = 16;
+    WorldSent answers_[kAnswersKept];
+    int answerFirst_ = 0, answerCount_ = 0;
+
+    // The table and the replay asked for: a new ask replaces the last.
+    uint64_t tableAsk_ = 0, tableDone_ = 0;
+    int32_t tableDifficulty_ = 0;
+    WorldAnswer tableState_ = WorldAnswer::None;
+    WorldTable table_;
+    char tableReason_[kWorldReasonBytes] = {};
+    uint64_t replayAsk_ = 0, replayDone_ = 0;
+    std::string replayId_;
+    WorldAnswer replayState_ = WorldAnswer::None;
+    std::vector<uint8_t> replay_;
+    char replayReason_[kWorldReasonBytes] = {};
+
+    std::thread thread_;  // last: started once everything above is made
+};
