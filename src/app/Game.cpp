@@ -495,6 +495,7 @@ bool Game::RunPass() {
         FlipDisplay();
     }
     CheckpointsAfterPass();
+    world.AfterPass(recorder);
     return true;
 }
 

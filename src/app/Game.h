@@ -5,6 +5,7 @@
 #include "app/PlayPicture.h"
 #include "app/Recorder.h"
 #include "app/Replay.h"
+#include "app/WorldPlay.h"
 #include "gfx/Display.h"
 #include "gfx/Font.h"
 #include "gfx/ImageLoader.h"
@@ -98,6 +99,9 @@ public:
     // to, where the program has a link).
     DrawKit drawKit{&bigFont, &mediumFont, &smallFont, &imageBank};
     OnlinePlay online{match, drawKit, *this, recorder};
+    // The world table: each finished game's replay handed to the host's
+    // link (when the player turned sending on), and the answers for the screens.
+    WorldPlay world;
 
     // Runs every pass of play through the sync test (runner, tests); null:
     // play runs once a pass, as always.

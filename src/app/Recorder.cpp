@@ -108,7 +108,7 @@ void Recorder::OfflineAfterPass(const Match& match) {
         }
     }
     tape.EndPass();
-    if (tape.Recording() && save) Save(match);
+    if (tape.Recording() && save) finishedGame = Save(match);
     if (tape.Playing() && (tape.OutOfStep() || tape.Finished())) {
         Judge(match);
         tape.Stop();
@@ -125,7 +125,7 @@ void Recorder::OnlineAfterPass(const Match& match, SessionRecording& online, boo
         if (tableSeen_) {
             if (!online.Replaying()) online.TapeAllPasses();
             onlineTape.Checkpoint(OnlineTape::kGameOver, level, MatchStateHash(match));
-            if (onlineTape.Recording()) Save(match);
+            if (onlineTape.Recording()) finishedGame = Save(match);
         }
     }
     if (!online.Replaying()) return;
@@ -210,7 +210,7 @@ void Recorder::Judge(const Match& match) {
     source_[0] = '\0';
 }
 
-void Recorder::Save(const Match& match) {
+bool Recorder::Save(const Match& match) {
     ReplayHeader& h = header;
     const bool onlineGame = Online();
     h.flags = static_cast<uint8_t>((onlineGame ? kReplayOnline : 0) |
@@ -229,11 +229,12 @@ void Recorder::Save(const Match& match) {
     if (SaveReplayFile(file, size, static_cast<std::time_t>(h.startedAt), name, &result)) {
         // The game reached these results itself: the replay may stand behind them.
         RecordCheckedReplay(name, file, size, h);
-        return;
+        return true;
     }
     // As a failed save of the tables: the player is told, in words.
     char text[kSaveReasonSize + 64];
     std::snprintf(text, sizeof text, "The game's replay was not saved: %s", result.reason);
     std::fprintf(stderr, "voidcrawl: %s\n", text);
     if (Host* host = GetHost()) host->ShowMessage(text, kErrorTitle);
+    return false;
 }

@@ -60,6 +60,9 @@ public:
     OnlineTape onlineTape;
     ReplayHeader header;
     char name[64] = {};  // the file this game's replay is saved as
+    // Set when a game's replay was saved as its game-over table came up (a
+    // finished game, in `file`), until the world table's glue takes it.
+    bool finishedGame = false;
     // The file being written: header, then the tape.
     uint8_t file[kReplayFileCapacity] = {};
 
@@ -91,7 +94,8 @@ public:
     // (JudgeReplay), once. A replay from the replay folder (NoteSource)
     // that verifies joins the checked results.
     void Judge(const Match& match);
-    void Save(const Match& match);
+    // True when the file is saved.
+    bool Save(const Match& match);
     // The replay to be played is the file `name` of the replay folder, with
     // these bytes; Forget: it is not (any longer).
     void NoteSource(const char* fileName, const uint8_t* bytes, size_t size);

@@ -110,7 +110,7 @@ struct Settings {
     int inputDelay = kDefaultInputDelay;
     // The world table: sending only once the player turned it on.
     bool worldSend = false;
-    bool worldAsked = false;  // the game has asked once whether to send
+    bool worldAsked = false;                    // the game has asked once whether to send
     char worldServer[kWorldAddressBytes] = {};  // "" none
 };
 
@@ -209,10 +209,10 @@ inline constexpr const char kWindowedVariable[] = "VOIDCRAWL_WINDOWED";
 // What the command line chose for this run alone: it wins over the file
 // and is never kept in it.
 struct RunChoices {
-    int fullscreen = -1;                // --windowed 0, --fullscreen 1; -1 not given
-    ScaleMode scale = ScaleMode::Auto;  // --scale; Auto: not given
-    bool mute = false;                  // --mute (the file's mute holds without it)
-    int inputDelay = -1;                // --delay; -1 not given: the settings' delay
+    int fullscreen = -1;                        // --windowed 0, --fullscreen 1; -1 not given
+    ScaleMode scale = ScaleMode::Auto;          // --scale; Auto: not given
+    bool mute = false;                          // --mute (the file's mute holds without it)
+    int inputDelay = -1;                        // --delay; -1 not given: the settings' delay
     char worldServer[kWorldAddressBytes] = {};  // --world-server; "" not given
 };
 

@@ -26,8 +26,12 @@ public:
     struct Reply {
         explicit Reply(int status_ = 200, std::string body_ = "", std::string headers_ = "", int hangMs_ = 0,
                        std::string raw_ = "", size_t hugeBody_ = 0)
-            : status(status_), body(std::move(body_)), headers(std::move(headers_)), hangMs(hangMs_),
-              raw(std::move(raw_)), hugeBody(hugeBody_) {}
+            : status(status_),
+              body(std::move(body_)),
+              headers(std::move(headers_)),
+              hangMs(hangMs_),
+              raw(std::move(raw_)),
+              hugeBody(hugeBody_) {}
         int status = 200;
         std::string body;
         std::string headers;  // more header lines, each ending "\r\n"

@@ -74,6 +74,22 @@ void WritePlayerSetup(JsonWriter& w, const PlayerSetup& setup) {
     w.EndObject();
 }
 
+// The world table: where the game last sent stands, and its answer.
+void WriteWorld(JsonWriter& w, const WorldPlay& world) {
+    static const char* const kStandings[] = {"none", "sending", "ranked", "refused", "not kept"};
+    w.BeginObject("world");
+    w.Field("standing", kStandings[static_cast<int>(world.standing)]);
+    w.Field("tag", Text(world.tag));
+    w.Field("rank1", world.RankText(0));
+    w.Field("rank2", world.RankText(1));
+    const bool ranked = world.standing == WorldPlay::Standing::Ranked;
+    w.Field("rank", ranked && world.answer.count > 0 ? world.answer.results[0].rank : 0);
+    w.Field("entries", ranked ? world.answer.entries : 0);
+    w.Field("id", ranked ? Text(world.answer.id) : std::string());
+    w.Field("reason", Text(world.reason));
+    w.EndObject();
+}
+
 void WriteMatch(JsonWriter& w, const Match& m) {
     w.BeginObject("match");
     w.Field("players", m.players);
@@ -247,6 +263,7 @@ void WriteGameState(JsonWriter& w, const Game& game, int64_t frame) {
     WriteLevel(w, game.match.level);
     WriteWorms(w, game.match);
     WriteFood(w, game.match.food);
+    WriteWorld(w, game.world);
     w.EndObject();
 }
 

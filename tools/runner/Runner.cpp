@@ -22,6 +22,7 @@
 #include "app/Replay.h"
 #include "gfx/Display.h"
 #include "gfx/PngWriter.h"
+#include "hosts/desktop/DesktopWorldLink.h"
 #include "hosts/headless/HeadlessHost.h"
 #include "hosts/headless/ReplayCheck.h"
 #include "io/SoundBank.h"
@@ -58,6 +59,8 @@ MemorySample SampleMemory(int64_t frame) {
 }
 
 constexpr int64_t kMemoryStartFrame = 999;  // the 1000th pass
+// How long the run waits at its end for the world table's answers.
+constexpr auto kWorldWait = std::chrono::seconds(20);
 
 // Applies the script around each pass of the frame loop: input before the
 // pass, pictures, state dumps and the end after it. The autopilot, when
@@ -335,6 +338,44 @@ void PrintOnlineSummary(const Game& game, int64_t meanRoundTripMs, FILE* out) {
     }
 }
 
+// At the run's end, the world table's answer to the game just played (and
+// the games kept from earlier runs) is waited for a while, as a player at
+// the table would, then said; the link's first failure ends the wait (the
+// games stay kept for a later run).
+void WaitForWorld(Game& game, DesktopWorldLink& link, const std::string& finalState, int64_t frame, FILE* out) {
+    const bool sending = GetHost()->CurrentSettings().worldSend;
+    const auto until = std::chrono::steady_clock::now() + kWorldWait;
+    while (std::chrono::steady_clock::now() < until) {
+        game.world.AfterPass(game.recorder);
+        const bool waiting = game.world.standing == WorldPlay::Standing::Sending || (sending && link.Waiting() > 0);
+        if (!waiting || !link.LastFailure().empty()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const WorldPlay& world = game.world;
+    switch (world.standing) {
+    case WorldPlay::Standing::None:
+        break;
+    case WorldPlay::Standing::Sending:
+        std::fprintf(out, "world: kept to send later: %s\n", link.LastFailure().c_str());
+        break;
+    case WorldPlay::Standing::Ranked:
+        for (int p = 0; p < world.answer.count; ++p)
+            std::fprintf(out, "world: %s player %d %s\n", world.answer.id, p + 1, world.RankText(p));
+        break;
+    case WorldPlay::Standing::Refused:
+        std::fprintf(out, "world: refused: %s\n", world.reason);
+        break;
+    case WorldPlay::Standing::NotKept:
+        std::fprintf(out, "world: not kept: %s\n", world.reason);
+        break;
+    }
+    if (sending) std::fprintf(out, "world: %d kept to send\n", link.Waiting());
+    if (!finalState.empty()) {
+        std::ofstream file(finalState, std::ios::binary | std::ios::trunc);
+        file << GameStateJson(game, frame);
+    }
+}
+
 }  // namespace
 
 int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
@@ -395,6 +436,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     std::unique_ptr<HeadlessHost> host = std::make_unique<HeadlessHost>();
     std::unique_ptr<Game> game = std::make_unique<Game>();
     const bool online = options.online != RunnerOptions::Online::None;
+    std::unique_ptr<DesktopWorldLink> world;
     std::unique_ptr<UdpLink> link;
     if (online || options.onlineMenu) {
         link = std::make_unique<UdpLink>();
@@ -426,6 +468,15 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         std::snprintf(run.worldServer, sizeof run.worldServer, "%s", options.worldServer.c_str());
         settings = SettingsForRun(settings, run, false);
         host->KeepSettings(settings, settingsPath);
+        if (settings.worldServer[0] != '\0') {
+            // The world table's link, its outbox beside the settings file
+            // (without one, in the user folder).
+            DesktopWorldLink::Options worldOptions;
+            worldOptions.folder = settingsPath.empty() ? std::string(GetUserDir())
+                                                       : std::filesystem::path(settingsPath).parent_path().string();
+            world = std::make_unique<DesktopWorldLink>(worldOptions);
+            host->UseWorld(world.get());
+        }
         host->Pads().SetPlayKeys(settings.keys);
         host->Pads().SetBindings(settings.pad);
         game->match.SetPlayKeys(settings.keys);
@@ -488,6 +539,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     const auto started = std::chrono::steady_clock::now();
     const LoopEnd end = RunFrameLoop(*host, *game, &hooks, &lastFrame);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (world && end != LoopEnd::StartupFailed) WaitForWorld(*game, *world, finalState, lastFrame, out);
     SetHost(nullptr);
     SetUnwatched(false);
 

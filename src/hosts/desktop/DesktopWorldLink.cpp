@@ -26,9 +26,7 @@ std::string Base(const std::string& server) {
     return base;
 }
 
-std::string StatusWords(const HttpAnswer& answer) {
-    return "the server answered " + std::to_string(answer.status);
-}
+std::string StatusWords(const HttpAnswer& answer) { return "the server answered " + std::to_string(answer.status); }
 
 void MarkOwn(WorldRow* rows, int count, const OwnWorldGames& own) {
     for (int i = 0; i < count; ++i) rows[i].own = own.Has(rows[i].replay);
@@ -128,8 +126,7 @@ void DesktopWorldLink::AskReplay(const char* id) {
     wake_.notify_all();
 }
 
-WorldAnswer DesktopWorldLink::Replay(uint8_t* buffer, size_t capacity, size_t* size, char* reason,
-                                     size_t reasonSize) {
+WorldAnswer DesktopWorldLink::Replay(uint8_t* buffer, size_t capacity, size_t* size, char* reason, size_t reasonSize) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (replayState_ == WorldAnswer::Ready) {
         if (replay_.size() > capacity) {
@@ -294,8 +291,8 @@ void DesktopWorldLink::FetchTable(const std::string& server, int32_t difficulty,
     // The rows around this player's best game of that table, when there is one.
     own_.Load();
     char best[kWorldIdBytes];
-    if (own_.Best(difficulty, best, sizeof best) && Get(scores + "/around/" + best + kAroundQuery, kJsonBytesMax, &answer) &&
-        answer.status == 200 &&
+    if (own_.Best(difficulty, best, sizeof best) &&
+        Get(scores + "/around/" + best + kAroundQuery, kJsonBytesMax, &answer) && answer.status == 200 &&
         !ReadTableRows(answer.body.data(), answer.body.size(), table.around, kWorldAroundRows, &table.aroundCount)) {
         table.aroundCount = 0;
     }

@@ -73,8 +73,7 @@ bool ReadResult(const Json& item, WorldSent::Result* result) {
 
 bool ReadRow(const Json& item, WorldRow* row) {
     return item.is_object() && ReadNumber(item, "rank", 1, kMaxCount, &row->rank) &&
-           ReadText(item, "name", row->name, sizeof row->name) &&
-           ReadInt32(item, "score", 0, kMaxScore, &row->score) &&
+           ReadText(item, "name", row->name, sizeof row->name) && ReadInt32(item, "score", 0, kMaxScore, &row->score) &&
            ReadInt32(item, "level", 0, kMaxLevel, &row->level) &&
            ReadInt32(item, "length", 0, kMaxScore, &row->length) &&
            ReadText(item, "date", row->date, sizeof row->date) &&

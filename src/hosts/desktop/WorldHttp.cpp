@@ -120,6 +120,7 @@ bool HttpRequest(const std::string& url, const uint8_t* post, size_t postSize, c
     else if (code == CURLE_ABORTED_BY_CALLBACK)
         answer->failure = "stopped";
     else
-        answer->failure = std::string("cannot reach the server: ") + (error[0] != '\0' ? error : curl_easy_strerror(code));
+        answer->failure =
+            std::string("cannot reach the server: ") + (error[0] != '\0' ? error : curl_easy_strerror(code));
     return false;
 }

@@ -100,7 +100,8 @@ WorldOutbox::Claimed WorldOutbox::TryClaim(const std::string& name, Claim* claim
     // Still the file of that name: not one another copy sent and deleted
     // after this one opened it.
     struct stat named {};
-    const bool same = lstat(path.c_str(), &named) == 0 && named.st_ino == opened.st_ino && named.st_dev == opened.st_dev;
+    const bool same =
+        lstat(path.c_str(), &named) == 0 && named.st_ino == opened.st_ino && named.st_dev == opened.st_dev;
     const size_t size = static_cast<size_t>(opened.st_size);
     if (!same || size < sizeof kMagic + 2 || size > sizeof kMagic + 1 + kTagMax + kWorldReplayBytesMax) {
         close(fd);
@@ -159,8 +160,7 @@ std::vector<OwnWorldGames::Game> OwnWorldGames::Parse(const uint8_t* text, size_
         }
         at = end + 1;
     }
-    if (games.size() > static_cast<size_t>(kWorldGamesKept))
-        games.erase(games.begin(), games.end() - kWorldGamesKept);
+    if (games.size() > static_cast<size_t>(kWorldGamesKept)) games.erase(games.begin(), games.end() - kWorldGamesKept);
     return games;
 }
 
@@ -174,8 +174,7 @@ void OwnWorldGames::Add(const char* id, int32_t difficulty, int32_t score) {
     if (!IsWorldId(id) || path_.empty()) return;
     const SaveLock lock(path_.c_str());
     Load();
-    games_.erase(std::remove_if(games_.begin(), games_.end(), [&](const Game& g) { return g.id == id; }),
-                 games_.end());
+    games_.erase(std::remove_if(games_.begin(), games_.end(), [&](const Game& g) { return g.id == id; }), games_.end());
     games_.push_back({id, difficulty, score});
     if (games_.size() > static_cast<size_t>(kWorldGamesKept)) games_.erase(games_.begin());
     std::string text;

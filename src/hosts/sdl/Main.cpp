@@ -11,6 +11,7 @@
 #include "app/FrameLoop.h"
 #include "app/Game.h"
 #include "app/Replay.h"
+#include "hosts/desktop/DesktopWorldLink.h"
 #include "hosts/sdl/SdlGpuProbe.h"
 #include "hosts/sdl/SdlHost.h"
 #include "net/NetResolver.h"
@@ -153,7 +154,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "voidcrawl: cannot create the window host\n");
         return kExitFailed;
     }
+    // The world table's link, its outbox beside the settings file; it sends
+    // nothing until the player turns sending on and a server is set.
+    DesktopWorldLink::Options worldOptions;
+    const size_t slash = settingsPath.rfind('/');
+    if (slash != std::string::npos) worldOptions.folder = settingsPath.substr(0, slash);
+    DesktopWorldLink world(worldOptions);
+    host->UseWorld(&world);
     const LoopEnd end = RunFrameLoop(*host, game, nullptr, nullptr);
+    host->UseWorld(nullptr);
     delete host;
     return end == LoopEnd::StartupFailed ? kExitFailed : kExitDone;
 }

@@ -99,9 +99,9 @@ TEST_F(WorldLinkTest, ARankedGameIsSentOnceAndLeavesTheOutbox) {
                   (std::tuple{1, int64_t{1204}, 1, int64_t{37}, 4200, 7, std::string("ADA")}));
         const std::vector<Request> requests = server.Requests();
         ASSERT_EQ(requests.size(), 1u);
-        EXPECT_EQ((std::tuple{requests[0].method, requests[0].path, requests[0].contentType}),
-                  (std::tuple{std::string("POST"), std::string("/api/v1/replays"),
-                              std::string("application/octet-stream")}));
+        EXPECT_EQ(
+            (std::tuple{requests[0].method, requests[0].path, requests[0].contentType}),
+            (std::tuple{std::string("POST"), std::string("/api/v1/replays"), std::string("application/octet-stream")}));
         EXPECT_EQ(requests[0].body, std::string(replay.begin(), replay.end()));
         EXPECT_TRUE(WaitFor([&] { return Kept() == 0; }));
         EXPECT_NE(ReadText(folder_ + "/world-games.txt").find("00000000000000a1 1 4200\n"), std::string::npos);
@@ -146,7 +146,8 @@ TEST_F(WorldLinkTest, AGameTheServerDidNotTakeIsKeptAndSentAgain) {
         Reply first;
         const char* failure;  // how the link's last failure starts
     } cases[] = {
-        {"busy", Reply{503, R"({"error":"the verify queue is full"})", "Retry-After: 1\r\n"}, "the server answered 503"},
+        {"busy", Reply{503, R"({"error":"the verify queue is full"})", "Retry-After: 1\r\n"},
+         "the server answered 503"},
         {"rate", Reply{429, R"({"error":"slow down"})"}, "the server answered 429"},
         {"hang", Reply{201, RankedBody("0000000000000001", 1), "", 1500}, "the server did not answer in time"},
         {"garbage", Reply{200, "", "", 0, "\x16\x03\x01garbage, not HTTP\r\n\r\n"}, "cannot reach the server"},
@@ -306,7 +307,8 @@ TEST_F(WorldLinkTest, FilesTheLinkDidNotKeepAreNeverSentNorTouched) {
 // The WORLD tab's table: the top rows with the count of all entries, and
 // the rows around this player's best game there, this player's marked.
 TEST_F(WorldLinkTest, ATableComesWithItsCountAndTheRowsAroundThePlayersBest) {
-    const std::string row = R"({"rank":%d,"name":"%s","score":%d,"level":5,"length":40,"date":"2026-12-09","replay":"%s","player":1})";
+    const std::string row =
+        R"({"rank":%d,"name":"%s","score":%d,"level":5,"length":40,"date":"2026-12-09","replay":"%s","player":1})";
     auto Row = [&](int rank, const char* name, int score, const char* id) {
         char text[256];
         std::snprintf(text, sizeof text, row.c_str(), rank, name, score, id);
@@ -315,12 +317,13 @@ TEST_F(WorldLinkTest, ATableComesWithItsCountAndTheRowsAroundThePlayersBest) {
     StubHttpServer server([&](const Request& request) {
         if (request.method == "POST") return Reply{201, RankedBody("00000000000000c3", 40, 60)};
         if (request.path == "/api/v1/scores?difficulty=1&limit=10")
-            return Reply{200, "[" + Row(1, "TOP", 9000, "00000000000000a1") + "," +
-                                  Row(2, "<i>SECOND</i>", 8000, "00000000000000a2") + "]",
+            return Reply{200,
+                         "[" + Row(1, "TOP", 9000, "00000000000000a1") + "," +
+                             Row(2, "<i>SECOND</i>", 8000, "00000000000000a2") + "]",
                          "X-Total-Count: 60\r\n"};
         if (request.path == "/api/v1/scores/around/00000000000000c3?before=2&after=2")
-            return Reply{200, "[" + Row(39, "A", 100, "00000000000000c1") + "," + Row(40, "ADA", 90, "00000000000000c3") +
-                                  "]"};
+            return Reply{
+                200, "[" + Row(39, "A", 100, "00000000000000c1") + "," + Row(40, "ADA", 90, "00000000000000c3") + "]"};
         return Reply{404, R"({"error":"no such table"})"};
     });
     auto link = Link();
@@ -351,7 +354,8 @@ TEST_F(WorldLinkTest, ATableComesWithItsCountAndTheRowsAroundThePlayersBest) {
 TEST_F(WorldLinkTest, AReplayIsFetchedByItsIdOrRefusedWithTheReason) {
     const Bytes replay = Game(7);
     StubHttpServer server([&](const Request& request) {
-        if (request.path == "/api/v1/replays/00000000000000a1") return Reply{200, std::string(replay.begin(), replay.end())};
+        if (request.path == "/api/v1/replays/00000000000000a1")
+            return Reply{200, std::string(replay.begin(), replay.end())};
         return Reply{404, R"({"error":"no such replay"})"};
     });
     auto link = Link();
@@ -433,7 +437,8 @@ TEST(WorldAnswers, AnswersOfTheWrongShapeAreRefusedAndTextIsClippedToPrintableBy
     // A table: a row of the wrong shape refuses the whole answer.
     WorldRow rows[3];
     int count = -1;
-    const std::string good = R"([{"rank":1,"name":"A","score":5,"level":2,"length":9,"date":"2026-12-09T10:00:00","replay":"00000000000000a1"}])";
+    const std::string good =
+        R"([{"rank":1,"name":"A","score":5,"level":2,"length":9,"date":"2026-12-09T10:00:00","replay":"00000000000000a1"}])";
     ASSERT_TRUE(ReadTableRows(good.data(), good.size(), rows, 3, &count));
     EXPECT_EQ((std::tuple{count, std::string(rows[0].date)}), (std::tuple{1, std::string("2026-12-09")}));
     for (const char* bad :
