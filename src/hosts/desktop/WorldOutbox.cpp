@@ -66,7 +66,9 @@ bool WorldOutbox::Keep(const uint8_t* replay, size_t size, const char* tag, char
     std::memcpy(bytes.data() + sizeof kMagic + 1 + tagSize, replay, size);
     const std::string path = folder_ + "/" + name;
     SaveResult saved;
-    if (SaveBytes(path.c_str(), bytes.data(), bytes.size(), &saved, kSaveKeepExisting) || saved.nameTaken) return true;
+    // Not synced: the replay itself is, in replays/; this copy only has to be whole.
+    if (SaveBytes(path.c_str(), bytes.data(), bytes.size(), &saved, kSaveKeepExisting | kSaveNoSync) || saved.nameTaken)
+        return true;
     Say(reason, reasonSize, saved.reason);
     return false;
 }
