@@ -1462,11 +1462,13 @@ async function worldChecks() {
   await linkChecks();
 }
 
-// The game's link in the page (src/hosts/web/WebWorld.cpp): a game kept in
-// the outbox is sent once sending is on, waits out a server that cannot
-// take it (503 with Retry-After) and goes again; the answers are read into
-// what the game takes (a refusal too); answered games leave the outbox; the
-// page marks the ranked one as this browser's. With sending off nothing goes.
+// The game's link in the page (src/hosts/web/WebWorld.cpp): with sending
+// off nothing goes; games kept in the outbox in the browser's storage at an
+// earlier visit go at the next one when its settings file says send = yes
+// (the options' choice, kept there), wait out a server that cannot take
+// them now (503 with Retry-After) and go again; the answers are read into
+// what the game takes, checked (a refusal too); answered games leave the
+// outbox and the storage; the page marks the ranked one as this browser's.
 async function linkChecks() {
   const posts = [];
   const fakeId = 'c0ffee00c0ffee00';
@@ -1483,45 +1485,52 @@ async function linkChecks() {
     const visit = await worldPage(`${fake.origin}/`);
     await startFromOverlay();
     const outbox = `${userFolder}/world-outbox`;
-    const link = () => game((folder) => {
-      const world = window.voidcrawl.module.vcWorld;
-      let kept = [];
+    const link = () => game(async (folder) => {
+      const module = window.voidcrawl.module;
+      const world = module.vcWorld;
+      let inFolder = [];
       try {
-        kept = window.voidcrawl.module.FS.readdir(folder).filter((n) => n.endsWith('.vcr'));
+        inFolder = module.FS.readdir(folder).filter((n) => n.endsWith('.vcr'));
       } catch {
         // no outbox yet
       }
-      return { base: world.base, sending: world.sending, answers: world.answers.map((a) => ({ ...a })), kept,
-        waiting: world.queue.length };
+      const stored = await module.vcStore.transaction('readonly', (files) => {
+        const keys = [];
+        files.openCursor().onsuccess = (event) => {
+          const cursor = event.target.result;
+          if (!cursor) return;
+          if (String(cursor.key).startsWith(`${folder}/`)) keys.push(String(cursor.key));
+          cursor.continue();
+        };
+        return keys;
+      });
+      return { base: world.base, sending: world.sending, answers: world.answers.map((a) => ({ ...a })), inFolder,
+        stored, waiting: world.queue.length };
     }, outbox);
-    const put = (name, bytes) => game(({ folder, name, bytes }) => {
-      const { FS } = window.voidcrawl.module;
-      FS.mkdirTree(folder);
-      FS.writeFile(`${folder}/${name}`, new Uint8Array(bytes));
-    }, { folder: outbox, name, bytes });
-    await put('20261209-100000-00.vcr', Array.from(fs.readFileSync(path.join(site, 'voidcrawl-64.png')).subarray(0, 8))
-      .map((b, i) => (i === 0 ? 0x52 : b)));
-    await put('20261209-110000-00.vcr', Array.from({ length: 300 }, (_, i) => i & 0xff));
-    await page.waitForTimeout(1500);
-    const off = await link();
-    await game(() => {
-      const world = window.voidcrawl.module.vcWorld;
-      world.sending = true;
-      world.look();
-      world.pump();
-    });
+    await page.waitForTimeout(500);
+    const first = await link();
+    // What an earlier visit left: the options' choice to send, and two games.
+    await game(({ folder, user, games }) => window.voidcrawl.module.vcStore.transaction('readwrite', (files) => {
+      const put = (file, contents) => files.put({ timestamp: new Date(), mode: 0o100644, contents }, file);
+      put(`${user}/settings.ini`, new TextEncoder().encode('[world]\nsend = yes\n'));
+      for (const [name, bytes] of games) put(`${folder}/${name}`, new Uint8Array(bytes));
+    }), { folder: outbox, user: userFolder, games: [['20261209-100000-00.vcr', [0x52, 0x49, 0x46, 0x46, 1, 2, 3, 4]],
+      ['20261209-110000-00.vcr', Array.from({ length: 300 }, (_, i) => i & 0xff)]] });
+    await page.reload();
+    await startFromOverlay();
     await until('the answers', async () => (await link()).answers.length >= 2, 20);
-    await until('the outbox to empty', async () => (await link()).kept.length === 0, 5);
+    await until('the outbox to empty', async () => ((l) => l.inFolder.length + l.stored.length === 0)(await link()), 5);
     const on = await link();
     const [refused, ranked] = on.answers;
     const own = await game((id) => window.voidcrawl.world.own(id), fakeId);
-    check('the link sends kept games only with sending on, waits out a full server, and reads the answers',
-      off.base === `${fake.origin}/` && off.answers.length === 0 && off.kept.length === 2 &&
+    check('with sending off the link sends nothing; the next visit, its settings saying send, sends the games ' +
+      'kept, waits out a full server and reads the answers; answered games leave the storage',
+      first.base === `${fake.origin}/` && !first.sending && first.answers.length === 0 && on.sending &&
       posts.length === 3 && refused && refused.outcome === 1 && /does not start with VCRP/.test(refused.reason) &&
       ranked && ranked.outcome === 0 && ranked.id === fakeId && ranked.difficulty === 1 && ranked.entries === 1204 &&
       ranked.results.length === 1 && ranked.results[0].rank === 37 && ranked.results[0].name === `${hostileName()}??` &&
-      on.kept.length === 0 && on.waiting === 0 && own,
-      `${posts.length} posts; ${JSON.stringify(on.answers).slice(0, 300)}; kept ${on.kept}; own ${own}`);
+      on.inFolder.length === 0 && on.stored.length === 0 && on.waiting === 0 && own,
+      `${posts.length} posts; ${JSON.stringify(on.answers).slice(0, 300)}; left ${on.inFolder} ${on.stored}; own ${own}`);
     check('no errors on the page of the link', visit.errors.filter((e) => !/status of (503|422)/.test(e)).length === 0,
       visit.errors.slice(0, 3).join(' | '));
     await visit.other.close();
@@ -1600,8 +1609,33 @@ async function realWorldChecks() {
       medium[0].length === 0 && /No games on the medium table/.test(medium[1]) && medium[2] === 'true',
       `"${range2}", ${second.map((r) => r[0])}; medium: "${medium[1]}"`);
 
+    // The game's own WORLD tab on its high-score screen reads the same
+    // table through the game's link (src/hosts/web/WebWorld.cpp).
+    await page.click('#world summary');
+    await startFromOverlay();
+    await inState(kMenu, 'the menu', 10);
+    await page.waitForTimeout(800);
+    await clickGame(320, 295);  // HIGH SCORES
+    await inState(3, 'the table', 10);
+    await page.waitForTimeout(800);
+    await clickGame(464, 466);  // WORLD, on the bar
+    const tabRead = await until('the world table in the game', () => game(() => {
+      const world = window.voidcrawl.module.vcWorld;
+      return world.table.state === 2 && world.table.top.length === 10;
+    }), 15);
+    await page.waitForTimeout(800);
+    const tab = await game(() => window.voidcrawl.module.vcWorld.table);
+    await shot('world-tab.png');
+    check('the game\'s WORLD tab in the page reads the world table through its link, this browser\'s game marked',
+      tabRead && tab.entries === 12 && tab.top[0].rank === 1 && tab.top.filter((r) => r.own).length === 1 &&
+      tab.around.some((r) => r.replay === own.replay && r.own),
+      `${tab.state}: ${tab.entries} entries, around ${(tab.around || []).map((r) => r.rank)}`);
+    await tap('Escape', 'Escape', 27);
+    await inState(kMenu, 'the menu', 10);
+
     // The panel with the game's menu beside it, for people.
-    await page.waitForTimeout(200);
+    await openWorld();
+    await page.waitForTimeout(1500);
     await page.screenshot({ path: path.join(shots, 'world-page.png') });
 
     // A row's game, downloaded and watched in the page, every state hash

@@ -122,9 +122,11 @@ int32_t passesEnded = 0;     // for the page's tests (vc_web_passes)
 
 class WebHost final : public Host {
 public:
-    WebHost()
+    WebHost(const Settings& kept, const std::string& path)
         : start_(emscripten_get_now()), unthrottled_(WebUnthrottled() != 0), pads_(settings_.keys, settings_.pad) {
         theHost = this;
+        KeepSettings(kept, path);
+        ApplySettings(kept, settings_);
     }
     ~WebHost() override {
         ShutdownAudio();
@@ -563,4 +565,4 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_touch_key(int action, int down) {
 // can wait until a pass that changed the screen (and its fades) is over.
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t vc_web_passes() { return passesEnded; }
 
-Host* CreateWebHost() { return new WebHost(); }
+Host* CreateWebHost(const Settings& kept, const std::string& path) { return new WebHost(kept, path); }

@@ -1,5 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <string>
+
+#include "platform/Settings.h"
 
 class Host;
 
@@ -20,4 +23,8 @@ class Host;
 // comparison, and a frozen one not even that. Sound is pulled from
 // the game's mixer by the page's audio node as it needs it; without Web
 // Audio the mixer runs on the host's clock and the sound is dropped.
-Host* CreateWebHost();
+//
+// `kept`: the settings as the player's settings file holds them, put in
+// force at once; `path`: that file, where each change the options make is
+// kept ("" none).
+Host* CreateWebHost(const Settings& kept, const std::string& path);

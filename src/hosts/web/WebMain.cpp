@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/FrameLoop.h"
 #include "app/Game.h"
@@ -27,6 +28,7 @@
 #include "platform/Host.h"
 #include "platform/KeyCodes.h"
 #include "platform/SaveFile.h"
+#include "platform/Settings.h"
 #include "platform/UserDir.h"
 
 namespace {
@@ -227,7 +229,17 @@ int main(int argc, char** argv) {
 
     if (argc == 3 && std::strcmp(argv[1], "--replay") == 0) WatchReplayFile(argv[2], false);
 
-    Host* host = CreateWebHost();
+    // The settings file lives in the player's folder, so in the browser's
+    // storage: what the options chose (keys, the pad's buttons, sending
+    // games to the world table) is there at the next visit. A broken file
+    // costs a line per problem, never the start.
+    Settings kept;
+    char settingsPath[kMaxUserPath] = "";
+    std::vector<std::string> problems;
+    if (UserFilePath(kSettingsFileName, settingsPath, sizeof settingsPath))
+        LoadSettings(settingsPath, &kept, &problems);
+    for (const std::string& problem : problems) std::fprintf(stderr, "voidcrawl: settings: %s\n", problem.c_str());
+    Host* host = CreateWebHost(kept, settingsPath);
     // The world table's link: the page's own server by default (the
     // settings' [world] server over it), sending only once the player
     // turned it on.
