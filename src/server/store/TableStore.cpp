@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <set>
 #include <utility>
 
 namespace server {
@@ -316,6 +318,48 @@ AddOutcome TableStore::Add(const ReplayEntry& entry, std::string* error) {
     return AddOutcome::Failed;
 }
 
+namespace {
+
+// "(?k, ?k+1, ...), (...)": `rows` rows of `columns` numbered parameters.
+std::string Values(size_t rows, size_t columns) {
+    std::string out;
+    size_t n = 1;
+    for (size_t r = 0; r < rows; ++r) {
+        out += r ? ", (" : "(";
+        for (size_t c = 0; c < columns; ++c) out += (c ? ", ?" : "?") + std::to_string(n++);
+        out += ")";
+    }
+    return out;
+}
+
+// Adds `delta` to summary rows keyed (difficulty, key), many rows a
+// statement, in key order.
+bool AddToSummary(SqlConnection& c, const std::string& table, const std::string& key,
+                  const std::map<std::pair<int64_t, int64_t>, int64_t>& delta, SqlError* error) {
+    constexpr size_t kRows = 300;
+    std::vector<SqlValue> params;
+    size_t rows = 0;
+    for (auto it = delta.begin(); it != delta.end();) {
+        params.push_back(SqlValue::Int(it->first.first));
+        params.push_back(SqlValue::Int(it->first.second));
+        params.push_back(SqlValue::Int(it->second));
+        ++rows;
+        ++it;
+        if (rows == kRows || it == delta.end()) {
+            if (!c.Exec("INSERT INTO " + table + " (difficulty, " + key + ", entries) VALUES " + Values(rows, 3) +
+                            " ON CONFLICT (difficulty, " + key + ") DO UPDATE SET entries = " + table +
+                            ".entries + excluded.entries",
+                        params, nullptr, nullptr, error))
+                return false;
+            params.clear();
+            rows = 0;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool TableStore::AddMany(const std::vector<ReplayEntry>& entries, int64_t* added, std::string* error) {
     for (const ReplayEntry& entry : entries)
         if (!Valid(entry, error)) return false;
@@ -324,11 +368,58 @@ bool TableStore::AddMany(const std::vector<ReplayEntry>& entries, int64_t* added
     SqlError e;
     Transaction t(*c);
     int64_t count = 0;
+    // Many rows a statement: a round trip to PostgreSQL costs more than a
+    // row. The summaries are added to once a transaction, per row.
+    constexpr size_t kChunk = 200;
+    std::map<std::pair<int64_t, int64_t>, int64_t> scores, bands, sizes;
     bool ok = t.BeginWrite(&e);
-    for (size_t i = 0; ok && i < entries.size(); ++i) {
-        bool one = false;
-        ok = AddOne(*c, entries[i], &one, &e);
-        count += one ? 1 : 0;
+    for (size_t from = 0; ok && from < entries.size(); from += kChunk) {
+        const size_t to = std::min(entries.size(), from + kChunk);
+        std::vector<SqlValue> params;
+        for (size_t i = from; i < to; ++i) {
+            params.push_back(SqlValue::Text(entries[i].id));
+            params.push_back(SqlValue::Int(entries[i].difficulty));
+            params.push_back(SqlValue::Text(entries[i].date));
+            params.push_back(SqlValue::Blob(entries[i].bytes));
+        }
+        SqlRows fresh;
+        ok = c->Exec("INSERT INTO replays (id, difficulty, recorded, bytes) VALUES " + Values(to - from, 4) +
+                         " ON CONFLICT (id) DO NOTHING RETURNING id",
+                     params, &fresh, nullptr, &e);
+        std::set<std::string> is_new;
+        for (const auto& row : fresh) is_new.insert(row[0]);
+        params.clear();
+        size_t rows = 0;
+        for (size_t i = from; ok && i < to; ++i) {
+            if (!is_new.erase(entries[i].id)) continue;  // new, and the first of its id here
+            ++count;
+            for (const StoredResult& r : entries[i].results) {
+                for (const SqlValue& v :
+                     {SqlValue::Text(entries[i].id), SqlValue::Int(r.player), SqlValue::Int(entries[i].difficulty),
+                      SqlValue::Text(entries[i].date), SqlValue::Text(r.name), SqlValue::Int(r.score),
+                      SqlValue::Int(r.level), SqlValue::Int(r.length), SqlValue::Int(r.ship)})
+                    params.push_back(v);
+                ++rows;
+                ++scores[{entries[i].difficulty, r.score}];
+                ++bands[{entries[i].difficulty, BandOf(r.score)}];
+                ++sizes[{entries[i].difficulty, 0}];
+            }
+        }
+        if (ok && rows > 0)
+            ok = c->Exec(
+                "INSERT INTO entries (replay, player, difficulty, recorded, name, score, level, length, ship) "
+                "VALUES " +
+                    Values(rows, 9),
+                params, nullptr, nullptr, &e);
+    }
+    if (ok) {
+        ok =
+            AddToSummary(*c, "score_counts", "score", scores, &e) && AddToSummary(*c, "score_bands", "band", bands, &e);
+        for (auto it = sizes.begin(); ok && it != sizes.end(); ++it)
+            ok = c->Exec(
+                "INSERT INTO table_sizes (difficulty, entries) VALUES (?1, ?2) "
+                "ON CONFLICT (difficulty) DO UPDATE SET entries = table_sizes.entries + ?2",
+                {SqlValue::Int(it->first.first), SqlValue::Int(it->second)}, nullptr, nullptr, &e);
     }
     if (ok && t.Commit(&e)) {
         *added = count;
@@ -423,6 +514,27 @@ bool TableStore::Scores(int32_t difficulty, int32_t limit, int64_t offset, std::
     Lease c(*this, error);
     if (!c) return false;
     SqlError e;
+    if (offset < kDirectOffset && limit > 0) {
+        // The pages people look at most, in one statement (one snapshot,
+        // one round trip): the rows with the table's size beside each.
+        SqlRows found;
+        if (c->Exec(std::string("SELECT ") + kRowColumns +
+                        ", (SELECT entries FROM table_sizes WHERE difficulty = ?1) FROM entries WHERE difficulty = ?1"
+                        " ORDER BY " +
+                        kTableOrder + " LIMIT ?2 OFFSET ?3",
+                    {SqlValue::Int(difficulty), SqlValue::Int(limit), SqlValue::Int(offset)}, &found, nullptr, &e)) {
+            for (size_t i = 0; i < found.size() && found[i].size() >= 8; ++i)
+                rows->push_back(RowOf(found[i], offset + 1 + static_cast<int64_t>(i)));
+            if (rows->size() == found.size() && !found.empty()) {
+                *entries = Number(found[0][7]);
+                return true;
+            }
+            if (found.empty() && TableSize(*c, difficulty, entries, &e)) return true;
+        }
+        rows->clear();
+        *error = e.words.empty() ? "a row came back short" : e.words;
+        return false;
+    }
     Transaction t(*c);
     if (t.BeginRead(dialect_.begin_read, &e) && TableSize(*c, difficulty, entries, &e) &&
         Page(*c, difficulty, limit, offset, rows, &e) && t.Commit(&e))
