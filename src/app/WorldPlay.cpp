@@ -38,11 +38,12 @@ void WorldPlay::AfterPass(Recorder& recorder) {
     Host* host = GetHost();
     WorldLink* link = host != nullptr ? host->World() : nullptr;
     if (link == nullptr) return;
-    // Nothing is sent unless the player turned sending on. Online, both
-    // machines record the game; player 1's sends it.
+    // Nothing is sent unless the player turned sending on and the link has
+    // a server (the settings' address, or in the browser the page's own
+    // server). Online, both machines record the game; player 1's sends it.
     const Settings& settings = host->CurrentSettings();
     const bool mine = !recorder.Online() || recorder.header.onlinePlayer == 1;
-    if (finished && settings.worldSend && settings.worldServer[0] != '\0' && mine) HandOver(recorder, *link);
+    if (finished && settings.worldSend && link->Configured() && mine) HandOver(recorder, *link);
     WorldSent sent;
     if (link->TakeSent(&sent)) Take(sent);
 }

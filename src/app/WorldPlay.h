@@ -12,8 +12,8 @@ void FormatWorldRank(int64_t rank, int64_t entries, char* out, size_t size);
 
 // The game's side of the world table, between the recorder and the host's
 // link: a finished game's replay (saved as its game-over table came up)
-// is handed to the link when the player turned sending on and a server is
-// set (online, only from player 1's machine, so that one game goes once),
+// is handed to the link when the player turned sending on and the link has
+// a server (online, only from player 1's machine, so that one game goes once),
 // and the link's answers are kept for the screens. Nothing here waits on
 // the network; the link is looked at once a pass.
 class WorldPlay {

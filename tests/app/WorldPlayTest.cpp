@@ -36,7 +36,7 @@ TEST(FormatWorldRank, NumbersAreGroupedInThreesAndTheRankIsNeverBeyondTheEntries
 }
 
 // The glue between the recorder and the link: a finished game goes only
-// when the player turned sending on and a server is set, online only from
+// when the player turned sending on and the link has a server, online only from
 // player 1's machine; the answer to it becomes the rank lines or the reason.
 class WorldPlayTest : public testing::Test {
 protected:
@@ -69,9 +69,11 @@ TEST_F(WorldPlayTest, NothingIsSentUnlessThePlayerTurnedSendingOnAndAServerIsSet
     Settle(false, "http://127.0.0.1:8080");
     Finish();
     Settle(true, "");
+    link_.configured = false;  // the link has no server
     Finish();
     EXPECT_TRUE(link_.sent.empty());
     EXPECT_EQ(play_.standing, WorldPlay::Standing::None);
+    link_.configured = true;
     Settle(true, "http://127.0.0.1:8080");
     play_.AfterPass(*recorder_);  // a pass with no finished game sends nothing
     EXPECT_TRUE(link_.sent.empty());

@@ -1475,7 +1475,7 @@ async function linkChecks() {
   const fake = await fakeWorld((url, method, body) => {
     if (url.pathname === '/api/v1/health') return { status: 200, body: '{"status":"ok"}' };
     if (url.pathname !== '/api/v1/replays' || method !== 'POST') return null;
-    posts.push(body.length);
+    posts.push(body);
     if (posts.length === 1) return { status: 503, headers: { 'Retry-After': '1' }, body: '{"error":"the queue is full"}' };
     if (body[0] === 0x52) return { status: 422, body: '{"error":"not a replay: it does not start with VCRP"}' };
     return { status: 201, body: JSON.stringify({ id: fakeId, difficulty: 1, entries: 1204, results: [
@@ -1504,7 +1504,9 @@ async function linkChecks() {
         };
         return keys;
       });
-      return { base: world.base, sending: world.sending, answers: world.answers.map((a) => ({ ...a })), inFolder,
+      // Those the game took, then those it has yet to take.
+      const answers = [...world.taken, ...world.answers].map((a) => ({ ...a }));
+      return { base: world.base, sending: world.sending, answers, inFolder,
         stored, waiting: world.queue.length };
     }, outbox);
     await page.waitForTimeout(500);
@@ -1531,6 +1533,37 @@ async function linkChecks() {
       ranked.results.length === 1 && ranked.results[0].rank === 37 && ranked.results[0].name === `${hostileName()}??` &&
       on.inFolder.length === 0 && on.stored.length === 0 && on.waiting === 0 && own,
       `${posts.length} posts; ${JSON.stringify(on.answers).slice(0, 300)}; left ${on.inFolder} ${on.stored}; own ${own}`);
+    // A game played to its end goes by itself: the replay the game saved,
+    // byte for byte; the game takes the answer between its passes.
+    const before = posts.length;
+    await startOnePlayer([['KeyW', 'w', 87]]);
+    const played = Date.now();
+    while (posts.length === before && Date.now() < played + 120_000) {
+      const w = await worm();
+      if (!w.inPlay) {
+        await tap('Space', ' ', 32);
+        await page.waitForTimeout(100);
+        continue;
+      }
+      const distance = [w.y, 19 - w.x, 13 - w.y, w.x];
+      const want = distance.indexOf(Math.min(...distance));
+      const turn = (want - w.heading + 4) % 4 === 3 ? ['ArrowLeft', 'ArrowLeft', 37] : ['ArrowRight', 'ArrowRight', 39];
+      if (want !== w.heading) await quickTap(...turn);
+      await page.waitForTimeout(8);
+    }
+    const taken = await until('the game to take the answer', () => game(() =>
+      window.voidcrawl.module.vcWorld.answers.length === 0 && window.voidcrawl.module.vcWorld.queue.length === 0), 10);
+    const saved = await game((folder) => {
+      const { FS } = window.voidcrawl.module;
+      const names = FS.readdir(`${folder}/replays`).filter((n) => n.endsWith('.vcr')).sort();
+      return Array.from(FS.readFile(`${folder}/replays/${names.at(-1)}`));
+    }, userFolder);
+    const went = posts[before];
+    check('a game played to its end in the page goes to the world server by itself, its replay byte for byte, ' +
+      'and the game takes the answer',
+      went !== undefined && Buffer.from(saved).equals(went) && taken,
+      `${posts.length - before} sent after ${Math.round((Date.now() - played) / 1000)} s, ${went ? went.length : 0} bytes ` +
+      `(saved ${saved.length})`);
     check('no errors on the page of the link', visit.errors.filter((e) => !/status of (503|422)/.test(e)).length === 0,
       visit.errors.slice(0, 3).join(' | '));
     await visit.other.close();

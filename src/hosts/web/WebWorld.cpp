@@ -28,7 +28,7 @@ EM_JS(void, WebWorldOpen, (const char* outboxFolder, int outboxMost, int sendMos
     const world = Module.vcWorld = {
         outbox: UTF8ToString(outboxFolder), base: "", sending: false,
         queue: [], busy: false, retryAt: 0, wait: 0, timer: null,
-        answers: [], done: [], own: [],
+        answers: [], taken: [], done: [], own: [],
         table: {state: 0, ask: 0}, replay: {state: 0, ask: 0},
         posts: 0,
     };
@@ -328,8 +328,12 @@ EM_JS(int, WebWorldTakeDone, (char* out, int size), {
 
 EM_JS(int, WebWorldTakeSent, (int* numbers, char* tag, int tagSize, char* id, int idSize, char* reason, int reasonSize,
                               char* names, int nameSize), {
-    const answer = Module.vcWorld.answers.shift();
+    const world = Module.vcWorld;
+    const answer = world.answers.shift();
     if (!answer) return 0;
+    /* The last few the game took, for the page tests. */
+    world.taken.push(answer);
+    world.taken.splice(0, Math.max(0, world.taken.length - 8));
     const put = (at, size, text) => {
         const bytes = Array.from(String(text)).map((c) => (c.codePointAt(0) <= 255 ? c.codePointAt(0) : 63));
         const n = Math.min(bytes.length, size - 1);
