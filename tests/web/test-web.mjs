@@ -1395,6 +1395,7 @@ async function startWorldServer(program, dir) {
   let said = '';
   child.stdout.on('data', (chunk) => { said += chunk; });
   child.stderr.on('data', (chunk) => { said += chunk; });
+  child.on('error', (error) => { said += String(error); });
   const gone = new Promise((resolve) => child.on('exit', resolve));
   const end = Date.now() + 20_000;
   while (Date.now() < end && !/listening on http:\/\/\S+/.test(said) && child.exitCode === null) {
@@ -1573,9 +1574,12 @@ async function linkChecks() {
 }
 
 async function realWorldChecks() {
-  const program = process.env.VC_SERVER || path.join(site, 'native', 'voidcrawl-server');
-  if (!fs.existsSync(program)) {
-    console.log(`skip the World panel against the world server: no ${program} yet`);
+  // The server as make test-web builds it beside the runner, or make's.
+  const program = process.env.VC_SERVER || [path.join(site, 'native', 'voidcrawl-server'),
+    path.join(path.dirname(new URL(import.meta.url).pathname), '..', '..', 'build', 'voidcrawl-server')]
+    .find((file) => fs.existsSync(file));
+  if (!program) {
+    console.log('skip the World panel against the world server: no voidcrawl-server built yet (VC_SERVER names one)');
     return;
   }
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vc-web-server-'));
