@@ -127,11 +127,13 @@ void Game::InitScreens() {
     highScoreScreen.hintFont = &smallFont;
     highScoreScreen.tableFont = &mediumFont;
     highScoreScreen.worldView.Init(&mediumFont, &smallFont);
+    if (Host* host = GetHost()) highScoreScreen.world = host->World();
     setupScreen.shownStats[0] = &shipBaseStats[0];
     setupScreen.shownStats[1] = &shipBaseStats[1];
     infoScreen.Init(&bigFont, &mediumFont, &smallFont, &cursor, &sounds);
     mainMenu.Init(&smallFont, &sounds, &cursor);
     optionsScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kOptionsBackgroundFile);
+    optionsScreen.InitOnlinePage(kOnlineBackgroundFile);
     twoPlayersScreen.Init(&bigFont, &mediumFont, &smallFont, &sounds, &cursor, kTwoPlayersBackgroundFile);
 }
 
@@ -380,6 +382,7 @@ bool Game::MenuFrame(bool escDown) {
         highScoreScreen.Load(HighScoreTable::FileName(d), d);
         highScoreScreen.ShowLocal();
         highScoreScreen.worldLine[0] = '\0';
+        if (ShouldAskToSend()) RaiseSendQuestion();
         GoTo(GameState::HighScores);
     } else if (r == MainMenu::Info) {
         mainMenu.FadeOut();
@@ -430,6 +433,10 @@ void Game::OnlineFrame(bool escDown) {
 }
 
 void Game::HighScoresFrame(bool escDown) {
+    if (askingSend_) {
+        AskSendFrame(escDown);
+        return;
+    }
     if (highScoreScreen.worldShown) {
         WorldTableFrame(escDown);
         return;
@@ -480,8 +487,11 @@ bool Game::RunPass() {
     }
     if (!StateFrame(escDown)) return false;
     FollowHumSetting();
-    // (The 1 typed into an address or a port is not the dump key.)
-    if (KeyState[DIK_1] && !(state == GameState::TwoPlayers && twoPlayersScreen.Typing())) DumpScreen();
+    // (The 1 typed into an address, a port or the world server's address is
+    // not the dump key.)
+    if (KeyState[DIK_1] && !(state == GameState::TwoPlayers && twoPlayersScreen.Typing()) &&
+        !(state == GameState::Options && optionsScreen.typing))
+        DumpScreen();
     if (!heldThisPass) heldPasses = 0;
     // The pads are read at the start of the next pass, in the context of the
     // screen this pass leaves on show (A on ONE PLAYER is not read again as

@@ -210,6 +210,14 @@ private:
     // under the table says so meanwhile, or why it cannot be watched.
     void FetchWorldGame(int32_t band);
     void PollWorldGame();
+    // The first visit of the high-score screen with a world table set asks
+    // once whether this machine's finished games are sent to it.
+    bool ShouldAskToSend() const;
+    void RaiseSendQuestion();
+    void AskSendFrame(bool escDown);
+    void KeepSendAnswer(bool send);
+    bool askingSend_ = false;
+    uint8_t askKeysHeld_[2] = {};
     bool worldFetching_ = false;
     int32_t worldFetchRow_ = -1;
     bool watchFromWorld_ = false;

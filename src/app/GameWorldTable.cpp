@@ -1,5 +1,6 @@
 // The high-score screen's WORLD tab, as the game runs it: the pick of a
-// row, the fetch of its game and the watching of it.
+// row, the fetch of its game and the watching of it, and the one question
+// whether this machine's finished games go to the world table.
 #include <cstdio>
 #include <cstring>
 
@@ -94,4 +95,61 @@ void Game::PollWorldGame() {
     sounds.Play(kSoundClickNo, SoundLoop::Once);
     std::snprintf(view.notice, sizeof view.notice, "THAT GAME CANNOT BE WATCHED: %.120s", why);
     std::fprintf(stderr, "voidcrawl: the world table's game cannot be watched: %s\n", why);
+}
+
+bool Game::ShouldAskToSend() const {
+    Host* host = GetHost();
+    const WorldLink* world = highScoreScreen.world;
+    return host != nullptr && world != nullptr && world->Configured() && !host->CurrentSettings().worldAsked;
+}
+
+void Game::RaiseSendQuestion() {
+    askingSend_ = true;
+    askKeysHeld_[0] = askKeysHeld_[1] = 1;  // Y or N held from before answers nothing
+}
+
+void Game::AskSendFrame(bool escDown) {
+    highScoreScreen.boxOver = true;
+    highScoreScreen.Frame(&mediumFont, false);
+    const BoxAnswer under = SendQuestionAt(cursor.x, cursor.y);
+    DrawSendQuestion(drawKit, under);
+    cursor.Update();
+    // Only a press begun while the box is up answers it.
+    static constexpr uint8_t kAnswerKeys[2] = {DIK_Y, DIK_N};
+    bool pressed[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        pressed[k] = KeyState[kAnswerKeys[k]] != 0 && !askKeysHeld_[k];
+        askKeysHeld_[k] = KeyState[kAnswerKeys[k]] != 0 ? 1 : 0;
+    }
+    const bool click = cursor.LeftDown() && !tableButtonWasDown_;
+    tableButtonWasDown_ = cursor.LeftDown();
+    BoxAnswer answer = pressed[0] ? BoxAnswer::Yes : (pressed[1] ? BoxAnswer::No : BoxAnswer::None);
+    if (answer == BoxAnswer::None && click) answer = under;
+    if (answer == BoxAnswer::None && escDown) {
+        // Left unanswered: asked again on the next visit.
+        askingSend_ = false;
+        highScoreScreen.boxOver = false;
+        highScoreScreen.FadeOut();
+        GoTo(GameState::MainMenu);
+        return;
+    }
+    if (answer == BoxAnswer::None) return;
+    sounds.Play(kSoundClick, SoundLoop::Once);
+    KeepSendAnswer(answer == BoxAnswer::Yes);
+    askingSend_ = false;
+    highScoreScreen.boxOver = false;
+    highScoreScreen.Arm();  // the click that answered switches nothing on the bar
+}
+
+// The answer is kept (and the question never asked again); a failed save
+// holds for the run and is said under the table.
+void Game::KeepSendAnswer(bool send) {
+    Host* host = GetHost();
+    if (host == nullptr) return;
+    Settings next = host->CurrentSettings();
+    next.worldSend = send;
+    next.worldAsked = true;
+    char reason[HighScoreTable::kWorldLineSize] = {};
+    if (host->ChangeSettings(next, reason, sizeof reason)) return;
+    std::snprintf(highScoreScreen.worldLine, sizeof highScoreScreen.worldLine, "Settings NOT saved: %.120s", reason);
 }

@@ -195,8 +195,10 @@ void HighScoreTable::Sort() {
 // The bar: a difficulty's label shows its table (this machine's, or the
 // world's while WORLD is lit); WORLD, or W, switches between the two.
 void HighScoreTable::BarFrame(bool down) {
-    const bool overWorld = worldLabel.Contains(cursor->x, cursor->y);
-    const bool wKey = KeyState[DIK_W] != 0 && !boxOver;
+    // Only where the host has a link to a world table.
+    if (world == nullptr) worldShown = false;
+    const bool overWorld = world != nullptr && worldLabel.Contains(cursor->x, cursor->y);
+    const bool wKey = world != nullptr && KeyState[DIK_W] != 0 && !boxOver;
     const bool switchWorld = (overWorld && down && !worldClickHeld) || (wKey && !worldKeyHeld);
     worldClickHeld = down ? 1 : 0;
     worldKeyHeld = wKey ? 1 : 0;
@@ -220,6 +222,7 @@ void HighScoreTable::BarFrame(bool down) {
         else
             ShowWorld(difficulty);
     }
+    if (world == nullptr) return;
     worldLabel.frame = worldShown ? 1 : 0;
     worldLabel.Draw(kHighScoreWorldX, kHighScoreLabelY, backBuffer);
 }

@@ -138,8 +138,9 @@ public:
     Sprite labels[kDifficulties];
     // ---- the WORLD tab ----------------------------------------------------
     // The world table of the difficulty picked on the bar, from `world`
-    // (the host's link; null where there is none): WORLD switches between
-    // it and this machine's tables, W too. The game fetches a row's game.
+    // (the host's link; null where there is none, and then there is no
+    // WORLD on the bar): WORLD switches between it and this machine's
+    // tables, W too. The game fetches a row's game.
     Surface worldBackground = nullptr;
     Sprite worldLabel;
     WorldLink* world = nullptr;

@@ -108,3 +108,28 @@ const char* NameEntry::Update() {
     font->DrawText(dest, x, y, text, TextExtent::Whole);
     return nullptr;
 }
+
+namespace {
+// The keys right of P, which type an IPv6 address's brackets.
+constexpr int kLeftBracketKey = 0x1A, kRightBracketKey = 0x1B;
+}  // namespace
+
+// The character a key types into an address ('\0' none): the name entry's
+// letters (in small letters), digits, '-' and '.', the keypad's digits and
+// '.', ':' (the key right of L, or Shift and '.'), '_' (Shift and '-') and
+// the brackets around an IPv6 address.
+char NameEntry::AddressChar(int code, bool shift) {
+    static const char kKeypad[] = "789-456+1230.";  // 0x47 .. 0x53
+    if (code == 0x27 || (code == 0x34 && shift)) return ':';
+    if (code == 0x0C && shift) return '_';
+    if (code == kLeftBracketKey) return '[';
+    if (code == kRightBracketKey) return ']';
+    if (code >= 0x47 && code <= 0x53) {
+        const char c = kKeypad[code - 0x47];
+        return c == '+' || c == '-' ? '\0' : c;
+    }
+    const uint8_t c = kKeyTable[code];
+    if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+    if ((c >= '0' && c <= '9') || c == '-' || c == '.') return static_cast<char>(c);
+    return '\0';
+}

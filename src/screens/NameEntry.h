@@ -19,6 +19,9 @@ public:
 
     // The character each scan code enters; ' ' marks a key that enters nothing.
     static const uint8_t* const kKeyTable;
+    // The character a key types into an address ('\0' none): the letters
+    // (small), digits, '-', '.', ':', '_' and an IPv6 address's brackets.
+    static char AddressChar(int code, bool shift);
 
     uint8_t keyLatched = 0;
     int32_t x = 0, y = 0;

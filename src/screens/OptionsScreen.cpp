@@ -8,6 +8,7 @@
 #include "io/SoundSlots.h"
 #include "platform/Host.h"
 #include "platform/KeyNames.h"
+#include "screens/NameEntry.h"
 
 namespace {
 
@@ -49,7 +50,21 @@ void CopyNotice(char* notice, const std::string& text) {
 
 }  // namespace
 
+bool OptionsScreen::InitOnlinePage(const char* backgroundFile) {
+    onlineBackground = CreateSurface(kScreenWidth, kScreenHeight, SystemMemory);
+    return loader.LoadSurface(backgroundFile, onlineBackground, nullptr);
+}
+
+void OptionsScreen::Release() {
+    if (onlineBackground != nullptr) ReleaseSurface(onlineBackground);
+    onlineBackground = nullptr;
+    FontScreen::Release();
+}
+
 void OptionsScreen::Arm() {
+    page = Page::Controls;
+    typing = false;
+    backspaceHeld = 0;
     waiting = -1;
     hovered = -1;
     notice[0] = '\0';
@@ -124,6 +139,10 @@ void OptionsScreen::Click(int32_t entry) {
         if (Host* host = GetHost()) host->TakePadButton();  // a press from before does not count
         return;
     }
+    if (entry >= kPageEntry && entry <= kServerEntry) {
+        ClickOnline(entry, next);
+        return;
+    }
     switch (entry) {
     case kScreenEntry:
         next.fullscreen = next.fullscreen == 0 ? 1 : 0;
@@ -183,6 +202,76 @@ void OptionsScreen::Click(int32_t entry) {
     if (entry == kRumbleEntry && next.rumble) {
         if (Host* host = GetHost()) host->Rumble(0, 60, 200);
     }
+}
+
+// The page switch, and the ONLINE page's entries.
+void OptionsScreen::ClickOnline(int32_t entry, Settings next) {
+    if (entry == kPageEntry) {
+        page = page == Page::Controls ? Page::Online : Page::Controls;
+    } else if (entry == kSendEntry) {
+        // The player has chosen: the high-score screen need not ask.
+        next.worldSend = !next.worldSend;
+        next.worldAsked = true;
+        Change(next);
+    } else if (entry == kServerEntry) {
+        typing = true;
+        backspaceHeld = 0;
+        std::snprintf(server, sizeof server, "%s", next.worldServer);
+    }
+}
+
+namespace {
+
+// The character a key types into a server's address: an address's, and '/'.
+char ServerChar(int code, bool shift) {
+    constexpr int kSlashKey = 0x35, kKeypadSlash = 0xB5;
+    if ((code == kSlashKey && !shift) || code == kKeypadSlash) return '/';
+    return NameEntry::AddressChar(code, shift);
+}
+
+}  // namespace
+
+// A pass of typing the address: Enter keeps it, Esc drops it, Backspace
+// deletes (again and again while held).
+void OptionsScreen::TypeServer() {
+    auto pressed = [&](int code) { return KeyState[code] != 0 && keysBefore[code] == 0; };
+    constexpr uint8_t kKeypadEnter = 0x9C;
+    constexpr int32_t kRepeatAfter = 40, kRepeatEvery = 5;
+    if (pressed(DIK_RETURN) || pressed(kKeypadEnter)) {
+        KeepServer();
+        return;
+    }
+    backspaceHeld = KeyState[DIK_BACK] != 0 ? backspaceHeld + 1 : 0;
+    const size_t length = std::strlen(server);
+    if (length > 0 && (backspaceHeld == 1 || (backspaceHeld > kRepeatAfter && backspaceHeld % kRepeatEvery == 0)))
+        server[length - 1] = '\0';
+    const bool shift = KeyState[DIK_LSHIFT] != 0 || KeyState[DIK_RSHIFT] != 0;
+    for (int code = 2; code < 256; ++code) {
+        if (!pressed(code) || code == DIK_BACK || code == DIK_RETURN || code == kKeypadEnter) continue;
+        const char c = ServerChar(code, shift);
+        const size_t n = std::strlen(server);
+        if (c == '\0' || n + 1 >= sizeof server) continue;
+        server[n] = c;
+        server[n + 1] = '\0';
+        notice[0] = '\0';
+    }
+}
+
+// The address typed becomes the settings' (none when it is empty); one
+// the game cannot use is refused, with the reason, and stays to be mended.
+void OptionsScreen::KeepServer() {
+    const char* why = "";
+    if (server[0] != '\0' && !IsWorldAddress(server, &why)) {
+        std::snprintf(notice, sizeof notice, "Not an address the game can use: %.150s", why);
+        sounds->Play(kSoundClickNo, SoundLoop::Once);
+        return;
+    }
+    typing = false;
+    Settings next = SettingsNow();
+    std::snprintf(next.worldServer, sizeof next.worldServer, "%s", server);
+    notice[0] = '\0';
+    sounds->Play(kSoundClick, SoundLoop::Once);
+    Change(next);
 }
 
 namespace {
@@ -265,10 +354,61 @@ struct OptionsPicture : OptionsLayout {
 }  // namespace
 
 bool OptionsScreen::Frame(bool escDown) {
+    const bool leave = Answer(escDown);
+    ++blink;
+
+    // ---- the picture ----
+    const Settings& now = SettingsNow();
+    if (page == Page::Online) {
+        Blit(0, 0, kScreenWidth, kScreenHeight, onlineBackground, 0, 0, backBuffer, BlitKey::Opaque);
+        DrawPanelCentred(*bigFont, ScreenBox{kPanelTitlePlate.x, kPanelTitleY, kPanelTitlePlate.w, bigFont->cellHeight},
+                         "OPTIONS");
+    } else {
+        DrawBackground("OPTIONS");
+    }
+    const auto drawBox = [this](int32_t entry, const char* text) { DrawBox(entry, text); };
+    const OptionsPicture<decltype(drawBox)> picture{{}, mediumFont, smallFont, drawBox};
+    picture.DrawTopPanels(now);
+    if (page == Page::Online)
+        DrawOnlinePage(now);
+    else
+        picture.DrawControlsPanel(now);
+    DrawBox(kPageEntry, page == Page::Online ? "CONTROLS" : "ONLINE");
+    DrawPanelBox(EntryBox(kBackEntry), hovered == kBackEntry, false, *mediumFont, "BACK");
+
+    char text[64];
+    if (waiting >= kFirstKey && waiting < kFirstPadButton)
+        std::snprintf(text, sizeof text, "PRESS PLAYER %d'S KEY FOR %s - ESC CANCELS",
+                      (waiting - kFirstKey) / kPlayKeyCount + 1, kActionNames[(waiting - kFirstKey) % kPlayKeyCount]);
+    else if (WaitingForPad())
+        std::snprintf(text, sizeof text, "PRESS THE PAD BUTTON FOR %s - ESC CANCELS",
+                      kPadActionNames[waiting - kFirstPadButton]);
+    else if (typing)
+        std::snprintf(text, sizeof text, "TYPE THE ADDRESS - ENTER KEEPS IT, ESC DROPS IT");
+    else
+        std::snprintf(text, sizeof text, "CLICK AN ENTRY TO CHANGE IT: EVERY CHANGE IS SAVED AT ONCE");
+    const int32_t footX = kPanelFootWell.x + kPanelInset, footWidth = kPanelFootWell.w - 2 * kPanelInset;
+    DrawPanelCaps(*smallFont, footX, kPanelFootLineY[0], text, footWidth);
+    DrawPanelCaps(*smallFont, footX, kPanelFootLineY[1], notice, footWidth);
+
+    cursor->Update();
+    return leave;
+}
+
+// The pass's keys and clicks; true when the player goes back to the menu.
+bool OptionsScreen::Answer(bool escDown) {
     const bool escPressed = escDown && !escWasDown;
     escWasDown = escDown ? 1 : 0;
     bool leave = false;
-    if (waiting >= 0) {
+    if (typing) {
+        if (escPressed) {
+            typing = false;
+            notice[0] = '\0';
+            sounds->Play(kSoundClickNo, SoundLoop::Once);
+        } else {
+            TypeServer();
+        }
+    } else if (waiting >= 0) {
         if (escPressed) {
             waiting = -1;
             notice[0] = '\0';
@@ -288,47 +428,56 @@ bool OptionsScreen::Frame(bool escDown) {
     buttonWasDown = buttonDown ? 1 : 0;
     int32_t over = -1;
     for (int32_t e = 0; e < kEntryCount; ++e)
-        if (EntryBox(e).Contains(cursor->x, cursor->y)) over = e;
+        if (OnPage(e, page) && EntryBox(e).Contains(cursor->x, cursor->y)) over = e;
     if (over != hovered && over >= 0) sounds->PlayOverlapped(kSoundTouch);
     hovered = over;
-    if (pressBegins && !leave) {
-        if (waiting >= 0) {
-            waiting = -1;  // a click gives up the wait
-            notice[0] = '\0';
-            sounds->Play(kSoundClickNo, SoundLoop::Once);
-        } else if (over == kBackEntry) {
-            sounds->Play(kSoundClick, SoundLoop::Once);
-            leave = true;
-        } else if (over >= 0) {
-            Click(over);
-        }
+    if (!pressBegins || leave) return leave;
+    if (typing && over != kServerEntry) {
+        KeepServer();  // a click elsewhere keeps what was typed
+        if (typing) return false;
     }
-    ++blink;
+    if (waiting >= 0) {
+        waiting = -1;  // a click gives up the wait
+        notice[0] = '\0';
+        sounds->Play(kSoundClickNo, SoundLoop::Once);
+    } else if (over == kBackEntry) {
+        sounds->Play(kSoundClick, SoundLoop::Once);
+        return true;
+    } else if (over >= 0 && !(typing && over == kServerEntry)) {
+        Click(over);
+    }
+    return false;
+}
 
-    // ---- the picture ----
-    const Settings& now = SettingsNow();
-    DrawBackground("OPTIONS");
-    const auto drawBox = [this](int32_t entry, const char* text) { DrawBox(entry, text); };
-    const OptionsPicture<decltype(drawBox)> picture{{}, mediumFont, smallFont, drawBox};
-    picture.DrawTopPanels(now);
-    picture.DrawControlsPanel(now);
-    DrawPanelBox(EntryBox(kBackEntry), hovered == kBackEntry, false, *mediumFont, "BACK");
-
-    char text[64];
-    if (waiting >= kFirstKey && waiting < kFirstPadButton)
-        std::snprintf(text, sizeof text, "PRESS PLAYER %d'S KEY FOR %s - ESC CANCELS",
-                      (waiting - kFirstKey) / kPlayKeyCount + 1, kActionNames[(waiting - kFirstKey) % kPlayKeyCount]);
-    else if (WaitingForPad())
-        std::snprintf(text, sizeof text, "PRESS THE PAD BUTTON FOR %s - ESC CANCELS",
-                      kPadActionNames[waiting - kFirstPadButton]);
+// The world table: sending on or off, the server's address, and what is
+// sent.
+void OptionsScreen::DrawOnlinePage(const Settings& now) {
+    DrawPanelCentred(
+        *mediumFont,
+        Box{kKeyColumnX[0], kHeadingY, kPadColumnX + kPadColumnWidth - kKeyColumnX[0], mediumFont->cellHeight},
+        "THE WORLD TABLE");
+    DrawPanelCaps(*smallFont, kOnlineLabelX, kOnlineRowY[0] + 4, "SEND MY FINISHED GAMES TO THE WORLD TABLE",
+                  kSendX - kOnlineLabelX - 8);
+    DrawBox(kSendEntry, now.worldSend ? "ON" : "OFF");
+    DrawPanelCaps(*smallFont, kOnlineLabelX, kOnlineRowY[1] + 4, "SERVER ADDRESS", kServerX - kOnlineLabelX - 8);
+    // The address as typed, its end in sight, with the name entry's cursor.
+    const Box& field = EntryBox(kServerEntry);
+    DrawPanelBox(field, hovered == kServerEntry, typing, *smallFont, "");
+    char shown[kWorldAddressBytes + 2];
+    if (typing)
+        std::snprintf(shown, sizeof shown, "%s%s", server, (blink / 25) % 2 == 0 ? "<" : "");
     else
-        std::snprintf(text, sizeof text, "CLICK AN ENTRY TO CHANGE IT: EVERY CHANGE IS SAVED AT ONCE");
-    const int32_t footX = kPanelFootWell.x + kPanelInset, footWidth = kPanelFootWell.w - 2 * kPanelInset;
-    DrawPanelCaps(*smallFont, footX, kPanelFootLineY[0], text, footWidth);
-    DrawPanelCaps(*smallFont, footX, kPanelFootLineY[1], notice, footWidth);
-
-    cursor->Update();
-    return leave;
+        std::snprintf(shown, sizeof shown, "%s", now.worldServer[0] != '\0' ? now.worldServer : "NONE: CLICK AND TYPE");
+    const char* from = shown;
+    while (*from != '\0' && PanelTextWidth(*smallFont, from) > field.w - 10) ++from;
+    DrawPanelCaps(*smallFont, field.x + 5, field.y + 4, from, field.w - 6);
+    static const char* const kAbout =
+        "THE WORLD TABLE KEEPS EVERY PLAYER'S BEST GAMES. WHAT IS SENT: THE REPLAY OF EACH FINISHED GAME - "
+        "THE PLAYERS' NAMES AND THE KEYS THEY PRESSED, NOTHING ELSE. THE SERVER PLAYS THE GAME AGAIN AND RANKS "
+        "THE SCORE IT REACHES. NOTHING IS SENT WHILE SENDING IS OFF; A GAME THE SERVER CANNOT BE REACHED FOR IS "
+        "KEPT AND SENT LATER. THE HIGH-SCORE SCREEN'S WORLD TAB SHOWS THE TABLE.";
+    DrawPanelParagraph(*smallFont, kOnlineLabelX, kOnlineAboutY, kControlsPanel.Right() - kOnlineLabelX - 16,
+                       kOnlineAboutStep, kAbout);
 }
 
 // An entry: lit under the pointer, framed in gold while it waits for a key.

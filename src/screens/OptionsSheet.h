@@ -6,9 +6,12 @@
 
 // "bgOptions.dat", as the data tool paints it and the options screen writes
 // over it: three panels (display, sound, the controls) and a well for every
-// entry a click reaches, where the screen writes its value.
+// entry a click reaches, where the screen writes its value. "bgOnline.dat"
+// is the same screen on one palette with it, its lower panel the ONLINE
+// page: the world table's switch and server address.
 
 inline constexpr const char* kOptionsBackgroundFile = "grafik\\bgOptions.dat";
+inline constexpr const char* kOnlineBackgroundFile = "grafik\\bgOnline.dat";
 
 struct OptionsLayout {
     // Everything a click can reach, in the order the screen lists them.
@@ -26,9 +29,20 @@ struct OptionsLayout {
         kKeyDefaults1,
         kKeyDefaults2,
         kPadDefaults,
+        kPageEntry,    // the lower panel's page: ONLINE, or back to CONTROLS
+        kSendEntry,    // the ONLINE page: send finished games, yes or no
+        kServerEntry,  // the ONLINE page: the server's address, typed
         kBackEntry,
         kEntryCount
     };
+    // What the lower panel shows.
+    enum class Page : uint8_t { Controls, Online };
+    // Whether an entry is on the page (the top panels' are on both).
+    static constexpr bool OnPage(int32_t entry, Page page) {
+        if (entry >= kFirstKey && entry <= kPadDefaults) return page == Page::Controls;
+        if (entry == kSendEntry || entry == kServerEntry) return page == Page::Online;
+        return true;
+    }
 
     // The panels, and the rows and columns inside them.
     static constexpr ScreenBox kDisplayPanel = {16, 56, 300, 116};
@@ -51,6 +65,14 @@ struct OptionsLayout {
     static constexpr int32_t kBarLeft = kVolumeNumberX + kVolumeNumberWidth, kBarSegments = 10, kBarStep = 8;
     // The pad's buttons stand beside the keys they press: warp on the warp row.
     static constexpr int32_t kPadFirstRow = kKeyWarp;
+    // The page switch, left of the headings; the ONLINE page's rows, and
+    // the lines under them that say what is sent.
+    static constexpr ScreenBox kPageBox = {kControlsPanel.x + kPanelInset + 2, kHeadingY + 3, 84, kBoxHeight};
+    static constexpr int32_t kOnlineRowY[2] = {236, 276};
+    static constexpr int32_t kOnlineLabelX = kControlsPanel.x + kPanelInset + 4;
+    static constexpr int32_t kSendX = 440, kSendWidth = 172;
+    static constexpr int32_t kServerX = 196, kServerWidth = 416;
+    static constexpr int32_t kOnlineAboutY = 312, kOnlineAboutStep = 14;
 
     struct BoxTable {
         ScreenBox box[kEntryCount];
@@ -74,6 +96,9 @@ struct OptionsLayout {
             t.box[kFirstPadButton + a] = {kPadColumnX, kControlRowY + kControlRowStep * (kPadFirstRow + a),
                                           kPadColumnWidth, kBoxHeight};
         t.box[kPadDefaults] = {kPadColumnX, kDefaultsY, kPadColumnWidth, kBoxHeight};
+        t.box[kPageEntry] = kPageBox;
+        t.box[kSendEntry] = {kSendX, kOnlineRowY[0], kSendWidth, kBoxHeight};
+        t.box[kServerEntry] = {kServerX, kOnlineRowY[1], kServerWidth, kBoxHeight};
         t.box[kBackEntry] = kPanelBackBox;
         return t;
     }

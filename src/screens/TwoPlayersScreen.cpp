@@ -29,29 +29,6 @@ constexpr int32_t kRowEntry[TwoPlayersScreen::kRowCount] = {TwoPlayersScreen::kK
                                                             TwoPlayersScreen::kHostEntry, TwoPlayersScreen::kJoinEntry,
                                                             -1, TwoPlayersScreen::kBackEntry};
 
-// The keys right of P, which type an IPv6 address's brackets.
-constexpr int kLeftBracketKey = 0x1A, kRightBracketKey = 0x1B;
-
-// The character a key types into an address ('\0' none): the name entry's
-// letters (in small letters), digits, '-' and '.', the keypad's digits and
-// '.', ':' (the key right of L, or Shift and '.'), '_' (Shift and '-') and
-// the brackets around an IPv6 address.
-char AddressChar(int code, bool shift) {
-    static const char kKeypad[] = "789-456+1230.";  // 0x47 .. 0x53
-    if (code == 0x27 || (code == 0x34 && shift)) return ':';
-    if (code == 0x0C && shift) return '_';
-    if (code == kLeftBracketKey) return '[';
-    if (code == kRightBracketKey) return ']';
-    if (code >= 0x47 && code <= 0x53) {
-        const char c = kKeypad[code - 0x47];
-        return c == '+' || c == '-' ? '\0' : c;
-    }
-    const uint8_t c = NameEntry::kKeyTable[code];
-    if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
-    if ((c >= '0' && c <= '9') || c == '-' || c == '.') return static_cast<char>(c);
-    return '\0';
-}
-
 }  // namespace
 
 void TwoPlayersScreen::Arm() {
@@ -118,13 +95,13 @@ void TwoPlayersScreen::Type(int code, bool shift) {
     if (row == kHostRow) {
         const size_t length = std::strlen(portText);
         const uint8_t c = NameEntry::kKeyTable[code];
-        const char digit = c >= '0' && c <= '9' ? static_cast<char>(c) : AddressChar(code, false);
+        const char digit = c >= '0' && c <= '9' ? static_cast<char>(c) : NameEntry::AddressChar(code, false);
         if (digit < '0' || digit > '9' || length >= static_cast<size_t>(kPortDigits)) return;
         portText[length] = digit;
         portText[length + 1] = '\0';
     } else if (row == kJoinRow) {
         const size_t length = std::strlen(address);
-        const char c = AddressChar(code, shift);
+        const char c = NameEntry::AddressChar(code, shift);
         if (c == '\0' || length + 1 >= sizeof address) return;
         address[length] = c;
         address[length + 1] = '\0';

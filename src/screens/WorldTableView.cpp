@@ -112,7 +112,7 @@ void WorldTableView::DrawRow(int32_t band) const {
     DrawPanelCaps(*mediumFont_, kWorldNameX, y, r.name, kWorldLengthX - kWorldNameX - 6);
     mediumFont_->DrawNumber(backBuffer, kWorldLengthX, y, r.length);
     mediumFont_->DrawNumber(backBuffer, kWorldLevelX, y, r.level);
-    if (r.own) smallFont_->DrawText(backBuffer, kYouX, y + 6, "YOU", TextExtent::Whole);
+    if (r.own) DrawPanelCaps(*smallFont_, kYouX, y + 6, "YOU", kRowRight - kYouX);
 }
 
 void WorldTableView::DrawMessage(const char* headline, const char* detail) const {

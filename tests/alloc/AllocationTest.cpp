@@ -151,7 +151,18 @@ TEST(FrameAllocations, NoFrameOfAnyScreenOrOfPlayAllocates) {
     h.Click(h.host.PointerX(), h.host.PointerY());
     ASSERT_EQ(h.game->optionsScreen.waiting, OptionsScreen::kFirstKey);
     framesAllocate("options waiting for a key", [&] { ASSERT_TRUE(h.Passes(60)); });
-    h.Tap(DIK_ESCAPE);  // the wait ends, then the screen
+    h.Tap(DIK_ESCAPE);  // the wait ends
+    pointAt(OptionsScreen::kPageEntry);
+    h.Click(h.host.PointerX(), h.host.PointerY());
+    ASSERT_EQ(h.game->optionsScreen.page, OptionsScreen::Page::Online);
+    pointAt(OptionsScreen::kServerEntry);
+    h.Click(h.host.PointerX(), h.host.PointerY());
+    ASSERT_TRUE(h.game->optionsScreen.typing);
+    framesAllocate("options, the server typed", [&] {
+        for (int code : {0x23, 0x14, int{DIK_BACK}, int{DIK_BACK}}) h.Tap(static_cast<uint8_t>(code));
+        ASSERT_TRUE(h.Passes(30));
+    });
+    h.Tap(DIK_ESCAPE);  // the typing ends, then the screen
     h.Tap(DIK_ESCAPE);
     ASSERT_EQ(h.game->state, GameState::MainMenu);
     // With a link TWO PLAYERS asks where the players play: hovered, an

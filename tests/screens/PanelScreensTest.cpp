@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "screens/FontPanel.h"
@@ -196,13 +197,16 @@ protected:
     // The entries: on the screen and apart; each one's well is drawn where
     // its hit box is (a metal rim brighter than the glass inside and the
     // panel around it), and the pointer on it lights that rim.
-    void ExpectEntries(int32_t count, const ScreenBox& (*box)(int32_t), const Surface background, const char* screen) {
+    void ExpectEntries(const std::vector<int32_t>& entries, const ScreenBox& (*box)(int32_t), const Surface background,
+                       const char* screen) {
         const PaletteEntry* palette = h.host.LastPalette();
-        for (int32_t e = 0; e < count; ++e) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const int32_t e = entries[i];
             const ScreenBox b = box(e);
             EXPECT_TRUE(Inside(b, ScreenBox{0, 0, kScreenWidth, kScreenHeight})) << screen << " entry " << e;
-            for (int32_t f = e + 1; f < count; ++f)
-                EXPECT_FALSE(Overlap(b, box(f))) << screen << ": entries " << e << " and " << f << " overlap";
+            for (size_t j = i + 1; j < entries.size(); ++j)
+                EXPECT_FALSE(Overlap(b, box(entries[j])))
+                    << screen << ": entries " << e << " and " << entries[j] << " overlap";
             auto ring = [&](const ScreenBox& r) {  // mean luminance of the background along r's edge
                 double sum = 0;
                 int n = 0;
@@ -259,6 +263,14 @@ TEST_F(PanelScreensTest, EveryTextReadsAtLeastFourAndAHalfToOneOnItsGround) {
     }
     EXPECT_TRUE(sawPrompt);
     h.Tap(DIK_ESCAPE);  // the wait ends
+    Click(OptionsScreen::EntryBox(OptionsScreen::kPageEntry));
+    PointerAside();
+    EXPECT_GT(ExpectReadable(Frame(), "options, online"), 20u);
+    Click(OptionsScreen::EntryBox(OptionsScreen::kServerEntry));
+    h.Tap(0x23);  // h
+    PointerAside();
+    for (int pass = 0; pass < kBlinkPasses; ++pass) ExpectReadable(Frame(), "options, typing the server");
+    h.Tap(DIK_ESCAPE);  // the typing ends
     BackToMenu();
 
     TwoPlayers();
@@ -280,15 +292,28 @@ TEST_F(PanelScreensTest, EveryTextReadsAtLeastFourAndAHalfToOneOnItsGround) {
 TEST_F(PanelScreensTest, TextsStayInTheirBoxesAndEveryHitBoxIsItsDrawnEntry) {
     using O = OptionsScreen;
     Options();
-    PointerAside();
-    std::vector<SeenText> texts = Frame();
-    ExpectApart(texts, "options");
-    for (const ScreenBox& panel : {O::kDisplayPanel, O::kSoundPanel, O::kControlsPanel})
-        ExpectWithin(texts, panel, kPanelRim, "options panel");
-    for (int32_t e = 0; e < O::kEntryCount; ++e) ExpectWithin(texts, O::EntryBox(e), 1, "options entry");
-    ExpectWithin(texts, kPanelFootWell, kPanelRim - 1, "the foot");
-    ExpectEntries(O::kEntryCount, &O::EntryBox, h.game->optionsScreen.background, "options");
+    // Both pages of the lower panel: each page's entries on its picture.
+    for (const auto& [page, picture, name] :
+         {std::tuple{O::Page::Controls, h.game->optionsScreen.background, "options"},
+          std::tuple{O::Page::Online, h.game->optionsScreen.onlineBackground, "options, online"}}) {
+        if (h.game->optionsScreen.page != page) Click(O::EntryBox(O::kPageEntry));
+        ASSERT_EQ(h.game->optionsScreen.page, page);
+        PointerAside();
+        std::vector<SeenText> texts = Frame();
+        ExpectApart(texts, name);
+        for (const ScreenBox& panel : {O::kDisplayPanel, O::kSoundPanel, O::kControlsPanel})
+            ExpectWithin(texts, panel, kPanelRim, name);
+        std::vector<int32_t> entries;
+        for (int32_t e = 0; e < O::kEntryCount; ++e) {
+            if (!O::OnPage(e, page)) continue;
+            ExpectWithin(texts, O::EntryBox(e), 1, name);
+            entries.push_back(e);
+        }
+        ExpectWithin(texts, kPanelFootWell, kPanelRim - 1, "the foot");
+        ExpectEntries(entries, &O::EntryBox, picture, name);
+    }
     BackToMenu();
+    std::vector<SeenText> texts;
 
     using T = TwoPlayersScreen;
     TwoPlayers();
@@ -298,7 +323,9 @@ TEST_F(PanelScreensTest, TextsStayInTheirBoxesAndEveryHitBoxIsItsDrawnEntry) {
     ExpectWithin(texts, T::kPanel, kPanelRim, "two players panel");
     for (int32_t e = 0; e < T::kEntryCount; ++e) ExpectWithin(texts, T::EntryBox(e), 1, "two players entry");
     ExpectWithin(texts, T::kDelayValue, 1, "the delay");
-    ExpectEntries(T::kEntryCount, &T::EntryBox, h.game->twoPlayersScreen.background, "two players");
+    std::vector<int32_t> entries;
+    for (int32_t e = 0; e < T::kEntryCount; ++e) entries.push_back(e);
+    ExpectEntries(entries, &T::EntryBox, h.game->twoPlayersScreen.background, "two players");
     BackToMenu();
 
     Info();

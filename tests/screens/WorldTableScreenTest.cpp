@@ -6,12 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/PlayPicture.h"
+#include "gfx/PngWriter.h"
 #include "screens/FontPanel.h"
+#include "screens/OptionsScreen.h"
+#include "support/FakeWorldLink.h"
 #include "support/GameHarness.h"
+#include "support/RecordedGame.h"
 
 namespace {
 
@@ -130,39 +137,280 @@ bool Has(const Written& w, const std::string& part) {
     return false;
 }
 
-// On the screen: WORLD (and W) switch the table to the world's; without a
-// link the panel says no world table is set and how to set one; the
-// hint says what the table is.
-TEST(WorldTableScreen, WorldSwitchesTheTableAndSaysWhenNoServerIsSet) {
+// The picture on show as a PNG, when VC_SHOTS_DIR names a folder: to look
+// at what the tests drive.
+void Shot(const char* name) {
+    const char* dir = std::getenv("VC_SHOTS_DIR");
+    if (dir == nullptr || primarySurface == nullptr) return;
+    PaletteEntry palette[kPaletteSize];
+    GetDisplayPalette(0, kPaletteSize, palette);
+    WritePalettedPng(std::string(dir) + "/" + name + ".png", primarySurface->pixels, kScreenWidth, kScreenHeight,
+                     palette, nullptr);
+}
+
+constexpr int kMenuHighScoresY = 295;
+
+// A point on the question's NO.
+std::pair<int, int> SendQuestionAtNo() {
+    for (int y = 0; y < kScreenHeight; y += 2)
+        for (int x = 0; x < kScreenWidth; x += 2)
+            if (SendQuestionAt(x, y) == BoxAnswer::No) return {x + 6, y + 6};
+    return {-1, -1};
+}
+constexpr int kWorldLabelX = kHighScoreWorldX + 30, kWorldLabelY = kHighScoreLabelY + 11;
+
+// The game with a scripted world table link, every panel text watched.
+class WorldScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Settings s;
+        s.worldAsked = asked;
+        std::snprintf(s.worldServer, sizeof s.worldServer, "http://scores.test");
+        h.host.KeepSettings(s, settingsPath);
+        h.host.UseWorld(&link);
+        WatchPanelText(Note, &w);
+        link.table = Table(10, 35, 39, 37);
+    }
+    void TearDown() override { WatchPanelText(nullptr, nullptr); }
+    void Begin() {
+        ASSERT_TRUE(h.Start());
+        h.Passes(140);
+    }
+    // The world table in the game's words: this machine's player is P37.
+    static WorldTable Table(int top, int64_t from, int64_t to, int64_t own) {
+        WorldTable t = MakeTable(top, from, to, own);
+        t.difficulty = 0;
+        return t;
+    }
+    void OpenHighScores() {
+        h.Click(320, kMenuHighScoresY);
+        ASSERT_EQ(h.game->state, GameState::HighScores);
+    }
+    void OpenWorld() {
+        OpenHighScores();
+        w.texts.clear();
+        h.Click(kWorldLabelX, kWorldLabelY);
+        ASSERT_TRUE(h.game->highScoreScreen.worldShown);
+    }
+    static int32_t BandY(int band) { return kHighScoreFirstRowY + band * kHighScoreRowHeight; }
+    bool asked = true;
+    std::string settingsPath;
     GameHarness h;
-    ASSERT_TRUE(h.Start());
-    HighScoreTable& t = h.game->highScoreScreen;
-    t.world = nullptr;
+    FakeWorldLink link;
     Written w;
-    WatchPanelText(Note, &w);
-    // The W key switches; held from the screen before, it does not.
-    KeyState[DIK_W] = 1;
-    t.Arm();
-    t.Frame(h.game->match.mediumFont, false);
-    KeyState[DIK_W] = 0;
-    t.Frame(h.game->match.mediumFont, false);
-    EXPECT_FALSE(t.worldShown);
-    KeyState[DIK_W] = 1;
+};
+
+// The top ten and this player's own rows, the own one framed and tagged;
+// before the answer the panel says it is asking.
+TEST_F(WorldScreen, RowsComeFromTheServerWithTheOwnRowMarked) {
+    link.waitPolls = 20;
+    Begin();
+    OpenWorld();
+    EXPECT_EQ(link.askedTables, std::vector<int32_t>{0});
+    EXPECT_TRUE(Has(w, "ASKING THE WORLD TABLE"));
+    EXPECT_FALSE(Has(w, "P1"));
+    Shot("world-waiting");
+    h.Passes(30);
     w.texts.clear();
-    t.Frame(h.game->match.mediumFont, false);
-    t.Frame(h.game->match.mediumFont, false);  // held: once
-    KeyState[DIK_W] = 0;
-    EXPECT_TRUE(t.worldShown);
-    EXPECT_EQ(t.worldView.shows, WorldTableView::Shows::NoServer);
-    EXPECT_TRUE(Has(w, "NO WORLD TABLE IS SET")) << w.texts.size();
+    h.host.MoveMouseTo(600, 120);
+    h.Passes(2);
+    EXPECT_EQ(h.game->highScoreScreen.worldView.shows, WorldTableView::Shows::Table);
+    for (const char* name : {"P1", "P5", "P35", "P37", "P39", "YOU", "1,204 GAMES ON EASY"})
+        EXPECT_TRUE(Has(w, name)) << name;
+    EXPECT_FALSE(Has(w, "P6"));  // the last top bands hold the player's own rows
+    // Band 7 holds rank 37, the player's: framed in the own colour; band 6 is not.
+    EXPECT_EQ(backBuffer->pixels[(BandY(7) - 2) * kScreenWidth + 300], WorldTableView::kOwnColour);
+    EXPECT_NE(backBuffer->pixels[(BandY(6) - 2) * kScreenWidth + 300], WorldTableView::kOwnColour);
+    Shot("world-rows");
+    // Another difficulty asks again; WORLD again shows this machine's table.
+    h.Click(kHighScoreLabelX[2] + 20, kWorldLabelY);
+    EXPECT_EQ(link.askedTables, (std::vector<int32_t>{0, 2}));
+    h.Click(kWorldLabelX, kWorldLabelY);
+    EXPECT_FALSE(h.game->highScoreScreen.worldShown);
+}
+
+// What the panel says without a table: no server set, a failure with the
+// link's reason, an empty table.
+TEST_F(WorldScreen, WithoutATableThePanelSaysWhy) {
+    Begin();
+    link.configured = false;
+    OpenWorld();
+    h.Passes(2);
+    EXPECT_TRUE(Has(w, "NO WORLD TABLE IS SET"));
     EXPECT_TRUE(Has(w, "OPTIONS - ONLINE"));
-    EXPECT_TRUE(Has(w, "EACH ONE REPLAYED"));
-    t.Frame(h.game->match.mediumFont, false);
-    KeyState[DIK_W] = 1;
-    t.Frame(h.game->match.mediumFont, false);
-    KeyState[DIK_W] = 0;
-    EXPECT_FALSE(t.worldShown);
-    WatchPanelText(nullptr, nullptr);
+    EXPECT_TRUE(link.askedTables.empty());
+    Shot("world-no-server");
+    h.Click(kWorldLabelX, kWorldLabelY);
+
+    link.configured = true;
+    link.tableAnswer = WorldAnswer::Failed;
+    link.tableReason = "the server could not be reached (connection refused)";
+    w.texts.clear();
+    h.Click(kWorldLabelX, kWorldLabelY);
+    h.Passes(2);
+    EXPECT_TRUE(Has(w, "THE WORLD TABLE DID NOT ANSWER"));
+    EXPECT_TRUE(Has(w, "THE SERVER COULD NOT BE REACHED (CONNECTION REFUSED)"));
+    Shot("world-failed");
+    // A click on the difficulty asks again after a failure.
+    link.tableAnswer = WorldAnswer::Ready;
+    link.table = Table(0, 0, 0, 0);
+    link.table.entries = 0;
+    w.texts.clear();
+    h.Click(kHighScoreLabelX[0] + 20, kWorldLabelY);
+    h.Passes(2);
+    EXPECT_EQ(link.askedTables.size(), 2u);
+    EXPECT_TRUE(Has(w, "NO GAMES ON THIS TABLE YET"));
+}
+
+// A click on a row fetches its game and watches it with the replay
+// watcher; Esc comes back to the world table, the row still picked. A game
+// that cannot be fetched is said under the table.
+TEST_F(WorldScreen, AClickedRowsGameIsFetchedAndWatched) {
+    link.replayBytes = FreshGameLeftAt(2);
+    ASSERT_FALSE(link.replayBytes.empty());
+    SetHost(&h.host);  // the other game's harness let go of its own
+    link.waitPolls = 3;
+    Begin();
+    OpenWorld();
+    h.Passes(5);
+    w.texts.clear();
+    h.Click(300, BandY(2) + 10);
+    ASSERT_EQ(link.askedReplays.size(), 1u);
+    EXPECT_EQ(link.askedReplays[0], link.table.top[2].replay);
+    for (int i = 0; i < 10 && !h.game->watchingReplay; ++i) h.Pass();
+    EXPECT_TRUE(h.game->watchingReplay);
+    h.Passes(50);
+    h.Tap(DIK_ESCAPE);
+    EXPECT_FALSE(h.game->watchingReplay);
+    EXPECT_EQ(h.game->state, GameState::HighScores);
+    EXPECT_TRUE(h.game->highScoreScreen.worldShown);
+    EXPECT_EQ(h.game->highScoreScreen.worldView.picked, 2);
+
+    link.replayAnswer = WorldAnswer::Failed;
+    link.replayReason = "no such replay";
+    w.texts.clear();
+    h.host.SetKey(DIK_RETURN, true);
+    h.Passes(6);
+    h.host.SetKey(DIK_RETURN, false);
+    h.Pass();
+    EXPECT_EQ(link.askedReplays.size(), 2u);
+    EXPECT_FALSE(h.game->watchingReplay);
+    EXPECT_TRUE(Has(w, "THAT GAME CANNOT BE WATCHED: NO SUCH REPLAY"));
+    Shot("world-fetch-failed");
+}
+
+class WorldAskOnce : public WorldScreen {
+protected:
+    WorldAskOnce() {
+        asked = false;
+        settingsPath = (std::filesystem::path(h.dir()) / "settings.ini").string();
+    }
+};
+
+// The first visit with a server set asks once; the answer is kept in the
+// settings and the file, and the next visit does not ask.
+TEST_F(WorldAskOnce, TheFirstVisitAsksOnceAndTheAnswerIsKept) {
+    Begin();
+    w.texts.clear();
+    OpenHighScores();
+    h.Passes(2);
+    EXPECT_TRUE(Has(w, "SEND MY FINISHED"));
+    Shot("world-ask");
+    // Clicks on the bar do nothing while the box is up.
+    h.Click(kWorldLabelX, kWorldLabelY);
+    EXPECT_FALSE(h.game->highScoreScreen.worldShown);
+    h.host.SetKey(DIK_Y, true);
+    h.Pass();
+    h.host.SetKey(DIK_Y, false);
+    h.Pass();
+    EXPECT_TRUE(h.host.CurrentSettings().worldSend);
+    EXPECT_TRUE(h.host.CurrentSettings().worldAsked);
+    EXPECT_TRUE(link.sending);  // the link follows the switch
+    const std::string file = ReadText(settingsPath);
+    EXPECT_NE(file.find("send = yes"), std::string::npos) << file;
+    EXPECT_NE(file.find("asked = yes"), std::string::npos) << file;
+    h.Tap(DIK_ESCAPE);
+    ASSERT_EQ(h.game->state, GameState::MainMenu);
+    w.texts.clear();
+    OpenHighScores();
+    h.Passes(2);
+    EXPECT_FALSE(Has(w, "SEND MY FINISHED"));
+}
+
+// No: nothing is sent, and it is not asked again; without a server it is
+// not asked at all.
+TEST_F(WorldAskOnce, NoIsKeptTooAndNothingIsAskedWithoutAServer) {
+    link.configured = false;
+    Begin();
+    w.texts.clear();
+    OpenHighScores();
+    h.Passes(2);
+    EXPECT_FALSE(Has(w, "SEND MY FINISHED"));
+    h.Tap(DIK_ESCAPE);
+    link.configured = true;
+    OpenHighScores();
+    h.Passes(2);
+    h.Click(SendQuestionAtNo().first, SendQuestionAtNo().second);
+    EXPECT_FALSE(h.host.CurrentSettings().worldSend);
+    EXPECT_TRUE(h.host.CurrentSettings().worldAsked);
+    EXPECT_FALSE(h.game->highScoreScreen.worldShown);  // the click answered, nothing else
+}
+
+// The options' ONLINE page: the switch turns sending on and off (and
+// counts as the answer to the question), the address is typed and kept
+// when the game can use it, refused with the reason when not; every change
+// goes to the settings file at once.
+TEST_F(WorldAskOnce, TheOnlinePageSwitchesSendingAndKeepsATypedAddress) {
+    Begin();
+    h.Tap(DIK_O);
+    ASSERT_EQ(h.game->state, GameState::Options);
+    OptionsScreen& o = h.game->optionsScreen;
+    const ScreenBox page = OptionsScreen::EntryBox(OptionsLayout::kPageEntry);
+    h.Click(page.x + 10, page.y + 5);
+    ASSERT_EQ(o.page, OptionsLayout::Page::Online);
+    // A control's entry is not on this page: a click there binds nothing.
+    const ScreenBox key = OptionsScreen::EntryBox(OptionsScreen::KeyEntry(0, 0));
+    h.Click(key.x + 4, key.y + 4);
+    EXPECT_EQ(o.waiting, -1);
+    const ScreenBox send = OptionsScreen::EntryBox(OptionsLayout::kSendEntry);
+    h.Click(send.x + 10, send.y + 5);
+    EXPECT_TRUE(h.host.CurrentSettings().worldSend);
+    EXPECT_TRUE(h.host.CurrentSettings().worldAsked);
+    EXPECT_NE(ReadText(settingsPath).find("send = yes"), std::string::npos);
+    Shot("options-online");
+    h.Click(send.x + 10, send.y + 5);
+    EXPECT_FALSE(h.host.CurrentSettings().worldSend);
+
+    const ScreenBox field = OptionsScreen::EntryBox(OptionsLayout::kServerEntry);
+    h.Click(field.x + 10, field.y + 5);
+    ASSERT_TRUE(o.typing);
+    for (int i = 0; i < 30; ++i) h.Tap(DIK_BACK);
+    // "ftp:1" first: refused, the field stays to be mended.
+    for (uint8_t code : {0x21, 0x14, 0x19, 0x27, 0x02}) h.Tap(code);
+    h.Tap(DIK_RETURN);
+    EXPECT_TRUE(o.typing);
+    EXPECT_NE(std::string(o.notice).find("http://"), std::string::npos) << o.notice;
+    for (int i = 0; i < 5; ++i) h.Tap(DIK_BACK);
+    // "http://a.b/x", and the 1 typed is no screen dump.
+    for (uint8_t code : {0x23, 0x14, 0x14, 0x19, 0x27, 0x35, 0x35, 0x1E, 0x34, 0x30, 0x35, 0x2D}) h.Tap(code);
+    Shot("options-online-typing");
+    h.Tap(DIK_RETURN);
+    EXPECT_FALSE(o.typing);
+    EXPECT_STREQ(h.host.CurrentSettings().worldServer, "http://a.b/x");
+    EXPECT_EQ(link.server, "http://a.b/x");
+    EXPECT_NE(ReadText(settingsPath).find("http://a.b/x"), std::string::npos);
+    // Esc while typing drops what was typed and stays on the screen.
+    h.Click(field.x + 10, field.y + 5);
+    h.Tap(0x1E);
+    h.Tap(DIK_ESCAPE);
+    EXPECT_FALSE(o.typing);
+    EXPECT_EQ(h.game->state, GameState::Options);
+    EXPECT_STREQ(h.host.CurrentSettings().worldServer, "http://a.b/x");
+    // An empty address sets none.
+    h.Click(field.x + 10, field.y + 5);
+    for (int i = 0; i < 20; ++i) h.Tap(DIK_BACK);
+    h.Tap(DIK_RETURN);
+    EXPECT_STREQ(h.host.CurrentSettings().worldServer, "");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The panel screens' pictures: "bgOptions.dat" (the options screen) and
+// The panel screens' pictures: "bgOptions.dat" and "bgOnline.dat" (the
+// options screen's two pages, on one palette) and
 // "bgTwoPlay.dat" (the two-players screen), each on a palette of its own,
 // and the parts they share with the info screen's: the set-up screen's
 // title plate, framed wells for the panels and every entry, the well of
@@ -32,14 +33,16 @@ static_assert(kPanelBarOnIndex >= ramp::kGold && kPanelBarOnIndex < ramp::kGold 
 static_assert(kPanelBarOffIndex >= ramp::kGrey && kPanelBarOffIndex < ramp::kGrey + ramp::kRampLength);
 static_assert(kPanelBarMutedIndex >= ramp::kGrey && kPanelBarMutedIndex < ramp::kGrey + ramp::kRampLength);
 
-RgbImage OptionsBackground() {
+// Either page of the options screen: the top panels and the lower panel
+// with the page's own wells.
+RgbImage OptionsBackground(OptionsLayout::Page page) {
     using L = OptionsLayout;
     RgbImage img(kScreenWidth, kScreenHeight);
     PanelBackdrop(img, 606, false);
     PanelTitlePlate(img);
     for (const ScreenBox& panel : {L::kDisplayPanel, L::kSoundPanel, L::kControlsPanel}) PanelWell(img, panel);
     for (int32_t e = 0; e < L::kEntryCount; ++e)
-        if (e != L::kBackEntry) EntryWell(img, kOptionsBoxes.box[e]);
+        if (e != L::kBackEntry && L::OnPage(e, page)) EntryWell(img, kOptionsBoxes.box[e]);
     EntryWell(img, L::kVolumeWell);
     FootWell(img);
     BackSocket(img);
@@ -114,8 +117,9 @@ void BackSocket(RgbImage& img) {
 }
 
 bool MakeOptions(const std::string& dir) {
-    RgbImage background = OptionsBackground();
-    return WriteFamily(dir, {{"grafik/bgOptions.dat", &background}});
+    RgbImage background = OptionsBackground(OptionsLayout::Page::Controls);
+    RgbImage online = OptionsBackground(OptionsLayout::Page::Online);
+    return WriteFamily(dir, {{"grafik/bgOptions.dat", &background}, {"grafik/bgOnline.dat", &online}});
 }
 
 bool MakeTwoPlayers(const std::string& dir) {
