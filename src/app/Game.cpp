@@ -485,6 +485,7 @@ bool Game::RunPass() {
         CheckpointsAfterPass();
         return true;
     }
+    ShowWorldStanding();
     if (!StateFrame(escDown)) return false;
     FollowHumSetting();
     // (The 1 typed into an address, a port or the world server's address is

@@ -216,6 +216,7 @@ private:
     void RaiseSendQuestion();
     void AskSendFrame(bool escDown);
     void KeepSendAnswer(bool send);
+    void ShowWorldStanding();
     bool askingSend_ = false;
     uint8_t askKeysHeld_[2] = {};
     bool worldFetching_ = false;

@@ -1,6 +1,7 @@
 // The high-score screen's WORLD tab, as the game runs it: the pick of a
-// row, the fetch of its game and the watching of it, and the one question
-// whether this machine's finished games go to the world table.
+// row, the fetch of its game and the watching of it, the one question
+// whether this machine's finished games go to the world table, and the
+// game-over table's line with the world's answer to the game just ended.
 #include <cstdio>
 #include <cstring>
 
@@ -152,4 +153,36 @@ void Game::KeepSendAnswer(bool send) {
     char reason[HighScoreTable::kWorldLineSize] = {};
     if (host->ChangeSettings(next, reason, sizeof reason)) return;
     std::snprintf(highScoreScreen.worldLine, sizeof highScoreScreen.worldLine, "Settings NOT saved: %.120s", reason);
+}
+
+// The game-over table of a game sent to the world table says where it
+// stands there: being sent, its rank ("WORLD RANK 37 OF 1,204", each
+// player's online), or the refusal with the server's reason.
+void Game::ShowWorldStanding() {
+    if (state != GameState::Playing) return;
+    char* line = highScoreScreen.worldLine;
+    const size_t size = sizeof highScoreScreen.worldLine;
+    line[0] = '\0';
+    // Only for the game on the table: an earlier game's answer is not its.
+    if (!match.TableShown() || recorder.name[0] == '\0' || std::strcmp(world.tag, recorder.name) != 0) return;
+    switch (world.standing) {
+    case WorldPlay::Standing::None:
+        break;
+    case WorldPlay::Standing::Sending:
+        std::snprintf(line, size, "SENDING THIS GAME TO THE WORLD TABLE...");
+        break;
+    case WorldPlay::Standing::Ranked:
+        if (world.answer.count > 1)
+            std::snprintf(line, size, "%.13s: %.40s - %.13s: %.40s", world.answer.results[0].name, world.RankText(0),
+                          world.answer.results[1].name, world.RankText(1));
+        else
+            std::snprintf(line, size, "THIS GAME: %.60s", world.RankText(0));
+        break;
+    case WorldPlay::Standing::Refused:
+        std::snprintf(line, size, "THE WORLD TABLE REFUSED THIS GAME: %.100s", world.reason);
+        break;
+    case WorldPlay::Standing::NotKept:
+        std::snprintf(line, size, "THIS GAME CANNOT BE SENT TO THE WORLD TABLE: %.90s", world.reason);
+        break;
+    }
 }

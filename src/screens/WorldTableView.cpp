@@ -147,7 +147,7 @@ void WorldTableView::Draw(int32_t pass) const {
         return;
     }
     case Shows::Failed:
-        DrawMessage("THE WORLD TABLE DID NOT ANSWER", reason);
+        DrawMessage("THE WORLD TABLE CANNOT BE SHOWN", reason);
         return;
     case Shows::Table:
         break;

@@ -248,7 +248,7 @@ TEST_F(WorldScreen, WithoutATableThePanelSaysWhy) {
     w.texts.clear();
     h.Click(kWorldLabelX, kWorldLabelY);
     h.Passes(2);
-    EXPECT_TRUE(Has(w, "THE WORLD TABLE DID NOT ANSWER"));
+    EXPECT_TRUE(Has(w, "THE WORLD TABLE CANNOT BE SHOWN"));
     EXPECT_TRUE(Has(w, "THE SERVER COULD NOT BE REACHED (CONNECTION REFUSED)"));
     Shot("world-failed");
     // A click on the difficulty asks again after a failure.
@@ -411,6 +411,49 @@ TEST_F(WorldAskOnce, TheOnlinePageSwitchesSendingAndKeepsATypedAddress) {
     for (int i = 0; i < 20; ++i) h.Tap(DIK_BACK);
     h.Tap(DIK_RETURN);
     EXPECT_STREQ(h.host.CurrentSettings().worldServer, "");
+}
+
+// After a game the game-over table says the world's answer to it when it
+// comes: sending, the rank, or the refusal with its reason; an answer to
+// another game is not this one's.
+TEST_F(WorldScreen, TheGameOverTableSaysTheWorldRankWhenItComes) {
+    Begin();
+    Match& match = h.game->match;
+    h.BeginMatch(1, 0);
+    h.game->state = GameState::Playing;
+    match.phase = MatchPhase::Play;
+    match.worms[0].active = 0;
+    match.worms[0].stats.lives = 0;
+    match.worms[0].score = 98700;
+    match.Frame();
+    for (int i = 0; i <= Match::kGameOverCueFrames; ++i) match.Frame();  // the cue, then the table
+    ASSERT_TRUE(match.TableShown());
+    std::snprintf(h.game->recorder.name, sizeof h.game->recorder.name, "voidcrawl-game.vcr");
+    WorldPlay& world = h.game->world;
+    std::snprintf(world.tag, sizeof world.tag, "voidcrawl-game.vcr");
+    world.standing = WorldPlay::Standing::Sending;
+    w.texts.clear();
+    h.Passes(2);
+    EXPECT_TRUE(Has(w, "SENDING THIS GAME TO THE WORLD TABLE")) << w.texts.size();
+    link.answers.push_back(FakeWorldLink::Ranked("other.vcr", "00000000000000aa", 0, 50, {{"X", 5, 1, 9}}));
+    link.answers.push_back(
+        FakeWorldLink::Ranked("voidcrawl-game.vcr", "00000000000000bb", 0, 1204, {{"AUTOPILOT", 98700, 6, 37}}));
+    h.Passes(3);
+    w.texts.clear();
+    h.Passes(2);
+    EXPECT_TRUE(Has(w, "THIS GAME: WORLD RANK 37 OF 1,204"));
+    Shot("world-rank-line");
+    link.answers.push_back(FakeWorldLink::Refused("voidcrawl-game.vcr", "the replay is out of step at level 3"));
+    h.Passes(2);
+    w.texts.clear();
+    h.Passes(2);
+    EXPECT_TRUE(Has(w, "THE WORLD TABLE REFUSED THIS GAME: THE REPLAY IS OUT OF STEP AT LEVEL 3"));
+    Shot("world-refused-line");
+    // Another game's table says nothing of it.
+    std::snprintf(h.game->recorder.name, sizeof h.game->recorder.name, "voidcrawl-next.vcr");
+    w.texts.clear();
+    h.Passes(2);
+    EXPECT_FALSE(Has(w, "WORLD TABLE REFUSED"));
 }
 
 }  // namespace
