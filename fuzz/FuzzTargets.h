@@ -20,6 +20,9 @@ int FuzzReplay(const uint8_t* data, size_t size);     // ParseReplay, InputTape 
 int FuzzRollback(const uint8_t* data, size_t size);   // a rollback session over a NetPeer hearing the bytes
 int FuzzPacket(const uint8_t* data, size_t size);     // ParseNetPacket, WriteNetPacket
 int FuzzUdpLink(const uint8_t* data, size_t size);    // UdpLink::Take, the link's datagram reader
+#ifdef VC_FUZZ_SERVER
+int FuzzRequest(const uint8_t* data, size_t size);  // the server's HTTP request and route reading
+#endif
 
 struct FuzzTarget {
     const char* name;  // also the folder name of its corpus and stored findings
@@ -29,6 +32,9 @@ constexpr FuzzTarget kFuzzTargets[] = {
     {"bmp", FuzzBmp},       {"wave", FuzzWave},     {"level", FuzzLevel},       {"highscore", FuzzHighScore},
     {"script", FuzzScript}, {"replay", FuzzReplay}, {"rollback", FuzzRollback}, {"packet", FuzzPacket},
     {"link", FuzzUdpLink},
+#ifdef VC_FUZZ_SERVER
+    {"request", FuzzRequest},
+#endif
 };
 
 // The whole game, started once per process on the headless host inside a

@@ -27,7 +27,11 @@ build="$(readlink -f "$1")"
 seconds="$2"
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp wave level highscore script replay rollback packet link)
+if [ ${#targets[@]} -eq 0 ]; then
+    targets=(bmp wave level highscore script replay rollback packet link)
+    # The server's request reading, when the server was built.
+    if [ -x "$build/fuzz/fuzz_request" ]; then targets+=(request); fi
+fi
 here="$(cd "$(dirname "$0")" && pwd)"
 
 seeds="$build/fuzz-seeds"

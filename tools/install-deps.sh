@@ -18,6 +18,11 @@ what="${1:-run}"
 # SQLite file or a PostgreSQL database.
 packages=(cmake make g++ pkg-config libsdl2-dev libfreetype-dev libpng-dev libsodium-dev fonts-dejavu-core
           libcurl4-openssl-dev nlohmann-json3-dev libsqlite3-dev libpq-dev)
+# voidcrawl-server (the world table): HTTP on Boost.Asio and Boost.Beast.
+# The game's own package (deb) is built without it.
+if [ "$what" != "deb" ] && [ "$what" != "deb-test" ]; then
+    packages+=(libboost-dev)
+fi
 if [ "$what" = "test" ] || [ "$what" = "coverage" ]; then
     # GoogleTest; the window and install tests run the game under a virtual
     # X server and validate the desktop entry and the AppStream metadata.

@@ -1,0 +1,43 @@
+#include "RateLimiter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace server {
+
+double RateLimiter::Refilled(const Bucket& b, double now) const {
+    const double elapsed = std::max(0.0, now - b.at);
+    return std::min(static_cast<double>(perMinute_), b.tokens + elapsed * perMinute_ / 60.0);
+}
+
+void RateLimiter::DropFull(double now) {
+    for (auto it = buckets_.begin(); it != buckets_.end();) {
+        if (Refilled(it->second, now) >= perMinute_)
+            it = buckets_.erase(it);
+        else
+            ++it;
+    }
+}
+
+bool RateLimiter::Take(const std::string& address, double now, int32_t* retryAfter) {
+    auto it = buckets_.find(address);
+    if (it == buckets_.end()) {
+        if (buckets_.size() >= mostAddresses_) DropFull(now);
+        if (buckets_.size() >= mostAddresses_) {
+            *retryAfter = std::max(1, static_cast<int32_t>(std::ceil(60.0 / perMinute_)));
+            return false;
+        }
+        it = buckets_.emplace(address, Bucket{static_cast<double>(perMinute_), now}).first;
+    }
+    Bucket& b = it->second;
+    b.tokens = Refilled(b, now);
+    b.at = now;
+    if (b.tokens >= 1.0) {
+        b.tokens -= 1.0;
+        return true;
+    }
+    *retryAfter = std::max(1, static_cast<int32_t>(std::ceil((1.0 - b.tokens) * 60.0 / perMinute_)));
+    return false;
+}
+
+}  // namespace server
