@@ -3,6 +3,10 @@
 #   make run     install missing packages, build the game and its data, play
 #   make test    install missing packages (test tools too), build with the
 #                tests, run every test
+#   make server  build everything and start voidcrawl-server, the world
+#                table, on 127.0.0.1:8080 (SERVER_ARGS=... for more), its
+#                SQLite file in build/server-data/, serving the browser
+#                build from build-web/ when there is one (docs/server.md)
 #   make test-postgres  the world table store's cases on PostgreSQL alone, in
 #                a cluster of their own (CI=true: fail when none can start)
 #   make         also writes the manual page build/voidcrawl.6 (man -l)
@@ -113,6 +117,13 @@ deb: deps-deb
 test-deb: deb
 	@bash tools/install-deps.sh deb-test
 	bash tests/e2e/deb_test.sh $(DEB_BUILD_DIR)
+
+SERVER_ARGS ?=
+.PHONY: server
+server: deps
+	$(MAKE) --no-print-directory all
+	./$(BUILD_DIR)/voidcrawl-server --data $(BUILD_DIR)/server-data \
+		$(if $(wildcard $(WEB_DIR)/index.html),--web $(WEB_DIR)) $(SERVER_ARGS)
 
 deps:
 	@bash tools/install-deps.sh run

@@ -5,7 +5,9 @@
 #include <boost/beast/http.hpp>
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <exception>
+#include <limits>
 #include <optional>
 
 #include "io/ReplayFile.h"
@@ -57,7 +59,9 @@ private:
     void ReadHeader() {
         parser_.emplace();
         parser_->header_limit(kHeaderLimit);
-        parser_->body_limit(kReplayFileCapacity);
+        // The body's limit is set once the header is read, so that a length
+        // too large is answered with that length.
+        parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
         stream_.expires_after(std::chrono::seconds(server_.Options().clientSeconds));
         http::async_read_header(stream_, buffer_, *parser_,
                                 [self = shared_from_this()](beast::error_code ec, size_t) { self->OnHeader(ec); });
@@ -71,6 +75,7 @@ private:
             return Write(ErrorAnswer(replay ? 422 : 413, replay ? TooLarge(*length) : "the request is too large"),
                          true);
         }
+        parser_->body_limit(kReplayFileCapacity);
         http::async_read(stream_, buffer_, *parser_,
                          [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRequest(ec); });
     }
