@@ -33,8 +33,7 @@ void CheckRoute(const server::Route& r) {
         break;
     case RouteKind::Around:
         FUZZ_CHECK(server::IsReplayId(r.id));
-        FUZZ_CHECK(r.before >= 0 && r.before <= server::kMostAround && r.after >= 0 &&
-                   r.after <= server::kMostAround);
+        FUZZ_CHECK(r.before >= 0 && r.before <= server::kMostAround && r.after >= 0 && r.after <= server::kMostAround);
         break;
     case RouteKind::GetReplay:
         FUZZ_CHECK(server::IsReplayId(r.id));

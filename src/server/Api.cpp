@@ -186,8 +186,8 @@ bool AnswerKnown(Store& store, const std::string& id, Answer* answer) {
             *answer = StoreDown("the table moved while it was read");
             return true;
         }
-        results.push_back({{"name", rows[0].name}, {"score", rows[0].score}, {"level", rows[0].level},
-                           {"rank", ranks[p]}});
+        results.push_back(
+            {{"name", rows[0].name}, {"score", rows[0].score}, {"level", rows[0].level}, {"rank", ranks[p]}});
     }
     *answer = JsonAnswer(200, SentJson(id, difficulty, entries, results));
     return true;
@@ -212,10 +212,8 @@ Answer RecordVerified(Store& store, const std::string& id, const std::string& by
     json results = json::array();
     for (size_t p = 0; p < verdict.results.size(); ++p) {
         const StoredResult& r = verdict.results[p];
-        results.push_back({{"name", r.name},
-                           {"score", r.score},
-                           {"level", r.level},
-                           {"rank", p < ranks.size() ? ranks[p] : 0}});
+        results.push_back(
+            {{"name", r.name}, {"score", r.score}, {"level", r.level}, {"rank", p < ranks.size() ? ranks[p] : 0}});
     }
     return JsonAnswer(201, SentJson(id, verdict.difficulty, entries, results));
 }

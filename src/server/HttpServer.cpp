@@ -1,9 +1,9 @@
 #include "HttpServer.h"
 
+#include <array>
 #include <boost/asio/ip/address.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -51,8 +51,7 @@ public:
     void Start() { ReadHeader(); }
     // Too many connections: says so and closes.
     void Refuse() {
-        Write(BusyAnswer(503, "the server has too many connections; try again soon", kConnectionsRetrySeconds),
-              true);
+        Write(BusyAnswer(503, "the server has too many connections; try again soon", kConnectionsRetrySeconds), true);
     }
 
 private:
@@ -82,9 +81,8 @@ private:
 
     void ReadFailed(beast::error_code ec) {
         if (ec == http::error::body_limit)
-            return Write(ErrorAnswer(422, "the replay is too large (more than " +
-                                              std::to_string(kReplayFileCapacity) + " bytes; at most " +
-                                              std::to_string(kReplayFileCapacity) + ")"),
+            return Write(ErrorAnswer(422, "the replay is too large (more than " + std::to_string(kReplayFileCapacity) +
+                                              " bytes; at most " + std::to_string(kReplayFileCapacity) + ")"),
                          true);
         if (ec == http::error::header_limit) return Write(ErrorAnswer(431, "the request's header is too large"), true);
         // A client that is gone, or too slow, is let go without a word;
@@ -109,9 +107,8 @@ private:
         request.body = std::move(req.body());
         // No time limit while the answer is being made (a worker has its own).
         stream_.expires_never();
-        server_.Handle(std::move(request), peer_, [self = shared_from_this()](Answer answer) {
-            self->Write(std::move(answer), false);
-        });
+        server_.Handle(std::move(request), peer_,
+                       [self = shared_from_this()](Answer answer) { self->Write(std::move(answer), false); });
     }
 
     void Write(Answer answer, bool close) {
@@ -250,8 +247,8 @@ void HttpServer::Handle(Request request, const std::string& peer, std::function<
 void HttpServer::Submit(Request& request, const std::string& address, const std::function<void(Answer)>& respond) {
     int32_t retryAfter = 0;
     if (!rate_.Take(address, SteadySeconds(), &retryAfter))
-        return respond(BusyAnswer(
-            429, "too many replays from this address; wait " + std::to_string(retryAfter) + " s", retryAfter));
+        return respond(BusyAnswer(429, "too many replays from this address; wait " + std::to_string(retryAfter) + " s",
+                                  retryAfter));
     const std::string id = ReplayId(request.body);
     Answer known;
     if (AnswerKnown(store_, id, &known) || known.status == 503) return respond(known);

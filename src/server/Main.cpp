@@ -84,8 +84,7 @@ int Serve(server::ServerOptions options) {
     }
     std::unique_ptr<server::Store> store = server::OpenStore(options.db, &error);
     if (!store) {
-        std::fprintf(stderr, "voidcrawl-server: cannot open the store '%s': %s\n", options.db.c_str(),
-                     error.c_str());
+        std::fprintf(stderr, "voidcrawl-server: cannot open the store '%s': %s\n", options.db.c_str(), error.c_str());
         return 1;
     }
     server::StaticFiles files;

@@ -111,8 +111,8 @@ Route ApiRoute(std::string_view method, std::string_view path, std::string_view 
         r.after = static_cast<int32_t>(b);
         return r;
     }
-    if (StartsWith(path, kReplays) && path.size() == kReplays.size() + 1 + kIdDigits &&
-        path[kReplays.size()] == '/' && IsReplayId(path.substr(kReplays.size() + 1))) {
+    if (StartsWith(path, kReplays) && path.size() == kReplays.size() + 1 + kIdDigits && path[kReplays.size()] == '/' &&
+        IsReplayId(path.substr(kReplays.size() + 1))) {
         r.kind = RouteKind::GetReplay;
         r.id = std::string(path.substr(kReplays.size() + 1));
         return r;

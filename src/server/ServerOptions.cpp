@@ -45,8 +45,8 @@ constexpr IntOption kIntOptions[] = {
 bool ReadRate(const std::string& text, ServerOptions* options) {
     std::string number = text;
     const std::string perMinute = "/min";
-    if (number.size() > perMinute.size() && number.compare(number.size() - perMinute.size(), perMinute.size(),
-                                                           perMinute) == 0)
+    if (number.size() > perMinute.size() &&
+        number.compare(number.size() - perMinute.size(), perMinute.size(), perMinute) == 0)
         number.resize(number.size() - perMinute.size());
     long long rate = 0;
     if (!ReadInt(number.c_str(), 1, 1000000, &rate)) return false;

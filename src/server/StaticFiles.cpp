@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -89,7 +90,24 @@ Answer StaticFiles::Serve(const std::string& path) const {
     }
     close(fd);
     a.body.resize(got);
+    if (path == "index.html") a.body = WithWorldMarker(a.body);
     return a;
+}
+
+std::string WithWorldMarker(const std::string& page) {
+    if (page.find(kWorldMarker) != std::string::npos) return page;
+    // After the opening <head ...> (in any case), else before everything.
+    std::string lower(page);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    size_t at = 0;
+    for (size_t head = lower.find("<head"); head != std::string::npos; head = lower.find("<head", head + 1)) {
+        const char next = head + 5 < lower.size() ? lower[head + 5] : '\0';
+        if (next != '>' && next != ' ' && next != '\t' && next != '\n' && next != '\r') continue;
+        const size_t end = lower.find('>', head);
+        if (end != std::string::npos) at = end + 1;
+        break;
+    }
+    return page.substr(0, at) + kWorldMarker + page.substr(at);
 }
 
 }  // namespace server

@@ -93,8 +93,7 @@ Verdict ReadWorkerVerdict(const std::string& output, int exitStatus, bool timedO
     if (WIFSIGNALED(exitStatus))
         return Refused("it could not be checked: the checker stopped by signal " +
                        std::to_string(WTERMSIG(exitStatus)) + " (" + strsignal(WTERMSIG(exitStatus)) +
-                       "), as when a replay needs more than the server's " + std::to_string(limits.memoryMb) +
-                       " MB");
+                       "), as when a replay needs more than the server's " + std::to_string(limits.memoryMb) + " MB");
     if (WIFEXITED(exitStatus) && WEXITSTATUS(exitStatus) == kExecFailed)
         return Unavailable("the server cannot start a checker now");
     if (!WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0)

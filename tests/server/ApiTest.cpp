@@ -135,8 +135,8 @@ TEST_F(ServerApi, HealthCountsEachTableAndADownStoreIs503WithRetryAfter) {
     a = server::AnswerRead(Get("/api/v1/health"), store, facts);
     EXPECT_EQ(a.status, 503);
     EXPECT_EQ(json::parse(a.body)["status"], "down");
-    for (const char* target : {"/api/v1/scores", "/api/v1/replays/0123456789abcdef",
-                               "/api/v1/scores/around/0123456789abcdef"}) {
+    for (const char* target :
+         {"/api/v1/scores", "/api/v1/replays/0123456789abcdef", "/api/v1/scores/around/0123456789abcdef"}) {
         a = server::AnswerRead(Get(target), store, facts);
         EXPECT_EQ(a.status, 503) << target;
         EXPECT_FALSE(Header(a, "Retry-After").empty()) << target;
@@ -197,19 +197,28 @@ TEST(ServerWorkerVerdict, OnlyAWholeVerdictLineIsAVerdict) {
 
     const std::string garbage[] = {
         "",
-        good,                 // no end of line: cut off
+        good,                       // no end of line: cut off
         good + "\n" + good + "\n",  // two lines
         "garbage\n",
         "[]\n",
-        R"({"verdict":"verified"})" "\n",
-        R"({"verdict":"verified","difficulty":3,"results":[{"player":1,"name":"A","score":5,"level":2,"length":9,"ship":1}]})" "\n",
-        R"({"verdict":"verified","difficulty":0,"results":[{"player":2,"name":"A","score":5,"level":2,"length":9,"ship":1}]})" "\n",
-        R"({"verdict":"verified","difficulty":0,"results":[{"player":1,"name":"A","score":-5,"level":2,"length":9,"ship":1}]})" "\n",
-        R"({"verdict":"verified","difficulty":0,"results":[{"player":1,"name":"A","score":5,"level":21,"length":9,"ship":1}]})" "\n",
-        R"({"verdict":"verified","difficulty":0,"results":[{"player":1,"name":7,"score":5,"level":2,"length":9,"ship":1}]})" "\n",
-        R"({"verdict":"verified","difficulty":0,"results":[]})" "\n",
-        R"({"verdict":"refused"})" "\n",
-        R"({"verdict":"maybe","error":"x"})" "\n",
+        R"({"verdict":"verified"})"
+        "\n",
+        R"({"verdict":"verified","difficulty":3,"results":[{"player":1,"name":"A","score":5,"level":2,"length":9,"ship":1}]})"
+        "\n",
+        R"({"verdict":"verified","difficulty":0,"results":[{"player":2,"name":"A","score":5,"level":2,"length":9,"ship":1}]})"
+        "\n",
+        R"({"verdict":"verified","difficulty":0,"results":[{"player":1,"name":"A","score":-5,"level":2,"length":9,"ship":1}]})"
+        "\n",
+        R"({"verdict":"verified","difficulty":0,"results":[{"player":1,"name":"A","score":5,"level":21,"length":9,"ship":1}]})"
+        "\n",
+        R"({"verdict":"verified","difficulty":0,"results":[{"player":1,"name":7,"score":5,"level":2,"length":9,"ship":1}]})"
+        "\n",
+        R"({"verdict":"verified","difficulty":0,"results":[]})"
+        "\n",
+        R"({"verdict":"refused"})"
+        "\n",
+        R"({"verdict":"maybe","error":"x"})"
+        "\n",
     };
     for (const std::string& g : garbage) {
         v = server::ReadWorkerVerdict(g, exited0, false, limits);

@@ -21,7 +21,8 @@ int main() {
     std::string in;
     char chunk[4096];
     ssize_t n;
-    while (in.size() < 64 && (n = read(STDIN_FILENO, chunk, sizeof chunk)) > 0) in.append(chunk, static_cast<size_t>(n));
+    while (in.size() < 64 && (n = read(STDIN_FILENO, chunk, sizeof chunk)) > 0)
+        in.append(chunk, static_cast<size_t>(n));
     auto is = [&](const char* word) { return in.rfind(word, 0) == 0; };
     if (is("crash")) raise(SIGSEGV);
     if (is("hang")) sleep(1000);

@@ -40,9 +40,9 @@ TEST(ServerRoutes, ApiPathsAndTheirParameters) {
 }
 
 TEST(ServerRoutes, BadPagingIsABadRequest) {
-    for (const char* query : {"limit=0", "limit=101", "limit=-1", "limit=", "limit=1e2", "offset=-1", "offset=x",
-                              "difficulty=3", "difficulty=-0", "limit=5&limit=6", "offset=99999999999999",
-                              "limit=%31"}) {
+    for (const char* query :
+         {"limit=0", "limit=101", "limit=-1", "limit=", "limit=1e2", "offset=-1", "offset=x", "difficulty=3",
+          "difficulty=-0", "limit=5&limit=6", "offset=99999999999999", "limit=%31"}) {
         const Route r = ParseRoute("GET", std::string("/api/v1/scores?") + query);
         EXPECT_EQ(r.kind, RouteKind::BadRequest) << query;
         EXPECT_FALSE(r.error.empty()) << query;

@@ -71,7 +71,8 @@ inline std::string ReadToClose(int fd, double seconds) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     char chunk[65536];
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
@@ -109,10 +110,10 @@ inline Reply Call(uint16_t port, const std::string& method, const std::string& t
                   const std::string& extraHeaders = "", double seconds = 60) {
     const int fd = Connect(port);
     if (fd < 0) return {};
-    std::string request = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-                          extraHeaders;
-    if (method == "POST") request += "Content-Type: application/octet-stream\r\nContent-Length: " +
-                                     std::to_string(body.size()) + "\r\n";
+    std::string request =
+        method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + extraHeaders;
+    if (method == "POST")
+        request += "Content-Type: application/octet-stream\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
     request += "\r\n" + body;
     SendAll(fd, request);
     const std::string raw = ReadToClose(fd, seconds);
@@ -132,8 +133,8 @@ public:
     // Starts it on port 0 with `data` as its folder; true once it says where
     // it listens.
     bool Start(const fs::path& data, const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args = {VC_SERVER_BIN, "--listen", "127.0.0.1:0", "--data", data.string(),
-                                         "--game-data", VC_DATA_DIR};
+        std::vector<std::string> args = {VC_SERVER_BIN, "--listen",    "127.0.0.1:0", "--data",
+                                         data.string(), "--game-data", VC_DATA_DIR};
         args.insert(args.end(), extra.begin(), extra.end());
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0) return false;
@@ -205,8 +206,8 @@ inline MadeReplay MakeReplay(const fs::path& user, const std::string& args) {
     MadeReplay made;
     fs::remove_all(user);
     const fs::path out = user.string() + ".out";
-    const std::string run = std::string("'") + VC_RUNNER + "' " + args + " --data '" + VC_DATA_DIR +
-                            "' --user-dir '" + user.string() + "' > '" + out.string() + "' 2>&1";
+    const std::string run = std::string("'") + VC_RUNNER + "' " + args + " --data '" + VC_DATA_DIR + "' --user-dir '" +
+                            user.string() + "' > '" + out.string() + "' 2>&1";
     if (std::system(run.c_str()) != 0) {
         ADD_FAILURE() << run << "\n" << ReadText(out);
         return made;
@@ -219,8 +220,8 @@ inline MadeReplay MakeReplay(const fs::path& user, const std::string& args) {
     }
     const fs::path replay = m[1].str();
     made.bytes = ReadText(replay);
-    const std::string verify = std::string("'") + VC_RUNNER + "' --verify --replay '" + replay.string() +
-                               "' --data '" + VC_DATA_DIR + "' > '" + out.string() + "' 2>&1";
+    const std::string verify = std::string("'") + VC_RUNNER + "' --verify --replay '" + replay.string() + "' --data '" +
+                               VC_DATA_DIR + "' > '" + out.string() + "' 2>&1";
     if (std::system(verify.c_str()) != 0) {
         ADD_FAILURE() << "the runner does not verify its own replay: " << ReadText(out);
         return made;
@@ -238,8 +239,8 @@ inline MadeReplay MakeReplay(const fs::path& user, const std::string& args) {
 // name), or its verdict line (stdout, after "replay: ").
 inline std::string RunnerWords(const fs::path& file) {
     const fs::path out = file.string() + ".said";
-    const std::string verify = std::string("'") + VC_RUNNER + "' --verify --replay '" + file.string() +
-                               "' --data '" + VC_DATA_DIR + "' > '" + out.string() + "' 2>&1";
+    const std::string verify = std::string("'") + VC_RUNNER + "' --verify --replay '" + file.string() + "' --data '" +
+                               VC_DATA_DIR + "' > '" + out.string() + "' 2>&1";
     (void)std::system(verify.c_str());
     const std::string said = ReadText(out);
     std::smatch m;

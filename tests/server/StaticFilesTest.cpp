@@ -40,16 +40,33 @@ TEST_F(ServerStaticFiles, ServesFilesInsideAndNothingOutside) {
     ASSERT_TRUE(files.Open((root_ / "site").string(), &error)) << error;
     server::Answer a = files.Serve("index.html");
     EXPECT_EQ(a.status, 200);
-    EXPECT_EQ(a.body, "<p>page</p>");
+    EXPECT_EQ(a.body, std::string(server::kWorldMarker) + "<p>page</p>");
     EXPECT_EQ(a.contentType, "text/html; charset=utf-8");
     EXPECT_EQ(files.Serve("voidcrawl.wasm").contentType, "application/wasm");
     EXPECT_EQ(files.Serve("sub/index.html").body, "sub");
-    EXPECT_EQ(files.Serve("in.html").body, "<p>page</p>");  // a link that stays inside
-    for (const char* path : {"out.txt", "up/secret.txt", "../secret.txt", "sub", "missing.html",
-                             "../site-other.txt"}) {
+    EXPECT_EQ(files.Serve("in.html").body, "<p>page</p>");  // a link that stays inside (no marker: not the page)
+    for (const char* path : {"out.txt", "up/secret.txt", "../secret.txt", "sub", "missing.html", "../site-other.txt"}) {
         a = files.Serve(path);
         EXPECT_EQ(a.status, 404) << path;
         EXPECT_EQ(a.body.find("secret"), std::string::npos) << path;
+    }
+}
+
+TEST(ServerWorldMarker, GoesIntoTheHeadOnce) {
+    const std::string m = server::kWorldMarker;
+    struct Case {
+        const char* page;
+        std::string served;
+    } cases[] = {
+        {"<html><head><title>x</title></head>", "<html><head>" + m + "<title>x</title></head>"},
+        {"<HTML><HEAD lang=en>", "<HTML><HEAD lang=en>" + m},
+        {"<header>a</header>", m + "<header>a</header>"},  // not a head
+        {"<p>none</p>", m + "<p>none</p>"},
+        {"", m},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(server::WithWorldMarker(c.page), c.served) << c.page;
+        EXPECT_EQ(server::WithWorldMarker(c.served), c.served) << c.page;  // once
     }
 }
 

@@ -17,6 +17,7 @@
 #include "ServerHarness.h"
 #include "io/ReplayFile.h"
 #include "server/Api.h"
+#include "server/StaticFiles.h"
 
 namespace server_test {
 namespace {
@@ -181,10 +182,8 @@ TEST_F(WorldServer, HostileBodiesAreRefusedInTheRunnersWords) {
         std::string body;
         const char* words;  // in the runner's words, and these among them
     } cases[] = {
-        {"forged score", forged, "but the replay claims score"},
-        {"cut tape", cutShort, "does not match the file's"},
-        {"empty passes", idle, "than a level can last"},
-        {"a picture", picture, "not a replay"},
+        {"forged score", forged, "but the replay claims score"}, {"cut tape", cutShort, "does not match the file's"},
+        {"empty passes", idle, "than a level can last"},         {"a picture", picture, "not a replay"},
         {"nothing", "", "shorter than a replay's header"},
     };
     for (const Case& c : cases) {
@@ -202,8 +201,8 @@ TEST_F(WorldServer, HostileBodiesAreRefusedInTheRunnersWords) {
     const Reply r = Post(Port(), huge);
     EXPECT_EQ(r.status, 422);
     EXPECT_TRUE(r.closed);
-    EXPECT_EQ(json::parse(r.body)["error"], "the replay is too large (10485760 bytes; at most " +
-                                                std::to_string(kReplayFileCapacity) + ")");
+    EXPECT_EQ(json::parse(r.body)["error"],
+              "the replay is too large (10485760 bytes; at most " + std::to_string(kReplayFileCapacity) + ")");
     std::printf("[ hostile ] %-14s -> %d %s\n", "10 MB body", r.status, r.body.c_str());
     // The same without a length: chunks until the limit is passed.
     const int fd = Connect(Port());
@@ -267,8 +266,8 @@ TEST_F(WorldServer, AFullQueueIs503WithRetryAfterAtOnce) {
 
 TEST_F(WorldServer, WorkersThatCrashHangOrOutgrowTheirLimitsAreRefusedInBoundedTime) {
     auto options = FakeWorker();
-    options.insert(options.end(), {"--workers", "8", "--verify-seconds", "2", "--verify-memory", "64", "--rate",
-                                   "1000/min"});
+    options.insert(options.end(),
+                   {"--workers", "8", "--verify-seconds", "2", "--verify-memory", "64", "--rate", "1000/min"});
     ASSERT_TRUE(Start(options));
     struct Case {
         const char* body;
@@ -367,7 +366,7 @@ TEST_F(WorldServer, BadIdsPagingMethodsAndPathsAreRefusedAndFilesStayInTheirFold
         if (c.status != 200) {
             EXPECT_TRUE(json::parse(r.body, nullptr, false).contains("error")) << c.target;
         } else {
-            EXPECT_EQ(r.body, "<p>world</p>");
+            EXPECT_EQ(r.body, std::string(server::kWorldMarker) + "<p>world</p>");
         }
     }
 }

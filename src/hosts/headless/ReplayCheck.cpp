@@ -121,9 +121,8 @@ std::string ReplayResultLines(const std::vector<ReplayCheckResult>& results) {
         }
         char line[256];
         std::snprintf(line, sizeof line, "result: player %d \"%s\" score %d length %d level %d difficulty %s\n",
-                      static_cast<int>(r.player), name.c_str(), static_cast<int>(r.score),
-                      static_cast<int>(r.length), static_cast<int>(r.level),
-                      kDifficultyNames[ClampDifficulty(r.difficulty)]);
+                      static_cast<int>(r.player), name.c_str(), static_cast<int>(r.score), static_cast<int>(r.length),
+                      static_cast<int>(r.level), kDifficultyNames[ClampDifficulty(r.difficulty)]);
         lines += line;
     }
     return lines;
