@@ -232,7 +232,7 @@ void HttpServer::Accept() {
     });
 }
 
-void HttpServer::Handle(Request request, const std::string& peer, std::function<void(Answer)> respond) {
+void HttpServer::Handle(Request request, const std::string& peer, const std::function<void(Answer)>& respond) {
     try {
         const Route route = ParseRoute(request.method, request.target);
         if (route.kind == RouteKind::Static) return respond(files_.Serve(route.path));
@@ -254,7 +254,7 @@ void HttpServer::Submit(Request& request, const std::string& address, const std:
     if (AnswerKnown(store_, id, &known) || known.status == 503) return respond(known);
     auto bytes = std::make_shared<const std::string>(std::move(request.body));
     const bool admitted = queue_.Admit([this, bytes, id, respond] {
-        verifier_.Run(bytes, [this, bytes, id, respond](Verdict verdict) {
+        verifier_.Run(bytes, [this, bytes, id, respond](const Verdict& verdict) {
             Answer answer;
             try {
                 answer = FromVerdict(id, *bytes, verdict);

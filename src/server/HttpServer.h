@@ -39,7 +39,7 @@ public:
     void Start();
     // Answers one request from `address` (the peer's); `respond` is called
     // once, perhaps later, on the event loop. Never throws.
-    void Handle(Request request, const std::string& address, std::function<void(Answer)> respond);
+    void Handle(Request request, const std::string& address, const std::function<void(Answer)>& respond);
 
     // Open connections, for the limit.
     int32_t connections = 0;

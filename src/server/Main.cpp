@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -112,9 +113,7 @@ int Serve(server::ServerOptions options) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     server::ServerOptions options;
     std::string error;
     if (!server::ParseServerArguments(argc, argv, &options, &error)) {
@@ -132,4 +131,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     return Serve(options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // (Nothing is meant to throw this far: a handler catches its own.)
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "voidcrawl-server: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "voidcrawl-server: an unknown failure\n");
+    }
+    return 1;
 }

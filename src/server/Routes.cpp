@@ -69,8 +69,10 @@ bool ReadQuery(std::string_view query, std::vector<QueryField>& fields, std::str
 Route Refuse(RouteKind kind, std::string allowOrError = {}) {
     Route r;
     r.kind = kind;
-    if (kind == RouteKind::MethodNotAllowed) r.allow = std::move(allowOrError);
-    if (kind == RouteKind::BadRequest) r.error = std::move(allowOrError);
+    if (kind == RouteKind::MethodNotAllowed)
+        r.allow = std::move(allowOrError);
+    else if (kind == RouteKind::BadRequest)
+        r.error = std::move(allowOrError);
     return r;
 }
 
