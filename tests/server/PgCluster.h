@@ -63,7 +63,7 @@ public:
 
     ~PgCluster() {
         if (own_ && getpid() == owner_)
-            std::system(("bash " + Script() + " stop " + state_ + " >/dev/null 2>&1").c_str());
+            std::system(("bash " + Script() + " stop " + state_ + " >/dev/null 2>&1; rm -rf " + state_).c_str());
     }
 
 private:
