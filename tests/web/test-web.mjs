@@ -712,7 +712,7 @@ check('no errors on the console', problems.length === 0, problems.slice(0, 3).jo
 // `setup` run in the page before its own scripts, started to its menu.
 async function fresh(url, setup, options = {}) {
   const other = await browser.newContext({ viewport: { width: 1280, height: 1000 }, ...options });
-  if (setup) await other.addInitScript(setup);
+  if (setup) await other.addInitScript(setup, arg);
   await use(await other.newPage());
   await page.goto(url);
   const menuShown = (await startFromOverlay()) && (await inState(kMenu, 'the menu', 10));
@@ -1329,13 +1329,14 @@ function headerHostileName() { return '<img src=x>'; }
 
 // A context of its own at `url` (with `setup` run first), its console's
 // errors and page errors counted, and an alert() that only says it ran.
-async function worldPage(url, setup, options = {}) {
-  const other = await browser.newContext({ viewport: { width: 1280, height: 900 }, ...options });
+// `setup` runs in the page before its own scripts, given `arg`.
+async function worldPage(url, setup, arg) {
+  const other = await browser.newContext({ viewport: { width: 1280, height: 900 } });
   await other.addInitScript(() => {
     window.alerted = 0;
     window.alert = () => { window.alerted++; };
   });
-  if (setup) await other.addInitScript(setup);
+  if (setup) await other.addInitScript(setup, arg);
   await use(await other.newPage());
   const errors = [];
   page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
@@ -1655,6 +1656,9 @@ async function realWorldChecks() {
     await clickGame(320, 295);  // HIGH SCORES
     await inState(3, 'the table', 10);
     await page.waitForTimeout(800);
+    // The game asks once whether to send this player's games: no.
+    await tap('KeyN', 'n', 78);
+    await page.waitForTimeout(400);
     await clickGame(464, 466);  // WORLD, on the bar
     const tabRead = await until('the world table in the game', () => game(() => {
       const world = window.voidcrawl.module.vcWorld;

@@ -26,7 +26,7 @@ constexpr char kOutboxFolder[] = "world-outbox";
 // and cut to size, until the game takes them between its passes.
 EM_JS(void, WebWorldOpen, (const char* outboxFolder, int outboxMost, int sendMost), {
     const world = Module.vcWorld = {
-        outbox: UTF8ToString(outboxFolder), base: "", sending: false,
+        outbox: UTF8ToString(outboxFolder), server: "", base: "", sending: false,
         queue: [], busy: false, retryAt: 0, wait: 0, timer: null,
         answers: [], taken: [], done: [], own: [],
         table: {state: 0, ask: 0}, replay: {state: 0, ask: 0},
@@ -53,6 +53,14 @@ EM_JS(void, WebWorldOpen, (const char* outboxFolder, int outboxMost, int sendMos
         } catch (e) {
             return "";
         }
+    };
+
+    /* The server's address: the settings' one, else the page's own server
+       once the page knows it is served by one (it may learn that after the
+       game has started). */
+    world.where = () => {
+        if (!world.base) world.base = world.address(world.server);
+        return world.base;
     };
 
     /* At most `most` bytes of the answer to `path`, within `ms`. */
@@ -218,7 +226,7 @@ EM_JS(void, WebWorldOpen, (const char* outboxFolder, int outboxMost, int sendMos
 
     /* One game at a time, oldest first, while sending is on. */
     world.pump = async () => {
-        if (world.busy || !world.sending || !world.base || world.queue.length === 0) return;
+        if (world.busy || !world.sending || !world.where() || world.queue.length === 0) return;
         const now = Date.now();
         if (now < world.retryAt) {
             if (!world.timer) {
@@ -257,7 +265,7 @@ EM_JS(void, WebWorldOpen, (const char* outboxFolder, int outboxMost, int sendMos
         world.table = {state: 1, ask, difficulty};
         let done;
         try {
-            if (!world.base) throw new Error("no world table server is set");
+            if (!world.where()) throw new Error("no world table server is set");
             const top = await world.fetch(`api/v1/scores?difficulty=${difficulty}&limit=10&offset=0`, {}, kAnswerBytes, kGetMs);
             const rows = world.rows(top, 10);
             const total = Number(top.headers.get("X-Total-Count"));
@@ -281,7 +289,7 @@ EM_JS(void, WebWorldOpen, (const char* outboxFolder, int outboxMost, int sendMos
         world.replay = {state: 1, ask};
         let done;
         try {
-            if (!world.base) throw new Error("no world table server is set");
+            if (!world.where()) throw new Error("no world table server is set");
             if (!isId(id)) throw new Error("that is not the id of a game on the server");
             const answer = await world.fetch(`api/v1/replays/${id}`, {}, sendMost, kGetMs);
             if (answer.status !== 200) throw new Error(world.words(answer));
@@ -295,7 +303,8 @@ EM_JS(void, WebWorldOpen, (const char* outboxFolder, int outboxMost, int sendMos
 
 EM_JS(void, WebWorldFollow, (const char* server, int sending), {
     const world = Module.vcWorld;
-    const base = world.address(UTF8ToString(server));
+    world.server = UTF8ToString(server);
+    const base = world.address(world.server);
     if (base !== world.base) {
         world.retryAt = 0;
         world.wait = 0;
@@ -306,7 +315,7 @@ EM_JS(void, WebWorldFollow, (const char* server, int sending), {
     world.pump();
 });
 
-EM_JS(int, WebWorldConfigured, (), { return Module.vcWorld.base ? 1 : 0; });
+EM_JS(int, WebWorldConfigured, (), { return Module.vcWorld.where() ? 1 : 0; });
 
 EM_JS(int, WebWorldWaiting, (), {
     Module.vcWorld.look();
