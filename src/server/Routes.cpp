@@ -147,6 +147,7 @@ bool StaticPath(std::string_view urlPath, std::string* path) {
         if (b < 0x20 || b == 0x7F || c == '\\') return false;
         decoded += c;
     }
+    if (decoded.empty() || decoded.front() != '/') return false;
     if (decoded.back() == '/') decoded += "index.html";
     // Every segment a plain name: no "", ".", ".." (the first is the root's "/").
     std::string_view rest(decoded);
