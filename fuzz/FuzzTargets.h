@@ -29,8 +29,8 @@ struct FuzzTarget {
     int (*run)(const uint8_t* data, size_t size);
 };
 constexpr FuzzTarget kFuzzTargets[] = {
-    {"bmp", FuzzBmp},       {"wave", FuzzWave},     {"level", FuzzLevel},       {"highscore", FuzzHighScore},
-    {"script", FuzzScript}, {"replay", FuzzReplay}, {"rollback", FuzzRollback}, {"packet", FuzzPacket},
+    {"bmp", FuzzBmp},         {"wave", FuzzWave},     {"level", FuzzLevel},       {"highscore", FuzzHighScore},
+    {"script", FuzzScript},   {"replay", FuzzReplay}, {"rollback", FuzzRollback}, {"packet", FuzzPacket},
     {"link", FuzzUdpLink},
 #ifdef VC_FUZZ_SERVER
     {"request", FuzzRequest},

@@ -391,7 +391,7 @@ TYPED_TEST_P(StoreTest, PagesRanksAndWindowsAgreeDeepIntoATable) {
     std::vector<ReplayEntry> batch;
     for (int n = 0; n < 700; ++n) {
         const int difficulty = static_cast<int>(random() % 3);
-        const int second = static_cast<int>(random() % 40);                // many at one second
+        const int second = static_cast<int>(random() % 40);  // many at one second
         std::vector<int> scores = {score()};
         if (random() % 4 == 0) scores.push_back(score());
         batch.push_back(Entry(1000 + n, difficulty, second, scores));

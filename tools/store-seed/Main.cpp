@@ -113,19 +113,19 @@ int main(int argc, char** argv) {
     std::vector<server::ReplayEntry> replays;
     while (entries < wanted) {
         replays.clear();
-        int64_t in_batch = 0;
-        while (in_batch < batch && entries + in_batch < wanted) {
+        int64_t inBatch = 0;
+        while (inBatch < batch && entries + inBatch < wanted) {
             replays.push_back(MadeUp(random, seed, n++));
-            if (entries + in_batch + static_cast<int64_t>(replays.back().results.size()) > wanted)
+            if (entries + inBatch + static_cast<int64_t>(replays.back().results.size()) > wanted)
                 replays.back().results.resize(1);
-            in_batch += static_cast<int64_t>(replays.back().results.size());
+            inBatch += static_cast<int64_t>(replays.back().results.size());
         }
         int64_t added = 0;
         if (!store->AddMany(replays, &added, &error)) {
             std::fprintf(stderr, "voidcrawl-store-seed: %s\n", error.c_str());
             return 1;
         }
-        entries += in_batch;
+        entries += inBatch;
     }
     const double took = Seconds(started);
     std::printf("voidcrawl-store-seed: %lld entries in %.1f s (%.0f entries/s)\n", static_cast<long long>(entries),

@@ -112,16 +112,18 @@ bool One(SqlConnection& c, const std::string& sql, const std::vector<SqlValue>& 
 
 // ---- the schema and its migrations -----------------------------------------
 
-bool TableStore::Migrate(SqlConnection& c, SqlError* error) {
-    const std::string& T = dialect_.text_type;
-    const std::string& B = dialect_.blob_type;
-    const std::string& N = dialect_.big_type;
+namespace {
+
+// Step k takes the schema from version k to k + 1.
+std::vector<std::vector<std::string>> MigrationSteps(const SqlDialect& dialect) {
+    const std::string& T = dialect.text_type;  // NOLINT(readability-identifier-naming): short, as in the SQL
+    const std::string& B = dialect.blob_type;  // NOLINT(readability-identifier-naming)
+    const std::string& N = dialect.big_type;   // NOLINT(readability-identifier-naming)
     // A score's band (BandOf) in SQL.
-    const std::string width = std::to_string(kBand);
+    const std::string width = std::to_string(TableStore::kBand);
     const std::string band =
         "CASE WHEN score >= 0 THEN score / " + width + " ELSE -((" + width + " - 1 - score) / " + width + ") END";
-    // Step k takes the schema from version k to k + 1.
-    const std::vector<std::vector<std::string>> steps = {
+    return {
         {
             "CREATE TABLE schema_version (version INTEGER NOT NULL)",
             "INSERT INTO schema_version (version) VALUES (0)",
@@ -136,11 +138,11 @@ bool TableStore::Migrate(SqlConnection& c, SqlError* error) {
             "CREATE INDEX entries_rank ON entries (difficulty, score DESC, recorded, replay, player)",
             "CREATE TABLE score_counts (difficulty INTEGER NOT NULL, score INTEGER NOT NULL, entries " + N +
                 " NOT NULL, PRIMARY KEY (difficulty, score))",
-            "INSERT INTO score_counts (difficulty, score, entries) "
-            "SELECT difficulty, score, COUNT(*) FROM entries GROUP BY difficulty, score",
+            std::string("INSERT INTO score_counts (difficulty, score, entries) ") +
+                "SELECT difficulty, score, COUNT(*) FROM entries GROUP BY difficulty, score",
             "CREATE TABLE table_sizes (difficulty INTEGER NOT NULL PRIMARY KEY, entries " + N + " NOT NULL)",
-            "INSERT INTO table_sizes (difficulty, entries) SELECT difficulty, COUNT(*) FROM entries GROUP BY "
-            "difficulty",
+            std::string("INSERT INTO table_sizes (difficulty, entries) ") +
+                "SELECT difficulty, COUNT(*) FROM entries GROUP BY difficulty",
         },
         {
             "CREATE TABLE score_bands (difficulty INTEGER NOT NULL, band INTEGER NOT NULL, entries " + N +
@@ -149,15 +151,21 @@ bool TableStore::Migrate(SqlConnection& c, SqlError* error) {
                 " AS b, SUM(entries) FROM score_counts GROUP BY difficulty, b",
         },
     };
+}
+
+}  // namespace
+
+bool TableStore::Migrate(SqlConnection& c, SqlError* error) {
+    const std::vector<std::vector<std::string>> steps = MigrationSteps(dialect_);
     static_assert(kStoreSchemaVersion == 3, "a new schema version needs its migration step here");
 
     Transaction t(c);
     if (!t.BeginWrite(error)) return false;
     if (!dialect_.migration_lock.empty() && !c.Exec(dialect_.migration_lock, {}, nullptr, nullptr, error)) return false;
-    int64_t has_version = 0;
-    if (!One(c, dialect_.has_version_query, {}, &has_version, error)) return false;
+    int64_t hasVersion = 0;
+    if (!One(c, dialect_.has_version_query, {}, &hasVersion, error)) return false;
     int64_t version = 0;
-    if (has_version) {
+    if (hasVersion) {
         SqlRows rows;
         if (!c.Exec("SELECT version FROM schema_version", {}, &rows, nullptr, error)) return false;
         if (rows.size() != 1) {
@@ -346,11 +354,18 @@ bool AddToSummary(SqlConnection& c, const std::string& table, const std::string&
         ++rows;
         ++it;
         if (rows == kRows || it == delta.end()) {
-            if (!c.Exec("INSERT INTO " + table + " (difficulty, " + key + ", entries) VALUES " + Values(rows, 3) +
-                            " ON CONFLICT (difficulty, " + key + ") DO UPDATE SET entries = " + table +
-                            ".entries + excluded.entries",
-                        params, nullptr, nullptr, error))
-                return false;
+            std::string sql = "INSERT INTO ";
+            sql += table;
+            sql += " (difficulty, ";
+            sql += key;
+            sql += ", entries) VALUES ";
+            sql += Values(rows, 3);
+            sql += " ON CONFLICT (difficulty, ";
+            sql += key;
+            sql += ") DO UPDATE SET entries = ";
+            sql += table;
+            sql += ".entries + excluded.entries";
+            if (!c.Exec(sql, params, nullptr, nullptr, error)) return false;
             params.clear();
             rows = 0;
         }
@@ -386,12 +401,12 @@ bool TableStore::AddMany(const std::vector<ReplayEntry>& entries, int64_t* added
         ok = c->Exec("INSERT INTO replays (id, difficulty, recorded, bytes) VALUES " + Values(to - from, 4) +
                          " ON CONFLICT (id) DO NOTHING RETURNING id",
                      params, &fresh, nullptr, &e);
-        std::set<std::string> is_new;
-        for (const auto& row : fresh) is_new.insert(row[0]);
+        std::set<std::string> isNew;
+        for (const auto& row : fresh) isNew.insert(row[0]);
         params.clear();
         size_t rows = 0;
         for (size_t i = from; ok && i < to; ++i) {
-            if (!is_new.erase(entries[i].id)) continue;  // new, and the first of its id here
+            if (!isNew.erase(entries[i].id)) continue;  // new, and the first of its id here
             ++count;
             for (const StoredResult& r : entries[i].results) {
                 for (const SqlValue& v :
