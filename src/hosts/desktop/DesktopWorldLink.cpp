@@ -75,6 +75,7 @@ bool DesktopWorldLink::Send(const uint8_t* replay, size_t size, const char* tag,
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         nextTry_ = Clock::now();
+        ++keptCount_;
     }
     wake_.notify_all();
     return true;
@@ -172,12 +173,15 @@ void DesktopWorldLink::Run() {
         }
         const bool canSend = sending_ && !server.empty();
         if (canSend && Clock::now() >= nextTry_) {
+            const uint64_t keptBefore = keptCount_;
             lock.unlock();
             int64_t retryAfter = -1;
             const Sent sent = SendOne(server, &retryAfter);
             lock.lock();
             if (sent == Sent::Answered) {
                 retry_ = options_.firstRetry;
+            } else if (sent == Sent::Nothing && keptCount_ != keptBefore) {
+                nextTry_ = Clock::now();  // a game was kept while the outbox was read: look again
             } else if (sent == Sent::Nothing) {
                 nextTry_ = Clock::time_point::max();  // until a game is kept or the settings change
             } else {

@@ -72,6 +72,9 @@ private:
     std::string server_;
     bool sending_ = false;
     Clock::time_point nextTry_;
+    // Counts the games kept: a look at the outbox that found nothing stands
+    // only if no game was kept while it looked.
+    uint64_t keptCount_ = 0;
     std::chrono::milliseconds retry_;
     std::string lastFailure_;
 
