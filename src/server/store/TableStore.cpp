@@ -568,27 +568,37 @@ struct OwnEntry {
 
 }  // namespace
 
+bool TableStore::OwnRanks(SqlConnection& c, const std::string& id, int32_t* difficulty, std::vector<int64_t>* ranks,
+                          SqlError* e) {
+    ranks->clear();
+    SqlRows own;
+    if (!c.Exec("SELECT player, difficulty, score, recorded FROM entries WHERE replay = ?1 ORDER BY player",
+                {SqlValue::Text(id)}, &own, nullptr, e))
+        return false;
+    for (const auto& row : own) {
+        int64_t rank = 0;
+        *difficulty = static_cast<int32_t>(Number(row[1]));
+        if (!Rank(c, *difficulty, static_cast<int32_t>(Number(row[2])), row[3], id,
+                  static_cast<int32_t>(Number(row[0])), &rank, e))
+            return false;
+        ranks->push_back(rank);
+    }
+    return true;
+}
+
 bool TableStore::Ranks(const std::string& id, std::vector<int64_t>* ranks, int64_t* entries, std::string* error) {
     ranks->clear();
     Lease c(*this, error);
     if (!c) return false;
     SqlError e;
     Transaction t(*c);
-    SqlRows own;
-    bool ok = t.BeginRead(dialect_.begin_read, &e) &&
-              c->Exec("SELECT player, difficulty, score, recorded FROM entries WHERE replay = ?1 ORDER BY player",
-                      {SqlValue::Text(id)}, &own, nullptr, &e);
-    if (ok && own.empty()) {
+    int32_t difficulty = 0;
+    bool ok = t.BeginRead(dialect_.begin_read, &e) && OwnRanks(*c, id, &difficulty, ranks, &e);
+    if (ok && ranks->empty()) {
         error->clear();
         return false;
     }
-    for (size_t i = 0; ok && i < own.size(); ++i) {
-        int64_t rank = 0;
-        ok = Rank(*c, static_cast<int32_t>(Number(own[i][1])), static_cast<int32_t>(Number(own[i][2])), own[i][3], id,
-                  static_cast<int32_t>(Number(own[i][0])), &rank, &e);
-        ranks->push_back(rank);
-    }
-    if (ok && TableSize(*c, static_cast<int32_t>(Number(own[0][1])), entries, &e) && t.Commit(&e)) return true;
+    if (ok && TableSize(*c, difficulty, entries, &e) && t.Commit(&e)) return true;
     ranks->clear();
     *error = e.words;
     return false;
@@ -605,25 +615,18 @@ bool TableStore::Around(const std::string& id, int32_t before, int32_t after, st
     if (!c) return false;
     SqlError e;
     Transaction t(*c);
-    SqlRows own;
-    bool ok = t.BeginRead(dialect_.begin_read, &e) &&
-              c->Exec("SELECT player, difficulty, score, recorded FROM entries WHERE replay = ?1 ORDER BY player",
-                      {SqlValue::Text(id)}, &own, nullptr, &e);
-    if (ok && own.empty()) {
+    int32_t difficulty = 0;
+    std::vector<int64_t> ranks;
+    bool ok = t.BeginRead(dialect_.begin_read, &e) && OwnRanks(*c, id, &difficulty, &ranks, &e);
+    if (ok && ranks.empty()) {
         error->clear();
         return false;
     }
-    int64_t best = 0;
-    for (size_t i = 0; ok && i < own.size(); ++i) {
-        int64_t rank = 0;
-        ok = Rank(*c, static_cast<int32_t>(Number(own[i][1])), static_cast<int32_t>(Number(own[i][2])), own[i][3], id,
-                  static_cast<int32_t>(Number(own[i][0])), &rank, &e);
-        if (ok && (best == 0 || rank < best)) best = rank;
-    }
     if (ok) {
+        const int64_t best = *std::min_element(ranks.begin(), ranks.end());
         const int64_t offset = std::max<int64_t>(0, best - 1 - before);
         const int64_t limit = (best - 1 - offset) + 1 + after;
-        ok = Page(*c, static_cast<int32_t>(Number(own[0][1])), limit, offset, rows, &e) && t.Commit(&e);
+        ok = Page(*c, difficulty, limit, offset, rows, &e) && t.Commit(&e);
     }
     if (ok) return true;
     rows->clear();

@@ -124,6 +124,10 @@ private:
     void Give(std::unique_ptr<SqlConnection> connection);
     bool Migrate(SqlConnection& c, SqlError* error);
     bool AddOne(SqlConnection& c, const ReplayEntry& entry, bool* added, SqlError* error);
+    // The ranks of the replay's entries in player order (none when there is
+    // no such replay), and its difficulty.
+    bool OwnRanks(SqlConnection& c, const std::string& id, int32_t* difficulty, std::vector<int64_t>* ranks,
+                  SqlError* e);
     bool Rank(SqlConnection& c, int32_t difficulty, int32_t score, const std::string& recorded,
               const std::string& replay, int32_t player, int64_t* rank, SqlError* error);
     bool Page(SqlConnection& c, int32_t difficulty, int64_t limit, int64_t offset, std::vector<ScoreRow>* rows,
