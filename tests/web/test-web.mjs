@@ -712,7 +712,7 @@ check('no errors on the console', problems.length === 0, problems.slice(0, 3).jo
 // `setup` run in the page before its own scripts, started to its menu.
 async function fresh(url, setup, options = {}) {
   const other = await browser.newContext({ viewport: { width: 1280, height: 1000 }, ...options });
-  if (setup) await other.addInitScript(setup, arg);
+  if (setup) await other.addInitScript(setup);
   await use(await other.newPage());
   await page.goto(url);
   const menuShown = (await startFromOverlay()) && (await inState(kMenu, 'the menu', 10));
