@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # make bench-server: the world table's server under load, on this machine.
-#   1. GET /api/v1/scores (the top page, and a page in the middle) with wrk,
+#   1. GET /api/v1/scores (the top page, a page in the middle, and pages at
+#      random, each of them read from the store as the server keeps a page
+#      for a second only) with wrk,
 #      CONNECTIONS (200) connections for DURATION, on a table of ENTRIES
 #      (1,000,000) entries: once on SQLite, once on PostgreSQL (a cluster of
 #      its own, tests/server/pg-cluster.sh, syncing its commits as a real one
@@ -66,11 +68,11 @@ stop_server() {
     wait "$server_pid" 2>/dev/null || true
 }
 
-# measure NAME URL: one wrk run; appends a row to the table.
+# measure NAME URL [SCRIPT]: one wrk run; appends a row to the table.
 rows=()
 measure() {
     local name="$1" target="$2" out
-    out="$(wrk -t2 -c"$connections" -d"$duration" --latency "$target")"
+    out="$(wrk -t2 -c"$connections" -d"$duration" --latency ${3:+-s "$3"} "$target")"
     echo "$out" > "$bench/wrk-$(echo "$name" | tr ' /,' '---').txt"
     local rps p50 p99 errors
     rps="$(echo "$out" | awk '/^Requests\/sec:/ {printf "%.0f", $2}')"
@@ -91,6 +93,15 @@ seed_store() {
 
 scores() { echo "$url/api/v1/scores?difficulty=1&limit=10&offset=$1"; }
 middle=$(( entries / 6 ))  # the middle of one difficulty's third
+# Pages at random offsets in one difficulty's third, each request another.
+random_pages="$bench/random-pages.lua"
+cat > "$random_pages" <<LUA
+math.randomseed(1)
+request = function()
+    local offset = math.random(0, $(( entries / 3 )))
+    return wrk.format("GET", "/api/v1/scores?difficulty=" .. math.random(0, 2) .. "&limit=10&offset=" .. offset)
+end
+LUA
 
 # ---- SQLite ----
 mkdir -p "$bench/sqlite"
@@ -100,6 +111,7 @@ start_server "$bench/server-sqlite.log" --data "$bench/sqlite" --db "$bench/sqli
 curl -fsS "$(scores 0)" > /dev/null
 measure "SQLite, top page" "$(scores 0)"
 measure "SQLite, page at offset $middle" "$(scores "$middle")"
+measure "SQLite, pages at random" "$url" "$random_pages"
 stop_server
 
 # ---- PostgreSQL ----
@@ -115,6 +127,7 @@ if PG_FSYNC=on bash tests/server/pg-cluster.sh start "$pg_state" > /dev/null; th
     curl -fsS "$(scores 0)" > /dev/null
     measure "PostgreSQL, top page" "$(scores 0)"
     measure "PostgreSQL, page at offset $middle" "$(scores "$middle")"
+    measure "PostgreSQL, pages at random" "$url" "$random_pages"
     stop_server
     bash tests/server/pg-cluster.sh stop "$pg_state" > /dev/null
 else

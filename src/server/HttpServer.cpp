@@ -238,7 +238,12 @@ void HttpServer::Handle(Request request, const std::string& peer, const std::fun
         if (route.kind == RouteKind::Static) return respond(files_.Serve(route.path));
         if (route.kind == RouteKind::PostReplay)
             return Submit(request, ClientAddress(peer, request.forwardedFor, options_.trustProxy), respond);
-        respond(AnswerRead(route, store_, facts_));
+        const std::string key = ReadCache::KeyOf(route);
+        const double now = SteadySeconds();
+        if (const Answer* kept = key.empty() ? nullptr : pages_.Find(key, now)) return respond(*kept);
+        Answer answer = AnswerRead(route, store_, facts_);
+        pages_.Keep(key, answer, now);
+        respond(std::move(answer));
     } catch (const std::exception& e) {
         respond(ErrorAnswer(500, std::string("the server failed: ") + e.what()));
     }
@@ -271,8 +276,11 @@ void HttpServer::Submit(Request& request, const std::string& address, const std:
 
 Answer HttpServer::FromVerdict(const std::string& id, const std::string& bytes, const Verdict& verdict) {
     switch (verdict.kind) {
-    case Verdict::Kind::Verified:
-        return RecordVerified(store_, id, bytes, verdict, std::time(nullptr));
+    case Verdict::Kind::Verified: {
+        Answer answer = RecordVerified(store_, id, bytes, verdict, std::time(nullptr));
+        if (answer.status == 201) pages_.Forget();
+        return answer;
+    }
     case Verdict::Kind::Refused:
         return ErrorAnswer(422, verdict.words);
     case Verdict::Kind::Unavailable:

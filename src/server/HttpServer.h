@@ -8,6 +8,7 @@
 
 #include "server/Api.h"
 #include "server/RateLimiter.h"
+#include "server/ReadCache.h"
 #include "server/ServerOptions.h"
 #include "server/StaticFiles.h"
 #include "server/Store.h"
@@ -17,8 +18,8 @@
 // The HTTP side: one acceptor and its connections on one event loop
 // (Boost.Beast over Boost.Asio). Each connection reads a request within
 // the client's time and size limits and hands it to Handle, which answers
-// at once from the store or files, or after a worker has re-played the
-// replay sent.
+// at once from the store (or the pages read a moment ago) or files, or
+// after a worker has re-played the replay sent.
 namespace server {
 
 // A request as Handle sees it.
@@ -57,6 +58,7 @@ private:
     const StaticFiles& files_;
     ServerFacts facts_;
     RateLimiter rate_;
+    ReadCache pages_;
     VerifyQueue queue_;
     boost::asio::ip::tcp::acceptor acceptor_;
 };

@@ -1,10 +1,12 @@
-// The server's rules of admission: the per-address rate limit over time,
-// and the verify queue's order and bound.
+// The server's rules of admission and keeping: the per-address rate limit
+// over time, the verify queue's order and bound, and the pages kept a moment.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "server/RateLimiter.h"
+#include "server/ReadCache.h"
+#include "server/Routes.h"
 #include "server/VerifyQueue.h"
 
 namespace server_test {
@@ -79,3 +81,92 @@ TEST(ServerVerifyQueue, AJobThatEndsAtOnceLetsTheNextStart) {
 
 }  // namespace
 }  // namespace server_test
+
+namespace {
+server::Answer Page(const std::string& body, int status = 200) {
+    server::Answer a;
+    a.status = status;
+    a.body = body;
+    return a;
+}
+server::Route ScoresRoute(int32_t difficulty, int32_t limit, int64_t offset) {
+    server::Route r;
+    r.kind = server::RouteKind::Scores;
+    r.difficulty = difficulty;
+    r.limit = limit;
+    r.offset = offset;
+    return r;
+}
+}  // namespace
+
+TEST(ServerReadCache, KeysNameEveryParameterOfTheTablesPagesAndNothingElse) {
+    using server::ReadCache;
+    // Pages that differ in any parameter are different answers.
+    EXPECT_NE(ReadCache::KeyOf(ScoresRoute(0, 10, 0)), ReadCache::KeyOf(ScoresRoute(1, 10, 0)));
+    EXPECT_NE(ReadCache::KeyOf(ScoresRoute(0, 10, 0)), ReadCache::KeyOf(ScoresRoute(0, 11, 0)));
+    EXPECT_NE(ReadCache::KeyOf(ScoresRoute(0, 10, 0)), ReadCache::KeyOf(ScoresRoute(0, 10, 10)));
+    // "1/10/0" and "11/0/..." may not run together.
+    EXPECT_NE(ReadCache::KeyOf(ScoresRoute(1, 10, 0)), ReadCache::KeyOf(ScoresRoute(11, 0, 0)));
+    // The same page asked with its parameters in another order, or with
+    // names the server lets be, is one answer.
+    EXPECT_EQ(ReadCache::KeyOf(server::ParseRoute("GET", "/api/v1/scores?offset=20&difficulty=2")),
+              ReadCache::KeyOf(server::ParseRoute("GET", "/api/v1/scores?difficulty=2&x=1&offset=20&limit=10")));
+    server::Route around = server::ParseRoute("GET", "/api/v1/scores/around/0123456789abcdef?before=3");
+    ASSERT_EQ(around.kind, server::RouteKind::Around);
+    server::Route aroundAfter = server::ParseRoute("GET", "/api/v1/scores/around/0123456789abcdef?after=3");
+    EXPECT_FALSE(ReadCache::KeyOf(around).empty());
+    EXPECT_NE(ReadCache::KeyOf(around), ReadCache::KeyOf(aroundAfter));
+    // The health check, a replay's bytes, refusals and files are never kept.
+    for (const char* target : {"/api/v1/health", "/api/v1/replays/0123456789abcdef", "/api/v1/scores?limit=0",
+                               "/api/v1/nothing", "/index.html"})
+        EXPECT_TRUE(ReadCache::KeyOf(server::ParseRoute("GET", target)).empty()) << target;
+}
+
+TEST(ServerReadCache, AnswersAPageForItsSecondsUntilTheTableChanges) {
+    server::ReadCache cache(1.0, 8);
+    const std::string key = server::ReadCache::KeyOf(ScoresRoute(0, 10, 0));
+    EXPECT_EQ(cache.Find(key, 100.0), nullptr);
+    cache.Keep(key, Page("[1]"), 100.0);
+    ASSERT_NE(cache.Find(key, 100.5), nullptr);
+    EXPECT_EQ(cache.Find(key, 100.5)->body, "[1]");
+    EXPECT_EQ(cache.Find(key, 101.0)->body, "[1]");
+    EXPECT_EQ(cache.Find(key, 101.01), nullptr);  // another process's writes show within the second
+    EXPECT_EQ(cache.Size(), 0u);
+    // A clock that went back does not make an answer last longer.
+    cache.Keep(key, Page("[2]"), 200.0);
+    EXPECT_EQ(cache.Find(key, 150.0), nullptr);
+    // A replay recorded here: nothing kept is answered again.
+    cache.Keep(key, Page("[3]"), 300.0);
+    cache.Forget();
+    EXPECT_EQ(cache.Find(key, 300.0), nullptr);
+    // Refusals and a store that is down are never kept; an empty key neither.
+    cache.Keep(key, Page("{\"error\":\"down\"}", 503), 400.0);
+    cache.Keep("", Page("[4]"), 400.0);
+    EXPECT_EQ(cache.Find(key, 400.0), nullptr);
+    EXPECT_EQ(cache.Size(), 0u);
+}
+
+TEST(ServerReadCache, AFullCacheDropsTheStaleThenTheOldestAndNeverGrows) {
+    server::ReadCache cache(1.0, 3);
+    auto key = [](int64_t offset) { return server::ReadCache::KeyOf(ScoresRoute(0, 10, offset)); };
+    cache.Keep(key(0), Page("a"), 10.0);
+    cache.Keep(key(1), Page("b"), 10.2);
+    cache.Keep(key(2), Page("c"), 10.4);
+    cache.Keep(key(3), Page("d"), 10.6);  // full: the oldest (a) goes
+    EXPECT_EQ(cache.Size(), 3u);
+    EXPECT_EQ(cache.Find(key(0), 10.6), nullptr);
+    EXPECT_EQ(cache.Find(key(1), 10.6)->body, "b");
+    // Kept again under a key it holds: replaced, nothing dropped.
+    cache.Keep(key(3), Page("d2"), 10.7);
+    EXPECT_EQ(cache.Size(), 3u);
+    EXPECT_EQ(cache.Find(key(1), 10.7)->body, "b");
+    EXPECT_EQ(cache.Find(key(3), 10.7)->body, "d2");
+    // Later, b and c are stale: both go for one newcomer.
+    cache.Keep(key(4), Page("e"), 11.5);
+    EXPECT_EQ(cache.Size(), 2u);
+    EXPECT_EQ(cache.Find(key(4), 11.5)->body, "e");
+    EXPECT_EQ(cache.Find(key(3), 11.5)->body, "d2");
+    // A reader walking page after page never makes it grow.
+    for (int64_t offset = 100; offset < 1100; ++offset) cache.Keep(key(offset), Page("x"), 12.0);
+    EXPECT_EQ(cache.Size(), 3u);
+}
