@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs every fuzz target (or the ones named) for SECONDS each, one after the
-# other, from a build made with -DVC_FUZZ=ON:
+# Runs every fuzz target (or the ones named) for SECONDS each, as many at
+# once as there are cores (FUZZ_JOBS), from a build made with -DVC_FUZZ=ON:
 #
 #   fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
 #
@@ -48,14 +48,15 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 findings="$build/fuzz-findings"
 logs="$build/fuzz-logs"
 mkdir -p "$findings" "$logs"
-status=0
-summary=()
-for target in "${targets[@]}"; do
+# fuzz_one TARGET: one target's run and merge; its summary line goes to
+# LOGS/TARGET.line, and it fails when the target found something.
+fuzz_one() {
+    local target="$1"
     exe="$build/fuzz/fuzz_$target"
     if [ ! -x "$exe" ]; then
         echo "fuzz: no target $exe" >&2
-        status=1
-        continue
+        echo "$target: no such target" >"$logs/$target.line"
+        return 1
     fi
     corpus="$here/corpus/$target"
     work="$build/fuzz-work/$target"
@@ -99,15 +100,34 @@ for target in "${targets[@]}"; do
     line=$(printf '%-10s %10s execs %7s exec/s  cov %6s  ft %6s  corpus %5s' "$target" "${execs:-?}" \
         "${rate:-?}" "${cov:-?}" "${ft:-?}" "$units")
     if [ "$rc" -ne 0 ]; then
-        status=1
         line="$line  FAILED (exit $rc)"
         echo "---- $target: last lines of $log ----" >&2
         tail -n 60 "$log" >&2
         echo "---- the input is in $findings/ ----" >&2
     fi
-    summary+=("$line")
+    echo "$line" >"$logs/$target.line"
     rm -rf "$work"
+    return "$(( rc != 0 ))"
+}
+
+jobs="${FUZZ_JOBS:-$(nproc)}"
+status=0
+running=0
+for target in "${targets[@]}"; do
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n || status=1
+        running=$((running - 1))
+    fi
+    rm -f "$logs/$target.line"
+    fuzz_one "$target" &
+    running=$((running + 1))
 done
+while [ "$running" -gt 0 ]; do
+    wait -n || status=1
+    running=$((running - 1))
+done
+summary=()
+for target in "${targets[@]}"; do summary+=("$(cat "$logs/$target.line" 2>/dev/null || echo "$target: no result")"); done
 
 echo "fuzz summary (${seconds}s per target):"
 printf '  %s\n' "${summary[@]}"
