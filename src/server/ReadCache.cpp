@@ -1,5 +1,7 @@
 #include "ReadCache.h"
 
+#include <iterator>
+
 namespace server {
 
 std::string ReadCache::KeyOf(const Route& route) {
