@@ -20,6 +20,7 @@ int FuzzReplay(const uint8_t* data, size_t size);     // ParseReplay, InputTape 
 int FuzzRollback(const uint8_t* data, size_t size);   // a rollback session over a NetPeer hearing the bytes
 int FuzzPacket(const uint8_t* data, size_t size);     // ParseNetPacket, WriteNetPacket
 int FuzzUdpLink(const uint8_t* data, size_t size);    // UdpLink::Take, the link's datagram reader
+int FuzzRoom(const uint8_t* data, size_t size);       // ParseRoomMessage, WriteRoomMessage
 #ifdef VC_FUZZ_SERVER
 int FuzzRequest(const uint8_t* data, size_t size);  // the server's HTTP request and route reading
 #endif
@@ -31,7 +32,7 @@ struct FuzzTarget {
 constexpr FuzzTarget kFuzzTargets[] = {
     {"bmp", FuzzBmp},         {"wave", FuzzWave},     {"level", FuzzLevel},       {"highscore", FuzzHighScore},
     {"script", FuzzScript},   {"replay", FuzzReplay}, {"rollback", FuzzRollback}, {"packet", FuzzPacket},
-    {"link", FuzzUdpLink},
+    {"link", FuzzUdpLink},    {"room", FuzzRoom},
 #ifdef VC_FUZZ_SERVER
     {"request", FuzzRequest},
 #endif

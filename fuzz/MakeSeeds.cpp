@@ -13,6 +13,7 @@
 //                    bytes of the window it is read against
 // OUT_DIR/link       the link's datagrams: sealed messages of every kind, a
 //                    repeat, forgeries, a stranger's cookie request
+// OUT_DIR/room       room messages of every kind, as the protocol writes them
 //
 //   fuzz_seeds --games RUNNER DATA_DIR OUT_DIR
 //
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "net/NetProtocol.h"
+#include "net/RoomProtocol.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -396,6 +398,50 @@ int main(int argc, char** argv) {
     record(joining, 0, {2, 1, 2, 3, 4, 5, 6, 7, 8});
     record(joining, 0, Bytes(57, 4));
     put("link", "joining", joining);
+
+    // Room messages (docs/net-protocol.md, "Rooms"), one of each kind.
+    auto room = [&](const char* name, const RoomMessage& m) {
+        uint8_t bytes[kRoomMaxMessageBytes];
+        const size_t n = WriteRoomMessage(m, bytes, sizeof bytes);
+        put("room", name, Bytes(bytes, bytes + n));
+    };
+    RoomMessage ask;
+    ask.kind = RoomKind::Open;
+    ask.mode = RoomMode::Quick;
+    ask.difficulty = 1;
+    std::strcpy(ask.gameVersion, "1.0.0");
+    ask.dataHash = 0x1122334455667788ull;
+    ask.askId = 99;
+    room("open", ask);
+    ask.kind = RoomKind::Enter;
+    std::strcpy(ask.code, "HJKMN");
+    room("enter", ask);
+    RoomMessage told = ask;
+    told.kind = RoomKind::Room;
+    for (size_t i = 0; i < kRoomTokenBytes; ++i) told.token[i] = static_cast<uint8_t>(i + 1);
+    told.stage = RoomStage::Paired;
+    told.peer.family = 4;
+    told.peer.bytes[0] = 192, told.peer.bytes[3] = 7;
+    told.peer.port = 7311;
+    told.waitSeconds = 590;
+    room("room", told);
+    told.kind = RoomKind::Stay;
+    told.flags = kRoomPunched;
+    room("stay", told);
+    told.kind = RoomKind::Leave;
+    room("leave", told);
+    told.kind = RoomKind::Relay;
+    const uint8_t datagram[] = {5, 1, 0, 0, 0, 0, 0, 0, 0, 0xAB, 0xCD};
+    told.payload = datagram;
+    told.payloadSize = sizeof datagram;
+    room("relay", told);
+    told.kind = RoomKind::Relayed;
+    room("relayed", told);
+    told.kind = RoomKind::Refused;
+    told.reason = RoomRefusal::TooManyAsks;
+    room("refused", told);
+    told.kind = RoomKind::Punch;
+    room("punch", told);
 
     std::printf("fuzz_seeds: %d seed files in %s\n", written, out.c_str());
     return 0;

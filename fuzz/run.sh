@@ -28,7 +28,7 @@ seconds="$2"
 shift 2
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(bmp wave level highscore script replay rollback packet link)
+    targets=(bmp wave level highscore script replay rollback packet link room)
     # The server's request reading, when the server was built.
     if [ -x "$build/fuzz/fuzz_request" ]; then targets+=(request); fi
 fi

@@ -9,12 +9,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "FuzzTargets.h"
 #include "net/NetProtocol.h"
+#include "net/RoomProtocol.h"
 #include "support/Files.h"
 
 namespace {
@@ -78,6 +80,27 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
         }
         session.insert(session.end(), {2, 5, 1, 0, 0, 0, 5});
         cases.push_back(session);
+    }
+    if (target == "room") {
+        // An Enter whose code came in lower case, a Room and the longest Relay.
+        RoomMessage m;
+        m.kind = RoomKind::Enter;
+        std::strcpy(m.code, "QRTUV");
+        std::strcpy(m.gameVersion, "1.0.0");
+        uint8_t bytes[kRoomMaxMessageBytes];
+        Bytes enter(bytes, bytes + WriteRoomMessage(m, bytes, sizeof bytes));
+        for (size_t i = 6; i < 11; ++i) enter[i] = static_cast<uint8_t>(enter[i] - 'A' + 'a');
+        cases.push_back(enter);
+        m.kind = RoomKind::Room;
+        m.peer.family = 6;
+        m.peer.bytes[15] = 1;
+        m.peer.port = 1;
+        cases.emplace_back(bytes, bytes + WriteRoomMessage(m, bytes, sizeof bytes));
+        static const uint8_t datagram[kRoomMaxRelayBytes] = {};
+        m.kind = RoomKind::Relay;
+        m.payload = datagram;
+        m.payloadSize = sizeof datagram;
+        cases.emplace_back(bytes, bytes + WriteRoomMessage(m, bytes, sizeof bytes));
     }
     return cases;
 }
