@@ -52,8 +52,13 @@ Answer Health(Store& store, const ServerFacts& facts) {
         a.headers.emplace_back("Retry-After", std::to_string(kStoreRetrySeconds));
         return a;
     }
-    return JsonAnswer(200,
-                      {{"status", "ok"}, {"version", facts.version}, {"dataset", facts.dataset}, {"entries", entries}});
+    const RoomsCounts rooms = facts.rooms ? facts.rooms() : RoomsCounts{};
+    return JsonAnswer(200, {{"status", "ok"},
+                            {"version", facts.version},
+                            {"dataset", facts.dataset},
+                            {"entries", entries},
+                            {"rooms", rooms.rooms},
+                            {"relayed", rooms.relayed}});
 }
 
 Answer Rows(const std::vector<ScoreRow>& rows, int64_t total) {

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "server/Rooms.h"
 #include "server/Routes.h"
 #include "server/Store.h"
 #include "server/Verifier.h"
@@ -26,6 +28,8 @@ struct Answer {
 struct ServerFacts {
     std::string version;  // the game's
     std::string dataset;  // the data set's hash, as replays carry it (16 hex digits)
+    // The rooms' counts as they stand (none when the server has no rooms).
+    std::function<RoomsCounts()> rooms;
 };
 
 // How long a client is asked to wait when the store or the queue is busy.

@@ -27,10 +27,6 @@ constexpr size_t kMostDropped = 64 * 1024 * 1024;
 constexpr int32_t kQueueRetrySeconds = 5;
 constexpr int32_t kConnectionsRetrySeconds = 5;
 
-double SteadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 std::string TooLarge(unsigned long long bytes) {
     return "the replay is too large (" + std::to_string(bytes) + " bytes; at most " +
            std::to_string(kReplayFileCapacity) + ")";
@@ -195,6 +191,7 @@ HttpServer::HttpServer(asio::io_context& io, const ServerOptions& options, Store
 
 bool HttpServer::Listen(std::string* error) {
     boost::system::error_code ec;
+    if (acceptor_.is_open()) acceptor_.close(ec);
     const asio::ip::address address = asio::ip::make_address(options_.host, ec);
     if (ec) {
         *error = "'" + options_.host + "' is not an IP address";

@@ -15,6 +15,8 @@
 
 #include "app/Replay.h"
 #include "server/HttpServer.h"
+#include "server/Rooms.h"
+#include "server/RoomsSocket.h"
 #include "server/ServerOptions.h"
 #include "server/StaticFiles.h"
 #include "server/Store.h"
@@ -77,6 +79,22 @@ bool Settle(server::ServerOptions* o, std::string* error) {
     return true;
 }
 
+// The HTTP acceptor, and the rooms' UDP socket on the same addresses: at
+// the HTTP port's number unless --udp-port names another (0: none). When
+// the HTTP port was left to the system and its number is taken for UDP,
+// another is tried.
+bool Listen(const server::ServerOptions& options, server::HttpServer& http, server::RoomsSocket& rooms,
+            std::string* error) {
+    constexpr int kTries = 16;
+    for (int attempt = 0;; ++attempt) {
+        if (!http.Listen(error)) return false;
+        if (options.udpPort == 0) return true;
+        const uint16_t port = options.udpPort > 0 ? static_cast<uint16_t>(options.udpPort) : http.Endpoint().port();
+        if (rooms.Open(options.udpHost.empty() ? options.host : options.udpHost, port, error)) return true;
+        if (options.port != 0 || options.udpPort > 0 || attempt + 1 == kTries) return false;
+    }
+}
+
 int Serve(server::ServerOptions options) {
     std::string error, dataset;
     if (!Settle(&options, &error) || !DataSetHash(options.gameData, &dataset, &error)) {
@@ -96,17 +114,26 @@ int Serve(server::ServerOptions options) {
     boost::asio::io_context io(1);
     server::Verifier verifier(io, {options.verifyCommand, "--verify-worker", "--game-data", options.gameData},
                               {options.verifySeconds, options.verifyMemoryMb});
-    server::HttpServer http(io, options, *store, verifier, files, {VC_VERSION, dataset});
-    if (!http.Listen(&error)) {
+    server::RoomsLimits limits;
+    limits.maxRooms = static_cast<uint32_t>(options.maxRooms);
+    server::Rooms rooms(limits, [](uint8_t* out, size_t n) { randombytes_buf(out, n); });
+    server::RoomsSocket roomsSocket(io, rooms);
+    const bool withRooms = options.udpPort != 0;
+    server::ServerFacts facts{VC_VERSION, dataset, {}};
+    if (withRooms) facts.rooms = [&rooms] { return rooms.Counts(); };
+    server::HttpServer http(io, options, *store, verifier, files, facts);
+    if (!Listen(options, http, roomsSocket, &error)) {
         std::fprintf(stderr, "voidcrawl-server: %s\n", error.c_str());
         return 1;
     }
     http.Start();
+    if (withRooms) roomsSocket.Start();
     boost::asio::signal_set stop(io, SIGINT, SIGTERM);
     stop.async_wait([&io](const boost::system::error_code&, int) { io.stop(); });
     const auto at = http.Endpoint();
     const std::string host = at.address().is_v6() ? "[" + at.address().to_string() + "]" : at.address().to_string();
     std::printf("voidcrawl-server: listening on http://%s:%u\n", host.c_str(), static_cast<unsigned>(at.port()));
+    if (withRooms) std::printf("voidcrawl-server: rooms on udp port %u\n", static_cast<unsigned>(roomsSocket.Port()));
     std::fflush(stdout);
     io.run();
     std::fprintf(stderr, "voidcrawl-server: stopped (workers' peak memory %ld kB)\n", verifier.PeakWorkerKb());

@@ -1,9 +1,14 @@
 #include "RateLimiter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace server {
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 double RateLimiter::Refilled(const Bucket& b, double now) const {
     const double elapsed = std::max(0.0, now - b.at);
@@ -19,10 +24,14 @@ void RateLimiter::DropFull(double now) {
     }
 }
 
-bool RateLimiter::Take(const std::string& address, double now, int32_t* retryAfter) {
+bool RateLimiter::Take(const std::string& address, double now, int32_t* retryAfter, bool* tell) {
+    if (tell != nullptr) *tell = false;
     auto it = buckets_.find(address);
     if (it == buckets_.end()) {
-        if (buckets_.size() >= mostAddresses_) DropFull(now);
+        if (buckets_.size() >= mostAddresses_ && (now - scannedAt_ >= kScanSeconds || now < scannedAt_)) {
+            scannedAt_ = now;
+            DropFull(now);
+        }
         if (buckets_.size() >= mostAddresses_) {
             *retryAfter = std::max(1, static_cast<int32_t>(std::ceil(60.0 / perMinute_)));
             return false;
@@ -37,6 +46,10 @@ bool RateLimiter::Take(const std::string& address, double now, int32_t* retryAft
         return true;
     }
     *retryAfter = std::max(1, static_cast<int32_t>(std::ceil((1.0 - b.tokens) * 60.0 / perMinute_)));
+    if (tell != nullptr && (now - b.toldAt >= kTellSeconds || now < b.toldAt)) {
+        *tell = true;
+        b.toldAt = now;
+    }
     return false;
 }
 

@@ -16,15 +16,15 @@ bool ReadInt(const char* text, long long low, long long high, long long* value) 
 }
 
 // "HOST:PORT", "[V6]:PORT" or ":PORT" (all addresses).
-bool ReadListen(const std::string& text, ServerOptions* options) {
+bool ReadListen(const std::string& text, std::string* hostOut, long long* portOut) {
     const size_t colon = text.rfind(':');
     if (colon == std::string::npos) return false;
     std::string host = text.substr(0, colon);
     long long port = 0;
     if (!ReadInt(text.c_str() + colon + 1, 0, 65535, &port)) return false;
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-    options->host = host.empty() ? "0.0.0.0" : host;
-    options->port = static_cast<uint16_t>(port);
+    *hostOut = host.empty() ? "0.0.0.0" : host;
+    *portOut = port;
     return true;
 }
 
@@ -40,6 +40,8 @@ constexpr IntOption kIntOptions[] = {
     {"--verify-memory", 32, 65536, &ServerOptions::verifyMemoryMb},
     {"--max-connections", 1, 1000000, &ServerOptions::maxConnections},
     {"--client-seconds", 1, 3600, &ServerOptions::clientSeconds},
+    {"--udp-port", 0, 65535, &ServerOptions::udpPort},
+    {"--max-rooms", 1, 1000000, &ServerOptions::maxRooms},
 };
 
 bool ReadRate(const std::string& text, ServerOptions* options) {
@@ -82,7 +84,15 @@ bool ParseServerArguments(int argc, const char* const* argv, ServerOptions* opti
         } else if (arg == "--verify-worker") {
             options->verifyWorker = true;
         } else if (arg == "--listen") {
-            if (value == nullptr || !ReadListen(value, options)) return needs("ADDRESS:PORT");
+            long long port = 0;
+            if (value == nullptr || !ReadListen(value, &options->host, &port)) return needs("ADDRESS:PORT");
+            options->port = static_cast<uint16_t>(port);
+            ++i;
+        } else if (arg == "--udp-listen") {
+            long long port = 0;
+            if (value == nullptr || !ReadListen(value, &options->udpHost, &port) || port == 0)
+                return needs("ADDRESS:PORT (a port from 1)");
+            options->udpPort = static_cast<int32_t>(port);
             ++i;
         } else if (arg == "--rate") {
             if (value == nullptr || !ReadRate(value, options)) return needs("N/min (N from 1)");
@@ -110,6 +120,7 @@ std::string ServerUsage() {
            "                        [--web DIR] [--game-data DIR] [--workers N] [--queue N]\n"
            "                        [--verify-seconds S] [--verify-memory MB] [--rate N/min]\n"
            "                        [--trust-proxy] [--max-connections N] [--client-seconds S]\n"
+           "                        [--udp-port N | --udp-listen ADDR:PORT] [--max-rooms N]\n"
            "\n"
            "The world high-score table: replays sent to POST /api/v1/replays are re-played\n"
            "and only then recorded, each player's result as the re-play reached it.\n"
@@ -135,7 +146,13 @@ std::string ServerUsage() {
            "                       (only behind a reverse proxy that sets it)\n"
            "  --max-connections N  open connections; more get 503 (default 512)\n"
            "  --client-seconds S   a request must arrive whole within S seconds, and an idle\n"
-           "                       connection is closed after them (default 10)\n";
+           "                       connection is closed after them (default 10)\n"
+           "  --udp-port N         the rooms where two games meet to play online, on UDP\n"
+           "                       (default: the HTTP port's number; 0: no rooms). Prints\n"
+           "                       \"voidcrawl-server: rooms on udp port N\" when ready\n"
+           "  --udp-listen ADDR:PORT  the rooms on another address than --listen's (the\n"
+           "                       public one, where a TLS proxy holds the HTTP port)\n"
+           "  --max-rooms N        rooms at once; more are refused (default 10000)\n";
 }
 
 }  // namespace server

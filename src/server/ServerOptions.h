@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "net/RoomProtocol.h"
+
 // voidcrawl-server's command line. Every limit a hostile client meets has
 // an option and a default that suits one small machine.
 namespace server {
@@ -21,6 +23,9 @@ struct ServerOptions {
     bool trustProxy = false;       // take the client's address from X-Forwarded-For
     int32_t maxConnections = 512;  // open connections before 503
     int32_t clientSeconds = 10;    // a request must arrive whole within this (slow clients are cut)
+    int32_t udpPort = -1;          // the rooms' UDP port; -1: the HTTP port's number; 0: no rooms
+    std::string udpHost;           // the rooms' address; empty: --listen's
+    int32_t maxRooms = kRoomDefaultMaxRooms;     // rooms at once, then new ones are refused
     bool help = false;
     bool verifyWorker = false;  // this process is a worker: a replay on stdin, a verdict line on stdout
     std::string verifyCommand;  // the worker program instead of this one (for tests)

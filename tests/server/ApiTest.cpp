@@ -45,7 +45,7 @@ protected:
         return server::RecordVerified(store, server::ReplayId(bytes), bytes, v, at);
     }
     MemoryStoreDouble store;
-    server::ServerFacts facts{"1.0.0", "00112233aabbccdd"};
+    server::ServerFacts facts{"1.0.0", "00112233aabbccdd", {}};
 };
 
 TEST_F(ServerApi, AVerifiedReplayIsRecordedWithItsRanksAndOnceOnly) {
@@ -130,7 +130,20 @@ TEST_F(ServerApi, HealthCountsEachTableAndADownStoreIs503WithRetryAfter) {
     Answer a = server::AnswerRead(Get("/api/v1/health"), store, facts);
     ASSERT_EQ(a.status, 200);
     EXPECT_EQ(json::parse(a.body), json::parse(R"({"status":"ok","version":"1.0.0","dataset":"00112233aabbccdd",
-        "entries":[2,0,1]})"));
+        "entries":[2,0,1],"rooms":0,"relayed":0})"));
+    // The rooms' counts as they stand at each ask.
+    uint64_t live = 3;
+    facts.rooms = [&live] {
+        server::RoomsCounts c;
+        c.rooms = live;
+        c.relayed = 123456789012ull;
+        return c;
+    };
+    EXPECT_EQ(json::parse(server::AnswerRead(Get("/api/v1/health"), store, facts).body)["rooms"], 3);
+    live = 4;
+    a = server::AnswerRead(Get("/api/v1/health"), store, facts);
+    EXPECT_EQ(json::parse(a.body)["rooms"], 4);
+    EXPECT_EQ(json::parse(a.body)["relayed"], 123456789012ull);
     store.down = true;
     a = server::AnswerRead(Get("/api/v1/health"), store, facts);
     EXPECT_EQ(a.status, 503);

@@ -2,9 +2,12 @@
 // over time, the verify queue's order and bound, and the pages kept a moment.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
 #include <vector>
 
 #include "server/RateLimiter.h"
+#include "server/ServerOptions.h"
 #include "server/ReadCache.h"
 #include "server/Routes.h"
 #include "server/VerifyQueue.h"
@@ -42,6 +45,51 @@ TEST(ServerRateLimiter, AFullTableDropsOnlyFilledBucketsAndElseRefusesNewcomers)
     EXPECT_EQ(limiter.Addresses(), 3u);
     EXPECT_TRUE(limiter.Take("d", 60.0, &retry));  // theirs have: they are forgotten
     EXPECT_EQ(limiter.Addresses(), 1u);
+}
+
+TEST(ServerRateLimiter, AFloodOfNewcomersToAFullTableCostsOnePassASecond) {
+    // A full table of buckets none of which has filled again, then 50,000
+    // newcomers in one second: each refused, without a pass over the whole
+    // table for each (which took minutes).
+    RateLimiter limiter(20);
+    int32_t retry = 0;
+    for (size_t i = 0; i < RateLimiter::kMostAddresses; ++i) ASSERT_TRUE(limiter.Take(std::to_string(i), 0.0, &retry));
+    const auto started = std::chrono::steady_clock::now();
+    int refused = 0;
+    for (int i = 0; i < 50000; ++i) refused += !limiter.Take("new" + std::to_string(i), 1.0 + i * 1e-5, &retry);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(refused, 50000);
+    EXPECT_LT(seconds, 5.0);
+    // A minute on the buckets have filled: the next newcomer finds room.
+    EXPECT_TRUE(limiter.Take("late", 61.0, &retry));
+}
+
+TEST(ServerRateLimiter, ARefusalIsToldOnceAMinuteAtMost) {
+    RateLimiter limiter(1);  // a token a minute
+    int32_t retry = 0;
+    bool tell = true;
+    EXPECT_TRUE(limiter.Take("a", 0.0, &retry, &tell));
+    EXPECT_FALSE(tell);
+    EXPECT_FALSE(limiter.Take("a", 0.0, &retry, &tell));
+    EXPECT_TRUE(tell);
+    for (double t : {1.0, 10.0, 59.0}) {
+        EXPECT_FALSE(limiter.Take("a", t, &retry, &tell));
+        EXPECT_FALSE(tell) << t;
+    }
+    EXPECT_TRUE(limiter.Take("a", 70.0, &retry, &tell));
+    EXPECT_FALSE(limiter.Take("a", 70.0, &retry, &tell));
+    EXPECT_TRUE(tell);  // 70 s after the last
+    EXPECT_FALSE(limiter.Take("a", 71.0, &retry, &tell));
+    EXPECT_FALSE(tell);
+    // Another address is told of its own.
+    EXPECT_TRUE(limiter.Take("b", 71.0, &retry, &tell));
+    EXPECT_FALSE(limiter.Take("b", 71.0, &retry, &tell));
+    EXPECT_TRUE(tell);
+    // A newcomer refused by a full table is never told.
+    RateLimiter small(1, 1);
+    EXPECT_TRUE(small.Take("x", 0.0, &retry, &tell));
+    EXPECT_FALSE(small.Take("y", 0.0, &retry, &tell));
+    EXPECT_FALSE(tell);
 }
 
 TEST(ServerVerifyQueue, RunsAtMostTheWorkersAndKeepsTheRestInOrderUpToItsBound) {
@@ -170,3 +218,40 @@ TEST(ServerReadCache, AFullCacheDropsTheStaleThenTheOldestAndNeverGrows) {
     for (int64_t offset = 100; offset < 1100; ++offset) cache.Keep(key(offset), Page("x"), 12.0);
     EXPECT_EQ(cache.Size(), 3u);
 }
+
+namespace server_test {
+namespace {
+
+TEST(ServerOptions, TheRoomsPortAddressAndLimitAreReadAndRefusedOutOfRange) {
+    auto parse = [](std::vector<const char*> args, server::ServerOptions* o) {
+        args.insert(args.begin(), "voidcrawl-server");
+        std::string error;
+        return server::ParseServerArguments(static_cast<int>(args.size()), args.data(), o, &error);
+    };
+    server::ServerOptions o;
+    ASSERT_TRUE(parse({"--listen", "127.0.0.1:8081"}, &o));
+    EXPECT_EQ(o.udpPort, -1);  // the HTTP port's number
+    EXPECT_EQ(o.maxRooms, static_cast<int32_t>(kRoomDefaultMaxRooms));
+    o = {};
+    ASSERT_TRUE(parse({"--udp-port", "0", "--max-rooms", "5"}, &o));
+    EXPECT_EQ(o.udpPort, 0);
+    EXPECT_EQ(o.maxRooms, 5);
+    o = {};
+    ASSERT_TRUE(parse({"--listen", "127.0.0.1:8081", "--udp-listen", "[2001:db8::1]:443"}, &o));
+    EXPECT_EQ(o.host, "127.0.0.1");
+    EXPECT_EQ(o.udpHost, "2001:db8::1");
+    EXPECT_EQ(o.udpPort, 443);
+    for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{{"--udp-port", "65536"},
+                                                                              {"--udp-port", "-1"},
+                                                                              {"--udp-port"},
+                                                                              {"--udp-listen", "0.0.0.0:0"},
+                                                                              {"--udp-listen", "nowhere"},
+                                                                              {"--max-rooms", "0"},
+                                                                              {"--max-rooms", "1000001"}}) {
+        o = {};
+        EXPECT_FALSE(parse(bad, &o)) << bad[0];
+    }
+}
+
+}  // namespace
+}  // namespace server_test

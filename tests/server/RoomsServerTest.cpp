@@ -1,0 +1,275 @@
+// The rooms on the real voidcrawl-server, over real UDP sockets on
+// loopback: two games meet by code and learn each other's addresses, relay
+// datagrams both ways through the server, quick match pairs two, and
+// neither a stranger's relay nor garbage reaches anyone; the health JSON
+// counts rooms and relayed datagrams.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <vector>
+
+#include "ServerHarness.h"
+#include "net/RoomProtocol.h"
+
+namespace server_test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A game's socket on 127.0.0.1, talking to the server's UDP port.
+class Game {
+public:
+    explicit Game(uint16_t serverPort) {
+        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t n = sizeof a;
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
+        RoomAddressFromSockaddr(reinterpret_cast<sockaddr*>(&a), n, &address_);
+        server_.sin_family = AF_INET;
+        server_.sin_port = htons(serverPort);
+        server_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    ~Game() { close(fd_); }
+    const RoomAddress& Address() const { return address_; }
+
+    void SendBytes(const Bytes& b) {
+        sendto(fd_, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&server_), sizeof server_);
+    }
+    void Send(const RoomMessage& m) {
+        uint8_t b[kRoomMaxMessageBytes];
+        const size_t n = WriteRoomMessage(m, b, sizeof b);
+        ASSERT_GT(n, 0u);
+        SendBytes(Bytes(b, b + n));
+    }
+    // The next message within `ms`, from the server; false when none came.
+    bool Receive(RoomMessage* m, Bytes* payload = nullptr, int ms = 2000) {
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, ms) <= 0) return false;
+        sockaddr_in from{};
+        socklen_t n = sizeof from;
+        const ssize_t got = recvfrom(fd_, buffer_, sizeof buffer_, 0, reinterpret_cast<sockaddr*>(&from), &n);
+        if (got <= 0) return false;
+        EXPECT_EQ(from.sin_port, server_.sin_port);
+        const char* why = nullptr;
+        if (!ParseRoomMessage(buffer_, static_cast<size_t>(got), m, &why)) {
+            ADD_FAILURE() << "the server sent what is no room message: " << why;
+            return false;
+        }
+        if (payload != nullptr && m->payload != nullptr) payload->assign(m->payload, m->payload + m->payloadSize);
+        return true;
+    }
+    // Sends `ask` every 250 ms until an answer comes, as the game does.
+    RoomMessage Ask(const RoomMessage& ask) {
+        RoomMessage m;
+        for (int i = 0; i < 20; ++i) {
+            Send(ask);
+            if (Receive(&m, nullptr, 250)) return m;
+        }
+        ADD_FAILURE() << "the server does not answer";
+        return m;
+    }
+
+private:
+    int fd_ = -1;
+    RoomAddress address_;
+    sockaddr_in server_{};
+    uint8_t buffer_[kRoomMaxMessageBytes + 64];
+};
+
+RoomMessage OpenAsk(RoomMode mode, uint64_t askId) {
+    RoomMessage m;
+    m.kind = RoomKind::Open;
+    m.mode = mode;
+    m.difficulty = 1;
+    std::strcpy(m.gameVersion, "1.0.0");
+    m.dataHash = 0xFEED;
+    m.askId = askId;
+    return m;
+}
+
+RoomMessage EnterAsk(const char* code, uint64_t askId) {
+    RoomMessage m = OpenAsk(RoomMode::Create, askId);
+    m.kind = RoomKind::Enter;
+    std::strcpy(m.code, code);
+    return m;
+}
+
+RoomMessage Tokened(RoomKind kind, const uint8_t* token, uint8_t flags = 0, const Bytes* payload = nullptr) {
+    RoomMessage m;
+    m.kind = kind;
+    std::memcpy(m.token, token, kRoomTokenBytes);
+    m.flags = flags;
+    if (payload != nullptr) {
+        m.payload = payload->data();
+        m.payloadSize = payload->size();
+    }
+    return m;
+}
+
+class RoomsServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        data_ = fs::path(::testing::TempDir()) / ("vc_rooms_" + std::to_string(::getpid()));
+        fs::remove_all(data_);
+        ASSERT_TRUE(server_.Start(data_));
+    }
+    void TearDown() override {
+        server_.Stop();
+        fs::remove_all(data_);
+    }
+    nlohmann::json Health() { return nlohmann::json::parse(Call(server_.Port(), "GET", "/api/v1/health").body); }
+
+    fs::path data_;
+    ServerProcess server_;
+};
+
+TEST_F(RoomsServer, TwoGamesMeetByCodeAndRelayBothWaysAndNobodyElseGetsThrough) {
+    Game host(server_.Port()), joiner(server_.Port()), stranger(server_.Port());
+    const RoomMessage opened = host.Ask(OpenAsk(RoomMode::Create, 1));
+    ASSERT_EQ(opened.kind, RoomKind::Room);
+    EXPECT_EQ(opened.stage, RoomStage::Waiting);
+    EXPECT_EQ(opened.askId, 1u);
+    ASSERT_TRUE(IsRoomCode(opened.code));
+    EXPECT_EQ(Health()["rooms"], 1);
+
+    const RoomMessage entered = joiner.Ask(EnterAsk(opened.code, 2));
+    ASSERT_EQ(entered.kind, RoomKind::Room);
+    EXPECT_EQ(entered.role, RoomRole::Joiner);
+    EXPECT_EQ(entered.stage, RoomStage::Pairing);
+    // The host hears of its joiner at the address the server saw it at.
+    RoomMessage told;
+    ASSERT_TRUE(host.Receive(&told));
+    EXPECT_EQ(told.stage, RoomStage::Pairing);
+    EXPECT_TRUE(told.peer == joiner.Address());
+    // The host has punched: the joiner hears the host's address.
+    host.Send(Tokened(RoomKind::Stay, opened.token, kRoomPunched));
+    RoomMessage paired;
+    ASSERT_TRUE(joiner.Receive(&paired));
+    EXPECT_EQ(paired.stage, RoomStage::Paired);
+    EXPECT_TRUE(paired.peer == host.Address());
+    ASSERT_TRUE(host.Receive(&paired));
+    EXPECT_EQ(paired.stage, RoomStage::Paired);
+
+    // Datagrams both ways, whole and as they were.
+    for (int i = 0; i < 20; ++i) {
+        Bytes datagram(1 + static_cast<size_t>(i) * 60, static_cast<uint8_t>(i));
+        datagram[0] = 5;
+        RoomMessage got;
+        Bytes payload;
+        host.Send(Tokened(RoomKind::Relay, opened.token, 0, &datagram));
+        ASSERT_TRUE(joiner.Receive(&got, &payload)) << i;
+        EXPECT_EQ(got.kind, RoomKind::Relayed);
+        EXPECT_EQ(payload, datagram);
+        joiner.Send(Tokened(RoomKind::Relay, entered.token, 0, &datagram));
+        ASSERT_TRUE(host.Receive(&got, &payload)) << i;
+        EXPECT_EQ(payload, datagram);
+    }
+
+    // A stranger: a made-up token, the host's token with a byte changed,
+    // the server's own messages, garbage of every length. None reaches
+    // either player, and the stranger hears nothing.
+    const Bytes datagram = {5, 1, 2, 3};
+    uint8_t forged[kRoomTokenBytes];
+    std::memcpy(forged, opened.token, sizeof forged);
+    forged[0] ^= 0x80;
+    stranger.Send(Tokened(RoomKind::Relay, forged, 0, &datagram));
+    uint8_t zero[kRoomTokenBytes] = {};
+    stranger.Send(Tokened(RoomKind::Relay, zero, 0, &datagram));
+    stranger.Send(Tokened(RoomKind::Stay, forged, kRoomPunched));
+    RoomMessage relayed;
+    relayed.kind = RoomKind::Relayed;
+    relayed.payload = datagram.data();
+    relayed.payloadSize = datagram.size();
+    stranger.Send(relayed);
+    std::mt19937 random(7);
+    for (int i = 0; i < 300; ++i) {
+        Bytes junk(random() % 1400);
+        for (uint8_t& b : junk) b = static_cast<uint8_t>(random());
+        if (i % 3 == 0 && junk.size() >= 6) std::memcpy(junk.data(), "VCRM\x01\x04", 6);
+        stranger.SendBytes(junk);
+    }
+    RoomMessage nothing;
+    EXPECT_FALSE(joiner.Receive(&nothing, nullptr, 300));
+    EXPECT_FALSE(host.Receive(&nothing, nullptr, 10));
+    EXPECT_FALSE(stranger.Receive(&nothing, nullptr, 10));
+    // The room still carries its datagrams.
+    RoomMessage got;
+    Bytes payload;
+    host.Send(Tokened(RoomKind::Relay, opened.token, 0, &datagram));
+    ASSERT_TRUE(joiner.Receive(&got, &payload));
+    EXPECT_EQ(payload, datagram);
+
+    const nlohmann::json health = Health();
+    EXPECT_EQ(health["rooms"], 1);
+    EXPECT_EQ(health["relayed"], 41);
+    // Leaving: the room goes once both have left.
+    host.Send(Tokened(RoomKind::Leave, opened.token));
+    joiner.Send(Tokened(RoomKind::Leave, entered.token));
+    for (int i = 0; i < 50 && Health()["rooms"] != 0; ++i) usleep(20000);
+    EXPECT_EQ(Health()["rooms"], 0);
+}
+
+TEST_F(RoomsServer, QuickMatchPairsTwoGamesAndAWrongCodeIsRefused) {
+    Game a(server_.Port()), b(server_.Port()), c(server_.Port());
+    const RoomMessage first = a.Ask(OpenAsk(RoomMode::Quick, 10));
+    ASSERT_EQ(first.kind, RoomKind::Room);
+    EXPECT_EQ(first.role, RoomRole::Host);
+    const RoomMessage second = b.Ask(OpenAsk(RoomMode::Quick, 11));
+    ASSERT_EQ(second.kind, RoomKind::Room);
+    EXPECT_EQ(second.role, RoomRole::Joiner);
+    EXPECT_STREQ(second.code, first.code);
+    RoomMessage told;
+    ASSERT_TRUE(a.Receive(&told));
+    EXPECT_TRUE(told.peer == b.Address());
+    // The room is full now; an unknown code is no room.
+    const RoomMessage full = c.Ask(EnterAsk(first.code, 12));
+    ASSERT_EQ(full.kind, RoomKind::Refused);
+    EXPECT_EQ(full.reason, RoomRefusal::Full);
+    const RoomMessage unknown = c.Ask(EnterAsk(std::strcmp(first.code, "AAAAA") == 0 ? "AAAAC" : "AAAAA", 13));
+    ASSERT_EQ(unknown.kind, RoomKind::Refused);
+    EXPECT_EQ(unknown.reason, RoomRefusal::NoSuchRoom);
+    EXPECT_EQ(unknown.askId, 13u);
+}
+
+TEST(RoomsServerOptions, UdpPortZeroMeansNoRoomsAndAPortOfItsOwnIsTaken) {
+    const fs::path data = fs::path(::testing::TempDir()) / ("vc_rooms_off_" + std::to_string(::getpid()));
+    fs::remove_all(data);
+    {
+        ServerProcess off;
+        ASSERT_TRUE(off.Start(data, {"--udp-port", "0"}));
+        Game game(off.Port());
+        game.Send(OpenAsk(RoomMode::Create, 1));
+        RoomMessage m;
+        EXPECT_FALSE(game.Receive(&m, nullptr, 300));
+        const auto health = nlohmann::json::parse(Call(off.Port(), "GET", "/api/v1/health").body);
+        EXPECT_EQ(health["rooms"], 0);
+    }
+    {
+        // A port of its own, found free first.
+        const int probe = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t n = sizeof a;
+        getsockname(probe, reinterpret_cast<sockaddr*>(&a), &n);
+        const uint16_t port = ntohs(a.sin_port);
+        close(probe);
+        ServerProcess own;
+        ASSERT_TRUE(own.Start(data, {"--udp-port", std::to_string(port), "--max-rooms", "1"}));
+        Game one(port), two(port);
+        EXPECT_EQ(one.Ask(OpenAsk(RoomMode::Create, 1)).kind, RoomKind::Room);
+        const RoomMessage refused = two.Ask(OpenAsk(RoomMode::Create, 2));
+        EXPECT_EQ(refused.kind, RoomKind::Refused);
+        EXPECT_EQ(refused.reason, RoomRefusal::NoRoom);
+    }
+    fs::remove_all(data);
+}
+
+}  // namespace
+}  // namespace server_test
