@@ -4,6 +4,7 @@
 
 #include "net/NetAddress.h"
 #include "net/NetProtocol.h"
+#include "net/RoomProtocol.h"
 #include "platform/NetDefaults.h"
 
 // The way to the other game: packets out, packets in, and whether the peer
@@ -32,6 +33,56 @@ struct NetLinkCounts {
     uint32_t dropped = 0;    // too long, a repeat the network made, or no room
     uint32_t forged = 0;     // from the peer's address but failing authentication, or replayed
     uint32_t strangers = 0;  // from anyone else, refused unanswered
+    uint32_t server = 0;     // from the room server's address but no valid room message, refused
+};
+
+// A link's failure in words, with its terminating zero.
+constexpr size_t kNetFailureBytes = 200;
+
+// Meeting the other player through a room of a voidcrawl-server
+// (docs/net-protocol.md, "Rooms"): the server pairs two games, tells each
+// the other's public address, and relays the link's sealed datagrams when
+// no direct path opens.
+enum class NetRoomMode : uint8_t {
+    Create,  // a new room; this game hosts it and shows its code
+    Join,    // the room of a code; this game joins its host
+    Quick,   // any waiting game of the same version, levels and difficulty; the server says who hosts
+};
+
+// What a link asks the room server for.
+struct NetRoomAsk {
+    char serverHost[kNetHostNameBytes] = {};  // a name or a numeric address
+    uint16_t serverPort = 0;                  // UDP, the server's HTTP port number
+    NetRoomMode mode = NetRoomMode::Create;
+    char code[kRoomCodeBytes] = {};  // Join: the room's code
+    char gameVersion[kNetVersionBytes] = {};
+    uint64_t dataHash = 0;
+    uint8_t difficulty = 0;  // 0..2: a quick match pairs only games of one difficulty
+};
+
+enum class NetRoomStage : uint8_t {
+    None,      // no room asked for (or the ask failed: Failure says why)
+    Asking,    // the server has not answered yet
+    Waiting,   // the room waits for its second player
+    Pairing,   // both are in; the host is about to punch, the joiner waits for its address
+    Punching,  // the paths open: the host punched, the joiner joins (directly, or through the relay)
+    Playing,   // the link to the other game stands
+};
+enum class NetRoomRole : uint8_t { None, Host, Joiner };
+
+struct NetRoomState {
+    NetRoomStage stage = NetRoomStage::None;
+    NetRoomRole role = NetRoomRole::None;
+    char code[kRoomCodeBytes] = {};       // "" until the server names the room
+    uint16_t waitSeconds = 0;             // waiting: how long the room may still wait, as the server last said
+    char refusal[kNetFailureBytes] = {};  // the server's refusal (or silence), in words; "" none
+};
+
+// Which way the link's datagrams go to the peer.
+enum class NetPath : uint8_t {
+    None,     // no peer yet
+    Direct,   // straight to the peer's address
+    Relayed,  // through the room server's relay
 };
 
 class NetLink {
@@ -66,6 +117,15 @@ public:
     // Why the link was lost or failed, in words; "" otherwise.
     virtual const char* Failure() const = 0;
     virtual NetLinkCounts Counts() const = 0;
+
+    // Meets the other player through a room server (instead of Host or
+    // Join): false (state Failed) when the link has no rooms or cannot
+    // start; the server's answers come through Poll. Once the server
+    // pairs, the link hosts or joins as RoomState's role says.
+    virtual bool Room(const NetRoomAsk& /*ask*/) { return false; }
+    virtual NetRoomState RoomState() const { return {}; }
+    // The way to the peer (None before a link stands).
+    virtual NetPath Path() const { return NetPath::None; }
 };
 
 constexpr uint32_t kNetTimeoutMs = 5000;  // nothing from the peer this long: lost

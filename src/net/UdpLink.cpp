@@ -43,6 +43,8 @@ constexpr size_t kLinkHelloBytes = 64;                                 // type, 
 constexpr size_t kLinkWelcomeBytes = 1 + kKey + kCounterBytes + kTag;  // 57
 constexpr size_t kBusyBytes = 1 + kNonce;                              // 9
 constexpr size_t kMaxDatagramBytes = 1200;
+static_assert(kMaxDatagramBytes <= kRoomMaxRelayBytes && kMaxDatagramBytes <= kRoomMaxMessageBytes,
+              "the relay carries every datagram of the link, and the socket reads what the server sends");
 constexpr size_t kMinDataBytes = kDataHeaderBytes + 4 + kTag;
 static_assert(kMaxDatagramBytes == kDataHeaderBytes + 1175 + kTag, "a data datagram's plain text: kMaxPlainBytes");
 static_assert(kKey == 32 && crypto_kx_SESSIONKEYBYTES == 32 && crypto_aead_chacha20poly1305_ietf_KEYBYTES == 32 &&
@@ -110,7 +112,7 @@ bool AddressBytes(const UdpAddress& a, uint8_t out[18]) {
 
 bool SameAddress(const UdpAddress& a, const UdpAddress& b) {
     uint8_t x[18], y[18];
-    return AddressBytes(a, x) && AddressBytes(b, y) && std::memcmp(x, y, sizeof x) == 0;
+    return a.relayed == b.relayed && AddressBytes(a, x) && AddressBytes(b, y) && std::memcmp(x, y, sizeof x) == 0;
 }
 
 // A 12-byte AEAD nonce: four zero bytes and the counter (each direction has its own key).
@@ -126,6 +128,11 @@ bool AllZero(const uint8_t* p, size_t n) {
 }
 
 }  // namespace
+
+uint32_t UdpLinkNowMs() { return NowMs(); }
+bool UdpLinkSodiumReady() { return SodiumReady(); }
+
+bool SameUdpAddress(const UdpAddress& a, const UdpAddress& b) { return SameAddress(a, b); }
 
 UdpAddress UdpLoopback(bool ipv6, uint16_t port) {
     UdpAddress a;
@@ -175,6 +182,7 @@ void UdpLink::ForgetPeer() {
 void UdpLink::Release() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
+    ForgetRoom();
     for (PendingPeer& p : pendingPeers_) DropPending(p);
     ForgetPeer();
     sodium_memzero(ownSecret_, sizeof ownSecret_);
@@ -310,6 +318,7 @@ void UdpLink::Close(uint32_t flushMs) {
             }
         }
     }
+    LeaveRoom();
     Release();
     if (state_ != NetLinkState::Failed && state_ != NetLinkState::Lost) state_ = NetLinkState::Closed;
 }
@@ -340,7 +349,9 @@ UdpLink::PendingPeer* UdpLink::PendingFor(const UdpAddress& from, bool sameIp) {
     uint8_t want[18], have[18];
     if (!AddressBytes(from, want)) return nullptr;
     for (PendingPeer& p : pendingPeers_)
-        if (p.used && AddressBytes(p.address, have) && std::memcmp(want, have, sameIp ? 16 : 18) == 0) return &p;
+        if (p.used && (sameIp || p.address.relayed == from.relayed) && AddressBytes(p.address, have) &&
+            std::memcmp(want, have, sameIp ? 16 : 18) == 0)
+            return &p;
     return nullptr;
 }
 
@@ -359,7 +370,12 @@ void UdpLink::UpdateHostState() {
 
 void UdpLink::SendRaw(const uint8_t* bytes, size_t size, const UdpAddress& to) {
     if (fd_ < 0) return;
-    sendto(fd_, bytes, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(to.raw), to.size);
+    if (to.relayed) {
+        SendRelayed(bytes, size);
+        return;
+    }
+    const UdpAddress wire = UdpAddressForSocket(to, socketFamily_);
+    sendto(fd_, bytes, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(wire.raw), wire.size);
 }
 
 void UdpLink::SendHandshake(uint32_t now) {
@@ -399,24 +415,48 @@ bool UdpLink::MakeCookie(const UdpAddress& from, const uint8_t* nonce, uint64_t 
 
 void UdpLink::Take(const uint8_t* data, size_t size, const UdpAddress& from) {
     now_ = NowMs();
+    // A room's server speaks its own messages, each parsed before anything
+    // is done; nothing else from its address is taken.
+    if (roomMode_ && !from.relayed && SameAddress(from, server_)) {
+        TakeFromServer(data, size);
+        return;
+    }
     if (data == nullptr || size == 0 || size > kMaxDatagramBytes) {
         ++counts_.strangers;
         return;
     }
+    if (roomMode_) {
+        // A punch opens its sender's router and asks for nothing (it may
+        // come before this side knows whose it is). Otherwise only the
+        // room's other player, on either of its paths, once the server has
+        // paired them.
+        if (IsRoomPunch(data, size)) return;
+        if (!RoomLinkStarted() || !FromRoomPeer(from)) {
+            ++counts_.strangers;
+            return;
+        }
+        peerHeard_ = true;
+    }
     if (hosting_) {
         TakeAsHost(data, size, from);
-    } else if (!havePeer_ || !SameAddress(from, peer_)) {
+    } else if (!havePeer_ || !(roomMode_ || SameAddress(from, peer_))) {
         ++counts_.strangers;
     } else {
-        TakeAsJoiner(data, size);
+        TakeAsJoiner(data, size, from);
     }
 }
 
 void UdpLink::TakeAsHost(const uint8_t* data, size_t size, const UdpAddress& from) {
     if (state_ != NetLinkState::Listening && state_ != NetLinkState::Connected) return;
-    const bool fromPeer = havePeer_ && SameAddress(from, peer_);
+    bool fromPeer = havePeer_ && SameAddress(from, peer_);
+    if (roomMode_ && !fromPeer && havePeer_ && keyed_) {
+        // The room's peer on its other path (direct or relayed): the same
+        // session, unless a handshake of its own waits there.
+        const PendingPeer* p = confirmed_ ? nullptr : PendingFor(from, false);
+        fromPeer = p == nullptr || p->current;
+    }
     if (fromPeer && data[0] != kCookieRequest && data[0] != kLinkHello) {
-        ReadData(data, size);
+        ReadData(data, size, from);
         return;
     }
     if (!confirmed_ && data[0] == kData) {
@@ -575,18 +615,21 @@ void UdpLink::Promote(PendingPeer& p, const uint8_t* plain, size_t size) {
     ReadPlain(plain, size);
 }
 
-void UdpLink::TakeAsJoiner(const uint8_t* data, size_t size) {
+void UdpLink::TakeAsJoiner(const uint8_t* data, size_t size, const UdpAddress& from) {
     if (keyed_) {
         if (data[0] == kLinkWelcome && size == kLinkWelcomeBytes)
             ++counts_.dropped;  // a hello repeated on the way: its welcome again
         else
-            ReadData(data, size);
+            ReadData(data, size, from);
         return;
     }
     switch (data[0]) {
     case kCookieReply:
         if (state_ == NetLinkState::Connecting && size == kCookieReplyBytes &&
             sodium_memcmp(data + 1, nonce_, kNonce) == 0) {
+            // A room's host answers on the path the request came by: the
+            // cookie holds for that one.
+            if (roomMode_) peer_ = from;
             std::memcpy(cookie_, data + 1 + kNonce, kCookie);
             haveCookie_ = true;
             hellosSent_ = 0;
@@ -612,6 +655,7 @@ void UdpLink::TakeAsJoiner(const uint8_t* data, size_t size) {
                 std::memcpy(rxKey_, rx, kKeyBytes);
                 std::memcpy(txKey_, tx, kKeyBytes);
                 sodium_memzero(ownSecret_, sizeof ownSecret_);
+                if (roomMode_) peer_ = from;
                 keyed_ = rxAny_ = true;
                 rxHighest_ = 0;
                 rxSeen_[0] = 1;
@@ -634,7 +678,7 @@ void UdpLink::TakeAsJoiner(const uint8_t* data, size_t size) {
     ++counts_.strangers;
 }
 
-void UdpLink::ReadData(const uint8_t* data, size_t size) {
+void UdpLink::ReadData(const uint8_t* data, size_t size, const UdpAddress& from) {
     if (!keyed_) {
         ++counts_.forged;
         return;
@@ -642,6 +686,8 @@ void UdpLink::ReadData(const uint8_t* data, size_t size) {
     uint8_t plain[kMaxDatagramBytes];
     size_t plainSize = 0;
     if (!Open(rxKey_, rxHighest_, rxAny_, rxSeen_, data, size, plain, &plainSize)) return;
+    // In a room, the answers go the way the peer's last authentic datagram came.
+    if (roomMode_) peer_ = from;
     lastHeardMs_ = now_;
     budget_ += size;
     ReadPlain(plain, plainSize);
@@ -854,7 +900,7 @@ void UdpLink::SendData(const uint8_t* plain, size_t size) {
 }
 
 void UdpLink::Receive() {
-    uint8_t buffer[kMaxDatagramBytes + 1];
+    uint8_t buffer[kReceiveBytes + 1];
     // Room for what one datagram may bring, and a bound on the datagrams a
     // poll reads, so that a flood cannot hold the game's pass; the rest
     // waits in the socket.
@@ -866,13 +912,25 @@ void UdpLink::Receive() {
         UdpAddress address;
         address.size = length <= sizeof address.raw ? static_cast<uint32_t>(length) : 0;
         std::memcpy(address.raw, &from, address.size);
-        Take(buffer, static_cast<size_t>(n), address);  // past kMaxDatagramBytes: refused, whatever it held
+        // Past what it may hold (kMaxDatagramBytes, or a room message's most):
+        // refused, whatever it held.
+        Take(buffer, static_cast<size_t>(n) <= kReceiveBytes ? static_cast<size_t>(n) : kReceiveBytes + 1, address);
     }
 }
 
 void UdpLink::Service(uint32_t now) {
     now_ = now;
+    if (roomMode_) {
+        // The server first; the link's own work once it has paired the two.
+        ServiceRoom(now);
+        if (!RoomLinkStarted() || state_ == NetLinkState::Failed || state_ == NetLinkState::Lost) return;
+    }
     if (state_ == NetLinkState::Connecting) {
+        if (now - startMs_ >= timeoutMs_ && roomMode_) {
+            Fail(NetLinkState::Lost, "no answer from the other player's game in %g s, directly or through the server",
+                 timeoutMs_ / 1000.0);
+            return;
+        }
         if (now - startMs_ >= timeoutMs_) {
             uint16_t port = 0;
             std::memcpy(&port, peer_.raw + 2, 2);  // sin_port and sin6_port alike

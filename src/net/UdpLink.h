@@ -3,13 +3,28 @@
 #include <cstdint>
 
 #include "net/NetLink.h"
+#include "net/RoomProtocol.h"
 
 // A socket address as the link keeps it: a sockaddr_in or sockaddr_in6,
-// `size` bytes of it (0: none).
+// `size` bytes of it (0: none). `relayed`: the peer's path through the
+// room server's relay (raw is then the server's address).
 struct UdpAddress {
     alignas(8) uint8_t raw[28] = {};
     uint32_t size = 0;
+    bool relayed = false;
 };
+
+// Whether two addresses are the same path: the same IP address (IPv4 alike
+// in either form) and port, both relayed or neither.
+bool SameUdpAddress(const UdpAddress& a, const UdpAddress& b);
+// The address as a socket of `family` (AF_INET6: IPv4 mapped; AF_INET:
+// mapped IPv4 unmapped; 0: as it is) sends to it.
+UdpAddress UdpAddressForSocket(const UdpAddress& a, int family);
+// Whether a datagram is a room's punch (which a link ignores).
+bool IsRoomPunch(const uint8_t* data, size_t size);
+// The link's clock (steady, ms) and libsodium, started once, for its files.
+uint32_t UdpLinkNowMs();
+bool UdpLinkSodiumReady();
 
 constexpr int kUdpPendingPeers = 4;  // handshakes a host keeps waiting for their greeting, one per IP address
 
@@ -46,6 +61,19 @@ public:
     // The host refused the candidate's greeting: its refusal goes (as far
     // as its allowance lets), it is dropped, and the other handshakes wait on.
     bool Reject() override;
+    // Meets the other player through the room server of `ask`
+    // (docs/net-protocol.md, "Rooms"): a socket of its own on a free port,
+    // Open or Enter every kRoomAskMs until the server answers (or
+    // kRoomAnswerMs of silence), then Stay; once paired the link hosts
+    // (punching toward the joiner) or joins (directly, then through the
+    // server's relay after kRoomDirectMs without a welcome), on the same
+    // socket. False (state Failed) when the server's address is unknown.
+    bool Room(const NetRoomAsk& ask) override;
+    NetRoomState RoomState() const override { return room_; }
+    NetPath Path() const override;
+    // Tests: a joiner of a room relays from the start, never trying the
+    // direct path (the host still punches).
+    void SetRelayFromStart(bool relay) { relayFromStart_ = relay; }
     // The silence after which the peer counts as lost (kNetTimeoutMs).
     void SetTimeout(uint32_t ms) { timeoutMs_ = ms; }
     // The port the link listens on (a host's), or its own (a joining side's).
@@ -72,6 +100,8 @@ private:
     static constexpr size_t kCookieBytes = 16;
     static constexpr size_t kNonceBytes = 8;  // the joiner's, echoed by the host
     static constexpr uint32_t kWindowBits = 256;
+    // A datagram read off the socket: the link's, or a room server's message.
+    static constexpr size_t kReceiveBytes = kRoomMaxMessageBytes;
 
     // A handshake taken and welcomed, not yet confirmed: its own keys, its
     // window of counters, and the bytes the host may still send it.
@@ -109,7 +139,7 @@ private:
     void SendRaw(const uint8_t* bytes, size_t size, const UdpAddress& to);
     void SendHandshake(uint32_t now);
     void TakeAsHost(const uint8_t* data, size_t size, const UdpAddress& from);
-    void TakeAsJoiner(const uint8_t* data, size_t size);
+    void TakeAsJoiner(const uint8_t* data, size_t size, const UdpAddress& from);
     void StartSession(const uint8_t* data, const UdpAddress& from);
     PendingPeer* PendingFor(const UdpAddress& from, bool sameIp);
     void DropPending(PendingPeer& p);
@@ -119,19 +149,38 @@ private:
     bool Open(const uint8_t* rxKey, uint64_t& highest, bool& any, uint64_t* seen, const uint8_t* data, size_t size,
               uint8_t* plain, size_t* plainSize);
     bool MakeCookie(const UdpAddress& from, const uint8_t* nonce, uint64_t slot, uint8_t* cookie);
-    void ReadData(const uint8_t* data, size_t size);
+    void ReadData(const uint8_t* data, size_t size, const UdpAddress& from);
     void ReadPlain(const uint8_t* plain, size_t size);
     void Deliver(const uint8_t* bytes, size_t size);
     void QueueMessage(const uint8_t* bytes, size_t size);
     void SendData(const uint8_t* plain, size_t size);
     uint32_t RetransmitMs() const;
+    // Rooms (UdpLinkRoom.cpp).
+    bool OpenRoomSocket();
+    void ForgetRoom();
+    bool FromRoomPeer(const UdpAddress& from) const;
+    void TakeFromServer(const uint8_t* data, size_t size);
+    void FailRoom(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void ServiceRoom(uint32_t now);
+    void SendToServer(const RoomMessage& message);
+    bool TakeRoom(const RoomMessage& message);
+    UdpAddress RelayPath() const;
+    void LeaveRoom();
+    void SendRoomAsk(uint32_t now);
+    void SendStay(uint32_t now);
+    void SendPunch(uint32_t now);
+    void BeginRoomHost(uint32_t now);
+    void BeginRoomJoin(uint32_t now);
+    void RelayFromNow(uint32_t now);
+    void SendRelayed(const uint8_t* bytes, size_t size);
+    bool RoomLinkStarted() const { return roomHosting_ || roomJoining_; }
 
     int fd_ = -1;
     bool hosting_ = false;
     NetLinkState state_ = NetLinkState::Closed;
     uint32_t timeoutMs_ = kNetTimeoutMs;
     NetLinkCounts counts_;
-    char failure_[200] = {};
+    char failure_[kNetFailureBytes] = {};
     uint32_t now_ = 0;
 
     // The host's cookie secrets: one for each of the two newest time slots.
@@ -185,6 +234,32 @@ private:
     NetDatagram inbox_[kInboxSlots] = {};
     int inboxHead_ = 0;
     int inboxCount_ = 0;
+
+    // Rooms: the server, what was asked, what it answered, the peer's
+    // public address as the server saw it, and the paths.
+    bool roomMode_ = false;
+    NetRoomState room_;
+    NetRoomAsk ask_;
+    UdpAddress server_;
+    int socketFamily_ = 0;
+    uint64_t askId_ = 0;  // the Open's or Enter's, never 0
+    uint8_t token_[kRoomTokenBytes] = {};
+    bool haveToken_ = false;
+    uint8_t serverStage_ = 0;  // the newest stage the server said
+    uint32_t roomStartMs_ = 0;
+    uint32_t lastServerMs_ = 0;  // when the server last answered
+    uint32_t lastAskMs_ = 0;
+    uint32_t lastStayMs_ = 0;
+    UdpAddress roomPeer_;  // the peer's public address, as the server saw it
+    bool haveRoomPeer_ = false;
+    bool roomHosting_ = false;  // paired as the host: listening for the joiner
+    bool roomJoining_ = false;  // paired as the joiner: joining the host
+    uint32_t pairedMs_ = 0;     // the link's time-outs count from here
+    bool punched_ = false;
+    uint32_t lastPunchMs_ = 0;
+    bool peerHeard_ = false;
+    bool relaying_ = false;  // the joiner: its datagrams go through the relay
+    bool relayFromStart_ = false;
 };
 
 constexpr uint32_t kUdpUnconfirmedMs = 2000;  // a handshake without a greeting this long is dropped
