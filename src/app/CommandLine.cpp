@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/Manual.h"
+#include "net/RoomProtocol.h"
 #include "platform/PrintableText.h"
 #include "platform/Settings.h"
 
@@ -34,6 +35,17 @@ const OptionInfo kOptionTable[] = {
      "TWO PLAYERS plays online: this game joins the one\n"
      "hosting at HOST (a name, an IPv4 address, or an IPv6\n"
      "address: [IPV6]:PORT with a port), looked up at start-up"},
+    {"--room", "new",
+     "TWO PLAYERS plays online through a room of the world\n"
+     "table's server (--world-server, or the settings' [world]\n"
+     "server): this game opens one, hosts it and shows its code"},
+    {"--room", "CODE",
+     "... or joins the game waiting in the room of CODE (five\n"
+     "letters); the server opens the way between the two games\n"
+     "through their routers, or relays them"},
+    {"--quick-match", "",
+     "TWO PLAYERS plays online with whoever waits on the world\n"
+     "table's server for a game at the same difficulty"},
     {"--delay", "PASSES",
      "online: each side's keys act this many passes (0 to 4,\n"
      "default: the settings' delay, 2) after they are pressed;\n"
@@ -108,7 +120,20 @@ bool Apply(const std::string& name, bool hasValue, const std::string& value, boo
     } else if (name == "--replay") {
         if (value.empty()) return Fail(line, "--replay needs a file");
         line->replayPath = value;
+    } else if (name == "--room" || name == "--quick-match") {
+        if (line->hostGame || !line->joinAddress.empty() || line->room)
+            return Fail(line, "--host, --join, --room and --quick-match exclude each other");
+        line->room = true;
+        line->roomMode = name == "--quick-match" ? NetRoomMode::Quick : NetRoomMode::Create;
+        if (name == "--room" && value != "new") {
+            char code[kRoomCodeBytes];
+            if (!FoldRoomCode(value.c_str(), code))
+                return Fail(line, "bad --room '" + Printable(value) + "' (new, or a room's code: five letters)");
+            line->roomMode = NetRoomMode::Join;
+            line->roomCode = code;
+        }
     } else if (name == "--host") {
+        if (line->room) return Fail(line, "--host, --join, --room and --quick-match exclude each other");
         if (!line->joinAddress.empty()) return Fail(line, "--host and --join exclude each other");
         line->hostGame = true;
         if (hasValue) {
@@ -117,6 +142,7 @@ bool Apply(const std::string& name, bool hasValue, const std::string& value, boo
             line->hostPort = static_cast<uint16_t>(port);
         }
     } else if (name == "--join") {
+        if (line->room) return Fail(line, "--host, --join, --room and --quick-match exclude each other");
         if (line->hostGame) return Fail(line, "--host and --join exclude each other");
         char host[kNetHostNameBytes];
         uint16_t port = 0;
@@ -177,8 +203,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 std::string CommandLineSynopsis() {
     return "voidcrawl [--help] [--version] [--windowed | --fullscreen]\n"
            "          [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]\n"
-           "          [--host [PORT] | --join HOST[:PORT]] [--delay PASSES]\n"
-           "          [--world-server URL]\n";
+           "          [--host [PORT] | --join HOST[:PORT] | --room new|CODE |\n"
+           "           --quick-match] [--delay PASSES] [--world-server URL]\n";
 }
 
 std::string CommandLineUsage() {

@@ -7,8 +7,8 @@
 // The game's command line:
 //   voidcrawl [--help] [--version] [--windowed | --fullscreen]
 //             [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]
-//             [--host [PORT] | --join HOST[:PORT]] [--delay PASSES]
-//             [--world-server URL]
+//             [--host [PORT] | --join HOST[:PORT] | --room new|CODE |
+//              --quick-match] [--delay PASSES] [--world-server URL]
 // Options that take a value accept "--opt VALUE" and "--opt=VALUE". Read in
 // order; --help, --version or the first mistake ends the reading.
 
@@ -42,6 +42,11 @@ struct CommandLine {
     bool hostGame = false;
     uint16_t hostPort = kNetDefaultPort;
     std::string joinAddress;
+    // ... or through a room of the world table's server: a new one, the one
+    // of `roomCode` (upper case), or a quick match.
+    bool room = false;
+    NetRoomMode roomMode = NetRoomMode::Create;
+    std::string roomCode;
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);

@@ -75,12 +75,49 @@ void CopyName(char* out, size_t size, const char* name) {
     out[n] = '\0';
 }
 
+// The waiting band's second line for a room: where the meeting stands.
+void RoomWaitingLine(const NetRoomState& r, NetRoomMode mode, char* out, size_t size) {
+    const unsigned minutes = r.waitSeconds / 60u, seconds = r.waitSeconds % 60u;
+    switch (r.stage) {
+    case NetRoomStage::None:
+    case NetRoomStage::Asking:
+        if (mode == NetRoomMode::Join)
+            std::snprintf(out, size, "ENTERING ROOM %s", r.code[0] != '\0' ? r.code : "");
+        else
+            std::snprintf(out, size, "%s", mode == NetRoomMode::Quick ? "ASKING FOR A QUICK MATCH" : "OPENING A ROOM");
+        return;
+    case NetRoomStage::Waiting:
+        std::snprintf(out, size, "%s %u:%02u MORE",
+                      mode == NetRoomMode::Quick ? "LOOKING FOR A PLAYER," : "THE ROOM WAITS", minutes, seconds);
+        return;
+    case NetRoomStage::Pairing:
+    case NetRoomStage::Punching:
+        std::snprintf(out, size, "OPENING THE WAY TO THE OTHER GAME");
+        return;
+    case NetRoomStage::Playing:
+        std::snprintf(out, size, "GREETING THE OTHER GAME");
+        return;
+    }
+}
+
 }  // namespace
 
 void OnlinePlay::Ask(Role asked, uint16_t hostPort, const char* joinAddress, int32_t delay, NetLink* netLink) {
     role = asked;
     port = hostPort;
     std::snprintf(address, sizeof address, "%s", joinAddress);
+    inputDelay = delay;
+    link = netLink;
+}
+
+void OnlinePlay::AskRoom(NetRoomMode mode, const char* code, const char* serverHost, uint16_t serverPort, int32_t delay,
+                         NetLink* netLink) {
+    role = Role::Room;
+    room = NetRoomAsk();
+    room.mode = mode;
+    std::snprintf(room.code, sizeof room.code, "%s", code != nullptr ? code : "");
+    std::snprintf(room.serverHost, sizeof room.serverHost, "%s", serverHost);
+    room.serverPort = serverPort;
     inputDelay = delay;
     link = netLink;
 }
@@ -99,21 +136,51 @@ bool OnlinePlay::Start(const PlayerSetup& local, int32_t difficulty, uint32_t se
     const int32_t delay =
         inputDelay < 0 ? 0 : (inputDelay > RollbackSession::kMaxDelay ? RollbackSession::kMaxDelay : inputDelay);
     hello.inputDelay = static_cast<uint8_t>(delay);
-    if (role == Role::Host) {
+    hello_ = hello;
+    NetWelcome welcome;
+    welcome.host = hello;
+    welcome.inputDelay = hello.inputDelay;
+    welcome.difficulty = static_cast<uint8_t>(difficulty < 0 ? 0 : (difficulty > 2 ? 2 : difficulty));
+    welcome.seed = seed;
+    welcome_ = welcome;
+    peer_ = NetPeer();
+    side_ = role == Role::Room ? Role::None : role;
+    path_ = NetPath::None;
+    if (role == Role::Room) {
+        // The server pairs first; the greeting starts once it says who hosts.
+        std::snprintf(room.gameVersion, sizeof room.gameVersion, "%s", kGameVersion);
+        room.dataHash = dataHash;
+        room.difficulty = welcome.difficulty;
+        if (!link->Room(room)) return false;
+    } else if (role == Role::Host) {
         if (!link->Host(port)) return false;
         localAddressCount_ = ListLocalAddresses(localAddresses_, kShownLocalAddresses);
-        NetWelcome welcome;
-        welcome.host = hello;
-        welcome.inputDelay = hello.inputDelay;
-        welcome.difficulty = static_cast<uint8_t>(difficulty < 0 ? 0 : (difficulty > 2 ? 2 : difficulty));
-        welcome.seed = seed;
-        welcome_ = welcome;
-        peer_.StartHost(link, welcome);
-    } else {
-        if (!link->Join(address)) return false;
-        peer_.StartJoin(link, hello);
+    } else if (!link->Join(address)) {
+        return false;
     }
+    if (side_ != Role::None) BeginGreeting();
     active_ = true;
+    return true;
+}
+
+void OnlinePlay::BeginGreeting() {
+    if (side_ == Role::Host)
+        peer_.StartHost(link, welcome_);
+    else
+        peer_.StartJoin(link, hello_);
+}
+
+bool OnlinePlay::FollowRoom() {
+    NetDatagram none[1];
+    link->Poll(none, 0, 0);  // nothing comes for the game before the pairing
+    const NetLinkState state = link->State();
+    if (state == NetLinkState::Failed || state == NetLinkState::Lost || state == NetLinkState::Closed) return false;
+    const NetRoomState r = link->RoomState();
+    if (r.role == NetRoomRole::None || (r.stage != NetRoomStage::Punching && r.stage != NetRoomStage::Playing))
+        return true;
+    // Paired: the link hosts or joins now, and the greeting goes over it.
+    side_ = r.role == NetRoomRole::Host ? Role::Host : Role::Join;
+    BeginGreeting();
     return true;
 }
 
@@ -123,6 +190,7 @@ const char* OnlinePlay::Failure() const {
 }
 
 OnlinePlay::Wait OnlinePlay::WaitFrame() {
+    if (side_ == Role::None && !FollowRoom()) return Wait::Failed;
     peer_.Update(NowMs());
     switch (peer_.GetState()) {
     case NetPeer::State::Playing:
@@ -135,19 +203,24 @@ OnlinePlay::Wait OnlinePlay::WaitFrame() {
     case NetPeer::State::Refused:
         // A host that turned a guest away (another version, other levels)
         // says so and waits for the next.
-        if (role == Role::Host && HostAgain()) break;
+        if (side_ == Role::Host && HostAgain()) break;
         return Wait::Failed;
     default:
         return Wait::Failed;
     }
     char second[kNetHostNameBytes + 40];
-    if (role == Role::Host)
+    if (role == Role::Room)
+        RoomWaitingLine(link->RoomState(), room.mode, second, sizeof second);
+    else if (role == Role::Host)
         std::snprintf(second, sizeof second, "HOSTING ON PORT %u", static_cast<unsigned>(port));
     else
         std::snprintf(second, sizeof second, "JOINING %s", address);
     hooks_.DrawSetupBackground();
     DrawWaitingBand(second);
-    if (role == Role::Host) DrawHostingText();
+    if (role == Role::Room)
+        DrawRoomText();
+    else if (role == Role::Host)
+        DrawHostingText();
     if (turnedAway_[0] != '\0') {
         char line[sizeof turnedAway_ + 16];
         std::snprintf(line, sizeof line, "TURNED AWAY: %s", turnedAway_);
@@ -213,6 +286,25 @@ void OnlinePlay::DrawHostingText() {
     }
 }
 
+void OnlinePlay::DrawRoomText() {
+    const NetRoomState r = link->RoomState();
+    if (r.code[0] == '\0' || room.mode == NetRoomMode::Quick) return;
+    // The code large, above the waiting band, where the other player reads it.
+    Font& big = *kit_.big;
+    const int32_t bandTop = 240 - kit_.medium->cellHeight - 8;
+    const int32_t top = bandTop - 2 * (big.cellHeight + 8) - 16;
+    FillRect(0, top - 8, kScreenWidth, bandTop, backBuffer, 0);
+    big.DrawText(backBuffer, 320 - big.TextWidth("ROOM") / 2, top, "ROOM", TextExtent::Whole);
+    big.DrawText(backBuffer, 320 - big.TextWidth(r.code) / 2, top + big.cellHeight + 8, r.code, TextExtent::Whole);
+    // Under the band: what the other player does with it.
+    Font& small = *kit_.small;
+    const int32_t under = 240 + kit_.medium->cellHeight + 16;
+    char line[64];
+    std::snprintf(line, sizeof line, "THE OTHER PLAYER STARTS VOIDCRAWL --ROOM %s", r.code);
+    FillRect(0, under, kScreenWidth, under + small.cellHeight + 8, backBuffer, 0);
+    small.DrawText(backBuffer, 320 - small.TextWidth(line) / 2, under + 4, line, TextExtent::Whole);
+}
+
 bool OnlinePlay::HostAgain() {
     std::fprintf(stderr, "voidcrawl: %s; hosting on for another player\n", peer_.Message());
     size_t n = 0;
@@ -220,10 +312,11 @@ bool OnlinePlay::HostAgain() {
         turnedAway_[n++] = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
     turnedAway_[n] = '\0';
     // The refusal goes out and the link waits on for the other handshakes;
-    // a link that cannot is closed after it, and the port listens again.
+    // a link that cannot is closed after it, and the port listens again (a
+    // room's other player was the only one: the room is over).
     if (!link->Reject()) {
         link->Close(kRefusalFlushMs);
-        if (!link->Host(port)) return false;
+        if (role == Role::Room || !link->Host(port)) return false;
     }
     peer_.StartHost(link, welcome_);
     return true;
@@ -231,9 +324,9 @@ bool OnlinePlay::HostAgain() {
 
 void OnlinePlay::BeginPlay() {
     const NetWelcome& w = peer_.Match();
-    const NetHello& joiner = role == Role::Host ? peer_.PeerHello() : NetHello();
+    const NetHello& joiner = side_ == Role::Host ? peer_.PeerHello() : NetHello();
     players_ = PlayerSetup();
-    if (role == Role::Host) {
+    if (side_ == Role::Host) {
         CopyName(players_.name1, sizeof players_.name1, local_.name1);
         players_.ship1 = local_.ship1 == 1 ? 1 : 0;
         CopyName(players_.name2, sizeof players_.name2, joiner.name);
@@ -298,7 +391,7 @@ void OnlinePlay::WriteKeptStates(char* said, size_t size) {
         session_.KeptState(slot).Restore(match_);
         DescribeMatchState(match_, text, sizeof text);
         char name[64];
-        std::snprintf(name, sizeof name, "outofstep-%s-pass%d.txt", role == Role::Host ? "host" : "join",
+        std::snprintf(name, sizeof name, "outofstep-%s-pass%d.txt", side_ == Role::Host ? "host" : "join",
                       static_cast<int>(session_.KeptPasses(slot)));
         SaveResult result;
         const bool saved = SaveUserFile(name, text, std::strlen(text), &result);
@@ -337,10 +430,12 @@ void OnlinePlay::DrawOverlay() {
     if (session_.NextDelayPass() >= 0)
         std::snprintf(next, sizeof next, " (%d FROM PASS %d)", static_cast<int>(session_.NextDelay()),
                       static_cast<int>(session_.NextDelayPass()));
-    std::snprintf(text, sizeof text, "RTT %u MS  DELAY %d%s  ROLLBACKS %lld (UP TO %d)  WAITED %lld  FORGED %u",
+    const NetPath path = link->Path();
+    std::snprintf(text, sizeof text, "RTT %u MS  DELAY %d%s  ROLLBACKS %lld (UP TO %d)  WAITED %lld  FORGED %u%s",
                   static_cast<unsigned>(roundTrip), static_cast<int>(session_.Delay()), next,
                   static_cast<long long>(session_.Rollbacks()), static_cast<int>(session_.DeepestRollback()),
-                  static_cast<long long>(session_.Waits()), static_cast<unsigned>(link->Counts().forged));
+                  static_cast<long long>(session_.Waits()), static_cast<unsigned>(link->Counts().forged),
+                  path == NetPath::Direct ? "  DIRECT" : (path == NetPath::Relayed ? "  RELAYED" : ""));
     // Under the line of the level's target and the scores, which stay
     // readable, as wide as its text.
     Font& font = *kit_.small;
@@ -520,6 +615,7 @@ bool OnlinePlay::PlayFrame(bool escDown) {
         LookForReplayEnd(match);
     } else {
         peer_.Update(NowMs());
+        if (link->Path() != NetPath::None) path_ = link->Path();
     }
     const bool f3 = KeyState[DIK_F3] != 0;
     if (f3 && !f3Was_) overlay_ = !overlay_;

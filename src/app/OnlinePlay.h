@@ -40,7 +40,8 @@ public:
     // around it, and the recorder it records through.
     OnlinePlay(Match& match, const DrawKit& kit, OnlineHooks& hooks, Recorder& recorder)
         : match_(match), kit_(kit), hooks_(hooks), peer_(), recorder_(recorder), tape_(recorder.onlineTape) {}
-    enum class Role : uint8_t { None, Host, Join };
+    // Room: through a room server, which says who hosts.
+    enum class Role : uint8_t { None, Host, Join, Room };
     // What the command line (or the two-players screen) asked for. `link`
     // is the program's (the desktop has one; the browser none, and no
     // online play).
@@ -49,10 +50,22 @@ public:
     char address[kNetHostNameBytes + 8] = {};
     int32_t inputDelay = 2;
     NetLink* link = nullptr;
+    // Role::Room: what the room server is asked for (its host and port,
+    // the mode, a code to join).
+    NetRoomAsk room;
     bool Wanted() const { return role != Role::None && link != nullptr; }
     // What a program's command line asked for: host on `hostPort`, or join
     // `joinAddress`, over `netLink`, with the input delay.
     void Ask(Role asked, uint16_t hostPort, const char* joinAddress, int32_t delay, NetLink* netLink);
+    // ... or a room of the server at `serverHost` (numeric, looked up)
+    // and `serverPort`: a new one, the one of `code`, or a quick match.
+    void AskRoom(NetRoomMode mode, const char* code, const char* serverHost, uint16_t serverPort, int32_t delay,
+                 NetLink* netLink);
+    // The side this game plays: Host or Join (a room's once the server
+    // paired; None before).
+    Role Side() const { return side_; }
+    // The way the link's datagrams last went in this game (None before it stood).
+    NetPath Path() const { return path_; }
 
     // After the set-up screen: starts hosting or joining with this side's
     // player (name1, ship1 of `local`). False, with the reason told, when
@@ -65,7 +78,7 @@ public:
     Wait WaitFrame();
     // The match both sides agreed on, and the players as it names them.
     const NetWelcome& Welcome() const { return peer_.Match(); }
-    int32_t Local() const override { return replaying_ ? replayLocal_ : (role == Role::Host ? 0 : 1); }
+    int32_t Local() const override { return replaying_ ? replayLocal_ : (side_ == Role::Host ? 0 : 1); }
     const PlayerSetup& Players() const { return players_; }
 
     // Play begins: the match is set up and its first level loaded from the
@@ -114,6 +127,13 @@ private:
     // Hosting: where the other player joins this machine, and what one
     // outside this network needs.
     void DrawHostingText();
+    // A room: its code, large, above the waiting band (or the quick match's search).
+    void DrawRoomText();
+    // A room's link before the server paired it: polled here; once the
+    // server says who hosts, the greeting starts. False: the room failed.
+    bool FollowRoom();
+    // The greeting begins on this side: hosting (the host's welcome) or joining.
+    void BeginGreeting();
     void DrawOverlay();
     void ExchangePoints();
     // The link went, the other player left or the games went out of step:
@@ -167,7 +187,10 @@ private:
     RollbackSession session_;
     PlayerSetup players_;
     PlayerSetup local_;
-    NetWelcome welcome_;         // what the host offers each guest
+    NetWelcome welcome_;      // what the host offers each guest
+    NetHello hello_;          // this side's greeting
+    Role side_ = Role::None;  // the side played (a room's once paired)
+    NetPath path_ = NetPath::None;
     char turnedAway_[160] = {};  // why the last guest was turned away ("" none)
     // This machine's addresses as hosting began, shown while it waits.
     char localAddresses_[kShownLocalAddresses][kNetAddressTextBytes] = {};

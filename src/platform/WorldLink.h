@@ -16,6 +16,14 @@ inline constexpr int kWorldAddressBytes = 256;
 // backslashes or angle brackets, in fewer than kWorldAddressBytes bytes.
 // False, with what is wrong in `why` (when given), otherwise.
 bool IsWorldAddress(const char* text, const char** why);
+// The server's host and port in an address IsWorldAddress takes: the name
+// or numeric address after "://" (an IPv6 one without its brackets), and
+// the port written after it, else kWorldHttpPort for http:// and
+// kWorldHttpsPort for https://. False, with why, when the port is no
+// number of 1 to 65535 or the host does not fit in `hostSize` bytes.
+inline constexpr uint16_t kWorldHttpPort = 80;
+inline constexpr uint16_t kWorldHttpsPort = 443;
+bool WorldAddressHost(const char* text, char* host, size_t hostSize, uint16_t* port, const char** why);
 
 // A replay's id on the server (hex), zero-terminated.
 inline constexpr int kWorldIdBytes = 24;

@@ -87,6 +87,41 @@ TEST(CommandLine, HostingJoiningAndTheInputDelay) {
     EXPECT_EQ(line.error.rfind("bad --join address 'host:99999': ", 0), 0u) << line.error;
 }
 
+// A room: a new one, one's code (folded to upper case), a quick match;
+// each excludes the others and hosting or joining an address.
+TEST(CommandLine, ARoomByItsCodeANewOneOrAQuickMatch) {
+    const struct {
+        std::vector<const char*> args;
+        const char* expected;  // mode|code, or the error
+    } cases[] = {
+        {{"--room", "new"}, "create|"},
+        {{"--room=kmNpq"}, "join|KMNPQ"},
+        {{"--room", "ACDEF", "--delay", "3"}, "join|ACDEF"},
+        {{"--quick-match"}, "quick|"},
+        {{"--room", "KMNP"}, "bad --room 'KMNP' (new, or a room's code: five letters)"},
+        {{"--room", "KMNPQR"}, "bad --room 'KMNPQR' (new, or a room's code: five letters)"},
+        {{"--room", "BOSZI"}, "bad --room 'BOSZI' (new, or a room's code: five letters)"},  // letters no code has
+        {{"--room"}, "--room needs a value"},
+        {{"--quick-match=yes"}, "--quick-match takes no value"},
+        {{"--room", "new", "--quick-match"}, "--host, --join, --room and --quick-match exclude each other"},
+        {{"--host", "--room", "new"}, "--host, --join, --room and --quick-match exclude each other"},
+        {{"--quick-match", "--join", "a"}, "--host, --join, --room and --quick-match exclude each other"},
+        {{"--room", "new", "--host"}, "--host, --join, --room and --quick-match exclude each other"},
+    };
+    const char* const modes[] = {"create", "join", "quick"};
+    for (const auto& c : cases) {
+        std::vector<const char*> args = c.args;
+        args.insert(args.begin(), "voidcrawl");
+        const CommandLine line = ParseCommandLine(static_cast<int>(args.size()), args.data());
+        std::string got = line.error;
+        if (line.action == CommandAction::Play) {
+            EXPECT_TRUE(line.room);
+            got = std::string(modes[static_cast<int>(line.roomMode)]) + "|" + line.roomCode;
+        }
+        EXPECT_EQ(got, c.expected) << c.args[0];
+    }
+}
+
 // The world table's server for a run: an http or https address, refused
 // with the reason otherwise; quoted without terminal escapes.
 TEST(CommandLine, TheWorldServerIsAPlainHttpAddress) {

@@ -92,9 +92,44 @@ public:
     void Flush() override {}
     NetLinkState State() const override { return state_; }
     uint32_t RoundTripMs() const override { return 0; }
-    const char* Failure() const override { return state_ == NetLinkState::Lost ? "the other game went silent" : ""; }
+    const char* Failure() const override {
+        return state_ == NetLinkState::Lost ? "the other game went silent"
+                                            : (state_ == NetLinkState::Failed ? failure_ : "");
+    }
     NetLinkCounts Counts() const override { return counts_; }
     void Cut() { state_ = NetLinkState::Lost; }
+
+    // A room as the test has the server say it: asked for (Room), then
+    // each stage the test sets; Pair links it up with the role given.
+    bool Room(const NetRoomAsk& ask) override {
+        asked = ask;
+        ++roomAsks;
+        room_ = NetRoomState();
+        room_.stage = NetRoomStage::Asking;
+        state_ = NetLinkState::Connecting;
+        return true;
+    }
+    NetRoomState RoomState() const override { return room_; }
+    NetPath Path() const override { return state_ == NetLinkState::Connected ? path : NetPath::None; }
+    void SetRoom(NetRoomStage stage, const char* code, uint16_t waitSeconds = 600) {
+        room_.stage = stage;
+        std::snprintf(room_.code, sizeof room_.code, "%s", code);
+        room_.waitSeconds = waitSeconds;
+    }
+    void Pair(NetRoomRole role) {
+        room_.role = role;
+        room_.stage = NetRoomStage::Punching;
+        state_ = NetLinkState::Connected;
+    }
+    void RefuseRoom(const char* words) {
+        room_ = NetRoomState();
+        std::snprintf(room_.refusal, sizeof room_.refusal, "%s", words);
+        std::snprintf(failure_, sizeof failure_, "%s", words);
+        state_ = NetLinkState::Failed;
+    }
+    NetRoomAsk asked;
+    int roomAsks = 0;
+    NetPath path = NetPath::Direct;
 
 private:
     bool Open() {
@@ -105,6 +140,8 @@ private:
     MemoryWire* in_;
     NetLinkState state_ = NetLinkState::Closed;
     NetLinkCounts counts_;
+    NetRoomState room_;
+    char failure_[kNetFailureBytes] = {};
 };
 
 // A host and a joiner greeted over the links (already open): both Playing,

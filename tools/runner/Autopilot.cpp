@@ -288,8 +288,9 @@ void Autopilot::PlayInput() {
         SetWormKey(1, 0);
         return;
     }
+    // Online, only this machine's worm (which a room's pairing may name late).
     for (int32_t i = 0; i < m.players && i < 2; ++i)
-        if (options_.steer & (1 << i)) SteerWorm(i);
+        if ((options_.steer & (1 << i)) && (m.onlinePlayer < 0 || i == m.onlinePlayer)) SteerWorm(i);
 }
 
 void Autopilot::BeforePass(int64_t frame) {

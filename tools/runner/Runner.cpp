@@ -27,6 +27,7 @@
 #include "hosts/headless/ReplayCheck.h"
 #include "io/SoundBank.h"
 #include "net/NetResolver.h"
+#include "net/RoomServer.h"
 #include "net/UdpLink.h"
 #include "platform/Resimulation.h"
 #include "platform/Settings.h"
@@ -82,9 +83,10 @@ public:
     bool SyncTestFailed() const { return syncTestFailed_; }
     // An online run: paced by the other game (or by real time), watched for
     // a game that never began or ended before it was over.
-    void SetOnline(bool realTime) {
+    void SetOnline(bool realTime, FILE* out) {
         online_ = true;
         realTime_ = realTime;
+        out_ = out;
     }
     void SetRealTime() { realTime_ = true; }
     bool OnlineFailed() const { return online_ && (!sawOnlinePlay_ || (endSeen_ ? lostAtEnd_ : game_.online.Lost())); }
@@ -166,6 +168,7 @@ public:
             game_.match.levelIndex + 1 == untilLevel_)
             ends = true;
         if (online_) {
+            TellRoomCode();
             // The run that gets to its end first stays a while for the
             // other's (its last keys may still be on their way), until the
             // other says goodbye; a goodbye then is no lost game.
@@ -195,6 +198,17 @@ public:
     void SetSettingsPath(const std::string& path) { settingsPath_ = path; }
 
 private:
+    // A room's code, on its own line as soon as the server names it, for
+    // the player (or the test) that tells the other one.
+    void TellRoomCode() {
+        if (roomTold_ || game_.online.link == nullptr) return;
+        const NetRoomState room = game_.online.link->RoomState();
+        if (room.code[0] == '\0') return;
+        std::fprintf(out_, "room: %s\n", room.code);
+        std::fflush(out_);
+        roomTold_ = true;
+    }
+
     bool Linger() {
         if (game_.online.Peer().GetState() != NetPeer::State::Playing) return false;
         const auto now = std::chrono::steady_clock::now();
@@ -292,6 +306,8 @@ private:
     bool sawOnlinePlay_ = false;
     bool endSeen_ = false;  // the run's end came (online it may linger)
     bool lostAtEnd_ = false;
+    bool roomTold_ = false;
+    FILE* out_ = stdout;
     int32_t lastPass_ = -1;
     int64_t roundTripSum_ = 0;
     int64_t roundTrips_ = 0;
@@ -332,9 +348,13 @@ void PrintOnlineSummary(const Game& game, int64_t meanRoundTripMs, FILE* out) {
                  static_cast<int>(session.DelayChanges()));
     if (game.online.link != nullptr) {
         const NetLinkCounts c = game.online.link->Counts();
-        std::fprintf(out, "link: sent %u, received %u, dropped %u, forged %u, strangers %u\n",
+        std::fprintf(out, "link: sent %u, received %u, dropped %u, forged %u, strangers %u, server %u\n",
                      static_cast<unsigned>(c.sent), static_cast<unsigned>(c.received), static_cast<unsigned>(c.dropped),
-                     static_cast<unsigned>(c.forged), static_cast<unsigned>(c.strangers));
+                     static_cast<unsigned>(c.forged), static_cast<unsigned>(c.strangers),
+                     static_cast<unsigned>(c.server));
+        // The way the link's datagrams last went (a room's may be the relay).
+        const NetPath path = game.online.Path();
+        if (path != NetPath::None) std::fprintf(out, "path: %s\n", path == NetPath::Relayed ? "RELAYED" : "DIRECT");
     }
 }
 
@@ -450,10 +470,25 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         std::fprintf(err, "voidcrawl-headless: cannot join '%s': %s\n", options.joinAddress.c_str(), joinAt.Failure());
         return kExitOnlineFailed;
     }
-    if (online)
+    if (options.online == RunnerOptions::Online::Room) {
+        // The room server is the world table's: its host, looked up now, and its port.
+        char serverHost[kNetHostNameBytes];
+        uint16_t serverPort = 0;
+        char why[kNetHostNameBytes + 96];
+        if (!LookUpRoomServer(options.worldServer.c_str(), serverHost, sizeof serverHost, &serverPort, why,
+                              sizeof why)) {
+            std::fprintf(err, "voidcrawl-headless: cannot reach the room server '%s': %s\n",
+                         options.worldServer.c_str(), why);
+            return kExitOnlineFailed;
+        }
+        link->SetRelayFromStart(options.roomRelay);
+        game->online.AskRoom(options.roomMode, options.roomCode.c_str(), serverHost, serverPort, options.inputDelay,
+                             link.get());
+    } else if (online) {
         game->online.Ask(
             options.online == RunnerOptions::Online::Host ? OnlinePlay::Role::Host : OnlinePlay::Role::Join,
             options.port, joinAt.Numeric(), options.inputDelay, link.get());
+    }
     game->useSeed = true;
     game->seed = options.seed;
     if (!settingsPath.empty() || !options.worldServer.empty()) {
@@ -494,11 +529,16 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         pilot.stopAtEnd = !options.randomInput;
         pilot.steer = options.steer;
         if (online) {
-            // Host is player 1, the joining side player 2.
-            const bool hosting = options.online == RunnerOptions::Online::Host;
+            // Host is player 1, the joining side player 2; a quick match's
+            // side is known only once the server pairs (the autopilot then
+            // steers that side's worm alone).
+            const bool quick = options.online == RunnerOptions::Online::Room && options.roomMode == NetRoomMode::Quick;
+            const bool hosting =
+                options.online == RunnerOptions::Online::Host ||
+                (options.online == RunnerOptions::Online::Room && options.roomMode == NetRoomMode::Create);
             pilot.online = true;
-            pilot.steer &= hosting ? kSteerPlayer1 : kSteerPlayer2;
-            pilot.name = hosting ? "HOST" : "GUEST";
+            if (!quick) pilot.steer &= hosting ? kSteerPlayer1 : kSteerPlayer2;
+            pilot.name = quick ? "QUICK" : (hosting ? "HOST" : "GUEST");
         }
         pilot.difficulty = options.difficulty;
         pilot.pads = options.autopilotPads;
@@ -533,7 +573,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     hooks.SetUntilLevel(options.untilLevel);
     hooks.SetFinalState(finalState);
     hooks.SetSettingsPath(settingsPath);
-    if (online) hooks.SetOnline(options.realTime);
+    if (online) hooks.SetOnline(options.realTime, out);
     if (options.onlineMenu && options.realTime) hooks.SetRealTime();
     int64_t lastFrame = 0;
     const auto started = std::chrono::steady_clock::now();

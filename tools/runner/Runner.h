@@ -14,7 +14,7 @@
 //                      [--until-level N] [--final-state FILE] [--random-input]
 //                      [--settings FILE] [--replay FILE [--verify]] [--sync-test]
 //                      [--host [PORT] | --join HOST[:PORT]] [--delay N] [--real-time]
-//                      [--world-server URL]
+//                      [--world-server URL] [--room new|CODE | --quick-match] [--room-relay]
 //
 // RunnerUsage() explains the options.
 
@@ -56,10 +56,13 @@ struct RunnerOptions {
     bool syncTest = false;       // every pass of play run twice and compared
     bool help = false;           // --help: print RunnerUsage() and end
     // Online play, as the game's --host/--join/--delay.
-    enum class Online : uint8_t { None, Host, Join };
+    enum class Online : uint8_t { None, Host, Join, Room };
     Online online = Online::None;
-    uint16_t port = kNetDefaultPort;  // --host's port
-    std::string joinAddress;          // --join's HOST[:PORT]
+    uint16_t port = kNetDefaultPort;             // --host's port
+    std::string joinAddress;                     // --join's HOST[:PORT]
+    NetRoomMode roomMode = NetRoomMode::Create;  // --room new, --room CODE, --quick-match
+    std::string roomCode;                        // --room CODE's, upper case
+    bool roomRelay = false;                      // --room-relay: a room's joiner relays from the start
     int32_t inputDelay = 2;
     bool realTime = false;                   // a pass every 10 ms of real time
     bool onlineMenu = false;                 // a link without a role: TWO PLAYERS shows the two-players screen

@@ -5,6 +5,7 @@
 
 #include "Runner.h"
 #include "net/NetLink.h"
+#include "net/RoomProtocol.h"
 #include "platform/WorldLink.h"
 
 namespace {
@@ -49,6 +50,9 @@ enum Option {
     kOnlineMenu,
     kLinkTimeout,
     kWorldServer,
+    kRoom,
+    kQuickMatch,
+    kRoomRelay,
     kOptionCount
 };
 
@@ -83,6 +87,9 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--online-menu", false},
     {"--link-timeout", true},
     {"--world-server", true},
+    {"--room", true},
+    {"--quick-match", false},
+    {"--room-relay", false},
 };
 
 }  // namespace
@@ -97,7 +104,8 @@ std::string RunnerUsage() {
            "                          [--replay FILE [--verify]] [--sync-test]\n"
            "                          [--host [PORT] | --join HOST[:PORT]] [--delay N]\n"
            "                          [--real-time] [--link-timeout MS] [--online-menu]\n"
-           "                          [--world-server URL] [--help]\n"
+           "                          [--world-server URL]\n"
+           "                          [--room new|CODE | --quick-match] [--room-relay] [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -196,6 +204,17 @@ std::string RunnerUsage() {
            "  --world-server URL  the world table's server for this run, as the game's\n"
            "                      --world-server (games are sent only when the settings'\n"
            "                      [world] send is yes: give --settings)\n"
+           "  --room new|CODE     TWO PLAYERS online through a room of the --world-server's\n"
+           "                      (UDP on its HTTP port): new opens one and plays player\n"
+           "                      1, printing its code as soon as the server names it,\n"
+           "                        room: CODE\n"
+           "                      CODE (five letters) joins that room's game as player 2\n"
+           "  --quick-match       ... or plays whoever waits for a quick match at the same\n"
+           "                      difficulty (the server says who is player 1). At the end\n"
+           "                      it prints which way the datagrams went, besides the above:\n"
+           "                        path: DIRECT|RELAYED\n"
+           "  --room-relay        (tests) a room's joiner sends through the server's relay\n"
+           "                      from the start\n"
            "  --online-menu       the game has a link for online play but no --host or\n"
            "                      --join: TWO PLAYERS shows the two-players screen (this\n"
            "                      keyboard, host or join), as the desktop game does\n"
@@ -410,6 +429,28 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
             options->worldServer = value;
             break;
         }
+        case kRoom: {
+            options->online = RunnerOptions::Online::Room;
+            if (value == "new") {
+                options->roomMode = NetRoomMode::Create;
+                break;
+            }
+            char code[kRoomCodeBytes];
+            if (!FoldRoomCode(value.c_str(), code)) {
+                *error = "bad --room '" + value + "' (new, or a room's code: five letters)";
+                return false;
+            }
+            options->roomMode = NetRoomMode::Join;
+            options->roomCode = code;
+            break;
+        }
+        case kQuickMatch:
+            options->online = RunnerOptions::Online::Room;
+            options->roomMode = NetRoomMode::Quick;
+            break;
+        case kRoomRelay:
+            options->roomRelay = true;
+            break;
         case kHost:
             break;
         case kFinalState:
@@ -433,13 +474,21 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         *error = "--online-menu goes without --host, --join and --autopilot-pads";
         return false;
     }
-    if (seen[kHost] && seen[kJoin]) {
-        *error = "--host and --join exclude each other";
+    if (seen[kHost] + seen[kJoin] + seen[kRoom] + seen[kQuickMatch] > 1) {
+        *error = "--host, --join, --room and --quick-match exclude each other";
+        return false;
+    }
+    if ((seen[kRoom] || seen[kQuickMatch]) && options->worldServer.empty()) {
+        *error = std::string(seen[kRoom] ? "--room" : "--quick-match") + " needs --world-server";
+        return false;
+    }
+    if (seen[kRoomRelay] && options->online != RunnerOptions::Online::Room) {
+        *error = "--room-relay needs --room or --quick-match";
         return false;
     }
     for (int k : {kDelay, kRealTime, kLinkTimeout}) {
         if (seen[k] && options->online == RunnerOptions::Online::None && !(k == kRealTime && options->onlineMenu)) {
-            *error = std::string(kOptions[k].name) + " needs --host or --join";
+            *error = std::string(kOptions[k].name) + " needs --host, --join, --room or --quick-match";
             return false;
         }
     }

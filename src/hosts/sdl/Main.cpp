@@ -15,6 +15,7 @@
 #include "hosts/sdl/SdlGpuProbe.h"
 #include "hosts/sdl/SdlHost.h"
 #include "net/NetResolver.h"
+#include "net/RoomServer.h"
 #include "net/UdpLink.h"
 #include "platform/DataDir.h"
 #include "platform/Environment.h"
@@ -105,12 +106,29 @@ Settings LoadPlayerSettings(std::string* path) {
     return settings;
 }
 
+// A room's server is the world table's (`worldServer`), looked up now as
+// an address to join is.
+bool PrepareRoom(const CommandLine& line, const char* worldServer, int delay, UdpLink* link) {
+    char host[kNetHostNameBytes];
+    uint16_t port = 0;
+    char why[kNetHostNameBytes + 96];
+    if (!LookUpRoomServer(worldServer, host, sizeof host, &port, why, sizeof why)) {
+        std::fprintf(stderr, "voidcrawl: cannot reach the room server: %s\n", why);
+        return false;
+    }
+    game.online.AskRoom(line.roomMode, line.roomCode.c_str(), host, port, delay, link);
+    return true;
+}
+
 // Online play over UDP: TWO PLAYERS hosts or joins as the command line
-// asked, or else asks where the two players play. The address to join is
-// looked up now: one that cannot be found is said before the window opens.
-bool PrepareOnlinePlay(const CommandLine& line, int delay) {
+// asked (an address, or a room), or else asks where the two players play.
+// The address to join is looked up now: one that cannot be found is said
+// before the window opens.
+bool PrepareOnlinePlay(const CommandLine& line, const Settings& inForce) {
     static UdpLink link;
     game.online.link = &link;
+    const int delay = inForce.inputDelay;
+    if (line.room) return PrepareRoom(line, inForce.worldServer, delay, &link);
     NetResolver joinAt;
     if (!line.joinAddress.empty() &&
         (!joinAt.Start(line.joinAddress.c_str()) || joinAt.WaitForAnswer() != NetResolver::State::Done)) {
@@ -147,7 +165,7 @@ int main(int argc, char** argv) {
     // --delay holds for this run, the two-players screen's too.
     const Settings inForce = SettingsForRun(file, line.run, EnvironmentFlag(kWindowedVariable));
     game.match.SetPlayKeys(inForce.keys);
-    if (!PrepareOnlinePlay(line, inForce.inputDelay)) return kExitFailed;
+    if (!PrepareOnlinePlay(line, inForce)) return kExitFailed;
 
     Host* host = CreateSdlHost(inForce, settingsPath);
     if (!host) {
