@@ -10,13 +10,20 @@
 #   2. Replays verified per second per core: REPLAYS whole autopilot games
 #      (made once by the runner, kept in the bench folder) POSTed to a fresh
 #      server with one verify worker, then with one per core.
+#   3. Games relayed through the rooms: for each number in ROOM_GAMES, that
+#      many pairs of UDP sockets on loopback, each game 2 x 100 datagrams a
+#      second, first directly, then through the server's relay
+#      (voidcrawl-room-bench): the server's CPU, and the latency the relay's
+#      hop adds (p50, p99).
 # Prints a Markdown table (docs/server.md keeps it) and writes it to
 # BENCH_DIR/results.md. The seeded stores are kept in BENCH_DIR for the next
 # run (remove them to seed again). Not part of make test or CI.
 #
 # usage: bench-server.sh [BUILD_DIR]    (build/; make bench-server builds it)
 # environment: ENTRIES, CONNECTIONS, DURATION (20s), REPLAYS (8), BENCH_DIR
-#   (BUILD_DIR/bench-server), SERVER_ARGS (extra server options), PG_BIN
+#   (BUILD_DIR/bench-server), SERVER_ARGS (extra server options), PG_BIN,
+#   PARTS (which of "table verify rooms" to run: all), ROOM_GAMES
+#   (50,100,200,400,600,800,1200), ROOM_SECONDS (8)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="$(cd "${1:-build}" && pwd)"
@@ -28,9 +35,12 @@ bench="${BENCH_DIR:-$build/bench-server}"
 server="$build/voidcrawl-server"
 seed="$build/voidcrawl-store-seed"
 runner="$build/voidcrawl-headless"
+room_bench="$build/voidcrawl-room-bench"
+parts="${PARTS:-table verify rooms}"
 mkdir -p "$bench"
+part() { [[ " $parts " == *" $1 "* ]]; }
 
-for tool in "$server" "$seed" "$runner"; do
+for tool in "$server" "$seed" "$runner" "$room_bench"; do
     [ -x "$tool" ] || { echo "bench-server: $tool is not built (make bench-server builds it)" >&2; exit 1; }
 done
 command -v wrk >/dev/null || { echo "bench-server: wrk is missing (tools/install-deps.sh bench)" >&2; exit 1; }
@@ -103,6 +113,7 @@ request = function()
 end
 LUA
 
+if part table; then
 # ---- SQLite ----
 mkdir -p "$bench/sqlite"
 [ -f "$bench/sqlite.seeded" ] && [ "$(cat "$bench/sqlite.seeded")" = "$entries" ] || rm -f "$bench/sqlite/world.sqlite"*
@@ -133,7 +144,10 @@ if PG_FSYNC=on bash tests/server/pg-cluster.sh start "$pg_state" > /dev/null; th
 else
     rows+=("| PostgreSQL | (no cluster could be started) | | | |")
 fi
+fi
 
+verify_rows=()
+if part verify; then
 # ---- verifying ----
 games="$bench/replays"
 mkdir -p "$games"
@@ -146,7 +160,6 @@ for n in $(seq $((have + 1)) "$replays"); do
     cp "$(find "$user/replays" -name '*.vcr' | head -1)" "$games/game-$n.vcr"
     rm -rf "$user"
 done
-verify_rows=()
 cores="$(nproc)"
 for workers in 1 "$cores"; do
     data="$(mktemp -d)"
@@ -163,16 +176,37 @@ for workers in 1 "$cores"; do
     verify_rows+=("| $workers | $created of $replays | $(printf '%.2f' "$took") s | $(printf '%.2f' "$per_core") |")
     echo "bench-server: $workers worker(s): $created replays verified (201) in $took s"
 done
+fi
+
+# ---- rooms ----
+room_rows=""
+if part rooms; then
+    data="$(mktemp -d)"
+    start_server "$bench/server-rooms.log" --data "$data"
+    room_port="$(sed -n 's/^voidcrawl-server: rooms on udp port \([0-9]*\)$/\1/p' "$bench/server-rooms.log" | head -1)"
+    room_rows="$("$room_bench" --port "$room_port" --pid "$server_pid" --games "${ROOM_GAMES:-50,100,200,400,600,800,1200}" \
+        --seconds "${ROOM_SECONDS:-8}" | tee /dev/stderr)"
+    stop_server
+    rm -rf "$data"
+fi
 
 {
     echo "Measured $(date -u +%Y-%m-%d) on $(nproc) cores ($(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)),"
     echo "$entries entries, wrk -c$connections -d$duration; goal: p99 under 20 ms, 2 games verified a second a core."
-    echo
-    echo "| GET /api/v1/scores | requests/s | p50 | p99 | errors |"
-    echo "|---|---|---|---|---|"
-    printf '%s\n' "${rows[@]}"
-    echo
-    echo "| verify workers | whole games verified | took | games/s per core |"
-    echo "|---|---|---|---|"
-    printf '%s\n' "${verify_rows[@]}"
+    if part table; then
+        echo
+        echo "| GET /api/v1/scores | requests/s | p50 | p99 | errors |"
+        echo "|---|---|---|---|---|"
+        printf '%s\n' "${rows[@]}"
+    fi
+    if part verify; then
+        echo
+        echo "| verify workers | whole games verified | took | games/s per core |"
+        echo "|---|---|---|---|"
+        printf '%s\n' "${verify_rows[@]}"
+    fi
+    if part rooms; then
+        echo
+        echo "$room_rows"
+    fi
 } | tee "$bench/results.md"

@@ -1,21 +1,28 @@
 #pragma once
+#include <sys/socket.h>
+
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "server/Rooms.h"
 
 // The rooms on the server's UDP socket, on the one event loop beside the
-// HTTP acceptor: every datagram read goes to Rooms::Take with its source
-// and the time, what Rooms sends goes out at once (a datagram the socket
-// cannot take now is dropped and counted: nothing waits), and Rooms::Sweep
-// runs every second.
+// HTTP acceptor: when the socket is readable, the datagrams waiting are
+// read in batches (recvmmsg) and each goes to Rooms::Take with its source
+// and the time; what Rooms sends is gathered and goes out in one call
+// (sendmmsg) after each batch; a datagram the socket cannot take now is
+// dropped and counted (nothing waits). Rooms::Sweep runs every second.
 namespace server {
 
 class RoomsSocket {
 public:
+    // Datagrams read (and sent) in one call.
+    static constexpr int kBatch = 64;
+
     RoomsSocket(boost::asio::io_context& io, Rooms& rooms);
     // Binds `host`:`port`; false with the reason.
     bool Open(const std::string& host, uint16_t port, std::string* error);
@@ -26,21 +33,29 @@ public:
     uint64_t sendDropped = 0;
 
 private:
-    void Receive();
-    void Handle(size_t size);
+    void Wait();
+    void ReadAll();
+    void Queue(const RoomAddress& to, const uint8_t* bytes, size_t n);
+    void Flush();
     void Tick();
-    void SendTo(const RoomAddress& to, const uint8_t* bytes, size_t n);
 
-    boost::asio::io_context& io_;
     Rooms& rooms_;
     boost::asio::ip::udp::socket socket_;
-    boost::asio::ip::udp::endpoint from_;
     boost::asio::steady_timer timer_;
     Rooms::Send send_;
     bool v6_ = false;
-    // One byte more than the longest message, so that a longer datagram is
-    // seen as one (and refused) rather than cut to size.
-    uint8_t buffer_[kRoomMaxMessageBytes + 1] = {};
+    // The batch read: one byte more than the longest message each, so that
+    // a longer datagram is seen as one (and refused) rather than cut.
+    std::vector<uint8_t> in_;
+    std::vector<sockaddr_storage> from_;
+    std::vector<iovec> inIov_;
+    std::vector<mmsghdr> inMsgs_;
+    // The batch to send.
+    std::vector<uint8_t> out_;
+    std::vector<sockaddr_storage> to_;
+    std::vector<iovec> outIov_;
+    std::vector<mmsghdr> outMsgs_;
+    int queued_ = 0;
 };
 
 }  // namespace server
