@@ -1,0 +1,170 @@
+// Two runners meet through a room of the real voidcrawl-server on
+// loopback: one opens a room and says its code, the other enters it (or
+// both ask for a quick match), and they play a level in step, directly or
+// through the server's relay; each machine's replay verifies.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "RunnerScenario.h"
+#include "ServerProcess.h"
+#include "app/Replay.h"
+#include "server/ServerHarness.h"
+
+namespace runner_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The "level N hash H" lines of a run, in order.
+std::vector<std::string> LevelHashes(const std::string& out) {
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("level ", 0) == 0 && line.find(" hash ") != std::string::npos) lines.push_back(line);
+    return lines;
+}
+
+// The datagrams the server has relayed, as its health says.
+long Relayed(const std::string& url) {
+    const uint16_t port = static_cast<uint16_t>(std::stoi(url.substr(url.rfind(':') + 1)));
+    const std::string body = server_test::Call(port, "GET", "/api/v1/health").body;
+    std::smatch m;
+    return std::regex_search(body, m, std::regex("\"relayed\":([0-9]+)")) ? std::stol(m[1].str()) : -1;
+}
+
+class RoomScenarioTest : public RunnerScenario {
+protected:
+    void SetUp() override {
+        if (access(VC_SERVER, X_OK) != 0) GTEST_SKIP() << VC_SERVER << " is not built";
+        RunnerScenario::SetUp();
+    }
+
+    fs::path Out(const std::string& who) const { return root_ / (who + ".out"); }
+
+    // A runner as `who` (its own user folder), in the background of the test.
+    RunResult RunAs(const std::string& who, const std::string& args) {
+        const fs::path err = root_ / (who + ".err");
+        const std::string command = "cd '" + Work().string() + "' && '" VC_RUNNER "' " + args + " --user-dir '" +
+                                    (root_ / who).string() + "' --data '" + Data().string() + "' >'" +
+                                    Out(who).string() + "' 2>'" + err.string() + "'";
+        const int raw = std::system(command.c_str());
+        return RunResult{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(Out(who)), ReadText(err)};
+    }
+
+    // What `who` has printed so far, waited for until `pattern` shows (or 30 s).
+    std::string AwaitLine(const std::string& who, const std::regex& pattern, std::smatch* m) {
+        static std::string text;
+        for (const auto until = Clock::now() + std::chrono::seconds(30); Clock::now() < until;) {
+            text = ReadText(Out(who));
+            if (std::regex_search(text, *m, pattern)) return (*m)[1].str();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return "";
+    }
+
+    struct Pair {
+        RunResult host, guest;
+        std::string code;
+    };
+
+    // The host opens a room (its waiting screen shot to `shot`, when
+    // given); once it says the code, the guest enters it.
+    Pair PlayInRoom(const std::string& url, const std::string& guestArgs, const fs::path& shot = {},
+                    const std::string& hostMore = "") {
+        const std::string common = " --autopilot --until-level 2 --world-server " + url + " ";
+        std::string hostArgs = "--seed 5 --room new" + common + hostMore + " ";
+        if (!shot.empty()) {
+            // Well after the set-up, while the room waits for its guest.
+            std::ofstream(root_ / "shot.txt") << "1500 shot " << shot.string() << "\n";
+            hostArgs += "--script '" + (root_ / "shot.txt").string() + "'";
+        }
+        Pair pair;
+        for (const char* who : {"host", "guest"}) {
+            fs::remove_all(root_ / who);
+            fs::remove(Out(who));  // the code read is this run's
+        }
+        std::thread host([&] { pair.host = RunAs("host", hostArgs); });
+        std::smatch m;
+        pair.code = AwaitLine("host", std::regex("room: ([A-Z]{5})\n"), &m);
+        if (!shot.empty())
+            for (const auto until = Clock::now() + std::chrono::seconds(30); Clock::now() < until && !fs::exists(shot);)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!pair.code.empty()) pair.guest = RunAs("guest", "--seed 6 --room " + pair.code + common + guestArgs);
+        host.join();
+        return pair;
+    }
+
+    // Both played in step to their end, each replay verifies with the same
+    // level hashes, and both say which way the datagrams went.
+    void ExpectInStep(const RunResult& a, const RunResult& b, const char* path) {
+        for (const RunResult* r : {&a, &b}) {
+            EXPECT_EQ(r->status, 0) << r->out << r->err;
+            EXPECT_NE(r->out.find(std::string("path: ") + path + "\n"), std::string::npos) << r->out;
+        }
+        const std::vector<std::string> hashes = LevelHashes(a.out);
+        EXPECT_GE(hashes.size(), 1u) << a.out;
+        EXPECT_EQ(hashes, LevelHashes(b.out));
+        for (const char* who : {"host", "guest"}) {
+            fs::path replay;
+            for (const auto& entry : fs::directory_iterator(root_ / who / kReplayFolder)) replay = entry.path();
+            ASSERT_FALSE(replay.empty()) << who;
+            const RunResult verified =
+                RunAs(std::string(who) + "-replay", "--replay '" + replay.string() + "' --verify");
+            EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+            EXPECT_NE(verified.out.find("replay: verified"), std::string::npos) << verified.out;
+            EXPECT_EQ(LevelHashes(verified.out), hashes) << who;
+        }
+    }
+};
+
+TEST_F(RoomScenarioTest, TwoGamesMeetInARoomAndPlayALevelInStepDirectlyAndThroughTheRelay) {
+    const ServerProcess server(Work() / "server", 0);
+    ASSERT_FALSE(server.Url().empty()) << "the server did not say where it listens";
+    const fs::path shot = root_ / "waiting.png";
+    const Pair direct = PlayInRoom(server.Url(), "", shot);
+    ASSERT_FALSE(direct.code.empty()) << ReadText(Out("host")) << ReadText(root_ / "host.err");
+    ExpectInStep(direct.host, direct.guest, "DIRECT");
+    EXPECT_EQ(Relayed(server.Url()), 0);
+    // The waiting screen, with the code, as the host's player saw it.
+    const Picture picture = ReadPicture(shot);
+    ASSERT_TRUE(picture.ok) << shot;
+    EXPECT_EQ(picture.width, 640u);
+    fs::copy_file(shot, fs::path(::testing::TempDir()) / "voidcrawl-room-waiting.png",
+                  fs::copy_options::overwrite_existing);
+    if (HasFailure()) return;
+
+    // At the game's own pace (a pass every 10 ms): unpaced, two runners
+    // send far more than the relay's 400 datagrams a second for a player,
+    // and most are dropped there.
+    const Pair relayed = PlayInRoom(server.Url(), "--room-relay --real-time", {}, "--real-time");
+    ASSERT_FALSE(relayed.code.empty());
+    EXPECT_NE(relayed.code, direct.code);
+    ExpectInStep(relayed.host, relayed.guest, "RELAYED");
+    // A level's datagrams went through the server, both ways.
+    const long through = Relayed(server.Url());
+    EXPECT_GT(through, 1000);
+    std::printf("relayed %ld datagrams; the guest's run %s\n", through,
+                relayed.guest.out.substr(relayed.guest.out.find("online: ")).c_str());
+}
+
+TEST_F(RoomScenarioTest, TwoQuickMatchesPairAndPlayALevelInStep) {
+    const ServerProcess server(Work() / "server", 0);
+    ASSERT_FALSE(server.Url().empty());
+    const std::string args = " --quick-match --autopilot --until-level 2 --world-server " + server.Url();
+    RunResult first, second;
+    std::thread one([&] { first = RunAs("host", "--seed 5" + args); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    second = RunAs("guest", "--seed 6" + args);
+    one.join();
+    // The first waits as the room's host: player 1; the second joins it.
+    EXPECT_NE(first.out.find("player 1 left level 1"), std::string::npos) << first.out;
+    ExpectInStep(first, second, "DIRECT");
+}
+
+}  // namespace
+}  // namespace runner_test
