@@ -36,7 +36,8 @@
 #                   (docs/performance.md)
 #   make bench-server  the world table's server under load: wrk at 200
 #                   connections on a million entries (SQLite, PostgreSQL),
-#                   and replays verified per second per core (docs/server.md)
+#                   replays verified per second per core, and games relayed
+#                   through its rooms (docs/server.md; PARTS= picks some)
 # and the style and static checks (CI runs them):
 #   make lint       clang-format's check of every C++ file, clang-tidy's
 #                   chosen checks (.clang-tidy) and cppcheck; any finding fails
@@ -273,8 +274,9 @@ bench: deps-bench
 
 # The world table's server under load (bench/server/bench-server.sh): GET
 # /api/v1/scores with wrk at 200 connections on a million entries, on SQLite
-# and on PostgreSQL, and whole replays verified per second per core; prints
-# the table docs/server.md keeps. The seeded stores stay in
+# and on PostgreSQL, whole replays verified per second per core, and N games
+# relayed through the rooms (the server's CPU, the latency its hop adds);
+# prints the tables docs/server.md keeps (PARTS="table verify rooms" picks). The seeded stores stay in
 # build/bench-server/ for the next run. Not part of make test or CI.
 .PHONY: bench-server
 bench-server: deps-bench

@@ -23,6 +23,7 @@ int FuzzUdpLink(const uint8_t* data, size_t size);    // UdpLink::Take, the link
 int FuzzRoom(const uint8_t* data, size_t size);       // ParseRoomMessage, WriteRoomMessage
 #ifdef VC_FUZZ_SERVER
 int FuzzRequest(const uint8_t* data, size_t size);  // the server's HTTP request and route reading
+int FuzzRooms(const uint8_t* data, size_t size);    // the server's rooms, datagrams from eight addresses
 #endif
 
 struct FuzzTarget {
@@ -34,7 +35,7 @@ constexpr FuzzTarget kFuzzTargets[] = {
     {"script", FuzzScript},   {"replay", FuzzReplay}, {"rollback", FuzzRollback}, {"packet", FuzzPacket},
     {"link", FuzzUdpLink},    {"room", FuzzRoom},
 #ifdef VC_FUZZ_SERVER
-    {"request", FuzzRequest},
+    {"request", FuzzRequest}, {"rooms", FuzzRooms},
 #endif
 };
 

@@ -14,6 +14,8 @@
 // OUT_DIR/link       the link's datagrams: sealed messages of every kind, a
 //                    repeat, forgeries, a stranger's cookie request
 // OUT_DIR/room       room messages of every kind, as the protocol writes them
+// OUT_DIR/rooms      a session with the server's rooms: a room made, entered,
+//                    punched, relayed both ways, quick matches, a leave
 //
 //   fuzz_seeds --games RUNNER DATA_DIR OUT_DIR
 //
@@ -40,6 +42,52 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
+
+// A rooms session for fuzz/RoomsTarget.cpp: records of the sender (and
+// what to put in: 8 a token, 16 a code, from the second byte), the time
+// passed in quarter seconds, the length, the datagram.
+inline std::vector<uint8_t> RoomsSession() {
+    std::vector<uint8_t> b;
+    auto record = [&b](uint8_t who, uint8_t which, uint8_t wait, const RoomMessage& m) {
+        uint8_t bytes[kRoomMaxMessageBytes];
+        const size_t n = WriteRoomMessage(m, bytes, sizeof bytes);
+        b.insert(b.end(), {who, which, wait, static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)});
+        b.insert(b.end(), bytes, bytes + n);
+    };
+    RoomMessage m;
+    m.kind = RoomKind::Open;
+    std::strcpy(m.gameVersion, "1.0.0");
+    m.askId = 1;
+    record(0, 0, 0, m);  // a room
+    m.kind = RoomKind::Enter;
+    std::strcpy(m.code, "AAAAA");
+    m.askId = 2;
+    record(1 | 16, 0, 1, m);  // entered by its code
+    m = RoomMessage{};
+    m.kind = RoomKind::Stay;
+    m.flags = kRoomPunched;
+    record(0 | 8, 0, 4, m);  // the host's token: punched
+    static const uint8_t datagram[] = {5, 0, 1, 2, 3};
+    m.kind = RoomKind::Relay;
+    m.payload = datagram;
+    m.payloadSize = sizeof datagram;
+    record(0 | 8, 0, 0, m);
+    record(1 | 8, 1, 0, m);  // the joiner's
+    record(4 | 8, 1, 0, m);  // the joiner's token from elsewhere
+    m = RoomMessage{};
+    m.kind = RoomKind::Open;
+    m.mode = RoomMode::Quick;
+    std::strcpy(m.gameVersion, "1.0.0");
+    for (uint8_t who = 2; who < 8; ++who) {
+        m.askId = who;
+        record(who, 0, 0, m);  // quick matches, and the limits
+    }
+    m = RoomMessage{};
+    m.kind = RoomKind::Leave;
+    record(0 | 8, 0, 200, m);
+    return b;
+}
+
 
 void Put16(Bytes& b, uint16_t v) {
     b.push_back(static_cast<uint8_t>(v));
@@ -442,6 +490,7 @@ int main(int argc, char** argv) {
     room("refused", told);
     told.kind = RoomKind::Punch;
     room("punch", told);
+    put("rooms", "session", RoomsSession());
 
     std::printf("fuzz_seeds: %d seed files in %s\n", written, out.c_str());
     return 0;

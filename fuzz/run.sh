@@ -29,8 +29,8 @@ shift 2
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     targets=(bmp wave level highscore script replay rollback packet link room)
-    # The server's request reading, when the server was built.
-    if [ -x "$build/fuzz/fuzz_request" ]; then targets+=(request); fi
+    # The server's request reading and rooms, when the server was built.
+    if [ -x "$build/fuzz/fuzz_request" ]; then targets+=(request rooms); fi
 fi
 here="$(cd "$(dirname "$0")" && pwd)"
 

@@ -21,6 +21,51 @@
 
 namespace {
 
+// A rooms session for fuzz/RoomsTarget.cpp: records of the sender (and
+// what to put in: 8 a token, 16 a code, from the second byte), the time
+// passed in quarter seconds, the length, the datagram.
+inline std::vector<uint8_t> RoomsSession() {
+    std::vector<uint8_t> b;
+    auto record = [&b](uint8_t who, uint8_t which, uint8_t wait, const RoomMessage& m) {
+        uint8_t bytes[kRoomMaxMessageBytes];
+        const size_t n = WriteRoomMessage(m, bytes, sizeof bytes);
+        b.insert(b.end(), {who, which, wait, static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)});
+        b.insert(b.end(), bytes, bytes + n);
+    };
+    RoomMessage m;
+    m.kind = RoomKind::Open;
+    std::strcpy(m.gameVersion, "1.0.0");
+    m.askId = 1;
+    record(0, 0, 0, m);  // a room
+    m.kind = RoomKind::Enter;
+    std::strcpy(m.code, "AAAAA");
+    m.askId = 2;
+    record(1 | 16, 0, 1, m);  // entered by its code
+    m = RoomMessage{};
+    m.kind = RoomKind::Stay;
+    m.flags = kRoomPunched;
+    record(0 | 8, 0, 4, m);  // the host's token: punched
+    static const uint8_t datagram[] = {5, 0, 1, 2, 3};
+    m.kind = RoomKind::Relay;
+    m.payload = datagram;
+    m.payloadSize = sizeof datagram;
+    record(0 | 8, 0, 0, m);
+    record(1 | 8, 1, 0, m);  // the joiner's
+    record(4 | 8, 1, 0, m);  // the joiner's token from elsewhere
+    m = RoomMessage{};
+    m.kind = RoomKind::Open;
+    m.mode = RoomMode::Quick;
+    std::strcpy(m.gameVersion, "1.0.0");
+    for (uint8_t who = 2; who < 8; ++who) {
+        m.askId = who;
+        record(who, 0, 0, m);  // quick matches, and the limits
+    }
+    m = RoomMessage{};
+    m.kind = RoomKind::Leave;
+    record(0 | 8, 0, 200, m);
+    return b;
+}
+
 namespace fs = std::filesystem;
 std::vector<fs::path> StoredInputs(const char* target) {
     std::vector<fs::path> files;
@@ -81,6 +126,7 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
         session.insert(session.end(), {2, 5, 1, 0, 0, 0, 5});
         cases.push_back(session);
     }
+    if (target == "rooms") cases.push_back(RoomsSession());
     if (target == "room") {
         // An Enter whose code came in lower case, a Room and the longest Relay.
         RoomMessage m;
