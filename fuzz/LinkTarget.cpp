@@ -11,11 +11,18 @@
 // 1 raw from a stranger, 2 and 3 sealed; for sealed records its upper six
 // bits step the counter back from the next one), a length byte, the bytes.
 //
+// With the first byte's second bit (and not its first) the link is in a
+// room instead, its server a socket here, and each record comes from the
+// server's address (0: raw bytes; 2: the bytes as a Room message's body,
+// under this link's ask id; 3: as a Relayed datagram) or from a stranger (1).
+//
 // Rules checked:
 //   - only sealed records ever bring a packet for the upper layer, each
 //     of 1 .. kNetMaxPacketBytes bytes;
 //   - a stranger never gets back more bytes than it sent;
-//   - a joining side fed unsealed bytes never connects or delivers.
+//   - a joining side fed unsealed bytes never connects or delivers;
+//   - a room's link fed whatever its server's address sends never
+//     connects or delivers, and a stranger gets nothing back from it.
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -27,6 +34,7 @@
 #include <cstring>
 
 #include "FuzzTargets.h"
+#include "net/RoomProtocol.h"
 #include "net/UdpLink.h"
 #include "platform/LittleEndian.h"
 
@@ -92,12 +100,63 @@ bool Handshake(UdpLink& host, const Socket& joiner, uint8_t rx[32], uint8_t tx[3
     return crypto_kx_client_session_keys(rx, tx, pk, sk, answer + 1) == 0;
 }
 
+// A room's link fed the records as its server (or a stranger) sends them.
+int FuzzRoomLink(const uint8_t* data, size_t size) {
+    Socket server, stranger;
+    UdpLink link;
+    NetRoomAsk ask;
+    std::snprintf(ask.serverHost, sizeof ask.serverHost, "127.0.0.1");
+    sockaddr_in at{};
+    std::memcpy(&at, server.address.raw, sizeof at);
+    ask.serverPort = ntohs(at.sin_port);
+    ask.mode = (data[0] & 4) != 0 ? NetRoomMode::Quick : NetRoomMode::Create;
+    std::snprintf(ask.gameVersion, sizeof ask.gameVersion, "1.0.0");
+    FUZZ_CHECK(link.Room(ask));
+    uint8_t open[kDatagramBytes];
+    RoomMessage asked;
+    FUZZ_CHECK(server.Receive(open, sizeof open, 1000) == static_cast<ssize_t>(kRoomOpenBytes));
+    FUZZ_CHECK(ParseRoomMessage(open, kRoomOpenBytes, &asked, nullptr) && asked.kind == RoomKind::Open);
+    NetDatagram out[16];
+    for (size_t at = 1; at + 2 <= size;) {
+        const uint8_t kind = data[at];
+        const size_t length = data[at + 1] <= size - at - 2 ? data[at + 1] : size - at - 2;
+        const uint8_t* bytes = data + at + 2;
+        at += 2 + length;
+        uint8_t message[kRoomMaxMessageBytes] = {'V', 'C', 'R', 'M', kRoomProtocolVersion};
+        size_t n = length;
+        const uint8_t* send = bytes;
+        if ((kind & 3) == 2) {
+            message[5] = static_cast<uint8_t>(RoomKind::Room);
+            WriteLittleEndian<uint64_t>(message + kRoomHeaderBytes, asked.askId);
+            std::memcpy(message + kRoomHeaderBytes + 8, bytes,
+                        length < kRoomRoomBytes - 14 ? length : kRoomRoomBytes - 14);
+            send = message;
+            n = kRoomRoomBytes;
+        } else if ((kind & 3) == 3) {
+            message[5] = static_cast<uint8_t>(RoomKind::Relayed);
+            std::memcpy(message + kRoomHeaderBytes, bytes, length);
+            send = message;
+            n = kRoomHeaderBytes + length;
+        }
+        link.Take(n > 0 ? send : nullptr, n, (kind & 3) == 1 ? stranger.address : server.address);
+        for (int polls = 0;; ++polls) {
+            const int got = link.Poll(out, 16, 0);
+            FUZZ_CHECK(got == 0);
+            if (got == 0) break;
+        }
+        FUZZ_CHECK(link.State() != NetLinkState::Connected);
+    }
+    FUZZ_CHECK(stranger.DrainBytes() == 0);
+    return 0;
+}
+
 }  // namespace
 
 int FuzzUdpLink(const uint8_t* data, size_t size) {
     static const bool ready = sodium_init() >= 0;
     FUZZ_CHECK(ready);
     if (data == nullptr || size == 0) return 0;
+    if ((data[0] & 3) == 2) return FuzzRoomLink(data, size);
     const bool joining = (data[0] & 1) != 0;
     Socket peer, stranger;
     UdpLink link;

@@ -446,6 +446,35 @@ int main(int argc, char** argv) {
     record(joining, 0, {2, 1, 2, 3, 4, 5, 6, 7, 8});
     record(joining, 0, Bytes(57, 4));
     put("link", "joining", joining);
+    // A room's link (first byte 2): the server's Room bodies after the ask
+    // id (token, code, role, stage, peer, seconds), waiting then pairing
+    // with a joiner at 127.0.0.1:40000; a cookie request relayed; garbage
+    // from the server's address; a stranger's request.
+    auto roomBody = [](uint8_t stage, bool peer) {
+        Bytes body(50, 0);
+        for (size_t i = 0; i < 16; ++i) body[i] = static_cast<uint8_t>(0xA0 + i);
+        const char code[] = "KMNPQ";
+        std::copy(code, code + 5, body.begin() + 16);
+        body[21] = 1;  // host
+        body[22] = stage;
+        if (peer) {
+            body[23] = 4;
+            body[24] = 127;
+            body[27] = 1;
+            body[40] = 0x40;  // port 40000, little-endian
+            body[41] = 0x9C;
+        }
+        body[42] = 0x58;  // 600 s
+        body[43] = 0x02;
+        return body;
+    };
+    Bytes roomLink = {2};
+    record(roomLink, 2, roomBody(1, false));
+    record(roomLink, 2, roomBody(2, true));
+    record(roomLink, 3, cookieRequest);
+    record(roomLink, 0, {'V', 'C', 'R', 'M', 1, 16, 0});
+    record(roomLink, 1, cookieRequest);
+    put("link", "room", roomLink);
 
     // Room messages (docs/net-protocol.md, "Rooms"), one of each kind.
     auto room = [&](const char* name, const RoomMessage& m) {

@@ -246,6 +246,9 @@ private:
     uint8_t token_[kRoomTokenBytes] = {};
     bool haveToken_ = false;
     uint8_t serverStage_ = 0;  // the newest stage the server said
+    uint32_t closesMs_ = 0;    // waiting: when the server said the room closes
+    bool pairing_ = false;     // the server has begun the pairing...
+    uint32_t pairingMs_ = 0;   // ... then
     uint32_t roomStartMs_ = 0;
     uint32_t lastServerMs_ = 0;  // when the server last answered
     uint32_t lastAskMs_ = 0;

@@ -92,6 +92,8 @@ void UdpLink::ForgetRoom() {
     sodium_memzero(token_, sizeof token_);
     haveToken_ = false;
     serverStage_ = 0;
+    closesMs_ = pairingMs_ = 0;
+    pairing_ = false;
     haveRoomPeer_ = roomHosting_ = roomJoining_ = punched_ = peerHeard_ = relaying_ = false;
     socketFamily_ = 0;
 }
@@ -371,6 +373,11 @@ bool UdpLink::TakeRoom(const RoomMessage& m) {
     room_.waitSeconds = m.waitSeconds;
     const uint8_t stage = static_cast<uint8_t>(m.stage);
     if (stage > serverStage_) serverStage_ = stage;  // a late answer says less than an earlier one
+    if (serverStage_ == static_cast<uint8_t>(RoomStage::Waiting)) closesMs_ = now_ + m.waitSeconds * 1000u;
+    if (serverStage_ >= static_cast<uint8_t>(RoomStage::Pairing) && !pairing_) {
+        pairing_ = true;
+        pairingMs_ = now_;
+    }
     UdpAddress peer;
     const bool havePeer =
         stage >= static_cast<uint8_t>(RoomStage::Pairing) && SocketAddressOf(m.peer, socketFamily_, &peer);
@@ -412,6 +419,18 @@ void UdpLink::ServiceRoom(uint32_t now) {
         // that has not answered this long has gone.
         if (now - lastServerMs_ >= kRoomSilenceSeconds * 1000u) {
             FailRoom("the room server stopped answering");
+            return;
+        }
+        // The room's wait is over (the server has closed it and answers no
+        // more), or the pairing never came to an end: the host punches as
+        // soon as it hears of its joiner, so a host that has not within the
+        // link's time-out has gone.
+        if (room_.stage == NetRoomStage::Waiting && static_cast<int32_t>(now - closesMs_ - kRoomStayWaitingMs) >= 0) {
+            FailRoom("nobody came to the room before its time was up: it has closed");
+            return;
+        }
+        if (pairing_ && now - pairingMs_ >= timeoutMs_) {
+            FailRoom("the room's other game did not go on with the pairing (it may have left)");
             return;
         }
         if (now - lastStayMs_ >= kRoomStayWaitingMs) SendStay(now);

@@ -80,6 +80,32 @@ std::vector<fs::path> StoredInputs(const char* target) {
 
 int Run(const FuzzTarget& t, const Bytes& b) { return t.run(b.empty() ? nullptr : b.data(), b.size()); }
 
+// A room's link: the server's Room bodies (token, code, role, stage, peer,
+// seconds) waiting, then pairing with a joiner at 127.0.0.1; a relayed
+// cookie request and a stranger's; garbage from the server.
+[[gnu::noinline]] Bytes RoomLinkCase() {
+    auto body = [](uint8_t stage) {
+        Bytes b(50, 0);
+        for (size_t i = 0; i < 16; ++i) b[i] = static_cast<uint8_t>(0xA0 + i);
+        for (size_t i = 0; i < 5; ++i) b[16 + i] = static_cast<uint8_t>("KMNPQ"[i]);
+        b[21] = 1;
+        b[22] = stage;
+        if (stage > 1) b[23] = 4, b[24] = 127, b[27] = 1, b[40] = 0x40, b[41] = 0x9C;
+        b[42] = 0x58, b[43] = 0x02;
+        return b;
+    };
+    Bytes request(64, 0);
+    for (size_t i = 0; i < 6; ++i) request[i] = static_cast<uint8_t>("\x01VCUL\x01"[i]);
+    Bytes room = {2};
+    for (const auto& [kind, bytes] :
+         {std::pair{uint8_t{2}, body(1)}, std::pair{uint8_t{2}, body(2)}, std::pair{uint8_t{3}, request},
+          std::pair{uint8_t{1}, request}, std::pair{uint8_t{0}, Bytes{'V', 'C', 'R', 'M', 1, 16}}}) {
+        room.insert(room.end(), {kind, static_cast<uint8_t>(bytes.size())});
+        room.insert(room.end(), bytes.begin(), bytes.end());
+    }
+    return room;
+}
+
 // Inputs at the edges every target must take: nothing, a byte, all ones,
 // zeros longer than any header, and a level file for the timer level in a
 // two-player game.
@@ -125,6 +151,7 @@ std::vector<Bytes> EdgeCases(const std::string& target) {
         }
         session.insert(session.end(), {2, 5, 1, 0, 0, 0, 5});
         cases.push_back(session);
+        cases.push_back(RoomLinkCase());
     }
     if (target == "rooms") cases.push_back(RoomsSession());
     if (target == "room") {
