@@ -31,6 +31,9 @@ if [ "$what" = "test" ] || [ "$what" = "coverage" ]; then
     # The store's PostgreSQL cases start a cluster of their own with
     # Debian's server binaries (tests/server/pg-cluster.sh).
     packages+=(postgresql)
+    # The rooms' router cases make network namespaces with routers that
+    # masquerade (tests/e2e/nat_rooms_test.sh, as root).
+    packages+=(iproute2 iptables)
     if [ "$what" = "coverage" ]; then packages+=(gcovr); fi
 elif [ "$what" = "deb" ] || [ "$what" = "deb-test" ]; then
     packages+=(dpkg-dev file)
