@@ -1,14 +1,37 @@
 #include "RateLimiter.h"
 
+#include <sodium.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 namespace server {
 
 double SteadySeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
+
+RateLimiter::KeyedHash RateLimiter::NewKeyedHash() {
+    KeyedHash hash;
+    static_assert(sizeof hash.key == crypto_shorthash_KEYBYTES);
+    if (sodium_init() < 0) std::abort();  // (the server cannot start without it either)
+    randombytes_buf(hash.key, sizeof hash.key);
+    return hash;
+}
+
+size_t RateLimiter::KeyedHash::operator()(const std::string& address) const {
+    uint8_t out[crypto_shorthash_BYTES];
+    crypto_shorthash(out, reinterpret_cast<const unsigned char*>(address.data()), address.size(), key);
+    size_t v = 0;
+    std::memcpy(&v, out, std::min(sizeof v, sizeof out));
+    return v;
+}
+
+RateLimiter::RateLimiter(int32_t perMinute, size_t mostAddresses)
+    : perMinute_(perMinute), mostAddresses_(mostAddresses), buckets_(0, NewKeyedHash()) {}
 
 double RateLimiter::Refilled(const Bucket& b, double now) const {
     const double elapsed = std::max(0.0, now - b.at);

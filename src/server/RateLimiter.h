@@ -12,7 +12,10 @@
 // filled again (which remember nothing) are dropped, and if none has, the
 // newcomer is refused rather than the table grown. A full table is looked
 // through at most once a second (kScanSeconds), so that a flood of
-// newcomers costs one pass a second, not one a newcomer.
+// newcomers costs one pass a second, not one a newcomer. The table's hash
+// is keyed with random bytes drawn for each limiter (SipHash), since the
+// addresses are the sender's to choose (a UDP source is easily forged):
+// nobody can aim many of them at one bucket.
 namespace server {
 
 // Seconds on the steady clock, as the limits and the rooms take them.
@@ -25,8 +28,7 @@ public:
     // A refusal is to be told to an address at most once in this long.
     static constexpr double kTellSeconds = 60.0;
 
-    explicit RateLimiter(int32_t perMinute, size_t mostAddresses = kMostAddresses)
-        : perMinute_(perMinute), mostAddresses_(mostAddresses) {}
+    explicit RateLimiter(int32_t perMinute, size_t mostAddresses = kMostAddresses);
     // Whether `address` may make a request at `now`; if not, `retryAfter`
     // gets the seconds to wait (at least 1).
     // With `tell`: whether a refusal is the first to this address in
@@ -36,6 +38,11 @@ public:
     size_t Addresses() const { return buckets_.size(); }
 
 private:
+    struct KeyedHash {
+        uint8_t key[16] = {};
+        size_t operator()(const std::string& address) const;
+    };
+    static KeyedHash NewKeyedHash();
     struct Bucket {
         double tokens = 0;
         double at = 0;  // when `tokens` was counted
@@ -47,7 +54,7 @@ private:
     int32_t perMinute_;
     size_t mostAddresses_;
     double scannedAt_ = -kScanSeconds;  // when a full table was last looked through
-    std::unordered_map<std::string, Bucket> buckets_;
+    std::unordered_map<std::string, Bucket, KeyedHash> buckets_;
 };
 
 }  // namespace server
