@@ -285,7 +285,14 @@ void Game::TwoPlayersFrame(bool escDown) {
         GoTo(GameState::MainMenu);
         return;
     }
-    if (choice != Choice::Keyboard) {
+    const TwoPlayersScreen& screen = twoPlayersScreen;
+    if (choice == Choice::CreateRoom || choice == Choice::QuickMatch || choice == Choice::JoinRoom) {
+        const NetRoomMode mode = choice == Choice::CreateRoom   ? NetRoomMode::Create
+                                 : choice == Choice::QuickMatch ? NetRoomMode::Quick
+                                                                : NetRoomMode::Join;
+        online.AskRoom(mode, screen.roomCode, screen.roomServer, screen.roomPort, screen.delay, online.link);
+        onlineFromScreen_ = true;
+    } else if (choice != Choice::Keyboard) {
         const bool host = choice == Choice::Host;
         online.Ask(host ? OnlinePlay::Role::Host : OnlinePlay::Role::Join, twoPlayersScreen.port,
                    host ? "" : twoPlayersScreen.joinAt, twoPlayersScreen.delay, online.link);

@@ -10,6 +10,7 @@
 #include "net/NetLink.h"
 #include "platform/Host.h"
 #include "platform/KeyCodes.h"
+#include "platform/WorldLink.h"
 #include "screens/NameEntry.h"
 
 namespace {
@@ -19,15 +20,17 @@ constexpr int32_t kRepeatAfter = 40, kRepeatEvery = 5;
 constexpr uint8_t kKeypadEnter = 0x9C;
 
 // The row each entry belongs to.
-constexpr int32_t kEntryRow[TwoPlayersScreen::kEntryCount] = {
-    TwoPlayersScreen::kKeyboardRow, TwoPlayersScreen::kHostRow, TwoPlayersScreen::kHostRow, TwoPlayersScreen::kHostRow,
-    TwoPlayersScreen::kHostRow,     TwoPlayersScreen::kJoinRow, TwoPlayersScreen::kJoinRow, TwoPlayersScreen::kDelayRow,
-    TwoPlayersScreen::kDelayRow,    TwoPlayersScreen::kBackRow};
+using S = TwoPlayersScreen;
+constexpr int32_t kEntryRow[S::kEntryCount] = {
+    S::kKeyboardRow, S::kCreateRoomRow, S::kQuickMatchRow, S::kJoinRoomRow, S::kJoinRoomRow,
+    S::kHostRow,     S::kHostRow,       S::kHostRow,       S::kHostRow,     S::kJoinRow,
+    S::kJoinRow,     S::kDelayRow,      S::kDelayRow,      S::kBackRow};
 
 // What Enter on a row chooses (-1: nothing).
-constexpr int32_t kRowEntry[TwoPlayersScreen::kRowCount] = {TwoPlayersScreen::kKeyboardEntry,
-                                                            TwoPlayersScreen::kHostEntry, TwoPlayersScreen::kJoinEntry,
-                                                            -1, TwoPlayersScreen::kBackEntry};
+constexpr int32_t kRowEntry[S::kRowCount] = {S::kKeyboardEntry, S::kCreateRoomEntry, S::kQuickMatchEntry,
+                                             S::kJoinRoomEntry, S::kHostEntry,       S::kJoinEntry,
+                                             -1,                S::kBackEntry};
+static_assert(S::kEntryCount == 14 && S::kRowCount == 8, "each entry has its row");
 
 }  // namespace
 
@@ -42,6 +45,7 @@ void TwoPlayersScreen::Arm() {
     hovered = -1;
     notice[0] = '\0';
     joinAt[0] = '\0';
+    roomCode[0] = '\0';
     lookup.Cancel();
     escWasDown = 1;
     buttonWasDown = 1;
@@ -99,6 +103,18 @@ void TwoPlayersScreen::Type(int code, bool shift) {
         if (digit < '0' || digit > '9' || length >= static_cast<size_t>(kPortDigits)) return;
         portText[length] = digit;
         portText[length + 1] = '\0';
+    } else if (row == kJoinRoomRow) {
+        // A code's letters only, upper case: the others are not in any code.
+        const size_t length = std::strlen(roomCode);
+        const uint8_t c = NameEntry::kKeyTable[code];
+        const char letter = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        if (letter < 'A' || letter > 'Z' || std::strchr(kRoomCodeLetters, letter) == nullptr ||
+            length >= kRoomCodeLength) {
+            sounds->Play(kSoundClickNo, SoundLoop::Once);
+            return;
+        }
+        roomCode[length] = letter;
+        roomCode[length + 1] = '\0';
     } else if (row == kJoinRow) {
         const size_t length = std::strlen(address);
         const char c = NameEntry::AddressChar(code, shift);
@@ -113,11 +129,41 @@ void TwoPlayersScreen::Type(int code, bool shift) {
 }
 
 void TwoPlayersScreen::Backspace() {
-    char* text = row == kHostRow ? portText : (row == kJoinRow ? address : nullptr);
+    char* text = row == kHostRow ? portText : (row == kJoinRow ? address : (row == kJoinRoomRow ? roomCode : nullptr));
     if (text == nullptr || text[0] == '\0') return;
     text[std::strlen(text) - 1] = '\0';
     if (text == address) lookup.Cancel();
     notice[0] = '\0';
+}
+
+// The rooms meet through the world table's server: its name is looked up
+// first (the screen goes on), and LookedUp chooses the room once it is
+// found. Without a server set, the choice is refused and the player told
+// where to set it.
+TwoPlayersScreen::Choice TwoPlayersScreen::LookUpRoomServer(Choice room, const char* what) {
+    Host* host = GetHost();
+    const char* server = host != nullptr ? host->CurrentSettings().worldServer : "";
+    char name[kNetHostNameBytes];
+    const char* why = "";
+    if (server[0] == '\0') {
+        std::snprintf(notice, sizeof notice, "Cannot %s: no world server is set (OPTIONS, ONLINE)", what);
+    } else if (!WorldAddressHost(server, name, sizeof name, &roomPort, &why)) {
+        std::snprintf(notice, sizeof notice, "Cannot %s: the world server's address: %.120s", what, why);
+    } else {
+        // An IPv6 address goes in brackets before its port.
+        char address[kNetHostNameBytes + 16];
+        std::snprintf(address, sizeof address, std::strchr(name, ':') != nullptr ? "[%s]:%u" : "%s:%u", name,
+                      static_cast<unsigned>(roomPort));
+        if (lookup.Start(address)) {
+            lookingUp = room;
+            notice[0] = '\0';
+            sounds->Play(kSoundClick, SoundLoop::Once);
+            return Choice::None;
+        }
+        std::snprintf(notice, sizeof notice, "Cannot %s: %.150s", what, lookup.Failure());
+    }
+    sounds->Play(kSoundClickNo, SoundLoop::Once);
+    return Choice::None;
 }
 
 TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
@@ -132,6 +178,18 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
         lookup.Cancel();
         sounds->Play(kSoundClick, SoundLoop::Once);
         return Choice::Back;
+    case kCreateRoomEntry:
+        return LookUpRoomServer(Choice::CreateRoom, "create a room");
+    case kQuickMatchEntry:
+        return LookUpRoomServer(Choice::QuickMatch, "quick match");
+    case kJoinRoomEntry:
+        if (!IsRoomCode(roomCode)) {
+            lookup.Cancel();
+            std::snprintf(notice, sizeof notice, "Cannot join: a room's code is %d letters",
+                          static_cast<int>(kRoomCodeLength));
+            break;
+        }
+        return LookUpRoomServer(Choice::JoinRoom, "join a room");
     case kHostEntry:
         lookup.Cancel();
         if (!ReadPort()) {
@@ -144,6 +202,7 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
     case kJoinEntry:
         // The name is looked up first; LookedUp joins when it is found.
         joinAt[0] = '\0';
+        lookingUp = Choice::Join;
         if (!lookup.Start(address)) {
             std::snprintf(notice, sizeof notice, "Cannot join: %.180s", lookup.Failure());
             break;
@@ -176,9 +235,21 @@ TwoPlayersScreen::Choice TwoPlayersScreen::LookedUp() {
     const NetResolver::State now = lookup.Poll();
     if (was != NetResolver::State::Running || now == was) return Choice::None;
     if (now == NetResolver::State::Failed) {
-        std::snprintf(notice, sizeof notice, "Cannot join: %.180s", lookup.Failure());
+        if (lookingUp == Choice::Join)
+            std::snprintf(notice, sizeof notice, "Cannot join: %.180s", lookup.Failure());
+        else
+            std::snprintf(notice, sizeof notice, "Cannot reach the world server: %.160s", lookup.Failure());
         sounds->Play(kSoundClickNo, SoundLoop::Once);
         return Choice::None;
+    }
+    if (lookingUp != Choice::Join) {
+        const char* why = "";
+        if (!ParseNetAddress(lookup.Numeric(), roomServer, sizeof roomServer, &roomPort, &why)) {
+            std::snprintf(notice, sizeof notice, "Cannot reach the world server: %.160s", why);
+            return Choice::None;
+        }
+        if (!Keep(false, false)) return Choice::None;
+        return lookingUp;
     }
     if (!Keep(false, true)) return Choice::None;
     std::snprintf(joinAt, sizeof joinAt, "%s", lookup.Numeric());
@@ -232,6 +303,13 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     DrawEntry(kKeyboardEntry, "ON THIS KEYBOARD", *mediumFont);
     DrawPanelCaps(*smallFont, kChoiceX, kHintY, "BOTH PLAYERS AT THIS MACHINE, EACH WITH OWN KEYS OR PAD", panelWidth);
 
+    DrawEntry(kCreateRoomEntry, "CREATE A ROOM", *mediumFont);
+    DrawEntry(kQuickMatchEntry, "QUICK MATCH", *mediumFont);
+    DrawEntry(kJoinRoomEntry, "JOIN A ROOM", *mediumFont);
+    DrawField(kCodeField, roomCode[0] != '\0' || row == kJoinRoomRow ? roomCode : "ITS CODE: CLICK AND TYPE",
+              row == kJoinRoomRow);
+
+    DrawPanelCaps(*smallFont, kChoiceX, kHostY - kCaptionRise, "OR DIRECTLY, WITHOUT THE SERVER:", kChoiceWidth);
     DrawEntry(kHostEntry, "HOST AN ONLINE GAME", *mediumFont);
     DrawPanelCaps(*smallFont, kValueX, kHostY - kCaptionRise, "UDP PORT", kValueRight - kValueX);
     DrawEntry(kPortDown, "-", *smallFont);
@@ -253,12 +331,11 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     DrawEntry(kDelayUp, "+", *smallFont);
 
     static const char* const kAbout[kAboutLines] = {
-        "HOSTING: THE OTHER PLAYER JOINS THIS MACHINE'S ADDRESS, AND",
-        "THE DIFFICULTY CHOSEN ON THE MENU HOLDS FOR BOTH.",
-        "JOINING: THE HOST'S NAME, IPV4 OR [IPV6] ADDRESS. EACH PLAYER",
-        "THEN STEERS WITH PLAYER 1'S KEYS OR THE FIRST PAD.",
-        "INPUT DELAY: ONLINE, EVERY KEY ACTS THIS LATE. MORE KEEPS PLAY SMOOTH",
-        "ON A SLOW LINK, LESS ANSWERS SOONER. BOTH GAMES USE THE LONGER CHOICE."};
+        "ROOMS MEET THROUGH THE WORLD SERVER, BEHIND ANY ROUTER: READ YOUR ROOM'S",
+        "CODE TO THE OTHER PLAYER, OR QUICK MATCH WHOEVER WAITS AT YOUR DIFFICULTY.",
+        "HOST AND JOIN GO DIRECT: THE HOST'S UDP PORT MUST BE OPEN TO THE JOINER.",
+        "THE DIFFICULTY OF WHO MADE THE GAME HOLDS; EACH STEERS WITH PLAYER 1'S KEYS.",
+        "INPUT DELAY: EVERY KEY ACTS THIS LATE ONLINE; BOTH GAMES USE THE LONGER."};
     for (int32_t i = 0; i < kAboutLines; ++i)
         DrawPanelCaps(*smallFont, kChoiceX, kAboutY + kAboutStep * i, kAbout[i], panelWidth);
 
@@ -267,7 +344,10 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     DrawPanelCaps(*smallFont, footX, kPanelFootLineY[0], "UP/DOWN PICK, ENTER CHOOSES, LEFT/RIGHT CHANGE, ESC BACK",
                   footWidth);
     if (lookup.GetState() == NetResolver::State::Running) {
-        std::snprintf(text, sizeof text, "LOOKING UP %.40s...", lookup.Name());
+        if (lookingUp == Choice::Join)
+            std::snprintf(text, sizeof text, "LOOKING UP %.40s...", lookup.Name());
+        else
+            std::snprintf(text, sizeof text, "LOOKING UP THE WORLD SERVER %.30s...", lookup.Name());
         DrawPanelCaps(*smallFont, footX, kPanelFootLineY[1], text, footWidth);
     } else {
         DrawPanelCaps(*smallFont, footX, kPanelFootLineY[1], notice, footWidth);

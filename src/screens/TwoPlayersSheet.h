@@ -5,13 +5,19 @@
 
 // "bgTwoPlay.dat", as the data tool paints it and the two-players screen
 // writes over it: one panel with a well for each choice, field and step
-// button, and for the delay's value and its label.
+// button, and for the delay's value and its label. The rooms (through the
+// world server) come first, side by side where they fit; the direct host
+// and join below them.
 
 inline constexpr const char* kTwoPlayersBackgroundFile = "grafik\\bgTwoPlay.dat";
 
 struct TwoPlayersLayout {
     enum Entry : int32_t {
         kKeyboardEntry,
+        kCreateRoomEntry,
+        kQuickMatchEntry,
+        kJoinRoomEntry,
+        kCodeField,
         kHostEntry,
         kPortDown,
         kPortField,
@@ -28,12 +34,13 @@ struct TwoPlayersLayout {
     static constexpr ScreenBox kPanel = {40, 56, 560, 366};
     static constexpr int32_t kChoiceX = 56, kChoiceWidth = 300, kChoiceHeight = 30;
     static constexpr int32_t kValueX = 368, kValueRight = 584, kStepWidth = 22, kValueHeight = 20, kStepGap = 4;
-    static constexpr int32_t kKeyboardY = 70, kHostY = 142, kJoinY = 202, kDelayY = 262;
+    static constexpr int32_t kKeyboardY = 66, kRoomY = 116, kJoinRoomY = 152, kHostY = 204, kJoinY = 252,
+                             kDelayY = 298;
     static constexpr int32_t kFieldDrop = (kChoiceHeight - kValueHeight) / 2;  // a field beside its choice
     static constexpr int32_t kCaptionRise = 13;                                // a field's caption above it
-    static constexpr int32_t kHintY = kKeyboardY + kChoiceHeight + 6;
+    static constexpr int32_t kHintY = kKeyboardY + kChoiceHeight + 4;
     // The lines that say what each choice does, under the delay.
-    static constexpr int32_t kAboutY = kDelayY + kChoiceHeight + 10, kAboutStep = 14, kAboutLines = 6;
+    static constexpr int32_t kAboutY = kDelayY + kChoiceHeight + 8, kAboutStep = 14, kAboutLines = 5;
     static constexpr ScreenBox kDelayLabel = {kChoiceX, kDelayY, kChoiceWidth, kChoiceHeight};
     static constexpr ScreenBox kDelayValue = {kValueX + kStepWidth + kStepGap, kDelayY + kFieldDrop,
                                               kValueRight - kValueX - 2 * (kStepWidth + kStepGap), kValueHeight};
@@ -44,6 +51,10 @@ struct TwoPlayersLayout {
     static constexpr BoxTable MakeBoxes() {
         BoxTable t{};
         t.box[kKeyboardEntry] = {kChoiceX, kKeyboardY, kValueRight - kChoiceX, kChoiceHeight};
+        t.box[kCreateRoomEntry] = {kChoiceX, kRoomY, kChoiceWidth, kChoiceHeight};
+        t.box[kQuickMatchEntry] = {kValueX, kRoomY, kValueRight - kValueX, kChoiceHeight};
+        t.box[kJoinRoomEntry] = {kChoiceX, kJoinRoomY, kChoiceWidth, kChoiceHeight};
+        t.box[kCodeField] = {kValueX, kJoinRoomY + kFieldDrop, kValueRight - kValueX, kValueHeight};
         t.box[kHostEntry] = {kChoiceX, kHostY, kChoiceWidth, kChoiceHeight};
         t.box[kJoinEntry] = {kChoiceX, kJoinY, kChoiceWidth, kChoiceHeight};
         const int32_t valueWidth = kValueRight - kValueX - 2 * (kStepWidth + kStepGap);
@@ -60,6 +71,12 @@ struct TwoPlayersLayout {
 
 inline constexpr TwoPlayersLayout::BoxTable kTwoPlayersBoxes = TwoPlayersLayout::MakeBoxes();
 
-// The lines about the choices end inside the panel's frame.
+// Each field's caption sits clear of the row above it, and the lines about
+// the choices end inside the panel's frame.
+static_assert(TwoPlayersLayout::kHostY - TwoPlayersLayout::kCaptionRise >=
+              TwoPlayersLayout::kJoinRoomY + TwoPlayersLayout::kChoiceHeight);
+static_assert(TwoPlayersLayout::kJoinY - TwoPlayersLayout::kCaptionRise >=
+              TwoPlayersLayout::kHostY + TwoPlayersLayout::kChoiceHeight);
+static_assert(TwoPlayersLayout::kRoomY >= TwoPlayersLayout::kHintY + 12);
 static_assert(TwoPlayersLayout::kAboutY + TwoPlayersLayout::kAboutStep * TwoPlayersLayout::kAboutLines <=
               TwoPlayersLayout::kPanel.Bottom() - kPanelRim);

@@ -96,17 +96,17 @@ TEST_F(TwoPlayersScreenTest, EachChoiceAsksOnlinePlayAsTheCommandLineWouldOrSays
         {"keyboard", GameState::PlayerSetup, Role::None, 7311, "", 2, "", ""},
         {"port+ delay+ delay+ delay+ host", GameState::PlayerSetup, Role::Host, 7312, "", 4, "", ""},
         // Four Backspaces empty the port; a letter is no digit.
-        {"DOWN BS BS BS BS '8000x' LEFT ENTER", GameState::PlayerSetup, Role::Host, 7999, "", 2, "", ""},
+        {"DOWN DOWN DOWN DOWN BS BS BS BS '8000x' LEFT ENTER", GameState::PlayerSetup, Role::Host, 7999, "", 2, "", ""},
         {"address '10.0.0.2:7400' delay- join", GameState::PlayerSetup, Role::Join, 7311, "10.0.0.2:7400", 1, "", ""},
         {"address '[::1]:7400' join", GameState::PlayerSetup, Role::Join, 7311, "[::1]:7400", 2, "", ""},
-        {"DOWN DOWN 'localhostx' BS ENTER", GameState::PlayerSetup, Role::Join, 7311, "localhost", 2, "",
+        {"DOWN DOWN DOWN DOWN DOWN 'localhostx' BS ENTER", GameState::PlayerSetup, Role::Join, 7311, "localhost", 2, "",
          "127.0.0.1:7311"},
         {"address 'a:99999' join", GameState::TwoPlayers, Role::None, 7311, "a:99999", 2,
          "Cannot join: the port is above 65535", ""},
         {"address '[::1' join", GameState::TwoPlayers, Role::None, 7311, "[::1", 2,
          "Cannot join: the IPv6 address has no ']'", ""},
         // A name no host has is said here, after the lookup, and the screen stays.
-        {"DOWN DOWN 'nohost.invalid' ENTER", GameState::TwoPlayers, Role::None, 7311, "nohost.invalid", 2,
+        {"DOWN DOWN DOWN DOWN DOWN 'nohost.invalid' ENTER", GameState::TwoPlayers, Role::None, 7311, "nohost.invalid", 2,
          "Cannot join: no host called nohost.invalid", ""},
         {"join", GameState::TwoPlayers, Role::None, 7311, "", 2, "Cannot join: no address given", ""},
         {"port BS BS BS BS BS host", GameState::TwoPlayers, Role::None, 7311, "", 2,
@@ -159,6 +159,80 @@ TEST_F(TwoPlayersScreenTest, EachChoiceAsksOnlinePlayAsTheCommandLineWouldOrSays
         if (h.game->state != GameState::MainMenu) h.Tap(DIK_ESCAPE);
         ASSERT_EQ(h.game->state, GameState::MainMenu);
         EXPECT_EQ(online.role, Role::None);
+    }
+}
+
+// The rooms: each needs the world server (looked up first) and JOIN A ROOM
+// a whole code, typed in either case, letters outside the code's alphabet
+// refused as they are typed; what online play is asked for names the
+// server's numeric address and port, the mode and the code.
+TEST_F(TwoPlayersScreenTest, EachRoomChoiceAsksForTheWorldServersRoomOrSaysWhyNot) {
+    const struct {
+        const char* server;  // [world] server
+        const char* script;
+        GameState state;
+        NetRoomMode mode;
+        const char* code;    // the code typed, as the screen keeps it
+        const char* notice;  // how it starts
+    } cases[] = {
+        {"", "create", GameState::TwoPlayers, NetRoomMode::Create, "",
+         "Cannot create a room: no world server is set (OPTIONS, ONLINE)"},
+        {"", "quick", GameState::TwoPlayers, NetRoomMode::Quick, "",
+         "Cannot quick match: no world server is set (OPTIONS, ONLINE)"},
+        {"http://127.0.0.1:8090", "create", GameState::PlayerSetup, NetRoomMode::Create, "", ""},
+        {"http://127.0.0.1:8090", "quick", GameState::PlayerSetup, NetRoomMode::Quick, "", ""},
+        // B, O and S are in no code; a sixth letter does not fit.
+        {"http://127.0.0.1:8090", "code 'kbmonpsqrt' joinroom", GameState::PlayerSetup, NetRoomMode::Join, "KMNPQ",
+         ""},
+        {"http://127.0.0.1:8090", "DOWN DOWN DOWN 'acdex' BS 'f' ENTER", GameState::PlayerSetup, NetRoomMode::Join,
+         "ACDEF", ""},
+        {"http://127.0.0.1:8090", "code 'acd' joinroom", GameState::TwoPlayers, NetRoomMode::Join, "ACD",
+         "Cannot join: a room's code is 5 letters"},
+        {"", "code 'acdef' joinroom", GameState::TwoPlayers, NetRoomMode::Join, "ACDEF",
+         "Cannot join a room: no world server is set (OPTIONS, ONLINE)"},
+        {"http://nohost.invalid", "create", GameState::TwoPlayers, NetRoomMode::Create, "",
+         "Cannot reach the world server: no host called nohost.invalid"},
+    };
+    const std::pair<const char*, int32_t> kEntries[] = {{"create", S::kCreateRoomEntry},
+                                                        {"quick", S::kQuickMatchEntry},
+                                                        {"joinroom", S::kJoinRoomEntry},
+                                                        {"code", S::kCodeField}};
+    const std::pair<const char*, uint8_t> kKeys[] = {{"DOWN", DIK_DOWN}, {"ENTER", DIK_RETURN}, {"BS", DIK_BACK}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.server) + " " + c.script);
+        std::filesystem::remove(path_);
+        Settings kept;
+        std::snprintf(kept.worldServer, sizeof kept.worldServer, "%s", c.server);
+        h.host.KeepSettings(kept, path_);
+        TwoPlayers();
+        ASSERT_EQ(h.game->state, GameState::TwoPlayers);
+        std::istringstream words(c.script);
+        for (std::string word; words >> word;) {
+            bool known = word[0] == '\'';
+            if (known) Type(word.substr(1, word.size() - 2).c_str());
+            for (const auto& [name, entry] : kEntries)
+                if (word == name) Click(entry), known = true;
+            for (const auto& [name, code] : kKeys)
+                if (word == name) h.Tap(code), known = true;
+            ASSERT_TRUE(known) << word;
+        }
+        AwaitLookup();
+        const OnlinePlay& online = h.game->online;
+        const S& screen = h.game->twoPlayersScreen;
+        EXPECT_EQ(h.game->state, c.state);
+        EXPECT_EQ(std::string(screen.roomCode), c.code);
+        EXPECT_EQ(std::string(screen.notice).rfind(c.notice, 0), 0u) << screen.notice;
+        if (c.state == GameState::PlayerSetup) {
+            EXPECT_EQ(online.role, OnlinePlay::Role::Room);
+            EXPECT_EQ((std::tuple{online.room.mode, std::string(online.room.code), std::string(online.room.serverHost),
+                                  static_cast<int>(online.room.serverPort), online.link}),
+                      (std::tuple{c.mode, std::string(c.mode == NetRoomMode::Join ? c.code : ""),
+                                  std::string("127.0.0.1"), 8090, static_cast<NetLink*>(&link_)}));
+        } else {
+            EXPECT_EQ(online.role, OnlinePlay::Role::None);
+        }
+        if (h.game->state != GameState::MainMenu) h.Tap(DIK_ESCAPE);
+        ASSERT_EQ(h.game->state, GameState::MainMenu);
     }
 }
 
