@@ -20,26 +20,40 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // A game's socket on 127.0.0.1, talking to the server's UDP port.
+// (On ::1 with `v6`, for a server on [::].)
 class Game {
 public:
-    explicit Game(uint16_t serverPort) {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t n = sizeof a;
+    explicit Game(uint16_t serverPort, bool v6 = false) {
+        fd_ = socket(v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_storage a{};
+        socklen_t n = 0;
+        if (v6) {
+            auto* six = reinterpret_cast<sockaddr_in6*>(&a);
+            six->sin6_family = AF_INET6;
+            six->sin6_addr = in6addr_loopback;
+            n = sizeof *six;
+        } else {
+            auto* four = reinterpret_cast<sockaddr_in*>(&a);
+            four->sin_family = AF_INET;
+            four->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            n = sizeof *four;
+        }
+        bind(fd_, reinterpret_cast<sockaddr*>(&a), n);
         getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
         RoomAddressFromSockaddr(reinterpret_cast<sockaddr*>(&a), n, &address_);
-        server_.sin_family = AF_INET;
-        server_.sin_port = htons(serverPort);
-        server_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        server_ = a;
+        serverSize_ = n;
+        if (v6)
+            reinterpret_cast<sockaddr_in6*>(&server_)->sin6_port = htons(serverPort);
+        else
+            reinterpret_cast<sockaddr_in*>(&server_)->sin_port = htons(serverPort);
+        serverPort_ = htons(serverPort);
     }
     ~Game() { close(fd_); }
     const RoomAddress& Address() const { return address_; }
 
     void SendBytes(const Bytes& b) {
-        sendto(fd_, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&server_), sizeof server_);
+        sendto(fd_, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&server_), serverSize_);
     }
     void Send(const RoomMessage& m) {
         uint8_t b[kRoomMaxMessageBytes];
@@ -51,11 +65,13 @@ public:
     bool Receive(RoomMessage* m, Bytes* payload = nullptr, int ms = 2000) {
         pollfd p{fd_, POLLIN, 0};
         if (poll(&p, 1, ms) <= 0) return false;
-        sockaddr_in from{};
+        sockaddr_storage from{};
         socklen_t n = sizeof from;
         const ssize_t got = recvfrom(fd_, buffer_, sizeof buffer_, 0, reinterpret_cast<sockaddr*>(&from), &n);
         if (got <= 0) return false;
-        EXPECT_EQ(from.sin_port, server_.sin_port);
+        RoomAddress sender;
+        EXPECT_TRUE(RoomAddressFromSockaddr(reinterpret_cast<sockaddr*>(&from), n, &sender) &&
+                    sender.port == ntohs(serverPort_));
         const char* why = nullptr;
         if (!ParseRoomMessage(buffer_, static_cast<size_t>(got), m, &why)) {
             ADD_FAILURE() << "the server sent what is no room message: " << why;
@@ -78,7 +94,9 @@ public:
 private:
     int fd_ = -1;
     RoomAddress address_;
-    sockaddr_in server_{};
+    sockaddr_storage server_{};
+    socklen_t serverSize_ = 0;
+    uint16_t serverPort_ = 0;
     uint8_t buffer_[kRoomMaxMessageBytes + 64];
 };
 
@@ -304,6 +322,39 @@ TEST_F(RoomsServer, QuickMatchPairsTwoGamesAndAWrongCodeIsRefused) {
     ASSERT_EQ(unknown.kind, RoomKind::Refused);
     EXPECT_EQ(unknown.reason, RoomRefusal::NoSuchRoom);
     EXPECT_EQ(unknown.askId, 13u);
+}
+
+TEST(RoomsServerOptions, OnBothFamiliesAnIPv4AndAnIPv6GameMeetAndRelay) {
+    const fs::path data = fs::path(::testing::TempDir()) / ("vc_rooms_v6_" + std::to_string(::getpid()));
+    fs::remove_all(data);
+    ServerProcess dual;
+    ASSERT_TRUE(dual.Start(data, {"--listen", "[::]:0"}));
+    Game four(dual.Port()), six(dual.Port(), true);
+    const RoomMessage opened = four.Ask(OpenAsk(RoomMode::Create, 1));
+    ASSERT_EQ(opened.kind, RoomKind::Room);
+    const RoomMessage entered = six.Ask(EnterAsk(opened.code, 2));
+    ASSERT_EQ(entered.kind, RoomKind::Room);
+    RoomMessage told;
+    ASSERT_TRUE(four.Receive(&told));
+    EXPECT_EQ(told.peer.family, 6);
+    EXPECT_TRUE(told.peer == six.Address());
+    four.Send(Tokened(RoomKind::Stay, opened.token, kRoomPunched));
+    ASSERT_TRUE(six.Receive(&told));
+    // The IPv4 game as the IPv6 socket saw it (::ffff:127.0.0.1) is told as IPv4.
+    EXPECT_EQ(told.peer.family, 4);
+    EXPECT_TRUE(told.peer == four.Address());
+    ASSERT_TRUE(four.Receive(&told));
+    const Bytes datagram = {5, 4, 6};
+    RoomMessage got;
+    Bytes payload;
+    four.Send(Tokened(RoomKind::Relay, opened.token, 0, &datagram));
+    ASSERT_TRUE(six.Receive(&got, &payload));
+    EXPECT_EQ(payload, datagram);
+    six.Send(Tokened(RoomKind::Relay, entered.token, 0, &datagram));
+    ASSERT_TRUE(four.Receive(&got, &payload));
+    EXPECT_EQ(payload, datagram);
+    dual.Stop();
+    fs::remove_all(data);
 }
 
 TEST(RoomsServerOptions, UdpPortZeroMeansNoRoomsAndAPortOfItsOwnIsTaken) {

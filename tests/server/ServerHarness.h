@@ -131,7 +131,7 @@ public:
     ~ServerProcess() { Kill(); }
 
     // Starts it on port 0 with `data` as its folder; true once it says where
-    // it listens.
+    // it listens (127.0.0.1, or [::] when `extra` says --listen [::]:0).
     bool Start(const fs::path& data, const std::vector<std::string>& extra = {}) {
         std::vector<std::string> args = {VC_SERVER_BIN, "--listen",    "127.0.0.1:0", "--data",
                                          data.string(), "--game-data", VC_DATA_DIR};
@@ -161,7 +161,7 @@ public:
             said.append(c, static_cast<size_t>(n));
         }
         std::smatch m;
-        if (!std::regex_search(said, m, std::regex("voidcrawl-server: listening on http://127\\.0\\.0\\.1:(\\d+)\n"))) {
+        if (!std::regex_search(said, m, std::regex("voidcrawl-server: listening on http://(?:127\\.0\\.0\\.1|\\[::\\]):(\\d+)\n"))) {
             ADD_FAILURE() << "the server did not say where it listens: '" << said << "'";
             return false;
         }
