@@ -280,27 +280,35 @@ void UdpLink::SendPunch(uint32_t now) {
 
 // Paired as the host: the link listens for its joiner (the joiner's paths
 // only) and punches toward it.
+// A joiner the link cannot reach (a browser, or another address family):
+// nothing to punch toward, and the server is told so at once.
 void UdpLink::BeginRoomHost(uint32_t now) {
     roomHosting_ = true;
     hosting_ = true;
     pairedMs_ = now;
     state_ = NetLinkState::Listening;
     room_.stage = NetRoomStage::Punching;
-    SendPunch(now);
+    if (haveRoomPeer_) {
+        SendPunch(now);
+    } else {
+        punched_ = true;
+        SendStay(now);
+    }
 }
 
 // Paired as the joiner: the handshake toward the host's address (or,
-// relaying from the start, through the server).
+// relaying from the start, or with a host it cannot reach, through the
+// server).
 void UdpLink::BeginRoomJoin(uint32_t now) {
     roomJoining_ = true;
     pairedMs_ = startMs_ = now;
-    peer_ = roomPeer_;
+    peer_ = haveRoomPeer_ ? roomPeer_ : RelayPath();
     havePeer_ = true;
     crypto_kx_keypair(ownPublic_, ownSecret_);
     randombytes_buf(nonce_, sizeof nonce_);
     state_ = NetLinkState::Connecting;
     room_.stage = NetRoomStage::Punching;
-    if (relayFromStart_)
+    if (relayFromStart_ || !haveRoomPeer_)
         RelayFromNow(now);
     else
         SendHandshake(now);
@@ -389,9 +397,15 @@ bool UdpLink::TakeRoom(const RoomMessage& m) {
             haveRoomPeer_ = true;
         }
         // The host learns the joiner's address as the pairing begins; the
-        // joiner the host's once the host has punched (paired).
-        if (haveRoomPeer_ && role == NetRoomRole::Host) BeginRoomHost(now_);
-        if (haveRoomPeer_ && role == NetRoomRole::Joiner && serverStage_ >= static_cast<uint8_t>(RoomStage::Paired))
+        // joiner the host's once the host has punched (paired). A peer the
+        // server names "not known" (a browser's) is met through the relay.
+        const bool unknown = m.peer.family == 0;
+        const bool paired = serverStage_ >= static_cast<uint8_t>(RoomStage::Paired);
+        if (role == NetRoomRole::Host &&
+            (haveRoomPeer_ || (unknown && stage >= static_cast<uint8_t>(RoomStage::Pairing))))
+            BeginRoomHost(now_);
+        if (role == NetRoomRole::Joiner &&
+            ((haveRoomPeer_ && paired) || (unknown && stage >= static_cast<uint8_t>(RoomStage::Paired))))
             BeginRoomJoin(now_);
         return true;
     }
@@ -440,7 +454,7 @@ void UdpLink::ServiceRoom(uint32_t now) {
     if (playing) room_.stage = NetRoomStage::Playing;
     if (now - lastStayMs_ >= (playing ? kRoomStayPlayingMs : kRoomStayWaitingMs)) SendStay(now);
     if (roomHosting_) {
-        if (!peerHeard_ && now - lastPunchMs_ >= kRoomPunchEveryMs) SendPunch(now);
+        if (haveRoomPeer_ && !peerHeard_ && now - lastPunchMs_ >= kRoomPunchEveryMs) SendPunch(now);
         // The joiner gives up its time-out after its own pairing, a little
         // after this side's: the host no sooner.
         if (!confirmed_ && now - pairedMs_ >= timeoutMs_ + kRoomDirectMs) {

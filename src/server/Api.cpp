@@ -58,6 +58,8 @@ Answer Health(Store& store, const ServerFacts& facts) {
                             {"dataset", facts.dataset},
                             {"entries", entries},
                             {"rooms", rooms.rooms},
+                            {"room_players", rooms.players},
+                            {"room_garbage", rooms.garbage},
                             {"relayed", rooms.relayed}});
 }
 

@@ -4,6 +4,7 @@
 #include <boost/asio/ip/address.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/websocket/rfc6455.hpp>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -11,6 +12,7 @@
 #include <optional>
 
 #include "io/ReplayFile.h"
+#include "server/RoomsWebSocket.h"
 
 namespace server {
 namespace asio = boost::asio;
@@ -95,6 +97,7 @@ private:
         if (ec) return ReadFailed(ec);
         http::request<http::string_body> req = parser_->release();
         keepAlive_ = req.keep_alive();
+        if (beast::websocket::is_upgrade(req)) return Upgrade(std::move(req));
         Request request;
         request.method = std::string(req.method_string());
         request.target = std::string(req.target());
@@ -105,6 +108,18 @@ private:
         stream_.expires_never();
         server_.Handle(std::move(request), peer_,
                        [self = shared_from_this()](Answer answer) { self->Write(std::move(answer), false); });
+    }
+
+    // A WebSocket: the rooms' socket is handed over with its connection;
+    // any other is refused.
+    void Upgrade(http::request<http::string_body> req) {
+        if (server_.roomSockets == nullptr || req.target() != kRoomsSocketPath)
+            return Write(ErrorAnswer(404, "no WebSocket is served there"), true);
+        const auto xff = req.find("X-Forwarded-For");
+        const std::string client =
+            ClientAddress(peer_, xff != req.end() ? std::string(xff->value()) : std::string(), server_.Options().trustProxy);
+        stream_.expires_never();
+        server_.roomSockets->Accept(std::move(stream_), std::move(req), client);
     }
 
     void Write(Answer answer, bool close) {

@@ -30,6 +30,8 @@ struct Request {
     std::string body;
 };
 
+class RoomsWebSockets;
+
 class HttpServer {
 public:
     HttpServer(boost::asio::io_context& io, const ServerOptions& options, Store& store, Verifier& verifier,
@@ -42,8 +44,10 @@ public:
     // once, perhaps later, on the event loop. Never throws.
     void Handle(Request request, const std::string& address, const std::function<void(Answer)>& respond);
 
-    // Open connections, for the limit.
+    // Open connections (the rooms' WebSockets too), for the limit.
     int32_t connections = 0;
+    // Where a request to upgrade to the rooms' WebSocket goes (nullptr: no rooms).
+    RoomsWebSockets* roomSockets = nullptr;
     const ServerOptions& Options() const { return options_; }
 
 private:

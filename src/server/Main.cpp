@@ -17,6 +17,7 @@
 #include "server/HttpServer.h"
 #include "server/Rooms.h"
 #include "server/RoomsSocket.h"
+#include "server/RoomsWebSocket.h"
 #include "server/ServerOptions.h"
 #include "server/StaticFiles.h"
 #include "server/Store.h"
@@ -122,6 +123,8 @@ int Serve(server::ServerOptions options) {
     server::ServerFacts facts{VC_VERSION, dataset, {}};
     if (withRooms) facts.rooms = [&rooms] { return rooms.Counts(); };
     server::HttpServer http(io, options, *store, verifier, files, facts);
+    server::RoomsWebSockets roomSockets(rooms, roomsSocket, http.connections);
+    if (withRooms) http.roomSockets = &roomSockets;
     if (!Listen(options, http, roomsSocket, &error)) {
         std::fprintf(stderr, "voidcrawl-server: %s\n", error.c_str());
         return 1;

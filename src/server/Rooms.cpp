@@ -51,7 +51,22 @@ RoomsCounts Rooms::Counts() const {
     return c;
 }
 
-void Rooms::Take(const uint8_t* data, size_t size, const RoomAddress& from, double now, const Send& send) {
+RoomAddress WebSocketAddress(uint64_t id) {
+    RoomAddress a;
+    a.family = 6;
+    a.bytes[0] = 0x01;  // 100::/64
+    for (int i = 0; i < 8; ++i) a.bytes[8 + i] = static_cast<uint8_t>(id >> (56 - 8 * i));
+    a.port = 1;
+    return a;
+}
+
+bool IsWebSocketAddress(const RoomAddress& a) {
+    static constexpr uint8_t kPrefix[8] = {0x01, 0, 0, 0, 0, 0, 0, 0};
+    return a.family == 6 && std::memcmp(a.bytes, kPrefix, sizeof kPrefix) == 0;
+}
+
+void Rooms::Take(const uint8_t* data, size_t size, const RoomAddress& from, const RoomAddress& limitAs, double now,
+                 const Send& send) {
     RoomMessage m;
     const char* why = nullptr;
     if (from.family == 0 || !ParseRoomMessage(data, size, &m, &why) || !RoomKindForServer(m.kind)) {
@@ -60,7 +75,7 @@ void Rooms::Take(const uint8_t* data, size_t size, const RoomAddress& from, doub
     }
     switch (m.kind) {
     case RoomKind::Open:
-    case RoomKind::Enter: return Ask(m, from, now, send);
+    case RoomKind::Enter: return Ask(m, from, limitAs, now, send);
     case RoomKind::Stay: return Stay(m, from, now, send);
     case RoomKind::Relay: return Relay(m, from, now, send);
     case RoomKind::Leave: return Leave(m, now);
@@ -68,7 +83,8 @@ void Rooms::Take(const uint8_t* data, size_t size, const RoomAddress& from, doub
     }
 }
 
-void Rooms::Ask(const RoomMessage& m, const RoomAddress& from, double now, const Send& send) {
+void Rooms::Ask(const RoomMessage& m, const RoomAddress& from, const RoomAddress& limitAs, double now,
+               const Send& send) {
     // The same ask again (its answer was lost): the same answer, no second room.
     const auto repeat = repeats_.find(AskKey{from, m.askId});
     if (repeat != repeats_.end()) {
@@ -80,7 +96,7 @@ void Rooms::Ask(const RoomMessage& m, const RoomAddress& from, double now, const
     }
     int32_t retryAfter = 0;
     bool tell = false;
-    if (!asks_.Take(RoomAskKey(from), now, &retryAfter, &tell)) {
+    if (!asks_.Take(RoomAskKey(limitAs), now, &retryAfter, &tell)) {
         ++counts_.limited;
         if (tell) SendRefused(m.askId, RoomRefusal::TooManyAsks, from, send);
         return;
@@ -364,7 +380,9 @@ void Rooms::SendRoom(const Room& room, int index, uint64_t askId, double now, co
     // host's once the host has punched toward it.
     const bool peerKnown =
         other.present && (room.stage == RoomStage::Paired || (room.stage == RoomStage::Pairing && index == 0));
-    if (peerKnown) out.peer = other.address;
+    // Nobody can punch toward a browser, nor a browser toward anyone: a
+    // room with one names no address to either.
+    if (peerKnown && !IsWebSocketAddress(other.address) && !IsWebSocketAddress(to)) out.peer = other.address;
     if (room.stage == RoomStage::Waiting) {
         const double left = std::ceil(kRoomWaitSeconds - (now - room.created));
         out.waitSeconds = static_cast<uint16_t>(std::clamp(left, 0.0, static_cast<double>(kRoomWaitSeconds)));

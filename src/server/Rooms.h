@@ -54,7 +54,13 @@ public:
     Rooms(const RoomsLimits& limits, Random random);
 
     // One datagram from `from`, at `now` (seconds on a steady clock).
-    void Take(const uint8_t* data, size_t size, const RoomAddress& from, double now, const Send& send);
+    void Take(const uint8_t* data, size_t size, const RoomAddress& from, double now, const Send& send) {
+        Take(data, size, from, from, now, send);
+    }
+    // ... whose asks count against `limitAs`'s address: a WebSocket's
+    // made-up address asks as its client's IP address.
+    void Take(const uint8_t* data, size_t size, const RoomAddress& from, const RoomAddress& limitAs, double now,
+              const Send& send);
     // The clocks' rules (waiting, silence, play): the server calls it every second.
     void Sweep(double now);
     RoomsCounts Counts() const;
@@ -109,7 +115,7 @@ private:
     static AskHash NewAskHash(const Random& random);
     using QuickKey = std::tuple<std::string, uint64_t, uint8_t>;
 
-    void Ask(const RoomMessage& m, const RoomAddress& from, double now, const Send& send);
+    void Ask(const RoomMessage& m, const RoomAddress& from, const RoomAddress& limitAs, double now, const Send& send);
     void Stay(const RoomMessage& m, const RoomAddress& from, double now, const Send& send);
     void Relay(const RoomMessage& m, const RoomAddress& from, double now, const Send& send);
     void Leave(const RoomMessage& m, double now);
@@ -143,6 +149,13 @@ private:
     uint64_t order_ = 0;
     RoomsCounts counts_;
 };
+
+// A WebSocket's made-up address, the `id`th (from 1): in 100::/64, the
+// block kept for addresses that lead nowhere, so that no datagram can come
+// from one (the UDP socket drops any that claims to). A room names a peer
+// at such an address "not known": nobody can punch toward a browser.
+RoomAddress WebSocketAddress(uint64_t id);
+bool IsWebSocketAddress(const RoomAddress& address);
 
 // The key the ask limit counts an address under: an IPv4 address, or an
 // IPv6 address's first 64 bits (a home gets a whole /64).

@@ -114,6 +114,10 @@ void RoomsSocket::ReadAll() {
             if (!RoomAddressFromSockaddr(reinterpret_cast<const sockaddr*>(&from_[i]), inMsgs_[i].msg_hdr.msg_namelen,
                                          &from))
                 continue;
+            if (IsWebSocketAddress(from)) {
+                ++spoofed;
+                continue;
+            }
             try {
                 rooms_.Take(&in_[static_cast<size_t>(i) * kInSlot], inMsgs_[i].msg_len, from, now, send_);
             } catch (const std::exception&) {
@@ -126,6 +130,10 @@ void RoomsSocket::ReadAll() {
 }
 
 void RoomsSocket::Queue(const RoomAddress& to, const uint8_t* bytes, size_t n) {
+    if (IsWebSocketAddress(to)) {
+        if (elsewhere_) elsewhere_(to, bytes, n);
+        return;
+    }
     if (queued_ == kBatch) Flush();
     const size_t length = RoomAddressToSockaddr(to, v6_, &to_[queued_]);
     if (length == 0 || n > kRoomMaxMessageBytes) return;

@@ -31,18 +31,26 @@ public:
     uint16_t Port() const;
     // Datagrams the socket would not take (its buffer full), dropped.
     uint64_t sendDropped = 0;
+    // Datagrams that claimed a WebSocket's made-up address as their source, dropped.
+    uint64_t spoofed = 0;
+
+    // What Rooms sends through: the UDP socket, or `elsewhere` for a
+    // WebSocket's made-up address (nullptr: nowhere). Sent at the next Flush.
+    const Rooms::Send& Sender() const { return send_; }
+    void SetElsewhere(Rooms::Send elsewhere) { elsewhere_ = std::move(elsewhere); }
+    void Flush();
 
 private:
     void Wait();
     void ReadAll();
     void Queue(const RoomAddress& to, const uint8_t* bytes, size_t n);
-    void Flush();
     void Tick();
 
     Rooms& rooms_;
     boost::asio::ip::udp::socket socket_;
     boost::asio::steady_timer timer_;
     Rooms::Send send_;
+    Rooms::Send elsewhere_;
     bool v6_ = false;
     // The batch read: one byte more than the longest message each, so that
     // a longer datagram is seen as one (and refused) rather than cut.

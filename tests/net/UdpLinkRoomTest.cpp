@@ -112,6 +112,7 @@ struct FakeRoomServer {
     bool joinerAddressGiven = false;  // ... and the host this one for its joiner
     RoomAddress joinerAddressToGive;
     int alterRelayedData = 0;  // the nth relayed data datagram gets a bit flipped
+    bool hideHost = false, hideJoiner = false;  // name that player "not known" to the other (a browser)
     uint16_t waitSeconds = 599;
     uint32_t openedMs = 0;
 
@@ -146,6 +147,7 @@ struct FakeRoomServer {
             m.peer = players[1 - who].address;
             if (who == 1 && hostAddressGiven) m.peer = hostAddressToGive;
             if (who == 0 && joinerAddressGiven) m.peer = joinerAddressToGive;
+            if ((who == 1 && hideHost) || (who == 0 && hideJoiner)) m.peer = RoomAddress();
         }
         return m;
     }
@@ -407,6 +409,32 @@ TEST(UdpLinkRoom, AJoinerWithoutAWelcomeRelaysAfterTwoSeconds) {
     while (nowhere.Receive(&got)) requests += got.bytes.size() == 64 && got.bytes[0] == 1;
     EXPECT_GE(requests, 5);
     EXPECT_LE(requests, 10);
+}
+
+// A peer the server names "not known" (a browser, which nobody can punch
+// toward): the host does not punch but says it is ready at once, the
+// joiner relays from the start, and they link up well within the direct
+// path's two seconds, whichever side is the browser.
+TEST(UdpLinkRoom, APeerTheServerCannotNameIsMetThroughTheRelayAtOnce) {
+    for (const bool hideJoiner : {true, false}) {
+        SCOPED_TRACE(hideJoiner ? "the joiner is a browser" : "the host is a browser");
+        FakeRoomServer server;
+        server.hideJoiner = hideJoiner;
+        server.hideHost = !hideJoiner;
+        Side host, joiner;
+        joiner.link.SetRelayFromStart(hideJoiner);  // a browser's link always relays
+        uint32_t linkedMs = 0;
+        MeetAndGreet(server, host, joiner, NetRoomMode::Create, NetRoomMode::Join, &linkedMs);
+        EXPECT_EQ(host.link.Path(), NetPath::Relayed);
+        EXPECT_EQ(joiner.link.Path(), NetPath::Relayed);
+        EXPECT_LT(linkedMs, kRoomDirectMs / 2) << linkedMs;
+        EXPECT_GE(server.punchedStays, 1);
+        EXPECT_GT(server.relays, 0);
+        for (Side* s : {&host, &joiner}) {
+            EXPECT_EQ(s->link.Counts().strangers, 0u);
+            EXPECT_EQ(s->link.Counts().server, 0u);
+        }
+    }
 }
 
 // Each refusal ends the ask at once, in the server's words.
