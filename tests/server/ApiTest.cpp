@@ -130,12 +130,14 @@ TEST_F(ServerApi, HealthCountsEachTableAndADownStoreIs503WithRetryAfter) {
     Answer a = server::AnswerRead(Get("/api/v1/health"), store, facts);
     ASSERT_EQ(a.status, 200);
     EXPECT_EQ(json::parse(a.body), json::parse(R"({"status":"ok","version":"1.0.0","dataset":"00112233aabbccdd",
-        "entries":[2,0,1],"rooms":0,"relayed":0})"));
+        "entries":[2,0,1],"rooms":0,"room_players":0,"room_garbage":0,"relayed":0})"));
     // The rooms' counts as they stand at each ask.
     uint64_t live = 3;
     facts.rooms = [&live] {
         server::RoomsCounts c;
         c.rooms = live;
+        c.players = 2 * live - 1;
+        c.garbage = 17;
         c.relayed = 123456789012ull;
         return c;
     };
@@ -143,6 +145,8 @@ TEST_F(ServerApi, HealthCountsEachTableAndADownStoreIs503WithRetryAfter) {
     live = 4;
     a = server::AnswerRead(Get("/api/v1/health"), store, facts);
     EXPECT_EQ(json::parse(a.body)["rooms"], 4);
+    EXPECT_EQ(json::parse(a.body)["room_players"], 7);
+    EXPECT_EQ(json::parse(a.body)["room_garbage"], 17);
     EXPECT_EQ(json::parse(a.body)["relayed"], 123456789012ull);
     store.down = true;
     a = server::AnswerRead(Get("/api/v1/health"), store, facts);
