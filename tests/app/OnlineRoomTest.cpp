@@ -53,6 +53,15 @@ protected:
         const uint8_t* rows = primarySurface->pixels + static_cast<size_t>(top) * primarySurface->width;
         return std::vector<uint8_t>(rows, rows + static_cast<size_t>(bottom - top) * primarySurface->width);
     }
+    // The overlay's line (F3), under the scores, left half to right edge.
+    std::vector<uint8_t> OverlayLine() const {
+        std::vector<uint8_t> line;
+        for (int y = 29; y < 48; ++y) {
+            const uint8_t* row = primarySurface->pixels + static_cast<size_t>(y) * primarySurface->width;
+            line.insert(line.end(), row + 320, row + primarySurface->width);
+        }
+        return line;
+    }
     NetHello Hello() const {
         NetHello hello;
         std::snprintf(hello.gameVersion, sizeof hello.gameVersion, "%s", kGameVersion);
@@ -108,6 +117,20 @@ TEST_F(OnlineRoomTest, AQuickMatchGreetsOnlyOnceTheServerSaysWhoHosts) {
     EXPECT_EQ(h.game->difficulty, 1);  // the host's
     Passes(5);
     EXPECT_EQ(h.game->online.Path(), NetPath::Relayed);
+    // F3's overlay names the way: its line changes with it, and only with it.
+    h.host.SetKey(DIK_F3, true);
+    Passes(1);
+    h.host.SetKey(DIK_F3, false);
+    Passes(1);
+    const std::vector<uint8_t> relayed = OverlayLine();
+    Passes(1);
+    EXPECT_EQ(OverlayLine(), relayed);
+    link_.path = NetPath::Direct;
+    Passes(1);
+    EXPECT_NE(OverlayLine(), relayed);
+    link_.path = NetPath::Relayed;
+    Passes(1);
+    EXPECT_EQ(OverlayLine(), relayed);
 }
 
 // A new room: its code shows large while it waits; paired as its host,
