@@ -88,7 +88,6 @@ inline std::vector<uint8_t> RoomsSession() {
     return b;
 }
 
-
 void Put16(Bytes& b, uint16_t v) {
     b.push_back(static_cast<uint8_t>(v));
     b.push_back(static_cast<uint8_t>(v >> 8));

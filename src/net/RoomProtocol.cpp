@@ -184,13 +184,20 @@ bool RoomKindForServer(RoomKind kind) {
 
 const char* DescribeRoomRefusal(RoomRefusal reason) {
     switch (reason) {
-    case RoomRefusal::NoSuchRoom: return "no room has that code";
-    case RoomRefusal::Full: return "the room has its two players";
-    case RoomRefusal::Version: return "the room plays another version of the game";
-    case RoomRefusal::DataSet: return "the room plays other levels";
-    case RoomRefusal::TooManyAsks: return "too many asks from this address: try again in a minute";
-    case RoomRefusal::NoRoom: return "the server has no room for more rooms";
-    case RoomRefusal::Closed: return "the room has closed";
+    case RoomRefusal::NoSuchRoom:
+        return "no room has that code";
+    case RoomRefusal::Full:
+        return "the room has its two players";
+    case RoomRefusal::Version:
+        return "the room plays another version of the game";
+    case RoomRefusal::DataSet:
+        return "the room plays other levels";
+    case RoomRefusal::TooManyAsks:
+        return "too many asks from this address: try again in a minute";
+    case RoomRefusal::NoRoom:
+        return "the server has no room for more rooms";
+    case RoomRefusal::Closed:
+        return "the room has closed";
     }
     return "the server refused";
 }
@@ -297,21 +304,31 @@ void RoomCodeOfNumber(uint32_t number, char out[kRoomCodeBytes]) {
 uint32_t RoomCodeNumber(const char* code) {
     if (code == nullptr || !GoodCode(code)) return kRoomCodeCount;
     uint32_t n = 0;
-    for (size_t i = 0; i < kRoomCodeLength; ++i) n = n * kRoomCodeAlphabet + static_cast<uint32_t>(LetterIndex(code[i]));
+    for (size_t i = 0; i < kRoomCodeLength; ++i)
+        n = n * kRoomCodeAlphabet + static_cast<uint32_t>(LetterIndex(code[i]));
     return n;
 }
 
 size_t RoomMessageBytes(RoomKind kind, size_t payloadSize) {
     switch (kind) {
-    case RoomKind::Open: return kRoomOpenBytes;
-    case RoomKind::Enter: return kRoomEnterBytes;
-    case RoomKind::Stay: return kRoomStayBytes;
-    case RoomKind::Relay: return kRoomRelayHeadBytes + payloadSize;
-    case RoomKind::Leave: return kRoomLeaveBytes;
-    case RoomKind::Relayed: return kRoomRelayedHeadBytes + payloadSize;
-    case RoomKind::Punch: return kRoomPunchBytes;
-    case RoomKind::Room: return kRoomRoomBytes;
-    case RoomKind::Refused: return kRoomRefusedBytes;
+    case RoomKind::Open:
+        return kRoomOpenBytes;
+    case RoomKind::Enter:
+        return kRoomEnterBytes;
+    case RoomKind::Stay:
+        return kRoomStayBytes;
+    case RoomKind::Relay:
+        return kRoomRelayHeadBytes + payloadSize;
+    case RoomKind::Leave:
+        return kRoomLeaveBytes;
+    case RoomKind::Relayed:
+        return kRoomRelayedHeadBytes + payloadSize;
+    case RoomKind::Punch:
+        return kRoomPunchBytes;
+    case RoomKind::Room:
+        return kRoomRoomBytes;
+    case RoomKind::Refused:
+        return kRoomRefusedBytes;
     }
     return 0;
 }
@@ -347,9 +364,14 @@ size_t WriteRoomMessage(const RoomMessage& m, uint8_t* out, size_t capacity) {
         w.Bytes(m.token, kRoomTokenBytes);
         w.Bytes(m.payload, m.payloadSize);
         break;
-    case RoomKind::Leave: w.Bytes(m.token, kRoomTokenBytes); break;
-    case RoomKind::Relayed: w.Bytes(m.payload, m.payloadSize); break;
-    case RoomKind::Punch: break;
+    case RoomKind::Leave:
+        w.Bytes(m.token, kRoomTokenBytes);
+        break;
+    case RoomKind::Relayed:
+        w.Bytes(m.payload, m.payloadSize);
+        break;
+    case RoomKind::Punch:
+        break;
     case RoomKind::Room:
         w.U64(m.askId);
         w.Bytes(m.token, kRoomTokenBytes);
@@ -367,42 +389,56 @@ size_t WriteRoomMessage(const RoomMessage& m, uint8_t* out, size_t capacity) {
     return size;
 }
 
-bool ParseRoomMessage(const uint8_t* data, size_t size, RoomMessage* out, const char** why) {
-    if (data == nullptr || size < kRoomHeaderBytes) return Refuse(why, "too short for a room message");
-    if (size > kRoomMaxMessageBytes) return Refuse(why, "too long for a room message");
-    if (std::memcmp(data, kRoomMagic, sizeof kRoomMagic) != 0) return Refuse(why, "not a room message");
-    if (data[4] != kRoomProtocolVersion) return Refuse(why, "another version of the room protocol");
-    const auto kind = static_cast<RoomKind>(data[5]);
+namespace {
+
+// The bytes of the fields of a message of `kind` that is `size` long
+// (Relay, Relayed: all after the header); false when no message of the
+// kind has that size.
+bool FieldBytes(RoomKind kind, size_t size, size_t* fields, const char** why) {
     const size_t payload = size - kRoomHeaderBytes;  // what Relay and Relayed carry, before their token
-    size_t fields = 0;
     switch (kind) {
-    case RoomKind::Open: fields = kOpenFields; break;
-    case RoomKind::Enter: fields = kEnterFields; break;
-    case RoomKind::Stay: fields = kStayFields; break;
-    case RoomKind::Leave: fields = kLeaveFields; break;
-    case RoomKind::Punch: fields = kPunchFields; break;
-    case RoomKind::Room: fields = kRoomFields; break;
-    case RoomKind::Refused: fields = kRefusedFields; break;
+    case RoomKind::Open:
+        *fields = kOpenFields;
+        break;
+    case RoomKind::Enter:
+        *fields = kEnterFields;
+        break;
+    case RoomKind::Stay:
+        *fields = kStayFields;
+        break;
+    case RoomKind::Leave:
+        *fields = kLeaveFields;
+        break;
+    case RoomKind::Punch:
+        *fields = kPunchFields;
+        break;
+    case RoomKind::Room:
+        *fields = kRoomFields;
+        break;
+    case RoomKind::Refused:
+        *fields = kRefusedFields;
+        break;
     case RoomKind::Relay:
         if (payload < kRoomTokenBytes + 1 || payload > kRoomTokenBytes + kRoomMaxRelayBytes)
             return Refuse(why, "a relay of the wrong size");
-        fields = size - kRoomHeaderBytes;
+        *fields = size - kRoomHeaderBytes;
         break;
     case RoomKind::Relayed:
         if (payload < 1 || payload > kRoomMaxRelayBytes) return Refuse(why, "a relayed datagram of the wrong size");
-        fields = size - kRoomHeaderBytes;
+        *fields = size - kRoomHeaderBytes;
         break;
-    default: return Refuse(why, "an unknown kind of room message");
+    default:
+        return Refuse(why, "an unknown kind of room message");
     }
     const size_t expected = kind == RoomKind::Relay || kind == RoomKind::Relayed ? size : RoomMessageBytes(kind);
     if (size != expected) return Refuse(why, "a room message of the wrong size");
-    if (!AllZero(data + kRoomHeaderBytes + fields, size - kRoomHeaderBytes - fields))
-        return Refuse(why, "padding that is not zero");
+    return true;
+}
 
-    RoomMessage m = *out;
-    m.kind = kind;
+// The fields after the header into `m`, each checked.
+bool ReadFields(const uint8_t* data, size_t size, RoomMessage& m, const char** why) {
     Reader r{data + kRoomHeaderBytes};
-    switch (kind) {
+    switch (m.kind) {
     case RoomKind::Open: {
         const uint8_t mode = r.U8();
         if (mode != static_cast<uint8_t>(RoomMode::Create) && mode != static_cast<uint8_t>(RoomMode::Quick))
@@ -434,12 +470,15 @@ bool ParseRoomMessage(const uint8_t* data, size_t size, RoomMessage* out, const 
         m.payload = r.p;
         m.payloadSize = size - kRoomRelayHeadBytes;
         break;
-    case RoomKind::Leave: r.Bytes(m.token, kRoomTokenBytes); break;
+    case RoomKind::Leave:
+        r.Bytes(m.token, kRoomTokenBytes);
+        break;
     case RoomKind::Relayed:
         m.payload = r.p;
         m.payloadSize = size - kRoomRelayedHeadBytes;
         break;
-    case RoomKind::Punch: break;
+    case RoomKind::Punch:
+        break;
     case RoomKind::Room: {
         m.askId = r.U64();
         r.Bytes(m.token, kRoomTokenBytes);
@@ -464,6 +503,24 @@ bool ParseRoomMessage(const uint8_t* data, size_t size, RoomMessage* out, const 
         if (!KnownRefusal(m.reason)) return Refuse(why, "an unknown refusal");
         break;
     }
+    return true;
+}
+
+}  // namespace
+
+bool ParseRoomMessage(const uint8_t* data, size_t size, RoomMessage* out, const char** why) {
+    if (data == nullptr || size < kRoomHeaderBytes) return Refuse(why, "too short for a room message");
+    if (size > kRoomMaxMessageBytes) return Refuse(why, "too long for a room message");
+    if (std::memcmp(data, kRoomMagic, sizeof kRoomMagic) != 0) return Refuse(why, "not a room message");
+    if (data[4] != kRoomProtocolVersion) return Refuse(why, "another version of the room protocol");
+    const auto kind = static_cast<RoomKind>(data[5]);
+    size_t fields = 0;
+    if (!FieldBytes(kind, size, &fields, why)) return false;
+    if (!AllZero(data + kRoomHeaderBytes + fields, size - kRoomHeaderBytes - fields))
+        return Refuse(why, "padding that is not zero");
+    RoomMessage m = *out;
+    m.kind = kind;
+    if (!ReadFields(data, size, m, why)) return false;
     *out = m;
     return true;
 }

@@ -31,9 +31,9 @@ constexpr size_t kRoomCodeBytes = kRoomCodeLength + 1;  // with its zero, as the
 constexpr uint32_t kRoomCodeCount = 20u * 20u * 20u * 20u * 20u;
 static_assert(kRoomCodeAlphabet == 20);
 
-constexpr size_t kRoomTokenBytes = 16;                 // a player's secret in its room
+constexpr size_t kRoomTokenBytes = 16;                  // a player's secret in its room
 constexpr size_t kRoomVersionBytes = kNetVersionBytes;  // the game version, zero-terminated
-constexpr size_t kRoomAddressBytes = 19;               // family, 16 address bytes, port
+constexpr size_t kRoomAddressBytes = 19;                // family, 16 address bytes, port
 constexpr uint8_t kRoomMaxDifficulty = kNetMaxDifficulty;
 // A relayed link datagram: 1 .. this many bytes.
 constexpr size_t kRoomMaxRelayBytes = 1200;
@@ -52,15 +52,15 @@ constexpr size_t kRoomRelayedHeadBytes = kRoomHeaderBytes;  // 6
 constexpr size_t kRoomMaxMessageBytes = kRoomRelayHeadBytes + kRoomMaxRelayBytes;
 
 // The rooms' clock, as both sides keep it.
-constexpr uint32_t kRoomWaitSeconds = 600;      // a room waits this long for its second player
-constexpr uint32_t kRoomSilenceSeconds = 30;    // a player not heard (Stay, Relay) this long is gone
+constexpr uint32_t kRoomWaitSeconds = 600;       // a room waits this long for its second player
+constexpr uint32_t kRoomSilenceSeconds = 30;     // a player not heard (Stay, Relay) this long is gone
 constexpr uint32_t kRoomPlaySeconds = 4 * 3600;  // a room with two players lives at most this long
-constexpr uint32_t kRoomDirectMs = 2000;        // the joiner relays when no direct welcome came in this
-constexpr uint32_t kRoomAskEveryMs = 250;       // Open / Enter again until answered
-constexpr uint32_t kRoomAskGiveUpMs = 5000;     // ... and "the server does not answer" after this
-constexpr uint32_t kRoomStayWaitingMs = 1000;   // Stay this often until the match plays
-constexpr uint32_t kRoomStayPlayingMs = 10000;  // ... and this often in play
-constexpr uint32_t kRoomPunchEveryMs = 500;     // the host punches toward its joiner this often
+constexpr uint32_t kRoomDirectMs = 2000;         // the joiner relays when no direct welcome came in this
+constexpr uint32_t kRoomAskEveryMs = 250;        // Open / Enter again until answered
+constexpr uint32_t kRoomAskGiveUpMs = 5000;      // ... and "the server does not answer" after this
+constexpr uint32_t kRoomStayWaitingMs = 1000;    // Stay this often until the match plays
+constexpr uint32_t kRoomStayPlayingMs = 10000;   // ... and this often in play
+constexpr uint32_t kRoomPunchEveryMs = 500;      // the host punches toward its joiner this often
 // The IP TTL (IPv6 hop limit) of a Punch: it opens the sender's own
 // router's mapping and dies before the other's.
 constexpr int kRoomPunchTtl = 2;
@@ -141,18 +141,18 @@ uint32_t RoomCodeNumber(const char* code);
 // and zeros, and the reader fills those and leaves the rest as they were.
 struct RoomMessage {
     RoomKind kind = RoomKind::Stay;
-    uint64_t askId = 0;                     // Open, Enter: the game's nonce; Room, Refused echo it
-    RoomMode mode = RoomMode::Create;       // Open
-    uint8_t difficulty = 0;                 // Open: 0 .. kRoomMaxDifficulty
-    char gameVersion[kRoomVersionBytes] = {};  // Open, Enter: printable, zero-terminated
-    uint64_t dataHash = 0;                  // Open, Enter
-    char code[kRoomCodeBytes] = {};         // Enter, Room: upper case, zero-terminated
-    uint8_t token[kRoomTokenBytes] = {};    // Stay, Relay, Leave, Room
-    uint8_t flags = 0;                      // Stay: kRoomPunched or 0
-    RoomRole role = RoomRole::Host;         // Room
-    RoomStage stage = RoomStage::Waiting;   // Room
-    RoomAddress peer;                       // Room: the other player, or not known
-    uint16_t waitSeconds = 0;               // Room: 0 .. kRoomWaitSeconds the room may still wait
+    uint64_t askId = 0;                            // Open, Enter: the game's nonce; Room, Refused echo it
+    RoomMode mode = RoomMode::Create;              // Open
+    uint8_t difficulty = 0;                        // Open: 0 .. kRoomMaxDifficulty
+    char gameVersion[kRoomVersionBytes] = {};      // Open, Enter: printable, zero-terminated
+    uint64_t dataHash = 0;                         // Open, Enter
+    char code[kRoomCodeBytes] = {};                // Enter, Room: upper case, zero-terminated
+    uint8_t token[kRoomTokenBytes] = {};           // Stay, Relay, Leave, Room
+    uint8_t flags = 0;                             // Stay: kRoomPunched or 0
+    RoomRole role = RoomRole::Host;                // Room
+    RoomStage stage = RoomStage::Waiting;          // Room
+    RoomAddress peer;                              // Room: the other player, or not known
+    uint16_t waitSeconds = 0;                      // Room: 0 .. kRoomWaitSeconds the room may still wait
     RoomRefusal reason = RoomRefusal::NoSuchRoom;  // Refused
     // Relay, Relayed: the link datagram, 1 .. kRoomMaxRelayBytes. The
     // reader points into the bytes it read (valid while they are).

@@ -45,7 +45,7 @@ private:
     static KeyedHash NewKeyedHash();
     struct Bucket {
         double tokens = 0;
-        double at = 0;  // when `tokens` was counted
+        double at = 0;                  // when `tokens` was counted
         double toldAt = -kTellSeconds;  // when a refusal was last told
     };
     double Refilled(const Bucket& b, double now) const;

@@ -11,7 +11,6 @@
 
 namespace server {
 
-
 size_t Rooms::TokenHash::operator()(const Token& t) const {
     // Tokens are the server's own random bytes.
     return static_cast<size_t>(ReadLittleEndian<uint64_t>(t.data()));
@@ -75,16 +74,22 @@ void Rooms::Take(const uint8_t* data, size_t size, const RoomAddress& from, cons
     }
     switch (m.kind) {
     case RoomKind::Open:
-    case RoomKind::Enter: return Ask(m, from, limitAs, now, send);
-    case RoomKind::Stay: return Stay(m, from, now, send);
-    case RoomKind::Relay: return Relay(m, from, now, send);
-    case RoomKind::Leave: return Leave(m, now);
-    default: ++counts_.garbage; return;
+    case RoomKind::Enter:
+        return Ask(m, from, limitAs, now, send);
+    case RoomKind::Stay:
+        return Stay(m, from, now, send);
+    case RoomKind::Relay:
+        return Relay(m, from, now, send);
+    case RoomKind::Leave:
+        return Leave(m, now);
+    default:
+        ++counts_.garbage;
+        return;
     }
 }
 
 void Rooms::Ask(const RoomMessage& m, const RoomAddress& from, const RoomAddress& limitAs, double now,
-               const Send& send) {
+                const Send& send) {
     // The same ask again (its answer was lost): the same answer, no second room.
     const auto repeat = repeats_.find(AskKey{from, m.askId});
     if (repeat != repeats_.end()) {
@@ -365,8 +370,7 @@ Rooms::Room* Rooms::OfToken(const uint8_t* token, int* index) {
     return Find(seat->second.code);
 }
 
-void Rooms::SendRoom(const Room& room, int index, uint64_t askId, double now, const RoomAddress& to,
-                     const Send& send) {
+void Rooms::SendRoom(const Room& room, int index, uint64_t askId, double now, const RoomAddress& to, const Send& send) {
     RoomMessage out;
     out.kind = RoomKind::Room;
     out.askId = askId;

@@ -31,17 +31,17 @@ struct RoomsLimits {
 };
 
 struct RoomsCounts {
-    uint64_t rooms = 0;         // live now
-    uint64_t players = 0;       // in them now
-    uint64_t opened = 0;        // rooms made since the start
-    uint64_t paired = 0;        // rooms that found their second player
-    uint64_t relayed = 0;       // datagrams forwarded
-    uint64_t overRelay = 0;     // relays beyond a player's rate, dropped
-    uint64_t refused = 0;       // Refused answers sent
-    uint64_t limited = 0;       // asks over an address's rate (told once a minute, else dropped)
-    uint64_t garbage = 0;       // datagrams that are no question for the server
-    uint64_t strangers = 0;     // a token of no player, or a relay with nobody to go to
-    uint64_t expired = 0;       // rooms closed by their clock
+    uint64_t rooms = 0;      // live now
+    uint64_t players = 0;    // in them now
+    uint64_t opened = 0;     // rooms made since the start
+    uint64_t paired = 0;     // rooms that found their second player
+    uint64_t relayed = 0;    // datagrams forwarded
+    uint64_t overRelay = 0;  // relays beyond a player's rate, dropped
+    uint64_t refused = 0;    // Refused answers sent
+    uint64_t limited = 0;    // asks over an address's rate (told once a minute, else dropped)
+    uint64_t garbage = 0;    // datagrams that are no question for the server
+    uint64_t strangers = 0;  // a token of no player, or a relay with nobody to go to
+    uint64_t expired = 0;    // rooms closed by their clock
 };
 
 class Rooms {
@@ -93,7 +93,7 @@ private:
         double created = 0;
         double pairedAt = 0;
         RoomStage stage = RoomStage::Waiting;
-        Player players[2];  // host, joiner
+        Player players[2];   // host, joiner
         uint64_t order = 0;  // the order quick rooms are matched in
     };
     struct Seat {

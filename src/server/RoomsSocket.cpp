@@ -172,8 +172,7 @@ void RoomsSocket::Tick() {
         if (ec) return;
         try {
             rooms_.Sweep(SteadySeconds());
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
         Tick();
     });
 }

@@ -152,8 +152,11 @@ void ExpectSame(const RoomMessage& a, const RoomMessage& b) {
         ASSERT_EQ(a.payloadSize, b.payloadSize);
         EXPECT_EQ(0, std::memcmp(a.payload, b.payload, a.payloadSize));
         break;
-    case RoomKind::Leave: EXPECT_EQ(0, std::memcmp(a.token, b.token, kRoomTokenBytes)); break;
-    case RoomKind::Punch: break;
+    case RoomKind::Leave:
+        EXPECT_EQ(0, std::memcmp(a.token, b.token, kRoomTokenBytes));
+        break;
+    case RoomKind::Punch:
+        break;
     case RoomKind::Room:
         EXPECT_EQ(a.askId, b.askId);
         EXPECT_EQ(0, std::memcmp(a.token, b.token, kRoomTokenBytes));
@@ -206,9 +209,9 @@ TEST(RoomProtocol, TheLayoutIsTheDocumentedOne) {
     EXPECT_EQ(b[13], 0x11);
     EXPECT_EQ(b[14], 6);  // token
     EXPECT_EQ(0, std::memcmp(&b[30], "ACDEF", 5));
-    EXPECT_EQ(b[35], 2);   // joiner
-    EXPECT_EQ(b[36], 3);   // paired
-    EXPECT_EQ(b[37], 4);   // family
+    EXPECT_EQ(b[35], 2);  // joiner
+    EXPECT_EQ(b[36], 3);  // paired
+    EXPECT_EQ(b[37], 4);  // family
     EXPECT_EQ(b[38], 192);
     EXPECT_EQ(b[41], 7);
     EXPECT_EQ(b[42], 0);
@@ -330,21 +333,21 @@ TEST(RoomProtocol, FieldsOutOfRangeAreRefusedByTheReaderAndTheWriter) {
         uint8_t value;
     };
     const Case cases[] = {
-        {0, 6, 0},      {0, 6, 3},      {0, 6, 255},  // mode
-        {0, 7, 3},      {0, 7, 200},                  // difficulty
-        {0, 8, 0x1F},   {0, 8, 0x7F},   {0, 8, 0xC3},  // version: a control, DEL, beyond ASCII
-        {0, 18, 'x'},                                  // version: a letter after its end
-        {1, 6, 'B'},    {1, 7, '8'},    {1, 8, 'I'},  {1, 9, 'L'}, {1, 10, '1'},  // look-alike letters
-        {1, 6, 'O'},    {1, 6, '0'},    {1, 6, 'S'},  {1, 6, '5'}, {1, 6, 'Z'},   {1, 6, '2'},
-        {1, 6, 0},      {1, 10, ' '},   {1, 6, 'b'},                             // a short code, a blank
-        {1, 11, 0x0A},  {1, 26, 'x'},  // version: a control, no end
-        {2, 22, 2},     {2, 22, 0x81},  // Stay's unknown flags
-        {7, 30, 'I'},   {7, 34, 0},     // Room's code
-        {7, 35, 0},     {7, 35, 3},     // role
-        {7, 36, 0},     {7, 36, 4},     // stage
-        {7, 37, 5},     {7, 37, 0},     // family (0 with bytes)
-        {7, 57, 0x03},                  // 856 seconds
-        {8, 14, 0},     {8, 14, 8},     {8, 14, 255},  // refusal reason
+        {0, 6, 0},     {0, 6, 3},     {0, 6, 255},                              // mode
+        {0, 7, 3},     {0, 7, 200},                                             // difficulty
+        {0, 8, 0x1F},  {0, 8, 0x7F},  {0, 8, 0xC3},                             // version: a control, DEL, beyond ASCII
+        {0, 18, 'x'},                                                           // version: a letter after its end
+        {1, 6, 'B'},   {1, 7, '8'},   {1, 8, 'I'},  {1, 9, 'L'}, {1, 10, '1'},  // look-alike letters
+        {1, 6, 'O'},   {1, 6, '0'},   {1, 6, 'S'},  {1, 6, '5'}, {1, 6, 'Z'},
+        {1, 6, '2'},   {1, 6, 0},     {1, 10, ' '}, {1, 6, 'b'},  // a short code, a blank
+        {1, 11, 0x0A}, {1, 26, 'x'},                              // version: a control, no end
+        {2, 22, 2},    {2, 22, 0x81},                             // Stay's unknown flags
+        {7, 30, 'I'},  {7, 34, 0},                                // Room's code
+        {7, 35, 0},    {7, 35, 3},                                // role
+        {7, 36, 0},    {7, 36, 4},                                // stage
+        {7, 37, 5},    {7, 37, 0},                                // family (0 with bytes)
+        {7, 57, 0x03},                                            // 856 seconds
+        {8, 14, 0},    {8, 14, 8},    {8, 14, 255},               // refusal reason
     };
     for (const Case& c : cases) {
         Bytes b = Write(all[c.message]);
@@ -413,8 +416,8 @@ TEST(RoomProtocol, CodesAreFiveOfTwentyLettersWithNoLookAlikes) {
     EXPECT_TRUE(FoldRoomCode("yXwVu", out));
     EXPECT_STREQ(out, "YXWVU");
     EXPECT_TRUE(IsRoomCode("QRTUV"));
-    for (const char* no : {"", "ACDE", "ACDEFG", "ACDEB", "ACDE8", "ACDEI", "ACDEL", "ACDE1", "ACDEO", "ACDE0",
-                           "ACDES", "ACDE5", "ACDEZ", "ACDE2", "acdeb", "ACD F", "ACDE\xC1", " ACDE", "AC-DE"}) {
+    for (const char* no : {"", "ACDE", "ACDEFG", "ACDEB", "ACDE8", "ACDEI", "ACDEL", "ACDE1", "ACDEO", "ACDE0", "ACDES",
+                           "ACDE5", "ACDEZ", "ACDE2", "acdeb", "ACD F", "ACDE\xC1", " ACDE", "AC-DE"}) {
         EXPECT_FALSE(IsRoomCode(no)) << no;
         std::strcpy(out, "XXXXX");
         EXPECT_FALSE(FoldRoomCode(no, out)) << no;

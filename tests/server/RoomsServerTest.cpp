@@ -266,8 +266,13 @@ TEST_F(RoomsServer, AFloodFromManyAddressesLeavesAPairedRoomsRelayWorking) {
             n = random() % 1300;
             for (size_t k = 0; k < n; ++k) buffer[k] = static_cast<uint8_t>(random());
             break;
-        case 1: n = WriteRoomMessage(OpenAsk(random() % 2 ? RoomMode::Create : RoomMode::Quick, random()), buffer, sizeof buffer); break;
-        case 2: n = WriteRoomMessage(EnterAsk("ACDEF", random()), buffer, sizeof buffer); break;
+        case 1:
+            n = WriteRoomMessage(OpenAsk(random() % 2 ? RoomMode::Create : RoomMode::Quick, random()), buffer,
+                                 sizeof buffer);
+            break;
+        case 2:
+            n = WriteRoomMessage(EnterAsk("ACDEF", random()), buffer, sizeof buffer);
+            break;
         default: {
             uint8_t token[kRoomTokenBytes];
             for (uint8_t& b : token) b = static_cast<uint8_t>(random());
@@ -275,7 +280,8 @@ TEST_F(RoomsServer, AFloodFromManyAddressesLeavesAPairedRoomsRelayWorking) {
             n = WriteRoomMessage(Tokened(RoomKind::Relay, token, 0, &payload), buffer, sizeof buffer);
         }
         }
-        sendto(floods[static_cast<size_t>(i) % floods.size()], buffer, n, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        sendto(floods[static_cast<size_t>(i) % floods.size()], buffer, n, 0, reinterpret_cast<sockaddr*>(&to),
+               sizeof to);
         if (i % 100 == 99) {
             const Bytes datagram = {5, static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8)};
             host.Send(Tokened(RoomKind::Relay, opened.token, 0, &datagram));
@@ -299,7 +305,8 @@ TEST_F(RoomsServer, AFloodFromManyAddressesLeavesAPairedRoomsRelayWorking) {
     }
     const nlohmann::json health = Health();
     EXPECT_LE(health["rooms"].get<int>(), static_cast<int>(kRoomDefaultMaxRooms));
-    std::fprintf(stderr, "flood: %d of %d relays through, %d rooms live\n", through, relays, health["rooms"].get<int>());
+    std::fprintf(stderr, "flood: %d of %d relays through, %d rooms live\n", through, relays,
+                 health["rooms"].get<int>());
 }
 
 TEST_F(RoomsServer, QuickMatchPairsTwoGamesAndAWrongCodeIsRefused) {

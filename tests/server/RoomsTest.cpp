@@ -118,7 +118,8 @@ struct FakeRandom {
 
 class RoomsTest : public ::testing::Test {
 protected:
-    explicit RoomsTest(RoomsLimits limits = {}) : rooms_(limits, [this](uint8_t* o, size_t n) { random_.Fill(o, n); }) {}
+    explicit RoomsTest(RoomsLimits limits = {})
+        : rooms_(limits, [this](uint8_t* o, size_t n) { random_.Fill(o, n); }) {}
 
     // One datagram in; what went out. Every datagram out is checked to be
     // no larger than the one that made it.
@@ -482,7 +483,8 @@ TEST_F(RoomsTest, AStolenTokenRedirectsThePeersDatagramsOnlyUntilThePlayerIsHear
 TEST_F(RoomsTest, EachPlayerRelaysAtMostItsRateASecond) {
     const Pair p = MakePunchedPair();
     int host = 0, joiner = 0;
-    for (int i = 0; i < 1000; ++i) host += static_cast<int>(Take(kHost, WithToken(RoomKind::Relay, p.host.token, 0, {1})).size());
+    for (int i = 0; i < 1000; ++i)
+        host += static_cast<int>(Take(kHost, WithToken(RoomKind::Relay, p.host.token, 0, {1})).size());
     EXPECT_EQ(host, static_cast<int>(kRoomRelayPerSecond));
     EXPECT_EQ(rooms_.Counts().overRelay, 1000u - kRoomRelayPerSecond);
     // The other player's own allowance is whole.
@@ -633,9 +635,16 @@ TEST_F(RoomsTest, AFloodFromManyAddressesLeavesAPairedRoomsRelayWorking) {
         const RoomAddress from = V4(0x64000000u + next() % 50000u, static_cast<uint16_t>(1 + next() % 60000));
         Bytes b;
         switch (i % 5) {
-        case 0: b.resize(next() % 1300); for (uint8_t& x : b) x = static_cast<uint8_t>(next()); break;
-        case 1: b = Open(next() % 2 ? RoomMode::Create : RoomMode::Quick, next(), next() % 3); break;
-        case 2: b = Enter("ACDEF", next()); break;
+        case 0:
+            b.resize(next() % 1300);
+            for (uint8_t& x : b) x = static_cast<uint8_t>(next());
+            break;
+        case 1:
+            b = Open(next() % 2 ? RoomMode::Create : RoomMode::Quick, next(), next() % 3);
+            break;
+        case 2:
+            b = Enter("ACDEF", next());
+            break;
         case 3: {
             uint8_t token[kRoomTokenBytes];
             for (uint8_t& x : token) x = static_cast<uint8_t>(next());
@@ -647,9 +656,9 @@ TEST_F(RoomsTest, AFloodFromManyAddressesLeavesAPairedRoomsRelayWorking) {
             now_ += 0.005;
             const bool fromHost = (i / 5) % 2 == 0;
             const Bytes datagram(100, static_cast<uint8_t>(i));
-            const std::vector<Out> out = Take(fromHost ? kHost : kJoiner,
-                                              WithToken(RoomKind::Relay, fromHost ? p.host.token : p.joiner.token, 0,
-                                                        datagram));
+            const std::vector<Out> out =
+                Take(fromHost ? kHost : kJoiner,
+                     WithToken(RoomKind::Relay, fromHost ? p.host.token : p.joiner.token, 0, datagram));
             ++relays;
             if (out.size() == 1 && out[0].to == (fromHost ? kJoiner : kHost) && out[0].payload == datagram) ++forwarded;
             continue;

@@ -161,7 +161,8 @@ public:
             said.append(c, static_cast<size_t>(n));
         }
         std::smatch m;
-        if (!std::regex_search(said, m, std::regex("voidcrawl-server: listening on http://(?:127\\.0\\.0\\.1|\\[::\\]):(\\d+)\n"))) {
+        if (!std::regex_search(
+                said, m, std::regex("voidcrawl-server: listening on http://(?:127\\.0\\.0\\.1|\\[::\\]):(\\d+)\n"))) {
             ADD_FAILURE() << "the server did not say where it listens: '" << said << "'";
             return false;
         }

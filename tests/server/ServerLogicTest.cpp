@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "server/RateLimiter.h"
-#include "server/ServerOptions.h"
 #include "server/ReadCache.h"
 #include "server/Routes.h"
+#include "server/ServerOptions.h"
 #include "server/VerifyQueue.h"
 
 namespace server_test {

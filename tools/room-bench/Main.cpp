@@ -175,8 +175,7 @@ void MoveTo(std::vector<Peer>& peers, Side sides[2], const sockaddr_in& server) 
     usleep(200000);
     uint8_t b[kRoomMaxMessageBytes + 1];
     for (int s = 0; s < 2; ++s)
-        while (recv(sides[s].fd, b, sizeof b, 0) > 0) {
-        }
+        while (recv(sides[s].fd, b, sizeof b, 0) > 0) {}
 }
 
 // Each game sends `rate` datagrams a second of `bytes` bytes each way, for
@@ -289,8 +288,7 @@ Result Play(std::vector<Peer>& peers, Side sides[2], const sockaddr_in& server, 
     // What is still on its way is let arrive, uncounted.
     usleep(100000);
     for (int side = 0; side < 2; ++side)
-        while (recvmmsg(sides[side].fd, inMsgs, kBatch, MSG_DONTWAIT, nullptr) > 0) {
-        }
+        while (recvmmsg(sides[side].fd, inMsgs, kBatch, MSG_DONTWAIT, nullptr) > 0) {}
     r.serverCpu = (cpuAtEnd - cpuAtCount) / (seconds - 1.0);
     r.p50 = Percentile(latencies, 0.50);
     r.p99 = Percentile(latencies, 0.99);
@@ -308,11 +306,16 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         const char* v = argv[i + 1];
-        if (arg == "--port") port = std::atoi(v);
-        else if (arg == "--pid") pid = std::atoi(v);
-        else if (arg == "--seconds") seconds = std::atof(v);
-        else if (arg == "--rate") rate = std::atoi(v);
-        else if (arg == "--bytes") bytes = static_cast<size_t>(std::atol(v));
+        if (arg == "--port")
+            port = std::atoi(v);
+        else if (arg == "--pid")
+            pid = std::atoi(v);
+        else if (arg == "--seconds")
+            seconds = std::atof(v);
+        else if (arg == "--rate")
+            rate = std::atoi(v);
+        else if (arg == "--bytes")
+            bytes = static_cast<size_t>(std::atol(v));
         else if (arg == "--games") {
             games.clear();
             std::stringstream list(v);
@@ -329,8 +332,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const sockaddr_in server = Loopback(INADDR_LOOPBACK, static_cast<uint16_t>(port));
-    std::printf("| games | datagrams/s through the server | server CPU (of one core) | lost | direct p50 / p99 | "
-                "relayed p50 / p99 | added p50 / p99 |\n|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "| games | datagrams/s through the server | server CPU (of one core) | lost | direct p50 / p99 | "
+        "relayed p50 / p99 | added p50 / p99 |\n|---|---|---|---|---|---|---|\n");
     for (size_t round = 0; round < games.size(); ++round) {
         const int n = games[round];
         std::vector<Peer> peers(static_cast<size_t>(n) * 2);
@@ -358,12 +362,14 @@ int main(int argc, char** argv) {
         MoveTo(peers, sides, server);
         const Result relayed = Play(peers, sides, server, true, rate, bytes, seconds, pid);
         const double lostDirect =
-            direct.sent == 0 ? 0 : 100.0 * static_cast<double>(direct.sent - std::min(direct.sent, direct.received)) /
-                                      static_cast<double>(direct.sent);
+            direct.sent == 0 ? 0
+                             : 100.0 * static_cast<double>(direct.sent - std::min(direct.sent, direct.received)) /
+                                   static_cast<double>(direct.sent);
         (void)lostDirect;
-        const double lost =
-            relayed.sent == 0 ? 0 : 100.0 * static_cast<double>(relayed.sent - std::min(relayed.sent, relayed.received)) /
-                                       static_cast<double>(relayed.sent);
+        const double lost = relayed.sent == 0
+                                ? 0
+                                : 100.0 * static_cast<double>(relayed.sent - std::min(relayed.sent, relayed.received)) /
+                                      static_cast<double>(relayed.sent);
         std::printf("| %d | %d | %.1f %% | %.2f %% | %.0f / %.0f µs | %.0f / %.0f µs | %.0f / %.0f µs |\n", n,
                     n * 2 * rate, relayed.serverCpu * 100.0, lost, direct.p50, direct.p99, relayed.p50, relayed.p99,
                     relayed.p50 - direct.p50, relayed.p99 - direct.p99);
