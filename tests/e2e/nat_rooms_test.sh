@@ -35,13 +35,11 @@ command -v iptables >/dev/null || skip "no iptables"
 # Short names of our own, so that two runs at once never share one.
 ns="vcn$$"
 work=$(mktemp -d)
-pids=()
 cleanup() {
     # a subshell that inherits the trap leaves the cleaning to the test itself
     [ "$BASHPID" = "$$" ] || return 0
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    drop_net
     wait 2>/dev/null
-    for n in a b ra rb w; do ip netns del "$ns$n" 2>/dev/null; done
     if [ -n "${VC_KEEP_NAT:-}" ]; then echo "kept $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
@@ -93,7 +91,19 @@ make_net() {
     done
 }
 
-drop_net() { for n in a b ra rb w; do ip netns del "$ns$n" 2>/dev/null; done; }
+# Ends every process still in the namespaces (a namespace removed leaves
+# its processes running), then removes them.
+drop_net() {
+    local n
+    for n in a b ra rb w; do
+        ip netns pids "$ns$n" 2>/dev/null | xargs -r kill 2>/dev/null
+    done
+    sleep 0.2
+    for n in a b ra rb w; do
+        ip netns pids "$ns$n" 2>/dev/null | xargs -r kill -9 2>/dev/null
+        ip netns del "$ns$n" 2>/dev/null
+    done
+}
 
 # Waits (up to $2 s) for the line matching $3 in file $1; prints it.
 wait_for() {
@@ -117,9 +127,8 @@ for case in "${cases[@]}"; do
     dir="$work/$case"
     mkdir -p "$dir"
     port=8090
-    in_ns w "$server" --listen "10.0.0.1:$port" --data "$dir/server" --game-data "$data" \
+    ip netns exec "${ns}w" "$server" --listen "10.0.0.1:$port" --data "$dir/server" --game-data "$data" \
         >"$dir/server.out" 2>"$dir/server.err" &
-    pids+=($!)
     if ! wait_for "$dir/server.out" 20 "listening on" >/dev/null; then
         fail "the server did not start: $(cat "$dir/server.err")"
         drop_net
@@ -133,9 +142,6 @@ for case in "${cases[@]}"; do
     code=$(wait_for "$dir/host.out" 20 "^room: [A-Z]{5}$" 2>/dev/null | cut -d' ' -f2)
     if [ -z "$code" ]; then
         fail "the host printed no room code: $(cat "$dir/host.out" "$dir/host.err")"
-        kill "$host" 2>/dev/null
-        wait "$host" 2>/dev/null
-        kill "${pids[-1]}" 2>/dev/null
         drop_net
         continue
     fi
@@ -146,7 +152,6 @@ for case in "${cases[@]}"; do
     wait "$host"
     host_status=$?
     seconds=$((SECONDS - started))
-    kill "${pids[-1]}" 2>/dev/null
 
     [ "$host_status" = 0 ] || fail "the host ended with $host_status: $(tail -5 "$dir/host.err")"
     [ "$guest_status" = 0 ] || fail "the guest ended with $guest_status: $(tail -5 "$dir/guest.err")"
