@@ -3,10 +3,8 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sodium.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -180,14 +178,18 @@ void UdpLink::ForgetPeer() {
 }
 
 void UdpLink::Release() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
+    port_->Close();
     ForgetRoom();
     for (PendingPeer& p : pendingPeers_) DropPending(p);
     ForgetPeer();
     sodium_memzero(ownSecret_, sizeof ownSecret_);
     sodium_memzero(secrets_, sizeof secrets_);
     secretSlot_[0] = secretSlot_[1] = ~0ull;
+}
+
+void UdpLink::UsePort(DatagramPort* port) {
+    Close(0);
+    port_ = port != nullptr ? port : &socket_;
 }
 
 bool UdpLink::Host(uint16_t port) { return Start(true, port, nullptr); }
@@ -209,25 +211,7 @@ bool UdpLink::Start(bool hosting, uint16_t port, const char* address) {
 
 // A host's socket, listening on `port` of every address.
 bool UdpLink::StartHosting(uint16_t port) {
-    // One socket for IPv6 and IPv4 alike; IPv4 alone where the machine has no IPv6.
-    fd_ = socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    bool bound = false;
-    if (fd_ >= 0) {
-        const int off = 0;
-        setsockopt(fd_, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-        sockaddr_in6 any{};
-        any.sin6_family = AF_INET6;
-        any.sin6_addr = in6addr_any;
-        any.sin6_port = htons(port);
-        bound = bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0;
-    } else {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        sockaddr_in any{};
-        any.sin_family = AF_INET;
-        any.sin_addr.s_addr = htonl(INADDR_ANY);
-        any.sin_port = htons(port);
-        bound = fd_ >= 0 && bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0;
-    }
+    const bool bound = port_->Open(DatagramUse::Listen, 0, port);
     if (!bound) {
         Release();
         Fail(NetLinkState::Failed, "cannot listen on UDP port %u (is another program using it?)",
@@ -270,14 +254,14 @@ bool UdpLink::StartJoining(const char* address, uint16_t port) {
             std::memcpy(peer_.raw + offsetof(sockaddr_in6, sin6_port), &networkPort, 2);
         else
             std::memcpy(peer_.raw + offsetof(sockaddr_in, sin_port), &networkPort, 2);
-        fd_ = socket(use->ai_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     }
+    const int family = usable ? use->ai_family : 0;
     freeaddrinfo(found);
     if (!usable) {
         Fail(NetLinkState::Failed, "cannot join '%s': no IPv4 or IPv6 address", name);
         return false;
     }
-    if (fd_ < 0) {
+    if (!port_->Open(DatagramUse::Join, family, 0)) {
         Fail(NetLinkState::Failed, "cannot open a UDP socket (%s)", std::strerror(errno));
         return false;
     }
@@ -289,24 +273,16 @@ bool UdpLink::StartJoining(const char* address, uint16_t port) {
     return true;
 }
 
-uint16_t UdpLink::Port() const {
-    if (fd_ < 0) return 0;
-    sockaddr_in6 a{};
-    socklen_t length = sizeof a;
-    if (getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length) != 0) return 0;
-    // sin_port and sin6_port sit at the same place.
-    return ntohs(a.sin6_port);
-}
+uint16_t UdpLink::Port() const { return port_->LocalPort(); }
 
 void UdpLink::Close(uint32_t flushMs) {
-    if (fd_ >= 0 && keyed_ && state_ == NetLinkState::Connected) {
+    if (port_->IsOpen() && keyed_ && state_ == NetLinkState::Connected) {
         // What waits for an acknowledgement goes first, then the goodbye.
         const uint32_t start = NowMs();
         while (sendBase_ != sendNext_ && NowMs() - start < flushMs && state_ == NetLinkState::Connected) {
             now_ = NowMs();
             Flush();
-            pollfd p = {fd_, POLLIN, 0};
-            poll(&p, 1, 10);
+            port_->Wait(10);
             inboxCount_ = 0;  // nothing more is read above
             Receive();
         }
@@ -369,13 +345,13 @@ void UdpLink::UpdateHostState() {
 }
 
 void UdpLink::SendRaw(const uint8_t* bytes, size_t size, const UdpAddress& to) {
-    if (fd_ < 0) return;
+    if (!port_->IsOpen()) return;
     if (to.relayed) {
         SendRelayed(bytes, size);
         return;
     }
     const UdpAddress wire = UdpAddressForSocket(to, socketFamily_);
-    sendto(fd_, bytes, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(wire.raw), wire.size);
+    port_->Send(bytes, size, wire, false);
 }
 
 void UdpLink::SendHandshake(uint32_t now) {
@@ -839,7 +815,7 @@ uint32_t UdpLink::RetransmitMs() const {
 }
 
 void UdpLink::Flush() {
-    if (fd_ < 0 || !keyed_ || state_ != NetLinkState::Connected) return;
+    if (!port_->IsOpen() || !keyed_ || state_ != NetLinkState::Connected) return;
     now_ = NowMs();
     uint8_t plain[kMaxPlainBytes];
     size_t used = 0;
@@ -904,14 +880,10 @@ void UdpLink::Receive() {
     // Room for what one datagram may bring, and a bound on the datagrams a
     // poll reads, so that a flood cannot hold the game's pass; the rest
     // waits in the socket.
-    for (int read = 0; fd_ >= 0 && inboxCount_ <= kInboxSlots / 2 && read < kMaxDatagramsPerPoll; ++read) {
-        sockaddr_in6 from{};
-        socklen_t length = sizeof from;
-        const ssize_t n = recvfrom(fd_, buffer, sizeof buffer, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &length);
-        if (n < 0) return;
+    for (int read = 0; port_->IsOpen() && inboxCount_ <= kInboxSlots / 2 && read < kMaxDatagramsPerPoll; ++read) {
         UdpAddress address;
-        address.size = length <= sizeof address.raw ? static_cast<uint32_t>(length) : 0;
-        std::memcpy(address.raw, &from, address.size);
+        const long n = port_->Receive(buffer, sizeof buffer, &address);
+        if (n < 0) return;
         // Past what it may hold (kMaxDatagramBytes, or a room message's most):
         // refused, whatever it held.
         Take(buffer, static_cast<size_t>(n) <= kReceiveBytes ? static_cast<size_t>(n) : kReceiveBytes + 1, address);
@@ -967,11 +939,8 @@ void UdpLink::Service(uint32_t now) {
 }
 
 int UdpLink::Poll(NetDatagram* out, int capacity, uint32_t waitMs) {
-    if (fd_ < 0) return Drain(out, capacity);
-    if (inboxCount_ == 0 && waitMs > 0) {
-        pollfd p = {fd_, POLLIN, 0};
-        poll(&p, 1, static_cast<int>(waitMs));
-    }
+    if (!port_->IsOpen()) return Drain(out, capacity);
+    if (inboxCount_ == 0 && waitMs > 0) port_->Wait(waitMs);
     Receive();
     Service(NowMs());
     return Drain(out, capacity);

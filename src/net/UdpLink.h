@@ -2,17 +2,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/DatagramPort.h"
 #include "net/NetLink.h"
 #include "net/RoomProtocol.h"
-
-// A socket address as the link keeps it: a sockaddr_in or sockaddr_in6,
-// `size` bytes of it (0: none). `relayed`: the peer's path through the
-// room server's relay (raw is then the server's address).
-struct UdpAddress {
-    alignas(8) uint8_t raw[28] = {};
-    uint32_t size = 0;
-    bool relayed = false;
-};
 
 // Whether two addresses are the same path: the same IP address (IPv4 alike
 // in either form) and port, both relayed or neither.
@@ -34,7 +26,8 @@ constexpr int kUdpPendingPeers = 4;  // handshakes a host keeps waiting for thei
 // agreed per match (libsodium's crypto_kx), every datagram after it sealed
 // with ChaCha20-Poly1305 under a counter that is never taken twice, and
 // reliable packets sent again until acknowledged. Everything lives in the
-// object: nothing is allocated after Host or Join.
+// object: nothing is allocated after Host or Join. Its datagrams go through
+// a DatagramPort: its own UDP socket, unless UsePort gives it another.
 class UdpLink : public NetLink {
 public:
     UdpLink() = default;
@@ -71,6 +64,10 @@ public:
     bool Room(const NetRoomAsk& ask) override;
     NetRoomState RoomState() const override { return room_; }
     NetPath Path() const override;
+    // The port the link sends and receives through from its next start on
+    // (the page's WebSocket to its room server); it outlives the link's use
+    // of it. Null: the link's own UDP socket again.
+    void UsePort(DatagramPort* port);
     // Tests: a joiner of a room relays from the start, never trying the
     // direct path (the host still punches).
     void SetRelayFromStart(bool relay) { relayFromStart_ = relay; }
@@ -156,7 +153,6 @@ private:
     void SendData(const uint8_t* plain, size_t size);
     uint32_t RetransmitMs() const;
     // Rooms (UdpLinkRoom.cpp).
-    bool OpenRoomSocket();
     void ForgetRoom();
     bool FromRoomPeer(const UdpAddress& from) const;
     void TakeFromServer(const uint8_t* data, size_t size);
@@ -175,7 +171,8 @@ private:
     void SendRelayed(const uint8_t* bytes, size_t size);
     bool RoomLinkStarted() const { return roomHosting_ || roomJoining_; }
 
-    int fd_ = -1;
+    UdpSocketPort socket_;
+    DatagramPort* port_ = &socket_;
     bool hosting_ = false;
     NetLinkState state_ = NetLinkState::Closed;
     uint32_t timeoutMs_ = kNetTimeoutMs;

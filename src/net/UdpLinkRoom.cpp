@@ -6,11 +6,9 @@
 // handshake, keys and seals are the same on either path: the relay
 // carries the sealed bytes as they are.
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <sodium.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -113,30 +111,6 @@ NetPath UdpLink::Path() const {
     return peer_.relayed ? NetPath::Relayed : NetPath::Direct;
 }
 
-// The socket a room game plays on: any free port, IPv6 and IPv4 alike as
-// a host's (IPv4 alone where the machine has no IPv6).
-bool UdpLink::OpenRoomSocket() {
-    fd_ = socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    bool bound = false;
-    if (fd_ >= 0) {
-        socketFamily_ = AF_INET6;
-        const int off = 0;
-        setsockopt(fd_, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-        sockaddr_in6 any{};
-        any.sin6_family = AF_INET6;
-        any.sin6_addr = in6addr_any;
-        bound = bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0;
-    } else {
-        socketFamily_ = AF_INET;
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        sockaddr_in any{};
-        any.sin_family = AF_INET;
-        any.sin_addr.s_addr = htonl(INADDR_ANY);
-        bound = fd_ >= 0 && bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0;
-    }
-    return bound;
-}
-
 bool UdpLink::Room(const NetRoomAsk& ask) {
     Close(0);
     failure_[0] = '\0';
@@ -158,32 +132,18 @@ bool UdpLink::Room(const NetRoomAsk& ask) {
         Fail(NetLinkState::Failed, "the room server '%s' has no port", ask_.serverHost);
         return false;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(ask_.serverHost, nullptr, &hints, &found) != 0 || found == nullptr) {
-        Fail(NetLinkState::Failed, "cannot reach the room server '%s': no such host", ask_.serverHost);
+    const char* why = "";
+    if (!port_->FindServer(ask_.serverHost, ask_.serverPort, &server_, &why)) {
+        Fail(NetLinkState::Failed, "cannot reach the room server '%s': %s", ask_.serverHost, why);
         return false;
     }
-    server_ = UdpAddress();
-    for (const addrinfo* f = found; f != nullptr && server_.size == 0; f = f->ai_next)
-        if ((f->ai_family == AF_INET || f->ai_family == AF_INET6) && f->ai_addrlen <= sizeof server_.raw) {
-            std::memcpy(server_.raw, f->ai_addr, f->ai_addrlen);
-            server_.size = static_cast<uint32_t>(f->ai_addrlen);
-        }
-    freeaddrinfo(found);
-    if (server_.size == 0) {
-        Fail(NetLinkState::Failed, "cannot reach the room server '%s': no IPv4 or IPv6 address", ask_.serverHost);
-        return false;
-    }
-    const uint16_t networkPort = htons(ask_.serverPort);
-    std::memcpy(server_.raw + 2, &networkPort, 2);  // sin_port and sin6_port sit at the same place
-    if (!OpenRoomSocket()) {
+    // The game's own port: any free one, IPv6 and IPv4 alike as a host's.
+    if (!port_->Open(DatagramUse::Room, 0, 0)) {
         Release();
         Fail(NetLinkState::Failed, "cannot open a UDP socket (%s)", std::strerror(errno));
         return false;
     }
+    socketFamily_ = port_->Family();
     server_ = UdpAddressForSocket(server_, socketFamily_);
     roomMode_ = true;
     do randombytes_buf(&askId_, sizeof askId_);
@@ -202,8 +162,8 @@ bool UdpLink::FromRoomPeer(const UdpAddress& from) const {
 void UdpLink::SendToServer(const RoomMessage& m) {
     uint8_t out[kRoomMaxMessageBytes];
     const size_t size = WriteRoomMessage(m, out, sizeof out);
-    if (fd_ < 0 || size == 0) return;
-    sendto(fd_, out, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(server_.raw), server_.size);
+    if (!port_->IsOpen() || size == 0) return;
+    port_->Send(out, size, server_, false);
 }
 
 void UdpLink::SendRoomAsk(uint32_t now) {
@@ -233,7 +193,7 @@ void UdpLink::SendStay(uint32_t now) {
 }
 
 void UdpLink::LeaveRoom() {
-    if (!roomMode_ || !haveToken_ || fd_ < 0) return;
+    if (!roomMode_ || !haveToken_ || !port_->IsOpen()) return;
     RoomMessage m;
     m.kind = RoomKind::Leave;
     std::memcpy(m.token, token_, sizeof m.token);
@@ -260,18 +220,7 @@ void UdpLink::SendPunch(uint32_t now) {
     m.kind = RoomKind::Punch;
     uint8_t out[kRoomPunchBytes];
     const size_t n = WriteRoomMessage(m, out, sizeof out);
-    int ttl4 = 0, hops6 = 0;
-    socklen_t size4 = sizeof ttl4, size6 = sizeof hops6;
-    const bool had4 = getsockopt(fd_, IPPROTO_IP, IP_TTL, &ttl4, &size4) == 0;
-    const bool had6 =
-        socketFamily_ == AF_INET6 && getsockopt(fd_, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &hops6, &size6) == 0;
-    const int shortLife = kRoomPunchTtl;
-    if (had4) setsockopt(fd_, IPPROTO_IP, IP_TTL, &shortLife, sizeof shortLife);
-    if (had6) setsockopt(fd_, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &shortLife, sizeof shortLife);
-    const UdpAddress to = UdpAddressForSocket(roomPeer_, socketFamily_);
-    sendto(fd_, out, n, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(to.raw), to.size);
-    if (had4) setsockopt(fd_, IPPROTO_IP, IP_TTL, &ttl4, sizeof ttl4);
-    if (had6) setsockopt(fd_, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &hops6, sizeof hops6);
+    port_->Send(out, n, UdpAddressForSocket(roomPeer_, socketFamily_), true);
     if (!punched_) {
         punched_ = true;
         SendStay(now);  // the server pairs on "punched"
@@ -387,8 +336,9 @@ bool UdpLink::TakeRoom(const RoomMessage& m) {
         pairingMs_ = now_;
     }
     UdpAddress peer;
-    const bool havePeer =
-        stage >= static_cast<uint8_t>(RoomStage::Pairing) && SocketAddressOf(m.peer, socketFamily_, &peer);
+    // A port that reaches the server alone (the page's) meets every peer through the relay.
+    const bool havePeer = stage >= static_cast<uint8_t>(RoomStage::Pairing) && !port_->ServerOnly() &&
+                          SocketAddressOf(m.peer, socketFamily_, &peer);
     if (!RoomLinkStarted()) {
         room_.stage =
             serverStage_ >= static_cast<uint8_t>(RoomStage::Pairing) ? NetRoomStage::Pairing : NetRoomStage::Waiting;
@@ -399,7 +349,7 @@ bool UdpLink::TakeRoom(const RoomMessage& m) {
         // The host learns the joiner's address as the pairing begins; the
         // joiner the host's once the host has punched (paired). A peer the
         // server names "not known" (a browser's) is met through the relay.
-        const bool unknown = m.peer.family == 0;
+        const bool unknown = m.peer.family == 0 || port_->ServerOnly();
         const bool paired = serverStage_ >= static_cast<uint8_t>(RoomStage::Paired);
         if (role == NetRoomRole::Host &&
             (haveRoomPeer_ || (unknown && stage >= static_cast<uint8_t>(RoomStage::Pairing))))
