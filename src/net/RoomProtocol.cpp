@@ -19,6 +19,11 @@ constexpr size_t kLeaveFields = kRoomTokenBytes;
 constexpr size_t kPunchFields = 0;
 constexpr size_t kRoomFields = 8 + kRoomTokenBytes + kRoomCodeLength + 1 + 1 + kRoomAddressBytes + 2;
 constexpr size_t kRefusedFields = 8 + 1;
+constexpr size_t kFeedAckFields = 4 + 1;
+static_assert(kRoomHeaderBytes + kFeedAckFields <= kRoomFeedAckBytes);
+// A FeedAck answers a Feed of at least one byte.
+static_assert(kRoomFeedAckBytes <= kRoomFeedHeadBytes + 1);
+static_assert(kRoomFeedHeadBytes + kRoomMaxFeedBytes <= kRoomMaxMessageBytes);
 static_assert(kRoomHeaderBytes + kOpenFields <= kRoomOpenBytes);
 static_assert(kRoomHeaderBytes + kEnterFields <= kRoomEnterBytes);
 static_assert(kRoomHeaderBytes + kStayFields <= kRoomStayBytes);
@@ -99,6 +104,10 @@ struct Writer {
         WriteLittleEndian<uint16_t>(p, v);
         p += 2;
     }
+    void U32(uint32_t v) {
+        WriteLittleEndian<uint32_t>(p, v);
+        p += 4;
+    }
     void U64(uint64_t v) {
         WriteLittleEndian<uint64_t>(p, v);
         p += 8;
@@ -120,6 +129,11 @@ struct Reader {
     uint16_t U16() {
         const auto v = ReadLittleEndian<uint16_t>(p);
         p += 2;
+        return v;
+    }
+    uint32_t U32() {
+        const auto v = ReadLittleEndian<uint32_t>(p);
+        p += 4;
         return v;
     }
     uint64_t U64() {
@@ -161,6 +175,15 @@ const char* Fault(const RoomMessage& m) {
     case RoomKind::Leave:
     case RoomKind::Punch:
         return nullptr;
+    case RoomKind::Feed:
+        if (m.payloadSize < 1 || m.payloadSize > kRoomMaxFeedBytes) return "a feed's bytes out of range";
+        if (m.payload == nullptr) return "no bytes";
+        if ((m.flags & ~kRoomFeedFinal) != 0) return "unknown flags";
+        if (m.offset > UINT32_MAX - m.payloadSize) return "a feed past the end of its numbers";
+        return nullptr;
+    case RoomKind::FeedAck:
+        if ((m.flags & ~(kRoomFeedFull | kRoomFeedEnded)) != 0) return "unknown flags";
+        return nullptr;
     case RoomKind::Room:
         if (!GoodCode(m.code)) return "not a room code";
         if (m.role != RoomRole::Host && m.role != RoomRole::Joiner) return "an unknown role";
@@ -179,7 +202,7 @@ const char* Fault(const RoomMessage& m) {
 
 bool RoomKindForServer(RoomKind kind) {
     return kind == RoomKind::Open || kind == RoomKind::Enter || kind == RoomKind::Stay || kind == RoomKind::Relay ||
-           kind == RoomKind::Leave;
+           kind == RoomKind::Leave || kind == RoomKind::Feed;
 }
 
 const char* DescribeRoomRefusal(RoomRefusal reason) {
@@ -329,6 +352,10 @@ size_t RoomMessageBytes(RoomKind kind, size_t payloadSize) {
         return kRoomRoomBytes;
     case RoomKind::Refused:
         return kRoomRefusedBytes;
+    case RoomKind::Feed:
+        return kRoomFeedHeadBytes + payloadSize;
+    case RoomKind::FeedAck:
+        return kRoomFeedAckBytes;
     }
     return 0;
 }
@@ -385,6 +412,17 @@ size_t WriteRoomMessage(const RoomMessage& m, uint8_t* out, size_t capacity) {
         w.U64(m.askId);
         w.U8(static_cast<uint8_t>(m.reason));
         break;
+    case RoomKind::Feed:
+        w.Bytes(m.token, kRoomTokenBytes);
+        w.U32(m.offset);
+        w.U16(static_cast<uint16_t>(m.payloadSize));
+        w.U8(m.flags);
+        w.Bytes(m.payload, m.payloadSize);
+        break;
+    case RoomKind::FeedAck:
+        w.U32(m.offset);
+        w.U8(m.flags);
+        break;
     }
     return size;
 }
@@ -427,10 +465,19 @@ bool FieldBytes(RoomKind kind, size_t size, size_t* fields, const char** why) {
         if (payload < 1 || payload > kRoomMaxRelayBytes) return Refuse(why, "a relayed datagram of the wrong size");
         *fields = size - kRoomHeaderBytes;
         break;
+    case RoomKind::Feed:  // (its count is read with its fields)
+        if (size < kRoomFeedHeadBytes + 1 || size > kRoomFeedHeadBytes + kRoomMaxFeedBytes)
+            return Refuse(why, "a feed of the wrong size");
+        *fields = size - kRoomHeaderBytes;
+        break;
+    case RoomKind::FeedAck:
+        *fields = kFeedAckFields;
+        break;
     default:
         return Refuse(why, "an unknown kind of room message");
     }
-    const size_t expected = kind == RoomKind::Relay || kind == RoomKind::Relayed ? size : RoomMessageBytes(kind);
+    const size_t expected =
+        kind == RoomKind::Relay || kind == RoomKind::Relayed || kind == RoomKind::Feed ? size : RoomMessageBytes(kind);
     if (size != expected) return Refuse(why, "a room message of the wrong size");
     return true;
 }
@@ -501,6 +548,21 @@ bool ReadFields(const uint8_t* data, size_t size, RoomMessage& m, const char** w
         m.askId = r.U64();
         m.reason = static_cast<RoomRefusal>(r.U8());
         if (!KnownRefusal(m.reason)) return Refuse(why, "an unknown refusal");
+        break;
+    case RoomKind::Feed:
+        r.Bytes(m.token, kRoomTokenBytes);
+        m.offset = r.U32();
+        m.payloadSize = r.U16();
+        if (m.payloadSize != size - kRoomFeedHeadBytes) return Refuse(why, "a feed of the wrong size");
+        m.flags = r.U8();
+        if ((m.flags & ~kRoomFeedFinal) != 0) return Refuse(why, "unknown flags");
+        if (m.offset > UINT32_MAX - m.payloadSize) return Refuse(why, "a feed past the end of its numbers");
+        m.payload = r.p;
+        break;
+    case RoomKind::FeedAck:
+        m.offset = r.U32();
+        m.flags = r.U8();
+        if ((m.flags & ~(kRoomFeedFull | kRoomFeedEnded)) != 0) return Refuse(why, "unknown flags");
         break;
     }
     return true;

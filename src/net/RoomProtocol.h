@@ -48,6 +48,18 @@ constexpr size_t kRoomPunchBytes = 14;
 constexpr size_t kRoomRoomBytes = 64;
 constexpr size_t kRoomRefusedBytes = 32;
 constexpr size_t kRoomRelayedHeadBytes = kRoomHeaderBytes;  // 6
+// The live feed (a room's game as its host records it, for watchers):
+// a Feed carries 1 .. kRoomMaxFeedBytes of the recording at an offset, a
+// FeedAck says how much the server holds. Its flags: kRoomFeedFinal, the
+// bytes are the recording's final header (at offset 0) and the feed ends.
+constexpr size_t kRoomMaxFeedBytes = 1024;
+constexpr size_t kRoomFeedHeadBytes = kRoomHeaderBytes + kRoomTokenBytes + 4 + 2 + 1;  // 29
+constexpr size_t kRoomFeedAckBytes = 12;
+constexpr uint8_t kRoomFeedFinal = 0x01;
+// FeedAck's flags: send no more (the feed is at its bounds, or refused);
+// the feed has ended (its final header is held).
+constexpr uint8_t kRoomFeedFull = 0x01;
+constexpr uint8_t kRoomFeedEnded = 0x02;
 // The longest message of all: a Relay of the longest datagram.
 constexpr size_t kRoomMaxMessageBytes = kRoomRelayHeadBytes + kRoomMaxRelayBytes;
 
@@ -81,8 +93,10 @@ enum class RoomKind : uint8_t {
     Relayed = 6,  // the other player's link datagram
     // From game to game (never to the server): opens the sender's router.
     Punch = 8,
+    Feed = 9,      // bytes of the host's recording, for watchers
     Room = 16,     // the room as it stands, for this player
     Refused = 17,  // an Open or Enter refused, and why
+    FeedAck = 18,  // the feed's bytes held
 };
 
 // Kinds a server takes; the others it drops unanswered.
@@ -148,19 +162,21 @@ struct RoomMessage {
     uint64_t dataHash = 0;                         // Open, Enter
     char code[kRoomCodeBytes] = {};                // Enter, Room: upper case, zero-terminated
     uint8_t token[kRoomTokenBytes] = {};           // Stay, Relay, Leave, Room
-    uint8_t flags = 0;                             // Stay: kRoomPunched or 0
+    uint8_t flags = 0;                             // Stay: kRoomPunched; Feed: kRoomFeedFinal; FeedAck: Full, Ended
+    uint32_t offset = 0;                           // Feed: where its bytes go; FeedAck: every byte below is held
     RoomRole role = RoomRole::Host;                // Room
     RoomStage stage = RoomStage::Waiting;          // Room
     RoomAddress peer;                              // Room: the other player, or not known
     uint16_t waitSeconds = 0;                      // Room: 0 .. kRoomWaitSeconds the room may still wait
     RoomRefusal reason = RoomRefusal::NoSuchRoom;  // Refused
-    // Relay, Relayed: the link datagram, 1 .. kRoomMaxRelayBytes. The
+    // Relay, Relayed: the link datagram, 1 .. kRoomMaxRelayBytes; Feed:
+    // the recording's bytes, 1 .. kRoomMaxFeedBytes. The
     // reader points into the bytes it read (valid while they are).
     const uint8_t* payload = nullptr;
     size_t payloadSize = 0;
 };
 
-// The size a message of this kind has (Relay, Relayed: with `payloadSize`
+// The size a message of this kind has (Relay, Relayed, Feed: with `payloadSize`
 // bytes); 0 for no kind.
 size_t RoomMessageBytes(RoomKind kind, size_t payloadSize = 0);
 // Writes a message into `out`; its size, or 0 when a field breaks the

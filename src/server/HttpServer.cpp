@@ -13,6 +13,7 @@
 
 #include "io/ReplayFile.h"
 #include "server/RoomsWebSocket.h"
+#include "server/Watchers.h"
 
 namespace server {
 namespace asio = boost::asio;
@@ -43,6 +44,7 @@ public:
         boost::system::error_code ec;
         const tcp::endpoint peer = stream_.socket().remote_endpoint(ec);
         peer_ = ec ? std::string("unknown") : peer.address().to_string();
+        peerPort_ = ec ? 0 : peer.port();
     }
     ~Session() { --server_.connections; }
 
@@ -103,6 +105,7 @@ private:
         request.target = std::string(req.target());
         const auto xff = req.find("X-Forwarded-For");
         if (xff != req.end()) request.forwardedFor = std::string(xff->value());
+        request.peerPort = peerPort_;
         request.body = std::move(req.body());
         // No time limit while the answer is being made (a worker has its own).
         stream_.expires_never();
@@ -172,6 +175,7 @@ private:
     std::optional<http::request_parser<http::string_body>> parser_;
     HttpServer& server_;
     std::string peer_;
+    uint16_t peerPort_ = 0;
     bool keepAlive_ = true;
     std::array<char, 16384> drop_{};
     size_t dropped_ = 0;
@@ -250,6 +254,12 @@ void HttpServer::Handle(Request request, const std::string& peer, const std::fun
         if (route.kind == RouteKind::Static) return respond(files_.Serve(route.path));
         if (route.kind == RouteKind::PostReplay)
             return Submit(request, ClientAddress(peer, request.forwardedFor, options_.trustProxy), respond);
+        if ((route.kind == RouteKind::Live || route.kind == RouteKind::LiveFeed) && watchers != nullptr) {
+            const std::string client = ClientAddress(peer, request.forwardedFor, options_.trustProxy);
+            // A watcher is its connection: the client's address and the port it came from.
+            return watchers->Handle(route, client, client + " " + peer + ":" + std::to_string(request.peerPort),
+                                    respond);
+        }
         const std::string key = ReadCache::KeyOf(route);
         const double now = SteadySeconds();
         if (const Answer* kept = key.empty() ? nullptr : pages_.Find(key, now)) return respond(*kept);

@@ -27,10 +27,12 @@ struct Request {
     std::string method;
     std::string target;
     std::string forwardedFor;  // X-Forwarded-For, as sent
+    uint16_t peerPort = 0;     // the connection's, on the peer's side
     std::string body;
 };
 
 class RoomsWebSockets;
+class Watchers;
 
 class HttpServer {
 public:
@@ -48,6 +50,8 @@ public:
     int32_t connections = 0;
     // Where a request to upgrade to the rooms' WebSocket goes (nullptr: no rooms).
     RoomsWebSockets* roomSockets = nullptr;
+    // Where the live feeds' requests go (nullptr: no rooms, 404).
+    Watchers* watchers = nullptr;
     const ServerOptions& Options() const { return options_; }
 
 private:

@@ -20,6 +20,7 @@
 #include "server/RoomsWebSocket.h"
 #include "server/ServerOptions.h"
 #include "server/StaticFiles.h"
+#include "server/Watchers.h"
 #include "server/Store.h"
 #include "server/Verifier.h"
 
@@ -119,12 +120,18 @@ int Serve(server::ServerOptions options) {
     limits.maxRooms = static_cast<uint32_t>(options.maxRooms);
     server::Rooms rooms(limits, [](uint8_t* out, size_t n) { randombytes_buf(out, n); });
     server::RoomsSocket roomsSocket(io, rooms);
+    server::Feeds feeds(static_cast<uint64_t>(options.feedMemoryMb) * 1024 * 1024);
+    server::Watchers watchers(io, feeds);
     const bool withRooms = options.udpPort != 0;
     server::ServerFacts facts{VC_VERSION, dataset, {}};
     if (withRooms) facts.rooms = [&rooms] { return rooms.Counts(); };
     server::HttpServer http(io, options, *store, verifier, files, facts);
     server::RoomsWebSockets roomSockets(rooms, roomsSocket, http.connections);
-    if (withRooms) http.roomSockets = &roomSockets;
+    if (withRooms) {
+        http.roomSockets = &roomSockets;
+        rooms.SetFeeds(&feeds);
+        http.watchers = &watchers;
+    }
     if (!Listen(options, http, roomsSocket, &error)) {
         std::fprintf(stderr, "voidcrawl-server: %s\n", error.c_str());
         return 1;

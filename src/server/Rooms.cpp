@@ -82,6 +82,8 @@ void Rooms::Take(const uint8_t* data, size_t size, const RoomAddress& from, cons
         return Relay(m, from, now, send);
     case RoomKind::Leave:
         return Leave(m, now);
+    case RoomKind::Feed:
+        return Feed(m, from, now, send);
     default:
         ++counts_.garbage;
         return;
@@ -197,7 +199,32 @@ void Rooms::Leave(const RoomMessage& m, double now) {
     if (ownerLeft || (!room->players[0].present && !room->players[1].present)) Close(room->code, now);
 }
 
+void Rooms::Feed(const RoomMessage& m, const RoomAddress& from, double now, const Send& send) {
+    int index = 0;
+    Room* room = OfToken(m.token, &index);
+    // Only the host of a room in play feeds it; anyone else is dropped unanswered.
+    if (feeds_ == nullptr || room == nullptr || index != 0 || room->stage == RoomStage::Waiting) {
+        ++counts_.strangers;
+        return;
+    }
+    if (!Lives(*room, now) || (room = OfToken(m.token, &index)) == nullptr) return;
+    Player& p = room->players[index];
+    p.address = from;
+    p.lastHeard = now;
+    const Feeds::Ack ack = feeds_->Take(room->code, m, now);
+    RoomMessage out;
+    out.kind = RoomKind::FeedAck;
+    out.offset = ack.offset;
+    out.flags = ack.flags;
+    uint8_t bytes[kRoomFeedAckBytes];
+    const size_t n = WriteRoomMessage(out, bytes, sizeof bytes);
+    if (n == 0) return;
+    ++counts_.fed;
+    send(from, bytes, n);
+}
+
 void Rooms::Sweep(double now) {
+    if (feeds_ != nullptr) feeds_->Sweep(now);
     std::vector<uint32_t> codes;
     codes.reserve(rooms_.size());
     for (const auto& entry : rooms_) codes.push_back(entry.first);
@@ -345,6 +372,7 @@ void Rooms::Close(uint32_t code, double now) {
         }
     }
     rooms_.erase(it);
+    if (feeds_ != nullptr) feeds_->RoomClosed(code, now);
     closed_[code] = now;
     closedOrder_.emplace(now, code);
     // At most as many closed codes remembered as rooms may live.

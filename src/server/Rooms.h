@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "net/RoomProtocol.h"
+#include "server/Feeds.h"
 #include "server/RateLimiter.h"
 
 // Rooms where two games meet (docs/net-protocol.md "Rooms", docs/server.md):
@@ -42,6 +43,7 @@ struct RoomsCounts {
     uint64_t garbage = 0;    // datagrams that are no question for the server
     uint64_t strangers = 0;  // a token of no player, or a relay with nobody to go to
     uint64_t expired = 0;    // rooms closed by their clock
+    uint64_t fed = 0;        // Feeds taken from hosts (acknowledged)
 };
 
 class Rooms {
@@ -64,6 +66,8 @@ public:
     // The clocks' rules (waiting, silence, play): the server calls it every second.
     void Sweep(double now);
     RoomsCounts Counts() const;
+    // Where the hosts' Feeds go (nullptr: none are taken); told of each room that closes.
+    void SetFeeds(Feeds* feeds) { feeds_ = feeds; }
 
     // How long a closed room's code is remembered (an Enter is told the
     // room has closed) and not handed out again.
@@ -119,6 +123,7 @@ private:
     void Stay(const RoomMessage& m, const RoomAddress& from, double now, const Send& send);
     void Relay(const RoomMessage& m, const RoomAddress& from, double now, const Send& send);
     void Leave(const RoomMessage& m, double now);
+    void Feed(const RoomMessage& m, const RoomAddress& from, double now, const Send& send);
 
     Room* Create(const RoomMessage& m, const RoomAddress& from, double now);
     void Join(Room& room, const RoomMessage& m, const RoomAddress& from, double now, const Send& send);
@@ -148,6 +153,7 @@ private:
     std::multimap<double, uint32_t> closedOrder_;
     uint64_t order_ = 0;
     RoomsCounts counts_;
+    Feeds* feeds_ = nullptr;
 };
 
 // A WebSocket's made-up address, the `id`th (from 1): in 100::/64, the

@@ -2,12 +2,15 @@
 
 #include <vector>
 
+#include "net/RoomProtocol.h"
+
 namespace server {
 namespace {
 
 constexpr std::string_view kApi = "/api/";
 constexpr std::string_view kScoresAround = "/api/v1/scores/around/";
 constexpr std::string_view kReplays = "/api/v1/replays";
+constexpr std::string_view kLive = "/api/v1/live";
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
@@ -79,13 +82,30 @@ Route Refuse(RouteKind kind, std::string allowOrError = {}) {
 Route ApiRoute(std::string_view method, std::string_view path, std::string_view query) {
     Route r;
     if (path == "/api/v1/health" || path == "/api/v1/scores" || StartsWith(path, kScoresAround) ||
-        (StartsWith(path, kReplays) && path.size() > kReplays.size() && path[kReplays.size()] == '/')) {
+        (StartsWith(path, kReplays) && path.size() > kReplays.size() && path[kReplays.size()] == '/') ||
+        path == kLive || (StartsWith(path, kLive) && path.size() > kLive.size() && path[kLive.size()] == '/')) {
         if (method != "GET") return Refuse(RouteKind::MethodNotAllowed, "GET");
     }
     std::vector<QueryField> fields;
     int64_t a = 0, b = 0, c = 0;
     if (path == "/api/v1/health") {
         r.kind = RouteKind::Health;
+        return r;
+    }
+    if (path == kLive) {
+        r.kind = RouteKind::Live;
+        return r;
+    }
+    if (StartsWith(path, kLive) && path.size() == kLive.size() + 1 + kRoomCodeLength && path[kLive.size()] == '/') {
+        char code[kRoomCodeBytes];
+        const std::string text(path.substr(kLive.size() + 1));
+        if (!FoldRoomCode(text.c_str(), code)) return r;  // NotFound
+        a = 0;
+        fields = {{"from", 0, UINT32_MAX, &a}};
+        if (!ReadQuery(query, fields, &r.error)) return Refuse(RouteKind::BadRequest, r.error);
+        r.kind = RouteKind::LiveFeed;
+        r.id = code;
+        r.offset = a;
         return r;
     }
     if (path == kReplays) {

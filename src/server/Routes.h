@@ -24,6 +24,8 @@ enum class RouteKind : uint8_t {
     Around,
     GetReplay,
     PostReplay,
+    Live,              // the list of rooms with a feed
+    LiveFeed,          // a room's feed from `offset`: `id` is its code (upper case)
     Static,            // a file of the browser build: `path`
     NotFound,          // 404 (an unknown /api path, a bad id)
     MethodNotAllowed,  // 405, `allow` says which

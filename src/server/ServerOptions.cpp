@@ -42,6 +42,7 @@ constexpr IntOption kIntOptions[] = {
     {"--client-seconds", 1, 3600, &ServerOptions::clientSeconds},
     {"--udp-port", 0, 65535, &ServerOptions::udpPort},
     {"--max-rooms", 1, 1000000, &ServerOptions::maxRooms},
+    {"--feed-memory", 1, 65536, &ServerOptions::feedMemoryMb},
 };
 
 bool ReadRate(const std::string& text, ServerOptions* options) {
@@ -121,6 +122,7 @@ std::string ServerUsage() {
            "                        [--verify-seconds S] [--verify-memory MB] [--rate N/min]\n"
            "                        [--trust-proxy] [--max-connections N] [--client-seconds S]\n"
            "                        [--udp-port N | --udp-listen ADDR:PORT] [--max-rooms N]\n"
+           "                        [--feed-memory MB]\n"
            "\n"
            "The world high-score table: replays sent to POST /api/v1/replays are re-played\n"
            "and only then recorded, each player's result as the re-play reached it.\n"
@@ -152,7 +154,9 @@ std::string ServerUsage() {
            "                       \"voidcrawl-server: rooms on udp port N\" when ready\n"
            "  --udp-listen ADDR:PORT  the rooms on another address than --listen's (the\n"
            "                       public one, where a TLS proxy holds the HTTP port)\n"
-           "  --max-rooms N        rooms at once; more are refused (default 10000)\n";
+           "  --max-rooms N        rooms at once; more are refused (default 10000)\n"
+           "  --feed-memory MB     the live feeds of the games in the rooms, for watchers\n"
+           "                       (GET /api/v1/live), all together (default 256)\n";
 }
 
 }  // namespace server

@@ -26,6 +26,7 @@ struct ServerOptions {
     int32_t udpPort = -1;          // the rooms' UDP port; -1: the HTTP port's number; 0: no rooms
     std::string udpHost;           // the rooms' address; empty: --listen's
     int32_t maxRooms = kRoomDefaultMaxRooms;  // rooms at once, then new ones are refused
+    int32_t feedMemoryMb = 256;               // the rooms' live feeds, all together
     bool help = false;
     bool verifyWorker = false;  // this process is a worker: a replay on stdin, a verdict line on stdout
     std::string verifyCommand;  // the worker program instead of this one (for tests)

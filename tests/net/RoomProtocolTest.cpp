@@ -104,6 +104,21 @@ std::vector<RoomMessage> EveryKind() {
     m.askId = 42;
     m.reason = RoomRefusal::Closed;
     all.push_back(m);
+
+    m = {};
+    m.kind = RoomKind::Feed;
+    Token(m, 7);
+    m.offset = 0x01020304;
+    m.flags = kRoomFeedFinal;
+    m.payload = kDatagram;
+    m.payloadSize = sizeof kDatagram;
+    all.push_back(m);
+
+    m = {};
+    m.kind = RoomKind::FeedAck;
+    m.offset = 0xA0B0C0D0;
+    m.flags = kRoomFeedFull | kRoomFeedEnded;
+    all.push_back(m);
     return all;
 }
 
@@ -169,6 +184,17 @@ void ExpectSame(const RoomMessage& a, const RoomMessage& b) {
     case RoomKind::Refused:
         EXPECT_EQ(a.askId, b.askId);
         EXPECT_EQ(a.reason, b.reason);
+        break;
+    case RoomKind::Feed:
+        EXPECT_EQ(0, std::memcmp(a.token, b.token, kRoomTokenBytes));
+        EXPECT_EQ(a.offset, b.offset);
+        EXPECT_EQ(a.flags, b.flags);
+        ASSERT_EQ(a.payloadSize, b.payloadSize);
+        EXPECT_EQ(0, std::memcmp(a.payload, b.payload, a.payloadSize));
+        break;
+    case RoomKind::FeedAck:
+        EXPECT_EQ(a.offset, b.offset);
+        EXPECT_EQ(a.flags, b.flags);
         break;
     }
 }
@@ -455,6 +481,94 @@ TEST(RoomProtocol, AnAnswerIsNeverLargerThanItsQuestion) {
     EXPECT_TRUE(RoomKindForServer(RoomKind::Open) && RoomKindForServer(RoomKind::Relay));
     EXPECT_FALSE(RoomKindForServer(RoomKind::Room) || RoomKindForServer(RoomKind::Relayed) ||
                  RoomKindForServer(RoomKind::Punch) || RoomKindForServer(RoomKind::Refused));
+}
+
+TEST(RoomProtocol, AFeedCarriesOneToAThousandAndTwentyFourBytesAndItsAckIsNeverLarger) {
+    uint8_t bytes[kRoomMaxFeedBytes + 1];
+    for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+    RoomMessage feed;
+    feed.kind = RoomKind::Feed;
+    Token(feed, 9);
+    feed.offset = 4096;
+    feed.payload = bytes;
+    // Its layout: token, offset, count, flags, the bytes.
+    feed.payloadSize = 3;
+    const Bytes three = Write(feed);
+    ASSERT_EQ(three.size(), 29u + 3u);
+    EXPECT_EQ(three[22], 0x00);
+    EXPECT_EQ(three[23], 0x10);  // 4096, little-endian
+    EXPECT_EQ(three[26], 3);
+    EXPECT_EQ(three[27], 0);
+    EXPECT_EQ(three[28], 0);
+    EXPECT_EQ(three[29], bytes[0]);
+    EXPECT_EQ(three[31], bytes[2]);
+    for (size_t n : {size_t{1}, size_t{512}, kRoomMaxFeedBytes}) {
+        feed.payloadSize = n;
+        const Bytes b = Write(feed);
+        ASSERT_EQ(b.size(), kRoomFeedHeadBytes + n);
+        RoomMessage back;
+        ASSERT_TRUE(Parse(b, &back)) << n;
+        ASSERT_EQ(back.payloadSize, n);
+        EXPECT_EQ(0, std::memcmp(back.payload, bytes, n));
+        EXPECT_EQ(back.offset, 4096u);
+        EXPECT_LE(RoomMessageBytes(RoomKind::FeedAck), b.size());
+    }
+    // Neither none nor more than 1024 is written.
+    feed.payloadSize = 0;
+    EXPECT_TRUE(Write(feed).empty());
+    feed.payloadSize = kRoomMaxFeedBytes + 1;
+    EXPECT_TRUE(Write(feed).empty());
+    feed.payloadSize = 4;
+    feed.flags = 0x02;
+    EXPECT_TRUE(Write(feed).empty());
+    feed.flags = 0;
+    feed.offset = UINT32_MAX - 2;  // its end past the numbers
+    EXPECT_TRUE(Write(feed).empty());
+    feed.offset = 0;
+
+    // Read: a count that is not the bytes that came, zero, too many, a
+    // flag unknown, an end past 2^32, a cut datagram.
+    const Bytes good = Write(feed);
+    ASSERT_TRUE(Parse(good));
+    auto withCount = [&](uint16_t count, size_t extra) {
+        Bytes b = good;
+        b[26] = static_cast<uint8_t>(count), b[27] = static_cast<uint8_t>(count >> 8);
+        b.resize(kRoomFeedHeadBytes + extra, 0);
+        return b;
+    };
+    EXPECT_FALSE(Parse(withCount(5, 4)));
+    EXPECT_FALSE(Parse(withCount(3, 4)));
+    EXPECT_FALSE(Parse(withCount(0, 0)));
+    EXPECT_FALSE(Parse(withCount(0, 4)));
+    EXPECT_FALSE(Parse(withCount(1025, 1025)));
+    EXPECT_TRUE(Parse(withCount(1024, 1024)));
+    Bytes flagged = good;
+    flagged[28] = 0x80;
+    EXPECT_FALSE(Parse(flagged));
+    Bytes far = good;
+    far[22] = far[23] = far[24] = far[25] = 0xFF;
+    EXPECT_FALSE(Parse(far));
+    EXPECT_FALSE(Parse(Bytes(good.begin(), good.begin() + kRoomFeedHeadBytes)));
+
+    // An ack: 12 bytes, its offset and flags, zeros after.
+    RoomMessage ack;
+    ack.kind = RoomKind::FeedAck;
+    ack.offset = 77;
+    ack.flags = kRoomFeedEnded;
+    Bytes a = Write(ack);
+    ASSERT_EQ(a.size(), 12u);
+    EXPECT_EQ(a[6], 77);
+    EXPECT_EQ(a[10], kRoomFeedEnded);
+    a[11] = 1;
+    EXPECT_FALSE(Parse(a));
+    a[11] = 0;
+    a[10] = 0x04;
+    EXPECT_FALSE(Parse(a));
+    a.push_back(0);
+    EXPECT_FALSE(Parse(a));
+    // The server takes a Feed, never an ack.
+    EXPECT_TRUE(RoomKindForServer(RoomKind::Feed));
+    EXPECT_FALSE(RoomKindForServer(RoomKind::FeedAck));
 }
 
 TEST(RoomProtocol, EveryRefusalHasItsWords) {

@@ -6,12 +6,15 @@
 // rooms and relayed datagrams.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "ServerHarness.h"
+#include "io/ReplayFile.h"
 #include "net/RoomProtocol.h"
 
 namespace server_test {
@@ -397,6 +400,157 @@ TEST(RoomsServerOptions, UdpPortZeroMeansNoRoomsAndAPortOfItsOwnIsTaken) {
         EXPECT_EQ(refused.reason, RoomRefusal::NoRoom);
     }
     fs::remove_all(data);
+}
+
+
+// A paired room's host feeds its recording over UDP; watchers read it back
+// over HTTP in order, a long poll is answered as soon as bytes come (and
+// with 204 when none do), the 33rd watcher is refused, and hostile feeds
+// (a wrong token, the joiner's, out of order, past a replay's capacity)
+// change nothing.
+TEST_F(RoomsServer, AHostsFeedIsReadBackByWatchersInOrderAndHostileFeedsChangeNothing) {
+    Game host(server_.Port()), joiner(server_.Port()), stranger(server_.Port());
+    const RoomMessage opened = host.Ask(OpenAsk(RoomMode::Create, 1));
+    const RoomMessage entered = joiner.Ask(EnterAsk(opened.code, 2));
+    ASSERT_EQ(entered.kind, RoomKind::Room);
+    RoomMessage told;
+    ASSERT_TRUE(host.Receive(&told));
+    const std::string live = std::string("/api/v1/live/") + opened.code;
+    EXPECT_EQ(Call(server_.Port(), "GET", live).status, 404);
+    EXPECT_EQ(nlohmann::json::parse(Call(server_.Port(), "GET", "/api/v1/live").body)["live"].size(), 0u);
+
+    ReplayHeader h;
+    std::strcpy(h.gameVersion, "1.0.0");
+    h.players = 2;
+    h.difficulty = 2;
+    h.flags = kReplayOnline;
+    h.onlinePlayer = 1;
+    std::strcpy(h.names[0], "<HOST>");
+    std::strcpy(h.names[1], "JOINER");
+    h.ships[0] = 0, h.ships[1] = 1;
+    h.level = 1;
+    Bytes all(kReplayFileCapacity);
+    WriteReplayHeader(h, all.data());
+    std::mt19937 random(5);
+    for (size_t i = kReplayHeaderBytes; i < all.size(); ++i) all[i] = static_cast<uint8_t>(random());
+
+    // One Feed, its ack (false when none came).
+    auto feed = [&](Game& from, const uint8_t* token, size_t offset, size_t count, uint8_t flags, RoomMessage* ack) {
+        RoomMessage m;
+        m.kind = RoomKind::Feed;
+        std::memcpy(m.token, token, kRoomTokenBytes);
+        m.offset = static_cast<uint32_t>(offset);
+        m.payload = all.data() + offset;
+        m.payloadSize = count;
+        m.flags = flags;
+        from.Send(m);
+        return from.Receive(ack, nullptr, 500) && ack->kind == RoomKind::FeedAck;
+    };
+    RoomMessage ack;
+    ASSERT_TRUE(feed(host, opened.token, 0, 1024, 0, &ack));
+    EXPECT_EQ(ack.offset, 1024u);
+    // The joiner's feed and a stranger's: unanswered.
+    EXPECT_FALSE(feed(joiner, entered.token, 1024, 100, 0, &ack));
+    uint8_t forged[kRoomTokenBytes];
+    std::memcpy(forged, opened.token, sizeof forged);
+    forged[15] ^= 1;
+    EXPECT_FALSE(feed(stranger, forged, 1024, 100, 0, &ack));
+    // Out of order: told what is held.
+    ASSERT_TRUE(feed(host, opened.token, 5000, 100, 0, &ack));
+    EXPECT_EQ(ack.offset, 1024u);
+    ASSERT_TRUE(feed(host, opened.token, 512, 100, 0, &ack));
+    EXPECT_EQ(ack.offset, 1024u);
+
+    // A watcher waiting at the end is answered as soon as the next bytes come.
+    Reply waited;
+    double waitedSeconds = 0;
+    std::thread watcher([&] {
+        const auto t0 = std::chrono::steady_clock::now();
+        waited = Call(server_.Port(), "GET", live + "?from=1024");
+        waitedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    });
+    usleep(300000);
+    ASSERT_TRUE(feed(host, opened.token, 1024, 1024, 0, &ack));
+    watcher.join();
+    EXPECT_EQ(waited.status, 200);
+    EXPECT_EQ(waited.body, std::string(all.begin() + 1024, all.begin() + 2048));
+    EXPECT_GE(waitedSeconds, 0.25);
+    EXPECT_LT(waitedSeconds, 1.5);
+    std::printf("a waiting watcher got the next bytes %.0f ms after its request (fed at 300 ms)\n",
+                waitedSeconds * 1000);
+    // ... and with nothing new in 2 s, 204.
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Call(server_.Port(), "GET", live + "?from=2048").status, 204);
+    const double idle = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GE(idle, 1.9);
+    EXPECT_LT(idle, 3.0);
+    EXPECT_EQ(Call(server_.Port(), "GET", live + "?from=2049").status, 400);
+    EXPECT_EQ(Call(server_.Port(), "GET", live + "?from=-1").status, 400);
+    EXPECT_EQ(Call(server_.Port(), "GET", "/api/v1/live/BBBBB").status, 404);
+
+    // The rest up to a replay file's capacity, then one byte past it: full.
+    size_t held = 2048;
+    while (held < all.size()) {
+        const size_t n = std::min<size_t>(kRoomMaxFeedBytes, all.size() - held);
+        ASSERT_TRUE(feed(host, opened.token, held, n, 0, &ack)) << held;
+        ASSERT_EQ(ack.offset, held + n);
+        held += n;
+    }
+    Bytes more(1, 0);
+    {
+        RoomMessage m;
+        m.kind = RoomKind::Feed;
+        std::memcpy(m.token, opened.token, kRoomTokenBytes);
+        m.offset = static_cast<uint32_t>(held);
+        m.payload = more.data();
+        m.payloadSize = 1;
+        host.Send(m);
+        ASSERT_TRUE(host.Receive(&ack, nullptr, 500));
+        EXPECT_EQ(ack.offset, held);
+        EXPECT_EQ(ack.flags, kRoomFeedFull);
+    }
+    // The final header (its results filled) ends it.
+    h.scores[0] = 4321;
+    h.level = 7;
+    WriteReplayHeader(h, all.data());
+    ASSERT_TRUE(feed(host, opened.token, 0, kReplayHeaderBytes, kRoomFeedFinal, &ack));
+    EXPECT_EQ(ack.flags, kRoomFeedEnded);
+
+    const nlohmann::json list = nlohmann::json::parse(Call(server_.Port(), "GET", "/api/v1/live").body);
+    ASSERT_EQ(list["live"].size(), 1u);
+    EXPECT_EQ(list["live"][0]["code"], opened.code);
+    EXPECT_EQ(list["live"][0]["names"][0], "<HOST>");
+    EXPECT_EQ(list["live"][0]["bytes"], kReplayFileCapacity);
+    EXPECT_EQ(list["live"][0]["ended"], true);
+    EXPECT_EQ(list["live"][0]["difficulty"], 2);
+
+    // A watcher from 0: every byte in order, 64 kB at a time, the last marked.
+    std::string got;
+    int reads = 0;
+    for (;;) {
+        const Reply r = Call(server_.Port(), "GET", live + "?from=" + std::to_string(got.size()));
+        ASSERT_EQ(r.status, 200);
+        ASSERT_LE(r.body.size(), 64u * 1024);
+        got += r.body;
+        ++reads;
+        if (r.Header("x-feed-ended") == "1") break;
+        ASSERT_LT(reads, 10);
+    }
+    EXPECT_EQ(reads, 5);
+    EXPECT_TRUE(got == std::string(all.begin(), all.end()));
+    const Reply end = Call(server_.Port(), "GET", live + "?from=" + std::to_string(all.size()));
+    EXPECT_EQ(end.status, 200);
+    EXPECT_EQ(end.body, "");
+    EXPECT_EQ(end.Header("x-feed-ended"), "1");
+
+    // Each of those connections was a watcher of its own, for 10 s: fill
+    // the room to 32, and the 33rd is refused.
+    int watchers = nlohmann::json::parse(Call(server_.Port(), "GET", "/api/v1/live").body)["live"][0]["watchers"];
+    ASSERT_LE(watchers, 32);
+    for (; watchers < 32; ++watchers) ASSERT_EQ(Call(server_.Port(), "GET", live + "?from=0").status, 200);
+    const Reply refused = Call(server_.Port(), "GET", live + "?from=0");
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_FALSE(refused.Header("retry-after").empty());
 }
 
 }  // namespace

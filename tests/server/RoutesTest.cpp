@@ -39,6 +39,24 @@ TEST(ServerRoutes, ApiPathsAndTheirParameters) {
     EXPECT_EQ(ParseRoute("GET", "/api/v1/scores?x=1&&limit=5").limit, 5);
 }
 
+TEST(ServerRoutes, TheLiveFeedsPathsTakeACodeInEitherCaseAndAnOffset) {
+    EXPECT_EQ(ParseRoute("GET", "/api/v1/live").kind, RouteKind::Live);
+    Route r = ParseRoute("GET", "/api/v1/live/acdef?from=4294967295");
+    EXPECT_EQ(r.kind, RouteKind::LiveFeed);
+    EXPECT_EQ(r.id, "ACDEF");
+    EXPECT_EQ(r.offset, 4294967295);
+    EXPECT_EQ(ParseRoute("GET", "/api/v1/live/YYYYY").offset, 0);
+    EXPECT_EQ(ParseRoute("GET", "/api/v1/live/ACDEF?from=4294967296").kind, RouteKind::BadRequest);
+    EXPECT_EQ(ParseRoute("GET", "/api/v1/live/ACDEF?from=1&from=2").kind, RouteKind::BadRequest);
+    EXPECT_EQ(ParseRoute("GET", "/api/v1/live/ACDEF?from=x").kind, RouteKind::BadRequest);
+    // No code: five letters of the twenty, nothing more.
+    for (const char* path : {"/api/v1/live/ABCDE", "/api/v1/live/ACDE", "/api/v1/live/ACDEFG", "/api/v1/live/",
+                             "/api/v1/live/ACDEF/", "/api/v1/lives", "/api/v1/live/AC%45F"})
+        EXPECT_EQ(ParseRoute("GET", path).kind, RouteKind::NotFound) << path;
+    EXPECT_EQ(ParseRoute("POST", "/api/v1/live").kind, RouteKind::MethodNotAllowed);
+    EXPECT_EQ(ParseRoute("DELETE", "/api/v1/live/ACDEF").kind, RouteKind::MethodNotAllowed);
+}
+
 TEST(ServerRoutes, BadPagingIsABadRequest) {
     for (const char* query :
          {"limit=0", "limit=101", "limit=-1", "limit=", "limit=1e2", "offset=-1", "offset=x", "difficulty=3",
