@@ -22,14 +22,13 @@ constexpr uint8_t kKeypadEnter = 0x9C;
 // The row each entry belongs to.
 using S = TwoPlayersScreen;
 constexpr int32_t kEntryRow[S::kEntryCount] = {
-    S::kKeyboardRow, S::kCreateRoomRow, S::kQuickMatchRow, S::kJoinRoomRow, S::kJoinRoomRow,
-    S::kHostRow,     S::kHostRow,       S::kHostRow,       S::kHostRow,     S::kJoinRow,
-    S::kJoinRow,     S::kDelayRow,      S::kDelayRow,      S::kBackRow};
+    S::kKeyboardRow, S::kCreateRoomRow, S::kQuickMatchRow, S::kJoinRoomRow, S::kJoinRoomRow, S::kHostRow,  S::kHostRow,
+    S::kHostRow,     S::kHostRow,       S::kJoinRow,       S::kJoinRow,     S::kDelayRow,    S::kDelayRow, S::kBackRow};
 
 // What Enter on a row chooses (-1: nothing).
-constexpr int32_t kRowEntry[S::kRowCount] = {S::kKeyboardEntry, S::kCreateRoomEntry, S::kQuickMatchEntry,
-                                             S::kJoinRoomEntry, S::kHostEntry,       S::kJoinEntry,
-                                             -1,                S::kBackEntry};
+constexpr int32_t kRowEntry[S::kRowCount] = {
+    S::kKeyboardEntry, S::kCreateRoomEntry, S::kQuickMatchEntry, S::kJoinRoomEntry, S::kHostEntry, S::kJoinEntry, -1,
+    S::kBackEntry};
 static_assert(S::kEntryCount == 14 && S::kRowCount == 8, "each entry has its row");
 
 }  // namespace

@@ -34,8 +34,7 @@ struct TwoPlayersLayout {
     static constexpr ScreenBox kPanel = {40, 56, 560, 366};
     static constexpr int32_t kChoiceX = 56, kChoiceWidth = 300, kChoiceHeight = 30;
     static constexpr int32_t kValueX = 368, kValueRight = 584, kStepWidth = 22, kValueHeight = 20, kStepGap = 4;
-    static constexpr int32_t kKeyboardY = 66, kRoomY = 116, kJoinRoomY = 152, kHostY = 204, kJoinY = 252,
-                             kDelayY = 298;
+    static constexpr int32_t kKeyboardY = 66, kRoomY = 116, kJoinRoomY = 152, kHostY = 204, kJoinY = 252, kDelayY = 298;
     static constexpr int32_t kFieldDrop = (kChoiceHeight - kValueHeight) / 2;  // a field beside its choice
     static constexpr int32_t kCaptionRise = 13;                                // a field's caption above it
     static constexpr int32_t kHintY = kKeyboardY + kChoiceHeight + 4;

@@ -119,8 +119,8 @@ private:
         if (server_.roomSockets == nullptr || req.target() != kRoomsSocketPath)
             return Write(ErrorAnswer(404, "no WebSocket is served there"), true);
         const auto xff = req.find("X-Forwarded-For");
-        const std::string client =
-            ClientAddress(peer_, xff != req.end() ? std::string(xff->value()) : std::string(), server_.Options().trustProxy);
+        const std::string client = ClientAddress(peer_, xff != req.end() ? std::string(xff->value()) : std::string(),
+                                                 server_.Options().trustProxy);
         stream_.expires_never();
         server_.roomSockets->Accept(std::move(stream_), std::move(req), client);
     }

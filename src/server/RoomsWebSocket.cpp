@@ -27,7 +27,8 @@ RoomAddress RoomAddressOfIp(const std::string& ip) {
     const asio::ip::address address = asio::ip::make_address(ip, ec);
     if (ec) return a;
     if (address.is_v4() || (address.is_v6() && address.to_v6().is_v4_mapped())) {
-        const auto v4 = address.is_v4() ? address.to_v4() : asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+        const auto v4 =
+            address.is_v4() ? address.to_v4() : asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
         const auto bytes = v4.to_bytes();
         a.family = 4;
         std::memcpy(a.bytes, bytes.data(), bytes.size());
@@ -60,7 +61,9 @@ public:
         LeaveRoom();
     }
 
+    // (The request is kept until the upgrade is answered.)
     void Start(http::request<http::string_body> request) {
+        request_ = std::move(request);
         websocket::stream_base::timeout times{};
         times.handshake_timeout = kHandshakeTime;
         // A player is gone after this much silence; a page that still
@@ -72,7 +75,7 @@ public:
         ws_.binary(true);
         ws_.set_option(websocket::stream_base::decorator(
             [](websocket::response_type& res) { res.set(http::field::server, "voidcrawl-server"); }));
-        ws_.async_accept(request, [self = shared_from_this()](beast::error_code ec) {
+        ws_.async_accept(request_, [self = shared_from_this()](beast::error_code ec) {
             if (!ec) self->Read();
         });
     }
@@ -140,13 +143,13 @@ private:
         const size_t n = WriteRoomMessage(leave, bytes, sizeof bytes);
         try {
             if (n != 0) hub_.rooms_.Take(bytes, n, address_, limitAs_, SteadySeconds(), hub_.udp_.Sender());
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     }
 
     RoomsWebSockets& hub_;
     std::weak_ptr<bool> hubAlive_;
     websocket::stream<beast::tcp_stream> ws_;
+    http::request<http::string_body> request_;
     uint64_t id_;
     RoomAddress address_;
     RoomAddress limitAs_;

@@ -111,7 +111,7 @@ struct FakeRoomServer {
     RoomAddress hostAddressToGive;
     bool joinerAddressGiven = false;  // ... and the host this one for its joiner
     RoomAddress joinerAddressToGive;
-    int alterRelayedData = 0;  // the nth relayed data datagram gets a bit flipped
+    int alterRelayedData = 0;                   // the nth relayed data datagram gets a bit flipped
     bool hideHost = false, hideJoiner = false;  // name that player "not known" to the other (a browser)
     uint16_t waitSeconds = 599;
     uint32_t openedMs = 0;

@@ -106,8 +106,8 @@ TEST_F(TwoPlayersScreenTest, EachChoiceAsksOnlinePlayAsTheCommandLineWouldOrSays
         {"address '[::1' join", GameState::TwoPlayers, Role::None, 7311, "[::1", 2,
          "Cannot join: the IPv6 address has no ']'", ""},
         // A name no host has is said here, after the lookup, and the screen stays.
-        {"DOWN DOWN DOWN DOWN DOWN 'nohost.invalid' ENTER", GameState::TwoPlayers, Role::None, 7311, "nohost.invalid", 2,
-         "Cannot join: no host called nohost.invalid", ""},
+        {"DOWN DOWN DOWN DOWN DOWN 'nohost.invalid' ENTER", GameState::TwoPlayers, Role::None, 7311, "nohost.invalid",
+         2, "Cannot join: no host called nohost.invalid", ""},
         {"join", GameState::TwoPlayers, Role::None, 7311, "", 2, "Cannot join: no address given", ""},
         {"port BS BS BS BS BS host", GameState::TwoPlayers, Role::None, 7311, "", 2,
          "Cannot host: the port must be 1 to 65535", ""},
@@ -182,8 +182,7 @@ TEST_F(TwoPlayersScreenTest, EachRoomChoiceAsksForTheWorldServersRoomOrSaysWhyNo
         {"http://127.0.0.1:8090", "create", GameState::PlayerSetup, NetRoomMode::Create, "", ""},
         {"http://127.0.0.1:8090", "quick", GameState::PlayerSetup, NetRoomMode::Quick, "", ""},
         // B, O and S are in no code; a sixth letter does not fit.
-        {"http://127.0.0.1:8090", "code 'kbmonpsqrt' joinroom", GameState::PlayerSetup, NetRoomMode::Join, "KMNPQ",
-         ""},
+        {"http://127.0.0.1:8090", "code 'kbmonpsqrt' joinroom", GameState::PlayerSetup, NetRoomMode::Join, "KMNPQ", ""},
         {"http://127.0.0.1:8090", "DOWN DOWN DOWN 'acdex' BS 'f' ENTER", GameState::PlayerSetup, NetRoomMode::Join,
          "ACDEF", ""},
         {"http://127.0.0.1:8090", "code 'acd' joinroom", GameState::TwoPlayers, NetRoomMode::Join, "ACD",

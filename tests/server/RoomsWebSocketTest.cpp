@@ -12,8 +12,8 @@
 #include <boost/beast/websocket.hpp>
 #include <chrono>
 #include <cstring>
-#include <nlohmann/json.hpp>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
