@@ -300,7 +300,7 @@ void OnlinePlay::DrawRoomText() {
     Font& small = *kit_.small;
     const int32_t under = 240 + kit_.medium->cellHeight + 16;
     char line[64];
-    std::snprintf(line, sizeof line, "THE OTHER PLAYER STARTS VOIDCRAWL --ROOM %s", r.code);
+    std::snprintf(line, sizeof line, "THE OTHER PLAYER CHOOSES JOIN A ROOM AND TYPES %s", r.code);
     FillRect(0, under, kScreenWidth, under + small.cellHeight + 8, backBuffer, 0);
     small.DrawText(backBuffer, 320 - small.TextWidth(line) / 2, under + 4, line, TextExtent::Whole);
 }
