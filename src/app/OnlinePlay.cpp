@@ -323,6 +323,7 @@ bool OnlinePlay::HostAgain() {
 }
 
 void OnlinePlay::BeginPlay() {
+    feed_ = LiveFeed();
     const NetWelcome& w = peer_.Match();
     const NetHello& joiner = side_ == Role::Host ? peer_.PeerHello() : NetHello();
     players_ = PlayerSetup();
@@ -368,8 +369,41 @@ void OnlinePlay::Stop() {
         return;
     }
     if (peer_.GetState() == NetPeer::State::Playing || peer_.GetState() == NetPeer::State::Greeting) peer_.Leave();
+    if (link != nullptr && Feeding()) FinishFeed();
     if (link != nullptr) link->Close(200);
     active_ = false;
+}
+
+bool OnlinePlay::Feeding() const {
+    // Player 1's machine, the host of a room, recording the game.
+    return !replaying_ && role == Role::Room && side_ == Role::Host && link != nullptr &&
+           link->RoomState().role == NetRoomRole::Host && tape_.Recording();
+}
+
+void OnlinePlay::FeedPass() {
+    if (!feed_.Begun()) {
+        // The header first, its results still to come (a level of 1, so
+        // that it reads as a header).
+        ReplayHeader h = recorder_.header;
+        h.level = 1;
+        WriteReplayHeader(h, recorder_.file);
+        feed_.Begin(NowMs());
+    }
+    feed_.Pass(*link, recorder_.file, kReplayHeaderBytes + tape_.SureSize(), NowMs());
+}
+
+void OnlinePlay::FinishFeed() {
+    if (!feed_.Begun()) FeedPass();
+    // The recording ends here (where it would a moment later, the link
+    // gone): its stop, and the file with its final header.
+    recorder_.Stop(match_, *this);
+    const size_t size = kReplayHeaderBytes + recorder_.header.tapeBytes;
+    feed_.End(recorder_.file);
+    const uint32_t start = NowMs();
+    while (!feed_.Done() && NowMs() - start < kFeedFlushMs) {
+        feed_.Pass(*link, recorder_.file, size, NowMs());
+        link->Poll(flushInbox_, 2, 5);  // (the other game's goodbye; it has left)
+    }
 }
 
 void OnlinePlay::WriteKeptStates(char* said, size_t size) {
@@ -616,6 +650,7 @@ bool OnlinePlay::PlayFrame(bool escDown) {
     } else {
         peer_.Update(NowMs());
         if (link->Path() != NetPath::None) path_ = link->Path();
+        if (Feeding()) FeedPass();
     }
     const bool f3 = KeyState[DIK_F3] != 0;
     if (f3 && !f3Was_) overlay_ = !overlay_;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/LiveFeed.h"
 #include "app/PlayPicture.h"
 #include "app/Recorder.h"
 #include "io/OnlineTape.h"
@@ -115,6 +116,8 @@ public:
     void TapeAllPasses() override;
     void SettleForStop() override;
     const NetPeer& Peer() const { return peer_; }
+    // The room's live feed this machine sends (a room's host only).
+    const LiveFeed& Feed() const { return feed_; }
 
 private:
     static void TellEnd(const char* why);
@@ -208,6 +211,16 @@ private:
 
     Recorder& recorder_;
     OnlineTape& tape_;  // the recorder's
+    // The live feed: this machine hosts a room and records the game.
+    // FeedPass: a pass's share; FinishFeed: the recording ends (its stop
+    // and final header, while the link stands) and what is left of the
+    // feed goes, within kFeedFlushMs.
+    static constexpr uint32_t kFeedFlushMs = 300;
+    bool Feeding() const;
+    void FeedPass();
+    void FinishFeed();
+    LiveFeed feed_;
+    NetDatagram flushInbox_[2];
     TapeExchange tapeExchange_;
     bool replaying_ = false;
     int32_t replayLocal_ = 0;

@@ -57,6 +57,9 @@ public:
     bool Finished() const { return Peek() == Next::End; }
 
     size_t Size() const { return pos_; }
+    // Recording: the bytes that are final (an open run's count may still
+    // grow in place; the bytes before it no longer change).
+    size_t SureSize() const { return mode_ == Mode::Recording && runOpen_ ? runAt_ : pos_; }
     uint32_t Passes() const { return passes_; }
     // State hashes written (recording) or matched (playing): the session's
     // and the checkpoints.

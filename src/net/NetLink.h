@@ -126,6 +126,15 @@ public:
     virtual NetRoomState RoomState() const { return {}; }
     // The way to the peer (None before a link stands).
     virtual NetPath Path() const { return NetPath::None; }
+    // The room's live feed (its host's only; docs/net-protocol.md,
+    // "Rooms"): `count` (1 .. kRoomMaxFeedBytes) bytes of the recording at
+    // `offset` to the room server, `final` for the final header. False
+    // when this link has no room it hosts.
+    virtual bool SendFeed(uint32_t /*offset*/, const uint8_t* /*bytes*/, size_t /*count*/, bool /*final*/) {
+        return false;
+    }
+    // The server's newest FeedAck since the last call: false when none came.
+    virtual bool TakeFeedAck(uint32_t* /*offset*/, uint8_t* /*flags*/) { return false; }
 };
 
 constexpr uint32_t kNetTimeoutMs = 5000;  // nothing from the peer this long: lost

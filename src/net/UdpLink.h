@@ -63,6 +63,8 @@ public:
     // socket. False (state Failed) when the server's address is unknown.
     bool Room(const NetRoomAsk& ask) override;
     NetRoomState RoomState() const override { return room_; }
+    bool SendFeed(uint32_t offset, const uint8_t* bytes, size_t count, bool final) override;
+    bool TakeFeedAck(uint32_t* offset, uint8_t* flags) override;
     NetPath Path() const override;
     // The port the link sends and receives through from its next start on
     // (the page's WebSocket to its room server); it outlives the link's use
@@ -253,6 +255,10 @@ private:
     UdpAddress roomPeer_;  // the peer's public address, as the server saw it
     bool haveRoomPeer_ = false;
     bool roomHosting_ = false;  // paired as the host: listening for the joiner
+    // The server's newest FeedAck, until taken.
+    bool feedAcked_ = false;
+    uint32_t feedAckOffset_ = 0;
+    uint8_t feedAckFlags_ = 0;
     bool roomJoining_ = false;  // paired as the joiner: joining the host
     uint32_t pairedMs_ = 0;     // the link's time-outs count from here
     bool punched_ = false;

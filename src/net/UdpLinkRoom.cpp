@@ -93,6 +93,7 @@ void UdpLink::ForgetRoom() {
     closesMs_ = pairingMs_ = 0;
     pairing_ = false;
     haveRoomPeer_ = roomHosting_ = roomJoining_ = punched_ = peerHeard_ = relaying_ = false;
+    feedAcked_ = false;
     socketFamily_ = 0;
 }
 
@@ -200,6 +201,30 @@ void UdpLink::LeaveRoom() {
     SendToServer(m);
 }
 
+bool UdpLink::SendFeed(uint32_t offset, const uint8_t* bytes, size_t count, bool final) {
+    if (!roomMode_ || !haveToken_ || !roomHosting_ || !port_->IsOpen()) return false;
+    RoomMessage m;
+    m.kind = RoomKind::Feed;
+    std::memcpy(m.token, token_, sizeof m.token);
+    m.offset = offset;
+    m.payload = bytes;
+    m.payloadSize = count;
+    m.flags = final ? kRoomFeedFinal : 0;
+    uint8_t out[kRoomMaxMessageBytes];
+    const size_t size = WriteRoomMessage(m, out, sizeof out);
+    if (size == 0) return false;
+    port_->Send(out, size, server_, false);
+    return true;
+}
+
+bool UdpLink::TakeFeedAck(uint32_t* offset, uint8_t* flags) {
+    if (!feedAcked_) return false;
+    feedAcked_ = false;
+    *offset = feedAckOffset_;
+    *flags = feedAckFlags_;
+    return true;
+}
+
 void UdpLink::SendRelayed(const uint8_t* bytes, size_t size) {
     if (!roomMode_ || !haveToken_) return;
     RoomMessage m;
@@ -301,6 +326,13 @@ void UdpLink::TakeFromServer(const uint8_t* data, size_t size) {
     case RoomKind::Room:
         if (TakeRoom(m)) return;
         break;
+    case RoomKind::FeedAck:
+        // Only a host feeds; an ack to anyone else is nobody's.
+        if (!roomHosting_) break;
+        feedAcked_ = true;
+        feedAckOffset_ = m.offset;
+        feedAckFlags_ = m.flags;
+        return;
     default:  // a game's message, never the server's
         break;
     }

@@ -122,6 +122,43 @@ protected:
     }
 };
 
+// The host's live feed, as the server holds it once the game is over, is
+// the host's replay file byte for byte (its final header too), and it
+// verifies as a replay.
+TEST_F(RoomScenarioTest, TheHostsLiveFeedIsItsReplayFileByteForByte) {
+    const ServerProcess server(Work() / "server", 0);
+    ASSERT_FALSE(server.Url().empty()) << "the server did not say where it listens";
+    const Pair pair = PlayInRoom(server.Url(), "");
+    ASSERT_FALSE(pair.code.empty()) << ReadText(Out("host")) << ReadText(root_ / "host.err");
+    ExpectInStep(pair.host, pair.guest, "DIRECT");
+    const std::string& url = server.Url();
+    const uint16_t port = static_cast<uint16_t>(std::stoi(url.substr(url.rfind(':') + 1)));
+    std::string feed;
+    bool ended = false;
+    for (int reads = 0; reads < 20 && !ended; ++reads) {
+        const server_test::Reply r =
+            server_test::Call(port, "GET", "/api/v1/live/" + pair.code + "?from=" + std::to_string(feed.size()));
+        ASSERT_TRUE(r.status == 200 || r.status == 204) << r.status << " " << r.body;
+        feed += r.body;
+        ended = r.Header("x-feed-ended") == "1";
+    }
+    EXPECT_TRUE(ended) << "the feed did not end";
+    fs::path replay;
+    for (const auto& entry : fs::directory_iterator(root_ / "host" / kReplayFolder)) replay = entry.path();
+    ASSERT_FALSE(replay.empty());
+    const std::string file = ReadText(replay);
+    ASSERT_GT(file.size(), 160u);
+    EXPECT_EQ(feed.size(), file.size());
+    EXPECT_TRUE(feed == file) << "the feed differs from the host's replay file";
+    std::printf("the host's feed: %zu bytes, its replay file's\n", feed.size());
+    const fs::path fed = root_ / "fed.vcr";
+    { std::ofstream(fed, std::ios::binary) << feed; }
+    const RunResult verified = RunAs("fed-replay", "--replay '" + fed.string() + "' --verify");
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+    EXPECT_NE(verified.out.find("replay: verified"), std::string::npos) << verified.out;
+    EXPECT_EQ(LevelHashes(verified.out), LevelHashes(pair.host.out));
+}
+
 TEST_F(RoomScenarioTest, TwoGamesMeetInARoomAndPlayALevelInStepDirectlyAndThroughTheRelay) {
     const ServerProcess server(Work() / "server", 0);
     ASSERT_FALSE(server.Url().empty()) << "the server did not say where it listens";
