@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "RoomClients.h"
 #include "ServerHarness.h"
 #include "net/RoomProtocol.h"
 
@@ -28,7 +29,6 @@ namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 using tcp = asio::ip::tcp;
-using Bytes = std::vector<uint8_t>;
 
 // A page's end of the socket: each call runs the client's own loop for at
 // most `ms`, so that a server that says nothing fails the case instead of
@@ -130,64 +130,6 @@ private:
     Bytes got_;
 };
 
-// A game's UDP socket on 127.0.0.1, talking to the server's UDP port.
-class Game {
-public:
-    explicit Game(uint16_t serverPort) {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        server_.sin_family = AF_INET;
-        server_.sin_port = htons(serverPort);
-        server_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    }
-    ~Game() { close(fd_); }
-    void Send(const RoomMessage& m) {
-        uint8_t b[kRoomMaxMessageBytes];
-        const size_t n = WriteRoomMessage(m, b, sizeof b);
-        ASSERT_GT(n, 0u);
-        sendto(fd_, b, n, 0, reinterpret_cast<const sockaddr*>(&server_), sizeof server_);
-    }
-    bool Receive(RoomMessage* m, Bytes* payload = nullptr, int ms = 2000) {
-        pollfd p{fd_, POLLIN, 0};
-        if (poll(&p, 1, ms) <= 0) return false;
-        const ssize_t got = recv(fd_, buffer_, sizeof buffer_, 0);
-        if (got <= 0 || !ParseRoomMessage(buffer_, static_cast<size_t>(got), m, nullptr)) return false;
-        if (payload != nullptr && m->payload != nullptr) payload->assign(m->payload, m->payload + m->payloadSize);
-        return true;
-    }
-
-private:
-    int fd_ = -1;
-    sockaddr_in server_{};
-    uint8_t buffer_[kRoomMaxMessageBytes + 64];
-};
-
-RoomMessage OpenAsk(RoomMode mode, uint64_t askId) {
-    RoomMessage m;
-    m.kind = RoomKind::Open;
-    m.mode = mode;
-    m.difficulty = 2;
-    std::strcpy(m.gameVersion, "1.0.0");
-    m.dataHash = 0xFEED;
-    m.askId = askId;
-    return m;
-}
-
-RoomMessage Tokened(RoomKind kind, const uint8_t* token, uint8_t flags = 0, const Bytes* payload = nullptr) {
-    RoomMessage m;
-    m.kind = kind;
-    std::memcpy(m.token, token, kRoomTokenBytes);
-    m.flags = flags;
-    if (payload != nullptr) {
-        m.payload = payload->data();
-        m.payloadSize = payload->size();
-    }
-    return m;
-}
-
 bool Unknown(const RoomAddress& a) { return a == RoomAddress(); }
 
 // The next message of `kind` (others, such as answers to Stays, skipped).
@@ -198,28 +140,11 @@ bool Next(Side& side, RoomKind kind, RoomMessage* m, Bytes* payload = nullptr) {
     return false;
 }
 
-class RoomsWebSocket : public ::testing::Test {
-protected:
-    void SetUp() override {
-        data_ = fs::path(::testing::TempDir()) / ("vc_roomsws_" + std::to_string(::getpid()));
-        fs::remove_all(data_);
-        ASSERT_TRUE(server_.Start(data_));
-    }
-    void TearDown() override {
-        server_.Stop();
-        fs::remove_all(data_);
-    }
-    nlohmann::json Health() { return nlohmann::json::parse(Call(server_.Port(), "GET", "/api/v1/health").body); }
-
-    fs::path data_;
-    ServerProcess server_;
-};
-
 // A page opens a room; a desktop game enters it by code over UDP. The game
 // is told its host is "not known" (it relays), the page its joiner's the
 // same; relayed datagrams go both ways, and the page closing its socket
 // leaves the room at once.
-TEST_F(RoomsWebSocket, APageHostsAUdpGameThroughTheRelayAndLeavesWhenItsSocketCloses) {
+TEST_F(RoomsServer, APageHostsAUdpGameThroughTheRelayAndLeavesWhenItsSocketCloses) {
     Page page(server_.Port());
     ASSERT_TRUE(page.open) << page.error;
     ASSERT_TRUE(page.Send(OpenAsk(RoomMode::Create, 7)));
@@ -229,10 +154,7 @@ TEST_F(RoomsWebSocket, APageHostsAUdpGameThroughTheRelayAndLeavesWhenItsSocketCl
               (std::tuple{uint64_t{7}, RoomRole::Host, RoomStage::Waiting}));
 
     Game game(server_.Port());
-    RoomMessage enter = OpenAsk(RoomMode::Create, 8);
-    enter.kind = RoomKind::Enter;
-    std::strcpy(enter.code, opened.code);
-    game.Send(enter);
+    game.Send(EnterAsk(opened.code, 8));
     RoomMessage entered, told;
     ASSERT_TRUE(Next(game, RoomKind::Room, &entered));
     EXPECT_EQ(entered.stage, RoomStage::Pairing);
@@ -263,7 +185,7 @@ TEST_F(RoomsWebSocket, APageHostsAUdpGameThroughTheRelayAndLeavesWhenItsSocketCl
 }
 
 // Two pages in a quick match: the second joins the first, both relay.
-TEST_F(RoomsWebSocket, TwoPagesQuickMatchAndRelayToEachOther) {
+TEST_F(RoomsServer, TwoPagesQuickMatchAndRelayToEachOther) {
     Page first(server_.Port()), second(server_.Port());
     ASSERT_TRUE(first.open && second.open) << first.error << second.error;
     RoomMessage a, b, told;
@@ -289,7 +211,7 @@ TEST_F(RoomsWebSocket, TwoPagesQuickMatchAndRelayToEachOther) {
 // What a socket may not do: a text message, one longer than any room
 // message, and another path's upgrade; garbage in binary is dropped
 // unanswered and the socket stays.
-TEST_F(RoomsWebSocket, TextTooLongAndOtherPathsAreRefusedAndGarbageIsDropped) {
+TEST_F(RoomsServer, TextTooLongAndOtherPathsAreRefusedAndGarbageIsDropped) {
     {
         Page page(server_.Port());
         ASSERT_TRUE(page.open) << page.error;
@@ -327,7 +249,7 @@ TEST_F(RoomsWebSocket, TextTooLongAndOtherPathsAreRefusedAndGarbageIsDropped) {
 
 // Sockets ask as their client's address, however many it opens: the
 // address's asks a minute are shared, and the one over is told so.
-TEST_F(RoomsWebSocket, ManySocketsFromOneAddressShareItsAsksAMinute) {
+TEST_F(RoomsServer, ManySocketsFromOneAddressShareItsAsksAMinute) {
     std::vector<std::unique_ptr<Page>> pages;
     int answered = 0, refused = 0;
     for (uint32_t i = 0; i <= kRoomAsksPerMinute; ++i) {
