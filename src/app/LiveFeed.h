@@ -41,10 +41,10 @@ private:
     bool ended_ = false;
     bool final_ = false;
     uint8_t header_[kReplayHeaderBytes] = {};
-    uint32_t acked_ = 0;  // every byte below is held by the server
-    uint32_t next_ = 0;   // the next byte to send
-    uint32_t lastAckMs_ = 0;   // when the ack last moved on (or sending began from it)
-    uint32_t heardMs_ = 0;     // when the server last acked at all
+    uint32_t acked_ = 0;      // every byte below is held by the server
+    uint32_t next_ = 0;       // the next byte to send
+    uint32_t lastAckMs_ = 0;  // when the ack last moved on (or sending began from it)
+    uint32_t heardMs_ = 0;    // when the server last acked at all
     uint32_t finalSentMs_ = 0;
     bool finalSent_ = false;
     uint32_t sent_ = 0;
