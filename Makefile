@@ -237,8 +237,10 @@ deps-web:
 web: deps-web
 	cmake -S . -B $(WEB_DIR)/native -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=OFF
 	cmake --build $(WEB_DIR)/native --target data -j$(JOBS)
+	$(WEB_ENV) JOBS=$(JOBS) bash tools/web-sodium.sh $(WEB_DIR)/sodium
 	$(WEB_ENV) emcmake cmake -S . -B $(WEB_DIR)/wasm -DCMAKE_BUILD_TYPE=Release \
-		-DVC_WEB_DATA=$(abspath $(WEB_DIR))/native/data -DVC_WEB_SITE=$(abspath $(WEB_DIR))
+		-DVC_WEB_DATA=$(abspath $(WEB_DIR))/native/data -DVC_WEB_SITE=$(abspath $(WEB_DIR)) \
+		-DVC_WEB_SODIUM=$(abspath $(WEB_DIR))/sodium
 	$(WEB_ENV) cmake --build $(WEB_DIR)/wasm -j$(JOBS)
 
 web-serve: web
@@ -252,7 +254,7 @@ web-dist: web
 	@python3 tools/web-sizes.py $(WEB_DIR) $(WEB_SITE_FILES) | tee $(WEB_DIR)/download-sizes.md
 
 test-web: web-dist
-	cmake --build $(WEB_DIR)/native --target voidcrawl-headless voidcrawl -j$(JOBS)
+	cmake --build $(WEB_DIR)/native --target voidcrawl-headless voidcrawl voidcrawl-server -j$(JOBS)
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 	node tests/web/test-web.mjs $(WEB_DIR)
 

@@ -55,6 +55,9 @@ elif [ "$what" = "web" ]; then
     # and its test in headless Chromium, driven from node; the test runs the
     # desktop game in a window under Xvfb to compare the idle menu's cost.
     packages+=(emscripten chromium nodejs xvfb xdotool matchbox-window-manager)
+    # libsodium for the page is built from Debian's source package
+    # (tools/web-sodium.sh): its configure script is made with the autotools.
+    packages+=(autoconf automake libtool)
     command -v npm >/dev/null 2>&1 || packages+=(npm)
 elif [ "$what" != "run" ]; then
     echo "usage: $0 [run|test|fuzz|bench|coverage|web|lint|deb|deb-test]" >&2

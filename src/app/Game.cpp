@@ -378,6 +378,7 @@ bool Game::MenuFrame(bool escDown) {
     difficulty = mainMenu.difficulty;
     if (r == MainMenu::TwoPlayers && online.link != nullptr && online.role == OnlinePlay::Role::None) {
         players = 2;
+        twoPlayersScreen.roomsOnly = online.link->RoomsOnly();
         mainMenu.FadeOut();
         GoTo(GameState::TwoPlayers);
     } else if (r == MainMenu::OnePlayer || r == MainMenu::TwoPlayers) {

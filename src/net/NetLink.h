@@ -135,6 +135,10 @@ public:
     }
     // The server's newest FeedAck since the last call: false when none came.
     virtual bool TakeFeedAck(uint32_t* /*offset*/, uint8_t* /*flags*/) { return false; }
+    // Whether the link reaches a room server alone (a browser's, over its
+    // WebSocket): it cannot Host or Join, and meets every peer through the
+    // server's relay.
+    virtual bool RoomsOnly() const { return false; }
 };
 
 constexpr uint32_t kNetTimeoutMs = 5000;  // nothing from the peer this long: lost

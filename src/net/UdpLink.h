@@ -66,6 +66,7 @@ public:
     bool SendFeed(uint32_t offset, const uint8_t* bytes, size_t count, bool final) override;
     bool TakeFeedAck(uint32_t* offset, uint8_t* flags) override;
     NetPath Path() const override;
+    bool RoomsOnly() const override { return port_->ServerOnly(); }
     // The port the link sends and receives through from its next start on
     // (the page's WebSocket to its room server); it outlives the link's use
     // of it. Null: the link's own UDP socket again.

@@ -129,7 +129,8 @@ bool UdpLink::Room(const NetRoomAsk& ask) {
              ask.code, kRoomCodeLetters);
         return false;
     }
-    if (ask_.serverPort == 0) {
+    // (A port that reaches its server alone knows where it is.)
+    if (ask_.serverPort == 0 && !port_->ServerOnly()) {
         Fail(NetLinkState::Failed, "the room server '%s' has no port", ask_.serverHost);
         return false;
     }
@@ -403,8 +404,11 @@ void UdpLink::ServiceRoom(uint32_t now) {
     if (state_ == NetLinkState::Failed || state_ == NetLinkState::Lost) return;
     if (!haveToken_) {
         if (now - roomStartMs_ >= kRoomAskGiveUpMs) {
-            FailRoom("the room server does not answer (%s, UDP port %u)", ask_.serverHost,
-                     static_cast<unsigned>(ask_.serverPort));
+            if (port_->ServerOnly())
+                FailRoom("the room server does not answer (the world server's rooms, over a WebSocket)");
+            else
+                FailRoom("the room server does not answer (%s, UDP port %u)", ask_.serverHost,
+                         static_cast<unsigned>(ask_.serverPort));
             return;
         }
         if (now - lastAskMs_ >= kRoomAskEveryMs) SendRoomAsk(now);

@@ -15,6 +15,11 @@
 
 namespace {
 
+// A browser plays online through the rooms alone (its link has no UDP).
+constexpr const char* kRoomsOnlyNotice = "A browser plays online through rooms only: CREATE, QUICK MATCH or JOIN A ROOM";
+constexpr const char* kHostJoinAbout = "HOST AND JOIN GO DIRECT: THE HOST'S UDP PORT MUST BE OPEN TO THE JOINER.";
+constexpr const char* kRoomsOnlyAbout = "HOST AND JOIN NEED UDP, WHICH A BROWSER LACKS: IT PLAYS THROUGH ROOMS.";
+
 // Backspace held this many passes deletes again every kRepeatEvery.
 constexpr int32_t kRepeatAfter = 40, kRepeatEvery = 5;
 constexpr uint8_t kKeypadEnter = 0x9C;
@@ -140,6 +145,18 @@ void TwoPlayersScreen::Backspace() {
 // found. Without a server set, the choice is refused and the player told
 // where to set it.
 TwoPlayersScreen::Choice TwoPlayersScreen::LookUpRoomServer(Choice room, const char* what) {
+    if (roomsOnly) {
+        lookup.Cancel();
+        roomServer[0] = '\0';
+        roomPort = 0;
+        if (!Keep(false, false)) {
+            sounds->Play(kSoundClickNo, SoundLoop::Once);
+            return Choice::None;
+        }
+        notice[0] = '\0';
+        sounds->Play(kSoundClick, SoundLoop::Once);
+        return room;
+    }
     Host* host = GetHost();
     const char* server = host != nullptr ? host->CurrentSettings().worldServer : "";
     char name[kNetHostNameBytes];
@@ -168,6 +185,12 @@ TwoPlayersScreen::Choice TwoPlayersScreen::LookUpRoomServer(Choice room, const c
 TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
     if (entry < 0) return Choice::None;
     row = kEntryRow[entry];
+    if (roomsOnly && (entry == kHostEntry || entry == kJoinEntry)) {
+        lookup.Cancel();
+        std::snprintf(notice, sizeof notice, "%s", kRoomsOnlyNotice);
+        sounds->Play(kSoundClickNo, SoundLoop::Once);
+        return Choice::None;
+    }
     switch (entry) {
     case kKeyboardEntry:
         lookup.Cancel();
@@ -308,7 +331,8 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     DrawField(kCodeField, roomCode[0] != '\0' || row == kJoinRoomRow ? roomCode : "ITS CODE: CLICK AND TYPE",
               row == kJoinRoomRow);
 
-    DrawPanelCaps(*smallFont, kChoiceX, kHostY - kCaptionRise, "OR DIRECTLY, WITHOUT THE SERVER:", kChoiceWidth);
+    DrawPanelCaps(*smallFont, kChoiceX, kHostY - kCaptionRise,
+                  roomsOnly ? "NOT IN A BROWSER: IT HAS NO UDP" : "OR DIRECTLY, WITHOUT THE SERVER:", kChoiceWidth);
     DrawEntry(kHostEntry, "HOST AN ONLINE GAME", *mediumFont);
     DrawPanelCaps(*smallFont, kValueX, kHostY - kCaptionRise, "UDP PORT", kValueRight - kValueX);
     DrawEntry(kPortDown, "-", *smallFont);
@@ -332,11 +356,12 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     static const char* const kAbout[kAboutLines] = {
         "ROOMS MEET THROUGH THE WORLD SERVER, BEHIND ANY ROUTER: READ YOUR ROOM'S",
         "CODE TO THE OTHER PLAYER, OR QUICK MATCH WHOEVER WAITS AT YOUR DIFFICULTY.",
-        "HOST AND JOIN GO DIRECT: THE HOST'S UDP PORT MUST BE OPEN TO THE JOINER.",
+        kHostJoinAbout,
         "THE DIFFICULTY OF WHO MADE THE GAME HOLDS; EACH STEERS WITH PLAYER 1'S KEYS.",
         "INPUT DELAY: EVERY KEY ACTS THIS LATE ONLINE; BOTH GAMES USE THE LONGER."};
     for (int32_t i = 0; i < kAboutLines; ++i)
-        DrawPanelCaps(*smallFont, kChoiceX, kAboutY + kAboutStep * i, kAbout[i], panelWidth);
+        DrawPanelCaps(*smallFont, kChoiceX, kAboutY + kAboutStep * i,
+                      roomsOnly && kAbout[i] == kHostJoinAbout ? kRoomsOnlyAbout : kAbout[i], panelWidth);
 
     DrawEntry(kBackEntry, "BACK", *mediumFont);
     const int32_t footX = kPanelFootWell.x + kPanelInset, footWidth = kPanelFootWell.w - 2 * kPanelInset;

@@ -66,6 +66,9 @@ public:
     char joinAt[kNetAddressTextBytes] = {};
     // The room's code as typed (upper case, letters of the code's alphabet).
     char roomCode[kRoomCodeBytes] = {};
+    // The link reaches a room server alone (a browser's): the rooms need no
+    // lookup (the link knows its server), and HOST and JOIN say they cannot.
+    bool roomsOnly = false;
     // A room's server, the world table's, looked up: numeric, and its port.
     char roomServer[kNetHostNameBytes] = {};
     uint16_t roomPort = 0;

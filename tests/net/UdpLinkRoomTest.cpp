@@ -437,6 +437,74 @@ TEST(UdpLinkRoom, APeerTheServerCannotNameIsMetThroughTheRelayAtOnce) {
     }
 }
 
+// A port that reaches the room server alone, as the page's WebSocket does:
+// the desktop's socket under it, every datagram's way written down.
+class ServerOnlyPort final : public DatagramPort {
+public:
+    bool Open(DatagramUse use, int family, uint16_t port) override {
+        opens.push_back(use);
+        return use == DatagramUse::Room && inner.Open(use, family, port);
+    }
+    void Close() override { inner.Close(); }
+    bool IsOpen() const override { return inner.IsOpen(); }
+    int Family() const override { return inner.Family(); }
+    uint16_t LocalPort() const override { return inner.LocalPort(); }
+    void Send(const uint8_t* bytes, size_t size, const UdpAddress& to, bool shortLived) override {
+        if (!SameUdpAddress(to, server) || shortLived) {
+            ++elsewhere;
+            return;
+        }
+        ++sent;
+        inner.Send(bytes, size, to, false);
+    }
+    long Receive(uint8_t* buffer, size_t capacity, UdpAddress* from) override {
+        return inner.Receive(buffer, capacity, from);
+    }
+    void Wait(uint32_t ms) override { inner.Wait(ms); }
+    bool FindServer(const char* host, uint16_t port, UdpAddress* out, const char** why) override {
+        if (!inner.FindServer(host, port, out, why)) return false;
+        server = UdpAddressForSocket(*out, AF_INET6);
+        return true;
+    }
+    bool ServerOnly() const override { return true; }
+
+    UdpSocketPort inner;
+    UdpAddress server;
+    std::vector<DatagramUse> opens;
+    int sent = 0, elsewhere = 0;
+};
+
+// The link on a port that reaches its server alone meets the other game
+// through the relay at once, even where the server names the other's
+// address (a desktop's, to either side), punches nothing and sends nothing anywhere else,
+// whichever side it is; it can neither host nor join an address.
+TEST(UdpLinkRoom, ALinkThatReachesItsServerAloneRelaysFromTheStartAndSendsNowhereElse) {
+    for (const bool joinerOnly : {true, false}) {
+        SCOPED_TRACE(joinerOnly ? "the joiner reaches the server alone" : "the host does");
+        FakeRoomServer server;
+        server.hideHost = !joinerOnly;  // as the server hides a browser from its joiner
+        Side host, joiner;
+        ServerOnlyPort port;
+        (joinerOnly ? joiner : host).link.UsePort(&port);
+        uint32_t linkedMs = 0;
+        MeetAndGreet(server, host, joiner, NetRoomMode::Create, NetRoomMode::Join, &linkedMs);
+        EXPECT_EQ(host.link.Path(), NetPath::Relayed);
+        EXPECT_EQ(joiner.link.Path(), NetPath::Relayed);
+        EXPECT_LT(linkedMs, kRoomDirectMs / 2) << linkedMs;
+        EXPECT_GT(port.sent, 0);
+        EXPECT_EQ(port.elsewhere, 0);
+        EXPECT_TRUE((joinerOnly ? joiner : host).link.RoomsOnly());
+        EXPECT_FALSE((joinerOnly ? host : joiner).link.RoomsOnly());
+        UdpLink& limited = (joinerOnly ? joiner : host).link;
+        limited.Close(0);
+        EXPECT_FALSE(limited.Host(0));
+        EXPECT_EQ(limited.State(), NetLinkState::Failed);
+        EXPECT_FALSE(limited.Join("127.0.0.1:9"));
+        EXPECT_EQ(limited.State(), NetLinkState::Failed);
+        EXPECT_EQ(port.opens, (std::vector<DatagramUse>{DatagramUse::Room, DatagramUse::Listen, DatagramUse::Join}));
+    }
+}
+
 // Each refusal ends the ask at once, in the server's words.
 TEST(UdpLinkRoom, TheServersRefusalsAreSaidInWords) {
     for (const RoomRefusal reason :

@@ -39,6 +39,13 @@ uint8_t KeyFor(char c) {
     return at != nullptr ? kLetterCodes[at - kLetters] : 0;
 }
 
+// A link that reaches a room server alone, as the browser's does.
+class RoomsOnlyLink final : public MemoryNetLink {
+public:
+    using MemoryNetLink::MemoryNetLink;
+    bool RoomsOnly() const override { return true; }
+};
+
 class TwoPlayersScreenTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -73,6 +80,7 @@ protected:
     GameHarness h;
     MemoryWire wire_{0, 0, 0, 1};
     MemoryNetLink link_{&wire_, &wire_};
+    RoomsOnlyLink roomsOnly_{&wire_, &wire_};
     std::string path_;
 };
 
@@ -247,6 +255,55 @@ TEST_F(TwoPlayersScreenTest, TheCommandLineOrNoLinkGoesStraightToTheSetUp) {
     h.game->online.link = nullptr;
     TwoPlayers();
     EXPECT_EQ((std::tuple{h.game->state, h.game->players}), (std::tuple{GameState::PlayerSetup, 2}));
+}
+
+// A link that reaches a room server alone (the browser's): the rooms are
+// chosen without a world server set or looked up (the link knows its
+// server), and HOST and JOIN say in words that only the rooms play there.
+TEST_F(TwoPlayersScreenTest, ALinkThatReachesRoomsAloneOffersTheRoomsAndSaysWhyNotHostOrJoin) {
+    h.game->online.link = &roomsOnly_;
+    const struct {
+        int32_t entry;
+        const char* code;
+        GameState state;
+        NetRoomMode mode;
+    } cases[] = {
+        {S::kCreateRoomEntry, "", GameState::PlayerSetup, NetRoomMode::Create},
+        {S::kQuickMatchEntry, "", GameState::PlayerSetup, NetRoomMode::Quick},
+        {S::kJoinRoomEntry, "kmnpq", GameState::PlayerSetup, NetRoomMode::Join},
+        {S::kHostEntry, "", GameState::TwoPlayers, NetRoomMode::Create},
+        {S::kJoinEntry, "", GameState::TwoPlayers, NetRoomMode::Create},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entry);
+        TwoPlayers();  // no world server is set
+        ASSERT_EQ(h.game->state, GameState::TwoPlayers);
+        EXPECT_TRUE(h.game->twoPlayersScreen.roomsOnly);
+        if (c.code[0] != '\0') {
+            Click(S::kCodeField);
+            Type(c.code);
+        }
+        Click(c.entry);
+        h.Pass();
+        const OnlinePlay& online = h.game->online;
+        const S& screen = h.game->twoPlayersScreen;
+        EXPECT_EQ(h.game->state, c.state);
+        EXPECT_EQ(screen.lookup.GetState(), NetResolver::State::Idle);  // nothing looked up
+        if (c.state == GameState::PlayerSetup) {
+            EXPECT_EQ((std::tuple{online.role, online.room.mode, std::string(online.room.code), online.link}),
+                      (std::tuple{OnlinePlay::Role::Room, c.mode,
+                                  std::string(c.mode == NetRoomMode::Join ? "KMNPQ" : ""),
+                                  static_cast<NetLink*>(&roomsOnly_)}));
+            EXPECT_STREQ(screen.notice, "");
+        } else {
+            EXPECT_EQ(online.role, OnlinePlay::Role::None);
+            EXPECT_STREQ(screen.notice,
+                         "A browser plays online through rooms only: CREATE, QUICK MATCH or JOIN A ROOM");
+        }
+        h.game->online.role = OnlinePlay::Role::None;
+        if (h.game->state != GameState::MainMenu) h.Tap(DIK_ESCAPE);
+        ASSERT_EQ(h.game->state, GameState::MainMenu);
+    }
 }
 
 // A save the file refuses is said, and the game goes on at the next choice.

@@ -20,10 +20,12 @@
 #include "app/Game.h"
 #include "app/Replay.h"
 #include "hosts/web/WebHost.h"
+#include "hosts/web/WebRoomSocket.h"
 #include "hosts/web/WebStore.h"
 #include "hosts/web/WebWorld.h"
 #include "io/Input.h"
 #include "io/PlayActions.h"
+#include "net/UdpLink.h"
 #include "platform/DataDir.h"
 #include "platform/Host.h"
 #include "platform/KeyCodes.h"
@@ -183,8 +185,47 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* vc_web_name(int which) {
     return which == 0 ? game.setupScreen.nameEntry.Typed() : game.match.names[0];
 }
 
+// For the page's tests, read only: online play as it stands. [0] the
+// room's stage (NetRoomStage), [1] role (NetRoomRole), [2] the path
+// (NetPath), [3] the round trip (ms), [4] rollbacks, [5] waits, [6] passes,
+// [7] the session's input delay, [8..12] the room's code (its letters,
+// 0 none), [13] levels ended online, [14..15] the link's datagrams sent and
+// received, [16] refused from the server; vc_web_level_hash(level) each
+// level's end hash as hex.
+extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_online() {
+    static int32_t out[17];
+    std::memset(out, 0, sizeof out);
+    const NetLink* link = game.online.link;
+    if (link == nullptr) return out;
+    const NetRoomState room = link->RoomState();
+    out[0] = static_cast<int32_t>(room.stage);
+    out[1] = static_cast<int32_t>(room.role);
+    out[2] = static_cast<int32_t>(link->Path());
+    out[3] = static_cast<int32_t>(link->RoundTripMs());
+    const RollbackSession& session = game.online.Session();
+    out[4] = static_cast<int32_t>(session.Rollbacks());
+    out[5] = static_cast<int32_t>(session.Waits());
+    out[6] = session.Pass();
+    out[7] = session.Delay();
+    for (int i = 0; i < 5 && room.code[i] != '\0'; ++i) out[8 + i] = room.code[i];
+    for (int32_t level = 0; level < Match::kLevels; ++level)
+        if (game.online.LevelEndHash(level) != 0) out[13] = level + 1;
+    const NetLinkCounts counts = link->Counts();
+    out[14] = static_cast<int32_t>(counts.sent);
+    out[15] = static_cast<int32_t>(counts.received);
+    out[16] = static_cast<int32_t>(counts.server);
+    return out;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE const char* vc_web_level_hash(int level) {
+    static char text[17];
+    std::snprintf(text, sizeof text, "%016llx",
+                  static_cast<unsigned long long>(game.online.LevelEndHash(static_cast<int32_t>(level))));
+    return text;
+}
+
 // For the page's tests, read only: the game's top-level state (GameState as
-// a number), and player 1's worm (in play or not, its head's cell, its
+// a number), and player 1's worm (online: this side's; in play or not, its head's cell, its
 // heading, its score) with the cell of the food nearest its head (-1 when
 // there is none) and whether its boost and brake keys are down as play
 // reads them, so that a test can play a short game that scores.
@@ -192,7 +233,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vc_web_game_state() { return static_cast<int
 
 extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_worm() {
     static int32_t out[9];
-    const Worm& worm = game.match.worms[0];
+    // Online, this machine's player's worm (player 2's on the joining side).
+    const Worm& worm = game.match.worms[game.online.Active() ? game.online.Local() : 0];
     out[0] = worm.alive != 0 && worm.active != 0 ? 1 : 0;
     out[1] = worm.segments[1].cellX;
     out[2] = worm.segments[1].cellY;
@@ -245,6 +287,12 @@ int main(int argc, char** argv) {
     // turned it on.
     WorldLink* world = CreateWebWorld(GetUserDir());
     host->UseWorld(world);
+    // Online play: the desktop's link, over the page's WebSocket to the
+    // world server's rooms (TWO PLAYERS offers the rooms alone).
+    static WebRoomSocket roomSocket;
+    static UdpLink link;
+    link.UsePort(&roomSocket);
+    game.online.link = &link;
     PageHooks hooks(world);
     const LoopEnd end = RunFrameLoop(*host, game, &hooks, nullptr);
     host->UseWorld(nullptr);
