@@ -71,6 +71,34 @@ protected:
             h.Pass();
         h.Pass();
     }
+    // A script's words click an entry (lower case), tap a key (upper case)
+    // or type what is in quotes; then the lookup it began is awaited. False
+    // (and a failure) for a word it does not know.
+    bool Play(const char* script) {
+        static const std::pair<const char*, int32_t> kEntries[] = {
+            {"keyboard", S::kKeyboardEntry}, {"host", S::kHostEntry},         {"port-", S::kPortDown},
+            {"port", S::kPortField},         {"port+", S::kPortUp},           {"join", S::kJoinEntry},
+            {"address", S::kAddressField},   {"delay-", S::kDelayDown},       {"delay+", S::kDelayUp},
+            {"back", S::kBackEntry},         {"create", S::kCreateRoomEntry}, {"quick", S::kQuickMatchEntry},
+            {"joinroom", S::kJoinRoomEntry}, {"code", S::kCodeField}};
+        static const std::pair<const char*, uint8_t> kKeys[] = {
+            {"DOWN", DIK_DOWN}, {"LEFT", DIK_LEFT}, {"ENTER", DIK_RETURN}, {"BS", DIK_BACK}, {"ESC", DIK_ESCAPE}};
+        std::istringstream words(script);
+        for (std::string word; words >> word;) {
+            bool known = word[0] == '\'';
+            if (known) Type(word.substr(1, word.size() - 2).c_str());
+            for (const auto& [name, entry] : kEntries)
+                if (word == name) Click(entry), known = true;
+            for (const auto& [name, code] : kKeys)
+                if (word == name) h.Tap(code), known = true;
+            if (!known) {
+                ADD_FAILURE() << "no such word: " << word;
+                return false;
+            }
+        }
+        AwaitLookup();
+        return true;
+    }
     Settings Saved() {
         Settings saved;
         LoadSettings(path_.c_str(), &saved, nullptr);
@@ -122,30 +150,13 @@ TEST_F(TwoPlayersScreenTest, EachChoiceAsksOnlinePlayAsTheCommandLineWouldOrSays
         {"ESC", GameState::MainMenu, Role::None, 7311, "", 2, "", ""},
         {"back", GameState::MainMenu, Role::None, 7311, "", 2, "", ""},
     };
-    const std::pair<const char*, int32_t> kEntries[] = {{"keyboard", S::kKeyboardEntry}, {"host", S::kHostEntry},
-                                                        {"port-", S::kPortDown},         {"port", S::kPortField},
-                                                        {"port+", S::kPortUp},           {"join", S::kJoinEntry},
-                                                        {"address", S::kAddressField},   {"delay-", S::kDelayDown},
-                                                        {"delay+", S::kDelayUp},         {"back", S::kBackEntry}};
-    const std::pair<const char*, uint8_t> kKeys[] = {
-        {"DOWN", DIK_DOWN}, {"LEFT", DIK_LEFT}, {"ENTER", DIK_RETURN}, {"BS", DIK_BACK}, {"ESC", DIK_ESCAPE}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
         std::filesystem::remove(path_);
         h.host.KeepSettings(Settings{}, path_);
         TwoPlayers();
         ASSERT_EQ(h.game->state, GameState::TwoPlayers);
-        std::istringstream words(c.script);
-        for (std::string word; words >> word;) {
-            bool known = word[0] == '\'';
-            if (known) Type(word.substr(1, word.size() - 2).c_str());
-            for (const auto& [name, entry] : kEntries)
-                if (word == name) Click(entry), known = true;
-            for (const auto& [name, code] : kKeys)
-                if (word == name) h.Tap(code), known = true;
-            ASSERT_TRUE(known) << word;
-        }
-        AwaitLookup();
+        ASSERT_TRUE(Play(c.script));
         const OnlinePlay& online = h.game->online;
         const S& screen = h.game->twoPlayersScreen;
         EXPECT_EQ((std::tuple{h.game->state, online.role}), (std::tuple{c.state, c.role}));
@@ -200,11 +211,6 @@ TEST_F(TwoPlayersScreenTest, EachRoomChoiceAsksForTheWorldServersRoomOrSaysWhyNo
         {"http://nohost.invalid", "create", GameState::TwoPlayers, NetRoomMode::Create, "",
          "Cannot reach the world server: no host called nohost.invalid"},
     };
-    const std::pair<const char*, int32_t> kEntries[] = {{"create", S::kCreateRoomEntry},
-                                                        {"quick", S::kQuickMatchEntry},
-                                                        {"joinroom", S::kJoinRoomEntry},
-                                                        {"code", S::kCodeField}};
-    const std::pair<const char*, uint8_t> kKeys[] = {{"DOWN", DIK_DOWN}, {"ENTER", DIK_RETURN}, {"BS", DIK_BACK}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.server) + " " + c.script);
         std::filesystem::remove(path_);
@@ -213,17 +219,7 @@ TEST_F(TwoPlayersScreenTest, EachRoomChoiceAsksForTheWorldServersRoomOrSaysWhyNo
         h.host.KeepSettings(kept, path_);
         TwoPlayers();
         ASSERT_EQ(h.game->state, GameState::TwoPlayers);
-        std::istringstream words(c.script);
-        for (std::string word; words >> word;) {
-            bool known = word[0] == '\'';
-            if (known) Type(word.substr(1, word.size() - 2).c_str());
-            for (const auto& [name, entry] : kEntries)
-                if (word == name) Click(entry), known = true;
-            for (const auto& [name, code] : kKeys)
-                if (word == name) h.Tap(code), known = true;
-            ASSERT_TRUE(known) << word;
-        }
-        AwaitLookup();
+        ASSERT_TRUE(Play(c.script));
         const OnlinePlay& online = h.game->online;
         const S& screen = h.game->twoPlayersScreen;
         EXPECT_EQ(h.game->state, c.state);
@@ -290,10 +286,10 @@ TEST_F(TwoPlayersScreenTest, ALinkThatReachesRoomsAloneOffersTheRoomsAndSaysWhyN
         EXPECT_EQ(h.game->state, c.state);
         EXPECT_EQ(screen.lookup.GetState(), NetResolver::State::Idle);  // nothing looked up
         if (c.state == GameState::PlayerSetup) {
-            EXPECT_EQ((std::tuple{online.role, online.room.mode, std::string(online.room.code), online.link}),
-                      (std::tuple{OnlinePlay::Role::Room, c.mode,
-                                  std::string(c.mode == NetRoomMode::Join ? "KMNPQ" : ""),
-                                  static_cast<NetLink*>(&roomsOnly_)}));
+            EXPECT_EQ(
+                (std::tuple{online.role, online.room.mode, std::string(online.room.code), online.link}),
+                (std::tuple{OnlinePlay::Role::Room, c.mode, std::string(c.mode == NetRoomMode::Join ? "KMNPQ" : ""),
+                            static_cast<NetLink*>(&roomsOnly_)}));
             EXPECT_STREQ(screen.notice, "");
         } else {
             EXPECT_EQ(online.role, OnlinePlay::Role::None);
