@@ -337,7 +337,10 @@ void Game::ShakePads() {
     }
 }
 
-bool Game::RunFrame() { return watchingReplay ? WatchFrame() : RunPass(); }
+bool Game::RunFrame() {
+    if (live.Active()) FollowLive();
+    return watchingReplay ? WatchFrame() : RunPass();
+}
 
 // A pass of the state on show; false ends the program.
 bool Game::StateFrame(bool escDown) {
@@ -550,10 +553,11 @@ bool Game::WatchFrame() {
     if (Host* host = GetHost()) std::memcpy(keys, host->KeyStates(), sizeof keys);
     auto pressed = [&](uint8_t code) { return keys[code] != 0 && watchKeys_[code] == 0; };
     const bool leave = pressed(DIK_ESCAPE);
-    const bool skip = pressed(DIK_N);
+    // (A live game is played at its own pace: no skips nor speeds.)
+    const bool skip = pressed(DIK_N) && !watchingLive;
     if (pressed(DIK_P) || pressed(DIK_SPACE)) watchPaused = !watchPaused;
     for (const auto& [code, speed] : {std::pair{DIK_1, 1}, {DIK_2, 2}, {DIK_4, 4}, {DIK_8, 8}})
-        if (pressed(code)) watchSpeed = speed;
+        if (pressed(code) && !watchingLive) watchSpeed = speed;
     std::memcpy(watchKeys_, keys, sizeof watchKeys_);
     if (leave) {
         EndWatching();
@@ -567,8 +571,16 @@ bool Game::WatchFrame() {
         return true;
     }
     const int32_t level = match.levelIndex;
-    const int32_t passes = skip ? kReplayMaxSkip : watchSpeed;
+    const int32_t passes = WatchPasses(skip);
+    if (passes == 0) {
+        // The live game's next passes are not held yet: its picture stands.
+        HoldPictureOnShow();
+        DrawWatchStatus();
+        FlipDisplay();
+        return true;
+    }
     for (int32_t i = 0; i < passes; ++i) {
+        if (watchingLive && i > 0 && !live.MayPlay(recorder.onlineTape.Passes())) break;
         if (!RunPass()) return false;
         if (recorder.end != ReplayVerdict::None) {
             EndWatching();
@@ -577,6 +589,63 @@ bool Game::WatchFrame() {
         if (skip && match.levelIndex != level) break;
     }
     return true;
+}
+
+// The passes a watched frame runs: the speed chosen, or the live game's
+// (none while its next passes are not held).
+int32_t Game::WatchPasses(bool skip) {
+    if (!watchingLive) return skip ? kReplayMaxSkip : watchSpeed;
+    if (replayPending_) return 1;
+    watchSpeed = live.Speed(recorder.onlineTape.Passes());
+    return watchSpeed;
+}
+
+bool Game::WatchLive(WorldLink* link, const char* code) {
+    if (watchingLive) EndWatching();
+    liveHeaderChanges_ = 0;
+    return live.Start(link, code, GetHost() != nullptr ? GetHost()->Ticks() : 0);
+}
+
+// A pass of a live game watched: the feed's answers taken; once enough is
+// held the replay begins, and it is handed every byte that comes.
+void Game::FollowLive() {
+    live.Poll(GetHost() != nullptr ? GetHost()->Ticks() : 0);
+    if (live.GetStage() == LiveWatch::Stage::Refused) return LiveRefused();
+    if (live.ReadyToPlay()) {
+        ReplayHeader header = live.Header();
+        header.tapeBytes = static_cast<uint32_t>(live.BodySize());
+        char why[kWatchReasonBytes];
+        if (!ReplayFitsThisGame(header, playDataHash, why, sizeof why)) {
+            live.Refuse(why);
+            return LiveRefused();
+        }
+        if (!WatchReplayInstead(header, live.Body())) {
+            live.Refuse("a game is in play here");
+            return LiveRefused();
+        }
+        watchingLive = true;
+        live.Playing();
+        liveHeaderChanges_ = live.HeaderChanges();
+        return;
+    }
+    if (!watchingLive) return;
+    // (The online replay plays the recorder's tape.)
+    if (online.Replaying()) recorder.onlineTape.Grow(live.BodySize());
+    if (live.HeaderChanges() != liveHeaderChanges_) {
+        // The game's final header: its results, which the replay is judged by.
+        liveHeaderChanges_ = live.HeaderChanges();
+        recorder.header = live.Header();
+    }
+}
+
+// The live game cannot be watched (any more): said, and the watching left.
+void Game::LiveRefused() {
+    std::fprintf(stderr, "voidcrawl: the game %s cannot be watched: %s\n", live.Code(), live.Reason());
+    if (watchingReplay) EndWatching();
+    if (state == GameState::TwoPlayers)
+        std::snprintf(twoPlayersScreen.notice, sizeof twoPlayersScreen.notice, "CANNOT WATCH: %.180s", live.Reason());
+    // (The reason stays for whoever asks; nothing more is fetched.)
+    watchingLive = false;
 }
 
 bool Game::WatchEntryReplay(const HighScoreRecord* entry) {
@@ -604,11 +673,16 @@ bool Game::WatchEntryReplay(const HighScoreRecord* entry) {
 }
 
 void Game::DrawWatchStatus() {
-    char text[24];
+    char text[40];
+    const char* what = watchingLive ? "LIVE" : "REPLAY";
     if (watchPaused)
-        std::snprintf(text, sizeof text, "REPLAY PAUSED");
+        std::snprintf(text, sizeof text, "%s PAUSED", what);
+    else if (watchingLive && live.Waiting())
+        std::snprintf(text, sizeof text, "LIVE: WAITING FOR THE GAME...");
+    else if (watchingLive && watchSpeed == 1)
+        std::snprintf(text, sizeof text, "LIVE");
     else
-        std::snprintf(text, sizeof text, "REPLAY X%d", static_cast<int>(watchSpeed));
+        std::snprintf(text, sizeof text, "%s X%d", what, static_cast<int>(watchSpeed));
     if (match.players < 2) {
         // The top left corner is free in play and between levels.
         smallFont.DrawText(backBuffer, 8, 6, text, TextExtent::Whole);
@@ -626,6 +700,10 @@ void Game::EndWatching() {
     const bool neverStarted = replayPending_;
     watchingReplay = false;
     replayPending_ = false;
+    if (watchingLive) {
+        watchingLive = false;
+        if (live.GetStage() != LiveWatch::Stage::Refused) live.Stop();
+    }
     if (recorder.end != ReplayVerdict::None && recorder.end != ReplayVerdict::Verified)
         std::fprintf(stderr, "voidcrawl: the replay is not verified: %s\n", recorder.verdict);
     recorder.ForgetSource();

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/LiveWatch.h"
 #include "app/OnlinePlay.h"
 #include "app/PlayPicture.h"
 #include "app/Recorder.h"
@@ -136,6 +137,20 @@ public:
     // The state hashes a replay has matched so far.
     uint32_t ReplayHashes() const { return recorder.Hashes(); }
 
+    // ---- watching a game as it is played ------------------------------------
+    // Watches the game of the room `code` through `link` (the world
+    // table's server, which holds the room's live feed): once its first
+    // passes are held, the screen on show fades out and the feed plays as a
+    // replay whose body grows (LiveWatch: it waits for the game where the
+    // held bytes end, catches up at 2x); Esc leaves for the menu, as does
+    // the game's end. False, with the reason in `live.Reason()`, when it
+    // cannot begin; a feed refused later is said the same way (on stderr,
+    // and on the two-players screen when that is on show).
+    bool WatchLive(WorldLink* link, const char* code);
+    LiveWatch live;
+    // The replay being watched is the live game.
+    bool watchingLive = false;
+
 private:
     bool BeginOnlineMatch(int32_t onlineDifficulty, bool record) override;
     void DrawSetupBackground() override { setupScreen.DrawBackground(); }
@@ -176,6 +191,9 @@ private:
     void Fail(const char* text, const char* reason);
     bool RunPass();
     bool WatchFrame();
+    int32_t WatchPasses(bool skip);
+    void FollowLive();
+    void LiveRefused();
     void DrawWatchStatus();
     void EndWatching();
     bool WatchEntryReplay(const HighScoreRecord* entry);
@@ -188,6 +206,8 @@ private:
     // The two-players screen chose online play (not the command line):
     // back on the menu, TWO PLAYERS asks again.
     bool onlineFromScreen_ = false;
+    // The live game's header changes the recorder has taken.
+    uint32_t liveHeaderChanges_ = 0;
     const uint8_t* replayTape_ = nullptr;
     bool replayPending_ = false;
     uint8_t watchKeys_[256] = {};  // the host's keys the last watched frame

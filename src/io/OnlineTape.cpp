@@ -221,79 +221,96 @@ bool OnlineTape::TakeLost() {
 
 // ---- checking ----------------------------------------------------------------
 
-bool OnlineTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t* passes, uint32_t* checks,
-                       const char** reason) {
-    auto fail = [reason](const char* why) {
-        *reason = why;
+bool OnlineTapeScan::Walk(const uint8_t* data, size_t size) {
+    if (reason_ != nullptr) return false;
+    auto fail = [this](const char* why) {
+        reason_ = why;
         return false;
     };
-    uint64_t segment = 0;  // passes since the last checkpoint
-    bool stopped = false;
-    // The game-over checkpoint as the body's last record: a recording saved
-    // as the table came up ends there.
-    bool endsAtGameOver = false;
-    uint64_t passCount = 0;
-    uint64_t lastHashAt = 0;
-    uint32_t checkCount = 0;
-    bool lost = false;
-    size_t pos = 0;
-    while (pos < size) {
+    auto wait = [this](const char* why) {
+        cut_ = why;
+        return true;
+    };
+    cut_ = nullptr;
+    while (walked_ < size) {
+        const size_t pos = walked_;
         const uint8_t op = data[pos];
-        endsAtGameOver = false;
+        const size_t left = size - pos;
+        if (stopped_) return fail("something after the end of the recording");
+        endsAtGameOver_ = false;
         if (op >= kKeysOp) {
-            if (lost) return fail("a pass after the link went");
+            if (lost_) return fail("a pass after the link went");
             const uint32_t run = op >= kRunOp ? (op & 0x7Fu) + 1u : 1u;
-            if (op < kRunOp && size - pos < 2) return fail("a pass's keys are cut short");
-            pos += op >= kRunOp ? 1 : 2;
-            passCount += run;
-            segment += run;
-            if (segment > kReplayMaxSegmentPasses) return fail("longer between two checkpoints than a level can last");
-            if (passCount > kReplayMaxPasses) return fail("more passes than a game's levels allow");
+            if (op < kRunOp && left < 2) return wait("a pass's keys are cut short");
+            passes_ += run;
+            segment_ += run;
+            if (segment_ > kReplayMaxSegmentPasses) return fail("longer between two checkpoints than a level can last");
+            if (passes_ > kReplayMaxPasses) return fail("more passes than a game's levels allow");
+            walked_ += op >= kRunOp ? 1 : 2;
             continue;
         }
         switch (op) {
         case kHashOp:
-            if (size - pos < 9) return fail("a state hash is cut short");
-            if (lost) return fail("a state hash after the link went");
-            if (passCount == 0 || passCount % kNetHashInterval != 0 || passCount <= lastHashAt)
+            if (lost_) return fail("a state hash after the link went");
+            if (passes_ == 0 || passes_ % kNetHashInterval != 0 || passes_ <= lastHashAt_)
                 return fail("a state hash where none is due");
-            lastHashAt = passCount;
-            ++checkCount;
-            pos += 9;
+            if (left < 9) return wait("a state hash is cut short");
+            lastHashAt_ = passes_;
+            ++checks_;
+            walked_ += 9;
             break;
         case kCheckpointOp: {
-            if (size - pos < kCheckpointBytes) return fail("a checkpoint is cut short");
+            if (left < kCheckpointBytes) return wait("a checkpoint is cut short");
             const uint8_t kind = data[pos + 1], level = data[pos + 2];
-            if (kind > kStop || level < 1 || level > kLevels) return fail("a checkpoint is malformed");
-            pos += kCheckpointBytes;
-            if (kind == kStop && pos != size) return fail("something after the end of the recording");
-            stopped = kind == kStop;
-            endsAtGameOver = kind == kGameOver;
-            ++checkCount;
-            segment = 0;
+            if (kind > OnlineTape::kStop || level < 1 || level > kLevels) return fail("a checkpoint is malformed");
+            walked_ += kCheckpointBytes;
+            stopped_ = kind == OnlineTape::kStop;
+            endsAtGameOver_ = kind == OnlineTape::kGameOver;
+            ++checks_;
+            segment_ = 0;
             break;
         }
         case kPointsOp: {
-            if (size - pos < kPointsOpBytes) return fail("a points record is cut short");
+            if (left < kPointsOpBytes) return wait("a points record is cut short");
             if (data[pos + 1] > 1) return fail("a points record of an unknown player");
             NetPoints p;
             ReadPoints(data + pos + 2, &p);
             if (const char* why = NetPointsFault(p)) return fail(why);
-            pos += kPointsOpBytes;
+            walked_ += kPointsOpBytes;
             break;
         }
         case kLostOp:
-            if (lost) return fail("the link went twice");
-            lost = true;
-            ++pos;
+            if (lost_) return fail("the link went twice");
+            lost_ = true;
+            ++walked_;
             break;
         default:
             return fail("an unknown kind of record");
         }
     }
-    if (ending == Ending::CutShort && stopped) return fail("a replay cut short holds the end of its recording");
-    if (ending == Ending::Whole && !stopped && !endsAtGameOver) return fail("the replay ends before its recorded end");
-    *passes = static_cast<uint32_t>(passCount);
-    *checks = checkCount;
+    return true;
+}
+
+bool OnlineTape::Check(const uint8_t* data, size_t size, Ending ending, uint32_t* passes, uint32_t* checks,
+                       const char** reason) {
+    OnlineTapeScan scan;
+    if (!scan.Walk(data, size)) {
+        *reason = scan.Reason();
+        return false;
+    }
+    if (scan.Cut() != nullptr) {
+        *reason = scan.Cut();
+        return false;
+    }
+    if (ending == Ending::CutShort && scan.Stopped()) {
+        *reason = "a replay cut short holds the end of its recording";
+        return false;
+    }
+    if (ending == Ending::Whole && !scan.Stopped() && !scan.EndsAtGameOver()) {
+        *reason = "the replay ends before its recorded end";
+        return false;
+    }
+    *passes = scan.Passes();
+    *checks = scan.Checks();
     return true;
 }

@@ -27,6 +27,11 @@ public:
 
     void Record(uint8_t* buffer, size_t capacity);
     void Play(const uint8_t* data, size_t size);
+    // Playing a body that grows in place (a live game's): its first `size`
+    // bytes are held now (never fewer than before).
+    void Grow(size_t size) {
+        if (mode_ == Mode::Playing && size > size_) size_ = size;
+    }
     void Stop() { mode_ = Mode::Off; }
     Mode GetMode() const { return mode_; }
     bool Recording() const { return mode_ == Mode::Recording; }
@@ -113,4 +118,39 @@ private:
     bool full_ = false;
     bool outOfStep_ = false;
     uint8_t outOfStepLevel_ = 0;
+};
+
+// The walk of an online body that OnlineTape::Check makes, a piece at a
+// time, for a body that grows as it is received (a live game's feed): each
+// Walk goes on from where the last stopped over the same bytes, longer
+// now, through every whole record. A record cut at the end waits (Cut
+// says which) until more bytes come; a record that breaks the format's
+// rules ends the walk for good (Reason).
+class OnlineTapeScan {
+public:
+    // False once a record breaks the rules.
+    bool Walk(const uint8_t* data, size_t size);
+    // The bytes of whole records walked.
+    size_t Walked() const { return walked_; }
+    uint32_t Passes() const { return static_cast<uint32_t>(passes_); }
+    uint32_t Checks() const { return checks_; }
+    bool Stopped() const { return stopped_; }
+    bool EndsAtGameOver() const { return endsAtGameOver_; }
+    bool Lost() const { return lost_; }
+    // Why the walk was refused (null: it was not).
+    const char* Reason() const { return reason_; }
+    // The record cut short at the end of the last walk (null: none).
+    const char* Cut() const { return cut_; }
+
+private:
+    size_t walked_ = 0;
+    uint64_t segment_ = 0;  // passes since the last checkpoint
+    uint64_t passes_ = 0;
+    uint64_t lastHashAt_ = 0;
+    uint32_t checks_ = 0;
+    bool stopped_ = false;
+    bool endsAtGameOver_ = false;
+    bool lost_ = false;
+    const char* reason_ = nullptr;
+    const char* cut_ = nullptr;
 };

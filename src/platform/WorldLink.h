@@ -85,6 +85,22 @@ struct WorldTable {
 // Where an asked-for answer stands.
 enum class WorldAnswer : uint8_t { None, Waiting, Ready, Failed };
 
+// A live game's feed (docs/server.md, "Watching"): the most bytes one answer
+// holds, and a room's code as the link takes it (letters only, upper case,
+// fewer than kWorldFeedCodeBytes).
+inline constexpr size_t kWorldFeedMostRead = 64 * 1024;
+inline constexpr int kWorldFeedCodeBytes = 8;
+
+// One answer of a live game's feed: the bytes from the offset asked (none
+// when the server had nothing new within its wait), whether the game has
+// ended and these are the last, and the bytes the server holds in all (-1
+// when it did not say).
+struct WorldFeedPart {
+    size_t size = 0;
+    bool ended = false;
+    int64_t held = -1;
+};
+
 class WorldLink {
 public:
     virtual ~WorldLink() = default;
@@ -111,4 +127,13 @@ public:
     // The last asked-for replay: Ready with its bytes in `buffer` (at most
     // `capacity`, else Failed), Failed with the reason.
     virtual WorldAnswer Replay(uint8_t* buffer, size_t capacity, size_t* size, char* reason, size_t reasonSize) = 0;
+    // Asks for the live game `code`'s feed from byte `from` (a new ask
+    // replaces the last). The server may hold the request up to a few
+    // seconds while nothing new is held (a long poll); other asks do not
+    // wait for it.
+    virtual void AskFeed(const char* code, uint32_t from) = 0;
+    // The last asked-for part of a feed: Ready with its bytes in `buffer`
+    // (kWorldFeedMostRead; a larger answer is Failed) and what `part` says,
+    // Failed with the reason ("no game of that code is live").
+    virtual WorldAnswer Feed(uint8_t* buffer, WorldFeedPart* part, char* reason, size_t reasonSize) = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -226,6 +227,66 @@ TEST(OnlineTape, ARecordingStopsAtTheLongestAReplayMayBe) {
     EXPECT_EQ(t.Passes(), kReplayMaxPasses);
     EXPECT_TRUE(OnlineTape::Check(buffer, t.Size(), OnlineTape::Ending::CutShort, &passes, &checks, &why)) << why;
     EXPECT_EQ(passes, kReplayMaxPasses);
+}
+
+// A body that arrives a few bytes at a time (a live game's feed) is walked
+// as it grows: a record cut at the end waits, whole records are walked,
+// and the walk ends where the whole body's check does; a broken record is
+// refused once it has come, with the words the whole check gives.
+TEST(OnlineTapeScan, WalksAGrowingBodyToTheWholeChecksEndAndRefusesWhatItRefuses) {
+    const Bytes body = RecordedBody();
+    for (const size_t step : {size_t{1}, size_t{7}, size_t{64}}) {
+        OnlineTapeScan scan;
+        size_t walkedBefore = 0;
+        for (size_t size = 0; size <= body.size();
+             size = size == body.size() ? size + 1 : std::min(size + step, body.size())) {
+            ASSERT_TRUE(scan.Walk(body.data(), size)) << size << ": " << scan.Reason();
+            EXPECT_GE(scan.Walked(), walkedBefore);
+            EXPECT_LE(scan.Walked(), size);
+            // What was walked is a body of whole records of its own.
+            uint32_t passes = 0, checks = 0;
+            const char* why = nullptr;
+            EXPECT_TRUE(OnlineTape::Check(body.data(), scan.Walked(), &passes, &checks, &why)) << why;
+            EXPECT_EQ(passes, scan.Passes());
+            EXPECT_EQ(checks, scan.Checks());
+            EXPECT_EQ(scan.Cut() != nullptr, scan.Walked() < size) << size;
+            walkedBefore = scan.Walked();
+        }
+        EXPECT_EQ(scan.Walked(), body.size());
+        EXPECT_EQ(scan.Passes(), 300u);
+        EXPECT_TRUE(scan.Stopped());
+        EXPECT_TRUE(scan.Lost());
+    }
+    const struct {
+        Bytes body;
+        const char* why;
+    } cases[] = {
+        {Bytes{0x85, 0x05}, "an unknown kind of record"},
+        {Bytes{0x80 + 98, 0x01}, "a state hash where none is due"},
+        {[] {
+             Bytes b(1 + 35, 0);  // a pass, then a points record (its player 2)
+             b[0] = 0x81;
+             b[1] = 0x03;
+             b[2] = 2;
+             return b;
+         }(),
+         "a points record of an unknown player"},
+        {Bytes{0x81, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "a checkpoint is malformed"},
+        {Bytes{0x81, 0x02, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x81}, "something after the end of the recording"},
+        {Bytes{0x04, 0x04}, "the link went twice"},
+    };
+    for (const auto& c : cases) {
+        OnlineTapeScan scan;
+        bool refused = false;
+        for (size_t size = 1; size <= c.body.size() && !refused; ++size) refused = !scan.Walk(c.body.data(), size);
+        EXPECT_TRUE(refused) << c.why;
+        EXPECT_STREQ(scan.Reason(), c.why);
+        EXPECT_FALSE(scan.Walk(c.body.data(), c.body.size()));  // and for good
+        uint32_t passes = 0, checks = 0;
+        const char* why = nullptr;
+        EXPECT_FALSE(OnlineTape::Check(c.body.data(), c.body.size(), &passes, &checks, &why));
+        EXPECT_STREQ(why, c.why);
+    }
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #pragma once
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/WorldLink.h"
@@ -71,6 +73,40 @@ public:
         return replayAnswer;
     }
 
+    void AskFeed(const char* code, uint32_t from) override {
+        askedFeeds.emplace_back(code, from);
+        feedPolls = 0;
+    }
+
+    // The feed as a server holds it (`feedBytes`, at most `feedChunk` bytes
+    // an answer, `feedEnded` once the game ended), or the next of
+    // `feedScript` when it holds any.
+    WorldAnswer Feed(uint8_t* buffer, WorldFeedPart* part, char* reason, size_t reasonSize) override {
+        if (askedFeeds.empty()) return WorldAnswer::None;
+        if (feedPolls++ < waitPolls) return WorldAnswer::Waiting;
+        FeedAnswer a;
+        if (!feedScript.empty()) {
+            a = feedScript.front();
+            feedScript.pop_front();
+        } else if (!feedFailure.empty()) {
+            a.state = WorldAnswer::Failed;
+            a.reason = feedFailure;
+        } else {
+            const size_t from = askedFeeds.back().second;
+            const size_t n = from >= feedBytes.size() ? 0 : std::min(feedChunk, feedBytes.size() - from);
+            a.bytes = feedBytes.substr(from < feedBytes.size() ? from : feedBytes.size(), n);
+            a.ended = feedEnded && from + n == feedBytes.size();
+            a.held = static_cast<int64_t>(feedBytes.size());
+        }
+        if (a.state == WorldAnswer::Failed) std::snprintf(reason, reasonSize, "%s", a.reason.c_str());
+        if (a.state != WorldAnswer::Ready) return a.state;
+        std::memcpy(buffer, a.bytes.data(), std::min(a.bytes.size(), kWorldFeedMostRead));
+        part->size = a.bytes.size();
+        part->ended = a.ended;
+        part->held = a.held;
+        return a.state;
+    }
+
     // An answer that ranked a sent game: each player's name, score, level and rank.
     struct Result {
         const char* name;
@@ -128,6 +164,19 @@ public:
     std::vector<uint8_t> replayBytes;
     std::string replayReason;
 
+    struct FeedAnswer {
+        WorldAnswer state = WorldAnswer::Ready;
+        std::string bytes;
+        bool ended = false;
+        int64_t held = -1;
+        std::string reason;
+    };
+    std::string feedBytes;
+    bool feedEnded = false;
+    size_t feedChunk = kWorldFeedMostRead;
+    std::string feedFailure;            // non-empty: every ask fails with it
+    std::deque<FeedAnswer> feedScript;  // answered first, in order
+
     // What it was given.
     std::string server;  // as the settings last said
     bool sending = false;
@@ -139,4 +188,6 @@ public:
     int sentPolls = 0;
     int tablePolls = 0;
     int replayPolls = 0;
+    std::vector<std::pair<std::string, uint32_t>> askedFeeds;
+    int feedPolls = 0;
 };

@@ -89,6 +89,11 @@ public:
         out_ = out;
     }
     void SetRealTime() { realTime_ = true; }
+    // A live game watched: the run ends with the watching (or its refusal);
+    // a frame that plays nothing of it sleeps a little rather than spin.
+    void SetWatching() { watching_ = true; }
+    int64_t WaitFrames() const { return waitFrames_; }
+    int64_t FastFrames() const { return fastFrames_; }
     bool OnlineFailed() const { return online_ && (!sawOnlinePlay_ || (endSeen_ ? lostAtEnd_ : game_.online.Lost())); }
     int64_t MeanRoundTripMs() const { return roundTrips_ > 0 ? roundTripSum_ / roundTrips_ : 0; }
 
@@ -160,6 +165,7 @@ public:
         }
         bool ends = autopilot_ && !autopilot_->AfterPass(frame);
         if (playingReplay_ && game_.recorder.end != Game::ReplayEnd::None) goOn = false;
+        if (watching_) goOn = goOn && WatchGoesOn();
         if (!liveness_->AfterPass(game_, frame)) {
             std::fprintf(err_, "voidcrawl-headless: play stalled: %s\n", liveness_->Failure());
             goOn = false;
@@ -240,6 +246,18 @@ private:
 
     static constexpr int kLingerMs = 2000;
 
+    bool WatchGoesOn() {
+        const LiveWatch& live = game_.live;
+        if (live.GetStage() == LiveWatch::Stage::Refused) return false;
+        if (game_.watchingLive) watchBegan_ = true;
+        if (watchBegan_ && !game_.watchingLive) return false;  // its end (or Esc)
+        const bool waits = !game_.watchingLive || live.Waiting();
+        if (game_.watchingLive && live.Waiting()) ++waitFrames_;
+        if (game_.watchingLive && game_.watchSpeed == kWatchFastSpeed) ++fastFrames_;
+        if (waits) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return true;
+    }
+
     // A pad is plugged in by its first command.
     void ApplyPad(const ScriptCommand& cmd) {
         PadMapper& pads = host_.Pads();
@@ -307,6 +325,10 @@ private:
     bool endSeen_ = false;  // the run's end came (online it may linger)
     bool lostAtEnd_ = false;
     bool roomTold_ = false;
+    bool watching_ = false;
+    bool watchBegan_ = false;
+    int64_t waitFrames_ = 0;
+    int64_t fastFrames_ = 0;
     FILE* out_ = stdout;
     int32_t lastPass_ = -1;
     int64_t roundTripSum_ = 0;
@@ -424,7 +446,10 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     }
 
     int64_t frameLimit = kDefaultFrames;
-    if (playReplay)
+    const bool watch = !options.watchCode.empty();
+    if (watch && options.frames <= 0)
+        frameLimit = kAutopilotFrames;
+    else if (playReplay)
         frameLimit = check.Frames();
     else if (options.frames > 0)
         frameLimit = options.frames;
@@ -569,6 +594,13 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         game->syncTest = syncTest.get();
         hooks.SetSyncTest(syncTest.get());
     }
+    if (watch) {
+        if (!world || !game->WatchLive(world.get(), options.watchCode.c_str())) {
+            std::fprintf(out, "watch: cannot watch %s: %s\n", options.watchCode.c_str(), game->live.Reason());
+            return kExitOnlineFailed;
+        }
+        hooks.SetWatching();
+    }
     if (options.hashFrames) host->HashPresents();
     hooks.SetUntilLevel(options.untilLevel);
     hooks.SetFinalState(finalState);
@@ -631,6 +663,24 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
                      syncTest->LargestSnapshot(), syncTest->MeanSaveNanos(), syncTest->MeanRestoreNanos());
     if (online && end != LoopEnd::StartupFailed) PrintOnlineSummary(*game, hooks.MeanRoundTripMs(), out);
     if (playReplay && (replay.flags & kReplayOnline) != 0) PrintLevelHashes(*game, out);
+    if (watch && end != LoopEnd::StartupFailed) {
+        PrintLevelHashes(*game, out);
+        const LiveWatch& live = game->live;
+        if (live.GetStage() == LiveWatch::Stage::Refused) {
+            std::fprintf(out, "watch: cannot watch %s: %s\n", options.watchCode.c_str(), live.Reason());
+            return kExitOnlineFailed;
+        }
+        if (game->recorder.end == ReplayVerdict::Verified)
+            std::fprintf(out, "watch: verified %u state hashes, %u passes\n", game->recorder.Hashes(),
+                         game->recorder.onlineTape.Passes());
+        else
+            std::fprintf(
+                out, "watch: not verified: %s\n",
+                game->recorder.end == ReplayVerdict::None ? "the watching was cut off" : game->recorder.verdict);
+        std::fprintf(out, "watch: %u passes, %u answers, %lld frames waiting, %lld frames at 2x\n",
+                     game->recorder.onlineTape.Passes(), live.Answers(), static_cast<long long>(hooks.WaitFrames()),
+                     static_cast<long long>(hooks.FastFrames()));
+    }
     if (hooks.SyncTestFailed()) return kExitSyncTest;
     if (liveness.Failed()) return kExitStalled;
     if (outOfStep && options.verify) return kExitOutOfStep;

@@ -15,6 +15,7 @@
 //                      [--settings FILE] [--replay FILE [--verify]] [--sync-test]
 //                      [--host [PORT] | --join HOST[:PORT]] [--delay N] [--real-time]
 //                      [--world-server URL] [--room new|CODE | --quick-match] [--room-relay]
+//                      [--watch CODE]
 //
 // RunnerUsage() explains the options.
 
@@ -68,6 +69,7 @@ struct RunnerOptions {
     bool onlineMenu = false;                 // a link without a role: TWO PLAYERS shows the two-players screen
     uint32_t linkTimeoutMs = kNetTimeoutMs;  // the silence after which the peer counts as lost
     std::string worldServer;                 // --world-server: over the settings' [world] server; empty: none
+    std::string watchCode;                   // --watch: the room whose game is watched (upper case); empty: none
 };
 
 // Parses the command line (argv[0] is the program). On failure returns false

@@ -53,6 +53,7 @@ enum Option {
     kRoom,
     kQuickMatch,
     kRoomRelay,
+    kWatch,
     kOptionCount
 };
 
@@ -90,6 +91,7 @@ const OptionInfo kOptions[kOptionCount] = {
     {"--room", true},
     {"--quick-match", false},
     {"--room-relay", false},
+    {"--watch", true},
 };
 
 }  // namespace
@@ -105,7 +107,8 @@ std::string RunnerUsage() {
            "                          [--host [PORT] | --join HOST[:PORT]] [--delay N]\n"
            "                          [--real-time] [--link-timeout MS] [--online-menu]\n"
            "                          [--world-server URL]\n"
-           "                          [--room new|CODE | --quick-match] [--room-relay] [--help]\n"
+           "                          [--room new|CODE | --quick-match] [--room-relay]\n"
+           "                          [--watch CODE] [--help]\n"
            "\n"
            "  --user-dir DIR      the folder the game writes high-score tables and screen\n"
            "                      dumps to (created when first written), reading tables\n"
@@ -216,6 +219,15 @@ std::string RunnerUsage() {
            "                        path: DIRECT|RELAYED\n"
            "  --room-relay        (tests) a room's joiner sends through the server's relay\n"
            "                      from the start\n"
+           "  --watch CODE        watch the game of the room CODE as it is played, through\n"
+           "                      the --world-server's live feed, as the game's --watch\n"
+           "                      (a few seconds behind; 2x when further behind), to its\n"
+           "                      end; then it prints each level's end hash, as the\n"
+           "                      players print it, and\n"
+           "                        watch: WORDS (the replay's verdict: verified ...)\n"
+           "                        watch: N passes, A answers, W frames waiting, F frames at 2x\n"
+           "                      A feed that cannot be watched ends the run with status 6 and\n"
+           "                        watch: cannot watch CODE: WHY\n"
            "  --online-menu       the game has a link for online play but no --host or\n"
            "                      --join: TWO PLAYERS shows the two-players screen (this\n"
            "                      keyboard, host or join), as the desktop game does\n"
@@ -452,6 +464,15 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         case kRoomRelay:
             options->roomRelay = true;
             break;
+        case kWatch: {
+            char code[kRoomCodeBytes];
+            if (!FoldRoomCode(value.c_str(), code)) {
+                *error = "bad --watch '" + value + "' (a room's code: five letters)";
+                return false;
+            }
+            options->watchCode = code;
+            break;
+        }
         case kHost:
             break;
         case kFinalState:
@@ -496,6 +517,14 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
     if (options->online != RunnerOptions::Online::None &&
         (!options->replayPath.empty() || options->randomInput || options->syncTest || options->autopilotPads)) {
         *error = "online play goes without --replay, --random-input, --sync-test and --autopilot-pads";
+        return false;
+    }
+    if (seen[kWatch] &&
+        (options->worldServer.empty() || options->online != RunnerOptions::Online::None ||
+         !options->replayPath.empty() || options->autopilot || options->randomInput || options->onlineMenu)) {
+        *error =
+            "--watch needs --world-server and plays alone: no online play, --replay, --autopilot or "
+            "--random-input";
         return false;
     }
     if (options->verify && options->replayPath.empty()) {

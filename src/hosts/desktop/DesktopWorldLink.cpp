@@ -14,6 +14,17 @@ constexpr size_t kJsonBytesMax = 256 * 1024;
 constexpr int64_t kRetryAfterMaxSeconds = 3600;
 // The rows around this player's best: two before and two after it.
 constexpr const char kAroundQuery[] = "?before=2&after=2";
+// A feed's request: the server holds it up to 2 s when nothing new is held.
+constexpr long kFeedRequestMs = 10000;
+
+// A room's code as a feed's path may hold it: letters, upper case.
+bool IsFeedCode(const char* code) {
+    const size_t length = code == nullptr ? 0 : strnlen(code, kWorldFeedCodeBytes);
+    if (length == 0 || length >= static_cast<size_t>(kWorldFeedCodeBytes)) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (code[i] < 'A' || code[i] > 'Z') return false;
+    return true;
+}
 
 void Say(char* out, size_t size, const std::string& text) {
     if (out != nullptr && size > 0) CopyShownText(text.data(), text.size(), out, size);
@@ -39,7 +50,8 @@ DesktopWorldLink::DesktopWorldLink(Options options)
       outbox_(options_.folder.empty() ? std::string() : options_.folder + "/" + kWorldOutboxFolder),
       own_(options_.folder.empty() ? std::string() : options_.folder + "/" + kWorldGamesFile),
       retry_(options_.firstRetry),
-      thread_([this] { Run(); }) {}
+      thread_([this] { Run(); }),
+      feedThread_([this] { RunFeeds(); }) {}
 
 DesktopWorldLink::~DesktopWorldLink() {
     {
@@ -47,7 +59,9 @@ DesktopWorldLink::~DesktopWorldLink() {
         stop_ = true;
     }
     wake_.notify_all();
+    feedWake_.notify_all();
     thread_.join();
+    feedThread_.join();
 }
 
 void DesktopWorldLink::Follow(const char* server, bool sending) {
@@ -328,4 +342,81 @@ void DesktopWorldLink::FetchReplay(const std::string& server, const std::string&
     }
     replay_.assign(answer.body.begin(), answer.body.end());
     replayState_ = WorldAnswer::Ready;
+}
+
+// ---- a live game's feed ------------------------------------------------------
+
+void DesktopWorldLink::AskFeed(const char* code, uint32_t from) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++feedAsk_;
+        feedState_ = WorldAnswer::Waiting;
+        feedCode_ = IsFeedCode(code) ? code : "";
+        feedFrom_ = from;
+        if (server_.empty() || feedCode_.empty()) {
+            feedDone_ = feedAsk_;
+            feedState_ = WorldAnswer::Failed;
+            Say(feedReason_, sizeof feedReason_, server_.empty() ? "no world server is set" : "that is no room's code");
+        }
+    }
+    feedWake_.notify_all();
+}
+
+WorldAnswer DesktopWorldLink::Feed(uint8_t* buffer, WorldFeedPart* part, char* reason, size_t reasonSize) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (feedState_ == WorldAnswer::Ready) {
+        std::memcpy(buffer, feed_.data(), feed_.size());
+        *part = feedPart_;
+    }
+    if (feedState_ == WorldAnswer::Failed) Say(reason, reasonSize, feedReason_);
+    return feedState_;
+}
+
+void DesktopWorldLink::RunFeeds() {
+    HttpSession session;  // one connection: the server counts the watcher by it
+    feedSession_ = &session;
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stop_) {
+        if (feedAsk_ == feedDone_) {
+            feedWake_.wait(lock);
+            continue;
+        }
+        const uint64_t ask = feedDone_ = feedAsk_;
+        const std::string server = server_, code = feedCode_;
+        const uint32_t from = feedFrom_;
+        lock.unlock();
+        FetchFeed(server, code, from, ask);
+        lock.lock();
+    }
+}
+
+void DesktopWorldLink::FetchFeed(const std::string& server, const std::string& code, uint32_t from, uint64_t ask) {
+    HttpLimits limits = options_.limits;
+    limits.maxBody = kWorldFeedMostRead;
+    limits.totalMs = std::max(limits.totalMs, kFeedRequestMs);
+    HttpAnswer answer;
+    std::string failure;
+    const std::string url = Base(server) + "/api/v1/live/" + code + "?from=" + std::to_string(from);
+    if (!HttpRequest(url, nullptr, 0, limits, &stop_, &answer, feedSession_)) {
+        failure = answer.failure;
+    } else if (answer.status == 204) {
+        answer.body.clear();
+    } else if (answer.status != 200) {
+        char reason[kWorldReasonBytes];
+        ReadRefusal(answer.body.data(), answer.body.size(), StatusWords(answer).c_str(), reason, sizeof reason);
+        failure = reason;
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (ask != feedAsk_) return;
+    if (!failure.empty()) {
+        feedState_ = WorldAnswer::Failed;
+        Say(feedReason_, sizeof feedReason_, failure);
+        return;
+    }
+    feed_.assign(answer.body.begin(), answer.body.end());
+    feedPart_ = WorldFeedPart();
+    feedPart_.size = feed_.size();
+    feedPart_.ended = answer.status == 200 && answer.feedEnded;
+    feedPart_.held = answer.status == 200 ? answer.feedHeld : -1;
+    feedState_ = WorldAnswer::Ready;
 }

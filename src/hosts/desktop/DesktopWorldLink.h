@@ -19,7 +19,9 @@
 // status) stays kept and is tried again later, in this run (each failure
 // waits twice as long as the last, or as the server's Retry-After says)
 // or the next. A ranked (201, 200) or refused (422) game leaves the
-// outbox, and its answer waits for TakeSent.
+// outbox, and its answer waits for TakeSent. A live game's feed is asked
+// for on a second thread of the link's, so that its long poll never holds
+// a table, a replay or a sent game back.
 class DesktopWorldLink final : public WorldLink {
 public:
     struct Options {
@@ -43,6 +45,8 @@ public:
     WorldAnswer Table(WorldTable* table, char* reason, size_t reasonSize) override;
     void AskReplay(const char* id) override;
     WorldAnswer Replay(uint8_t* buffer, size_t capacity, size_t* size, char* reason, size_t reasonSize) override;
+    void AskFeed(const char* code, uint32_t from) override;
+    WorldAnswer Feed(uint8_t* buffer, WorldFeedPart* part, char* reason, size_t reasonSize) override;
 
     // How sending stands, for the runner and the tests: games kept in the
     // outbox, and the last failure to send ("" none since the last answer).
@@ -54,6 +58,8 @@ private:
     enum class Sent : uint8_t { Nothing, Answered, Failed, Busy };
 
     void Run();
+    void RunFeeds();
+    void FetchFeed(const std::string& server, const std::string& code, uint32_t from, uint64_t ask);
     Sent SendOne(const std::string& server, int64_t* retryAfter);
     Sent SendClaim(const std::string& server, WorldOutbox::Claim* claim, int64_t* retryAfter);
     void FetchTable(const std::string& server, int32_t difficulty, uint64_t ask);
@@ -95,5 +101,17 @@ private:
     std::vector<uint8_t> replay_;
     char replayReason_[kWorldReasonBytes] = {};
 
+    // The feed asked for, on its own thread.
+    std::condition_variable feedWake_;
+    uint64_t feedAsk_ = 0, feedDone_ = 0;
+    std::string feedCode_;
+    uint32_t feedFrom_ = 0;
+    WorldAnswer feedState_ = WorldAnswer::None;
+    std::vector<uint8_t> feed_;
+    WorldFeedPart feedPart_;
+    char feedReason_[kWorldReasonBytes] = {};
+    HttpSession* feedSession_ = nullptr;  // the feed thread's own
+
     std::thread thread_;  // last: started once everything above is made
+    std::thread feedThread_;
 };

@@ -52,6 +52,9 @@ size_t TakeHeader(char* line, size_t size, size_t count, void* context) {
     const size_t bytes = size * count;
     HeaderNumber(line, bytes, "Retry-After", &transfer.answer->retryAfter);
     HeaderNumber(line, bytes, "X-Total-Count", &transfer.answer->totalCount);
+    HeaderNumber(line, bytes, "X-Feed-Held", &transfer.answer->feedHeld);
+    int64_t ended = 0;
+    if (HeaderNumber(line, bytes, "X-Feed-Ended", &ended)) transfer.answer->feedEnded = ended == 1;
     return bytes;
 }
 
@@ -67,11 +70,18 @@ void InitCurlOnce() {
 
 }  // namespace
 
+HttpSession::~HttpSession() {
+    if (handle != nullptr) curl_easy_cleanup(static_cast<CURL*>(handle));
+}
+
 bool HttpRequest(const std::string& url, const uint8_t* post, size_t postSize, const HttpLimits& limits,
-                 const std::atomic<bool>* stop, HttpAnswer* answer) {
+                 const std::atomic<bool>* stop, HttpAnswer* answer, HttpSession* session) {
     InitCurlOnce();
     *answer = HttpAnswer{};
-    CURL* curl = curl_easy_init();
+    CURL* curl =
+        session != nullptr && session->handle != nullptr ? static_cast<CURL*>(session->handle) : curl_easy_init();
+    if (session != nullptr && session->handle != nullptr) curl_easy_reset(curl);  // (its connections stay)
+    if (session != nullptr) session->handle = curl;
     if (curl == nullptr) {
         answer->failure = "the network library could not start";
         return false;
@@ -107,7 +117,7 @@ bool HttpRequest(const std::string& url, const uint8_t* post, size_t postSize, c
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
+    if (session == nullptr) curl_easy_cleanup(curl);
     if (code == CURLE_OK) {
         answer->status = status;
         return true;

@@ -29,7 +29,7 @@ EM_JS(void, WebWorldOpen, (const char* outboxFolder, int outboxMost, int sendMos
         outbox: UTF8ToString(outboxFolder), server: "", base: "", sending: false,
         queue: [], busy: false, retryAt: 0, wait: 0, timer: null,
         answers: [], taken: [], done: [], own: [],
-        table: {state: 0, ask: 0}, replay: {state: 0, ask: 0},
+        table: {state: 0, ask: 0}, replay: {state: 0, ask: 0}, feed: {state: 0, ask: 0},
         posts: 0,
     };
     const kPostMs = 60000;  /* the server re-plays the game before it answers */
@@ -299,6 +299,33 @@ EM_JS(void, WebWorldOpen, (const char* outboxFolder, int outboxMost, int sendMos
         }
         if (world.replay.ask === ask) world.replay = done;
     };
+
+    /* A part of a live game feed: its bytes from `from` (the server holds
+       the request up to 2 s while nothing new is held). */
+    const kFeedMost = 65536;
+    const kFeedMs = 10000;
+    world.askFeed = async (code, from) => {
+        const ask = ++world.feed.ask;
+        world.feed = {state: 1, ask};
+        let done;
+        try {
+            if (!world.where()) throw new Error("no world table server is set");
+            if (!/^[A-Z]{1,7}$/.test(code)) throw new Error("that is no room code");
+            const answer = await world.fetch(`api/v1/live/${code}?from=${from}`, {}, kFeedMost, kFeedMs);
+            if (answer.status === 204) {
+                done = {state: 2, ask, bytes: new Uint8Array(0), ended: false, held: -1};
+            } else if (answer.status === 200) {
+                const held = Number(answer.headers.get("X-Feed-Held"));
+                done = {state: 2, ask, bytes: answer.bytes, ended: answer.headers.get("X-Feed-Ended") === "1",
+                    held: Number.isSafeInteger(held) && held >= 0 ? held : -1};
+            } else {
+                throw new Error(world.words(answer));
+            }
+        } catch (e) {
+            done = {state: 3, ask, reason: e.message};
+        }
+        if (world.feed.ask === ask) world.feed = done;
+    };
 });
 
 EM_JS(void, WebWorldFollow, (const char* server, int sending), {
@@ -418,6 +445,21 @@ EM_JS(int, WebWorldReplayState, (uint8_t* buffer, int capacity, int* size, char*
     HEAP32[size >> 2] = replay.bytes.length;
     if (replay.bytes.length > capacity) return -1;
     HEAPU8.set(replay.bytes, buffer);
+    return 2;
+});
+EM_JS(void, WebWorldAskFeed, (const char* code, int from), { Module.vcWorld.askFeed(UTF8ToString(code), from >>> 0); });
+
+/* The feed state (as the table state); ready: its bytes into `buffer` (kWorldFeedMostRead; else -1), size, ended, held. */
+EM_JS(int, WebWorldFeedState, (uint8_t* buffer, int capacity, int* numbers, char* reason, int reasonSize), {
+    const feed = Module.vcWorld.feed;
+    if (feed.state === 3) stringToUTF8(feed.reason, reason, reasonSize);
+    if (feed.state !== 2) return feed.state;
+    if (feed.bytes.length > capacity) return -1;
+    HEAPU8.set(feed.bytes, buffer);
+    const n = numbers >> 2;
+    HEAP32[n] = feed.bytes.length;
+    HEAP32[n + 1] = feed.ended ? 1 : 0;
+    HEAP32[n + 2] = feed.held;
     return 2;
 });
 // clang-format on
@@ -544,6 +586,29 @@ public:
         const WorldAnswer answer = AnswerOf(state);
         if (answer == WorldAnswer::Failed) std::snprintf(reason, reasonSize, "%s", why);
         if (answer == WorldAnswer::Ready) *size = static_cast<size_t>(got);
+        return answer;
+    }
+
+    void AskFeed(const char* code, uint32_t from) override {
+        WebWorldAskFeed(code != nullptr ? code : "", static_cast<int>(from));
+    }
+
+    WorldAnswer Feed(uint8_t* buffer, WorldFeedPart* part, char* reason, size_t reasonSize) override {
+        // size, ended, held (-1: not said)
+        int32_t numbers[3] = {};
+        char why[kWorldReasonBytes] = "";
+        const int state = WebWorldFeedState(buffer, static_cast<int>(kWorldFeedMostRead), numbers, why, sizeof why);
+        if (state < 0) {
+            std::snprintf(reason, reasonSize, "the server sent more of the game than was asked for");
+            return WorldAnswer::Failed;
+        }
+        const WorldAnswer answer = AnswerOf(state);
+        if (answer == WorldAnswer::Failed) std::snprintf(reason, reasonSize, "%s", why);
+        if (answer == WorldAnswer::Ready) {
+            part->size = numbers[0] < 0 ? 0 : static_cast<size_t>(numbers[0]);
+            part->ended = numbers[1] != 0;
+            part->held = numbers[2];
+        }
         return answer;
     }
 

@@ -159,6 +159,71 @@ TEST_F(RoomScenarioTest, TheHostsLiveFeedIsItsReplayFileByteForByte) {
     EXPECT_EQ(LevelHashes(verified.out), LevelHashes(pair.host.out));
 }
 
+// A watcher of the room's game, started while the players play it, plays
+// the live feed to its end (waiting where the feed ends, a frame at a
+// time) in step with them: the same level hashes, and the replay it
+// watched verifies against the game's final header. One started after the
+// game ended is far behind and catches up at 2x, and is in step too.
+TEST_F(RoomScenarioTest, WatchersOfARoomPlayTheLiveGameInStepWithThePlayers) {
+    const ServerProcess server(Work() / "server", 0);
+    ASSERT_FALSE(server.Url().empty());
+    const std::string common = " --autopilot --until-level 2 --world-server " + server.Url() + " ";
+    for (const char* who : {"host", "guest", "watcher"}) {
+        fs::remove_all(root_ / who);
+        fs::remove(Out(who));
+    }
+    RunResult host, guest, watcher;
+    std::thread hostRun([&] { host = RunAs("host", "--seed 5 --room new" + common); });
+    std::smatch m;
+    const std::string code = AwaitLine("host", std::regex("room: ([A-Z]{5})\n"), &m);
+    ASSERT_FALSE(code.empty()) << ReadText(Out("host"));
+    std::thread guestRun([&] { guest = RunAs("guest", "--seed 6 --room " + code + common); });
+    // The feed begins with the game: the watcher comes once it is under way.
+    const std::string began = AwaitLine("host", std::regex("frame ([0-9]+): level 1 intro"), &m);
+    EXPECT_FALSE(began.empty()) << ReadText(Out("host"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    watcher = RunAs("watcher", "--watch " + code + " --world-server " + server.Url());
+    guestRun.join();
+    hostRun.join();
+    ExpectInStep(host, guest, "DIRECT");
+    const std::vector<std::string> hashes = LevelHashes(host.out);
+    EXPECT_EQ(watcher.status, 0) << watcher.out << watcher.err;
+    EXPECT_EQ(LevelHashes(watcher.out), hashes) << watcher.out;
+    EXPECT_NE(watcher.out.find("watch: verified"), std::string::npos) << watcher.out;
+    std::smatch stats;
+    ASSERT_TRUE(std::regex_search(watcher.out, stats,
+                                  std::regex("watch: ([0-9]+) passes, ([0-9]+) answers, ([0-9]+) frames waiting, "
+                                             "([0-9]+) frames at 2x")))
+        << watcher.out;
+    // It kept up with the game: it reached the end of what was held and
+    // waited there for more, asking again and again.
+    EXPECT_GT(std::stol(stats[3].str()), 0) << watcher.out;
+    EXPECT_GT(std::stol(stats[2].str()), 2) << watcher.out;
+    std::printf("the watcher during the game: %s\n", stats[0].str().c_str());
+
+    // After the game: all of it is held, far more than 3 s of passes.
+    const RunResult late = RunAs("late", "--watch " + code + " --world-server " + server.Url());
+    EXPECT_EQ(late.status, 0) << late.out << late.err;
+    EXPECT_EQ(LevelHashes(late.out), hashes) << late.out;
+    EXPECT_NE(late.out.find("watch: verified"), std::string::npos) << late.out;
+    ASSERT_TRUE(std::regex_search(late.out, stats,
+                                  std::regex("watch: ([0-9]+) passes, ([0-9]+) answers, ([0-9]+) frames waiting, "
+                                             "([0-9]+) frames at 2x")))
+        << late.out;
+    EXPECT_EQ(std::stol(stats[3].str()), 0) << late.out;
+    // At 2x until within 3 s (300 passes) of the end, then 1x.
+    const long passes = std::stol(stats[1].str()), fast = std::stol(stats[4].str());
+    EXPECT_GT(fast, 0) << late.out;
+    EXPECT_LE(fast * 2, passes) << late.out;
+    EXPECT_GE(fast * 2, passes - 300 - 2) << late.out;
+    std::printf("the late watcher: %s\n", stats[0].str().c_str());
+
+    // No such room: said in words, and the run fails.
+    const RunResult none = RunAs("none", "--watch AAAAA --world-server " + server.Url());
+    EXPECT_EQ(none.status, 6) << none.out << none.err;
+    EXPECT_NE(none.out.find("watch: cannot watch AAAAA: no game of that code is live"), std::string::npos) << none.out;
+}
+
 TEST_F(RoomScenarioTest, TwoGamesMeetInARoomAndPlayALevelInStepDirectlyAndThroughTheRelay) {
     const ServerProcess server(Work() / "server", 0);
     ASSERT_FALSE(server.Url().empty()) << "the server did not say where it listens";
