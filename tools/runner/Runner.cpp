@@ -94,6 +94,9 @@ public:
     void SetWatching() { watching_ = true; }
     int64_t WaitFrames() const { return waitFrames_; }
     int64_t FastFrames() const { return fastFrames_; }
+    // How far behind the newest pass held the watched frames were, in passes.
+    int64_t MeanBehind() const { return behindCount_ > 0 ? behindSum_ / behindCount_ : 0; }
+    int64_t MostBehind() const { return behindMost_; }
     bool OnlineFailed() const { return online_ && (!sawOnlinePlay_ || (endSeen_ ? lostAtEnd_ : game_.online.Lost())); }
     int64_t MeanRoundTripMs() const { return roundTrips_ > 0 ? roundTripSum_ / roundTrips_ : 0; }
 
@@ -226,7 +229,8 @@ private:
     // spin; with realTime_ every pass takes its 10 ms.
     void PaceOnline(int64_t frame) {
         const OnlinePlay& online = game_.online;
-        if (game_.state == GameState::Playing && online.Active()) {
+        // (A watched game is played by no link of this run's.)
+        if (game_.state == GameState::Playing && online.Active() && online.link != nullptr) {
             sawOnlinePlay_ = true;
             const uint32_t rtt = game_.online.link->RoundTripMs();
             if (rtt != 0) {
@@ -254,6 +258,13 @@ private:
         const bool waits = !game_.watchingLive || live.Waiting();
         if (game_.watchingLive && live.Waiting()) ++waitFrames_;
         if (game_.watchingLive && game_.watchSpeed == kWatchFastSpeed) ++fastFrames_;
+        if (game_.watchingLive) {
+            const uint32_t held = live.PassesHeld(), played = game_.recorder.onlineTape.Passes();
+            const int64_t behind = held > played ? held - played : 0;
+            behindSum_ += behind;
+            ++behindCount_;
+            if (behind > behindMost_) behindMost_ = behind;
+        }
         if (waits) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return true;
     }
@@ -329,6 +340,7 @@ private:
     bool watchBegan_ = false;
     int64_t waitFrames_ = 0;
     int64_t fastFrames_ = 0;
+    int64_t behindSum_ = 0, behindCount_ = 0, behindMost_ = 0;
     FILE* out_ = stdout;
     int32_t lastPass_ = -1;
     int64_t roundTripSum_ = 0;
@@ -606,7 +618,7 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
     hooks.SetFinalState(finalState);
     hooks.SetSettingsPath(settingsPath);
     if (online) hooks.SetOnline(options.realTime, out);
-    if (options.onlineMenu && options.realTime) hooks.SetRealTime();
+    if ((options.onlineMenu || watch) && options.realTime) hooks.SetRealTime();
     int64_t lastFrame = 0;
     const auto started = std::chrono::steady_clock::now();
     const LoopEnd end = RunFrameLoop(*host, *game, &hooks, &lastFrame);
@@ -680,6 +692,8 @@ int RunRunner(const RunnerOptions& options, FILE* out, FILE* err) {
         std::fprintf(out, "watch: %u passes, %u answers, %lld frames waiting, %lld frames at 2x\n",
                      game->recorder.onlineTape.Passes(), live.Answers(), static_cast<long long>(hooks.WaitFrames()),
                      static_cast<long long>(hooks.FastFrames()));
+        std::fprintf(out, "watch: behind the newest pass held by %lld passes on the mean, %lld at most\n",
+                     static_cast<long long>(hooks.MeanBehind()), static_cast<long long>(hooks.MostBehind()));
     }
     if (hooks.SyncTestFailed()) return kExitSyncTest;
     if (liveness.Failed()) return kExitStalled;

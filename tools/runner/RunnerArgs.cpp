@@ -201,8 +201,8 @@ std::string RunnerUsage() {
            "                        link: sent S, received R, dropped D, forged F, strangers X,\n"
            "                              server Y (from the room server: no room message)\n"
            "  --delay N           online: each side's keys act N passes on (0 to 4, default 2)\n"
-           "  --real-time         online (or with --online-menu): one pass every 10 ms of\n"
-           "                      real time, as the game plays (for measures)\n"
+           "  --real-time         online (or with --online-menu or --watch): one pass\n"
+           "                      every 10 ms of real time, as the game plays (for measures)\n"
            "  --link-timeout MS   online: the silence after which the link counts the\n"
            "                      other game as lost (200 to 60000, default 5000)\n"
            "  --world-server URL  the world table's server for this run, as the game's\n"
@@ -226,6 +226,7 @@ std::string RunnerUsage() {
            "                      players print it, and\n"
            "                        watch: WORDS (the replay's verdict: verified ...)\n"
            "                        watch: N passes, A answers, W frames waiting, F frames at 2x\n"
+           "                        watch: behind the newest pass held by M passes on the mean, X at most\n"
            "                      A feed that cannot be watched ends the run with status 6 and\n"
            "                        watch: cannot watch CODE: WHY\n"
            "  --online-menu       the game has a link for online play but no --host or\n"
@@ -509,7 +510,8 @@ bool ParseRunnerArguments(int argc, const char* const* argv, RunnerOptions* opti
         return false;
     }
     for (int k : {kDelay, kRealTime, kLinkTimeout}) {
-        if (seen[k] && options->online == RunnerOptions::Online::None && !(k == kRealTime && options->onlineMenu)) {
+        if (seen[k] && options->online == RunnerOptions::Online::None &&
+            !(k == kRealTime && (options->onlineMenu || !options->watchCode.empty()))) {
             *error = std::string(kOptions[k].name) + " needs --host, --join, --room or --quick-match";
             return false;
         }

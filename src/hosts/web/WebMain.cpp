@@ -41,6 +41,7 @@ Game game;  // large: it holds every screen and the worms
 uint8_t watchedFile[kReplayFileCapacity];
 // A replay the page asked for, until the next pass takes it.
 char askedPath[kMaxUserPath] = {};
+char askedCode[kWorldFeedCodeBytes] = {};  // a live game the page asked to watch
 
 // The bodies of EM_JS are JavaScript, which the C++ formatter would break.
 // clang-format off
@@ -102,6 +103,13 @@ public:
 
     void BeforePass(int64_t) override {
         TendWebWorld(world_);
+        if (askedCode[0] != '\0') {
+            char code[sizeof askedCode];
+            std::memcpy(code, askedCode, sizeof code);
+            askedCode[0] = '\0';
+            liveTold_ = false;
+            game.WatchLive(world_, code);
+        }
         if (askedPath[0] == '\0') return;
         char path[kMaxUserPath];
         std::memcpy(path, askedPath, sizeof path);
@@ -111,6 +119,12 @@ public:
 
     bool AfterPass(int64_t) override {
         TellPlayMode();
+        if (game.live.GetStage() == LiveWatch::Stage::Refused && !liveTold_) {
+            char text[kWatchReasonBytes + 48];
+            std::snprintf(text, sizeof text, "The game cannot be watched: %s.", game.live.Reason());
+            WebReplayStatus("refused", 0, 0, text);
+            liveTold_ = true;
+        }
         const uint32_t hashes = game.ReplayHashes();
         if (game.watchingReplay) {
             if (!watching_ || hashes != hashes_) WebReplayStatus("watching", static_cast<int>(hashes), 0, "");
@@ -148,6 +162,7 @@ private:
     }
 
     WorldLink* world_;
+    bool liveTold_ = false;  // the live game's refusal has been told
     bool watching_ = false;
     uint32_t hashes_ = 0;
     const char* mode_ = nullptr;
@@ -160,6 +175,25 @@ private:
 // The page asks to watch the replay file at `path` (in the module's memory).
 extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_watch_replay(const char* path) {
     std::snprintf(askedPath, sizeof askedPath, "%s", path);
+}
+
+// The page asks to watch the game of the room `code` as it is played (its
+// "Live games" list): taken at the next pass, as the window's WATCH A GAME.
+extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_watch_live(const char* code) {
+    std::snprintf(askedCode, sizeof askedCode, "%s", code != nullptr ? code : "");
+}
+
+// For the page's tests, read only: a live game watched. [0] the stage
+// (LiveWatch::Stage), [1] waiting for the game, [2] passes held, [3] passes
+// played, [4] the server's answers taken.
+extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_live() {
+    static int32_t out[5];
+    out[0] = static_cast<int32_t>(game.live.GetStage());
+    out[1] = game.live.Waiting() ? 1 : 0;
+    out[2] = static_cast<int32_t>(game.live.PassesHeld());
+    out[3] = game.watchingLive ? static_cast<int32_t>(game.recorder.onlineTape.Passes()) : 0;
+    out[4] = static_cast<int32_t>(game.live.Answers());
+    return out;
 }
 
 // Whether the picture's point (x, y) is on the set-up screen's name field:

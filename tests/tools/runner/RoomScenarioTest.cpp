@@ -218,6 +218,12 @@ TEST_F(RoomScenarioTest, WatchersOfARoomPlayTheLiveGameInStepWithThePlayers) {
     EXPECT_GE(fast * 2, passes - 300 - 2) << late.out;
     std::printf("the late watcher: %s\n", stats[0].str().c_str());
 
+    // At the game's own pace for two seconds, and cut off there.
+    const RunResult paced = RunAs("paced", "--watch " + code + " --real-time --frames 200 --world-server " + server.Url());
+    EXPECT_EQ(paced.status, 0) << paced.out << paced.err;
+    EXPECT_NE(paced.out.find("watch: not verified: the replay ends before its recorded end"), std::string::npos)
+        << paced.out;
+
     // No such room: said in words, and the run fails.
     const RunResult none = RunAs("none", "--watch AAAAA --world-server " + server.Url());
     EXPECT_EQ(none.status, 6) << none.out << none.err;
