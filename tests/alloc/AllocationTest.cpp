@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "app/CommandLine.h"
 #include "io/Input.h"
 #include "match/RollbackSession.h"
 #include "match/SessionTape.h"
@@ -249,6 +250,68 @@ TEST(FrameAllocations, NoFrameOfAnyScreenOrOfPlayAllocates) {
 
 // Two machines playing online, rollbacks, state hashes and the recording of
 // the confirmed passes included.
+// A world link that serves a live game's feed from a fixed buffer, its
+// answers made without allocating, so that only the game's are counted.
+class StaticFeedLink final : public WorldLink {
+public:
+    uint8_t bytes[kReplayHeaderBytes + 1] = {};
+    size_t size = 0;
+    uint32_t from = 0;
+    int asks = 0;
+    bool Configured() const override { return true; }
+    bool Send(const uint8_t*, size_t, const char*, char*, size_t) override { return false; }
+    bool TakeSent(WorldSent*) override { return false; }
+    void AskTable(int32_t) override {}
+    WorldAnswer Table(WorldTable*, char*, size_t) override { return WorldAnswer::None; }
+    void AskReplay(const char*) override {}
+    WorldAnswer Replay(uint8_t*, size_t, size_t*, char*, size_t) override { return WorldAnswer::None; }
+    void AskFeed(const char*, uint32_t at) override {
+        from = at;
+        ++asks;
+    }
+    WorldAnswer Feed(uint8_t* buffer, WorldFeedPart* part, char*, size_t) override {
+        part->size = from < size ? size - from : 0;
+        std::memcpy(buffer, bytes + from, part->size);
+        part->held = static_cast<int64_t>(size);
+        return WorldAnswer::Ready;
+    }
+};
+
+// Watching a live game: its passes played as the feed grows, then frames
+// that wait where the held passes end (the picture standing, the link
+// asked again every frame).
+TEST(FrameAllocations, NoFrameOfWatchingALiveGameAllocates) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    ASSERT_TRUE(h.Passes(140));
+    const auto link = std::make_unique<StaticFeedLink>();
+    ReplayHeader header;
+    std::snprintf(header.gameVersion, sizeof header.gameVersion, "%s", kGameVersion);
+    header.dataHash = h.game->playDataHash;
+    header.players = 2;
+    header.flags = kReplayOnline;
+    header.onlinePlayer = 1;
+    header.ships[0] = 0;
+    header.ships[1] = 1;
+    header.level = 1;
+    WriteReplayHeader(header, link->bytes);
+    link->bytes[kReplayHeaderBytes] = 0x80 + 99;  // 100 passes without a key; the game goes on
+    link->size = sizeof link->bytes;
+    ASSERT_TRUE(h.game->WatchLive(link.get(), "VKKMN"));
+    for (int i = 0; i < 100 && !h.game->watchingLive; ++i) ASSERT_TRUE(h.Passes(1));
+    ASSERT_TRUE(h.game->watchingLive) << h.game->live.Reason();
+    ASSERT_TRUE(h.Passes(20));  // the level loaded
+    {
+        AllocationCount count;
+        ASSERT_TRUE(h.Passes(300));
+        EXPECT_EQ(count.Stop(), 0);
+    }
+    EXPECT_TRUE(h.game->watchingLive);
+    EXPECT_TRUE(h.game->live.Waiting());
+    EXPECT_EQ(h.game->recorder.onlineTape.Passes(), 99u);  // all but the last held: what follows it may not be
+    EXPECT_GT(link->asks, 300);
+}
+
 TEST(FrameAllocations, NoPassOfOnlinePlayAllocates) {
     GameHarness h;
     ASSERT_TRUE(h.Start());
