@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "hosts/desktop/WorldAnswers.h"
 #include "support/Files.h"
@@ -379,6 +380,54 @@ TEST_F(WorldLinkTest, AReplayIsFetchedByItsIdOrRefusedWithTheReason) {
     const size_t asked = server.Requests().size();
     EXPECT_EQ(Ask("../../etc/passwd", buffer.size()), WorldAnswer::Failed);  // never asked of the server
     EXPECT_STREQ(reason, "not a replay's id");
+    EXPECT_EQ(server.Requests().size(), asked);
+}
+
+// A live game's feed: its bytes from the offset asked, with the server's
+// X-Feed-Held and X-Feed-Ended; nothing new (204) is an empty part; a
+// refusal comes in the server's words; an answer larger than a part may be
+// and a code that is none are refused, the latter never asked of the server.
+TEST_F(WorldLinkTest, AFeedsPartComesWithWhatTheServerHoldsOrIsRefused) {
+    StubHttpServer server([&](const Request& request) {
+        if (request.path == "/api/v1/live/VKKMN?from=0")
+            return Reply{200, "abcdef", "X-Feed-Held: 9\r\nContent-Type: application/octet-stream\r\n"};
+        if (request.path == "/api/v1/live/VKKMN?from=6")
+            return Reply{200, "ghi", "X-Feed-Held: 9\r\nX-Feed-Ended: 1\r\n"};
+        if (request.path == "/api/v1/live/VKKMN?from=9") return Reply{204};
+        if (request.path == "/api/v1/live/HUGEE?from=0") return Reply(200, "", "", 0, "", kWorldFeedMostRead + 1);
+        if (request.path == "/api/v1/live/FULLL?from=0")
+            return Reply{503, R"({"error":"that game has as many watchers as it may; try again soon"})"};
+        return Reply{404, R"({"error":"no game of that code is live"})"};
+    });
+    auto link = Link();
+    link->Follow(server.Url().c_str(), false);
+    Bytes buffer(kWorldFeedMostRead);
+    char reason[kWorldReasonBytes] = {};
+    WorldFeedPart part;
+    auto Ask = [&](const char* code, uint32_t from) {
+        link->AskFeed(code, from);
+        EXPECT_TRUE(
+            WaitFor([&] { return link->Feed(buffer.data(), &part, reason, sizeof reason) != WorldAnswer::Waiting; }));
+        part = WorldFeedPart();
+        return link->Feed(buffer.data(), &part, reason, sizeof reason);
+    };
+    ASSERT_EQ(Ask("VKKMN", 0), WorldAnswer::Ready) << reason;
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(part.size)), "abcdef");
+    EXPECT_EQ((std::tuple{part.held, part.ended}), (std::tuple{int64_t{9}, false}));
+    ASSERT_EQ(Ask("VKKMN", 6), WorldAnswer::Ready) << reason;
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(part.size)), "ghi");
+    EXPECT_EQ((std::tuple{part.held, part.ended}), (std::tuple{int64_t{9}, true}));
+    ASSERT_EQ(Ask("VKKMN", 9), WorldAnswer::Ready) << reason;
+    EXPECT_EQ((std::tuple{part.size, part.held, part.ended}), (std::tuple{size_t{0}, int64_t{-1}, false}));
+    EXPECT_EQ(Ask("AAAAA", 0), WorldAnswer::Failed);
+    EXPECT_STREQ(reason, "no game of that code is live");
+    EXPECT_EQ(Ask("FULLL", 0), WorldAnswer::Failed);
+    EXPECT_STREQ(reason, "that game has as many watchers as it may; try again soon");
+    EXPECT_EQ(Ask("HUGEE", 0), WorldAnswer::Failed);
+    EXPECT_STREQ(reason, "the server's answer is too large");
+    const size_t asked = server.Requests().size();
+    EXPECT_EQ(Ask("../x", 0), WorldAnswer::Failed);
+    EXPECT_STREQ(reason, "that is no room's code");
     EXPECT_EQ(server.Requests().size(), asked);
 }
 
