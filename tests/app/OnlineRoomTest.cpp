@@ -70,11 +70,12 @@ protected:
         return hello;
     }
 
-    GameHarness h;
+    // The links first: the game, which holds one, is shut down before they go.
     MemoryWire toGame_{0, 0, 0, 1}, toOther_{0, 0, 0, 2};
     MemoryNetLink link_{&toOther_, &toGame_};
     MemoryNetLink other_{&toGame_, &toOther_};
     NetPeer peer_;
+    GameHarness h;
     int64_t clock_ = 0;
 };
 

@@ -483,8 +483,8 @@ TEST(UdpLinkRoom, ALinkThatReachesItsServerAloneRelaysFromTheStartAndSendsNowher
         SCOPED_TRACE(joinerOnly ? "the joiner reaches the server alone" : "the host does");
         FakeRoomServer server;
         server.hideHost = !joinerOnly;  // as the server hides a browser from its joiner
+        ServerOnlyPort port;  // before the links, which close it as they go
         Side host, joiner;
-        ServerOnlyPort port;
         (joinerOnly ? joiner : host).link.UsePort(&port);
         uint32_t linkedMs = 0;
         MeetAndGreet(server, host, joiner, NetRoomMode::Create, NetRoomMode::Join, &linkedMs);

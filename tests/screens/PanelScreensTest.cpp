@@ -234,9 +234,10 @@ protected:
         PointerAside();
     }
 
-    GameHarness h;
+    // The link first: the game, which holds it, is shut down before it goes.
     MemoryWire wire_{0, 0, 0, 1};
     MemoryNetLink link_{&wire_, &wire_};
+    GameHarness h;
     std::string path_;
     Alone alone_;
 };

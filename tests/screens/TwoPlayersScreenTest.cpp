@@ -105,10 +105,11 @@ protected:
         return saved;
     }
 
-    GameHarness h;
+    // The links first: the game, which holds one, is shut down before they go.
     MemoryWire wire_{0, 0, 0, 1};
     MemoryNetLink link_{&wire_, &wire_};
     RoomsOnlyLink roomsOnly_{&wire_, &wire_};
+    GameHarness h;
     std::string path_;
 };
 
