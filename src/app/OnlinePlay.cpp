@@ -794,6 +794,12 @@ void OnlinePlay::ResumeGenerator() { SeedRandom(session_.RandomStateRef()); }
 
 void OnlinePlay::TapeAllPasses() { TapePasses(true); }
 
+bool OnlinePlay::TapeHoldsALevelsEndLast(uint8_t* level) const {
+    if (!tape_.Recording() || ended_ || levelEnd_.pass < 0 || !levelEnd_.taped) return false;
+    *level = levelEnd_.level;
+    return true;
+}
+
 void OnlinePlay::SettleForStop() {
     // Where the goodbye (or the link's end) says both games end. Once the
     // game is over (its results in the table) the other player leaving it

@@ -80,6 +80,7 @@ public:
     // The match both sides agreed on, and the players as it names them.
     const NetWelcome& Welcome() const { return peer_.Match(); }
     int32_t Local() const override { return replaying_ ? replayLocal_ : (side_ == Role::Host ? 0 : 1); }
+    bool TapeHoldsALevelsEndLast(uint8_t* level) const override;
     const PlayerSetup& Players() const { return players_; }
 
     // Play begins: the match is set up and its first level loaded from the

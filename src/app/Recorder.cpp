@@ -147,13 +147,22 @@ void Recorder::OnlineAfterPass(const Match& match, SessionRecording& online, boo
 void Recorder::StopOnlineRecording(const Match& match, SessionRecording& online) {
     online.SettleForStop();
     uint64_t hash = MatchStateHash(match);
+    uint8_t level = static_cast<uint8_t>(match.levelIndex + 1);
     // A points screen left open (its choices were never sent) or the
     // game-over cue is no state a replay brings back: not compared.
     const int32_t me = online.Local();
     if ((match.PointsPhase() && match.pointsDue[me] && !match.playerOut[me]) ||
         (match.resultsSaved && !match.TableShown()))
         hash = 0;
-    onlineTape.Checkpoint(OnlineTape::kStop, static_cast<uint8_t>(match.levelIndex + 1), hash);
+    // Nor is a game that went on past a level's end here while nothing
+    // after it was sure: the replay ends at that level's points screens,
+    // without the records this machine went on with.
+    uint8_t endedLevel = 0;
+    if (online.TapeHoldsALevelsEndLast(&endedLevel)) {
+        hash = 0;
+        level = endedLevel;
+    }
+    onlineTape.Checkpoint(OnlineTape::kStop, level, hash);
 }
 
 void Recorder::Stop(const Match& match, SessionRecording& online) {

@@ -25,6 +25,10 @@ public:
     virtual void SettleForStop() = 0;
     // This machine's player (0 or 1).
     virtual int32_t Local() const = 0;
+    // Recording: the tape ends on a level's end whose next level's points
+    // records are not on it yet (play here went past that end before any
+    // later pass was sure on both sides), with that level.
+    virtual bool TapeHoldsALevelsEndLast(uint8_t* level) const = 0;
     virtual bool Replaying() const = 0;
     // Replaying: the recording's stop (or its end) came where play stands.
     virtual bool ReplayEndsHere() const = 0;
