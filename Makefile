@@ -211,6 +211,7 @@ coverage: deps-coverage
 #   make web        the game for the browser in build-web/: our own page, the
 #                   .js and .wasm (emscripten) and the gzipped data image; the
 #                   data set is made by the native mkdata in build-web/native/
+#                   (WEB_NATIVE_DIR)
 #   make web-serve  serves build-web/ at http://localhost:8000/ (WEB_PORT=...)
 #   make web-dist   build-web/voidcrawl-web.zip: the site, page at its root,
 #                   for any static host; prints the download's sizes and
@@ -223,6 +224,10 @@ coverage: deps-coverage
 #                   part of make test, CI runs it
 WEB_DIR ?= build-web
 WEB_PORT ?= 8000
+# The native build that makes the page's data set and runs beside the page in
+# test-web. CI points it at the build `make test` made (WEB_NATIVE_DIR=build),
+# which then is not configured again.
+WEB_NATIVE_DIR ?= $(WEB_DIR)/native
 # Debian's emscripten finds its JavaScript tools there when node is not Debian's.
 WEB_ENV = NODE_PATH=/usr/share/nodejs
 
@@ -235,11 +240,11 @@ deps-web:
 	@bash tools/install-deps.sh web
 
 web: deps-web
-	cmake -S . -B $(WEB_DIR)/native -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=OFF
-	cmake --build $(WEB_DIR)/native --target data -j$(JOBS)
+	$(if $(wildcard $(WEB_NATIVE_DIR)/CMakeCache.txt),,cmake -S . -B $(WEB_NATIVE_DIR) -DCMAKE_BUILD_TYPE=Release -DVC_TESTS=OFF)
+	cmake --build $(WEB_NATIVE_DIR) --target data -j$(JOBS)
 	$(WEB_ENV) JOBS=$(JOBS) bash tools/web-sodium.sh $(WEB_DIR)/sodium
 	$(WEB_ENV) emcmake cmake -S . -B $(WEB_DIR)/wasm -DCMAKE_BUILD_TYPE=Release \
-		-DVC_WEB_DATA=$(abspath $(WEB_DIR))/native/data -DVC_WEB_SITE=$(abspath $(WEB_DIR)) \
+		-DVC_WEB_DATA=$(abspath $(WEB_NATIVE_DIR))/data -DVC_WEB_SITE=$(abspath $(WEB_DIR)) \
 		-DVC_WEB_SODIUM=$(abspath $(WEB_DIR))/sodium
 	$(WEB_ENV) cmake --build $(WEB_DIR)/wasm -j$(JOBS)
 
@@ -254,9 +259,9 @@ web-dist: web
 	@python3 tools/web-sizes.py $(WEB_DIR) $(WEB_SITE_FILES) | tee $(WEB_DIR)/download-sizes.md
 
 test-web: web-dist
-	cmake --build $(WEB_DIR)/native --target voidcrawl-headless voidcrawl voidcrawl-server -j$(JOBS)
+	cmake --build $(WEB_NATIVE_DIR) --target voidcrawl-headless voidcrawl voidcrawl-server -j$(JOBS)
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
-	node tests/web/test-web.mjs $(WEB_DIR)
+	VC_WEB_NATIVE=$(WEB_NATIVE_DIR) node tests/web/test-web.mjs $(WEB_DIR)
 
 # ---- performance -------------------------------------------------------------
 # Each benchmark runs five times and the fastest counts; BENCH_ARGS go to the

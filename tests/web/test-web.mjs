@@ -29,13 +29,16 @@ import path from 'node:path';
 import zlib from 'node:zlib';
 
 const site = path.resolve(process.argv[2] || 'build-web');
+// The native programs and their data set: the site's own build, or VC_WEB_NATIVE
+// (a build of the same tree made elsewhere, as CI's).
+const nativeDir = process.env.VC_WEB_NATIVE ? path.resolve(process.env.VC_WEB_NATIVE) : path.join(site, 'native');
 const shots = path.join(site, 'test-shots');
 const base = '/games/voidcrawl/';  // not the server's root: every address must be relative
 const userFolder = '/home/web_user/.local/share/voidcrawl';
 // The native runner, its data and a user folder of its own, for replays.
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'vc-web-'));
-const runNative = (...args) => spawnSync(path.join(site, 'native', 'voidcrawl-headless'),
-  ['--data', path.join(site, 'native', 'data'), '--user-dir', scratch, ...args], { encoding: 'utf8' });
+const runNative = (...args) => spawnSync(path.join(nativeDir, 'voidcrawl-headless'),
+  ['--data', path.join(nativeDir, 'data'), '--user-dir', scratch, ...args], { encoding: 'utf8' });
 const kShipped = ['index.html', 'voidcrawl.css', 'voidcrawl-page.js', 'voidcrawl-64.png', 'voidcrawl.js',
   'voidcrawl.wasm', 'voidcrawl.data.gz'];
 
@@ -192,7 +195,7 @@ function spentByKind(before, after) {
 
 async function idleCost() {
   const desktop = spawn('bash', [path.join(path.dirname(new URL(import.meta.url).pathname), 'desktop-idle.sh'),
-    path.join(site, 'native', 'voidcrawl'), path.join(site, 'native', 'data')], { stdio: ['pipe', 'pipe', 'pipe'] });
+    path.join(nativeDir, 'voidcrawl'), path.join(nativeDir, 'data')], { stdio: ['pipe', 'pipe', 'pipe'] });
   let said = '';
   desktop.stdout.on('data', (chunk) => { said += chunk; });
   desktop.stderr.on('data', (chunk) => { said += chunk; });
@@ -834,8 +837,8 @@ const nativeFile = path.join(scratch, 'replays', fs.readdirSync(path.join(scratc
 const nativeBytes = fs.readFileSync(nativeFile);
 // An online game of two native runners on this machine, as its host recorded it.
 const online = fs.mkdtempSync(path.join(os.tmpdir(), 'vc-web-online-'));
-const onlineRun = (who, ...args) => [path.join(site, 'native', 'voidcrawl-headless'), ['--data',
-  path.join(site, 'native', 'data'), '--user-dir', path.join(online, who), '--autopilot', '--until-level', '2', ...args]];
+const onlineRun = (who, ...args) => [path.join(nativeDir, 'voidcrawl-headless'), ['--data',
+  path.join(nativeDir, 'data'), '--user-dir', path.join(online, who), '--autopilot', '--until-level', '2', ...args]];
 const onlinePort = 20000 + (process.pid % 20000);
 const hosting = spawn(...onlineRun('host', '--host', String(onlinePort)), { stdio: 'ignore' });
 const hosted = new Promise((resolve) => hosting.on('exit', resolve));
@@ -1373,7 +1376,7 @@ function worldMarkup() {
 function runnerReplays(count, first) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vc-web-world-'));
   for (let seed = first; seed < first + count; seed++) {
-    spawnSync(path.join(site, 'native', 'voidcrawl-headless'), ['--data', path.join(site, 'native', 'data'),
+    spawnSync(path.join(nativeDir, 'voidcrawl-headless'), ['--data', path.join(nativeDir, 'data'),
       '--user-dir', dir, '--autopilot', '--seed', String(seed), '--until-level', '2'], { encoding: 'utf8' });
   }
   const folder = path.join(dir, 'replays');
@@ -1579,7 +1582,7 @@ async function linkChecks() {
 
 async function realWorldChecks() {
   // The server as make test-web builds it beside the runner, or make's.
-  const program = process.env.VC_SERVER || [path.join(site, 'native', 'voidcrawl-server'),
+  const program = process.env.VC_SERVER || [path.join(nativeDir, 'voidcrawl-server'),
     path.join(path.dirname(new URL(import.meta.url).pathname), '..', '..', 'build', 'voidcrawl-server')]
     .find((file) => fs.existsSync(file));
   if (!program) {
