@@ -24,6 +24,9 @@ file(GLOB VC_WEB_SOURCES CONFIGURE_DEPENDS
 # F12's PNG files are the desktop window's (through libpng); the browser has
 # its own ways to keep a picture.
 list(FILTER VC_WEB_SOURCES EXCLUDE REGEX "src/gfx/(PngWriter|Screenshot)\\.cpp$")
+# The page's test pilot steers as the runner's autopilot does (its steering
+# and way-finding, shared).
+list(APPEND VC_WEB_SOURCES tools/runner/WormSteering.cpp tools/runner/WormPlanner.cpp)
 # Online play: the desktop's link (src/net/UdpLink*) over the page's
 # WebSocket to its room server (src/hosts/web/WebRoomSocket), sealed with a
 # libsodium built for the page from Debian's source (tools/web-sodium.sh,
@@ -35,7 +38,7 @@ if(NOT EXISTS "${VC_WEB_SODIUM}/lib/libsodium.a")
 endif()
 
 add_executable(voidcrawl ${VC_WEB_SOURCES})
-target_include_directories(voidcrawl PRIVATE src "${VC_WEB_SODIUM}/include")
+target_include_directories(voidcrawl PRIVATE src tools/runner "${VC_WEB_SODIUM}/include")
 target_link_libraries(voidcrawl PRIVATE "${VC_WEB_SODIUM}/lib/libsodium.a")
 set_target_properties(voidcrawl PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${VC_WEB_SITE}")
 
@@ -55,7 +58,7 @@ target_link_options(voidcrawl PRIVATE
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   -sMODULARIZE -sEXPORT_NAME=VoidCrawl -sENVIRONMENT=web
   -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH
-  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_passes,_vc_web_touch_key,_vc_web_watch_replay,_vc_web_watch_live,_vc_web_live,_vc_web_play,_vc_web_name,_vc_web_on_name_field,_vc_web_room_staging,_vc_web_room_arrived,_vc_web_online,_vc_web_level_hash
+  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_passes,_vc_web_touch_key,_vc_web_watch_replay,_vc_web_watch_live,_vc_web_live,_vc_web_play,_vc_web_name,_vc_web_on_name_field,_vc_web_room_staging,_vc_web_room_arrived,_vc_web_online,_vc_web_level_hash,_vc_web_pilot
   -sEXPORTED_RUNTIME_METHODS=FS,ccall
   ${VC_WEB_PACKED})
 set_property(TARGET voidcrawl APPEND PROPERTY LINK_DEPENDS "${VC_WEB_DATA}/.stamp")

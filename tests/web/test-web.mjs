@@ -16,6 +16,7 @@
 //   node tests/web/test-web.mjs [SITE]      (SITE: build-web by default)
 //   VC_WEB_ONLY=devices node ...             the last group alone (a minute)
 //   VC_WEB_ONLY=world node ...               the World panel alone
+//   VC_WEB_ONLY=rooms node ...               online play through the rooms alone
 //   VC_WEB_ONLY=idle (or keys) node ...      the idle menu's cost (the name
 //                                            and Enter typed at once) alone
 //
@@ -553,6 +554,13 @@ async function quickTap(code, key, keyCode) {
   await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...event });
 }
 const records = (table) => (table ? [0, 1, 2, 3, 4, 5, 6, 7, 8, 9].map((i) => table.slice(i * 32, i * 32 + 32)) : []);
+// VC_WEB_ONLY=rooms: online play through the world server's rooms alone (after
+// the steering's helpers above).
+if (process.env.VC_WEB_ONLY === 'rooms') {
+  await roomsChecks();
+  await finish('');
+}
+
 async function playGame(keys, target, seconds = 180) {
   await page.waitForTimeout(800);
   const playing = await startOnePlayer(keys);
@@ -899,6 +907,7 @@ check('the newest 50 replays are kept, in the browser\'s storage too', before ==
 await watcher.other.close();
 
 await worldChecks();
+await roomsChecks();
 await deviceChecks();
 await finish(`load: ${total} bytes, ready ${loadMs} ms after navigation (headless Chromium, local server)`);
 
@@ -1768,5 +1777,240 @@ async function hostileWorldChecks() {
     await visit.other.close();
   } finally {
     await fake.close();
+  }
+}
+
+// ---- 11: online play through rooms ----------------------------------------------
+// The page plays online through the world server's rooms, its link's
+// datagrams over a WebSocket and always through the relay: a page against
+// the native runner (its autopilot), and two pages against each other, each
+// page's player played by its test pilot (the runner's steering, inside the
+// page). Each game plays level 1 whole and on to level 2's intro; the two
+// sides' level hashes agree, both say RELAYED, and the replays each side
+// kept verify with the runner's --verify.
+// The page's and the runner's round trip, rollbacks and waits are printed.
+function roomLink() {
+  return game(() => {
+    const module = window.voidcrawl.module;
+    const at = module._vc_web_online() >> 2;
+    return Array.from(module.HEAP32.subarray(at, at + 19));
+  });
+}
+// (Its text read straight from the module's memory: ccall waits for the
+// frame loop's sleep to end, which is never while the game runs.)
+function onlineLevelHash(level) {
+  return game((l) => {
+    const module = window.voidcrawl.module;
+    const at = module._vc_web_level_hash(l);
+    return String.fromCharCode(...module.HEAPU8.subarray(at, at + 16));
+  }, level);
+}
+function roomCode(o) { return String.fromCharCode(...o.slice(8, 13).filter((c) => c > 0)); }
+
+// A fresh page of the world server, started: its context.
+async function roomPage(origin) {
+  const other = await browser.newContext({ viewport: { width: 1280, height: 900 } });
+  await use(await other.newPage());
+  page.on('pageerror', (error) => problems.push(String(error)));
+  await page.goto(`${origin}/`);
+  await startFromOverlay();
+  await inState(kMenu, 'the menu', 20);
+  return other;
+}
+
+// TWO PLAYERS, then `choose` (a room's entry), the name and Enter: true once
+// the game waits for (or plays with) the other.
+async function enterRoom(choose, letter) {
+  // The menu's items slide in: clicked again until the screen comes.
+  let shown = false;
+  for (let attempt = 0; attempt < 4 && !shown; attempt++) {
+    await page.waitForTimeout(1000);
+    await clickGame(320, 215);
+    shown = await until('the two players screen', async () => (await state()) === 7, 3);
+  }
+  if (!shown) {
+    await shot('rooms-menu.png');
+    return false;
+  }
+  await page.waitForTimeout(400);
+  await choose();
+  if (!(await inState(kSetup, 'the set-up screen'))) return false;
+  await page.waitForTimeout(1200);
+  await tap(`Key${letter}`, letter.toLowerCase(), letter.charCodeAt(0));
+  await tap('Enter', 'Enter', 13);
+  return until('the room', async () => (await roomLink())[0] >= 2, 15);
+}
+
+// The page's test pilot (vc_web_pilot): its player played as the runner's
+// autopilot plays, pass by pass inside the page (the same steering), through
+// the keys and pointer a player uses.
+function pilot(p, on) {
+  return p.evaluate((o) => window.voidcrawl.module._vc_web_pilot(o), on ? 1 : 0);
+}
+function linkOf(p) {
+  return p.evaluate(() => {
+    const module = window.voidcrawl.module;
+    const at = module._vc_web_online() >> 2;
+    return Array.from(module.HEAP32.subarray(at, at + 19));
+  });
+}
+
+// The newest replay the page kept: its bytes, or null.
+async function pageReplay() {
+  const bytes = await game((folder) => {
+    const fs = window.voidcrawl.module.FS;
+    const files = fs.analyzePath(`${folder}/replays`).exists
+      ? fs.readdir(`${folder}/replays`).filter((name) => name.endsWith('.vcr')).sort() : [];
+    return files.length === 0 ? null : Array.from(fs.readFile(`${folder}/replays/${files.at(-1)}`));
+  }, userFolder);
+  return bytes ? Buffer.from(bytes) : null;
+}
+// What the runner's --verify says against a replay: '' when it is in step.
+function unverified(bytes, name) {
+  if (!bytes) return `${name}: no replay`;
+  const file = path.join(scratch, name);
+  fs.writeFileSync(file, bytes);
+  const run = runNative('--replay', file, '--verify');
+  if (run.status !== 0) fs.copyFileSync(file, path.join(shots, name));  // kept to look into
+  return run.status === 0 ? '' : `${name}, ${bytes.length} bytes: ${(run.stdout + run.stderr).trim().split('\n').slice(-2).join(' ')}`;
+}
+function pageFigures(o) {
+  return `round trip ${o[3]} ms, rollbacks ${o[4]}, waits ${o[5]}, passes ${o[6]}, delay ${o[7]}`;
+}
+function roomLeave() {
+  return (async () => {
+    await tap('Escape', 'Escape', 27);
+    await page.waitForTimeout(300);
+    await tap('KeyY', 'y', 89);
+  })();
+}
+
+async function roomsChecks() {
+  const kRoomSeconds = 150;  // a level's play, with the time the page's steering takes
+  const program = process.env.VC_SERVER || [path.join(site, 'native', 'voidcrawl-server'),
+    path.join(path.dirname(new URL(import.meta.url).pathname), '..', '..', 'build', 'voidcrawl-server')]
+    .find((file) => fs.existsSync(file));
+  if (!program) {
+    console.log('skip the rooms: no voidcrawl-server built yet (VC_SERVER names one)');
+    return;
+  }
+  const began = Date.now();
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vc-web-rooms-'));
+  const world = await startWorldServer(program, dir);
+  if (!check('the rooms: the world server starts', world !== null)) return;
+  try {
+    // A page's room, the runner joins it by its code.
+    const hostContext = await roomPage(world.origin);
+    const hostPage = page;
+    const waiting = await enterRoom(() => clickGame(200, 131), 'P');
+    if (!check('a page creates a room', waiting, `${await state()}`)) return;
+    const o = await roomLink();
+    const code = roomCode(o);
+    const runnerDir = path.join(dir, 'runner');
+    const runner = spawn(path.join(site, 'native', 'voidcrawl-headless'), ['--data', path.join(site, 'native', 'data'),
+      '--user-dir', runnerDir, '--autopilot', '--until-level', '2', '--room', code, '--world-server', world.origin],
+    { stdio: ['ignore', 'pipe', 'pipe'] });
+    let said = '';
+    runner.stdout.on('data', (chunk) => { said += chunk; });
+    runner.stderr.on('data', (chunk) => { said += chunk; });
+    const ended = new Promise((resolve) => runner.on('exit', resolve));
+    let exited = null;
+    ended.then((status) => { exited = status; });
+    const end = Date.now() + kRoomSeconds * 1000;
+    let path1 = 0, figures = null;
+    let told = Date.now();
+    await pilot(hostPage, true);
+    while (exited === null && Date.now() < end) {
+      const now = await roomLink();
+      if (process.env.VC_WEB_ROOMS_TRACE && Date.now() - told > 5000) {
+        told = Date.now();
+        console.log(`  (state ${await state()}, link ${now.slice(0, 8)}, levels ${now[13]}, runner: ${said.trim().split('\n').slice(-2).join(' | ')})`);
+      }
+      if (now[2] !== 0) path1 = now[2];
+      if (now[13] >= 1 && !figures) figures = now;
+      await page.waitForTimeout(200);
+    }
+    await pilot(hostPage, false);
+    if (exited === null) runner.kill('SIGKILL');
+    const last = await roomLink();
+    figures ??= last;
+    const pageHash = await onlineLevelHash(0);
+    const runnerHash = (said.match(/^level 1 hash ([0-9a-f]{16})$/m) || [])[1];
+    const runnerFigures = (said.match(/^online: .*$/m) || [''])[0];
+    await roomLeave();
+    await inState(kMenu, 'the menu', 15);
+    const hostReplay = await pageReplay();
+    const runnerFiles = fs.existsSync(path.join(runnerDir, 'replays')) ? fs.readdirSync(path.join(runnerDir, 'replays')) : [];
+    const runnerReplay = runnerFiles.length ? fs.readFileSync(path.join(runnerDir, 'replays', runnerFiles.sort().at(-1))) : null;
+    check('a page creates a room (its code shown), the native runner joins it by the code, and level 1 is played in step '
+      + 'through the relay', waiting && /^[A-Z]{5}$/.test(code) && exited === 0 && runnerHash === pageHash &&
+      path1 === 2 && /^path: RELAYED$/m.test(said),
+    `code ${code}, runner's exit ${exited}, hashes ${pageHash} / ${runnerHash}, page's path ${path1}`);
+    const notes1 = [unverified(hostReplay, 'room-page.vcr'), unverified(runnerReplay, 'room-runner.vcr')];
+    check('both replays of the page and runner game verify with the runner\'s --verify', notes1.every((n) => n === ''),
+      notes1.filter((n) => n).join('; '));
+    console.log(`  page against runner: the page's ${pageFigures(figures)}; the runner's ${runnerFigures}`);
+    await hostContext.close();
+
+    // Two pages: one creates, the other types the code and joins.
+    const aContext = await roomPage(world.origin);
+    const a = page;
+    const aWaits = await enterRoom(() => clickGame(200, 131), 'A');
+    if (!check('a page creates a room for another page', aWaits)) return;
+    const code2 = roomCode(await roomLink());
+    const bContext = await roomPage(world.origin);
+    const b = page;
+    const bJoins = await enterRoom(async () => {
+      await clickGame(476, 167);  // the code's field
+      for (const letter of code2) await tap(`Key${letter}`, letter.toLowerCase(), letter.charCodeAt(0));
+      await clickGame(200, 167);
+    }, 'B');
+    const end2 = Date.now() + kRoomSeconds * 1000;
+    const levels = [0, 0];
+    const paths = [0, 0];
+    const seen = [null, null];
+    await pilot(a, true);
+    await pilot(b, true);
+    // Each plays on to level 2's intro, as the runner does (--until-level 2).
+    const atLevel2 = [false, false];
+    while (Date.now() < end2 && !(atLevel2[0] && atLevel2[1])) {
+      for (const [i, p] of [[0, a], [1, b]]) {
+        const now = await linkOf(p);
+        levels[i] = now[13];
+        if (now[2] !== 0) paths[i] = now[2];
+        if (now[13] >= 1 && !seen[i]) seen[i] = now;
+        if (now[17] === 2 && now[18] === 1) atLevel2[i] = true;
+      }
+      await page.waitForTimeout(200);
+    }
+    await pilot(a, false);
+    await pilot(b, false);
+    await use(a);
+    const hashA = await onlineLevelHash(0);
+    const figA = seen[0] || (await roomLink());
+    await use(b);
+    const hashB = await onlineLevelHash(0);
+    const figB = seen[1] || (await roomLink());
+    await use(a);
+    await roomLeave();
+    await inState(kMenu, 'the menu', 15);
+    const replayA = await pageReplay();
+    await use(b);
+    await until('the other left', async () => (await state()) !== kPlaying, 15);
+    if ((await state()) === kPlaying) await roomLeave();
+    await inState(kMenu, 'the menu', 15);
+    const replayB = await pageReplay();
+    check('two pages meet in a room by its code and play level 1 in step through the relay',
+      aWaits && bJoins && levels[0] >= 1 && levels[1] >= 1 && hashA === hashB && hashA !== '0000000000000000' &&
+      paths[0] === 2 && paths[1] === 2, `code ${code2}, levels ${levels}, hashes ${hashA} / ${hashB}, paths ${paths}`);
+    const notes2 = [unverified(replayA, 'room-a.vcr'), unverified(replayB, 'room-b.vcr')];
+    check('both pages\' replays verify with the runner\'s --verify', notes2.every((n) => n === ''),
+      notes2.filter((n) => n).join('; '));
+    console.log(`  page against page: ${pageFigures(figA)}; the other's ${pageFigures(figB)}`);
+    await aContext.close();
+    await bContext.close();
+    console.log(`  the rooms took ${Math.round((Date.now() - began) / 1000)} s`);
+  } finally {
+    await world.stop();
   }
 }

@@ -5,6 +5,7 @@
 
 #include "Script.h"
 #include "WormPlanner.h"
+#include "WormSteering.h"
 #include "app/Game.h"
 #include "hosts/headless/HeadlessHost.h"
 #include "io/Input.h"
@@ -14,20 +15,9 @@ namespace {
 
 // Each worm's keys: left, right, warp, jump, boost, brake (the usual ones).
 constexpr const uint8_t (&kWormKeys)[2][kPlayKeyCount] = kDefaultPlayKeys.code;
-enum WormKey { kLeft = kKeyLeft, kRight = kKeyRight, kJump = kKeyJump, kBoost = kKeyBoost };
 
 // Upgrades in the order they are bought: first what keeps the worm alive.
 constexpr int32_t kUpgradeOrder[] = {RowLives, RowPlasmaShields, RowShieldRecover, RowVelocity, RowAcceleration};
-
-// A turn is dropped at this speed or below (just after a crash).
-constexpr float kSlowestTurn = 0.5f;
-
-// Steps without food after which a worm stops shunning food that looks
-// unsafe, so that it cannot circle round it for ever; and after which it
-// takes food whatever the risk (all of it lies in a pocket too small for
-// the worm to turn round in).
-constexpr int32_t kHungrySteps = 150;
-constexpr int32_t kDesperateSteps = 250;
 
 // What each worm key is on its player's pad.
 constexpr int kPadForKey[6] = {kPadLeft, kPadRight, kPadB, kPadRightShoulder, kPadX, kPadY};
@@ -220,39 +210,8 @@ void Autopilot::PointsInput() {
 }
 
 void Autopilot::SteerWorm(int32_t player) {
-    const Match& m = game_.match;
-    const Worm& w = m.worms[player];
-    const uint8_t* keys = kWormKeys[player];
-    // A key is down for one pass; the next pass has all of the worm's keys up.
-    if (wormKeyDown_[player] != 0) {
-        SetWormKey(player, 0);
-        return;
-    }
-    if (!w.active || !w.alive || w.jumping || w.controlLatch) return;
-    if (w.exitOpen) {
-        SetWormKey(player, keys[kJump]);
-        return;
-    }
-    if (w.pendingTurn == 0 && w.speed > kSlowestTurn) {
-        const Worm* worms[2] = {&m.worms[0], m.players == 2 ? &m.worms[1] : nullptr};
-        BuildPlanBoard(m.grid, worms, 2, &board_);
-        const CellPos target{w.segments[0].cellX, w.segments[0].cellY};
-        const int32_t heading = w.Heading();
-        const int32_t hunger = hungrySteps_[player];
-        const Appetite appetite = hunger > kDesperateSteps ? Appetite::Desperate
-                                  : hunger > kHungrySteps  ? Appetite::Bold
-                                                           : Appetite::Careful;
-        const PlanResult plan = ChooseHeading(board_, target, heading, w.length, appetite);
-        if (plan.heading == ((heading + 1) & 3)) {
-            SetWormKey(player, keys[kRight]);
-            return;
-        }
-        if (plan.heading == ((heading + 3) & 3)) {
-            SetWormKey(player, keys[kLeft]);
-            return;
-        }
-    }
-    if (w.rocketsReady && w.boostSteps == 0) SetWormKey(player, keys[kBoost]);
+    const int32_t key = SteerKey(game_.match, player, wormKeyDown_[player] != 0, hunger_[player], &board_);
+    SetWormKey(player, key < 0 ? 0 : kWormKeys[player][key]);
 }
 
 void Autopilot::PlayInput() {
@@ -332,19 +291,8 @@ void Autopilot::Watch(int64_t frame) {
     }
     now.tableShown = m.TableShown();
 
-    // Hunger: steps taken since the worm last ate (its score rose) or started.
-    for (int32_t i = 0; i < 2; ++i) {
-        const Worm& w = m.worms[i];
-        const Segment& head = w.segments[1];
-        if (!w.alive || !w.active || w.score > lastScore_[i] || !seen_.alive[i]) {
-            hungrySteps_[i] = 0;
-        } else if (head.cellX != lastHeadX_[i] || head.cellY != lastHeadY_[i]) {
-            ++hungrySteps_[i];
-        }
-        lastScore_[i] = w.score;
-        lastHeadX_[i] = head.cellX;
-        lastHeadY_[i] = head.cellY;
-    }
+    // Hunger: steps taken since the worm last ate or started.
+    for (int32_t i = 0; i < 2; ++i) hunger_[i].Watch(m.worms[i]);
 
     if (now.playing && log_) {
         const bool wasPlaying = seen_.valid && seen_.playing;

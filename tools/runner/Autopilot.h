@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "WormPlanner.h"
+#include "WormSteering.h"
 
 class Game;
 class HeadlessHost;
@@ -92,10 +93,7 @@ private:
     int32_t spellPresses_ = 0;         // presses of up for the letter being spelled
     int32_t padButtonDown_ = -1;       // the D-pad press held on the set-up screen
     int32_t padWait_ = 0;              // passes to leave the spelling alone
-    int32_t hungrySteps_[2] = {0, 0};
-    int32_t lastScore_[2] = {0, 0};
-    int32_t lastHeadX_[2] = {0, 0};
-    int32_t lastHeadY_[2] = {0, 0};
+    WormHunger hunger_[2];
 
     // What the previous pass showed, for the event log.
     struct Seen {

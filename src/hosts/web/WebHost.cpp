@@ -326,6 +326,13 @@ public:
     }
     int TakePadButton() override { return pads_.Mapper().TakeBindPress(); }
 
+    // The test pilot's key and pointer (WebTestKey, WebTestPointer).
+    void TestKey(uint8_t code, bool down) { Take({down ? InputEvent::KeyDown : InputEvent::KeyUp, code, 0, 0}); }
+    void TestPointer(int x, int y, bool down) {
+        Take({InputEvent::Pointer, 0, x, y});
+        Take({down ? InputEvent::LeftDown : InputEvent::LeftUp, 0, 0, 0});
+    }
+
     // A key of player 1's pressed or let go on the page's touch controls
     // (a PlayKey, or kPlayKeyCount for SPACE): the keyboard's way in.
     void TouchKey(int action, bool down) {
@@ -564,5 +571,13 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_touch_key(int action, int down) {
 // For the page's tests, read only: the passes ended so far, so that a test
 // can wait until a pass that changed the screen (and its fades) is over.
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t vc_web_passes() { return passesEnded; }
+
+void WebTestKey(uint8_t code, bool down) {
+    if (theHost != nullptr) theHost->TestKey(code, down);
+}
+
+void WebTestPointer(int x, int y, bool down) {
+    if (theHost != nullptr) theHost->TestPointer(x, y, down);
+}
 
 Host* CreateWebHost(const Settings& kept, const std::string& path) { return new WebHost(kept, path); }

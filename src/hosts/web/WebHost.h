@@ -28,3 +28,9 @@ class Host;
 // force at once; `path`: that file, where each change the options make is
 // kept ("" none).
 Host* CreateWebHost(const Settings& kept, const std::string& path);
+
+// For the page's test pilot (WebMain.cpp): a key (a DIK code) pressed or let
+// go, or the pointer moved to the picture's (x, y) with the left button down
+// or up, as the browser's events bring them (taken at the next pass).
+void WebTestKey(uint8_t code, bool down);
+void WebTestPointer(int x, int y, bool down);

@@ -32,6 +32,7 @@
 #include "platform/SaveFile.h"
 #include "platform/Settings.h"
 #include "platform/UserDir.h"
+#include "WormSteering.h"
 
 namespace {
 
@@ -96,6 +97,90 @@ void WatchReplayFile(const char* path, bool running) {
     WebReplayStatus("refused", 0, 0, text);
 }
 
+// For the page's tests (vc_web_pilot): this machine's player in an online
+// game played as the runner's autopilot plays it (its steering, shared:
+// tools/runner/WormSteering), through the same keys and pointer a player
+// uses: SPACE while the level's intro shows or the worm waits to start,
+// the worm steered to the food and out through its exit, and OK clicked on
+// its points screen. Decided after each pass, from what the pass left; the
+// input is the next pass's.
+class TestPilot {
+public:
+    bool on = false;
+
+    void AfterPass(const Game& game) {
+        const Match& m = game.match;
+        const int32_t me = m.onlinePlayer;
+        if (!on || game.state != GameState::Playing || !game.online.Active() || me < 0 || me > 1) {
+            LetGo();
+            return;
+        }
+        hunger_.Watch(m.worms[me]);
+        const Worm& w = m.worms[me];
+        const bool gameOver = m.playerOut[0] && m.playerOut[1];
+        if (m.PointsPhase() && !gameOver) {
+            SetKey(-1);
+            SetSpace(false);
+            if (m.pointsDue[me] && !m.playerOut[me]) {
+                ClickOk(game.setupScreen.okButton);
+            } else {
+                ReleaseMouse();
+            }
+            return;
+        }
+        ReleaseMouse();
+        // SPACE is taken once and only after it was let go: down a pass, up the next.
+        const bool waiting =
+            !gameOver && (m.IntroPending() || (!m.playerOut[me] && !w.active && !w.exited && w.stats.lives != 0));
+        SetSpace(waiting && !spaceDown_);
+        if (gameOver || m.IntroPending()) {
+            SetKey(-1);
+            return;
+        }
+        SetKey(SteerKey(m, me, key_ >= 0, hunger_, &board_));
+    }
+
+private:
+    void SetKey(int32_t key) {
+        if (key == key_) return;
+        Host* host = GetHost();
+        const PlayKeys& keys = host != nullptr ? host->CurrentSettings().keys : kDefaultPlayKeys;
+        if (key_ >= 0) WebTestKey(keys.code[0][key_], false);
+        if (key >= 0) WebTestKey(keys.code[0][key], true);
+        key_ = key;
+    }
+    void SetSpace(bool down) {
+        if (down != spaceDown_) WebTestKey(DIK_SPACE, down);
+        spaceDown_ = down;
+    }
+    // The screens take a click only after a pass with the button up: the
+    // pointer on the button, down for one pass, up for two.
+    void ClickOk(const Sprite& button) {
+        clickPhase_ = (clickPhase_ + 1) % 3;
+        mouseDown_ = clickPhase_ == 0;
+        WebTestPointer(button.x + (button.cellWidth - 2) / 2, button.y + (button.cellHeight - 2) / 2, mouseDown_);
+    }
+    void ReleaseMouse() {
+        if (mouseDown_) WebTestPointer(0, 0, false);
+        mouseDown_ = false;
+        clickPhase_ = 0;
+    }
+    void LetGo() {
+        SetKey(-1);
+        SetSpace(false);
+        ReleaseMouse();
+    }
+
+    int32_t key_ = -1;  // the play key held, -1 none
+    bool spaceDown_ = false;
+    bool mouseDown_ = false;
+    int32_t clickPhase_ = 0;
+    WormHunger hunger_;
+    PlanBoard board_;
+};
+
+TestPilot pilot;
+
 // Takes the page's replays between passes, and tells it how watching goes.
 class PageHooks final : public PassHooks {
 public:
@@ -118,6 +203,7 @@ public:
     }
 
     bool AfterPass(int64_t) override {
+        pilot.AfterPass(game);
         TellPlayMode();
         if (game.live.GetStage() == LiveWatch::Stage::Refused && !liveTold_) {
             char text[kWatchReasonBytes + 48];
@@ -224,10 +310,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* vc_web_name(int which) {
 // (NetPath), [3] the round trip (ms), [4] rollbacks, [5] waits, [6] passes,
 // [7] the session's input delay, [8..12] the room's code (its letters,
 // 0 none), [13] levels ended online, [14..15] the link's datagrams sent and
-// received, [16] refused from the server; vc_web_level_hash(level) each
+// received, [16] refused from the server, [17] the level in play (1 the
+// first, 0 none), [18] its intro showing; vc_web_level_hash(level) each
 // level's end hash as hex.
 extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_online() {
-    static int32_t out[17];
+    static int32_t out[19];
     std::memset(out, 0, sizeof out);
     const NetLink* link = game.online.link;
     if (link == nullptr) return out;
@@ -248,6 +335,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_online() {
     out[14] = static_cast<int32_t>(counts.sent);
     out[15] = static_cast<int32_t>(counts.received);
     out[16] = static_cast<int32_t>(counts.server);
+    if (game.state == GameState::Playing && game.match.level != nullptr) {
+        out[17] = game.match.levelIndex + 1;
+        out[18] = game.match.IntroPending() ? 1 : 0;
+    }
     return out;
 }
 
@@ -263,6 +354,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* vc_web_level_hash(int level) {
 // heading, its score) with the cell of the food nearest its head (-1 when
 // there is none) and whether its boost and brake keys are down as play
 // reads them, so that a test can play a short game that scores.
+// For the page's tests: the test pilot on (1) or off (0).
+extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_pilot(int on) { pilot.on = on != 0; }
+
 extern "C" EMSCRIPTEN_KEEPALIVE int vc_web_game_state() { return static_cast<int>(game.state); }
 
 extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_worm() {
