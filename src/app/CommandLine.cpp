@@ -46,6 +46,11 @@ const OptionInfo kOptionTable[] = {
     {"--quick-match", "",
      "TWO PLAYERS plays online with whoever waits on the world\n"
      "table's server for a game at the same difficulty"},
+    {"--watch", "CODE",
+     "watch the game of the room CODE as it is played, a few\n"
+     "seconds behind, through the world table's server (it plays\n"
+     "2x while far behind); P or SPACE pauses, Esc leaves. The\n"
+     "WATCH A GAME row of TWO PLAYERS does the same"},
     {"--delay", "PASSES",
      "online: each side's keys act this many passes (0 to 4,\n"
      "default: the settings' delay, 2) after they are pressed;\n"
@@ -132,6 +137,11 @@ bool Apply(const std::string& name, bool hasValue, const std::string& value, boo
             line->roomMode = NetRoomMode::Join;
             line->roomCode = code;
         }
+    } else if (name == "--watch") {
+        char code[kRoomCodeBytes];
+        if (!FoldRoomCode(value.c_str(), code))
+            return Fail(line, "bad --watch '" + Printable(value) + "' (a room's code: five letters)");
+        line->watchCode = code;
     } else if (name == "--host") {
         if (line->room) return Fail(line, "--host, --join, --room and --quick-match exclude each other");
         if (!line->joinAddress.empty()) return Fail(line, "--host and --join exclude each other");
@@ -204,7 +214,8 @@ std::string CommandLineSynopsis() {
     return "voidcrawl [--help] [--version] [--windowed | --fullscreen]\n"
            "          [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]\n"
            "          [--host [PORT] | --join HOST[:PORT] | --room new|CODE |\n"
-           "           --quick-match] [--delay PASSES] [--world-server URL]\n";
+           "           --quick-match] [--watch CODE] [--delay PASSES]\n"
+           "          [--world-server URL]\n";
 }
 
 std::string CommandLineUsage() {

@@ -8,7 +8,8 @@
 //   voidcrawl [--help] [--version] [--windowed | --fullscreen]
 //             [--scale integer|fit] [--data DIR] [--mute] [--replay FILE]
 //             [--host [PORT] | --join HOST[:PORT] | --room new|CODE |
-//              --quick-match] [--delay PASSES] [--world-server URL]
+//              --quick-match] [--watch CODE] [--delay PASSES]
+//             [--world-server URL]
 // Options that take a value accept "--opt VALUE" and "--opt=VALUE". Read in
 // order; --help, --version or the first mistake ends the reading.
 
@@ -47,6 +48,8 @@ struct CommandLine {
     bool room = false;
     NetRoomMode roomMode = NetRoomMode::Create;
     std::string roomCode;
+    // A room's game to watch as it is played (upper case); empty: none.
+    std::string watchCode;
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);

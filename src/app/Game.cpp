@@ -280,6 +280,12 @@ void Game::TwoPlayersFrame(bool escDown) {
     using Choice = TwoPlayersScreen::Choice;
     const Choice choice = twoPlayersScreen.Frame(escDown);
     if (choice == Choice::None) return;
+    if (choice == Choice::Watch) {
+        // The screen stays (its line says so) until the game's first passes are held.
+        if (!WatchLive(GetHost() != nullptr ? GetHost()->World() : nullptr, twoPlayersScreen.watchCode)) LiveRefused();
+        return;
+    }
+    if (live.Active() && !watchingLive) live.Stop();  // another choice: the watch not begun is given up
     if (choice == Choice::Back) {
         twoPlayersScreen.FadeOut();
         GoTo(GameState::MainMenu);

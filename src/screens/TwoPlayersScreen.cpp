@@ -16,7 +16,8 @@
 namespace {
 
 // A browser plays online through the rooms alone (its link has no UDP).
-constexpr const char* kRoomsOnlyNotice = "A browser plays online through rooms only: CREATE, QUICK MATCH or JOIN A ROOM";
+constexpr const char* kRoomsOnlyNotice =
+    "A browser plays online through rooms only: CREATE, QUICK MATCH or JOIN A ROOM";
 constexpr const char* kHostJoinAbout = "HOST AND JOIN GO DIRECT: THE HOST'S UDP PORT MUST BE OPEN TO THE JOINER.";
 constexpr const char* kRoomsOnlyAbout = "HOST AND JOIN NEED UDP, WHICH A BROWSER LACKS: IT PLAYS THROUGH ROOMS.";
 
@@ -26,15 +27,17 @@ constexpr uint8_t kKeypadEnter = 0x9C;
 
 // The row each entry belongs to.
 using S = TwoPlayersScreen;
-constexpr int32_t kEntryRow[S::kEntryCount] = {
-    S::kKeyboardRow, S::kCreateRoomRow, S::kQuickMatchRow, S::kJoinRoomRow, S::kJoinRoomRow, S::kHostRow,  S::kHostRow,
-    S::kHostRow,     S::kHostRow,       S::kJoinRow,       S::kJoinRow,     S::kDelayRow,    S::kDelayRow, S::kBackRow};
+constexpr int32_t kEntryRow[S::kEntryCount] = {S::kKeyboardRow, S::kCreateRoomRow, S::kQuickMatchRow, S::kJoinRoomRow,
+                                               S::kJoinRoomRow, S::kWatchRow,      S::kWatchRow,      S::kHostRow,
+                                               S::kHostRow,     S::kHostRow,       S::kHostRow,       S::kJoinRow,
+                                               S::kJoinRow,     S::kDelayRow,      S::kDelayRow,      S::kBackRow};
 
 // What Enter on a row chooses (-1: nothing).
 constexpr int32_t kRowEntry[S::kRowCount] = {
-    S::kKeyboardEntry, S::kCreateRoomEntry, S::kQuickMatchEntry, S::kJoinRoomEntry, S::kHostEntry, S::kJoinEntry, -1,
+    S::kKeyboardEntry, S::kCreateRoomEntry, S::kQuickMatchEntry, S::kJoinRoomEntry,
+    S::kWatchEntry,    S::kHostEntry,       S::kJoinEntry,       -1,
     S::kBackEntry};
-static_assert(S::kEntryCount == 14 && S::kRowCount == 8, "each entry has its row");
+static_assert(S::kEntryCount == 16 && S::kRowCount == 9, "each entry has its row");
 
 }  // namespace
 
@@ -50,6 +53,7 @@ void TwoPlayersScreen::Arm() {
     notice[0] = '\0';
     joinAt[0] = '\0';
     roomCode[0] = '\0';
+    watchCode[0] = '\0';
     lookup.Cancel();
     escWasDown = 1;
     buttonWasDown = 1;
@@ -107,9 +111,10 @@ void TwoPlayersScreen::Type(int code, bool shift) {
         if (digit < '0' || digit > '9' || length >= static_cast<size_t>(kPortDigits)) return;
         portText[length] = digit;
         portText[length + 1] = '\0';
-    } else if (row == kJoinRoomRow) {
+    } else if (row == kJoinRoomRow || row == kWatchRow) {
         // A code's letters only, upper case: the others are not in any code.
-        const size_t length = std::strlen(roomCode);
+        char* const field = row == kWatchRow ? watchCode : roomCode;
+        const size_t length = std::strlen(field);
         const uint8_t c = NameEntry::kKeyTable[code];
         const char letter = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
         if (letter < 'A' || letter > 'Z' || std::strchr(kRoomCodeLetters, letter) == nullptr ||
@@ -117,8 +122,8 @@ void TwoPlayersScreen::Type(int code, bool shift) {
             sounds->Play(kSoundClickNo, SoundLoop::Once);
             return;
         }
-        roomCode[length] = letter;
-        roomCode[length + 1] = '\0';
+        field[length] = letter;
+        field[length + 1] = '\0';
     } else if (row == kJoinRow) {
         const size_t length = std::strlen(address);
         const char c = NameEntry::AddressChar(code, shift);
@@ -133,7 +138,11 @@ void TwoPlayersScreen::Type(int code, bool shift) {
 }
 
 void TwoPlayersScreen::Backspace() {
-    char* text = row == kHostRow ? portText : (row == kJoinRow ? address : (row == kJoinRoomRow ? roomCode : nullptr));
+    char* text = row == kHostRow       ? portText
+                 : row == kJoinRow     ? address
+                 : row == kJoinRoomRow ? roomCode
+                 : row == kWatchRow    ? watchCode
+                                       : nullptr;
     if (text == nullptr || text[0] == '\0') return;
     text[std::strlen(text) - 1] = '\0';
     if (text == address) lookup.Cancel();
@@ -212,6 +221,23 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
             break;
         }
         return LookUpRoomServer(Choice::JoinRoom, "join a room");
+    case kWatchEntry: {
+        // (The world link reaches the server itself: nothing is looked up.)
+        lookup.Cancel();
+        Host* host = GetHost();
+        if (host == nullptr || host->CurrentSettings().worldServer[0] == '\0') {
+            std::snprintf(notice, sizeof notice, "Cannot watch: no world server is set (OPTIONS, ONLINE)");
+            break;
+        }
+        if (!IsRoomCode(watchCode)) {
+            std::snprintf(notice, sizeof notice, "Cannot watch: a room's code is %d letters",
+                          static_cast<int>(kRoomCodeLength));
+            break;
+        }
+        std::snprintf(notice, sizeof notice, "LOOKING FOR THE GAME OF ROOM %s...", watchCode);
+        sounds->Play(kSoundClick, SoundLoop::Once);
+        return Choice::Watch;
+    }
     case kHostEntry:
         lookup.Cancel();
         if (!ReadPort()) {
@@ -331,6 +357,10 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     DrawField(kCodeField, roomCode[0] != '\0' || row == kJoinRoomRow ? roomCode : "ITS CODE: CLICK AND TYPE",
               row == kJoinRoomRow);
 
+    DrawEntry(kWatchEntry, "WATCH A GAME", *mediumFont);
+    DrawField(kWatchCodeField, watchCode[0] != '\0' || row == kWatchRow ? watchCode : "ITS ROOM'S CODE",
+              row == kWatchRow);
+
     DrawPanelCaps(*smallFont, kChoiceX, kHostY - kCaptionRise,
                   roomsOnly ? "NOT IN A BROWSER: IT HAS NO UDP" : "OR DIRECTLY, WITHOUT THE SERVER:", kChoiceWidth);
     DrawEntry(kHostEntry, "HOST AN ONLINE GAME", *mediumFont);
@@ -354,9 +384,8 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     DrawEntry(kDelayUp, "+", *smallFont);
 
     static const char* const kAbout[kAboutLines] = {
-        "ROOMS MEET THROUGH THE WORLD SERVER, BEHIND ANY ROUTER: READ YOUR ROOM'S",
-        "CODE TO THE OTHER PLAYER, OR QUICK MATCH WHOEVER WAITS AT YOUR DIFFICULTY.",
-        kHostJoinAbout,
+        "ROOMS MEET THROUGH THE WORLD SERVER, BEHIND ANY ROUTER: READ YOUR ROOM'S CODE",
+        "TO THE OTHER PLAYER (OR TO WATCHERS), OR QUICK MATCH WHOEVER WAITS AT YOURS.", kHostJoinAbout,
         "THE DIFFICULTY OF WHO MADE THE GAME HOLDS; EACH STEERS WITH PLAYER 1'S KEYS.",
         "INPUT DELAY: EVERY KEY ACTS THIS LATE ONLINE; BOTH GAMES USE THE LONGER."};
     for (int32_t i = 0; i < kAboutLines; ++i)

@@ -32,13 +32,14 @@ public:
         kCreateRoomRow,
         kQuickMatchRow,
         kJoinRoomRow,
+        kWatchRow,
         kHostRow,
         kJoinRow,
         kDelayRow,
         kBackRow,
         kRowCount
     };
-    enum class Choice : uint8_t { None, Keyboard, CreateRoom, QuickMatch, JoinRoom, Host, Join, Back };
+    enum class Choice : uint8_t { None, Keyboard, CreateRoom, QuickMatch, JoinRoom, Watch, Host, Join, Back };
     static constexpr int kNoticeSize = 200;
     static constexpr int kPortDigits = 5;
 
@@ -49,8 +50,9 @@ public:
     // the game counts it (Esc goes back). Host and Join only with a port and
     // an address that can be used, which `port`, `address` and `delay` then
     // hold (and `joinAt`, the address found for a Join); the rooms only with
-    // a world server set, JoinRoom only with a whole code (`roomCode`); a
-    // refused one is said on the screen.
+    // a world server set, JoinRoom only with a whole code (`roomCode`), and
+    // Watch (the game of a room in play) with a world server and a whole
+    // code (`watchCode`); a refused one is said on the screen.
     Choice Frame(bool escDown);
     void ShowFrame() override { Frame(false); }
     // The screen is left another way: a lookup still running is given up.
@@ -58,7 +60,7 @@ public:
 
     static const ScreenBox& EntryBox(int32_t entry) { return kTwoPlayersBoxes.box[entry]; }
     // The picked row has a field that takes what is typed.
-    bool Typing() const { return row == kHostRow || row == kJoinRow || row == kJoinRoomRow; }
+    bool Typing() const { return row == kHostRow || row == kJoinRow || row == kJoinRoomRow || row == kWatchRow; }
 
     uint16_t port = kNetDefaultPort;
     char address[kNetAddressBytes] = {};
@@ -66,6 +68,8 @@ public:
     char joinAt[kNetAddressTextBytes] = {};
     // The room's code as typed (upper case, letters of the code's alphabet).
     char roomCode[kRoomCodeBytes] = {};
+    // The code of the room whose game is to be watched, as roomCode.
+    char watchCode[kRoomCodeBytes] = {};
     // The link reaches a room server alone (a browser's): the rooms need no
     // lookup (the link knows its server), and HOST and JOIN say they cannot.
     bool roomsOnly = false;

@@ -122,6 +122,29 @@ TEST(CommandLine, ARoomByItsCodeANewOneOrAQuickMatch) {
     }
 }
 
+// A room's game to watch: its code, folded to upper case; with or without
+// a world server on the line (the settings' may be set).
+TEST(CommandLine, AGameToWatchByItsRoomsCode) {
+    const struct {
+        std::vector<const char*> args;
+        const char* expected;  // the code, or the error
+    } cases[] = {
+        {{}, ""},
+        {{"--watch", "kmnpq"}, "KMNPQ"},
+        {{"--watch=ACDEF", "--world-server", "http://127.0.0.1:8080"}, "ACDEF"},
+        {{"--watch", "KMNP"}, "bad --watch 'KMNP' (a room's code: five letters)"},
+        {{"--watch", "BOSZI"}, "bad --watch 'BOSZI' (a room's code: five letters)"},
+        {{"--watch", "\x1b[2J"}, "bad --watch '?[2J' (a room's code: five letters)"},
+        {{"--watch"}, "--watch needs a value"},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> args = c.args;
+        args.insert(args.begin(), "voidcrawl");
+        const CommandLine line = ParseCommandLine(static_cast<int>(args.size()), args.data());
+        EXPECT_EQ(line.action == CommandAction::Play ? line.watchCode : line.error, c.expected);
+    }
+}
+
 // The world table's server for a run: an http or https address, refused
 // with the reason otherwise; quoted without terminal escapes.
 TEST(CommandLine, TheWorldServerIsAPlainHttpAddress) {

@@ -13,6 +13,8 @@
 #include <tuple>
 #include <utility>
 
+#include "app/CommandLine.h"
+#include "support/FakeWorldLink.h"
 #include "support/GameHarness.h"
 #include "support/MemoryNetLink.h"
 
@@ -76,11 +78,12 @@ protected:
     // (and a failure) for a word it does not know.
     bool Play(const char* script) {
         static const std::pair<const char*, int32_t> kEntries[] = {
-            {"keyboard", S::kKeyboardEntry}, {"host", S::kHostEntry},         {"port-", S::kPortDown},
-            {"port", S::kPortField},         {"port+", S::kPortUp},           {"join", S::kJoinEntry},
-            {"address", S::kAddressField},   {"delay-", S::kDelayDown},       {"delay+", S::kDelayUp},
-            {"back", S::kBackEntry},         {"create", S::kCreateRoomEntry}, {"quick", S::kQuickMatchEntry},
-            {"joinroom", S::kJoinRoomEntry}, {"code", S::kCodeField}};
+            {"keyboard", S::kKeyboardEntry},  {"host", S::kHostEntry},         {"port-", S::kPortDown},
+            {"port", S::kPortField},          {"port+", S::kPortUp},           {"join", S::kJoinEntry},
+            {"address", S::kAddressField},    {"delay-", S::kDelayDown},       {"delay+", S::kDelayUp},
+            {"back", S::kBackEntry},          {"create", S::kCreateRoomEntry}, {"quick", S::kQuickMatchEntry},
+            {"joinroom", S::kJoinRoomEntry},  {"code", S::kCodeField},         {"watch", S::kWatchEntry},
+            {"watchcode", S::kWatchCodeField}};
         static const std::pair<const char*, uint8_t> kKeys[] = {
             {"DOWN", DIK_DOWN}, {"LEFT", DIK_LEFT}, {"ENTER", DIK_RETURN}, {"BS", DIK_BACK}, {"ESC", DIK_ESCAPE}};
         std::istringstream words(script);
@@ -133,18 +136,19 @@ TEST_F(TwoPlayersScreenTest, EachChoiceAsksOnlinePlayAsTheCommandLineWouldOrSays
         {"keyboard", GameState::PlayerSetup, Role::None, 7311, "", 2, "", ""},
         {"port+ delay+ delay+ delay+ host", GameState::PlayerSetup, Role::Host, 7312, "", 4, "", ""},
         // Four Backspaces empty the port; a letter is no digit.
-        {"DOWN DOWN DOWN DOWN BS BS BS BS '8000x' LEFT ENTER", GameState::PlayerSetup, Role::Host, 7999, "", 2, "", ""},
+        {"DOWN DOWN DOWN DOWN DOWN BS BS BS BS '8000x' LEFT ENTER", GameState::PlayerSetup, Role::Host, 7999, "", 2, "",
+         ""},
         {"address '10.0.0.2:7400' delay- join", GameState::PlayerSetup, Role::Join, 7311, "10.0.0.2:7400", 1, "", ""},
         {"address '[::1]:7400' join", GameState::PlayerSetup, Role::Join, 7311, "[::1]:7400", 2, "", ""},
-        {"DOWN DOWN DOWN DOWN DOWN 'localhostx' BS ENTER", GameState::PlayerSetup, Role::Join, 7311, "localhost", 2, "",
-         "127.0.0.1:7311"},
+        {"DOWN DOWN DOWN DOWN DOWN DOWN 'localhostx' BS ENTER", GameState::PlayerSetup, Role::Join, 7311, "localhost",
+         2, "", "127.0.0.1:7311"},
         {"address 'a:99999' join", GameState::TwoPlayers, Role::None, 7311, "a:99999", 2,
          "Cannot join: the port is above 65535", ""},
         {"address '[::1' join", GameState::TwoPlayers, Role::None, 7311, "[::1", 2,
          "Cannot join: the IPv6 address has no ']'", ""},
         // A name no host has is said here, after the lookup, and the screen stays.
-        {"DOWN DOWN DOWN DOWN DOWN 'nohost.invalid' ENTER", GameState::TwoPlayers, Role::None, 7311, "nohost.invalid",
-         2, "Cannot join: no host called nohost.invalid", ""},
+        {"DOWN DOWN DOWN DOWN DOWN DOWN 'nohost.invalid' ENTER", GameState::TwoPlayers, Role::None, 7311,
+         "nohost.invalid", 2, "Cannot join: no host called nohost.invalid", ""},
         {"join", GameState::TwoPlayers, Role::None, 7311, "", 2, "Cannot join: no address given", ""},
         {"port BS BS BS BS BS host", GameState::TwoPlayers, Role::None, 7311, "", 2,
          "Cannot host: the port must be 1 to 65535", ""},
@@ -238,6 +242,96 @@ TEST_F(TwoPlayersScreenTest, EachRoomChoiceAsksForTheWorldServersRoomOrSaysWhyNo
         if (h.game->state != GameState::MainMenu) h.Tap(DIK_ESCAPE);
         ASSERT_EQ(h.game->state, GameState::MainMenu);
     }
+}
+
+// WATCH A GAME needs the world server and a whole code (its own field, as
+// JOIN A ROOM's); the screen stays, saying so, until the game's feed has
+// come, then the game is watched; a feed that cannot be had is said here,
+// and leaving the screen gives the watching up.
+TEST_F(TwoPlayersScreenTest, WatchAGameAsksForTheRoomsFeedAndSaysWhyNot) {
+    FakeWorldLink world;
+    h.host.UseWorld(&world);
+    world.feedFailure = "no game of that code is live";
+    const struct {
+        const char* server;
+        const char* script;
+        const char* code;    // the code typed, as the screen keeps it
+        const char* notice;  // how it starts, a few passes on
+        bool asked;          // the feed of the code was asked for
+    } cases[] = {
+        {"", "watchcode 'acdef' watch", "ACDEF", "Cannot watch: no world server is set (OPTIONS, ONLINE)", false},
+        {"http://127.0.0.1:8090", "watchcode 'acd' watch", "ACD", "Cannot watch: a room's code is 5 letters", false},
+        {"http://127.0.0.1:8090", "watchcode 'kbmonpsqrt' watch", "KMNPQ", "CANNOT WATCH: no game of that code is live",
+         true},
+        {"http://127.0.0.1:8090", "DOWN DOWN DOWN DOWN 'vkkmn' ENTER", "VKKMN",
+         "CANNOT WATCH: no game of that code is live", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.server) + " " + c.script);
+        Settings kept;
+        std::snprintf(kept.worldServer, sizeof kept.worldServer, "%s", c.server);
+        h.host.KeepSettings(kept, path_);
+        world.askedFeeds.clear();
+        TwoPlayers();
+        ASSERT_TRUE(Play(c.script));
+        h.Passes(3);
+        const S& screen = h.game->twoPlayersScreen;
+        EXPECT_EQ(h.game->state, GameState::TwoPlayers);
+        EXPECT_EQ(std::string(screen.watchCode), c.code);
+        EXPECT_EQ(std::string(screen.roomCode), "");  // the other field is its own
+        EXPECT_EQ(std::string(screen.notice).rfind(c.notice, 0), 0u) << screen.notice;
+        EXPECT_EQ(world.askedFeeds.size(), c.asked ? 1u : 0u);
+        if (c.asked && !world.askedFeeds.empty()) {
+            EXPECT_EQ(world.askedFeeds[0].first, c.code);
+        }
+        EXPECT_FALSE(h.game->live.Active());
+        h.Tap(DIK_ESCAPE);
+        ASSERT_EQ(h.game->state, GameState::MainMenu);
+    }
+
+    // A feed that does not come yet: the screen waits, and Esc gives it up.
+    world.feedFailure.clear();
+    world.waitPolls = 1000000;
+    TwoPlayers();
+    ASSERT_TRUE(Play("watchcode 'vkkmn' watch"));
+    h.Passes(20);
+    EXPECT_EQ(h.game->state, GameState::TwoPlayers);
+    EXPECT_TRUE(h.game->live.Active());
+    EXPECT_EQ(std::string(h.game->twoPlayersScreen.notice), "LOOKING FOR THE GAME OF ROOM VKKMN...");
+    h.Tap(DIK_ESCAPE);
+    EXPECT_EQ(h.game->state, GameState::MainMenu);
+    EXPECT_FALSE(h.game->live.Active());
+
+    // A game that has come: it is watched, LIVE, to its end, then the menu.
+    ReplayHeader header;
+    std::snprintf(header.gameVersion, sizeof header.gameVersion, "%s", kGameVersion);
+    header.dataHash = h.game->playDataHash;
+    header.players = 2;
+    header.flags = kReplayOnline;
+    header.onlinePlayer = 1;
+    header.ships[0] = 0;
+    header.ships[1] = 1;
+    header.level = 1;
+    std::snprintf(header.names[0], sizeof header.names[0], "HOST");
+    std::snprintf(header.names[1], sizeof header.names[1], "GUEST");
+    uint8_t bytes[kReplayHeaderBytes];
+    WriteReplayHeader(header, bytes);
+    world.feedBytes.assign(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    world.feedBytes += static_cast<char>(0x80 + 98);  // 99 passes without a key
+    world.feedEnded = true;
+    world.waitPolls = 0;
+    TwoPlayers();
+    ASSERT_TRUE(Play("watchcode 'vkkmn' watch"));
+    for (int i = 0; i < 200 && !h.game->watchingLive; ++i) h.Pass();
+    ASSERT_TRUE(h.game->watchingLive) << h.game->live.Reason();
+    h.Passes(10);
+    EXPECT_EQ(h.game->state, GameState::Playing);
+    for (int i = 0; i < 2000 && h.game->watchingLive; ++i) h.Pass();
+    EXPECT_FALSE(h.game->watchingLive);
+    EXPECT_EQ(h.game->recorder.onlineTape.Passes(), 99u);
+    h.Passes(60);
+    EXPECT_EQ(h.game->state, GameState::MainMenu);
+    h.host.UseWorld(nullptr);
 }
 
 // The screen only where the command line has not chosen and there is a

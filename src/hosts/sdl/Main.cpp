@@ -179,6 +179,12 @@ int main(int argc, char** argv) {
     if (slash != std::string::npos) worldOptions.folder = settingsPath.substr(0, slash);
     DesktopWorldLink world(worldOptions);
     host->UseWorld(&world);
+    if (!line.watchCode.empty() && !game.WatchLive(&world, line.watchCode.c_str())) {
+        std::fprintf(stderr, "voidcrawl: cannot watch the game %s: %s\n", line.watchCode.c_str(), game.live.Reason());
+        host->UseWorld(nullptr);
+        delete host;
+        return kExitFailed;
+    }
     const LoopEnd end = RunFrameLoop(*host, game, nullptr, nullptr);
     host->UseWorld(nullptr);
     delete host;
