@@ -1893,7 +1893,7 @@ function roomLeave() {
 
 async function roomsChecks() {
   const kRoomSeconds = 150;  // a level's play, with the time the page's steering takes
-  const program = process.env.VC_SERVER || [path.join(site, 'native', 'voidcrawl-server'),
+  const program = process.env.VC_SERVER || [path.join(nativeDir, 'voidcrawl-server'),
     path.join(path.dirname(new URL(import.meta.url).pathname), '..', '..', 'build', 'voidcrawl-server')]
     .find((file) => fs.existsSync(file));
   if (!program) {
@@ -1913,7 +1913,7 @@ async function roomsChecks() {
     const o = await roomLink();
     const code = roomCode(o);
     const runnerDir = path.join(dir, 'runner');
-    const runner = spawn(path.join(site, 'native', 'voidcrawl-headless'), ['--data', path.join(site, 'native', 'data'),
+    const runner = spawn(path.join(nativeDir, 'voidcrawl-headless'), ['--data', path.join(nativeDir, 'data'),
       '--user-dir', runnerDir, '--autopilot', '--until-level', '2', '--room', code, '--world-server', world.origin],
     { stdio: ['ignore', 'pipe', 'pipe'] });
     let said = '';
