@@ -20,9 +20,9 @@
 #include "server/RoomsWebSocket.h"
 #include "server/ServerOptions.h"
 #include "server/StaticFiles.h"
-#include "server/Watchers.h"
 #include "server/Store.h"
 #include "server/Verifier.h"
+#include "server/Watchers.h"
 
 namespace {
 

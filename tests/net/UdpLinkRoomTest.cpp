@@ -483,7 +483,7 @@ TEST(UdpLinkRoom, ALinkThatReachesItsServerAloneRelaysFromTheStartAndSendsNowher
         SCOPED_TRACE(joinerOnly ? "the joiner reaches the server alone" : "the host does");
         FakeRoomServer server;
         server.hideHost = !joinerOnly;  // as the server hides a browser from its joiner
-        ServerOnlyPort port;  // before the links, which close it as they go
+        ServerOnlyPort port;            // before the links, which close it as they go
         Side host, joiner;
         (joinerOnly ? joiner : host).link.UsePort(&port);
         uint32_t linkedMs = 0;

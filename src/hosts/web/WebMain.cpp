@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "WormSteering.h"
 #include "app/FrameLoop.h"
 #include "app/Game.h"
 #include "app/Replay.h"
@@ -32,7 +33,6 @@
 #include "platform/SaveFile.h"
 #include "platform/Settings.h"
 #include "platform/UserDir.h"
-#include "WormSteering.h"
 
 namespace {
 

@@ -47,7 +47,7 @@ public:
         uint32_t taken = 0;
         uint32_t refused = 0;  // too large, text, or the ring full
         uint32_t sent = 0;
-        uint32_t unsent = 0;   // the socket not open, or the browser's buffer full
+        uint32_t unsent = 0;  // the socket not open, or the browser's buffer full
     };
     Counts GetCounts() const { return counts_; }
 

@@ -219,7 +219,8 @@ TEST_F(RoomScenarioTest, WatchersOfARoomPlayTheLiveGameInStepWithThePlayers) {
     std::printf("the late watcher: %s\n", stats[0].str().c_str());
 
     // At the game's own pace for two seconds, and cut off there.
-    const RunResult paced = RunAs("paced", "--watch " + code + " --real-time --frames 200 --world-server " + server.Url());
+    const RunResult paced =
+        RunAs("paced", "--watch " + code + " --real-time --frames 200 --world-server " + server.Url());
     EXPECT_EQ(paced.status, 0) << paced.out << paced.err;
     EXPECT_NE(paced.out.find("watch: not verified: the replay ends before its recorded end"), std::string::npos)
         << paced.out;
