@@ -20,6 +20,7 @@
 #include "match/RollbackSession.h"
 #include "match/SessionTape.h"
 #include "net/UdpLink.h"
+#include "support/FakeWorldLink.h"
 #include "support/GameHarness.h"
 #include "support/MemoryNetLink.h"
 
@@ -285,15 +286,7 @@ TEST(FrameAllocations, NoFrameOfWatchingALiveGameAllocates) {
     ASSERT_TRUE(h.Start());
     ASSERT_TRUE(h.Passes(140));
     const auto link = std::make_unique<StaticFeedLink>();
-    ReplayHeader header;
-    std::snprintf(header.gameVersion, sizeof header.gameVersion, "%s", kGameVersion);
-    header.dataHash = h.game->playDataHash;
-    header.players = 2;
-    header.flags = kReplayOnline;
-    header.onlinePlayer = 1;
-    header.ships[0] = 0;
-    header.ships[1] = 1;
-    header.level = 1;
+    const ReplayHeader header = LiveGameHeader(kGameVersion, h.game->playDataHash);
     WriteReplayHeader(header, link->bytes);
     link->bytes[kReplayHeaderBytes] = 0x80 + 99;  // 100 passes without a key; the game goes on
     link->size = sizeof link->bytes;

@@ -50,16 +50,8 @@ Recording MakeRecording(uint32_t passes) {
     t.Checkpoint(OnlineTape::kLevelEnd, 1, 0xABCD);
     t.Checkpoint(OnlineTape::kStop, 1, 0);
     Recording r;
-    std::snprintf(r.first.gameVersion, sizeof r.first.gameVersion, "1.0.0");
-    r.first.players = 2;
-    r.first.flags = kReplayOnline;
-    r.first.onlinePlayer = 1;
-    r.first.ships[0] = 0;
-    r.first.ships[1] = 1;
-    r.first.level = 1;
+    r.first = LiveGameHeader("1.0.0", 0);
     r.first.randomState = 1234;
-    std::snprintf(r.first.names[0], sizeof r.first.names[0], "HOST");
-    std::snprintf(r.first.names[1], sizeof r.first.names[1], "GUEST");
     r.body.assign(reinterpret_cast<const char*>(buffer), t.Size());
     return r;
 }

@@ -303,17 +303,7 @@ TEST_F(TwoPlayersScreenTest, WatchAGameAsksForTheRoomsFeedAndSaysWhyNot) {
     EXPECT_FALSE(h.game->live.Active());
 
     // A game that has come: it is watched, LIVE, to its end, then the menu.
-    ReplayHeader header;
-    std::snprintf(header.gameVersion, sizeof header.gameVersion, "%s", kGameVersion);
-    header.dataHash = h.game->playDataHash;
-    header.players = 2;
-    header.flags = kReplayOnline;
-    header.onlinePlayer = 1;
-    header.ships[0] = 0;
-    header.ships[1] = 1;
-    header.level = 1;
-    std::snprintf(header.names[0], sizeof header.names[0], "HOST");
-    std::snprintf(header.names[1], sizeof header.names[1], "GUEST");
+    ReplayHeader header = LiveGameHeader(kGameVersion, h.game->playDataHash);
     uint8_t bytes[kReplayHeaderBytes];
     WriteReplayHeader(header, bytes);
     world.feedBytes.assign(reinterpret_cast<const char*>(bytes), sizeof bytes);

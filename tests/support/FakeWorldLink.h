@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/ReplayFile.h"
 #include "platform/WorldLink.h"
 
 // A world table link with scripted answers, for tests of the screens and
@@ -191,3 +192,20 @@ public:
     std::vector<std::pair<std::string, uint32_t>> askedFeeds;
     int feedPolls = 0;
 };
+
+// The header a room's live feed starts with: two players online, HOST and
+// GUEST, this machine player 1, level 1 and its results still to come.
+inline ReplayHeader LiveGameHeader(const char* gameVersion, uint64_t dataHash) {
+    ReplayHeader header;
+    std::snprintf(header.gameVersion, sizeof header.gameVersion, "%s", gameVersion);
+    header.dataHash = dataHash;
+    header.players = 2;
+    header.flags = kReplayOnline;
+    header.onlinePlayer = 1;
+    header.ships[0] = 0;
+    header.ships[1] = 1;
+    header.level = 1;
+    std::snprintf(header.names[0], sizeof header.names[0], "HOST");
+    std::snprintf(header.names[1], sizeof header.names[1], "GUEST");
+    return header;
+}
