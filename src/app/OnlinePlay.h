@@ -221,7 +221,7 @@ private:
     void FeedPass();
     void FinishFeed();
     LiveFeed feed_;
-    NetDatagram flushInbox_[2];
+    NetDatagram flushInbox_[2] = {};
     TapeExchange tapeExchange_;
     bool replaying_ = false;
     int32_t replayLocal_ = 0;

@@ -483,6 +483,27 @@ bool FieldBytes(RoomKind kind, size_t size, size_t* fields, const char** why) {
 }
 
 // The fields after the header into `m`, each checked.
+// The server's word on a room: its code, this player's role and stage, the
+// other player's address and the time the room still waits.
+bool ReadRoomFields(Reader& r, RoomMessage& m, const char** why) {
+    m.askId = r.U64();
+    r.Bytes(m.token, kRoomTokenBytes);
+    if (!FoldLetters(reinterpret_cast<const char*>(r.p), m.code)) return Refuse(why, "not a room code");
+    r.p += kRoomCodeLength;
+    const uint8_t role = r.U8(), stage = r.U8();
+    if (role != static_cast<uint8_t>(RoomRole::Host) && role != static_cast<uint8_t>(RoomRole::Joiner))
+        return Refuse(why, "an unknown role");
+    if (stage < static_cast<uint8_t>(RoomStage::Waiting) || stage > static_cast<uint8_t>(RoomStage::Paired))
+        return Refuse(why, "an unknown stage");
+    m.role = static_cast<RoomRole>(role);
+    m.stage = static_cast<RoomStage>(stage);
+    r.Address(&m.peer);
+    if (!GoodAddress(m.peer)) return Refuse(why, "not an address");
+    m.waitSeconds = r.U16();
+    if (m.waitSeconds > kRoomWaitSeconds) return Refuse(why, "a waiting time out of range");
+    return true;
+}
+
 bool ReadFields(const uint8_t* data, size_t size, RoomMessage& m, const char** why) {
     Reader r{data + kRoomHeaderBytes};
     switch (m.kind) {
@@ -526,24 +547,8 @@ bool ReadFields(const uint8_t* data, size_t size, RoomMessage& m, const char** w
         break;
     case RoomKind::Punch:
         break;
-    case RoomKind::Room: {
-        m.askId = r.U64();
-        r.Bytes(m.token, kRoomTokenBytes);
-        if (!FoldLetters(reinterpret_cast<const char*>(r.p), m.code)) return Refuse(why, "not a room code");
-        r.p += kRoomCodeLength;
-        const uint8_t role = r.U8(), stage = r.U8();
-        if (role != static_cast<uint8_t>(RoomRole::Host) && role != static_cast<uint8_t>(RoomRole::Joiner))
-            return Refuse(why, "an unknown role");
-        if (stage < static_cast<uint8_t>(RoomStage::Waiting) || stage > static_cast<uint8_t>(RoomStage::Paired))
-            return Refuse(why, "an unknown stage");
-        m.role = static_cast<RoomRole>(role);
-        m.stage = static_cast<RoomStage>(stage);
-        r.Address(&m.peer);
-        if (!GoodAddress(m.peer)) return Refuse(why, "not an address");
-        m.waitSeconds = r.U16();
-        if (m.waitSeconds > kRoomWaitSeconds) return Refuse(why, "a waiting time out of range");
-        break;
-    }
+    case RoomKind::Room:
+        return ReadRoomFields(r, m, why);
     case RoomKind::Refused:
         m.askId = r.U64();
         m.reason = static_cast<RoomRefusal>(r.U8());

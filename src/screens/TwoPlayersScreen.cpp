@@ -191,6 +191,24 @@ TwoPlayersScreen::Choice TwoPlayersScreen::LookUpRoomServer(Choice room, const c
     return Choice::None;
 }
 
+TwoPlayersScreen::Choice TwoPlayersScreen::ChooseWatch() {
+    // (The world link reaches the server itself: nothing is looked up.)
+    lookup.Cancel();
+    Host* host = GetHost();
+    if (host == nullptr || host->CurrentSettings().worldServer[0] == '\0') {
+        std::snprintf(notice, sizeof notice, "Cannot watch: no world server is set (OPTIONS, ONLINE)");
+    } else if (!IsRoomCode(watchCode)) {
+        std::snprintf(notice, sizeof notice, "Cannot watch: a room's code is %d letters",
+                      static_cast<int>(kRoomCodeLength));
+    } else {
+        std::snprintf(notice, sizeof notice, "LOOKING FOR THE GAME OF ROOM %s...", watchCode);
+        sounds->Play(kSoundClick, SoundLoop::Once);
+        return Choice::Watch;
+    }
+    sounds->Play(kSoundClickNo, SoundLoop::Once);  // refused, and said why
+    return Choice::None;
+}
+
 TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
     if (entry < 0) return Choice::None;
     row = kEntryRow[entry];
@@ -221,23 +239,8 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Choose(int32_t entry) {
             break;
         }
         return LookUpRoomServer(Choice::JoinRoom, "join a room");
-    case kWatchEntry: {
-        // (The world link reaches the server itself: nothing is looked up.)
-        lookup.Cancel();
-        Host* host = GetHost();
-        if (host == nullptr || host->CurrentSettings().worldServer[0] == '\0') {
-            std::snprintf(notice, sizeof notice, "Cannot watch: no world server is set (OPTIONS, ONLINE)");
-            break;
-        }
-        if (!IsRoomCode(watchCode)) {
-            std::snprintf(notice, sizeof notice, "Cannot watch: a room's code is %d letters",
-                          static_cast<int>(kRoomCodeLength));
-            break;
-        }
-        std::snprintf(notice, sizeof notice, "LOOKING FOR THE GAME OF ROOM %s...", watchCode);
-        sounds->Play(kSoundClick, SoundLoop::Once);
-        return Choice::Watch;
-    }
+    case kWatchEntry:
+        return ChooseWatch();
     case kHostEntry:
         lookup.Cancel();
         if (!ReadPort()) {
@@ -325,6 +328,32 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Keys() {
     return choice;
 }
 
+// The rows that host or join an address, without the server, and the input
+// delay they share with the rooms.
+void TwoPlayersScreen::DrawDirectRows() {
+    char text[64];
+    DrawPanelCaps(*smallFont, kChoiceX, kHostY - kCaptionRise,
+                  roomsOnly ? "NOT IN A BROWSER: IT HAS NO UDP" : "OR DIRECTLY, WITHOUT THE SERVER:", kChoiceWidth);
+    DrawEntry(kHostEntry, "HOST AN ONLINE GAME", *mediumFont);
+    DrawPanelCaps(*smallFont, kValueX, kHostY - kCaptionRise, "UDP PORT", kValueRight - kValueX);
+    DrawEntry(kPortDown, "-", *smallFont);
+    DrawField(kPortField, portText, row == kHostRow);
+    DrawEntry(kPortUp, "+", *smallFont);
+
+    DrawEntry(kJoinEntry, "JOIN AN ONLINE GAME", *mediumFont);
+    DrawPanelCaps(*smallFont, kValueX, kJoinY - kCaptionRise, "ADDRESS: HOST OR HOST:PORT", kValueRight - kValueX);
+    DrawField(kAddressField, address[0] != '\0' || row == kJoinRow ? address : "CLICK AND TYPE", row == kJoinRow);
+
+    DrawPanelBox(kDelayLabel, row == kDelayRow, false, *mediumFont, "INPUT DELAY");
+    DrawEntry(kDelayDown, "-", *smallFont);
+    if (delay == 0)
+        std::snprintf(text, sizeof text, "KEYS ACT AT ONCE");
+    else
+        std::snprintf(text, sizeof text, "KEYS %d MS LATE", static_cast<int>(delay * static_cast<int32_t>(kPassMs)));
+    DrawPanelCentred(*smallFont, kDelayValue, text);
+    DrawEntry(kDelayUp, "+", *smallFont);
+}
+
 TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     const bool escPressed = escDown && !escWasDown;
     escWasDown = escDown ? 1 : 0;
@@ -361,27 +390,8 @@ TwoPlayersScreen::Choice TwoPlayersScreen::Frame(bool escDown) {
     DrawField(kWatchCodeField, watchCode[0] != '\0' || row == kWatchRow ? watchCode : "ITS ROOM'S CODE",
               row == kWatchRow);
 
-    DrawPanelCaps(*smallFont, kChoiceX, kHostY - kCaptionRise,
-                  roomsOnly ? "NOT IN A BROWSER: IT HAS NO UDP" : "OR DIRECTLY, WITHOUT THE SERVER:", kChoiceWidth);
-    DrawEntry(kHostEntry, "HOST AN ONLINE GAME", *mediumFont);
-    DrawPanelCaps(*smallFont, kValueX, kHostY - kCaptionRise, "UDP PORT", kValueRight - kValueX);
-    DrawEntry(kPortDown, "-", *smallFont);
-    DrawField(kPortField, portText, row == kHostRow);
-    DrawEntry(kPortUp, "+", *smallFont);
-
-    DrawEntry(kJoinEntry, "JOIN AN ONLINE GAME", *mediumFont);
-    DrawPanelCaps(*smallFont, kValueX, kJoinY - kCaptionRise, "ADDRESS: HOST OR HOST:PORT", kValueRight - kValueX);
-    DrawField(kAddressField, address[0] != '\0' || row == kJoinRow ? address : "CLICK AND TYPE", row == kJoinRow);
-
-    DrawPanelBox(kDelayLabel, row == kDelayRow, false, *mediumFont, "INPUT DELAY");
+    DrawDirectRows();
     char text[64];
-    DrawEntry(kDelayDown, "-", *smallFont);
-    if (delay == 0)
-        std::snprintf(text, sizeof text, "KEYS ACT AT ONCE");
-    else
-        std::snprintf(text, sizeof text, "KEYS %d MS LATE", static_cast<int>(delay * static_cast<int32_t>(kPassMs)));
-    DrawPanelCentred(*smallFont, kDelayValue, text);
-    DrawEntry(kDelayUp, "+", *smallFont);
 
     static const char* const kAbout[kAboutLines] = {
         "ROOMS MEET THROUGH THE WORLD SERVER, BEHIND ANY ROUTER: READ YOUR ROOM'S CODE",

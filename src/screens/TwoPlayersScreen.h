@@ -93,6 +93,8 @@ public:
 
 private:
     Choice Choose(int32_t entry);
+    Choice ChooseWatch();
+    void DrawDirectRows();
     Choice Keys();
     void Type(int code, bool shift);
     void Backspace();

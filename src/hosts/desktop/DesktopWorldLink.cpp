@@ -388,6 +388,7 @@ void DesktopWorldLink::RunFeeds() {
         FetchFeed(server, code, from, ask);
         lock.lock();
     }
+    feedSession_ = nullptr;  // (the session ends with this thread)
 }
 
 void DesktopWorldLink::FetchFeed(const std::string& server, const std::string& code, uint32_t from, uint64_t ask) {
