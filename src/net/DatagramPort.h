@@ -49,6 +49,11 @@ public:
     // A port that reaches the room server alone (the page's): the other
     // player is then met through the server's relay, whatever its address.
     virtual bool ServerOnly() const { return false; }
+    // Why the port's way to the server has ended, or could not open, in
+    // words (the page's WebSocket closed, or the page knows no server);
+    // null while it stands. The link then gives up at once, in these
+    // words, rather than after its silence.
+    virtual const char* Broken() const { return nullptr; }
 };
 
 // The desktop's port: one UDP socket, non-blocking.

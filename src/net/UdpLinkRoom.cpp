@@ -141,8 +141,12 @@ bool UdpLink::Room(const NetRoomAsk& ask) {
     }
     // The game's own port: any free one, IPv6 and IPv4 alike as a host's.
     if (!port_->Open(DatagramUse::Room, 0, 0)) {
+        // (The port's words are taken before it is let go.)
+        if (const char* broken = port_->Broken())
+            Fail(NetLinkState::Failed, "%s", broken);
+        else
+            Fail(NetLinkState::Failed, "cannot open a UDP socket (%s)", std::strerror(errno));
         Release();
-        Fail(NetLinkState::Failed, "cannot open a UDP socket (%s)", std::strerror(errno));
         return false;
     }
     socketFamily_ = port_->Family();
@@ -402,6 +406,18 @@ bool UdpLink::TakeRoom(const RoomMessage& m) {
 
 void UdpLink::ServiceRoom(uint32_t now) {
     if (state_ == NetLinkState::Failed || state_ == NetLinkState::Lost) return;
+    // The way to the server ended (the page's WebSocket closed): said at
+    // once, in the port's words, whatever the stage.
+    if (const char* broken = port_->Broken()) {
+        if (RoomLinkStarted()) {
+            ForgetPeer();
+            Fail(NetLinkState::Lost, "%s", broken);
+            std::snprintf(room_.refusal, sizeof room_.refusal, "%s", failure_);
+        } else {
+            FailRoom("%s", broken);
+        }
+        return;
+    }
     if (!haveToken_) {
         if (now - roomStartMs_ >= kRoomAskGiveUpMs) {
             if (port_->ServerOnly())

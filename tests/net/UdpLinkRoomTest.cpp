@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -438,11 +439,14 @@ TEST(UdpLinkRoom, APeerTheServerCannotNameIsMetThroughTheRelayAtOnce) {
 }
 
 // A port that reaches the room server alone, as the page's WebSocket does:
-// the desktop's socket under it, every datagram's way written down.
+// the desktop's socket under it, every datagram's way written down. A test
+// ends its way to the server (`broken`: the words the port says it in), or
+// refuses its opening.
 class ServerOnlyPort final : public DatagramPort {
 public:
     bool Open(DatagramUse use, int family, uint16_t port) override {
         opens.push_back(use);
+        if (refuseOpen) return false;
         return use == DatagramUse::Room && inner.Open(use, family, port);
     }
     void Close() override { inner.Close(); }
@@ -467,8 +471,11 @@ public:
         return true;
     }
     bool ServerOnly() const override { return true; }
+    const char* Broken() const override { return broken.empty() ? nullptr : broken.c_str(); }
 
     UdpSocketPort inner;
+    std::string broken;
+    bool refuseOpen = false;
     UdpAddress server;
     std::vector<DatagramUse> opens;
     int sent = 0, elsewhere = 0;
@@ -502,6 +509,66 @@ TEST(UdpLinkRoom, ALinkThatReachesItsServerAloneRelaysFromTheStartAndSendsNowher
         EXPECT_FALSE(limited.Join("127.0.0.1:9"));
         EXPECT_EQ(limited.State(), NetLinkState::Failed);
         EXPECT_EQ(port.opens, (std::vector<DatagramUse>{DatagramUse::Room, DatagramUse::Listen, DatagramUse::Join}));
+    }
+}
+
+// A port whose way to the server ends (the page's WebSocket closed) makes
+// the link give up at the next poll, in the port's words, not after its
+// silence: while the room waits, and once the two play (the other game
+// then counts as gone). A port that cannot open says why, where it can.
+TEST(UdpLinkRoom, APortWhoseWayToTheServerEndsIsGivenUpAtOnceInItsWords) {
+    const std::string words = "the connection to the world server closed (1001: the server is going away)";
+    {
+        SCOPED_TRACE("waiting in the room");
+        FakeRoomServer server;
+        ServerOnlyPort port;
+        Side host;
+        host.link.UsePort(&port);
+        ASSERT_TRUE(host.link.Room(Ask(server.Port(), NetRoomMode::Create)));
+        ASSERT_TRUE(
+            PumpUntil(server, {&host}, 2000, [&] { return host.link.RoomState().stage == NetRoomStage::Waiting; }));
+        PumpUntil(server, {&host}, 30, [] { return false; });
+        EXPECT_EQ(host.link.State(), NetLinkState::Connecting);
+        port.broken = words;
+        const uint32_t broke = NowMs();
+        host.Pump();
+        EXPECT_LT(NowMs() - broke, 100u);
+        EXPECT_EQ(host.link.State(), NetLinkState::Failed);
+        EXPECT_EQ(host.link.Failure(), words);
+        EXPECT_EQ(std::string(host.link.RoomState().refusal), words);
+        EXPECT_EQ(host.link.RoomState().stage, NetRoomStage::None);
+    }
+    {
+        SCOPED_TRACE("in play");
+        FakeRoomServer server;
+        ServerOnlyPort port;
+        Side host, joiner;
+        joiner.link.UsePort(&port);
+        MeetAndGreet(server, host, joiner, NetRoomMode::Create, NetRoomMode::Join);
+        ASSERT_EQ(joiner.link.State(), NetLinkState::Connected);
+        port.broken = words;
+        joiner.Pump();
+        EXPECT_EQ(joiner.link.State(), NetLinkState::Lost);
+        EXPECT_EQ(joiner.link.Failure(), words);
+        EXPECT_EQ(std::string(joiner.link.RoomState().refusal), words);
+        // The other side, on a port that stands, plays on until its silence.
+        host.Pump();
+        EXPECT_EQ(host.link.State(), NetLinkState::Connected);
+    }
+    {
+        SCOPED_TRACE("a port that cannot open");
+        ServerOnlyPort port;
+        port.refuseOpen = true;
+        port.broken = "the page knows no world server";
+        Side side;
+        side.link.UsePort(&port);
+        EXPECT_FALSE(side.link.Room(Ask(9, NetRoomMode::Create)));
+        EXPECT_EQ(side.link.State(), NetLinkState::Failed);
+        EXPECT_STREQ(side.link.Failure(), "the page knows no world server");
+        port.broken.clear();
+        errno = 0;
+        EXPECT_FALSE(side.link.Room(Ask(9, NetRoomMode::Create)));
+        EXPECT_EQ(std::string(side.link.Failure()).rfind("cannot open a UDP socket (", 0), 0u) << side.link.Failure();
     }
 }
 

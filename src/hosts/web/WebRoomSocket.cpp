@@ -4,7 +4,10 @@
 #include <netinet/in.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include "net/SocketClose.h"
 
 namespace {
 
@@ -19,7 +22,9 @@ WebRoomSocket* gActive = nullptr;
 // Module.vcRooms: the WebSocket to the world server (the settings one, else
 // the page own, as the world table finds it: Module.vcWorld.where). Each
 // binary message of at most `most` bytes goes to the game as it comes; the
-// rest is counted and dropped.
+// rest is counted and dropped. Its close goes to the game at once, with the
+// code and whether it had opened. 1: opening; 0: no world server known;
+// -1: its address makes no WebSocket.
 EM_JS(int, WebRoomSocketOpen, (int most), {
     const old = Module.vcRooms;
     if (old && old.ws) { old.ws.onmessage = old.ws.onclose = old.ws.onerror = null; try { old.ws.close(1000); } catch (e) {} }
@@ -33,12 +38,13 @@ EM_JS(int, WebRoomSocketOpen, (int most), {
         url.search = "";
         url.hash = "";
     } catch (e) {
-        return 0;
+        return -1;
     }
     let ws;
-    try { ws = new WebSocket(url.href); } catch (e) { return 0; }
+    try { ws = new WebSocket(url.href); } catch (e) { return -1; }
     ws.binaryType = "arraybuffer";
-    const rooms = Module.vcRooms = {ws: ws, url: url.href, closed: 0, refused: 0};
+    const rooms = Module.vcRooms = {ws: ws, url: url.href, opened: 0, closed: 0, refused: 0};
+    ws.onopen = () => { rooms.opened = 1; };
     ws.onmessage = (event) => {
         if (!(event.data instanceof ArrayBuffer) || event.data.byteLength === 0 || event.data.byteLength > most) {
             rooms.refused++;
@@ -47,7 +53,10 @@ EM_JS(int, WebRoomSocketOpen, (int most), {
         HEAPU8.set(new Uint8Array(event.data), _vc_web_room_staging());
         _vc_web_room_arrived(event.data.byteLength);
     };
-    ws.onclose = (event) => { rooms.closed = event.code || 1006; };
+    ws.onclose = (event) => {
+        rooms.closed = event.code || 1006;
+        if (Module.vcRooms === rooms) _vc_web_room_closed(rooms.closed, rooms.opened);
+    };
     ws.onerror = () => { if (!rooms.closed) rooms.closed = 1006; };
     return 1;
 });
@@ -80,14 +89,24 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vc_web_room_arrived(int size) {
     return gActive != nullptr && size > 0 && gActive->Arrived(static_cast<size_t>(size)) ? 1 : 0;
 }
 
+extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_room_closed(int code, int opened) {
+    if (gActive != nullptr) gActive->Closed(code, opened != 0);
+}
+
 bool WebRoomSocket::Open(DatagramUse use, int, uint16_t) {
     Close();
     if (use != DatagramUse::Room) {
         errno = EPROTONOSUPPORT;  // a page has no UDP
         return false;
     }
-    if (WebRoomSocketOpen(static_cast<int>(kRoomMaxMessageBytes)) == 0) {
-        errno = ENETUNREACH;  // no world server known
+    broken_[0] = '\0';
+    const int opening = WebRoomSocketOpen(static_cast<int>(kRoomMaxMessageBytes));
+    if (opening != 1) {
+        errno = ENETUNREACH;
+        std::snprintf(broken_, sizeof broken_, "%s",
+                      opening == 0 ? "the page knows no world server (the settings' [world] server, or the one "
+                                     "that serves the page)"
+                                   : "cannot reach the world server: its address makes no WebSocket");
         return false;
     }
     gActive = this;
@@ -102,6 +121,11 @@ void WebRoomSocket::Close() {
     if (gActive == this) gActive = nullptr;
     open_ = false;
     head_ = count_ = 0;
+}
+
+void WebRoomSocket::Closed(int code, bool opened) {
+    if (!open_ || broken_[0] != '\0') return;  // the first end is the one said
+    DescribeSocketClose(opened, code, broken_, sizeof broken_);
 }
 
 int WebRoomSocket::Family() const { return AF_INET; }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "net/DatagramPort.h"
+#include "net/NetLink.h"
 #include "net/RoomProtocol.h"
 
 // The page's way to its room server (docs/net-protocol.md, "Rooms"): a
@@ -17,7 +18,9 @@
 // is dropped and counted (the link sends again what matters). Sending
 // waits for nothing: while the socket opens, or while the browser holds
 // more than kWebRoomBufferedMost bytes unsent, a datagram is dropped, as
-// the network would drop it.
+// the network would drop it. When the socket closes, or cannot open, the
+// port says so (Broken), with what the server's close code means, and the
+// link gives up at once in those words.
 class WebRoomSocket final : public DatagramPort {
 public:
     WebRoomSocket() = default;
@@ -37,11 +40,15 @@ public:
     void Wait(uint32_t) override {}  // the page never blocks: the frame loop gives the browser its turn
     bool FindServer(const char* host, uint16_t port, UdpAddress* out, const char** why) override;
     bool ServerOnly() const override { return true; }
+    const char* Broken() const override { return broken_[0] != '\0' ? broken_ : nullptr; }
 
     // What the browser handed over (the glue calls it): one message of
     // `size` bytes, in Staging(). False when refused.
     bool Arrived(size_t size);
     uint8_t* Staging() { return staging_; }
+    // The socket closed (the glue calls it): the close code (1006: none
+    // came), and whether it had opened first.
+    void Closed(int code, bool opened);
 
     struct Counts {
         uint32_t taken = 0;
@@ -64,6 +71,7 @@ private:
     int head_ = 0;
     int count_ = 0;
     uint8_t staging_[kRoomMaxMessageBytes] = {};
+    char broken_[kNetFailureBytes] = {};  // why the socket ended, in words; "" while it stands
     Counts counts_;
 };
 
