@@ -534,6 +534,7 @@ void Game::WatchReplay(const ReplayHeader& header, const uint8_t* tapeBytes) {
     watchFromWorld_ = false;
     watchCursorX_ = cursor.x;
     watchCursorY_ = cursor.y;
+    HostPointerTravel(&watchTravelX_, &watchTravelY_);
     watchSpeed = 1;
     watchPaused = false;
     if (Host* host = GetHost()) std::memcpy(watchKeys_, host->KeyStates(), sizeof watchKeys_);
@@ -716,8 +717,11 @@ void Game::EndWatching() {
     recorder.tape.Stop();
     online.EndReplay();
     if (Host* host = GetHost()) match.SetPlayKeys(host->CurrentSettings().keys);
-    cursor.x = watchCursorX_;
-    cursor.y = watchCursorY_;
+    // The pointer where the player's mouse went meanwhile: the replay's
+    // moves were the recorded player's, the player's own went on under them.
+    int64_t travelX = 0, travelY = 0;
+    HostPointerTravel(&travelX, &travelY);
+    cursor.MoveTo(watchCursorX_ + (travelX - watchTravelX_), watchCursorY_ + (travelY - watchTravelY_));
     if (state == GameState::Playing) match.Leave();
     exitBoxShown = false;
     if (watchFromTable_) {

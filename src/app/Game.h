@@ -245,4 +245,5 @@ private:
     // The game's pointer when a replay began: the replay moves it, the
     // player's own pointer takes up from here again afterwards.
     int32_t watchCursorX_ = 0, watchCursorY_ = 0;
+    int64_t watchTravelX_ = 0, watchTravelY_ = 0;  // the host's pointer travel when watching began
 };

@@ -18,6 +18,7 @@ char failureReason[256] = "";
 InputTape* tape = nullptr;
 TickReads* keptTicks = nullptr;
 const uint32_t* passTicks = nullptr;
+int64_t hostTravelX = 0, hostTravelY = 0;  // HostPointerTravel
 }  // namespace
 
 void KeepTickReads(TickReads* reads) { keptTicks = reads; }
@@ -68,12 +69,19 @@ bool ReadMouse() {
     int32_t dx = 0, dy = 0;
     uint8_t left = 0;
     host->TakeMouse(&dx, &dy, &left);
+    hostTravelX += dx;
+    hostTravelY += dy;
     if (tape != nullptr) tape->Mouse(&dx, &dy, &left);
     MouseState.lX = dx;
     MouseState.lY = dy;
     MouseState.lZ = 0;
     MouseState.rgbButtons[0] = left ? 0x80 : 0;
     return true;
+}
+
+void HostPointerTravel(int64_t* x, int64_t* y) {
+    *x = hostTravelX;
+    *y = hostTravelY;
 }
 
 bool ReadFocus() {

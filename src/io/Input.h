@@ -20,6 +20,10 @@ bool CreateMouse();
 bool ReadKeyboard();
 bool ReadMouse();
 void ShutdownInput();
+// Every move of the mouse the host reported, summed from the start, also
+// those a replay's tape played its own moves in place of: where the
+// player's own pointer went while a replay moved the game's.
+void HostPointerTravel(int64_t* x, int64_t* y);
 
 // What play reads of the host besides the keys and the mouse: whether the
 // window has the keyboard, and the tick counter. They go through here so

@@ -20,8 +20,11 @@ void MouseCursor::Update() {
     ReadMouse();
     if (!MouseState.rgbButtons[0]) heldOver = 0;
     // 64-bit sums: a wild motion value cannot wrap the position.
-    int64_t nx = static_cast<int64_t>(x) + MouseState.lX;
-    int64_t ny = static_cast<int64_t>(y) + MouseState.lY;
+    MoveTo(static_cast<int64_t>(x) + MouseState.lX, static_cast<int64_t>(y) + MouseState.lY);
+    sprite.DrawClipped(x, y, backBuffer);
+}
+
+void MouseCursor::MoveTo(int64_t nx, int64_t ny) {
     if (nx < minX)
         nx = minX;
     else if (nx > maxX)
@@ -32,7 +35,6 @@ void MouseCursor::Update() {
         ny = maxY;
     x = static_cast<int32_t>(nx);
     y = static_cast<int32_t>(ny);
-    sprite.DrawClipped(x, y, backBuffer);
 }
 
 bool MouseCursor::LeftDown() const { return MouseState.rgbButtons[0] != 0 && !heldOver; }

@@ -11,6 +11,8 @@ public:
     void SetBounds(int32_t minX, int32_t minY, int32_t maxX, int32_t maxY);
     // Reads the mouse, moves and clamps the pointer, and draws it.
     void Update();
+    // Puts the pointer at (nx, ny), kept inside its bounds.
+    void MoveTo(int64_t nx, int64_t ny);
     // The left button as the screens see it: a press held over from an
     // earlier screen does not count until it has been let go.
     bool LeftDown() const;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -247,6 +248,41 @@ void ExpectFadeFromBlack(const Game& g, const std::vector<Shown>& shown) {
 
 // A replay named on the command line (watched before the game starts) and
 // one picked from the table's row both fade in from black as a game does.
+// The player's own mouse, moved while a replay plays (the recorded
+// player's moves shown in its place where the replay reads the mouse: its
+// EXIT box), leaves the pointer where the player's hand went once watching
+// ends, not where it stood before: the next click lands under the
+// player's pointer. Past the screen's edge it stops there.
+TEST(Replay, ThePlayersMouseMovedWhileWatchingIsWhereThePointerIsAfter) {
+    GameHarness h;
+    ASSERT_TRUE(h.Start());
+    Game& g = *h.game;
+    const Bytes file = PlayAndLeave(h, 2);
+    ReplayHeader header;
+    const uint8_t* tape = nullptr;
+    ASSERT_TRUE(ParseReplay(file.data(), file.size(), &header, &tape, nullptr));
+    for (const int reach : {40, 700}) {
+        SCOPED_TRACE(reach);
+        h.host.MoveMouseTo(100, 100);
+        ASSERT_TRUE(h.Passes(3));
+        const int32_t beforeX = g.cursor.x, beforeY = g.cursor.y;
+        g.WatchReplay(header, tape);
+        g.watchSpeed = 8;
+        // Every pass to its end, the hand going right and back again.
+        int x = 100;
+        for (int pass = 0; pass < 20000 && g.watchingReplay; ++pass) {
+            x = 100 + (pass / 4) % (reach + 1);
+            h.host.MoveMouseTo(x, 100 - (pass % 2));
+            ASSERT_TRUE(h.Pass());
+        }
+        ASSERT_FALSE(g.watchingReplay);
+        ASSERT_TRUE(h.Passes(2));
+        const int32_t hostX = std::min(x, 639);
+        EXPECT_EQ(g.cursor.x, std::min<int32_t>(beforeX + hostX - 100, g.cursor.maxX));
+        EXPECT_NEAR(g.cursor.y, beforeY, 1);
+    }
+}
+
 TEST(Replay, AWatchedReplayFadesInFromBlackInTheArenasPalette) {
     Bytes file;
     {
