@@ -364,6 +364,7 @@
   const touchControls = $('touch');
   const replaysPanel = $('replays');
   const worldPanel = $('world');
+  const livePanel = $('live');
   const kTouchButton = 64;  // CSS pixels of a button, where there is room
   const kTouchLeast = 44;  // the smallest a finger still hits
   const kTouchMargin = 12;  // between the buttons and the screen's edge
@@ -375,6 +376,8 @@
   const kPanelWidest = 480;  // the open list beside the picture
   const kPanelNarrowest = 260;
   const kWorldWidest = 580;  // the world table: its six columns and a button
+  const kLiveWidest = 520;  // the live games: four columns and a button
+  const kStackGap = 6;  // between the world table's title and the live games'
   const kPanelShare = 0.45;  // of the width left beside the buttons, at most
   const kPanelLowest = 180;  // the open list under the buttons
   const kPanelTop = 48;  // beside the picture: under the sound and full-screen buttons
@@ -409,7 +412,8 @@
         kTouchLeast, kTouchButton);
       const column = sideButton + 2 * kTouchMargin;
       const belowClusters = 3 * belowButton + 2 * kTouchGap;
-      const below = kHelpRow + belowClusters + kTouchMargin + kSummaryRow;
+      // (Two rows of titles when the world table's is there over the live games'.)
+      const below = kHelpRow + belowClusters + kTouchMargin + kSummaryRow * (worldPanel.hidden ? 1 : 2);
       const side = fit((width - 2 * column) * ratio, height * ratio);
       const under = fit(width * ratio, (height - below) * ratio);
       if (side.shown >= under.shown) {
@@ -423,17 +427,18 @@
         room.bottom = below;
       }
     }
-    // The open side panel (the replays or the world table, one at a time):
-    // the replays on the right, the world table on the left.
+    // The open side panel (the replays, the world table or the live games,
+    // one at a time): the replays on the right, the others on the left.
     let panelWidth = 0;
     const column = room.left;
-    const open = replaysPanel.open ? replaysPanel : worldPanel.open && !worldPanel.hidden ? worldPanel : null;
+    const open = replaysPanel.open ? replaysPanel : worldPanel.open && !worldPanel.hidden ? worldPanel
+      : livePanel.open ? livePanel : null;
     if (open) {
       if (arrangement === 'below') {
         room.bottom = Math.max(room.bottom, kHelpRow + clusters + kTouchMargin + kPanelLowest);
       } else {
         const free = width - room.left - room.right;
-        const widest = open === worldPanel ? kWorldWidest : kPanelWidest;
+        const widest = open === worldPanel ? kWorldWidest : open === livePanel ? kLiveWidest : kPanelWidest;
         panelWidth = clamp(Math.floor(free * kPanelShare), Math.min(kPanelNarrowest, free), widest);
         room[open === replaysPanel ? 'right' : 'left'] += panelWidth + 2 * kPanelEdge;
       }
@@ -459,6 +464,32 @@
     const beside = (width - shown / ratio) / 2;
     placePanel(replaysPanel, 'right', arrangement, column, panelWidth, belowTop, beside);
     placePanel(worldPanel, 'left', arrangement, column, panelWidth, belowTop, beside);
+    placePanel(livePanel, 'left', arrangement, column, panelWidth, belowTop, beside);
+    stackLive(arrangement);
+  }
+
+  // The live games' title keeps clear of the world table's, where that is
+  // shown: under it in its corner at the top, above it at the bottom (a
+  // touch screen); open beside the picture, the list starts or ends there.
+  // While the world table is open its corner is the table's alone.
+  function stackLive(arrangement) {
+    const box = livePanel.style;
+    box.visibility = worldPanel.open && !worldPanel.hidden ? 'hidden' : '';
+    if (worldPanel.hidden || worldPanel.open || (livePanel.open && arrangement === 'below')) return;
+    const world = worldPanel.getBoundingClientRect();
+    const stageBox = stage.getBoundingClientRect();
+    if (!touchScreen) {
+      const top = Math.round(world.bottom - stageBox.top + kStackGap);
+      box.top = `${top}px`;
+      if (livePanel.open) box.maxHeight = `${Math.max(kPanelLowest, stage.clientHeight - top - kPanelEdge)}px`;
+      return;
+    }
+    const bottom = Math.round(stageBox.bottom - world.top + kStackGap);
+    if (livePanel.open) {
+      box.top = 'auto';
+      box.maxHeight = `${Math.max(kPanelLowest, stage.clientHeight - bottom - kPanelTop)}px`;
+    }
+    box.bottom = `${bottom}px`;
   }
 
   // An open panel in its room, on its `side`; closed, its title keeps its
@@ -1316,18 +1347,180 @@
   });
   $('world-previous').addEventListener('click', () => showWorld(world.difficulty, world.offset - kWorldRows));
   $('world-next').addEventListener('click', () => showWorld(world.difficulty, world.offset + kWorldRows));
-  // One side panel at a time: the world table or the replays.
+  // One side panel at a time: the world table, the live games or the replays.
   worldPanel.addEventListener('toggle', () => {
     if (worldPanel.open) {
       replaysPanel.open = false;
+      livePanel.open = false;
       showWorld();
     }
     layout();
   });
   replaysPanel.addEventListener('toggle', () => {
-    if (replaysPanel.open) worldPanel.open = false;
+    if (replaysPanel.open) {
+      worldPanel.open = false;
+      livePanel.open = false;
+    }
   });
   findWorld();
+
+  // ---- the live games -----------------------------------------------------
+  // The games under way in the world server's rooms (GET api/v1/live,
+  // docs/server.md, "Watching"): asked for when the list opens and again
+  // every kLiveEveryMs while it is open and the page is in view, one ask at
+  // a time (the next is set only once the last has answered). An answer
+  // over kLiveAnswerBytes or of another shape is refused in words; at most
+  // kLiveRowsShown rows are shown, every word from the server as text. A
+  // row's Watch hands its room's code to the game, which watches the game
+  // through its world link (vc_web_watch_live). A page no world server
+  // serves asks nothing, and says the list needs one.
+  const kLiveEveryMs = 3000;
+  const kLiveAnswerBytes = 64 * 1024;
+  const kLiveRowsShown = 32;
+  const kLiveNameMost = 40;  // characters of a name shown (a game's names are 20 bytes)
+  const kLiveCodeBytes = 8;  // the game's buffer for a room's code, with its zero
+  const live = {
+    state: '',  // '', 'loading', 'ready', 'failed', 'no server'
+    rows: [],
+    total: 0,
+    text: '',
+    watching: '',  // the code of the game asked to be watched
+    asks: 0,  // answers asked for (the tests count them)
+    inFlight: false,
+    timer: 0,
+    refresh: () => refreshLive(),
+  };
+  page.live = live;
+
+  // A row as the server sent it, made safe; null for one that is not a row
+  // (no room's code: nothing to watch).
+  function liveRow(row) {
+    if (!row || typeof row !== 'object' || typeof row.code !== 'string' || !/^[A-Z]{5}$/.test(row.code)) return null;
+    const names = Array.isArray(row.names) ? row.names.slice(0, 2) : [];
+    const name = (n) => (typeof n === 'string' && n !== '' ? n.slice(0, kLiveNameMost) : '?');
+    return {
+      code: row.code,
+      names: [name(names[0]), name(names[1])],
+      difficulty: [0, 1, 2].includes(row.difficulty) ? row.difficulty : null,
+      watchers: Number.isSafeInteger(row.watchers) && row.watchers >= 0 ? row.watchers : null,
+      ended: row.ended === true,
+    };
+  }
+
+  const liveShown = () => livePanel.open && document.visibilityState === 'visible';
+
+  async function refreshLive() {
+    clearTimeout(live.timer);
+    live.timer = 0;
+    if (!world.base) {
+      Object.assign(live, { state: 'no server', rows: [], total: 0 });
+      fillLive();
+      return;
+    }
+    if (live.inFlight || !liveShown()) return;
+    live.inFlight = true;
+    live.asks++;
+    if (live.state !== 'ready') live.state = 'loading';
+    fillLive();
+    try {
+      const answer = await worldFetch('api/v1/live', kLiveAnswerBytes);
+      if (answer.status !== 200) throw new Error(worldRefusal(answer));
+      const body = worldJson(answer.bytes);
+      if (!body || typeof body !== 'object' || !Array.isArray(body.live)) {
+        throw new Error('the server\'s answer is not a list of games');
+      }
+      const rows = body.live.map(liveRow).filter(Boolean);
+      Object.assign(live, { state: 'ready', text: '', rows: rows.slice(0, kLiveRowsShown), total: rows.length });
+    } catch (error) {
+      Object.assign(live, { state: 'failed', rows: [], total: 0,
+        text: `The list of live games could not be read: ${error.message}.` });
+    } finally {
+      live.inFlight = false;
+    }
+    fillLive();
+    if (liveShown()) live.timer = setTimeout(refreshLive, kLiveEveryMs);
+  }
+
+  function fillLive() {
+    const body = $('live-list').tBodies[0];
+    body.replaceChildren();
+    const watched = ['opening', 'watching'].includes(page.replay.state) ? live.watching : '';
+    for (const row of live.rows) {
+      const tr = body.insertRow();
+      tr.classList.toggle('shown', row.code === watched);
+      const cell = (text, className) => {
+        const td = tr.insertCell();
+        td.textContent = text;
+        if (className) td.className = className;
+        return td;
+      };
+      const players = cell(row.names.join(' \u00b7 '), 'players');
+      players.title = row.names.join(' and ');
+      const detail = document.createElement('span');
+      detail.className = 'detail';
+      detail.textContent = row.ended ? 'ended' : 'in play';
+      players.append(detail);
+      cell(row.difficulty === null ? '?' : kDifficulties[row.difficulty], 'difficulty');
+      cell(row.watchers === null ? '' : String(row.watchers), 'number');
+      cell(row.code, 'room');
+      const actions = tr.insertCell();
+      const watchButton = document.createElement('button');
+      watchButton.type = 'button';
+      watchButton.textContent = 'Watch';
+      watchButton.title = `Watch the game in room ${row.code}`;
+      watchButton.addEventListener('click', () => watchLive(row.code));
+      actions.append(watchButton);
+    }
+    const note = $('live-note');
+    note.classList.toggle('bad', live.state === 'failed');
+    note.textContent = live.state === 'no server'
+      ? 'The list of live games needs the world server (voidcrawl-server): this page was served without it.'
+      : live.state === 'failed' ? live.text
+        : live.state === 'loading' && live.rows.length === 0 ? 'Asking the world server\u2026'
+          : live.state === 'ready' && live.rows.length === 0 ? 'No games are being played right now.'
+            : live.total > live.rows.length ? `The newest ${live.rows.length} of ${live.total} games.` : '';
+    $('live-scroll').hidden = live.rows.length === 0;
+  }
+
+  // The game in the room `code`, watched in the game that runs (or one
+  // started for it); the picture is then what to look at.
+  async function watchLive(code) {
+    unlockAudio();  // inside the click, as browsers ask
+    live.watching = code;
+    Object.assign(page.replay, { name: `the live game ${code}`, state: 'opening', hashes: 0, level: 0, text: '',
+      began: performance.now(), ended: 0 });
+    livePanel.open = false;
+    if (!page.module) {
+      if (!loaded) await until(() => loaded);
+      await start();
+    }
+    await until(() => page.module !== 'starting');
+    const module = page.module;
+    if (!module) return;
+    // (Straight into the game's buffer: a ccall would wait for the frame
+    // loop's sleep to end.)
+    const at = module._vc_web_live_code();
+    const bytes = new TextEncoder().encode(code).subarray(0, kLiveCodeBytes - 1);
+    module.HEAPU8.fill(0, at, at + kLiveCodeBytes);
+    module.HEAPU8.set(bytes, at);
+    module._vc_web_watch_live(at);
+    canvas.focus();
+  }
+
+  livePanel.addEventListener('toggle', () => {
+    if (livePanel.open) {
+      replaysPanel.open = false;
+      worldPanel.open = false;
+      refreshLive();
+    } else {
+      clearTimeout(live.timer);
+      live.timer = 0;
+    }
+    layout();
+  });
+  document.addEventListener('visibilitychange', () => {
+    if (liveShown() && !live.timer && !live.inFlight) refreshLive();
+  });
 
   // A click on the picture gives the game the keyboard.
   canvas.addEventListener('mousedown', () => canvas.focus());

@@ -58,7 +58,7 @@ target_link_options(voidcrawl PRIVATE
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   -sMODULARIZE -sEXPORT_NAME=VoidCrawl -sENVIRONMENT=web
   -sINITIAL_MEMORY=64MB -sALLOW_MEMORY_GROWTH
-  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_passes,_vc_web_touch_key,_vc_web_watch_replay,_vc_web_watch_live,_vc_web_live,_vc_web_play,_vc_web_name,_vc_web_on_name_field,_vc_web_room_staging,_vc_web_room_arrived,_vc_web_room_closed,_vc_web_online,_vc_web_level_hash,_vc_web_pilot
+  -sEXPORTED_FUNCTIONS=_main,_vc_web_render_audio,_vc_web_game_state,_vc_web_worm,_vc_web_passes,_vc_web_touch_key,_vc_web_watch_replay,_vc_web_watch_live,_vc_web_live_code,_vc_web_live,_vc_web_play,_vc_web_name,_vc_web_on_name_field,_vc_web_room_staging,_vc_web_room_arrived,_vc_web_room_closed,_vc_web_online,_vc_web_level_hash,_vc_web_pilot
   -sEXPORTED_RUNTIME_METHODS=FS,ccall
   ${VC_WEB_PACKED})
 set_property(TARGET voidcrawl APPEND PROPERTY LINK_DEPENDS "${VC_WEB_DATA}/.stamp")

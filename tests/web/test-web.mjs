@@ -17,6 +17,8 @@
 //   VC_WEB_ONLY=devices node ...             the last group alone (a minute)
 //   VC_WEB_ONLY=world node ...               the World panel alone
 //   VC_WEB_ONLY=rooms node ...               online play through the rooms alone
+//   VC_WEB_ONLY=live node ...                the Live games list and the room
+//                                            socket's end alone
 //   VC_WEB_ONLY=idle (or keys) node ...      the idle menu's cost (the name
 //                                            and Enter typed at once) alone
 //
@@ -560,6 +562,11 @@ if (process.env.VC_WEB_ONLY === 'rooms') {
   await roomsChecks();
   await finish('');
 }
+// VC_WEB_ONLY=live: the Live games list and the room socket's end alone.
+if (process.env.VC_WEB_ONLY === 'live') {
+  await liveChecks();
+  await finish('');
+}
 
 async function playGame(keys, target, seconds = 180) {
   await page.waitForTimeout(800);
@@ -908,6 +915,7 @@ await watcher.other.close();
 
 await worldChecks();
 await roomsChecks();
+await liveChecks();
 await deviceChecks();
 await finish(`load: ${total} bytes, ready ${loadMs} ms after navigation (headless Chromium, local server)`);
 
@@ -2033,4 +2041,316 @@ async function roomsChecks() {
   } finally {
     await world.stop();
   }
+}
+
+// ---- 12: the live games -----------------------------------------------------
+// The page's "Live games" list (GET api/v1/live) and what its Watch does,
+// against the real world server and two runners playing in one of its
+// rooms: the list is empty, then shows the room; Watch makes the page's
+// game watch it, in step with the players (it keeps within a few seconds
+// of the passes the server holds, and ends verified with the players'
+// level hash). A stand-in server's answers: names of markup (text only),
+// rows of the wrong shape, more rows than are shown, an answer too long,
+// one that is no list, a refusal, one slow enough that a timer would ask
+// over it, and no server at all, each said in words; a page no world server
+// serves asks nothing and says the list needs one. Last, the room's
+// WebSocket: the server closes it (a text message refused) or goes, during
+// the room's wait, and the page says so at once.
+function liveShown() {
+  return game(() => ({
+    open: document.getElementById('live').open,
+    note: document.getElementById('live-note').textContent,
+    rows: Array.from(document.querySelectorAll('#live-list tbody tr')).map((tr) => ({
+      players: tr.cells[0].firstChild ? tr.cells[0].firstChild.textContent : '',
+      detail: tr.cells[0].querySelector('.detail') ? tr.cells[0].querySelector('.detail').textContent : '',
+      difficulty: tr.cells[1].textContent, watchers: tr.cells[2].textContent, code: tr.cells[3].textContent,
+      watch: tr.querySelector('button') !== null })),
+    markup: document.querySelectorAll('#live-list img, #live-list b, #live-list script').length,
+    alerted: window.alerted || 0,
+    state: window.voidcrawl.live.state,
+    asks: window.voidcrawl.live.asks,
+  }));
+}
+async function openLive() {
+  if (!(await game(() => document.getElementById('live').open))) await page.click('#live summary');
+}
+// The live list's next answer, asked for now: what it then shows.
+async function liveAnswer() {
+  await until('the ask before', () => game(() => !window.voidcrawl.live.inFlight), 15);
+  const asks = (await liveShown()).asks;
+  await game(() => window.voidcrawl.live.refresh());
+  await until('the answer', () => game((n) => window.voidcrawl.live.asks > n && !window.voidcrawl.live.inFlight, asks), 15);
+  return liveShown();
+}
+// [stage, waiting, passes held, passes played, answers] of the game watched (vc_web_live).
+function liveWatched() {
+  return game(() => {
+    const module = window.voidcrawl.module;
+    const at = module._vc_web_live() >> 2;
+    return Array.from(module.HEAP32.subarray(at, at + 5));
+  });
+}
+// The runner in a room of `origin` at the game's own pace, its words kept: {child, said(), ended}.
+function liveRunner(dir, who, origin, args) {
+  const child = spawn(path.join(nativeDir, 'voidcrawl-headless'), ['--data', path.join(nativeDir, 'data'),
+    '--user-dir', path.join(dir, who), '--autopilot', '--until-level', '2', '--real-time', '--world-server', origin,
+    ...args], { stdio: ['ignore', 'pipe', 'pipe'] });
+  let said = '';
+  child.stdout.on('data', (chunk) => { said += chunk; });
+  child.stderr.on('data', (chunk) => { said += chunk; });
+  const ended = new Promise((resolve) => child.on('exit', resolve));
+  return { child, said: () => said, ended };
+}
+// Errors that are exceptions or the page's own words, not the browser's
+// note of a request that failed (which an unreachable server must cause).
+function pageFaults(errors) {
+  return errors.filter((e) => !/Failed to load resource|WebSocket connection to .* failed|ERR_CONNECTION_REFUSED/.test(e));
+}
+
+async function liveChecks() {
+  const began = Date.now();
+  // A plain static server: the list says it needs the world server, asking nothing.
+  const asked = apiAsked;
+  const plain = await worldPage(address);
+  await until('the download', () => game(() => window.voidcrawl.times.loaded > 0), 60);
+  await openLive();
+  await until('the words', async () => (await liveShown()).state === 'no server', 5);
+  const none = await liveShown();
+  check('on a plain static server the Live games list says it needs the world server and asks nothing',
+    none.open && /needs the world server/.test(none.note) && none.rows.length === 0 && apiAsked === asked &&
+    pageFaults(plain.errors).length === 0, `${none.note}; ${apiAsked - asked} requests`);
+  await plain.other.close();
+
+  const program = process.env.VC_SERVER || [path.join(nativeDir, 'voidcrawl-server'),
+    path.join(path.dirname(new URL(import.meta.url).pathname), '..', '..', 'build', 'voidcrawl-server')]
+    .find((file) => fs.existsSync(file));
+  if (!program) {
+    console.log('skip the live games: no voidcrawl-server built yet (VC_SERVER names one)');
+    return;
+  }
+  await liveStubChecks();
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vc-web-live-'));
+  const world = await startWorldServer(program, dir);
+  if (!check('the live games: the world server starts', world !== null)) return;
+  let host = null, guest = null;
+  try {
+    const visit = await worldPage(`${world.origin}/`);
+    await startFromOverlay();
+    await inState(kMenu, 'the menu', 20);
+    await openLive();
+    await until('the list', async () => (await liveShown()).state === 'ready', 10);
+    const empty = await liveShown();
+    check('with no game in play the list says so', empty.rows.length === 0 &&
+      empty.note === 'No games are being played right now.', empty.note);
+    // One side panel at a time; the two titles in their corner never meet.
+    await until('the World panel', () => page.locator('#world').isVisible(), 10);
+    await page.click('#world summary');
+    const worldOpen = await game(() => [document.getElementById('world').open, document.getElementById('live').open,
+      getComputedStyle(document.getElementById('live')).visibility]);
+    await page.click('#world summary');
+    await openLive();
+    const titles = await game(() => [document.getElementById('world').open, document.getElementById('live').open,
+      document.querySelector('#world summary').getBoundingClientRect().bottom,
+      document.getElementById('live').getBoundingClientRect().top]);
+    check('the World table and the Live games open one at a time, the live title out of the open table\'s way',
+      worldOpen[0] && !worldOpen[1] && worldOpen[2] === 'hidden' && !titles[0] && titles[1] && titles[3] > titles[2],
+      `${JSON.stringify(worldOpen)} ${JSON.stringify(titles)}`);
+
+    // Two runners play in a room; the list shows it by its next refresh.
+    host = liveRunner(dir, 'host', world.origin, ['--seed', '5', '--room', 'new']);
+    await until('the room\'s code', () => /^room: [A-Z]{5}$/m.test(host.said()), 10);
+    const code = (host.said().match(/^room: ([A-Z]{5})$/m) || [])[1] || '';
+    guest = liveRunner(dir, 'guest', world.origin, ['--seed', '6', '--room', code]);
+    const listedSince = Date.now();
+    const listed = await until('the room in the list', async () =>
+      (await liveShown()).rows.some((r) => r.code === code), 12);
+    const listedMs = Date.now() - listedSince;
+    const shown = await liveShown();
+    const row = shown.rows.find((r) => r.code === code) || {};
+    await page.screenshot({ path: path.join(shots, 'live-list.png') });
+    check('a game in play comes into the list by itself, its players, difficulty, watchers and code in their words',
+      listed && row.players === 'HOST \u00b7 GUEST' && row.detail === 'in play' && row.difficulty === 'Easy' &&
+      row.watchers === '0' && row.watch && listedMs < 8000, `${JSON.stringify(row)}, after ${listedMs} ms`);
+
+    // Watch: the panel gives the picture its room, and the game watches.
+    await page.click(`#live-list tbody tr:nth-child(${shown.rows.indexOf(row) + 1}) button`);
+    const closed = !(await game(() => document.getElementById('live').open));
+    const playing = await until('the watching', async () => (await liveWatched())[0] === 2, 10);
+    const canvasBox = await page.locator('#canvas').boundingBox();
+    const inView = canvasBox !== null && canvasBox.x >= 0 && canvasBox.y >= 0 && canvasBox.x + canvasBox.width <= 1280 &&
+      canvasBox.y + canvasBox.height <= 900 && canvasBox.width >= 640;
+    // While the players play: the watcher's passes go on, a few seconds behind what is held.
+    const samples = [];
+    let exited = false;
+    Promise.all([host.ended, guest.ended]).then(() => { exited = true; });
+    while (!exited && samples.length < 60) {
+      samples.push(await liveWatched());
+      await page.waitForTimeout(250);
+    }
+    const played = samples.filter((s) => s[0] === 2 && s[3] > 0);
+    const behind = played.map((s) => s[2] - s[3]);
+    const advanced = played.length >= 2 ? played.at(-1)[3] - played[0][3] : 0;
+    await shot('live-watching.png');
+    check('Watch closes the list, the picture comes into view, and the game watches the room a few seconds behind ' +
+      'its players', closed && playing && inView && advanced >= 150 && Math.max(...behind, 0) <= 600,
+    `closed ${closed}, playing ${playing}, in view ${inView}, ${advanced} passes advanced, behind at most ` +
+      `${Math.max(...behind, 0)} (${played.length} samples)`);
+    // The server counts the page among the room's watchers.
+    await openLive();
+    const counted = await until('the watcher counted', async () =>
+      ((await liveShown()).rows.find((r) => r.code === code) || {}).watchers === '1', 8);
+    await game(() => { document.getElementById('live').open = false; });
+    await Promise.all([host.ended, guest.ended]);
+    const runnerHash = (host.said().match(/^level 1 hash ([0-9a-f]{16})$/m) || [])[1];
+    const guestHash = (guest.said().match(/^level 1 hash ([0-9a-f]{16})$/m) || [])[1];
+    const verified = await until('the watching to end verified', () =>
+      game(() => window.voidcrawl.replay.state === 'verified'), 30);
+    const replay = await game(() => ({ ...window.voidcrawl.replay }));
+    const pageHash = await onlineLevelHash(0);
+    check('the page watching is counted by the server, and plays the game to its end in step with the players: ' +
+      'verified, with their level 1 hash', counted && verified && replay.hashes >= 1 && runnerHash !== undefined &&
+      pageHash === runnerHash && guestHash === runnerHash,
+    `counted ${counted}, ${replay.state} with ${replay.hashes} hashes, hashes ${pageHash} / ${runnerHash} / ${guestHash}`);
+    check('watching the live game raised no error in the page', pageFaults(visit.errors).length === 0,
+      pageFaults(visit.errors).slice(0, 3).join(' | '));
+
+    await liveSocketChecks(world);
+    await visit.other.close();
+  } finally {
+    for (const runner of [host, guest]) if (runner && runner.child.exitCode === null) runner.child.kill('SIGKILL');
+    await world.stop();
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+  console.log(`  the live games took ${Math.round((Date.now() - began) / 1000)} s`);
+}
+
+// The list against a stand-in server's answers (fakeWorld).
+async function liveStubChecks() {
+  const valid = (i) => ({ code: `ABC${'DEFGH'[i % 5]}${'JKLMN'[Math.floor(i / 5) % 5]}`, difficulty: i % 3,
+    names: [`P${i}`, `Q${i}`], bytes: 1000, watchers: i % 4, ended: false });
+  const rows = [
+    { code: 'KMNPQ', difficulty: 2, names: [hostileName(), '<script>alert(2)</script>'], bytes: 5, watchers: 3,
+      ended: true },
+    { code: '<b>X</b>', difficulty: 0, names: ['A', 'B'], watchers: 0 },  // no room's code: left out
+    { code: 'RSTVW', difficulty: '1', names: 'not a list', watchers: -1, ended: 'no' },
+    'not a row',
+    null,
+    ...Array.from({ length: 40 }, (_, i) => valid(i)),
+  ];
+  let mode = 'rows';
+  let inFlight = 0, mostInFlight = 0, slowAsks = 0;
+  const fake = await fakeWorld((url) => {
+    if (url.pathname === '/api/v1/health') return { status: 200, body: '{"status":"ok"}' };
+    if (url.pathname !== '/api/v1/live') return null;
+    if (mode === 'long') return { status: 200, body: JSON.stringify({ live: Array(3000).fill(rows[0]) }) };
+    if (mode === 'text') return { status: 200, body: '<html>a proxy\'s error page</html>' };
+    if (mode === 'shape') return { status: 200, body: '{"live": "none"}' };
+    if (mode === 'refused') return { status: 503, body: `{"error":"${'<b>busy</b> '.repeat(40)}"}` };
+    if (mode === 'empty') return { status: 200, body: '{"live": []}' };
+    return { status: 200, body: JSON.stringify({ live: rows }) };
+  });
+  // The slow answers: a stand-in of its own that answers after 3.5 s,
+  // counting the asks it holds at once.
+  const slow = http.createServer((request, response) => {
+    const cors = { 'Content-Type': 'application/json', 'Access-Control-Allow-Origin': '*' };
+    if (!request.url.includes('/api/v1/live')) {
+      response.writeHead(request.url.includes('/api/v1/health') ? 200 : 404, cors);
+      response.end('{"status":"ok"}');
+      return;
+    }
+    slowAsks++;
+    mostInFlight = Math.max(mostInFlight, ++inFlight);
+    setTimeout(() => {
+      inFlight--;
+      response.writeHead(200, cors);
+      response.end('{"live": []}');
+    }, 3500);
+  });
+  await new Promise((resolve) => slow.listen(0, '127.0.0.1', resolve));
+  try {
+    const visit = await worldPage(`${fake.origin}/`);
+    await until('the download', () => game(() => window.voidcrawl.times.loaded > 0), 60);
+    await openLive();
+    await until('the list', async () => (await liveShown()).state === 'ready', 10);
+    const hostile = await liveShown();
+    const first = hostile.rows[0] || {};
+    check('names of markup are shown as text, rows of the wrong shape are left out or made safe, 32 rows at most',
+      hostile.rows.length === 32 && first.players === `${hostileName()} \u00b7 <script>alert(2)</script>` &&
+      first.detail === 'ended' && first.difficulty === 'Hard' && first.watchers === '3' && first.code === 'KMNPQ' &&
+      hostile.rows[1].code === 'RSTVW' && hostile.rows[1].players === '? \u00b7 ?' && hostile.rows[1].difficulty === '?' &&
+      hostile.rows[1].watchers === '' && hostile.rows[1].detail === 'in play' && hostile.markup === 0 &&
+      hostile.alerted === 0 && /32 of 42/.test(hostile.note), `${hostile.rows.length} rows, ${JSON.stringify(hostile.rows.slice(0, 2))}, ${hostile.note}`);
+    const said = {};
+    for (const next of ['long', 'text', 'shape', 'refused', 'empty']) {
+      mode = next;
+      const got = await liveAnswer();
+      said[next] = [got.state, got.rows.length, got.note];
+    }
+    const failedIn = (m, words) => said[m][0] === 'failed' && said[m][1] === 0 && words.test(said[m][2]);
+    check('an answer too long, one that is no list, a refusal and an empty list are said in words',
+      failedIn('long', /could not be read: the server's answer is over 65536 bytes\.$/) &&
+      failedIn('text', /not a list of games/) && failedIn('shape', /not a list of games/) &&
+      failedIn('refused', /<b>busy<\/b>/) && said.refused[2].length < 300 &&
+      said.empty[0] === 'ready' && said.empty[2] === 'No games are being played right now.' &&
+      (await liveShown()).markup === 0, JSON.stringify(said));
+    check('the stand-in\'s page raised no error', pageFaults(visit.errors).length === 0,
+      pageFaults(visit.errors).slice(0, 2).join(' | '));
+    await visit.other.close();
+
+    // Answers slower than the refresh (a page of a plain server whose
+    // address names the slow one): never two asks at once. Then that
+    // server is gone.
+    const slowVisit = await worldPage(`${address}?world=http://127.0.0.1:${slow.address().port}/`);
+    await until('the download', () => game(() => window.voidcrawl.times.loaded > 0), 60);
+    await openLive();
+    await page.waitForTimeout(4500);
+    check('the list asks again only once an answer came, however slow', slowAsks >= 1 && slowAsks <= 2 &&
+      mostInFlight === 1, `${slowAsks} asks, at most ${mostInFlight} at once`);
+    slow.closeAllConnections();
+    await new Promise((resolve) => slow.close(resolve));
+    const gone = await liveAnswer();
+    check('a server that cannot be reached is said in words, with no exception in the page',
+      gone.state === 'failed' && /could not be read: the server cannot be reached\.$/.test(gone.note) &&
+      pageFaults(slowVisit.errors).length === 0, `${gone.note}; ${pageFaults(slowVisit.errors).slice(0, 2).join(' | ')}`);
+    await slowVisit.other.close();
+  } finally {
+    await fake.close();
+    if (slow.listening) {
+      slow.closeAllConnections();
+      await new Promise((resolve) => slow.close(resolve));
+    }
+  }
+}
+
+// The room's WebSocket ends during the room's wait: the server refuses a
+// text message (close code 1003), then the server itself goes. Each time
+// the page's game says so in words at once, not after the link's 5 s of
+// silence, and goes back to its menu.
+async function liveSocketChecks(world) {
+  await until('the menu after the watching', async () => (await state()) === kMenu, 20);
+  const said = [];
+  for (const how of ['text', 'gone']) {
+    const waiting = await enterRoom(() => clickGame(200, 131), 'S');
+    const entry = { how, waiting };
+    said.push(entry);
+    if (!waiting) {
+      await page.screenshot({ path: path.join(shots, `live-socket-${how}.png`) });  // to look into
+      continue;
+    }
+    const before = Date.now();
+    if (how === 'text') await game(() => window.voidcrawl.module.vcRooms.ws.send('not a room message'));
+    else await world.stop();
+    entry.shown = await until('the words', () => page.locator('#message').isVisible(), 6);
+    entry.ms = Date.now() - before;
+    entry.text = entry.shown ? await page.locator('#message-text').innerText() : '';
+    if (entry.shown) await page.click('#message-ok');
+    entry.menu = await until('the menu', async () => (await state()) === kMenu, 10);
+  }
+  const [text, gone] = said;
+  check('a room\'s WebSocket that the server closes, or whose server goes, is said at once in words during the wait',
+    text.shown && text.menu && text.ms < 1000 && gone.shown && gone.menu && gone.ms < 1000 &&
+    text.text === 'The online game cannot start: the connection to the world server closed ' +
+      '(1003: the server takes no text messages).' &&
+    /^The online game cannot start: the connection to the world server closed( \(1001: the server is going away\))?\.$/
+      .test(gone.text), said.map((e) => `${e.how}: ${e.ms} ms, "${e.text}"`).join('; '));
 }

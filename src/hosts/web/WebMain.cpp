@@ -269,6 +269,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vc_web_watch_live(const char* code) {
     std::snprintf(askedCode, sizeof askedCode, "%s", code != nullptr ? code : "");
 }
 
+// Where the page writes the code it hands to vc_web_watch_live (a ccall's
+// string would wait for the frame loop's sleep to end): a room's code and
+// its zero.
+extern "C" EMSCRIPTEN_KEEPALIVE char* vc_web_live_code() {
+    static char code[kWorldFeedCodeBytes];
+    return code;
+}
+
 // For the page's tests, read only: a live game watched. [0] the stage
 // (LiveWatch::Stage), [1] waiting for the game, [2] passes held, [3] passes
 // played, [4] the server's answers taken.
