@@ -657,8 +657,9 @@ bool OnlinePlay::PlayFrame(bool escDown) {
     f3Was_ = f3;
     if (!ended_ && !Exchange().InPlay()) EndWhereItStands();
     // Esc asks whether to leave; play goes on meanwhile (the other player's
-    // game does not stop), this side's worm without keys.
-    if (escDown && !ended_) exitBox_ = true;
+    // game does not stop), this side's worm without keys. Once the game
+    // has ended (the other left, the link went) its table asks the same.
+    if (escDown) exitBox_ = true;
     if (exitBox_ && KeyState[DIK_N]) exitBox_ = false;
     if (exitBox_ && KeyState[DIK_Y]) {
         exitBox_ = false;

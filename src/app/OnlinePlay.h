@@ -97,6 +97,8 @@ public:
     // The link went, the other player left or the games went out of step
     // before the game was over (the player was told; results kept).
     bool Lost() const { return lost_; }
+    // The EXIT box is on show (Esc asked whether to leave).
+    bool ExitBoxShown() const { return exitBox_; }
 
     // The play state's hash as each level (and the game) ended, both
     // machines' every pass sure: alike on the two machines while they are

@@ -170,4 +170,41 @@ TEST_F(OnlineRoomTest, ARefusedRoomIsSaidAndTheGameGoesBackToTheMenu) {
     EXPECT_STREQ(h.host.LastMessageText(), "The online game cannot start: no room has that code.");
 }
 
+// The other player leaves: the game ends where it stands and its table
+// comes up. Esc there asks to leave, as it does everywhere in a game, and
+// Y goes back to the menu, the replay saved whole.
+TEST_F(OnlineRoomTest, AfterTheOtherLeftEscAndYLeaveTheTable) {
+    StartRoom(NetRoomMode::Create);
+    link_.SetRoom(NetRoomStage::Waiting, "KMNPQ");
+    peer_.StartJoin(&other_, Hello());
+    link_.Pair(NetRoomRole::Host);
+    for (int i = 0; i < 200 && h.game->state != GameState::Playing; ++i) Passes(1);
+    ASSERT_EQ(h.game->state, GameState::Playing);
+    Passes(30);
+    peer_.Leave();
+    for (int i = 0; i < 100 && !h.game->match.TableShown(); ++i) Passes(1);
+    ASSERT_TRUE(h.game->match.TableShown());
+    Passes(10);
+    EXPECT_FALSE(h.game->online.ExitBoxShown());
+    h.Tap(DIK_ESCAPE);
+    Passes(3);
+    ASSERT_EQ(h.game->state, GameState::Playing);
+    EXPECT_TRUE(h.game->online.ExitBoxShown()) << "Esc at the table brought no EXIT box";
+    h.Tap(DIK_N);
+    Passes(3);
+    EXPECT_EQ(h.game->state, GameState::Playing) << "N goes back to the table";
+    EXPECT_FALSE(h.game->online.ExitBoxShown());
+    h.Tap(DIK_ESCAPE);
+    Passes(3);
+    h.Tap(DIK_Y);
+    Passes(10);
+    EXPECT_EQ(h.game->state, GameState::MainMenu);
+    const Recorder& r = h.game->recorder;
+    uint32_t passes = 0, checks = 0;
+    const char* why = nullptr;
+    EXPECT_TRUE(OnlineTape::Check(r.file + kReplayHeaderBytes, r.header.tapeBytes, OnlineTape::Ending::Whole, &passes,
+                                  &checks, &why))
+        << why;
+}
+
 }  // namespace
