@@ -319,7 +319,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* vc_web_name(int which) {
 // [7] the session's input delay, [8..12] the room's code (its letters,
 // 0 none), [13] levels ended online, [14..15] the link's datagrams sent and
 // received, [16] refused from the server, [17] the level in play (1 the
-// first, 0 none), [18] its intro showing; vc_web_level_hash(level) each
+// first, 0 none), [18] 1 its intro showing, 2 the game-over table;
+// vc_web_level_hash(level) each
 // level's end hash as hex.
 extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_online() {
     static int32_t out[19];
@@ -345,7 +346,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE const int32_t* vc_web_online() {
     out[16] = static_cast<int32_t>(counts.server);
     if (game.state == GameState::Playing && game.match.level != nullptr) {
         out[17] = game.match.levelIndex + 1;
-        out[18] = game.match.IntroPending() ? 1 : 0;
+        out[18] = game.match.IntroPending() ? 1 : (game.match.TableShown() ? 2 : 0);
     }
     return out;
 }
