@@ -587,7 +587,7 @@ bool Game::WatchFrame() {
         return true;
     }
     for (int32_t i = 0; i < passes; ++i) {
-        if (watchingLive && i > 0 && !live.MayPlay(recorder.onlineTape.Passes())) break;
+        if (watchingLive && i > 0 && !live.MayPlay(recorder.onlineTape.Passes(), match.TableShown())) break;
         if (!RunPass()) return false;
         if (recorder.end != ReplayVerdict::None) {
             EndWatching();
@@ -603,7 +603,7 @@ bool Game::WatchFrame() {
 int32_t Game::WatchPasses(bool skip) {
     if (!watchingLive) return skip ? kReplayMaxSkip : watchSpeed;
     if (replayPending_) return 1;
-    watchSpeed = live.Speed(recorder.onlineTape.Passes());
+    watchSpeed = live.Speed(recorder.onlineTape.Passes(), match.TableShown());
     return watchSpeed;
 }
 

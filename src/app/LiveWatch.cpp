@@ -165,15 +165,16 @@ void LiveWatch::TakeFinalHeader(const WorldFeedPart& part) {
     ++headerChanges_;
 }
 
-bool LiveWatch::MayPlay(uint32_t played) const {
+bool LiveWatch::MayPlay(uint32_t played, bool tableShown) const {
     if (stage_ != Stage::Playing) return false;
     // Whatever the game reads after a pass (a state hash, a level's end, the
     // points records) comes before the next pass's record: with that pass
-    // held, all of it is.
-    return Ended() || PassesHeld() >= played + 2;
+    // held, all of it is. After the game-over only the stop comes, which
+    // the game reads once its table has stood: it plays to the table.
+    return Ended() || PassesHeld() >= played + 2 || (scan_.EndsAtGameOver() && !tableShown);
 }
 
-int32_t LiveWatch::Speed(uint32_t played) {
+int32_t LiveWatch::Speed(uint32_t played, bool tableShown) {
     if (stage_ != Stage::Playing) return 0;
     const uint32_t held = PassesHeld();
     const uint32_t lead = held > played ? held - played : 0;
@@ -182,7 +183,12 @@ int32_t LiveWatch::Speed(uint32_t played) {
         waiting_ = false;
         return speed;
     }
-    if (!MayPlay(played)) waiting_ = true;
+    if (scan_.EndsAtGameOver()) {
+        // The game is over: nothing to wait for but the host leaving.
+        waiting_ = false;
+        return tableShown ? 0 : speed;
+    }
+    if (!MayPlay(played, tableShown)) waiting_ = true;
     if (waiting_ && lead < kWatchResumePasses) return 0;
     waiting_ = false;
     return speed;

@@ -73,12 +73,15 @@ public:
     // The final header came (the game's results): counts each arrival.
     uint32_t HeaderChanges() const { return headerChanges_; }
 
-    // Passes to play this frame, with `played` of the body's passes played:
-    // 0 while waiting for the game (the picture stands), 1, or
-    // kWatchFastSpeed when far behind.
-    int32_t Speed(uint32_t played);
+    // Passes to play this frame, with `played` of the body's passes played
+    // and `tableShown` the game-over table on show: 0 while waiting for the
+    // game (the picture stands), 1, or kWatchFastSpeed when far behind.
+    // Once the game-over is held, the game plays on to its table, which
+    // stands (no waiting said) until the host leaves its own and the feed
+    // ends.
+    int32_t Speed(uint32_t played, bool tableShown);
     // Whether the next pass may be played (all it reads is held).
-    bool MayPlay(uint32_t played) const;
+    bool MayPlay(uint32_t played, bool tableShown) const;
     bool Waiting() const { return waiting_; }
     const char* Reason() const { return reason_; }
     const char* Code() const { return code_; }

@@ -38,7 +38,9 @@ struct Recording {
     }
 };
 
-Recording MakeRecording(uint32_t passes) {
+// (`gameOver`: it ends with the game-over instead, as while the host's
+// table stands.)
+Recording MakeRecording(uint32_t passes, bool gameOver = false) {
     static uint8_t buffer[64 * 1024];
     OnlineTape t;
     t.Record(buffer, sizeof buffer);
@@ -48,7 +50,7 @@ Recording MakeRecording(uint32_t passes) {
         if ((pass + 1) % 100 == 0) t.Hash(0x1000 + pass);
     }
     t.Checkpoint(OnlineTape::kLevelEnd, 1, 0xABCD);
-    t.Checkpoint(OnlineTape::kStop, 1, 0);
+    t.Checkpoint(gameOver ? OnlineTape::kGameOver : OnlineTape::kStop, 1, 0);
     Recording r;
     r.first = LiveGameHeader("1.0.0", 0);
     r.first.randomState = 1234;
@@ -124,31 +126,62 @@ TEST_F(LiveWatchTest, WaitsAtTheEndOfWhatIsHeldAndCatchesUpAtTwiceTheSpeed) {
     ASSERT_TRUE(watch->Start(&link, "VKKMN", now));
     Follow(3);
     ASSERT_TRUE(watch->ReadyToPlay());
-    EXPECT_EQ(watch->Speed(0), 0);  // not playing yet
+    EXPECT_EQ(watch->Speed(0, false), 0);  // not playing yet
     watch->Playing();
     EXPECT_EQ(watch->PassesHeld(), 1000u);
-    EXPECT_EQ(watch->Speed(0), kWatchFastSpeed);
-    EXPECT_EQ(watch->Speed(1000 - kWatchNearPasses - 1), kWatchFastSpeed);
-    EXPECT_EQ(watch->Speed(1000 - kWatchNearPasses), 1);
-    EXPECT_TRUE(watch->MayPlay(998));
-    EXPECT_EQ(watch->Speed(998), 1);
+    EXPECT_EQ(watch->Speed(0, false), kWatchFastSpeed);
+    EXPECT_EQ(watch->Speed(1000 - kWatchNearPasses - 1, false), kWatchFastSpeed);
+    EXPECT_EQ(watch->Speed(1000 - kWatchNearPasses, false), 1);
+    EXPECT_TRUE(watch->MayPlay(998, false));
+    EXPECT_EQ(watch->Speed(998, false), 1);
     EXPECT_FALSE(watch->Waiting());
     // The next pass's record is not held: whatever comes after this one
     // may not be either.
-    EXPECT_FALSE(watch->MayPlay(999));
-    EXPECT_EQ(watch->Speed(999), 0);
+    EXPECT_FALSE(watch->MayPlay(999, false));
+    EXPECT_EQ(watch->Speed(999, false), 0);
     EXPECT_TRUE(watch->Waiting());
     // Still waiting with a little more held (as if the game went on).
-    EXPECT_EQ(watch->Speed(1000 - kWatchResumePasses + 1), 0);
-    EXPECT_EQ(watch->Speed(1000 - kWatchResumePasses), 1);
+    EXPECT_EQ(watch->Speed(1000 - kWatchResumePasses + 1, false), 0);
+    EXPECT_EQ(watch->Speed(1000 - kWatchResumePasses, false), 1);
     EXPECT_FALSE(watch->Waiting());
     // An ended feed plays to its end.
     link.feedEnded = true;
     Follow();
     ASSERT_TRUE(watch->Ended());
-    EXPECT_TRUE(watch->MayPlay(1000));
-    EXPECT_EQ(watch->Speed(999), 1);
-    EXPECT_EQ(watch->Speed(0), kWatchFastSpeed);
+    EXPECT_TRUE(watch->MayPlay(1000, false));
+    EXPECT_EQ(watch->Speed(999, false), 1);
+    EXPECT_EQ(watch->Speed(0, false), kWatchFastSpeed);
+}
+
+// The game-over held: nothing comes after it but the stop, once the host
+// leaves its table. The game plays its last pass and on to its table
+// without waiting; the table then stands, no waiting said, until the feed
+// ends.
+TEST_F(LiveWatchTest, AGameOverHeldPlaysOnToTheTableWhichStandsUntilTheFeedEnds) {
+    const Recording r = MakeRecording(500, true);
+    link.feedBytes = r.Feed();
+    ASSERT_TRUE(watch->Start(&link, "VKKMN", now));
+    Follow(3);
+    watch->Playing();
+    ASSERT_EQ(watch->PassesHeld(), 500u);
+    EXPECT_TRUE(watch->MayPlay(499, false));
+    EXPECT_TRUE(watch->MayPlay(500, false));
+    EXPECT_EQ(watch->Speed(500, false), 1);
+    EXPECT_FALSE(watch->Waiting());
+    EXPECT_FALSE(watch->MayPlay(500, true));
+    EXPECT_EQ(watch->Speed(500, true), 0);
+    EXPECT_FALSE(watch->Waiting());
+    // A body cut before its game-over waits as any other.
+    const Recording cut = MakeRecording(500);
+    auto other = std::make_unique<LiveWatch>();
+    FakeWorldLink link2;
+    link2.feedBytes = cut.Feed().substr(0, cut.Feed().size() - 11 - 11);  // no level end, no stop
+    ASSERT_TRUE(other->Start(&link2, "VKKMN", now));
+    for (int i = 0; i < 3; ++i) other->Poll(now += 10);
+    other->Playing();
+    EXPECT_FALSE(other->MayPlay(499, false));
+    EXPECT_EQ(other->Speed(499, false), 0);
+    EXPECT_TRUE(other->Waiting());
 }
 
 // Every hostile feed is refused in words, and nothing of it past what was
@@ -213,7 +246,7 @@ TEST_F(LiveWatchTest, HostileFeedsAreRefusedInWords) {
         EXPECT_EQ(std::string(watch->Reason()).rfind(c.why, 0), 0u) << watch->Reason() << " / " << c.why;
         EXPECT_TRUE(link.feedScript.empty()) << c.why;
         EXPECT_FALSE(watch->Ended());
-        EXPECT_EQ(watch->Speed(0), 0);
+        EXPECT_EQ(watch->Speed(0, false), 0);
     }
     // Larger than any replay.
     link.feedScript.clear();
