@@ -1922,7 +1922,7 @@ async function roomsChecks() {
     const code = roomCode(o);
     const runnerDir = path.join(dir, 'runner');
     const runner = spawn(path.join(nativeDir, 'voidcrawl-headless'), ['--data', path.join(nativeDir, 'data'),
-      '--user-dir', runnerDir, '--autopilot', '--until-level', '2', '--room', code, '--world-server', world.origin],
+      '--user-dir', runnerDir, '--autopilot', '--real-time', '--until-level', '2', '--room', code, '--world-server', world.origin],
     { stdio: ['ignore', 'pipe', 'pipe'] });
     let said = '';
     runner.stdout.on('data', (chunk) => { said += chunk; });
