@@ -1921,8 +1921,13 @@ async function roomsChecks() {
     const o = await roomLink();
     const code = roomCode(o);
     const runnerDir = path.join(dir, 'runner');
+    // The same game from the desktop's side: F3's line on, and a picture
+    // some seconds into level 1.
+    const runnerScript = path.join(dir, 'runner-script');
+    fs.writeFileSync(runnerScript, `200 press 0x3d\n201 release 0x3d\n700 shot ${path.join(shots, 'rooms-runner-vs-page.png')}\n`);
     const runner = spawn(path.join(nativeDir, 'voidcrawl-headless'), ['--data', path.join(nativeDir, 'data'),
-      '--user-dir', runnerDir, '--autopilot', '--real-time', '--until-level', '2', '--room', code, '--world-server', world.origin],
+      '--user-dir', runnerDir, '--autopilot', '--real-time', '--until-level', '2', '--room', code, '--world-server', world.origin,
+      '--script', runnerScript],
     { stdio: ['ignore', 'pipe', 'pipe'] });
     let said = '';
     runner.stdout.on('data', (chunk) => { said += chunk; });
