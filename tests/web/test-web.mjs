@@ -1827,8 +1827,9 @@ async function roomPage(origin) {
 }
 
 // TWO PLAYERS, then `choose` (a room's entry), the name and Enter: true once
-// the game waits for (or plays with) the other.
-async function enterRoom(choose, letter) {
+// the game waits for (or plays with) the other, or once `arrived` says so
+// (enterRoom.enteredAt: when Enter went).
+async function enterRoom(choose, letter, arrived = async () => (await roomLink())[0] >= 2) {
   // The menu's items slide in: clicked again until the screen comes.
   let shown = false;
   for (let attempt = 0; attempt < 4 && !shown; attempt++) {
@@ -1851,8 +1852,9 @@ async function enterRoom(choose, letter) {
   if (!chosen) return false;
   await page.waitForTimeout(1200);
   await tap(`Key${letter}`, letter.toLowerCase(), letter.charCodeAt(0));
+  enterRoom.enteredAt = Date.now();
   await tap('Enter', 'Enter', 13);
-  return until('the room', async () => (await roomLink())[0] >= 2, 15);
+  return until('the room', arrived, 15);
 }
 
 // The page's test pilot (vc_web_pilot): its player played as the runner's
@@ -2347,6 +2349,14 @@ async function liveSocketChecks(world) {
     if (entry.shown) await page.click('#message-ok');
     entry.menu = await until('the menu', async () => (await state()) === kMenu, 10);
   }
+  // With the server gone, a room asked for again: its socket cannot open.
+  const unreachable = await enterRoom(() => clickGame(200, 131), 'U', () => page.locator('#message').isVisible());
+  const unreachableMs = Date.now() - enterRoom.enteredAt;
+  const unreachableText = unreachable ? await page.locator('#message-text').innerText() : '';
+  if (unreachable) await page.click('#message-ok');
+  check('a room asked for with its server gone says at once that the world server cannot be reached',
+    unreachable && unreachableMs < 2000 && unreachableText === 'The online game cannot start: cannot reach the world server.'
+      && (await until('the menu', async () => (await state()) === kMenu, 10)), `${unreachableMs} ms, "${unreachableText}"`);
   const [text, gone] = said;
   check('a room\'s WebSocket that the server closes, or whose server goes, is said at once in words during the wait',
     text.shown && text.menu && text.ms < 1000 && gone.shown && gone.menu && gone.ms < 1000 &&
