@@ -192,10 +192,12 @@ TwoPlayersScreen::Choice TwoPlayersScreen::LookUpRoomServer(Choice room, const c
 }
 
 TwoPlayersScreen::Choice TwoPlayersScreen::ChooseWatch() {
-    // (The world link reaches the server itself: nothing is looked up.)
+    // (The world link reaches the server itself: nothing is looked up. A
+    // browser's knows its own server, the page's, as its rooms do: no
+    // setting is needed there.)
     lookup.Cancel();
     Host* host = GetHost();
-    if (host == nullptr || host->CurrentSettings().worldServer[0] == '\0') {
+    if (host == nullptr || (!roomsOnly && host->CurrentSettings().worldServer[0] == '\0')) {
         std::snprintf(notice, sizeof notice, "Cannot watch: no world server is set (OPTIONS, ONLINE)");
     } else if (!IsRoomCode(watchCode)) {
         std::snprintf(notice, sizeof notice, "Cannot watch: a room's code is %d letters",

@@ -387,6 +387,29 @@ TEST_F(TwoPlayersScreenTest, ALinkThatReachesRoomsAloneOffersTheRoomsAndSaysWhyN
     }
 }
 
+// In the browser (a link that reaches its rooms alone) WATCH A GAME needs no
+// world server set either: the page's world link knows its own, and the
+// feed of the code is asked for at once.
+TEST_F(TwoPlayersScreenTest, ALinkThatReachesRoomsAloneWatchesAGameWithoutAWorldServerSet) {
+    FakeWorldLink world;
+    h.host.UseWorld(&world);
+    world.feedFailure = "no game of that code is live";
+    h.game->online.link = &roomsOnly_;
+    TwoPlayers();  // no world server is set
+    ASSERT_TRUE(h.game->twoPlayersScreen.roomsOnly);
+    ASSERT_TRUE(Play("watchcode 'kmnpq' watch"));
+    h.Passes(3);
+    EXPECT_EQ(h.game->state, GameState::TwoPlayers);
+    ASSERT_EQ(world.askedFeeds.size(), 1u);
+    EXPECT_EQ(world.askedFeeds[0].first, "KMNPQ");
+    EXPECT_EQ(std::string(h.game->twoPlayersScreen.notice).rfind("CANNOT WATCH: no game of that code is live", 0), 0u)
+        << h.game->twoPlayersScreen.notice;
+    h.Tap(DIK_ESCAPE);
+    EXPECT_EQ(h.game->state, GameState::MainMenu);
+    h.game->online.link = nullptr;
+    h.host.UseWorld(nullptr);
+}
+
 // A save the file refuses is said, and the game goes on at the next choice.
 TEST_F(TwoPlayersScreenTest, ASettingsFileThatCannotBeWrittenIsSaidAndTheChoiceGoesOnAtTheSecondClick) {
     std::filesystem::create_directory(path_);  // a folder where the file should be
