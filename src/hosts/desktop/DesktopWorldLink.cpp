@@ -107,43 +107,34 @@ bool DesktopWorldLink::TakeSent(WorldSent* sent) {
 void DesktopWorldLink::AskTable(int32_t difficulty) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        ++tableAsk_;
         tableDifficulty_ = difficulty;
-        tableState_ = WorldAnswer::Waiting;
-        if (server_.empty() || difficulty < 0 || difficulty > 2) {
-            tableDone_ = tableAsk_;
-            tableState_ = WorldAnswer::Failed;
-            Say(tableReason_, sizeof tableReason_, server_.empty() ? "no world server is set" : "no such table");
-        }
+        tableAnswer_.Ask(server_.empty()                    ? "no world server is set"
+                         : difficulty < 0 || difficulty > 2 ? "no such table"
+                                                            : nullptr);
     }
     wake_.notify_all();
 }
 
 WorldAnswer DesktopWorldLink::Table(WorldTable* table, char* reason, size_t reasonSize) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (tableState_ == WorldAnswer::Ready && table != nullptr) *table = table_;
-    if (tableState_ == WorldAnswer::Failed) Say(reason, reasonSize, tableReason_);
-    return tableState_;
+    if (tableAnswer_.state == WorldAnswer::Ready && table != nullptr) *table = table_;
+    return tableAnswer_.Tell(reason, reasonSize);
 }
 
 void DesktopWorldLink::AskReplay(const char* id) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        ++replayAsk_;
-        replayState_ = WorldAnswer::Waiting;
         replayId_ = id != nullptr && IsWorldId(id) ? id : "";
-        if (server_.empty() || replayId_.empty()) {
-            replayDone_ = replayAsk_;
-            replayState_ = WorldAnswer::Failed;
-            Say(replayReason_, sizeof replayReason_, server_.empty() ? "no world server is set" : "not a replay's id");
-        }
+        replayAnswer_.Ask(server_.empty()     ? "no world server is set"
+                          : replayId_.empty() ? "not a replay's id"
+                                              : nullptr);
     }
     wake_.notify_all();
 }
 
 WorldAnswer DesktopWorldLink::Replay(uint8_t* buffer, size_t capacity, size_t* size, char* reason, size_t reasonSize) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (replayState_ == WorldAnswer::Ready) {
+    if (replayAnswer_.state == WorldAnswer::Ready) {
         if (replay_.size() > capacity) {
             Say(reason, reasonSize, "the replay is too large");
             return WorldAnswer::Failed;
@@ -151,8 +142,7 @@ WorldAnswer DesktopWorldLink::Replay(uint8_t* buffer, size_t capacity, size_t* s
         std::memcpy(buffer, replay_.data(), replay_.size());
         *size = replay_.size();
     }
-    if (replayState_ == WorldAnswer::Failed) Say(reason, reasonSize, replayReason_);
-    return replayState_;
+    return replayAnswer_.Tell(reason, reasonSize);
 }
 
 int DesktopWorldLink::Waiting() const { return static_cast<int>(outbox_.Kept().size()); }
@@ -169,16 +159,15 @@ void DesktopWorldLink::Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_) {
         const std::string server = server_;
-        if (tableAsk_ != tableDone_) {
-            const uint64_t ask = tableDone_ = tableAsk_;
+        uint64_t ask = 0;
+        if (tableAnswer_.Due(&ask)) {
             const int32_t difficulty = tableDifficulty_;
             lock.unlock();
             FetchTable(server, difficulty, ask);
             lock.lock();
             continue;
         }
-        if (replayAsk_ != replayDone_) {
-            const uint64_t ask = replayDone_ = replayAsk_;
+        if (replayAnswer_.Due(&ask)) {
             const std::string id = replayId_;
             lock.unlock();
             FetchReplay(server, id, ask);
@@ -283,43 +272,39 @@ bool DesktopWorldLink::Get(const std::string& url, size_t maxBody, HttpAnswer* a
     return HttpRequest(url, nullptr, 0, limits, &stop_, answer);
 }
 
-void DesktopWorldLink::FailTable(uint64_t ask, const std::string& reason) {
+void DesktopWorldLink::FetchTable(const std::string& server, int32_t difficulty, uint64_t ask) {
+    WorldTable table;
+    const std::string failure = ReadTable(server, difficulty, &table);
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (ask != tableAsk_) return;
-    tableState_ = WorldAnswer::Failed;
-    Say(tableReason_, sizeof tableReason_, reason);
+    if (tableAnswer_.Settle(ask, failure)) table_ = table;
 }
 
-void DesktopWorldLink::FetchTable(const std::string& server, int32_t difficulty, uint64_t ask) {
+std::string DesktopWorldLink::ReadTable(const std::string& server, int32_t difficulty, WorldTable* table) {
     HttpAnswer answer;
     const std::string scores = Base(server) + "/api/v1/scores";
     if (!Get(scores + "?difficulty=" + std::to_string(difficulty) + "&limit=" + std::to_string(kWorldTopRows),
              kJsonBytesMax, &answer))
-        return FailTable(ask, answer.failure);
+        return answer.failure;
     if (answer.status != 200) {
         char reason[kWorldReasonBytes];
         ReadRefusal(answer.body.data(), answer.body.size(), StatusWords(answer).c_str(), reason, sizeof reason);
-        return FailTable(ask, reason);
+        return reason;
     }
-    WorldTable table;
-    table.difficulty = difficulty;
-    if (!ReadTableRows(answer.body.data(), answer.body.size(), table.top, kWorldTopRows, &table.topCount))
-        return FailTable(ask, "the server's answer is not a table");
-    table.entries = answer.totalCount >= 0 ? answer.totalCount : table.topCount;
+    table->difficulty = difficulty;
+    if (!ReadTableRows(answer.body.data(), answer.body.size(), table->top, kWorldTopRows, &table->topCount))
+        return "the server's answer is not a table";
+    table->entries = answer.totalCount >= 0 ? answer.totalCount : table->topCount;
     // The rows around this player's best game of that table, when there is one.
     own_.Load();
     char best[kWorldIdBytes];
     if (own_.Best(difficulty, best, sizeof best) &&
         Get(scores + "/around/" + best + kAroundQuery, kJsonBytesMax, &answer) && answer.status == 200 &&
-        !ReadTableRows(answer.body.data(), answer.body.size(), table.around, kWorldAroundRows, &table.aroundCount)) {
-        table.aroundCount = 0;
+        !ReadTableRows(answer.body.data(), answer.body.size(), table->around, kWorldAroundRows, &table->aroundCount)) {
+        table->aroundCount = 0;
     }
-    MarkOwn(table.top, table.topCount, own_);
-    MarkOwn(table.around, table.aroundCount, own_);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (ask != tableAsk_) return;
-    table_ = table;
-    tableState_ = WorldAnswer::Ready;
+    MarkOwn(table->top, table->topCount, own_);
+    MarkOwn(table->around, table->aroundCount, own_);
+    return "";
 }
 
 void DesktopWorldLink::FetchReplay(const std::string& server, const std::string& id, uint64_t ask) {
@@ -334,14 +319,7 @@ void DesktopWorldLink::FetchReplay(const std::string& server, const std::string&
     else if (answer.body.empty())
         failure = "the server sent an empty replay";
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (ask != replayAsk_) return;
-    if (!failure.empty()) {
-        replayState_ = WorldAnswer::Failed;
-        Say(replayReason_, sizeof replayReason_, failure);
-        return;
-    }
-    replay_.assign(answer.body.begin(), answer.body.end());
-    replayState_ = WorldAnswer::Ready;
+    if (replayAnswer_.Settle(ask, failure)) replay_.assign(answer.body.begin(), answer.body.end());
 }
 
 // ---- a live game's feed ------------------------------------------------------
@@ -349,27 +327,22 @@ void DesktopWorldLink::FetchReplay(const std::string& server, const std::string&
 void DesktopWorldLink::AskFeed(const char* code, uint32_t from) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        ++feedAsk_;
-        feedState_ = WorldAnswer::Waiting;
         feedCode_ = IsFeedCode(code) ? code : "";
         feedFrom_ = from;
-        if (server_.empty() || feedCode_.empty()) {
-            feedDone_ = feedAsk_;
-            feedState_ = WorldAnswer::Failed;
-            Say(feedReason_, sizeof feedReason_, server_.empty() ? "no world server is set" : "that is no room's code");
-        }
+        feedAnswer_.Ask(server_.empty()     ? "no world server is set"
+                        : feedCode_.empty() ? "that is no room's code"
+                                            : nullptr);
     }
     feedWake_.notify_all();
 }
 
 WorldAnswer DesktopWorldLink::Feed(uint8_t* buffer, WorldFeedPart* part, char* reason, size_t reasonSize) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (feedState_ == WorldAnswer::Ready) {
+    if (feedAnswer_.state == WorldAnswer::Ready) {
         std::memcpy(buffer, feed_.data(), feed_.size());
         *part = feedPart_;
     }
-    if (feedState_ == WorldAnswer::Failed) Say(reason, reasonSize, feedReason_);
-    return feedState_;
+    return feedAnswer_.Tell(reason, reasonSize);
 }
 
 void DesktopWorldLink::RunFeeds() {
@@ -377,11 +350,11 @@ void DesktopWorldLink::RunFeeds() {
     feedSession_ = &session;
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_) {
-        if (feedAsk_ == feedDone_) {
+        uint64_t ask = 0;
+        if (!feedAnswer_.Due(&ask)) {
             feedWake_.wait(lock);
             continue;
         }
-        const uint64_t ask = feedDone_ = feedAsk_;
         const std::string server = server_, code = feedCode_;
         const uint32_t from = feedFrom_;
         lock.unlock();
@@ -408,16 +381,43 @@ void DesktopWorldLink::FetchFeed(const std::string& server, const std::string& c
         failure = reason;
     }
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (ask != feedAsk_) return;
-    if (!failure.empty()) {
-        feedState_ = WorldAnswer::Failed;
-        Say(feedReason_, sizeof feedReason_, failure);
-        return;
-    }
+    if (!feedAnswer_.Settle(ask, failure)) return;
     feed_.assign(answer.body.begin(), answer.body.end());
     feedPart_ = WorldFeedPart();
     feedPart_.size = feed_.size();
     feedPart_.ended = answer.status == 200 && answer.feedEnded;
     feedPart_.held = answer.status == 200 ? answer.feedHeld : -1;
-    feedState_ = WorldAnswer::Ready;
+}
+
+// ---- answers asked for ----------------------------------------------------------
+
+void DesktopWorldLink::AskedAnswer::Ask(const char* refusal) {
+    ++ask;
+    state = WorldAnswer::Waiting;
+    if (refusal == nullptr) return;
+    done = ask;  // nothing to fetch
+    state = WorldAnswer::Failed;
+    Say(reason, sizeof reason, refusal);
+}
+
+bool DesktopWorldLink::AskedAnswer::Due(uint64_t* asked) {
+    if (ask == done) return false;
+    *asked = done = ask;
+    return true;
+}
+
+bool DesktopWorldLink::AskedAnswer::Settle(uint64_t asked, const std::string& failure) {
+    if (asked != ask) return false;  // a newer ask replaced it
+    if (!failure.empty()) {
+        state = WorldAnswer::Failed;
+        Say(reason, sizeof reason, failure);
+        return false;
+    }
+    state = WorldAnswer::Ready;
+    return true;
+}
+
+WorldAnswer DesktopWorldLink::AskedAnswer::Tell(char* out, size_t size) const {
+    if (state == WorldAnswer::Failed) Say(out, size, reason);
+    return state;
 }

@@ -63,10 +63,11 @@ private:
     Sent SendOne(const std::string& server, int64_t* retryAfter);
     Sent SendClaim(const std::string& server, WorldOutbox::Claim* claim, int64_t* retryAfter);
     void FetchTable(const std::string& server, int32_t difficulty, uint64_t ask);
+    // The table (and the rows around this player's best game): "" or why not.
+    std::string ReadTable(const std::string& server, int32_t difficulty, WorldTable* table);
     void FetchReplay(const std::string& server, const std::string& id, uint64_t ask);
     bool Get(const std::string& url, size_t maxBody, HttpAnswer* answer);
     void Answer(const WorldSent& sent);
-    void FailTable(uint64_t ask, const std::string& reason);
 
     Options options_;
     WorldOutbox outbox_;
@@ -89,27 +90,39 @@ private:
     WorldSent answers_[kAnswersKept];
     int answerFirst_ = 0, answerCount_ = 0;
 
-    // The table and the replay asked for: a new ask replaces the last.
-    uint64_t tableAsk_ = 0, tableDone_ = 0;
+    // One kind of answer asked for (the table, a replay, a feed): a new ask
+    // replaces the last, and only the newest one's fetch settles it. All of
+    // it under mutex_.
+    struct AskedAnswer {
+        uint64_t ask = 0, done = 0;
+        WorldAnswer state = WorldAnswer::None;
+        char reason[kWorldReasonBytes] = {};
+        // A new ask, waiting; with `refusal` it fails at once in those words.
+        void Ask(const char* refusal);
+        // A fetch to do: true with its ask, once, for the newest.
+        bool Due(uint64_t* asked);
+        // The fetch for `asked` is over: false when a newer ask replaced it
+        // or it failed (`failure`, in words); true: its answer is to be
+        // filled in, and it is Ready.
+        bool Settle(uint64_t asked, const std::string& failure);
+        // The state, with the failure's words to `out`.
+        WorldAnswer Tell(char* out, size_t size) const;
+    };
+
+    AskedAnswer tableAnswer_;
     int32_t tableDifficulty_ = 0;
-    WorldAnswer tableState_ = WorldAnswer::None;
     WorldTable table_;
-    char tableReason_[kWorldReasonBytes] = {};
-    uint64_t replayAsk_ = 0, replayDone_ = 0;
+    AskedAnswer replayAnswer_;
     std::string replayId_;
-    WorldAnswer replayState_ = WorldAnswer::None;
     std::vector<uint8_t> replay_;
-    char replayReason_[kWorldReasonBytes] = {};
 
     // The feed asked for, on its own thread.
     std::condition_variable feedWake_;
-    uint64_t feedAsk_ = 0, feedDone_ = 0;
+    AskedAnswer feedAnswer_;
     std::string feedCode_;
     uint32_t feedFrom_ = 0;
-    WorldAnswer feedState_ = WorldAnswer::None;
     std::vector<uint8_t> feed_;
     WorldFeedPart feedPart_;
-    char feedReason_[kWorldReasonBytes] = {};
     HttpSession* feedSession_ = nullptr;  // the feed thread's own
 
     std::thread thread_;  // last: started once everything above is made
