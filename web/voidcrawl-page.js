@@ -469,9 +469,10 @@
   }
 
   // The live games' title keeps clear of the world table's, where that is
-  // shown: under it in its corner at the top, above it at the bottom (a
-  // touch screen); open beside the picture, the list starts or ends there.
-  // While the world table is open its corner is the table's alone.
+  // shown: beside it in its corner at the top (one row over the picture),
+  // above it at the bottom (a touch screen); open, the list starts under
+  // the world table's title (or ends over it). While the world table is
+  // open its corner is the table's alone.
   function stackLive(arrangement) {
     const box = livePanel.style;
     box.visibility = worldPanel.open && !worldPanel.hidden ? 'hidden' : '';
@@ -479,9 +480,13 @@
     const world = worldPanel.getBoundingClientRect();
     const stageBox = stage.getBoundingClientRect();
     if (!touchScreen) {
-      const top = Math.round(world.bottom - stageBox.top + kStackGap);
-      box.top = `${top}px`;
-      if (livePanel.open) box.maxHeight = `${Math.max(kPanelLowest, stage.clientHeight - top - kPanelEdge)}px`;
+      if (livePanel.open) {
+        const top = Math.round(world.bottom - stageBox.top + kStackGap);
+        box.top = `${top}px`;
+        box.maxHeight = `${Math.max(kPanelLowest, stage.clientHeight - top - kPanelEdge)}px`;
+      } else {
+        box.left = `${Math.round(world.right - stageBox.left + kStackGap)}px`;
+      }
       return;
     }
     const bottom = Math.round(stageBox.bottom - world.top + kStackGap);
