@@ -2160,9 +2160,12 @@ async function liveChecks() {
       getComputedStyle(document.getElementById('live')).visibility]);
     await page.click('#world summary');
     await openLive();
-    const titles = await game(() => [document.getElementById('world').open, document.getElementById('live').open,
+    // The page lays its panels out when the opening's toggle event comes, a moment after the click.
+    const liveTitles = () => game(() => [document.getElementById('world').open, document.getElementById('live').open,
       document.querySelector('#world summary').getBoundingClientRect().bottom,
       document.getElementById('live').getBoundingClientRect().top]);
+    await until('the live list under the world title', async () => { const t = await liveTitles(); return t[3] > t[2]; }, 3);
+    const titles = await liveTitles();
     check('the World table and the Live games open one at a time, the live title out of the open table\'s way',
       worldOpen[0] && !worldOpen[1] && worldOpen[2] === 'hidden' && !titles[0] && titles[1] && titles[3] > titles[2],
       `${JSON.stringify(worldOpen)} ${JSON.stringify(titles)}`);
