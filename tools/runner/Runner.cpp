@@ -218,11 +218,22 @@ private:
         roomTold_ = true;
     }
 
+    // The run stays at least kLingerMs, and until the other side's keys go
+    // on past the pass its end came on (it has played past the same end,
+    // its intro and all): a relayed link that waited a lot may be seconds
+    // behind, and a goodbye before its end came would end its game there.
+    // kLingerLongestMs bounds it where the other never goes on.
     bool Linger() {
-        if (game_.online.Peer().GetState() != NetPeer::State::Playing) return false;
+        const NetPeer& peer = game_.online.Peer();
+        if (peer.GetState() != NetPeer::State::Playing) return false;
         const auto now = std::chrono::steady_clock::now();
-        if (lingerSince_ == std::chrono::steady_clock::time_point()) lingerSince_ = now;
-        return now - lingerSince_ < std::chrono::milliseconds(kLingerMs);
+        if (lingerSince_ == std::chrono::steady_clock::time_point()) {
+            lingerSince_ = now;
+            lingerKeys_ = static_cast<int64_t>(game_.online.Session().Pass()) + game_.online.Session().Delay();
+        }
+        const auto lingered = now - lingerSince_;
+        if (lingered >= std::chrono::milliseconds(kLingerLongestMs)) return false;
+        return lingered < std::chrono::milliseconds(kLingerMs) || static_cast<int64_t>(peer.PeerPasses()) <= lingerKeys_;
     }
 
     // A pass that ran nothing of the session sleeps a little rather than
@@ -249,6 +260,7 @@ private:
     }
 
     static constexpr int kLingerMs = 2000;
+    static constexpr int kLingerLongestMs = 30000;
 
     bool WatchGoesOn() {
         const LiveWatch& live = game_.live;
@@ -347,6 +359,7 @@ private:
     int64_t roundTrips_ = 0;
     std::chrono::steady_clock::time_point paceStart_;
     std::chrono::steady_clock::time_point lingerSince_;
+    int64_t lingerKeys_ = 0;  // the keys both held when the end came
     size_t inputNext_ = 0;
     size_t outputNext_ = 0;
     bool outputFailed_ = false;
