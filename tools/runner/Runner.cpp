@@ -233,7 +233,8 @@ private:
         }
         const auto lingered = now - lingerSince_;
         if (lingered >= std::chrono::milliseconds(kLingerLongestMs)) return false;
-        return lingered < std::chrono::milliseconds(kLingerMs) || static_cast<int64_t>(peer.PeerPasses()) <= lingerKeys_;
+        return lingered < std::chrono::milliseconds(kLingerMs) ||
+               static_cast<int64_t>(peer.PeerPasses()) <= lingerKeys_;
     }
 
     // A pass that ran nothing of the session sleeps a little rather than
