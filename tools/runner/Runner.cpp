@@ -360,7 +360,7 @@ private:
     int64_t roundTrips_ = 0;
     std::chrono::steady_clock::time_point paceStart_;
     std::chrono::steady_clock::time_point lingerSince_;
-    int64_t lingerKeys_ = 0;  // the other's keys a side sends up to this run's end
+    int64_t lingerKeys_ = 0;  // the other's keys up to this run's end; more: it played past it
     size_t inputNext_ = 0;
     size_t outputNext_ = 0;
     bool outputFailed_ = false;
